@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs, and only those missing.
+# Safe to run again; uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libxerces-c-dev libicu-dev nlohmann-json3-dev
+  googletest libgtest-dev libbenchmark-dev
+  libxml2-utils valgrind
+)
+# Comparison libraries used only by the benchmarks.
+packages+=(libxml2-dev libpugixml-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
