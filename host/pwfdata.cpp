@@ -2,6 +2,21 @@
 
 #include <cstring>
 
+const char* logicalTypeName(ELogicalType type) {
+  switch (type) {
+    case eLogicalNone: return "None";
+    case eLogicalString: return "String";
+    case eLogicalInteger: return "Integer";
+    case eLogicalFloat: return "Float";
+    case eLogicalBinary: return "Binary";
+    case eLogicalBoolean: return "Boolean";
+    case eLogicalInterval: return "Interval";
+    case eLogicalDateTime: return "DateTime";
+    case eLogicalDecimal: return "Decimal";
+  }
+  return "ERROR: undefined";
+}
+
 bool PWFDateTime::operator==(const PWFDateTime& o) const {
   return year == o.year && month == o.month && day == o.day && hour == o.hour && minute == o.minute &&
          second == o.second && fraction == o.fraction && zone == o.zone;

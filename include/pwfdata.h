@@ -24,6 +24,10 @@ enum ELogicalType : long {
   eLogicalDecimal = 16,
 };
 
+// "None", "String", "Integer", ... for each logical type; "ERROR: undefined"
+// for a number that is no logical type.
+ZEL_API const char* logicalTypeName(ELogicalType type);
+
 // Byte order of a bitstream.
 enum EEndian : long { eEndianNone = -1, eEndianLittle = 1, eEndianBig = 2 };
 

@@ -1,0 +1,124 @@
+#ifndef XMLWORKER_H
+#define XMLWORKER_H
+
+#include "bitstreamworker.h"
+#include "pwfdata.h"
+#include "xmlhandler.h"
+#include "zellog.h"
+#include "zelwstring.h"
+
+#include <memory>
+#include <vector>
+
+class ZelXmlMemoryManager;
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DTDValidator;
+class GrammarResolver;
+class MemBufInputSource;
+class XMLPScanToken;
+class XMLScanner;
+class XMLStringPool;
+XERCES_CPP_NAMESPACE_END
+
+// The XML wire-format worker: drives the scanner over a bitstream for the
+// host, in steps, and reports the tree through the host's FIHandler.
+//
+// Parse side: initializeParse (once sets up the scanner; every call re-reads
+// "ccsid" and "encoding"), setFIHandler, then parse, or parseFirst and
+// parseNext while hasNext. Calls out of order raise ZelParserException
+// CP_INTERNAL_ERROR with one insert ("XML Worker initializeParse not
+// called."). A parse that ends in an exception leaves the worker failed:
+// parseFirst then raises CP_INTERNAL_ERROR ("XML Worker has encountered an
+// exception in a previous call."), parseNext returns 0 at once and hasNext is
+// false. Scanner exceptions become CP_XML_XERCES_PARSER_EXCEPTION with nine
+// inserts; host exceptions pass through unchanged.
+//
+// One host thread at a time. Descriptors are borrowed: the host keeps them
+// alive while they are on the worker's stack.
+class XMLWorker : public BitstreamWorker, public ZelOwnedLogSource {
+public:
+  explicit XMLWorker(const ZelNamedLogSource* owner);
+  ~XMLWorker() override;
+  XMLWorker(const XMLWorker&) = delete;
+  XMLWorker& operator=(const XMLWorker&) = delete;
+
+  // FIParser
+  void initializeParse(long messageId, MessageInfo* properties, long reserved) override;
+  void setFIHandler(FIHandler* handler) override;
+  FIHandler* getFIHandler() const override;
+  long parse(const BitstreamBuffer* buffer, const std::vector<long>* path, long, long) override;
+  long parseFirst(const BitstreamBuffer* buffer, const std::vector<long>* path, bool, long, long) override;
+  long parseNext() override;
+  bool hasNext() const override;
+  // Always -1: the worker does not count the bytes the scanner consumed.
+  long getNumBytesParsed() const override;
+  const DictionaryInfo* getWireFormatDescriptor() const override;
+  void setWireFormatDescriptor(const DictionaryInfo* descriptor) override;
+  // Pops the current descriptor; with destroy, deletes the worker as the last step.
+  void release(bool destroy) override;
+
+  // FIWriter
+  void initializeWrite(MessageInfo* properties, const BitstreamBuffer* input, const MessageInfo* inputProperties,
+                       bool* done) override;
+  void setFIMessageTree(const FIMessageTree* tree) override;
+  const FIMessageTree* getFIMessageTree() const override;
+  long write(WritableBitstreamBuffer* output, const std::vector<long>* path, long) override;
+
+  // The handler and memory manager in use (null handler before initializeParse).
+  XMLHandler* getHandler() const { return iHandler.get(); }
+  xercesc::MemoryManager* getMemoryManager() const { return iMemoryManager; }
+
+private:
+  void setUpParse(long messageId, MessageInfo* properties);
+  void chooseMemoryManager(const MessageInfo* properties);
+  void readCodePage(const MessageInfo* properties);
+  void destroyParseObjects();
+  void requireParseInitialised(const char* function) const;
+  void requireWriteInitialised(const char* function) const;
+  [[noreturn]] void throwWrongOrder(const char* function, const char* insert) const;
+  // Called inside a catch block of a scan: marks the worker failed and
+  // raises the exception the host should see.
+  [[noreturn]] void failScan(const char* function, const char* xercesContext, const char* hostTrace);
+
+  std::unique_ptr<XMLHandler> iHandler;
+  std::unique_ptr<xercesc::XMLScanner> iScanner;
+  std::unique_ptr<xercesc::XMLStringPool> iUriStringPool;
+  std::unique_ptr<xercesc::GrammarResolver> iGrammarResolver;
+  std::unique_ptr<xercesc::XMLPScanToken> iScanToken;
+  bool iMoreToScan = false;
+  std::unique_ptr<xercesc::DTDValidator> iValidator;
+  std::unique_ptr<xercesc::MemBufInputSource> iInputSource;
+  bool iParseInitialised = false;
+  bool iWriteInitialised = false;
+  bool iExceptionOccurred = false;
+  EEndian iEncoding = eEndianNone;
+  long iCcsid = -1;
+  std::vector<const DictionaryInfo*> iDescriptorStack;
+  xercesc::MemoryManager* iMemoryManager;
+  std::unique_ptr<ZelXmlMemoryManager> iOwnedMemoryManager;  // set when the worker made iMemoryManager
+  ParseItemFactory iParseItemPool;
+};
+
+// Serves the format "XML": creates workers; the caller owns what it gets.
+class XMLWorkerFactory : public BitstreamWorkerFactory {
+public:
+  BitstreamWorker* createBitstreamWorker(const ZelNamedLogSource* owner) override;
+  DictionaryInfo* createDescriptor() override;
+};
+
+// The library's entry points (status 0 success, 1 failure; out-parameters
+// are always written, null on failure).
+#define XML_PLUGIN_EXPORT __attribute__((visibility("default")))
+extern "C" {
+// The factory for the name "XML" (exact, case-sensitive); else null and 1.
+XML_PLUGIN_EXPORT int GetFactory(const char16_t* formatName, BitstreamWorkerFactory** factory);
+// Always one format.
+XML_PLUGIN_EXPORT int GetNumFormats(long* count);
+// Index 0: "XML"; else null and 1. The text lives until the library is unloaded.
+XML_PLUGIN_EXPORT int GetFormat(long index, const char16_t** name);
+// "001"; the text lives until the library is unloaded.
+XML_PLUGIN_EXPORT int GetLevel(const char16_t** level);
+}
+
+#endif

@@ -1,0 +1,86 @@
+#ifndef XMLWORKERUTILITY_H
+#define XMLWORKERUTILITY_H
+
+#include "pwfdata.h"
+#include "workerinfo.h"
+#include "zelwstring.h"
+
+#include <string_view>
+
+class BitstreamBuffer;
+
+// Texts shared by the plug-in's parser and writer. Plain character arrays, so
+// that they need no construction when the library is loaded.
+inline constexpr char16_t XML_XMLNS_STR[] = u"http://www.w3.org/2000/xmlns/";
+inline constexpr char16_t XML_SCHEMA_INSTANCE_NAMESPACE_STR[] = u"http://www.w3.org/2001/XMLSchema-instance";
+inline constexpr char16_t XML_SCHEMA_2001_NAMESPACE_STR[] = u"http://www.w3.org/2001/XMLSchema";
+// SOAP 1.2, working draft of December 2001.
+inline constexpr char16_t SOAP_ENVELOPE_NAMESPACE_STR[] = u"http://www.w3.org/2001/12/soap-envelope";
+inline constexpr char16_t SOAP_ENCODING_URI_STR[] = u"http://www.w3.org/2001/12/soap-encoding";
+inline constexpr char16_t XML_SCHEMA_LOCATION_STR[] = u"schemaLocation";
+inline constexpr char16_t XML_NO_NAMESPACE_SCHEMA_LOCATION_STR[] = u"noNamespaceSchemaLocation";
+inline constexpr char16_t XML_NIL_STR[] = u"nil";
+inline constexpr char16_t XML_TYPE_STR[] = u"type";
+inline constexpr char16_t XML_ENCODING_STYLE_STR[] = u"encodingStyle";
+// Put in front of the name of a self-defining field that stands for an attribute.
+inline constexpr char16_t XML_ATTRIBUTE_MARKER_STR[] = u"@";
+// The namespace URI text that stands for "no namespace".
+inline constexpr char16_t XML_EMPTY_NAMESPACE_STR[] = u"EMPTY";
+
+// The scanner's transcoding service knows code page n as this prefix
+// followed by n in decimal (the converter library's alias form).
+inline constexpr std::u16string_view ENCODING_PREFIX = u"ibm-";
+inline constexpr char16_t ENCODING_UTF16LE_STR[] = u"utf-16le";
+inline constexpr char16_t ENCODING_UTF16BE_STR[] = u"utf-16be";
+
+// Code pages the plug-in treats specially.
+inline constexpr long CCSID_UTF16 = 1200;
+inline constexpr long CCSID_UTF16_BE = 13488;
+inline constexpr long CCSID_UTF16_BE_ALT = 17584;
+inline constexpr long CCSID_UTF8 = 1208;
+
+// Worker-info records that carry XML facts from a parse to a later write.
+// XMLStartMsgInfo travels with the start of the message.
+using XMLStartMsgInfo = DataWorkerInfo<6>;
+enum XMLStartMsgInfoKey : long {
+  eStartMsgPrefixText = 0,      // comments and PIs met before the DOCTYPE, as markup
+  eStartMsgStandalone = 1,      // standalone value of the XML declaration
+  eStartMsgSystemId = 2,        // DOCTYPE system identifier
+  eStartMsgPublicId = 3,        // DOCTYPE public identifier
+  eStartMsgVersion = 4,         // version of the XML declaration
+  eStartMsgInternalSubset = 5,  // DOCTYPE internal subset, as text
+};
+// XMLWorkerInfo travels with an element's start, data or end event.
+using XMLWorkerInfo = DataWorkerInfo<1>;
+enum XMLWorkerInfoKey : long {
+  eWorkerInfoPrefixText = 0,  // comments and PIs met before the event, as markup
+};
+
+// Stateless helpers for choosing how the scanner decodes a bitstream, and
+// for trace texts.
+class XMLUtils {
+public:
+  XMLUtils() = delete;
+
+  // True for the UTF-16 code pages 1200, 13488 and 17584.
+  static bool isUnicode(long ccsid);
+  static bool isUTF8(long ccsid);
+
+  // Byte order and byte-order-mark length (in bytes) from the first bytes of
+  // the buffer. Buffers shorter than 4 bytes (or null) report no mark:
+  // endian eEndianNone, markLength 0. A UTF-8 mark reports big-endian.
+  static void GetEndianFromBuffer(const BitstreamBuffer* buffer, EEndian& endian, long& markLength);
+
+  // The encoding name to force on the scanner; empty lets the scanner detect
+  // the encoding itself (no code page given, or a byte-order mark that it
+  // reads better than any forced name).
+  static ZelWstring BuildEncodingString(long ccsid, EEndian endian, long markLength);
+
+  // True when every one of the length units is XML 1.0 whitespace (true for 0).
+  static bool isAllWhitespace(const char16_t* text, unsigned long length);
+
+  // "String", "Integer", ...; "ERROR: undefined" for a number that is no type.
+  static const char* traceGetLogicalTypeDesc(ELogicalType type);
+};
+
+#endif

@@ -1,0 +1,45 @@
+#include "toolsupport.h"
+
+#include "zelexception.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+std::string ArgumentList::takeValue(const std::string& option) {
+  if (empty()) throw UsageError(option + " needs a value");
+  return take();
+}
+
+long ArgumentList::toNumber(const std::string& option, const std::string& text) {
+  std::size_t used = 0;
+  long value = 0;
+  try {
+    value = std::stol(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size()) throw UsageError(option + " needs a number, not '" + text + "'");
+  return value;
+}
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    ZelException e(__FILE__, __LINE__, "readFile", nullptr, ZelMessages::CP_IO_ERROR);
+    e.addInsert(path).addInsert(std::strerror(errno));
+    throw e;
+  }
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void printHostException(std::ostream& out, const ZelException& e) {
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(e.getMessageNumber()));
+  out << "wfhost: " << e.className() << ' ' << e.getKey() << " (" << number << ") in " << e.getFunction() << " ["
+      << e.getSourceFile() << ':' << e.getLine() << "]\n";
+  const auto& inserts = e.getInserts();
+  for (std::size_t i = 0; i < inserts.size(); ++i) out << "  insert " << i + 1 << ": " << inserts[i].toUtf8() << '\n';
+}

@@ -1,0 +1,48 @@
+#ifndef TOOLS_TOOLSUPPORT_H
+#define TOOLS_TOOLSUPPORT_H
+
+#include <cstdint>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class ZelException;
+
+// Exit statuses of wfhost.
+constexpr int kExitOk = 0;
+constexpr int kExitHostError = 1;   // a host exception (bad document, dictionary, I/O ...)
+constexpr int kExitUsage = 2;       // wrong arguments
+constexpr int kExitUnexpected = 3;  // anything else
+
+// Wrong command-line arguments; the text says what is wrong.
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The arguments of one subcommand, consumed from the front.
+class ArgumentList {
+public:
+  explicit ArgumentList(std::vector<std::string> args) : args_(std::move(args)) {}
+  bool empty() const { return next_ == args_.size(); }
+  const std::string& peek() const { return args_.at(next_); }
+  std::string take() { return args_.at(next_++); }
+  // The value after an option; UsageError when it is missing.
+  std::string takeValue(const std::string& option);
+  // A whole decimal number; UsageError otherwise.
+  static long toNumber(const std::string& option, const std::string& text);
+
+private:
+  std::vector<std::string> args_;
+  std::size_t next_ = 0;
+};
+
+// The whole file; throws ZelException CP_IO_ERROR (inserts: path, reason).
+std::vector<std::uint8_t> readFile(const std::string& path);
+
+// Writes the exception's class, key, number, throw site and every insert,
+// one insert per line ("  insert N: text", N from 1).
+void printHostException(std::ostream& out, const ZelException& e);
+
+#endif
