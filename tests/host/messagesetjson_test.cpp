@@ -1,0 +1,206 @@
+#include "messagesetjson.h"
+
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace msgset;
+
+namespace {
+
+// Reads a source that must fail, and returns the error.
+ZelFatalException sourceError(const std::string& text) {
+  try {
+    parseMessageSetJson(text, "src.json");
+  } catch (const ZelFatalException& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error for: " << text;
+  return ZelFatalException("", 0, "", "", 0);
+}
+
+struct MalformedCase {
+  const char* label;
+  const char* source;
+  const char* place;  // the JSON path (or line and column) insert
+  const char* what;   // a fragment of the description insert
+};
+
+class MalformedSource : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedSource, NamesFilePlaceAndFault) {
+  const MalformedCase& c = GetParam();
+  const ZelFatalException e = sourceError(c.source);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+  ASSERT_EQ(e.getInserts().size(), 3u) << e.what();
+  EXPECT_EQ(e.insertText(0), "src.json");
+  EXPECT_EQ(e.insertText(1), c.place);
+  EXPECT_NE(e.insertText(2).find(c.what), std::string::npos) << e.insertText(2);
+}
+
+// A type with two members, the second of which a case may spoil.
+#define TWO_MEMBERS(second) \
+  R"({"name":"S","types":[{"name":"T","members":[{"name":"a","type":"string"},)" second R"(]}]})"
+
+const MalformedCase kMalformed[] = {
+    {"SyntaxError", "{\"name\": \"S\",\n  \"types\": [}", "line 2, column 13", "syntax error"},
+    {"NotAnObject", "[1]", "", "expected an object"},
+    {"MissingName", R"({"types":[]})", "name", "needs a name"},
+    {"UnknownTopLevelField", R"({"name":"S","elemnts":[]})", "elemnts", "unknown field 'elemnts'"},
+    {"WrongValueType", R"({"name":3})", "name", "expected a string, found an integer"},
+    {"UnknownPropertyField", R"({"name":"S","properties":{"booleanTrue":"Y"}})", "properties.booleanTrue",
+     "unknown field"},
+    {"BoolAsString", R"({"name":"S","properties":{"suppressDoctype":"yes"}})", "properties.suppressDoctype",
+     "expected true or false"},
+    {"BadNullEncoding", R"({"name":"S","properties":{"nullNumEncoding":"nil"}})", "properties.nullNumEncoding",
+     "bad value 'nil'"},
+    {"MemberFieldTypo", TWO_MEMBERS(R"({"name":"b","type":"string","rendr":"attribute"})"),
+     "types[0].members[1].rendr", "unknown field"},
+    {"BadRender", TWO_MEMBERS(R"({"name":"b","type":"string","render":"atribute"})"),
+     "types[0].members[1].render", "bad value 'atribute' (expected one of: undefined, element, attribute"},
+    {"BadEncoding", TWO_MEMBERS(R"({"name":"b","type":"hexBinary","encoding":"hexadecimal"})"),
+     "types[0].members[1].encoding", "bad value"},
+    {"UnknownMemberType", TWO_MEMBERS(R"({"name":"b","type":"Strng"})"), "types[0].members[1].type",
+     "unknown type 'Strng'"},
+    {"UnknownElementRef", TWO_MEMBERS(R"({"element":"nowhere"})"), "types[0].members[1].element",
+     "unknown element 'nowhere'"},
+    {"TwoMemberForms", TWO_MEMBERS(R"({"element":"x","name":"b"})"), "types[0].members[1]", "only one of"},
+    {"FormlessMember", TWO_MEMBERS(R"({"render":"attribute"})"), "types[0].members[1]",
+     "needs element, name, group or type"},
+    {"TypeFieldOnElementRef", R"({"name":"S","elements":[{"name":"e"}],"types":[{"name":"T","members":[
+        {"element":"e","type":"string"}]}]})", "types[0].members[0].type", "unknown field"},
+    {"BadMaxOccurs", TWO_MEMBERS(R"({"name":"b","type":"string","maxOccurs":"many"})"),
+     "types[0].members[1].maxOccurs", "unbounded"},
+    {"MaxBelowMin", TWO_MEMBERS(R"({"name":"b","type":"string","minOccurs":3,"maxOccurs":2})"),
+     "types[0].members[1].maxOccurs", "at least minOccurs"},
+    {"DuplicateType", R"({"name":"S","types":[{"name":"T"},{"name":"T"}]})", "types[1].name",
+     "duplicate type name 'T'"},
+    {"DuplicateElement", R"({"name":"S","elements":[{"name":"e"},{"name":"e"}]})", "elements[1].name",
+     "duplicate element name 'e'"},
+    {"DuplicatePrefix", R"({"name":"S","namespaces":[{"uri":"urn:a","prefix":"p"},{"uri":"urn:b","prefix":"p"}]})",
+     "namespaces[1].prefix", "duplicate prefix 'p'"},
+    {"UnknownNamespace", R"({"name":"S","elements":[{"name":"e","namespace":"urn:x"}]})", "elements[0].namespace",
+     "unknown namespace 'urn:x'"},
+    {"UnknownPrefixInReference", R"({"name":"S","elements":[{"name":"e","type":"q:T"}]})", "elements[0].type",
+     "unknown namespace prefix 'q'"},
+    {"AmbiguousType", R"({"name":"S","namespaces":[{"uri":"urn:a","prefix":"a"},{"uri":"urn:b","prefix":"b"}],
+        "types":[{"name":"T","namespace":"a"},{"name":"T","namespace":"b"}],
+        "elements":[{"name":"e","type":"T"}]})", "elements[0].type", "ambiguous type name 'T'"},
+    {"NamespaceWhileDisabled", R"({"name":"S","namespacesEnabled":false,"namespaces":[{"uri":"urn:a","prefix":"a"}],
+        "elements":[{"name":"e","namespace":"a"}]})", "elements[0].namespace", "namespaces are disabled"},
+    {"BadClass", R"({"name":"S","elements":[{"name":"e","class":"msg"}]})", "elements[0].class", "bad value 'msg'"},
+    {"ListWithoutItemType", R"({"name":"S","types":[{"name":"L","kind":"list"}]})", "types[0]", "needs an itemType"},
+    {"ItemTypeOnUnion", R"({"name":"S","types":[{"name":"U","kind":"union","memberTypes":["int"],"itemType":"int"}]})",
+     "types[0].itemType", "only a list type"},
+    {"MembersOnSimpleType", R"({"name":"S","types":[{"name":"T","kind":"simple","members":[{"type":"string"}]}]})",
+     "types[0].members", "only a complex type"},
+    {"DerivationWithoutBase", R"({"name":"S","types":[{"name":"T","derivation":"extension"}]})",
+     "types[0].derivation", "needs a base type"},
+    {"GroupOfSimpleType", TWO_MEMBERS(R"({"group":"string"})"), "types[0].members[1].group", "complex type"},
+    {"InlineTypeNamed", R"({"name":"S","elements":[{"name":"e","type":{"name":"X"}}]})", "elements[0].type.name",
+     "unknown field"},
+    {"BaseTypeCycle", R"({"name":"S","types":[{"name":"A","base":"B"},{"name":"B","base":"A"}]})", "types[0]",
+     "cycle through base, item, member or group types: A -> B -> A"},
+    {"GroupCycle", R"({"name":"S","types":[{"name":"A","members":[{"group":"A"}]}]})", "types[0]", "A -> A"},
+    {"BadMode", R"({"name":"S","identification":{"mode":2}})", "identification.mode", "0 or 1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Reader, MalformedSource, ::testing::ValuesIn(kMalformed),
+                         [](const ::testing::TestParamInfo<MalformedCase>& info) { return info.param.label; });
+
+TEST(MessageSetJson, SmallSourceTakesTheDefaults) {
+  const MessageSet set = parseMessageSetJson(R"({"name":"S","elements":[{"name":"e"}]})", "s");
+  EXPECT_EQ(set.name, "S");
+  EXPECT_EQ(set.formatVersion, kLatestFormatVersion);
+  EXPECT_FALSE(namespacesEnabled(set));
+  EXPECT_EQ(set.xml.xmlVersion, "1.0");
+  EXPECT_TRUE(set.xml.suppressDoctype);
+  EXPECT_TRUE(set.xml.suppressTimestampComment);
+  EXPECT_EQ(set.xml.nullNumEncoding, NullEncoding::EmptyContent);
+  EXPECT_EQ(set.xml.centuryWindow, 53);
+  ASSERT_EQ(set.elements.size(), 1u);
+  EXPECT_EQ(set.elements[0].type, kNone);
+  EXPECT_EQ(effectiveClass(set, set.elements[0]), ElementClass::Field);
+  EXPECT_FALSE(set.elements[0].xml.render.has_value());
+}
+
+TEST(MessageSetJson, ResolvesForwardQualifiedAndInlineReferences) {
+  const MessageSet set = parseMessageSetJson(R"({
+    // comments are allowed
+    "name": "S",
+    "namespaces": [{"uri": "urn:a", "prefix": "a"}, {"uri": "urn:b", "prefix": "b"}],
+    "elements": [{"name": "msg", "class": "message", "type": {"members": [
+        {"element": "b:item", "maxOccurs": "unbounded"}, {"type": "string"}]}},
+      {"name": "item", "namespace": "a", "type": "Item"},
+      {"name": "item", "namespace": "urn:b", "type": "Special"}],
+    "types": [
+      {"name": "Item", "members": [{"name": "n", "type": "integer"}]},
+      {"name": "Special", "base": "Item", "members": [{"name": "m", "type": "integer"}]},
+      {"name": "Codes", "itemType": "integer"},
+      {"name": "Either", "memberTypes": ["integer", "string"]}]
+  })", "s");
+  EXPECT_TRUE(namespacesEnabled(set));
+  const TypeDef& message = set.types[set.elements[0].type];
+  EXPECT_TRUE(message.name.empty());
+  EXPECT_EQ(message.variety, TypeVariety::Complex);
+  ASSERT_EQ(message.members.size(), 2u);
+  EXPECT_EQ(message.members[0].form, MemberDef::Form::ElementRef);
+  EXPECT_EQ(message.members[0].element, 2);  // the item in urn:b
+  EXPECT_EQ(message.members[0].maxOccurs, kUnbounded);
+  EXPECT_EQ(message.members[1].form, MemberDef::Form::Simple);
+
+  const TypeDef& special = set.types[1];
+  EXPECT_EQ(special.baseType, 0);
+  EXPECT_EQ(special.derivation, Derivation::Extension);
+  EXPECT_EQ(special.variety, TypeVariety::Complex);
+  EXPECT_EQ(set.types[2].variety, TypeVariety::List);
+  EXPECT_EQ(set.types[3].variety, TypeVariety::Union);
+  EXPECT_EQ(set.types[3].unionMemberTypes.size(), 2u);
+
+  // Each predefined type appears once however often it is named.
+  int integers = 0;
+  for (const TypeDef& type : set.types) integers += type.builtin && type.name == "integer";
+  EXPECT_EQ(integers, 1);
+  EXPECT_EQ(effectiveLogicalType(set, set.types[3].unionMemberTypes[0]), eLogicalInteger);
+}
+
+TEST(MessageSetJson, KindFollowsTheBaseType) {
+  const MessageSet set = parseMessageSetJson(R"({"name": "S", "types": [
+      {"name": "Restricted", "base": "Complex"},
+      {"name": "Complex", "members": [{"name": "x"}]},
+      {"name": "Price", "base": "decimal", "members": [{"name": "currency", "render": "attribute"}]},
+      {"name": "Code", "base": "string"},
+      {"name": "Empty"}]})", "s");
+  EXPECT_EQ(set.types[0].variety, TypeVariety::Complex);
+  EXPECT_EQ(set.types[0].derivation, Derivation::Restriction);
+  EXPECT_EQ(set.types[2].variety, TypeVariety::Complex);
+  EXPECT_EQ(effectiveLogicalType(set, 2), eLogicalDecimal);
+  EXPECT_EQ(set.types[3].variety, TypeVariety::Simple);
+  EXPECT_EQ(effectiveLogicalType(set, 3), eLogicalString);
+  EXPECT_EQ(set.types[4].variety, TypeVariety::Complex);
+  EXPECT_EQ(effectiveLogicalType(set, 4), eLogicalNone);
+}
+
+TEST(MessageSetJson, BinaryEncodingDefaultsFollowThePredefinedType) {
+  const MessageSet set = parseMessageSetJson(R"({"name": "S", "types": [
+      {"name": "Blob", "base": "base64Binary"}, {"name": "Raw", "logicalType": "binary"},
+      {"name": "Hex", "base": "hexBinary"}]})", "s");
+  EXPECT_EQ(defaultEncoding(set, 0), DataEncoding::Base64);
+  EXPECT_EQ(defaultEncoding(set, 1), DataEncoding::Hex);
+  EXPECT_EQ(defaultEncoding(set, 2), DataEncoding::Hex);
+  EXPECT_EQ(defaultEncoding(set, kNone), DataEncoding::Unset);
+}
+
+TEST(MessageSetJson, MissingFileIsAnIoError) {
+  try {
+    readMessageSetJsonFile("/nonexistent/source.json");
+    FAIL() << "no error";
+  } catch (const ZelFatalException& e) {
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_IO_ERROR);
+    EXPECT_EQ(e.insertText(0), "/nonexistent/source.json");
+  }
+}
+
+}  // namespace
