@@ -1,0 +1,342 @@
+// Numeric and binary conversions of DataCnv, and the helpers every
+// conversion shares. Date-times and durations live in datacnv_xsd.cpp and
+// datacnv_pattern.cpp.
+#include "datacnv.h"
+
+#include "zelexception.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+
+constexpr const char* kExpectInt64 = "64-bit integer";
+constexpr const char* kExpectInt32 = "32-bit integer";
+constexpr const char* kExpectDouble = "double";
+constexpr const char* kExpectDecimal = "decimal";
+constexpr const char* kExpectHex = "hexadecimal binary";
+
+bool isXmlSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+std::u16string_view stripXmlSpace(std::u16string_view s) {
+  while (!s.empty() && isXmlSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isXmlSpace(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Widens ASCII text into out, replacing its text.
+ZelWstring& assignAscii(ZelWstring& out, const char* text, std::size_t length) {
+  out.resize(length);
+  for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<char16_t>(text[i]);
+  return out;
+}
+
+// How a numeric text is spelled (the caller's arguments).
+struct NumberSyntax {
+  long signMode;
+  char16_t minus;
+  char16_t plus;
+  char16_t point;  // 0: integers, no point
+  long trim;
+  long justification;
+  char16_t pad;
+  bool strict;
+};
+
+// A numeric text taken apart; the views point into the caller's text.
+struct NumberParts {
+  char16_t sign = 0;  // 0, u'-' or u'+'
+  std::u16string_view integer;
+  bool hasPoint = false;
+  std::u16string_view fraction;
+};
+
+std::u16string_view trimPad(std::u16string_view s, const NumberSyntax& syntax) {
+  if (syntax.justification == DataCnv::JUSTIFY_LEFT) {
+    while (s.size() > 1 && s.back() == syntax.pad) s.remove_suffix(1);
+  } else {
+    while (s.size() > 1 && s.front() == syntax.pad) s.remove_prefix(1);
+  }
+  return s;
+}
+
+char16_t signOf(char16_t c, const NumberSyntax& syntax) {
+  if (c == syntax.minus) return u'-';
+  if (c == syntax.plus) return u'+';
+  return 0;
+}
+
+// Splits s into sign, integer digits and fraction digits; false when s is
+// not a number of this syntax.
+bool splitNumber(std::u16string_view s, const NumberSyntax& syntax, NumberParts& parts) {
+  if (!syntax.strict) s = stripXmlSpace(s);
+  if (syntax.trim != 0) s = trimPad(s, syntax);
+  if (s.empty()) return false;
+  switch (syntax.signMode) {
+    case DataCnv::SIGN_NONE:
+      break;
+    case DataCnv::SIGN_LEADING_MINUS:
+      if (s.front() == syntax.minus) {
+        parts.sign = u'-';
+        s.remove_prefix(1);
+      }
+      break;
+    case DataCnv::SIGN_TRAILING:
+      if ((parts.sign = signOf(s.back(), syntax)) != 0) s.remove_suffix(1);
+      break;
+    default:
+      if ((parts.sign = signOf(s.front(), syntax)) != 0) s.remove_prefix(1);
+      break;
+  }
+  std::size_t i = 0;
+  while (i < s.size() && isDigit(s[i])) ++i;
+  parts.integer = s.substr(0, i);
+  if (i < s.size() && syntax.point != 0 && s[i] == syntax.point) {
+    parts.hasPoint = true;
+    const std::size_t start = ++i;
+    while (i < s.size() && isDigit(s[i])) ++i;
+    parts.fraction = s.substr(start, i - start);
+  }
+  return i == s.size() && !(parts.integer.empty() && parts.fraction.empty());
+}
+
+bool toInt64(const NumberParts& parts, std::int64_t& value) {
+  if (parts.hasPoint || parts.integer.empty()) return false;
+  const bool negative = parts.sign == u'-';
+  const std::uint64_t limit =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+  std::uint64_t magnitude = 0;
+  for (const char16_t c : parts.integer) {
+    const unsigned digit = c - u'0';
+    if (magnitude > (limit - digit) / 10) return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  // Two's complement negation of the magnitude also covers INT64_MIN.
+  value = static_cast<std::int64_t>(negative ? ~magnitude + 1 : magnitude);
+  return true;
+}
+
+// Whether a decimal text out of the double range is too large (rather than
+// too small): the power of ten of its first significant digit is positive.
+bool isBeyondDoubleRange(std::u16string_view mantissa, long long exponent) {
+  const std::size_t point = mantissa.find(u'.');
+  const std::u16string_view integer = mantissa.substr(0, point);
+  const std::size_t firstNonZero = integer.find_first_not_of(u'0');
+  if (firstNonZero != std::u16string_view::npos) return exponent + static_cast<long long>(integer.size() - firstNonZero) - 1 > 0;
+  const std::u16string_view fraction = point == std::u16string_view::npos ? std::u16string_view() : mantissa.substr(point + 1);
+  return exponent - static_cast<long long>(fraction.find_first_not_of(u'0')) - 1 > 0;
+}
+
+// Reads an xs:double spelling; false when s is none.
+bool parseDouble(std::u16string_view s, double& value) {
+  const bool negative = !s.empty() && s.front() == u'-';
+  const std::u16string_view unsignedText = (!s.empty() && (s.front() == u'-' || s.front() == u'+')) ? s.substr(1) : s;
+  if (unsignedText == u"INF") {
+    value = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    return true;
+  }
+  if (s == u"NaN") {
+    value = std::numeric_limits<double>::quiet_NaN();
+    return true;
+  }
+  // Mantissa: digits with an optional point, at least one digit.
+  std::size_t i = 0;
+  std::size_t digits = 0;
+  while (i < unsignedText.size() && isDigit(unsignedText[i])) ++i, ++digits;
+  if (i < unsignedText.size() && unsignedText[i] == u'.') {
+    ++i;
+    while (i < unsignedText.size() && isDigit(unsignedText[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  const std::u16string_view mantissa = unsignedText.substr(0, i);
+  long long exponent = 0;
+  if (i < unsignedText.size()) {
+    if (unsignedText[i] != u'e' && unsignedText[i] != u'E') return false;
+    ++i;
+    const bool negativeExponent = i < unsignedText.size() && unsignedText[i] == u'-';
+    if (i < unsignedText.size() && (unsignedText[i] == u'-' || unsignedText[i] == u'+')) ++i;
+    if (i == unsignedText.size()) return false;
+    for (; i < unsignedText.size(); ++i) {
+      if (!isDigit(unsignedText[i])) return false;
+      // Saturate: any exponent beyond a billion is out of range anyway.
+      if (exponent < 1000000000) exponent = exponent * 10 + (unsignedText[i] - u'0');
+    }
+    if (negativeExponent) exponent = -exponent;
+  }
+  // from_chars reads no leading plus; everything else is ASCII by now.
+  std::string ascii;
+  ascii.reserve(unsignedText.size() + 1);
+  if (negative) ascii.push_back('-');
+  for (const char16_t c : unsignedText) ascii.push_back(static_cast<char>(c));
+  const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    value = isBeyondDoubleRange(mantissa, exponent) ? std::numeric_limits<double>::infinity() : 0.0;
+    if (negative) value = -value;
+    return true;
+  }
+  return result.ec == std::errc() && result.ptr == ascii.data() + ascii.size();
+}
+
+int hexDigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  return -1;
+}
+
+bool isUtf16Codepage(long codepage) { return codepage == 1200 || codepage == 13488 || codepage == 17584; }
+
+}  // namespace
+
+void DataCnv::throwConversionError(const char* file, long line, const char* function, const char* expected,
+                                   std::u16string_view text, const char16_t* pattern) const {
+  if (ZelLog::traceOn()) ZelLog::trace(&log_, function, {"Throwing exception", file, static_cast<long>(line), expected});
+  ZelConversionException error(file, line, function, log_.getLogSourceName(), ZelMessages::CP_CONVERSION_ERROR);
+  error.addInsert(expected);
+  error.addInsert(text.data(), text.size());
+  if (pattern) error.addInsert(pattern);
+  throw error;
+}
+
+std::u16string_view DataCnv::valueText(const char16_t* text, std::size_t length) const {
+  const std::u16string_view view(text, text ? length : 0);
+  return collapseWhitespace_ ? stripXmlSpace(view) : view;
+}
+
+void DataCnv::checkConstruction(long codepage, long floatFormat, long floatPrecisionBits) const {
+  if (!isUtf16Codepage(codepage)) {
+    ZelFatalException error(__FILE__, __LINE__, "DataCnv::DataCnv", log_.getLogSourceName(),
+                            ZelMessages::CP_CODEPAGE_ERROR);
+    error.addInsert(codepage);
+    throw error;
+  }
+  if (floatFormat != 1 || floatPrecisionBits != 53) {
+    ZelFatalException error(__FILE__, __LINE__, "DataCnv::DataCnv", log_.getLogSourceName(),
+                            ZelMessages::CP_INTERNAL_ERROR);
+    error.addInsert("Unsupported float representation");
+    error.addInsert(floatFormat);
+    error.addInsert(floatPrecisionBits);
+    throw error;
+  }
+}
+
+PWFData DataCnv::StrToInt64(const char16_t* text, std::size_t length, long signMode, char16_t minusChar,
+                            char16_t plusChar, long trim, long justification, char16_t padChar, bool strict) const {
+  const std::u16string_view view(text, text ? length : 0);
+  const NumberSyntax syntax{signMode, minusChar, plusChar, 0, trim, justification, padChar, strict};
+  NumberParts parts;
+  std::int64_t value = 0;
+  if (!splitNumber(view, syntax, parts) || !toInt64(parts, value))
+    throwConversionError(__FILE__, __LINE__, "DataCnv::StrToInt64", kExpectInt64, view);
+  return PWFData::makeInteger(value);
+}
+
+PWFData DataCnv::StrToInt32(const char16_t* text, std::size_t length, long signMode, char16_t minusChar,
+                            char16_t plusChar, long trim, long justification, char16_t padChar, bool strict) const {
+  const std::u16string_view view(text, text ? length : 0);
+  const NumberSyntax syntax{signMode, minusChar, plusChar, 0, trim, justification, padChar, strict};
+  NumberParts parts;
+  std::int64_t value = 0;
+  if (!splitNumber(view, syntax, parts) || !toInt64(parts, value) || value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max())
+    throwConversionError(__FILE__, __LINE__, "DataCnv::StrToInt32", kExpectInt32, view);
+  return PWFData::makeInteger(value);
+}
+
+PWFData DataCnv::StrToDbl(const char16_t* text, std::size_t length) const {
+  const std::u16string_view view = valueText(text, length);
+  double value = 0;
+  if (!parseDouble(view, value))
+    throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDbl", kExpectDouble, view);
+  return PWFData::makeFloat(value);
+}
+
+PWFData DataCnv::StrToDec(const char16_t* text, std::size_t length, bool impliedDecimal, long impliedScale,
+                          char16_t decimalChar, long signMode, char16_t minusChar, char16_t plusChar, long trim,
+                          long justification, char16_t padChar, bool strict) const {
+  const std::u16string_view view(text, text ? length : 0);
+  const NumberSyntax syntax{signMode, minusChar, plusChar, impliedDecimal ? char16_t(0) : decimalChar,
+                            trim, justification, padChar, strict};
+  NumberParts parts;
+  if (!splitNumber(view, syntax, parts))
+    throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDec", kExpectDecimal, view);
+  ZelBufferedWstring<32> decimal;
+  if (parts.sign) decimal.append(parts.sign);
+  if (impliedDecimal && impliedScale > 0) {
+    // The last impliedScale digits are the fraction; zeros fill a short text.
+    const std::size_t scale = static_cast<std::size_t>(impliedScale);
+    const std::u16string_view digits = parts.integer;
+    if (digits.size() > scale) decimal.append(digits.substr(0, digits.size() - scale));
+    else decimal.append(u'0');
+    decimal.append(u'.');
+    for (std::size_t i = digits.size(); i < scale; ++i) decimal.append(u'0');
+    decimal.append(digits.size() > scale ? digits.substr(digits.size() - scale) : digits);
+  } else {
+    decimal.append(parts.integer);
+    if (parts.hasPoint) decimal.append(u'.').append(parts.fraction);
+  }
+  return PWFData::makeDecimal(decimal);
+}
+
+PWFData DataCnv::StrToBin(const char16_t* text, std::size_t length) const {
+  const std::u16string_view view = valueText(text, length);
+  if (view.size() % 2 != 0) throwConversionError(__FILE__, __LINE__, "DataCnv::StrToBin", kExpectHex, view);
+  std::vector<std::uint8_t> bytes(view.size() / 2);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const int high = hexDigitValue(view[2 * i]);
+    const int low = hexDigitValue(view[2 * i + 1]);
+    if (high < 0 || low < 0) throwConversionError(__FILE__, __LINE__, "DataCnv::StrToBin", kExpectHex, view);
+    bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
+  }
+  return PWFData::makeBinary(std::move(bytes));
+}
+
+ZelWstring& DataCnv::StrFromInt64(std::int64_t value, ZelWstring& out) const {
+  char buffer[24];  // 19 digits and a sign
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return assignAscii(out, buffer, static_cast<std::size_t>(result.ptr - buffer));
+}
+
+ZelWstring& DataCnv::StrFromDbl(double value, ZelWstring& out) const {
+  if (std::isnan(value)) return out.assign(u"NaN");
+  if (std::isinf(value)) return out.assign(value < 0 ? u"-INF" : u"INF");
+  // The shortest round-trip text, fixed or scientific, whichever is shorter;
+  // its exponent "e+07" is then spelled "E7".
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const std::size_t length = static_cast<std::size_t>(result.ptr - buffer);
+  const std::string_view text(buffer, length);
+  const std::size_t e = text.find('e');
+  if (e == std::string_view::npos) return assignAscii(out, buffer, length);
+  char spelled[32];
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < e; ++i) spelled[n++] = buffer[i];
+  spelled[n++] = 'E';
+  std::size_t i = e + 1;
+  if (buffer[i] == '-') spelled[n++] = buffer[i];
+  if (buffer[i] == '-' || buffer[i] == '+') ++i;
+  while (i + 1 < length && buffer[i] == '0') ++i;
+  while (i < length) spelled[n++] = buffer[i++];
+  return assignAscii(out, spelled, n);
+}
+
+ZelWstring& DataCnv::StrFromDec(const ZelWstring& decimal, ZelWstring& out) const {
+  const NumberSyntax syntax{SIGN_LEADING, US_MINUS, US_PLUS, US_DECIMAL, 0, JUSTIFY_RIGHT, u'0', true};
+  NumberParts parts;
+  if (!splitNumber(decimal.view(), syntax, parts))
+    throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDec", kExpectDecimal, decimal.view());
+  return out.assign(decimal);
+}
+
+ZelWstring& DataCnv::StrFromBin(const std::uint8_t* bytes, std::size_t length, ZelWstring& out) const {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  out.resize(2 * length);
+  for (std::size_t i = 0; i < length; ++i) {
+    out[2 * i] = kDigits[bytes[i] >> 4];
+    out[2 * i + 1] = kDigits[bytes[i] & 0xF];
+  }
+  return out;
+}

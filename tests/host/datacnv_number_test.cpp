@@ -1,0 +1,209 @@
+// Integers, doubles, decimals and hexadecimal binary in both directions.
+#include "host/datacnv_test_support.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace {
+
+PWFData toInt64(const DataCnv& cnv, std::u16string_view text) {
+  return cnv.StrToInt64(text.data(), text.size(), DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
+                        DataCnv::JUSTIFY_RIGHT, u'0', true);
+}
+
+PWFData toDecimal(const DataCnv& cnv, std::u16string_view text) {
+  return cnv.StrToDec(text.data(), text.size(), false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING,
+                      DataCnv::US_MINUS, DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
+}
+
+struct IntegerCase {
+  std::u16string_view text;
+  std::int64_t value;
+};
+
+class Int64Valid : public testing::TestWithParam<IntegerCase> {};
+
+TEST_P(Int64Valid, ReadsValue) {
+  EXPECT_EQ(toInt64(handlerDataCnv(), GetParam().text), PWFData::makeInteger(GetParam().value));
+}
+
+INSTANTIATE_TEST_SUITE_P(DataCnv, Int64Valid,
+                         testing::Values(IntegerCase{u"0", 0}, IntegerCase{u"-0", 0}, IntegerCase{u"+5", 5},
+                                         IntegerCase{u"007", 7},
+                                         IntegerCase{u"9223372036854775807", INT64_MAX},
+                                         IntegerCase{u"-9223372036854775808", INT64_MIN},
+                                         IntegerCase{u"000000000000000000000000001", 1}));
+
+class Int64Invalid : public testing::TestWithParam<std::u16string_view> {};
+
+TEST_P(Int64Invalid, ThrowsWithText) {
+  const DataCnv cnv = handlerDataCnv();
+  expectConversionError([&] { toInt64(cnv, GetParam()); }, "64-bit integer", GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(DataCnv, Int64Invalid,
+                         testing::Values(u"9223372036854775808", u"-9223372036854775809", u"99999999999999999999",
+                                         u"", u"-", u"+", u"--1", u" 1", u"1 ", u"1.0", u"0x12", u"1e3", u"12a",
+                                         u"\uFF11"));
+
+TEST(DataCnvInteger, Int32RangeIsChecked) {
+  const DataCnv cnv = handlerDataCnv();
+  auto toInt32 = [&](std::u16string_view text) {
+    return cnv.StrToInt32(text.data(), text.size(), 3, DataCnv::US_MINUS, DataCnv::US_PLUS, 0, 1, u'0', true);
+  };
+  EXPECT_EQ(toInt32(u"2147483647").getIntegerValue(), INT32_MAX);
+  EXPECT_EQ(toInt32(u"-2147483648").getIntegerValue(), INT32_MIN);
+  expectConversionError([&] { toInt32(u"2147483648"); }, "32-bit integer", u"2147483648");
+  expectConversionError([&] { toInt32(u"-2147483649"); }, "32-bit integer", u"-2147483649");
+}
+
+TEST(DataCnvInteger, SignModesTrimAndStrict) {
+  const DataCnv cnv = handlerDataCnv();
+  auto read = [&](std::u16string_view text, long signMode, long trim, long justification, char16_t pad, bool strict) {
+    return cnv.StrToInt64(text.data(), text.size(), signMode, u'-', u'+', trim, justification, pad, strict)
+        .getIntegerValue();
+  };
+  EXPECT_EQ(read(u"12-", DataCnv::SIGN_TRAILING, 0, 1, u'0', true), -12);
+  EXPECT_EQ(read(u"-12", DataCnv::SIGN_LEADING_MINUS, 0, 1, u'0', true), -12);
+  EXPECT_THROW(read(u"+12", DataCnv::SIGN_LEADING_MINUS, 0, 1, u'0', true), ZelConversionException);
+  EXPECT_THROW(read(u"-12", DataCnv::SIGN_NONE, 0, 1, u'0', true), ZelConversionException);
+  EXPECT_EQ(read(u"12**", DataCnv::SIGN_LEADING, 1, DataCnv::JUSTIFY_LEFT, u'*', true), 12);
+  EXPECT_EQ(read(u"**12", DataCnv::SIGN_LEADING, 1, DataCnv::JUSTIFY_RIGHT, u'*', true), 12);
+  EXPECT_EQ(read(u"\n 12\t", DataCnv::SIGN_LEADING, 0, 1, u'0', false), 12);
+}
+
+TEST(DataCnvInteger, WritesExtremes) {
+  const DataCnv cnv = handlerDataCnv();
+  ZelBufferedWstring<32> out;
+  EXPECT_EQ(cnv.StrFromInt64(INT64_MIN, out).view(), u"-9223372036854775808");
+  EXPECT_EQ(cnv.StrFromInt64(INT64_MAX, out).view(), u"9223372036854775807");
+  EXPECT_EQ(cnv.StrFromInt64(0, out).view(), u"0");
+}
+
+// Canonical double texts read and write back unchanged.
+class DoubleRoundTrip : public testing::TestWithParam<std::u16string_view> {};
+
+TEST_P(DoubleRoundTrip, WritesWhatItRead) {
+  const DataCnv cnv = handlerDataCnv();
+  ZelWstring out;
+  const PWFData value = cnv.StrToDbl(GetParam().data(), GetParam().size());
+  EXPECT_EQ(cnv.StrFromDbl(value.getFloatValue(), out).view(), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleRoundTrip,
+                         testing::Values(u"0", u"-0", u"0.1", u"-2.25", u"100", u"1E5", u"1E21", u"1E-7",
+                                         u"0.30000000000000004", u"1.7976931348623157E308", u"5E-324",
+                                         u"2.2250738585072014E-308", u"123456789012345680", u"INF", u"-INF",
+                                         u"NaN"));
+
+TEST(DataCnvDouble, ReadsOtherSpellingsAndRanges) {
+  const DataCnv cnv = handlerDataCnv();
+  auto read = [&](std::u16string_view text) { return cnv.StrToDbl(text.data(), text.size()).getFloatValue(); };
+  EXPECT_EQ(read(u"1.0e0"), 1.0);
+  EXPECT_EQ(read(u".5"), 0.5);
+  EXPECT_EQ(read(u"5."), 5.0);
+  EXPECT_EQ(read(u"+1E+2"), 100.0);
+  EXPECT_EQ(read(u"+INF"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(read(u"1e400"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(read(u"-1e400"), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(read(u"0.00000000001e-400"), 0.0);
+  EXPECT_EQ(read(u"0.001e400"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(read(u"1" + std::u16string(400, u'0') + u"e-10"), std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::signbit(read(u"-1e-400")));
+}
+
+class DoubleInvalid : public testing::TestWithParam<std::u16string_view> {};
+
+TEST_P(DoubleInvalid, ThrowsWithText) {
+  const DataCnv cnv = handlerDataCnv();
+  expectConversionError([&] { cnv.StrToDbl(GetParam().data(), GetParam().size()); }, "double", GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleInvalid,
+                         testing::Values(u"", u"1e", u"e1", u".", u"-", u"inf", u"Infinity", u"nan", u"-NaN",
+                                         u"1.5.2", u" 1", u"1 ", u"0x12", u"1,5", u"++1", u"1e+", u"1e1.5",
+                                         u"1\u0665"));
+
+TEST(DataCnvDouble, RandomBitPatternsRoundTrip) {
+  const DataCnv cnv = handlerDataCnv();
+  std::mt19937_64 random(42);
+  ZelBufferedWstring<32> text;
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t bits = random();
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isnan(value)) continue;
+    cnv.StrFromDbl(value, text);
+    const double back = cnv.StrToDbl(text.data(), text.length()).getFloatValue();
+    ASSERT_EQ(std::memcmp(&back, &value, sizeof value), 0) << text.toUtf8();
+  }
+}
+
+// Decimals keep their text exactly, whatever its length.
+class DecimalRoundTrip : public testing::TestWithParam<std::u16string_view> {};
+
+TEST_P(DecimalRoundTrip, KeepsText) {
+  const DataCnv cnv = handlerDataCnv();
+  const PWFData value = toDecimal(cnv, GetParam());
+  ASSERT_EQ(value.getDataLogicalType(), eLogicalDecimal);
+  ZelWstring out;
+  EXPECT_EQ(cnv.StrFromDec(value.getDecimalValue(), out).view(), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(DataCnv, DecimalRoundTrip,
+                         testing::Values(u"0", u"-0", u"+1.50", u"000123.4500", u"1.", u".5",
+                                         u"1234567890123456789012345678901234567890",
+                                         u"-1234567890123456789012345678901234567890.0000000000000000000001"));
+
+TEST(DataCnvDecimal, RejectsNonDecimals) {
+  const DataCnv cnv = handlerDataCnv();
+  for (std::u16string_view text : {u"", u".", u"-", u"1e5", u"1.2.3", u"+-1", u" 1", u"INF", u"0x1", u"1,5"})
+    expectConversionError([&] { toDecimal(cnv, text); }, "decimal", text);
+  ZelWstring out;
+  expectConversionError([&] { cnv.StrFromDec(ZelWstring(u"12a"), out); }, "decimal", u"12a");
+}
+
+TEST(DataCnvDecimal, ImpliedPointAndOwnCharacters) {
+  const DataCnv cnv = handlerDataCnv();
+  auto implied = [&](std::u16string_view text, long scale) {
+    return cnv.StrToDec(text.data(), text.size(), true, scale, u'.', 3, u'-', u'+', 0, 1, u'0', true).getText();
+  };
+  EXPECT_EQ(implied(u"12345", 2).view(), u"123.45");
+  EXPECT_EQ(implied(u"5", 3).view(), u"0.005");
+  EXPECT_EQ(implied(u"-5", 1).view(), u"-0.5");
+  EXPECT_THROW(implied(u"1.5", 1), ZelConversionException);
+  const std::u16string_view european = u"12,5~";
+  const PWFData value = cnv.StrToDec(european.data(), european.size(), false, 0, u',', DataCnv::SIGN_TRAILING, u'~',
+                                     u'#', 0, 1, u'0', true);
+  EXPECT_EQ(value.getText().view(), u"-12.5");
+}
+
+TEST(DataCnvBinary, EveryByteRoundTripsInEitherCase) {
+  const DataCnv cnv = handlerDataCnv();
+  std::vector<std::uint8_t> bytes(256);
+  for (int i = 0; i < 256; ++i) bytes[i] = static_cast<std::uint8_t>(i);
+  ZelWstring hex;
+  cnv.StrFromBin(bytes.data(), bytes.size(), hex);
+  EXPECT_EQ(hex.view().substr(0, 8), u"00010203");
+  EXPECT_EQ(hex.view().substr(504), u"FCFDFEFF");
+  EXPECT_EQ(cnv.StrToBin(hex.data(), hex.length()).getBinaryValue(), bytes);
+  EXPECT_EQ(cnv.StrToBin(u"abCD", 4).getBinaryValue(), (std::vector<std::uint8_t>{0xAB, 0xCD}));
+  EXPECT_TRUE(cnv.StrToBin(u"", 0).getBinaryValue().empty());
+  for (std::u16string_view text : {u"ABC", u"GG", u"0x12", u" 12", u"1\u0660"})
+    expectConversionError([&] { cnv.StrToBin(text.data(), text.size()); }, "hexadecimal binary", text);
+}
+
+TEST(DataCnvConstruction, RejectsNonUtf16CodePage) {
+  try {
+    DataCnv(1208, 2, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr);
+    FAIL() << "no exception";
+  } catch (const ZelFatalException& e) {
+    EXPECT_STREQ(e.getKey(), "CP_CODEPAGE_ERROR");
+    EXPECT_EQ(e.insertText(0), "1208");
+  }
+  EXPECT_NO_THROW(DataCnv(17584, 1, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr));
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+#ifndef TESTS_HOST_DATACNV_TEST_SUPPORT_H
+#define TESTS_HOST_DATACNV_TEST_SUPPORT_H
+
+#include "datacnv.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+// A converter built as the parse handler and the writer build theirs.
+inline DataCnv handlerDataCnv() { return DataCnv(1200, 2, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr); }
+
+inline std::string utf8(std::u16string_view text) { return ZelWstring(text).toUtf8(); }
+
+// Runs convert and checks that it throws the conversion error with the
+// inserts expected and text.
+template <class Convert>
+void expectConversionError(Convert convert, const std::string& expected, std::u16string_view text) {
+  try {
+    convert();
+    ADD_FAILURE() << "no exception for '" << utf8(text) << "'";
+  } catch (const ZelConversionException& e) {
+    EXPECT_STREQ(e.getKey(), "CP_CONVERSION_ERROR");
+    EXPECT_EQ(e.insertText(0), expected);
+    EXPECT_EQ(e.insertText(1), utf8(text));
+  }
+}
+
+#endif
