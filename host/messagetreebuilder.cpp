@@ -1,0 +1,170 @@
+// TreeBuilder: the FIHandler that builds a MessageTree (declared in messagetree.h).
+#include "messagetree.h"
+
+#include "treeerror.h"
+
+#include <string>
+
+namespace {
+
+constexpr unsigned short kListKind = 12;
+
+// The field family: elements whose own value is a simple value.
+bool isFieldKind(unsigned short kind) { return kind == 0 || kind == 1 || kind == 9 || kind == kListKind; }
+
+std::u16string_view viewOf(const char16_t* text) {
+  return text ? std::u16string_view(text) : std::u16string_view();
+}
+
+}  // namespace
+
+void TreeBuilder::startMessage(const WorkerInfoPtr& startInfo) {
+  if (!tree_.empty() || !open_.empty())
+    throwTreeError(__FILE__, __LINE__, "TreeBuilder::startMessage", "startMessage", "the tree holds a message already");
+  tree_.setStartMsgInfo(startInfo);
+}
+
+void TreeBuilder::endMessage(const WorkerInfoPtr& endInfo) {
+  if (!open_.empty())
+    throwTreeError(__FILE__, __LINE__, "TreeBuilder::endMessage", "endMessage",
+                   std::to_string(open_.size()) + " element(s) still open");
+  tree_.setEndMsgInfo(endInfo);
+}
+
+void TreeBuilder::startEmbeddedMessage() { attempts_.push_back(Attempt{tree_.mark(), open_.size()}); }
+
+void TreeBuilder::endEmbeddedMessage(bool keep, bool abandoned) {
+  if (attempts_.empty())
+    throwTreeError(__FILE__, __LINE__, "TreeBuilder::endEmbeddedMessage", "endEmbeddedMessage",
+                   "no embedded message was started");
+  const Attempt attempt = attempts_.back();
+  attempts_.pop_back();
+  if (keep && !abandoned) return;
+  if (open_.size() < attempt.openDepth)
+    throwTreeError(__FILE__, __LINE__, "TreeBuilder::endEmbeddedMessage", "endEmbeddedMessage",
+                   "the abandoned embedded message closed elements opened before it");
+  open_.resize(attempt.openDepth);
+  tree_.rollBackTo(attempt.mark);
+}
+
+TreeElement& TreeBuilder::openMessageContent(const char* event) {
+  if (!open_.empty()) return openElement(event);
+  if (!tree_.empty())
+    throwTreeError(__FILE__, __LINE__, "TreeBuilder::startMessageContent", event,
+                   "message content after the root element ended");
+  TreeElement& root = tree_.createRoot();
+  open_.push_back(&root);
+  return root;
+}
+
+TreeElement& TreeBuilder::openElement(const char* event) {
+  if (open_.empty())
+    throwTreeError(__FILE__, __LINE__, "TreeBuilder::startElement", event, "no message content is open");
+  TreeElement& child = tree_.appendChild(*open_.back());
+  open_.push_back(&child);
+  return child;
+}
+
+void TreeBuilder::close(const char* event, const WorkerInfoPtr& endInfo) {
+  if (open_.empty()) throwTreeError(__FILE__, __LINE__, "TreeBuilder::close", event, "no element is open");
+  open_.back()->setEndInfo(endInfo);
+  open_.pop_back();
+}
+
+bool TreeBuilder::startMessageContent(const char16_t* name, const ZelWstring& namespaceURI,
+                                      unsigned short elementKind, const WorkerInfoPtr& startInfo,
+                                      long xsiTypeIndex) {
+  TreeElement& element = openMessageContent("startMessageContent");
+  tree_.setName(element, viewOf(name));
+  tree_.setNamespaceURI(element, namespaceURI.view());
+  element.setKind(elementKind);
+  element.setStartInfo(startInfo);
+  element.setTypeIndex(xsiTypeIndex);
+  return true;
+}
+
+bool TreeBuilder::startMessageContent(long& tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo,
+                                      long memberId, long xsiTypeIndex, long tagIndex, long memberIndex) {
+  TreeElement& element = openMessageContent("startMessageContent");
+  element.setTagId(tagId);
+  element.setKind(elementKind);
+  element.setStartInfo(startInfo);
+  element.setMemberId(memberId);
+  element.setTypeIndex(xsiTypeIndex);
+  element.setTagIndex(tagIndex);
+  element.setMemberIndex(memberIndex);
+  return true;
+}
+
+void TreeBuilder::endMessageContent(long tagId, const WorkerInfoPtr& endInfo) {
+  // The parser ends a message that never started content this way.
+  if (open_.empty() && tree_.empty() && tagId == -1) return;
+  close("endMessageContent", endInfo);
+}
+
+void TreeBuilder::endMessageContent(const char16_t*, const ZelWstring&, const WorkerInfoPtr& endInfo) {
+  close("endMessageContent", endInfo);
+}
+
+void TreeBuilder::startElement(long tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo, long memberId,
+                               long /*occurrence*/, long xsiTypeIndex, long tagIndex, long memberIndex) {
+  TreeElement& element = openElement("startElement");
+  element.setTagId(tagId);
+  element.setKind(elementKind);
+  element.setStartInfo(startInfo);
+  element.setMemberId(memberId);
+  element.setTypeIndex(xsiTypeIndex);
+  element.setTagIndex(tagIndex);
+  element.setMemberIndex(memberIndex);
+}
+
+void TreeBuilder::startElement(const char16_t* name, const ZelWstring& namespaceURI, unsigned short elementKind,
+                               const WorkerInfoPtr& startInfo, long memberId, long xsiTypeIndex) {
+  TreeElement& element = openElement("startElement");
+  tree_.setName(element, viewOf(name));
+  tree_.setNamespaceURI(element, namespaceURI.view());
+  element.setKind(elementKind);
+  element.setStartInfo(startInfo);
+  element.setMemberId(memberId);
+  element.setTypeIndex(xsiTypeIndex);
+}
+
+void TreeBuilder::endElement(long, const WorkerInfoPtr& endInfo) { close("endElement", endInfo); }
+
+void TreeBuilder::endElement(const char16_t*, const ZelWstring&, const WorkerInfoPtr& endInfo) {
+  close("endElement", endInfo);
+}
+
+void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) {
+  if (open_.empty()) throwTreeError(__FILE__, __LINE__, "TreeBuilder::data", "data", "no element is open");
+  TreeElement& element = *open_.back();
+  const bool typed = itemTypeIndex >= 0;
+  bool listItem = typed && (listTypeIndex >= 0 || element.getKind() == kListKind || element.getItemTypeIndex() >= 0);
+
+  // A lone typed value looks like a union value; a second one shows that
+  // both are items of a list (an element typed as a list by xsi:type).
+  if (typed && !listItem && element.getValueTypeIndex() >= 0 && element.hasValue() && !element.hasChildren()) {
+    TreeElement& first = tree_.appendChild(element);
+    first.setValue(element.getValue());
+    first.setDataInfo(element.getDataInfo());
+    first.setValueTypeIndex(element.getValueTypeIndex());
+    element.setItemTypeIndex(element.getValueTypeIndex());
+    element.setValue(PWFData());
+    element.setDataInfo(WorkerInfoPtr());
+    element.setValueTypeIndex(-1);
+    listItem = true;
+  }
+
+  if (!listItem && isFieldKind(element.getKind()) && !element.hasValue() && !element.hasChildren()) {
+    element.setValue(value);
+    element.setDataInfo(info);
+    element.setValueTypeIndex(itemTypeIndex);
+    return;
+  }
+
+  TreeElement& anonymous = tree_.appendChild(element);
+  anonymous.setValue(value);
+  anonymous.setDataInfo(info);
+  anonymous.setValueTypeIndex(itemTypeIndex);
+  if (listItem && element.getItemTypeIndex() < 0) element.setItemTypeIndex(itemTypeIndex);
+}

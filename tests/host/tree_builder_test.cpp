@@ -1,0 +1,230 @@
+// The tree built from parse events, checked through its text form.
+#include "messagetree.h"
+#include "tree_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace treetest;
+
+namespace {
+
+const ZelWstring kNoNamespace;
+
+class TreeBuilderTest : public ::testing::Test {
+protected:
+  // Opens a defined message as the root, as the parser does for the outer element.
+  void startRoot(long tagId = 7) {
+    builder.startMessage(WorkerInfoPtr());
+    long holder = tagId;
+    ASSERT_TRUE(builder.startMessageContent(holder, 6, WorkerInfoPtr(), -1, -1, 3, -1));
+    EXPECT_EQ(holder, tagId);
+  }
+  void finish() {
+    builder.endMessageContent(7, WorkerInfoPtr());
+    builder.endMessage(WorkerInfoPtr());
+  }
+  void selfDefining(const char16_t* name, unsigned short kind = 0) {
+    builder.startElement(name, kNoNamespace, kind, WorkerInfoPtr(), -1, -1);
+  }
+  void endSelfDefining(const char16_t* name) { builder.endElement(name, kNoNamespace, WorkerInfoPtr()); }
+  void value(const PWFData& data, long itemType = -1, long listType = -1) {
+    builder.data(data, WorkerInfoPtr(), itemType, listType);
+  }
+
+  MessageTree tree;
+  TreeBuilder builder{tree};
+};
+
+TEST_F(TreeBuilderTest, DefinedSelfDefiningAndAttributeFieldsWithRecordsAndDeferredEnd) {
+  WorkerInfoPtr startRecord(new DataWorkerInfo<6>());
+  startRecord->setProperty(4, str(u"1.0"));
+  builder.startMessage(startRecord);
+  long holder = 7;
+  ASSERT_TRUE(builder.startMessageContent(holder, 6, WorkerInfoPtr(), -1, -1, 3, -1));
+  selfDefining(u"@id");
+  value(str(u"42"));
+  endSelfDefining(u"@id");
+  builder.startElement(9, 1, commentRecord(u"<!--c-->"), -1, 0, -1, 4, -1);
+  value(PWFData::makeInteger(5));
+  builder.endElement(9, commentRecord(u"<?pi?>"));
+  builder.startElement(u"note", ZelWstring(u"urn:n"), 0, WorkerInfoPtr(), -1, 12);
+  value(PWFData::makeNull(eLogicalString));
+  builder.endElement(-1, WorkerInfoPtr());  // by-name starts may end by id
+  EXPECT_EQ(builder.openDepth(), 1u);       // the message's end is still to come
+  finish();
+
+  EXPECT_EQ(treeToText(tree),
+            "message start={4:String:\"1.0\"}\n"
+            "  {7} kind=6 tagIndex=3\n"
+            "    @id kind=0 = String:\"42\"\n"
+            "    {9} kind=1 tagIndex=4 = Integer:5 start={0:String:\"<!--c-->\"} end={0:String:\"<?pi?>\"}\n"
+            "    note kind=0 ns=\"urn:n\" type=12 = String:null\n");
+}
+
+TEST_F(TreeBuilderTest, ListItemsBecomeAnonymousChildrenAndMarkTheElement) {
+  startRoot();
+  builder.startElement(11, 12, WorkerInfoPtr(), -1, 0, -1, 5, -1);
+  for (int i = 1; i <= 3; ++i) value(PWFData::makeInteger(i), /*itemType=*/4);
+  builder.endElement(11, WorkerInfoPtr());
+  finish();
+  EXPECT_EQ(treeToText(tree),
+            "message\n"
+            "  {7} kind=6 tagIndex=3\n"
+            "    {11} kind=12 tagIndex=5 itemType=4\n"
+            "      (anonymous) kind=0 valueType=4 = Integer:1\n"
+            "      (anonymous) kind=0 valueType=4 = Integer:2\n"
+            "      (anonymous) kind=0 valueType=4 = Integer:3\n");
+}
+
+TEST_F(TreeBuilderTest, OneTypedValueIsTheElementsValueASecondMakesBothListItems) {
+  startRoot();
+  selfDefining(u"union", 9);
+  value(PWFData::makeInteger(12), /*itemType=*/3);
+  endSelfDefining(u"union");
+  selfDefining(u"list", 9);
+  value(PWFData::makeInteger(1), /*itemType=*/3);
+  value(PWFData::makeInteger(2), /*itemType=*/3);
+  endSelfDefining(u"list");
+  selfDefining(u"ofUnionList", 9);
+  value(str(u"a"), /*itemType=*/2, /*listType=*/8);  // items of a list inside a union
+  endSelfDefining(u"ofUnionList");
+  finish();
+  EXPECT_EQ(treeToText(tree),
+            "message\n"
+            "  {7} kind=6 tagIndex=3\n"
+            "    union kind=9 valueType=3 = Integer:12\n"
+            "    list kind=9 itemType=3\n"
+            "      (anonymous) kind=0 valueType=3 = Integer:1\n"
+            "      (anonymous) kind=0 valueType=3 = Integer:2\n"
+            "    ofUnionList kind=9 itemType=2\n"
+            "      (anonymous) kind=0 valueType=2 = String:\"a\"\n");
+}
+
+TEST_F(TreeBuilderTest, MixedContentAndValuesAfterValueOrChildrenGoToAnonymousChildren) {
+  startRoot();
+  builder.startElement(20, 3, WorkerInfoPtr(), -1, 0, -1, 6, -1);  // a structure
+  value(str(u"Dear "));
+  selfDefining(u"name");
+  value(str(u"Ann"));
+  endSelfDefining(u"name");
+  value(str(u", hello"));
+  builder.endElement(20, WorkerInfoPtr());
+  selfDefining(u"twice");
+  value(PWFData::makeNull(eLogicalInteger));  // a null is a value ...
+  value(PWFData::makeInteger(3));             // ... so this one cannot replace it
+  endSelfDefining(u"twice");
+  finish();
+  EXPECT_EQ(treeToText(tree),
+            "message\n"
+            "  {7} kind=6 tagIndex=3\n"
+            "    {20} kind=3 tagIndex=6\n"
+            "      (anonymous) kind=0 = String:\"Dear \"\n"
+            "      name kind=0 = String:\"Ann\"\n"
+            "      (anonymous) kind=0 = String:\", hello\"\n"
+            "    twice kind=0 = Integer:null\n"
+            "      (anonymous) kind=0 = Integer:3\n");
+}
+
+TEST_F(TreeBuilderTest, AbandonedEmbeddedMessagesLeaveNothingKeptOnesStay) {
+  builder.startMessage(WorkerInfoPtr());
+  builder.startEmbeddedMessage();  // no message matched at the top ...
+  builder.endEmbeddedMessage(false, true);
+  builder.startEmbeddedMessage();  // ... so the element starts one by name
+  ASSERT_TRUE(builder.startMessageContent(u"doc", kNoNamespace, 5, WorkerInfoPtr(), -1));
+  selfDefining(u"before");
+  endSelfDefining(u"before");
+  builder.startEmbeddedMessage();  // an attempt that builds and is then dropped
+  ASSERT_TRUE(builder.startMessageContent(u"dropped", kNoNamespace, 5, WorkerInfoPtr(), -1));
+  selfDefining(u"inner");
+  value(str(u"x"));
+  builder.endEmbeddedMessage(false, true);
+  builder.startEmbeddedMessage();
+  ASSERT_TRUE(builder.startMessageContent(u"kept", kNoNamespace, 5, WorkerInfoPtr(), -1));
+  builder.endMessageContent(u"kept", kNoNamespace, WorkerInfoPtr());
+  builder.endMessageContent(u"doc", kNoNamespace, WorkerInfoPtr());
+  builder.endMessage(WorkerInfoPtr());
+  EXPECT_EQ(treeToText(tree),
+            "message\n"
+            "  doc kind=5\n"
+            "    before kind=0\n"
+            "    kept kind=5\n");
+  EXPECT_EQ(tree.elementCount(), 3u);
+}
+
+TEST_F(TreeBuilderTest, AbandoningTheAttemptThatCreatedTheRootEmptiesTheTree) {
+  builder.startMessage(WorkerInfoPtr());
+  builder.startEmbeddedMessage();
+  builder.startMessageContent(u"doc", kNoNamespace, 5, WorkerInfoPtr(), -1);
+  builder.endEmbeddedMessage(false, true);
+  EXPECT_TRUE(tree.empty());
+  EXPECT_EQ(builder.openDepth(), 0u);
+  builder.startMessageContent(u"again", kNoNamespace, 5, WorkerInfoPtr(), -1);  // a new root is allowed
+  EXPECT_EQ(tree.getRoot()->getName().toUtf8(), "again");
+}
+
+TEST_F(TreeBuilderTest, AMessageWithoutContentEndsWithTagIdMinusOne) {
+  builder.startMessage(commentRecord(u"<!--x-->"));
+  builder.endMessageContent(-1, WorkerInfoPtr());
+  builder.endMessage(WorkerInfoPtr());
+  EXPECT_TRUE(tree.empty());
+  EXPECT_EQ(treeToText(tree), "message start={0:String:\"<!--x-->\"}\n");
+}
+
+// Event sequences a misbehaving parser might send, and the event blamed.
+struct MisuseCase {
+  const char* label;
+  std::function<void(TreeBuilder&)> events;
+  const char* blamed;
+};
+void PrintTo(const MisuseCase& c, std::ostream* os) { *os << c.label; }
+
+class TreeBuilderMisuseTest : public ::testing::TestWithParam<MisuseCase> {};
+
+TEST_P(TreeBuilderMisuseTest, ThrowsTreeErrorNamingTheEvent) {
+  MessageTree tree;
+  TreeBuilder builder(tree);
+  expectTreeError([&] { GetParam().events(builder); }, GetParam().blamed);
+}
+
+long tagHolder = 1;
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, TreeBuilderMisuseTest,
+    ::testing::Values(
+        MisuseCase{"DataWithNothingOpen", [](TreeBuilder& b) { b.data(str(u"x"), WorkerInfoPtr(), -1, -1); }, "data"},
+        MisuseCase{"EndWithNothingOpen", [](TreeBuilder& b) { b.endElement(3, WorkerInfoPtr()); }, "endElement"},
+        MisuseCase{"ElementBeforeMessageContent",
+                   [](TreeBuilder& b) { b.startElement(3, 1, WorkerInfoPtr(), -1, 0, -1, 1, -1); }, "startElement"},
+        MisuseCase{"EndMessageWithOpenElements",
+                   [](TreeBuilder& b) {
+                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
+                     b.endMessage(WorkerInfoPtr());
+                   },
+                   "endMessage"},
+        MisuseCase{"SecondRoot",
+                   [](TreeBuilder& b) {
+                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
+                     b.endMessageContent(1, WorkerInfoPtr());
+                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
+                   },
+                   "startMessageContent"},
+        MisuseCase{"SecondMessage",
+                   [](TreeBuilder& b) {
+                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
+                     b.endMessageContent(1, WorkerInfoPtr());
+                     b.startMessage(WorkerInfoPtr());
+                   },
+                   "startMessage"},
+        MisuseCase{"AbandonWithoutStart", [](TreeBuilder& b) { b.endEmbeddedMessage(false, true); },
+                   "endEmbeddedMessage"},
+        MisuseCase{"AbandonAfterClosingOlderElements",
+                   [](TreeBuilder& b) {
+                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
+                     b.startEmbeddedMessage();
+                     b.endMessageContent(1, WorkerInfoPtr());
+                     b.endEmbeddedMessage(false, true);
+                   },
+                   "endEmbeddedMessage"}),
+    [](const ::testing::TestParamInfo<MisuseCase>& info) { return std::string(info.param.label); });
+
+}  // namespace

@@ -1,0 +1,235 @@
+// The JSON form of a tree: lossless round trips and the errors of bad input.
+#include "messagetree.h"
+#include "tracetext.h"
+#include "tree_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace treetest;
+
+namespace {
+
+struct ValueCase {
+  const char* label;
+  PWFData value;
+};
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.label; }
+
+PWFDateTime fullDateTime() {
+  PWFDateTime d;
+  d.year = 2024; d.month = 2; d.day = 29; d.hour = 23; d.minute = 59; d.second = 60;
+  d.fraction = "000120";
+  d.zone = "-05:30";
+  return d;
+}
+
+PWFDateTime monthDay() {
+  PWFDateTime d;
+  d.month = 12; d.day = 31;
+  return d;
+}
+
+PWFDateTime ancientYear() {
+  PWFDateTime d;
+  d.year = -44; d.zone = "Z";
+  return d;
+}
+
+PWFInterval negativeSeconds() {
+  PWFInterval i;
+  i.negative = true; i.days = 3; i.seconds = 0; i.fraction = "5";
+  return i;
+}
+
+PWFInterval allFields() {
+  PWFInterval i;
+  i.years = 1; i.months = 14; i.days = 0; i.hours = 25; i.minutes = 61; i.seconds = 2147483647;
+  return i;
+}
+
+std::vector<ValueCase> valueCases() {
+  const char16_t awkward[] = {u'q', u'"', u'\\', u'\n', 0, u'\x1F', 0xD83D, 0xDE00, u'\u00E9'};
+  return {
+      {"Nothing", PWFData()},
+      {"Untyped", PWFData::makeUntyped(u"raw <text>", 10)},
+      {"String", PWFData::makeString(awkward, sizeof awkward / sizeof awkward[0])},
+      {"EmptyString", PWFData::makeString(u"", 0)},
+      {"IntegerMin", PWFData::makeInteger(std::numeric_limits<std::int64_t>::min())},
+      {"IntegerMax", PWFData::makeInteger(std::numeric_limits<std::int64_t>::max())},
+      {"FloatTenth", PWFData::makeFloat(0.1)},
+      {"FloatNegativeZero", PWFData::makeFloat(-0.0)},
+      {"FloatDenormal", PWFData::makeFloat(5e-324)},
+      {"FloatHuge", PWFData::makeFloat(1.7976931348623157e308)},
+      {"FloatInf", PWFData::makeFloat(std::numeric_limits<double>::infinity())},
+      {"FloatMinusInf", PWFData::makeFloat(-std::numeric_limits<double>::infinity())},
+      {"FloatNaN", PWFData::makeFloat(std::numeric_limits<double>::quiet_NaN())},
+      {"BooleanTrue", PWFData::makeBoolean(true)},
+      {"BooleanFalse", PWFData::makeBoolean(false)},
+      {"Binary", PWFData::makeBinary({0x00, 0x0A, 0x1F, 0xFF})},
+      {"EmptyBinary", PWFData::makeBinary({})},
+      {"Decimal", PWFData::makeDecimal(ZelWstring(u"-000.00100"))},
+      {"IntervalNegative", PWFData::makeInterval(negativeSeconds())},
+      {"IntervalAllFields", PWFData::makeInterval(allFields())},
+      {"DateTimeFull", PWFData::makeDateTime(fullDateTime())},
+      {"DateTimeMonthDay", PWFData::makeDateTime(monthDay())},
+      {"DateTimeAncientYear", PWFData::makeDateTime(ancientYear())},
+      {"NullString", PWFData::makeNull(eLogicalString)},
+      {"NullDateTime", PWFData::makeNull(eLogicalDateTime)},
+  };
+}
+
+class TreeJsonValueTest : public ::testing::TestWithParam<ValueCase> {};
+
+TEST_P(TreeJsonValueTest, SurvivesARoundTripAsValueAndAsRecordProperty) {
+  const PWFData& value = GetParam().value;
+  MessageTree tree;
+  WorkerInfoPtr record(new DataWorkerInfo<6>());
+  record->setProperty(5, value);
+  tree.setStartMsgInfo(record);
+  tree.createRoot().setValue(value);
+
+  const std::string json = treeToJson(tree);
+  MessageTree copy;
+  treeFromJson(json, copy);
+  ASSERT_TRUE(copy.getRoot());
+  EXPECT_EQ(copy.getRoot()->getValue(), value) << json;
+  ASSERT_TRUE(copy.getStartMsgInfo());
+  ASSERT_EQ(copy.getStartMsgInfo()->getDataPropertyCount(), 6);
+  EXPECT_EQ(copy.getStartMsgInfo()->getDataProperty(5), value) << json;
+  EXPECT_EQ(treeToJson(copy), json);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryType, TreeJsonValueTest, ::testing::ValuesIn(valueCases()),
+                         [](const ::testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.label); });
+
+TEST(TreeJsonTest, EveryElementFieldSurvivesARoundTrip) {
+  MessageTree tree;
+  tree.setEndMsgInfo(commentRecord(u"<!--end-->"));
+  TreeElement& root = tree.createRoot();
+  root.setKind(6);
+  root.setTagId(7);
+  root.setMemberId(8);
+  root.setTagIndex(9);
+  root.setMemberIndex(10);
+  root.setTypeIndex(-2);
+  tree.setNamespaceURI(root, u"urn:\u00FCber");
+  TreeElement& list = tree.appendChild(root);
+  list.setKind(12);
+  list.setItemTypeIndex(4);
+  list.setStartInfo(commentRecord(u"<!--s-->"));
+  TreeElement& item = tree.appendChild(list);
+  item.setValue(PWFData::makeInteger(1));
+  item.setValueTypeIndex(4);
+  item.setDataInfo(commentRecord(u"<?d?>"));
+  TreeElement& raw = tree.appendChild(root);
+  raw.setKind(4);
+  raw.setBitStream(true);
+  raw.setValue(PWFData::makeBinary({'<', 'a', '/', '>'}));
+  tree.setName(raw, u"@raw");
+  TreeElement& embedded = tree.appendChild(root);
+  embedded.setKind(6);
+  embedded.setEndInfo(commentRecord(u"<!--e-->"));
+  tree.setDictionaryRef(embedded, u"dicts/other.dict");
+
+  const std::string json = treeToJson(tree);
+  MessageTree copy;
+  treeFromJson(json, copy);
+  EXPECT_EQ(treeToText(copy), treeToText(tree));
+  EXPECT_EQ(treeToJson(copy), json);
+  EXPECT_EQ(copy.getRoot()->getLastChild()->getDictionaryRef().toUtf8(), "dicts/other.dict");
+}
+
+TEST(TreeJsonTest, ReadingReplacesTheTreeAndAFailureLeavesItEmpty) {
+  MessageTree tree;
+  treeFromJson(R"({"format": "message-tree", "version": 1, "root": {"kind": 5, "name": "a"}})", tree);
+  EXPECT_EQ(tree.getRoot()->getName().toUtf8(), "a");
+  treeFromJson(R"({"format": "message-tree", "version": 1})", tree);
+  EXPECT_TRUE(tree.empty());
+  EXPECT_THROW(treeFromJson(R"({"format": "message-tree", "version": 1, "root": {"kind": 1,
+      "children": [{"kind": 0}, {"kind": -1}]}})", tree), ZelFatalException);
+  EXPECT_TRUE(tree.empty());
+  EXPECT_EQ(tree.elementCount(), 0u);
+}
+
+struct BadJsonCase {
+  const char* label;
+  const char* root;  // the root element's JSON, placed in a valid document
+  const char* path;
+};
+void PrintTo(const BadJsonCase& c, std::ostream* os) { *os << c.label; }
+
+class TreeJsonErrorTest : public ::testing::TestWithParam<BadJsonCase> {};
+
+TEST_P(TreeJsonErrorTest, NamesThePathOfTheFault) {
+  const std::string json =
+      std::string(R"({"format": "message-tree", "version": 1, "root": )") + GetParam().root + "}";
+  MessageTree tree;
+  expectTreeError([&] { treeFromJson(json, tree); }, GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TreeJsonErrorTest,
+    ::testing::Values(
+        BadJsonCase{"RootNotObject", "[]", "$.root"},
+        BadJsonCase{"MissingKind", R"({"name": "a"})", "$.root.kind"},
+        BadJsonCase{"KindOutOfRange", R"({"kind": 65536})", "$.root.kind"},
+        BadJsonCase{"UnknownKeyDeepInside",
+                    R"({"kind": 1, "children": [{"kind": 0}, {"kind": 0, "children": [{"kind": 0, "colour": 1}]}]})",
+                    "$.root.children[1].children[0].colour"},
+        BadJsonCase{"ChildrenNotArray", R"({"kind": 1, "children": {}})", "$.root.children"},
+        BadJsonCase{"IdNotInteger", R"({"kind": 1, "tagId": "7"})", "$.root.tagId"},
+        BadJsonCase{"UnknownType", R"({"kind": 1, "value": {"type": "Text", "text": "a"}})", "$.root.value.type"},
+        BadJsonCase{"IntegerWrittenAsFloat", R"({"kind": 1, "value": {"type": "Integer", "value": 1.0}})",
+                    "$.root.value.value"},
+        BadJsonCase{"IntegerTooLarge", R"({"kind": 1, "value": {"type": "Integer", "value": 9223372036854775808}})",
+                    "$.root.value.value"},
+        BadJsonCase{"FloatWord", R"({"kind": 1, "value": {"type": "Float", "value": "Infinity"}})",
+                    "$.root.value.value"},
+        BadJsonCase{"OddHex", R"({"kind": 1, "value": {"type": "Binary", "hex": "ABC"}})", "$.root.value.hex"},
+        BadJsonCase{"NotHex", R"({"kind": 1, "value": {"type": "Binary", "hex": "0G"}})", "$.root.value.hex"},
+        BadJsonCase{"DecimalWithExponent", R"({"kind": 1, "value": {"type": "Decimal", "text": "1e5"}})",
+                    "$.root.value.text"},
+        BadJsonCase{"MonthThirteen", R"({"kind": 1, "value": {"type": "DateTime", "month": 13}})",
+                    "$.root.value.month"},
+        BadJsonCase{"BadZone", R"({"kind": 1, "value": {"type": "DateTime", "hour": 1, "zone": "+1:00"}})",
+                    "$.root.value.zone"},
+        BadJsonCase{"FractionNotDigits", R"({"kind": 1, "value": {"type": "Interval", "fraction": "5s"}})",
+                    "$.root.value.fraction"},
+        BadJsonCase{"NullFalse", R"({"kind": 1, "value": {"type": "String", "null": false}})", "$.root.value.null"},
+        BadJsonCase{"NullOfNone", R"({"kind": 1, "value": {"type": "None", "null": true}})", "$.root.value.null"},
+        BadJsonCase{"ValueKeyOfAnotherType", R"({"kind": 1, "value": {"type": "String", "value": "a"}})",
+                    "$.root.value.value"},
+        BadJsonCase{"BitStreamWithoutBinary", R"({"kind": 4, "bitStream": true, "value": {"type": "String", "text": "a"}})",
+                    "$.root.bitStream"},
+        BadJsonCase{"RecordNotArray", R"({"kind": 1, "start": {"0": {"type": "None"}}})", "$.root.start"},
+        BadJsonCase{"RecordValueBad", R"({"kind": 1, "end": [{"type": "None"}, {"type": "String"}]})",
+                    "$.root.end[1].text"}),
+    [](const ::testing::TestParamInfo<BadJsonCase>& info) { return std::string(info.param.label); });
+
+TEST(TreeJsonTest, DocumentLevelFaults) {
+  MessageTree tree;
+  expectTreeError([&] { treeFromJson("{\"format\": ", tree); }, "$");
+  expectTreeError([&] { treeFromJson(R"({"format": "other", "version": 1})", tree); }, "$.format");
+  expectTreeError([&] { treeFromJson(R"({"format": "message-tree", "version": 2})", tree); }, "$.version");
+  expectTreeError([&] { treeFromJson(R"({"format": "message-tree", "version": 1, "extra": 0})", tree); }, "$.extra");
+  expectTreeError([&] { treeFromJson(R"({"format": "message-tree", "version": 1, "startMessage": [1]})", tree); },
+                  "$.startMessage[0]");
+}
+
+TEST(TraceTextTest, ValuesPrintAsTheEventTraceShowsThem) {
+  EXPECT_EQ(TraceText::ofValue(str(u"hi")), "String:\"hi\"");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeFloat(1.5)), "Float:1.5");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeFloat(-std::numeric_limits<double>::infinity())), "Float:-INF");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeBinary({0x0A, 0x1F})), "Binary:0A1F");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeNull(eLogicalInteger)), "Integer:null");
+  EXPECT_EQ(TraceText::ofValue(PWFData()), "None:nothing");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(fullDateTime())), "DateTime:2024-02-29T23:59:60.000120-05:30");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(monthDay())), "DateTime:--12-31");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(ancientYear())), "DateTime:-0044Z");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeInterval(negativeSeconds())), "Interval:-P3DT0.5S");
+}
+
+}  // namespace
