@@ -89,21 +89,6 @@ void appendDurationField(std::string& out, std::int32_t field, char designator) 
 
 }  // namespace
 
-const char* logicalTypeName(long logicalType) {
-  switch (logicalType) {
-    case eLogicalNone: return "None";
-    case eLogicalString: return "String";
-    case eLogicalInteger: return "Integer";
-    case eLogicalFloat: return "Float";
-    case eLogicalBinary: return "Binary";
-    case eLogicalBoolean: return "Boolean";
-    case eLogicalInterval: return "Interval";
-    case eLogicalDateTime: return "DateTime";
-    case eLogicalDecimal: return "Decimal";
-    default: return "ERROR: undefined";
-  }
-}
-
 void appendQuoted(std::string& out, const char16_t* text, std::size_t length) {
   out += '"';
   for (std::size_t i = 0; i < length; ++i) {
@@ -204,7 +189,7 @@ void appendInterval(std::string& out, const PWFInterval& value) {
 
 void appendValue(std::string& out, const PWFData& value) {
   const ELogicalType type = value.getDataLogicalType();
-  out += logicalTypeName(type);
+  out += ::logicalTypeName(type);
   out += ':';
   if (value.isNothing()) {
     out += "nothing";

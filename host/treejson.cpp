@@ -62,7 +62,7 @@ void appendField(std::string& out, const char* key, std::int32_t field) {
 
 void appendValueJson(std::string& out, const PWFData& value) {
   out += "{\"type\": \"";
-  out += TraceText::logicalTypeName(value.getDataLogicalType());
+  out += logicalTypeName(value.getDataLogicalType());
   out += '"';
   if (value.isNothing()) {
     out += '}';
@@ -325,7 +325,7 @@ private:
                                          eLogicalFloat,   eLogicalBinary,   eLogicalBoolean,
                                          eLogicalInterval, eLogicalDateTime, eLogicalDecimal};
     for (ELogicalType type : types) {
-      if (name == TraceText::logicalTypeName(type)) {
+      if (name == logicalTypeName(type)) {
         known = true;
         return type;
       }

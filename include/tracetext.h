@@ -13,10 +13,6 @@ class WorkerInfo;
 // records. Tests compare them, so they never change with locale or platform.
 namespace TraceText {
 
-// The name of a logical type: "String", "Integer", ...; "ERROR: undefined"
-// for a number that is not a logical type.
-ZEL_API const char* logicalTypeName(long logicalType);
-
 // A JSON string literal of the text (UTF-8, escapes for '"', '\\' and
 // control characters; unpaired surrogates become U+FFFD).
 ZEL_API std::string quoted(const ZelWstring& text);
