@@ -545,12 +545,8 @@ void JsonSourceReader::readItemXml(const Node& node, ItemXmlProperties& xml) con
 }
 
 void JsonSourceReader::readOccurs(const Node& node, MemberDef& member) const {
-  if (node.has("minOccurs")) {
-    long value = 0;
-    readLong(node, "minOccurs", value);
-    if (value < 0) fail(node.pathOf("minOccurs"), "minOccurs cannot be negative");
-    member.minOccurs = value;
-  }
+  readLong(node, "minOccurs", member.minOccurs);
+  if (member.minOccurs < 0) fail(node.pathOf("minOccurs"), "minOccurs cannot be negative");
   if (node.has("maxOccurs")) {
     const Node max = node.child("maxOccurs");
     if (max.value.is_string()) {
@@ -559,11 +555,13 @@ void JsonSourceReader::readOccurs(const Node& node, MemberDef& member) const {
     } else {
       long value = 0;
       readLong(node, "maxOccurs", value);
-      if (value < 1 || (member.minOccurs && value < *member.minOccurs)) {
+      if (value < 1 || value < member.minOccurs) {
         fail(max.path, "maxOccurs must be at least 1 and at least minOccurs");
       }
       member.maxOccurs = value;
     }
+  } else if (member.minOccurs > member.maxOccurs) {
+    fail(node.pathOf("minOccurs"), "minOccurs is above maxOccurs (1 unless given)");
   }
 }
 
@@ -617,14 +615,14 @@ void JsonSourceReader::readElement(const Node& node, ElementDef& element) {
   if (node.has("substitutionGroup")) element.substitutionGroup = elementRef(node.child("substitutionGroup"));
   ElementXmlProperties& xml = element.xml;
   readItemXml(node, xml);
-  readString(node, "doctypeSystemId", xml.doctypeSystemId);
-  readString(node, "doctypePublicId", xml.doctypePublicId);
-  readString(node, "doctypeText", xml.doctypeText);
-  readString(node, "rootTagName", xml.rootTagName);
+  xml.doctypeSystemId = optString(node, "doctypeSystemId");
+  xml.doctypePublicId = optString(node, "doctypePublicId");
+  xml.doctypeText = optString(node, "doctypeText");
+  xml.rootTagName = optString(node, "rootTagName");
   readString(node, "schemaLocation", xml.schemaLocation);
   readString(node, "noNamespaceSchemaLocation", xml.noNamespaceSchemaLocation);
   readEnum(node, "namespaceDeclarationPolicy", kNamespaceDeclPolicies, xml.namespaceDeclPolicy);
-  readEnum(node, "xsiTypePolicy", kXsiTypePolicies, xml.xsiTypePolicy);
+  xml.xsiTypePolicy = optEnum(node, "xsiTypePolicy", kXsiTypePolicies);
 }
 
 std::string JsonSourceReader::describeType(int type) const {

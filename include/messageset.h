@@ -105,16 +105,18 @@ struct ItemXmlProperties {
 };
 
 // The XML properties of a global element; those after the shared ones apply
-// to message elements only.
+// to message elements only. A message parsed by its element definition is
+// written with these in place of the message set's, so the unset ones take
+// the message set's values for messages (and are empty for other elements).
 struct ElementXmlProperties : ItemXmlProperties {
-  std::string doctypeSystemId;
-  std::string doctypePublicId;
-  std::string doctypeText;
-  std::string rootTagName;
+  std::optional<std::string> doctypeSystemId;
+  std::optional<std::string> doctypePublicId;
+  std::optional<std::string> doctypeText;
+  std::optional<std::string> rootTagName;
   std::string schemaLocation;
   std::string noNamespaceSchemaLocation;
   NamespaceDeclPolicy namespaceDeclPolicy = NamespaceDeclPolicy::Unset;
-  XsiTypePolicy xsiTypePolicy = XsiTypePolicy::Never;
+  std::optional<XsiTypePolicy> xsiTypePolicy;
 };
 
 struct MemberXmlProperties : ItemXmlProperties {
@@ -150,8 +152,8 @@ struct MemberDef {
   int namespaceIndex = kNone;
   bool nillable = false;
   int type = kNone;     // LocalElement, Simple, Group: a type position; ElementRef: the element's
-  std::optional<long> minOccurs;  // unset: not stated
-  std::optional<long> maxOccurs;  // unset: not stated; kUnbounded: no limit
+  long minOccurs = 1;
+  long maxOccurs = 1;   // kUnbounded: no limit
   MemberXmlProperties xml;
 };
 

@@ -1,0 +1,675 @@
+#include "messagesetcompiler.h"
+
+#include "stddictionaryinfo.h"
+#include "zelexception.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+using namespace msgset;
+
+namespace {
+
+// Tables the XML descriptor keeps ahead of the standard ones: its
+// element-name index. The serialized layout must match the descriptor's.
+constexpr int kDescriptorTables = 1;
+
+constexpr char16_t kXml[] = u"XML";
+constexpr std::string_view kXmlSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
+
+// Property names, as the XML descriptor looks them up.
+namespace prop {
+constexpr char16_t kSuppressXmlDeclaration[] = u"Suppress XML Declaration";
+constexpr char16_t kStandaloneDocument[] = u"Standalone Document";
+constexpr char16_t kSuppressDoctype[] = u"Suppress DOCTYPE";
+constexpr char16_t kSuppressXmlEncoding[] = u"Suppress XML Encoding";
+constexpr char16_t kSuppressTimestampComment[] = u"Suppress Timestamp Comment";
+constexpr char16_t kDoctypeSystemId[] = u"DOCTYPE System ID";
+constexpr char16_t kDoctypePublicId[] = u"DOCTYPE Public ID";
+constexpr char16_t kDoctypeText[] = u"DOCTYPE Text";
+constexpr char16_t kRootTagName[] = u"Root Tag Name";
+constexpr char16_t kEnableVersioningSupport[] = u"Enable Versioning Support";
+constexpr char16_t kBooleanTrueValue[] = u"Boolean True Value";
+constexpr char16_t kBooleanFalseValue[] = u"Boolean False Value";
+constexpr char16_t kEncodingNullNum[] = u"Encoding Null Num";
+constexpr char16_t kEncodingNullNumVal[] = u"Encoding Null Num Val";
+constexpr char16_t kEncodingNullNonNum[] = u"Encoding Null Non-num";
+constexpr char16_t kEncodingNullNonNumVal[] = u"Encoding Null Non-num Val";
+constexpr char16_t kDefaultDateTimeFormat[] = u"Default DateTime Format";
+constexpr char16_t kDefaultTimeZone[] = u"Default Time Zone ID";
+constexpr char16_t kCenturyWindow[] = u"Century Window";
+constexpr char16_t kFirstDayOfWeek[] = u"First Day of Week";
+constexpr char16_t kFirstWeekOfYear[] = u"First Week of Year";
+constexpr char16_t kAllowLenientDatetimes[] = u"Allow Lenient Datetimes";
+constexpr char16_t kOutputXsiTypePolicy[] = u"Output xsi:type policy";
+constexpr char16_t kXmlVersionKey[] = u"XML Version Key";
+constexpr char16_t kPreserveUtcFormat[] = u"Preserve UTC Format";
+constexpr char16_t kXmlName[] = u"XML Name";
+constexpr char16_t kRender[] = u"Render";
+constexpr char16_t kIdAttributeName[] = u"ID Attribute Name";
+constexpr char16_t kIdAttributeNamespace[] = u"ID Attribute Namespace";
+constexpr char16_t kIdAttributeValue[] = u"ID Attribute Value";
+constexpr char16_t kValueAttributeName[] = u"Value Attribute Name";
+constexpr char16_t kValueAttributeNamespace[] = u"Value Attribute Namespace";
+constexpr char16_t kEncoding[] = u"Encoding";
+constexpr char16_t kFormat[] = u"Format";
+constexpr char16_t kSchemaLocation[] = u"Schema Location";
+constexpr char16_t kNoNamespaceSchemaLocation[] = u"No Namespace Schema Location";
+constexpr char16_t kOutputNamespaceDeclPolicy[] = u"Output Namespace Declaration Policy";
+constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
+}  // namespace prop
+
+ZelWstring wide(const std::string& utf8) { return ZelWstring::fromUtf8(utf8); }
+
+void copyInline(char16_t (&target)[DICT_INLINE_NAME_UNITS], const std::string& utf8) {
+  const ZelWstring text = wide(utf8);
+  const std::size_t units = std::min(text.length(), DICT_INLINE_NAME_UNITS - 1);
+  std::copy_n(text.data(), units, target);
+  target[units] = 0;
+}
+
+bool usesIdAttribute(Render render) {
+  return render == Render::ElementWithId || render == Render::ElementWithIdAndValue;
+}
+bool usesValueAttribute(Render render) {
+  return render == Render::ElementWithValue || render == Render::ElementWithIdAndValue;
+}
+
+std::int32_t contentKindOf(Composition composition) {
+  switch (composition) {
+    case Composition::Empty: return DictCodes::eContentEmpty;
+    case Composition::Sequence: return DictCodes::eContentSequence;
+    case Composition::Choice: return DictCodes::eContentChoice;
+    case Composition::All: return DictCodes::eContentAll;
+    case Composition::SimpleContent: return DictCodes::eContentSimple;
+    case Composition::Mixed: return DictCodes::eContentMixed;
+    case Composition::OrderedMixed: return DictCodes::eContentMixedOrdered;
+    case Composition::Open: return DictCodes::eContentOpen;
+  }
+  return DictCodes::eContentEmpty;
+}
+
+std::int32_t typeKindOf(TypeVariety variety) {
+  switch (variety) {
+    case TypeVariety::Simple: return DictCodes::eTypeKindAtomic;
+    case TypeVariety::Complex: return DictCodes::eTypeKindComplex;
+    case TypeVariety::List: return DictCodes::eTypeKindList;
+    case TypeVariety::Union: return DictCodes::eTypeKindUnion;
+  }
+  return DictCodes::eTypeKindUnspecified;
+}
+
+std::int32_t derivationOf(Derivation derivation) {
+  switch (derivation) {
+    case Derivation::None: return DictCodes::eDerivationNone;
+    case Derivation::Restriction: return DictCodes::eDerivationRestriction;
+    case Derivation::Extension: return DictCodes::eDerivationExtension;
+  }
+  return DictCodes::eDerivationNone;
+}
+
+// Rejects references outside the model's vectors and cycles of types, so
+// that layout and the parser's searches always end.
+class ModelChecker {
+public:
+  ModelChecker(const MessageSet& set, const std::string& sourceName) : set_(set), sourceName_(sourceName) {}
+
+  void check() const {
+    for (std::size_t i = 0; i < set_.elements.size(); ++i) {
+      const ElementDef& element = set_.elements[i];
+      const std::string place = "elements[" + std::to_string(i) + "]";
+      checkNamespace(element.namespaceIndex, place + ".namespaceIndex");
+      checkOptional(element.type, set_.types.size(), place + ".type");
+      checkOptional(element.substitutionGroup, set_.elements.size(), place + ".substitutionGroup");
+      checkNamespace(element.xml.idAttributeNamespace, place + ".xml.idAttributeNamespace");
+    }
+    for (std::size_t i = 0; i < set_.types.size(); ++i) checkType(set_.types[i], "types[" + std::to_string(i) + "]");
+    const std::vector<int> cycle = findTypeCycle(set_);
+    if (!cycle.empty()) {
+      std::string chain;
+      for (int type : cycle) chain += (chain.empty() ? "types[" : " -> types[") + std::to_string(type) + "]";
+      fail("types[" + std::to_string(cycle.front()) + "]", "types form a cycle: " + chain);
+    }
+  }
+
+private:
+  [[noreturn]] void fail(const std::string& place, const std::string& what) const {
+    ZelFatalException error(__FILE__, __LINE__, "compileMessageSet", zelDefaultLogSourceName(),
+                            ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+    error.addInsert(sourceName_).addInsert(place).addInsert(what);
+    throw error;
+  }
+  void checkOptional(int position, std::size_t size, const std::string& place) const {
+    if (position != kNone && (position < 0 || static_cast<std::size_t>(position) >= size)) {
+      fail(place, "no entry " + std::to_string(position));
+    }
+  }
+  void checkRequired(int position, std::size_t size, const std::string& place) const {
+    if (position == kNone) fail(place, "a reference is required");
+    checkOptional(position, size, place);
+  }
+  void checkNamespace(int position, const std::string& place) const {
+    checkOptional(position, set_.namespaces.size(), place);
+    if (position != kNone && !namespacesEnabled(set_)) fail(place, "namespaces are disabled for this message set");
+  }
+  void checkType(const TypeDef& type, const std::string& place) const {
+    const std::size_t types = set_.types.size();
+    checkOptional(type.namespaceIndex, set_.namespaces.size(), place + ".namespaceIndex");
+    checkOptional(type.baseType, types, place + ".baseType");
+    if (type.variety == TypeVariety::List) checkRequired(type.listItemType, types, place + ".listItemType");
+    for (std::size_t i = 0; i < type.unionMemberTypes.size(); ++i) {
+      checkRequired(type.unionMemberTypes[i], types, place + ".unionMemberTypes[" + std::to_string(i) + "]");
+    }
+    for (std::size_t i = 0; i < type.members.size(); ++i) {
+      const MemberDef& member = type.members[i];
+      const std::string at = place + ".members[" + std::to_string(i) + "]";
+      switch (member.form) {
+        case MemberDef::Form::ElementRef: checkRequired(member.element, set_.elements.size(), at + ".element"); break;
+        case MemberDef::Form::LocalElement: checkOptional(member.type, types, at + ".type"); break;
+        case MemberDef::Form::Simple:
+        case MemberDef::Form::Group: checkRequired(member.type, types, at + ".type"); break;
+      }
+      checkNamespace(member.namespaceIndex, at + ".namespaceIndex");
+      checkNamespace(member.xml.idAttributeNamespace, at + ".xml.idAttributeNamespace");
+      checkNamespace(member.xml.valueAttributeNamespace, at + ".xml.valueAttributeNamespace");
+    }
+  }
+
+  const MessageSet& set_;
+  const std::string& sourceName_;
+};
+
+// One element definition as it goes into the tag table, defaults applied.
+struct TagRow {
+  std::string name;
+  int namespaceIndex = kNone;
+  int type = kNone;
+  ElementClass elementClass = ElementClass::Field;
+  bool nillable = false;
+  bool isAttribute = false;
+  bool isAbstract = false;
+  int substitutionGroup = kNone;  // a tag index
+  int messageIndex = kNone;
+  std::string xmlName;
+  Render render = Render::Element;
+  std::string idAttributeName;
+  int idAttributeNamespace = kNone;
+  std::string idAttributeValue;
+  DataEncoding encoding = DataEncoding::Unset;
+  std::string format;
+  std::string doctypeSystemId, doctypePublicId, doctypeText, rootTagName;
+  std::string schemaLocation, noNamespaceSchemaLocation;
+  NamespaceDeclPolicy namespaceDeclPolicy = NamespaceDeclPolicy::Unset;
+  XsiTypePolicy xsiTypePolicy = XsiTypePolicy::Never;
+};
+
+// One type member as it goes into the member table, defaults applied.
+struct MemberRow {
+  std::string name;     // empty for nameless members
+  int containingType = kNone;
+  int tagIndex = kNone;
+  int type = kNone;
+  ElementClass kind = ElementClass::Field;
+  long minOccurs = 1;
+  long maxOccurs = 1;
+  std::string xmlName;
+  Render render = Render::Undefined;
+  std::string idAttributeName;
+  int idAttributeNamespace = kNone;
+  std::string idAttributeValue;
+  std::string valueAttributeName;
+  int valueAttributeNamespace = kNone;
+  std::string format;
+  DataEncoding encoding = DataEncoding::Unset;
+};
+
+// Assigns every row of the tag, member, message and namespace tables and
+// resolves the defaults the model leaves open.
+class DictionaryLayout {
+public:
+  explicit DictionaryLayout(const MessageSet& set) : set_(set), namespaces_(set.namespaces) {
+    placeSchemaNamespace();
+    for (const ElementDef& element : set.elements) addGlobalTag(element);
+    firstMember_.assign(set.types.size(), kNone);
+    for (std::size_t t = 0; t < set.types.size(); ++t) addMembersOf(static_cast<int>(t));
+  }
+
+  const std::vector<NamespaceDef>& namespaces() const { return namespaces_; }
+  const std::vector<TagRow>& tags() const { return tags_; }
+  const std::vector<MemberRow>& members() const { return members_; }
+  const std::vector<int>& messages() const { return messages_; }  // tag indexes
+  int firstMember(int type) const { return firstMember_[type]; }
+  int typeNamespace(int type) const {
+    const TypeDef& def = set_.types[type];
+    return def.builtin && namespacesEnabled(set_) ? schemaNamespace_ : def.namespaceIndex;
+  }
+
+private:
+  void placeSchemaNamespace() {
+    const bool needed = namespacesEnabled(set_) &&
+                        std::any_of(set_.types.begin(), set_.types.end(), [](const TypeDef& t) { return t.builtin; });
+    if (!needed) return;
+    for (std::size_t i = 0; i < namespaces_.size(); ++i) {
+      if (namespaces_[i].uri == kXmlSchemaNamespace) schemaNamespace_ = static_cast<int>(i);
+    }
+    if (schemaNamespace_ != kNone) return;
+    const bool xsTaken = std::any_of(namespaces_.begin(), namespaces_.end(),
+                                     [](const NamespaceDef& ns) { return ns.preferredPrefix == "xs"; });
+    namespaces_.push_back({std::string(kXmlSchemaNamespace), xsTaken ? "" : "xs"});
+    schemaNamespace_ = static_cast<int>(namespaces_.size() - 1);
+  }
+
+  void addGlobalTag(const ElementDef& element) {
+    TagRow row;
+    row.name = element.name;
+    row.namespaceIndex = element.namespaceIndex;
+    row.type = element.type;
+    row.elementClass = effectiveClass(set_, element);
+    row.nillable = element.nillable;
+    row.isAttribute = element.isAttribute;
+    row.isAbstract = element.isAbstract;
+    row.substitutionGroup = element.substitutionGroup;  // global tags keep their positions
+    const ElementXmlProperties& xml = element.xml;
+    row.xmlName = xml.xmlName.value_or(element.name);
+    row.render = xml.render.value_or(element.isAttribute ? Render::Attribute : Render::Element);
+    row.idAttributeName = xml.idAttributeName.value_or(usesIdAttribute(row.render) ? "id" : "");
+    row.idAttributeNamespace = xml.idAttributeNamespace;
+    row.idAttributeValue = xml.idAttributeValue.value_or(usesIdAttribute(row.render) ? row.xmlName : "");
+    row.encoding = xml.encoding.value_or(defaultEncoding(set_, element.type));
+    row.format = xml.format;
+    row.schemaLocation = xml.schemaLocation;
+    row.noNamespaceSchemaLocation = xml.noNamespaceSchemaLocation;
+    row.namespaceDeclPolicy = xml.namespaceDeclPolicy;
+    // A message read by its definition is written with its own DOCTYPE,
+    // wrapper and xsi:type policy, so by default they repeat the set's.
+    const bool message = row.elementClass == ElementClass::Message;
+    const MessageSetXmlProperties& setXml = set_.xml;
+    row.doctypeSystemId = xml.doctypeSystemId.value_or(message ? setXml.doctypeSystemId : "");
+    row.doctypePublicId = xml.doctypePublicId.value_or(message ? setXml.doctypePublicId : "");
+    row.doctypeText = xml.doctypeText.value_or(message ? setXml.doctypeText : "");
+    row.rootTagName = xml.rootTagName.value_or(message ? setXml.rootTagName : "");
+    row.xsiTypePolicy = xml.xsiTypePolicy.value_or(message ? setXml.xsiTypePolicy : XsiTypePolicy::Never);
+    if (message) {
+      row.messageIndex = static_cast<int>(messages_.size());
+      messages_.push_back(static_cast<int>(tags_.size()));
+    }
+    tags_.push_back(std::move(row));
+  }
+
+  // The tag of a local element, made once however many types repeat it.
+  int localTag(const MemberDef& member, const MemberRow& resolved) {
+    const auto known = localTags_.find(&member);
+    if (known != localTags_.end()) return known->second;
+    TagRow row;
+    row.name = member.name;
+    row.namespaceIndex = member.namespaceIndex;
+    row.type = member.type;
+    row.elementClass = resolved.kind;
+    row.nillable = member.nillable;
+    row.isAttribute = resolved.render == Render::Attribute;
+    // No XML name: a local element is found through its type only.
+    row.render = resolved.render;
+    row.encoding = resolved.encoding;
+    row.format = resolved.format;
+    tags_.push_back(std::move(row));
+    const int index = static_cast<int>(tags_.size() - 1);
+    localTags_.emplace(&member, index);
+    return index;
+  }
+
+  // Members in table order: union member types, then the members of a
+  // complex base that this type extends, then its own.
+  void collectMembers(int type, std::vector<std::pair<const MemberDef*, int>>& out) const {
+    const TypeDef& def = set_.types[type];
+    for (int memberType : def.unionMemberTypes) out.emplace_back(nullptr, memberType);
+    const bool extendsComplex = def.derivation == Derivation::Extension && def.baseType != kNone &&
+                                set_.types[def.baseType].variety == TypeVariety::Complex;
+    if (extendsComplex) collectMembers(def.baseType, out);
+    for (const MemberDef& member : def.members) out.emplace_back(&member, memberType(set_, member));
+  }
+
+  void addMembersOf(int type) {
+    std::vector<std::pair<const MemberDef*, int>> sources;
+    collectMembers(type, sources);
+    if (!sources.empty()) firstMember_[type] = static_cast<int>(members_.size());
+    for (const auto& [member, memberTypeIndex] : sources) {
+      MemberRow row;
+      row.containingType = type;
+      row.type = memberTypeIndex;
+      if (member) {
+        resolveMember(*member, row);
+      } else {
+        row.encoding = defaultEncoding(set_, memberTypeIndex);
+      }
+      members_.push_back(std::move(row));
+    }
+  }
+
+  void resolveMember(const MemberDef& member, MemberRow& row) {
+    const MemberXmlProperties& xml = member.xml;
+    row.minOccurs = member.minOccurs;
+    row.maxOccurs = member.maxOccurs;
+    std::string defaultXmlName;
+    Render defaultRender = Render::Undefined;
+    std::string defaultFormat;
+    DataEncoding defaultEnc = defaultEncoding(set_, row.type);
+    switch (member.form) {
+      case MemberDef::Form::ElementRef: {
+        const TagRow& tag = tags_[member.element];
+        row.name = tag.name;
+        row.tagIndex = member.element;
+        row.kind = tag.elementClass;
+        defaultXmlName = tag.xmlName;
+        defaultRender = tag.isAttribute ? Render::Attribute : Render::Element;
+        defaultFormat = tag.format;
+        defaultEnc = tag.encoding;
+        break;
+      }
+      case MemberDef::Form::LocalElement:
+        row.name = member.name;
+        row.kind = row.type != kNone && set_.types[row.type].variety == TypeVariety::Complex ? ElementClass::Structure
+                                                                                              : ElementClass::Field;
+        defaultXmlName = member.name;
+        defaultRender = Render::Element;
+        break;
+      case MemberDef::Form::Simple: row.kind = ElementClass::Field; break;
+      case MemberDef::Form::Group: row.kind = ElementClass::Structure; break;
+    }
+    row.xmlName = xml.xmlName.value_or(defaultXmlName);
+    row.render = xml.render.value_or(defaultRender);
+    row.idAttributeName = xml.idAttributeName.value_or(usesIdAttribute(row.render) ? "id" : "");
+    row.idAttributeNamespace = xml.idAttributeNamespace;
+    row.idAttributeValue = xml.idAttributeValue.value_or(usesIdAttribute(row.render) ? row.xmlName : "");
+    row.valueAttributeName = xml.valueAttributeName.value_or(usesValueAttribute(row.render) ? "val" : "");
+    row.valueAttributeNamespace = xml.valueAttributeNamespace;
+    row.format = xml.format.empty() ? defaultFormat : xml.format;
+    row.encoding = xml.encoding.value_or(defaultEnc);
+    if (member.form == MemberDef::Form::LocalElement) row.tagIndex = localTag(member, row);
+  }
+
+  const MessageSet& set_;
+  std::vector<NamespaceDef> namespaces_;
+  int schemaNamespace_ = kNone;
+  std::vector<TagRow> tags_;
+  std::vector<MemberRow> members_;
+  std::vector<int> messages_;
+  std::vector<int> firstMember_;
+  std::map<const MemberDef*, int> localTags_;
+};
+
+// Writes the tables of one dictionary from a layout.
+class TableWriter {
+public:
+  TableWriter(const MessageSet& set, const DictionaryLayout& layout, StdDictionaryInfo& dictionary)
+      : set_(set), layout_(layout), dictionary_(dictionary) {}
+
+  void write(const std::string& sourceName) {
+    dictionary_.setWireFormatName(ZelWstring(kXml));
+    dictionary_.setDictionaryMode(set_.dictionaryMode);
+    std::vector<ZelWstring> dependencies;
+    for (const std::string& dependency : set_.dependencies) dependencies.push_back(wide(dependency));
+    dictionary_.setProjectDependencies(std::move(dependencies));
+    // The element-name index is the descriptor's to fill; created empty with
+    // its entry size so that the descriptor accepts it as it is.
+    dictionary_.getTable(0)->Create(sizeof(std::int32_t), 0);
+
+    writeIdentification(sourceName);
+    writeMessageSet();
+    dictionary_.getStringTableEntries().Create(0);
+    writeWireFormat();
+    writeTags();
+    writeMembers();
+    writeTypes();
+    dictionary_.getPathBasedDefs().Create(0);
+    dictionary_.getInt32s().Create(0);
+    dictionary_.getValueSetDefs().Create(0);
+    dictionary_.getValueDefs().Create(0);
+    writeMemberIds();
+    writeNamespaces();
+    writeMessages();
+  }
+
+private:
+  // A property column under the "XML" table name, one value per row. Empty
+  // strings are left unset: the descriptor reads a missing value as empty,
+  // and the dictionary stays small.
+  class Column {
+  public:
+    Column(DictTableRefBase table, const char16_t* name, ELogicalType type)
+        : table_(table.GetTable()->CreateProperty(kXml, name, type, 0)) {}
+    void set(long row, const std::string& value) const {
+      if (!value.empty()) table_->SetValue(row, wide(value).c_str());
+    }
+    void set(long row, std::int64_t value) const { table_->SetIntValue(row, value); }
+
+  private:
+    StringTableRef table_;
+  };
+  static void setString(DictTableRefBase table, const char16_t* name, const std::string& value) {
+    Column(table, name, eLogicalString).set(0, value);
+  }
+  static void setInteger(DictTableRefBase table, const char16_t* name, std::int64_t value) {
+    Column(table, name, eLogicalInteger).set(0, value);
+  }
+
+  static std::int32_t typeId(int type) { return type == kNone ? 0 : type + 1; }
+  static std::int32_t tagId(int tag) { return tag == kNone ? 0 : tag + 1; }
+
+  void writeIdentification(const std::string& sourceName) {
+    const DictIdentificationDefs& table = dictionary_.getIdentificationDefs();
+    table.Create(1);
+    DICTIONARY_IDENTIFICATION& record = *table[0];
+    copyInline(record.messageSetName, set_.name);
+    copyInline(record.sourceName, sourceName);
+    record.buildKind = DictCodes::eBuildCompiled;
+    record.formatVersion = static_cast<std::int32_t>(set_.formatVersion);
+    table.SetRowName(0, wide(set_.identificationName.empty() ? set_.name : set_.identificationName).c_str());
+  }
+
+  void writeMessageSet() {
+    const StdDictMsgSetDefs& table = dictionary_.getMsgSetDefs();
+    table.Create(1);
+    copyInline(table[0]->inlineName, set_.name);
+    table[0]->namespacesEnabled = namespacesEnabled(set_) ? 1 : 0;
+    table.SetRowName(0, wide(set_.name).c_str());
+
+    const MessageSetXmlProperties& xml = set_.xml;
+    setInteger(table, prop::kSuppressXmlDeclaration, xml.suppressXmlDeclaration);
+    setString(table, prop::kXmlVersionKey, xml.xmlVersion);
+    setInteger(table, prop::kSuppressXmlEncoding, xml.suppressXmlEncoding);
+    setInteger(table, prop::kSuppressTimestampComment, xml.suppressTimestampComment);
+    setString(table, prop::kStandaloneDocument, xml.standalone);
+    setInteger(table, prop::kSuppressDoctype, xml.suppressDoctype);
+    setString(table, prop::kDoctypeSystemId, xml.doctypeSystemId);
+    setString(table, prop::kDoctypePublicId, xml.doctypePublicId);
+    setString(table, prop::kDoctypeText, xml.doctypeText);
+    setString(table, prop::kRootTagName, xml.rootTagName);
+    setInteger(table, prop::kEnableVersioningSupport, xml.enableVersioningSupport);
+    setString(table, prop::kBooleanTrueValue, xml.booleanTrueValue);
+    setString(table, prop::kBooleanFalseValue, xml.booleanFalseValue);
+    setInteger(table, prop::kEncodingNullNum, static_cast<long>(xml.nullNumEncoding));
+    setString(table, prop::kEncodingNullNumVal, xml.nullNumValue);
+    setInteger(table, prop::kEncodingNullNonNum, static_cast<long>(xml.nullNonNumEncoding));
+    setString(table, prop::kEncodingNullNonNumVal, xml.nullNonNumValue);
+    setString(table, prop::kDefaultTimeZone, xml.defaultTimeZone);
+    setInteger(table, prop::kPreserveUtcFormat, xml.preserveUtcFormat);
+    setString(table, prop::kDefaultDateTimeFormat, xml.defaultDateTimeFormat);
+    setInteger(table, prop::kCenturyWindow, xml.centuryWindow);
+    setString(table, prop::kFirstDayOfWeek, xml.firstDayOfWeek);
+    setInteger(table, prop::kFirstWeekOfYear, xml.firstWeekOfYear);
+    setInteger(table, prop::kAllowLenientDatetimes, xml.allowLenientDatetimes);
+    setInteger(table, prop::kOutputXsiTypePolicy, static_cast<long>(xml.xsiTypePolicy));
+  }
+
+  void writeWireFormat() {
+    const StdDictWireFormatDefs& table = dictionary_.getWireFormatDefs();
+    table.Create(1);
+    std::copy_n(kXml, sizeof kXml / sizeof kXml[0], table[0]->inlineName);
+    table.SetRowName(0, kXml);
+  }
+
+  void writeTags() {
+    const StdDictTagDefs& table = dictionary_.getTagDefs();
+    const std::vector<TagRow>& tags = layout_.tags();
+    table.Create(static_cast<std::int32_t>(tags.size()));
+    const Column xmlName(table, prop::kXmlName, eLogicalString);
+    const Column systemId(table, prop::kDoctypeSystemId, eLogicalString);
+    const Column publicId(table, prop::kDoctypePublicId, eLogicalString);
+    const Column doctypeText(table, prop::kDoctypeText, eLogicalString);
+    const Column rootTagName(table, prop::kRootTagName, eLogicalString);
+    const Column render(table, prop::kRender, eLogicalInteger);
+    const Column idName(table, prop::kIdAttributeName, eLogicalString);
+    const Column idNamespace(table, prop::kIdAttributeNamespace, eLogicalInteger);
+    const Column idValue(table, prop::kIdAttributeValue, eLogicalString);
+    const Column encoding(table, prop::kEncoding, eLogicalInteger);
+    const Column format(table, prop::kFormat, eLogicalString);
+    const Column schemaLocation(table, prop::kSchemaLocation, eLogicalString);
+    const Column noNamespaceSchemaLocation(table, prop::kNoNamespaceSchemaLocation, eLogicalString);
+    const Column namespaceDeclPolicy(table, prop::kOutputNamespaceDeclPolicy, eLogicalInteger);
+    const Column xsiTypePolicy(table, prop::kOutputXsiTypePolicy, eLogicalInteger);
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+      const TagRow& tag = tags[i];
+      const long row = static_cast<long>(i);
+      SMD_TAG_DEFINITION& record = *table[row];
+      record.tagId = tagId(row);
+      record.tagClass = static_cast<std::int32_t>(tag.elementClass);
+      record.typeId = typeId(tag.type);
+      record.typeIndex = tag.type;
+      record.substitutionGroupTagId = tag.substitutionGroup == kNone ? -1 : tagId(tag.substitutionGroup);
+      record.nillable = tag.nillable ? 1 : 0;
+      record.messageIndex = tag.messageIndex;
+      record.namespaceIndex = tag.namespaceIndex;
+      record.isAbstract = tag.isAbstract ? 1 : 0;
+      record.declaredAsAttribute = tag.isAttribute ? 1 : 0;
+      table.SetRowName(row, wide(tag.name).c_str());
+
+      xmlName.set(row, tag.xmlName);
+      systemId.set(row, tag.doctypeSystemId);
+      publicId.set(row, tag.doctypePublicId);
+      doctypeText.set(row, tag.doctypeText);
+      rootTagName.set(row, tag.rootTagName);
+      render.set(row, static_cast<std::int64_t>(tag.render));
+      idName.set(row, tag.idAttributeName);
+      idNamespace.set(row, std::int64_t{tag.idAttributeNamespace});
+      idValue.set(row, tag.idAttributeValue);
+      encoding.set(row, static_cast<std::int64_t>(tag.encoding));
+      format.set(row, tag.format);
+      schemaLocation.set(row, tag.schemaLocation);
+      noNamespaceSchemaLocation.set(row, tag.noNamespaceSchemaLocation);
+      namespaceDeclPolicy.set(row, static_cast<std::int64_t>(tag.namespaceDeclPolicy));
+      xsiTypePolicy.set(row, static_cast<std::int64_t>(tag.xsiTypePolicy));
+    }
+  }
+
+  void writeMembers() {
+    const StdDictStructDefs& table = dictionary_.getStructDefs();
+    const std::vector<MemberRow>& members = layout_.members();
+    table.Create(static_cast<std::int32_t>(members.size()));
+    const Column xmlName(table, prop::kXmlName, eLogicalString);
+    const Column render(table, prop::kRender, eLogicalInteger);
+    const Column idName(table, prop::kIdAttributeName, eLogicalString);
+    const Column idNamespace(table, prop::kIdAttributeNamespace, eLogicalInteger);
+    const Column idValue(table, prop::kIdAttributeValue, eLogicalString);
+    const Column valueName(table, prop::kValueAttributeName, eLogicalString);
+    const Column valueNamespace(table, prop::kValueAttributeNamespace, eLogicalInteger);
+    const Column format(table, prop::kFormat, eLogicalString);
+    const Column encoding(table, prop::kEncoding, eLogicalInteger);
+    for (std::size_t i = 0; i < members.size(); ++i) {
+      const MemberRow& member = members[i];
+      const long row = static_cast<long>(i);
+      SMD_STRUCTURE_ELEMENT_DEFINITION& record = *table[row];
+      record.memberId = static_cast<std::int32_t>(row + 1);
+      record.containingTypeId = typeId(member.containingType);
+      record.elementId = tagId(member.tagIndex);
+      record.memberTypeId = typeId(member.type);
+      record.memberKind = static_cast<std::int32_t>(member.kind);
+      record.minOccurs = static_cast<std::int32_t>(member.minOccurs);
+      record.maxOccurs = static_cast<std::int32_t>(member.maxOccurs);
+      record.elementIndex = member.tagIndex;
+      record.typeIndex = member.type;
+      if (!member.name.empty()) table.SetRowName(row, wide(member.name).c_str());
+
+      xmlName.set(row, member.xmlName);
+      render.set(row, static_cast<std::int64_t>(member.render));
+      idName.set(row, member.idAttributeName);
+      idNamespace.set(row, std::int64_t{member.idAttributeNamespace});
+      idValue.set(row, member.idAttributeValue);
+      valueName.set(row, member.valueAttributeName);
+      valueNamespace.set(row, std::int64_t{member.valueAttributeNamespace});
+      format.set(row, member.format);
+      encoding.set(row, static_cast<std::int64_t>(member.encoding));
+    }
+  }
+
+  void writeTypes() {
+    const StdDictTypeDefs& table = dictionary_.getTypeDefs();
+    table.Create(static_cast<std::int32_t>(set_.types.size()));
+    for (std::size_t i = 0; i < set_.types.size(); ++i) {
+      const TypeDef& type = set_.types[i];
+      const int index = static_cast<int>(i);
+      SMD_TYPE_DEFINITION& record = *table[index];
+      record.typeId = typeId(index);
+      record.derivationMethod = derivationOf(type.derivation);
+      record.contentKind = contentKindOf(effectiveComposition(type));
+      record.baseTypeId = typeId(type.baseType);
+      record.logicalType = static_cast<std::int32_t>(effectiveLogicalType(set_, index));
+      record.firstMemberIndex = layout_.firstMember(index);
+      record.isAbstract = type.isAbstract ? 1 : 0;
+      record.isAnonymous = type.name.empty() ? 1 : 0;
+      record.typeKind = typeKindOf(type.variety);
+      record.listItemTypeIndex = type.listItemType;
+      record.namespaceIndex = layout_.typeNamespace(index);
+      if (!type.name.empty()) table.SetRowName(index, wide(type.name).c_str());
+    }
+  }
+
+  void writeMemberIds() {
+    const StdDictMbrIdToStructDefs& table = dictionary_.getMbrIdToStructDefs();
+    const auto count = static_cast<std::int32_t>(layout_.members().size());
+    table.Create(count);
+    for (std::int32_t row = 0; row < count; ++row) *table[row] = {row + 1, row};
+  }
+
+  void writeNamespaces() {
+    const StdDictNamespaceDefs& table = dictionary_.getNamespaceDefs();
+    const std::vector<NamespaceDef>& namespaces = layout_.namespaces();
+    table.Create(static_cast<std::int32_t>(namespaces.size()));
+    const Column prefix(table, prop::kPreferredPrefix, eLogicalString);
+    for (std::size_t i = 0; i < namespaces.size(); ++i) {
+      table.SetRowName(static_cast<long>(i), wide(namespaces[i].uri).c_str());
+      prefix.set(static_cast<long>(i), namespaces[i].preferredPrefix);
+    }
+  }
+
+  void writeMessages() {
+    const StdDictMessageDefs& table = dictionary_.getMessageDefs();
+    const std::vector<int>& messages = layout_.messages();
+    table.Create(static_cast<std::int32_t>(messages.size()));
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+      const TagRow& tag = layout_.tags()[messages[i]];
+      SMD_MESSAGE_DEFINITION& record = *table[static_cast<long>(i)];
+      record.tagIndex = messages[i];
+      record.typeIndex = tag.type;
+      table.SetRowName(static_cast<long>(i), wide(tag.name).c_str());
+    }
+  }
+
+  const MessageSet& set_;
+  const DictionaryLayout& layout_;
+  StdDictionaryInfo& dictionary_;
+};
+
+}  // namespace
+
+std::unique_ptr<StdDictionaryInfo> compileMessageSet(const MessageSet& set, const std::string& sourceName) {
+  ModelChecker(set, sourceName).check();
+  const DictionaryLayout layout(set);
+  auto dictionary = std::make_unique<StdDictionaryInfo>(kDescriptorTables);
+  TableWriter(set, layout, *dictionary).write(sourceName);
+  return dictionary;
+}
+
+std::vector<unsigned char> compileMessageSetToExtract(const MessageSet& set, const std::string& sourceName) {
+  return compileMessageSet(set, sourceName)->ToQLBuffer();
+}

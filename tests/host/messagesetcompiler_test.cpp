@@ -1,0 +1,290 @@
+#include "messagesetcompiler.h"
+
+#include "messagesetjson.h"
+#include "stddictionaryinfo.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using namespace msgset;
+
+namespace {
+
+constexpr char kSchemaNamespace[] = "http://www.w3.org/2001/XMLSchema";
+
+// Compiles a source, then loads the serialized dictionary into a fresh one,
+// as a host would: every expectation below holds after the round trip.
+std::unique_ptr<StdDictionaryInfo> compileAndLoad(const std::string& source) {
+  const std::vector<unsigned char> bytes = compileMessageSetToExtract(parseMessageSetJson(source, "t.json"), "t.json");
+  auto loaded = std::make_unique<StdDictionaryInfo>(1);
+  loaded->FromExtractFormat(nullptr, bytes.data(), bytes.size());
+  loaded->postProcessDictionary();
+  return loaded;
+}
+
+std::string utf8(const char16_t* text) { return text ? ZelWstring(text).toUtf8() : std::string("(null)"); }
+
+// An "XML" property of a row: its string ("" when unset) or integer.
+std::string text(const DictTableRefBase& table, const char16_t* property, long row) {
+  const StringTable* values = table.GetTable()->FindProperty(u"XML", property);
+  if (!values) return "(no property)";
+  const char16_t* value = values->GetValue(row);
+  return value ? utf8(value) : "";
+}
+std::int64_t number(const DictTableRefBase& table, const char16_t* property, long row) {
+  const StringTable* values = table.GetTable()->FindProperty(u"XML", property);
+  EXPECT_NE(values, nullptr) << utf8(property);
+  return values ? values->GetIntValue(row) : -999;
+}
+
+long tagNamed(const StdDictionaryInfo& d, const std::string& name) {
+  for (long i = 0; i < d.getTagDefs().GetRowCount(); ++i) {
+    if (utf8(d.getTagName(i)) == name) return i;
+  }
+  ADD_FAILURE() << "no tag " << name;
+  return -1;
+}
+long typeNamed(const StdDictionaryInfo& d, const std::string& name) {
+  for (long i = 0; i < d.getTypeDefs().GetRowCount(); ++i) {
+    if (utf8(d.getTypeName(i)) == name) return i;
+  }
+  ADD_FAILURE() << "no type " << name;
+  return -1;
+}
+
+const char kOrders[] = R"({
+  "name": "Orders",
+  "identification": {"name": "orders-dict", "formatVersion": 700},
+  "dependencies": ["base", "orders"],
+  "properties": {"booleanTrueValue": "Y", "nullNumEncoding": "valueText", "nullNumValue": "NULL",
+                 "rootTagName": "Batch", "xsiTypePolicy": "always"},
+  "types": [
+    {"name": "Party", "members": [
+      {"name": "name", "type": "string"},
+      {"name": "kind", "type": "string", "render": "attribute"}]},
+    {"name": "Customer", "base": "Party", "members": [{"name": "vip", "type": "boolean"}]},
+    {"name": "Code", "memberTypes": ["integer", "string"]},
+    {"name": "Blob", "base": "base64Binary"}
+  ],
+  "elements": [
+    {"name": "order", "class": "message", "render": "elementWithId", "idAttributeName": "kind", "type": {
+      "members": [
+        {"element": "note"},
+        {"name": "customer", "type": "Customer", "nillable": true},
+        {"name": "total", "type": "decimal", "render": "elementWithValue"},
+        {"name": "code", "type": "Code"},
+        {"name": "scan", "type": "hexBinary", "encoding": "cdata"},
+        {"name": "photo", "type": "Blob"},
+        {"group": "Party"},
+        {"type": "string"}]}},
+    {"name": "note", "type": "string", "xmlName": "Note"},
+    {"name": "quiet", "class": "message", "rootTagName": ""}
+  ]
+})";
+
+class CompiledOrders : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { dict_ = compileAndLoad(kOrders).release(); }
+  static void TearDownTestSuite() { delete dict_; }
+  static StdDictionaryInfo* dict_;
+};
+StdDictionaryInfo* CompiledOrders::dict_ = nullptr;
+
+TEST_F(CompiledOrders, IdentificationAndMessageSet) {
+  const StdDictionaryInfo& d = *dict_;
+  EXPECT_EQ(utf8(d.getIdentificationDefs().GetRowName(0)), "orders-dict");
+  EXPECT_EQ(d.getFormatVersion(), 700);
+  EXPECT_EQ(utf8(d.getDictionaryIdentification()->messageSetName), "Orders");
+  EXPECT_EQ(utf8(d.getDictionaryIdentification()->sourceName), "t.json");
+  EXPECT_EQ(utf8(d.getMessageSetName()), "Orders");
+  EXPECT_FALSE(d.getNamespacesEnabled());
+  ASSERT_EQ(d.getProjectDependencies().size(), 2u);
+  EXPECT_EQ(d.getProjectDependencies()[1].toUtf8(), "orders");
+  EXPECT_EQ(d.getWireFormatName().toUtf8(), "XML");
+
+  const StdDictMsgSetDefs& set = d.getMsgSetDefs();
+  EXPECT_EQ(text(set, u"Boolean True Value", 0), "Y");
+  EXPECT_EQ(text(set, u"Boolean False Value", 0), "false");
+  EXPECT_EQ(number(set, u"Encoding Null Num", 0), 2);
+  EXPECT_EQ(text(set, u"Encoding Null Num Val", 0), "NULL");
+  EXPECT_EQ(number(set, u"Encoding Null Non-num", 0), 1);
+  EXPECT_EQ(text(set, u"Root Tag Name", 0), "Batch");
+  EXPECT_EQ(text(set, u"XML Version Key", 0), "1.0");
+  EXPECT_EQ(number(set, u"Output xsi:type policy", 0), 2);
+  EXPECT_EQ(number(set, u"Suppress DOCTYPE", 0), 1);
+  EXPECT_EQ(number(set, u"Century Window", 0), 53);
+  EXPECT_EQ(number(set, u"Allow Lenient Datetimes", 0), 1);
+}
+
+TEST_F(CompiledOrders, MessagesAndGlobalElements) {
+  const StdDictionaryInfo& d = *dict_;
+  ASSERT_EQ(d.getMessageDefs().GetRowCount(), 2);
+  const long order = tagNamed(d, "order");
+  EXPECT_EQ(d.getMessageDefs()[0]->tagIndex, order);
+  const StdDictTagDefs& tags = d.getTagDefs();
+  EXPECT_EQ(tags[order]->tagClass, 'M');
+  EXPECT_EQ(tags[order]->messageIndex, 0);
+  EXPECT_EQ(number(tags, u"Render", order), 2);
+  EXPECT_EQ(text(tags, u"ID Attribute Name", order), "kind");
+  EXPECT_EQ(text(tags, u"ID Attribute Value", order), "order");  // defaults to the XML name
+  // A message repeats the set's wrapper and policy unless it says otherwise.
+  EXPECT_EQ(text(tags, u"Root Tag Name", order), "Batch");
+  EXPECT_EQ(number(tags, u"Output xsi:type policy", order), 2);
+  EXPECT_EQ(text(tags, u"Root Tag Name", tagNamed(d, "quiet")), "");
+
+  const long note = tagNamed(d, "note");
+  EXPECT_EQ(tags[note]->tagClass, 'F');
+  EXPECT_EQ(text(tags, u"XML Name", note), "Note");
+  EXPECT_EQ(number(tags, u"Render", note), 0);
+  EXPECT_EQ(number(tags, u"Output xsi:type policy", note), 0);
+  EXPECT_EQ(tags[note]->tagId, note + 1);
+}
+
+TEST_F(CompiledOrders, MembersInOrderWithTheirXmlProperties) {
+  const StdDictionaryInfo& d = *dict_;
+  const StdDictTypeDefs& types = d.getTypeDefs();
+  const long orderType = d.getTagDefs()[tagNamed(d, "order")]->typeIndex;
+  const long first = types[orderType]->firstMemberIndex;
+  const StdDictStructDefs& members = d.getStructDefs();
+  ASSERT_GE(first, 0);
+
+  // {"element": "note"}: the global tag, its XML name.
+  EXPECT_EQ(members[first]->elementIndex, tagNamed(d, "note"));
+  EXPECT_EQ(text(members, u"XML Name", first), "Note");
+  // A local element has a tag of its own without an XML name, so that only
+  // its type finds it.
+  const long customer = first + 1;
+  const long customerTag = members[customer]->elementIndex;
+  EXPECT_EQ(utf8(d.getTagName(customerTag)), "customer");
+  EXPECT_EQ(text(d.getTagDefs(), u"XML Name", customerTag), "");
+  EXPECT_EQ(d.getTagDefs()[customerTag]->nillable, 1);
+  EXPECT_EQ(members[customer]->memberKind, 'S');
+  EXPECT_EQ(text(members, u"XML Name", customer), "customer");
+  EXPECT_EQ(number(members, u"Render", customer), 0);
+  // Value attribute default.
+  EXPECT_EQ(number(members, u"Render", first + 2), 3);
+  EXPECT_EQ(text(members, u"Value Attribute Name", first + 2), "val");
+  EXPECT_EQ(text(members, u"ID Attribute Name", first + 2), "");
+  // Binary encodings: explicit cdata, base64 from the base type, none for text.
+  EXPECT_EQ(number(members, u"Encoding", first + 4), 0);
+  EXPECT_EQ(number(members, u"Encoding", first + 5), 2);
+  EXPECT_EQ(number(members, u"Encoding", first + 2), -1);
+  // A group: nameless, kind 'S', no element; a nameless simple member.
+  EXPECT_EQ(members[first + 6]->elementId, 0);
+  EXPECT_EQ(members[first + 6]->memberKind, 'S');
+  EXPECT_EQ(members[first + 6]->typeIndex, typeNamed(d, "Party"));
+  EXPECT_EQ(number(members, u"Render", first + 6), -1);
+  EXPECT_EQ(members[first + 7]->elementId, 0);
+  EXPECT_EQ(members[first + 7]->memberKind, 'F');
+  // Every member is found by its ID.
+  for (long m = 0; m < members.GetRowCount(); ++m) EXPECT_EQ(d.getStructDefIndexFromMbrID(m + 1), m);
+}
+
+TEST_F(CompiledOrders, ExtensionRepeatsTheBaseMembersFirst) {
+  const StdDictionaryInfo& d = *dict_;
+  const long customer = typeNamed(d, "Customer");
+  const long party = typeNamed(d, "Party");
+  const StdDictTypeDefs& types = d.getTypeDefs();
+  EXPECT_EQ(types[customer]->baseTypeId, types[party]->typeId);
+  EXPECT_EQ(types[customer]->derivationMethod, DictCodes::eDerivationExtension);
+  const long first = types[customer]->firstMemberIndex;
+  const StdDictStructDefs& members = d.getStructDefs();
+  const char* expected[] = {"name", "kind", "vip"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(utf8(d.getMemberName(first + i)), expected[i]);
+    EXPECT_EQ(members[first + i]->containingTypeId, types[customer]->typeId);
+  }
+  // The repeated members share the base type's element definitions.
+  EXPECT_EQ(members[first]->elementIndex, members[types[party]->firstMemberIndex]->elementIndex);
+  EXPECT_EQ(number(members, u"Render", first + 1), 1);
+}
+
+TEST_F(CompiledOrders, UnionGetsOneNamelessMemberPerMemberType) {
+  const StdDictionaryInfo& d = *dict_;
+  const long code = typeNamed(d, "Code");
+  const StdDictTypeDefs& types = d.getTypeDefs();
+  EXPECT_EQ(types[code]->typeKind, DictCodes::eTypeKindUnion);
+  const long first = types[code]->firstMemberIndex;
+  EXPECT_EQ(d.getStructDefs()[first]->typeIndex, typeNamed(d, "integer"));
+  EXPECT_EQ(d.getStructDefs()[first + 1]->typeIndex, typeNamed(d, "string"));
+  EXPECT_EQ(d.getStructDefs()[first + 1]->elementId, 0);
+  EXPECT_EQ(d.getTypeCache().get(code).flags & prf_SMD_TYPE_DEFINITION::eUnion, prf_SMD_TYPE_DEFINITION::eUnion);
+  // Predefined types carry no namespace while namespaces are off.
+  EXPECT_EQ(types[typeNamed(d, "integer")]->namespaceIndex, -1);
+  EXPECT_EQ(d.getNamespaceDefs().GetRowCount(), 0);
+}
+
+TEST(MessageSetCompiler, NamespacesPlacePredefinedTypesInTheSchemaNamespace) {
+  const auto d = compileAndLoad(R"({"name": "N",
+    "namespaces": [{"uri": "urn:n", "prefix": "n"}],
+    "types": [{"name": "Tags", "namespace": "n", "itemType": "string"}],
+    "elements": [{"name": "e", "namespace": "n", "class": "message", "type": {"members": [
+      {"name": "when", "namespace": "n", "type": "dateTime", "render": "elementWithId",
+       "idAttributeNamespace": "n"},
+      {"name": "tags", "type": "Tags"}]}}]})");
+  EXPECT_TRUE(d->getNamespacesEnabled());
+  const StdDictNamespaceDefs& namespaces = d->getNamespaceDefs();
+  ASSERT_EQ(namespaces.GetRowCount(), 2);
+  EXPECT_EQ(utf8(d->getNamespaceURI(1)), kSchemaNamespace);
+  EXPECT_EQ(text(namespaces, u"Preferred Prefix", 0), "n");
+  EXPECT_EQ(text(namespaces, u"Preferred Prefix", 1), "xs");
+
+  long found = -1;
+  EXPECT_EQ(d->getTypeIndexForTypeText(u"dateTime", ZelWstring::fromUtf8(kSchemaNamespace), found, false), 0);
+  EXPECT_EQ(found, typeNamed(*d, "dateTime"));
+  EXPECT_EQ(d->getTypeIndexForTypeText(u"Tags", ZelWstring(u"urn:n"), found, false), 0);
+  EXPECT_EQ(d->getTypeDefs()[found]->listItemTypeIndex, typeNamed(*d, "string"));
+
+  const long e = tagNamed(*d, "e");
+  EXPECT_EQ(d->getTagDefs()[e]->namespaceIndex, 0);
+  const long when = d->getTypeDefs()[d->getTagDefs()[e]->typeIndex]->firstMemberIndex;
+  EXPECT_EQ(number(d->getStructDefs(), u"ID Attribute Namespace", when), 0);
+  EXPECT_EQ(d->getTagDefs()[d->getStructDefs()[when]->elementIndex]->namespaceIndex, 0);
+  EXPECT_EQ(d->getTagDefs()[d->getStructDefs()[when + 1]->elementIndex]->namespaceIndex, -1);
+}
+
+TEST(MessageSetCompiler, CompilingTwiceGivesTheSameBytes) {
+  const MessageSet set = parseMessageSetJson(kOrders, "t.json");
+  EXPECT_EQ(compileMessageSetToExtract(set, "t.json"), compileMessageSetToExtract(set, "t.json"));
+}
+
+struct BrokenModel {
+  const char* label;
+  void (*spoil)(MessageSet&);
+  const char* place;
+};
+
+class BrokenModelTest : public ::testing::TestWithParam<BrokenModel> {};
+
+TEST_P(BrokenModelTest, IsRejectedWithThePlace) {
+  MessageSet set = parseMessageSetJson(kOrders, "t.json");
+  GetParam().spoil(set);
+  try {
+    compileMessageSet(set, "model");
+    FAIL() << "no error";
+  } catch (const ZelFatalException& e) {
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+    EXPECT_EQ(e.insertText(0), "model");
+    EXPECT_EQ(e.insertText(1), GetParam().place);
+  }
+}
+
+const BrokenModel kBrokenModels[] = {
+    {"BaseOutOfRange", [](MessageSet& s) { s.types[1].baseType = 99; }, "types[1].baseType"},
+    {"ElementTypeOutOfRange", [](MessageSet& s) { s.elements[1].type = -7; }, "elements[1].type"},
+    {"MissingUnionMember", [](MessageSet& s) { s.types[2].unionMemberTypes.push_back(kNone); },
+     "types[2].unionMemberTypes[2]"},
+    {"ElementRefWithoutElement", [](MessageSet& s) { s.types[0].members[0].form = MemberDef::Form::ElementRef; },
+     "types[0].members[0].element"},
+    {"NamespaceWhileDisabled", [](MessageSet& s) { s.namespaces.push_back({"urn:x", ""}); s.namespacesEnabled = false;
+                                                   s.elements[1].namespaceIndex = 0; }, "elements[1].namespaceIndex"},
+    {"BaseCycle", [](MessageSet& s) { s.types[0].baseType = 1; }, "types[0]"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Compiler, BrokenModelTest, ::testing::ValuesIn(kBrokenModels),
+                         [](const ::testing::TestParamInfo<BrokenModel>& info) { return info.param.label; });
+
+}  // namespace
