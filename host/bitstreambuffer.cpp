@@ -19,3 +19,9 @@ void WritableBitstreamBuffer::clear() {
   storage_.clear();
   setView(storage_.data(), 0);
 }
+
+void WritableBitstreamBuffer::truncate(std::size_t length) {
+  if (length >= storage_.size()) return;
+  storage_.resize(length);
+  setView(storage_.data(), storage_.size());
+}

@@ -44,6 +44,9 @@ public:
   void append(const void* bytes, std::size_t length);
   void reserve(std::size_t length);
   void clear();
+  // Drops the bytes after the first length ones (nothing when length is not
+  // below the size): lets a writer undo its own append that failed half-way.
+  void truncate(std::size_t length);
   const std::vector<std::uint8_t>& bytes() const { return storage_; }
 
 private:

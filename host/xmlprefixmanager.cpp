@@ -1,0 +1,109 @@
+#include "xmlprefixmanager.h"
+
+#include <cassert>
+#include <string>
+
+namespace {
+constexpr std::u16string_view XML_PREFIX = u"xml";
+constexpr std::u16string_view XMLNS_PREFIX = u"xmlns";
+constexpr std::u16string_view GENERATED_PREFIX_STEM = u"ns";
+
+bool isReservedPrefix(const ZelWstring& prefix) { return prefix == XML_PREFIX || prefix == XMLNS_PREFIX; }
+}  // namespace
+
+XMLPrefixManager::XMLPrefixManager(const ZelNamedLogSource* owner) : ZelOwnedLogSource(owner) {}
+
+XMLPrefixManager::~XMLPrefixManager() = default;
+
+void XMLPrefixManager::addLevel() { levelStarts_.push_back(bindings_.size()); }
+
+void XMLPrefixManager::removeLevel() {
+  assert(!levelStarts_.empty() && "removeLevel without addLevel");
+  if (levelStarts_.empty()) return;
+  bindings_.resize(levelStarts_.back());
+  levelStarts_.pop_back();
+}
+
+void XMLPrefixManager::addNamespace(const ZelWstring& uri, const ZelWstring& preferredPrefix) {
+  if (uri.empty() || preferredPrefix.empty() || uri == XML_NAMESPACE_URI) return;
+  if (isReservedPrefix(preferredPrefix)) {
+    if (ZelLog::traceOn())
+      ZelLog::trace(this, "XMLPrefixManager::addNamespace", {"reserved preferred prefix ignored", preferredPrefix, uri});
+    return;
+  }
+  const Id prefix = internPrefix(preferredPrefix);
+  // A prefix generated earlier for another URI is given up, so that a
+  // generated prefix never stands in for a preferred one.
+  for (Namespace& entry : namespaces_)
+    if (entry.generated == prefix) entry.generated = NONE;
+  namespaces_[internUri(uri)].preferred = prefix;
+}
+
+bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& prefix, bool create) {
+  if (uri == XML_NAMESPACE_URI) {
+    prefix.assign(XML_PREFIX);
+    return false;
+  }
+  prefix.clear();
+  if (uri.empty()) return false;
+  const auto known = uriIds_.find(uri);
+  if (known != uriIds_.end()) {
+    if (const Binding* binding = findBindingOfUri(known->second)) {
+      prefix.assign(prefixes_[binding->prefix]);
+      return false;
+    }
+  }
+  if (!create) return false;
+  const Id ns = known != uriIds_.end() ? known->second : internUri(uri);
+  const Id chosen = choosePrefix(ns);
+  bindings_.push_back(Binding{ns, chosen});
+  prefix.assign(prefixes_[chosen]);
+  return true;
+}
+
+XMLPrefixManager::Id XMLPrefixManager::internUri(const ZelWstring& uri) {
+  const auto [entry, isNew] = uriIds_.emplace(uri, static_cast<Id>(namespaces_.size()));
+  if (isNew) namespaces_.emplace_back();
+  return entry->second;
+}
+
+XMLPrefixManager::Id XMLPrefixManager::internPrefix(const ZelWstring& prefix) {
+  const auto [entry, isNew] = prefixIds_.emplace(prefix, static_cast<Id>(prefixes_.size()));
+  if (isNew) prefixes_.push_back(prefix);
+  return entry->second;
+}
+
+// Few declarations are in scope at once, so a backward scan beats any index.
+const XMLPrefixManager::Binding* XMLPrefixManager::findBindingOfUri(Id ns) const {
+  for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding)
+    if (binding->ns == ns) return &*binding;
+  return nullptr;
+}
+
+const XMLPrefixManager::Binding* XMLPrefixManager::findBindingOfPrefix(Id prefix) const {
+  for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding)
+    if (binding->prefix == prefix) return &*binding;
+  return nullptr;
+}
+
+// Only called for a URI that is not in scope, so a prefix found in scope is
+// bound to another URI.
+XMLPrefixManager::Id XMLPrefixManager::choosePrefix(Id ns) {
+  Namespace& entry = namespaces_[ns];
+  if (entry.preferred != NONE && !findBindingOfPrefix(entry.preferred)) return entry.preferred;
+  if (entry.generated == NONE || findBindingOfPrefix(entry.generated)) entry.generated = generatePrefix();
+  return entry.generated;
+}
+
+// Every prefix in scope, preferred or generated before, is interned; a
+// candidate that is not interned yet therefore clashes with none of them.
+XMLPrefixManager::Id XMLPrefixManager::generatePrefix() {
+  ZelBufferedWstring<16> digits;
+  ZelBufferedWstring<16> prefix;
+  for (;;) {
+    digits.convertString(std::to_string(nextGenerated_++));
+    prefix.assign(GENERATED_PREFIX_STEM);
+    prefix.append(digits);
+    if (prefixIds_.find(prefix) == prefixIds_.end()) return internPrefix(prefix);
+  }
+}

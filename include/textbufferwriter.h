@@ -1,0 +1,79 @@
+#ifndef TEXTBUFFERWRITER_H
+#define TEXTBUFFERWRITER_H
+
+#include "unicodeconverter.h"
+#include "zelapi.h"
+#include "zelwstring.h"
+
+#include <cassert>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+class WritableBitstreamBuffer;
+
+// Writes UTF-16 text into an output buffer in one code page and byte order.
+// Text given to appendStr is converted and stored at once. Callers that write
+// many small pieces (the XML printer) gather them in the pending text, up to
+// pendingCapacity() units, and hand the batch over with convertPending(); the
+// writer converts the pending text on its own only in flush() and appendRaw().
+//
+// Failures: a failed conversion throws (see CPUnicodeConverter::fromUnicode)
+// and appends nothing; bytes already in the buffer stay as they are, and so
+// does the pending text.
+class ZEL_API TextBufferWriter {
+public:
+  // Room of the pending text, in UTF-16 units: 16 KiB of text per conversion
+  // call amortises the converter's per-call cost while staying in L1/L2.
+  static constexpr std::size_t DEFAULT_PENDING_CAPACITY = 8192;
+
+  // out is borrowed and must outlive the writer. endian is the byte-order
+  // setting (1 little, 2 big, -1 none) and decides the order of UTF-16 and
+  // UTF-32 output. pendingCapacity must be positive.
+  // Throws ZelFatalException CP_CODEPAGE_ERROR for an unknown CCSID.
+  TextBufferWriter(WritableBitstreamBuffer* out, long ccsid, long endian,
+                   std::size_t pendingCapacity = DEFAULT_PENDING_CAPACITY);
+  ~TextBufferWriter();
+  TextBufferWriter(const TextBufferWriter&) = delete;
+  TextBufferWriter& operator=(const TextBufferWriter&) = delete;
+
+  // Converts text and appends it to the buffer now, after everything already
+  // converted; the pending text is not involved.
+  void appendStr(const char16_t* text, std::size_t length);
+  void appendStr(const ZelWstring& text) { appendStr(text.data(), text.length()); }
+  // flush(), then appends bytes unconverted (a byte-order mark, an unparsed
+  // bitstream), so they land after all text given so far.
+  void appendRaw(const void* bytes, std::size_t length);
+  // Converts the pending text and empties it.
+  void convertPending();
+  // convertPending(), then ends the converter's text (shift state, see
+  // CPUnicodeConverter::finish). Call at the end of a document.
+  void flush();
+
+  long getCodepage() const { return converter_.getCodepage(); }
+  long getEndian() const { return endian_; }
+  const CPUnicodeConverter& getConverter() const { return converter_; }
+
+  // Text waiting for conversion; the view lives until the next change.
+  std::u16string_view pendingText() const { return {pending_.get(), pendingLength_}; }
+  std::size_t pendingCapacity() const { return pendingCapacity_; }
+  std::size_t pendingRoom() const { return pendingCapacity_ - pendingLength_; }
+  // Adds text to the pending text; the caller has made sure that it fits
+  // (length <= pendingRoom()). Inline: this is the path of every small piece.
+  void appendPending(const char16_t* text, std::size_t length) {
+    assert(length <= pendingRoom() && "pending text overflow");
+    std::memcpy(pending_.get() + pendingLength_, text, length * sizeof(char16_t));
+    pendingLength_ += length;
+  }
+
+private:
+  WritableBitstreamBuffer* out_;
+  long endian_;
+  CPUnicodeConverter converter_;
+  std::unique_ptr<char16_t[]> pending_;
+  std::size_t pendingLength_ = 0;
+  std::size_t pendingCapacity_;
+};
+
+#endif

@@ -1,0 +1,86 @@
+#ifndef XMLPREFIXMANAGER_H
+#define XMLPREFIXMANAGER_H
+
+#include "zelapi.h"
+#include "zellog.h"
+#include "zelwstring.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Hands out namespace prefixes while a document is written and remembers
+// which of them are declared in the open element levels.
+//
+// The writer opens a level per element (addLevel) and closes it after the
+// end tag (removeLevel). getNamespacePrefix answers a URI's prefix and
+// whether the start tag being written still has to declare it; a prefix it
+// reports as new counts as declared at the innermost level from then on, so
+// nested elements reuse it and a sibling declares it again.
+//
+// Prefix choice for a URI not declared in scope, in this order:
+//   1. its preferred prefix (addNamespace), unless that prefix is in scope
+//      bound to another URI;
+//   2. the prefix generated for it earlier, unless in scope;
+//   3. a new "ns<N>" (N counting from 1) that is neither in scope, nor a
+//      preferred prefix, nor generated for another URI.
+// The XML namespace always has the prefix "xml" and is never declared.
+class ZEL_API XMLPrefixManager : public ZelOwnedLogSource {
+public:
+  static constexpr std::u16string_view XML_NAMESPACE_URI = u"http://www.w3.org/XML/1998/namespace";
+
+  explicit XMLPrefixManager(const ZelNamedLogSource* owner);
+  ~XMLPrefixManager() override;
+  XMLPrefixManager(const XMLPrefixManager&) = delete;
+  XMLPrefixManager& operator=(const XMLPrefixManager&) = delete;
+
+  void addLevel();
+  // Closes the innermost level and forgets its declarations. Declarations
+  // made while no level was open live until the manager is destroyed.
+  void removeLevel();
+  std::size_t getLevelCount() const { return levelStarts_.size(); }
+
+  // Records the prefix to prefer for uri (the last call for a URI wins). An
+  // empty prefix, and the reserved "xml" and "xmlns" for any URI but the XML
+  // namespace, are ignored.
+  void addNamespace(const ZelWstring& uri, const ZelWstring& preferredPrefix);
+
+  // prefix := the prefix of uri. Returns true when the caller must declare
+  // it in the current start tag (it was not declared in any open level; it
+  // now counts as declared at the innermost one). With create false, a URI
+  // not in scope gives an empty prefix and false. An empty URI (no
+  // namespace) gives an empty prefix and false.
+  bool getNamespacePrefix(const ZelWstring& uri, ZelWstring& prefix, bool create);
+
+private:
+  using Id = std::uint32_t;
+  static constexpr Id NONE = static_cast<Id>(-1);
+
+  struct Namespace {
+    Id preferred = NONE;  // prefix ids
+    Id generated = NONE;
+  };
+  struct Binding {
+    Id ns;
+    Id prefix;
+  };
+
+  Id internUri(const ZelWstring& uri);
+  Id internPrefix(const ZelWstring& prefix);
+  const Binding* findBindingOfUri(Id ns) const;
+  const Binding* findBindingOfPrefix(Id prefix) const;
+  Id choosePrefix(Id ns);
+  Id generatePrefix();
+
+  std::unordered_map<ZelWstring, Id, ZelWstringHash> uriIds_;
+  std::vector<Namespace> namespaces_;  // by URI id
+  std::unordered_map<ZelWstring, Id, ZelWstringHash> prefixIds_;
+  std::vector<ZelWstring> prefixes_;   // by prefix id
+  std::vector<Binding> bindings_;      // declarations in scope, innermost last
+  std::vector<std::size_t> levelStarts_;
+  unsigned long nextGenerated_ = 1;
+};
+
+#endif

@@ -1,0 +1,157 @@
+#include "bitstreambuffer.h"
+#include "textbufferwriter.h"
+#include "unicodeconverter.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string hexOf(const std::vector<std::uint8_t>& bytes, std::size_t from = 0) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::size_t i = from; i < bytes.size(); ++i) {
+    hex += digits[bytes[i] >> 4];
+    hex += digits[bytes[i] & 15];
+  }
+  return hex;
+}
+
+// a, e-acute, euro, a CJK ideograph and a character outside the BMP: single-
+// byte, double-byte, unmappable and surrogate-pair cases in one text.
+constexpr std::u16string_view SAMPLE = u"a\u00e9\u20ac\u65e5\U0001F600";
+
+struct CodePage {
+  long ccsid;
+  long endian;
+  const char* sampleHex;  // SAMPLE converted, unmappable characters as "&#N;"
+  const char* name;
+  int minBytes;
+  bool unicode;
+};
+
+void PrintTo(const CodePage& page, std::ostream* os) { *os << page.ccsid << "/" << page.endian; }
+
+const CodePage CODE_PAGES[] = {
+    {1208, 2, "61c3a9e282ace697a5f09f9880", "UTF-8", 1, false},
+    {1200, 2, "006100e920ac65e5d83dde00", "UTF-16", 2, true},
+    {1200, 1, "6100e900ac20e5653dd800de", "UTF-16", 2, true},
+    {1200, -1, "006100e920ac65e5d83dde00", "UTF-16", 2, true},
+    {13488, 1, "6100e900ac20e5653dd800de", "UTF-16", 2, true},
+    {17584, 2, "006100e920ac65e5d83dde00", "UTF-16", 2, true},
+    {1232, 2, "00000061000000e9000020ac000065e50001f600", "ISO-10646-UCS-4", 4, true},
+    {1234, 1, "61000000e9000000ac200000e565000000f60100", "ISO-10646-UCS-4", 4, true},
+    {1236, -1, "00000061000000e9000020ac000065e50001f600", "ISO-10646-UCS-4", 4, true},
+    {500, 2, "8151507bf8f3f6f45e507bf2f6f0f8f55e507bf1f2f8f5f1f25e", "IBM500", 1, false},
+    {37, 2, "8151507bf8f3f6f45e507bf2f6f0f8f55e507bf1f2f8f5f1f25e", "IBM037", 1, false},
+    {943, 2, "6126233233333b2623383336343b93fa26233132383531323b", "IBM943", 1, false},
+    {1386, 2, "61a8a6a2e3c8d526233132383531323b", "IBM1386", 1, false},
+    // Stateful EBCDIC: shift out (0e) and in (0f) around double-byte runs.
+    {1390, 2, "620ed67e0fe10e45620f507bf1f2f8f5f1f25e", "IBM1390", 1, false},
+};
+
+class ConverterAcrossCodePages : public ::testing::TestWithParam<CodePage> {};
+
+TEST_P(ConverterAcrossCodePages, ConvertsSampleAndDescribesItself) {
+  const CodePage& page = GetParam();
+  WritableBitstreamBuffer out;
+  out.append("\x01\x02", 2);
+  TextBufferWriter writer(&out, page.ccsid, page.endian);
+  writer.appendStr(SAMPLE.data(), SAMPLE.size());
+  writer.flush();
+  EXPECT_EQ(hexOf(out.bytes()), std::string("0102") + page.sampleHex);
+  EXPECT_STREQ(writer.getConverter().getName(), page.name);
+  EXPECT_EQ(writer.getConverter().getMinBytesPerChar(), page.minBytes);
+  EXPECT_EQ(CPUnicodeConverter::IsUnicode(page.ccsid), page.unicode);
+  EXPECT_EQ(writer.getCodepage(), page.ccsid);
+  EXPECT_EQ(writer.getEndian(), page.endian);
+}
+
+// Text handed over in two pieces, cut at every offset (also between the two
+// halves of a surrogate pair and inside double-byte runs), gives the same
+// bytes as the whole text at once.
+TEST_P(ConverterAcrossCodePages, PiecesCutAnywhereGiveTheSameBytes) {
+  const CodePage& page = GetParam();
+  const std::u16string text = u"<r>\U0001F600\u65e5\u65e5x\u00e9\U00010437\u65e5</r>\U0001F600";
+  WritableBitstreamBuffer whole;
+  {
+    TextBufferWriter writer(&whole, page.ccsid, page.endian);
+    writer.appendStr(text.data(), text.size());
+    writer.flush();
+  }
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    WritableBitstreamBuffer pieces;
+    TextBufferWriter writer(&pieces, page.ccsid, page.endian);
+    writer.appendStr(text.data(), cut);
+    writer.appendStr(text.data() + cut, text.size() - cut);
+    writer.flush();
+    EXPECT_EQ(hexOf(pieces.bytes()), hexOf(whole.bytes())) << "cut at " << cut;
+  }
+}
+
+// A conversion that fails appends nothing: the bytes before it, converted
+// or not, stay exactly as they were.
+TEST_P(ConverterAcrossCodePages, UnpairedSurrogateFailsWithoutTouchingTheBuffer) {
+  const CodePage& page = GetParam();
+  const struct {
+    std::u16string text;
+    long offset;
+  } cases[] = {{u"ab\xD800" u"cd", 2}, {u"ab\xDC00" u"cd", 2}, {std::u16string(100000, u'x') + u"\xDFFFy", 100000}};
+  for (const auto& bad : cases) {
+    WritableBitstreamBuffer out;
+    TextBufferWriter writer(&out, page.ccsid, page.endian);
+    writer.appendStr(u"<r>", 3);
+    const std::string before = hexOf(out.bytes());
+    try {
+      writer.appendStr(bad.text.data(), bad.text.size());
+      ADD_FAILURE() << "no exception for offset " << bad.offset;
+    } catch (const ZelConversionException& error) {
+      EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CONVERSION_ERROR);
+      EXPECT_EQ(error.insertText(0), std::to_string(page.ccsid));
+      EXPECT_EQ(error.insertText(1), std::to_string(bad.offset));
+    }
+    EXPECT_EQ(hexOf(out.bytes()), before);
+  }
+}
+
+// A surrogate at the very end may be held for the next piece; the flush at
+// the end of the text reports it at the latest.
+TEST_P(ConverterAcrossCodePages, SurrogateLeftAtTheEndFailsOnFlush) {
+  const CodePage& page = GetParam();
+  for (const char16_t* text : {u"ab\xD83D", u"ab\xDE00"}) {
+    WritableBitstreamBuffer out;
+    TextBufferWriter writer(&out, page.ccsid, page.endian);
+    EXPECT_THROW((writer.appendStr(text, 3), writer.flush()), ZelConversionException);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, ConverterAcrossCodePages, ::testing::ValuesIn(CODE_PAGES));
+
+TEST(CPUnicodeConverter, UnknownCcsidIsACodepageError) {
+  for (long ccsid : {0L, -1L, 65536L, 12345L, 833L}) {
+    try {
+      CPUnicodeConverter converter(ccsid, 2);
+      ADD_FAILURE() << "converter for " << ccsid;
+    } catch (const ZelFatalException& error) {
+      EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CODEPAGE_ERROR);
+      EXPECT_EQ(error.insertText(0), std::to_string(ccsid));
+    }
+  }
+}
+
+// Stateful output: the shift back to single-byte mode is written when the
+// pending text ends up converted at a flush, and raw bytes go after it.
+TEST(TextBufferWriter, RawBytesFollowConvertedPendingTextAndShiftState) {
+  WritableBitstreamBuffer out;
+  TextBufferWriter writer(&out, 1390, 2, /*pendingCapacity=*/16);
+  writer.appendPending(u"a\u65e5", 2);
+  writer.appendRaw("\xAA", 1);
+  EXPECT_EQ(hexOf(out.bytes()), "620e45620faa");
+  EXPECT_TRUE(writer.pendingText().empty());
+}
+
+}  // namespace

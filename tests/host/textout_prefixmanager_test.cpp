@@ -1,0 +1,98 @@
+#include "xmlprefixmanager.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+const ZelWstring A(u"urn:a");
+const ZelWstring B(u"urn:b");
+const ZelWstring C(u"urn:c");
+
+struct Answer {
+  std::string prefix;
+  bool declare;
+  bool operator==(const Answer& other) const { return prefix == other.prefix && declare == other.declare; }
+};
+std::ostream& operator<<(std::ostream& os, const Answer& a) { return os << a.prefix << (a.declare ? " (declare)" : ""); }
+
+class PrefixManagerTest : public ::testing::Test {
+protected:
+  Answer ask(const ZelWstring& uri, bool create = true) {
+    ZelBufferedWstring<16> prefix(u"stale");
+    const bool declare = manager.getNamespacePrefix(uri, prefix, create);
+    return {prefix.toUtf8(), declare};
+  }
+
+  ZelNamedLogSource owner{"prefixtest"};
+  XMLPrefixManager manager{&owner};
+};
+
+TEST_F(PrefixManagerTest, NestedLevelsDeclareOnceAndSiblingsAgain) {
+  manager.addLevel();
+  EXPECT_EQ(ask(A), (Answer{"ns1", true}));
+  EXPECT_EQ(ask(A), (Answer{"ns1", false}));  // a second attribute in the same start tag
+  manager.addLevel();
+  EXPECT_EQ(ask(A), (Answer{"ns1", false}));
+  EXPECT_EQ(ask(B), (Answer{"ns2", true}));
+  manager.removeLevel();
+  manager.addLevel();  // sibling: B is out of scope again, A still declared by the parent
+  EXPECT_EQ(ask(A), (Answer{"ns1", false}));
+  EXPECT_EQ(ask(B), (Answer{"ns2", true}));
+  manager.removeLevel();
+  manager.removeLevel();
+  manager.addLevel();  // the next document: the same prefixes, declared again
+  EXPECT_EQ(ask(A), (Answer{"ns1", true}));
+  EXPECT_EQ(manager.getLevelCount(), 1u);
+}
+
+TEST_F(PrefixManagerTest, PreferredPrefixYieldsToAnotherUriInScopeOnly) {
+  manager.addNamespace(A, ZelWstring(u"p"));
+  manager.addNamespace(B, ZelWstring(u"p"));
+  manager.addLevel();
+  EXPECT_EQ(ask(A), (Answer{"p", true}));
+  manager.addLevel();
+  EXPECT_EQ(ask(B), (Answer{"ns1", true}));  // "p" means A here
+  manager.removeLevel();
+  manager.removeLevel();
+  manager.addLevel();
+  EXPECT_EQ(ask(B), (Answer{"p", true}));
+  manager.addLevel();
+  EXPECT_EQ(ask(A), (Answer{"ns2", true}));  // "p" means B now; ns1 stays B's
+}
+
+TEST_F(PrefixManagerTest, GeneratedPrefixesAvoidPreferredOnesAndEachOther) {
+  manager.addNamespace(A, ZelWstring(u"ns1"));
+  manager.addNamespace(B, ZelWstring(u"ns3"));
+  manager.addLevel();
+  EXPECT_EQ(ask(C), (Answer{"ns2", true}));
+  EXPECT_EQ(ask(ZelWstring(u"urn:d")), (Answer{"ns4", true}));
+  EXPECT_EQ(ask(A), (Answer{"ns1", true}));
+  EXPECT_EQ(ask(B), (Answer{"ns3", true}));
+
+  std::set<std::string> prefixes{"ns1", "ns2", "ns3", "ns4"};
+  for (int i = 0; i < 50; ++i) {
+    const Answer answer = ask(ZelWstring::fromUtf8("urn:many:" + std::to_string(i)));
+    EXPECT_TRUE(answer.declare);
+    EXPECT_TRUE(prefixes.insert(answer.prefix).second) << answer.prefix << " handed out twice";
+  }
+}
+
+TEST_F(PrefixManagerTest, XmlNamespaceReservedPrefixesAndLookupsWithoutCreate) {
+  const ZelWstring xmlUri(XMLPrefixManager::XML_NAMESPACE_URI);
+  manager.addNamespace(xmlUri, ZelWstring(u"x"));
+  manager.addNamespace(A, ZelWstring(u"xml"));  // reserved: ignored
+  manager.addNamespace(B, ZelWstring(u"b"));
+  manager.addLevel();
+  EXPECT_EQ(ask(xmlUri), (Answer{"xml", false}));
+  EXPECT_EQ(ask(xmlUri, /*create=*/false), (Answer{"xml", false}));
+  EXPECT_EQ(ask(B, /*create=*/false), (Answer{"", false}));
+  EXPECT_EQ(ask(A), (Answer{"ns1", true}));
+  EXPECT_EQ(ask(B), (Answer{"b", true}));
+  EXPECT_EQ(ask(B, /*create=*/false), (Answer{"b", false}));
+  EXPECT_EQ(ask(ZelWstring()), (Answer{"", false}));
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+#include "xmlprinter.h"
+
+#include "bitstreambuffer.h"
+#include "textbufferwriter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::string hexOf(const std::vector<std::uint8_t>& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint8_t b : bytes) {
+    hex += digits[b >> 4];
+    hex += digits[b & 15];
+  }
+  return hex;
+}
+
+std::string textOf(const WritableBitstreamBuffer& out) { return std::string(out.bytes().begin(), out.bytes().end()); }
+
+// A UTF-8 text writer with a small batch, to see what is pending and what
+// has been converted.
+struct Utf8Output {
+  explicit Utf8Output(std::size_t capacity) : writer(&out, 1208, 2, capacity) {}
+  std::string converted() const { return textOf(out); }
+  std::string pending() { return ZelWstring(writer.pendingText()).toUtf8(); }
+
+  WritableBitstreamBuffer out;
+  TextBufferWriter writer;
+};
+
+TEST(XMLPrinterEscaping, ReplacesTheFiveSpecialCharactersInPlace) {
+  const struct {
+    std::u16string_view in;
+    std::u16string_view out;
+  } cases[] = {
+      {u"a<b>c&d'e\"f", u"a&lt;b&gt;c&amp;d&apos;e&quot;f"},
+      {u"<&>", u"&lt;&amp;&gt;"},
+      {u"plain text \u00e9 \r\n\x01", u"plain text \u00e9 \r\n\x01"},
+      {u"", u""},
+      {u"&amp;", u"&amp;amp;"},
+  };
+  ZelWstring out(u"leftover");
+  for (const auto& c : cases) {
+    XMLPrinter::replaceSpecialChars(ZelWstring(c.in), out);
+    EXPECT_EQ(out.view(), c.out);
+  }
+}
+
+TEST(XMLPrinterBatching, TextOfExactlyTheCapacityIsHeldOneMoreGoesStraightThrough) {
+  Utf8Output output(8);
+  XMLPrinter::appendStr(&output.writer, u"12345678", -1);
+  EXPECT_EQ(output.pending(), "12345678");
+  EXPECT_EQ(output.converted(), "");
+
+  XMLPrinter::appendStr(&output.writer, u"abc", 3);  // 8 + 3 > 8: the batch goes first
+  EXPECT_EQ(output.converted(), "12345678");
+  EXPECT_EQ(output.pending(), "abc");
+
+  XMLPrinter::appendStr(&output.writer, u"123456789", 9);  // longer than a batch
+  EXPECT_EQ(output.converted(), "12345678abc123456789");
+  EXPECT_EQ(output.pending(), "");
+
+  XMLPrinter::appendStr(&output.writer, u"abc\0de", -1);  // up to the zero
+  XMLPrinter::appendStr(&output.writer, nullptr, 4);
+  XMLPrinter::appendReplaceStr(&output.writer, nullptr, -1);
+  XMLPrinter::appendStr(&output.writer, ZelWstring(u"defgh"));  // exactly fills the batch
+  EXPECT_EQ(output.pending(), "abcdefgh");
+}
+
+TEST(XMLPrinterBatching, EscapedLengthDecidesWhetherTextIsHeld) {
+  Utf8Output output(8);
+  XMLPrinter::appendStr(&output.writer, u"<", 1);
+  XMLPrinter::appendReplaceStr(&output.writer, u"a&b", 3);  // 7 units escaped: 1 + 7 fits
+  EXPECT_EQ(output.pending(), "<a&amp;b");
+  XMLPrinter::appendReplaceStr(&output.writer, u"a&&b", 4);  // 12 units escaped: straight through
+  EXPECT_EQ(output.converted(), "<a&amp;ba&amp;&amp;b");
+  EXPECT_EQ(output.pending(), "");
+}
+
+// However the text is cut into batches, the bytes equal those of the whole
+// text converted at once: no batch edge splits a surrogate pair or adds a
+// shift in a stateful code page.
+class PrinterAcrossCodePages : public ::testing::TestWithParam<std::tuple<std::pair<long, long>, std::size_t>> {};
+
+TEST_P(PrinterAcrossCodePages, BatchesGiveTheBytesOfOneConversion) {
+  const auto [page, capacity] = GetParam();
+  const auto [ccsid, endian] = page;
+  const std::u16string_view pieces[] = {u"<r a=\"", u"x&y", u"\">", u"\u65e5\u672c\u8a9e",
+                                        u"\U0001F600\U0001F600", u"a<b", u"</r>", u"\u00e9"};
+  std::u16string expected;
+  WritableBitstreamBuffer batched;
+  {
+    TextBufferWriter writer(&batched, ccsid, endian, capacity);
+    for (int round = 0; round < 3; ++round) {
+      for (std::u16string_view piece : pieces) {
+        XMLPrinter::appendReplaceStr(&writer, piece);
+        XMLPrinter::appendStr(&writer, piece);
+        ZelWstring escaped;
+        XMLPrinter::replaceSpecialChars(ZelWstring(piece), escaped);
+        expected.append(escaped.view()).append(piece);
+      }
+    }
+    writer.flush();
+  }
+  WritableBitstreamBuffer whole;
+  TextBufferWriter writer(&whole, ccsid, endian);
+  writer.appendStr(expected.data(), expected.size());
+  writer.flush();
+  EXPECT_EQ(hexOf(batched.bytes()), hexOf(whole.bytes()));
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, PrinterAcrossCodePages,
+                         ::testing::Combine(::testing::Values(std::pair(1208L, 2L), std::pair(1200L, 2L),
+                                                              std::pair(1200L, 1L), std::pair(1236L, 1L),
+                                                              std::pair(500L, 2L), std::pair(1386L, 2L),
+                                                              std::pair(1390L, 2L)),
+                                            ::testing::Values<std::size_t>(1, 3, 7, 64,
+                                                                           TextBufferWriter::DEFAULT_PENDING_CAPACITY)));
+
+struct Mark {
+  long ccsid;
+  long endian;
+  const char* hex;  // the mark after the pending "<", itself converted first
+};
+
+class ByteOrderMark : public ::testing::TestWithParam<Mark> {};
+
+TEST_P(ByteOrderMark, FollowsThePendingTextInTheRightOrder) {
+  const Mark& mark = GetParam();
+  WritableBitstreamBuffer out;
+  TextBufferWriter writer(&out, mark.ccsid, mark.endian);
+  WritableBitstreamBuffer lessThan;
+  {
+    TextBufferWriter reference(&lessThan, mark.ccsid, mark.endian);
+    reference.appendStr(u"<", 1);
+  }
+  XMLPrinter::appendStr(&writer, u"<", 1);
+  XMLPrinter::outputBOM(&writer);
+  XMLPrinter::appendStr(&writer, u"<", 1);
+  writer.flush();
+  const std::string lt = hexOf(lessThan.bytes());
+  EXPECT_EQ(hexOf(out.bytes()), lt + mark.hex + lt);
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, ByteOrderMark,
+                         ::testing::Values(Mark{1200, 2, "feff"}, Mark{1200, 1, "fffe"}, Mark{13488, 2, "feff"},
+                                           Mark{17584, 1, "fffe"}, Mark{1232, 2, "0000feff"},
+                                           Mark{1234, 1, "fffe0000"}, Mark{1236, 1, "fffe0000"}, Mark{1200, -1, ""},
+                                           Mark{1236, -1, ""}, Mark{1208, 2, ""}, Mark{1208, 1, ""},
+                                           Mark{500, 2, ""}));
+
+TEST(XMLPrinterDocType, ShapesFollowTheIdentifiersGiven) {
+  const struct {
+    const char16_t* publicId;
+    const char16_t* systemId;
+    const char16_t* subset;
+    bool newLines;
+    const char* expected;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, false, "<!DOCTYPE doc>"},
+      {u"", u"", u"", true, "<!DOCTYPE doc>"},
+      {u"-//P//EN", nullptr, nullptr, false, "<!DOCTYPE doc>"},
+      {u"-//P//EN", u"", nullptr, false, "<!DOCTYPE doc>"},
+      {nullptr, u"doc.dtd", nullptr, false, "<!DOCTYPE doc SYSTEM \"doc.dtd\">"},
+      {u"-//P//EN", u"doc.dtd", nullptr, false, "<!DOCTYPE doc PUBLIC \"-//P//EN\" \"doc.dtd\">"},
+      {nullptr, nullptr, u"<!ENTITY e \"&lt;\">", false, "<!DOCTYPE doc [<!ENTITY e \"&lt;\">]>"},
+      {nullptr, u"s", u"<!ELEMENT doc ANY>", true, "<!DOCTYPE doc SYSTEM \"s\" [\n<!ELEMENT doc ANY>\n]>"},
+  };
+  for (const auto& c : cases) {
+    Utf8Output output(256);
+    XMLPrinter::outputDocType(&output.writer, u"doc", c.publicId, c.systemId, c.subset, c.newLines);
+    EXPECT_EQ(output.pending(), c.expected);
+  }
+}
+
+TEST(XMLPrinterCData, TextIsWrittenUnchanged) {
+  Utf8Output output(64);
+  XMLPrinter::outputCDataSection(&output.writer, u"a]]>b<&", -1);
+  XMLPrinter::outputCDataSection(&output.writer, nullptr);
+  XMLPrinter::outputCDataSection(&output.writer, u"0A1Bxx", 4);
+  EXPECT_EQ(output.pending(), "<![CDATA[a]]>b<&]]><![CDATA[]]><![CDATA[0A1B]]>");
+}
+
+}  // namespace
