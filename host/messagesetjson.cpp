@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <set>
 #include <sstream>
 
 using nlohmann::json;
@@ -81,6 +82,13 @@ constexpr EnumSpelling<ELogicalType> kLogicalTypes[] = {
 // Fields every item with XML properties accepts.
 const std::initializer_list<std::string_view> kItemXmlFields = {
     "xmlName", "render", "idAttributeName", "idAttributeNamespace", "idAttributeValue", "format", "encoding"};
+
+[[noreturn]] void sourceError(const std::string& sourceName, const std::string& place, const std::string& what) {
+  ZelFatalException error(__FILE__, __LINE__, kFunction, zelDefaultLogSourceName(),
+                          ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+  error.addInsert(sourceName).addInsert(place).addInsert(what);
+  throw error;
+}
 
 // A JSON value together with the path that leads to it, for messages.
 struct Node {
@@ -161,13 +169,16 @@ public:
   explicit JsonSourceReader(const std::string& sourceName) : sourceName_(sourceName) {}
 
   MessageSet read(const json& document);
+  // An object of the fields of "properties", applied over base.
+  MessageSetXmlProperties readPropertiesOnly(const json& document, const MessageSetXmlProperties& base) {
+    set_.xml = base;
+    readProperties(Node{document, ""});
+    return set_.xml;
+  }
 
 private:
   [[noreturn]] void fail(const std::string& place, const std::string& what) const {
-    ZelFatalException error(__FILE__, __LINE__, kFunction, zelDefaultLogSourceName(),
-                            ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
-    error.addInsert(sourceName_).addInsert(place).addInsert(what);
-    throw error;
+    sourceError(sourceName_, place, what);
   }
 
   void expectObject(const Node& node, std::initializer_list<std::initializer_list<std::string_view>> fieldSets) const {
@@ -656,22 +667,85 @@ std::string placeOf(std::string_view text, std::size_t offset) {
 }  // namespace
 }  // namespace msgset
 
-msgset::MessageSet parseMessageSetJson(std::string_view text, const std::string& sourceName) {
-  json document;
+namespace msgset {
+namespace {
+
+// Follows the parse to know the path of every value, and rejects an object
+// that names a field twice: the later value would silently win.
+class DuplicateFieldCheck {
+public:
+  explicit DuplicateFieldCheck(const std::string& sourceName) : sourceName_(sourceName) {}
+
+  bool operator()(int /*depth*/, json::parse_event_t event, json& parsed) {
+    switch (event) {
+      case json::parse_event_t::object_start:
+      case json::parse_event_t::array_start: {
+        std::string path = nextPath();
+        frames_.push_back({event == json::parse_event_t::array_start, 0, "", {}, std::move(path)});
+        break;
+      }
+      case json::parse_event_t::object_end:
+      case json::parse_event_t::array_end: frames_.pop_back(); break;
+      case json::parse_event_t::key: {
+        Frame& object = frames_.back();
+        object.key = parsed.get<std::string>();
+        if (!object.keys.insert(object.key).second) {
+          sourceError(sourceName_, nextPath(), "duplicate field '" + object.key + "'");
+        }
+        break;
+      }
+      case json::parse_event_t::value: nextPath(); break;
+    }
+    return true;
+  }
+
+private:
+  struct Frame {
+    bool array;
+    std::size_t count;
+    std::string key;
+    std::set<std::string> keys;
+    std::string path;
+  };
+
+  // The path of the value that comes next in the innermost container.
+  std::string nextPath() {
+    if (frames_.empty()) return "";
+    Frame& top = frames_.back();
+    if (top.array) return top.path + "[" + std::to_string(top.count++) + "]";
+    return top.path.empty() ? top.key : top.path + "." + top.key;
+  }
+
+  const std::string& sourceName_;
+  std::vector<Frame> frames_;
+};
+
+json parseDocument(std::string_view text, const std::string& sourceName) {
+  DuplicateFieldCheck duplicates(sourceName);
   try {
-    document = json::parse(text.begin(), text.end(), /*cb=*/nullptr, /*allow_exceptions=*/true,
-                           /*ignore_comments=*/true);
+    return json::parse(
+        text.begin(), text.end(),
+        [&duplicates](int depth, json::parse_event_t event, json& parsed) { return duplicates(depth, event, parsed); },
+        /*allow_exceptions=*/true, /*ignore_comments=*/true);
   } catch (const json::parse_error& e) {
     std::string what = e.what();
     // Keep the library's reason, not its own position and error number.
     const std::size_t reason = what.find(": ");
     if (reason != std::string::npos) what = what.substr(reason + 2);
-    ZelFatalException error(__FILE__, __LINE__, msgset::kFunction, zelDefaultLogSourceName(),
-                            ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
-    error.addInsert(sourceName).addInsert(msgset::placeOf(text, e.byte > 0 ? e.byte - 1 : 0)).addInsert(what);
-    throw error;
+    sourceError(sourceName, placeOf(text, e.byte > 0 ? e.byte - 1 : 0), what);
   }
-  return msgset::JsonSourceReader(sourceName).read(document);
+}
+
+}  // namespace
+}  // namespace msgset
+
+msgset::MessageSet parseMessageSetJson(std::string_view text, const std::string& sourceName) {
+  return msgset::JsonSourceReader(sourceName).read(msgset::parseDocument(text, sourceName));
+}
+
+msgset::MessageSetXmlProperties parseMessageSetPropertiesJson(std::string_view text, const std::string& sourceName,
+                                                              const msgset::MessageSetXmlProperties& base) {
+  return msgset::JsonSourceReader(sourceName).readPropertiesOnly(msgset::parseDocument(text, sourceName), base);
 }
 
 msgset::MessageSet readMessageSetJsonFile(const std::string& path) {

@@ -104,6 +104,9 @@ const MalformedCase kMalformed[] = {
     {"BaseTypeCycle", R"({"name":"S","types":[{"name":"A","base":"B"},{"name":"B","base":"A"}]})", "types[0]",
      "cycle through base, item, member or group types: A -> B -> A"},
     {"GroupCycle", R"({"name":"S","types":[{"name":"A","members":[{"group":"A"}]}]})", "types[0]", "A -> A"},
+    {"DuplicateField", TWO_MEMBERS(R"({"name":"b","render":"element","render":"attribute"})"),
+     "types[0].members[1].render", "duplicate field 'render'"},
+    {"DuplicateTopLevelField", R"({"name":"S","types":[],"name":"T"})", "name", "duplicate field 'name'"},
     {"BadMode", R"({"name":"S","identification":{"mode":2}})", "identification.mode", "0 or 1"},
 };
 
@@ -191,6 +194,25 @@ TEST(MessageSetJson, BinaryEncodingDefaultsFollowThePredefinedType) {
   EXPECT_EQ(defaultEncoding(set, 1), DataEncoding::Hex);
   EXPECT_EQ(defaultEncoding(set, 2), DataEncoding::Hex);
   EXPECT_EQ(defaultEncoding(set, kNone), DataEncoding::Unset);
+}
+
+TEST(MessageSetJson, PropertiesAloneApplyOverTheGivenOnes) {
+  MessageSetXmlProperties base;
+  base.rootTagName = "Batch";
+  base.booleanTrueValue = "yes";
+  const MessageSetXmlProperties read =
+      parseMessageSetPropertiesJson(R"({"booleanTrueValue": "1", "suppressDoctype": false})", "props.json", base);
+  EXPECT_EQ(read.rootTagName, "Batch");
+  EXPECT_EQ(read.booleanTrueValue, "1");
+  EXPECT_FALSE(read.suppressDoctype);
+
+  try {
+    parseMessageSetPropertiesJson(R"({"rootTag": "x"})", "props.json", base);
+    FAIL() << "no error";
+  } catch (const ZelFatalException& e) {
+    EXPECT_EQ(e.insertText(0), "props.json");
+    EXPECT_EQ(e.insertText(1), "rootTag");
+  }
 }
 
 TEST(MessageSetJson, MissingFileIsAnIoError) {
