@@ -345,8 +345,8 @@ public:
   // Loads a serialized dictionary (the format of dictformat.h); the worker is
   // not used by the host's loader. Throws ZelFatalException
   // CP_DICTIONARY_FORMAT_ERROR for a truncated, corrupt or foreign buffer
-  // (inserts: what is wrong, the byte offset), CP_INTERNAL_ERROR when the
-  // dictionary already holds tables.
+  // (inserts: what is wrong, the byte offset), CP_INTERNAL_ERROR when a
+  // table of the dictionary already has rows or properties.
   virtual void FromExtractFormat(BitstreamWorker* worker, const unsigned char* buffer, std::size_t length);
   // Copies every table and property of another dictionary of the same table
   // numbering (through CreateTable and CreateProperty, like a load).

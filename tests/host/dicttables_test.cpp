@@ -1,0 +1,243 @@
+// The table machinery: property string tables, their groups, tables and the
+// typed table references.
+
+#include "dictionaryinfo.h"
+#include "stddictionaryinfo.h"
+#include "zelexception.h"
+#include "zellog.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::u16string_view text(const char16_t* value) { return value ? std::u16string_view(value) : u"(null)"; }
+
+// Storage and growth: after each string appended, the capacity and the bytes in use.
+struct GrowthCase {
+  const char* label;
+  std::int32_t rows;
+  std::uint32_t initialSize;
+  std::vector<std::u16string> values;  // set into rows 0, 1, ... (modulo rows)
+  std::vector<std::uint32_t> capacities;
+  std::vector<std::uint32_t> inUse;
+};
+
+class StringTableGrowth : public ::testing::TestWithParam<GrowthCase> {};
+
+TEST_P(StringTableGrowth, GrowsByAQuarterOrExactlyToFit) {
+  const GrowthCase& c = GetParam();
+  StringTable table;
+  table.Create(u"XML", u"XML Name", eLogicalString, c.rows, c.initialSize);
+  for (std::size_t i = 0; i < c.values.size(); ++i) {
+    const long row = static_cast<long>(i % c.rows);
+    table.SetValue(row, c.values[i].c_str());
+    EXPECT_EQ(table.getCapacity(), c.capacities[i]) << "after value " << i;
+    EXPECT_EQ(table.getBytesInUse(), c.inUse[i]) << "after value " << i;
+    EXPECT_EQ(text(table.GetValue(row)), c.values[i]);  // a row set again returns its latest value
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StringTableGrowth,
+    ::testing::Values(
+        // 3 rows: 12 offset bytes; "ab" needs 6: 12 + 3 is short of 18, so exactly 18.
+        GrowthCase{"exactFit", 3, 0, {u"ab"}, {18}, {18}},
+        // 40 bytes: 4 offset + 2 * 16 = 36 fit; the third value needs 52, 40 + 10 = 50 is short: 52.
+        GrowthCase{"quarterShort", 1, 40, {u"1234567", u"abcdefg", u"xyzuvwx"}, {40, 40, 52}, {20, 36, 52}},
+        // 100 bytes hold 96; the next 8 fit in 100 + 25.
+        GrowthCase{"quarter", 1, 100, {std::u16string(47, u'x'), u"abc"}, {100, 125}, {100, 108}},
+        // Setting row 0 twice leaves the first value as dead bytes.
+        GrowthCase{"deadBytes", 1, 0, {u"abc", u"x"}, {12, 16}, {12, 16}},
+        // The empty string is a value: a lone terminator.
+        GrowthCase{"emptyString", 2, 0, {u""}, {10}, {10}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(StringTable, MissingValuesAndTypeMismatch) {
+  StringTable strings;
+  strings.Create(u"XML", u"Format", eLogicalString, 2, 0);
+  strings.SetValue(0, u"");
+  EXPECT_NE(strings.GetValue(0), nullptr);  // empty, not null
+  EXPECT_EQ(strings.GetValue(1), nullptr);  // never set
+  EXPECT_EQ(strings.GetIntValue(0), 0);     // a String property has no integers
+  strings.SetValue(0, static_cast<const char16_t*>(nullptr));
+  EXPECT_EQ(strings.GetValue(0), nullptr);
+
+  StringTable numbers;
+  numbers.Create(u"XML", u"Render", eLogicalInteger, 2, 0);
+  numbers.SetIntValue(1, 5);
+  EXPECT_EQ(numbers.GetValue(1), nullptr);
+  EXPECT_EQ(numbers.GetIntValue(0), 0);
+
+  StringTable empty;
+  empty.Create(u"XML", u"Render", eLogicalInteger, 0, 0);
+  EXPECT_EQ(empty.getCapacity(), 0u);
+  EXPECT_EQ(empty.getBuffer(), nullptr);
+}
+
+TEST(StringTable, IntegersAreStoredUnaligned) {
+  StringTable table;
+  table.Create(u"XML", u"Encoding", eLogicalInteger, 3, 0);
+  table.SetIntValue(2, INT64_MIN);
+  table.SetIntValue(0, -2);
+  std::uint32_t offset;
+  std::memcpy(&offset, table.getBuffer() + 2 * 4, sizeof offset);
+  EXPECT_EQ(offset, 12u);  // right after the offsets: not 8-byte aligned
+  std::int64_t raw;
+  std::memcpy(&raw, table.getBuffer() + offset, sizeof raw);
+  EXPECT_EQ(raw, INT64_MIN);
+  EXPECT_EQ(table.GetIntValue(2), INT64_MIN);
+  EXPECT_EQ(table.GetIntValue(0), -2);
+}
+
+TEST(StringTable, ValueTakenFromItsOwnBufferSurvivesGrowth) {
+  StringTable table;
+  table.Create(u"XML", u"XML Name", eLogicalString, 2, 0);
+  table.SetValue(0, u"a fairly long value that forces growth");
+  table.SetValue(1, table.GetValue(0));
+  EXPECT_EQ(text(table.GetValue(1)), u"a fairly long value that forces growth");
+}
+
+struct RangeCase {
+  bool integer;
+  long row;
+};
+
+class StringTableRange : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(StringTableRange, OutOfRangeRowIsAFatalInternalError) {
+  const auto [integer, row] = GetParam();
+  StringTable table;
+  table.Create(u"XML", u"Render", integer ? eLogicalInteger : eLogicalString, 2, 0);
+  try {
+    if (integer) {
+      table.GetIntValue(row);
+    } else {
+      table.GetValue(row);
+    }
+    FAIL() << "no exception for row " << row;
+  } catch (const ZelFatalException& e) {
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+    EXPECT_EQ(e.getFunction(), integer ? "StringTable::GetIntValue" : "StringTable::GetValue");
+    EXPECT_EQ(e.getSourceFile(), "dictionaryinfo");
+    ASSERT_EQ(e.getInserts().size(), 4u);
+    EXPECT_EQ(e.insertText(0), "CPI Internal Error");
+    EXPECT_EQ(e.insertText(1), integer ? "GetIntValue - Dictionary index out of range."
+                                       : "GetValue - Dictionary index out of range.");
+    EXPECT_EQ(e.getInserts()[2].number, row);
+    EXPECT_EQ(e.getInserts()[3].number, 2);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StringTableRange,
+                         ::testing::Values(RangeCase{false, -1}, RangeCase{false, 2}, RangeCase{true, -1},
+                                           RangeCase{true, 2}));
+
+StringTable* newTable(const char16_t* tableName, const char16_t* propertyName) {
+  auto* table = new StringTable;
+  table->Create(tableName, propertyName, eLogicalString, 1, 0);
+  return table;
+}
+
+TEST(StringTableGroup, KeepsTablesSortedByUnsignedUnitsPrefixFirst) {
+  StringTableGroup group;
+  for (const char16_t* name : {u"b", u"\xE000", u"ab", u"a", u"B"}) group.AddTable(newTable(u"XML", name));
+  std::vector<std::u16string> order;
+  for (const StringTable* t : group) order.emplace_back(t->getPropertyName().view());
+  EXPECT_EQ(order, (std::vector<std::u16string>{u"B", u"a", u"ab", u"b", u"\xE000"}));
+
+  StringTable* again = group.at(2);
+  group.AddTable(again);
+  EXPECT_EQ(group.size(), 5u);  // the same table at its own position is not added twice
+}
+
+TEST(StringTableGroup, FindTableTellsEqualPropertyNamesApartByTableName) {
+  StringTableGroup group;
+  StringTable* xml = newTable(u"XML", u"Render");
+  StringTable* other = newTable(u"TDS", u"Render");
+  group.AddTable(newTable(u"XML", u"Format"));
+  group.AddTable(xml);
+  group.AddTable(other);  // inserted at the lower bound: ahead of the XML one
+  group.AddTable(newTable(u"XML", u"XML Name"));
+  EXPECT_EQ(group.FindTable(u"XML", u"Render"), xml);
+  EXPECT_EQ(group.FindTable(u"TDS", u"Render"), other);
+  EXPECT_EQ(group.FindTable(nullptr, u"Render"), other);
+  EXPECT_EQ(group.FindTable(u"ABC", u"Render"), nullptr);
+  EXPECT_EQ(group.FindExact(u"TDS", u"XML Name"), nullptr);
+  EXPECT_EQ(group.FindExact(u"XML", u"Render"), xml);
+}
+
+TEST(DictTable, CreateAllocatesOnlyANonZeroSize) {
+  DictionaryInfo dict(1);
+  DictTable& table = *dict.getTable(0);
+  table.Create(8, 0);
+  EXPECT_EQ(table.getBuffer(), nullptr);
+  EXPECT_EQ(table.getRowCount(), 0);
+  StringTableRef property = table.CreateProperty(u"XML", u"XML Name", eLogicalString, 6);
+  EXPECT_EQ(property->getCapacity(), 6u);  // only the initial size
+
+  table.Create(0, 5);
+  EXPECT_EQ(table.getRowCount(), 0);  // zero-size records: nothing allocated, no rows
+
+  table.Create(8, 3);
+  EXPECT_EQ(table.getRowCount(), 3);
+  EXPECT_EQ(table.getByteSize(), 24u);
+  for (std::uint32_t i = 0; i < 24; ++i) EXPECT_EQ(table.getBuffer()[i], 0);
+  EXPECT_THROW(table.Create(8, -1), ZelFatalException);
+  EXPECT_THROW(table.SetProperty(0, u"XML", u"Unknown", u"x"), ZelFatalException);
+  EXPECT_THROW(dict.CreateTable(1, 4, 1), ZelFatalException);
+}
+
+TEST(DictTableWVLSRef, RowNamesAreMappedAndRefreshedIntoRecords) {
+  StdDictionaryInfo dict(0);
+  const StdDictTagDefs& tags = dict.getTagDefs();
+  tags.Create(2);
+  ASSERT_NE(tags.GetRowNames(), nullptr);
+  EXPECT_EQ(tags.GetBuffer()[1].tagId, -99);  // default record
+  EXPECT_EQ(tags.GetBuffer()[1].nillable, 1);
+  tags.SetRowName(0, u"order");
+  tags.GetBuffer()[1].name = u"stale";
+  EXPECT_EQ(text(tags[0]->name), u"order");
+  EXPECT_EQ(tags[1]->name, nullptr);  // a row without a name clears the field
+  EXPECT_EQ(tags.GetRowName(5), nullptr);
+
+  // Only the row-name property of the same table is taken as row names.
+  StdDictTagDefs copy(tags.GetTable());
+  copy.MapTableProperty(dict.getTypeDefs(), StringTableRef(tags.GetRowNames()));
+  copy.MapTableProperty(tags, tags.GetTable()->CreateProperty(u"XML", CPI_StringMember, eLogicalString, 0));
+  EXPECT_EQ(copy.GetRowNames(), nullptr);
+  copy.MapTableProperty(tags, StringTableRef(tags.GetRowNames()));
+  EXPECT_EQ(copy.GetRowNames(), tags.GetRowNames());
+
+  // Tables with row names but no name field.
+  dict.getMessageDefs().Create(1);
+  dict.getMessageDefs().SetRowName(0, u"PurchaseOrder");
+  EXPECT_EQ(text(dict.getMessageDefs().GetRowName(0)), u"PurchaseOrder");
+  EXPECT_EQ(dict.getMessageDefs()[0]->tagIndex, -1);
+}
+
+TEST(CheckedVector, OutOfRangeIndexIsAParserException) {
+  CheckedVector<int> vector;
+  vector.push_back(4);
+  EXPECT_EQ(vector.get(0), 4);
+  for (long index : {1L, -1L}) {
+    try {
+      vector.get(index);
+      FAIL() << "no exception for " << index;
+    } catch (const ZelParserException& e) {
+      EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+      EXPECT_EQ(e.getFunction(), "CheckedVector::error");
+      EXPECT_EQ(e.getSourceFile(), "stddictionaryinfo");
+      ASSERT_EQ(e.getInserts().size(), 4u);
+      EXPECT_EQ(e.insertText(0), "CPI Internal Error");
+      EXPECT_EQ(e.insertText(1), "CheckedVector::error - vector index out of range.");
+      EXPECT_EQ(e.getInserts()[2].number, index);
+      EXPECT_EQ(e.getInserts()[3].number, 1);
+    }
+  }
+}
+
+}  // namespace
