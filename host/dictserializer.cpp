@@ -128,21 +128,9 @@ public:
     need(1, what);
     return data_[offset_++];
   }
-  std::uint32_t u32(const char* what) {
-    need(4, what);
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(data_[offset_ + i]) << (8 * i);
-    offset_ += 4;
-    return value;
-  }
+  std::uint32_t u32(const char* what) { return little<std::uint32_t>(what); }
   std::int32_t i32(const char* what) { return static_cast<std::int32_t>(u32(what)); }
-  std::uint64_t u64(const char* what) {
-    need(8, what);
-    std::uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) value |= static_cast<std::uint64_t>(data_[offset_ + i]) << (8 * i);
-    offset_ += 8;
-    return value;
-  }
+  std::uint64_t u64(const char* what) { return little<std::uint64_t>(what); }
   // A string into text; U+0000 inside it is rejected (values are zero-terminated).
   void text(std::u16string& text, const char* what) {
     const std::size_t start = offset_;
@@ -163,6 +151,15 @@ public:
   }
 
 private:
+  template <class Unsigned>
+  Unsigned little(const char* what) {
+    need(sizeof(Unsigned), what);
+    Unsigned value = 0;
+    for (std::size_t i = 0; i < sizeof(Unsigned); ++i) value |= static_cast<Unsigned>(data_[offset_ + i]) << (8 * i);
+    offset_ += sizeof(Unsigned);
+    return value;
+  }
+
   const unsigned char* data_;
   std::size_t length_;
   std::size_t offset_ = 0;
