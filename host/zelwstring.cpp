@@ -14,7 +14,7 @@ char16_t* ZelWstring::emptyText() noexcept {
 ZelWstring::ZelWstring() noexcept
     : data_(emptyText()), length_(0), capacity_(0), inline_(nullptr), inlineCapacity_(0) {}
 
-ZelWstring::ZelWstring(char16_t* inlineStorage, std::size_t inlineCapacity) noexcept
+ZelWstring::ZelWstring(InlineStorage, char16_t* inlineStorage, std::size_t inlineCapacity) noexcept
     : data_(inlineStorage), length_(0), capacity_(inlineCapacity), inline_(inlineStorage),
       inlineCapacity_(inlineCapacity) {
   inlineStorage[0] = 0;
@@ -205,7 +205,9 @@ ZelWstring& ZelWstring::convertString(std::string_view utf8) {
       }
       cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     }
-    if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    // The shortest form is the only valid one: an overlong "/" must not pass.
+    static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (!valid || cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       append(u'\uFFFD');
       ++i;
       continue;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // A counted string of UTF-16 code units. The text is always zero-terminated
 // (c_str() is never null) but may itself contain zero units; length() counts
@@ -62,6 +63,7 @@ public:
 
   int compare(std::u16string_view other) const noexcept;
   int compare(const ZelWstring& other) const noexcept { return compare(other.view()); }
+  int compare(const char16_t* other) const noexcept { return compare(std::u16string_view(other ? other : u"")); }
 
   // Conversions from and to 8-bit text. convertString reads UTF-8 (so also
   // plain ASCII); invalid sequences become U+FFFD. convertChar appends one
@@ -74,8 +76,10 @@ public:
 
 protected:
   // For ZelBufferedWstring: storage of inlineCapacity units plus terminator
-  // owned by the derived object.
-  ZelWstring(char16_t* inlineStorage, std::size_t inlineCapacity) noexcept;
+  // owned by the derived object. The tag keeps (char16_t*, size_t) calls on
+  // the public text-and-length constructor.
+  struct InlineStorage {};
+  ZelWstring(InlineStorage, char16_t* storage, std::size_t inlineCapacity) noexcept;
 
 private:
   bool usesHeap() const noexcept { return data_ != inline_ && data_ != emptyText(); }
@@ -100,13 +104,13 @@ inline bool operator!=(const ZelWstring& a, std::u16string_view b) noexcept { re
 template <std::size_t N>
 class ZelBufferedWstring : public ZelWstring {
 public:
-  ZelBufferedWstring() noexcept : ZelWstring(storage_, N) {}
-  ZelBufferedWstring(const char16_t* text) : ZelWstring(storage_, N) { assign(text); }
-  ZelBufferedWstring(const char16_t* text, std::size_t length) : ZelWstring(storage_, N) { assign(text, length); }
-  explicit ZelBufferedWstring(std::u16string_view text) : ZelWstring(storage_, N) { assign(text); }
-  ZelBufferedWstring(const ZelWstring& other) : ZelWstring(storage_, N) { assign(other); }
-  ZelBufferedWstring(const ZelBufferedWstring& other) : ZelWstring(storage_, N) { assign(other); }
-  ZelBufferedWstring(ZelBufferedWstring&& other) noexcept : ZelWstring(storage_, N) {
+  ZelBufferedWstring() noexcept : ZelWstring(InlineStorage{}, storage_, N) {}
+  ZelBufferedWstring(const char16_t* text) : ZelWstring(InlineStorage{}, storage_, N) { assign(text); }
+  ZelBufferedWstring(const char16_t* text, std::size_t length) : ZelWstring(InlineStorage{}, storage_, N) { assign(text, length); }
+  explicit ZelBufferedWstring(std::u16string_view text) : ZelWstring(InlineStorage{}, storage_, N) { assign(text); }
+  ZelBufferedWstring(const ZelWstring& other) : ZelWstring(InlineStorage{}, storage_, N) { assign(other); }
+  ZelBufferedWstring(const ZelBufferedWstring& other) : ZelWstring(InlineStorage{}, storage_, N) { assign(other); }
+  ZelBufferedWstring(ZelBufferedWstring&& other) noexcept : ZelWstring(InlineStorage{}, storage_, N) {
     ZelWstring::operator=(std::move(other));
   }
   ZelBufferedWstring& operator=(const ZelBufferedWstring& other) { assign(other); return *this; }
@@ -115,6 +119,10 @@ public:
     return *this;
   }
   ZelBufferedWstring& operator=(const ZelWstring& other) { assign(other); return *this; }
+  ZelBufferedWstring& operator=(ZelWstring&& other) noexcept {
+    ZelWstring::operator=(std::move(other));
+    return *this;
+  }
   ZelBufferedWstring& operator=(const char16_t* text) { assign(text); return *this; }
 
 private:

@@ -1,0 +1,119 @@
+#include "workerinfo.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+// A record that counts its destructions.
+class CountedInfo : public DataWorkerInfo<2> {
+public:
+  explicit CountedInfo(int& destroyed) : destroyed_(destroyed) {}
+  ~CountedInfo() override { ++destroyed_; }
+
+private:
+  int& destroyed_;
+};
+
+TEST(WorkerInfoPtrTest, LastHandleDeletesTheRecord) {
+  int destroyed = 0;
+  auto* info = new CountedInfo(destroyed);
+  {
+    WorkerInfoPtr first(info);
+    EXPECT_EQ(info->refCount(), 1);
+    {
+      WorkerInfoPtr copy(first);
+      WorkerInfoPtr assigned;
+      assigned = copy;
+      EXPECT_EQ(info->refCount(), 3);
+    }
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(info->refCount(), 1);
+  }
+  EXPECT_EQ(destroyed, 1);
+}
+
+TEST(WorkerInfoPtrTest, ReassigningReleasesTheOldRecordOnly) {
+  int destroyed = 0;
+  WorkerInfoPtr handle(new CountedInfo(destroyed));
+  WorkerInfoPtr other(new CountedInfo(destroyed));
+  handle = other;
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(handle.get(), other.get());
+  EXPECT_EQ(other->refCount(), 2);
+
+  handle = handle;  // the same record: nothing changes
+  handle.reset(other.get());
+  EXPECT_EQ(other->refCount(), 2);
+  handle.reset();
+  other.reset();
+  EXPECT_EQ(destroyed, 2);
+}
+
+TEST(WorkerInfoPtrTest, MovingTransfersWithoutCounting) {
+  int destroyed = 0;
+  WorkerInfoPtr source(new CountedInfo(destroyed));
+  WorkerInfo* info = source.get();
+  WorkerInfoPtr target(std::move(source));
+  EXPECT_TRUE(source.isNull());
+  EXPECT_EQ(info->refCount(), 1);
+
+  WorkerInfoPtr sameRecord(target);
+  target = std::move(sameRecord);  // both held it: one reference goes
+  EXPECT_EQ(info->refCount(), 1);
+  EXPECT_EQ(destroyed, 0);
+  target = WorkerInfoPtr();
+  EXPECT_EQ(destroyed, 1);
+}
+
+// ---------------------------------------------------------------------------
+
+template <long N>
+void expectKeyOutOfRange(DataWorkerInfo<N>& info, long key) {
+  SCOPED_TRACE("key " + std::to_string(key));
+  auto check = [](auto&& call) {
+    try {
+      call();
+      ADD_FAILURE() << "no exception";
+    } catch (const ZelParserException& e) {
+      EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+      EXPECT_EQ(e.insertText(0), "key out of range");
+    }
+  };
+  check([&] { info.getDataProperty(key); });
+  check([&] { info.setProperty(key, PWFData::makeInteger(1)); });
+}
+
+TEST(DataWorkerInfoTest, KeysOutsideTheRecordAreRefused) {
+  DataWorkerInfo<6> start;
+  DataWorkerInfo<1> element;
+  for (long key : {-1L, 6L, 100L}) expectKeyOutOfRange(start, key);
+  for (long key : {-1L, 1L}) expectKeyOutOfRange(element, key);
+}
+
+TEST(DataWorkerInfoTest, FreshRecordsHoldNothingAndStoreCopies) {
+  DataWorkerInfo<6> info;
+  EXPECT_EQ(info.getDataPropertyCount(), 6);
+  for (long key = 0; key < 6; ++key) EXPECT_TRUE(info.getDataProperty(key).isNothing());
+  PWFData value = PWFData::makeString(ZelWstring(u"1.0"));
+  info.setProperty(5, value);
+  value = PWFData::makeInteger(3);
+  EXPECT_EQ(info.getDataProperty(5), PWFData::makeString(ZelWstring(u"1.0")));
+}
+
+TEST(DataWorkerInfoTest, IntegerPropertiesDoNotExist) {
+  DataWorkerInfo<1> info;
+  try {
+    info.getInt32Property(0);
+    FAIL();
+  } catch (const ZelParserException& e) {
+    EXPECT_EQ(e.insertText(0), "Not suppported");
+  }
+  try {
+    info.setProperty(0, 7L);
+    FAIL();
+  } catch (const ZelParserException& e) {
+    EXPECT_EQ(e.insertText(0), "key out of range");
+  }
+}
+}  // namespace

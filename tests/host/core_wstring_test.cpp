@@ -1,0 +1,138 @@
+#include "zelwstring.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace {
+std::u16string longText(std::size_t n) {
+  std::u16string s;
+  for (std::size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'a' + i % 26);
+  return s;
+}
+
+// Every operation must behave the same whether the text sits inline or on
+// the heap, so each case runs at lengths on both sides of the inline size.
+class BufferedWstringTest : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(BufferedWstringTest, CopyMoveAndAssignKeepTheText) {
+  const std::u16string text = longText(GetParam());
+  ZelBufferedWstring<8> original(text);
+  EXPECT_EQ(original.view(), text);
+  EXPECT_EQ(original.c_str()[text.size()], 0);
+
+  ZelBufferedWstring<8> copy(original);
+  EXPECT_EQ(copy.view(), text);
+  EXPECT_NE(copy.c_str(), original.c_str());
+
+  ZelBufferedWstring<8> moved(std::move(copy));
+  EXPECT_EQ(moved.view(), text);
+  EXPECT_TRUE(copy.empty());
+  EXPECT_EQ(copy.c_str()[0], 0);
+  copy.assign(u"reuse");  // a moved-from string stays usable
+  EXPECT_EQ(copy.view(), u"reuse");
+
+  ZelWstring plain(std::move(moved));
+  EXPECT_EQ(plain.view(), text);
+  ZelBufferedWstring<8> back;
+  back = std::move(plain);
+  EXPECT_EQ(back.view(), text);
+  EXPECT_TRUE(plain.empty());
+}
+
+TEST_P(BufferedWstringTest, AppendingItselfDoublesTheText) {
+  const std::u16string text = longText(GetParam());
+  ZelBufferedWstring<8> s(text);
+  s.append(s);
+  EXPECT_EQ(s.view(), text + text);
+  s.append(s.c_str() + 1, 2);  // a part of itself, possibly moving the buffer
+  EXPECT_EQ(s.view(), text + text + (text + text).substr(1, 2));
+}
+
+TEST_P(BufferedWstringTest, AssignFromOwnTailAndErase) {
+  const std::u16string text = longText(GetParam());
+  ZelBufferedWstring<8> s(text);
+  s.assign(s.c_str() + 2, text.size() - 2);
+  EXPECT_EQ(s.view(), text.substr(2));
+  s.erase(1, 3);
+  EXPECT_EQ(s.view(), text.substr(2).erase(1, 3));
+  s.erase(100);
+  EXPECT_EQ(s.view(), text.substr(2).erase(1, 3));
+}
+
+INSTANTIATE_TEST_SUITE_P(InlineAndHeap, BufferedWstringTest, ::testing::Values(4, 8, 9, 40));
+
+TEST(ZelWstringTest, EmptyStringsAreTerminatedAndNullIsEmpty) {
+  ZelWstring empty;
+  ASSERT_NE(empty.c_str(), nullptr);
+  EXPECT_EQ(empty.c_str()[0], 0);
+  ZelWstring fromNull(static_cast<const char16_t*>(nullptr));
+  EXPECT_TRUE(fromNull.empty());
+  fromNull.append(static_cast<const char16_t*>(nullptr));
+  EXPECT_TRUE(fromNull.empty());
+  fromNull.resize(3, u'x');
+  EXPECT_EQ(fromNull.view(), u"xxx");
+}
+
+TEST(ZelWstringTest, EmbeddedZerosCount) {
+  const char16_t raw[] = {u'a', 0, u'b'};
+  ZelWstring s(raw, 3);
+  EXPECT_EQ(s.length(), 3u);
+  EXPECT_EQ(s.find(u'b'), 2u);
+  EXPECT_EQ(s.rfind(0), 1u);
+}
+
+TEST(ZelWstringTest, OrdersByUnsignedCodeUnitsShorterFirst) {
+  EXPECT_LT(ZelWstring(u"ab"), ZelWstring(u"abc"));
+  EXPECT_LT(ZelWstring(u"z"), ZelWstring(u"\u00e9"));
+  EXPECT_LT(ZelWstring(u"\u00e9"), ZelWstring(u"\xd800"));
+  EXPECT_EQ(ZelWstring(u"abc").compare(u"abc"), 0);
+}
+
+TEST(ZelWstringTest, SubstrCopiesAndClampsToTheEnd) {
+  const ZelWstring s(u"message");
+  const ZelWstring tail = s.substr(3);
+  EXPECT_EQ(tail.view(), u"sage");
+  EXPECT_NE(tail.c_str(), s.c_str() + 3);
+  EXPECT_EQ(s.substr(3, 100).view(), u"sage");
+  EXPECT_TRUE(s.substr(7).empty());
+  EXPECT_EQ(s.view(), u"message") << "substr must leave its source alone";
+}
+
+TEST(ZelWstringTest, MutableBuffersAreCopiedLikeConstOnes) {
+  char16_t buffer[] = u"abcdef";
+  ZelWstring s(buffer, 3);
+  buffer[0] = u'x';
+  EXPECT_EQ(s.view(), u"abc");
+}
+
+struct Utf8Case {
+  const char* name;
+  std::string utf8;
+  std::u16string utf16;
+};
+
+class Utf8ConversionTest : public ::testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8ConversionTest, ReadsUtf8) { EXPECT_EQ(ZelWstring::fromUtf8(GetParam().utf8).view(), GetParam().utf16); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, Utf8ConversionTest,
+    ::testing::Values(Utf8Case{"Ascii", "abc", u"abc"}, Utf8Case{"TwoBytes", "caf\xc3\xa9", u"caf\u00e9"},
+                      Utf8Case{"ThreeBytes", "\xe2\x82\xac", u"\u20ac"},
+                      Utf8Case{"FourBytesBecomeAPair", "\xf0\x9f\x98\x80", u"\U0001F600"},
+                      Utf8Case{"TruncatedSequence", "a\xc3", u"a\ufffd"},
+                      Utf8Case{"StrayContinuation", "\x80x", u"\ufffdx"},
+                      Utf8Case{"EncodedSurrogate", "\xed\xa0\x80", u"\ufffd\ufffd\ufffd"},
+                      Utf8Case{"OverlongSlash", "\xc0\xaf", u"\ufffd\ufffd"},
+                      Utf8Case{"OverlongThreeBytes", "\xe0\x80\xaf", u"\ufffd\ufffd\ufffd"},
+                      Utf8Case{"BeyondUnicode", "\xf4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ZelWstringTest, WritesUtf8AndReplacesLoneSurrogates) {
+  EXPECT_EQ(ZelWstring(u"caf\u00e9 \U0001F600").toUtf8(), "caf\xc3\xa9 \xf0\x9f\x98\x80");
+  const char16_t lone[] = {u'a', 0xD800, u'b'};
+  EXPECT_EQ(ZelWstring(lone, 3).toUtf8(), "a\xef\xbf\xbd" "b");
+}
+}  // namespace

@@ -1,0 +1,89 @@
+#include "xmlmemorymanager.h"
+
+#include "zelexception.h"
+
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace {
+bool isAligned(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % alignof(std::max_align_t) == 0; }
+
+// Sizes at and around each chunk-size boundary, plus one past the largest.
+class MemoryManagerSizeTest : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(MemoryManagerSizeTest, ServesAlignedWritableMemoryAndReusesIt) {
+  ZelXmlMemoryManager manager(4096);
+  const std::size_t size = GetParam();
+  std::vector<void*> chunks;
+  for (int i = 0; i < 40; ++i) {
+    void* p = manager.allocate(size);
+    ASSERT_TRUE(isAligned(p));
+    std::memset(p, i, size);
+    chunks.push_back(p);
+  }
+  for (std::size_t i = 0; i < chunks.size(); ++i)
+    ASSERT_EQ(static_cast<unsigned char*>(chunks[i])[size - 1], static_cast<unsigned char>(i)) << "chunks overlap";
+  const std::size_t blocks = manager.getBlockCount();
+  for (void* p : chunks) manager.deallocate(p);
+  for (int i = 0; i < 40; ++i) chunks[i] = manager.allocate(size);
+  EXPECT_EQ(manager.getBlockCount(), blocks) << "freed chunks must be reused";
+  for (void* p : chunks) manager.deallocate(p);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, MemoryManagerSizeTest, ::testing::Values(1, 64, 65, 256, 257, 1024, 1025, 70000));
+
+TEST(ZelXmlMemoryManagerTest, SmallPoolStillServesTheLargestChunk) {
+  ZelXmlMemoryManager manager(16);
+  void* a = manager.allocate(1024);
+  void* b = manager.allocate(1024);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(manager.getBlockCount(), 2u);
+  manager.deallocate(a);
+  manager.deallocate(b);
+  manager.deallocate(nullptr);
+}
+
+TEST(ZelXmlMemoryManagerTest, ChunkSizesChooseTheClass) {
+  ZelXmlMemoryManager manager(1 << 16, {16, 32, 48});
+  std::set<void*> seen;
+  for (int i = 0; i < 100; ++i) seen.insert(manager.allocate(40));
+  EXPECT_EQ(seen.size(), 100u);
+  EXPECT_EQ(manager.getBlockCount(), 1u) << "all from the 48-byte class";
+  void* large = manager.allocate(49);  // straight from the system
+  EXPECT_EQ(manager.getBlockCount(), 1u);
+  manager.deallocate(large);
+  for (void* p : seen) manager.deallocate(p);
+}
+
+struct BadParameters {
+  long poolSize;
+  ZelXmlMemoryManager::ChunkSizes chunks;
+};
+
+class MemoryManagerParameterTest : public ::testing::TestWithParam<BadParameters> {};
+
+TEST_P(MemoryManagerParameterTest, RefusesNonsense) {
+  EXPECT_THROW(ZelXmlMemoryManager(GetParam().poolSize, GetParam().chunks), ZelConversionException);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, MemoryManagerParameterTest,
+    ::testing::Values(BadParameters{0, ZelXmlMemoryManager::kDefaultChunkSizes},
+                      BadParameters{-1, ZelXmlMemoryManager::kDefaultChunkSizes},
+                      BadParameters{ZelXmlMemoryManager::kMaximumPoolSize + 1, ZelXmlMemoryManager::kDefaultChunkSizes},
+                      BadParameters{4096, {0, 64, 128}}, BadParameters{4096, {64, 64, 128}},
+                      BadParameters{4096, {64, 256, 128}}));
+
+TEST(ZelXmlMemoryManagerTest, PropertyNamesAreDistinct) {
+  const std::set<ZelWstring> names = {
+      ZelXmlMemoryManager::getMemoryManagerPoolSize(), ZelXmlMemoryManager::getMemoryManagerChunkSize0(),
+      ZelXmlMemoryManager::getMemoryManagerChunkSize1(), ZelXmlMemoryManager::getMemoryManagerChunkSize2()};
+  EXPECT_EQ(names.size(), 4u);
+}
+}  // namespace
