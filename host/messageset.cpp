@@ -10,13 +10,51 @@ struct BuiltinType {
   ELogicalType logicalType;
 };
 
-// The predefined types and the logical types their values take.
+// The predefined types: the built-in simple types of XML Schema, by the
+// logical types their values take.
 constexpr BuiltinType kBuiltinTypes[] = {
-    {"string", eLogicalString},     {"boolean", eLogicalBoolean},   {"decimal", eLogicalDecimal},
-    {"integer", eLogicalInteger},   {"long", eLogicalInteger},      {"int", eLogicalInteger},
-    {"double", eLogicalFloat},      {"float", eLogicalFloat},       {"dateTime", eLogicalDateTime},
-    {"date", eLogicalDateTime},     {"time", eLogicalDateTime},     {"duration", eLogicalInterval},
-    {"hexBinary", eLogicalBinary},  {"base64Binary", eLogicalBinary},
+    {"string", eLogicalString},
+    {"normalizedString", eLogicalString},
+    {"token", eLogicalString},
+    {"language", eLogicalString},
+    {"Name", eLogicalString},
+    {"NCName", eLogicalString},
+    {"NMTOKEN", eLogicalString},
+    {"ID", eLogicalString},
+    {"IDREF", eLogicalString},
+    {"ENTITY", eLogicalString},
+    {"anyURI", eLogicalString},
+    {"QName", eLogicalString},
+    {"NOTATION", eLogicalString},
+    {"anySimpleType", eLogicalString},
+    {"boolean", eLogicalBoolean},
+    {"decimal", eLogicalDecimal},
+    {"integer", eLogicalInteger},
+    {"nonPositiveInteger", eLogicalInteger},
+    {"negativeInteger", eLogicalInteger},
+    {"nonNegativeInteger", eLogicalInteger},
+    {"positiveInteger", eLogicalInteger},
+    {"long", eLogicalInteger},
+    {"int", eLogicalInteger},
+    {"short", eLogicalInteger},
+    {"byte", eLogicalInteger},
+    {"unsignedLong", eLogicalInteger},
+    {"unsignedInt", eLogicalInteger},
+    {"unsignedShort", eLogicalInteger},
+    {"unsignedByte", eLogicalInteger},
+    {"double", eLogicalFloat},
+    {"float", eLogicalFloat},
+    {"duration", eLogicalInterval},
+    {"dateTime", eLogicalDateTime},
+    {"date", eLogicalDateTime},
+    {"time", eLogicalDateTime},
+    {"gYearMonth", eLogicalDateTime},
+    {"gYear", eLogicalDateTime},
+    {"gMonthDay", eLogicalDateTime},
+    {"gDay", eLogicalDateTime},
+    {"gMonth", eLogicalDateTime},
+    {"hexBinary", eLogicalBinary},
+    {"base64Binary", eLogicalBinary},
 };
 
 bool isValidType(const MessageSet& set, int type) {

@@ -289,6 +289,9 @@ MessageSet JsonSourceReader::read(const json& document) {
   }
   if (root.has("properties")) readProperties(root.child("properties"));
   readNamespaces(root);
+  if (set_.formatVersion < 4 && namespacesEnabled(set_)) {
+    fail("identification.formatVersion", "namespaces need a format version of 4 or more");
+  }
   declareNames(root);
   forEach(root, "types", [&](const Node& item, std::size_t i) { readTypeBody(item, static_cast<int>(i)); });
   forEach(root, "elements", [&](const Node& item, std::size_t i) { readElement(item, set_.elements[i]); });

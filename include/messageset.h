@@ -223,11 +223,11 @@ struct MessageSet {
 };
 
 // The names of the predefined types, which a source may use without
-// declaring them: the XML Schema names "string", "boolean", "decimal",
-// "integer", "long", "int", "double", "float", "dateTime", "date", "time",
-// "duration", "hexBinary" and "base64Binary". When namespaces are enabled the
-// compiler places them in the XML Schema namespace, so that xsi:type values
-// such as xs:decimal find them.
+// declaring them: the built-in simple types of XML Schema ("string",
+// "token", "int", "decimal", "gYear", "base64Binary" ...; not the list types
+// NMTOKENS, IDREFS and ENTITIES), each with the logical type of its values.
+// When namespaces are enabled the compiler places them in the XML Schema
+// namespace, so that xsi:type values such as xs:decimal find them.
 ZEL_API const std::vector<std::string_view>& builtinTypeNames();
 
 // The position of the predefined type of that name in set.types, appending it

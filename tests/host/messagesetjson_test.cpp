@@ -107,6 +107,8 @@ const MalformedCase kMalformed[] = {
     {"DuplicateField", TWO_MEMBERS(R"({"name":"b","render":"element","render":"attribute"})"),
      "types[0].members[1].render", "duplicate field 'render'"},
     {"DuplicateTopLevelField", R"({"name":"S","types":[],"name":"T"})", "name", "duplicate field 'name'"},
+    {"NamespacesBeforeVersion4", R"({"name":"S","identification":{"formatVersion":3},
+        "namespaces":[{"uri":"urn:a"}]})", "identification.formatVersion", "format version of 4"},
     {"BadMode", R"({"name":"S","identification":{"mode":2}})", "identification.mode", "0 or 1"},
 };
 
