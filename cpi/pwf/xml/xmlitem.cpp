@@ -1,0 +1,49 @@
+#include "xmlitem.h"
+
+XMLItem::~XMLItem() = default;
+
+long XMLItem::getTagIndex() const {
+  switch (iWhereDefined) {
+    case eDefinedAsElement:
+      return iIndex;
+    case eDefinedAsTypeMember:
+      return iDictionary->getMemberCache().get(iIndex).elementIndex;
+    case eWhereDefinedNotSet:
+    case eDefinedByType:
+    case eUndefined:
+      break;
+  }
+  return -1;
+}
+
+long XMLItem::getTypeIndex() const {
+  if (iTypeIndex != -1) return iTypeIndex;
+  switch (iWhereDefined) {
+    case eDefinedAsElement:
+      return iDictionary->getTagCache().get(iIndex).typeIndex;
+    case eDefinedAsTypeMember:
+      return iDictionary->getMemberCache().get(iIndex).typeIndex;
+    case eWhereDefinedNotSet:
+    case eDefinedByType:
+    case eUndefined:
+      break;
+  }
+  return -1;
+}
+
+ELogicalType XMLItem::getLogicalType() const {
+  const long typeIndex = getTypeIndex();
+  if (typeIndex < 0 || !iDictionary) return eLogicalString;
+  return static_cast<ELogicalType>(iDictionary->getTypeCache().get(typeIndex).logicalType);
+}
+
+ELogicalType XMLItem::getValueLogicalType() const {
+  if (iLogicalType != kNotComputed) return static_cast<ELogicalType>(iLogicalType);
+  if (iDictionary && (iWhereDefined == eDefinedAsTypeMember || iWhereDefined == eDefinedAsElement ||
+      iWhereDefined == eDefinedByType)) {
+    iLogicalType = iDictionary->getBaseLogicalType(getTypeIndex());
+    if (iLogicalType > 0) return static_cast<ELogicalType>(iLogicalType);
+  }
+  iLogicalType = getLogicalType();
+  return static_cast<ELogicalType>(iLogicalType);
+}

@@ -1,0 +1,510 @@
+#include "xmldictionaryinfo.h"
+
+#include "plugin/xmltestdictionary.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace {
+
+using Table = XMLTestDictionary::Table;
+
+std::u16string text(const ZelWstring& value) { return std::u16string(value.view()); }
+
+// Runs f and returns the host exception it raised.
+template <class F>
+ZelException raised(F&& f) {
+  try {
+    f();
+  } catch (const ZelException& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no exception";
+  return ZelException("", 0, "", "", 0);
+}
+
+std::string dumpOf(const XMLDictionaryInfo& dictionary) {
+  FILE* file = std::tmpfile();
+  dictionary.DumpContents(file);
+  std::rewind(file);
+  std::string out;
+  for (int c; (c = std::fgetc(file)) != EOF;) out += static_cast<char>(c);
+  std::fclose(file);
+  return out.substr(out.find("xmlElementNameToTagIndex"));
+}
+
+// ---- Property mapping ----------------------------------------------------
+
+std::string show(const ZelWstring& value) { return value.toUtf8(); }
+std::string show(long value) { return std::to_string(value); }
+std::string show(bool value) { return value ? "true" : "false"; }
+
+using FieldReader = std::string (*)(const XMLDictionaryInfo&);
+#define MSET(f) [](const XMLDictionaryInfo& d) { return show(d.getXMLMsgSetDefinition().f); }
+#define TAG(i, f) [](const XMLDictionaryInfo& d) { return show(d.getXMLTagDefinition(i).f); }
+#define MEMBER(i, f) [](const XMLDictionaryInfo& d) { return show(d.getXMLTypeMemberDefinition(i).f); }
+
+struct PropertyCase {
+  Table table;
+  const char16_t* name;
+  XMLTestDictionary::Value value;
+  FieldReader field;
+  const char* whenSet;
+  const char* whenAbsent;  // null: the property is required
+};
+
+// One tag (0) and one member (1 refers to it) carry the element and member
+// properties; namespace 0 exists.
+XMLTestDictionary propertyFixture() {
+  XMLTestDictionary source;
+  source.addNamespace(u"urn:a");
+  source.addMember(u"m", source.addTag({u"t", 'M'}), -1);
+  return source;
+}
+
+class XMLDictionaryProperty : public testing::TestWithParam<PropertyCase> {};
+
+TEST_P(XMLDictionaryProperty, ReachesItsOwnField) {
+  const PropertyCase& c = GetParam();
+  XMLTestDictionary source = propertyFixture();
+  source.property(c.table, c.name, 0, c.value);
+  EXPECT_EQ(c.field(*source.build()), c.whenSet);
+}
+
+TEST_P(XMLDictionaryProperty, UnderAnotherWireFormatIsAbsent) {
+  const PropertyCase& c = GetParam();
+  XMLTestDictionary source = propertyFixture();
+  source.removeProperty(c.table, c.name).property(c.table, c.name, 0, c.value, u"CWF");
+  if (c.whenAbsent) {
+    EXPECT_EQ(c.field(*source.build()), c.whenAbsent);
+    return;
+  }
+  const XMLDictionaryPtr dictionary = source.load();
+  const ZelException e = raised([&] { dictionary->postProcessDictionary(); });
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR);
+  EXPECT_EQ(text(e.getInserts().back().text), c.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MessageSet, XMLDictionaryProperty,
+    testing::Values(
+        PropertyCase{Table::MsgSet, XML_SUPPRESS_XML_DECLARATION, 1, MSET(suppressXmlDecl), "true", nullptr},
+        PropertyCase{Table::MsgSet, XML_STANDALONE_DOCUMENT, u"yes", MSET(standalone), "yes", ""},
+        PropertyCase{Table::MsgSet, XML_SUPPRESS_DOCTYPE, 1, MSET(suppressDocType), "true", nullptr},
+        PropertyCase{Table::MsgSet, XML_SUPPRESS_XML_ENCODING, 0, MSET(suppressXmlEncoding), "false", "true"},
+        PropertyCase{Table::MsgSet, XML_SUPPRESS_VRK_COMMENT, 1, MSET(suppressVRKComment), "true", "false"},
+        PropertyCase{Table::MsgSet, XML_DOCTYPE_SYSTEM_ID, u"sys", MSET(docTypeSystemId), "sys", ""},
+        PropertyCase{Table::MsgSet, XML_DOCTYPE_PUBLIC_ID, u"pub", MSET(docTypePublicId), "pub", ""},
+        PropertyCase{Table::MsgSet, XML_DOCTYPE_TEXT, u"<!-- -->", MSET(docTypeText), "<!-- -->", ""},
+        PropertyCase{Table::MsgSet, XML_ROOT_TAG_NAME, u"Envelope", MSET(rootTagName), "Envelope", ""},
+        PropertyCase{Table::MsgSet, XML_ENABLE_VERSIONING_SUPPORT, 1, MSET(enableVersioningSupport), "true", nullptr},
+        PropertyCase{Table::MsgSet, XML_BOOLEAN_TRUE_VALUE, u"yes", MSET(booleanTrueValue), "yes", ""},
+        PropertyCase{Table::MsgSet, XML_BOOLEAN_FALSE_VALUE, u"no", MSET(booleanFalseValue), "no", ""},
+        PropertyCase{Table::MsgSet, XML_ENCODING_NULL_NUM, 2, MSET(nullNumEncoding), "2", nullptr},
+        PropertyCase{Table::MsgSet, XML_ENCODING_NULL_NUM_VAL, u"NaN", MSET(nullNumValue), "NaN", ""},
+        PropertyCase{Table::MsgSet, XML_ENCODING_NULL_NON_NUM, 0x100000003, MSET(nullNonNumEncoding), "3", nullptr},
+        PropertyCase{Table::MsgSet, XML_ENCODING_NULL_NON_NUM_VAL, u"Nil", MSET(nullNonNumValue), "Nil", ""},
+        PropertyCase{Table::MsgSet, XML_DEFAULT_DATETIME_FORMAT_VAL, u"yyyy", MSET(defaultDateTimeFormat), "yyyy", ""},
+        PropertyCase{Table::MsgSet, XML_DEFAULT_TIME_ZONE_VAL, u"Europe/Paris", MSET(defaultTimeZone), "Europe/Paris",
+                     ""},
+        PropertyCase{Table::MsgSet, XML_CENTURY_WINDOW_VAL, 70, MSET(centuryWindow), "70", "53"},
+        PropertyCase{Table::MsgSet, XML_FIRST_DAY_OF_WEEK_VAL, u"Mon", MSET(firstDayOfWeek), "Mon", ""},
+        PropertyCase{Table::MsgSet, XML_FIRST_WEEK_OF_YEAR_VAL, 4, MSET(firstWeekOfYear), "4", "0"},
+        PropertyCase{Table::MsgSet, XML_ALLOW_LENIENT_DATETIMES_VAL, 0, MSET(allowLenientDatetimes), "false", "true"},
+        PropertyCase{Table::MsgSet, XML_OUTPUT_XSITYPE_POLICY, 3, MSET(outputXsiTypePolicy), "3", "0"},
+        PropertyCase{Table::MsgSet, XML_VERSION_KEY, u"1.1", MSET(xmlVersion), "1.1", ""},
+        PropertyCase{Table::MsgSet, XML_PRESERVE_UTC_FORMAT, 1, MSET(preserveUTCFormat), "true", "false"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Element, XMLDictionaryProperty,
+    testing::Values(
+        PropertyCase{Table::Tag, XML_XML_NAME, u"T", TAG(0, xmlName), "T", ""},
+        PropertyCase{Table::Tag, XML_DOCTYPE_SYSTEM_ID, u"s", TAG(0, docTypeSystemId), "s", ""},
+        PropertyCase{Table::Tag, XML_DOCTYPE_PUBLIC_ID, u"p", TAG(0, docTypePublicId), "p", ""},
+        PropertyCase{Table::Tag, XML_DOCTYPE_TEXT, u"x", TAG(0, docTypeText), "x", ""},
+        PropertyCase{Table::Tag, XML_ROOT_TAG_NAME, u"r", TAG(0, rootTagName), "r", ""},
+        PropertyCase{Table::Tag, XML_RENDER, 2, TAG(0, render), "2", nullptr},
+        PropertyCase{Table::Tag, XML_ID_ATTRIBUTE_NAME, u"key", TAG(0, idAttributeName), "key", ""},
+        PropertyCase{Table::Tag, XML_ID_ATTRIBUTE_NAMESPACE, 0, TAG(0, idAttributeNamespace), "0", "-1"},
+        PropertyCase{Table::Tag, XML_ID_ATTRIBUTE_VALUE, u"v", TAG(0, idAttributeValue), "v", ""},
+        PropertyCase{Table::Tag, XML_ENCODING, 2, TAG(0, dataEncoding), "2", "-1"},
+        PropertyCase{Table::Tag, XML_FORMAT, u"f", TAG(0, format), "f", ""},
+        PropertyCase{Table::Tag, XML_SCHEMA_LOCATION, u"loc", TAG(0, schemaLocation), "loc", ""},
+        PropertyCase{Table::Tag, XML_NO_NAMESPACE_SCHEMA_LOCATION, u"nl", TAG(0, noNamespaceSchemaLocation), "nl", ""},
+        PropertyCase{Table::Tag, XML_OUTPUT_NAMESPACE_DECL_POLICY, 1, TAG(0, namespaceDeclPolicy), "1", "-1"},
+        PropertyCase{Table::Tag, XML_OUTPUT_XSITYPE_POLICY, 4, TAG(0, outputXsiTypePolicy), "4", "0"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Member, XMLDictionaryProperty,
+    testing::Values(
+        PropertyCase{Table::Member, XML_XML_NAME, u"m", MEMBER(0, xmlName), "m", ""},
+        PropertyCase{Table::Member, XML_RENDER, 4, MEMBER(0, render), "4", nullptr},
+        PropertyCase{Table::Member, XML_ID_ATTRIBUTE_NAME, u"k", MEMBER(0, idAttributeName), "k", ""},
+        PropertyCase{Table::Member, XML_ID_ATTRIBUTE_NAMESPACE, 0, MEMBER(0, idAttributeNamespace), "0", "-1"},
+        PropertyCase{Table::Member, XML_ID_ATTRIBUTE_VALUE, u"v", MEMBER(0, idAttributeValue), "v", ""},
+        PropertyCase{Table::Member, XML_VALUE_ATTRIBUTE_NAME, u"val", MEMBER(0, valueAttributeName), "val", ""},
+        PropertyCase{Table::Member, XML_VALUE_ATTRIBUTE_NAMESPACE, 0, MEMBER(0, valueAttributeNamespace), "0", "-1"},
+        PropertyCase{Table::Member, XML_FORMAT, u"mf", MEMBER(0, format), "mf", ""},
+        PropertyCase{Table::Member, XML_ENCODING, 1, MEMBER(0, dataEncoding), "1", nullptr}));
+
+// ---- Time-zone translation -----------------------------------------------
+
+// Sets or unsets an environment variable for one scope, restoring it after.
+class ScopedEnvironment {
+public:
+  ScopedEnvironment(const char* name, std::optional<const char*> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, *value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+struct TimeZoneCase {
+  const char16_t* zone;
+  std::optional<const char*> newUsDst;
+  std::optional<const char*> newWausDst;
+  const char16_t* expected;
+};
+
+class XMLDictionaryTimeZone : public testing::TestWithParam<TimeZoneCase> {};
+
+TEST_P(XMLDictionaryTimeZone, IsTranslatedUnderTheEnvironmentSwitches) {
+  const TimeZoneCase& c = GetParam();
+  const ScopedEnvironment us("KOBR_USE_NEW_US_DST", c.newUsDst);
+  const ScopedEnvironment waus("KOBR_USE_NEW_WAUS_DST", c.newWausDst);
+  XMLTestDictionary source;
+  source.property(Table::MsgSet, XML_DEFAULT_TIME_ZONE_VAL, 0, c.zone);
+  EXPECT_EQ(text(source.build()->getXMLMsgSetDefinition().defaultTimeZone), c.expected);
+}
+
+constexpr std::nullopt_t kUnset = std::nullopt;
+
+INSTANTIATE_TEST_SUITE_P(
+    All, XMLDictionaryTimeZone,
+    testing::Values(TimeZoneCase{u"VOLN/Darwin", kUnset, kUnset, u"Australia/Darwin"},
+                    TimeZoneCase{u"VOLN/Darwin", "1", "1", u"Australia/Darwin"},
+                    TimeZoneCase{u"VOLN/Tehran", "1", kUnset, u"Asia/Tehran"},
+                    TimeZoneCase{u"America/Los_Angeles", kUnset, kUnset, u"America/Tijuana"},
+                    TimeZoneCase{u"America/Chicago", kUnset, kUnset, u"America/Mexico_City"},
+                    TimeZoneCase{u"America/Chicago", "", kUnset, u"America/Chicago"},
+                    TimeZoneCase{u"America/Halifax", kUnset, kUnset, u"Atlantic/Bermuda"},
+                    TimeZoneCase{u"America/Halifax", "yes", kUnset, u"America/Halifax"},
+                    TimeZoneCase{u"+08:00", kUnset, kUnset, u"+08:00"},
+                    TimeZoneCase{u"+08:00", kUnset, "", u"Australia/Perth"},
+                    TimeZoneCase{u"Australia/Perth", "1", "1", u"Australia/Perth"},
+                    TimeZoneCase{u"America/Chicago ", kUnset, kUnset, u"America/Chicago "},
+                    TimeZoneCase{u"Europe/Paris", kUnset, "1", u"Europe/Paris"}));
+
+// ---- The generic build ---------------------------------------------------
+
+struct GenericCase {
+  FieldReader field;
+  const char* expected;
+};
+
+class XMLDictionaryGenericBuild : public testing::Test {
+protected:
+  // Tags: 0 purchaseOrder (message, String type), 1 picture (Binary type).
+  // Members: 0 refers to picture, 1 to no element (String type).
+  static void SetUpTestSuite() {
+    XMLTestDictionary source;
+    source.identificationName = u"Shop";
+    const long binary = source.addType(u"blob", eLogicalBinary);
+    const long string = source.addType(u"text", eLogicalString);
+    source.addTag({u"purchaseOrder", 'M', string});
+    source.addMember(u"picture", source.addTag({u"picture", 'F', binary}), binary);
+    source.addMember(u"", -1, string);
+    XMLDictionaryInfo image(0);
+    source.fill(image);
+    dictionary_ = new XMLDictionaryInfo(0);
+    dictionary_->FromDictionary(image);
+    dictionary_->postProcessDictionary();
+  }
+  static void TearDownTestSuite() { dictionary_->release(); }
+  static XMLDictionaryInfo* dictionary_;
+};
+
+XMLDictionaryInfo* XMLDictionaryGenericBuild::dictionary_ = nullptr;
+
+class XMLDictionaryGenericColumn : public XMLDictionaryGenericBuild, public testing::WithParamInterface<GenericCase> {};
+
+TEST_P(XMLDictionaryGenericColumn, HoldsTheGenericDefault) {
+  EXPECT_EQ(GetParam().field(*dictionary_), GetParam().expected);
+}
+
+const std::string kGenericSystemId = ZelWstring(VRK_NAMESPACEATTR_PREFIX).toUtf8() + "Shop";
+
+INSTANTIATE_TEST_SUITE_P(
+    All, XMLDictionaryGenericColumn,
+    testing::Values(GenericCase{MSET(centuryWindow), "1"}, GenericCase{MSET(firstWeekOfYear), "1"},
+                    GenericCase{MSET(rootTagName), "VRK"}, GenericCase{MSET(docTypePublicId), "Shop"},
+                    GenericCase{MSET(docTypeSystemId), kGenericSystemId.c_str()},
+                    GenericCase{MSET(xmlVersion), "1.0"}, GenericCase{MSET(booleanTrueValue), "1"},
+                    GenericCase{MSET(nullNumEncoding), "1"}, GenericCase{MSET(suppressXmlEncoding), "true"},
+                    GenericCase{MSET(enableVersioningSupport), "true"},
+                    // A message tag.
+                    GenericCase{TAG(0, render), "0"}, GenericCase{TAG(0, xmlName), "purchaseOrder"},
+                    GenericCase{TAG(0, idAttributeName), "id"}, GenericCase{TAG(0, idAttributeValue), "purchaseOrder"},
+                    GenericCase{TAG(0, rootTagName), "VRK"}, GenericCase{TAG(0, docTypePublicId), "Shop"},
+                    GenericCase{TAG(0, dataEncoding), "-1"},
+                    // Any other tag; Binary gets CDATA.
+                    GenericCase{TAG(1, render), "-1"}, GenericCase{TAG(1, xmlName), "picture"},
+                    GenericCase{TAG(1, idAttributeValue), ""}, GenericCase{TAG(1, rootTagName), ""},
+                    GenericCase{TAG(1, dataEncoding), "0"},
+                    // A member with an element and one without.
+                    GenericCase{MEMBER(0, render), "0"}, GenericCase{MEMBER(0, xmlName), "picture"},
+                    GenericCase{MEMBER(0, idAttributeName), "id"}, GenericCase{MEMBER(0, idAttributeValue), "picture"},
+                    GenericCase{MEMBER(0, valueAttributeName), "val"}, GenericCase{MEMBER(0, dataEncoding), "0"},
+                    GenericCase{MEMBER(1, render), "-1"}, GenericCase{MEMBER(1, xmlName), ""},
+                    GenericCase{MEMBER(1, idAttributeName), ""}, GenericCase{MEMBER(1, valueAttributeName), ""},
+                    GenericCase{MEMBER(1, dataEncoding), "-1"}));
+
+TEST_F(XMLDictionaryGenericBuild, LeavesTheNameIndexEmptyAndOneEmptyNamespace) {
+  EXPECT_EQ(dictionary_->getDictionaryIdentification()->buildKind, DictCodes::eBuildGeneric);
+  EXPECT_EQ(dictionary_->getXMLTagDefs().getElementIndexFromXMLElement(u"picture", ZelWstring(), eTagStyleAny), -1);
+  ASSERT_EQ(dictionary_->getNamespaceCache().size(), 1u);
+  EXPECT_TRUE(dictionary_->getNamespaceCache()[0].getURI().empty());
+  EXPECT_EQ(dictionary_->getXMLTagDefs().getIndex(XMLTestDictionary::tagIdOf(1)), 1);
+}
+
+TEST(XMLDictionaryGenericBuildSource, MustBeAStandardDictionary) {
+  DictionaryInfo plain(1);
+  XMLDictionaryPtr dictionary(new XMLDictionaryInfo(0));
+  EXPECT_EQ(raised([&] { dictionary->FromDictionary(plain); }).getMessageNumber(),
+            ZelMessages::CP_XML_INTERNAL_ERROR);
+}
+
+// ---- The element-name index ----------------------------------------------
+
+TEST(XMLDictionaryNameIndex, KeepsTheLowerTagForADuplicateKeyAndSkipsNamelessTags) {
+  XMLTestDictionary source;
+  const long ns = source.addNamespace(u"urn:x");
+  const long first = source.addTag({u"b"});
+  source.addTag({u"b"});
+  source.addTag({u"anonymous", 'F', -1, -1, false, u""});
+  const long namespaced = source.addTag({u"a", 'F', -1, ns});
+  const XMLDictionaryPtr dictionary = source.build();
+
+  ASSERT_EQ(dictionary->getElementNameIndexCount(), 2);
+  EXPECT_EQ(dictionary->getElementNameIndexEntry(0), first);       // "b"
+  EXPECT_EQ(dictionary->getElementNameIndexEntry(1), namespaced);  // "urn:xa" sorts after "b"
+  EXPECT_EQ(dumpOf(*dictionary),
+            "xmlElementNameToTagIndex\n"
+            "------------------------\n"
+            "i = 0  , tagIndex = 00000, tagName = b\n"
+            "i = 1  , tagIndex = 00003, tagName = a\n");
+}
+
+TEST(XMLDictionaryNameIndex, CreatingItsTableCorrectsTheEntrySize) {
+  XMLDictionaryInfo dictionary(0);
+  EXPECT_EQ(dictionary.CreateTable(0, 8, 3), 4u);
+  EXPECT_EQ(dictionary.getTable(0)->getEntrySize(), 4u);
+  EXPECT_EQ(dictionary.getTable(0)->getRowCount(), 3);
+}
+
+// ---- Name lookups ---------------------------------------------------------
+
+struct LookupCase {
+  const char16_t* name;
+  const char16_t* namespaceURI;
+  TAG_STYLE style;
+  long expected;  // a tag index of the fixture, -1 none
+};
+
+// 0 order (message), 1 item (F), 2 box (S), 3 id (attribute declaration),
+// 4 id (element declaration), 5 urn:a item (F), 6 no XML name.
+XMLDictionaryPtr buildLookupDictionary(std::int32_t formatVersion) {
+  XMLTestDictionary source;
+  const long ns = source.addNamespace(u"urn:a");
+  source.addTag({u"order", 'M'});
+  source.addTag({u"item", 'F'});
+  source.addTag({u"box", 'S'});
+  source.addTag({u"id", 'F', -1, -1, true});
+  source.addTag({u"id2", 'F', -1, -1, false, u"id"});
+  source.addTag({u"item", 'F', -1, ns});
+  source.addTag({u"nameless", 'F', -1, -1, false, u""});
+  source.formatVersion = formatVersion;
+  return source.build();
+}
+
+class XMLDictionaryNameLookup : public testing::TestWithParam<LookupCase> {};
+
+TEST_P(XMLDictionaryNameLookup, FindsElementDefinitionsByNamespaceNameAndStyle) {
+  const XMLDictionaryPtr dictionary = buildLookupDictionary(DictCodes::eFormatVersionCurrent);
+  const LookupCase& c = GetParam();
+  EXPECT_EQ(dictionary->getXMLTagDefs().getElementIndexFromXMLElement(c.name, ZelWstring(c.namespaceURI), c.style),
+            c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, XMLDictionaryNameLookup,
+    testing::Values(LookupCase{u"item", u"", eTagStyleAny, 1}, LookupCase{u"box", u"", eTagStyleAny, 2},
+                    LookupCase{u"item", u"urn:a", eTagStyleAny, 5},
+                    LookupCase{u"item", u"urn:b", eTagStyleAny, -1},
+                    LookupCase{u"order", u"", eTagStyleAny, -1},  // a message is not an element definition
+                    LookupCase{u"id", u"", eTagStyleAny, 3},      // the lower of two tags named "id"
+                    LookupCase{u"id", u"", eTagStyleAttributeDeclaration, 3},
+                    LookupCase{u"id", u"", eTagStyleElementDeclaration, -1},  // one entry per key is examined
+                    LookupCase{u"box", u"", eTagStyleAttributeDeclaration, -1},
+                    LookupCase{u"box", u"", eTagStyleElementDeclaration, 2},
+                    LookupCase{u"ite", u"", eTagStyleAny, -1}, LookupCase{u"items", u"", eTagStyleAny, -1},
+                    LookupCase{u"nameless", u"", eTagStyleAny, -1}, LookupCase{u"", u"", eTagStyleAny, -1}));
+
+TEST(XMLDictionaryNameLookupOldFormat, LeavesTheCandidateNamespaceOut) {
+  // The index keeps the namespace in its keys, so a namespaced tag is then
+  // found under neither key.
+  const XMLDictionaryPtr dictionary = buildLookupDictionary(3);
+  const auto& tags = dictionary->getXMLTagDefs();
+  EXPECT_EQ(tags.getElementIndexFromXMLElement(u"item", ZelWstring(u"urn:a"), eTagStyleAny), -1);
+  EXPECT_EQ(tags.getElementIndexFromXMLElement(u"item", ZelWstring(), eTagStyleAny), 1);
+  EXPECT_EQ(tags.getElementIndexFromXMLElement(nullptr, ZelWstring(), eTagStyleAny), -1);
+}
+
+class XMLDictionaryBisection : public testing::TestWithParam<int> {};
+
+TEST_P(XMLDictionaryBisection, FindsEveryElementAndNoNameBetweenThem) {
+  // Names e1000, e1003, ... so that e1001 falls between two of them.
+  const auto nameOf = [](int number) {
+    const std::string digits = "e" + std::to_string(number);
+    return std::u16string(digits.begin(), digits.end());
+  };
+  XMLTestDictionary source;
+  const int count = GetParam();
+  for (int i = 0; i < count; ++i) source.addTag({nameOf(1000 + 3 * i)});
+  const XMLDictionaryPtr dictionary = source.build();
+  const auto& tags = dictionary->getXMLTagDefs();
+  for (int i = 0; i < count; ++i) {
+    EXPECT_EQ(tags.getElementIndexFromXMLElement(nameOf(1000 + 3 * i).c_str(), ZelWstring(), eTagStyleAny), i);
+    EXPECT_EQ(tags.getElementIndexFromXMLElement(nameOf(1001 + 3 * i).c_str(), ZelWstring(), eTagStyleAny), -1);
+  }
+  EXPECT_EQ(tags.getElementIndexFromXMLElement(u"a", ZelWstring(), eTagStyleAny), -1);
+  EXPECT_EQ(tags.getElementIndexFromXMLElement(u"z", ZelWstring(), eTagStyleAny), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, XMLDictionaryBisection, testing::Values(0, 1, 2, 3, 4, 7, 8, 100));
+
+// ---- Root tag names --------------------------------------------------------
+
+struct RootTagCase {
+  const char16_t* messageSetRoot;  // null: property absent
+  const char16_t* messageTagRoot;  // of the only message tag; null: absent
+  const char16_t* name;
+  bool matches;
+};
+
+class XMLDictionaryRootTag : public testing::TestWithParam<RootTagCase> {};
+
+TEST_P(XMLDictionaryRootTag, MatchesTheElementNameOfARootTagName) {
+  const RootTagCase& c = GetParam();
+  XMLTestDictionary source;
+  source.addTag({u"field", 'F'});
+  const long message = source.addTag({u"msg", 'M'});
+  if (c.messageSetRoot) source.property(Table::MsgSet, XML_ROOT_TAG_NAME, 0, c.messageSetRoot);
+  if (c.messageTagRoot) source.property(Table::Tag, XML_ROOT_TAG_NAME, message, c.messageTagRoot);
+  source.property(Table::Tag, XML_ROOT_TAG_NAME, 0, u"FieldRoot");  // not a message: ignored
+  EXPECT_EQ(source.build()->rootTagNameMatch(c.name), c.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, XMLDictionaryRootTag,
+    testing::Values(RootTagCase{u"Root", nullptr, u"Root", true},
+                    RootTagCase{u"Root xmlns=\"urn:a\"", nullptr, u"Root", true},
+                    RootTagCase{u"Root xmlns=\"urn:a\"", nullptr, u"Roo", false},
+                    RootTagCase{u"Root xmlns=\"urn:a\"", nullptr, u"Rooter", false},
+                    RootTagCase{u"Root", nullptr, u"Roots", false}, RootTagCase{u"Root", nullptr, u"root", false},
+                    RootTagCase{u"Root", nullptr, u"", false}, RootTagCase{u"Root", nullptr, nullptr, false},
+                    RootTagCase{u"", nullptr, u"Root", false}, RootTagCase{nullptr, nullptr, u"Root", false},
+                    RootTagCase{u"", u"Wrapper a=\"1\"", u"Wrapper", true},
+                    RootTagCase{u"Root", u"Wrapper", u"Wrapper", true},
+                    RootTagCase{u"Root", u"Wrapper", u"FieldRoot", false}));
+
+// ---- ID lookups and range errors -------------------------------------------
+
+TEST(XMLDictionaryIdLookup, FindsKnownIdsAndRejectsUnknownOnes) {
+  XMLTestDictionary source;
+  const long tag = source.addTag({u"a"});
+  const long member = source.addMember(u"a", tag, -1);
+  const XMLDictionaryPtr dictionary = source.build();
+  EXPECT_EQ(dictionary->getXMLTagDefs().getIndex(XMLTestDictionary::tagIdOf(tag)), tag);
+  EXPECT_EQ(dictionary->getXMLStructDefs().getIndex(XMLTestDictionary::memberIdOf(member)), member);
+
+  const ZelException tagError = raised([&] { dictionary->getXMLTagDefs().getIndex(42); });
+  EXPECT_EQ(std::string(tagError.getKey()), "CP_XML_INTERNAL_ERROR");
+  ASSERT_EQ(tagError.getInserts().size(), 2u);
+  EXPECT_EQ(tagError.insertText(0), "XML Worker Internal Error");
+  EXPECT_EQ(tagError.insertText(1), "Couldn't find tag ID in the dictionary");
+
+  const ZelException memberError = raised([&] { dictionary->getXMLStructDefs().getIndex(42); });
+  EXPECT_EQ(std::string(memberError.getKey()), "CP_XML_INTERNAL_ERROR");
+  EXPECT_EQ(memberError.insertText(1), "Couldn't find the tag id in the dictionary");
+}
+
+TEST(XMLDictionaryRecords, OutOfRangeIndexesRaiseTheCheckedVectorError) {
+  XMLTestDictionary source;
+  source.addTag({u"a"});
+  const XMLDictionaryPtr dictionary = source.build();
+  for (long index : {-1L, 1L}) {
+    const ZelException e = raised([&] { dictionary->getXMLTagDefinition(index); });
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+    EXPECT_EQ(e.insertText(1), "CheckedVector::error - vector index out of range.");
+  }
+  EXPECT_EQ(raised([&] { dictionary->getXMLTypeMemberDefinition(0); }).getMessageNumber(),
+            ZelMessages::CP_INTERNAL_ERROR);
+  EXPECT_EQ(raised([&] { dictionary->getBaseLogicalType(5); }).getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+}
+
+// ---- Types and namespaces ---------------------------------------------------
+
+TEST(XMLDictionaryTypes, BaseLogicalTypeLooksOneLevelUp) {
+  XMLTestDictionary source;
+  const long decimal = source.addType(u"decimal", eLogicalDecimal);
+  const long price = source.addType(u"price", eLogicalString, decimal);
+  const long discount = source.addType(u"discount", eLogicalString, price);
+  const XMLDictionaryPtr dictionary = source.build();
+  EXPECT_EQ(dictionary->getBaseLogicalType(-1), eLogicalNone);
+  EXPECT_EQ(dictionary->getBaseLogicalType(decimal), eLogicalNone);
+  EXPECT_EQ(dictionary->getBaseLogicalType(price), eLogicalDecimal);
+  EXPECT_EQ(dictionary->getBaseLogicalType(discount), eLogicalString);
+}
+
+TEST(XMLDictionaryNamespaces, ProcessingNeedsFormatVersionAbove3AndTheMessageSetFlag) {
+  XMLTestDictionary source;
+  source.namespacesEnabled = true;
+  source.formatVersion = 4;
+  EXPECT_TRUE(source.build()->isNamespaceProcessingEnabled());
+  source.formatVersion = 3;
+  EXPECT_FALSE(source.build()->isNamespaceProcessingEnabled());
+  source.formatVersion = 1000;
+  source.namespacesEnabled = false;
+  EXPECT_FALSE(source.build()->isNamespaceProcessingEnabled());
+}
+
+TEST(XMLDictionaryNamespaces, PreferredPrefixByNamespaceIndex) {
+  XMLTestDictionary source;
+  const long a = source.addNamespace(u"urn:a", u"pa");
+  const long b = source.addNamespace(u"urn:b");
+  const XMLDictionaryPtr dictionary = source.build();
+  EXPECT_EQ(std::u16string(dictionary->getPreferredPrefix(a)), u"pa");
+  for (long none : {b, -1L, 2L}) EXPECT_EQ(dictionary->getPreferredPrefix(none), nullptr);
+}
+
+}  // namespace
