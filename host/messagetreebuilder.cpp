@@ -16,6 +16,17 @@ std::u16string_view viewOf(const char16_t* text) {
   return text ? std::u16string_view(text) : std::u16string_view();
 }
 
+void setDefinedElement(TreeElement& element, long tagId, unsigned short kind, const WorkerInfoPtr& startInfo,
+                       long memberId, long xsiTypeIndex, long tagIndex, long memberIndex) {
+  element.setTagId(tagId);
+  element.setKind(kind);
+  element.setStartInfo(startInfo);
+  element.setMemberId(memberId);
+  element.setTypeIndex(xsiTypeIndex);
+  element.setTagIndex(tagIndex);
+  element.setMemberIndex(memberIndex);
+}
+
 }  // namespace
 
 void TreeBuilder::startMessage(const WorkerInfoPtr& startInfo) {
@@ -65,6 +76,17 @@ TreeElement& TreeBuilder::openElement(const char* event) {
   return child;
 }
 
+void TreeBuilder::setSelfDefining(TreeElement& element, const char16_t* name, const ZelWstring& namespaceURI,
+                                  unsigned short kind, const WorkerInfoPtr& startInfo, long memberId,
+                                  long xsiTypeIndex) {
+  tree_.setName(element, viewOf(name));
+  tree_.setNamespaceURI(element, namespaceURI.view());
+  element.setKind(kind);
+  element.setStartInfo(startInfo);
+  element.setMemberId(memberId);
+  element.setTypeIndex(xsiTypeIndex);
+}
+
 void TreeBuilder::close(const char* event, const WorkerInfoPtr& endInfo) {
   if (open_.empty()) throwTreeError(__FILE__, __LINE__, "TreeBuilder::close", event, "no element is open");
   open_.back()->setEndInfo(endInfo);
@@ -74,25 +96,15 @@ void TreeBuilder::close(const char* event, const WorkerInfoPtr& endInfo) {
 bool TreeBuilder::startMessageContent(const char16_t* name, const ZelWstring& namespaceURI,
                                       unsigned short elementKind, const WorkerInfoPtr& startInfo,
                                       long xsiTypeIndex) {
-  TreeElement& element = openMessageContent("startMessageContent");
-  tree_.setName(element, viewOf(name));
-  tree_.setNamespaceURI(element, namespaceURI.view());
-  element.setKind(elementKind);
-  element.setStartInfo(startInfo);
-  element.setTypeIndex(xsiTypeIndex);
+  setSelfDefining(openMessageContent("startMessageContent"), name, namespaceURI, elementKind, startInfo, -1,
+                  xsiTypeIndex);
   return true;
 }
 
 bool TreeBuilder::startMessageContent(long& tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo,
                                       long memberId, long xsiTypeIndex, long tagIndex, long memberIndex) {
-  TreeElement& element = openMessageContent("startMessageContent");
-  element.setTagId(tagId);
-  element.setKind(elementKind);
-  element.setStartInfo(startInfo);
-  element.setMemberId(memberId);
-  element.setTypeIndex(xsiTypeIndex);
-  element.setTagIndex(tagIndex);
-  element.setMemberIndex(memberIndex);
+  setDefinedElement(openMessageContent("startMessageContent"), tagId, elementKind, startInfo, memberId, xsiTypeIndex,
+                    tagIndex, memberIndex);
   return true;
 }
 
@@ -108,25 +120,13 @@ void TreeBuilder::endMessageContent(const char16_t*, const ZelWstring&, const Wo
 
 void TreeBuilder::startElement(long tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo, long memberId,
                                long /*occurrence*/, long xsiTypeIndex, long tagIndex, long memberIndex) {
-  TreeElement& element = openElement("startElement");
-  element.setTagId(tagId);
-  element.setKind(elementKind);
-  element.setStartInfo(startInfo);
-  element.setMemberId(memberId);
-  element.setTypeIndex(xsiTypeIndex);
-  element.setTagIndex(tagIndex);
-  element.setMemberIndex(memberIndex);
+  setDefinedElement(openElement("startElement"), tagId, elementKind, startInfo, memberId, xsiTypeIndex, tagIndex,
+                    memberIndex);
 }
 
 void TreeBuilder::startElement(const char16_t* name, const ZelWstring& namespaceURI, unsigned short elementKind,
                                const WorkerInfoPtr& startInfo, long memberId, long xsiTypeIndex) {
-  TreeElement& element = openElement("startElement");
-  tree_.setName(element, viewOf(name));
-  tree_.setNamespaceURI(element, namespaceURI.view());
-  element.setKind(elementKind);
-  element.setStartInfo(startInfo);
-  element.setMemberId(memberId);
-  element.setTypeIndex(xsiTypeIndex);
+  setSelfDefining(openElement("startElement"), name, namespaceURI, elementKind, startInfo, memberId, xsiTypeIndex);
 }
 
 void TreeBuilder::endElement(long, const WorkerInfoPtr& endInfo) { close("endElement", endInfo); }

@@ -10,42 +10,25 @@ namespace TraceText {
 
 namespace {
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-void appendEscaped(std::string& out, char32_t cp) {
-  switch (cp) {
-    case U'"': out += "\\\""; return;
-    case U'\\': out += "\\\\"; return;
-    case U'\b': out += "\\b"; return;
-    case U'\f': out += "\\f"; return;
-    case U'\n': out += "\\n"; return;
-    case U'\r': out += "\\r"; return;
-    case U'\t': out += "\\t"; return;
+// JSON escapes for the ASCII characters that need them; everything else as is.
+void appendEscaped(std::string& out, char c) {
+  switch (c) {
+    case '"': out += "\\\""; return;
+    case '\\': out += "\\\\"; return;
+    case '\b': out += "\\b"; return;
+    case '\f': out += "\\f"; return;
+    case '\n': out += "\\n"; return;
+    case '\r': out += "\\r"; return;
+    case '\t': out += "\\t"; return;
     default: break;
   }
-  if (cp < 0x20) {
+  if (static_cast<unsigned char>(c) < 0x20) {
     char buf[8];
-    std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
+    std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
     out += buf;
     return;
   }
-  appendUtf8(out, cp);
+  out += c;
 }
 
 bool isSet(std::int32_t field) { return field != PWFDateTime::kUnset; }
@@ -89,20 +72,14 @@ void appendDurationField(std::string& out, std::int32_t field, char designator) 
 
 }  // namespace
 
+void appendQuotedUtf8(std::string& out, std::string_view utf8) {
+  out += '"';
+  for (char c : utf8) appendEscaped(out, c);
+  out += '"';
+}
+
 void appendQuoted(std::string& out, const char16_t* text, std::size_t length) {
-  out += '"';
-  for (std::size_t i = 0; i < length; ++i) {
-    char32_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      appendUtf8(out, 0xFFFD);
-    } else {
-      appendEscaped(out, unit);
-    }
-  }
-  out += '"';
+  appendQuotedUtf8(out, ZelWstring(text, length).toUtf8());
 }
 
 std::string quoted(const ZelWstring& text) {

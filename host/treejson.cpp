@@ -50,14 +50,40 @@ void appendText(std::string& out, const char* key, const ZelWstring& text) {
   TraceText::appendQuoted(out, text.data(), text.length());
 }
 
-void appendUtf8Text(std::string& out, const char* key, const std::string& text) {
-  appendKey(out, key);
-  const ZelWstring wide = ZelWstring::fromUtf8(text);
-  TraceText::appendQuoted(out, wide.data(), wide.length());
+// The integer fields of durations and date-times, with the values a file may give them.
+template <typename Value>
+struct IntField {
+  const char* key;
+  std::int32_t Value::*member;
+  std::int32_t low;
+  std::int32_t high;
+};
+
+constexpr IntField<PWFInterval> kIntervalFields[] = {
+    {"years", &PWFInterval::years, 0, INT32_MAX},     {"months", &PWFInterval::months, 0, INT32_MAX},
+    {"days", &PWFInterval::days, 0, INT32_MAX},       {"hours", &PWFInterval::hours, 0, INT32_MAX},
+    {"minutes", &PWFInterval::minutes, 0, INT32_MAX}, {"seconds", &PWFInterval::seconds, 0, INT32_MAX},
+};
+
+constexpr IntField<PWFDateTime> kDateTimeFields[] = {
+    {"year", &PWFDateTime::year, INT32_MIN + 1, INT32_MAX},  // INT32_MIN means unset
+    {"month", &PWFDateTime::month, 1, 12},
+    {"day", &PWFDateTime::day, 1, 31},
+    {"hour", &PWFDateTime::hour, 0, 24},
+    {"minute", &PWFDateTime::minute, 0, 59},
+    {"second", &PWFDateTime::second, 0, 60},  // a leap second
+};
+
+template <typename Value, std::size_t N>
+void appendFields(std::string& out, const Value& value, const IntField<Value> (&fields)[N]) {
+  for (const auto& field : fields)
+    if (value.*field.member != PWFDateTime::kUnset) appendInt(out, field.key, value.*field.member);
 }
 
-void appendField(std::string& out, const char* key, std::int32_t field) {
-  if (field != PWFDateTime::kUnset) appendInt(out, key, field);
+void appendDigits(std::string& out, const char* key, const std::string& text) {
+  if (text.empty()) return;
+  appendKey(out, key);
+  TraceText::appendQuotedUtf8(out, text);
 }
 
 void appendValueJson(std::string& out, const PWFData& value) {
@@ -109,25 +135,15 @@ void appendValueJson(std::string& out, const PWFData& value) {
     case eLogicalInterval: {
       const PWFInterval& interval = value.getIntervalValue();
       if (interval.negative) out += ", \"negative\": true";
-      appendField(out, "years", interval.years);
-      appendField(out, "months", interval.months);
-      appendField(out, "days", interval.days);
-      appendField(out, "hours", interval.hours);
-      appendField(out, "minutes", interval.minutes);
-      appendField(out, "seconds", interval.seconds);
-      if (!interval.fraction.empty()) appendUtf8Text(out, "fraction", interval.fraction);
+      appendFields(out, interval, kIntervalFields);
+      appendDigits(out, "fraction", interval.fraction);
       break;
     }
     case eLogicalDateTime: {
       const PWFDateTime& dateTime = value.getDateTimeValue();
-      appendField(out, "year", dateTime.year);
-      appendField(out, "month", dateTime.month);
-      appendField(out, "day", dateTime.day);
-      appendField(out, "hour", dateTime.hour);
-      appendField(out, "minute", dateTime.minute);
-      appendField(out, "second", dateTime.second);
-      if (!dateTime.fraction.empty()) appendUtf8Text(out, "fraction", dateTime.fraction);
-      if (!dateTime.zone.empty()) appendUtf8Text(out, "zone", dateTime.zone);
+      appendFields(out, dateTime, kDateTimeFields);
+      appendDigits(out, "fraction", dateTime.fraction);
+      appendDigits(out, "zone", dateTime.zone);
       break;
     }
   }
@@ -343,11 +359,15 @@ private:
     }
   }
 
-  std::int32_t readField(const Json& object, const char* key, const std::string& path, std::int32_t low,
-                         std::int32_t high) const {
-    const Json* field = member(object, key);
-    if (!field) return PWFDateTime::kUnset;
-    return static_cast<std::int32_t>(readInteger(*field, path + "." + key, low, high));
+  template <typename Value, std::size_t N>
+  void readFields(const Json& object, const std::string& path, Value& value,
+                  const IntField<Value> (&fields)[N]) const {
+    for (const auto& field : fields) {
+      const Json* found = member(object, field.key);
+      if (found)
+        value.*field.member =
+            static_cast<std::int32_t>(readInteger(*found, path + "." + field.key, field.low, field.high));
+    }
   }
 
   std::string readDigits(const Json& object, const char* key, const std::string& path) const {
@@ -449,12 +469,7 @@ private:
       if (!negative->is_boolean()) fail(path + ".negative", "must be true or false");
       interval.negative = negative->get<bool>();
     }
-    interval.years = readField(value, "years", path, 0, INT32_MAX);
-    interval.months = readField(value, "months", path, 0, INT32_MAX);
-    interval.days = readField(value, "days", path, 0, INT32_MAX);
-    interval.hours = readField(value, "hours", path, 0, INT32_MAX);
-    interval.minutes = readField(value, "minutes", path, 0, INT32_MAX);
-    interval.seconds = readField(value, "seconds", path, 0, INT32_MAX);
+    readFields(value, path, interval, kIntervalFields);
     interval.fraction = readDigits(value, "fraction", path);
     return PWFData::makeInterval(interval);
   }
@@ -462,12 +477,7 @@ private:
   PWFData readDateTime(const Json& value, const std::string& path) const {
     checkKeys(value, path, {"type", "year", "month", "day", "hour", "minute", "second", "fraction", "zone"});
     PWFDateTime dateTime;
-    dateTime.year = readField(value, "year", path, INT32_MIN + 1, INT32_MAX);
-    dateTime.month = readField(value, "month", path, 1, 12);
-    dateTime.day = readField(value, "day", path, 1, 31);
-    dateTime.hour = readField(value, "hour", path, 0, 24);
-    dateTime.minute = readField(value, "minute", path, 0, 59);
-    dateTime.second = readField(value, "second", path, 0, 60);
+    readFields(value, path, dateTime, kDateTimeFields);
     dateTime.fraction = readDigits(value, "fraction", path);
     if (const Json* zone = member(value, "zone")) {
       dateTime.zone = readString(*zone, path + ".zone");

@@ -227,6 +227,7 @@ private:
 // a list type index is given, the element is a list (kind 12) or already
 // holds list items, or a second typed value arrives for an element that has
 // a typed value of its own (which then becomes the first item).
+// The occurrence of startElement is not kept (the parser always sends 0).
 // startEmbeddedMessage opens an attempt that endEmbeddedMessage(keep=false or
 // abandoned=true) removes again with everything built since.
 //
@@ -273,6 +274,8 @@ private:
 
   TreeElement& openMessageContent(const char* event);
   TreeElement& openElement(const char* event);
+  void setSelfDefining(TreeElement& element, const char16_t* name, const ZelWstring& namespaceURI,
+                       unsigned short kind, const WorkerInfoPtr& startInfo, long memberId, long xsiTypeIndex);
   void close(const char* event, const WorkerInfoPtr& endInfo);
 
   MessageTree& tree_;

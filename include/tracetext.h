@@ -6,6 +6,7 @@
 #include "zelwstring.h"
 
 #include <string>
+#include <string_view>
 
 class WorkerInfo;
 
@@ -17,6 +18,7 @@ namespace TraceText {
 // control characters; unpaired surrogates become U+FFFD).
 ZEL_API std::string quoted(const ZelWstring& text);
 ZEL_API void appendQuoted(std::string& out, const char16_t* text, std::size_t length);
+ZEL_API void appendQuotedUtf8(std::string& out, std::string_view utf8);
 
 // "Type:value": String:"hi", Integer:42, Float:1.5 (shortest form that reads
 // back to the same double; INF, -INF, NaN), Boolean:true, Binary:0A1F,
