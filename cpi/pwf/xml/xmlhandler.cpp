@@ -28,7 +28,7 @@ constexpr long kUndefined = 3;
 XMLHandler::XMLHandler(const ZelNamedLogSource* owner, long messageId, MessageInfo* properties,
                        xercesc::MemoryManager* memoryManager, ParseItemFactory* itemPool)
     : ZelOwnedLogSource(owner), currentMessageTagId(messageId), messageInfo(properties),
-      startMsgInfo(new XMLStartMsgInfo), memoryManager(memoryManager), itemPool(itemPool) {
+      startMsgInfo(new XMLStartMsgInfo), dataCnv(XMLUtils::makeDataCnv()), memoryManager(memoryManager), itemPool(itemPool) {
   ZelTraceScope scope(this, "XMLHandler::XMLHandler");
   if (messageInfo) subtreeBitstream = messageInfo->getPropertyAsInteger(MI_SUBTREEBITSTREAM_STR) > 0;
 }

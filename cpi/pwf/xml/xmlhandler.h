@@ -1,6 +1,7 @@
 #ifndef XMLHANDLER_H
 #define XMLHANDLER_H
 
+#include "datacnv.h"
 #include "pwfdata.h"
 #include "workerinfo.h"
 #include "zellog.h"
@@ -160,6 +161,7 @@ private:
   WorkerInfoPtr startMsgInfo;
   WorkerInfoPtr endMsgInfo;
   const XMLDictionaryInfo* descriptor = nullptr;
+  DataCnv dataCnv;
   bool namespacesEnabled = false;
   bool subtreeBitstream = false;
   long subtreeMemberIndex = -1;

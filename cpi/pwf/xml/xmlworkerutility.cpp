@@ -1,12 +1,15 @@
 #include "xmlworkerutility.h"
 
 #include "bitstreambuffer.h"
+#include "datacnv.h"
+#include "zelexception.h"
 
 #include <xercesc/util/XMLChar.hpp>
 
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 bool XMLUtils::isUnicode(long ccsid) {
   return ccsid == CCSID_UTF16 || ccsid == CCSID_UTF16_BE || ccsid == CCSID_UTF16_BE_ALT;
@@ -63,6 +66,39 @@ bool XMLUtils::isAllWhitespace(const char16_t* text, unsigned long length) {
     if (!xercesc::XMLChar1_0::isWhitespace(text[i])) return false;
   }
   return true;
+}
+
+DataCnv XMLUtils::makeDataCnv() {
+  return DataCnv(CCSID_UTF16, eEndianBig, /*floatFormat=*/1, /*floatPrecisionBits=*/53,
+                 /*defaultDateTimeFormat=*/nullptr, /*collapseWhitespace=*/false, /*defaultTimeZone=*/nullptr,
+                 /*firstDayOfWeek=*/0, /*allowLenient=*/true, /*centuryWindow=*/12, /*preserveUTCFormat=*/false,
+                 /*firstWeekOfYear=*/0, /*logSource=*/nullptr);
+}
+
+PWFData XMLUtils::convertStringToData(const char16_t* text, unsigned length, ELogicalType type,
+                                      const char16_t* format) {
+  const DataCnv cnv = makeDataCnv();
+  switch (type) {
+    case eLogicalNone: return PWFData::makeUntyped(text, length);
+    case eLogicalString: return PWFData::makeString(text, length);
+    case eLogicalInteger:
+      return cnv.StrToInt64(text, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, /*trim=*/0,
+                            DataCnv::JUSTIFY_RIGHT, u'0', /*strict=*/true);
+    case eLogicalFloat: return cnv.StrToDbl(text, length);
+    case eLogicalBinary: return cnv.StrToBin(text, length);
+    case eLogicalBoolean: return PWFData::makeBoolean(text[0] == u'1' && text[1] == 0);
+    case eLogicalInterval: return cnv.StrToInterval(text, length);
+    case eLogicalDateTime: return cnv.StrToDateTime(text, format, -1);
+    case eLogicalDecimal: return PWFData::makeDecimal(ZelWstring(text, length));
+  }
+  ZelParserException e(__FILE__, __LINE__, "XMLUtils::convertStringToData", nullptr,
+                       ZelMessages::CP_XML_INTERNAL_ERROR);
+  e.addInsert("Unknown logical type");
+  throw e;
+}
+
+PWFData XMLUtils::convertStringToData(const char16_t* text, ELogicalType type, const char16_t* format) {
+  return convertStringToData(text, static_cast<unsigned>(std::char_traits<char16_t>::length(text)), type, format);
 }
 
 const char* XMLUtils::traceGetLogicalTypeDesc(ELogicalType type) { return logicalTypeName(type); }

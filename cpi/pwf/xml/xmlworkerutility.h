@@ -8,6 +8,7 @@
 #include <string_view>
 
 class BitstreamBuffer;
+class DataCnv;
 
 // Texts shared by the plug-in's parser and writer. Plain character arrays, so
 // that they need no construction when the library is loaded.
@@ -78,6 +79,22 @@ public:
 
   // True when every one of the length units is XML 1.0 whitespace (true for 0).
   static bool isAllWhitespace(const char16_t* text, unsigned long length);
+
+  // A typed value of the text, converted for its logical type with a fresh
+  // code-page 1200 DataCnv: None keeps the raw text; String and Decimal keep
+  // the text as it is; Integer, Float, Binary, Interval and DateTime go
+  // through the DataCnv conversions (format is the date-time format); a
+  // Boolean is true exactly when the text is "1" (the text must then be
+  // zero-terminated: the length is not consulted). Conversion failures
+  // propagate (ZelConversionException); any other type raises
+  // ZelParserException CP_XML_INTERNAL_ERROR "Unknown logical type". The
+  // parser itself converts through its handler, not through this.
+  static PWFData convertStringToData(const char16_t* text, unsigned length, ELogicalType type, const char16_t* format);
+  static PWFData convertStringToData(const char16_t* text, ELogicalType type, const char16_t* format);
+
+  // The conversion service the plug-in uses for values: code page 1200,
+  // big-endian, IEEE doubles, XML Schema date-times by default.
+  static DataCnv makeDataCnv();
 
   // "String", "Integer", ...; "ERROR: undefined" for a number that is no type.
   static const char* traceGetLogicalTypeDesc(ELogicalType type);

@@ -1,0 +1,66 @@
+#include "e2esupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+std::string slurpAndRemove(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::remove(path.c_str());
+  return text;
+}
+
+std::string temporaryFile() {
+  char name[] = "/tmp/e2e-output-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd >= 0) close(fd);
+  return name;
+}
+}  // namespace
+
+CommandResult runCommand(const std::string& program, const std::vector<std::string>& args) {
+  const std::string outPath = temporaryFile();
+  const std::string errPath = temporaryFile();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_TRUNC, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_TRUNC, 0);
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  CommandResult result;
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.out = slurpAndRemove(outPath);
+  result.err = slurpAndRemove(errPath);
+  return result;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool haveProgram(const std::string& name) {
+  return runCommand("sh", {"-c", "command -v " + name}).status == 0;
+}

@@ -1,0 +1,28 @@
+#ifndef TESTS_E2E_E2ESUPPORT_H
+#define TESTS_E2E_E2ESUPPORT_H
+
+#include <string>
+#include <vector>
+
+// What a finished program left behind.
+struct CommandResult {
+  int status = -1;  // exit status; -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs program with args (no shell) and collects its output.
+CommandResult runCommand(const std::string& program, const std::vector<std::string>& args);
+// Runs the built wfhost.
+inline CommandResult runWfhost(const std::vector<std::string>& args) { return runCommand(WF_WFHOST, args); }
+
+// The text split at line feeds (no empty last line).
+std::vector<std::string> linesOf(const std::string& text);
+
+// The full path of a file in tests/data.
+inline std::string testData(const std::string& name) { return std::string(WF_TEST_DATA_DIR) + "/" + name; }
+
+// True when a program of that name is on the PATH.
+bool haveProgram(const std::string& name);
+
+#endif

@@ -1,0 +1,129 @@
+// Byte-order detection, scanner encoding names and value conversion helpers.
+#include "plugintestsupport.h"
+#include "xmlworkerutility.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+struct MarkCase {
+  const char* label;
+  std::vector<std::uint8_t> bytes;
+  EEndian endian;
+  long markLength;
+};
+
+class ByteOrderMarkTest : public ::testing::TestWithParam<MarkCase> {};
+
+TEST_P(ByteOrderMarkTest, DetectsMarkAndByteOrder) {
+  const BitstreamBuffer buffer(GetParam().bytes.data(), GetParam().bytes.size());
+  EEndian endian = eEndianBig;
+  long markLength = 99;
+  XMLUtils::GetEndianFromBuffer(&buffer, endian, markLength);
+  EXPECT_EQ(endian, GetParam().endian);
+  EXPECT_EQ(markLength, GetParam().markLength);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Marks, ByteOrderMarkTest,
+    ::testing::Values(MarkCase{"Utf32Big", {0x00, 0x00, 0xFE, 0xFF}, eEndianBig, 4},
+                      MarkCase{"Utf32Little", {0xFF, 0xFE, 0x00, 0x00}, eEndianLittle, 4},
+                      MarkCase{"Utf32Unusual2143", {0x00, 0x00, 0xFF, 0xFE}, eEndianLittle, 4},
+                      MarkCase{"Utf32Unusual3412", {0xFE, 0xFF, 0x00, 0x00}, eEndianLittle, 4},
+                      MarkCase{"Utf16Big", {0xFE, 0xFF, 0x00, 0x3C}, eEndianBig, 2},
+                      MarkCase{"Utf16Little", {0xFF, 0xFE, 0x3C, 0x00}, eEndianLittle, 2},
+                      MarkCase{"Utf8", {0xEF, 0xBB, 0xBF, 0x3C}, eEndianBig, 3},
+                      MarkCase{"Utf8MarkOnlyIsTooShort", {0xEF, 0xBB, 0xBF}, eEndianNone, 0},
+                      MarkCase{"NoMark", {0x3C, 0x3F, 0x78, 0x6D}, eEndianNone, 0},
+                      MarkCase{"Empty", {}, eEndianNone, 0}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct NameCase {
+  long ccsid;
+  EEndian endian;
+  long markLength;
+  const char16_t* name;
+};
+
+class EncodingNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(EncodingNameTest, BuildsTheScannerName) {
+  const NameCase& c = GetParam();
+  EXPECT_EQ(XMLUtils::BuildEncodingString(c.ccsid, c.endian, c.markLength).view(), std::u16string_view(c.name));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, EncodingNameTest,
+    ::testing::Values(NameCase{1200, eEndianNone, 0, u"utf-16be"}, NameCase{1200, eEndianLittle, 0, u"utf-16le"},
+                      NameCase{1200, eEndianBig, 0, u"utf-16be"}, NameCase{1200, eEndianLittle, 2, u""},
+                      NameCase{13488, eEndianLittle, 0, u"utf-16le"}, NameCase{17584, eEndianNone, 0, u"utf-16be"},
+                      NameCase{17584, eEndianBig, 4, u""}, NameCase{1208, eEndianNone, 0, u"ibm-1208"},
+                      NameCase{1208, eEndianBig, 3, u""}, NameCase{500, eEndianNone, 0, u"ibm-500"},
+                      NameCase{500, eEndianBig, 3, u"ibm-500"}, NameCase{0, eEndianNone, 0, u""},
+                      NameCase{-1, eEndianLittle, 2, u""}));
+
+// The names must be ones the scanner's transcoding service accepts: "<a>x</a>"
+// in EBCDIC, forced through the name built for each code page.
+class EbcdicCodePageTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(EbcdicCodePageTest, ScannerDecodesWithTheBuiltName) {
+  WorkerFixture f;
+  f.setProperty(MI_CCSID_STR, GetParam());
+  f.initialize();
+  f.parseAll("\x4C\x81\x6E\xA7\x4C\x61\x81\x6E");
+  const std::vector<std::string> expected = {"startMessage", "message a", "data x", "endMessage a", "endMessage"};
+  EXPECT_EQ(f.events.events, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, EbcdicCodePageTest, ::testing::Values("37", "273", "500", "1047", "1140"));
+
+TEST(WhitespaceTest, OnlyXmlWhitespaceWithinTheLengthCounts) {
+  EXPECT_TRUE(XMLUtils::isAllWhitespace(u"", 0));
+  EXPECT_TRUE(XMLUtils::isAllWhitespace(u" \t\r\n", 4));
+  EXPECT_TRUE(XMLUtils::isAllWhitespace(u" x", 1));
+  EXPECT_FALSE(XMLUtils::isAllWhitespace(u" x ", 3));
+  EXPECT_FALSE(XMLUtils::isAllWhitespace(u"\u00a0", 1));
+  EXPECT_FALSE(XMLUtils::isAllWhitespace(u"\u0085", 1));
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(ConvertStringToDataTest, ConvertsByLogicalType) {
+  EXPECT_EQ(XMLUtils::convertStringToData(u"42", eLogicalInteger, nullptr), PWFData::makeInteger(42));
+  EXPECT_EQ(XMLUtils::convertStringToData(u"1.50", eLogicalDecimal, nullptr),
+            PWFData::makeDecimal(ZelWstring(u"1.50")));
+  EXPECT_EQ(XMLUtils::convertStringToData(u"0A1f", eLogicalBinary, nullptr), PWFData::makeBinary({0x0A, 0x1F}));
+  EXPECT_EQ(XMLUtils::convertStringToData(u"raw", eLogicalNone, nullptr), PWFData::makeUntyped(u"raw", 3));
+  EXPECT_EQ(XMLUtils::convertStringToData(u"abcdef", 3, eLogicalString, nullptr),
+            PWFData::makeString(ZelWstring(u"abc")));
+  const PWFData date = XMLUtils::convertStringToData(u"2024-02-29", eLogicalDateTime, u"I");
+  EXPECT_EQ(date.getDateTimeValue().day, 29);
+}
+
+TEST(ConvertStringToDataTest, BooleanIsTrueOnlyForOne) {
+  EXPECT_EQ(XMLUtils::convertStringToData(u"1", eLogicalBoolean, nullptr), PWFData::makeBoolean(true));
+  for (const char16_t* text : {u"true", u"0", u"", u"11"})
+    EXPECT_EQ(XMLUtils::convertStringToData(text, eLogicalBoolean, nullptr), PWFData::makeBoolean(false));
+}
+
+TEST(ConvertStringToDataTest, FailuresKeepTheirKind) {
+  EXPECT_THROW(XMLUtils::convertStringToData(u" 42", eLogicalInteger, nullptr), ZelConversionException);
+  const ZelParserException e = expectParserException(
+      [] { XMLUtils::convertStringToData(u"x", static_cast<ELogicalType>(3), nullptr); },
+      ZelMessages::CP_XML_INTERNAL_ERROR);
+  EXPECT_EQ(e.insertText(0), "Unknown logical type");
+}
+
+TEST(WorkerInfoRecordTest, StartAndElementRecordsHaveTheirSizes) {
+  XMLStartMsgInfo start;
+  XMLWorkerInfo element;
+  EXPECT_EQ(start.getDataPropertyCount(), 6);
+  EXPECT_EQ(element.getDataPropertyCount(), 1);
+  EXPECT_NO_THROW(start.setProperty(eStartMsgInternalSubset, PWFData::makeString(ZelWstring(u"<!ELEMENT a ANY>"))));
+  EXPECT_THROW(start.getDataProperty(6), ZelParserException);
+  EXPECT_THROW(element.getDataProperty(1), ZelParserException);
+  EXPECT_TRUE(element.getDataProperty(eWorkerInfoPrefixText).isNothing());
+}
+}  // namespace

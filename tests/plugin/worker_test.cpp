@@ -1,0 +1,304 @@
+// The parse driver: calling order, failure state, scanner set-up and errors.
+#include "plugintestsupport.h"
+#include "xmlmemorymanager.h"
+
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+const std::vector<std::string> kSmallDocumentEvents = {"startMessage", "message a", "start b", "data hi",
+                                                       "end b",        "endMessage a", "endMessage"};
+
+// ---------------------------------------------------------------------------
+// Calling order
+
+struct OrderCase {
+  const char* label;
+  std::function<void(XMLWorker&)> call;
+};
+
+class BeforeInitializeParseTest : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(BeforeInitializeParseTest, RaisesInitializeParseNotCalled) {
+  WorkerFixture f;
+  const ZelParserException e =
+      expectParserException([&] { GetParam().call(*f.worker); }, ZelMessages::CP_INTERNAL_ERROR);
+  ASSERT_EQ(e.getInserts().size(), 1u);
+  EXPECT_EQ(e.insertText(0), "XML Worker initializeParse not called.");
+}
+
+const BitstreamBuffer kEmptyBuffer;
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, BeforeInitializeParseTest,
+    ::testing::Values(OrderCase{"setFIHandler", [](XMLWorker& w) { w.setFIHandler(nullptr); }},
+                      OrderCase{"parse", [](XMLWorker& w) { w.parse(&kEmptyBuffer, nullptr, 0, 0); }},
+                      OrderCase{"parseFirst", [](XMLWorker& w) { w.parseFirst(&kEmptyBuffer, nullptr, false, 0, -1); }},
+                      OrderCase{"parseNext", [](XMLWorker& w) { w.parseNext(); }},
+                      OrderCase{"hasNext", [](XMLWorker& w) { w.hasNext(); }}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+class BeforeInitializeWriteTest : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(BeforeInitializeWriteTest, RaisesInitializeWriteNotCalled) {
+  WorkerFixture f;
+  const ZelParserException e =
+      expectParserException([&] { GetParam().call(*f.worker); }, ZelMessages::CP_INTERNAL_ERROR);
+  EXPECT_EQ(e.insertText(0), "XML Worker initializeWrite not called.");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, BeforeInitializeWriteTest,
+    ::testing::Values(OrderCase{"setFIMessageTree", [](XMLWorker& w) { w.setFIMessageTree(nullptr); }},
+                      OrderCase{"getFIMessageTree", [](XMLWorker& w) { w.getFIMessageTree(); }},
+                      OrderCase{"write", [](XMLWorker& w) { w.write(nullptr, nullptr, 0); }}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(WorkerTest, GetFIHandlerIsNullBeforeSetUp) {
+  WorkerFixture f;
+  EXPECT_EQ(f.worker->getFIHandler(), nullptr);
+  f.initialize();
+  EXPECT_EQ(f.worker->getFIHandler(), &f.events);
+}
+
+// ---------------------------------------------------------------------------
+// Scanning
+
+TEST(WorkerTest, ParseFirstThenParseNextReportsTheDocument) {
+  WorkerFixture f;
+  f.initialize();
+  f.parseAll("<a><b>hi</b></a>");
+  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+  EXPECT_FALSE(f.worker->hasNext());
+  EXPECT_EQ(f.worker->getNumBytesParsed(), -1);
+}
+
+TEST(WorkerTest, ParseRunsToTheEnd) {
+  WorkerFixture f;
+  f.initialize();
+  const std::string text = "<a><b>hi</b></a>";
+  const BitstreamBuffer buffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  EXPECT_EQ(f.worker->parse(&buffer, nullptr, 0, 0), 0);
+  EXPECT_FALSE(f.worker->hasNext());
+  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+}
+
+TEST(WorkerTest, EndOfMessageOffsetParsesTheRestAndIsUnknown) {
+  WorkerFixture f;
+  f.initialize();
+  const std::string text = "<a><b>hi</b></a>";
+  const BitstreamBuffer buffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  f.worker->parseFirst(&buffer, nullptr, false, 0, -1);
+  EXPECT_EQ(f.worker->getEndOfMessageOffset(), -1);
+  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+}
+
+TEST(WorkerTest, ANewParseAfterAnAbandonedOneStartsClean) {
+  WorkerFixture f;
+  f.initialize();
+  const std::string first = "<x><y>1</y><y>2</y></x>";
+  const BitstreamBuffer buffer(reinterpret_cast<const std::uint8_t*>(first.data()), first.size());
+  f.worker->parseFirst(&buffer, nullptr, false, 0, -1);
+  f.worker->parseNext();
+  ASSERT_TRUE(f.worker->hasNext());
+  f.events.events.clear();
+  f.parseAll("<a><b>hi</b></a>");
+  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+}
+
+TEST(WorkerTest, SecondInitializeParseKeepsTheScannerButRereadsTheCodePage) {
+  WorkerFixture f;
+  f.initialize();
+  const XMLHandler* handler = f.worker->getHandler();
+  const auto* scanner = handler->getScanner();
+  f.parseAll("<a><b>hi</b></a>");
+
+  f.setProperty(MI_CCSID_STR, "500");
+  f.worker->initializeParse(-1, &f.properties, 0);
+  EXPECT_EQ(f.worker->getHandler(), handler);
+  EXPECT_EQ(f.worker->getHandler()->getScanner(), scanner);
+  f.events.events.clear();
+  f.parseAll("\x4C\x81\x6E\x4C\x82\x6E\x88\x89\x4C\x61\x82\x6E\x4C\x61\x81\x6E");  // <a><b>hi</b></a> in EBCDIC
+  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+}
+
+struct ByteOrderCase {
+  const char* encoding;
+  bool littleEndian;
+};
+
+void PrintTo(const ByteOrderCase& c, std::ostream* out) { *out << "encoding " << c.encoding; }
+
+class EncodingPropertyTest : public ::testing::TestWithParam<ByteOrderCase> {};
+
+TEST_P(EncodingPropertyTest, LowFourBitsGiveTheByteOrderOfUnmarkedUtf16) {
+  std::string bytes;
+  for (const char c : std::string("<a><b>hi</b></a>")) {
+    bytes += GetParam().littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+  }
+  WorkerFixture f;
+  f.setProperty(MI_CCSID_STR, "1200");
+  f.setProperty(MI_ENCODING_STR, GetParam().encoding);
+  f.initialize();
+  f.parseAll(bytes);
+  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, EncodingPropertyTest,
+                         ::testing::Values(ByteOrderCase{"546", true}, ByteOrderCase{"273", false},
+                                           ByteOrderCase{"785", false}));
+
+TEST(WorkerTest, ExternalEntitiesAndSubsetsReadAsEmpty) {
+  WorkerFixture f;
+  f.initialize();
+  f.parseAll("<!DOCTYPE a SYSTEM \"/etc/no-such.dtd\" [<!ENTITY e SYSTEM \"/etc/hostname\">]><a><b>[&e;]</b></a>");
+  const std::vector<std::string> expected = {"startMessage", "message a",    "start b",   "data []",
+                                             "end b",        "endMessage a", "endMessage"};
+  EXPECT_EQ(f.events.events, expected);
+}
+
+// ---------------------------------------------------------------------------
+// Errors
+
+struct MalformedCase {
+  const char* label;
+  const char* text;
+  long code;
+  long line;
+  long column;
+};
+
+class MalformedDocumentTest : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedDocumentTest, ReportsTheScannerErrorAndFails) {
+  WorkerFixture f;
+  f.initialize();
+  const ZelParserException e =
+      expectParserException([&] { f.parseAll(GetParam().text); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  ASSERT_EQ(e.getInserts().size(), 8u) << e.what();
+  EXPECT_EQ(e.insertText(0), "XMLHandler::error reported from the Xerces parser");
+  EXPECT_EQ(e.getInserts()[1].number, GetParam().code);
+  EXPECT_EQ(e.getInserts()[3].number, GetParam().line);
+  EXPECT_EQ(e.getInserts()[4].number, GetParam().column);
+  EXPECT_FALSE(e.insertText(5).empty());
+
+  EXPECT_FALSE(f.worker->hasNext());
+  const auto eventsSoFar = f.events.events;
+  EXPECT_EQ(f.worker->parseNext(), 0);
+  EXPECT_EQ(f.events.events, eventsSoFar) << "a failed worker must not scan again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, MalformedDocumentTest,
+                         ::testing::Values(MalformedCase{"MismatchedEndTag", "<a><b></a>", 180, 1, 9},
+                                           MalformedCase{"UnclosedOnThirdLine", "<a>\n<b>\n</b>", 246, 3, 5},
+                                           MalformedCase{"Empty", "", 165, 1, 1},
+                                           MalformedCase{"EntityExpansionBomb",
+                                                         "<!DOCTYPE a [<!ENTITY x \"xxxxxxxxxx\">"
+                                                         "<!ENTITY y \"&x;&x;&x;&x;&x;&x;&x;&x;&x;&x;\">"
+                                                         "<!ENTITY z \"&y;&y;&y;&y;&y;&y;&y;&y;&y;&y;\">"
+                                                         "<!ENTITY w \"&z;&z;&z;&z;&z;&z;&z;&z;&z;&z;\">]>"
+                                                         "<a>&w;&w;</a>",
+                                                         156, 1, 178}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(WorkerTest, ScannerExceptionsBecomeParserExceptionsWithNineInserts) {
+  WorkerFixture f;
+  f.setProperty(MI_CCSID_STR, "99999");  // no converter: the scanner throws from scanFirst
+  f.initialize();
+  const ZelParserException e =
+      expectParserException([&] { f.parseAll("<a/>"); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  ASSERT_EQ(e.getInserts().size(), 9u) << e.what();
+  EXPECT_EQ(e.insertText(0), "An error has been reported by the XERCES component during scanFirst");
+  EXPECT_TRUE(e.getInserts()[1].isNumber);
+  EXPECT_GT(e.getInserts()[1].number, 0);
+  EXPECT_EQ(e.insertText(2), "");
+  EXPECT_TRUE(e.getInserts()[4].isNumber);
+  EXPECT_EQ(e.insertText(5), "?");
+  EXPECT_NE(e.insertText(6).find("99999"), std::string::npos) << "the scanner's message names the encoding";
+
+  EXPECT_FALSE(f.worker->hasNext());
+  EXPECT_EQ(f.worker->parseNext(), 0);
+  const ZelParserException again =
+      expectParserException([&] { f.parseAll("<a/>"); }, ZelMessages::CP_INTERNAL_ERROR);
+  EXPECT_EQ(again.insertText(0), "XML Worker has encountered an exception in a previous call.");
+}
+
+TEST(WorkerTest, HandlerExceptionsPassThroughUnchanged) {
+  struct Refusing : RecordingHandler {
+    void startMessage(const WorkerInfoPtr&) override {
+      ZelConversionException e(__FILE__, __LINE__, "Refusing::startMessage", nullptr, ZelMessages::CP_TREE_ERROR);
+      throw e;
+    }
+  } refusing;
+  WorkerFixture f;
+  f.initialize();
+  f.worker->setFIHandler(&refusing);
+  try {
+    f.parseAll("<a/>");
+    FAIL() << "no exception";
+  } catch (const ZelConversionException& e) {
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR);
+  }
+  EXPECT_FALSE(f.worker->hasNext());
+}
+
+// ---------------------------------------------------------------------------
+// Memory manager
+
+struct PoolCase {
+  const char* label;
+  const char* poolSize;  // null: not set
+  const char* chunkSize0;
+  bool pooled;
+  bool tracesInvalid;
+};
+
+void PrintTo(const PoolCase& c, std::ostream* out) { *out << c.label; }
+
+class MemoryManagerPropertyTest : public ::testing::TestWithParam<PoolCase> {
+protected:
+  void TearDown() override {
+    ZelLog::setSink({});
+    iEffectiveLogFilter = 0;
+  }
+};
+
+TEST_P(MemoryManagerPropertyTest, ChoosesTheManager) {
+  std::vector<std::string> lines;
+  ZelLog::setSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  iEffectiveLogFilter = 3;
+  WorkerFixture f;
+  if (GetParam().poolSize) f.setProperty(ZelXmlMemoryManager::getMemoryManagerPoolSize().c_str(), GetParam().poolSize);
+  if (GetParam().chunkSize0)
+    f.setProperty(ZelXmlMemoryManager::getMemoryManagerChunkSize0().c_str(), GetParam().chunkSize0);
+  f.initialize();
+
+  const bool pooled = dynamic_cast<ZelXmlMemoryManager*>(f.worker->getMemoryManager()) != nullptr;
+  EXPECT_EQ(pooled, GetParam().pooled);
+  if (!pooled) {
+    EXPECT_EQ(f.worker->getMemoryManager(), xercesc::XMLPlatformUtils::fgMemoryManager);
+  }
+  bool traced = false;
+  for (const auto& line : lines) traced |= line.find("Invalid memory manager parameters") != std::string::npos;
+  EXPECT_EQ(traced, GetParam().tracesInvalid);
+
+  f.parseAll("<a><b>hi</b></a>");
+  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+}
+
+INSTANTIATE_TEST_SUITE_P(Properties, MemoryManagerPropertyTest,
+                         ::testing::Values(PoolCase{"Absent", nullptr, nullptr, false, false},
+                                           PoolCase{"Zero", "0", nullptr, false, false},
+                                           PoolCase{"LowBitsZero", "4294967296", nullptr, false, false},
+                                           PoolCase{"NotANumber", "abc", nullptr, false, true},
+                                           PoolCase{"Negative", "-5", nullptr, false, true},
+                                           PoolCase{"Pooled", "4096", nullptr, true, false},
+                                           PoolCase{"PooledWithChunkSize", "4096", "32", true, false},
+                                           PoolCase{"BadChunkSize", "4096", "x", false, true},
+                                           PoolCase{"ChunkSizesOutOfOrder", "4096", "512", false, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+}  // namespace
