@@ -1,17 +1,32 @@
 // Base64 through Xerces-C's codec. Its XMLCh decoder wants a zero-terminated
-// text and frees with the global memory manager (which needs an initialised
-// Xerces); the byte decoder and the encoder allocate with operator new when
-// given no memory manager, so they work before and after Xerces starts.
+// text, so the text is narrowed here and given to the byte decoder. The
+// codec is handed a memory manager of ours: without one it frees some
+// buffers with delete[] that it took from operator new, and the global one
+// exists only while Xerces is initialised.
 #include "base64converter.h"
 
 #include "zelexception.h"
 
+#include <xercesc/framework/MemoryManager.hpp>
 #include <xercesc/util/Base64.hpp>
 
 #include <memory>
+#include <new>
 #include <string>
 
 namespace {
+
+class OperatorNewMemoryManager final : public xercesc::MemoryManager {
+public:
+  xercesc::MemoryManager* getExceptionMemoryManager() override { return this; }
+  void* allocate(XMLSize_t size) override { return ::operator new(size); }
+  void deallocate(void* p) override { ::operator delete(p); }
+};
+
+xercesc::MemoryManager* codecMemory() {
+  static OperatorNewMemoryManager memory;
+  return &memory;
+}
 
 struct OperatorDelete {
   void operator()(XMLByte* bytes) const { ::operator delete(bytes); }
@@ -34,7 +49,7 @@ ZelWstring& CPBase64Converter::binToBase64(const std::uint8_t* bytes, std::size_
   out.clear();
   if (length == 0) return out;
   XMLSize_t encodedLength = 0;
-  const XercesBytes encoded(xercesc::Base64::encode(bytes, length, &encodedLength, nullptr));
+  const XercesBytes encoded(xercesc::Base64::encode(bytes, length, &encodedLength, codecMemory()));
   // Xerces breaks lines every 60 characters; values carry none.
   out.reserve(encodedLength);
   for (XMLSize_t i = 0; i < encodedLength; ++i)
@@ -58,7 +73,7 @@ PWFData CPBase64Converter::binFromBase64(const char16_t* text, std::size_t lengt
   if (onlySpace) return PWFData::makeBinary({});
   XMLSize_t decodedLength = 0;
   const XercesBytes decoded(xercesc::Base64::decode(reinterpret_cast<const XMLByte*>(ascii.c_str()), &decodedLength,
-                                                    nullptr, xercesc::Base64::Conf_RFC2045));
+                                                    codecMemory(), xercesc::Base64::Conf_RFC2045));
   if (!decoded) throwNotBase64(__LINE__, text, length);
   return PWFData::makeBinary(std::vector<std::uint8_t>(decoded.get(), decoded.get() + decodedLength));
 }

@@ -6,6 +6,7 @@
 #include "zelexception.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -76,8 +77,7 @@ bool splitNumber(std::u16string_view s, const NumberSyntax& syntax, NumberParts&
   if (syntax.trim != 0) s = trimPad(s, syntax);
   if (s.empty()) return false;
   switch (syntax.signMode) {
-    case DataCnv::SIGN_NONE:
-      break;
+    case DataCnv::SIGN_NONE: break;
     case DataCnv::SIGN_LEADING_MINUS:
       if (s.front() == syntax.minus) {
         parts.sign = u'-';
@@ -106,8 +106,7 @@ bool splitNumber(std::u16string_view s, const NumberSyntax& syntax, NumberParts&
 bool toInt64(const NumberParts& parts, std::int64_t& value) {
   if (parts.hasPoint || parts.integer.empty()) return false;
   const bool negative = parts.sign == u'-';
-  const std::uint64_t limit =
-      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+  const std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
   std::uint64_t magnitude = 0;
   for (const char16_t c : parts.integer) {
     const unsigned digit = c - u'0';
@@ -119,14 +118,23 @@ bool toInt64(const NumberParts& parts, std::int64_t& value) {
   return true;
 }
 
+// Reads an integer of this syntax between min and max.
+bool readInteger(std::u16string_view text, const NumberSyntax& syntax, std::int64_t min, std::int64_t max,
+                 std::int64_t& value) {
+  NumberParts parts;
+  return splitNumber(text, syntax, parts) && toInt64(parts, value) && value >= min && value <= max;
+}
+
 // Whether a decimal text out of the double range is too large (rather than
 // too small): the power of ten of its first significant digit is positive.
 bool isBeyondDoubleRange(std::u16string_view mantissa, long long exponent) {
   const std::size_t point = mantissa.find(u'.');
   const std::u16string_view integer = mantissa.substr(0, point);
   const std::size_t firstNonZero = integer.find_first_not_of(u'0');
-  if (firstNonZero != std::u16string_view::npos) return exponent + static_cast<long long>(integer.size() - firstNonZero) - 1 > 0;
-  const std::u16string_view fraction = point == std::u16string_view::npos ? std::u16string_view() : mantissa.substr(point + 1);
+  if (firstNonZero != std::u16string_view::npos)
+    return exponent + static_cast<long long>(integer.size() - firstNonZero) - 1 > 0;
+  const std::u16string_view fraction =
+      point == std::u16string_view::npos ? std::u16string_view() : mantissa.substr(point + 1);
   return exponent - static_cast<long long>(fraction.find_first_not_of(u'0')) - 1 > 0;
 }
 
@@ -167,17 +175,24 @@ bool parseDouble(std::u16string_view s, double& value) {
     if (negativeExponent) exponent = -exponent;
   }
   // from_chars reads no leading plus; everything else is ASCII by now.
-  std::string ascii;
-  ascii.reserve(unsignedText.size() + 1);
-  if (negative) ascii.push_back('-');
-  for (const char16_t c : unsignedText) ascii.push_back(static_cast<char>(c));
-  const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+  // Typical values fit the stack buffer.
+  char small[64];
+  std::string large;
+  char* ascii = small;
+  if (unsignedText.size() + 1 > sizeof small) {
+    large.resize(unsignedText.size() + 1);
+    ascii = large.data();
+  }
+  std::size_t n = 0;
+  if (negative) ascii[n++] = '-';
+  for (const char16_t c : unsignedText) ascii[n++] = static_cast<char>(c);
+  const auto result = std::from_chars(ascii, ascii + n, value);
   if (result.ec == std::errc::result_out_of_range) {
     value = isBeyondDoubleRange(mantissa, exponent) ? std::numeric_limits<double>::infinity() : 0.0;
     if (negative) value = -value;
     return true;
   }
-  return result.ec == std::errc() && result.ptr == ascii.data() + ascii.size();
+  return result.ec == std::errc() && result.ptr == ascii + n;
 }
 
 int hexDigitValue(char16_t c) {
@@ -193,7 +208,8 @@ bool isUtf16Codepage(long codepage) { return codepage == 1200 || codepage == 134
 
 void DataCnv::throwConversionError(const char* file, long line, const char* function, const char* expected,
                                    std::u16string_view text, const char16_t* pattern) const {
-  if (ZelLog::traceOn()) ZelLog::trace(&log_, function, {"Throwing exception", file, static_cast<long>(line), expected});
+  if (ZelLog::traceOn())
+    ZelLog::trace(&log_, function, {"Throwing exception", file, static_cast<long>(line), expected});
   ZelConversionException error(file, line, function, log_.getLogSourceName(), ZelMessages::CP_CONVERSION_ERROR);
   error.addInsert(expected);
   error.addInsert(text.data(), text.size());
@@ -227,9 +243,8 @@ PWFData DataCnv::StrToInt64(const char16_t* text, std::size_t length, long signM
                             char16_t plusChar, long trim, long justification, char16_t padChar, bool strict) const {
   const std::u16string_view view(text, text ? length : 0);
   const NumberSyntax syntax{signMode, minusChar, plusChar, 0, trim, justification, padChar, strict};
-  NumberParts parts;
   std::int64_t value = 0;
-  if (!splitNumber(view, syntax, parts) || !toInt64(parts, value))
+  if (!readInteger(view, syntax, INT64_MIN, INT64_MAX, value))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToInt64", kExpectInt64, view);
   return PWFData::makeInteger(value);
 }
@@ -238,10 +253,8 @@ PWFData DataCnv::StrToInt32(const char16_t* text, std::size_t length, long signM
                             char16_t plusChar, long trim, long justification, char16_t padChar, bool strict) const {
   const std::u16string_view view(text, text ? length : 0);
   const NumberSyntax syntax{signMode, minusChar, plusChar, 0, trim, justification, padChar, strict};
-  NumberParts parts;
   std::int64_t value = 0;
-  if (!splitNumber(view, syntax, parts) || !toInt64(parts, value) || value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max())
+  if (!readInteger(view, syntax, INT32_MIN, INT32_MAX, value))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToInt32", kExpectInt32, view);
   return PWFData::makeInteger(value);
 }
@@ -249,8 +262,7 @@ PWFData DataCnv::StrToInt32(const char16_t* text, std::size_t length, long signM
 PWFData DataCnv::StrToDbl(const char16_t* text, std::size_t length) const {
   const std::u16string_view view = valueText(text, length);
   double value = 0;
-  if (!parseDouble(view, value))
-    throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDbl", kExpectDouble, view);
+  if (!parseDouble(view, value)) throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDbl", kExpectDouble, view);
   return PWFData::makeFloat(value);
 }
 
@@ -258,8 +270,8 @@ PWFData DataCnv::StrToDec(const char16_t* text, std::size_t length, bool implied
                           char16_t decimalChar, long signMode, char16_t minusChar, char16_t plusChar, long trim,
                           long justification, char16_t padChar, bool strict) const {
   const std::u16string_view view(text, text ? length : 0);
-  const NumberSyntax syntax{signMode, minusChar, plusChar, impliedDecimal ? char16_t(0) : decimalChar,
-                            trim, justification, padChar, strict};
+  const NumberSyntax syntax{signMode, minusChar,     plusChar, impliedDecimal ? char16_t(0) : decimalChar,
+                            trim,     justification, padChar,  strict};
   NumberParts parts;
   if (!splitNumber(view, syntax, parts))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDec", kExpectDecimal, view);
@@ -269,8 +281,10 @@ PWFData DataCnv::StrToDec(const char16_t* text, std::size_t length, bool implied
     // The last impliedScale digits are the fraction; zeros fill a short text.
     const std::size_t scale = static_cast<std::size_t>(impliedScale);
     const std::u16string_view digits = parts.integer;
-    if (digits.size() > scale) decimal.append(digits.substr(0, digits.size() - scale));
-    else decimal.append(u'0');
+    if (digits.size() > scale)
+      decimal.append(digits.substr(0, digits.size() - scale));
+    else
+      decimal.append(u'0');
     decimal.append(u'.');
     for (std::size_t i = digits.size(); i < scale; ++i) decimal.append(u'0');
     decimal.append(digits.size() > scale ? digits.substr(digits.size() - scale) : digits);

@@ -38,15 +38,28 @@ PatternFields fieldsOf(std::u16string_view pattern) {
     if (c == u'\'') quoted = !quoted;
     if (quoted) continue;
     switch (c) {
-      case u'y': case u'Y': case u'u': case u'r': fields.year = true; break;
-      case u'M': case u'L': fields.month = true; break;
+      case u'y':
+      case u'Y':
+      case u'u':
+      case u'r': fields.year = true; break;
+      case u'M':
+      case u'L': fields.month = true; break;
       case u'd': fields.day = true; break;
       case u'D': fields.month = fields.day = true; break;  // day of the year
-      case u'H': case u'h': case u'k': case u'K': fields.hour = true; break;
+      case u'H':
+      case u'h':
+      case u'k':
+      case u'K': fields.hour = true; break;
       case u'm': fields.minute = true; break;
       case u's': fields.second = true; break;
       case u'S': ++fields.fractionDigits; break;
-      case u'z': case u'Z': case u'O': case u'v': case u'V': case u'X': case u'x': fields.zone = true; break;
+      case u'z':
+      case u'Z':
+      case u'O':
+      case u'v':
+      case u'V':
+      case u'X':
+      case u'x': fields.zone = true; break;
       default: break;
     }
   }
@@ -125,8 +138,10 @@ public:
     value.hour = field(fields.hour, UCAL_HOUR_OF_DAY);
     value.minute = field(fields.minute, UCAL_MINUTE);
     value.second = field(fields.second, UCAL_SECOND);
-    if (fields.fractionDigits > 0) value.fraction = fractionText(calendar.get(UCAL_MILLISECOND, status), fields.fractionDigits);
-    if (fields.zone) value.zone = zoneText(calendar.get(UCAL_ZONE_OFFSET, status) + calendar.get(UCAL_DST_OFFSET, status));
+    if (fields.fractionDigits > 0)
+      value.fraction = fractionText(calendar.get(UCAL_MILLISECOND, status), fields.fractionDigits);
+    if (fields.zone)
+      value.zone = zoneText(calendar.get(UCAL_ZONE_OFFSET, status) + calendar.get(UCAL_DST_OFFSET, status));
     // A strict calendar refuses fields out of range (Feb 30) here.
     return U_SUCCESS(status) ? Status::Ok : Status::NoMatch;
   }
@@ -183,8 +198,8 @@ private:
     const auto found = entries_.find(key);
     if (found != entries_.end()) return &found->second;
     UErrorCode status = U_ZERO_ERROR;
-    auto format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(pattern), icu::Locale("en_US_POSIX"),
-                                                          status);
+    auto format =
+        std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(pattern), icu::Locale("en_US_POSIX"), status);
     if (U_FAILURE(status)) return nullptr;
     // The constructor takes any pattern; an unknown letter shows in formatting.
     icu::UnicodeString sample;
@@ -269,19 +284,17 @@ DateTimePatternCache& DataCnv::patterns() const {
 }
 
 PWFData DataCnv::StrToDateTime(const char16_t* text, const char16_t* format, long length) const {
-  const std::size_t units = length >= 0 ? static_cast<std::size_t>(length)
-                                        : (text ? std::char_traits<char16_t>::length(text) : 0);
+  const std::size_t units =
+      length >= 0 ? static_cast<std::size_t>(length) : (text ? std::char_traits<char16_t>::length(text) : 0);
   const std::u16string_view view = valueText(text, units);
   const char16_t* pattern = effectiveFormat(format);
   if (std::u16string_view(pattern) == XML_SCHEMA_FORMAT) return readSchemaDateTime(view);
   PWFDateTime value;
   switch (patterns().parse(view, pattern, value)) {
-    case DateTimePatternCache::Status::Ok:
-      return PWFData::makeDateTime(value);
+    case DateTimePatternCache::Status::Ok: return PWFData::makeDateTime(value);
     case DateTimePatternCache::Status::BadPattern:
       throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDateTime", kExpectPattern, view, pattern);
-    case DateTimePatternCache::Status::NoMatch:
-      break;
+    case DateTimePatternCache::Status::NoMatch: break;
   }
   throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDateTime", kExpectPatternDateTime, view, pattern);
 }
@@ -294,12 +307,12 @@ ZelWstring& DataCnv::StrFromDateTime(const PWFDateTime& value, const char16_t* f
     return out;
   }
   switch (patterns().format(value, pattern, out)) {
-    case DateTimePatternCache::Status::Ok:
-      return out;
+    case DateTimePatternCache::Status::Ok: return out;
     case DateTimePatternCache::Status::BadPattern:
-      throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectPattern, describeDateTime(value).view(), pattern);
-    case DateTimePatternCache::Status::NoMatch:
-      break;
+      throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectPattern,
+                           describeDateTime(value).view(), pattern);
+    case DateTimePatternCache::Status::NoMatch: break;
   }
-  throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectPatternDateTime, describeDateTime(value).view(), pattern);
+  throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectPatternDateTime,
+                       describeDateTime(value).view(), pattern);
 }

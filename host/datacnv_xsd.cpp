@@ -82,9 +82,14 @@ struct SchemaForm {
 };
 
 constexpr SchemaForm kForms[] = {
-    {kYear | kMonth | kDay | kTime, u"dateTime"}, {kYear | kMonth | kDay, u"date"}, {kTime, u"time"},
-    {kYear | kMonth, u"gYearMonth"},              {kYear, u"gYear"},                {kMonth | kDay, u"gMonthDay"},
-    {kMonth, u"gMonth"},                          {kDay, u"gDay"},
+    {kYear | kMonth | kDay | kTime, u"dateTime"},
+    {kYear | kMonth | kDay, u"date"},
+    {kTime, u"time"},
+    {kYear | kMonth, u"gYearMonth"},
+    {kYear, u"gYear"},
+    {kMonth | kDay, u"gMonthDay"},
+    {kMonth, u"gMonth"},
+    {kDay, u"gDay"},
 };
 
 bool isForm(unsigned mask) {
@@ -249,6 +254,30 @@ void appendTime(ZelWstring& out, const PWFDateTime& v) {
   }
 }
 
+// Reads number-designator pairs ("1Y2D") up to the end or a "T", in the
+// order of designators, each at most once, into the fields of the same
+// index. With fraction, the last component (seconds) may have one.
+// Returns how many were read, -1 when the text breaks these rules.
+int readComponents(Cursor& cursor, std::u16string_view designators, std::int32_t* const* fields,
+                   std::string* fraction) {
+  int count = 0;
+  std::size_t next = 0;
+  while (!cursor.atEnd() && !cursor.peek(u'T')) {
+    std::int32_t number = 0;
+    if (!toInt32(cursor.digits(), number)) return -1;
+    if (fraction && cursor.take(u'.')) {
+      const std::u16string_view digits = cursor.digits();
+      if (digits.empty() || !cursor.peek(designators.back())) return -1;
+      *fraction = asciiOf(digits);
+    }
+    while (next < designators.size() && !cursor.take(designators[next])) ++next;
+    if (next == designators.size()) return -1;
+    *fields[next++] = number;
+    ++count;
+  }
+  return count;
+}
+
 // A readable rendering of a value's fields for an error insert: the numbers
 // ("_" when absent), then the fraction and the zone.
 ZelWstring describe(std::initializer_list<std::int32_t> fields, const std::string& fraction,
@@ -284,15 +313,19 @@ void DataCnv::writeSchemaDateTime(const PWFDateTime& value, const char16_t* type
     for (const SchemaForm& form : kForms)
       if (form.typeName == type) typeMask = form.mask;
     if (typeMask == 0 || (typeMask & mask) != typeMask)
-      throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectDateTimeFields, describeDateTime(value).view());
+      throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectDateTimeFields,
+                           describeDateTime(value).view());
     mask = typeMask;
   }
   if (!isValid(value, mask))
-    throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectDateTimeFields, describeDateTime(value).view());
+    throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectDateTimeFields,
+                         describeDateTime(value).view());
 
   out.clear();
-  if (mask & kYear) appendYear(out, value.year);
-  else if (mask & (kMonth | kDay)) out.append(u'-');
+  if (mask & kYear)
+    appendYear(out, value.year);
+  else if (mask & (kMonth | kDay))
+    out.append(u'-');
   if (mask & kMonth) {
     out.append(u'-');
     appendNumber(out, value.month, 2);
@@ -313,48 +346,17 @@ void DataCnv::writeSchemaDateTime(const PWFDateTime& value, const char16_t* type
 PWFData DataCnv::StrToInterval(const char16_t* text, std::size_t length) const {
   const std::u16string_view view = valueText(text, length);
   PWFInterval value;
-  Cursor cursor(view);
-  value.negative = cursor.take(u'-');
-  bool valid = cursor.take(u'P');
-  // Components in their fixed order; each at most once.
   std::int32_t* const dateFields[] = {&value.years, &value.months, &value.days};
   std::int32_t* const timeFields[] = {&value.hours, &value.minutes, &value.seconds};
-  constexpr std::u16string_view kDateDesignators = u"YMD";
-  constexpr std::u16string_view kTimeDesignators = u"HMS";
-  bool any = false;
-  std::size_t next = 0;
-  while (valid && !cursor.atEnd() && !cursor.peek(u'T')) {
-    std::int32_t number = 0;
-    valid = toInt32(cursor.digits(), number);
-    while (valid && next < kDateDesignators.size() && !cursor.take(kDateDesignators[next])) ++next;
-    valid = valid && next < kDateDesignators.size();
-    if (valid) {
-      *dateFields[next++] = number;
-      any = true;
-    }
+  Cursor cursor(view);
+  value.negative = cursor.take(u'-');
+  const int dateCount = cursor.take(u'P') ? readComponents(cursor, u"YMD", dateFields, nullptr) : -1;
+  int timeCount = 0;
+  if (dateCount >= 0 && cursor.take(u'T')) {
+    timeCount = readComponents(cursor, u"HMS", timeFields, &value.fraction);
+    if (timeCount == 0) timeCount = -1;  // a "T" needs a time component after it
   }
-  if (valid && cursor.take(u'T')) {
-    bool anyTime = false;
-    next = 0;
-    while (valid && !cursor.atEnd()) {
-      std::int32_t number = 0;
-      valid = toInt32(cursor.digits(), number);
-      if (valid && cursor.take(u'.')) {
-        const std::u16string_view fraction = cursor.digits();
-        value.fraction = asciiOf(fraction);
-        valid = !fraction.empty() && cursor.peek(u'S');
-      }
-      while (valid && next < kTimeDesignators.size() && !cursor.take(kTimeDesignators[next])) ++next;
-      valid = valid && next < kTimeDesignators.size();
-      if (valid) {
-        *timeFields[next++] = number;
-        anyTime = true;
-      }
-    }
-    valid = valid && anyTime;
-    any = any || anyTime;
-  }
-  if (!valid || !any || !cursor.atEnd())
+  if (dateCount < 0 || timeCount < 0 || (dateCount == 0 && timeCount == 0) || !cursor.atEnd())
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToInterval", kExpectDuration, view);
   return PWFData::makeInterval(value);
 }
@@ -364,9 +366,9 @@ ZelWstring& DataCnv::StrFromInterval(const PWFInterval& value, ZelWstring& out) 
   bool valid = allDigits(value.fraction);
   for (const std::int32_t field : fields) valid = valid && (field == kUnset || field >= 0);
   if (!valid)
-    throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromInterval", kExpectDurationFields,
-                         describe({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]}, value.fraction)
-                             .view());
+    throwConversionError(
+        __FILE__, __LINE__, "DataCnv::StrFromInterval", kExpectDurationFields,
+        describe({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]}, value.fraction).view());
   static constexpr char16_t kDesignators[] = u"YMDHMS";
   out.clear();
   if (value.negative) out.append(u'-');

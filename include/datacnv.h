@@ -74,10 +74,9 @@ public:
   // Throws ZelFatalException CP_CODEPAGE_ERROR (insert: the code page) for a
   // code page that is not UTF-16 and CP_INTERNAL_ERROR for another float
   // representation.
-  DataCnv(long codepage, long endian, long floatFormat, long floatPrecisionBits,
-          const char16_t* defaultDateTimeFormat, bool collapseWhitespace, const char16_t* defaultTimeZone,
-          long firstDayOfWeek, bool allowLenient, long centuryWindow, bool preserveUTCFormat, long firstWeekOfYear,
-          const ZelNamedLogSource* logSource);
+  DataCnv(long codepage, long endian, long floatFormat, long floatPrecisionBits, const char16_t* defaultDateTimeFormat,
+          bool collapseWhitespace, const char16_t* defaultTimeZone, long firstDayOfWeek, bool allowLenient,
+          long centuryWindow, bool preserveUTCFormat, long firstWeekOfYear, const ZelNamedLogSource* logSource);
   ~DataCnv();
   DataCnv(DataCnv&&) noexcept;
   DataCnv& operator=(DataCnv&&) noexcept;
@@ -172,8 +171,8 @@ public:
     ZelWstring defaultFormat;    // empty = "I"
     ZelWstring defaultTimeZone;  // empty = UTC
     long centuryWindow = -1;
-    long firstDayOfWeek = 0;     // 0 = locale default, 1 Sunday .. 7 Saturday
-    long firstWeekOfYear = 0;    // 0 = locale default
+    long firstDayOfWeek = 0;   // 0 = locale default, 1 Sunday .. 7 Saturday
+    long firstWeekOfYear = 0;  // 0 = locale default
     bool allowLenient = true;
   };
 

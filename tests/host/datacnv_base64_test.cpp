@@ -52,7 +52,8 @@ TEST(CPBase64Converter, IgnoresWhitespaceInside) {
 
 TEST(CPBase64Converter, RejectsInvalidText) {
   // U+0176 would read as 'v' if narrowed by a cast.
-  for (std::u16string_view text : {u"Zm9"sv, u"Zg"sv, u"Zm9v="sv, u"Z==="sv, u"Zm9v*"sv, u"Zm9\u0176"sv, u"Zm9v\0YmFy"sv})
+  for (std::u16string_view text :
+       {u"Zm9"sv, u"Zg"sv, u"Zm9v="sv, u"Z==="sv, u"Zm9v*"sv, u"Zm9\u0176"sv, u"Zm9v\0YmFy"sv})
     expectConversionError([&] { decode(text); }, "base64 binary", text);
 }
 

@@ -34,13 +34,13 @@ TEST_P(SchemaDateTimeRoundTrip, WritesWhatItRead) {
   EXPECT_EQ(writeDateTime(cnv, readDateTime(cnv, GetParam())), GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DataCnv, SchemaDateTimeRoundTrip,
-    testing::Values(u"2024-02-29T12:34:56", u"2024-02-29T12:34:56.000100", u"-0044-03-15T12:00:00Z",
-                    u"2000-01-01T00:00:00+14:00", u"2024-01-01T00:00:00-00:00", u"2024-01-01T24:00:00",
-                    u"2024-12-31", u"0000-01-01", u"12345-06-07Z", u"23:59:59.999999999-05:30", u"00:00:00",
-                    u"2024", u"-2024+01:00", u"2024-02", u"2024-02-05:00", u"--02-29", u"--12", u"--12Z", u"---31",
-                    u"---01-14:00"));
+INSTANTIATE_TEST_SUITE_P(DataCnv, SchemaDateTimeRoundTrip,
+                         testing::Values(u"2024-02-29T12:34:56", u"2024-02-29T12:34:56.000100",
+                                         u"-0044-03-15T12:00:00Z", u"2000-01-01T00:00:00+14:00",
+                                         u"2024-01-01T00:00:00-00:00", u"2024-01-01T24:00:00", u"2024-12-31",
+                                         u"0000-01-01", u"12345-06-07Z", u"23:59:59.999999999-05:30", u"00:00:00",
+                                         u"2024", u"-2024+01:00", u"2024-02", u"2024-02-05:00", u"--02-29", u"--12",
+                                         u"--12Z", u"---31", u"---01-14:00"));
 
 TEST(DataCnvSchemaDateTime, KeepsOnlyTheFieldsWritten) {
   const DataCnv cnv = handlerDataCnv();
@@ -60,14 +60,15 @@ TEST_P(SchemaDateTimeInvalid, ThrowsWithText) {
   expectConversionError([&] { readDateTime(cnv, GetParam()); }, "XML Schema date or time", GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DataCnv, SchemaDateTimeInvalid,
-    testing::Values(u"", u"2024-13-01", u"2024-00-10", u"2024-02-30", u"2023-02-29", u"--02-30", u"--13",
-                    u"---32", u"24:00:01", u"24:00:00.5", u"12:60:00", u"12:00:60", u"99-01-01", u"02024-01-01",
-                    u"-0000", u"21474836470", u" 2024-01-01", u"2024-01-01 ", u"2024-01-01T12:00",
-                    u"2024-01-01T12:00:00.", u"2024-01-01T12:00:00+15:00", u"2024-01-01T12:00:00+14:30",
-                    u"2024-01-01T12:00:00+1:00", u"2024-01-01T12:00:00z", u"2024-1-01", u"2024-01-01t12:00:00",
-                    u"12:00:00Z+01:00", u"--02-29-", u"---1", u"2024-01-01T", u"2024-01-01Z+01:00"));
+INSTANTIATE_TEST_SUITE_P(DataCnv, SchemaDateTimeInvalid,
+                         testing::Values(u"", u"2024-13-01", u"2024-00-10", u"2024-02-30", u"2023-02-29", u"--02-30",
+                                         u"--13", u"---32", u"24:00:01", u"24:00:00.5", u"12:60:00", u"12:00:60",
+                                         u"99-01-01", u"02024-01-01", u"-0000", u"21474836470", u" 2024-01-01",
+                                         u"2024-01-01 ", u"2024-01-01T12:00", u"2024-01-01T12:00:00.",
+                                         u"2024-01-01T12:00:00+15:00", u"2024-01-01T12:00:00+14:30",
+                                         u"2024-01-01T12:00:00+1:00", u"2024-01-01T12:00:00z", u"2024-1-01",
+                                         u"2024-01-01t12:00:00", u"12:00:00Z+01:00", u"--02-29-", u"---1",
+                                         u"2024-01-01T", u"2024-01-01Z+01:00"));
 
 TEST(DataCnvSchemaDateTime, WritesFieldsOfNoSingleForm) {
   const DataCnv cnv = handlerDataCnv();
@@ -129,8 +130,7 @@ TEST(DataCnvPatternDateTime, FailuresNameTextAndPattern) {
       EXPECT_EQ(e.insertText(2), "yyyy-MM-dd");
     }
   }
-  expectConversionError([&] { readDateTime(cnv, u"2024", u"yyyy jj"); }, "valid date-time pattern",
-                        u"2024");
+  expectConversionError([&] { readDateTime(cnv, u"2024", u"yyyy jj"); }, "valid date-time pattern", u"2024");
 }
 
 TEST(DataCnvPatternDateTime, SettingsApplyAndReplaceCachedFormatters) {

@@ -14,8 +14,8 @@ PWFData toInt64(const DataCnv& cnv, std::u16string_view text) {
 }
 
 PWFData toDecimal(const DataCnv& cnv, std::u16string_view text) {
-  return cnv.StrToDec(text.data(), text.size(), false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING,
-                      DataCnv::US_MINUS, DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
+  return cnv.StrToDec(text.data(), text.size(), false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
+                      DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
 }
 
 struct IntegerCase {
@@ -31,8 +31,7 @@ TEST_P(Int64Valid, ReadsValue) {
 
 INSTANTIATE_TEST_SUITE_P(DataCnv, Int64Valid,
                          testing::Values(IntegerCase{u"0", 0}, IntegerCase{u"-0", 0}, IntegerCase{u"+5", 5},
-                                         IntegerCase{u"007", 7},
-                                         IntegerCase{u"9223372036854775807", INT64_MAX},
+                                         IntegerCase{u"007", 7}, IntegerCase{u"9223372036854775807", INT64_MAX},
                                          IntegerCase{u"-9223372036854775808", INT64_MIN},
                                          IntegerCase{u"000000000000000000000000001", 1}));
 
@@ -44,9 +43,8 @@ TEST_P(Int64Invalid, ThrowsWithText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DataCnv, Int64Invalid,
-                         testing::Values(u"9223372036854775808", u"-9223372036854775809", u"99999999999999999999",
-                                         u"", u"-", u"+", u"--1", u" 1", u"1 ", u"1.0", u"0x12", u"1e3", u"12a",
-                                         u"\uFF11"));
+                         testing::Values(u"9223372036854775808", u"-9223372036854775809", u"99999999999999999999", u"",
+                                         u"-", u"+", u"--1", u" 1", u"1 ", u"1.0", u"0x12", u"1e3", u"12a", u"\uFF11"));
 
 TEST(DataCnvInteger, Int32RangeIsChecked) {
   const DataCnv cnv = handlerDataCnv();
@@ -95,8 +93,7 @@ TEST_P(DoubleRoundTrip, WritesWhatItRead) {
 INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleRoundTrip,
                          testing::Values(u"0", u"-0", u"0.1", u"-2.25", u"100", u"1E5", u"1E21", u"1E-7",
                                          u"0.30000000000000004", u"1.7976931348623157E308", u"5E-324",
-                                         u"2.2250738585072014E-308", u"123456789012345680", u"INF", u"-INF",
-                                         u"NaN"));
+                                         u"2.2250738585072014E-308", u"123456789012345680", u"INF", u"-INF", u"NaN"));
 
 TEST(DataCnvDouble, ReadsOtherSpellingsAndRanges) {
   const DataCnv cnv = handlerDataCnv();
@@ -122,9 +119,8 @@ TEST_P(DoubleInvalid, ThrowsWithText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleInvalid,
-                         testing::Values(u"", u"1e", u"e1", u".", u"-", u"inf", u"Infinity", u"nan", u"-NaN",
-                                         u"1.5.2", u" 1", u"1 ", u"0x12", u"1,5", u"++1", u"1e+", u"1e1.5",
-                                         u"1\u0665"));
+                         testing::Values(u"", u"1e", u"e1", u".", u"-", u"inf", u"Infinity", u"nan", u"-NaN", u"1.5.2",
+                                         u" 1", u"1 ", u"0x12", u"1,5", u"++1", u"1e+", u"1e1.5", u"1\u0665"));
 
 TEST(DataCnvDouble, RandomBitPatternsRoundTrip) {
   const DataCnv cnv = handlerDataCnv();

@@ -9,7 +9,9 @@
 #include <string>
 
 // A converter built as the parse handler and the writer build theirs.
-inline DataCnv handlerDataCnv() { return DataCnv(1200, 2, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr); }
+inline DataCnv handlerDataCnv() {
+  return DataCnv(1200, 2, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr);
+}
 
 inline std::string utf8(std::u16string_view text) { return ZelWstring(text).toUtf8(); }
 
