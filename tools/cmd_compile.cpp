@@ -2,8 +2,10 @@
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
 #include "toolsupport.h"
+#include "xsdimporter.h"
 #include "zelexception.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -14,18 +16,35 @@
 namespace {
 const char kHelp[] =
     "usage: wfhost compile SOURCE -o DICTIONARY\n"
+    "       wfhost compile SCHEMA.xsd [MORE.xsd ...] [--messages NAME,...] [--props FILE.json] -o DICTIONARY\n"
     "\n"
     "Checks a message-set source and compiles it into a dictionary file that\n"
     "wfhost dump and the XML plug-in load. The source format is chosen by the\n"
-    "file name: .json (see docs/message-set-source.md).\n"
+    "file name: .json (see docs/message-set-source.md), or .xsd: a set of XML\n"
+    "Schema documents (see README, \"Compiling a schema\").\n"
     "\n"
     "options:\n"
-    "  -o, --output FILE   the dictionary file to write (required)\n";
+    "  -o, --output FILE   the dictionary file to write (required)\n"
+    "  --messages NAMES    .xsd: the global elements that are messages (comma-separated;\n"
+    "                      default: those no other declaration refers to)\n"
+    "  --props FILE.json   .xsd: message-set properties that override the defaults\n";
 
 struct CompileOptions {
   std::vector<std::string> sources;
   std::string output;
+  XsdImportOptions schemaOptions;
 };
+
+std::vector<std::string> splitNames(const std::string& list) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t comma = std::min(list.find(',', start), list.size());
+    if (comma > start) names.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return names;
+}
 
 CompileOptions readOptions(ArgumentList& args) {
   CompileOptions options;
@@ -33,6 +52,10 @@ CompileOptions readOptions(ArgumentList& args) {
     const std::string arg = args.take();
     if (arg == "-o" || arg == "--output") {
       options.output = args.takeValue(arg);
+    } else if (arg == "--messages") {
+      options.schemaOptions.messages = splitNames(args.takeValue(arg));
+    } else if (arg == "--props") {
+      options.schemaOptions.propertiesFile = args.takeValue(arg);
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else {
@@ -49,13 +72,18 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 }
 
 // Reads the sources in the format their names call for.
-msgset::MessageSet readSources(const std::vector<std::string>& sources) {
+msgset::MessageSet readSources(const std::vector<std::string>& sources, const XsdImportOptions& schemaOptions) {
   const std::string& first = sources.front();
+  if (endsWith(first, ".xsd")) {
+    XsdImportResult imported = importXmlSchemas(sources, schemaOptions);
+    for (const std::string& warning : imported.warnings) std::cerr << "warning: " << warning << "\n";
+    return std::move(imported.set);
+  }
   if (endsWith(first, ".json")) {
     if (sources.size() > 1) throw UsageError("a .json source is compiled on its own");
     return readMessageSetJsonFile(first);
   }
-  throw UsageError("unknown source format of '" + first + "' (expected a .json file)");
+  throw UsageError("unknown source format of '" + first + "' (expected a .json or .xsd file)");
 }
 
 void writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
@@ -76,7 +104,7 @@ int runCompileCommand(ArgumentList& args) {
     return kExitOk;
   }
   const CompileOptions options = readOptions(args);
-  const msgset::MessageSet set = readSources(options.sources);
+  const msgset::MessageSet set = readSources(options.sources, options.schemaOptions);
   writeFile(options.output, compileMessageSetToExtract(set, options.sources.front()));
   return kExitOk;
 }

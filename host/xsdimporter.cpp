@@ -1,0 +1,717 @@
+#include "xsdimporter.h"
+
+#include "messagesetjson.h"
+#include "zelexception.h"
+#include "zelwstring.h"
+
+#include <xercesc/framework/XMLGrammarPoolImpl.hpp>
+#include <xercesc/framework/psvi/XSAttributeDeclaration.hpp>
+#include <xercesc/framework/psvi/XSAttributeUse.hpp>
+#include <xercesc/framework/psvi/XSComplexTypeDefinition.hpp>
+#include <xercesc/framework/psvi/XSElementDeclaration.hpp>
+#include <xercesc/framework/psvi/XSModel.hpp>
+#include <xercesc/framework/psvi/XSModelGroup.hpp>
+#include <xercesc/framework/psvi/XSNamespaceItem.hpp>
+#include <xercesc/framework/psvi/XSParticle.hpp>
+#include <xercesc/framework/psvi/XSSimpleTypeDefinition.hpp>
+#include <xercesc/framework/psvi/XSWildcard.hpp>
+#include <xercesc/sax/Locator.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/sax2/DefaultHandler.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/sax2/XMLReaderFactory.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/schema/SchemaSymbols.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+using namespace xercesc;
+using namespace msgset;
+
+namespace {
+
+constexpr char kFunction[] = "importXmlSchemas";
+const std::string kXsdUri = "http://www.w3.org/2001/XMLSchema";
+const std::string kXmlUri = "http://www.w3.org/XML/1998/namespace";
+
+std::string utf8(const XMLCh* text) { return ZelWstring(text).toUtf8(); }
+
+// A system id as users wrote it: local files without the URL scheme.
+std::string displayName(const std::string& systemId) {
+  const std::string scheme = "file://";
+  return systemId.compare(0, scheme.size(), scheme) == 0 ? systemId.substr(scheme.size()) : systemId;
+}
+
+[[noreturn]] void sourceError(const std::string& file, const std::string& place, const std::string& what) {
+  ZelFatalException error(__FILE__, __LINE__, kFunction, zelDefaultLogSourceName(),
+                          ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+  error.addInsert(file).addInsert(place).addInsert(what);
+  throw error;
+}
+
+// Xerces-C is reference counted: each importer run holds it for its duration.
+class XercesSession {
+public:
+  XercesSession() { XMLPlatformUtils::Initialize(); }
+  ~XercesSession() { XMLPlatformUtils::Terminate(); }
+  XercesSession(const XercesSession&) = delete;
+  XercesSession& operator=(const XercesSession&) = delete;
+};
+
+// Keeps the first error of a schema load (and every warning) with its place.
+class SchemaErrorCollector : public DefaultHandler {
+public:
+  void warning(const SAXParseException& e) override { warnings.push_back(describe(e)); }
+  void error(const SAXParseException& e) override { record(e); }
+  void fatalError(const SAXParseException& e) override { record(e); }
+
+  bool failed = false;
+  std::string file, place, what;
+  std::vector<std::string> warnings;
+
+private:
+  void record(const SAXParseException& e) {
+    if (failed) return;
+    failed = true;
+    file = displayName(utf8(e.getSystemId()));
+    place = "line " + std::to_string(e.getLineNumber()) + ", column " + std::to_string(e.getColumnNumber());
+    what = utf8(e.getMessage());
+  }
+  static std::string describe(const SAXParseException& e) {
+    return displayName(utf8(e.getSystemId())) + ":" + std::to_string(e.getLineNumber()) + ": " +
+           utf8(e.getMessage());
+  }
+};
+
+// What the component model does not keep: the prefixes a schema document
+// binds and the line of each top-level declaration.
+struct SchemaDocumentFacts {
+  std::map<std::string, std::string> prefixByUri;  // the first non-empty prefix bound to each URI
+  std::map<std::string, std::string> fileOf;       // "kind name" -> file
+  std::map<std::string, long> lineOf;              // "kind name" -> line
+};
+
+std::string componentKey(const std::string& kind, const std::string& ns, const std::string& name) {
+  return kind + " {" + ns + "}" + name;
+}
+
+class SchemaDocumentScanner : public DefaultHandler {
+public:
+  SchemaDocumentScanner(SchemaDocumentFacts& facts, std::string file) : facts_(facts), file_(std::move(file)) {}
+
+  void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
+  void startPrefixMapping(const XMLCh* prefix, const XMLCh* uri) override {
+    const std::string p = utf8(prefix);
+    if (!p.empty()) facts_.prefixByUri.emplace(utf8(uri), p);
+  }
+  void startElement(const XMLCh* uri, const XMLCh* localName, const XMLCh*, const Attributes& attrs) override {
+    ++depth_;
+    if (depth_ == 1) {
+      const XMLCh* target = attrs.getValue(u"targetNamespace");
+      targetNamespace_ = target ? utf8(target) : std::string();
+      return;
+    }
+    const XMLCh* name = attrs.getValue(u"name");
+    if (depth_ != 2 || name == nullptr || utf8(uri) != kXsdUri) return;
+    const std::string key = componentKey(utf8(localName), targetNamespace_, utf8(name));
+    facts_.fileOf.emplace(key, file_);
+    facts_.lineOf.emplace(key, locator_ ? static_cast<long>(locator_->getLineNumber()) : 0L);
+  }
+  void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override { --depth_; }
+
+private:
+  SchemaDocumentFacts& facts_;
+  std::string file_;
+  const Locator* locator_ = nullptr;
+  int depth_ = 0;
+  std::string targetNamespace_;
+};
+
+std::unique_ptr<SAX2XMLReader> newReader(XMLGrammarPool* pool) {
+  std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader(XMLPlatformUtils::fgMemoryManager, pool));
+  reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
+  return reader;
+}
+
+// Reads the facts of every document that contributed to the model. A document
+// that cannot be read again only loses its line numbers.
+SchemaDocumentFacts scanSchemaDocuments(const XSModel& model) {
+  SchemaDocumentFacts facts;
+  std::set<std::string> seen;
+  XSNamespaceItemList* namespaces = const_cast<XSModel&>(model).getNamespaceItems();
+  for (XMLSize_t i = 0; namespaces && i < namespaces->size(); ++i) {
+    const StringList* locations = namespaces->elementAt(i)->getDocumentLocations();
+    for (XMLSize_t j = 0; locations && j < locations->size(); ++j) {
+      const std::string location = utf8(locations->elementAt(j));
+      if (!seen.insert(location).second) continue;
+      SchemaDocumentScanner scanner(facts, displayName(location));
+      std::unique_ptr<SAX2XMLReader> reader = newReader(nullptr);
+      reader->setContentHandler(&scanner);
+      reader->setErrorHandler(&scanner);
+      try {
+        reader->parse(locations->elementAt(j));
+      } catch (const XMLException&) {
+      } catch (const SAXException&) {
+      }
+    }
+  }
+  return facts;
+}
+
+std::string kindName(const XSTypeDefinition& type) {
+  return type.getTypeCategory() == XSTypeDefinition::COMPLEX_TYPE ? "complexType" : "simpleType";
+}
+
+long maxOccursOf(XSParticle& particle) {
+  return particle.getMaxOccursUnbounded() ? kUnbounded : static_cast<long>(particle.getMaxOccurs());
+}
+
+// A text that tells particle trees apart, so that the part an extension adds
+// can be split from its base's content.
+std::string particleSignature(XSParticle* particle) {
+  if (particle == nullptr) return {};
+  std::string text = std::to_string(particle->getMinOccurs()) + "," + std::to_string(maxOccursOf(*particle));
+  switch (particle->getTermType()) {
+    case XSParticle::TERM_ELEMENT:
+      return text + "e{" + utf8(particle->getElementTerm()->getNamespace()) + "}" +
+             utf8(particle->getElementTerm()->getName());
+    case XSParticle::TERM_WILDCARD:
+      return text + "*";
+    case XSParticle::TERM_MODELGROUP: {
+      XSModelGroup* group = particle->getModelGroupTerm();
+      text += "g" + std::to_string(group->getCompositor()) + "(";
+      XSParticleList* particles = group->getParticles();
+      for (XMLSize_t i = 0; particles && i < particles->size(); ++i) text += particleSignature(particles->elementAt(i)) + ";";
+      return text + ")";
+    }
+    case XSParticle::TERM_EMPTY:
+      return text;
+  }
+  return text;
+}
+
+bool isXsdType(const XSTypeDefinition& type, const char16_t* name) {
+  return utf8(type.getNamespace()) == kXsdUri && type.getName() && ZelWstring(type.getName()) == ZelWstring(name);
+}
+
+// Walks the component model and fills the message set.
+class SchemaMapper {
+public:
+  SchemaMapper(XSModel& model, const SchemaDocumentFacts& facts, const XsdImportOptions& options,
+               std::vector<std::string>& warnings)
+      : model_(model), facts_(facts), options_(options), warnings_(warnings) {}
+
+  MessageSet map(const std::string& name);
+
+private:
+  int namespaceIndex(const XMLCh* uri);
+  int typeIndex(XSTypeDefinition* type);
+  void mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type);
+  void mapComplexType(XSComplexTypeDefinition& source, TypeDef& type);
+  void addAttributeMembers(XSComplexTypeDefinition& source, TypeDef& type);
+  XSParticle* ownParticle(XSComplexTypeDefinition& source, TypeDef& type);
+  Composition compositionOf(XSComplexTypeDefinition& source, XSParticle* particle) const;
+  void addParticleMembers(XSParticle& particle, std::vector<MemberDef>& members);
+  MemberDef memberFor(XSParticle& particle);
+  int openTypeIndex();
+  int xsdListType(const std::string& name, const std::string& itemName);
+  void fillElement(XSElementDeclaration& source, int index);
+  void chooseMessages();
+  void warn(const std::string& what);
+  std::string placeOf(const std::string& kind, const XMLCh* ns, const XMLCh* name, std::string* file) const;
+
+  XSModel& model_;
+  const SchemaDocumentFacts& facts_;
+  const XsdImportOptions& options_;
+  std::vector<std::string>& warnings_;
+  MessageSet set_;
+  std::map<std::string, int> namespaces_;
+  std::map<const XSTypeDefinition*, int> types_;
+  std::map<const XSElementDeclaration*, int> elements_;
+  std::map<const XSAttributeDeclaration*, int> attributes_;
+  std::set<int> referencedElements_;
+  int openType_ = kNone;
+  // The global component being mapped, for the places of warnings.
+  std::string currentFile_;
+  std::string currentPlace_;
+};
+
+void SchemaMapper::warn(const std::string& what) {
+  warnings_.push_back(currentFile_ + ": " + currentPlace_ + ": " + what);
+}
+
+std::string SchemaMapper::placeOf(const std::string& kind, const XMLCh* ns, const XMLCh* name,
+                                  std::string* file) const {
+  const std::string key = componentKey(kind, utf8(ns), utf8(name));
+  const auto line = facts_.lineOf.find(key);
+  const auto where = facts_.fileOf.find(key);
+  if (file) *file = where == facts_.fileOf.end() ? std::string("(schema)") : where->second;
+  const std::string component = kind + " '" + utf8(name) + "'";
+  return line == facts_.lineOf.end() ? component : "line " + std::to_string(line->second) + ", " + component;
+}
+
+int SchemaMapper::namespaceIndex(const XMLCh* uriText) {
+  const std::string uri = utf8(uriText);
+  if (uri.empty()) return kNone;
+  const auto found = namespaces_.find(uri);
+  if (found != namespaces_.end()) return found->second;
+  NamespaceDef ns;
+  ns.uri = uri;
+  const auto bound = facts_.prefixByUri.find(uri);
+  if (uri == kXmlUri) {
+    ns.preferredPrefix = "xml";
+  } else if (bound != facts_.prefixByUri.end()) {
+    ns.preferredPrefix = bound->second;
+  }
+  const auto taken = [&](const std::string& prefix) {
+    for (const NamespaceDef& other : set_.namespaces) {
+      if (other.preferredPrefix == prefix) return true;
+    }
+    return false;
+  };
+  if (ns.preferredPrefix.empty() || taken(ns.preferredPrefix)) {
+    int n = 1;
+    while (taken("ns" + std::to_string(n))) ++n;
+    ns.preferredPrefix = "ns" + std::to_string(n);
+  }
+  set_.namespaces.push_back(ns);
+  const int index = static_cast<int>(set_.namespaces.size() - 1);
+  namespaces_.emplace(uri, index);
+  return index;
+}
+
+int SchemaMapper::openTypeIndex() {
+  if (openType_ != kNone) return openType_;
+  TypeDef type;
+  type.variety = TypeVariety::Complex;
+  type.composition = Composition::Open;
+  set_.types.push_back(type);
+  openType_ = static_cast<int>(set_.types.size() - 1);
+  return openType_;
+}
+
+int SchemaMapper::xsdListType(const std::string& name, const std::string& itemName) {
+  TypeDef type;
+  type.name = name;
+  type.namespaceIndex = namespaceIndex(ZelWstring::fromUtf8(kXsdUri).c_str());
+  type.variety = TypeVariety::List;
+  type.listItemType = useBuiltinType(set_, itemName);
+  set_.types.push_back(type);
+  return static_cast<int>(set_.types.size() - 1);
+}
+
+int SchemaMapper::typeIndex(XSTypeDefinition* source) {
+  if (source == nullptr) return kNone;
+  const auto known = types_.find(source);
+  if (known != types_.end()) return known->second;
+  int index = kNone;
+  if (utf8(source->getNamespace()) == kXsdUri && !source->getAnonymous()) {
+    const std::string name = utf8(source->getName());
+    index = useBuiltinType(set_, name);
+    if (index == kNone && name == "anyType") {
+      index = openTypeIndex();
+    } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS" || name == "ENTITIES")) {
+      index = xsdListType(name, name.substr(0, name.size() - 1));
+    } else if (index == kNone) {
+      warn("built-in type '" + name + "' is unknown; its values are strings");
+      index = useBuiltinType(set_, "string");
+    }
+    types_.emplace(source, index);
+    return index;
+  }
+  // Claim the position first: members may refer back to this type.
+  set_.types.emplace_back();
+  index = static_cast<int>(set_.types.size() - 1);
+  types_.emplace(source, index);
+  TypeDef type;
+  if (!source->getAnonymous()) {
+    type.name = utf8(source->getName());
+    type.namespaceIndex = namespaceIndex(source->getNamespace());
+  }
+  if (source->getTypeCategory() == XSTypeDefinition::SIMPLE_TYPE) {
+    mapSimpleType(static_cast<XSSimpleTypeDefinition&>(*source), type);
+  } else {
+    mapComplexType(static_cast<XSComplexTypeDefinition&>(*source), type);
+  }
+  set_.types[index] = std::move(type);
+  return index;
+}
+
+void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) {
+  XSTypeDefinition* base = source.getBaseType();
+  const bool baseIsUseful = base && base != &source && !isXsdType(*base, u"anySimpleType") &&
+                            !isXsdType(*base, u"anyType");
+  switch (source.getVariety()) {
+    case XSSimpleTypeDefinition::VARIETY_LIST:
+      type.variety = TypeVariety::List;
+      type.listItemType = typeIndex(source.getItemType());
+      break;
+    case XSSimpleTypeDefinition::VARIETY_UNION: {
+      type.variety = TypeVariety::Union;
+      XSSimpleTypeDefinitionList* members = source.getMemberTypes();
+      for (XMLSize_t i = 0; members && i < members->size(); ++i) {
+        type.unionMemberTypes.push_back(typeIndex(members->elementAt(i)));
+      }
+      break;
+    }
+    case XSSimpleTypeDefinition::VARIETY_ATOMIC:
+    case XSSimpleTypeDefinition::VARIETY_ABSENT:
+      type.variety = TypeVariety::Simple;
+      break;
+  }
+  if (baseIsUseful) {
+    type.baseType = typeIndex(base);
+    type.derivation = Derivation::Restriction;
+  }
+}
+
+void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type) {
+  type.variety = TypeVariety::Complex;
+  type.isAbstract = source.getAbstract();
+  XSTypeDefinition* base = source.getBaseType();
+  if (base && base != &source && !isXsdType(*base, u"anyType")) {
+    type.baseType = typeIndex(base);
+    type.derivation = source.getDerivationMethod() == XSConstants::DERIVATION_EXTENSION ? Derivation::Extension
+                                                                                        : Derivation::Restriction;
+  }
+  addAttributeMembers(source, type);
+  if (source.getAttributeWildcard()) {
+    warn("attribute wildcard: the attributes it admits are parsed as self-defining attributes");
+  }
+  XSParticle* particle = ownParticle(source, type);
+  type.composition = compositionOf(source, source.getParticle());
+  if (source.getContentType() == XSComplexTypeDefinition::CONTENTTYPE_SIMPLE) {
+    // A simple-content restriction may narrow the value type anonymously;
+    // its logical type is still the base's, which the default provides.
+    if (type.baseType == kNone) type.baseType = typeIndex(source.getSimpleType());
+    return;
+  }
+  if (particle == nullptr) return;
+  XSModelGroup* group =
+      particle->getTermType() == XSParticle::TERM_MODELGROUP ? particle->getModelGroupTerm() : nullptr;
+  XSParticleList* particles = group ? group->getParticles() : nullptr;
+  const bool onlyWildcard = particles && particles->size() == 1 &&
+                            particles->elementAt(0)->getTermType() == XSParticle::TERM_WILDCARD;
+  if (onlyWildcard && type.derivation != Derivation::Extension) {
+    type.composition = Composition::Open;
+    return;
+  }
+  const bool flat = group && particle->getMinOccurs() == 1 && maxOccursOf(*particle) == 1;
+  if (flat) {
+    for (XMLSize_t i = 0; particles && i < particles->size(); ++i) {
+      type.members.push_back(memberFor(*particles->elementAt(i)));
+    }
+  } else {
+    type.members.push_back(memberFor(*particle));
+  }
+}
+
+// Attributes come first, as they do in a start tag; an extension lists only
+// those its base does not have.
+void SchemaMapper::addAttributeMembers(XSComplexTypeDefinition& source, TypeDef& type) {
+  std::set<const XSAttributeDeclaration*> inherited;
+  XSTypeDefinition* base = source.getBaseType();
+  if (type.derivation == Derivation::Extension && base->getTypeCategory() == XSTypeDefinition::COMPLEX_TYPE) {
+    XSAttributeUseList* uses = static_cast<XSComplexTypeDefinition*>(base)->getAttributeUses();
+    for (XMLSize_t i = 0; uses && i < uses->size(); ++i) inherited.insert(uses->elementAt(i)->getAttrDeclaration());
+  }
+  XSAttributeUseList* uses = source.getAttributeUses();
+  for (XMLSize_t i = 0; uses && i < uses->size(); ++i) {
+    XSAttributeUse* use = uses->elementAt(i);
+    XSAttributeDeclaration* declaration = use->getAttrDeclaration();
+    if (inherited.count(declaration)) continue;
+    MemberDef member;
+    member.minOccurs = use->getRequired() ? 1 : 0;
+    member.xml.render = Render::Attribute;
+    const auto global = attributes_.find(declaration);
+    if (global != attributes_.end()) {
+      member.form = MemberDef::Form::ElementRef;
+      member.element = global->second;
+    } else {
+      member.form = MemberDef::Form::LocalElement;
+      member.name = utf8(declaration->getName());
+      member.namespaceIndex = namespaceIndex(declaration->getNamespace());
+      member.type = typeIndex(declaration->getTypeDefinition());
+    }
+    type.members.push_back(std::move(member));
+  }
+}
+
+// The content this type declares itself: an extension of a complex base
+// holds the base's content followed by its own, and the compiler repeats the
+// base's members, so only the own part is wanted.
+XSParticle* SchemaMapper::ownParticle(XSComplexTypeDefinition& source, TypeDef& type) {
+  XSParticle* particle = source.getParticle();
+  XSTypeDefinition* base = source.getBaseType();
+  if (type.derivation != Derivation::Extension || base->getTypeCategory() != XSTypeDefinition::COMPLEX_TYPE) {
+    return particle;
+  }
+  XSParticle* baseParticle = static_cast<XSComplexTypeDefinition*>(base)->getParticle();
+  if (baseParticle == nullptr || particle == nullptr) return particle;
+  const std::string baseSignature = particleSignature(baseParticle);
+  if (particleSignature(particle) == baseSignature) return nullptr;
+  if (particle->getTermType() == XSParticle::TERM_MODELGROUP) {
+    XSParticleList* parts = particle->getModelGroupTerm()->getParticles();
+    if (parts && parts->size() == 2 && particleSignature(parts->elementAt(0)) == baseSignature) {
+      return parts->elementAt(1);
+    }
+  }
+  warn("the content of this extension cannot be split from its base's; it is mapped as a restriction that "
+       "lists all members");
+  type.derivation = Derivation::Restriction;
+  return particle;
+}
+
+Composition SchemaMapper::compositionOf(XSComplexTypeDefinition& source, XSParticle* particle) const {
+  XSModelGroup* group = particle && particle->getTermType() == XSParticle::TERM_MODELGROUP
+                                  ? particle->getModelGroupTerm()
+                                  : nullptr;
+  const XSModelGroup::COMPOSITOR_TYPE compositor = group ? group->getCompositor() : XSModelGroup::COMPOSITOR_SEQUENCE;
+  switch (source.getContentType()) {
+    case XSComplexTypeDefinition::CONTENTTYPE_EMPTY:
+      return Composition::Empty;
+    case XSComplexTypeDefinition::CONTENTTYPE_SIMPLE:
+      return Composition::SimpleContent;
+    case XSComplexTypeDefinition::CONTENTTYPE_MIXED:
+      return compositor == XSModelGroup::COMPOSITOR_SEQUENCE ? Composition::OrderedMixed : Composition::Mixed;
+    case XSComplexTypeDefinition::CONTENTTYPE_ELEMENT:
+      break;
+  }
+  switch (compositor) {
+    case XSModelGroup::COMPOSITOR_SEQUENCE: return Composition::Sequence;
+    case XSModelGroup::COMPOSITOR_CHOICE: return Composition::Choice;
+    case XSModelGroup::COMPOSITOR_ALL: return Composition::All;
+  }
+  return Composition::Sequence;
+}
+
+MemberDef SchemaMapper::memberFor(XSParticle& particle) {
+  MemberDef member;
+  member.minOccurs = static_cast<long>(particle.getMinOccurs());
+  member.maxOccurs = maxOccursOf(particle);
+  switch (particle.getTermType()) {
+    case XSParticle::TERM_ELEMENT: {
+      XSElementDeclaration* element = particle.getElementTerm();
+      const auto global = elements_.find(element);
+      if (global != elements_.end()) {
+        member.form = MemberDef::Form::ElementRef;
+        member.element = global->second;
+        referencedElements_.insert(global->second);
+      } else {
+        member.form = MemberDef::Form::LocalElement;
+        member.name = utf8(element->getName());
+        member.namespaceIndex = namespaceIndex(element->getNamespace());
+        member.nillable = element->getNillable();
+        member.type = typeIndex(element->getTypeDefinition());
+      }
+      return member;
+    }
+    case XSParticle::TERM_WILDCARD:
+      member.form = MemberDef::Form::Group;
+      member.type = openTypeIndex();
+      return member;
+    case XSParticle::TERM_MODELGROUP: {
+      XSModelGroup* group = particle.getModelGroupTerm();
+      TypeDef nested;
+      nested.variety = TypeVariety::Complex;
+      switch (group->getCompositor()) {
+        case XSModelGroup::COMPOSITOR_SEQUENCE: nested.composition = Composition::Sequence; break;
+        case XSModelGroup::COMPOSITOR_CHOICE: nested.composition = Composition::Choice; break;
+        case XSModelGroup::COMPOSITOR_ALL: nested.composition = Composition::All; break;
+      }
+      XSParticleList* particles = group->getParticles();
+      for (XMLSize_t i = 0; particles && i < particles->size(); ++i) {
+        nested.members.push_back(memberFor(*particles->elementAt(i)));
+      }
+      set_.types.push_back(std::move(nested));
+      member.form = MemberDef::Form::Group;
+      member.type = static_cast<int>(set_.types.size() - 1);
+      return member;
+    }
+    case XSParticle::TERM_EMPTY:
+      break;
+  }
+  member.form = MemberDef::Form::Group;
+  member.type = openTypeIndex();
+  warn("an empty particle is mapped as open content");
+  return member;
+}
+
+void SchemaMapper::fillElement(XSElementDeclaration& source, int index) {
+  currentPlace_ = placeOf("element", source.getNamespace(), source.getName(), &currentFile_);
+  const int type = typeIndex(source.getTypeDefinition());
+  ElementDef& element = set_.elements[index];
+  element.type = type;
+  element.nillable = source.getNillable();
+  element.isAbstract = source.getAbstract();
+  if (XSElementDeclaration* head = source.getSubstitutionGroupAffiliation()) {
+    const auto found = elements_.find(head);
+    if (found != elements_.end()) {
+      element.substitutionGroup = found->second;
+      referencedElements_.insert(found->second);
+    }
+    warn("substitution group: members are matched by their own names as global elements, not in the place "
+         "of their head");
+  }
+  XSNamedMap<XSIDCDefinition>* constraints = source.getIdentityConstraints();
+  if (constraints && constraints->getLength() > 0) warn("identity constraints (key, keyref, unique) are not checked");
+}
+
+void SchemaMapper::chooseMessages() {
+  if (options_.messages.empty()) {
+    for (const auto& [declaration, index] : elements_) {
+      if (!referencedElements_.count(index)) set_.elements[index].elementClass = ElementClass::Message;
+    }
+    return;
+  }
+  for (const std::string& name : options_.messages) {
+    bool found = false;
+    for (const auto& [declaration, index] : elements_) {
+      if (set_.elements[index].name != name) continue;
+      set_.elements[index].elementClass = ElementClass::Message;
+      found = true;
+    }
+    if (!found) sourceError("--messages", "message '" + name + "'", "no global element declaration of that name");
+  }
+}
+
+MessageSet SchemaMapper::map(const std::string& name) {
+  set_.name = name;
+  // Global declarations get their rows first, so that references to them
+  // resolve wherever they sit.
+  XSNamedMap<XSObject>* elements = model_.getComponents(XSConstants::ELEMENT_DECLARATION);
+  for (XMLSize_t i = 0; elements && i < elements->getLength(); ++i) {
+    auto* declaration = static_cast<XSElementDeclaration*>(elements->item(i));
+    ElementDef element;
+    element.name = utf8(declaration->getName());
+    element.namespaceIndex = namespaceIndex(declaration->getNamespace());
+    elements_.emplace(declaration, static_cast<int>(set_.elements.size()));
+    set_.elements.push_back(std::move(element));
+  }
+  XSNamedMap<XSObject>* attributes = model_.getComponents(XSConstants::ATTRIBUTE_DECLARATION);
+  std::vector<XSAttributeDeclaration*> attributeDeclarations;
+  for (XMLSize_t i = 0; attributes && i < attributes->getLength(); ++i) {
+    auto* declaration = static_cast<XSAttributeDeclaration*>(attributes->item(i));
+    if (utf8(declaration->getNamespace()) == "http://www.w3.org/2001/XMLSchema-instance") continue;
+    ElementDef attribute;
+    attribute.name = utf8(declaration->getName());
+    attribute.namespaceIndex = namespaceIndex(declaration->getNamespace());
+    attribute.isAttribute = true;
+    attribute.xml.render = Render::Attribute;
+    attributes_.emplace(declaration, static_cast<int>(set_.elements.size()));
+    attributeDeclarations.push_back(declaration);
+    set_.elements.push_back(std::move(attribute));
+  }
+  XSNamedMap<XSObject>* types = model_.getComponents(XSConstants::TYPE_DEFINITION);
+  for (XMLSize_t i = 0; types && i < types->getLength(); ++i) {
+    auto* type = static_cast<XSTypeDefinition*>(types->item(i));
+    if (utf8(type->getNamespace()) == kXsdUri) continue;
+    currentPlace_ = placeOf(kindName(*type), type->getNamespace(), type->getName(), &currentFile_);
+    typeIndex(type);
+  }
+  for (XSAttributeDeclaration* declaration : attributeDeclarations) {
+    currentPlace_ = placeOf("attribute", declaration->getNamespace(), declaration->getName(), &currentFile_);
+    const int type = typeIndex(declaration->getTypeDefinition());
+    set_.elements[attributes_.at(declaration)].type = type;
+  }
+  for (XMLSize_t i = 0; elements && i < elements->getLength(); ++i) {
+    auto* declaration = static_cast<XSElementDeclaration*>(elements->item(i));
+    fillElement(*declaration, elements_.at(declaration));
+  }
+  chooseMessages();
+  bool anyTargetNamespace = false;
+  for (const NamespaceDef& ns : set_.namespaces) anyTargetNamespace |= ns.uri != kXsdUri && ns.uri != kXmlUri;
+  set_.namespacesEnabled = anyTargetNamespace;
+  if (anyTargetNamespace) {
+    set_.xml.nullNumEncoding = NullEncoding::XsiNil;
+    set_.xml.nullNonNumEncoding = NullEncoding::XsiNil;
+  } else {
+    bool anyNillable = false;
+    for (const ElementDef& element : set_.elements) anyNillable |= element.nillable;
+    for (const TypeDef& type : set_.types) {
+      for (const MemberDef& member : type.members) anyNillable |= member.nillable;
+    }
+    if (anyNillable) {
+      currentFile_ = "(schema set)";
+      currentPlace_ = "nillable";
+      warn("without a target namespace, namespaces stay disabled and xsi:nil is not read; nil elements are "
+           "written with empty content");
+    }
+  }
+  return std::move(set_);
+}
+
+std::string fileStem(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.rfind(".xsd");
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::string readTextFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  if (!in) {
+    ZelFatalException e(__FILE__, __LINE__, kFunction, zelDefaultLogSourceName(), ZelMessages::CP_IO_ERROR);
+    e.addInsert(path).addInsert(std::strerror(errno));
+    throw e;
+  }
+  return text.str();
+}
+
+}  // namespace
+
+XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, const XsdImportOptions& options) {
+  XsdImportResult result;
+  if (schemaFiles.empty()) sourceError("(none)", "", "no schema documents given");
+  XercesSession xerces;
+  XMLGrammarPoolImpl pool(XMLPlatformUtils::fgMemoryManager);
+  {
+    std::unique_ptr<SAX2XMLReader> reader = newReader(&pool);
+    reader->setFeature(XMLUni::fgXercesSchema, true);
+    reader->setFeature(XMLUni::fgXercesSchemaFullChecking, true);
+    reader->setFeature(XMLUni::fgXercesHandleMultipleImports, true);
+    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, true);
+    SchemaErrorCollector errors;
+    reader->setErrorHandler(&errors);
+    for (const std::string& file : schemaFiles) {
+      Grammar* grammar = nullptr;
+      try {
+        grammar = reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);
+      } catch (const XMLException& e) {
+        sourceError(file, "", utf8(e.getMessage()));
+      } catch (const SAXException& e) {
+        if (!errors.failed) sourceError(file, "", utf8(e.getMessage()));
+      }
+      if (errors.failed) sourceError(errors.file.empty() ? file : errors.file, errors.place, errors.what);
+      if (grammar == nullptr) sourceError(file, "", "not a schema document, or it cannot be read");
+    }
+    result.warnings = errors.warnings;
+  }
+  bool changed = false;
+  XSModel* model = pool.getXSModel(changed);  // owned by the pool
+  if (model == nullptr) sourceError(schemaFiles.front(), "", "the schema set has no components");
+  const SchemaDocumentFacts facts = scanSchemaDocuments(*model);
+  SchemaMapper mapper(*model, facts, options, result.warnings);
+  result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
+  const std::vector<int> cycle = findTypeCycle(result.set);
+  if (!cycle.empty()) {
+    sourceError(schemaFiles.front(), "type '" + result.set.types[cycle.front()].name + "'",
+                "the type leads back to itself through its base, item or member types");
+  }
+  if (!options.propertiesFile.empty()) {
+    result.set.xml =
+        parseMessageSetPropertiesJson(readTextFile(options.propertiesFile), options.propertiesFile, result.set.xml);
+  }
+  return result;
+}
