@@ -2,6 +2,7 @@
 
 #include "fihandler.h"
 #include "messageinfo.h"
+#include "xmldictionaryinfo.h"
 #include "xmlworkerutility.h"
 #include "zelexception.h"
 
@@ -36,10 +37,16 @@ XMLHandler::XMLHandler(const ZelNamedLogSource* owner, long messageId, MessageIn
 XMLHandler::~XMLHandler() = default;
 
 void XMLHandler::SetDateTimeProperties() {
-  // Date-time settings matter only to value conversion against a dictionary.
+  if (!descriptor) return;
+  const prf_XML_MSET_DEFINITION& messageSet = descriptor->getXMLMsgSetDefinition();
+  dataCnv.setDateTimeProperties(messageSet.centuryWindow, messageSet.defaultTimeZone, messageSet.firstDayOfWeek,
+                                messageSet.firstWeekOfYear, messageSet.allowLenientDatetimes,
+                                messageSet.preserveUTCFormat);
 }
 
-void XMLHandler::setNamespaceInfo() { namespacesEnabled = false; }
+void XMLHandler::setNamespaceInfo() {
+  if (descriptor) namespacesEnabled = descriptor->isNamespaceProcessingEnabled();
+}
 
 bool XMLHandler::isStructureAwaitingValue() const { return false; }
 

@@ -65,10 +65,12 @@ public:
   const XMLDictionaryInfo* getXMLWireFormatDescriptor() const { return descriptor; }
   // The handler does not look at the bytes: the scanner reads them.
   void setBuffer(const BitstreamBuffer* buffer, long ccsid, EEndian endian, long markLength) {}
-  // Hands the message set's date-time settings to the value conversion.
+  // Hands the message set's date-time settings to the value conversion
+  // (nothing without descriptor).
   void SetDateTimeProperties();
-  // Namespaces are processed exactly when the dictionary's format version is
-  // above 3 and its message set enables them; without dictionary they are off.
+  // With a descriptor, namespaces are processed exactly when the dictionary's
+  // format version is above 3 and its message set enables them; without one
+  // the setting stays as it is (off from construction).
   void setNamespaceInfo();
   bool isNamespacesEnabled() const { return namespacesEnabled; }
   void setScanner(xercesc::XMLScanner* xmlScanner) { scanner = xmlScanner; }

@@ -163,6 +163,7 @@ void XMLWorker::setUpParse(long messageId, MessageInfo* properties) {
     if (iDescriptorStack.empty() && ZelLog::userTraceOn())
       ZelLog::userTrace(this, kFunction, ZelMessages::CP_XML_NO_DICTIONARY,
                         {"No dictionary present have you specified Wire Format 'XML' in error?"});
+    if (!iDescriptorStack.empty()) iHandler->setXMLWireFormatDescriptor(iDescriptorStack.back());
     iHandler->setNamespaceInfo();
     iScanner->setDoNamespaces(iHandler->isNamespacesEnabled());
 
@@ -311,6 +312,9 @@ long XMLWorker::parseFirst(const BitstreamBuffer* buffer, const std::vector<long
   const ZelWstring encodingName = XMLUtils::BuildEncodingString(iCcsid, iEncoding, markLength);
   if (iCcsid < 1) iCcsid = CCSID_UTF8;
   iHandler->setBuffer(buffer, iCcsid, iEncoding, markLength);
+  // A subtree starts inside the type that contains the member the path ends with.
+  if (iHandler->isSubtreeBitstream() && !iDescriptorStack.empty() && path && !path->empty() && path->back() > 0)
+    iHandler->setSubtreeMemberIndex(iDescriptorStack.back()->getStructDefIndexFromMbrID(path->back()));
 
   try {
     // A scan the host abandoned still holds its reader; the next would resume it.
@@ -362,14 +366,33 @@ const DictionaryInfo* XMLWorker::getWireFormatDescriptor() const {
 }
 
 void XMLWorker::setWireFormatDescriptor(const DictionaryInfo* descriptor) {
-  ZelTraceScope scope(this, "XMLWorker::setWireFormatDescriptor");
-  iDescriptorStack.push_back(descriptor);
+  static constexpr const char* kFunction = "XMLWorker::setWireFormatDescriptor";
+  ZelTraceScope scope(this, kFunction);
+  const auto* xmlDescriptor = dynamic_cast<const XMLDictionaryInfo*>(descriptor);
+  if (!xmlDescriptor) {
+    ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_INTERNAL_ERROR);
+    e.addInsert("XML Worker Internal Error").addInsert("The descriptor is not an XML descriptor.");
+    if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Throwing exception", __FILE__, __LINE__, e.getKey()});
+    throw e;
+  }
+  iDescriptorStack.push_back(xmlDescriptor);
+  if (iParseInitialised) useDescriptorForParse(xmlDescriptor);
+}
+
+void XMLWorker::useDescriptorForParse(const XMLDictionaryInfo* current) {
+  iHandler->setXMLWireFormatDescriptor(current);
+  if (!current) return;
+  iHandler->SetDateTimeProperties();
+  iHandler->setNamespaceInfo();
+  iScanner->setDoNamespaces(iHandler->isNamespacesEnabled());
 }
 
 void XMLWorker::release(bool destroy) {
   {
     ZelTraceScope scope(this, "XMLWorker::release");
     if (!iDescriptorStack.empty()) iDescriptorStack.pop_back();
+    const XMLDictionaryInfo* current = iDescriptorStack.empty() ? nullptr : iDescriptorStack.back();
+    if (iParseInitialised) useDescriptorForParse(current);
   }
   if (destroy) delete this;
 }

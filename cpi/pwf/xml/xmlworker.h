@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class XMLDictionaryInfo;
 class ZelXmlMemoryManager;
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -53,9 +54,14 @@ public:
   bool hasNext() const override;
   // Always -1: the worker does not count the bytes the scanner consumed.
   long getNumBytesParsed() const override;
+  // The current descriptor (the top of the stack), or null.
   const DictionaryInfo* getWireFormatDescriptor() const override;
+  // Makes descriptor current for both sides. It must be an XMLDictionaryInfo
+  // (from the factory); anything else raises ZelParserException
+  // CP_XML_INTERNAL_ERROR.
   void setWireFormatDescriptor(const DictionaryInfo* descriptor) override;
-  // Pops the current descriptor; with destroy, deletes the worker as the last step.
+  // Pops the current descriptor (the previous one becomes current again, or
+  // none); with destroy, deletes the worker as the last step.
   void release(bool destroy) override;
 
   // FIWriter
@@ -74,6 +80,9 @@ private:
   void chooseMemoryManager(const MessageInfo* properties);
   void readCodePage(const MessageInfo* properties);
   void destroyParseObjects();
+  // Hands the current descriptor (null: none) to the handler and, with its
+  // namespace setting, to the scanner.
+  void useDescriptorForParse(const XMLDictionaryInfo* current);
   void requireParseInitialised(const char* function) const;
   void requireWriteInitialised(const char* function) const;
   [[noreturn]] void throwWrongOrder(const char* function, const char* insert) const;
@@ -94,7 +103,7 @@ private:
   bool iExceptionOccurred = false;
   EEndian iEncoding = eEndianNone;
   long iCcsid = -1;
-  std::vector<const DictionaryInfo*> iDescriptorStack;
+  std::vector<const XMLDictionaryInfo*> iDescriptorStack;
   xercesc::MemoryManager* iMemoryManager;
   std::unique_ptr<ZelXmlMemoryManager> iOwnedMemoryManager;  // set when the worker made iMemoryManager
   ParseItemFactory iParseItemPool;

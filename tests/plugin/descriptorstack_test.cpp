@@ -1,0 +1,82 @@
+// The worker's descriptor stack on the parse side.
+#include "plugintestsupport.h"
+#include "stddictionaryinfo.h"
+#include "xmltestdictionary.h"
+
+#include <xercesc/internal/XMLScanner.hpp>
+
+#include <gtest/gtest.h>
+
+namespace {
+XMLDictionaryPtr makeDescriptor(std::int32_t formatVersion, bool namespacesEnabled) {
+  XMLTestDictionary source;
+  source.formatVersion = formatVersion;
+  source.namespacesEnabled = namespacesEnabled;
+  return source.build();
+}
+
+struct NamespaceCase {
+  const char* label;
+  std::int32_t formatVersion;
+  bool namespacesEnabled;
+  bool expected;
+};
+
+void PrintTo(const NamespaceCase& c, std::ostream* out) { *out << c.label; }
+
+class NamespaceSettingTest : public ::testing::TestWithParam<NamespaceCase> {};
+
+TEST_P(NamespaceSettingTest, ScannerAndHandlerFollowTheDescriptor) {
+  const XMLDictionaryPtr descriptor = makeDescriptor(GetParam().formatVersion, GetParam().namespacesEnabled);
+  for (const bool pushFirst : {true, false}) {
+    SCOPED_TRACE(pushFirst ? "descriptor before initializeParse" : "descriptor after initializeParse");
+    WorkerFixture f;
+    if (pushFirst) f.worker->setWireFormatDescriptor(descriptor.get());
+    f.initialize();
+    if (!pushFirst) f.worker->setWireFormatDescriptor(descriptor.get());
+    const XMLHandler* handler = f.worker->getHandler();
+    EXPECT_EQ(handler->getXMLWireFormatDescriptor(), descriptor.get());
+    EXPECT_EQ(handler->isNamespacesEnabled(), GetParam().expected);
+    EXPECT_EQ(handler->getScanner()->getDoNamespaces(), GetParam().expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, NamespaceSettingTest,
+                         ::testing::Values(NamespaceCase{"Enabled", 4, true, true},
+                                           NamespaceCase{"Disabled", 4, false, false},
+                                           NamespaceCase{"FormatTooOld", 3, true, false},
+                                           NamespaceCase{"CurrentFormat", DictCodes::eFormatVersionCurrent, true, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(DescriptorStackTest, ReleaseRestoresThePreviousDescriptor) {
+  const XMLDictionaryPtr first = makeDescriptor(4, false);
+  const XMLDictionaryPtr second = makeDescriptor(4, true);
+  WorkerFixture f;
+  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
+  f.worker->setWireFormatDescriptor(first.get());
+  f.initialize();
+  f.worker->setWireFormatDescriptor(second.get());
+  EXPECT_EQ(f.worker->getWireFormatDescriptor(), second.get());
+  EXPECT_TRUE(f.worker->getHandler()->getScanner()->getDoNamespaces());
+
+  f.worker->release(false);
+  EXPECT_EQ(f.worker->getWireFormatDescriptor(), first.get());
+  EXPECT_EQ(f.worker->getHandler()->getXMLWireFormatDescriptor(), first.get());
+  EXPECT_FALSE(f.worker->getHandler()->getScanner()->getDoNamespaces());
+
+  f.worker->release(false);
+  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
+  EXPECT_EQ(f.worker->getHandler()->getXMLWireFormatDescriptor(), nullptr);
+  f.worker->release(false);  // an empty stack pops nothing
+  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
+}
+
+TEST(DescriptorStackTest, OnlyXmlDescriptorsAreAccepted) {
+  StdDictionaryInfo generic(0);
+  WorkerFixture f;
+  const ZelParserException e = expectParserException([&] { f.worker->setWireFormatDescriptor(&generic); },
+                                                     ZelMessages::CP_XML_INTERNAL_ERROR);
+  EXPECT_EQ(e.insertText(0), "XML Worker Internal Error");
+  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
+}
+}  // namespace
