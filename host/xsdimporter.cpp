@@ -685,6 +685,9 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
     SchemaErrorCollector errors;
     reader->setErrorHandler(&errors);
     for (const std::string& file : schemaFiles) {
+      if (file.find("://") == std::string::npos && !std::ifstream(file)) {
+        sourceError(file, "", std::string("cannot be read: ") + std::strerror(errno));
+      }
       Grammar* grammar = nullptr;
       try {
         grammar = reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);

@@ -1,0 +1,294 @@
+#include "xsdimporter.h"
+
+#include "messagesetcompiler.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace msgset;
+
+namespace {
+
+const std::string kDataDir = std::string(WF_TEST_DATA_DIR) + "/xsd/";
+
+// The shared corpora sit beside the main checkout; a worktree elsewhere names
+// them in the environment.
+std::string corporaDir() {
+  const char* fromEnvironment = std::getenv("WF_CORPORA_DIR");
+  return fromEnvironment ? fromEnvironment : WF_CORPORA_DIR;
+}
+
+XsdImportResult importData(const std::string& file, XsdImportOptions options = {}) {
+  return importXmlSchemas({kDataDir + file}, options);
+}
+
+int elementNamed(const MessageSet& set, const std::string& name) {
+  for (std::size_t i = 0; i < set.elements.size(); ++i) {
+    if (set.elements[i].name == name) return static_cast<int>(i);
+  }
+  ADD_FAILURE() << "no global element " << name;
+  return kNone;
+}
+
+int typeNamed(const MessageSet& set, const std::string& name) {
+  for (std::size_t i = 0; i < set.types.size(); ++i) {
+    if (set.types[i].name == name && !set.types[i].builtin) return static_cast<int>(i);
+  }
+  ADD_FAILURE() << "no type " << name;
+  return kNone;
+}
+
+// The member of that name in a type, looking into its group members as the
+// parser does.
+const MemberDef* findMember(const MessageSet& set, int type, const std::string& name) {
+  for (const MemberDef& member : set.types.at(type).members) {
+    const ElementDef* element = referencedElement(set, member);
+    if ((element ? element->name : member.name) == name) return &member;
+    if (member.form == MemberDef::Form::Group && member.type != kNone) {
+      if (const MemberDef* inner = findMember(set, member.type, name)) return inner;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<std::string> memberNames(const MessageSet& set, int type) {
+  std::vector<std::string> names;
+  for (const MemberDef& member : set.types.at(type).members) {
+    const ElementDef* element = referencedElement(set, member);
+    names.push_back(element ? element->name : member.name);
+  }
+  return names;
+}
+
+class FeatureSchema : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { imported_ = new XsdImportResult(importData("features.xsd")); }
+  static void TearDownTestSuite() { delete imported_; }
+  static const MessageSet& set() { return imported_->set; }
+  static int orderType() { return set().elements[elementNamed(set(), "order")].type; }
+  static int fNamespace() { return 0; }
+
+  static XsdImportResult* imported_;
+};
+XsdImportResult* FeatureSchema::imported_ = nullptr;
+
+TEST_F(FeatureSchema, MapsWithoutWarningsAndCompiles) {
+  EXPECT_TRUE(imported_->warnings.empty()) << imported_->warnings.front();
+  EXPECT_NO_THROW(compileMessageSetToExtract(set(), "features.xsd"));
+}
+
+TEST_F(FeatureSchema, TargetNamespaceKeepsTheDocumentsPrefixAndEnablesNilByXsiNil) {
+  ASSERT_FALSE(set().namespaces.empty());
+  EXPECT_EQ(set().namespaces[fNamespace()].uri, "urn:test:features");
+  EXPECT_EQ(set().namespaces[fNamespace()].preferredPrefix, "f");
+  EXPECT_TRUE(namespacesEnabled(set()));
+  EXPECT_EQ(set().xml.nullNumEncoding, NullEncoding::XsiNil);
+  EXPECT_EQ(set().xml.nullNonNumEncoding, NullEncoding::XsiNil);
+  EXPECT_EQ(set().formatVersion, kLatestFormatVersion);
+  EXPECT_TRUE(set().xml.rootTagName.empty());
+  EXPECT_TRUE(set().xml.suppressDoctype);
+}
+
+TEST_F(FeatureSchema, UnreferencedGlobalElementsAreTheMessages) {
+  EXPECT_EQ(effectiveClass(set(), set().elements[elementNamed(set(), "order")]), ElementClass::Message);
+  EXPECT_EQ(effectiveClass(set(), set().elements[elementNamed(set(), "envelope")]), ElementClass::Message);
+  EXPECT_EQ(effectiveClass(set(), set().elements[elementNamed(set(), "party")]), ElementClass::Structure);
+  EXPECT_EQ(effectiveClass(set(), set().elements[elementNamed(set(), "price")]), ElementClass::Structure);
+}
+
+struct LogicalCase {
+  std::string member;
+  ELogicalType logical;
+};
+
+class FeatureLogicalTypes : public FeatureSchema, public ::testing::WithParamInterface<LogicalCase> {};
+
+TEST_P(FeatureLogicalTypes, BuiltinTypesGiveTheirLogicalType) {
+  const MemberDef* member = findMember(set(), orderType(), GetParam().member);
+  ASSERT_NE(member, nullptr);
+  EXPECT_EQ(effectiveLogicalType(set(), memberType(set(), *member)), GetParam().logical);
+}
+
+INSTANTIATE_TEST_SUITE_P(Members, FeatureLogicalTypes,
+                         ::testing::Values(LogicalCase{"price", eLogicalDecimal},  // simple content over a restriction
+                                           LogicalCase{"when", eLogicalDateTime},
+                                           LogicalCase{"wait", eLogicalInterval},
+                                           LogicalCase{"ratio", eLogicalFloat},
+                                           LogicalCase{"count", eLogicalInteger},
+                                           LogicalCase{"hex", eLogicalBinary},   // inside a choice group
+                                           LogicalCase{"b64", eLogicalBinary},
+                                           LogicalCase{"id", eLogicalString}),
+                         [](const auto& info) { return info.param.member; });
+
+TEST_F(FeatureSchema, BinaryEncodingsFollowTheBuiltinType) {
+  EXPECT_EQ(defaultEncoding(set(), findMember(set(), orderType(), "hex")->type), DataEncoding::Hex);
+  EXPECT_EQ(defaultEncoding(set(), findMember(set(), orderType(), "b64")->type), DataEncoding::Base64);
+}
+
+TEST_F(FeatureSchema, ListAndUnionTypesKeepItemAndMemberTypesInOrder) {
+  const TypeDef& codes = set().types[typeNamed(set(), "Codes")];
+  EXPECT_EQ(codes.variety, TypeVariety::List);
+  EXPECT_EQ(effectiveLogicalType(set(), codes.listItemType), eLogicalInteger);
+  const TypeDef& unionType = set().types[typeNamed(set(), "SizeOrName")];
+  EXPECT_EQ(unionType.variety, TypeVariety::Union);
+  ASSERT_EQ(unionType.unionMemberTypes.size(), 2u);
+  EXPECT_EQ(set().types[unionType.unionMemberTypes[0]].name, "decimal");
+  EXPECT_EQ(set().types[unionType.unionMemberTypes[1]].name, "token");
+  const TypeDef& tags = set().types[findMember(set(), orderType(), "tags")->type];
+  EXPECT_EQ(tags.variety, TypeVariety::List);
+  EXPECT_EQ(set().types[tags.listItemType].name, "NMTOKEN");
+}
+
+TEST_F(FeatureSchema, AttributesComeFirstUnqualifiedAndElementsQualified) {
+  const int party = typeNamed(set(), "Party");
+  EXPECT_EQ(memberNames(set(), party), (std::vector<std::string>{"user", "stamp", "name", "note"}));
+  const auto& members = set().types[party].members;
+  EXPECT_EQ(members[0].xml.render, Render::Attribute);
+  EXPECT_EQ(members[0].namespaceIndex, kNone);
+  EXPECT_EQ(members[0].minOccurs, 1);
+  EXPECT_EQ(members[1].minOccurs, 0);
+  EXPECT_FALSE(members[2].xml.render.has_value());
+  EXPECT_EQ(members[2].namespaceIndex, fNamespace());
+  EXPECT_FALSE(members[2].nillable);
+  EXPECT_TRUE(members[3].nillable);
+  // form overrides the defaults both ways
+  const MemberDef* currency = findMember(set(), typeNamed(set(), "Price"), "currency");
+  EXPECT_EQ(currency->namespaceIndex, fNamespace());
+  const MemberDef* bold = findMember(set(), typeNamed(set(), "Text"), "b");
+  EXPECT_EQ(bold->namespaceIndex, kNone);
+}
+
+TEST_F(FeatureSchema, ExtensionsListOnlyWhatTheyAdd) {
+  const int party = typeNamed(set(), "Party");
+  const TypeDef& company = set().types[typeNamed(set(), "Company")];
+  EXPECT_EQ(company.baseType, party);
+  EXPECT_EQ(company.derivation, Derivation::Extension);
+  EXPECT_EQ(memberNames(set(), typeNamed(set(), "Company")), (std::vector<std::string>{"listed", "vat"}));
+  // an extension that adds attributes only keeps the base's content to the base
+  EXPECT_EQ(memberNames(set(), typeNamed(set(), "Tagged")), (std::vector<std::string>{"tag"}));
+  const TypeDef& named = set().types[typeNamed(set(), "NamedParty")];
+  EXPECT_EQ(named.baseType, party);
+  EXPECT_EQ(named.derivation, Derivation::Restriction);
+  EXPECT_EQ(memberNames(set(), typeNamed(set(), "NamedParty")), (std::vector<std::string>{"user", "stamp", "name"}));
+}
+
+TEST_F(FeatureSchema, CompositionsFollowTheContentModel) {
+  EXPECT_EQ(effectiveComposition(set().types[typeNamed(set(), "Price")]), Composition::SimpleContent);
+  EXPECT_EQ(effectiveComposition(set().types[typeNamed(set(), "Text")]), Composition::OrderedMixed);
+  EXPECT_EQ(effectiveComposition(set().types[orderType()]), Composition::Sequence);
+  const TypeDef& envelope = set().types[set().elements[elementNamed(set(), "envelope")].type];
+  EXPECT_EQ(effectiveComposition(envelope), Composition::Open);
+  EXPECT_TRUE(envelope.members.empty());
+  // the choice is a nested group; the wildcard an open group at its place
+  const auto& members = set().types[orderType()].members;
+  ASSERT_EQ(members.size(), 13u);
+  EXPECT_EQ(members[6].form, MemberDef::Form::Group);
+  EXPECT_EQ(effectiveComposition(set().types[members[6].type]), Composition::Choice);
+  EXPECT_EQ(members[6].minOccurs, 0);
+  EXPECT_EQ(members[12].form, MemberDef::Form::Group);
+  EXPECT_EQ(effectiveComposition(set().types[members[12].type]), Composition::Open);
+  EXPECT_EQ(members[12].maxOccurs, kUnbounded);
+  EXPECT_EQ(members[1].form, MemberDef::Form::ElementRef);
+  EXPECT_EQ(members[1].maxOccurs, kUnbounded);
+}
+
+TEST(XsdImporterOptions, MessagesOptionChoosesTheMessages) {
+  XsdImportOptions options;
+  options.messages = {"party"};
+  const MessageSet set = importData("features.xsd", options).set;
+  EXPECT_EQ(effectiveClass(set, set.elements[elementNamed(set, "party")]), ElementClass::Message);
+  EXPECT_EQ(effectiveClass(set, set.elements[elementNamed(set, "order")]), ElementClass::Structure);
+}
+
+TEST(XsdImporterOptions, PropertiesFileOverridesTheDefaults) {
+  XsdImportOptions options;
+  options.propertiesFile = kDataDir + "props.json";
+  const MessageSet set = importData("features.xsd", options).set;
+  EXPECT_EQ(set.xml.booleanTrueValue, "Y");
+  EXPECT_EQ(set.xml.rootTagName, "Batch");
+  EXPECT_EQ(set.xml.nullNumEncoding, NullEncoding::XsiNil);  // untouched by the file
+}
+
+TEST(XsdImporterOptions, WithoutTargetNamespaceNillableWarns) {
+  const XsdImportResult result = importData("no-namespace.xsd");
+  EXPECT_FALSE(namespacesEnabled(result.set));
+  ASSERT_EQ(result.warnings.size(), 1u);
+  EXPECT_NE(result.warnings[0].find("xsi:nil"), std::string::npos);
+}
+
+struct ErrorCase {
+  std::string name;
+  std::string file;
+  XsdImportOptions options;
+  std::string place;  // the start of the second insert
+};
+
+class XsdImporterErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(XsdImporterErrors, NameTheFileAndThePlace) {
+  try {
+    importData(GetParam().file, GetParam().options);
+    FAIL() << "no exception";
+  } catch (const ZelFatalException& e) {
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+    if (GetParam().place != "message") {
+      EXPECT_NE(e.insertText(0).find(GetParam().file), std::string::npos);
+    }
+    EXPECT_EQ(e.insertText(1).rfind(GetParam().place, 0), 0u) << e.insertText(1);
+    EXPECT_FALSE(e.insertText(2).empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Schemas, XsdImporterErrors,
+    ::testing::Values(ErrorCase{"UndefinedType", "undefined-type.xsd", {}, "line 4"},
+                      ErrorCase{"NotASchema", "not-a-schema.xsd", {}, "line 2"},
+                      ErrorCase{"MissingFile", "missing.xsd", {}, ""},
+                      ErrorCase{"UnknownMessage", "features.xsd", {"", {"nosuch"}, ""}, "message"}),
+    [](const auto& info) { return info.param.name; });
+
+// The real payment schemas: each maps and compiles, with the values typed.
+class SepaSchemas : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SepaSchemas, CompileWithTypedValues) {
+  const std::string path = corporaDir() + "/iso20022-sepa/schemas/" + GetParam() + ".xsd";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "corpus not found: " << path;
+  const XsdImportResult result = importXmlSchemas({path}, {});
+  const MessageSet& set = result.set;
+  EXPECT_NO_THROW(compileMessageSetToExtract(set, path));
+  EXPECT_EQ(effectiveClass(set, set.elements[elementNamed(set, "Document")]), ElementClass::Message);
+  ASSERT_FALSE(set.namespaces.empty());
+  EXPECT_NE(set.namespaces[0].uri.find(GetParam()), std::string::npos) << set.namespaces[0].uri;
+  const std::pair<const char*, ELogicalType> expected[] = {
+      {"MsgId", eLogicalString},   {"CreDtTm", eLogicalDateTime}, {"NbOfTxs", eLogicalString},
+      {"CtrlSum", eLogicalDecimal}, {"InstdAmt", eLogicalDecimal}, {"BtchBookg", eLogicalBoolean}};
+  for (const auto& [name, logical] : expected) {
+    bool found = false;
+    for (std::size_t t = 0; t < set.types.size() && !found; ++t) {
+      for (const MemberDef& member : set.types[t].members) {
+        if (member.name != name) continue;
+        found = true;
+        EXPECT_EQ(effectiveLogicalType(set, memberType(set, member)), logical) << name;
+        break;
+      }
+    }
+    EXPECT_TRUE(found) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, SepaSchemas,
+                         ::testing::Values("pain.001.001.03", "pain.001.001.03.ch.02", "pain.001.002.03",
+                                           "pain.001.003.03", "pain.008.001.02", "pain.008.002.02",
+                                           "pain.008.003.02"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name) c = c == '.' ? '_' : c;
+                           return name;
+                         });
+
+}  // namespace
