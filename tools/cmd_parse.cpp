@@ -29,9 +29,8 @@ enum class OutputKind { None, Events };
 
 struct ParseOptions {
   std::string file;
-  std::string plugin = "pwfxml";
+  HostOptions host;
   OutputKind output = OutputKind::None;
-  int traceLevel = 0;
   std::vector<std::pair<std::string, std::string>> properties;
 };
 
@@ -39,6 +38,7 @@ ParseOptions readOptions(ArgumentList& args) {
   ParseOptions options;
   while (!args.empty()) {
     const std::string arg = args.take();
+    if (readHostOption(arg, args, options.host)) continue;
     if (arg == "--events") {
       options.output = OutputKind::Events;
     } else if (arg == "--prop") {
@@ -46,10 +46,6 @@ ParseOptions readOptions(ArgumentList& args) {
       const auto equals = assignment.find('=');
       if (equals == std::string::npos || equals == 0) throw UsageError("--prop needs NAME=VALUE, not '" + assignment + "'");
       options.properties.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
-    } else if (arg == "--trace") {
-      options.traceLevel = static_cast<int>(ArgumentList::toNumber(arg, args.takeValue(arg)));
-    } else if (arg == "--plugin") {
-      options.plugin = args.takeValue(arg);
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (options.file.empty()) {
@@ -88,12 +84,12 @@ void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const Bitstr
 }  // namespace
 
 int runParseCommand(ArgumentList& args) {
-  if (!args.empty() && (args.peek() == "--help" || args.peek() == "-h")) {
+  if (args.wantsHelp()) {
     std::cout << kHelp;
     return kExitOk;
   }
   const ParseOptions options = readOptions(args);
-  iEffectiveLogFilter = options.traceLevel;
+  iEffectiveLogFilter = options.host.traceLevel;
 
   MessageInfo properties;
   for (const auto& [name, value] : options.properties)
@@ -102,7 +98,7 @@ int runParseCommand(ArgumentList& args) {
   const BitstreamBuffer buffer(bytes.data(), bytes.size());
 
   // The library outlives everything obtained from it.
-  const PluginLibrary library(options.plugin);
+  const PluginLibrary library(options.host.plugin);
   const ZelNamedLogSource logSource("wfhost");
   const WorkerPtr worker(library.factoryFor(u"XML")->createBitstreamWorker(&logSource));
   const std::unique_ptr<FIHandler> output = makeOutput(options);

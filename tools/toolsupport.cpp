@@ -25,6 +25,17 @@ long ArgumentList::toNumber(const std::string& option, const std::string& text) 
   return value;
 }
 
+bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& options) {
+  if (arg == "--trace") {
+    options.traceLevel = static_cast<int>(ArgumentList::toNumber(arg, args.takeValue(arg)));
+  } else if (arg == "--plugin") {
+    options.plugin = args.takeValue(arg);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 std::vector<std::uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -26,6 +26,8 @@ class ArgumentList {
 public:
   explicit ArgumentList(std::vector<std::string> args) : args_(std::move(args)) {}
   bool empty() const { return next_ == args_.size(); }
+  // True when the next argument asks for the command's help (--help or -h).
+  bool wantsHelp() const { return !empty() && (peek() == "--help" || peek() == "-h"); }
   const std::string& peek() const { return args_.at(next_); }
   std::string take() { return args_.at(next_++); }
   // The value after an option; UsageError when it is missing.
@@ -37,6 +39,15 @@ private:
   std::vector<std::string> args_;
   std::size_t next_ = 0;
 };
+
+// Options every command that loads the plug-in understands.
+struct HostOptions {
+  std::string plugin = "pwfxml";  // --plugin NAME|PATH
+  int traceLevel = 0;             // --trace N, the log level
+};
+// Reads arg (and its value from args) when it is one of the HostOptions;
+// false leaves everything untouched.
+bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& options);
 
 // The whole file; throws ZelException CP_IO_ERROR (inserts: path, reason).
 std::vector<std::uint8_t> readFile(const std::string& path);

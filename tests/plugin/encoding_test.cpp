@@ -85,7 +85,6 @@ TEST(WhitespaceTest, OnlyXmlWhitespaceWithinTheLengthCounts) {
   EXPECT_TRUE(XMLUtils::isAllWhitespace(u" x", 1));
   EXPECT_FALSE(XMLUtils::isAllWhitespace(u" x ", 3));
   EXPECT_FALSE(XMLUtils::isAllWhitespace(u"\u00a0", 1));
-  EXPECT_FALSE(XMLUtils::isAllWhitespace(u"\u0085", 1));
 }
 
 // ---------------------------------------------------------------------------

@@ -54,6 +54,11 @@ public:
   }
 };
 
+// A buffer over the bytes of text (which must outlive it).
+inline BitstreamBuffer bufferOf(const std::string& text) {
+  return BitstreamBuffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
 // A worker as the factory makes it, with its own handler and properties.
 struct WorkerFixture {
   ZelNamedLogSource owner{"plugin-test"};
@@ -70,7 +75,7 @@ struct WorkerFixture {
   }
   // Parses the whole document in steps; the bytes must outlive nothing.
   void parseAll(const std::string& bytes) {
-    const BitstreamBuffer buffer(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const BitstreamBuffer buffer = bufferOf(bytes);
     worker->parseFirst(&buffer, nullptr, false, 0, -1);
     while (worker->hasNext()) worker->parseNext();
   }

@@ -81,7 +81,7 @@ TEST(WorkerTest, ParseRunsToTheEnd) {
   WorkerFixture f;
   f.initialize();
   const std::string text = "<a><b>hi</b></a>";
-  const BitstreamBuffer buffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  const BitstreamBuffer buffer = bufferOf(text);
   EXPECT_EQ(f.worker->parse(&buffer, nullptr, 0, 0), 0);
   EXPECT_FALSE(f.worker->hasNext());
   EXPECT_EQ(f.events.events, kSmallDocumentEvents);
@@ -91,7 +91,7 @@ TEST(WorkerTest, EndOfMessageOffsetParsesTheRestAndIsUnknown) {
   WorkerFixture f;
   f.initialize();
   const std::string text = "<a><b>hi</b></a>";
-  const BitstreamBuffer buffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  const BitstreamBuffer buffer = bufferOf(text);
   f.worker->parseFirst(&buffer, nullptr, false, 0, -1);
   EXPECT_EQ(f.worker->getEndOfMessageOffset(), -1);
   EXPECT_EQ(f.events.events, kSmallDocumentEvents);
@@ -101,7 +101,7 @@ TEST(WorkerTest, ANewParseAfterAnAbandonedOneStartsClean) {
   WorkerFixture f;
   f.initialize();
   const std::string first = "<x><y>1</y><y>2</y></x>";
-  const BitstreamBuffer buffer(reinterpret_cast<const std::uint8_t*>(first.data()), first.size());
+  const BitstreamBuffer buffer = bufferOf(first);
   f.worker->parseFirst(&buffer, nullptr, false, 0, -1);
   f.worker->parseNext();
   ASSERT_TRUE(f.worker->hasNext());
