@@ -5,6 +5,7 @@
 #include "xmldictionaryinfo.h"
 #include "xmlmemorymanager.h"
 #include "xmlworkerutility.h"
+#include "xmlwriter.h"
 #include "zelexception.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -118,6 +119,7 @@ XMLWorker::XMLWorker(const ZelNamedLogSource* owner) : ZelOwnedLogSource(owner) 
 XMLWorker::~XMLWorker() {
   ZelTraceScope scope(this, "XMLWorker::~XMLWorker");
   destroyParseObjects();
+  iWriter.reset();
   iOwnedMemoryManager.reset();
   iDescriptorStack.clear();
 }
@@ -365,6 +367,18 @@ const DictionaryInfo* XMLWorker::getWireFormatDescriptor() const {
   return iDescriptorStack.empty() ? nullptr : iDescriptorStack.back();
 }
 
+const XMLDictionaryInfo* XMLWorker::currentDescriptor() const {
+  return iDescriptorStack.empty() ? nullptr : iDescriptorStack.back();
+}
+
+void XMLWorker::applyDescriptorToWriter(bool pushed) {
+  const XMLDictionaryInfo* descriptor = currentDescriptor();
+  iWriter->setXMLWireFormatDescriptor(descriptor);
+  if (!descriptor) return;
+  iWriter->setConverterDateTimeProperties();
+  iWriter->setNamespaceInfo(pushed);
+}
+
 void XMLWorker::setWireFormatDescriptor(const DictionaryInfo* descriptor) {
   static constexpr const char* kFunction = "XMLWorker::setWireFormatDescriptor";
   ZelTraceScope scope(this, kFunction);
@@ -377,6 +391,7 @@ void XMLWorker::setWireFormatDescriptor(const DictionaryInfo* descriptor) {
   }
   iDescriptorStack.push_back(xmlDescriptor);
   if (iParseInitialised) useDescriptorForParse(xmlDescriptor);
+  if (iWriteInitialised) applyDescriptorToWriter(/*pushed=*/true);
 }
 
 void XMLWorker::useDescriptorForParse(const XMLDictionaryInfo* current) {
@@ -391,8 +406,8 @@ void XMLWorker::release(bool destroy) {
   {
     ZelTraceScope scope(this, "XMLWorker::release");
     if (!iDescriptorStack.empty()) iDescriptorStack.pop_back();
-    const XMLDictionaryInfo* current = iDescriptorStack.empty() ? nullptr : iDescriptorStack.back();
-    if (iParseInitialised) useDescriptorForParse(current);
+    if (iParseInitialised) useDescriptorForParse(currentDescriptor());
+    if (iWriteInitialised) applyDescriptorToWriter(/*pushed=*/false);
   }
   if (destroy) delete this;
 }
@@ -406,19 +421,33 @@ void XMLWorker::initializeWrite(MessageInfo* properties, const BitstreamBuffer* 
   ZelTraceScope scope(this, kFunction);
   if (done) *done = true;
   if (iWriteInitialised) throwWrongOrder(kFunction, "XML Worker initializeWrite already called.");
-  throwWrongOrder(kFunction, "XML Worker cannot write: this build has no XML writer.");
+  iWriter = std::make_unique<XMLWriter>(getOwner());
+  if (iDescriptorStack.empty() && ZelLog::userTraceOn())
+    ZelLog::userTrace(this, kFunction, ZelMessages::CP_XML_NO_DICTIONARY,
+                      {"No dictionary present have you specified Wire Format 'XML' in error?"});
+  const XMLDictionaryInfo* descriptor = currentDescriptor();
+  if (descriptor && descriptor->isNamespaceProcessingEnabled()) iWriter->setNamespacesEnabled(true);
+  if (descriptor) iWriter->setXMLWireFormatDescriptor(descriptor);
+  iWriter->initializeWrite(properties, input, inputProperties, nullptr);
+  if (descriptor) iWriter->setConverterDateTimeProperties();
+  iWriteInitialised = true;
 }
 
-void XMLWorker::setFIMessageTree(const FIMessageTree* tree) { requireWriteInitialised("XMLWorker::setFIMessageTree"); }
+void XMLWorker::setFIMessageTree(const FIMessageTree* tree) {
+  ZelTraceScope scope(this, "XMLWorker::setFIMessageTree");
+  requireWriteInitialised("XMLWorker::setFIMessageTree");
+  iWriter->setFIMessageTree(tree);
+}
 
 const FIMessageTree* XMLWorker::getFIMessageTree() const {
   requireWriteInitialised("XMLWorker::getFIMessageTree");
-  return nullptr;
+  return iWriter->getFIMessageTree();
 }
 
-long XMLWorker::write(WritableBitstreamBuffer* output, const std::vector<long>* path, long) {
+long XMLWorker::write(WritableBitstreamBuffer* output, const std::vector<long>* path, long reserved) {
+  ZelTraceScope scope(this, "XMLWorker::write");
   requireWriteInitialised("XMLWorker::write");
-  return 0;
+  return iWriter->write(output, path, reserved);
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <vector>
 
 class XMLDictionaryInfo;
+class XMLWriter;
 class ZelXmlMemoryManager;
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -35,8 +36,17 @@ XERCES_CPP_NAMESPACE_END
 // false. Scanner exceptions become CP_XML_XERCES_PARSER_EXCEPTION with nine
 // inserts; host exceptions pass through unchanged.
 //
-// One host thread at a time. Descriptors are borrowed: the host keeps them
-// alive while they are on the worker's stack.
+// Write side: initializeWrite (exactly once; it creates the XMLWriter and
+// hands it the current descriptor), setFIMessageTree, write. Calls out of
+// order raise ZelParserException CP_INTERNAL_ERROR ("XML Worker
+// initializeWrite not called." / "... already called."); the writer's
+// exceptions pass through unchanged.
+//
+// Descriptors: setWireFormatDescriptor pushes, release pops; every
+// initialised side follows the top of the stack (the writer takes the new
+// descriptor's date-time settings and, for a pushed one, its own namespace
+// prefixes). One host thread at a time. Descriptors are borrowed: the host
+// keeps them alive while they are on the worker's stack.
 class XMLWorker : public BitstreamWorker, public ZelOwnedLogSource {
 public:
   explicit XMLWorker(const ZelNamedLogSource* owner);
@@ -83,6 +93,11 @@ private:
   // Hands the current descriptor (null: none) to the handler and, with its
   // namespace setting, to the scanner.
   void useDescriptorForParse(const XMLDictionaryInfo* current);
+  // The descriptor on top of the stack, null when the stack is empty.
+  const XMLDictionaryInfo* currentDescriptor() const;
+  // Makes the writer follow the current descriptor; pushed tells a new
+  // descriptor from one that became current again.
+  void applyDescriptorToWriter(bool pushed);
   void requireParseInitialised(const char* function) const;
   void requireWriteInitialised(const char* function) const;
   [[noreturn]] void throwWrongOrder(const char* function, const char* insert) const;
@@ -98,6 +113,7 @@ private:
   bool iMoreToScan = false;
   std::unique_ptr<xercesc::DTDValidator> iValidator;
   std::unique_ptr<xercesc::MemBufInputSource> iInputSource;
+  std::unique_ptr<XMLWriter> iWriter;
   bool iParseInitialised = false;
   bool iWriteInitialised = false;
   bool iExceptionOccurred = false;

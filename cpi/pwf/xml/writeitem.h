@@ -1,0 +1,148 @@
+#ifndef WRITEITEM_H
+#define WRITEITEM_H
+
+// The writer's view of one element of a message tree while it is written:
+// the dictionary definition it stands for, how it is rendered, its XML name
+// and namespace, its value and the records the parser kept with it.
+//
+// An item borrows everything it answers from: texts, the value and the
+// records point into the tree (valid while the tree is unchanged, as
+// FITreeIterator promises) or into the descriptor (valid while the
+// descriptor lives). Items live on the writer's stack for the visit of one
+// element, so they stay small and copy nothing of the element.
+//
+// Errors (ZelParserException, source "writeitem"): an element of kind 4 (an
+// unparsed bitstream) raises CP_XML_WRITING_UNPARSED_BUFFER_ERROR ("The XML
+// worker cannot write out an unparsed buffer"); getXMLName of an item that
+// has no name raises CP_XML_INTERNAL_ERROR ("XML name not set for self
+// defining field"). An index outside the descriptor's tables raises the
+// CheckedVector error.
+
+#include "xmlitem.h"
+#include "zelwstring.h"
+
+#include <cstdint>
+#include <string_view>
+
+class FITreeIterator;
+class PWFData;
+class WorkerInfoPtr;
+
+class WriteItem : public XMLItem {
+public:
+  // Builds the item for the element under position. dictionary may be null
+  // (every element is then self-defining). listMemberIndex: the parent's
+  // type-member index when the parent's value is a list and the parent is a
+  // type member, else -1; list items take their format and encoding from it.
+  WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const FITreeIterator& position,
+            long listMemberIndex);
+  ~WriteItem() override;
+  WriteItem(const WriteItem&) = delete;
+  WriteItem& operator=(const WriteItem&) = delete;
+
+  ERender getRender() const override { return iRender; }
+  long getTagId() const { return iTagId; }
+  long getMemberId() const { return iMemberId; }
+  // The list item type index; 0 or more when the element's value is a list
+  // (its items are its anonymous children).
+  long getItemType() const { return iItemTypeIndex; }
+  bool isList() const { return iItemTypeIndex >= 0; }
+  // The explicit type index the tree gave the element (its xsi:type), -1 none.
+  long getExplicitTypeIndex() const { return iTypeIndex; }
+
+  // The XML name: from the dictionary for defined elements, else the tree's
+  // name (without its leading "@"). Zero-terminated.
+  std::u16string_view getXMLName();
+  const ZelWstring& getNamespaceURI() const { return *iNamespaceURI; }
+  const PWFData& getValue() const { return *iValue; }
+  bool isBitStream() const { return iIsBitStream; }
+  const WorkerInfoPtr& getStartWorkerInfo() const { return *iStartWorkerInfo; }
+  const WorkerInfoPtr& getDataWorkerInfo() const { return *iDataWorkerInfo; }
+  const WorkerInfoPtr& getEndWorkerInfo() const { return *iEndWorkerInfo; }
+
+  // A type member or element definition of class 'M'.
+  bool isMessage() const;
+  // The date-time format of a DateTime value; null when none applies.
+  const char16_t* getFormat();
+  // The encoding of a Binary value (never CDATA for renders 1, 3 and 4);
+  // edeUndefined for other values.
+  EDataEncoding getDataEncoding();
+  // ID attribute (renders 2 and 4) and value attribute (renders 3 and 4)
+  // names and the ID attribute's value; empty when the dictionary has none.
+  std::u16string_view getIDAttributeName() const;
+  std::u16string_view getIDAttributeValue() const;
+  std::u16string_view getValAttributeName() const;
+  // Namespace URIs of the ID and value attributes; empty = no namespace.
+  const ZelWstring& getIDAttributeNamespace();
+  const ZelWstring& getValAttributeNamespace();
+
+  // The XML properties of the item's element definition: the element
+  // itself (where-defined 1), or the element a type member of class 'M'
+  // refers to; null otherwise.
+  const prf_XML_TAG_DEFINITION* getElementProperties() const { return iElementProperties; }
+  // The XML properties of a type member (where-defined 0); null otherwise.
+  const prf_XML_TYPEMEMBER_DEFINITION* getMemberProperties() const { return iMemberProperties; }
+
+private:
+  void decideWhereDefined(const FITreeIterator& position);
+  void resolveDefinition(const FITreeIterator& position, long listMemberIndex);
+  void resolveSelfDefining(const FITreeIterator& position, long listMemberIndex);
+  void resolveValueRules();
+  const ZelWstring& namespaceOf(long namespaceIndex) const;
+
+  ERender iRender = erUndefined;
+  long iTagId;
+  long iItemTypeIndex;
+  long iMemberId;
+  std::u16string_view iXMLName;
+  bool iXMLNameSet = false;
+  bool iIsBitStream;
+  bool iFormatSet = false;
+  const ZelWstring* iNamespaceURI;
+  const PWFData* iValue;
+  const WorkerInfoPtr* iStartWorkerInfo;
+  const WorkerInfoPtr* iDataWorkerInfo;
+  const WorkerInfoPtr* iEndWorkerInfo;
+  const prf_XML_TAG_DEFINITION* iElementProperties = nullptr;
+  const prf_XML_TYPEMEMBER_DEFINITION* iMemberProperties = nullptr;
+  const char16_t* iFormat = nullptr;
+  EDataEncoding iDataEncoding = edeUndefined;
+  const ZelWstring* iIDAttributeNamespace = nullptr;
+  const ZelWstring* iValAttributeNamespace = nullptr;
+};
+
+// The item of the message, the tree's root: adds the root wrapper element
+// that the document start and end write around the message.
+class MsgWriteItem : public WriteItem {
+public:
+  MsgWriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const FITreeIterator& root);
+
+  // The wrapper's element name (the "Root Tag Name" up to its first blank);
+  // empty when there is no wrapper.
+  const ZelWstring& getRootElementName() const { return iRootElementName; }
+  // The text after that blank, written unchanged into the wrapper's start
+  // tag; empty when none. Zero-terminated.
+  std::u16string_view getRootElementAttributes() const { return iRootElementAttributes; }
+  // The "Output xsi:type policy" of the message: its element's when it is
+  // an element definition, else the message set's; never without dictionary.
+  EOutputXsiTypePolicy getXsiTypePolicy() const;
+
+  // DOCTYPE identifiers: from the dictionary (the message element's, else
+  // the message set's), else from the parser's start record (a null value
+  // counts as absent). Null when absent or empty. The text lives as long as
+  // the descriptor or the record.
+  const char16_t* getSystemId(const WorkerInfoPtr& startMsgInfo) const;
+  const char16_t* getPublicId(const WorkerInfoPtr& startMsgInfo) const;
+  // The dictionary's DOCTYPE internal subset ("DOCTYPE Text" of the message
+  // element, else of the message set); null without dictionary or when empty.
+  const char16_t* getDictionaryDocTypeText() const;
+
+private:
+  const char16_t* doctypeIdentifier(const WorkerInfoPtr& startMsgInfo, const ZelWstring prf_XML_TAG_DEFINITION::*ofElement,
+                                    const ZelWstring prf_XML_MSET_DEFINITION::*ofMessageSet, long recordKey) const;
+
+  ZelBufferedWstring<16> iRootElementName;
+  std::u16string_view iRootElementAttributes;
+};
+
+#endif

@@ -1,0 +1,937 @@
+#include "xmlwriter.h"
+
+#include "base64converter.h"
+#include "bitstreambuffer.h"
+#include "fimessagetree.h"
+#include "messageinfo.h"
+#include "pwfdata.h"
+#include "textbufferwriter.h"
+#include "unicodeconverter.h"
+#include "workerinfo.h"
+#include "writeitem.h"
+#include "xmlprefixmanager.h"
+#include "xmlprinter.h"
+#include "xmlworkerutility.h"
+#include "zelexception.h"
+
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <utility>
+
+namespace {
+
+constexpr std::uint16_t kKindMessage = 6;
+
+constexpr std::u16string_view kTrue = u"true";
+constexpr std::u16string_view kFalse = u"false";
+constexpr std::u16string_view kXmlVersion10 = u"1.0";
+constexpr std::u16string_view kXmlns = u" xmlns";
+constexpr std::u16string_view kAttributeOpen = u"=\"";
+constexpr std::u16string_view kVRKCommentStart = u"<!--VRK Generated XML Output on :";
+constexpr std::u16string_view kCommentEnd = u"-->";
+// ctime_r writes 26 bytes: 24 characters, a line feed and the terminator.
+constexpr std::size_t kCtimeBufferSize = 32;
+constexpr std::size_t kMaxTimeStampUnits = 28;
+
+bool rendersAsElement(ERender render) {
+  return render == erElement || render == erElementWithIdAttribute || render == erElementWithValueAttribute ||
+         render == erElementWithIdAndValueAttribute;
+}
+
+bool hasValueAttribute(ERender render) {
+  return render == erElementWithValueAttribute || render == erElementWithIdAndValueAttribute;
+}
+
+// The text of a String (or untyped) value; empty for any other value.
+std::u16string_view textOf(const PWFData& value) {
+  const ELogicalType type = value.getDataLogicalType();
+  if (value.isNull() || value.isNothing() || (type != eLogicalString && type != eLogicalNone)) return {};
+  return {value.getStringValue(), value.getStringLength()};
+}
+
+// Makes an embedded message's own dictionary current while its element is
+// handled (the host switches descriptors through the worker).
+class EmbeddedDictionaryScope {
+public:
+  explicit EmbeddedDictionaryScope(FITreeIterator& iterator)
+      : iterator_(iterator.getCategory() == kKindMessage ? &iterator : nullptr) {
+    if (iterator_) iterator_->loadDictionaryAndDescriptor();
+  }
+  // Restores the previous dictionary; the iterator is back on the element.
+  void release() {
+    if (iterator_) std::exchange(iterator_, nullptr)->releaseDictionaryAndDescriptor();
+  }
+  // After a failure the iterator may stand anywhere below the element, so
+  // nothing is released: the write is over and the writer restores itself.
+  ~EmbeddedDictionaryScope() = default;
+  EmbeddedDictionaryScope(const EmbeddedDictionaryScope&) = delete;
+  EmbeddedDictionaryScope& operator=(const EmbeddedDictionaryScope&) = delete;
+
+private:
+  FITreeIterator* iterator_;
+};
+
+}  // namespace
+
+XMLWriter::XMLWriter(const ZelNamedLogSource* owner)
+    : ZelOwnedLogSource(owner),
+      iDataCnv(CCSID_UTF16, eEndianBig, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr) {
+  ZelTraceScope scope(this, "XMLWriter::XMLWriter");
+  iPrefixManagers.push_back(std::make_unique<XMLPrefixManager>(owner));
+  iPrefixManager = iPrefixManagers.back().get();
+}
+
+XMLWriter::~XMLWriter() {
+  ZelTraceScope scope(this, "XMLWriter::~XMLWriter");
+  iPrinter.reset();
+  iTextWriter.reset();
+  while (!iPrefixManagers.empty()) iPrefixManagers.pop_back();
+}
+
+// ---------------------------------------------------------------------------
+// Set-up
+
+namespace {
+void registerPreferredPrefixes(const XMLDictionaryInfo& descriptor, XMLPrefixManager& prefixManager) {
+  const long count = descriptor.getNamespaceDefs().GetRowCount();
+  for (long i = 0; i < count; ++i) {
+    const char16_t* prefix = descriptor.getPreferredPrefix(i);
+    if (prefix && *prefix) prefixManager.addNamespace(descriptor.getNamespaceCache().get(i).getURI(), ZelWstring(prefix));
+  }
+}
+}  // namespace
+
+void XMLWriter::initializeWrite(MessageInfo* outputProperties, const BitstreamBuffer*, const MessageInfo*,
+                                bool* done) {
+  ZelTraceScope scope(this, "XMLWriter::initializeWrite");
+  iOutputProperties = outputProperties;
+  if (done) *done = true;
+  if (iNamespacesEnabled && iDescriptor) registerPreferredPrefixes(*iDescriptor, *iPrefixManager);
+  iSubtreeBitstream =
+      outputProperties && outputProperties->getPropertyAsInteger(ZelWstring(MI_SUBTREEBITSTREAM_STR)) > 0;
+}
+
+void XMLWriter::setConverterDateTimeProperties() {
+  static constexpr const char* kFunction = "XMLWriter::setConverterDateTimeProperties";
+  ZelTraceScope scope(this, kFunction);
+  if (!iDescriptor) raiseInternal(__LINE__, kFunction, "setConverterDateTimeProperties() called when dictionary not initialised");
+  const prf_XML_MSET_DEFINITION& messageSet = iDescriptor->getXMLMsgSetDefinition();
+  iDataCnv.setDateTimeProperties(messageSet.centuryWindow, messageSet.defaultTimeZone, messageSet.firstDayOfWeek,
+                                 messageSet.firstWeekOfYear, messageSet.allowLenientDatetimes,
+                                 messageSet.preserveUTCFormat);
+}
+
+void XMLWriter::setNamespaceInfo(bool enable) {
+  static constexpr const char* kFunction = "XMLWriter::setNamespaceInfo";
+  ZelTraceScope scope(this, kFunction);
+  if (!iDescriptor) raiseInternal(__LINE__, kFunction, "setNamespaceInfo() called when dictionary not initialised");
+  const bool possible = iDescriptor->isNamespaceProcessingEnabled();
+  if (!enable && iNamespacesEnabled && !iPrefixManagers.empty()) {
+    iPrefixManagers.pop_back();
+    iPrefixManager = iPrefixManagers.empty() ? nullptr : iPrefixManagers.back().get();
+  }
+  if (enable && possible) {
+    iPrefixManagers.push_back(std::make_unique<XMLPrefixManager>(getOwner()));
+    iPrefixManager = iPrefixManagers.back().get();
+    registerPreferredPrefixes(*iDescriptor, *iPrefixManager);
+    iPrefixManager->addLevel();
+  }
+  iNamespacesEnabled = possible;
+}
+
+// ---------------------------------------------------------------------------
+// Message-set settings
+
+bool XMLWriter::getSuppressXMLDecl() const { return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressXmlDecl; }
+
+bool XMLWriter::getSuppressDocType() const { return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressDocType; }
+
+bool XMLWriter::getSuppressVRKComment() const {
+  return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressVRKComment;
+}
+
+bool XMLWriter::getEnableVersioningSupport() const {
+  return iDescriptor && iDescriptor->getXMLMsgSetDefinition().enableVersioningSupport;
+}
+
+std::u16string_view XMLWriter::getBoolTrue() const {
+  if (!iDescriptor || iDescriptor->getXMLMsgSetDefinition().booleanTrueValue.empty()) return kTrue;
+  return iDescriptor->getXMLMsgSetDefinition().booleanTrueValue.view();
+}
+
+std::u16string_view XMLWriter::getBoolFalse() const {
+  if (!iDescriptor || iDescriptor->getXMLMsgSetDefinition().booleanFalseValue.empty()) return kFalse;
+  return iDescriptor->getXMLMsgSetDefinition().booleanFalseValue.view();
+}
+
+namespace {
+// A String property of a start record; null when the record, the property
+// or its text is absent.
+const PWFData* stringProperty(const WorkerInfoPtr& record, long key) {
+  if (!record) return nullptr;
+  const PWFData& value = record->getDataProperty(key);
+  return value.getDataLogicalType() == eLogicalString && !value.isNull() ? &value : nullptr;
+}
+}  // namespace
+
+ZelWstring XMLWriter::getXMLVersion(const WorkerInfoPtr& startMsgInfo) const {
+  if (iDescriptor && iDescriptor->getXMLMsgSetDefs().getProperty(XMLDictionaryInfo::XMLMsgSetDefs::eXmlVersion))
+    return iDescriptor->getXMLMsgSetDefinition().xmlVersion;
+  if (const PWFData* version = stringProperty(startMsgInfo, eStartMsgVersion)) return version->getText();
+  return ZelWstring(kXmlVersion10);
+}
+
+ZelWstring XMLWriter::getXMLEncoding() const {
+  if (!iTextWriter) return ZelWstring();
+  const long codepage = iTextWriter->getCodepage();
+  const bool named =
+      iDescriptor ? iDescriptor->getXMLMsgSetDefs().getProperty(XMLDictionaryInfo::XMLMsgSetDefs::eSuppressXmlEncoding) &&
+                        !iDescriptor->getXMLMsgSetDefinition().suppressXmlEncoding
+                  : codepage != CCSID_UTF16 && codepage != CCSID_UTF8;
+  if (!named) return ZelWstring();
+  const char* name = iTextWriter->getConverter().getName();
+  return ZelWstring().convertString(std::string_view(name, strnlen(name, 100)));
+}
+
+ZelWstring XMLWriter::getStandalone(const WorkerInfoPtr& startMsgInfo) const {
+  if (iDescriptor) return iDescriptor->getXMLMsgSetDefinition().standalone;
+  if (const PWFData* standalone = stringProperty(startMsgInfo, eStartMsgStandalone)) return standalone->getText();
+  return ZelWstring();
+}
+
+// ---------------------------------------------------------------------------
+// Write entry, document start and end
+
+long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*, long) {
+  static constexpr const char* kFunction = "XMLWriter::write";
+  ZelTraceScope scope(this, kFunction);
+  const std::int64_t ccsidProperty =
+      iOutputProperties ? iOutputProperties->getPropertyAsInteger(ZelWstring(MI_CCSID_STR)) : MessageInfo::kNotSet;
+  const std::int64_t encodingProperty =
+      iOutputProperties ? iOutputProperties->getPropertyAsInteger(ZelWstring(MI_ENCODING_STR)) : MessageInfo::kNotSet;
+  if (ZelLog::traceOn())
+    ZelLog::trace(this, kFunction, {"CCSDI and Encoding from message properties", static_cast<long long>(ccsidProperty),
+                                    static_cast<long long>(encodingProperty)});
+  const long ccsid = ccsidProperty != MessageInfo::kNotSet ? static_cast<long>(ccsidProperty) : CCSID_UTF8;
+  const long endian =
+      encodingProperty != MessageInfo::kNotSet && (encodingProperty & 0xF) == 2 ? eEndianLittle : eEndianBig;
+
+  const std::unique_ptr<FITreeIterator> root = iMessageTree ? iMessageTree->getRootIterator() : nullptr;
+  if (!root) {
+    if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Message tree empty. Nothing will be written"});
+    return 0;
+  }
+  if (!output) raiseInternal(__LINE__, kFunction, "write() called without an output buffer");
+
+  // What a failed write must put back: the buffer's bytes, and the
+  // descriptor and prefix managers that embedded messages switched.
+  const std::size_t startSize = output->getLength();
+  const XMLDictionaryInfo* const startDescriptor = iDescriptor;
+  const bool startNamespacesEnabled = iNamespacesEnabled;
+  const std::size_t startManagers = iPrefixManagers.size();
+  const std::size_t startLevels = iPrefixManager ? iPrefixManager->getLevelCount() : 0;
+  try {
+    iPrinter.reset();
+    iTextWriter = std::make_unique<TextBufferWriter>(output, ccsid, endian);
+    iPrinter = std::make_unique<XMLPrinter>(iTextWriter.get(), /*prettyPrint=*/false);
+    writeMessage(*root);
+    iTextWriter->flush();
+  } catch (...) {
+    output->truncate(startSize);
+    iDepth = 0;
+    iDescriptor = startDescriptor;
+    iNamespacesEnabled = startNamespacesEnabled;
+    while (iPrefixManagers.size() > startManagers) iPrefixManagers.pop_back();
+    iPrefixManager = iPrefixManagers.empty() ? nullptr : iPrefixManagers.back().get();
+    while (iPrefixManager && iPrefixManager->getLevelCount() > startLevels) iPrefixManager->removeLevel();
+    throw;
+  }
+  const long length = static_cast<long>(output->getLength() - startSize);
+  if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Write complete.", "length = ", length});
+  return length;
+}
+
+void XMLWriter::writeMessage(FITreeIterator& root) {
+  MsgWriteItem item(getOwner(), iDescriptor, root);
+  if (iNamespacesEnabled) iPrefixManager->addLevel();
+  if (!iSubtreeBitstream) outputDocumentStart(item);
+  iXsiTypePolicy = item.getXsiTypePolicy();
+  writeTree(root, item);
+  if (!iSubtreeBitstream) outputDocumentEnd(item);
+  if (iNamespacesEnabled) iPrefixManager->removeLevel();
+}
+
+void XMLWriter::outputDocumentStart(MsgWriteItem& item) {
+  ZelTraceScope scope(this, "XMLWriter::outputDocumentStart");
+  const WorkerInfoPtr& startMsgInfo = iMessageTree->getStartMsgInfo();
+  if (!getSuppressXMLDecl()) outputXMLDeclaration(startMsgInfo);
+  outputPrefixText(startMsgInfo, "XMLWriter::outputDocumentStart", "Outputting prefix to doctype.");
+  if (!getSuppressDocType()) outputDocType(item, startMsgInfo);
+  if (!getSuppressVRKComment()) outputVRKComment();
+  if (item.getRootElementName().empty()) return;
+  beginStartTag();
+  append(item.getRootElementName().view());
+  if (!item.getRootElementAttributes().empty()) {
+    append(XML_SPACE_STR);
+    append(item.getRootElementAttributes());
+  }
+  if (getEnableVersioningSupport()) outputProjectDependencies();
+  append(XML_GREATERTHAN_STR);
+}
+
+void XMLWriter::outputXMLDeclaration(const WorkerInfoPtr& startMsgInfo) {
+  XMLPrinter::outputBOM(iTextWriter.get());
+  append(u"<?xml");
+  auto pseudoAttribute = [this](std::u16string_view name, const ZelWstring& value) {
+    if (value.empty()) return;
+    append(name);
+    append(XML_DOUBLEQUOTE_STR);
+    append(value.view());
+    append(XML_DOUBLEQUOTE_STR);
+  };
+  pseudoAttribute(u" version=", getXMLVersion(startMsgInfo));
+  pseudoAttribute(u" encoding=", getXMLEncoding());
+  pseudoAttribute(u" standalone=", getStandalone(startMsgInfo));
+  append(u"?>");
+  if (iPrinter->iPrettyPrint) append(XML_NEWLINE_STR);
+}
+
+void XMLWriter::outputDocType(MsgWriteItem& item, const WorkerInfoPtr& startMsgInfo) {
+  static constexpr const char* kFunction = "XMLWriter::outputDocumentStart";
+  const char16_t* internalSubset = nullptr;
+  if (startMsgInfo) {
+    const PWFData& subset = startMsgInfo->getDataProperty(eStartMsgInternalSubset);
+    if (subset.getDataLogicalType() == eLogicalString) {
+      if (!subset.isNull() && subset.getStringLength() > 0) internalSubset = subset.getStringValue();
+    } else if (subset.getDataLogicalType() != eLogicalNone) {
+      raiseInternal(__LINE__, kFunction, "Internal subset must be a string.");
+    }
+  }
+  if (internalSubset) {
+    if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Using internal subset from input message"});
+  } else if (iDescriptor) {
+    internalSubset = item.getDictionaryDocTypeText();
+    if (ZelLog::traceOn())
+      ZelLog::trace(this, kFunction, {internalSubset ? "Using internal subset from message set" : "No internal subset used"});
+  }
+  const char16_t* rootName = item.getRootElementName().empty() ? item.getXMLName().data() : item.getRootElementName().c_str();
+  XMLPrinter::outputDocType(iTextWriter.get(), rootName, item.getPublicId(startMsgInfo), item.getSystemId(startMsgInfo),
+                            internalSubset, iPrinter->iPrettyPrint);
+}
+
+void XMLWriter::outputVRKComment() {
+  const std::time_t now = std::time(nullptr);
+  char text[kCtimeBufferSize] = {};
+  if (!ctime_r(&now, text)) text[0] = 0;
+  append(kVRKCommentStart);
+  append(CPUnicodeConverter::fromLocalToUnicode(text, strnlen(text, kMaxTimeStampUnits)).view());
+  append(kCommentEnd);
+}
+
+void XMLWriter::outputProjectDependencies() {
+  if (!iDescriptor) return;
+  const std::vector<ZelWstring>& dependencies = iDescriptor->getProjectDependencies();
+  if (dependencies.empty()) return;
+  if (iDescriptor->getDictionaryMode() == 1) {
+    outputDefaultNamespace(dependencies.back().view());
+    return;
+  }
+  outputDefaultNamespace(dependencies.front().view());
+  for (std::size_t i = 1; i < dependencies.size(); ++i) {
+    const ZelWstring prefix = ZelWstring().convertString("N" + std::to_string(i));
+    outputNamespace(prefix.view(), dependencies[i].view(), dependencies[i - 1].view());
+  }
+}
+
+void XMLWriter::outputDocumentEnd(MsgWriteItem& item) {
+  if (item.getRootElementName().empty()) return;
+  beginEndTag();
+  append(item.getRootElementName().view());
+  append(XML_GREATERTHAN_STR);
+}
+
+// ---------------------------------------------------------------------------
+// Tree walk
+
+void XMLWriter::writeTree(FITreeIterator& iterator, WriteItem& item) {
+  static constexpr const char* kFunction = "XMLWriter::writeTree";
+  ZelTraceScope scope(this, kFunction);
+  if (!rendersAsElement(item.getRender()))
+    raiseInternal(__LINE__, kFunction, "Should never call writeTree on something that isn't rendered as an element");
+  if (!iNamespacesEnabled && !item.getNamespaceURI().empty())
+    raise(__LINE__, kFunction, ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED,
+          {u"XML Parser: Element with a Namespace found when Namespaces are not enabled for the Message Set.",
+           item.getXMLName(), item.getNamespaceURI().view()});
+  if (++iDepth > MAX_TREE_DEPTH) {
+    ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_INTERNAL_ERROR);
+    e.addInsert("XML Worker Internal Error").addInsert("The message tree is too deep to be written").addInsert(MAX_TREE_DEPTH);
+    throw e;
+  }
+  if (iNamespacesEnabled) iPrefixManager->addLevel();
+
+  ZelBufferedWstring<16> prefix;
+  const bool qualified = iNamespacesEnabled && !item.getNamespaceURI().empty();
+  const bool declare = qualified && iPrefixManager->getNamespacePrefix(item.getNamespaceURI(), prefix, true);
+  outputStartElementBegin(item, prefix);
+  if (declare) outputXmlns(item.getNamespaceURI(), prefix, true);
+  writeStartTagExtras(item);
+
+  const long listMemberIndex = item.isList() && item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
+  if (hasValueAttribute(item.getRender())) {
+    const PWFData& value = item.getValue();
+    if ((!value.isNull() || (item.getNullEncoding() != eNULLAttribute && item.getNullEncoding() != eNULLXsiNil)) &&
+        !(value.isNull() && item.getNullEncoding() == eNULLOmitValueAttribute))
+      outputPWFDataAttribute(item, prefix, iterator);
+  }
+  const bool xsiTypeWritten = writeAttributeChildren(iterator, listMemberIndex);
+  if (!xsiTypeWritten && iNamespacesEnabled) writeXsiTypeByPolicy(item);
+  append(XML_GREATERTHAN_STR);
+
+  if (!hasValueAttribute(item.getRender())) outputPWFData(item);
+  writeContentChildren(iterator, item, listMemberIndex);
+  outputEndElement(item, prefix);
+  if (iNamespacesEnabled) iPrefixManager->removeLevel();
+  --iDepth;
+}
+
+void XMLWriter::writeStartTagExtras(WriteItem& item) {
+  if (iNamespacesEnabled && item.isMessage()) writeMessageExtras(item);
+  const ERender render = item.getRender();
+  if (render == erElementWithIdAttribute || render == erElementWithIdAndValueAttribute) {
+    ZelBufferedWstring<16> prefix;
+    if (iNamespacesEnabled && !item.getIDAttributeNamespace().empty())
+      usePrefix(item.getIDAttributeNamespace(), prefix, true);
+    append(XML_SPACE_STR);
+    appendQualifiedName(prefix, item.getIDAttributeName());
+    append(kAttributeOpen);
+    appendEscaped(item.getIDAttributeValue());
+    append(XML_DOUBLEQUOTE_STR);
+  }
+  if (item.getValue().isNull()) writeNullMarker(item);
+}
+
+void XMLWriter::writeMessageExtras(WriteItem& item) {
+  const prf_XML_TAG_DEFINITION* element = item.getElementProperties();
+  if (element && item.getWhereDefined() == eDefinedAsElement &&
+      element->namespaceDeclPolicy == enspDeclareAllOnMessage) {
+    ZelBufferedWstring<16> prefix;
+    const long count = iDescriptor->getNamespaceDefs().GetRowCount();
+    for (long i = 0; i < count; ++i) {
+      const ZelWstring& uri = iDescriptor->getNamespaceCache().get(i).getURI();
+      if (!uri.empty()) usePrefix(uri, prefix, true);
+    }
+  }
+  if (element) {
+    const std::pair<std::u16string_view, const ZelWstring*> locations[] = {
+        {XML_SCHEMA_LOCATION_STR, &element->schemaLocation},
+        {XML_NO_NAMESPACE_SCHEMA_LOCATION_STR, &element->noNamespaceSchemaLocation}};
+    for (const auto& [name, location] : locations) {
+      if (location->empty()) continue;
+      ZelBufferedWstring<16> prefix;
+      usePrefix(ZelWstring(XML_SCHEMA_INSTANCE_NAMESPACE_STR), prefix, true);
+      append(XML_SPACE_STR);
+      appendQualifiedName(prefix, name);
+      append(kAttributeOpen);
+      appendEscaped(location->view());
+      append(XML_DOUBLEQUOTE_STR);
+    }
+  }
+  const EOutputXsiTypePolicy policy = item.getWhereDefined() == eDefinedAsElement
+                                          ? element->outputXsiTypePolicy
+                                          : iDescriptor->getXMLMsgSetDefinition().outputXsiTypePolicy;
+  if (policy == eXsiTypeAlwaysWithEncodingStyle) outputSOAPEncodingStyleAttribute(true);
+}
+
+void XMLWriter::writeNullMarker(WriteItem& item) {
+  const char16_t* nullText = item.getNullEncodingValue();
+  switch (item.getNullEncoding()) {
+    case eNULLAttribute:
+      append(XML_SPACE_STR);
+      append(nullText ? std::u16string_view(nullText) : std::u16string_view());
+      append(kAttributeOpen);
+      appendEscaped(getBoolTrue());
+      append(XML_DOUBLEQUOTE_STR);
+      return;
+    case eNULLXsiNil: {
+      if (!iNamespacesEnabled) return;
+      ZelBufferedWstring<16> prefix;
+      usePrefix(ZelWstring(XML_SCHEMA_INSTANCE_NAMESPACE_STR), prefix, true);
+      append(XML_SPACE_STR);
+      appendQualifiedName(prefix, XML_NIL_STR);
+      append(kAttributeOpen);
+      appendEscaped(getBoolTrue());
+      append(XML_DOUBLEQUOTE_STR);
+      return;
+    }
+    case eNULLNone:
+    case eNULLEmpty:
+    case eNULLValue:
+    case eNULLElement:
+    case eNULLOmitValueAttribute:
+      return;
+  }
+}
+
+bool XMLWriter::writeAttributeChildren(FITreeIterator& iterator, long listMemberIndex) {
+  if (!iterator.moveToFirstChild()) return false;
+  bool xsiTypeWritten = false;
+  do {
+    if (writeAttributeChild(iterator, listMemberIndex)) xsiTypeWritten = true;
+  } while (iterator.moveToNextSibling());
+  iterator.moveToParent();
+  return xsiTypeWritten;
+}
+
+bool XMLWriter::writeAttributeChild(FITreeIterator& iterator, long listMemberIndex) {
+  static constexpr const char* kFunction = "XMLWriter::writeTree";
+  EmbeddedDictionaryScope embedded(iterator);
+  WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
+  bool xsiTypeWritten = false;
+  if (child.getRender() == erAttribute) {
+    if (!iNamespacesEnabled && !child.getNamespaceURI().empty())
+      raise(__LINE__, kFunction, ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED,
+            {u"XML Parser: Attribute with a Namespace found when Namespaces are not enabled for the Message Set.",
+             child.getXMLName(), child.getNamespaceURI().view()});
+    if (child.getNamespaceURI() == std::u16string_view(XML_SCHEMA_INSTANCE_NAMESPACE_STR) &&
+        child.getXMLName() == std::u16string_view(XML_TYPE_STR)) {
+      // The tree's own xsi:type wins over the policy, unless the policy drops it.
+      if (iXsiTypePolicy != eXsiTypeNeverAndDrop) {
+        outputXsiTypeAttribute(textOf(child.getValue()), true);
+        xsiTypeWritten = true;
+      }
+    } else {
+      ZelBufferedWstring<16> prefix;
+      if (iNamespacesEnabled && !child.getNamespaceURI().empty()) usePrefix(child.getNamespaceURI(), prefix, true);
+      outputPWFDataAttribute(child, prefix, iterator);
+    }
+  }
+  embedded.release();
+  return xsiTypeWritten;
+}
+
+void XMLWriter::writeXsiTypeByPolicy(WriteItem& item) {
+  switch (iXsiTypePolicy) {
+    case eXsiTypeAlways:
+    case eXsiTypeAlwaysWithEncodingStyle:
+      outputXsiTypeAttribute(item);
+      return;
+    case eXsiTypeUnflaggedTypes: {
+      // Only types that have a name of their own; an element without a
+      // type has nothing to name.
+      if (!iDescriptor) return;
+      const long typeIndex = item.getTypeIndex();
+      if (typeIndex < 0) return;
+      iDescriptor->getTypeCache().checkRange(typeIndex);
+      if (!iDescriptor->getTypeDefs()[typeIndex]->isAnonymous) outputXsiTypeAttribute(item);
+      return;
+    }
+    case eXsiTypeNever:
+    case eXsiTypeNeverAndDrop:
+      return;
+  }
+}
+
+void XMLWriter::writeContentChildren(FITreeIterator& iterator, WriteItem& item, long listMemberIndex) {
+  if (!iterator.moveToFirstChild()) return;
+  long anonymousValues = 0;
+  do {
+    writeContentChild(iterator, item, listMemberIndex, anonymousValues);
+  } while (iterator.moveToNextSibling());
+  iterator.moveToParent();
+}
+
+void XMLWriter::writeContentChild(FITreeIterator& iterator, WriteItem& parent, long listMemberIndex,
+                                  long& anonymousValues) {
+  EmbeddedDictionaryScope embedded(iterator);
+  WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
+  const ERender render = child.getRender();
+  if (rendersAsElement(render)) {
+    if (child.isBitStream())
+      outputPWFData(child);
+    else
+      writeTree(iterator, child);
+  } else if (render != erAttribute) {
+    if (child.getTagId() >= 1)
+      raiseInternal(__LINE__, "XMLWriter::writeTree", "erUndefined is only valid for anonymous fields");
+    if (!hasValueAttribute(parent.getRender())) {
+      if (parent.isList() && anonymousValues > 0) append(XML_SPACE_STR);
+      outputPWFData(child);
+      ++anonymousValues;
+    }
+  }
+  embedded.release();
+}
+
+void XMLWriter::outputPrefixText(const WorkerInfoPtr& record, const char* function, const char* trace) {
+  if (!record) return;
+  const PWFData& text = record->getDataProperty(eWorkerInfoPrefixText);
+  if (text.getDataLogicalType() == eLogicalString) {
+    if (text.isNull() || text.getStringLength() == 0) return;
+    if (ZelLog::traceOn()) ZelLog::trace(this, function, {trace});
+    append({text.getStringValue(), text.getStringLength()});
+  } else if (text.getDataLogicalType() != eLogicalNone) {
+    raiseInternal(__LINE__, function, "Prefix must be a string.");
+  }
+}
+
+void XMLWriter::outputStartElementBegin(WriteItem& item, const ZelWstring& prefix) {
+  outputPrefixText(item.getStartWorkerInfo(), "XMLWriter::outputStartElementBegin", "Outputting prefix to start element.");
+  beginStartTag();
+  appendQualifiedName(prefix, item.getXMLName());
+}
+
+void XMLWriter::outputEndElement(WriteItem& item, const ZelWstring& prefix) {
+  outputPrefixText(item.getEndWorkerInfo(), "XMLWriter::outputEndElement", "Outputting prefix to end element.");
+  beginEndTag();
+  appendQualifiedName(prefix, item.getXMLName());
+  append(XML_GREATERTHAN_STR);
+}
+
+// ---------------------------------------------------------------------------
+// Values and attributes
+
+void XMLWriter::outputPWFData(WriteItem& item) {
+  static constexpr const char* kFunction = "XMLWriter::outputPWFData";
+  outputPrefixText(item.getDataWorkerInfo(), kFunction, "Outputting prefix to data.");
+  const PWFData& value = item.getValue();
+  if (value.isNothing()) return;
+  if (value.isNull()) {
+    outputNullValue(item);
+    return;
+  }
+  const ELogicalType type = value.getDataLogicalType();
+  if (item.isBitStream() && type == eLogicalBinary) {
+    // The element's own bytes, as they arrived: no conversion.
+    const std::vector<std::uint8_t>& bytes = value.getBinaryValue();
+    iTextWriter->appendRaw(bytes.data(), bytes.size());
+    return;
+  }
+  switch (type) {
+    case eLogicalString:
+      appendEscaped({value.getStringValue(), value.getStringLength()});
+      return;
+    case eLogicalInteger:
+      appendEscaped(iDataCnv.StrFromInt64(value.getIntegerValue(), iValueText).view());
+      return;
+    case eLogicalFloat:
+      appendEscaped(iDataCnv.StrFromDbl(value.getFloatValue(), iValueText).view());
+      return;
+    case eLogicalDecimal:
+      appendEscaped(iDataCnv.StrFromDec(value.getDecimalValue(), iValueText).view());
+      return;
+    case eLogicalBoolean:
+      appendEscaped(value.getBooleanValue() ? getBoolTrue() : getBoolFalse());
+      return;
+    case eLogicalInterval:
+      appendEscaped(iDataCnv.StrFromInterval(value.getIntervalValue(), iValueText).view());
+      return;
+    case eLogicalDateTime:
+      outputDateTime(item, value);
+      return;
+    case eLogicalBinary: {
+      const std::vector<std::uint8_t>& bytes = value.getBinaryValue();
+      switch (item.getDataEncoding()) {
+        case edeBase64:
+          append(CPBase64Converter::binToBase64(bytes.data(), bytes.size(), iValueText).view());
+          break;
+        case edeCDATA:
+          iDataCnv.StrFromBin(bytes.data(), bytes.size(), iValueText);
+          XMLPrinter::outputCDataSection(iTextWriter.get(), iValueText.c_str(), static_cast<long>(iValueText.length()));
+          break;
+        case edeUndefined:
+        case edeHexadecimal:
+          appendEscaped(iDataCnv.StrFromBin(bytes.data(), bytes.size(), iValueText).view());
+          return;
+      }
+      if (!iValueText.empty()) iPrinter->iValueWritten = true;
+      return;
+    }
+    case eLogicalNone:
+      break;
+  }
+  raiseInternal(__LINE__, kFunction, "Invalid logical type for the data to be written");
+}
+
+void XMLWriter::outputDateTime(WriteItem& item, const PWFData& value) {
+  const char16_t* typeName = nullptr;
+  if (iDescriptor) typeName = iDescriptor->getEventualParentTypeName(item.getTypeIndex());
+  appendEscaped(iDataCnv.StrFromDateTime(value.getDateTimeValue(), item.getFormat(), typeName, iValueText).view());
+}
+
+void XMLWriter::outputNullValue(WriteItem& item) {
+  const char16_t* nullText = item.getNullEncodingValue() ? item.getNullEncodingValue() : u"";
+  switch (item.getNullEncoding()) {
+    case eNULLValue:
+      if (item.getValue().getDataLogicalType() == eLogicalBinary && item.getDataEncoding() == edeCDATA) {
+        XMLPrinter::outputCDataSection(iTextWriter.get(), nullText);
+        iPrinter->iValueWritten = true;
+      } else {
+        appendEscaped(nullText);
+      }
+      return;
+    case eNULLElement:
+      beginStartTag();
+      append(nullText);
+      --iPrinter->iDepth;
+      append(u"/>");
+      return;
+    case eNULLNone:
+    case eNULLAttribute:
+    case eNULLEmpty:
+    case eNULLOmitValueAttribute:
+    case eNULLXsiNil:
+      return;
+  }
+}
+
+void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, FITreeIterator& iterator) {
+  static constexpr const char* kFunction = "XMLWriter::outputPWFDataAttribute";
+  if (item.getValue().isNothing() && !item.isList()) return;
+  append(XML_SPACE_STR);
+  switch (item.getRender()) {
+    case erElementWithValueAttribute:
+    case erElementWithIdAndValueAttribute: {
+      ZelBufferedWstring<16> valuePrefix;
+      if (iNamespacesEnabled && !item.getValAttributeNamespace().empty())
+        usePrefix(item.getValAttributeNamespace(), valuePrefix, true);
+      appendQualifiedName(valuePrefix, item.getValAttributeName());
+      break;
+    }
+    case erAttribute:
+      appendQualifiedName(prefix, item.getXMLName());
+      break;
+    case erUndefined:
+    case erElement:
+    case erElementWithIdAttribute:
+    default:
+      raiseInternal(__LINE__, kFunction, "Invlaid value for Render");
+  }
+  append(kAttributeOpen);
+  if (item.isList()) {
+    outputListAttributeValue(item, iterator);
+  } else if (item.getValue().isNull() && item.getNullEncoding() == eNULLElement) {
+    if (ZelLog::traceOn())
+      ZelLog::trace(this, kFunction,
+                    {"WARNING: Attribute with value null encountered when encoding null set to eNULLElement. "
+                     "Outputing empty attribute"});
+  } else {
+    outputPWFData(item);
+  }
+  append(XML_DOUBLEQUOTE_STR);
+}
+
+void XMLWriter::outputListAttributeValue(WriteItem& item, FITreeIterator& iterator) {
+  if (!iterator.moveToFirstChild()) return;
+  const long listMemberIndex = item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
+  bool first = true;
+  do {
+    WriteItem listItem(getOwner(), iDescriptor, iterator, listMemberIndex);
+    if (listItem.getTagId() >= 1)
+      raiseInternal(__LINE__, "XMLWriter::outputPWFDataAttribute",
+                    "Attribute list value is only valid for anonymous fields");
+    if (!first) append(XML_SPACE_STR);
+    first = false;
+    outputPWFData(listItem);
+  } while (iterator.moveToNextSibling());
+  iterator.moveToParent();
+}
+
+// ---------------------------------------------------------------------------
+// Namespaces and xsi:type
+
+void XMLWriter::usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes) {
+  if (iPrefixManager->getNamespacePrefix(uri, prefix, true)) outputXmlns(uri, prefix, doubleQuotes);
+}
+
+void XMLWriter::outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, bool doubleQuotes) {
+  const std::u16string_view quote = doubleQuotes ? XML_DOUBLEQUOTE_STR : u"'";
+  append(kXmlns);
+  append(u":");
+  append(prefix.view());
+  append(u"=");
+  append(quote);
+  appendEscaped(uri.view());
+  append(quote);
+}
+
+void XMLWriter::outputDefaultNamespace(std::u16string_view name) {
+  append(kXmlns);
+  append(kAttributeOpen);
+  appendEscaped(VRK_NAMESPACEATTR_PREFIX);
+  appendEscaped(name);
+  append(XML_DOUBLEQUOTE_STR);
+}
+
+void XMLWriter::outputNamespace(std::u16string_view prefix, std::u16string_view current,
+                                std::u16string_view previous) {
+  append(kXmlns);
+  append(u":");
+  append(prefix);
+  append(kAttributeOpen);
+  appendEscaped(VRK_NAMESPACEATTR_PREFIX);
+  appendEscaped(previous);
+  appendEscaped(u"-");
+  appendEscaped(current);
+  append(XML_DOUBLEQUOTE_STR);
+}
+
+void XMLWriter::outputXsiTypeAttribute(std::u16string_view typeName, const ZelWstring& namespaceURI,
+                                       bool doubleQuotes) {
+  const std::u16string_view quote = doubleQuotes ? XML_DOUBLEQUOTE_STR : u"'";
+  ZelBufferedWstring<16> instancePrefix;
+  ZelBufferedWstring<16> typePrefix;
+  usePrefix(ZelWstring(XML_SCHEMA_INSTANCE_NAMESPACE_STR), instancePrefix, doubleQuotes);
+  if (!namespaceURI.empty()) usePrefix(namespaceURI, typePrefix, doubleQuotes);
+  append(XML_SPACE_STR);
+  appendQualifiedName(instancePrefix, XML_TYPE_STR);
+  append(u"=");
+  append(quote);
+  if (!namespaceURI.empty()) {
+    appendEscaped(typePrefix.view());
+    appendEscaped(u":");
+  }
+  appendEscaped(typeName);
+  append(quote);
+}
+
+void XMLWriter::outputXsiTypeAttribute(std::u16string_view value, bool doubleQuotes) {
+  // "namespace-URI:name"; the URI may hold colons of its own.
+  const std::size_t colon = value.rfind(u':');
+  if (colon == std::u16string_view::npos) {
+    outputXsiTypeAttribute(value, ZelWstring(), doubleQuotes);
+    return;
+  }
+  outputXsiTypeAttribute(value.substr(colon + 1), ZelWstring(value.substr(0, colon)), doubleQuotes);
+}
+
+namespace {
+// The XML Schema type of a value of a built-in logical type; empty when none fits.
+std::u16string_view builtinTypeName(const PWFData& value) {
+  switch (value.getDataLogicalType()) {
+    case eLogicalString: return u"string";
+    case eLogicalInteger: return u"long";
+    case eLogicalFloat: return u"double";
+    case eLogicalBinary: return u"hexBinary";
+    case eLogicalBoolean: return u"boolean";
+    case eLogicalInterval: return u"duration";
+    case eLogicalDecimal: return u"decimal";
+    case eLogicalDateTime: {
+      if (value.isNull()) return {};
+      const PWFDateTime& dateTime = value.getDateTimeValue();
+      if (dateTime.hasDate() && dateTime.hasTime()) return u"dateTime";
+      if (dateTime.hasDate()) return u"date";
+      if (dateTime.hasTime()) return u"time";
+      return {};
+    }
+    case eLogicalNone: break;
+  }
+  return {};
+}
+}  // namespace
+
+void XMLWriter::outputXsiTypeAttribute(WriteItem& item) {
+  static constexpr const char* kFunction = "XMLWriter::outputXsiTypeAttribute unconditionally";
+  if (!iDescriptor) return;
+  long typeIndex = item.getTypeIndex();
+  if (typeIndex < 0) {
+    const std::u16string_view builtin = builtinTypeName(item.getValue());
+    if (!builtin.empty()) outputXsiTypeAttribute(builtin, ZelWstring(XML_SCHEMA_2001_NAMESPACE_STR), true);
+    return;
+  }
+  // An anonymous type is named by the nearest named type it restricts (or
+  // whose simple content it extends). The walk is bounded by the number of
+  // types, so a corrupt dictionary cannot make it loop.
+  const CheckedVector<prf_SMD_TYPE_DEFINITION>& types = iDescriptor->getTypeCache();
+  for (std::size_t steps = 0;; ++steps) {
+    const char16_t* name = iDescriptor->getTypeName(typeIndex);
+    if (name && *name) break;
+    const prf_SMD_TYPE_DEFINITION& type = types.get(typeIndex);
+    const bool followBase = type.derivationMethod == DictCodes::eDerivationRestriction ||
+                            type.derivationMethod == DictCodes::eDerivationListOrUnion ||
+                            (type.derivationMethod == DictCodes::eDerivationExtension &&
+                             type.contentKind == DictCodes::eContentSimple);
+    if (!followBase || steps >= types.size()) {
+      if (ZelLog::traceOn())
+        ZelLog::trace(this, kFunction, {"Type is an anonymous extension - cannot output an xsi:type attribute"});
+      return;
+    }
+    typeIndex = type.baseTypeIndex;
+    if (typeIndex < 0) return;
+  }
+  const long namespaceIndex = types.get(typeIndex).namespaceIndex;
+  outputXsiTypeAttribute(iDescriptor->getTypeName(typeIndex),
+                         namespaceIndex >= 0 ? iDescriptor->getNamespaceCache().get(namespaceIndex).getURI() : ZelWstring(),
+                         true);
+}
+
+void XMLWriter::outputSOAPEncodingStyleAttribute(bool doubleQuotes) {
+  const std::u16string_view quote = doubleQuotes ? XML_DOUBLEQUOTE_STR : u"'";
+  ZelBufferedWstring<16> prefix;
+  usePrefix(ZelWstring(SOAP_ENVELOPE_NAMESPACE_STR), prefix, doubleQuotes);
+  append(XML_SPACE_STR);
+  appendQualifiedName(prefix, XML_ENCODING_STYLE_STR);
+  append(u"=");
+  append(quote);
+  appendEscaped(SOAP_ENCODING_URI_STR);
+  append(quote);
+}
+
+// ---------------------------------------------------------------------------
+// Text output
+
+void XMLWriter::append(std::u16string_view text) { XMLPrinter::appendStr(iTextWriter.get(), text); }
+
+void XMLWriter::appendEscaped(std::u16string_view text) {
+  if (text.empty()) return;
+  XMLPrinter::appendReplaceStr(iTextWriter.get(), text);
+  iPrinter->iValueWritten = true;
+}
+
+void XMLWriter::appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName) {
+  if (!prefix.empty()) {
+    append(prefix.view());
+    append(u":");
+  }
+  append(localName);
+}
+
+void XMLWriter::beginStartTag() {
+  XMLPrinter& printer = *iPrinter;
+  if (printer.iPrettyPrint && !printer.iValueWritten) {
+    append(XML_NEWLINE_STR);
+    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
+  }
+  ++printer.iDepth;
+  printer.iValueWritten = false;
+  append(u"<");
+}
+
+void XMLWriter::beginEndTag() {
+  XMLPrinter& printer = *iPrinter;
+  --printer.iDepth;
+  if (printer.iPrettyPrint && !printer.iValueWritten) {
+    append(XML_NEWLINE_STR);
+    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
+  }
+  printer.iValueWritten = false;
+  append(u"</");
+}
+
+// ---------------------------------------------------------------------------
+// Errors
+
+void XMLWriter::raise(long line, const char* function, std::uint32_t message,
+                      std::initializer_list<std::u16string_view> inserts) const {
+  ZelParserException e(__FILE__, line, function, getLogSourceName(), message);
+  for (std::u16string_view insert : inserts) e.addInsert(insert.data(), insert.size());
+  if (ZelLog::traceOn()) ZelLog::trace(this, function, {"Throwing exception", __FILE__, line, e.getKey(), e.insertText(0)});
+  throw e;
+}
+
+void XMLWriter::raiseInternal(long line, const char* function, const char* cause) const {
+  ZelParserException e(__FILE__, line, function, getLogSourceName(), ZelMessages::CP_XML_INTERNAL_ERROR);
+  e.addInsert("XML Worker Internal Error").addInsert(cause);
+  if (ZelLog::traceOn()) ZelLog::trace(this, function, {"Throwing exception", __FILE__, line, e.getKey(), cause});
+  throw e;
+}

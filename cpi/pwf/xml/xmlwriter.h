@@ -1,0 +1,173 @@
+#ifndef XMLWRITER_H
+#define XMLWRITER_H
+
+// Writes one message tree as one XML document into an output buffer, in the
+// code page and byte order of the output properties ("ccsid", default 1208
+// UTF-8; "encoding", little-endian when its low four bits are 2): byte-order
+// mark, XML declaration, prefix text, DOCTYPE, time-stamp comment and root
+// wrapper, then the message depth first, then the wrapper's end tag. The
+// descriptor (optional) says how each element looks; without one every
+// element is written as the tree names it.
+//
+// Calling order: construct; setNamespacesEnabled (when the descriptor allows
+// namespaces), setXMLWireFormatDescriptor, initializeWrite,
+// setConverterDateTimeProperties; then setFIMessageTree and write, as often
+// as wanted. Another descriptor made current during the write (an embedded
+// message of another message set) is applied with
+// setXMLWireFormatDescriptor, setConverterDateTimeProperties and
+// setNamespaceInfo(true), and the previous one restored with
+// setNamespaceInfo(false).
+//
+// Errors: ZelParserException with CP_XML_INTERNAL_ERROR ("XML Worker
+// Internal Error" and the cause), CP_XML_ELEM_NAMESPACE_NOT_ALLOWED and
+// CP_XML_ATTR_NAMESPACE_NOT_ALLOWED (a namespaced element or attribute while
+// namespaces are off: the text, the XML name, the URI), and those of the
+// items (writeitem.h, including CP_XML_WRITING_UNPARSED_BUFFER_ERROR);
+// conversion errors of the host pass through. A write that fails leaves the
+// output buffer as it was before the write began.
+//
+// The writer keeps no copy of the document: text goes through the text
+// writer's pending text into the output buffer as it is produced.
+
+#include "bitstreamworker.h"
+#include "datacnv.h"
+#include "xmldictionaryinfo.h"
+#include "zellog.h"
+#include "zelwstring.h"
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class FITreeIterator;
+class MsgWriteItem;
+class PWFData;
+class TextBufferWriter;
+class WorkerInfoPtr;
+class WriteItem;
+class XMLPrefixManager;
+class XMLPrinter;
+
+class XMLWriter : public FIWriter, public ZelOwnedLogSource {
+public:
+  // The tree walk recurses once per element level; a deeper tree ends the
+  // write with CP_XML_INTERNAL_ERROR ("XML Worker Internal Error", "The
+  // message tree is too deep to be written", the limit) long before the
+  // stack of any host thread would run out.
+  static constexpr long MAX_TREE_DEPTH = 2000;
+
+  explicit XMLWriter(const ZelNamedLogSource* owner);
+  ~XMLWriter() override;
+  XMLWriter(const XMLWriter&) = delete;
+  XMLWriter& operator=(const XMLWriter&) = delete;
+
+  // FIWriter. initializeWrite keeps outputProperties (borrowed; null = all
+  // defaults), sets *done, registers the message set's preferred prefixes
+  // when namespaces are on and reads "subTreeBitStream" (greater than 0:
+  // write only the message, no document start or end). write appends the
+  // document and returns the number of bytes appended; 0 for an empty tree.
+  void initializeWrite(MessageInfo* outputProperties, const BitstreamBuffer* input,
+                       const MessageInfo* inputProperties, bool* done) override;
+  void setFIMessageTree(const FIMessageTree* tree) override { iMessageTree = tree; }
+  const FIMessageTree* getFIMessageTree() const override { return iMessageTree; }
+  long write(WritableBitstreamBuffer* output, const std::vector<long>* path, long) override;
+
+  // The descriptor, borrowed; null writes without dictionary.
+  virtual void setXMLWireFormatDescriptor(const XMLDictionaryInfo* descriptor) { iDescriptor = descriptor; }
+  virtual const XMLDictionaryInfo* getXMLWireFormatDescriptor() const { return iDescriptor; }
+
+  // Hands the message set's date-time settings to the value converter.
+  // Throws CP_XML_INTERNAL_ERROR without a descriptor.
+  void setConverterDateTimeProperties();
+  // enable: a new prefix manager for the current descriptor when it allows
+  // namespaces; !enable: drops the manager of the descriptor just left.
+  // Throws CP_XML_INTERNAL_ERROR without a descriptor.
+  void setNamespaceInfo(bool enable);
+  void setNamespacesEnabled(bool enabled) { iNamespacesEnabled = enabled; }
+  bool isNamespacesEnabled() const { return iNamespacesEnabled; }
+
+  // The message set's settings; false or the default without descriptor.
+  bool getSuppressXMLDecl() const;
+  bool getSuppressDocType() const;
+  bool getSuppressVRKComment() const;
+  bool getEnableVersioningSupport() const;
+  std::u16string_view getBoolTrue() const;
+  std::u16string_view getBoolFalse() const;
+  // The XML declaration's values for the message whose start record is
+  // given (null allowed); empty = leave the attribute out. The encoding
+  // depends on the text writer of the current write.
+  ZelWstring getXMLVersion(const WorkerInfoPtr& startMsgInfo) const;
+  ZelWstring getXMLEncoding() const;
+  ZelWstring getStandalone(const WorkerInfoPtr& startMsgInfo) const;
+
+private:
+  void writeMessage(FITreeIterator& root);
+  void outputDocumentStart(MsgWriteItem& item);
+  void outputDocumentEnd(MsgWriteItem& item);
+  void outputXMLDeclaration(const WorkerInfoPtr& startMsgInfo);
+  void outputDocType(MsgWriteItem& item, const WorkerInfoPtr& startMsgInfo);
+  void outputVRKComment();
+  void outputProjectDependencies();
+
+  // The tree walk (iterator on the item's element on entry and on return).
+  void writeTree(FITreeIterator& iterator, WriteItem& item);
+  void writeStartTagExtras(WriteItem& item);
+  void writeMessageExtras(WriteItem& item);
+  void writeNullMarker(WriteItem& item);
+  bool writeAttributeChildren(FITreeIterator& iterator, long listMemberIndex);
+  bool writeAttributeChild(FITreeIterator& iterator, long listMemberIndex);
+  void writeContentChildren(FITreeIterator& iterator, WriteItem& item, long listMemberIndex);
+  void writeContentChild(FITreeIterator& iterator, WriteItem& parent, long listMemberIndex, long& anonymousValues);
+  void writeXsiTypeByPolicy(WriteItem& item);
+  void outputStartElementBegin(WriteItem& item, const ZelWstring& prefix);
+  void outputEndElement(WriteItem& item, const ZelWstring& prefix);
+  void outputPrefixText(const WorkerInfoPtr& record, const char* function, const char* trace);
+
+  // Values and attributes.
+  void outputPWFData(WriteItem& item);
+  void outputNullValue(WriteItem& item);
+  void outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, FITreeIterator& iterator);
+  void outputListAttributeValue(WriteItem& item, FITreeIterator& iterator);
+  void outputDateTime(WriteItem& item, const PWFData& value);
+
+  // Namespaces and xsi:type.
+  void outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, bool doubleQuotes);
+  void outputDefaultNamespace(std::u16string_view name);
+  void outputNamespace(std::u16string_view prefix, std::u16string_view current, std::u16string_view previous);
+  void outputXsiTypeAttribute(std::u16string_view typeName, const ZelWstring& namespaceURI, bool doubleQuotes);
+  void outputXsiTypeAttribute(std::u16string_view value, bool doubleQuotes);
+  void outputXsiTypeAttribute(WriteItem& item);
+  void outputSOAPEncodingStyleAttribute(bool doubleQuotes);
+  // The prefix of uri from the current prefix manager, declared in the open
+  // start tag when it is new there.
+  void usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes);
+
+  // Text output through the printer.
+  void append(std::u16string_view text);
+  void appendEscaped(std::u16string_view text);
+  void appendAttribute(std::u16string_view name, std::u16string_view value);
+  void appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName);
+  void beginStartTag();
+  void beginEndTag();
+
+  [[noreturn]] void raise(long line, const char* function, std::uint32_t message,
+                          std::initializer_list<std::u16string_view> inserts) const;
+  [[noreturn]] void raiseInternal(long line, const char* function, const char* cause) const;
+
+  MessageInfo* iOutputProperties = nullptr;
+  const XMLDictionaryInfo* iDescriptor = nullptr;
+  const FIMessageTree* iMessageTree = nullptr;
+  std::unique_ptr<TextBufferWriter> iTextWriter;
+  std::unique_ptr<XMLPrinter> iPrinter;
+  DataCnv iDataCnv;
+  bool iNamespacesEnabled = false;
+  std::vector<std::unique_ptr<XMLPrefixManager>> iPrefixManagers;
+  XMLPrefixManager* iPrefixManager = nullptr;
+  bool iSubtreeBitstream = false;
+  EOutputXsiTypePolicy iXsiTypePolicy = eXsiTypeNever;
+  long iDepth = 0;                      // open writeTree calls
+  ZelBufferedWstring<64> iValueText;    // one converted value at a time
+};
+
+#endif

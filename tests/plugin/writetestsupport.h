@@ -1,0 +1,181 @@
+#ifndef TESTS_PLUGIN_WRITETESTSUPPORT_H
+#define TESTS_PLUGIN_WRITETESTSUPPORT_H
+
+// Writes hand-built message trees through an XMLWorker the way a host does,
+// with descriptors compiled from message-set sources in the JSON format, and
+// gives the output as text for byte-exact comparisons.
+
+#include "bitstreambuffer.h"
+#include "messageinfo.h"
+#include "messagesetcompiler.h"
+#include "messagesetjson.h"
+#include "messagetree.h"
+#include "xmldictionaryinfo.h"
+#include "xmlworker.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace writetest {
+
+struct DescriptorRelease {
+  void operator()(XMLDictionaryInfo* descriptor) const { descriptor->release(); }
+};
+using DescriptorPtr = std::unique_ptr<XMLDictionaryInfo, DescriptorRelease>;
+
+// A post-processed descriptor of a message-set source.
+inline DescriptorPtr compileDescriptor(std::string_view json) {
+  const std::vector<unsigned char> extract =
+      compileMessageSetToExtract(parseMessageSetJson(json, "test.json"), "test.json");
+  DescriptorPtr descriptor(new XMLDictionaryInfo(0));
+  descriptor->FromExtractFormat(nullptr, extract.data(), extract.size());
+  descriptor->postProcessDictionary();
+  return descriptor;
+}
+
+inline PWFData str(std::u16string_view text) { return PWFData::makeString(text.data(), text.size()); }
+
+// A record with property 0 set (a comment the parser kept).
+inline WorkerInfoPtr prefixRecord(std::u16string_view text) {
+  WorkerInfoPtr record(new DataWorkerInfo<1>());
+  record->setProperty(0, str(text));
+  return record;
+}
+
+// Builds trees: self-defining elements by name, defined ones by the row
+// names of the descriptor's tags and members.
+class TreeMaker {
+public:
+  explicit TreeMaker(MessageTree& tree, const XMLDictionaryInfo* descriptor = nullptr)
+      : tree_(tree), descriptor_(descriptor) {}
+
+  // Self-defining element (kind 0 field, 2 structure, 5 message); "@a" is
+  // an attribute field; an empty name an anonymous value.
+  TreeElement& named(TreeElement* parent, std::u16string_view name, PWFData value = PWFData(),
+                     unsigned short kind = 0, std::u16string_view uri = {}) {
+    TreeElement& e = parent ? tree_.appendChild(*parent) : tree_.createRoot();
+    tree_.setName(e, name);
+    if (!uri.empty()) tree_.setNamespaceURI(e, uri);
+    e.setKind(kind);
+    e.setValue(std::move(value));
+    return e;
+  }
+  // The global element with this row name (a message is kind 6).
+  TreeElement& tag(TreeElement* parent, std::u16string_view rowName, PWFData value = PWFData(),
+                   unsigned short kind = 6) {
+    TreeElement& e = parent ? tree_.appendChild(*parent) : tree_.createRoot();
+    const long index = rowOf(rowName, true);
+    e.setTagIndex(index);
+    e.setTagId(descriptor_->getTagCache().get(index).tagId);
+    e.setKind(kind);
+    e.setValue(std::move(value));
+    return e;
+  }
+  // The type member with this row name (the first one of that name).
+  TreeElement& member(TreeElement& parent, std::u16string_view rowName, PWFData value = PWFData(),
+                      unsigned short kind = 1) {
+    TreeElement& e = tree_.appendChild(parent);
+    const long index = rowOf(rowName, false);
+    const prf_SMD_TYPEMEMBER_DEFINITION& m = descriptor_->getMemberCache().get(index);
+    e.setMemberIndex(index);
+    e.setMemberId(m.memberId);
+    e.setTagId(m.elementId > 0 ? m.elementId : -1);
+    e.setTagIndex(m.elementIndex);
+    e.setKind(kind);
+    e.setValue(std::move(value));
+    return e;
+  }
+  // An anonymous value (a list item or text run).
+  TreeElement& anonymous(TreeElement& parent, PWFData value) { return named(&parent, u"", std::move(value)); }
+
+  long typeIndexOf(std::u16string_view rowName) const {
+    for (long i = 0; i < descriptor_->getTypeDefs().GetRowCount(); ++i)
+      if (const char16_t* name = descriptor_->getTypeName(i); name && rowName == name) return i;
+    ADD_FAILURE() << "no type row";
+    return -1;
+  }
+
+private:
+  long rowOf(std::u16string_view rowName, bool tags) const {
+    const long count = tags ? descriptor_->getTagDefs().GetRowCount() : descriptor_->getStructDefs().GetRowCount();
+    for (long i = 0; i < count; ++i) {
+      const char16_t* name = tags ? descriptor_->getTagName(i) : descriptor_->getMemberName(i);
+      if (name && rowName == name) return i;
+    }
+    ADD_FAILURE() << "no such row";
+    return -1;
+  }
+
+  MessageTree& tree_;
+  const XMLDictionaryInfo* descriptor_;
+};
+
+// One write through a worker: optional descriptor, output properties.
+struct WriteRun {
+  const XMLDictionaryInfo* descriptor = nullptr;
+  MessageInfo properties;
+
+  WriteRun() = default;
+  explicit WriteRun(const XMLDictionaryInfo* dictionary) : descriptor(dictionary) {}
+
+  WriteRun& prop(std::u16string_view name, std::int64_t value) {
+    properties.setIntegerProperty(ZelWstring(name), value);
+    return *this;
+  }
+
+  // The bytes appended to out.
+  std::vector<std::uint8_t> bytes(const MessageTree& tree, WritableBitstreamBuffer& out) {
+    const ZelNamedLogSource owner("test");
+    XMLWorker worker(&owner);
+    if (descriptor) worker.setWireFormatDescriptor(descriptor);
+    worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
+    worker.setFIMessageTree(&tree);
+    const std::size_t before = out.getLength();
+    const long written = worker.write(&out, nullptr, 0);
+    EXPECT_EQ(static_cast<std::size_t>(written), out.getLength() - before);
+    return std::vector<std::uint8_t>(out.bytes().begin() + before, out.bytes().end());
+  }
+  // The output as text (UTF-8 and other single-byte output).
+  std::string text(const MessageTree& tree) {
+    WritableBitstreamBuffer out;
+    const std::vector<std::uint8_t> written = bytes(tree, out);
+    return std::string(written.begin(), written.end());
+  }
+  // The exception the write ends with; a test failure when there is none.
+  ZelException failure(const MessageTree& tree, WritableBitstreamBuffer& out) {
+    try {
+      bytes(tree, out);
+    } catch (const ZelException& e) {
+      return e;
+    }
+    ADD_FAILURE() << "the write raised no exception";
+    return ZelException(__FILE__, __LINE__, "none", nullptr, 0);
+  }
+  ZelException failure(const MessageTree& tree) {
+    WritableBitstreamBuffer out;
+    return failure(tree, out);
+  }
+};
+
+// The time-stamp comment with its time replaced by "TIME".
+inline std::string maskTimeStamp(const std::string& xml) {
+  static const std::regex stamp("<!--VRK Generated XML Output on :[^\\n]*\\n-->");
+  return std::regex_replace(xml, stamp, "<!--VRK Generated XML Output on :TIME-->");
+}
+
+// The inserts of an exception as UTF-8 texts.
+inline std::vector<std::string> insertsOf(const ZelException& e) {
+  std::vector<std::string> texts;
+  for (const ZelInsert& insert : e.getInserts()) texts.push_back(insert.toUtf8());
+  return texts;
+}
+
+}  // namespace writetest
+
+#endif

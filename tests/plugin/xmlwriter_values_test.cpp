@@ -1,0 +1,252 @@
+// How values are spelled: logical types, escaping, binary encodings, ID and
+// value attributes, lists, and every null encoding.
+#include "writetestsupport.h"
+
+#include "tracetext.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+using namespace writetest;
+
+namespace {
+
+constexpr char kValuesSet[] = R"({
+  "name": "Values",
+  "properties": { "suppressXmlDeclaration": true, "booleanTrueValue": "Y", "booleanFalseValue": "N" },
+  "types": [ { "name": "Ints", "itemType": "integer" }, { "name": "Stamps", "itemType": "dateTime" } ],
+  "elements": [
+    { "name": "msg", "class": "message", "type": { "members": [
+      { "name": "text", "type": "string" },
+      { "name": "note", "type": "string", "render": "attribute" },
+      { "name": "count", "type": "integer" },
+      { "name": "ratio", "type": "double" },
+      { "name": "price", "type": "decimal" },
+      { "name": "flag", "type": "boolean" },
+      { "name": "span", "type": "duration" },
+      { "name": "when", "type": "dateTime", "format": "dd.MM.yyyy HH:mm" },
+      { "name": "day", "type": "date" },
+      { "name": "hex", "type": "hexBinary" },
+      { "name": "b64", "type": "base64Binary" },
+      { "name": "cdata", "type": "hexBinary", "encoding": "cdata" },
+      { "name": "cdataAttr", "type": "hexBinary", "encoding": "cdata", "render": "attribute" },
+      { "name": "code", "type": "string", "render": "elementWithValue", "valueAttributeName": "v" },
+      { "name": "cdataValue", "type": "hexBinary", "encoding": "cdata", "render": "elementWithValue" },
+      { "name": "net", "xmlName": "amount", "type": "decimal", "render": "elementWithIdAndValue",
+        "idAttributeName": "kind", "idAttributeValue": "n&t", "valueAttributeName": "value" },
+      { "name": "ship", "xmlName": "addr", "type": "string", "render": "elementWithId",
+        "idAttributeName": "type", "idAttributeValue": "ship" },
+      { "name": "ints", "type": "Ints" },
+      { "name": "intsAttr", "type": "Ints", "render": "attribute" },
+      { "name": "intsValue", "type": "Ints", "render": "elementWithValue", "valueAttributeName": "v" },
+      { "name": "stamps", "type": "Stamps", "format": "yyyyMMdd" } ] } }
+  ]
+})";
+
+const XMLDictionaryInfo& valuesDescriptor() {
+  static const DescriptorPtr descriptor = compileDescriptor(kValuesSet);
+  return *descriptor;
+}
+
+std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint8_t> bytes) { return bytes; }
+
+PWFDateTime dateTime(int year, int month, int day, int hour = PWFDateTime::kUnset, int minute = PWFDateTime::kUnset,
+                     int second = PWFDateTime::kUnset) {
+  PWFDateTime value;
+  value.year = year;
+  value.month = month;
+  value.day = day;
+  value.hour = hour;
+  value.minute = minute;
+  value.second = second;
+  return value;
+}
+
+struct ValueCase {
+  std::u16string member;
+  PWFData value;
+  std::string expected;  // the whole document
+};
+
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << ZelWstring(c.member).toUtf8() << " = " << TraceText::ofValue(c.value); }
+
+class XMLWriterValues : public testing::TestWithParam<ValueCase> {};
+
+}  // namespace
+
+TEST_P(XMLWriterValues, SpellsTheValueAsItsMemberSays) {
+  const ValueCase& c = GetParam();
+  MessageTree tree;
+  TreeMaker make(tree, &valuesDescriptor());
+  make.member(make.tag(nullptr, u"msg"), c.member, c.value);
+  EXPECT_EQ(WriteRun(&valuesDescriptor()).text(tree), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, XMLWriterValues,
+    testing::Values(
+        ValueCase{u"text", str(u"a<b>c&d'e\"f"), "<msg><text>a&lt;b&gt;c&amp;d&apos;e&quot;f</text></msg>"},
+        ValueCase{u"text", str(u"plain \u00e9\r\n"), "<msg><text>plain \xc3\xa9\r\n</text></msg>"},
+        ValueCase{u"text", str(u""), "<msg><text></text></msg>"},
+        ValueCase{u"note", str(u"<&>\"'"), "<msg note=\"&lt;&amp;&gt;&quot;&apos;\"></msg>"},
+        ValueCase{u"count", PWFData::makeInteger(-9007199254740993), "<msg><count>-9007199254740993</count></msg>"},
+        ValueCase{u"ratio", PWFData::makeFloat(0.1), "<msg><ratio>0.1</ratio></msg>"},
+        ValueCase{u"ratio", PWFData::makeFloat(1e21), "<msg><ratio>1E21</ratio></msg>"},
+        ValueCase{u"price", PWFData::makeDecimal(ZelWstring(u"-0012.50")), "<msg><price>-0012.50</price></msg>"},
+        ValueCase{u"flag", PWFData::makeBoolean(true), "<msg><flag>Y</flag></msg>"},
+        ValueCase{u"flag", PWFData::makeBoolean(false), "<msg><flag>N</flag></msg>"},
+        ValueCase{u"span", [] {
+                    PWFInterval span;
+                    span.days = 1;
+                    span.hours = 2;
+                    return PWFData::makeInterval(span);
+                  }(), "<msg><span>P1DT2H</span></msg>"},
+        ValueCase{u"when", PWFData::makeDateTime(dateTime(2024, 3, 5, 9, 30)), "<msg><when>05.03.2024 09:30</when></msg>"},
+        ValueCase{u"day", PWFData::makeDateTime(dateTime(2024, 3, 12)), "<msg><day>2024-03-12</day></msg>"},
+        // The three binary encodings, and hexadecimal where CDATA cannot stand.
+        ValueCase{u"hex", PWFData::makeBinary(bytesOf({0x0A, 0x1F})), "<msg><hex>0A1F</hex></msg>"},
+        ValueCase{u"b64", PWFData::makeBinary(bytesOf({'H', 'i', '?', '>'})), "<msg><b64>SGk/Pg==</b64></msg>"},
+        ValueCase{u"cdata", PWFData::makeBinary(bytesOf({0x89, 0x50})), "<msg><cdata><![CDATA[8950]]></cdata></msg>"},
+        ValueCase{u"cdataAttr", PWFData::makeBinary(bytesOf({0x89, 0x50})), "<msg cdataAttr=\"8950\"></msg>"},
+        ValueCase{u"cdataValue", PWFData::makeBinary(bytesOf({0x01})), "<msg><cdataValue val=\"01\"></cdataValue></msg>"},
+        // ID and value attributes; the ID attribute's value is escaped.
+        ValueCase{u"code", str(u"EUR"), "<msg><code v=\"EUR\"></code></msg>"},
+        ValueCase{u"net", PWFData::makeDecimal(ZelWstring(u"228.91")),
+                  "<msg><amount kind=\"n&amp;t\" value=\"228.91\"></amount></msg>"},
+        ValueCase{u"ship", str(u"Mill Valley"), "<msg><addr type=\"ship\">Mill Valley</addr></msg>"},
+        // A structure without value or children still gets its end tag.
+        ValueCase{u"text", PWFData(), "<msg><text></text></msg>"}));
+
+TEST(XMLWriterValues, ValueOfLogicalTypeNoneEndsTheWrite) {
+  MessageTree tree;
+  TreeMaker make(tree, &valuesDescriptor());
+  make.member(make.tag(nullptr, u"msg"), u"text", PWFData::makeUntyped(u"raw", 3));
+  const ZelException e = WriteRun(&valuesDescriptor()).failure(tree);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR);
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Worker Internal Error", "Invalid logical type for the data to be written"}));
+}
+
+// ---------------------------------------------------------------------------
+// Lists: anonymous children separated by single blanks.
+
+namespace {
+TreeElement& listOf(TreeMaker& make, TreeElement& parent, std::u16string_view member,
+                    std::initializer_list<PWFData> items) {
+  TreeElement& list = make.member(parent, member, PWFData(), 12);
+  list.setItemTypeIndex(make.typeIndexOf(u"integer"));
+  for (const PWFData& item : items) make.anonymous(list, item);
+  return list;
+}
+}  // namespace
+
+TEST(XMLWriterLists, ItemsAreSeparatedBySingleBlanksInElementsAndAttributes) {
+  MessageTree tree;
+  TreeMaker make(tree, &valuesDescriptor());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  const auto one = PWFData::makeInteger(1), two = PWFData::makeInteger(2), three = PWFData::makeInteger(-3);
+  listOf(make, msg, u"ints", {one, two, three});
+  listOf(make, msg, u"intsAttr", {one, two});
+  listOf(make, msg, u"intsValue", {three, one});
+  listOf(make, msg, u"ints", {});
+  EXPECT_EQ(WriteRun(&valuesDescriptor()).text(tree),
+            "<msg intsAttr=\"1 2\"><ints>1 2 -3</ints><intsValue v=\"-3 1\"></intsValue><ints></ints></msg>");
+}
+
+TEST(XMLWriterLists, ItemsTakeTheListMembersFormat) {
+  MessageTree tree;
+  TreeMaker make(tree, &valuesDescriptor());
+  TreeElement& list = make.member(make.tag(nullptr, u"msg"), u"stamps", PWFData(), 12);
+  list.setItemTypeIndex(make.typeIndexOf(u"dateTime"));
+  // An item known through its type takes the list's format; a self-defining one keeps the XML Schema form.
+  TreeElement& typed = make.anonymous(list, PWFData::makeDateTime(dateTime(2024, 3, 5, 0, 0, 0)));
+  typed.setTypeIndex(make.typeIndexOf(u"dateTime"));
+  typed.setKind(9);
+  make.anonymous(list, PWFData::makeDateTime(dateTime(2024, 3, 6, 0, 0, 0)));
+  EXPECT_EQ(WriteRun(&valuesDescriptor()).text(tree), "<msg><stamps>20240305 2024-03-06T00:00:00</stamps></msg>");
+}
+
+TEST(XMLWriterLists, NamedChildInAListAttributeEndsTheWrite) {
+  MessageTree tree;
+  TreeMaker make(tree, &valuesDescriptor());
+  TreeElement& list = listOf(make, make.tag(nullptr, u"msg"), u"intsAttr", {PWFData::makeInteger(1)});
+  make.member(list, u"count", PWFData::makeInteger(2));
+  const ZelException e = WriteRun(&valuesDescriptor()).failure(tree);
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Worker Internal Error",
+                                                    "Attribute list value is only valid for anonymous fields"}));
+}
+
+// ---------------------------------------------------------------------------
+// Null encodings: a null string (non-numeric) and a null integer (numeric).
+
+namespace {
+struct NullCase {
+  const char* encoding;
+  bool namespaces;
+  std::string textExpected;   // <text> with a null String value
+  std::string valueExpected;  // <code> (value attribute) with a null String value
+};
+
+void PrintTo(const NullCase& c, std::ostream* os) { *os << c.encoding << (c.namespaces ? " with namespaces" : ""); }
+
+std::string nullSet(const NullCase& c) {
+  return std::string(R"({ "name": "Nulls", )") + (c.namespaces ? R"("namespacesEnabled": true, )" : "") +
+         R"("properties": { "suppressXmlDeclaration": true, "booleanTrueValue": "yes",
+             "nullNonNumEncoding": ")" + c.encoding + R"(", "nullNonNumValue": "NIL",
+             "nullNumEncoding": ")" + c.encoding + R"(", "nullNumValue": "0" },
+           "elements": [ { "name": "msg", "class": "message", "type": { "members": [
+             { "name": "text", "type": "string", "nillable": true },
+             { "name": "code", "type": "string", "nillable": true, "render": "elementWithValue" },
+             { "name": "attr", "type": "string", "nillable": true, "render": "attribute" } ] } } ] })";
+}
+
+class XMLWriterNullEncodings : public testing::TestWithParam<NullCase> {};
+}  // namespace
+
+TEST_P(XMLWriterNullEncodings, NullValueIsWrittenAsTheMessageSetSays) {
+  const NullCase& c = GetParam();
+  const DescriptorPtr descriptor = compileDescriptor(nullSet(c));
+  for (const auto& [member, expected] : {std::make_pair(u"text", c.textExpected), std::make_pair(u"code", c.valueExpected)}) {
+    MessageTree tree;
+    TreeMaker make(tree, descriptor.get());
+    make.member(make.tag(nullptr, u"msg"), member, PWFData::makeNull(eLogicalString));
+    EXPECT_EQ(WriteRun(descriptor.get()).text(tree), expected) << ZelWstring(member).toUtf8();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, XMLWriterNullEncodings,
+    testing::Values(
+        NullCase{"trueAttribute", false, "<msg><text NIL=\"yes\"></text></msg>", "<msg><code NIL=\"yes\"></code></msg>"},
+        NullCase{"emptyContent", false, "<msg><text></text></msg>", "<msg><code val=\"\"></code></msg>"},
+        NullCase{"valueText", false, "<msg><text>NIL</text></msg>", "<msg><code val=\"NIL\"></code></msg>"},
+        NullCase{"nullElement", false, "<msg><text><NIL/></text></msg>", "<msg><code val=\"\"></code></msg>"},
+        NullCase{"omitValueAttribute", false, "<msg><text></text></msg>", "<msg><code></code></msg>"},
+        NullCase{"xsiNil", false, "<msg><text></text></msg>", "<msg><code></code></msg>"},
+        NullCase{"xsiNil", true,
+                 // The instance namespace has no preferred prefix here, so one is made up.
+                 "<msg><text xmlns:ns1=\"http://www.w3.org/2001/XMLSchema-instance\" ns1:nil=\"yes\"></text></msg>",
+                 "<msg><code xmlns:ns1=\"http://www.w3.org/2001/XMLSchema-instance\" ns1:nil=\"yes\"></code></msg>"}));
+
+TEST(XMLWriterNullEncodings, NullAttributeMemberUnderNullElementIsEmpty) {
+  const DescriptorPtr descriptor = compileDescriptor(nullSet({"nullElement", false, "", ""}));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  make.member(make.tag(nullptr, u"msg"), u"attr", PWFData::makeNull(eLogicalString));
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<msg attr=\"\"></msg>");
+}
+
+TEST(XMLWriterNullEncodings, NumericValuesUseTheNumericEncoding) {
+  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "N",
+    "properties": { "suppressXmlDeclaration": true, "nullNumEncoding": "valueText", "nullNumValue": "NULL",
+                    "nullNonNumEncoding": "trueAttribute", "nullNonNumValue": "isNull" },
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [
+      { "name": "n", "type": "decimal", "nillable": true }, { "name": "s", "type": "string", "nillable": true } ] } } ] })");
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(msg, u"n", PWFData::makeNull(eLogicalDecimal));
+  make.member(msg, u"s", PWFData::makeNull(eLogicalString));
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<msg><n>NULL</n><s isNull=\"true\"></s></msg>");
+}
