@@ -99,7 +99,7 @@ void writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
 }  // namespace
 
 int runCompileCommand(ArgumentList& args) {
-  if (!args.empty() && (args.peek() == "--help" || args.peek() == "-h")) {
+  if (args.wantsHelp()) {
     std::cout << kHelp;
     return kExitOk;
   }

@@ -26,19 +26,15 @@ const char kHelp[] =
 
 struct DumpOptions {
   std::string file;
-  std::string plugin = "pwfxml";
-  int traceLevel = 0;
+  HostOptions host;
 };
 
 DumpOptions readOptions(ArgumentList& args) {
   DumpOptions options;
   while (!args.empty()) {
     const std::string arg = args.take();
-    if (arg == "--trace") {
-      options.traceLevel = static_cast<int>(ArgumentList::toNumber(arg, args.takeValue(arg)));
-    } else if (arg == "--plugin") {
-      options.plugin = args.takeValue(arg);
-    } else if (arg.size() > 1 && arg[0] == '-') {
+    if (readHostOption(arg, args, options.host)) continue;
+    if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (options.file.empty()) {
       options.file = arg;
@@ -57,16 +53,16 @@ struct DescriptorRelease {
 }  // namespace
 
 int runDumpCommand(ArgumentList& args) {
-  if (!args.empty() && (args.peek() == "--help" || args.peek() == "-h")) {
+  if (args.wantsHelp()) {
     std::cout << kHelp;
     return kExitOk;
   }
   const DumpOptions options = readOptions(args);
-  iEffectiveLogFilter = options.traceLevel;
+  iEffectiveLogFilter = options.host.traceLevel;
   const std::vector<std::uint8_t> bytes = readFile(options.file);
 
   // The library outlives the descriptor obtained from it.
-  const PluginLibrary library(options.plugin);
+  const PluginLibrary library(options.host.plugin);
   const std::unique_ptr<DictionaryInfo, DescriptorRelease> descriptor(library.factoryFor(u"XML")->createDescriptor());
   descriptor->FromExtractFormat(nullptr, bytes.data(), bytes.size());
   descriptor->postProcessDictionary();
