@@ -76,6 +76,7 @@ public:
 
   bool failed = false;
   std::string file, place, what;
+  long line = 0;
   std::vector<std::string> warnings;
 
 private:
@@ -83,7 +84,8 @@ private:
     if (failed) return;
     failed = true;
     file = displayName(utf8(e.getSystemId()));
-    place = "line " + std::to_string(e.getLineNumber()) + ", column " + std::to_string(e.getColumnNumber());
+    line = static_cast<long>(e.getLineNumber());
+    place = "line " + std::to_string(line) + ", column " + std::to_string(e.getColumnNumber());
     what = utf8(e.getMessage());
   }
   static std::string describe(const SAXParseException& e) {
@@ -98,6 +100,7 @@ struct SchemaDocumentFacts {
   std::map<std::string, std::string> prefixByUri;  // the first non-empty prefix bound to each URI
   std::map<std::string, std::string> fileOf;       // "kind name" -> file
   std::map<std::string, long> lineOf;              // "kind name" -> line
+  std::vector<std::pair<long, std::string>> components;  // line, "kind 'name'", in document order
 };
 
 std::string componentKey(const std::string& kind, const std::string& ns, const std::string& name) {
@@ -124,7 +127,9 @@ public:
     if (depth_ != 2 || name == nullptr || utf8(uri) != kXsdUri) return;
     const std::string key = componentKey(utf8(localName), targetNamespace_, utf8(name));
     facts_.fileOf.emplace(key, file_);
-    facts_.lineOf.emplace(key, locator_ ? static_cast<long>(locator_->getLineNumber()) : 0L);
+    const long line = locator_ ? static_cast<long>(locator_->getLineNumber()) : 0L;
+    facts_.lineOf.emplace(key, line);
+    facts_.components.emplace_back(line, utf8(localName) + " '" + utf8(name) + "'");
   }
   void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override { --depth_; }
 
@@ -142,6 +147,18 @@ std::unique_ptr<SAX2XMLReader> newReader(XMLGrammarPool* pool) {
   return reader;
 }
 
+void scanSchemaDocument(const XMLCh* systemId, SchemaDocumentFacts& facts) {
+  SchemaDocumentScanner scanner(facts, displayName(utf8(systemId)));
+  std::unique_ptr<SAX2XMLReader> reader = newReader(nullptr);
+  reader->setContentHandler(&scanner);
+  reader->setErrorHandler(&scanner);
+  try {
+    reader->parse(systemId);
+  } catch (const XMLException&) {
+  } catch (const SAXException&) {
+  }
+}
+
 // Reads the facts of every document that contributed to the model. A document
 // that cannot be read again only loses its line numbers.
 SchemaDocumentFacts scanSchemaDocuments(const XSModel& model) {
@@ -152,19 +169,22 @@ SchemaDocumentFacts scanSchemaDocuments(const XSModel& model) {
     const StringList* locations = namespaces->elementAt(i)->getDocumentLocations();
     for (XMLSize_t j = 0; locations && j < locations->size(); ++j) {
       const std::string location = utf8(locations->elementAt(j));
-      if (!seen.insert(location).second) continue;
-      SchemaDocumentScanner scanner(facts, displayName(location));
-      std::unique_ptr<SAX2XMLReader> reader = newReader(nullptr);
-      reader->setContentHandler(&scanner);
-      reader->setErrorHandler(&scanner);
-      try {
-        reader->parse(locations->elementAt(j));
-      } catch (const XMLException&) {
-      } catch (const SAXException&) {
-      }
+      if (seen.insert(location).second) scanSchemaDocument(locations->elementAt(j), facts);
     }
   }
   return facts;
+}
+
+// The top-level component that holds a line of a schema document, for errors
+// that Xerces-C reports by line only: ", in complexType 'Name'", or "".
+std::string componentAtLine(const std::string& file, long line) {
+  SchemaDocumentFacts facts;
+  scanSchemaDocument(ZelWstring::fromUtf8(file).c_str(), facts);
+  std::string holder;
+  for (const auto& [start, component] : facts.components) {
+    if (start <= line) holder = component;
+  }
+  return holder.empty() ? holder : ", in " + holder;
 }
 
 std::string kindName(const XSTypeDefinition& type) {
@@ -555,10 +575,9 @@ void SchemaMapper::fillElement(XSElementDeclaration& source, int index) {
   element.isAbstract = source.getAbstract();
   if (XSElementDeclaration* head = source.getSubstitutionGroupAffiliation()) {
     const auto found = elements_.find(head);
-    if (found != elements_.end()) {
-      element.substitutionGroup = found->second;
-      referencedElements_.insert(found->second);
-    }
+    if (found != elements_.end()) element.substitutionGroup = found->second;
+    // It stands wherever its head is referenced, so it is no message of its own.
+    referencedElements_.insert(index);
     warn("substitution group: members are matched by their own names as global elements, not in the place "
          "of their head");
   }
@@ -696,7 +715,10 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
       } catch (const SAXException& e) {
         if (!errors.failed) sourceError(file, "", utf8(e.getMessage()));
       }
-      if (errors.failed) sourceError(errors.file.empty() ? file : errors.file, errors.place, errors.what);
+      if (errors.failed) {
+        const std::string where = errors.file.empty() ? file : errors.file;
+        sourceError(where, errors.place + componentAtLine(where, errors.line), errors.what);
+      }
       if (grammar == nullptr) sourceError(file, "", "not a schema document, or it cannot be read");
     }
     result.warnings = errors.warnings;

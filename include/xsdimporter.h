@@ -15,8 +15,8 @@
 //   schema documents bind to it (else "ns1", "ns2" ...); namespaces are
 //   enabled when any component has a target namespace;
 // - global element and attribute declarations become global elements; global
-//   elements that no particle or substitution group refers to are messages,
-//   unless XsdImportOptions::messages names them;
+//   elements that no particle refers to and that join no substitution group
+//   are messages, unless XsdImportOptions::messages names them;
 // - named and anonymous types become types, complex ones with their members
 //   in content-model order (attributes first, rendered as attributes; nested
 //   model groups as group members; wildcards as group members of an open

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -221,11 +222,44 @@ TEST(XsdImporterOptions, WithoutTargetNamespaceNillableWarns) {
   EXPECT_NE(result.warnings[0].find("xsi:nil"), std::string::npos);
 }
 
+class XsdImporterWarnings : public ::testing::TestWithParam<std::pair<std::string, std::string>> {
+protected:
+  static void SetUpTestSuite() { imported_ = new XsdImportResult(importData("partial.xsd")); }
+  static void TearDownTestSuite() { delete imported_; }
+  static XsdImportResult* imported_;
+};
+XsdImportResult* XsdImporterWarnings::imported_ = nullptr;
+
+TEST_P(XsdImporterWarnings, NameFileLineAndComponentAndSayHowItIsTreated) {
+  const auto& [component, treatment] = GetParam();
+  const auto& warnings = imported_->warnings;
+  const auto found = std::find_if(warnings.begin(), warnings.end(), [&](const std::string& w) {
+    return w.find("partial.xsd: " + component) != std::string::npos && w.find(treatment) != std::string::npos;
+  });
+  EXPECT_NE(found, warnings.end()) << component;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Constructs, XsdImporterWarnings,
+    ::testing::Values(std::make_pair("line 5, complexType 'Open'", "self-defining attributes"),
+                      std::make_pair("line 10, element 'circle'", "global elements"),
+                      std::make_pair("line 11, element 'catalog'", "not checked")));
+
+TEST(XsdImporterMessages, SubstitutionGroupMembersAreNoMessages) {
+  const MessageSet set = importData("partial.xsd").set;
+  EXPECT_EQ(effectiveClass(set, set.elements[elementNamed(set, "catalog")]), ElementClass::Message);
+  const ElementDef& circle = set.elements[elementNamed(set, "circle")];
+  EXPECT_EQ(effectiveClass(set, circle), ElementClass::Field);
+  EXPECT_EQ(circle.substitutionGroup, elementNamed(set, "shape"));
+  EXPECT_TRUE(set.elements[elementNamed(set, "shape")].isAbstract);
+}
+
 struct ErrorCase {
   std::string name;
   std::string file;
   XsdImportOptions options;
-  std::string place;  // the start of the second insert
+  std::string place;      // the start of the second insert
+  std::string component;  // in the second insert
 };
 
 class XsdImporterErrors : public ::testing::TestWithParam<ErrorCase> {};
@@ -240,16 +274,17 @@ TEST_P(XsdImporterErrors, NameTheFileAndThePlace) {
       EXPECT_NE(e.insertText(0).find(GetParam().file), std::string::npos);
     }
     EXPECT_EQ(e.insertText(1).rfind(GetParam().place, 0), 0u) << e.insertText(1);
+    EXPECT_NE(e.insertText(1).find(GetParam().component), std::string::npos) << e.insertText(1);
     EXPECT_FALSE(e.insertText(2).empty());
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Schemas, XsdImporterErrors,
-    ::testing::Values(ErrorCase{"UndefinedType", "undefined-type.xsd", {}, "line 4"},
-                      ErrorCase{"NotASchema", "not-a-schema.xsd", {}, "line 2"},
-                      ErrorCase{"MissingFile", "missing.xsd", {}, ""},
-                      ErrorCase{"UnknownMessage", "features.xsd", {"", {"nosuch"}, ""}, "message"}),
+    ::testing::Values(ErrorCase{"UndefinedType", "undefined-type.xsd", {}, "line 4", "in element 'b'"},
+                      ErrorCase{"NotASchema", "not-a-schema.xsd", {}, "line 2", ""},
+                      ErrorCase{"MissingFile", "missing.xsd", {}, "", ""},
+                      ErrorCase{"UnknownMessage", "features.xsd", {"", {"nosuch"}, ""}, "message", "nosuch"}),
     [](const auto& info) { return info.param.name; });
 
 // The real payment schemas: each maps and compiles, with the values typed.
