@@ -80,10 +80,4 @@ INSTANTIATE_TEST_SUITE_P(
                       BadParameters{4096, {0, 64, 128}}, BadParameters{4096, {64, 64, 128}},
                       BadParameters{4096, {64, 256, 128}}));
 
-TEST(ZelXmlMemoryManagerTest, PropertyNamesAreDistinct) {
-  const std::set<ZelWstring> names = {
-      ZelXmlMemoryManager::getMemoryManagerPoolSize(), ZelXmlMemoryManager::getMemoryManagerChunkSize0(),
-      ZelXmlMemoryManager::getMemoryManagerChunkSize1(), ZelXmlMemoryManager::getMemoryManagerChunkSize2()};
-  EXPECT_EQ(names.size(), 4u);
-}
 }  // namespace
