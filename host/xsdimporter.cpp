@@ -247,6 +247,7 @@ private:
   void fillElement(XSElementDeclaration& source, int index);
   void chooseMessages();
   void warn(const std::string& what);
+  void noteValueConstraint(XSConstants::VALUE_CONSTRAINT constraint, const XMLCh* value, const std::string& item);
   std::string placeOf(const std::string& kind, const XMLCh* ns, const XMLCh* name, std::string* file) const;
 
   XSModel& model_;
@@ -260,6 +261,7 @@ private:
   std::map<const XSAttributeDeclaration*, int> attributes_;
   std::set<int> referencedElements_;
   int openType_ = kNone;
+  int typesWithFacets_ = 0;
   // The global component being mapped, for the places of warnings.
   std::string currentFile_;
   std::string currentPlace_;
@@ -267,6 +269,14 @@ private:
 
 void SchemaMapper::warn(const std::string& what) {
   warnings_.push_back(currentFile_ + ": " + currentPlace_ + ": " + what);
+}
+
+void SchemaMapper::noteValueConstraint(XSConstants::VALUE_CONSTRAINT constraint, const XMLCh* value,
+                                       const std::string& item) {
+  if (constraint == XSConstants::VALUE_CONSTRAINT_NONE) return;
+  const char* kind = constraint == XSConstants::VALUE_CONSTRAINT_FIXED ? "fixed" : "default";
+  warn(std::string(kind) + " value '" + utf8(value) + "' of " + item +
+       " is not kept: the parser neither supplies nor checks it");
 }
 
 std::string SchemaMapper::placeOf(const std::string& kind, const XMLCh* ns, const XMLCh* name,
@@ -367,6 +377,7 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
 }
 
 void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) {
+  if (source.getDefinedFacets() & ~XSSimpleTypeDefinition::FACET_WHITESPACE) ++typesWithFacets_;
   XSTypeDefinition* base = source.getBaseType();
   const bool baseIsUseful = base && base != &source && !isXsdType(*base, u"anySimpleType") &&
                             !isXsdType(*base, u"anyType");
@@ -449,6 +460,8 @@ void SchemaMapper::addAttributeMembers(XSComplexTypeDefinition& source, TypeDef&
     XSAttributeUse* use = uses->elementAt(i);
     XSAttributeDeclaration* declaration = use->getAttrDeclaration();
     if (inherited.count(declaration)) continue;
+    noteValueConstraint(use->getConstraintType(), use->getConstraintValue(),
+                        "attribute '" + utf8(declaration->getName()) + "'");
     MemberDef member;
     member.minOccurs = use->getRequired() ? 1 : 0;
     member.xml.render = Render::Attribute;
@@ -532,6 +545,8 @@ MemberDef SchemaMapper::memberFor(XSParticle& particle) {
         member.namespaceIndex = namespaceIndex(element->getNamespace());
         member.nillable = element->getNillable();
         member.type = typeIndex(element->getTypeDefinition());
+        noteValueConstraint(element->getConstraintType(), element->getConstraintValue(),
+                            "element '" + member.name + "'");
       }
       return member;
     }
@@ -573,6 +588,7 @@ void SchemaMapper::fillElement(XSElementDeclaration& source, int index) {
   element.type = type;
   element.nillable = source.getNillable();
   element.isAbstract = source.getAbstract();
+  noteValueConstraint(source.getConstraintType(), source.getConstraintValue(), "the element");
   if (XSElementDeclaration* head = source.getSubstitutionGroupAffiliation()) {
     const auto found = elements_.find(head);
     if (found != elements_.end()) element.substitutionGroup = found->second;
@@ -647,6 +663,13 @@ MessageSet SchemaMapper::map(const std::string& name) {
     fillElement(*declaration, elements_.at(declaration));
   }
   chooseMessages();
+  if (typesWithFacets_ > 0) {
+    currentFile_ = "(schema set)";
+    currentPlace_ = "facets";
+    warn(std::to_string(typesWithFacets_) +
+         " simple types restrict their values with facets (lengths, patterns, enumerations, bounds, digits); "
+         "the dictionary keeps their base types, so the parser accepts any value of the base type");
+  }
   bool anyTargetNamespace = false;
   for (const NamespaceDef& ns : set_.namespaces) anyTargetNamespace |= ns.uri != kXsdUri && ns.uri != kXmlUri;
   set_.namespacesEnabled = anyTargetNamespace;

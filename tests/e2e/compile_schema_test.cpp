@@ -47,7 +47,7 @@ protected:
 TEST_F(CompileSchema, WritesADictionaryWhoseMessagesAreTheUnreferencedElements) {
   const CommandResult result = compile({schema("features.xsd")});
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(linesOf(result.err).size(), 1u) << result.err;  // the facets of one type
   const std::string text = dump();
   EXPECT_EQ(messagesOf(text), (std::vector<std::string>{"order", "envelope"}));
   EXPECT_NE(text.find("name=\"urn:test:features\""), std::string::npos);
@@ -63,7 +63,7 @@ TEST_F(CompileSchema, PartlyMappedConstructsWarnOnStderrAndStillCompile) {
   const CommandResult result = compile({schema("partial.xsd")});
   ASSERT_EQ(result.status, 0) << result.err;
   const std::vector<std::string> warnings = linesOf(result.err);
-  ASSERT_EQ(warnings.size(), 3u) << result.err;
+  ASSERT_EQ(warnings.size(), 5u) << result.err;
   for (const std::string& warning : warnings) {
     EXPECT_EQ(warning.rfind("warning: ", 0), 0u) << warning;
     EXPECT_NE(warning.find("partial.xsd: line "), std::string::npos) << warning;
