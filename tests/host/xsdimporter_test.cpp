@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,34 @@ TEST(XsdImporterMessages, SubstitutionGroupMembersAreNoMessages) {
   EXPECT_EQ(circle.substitutionGroup, elementNamed(set, "shape"));
   EXPECT_TRUE(set.elements[elementNamed(set, "shape")].isAbstract);
 }
+
+// An import is read with its importer, and naming the imported document as
+// well (in either order) changes nothing.
+class XsdImporterDocumentSets : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(XsdImporterDocumentSets, ImportsJoinTheSet) {
+  std::vector<std::string> paths;
+  for (const std::string& file : GetParam()) paths.push_back(kDataDir + file);
+  const MessageSet set = importXmlSchemas(paths, {}).set;
+  std::vector<std::string> messages;
+  for (const ElementDef& element : set.elements) {
+    if (effectiveClass(set, element) == ElementClass::Message) messages.push_back(element.name);
+  }
+  EXPECT_EQ(messages, std::vector<std::string>{"invoice"});
+  std::map<std::string, std::string> prefixes;
+  for (const NamespaceDef& ns : set.namespaces) prefixes[ns.uri] = ns.preferredPrefix;
+  EXPECT_EQ(prefixes["urn:test:main"], "ns1");  // bound only as the default namespace
+  EXPECT_TRUE(prefixes["urn:test:common"] == "c" || prefixes["urn:test:common"] == "cm");
+  const MemberDef* total = findMember(set, set.elements[elementNamed(set, "invoice")].type, "total");
+  ASSERT_NE(total, nullptr);
+  EXPECT_EQ(effectiveLogicalType(set, total->type), eLogicalDecimal);
+  EXPECT_EQ(set.namespaces[set.types[total->type].namespaceIndex].uri, "urn:test:common");
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, XsdImporterDocumentSets,
+                         ::testing::Values(std::vector<std::string>{"main.xsd"},
+                                           std::vector<std::string>{"main.xsd", "common.xsd"},
+                                           std::vector<std::string>{"common.xsd", "main.xsd"}));
 
 struct ErrorCase {
   std::string name;
