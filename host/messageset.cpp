@@ -1,5 +1,7 @@
 #include "messageset.h"
 
+#include "zelexception.h"
+
 #include <algorithm>
 
 namespace msgset {
@@ -147,6 +149,14 @@ DataEncoding defaultEncoding(const MessageSet& set, int type) {
     type = def.baseType;
   }
   return DataEncoding::Hex;
+}
+
+void throwSourceError(const char* function, const std::string& sourceName, const std::string& place,
+                      const std::string& what) {
+  ZelFatalException error(__FILE__, __LINE__, function, zelDefaultLogSourceName(),
+                          ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+  error.addInsert(sourceName).addInsert(place).addInsert(what);
+  throw error;
 }
 
 std::vector<int> findTypeCycle(const MessageSet& set) {

@@ -1,7 +1,6 @@
 #include "messagesetcompiler.h"
 
 #include "stddictionaryinfo.h"
-#include "zelexception.h"
 
 #include <algorithm>
 #include <map>
@@ -16,7 +15,6 @@ namespace {
 constexpr int kDescriptorTables = 1;
 
 constexpr char16_t kXml[] = u"XML";
-constexpr std::string_view kXmlSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
 
 // Property names, as the XML descriptor looks them up.
 namespace prop {
@@ -135,10 +133,7 @@ public:
 
 private:
   [[noreturn]] void fail(const std::string& place, const std::string& what) const {
-    ZelFatalException error(__FILE__, __LINE__, "compileMessageSet", zelDefaultLogSourceName(),
-                            ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
-    error.addInsert(sourceName_).addInsert(place).addInsert(what);
-    throw error;
+    throwSourceError("compileMessageSet", sourceName_, place, what);
   }
   void checkOptional(int position, std::size_t size, const std::string& place) const {
     if (position != kNone && (position < 0 || static_cast<std::size_t>(position) >= size)) {

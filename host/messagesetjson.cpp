@@ -18,7 +18,6 @@ namespace msgset {
 namespace {
 
 constexpr const char* kFunction = "parseMessageSetJson";
-constexpr std::string_view kXmlSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
 
 template <typename E>
 struct EnumSpelling {
@@ -84,10 +83,7 @@ const std::initializer_list<std::string_view> kItemXmlFields = {
     "xmlName", "render", "idAttributeName", "idAttributeNamespace", "idAttributeValue", "format", "encoding"};
 
 [[noreturn]] void sourceError(const std::string& sourceName, const std::string& place, const std::string& what) {
-  ZelFatalException error(__FILE__, __LINE__, kFunction, zelDefaultLogSourceName(),
-                          ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
-  error.addInsert(sourceName).addInsert(place).addInsert(what);
-  throw error;
+  throwSourceError(kFunction, sourceName, place, what);
 }
 
 // A JSON value together with the path that leads to it, for messages.

@@ -24,6 +24,9 @@ namespace msgset {
 constexpr int kNone = -1;
 constexpr long kUnbounded = -1;
 
+// The XML Schema namespace: home of the predefined types.
+constexpr std::string_view kXmlSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
+
 // How an item is rendered in XML. The numbers are those stored in the
 // dictionary's "Render" property.
 enum class Render : long {
@@ -246,6 +249,12 @@ ZEL_API int memberType(const MessageSet& set, const MemberDef& member);
 // The encoding a Binary item gets when it names none: Base64 for types from
 // base64Binary, Hex for other Binary types, Unset for the rest.
 ZEL_API DataEncoding defaultEncoding(const MessageSet& set, int type);
+
+// Raises the error of a faulty message-set source or model: ZelFatalException
+// CP_DICTIONARY_SOURCE_ERROR, thrown from function, with the inserts
+// sourceName (the file), place (where in it) and what (what is wrong there).
+[[noreturn]] ZEL_API void throwSourceError(const char* function, const std::string& sourceName,
+                                           const std::string& place, const std::string& what);
 
 // A chain of types that leads back to its start through base types, list
 // item types, union member types or the types of nameless members (which the
