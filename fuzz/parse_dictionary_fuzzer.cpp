@@ -3,6 +3,7 @@
 #include "fuzzsupport.h"
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
+#include "stddictionaryinfo.h"
 
 #include <filesystem>
 #include <vector>
@@ -12,10 +13,13 @@ std::vector<DescriptorPtr> loadExampleDescriptors() {
   std::vector<DescriptorPtr> descriptors;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(WF_EXAMPLES_DIR)) {
     if (entry.path().extension() != ".json") continue;
-    msgset::MessageSet set = readMessageSetJsonFile(entry.path().string());
+    const msgset::MessageSet set = readMessageSetJsonFile(entry.path().string());
     for (const bool namespaces : {true, false}) {
-      set.namespacesEnabled = namespaces;
-      const std::vector<unsigned char> bytes = compileMessageSetToExtract(set, entry.path().filename().string());
+      // The compiler refuses to switch namespaces off for a set that uses
+      // them, so the switch is turned in the compiled tables instead.
+      const std::unique_ptr<StdDictionaryInfo> compiled = compileMessageSet(set, entry.path().filename().string());
+      compiled->getMsgSetDefs().GetBuffer()[0].namespacesEnabled = namespaces ? 1 : 0;
+      const std::vector<unsigned char> bytes = compiled->ToQLBuffer();
       DescriptorPtr descriptor(workerFactory().createDescriptor());
       descriptor->FromExtractFormat(nullptr, bytes.data(), bytes.size());
       descriptor->postProcessDictionary();

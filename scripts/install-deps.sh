@@ -11,6 +11,8 @@ packages=(
 )
 # Comparison libraries used only by the benchmarks.
 packages+=(libxml2-dev libpugixml-dev)
+# The fuzz build (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
+packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
