@@ -436,7 +436,11 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
     type.composition = Composition::Open;
     return;
   }
-  const bool flat = group && particle->getMinOccurs() == 1 && maxOccursOf(*particle) == 1;
+  // The own part of an extension follows its base's members in sequence, so
+  // only a sequence of its own can be flattened into it.
+  const bool ownPartOnly = particle != source.getParticle();
+  const bool flat = group && particle->getMinOccurs() == 1 && maxOccursOf(*particle) == 1 &&
+                    (!ownPartOnly || group->getCompositor() == XSModelGroup::COMPOSITOR_SEQUENCE);
   if (flat) {
     for (XMLSize_t i = 0; particles && i < particles->size(); ++i) {
       type.members.push_back(memberFor(*particles->elementAt(i)));

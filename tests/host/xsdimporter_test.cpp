@@ -174,6 +174,13 @@ TEST_F(FeatureSchema, ExtensionsListOnlyWhatTheyAdd) {
   EXPECT_EQ(memberNames(set(), typeNamed(set(), "Company")), (std::vector<std::string>{"listed", "vat"}));
   // an extension that adds attributes only keeps the base's content to the base
   EXPECT_EQ(memberNames(set(), typeNamed(set(), "Tagged")), (std::vector<std::string>{"tag"}));
+  // an added choice follows the base's sequence as a group of its own
+  const TypeDef& contact = set().types[typeNamed(set(), "Contact")];
+  EXPECT_EQ(effectiveComposition(contact), Composition::Sequence);
+  ASSERT_EQ(contact.members.size(), 1u);
+  EXPECT_EQ(contact.members[0].form, MemberDef::Form::Group);
+  EXPECT_EQ(effectiveComposition(set().types[contact.members[0].type]), Composition::Choice);
+  EXPECT_EQ(memberNames(set(), contact.members[0].type), (std::vector<std::string>{"phone", "mail"}));
   const TypeDef& named = set().types[typeNamed(set(), "NamedParty")];
   EXPECT_EQ(named.baseType, party);
   EXPECT_EQ(named.derivation, Derivation::Restriction);
