@@ -40,7 +40,7 @@ using namespace msgset;
 namespace {
 
 constexpr char kFunction[] = "importXmlSchemas";
-const std::string kXsdUri = "http://www.w3.org/2001/XMLSchema";
+const std::string kXsdUri(kXmlSchemaNamespace);
 const std::string kXmlUri = "http://www.w3.org/XML/1998/namespace";
 
 std::string utf8(const XMLCh* text) { return ZelWstring(text).toUtf8(); }
@@ -51,12 +51,6 @@ std::string displayName(const std::string& systemId) {
   return systemId.compare(0, scheme.size(), scheme) == 0 ? systemId.substr(scheme.size()) : systemId;
 }
 
-[[noreturn]] void sourceError(const std::string& file, const std::string& place, const std::string& what) {
-  ZelFatalException error(__FILE__, __LINE__, kFunction, zelDefaultLogSourceName(),
-                          ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
-  error.addInsert(file).addInsert(place).addInsert(what);
-  throw error;
-}
 
 // Xerces-C is reference counted: each importer run holds it for its duration.
 class XercesSession {
@@ -619,7 +613,7 @@ void SchemaMapper::chooseMessages() {
       set_.elements[index].elementClass = ElementClass::Message;
       found = true;
     }
-    if (!found) sourceError("--messages", "message '" + name + "'", "no global element declaration of that name");
+    if (!found) throwSourceError(kFunction, "--messages", "message '" + name + "'", "no global element declaration of that name");
   }
 }
 
@@ -719,7 +713,7 @@ std::string readTextFile(const std::string& path) {
 
 XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, const XsdImportOptions& options) {
   XsdImportResult result;
-  if (schemaFiles.empty()) sourceError("(none)", "", "no schema documents given");
+  if (schemaFiles.empty()) throwSourceError(kFunction, "(none)", "", "no schema documents given");
   XercesSession xerces;
   XMLGrammarPoolImpl pool(XMLPlatformUtils::fgMemoryManager);
   {
@@ -732,33 +726,33 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
     reader->setErrorHandler(&errors);
     for (const std::string& file : schemaFiles) {
       if (file.find("://") == std::string::npos && !std::ifstream(file)) {
-        sourceError(file, "", std::string("cannot be read: ") + std::strerror(errno));
+        throwSourceError(kFunction, file, "", std::string("cannot be read: ") + std::strerror(errno));
       }
       Grammar* grammar = nullptr;
       try {
         grammar = reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);
       } catch (const XMLException& e) {
-        sourceError(file, "", utf8(e.getMessage()));
+        throwSourceError(kFunction, file, "", utf8(e.getMessage()));
       } catch (const SAXException& e) {
-        if (!errors.failed) sourceError(file, "", utf8(e.getMessage()));
+        if (!errors.failed) throwSourceError(kFunction, file, "", utf8(e.getMessage()));
       }
       if (errors.failed) {
         const std::string where = errors.file.empty() ? file : errors.file;
-        sourceError(where, errors.place + componentAtLine(where, errors.line), errors.what);
+        throwSourceError(kFunction, where, errors.place + componentAtLine(where, errors.line), errors.what);
       }
-      if (grammar == nullptr) sourceError(file, "", "not a schema document, or it cannot be read");
+      if (grammar == nullptr) throwSourceError(kFunction, file, "", "not a schema document, or it cannot be read");
     }
     result.warnings = errors.warnings;
   }
   bool changed = false;
   XSModel* model = pool.getXSModel(changed);  // owned by the pool
-  if (model == nullptr) sourceError(schemaFiles.front(), "", "the schema set has no components");
+  if (model == nullptr) throwSourceError(kFunction, schemaFiles.front(), "", "the schema set has no components");
   const SchemaDocumentFacts facts = scanSchemaDocuments(*model);
   SchemaMapper mapper(*model, facts, options, result.warnings);
   result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
   const std::vector<int> cycle = findTypeCycle(result.set);
   if (!cycle.empty()) {
-    sourceError(schemaFiles.front(), "type '" + result.set.types[cycle.front()].name + "'",
+    throwSourceError(kFunction, schemaFiles.front(), "type '" + result.set.types[cycle.front()].name + "'",
                 "the type leads back to itself through its base, item or member types");
   }
   if (!options.propertiesFile.empty()) {
