@@ -92,9 +92,6 @@ TEST_F(FeatureSchema, TargetNamespaceKeepsTheDocumentsPrefixAndEnablesNilByXsiNi
   EXPECT_TRUE(namespacesEnabled(set()));
   EXPECT_EQ(set().xml.nullNumEncoding, NullEncoding::XsiNil);
   EXPECT_EQ(set().xml.nullNonNumEncoding, NullEncoding::XsiNil);
-  EXPECT_EQ(set().formatVersion, kLatestFormatVersion);
-  EXPECT_TRUE(set().xml.rootTagName.empty());
-  EXPECT_TRUE(set().xml.suppressDoctype);
 }
 
 TEST_F(FeatureSchema, UnreferencedGlobalElementsAreTheMessages) {
