@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <regex>
 #include <string>
 #include <tuple>
 
@@ -156,4 +158,108 @@ TEST(XMLWriterDocument, SubtreeWritesOnlyTheMessage) {
   WriteRun run;
   run.prop(MI_SUBTREEBITSTREAM_STR, 1);
   EXPECT_EQ(run.text(tree), "<order><item>Cup &amp; saucer</item></order>");
+}
+
+// ---------------------------------------------------------------------------
+// With a dictionary.
+
+namespace {
+
+std::string documentSet(const std::string& properties, const std::string& extra = "") {
+  return R"({ "name": "Doc", )" + extra + R"( "properties": { )" + properties + R"( },
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })";
+}
+
+std::string writeWith(const std::string& set, const WorkerInfoPtr& startInfo = WorkerInfoPtr(), long ccsid = 1208) {
+  const DescriptorPtr descriptor = compileDescriptor(set);
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  make.member(make.tag(nullptr, u"msg"), u"a", str(u"1"));
+  tree.setStartMsgInfo(startInfo);
+  WriteRun run(descriptor.get());
+  run.prop(MI_CCSID_STR, ccsid);
+  return maskTimeStamp(run.text(tree));
+}
+
+}  // namespace
+
+TEST(XMLWriterDocumentStart, MessageSetDecidesTheDeclaration) {
+  EXPECT_EQ(writeWith(documentSet(R"("standalone": "yes")")),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><msg><a>1</a></msg>");
+  EXPECT_EQ(writeWith(documentSet(R"("xmlVersion": "1.1", "suppressXmlEncoding": true)")),
+            "<?xml version=\"1.1\"?><msg><a>1</a></msg>");
+  // The parser's version and standalone values give way to the message set's.
+  EXPECT_EQ(writeWith(documentSet(""), startRecord({{eStartMsgVersion, str(u"1.1")}, {eStartMsgStandalone, str(u"no")}})),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><msg><a>1</a></msg>");
+}
+
+TEST(XMLWriterDocumentStart, SuppressedDeclarationStillLeavesPrefixDocTypeAndComment) {
+  EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false,
+                                     "suppressTimestampComment": false)"),
+                      startRecord({{eStartMsgPrefixText, str(u"<!--c-->")}})),
+            "<!--c--><!DOCTYPE msg><!--VRK Generated XML Output on :TIME--><msg><a>1</a></msg>");
+}
+
+TEST(XMLWriterDocumentStart, DocTypeComesFromTheDictionaryUnlessTheParserKeptASubset) {
+  const std::string set = documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false,
+      "doctypeSystemId": "s.dtd", "doctypePublicId": "-//P", "doctypeText": "<!ENTITY d 'dict'>")");
+  EXPECT_EQ(writeWith(set), "<!DOCTYPE msg PUBLIC \"-//P\" \"s.dtd\" [<!ENTITY d 'dict'>]><msg><a>1</a></msg>");
+  // Identifiers from the parser do not count when there is a dictionary; its subset does.
+  EXPECT_EQ(writeWith(set, startRecord({{eStartMsgSystemId, str(u"other.dtd")},
+                                        {eStartMsgInternalSubset, str(u"<!ENTITY p 'parsed'>")}})),
+            "<!DOCTYPE msg PUBLIC \"-//P\" \"s.dtd\" [<!ENTITY p 'parsed'>]><msg><a>1</a></msg>");
+}
+
+TEST(XMLWriterDocumentStart, RootWrapperCarriesItsAttributeTextAndDependencies) {
+  const std::string properties = R"("suppressXmlDeclaration": true, "rootTagName": "Batch version=\"2\" a='&'",
+                                    "enableVersioningSupport": true)";
+  EXPECT_EQ(writeWith(documentSet(properties, R"("dependencies": ["core", "ext", "local"],)")),
+            "<Batch version=\"2\" a='&' xmlns=\"http://www.wfhost.invalid/namespaces/core\" "
+            "xmlns:N1=\"http://www.wfhost.invalid/namespaces/core-ext\" "
+            "xmlns:N2=\"http://www.wfhost.invalid/namespaces/ext-local\"><msg><a>1</a></msg></Batch>");
+  // Single-project mode: the last dependency is the default namespace.
+  EXPECT_EQ(writeWith(documentSet(properties, R"("identification": { "mode": 1 }, "dependencies": ["core", "local"],)")),
+            "<Batch version=\"2\" a='&' xmlns=\"http://www.wfhost.invalid/namespaces/local\"><msg><a>1</a></msg></Batch>");
+}
+
+TEST(XMLWriterDocumentStart, RootTagNameShapes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Batch", "<Batch><msg><a>1</a></msg></Batch>"},
+      {"Batch ", "<Batch><msg><a>1</a></msg></Batch>"},
+      {"Batch  x", "<Batch  x><msg><a>1</a></msg></Batch>"}};
+  for (const auto& [rootTagName, expected] : cases)
+    EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, "enableVersioningSupport": true, "rootTagName": ")" +
+                                    rootTagName + "\"")),
+              expected)
+        << rootTagName;
+}
+
+TEST(XMLWriterDocumentStart, DocTypeNamesTheWrapper) {
+  EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false, "rootTagName": "B x='1'")")),
+            "<!DOCTYPE B><B x='1'><msg><a>1</a></msg></B>");
+}
+
+TEST(XMLWriterDocumentStart, MessageElementOverridesTheMessageSet) {
+  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "Doc",
+    "properties": { "suppressXmlDeclaration": true, "suppressDoctype": false, "rootTagName": "Set", "doctypeSystemId": "set.dtd" },
+    "elements": [ { "name": "msg", "class": "message", "rootTagName": "Own", "doctypeSystemId": "own.dtd",
+                    "doctypeText": "<!-- own -->", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })");
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  make.member(make.tag(nullptr, u"msg"), u"a", str(u"1"));
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<!DOCTYPE Own SYSTEM \"own.dtd\" [<!-- own -->]><Own><msg><a>1</a></msg></Own>");
+}
+
+TEST(XMLWriterDocumentStart, Utf16OutputNamesItsEncodingAfterTheMark) {
+  const DescriptorPtr descriptor = compileDescriptor(documentSet(""));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  make.member(make.tag(nullptr, u"msg"), u"a", str(u"1"));
+  WriteRun run(descriptor.get());
+  run.prop(MI_CCSID_STR, 1200).prop(MI_ENCODING_STR, 546);
+  WritableBitstreamBuffer out;
+  const std::vector<std::uint8_t> bytes = run.bytes(tree, out);
+  const std::u16string expected = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><msg><a>1</a></msg>";
+  ASSERT_EQ(bytes.size(), expected.size() * 2);
+  EXPECT_EQ(std::memcmp(bytes.data(), expected.data(), bytes.size()), 0);  // the test machine is little-endian
 }

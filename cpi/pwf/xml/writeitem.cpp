@@ -59,7 +59,8 @@ WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* di
   switch (iWhereDefined) {
     case eDefinedAsTypeMember:
     case eDefinedAsElement:
-      resolveDefinition(position, listMemberIndex);
+      resolveDefinition(position);
+      if (iNamespaceURI->empty()) takeNamespaceFromDefinition();
       break;
     case eDefinedByType:
     case eUndefined:
@@ -93,7 +94,7 @@ void WriteItem::decideWhereDefined(const FITreeIterator& position) {
   }
 }
 
-void WriteItem::resolveDefinition(const FITreeIterator& position, long listMemberIndex) {
+void WriteItem::resolveDefinition(const FITreeIterator& position) {
   // A tree built by hand may carry only the ids; the dictionary then finds the rows.
   if (iWhereDefined == eDefinedAsTypeMember) {
     iIndex = position.getMemberIndex();
@@ -117,6 +118,15 @@ void WriteItem::resolveDefinition(const FITreeIterator& position, long listMembe
                                       iDictionary->getTagCache().get(iIndex).declaredAsAttribute;
     iRender = attributeDeclaration ? erAttribute : erElement;
   }
+}
+
+void WriteItem::takeNamespaceFromDefinition() {
+  // The tree holds namespaces of self-defining elements only: the parser
+  // reports defined elements by id. Their namespace is their element's.
+  const long tagIndex = getTagIndex();
+  if (tagIndex < 0) return;
+  const long namespaceIndex = iDictionary->getTagCache().get(tagIndex).namespaceIndex;
+  if (namespaceIndex >= 0) iNamespaceURI = &namespaceOf(namespaceIndex);
 }
 
 void WriteItem::resolveSelfDefining(const FITreeIterator& position, long listMemberIndex) {

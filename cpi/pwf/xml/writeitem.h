@@ -53,6 +53,8 @@ public:
   // The XML name: from the dictionary for defined elements, else the tree's
   // name (without its leading "@"). Zero-terminated.
   std::u16string_view getXMLName();
+  // The tree's namespace URI; for a defined element without one, its
+  // element definition's. Empty = no namespace.
   const ZelWstring& getNamespaceURI() const { return *iNamespaceURI; }
   const PWFData& getValue() const { return *iValue; }
   bool isBitStream() const { return iIsBitStream; }
@@ -85,7 +87,8 @@ public:
 
 private:
   void decideWhereDefined(const FITreeIterator& position);
-  void resolveDefinition(const FITreeIterator& position, long listMemberIndex);
+  void resolveDefinition(const FITreeIterator& position);
+  void takeNamespaceFromDefinition();
   void resolveSelfDefining(const FITreeIterator& position, long listMemberIndex);
   void resolveValueRules();
   const ZelWstring& namespaceOf(long namespaceIndex) const;

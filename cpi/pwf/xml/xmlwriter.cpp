@@ -389,7 +389,13 @@ void XMLWriter::writeTree(FITreeIterator& iterator, WriteItem& item) {
   append(XML_GREATERTHAN_STR);
 
   if (!hasValueAttribute(item.getRender())) outputPWFData(item);
-  writeContentChildren(iterator, item, listMemberIndex);
+  if (iterator.moveToFirstChild()) {
+    long anonymousValues = 0;
+    do {
+      writeContentChild(iterator, item, listMemberIndex, anonymousValues);
+    } while (iterator.moveToNextSibling());
+    iterator.moveToParent();
+  }
   outputEndElement(item, prefix);
   if (iNamespacesEnabled) iPrefixManager->removeLevel();
   --iDepth;
@@ -530,15 +536,6 @@ void XMLWriter::writeXsiTypeByPolicy(WriteItem& item) {
     case eXsiTypeNeverAndDrop:
       return;
   }
-}
-
-void XMLWriter::writeContentChildren(FITreeIterator& iterator, WriteItem& item, long listMemberIndex) {
-  if (!iterator.moveToFirstChild()) return;
-  long anonymousValues = 0;
-  do {
-    writeContentChild(iterator, item, listMemberIndex, anonymousValues);
-  } while (iterator.moveToNextSibling());
-  iterator.moveToParent();
 }
 
 void XMLWriter::writeContentChild(FITreeIterator& iterator, WriteItem& parent, long listMemberIndex,

@@ -51,11 +51,12 @@ class XMLPrinter;
 
 class XMLWriter : public FIWriter, public ZelOwnedLogSource {
 public:
-  // The tree walk recurses once per element level; a deeper tree ends the
-  // write with CP_XML_INTERNAL_ERROR ("XML Worker Internal Error", "The
-  // message tree is too deep to be written", the limit) long before the
-  // stack of any host thread would run out.
-  static constexpr long MAX_TREE_DEPTH = 2000;
+  // The tree walk recurses once per element level, with about 600 bytes of
+  // stack per level; a deeper tree ends the write with CP_XML_INTERNAL_ERROR
+  // ("XML Worker Internal Error", "The message tree is too deep to be
+  // written", the limit) long before a host thread's stack (1 MB or more)
+  // would run out.
+  static constexpr long MAX_TREE_DEPTH = 1000;
 
   explicit XMLWriter(const ZelNamedLogSource* owner);
   ~XMLWriter() override;
@@ -117,7 +118,6 @@ private:
   void writeNullMarker(WriteItem& item);
   bool writeAttributeChildren(FITreeIterator& iterator, long listMemberIndex);
   bool writeAttributeChild(FITreeIterator& iterator, long listMemberIndex);
-  void writeContentChildren(FITreeIterator& iterator, WriteItem& item, long listMemberIndex);
   void writeContentChild(FITreeIterator& iterator, WriteItem& parent, long listMemberIndex, long& anonymousValues);
   void writeXsiTypeByPolicy(WriteItem& item);
   void outputStartElementBegin(WriteItem& item, const ZelWstring& prefix);

@@ -1,0 +1,194 @@
+// Namespace declarations, xsi:type policies, schema locations and the SOAP
+// encoding style.
+#include "writetestsupport.h"
+
+#include "xmlworkerutility.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace writetest;
+
+namespace {
+
+constexpr std::u16string_view kXsi = XML_SCHEMA_INSTANCE_NAMESPACE_STR;
+const std::string kXsiDecl = " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+const std::string kXsDecl = " xmlns:xs=\"http://www.w3.org/2001/XMLSchema\"";
+
+std::string namespaceSet(const std::string& policy, const std::string& messageExtras = "") {
+  return R"({ "name": "Ns",
+    "namespaces": [ { "uri": "urn:a", "prefix": "a" }, { "uri": "urn:b", "prefix": "b" }, { "uri": "urn:c" },
+                    { "uri": "http://www.w3.org/2001/XMLSchema-instance", "prefix": "xsi" } ],
+    "properties": { "suppressXmlDeclaration": true, "xsiTypePolicy": ")" + policy + R"(" },
+    "types": [
+      { "name": "Money", "namespace": "a", "base": "decimal" },
+      { "name": "Item", "namespace": "b", "members": [
+        { "name": "price", "namespace": "a", "type": "Money" },
+        { "name": "label", "type": { "base": "string" } } ] } ],
+    "elements": [
+      { "name": "msg", "namespace": "a", "class": "message", )" + messageExtras + R"( "type": { "members": [
+        { "name": "item", "namespace": "b", "type": "Item" },
+        { "name": "plain", "type": "string" },
+        { "name": "other", "namespace": "urn:c", "type": "string", "minOccurs": 0 } ] } } ] })";
+}
+
+PWFDateTime timeOnly() {
+  PWFDateTime value;
+  value.hour = 10;
+  value.minute = 30;
+  value.second = 0;
+  return value;
+}
+
+// msg > item (with an xsi:type field in the tree) > price, label; plain; a
+// self-defining time t.
+void buildMessage(TreeMaker& make, std::u16string_view xsiType = u"urn:b:Item") {
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  TreeElement& item = make.member(msg, u"item", PWFData(), 3);
+  if (!xsiType.empty()) make.named(&item, u"type", str(xsiType), 0, kXsi);
+  make.member(item, u"price", PWFData::makeDecimal(ZelWstring(u"1.50")));
+  make.member(item, u"label", str(u"x"));
+  make.member(msg, u"plain", str(u"p"));
+  make.named(&msg, u"t", PWFData::makeDateTime(timeOnly()));
+}
+
+struct PolicyCase {
+  const char* policy;
+  std::string expected;
+};
+
+void PrintTo(const PolicyCase& c, std::ostream* os) { *os << c.policy; }
+
+class XMLWriterXsiTypePolicies : public testing::TestWithParam<PolicyCase> {};
+
+}  // namespace
+
+TEST_P(XMLWriterXsiTypePolicies, WritesXsiTypeAsThePolicySays) {
+  const DescriptorPtr descriptor = compileDescriptor(namespaceSet(GetParam().policy));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  buildMessage(make);
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Policies, XMLWriterXsiTypePolicies,
+    testing::Values(
+        // The tree's own xsi:type is kept by every policy but the last.
+        PolicyCase{"never", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
+                                " xsi:type=\"b:Item\"><a:price>1.50</a:price><label>x</label></b:item>"
+                                "<plain>p</plain><t>10:30:00</t></a:msg>"},
+        // Named types only: not the anonymous ones, nor an element without type.
+        PolicyCase{"namedTypes", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
+                                     " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price>"
+                                     "<label>x</label></b:item><plain" + kXsiDecl + kXsDecl +
+                                     " xsi:type=\"xs:string\">p</plain><t>10:30:00</t></a:msg>"},
+        // Always: an anonymous restriction is named by its base; a
+        // self-defining value by its logical type; an anonymous complex
+        // type cannot be named.
+        PolicyCase{"always", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
+                                 " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price><label xmlns:xs="
+                                 "\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"xs:string\">x</label></b:item><plain" +
+                                 kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t" + kXsiDecl + kXsDecl +
+                                 " xsi:type=\"xs:time\">10:30:00</t></a:msg>"},
+        PolicyCase{"alwaysWithSoapEncodingStyle",
+                   "<a:msg xmlns:a=\"urn:a\" xmlns:ns1=\"http://www.w3.org/2001/12/soap-envelope\" "
+                   "ns1:encodingStyle=\"http://www.w3.org/2001/12/soap-encoding\"><b:item xmlns:b=\"urn:b\"" +
+                       kXsiDecl +
+                       " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price><label xmlns:xs="
+                       "\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"xs:string\">x</label></b:item><plain" +
+                       kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t" + kXsiDecl + kXsDecl +
+                       " xsi:type=\"xs:time\">10:30:00</t></a:msg>"},
+        // Never, and the tree's xsi:type is dropped as well.
+        PolicyCase{"neverAndDrop", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>1.50</a:price>"
+                                   "<label>x</label></b:item><plain>p</plain><t>10:30:00</t></a:msg>"}));
+
+TEST(XMLWriterXsiType, TreeValueSplitsAtItsLastColon) {
+  const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));
+  const std::pair<std::u16string_view, std::string> cases[] = {
+      {u"Item", "<b:item xmlns:b=\"urn:b\"" + kXsiDecl + " xsi:type=\"Item\">"},
+      {u"urn:x:y:Item", "<b:item xmlns:b=\"urn:b\"" + kXsiDecl + " xmlns:ns1=\"urn:x:y\" xsi:type=\"ns1:Item\">"}};
+  for (const auto& [value, start] : cases) {
+    MessageTree tree;
+    TreeMaker make(tree, descriptor.get());
+    buildMessage(make, value);
+    const std::string xml = WriteRun(descriptor.get()).text(tree);
+    EXPECT_NE(xml.find(start), std::string::npos) << xml;
+  }
+}
+
+TEST(XMLWriterNamespaces, AllOnMessageDeclaresEveryNamespaceOnTheMessageElement) {
+  const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never", R"("namespaceDeclarationPolicy": "allOnMessage",)"));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(make.member(msg, u"item", PWFData(), 3), u"price", PWFData::makeDecimal(ZelWstring(u"2")));
+  make.member(msg, u"other", str(u"o"));
+  // urn:c has no preferred prefix: one is made up; the XML Schema namespace
+  // was added by the compiler.
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
+            "<a:msg xmlns:a=\"urn:a\" xmlns:b=\"urn:b\" xmlns:ns1=\"urn:c\"" + kXsiDecl + kXsDecl +
+                "><b:item><a:price>2</a:price></b:item><ns1:other>o</ns1:other></a:msg>");
+}
+
+TEST(XMLWriterNamespaces, AtFirstUseDeclaresWhereNeededAndAgainInSiblings) {
+  const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(make.member(msg, u"item", PWFData(), 3), u"price", PWFData::makeDecimal(ZelWstring(u"2")));
+  make.member(msg, u"other", str(u"o"));
+  make.member(msg, u"other", str(u"p"));
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
+            "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>2</a:price></b:item>"
+            "<ns1:other xmlns:ns1=\"urn:c\">o</ns1:other><ns1:other xmlns:ns1=\"urn:c\">p</ns1:other></a:msg>");
+}
+
+TEST(XMLWriterNamespaces, SchemaLocationsGoOnTheMessageElement) {
+  const DescriptorPtr descriptor = compileDescriptor(namespaceSet(
+      "never", R"("schemaLocation": "urn:a a.xsd", "noNamespaceSchemaLocation": "n&n.xsd",)"));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  make.member(make.tag(nullptr, u"msg"), u"plain", str(u"p"));
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
+            "<a:msg xmlns:a=\"urn:a\"" + kXsiDecl +
+                " xsi:schemaLocation=\"urn:a a.xsd\" xsi:noNamespaceSchemaLocation=\"n&amp;n.xsd\"><plain>p</plain></a:msg>");
+}
+
+TEST(XMLWriterNamespaces, SelfDefiningElementsAndAttributesKeepTheirNamespaces) {
+  const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  TreeElement& extra = make.named(&msg, u"extra", str(u"e"), 0, u"urn:b");
+  make.named(&extra, u"@lang", str(u"en"), 0, u"urn:c");
+  make.named(&extra, u"@plain", str(u"1"));
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
+            "<a:msg xmlns:a=\"urn:a\"><b:extra xmlns:b=\"urn:b\" xmlns:ns1=\"urn:c\" ns1:lang=\"en\" plain=\"1\">e"
+            "</b:extra></a:msg>");
+}
+
+// With namespaces off, a namespace anywhere in the tree ends the write.
+TEST(XMLWriterNamespaces, NamespacesWhereTheMessageSetHasNoneEndTheWrite) {
+  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "Plain",
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })");
+  {
+    MessageTree tree;
+    TreeMaker make(tree, descriptor.get());
+    make.named(&make.tag(nullptr, u"msg"), u"x", str(u"1"), 0, u"urn:x");
+    const ZelException e = WriteRun(descriptor.get()).failure(tree);
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED);
+    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Parser: Element with a Namespace found when Namespaces are "
+                                                      "not enabled for the Message Set.", "x", "urn:x"}));
+  }
+  {
+    MessageTree tree;
+    TreeMaker make(tree, descriptor.get());
+    make.named(&make.tag(nullptr, u"msg"), u"@y", str(u"1"), 0, u"urn:y");
+    const ZelException e = WriteRun(descriptor.get()).failure(tree);
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED);
+    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Parser: Attribute with a Namespace found when Namespaces are "
+                                                      "not enabled for the Message Set.", "y", "urn:y"}));
+  }
+}

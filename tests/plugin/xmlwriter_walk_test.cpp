@@ -1,0 +1,310 @@
+// The tree walk's failures, limits and bookkeeping: what ends a write, that
+// a failed write leaves the output as it was, deep trees, the worker's
+// calling order and its descriptor stack, embedded messages of another
+// message set.
+#include "writetestsupport.h"
+
+#include "xmlworkerutility.h"
+#include "xmlwriter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace writetest;
+
+namespace {
+
+constexpr char kSimpleSet[] = R"({ "name": "Simple", "properties": { "suppressXmlDeclaration": true },
+  "elements": [ { "name": "msg", "class": "message", "type": { "members": [
+    { "name": "flag", "type": "boolean" }, { "name": "text", "type": "string", "maxOccurs": "unbounded" } ] } } ] })";
+
+const XMLDictionaryInfo& simpleDescriptor() {
+  static const DescriptorPtr descriptor = compileDescriptor(kSimpleSet);
+  return *descriptor;
+}
+
+void expectInternalError(const ZelException& e, const std::string& cause) {
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR) << e.what();
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Worker Internal Error", cause}));
+}
+
+}  // namespace
+
+TEST(XMLWriterFailures, UnparsedBitstreamElementEndsTheWriteAndKeepsEarlierBytes) {
+  MessageTree tree;
+  TreeMaker make(tree, &simpleDescriptor());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  // Enough text before the fault that part of it is converted already.
+  for (int i = 0; i < 2000; ++i) make.member(msg, u"text", str(u"0123456789"));
+  make.named(&msg, u"raw", PWFData::makeBinary({'<', 'x', '/', '>'}), 4).setBitStream(true);
+  WritableBitstreamBuffer out;
+  out.append("earlier", 7);
+  const ZelException e = WriteRun(&simpleDescriptor()).failure(tree, out);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_WRITING_UNPARSED_BUFFER_ERROR);
+  EXPECT_EQ(insertsOf(e), std::vector<std::string>{"The XML worker cannot write out an unparsed buffer"});
+  EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), "earlier");
+}
+
+TEST(XMLWriterFailures, UnconvertibleTextLeavesTheBufferAsItWas) {
+  MessageTree tree;
+  TreeMaker make(tree);
+  TreeElement& root = make.named(nullptr, u"r", PWFData(), 5);
+  make.named(&root, u"bad", str(std::u16string_view(u"\xD800x", 2)));
+  WritableBitstreamBuffer out;
+  out.append("earlier", 7);
+  const ZelException e = WriteRun().failure(tree, out);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_CONVERSION_ERROR);
+  EXPECT_EQ(out.getLength(), 7u);
+}
+
+TEST(XMLWriterFailures, UnparsedBytesOfAnElementAreCopiedUnconverted) {
+  MessageTree tree;
+  TreeMaker make(tree, &simpleDescriptor());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(msg, u"text", PWFData::makeBinary({'<', 't', 'e', 'x', 't', '>', 0xC3, 0xA9, '<', '/', 't', 'e', 'x', 't', '>'}))
+      .setBitStream(true);
+  WriteRun run(&simpleDescriptor());
+  run.prop(MI_CCSID_STR, 1200);
+  WritableBitstreamBuffer out;
+  const std::vector<std::uint8_t> bytes = run.bytes(tree, out);
+  // <msg> in UTF-16, then the bytes as they were, then </msg> in UTF-16.
+  const std::string raw(bytes.begin(), bytes.end());
+  EXPECT_NE(raw.find(std::string("\0><text>\xC3\xA9</text>\0<", 17)), std::string::npos);
+}
+
+TEST(XMLWriterFailures, EachMalformedTreeHasItsError) {
+  struct Case {
+    const char* what;
+    std::function<void(MessageTree&, TreeMaker&)> build;
+    std::string cause;
+  };
+  const Case cases[] = {
+      {"named child rendered undefined",
+       [](MessageTree&, TreeMaker& make) {
+         TreeElement& msg = make.tag(nullptr, u"msg");
+         TreeElement& anonymousWithTag = make.anonymous(msg, str(u"x"));
+         anonymousWithTag.setTagId(7);
+       },
+       "erUndefined is only valid for anonymous fields"},
+      {"root rendered as an attribute", [](MessageTree&, TreeMaker& make) { make.named(nullptr, u"@a", str(u"1")); },
+       "Should never call writeTree on something that isn't rendered as an element"},
+      {"element prefix text not a string",
+       [](MessageTree&, TreeMaker& make) {
+         TreeElement& msg = make.tag(nullptr, u"msg");
+         WorkerInfoPtr record(new XMLWorkerInfo());
+         record->setProperty(0, PWFData::makeInteger(1));
+         make.member(msg, u"text", str(u"x")).setEndInfo(record);
+       },
+       "Prefix must be a string."},
+      {"message prefix text not a string",
+       [](MessageTree& tree, TreeMaker& make) {
+         make.tag(nullptr, u"msg");
+         WorkerInfoPtr record(new XMLStartMsgInfo());
+         record->setProperty(eStartMsgPrefixText, PWFData::makeBoolean(true));
+         tree.setStartMsgInfo(record);
+       },
+       "Prefix must be a string."},
+      {"internal subset not a string",
+       [](MessageTree& tree, TreeMaker& make) {
+         make.tag(nullptr, u"msg");
+         WorkerInfoPtr record(new XMLStartMsgInfo());
+         record->setProperty(eStartMsgInternalSubset, PWFData::makeInteger(5));
+         tree.setStartMsgInfo(record);
+       },
+       "Internal subset must be a string."},
+  };
+  const DescriptorPtr withDocType = compileDescriptor(R"({ "name": "D", "properties": { "suppressDoctype": false },
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "text", "type": "string" } ] } } ] })");
+  for (const Case& c : cases) {
+    MessageTree tree;
+    TreeMaker make(tree, withDocType.get());
+    c.build(tree, make);
+    expectInternalError(WriteRun(withDocType.get()).failure(tree), c.cause);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Depth: the walk recurses once per level and stops with an error in time.
+
+namespace {
+void buildChain(MessageTree& tree, long depth) {
+  TreeMaker make(tree);
+  TreeElement* element = &make.named(nullptr, u"d", PWFData(), 5);
+  for (long i = 1; i < depth; ++i) element = &make.named(element, u"d", PWFData(), 2);
+}
+}  // namespace
+
+TEST(XMLWriterDepth, TreeAtTheLimitIsWritten) {
+  MessageTree tree;
+  buildChain(tree, XMLWriter::MAX_TREE_DEPTH);
+  WriteRun run;
+  run.prop(MI_SUBTREEBITSTREAM_STR, 1);
+  const std::string xml = run.text(tree);
+  EXPECT_EQ(xml.size(), static_cast<std::size_t>(XMLWriter::MAX_TREE_DEPTH) * 7);
+}
+
+TEST(XMLWriterDepth, DeeperTreeEndsTheWriteWithAnErrorNotACrash) {
+  for (long depth : {XMLWriter::MAX_TREE_DEPTH + 1, 100000L}) {
+    MessageTree tree;
+    buildChain(tree, depth);
+    WritableBitstreamBuffer out;
+    const ZelException e = WriteRun().failure(tree, out);
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR);
+    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Worker Internal Error", "The message tree is too deep to be written",
+                                                      std::to_string(XMLWriter::MAX_TREE_DEPTH)}));
+    EXPECT_EQ(out.getLength(), 0u);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The worker's write side.
+
+namespace {
+std::vector<std::string> wrongOrderInserts(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const ZelParserException& e) {
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+    return insertsOf(e);
+  }
+  ADD_FAILURE() << "no exception";
+  return {};
+}
+}  // namespace
+
+TEST(XMLWorkerWrite, CallsOutOfOrderAreRefused) {
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  WritableBitstreamBuffer out;
+  const std::vector<std::string> notCalled{"XML Worker initializeWrite not called."};
+  EXPECT_EQ(wrongOrderInserts([&] { worker.write(&out, nullptr, 0); }), notCalled);
+  EXPECT_EQ(wrongOrderInserts([&] { worker.setFIMessageTree(nullptr); }), notCalled);
+  EXPECT_EQ(wrongOrderInserts([&] { worker.getFIMessageTree(); }), notCalled);
+
+  MessageInfo properties;
+  worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
+  bool done = false;
+  EXPECT_EQ(wrongOrderInserts([&] { worker.initializeWrite(&properties, nullptr, nullptr, &done); }),
+            std::vector<std::string>{"XML Worker initializeWrite already called."});
+  EXPECT_TRUE(done);
+}
+
+TEST(XMLWorkerWrite, WriterWithoutDescriptorRefusesDescriptorSettings) {
+  const ZelNamedLogSource owner("test");
+  XMLWriter writer(&owner);
+  try {
+    writer.setConverterDateTimeProperties();
+    ADD_FAILURE() << "no exception";
+  } catch (const ZelParserException& e) {
+    expectInternalError(e, "setConverterDateTimeProperties() called when dictionary not initialised");
+  }
+  try {
+    writer.setNamespaceInfo(true);
+    ADD_FAILURE() << "no exception";
+  } catch (const ZelParserException& e) {
+    expectInternalError(e, "setNamespaceInfo() called when dictionary not initialised");
+  }
+}
+
+TEST(XMLWorkerWrite, WriterFollowsTheDescriptorStack) {
+  const DescriptorPtr yesNo = compileDescriptor(R"({ "name": "YN", "properties": { "suppressXmlDeclaration": true,
+    "booleanTrueValue": "yes" }, "elements": [ { "name": "msg", "class": "message", "type": { "members": [
+    { "name": "flag", "type": "boolean" } ] } } ] })");
+  MessageTree tree;
+  TreeMaker make(tree, yesNo.get());
+  make.member(make.tag(nullptr, u"msg"), u"flag", PWFData::makeBoolean(true));
+
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  worker.setWireFormatDescriptor(yesNo.get());
+  MessageInfo properties;
+  worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
+  worker.setFIMessageTree(&tree);
+  EXPECT_EQ(worker.getFIMessageTree(), &tree);
+  auto written = [&] {
+    WritableBitstreamBuffer out;
+    worker.write(&out, nullptr, 0);
+    return maskTimeStamp(std::string(out.bytes().begin(), out.bytes().end()));
+  };
+  EXPECT_EQ(written(), "<msg><flag>yes</flag></msg>");
+  worker.setWireFormatDescriptor(&simpleDescriptor());
+  worker.release(false);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), yesNo.get());
+  EXPECT_EQ(written(), "<msg><flag>yes</flag></msg>");
+  worker.release(false);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), nullptr);
+  // Without a descriptor every element is self-defining and named by the
+  // tree, which has no names for these: the root cannot be an element.
+  try {
+    written();
+    ADD_FAILURE() << "no exception";
+  } catch (const ZelParserException& e) {
+    expectInternalError(e, "Should never call writeTree on something that isn't rendered as an element");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// An embedded message of another message set, with its own dictionary.
+
+namespace {
+
+// Pushes the embedded message's descriptor onto the worker while it is written.
+class WorkerDictionarySwitch : public EmbeddedDictionarySwitch {
+public:
+  WorkerDictionarySwitch(XMLWorker& worker, const XMLDictionaryInfo& embedded) : worker_(worker), embedded_(embedded) {}
+  void loadDictionary(const ZelWstring& reference) override {
+    EXPECT_EQ(reference, std::u16string_view(u"inner"));
+    worker_.setWireFormatDescriptor(&embedded_);
+    ++loads;
+  }
+  void releaseDictionary(const ZelWstring&) override {
+    worker_.release(false);
+    ++releases;
+  }
+  int loads = 0;
+  int releases = 0;
+
+private:
+  XMLWorker& worker_;
+  const XMLDictionaryInfo& embedded_;
+};
+
+}  // namespace
+
+TEST(XMLWriterEmbedded, EmbeddedMessageIsWrittenWithItsOwnDictionary) {
+  const DescriptorPtr outer = compileDescriptor(R"({ "name": "Outer", "properties": { "suppressXmlDeclaration": true,
+    "booleanTrueValue": "Y" }, "elements": [ { "name": "msg", "class": "message", "type": { "composition": "open",
+    "members": [ { "name": "flag", "type": "boolean", "maxOccurs": 2 } ] } } ] })");
+  const DescriptorPtr inner = compileDescriptor(R"({ "name": "Inner",
+    "namespaces": [ { "uri": "urn:inner", "prefix": "in" } ],
+    "properties": { "booleanTrueValue": "yes" },
+    "elements": [ { "name": "note", "namespace": "in", "class": "message", "type": { "members": [
+      { "name": "flag", "namespace": "in", "type": "boolean" } ] } } ] })");
+  MessageTree tree;
+  TreeMaker makeOuter(tree, outer.get());
+  TreeMaker makeInner(tree, inner.get());
+  TreeElement& msg = makeOuter.tag(nullptr, u"msg");
+  makeOuter.member(msg, u"flag", PWFData::makeBoolean(true));
+  TreeElement& note = makeInner.tag(&msg, u"note");
+  tree.setDictionaryRef(note, u"inner");
+  makeInner.member(note, u"flag", PWFData::makeBoolean(true));
+  makeOuter.member(msg, u"flag", PWFData::makeBoolean(true));
+
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  WorkerDictionarySwitch dictionarySwitch(worker, *inner);
+  tree.setDictionarySwitch(&dictionarySwitch);
+  worker.setWireFormatDescriptor(outer.get());
+  MessageInfo properties;
+  worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
+  worker.setFIMessageTree(&tree);
+  WritableBitstreamBuffer out;
+  worker.write(&out, nullptr, 0);
+  EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()),
+            "<msg><flag>Y</flag><in:note xmlns:in=\"urn:inner\"><in:flag>yes</in:flag></in:note><flag>Y</flag></msg>");
+  // Once to see whether it is an attribute, once to write it.
+  EXPECT_EQ(dictionarySwitch.loads, 2);
+  EXPECT_EQ(dictionarySwitch.releases, 2);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), outer.get());
+}
