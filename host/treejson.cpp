@@ -592,7 +592,7 @@ void treeFromJson(std::string_view json, MessageTree& tree) {
   Json document;
   try {
     document = Json::parse(json.begin(), json.end());
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {  // syntax errors and numbers out of range
     throwTreeError(__FILE__, __LINE__, "treeFromJson", "$", std::string("not valid JSON: ") + e.what());
   }
   try {

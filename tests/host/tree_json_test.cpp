@@ -212,6 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TreeJsonTest, DocumentLevelFaults) {
   MessageTree tree;
   expectTreeError([&] { treeFromJson("{\"format\": ", tree); }, "$");
+  // A number beyond the double range is a JSON fault too, not an escaping library error.
+  expectTreeError([&] { treeFromJson("1E400", tree); }, "$");
   expectTreeError([&] { treeFromJson(R"({"format": "other", "version": 1})", tree); }, "$.format");
   expectTreeError([&] { treeFromJson(R"({"format": "message-tree", "version": 2})", tree); }, "$.version");
   expectTreeError([&] { treeFromJson(R"({"format": "message-tree", "version": 1, "extra": 0})", tree); }, "$.extra");
