@@ -47,7 +47,7 @@ for target in $targets; do
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1) >"$log" 2>&1
   status=$?
   set -e
-  grep -E '^#[0-9]+ +DONE' "$log" | tail -1 || true
+  grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$log" || true
   if [ $status -ne 0 ]; then
     echo "   FINDING (exit $status): see $log and $findings"
