@@ -1,6 +1,7 @@
 #include "writeitem.h"
 
 #include "fimessagetree.h"
+#include "messagetree.h"
 #include "pwfdata.h"
 #include "workerinfo.h"
 #include "xmlworkerutility.h"
@@ -29,10 +30,16 @@ const ZelWstring& emptyText() {
 
 [[noreturn]] void raise(const ZelOwnedLogSource* source, long line, const char* function, std::uint32_t message,
                         const char* insert) {
-  ZelParserException e(__FILE__, line, function, source->getLogSourceName(), message);
+  ZelParserException e(__FILE__, line, function, source ? source->getLogSourceName() : zelDefaultLogSourceName(),
+                       message);
   e.addInsert(insert);
   if (ZelLog::traceOn()) ZelLog::trace(source, function, {"Throwing exception", __FILE__, line, e.getKey(), insert});
   throw e;
+}
+
+[[noreturn]] void raiseUnparsedBuffer(const ZelOwnedLogSource* source) {
+  raise(source, __LINE__, "WriteItem::WriteItem", ZelMessages::CP_XML_WRITING_UNPARSED_BUFFER_ERROR,
+        "The XML worker cannot write out an unparsed buffer");
 }
 
 bool rendersIntoAttribute(ERender render) {
@@ -41,8 +48,9 @@ bool rendersIntoAttribute(ERender render) {
 
 }  // namespace
 
-WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary,
-                     const FITreeIterator& position, long listMemberIndex)
+template <class Position>
+WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const Position& position,
+                     long listMemberIndex)
     : XMLItem(owner, dictionary),
       iTagId(position.getTagId()),
       iItemTypeIndex(position.getItemTypeIndex()),
@@ -55,82 +63,124 @@ WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* di
       iEndWorkerInfo(&position.getEndWorkerInfo()) {
   iTypeIndex = position.getTypeIndex();
   iElementKind = position.getCategory();
-  decideWhereDefined(position);
+  iWhereDefined = whereDefinedOf(iDictionary, iMemberId, iElementKind, iTagId, iTypeIndex);
   switch (iWhereDefined) {
     case eDefinedAsTypeMember:
+      iIndex = memberRowOf(*iDictionary, position.getMemberIndex(), iMemberId);
+      applyDefinition(memberDefinition(*iDictionary, iIndex));
+      break;
     case eDefinedAsElement:
-      resolveDefinition(position);
-      if (iNamespaceURI->empty()) takeNamespaceFromDefinition();
+      iIndex = tagRowOf(*iDictionary, position.getTagIndex(), iTagId);
+      applyDefinition(elementDefinition(*iDictionary, iIndex, iElementKind));
       break;
     case eDefinedByType:
     case eUndefined:
-      resolveSelfDefining(position, listMemberIndex);
+      resolveSelfDefining(position.getTagName(), listMemberIndex);
       break;
     case eWhereDefinedNotSet:
-      raise(this, __LINE__, "WriteItem::WriteItem", ZelMessages::CP_XML_WRITING_UNPARSED_BUFFER_ERROR,
-            "The XML worker cannot write out an unparsed buffer");
+      raiseUnparsedBuffer(this);
   }
-  if (iDictionary) resolveValueRules();
+  // Null encodings only matter for null values.
+  if (iDictionary && iValue->isNull()) resolveValueRules();
 }
+
+template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const FITreeIterator&, long);
+template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const MessageTreeIterator&, long);
 
 WriteItem::~WriteItem() = default;
 
-void WriteItem::decideWhereDefined(const FITreeIterator& position) {
-  if (!iDictionary) {
-    iWhereDefined = eUndefined;
-  } else if (iMemberId >= 1) {
-    iWhereDefined = eDefinedAsTypeMember;
-  } else if (iElementKind == kKindSelfDefiningField || iElementKind == kKindSelfDefiningStructure ||
-             iElementKind == kKindSelfDefiningMessage || iElementKind == kKindOpaque) {
-    iWhereDefined = eUndefined;
-  } else if (iElementKind == kKindUnparsedBitstream) {
-    iWhereDefined = eWhereDefinedNotSet;
-  } else if (iTagId >= 1) {
-    iWhereDefined = eDefinedAsElement;
-  } else if (iTypeIndex >= 0) {
-    iWhereDefined = eDefinedByType;
-  } else {
-    iWhereDefined = eWhereDefinedNotSet;
+template <class Position>
+ERender WriteItem::renderOf(const XMLDictionaryInfo* dictionary, const Position& position) {
+  const long memberId = position.getMemberId();
+  const long tagId = position.getTagId();
+  const std::uint16_t kind = position.getCategory();
+  const EWhereDefined whereDefined = whereDefinedOf(dictionary, memberId, kind, tagId, position.getTypeIndex());
+  switch (whereDefined) {
+    case eDefinedAsTypeMember:
+      return memberDefinition(*dictionary, memberRowOf(*dictionary, position.getMemberIndex(), memberId)).render;
+    case eDefinedAsElement:
+      return elementDefinition(*dictionary, tagRowOf(*dictionary, position.getTagIndex(), tagId), kind).render;
+    case eDefinedByType:
+    case eUndefined:
+      return selfDefiningRender(position.getTagName().view(), position.getNamespaceURI());
+    case eWhereDefinedNotSet:
+      break;
   }
+  raiseUnparsedBuffer(nullptr);
 }
 
-void WriteItem::resolveDefinition(const FITreeIterator& position) {
-  // A tree built by hand may carry only the ids; the dictionary then finds the rows.
-  if (iWhereDefined == eDefinedAsTypeMember) {
-    iIndex = position.getMemberIndex();
-    if (iIndex < 0) iIndex = iDictionary->getXMLStructDefs().getIndex(iMemberId);
-    iMemberProperties = &iDictionary->getXMLTypeMemberDefinition(iIndex);
-    if (iDictionary->getMemberCache().get(iIndex).memberKind == DictCodes::eClassMessage) {
-      iElementProperties = &iDictionary->getXMLTagDefinition(getTagIndex());
-      iRender = iElementProperties->render;
-    } else {
-      iRender = iMemberProperties->render;
-    }
-    return;
-  }
-  iIndex = position.getTagIndex();
-  if (iIndex < 0) iIndex = iDictionary->getXMLTagDefs().getIndex(iTagId);
-  iElementProperties = &iDictionary->getXMLTagDefinition(iIndex);
-  if (iElementKind == kKindMessage) {
-    iRender = iElementProperties->render;
-  } else {
-    const bool attributeDeclaration = iDictionary->getFormatVersion() >= kAttributeDeclarationsVersion &&
-                                      iDictionary->getTagCache().get(iIndex).declaredAsAttribute;
-    iRender = attributeDeclaration ? erAttribute : erElement;
-  }
+template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const FITreeIterator&);
+template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const MessageTreeIterator&);
+
+EWhereDefined WriteItem::whereDefinedOf(const XMLDictionaryInfo* dictionary, long memberId, std::uint16_t kind,
+                                        long tagId, long typeIndex) {
+  if (!dictionary) return eUndefined;
+  if (memberId >= 1) return eDefinedAsTypeMember;
+  if (kind == kKindSelfDefiningField || kind == kKindSelfDefiningStructure || kind == kKindSelfDefiningMessage ||
+      kind == kKindOpaque)
+    return eUndefined;
+  if (kind == kKindUnparsedBitstream) return eWhereDefinedNotSet;
+  if (tagId >= 1) return eDefinedAsElement;
+  return typeIndex >= 0 ? eDefinedByType : eWhereDefinedNotSet;
 }
 
-void WriteItem::takeNamespaceFromDefinition() {
+long WriteItem::memberRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long memberId) {
+  return treeRow >= 0 ? treeRow : dictionary.getXMLStructDefs().getIndex(memberId);
+}
+
+long WriteItem::tagRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long tagId) {
+  return treeRow >= 0 ? treeRow : dictionary.getXMLTagDefs().getIndex(tagId);
+}
+
+WriteItem::Definition WriteItem::memberDefinition(const XMLDictionaryInfo& dictionary, long memberRow) {
+  const prf_SMD_TYPEMEMBER_DEFINITION& member = dictionary.getMemberCache().get(memberRow);
+  Definition definition;
+  definition.member = &dictionary.getXMLTypeMemberDefinition(memberRow);
+  definition.tagIndex = member.elementIndex;
+  // A member that stands for a message is rendered as its message element.
+  if (member.memberKind == DictCodes::eClassMessage) {
+    definition.element = &dictionary.getXMLTagDefinition(member.elementIndex);
+    definition.render = definition.element->render;
+  } else {
+    definition.render = definition.member->render;
+  }
+  return definition;
+}
+
+WriteItem::Definition WriteItem::elementDefinition(const XMLDictionaryInfo& dictionary, long tagRow,
+                                                   std::uint16_t kind) {
+  Definition definition;
+  definition.element = &dictionary.getXMLTagDefinition(tagRow);
+  definition.tagIndex = tagRow;
+  if (kind == kKindMessage) {
+    definition.render = definition.element->render;
+  } else {
+    const bool attributeDeclaration = dictionary.getFormatVersion() >= kAttributeDeclarationsVersion &&
+                                      dictionary.getTagCache().get(tagRow).declaredAsAttribute;
+    definition.render = attributeDeclaration ? erAttribute : erElement;
+  }
+  return definition;
+}
+
+void WriteItem::applyDefinition(const Definition& definition) {
+  iElementProperties = definition.element;
+  iMemberProperties = definition.member;
+  iRender = definition.render;
   // The tree holds namespaces of self-defining elements only: the parser
   // reports defined elements by id. Their namespace is their element's.
-  const long tagIndex = getTagIndex();
-  if (tagIndex < 0) return;
-  const long namespaceIndex = iDictionary->getTagCache().get(tagIndex).namespaceIndex;
+  if (!iNamespaceURI->empty() || definition.tagIndex < 0) return;
+  const long namespaceIndex = iDictionary->getTagCache().get(definition.tagIndex).namespaceIndex;
   if (namespaceIndex >= 0) iNamespaceURI = &namespaceOf(namespaceIndex);
 }
 
-void WriteItem::resolveSelfDefining(const FITreeIterator& position, long listMemberIndex) {
-  const ZelWstring& name = position.getTagName();
+ERender WriteItem::selfDefiningRender(std::u16string_view name, const ZelWstring& namespaceURI) {
+  if (!name.empty() && name.front() == XML_ATTRIBUTE_MARKER_STR[0]) return erAttribute;
+  static constexpr std::u16string_view kSchemaInstanceNamespace = XML_SCHEMA_INSTANCE_NAMESPACE_STR;
+  if (namespaceURI == kSchemaInstanceNamespace) return erAttribute;
+  return name.empty() ? erUndefined : erElement;
+}
+
+void WriteItem::resolveSelfDefining(const ZelWstring& name, long listMemberIndex) {
   iXMLName = name.view();
   iXMLNameSet = true;
   if (iDictionary && listMemberIndex >= 0) {
@@ -146,14 +196,8 @@ void WriteItem::resolveSelfDefining(const FITreeIterator& position, long listMem
       if (iDataEncoding == edeCDATA && rendersIntoAttribute(list.render)) iDataEncoding = edeHexadecimal;
     }
   }
-  if (!iXMLName.empty() && iXMLName.front() == XML_ATTRIBUTE_MARKER_STR[0]) {
-    iXMLName.remove_prefix(1);
-    iRender = erAttribute;
-  } else if (*iNamespaceURI == std::u16string_view(XML_SCHEMA_INSTANCE_NAMESPACE_STR)) {
-    iRender = erAttribute;
-  } else {
-    iRender = iXMLName.empty() ? erUndefined : erElement;
-  }
+  iRender = selfDefiningRender(iXMLName, *iNamespaceURI);
+  if (!iXMLName.empty() && iXMLName.front() == XML_ATTRIBUTE_MARKER_STR[0]) iXMLName.remove_prefix(1);
 }
 
 void WriteItem::resolveValueRules() {
@@ -178,8 +222,7 @@ void WriteItem::resolveValueRules() {
   }
 }
 
-std::u16string_view WriteItem::getXMLName() {
-  if (iXMLNameSet) return iXMLName;
+std::u16string_view WriteItem::resolveXMLName() {
   if (iElementProperties) {
     iXMLName = iElementProperties->xmlName.view();
   } else if (iMemberProperties) {

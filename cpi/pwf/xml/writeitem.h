@@ -11,6 +11,9 @@
 // descriptor lives). Items live on the writer's stack for the visit of one
 // element, so they stay small and copy nothing of the element.
 //
+// Null encodings (XMLItem::getNullEncoding and its value) are looked up for
+// null values only; other items answer eNULLNone.
+//
 // Errors (ZelParserException, source "writeitem"): an element of kind 4 (an
 // unparsed bitstream) raises CP_XML_WRITING_UNPARSED_BUFFER_ERROR ("The XML
 // worker cannot write out an unparsed buffer"); getXMLName of an item that
@@ -34,11 +37,21 @@ public:
   // (every element is then self-defining). listMemberIndex: the parent's
   // type-member index when the parent's value is a list and the parent is a
   // type member, else -1; list items take their format and encoding from it.
-  WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const FITreeIterator& position,
+  // Position is FITreeIterator, or the host's MessageTreeIterator, whose
+  // queries the compiler can then inline (the writer's fast path).
+  template <class Position>
+  WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const Position& position,
             long listMemberIndex);
   ~WriteItem() override;
   WriteItem(const WriteItem&) = delete;
   WriteItem& operator=(const WriteItem&) = delete;
+
+  // The render the item of the element under position would have, decided
+  // as the constructor decides it, without building the item: the tree
+  // walk asks it of every child to find the attributes. Raises the
+  // constructor's errors.
+  template <class Position>
+  static ERender renderOf(const XMLDictionaryInfo* dictionary, const Position& position);
 
   ERender getRender() const override { return iRender; }
   long getTagId() const { return iTagId; }
@@ -52,7 +65,7 @@ public:
 
   // The XML name: from the dictionary for defined elements, else the tree's
   // name (without its leading "@"). Zero-terminated.
-  std::u16string_view getXMLName();
+  std::u16string_view getXMLName() { return iXMLNameSet ? iXMLName : resolveXMLName(); }
   // The tree's namespace URI; for a defined element without one, its
   // element definition's. Empty = no namespace.
   const ZelWstring& getNamespaceURI() const { return *iNamespaceURI; }
@@ -86,10 +99,25 @@ public:
   const prf_XML_TYPEMEMBER_DEFINITION* getMemberProperties() const { return iMemberProperties; }
 
 private:
-  void decideWhereDefined(const FITreeIterator& position);
-  void resolveDefinition(const FITreeIterator& position);
-  void takeNamespaceFromDefinition();
-  void resolveSelfDefining(const FITreeIterator& position, long listMemberIndex);
+  static EWhereDefined whereDefinedOf(const XMLDictionaryInfo* dictionary, long memberId, std::uint16_t kind,
+                                      long tagId, long typeIndex);
+  // The row the tree gives, else the row of the id (a tree built by hand may
+  // carry only the ids).
+  static long memberRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long memberId);
+  static long tagRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long tagId);
+  // What the dictionary says about a defined element, looked up once.
+  struct Definition {
+    const prf_XML_TAG_DEFINITION* element = nullptr;
+    const prf_XML_TYPEMEMBER_DEFINITION* member = nullptr;
+    ERender render = erUndefined;
+    long tagIndex = -1;  // the element definition, -1 none
+  };
+  static Definition memberDefinition(const XMLDictionaryInfo& dictionary, long memberRow);
+  static Definition elementDefinition(const XMLDictionaryInfo& dictionary, long tagRow, std::uint16_t kind);
+  static ERender selfDefiningRender(std::u16string_view name, const ZelWstring& namespaceURI);
+  void applyDefinition(const Definition& definition);
+  std::u16string_view resolveXMLName();
+  void resolveSelfDefining(const ZelWstring& name, long listMemberIndex);
   void resolveValueRules();
   const ZelWstring& namespaceOf(long namespaceIndex) const;
 

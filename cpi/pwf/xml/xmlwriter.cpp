@@ -4,6 +4,7 @@
 #include "bitstreambuffer.h"
 #include "fimessagetree.h"
 #include "messageinfo.h"
+#include "messagetree.h"
 #include "pwfdata.h"
 #include "textbufferwriter.h"
 #include "unicodeconverter.h"
@@ -22,6 +23,15 @@
 namespace {
 
 constexpr std::uint16_t kKindMessage = 6;
+
+// Views with their lengths fixed at compile time, for comparisons on every element.
+constexpr std::u16string_view kSchemaInstanceNamespace = XML_SCHEMA_INSTANCE_NAMESPACE_STR;
+constexpr std::u16string_view kTypeName = XML_TYPE_STR;
+
+const ZelWstring& emptyText() {
+  static const ZelWstring empty;
+  return empty;
+}
 
 constexpr std::u16string_view kTrue = u"true";
 constexpr std::u16string_view kFalse = u"false";
@@ -50,11 +60,22 @@ std::u16string_view textOf(const PWFData& value) {
   return {value.getStringValue(), value.getStringLength()};
 }
 
+// The attribute pass touches each child first: start loading the next one
+// while this one is looked at.
+inline void prefetchNextSibling(const FITreeIterator&) {}
+inline void prefetchNextSibling(const MessageTreeIterator& iterator) {
+  if (const TreeElement* next = iterator.element().getNextSibling()) {
+    __builtin_prefetch(next);
+    __builtin_prefetch(reinterpret_cast<const char*>(next) + 64);
+  }
+}
+
 // Makes an embedded message's own dictionary current while its element is
 // handled (the host switches descriptors through the worker).
+template <class Iterator>
 class EmbeddedDictionaryScope {
 public:
-  explicit EmbeddedDictionaryScope(FITreeIterator& iterator)
+  explicit EmbeddedDictionaryScope(Iterator& iterator)
       : iterator_(iterator.getCategory() == kKindMessage ? &iterator : nullptr) {
     if (iterator_) iterator_->loadDictionaryAndDescriptor();
   }
@@ -69,10 +90,60 @@ public:
   EmbeddedDictionaryScope& operator=(const EmbeddedDictionaryScope&) = delete;
 
 private:
-  FITreeIterator* iterator_;
+  Iterator* iterator_;
 };
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Text output: inline, since every piece of the document passes here.
+
+// The common case, a piece that fits the pending text, stays inline.
+inline void XMLWriter::append(std::u16string_view text) {
+  TextBufferWriter& out = *iTextWriter;
+  if (text.size() <= out.pendingRoom())
+    out.appendPending(text.data(), text.size());
+  else
+    XMLPrinter::appendStr(&out, text);
+}
+
+
+inline void XMLWriter::appendEscaped(std::u16string_view text) {
+  if (text.empty()) return;
+  XMLPrinter::appendReplaceStr(iTextWriter.get(), text);
+  iPrinter->iValueWritten = true;
+}
+
+inline void XMLWriter::appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName) {
+  if (!prefix.empty()) {
+    append(prefix.view());
+    append(u":");
+  }
+  append(localName);
+}
+
+inline void XMLWriter::beginStartTag() {
+  XMLPrinter& printer = *iPrinter;
+  if (printer.iPrettyPrint && !printer.iValueWritten) {
+    append(XML_NEWLINE_STR);
+    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
+  }
+  ++printer.iDepth;
+  printer.iValueWritten = false;
+  append(u"<");
+}
+
+inline void XMLWriter::beginEndTag() {
+  XMLPrinter& printer = *iPrinter;
+  --printer.iDepth;
+  if (printer.iPrettyPrint && !printer.iValueWritten) {
+    append(XML_NEWLINE_STR);
+    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
+  }
+  printer.iValueWritten = false;
+  append(u"</");
+}
+
 
 XMLWriter::XMLWriter(const ZelNamedLogSource* owner)
     : ZelOwnedLogSource(owner),
@@ -235,7 +306,11 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
     iPrinter.reset();
     iTextWriter = std::make_unique<TextBufferWriter>(output, ccsid, endian);
     iPrinter = std::make_unique<XMLPrinter>(iTextWriter.get(), /*prettyPrint=*/false);
-    writeMessage(*root);
+    // The host's own tree is walked without virtual calls.
+    if (auto* messageTreeRoot = dynamic_cast<MessageTreeIterator*>(root.get()))
+      writeMessage(*messageTreeRoot);
+    else
+      writeMessage(*root);
     iTextWriter->flush();
   } catch (...) {
     output->truncate(startSize);
@@ -252,7 +327,8 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
   return length;
 }
 
-void XMLWriter::writeMessage(FITreeIterator& root) {
+template <class Iterator>
+void XMLWriter::writeMessage(Iterator& root) {
   MsgWriteItem item(getOwner(), iDescriptor, root);
   if (iNamespacesEnabled) iPrefixManager->addLevel();
   if (!iSubtreeBitstream) outputDocumentStart(item);
@@ -354,7 +430,8 @@ void XMLWriter::outputDocumentEnd(MsgWriteItem& item) {
 // ---------------------------------------------------------------------------
 // Tree walk
 
-void XMLWriter::writeTree(FITreeIterator& iterator, WriteItem& item) {
+template <class Iterator>
+void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   static constexpr const char* kFunction = "XMLWriter::writeTree";
   ZelTraceScope scope(this, kFunction);
   if (!rendersAsElement(item.getRender()))
@@ -370,11 +447,17 @@ void XMLWriter::writeTree(FITreeIterator& iterator, WriteItem& item) {
   }
   if (iNamespacesEnabled) iPrefixManager->addLevel();
 
-  ZelBufferedWstring<16> prefix;
-  const bool qualified = iNamespacesEnabled && !item.getNamespaceURI().empty();
-  const bool declare = qualified && iPrefixManager->getNamespacePrefix(item.getNamespaceURI(), prefix, true);
-  outputStartElementBegin(item, prefix);
-  if (declare) outputXmlns(item.getNamespaceURI(), prefix, true);
+  // The element's prefix lives in the slot of its depth until its end tag.
+  const ZelWstring* prefix = &emptyText();
+  bool declare = false;
+  if (iNamespacesEnabled && !item.getNamespaceURI().empty()) {
+    while (iElementPrefixes.size() < static_cast<std::size_t>(iDepth)) iElementPrefixes.emplace_back();
+    ZelWstring& slot = iElementPrefixes[iDepth - 1];
+    declare = iPrefixManager->getNamespacePrefix(item.getNamespaceURI(), slot, true);
+    prefix = &slot;
+  }
+  outputStartElementBegin(item, *prefix);
+  if (declare) outputXmlns(item.getNamespaceURI(), *prefix, true);
   writeStartTagExtras(item);
 
   const long listMemberIndex = item.isList() && item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
@@ -382,7 +465,7 @@ void XMLWriter::writeTree(FITreeIterator& iterator, WriteItem& item) {
     const PWFData& value = item.getValue();
     if ((!value.isNull() || (item.getNullEncoding() != eNULLAttribute && item.getNullEncoding() != eNULLXsiNil)) &&
         !(value.isNull() && item.getNullEncoding() == eNULLOmitValueAttribute))
-      outputPWFDataAttribute(item, prefix, iterator);
+      outputPWFDataAttribute(item, *prefix, iterator);
   }
   const bool xsiTypeWritten = writeAttributeChildren(iterator, listMemberIndex);
   if (!xsiTypeWritten && iNamespacesEnabled) writeXsiTypeByPolicy(item);
@@ -396,7 +479,7 @@ void XMLWriter::writeTree(FITreeIterator& iterator, WriteItem& item) {
     } while (iterator.moveToNextSibling());
     iterator.moveToParent();
   }
-  outputEndElement(item, prefix);
+  outputEndElement(item, *prefix);
   if (iNamespacesEnabled) iPrefixManager->removeLevel();
   --iDepth;
 }
@@ -479,28 +562,30 @@ void XMLWriter::writeNullMarker(WriteItem& item) {
   }
 }
 
-bool XMLWriter::writeAttributeChildren(FITreeIterator& iterator, long listMemberIndex) {
+template <class Iterator>
+bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex) {
   if (!iterator.moveToFirstChild()) return false;
   bool xsiTypeWritten = false;
   do {
+    prefetchNextSibling(iterator);
     if (writeAttributeChild(iterator, listMemberIndex)) xsiTypeWritten = true;
   } while (iterator.moveToNextSibling());
   iterator.moveToParent();
   return xsiTypeWritten;
 }
 
-bool XMLWriter::writeAttributeChild(FITreeIterator& iterator, long listMemberIndex) {
+template <class Iterator>
+bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex) {
   static constexpr const char* kFunction = "XMLWriter::writeTree";
-  EmbeddedDictionaryScope embedded(iterator);
-  WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
+  EmbeddedDictionaryScope<Iterator> embedded(iterator);
   bool xsiTypeWritten = false;
-  if (child.getRender() == erAttribute) {
+  if (WriteItem::renderOf(iDescriptor, iterator) == erAttribute) {
+    WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
     if (!iNamespacesEnabled && !child.getNamespaceURI().empty())
       raise(__LINE__, kFunction, ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED,
             {u"XML Parser: Attribute with a Namespace found when Namespaces are not enabled for the Message Set.",
              child.getXMLName(), child.getNamespaceURI().view()});
-    if (child.getNamespaceURI() == std::u16string_view(XML_SCHEMA_INSTANCE_NAMESPACE_STR) &&
-        child.getXMLName() == std::u16string_view(XML_TYPE_STR)) {
+    if (child.getNamespaceURI() == kSchemaInstanceNamespace && child.getXMLName() == kTypeName) {
       // The tree's own xsi:type wins over the policy, unless the policy drops it.
       if (iXsiTypePolicy != eXsiTypeNeverAndDrop) {
         outputXsiTypeAttribute(textOf(child.getValue()), true);
@@ -538,9 +623,10 @@ void XMLWriter::writeXsiTypeByPolicy(WriteItem& item) {
   }
 }
 
-void XMLWriter::writeContentChild(FITreeIterator& iterator, WriteItem& parent, long listMemberIndex,
+template <class Iterator>
+void XMLWriter::writeContentChild(Iterator& iterator, WriteItem& parent, long listMemberIndex,
                                   long& anonymousValues) {
-  EmbeddedDictionaryScope embedded(iterator);
+  EmbeddedDictionaryScope<Iterator> embedded(iterator);
   WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
   const ERender render = child.getRender();
   if (rendersAsElement(render)) {
@@ -560,9 +646,12 @@ void XMLWriter::writeContentChild(FITreeIterator& iterator, WriteItem& parent, l
   embedded.release();
 }
 
-void XMLWriter::outputPrefixText(const WorkerInfoPtr& record, const char* function, const char* trace) {
-  if (!record) return;
-  const PWFData& text = record->getDataProperty(eWorkerInfoPrefixText);
+inline void XMLWriter::outputPrefixText(const WorkerInfoPtr& record, const char* function, const char* trace) {
+  if (record) outputRecordPrefixText(*record, function, trace);
+}
+
+void XMLWriter::outputRecordPrefixText(const WorkerInfo& record, const char* function, const char* trace) {
+  const PWFData& text = record.getDataProperty(eWorkerInfoPrefixText);
   if (text.getDataLogicalType() == eLogicalString) {
     if (text.isNull() || text.getStringLength() == 0) return;
     if (ZelLog::traceOn()) ZelLog::trace(this, function, {trace});
@@ -682,7 +771,8 @@ void XMLWriter::outputNullValue(WriteItem& item) {
   }
 }
 
-void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, FITreeIterator& iterator) {
+template <class Iterator>
+void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, Iterator& iterator) {
   static constexpr const char* kFunction = "XMLWriter::outputPWFDataAttribute";
   if (item.getValue().isNothing() && !item.isList()) return;
   append(XML_SPACE_STR);
@@ -718,7 +808,8 @@ void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix
   append(XML_DOUBLEQUOTE_STR);
 }
 
-void XMLWriter::outputListAttributeValue(WriteItem& item, FITreeIterator& iterator) {
+template <class Iterator>
+void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
   if (!iterator.moveToFirstChild()) return;
   const long listMemberIndex = item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
   bool first = true;
@@ -872,47 +963,6 @@ void XMLWriter::outputSOAPEncodingStyleAttribute(bool doubleQuotes) {
   append(quote);
   appendEscaped(SOAP_ENCODING_URI_STR);
   append(quote);
-}
-
-// ---------------------------------------------------------------------------
-// Text output
-
-void XMLWriter::append(std::u16string_view text) { XMLPrinter::appendStr(iTextWriter.get(), text); }
-
-void XMLWriter::appendEscaped(std::u16string_view text) {
-  if (text.empty()) return;
-  XMLPrinter::appendReplaceStr(iTextWriter.get(), text);
-  iPrinter->iValueWritten = true;
-}
-
-void XMLWriter::appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName) {
-  if (!prefix.empty()) {
-    append(prefix.view());
-    append(u":");
-  }
-  append(localName);
-}
-
-void XMLWriter::beginStartTag() {
-  XMLPrinter& printer = *iPrinter;
-  if (printer.iPrettyPrint && !printer.iValueWritten) {
-    append(XML_NEWLINE_STR);
-    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
-  }
-  ++printer.iDepth;
-  printer.iValueWritten = false;
-  append(u"<");
-}
-
-void XMLWriter::beginEndTag() {
-  XMLPrinter& printer = *iPrinter;
-  --printer.iDepth;
-  if (printer.iPrettyPrint && !printer.iValueWritten) {
-    append(XML_NEWLINE_STR);
-    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
-  }
-  printer.iValueWritten = false;
-  append(u"</");
 }
 
 // ---------------------------------------------------------------------------

@@ -36,6 +36,7 @@
 #include "zelwstring.h"
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,7 @@ class FITreeIterator;
 class MsgWriteItem;
 class PWFData;
 class TextBufferWriter;
+class WorkerInfo;
 class WorkerInfoPtr;
 class WriteItem;
 class XMLPrefixManager;
@@ -103,7 +105,8 @@ public:
   ZelWstring getStandalone(const WorkerInfoPtr& startMsgInfo) const;
 
 private:
-  void writeMessage(FITreeIterator& root);
+  template <class Iterator>
+  void writeMessage(Iterator& root);
   void outputDocumentStart(MsgWriteItem& item);
   void outputDocumentEnd(MsgWriteItem& item);
   void outputXMLDeclaration(const WorkerInfoPtr& startMsgInfo);
@@ -112,23 +115,34 @@ private:
   void outputProjectDependencies();
 
   // The tree walk (iterator on the item's element on entry and on return).
-  void writeTree(FITreeIterator& iterator, WriteItem& item);
+  // Iterator is FITreeIterator, or the host's MessageTreeIterator: a final
+  // class whose queries inline, so that the walk of the host's own trees
+  // makes no virtual calls.
+  template <class Iterator>
+  void writeTree(Iterator& iterator, WriteItem& item);
   void writeStartTagExtras(WriteItem& item);
   void writeMessageExtras(WriteItem& item);
   void writeNullMarker(WriteItem& item);
-  bool writeAttributeChildren(FITreeIterator& iterator, long listMemberIndex);
-  bool writeAttributeChild(FITreeIterator& iterator, long listMemberIndex);
-  void writeContentChild(FITreeIterator& iterator, WriteItem& parent, long listMemberIndex, long& anonymousValues);
+  template <class Iterator>
+  bool writeAttributeChildren(Iterator& iterator, long listMemberIndex);
+  template <class Iterator>
+  bool writeAttributeChild(Iterator& iterator, long listMemberIndex);
+  template <class Iterator>
+  void writeContentChild(Iterator& iterator, WriteItem& parent, long listMemberIndex, long& anonymousValues);
   void writeXsiTypeByPolicy(WriteItem& item);
   void outputStartElementBegin(WriteItem& item, const ZelWstring& prefix);
   void outputEndElement(WriteItem& item, const ZelWstring& prefix);
+  // The comments and processing instructions the parser kept before a tag or value.
   void outputPrefixText(const WorkerInfoPtr& record, const char* function, const char* trace);
+  void outputRecordPrefixText(const WorkerInfo& record, const char* function, const char* trace);
 
   // Values and attributes.
   void outputPWFData(WriteItem& item);
   void outputNullValue(WriteItem& item);
-  void outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, FITreeIterator& iterator);
-  void outputListAttributeValue(WriteItem& item, FITreeIterator& iterator);
+  template <class Iterator>
+  void outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, Iterator& iterator);
+  template <class Iterator>
+  void outputListAttributeValue(WriteItem& item, Iterator& iterator);
   void outputDateTime(WriteItem& item, const PWFData& value);
 
   // Namespaces and xsi:type.
@@ -167,6 +181,7 @@ private:
   bool iSubtreeBitstream = false;
   EOutputXsiTypePolicy iXsiTypePolicy = eXsiTypeNever;
   long iDepth = 0;                      // open writeTree calls
+  std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
 };
 
