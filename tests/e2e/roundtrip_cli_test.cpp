@@ -1,0 +1,137 @@
+// wfhost write and wfhost roundtrip as a user runs them: golden output,
+// embedded messages with their own dictionary, output another XML reader
+// accepts, code pages, and usage errors.
+#include "e2esupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string maskTimeStamp(const std::string& xml) {
+  static const std::regex stamp("<!--VRK Generated XML Output on :[^\\n]*\\n-->");
+  return std::regex_replace(xml, stamp, "<!--VRK Generated XML Output on :TIME-->");
+}
+
+// A fresh folder for one test's files, removed afterwards.
+class ScratchFolder {
+public:
+  ScratchFolder() {
+    char name[] = "/tmp/wfhost-write-XXXXXX";
+    path_ = mkdtemp(name);
+  }
+  ~ScratchFolder() { fs::remove_all(path_); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+  fs::path path_;
+};
+
+// Compiles a message-set source into folder; returns the dictionary's path.
+std::string compile(const std::string& source, const ScratchFolder& folder, const std::string& name) {
+  const std::string dictionary = folder.file(name);
+  const CommandResult result = runWfhost({"compile", source, "-o", dictionary});
+  EXPECT_EQ(result.status, 0) << result.err;
+  return dictionary;
+}
+
+}  // namespace
+
+TEST(WfhostWrite, TreeWithoutDictionaryGivesTheGoldenDocument) {
+  const CommandResult result = runWfhost({"write", testData("write/order-tree.json"), "-o", "-"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(maskTimeStamp(result.out), readText(testData("write/order-tree.xml")));
+}
+
+TEST(WfhostWrite, EmbeddedMessageIsWrittenWithTheDictionaryItNames) {
+  ScratchFolder folder;
+  const std::string outer = compile(testData("write/outer.json"), folder, "outer.dict");
+  compile(testData("write/inner.json"), folder, "inner.dict");
+  // The tree names inner.dict, which is found beside the tree.
+  fs::copy_file(testData("write/embedded-tree.json"), folder.file("tree.json"));
+  const CommandResult result = runWfhost({"write", "--dict", outer, folder.file("tree.json"), "-o", folder.file("out.xml")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(readText(folder.file("out.xml")),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><envelope><urgent>Y</urgent><n:note xmlns:n=\"urn:example:note\">"
+            "<n:urgent>true</n:urgent><n:text>call back</n:text></n:note><urgent>N</urgent></envelope>");
+}
+
+TEST(WfhostWrite, PropertiesChooseCodePageByteOrderAndSubtree) {
+  const std::string tree = testData("write/order-tree.json");
+  const CommandResult utf16 = runWfhost({"write", tree, "-o", "-", "--prop", "ccsid=1200", "--prop", "encoding=546"});
+  ASSERT_EQ(utf16.status, 0) << utf16.err;
+  EXPECT_EQ(utf16.out.substr(0, 6), std::string("\xFF\xFE<\0?\0", 6));
+  const CommandResult ebcdic = runWfhost({"write", tree, "-o", "-", "--prop", "ccsid=500"});
+  ASSERT_EQ(ebcdic.status, 0) << ebcdic.err;
+  EXPECT_EQ(ebcdic.out.substr(0, 5), "\x4C\x6F\xA7\x94\x93");  // <?xml
+  const CommandResult subtree = runWfhost({"write", tree, "-o", "-", "--prop", "subTreeBitStream=1"});
+  ASSERT_EQ(subtree.status, 0) << subtree.err;
+  EXPECT_EQ(subtree.out.rfind("<order id=", 0), 0u) << subtree.out;
+}
+
+TEST(WfhostRoundTrip, ExamplesComeBackAsDocumentsAnotherReaderAccepts) {
+  if (!haveProgram("xmllint")) GTEST_SKIP() << "xmllint is not installed";
+  ScratchFolder folder;
+  int checked = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(WF_EXAMPLES_DIR)) {
+    if (entry.path().extension() != ".xml") continue;
+    const fs::path source = entry.path().parent_path() / (entry.path().parent_path().filename().string() + ".json");
+    std::vector<std::string> args{"roundtrip", entry.path().string(), "-o", folder.file("out.xml")};
+    if (fs::exists(source)) {
+      args.push_back("--dict");
+      args.push_back(compile(source.string(), folder, "set.dict"));
+    }
+    const CommandResult result = runWfhost(args);
+    ASSERT_EQ(result.status, 0) << entry.path() << ": " << result.err;
+    const CommandResult lint = runCommand("xmllint", {"--noout", folder.file("out.xml")});
+    EXPECT_EQ(lint.status, 0) << entry.path() << ": " << lint.err << readText(folder.file("out.xml"));
+    ++checked;
+  }
+  EXPECT_GE(checked, 7);
+}
+
+TEST(WfhostRoundTrip, ReadsInOneCodePageAndWritesInAnother) {
+  const CommandResult result = runWfhost({"roundtrip", testData("encodings/ebcdic500.xml"), "--in-prop", "ccsid=500",
+                                          "--prop", "ccsid=1208", "--prop", "subTreeBitStream=1"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.front(), '<');
+  EXPECT_NE(result.out.find("</"), std::string::npos) << result.out;
+}
+
+TEST(WfhostWriteUsage, MistakesAreReported) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{"write", testData("write/order-tree.json")}, 2, "-o FILE"},
+      {{"write", "-o", "-"}, 2, "no TREE"},
+      {{"write", testData("write/order-tree.json"), "-o", "-", "--prop", "ccsid"}, 2, "NAME=VALUE"},
+      {{"write", testData("write/order-tree.json"), "-o", "-", "--colour"}, 2, "unknown option"},
+      {{"write", "/nonexistent/tree.json", "-o", "-"}, 1, "CP_IO_ERROR"},
+      {{"write", testData("write/order-tree.xml"), "-o", "-"}, 1, "CP_TREE_ERROR"},
+      {{"roundtrip"}, 2, "no IN"},
+      {{"roundtrip", testData("malformed.xml")}, 1, "CP_XML"},
+  };
+  for (const auto& c : cases) {
+    const CommandResult result = runWfhost(c.args);
+    EXPECT_EQ(result.status, c.status) << c.args.back() << ": " << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+  }
+  const CommandResult help = runWfhost({"write", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: wfhost write"), std::string::npos);
+}
