@@ -57,6 +57,37 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   }
 }
 
+WorkerSession::WorkerSession(const HostOptions& host, const std::string& dictionary)
+    : library_(host.plugin),
+      factory_(*library_.factoryFor(u"XML")),
+      descriptor_(dictionary.empty() ? nullptr : loadDescriptor(factory_, dictionary)),
+      logSource_("wfhost"),
+      worker_(factory_.createBitstreamWorker(&logSource_)) {
+  if (descriptor_) worker_->setWireFormatDescriptor(descriptor_.get());
+}
+
+void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
+                             const ExtraOption& extra) {
+  while (!args.empty()) {
+    const std::string arg = args.take();
+    if ((extra && extra(arg, args)) || readHostOption(arg, args, options.host)) continue;
+    if (arg == "--dict") {
+      options.dictionary = args.takeValue(arg);
+    } else if (arg == "-o") {
+      options.output = args.takeValue(arg);
+    } else if (arg == "--prop") {
+      setPropertyAssignment(arg, args.takeValue(arg), options.outputProperties);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError("unknown option " + arg);
+    } else if (options.input.empty()) {
+      options.input = arg;
+    } else {
+      throw UsageError(std::string("only one ") + inputName + ", got '" + options.input + "' and '" + arg + "'");
+    }
+  }
+  if (options.input.empty()) throw UsageError(std::string("no ") + inputName + " given");
+}
+
 DictionaryFiles::DictionaryFiles(BitstreamWorkerFactory& factory, BitstreamWorker& worker, std::string baseDirectory)
     : factory_(factory), worker_(worker), baseDirectory_(std::move(baseDirectory)) {}
 

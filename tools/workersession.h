@@ -8,9 +8,14 @@
 
 #include "bitstreamworker.h"
 #include "dictionaryinfo.h"
+#include "messageinfo.h"
 #include "messagetree.h"
+#include "pluginloader.h"
+#include "toolsupport.h"
+#include "zellog.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -51,6 +56,50 @@ long writeInSteps(BitstreamWorker& worker, MessageInfo& properties, const FIMess
 
 // The bytes into a file, or to stdout for "-". Throws CP_IO_ERROR.
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// The plug-in, an optional descriptor and one worker that uses it, owned in
+// the order the factory's contract needs: the library outlives the
+// descriptor, the descriptor outlives the worker.
+class WorkerSession {
+public:
+  // dictionary: a dictionary file, or empty for none. Throws what loading
+  // the plug-in or the dictionary throws.
+  WorkerSession(const HostOptions& host, const std::string& dictionary);
+  BitstreamWorkerFactory& factory() const { return factory_; }
+  BitstreamWorker& worker() const { return *worker_; }
+
+private:
+  PluginLibrary library_;
+  BitstreamWorkerFactory& factory_;
+  DescriptorPtr descriptor_;
+  ZelNamedLogSource logSource_;
+  WorkerPtr worker_;
+};
+
+// The options of the commands that write XML: one input file, -o, --dict,
+// --prop (output properties) and the host options. extra is asked first
+// about every argument and answers true when it took it.
+struct WriteCommandOptions {
+  std::string input;
+  std::string output;
+  std::string dictionary;
+  HostOptions host;
+  MessageInfo outputProperties;
+};
+using ExtraOption = std::function<bool(const std::string& arg, ArgumentList& args)>;
+// inputName names the input in errors ("TREE"). Throws UsageError.
+void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
+                             const ExtraOption& extra = {});
+
+// Help lines of the options readWriteCommandOptions reads (after -o).
+inline constexpr char kWriteOptionsHelp[] =
+    "  --dict FILE          the dictionary to use (wfhost compile makes one)\n"
+    "  --prop NAME=VALUE    an output property (repeatable): ccsid=N (code page,\n"
+    "                       default 1208 UTF-8), encoding=N (byte order: low four\n"
+    "                       bits 2 little-endian), subTreeBitStream=1 (no document\n"
+    "                       start or end)\n"
+    "  --trace N            log level: >0 user trace, >2 entry/exit/trace, >3 debug (stderr)\n"
+    "  --plugin NAME|PATH   the wire-format library (default: pwfxml)\n";
 
 // Embedded messages that name their own dictionary: the reference is a
 // dictionary file, as given or relative to baseDirectory. Each is loaded
