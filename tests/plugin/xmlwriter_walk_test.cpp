@@ -272,15 +272,58 @@ private:
 
 }  // namespace
 
-TEST(XMLWriterEmbedded, EmbeddedMessageIsWrittenWithItsOwnDictionary) {
-  const DescriptorPtr outer = compileDescriptor(R"({ "name": "Outer", "properties": { "suppressXmlDeclaration": true,
+namespace {
+constexpr char kOuterSet[] = R"({ "name": "Outer", "properties": { "suppressXmlDeclaration": true,
     "booleanTrueValue": "Y" }, "elements": [ { "name": "msg", "class": "message", "type": { "composition": "open",
-    "members": [ { "name": "flag", "type": "boolean", "maxOccurs": 2 } ] } } ] })");
-  const DescriptorPtr inner = compileDescriptor(R"({ "name": "Inner",
+    "members": [ { "name": "flag", "type": "boolean", "maxOccurs": 2 } ] } } ] })";
+constexpr char kInnerSet[] = R"({ "name": "Inner",
     "namespaces": [ { "uri": "urn:inner", "prefix": "in" } ],
     "properties": { "booleanTrueValue": "yes" },
     "elements": [ { "name": "note", "namespace": "in", "class": "message", "type": { "members": [
-      { "name": "flag", "namespace": "in", "type": "boolean" } ] } } ] })");
+      { "name": "flag", "namespace": "in", "type": "boolean" } ] } } ] })";
+}  // namespace
+
+TEST(XMLWriterEmbedded, FailureInsideAnEmbeddedMessageReleasesItsDictionary) {
+  const DescriptorPtr outer = compileDescriptor(kOuterSet);
+  const DescriptorPtr inner = compileDescriptor(kInnerSet);
+  MessageTree tree;
+  TreeMaker makeOuter(tree, outer.get());
+  TreeMaker makeInner(tree, inner.get());
+  TreeElement& note = makeInner.tag(&makeOuter.tag(nullptr, u"msg"), u"note");
+  tree.setDictionaryRef(note, u"inner");
+  // Deep inside the embedded message: an unparsed bitstream.
+  makeInner.named(&makeInner.named(&note, u"deeper", PWFData(), 2), u"raw", PWFData(), 4);
+
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  WorkerDictionarySwitch dictionarySwitch(worker, *inner);
+  tree.setDictionarySwitch(&dictionarySwitch);
+  worker.setWireFormatDescriptor(outer.get());
+  MessageInfo properties;
+  worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
+  worker.setFIMessageTree(&tree);
+  WritableBitstreamBuffer out;
+  try {
+    worker.write(&out, nullptr, 0);
+    ADD_FAILURE() << "no exception";
+  } catch (const ZelParserException& e) {
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_WRITING_UNPARSED_BUFFER_ERROR);
+  }
+  EXPECT_EQ(out.getLength(), 0u);
+  EXPECT_EQ(dictionarySwitch.loads, dictionarySwitch.releases);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), outer.get());
+  // The worker writes the next tree as before.
+  MessageTree plain;
+  TreeMaker makePlain(plain, outer.get());
+  makePlain.member(makePlain.tag(nullptr, u"msg"), u"flag", PWFData::makeBoolean(true));
+  worker.setFIMessageTree(&plain);
+  worker.write(&out, nullptr, 0);
+  EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), "<msg><flag>Y</flag></msg>");
+}
+
+TEST(XMLWriterEmbedded, EmbeddedMessageIsWrittenWithItsOwnDictionary) {
+  const DescriptorPtr outer = compileDescriptor(kOuterSet);
+  const DescriptorPtr inner = compileDescriptor(kInnerSet);
   MessageTree tree;
   TreeMaker makeOuter(tree, outer.get());
   TreeMaker makeInner(tree, inner.get());

@@ -71,26 +71,35 @@ inline void prefetchNextSibling(const MessageTreeIterator& iterator) {
 }
 
 // Makes an embedded message's own dictionary current while its element is
-// handled (the host switches descriptors through the worker).
+// handled (the host switches descriptors through the worker), and current no
+// more afterwards, also when the write fails: the iterator is first brought
+// back up to the element (level counts the writer's moves into children).
 template <class Iterator>
 class EmbeddedDictionaryScope {
 public:
-  explicit EmbeddedDictionaryScope(Iterator& iterator)
-      : iterator_(iterator.getCategory() == kKindMessage ? &iterator : nullptr) {
+  EmbeddedDictionaryScope(Iterator& iterator, long& level)
+      : iterator_(iterator.getCategory() == kKindMessage ? &iterator : nullptr), level_(level), startLevel_(level) {
     if (iterator_) iterator_->loadDictionaryAndDescriptor();
   }
-  // Restores the previous dictionary; the iterator is back on the element.
   void release() {
     if (iterator_) std::exchange(iterator_, nullptr)->releaseDictionaryAndDescriptor();
   }
-  // After a failure the iterator may stand anywhere below the element, so
-  // nothing is released: the write is over and the writer restores itself.
-  ~EmbeddedDictionaryScope() = default;
+  ~EmbeddedDictionaryScope() {
+    if (!iterator_) return;
+    for (; level_ > startLevel_; --level_) iterator_->moveToParent();
+    try {
+      iterator_->releaseDictionaryAndDescriptor();
+    } catch (...) {
+      // The write's own failure is the one the host hears of.
+    }
+  }
   EmbeddedDictionaryScope(const EmbeddedDictionaryScope&) = delete;
   EmbeddedDictionaryScope& operator=(const EmbeddedDictionaryScope&) = delete;
 
 private:
   Iterator* iterator_;
+  long& level_;
+  long startLevel_;
 };
 
 }  // namespace
@@ -315,6 +324,7 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
   } catch (...) {
     output->truncate(startSize);
     iDepth = 0;
+    iIteratorLevel = 0;
     iDescriptor = startDescriptor;
     iNamespacesEnabled = startNamespacesEnabled;
     while (iPrefixManagers.size() > startManagers) iPrefixManagers.pop_back();
@@ -431,6 +441,19 @@ void XMLWriter::outputDocumentEnd(MsgWriteItem& item) {
 // Tree walk
 
 template <class Iterator>
+bool XMLWriter::enterChildren(Iterator& iterator) {
+  if (!iterator.moveToFirstChild()) return false;
+  ++iIteratorLevel;
+  return true;
+}
+
+template <class Iterator>
+void XMLWriter::leaveChildren(Iterator& iterator) {
+  iterator.moveToParent();
+  --iIteratorLevel;
+}
+
+template <class Iterator>
 void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   static constexpr const char* kFunction = "XMLWriter::writeTree";
   ZelTraceScope scope(this, kFunction);
@@ -472,12 +495,12 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   append(XML_GREATERTHAN_STR);
 
   if (!hasValueAttribute(item.getRender())) outputPWFData(item);
-  if (iterator.moveToFirstChild()) {
+  if (enterChildren(iterator)) {
     long anonymousValues = 0;
     do {
       writeContentChild(iterator, item, listMemberIndex, anonymousValues);
     } while (iterator.moveToNextSibling());
-    iterator.moveToParent();
+    leaveChildren(iterator);
   }
   outputEndElement(item, *prefix);
   if (iNamespacesEnabled) iPrefixManager->removeLevel();
@@ -564,20 +587,20 @@ void XMLWriter::writeNullMarker(WriteItem& item) {
 
 template <class Iterator>
 bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex) {
-  if (!iterator.moveToFirstChild()) return false;
+  if (!enterChildren(iterator)) return false;
   bool xsiTypeWritten = false;
   do {
     prefetchNextSibling(iterator);
     if (writeAttributeChild(iterator, listMemberIndex)) xsiTypeWritten = true;
   } while (iterator.moveToNextSibling());
-  iterator.moveToParent();
+  leaveChildren(iterator);
   return xsiTypeWritten;
 }
 
 template <class Iterator>
 bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex) {
   static constexpr const char* kFunction = "XMLWriter::writeTree";
-  EmbeddedDictionaryScope<Iterator> embedded(iterator);
+  EmbeddedDictionaryScope<Iterator> embedded(iterator, iIteratorLevel);
   bool xsiTypeWritten = false;
   if (WriteItem::renderOf(iDescriptor, iterator) == erAttribute) {
     WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
@@ -626,7 +649,7 @@ void XMLWriter::writeXsiTypeByPolicy(WriteItem& item) {
 template <class Iterator>
 void XMLWriter::writeContentChild(Iterator& iterator, WriteItem& parent, long listMemberIndex,
                                   long& anonymousValues) {
-  EmbeddedDictionaryScope<Iterator> embedded(iterator);
+  EmbeddedDictionaryScope<Iterator> embedded(iterator, iIteratorLevel);
   WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
   const ERender render = child.getRender();
   if (rendersAsElement(render)) {
@@ -810,7 +833,7 @@ void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix
 
 template <class Iterator>
 void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
-  if (!iterator.moveToFirstChild()) return;
+  if (!enterChildren(iterator)) return;
   const long listMemberIndex = item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
   bool first = true;
   do {
@@ -822,7 +845,7 @@ void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
     first = false;
     outputPWFData(listItem);
   } while (iterator.moveToNextSibling());
-  iterator.moveToParent();
+  leaveChildren(iterator);
 }
 
 // ---------------------------------------------------------------------------

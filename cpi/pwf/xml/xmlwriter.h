@@ -24,7 +24,8 @@
 // namespaces are off: the text, the XML name, the URI), and those of the
 // items (writeitem.h, including CP_XML_WRITING_UNPARSED_BUFFER_ERROR);
 // conversion errors of the host pass through. A write that fails leaves the
-// output buffer as it was before the write began.
+// output buffer as it was before the write began, and the dictionaries that
+// embedded messages made current are released again.
 //
 // The writer keeps no copy of the document: text goes through the text
 // writer's pending text into the output buffer as it is produced.
@@ -120,6 +121,11 @@ private:
   // makes no virtual calls.
   template <class Iterator>
   void writeTree(Iterator& iterator, WriteItem& item);
+  // Moves into the children and back, counting the levels (iIteratorLevel).
+  template <class Iterator>
+  bool enterChildren(Iterator& iterator);
+  template <class Iterator>
+  void leaveChildren(Iterator& iterator);
   void writeStartTagExtras(WriteItem& item);
   void writeMessageExtras(WriteItem& item);
   void writeNullMarker(WriteItem& item);
@@ -181,6 +187,7 @@ private:
   bool iSubtreeBitstream = false;
   EOutputXsiTypePolicy iXsiTypePolicy = eXsiTypeNever;
   long iDepth = 0;                      // open writeTree calls
+  long iIteratorLevel = 0;              // the iterator's level below the message
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
 };
