@@ -109,6 +109,7 @@ private:
 
 // The common case, a piece that fits the pending text, stays inline.
 inline void XMLWriter::append(std::u16string_view text) {
+  if (text.empty()) return;  // an empty view may have no data at all
   TextBufferWriter& out = *iTextWriter;
   if (text.size() <= out.pendingRoom())
     out.appendPending(text.data(), text.size());
