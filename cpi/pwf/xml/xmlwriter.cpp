@@ -70,6 +70,10 @@ inline void prefetchNextSibling(const MessageTreeIterator& iterator) {
   }
 }
 
+// Most elements are leaves: the host's tree answers that without a call.
+inline bool mayHaveChildren(const FITreeIterator&) { return true; }
+inline bool mayHaveChildren(const MessageTreeIterator& iterator) { return iterator.element().hasChildren(); }
+
 // Makes an embedded message's own dictionary current while its element is
 // handled (the host switches descriptors through the worker), and current no
 // more afterwards, also when the write fails: the iterator is first brought
@@ -443,7 +447,7 @@ void XMLWriter::outputDocumentEnd(MsgWriteItem& item) {
 
 template <class Iterator>
 bool XMLWriter::enterChildren(Iterator& iterator) {
-  if (!iterator.moveToFirstChild()) return false;
+  if (!mayHaveChildren(iterator) || !iterator.moveToFirstChild()) return false;
   ++iIteratorLevel;
   return true;
 }
