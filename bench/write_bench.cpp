@@ -80,7 +80,8 @@ public:
 
 private:
   Fixture() {
-    const std::vector<unsigned char> extract = compileMessageSetToExtract(parseMessageSetJson(kOrdersSet, "orders"), "orders");
+    const std::vector<unsigned char> extract =
+        compileMessageSetToExtract(parseMessageSetJson(kOrdersSet, "orders"), "orders");
     descriptor_.reset(new XMLDictionaryInfo(0));
     descriptor_->FromExtractFormat(nullptr, extract.data(), extract.size());
     descriptor_->postProcessDictionary();
@@ -122,7 +123,9 @@ private:
   void build(MessageTree& tree, long orders) {
     TreeElement& root = tree.createRoot();
     long tag = 0;
-    while (tag < descriptor_->getTagDefs().GetRowCount() && std::u16string_view(u"orders") != descriptor_->getTagName(tag)) ++tag;
+    while (tag < descriptor_->getTagDefs().GetRowCount() &&
+           std::u16string_view(u"orders") != descriptor_->getTagName(tag))
+      ++tag;
     root.setTagIndex(tag);
     root.setTagId(descriptor_->getTagCache().get(tag).tagId);
     root.setKind(6);
@@ -140,7 +143,8 @@ private:
       placed.second = 0;
       placed.zone = "Z";
       member(tree, order, u"placed", PWFData::makeDateTime(placed));
-      member(tree, order, u"amount", PWFData::makeDecimal(ZelWstring(number(1000 + i % 9000) + u".5" + number(i % 10))));
+      member(tree, order, u"amount",
+             PWFData::makeDecimal(ZelWstring(number(1000 + i % 9000) + u".5" + number(i % 10))));
       member(tree, order, u"weight", PWFData::makeFloat(12.5 + static_cast<double>(i % 1000) / 8));
       member(tree, order, u"express", PWFData::makeBoolean(i % 2 == 0));
       member(tree, order, u"note", text(u"Deliver to dock " + number(i % 9) + u" before noon <call ahead>"));
@@ -225,8 +229,8 @@ struct XmlDocFree {
 
 std::unique_ptr<xmlDoc, XmlDocFree> libxml2Document() {
   const std::vector<std::uint8_t>& document = Fixture::instance().document();
-  return std::unique_ptr<xmlDoc, XmlDocFree>(xmlReadMemory(reinterpret_cast<const char*>(document.data()),
-                                                           static_cast<int>(document.size()), "orders.xml", nullptr, 0));
+  return std::unique_ptr<xmlDoc, XmlDocFree>(xmlReadMemory(
+      reinterpret_cast<const char*>(document.data()), static_cast<int>(document.size()), "orders.xml", nullptr, 0));
 }
 
 // encoding: null for UTF-8, else the name libxml2 knows the code page by.

@@ -62,11 +62,13 @@ TEST(WfhostWrite, EmbeddedMessageIsWrittenWithTheDictionaryItNames) {
   compile(testData("write/inner.json"), folder, "inner.dict");
   // The tree names inner.dict, which is found beside the tree.
   fs::copy_file(testData("write/embedded-tree.json"), folder.file("tree.json"));
-  const CommandResult result = runWfhost({"write", "--dict", outer, folder.file("tree.json"), "-o", folder.file("out.xml")});
+  const CommandResult result =
+      runWfhost({"write", "--dict", outer, folder.file("tree.json"), "-o", folder.file("out.xml")});
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(readText(folder.file("out.xml")),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><envelope><urgent>Y</urgent><n:note xmlns:n=\"urn:example:note\">"
-            "<n:urgent>true</n:urgent><n:text>call back</n:text></n:note><urgent>N</urgent></envelope>");
+  EXPECT_EQ(
+      readText(folder.file("out.xml")),
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><envelope><urgent>Y</urgent><n:note xmlns:n=\"urn:example:note\">"
+      "<n:urgent>true</n:urgent><n:text>call back</n:text></n:note><urgent>N</urgent></envelope>");
 }
 
 TEST(WfhostWrite, PropertiesChooseCodePageByteOrderAndSubtree) {

@@ -57,7 +57,8 @@ std::vector<Document> allDocuments() {
   for (const char* root : {WF_EXAMPLES_DIR, WF_TEST_DATA_DIR}) {
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
       if (!entry.is_regular_file() || entry.path().extension() != ".xml") continue;
-      documents.push_back({entry.path().string(), messageSetOf(entry.path()), propertiesOf(entry.path().filename().string())});
+      documents.push_back(
+          {entry.path().string(), messageSetOf(entry.path()), propertiesOf(entry.path().filename().string())});
     }
   }
   std::sort(documents.begin(), documents.end(), [](const Document& a, const Document& b) { return a.path < b.path; });
@@ -178,7 +179,8 @@ std::string comparableJson(MessageTree& tree) {
     pending.pop_back();
     if (!element) continue;
     element->setStartInfo(withoutTimeStamp(element->getStartInfo()));
-    for (TreeElement* child = element->getFirstChild(); child; child = child->getNextSibling()) pending.push_back(child);
+    for (TreeElement* child = element->getFirstChild(); child; child = child->getNextSibling())
+      pending.push_back(child);
   }
   return treeToJson(tree);
 }
@@ -219,7 +221,8 @@ TEST_P(RoundTrip, SecondParseGivesTheSameTree) {
   EXPECT_EQ(comparableJson(second), comparableJson(first)) << std::string(written.begin(), written.end());
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, RoundTrip, testing::Combine(testing::ValuesIn(allDocuments()), testing::ValuesIn(kCodePages)),
+INSTANTIATE_TEST_SUITE_P(Documents, RoundTrip,
+                         testing::Combine(testing::ValuesIn(allDocuments()), testing::ValuesIn(kCodePages)),
                          [](const testing::TestParamInfo<RoundTrip::ParamType>& info) {
                            std::string name = fs::path(std::get<0>(info.param).path).parent_path().filename().string() +
                                               "_" + fs::path(std::get<0>(info.param).path).stem().string() + "_" +

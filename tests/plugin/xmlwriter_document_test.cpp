@@ -93,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
     Shapes, XMLWriterDocTypeShapes,
     testing::Values(std::make_tuple(PWFData(), PWFData(), PWFData(), "<!DOCTYPE order>"),
                     std::make_tuple(str(u"o.dtd"), PWFData(), PWFData(), "<!DOCTYPE order SYSTEM \"o.dtd\">"),
-                    std::make_tuple(str(u"o.dtd"), str(u"-//P"), PWFData(), "<!DOCTYPE order PUBLIC \"-//P\" \"o.dtd\">"),
+                    std::make_tuple(str(u"o.dtd"), str(u"-//P"), PWFData(),
+                                    "<!DOCTYPE order PUBLIC \"-//P\" \"o.dtd\">"),
                     // A public identifier needs a system identifier after it.
                     std::make_tuple(PWFData::makeNull(eLogicalString), str(u"-//P"), PWFData(), "<!DOCTYPE order>"),
                     std::make_tuple(str(u""), str(u"-//P"), str(u"<!ELEMENT order ANY>"),
@@ -136,13 +137,15 @@ TEST_P(XMLWriterCodePages, MarkAndDeclarationFollowTheOutputSettings) {
   EXPECT_EQ(hexOf(rest, expected.getLength()), hexOf(expected.bytes(), expected.getLength()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Marks, XMLWriterCodePages,
-    testing::Values(CodePageCase{1208, -1, "", u""}, CodePageCase{1200, -1, "feff", u""},
-                    CodePageCase{1200, 546, "fffe", u""}, CodePageCase{13488, 273, "feff", u"UTF-16"},
-                    CodePageCase{17584, 546, "fffe", u"UTF-16"}, CodePageCase{1232, 546, "fffe0000", u"ISO-10646-UCS-4"},
-                    CodePageCase{1232, 785, "0000feff", u"ISO-10646-UCS-4"}, CodePageCase{500, -1, "", u"IBM500"},
-                    CodePageCase{37, 546, "", u"IBM037"}, CodePageCase{819, -1, "", u"IBM819"}));
+INSTANTIATE_TEST_SUITE_P(Marks, XMLWriterCodePages,
+                         testing::Values(CodePageCase{1208, -1, "", u""}, CodePageCase{1200, -1, "feff", u""},
+                                         CodePageCase{1200, 546, "fffe", u""},
+                                         CodePageCase{13488, 273, "feff", u"UTF-16"},
+                                         CodePageCase{17584, 546, "fffe", u"UTF-16"},
+                                         CodePageCase{1232, 546, "fffe0000", u"ISO-10646-UCS-4"},
+                                         CodePageCase{1232, 785, "0000feff", u"ISO-10646-UCS-4"},
+                                         CodePageCase{500, -1, "", u"IBM500"}, CodePageCase{37, 546, "", u"IBM037"},
+                                         CodePageCase{819, -1, "", u"IBM819"}));
 
 TEST(XMLWriterDocument, EmptyTreeWritesNothing) {
   MessageTree tree;
@@ -189,8 +192,9 @@ TEST(XMLWriterDocumentStart, MessageSetDecidesTheDeclaration) {
   EXPECT_EQ(writeWith(documentSet(R"("xmlVersion": "1.1", "suppressXmlEncoding": true)")),
             "<?xml version=\"1.1\"?><msg><a>1</a></msg>");
   // The parser's version and standalone values give way to the message set's.
-  EXPECT_EQ(writeWith(documentSet(""), startRecord({{eStartMsgVersion, str(u"1.1")}, {eStartMsgStandalone, str(u"no")}})),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><msg><a>1</a></msg>");
+  EXPECT_EQ(
+      writeWith(documentSet(""), startRecord({{eStartMsgVersion, str(u"1.1")}, {eStartMsgStandalone, str(u"no")}})),
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><msg><a>1</a></msg>");
 }
 
 TEST(XMLWriterDocumentStart, SuppressedDeclarationStillLeavesPrefixDocTypeAndComment) {
@@ -218,8 +222,9 @@ TEST(XMLWriterDocumentStart, RootWrapperCarriesItsAttributeTextAndDependencies) 
             "xmlns:N1=\"http://www.wfhost.invalid/namespaces/core-ext\" "
             "xmlns:N2=\"http://www.wfhost.invalid/namespaces/ext-local\"><msg><a>1</a></msg></Batch>");
   // Single-project mode: the last dependency is the default namespace.
-  EXPECT_EQ(writeWith(documentSet(properties, R"("identification": { "mode": 1 }, "dependencies": ["core", "local"],)")),
-            "<Batch version=\"2\" a='&' xmlns=\"http://www.wfhost.invalid/namespaces/local\"><msg><a>1</a></msg></Batch>");
+  EXPECT_EQ(
+      writeWith(documentSet(properties, R"("identification": { "mode": 1 }, "dependencies": ["core", "local"],)")),
+      "<Batch version=\"2\" a='&' xmlns=\"http://www.wfhost.invalid/namespaces/local\"><msg><a>1</a></msg></Batch>");
 }
 
 TEST(XMLWriterDocumentStart, RootTagNameShapes) {
@@ -228,15 +233,17 @@ TEST(XMLWriterDocumentStart, RootTagNameShapes) {
       {"Batch ", "<Batch><msg><a>1</a></msg></Batch>"},
       {"Batch  x", "<Batch  x><msg><a>1</a></msg></Batch>"}};
   for (const auto& [rootTagName, expected] : cases)
-    EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, "enableVersioningSupport": true, "rootTagName": ")" +
-                                    rootTagName + "\"")),
-              expected)
+    EXPECT_EQ(
+        writeWith(documentSet(R"("suppressXmlDeclaration": true, "enableVersioningSupport": true, "rootTagName": ")" +
+                              rootTagName + "\"")),
+        expected)
         << rootTagName;
 }
 
 TEST(XMLWriterDocumentStart, DocTypeNamesTheWrapper) {
-  EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false, "rootTagName": "B x='1'")")),
-            "<!DOCTYPE B><B x='1'><msg><a>1</a></msg></B>");
+  EXPECT_EQ(
+      writeWith(documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false, "rootTagName": "B x='1'")")),
+      "<!DOCTYPE B><B x='1'><msg><a>1</a></msg></B>");
 }
 
 TEST(XMLWriterDocumentStart, MessageElementOverridesTheMessageSet) {
@@ -247,7 +254,8 @@ TEST(XMLWriterDocumentStart, MessageElementOverridesTheMessageSet) {
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   make.member(make.tag(nullptr, u"msg"), u"a", str(u"1"));
-  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<!DOCTYPE Own SYSTEM \"own.dtd\" [<!-- own -->]><Own><msg><a>1</a></msg></Own>");
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
+            "<!DOCTYPE Own SYSTEM \"own.dtd\" [<!-- own -->]><Own><msg><a>1</a></msg></Own>");
 }
 
 TEST(XMLWriterDocumentStart, Utf16OutputNamesItsEncodingAfterTheMark) {

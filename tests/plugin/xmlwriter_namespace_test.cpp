@@ -82,16 +82,17 @@ INSTANTIATE_TEST_SUITE_P(
         // Named types only: not the anonymous ones, nor an element without type.
         PolicyCase{"namedTypes", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
                                      " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price>"
-                                     "<label>x</label></b:item><plain" + kXsiDecl + kXsDecl +
-                                     " xsi:type=\"xs:string\">p</plain><t>10:30:00</t></a:msg>"},
+                                     "<label>x</label></b:item><plain" +
+                                     kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t>10:30:00</t></a:msg>"},
         // Always: an anonymous restriction is named by its base; a
         // self-defining value by its logical type; an anonymous complex
         // type cannot be named.
-        PolicyCase{"always", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
-                                 " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price><label xmlns:xs="
-                                 "\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"xs:string\">x</label></b:item><plain" +
-                                 kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t" + kXsiDecl + kXsDecl +
-                                 " xsi:type=\"xs:time\">10:30:00</t></a:msg>"},
+        PolicyCase{"always",
+                   "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
+                       " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price><label xmlns:xs="
+                       "\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"xs:string\">x</label></b:item><plain" +
+                       kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t" + kXsiDecl + kXsDecl +
+                       " xsi:type=\"xs:time\">10:30:00</t></a:msg>"},
         PolicyCase{"alwaysWithSoapEncodingStyle",
                    "<a:msg xmlns:a=\"urn:a\" xmlns:ns1=\"http://www.w3.org/2001/12/soap-envelope\" "
                    "ns1:encodingStyle=\"http://www.w3.org/2001/12/soap-encoding\"><b:item xmlns:b=\"urn:b\"" +
@@ -101,8 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
                        kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t" + kXsiDecl + kXsDecl +
                        " xsi:type=\"xs:time\">10:30:00</t></a:msg>"},
         // Never, and the tree's xsi:type is dropped as well.
-        PolicyCase{"neverAndDrop", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>1.50</a:price>"
-                                   "<label>x</label></b:item><plain>p</plain><t>10:30:00</t></a:msg>"}));
+        PolicyCase{"neverAndDrop",
+                   "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>1.50</a:price>"
+                   "<label>x</label></b:item><plain>p</plain><t>10:30:00</t></a:msg>"}));
 
 TEST(XMLWriterXsiType, TreeValueSplitsAtItsLastColon) {
   const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));
@@ -119,7 +121,8 @@ TEST(XMLWriterXsiType, TreeValueSplitsAtItsLastColon) {
 }
 
 TEST(XMLWriterNamespaces, AllOnMessageDeclaresEveryNamespaceOnTheMessageElement) {
-  const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never", R"("namespaceDeclarationPolicy": "allOnMessage",)"));
+  const DescriptorPtr descriptor =
+      compileDescriptor(namespaceSet("never", R"("namespaceDeclarationPolicy": "allOnMessage",)"));
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   TreeElement& msg = make.tag(nullptr, u"msg");
@@ -151,9 +154,10 @@ TEST(XMLWriterNamespaces, SchemaLocationsGoOnTheMessageElement) {
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   make.member(make.tag(nullptr, u"msg"), u"plain", str(u"p"));
-  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
-            "<a:msg xmlns:a=\"urn:a\"" + kXsiDecl +
-                " xsi:schemaLocation=\"urn:a a.xsd\" xsi:noNamespaceSchemaLocation=\"n&amp;n.xsd\"><plain>p</plain></a:msg>");
+  EXPECT_EQ(
+      WriteRun(descriptor.get()).text(tree),
+      "<a:msg xmlns:a=\"urn:a\"" + kXsiDecl +
+          " xsi:schemaLocation=\"urn:a a.xsd\" xsi:noNamespaceSchemaLocation=\"n&amp;n.xsd\"><plain>p</plain></a:msg>");
 }
 
 TEST(XMLWriterNamespaces, SelfDefiningElementsAndAttributesKeepTheirNamespaces) {
@@ -188,7 +192,9 @@ TEST(XMLWriterNamespaces, NamespacesWhereTheMessageSetHasNoneEndTheWrite) {
     make.named(&make.tag(nullptr, u"msg"), u"@y", str(u"1"), 0, u"urn:y");
     const ZelException e = WriteRun(descriptor.get()).failure(tree);
     EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED);
-    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Parser: Attribute with a Namespace found when Namespaces are "
-                                                      "not enabled for the Message Set.", "y", "urn:y"}));
+    EXPECT_EQ(insertsOf(e),
+              (std::vector<std::string>{"XML Parser: Attribute with a Namespace found when Namespaces are "
+                                        "not enabled for the Message Set.",
+                                        "y", "urn:y"}));
   }
 }

@@ -70,7 +70,9 @@ struct ValueCase {
   std::string expected;  // the whole document
 };
 
-void PrintTo(const ValueCase& c, std::ostream* os) { *os << ZelWstring(c.member).toUtf8() << " = " << TraceText::ofValue(c.value); }
+void PrintTo(const ValueCase& c, std::ostream* os) {
+  *os << ZelWstring(c.member).toUtf8() << " = " << TraceText::ofValue(c.value);
+}
 
 class XMLWriterValues : public testing::TestWithParam<ValueCase> {};
 
@@ -97,20 +99,24 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{u"price", PWFData::makeDecimal(ZelWstring(u"-0012.50")), "<msg><price>-0012.50</price></msg>"},
         ValueCase{u"flag", PWFData::makeBoolean(true), "<msg><flag>Y</flag></msg>"},
         ValueCase{u"flag", PWFData::makeBoolean(false), "<msg><flag>N</flag></msg>"},
-        ValueCase{u"span", [] {
+        ValueCase{u"span",
+                  [] {
                     PWFInterval span;
                     span.days = 1;
                     span.hours = 2;
                     return PWFData::makeInterval(span);
-                  }(), "<msg><span>P1DT2H</span></msg>"},
-        ValueCase{u"when", PWFData::makeDateTime(dateTime(2024, 3, 5, 9, 30)), "<msg><when>05.03.2024 09:30</when></msg>"},
+                  }(),
+                  "<msg><span>P1DT2H</span></msg>"},
+        ValueCase{u"when", PWFData::makeDateTime(dateTime(2024, 3, 5, 9, 30)),
+                  "<msg><when>05.03.2024 09:30</when></msg>"},
         ValueCase{u"day", PWFData::makeDateTime(dateTime(2024, 3, 12)), "<msg><day>2024-03-12</day></msg>"},
         // The three binary encodings, and hexadecimal where CDATA cannot stand.
         ValueCase{u"hex", PWFData::makeBinary(bytesOf({0x0A, 0x1F})), "<msg><hex>0A1F</hex></msg>"},
         ValueCase{u"b64", PWFData::makeBinary(bytesOf({'H', 'i', '?', '>'})), "<msg><b64>SGk/Pg==</b64></msg>"},
         ValueCase{u"cdata", PWFData::makeBinary(bytesOf({0x89, 0x50})), "<msg><cdata><![CDATA[8950]]></cdata></msg>"},
         ValueCase{u"cdataAttr", PWFData::makeBinary(bytesOf({0x89, 0x50})), "<msg cdataAttr=\"8950\"></msg>"},
-        ValueCase{u"cdataValue", PWFData::makeBinary(bytesOf({0x01})), "<msg><cdataValue val=\"01\"></cdataValue></msg>"},
+        ValueCase{u"cdataValue", PWFData::makeBinary(bytesOf({0x01})),
+                  "<msg><cdataValue val=\"01\"></cdataValue></msg>"},
         // ID and value attributes; the ID attribute's value is escaped.
         ValueCase{u"code", str(u"EUR"), "<msg><code v=\"EUR\"></code></msg>"},
         ValueCase{u"net", PWFData::makeDecimal(ZelWstring(u"228.91")),
@@ -125,7 +131,8 @@ TEST(XMLWriterValues, ValueOfLogicalTypeNoneEndsTheWrite) {
   make.member(make.tag(nullptr, u"msg"), u"text", PWFData::makeUntyped(u"raw", 3));
   const ZelException e = WriteRun(&valuesDescriptor()).failure(tree);
   EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR);
-  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Worker Internal Error", "Invalid logical type for the data to be written"}));
+  EXPECT_EQ(insertsOf(e),
+            (std::vector<std::string>{"XML Worker Internal Error", "Invalid logical type for the data to be written"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -207,7 +214,8 @@ class XMLWriterNullEncodings : public testing::TestWithParam<NullCase> {};
 TEST_P(XMLWriterNullEncodings, NullValueIsWrittenAsTheMessageSetSays) {
   const NullCase& c = GetParam();
   const DescriptorPtr descriptor = compileDescriptor(nullSet(c));
-  for (const auto& [member, expected] : {std::make_pair(u"text", c.textExpected), std::make_pair(u"code", c.valueExpected)}) {
+  for (const auto& [member, expected] :
+       {std::make_pair(u"text", c.textExpected), std::make_pair(u"code", c.valueExpected)}) {
     MessageTree tree;
     TreeMaker make(tree, descriptor.get());
     make.member(make.tag(nullptr, u"msg"), member, PWFData::makeNull(eLogicalString));
@@ -218,7 +226,8 @@ TEST_P(XMLWriterNullEncodings, NullValueIsWrittenAsTheMessageSetSays) {
 INSTANTIATE_TEST_SUITE_P(
     Encodings, XMLWriterNullEncodings,
     testing::Values(
-        NullCase{"trueAttribute", false, "<msg><text NIL=\"yes\"></text></msg>", "<msg><code NIL=\"yes\"></code></msg>"},
+        NullCase{"trueAttribute", false, "<msg><text NIL=\"yes\"></text></msg>",
+                 "<msg><code NIL=\"yes\"></code></msg>"},
         NullCase{"emptyContent", false, "<msg><text></text></msg>", "<msg><code val=\"\"></code></msg>"},
         NullCase{"valueText", false, "<msg><text>NIL</text></msg>", "<msg><code val=\"NIL\"></code></msg>"},
         NullCase{"nullElement", false, "<msg><text><NIL/></text></msg>", "<msg><code val=\"\"></code></msg>"},

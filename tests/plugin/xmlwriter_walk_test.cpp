@@ -62,7 +62,8 @@ TEST(XMLWriterFailures, UnparsedBytesOfAnElementAreCopiedUnconverted) {
   MessageTree tree;
   TreeMaker make(tree, &simpleDescriptor());
   TreeElement& msg = make.tag(nullptr, u"msg");
-  make.member(msg, u"text", PWFData::makeBinary({'<', 't', 'e', 'x', 't', '>', 0xC3, 0xA9, '<', '/', 't', 'e', 'x', 't', '>'}))
+  make.member(msg, u"text",
+              PWFData::makeBinary({'<', 't', 'e', 'x', 't', '>', 0xC3, 0xA9, '<', '/', 't', 'e', 'x', 't', '>'}))
       .setBitStream(true);
   WriteRun run(&simpleDescriptor());
   run.prop(MI_CCSID_STR, 1200);
@@ -151,8 +152,9 @@ TEST(XMLWriterDepth, DeeperTreeEndsTheWriteWithAnErrorNotACrash) {
     WritableBitstreamBuffer out;
     const ZelException e = WriteRun().failure(tree, out);
     EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR);
-    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Worker Internal Error", "The message tree is too deep to be written",
-                                                      std::to_string(XMLWriter::MAX_TREE_DEPTH)}));
+    EXPECT_EQ(insertsOf(e),
+              (std::vector<std::string>{"XML Worker Internal Error", "The message tree is too deep to be written",
+                                        std::to_string(XMLWriter::MAX_TREE_DEPTH)}));
     EXPECT_EQ(out.getLength(), 0u);
   }
 }

@@ -169,7 +169,8 @@ public:
   const char16_t* getDictionaryDocTypeText() const;
 
 private:
-  const char16_t* doctypeIdentifier(const WorkerInfoPtr& startMsgInfo, const ZelWstring prf_XML_TAG_DEFINITION::*ofElement,
+  const char16_t* doctypeIdentifier(const WorkerInfoPtr& startMsgInfo,
+                                    const ZelWstring prf_XML_TAG_DEFINITION::*ofElement,
                                     const ZelWstring prf_XML_MSET_DEFINITION::*ofMessageSet, long recordKey) const;
 
   ZelBufferedWstring<16> iRootElementName;

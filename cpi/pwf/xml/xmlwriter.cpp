@@ -27,12 +27,6 @@ constexpr std::uint16_t kKindMessage = 6;
 // Views with their lengths fixed at compile time, for comparisons on every element.
 constexpr std::u16string_view kSchemaInstanceNamespace = XML_SCHEMA_INSTANCE_NAMESPACE_STR;
 constexpr std::u16string_view kTypeName = XML_TYPE_STR;
-
-const ZelWstring& emptyText() {
-  static const ZelWstring empty;
-  return empty;
-}
-
 constexpr std::u16string_view kTrue = u"true";
 constexpr std::u16string_view kFalse = u"false";
 constexpr std::u16string_view kXmlVersion10 = u"1.0";
@@ -43,6 +37,11 @@ constexpr std::u16string_view kCommentEnd = u"-->";
 // ctime_r writes 26 bytes: 24 characters, a line feed and the terminator.
 constexpr std::size_t kCtimeBufferSize = 32;
 constexpr std::size_t kMaxTimeStampUnits = 28;
+
+const ZelWstring& emptyText() {
+  static const ZelWstring empty;
+  return empty;
+}
 
 bool rendersAsElement(ERender render) {
   return render == erElement || render == erElementWithIdAttribute || render == erElementWithValueAttribute ||
@@ -121,7 +120,6 @@ inline void XMLWriter::append(std::u16string_view text) {
     XMLPrinter::appendStr(&out, text);
 }
 
-
 inline void XMLWriter::appendEscaped(std::u16string_view text) {
   if (text.empty()) return;
   XMLPrinter::appendReplaceStr(iTextWriter.get(), text);
@@ -158,6 +156,8 @@ inline void XMLWriter::beginEndTag() {
   append(u"</");
 }
 
+// ---------------------------------------------------------------------------
+// Construction and set-up
 
 XMLWriter::XMLWriter(const ZelNamedLogSource* owner)
     : ZelOwnedLogSource(owner),
@@ -174,15 +174,13 @@ XMLWriter::~XMLWriter() {
   while (!iPrefixManagers.empty()) iPrefixManagers.pop_back();
 }
 
-// ---------------------------------------------------------------------------
-// Set-up
-
 namespace {
 void registerPreferredPrefixes(const XMLDictionaryInfo& descriptor, XMLPrefixManager& prefixManager) {
   const long count = descriptor.getNamespaceDefs().GetRowCount();
   for (long i = 0; i < count; ++i) {
     const char16_t* prefix = descriptor.getPreferredPrefix(i);
-    if (prefix && *prefix) prefixManager.addNamespace(descriptor.getNamespaceCache().get(i).getURI(), ZelWstring(prefix));
+    if (prefix && *prefix)
+      prefixManager.addNamespace(descriptor.getNamespaceCache().get(i).getURI(), ZelWstring(prefix));
   }
 }
 }  // namespace
@@ -200,7 +198,8 @@ void XMLWriter::initializeWrite(MessageInfo* outputProperties, const BitstreamBu
 void XMLWriter::setConverterDateTimeProperties() {
   static constexpr const char* kFunction = "XMLWriter::setConverterDateTimeProperties";
   ZelTraceScope scope(this, kFunction);
-  if (!iDescriptor) raiseInternal(__LINE__, kFunction, "setConverterDateTimeProperties() called when dictionary not initialised");
+  if (!iDescriptor)
+    raiseInternal(__LINE__, kFunction, "setConverterDateTimeProperties() called when dictionary not initialised");
   const prf_XML_MSET_DEFINITION& messageSet = iDescriptor->getXMLMsgSetDefinition();
   iDataCnv.setDateTimeProperties(messageSet.centuryWindow, messageSet.defaultTimeZone, messageSet.firstDayOfWeek,
                                  messageSet.firstWeekOfYear, messageSet.allowLenientDatetimes,
@@ -228,9 +227,13 @@ void XMLWriter::setNamespaceInfo(bool enable) {
 // ---------------------------------------------------------------------------
 // Message-set settings
 
-bool XMLWriter::getSuppressXMLDecl() const { return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressXmlDecl; }
+bool XMLWriter::getSuppressXMLDecl() const {
+  return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressXmlDecl;
+}
 
-bool XMLWriter::getSuppressDocType() const { return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressDocType; }
+bool XMLWriter::getSuppressDocType() const {
+  return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressDocType;
+}
 
 bool XMLWriter::getSuppressVRKComment() const {
   return iDescriptor && iDescriptor->getXMLMsgSetDefinition().suppressVRKComment;
@@ -271,9 +274,10 @@ ZelWstring XMLWriter::getXMLEncoding() const {
   if (!iTextWriter) return ZelWstring();
   const long codepage = iTextWriter->getCodepage();
   const bool named =
-      iDescriptor ? iDescriptor->getXMLMsgSetDefs().getProperty(XMLDictionaryInfo::XMLMsgSetDefs::eSuppressXmlEncoding) &&
-                        !iDescriptor->getXMLMsgSetDefinition().suppressXmlEncoding
-                  : codepage != CCSID_UTF16 && codepage != CCSID_UTF8;
+      iDescriptor
+          ? iDescriptor->getXMLMsgSetDefs().getProperty(XMLDictionaryInfo::XMLMsgSetDefs::eSuppressXmlEncoding) &&
+                !iDescriptor->getXMLMsgSetDefinition().suppressXmlEncoding
+          : codepage != CCSID_UTF16 && codepage != CCSID_UTF8;
   if (!named) return ZelWstring();
   const char* name = iTextWriter->getConverter().getName();
   return ZelWstring().convertString(std::string_view(name, strnlen(name, 100)));
@@ -404,11 +408,14 @@ void XMLWriter::outputDocType(MsgWriteItem& item, const WorkerInfoPtr& startMsgI
   } else if (iDescriptor) {
     internalSubset = item.getDictionaryDocTypeText();
     if (ZelLog::traceOn())
-      ZelLog::trace(this, kFunction, {internalSubset ? "Using internal subset from message set" : "No internal subset used"});
+      ZelLog::trace(this, kFunction,
+                    {internalSubset ? "Using internal subset from message set" : "No internal subset used"});
   }
-  const char16_t* rootName = item.getRootElementName().empty() ? item.getXMLName().data() : item.getRootElementName().c_str();
-  XMLPrinter::outputDocType(iTextWriter.get(), rootName, item.getPublicId(startMsgInfo), item.getSystemId(startMsgInfo),
-                            internalSubset, iPrinter->iPrettyPrint);
+  const std::u16string_view rootName =
+      item.getRootElementName().empty() ? item.getXMLName() : item.getRootElementName().view();
+  // Root names are zero-terminated texts of the tree or the descriptor.
+  XMLPrinter::outputDocType(iTextWriter.get(), rootName.empty() ? u"" : rootName.data(), item.getPublicId(startMsgInfo),
+                            item.getSystemId(startMsgInfo), internalSubset, iPrinter->iPrettyPrint);
 }
 
 void XMLWriter::outputVRKComment() {
@@ -470,7 +477,9 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
            item.getXMLName(), item.getNamespaceURI().view()});
   if (++iDepth > MAX_TREE_DEPTH) {
     ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_INTERNAL_ERROR);
-    e.addInsert("XML Worker Internal Error").addInsert("The message tree is too deep to be written").addInsert(MAX_TREE_DEPTH);
+    e.addInsert("XML Worker Internal Error")
+        .addInsert("The message tree is too deep to be written")
+        .addInsert(MAX_TREE_DEPTH);
     throw e;
   }
   if (iNamespacesEnabled) iPrefixManager->addLevel();
@@ -690,7 +699,8 @@ void XMLWriter::outputRecordPrefixText(const WorkerInfo& record, const char* fun
 }
 
 void XMLWriter::outputStartElementBegin(WriteItem& item, const ZelWstring& prefix) {
-  outputPrefixText(item.getStartWorkerInfo(), "XMLWriter::outputStartElementBegin", "Outputting prefix to start element.");
+  outputPrefixText(item.getStartWorkerInfo(), "XMLWriter::outputStartElementBegin",
+                   "Outputting prefix to start element.");
   beginStartTag();
   appendQualifiedName(prefix, item.getXMLName());
 }
@@ -976,9 +986,9 @@ void XMLWriter::outputXsiTypeAttribute(WriteItem& item) {
     if (typeIndex < 0) return;
   }
   const long namespaceIndex = types.get(typeIndex).namespaceIndex;
-  outputXsiTypeAttribute(iDescriptor->getTypeName(typeIndex),
-                         namespaceIndex >= 0 ? iDescriptor->getNamespaceCache().get(namespaceIndex).getURI() : ZelWstring(),
-                         true);
+  outputXsiTypeAttribute(
+      iDescriptor->getTypeName(typeIndex),
+      namespaceIndex >= 0 ? iDescriptor->getNamespaceCache().get(namespaceIndex).getURI() : ZelWstring(), true);
 }
 
 void XMLWriter::outputSOAPEncodingStyleAttribute(bool doubleQuotes) {
@@ -1000,7 +1010,8 @@ void XMLWriter::raise(long line, const char* function, std::uint32_t message,
                       std::initializer_list<std::u16string_view> inserts) const {
   ZelParserException e(__FILE__, line, function, getLogSourceName(), message);
   for (std::u16string_view insert : inserts) e.addInsert(insert.data(), insert.size());
-  if (ZelLog::traceOn()) ZelLog::trace(this, function, {"Throwing exception", __FILE__, line, e.getKey(), e.insertText(0)});
+  if (ZelLog::traceOn())
+    ZelLog::trace(this, function, {"Throwing exception", __FILE__, line, e.getKey(), e.insertText(0)});
   throw e;
 }
 
