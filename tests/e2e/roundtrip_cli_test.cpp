@@ -105,14 +105,6 @@ TEST(WfhostRoundTrip, ExamplesComeBackAsDocumentsAnotherReaderAccepts) {
   EXPECT_GE(checked, 7);
 }
 
-TEST(WfhostRoundTrip, ReadsInOneCodePageAndWritesInAnother) {
-  const CommandResult result = runWfhost({"roundtrip", testData("encodings/ebcdic500.xml"), "--in-prop", "ccsid=500",
-                                          "--prop", "ccsid=1208", "--prop", "subTreeBitStream=1"});
-  ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out.front(), '<');
-  EXPECT_NE(result.out.find("</"), std::string::npos) << result.out;
-}
-
 TEST(WfhostWriteUsage, MistakesAreReported) {
   const struct {
     std::vector<std::string> args;

@@ -43,14 +43,6 @@ std::string hexOf(const std::vector<std::uint8_t>& bytes, std::size_t count) {
 
 }  // namespace
 
-TEST(XMLWriterDocument, WithoutDictionaryWritesDeclarationCommentAndMessage) {
-  MessageTree tree;
-  buildOrder(tree);
-  EXPECT_EQ(maskTimeStamp(WriteRun().text(tree)),
-            "<?xml version=\"1.0\"?><!DOCTYPE order><!--VRK Generated XML Output on :TIME-->"
-            "<order><item>Cup &amp; saucer</item></order>");
-}
-
 TEST(XMLWriterDocument, TimeStampCommentEndsWithTheLineFeedOfItsTime) {
   MessageTree tree;
   buildOrder(tree);

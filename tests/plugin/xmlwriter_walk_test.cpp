@@ -251,30 +251,6 @@ TEST(XMLWorkerWrite, WriterFollowsTheDescriptorStack) {
 
 namespace {
 
-// Pushes the embedded message's descriptor onto the worker while it is written.
-class WorkerDictionarySwitch : public EmbeddedDictionarySwitch {
-public:
-  WorkerDictionarySwitch(XMLWorker& worker, const XMLDictionaryInfo& embedded) : worker_(worker), embedded_(embedded) {}
-  void loadDictionary(const ZelWstring& reference) override {
-    EXPECT_EQ(reference, std::u16string_view(u"inner"));
-    worker_.setWireFormatDescriptor(&embedded_);
-    ++loads;
-  }
-  void releaseDictionary(const ZelWstring&) override {
-    worker_.release(false);
-    ++releases;
-  }
-  int loads = 0;
-  int releases = 0;
-
-private:
-  XMLWorker& worker_;
-  const XMLDictionaryInfo& embedded_;
-};
-
-}  // namespace
-
-namespace {
 constexpr char kOuterSet[] = R"({ "name": "Outer", "properties": { "suppressXmlDeclaration": true,
     "booleanTrueValue": "Y" }, "elements": [ { "name": "msg", "class": "message", "type": { "composition": "open",
     "members": [ { "name": "flag", "type": "boolean", "maxOccurs": 2 } ] } } ] })";
@@ -283,73 +259,78 @@ constexpr char kInnerSet[] = R"({ "name": "Inner",
     "properties": { "booleanTrueValue": "yes" },
     "elements": [ { "name": "note", "namespace": "in", "class": "message", "type": { "members": [
       { "name": "flag", "namespace": "in", "type": "boolean" } ] } } ] })";
-}  // namespace
 
-TEST(XMLWriterEmbedded, FailureInsideAnEmbeddedMessageReleasesItsDictionary) {
+// An outer message with an embedded note of another message set, written
+// by a worker that the tree's dictionary switch pushes the note's
+// descriptor onto (and pops it from), counting both.
+class XMLWriterEmbedded : public testing::Test, public EmbeddedDictionarySwitch {
+protected:
+  XMLWriterEmbedded() : worker(&owner) {
+    msg = &makeOuter.tag(nullptr, u"msg");
+    note = &makeInner.tag(msg, u"note");
+    tree.setDictionaryRef(*note, u"inner");
+    tree.setDictionarySwitch(this);
+    worker.setWireFormatDescriptor(outer.get());
+    worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
+  }
+  void loadDictionary(const ZelWstring& reference) override {
+    EXPECT_EQ(reference, std::u16string_view(u"inner"));
+    worker.setWireFormatDescriptor(inner.get());
+    ++loads;
+  }
+  void releaseDictionary(const ZelWstring&) override {
+    worker.release(false);
+    ++releases;
+  }
+  std::string write(const MessageTree& written) {
+    worker.setFIMessageTree(&written);
+    WritableBitstreamBuffer out;
+    worker.write(&out, nullptr, 0);
+    return std::string(out.bytes().begin(), out.bytes().end());
+  }
+
   const DescriptorPtr outer = compileDescriptor(kOuterSet);
   const DescriptorPtr inner = compileDescriptor(kInnerSet);
   MessageTree tree;
-  TreeMaker makeOuter(tree, outer.get());
-  TreeMaker makeInner(tree, inner.get());
-  TreeElement& note = makeInner.tag(&makeOuter.tag(nullptr, u"msg"), u"note");
-  tree.setDictionaryRef(note, u"inner");
-  // Deep inside the embedded message: an unparsed bitstream.
-  makeInner.named(&makeInner.named(&note, u"deeper", PWFData(), 2), u"raw", PWFData(), 4);
-
-  const ZelNamedLogSource owner("test");
-  XMLWorker worker(&owner);
-  WorkerDictionarySwitch dictionarySwitch(worker, *inner);
-  tree.setDictionarySwitch(&dictionarySwitch);
-  worker.setWireFormatDescriptor(outer.get());
+  TreeMaker makeOuter{tree, outer.get()};
+  TreeMaker makeInner{tree, inner.get()};
+  TreeElement* msg;
+  TreeElement* note;
+  const ZelNamedLogSource owner{"test"};
   MessageInfo properties;
-  worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
-  worker.setFIMessageTree(&tree);
-  WritableBitstreamBuffer out;
+  XMLWorker worker;
+  int loads = 0;
+  int releases = 0;
+};
+
+}  // namespace
+
+TEST_F(XMLWriterEmbedded, EmbeddedMessageIsWrittenWithItsOwnDictionary) {
+  makeOuter.member(*msg, u"flag", PWFData::makeBoolean(true));
+  makeInner.member(*note, u"flag", PWFData::makeBoolean(true));
+  makeOuter.member(*msg, u"flag", PWFData::makeBoolean(true));
+  EXPECT_EQ(write(tree),
+            "<msg><in:note xmlns:in=\"urn:inner\"><in:flag>yes</in:flag></in:note><flag>Y</flag><flag>Y</flag></msg>");
+  // Once to see whether it is an attribute, once to write it.
+  EXPECT_EQ(loads, 2);
+  EXPECT_EQ(releases, 2);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), outer.get());
+}
+
+TEST_F(XMLWriterEmbedded, FailureInsideAnEmbeddedMessageReleasesItsDictionary) {
+  // Deep inside the embedded message: an unparsed bitstream.
+  makeInner.named(&makeInner.named(note, u"deeper", PWFData(), 2), u"raw", PWFData(), 4);
   try {
-    worker.write(&out, nullptr, 0);
+    write(tree);
     ADD_FAILURE() << "no exception";
   } catch (const ZelParserException& e) {
     EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_WRITING_UNPARSED_BUFFER_ERROR);
   }
-  EXPECT_EQ(out.getLength(), 0u);
-  EXPECT_EQ(dictionarySwitch.loads, dictionarySwitch.releases);
+  EXPECT_EQ(loads, releases);
   EXPECT_EQ(worker.getWireFormatDescriptor(), outer.get());
   // The worker writes the next tree as before.
   MessageTree plain;
   TreeMaker makePlain(plain, outer.get());
   makePlain.member(makePlain.tag(nullptr, u"msg"), u"flag", PWFData::makeBoolean(true));
-  worker.setFIMessageTree(&plain);
-  worker.write(&out, nullptr, 0);
-  EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), "<msg><flag>Y</flag></msg>");
-}
-
-TEST(XMLWriterEmbedded, EmbeddedMessageIsWrittenWithItsOwnDictionary) {
-  const DescriptorPtr outer = compileDescriptor(kOuterSet);
-  const DescriptorPtr inner = compileDescriptor(kInnerSet);
-  MessageTree tree;
-  TreeMaker makeOuter(tree, outer.get());
-  TreeMaker makeInner(tree, inner.get());
-  TreeElement& msg = makeOuter.tag(nullptr, u"msg");
-  makeOuter.member(msg, u"flag", PWFData::makeBoolean(true));
-  TreeElement& note = makeInner.tag(&msg, u"note");
-  tree.setDictionaryRef(note, u"inner");
-  makeInner.member(note, u"flag", PWFData::makeBoolean(true));
-  makeOuter.member(msg, u"flag", PWFData::makeBoolean(true));
-
-  const ZelNamedLogSource owner("test");
-  XMLWorker worker(&owner);
-  WorkerDictionarySwitch dictionarySwitch(worker, *inner);
-  tree.setDictionarySwitch(&dictionarySwitch);
-  worker.setWireFormatDescriptor(outer.get());
-  MessageInfo properties;
-  worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
-  worker.setFIMessageTree(&tree);
-  WritableBitstreamBuffer out;
-  worker.write(&out, nullptr, 0);
-  EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()),
-            "<msg><flag>Y</flag><in:note xmlns:in=\"urn:inner\"><in:flag>yes</in:flag></in:note><flag>Y</flag></msg>");
-  // Once to see whether it is an attribute, once to write it.
-  EXPECT_EQ(dictionarySwitch.loads, 2);
-  EXPECT_EQ(dictionarySwitch.releases, 2);
-  EXPECT_EQ(worker.getWireFormatDescriptor(), outer.get());
+  EXPECT_EQ(write(plain), "<msg><flag>Y</flag></msg>");
 }
