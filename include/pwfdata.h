@@ -76,6 +76,10 @@ public:
   static PWFData makeNull(ELogicalType type);
   static PWFData makeString(const char16_t* text, std::size_t length);
   static PWFData makeString(const ZelWstring& text) { return makeString(text.data(), text.length()); }
+  // Makes this value a String of the text, reusing the storage of a String
+  // it already holds: a caller that sends many strings through one value
+  // allocates only when a text is longer than any before.
+  void assignString(const char16_t* text, std::size_t length);
   static PWFData makeInteger(std::int64_t value);
   static PWFData makeFloat(double value);
   static PWFData makeBoolean(bool value);
@@ -116,5 +120,14 @@ private:
   ELogicalType type_ = eLogicalNone;
   Value value_;
 };
+
+inline void PWFData::assignString(const char16_t* text, std::size_t length) {
+  type_ = eLogicalString;
+  if (ZelWstring* string = std::get_if<ZelWstring>(&value_)) {
+    string->assign(text, length);
+  } else {
+    value_.emplace<ZelWstring>(text, length);
+  }
+}
 
 #endif

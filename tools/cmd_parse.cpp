@@ -3,44 +3,68 @@
 #include "bitstreamworker.h"
 #include "eventtrace.h"
 #include "messageinfo.h"
+#include "messagetree.h"
 #include "pluginloader.h"
+#include "stddictionaryinfo.h"
 #include "toolsupport.h"
 #include "zellog.h"
 
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 const char kHelp[] =
-    "usage: wfhost parse --events [OPTIONS] FILE\n"
+    "usage: wfhost parse [--dict D.dict] [--json | --events] [OPTIONS] FILE\n"
     "\n"
-    "Parses FILE with the XML plug-in and prints one line per tree event on stdout.\n"
+    "Parses FILE with the XML plug-in and prints the message tree on stdout: as\n"
+    "indented text (default), as JSON, or as one line per tree event. Without\n"
+    "--dict the document is parsed self-defining.\n"
     "\n"
     "options:\n"
-    "  --events            print the tree events (one line each)\n"
+    "  --dict FILE         the dictionary to parse with (wfhost compile makes one)\n"
+    "  --json              print the tree as JSON\n"
+    "  --events            print the tree events (one line each) instead of a tree\n"
+    "  --subtree PATH      parse FILE as one element inside a message: PATH leads\n"
+    "                      from a message to that element's member, as names or\n"
+    "                      member ids separated by '/' (e.g. order/line); needs --dict\n"
     "  --prop NAME=VALUE   set a message property (repeatable), e.g. --prop ccsid=500\n"
     "  --trace N           log level: >0 user trace, >2 entry/exit/trace, >3 debug (stderr)\n"
     "  --plugin NAME|PATH  the wire-format library (default: pwfxml)\n";
 
-enum class OutputKind { None, Events };
+enum class OutputKind { Text, Json, Events };
 
 struct ParseOptions {
   std::string file;
+  std::string dictionary;
+  std::string subtree;
   HostOptions host;
-  OutputKind output = OutputKind::None;
+  OutputKind output = OutputKind::Text;
   std::vector<std::pair<std::string, std::string>> properties;
 };
 
 ParseOptions readOptions(ArgumentList& args) {
   ParseOptions options;
+  bool outputChosen = false;
+  auto chooseOutput = [&](OutputKind kind, const std::string& arg) {
+    if (outputChosen && options.output != kind) throw UsageError(arg + " conflicts with the output chosen before");
+    options.output = kind;
+    outputChosen = true;
+  };
   while (!args.empty()) {
     const std::string arg = args.take();
     if (readHostOption(arg, args, options.host)) continue;
     if (arg == "--events") {
-      options.output = OutputKind::Events;
+      chooseOutput(OutputKind::Events, arg);
+    } else if (arg == "--json") {
+      chooseOutput(OutputKind::Json, arg);
+    } else if (arg == "--dict") {
+      options.dictionary = args.takeValue(arg);
+    } else if (arg == "--subtree") {
+      options.subtree = args.takeValue(arg);
     } else if (arg == "--prop") {
       const std::string assignment = args.takeValue(arg);
       const auto equals = assignment.find('=');
@@ -55,30 +79,87 @@ ParseOptions readOptions(ArgumentList& args) {
     }
   }
   if (options.file.empty()) throw UsageError("no FILE given");
-  if (options.output == OutputKind::None) throw UsageError("choose an output: --events");
+  if (!options.subtree.empty() && options.dictionary.empty()) throw UsageError("--subtree needs --dict");
   return options;
 }
 
-// The tree callback that produces the chosen output.
-std::unique_ptr<FIHandler> makeOutput(const ParseOptions& options) {
-  switch (options.output) {
-    case OutputKind::Events: return std::make_unique<EventTrace>(std::cout);
-    case OutputKind::None: break;
-  }
-  throw UsageError("choose an output: --events");
-}
-
-// Workers end with release(true), as the factory's contract says.
+// Workers end with release(true), descriptors with release(), as the
+// factory's contract says.
 struct WorkerRelease {
   void operator()(BitstreamWorker* worker) const { worker->release(true); }
 };
 using WorkerPtr = std::unique_ptr<BitstreamWorker, WorkerRelease>;
+struct DescriptorRelease {
+  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
+};
+using DescriptorPtr = std::unique_ptr<DictionaryInfo, DescriptorRelease>;
+
+// Names of defined elements for the tree's text form, from the dictionary.
+class DictionaryNames : public TreeNameResolver {
+public:
+  explicit DictionaryNames(const StdDictionaryInfo& dictionary) : dictionary_(dictionary) {}
+  ZelWstring nameOf(long tagId, long memberId, long typeIndex) const override {
+    const long tagIndex = tagId > 0 ? dictionary_.getTagDefIndex(tagId) : -1;
+    if (tagIndex >= 0) return ZelWstring(dictionary_.getTagName(tagIndex));
+    const long memberIndex = memberId > 0 ? dictionary_.getStructDefIndexFromMbrID(memberId) : -1;
+    return memberIndex >= 0 ? ZelWstring(dictionary_.getMemberName(memberIndex)) : ZelWstring();
+  }
+
+private:
+  const StdDictionaryInfo& dictionary_;
+};
+
+// The member path of --subtree: entries are member ids, or names: a
+// message (its entry is 0) followed by members of each one's type.
+std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const std::string& path) {
+  std::vector<long> ids;
+  long typeIndex = -1;
+  std::istringstream entries(path);
+  std::string entry;
+  while (std::getline(entries, entry, '/')) {
+    if (entry.empty()) continue;
+    if (entry.find_first_not_of("0123456789") == std::string::npos) {
+      const long memberId = ArgumentList::toNumber("--subtree", entry);
+      const long memberIndex = dictionary.getStructDefIndexFromMbrID(memberId);
+      if (memberIndex < 0) throw UsageError("--subtree: no member with id " + entry);
+      typeIndex = dictionary.getMemberCache().get(memberIndex).typeIndex;
+      ids.push_back(memberId);
+      continue;
+    }
+    const ZelWstring name = ZelWstring::fromUtf8(entry);
+    long found = -1;
+    if (ids.empty()) {
+      for (long t = 0; t < dictionary.getTagDefs().GetRowCount() && found < 0; ++t)
+        if (name == std::u16string_view(dictionary.getTagName(t) ? dictionary.getTagName(t) : u"")) found = t;
+      if (found < 0) throw UsageError("--subtree: no element named '" + entry + "'");
+      typeIndex = dictionary.getTagCache().get(found).typeIndex;
+      ids.push_back(0);
+      continue;
+    }
+    const auto& members = dictionary.getMemberCache();
+    const long typeId = typeIndex >= 0 ? dictionary.getTypeCache().get(typeIndex).typeId : 0;
+    const long first = typeIndex >= 0 ? dictionary.getTypeCache().get(typeIndex).firstMemberIndex : -1;
+    for (long m = first; m >= 0 && m < static_cast<long>(members.size()) && members[m].containingTypeId == typeId; ++m) {
+      const char16_t* memberName = dictionary.getMemberName(m);
+      if (memberName && name == std::u16string_view(memberName)) {
+        found = m;
+        break;
+      }
+    }
+    if (found < 0) throw UsageError("--subtree: no member named '" + entry + "' where the path leads");
+    typeIndex = members[found].typeIndex;
+    ids.push_back(members[found].memberId);
+  }
+  if (ids.empty() || ids.back() <= 0) throw UsageError("--subtree: the path must end at a member");
+  return ids;
+}
 
 // Drives the worker the way a host does: set-up, then one step at a time.
-void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer, FIHandler& output) {
+void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer,
+                  const std::vector<long>* path, FIHandler& output) {
   worker.initializeParse(-1, &properties, 0);
   worker.setFIHandler(&output);
-  worker.parseFirst(&buffer, nullptr, false, 0, -1);
+  worker.parseFirst(&buffer, path, false, 0, -1);
   while (worker.hasNext()) worker.parseNext();
 }
 }  // namespace
@@ -97,11 +178,43 @@ int runParseCommand(ArgumentList& args) {
   const std::vector<std::uint8_t> bytes = readFile(options.file);
   const BitstreamBuffer buffer(bytes.data(), bytes.size());
 
-  // The library outlives everything obtained from it.
+  // The library outlives everything obtained from it; the descriptor outlives the worker.
   const PluginLibrary library(options.host.plugin);
+  BitstreamWorkerFactory* factory = library.factoryFor(u"XML");
   const ZelNamedLogSource logSource("wfhost");
-  const WorkerPtr worker(library.factoryFor(u"XML")->createBitstreamWorker(&logSource));
-  const std::unique_ptr<FIHandler> output = makeOutput(options);
-  parseInSteps(*worker, properties, buffer, *output);
+  DescriptorPtr descriptor;
+  const WorkerPtr worker(factory->createBitstreamWorker(&logSource));
+  const StdDictionaryInfo* dictionary = nullptr;
+  if (!options.dictionary.empty()) {
+    const std::vector<std::uint8_t> dictionaryBytes = readFile(options.dictionary);
+    descriptor.reset(factory->createDescriptor());
+    descriptor->FromExtractFormat(worker.get(), dictionaryBytes.data(), dictionaryBytes.size());
+    descriptor->postProcessDictionary();
+    worker->setWireFormatDescriptor(descriptor.get());
+    dictionary = dynamic_cast<const StdDictionaryInfo*>(descriptor.get());
+  }
+  std::vector<long> path;
+  if (!options.subtree.empty()) {
+    if (!dictionary) throw UsageError("--subtree needs a standard dictionary");
+    path = resolveSubtreePath(*dictionary, options.subtree);
+    properties.setIntegerProperty(ZelWstring(MI_SUBTREEBITSTREAM_STR), 1);
+  }
+  const std::vector<long>* pathArgument = path.empty() ? nullptr : &path;
+
+  if (options.output == OutputKind::Events) {
+    EventTrace trace(std::cout);
+    parseInSteps(*worker, properties, buffer, pathArgument, trace);
+    return kExitOk;
+  }
+  std::unique_ptr<DictionaryNames> names;
+  MessageTree tree;
+  if (dictionary) {
+    names = std::make_unique<DictionaryNames>(*dictionary);
+    tree.setNameResolver(names.get());
+  }
+  TreeBuilder builder(tree);
+  parseInSteps(*worker, properties, buffer, pathArgument, builder);
+  std::cout << (options.output == OutputKind::Json ? treeToJson(tree) : treeToText(tree));
+  if (options.output == OutputKind::Json) std::cout << '\n';
   return kExitOk;
 }

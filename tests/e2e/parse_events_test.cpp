@@ -97,7 +97,7 @@ TEST_P(ParseUsageTest, FailsWithAClearMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ParseUsageTest,
     ::testing::Values(UsageCase{"NoFile", {"parse", "--events"}, 2, "no FILE"},
-                      UsageCase{"NoOutput", {"parse", "x.xml"}, 2, "--events"},
+                      UsageCase{"TwoOutputs", {"parse", "--json", "--events", "x.xml"}, 2, "--events"},
                       UsageCase{"UnknownOption", {"parse", "--bogus", "x.xml"}, 2, "--bogus"},
                       UsageCase{"BadProperty", {"parse", "--events", "--prop", "ccsid", "x.xml"}, 2, "NAME=VALUE"},
                       UsageCase{"BadTraceLevel", {"parse", "--events", "--trace", "high", "x.xml"}, 2, "--trace"},

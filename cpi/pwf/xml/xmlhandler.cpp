@@ -1,40 +1,69 @@
 #include "xmlhandler.h"
 
+#include "bitstreambuffer.h"
 #include "fihandler.h"
 #include "messageinfo.h"
 #include "xmldictionaryinfo.h"
+#include "xmldictionaryview.h"
 #include "xmlworkerutility.h"
 #include "zelexception.h"
 
-#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLAttr.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 
-namespace {
-// Element kinds of the host used for elements without a dictionary match.
-constexpr unsigned short kSelfDefiningField = 0;
-constexpr unsigned short kUndefinedMessage = 5;
-// Where-defined code of an element that is not in the dictionary.
-constexpr long kUndefined = 3;
+#include <cstdlib>
 
-[[noreturn]] void throwInternalError(const XMLHandler* handler, const char* function, const char* cause) {
-  ZelParserException e(__FILE__, __LINE__, function, handler->getLogSourceName(), ZelMessages::CP_XML_INTERNAL_ERROR);
-  e.addInsert("XML Internal Error").addInsert(cause);
-  if (ZelLog::traceOn())
-    ZelLog::trace(handler, function, {"Throwing exception", __FILE__, __LINE__, e.getKey(), cause});
-  throw e;
+namespace {
+constexpr char kInternalError[] = "XML Internal Error";
+
+bool isDocumentOrRoot(const ParseItem& item) {
+  return item.getItemType() == eItemDocument || item.getItemType() == eItemRoot;
 }
+
+// The xsi:type index an item carries: -2 (ambiguous) counts as none.
+long itemTypeIndexOf(long xsiTypeIndex) { return xsiTypeIndex == -2 ? -1 : xsiTypeIndex; }
 }  // namespace
 
 XMLHandler::XMLHandler(const ZelNamedLogSource* owner, long messageId, MessageInfo* properties,
                        xercesc::MemoryManager* memoryManager, ParseItemFactory* itemPool)
-    : ZelOwnedLogSource(owner), currentMessageTagId(messageId), messageInfo(properties),
-      startMsgInfo(new XMLStartMsgInfo), dataCnv(XMLUtils::makeDataCnv()), memoryManager(memoryManager), itemPool(itemPool) {
+    : ZelOwnedLogSource(owner),
+      currentMessageTagId(messageId),
+      messageInfo(properties),
+      startMsgInfo(new XMLStartMsgInfo),
+      dataCnv(XMLUtils::makeDataCnv()),
+      ignoreXsiType(std::getenv("KOBR_IGNORE_XSI_TYPE") != nullptr),
+      memoryManager(memoryManager),
+      itemPool(itemPool),
+      temporaryItem(std::make_unique<ParseItem>(owner, nullptr, nullptr, u"", ZelWstring(), eKindNone,
+                                                eItemAttributeMember, -1)) {
   ZelTraceScope scope(this, "XMLHandler::XMLHandler");
   if (messageInfo) subtreeBitstream = messageInfo->getPropertyAsInteger(MI_SUBTREEBITSTREAM_STR) > 0;
 }
 
-XMLHandler::~XMLHandler() = default;
+XMLHandler::~XMLHandler() { recycleAll(); }
+
+void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary) {
+  descriptor = dictionary;
+  view = dictionary ? std::make_unique<XMLDictionaryView>(*dictionary) : nullptr;
+  memberDefinitions.assign(dictionary ? dictionary->getMemberCache().size() : 0, ParseItemDefinition());
+  tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
+}
+
+const ParseItemDefinition& XMLHandler::knownDefinition(EWhereDefined whereDefined, long index) {
+  std::vector<ParseItemDefinition>& known = whereDefined == eDefinedAsTypeMember ? memberDefinitions : tagDefinitions;
+  ParseItemDefinition& definition = known[static_cast<std::size_t>(index)];
+  if (definition.whereDefined == eWhereDefinedNotSet) {
+    const ParseItem probe(getOwner(), nullptr, descriptor, u"?", ZelWstring(), whereDefined, index, -1L,
+                          eItemFromDefinition);
+    definition = probe.getDefinition();
+  }
+  return definition;
+}
+
+void XMLHandler::setBuffer(const BitstreamBuffer* buffer, long ccsid, EEndian endian, long markLength) {
+  documentLength = buffer ? buffer->getLength() : 0;
+}
 
 void XMLHandler::SetDateTimeProperties() {
   if (!descriptor) return;
@@ -48,165 +77,312 @@ void XMLHandler::setNamespaceInfo() {
   if (descriptor) namespacesEnabled = descriptor->isNamespaceProcessingEnabled();
 }
 
-bool XMLHandler::isStructureAwaitingValue() const { return false; }
+bool XMLHandler::isStructureAwaitingValue() const {
+  const ParseItem* item = top();
+  if (!item || (item->getElementKind() != eKindStructure && item->getElementKind() != eKindTypedStructure))
+    return false;
+  const ERender render = item->getRender();
+  if (render != erElement && render != erElementWithIdAttribute) return false;
+  return item->getValueLogicalType() > 0 && !item->isDataSent();
+}
 
-ZelWstring XMLHandler::traceGetMsg() const { return ZelWstring(); }
+ZelWstring XMLHandler::traceGetElementName(long id) const {
+  return descriptor && id > 0 ? descriptor->getTraceTextForID(id) : ZelWstring();
+}
 
-ZelWstring XMLHandler::traceGetCurXMLElement() const { return ZelWstring(); }
+ZelWstring XMLHandler::traceGetMsgSet() const {
+  const char16_t* name = descriptor ? descriptor->getMessageSetName() : nullptr;
+  return ZelWstring(name);
+}
 
-const XMLCh* XMLHandler::elementName(const xercesc::XMLElementDecl& elemDecl) const {
-  return namespacesEnabled ? elemDecl.getBaseName() : elemDecl.getFullName();
+ZelWstring XMLHandler::traceGetMsg() const { return traceGetElementName(currentMessageTagId); }
+
+ZelWstring XMLHandler::traceGetCurXMLElement() const {
+  const ParseItem* item = top();
+  if (!item) return ZelWstring();
+  if (item->getNamespaceURI().empty()) return item->getXMLName();
+  ZelWstring text(item->getNamespaceURI());
+  text.append(u':').append(item->getXMLName());
+  return text;
+}
+
+void XMLHandler::raise(const ZelParserException& e) const {
+  if (ZelLog::traceOn())
+    ZelLog::trace(this, e.getFunction().c_str(),
+                  {"Throwing exception", e.getSourceFile(), e.getLine(), e.getKey(), e.insertText(0)});
+  throw e;
+}
+
+void XMLHandler::throwInternalError(const char* function, const char* cause) const {
+  ZelParserException e(__FILE__, __LINE__, function, getLogSourceName(), ZelMessages::CP_XML_INTERNAL_ERROR);
+  e.addInsert(kInternalError).addInsert(cause);
+  raise(e);
+}
+
+void XMLHandler::throwLimitError(const char* function, const char* cause, std::size_t limit) const {
+  ZelParserException e(__FILE__, __LINE__, function, getLogSourceName(), ZelMessages::CP_XML_INTERNAL_ERROR);
+  e.addInsert(kInternalError).addInsert(cause).addInsert(static_cast<unsigned long>(limit)).addInsert(
+      traceGetCurXMLElement());
+  raise(e);
+}
+
+// ---------------------------------------------------------------------------
+// Items
+
+void XMLHandler::push(std::unique_ptr<ParseItem> item) {
+  if (itemStack.size() > kMaxElementDepth)
+    throwLimitError("XMLHandler::startElement", "Elements are nested deeper than the limit", kMaxElementDepth);
+  itemStack.push_back(std::move(item));
+}
+
+void XMLHandler::popAndRecycle() {
+  itemPool->recycle(std::move(itemStack.back()));
+  itemStack.pop_back();
+}
+
+void XMLHandler::recycleAll() {
+  while (!itemStack.empty()) popAndRecycle();
+}
+
+void XMLHandler::assignPrefix(WorkerInfoPtr& info) {
+  if (!prefixPending) return;
+  if (!info) info.reset(new XMLWorkerInfo);
+  info->setProperty(eWorkerInfoPrefixText, PWFData::makeString(prefixText));
+  prefixPending = false;
 }
 
 void XMLHandler::getNamespace(unsigned int uriId, ZelWstring& text) const {
   text.clear();
-  if (!namespacesEnabled || !scanner) return;
+  if (!scanner) return;
   const XMLCh* uri = scanner->getURIText(uriId);
-  if (std::u16string_view(uri) == XML_EMPTY_NAMESPACE_STR) return;
+  if (!uri || std::u16string_view(uri) == XML_EMPTY_NAMESPACE_STR) return;
   text.assign(uri);
 }
 
-void XMLHandler::flushCharacters() {
-  if (!characters.empty() && !XMLUtils::isAllWhitespace(characters.data(), characters.length()))
-    fiHandler->data(PWFData::makeString(characters), WorkerInfoPtr(), -1, -1);
-  characters.clear();
+void XMLHandler::attributeNamespace(const xercesc::XMLAttr& attribute, ZelWstring& text) const {
+  if (namespacesEnabled) getNamespace(attribute.getURIId(), text);
+  else text.clear();
 }
 
 // ---------------------------------------------------------------------------
-// Document and element events. Without dictionary the root element starts
-// message content and every other element is a self-defining field.
+// Document and element events
+
+void XMLHandler::resetDocument() {}
 
 void XMLHandler::startDocument() {
   ZelTraceScope scope(this, "XMLHandler::startDocument");
+  // Left over from a scan the host abandoned.
+  recycleAll();
   characters.clear();
+  documentTextUnits = 0;
+  prefixPending = false;
+  prefixText.clear();
+  internalSubset.clear();
   deferredEndWhereDefined = -1;
   deferredEndTagId = -1;
   deferredEndName.clear();
   deferredEndNamespace.clear();
   deferredEndWorkerInfo.reset();
+  // Each message gets a record of its own: the previous one may live on in the host's tree.
+  startMsgInfo.reset(new XMLStartMsgInfo);
+
+  const ZelWstring noNamespace;
+  if (subtreeBitstream && descriptor && subtreeMemberIndex >= 1) {
+    push(itemPool->obtain(getOwner(), nullptr, descriptor, u"", noNamespace, eDefinedAsTypeMember, subtreeMemberIndex,
+                          -1L, eItemDocument));
+  } else {
+    push(itemPool->obtain(getOwner(), nullptr, nullptr, u"", noNamespace, static_cast<std::uint16_t>(eKindNone),
+                          eItemDocument, -1L));
+  }
 }
 
 void XMLHandler::endDocument() {
   ZelTraceScope scope(this, "XMLHandler::endDocument");
-  if (deferredEndWhereDefined == 2 || deferredEndWhereDefined == kUndefined)
+  // The document item is not pooled.
+  if (!itemStack.empty()) itemStack.pop_back();
+  if (deferredEndWhereDefined == eDefinedByType || deferredEndWhereDefined == eUndefined)
     fiHandler->endMessageContent(deferredEndName.c_str(), deferredEndNamespace, deferredEndWorkerInfo);
   else
     fiHandler->endMessageContent(deferredEndTagId, deferredEndWorkerInfo);
   fiHandler->endMessage(endMsgInfo);
 }
 
+bool XMLHandler::isNullElement(const ParseItem& parent, const XMLCh* name) const {
+  if (parent.getValueLogicalType() <= 0 || !parent.getDictionary()) return false;
+  if (!view || !view->isNillable(parent.getElementIndex())) return false;
+  return parent.getNullEncoding() == eNULLElement && parent.getNullEncodingValue() &&
+         std::u16string_view(name) == parent.getNullEncodingValue();
+}
+
 void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int uriId,
                               const XMLCh* const prefixName, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList,
                               const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) {
   ZelTraceScope scope(this, "XMLHandler::startElement");
-  const XMLCh* name = elementName(elemDecl);
-  ZelBufferedWstring<16> uri;
-  getNamespace(uriId, uri);
+  const XMLCh* name = namespacesEnabled ? elemDecl.getBaseName() : elemDecl.getFullName();
+  if (namespacesEnabled) getNamespace(uriId, elementNamespace);
+  else elementNamespace.clear();
+
   if (isRoot) {
     fiHandler->startMessage(startMsgInfo);
+    // Comments between the DOCTYPE and the root element have no record to go to.
     prefixPending = false;
   }
-  flushCharacters();
-  if (isRoot) {
-    fiHandler->startEmbeddedMessage();
-    if (!fiHandler->startMessageContent(name, uri, kUndefinedMessage, WorkerInfoPtr(), -1))
-      throwInternalError(this, "XMLHandler::startElement", "startMessageContent returned false.");
+
+  ParseItem* parent = top();
+  if (!subtreeBitstream && isRoot && descriptor && descriptor->rootTagNameMatch(name)) {
+    // The wrapper produces no event; its attributes are not looked at.
+    characters.clear();
+    push(itemPool->obtain(getOwner(), parent, descriptor, name, elementNamespace,
+                          static_cast<std::uint16_t>(eKindNone), eItemRoot, -1L));
+  } else if (isNullElement(*parent, name)) {
+    characters.clear();
+    WorkerInfoPtr info;
+    assignPrefix(info);
+    sendNullValue(*parent, info);
+    push(itemPool->obtain(getOwner(), parent, descriptor, name, elementNamespace,
+                          static_cast<std::uint16_t>(eKindNone), eItemNullElement, -1L));
   } else {
-    fiHandler->startElement(name, uri, kSelfDefiningField, WorkerInfoPtr(), -1, -1);
+    resetDocCharacters(true);
+    processElement(name, elementNamespace, attrList, attrCount);
+    for (XMLSize_t i = 0; i < attrCount; ++i) processAttribute(*attrList.elementAt(i));
   }
+
+  // An element whose value attribute is absent has a null value.
+  ParseItem& item = *top();
+  const ERender render = item.getRender();
+  if (!item.isDataSent() && (render == erElementWithValueAttribute || render == erElementWithIdAndValueAttribute))
+    sendNullValue(item, WorkerInfoPtr());
+
   // The scanner sends no end event for an empty element.
   if (isEmpty) endElement(elemDecl, uriId, isRoot, nullptr);
+}
+
+void XMLHandler::processElement(const XMLCh* name, const ZelWstring& uri,
+                                const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) {
+  long xsiTypeIndex = -1;
+  if (!ignoreXsiType) {
+    for (XMLSize_t i = 0; i < attrCount; ++i) {
+      const xercesc::XMLAttr& attribute = *attrs.elementAt(i);
+      if (std::u16string_view(attribute.getName()) != XML_TYPE_STR) continue;
+      attributeNamespace(attribute, attributeNamespaceText);
+      if (attributeNamespaceText.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR)
+        xsiTypeIndex = getTypeIndexFromXsiTypeAttribute(attribute.getValue());
+    }
+  }
+
+  ParseItem& parent = *top();
+  const long parentTypeIndex = contentTypeIndex(parent);
+  EWhereDefined whereDefined = eWhereDefinedNotSet;
+  long index = -1;
+  getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, 0);
+  if (whereDefined == eWhereDefinedNotSet && xsiTypeIndex > 0) whereDefined = eDefinedByType;
+  const long typeIndex = itemTypeIndexOf(xsiTypeIndex);
+
+  if (whereDefined == eWhereDefinedNotSet || whereDefined == eDefinedByType) {
+    const bool opensMessage =
+        (descriptor && parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen) ||
+        isDocumentOrRoot(parent);
+    if (opensMessage) {
+      push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri,
+                            static_cast<std::uint16_t>(eKindSelfDefiningMessage), eItemMessage, typeIndex));
+      ParseItem& item = *top();
+      assignPrefix(item.startWorkerInfo());
+      fiHandler->startEmbeddedMessage();
+      if (!fiHandler->startMessageContent(name, uri, item.getElementKind(), item.startWorkerInfo(), xsiTypeIndex))
+        throwInternalError("XMLHandler::startElement", "startMessageContent returned false.");
+      return;
+    }
+    const bool untypedStructure = typeIndex >= 0 && view->logicalType(typeIndex) == eLogicalNone;
+    const std::uint16_t kind = untypedStructure ? eKindSelfDefiningStructure : eKindSelfDefiningField;
+    push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri, kind, eItemElement, typeIndex));
+    ParseItem& item = *top();
+    assignPrefix(item.startWorkerInfo());
+    fiHandler->startElement(name, uri, item.getElementKind(), item.startWorkerInfo(), -1, xsiTypeIndex);
+    return;
+  }
+
+  if (typeIndex == -1)
+    push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri, knownDefinition(whereDefined, index)));
+  else
+    push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri, whereDefined, index, typeIndex,
+                          eItemFromDefinition));
+  ParseItem& item = *top();
+  if (item.getItemType() != eItemMessage && (!subtreeBitstream || !isDocumentOrRoot(parent))) {
+    assignPrefix(item.startWorkerInfo());
+    fiHandler->startElement(item.getTagId(), item.getElementKind(), item.startWorkerInfo(), -1, 0, xsiTypeIndex,
+                            item.getElementIndex(), -1);
+    return;
+  }
+  long nestedMessageTagId = 0;
+  long& tagId = isDocumentOrRoot(parent) ? currentMessageTagId : nestedMessageTagId;
+  tagId = item.getTagId();
+  if (!fiHandler->startMessageContent(tagId, item.getElementKind(), item.startWorkerInfo(), item.getMemberId(),
+                                      xsiTypeIndex, item.getElementIndex(), item.getMemberIndex()))
+    throwInternalError("XMLHandler::startElement", "startMessageContent returned false. Does not support this");
+}
+
+void XMLHandler::deferEnd(ParseItem& item) {
+  deferredEndWhereDefined = item.getWhereDefined();
+  deferredEndTagId = item.getTagId();
+  deferredEndName.assign(item.getXMLName());
+  deferredEndNamespace.assign(item.getNamespaceURI());
+  deferredEndWorkerInfo = item.endWorkerInfo();
 }
 
 void XMLHandler::endElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int uriId, const bool isRoot,
                             const XMLCh* const prefixName) {
   ZelTraceScope scope(this, "XMLHandler::endElement");
-  flushCharacters();
-  // Without dictionary namespaces are off, so no element has a namespace URI.
-  const ZelBufferedWstring<16> uri;
-  if (isRoot) {
-    // The end of the outermost message is held back until the document ends.
-    deferredEndWhereDefined = kUndefined;
-    deferredEndName.assign(elementName(elemDecl));
-    deferredEndNamespace = uri;
-    deferredEndWorkerInfo.reset();
-    return;
+  resetDocCharacters(true);
+  ParseItem& item = *top();
+  switch (item.getItemType()) {
+    case eItemMessage:
+      assignPrefix(item.endWorkerInfo());
+      // The end of the outermost message waits for the end of the document.
+      if (isRoot || (item.getParent() && item.getParent()->getItemType() == eItemRoot))
+        deferEnd(item);
+      else if (item.getWhereDefined() == eUndefined)
+        fiHandler->endMessageContent(item.getXMLName().c_str(), item.getNamespaceURI(), item.endWorkerInfo());
+      else
+        fiHandler->endMessageContent(item.getTagId(), item.endWorkerInfo());
+      break;
+    case eItemElement:
+      assignPrefix(item.endWorkerInfo());
+      if (subtreeBitstream && isRoot)
+        deferEnd(item);
+      else if (item.getWhereDefined() == eUndefined)
+        fiHandler->endElement(item.getXMLName().c_str(), item.getNamespaceURI(), item.endWorkerInfo());
+      else
+        fiHandler->endElement(item.getTagId(), item.endWorkerInfo());
+      break;
+    case eItemRoot:
+    case eItemNullElement:
+      break;
+    case eItemFromDefinition:
+    case eItemDocument:
+    case eItemNameless:
+    case eItemAttributeMember:
+      throwInternalError("XMLHandler::endElement", "Item Type undefined.");
   }
-  fiHandler->endElement(elementName(elemDecl), uri, WorkerInfoPtr());
+  popAndRecycle();
 }
 
 void XMLHandler::docCharacters(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) {
+  const ParseItem* item = top();
+  if (item && item->getItemType() == eItemRoot) {
+    static constexpr const char* kFunction = "XMLHandler::docCharacters";
+    ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_ROOTELEMENT_DATA_ERROR);
+    e.addInsert("XML Parser: Unexpected data found before start of message content")
+        .addInsert(chars, length)
+        .addInsert(traceGetCurXMLElement());
+    raise(e);
+  }
+  documentTextUnits += length;
+  if (documentTextUnits > documentLength + kEntityTextAllowance)
+    throwLimitError("XMLHandler::docCharacters", "Entity references expand to more character data than allowed",
+                    documentLength + kEntityTextAllowance);
   characters.append(chars, length);
 }
 
 void XMLHandler::ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) {}
-void XMLHandler::resetDocument() {}
 void XMLHandler::startEntityReference(const xercesc::XMLEntityDecl& entDecl) {}
 void XMLHandler::endEntityReference(const xercesc::XMLEntityDecl& entDecl) {}
-
-// ---------------------------------------------------------------------------
-// Prolog, DTD and errors.
-
-void XMLHandler::XMLDecl(const XMLCh* const versionStr, const XMLCh* const encodingStr,
-                         const XMLCh* const standaloneStr, const XMLCh* const autoEncodingStr) {
-  ZelTraceScope scope(this, "XMLHandler::XMLDecl");
-  // The declared encoding is not kept: a writer chooses its own.
-  if (versionStr && *versionStr)
-    startMsgInfo->setProperty(eStartMsgVersion, PWFData::makeString(ZelWstring(versionStr)));
-  if (standaloneStr && *standaloneStr)
-    startMsgInfo->setProperty(eStartMsgStandalone, PWFData::makeString(ZelWstring(standaloneStr)));
-}
-
-void XMLHandler::docComment(const XMLCh* const comment) {}
-void XMLHandler::docPI(const XMLCh* const target, const XMLCh* const data) {}
-
-void XMLHandler::error(const unsigned int errCode, const XMLCh* const errDomain, const ErrTypes type,
-                       const XMLCh* const errorText, const XMLCh* const systemId, const XMLCh* const publicId,
-                       const XMLFileLoc lineNum, const XMLFileLoc colNum) {
-  static constexpr const char* kFunction = "XMLHandler::error";
-  ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
-  e.addInsert("XMLHandler::error reported from the Xerces parser")
-      .addInsert(errCode)
-      .addInsert(publicId)
-      .addInsert(static_cast<long long>(lineNum))
-      .addInsert(static_cast<long long>(colNum))
-      .addInsert(errorText)
-      .addInsert(traceGetMsg())
-      .addInsert(traceGetCurXMLElement());
-  if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Throwing exception", __FILE__, __LINE__, e.getKey(), e.insertText(0)});
-  throw e;
-}
-
-void XMLHandler::resetErrors() {}
-
-void XMLHandler::endInputSource(const xercesc::InputSource& inputSource) {}
-
-bool XMLHandler::expandSystemId(const XMLCh* const systemId, xercesc::XMLBuffer& toFill) { return true; }
-
-void XMLHandler::resetEntities() {}
-
-xercesc::InputSource* XMLHandler::resolveEntity(xercesc::XMLResourceIdentifier* resourceIdentifier) {
-  static constexpr XMLByte kNoBytes[1] = {0};
-  return new (memoryManager) xercesc::MemBufInputSource(kNoBytes, 0, u"", false, memoryManager);
-}
-
-void XMLHandler::startInputSource(const xercesc::InputSource& inputSource) {}
-
-void XMLHandler::attDef(const xercesc::DTDElementDecl& elemDecl, const xercesc::DTDAttDef& attDef,
-                        const bool ignoring) {}
-void XMLHandler::doctypeComment(const XMLCh* const comment) {}
-void XMLHandler::doctypeDecl(const xercesc::DTDElementDecl& elemDecl, const XMLCh* const publicId,
-                             const XMLCh* const systemId, const bool hasIntSubset, const bool hasExtSubset) {}
-void XMLHandler::doctypePI(const XMLCh* const target, const XMLCh* const data) {}
-void XMLHandler::doctypeWhitespace(const XMLCh* const chars, const XMLSize_t length) {}
-void XMLHandler::elementDecl(const xercesc::DTDElementDecl& decl, const bool isIgnored) {}
-void XMLHandler::endAttList(const xercesc::DTDElementDecl& elemDecl) {}
-void XMLHandler::endIntSubset() {}
-void XMLHandler::endExtSubset() {}
-void XMLHandler::entityDecl(const xercesc::DTDEntityDecl& entityDecl, const bool isPEDecl, const bool isIgnored) {}
-void XMLHandler::resetDocType() {}
-void XMLHandler::notationDecl(const xercesc::XMLNotationDecl& notDecl, const bool isIgnored) {}
-void XMLHandler::startAttList(const xercesc::DTDElementDecl& elemDecl) {}
-void XMLHandler::startIntSubset() {}
-void XMLHandler::startExtSubset() {}
-void XMLHandler::TextDecl(const XMLCh* const versionStr, const XMLCh* const encodingStr) {}

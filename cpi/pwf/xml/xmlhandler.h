@@ -2,8 +2,10 @@
 #define XMLHANDLER_H
 
 #include "datacnv.h"
+#include "parseitem.h"
 #include "pwfdata.h"
 #include "workerinfo.h"
+#include "zelexception.h"
 #include "zellog.h"
 #include "zelwstring.h"
 
@@ -12,30 +14,52 @@
 #include <xercesc/framework/XMLErrorReporter.hpp>
 #include <xercesc/validators/DTD/DocTypeHandler.hpp>
 
+#include <cstddef>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 class BitstreamBuffer;
 class FIHandler;
 class MessageInfo;
-class ParseItem;
 class XMLDictionaryInfo;
+class XMLDictionaryView;
 
 XERCES_CPP_NAMESPACE_BEGIN
+class XMLAttr;
 class XMLScanner;
 XERCES_CPP_NAMESPACE_END
 
-// Reusable parse items, taken from and returned to the back. Owned by the
-// worker, shared with its handler.
-using ParseItemFactory = std::vector<ParseItem*>;
-
 // Receives the scanner's events for one document at a time and reports the
-// message tree to the host's FIHandler. The worker creates it, registers it
-// for all four scanner interfaces and sets its host callback, descriptor,
-// scanner and buffer before scanning.
+// message tree to the host's FIHandler: elements are matched against the
+// descriptor (or become self-defining fields), attributes and character data
+// become typed values, and the prolog, comments and processing instructions
+// travel in worker-info records. The worker creates it, registers it for all
+// four scanner interfaces and sets its host callback, descriptor, scanner
+// and buffer before scanning.
 //
-// Errors: every scanner error (warnings included) ends the parse with
-// ZelParserException CP_XML_XERCES_PARSER_EXCEPTION raised from error(); it
-// leaves the scanner unchanged and reaches the worker.
+// Errors, all raised as ZelParserException out of the scanner callbacks:
+// - every scanner error (warnings included): CP_XML_XERCES_PARSER_EXCEPTION
+//   with the inserts: a fixed text, the error code, the public id, line,
+//   column, the error text, the message's trace name, the current element;
+// - character data inside the root wrapper: CP_XML_ROOTELEMENT_DATA_ERROR
+//   (inserts: a fixed text, the characters, the current element);
+// - a value the host cannot convert: CP_XML_DATA_READ_CONVERSION_ERROR
+//   (inserts: a fixed text, the message, the element, the logical type's
+//   name, then the key, number and inserts of the conversion error);
+// - a union value no member type accepts: CP_XML_UNRESOLVED_UNION_ERROR
+//   (a fixed text, the element, the type); a union member that is a list
+//   inside a list: CP_XML_LIST_OF_LIST_NOT_ALLOWED (a fixed text, the
+//   element, the list type, the member type);
+// - CP_XML_INTERNAL_ERROR ("XML Internal Error" and the cause) for a refused
+//   startMessageContent, an item of unknown role at an element end, an
+//   invalid logical type, and the limits below.
+//
+// Limits against hostile documents (the scanner's entity-expansion limit
+// is the worker's): elements nested deeper than kMaxElementDepth, and more
+// character data than the document's length plus kEntityTextAllowance
+// (only entity expansion can produce more text than the document holds),
+// raise CP_XML_INTERNAL_ERROR with the cause, the limit and the element.
 class XMLHandler : public xercesc::XMLDocumentHandler,
                    public xercesc::XMLErrorReporter,
                    public xercesc::XMLEntityHandler,
@@ -46,11 +70,18 @@ public:
   static constexpr unsigned int DEFAULT_XMLSTRINGPOOL_MODULUS = 109;
   // UTF-16 units of a namespace-URI buffer.
   static constexpr XMLSize_t DEFAULT_XMLBUFFER_CAPACITY = 255;
+  // Deepest element nesting accepted. The scanner slows down with depth and
+  // host trees are walked recursively by writers; messages are far flatter.
+  static constexpr std::size_t kMaxElementDepth = 10000;
+  // Character data beyond the document's own length that entity references
+  // may add, in UTF-16 units.
+  static constexpr std::size_t kEntityTextAllowance = std::size_t{4} << 20;
 
   // messageId is kept as the current message's tag id until a message
   // element is recognised. properties, memoryManager and itemPool are
   // borrowed and must outlive the handler. Reads "subTreeBitStream" from the
-  // properties (throws ZelConversionException when it is not an integer).
+  // properties (throws ZelConversionException when it is not an integer) and
+  // KOBR_IGNORE_XSI_TYPE from the environment.
   XMLHandler(const ZelNamedLogSource* owner, long messageId, MessageInfo* properties,
              xercesc::MemoryManager* memoryManager, ParseItemFactory* itemPool);
   ~XMLHandler() override;
@@ -61,31 +92,37 @@ public:
   void setFIHandler(FIHandler* handler) { fiHandler = handler; }
   FIHandler* getFIHandler() const { return fiHandler; }
   // Null parses without dictionary.
-  void setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary) { descriptor = dictionary; }
+  void setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary);
   const XMLDictionaryInfo* getXMLWireFormatDescriptor() const { return descriptor; }
-  // The handler does not look at the bytes: the scanner reads them.
-  void setBuffer(const BitstreamBuffer* buffer, long ccsid, EEndian endian, long markLength) {}
-  // Hands the message set's date-time settings to the value conversion
-  // (nothing without descriptor).
+  // Remembers the document's length for the character-data limit; the
+  // scanner reads the bytes.
+  void setBuffer(const BitstreamBuffer* buffer, long ccsid, EEndian endian, long markLength);
+  // Hands the message set's date-time settings to the value conversion.
   void SetDateTimeProperties();
-  // With a descriptor, namespaces are processed exactly when the dictionary's
-  // format version is above 3 and its message set enables them; without one
-  // the setting stays as it is (off from construction).
+  // Namespaces are processed exactly when the dictionary's format version is
+  // above 3 and its message set enables them; without dictionary they stay
+  // as they were (off unless set before).
   void setNamespaceInfo();
   bool isNamespacesEnabled() const { return namespacesEnabled; }
   void setScanner(xercesc::XMLScanner* xmlScanner) { scanner = xmlScanner; }
   xercesc::XMLScanner* getScanner() const { return scanner; }
   bool isSubtreeBitstream() const { return subtreeBitstream; }
+  // The type member whose containing type is the subtree's parent type.
   void setSubtreeMemberIndex(long memberIndex) { subtreeMemberIndex = memberIndex; }
 
   // True while the innermost open element is a structure still waiting for
   // its simple value: the worker then keeps scanning instead of returning to
   // the host.
   bool isStructureAwaitingValue() const;
+  // The open items, bottom (the document) first; valid until the next event.
+  std::size_t getDepth() const { return itemStack.size(); }
 
-  // Texts for trace lines and exception inserts: the current message's name
-  // from the dictionary (empty without dictionary) and the element being
-  // parsed ("uri:name" when it has a namespace).
+  // Texts for trace lines and exception inserts: the dictionary's trace text
+  // of an id, of the message set and of the current message (empty without
+  // dictionary or id), and the element being parsed ("uri:name" when it has
+  // a namespace; empty before the first element).
+  ZelWstring traceGetElementName(long id) const;
+  ZelWstring traceGetMsgSet() const;
   ZelWstring traceGetMsg() const;
   ZelWstring traceGetCurXMLElement() const;
 
@@ -107,10 +144,7 @@ public:
   void XMLDecl(const XMLCh* const versionStr, const XMLCh* const encodingStr, const XMLCh* const standaloneStr,
                const XMLCh* const autoEncodingStr) override;
 
-  // XMLErrorReporter
-  // Raises ZelParserException CP_XML_XERCES_PARSER_EXCEPTION with the inserts:
-  // a fixed text, the error code, the public id, line, column, the error
-  // text, the message's trace name and the current element.
+  // XMLErrorReporter: error raises (see the class comment).
   void error(const unsigned int errCode, const XMLCh* const errDomain, const ErrTypes type,
              const XMLCh* const errorText, const XMLCh* const systemId, const XMLCh* const publicId,
              const XMLFileLoc lineNum, const XMLFileLoc colNum) override;
@@ -126,7 +160,7 @@ public:
   xercesc::InputSource* resolveEntity(xercesc::XMLResourceIdentifier* resourceIdentifier) override;
   void startInputSource(const xercesc::InputSource& inputSource) override;
 
-  // DocTypeHandler
+  // DocTypeHandler: the internal subset is rebuilt declaration by declaration.
   void attDef(const xercesc::DTDElementDecl& elemDecl, const xercesc::DTDAttDef& attDef,
               const bool ignoring) override;
   void doctypeComment(const XMLCh* const comment) override;
@@ -147,26 +181,104 @@ public:
   void TextDecl(const XMLCh* const versionStr, const XMLCh* const encodingStr) override;
 
 private:
-  // The element's name as the host sees it: the local part with namespaces,
-  // else the raw qualified name.
-  const XMLCh* elementName(const xercesc::XMLElementDecl& elemDecl) const;
-  // The scanner's text for a namespace URI id; "EMPTY" and no namespace give "".
+  using Text = std::u16string_view;
+
+  // ---- Items and element events (xmlhandler.cpp)
+  ParseItem* top() const { return itemStack.empty() ? nullptr : itemStack.back().get(); }
+  void push(std::unique_ptr<ParseItem> item);
+  void popAndRecycle();
+  void recycleAll();
+  // The facts of a member (eDefinedAsTypeMember) or element definition,
+  // looked up in the dictionary on first use.
+  const ParseItemDefinition& knownDefinition(EWhereDefined whereDefined, long index);
+  void processElement(const XMLCh* name, const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                      XMLSize_t attrCount);
+  bool isNullElement(const ParseItem& parent, const XMLCh* name) const;
+  void deferEnd(ParseItem& item);
+  // Puts pending comment and processing-instruction text into property 0 of
+  // the record, creating it when the handle is null.
+  void assignPrefix(WorkerInfoPtr& info);
+  // The scanner's text for a namespace URI id; "EMPTY" gives "".
   void getNamespace(unsigned int uriId, ZelWstring& text) const;
-  // Sends collected character data that is not just whitespace as a String
-  // value of the innermost element, then empties the collection.
-  void flushCharacters();
+  // The attribute's namespace URI, empty when namespaces are off.
+  void attributeNamespace(const xercesc::XMLAttr& attribute, ZelWstring& text) const;
+  // Traces "Throwing exception" with the key and the first insert, then throws.
+  [[noreturn]] void raise(const ZelParserException& e) const;
+  [[noreturn]] void throwInternalError(const char* function, const char* cause) const;
+  [[noreturn]] void throwLimitError(const char* function, const char* cause, std::size_t limit) const;
+
+  // ---- Matching and attributes (xmlhandlermatch.cpp)
+  // The type whose members an item's children are: for a document item
+  // matched as a type member the type containing that member, else the
+  // item's type; -1 when none.
+  long contentTypeIndex(const ParseItem& item) const;
+  bool getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
+                                 const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
+                                 EWhereDefined& whereDefined, long& index, int nesting);
+  bool matchMessageDefAgainstXMLStartElement(long tagIndex, const XMLCh* name, const ZelWstring& uri,
+                                             const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                                             XMLSize_t attrCount) const;
+  // Whether a member that stands for an element of the same XML name matches
+  // the element: by namespace, and for renders 2 and 4 by its ID attribute.
+  bool memberMatchesElement(long memberIndex, const ZelWstring& uri,
+                            const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) const;
+  // Whether an attribute with this local name, value and namespace index identifies an element.
+  bool hasIdentifyingAttribute(const ZelWstring& idName, const ZelWstring& idValue, long idNamespace,
+                               const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) const;
+  long getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XMLCh* name, const ZelWstring& uri,
+                                              int nesting) const;
+  bool ignoreAttribute(const XMLCh* name, const ZelWstring& uri) const;
+  long getNextSimpleTypeMemberIndex(const ParseItem& item) const;
+  void setLastSimpleChildMemberIndex(const ParseItem& item) const;
+  void processAttribute(const xercesc::XMLAttr& attribute);
+  // The value of an element (from a value attribute) or of an attribute
+  // field: a list, a union (non-empty text) or a single converted value.
+  void sendAttributeValue(ParseItem& item, Text value);
+  void sendNullValue(ParseItem& item, const WorkerInfoPtr& info);
+
+  // ---- Character data and values (xmlhandlervalue.cpp)
+  void resetDocCharacters(bool flagged);
+  // The value of a text for the item (typeIndex 0: of the item's logical
+  // type, else of that type's), or a String without item. The value lives in
+  // the handler until the next conversion.
+  const PWFData& convertStringToData(Text text, ParseItem* item, long typeIndex);
+  // As convertStringToData, but a failed conversion leaves as the host's
+  // ZelConversionException.
+  const PWFData& convertValue(Text text, ParseItem* item, long typeIndex);
+  // A String value of the text, in the handler until the next conversion.
+  const PWFData& stringValueOf(Text text);
+  bool stringAsBoolean(Text text) const;
+  long getTypeIndexFromXsiTypeAttribute(const XMLCh* value);
+  ZelWstring resolveXsiTypePrefix(const XMLCh* value);
+  // The URI id bound to the value's prefix and the local name's offset.
+  unsigned int resolveQualifiedName(const XMLCh* value, std::size_t& localNameOffset);
+  void resolveListType(ParseItem& item, Text text, long listTypeIndex);
+  std::unique_ptr<ParseItem> obtainListTokenItem(const ParseItem& item, long itemTypeIndex);
+  bool resolveUnionType(ParseItem& item, Text text, long listTypeIndex, bool testOnly);
+  long getNextUnionMemberIndex(ParseItem& item, std::vector<long>& stack) const;
+  long walkUnionMembers(long memberIndex, std::vector<long>& stack) const;
+  bool resolveUnionOfList(ParseItem& item, Text text, long listTypeIndex);
+
+  // ---- Prolog (xmlhandlerprolog.cpp)
+  void appendPrefixMarkup(const char16_t* opener);
+  void appendQuoted(const XMLCh* value);
+  void appendExternalIds(const XMLCh* publicId, const XMLCh* systemId);
 
   FIHandler* fiHandler = nullptr;
-  std::vector<ParseItem*> itemStack;
+  std::vector<std::unique_ptr<ParseItem>> itemStack;
   long currentMessageTagId;
   MessageInfo* messageInfo;
   WorkerInfoPtr startMsgInfo;
   WorkerInfoPtr endMsgInfo;
   const XMLDictionaryInfo* descriptor = nullptr;
+  std::unique_ptr<XMLDictionaryView> view;  // of descriptor
+  std::vector<ParseItemDefinition> memberDefinitions;  // by member index
+  std::vector<ParseItemDefinition> tagDefinitions;     // by tag index
   DataCnv dataCnv;
   bool namespacesEnabled = false;
   bool subtreeBitstream = false;
   long subtreeMemberIndex = -1;
+  bool ignoreXsiType;
   xercesc::MemoryManager* memoryManager;
   ParseItemFactory* itemPool;
   ZelBufferedWstring<16> characters;
@@ -179,6 +291,18 @@ private:
   bool prefixPending = false;
   ZelBufferedWstring<16> prefixText;
   ZelBufferedWstring<16> internalSubset;
+
+  // Limits of the current document.
+  std::size_t documentLength = 0;
+  std::size_t documentTextUnits = 0;
+  // Scratch buffers and values reused from event to event: strings keep
+  // their storage, so String values cost no allocation once warm.
+  PWFData stringValue;
+  PWFData convertedValue;
+  ZelWstring elementNamespace;
+  mutable ZelWstring attributeNamespaceText;
+  ZelWstring attributeFieldName;
+  std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values
 };
 
 #endif

@@ -47,3 +47,25 @@ ELogicalType XMLItem::getValueLogicalType() const {
   iLogicalType = getLogicalType();
   return static_cast<ELogicalType>(iLogicalType);
 }
+
+void XMLItem::useMessageSetNullEncoding() {
+  const prf_XML_MSET_DEFINITION& messageSet = iDictionary->getXMLMsgSetDefinition();
+  switch (getValueLogicalType()) {
+    case eLogicalInteger:
+    case eLogicalFloat:
+    case eLogicalDecimal:
+      iNullEncoding = messageSet.nullNumEncoding;
+      iNullEncodingValue = messageSet.nullNumValue.c_str();
+      break;
+    case eLogicalString:
+    case eLogicalBinary:
+    case eLogicalBoolean:
+    case eLogicalInterval:
+    case eLogicalDateTime:
+      iNullEncoding = messageSet.nullNonNumEncoding;
+      iNullEncodingValue = messageSet.nullNonNumValue.c_str();
+      break;
+    case eLogicalNone:
+      break;
+  }
+}

@@ -51,6 +51,11 @@ protected:
   XMLItem(const XMLItem&) = default;
   XMLItem& operator=(const XMLItem&) = default;
 
+  // Sets the null encoding and its text from the message set: the numeric
+  // ones for Integer, Float and Decimal values, the others for the rest, none
+  // for a value of logical type None. Needs the dictionary.
+  void useMessageSetNullEncoding();
+
   const XMLDictionaryInfo* iDictionary;
   long iIndex = -1;       // tag index (eDefinedAsElement) or member index (eDefinedAsTypeMember)
   long iTypeIndex = -1;   // explicit type index (xsi:type, list item), -1 = the definition's

@@ -327,6 +327,8 @@ long XMLWorker::parseFirst(const BitstreamBuffer* buffer, const std::vector<long
     static constexpr XMLByte kNoBytes[1] = {0};
     iInputSource.reset(new (iMemoryManager)
                            MemBufInputSource(bytes ? bytes : kNoBytes, length, "XMLBuffer", false, iMemoryManager));
+    // The scanner reads the host's bytes in place instead of copying them.
+    iInputSource->setCopyBufToStream(false);
     if (!encodingName.empty()) iInputSource->setEncoding(encodingName.c_str());
     iMoreToScan = iScanner->scanFirst(*iInputSource, *iScanToken);
   } catch (...) {

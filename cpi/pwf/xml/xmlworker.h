@@ -34,7 +34,9 @@ XERCES_CPP_NAMESPACE_END
 // parseFirst then raises CP_INTERNAL_ERROR ("XML Worker has encountered an
 // exception in a previous call."), parseNext returns 0 at once and hasNext is
 // false. Scanner exceptions become CP_XML_XERCES_PARSER_EXCEPTION with nine
-// inserts; host exceptions pass through unchanged.
+// inserts; host exceptions pass through unchanged. The scanner reads the
+// bitstream in place: its bytes must stay alive and unchanged until hasNext
+// is false or the next parseFirst.
 //
 // Write side: initializeWrite (exactly once; it creates the XMLWriter and
 // hands it the current descriptor), setFIMessageTree, write. Calls out of

@@ -1,0 +1,347 @@
+// Parse throughput against the scanner's own: the same bytes scanned by the
+// DG scanner with a handler that does nothing, parsed with a dictionary and
+// parsed self-defining, with the events going to a no-op FIHandler or to the
+// host's tree builder. Prints MB/s per run and, at the end, each parse's
+// time relative to the raw scan and the heap a parse needs at its peak for a
+// short and a long document.
+//
+// Data: a generated purchase-order batch of about 20 MB of UTF-8, one message
+// of ~150,000 lines; each line an element with an attribute and seven typed
+// children (string, integer, decimal, double, boolean, date), ~130 bytes,
+// nesting depth 3, about 60 % markup.
+#include "bitstreambuffer.h"
+#include "fihandler.h"
+#include "messageinfo.h"
+#include "messagesetcompiler.h"
+#include "messagesetjson.h"
+#include "messagetree.h"
+#include "xmldictionaryinfo.h"
+#include "xmlhandler.h"
+#include "xmlworker.h"
+
+#include <benchmark/benchmark.h>
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLPScanToken.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/internal/XMLScannerResolver.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/StringPool.hpp>
+#include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/DTD/DTDValidator.hpp>
+#include <xercesc/validators/common/GrammarResolver.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Heap accounting: every allocation of the process goes through these, so
+// the peak of live bytes during one parse can be measured. Plain counters:
+// every benchmark here runs on one thread.
+namespace {
+std::size_t gLiveBytes = 0;
+std::size_t gPeakBytes = 0;
+std::size_t gAllocations = 0;
+
+void* countedAllocate(std::size_t size) {
+  void* block = std::malloc(size + sizeof(std::max_align_t));
+  if (!block) throw std::bad_alloc();
+  *static_cast<std::size_t*>(block) = size;
+  gLiveBytes += size;
+  if (gLiveBytes > gPeakBytes) gPeakBytes = gLiveBytes;
+  ++gAllocations;
+  return static_cast<char*>(block) + sizeof(std::max_align_t);
+}
+
+void countedFree(void* pointer) {
+  if (!pointer) return;
+  void* block = static_cast<char*>(pointer) - sizeof(std::max_align_t);
+  gLiveBytes -= *static_cast<std::size_t*>(block);
+  std::free(block);
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return countedAllocate(size); }
+void* operator new[](std::size_t size) { return countedAllocate(size); }
+void operator delete(void* pointer) noexcept { countedFree(pointer); }
+void operator delete[](void* pointer) noexcept { countedFree(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { countedFree(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { countedFree(pointer); }
+
+namespace {
+using namespace xercesc;
+
+constexpr char kMessageSet[] = R"({ "name": "Bench",
+  "types": [ { "name": "Line", "members": [
+     { "name": "sku", "type": "string", "render": "attribute" },
+     { "name": "name", "type": "string" },
+     { "name": "qty", "type": "integer" },
+     { "name": "price", "type": "decimal" },
+     { "name": "weight", "type": "double" },
+     { "name": "gift", "type": "boolean" },
+     { "name": "ship", "type": "date" } ] } ],
+  "elements": [ { "name": "batch", "class": "message", "type": { "members": [
+     { "name": "id", "type": "string", "render": "attribute" },
+     { "name": "line", "type": "Line", "maxOccurs": "unbounded" } ] } } ] })";
+
+std::string generateDocument(std::size_t targetBytes) {
+  std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<batch id=\"B-1\">\n";
+  char line[256];
+  for (unsigned i = 0; document.size() < targetBytes; ++i) {
+    std::snprintf(line, sizeof line,
+                  "  <line sku=\"A-%06u\"><name>Product number %u</name><qty>%u</qty><price>%u.%02u</price>"
+                  "<weight>%u.5</weight><gift>%s</gift><ship>2024-%02u-%02u</ship></line>\n",
+                  i, i, i % 97, i % 1000, i % 100, i % 50, i % 3 ? "false" : "true", i % 12 + 1, i % 28 + 1);
+    document += line;
+  }
+  return document + "</batch>\n";
+}
+
+// WF_PARSE_BENCH_MB overrides the size (for profiling runs).
+const std::string& document() {
+  static const std::string text = [] {
+    const char* megabytes = std::getenv("WF_PARSE_BENCH_MB");
+    return generateDocument((megabytes ? std::strtoul(megabytes, nullptr, 10) : 20) << 20);
+  }();
+  return text;
+}
+
+struct DescriptorRelease {
+  void operator()(XMLDictionaryInfo* descriptor) const { descriptor->release(); }
+};
+
+const XMLDictionaryInfo& descriptor() {
+  static const std::unique_ptr<XMLDictionaryInfo, DescriptorRelease> dictionary = [] {
+    const std::vector<unsigned char> extract =
+        compileMessageSetToExtract(parseMessageSetJson(kMessageSet, "bench.json"), "bench.json");
+    std::unique_ptr<XMLDictionaryInfo, DescriptorRelease> loaded(new XMLDictionaryInfo(0));
+    loaded->FromExtractFormat(nullptr, extract.data(), extract.size());
+    loaded->postProcessDictionary();
+    return loaded;
+  }();
+  return *dictionary;
+}
+
+// Accepts every event and keeps nothing.
+class NoOpHandler : public FIHandler {
+public:
+  void startMessage(const WorkerInfoPtr&) override {}
+  void endMessage(const WorkerInfoPtr&) override {}
+  void startEmbeddedMessage() override {}
+  void endEmbeddedMessage(bool, bool) override {}
+  bool startMessageContent(const char16_t*, const ZelWstring&, unsigned short, const WorkerInfoPtr&, long) override {
+    return true;
+  }
+  bool startMessageContent(long&, unsigned short, const WorkerInfoPtr&, long, long, long, long) override { return true; }
+  void endMessageContent(long, const WorkerInfoPtr&) override {}
+  void endMessageContent(const char16_t*, const ZelWstring&, const WorkerInfoPtr&) override {}
+  void startElement(long, unsigned short, const WorkerInfoPtr&, long, long, long, long, long) override {}
+  void startElement(const char16_t*, const ZelWstring&, unsigned short, const WorkerInfoPtr&, long, long) override {}
+  void endElement(long, const WorkerInfoPtr&) override {}
+  void endElement(const char16_t*, const ZelWstring&, const WorkerInfoPtr&) override {}
+  void data(const PWFData& value, const WorkerInfoPtr&, long, long) override { benchmark::DoNotOptimize(&value); }
+};
+
+// The scanner's events, ignored.
+class IdleScannerHandler : public XMLDocumentHandler,
+                           public XMLErrorReporter,
+                           public XMLEntityHandler,
+                           public DocTypeHandler {
+public:
+  void docCharacters(const XMLCh* const, const XMLSize_t, const bool) override {}
+  void docComment(const XMLCh* const) override {}
+  void docPI(const XMLCh* const, const XMLCh* const) override {}
+  void endDocument() override {}
+  void endElement(const XMLElementDecl&, const unsigned int, const bool, const XMLCh* const) override {}
+  void endEntityReference(const XMLEntityDecl&) override {}
+  void ignorableWhitespace(const XMLCh* const, const XMLSize_t, const bool) override {}
+  void resetDocument() override {}
+  void startDocument() override {}
+  void startElement(const XMLElementDecl&, const unsigned int, const XMLCh* const, const RefVectorOf<XMLAttr>&,
+                    const XMLSize_t, const bool, const bool) override {}
+  void startEntityReference(const XMLEntityDecl&) override {}
+  void XMLDecl(const XMLCh* const, const XMLCh* const, const XMLCh* const, const XMLCh* const) override {}
+  void error(const unsigned int, const XMLCh* const, const ErrTypes, const XMLCh* const, const XMLCh* const,
+             const XMLCh* const, const XMLFileLoc, const XMLFileLoc) override {
+    std::abort();
+  }
+  void resetErrors() override {}
+  void endInputSource(const InputSource&) override {}
+  bool expandSystemId(const XMLCh* const, XMLBuffer&) override { return false; }
+  void resetEntities() override {}
+  InputSource* resolveEntity(XMLResourceIdentifier*) override { return nullptr; }
+  void startInputSource(const InputSource&) override {}
+  void attDef(const DTDElementDecl&, const DTDAttDef&, const bool) override {}
+  void doctypeComment(const XMLCh* const) override {}
+  void doctypeDecl(const DTDElementDecl&, const XMLCh* const, const XMLCh* const, const bool, const bool) override {}
+  void doctypePI(const XMLCh* const, const XMLCh* const) override {}
+  void doctypeWhitespace(const XMLCh* const, const XMLSize_t) override {}
+  void elementDecl(const DTDElementDecl&, const bool) override {}
+  void endAttList(const DTDElementDecl&) override {}
+  void endIntSubset() override {}
+  void endExtSubset() override {}
+  void entityDecl(const DTDEntityDecl&, const bool, const bool) override {}
+  void resetDocType() override {}
+  void notationDecl(const XMLNotationDecl&, const bool) override {}
+  void startAttList(const DTDElementDecl&) override {}
+  void startIntSubset() override {}
+  void startExtSubset() override {}
+  void TextDecl(const XMLCh* const, const XMLCh* const) override {}
+};
+
+// The DG scanner set up as the worker sets it up, without the plug-in.
+class RawScanner {
+public:
+  RawScanner() {
+    XMLPlatformUtils::Initialize();
+    validator_ = std::make_unique<DTDValidator>(&handler_);
+    resolver_ = std::make_unique<GrammarResolver>(nullptr);
+    scanner_.reset(XMLScannerResolver::resolveScanner(XMLUni::fgDGXMLScanner, validator_.get(), resolver_.get()));
+    pool_ = std::make_unique<XMLStringPool>(XMLHandler::DEFAULT_XMLSTRINGPOOL_MODULUS);
+    scanner_->setURIStringPool(pool_.get());
+    scanner_->setValidationScheme(XMLScanner::Val_Never);
+    scanner_->setDoNamespaces(false);
+    scanner_->setDocHandler(&handler_);
+    scanner_->setDocTypeHandler(&handler_);
+    scanner_->setEntityHandler(&handler_);
+    scanner_->setErrorReporter(&handler_);
+    scanner_->setCalculateSrcOfs(true);
+  }
+  ~RawScanner() {
+    scanner_.reset();
+    XMLPlatformUtils::Terminate();
+  }
+  // Progressive, as the worker scans.
+  void scan(const std::string& bytes) {
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), "XMLBuffer", false);
+    source.setCopyBufToStream(false);
+    XMLPScanToken token;
+    bool more = scanner_->scanFirst(source, token);
+    while (more) more = scanner_->scanNext(token);
+  }
+
+private:
+  IdleScannerHandler handler_;
+  std::unique_ptr<DTDValidator> validator_;
+  std::unique_ptr<GrammarResolver> resolver_;
+  std::unique_ptr<XMLScanner> scanner_;
+  std::unique_ptr<XMLStringPool> pool_;
+};
+
+// One worker for all iterations, as a host keeps one per flow.
+class Parser {
+public:
+  explicit Parser(const XMLDictionaryInfo* dictionary) : owner_("bench"), worker_(&owner_) {
+    if (dictionary) worker_.setWireFormatDescriptor(dictionary);
+    worker_.initializeParse(-1, &properties_, 0);
+  }
+  void parse(const std::string& bytes, FIHandler& output) {
+    worker_.setFIHandler(&output);
+    const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    worker_.parseFirst(&buffer, nullptr, false, 0, -1);
+    while (worker_.hasNext()) worker_.parseNext();
+  }
+
+private:
+  ZelNamedLogSource owner_;
+  MessageInfo properties_;
+  XMLWorker worker_;
+};
+
+void setThroughput(benchmark::State& state) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * document().size()));
+}
+
+void BM_RawScan(benchmark::State& state) {
+  const std::string& bytes = document();
+  RawScanner scanner;
+  for (auto _ : state) scanner.scan(bytes);
+  setThroughput(state);
+}
+
+void BM_ParseNoOp(benchmark::State& state, bool withDictionary) {
+  const std::string& bytes = document();
+  Parser parser(withDictionary ? &descriptor() : nullptr);
+  NoOpHandler output;
+  for (auto _ : state) parser.parse(bytes, output);
+  setThroughput(state);
+}
+
+void BM_ParseTree(benchmark::State& state, bool withDictionary) {
+  const std::string& bytes = document();
+  Parser parser(withDictionary ? &descriptor() : nullptr);
+  MessageTree tree;
+  for (auto _ : state) {
+    tree.clear();
+    TreeBuilder builder(tree);
+    parser.parse(bytes, builder);
+    benchmark::DoNotOptimize(tree.getRoot());
+  }
+  setThroughput(state);
+}
+
+BENCHMARK(BM_RawScan)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_ParseNoOp, Dictionary, true)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_ParseNoOp, SelfDefining, false)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_ParseTree, Dictionary, true)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_ParseTree, SelfDefining, false)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Keeps each run's time per iteration for the ratios printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) times_[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+  }
+  void printRatios() const {
+    const auto raw = times_.find("BM_RawScan");
+    if (raw == times_.end()) return;
+    std::printf("\nTime relative to the raw scan, real and CPU (targets: dictionary no-op <= 1.6, tree <= 2.5):\n");
+    for (const auto& [name, time] : times_)
+      if (name != raw->first)
+        std::printf("  %-40s %.2fx  %.2fx\n", name.c_str(), time.first / raw->second.first,
+                    time.second / raw->second.second);
+  }
+
+private:
+  std::map<std::string, std::pair<double, double>> times_;  // real, CPU
+};
+
+// Peak heap of one parse with events to a no-op handler, beyond the heap
+// live before it (the document itself): it must not grow with the length.
+void printPeakHeap() {
+  std::printf("\nPeak heap of a parse with a dictionary and a no-op handler (events only):\n");
+  NoOpHandler output;
+  Parser parser(&descriptor());
+  for (const std::size_t megabytes : {2, 20}) {
+    const std::string bytes = generateDocument(megabytes << 20);
+    parser.parse(bytes, output);  // warm the worker's pools
+    const std::size_t before = gLiveBytes;
+    gPeakBytes = before;
+    const std::size_t allocations = gAllocations;
+    parser.parse(bytes, output);
+    const std::size_t peak = gPeakBytes - before;
+    std::printf("  %2zu MB document: peak %.3f MB above the heap live before (the document), "
+                "%.2f allocations per KB of input\n",
+                megabytes, peak / 1048576.0, (gAllocations - allocations) / (bytes.size() / 1024.0));
+  }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::printf("Document: %.1f MB\n", document().size() / 1048576.0);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printRatios();
+  if (!std::getenv("WF_PARSE_BENCH_MB")) printPeakHeap();
+  benchmark::Shutdown();
+  return 0;
+}

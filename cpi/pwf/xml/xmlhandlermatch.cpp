@@ -1,0 +1,333 @@
+// XMLHandler: which dictionary definition an element or attribute stands
+// for, and what the attributes of an element produce.
+#include "xmlhandler.h"
+
+#include "fihandler.h"
+#include "xmldictionaryinfo.h"
+#include "xmldictionaryview.h"
+#include "xmlworkerutility.h"
+
+#include <xercesc/framework/XMLAttr.hpp>
+
+namespace {
+// Nameless members may nest types within types; a dictionary that nests
+// them deeper than this is taken to contain a cycle.
+constexpr int kMaxTypeNesting = 64;
+
+bool isDocumentOrRoot(const ParseItem& item) {
+  return item.getItemType() == eItemDocument || item.getItemType() == eItemRoot;
+}
+
+const ZelWstring& schemaInstanceNamespace() {
+  static const ZelWstring uri(XML_SCHEMA_INSTANCE_NAMESPACE_STR);
+  return uri;
+}
+}  // namespace
+
+long XMLHandler::contentTypeIndex(const ParseItem& item) const {
+  if (!view || !item.getDictionary()) return -1;
+  if (item.getItemType() == eItemDocument && item.getMemberIndex() >= 0)
+    return view->member(item.getMemberIndex()).containingTypeIndex;
+  return item.getResolvedTypeIndex();
+}
+
+bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
+                                           const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
+                                           EWhereDefined& whereDefined, long& index, int nesting) {
+  static constexpr const char* kFunction = "XMLHandler::getDefFromXMLStartElement";
+  whereDefined = eWhereDefinedNotSet;
+  index = -1;
+  if (!descriptor || nesting > kMaxTypeNesting) return false;
+  const std::u16string_view elementName(name);
+
+  bool searchMembers = parentTypeIndex >= 0;
+  const bool searchMessages =
+      (parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen) ||
+      isDocumentOrRoot(*top());
+  if (searchMessages) {
+    for (long m = view->firstMember(parentTypeIndex), end = view->memberEnd(parentTypeIndex); m < end; ++m) {
+      const long elementIndex = view->member(m).elementIndex;
+      if (elementIndex >= 0 && matchMessageDefAgainstXMLStartElement(elementIndex, name, uri, attrs, attrCount)) {
+        if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Matched against message as type member, memberIndex", m});
+        whereDefined = eDefinedAsTypeMember;
+        index = m;
+        return true;
+      }
+    }
+    fiHandler->startEmbeddedMessage();
+    const long tagCount = static_cast<long>(descriptor->getTagCache().size());
+    for (long t = 0; t < tagCount; ++t) {
+      if (view->tag(t).tagClass != eTagClassMessage) continue;
+      if (matchMessageDefAgainstXMLStartElement(t, name, uri, attrs, attrCount)) {
+        if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Matched against message, tagIndex", t});
+        whereDefined = eDefinedAsElement;
+        index = t;
+        return true;
+      }
+    }
+    fiHandler->endEmbeddedMessage(false, true);
+    // Outside a subtree, elements under the document or open content are
+    // messages or global elements, never members.
+    if (!subtreeBitstream) searchMembers = false;
+  }
+
+  if (searchMembers) {
+    // A member whose name is unique in its type is the only candidate: try
+    // the members where the previous sibling was found and after it first.
+    ParseItem& parent = *top();
+    const long last = nesting == 0 ? parent.getLastChildMemberIndex() : -1;
+    for (const long hint : {last, last + 1}) {
+      if (last < 0 || hint >= view->memberEnd(parentTypeIndex) || !view->hasUniqueElementName(parentTypeIndex, hint) ||
+          descriptor->getXMLTypeMemberDefinition(hint).xmlName != elementName)
+        continue;
+      if (!memberMatchesElement(hint, uri, attrs, attrCount)) break;
+      parent.setLastChildMemberIndex(hint);
+      whereDefined = eDefinedAsTypeMember;
+      index = hint;
+      return true;
+    }
+    for (long m = view->firstMember(parentTypeIndex), end = view->memberEnd(parentTypeIndex); m < end; ++m) {
+      const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
+      if (member.elementId != 0) {
+        if (descriptor->getXMLTypeMemberDefinition(m).xmlName != elementName ||
+            !memberMatchesElement(m, uri, attrs, attrCount))
+          continue;
+        if (nesting == 0) parent.setLastChildMemberIndex(m);
+        whereDefined = eDefinedAsTypeMember;
+        index = m;
+        return true;
+      }
+      // A nested group: its members count as the type's own.
+      if (member.memberKind != DictCodes::eClassStructure) continue;
+      EWhereDefined nestedWhere;
+      long nestedIndex;
+      if (!getDefFromXMLStartElement(member.typeIndex, name, uri, attrs, attrCount, nestedWhere, nestedIndex,
+                                     nesting + 1))
+        continue;
+      const bool accepted =
+          nestedWhere == eDefinedAsTypeMember ||
+          (member.typeIndex >= 0 && view->type(member.typeIndex).contentKind == DictCodes::eContentOpen) ||
+          (nestedWhere == eDefinedAsElement && view->tag(nestedIndex).tagClass == eTagClassMessage);
+      if (!accepted) continue;
+      whereDefined = nestedWhere;
+      index = nestedIndex;
+      return true;
+    }
+  }
+
+  const TAG_STYLE style = descriptor->getFormatVersion() < 600 ? eTagStyleAny : eTagStyleElementDeclaration;
+  const long tagIndex = descriptor->getXMLTagDefs().getElementIndexFromXMLElement(name, uri, style);
+  if (tagIndex < 0) return false;
+  if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Matched against element definition xml name, tagIndex", tagIndex});
+  whereDefined = eDefinedAsElement;
+  index = tagIndex;
+  return true;
+}
+
+bool XMLHandler::memberMatchesElement(long memberIndex, const ZelWstring& uri,
+                                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) const {
+  static constexpr const char* kFunction = "XMLHandler::getDefFromXMLStartElement";
+  const long elementIndex = view->member(memberIndex).elementIndex;
+  const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(memberIndex);
+  switch (xml.render) {
+    case erElement:
+    case erElementWithValueAttribute:
+      if (namespacesEnabled && !view->elementNamespaceMatches(elementIndex, uri)) return false;
+      if (ZelLog::traceOn())
+        ZelLog::trace(this, kFunction, {"Matched against type member element name, memberIndex", memberIndex});
+      return true;
+    case erElementWithIdAttribute:
+    case erElementWithIdAndValueAttribute:
+      if (namespacesEnabled && (elementIndex < 0 || !view->elementNamespaceMatches(elementIndex, uri))) return false;
+      if (!hasIdentifyingAttribute(xml.idAttributeName, xml.idAttributeValue, xml.idAttributeNamespace, attrs,
+                                   attrCount))
+        return false;
+      if (ZelLog::traceOn())
+        ZelLog::trace(this, kFunction, {"Matched against type member id attribute, memberIndex", memberIndex});
+      return true;
+    case erAttribute:
+    case erUndefined:
+      break;
+  }
+  return false;
+}
+
+bool XMLHandler::matchMessageDefAgainstXMLStartElement(long tagIndex, const XMLCh* name, const ZelWstring& uri,
+                                                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                                                       XMLSize_t attrCount) const {
+  const prf_XML_TAG_DEFINITION& xml = descriptor->getXMLTagDefinition(tagIndex);
+  if (xml.xmlName != std::u16string_view(name)) return false;
+  if (namespacesEnabled && !view->namespaceMatches(view->tag(tagIndex).namespaceIndex, uri)) return false;
+  if (xml.render == erElement) return true;
+  return hasIdentifyingAttribute(xml.idAttributeName, xml.idAttributeValue, xml.idAttributeNamespace, attrs, attrCount);
+}
+
+bool XMLHandler::hasIdentifyingAttribute(const ZelWstring& idName, const ZelWstring& idValue, long idNamespace,
+                                         const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                                         XMLSize_t attrCount) const {
+  for (XMLSize_t i = 0; i < attrCount; ++i) {
+    const xercesc::XMLAttr& attribute = *attrs.elementAt(i);
+    if (idName != std::u16string_view(attribute.getName()) || idValue != std::u16string_view(attribute.getValue()))
+      continue;
+    if (!namespacesEnabled) return true;
+    attributeNamespace(attribute, attributeNamespaceText);
+    if (view->namespaceMatches(idNamespace, attributeNamespaceText)) return true;
+  }
+  return false;
+}
+
+long XMLHandler::getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XMLCh* name, const ZelWstring& uri,
+                                                        int nesting) const {
+  if (!view || typeIndex < 0 || nesting > kMaxTypeNesting) return -1;
+  for (long m = view->firstMember(typeIndex), end = view->memberEnd(typeIndex); m < end; ++m) {
+    const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(m);
+    const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
+    if (xml.render == erAttribute && xml.xmlName == std::u16string_view(name) &&
+        view->elementNamespaceMatches(member.elementIndex, uri))
+      return m;
+    if (member.elementId == 0) {
+      const long nested = getTypeMemberIndexFromXMLAttributeName(member.typeIndex, name, uri, nesting + 1);
+      if (nested >= 0) return nested;
+    }
+  }
+  return -1;
+}
+
+bool XMLHandler::ignoreAttribute(const XMLCh* name, const ZelWstring& uri) const {
+  const std::u16string_view attributeName(name);
+  if (uri.view() == XML_XMLNS_STR || attributeName == u"xmlns") return true;
+  return uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR &&
+         (attributeName == XML_SCHEMA_LOCATION_STR || attributeName == XML_NO_NAMESPACE_SCHEMA_LOCATION_STR);
+}
+
+long XMLHandler::getNextSimpleTypeMemberIndex(const ParseItem& item) const {
+  if (!descriptor) return -1;
+  const long typeIndex = contentTypeIndex(item);
+  if (typeIndex < 0) return -1;
+  const long composition = view->type(typeIndex).contentKind;
+  long m;
+  if ((composition == DictCodes::eContentMixedOrdered || composition == DictCodes::eContentMixed) &&
+      item.getLastSimpleChildMemberIndex() >= 0) {
+    m = view->nextMember(item.getLastSimpleChildMemberIndex());
+  } else {
+    m = view->firstMember(typeIndex);
+  }
+  int nesting = 0;
+  while (m >= 0) {
+    const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
+    if (member.elementId == 0 && member.typeIndex >= 0) {
+      if (view->logicalType(member.typeIndex) > 0) return m;
+      if (descriptor->getBaseLogicalType(member.typeIndex) > 0) return m;
+      const long nestedFirst = view->firstMember(member.typeIndex);
+      if (nestedFirst >= 0) {
+        if (++nesting > kMaxTypeNesting) return -1;
+        m = nestedFirst;
+        continue;
+      }
+    }
+    m = view->nextMember(m);
+  }
+  return -1;
+}
+
+void XMLHandler::setLastSimpleChildMemberIndex(const ParseItem& item) const {
+  if (item.getMemberIndex() >= 0 && item.getParent()) item.getParent()->setLastSimpleChildMemberIndex(item.getMemberIndex());
+}
+
+// ---------------------------------------------------------------------------
+// Attributes
+
+void XMLHandler::sendNullValue(ParseItem& item, const WorkerInfoPtr& info) {
+  fiHandler->data(PWFData::makeNull(item.getValueLogicalType()), info, -1, -1);
+  item.setDataSent();
+}
+
+void XMLHandler::sendAttributeValue(ParseItem& item, Text value) {
+  const long typeIndex = contentTypeIndex(item);
+  if (view && view->listItemType(typeIndex) >= 0) {
+    resolveListType(item, value, -1);
+  } else if (!value.empty() && view && view->isUnion(typeIndex)) {
+    resolveUnionType(item, value, -1, false);
+  } else {
+    fiHandler->data(convertStringToData(value, &item, 0), WorkerInfoPtr(), -1, -1);
+  }
+}
+
+void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
+  const XMLCh* name = attribute.getName();
+  const std::u16string_view attributeName(name);
+  const Text value(attribute.getValue());
+  attributeNamespace(attribute, attributeNamespaceText);
+  const ZelWstring& uri = attributeNamespaceText;
+  ParseItem& item = *top();
+
+  if (namespacesEnabled && ignoreAttribute(name, uri)) return;
+
+  const long tagIndex = item.getElementIndex();
+  const long memberIndex = item.getMemberIndex();
+  if (view && tagIndex >= 0 && view->tag(tagIndex).tagClass == eTagClassMessage) {
+    const prf_XML_TAG_DEFINITION& xml = descriptor->getXMLTagDefinition(tagIndex);
+    if (xml.render == erElementWithIdAttribute && xml.idAttributeName == attributeName &&
+        (!namespacesEnabled || view->namespaceMatches(xml.idAttributeNamespace, uri)))
+      return;
+  }
+  if (view && memberIndex >= 0) {
+    const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(memberIndex);
+    if ((xml.render == erElementWithIdAttribute || xml.render == erElementWithIdAndValueAttribute) &&
+        xml.idAttributeName == attributeName &&
+        (!namespacesEnabled || view->namespaceMatches(xml.idAttributeNamespace, uri)))
+      return;
+
+    const bool nullable = item.getValueLogicalType() >= 1 && view->isNillable(tagIndex);
+    const char16_t* nullText = item.getNullEncodingValue();
+    if (nullable && item.getNullEncoding() == eNULLAttribute && nullText && attributeName == nullText) {
+      if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
+      return;
+    }
+    if (namespacesEnabled && nullable && item.getNullEncoding() == eNULLXsiNil && attributeName == XML_NIL_STR &&
+        uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR) {
+      if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
+      return;
+    }
+    if ((xml.render == erElementWithValueAttribute || xml.render == erElementWithIdAndValueAttribute) &&
+        xml.valueAttributeName == attributeName &&
+        (!namespacesEnabled || view->namespaceMatches(xml.valueAttributeNamespace, uri))) {
+      sendAttributeValue(item, value);
+      item.setDataSent();
+      return;
+    }
+  }
+
+  if (namespacesEnabled && !ignoreXsiType && attributeName == XML_TYPE_STR && uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR) {
+    const ZelWstring& xsi = schemaInstanceNamespace();
+    const ZelWstring typeName = resolveXsiTypePrefix(attribute.getValue());
+    temporaryItem->ReInitialiseParseItem(getOwner(), &item, descriptor, XML_TYPE_STR, xsi,
+                                         static_cast<std::uint16_t>(eKindSelfDefiningField), eItemAttributeMember, -1L);
+    fiHandler->startElement(XML_TYPE_STR, xsi, eKindSelfDefiningField, WorkerInfoPtr(), -1, -1);
+    fiHandler->data(convertStringToData(typeName.view(), temporaryItem.get(), 0), WorkerInfoPtr(), -1, -1);
+    fiHandler->endElement(XML_TYPE_STR, xsi, WorkerInfoPtr());
+    return;
+  }
+
+  const long memberOfType = getTypeMemberIndexFromXMLAttributeName(contentTypeIndex(item), name, uri, 0);
+  long globalIndex = -1;
+  if (memberOfType < 0 && descriptor && descriptor->getFormatVersion() >= 600)
+    globalIndex = descriptor->getXMLTagDefs().getElementIndexFromXMLElement(name, uri, eTagStyleAttributeDeclaration);
+  if (memberOfType >= 0 || globalIndex >= 0) {
+    ParseItem& field = *temporaryItem;
+    field.ReInitialiseParseItem(getOwner(), &item, descriptor, name, uri,
+                                memberOfType >= 0 ? knownDefinition(eDefinedAsTypeMember, memberOfType)
+                                                  : knownDefinition(eDefinedAsElement, globalIndex));
+    fiHandler->startElement(field.getTagId(), field.getElementKind(), WorkerInfoPtr(), -1, 0, -1,
+                            field.getElementIndex(), -1);
+    sendAttributeValue(field, value);
+    fiHandler->endElement(field.getTagId(), WorkerInfoPtr());
+    return;
+  }
+
+  // Unknown to the dictionary: a self-defining field marked as attribute.
+  attributeFieldName.assign(XML_ATTRIBUTE_MARKER_STR).append(name);
+  fiHandler->startElement(attributeFieldName.c_str(), uri, eKindSelfDefiningField, WorkerInfoPtr(), -1, -1);
+  fiHandler->data(stringValueOf(value), WorkerInfoPtr(), -1, -1);
+  fiHandler->endElement(attributeFieldName.c_str(), uri, WorkerInfoPtr());
+}

@@ -1,0 +1,215 @@
+// XMLHandler: the XML declaration, DOCTYPE and internal subset, comments and
+// processing instructions, entities and scanner errors.
+#include "xmlhandler.h"
+
+#include "xmlworkerutility.h"
+#include "zelexception.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLNotationDecl.hpp>
+#include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/DTD/DTDAttDef.hpp>
+#include <xercesc/validators/DTD/DTDElementDecl.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
+
+namespace {
+constexpr char16_t commentStart[] = u"<!--";
+constexpr char16_t commentEnd[] = u"-->";
+constexpr char16_t piStart[] = u"<?";
+constexpr char16_t piEnd[] = u"?>";
+constexpr char16_t elementDeclStart[] = u"<!ELEMENT";
+constexpr char16_t attListStart[] = u"<!ATTLIST";
+constexpr char16_t entityDeclStart[] = u"<!ENTITY";
+constexpr char16_t notationDeclStart[] = u"<!NOTATION";
+// The start of the time-stamp comment the writer puts into its documents:
+// parsing it back must not make it part of the message.
+constexpr std::u16string_view VRK_COMMENT_START = u"VRK Generated XML Output on :";
+
+bool hasText(const XMLCh* text) { return text && *text; }
+
+PWFData identifierValue(const XMLCh* id) {
+  return id ? PWFData::makeString(ZelWstring(id)) : PWFData::makeNull(eLogicalString);
+}
+}  // namespace
+
+void XMLHandler::XMLDecl(const XMLCh* const versionStr, const XMLCh* const encodingStr,
+                         const XMLCh* const standaloneStr, const XMLCh* const autoEncodingStr) {
+  ZelTraceScope scope(this, "XMLHandler::XMLDecl");
+  // The declared encoding is not kept: a writer chooses its own.
+  if (hasText(versionStr)) startMsgInfo->setProperty(eStartMsgVersion, PWFData::makeString(ZelWstring(versionStr)));
+  if (hasText(standaloneStr))
+    startMsgInfo->setProperty(eStartMsgStandalone, PWFData::makeString(ZelWstring(standaloneStr)));
+}
+
+// ---------------------------------------------------------------------------
+// Comments and processing instructions travel with the next event.
+
+void XMLHandler::appendPrefixMarkup(const char16_t* opener) {
+  resetDocCharacters(false);
+  if (!prefixPending) {
+    prefixText.assign(opener);
+    prefixPending = true;
+  } else {
+    if (ZelLog::traceOn()) ZelLog::trace(this, "XMLHandler::docComment", {"A prefix is already present. Appending"});
+    prefixText.append(opener);
+  }
+}
+
+void XMLHandler::docComment(const XMLCh* const comment) {
+  if (std::u16string_view(comment).substr(0, VRK_COMMENT_START.size()) == VRK_COMMENT_START) {
+    if (ZelLog::traceOn()) ZelLog::trace(this, "XMLHandler::docComment", {"Ignoring VRK generated comment"});
+    return;
+  }
+  appendPrefixMarkup(commentStart);
+  prefixText.append(comment).append(commentEnd);
+}
+
+void XMLHandler::docPI(const XMLCh* const target, const XMLCh* const data) {
+  appendPrefixMarkup(piStart);
+  prefixText.append(target);
+  if (hasText(data)) prefixText.append(u' ').append(data);
+  prefixText.append(piEnd);
+}
+
+// ---------------------------------------------------------------------------
+// DOCTYPE
+
+void XMLHandler::doctypeDecl(const xercesc::DTDElementDecl& elemDecl, const XMLCh* const publicId,
+                             const XMLCh* const systemId, const bool hasIntSubset, const bool hasExtSubset) {
+  ZelTraceScope scope(this, "XMLHandler::doctypeDecl");
+  assignPrefix(startMsgInfo);
+  startMsgInfo->setProperty(eStartMsgPublicId, identifierValue(publicId));
+  startMsgInfo->setProperty(eStartMsgSystemId, identifierValue(systemId));
+}
+
+void XMLHandler::startIntSubset() { internalSubset.clear(); }
+
+void XMLHandler::endIntSubset() {
+  startMsgInfo->setProperty(eStartMsgInternalSubset, PWFData::makeString(internalSubset));
+}
+
+void XMLHandler::doctypeWhitespace(const XMLCh* const chars, const XMLSize_t length) {
+  internalSubset.append(chars, length);
+}
+
+void XMLHandler::doctypeComment(const XMLCh* const comment) {
+  internalSubset.append(commentStart).append(comment).append(commentEnd);
+}
+
+void XMLHandler::doctypePI(const XMLCh* const target, const XMLCh* const data) {
+  internalSubset.append(piStart).append(target);
+  if (hasText(data)) internalSubset.append(u' ').append(data);
+  internalSubset.append(piEnd);
+}
+
+void XMLHandler::elementDecl(const xercesc::DTDElementDecl& decl, const bool isIgnored) {
+  internalSubset.append(elementDeclStart)
+      .append(u' ')
+      .append(decl.getFullName())
+      .append(u' ')
+      .append(decl.getFormattedContentModel())
+      .append(u'>');
+}
+
+void XMLHandler::startAttList(const xercesc::DTDElementDecl& elemDecl) {
+  internalSubset.append(attListStart).append(u' ').append(elemDecl.getFullName());
+}
+
+void XMLHandler::attDef(const xercesc::DTDElementDecl& elemDecl, const xercesc::DTDAttDef& attDef,
+                        const bool ignoring) {
+  // The blanks before each definition arrive through doctypeWhitespace.
+  internalSubset.append(attDef.getFullName()).append(u' ');
+  const xercesc::XMLAttDef::AttTypes type = attDef.getType();
+  if (type == xercesc::XMLAttDef::Enumeration || type == xercesc::XMLAttDef::Notation) {
+    if (type == xercesc::XMLAttDef::Notation) internalSubset.append(xercesc::XMLUni::fgNotationString).append(u' ');
+    internalSubset.append(u'(');
+    for (const XMLCh* c = attDef.getEnumeration(); c && *c; ++c) internalSubset.append(*c == u' ' ? u'|' : *c);
+    internalSubset.append(u')');
+  } else {
+    internalSubset.append(xercesc::XMLAttDef::getAttTypeString(type));
+  }
+  const xercesc::XMLAttDef::DefAttTypes defaultType = attDef.getDefaultType();
+  if (defaultType == xercesc::XMLAttDef::Fixed || defaultType == xercesc::XMLAttDef::Required ||
+      defaultType == xercesc::XMLAttDef::Implied)
+    internalSubset.append(u' ').append(xercesc::XMLAttDef::getDefAttTypeString(defaultType));
+  if (hasText(attDef.getValue())) {
+    internalSubset.append(u' ');
+    appendQuoted(attDef.getValue());
+  }
+}
+
+void XMLHandler::endAttList(const xercesc::DTDElementDecl& elemDecl) { internalSubset.append(u'>'); }
+
+void XMLHandler::appendQuoted(const XMLCh* value) {
+  // The scanner does not report the quote used; a value that holds a
+  // double quote must have been single-quoted.
+  const char16_t quote = std::u16string_view(value).find(u'"') == std::u16string_view::npos ? u'"' : u'\'';
+  internalSubset.append(quote).append(value).append(quote);
+}
+
+void XMLHandler::appendExternalIds(const XMLCh* publicId, const XMLCh* systemId) {
+  if (publicId) {
+    internalSubset.append(u' ').append(xercesc::XMLUni::fgPubIDString).append(u' ');
+    appendQuoted(publicId);
+  }
+  if (systemId) {
+    if (!publicId) internalSubset.append(u' ').append(xercesc::XMLUni::fgSysIDString);
+    internalSubset.append(u' ');
+    appendQuoted(systemId);
+  }
+}
+
+void XMLHandler::entityDecl(const xercesc::DTDEntityDecl& entityDecl, const bool isPEDecl, const bool isIgnored) {
+  internalSubset.append(entityDeclStart);
+  if (isPEDecl) internalSubset.append(u" %");
+  internalSubset.append(u' ').append(entityDecl.getName());
+  appendExternalIds(entityDecl.getPublicId(), entityDecl.getSystemId());
+  if (hasText(entityDecl.getNotationName()))
+    internalSubset.append(u' ').append(xercesc::XMLUni::fgNDATAString).append(u' ').append(entityDecl.getNotationName());
+  if (entityDecl.getValue()) {
+    internalSubset.append(u' ');
+    appendQuoted(entityDecl.getValue());
+  }
+  internalSubset.append(u'>');
+}
+
+void XMLHandler::notationDecl(const xercesc::XMLNotationDecl& notDecl, const bool isIgnored) {
+  internalSubset.append(notationDeclStart).append(u' ').append(notDecl.getName());
+  appendExternalIds(notDecl.getPublicId(), notDecl.getSystemId());
+  internalSubset.append(u'>');
+}
+
+void XMLHandler::startExtSubset() {}
+void XMLHandler::endExtSubset() {}
+void XMLHandler::resetDocType() {}
+void XMLHandler::TextDecl(const XMLCh* const versionStr, const XMLCh* const encodingStr) {}
+
+// ---------------------------------------------------------------------------
+// Errors and entities
+
+void XMLHandler::error(const unsigned int errCode, const XMLCh* const errDomain, const ErrTypes type,
+                       const XMLCh* const errorText, const XMLCh* const systemId, const XMLCh* const publicId,
+                       const XMLFileLoc lineNum, const XMLFileLoc colNum) {
+  static constexpr const char* kFunction = "XMLHandler::error";
+  ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  e.addInsert("XMLHandler::error reported from the Xerces parser")
+      .addInsert(errCode)
+      .addInsert(publicId)
+      .addInsert(static_cast<long long>(lineNum))
+      .addInsert(static_cast<long long>(colNum))
+      .addInsert(errorText)
+      .addInsert(traceGetMsg())
+      .addInsert(traceGetCurXMLElement());
+  raise(e);
+}
+
+void XMLHandler::resetErrors() {}
+void XMLHandler::endInputSource(const xercesc::InputSource& inputSource) {}
+bool XMLHandler::expandSystemId(const XMLCh* const systemId, xercesc::XMLBuffer& toFill) { return true; }
+void XMLHandler::resetEntities() {}
+void XMLHandler::startInputSource(const xercesc::InputSource& inputSource) {}
+
+xercesc::InputSource* XMLHandler::resolveEntity(xercesc::XMLResourceIdentifier* resourceIdentifier) {
+  static constexpr XMLByte kNoBytes[1] = {0};
+  return new (memoryManager) xercesc::MemBufInputSource(kNoBytes, 0, u"", false, memoryManager);
+}

@@ -1,0 +1,389 @@
+// XMLHandler: character data and attribute values as typed values, with
+// xsi:type, list and union resolution.
+#include "xmlhandler.h"
+
+#include "base64converter.h"
+#include "fihandler.h"
+#include "xmldictionaryinfo.h"
+#include "xmldictionaryview.h"
+#include "xmlworkerutility.h"
+#include "zelexception.h"
+
+#include <xercesc/framework/XMLBuffer.hpp>
+#include <xercesc/internal/ElemStack.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+
+namespace {
+// The pieces of a list value: the text split at each blank (U+0020 only;
+// other whitespace belongs to the items), without empty pieces.
+class ListTokens {
+public:
+  explicit ListTokens(std::u16string_view text) : iText(text) {}
+  bool next(std::u16string_view& token) {
+    while (iPosition < iText.size() && iText[iPosition] == u' ') ++iPosition;
+    if (iPosition == iText.size()) return false;
+    std::size_t end = iText.find(u' ', iPosition);
+    if (end == std::u16string_view::npos) end = iText.size();
+    token = iText.substr(iPosition, end - iPosition);
+    iPosition = end;
+    return true;
+  }
+
+private:
+  std::u16string_view iText;
+  std::size_t iPosition = 0;
+};
+
+// Compares with an ASCII spelling, ignoring the case of ASCII letters.
+bool equalsIgnoringCase(std::u16string_view text, std::u16string_view spelling) {
+  if (text.size() != spelling.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    if (c != spelling[i]) return false;
+  }
+  return true;
+}
+
+const ZelWstring& noNamespace() {
+  static const ZelWstring empty;
+  return empty;
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Character data
+
+void XMLHandler::resetDocCharacters(bool flagged) {
+  ParseItem* item = top();
+  if (!item) {
+    characters.clear();
+    return;
+  }
+  const Text text = characters.view();
+  const long typeIndex = contentTypeIndex(*item);
+  if (view && !item->isDataSent()) {
+    if (view->listItemType(typeIndex) >= 0) {
+      resolveListType(*item, text, -1);
+      item->setDataSent();
+      characters.clear();
+      return;
+    }
+    if (!text.empty() && view->isUnion(typeIndex)) {
+      resolveUnionType(*item, text, -1, false);
+      item->setDataSent();
+      characters.clear();
+      return;
+    }
+  }
+
+  if (!text.empty() || flagged) {
+    // A simple element takes the text as its value, an empty text included.
+    const ERender render = item->getRender();
+    if (item->getValueLogicalType() >= 1 && (render == erElement || render == erElementWithIdAttribute) &&
+        !item->isDataSent()) {
+      WorkerInfoPtr info;
+      assignPrefix(info);
+      fiHandler->data(convertStringToData(text, item, 0), info, -1, -1);
+      item->setDataSent();
+      characters.clear();
+      return;
+    }
+  }
+
+  if (!text.empty()) {
+    const long memberIndex = getNextSimpleTypeMemberIndex(*item);
+    if (memberIndex >= 0) {
+      // Mixed content: the run is the value of the next nameless member,
+      // which has no element and so no start or end event.
+      temporaryItem->ReInitialiseParseItem(getOwner(), item, descriptor, u"", noNamespace(), eDefinedAsTypeMember,
+                                           memberIndex, -1L, eItemFromDefinition);
+      WorkerInfoPtr info;
+      assignPrefix(info);
+      fiHandler->data(convertStringToData(text, temporaryItem.get(), 0), info, -1, -1);
+      setLastSimpleChildMemberIndex(*temporaryItem);
+    } else if (item->getWhereDefined() != eUndefined && item->getLogicalType() >= 1 && item->isDataSent()) {
+      if (ZelLog::traceOn())
+        ZelLog::trace(this, "XMLHandler::resetDocCharacters",
+                      {"Warning: the following character data is being ignored as a data event has already been "
+                       "sent for this simple element.",
+                       characters});
+    } else if (!XMLUtils::isAllWhitespace(text.data(), text.size())) {
+      WorkerInfoPtr info;
+      assignPrefix(info);
+      fiHandler->data(stringValueOf(text), info, -1, -1);
+    }
+  }
+  characters.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Conversion
+
+const PWFData& XMLHandler::stringValueOf(Text text) {
+  stringValue.assignString(text.data(), text.size());
+  return stringValue;
+}
+
+const PWFData& XMLHandler::convertStringToData(Text text, ParseItem* item, long typeIndex) {
+  static constexpr const char* kFunction = "XMLHandler::convertStringToData";
+  try {
+    return convertValue(text, item, typeIndex);
+  } catch (const ZelConversionException& cause) {
+    const ELogicalType type = typeIndex == 0 ? item->getValueLogicalType() : view->logicalType(typeIndex);
+    ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(),
+                         ZelMessages::CP_XML_DATA_READ_CONVERSION_ERROR);
+    e.addInsert("Error converting characters into a data value")
+        .addInsert(traceGetMsg())
+        .addInsert(traceGetCurXMLElement())
+        .addInsert(XMLUtils::traceGetLogicalTypeDesc(type))
+        .addInsert(cause);
+    raise(e);
+  } catch (...) {
+    if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Unexpected exception caught. Rethrowing"});
+    throw;
+  }
+}
+
+const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeIndex) {
+  if (!item) return stringValueOf(text);
+  const ELogicalType type = typeIndex == 0 ? item->getValueLogicalType() : view->logicalType(typeIndex);
+
+  // Null encodings apply only to nillable elements.
+  if (item->getDictionary() && type >= 1 && view && view->isNillable(item->getElementIndex())) {
+    const ENullEncoding encoding = item->getNullEncoding();
+    const char16_t* nullText = item->getNullEncodingValue();
+    if ((encoding == eNULLEmpty && text.empty()) || (encoding == eNULLValue && nullText && text == nullText)) {
+      if (ZelLog::traceOn()) ZelLog::trace(this, "XMLHandler::convertStringToData", {"Detected null value as part of value."});
+      convertedValue = PWFData::makeNull(type);
+      return convertedValue;
+    }
+  }
+
+  const char16_t* data = text.data();
+  const std::size_t length = text.size();
+  switch (type) {
+    case eLogicalString:
+      return stringValueOf(text);
+    case eLogicalInteger:
+      convertedValue = dataCnv.StrToInt64(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
+                                          DataCnv::JUSTIFY_RIGHT, u'0', true);
+      return convertedValue;
+    case eLogicalFloat:
+      convertedValue = dataCnv.StrToDbl(data, length);
+      return convertedValue;
+    case eLogicalBinary:
+      convertedValue = item->getDataEncoding() == edeBase64 ? CPBase64Converter::binFromBase64(data, length)
+                                                           : dataCnv.StrToBin(data, length);
+      return convertedValue;
+    case eLogicalBoolean:
+      convertedValue = PWFData::makeBoolean(stringAsBoolean(text));
+      return convertedValue;
+    case eLogicalInterval:
+      convertedValue = dataCnv.StrToInterval(data, length);
+      return convertedValue;
+    case eLogicalDateTime:
+      convertedValue = dataCnv.StrToDateTime(data, item->getFormat(), static_cast<long>(length));
+      return convertedValue;
+    case eLogicalDecimal:
+      convertedValue = dataCnv.StrToDec(data, length, false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING,
+                                        DataCnv::US_MINUS, DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
+      return convertedValue;
+    case eLogicalNone:
+      break;
+  }
+  throwInternalError("XMLHandler::convertStringToData", "Invalid logical type");
+}
+
+bool XMLHandler::stringAsBoolean(Text text) const {
+  if (descriptor) {
+    // A message set without spellings of its own has none to compare.
+    const prf_XML_MSET_DEFINITION& messageSet = descriptor->getXMLMsgSetDefinition();
+    if (!messageSet.booleanTrueValue.empty() && messageSet.booleanTrueValue == text) return true;
+    if (!messageSet.booleanFalseValue.empty() && messageSet.booleanFalseValue == text) return false;
+  }
+  if (equalsIgnoringCase(text, u"true") || text == u"1") return true;
+  if (equalsIgnoringCase(text, u"false") || text == u"0") return false;
+  const PWFData number = dataCnv.StrToInt32(text.data(), text.size(), DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
+                                            DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
+  return number.getIntegerValue() != 0;
+}
+
+// ---------------------------------------------------------------------------
+// xsi:type
+
+unsigned int XMLHandler::resolveQualifiedName(const XMLCh* value, std::size_t& localNameOffset) {
+  // An unbound prefix makes the scanner report an error, which raises.
+  xercesc::XMLBuffer prefix(1023, memoryManager);
+  int colon = -1;
+  const unsigned int uriId = scanner->resolveQName(value, prefix, xercesc::ElemStack::Mode_Element, colon);
+  localNameOffset = colon >= 0 ? static_cast<std::size_t>(colon) + 1 : 0;
+  return uriId;
+}
+
+long XMLHandler::getTypeIndexFromXsiTypeAttribute(const XMLCh* value) {
+  if (!descriptor || !scanner) return -1;
+  std::size_t localName = 0;
+  ZelBufferedWstring<64> uri;
+  getNamespace(resolveQualifiedName(value, localName), uri);
+  long typeIndex = -1;
+  if (descriptor->getTypeIndexForTypeText(value + localName, uri, typeIndex, !namespacesEnabled) != 0) return -2;
+  return typeIndex;
+}
+
+ZelWstring XMLHandler::resolveXsiTypePrefix(const XMLCh* value) {
+  std::size_t localName = 0;
+  ZelWstring result;
+  if (scanner) getNamespace(resolveQualifiedName(value, localName), result);
+  if (!result.empty()) result.append(u':');
+  return result.append(value + localName);
+}
+
+// ---------------------------------------------------------------------------
+// Lists and unions
+
+std::unique_ptr<ParseItem> XMLHandler::obtainListTokenItem(const ParseItem& item, long itemTypeIndex) {
+  if (item.getWhereDefined() == eDefinedByType)
+    return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(),
+                            static_cast<std::uint16_t>(eKindSelfDefiningField), eItemNameless, itemTypeIndex);
+  return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(), eDefinedAsTypeMember,
+                          item.getMemberIndex(), itemTypeIndex, eItemFromDefinition);
+}
+
+void XMLHandler::resolveListType(ParseItem& item, Text text, long listTypeIndex) {
+  // The list's own type: a union member that is a list, else the item's.
+  const long listType = listTypeIndex != -1 ? listTypeIndex : contentTypeIndex(item);
+  const long itemTypeIndex = view->listItemType(listType);
+  ListTokens tokens(text);
+  Text token;
+  while (tokens.next(token)) {
+    std::unique_ptr<ParseItem> tokenItem = obtainListTokenItem(item, itemTypeIndex);
+    if (view->isUnion(itemTypeIndex)) {
+      resolveUnionType(*tokenItem, token, listType, false);
+    } else {
+      fiHandler->data(convertStringToData(token, tokenItem.get(), 0), WorkerInfoPtr(), itemTypeIndex, listType);
+      tokenItem->setDataSent();
+    }
+    itemPool->recycle(std::move(tokenItem));
+  }
+}
+
+long XMLHandler::walkUnionMembers(long memberIndex, std::vector<long>& stack) const {
+  long m = memberIndex;
+  std::size_t nesting = 0;
+  while (m >= 0) {
+    const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
+    if (member.elementId == 0 && member.typeIndex >= 0) {
+      const prf_SMD_TYPE_DEFINITION& type = view->type(member.typeIndex);
+      if (type.logicalType > 0 || type.typeKind == DictCodes::eTypeKindList) return m;
+      if (type.typeKind == DictCodes::eTypeKindUnion) {
+        const long first = view->firstMember(member.typeIndex);
+        if (first < 0 || ++nesting > 64) return -1;
+        stack.push_back(m);
+        m = first;
+        continue;
+      }
+    }
+    m = view->nextMember(m);
+  }
+  return -1;
+}
+
+long XMLHandler::getNextUnionMemberIndex(ParseItem& item, std::vector<long>& stack) const {
+  if (!descriptor) return -1;
+  const long typeIndex = contentTypeIndex(item);
+  if (typeIndex < 0) return -1;
+  if (item.getLastSimpleChildMemberIndex() >= 0) {
+    long next = view->nextMember(item.getLastSimpleChildMemberIndex());
+    while (next < 0 && !stack.empty()) {
+      next = view->nextMember(stack.back());
+      stack.pop_back();
+    }
+    return next < 0 ? -1 : walkUnionMembers(next, stack);
+  }
+  long unionType = typeIndex;
+  const prf_SMD_TYPE_DEFINITION& type = view->type(typeIndex);
+  if (type.baseTypeId > 0 && type.baseTypeIndex >= 0 &&
+      view->type(type.baseTypeIndex).typeKind == DictCodes::eTypeKindUnion)
+    unionType = type.baseTypeIndex;
+  const long first = view->firstMember(unionType);
+  return first < 0 ? -1 : walkUnionMembers(first, stack);
+}
+
+bool XMLHandler::resolveUnionType(ParseItem& item, Text text, long listTypeIndex, bool testOnly) {
+  static constexpr const char* kFunction = "XMLHandler::resolveUnionType";
+  std::vector<long> stack;
+  PWFData value;
+  long valueType = -1;
+  for (long candidate = getNextUnionMemberIndex(item, stack); candidate >= 0;
+       candidate = getNextUnionMemberIndex(item, stack)) {
+    const long candidateType = view->member(candidate).typeIndex;
+    if (view->type(candidateType).typeKind == DictCodes::eTypeKindList) {
+      if (listTypeIndex != -1) {
+        ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(),
+                             ZelMessages::CP_XML_LIST_OF_LIST_NOT_ALLOWED);
+        e.addInsert("Error resolving union member type, List type with itemType of List not allowed")
+            .addInsert(traceGetCurXMLElement())
+            .addInsert(view->typeName(listTypeIndex))
+            .addInsert(view->typeName(candidateType));
+        raise(e);
+      }
+      bool accepted = false;
+      try {
+        accepted = resolveUnionOfList(item, text, candidateType);
+      } catch (const ZelConversionException&) {
+        if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Unable to cast value to a list of", view->typeName(candidateType)});
+      }
+      if (accepted) {
+        if (!testOnly) resolveListType(item, text, candidateType);
+        return true;
+      }
+    } else {
+      try {
+        value = convertValue(text, &item, candidateType);
+        valueType = candidateType;
+      } catch (const ZelConversionException&) {
+        if (ZelLog::traceOn())
+          ZelLog::trace(this, kFunction,
+                        {"Unable to cast value to ", XMLUtils::traceGetLogicalTypeDesc(view->logicalType(candidateType))});
+      }
+    }
+    item.setLastSimpleChildMemberIndex(candidate);
+    if (!value.isNothing()) break;
+  }
+
+  if (!value.isNothing()) {
+    if (ZelLog::traceOn())
+      ZelLog::trace(this, kFunction, {"Union cast to logical type: ", XMLUtils::traceGetLogicalTypeDesc(value.getDataLogicalType())});
+    if (!testOnly) {
+      WorkerInfoPtr info;
+      assignPrefix(info);
+      fiHandler->data(value, info, valueType, listTypeIndex);
+    }
+    return true;
+  }
+  if (testOnly) return false;
+  ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_UNRESOLVED_UNION_ERROR);
+  e.addInsert("Error resolving union member type")
+      .addInsert(traceGetCurXMLElement())
+      .addInsert(view->typeName(contentTypeIndex(item)));
+  raise(e);
+}
+
+bool XMLHandler::resolveUnionOfList(ParseItem& item, Text text, long listTypeIndex) {
+  const long itemTypeIndex = view->listItemType(listTypeIndex);
+  const bool unionItems = view->isUnion(itemTypeIndex);
+  ListTokens tokens(text);
+  Text token;
+  while (tokens.next(token)) {
+    if (unionItems) {
+      std::unique_ptr<ParseItem> tokenItem = obtainListTokenItem(item, itemTypeIndex);
+      const bool accepted = resolveUnionType(*tokenItem, token, listTypeIndex, true);
+      itemPool->recycle(std::move(tokenItem));
+      if (!accepted) return false;
+    } else {
+      convertValue(token, &item, itemTypeIndex);
+    }
+  }
+  return true;
+}

@@ -1,0 +1,178 @@
+#include "parseitem.h"
+
+#include "parsetestsupport.h"
+#include "xmlworkerutility.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace parsetest;
+
+namespace {
+// Tag rows: 0 m (message), 1 code, 2 cur, 3 when, 4 list, 5 box; member rows
+// in the same order from 0 (code) on; type 0 is m's type, 1 Ints.
+constexpr char kItems[] = R"({ "name": "P",
+  "properties": { "nullNumEncoding": "valueText", "nullNumValue": "NIL",
+                  "nullNonNumEncoding": "trueAttribute", "nullNonNumValue": "isNull" },
+  "types": [ { "name": "Ints", "itemType": "integer" } ],
+  "elements": [ { "name": "m", "class": "message", "type": { "members": [
+    { "name": "code", "type": "string", "render": "attribute" },
+    { "name": "cur", "type": "hexBinary", "render": "elementWithValue", "encoding": "cdata" },
+    { "name": "when", "type": "dateTime", "format": "dd.MM.yyyy" },
+    { "name": "list", "type": "Ints" },
+    { "name": "box", "type": { "members": [ { "name": "n", "type": "integer" } ] } } ] } } ] })";
+
+const ZelNamedLogSource& owner() {
+  static const ZelNamedLogSource source("test");
+  return source;
+}
+
+std::unique_ptr<ParseItem> byRole(const XMLDictionaryInfo* dictionary, std::uint16_t kind, long typeIndex) {
+  return std::make_unique<ParseItem>(&owner(), nullptr, dictionary, u"e", ZelWstring(), kind, eItemElement, typeIndex);
+}
+
+std::unique_ptr<ParseItem> byMember(const XMLDictionaryInfo* dictionary, long memberIndex,
+                                    const char16_t* name = u"e") {
+  return std::make_unique<ParseItem>(&owner(), nullptr, dictionary, name, ZelWstring(), eDefinedAsTypeMember,
+                                     memberIndex, -1L, eItemFromDefinition);
+}
+}  // namespace
+
+struct RoleKindCase {
+  std::uint16_t kind;
+  long typeIndex;
+  EWhereDefined whereDefined;
+  std::uint16_t resultKind;
+};
+
+class ParseItemRoleTest : public ::testing::TestWithParam<RoleKindCase> {};
+
+TEST_P(ParseItemRoleTest, AnExplicitTypeMakesTheItemKnownThroughIt) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const auto item = byRole(descriptor.get(), GetParam().kind, GetParam().typeIndex);
+  EXPECT_EQ(item->getWhereDefined(), GetParam().whereDefined);
+  EXPECT_EQ(item->getElementKind(), GetParam().resultKind);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ParseItemRoleTest,
+                         ::testing::Values(RoleKindCase{eKindSelfDefiningField, 1, eDefinedByType, eKindTypedField},
+                                           RoleKindCase{eKindSelfDefiningStructure, 1, eDefinedByType, eKindTypedStructure},
+                                           RoleKindCase{eKindSelfDefiningMessage, 1, eDefinedByType, eKindTypedMessage},
+                                           RoleKindCase{eKindNone, 1, eDefinedByType, eKindNone},
+                                           RoleKindCase{eKindSelfDefiningField, -1, eUndefined, eKindSelfDefiningField}));
+
+struct DefinitionCase {
+  long memberIndex;
+  const char16_t* name;
+  std::uint16_t kind;
+  ParseItemType itemType;
+  ERender render;
+};
+
+class ParseItemDefinitionTest : public ::testing::TestWithParam<DefinitionCase> {};
+
+TEST_P(ParseItemDefinitionTest, KindRoleAndRenderComeFromTheDefinition) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const auto item = byMember(descriptor.get(), GetParam().memberIndex, GetParam().name);
+  EXPECT_EQ(item->getElementKind(), GetParam().kind);
+  EXPECT_EQ(item->getItemType(), GetParam().itemType);
+  EXPECT_EQ(item->getRender(), GetParam().render);
+  EXPECT_EQ(item->getTagId(), GetParam().memberIndex + 2);
+  EXPECT_EQ(item->getMemberId(), GetParam().memberIndex + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, ParseItemDefinitionTest,
+    ::testing::Values(DefinitionCase{0, u"code", eKindField, eItemAttributeMember, erAttribute},
+                      DefinitionCase{1, u"cur", eKindField, eItemElement, erElementWithValueAttribute},
+                      DefinitionCase{3, u"list", eKindList, eItemElement, erElement},
+                      DefinitionCase{4, u"box", eKindStructure, eItemElement, erElement},
+                      DefinitionCase{4, u"", eKindStructure, eItemNameless, erElement}));
+
+TEST(ParseItemTest, MessageElementIsAMessageItem) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const ParseItem item(&owner(), nullptr, descriptor.get(), u"m", ZelWstring(), eDefinedAsElement, 0L, -1L,
+                       eItemFromDefinition);
+  EXPECT_EQ(item.getElementKind(), eKindMessage);
+  EXPECT_EQ(item.getItemType(), eItemMessage);
+  EXPECT_EQ(item.getMemberId(), 0);
+  EXPECT_EQ(item.getTagId(), 1);
+}
+
+TEST(ParseItemTest, FormatIsNeverNull) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  EXPECT_EQ(std::u16string_view(byRole(descriptor.get(), eKindSelfDefiningField, -1)->getFormat()), u"");
+  EXPECT_EQ(std::u16string_view(byRole(descriptor.get(), eKindSelfDefiningField, 1)->getFormat()), u"I");
+  EXPECT_EQ(std::u16string_view(byMember(descriptor.get(), 2)->getFormat()), u"dd.MM.yyyy");
+}
+
+TEST(ParseItemTest, CdataEncodingOfAnAttributeValueReadsAsHexadecimal) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  EXPECT_EQ(byMember(descriptor.get(), 1)->getDataEncoding(), edeHexadecimal);
+  EXPECT_EQ(byRole(descriptor.get(), eKindSelfDefiningField, -1)->getDataEncoding(), -1);
+}
+
+TEST(ParseItemTest, NullEncodingFollowsTheValuesLogicalType) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const auto text = byMember(descriptor.get(), 0);
+  EXPECT_EQ(text->getNullEncoding(), eNULLAttribute);
+  EXPECT_EQ(std::u16string_view(text->getNullEncodingValue()), u"isNull");
+  const ParseItem number(&owner(), nullptr, descriptor.get(), u"n", ZelWstring(), eDefinedAsTypeMember, 5L, -1L,
+                         eItemFromDefinition);
+  EXPECT_EQ(number.getNullEncoding(), eNULLValue);
+  EXPECT_EQ(std::u16string_view(number.getNullEncodingValue()), u"NIL");
+  EXPECT_EQ(byMember(descriptor.get(), 4)->getNullEncoding(), eNULLNone);  // a structure has no value
+}
+
+TEST(ParseItemTest, DefinitionWithoutDictionaryIsAnInternalError) {
+  try {
+    byMember(nullptr, 0);
+    FAIL() << "no exception";
+  } catch (const ZelParserException& e) {
+    EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+    EXPECT_EQ(insertsOf(e), std::vector<std::string>{"Dictionary not defined"});
+  }
+}
+
+TEST(ParseItemFactoryTest, KeepsAtMostTheLimitAndDestroysTheRest) {
+  ParseItemFactory pool;
+  std::vector<std::unique_ptr<ParseItem>> items;
+  for (std::size_t i = 0; i <= PARSE_ITEM_POOL_LIMIT; ++i)
+    items.push_back(pool.obtain(&owner(), nullptr, nullptr, u"x", ZelWstring(), std::uint16_t{eKindNone},
+                                eItemElement, -1L));
+  WorkerInfoPtr record(new XMLWorkerInfo);
+  items.back()->endWorkerInfo() = record;
+  for (auto& item : items) pool.recycle(std::move(item));
+  EXPECT_EQ(pool.size(), PARSE_ITEM_POOL_LIMIT);
+  EXPECT_EQ(record->refCount(), 1);  // the 65th item is gone with its record
+}
+
+TEST(ParseItemFactoryTest, ReusedItemIsReinitialisedAsNew) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  ParseItemFactory pool;
+  std::unique_ptr<ParseItem> item =
+      pool.obtain(&owner(), nullptr, nullptr, u"a-long-element-name", ZelWstring(u"urn:x"),
+                  std::uint16_t{eKindSelfDefiningField}, eItemElement, -1L);
+  const ParseItem* address = item.get();
+  WorkerInfoPtr record(new XMLWorkerInfo);
+  item->startWorkerInfo() = record;
+  item->setDataSent();
+  item->setLastSimpleChildMemberIndex(3);
+  pool.recycle(std::move(item));
+
+  const std::unique_ptr<ParseItem> reused = pool.obtain(&owner(), nullptr, descriptor.get(), u"n", ZelWstring(),
+                                                        eDefinedAsTypeMember, 5L, -1L, eItemFromDefinition);
+  EXPECT_EQ(reused.get(), address);
+  EXPECT_EQ(pool.size(), 0u);
+  EXPECT_EQ(record->refCount(), 1);
+  EXPECT_TRUE(reused->startWorkerInfo().isNull());
+  EXPECT_FALSE(reused->isDataSent());
+  EXPECT_EQ(reused->getLastSimpleChildMemberIndex(), -1);
+  EXPECT_EQ(reused->getXMLName(), std::u16string_view(u"n"));
+  EXPECT_TRUE(reused->getNamespaceURI().empty());
+  EXPECT_EQ(reused->getWhereDefined(), eDefinedAsTypeMember);
+  EXPECT_EQ(reused->getValueLogicalType(), eLogicalInteger);
+}

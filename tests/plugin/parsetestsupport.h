@@ -1,0 +1,161 @@
+#ifndef TESTS_PLUGIN_PARSETESTSUPPORT_H
+#define TESTS_PLUGIN_PARSETESTSUPPORT_H
+
+// Parses documents through an XMLWorker the way a host does and records the
+// tree events as lines in the form of `wfhost parse --events`, so that
+// tests compare whole event traces. Descriptors are compiled from message-set
+// sources in the JSON format.
+
+#include "bitstreambuffer.h"
+#include "fihandler.h"
+#include "messageinfo.h"
+#include "messagesetcompiler.h"
+#include "messagesetjson.h"
+#include "tracetext.h"
+#include "xmldictionaryinfo.h"
+#include "xmlworker.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parsetest {
+
+struct DescriptorRelease {
+  void operator()(XMLDictionaryInfo* descriptor) const { descriptor->release(); }
+};
+using DescriptorPtr = std::unique_ptr<XMLDictionaryInfo, DescriptorRelease>;
+
+// A post-processed descriptor of a message-set source.
+inline DescriptorPtr compileDescriptor(std::string_view json) {
+  const std::vector<unsigned char> extract =
+      compileMessageSetToExtract(parseMessageSetJson(json, "test.json"), "test.json");
+  DescriptorPtr descriptor(new XMLDictionaryInfo(0));
+  descriptor->FromExtractFormat(nullptr, extract.data(), extract.size());
+  descriptor->postProcessDictionary();
+  return descriptor;
+}
+
+inline std::string text(const char16_t* value) { return TraceText::quoted(ZelWstring(value)); }
+inline std::string text(const ZelWstring& value) { return TraceText::quoted(value); }
+inline std::string record(const WorkerInfoPtr& info) { return TraceText::ofRecord(info.get()); }
+
+// Records one line per event: the operation and its arguments.
+class EventRecorder : public FIHandler {
+public:
+  std::vector<std::string> lines;
+  // startMessageContent answers this.
+  bool acceptMessageContent = true;
+
+  void startMessage(const WorkerInfoPtr& info) override { add("startMessage(" + record(info) + ")"); }
+  void endMessage(const WorkerInfoPtr& info) override { add("endMessage(" + record(info) + ")"); }
+  void startEmbeddedMessage() override { add("startEmbeddedMessage()"); }
+  void endEmbeddedMessage(bool keep, bool abandoned) override {
+    add("endEmbeddedMessage(" + flag(keep) + ", " + flag(abandoned) + ")");
+  }
+  bool startMessageContent(const char16_t* name, const ZelWstring& uri, unsigned short kind, const WorkerInfoPtr& info,
+                           long xsiType) override {
+    add("startMessageContent(" + join(text(name), text(uri), n(kind), record(info), n(xsiType)) + ")");
+    return acceptMessageContent;
+  }
+  bool startMessageContent(long& tagId, unsigned short kind, const WorkerInfoPtr& info, long memberId, long xsiType,
+                           long tagIndex, long memberIndex) override {
+    add("startMessageContent(" +
+        join(n(tagId), n(kind), record(info), n(memberId), n(xsiType), n(tagIndex), n(memberIndex)) + ")");
+    return acceptMessageContent;
+  }
+  void endMessageContent(long tagId, const WorkerInfoPtr& info) override {
+    add("endMessageContent(" + join(n(tagId), record(info)) + ")");
+  }
+  void endMessageContent(const char16_t* name, const ZelWstring& uri, const WorkerInfoPtr& info) override {
+    add("endMessageContent(" + join(text(name), text(uri), record(info)) + ")");
+  }
+  void startElement(long tagId, unsigned short kind, const WorkerInfoPtr& info, long memberId, long occurrence,
+                    long xsiType, long tagIndex, long memberIndex) override {
+    add("startElement(" +
+        join(n(tagId), n(kind), record(info), n(memberId), n(occurrence), n(xsiType), n(tagIndex), n(memberIndex)) +
+        ")");
+  }
+  void startElement(const char16_t* name, const ZelWstring& uri, unsigned short kind, const WorkerInfoPtr& info,
+                    long memberId, long xsiType) override {
+    add("startElement(" + join(text(name), text(uri), n(kind), record(info), n(memberId), n(xsiType)) + ")");
+  }
+  void endElement(long tagId, const WorkerInfoPtr& info) override {
+    add("endElement(" + join(n(tagId), record(info)) + ")");
+  }
+  void endElement(const char16_t* name, const ZelWstring& uri, const WorkerInfoPtr& info) override {
+    add("endElement(" + join(text(name), text(uri), record(info)) + ")");
+  }
+  void data(const PWFData& value, const WorkerInfoPtr& info, long itemType, long listType) override {
+    add("data(" + join(TraceText::ofValue(value), record(info), n(itemType), n(listType)) + ")");
+  }
+
+private:
+  void add(std::string line) { lines.push_back(std::move(line)); }
+  static std::string n(long value) { return std::to_string(value); }
+  static std::string flag(bool value) { return value ? "true" : "false"; }
+  template <class... Parts>
+  static std::string join(const std::string& first, const Parts&... rest) {
+    std::string out = first;
+    ((out += ", ", out += rest), ...);
+    return out;
+  }
+};
+
+// Parses with one worker (an optional descriptor, message properties and a
+// member path for subtree parses), document after document.
+struct ParseRun {
+  const XMLDictionaryInfo* descriptor = nullptr;
+  MessageInfo properties;
+  std::vector<long> path;
+  EventRecorder events;
+
+  ParseRun() = default;
+  explicit ParseRun(const XMLDictionaryInfo* dictionary) : descriptor(dictionary) {}
+
+  // Parses in steps as a host does and returns this document's events;
+  // exceptions leave unchanged.
+  std::vector<std::string>& parse(std::string_view document) {
+    if (!worker) {
+      worker = std::make_unique<XMLWorker>(&owner);
+      if (descriptor) worker->setWireFormatDescriptor(descriptor);
+      worker->initializeParse(-1, &properties, 0);
+      worker->setFIHandler(&events);
+    }
+    events.lines.clear();
+    const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(document.data()), document.size());
+    worker->parseFirst(&buffer, path.empty() ? nullptr : &path, false, 0, -1);
+    while (worker->hasNext()) worker->parseNext();
+    return events.lines;
+  }
+
+  // The exception a parse ends with; a test failure when it ends without one.
+  ZelException failure(std::string_view document) {
+    try {
+      parse(document);
+    } catch (const ZelException& e) {
+      return e;
+    }
+    ADD_FAILURE() << "the parse raised no exception";
+    return ZelException(__FILE__, __LINE__, "none", nullptr, 0);
+  }
+
+private:
+  ZelNamedLogSource owner{"test"};
+  std::unique_ptr<XMLWorker> worker;
+};
+
+// The inserts of an exception as UTF-8 texts.
+inline std::vector<std::string> insertsOf(const ZelException& e) {
+  std::vector<std::string> texts;
+  for (const ZelInsert& insert : e.getInserts()) texts.push_back(insert.toUtf8());
+  return texts;
+}
+
+}  // namespace parsetest
+
+#endif

@@ -1,0 +1,568 @@
+// Parsing with a dictionary: messages, element matching, attributes, null
+// encodings, values, xsi:type, lists, unions, mixed content, subtrees, and
+// the errors these raise. Ids and indexes follow the compiler's numbering:
+// an id is its row number plus 1.
+#include "parsetestsupport.h"
+
+#include <xercesc/framework/XMLErrorCodes.hpp>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace parsetest;
+using Lines = std::vector<std::string>;
+
+namespace {
+// Lines without the message frame (start and end of message, embedded
+// message attempts and the outermost message content).
+Lines inner(const Lines& lines) {
+  Lines out;
+  for (const std::string& line : lines) {
+    if (line.rfind("startMessage(", 0) == 0 || line.rfind("endMessage(", 0) == 0 ||
+        line.rfind("startEmbeddedMessage", 0) == 0 || line.rfind("startMessageContent(1,", 0) == 0 ||
+        line.rfind("endMessageContent(1,", 0) == 0)
+      continue;
+    out.push_back(line);
+  }
+  return out;
+}
+
+constexpr char kWrapped[] = R"({ "name": "W", "properties": { "rootTagName": "Batch version=\"2\"" },
+  "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "integer" } ] } } ] })";
+
+constexpr char kMessages[] = R"({ "name": "M",
+  "types": [ { "name": "Envelope", "composition": "open", "members": [ { "name": "hdr", "type": "string" } ] } ],
+  "elements": [
+    { "name": "PO", "class": "message", "xmlName": "doc", "render": "elementWithId",
+      "idAttributeName": "kind", "idAttributeValue": "po", "type": { "members": [ { "name": "n", "type": "integer" } ] } },
+    { "name": "Env", "class": "message", "xmlName": "env", "type": "Envelope" } ] })";
+
+constexpr char kAttributes[] = R"({ "name": "A", "elements": [ { "name": "m", "class": "message", "type": { "members": [
+   { "name": "code", "type": "string", "render": "attribute" },
+   { "name": "cur", "type": "string", "render": "elementWithValue", "valueAttributeName": "v" },
+   { "name": "net", "xmlName": "amt", "type": "decimal", "render": "elementWithIdAndValue",
+     "idAttributeName": "t", "idAttributeValue": "net", "valueAttributeName": "v" },
+   { "name": "gross", "xmlName": "amt", "type": "decimal", "render": "elementWithIdAndValue",
+     "idAttributeName": "t", "idAttributeValue": "gross", "valueAttributeName": "v" },
+   { "name": "addr", "type": "string", "render": "elementWithId", "idAttributeName": "t", "idAttributeValue": "home" },
+   { "name": "flag", "type": "boolean", "minOccurs": 0, "maxOccurs": "unbounded" },
+   { "name": "count", "type": "integer", "minOccurs": 0 },
+   { "name": "blob", "type": "hexBinary", "minOccurs": 0 },
+   { "name": "b64", "type": "base64Binary", "minOccurs": 0 },
+   { "name": "group", "type": { "members": [ { "name": "x", "type": "string" } ] },
+     "render": "elementWithValue", "minOccurs": 0 } ] } } ],
+  "properties": { "booleanTrueValue": "Y", "booleanFalseValue": "N" } })";
+
+constexpr char kTyped[] = R"({ "name": "LU",
+  "namespaces": [ { "uri": "urn:t", "prefix": "t" } ],
+  "types": [
+    { "name": "Ints", "namespace": "t", "itemType": "integer" },
+    { "name": "Num", "namespace": "t", "memberTypes": ["integer", "string"] },
+    { "name": "Strict", "namespace": "t", "memberTypes": ["integer", "boolean"] },
+    { "name": "IntsOrWord", "namespace": "t", "memberTypes": ["Ints", "string"] },
+    { "name": "NumList", "namespace": "t", "itemType": "IntsOrWord" },
+    { "name": "Base", "namespace": "t", "members": [ { "name": "a", "namespace": "t", "type": "string" } ] },
+    { "name": "Derived", "namespace": "t", "base": "Base", "members": [ { "name": "b", "namespace": "t", "type": "integer" } ] }
+  ],
+  "elements": [
+    { "name": "m", "namespace": "t", "class": "message", "type": { "members": [
+      { "name": "ints", "namespace": "t", "type": "Ints", "minOccurs": 0, "maxOccurs": "unbounded" },
+      { "name": "num", "namespace": "t", "type": "Num", "minOccurs": 0, "maxOccurs": "unbounded" },
+      { "name": "strict", "namespace": "t", "type": "Strict", "minOccurs": 0 },
+      { "name": "nl", "namespace": "t", "type": "NumList", "minOccurs": 0 },
+      { "name": "obj", "namespace": "t", "type": "Base", "minOccurs": 0 },
+      { "name": "tags", "type": "Ints", "render": "attribute", "minOccurs": 0 } ] } } ] })";
+
+constexpr char kMixed[] = R"({ "name": "X",
+  "types": [
+    { "name": "Para", "composition": "orderedMixed", "members": [
+        { "type": "string" }, { "name": "b", "type": "string" }, { "type": "string" } ] },
+    { "name": "Line", "members": [ { "name": "qty", "type": "integer" }, { "name": "note", "type": "string" } ] } ],
+  "elements": [ { "name": "doc", "class": "message", "type": { "members": [
+        { "name": "p", "type": "Para" }, { "name": "line", "type": "Line", "maxOccurs": "unbounded" } ] } } ] })";
+
+constexpr char kXsi[] = "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Messages
+
+TEST(MessageParse, RootWrapperIsSilentAndItsFirstChildStartsTheMessage) {
+  const DescriptorPtr descriptor = compileDescriptor(kWrapped);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      "startMessage({})",
+      "startEmbeddedMessage()",
+      "startMessageContent(1, 6, -, 0, -1, 0, -1)",
+      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      "data(Integer:5, -, -1, -1)",
+      "endElement(2, -)",
+      R"(startElement("b", "", 0, -, -1, -1))",
+      R"(data(String:"x", -, -1, -1))",
+      R"(endElement("b", "", -))",
+      "endMessageContent(1, -)",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse("<Batch><msg><a>5</a><b>x</b></msg></Batch>"), expected);
+}
+
+TEST(MessageParse, WrapperWithoutMessageStillEndsTheMessage) {
+  const DescriptorPtr descriptor = compileDescriptor(kWrapped);
+  ParseRun run(descriptor.get());
+  EXPECT_EQ(run.parse("<Batch/>"), (Lines{"startMessage({})", "endMessageContent(-1, -)", "endMessage(-)"}));
+}
+
+TEST(MessageParse, CharacterDataInsideTheWrapperIsAnError) {
+  const DescriptorPtr descriptor = compileDescriptor(kWrapped);
+  const ZelException e = ParseRun(descriptor.get()).failure("<Batch>\n<msg/></Batch>");
+  EXPECT_STREQ(e.getKey(), "CP_XML_ROOTELEMENT_DATA_ERROR");
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{
+                              "XML Parser: Unexpected data found before start of message content", "\n", "Batch"}));
+}
+
+TEST(MessageParse, IdAttributeChoosesTheMessageAndIsConsumed) {
+  const DescriptorPtr descriptor = compileDescriptor(kMessages);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      "startMessage({})",
+      "startEmbeddedMessage()",
+      "startMessageContent(1, 6, -, 0, -1, 0, -1)",
+      "startElement(4, 1, -, -1, 0, -1, 3, -1)",
+      "data(Integer:1, -, -1, -1)",
+      "endElement(4, -)",
+      "endMessageContent(1, -)",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse(R"(<doc kind="po"><n>1</n></doc>)"), expected);
+}
+
+TEST(MessageParse, UnknownMessageIsAbandonedThenStartedByName) {
+  const DescriptorPtr descriptor = compileDescriptor(kMessages);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      "startMessage({})",
+      "startEmbeddedMessage()",
+      "endEmbeddedMessage(false, true)",
+      "startEmbeddedMessage()",
+      R"(startMessageContent("doc", "", 5, -, -1))",
+      R"(startElement("@kind", "", 0, -, -1, -1))",
+      R"(data(String:"x", -, -1, -1))",
+      R"(endElement("@kind", "", -))",
+      R"(startElement("n", "", 0, -, -1, -1))",
+      R"(data(String:"1", -, -1, -1))",
+      R"(endElement("n", "", -))",
+      R"(endMessageContent("doc", "", -))",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse(R"(<doc kind="x"><n>1</n></doc>)"), expected);
+}
+
+TEST(MessageParse, OpenContentHoldsEmbeddedMessagesDefinedOrNot) {
+  const DescriptorPtr descriptor = compileDescriptor(kMessages);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      "startMessage({})",
+      "startEmbeddedMessage()",
+      "startMessageContent(2, 6, -, 0, -1, 1, -1)",
+      // Outside a subtree, open content is searched for messages and global
+      // elements only: the type's own member hdr starts a message by name.
+      "startEmbeddedMessage()",
+      "endEmbeddedMessage(false, true)",
+      "startEmbeddedMessage()",
+      R"(startMessageContent("hdr", "", 5, -, -1))",
+      R"(data(String:"h", -, -1, -1))",
+      R"(endMessageContent("hdr", "", -))",
+      "startEmbeddedMessage()",
+      "startMessageContent(1, 6, -, 0, -1, 0, -1)",
+      "startElement(4, 1, -, -1, 0, -1, 3, -1)",
+      "data(Integer:2, -, -1, -1)",
+      "endElement(4, -)",
+      "endMessageContent(1, -)",
+      "endMessageContent(2, -)",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse(R"(<env><hdr>h</hdr><doc kind="po"><n>2</n></doc></env>)"), expected);
+}
+
+TEST(MessageParse, RefusedMessageContentIsAnInternalError) {
+  const DescriptorPtr descriptor = compileDescriptor(kMessages);
+  struct Case {
+    const char* document;
+    const char* cause;
+  };
+  for (const Case& c : {Case{R"(<doc kind="po"/>)", "startMessageContent returned false. Does not support this"},
+                        Case{"<other/>", "startMessageContent returned false."}}) {
+    ParseRun run(descriptor.get());
+    run.events.acceptMessageContent = false;
+    const ZelException e = run.failure(c.document);
+    EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR") << c.document;
+    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Internal Error", c.cause})) << c.document;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Attributes
+
+TEST(AttributeParse, IdValueMemberAndUnknownAttributes) {
+  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      // code is a member rendered as attribute: a field of its own.
+      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      R"(data(String:"C1", -, -1, -1))",
+      "endElement(2, -)",
+      R"(startElement("@other", "", 0, -, -1, -1))",
+      R"(data(String:"o", -, -1, -1))",
+      R"(endElement("@other", "", -))",
+      // The value attribute carries the value; without it the value is null.
+      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      R"(data(String:"EUR", -, -1, -1))",
+      "endElement(3, -)",
+      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      "data(String:null, -, -1, -1)",
+      "endElement(3, -)",
+      // The ID attribute picks the member among those of the same name.
+      "startElement(5, 1, -, -1, 0, -1, 4, -1)",
+      "data(Decimal:2.5, -, -1, -1)",
+      "endElement(5, -)",
+      "startElement(4, 1, -, -1, 0, -1, 3, -1)",
+      "data(Decimal:1.5, -, -1, -1)",
+      "endElement(4, -)",
+      // An ID value no member has: self-defining, attributes included.
+      R"(startElement("amt", "", 0, -, -1, -1))",
+      R"(startElement("@t", "", 0, -, -1, -1))",
+      R"(data(String:"tax", -, -1, -1))",
+      R"(endElement("@t", "", -))",
+      R"(startElement("@v", "", 0, -, -1, -1))",
+      R"(data(String:"9", -, -1, -1))",
+      R"(endElement("@v", "", -))",
+      R"(endElement("amt", "", -))",
+      "startElement(6, 1, -, -1, 0, -1, 5, -1)",
+      R"(data(String:"Main St", -, -1, -1))",
+      "endElement(6, -)",
+  };
+  EXPECT_EQ(inner(run.parse(R"(<m code="C1" other="o"><cur v="EUR"/><cur/><amt t="gross" v="2.5"/>)"
+                            R"(<amt t="net" v="1.5"/><amt t="tax" v="9"/><addr t="home">Main St</addr></m>)")),
+            expected);
+}
+
+TEST(AttributeParse, ValueAttributeOfATypeWithoutLogicalTypeIsAnInternalError) {
+  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
+  const ZelException e = ParseRun(descriptor.get()).failure(R"(<m><group val="1"/></m>)");
+  EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Internal Error", "Invalid logical type"}));
+}
+
+TEST(AttributeParse, NamespaceDeclarationsAndSchemaLocationsProduceNothing) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  ParseRun run(descriptor.get());
+  const std::string document = std::string("<t:m xmlns:t=\"urn:t\" xmlns=\"urn:d\" ") + kXsi +
+                               " xsi:schemaLocation=\"urn:t t.xsd\" xsi:noNamespaceSchemaLocation=\"n.xsd\"/>";
+  EXPECT_EQ(inner(run.parse(document)), Lines{});
+}
+
+TEST(AttributeParse, AttributeMemberOfAListTypeGivesListItems) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      "startElement(9, 12, -, -1, 0, -1, 8, -1)",
+      "data(Integer:4, -, 7, 0)",
+      "data(Integer:5, -, 7, 0)",
+      "endElement(9, -)",
+  };
+  EXPECT_EQ(inner(run.parse(R"(<t:m xmlns:t="urn:t" tags="4 5"/>)")), expected);
+}
+
+// ---------------------------------------------------------------------------
+// Values
+
+struct BooleanCase {
+  const char* text;
+  const char* value;
+};
+
+class BooleanParseTest : public ::testing::TestWithParam<BooleanCase> {};
+
+TEST_P(BooleanParseTest, ReadsTheMessageSetsSpellingsThenTheFixedOnesThenNumbers) {
+  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
+  ParseRun run(descriptor.get());
+  const Lines lines = inner(run.parse(std::string("<m><flag>") + GetParam().text + "</flag></m>"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], std::string("data(Boolean:") + GetParam().value + ", -, -1, -1)");
+}
+
+INSTANTIATE_TEST_SUITE_P(Spellings, BooleanParseTest,
+                         ::testing::Values(BooleanCase{"Y", "true"}, BooleanCase{"N", "false"},
+                                           BooleanCase{"TRUE", "true"}, BooleanCase{"True", "true"},
+                                           BooleanCase{"1", "true"}, BooleanCase{"FALSE", "false"},
+                                           BooleanCase{"0", "false"}, BooleanCase{"2", "true"},
+                                           BooleanCase{"-0", "false"}));
+
+TEST(ValueParse, BinaryIsHexadecimalUnlessTheEncodingIsBase64) {
+  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
+  ParseRun run(descriptor.get());
+  const Lines lines = inner(run.parse("<m><blob>0a1B</blob><b64>AAH+</b64></m>"));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "data(Binary:0A1B, -, -1, -1)");
+  EXPECT_EQ(lines[4], "data(Binary:0001FE, -, -1, -1)");
+}
+
+TEST(ValueParse, TextAfterTheValueOfASimpleElementIsDropped) {
+  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
+  ParseRun run(descriptor.get());
+  const Lines expected = {"startElement(8, 1, -, -1, 0, -1, 7, -1)", "data(Integer:12, -, -1, -1)",
+                          "endElement(8, {0:String:\"<!--c-->\"})"};
+  EXPECT_EQ(inner(run.parse("<m><count>12<!--c-->34</count></m>")), expected);
+}
+
+TEST(ValueParse, ConversionFailureNamesElementTypeAndCause) {
+  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
+  const ZelException e = ParseRun(descriptor.get()).failure("<m><count>abc</count></m>");
+  EXPECT_STREQ(e.getKey(), "CP_XML_DATA_READ_CONVERSION_ERROR");
+  EXPECT_EQ(e.getMessageNumber(), 0xC000151Cu);
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 5u);
+  EXPECT_EQ(inserts[0], "Error converting characters into a data value");
+  EXPECT_EQ(inserts[1], "m");
+  EXPECT_EQ(inserts[2], "count");
+  EXPECT_EQ(inserts[3], "Integer");
+  EXPECT_EQ(inserts[4].rfind("CP_CONVERSION_ERROR", 0), 0u) << inserts[4];
+}
+
+// Each null encoding, for a nillable string s, a string t that is not
+// nillable, and a nillable integer n.
+struct NullCase {
+  const char* encoding;
+  const char* value;
+  const char* document;
+  Lines expected;
+};
+
+class NullEncodingTest : public ::testing::TestWithParam<NullCase> {};
+
+TEST_P(NullEncodingTest, NillableElementsReadTheirNullValue) {
+  const NullCase& c = GetParam();
+  const std::string source = std::string(R"({ "name": "N", "namespaces": [ { "uri": "urn:n" } ],
+    "properties": { "nullNonNumEncoding": ")") + c.encoding + R"(", "nullNonNumValue": ")" + c.value +
+                             R"(", "nullNumEncoding": ")" + c.encoding + R"(", "nullNumValue": ")" + c.value + R"(" },
+    "elements": [ { "name": "m", "class": "message", "type": { "members": [
+      { "name": "s", "type": "string", "nillable": true, "minOccurs": 0, "maxOccurs": "unbounded" },
+      { "name": "t", "type": "string", "minOccurs": 0 },
+      { "name": "n", "type": "integer", "nillable": true, "minOccurs": 0 } ] } } ] })";
+  const DescriptorPtr descriptor = compileDescriptor(source);
+  ParseRun run(descriptor.get());
+  EXPECT_EQ(inner(run.parse(std::string("<m ") + kXsi + ">" + c.document + "</m>")), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, NullEncodingTest,
+    ::testing::Values(
+        NullCase{"trueAttribute", "isNull", R"(<s isNull="true"/><s isNull="false">v</s>)",
+                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)",
+                  "startElement(2, 1, -, -1, 0, -1, 1, -1)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)"}},
+        NullCase{"emptyContent", "", "<s></s><t></t><n/>",
+                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)",
+                  "startElement(3, 1, -, -1, 0, -1, 2, -1)", R"(data(String:"", -, -1, -1))", "endElement(3, -)",
+                  "startElement(4, 1, -, -1, 0, -1, 3, -1)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
+        NullCase{"valueText", "NULL", "<t>NULL</t><n>NULL</n>",
+                 {"startElement(3, 1, -, -1, 0, -1, 2, -1)", R"(data(String:"NULL", -, -1, -1))", "endElement(3, -)",
+                  "startElement(4, 1, -, -1, 0, -1, 3, -1)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
+        NullCase{"nullElement", "nil", "<s><nil/></s>",
+                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)"}},
+        NullCase{"xsiNil", "", R"(<s xsi:nil="true"/><s xsi:nil="false">v</s><n xsi:nil="1"/>)",
+                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)",
+                  "startElement(2, 1, -, -1, 0, -1, 1, -1)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)",
+                  "startElement(4, 1, -, -1, 0, -1, 3, -1)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}}),
+    [](const ::testing::TestParamInfo<NullCase>& info) { return std::string(info.param.encoding); });
+
+// ---------------------------------------------------------------------------
+// xsi:type, lists and unions
+
+TEST(TypedParse, ListsAndUnionsCarryTheTypeTheyChose) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      // Ints (type 0) of integers (type 7): one value per blank-separated item.
+      "startElement(4, 12, -, -1, 0, -1, 3, -1)",
+      "data(Integer:1, -, 7, 0)",
+      "data(Integer:2, -, 7, 0)",
+      "data(Integer:3, -, 7, 0)",
+      "endElement(4, -)",
+      "startElement(4, 12, -, -1, 0, -1, 3, -1)",
+      "endElement(4, -)",
+      // Num: integer (7) first, else string (8).
+      "startElement(5, 1, -, -1, 0, -1, 4, -1)",
+      "data(Integer:12, -, 7, -1)",
+      "endElement(5, -)",
+      "startElement(5, 1, -, -1, 0, -1, 4, -1)",
+      R"(data(String:"ab", -, 8, -1))",
+      "endElement(5, -)",
+  };
+  EXPECT_EQ(
+      inner(run.parse(R"(<t:m xmlns:t="urn:t"><t:ints>1  2 3</t:ints><t:ints></t:ints><t:num>12</t:num><t:num>ab</t:num></t:m>)")),
+      expected);
+}
+
+TEST(TypedParse, UnionNoMemberAcceptsIsAnError) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  const ZelException e = ParseRun(descriptor.get()).failure(R"(<t:m xmlns:t="urn:t"><t:strict>maybe</t:strict></t:m>)");
+  EXPECT_STREQ(e.getKey(), "CP_XML_UNRESOLVED_UNION_ERROR");
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"Error resolving union member type", "urn:t:strict", "Strict"}));
+}
+
+TEST(TypedParse, ListOfUnionWithAListMemberIsAnError) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  const ZelException e = ParseRun(descriptor.get()).failure(R"(<t:m xmlns:t="urn:t"><t:nl>1 2</t:nl></t:m>)");
+  EXPECT_STREQ(e.getKey(), "CP_XML_LIST_OF_LIST_NOT_ALLOWED");
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{
+                              "Error resolving union member type, List type with itemType of List not allowed",
+                              "urn:t:nl", "NumList", "Ints"}));
+}
+
+TEST(TypedParse, XsiTypeSelectsTheTypeOfDefinedAndSelfDefiningElements) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  ParseRun run(descriptor.get());
+  const std::string xsiType = R"(startElement("type", "http://www.w3.org/2001/XMLSchema-instance", 0, -, -1, -1))";
+  const std::string xsiEnd = R"(endElement("type", "http://www.w3.org/2001/XMLSchema-instance", -))";
+  const Lines expected = {
+      // obj (a Base) read as Derived (type 6), whose member b it has.
+      "startElement(8, 3, -, -1, 0, 6, 7, -1)",
+      xsiType,
+      R"(data(String:"urn:t:Derived", -, -1, -1))",
+      xsiEnd,
+      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      R"(data(String:"x", -, -1, -1))",
+      "endElement(2, -)",
+      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      "data(Integer:2, -, -1, -1)",
+      "endElement(3, -)",
+      "endElement(8, -)",
+      // Unknown elements known only through their type: a structure (kind 10)
+      // whose members match, a union value resolved.
+      R"(startElement("free", "", 10, -, -1, 6))",
+      xsiType,
+      R"(data(String:"urn:t:Derived", -, -1, -1))",
+      xsiEnd,
+      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      R"(data(String:"y", -, -1, -1))",
+      "endElement(2, -)",
+      "endElement(-1, -)",
+      R"(startElement("free2", "", 10, -, -1, 1))",
+      xsiType,
+      R"(data(String:"urn:t:Num", -, -1, -1))",
+      xsiEnd,
+      "data(Integer:7, -, 7, -1)",
+      "endElement(-1, -)",
+  };
+  EXPECT_EQ(inner(run.parse(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsi +
+                            R"(><t:obj xsi:type="t:Derived"><t:a>x</t:a><t:b>2</t:b></t:obj>)"
+                            R"(<free xsi:type="t:Derived"><t:a>y</t:a></free><free2 xsi:type="t:Num">7</free2></t:m>)")),
+            expected);
+}
+
+TEST(TypedParse, IgnoringXsiTypeLeavesTheAttributeAField) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  ::setenv("KOBR_IGNORE_XSI_TYPE", "", 1);
+  ParseRun run(descriptor.get());
+  const Lines lines = inner(run.parse(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsi +
+                                      R"(><free xsi:type="t:Derived"/></t:m>)"));
+  ::unsetenv("KOBR_IGNORE_XSI_TYPE");
+  const Lines expected = {
+      R"(startElement("free", "", 0, -, -1, -1))",
+      R"(startElement("@type", "http://www.w3.org/2001/XMLSchema-instance", 0, -, -1, -1))",
+      R"(data(String:"t:Derived", -, -1, -1))",
+      R"(endElement("@type", "http://www.w3.org/2001/XMLSchema-instance", -))",
+      R"(endElement("free", "", -))",
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(TypedParse, UnboundPrefixInXsiTypeIsTheScannersError) {
+  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  const ZelException e = ParseRun(descriptor.get())
+                             .failure(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsi + R"(><free xsi:type="zz:T"/></t:m>)");
+  EXPECT_STREQ(e.getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 8u);
+  EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLErrs::UnknownPrefix));
+  // The element is not open yet: the error names its parent.
+  EXPECT_EQ(inserts[7], "urn:t:m");
+}
+
+// ---------------------------------------------------------------------------
+// Mixed content and subtrees
+
+TEST(MixedParse, TextRunsFillTheNamelessMembersInOrder) {
+  const DescriptorPtr descriptor = compileDescriptor(kMixed);
+  ParseRun run(descriptor.get());
+  const Lines expected = {
+      "startElement(5, 3, -, -1, 0, -1, 4, -1)",
+      R"(data(String:"Hello ", -, -1, -1))",
+      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      R"(data(String:"big", -, -1, -1))",
+      "endElement(2, -)",
+      R"(data(String:" world", -, -1, -1))",
+      // No nameless member is left: the run is plain text of the element.
+      R"(data(String:" again", {0:String:"<!--c-->"}, -1, -1))",
+      "endElement(5, -)",
+  };
+  EXPECT_EQ(inner(run.parse("<doc><p>Hello <b>big</b> world<!--c--> again</p></doc>")), expected);
+}
+
+TEST(SubtreeParse, TheDocumentIsOneMemberOfTheMessage) {
+  const DescriptorPtr descriptor = compileDescriptor(kMixed);
+  ParseRun run(descriptor.get());
+  run.properties.setIntegerProperty(ZelWstring(MI_SUBTREEBITSTREAM_STR), 1);
+  run.path = {0, 7};  // doc, then its member line (member id 7)
+  const Lines expected = {
+      "startMessage({})",
+      "startEmbeddedMessage()",
+      "endEmbeddedMessage(false, true)",
+      "startMessageContent(6, 3, -, 7, -1, 5, 6)",
+      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      "data(Integer:3, -, -1, -1)",
+      "endElement(3, -)",
+      "endMessageContent(6, -)",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse("<line><qty>3</qty></line>"), expected);
+}
+
+// ---------------------------------------------------------------------------
+// Member search
+
+TEST(MemberMatching, SiblingsInAnyOrderAndNestedGroupsFindTheirMembers) {
+  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "G",
+    "types": [ { "name": "Common", "members": [ { "name": "x", "type": "integer" } ] } ],
+    "elements": [ { "name": "m", "class": "message", "type": { "members": [
+      { "name": "a", "type": "string", "minOccurs": 0, "maxOccurs": "unbounded" }, { "group": "Common" },
+      { "name": "b", "type": "string", "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })");
+  ParseRun run(descriptor.get());
+  // Tags: m 1, x 2 (through the group), a 3, b 4.
+  const Lines expected = {
+      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"1", -, -1, -1))", "endElement(4, -)",
+      "startElement(3, 1, -, -1, 0, -1, 2, -1)", R"(data(String:"2", -, -1, -1))", "endElement(3, -)",
+      "startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(Integer:3, -, -1, -1)",     "endElement(2, -)",
+      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"4", -, -1, -1))", "endElement(4, -)",
+      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"5", -, -1, -1))", "endElement(4, -)",
+  };
+  EXPECT_EQ(inner(run.parse("<m><b>1</b><a>2</a><x>3</x><b>4</b><b>5</b></m>")), expected);
+}
+
+TEST(MemberMatching, AMemberOfTheNextTypeIsNoCandidate) {
+  // T's members are followed in the table by U's: after b, the next row is
+  // U's c, which an element under T must not match, even once the worker
+  // knows c from a message of type U.
+  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "N",
+    "types": [ { "name": "T", "members": [ { "name": "a", "type": "string" }, { "name": "b", "type": "string" } ] },
+               { "name": "U", "members": [ { "name": "c", "type": "string" } ] } ],
+    "elements": [ { "name": "m", "class": "message", "type": "T" }, { "name": "n", "class": "message", "type": "U" } ] })");
+  ParseRun run(descriptor.get());
+  EXPECT_EQ(inner(run.parse("<n><c>0</c></n>")).front(), "startMessageContent(2, 6, -, 0, -1, 1, -1)");
+  const Lines expected = {
+      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"1", -, -1, -1))", "endElement(4, -)",
+      R"(startElement("c", "", 0, -, -1, -1))",  R"(data(String:"2", -, -1, -1))", R"(endElement("c", "", -))",
+  };
+  EXPECT_EQ(inner(run.parse("<m><b>1</b><c>2</c></m>")), expected);
+}

@@ -1,0 +1,243 @@
+// Parsing without a dictionary: self-defining trees, the prolog, the
+// internal subset, comments and processing instructions, scanner errors and
+// hostile documents.
+#include "parsetestsupport.h"
+
+#include <xercesc/framework/XMLErrorCodes.hpp>
+#include <xercesc/util/XMLExceptMsgs.hpp>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace parsetest;
+using Lines = std::vector<std::string>;
+
+TEST(SelfDefiningParse, ReportsEveryElementAttributeAndTextRun) {
+  ParseRun run;
+  const Lines expected = {
+      R"(startMessage({4:String:"1.0"}))",
+      "startEmbeddedMessage()",
+      R"(startMessageContent("order", "", 5, -, -1))",
+      R"(startElement("@id", "", 0, -, -1, -1))",
+      R"(data(String:"7", -, -1, -1))",
+      R"(endElement("@id", "", -))",
+      R"(startElement("customer", "", 0, -, -1, -1))",
+      R"(data(String:"Zoë", -, -1, -1))",
+      R"(endElement("customer", "", -))",
+      R"(startElement("note", "", 0, -, -1, -1))",
+      R"(data(String:"a & b <c>", -, -1, -1))",
+      R"(endElement("note", "", -))",
+      R"(startElement("empty", "", 0, -, -1, -1))",
+      R"(endElement("empty", "", -))",
+      R"(startElement("mixed", "", 0, -, -1, -1))",
+      R"(data(String:"x", -, -1, -1))",
+      R"(startElement("b", "", 0, -, -1, -1))",
+      R"(data(String:"y", -, -1, -1))",
+      R"(endElement("b", "", -))",
+      R"(data(String:"z", -, -1, -1))",
+      R"(endElement("mixed", "", -))",
+      R"(endMessageContent("order", "", -))",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse("<?xml version=\"1.0\"?>\n<order id=\"7\">\n  <customer>Zoë</customer>\n"
+                      "  <note>a &amp; b <![CDATA[<c>]]></note><empty/><mixed>x<b>y</b>z</mixed>\n</order>\n"),
+            expected);
+}
+
+TEST(SelfDefiningParse, NamespacesStayPartOfTheNameWithoutDictionary) {
+  ParseRun run;
+  const Lines& lines = run.parse(R"(<p:m xmlns:p="urn:p" p:a="1"><p:e/></p:m>)");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startMessageContent("p:m", "", 5, -, -1))"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startElement("@xmlns:p", "", 0, -, -1, -1))"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startElement("@p:a", "", 0, -, -1, -1))"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startElement("p:e", "", 0, -, -1, -1))"), lines.end());
+}
+
+TEST(PrologParse, CommentsAndInstructionsTravelWithTheNextEvent) {
+  ParseRun run;
+  const Lines expected = {
+      R"(startMessage({0:String:"<!--c0--><?p0 d?>", 2:String:null, 3:String:null}))",
+      "startEmbeddedMessage()",
+      R"(startMessageContent("m", "", 5, -, -1))",
+      R"(startElement("a", "", 0, {0:String:"<!--c1--><!--c2-->"}, -1, -1))",
+      R"(data(String:"1", -, -1, -1))",
+      R"(endElement("a", "", {0:String:"<?p1?>"}))",
+      R"(endMessageContent("m", "", {0:String:"<!--c3-->"}))",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse("<!--c0--><?p0 d?>\n<!DOCTYPE m>\n<!--dropped-->\n"
+                      "<m><!--c1--><!--c2--><a>1<?p1?></a><!--c3--></m>"),
+            expected);
+}
+
+TEST(PrologParse, CommentBeforeTheRootWithoutDoctypeIsDropped) {
+  ParseRun run;
+  const Lines& lines = run.parse("<!--gone--><m/>");
+  EXPECT_EQ(lines.front(), "startMessage({})");
+  EXPECT_EQ(lines[2], R"(startMessageContent("m", "", 5, -, -1))");
+}
+
+TEST(PrologParse, TheWritersTimestampCommentIsNotKept) {
+  ParseRun run;
+  const Lines& lines = run.parse("<m><!--VRK Generated XML Output on : Mon Jan  1--><a/></m>");
+  EXPECT_EQ(lines[3], R"(startElement("a", "", 0, -, -1, -1))");
+}
+
+TEST(PrologParse, XmlDeclarationKeepsVersionAndStandaloneButNotTheEncoding) {
+  ParseRun run;
+  EXPECT_EQ(run.parse(R"(<?xml version="1.0" encoding="UTF-8" standalone="no"?><m/>)").front(),
+            R"(startMessage({1:String:"no", 4:String:"1.0"}))");
+}
+
+TEST(PrologParse, SecondDocumentGetsAStartRecordOfItsOwn) {
+  // Keeps the start records the host is given.
+  struct Keeper : EventRecorder {
+    std::vector<WorkerInfoPtr> records;
+    void startMessage(const WorkerInfoPtr& info) override {
+      records.push_back(info);
+      EventRecorder::startMessage(info);
+    }
+  };
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  MessageInfo properties;
+  Keeper keeper;
+  worker.initializeParse(-1, &properties, 0);
+  worker.setFIHandler(&keeper);
+  for (const std::string document : {R"(<?xml version="1.0" standalone="yes"?><m/>)", "<m/>"}) {
+    const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(document.data()), document.size());
+    worker.parse(&buffer, nullptr, 0, 0);
+  }
+  ASSERT_EQ(keeper.records.size(), 2u);
+  EXPECT_EQ(record(keeper.records[0]), R"({1:String:"yes", 4:String:"1.0"})");
+  EXPECT_EQ(record(keeper.records[1]), "{}");
+}
+
+// The internal subset is rebuilt declaration by declaration.
+struct SubsetCase {
+  const char* declaration;
+  const char* rebuilt;
+};
+
+class InternalSubsetTest : public ::testing::TestWithParam<SubsetCase> {};
+
+TEST_P(InternalSubsetTest, RebuildsTheDeclaration) {
+  ParseRun run;
+  const std::string document = std::string("<!DOCTYPE a [") + GetParam().declaration + "]><a/>";
+  const std::string expected = std::string(R"(startMessage({2:String:null, 3:String:null, 5:String:)") +
+                               TraceText::quoted(ZelWstring::fromUtf8(GetParam().rebuilt)) + "})";
+  EXPECT_EQ(run.parse(document).front(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Declarations, InternalSubsetTest,
+    ::testing::Values(SubsetCase{"<!ELEMENT a (b, c*, (d | e)+, f?)>", "<!ELEMENT a (b,c*,((d|e))+,f?)>"},
+                      SubsetCase{"<!ELEMENT a EMPTY>", "<!ELEMENT a EMPTY>"},
+                      SubsetCase{"<!ELEMENT a (#PCDATA|x)*>", "<!ELEMENT a (#PCDATA|x)*>"},
+                      SubsetCase{"<!ATTLIST a k (x|y) 'y' n CDATA #IMPLIED>", "<!ATTLIST a k (x|y) \"y\" n CDATA #IMPLIED>"},
+                      SubsetCase{"<!NOTATION gif SYSTEM 'g'><!ATTLIST a i NOTATION (gif) #REQUIRED>",
+                                 "<!NOTATION gif SYSTEM \"g\"><!ATTLIST a i NOTATION (gif) #REQUIRED>"},
+                      SubsetCase{"<!ATTLIST a f CDATA #FIXED 'say \"hi\"'>", "<!ATTLIST a f CDATA #FIXED 'say \"hi\"'>"},
+                      SubsetCase{"<!ENTITY e \"v &#65;\">", "<!ENTITY e \"v A\">"},
+                      SubsetCase{"<!ENTITY % p 'v'>", "<!ENTITY % p \"v\">"},
+                      SubsetCase{"<!ENTITY x PUBLIC '-//X' 'x.gif' NDATA gif>",
+                                 "<!ENTITY x PUBLIC \"-//X\" \"x.gif\" NDATA gif>"},
+                      SubsetCase{"<!NOTATION j PUBLIC 'JPG 1.0'>", "<!NOTATION j PUBLIC \"JPG 1.0\">"},
+                      SubsetCase{"\n  <!--note-->\n  <?pi?><?pi data?>", "\n  <!--note-->\n  <?pi?><?pi data?>"}));
+
+TEST(HostileParse, ExternalEntitiesAndTheExternalSubsetAreNeverRead) {
+  const std::string secret = std::string(WF_TEST_DATA_DIR) + "/parse/secret.ent";
+  const std::string document = "<!DOCTYPE a SYSTEM \"" + secret + "\" [<!ENTITY s SYSTEM \"" + secret +
+                               "\">]><a>[&s;]</a>";
+  ParseRun run;
+  const Lines& lines = run.parse(document);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(data(String:"[]", -, -1, -1))"), lines.end());
+  for (const std::string& line : lines) EXPECT_EQ(line.find("SECRET"), std::string::npos) << line;
+}
+
+TEST(HostileParse, EntityExpansionBombEndsAtTheExpansionLimit) {
+  std::string document = "<!DOCTYPE b [<!ENTITY l0 \"lol\">";
+  for (int level = 1; level <= 9; ++level) {
+    document += "<!ENTITY l" + std::to_string(level) + " \"";
+    for (int i = 0; i < 10; ++i) document += "&l" + std::to_string(level - 1) + ";";
+    document += "\">";
+  }
+  document += "]><b>&l9;</b>";
+  const ZelException e = ParseRun().failure(document);
+  EXPECT_STREQ(e.getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 8u);
+  EXPECT_EQ(inserts[0], "XMLHandler::error reported from the Xerces parser");
+  EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLErrs::EntityExpansionLimitExceeded));
+  EXPECT_EQ(inserts[7], "b");
+}
+
+TEST(HostileParse, LargeEntitiesCannotMultiplyTheTextWithoutLimit) {
+  const std::string value(100000, 'x');
+  std::string document = "<!DOCTYPE q [<!ENTITY a \"" + value + "\">]><q>";
+  for (int i = 0; i < 200; ++i) document += "<e>&a;</e>";
+  document += "</q>";
+  const ZelException e = ParseRun().failure(document);
+  EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 4u);
+  EXPECT_EQ(inserts[0], "XML Internal Error");
+  EXPECT_EQ(inserts[2], std::to_string(document.size() + XMLHandler::kEntityTextAllowance));
+  EXPECT_EQ(inserts[3], "e");
+}
+
+TEST(HostileParse, NestingBeyondTheLimitEndsWithAnErrorNotACrash) {
+  constexpr int kDepth = 100000;
+  std::string document;
+  for (int i = 0; i < kDepth; ++i) document += "<a>";
+  for (int i = 0; i < kDepth; ++i) document += "</a>";
+  const ZelException e = ParseRun().failure(document);
+  EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 4u);
+  EXPECT_EQ(inserts[2], std::to_string(XMLHandler::kMaxElementDepth));
+  EXPECT_EQ(inserts[3], "a");
+}
+
+TEST(HostileParse, NestingUpToTheLimitParses) {
+  const int depth = static_cast<int>(XMLHandler::kMaxElementDepth) - 1;
+  std::string document;
+  for (int i = 0; i < depth; ++i) document += "<a>";
+  for (int i = 0; i < depth; ++i) document += "</a>";
+  ParseRun run;
+  EXPECT_EQ(run.parse(document).size(), static_cast<std::size_t>(2 * depth + 3));
+}
+
+struct ScannerErrorCase {
+  const char* name;
+  std::string document;
+  unsigned int code;
+  long line;
+  long column;
+};
+
+class ScannerErrorTest : public ::testing::TestWithParam<ScannerErrorCase> {};
+
+TEST_P(ScannerErrorTest, RaisesWithCodeLineAndColumn) {
+  const ZelException e = ParseRun().failure(GetParam().document);
+  EXPECT_STREQ(e.getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
+  EXPECT_EQ(e.getMessageNumber(), 0xC00013FDu);
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 8u);
+  EXPECT_EQ(inserts[0], "XMLHandler::error reported from the Xerces parser");
+  EXPECT_EQ(inserts[1], std::to_string(GetParam().code));
+  EXPECT_EQ(inserts[2], "");
+  EXPECT_EQ(inserts[3], std::to_string(GetParam().line));
+  EXPECT_EQ(inserts[4], std::to_string(GetParam().column));
+  EXPECT_FALSE(inserts[5].empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, ScannerErrorTest,
+    ::testing::Values(
+        ScannerErrorCase{"MismatchedEndTag", "<a>\n<b></a>", xercesc::XMLErrs::ExpectedEndOfTagX, 2, 6},
+        // The reader decodes ahead, so the error is placed where decoding started.
+        ScannerErrorCase{"BadUtf8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>x\xC3(y</a>",
+                         xercesc::XMLExcepts::UTF8_FormatError, 1, 39}),
+    [](const ::testing::TestParamInfo<ScannerErrorCase>& info) { return std::string(info.param.name); });
