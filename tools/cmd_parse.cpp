@@ -7,13 +7,13 @@
 #include "pluginloader.h"
 #include "stddictionaryinfo.h"
 #include "toolsupport.h"
+#include "workersession.h"
 #include "zellog.h"
 
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -43,7 +43,7 @@ struct ParseOptions {
   std::string subtree;
   HostOptions host;
   OutputKind output = OutputKind::Text;
-  std::vector<std::pair<std::string, std::string>> properties;
+  MessageInfo properties;
 };
 
 ParseOptions readOptions(ArgumentList& args) {
@@ -66,10 +66,7 @@ ParseOptions readOptions(ArgumentList& args) {
     } else if (arg == "--subtree") {
       options.subtree = args.takeValue(arg);
     } else if (arg == "--prop") {
-      const std::string assignment = args.takeValue(arg);
-      const auto equals = assignment.find('=');
-      if (equals == std::string::npos || equals == 0) throw UsageError("--prop needs NAME=VALUE, not '" + assignment + "'");
-      options.properties.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+      setPropertyAssignment(arg, args.takeValue(arg), options.properties);
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (options.file.empty()) {
@@ -82,17 +79,6 @@ ParseOptions readOptions(ArgumentList& args) {
   if (!options.subtree.empty() && options.dictionary.empty()) throw UsageError("--subtree needs --dict");
   return options;
 }
-
-// Workers end with release(true), descriptors with release(), as the
-// factory's contract says.
-struct WorkerRelease {
-  void operator()(BitstreamWorker* worker) const { worker->release(true); }
-};
-using WorkerPtr = std::unique_ptr<BitstreamWorker, WorkerRelease>;
-struct DescriptorRelease {
-  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
-};
-using DescriptorPtr = std::unique_ptr<DictionaryInfo, DescriptorRelease>;
 
 // Names of defined elements for the tree's text form, from the dictionary.
 class DictionaryNames : public TreeNameResolver {
@@ -154,14 +140,6 @@ std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const 
   return ids;
 }
 
-// Drives the worker the way a host does: set-up, then one step at a time.
-void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer,
-                  const std::vector<long>* path, FIHandler& output) {
-  worker.initializeParse(-1, &properties, 0);
-  worker.setFIHandler(&output);
-  worker.parseFirst(&buffer, path, false, 0, -1);
-  while (worker.hasNext()) worker.parseNext();
-}
 }  // namespace
 
 int runParseCommand(ArgumentList& args) {
@@ -169,12 +147,9 @@ int runParseCommand(ArgumentList& args) {
     std::cout << kHelp;
     return kExitOk;
   }
-  const ParseOptions options = readOptions(args);
+  ParseOptions options = readOptions(args);
   iEffectiveLogFilter = options.host.traceLevel;
-
-  MessageInfo properties;
-  for (const auto& [name, value] : options.properties)
-    properties.setProperty(ZelWstring::fromUtf8(name), ZelWstring::fromUtf8(value));
+  MessageInfo& properties = options.properties;
   const std::vector<std::uint8_t> bytes = readFile(options.file);
   const BitstreamBuffer buffer(bytes.data(), bytes.size());
 
@@ -186,10 +161,7 @@ int runParseCommand(ArgumentList& args) {
   const WorkerPtr worker(factory->createBitstreamWorker(&logSource));
   const StdDictionaryInfo* dictionary = nullptr;
   if (!options.dictionary.empty()) {
-    const std::vector<std::uint8_t> dictionaryBytes = readFile(options.dictionary);
-    descriptor.reset(factory->createDescriptor());
-    descriptor->FromExtractFormat(worker.get(), dictionaryBytes.data(), dictionaryBytes.size());
-    descriptor->postProcessDictionary();
+    descriptor = loadDescriptor(*factory, options.dictionary);
     worker->setWireFormatDescriptor(descriptor.get());
     dictionary = dynamic_cast<const StdDictionaryInfo*>(descriptor.get());
   }
@@ -203,7 +175,7 @@ int runParseCommand(ArgumentList& args) {
 
   if (options.output == OutputKind::Events) {
     EventTrace trace(std::cout);
-    parseInSteps(*worker, properties, buffer, pathArgument, trace);
+    parseInSteps(*worker, properties, buffer, trace, pathArgument);
     return kExitOk;
   }
   std::unique_ptr<DictionaryNames> names;
@@ -213,7 +185,7 @@ int runParseCommand(ArgumentList& args) {
     tree.setNameResolver(names.get());
   }
   TreeBuilder builder(tree);
-  parseInSteps(*worker, properties, buffer, pathArgument, builder);
+  parseInSteps(*worker, properties, buffer, builder, pathArgument);
   std::cout << (options.output == OutputKind::Json ? treeToJson(tree) : treeToText(tree));
   if (options.output == OutputKind::Json) std::cout << '\n';
   return kExitOk;

@@ -28,10 +28,11 @@ void setPropertyAssignment(const std::string& option, const std::string& assignm
                          ZelWstring::fromUtf8(assignment.substr(equals + 1)));
 }
 
-void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer, FIHandler& handler) {
+void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer, FIHandler& handler,
+                  const std::vector<long>* path) {
   worker.initializeParse(-1, &properties, 0);
   worker.setFIHandler(&handler);
-  worker.parseFirst(&buffer, nullptr, false, 0, -1);
+  worker.parseFirst(&buffer, path, false, 0, -1);
   while (worker.hasNext()) worker.parseNext();
 }
 

@@ -46,8 +46,10 @@ DescriptorPtr loadDescriptor(BitstreamWorkerFactory& factory, const std::string&
 void setPropertyAssignment(const std::string& option, const std::string& assignment, MessageInfo& properties);
 
 // Parses buffer with worker into handler, as a host does: initializeParse,
-// setFIHandler, parseFirst, then parseNext while hasNext.
-void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer, FIHandler& handler);
+// setFIHandler, parseFirst (with the member path of a subtree parse, if
+// any), then parseNext while hasNext.
+void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer, FIHandler& handler,
+                  const std::vector<long>* path = nullptr);
 
 // Writes tree with worker, as a host does: initializeWrite, setFIMessageTree,
 // write. Returns the number of bytes appended to out.

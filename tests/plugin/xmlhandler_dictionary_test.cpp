@@ -1,7 +1,8 @@
 // Parsing with a dictionary: messages, element matching, attributes, null
 // encodings, values, xsi:type, lists, unions, mixed content, subtrees, and
 // the errors these raise. Ids and indexes follow the compiler's numbering:
-// an id is its row number plus 1.
+// an id is its row number plus 1. Elements matched as type members carry
+// the member's id and index in their start events.
 #include "parsetestsupport.h"
 
 #include <xercesc/framework/XMLErrorCodes.hpp>
@@ -95,7 +96,7 @@ TEST(MessageParse, RootWrapperIsSilentAndItsFirstChildStartsTheMessage) {
       "startMessage({})",
       "startEmbeddedMessage()",
       "startMessageContent(1, 6, -, 0, -1, 0, -1)",
-      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      "startElement(2, 1, -, 1, 0, -1, 1, 0)",
       "data(Integer:5, -, -1, -1)",
       "endElement(2, -)",
       R"(startElement("b", "", 0, -, -1, -1))",
@@ -128,7 +129,7 @@ TEST(MessageParse, IdAttributeChoosesTheMessageAndIsConsumed) {
       "startMessage({})",
       "startEmbeddedMessage()",
       "startMessageContent(1, 6, -, 0, -1, 0, -1)",
-      "startElement(4, 1, -, -1, 0, -1, 3, -1)",
+      "startElement(4, 1, -, 2, 0, -1, 3, 1)",
       "data(Integer:1, -, -1, -1)",
       "endElement(4, -)",
       "endMessageContent(1, -)",
@@ -175,7 +176,7 @@ TEST(MessageParse, OpenContentHoldsEmbeddedMessagesDefinedOrNot) {
       R"(endMessageContent("hdr", "", -))",
       "startEmbeddedMessage()",
       "startMessageContent(1, 6, -, 0, -1, 0, -1)",
-      "startElement(4, 1, -, -1, 0, -1, 3, -1)",
+      "startElement(4, 1, -, 2, 0, -1, 3, 1)",
       "data(Integer:2, -, -1, -1)",
       "endElement(4, -)",
       "endMessageContent(1, -)",
@@ -209,24 +210,24 @@ TEST(AttributeParse, IdValueMemberAndUnknownAttributes) {
   ParseRun run(descriptor.get());
   const Lines expected = {
       // code is a member rendered as attribute: a field of its own.
-      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      "startElement(2, 1, -, 1, 0, -1, 1, 0)",
       R"(data(String:"C1", -, -1, -1))",
       "endElement(2, -)",
       R"(startElement("@other", "", 0, -, -1, -1))",
       R"(data(String:"o", -, -1, -1))",
       R"(endElement("@other", "", -))",
       // The value attribute carries the value; without it the value is null.
-      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      "startElement(3, 1, -, 2, 0, -1, 2, 1)",
       R"(data(String:"EUR", -, -1, -1))",
       "endElement(3, -)",
-      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      "startElement(3, 1, -, 2, 0, -1, 2, 1)",
       "data(String:null, -, -1, -1)",
       "endElement(3, -)",
       // The ID attribute picks the member among those of the same name.
-      "startElement(5, 1, -, -1, 0, -1, 4, -1)",
+      "startElement(5, 1, -, 4, 0, -1, 4, 3)",
       "data(Decimal:2.5, -, -1, -1)",
       "endElement(5, -)",
-      "startElement(4, 1, -, -1, 0, -1, 3, -1)",
+      "startElement(4, 1, -, 3, 0, -1, 3, 2)",
       "data(Decimal:1.5, -, -1, -1)",
       "endElement(4, -)",
       // An ID value no member has: self-defining, attributes included.
@@ -238,7 +239,7 @@ TEST(AttributeParse, IdValueMemberAndUnknownAttributes) {
       R"(data(String:"9", -, -1, -1))",
       R"(endElement("@v", "", -))",
       R"(endElement("amt", "", -))",
-      "startElement(6, 1, -, -1, 0, -1, 5, -1)",
+      "startElement(6, 1, -, 5, 0, -1, 5, 4)",
       R"(data(String:"Main St", -, -1, -1))",
       "endElement(6, -)",
   };
@@ -266,7 +267,7 @@ TEST(AttributeParse, AttributeMemberOfAListTypeGivesListItems) {
   const DescriptorPtr descriptor = compileDescriptor(kTyped);
   ParseRun run(descriptor.get());
   const Lines expected = {
-      "startElement(9, 12, -, -1, 0, -1, 8, -1)",
+      "startElement(9, 12, -, 15, 0, -1, 8, 14)",
       "data(Integer:4, -, 7, 0)",
       "data(Integer:5, -, 7, 0)",
       "endElement(9, -)",
@@ -311,7 +312,7 @@ TEST(ValueParse, BinaryIsHexadecimalUnlessTheEncodingIsBase64) {
 TEST(ValueParse, TextAfterTheValueOfASimpleElementIsDropped) {
   const DescriptorPtr descriptor = compileDescriptor(kAttributes);
   ParseRun run(descriptor.get());
-  const Lines expected = {"startElement(8, 1, -, -1, 0, -1, 7, -1)", "data(Integer:12, -, -1, -1)",
+  const Lines expected = {"startElement(8, 1, -, 7, 0, -1, 7, 6)", "data(Integer:12, -, -1, -1)",
                           "endElement(8, {0:String:\"<!--c-->\"})"};
   EXPECT_EQ(inner(run.parse("<m><count>12<!--c-->34</count></m>")), expected);
 }
@@ -359,21 +360,21 @@ INSTANTIATE_TEST_SUITE_P(
     Encodings, NullEncodingTest,
     ::testing::Values(
         NullCase{"trueAttribute", "isNull", R"(<s isNull="true"/><s isNull="false">v</s>)",
-                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)",
-                  "startElement(2, 1, -, -1, 0, -1, 1, -1)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)"}},
+                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)",
+                  "startElement(2, 1, -, 1, 0, -1, 1, 0)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)"}},
         NullCase{"emptyContent", "", "<s></s><t></t><n/>",
-                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)",
-                  "startElement(3, 1, -, -1, 0, -1, 2, -1)", R"(data(String:"", -, -1, -1))", "endElement(3, -)",
-                  "startElement(4, 1, -, -1, 0, -1, 3, -1)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
+                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)",
+                  "startElement(3, 1, -, 2, 0, -1, 2, 1)", R"(data(String:"", -, -1, -1))", "endElement(3, -)",
+                  "startElement(4, 1, -, 3, 0, -1, 3, 2)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
         NullCase{"valueText", "NULL", "<t>NULL</t><n>NULL</n>",
-                 {"startElement(3, 1, -, -1, 0, -1, 2, -1)", R"(data(String:"NULL", -, -1, -1))", "endElement(3, -)",
-                  "startElement(4, 1, -, -1, 0, -1, 3, -1)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
+                 {"startElement(3, 1, -, 2, 0, -1, 2, 1)", R"(data(String:"NULL", -, -1, -1))", "endElement(3, -)",
+                  "startElement(4, 1, -, 3, 0, -1, 3, 2)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
         NullCase{"nullElement", "nil", "<s><nil/></s>",
-                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)"}},
+                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)"}},
         NullCase{"xsiNil", "", R"(<s xsi:nil="true"/><s xsi:nil="false">v</s><n xsi:nil="1"/>)",
-                 {"startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(String:null, -, -1, -1)", "endElement(2, -)",
-                  "startElement(2, 1, -, -1, 0, -1, 1, -1)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)",
-                  "startElement(4, 1, -, -1, 0, -1, 3, -1)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}}),
+                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)",
+                  "startElement(2, 1, -, 1, 0, -1, 1, 0)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)",
+                  "startElement(4, 1, -, 3, 0, -1, 3, 2)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}}),
     [](const ::testing::TestParamInfo<NullCase>& info) { return std::string(info.param.encoding); });
 
 // ---------------------------------------------------------------------------
@@ -384,18 +385,18 @@ TEST(TypedParse, ListsAndUnionsCarryTheTypeTheyChose) {
   ParseRun run(descriptor.get());
   const Lines expected = {
       // Ints (type 0) of integers (type 7): one value per blank-separated item.
-      "startElement(4, 12, -, -1, 0, -1, 3, -1)",
+      "startElement(4, 12, -, 10, 0, -1, 3, 9)",
       "data(Integer:1, -, 7, 0)",
       "data(Integer:2, -, 7, 0)",
       "data(Integer:3, -, 7, 0)",
       "endElement(4, -)",
-      "startElement(4, 12, -, -1, 0, -1, 3, -1)",
+      "startElement(4, 12, -, 10, 0, -1, 3, 9)",
       "endElement(4, -)",
       // Num: integer (7) first, else string (8).
-      "startElement(5, 1, -, -1, 0, -1, 4, -1)",
+      "startElement(5, 1, -, 11, 0, -1, 4, 10)",
       "data(Integer:12, -, 7, -1)",
       "endElement(5, -)",
-      "startElement(5, 1, -, -1, 0, -1, 4, -1)",
+      "startElement(5, 1, -, 11, 0, -1, 4, 10)",
       R"(data(String:"ab", -, 8, -1))",
       "endElement(5, -)",
   };
@@ -427,14 +428,14 @@ TEST(TypedParse, XsiTypeSelectsTheTypeOfDefinedAndSelfDefiningElements) {
   const std::string xsiEnd = R"(endElement("type", "http://www.w3.org/2001/XMLSchema-instance", -))";
   const Lines expected = {
       // obj (a Base) read as Derived (type 6), whose member b it has.
-      "startElement(8, 3, -, -1, 0, 6, 7, -1)",
+      "startElement(8, 3, -, 14, 0, 6, 7, 13)",
       xsiType,
       R"(data(String:"urn:t:Derived", -, -1, -1))",
       xsiEnd,
-      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      "startElement(2, 1, -, 8, 0, -1, 1, 7)",
       R"(data(String:"x", -, -1, -1))",
       "endElement(2, -)",
-      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      "startElement(3, 1, -, 9, 0, -1, 2, 8)",
       "data(Integer:2, -, -1, -1)",
       "endElement(3, -)",
       "endElement(8, -)",
@@ -444,7 +445,7 @@ TEST(TypedParse, XsiTypeSelectsTheTypeOfDefinedAndSelfDefiningElements) {
       xsiType,
       R"(data(String:"urn:t:Derived", -, -1, -1))",
       xsiEnd,
-      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      "startElement(2, 1, -, 8, 0, -1, 1, 7)",
       R"(data(String:"y", -, -1, -1))",
       "endElement(2, -)",
       "endElement(-1, -)",
@@ -497,9 +498,9 @@ TEST(MixedParse, TextRunsFillTheNamelessMembersInOrder) {
   const DescriptorPtr descriptor = compileDescriptor(kMixed);
   ParseRun run(descriptor.get());
   const Lines expected = {
-      "startElement(5, 3, -, -1, 0, -1, 4, -1)",
+      "startElement(5, 3, -, 6, 0, -1, 4, 5)",
       R"(data(String:"Hello ", -, -1, -1))",
-      "startElement(2, 1, -, -1, 0, -1, 1, -1)",
+      "startElement(2, 1, -, 2, 0, -1, 1, 1)",
       R"(data(String:"big", -, -1, -1))",
       "endElement(2, -)",
       R"(data(String:" world", -, -1, -1))",
@@ -520,7 +521,7 @@ TEST(SubtreeParse, TheDocumentIsOneMemberOfTheMessage) {
       "startEmbeddedMessage()",
       "endEmbeddedMessage(false, true)",
       "startMessageContent(6, 3, -, 7, -1, 5, 6)",
-      "startElement(3, 1, -, -1, 0, -1, 2, -1)",
+      "startElement(3, 1, -, 4, 0, -1, 2, 3)",
       "data(Integer:3, -, -1, -1)",
       "endElement(3, -)",
       "endMessageContent(6, -)",
@@ -541,11 +542,11 @@ TEST(MemberMatching, SiblingsInAnyOrderAndNestedGroupsFindTheirMembers) {
   ParseRun run(descriptor.get());
   // Tags: m 1, x 2 (through the group), a 3, b 4.
   const Lines expected = {
-      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"1", -, -1, -1))", "endElement(4, -)",
-      "startElement(3, 1, -, -1, 0, -1, 2, -1)", R"(data(String:"2", -, -1, -1))", "endElement(3, -)",
-      "startElement(2, 1, -, -1, 0, -1, 1, -1)", "data(Integer:3, -, -1, -1)",     "endElement(2, -)",
-      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"4", -, -1, -1))", "endElement(4, -)",
-      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"5", -, -1, -1))", "endElement(4, -)",
+      "startElement(4, 1, -, 4, 0, -1, 3, 3)", R"(data(String:"1", -, -1, -1))", "endElement(4, -)",
+      "startElement(3, 1, -, 2, 0, -1, 2, 1)", R"(data(String:"2", -, -1, -1))", "endElement(3, -)",
+      "startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(Integer:3, -, -1, -1)",     "endElement(2, -)",
+      "startElement(4, 1, -, 4, 0, -1, 3, 3)", R"(data(String:"4", -, -1, -1))", "endElement(4, -)",
+      "startElement(4, 1, -, 4, 0, -1, 3, 3)", R"(data(String:"5", -, -1, -1))", "endElement(4, -)",
   };
   EXPECT_EQ(inner(run.parse("<m><b>1</b><a>2</a><x>3</x><b>4</b><b>5</b></m>")), expected);
 }
@@ -561,7 +562,7 @@ TEST(MemberMatching, AMemberOfTheNextTypeIsNoCandidate) {
   ParseRun run(descriptor.get());
   EXPECT_EQ(inner(run.parse("<n><c>0</c></n>")).front(), "startMessageContent(2, 6, -, 0, -1, 1, -1)");
   const Lines expected = {
-      "startElement(4, 1, -, -1, 0, -1, 3, -1)", R"(data(String:"1", -, -1, -1))", "endElement(4, -)",
+      "startElement(4, 1, -, 2, 0, -1, 3, 1)", R"(data(String:"1", -, -1, -1))", "endElement(4, -)",
       R"(startElement("c", "", 0, -, -1, -1))",  R"(data(String:"2", -, -1, -1))", R"(endElement("c", "", -))",
   };
   EXPECT_EQ(inner(run.parse("<m><b>1</b><c>2</c></m>")), expected);

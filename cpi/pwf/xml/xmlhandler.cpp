@@ -309,8 +309,9 @@ void XMLHandler::processElement(const XMLCh* name, const ZelWstring& uri,
   ParseItem& item = *top();
   if (item.getItemType() != eItemMessage && (!subtreeBitstream || !isDocumentOrRoot(parent))) {
     assignPrefix(item.startWorkerInfo());
-    fiHandler->startElement(item.getTagId(), item.getElementKind(), item.startWorkerInfo(), -1, 0, xsiTypeIndex,
-                            item.getElementIndex(), -1);
+    // The member travels with the element: a writer needs it to name local elements.
+    fiHandler->startElement(item.getTagId(), item.getElementKind(), item.startWorkerInfo(), item.getMemberId(), 0,
+                            xsiTypeIndex, item.getElementIndex(), item.getMemberIndex());
     return;
   }
   long nestedMessageTagId = 0;

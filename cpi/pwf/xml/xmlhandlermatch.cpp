@@ -318,8 +318,8 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
     field.ReInitialiseParseItem(getOwner(), &item, descriptor, name, uri,
                                 memberOfType >= 0 ? knownDefinition(eDefinedAsTypeMember, memberOfType)
                                                   : knownDefinition(eDefinedAsElement, globalIndex));
-    fiHandler->startElement(field.getTagId(), field.getElementKind(), WorkerInfoPtr(), -1, 0, -1,
-                            field.getElementIndex(), -1);
+    fiHandler->startElement(field.getTagId(), field.getElementKind(), WorkerInfoPtr(), field.getMemberId(), 0, -1,
+                            field.getElementIndex(), field.getMemberIndex());
     sendAttributeValue(field, value);
     fiHandler->endElement(field.getTagId(), WorkerInfoPtr());
     return;
