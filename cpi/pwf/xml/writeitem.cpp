@@ -81,7 +81,7 @@ WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* di
       raiseUnparsedBuffer(this);
   }
   // Null encodings only matter for null values.
-  if (iDictionary && iValue->isNull()) resolveValueRules();
+  if (iDictionary && iValue->isNull()) useMessageSetNullEncoding();
 }
 
 template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const FITreeIterator&, long);
@@ -198,28 +198,6 @@ void WriteItem::resolveSelfDefining(const ZelWstring& name, long listMemberIndex
   }
   iRender = selfDefiningRender(iXMLName, *iNamespaceURI);
   if (!iXMLName.empty() && iXMLName.front() == XML_ATTRIBUTE_MARKER_STR[0]) iXMLName.remove_prefix(1);
-}
-
-void WriteItem::resolveValueRules() {
-  const prf_XML_MSET_DEFINITION& messageSet = iDictionary->getXMLMsgSetDefinition();
-  switch (getValueLogicalType()) {
-    case eLogicalInteger:
-    case eLogicalFloat:
-    case eLogicalDecimal:
-      iNullEncoding = messageSet.nullNumEncoding;
-      iNullEncodingValue = messageSet.nullNumValue.c_str();
-      break;
-    case eLogicalString:
-    case eLogicalBinary:
-    case eLogicalBoolean:
-    case eLogicalInterval:
-    case eLogicalDateTime:
-      iNullEncoding = messageSet.nullNonNumEncoding;
-      iNullEncodingValue = messageSet.nullNonNumValue.c_str();
-      break;
-    case eLogicalNone:
-      break;
-  }
 }
 
 std::u16string_view WriteItem::resolveXMLName() {

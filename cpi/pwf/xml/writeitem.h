@@ -118,7 +118,6 @@ private:
   void applyDefinition(const Definition& definition);
   std::u16string_view resolveXMLName();
   void resolveSelfDefining(const ZelWstring& name, long listMemberIndex);
-  void resolveValueRules();
   const ZelWstring& namespaceOf(long namespaceIndex) const;
 
   ERender iRender = erUndefined;
