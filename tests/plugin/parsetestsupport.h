@@ -7,10 +7,9 @@
 // sources in the JSON format.
 
 #include "bitstreambuffer.h"
+#include "descriptortestsupport.h"
 #include "fihandler.h"
 #include "messageinfo.h"
-#include "messagesetcompiler.h"
-#include "messagesetjson.h"
 #include "tracetext.h"
 #include "xmldictionaryinfo.h"
 #include "xmlworker.h"
@@ -25,20 +24,8 @@
 
 namespace parsetest {
 
-struct DescriptorRelease {
-  void operator()(XMLDictionaryInfo* descriptor) const { descriptor->release(); }
-};
-using DescriptorPtr = std::unique_ptr<XMLDictionaryInfo, DescriptorRelease>;
-
-// A post-processed descriptor of a message-set source.
-inline DescriptorPtr compileDescriptor(std::string_view json) {
-  const std::vector<unsigned char> extract =
-      compileMessageSetToExtract(parseMessageSetJson(json, "test.json"), "test.json");
-  DescriptorPtr descriptor(new XMLDictionaryInfo(0));
-  descriptor->FromExtractFormat(nullptr, extract.data(), extract.size());
-  descriptor->postProcessDictionary();
-  return descriptor;
-}
+using plugintest::compileDescriptor;
+using plugintest::DescriptorPtr;
 
 inline std::string text(const char16_t* value) { return TraceText::quoted(ZelWstring(value)); }
 inline std::string text(const ZelWstring& value) { return TraceText::quoted(value); }

@@ -6,9 +6,8 @@
 // gives the output as text for byte-exact comparisons.
 
 #include "bitstreambuffer.h"
+#include "descriptortestsupport.h"
 #include "messageinfo.h"
-#include "messagesetcompiler.h"
-#include "messagesetjson.h"
 #include "messagetree.h"
 #include "xmldictionaryinfo.h"
 #include "xmlworker.h"
@@ -24,20 +23,8 @@
 
 namespace writetest {
 
-struct DescriptorRelease {
-  void operator()(XMLDictionaryInfo* descriptor) const { descriptor->release(); }
-};
-using DescriptorPtr = std::unique_ptr<XMLDictionaryInfo, DescriptorRelease>;
-
-// A post-processed descriptor of a message-set source.
-inline DescriptorPtr compileDescriptor(std::string_view json) {
-  const std::vector<unsigned char> extract =
-      compileMessageSetToExtract(parseMessageSetJson(json, "test.json"), "test.json");
-  DescriptorPtr descriptor(new XMLDictionaryInfo(0));
-  descriptor->FromExtractFormat(nullptr, extract.data(), extract.size());
-  descriptor->postProcessDictionary();
-  return descriptor;
-}
+using plugintest::compileDescriptor;
+using plugintest::DescriptorPtr;
 
 inline PWFData str(std::u16string_view text) { return PWFData::makeString(text.data(), text.size()); }
 
