@@ -61,8 +61,11 @@ public:
   std::size_t pendingRoom() const { return pendingCapacity_ - pendingLength_; }
   // Adds text to the pending text; the caller has made sure that it fits
   // (length <= pendingRoom()). Inline: this is the path of every small piece.
+  // An empty piece may come with a null pointer, which memcpy must not see.
   void appendPending(const char16_t* text, std::size_t length) {
     assert(length <= pendingRoom() && "pending text overflow");
+    if (length == 0)
+      return;
     std::memcpy(pending_.get() + pendingLength_, text, length * sizeof(char16_t));
     pendingLength_ += length;
   }
