@@ -292,12 +292,16 @@ BENCHMARK_CAPTURE(BM_ParseNoOp, SelfDefining, false)->Unit(benchmark::kMilliseco
 BENCHMARK_CAPTURE(BM_ParseTree, Dictionary, true)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_ParseTree, SelfDefining, false)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Keeps each run's time per iteration for the ratios printed at the end.
+// Keeps each run's time per iteration (the median when runs are repeated)
+// for the ratios printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) times_[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      times_[run.run_name.function_name + run.run_name.args] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+    }
   }
   void printRatios() const {
     const auto raw = times_.find("BM_RawScan");

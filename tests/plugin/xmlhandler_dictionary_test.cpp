@@ -332,7 +332,8 @@ TEST(ValueParse, ConversionFailureNamesElementTypeAndCause) {
 }
 
 // Each null encoding, for a nillable string s, a string t that is not
-// nillable, and a nillable integer n.
+// nillable, a nillable integer n and a nillable string v in a value
+// attribute.
 struct NullCase {
   const char* encoding;
   const char* value;
@@ -350,7 +351,9 @@ TEST_P(NullEncodingTest, NillableElementsReadTheirNullValue) {
     "elements": [ { "name": "m", "class": "message", "type": { "members": [
       { "name": "s", "type": "string", "nillable": true, "minOccurs": 0, "maxOccurs": "unbounded" },
       { "name": "t", "type": "string", "minOccurs": 0 },
-      { "name": "n", "type": "integer", "nillable": true, "minOccurs": 0 } ] } } ] })";
+      { "name": "n", "type": "integer", "nillable": true, "minOccurs": 0 },
+      { "name": "v", "type": "string", "nillable": true, "render": "elementWithValue", "valueAttributeName": "val",
+        "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })";
   const DescriptorPtr descriptor = compileDescriptor(source);
   ParseRun run(descriptor.get());
   EXPECT_EQ(inner(run.parse(std::string("<m ") + kXsi + ">" + c.document + "</m>")), c.expected);
@@ -371,6 +374,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "startElement(4, 1, -, 3, 0, -1, 3, 2)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
         NullCase{"nullElement", "nil", "<s><nil/></s>",
                  {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)"}},
+        // Only the writer leaves the value attribute out for a null; a reader
+        // takes any absent value attribute for a null, and empty content stays empty.
+        NullCase{"omitValueAttribute", "", R"(<v/><v val=""/><s></s>)",
+                 {"startElement(5, 1, -, 4, 0, -1, 4, 3)", "data(String:null, -, -1, -1)", "endElement(5, -)",
+                  "startElement(5, 1, -, 4, 0, -1, 4, 3)", R"(data(String:"", -, -1, -1))", "endElement(5, -)",
+                  "startElement(2, 1, -, 1, 0, -1, 1, 0)", R"(data(String:"", -, -1, -1))", "endElement(2, -)"}},
         NullCase{"xsiNil", "", R"(<s xsi:nil="true"/><s xsi:nil="false">v</s><n xsi:nil="1"/>)",
                  {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)",
                   "startElement(2, 1, -, 1, 0, -1, 1, 0)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)",

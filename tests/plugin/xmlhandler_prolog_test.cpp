@@ -71,6 +71,31 @@ TEST(PrologParse, CommentsAndInstructionsTravelWithTheNextEvent) {
             expected);
 }
 
+TEST(PrologParse, DeclarationDoctypeAndInternalSubsetTravelInTheStartRecord) {
+  ParseRun run;
+  const Lines expected = {
+      R"(startMessage({0:String:"<!--first--><?app x=1?>", 1:String:"yes", 2:String:"order.dtd", )"
+      R"(3:String:"-//Shop//Order", 4:String:"1.0", 5:String:"\n <!ELEMENT order (item)*>\n )"
+      R"(<!ATTLIST order id CDATA #REQUIRED>\n <!ENTITY co \"ACME\">\n"}))",
+      "startEmbeddedMessage()",
+      R"(startMessageContent("order", "", 5, -, -1))",
+      R"(startElement("@id", "", 0, -, -1, -1))",
+      R"(data(String:"1", -, -1, -1))",
+      R"(endElement("@id", "", -))",
+      R"(startElement("item", "", 0, {0:String:"<!--in order-->"}, -1, -1))",
+      R"(data(String:"by ACME", -, -1, -1))",
+      R"(endElement("item", "", -))",
+      R"(endMessageContent("order", "", -))",
+      "endMessage(-)",
+  };
+  EXPECT_EQ(run.parse("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                      "<!--first--><?app x=1?>\n"
+                      "<!DOCTYPE order PUBLIC \"-//Shop//Order\" \"order.dtd\" [\n"
+                      " <!ELEMENT order (item*)>\n <!ATTLIST order id CDATA #REQUIRED>\n <!ENTITY co \"ACME\">\n]>\n"
+                      "<order id=\"1\"><!--in order--><item>by &co;</item></order>"),
+            expected);
+}
+
 TEST(PrologParse, CommentBeforeTheRootWithoutDoctypeIsDropped) {
   ParseRun run;
   const Lines& lines = run.parse("<!--gone--><m/>");
@@ -241,3 +266,13 @@ INSTANTIATE_TEST_SUITE_P(
         ScannerErrorCase{"BadUtf8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>x\xC3(y</a>",
                          xercesc::XMLExcepts::UTF8_FormatError, 1, 39}),
     [](const ::testing::TestParamInfo<ScannerErrorCase>& info) { return std::string(info.param.name); });
+
+TEST(ScannerErrors, AWorkerThatParsesAgainDecodesUtf8AsBefore) {
+  // The first parse leaves the worker's code page at UTF-8 for the next.
+  ParseRun run;
+  run.parse("<a/>");
+  const ZelException e = run.failure("<a>x\xC3(y</a>");
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 8u);
+  EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLExcepts::UTF8_FormatError));
+}

@@ -31,6 +31,15 @@ namespace {
 // and it stops expansion bombs within milliseconds.
 constexpr XMLSize_t kEntityExpansionLimit = 1000;
 
+// The scanner's name for the encoding of a document: UTF-8 is read by the
+// scanner's own decoder, several times faster than the converter that the
+// code page's name selects (which also refuses a byte-order mark).
+ZelWstring scannerEncodingName(long ccsid, EEndian endian, long markLength) {
+  ZelWstring name = XMLUtils::BuildEncodingString(ccsid, endian, markLength);
+  if (!name.empty() && XMLUtils::isUTF8(ccsid)) name.assign(u"UTF-8");
+  return name;
+}
+
 constexpr char kInitializeParseNotCalled[] = "XML Worker initializeParse not called.";
 constexpr char kInitializeWriteNotCalled[] = "XML Worker initializeWrite not called.";
 
@@ -311,7 +320,7 @@ long XMLWorker::parseFirst(const BitstreamBuffer* buffer, const std::vector<long
   long markLength;
   XMLUtils::GetEndianFromBuffer(buffer, endian, markLength);
   if (iEncoding == eEndianNone) iEncoding = endian;
-  const ZelWstring encodingName = XMLUtils::BuildEncodingString(iCcsid, iEncoding, markLength);
+  const ZelWstring encodingName = scannerEncodingName(iCcsid, iEncoding, markLength);
   if (iCcsid < 1) iCcsid = CCSID_UTF8;
   iHandler->setBuffer(buffer, iCcsid, iEncoding, markLength);
   // A subtree starts inside the type that contains the member the path ends with.
