@@ -8,7 +8,9 @@
 #include <unicode/ucnv_err.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -69,9 +71,119 @@ std::string encodingName(long ccsid) {
 
 }  // namespace
 
+// Most text is ASCII or Latin-1. For UTF-8 and for single-byte code pages
+// the converter spells those characters itself, without a call into ICU;
+// everything else (surrogates, characters above U+00FF in a single-byte code
+// page, any character of the other code pages) goes through ICU, which also
+// holds a surrogate that ends one piece of text until the next.
+enum class FastPath { None, Utf8, SingleByte };
+
+constexpr std::uint16_t NO_BYTE = 0xFFFF;
+
 struct CPUnicodeConverter::Handle {
   ConverterPtr converter;
+  FastPath fastPath = FastPath::None;
+  // Single-byte code pages: the byte of each of U+0000..U+00FF, NO_BYTE for
+  // a character the code page does not have (ICU escapes it).
+  std::array<std::uint16_t, 256> latin1Bytes{};
+
+  bool isFast(char16_t unit) const {
+    switch (fastPath) {
+      case FastPath::Utf8:
+        return unit < 0xD800 || unit > 0xDFFF;
+      case FastPath::SingleByte:
+        return unit < 256 && latin1Bytes[unit] != NO_BYTE;
+      case FastPath::None:
+        return false;
+    }
+    return false;
+  }
+  // Whether ICU holds a surrogate from the last piece of text.
+  bool isHolding() const {
+    UErrorCode status = U_ZERO_ERROR;
+    return ucnv_fromUCountPending(converter.get(), &status) > 0;
+  }
 };
+
+namespace {
+
+// The encoders spell units from text[0, length) into target (room for three
+// bytes per unit) until they meet a unit they leave to ICU; they return the
+// number of units taken and advance target.
+
+std::size_t encodeUtf8(const char16_t* text, std::size_t length, std::uint8_t*& target) {
+  std::uint8_t* out = target;
+  std::size_t i = 0;
+  while (i < length) {
+    // Eight ASCII units at a time: the common case of markup and values.
+    if (i + 8 <= length) {
+      std::uint64_t first, second;
+      std::memcpy(&first, text + i, sizeof first);
+      std::memcpy(&second, text + i + 4, sizeof second);
+      if (((first | second) & 0xFF80FF80FF80FF80ull) == 0) {
+        for (int k = 0; k < 8; ++k) out[k] = static_cast<std::uint8_t>(text[i + k]);
+        out += 8;
+        i += 8;
+        continue;
+      }
+    }
+    const char16_t unit = text[i];
+    if (unit < 0x80) {
+      *out++ = static_cast<std::uint8_t>(unit);
+    } else if (unit < 0x800) {
+      out[0] = static_cast<std::uint8_t>(0xC0 | (unit >> 6));
+      out[1] = static_cast<std::uint8_t>(0x80 | (unit & 0x3F));
+      out += 2;
+    } else if (unit < 0xD800 || unit > 0xDFFF) {
+      out[0] = static_cast<std::uint8_t>(0xE0 | (unit >> 12));
+      out[1] = static_cast<std::uint8_t>(0x80 | ((unit >> 6) & 0x3F));
+      out[2] = static_cast<std::uint8_t>(0x80 | (unit & 0x3F));
+      out += 3;
+    } else {
+      break;  // a surrogate
+    }
+    ++i;
+  }
+  target = out;
+  return i;
+}
+
+std::size_t encodeSingleByte(const std::array<std::uint16_t, 256>& bytes, const char16_t* text, std::size_t length,
+                             std::uint8_t*& target) {
+  std::size_t i = 0;
+  for (; i < length; ++i) {
+    const char16_t unit = text[i];
+    if (unit > 0xFF || bytes[unit] == NO_BYTE) break;
+    target[i] = static_cast<std::uint8_t>(bytes[unit]);
+  }
+  target += i;
+  return i;
+}
+
+// The bytes of U+0000..U+00FF in a single-byte code page, read from the
+// converter itself so that they agree with it: converted in one call that
+// skips what the code page lacks, the offsets tell which unit gave which byte.
+bool readLatin1Bytes(UConverter* converter, std::array<std::uint16_t, 256>& bytes) {
+  UChar units[256];
+  for (int i = 0; i < 256; ++i) units[i] = static_cast<UChar>(i);
+  char converted[256];
+  int32_t offsets[256];
+  char* target = converted;
+  const UChar* source = units;
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_SKIP, nullptr, nullptr, nullptr, &status);
+  ucnv_fromUnicode(converter, &target, converted + 256, &source, units + 256, offsets, true, &status);
+  ucnv_resetFromUnicode(converter);
+  if (U_FAILURE(status)) return false;
+  bytes.fill(NO_BYTE);
+  for (int32_t i = 0; i < target - converted; ++i) {
+    if (offsets[i] < 0 || offsets[i] > 255) return false;
+    bytes[static_cast<std::size_t>(offsets[i])] = static_cast<std::uint8_t>(converted[i]);
+  }
+  return true;
+}
+
+}  // namespace
 
 CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
     : ccsid_(ccsid), littleEndian_(byteOrder == 1), name_(encodingName(ccsid)) {
@@ -80,9 +192,16 @@ CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
   ConverterPtr converter = openConverter(ccsid, littleEndian_, status);
   // ICU answers U_AMBIGUOUS_ALIAS_WARNING and the like with a usable converter.
   if (U_FAILURE(status) || !converter) throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid);
+  handle_ = std::make_unique<Handle>();
+  if (ccsid == CCSID_UTF8) {
+    handle_->fastPath = FastPath::Utf8;
+  } else if (ucnv_getMaxCharSize(converter.get()) == 1 && readLatin1Bytes(converter.get(), handle_->latin1Bytes)) {
+    handle_->fastPath = FastPath::SingleByte;
+  }
+  status = U_ZERO_ERROR;
   ucnv_setFromUCallBack(converter.get(), escapeUnassigned, nullptr, nullptr, nullptr, &status);
   if (U_FAILURE(status)) throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid);
-  handle_ = std::make_unique<Handle>(Handle{std::move(converter)});
+  handle_->converter = std::move(converter);
   scratch_.resize(SCRATCH_BYTES);
 }
 
@@ -94,14 +213,46 @@ int CPUnicodeConverter::getMinBytesPerChar() const { return ucnv_getMinCharSize(
 
 void CPUnicodeConverter::fromUnicode(const char16_t* text, std::size_t length, WritableBitstreamBuffer& out) {
   if (length == 0) return;
-  convert(text, length, /*flush=*/false, out);
+  const Handle& handle = *handle_;
+  if (handle.fastPath == FastPath::None) {
+    convert(text, length, /*flush=*/false, out, out.getLength(), 0);
+    return;
+  }
+  const std::size_t sizeBefore = out.getLength();
+  // Up to three bytes per unit fit the scratch.
+  const std::size_t maxUnits = scratch_.size() / 3;
+  std::size_t i = 0;
+  bool holding = handle.isHolding();
+  while (i < length) {
+    if (!holding) {
+      std::uint8_t* target = scratch_.data();
+      const std::size_t units = std::min(length - i, maxUnits);
+      const std::size_t taken = handle.fastPath == FastPath::Utf8
+                                    ? encodeUtf8(text + i, units, target)
+                                    : encodeSingleByte(handle.latin1Bytes, text + i, units, target);
+      out.append(scratch_.data(), static_cast<std::size_t>(target - scratch_.data()));
+      i += taken;
+      if (taken == units) continue;
+    }
+    // A run for ICU; a surrogate at its end takes the unit after it along:
+    // ICU judges a surrogate by the unit that follows, and reports an
+    // unpaired one at the right offset only when it sees that unit.
+    std::size_t end = i + 1;
+    while (end < length && !handle.isFast(text[end])) ++end;
+    if (end < length && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDFFF) ++end;
+    convert(text + i, end - i, /*flush=*/false, out, sizeBefore, static_cast<long>(i));
+    i = end;
+    holding = handle.isHolding();
+  }
 }
 
-void CPUnicodeConverter::finish(WritableBitstreamBuffer& out) { convert(nullptr, 0, /*flush=*/true, out); }
+void CPUnicodeConverter::finish(WritableBitstreamBuffer& out) {
+  convert(nullptr, 0, /*flush=*/true, out, out.getLength(), 0);
+}
 
-void CPUnicodeConverter::convert(const char16_t* text, std::size_t length, bool flush, WritableBitstreamBuffer& out) {
+void CPUnicodeConverter::convert(const char16_t* text, std::size_t length, bool flush, WritableBitstreamBuffer& out,
+                                 std::size_t sizeBefore, long offset) {
   UConverter* converter = handle_->converter.get();
-  const std::size_t sizeBefore = out.getLength();
   const UChar* source = text;
   const UChar* const sourceLimit = text + length;
   char* const scratchBegin = reinterpret_cast<char*>(scratch_.data());
@@ -124,7 +275,7 @@ void CPUnicodeConverter::convert(const char16_t* text, std::size_t length, bool 
     ZelConversionException error(__FILE__, __LINE__, "CPUnicodeConverter::fromUnicode", zelDefaultLogSourceName(),
                                  ZelMessages::CP_CONVERSION_ERROR);
     error.addInsert(ccsid_);
-    error.addInsert(std::max(0L, consumed - (U_SUCCESS(ignored) ? invalidLength : 0)));
+    error.addInsert(offset + std::max(0L, consumed - (U_SUCCESS(ignored) ? invalidLength : 0)));
     throw error;
   }
 }

@@ -72,7 +72,11 @@ public:
   static ZelWstring fromLocalToUnicode(const char* text, std::size_t length);
 
 private:
-  void convert(const char16_t* text, std::size_t length, bool flush, WritableBitstreamBuffer& out);
+  // Converts through ICU. On failure the buffer goes back to sizeBefore, and
+  // offset (where text starts within the caller's text) is added to the
+  // offset insert.
+  void convert(const char16_t* text, std::size_t length, bool flush, WritableBitstreamBuffer& out,
+               std::size_t sizeBefore, long offset);
 
   struct Handle;
   std::unique_ptr<Handle> handle_;

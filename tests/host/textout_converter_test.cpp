@@ -52,6 +52,8 @@ const CodePage CODE_PAGES[] = {
     {1386, 2, "61a8a6a2e3c8d526233132383531323b", "IBM1386", 1, false},
     // Stateful EBCDIC: shift out (0e) and in (0f) around double-byte runs.
     {1390, 2, "620ed67e0fe10e45620f507bf1f2f8f5f1f25e", "IBM1390", 1, false},
+    // Single byte with characters missing below U+0100 (escaped).
+    {5348, 2, "61e980262332363038353b26233132383531323b", "IBM5348", 1, false},
 };
 
 class ConverterAcrossCodePages : public ::testing::TestWithParam<CodePage> {};
@@ -129,6 +131,30 @@ TEST_P(ConverterAcrossCodePages, SurrogateLeftAtTheEndFailsOnFlush) {
   }
 }
 
+// Every character up to U+00FF spells the same after an ASCII letter and
+// after a character outside the BMP (the converter writes common characters
+// itself and hands the rest to ICU: both must agree), and characters a
+// single-byte code page lacks are escaped in either place.
+TEST_P(ConverterAcrossCodePages, Latin1CharactersSpellTheSameWhereverTheyStand) {
+  const CodePage& page = GetParam();
+  auto converted = [&page](std::u16string_view text) {
+    WritableBitstreamBuffer out;
+    TextBufferWriter writer(&out, page.ccsid, page.endian);
+    writer.appendStr(text.data(), text.size());
+    writer.flush();
+    return out.bytes();
+  };
+  const std::size_t letterBytes = converted(u"a").size();
+  const std::size_t astralBytes = converted(u"\U0001F600").size();
+  for (char16_t unit = 0; unit < 256; ++unit) {
+    const std::u16string one(1, unit);
+    const std::string afterLetter = hexOf(converted(u"a" + one), letterBytes);
+    const std::string afterAstral = hexOf(converted(u"\U0001F600" + one), astralBytes);
+    EXPECT_EQ(afterLetter, afterAstral) << "U+" << std::hex << static_cast<int>(unit);
+    EXPECT_EQ(afterLetter, hexOf(converted(one))) << "U+" << std::hex << static_cast<int>(unit);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(CodePages, ConverterAcrossCodePages, ::testing::ValuesIn(CODE_PAGES));
 
 TEST(CPUnicodeConverter, UnknownCcsidIsACodepageError) {
@@ -152,6 +178,22 @@ TEST(TextBufferWriter, RawBytesFollowConvertedPendingTextAndShiftState) {
   writer.appendRaw("\xAA", 1);
   EXPECT_EQ(hexOf(out.bytes()), "620e45620faa");
   EXPECT_TRUE(writer.pendingText().empty());
+}
+
+// Pieces of every length up to past the short-copy sizes land whole and in
+// order in the pending text.
+TEST(TextBufferWriter, PendingPiecesOfEveryLengthKeepTheirUnits) {
+  WritableBitstreamBuffer out;
+  TextBufferWriter writer(&out, 1208, -1, /*pendingCapacity=*/4096);
+  std::u16string expected;
+  for (std::size_t length = 0; length <= 40; ++length) {
+    std::u16string piece;
+    for (std::size_t i = 0; i < length; ++i) piece += static_cast<char16_t>(u'A' + (length + i) % 26);
+    writer.appendPending(piece.data(), piece.size());
+    expected += piece;
+  }
+  writer.appendPending(nullptr, 0);
+  EXPECT_EQ(writer.pendingText(), expected);
 }
 
 }  // namespace
