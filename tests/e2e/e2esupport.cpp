@@ -14,8 +14,7 @@ extern char** environ;
 
 namespace {
 std::string slurpAndRemove(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text = readFileText(path);
   std::remove(path.c_str());
   return text;
 }
@@ -52,6 +51,11 @@ CommandResult runCommand(const std::string& program, const std::vector<std::stri
   result.out = slurpAndRemove(outPath);
   result.err = slurpAndRemove(errPath);
   return result;
+}
+
+std::string readFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -16,6 +16,9 @@ CommandResult runCommand(const std::string& program, const std::vector<std::stri
 // Runs the built wfhost.
 inline CommandResult runWfhost(const std::vector<std::string>& args) { return runCommand(WF_WFHOST, args); }
 
+// The whole content of a file; empty when it cannot be read.
+std::string readFileText(const std::string& path);
+
 // The text split at line feeds (no empty last line).
 std::vector<std::string> linesOf(const std::string& text);
 

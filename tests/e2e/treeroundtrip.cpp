@@ -1,0 +1,140 @@
+#include "treeroundtrip.h"
+
+#include "bitstreambuffer.h"
+#include "messagesetcompiler.h"
+#include "messagesetjson.h"
+#include "pluginloader.h"
+#include "zellog.h"
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+struct WorkerRelease {
+  void operator()(BitstreamWorker* worker) const { worker->release(true); }
+};
+struct DescriptorRelease {
+  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
+};
+
+// One worker per parse or write, as a host may use them.
+std::unique_ptr<BitstreamWorker, WorkerRelease> newWorker(const DictionaryInfo* descriptor) {
+  static const ZelNamedLogSource owner("roundtrip");
+  std::unique_ptr<BitstreamWorker, WorkerRelease> worker(LoadedPlugin::instance().factory().createBitstreamWorker(&owner));
+  if (descriptor) worker->setWireFormatDescriptor(descriptor);
+  return worker;
+}
+
+// The writer adds a time-stamp comment without dictionary; the second
+// parse keeps it with the next element. The comment is cut out of the
+// record, and a record left empty dropped.
+WorkerInfoPtr withoutTimeStamp(const WorkerInfoPtr& record) {
+  static const std::u16string stamp = u"<!--VRK Generated XML Output on :";
+  if (!record) return record;
+  bool empty = true;
+  for (long key = 0; key < record->getDataPropertyCount(); ++key) {
+    const PWFData& value = record->getDataProperty(key);
+    if (value.getDataLogicalType() == eLogicalString && !value.isNull()) {
+      std::u16string text(value.getStringValue(), value.getStringLength());
+      const std::size_t start = text.find(stamp);
+      if (start != std::u16string::npos) {
+        const std::size_t end = text.find(u"-->", start);
+        text.erase(start, end == std::u16string::npos ? std::u16string::npos : end + 3 - start);
+        record->setProperty(key, text.empty() ? PWFData() : PWFData::makeString(text.data(), text.size()));
+      }
+    }
+    if (!record->getDataProperty(key).isNothing()) empty = false;
+  }
+  return empty ? WorkerInfoPtr() : record;
+}
+
+// A document without DOCTYPE is written with one (a DOCTYPE naming the root
+// is written unless suppressed), whose absent identifiers the parser records
+// as null Strings; one without XML declaration is written with version 1.0.
+WorkerInfoPtr withoutWriterDefaults(const WorkerInfoPtr& record) {
+  if (!record) return record;
+  for (const long key : {2L, 3L})  // the start record's system and public id
+    if (record->getDataProperty(key).isNull()) record->setProperty(key, PWFData());
+  const PWFData& version = record->getDataProperty(4);
+  if (version.getDataLogicalType() == eLogicalString && !version.isNull() &&
+      std::u16string_view(version.getStringValue(), version.getStringLength()) == u"1.0")
+    record->setProperty(4, PWFData());
+  return record;
+}
+
+}  // namespace
+
+struct LoadedPlugin::Parts {
+  PluginLibrary library{std::string(WF_PLUGIN_DIR) + "/libpwfxml.so"};
+  std::map<std::string, std::unique_ptr<DictionaryInfo, DescriptorRelease>> descriptors;
+};
+
+LoadedPlugin::LoadedPlugin() : parts_(std::make_unique<Parts>()) {}
+LoadedPlugin::~LoadedPlugin() = default;
+
+LoadedPlugin& LoadedPlugin::instance() {
+  static LoadedPlugin plugin;
+  return plugin;
+}
+
+BitstreamWorkerFactory& LoadedPlugin::factory() { return *parts_->library.factoryFor(u"XML"); }
+
+const DictionaryInfo* LoadedPlugin::descriptor(const std::string& source) {
+  if (source.empty()) return nullptr;
+  auto& slot = parts_->descriptors[source];
+  if (!slot) {
+    const std::vector<unsigned char> extract = compileMessageSetToExtract(readMessageSetJsonFile(source), source);
+    slot.reset(factory().createDescriptor());
+    slot->FromExtractFormat(nullptr, extract.data(), extract.size());
+    slot->postProcessDictionary();
+  }
+  return slot.get();
+}
+
+MessageInfo propertiesFrom(const std::map<std::string, long>& values) {
+  MessageInfo properties;
+  for (const auto& [name, value] : values) properties.setIntegerProperty(ZelWstring::fromUtf8(name), value);
+  return properties;
+}
+
+std::vector<std::uint8_t> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void parseTree(const std::vector<std::uint8_t>& bytes, const DictionaryInfo* descriptor, MessageInfo properties,
+               MessageTree& tree) {
+  const auto worker = newWorker(descriptor);
+  TreeBuilder builder(tree);
+  const BitstreamBuffer buffer(bytes.data(), bytes.size());
+  worker->initializeParse(-1, &properties, 0);
+  worker->setFIHandler(&builder);
+  worker->parse(&buffer, nullptr, 0, 0);
+}
+
+std::vector<std::uint8_t> writeTree(const MessageTree& tree, const DictionaryInfo* descriptor,
+                                    MessageInfo properties) {
+  const auto worker = newWorker(descriptor);
+  worker->initializeWrite(&properties, nullptr, nullptr, nullptr);
+  worker->setFIMessageTree(&tree);
+  WritableBitstreamBuffer out;
+  worker->write(&out, nullptr, 0);
+  return out.bytes();
+}
+
+std::string comparableJson(MessageTree& tree) {
+  tree.setStartMsgInfo(withoutWriterDefaults(withoutTimeStamp(tree.getStartMsgInfo())));
+  std::vector<TreeElement*> pending{tree.getRoot()};
+  while (!pending.empty()) {
+    TreeElement* element = pending.back();
+    pending.pop_back();
+    if (!element) continue;
+    element->setStartInfo(withoutTimeStamp(element->getStartInfo()));
+    for (TreeElement* child = element->getFirstChild(); child; child = child->getNextSibling())
+      pending.push_back(child);
+  }
+  return treeToJson(tree);
+}

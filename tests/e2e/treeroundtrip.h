@@ -1,0 +1,54 @@
+#ifndef TESTS_E2E_TREEROUNDTRIP_H
+#define TESTS_E2E_TREEROUNDTRIP_H
+
+// Parse and write inside the test program, through the plug-in loaded by
+// name as a host loads it: for round trips of many documents without a
+// process per document.
+
+#include "bitstreamworker.h"
+#include "dictionaryinfo.h"
+#include "messageinfo.h"
+#include "messagetree.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The plug-in and one descriptor per message-set source, loaded once for
+// the whole test program.
+class LoadedPlugin {
+public:
+  static LoadedPlugin& instance();
+  BitstreamWorkerFactory& factory();
+  // The post-processed descriptor compiled from a JSON message-set source;
+  // null for an empty source (self-defining). Lives as long as the program.
+  const DictionaryInfo* descriptor(const std::string& source);
+
+private:
+  LoadedPlugin();
+  ~LoadedPlugin();
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
+
+// Message properties with integer values, by name.
+MessageInfo propertiesFrom(const std::map<std::string, long>& values);
+
+std::vector<std::uint8_t> readBytes(const std::string& path);
+
+// Parses bytes with a fresh worker into tree. Throws what the plug-in throws.
+void parseTree(const std::vector<std::uint8_t>& bytes, const DictionaryInfo* descriptor, MessageInfo properties,
+               MessageTree& tree);
+
+// Writes tree with a fresh worker and the output properties.
+std::vector<std::uint8_t> writeTree(const MessageTree& tree, const DictionaryInfo* descriptor,
+                                    MessageInfo properties);
+
+// The tree as JSON without what a round trip legitimately adds: the
+// writer's time-stamp comment and the absent identifiers of the DOCTYPE it
+// writes. Changes tree.
+std::string comparableJson(MessageTree& tree);
+
+#endif
