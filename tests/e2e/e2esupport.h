@@ -25,6 +25,9 @@ std::vector<std::string> linesOf(const std::string& text);
 // The full path of a file in tests/data.
 inline std::string testData(const std::string& name) { return std::string(WF_TEST_DATA_DIR) + "/" + name; }
 
+// text with every character that may not stand in a test name replaced by '_'.
+std::string testNameOf(std::string text);
+
 // True when a program of that name is on the PATH.
 bool haveProgram(const std::string& name);
 

@@ -89,10 +89,7 @@ TEST_P(SchemaFeatures, WrittenDocumentGivesTheSameEventsAndStaysValid) {
 
 INSTANTIATE_TEST_SUITE_P(Documents, SchemaFeatures, ::testing::ValuesIn(kDocuments),
                          [](const ::testing::TestParamInfo<FeatureDocument>& info) {
-                           std::string name = info.param.name;
-                           for (char& c : name)
-                             if (c == '-') c = '_';
-                           return name;
+                           return testNameOf(info.param.name);
                          });
 
 }  // namespace

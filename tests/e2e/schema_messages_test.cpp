@@ -130,10 +130,7 @@ TEST_P(SchemaMessages, ParsesTypedWithItsSchemaAndRoundTripsToValidXml) {
 
 INSTANTIATE_TEST_SUITE_P(Messages, SchemaMessages, ::testing::ValuesIn(kMessages),
                          [](const ::testing::TestParamInfo<SchemaMessage>& info) {
-                           std::string name = info.param.label;
-                           for (char& c : name)
-                             if (c == '.') c = '_';
-                           return name;
+                           return testNameOf(info.param.label);
                          });
 
 // Every schema of the corpus compiles, also the one without a sample message.
