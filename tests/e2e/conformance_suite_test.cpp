@@ -178,10 +178,18 @@ protected:
 std::string ConformanceSuite::missing_;
 std::vector<ConformanceCase> ConformanceSuite::cases_;
 
+// Xerces-C 3.2 loses the content-model nodes it has built when a malformed
+// element declaration ends the scan ((#PCDATA) in parentheses of its own,
+// a mixed sequence and choice). These documents are parsed with the
+// worker's pooled memory manager, which takes the lost blocks back when the
+// worker goes, so that leak checkers see the plug-in's own leaks only.
+const std::set<std::string> kScannerLeaks = {"not-wf-sa-125", "not-wf-sa-132"};
+
 // The key of the exception a parse ends in; empty when it ends normally.
-std::string parseFailure(const std::vector<std::uint8_t>& bytes, MessageTree& tree) {
+std::string parseFailure(const std::vector<std::uint8_t>& bytes, MessageTree& tree,
+                         const std::map<std::string, long>& properties = {}) {
   try {
-    parseTree(bytes, nullptr, MessageInfo(), tree);
+    parseTree(bytes, nullptr, propertiesFrom(properties), tree);
   } catch (const ZelException& e) {
     return e.getKey() ? e.getKey() : "(unknown key)";
   }
@@ -224,7 +232,10 @@ TEST_F(ConformanceSuite, NotWellFormedDocumentsEndInTheScannerException) {
   for (const ConformanceCase& test : cases_) {
     if (test.type != "not-wf") continue;
     MessageTree tree;
-    const std::string failure = parseFailure(readBytes(test.file.string()), tree);
+    const std::string failure =
+        parseFailure(readBytes(test.file.string()), tree,
+                     kScannerLeaks.count(test.id) ? std::map<std::string, long>{{"memoryManagerPoolSize", 65536}}
+                                                  : std::map<std::string, long>{});
     const auto listed = kWellFormedToUs.find(test.id);
     if (failure == "CP_XML_XERCES_PARSER_EXCEPTION") {
       tally.pass(test.id, listed != kWellFormedToUs.end());
