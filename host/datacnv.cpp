@@ -269,6 +269,15 @@ PWFData DataCnv::StrToDbl(const char16_t* text, std::size_t length) const {
 PWFData DataCnv::StrToDec(const char16_t* text, std::size_t length, bool impliedDecimal, long impliedScale,
                           char16_t decimalChar, long signMode, char16_t minusChar, char16_t plusChar, long trim,
                           long justification, char16_t padChar, bool strict) const {
+  PWFData value;
+  StrToDec(text, length, impliedDecimal, impliedScale, decimalChar, signMode, minusChar, plusChar, trim, justification,
+           padChar, strict, value);
+  return value;
+}
+
+void DataCnv::StrToDec(const char16_t* text, std::size_t length, bool impliedDecimal, long impliedScale,
+                       char16_t decimalChar, long signMode, char16_t minusChar, char16_t plusChar, long trim,
+                       long justification, char16_t padChar, bool strict, PWFData& value) const {
   const std::u16string_view view(text, text ? length : 0);
   const NumberSyntax syntax{signMode, minusChar,     plusChar, impliedDecimal ? char16_t(0) : decimalChar,
                             trim,     justification, padChar,  strict};
@@ -292,7 +301,7 @@ PWFData DataCnv::StrToDec(const char16_t* text, std::size_t length, bool implied
     decimal.append(parts.integer);
     if (parts.hasPoint) decimal.append(u'.').append(parts.fraction);
   }
-  return PWFData::makeDecimal(decimal);
+  value.assignDecimal(decimal.data(), decimal.length());
 }
 
 PWFData DataCnv::StrToBin(const char16_t* text, std::size_t length) const {

@@ -125,6 +125,11 @@ public:
   PWFData StrToDec(const char16_t* text, std::size_t length, bool impliedDecimal, long impliedScale,
                    char16_t decimalChar, long signMode, char16_t minusChar, char16_t plusChar, long trim,
                    long justification, char16_t padChar, bool strict) const;
+  // The same into value, whose storage is reused (PWFData::assignDecimal):
+  // no allocation once value has held as long a text. A failure leaves value unchanged.
+  void StrToDec(const char16_t* text, std::size_t length, bool impliedDecimal, long impliedScale,
+                char16_t decimalChar, long signMode, char16_t minusChar, char16_t plusChar, long trim,
+                long justification, char16_t padChar, bool strict, PWFData& value) const;
 
   // Hexadecimal digits (either case, two per byte) as Binary. Empty = no bytes.
   PWFData StrToBin(const char16_t* text, std::size_t length) const;

@@ -88,6 +88,8 @@ public:
   static PWFData makeDateTime(const PWFDateTime& value);
   // A decimal keeps its text exactly (any number of digits).
   static PWFData makeDecimal(const ZelWstring& text);
+  // Makes this value a Decimal of the text, reusing storage as assignString does.
+  void assignDecimal(const char16_t* text, std::size_t length);
   // Untyped text (logical type None) that is not "nothing": the raw text of
   // a value whose type is unknown.
   static PWFData makeUntyped(const char16_t* text, std::size_t length);
@@ -122,12 +124,17 @@ private:
 };
 
 inline void PWFData::assignString(const char16_t* text, std::size_t length) {
-  type_ = eLogicalString;
   if (ZelWstring* string = std::get_if<ZelWstring>(&value_)) {
     string->assign(text, length);
   } else {
     value_.emplace<ZelWstring>(text, length);
   }
+  type_ = eLogicalString;
+}
+
+inline void PWFData::assignDecimal(const char16_t* text, std::size_t length) {
+  assignString(text, length);
+  type_ = eLogicalDecimal;
 }
 
 #endif

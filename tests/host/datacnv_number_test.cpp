@@ -176,6 +176,21 @@ TEST(DataCnvDecimal, ImpliedPointAndOwnCharacters) {
   EXPECT_EQ(value.getText().view(), u"-12.5");
 }
 
+TEST(DataCnvDecimal, IntoAValueReplacesWhatItHeldAndKeepsItOnFailure) {
+  const DataCnv cnv = handlerDataCnv();
+  auto into = [&](std::u16string_view text, PWFData& value) {
+    cnv.StrToDec(text.data(), text.size(), false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
+                 DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true, value);
+  };
+  PWFData value = PWFData::makeString(u"a longer text than any decimal here", 35);
+  into(u"+0012.50", value);
+  EXPECT_EQ(value, toDecimal(cnv, u"+0012.50"));
+  into(u"-3", value);
+  EXPECT_EQ(value, toDecimal(cnv, u"-3"));
+  EXPECT_THROW(into(u"1e5", value), ZelConversionException);
+  EXPECT_EQ(value, toDecimal(cnv, u"-3"));
+}
+
 TEST(DataCnvBinary, EveryByteRoundTripsInEitherCase) {
   const DataCnv cnv = handlerDataCnv();
   std::vector<std::uint8_t> bytes(256);

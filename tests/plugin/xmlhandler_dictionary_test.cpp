@@ -576,3 +576,35 @@ TEST(MemberMatching, AMemberOfTheNextTypeIsNoCandidate) {
   };
   EXPECT_EQ(inner(run.parse("<m><b>1</b><c>2</c></m>")), expected);
 }
+
+// Repeated elements reuse the match of the first of their name: the answer
+// must still follow the parent's type, the element's namespace and the
+// document.
+TEST(MemberMatching, RepeatedNamesFollowParentTypeNamespaceAndDocument) {
+  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "R",
+    "namespaces": [ { "uri": "urn:r", "prefix": "r" } ],
+    "types": [ { "name": "P", "members": [ { "name": "v", "namespace": "r", "type": "integer", "maxOccurs": 3 } ] },
+               { "name": "Q", "members": [ { "name": "w", "namespace": "r", "type": "string" },
+                                           { "name": "v", "namespace": "r", "type": "string", "maxOccurs": 3 } ] } ],
+    "elements": [ { "name": "m", "namespace": "r", "class": "message", "type": { "members": [
+      { "name": "p", "namespace": "r", "type": "P", "maxOccurs": 3 }, { "name": "q", "namespace": "r", "type": "Q" } ] } } ] })");
+  ParseRun run(descriptor.get());
+  // Tags: v (in P) 2, w 3, v (in Q) 4, p 5, q 6.
+  const Lines expected = {
+      "startElement(5, 3, -, 4, 0, -1, 4, 3)",
+      "startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(Integer:1, -, -1, -1)", "endElement(2, -)",
+      // The same name outside the member's namespace is no member.
+      R"(startElement("v", "", 0, -, -1, -1))", R"(data(String:"2", -, -1, -1))", R"(endElement("v", "", -))",
+      "startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(Integer:3, -, -1, -1)", "endElement(2, -)",
+      "endElement(5, -)",
+      "startElement(6, 3, -, 5, 0, -1, 5, 4)",
+      "startElement(4, 1, -, 3, 0, -1, 3, 2)", R"(data(String:"4", -, -1, -1))", "endElement(4, -)",
+      "endElement(6, -)",
+  };
+  EXPECT_EQ(inner(run.parse(R"(<m xmlns="urn:r"><p><v>1</v><v xmlns="">2</v><v>3</v></p><q><v>4</v></q></m>)")),
+            expected);
+  // A new document declares its element names anew.
+  const Lines second = inner(run.parse(R"(<m xmlns="urn:r"><q><w>5</w></q></m>)"));
+  ASSERT_EQ(second.size(), 5u);
+  EXPECT_EQ(second[1], "startElement(3, 1, -, 2, 0, -1, 2, 1)");
+}

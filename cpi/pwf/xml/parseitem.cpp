@@ -72,6 +72,7 @@ void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem*
   iLogicalType = definition.logicalType;
   iNullEncoding = definition.nullEncoding;
   iNullEncodingValue = definition.nullEncodingValue;
+  iValueShape = definition.valueShape;
 }
 
 ParseItemDefinition ParseItem::getDefinition() const {
@@ -88,6 +89,7 @@ ParseItemDefinition ParseItem::getDefinition() const {
   definition.logicalType = iLogicalType;
   definition.nullEncoding = iNullEncoding;
   definition.nullEncodingValue = iNullEncodingValue;
+  definition.valueShape = iValueShape;
   return definition;
 }
 
@@ -109,6 +111,7 @@ void ParseItem::resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, c
   iMemberId = -1;
   iRender = erUndefined;
   iDataSent = false;
+  iValueShape = ValueShape::NotKnown;
   iLastSimpleChildMemberIndex = -1;
   iLastChildMemberIndex = -1;
   iStartWorkerInfo.reset();

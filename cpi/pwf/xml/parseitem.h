@@ -48,6 +48,10 @@ enum ElementKind : std::uint16_t {
   eKindNone = 0xFFFF,              // document, root and null-element items
 };
 
+// How the character data of an item becomes its value, by its type: a list
+// of items, a union resolved member by member, or anything else.
+enum class ValueShape : std::int8_t { NotKnown, List, Union, Single };
+
 bool isFieldKind(std::uint16_t kind);
 bool isStructureKind(std::uint16_t kind);
 bool isMessageKind(std::uint16_t kind);
@@ -69,6 +73,7 @@ struct ParseItemDefinition {
   long logicalType = -1;
   ENullEncoding nullEncoding = eNULLNone;
   const char16_t* nullEncodingValue = nullptr;
+  ValueShape valueShape = ValueShape::NotKnown;
 };
 
 class ParseItem : public XMLItem {
@@ -133,7 +138,10 @@ public:
   // Members: the member's render, or for message kinds the render of the
   // referenced element; elements: the element's render for message kinds,
   // else 0; items known through a type: 0; otherwise -1.
-  ERender getRender() const override { return iRender; }
+  ERender getRender() const final { return iRender; }
+  // Decided by the handler on first use (NotKnown until then).
+  ValueShape getValueShape() const { return iValueShape; }
+  void setValueShape(ValueShape shape) { iValueShape = shape; }
 
   const ZelWstring& getXMLName() const { return iXmlName; }
   const ZelWstring& getNamespaceURI() const { return iNamespaceURI; }
@@ -179,6 +187,7 @@ private:
   long iLastSimpleChildMemberIndex = -1;
   long iLastChildMemberIndex = -1;
   ParseItemType iItemType = eItemFromDefinition;
+  ValueShape iValueShape = ValueShape::NotKnown;
   WorkerInfoPtr iStartWorkerInfo;
   WorkerInfoPtr iDataWorkerInfo;
   WorkerInfoPtr iEndWorkerInfo;

@@ -46,6 +46,7 @@ XMLHandler::~XMLHandler() { recycleAll(); }
 void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary) {
   descriptor = dictionary;
   view = dictionary ? std::make_unique<XMLDictionaryView>(*dictionary) : nullptr;
+  matchCache.clear();
   memberDefinitions.assign(dictionary ? dictionary->getMemberCache().size() : 0, ParseItemDefinition());
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
 }
@@ -54,8 +55,9 @@ const ParseItemDefinition& XMLHandler::knownDefinition(EWhereDefined whereDefine
   std::vector<ParseItemDefinition>& known = whereDefined == eDefinedAsTypeMember ? memberDefinitions : tagDefinitions;
   ParseItemDefinition& definition = known[static_cast<std::size_t>(index)];
   if (definition.whereDefined == eWhereDefinedNotSet) {
-    const ParseItem probe(getOwner(), nullptr, descriptor, u"?", ZelWstring(), whereDefined, index, -1L,
-                          eItemFromDefinition);
+    ParseItem probe(getOwner(), nullptr, descriptor, u"?", ZelWstring(), whereDefined, index, -1L,
+                    eItemFromDefinition);
+    valueShapeOf(probe);
     definition = probe.getDefinition();
   }
   return definition;
@@ -173,6 +175,7 @@ void XMLHandler::startDocument() {
   ZelTraceScope scope(this, "XMLHandler::startDocument");
   // Left over from a scan the host abandoned.
   recycleAll();
+  matchCache.clear();
   characters.clear();
   documentTextUnits = 0;
   prefixPending = false;
@@ -243,7 +246,7 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
                           static_cast<std::uint16_t>(eKindNone), eItemNullElement, -1L));
   } else {
     resetDocCharacters(true);
-    processElement(name, elementNamespace, attrList, attrCount);
+    processElement(elemDecl, uriId, name, elementNamespace, attrList, attrCount);
     for (XMLSize_t i = 0; i < attrCount; ++i) processAttribute(*attrList.elementAt(i));
   }
 
@@ -257,8 +260,9 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
   if (isEmpty) endElement(elemDecl, uriId, isRoot, nullptr);
 }
 
-void XMLHandler::processElement(const XMLCh* name, const ZelWstring& uri,
-                                const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) {
+void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsigned int uriId, const XMLCh* name,
+                                const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                                XMLSize_t attrCount) {
   long xsiTypeIndex = -1;
   if (!ignoreXsiType) {
     for (XMLSize_t i = 0; i < attrCount; ++i) {
@@ -274,7 +278,7 @@ void XMLHandler::processElement(const XMLCh* name, const ZelWstring& uri,
   const long parentTypeIndex = contentTypeIndex(parent);
   EWhereDefined whereDefined = eWhereDefinedNotSet;
   long index = -1;
-  getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, 0);
+  findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index);
   if (whereDefined == eWhereDefinedNotSet && xsiTypeIndex > 0) whereDefined = eDefinedByType;
   const long typeIndex = itemTypeIndexOf(xsiTypeIndex);
 

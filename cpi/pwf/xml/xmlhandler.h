@@ -2,6 +2,7 @@
 #define XMLHANDLER_H
 
 #include "datacnv.h"
+#include "elementmatchcache.h"
 #include "parseitem.h"
 #include "pwfdata.h"
 #include "workerinfo.h"
@@ -14,6 +15,7 @@
 #include <xercesc/framework/XMLErrorReporter.hpp>
 #include <xercesc/validators/DTD/DocTypeHandler.hpp>
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -191,8 +193,17 @@ private:
   // The facts of a member (eDefinedAsTypeMember) or element definition,
   // looked up in the dictionary on first use.
   const ParseItemDefinition& knownDefinition(EWhereDefined whereDefined, long index);
-  void processElement(const XMLCh* name, const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
-                      XMLSize_t attrCount);
+  void processElement(const xercesc::XMLElementDecl& declaration, unsigned int uriId, const XMLCh* name,
+                      const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount);
+  // The definition of an element under a parent item: remembered from an
+  // earlier element of the same name, or searched (getDefFromXMLStartElement).
+  void findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
+                      long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
+                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
+                      EWhereDefined& whereDefined, long& index);
+  // Whether a member found for an element under the parent type is the only
+  // one its name (and namespace) can stand for, whatever its attributes.
+  bool isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const;
   bool isNullElement(const ParseItem& parent, const XMLCh* name) const;
   void deferEnd(ParseItem& item);
   // Puts pending comment and processing-instruction text into property 0 of
@@ -238,6 +249,8 @@ private:
 
   // ---- Character data and values (xmlhandlervalue.cpp)
   void resetDocCharacters(bool flagged);
+  // Decided once per item (and per known definition).
+  ValueShape valueShapeOf(ParseItem& item) const;
   // The value of a text for the item (typeIndex 0: of the item's logical
   // type, else of that type's), or a String without item. The value lives in
   // the handler until the next conversion.
@@ -247,6 +260,8 @@ private:
   const PWFData& convertValue(Text text, ParseItem* item, long typeIndex);
   // A String value of the text, in the handler until the next conversion.
   const PWFData& stringValueOf(Text text);
+  // Where a converted value of the type is kept.
+  PWFData& valueSlot(ELogicalType type);
   bool stringAsBoolean(Text text) const;
   long getTypeIndexFromXsiTypeAttribute(const XMLCh* value);
   ZelWstring resolveXsiTypePrefix(const XMLCh* value);
@@ -298,11 +313,13 @@ private:
   // Scratch buffers and values reused from event to event: strings keep
   // their storage, so String values cost no allocation once warm.
   PWFData stringValue;
-  PWFData convertedValue;
+  // One value per logical type, so that each keeps its kind of storage.
+  std::array<PWFData, eLogicalDecimal + 1> typedValues;
   ZelWstring elementNamespace;
   mutable ZelWstring attributeNamespaceText;
   ZelWstring attributeFieldName;
   std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values
+  ElementMatchCache matchCache;
 };
 
 #endif

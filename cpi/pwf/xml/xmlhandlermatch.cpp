@@ -31,6 +31,35 @@ long XMLHandler::contentTypeIndex(const ParseItem& item) const {
   return item.getResolvedTypeIndex();
 }
 
+void XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
+                                long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
+                                const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
+                                EWhereDefined& whereDefined, long& index) {
+  // Under the document or the root, elements are matched against messages,
+  // which the host hears about: those searches are never skipped.
+  const bool mayRemember = parentTypeIndex >= 0 && !isDocumentOrRoot(parent);
+  const long known = mayRemember ? matchCache.find(&declaration, uriId, parentTypeIndex) : -1;
+  if (known >= 0) {
+    parent.setLastChildMemberIndex(known);
+    whereDefined = eDefinedAsTypeMember;
+    index = known;
+    return;
+  }
+  getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, 0);
+  if (mayRemember && whereDefined == eDefinedAsTypeMember && isMatchedByNameAlone(parentTypeIndex, index))
+    matchCache.remember(&declaration, uriId, parentTypeIndex, index);
+}
+
+bool XMLHandler::isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const {
+  // Open content holds messages; a member of a nested group may share its
+  // name with another; an identifying attribute decides between members.
+  if (view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen) return false;
+  if (view->member(memberIndex).containingTypeIndex != parentTypeIndex) return false;
+  if (!view->hasUniqueElementName(parentTypeIndex, memberIndex)) return false;
+  const ERender render = descriptor->getXMLTypeMemberDefinition(memberIndex).render;
+  return render == erElement || render == erElementWithValueAttribute;
+}
+
 bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                                            const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
                                            EWhereDefined& whereDefined, long& index, int nesting) {
@@ -243,10 +272,10 @@ void XMLHandler::sendNullValue(ParseItem& item, const WorkerInfoPtr& info) {
 }
 
 void XMLHandler::sendAttributeValue(ParseItem& item, Text value) {
-  const long typeIndex = contentTypeIndex(item);
-  if (view && view->listItemType(typeIndex) >= 0) {
+  const ValueShape shape = valueShapeOf(item);
+  if (shape == ValueShape::List) {
     resolveListType(item, value, -1);
-  } else if (!value.empty() && view && view->isUnion(typeIndex)) {
+  } else if (!value.empty() && shape == ValueShape::Union) {
     resolveUnionType(item, value, -1, false);
   } else {
     fiHandler->data(convertStringToData(value, &item, 0), WorkerInfoPtr(), -1, -1);

@@ -61,15 +61,15 @@ void XMLHandler::resetDocCharacters(bool flagged) {
     return;
   }
   const Text text = characters.view();
-  const long typeIndex = contentTypeIndex(*item);
-  if (view && !item->isDataSent()) {
-    if (view->listItemType(typeIndex) >= 0) {
+  if (!item->isDataSent()) {
+    const ValueShape shape = valueShapeOf(*item);
+    if (shape == ValueShape::List) {
       resolveListType(*item, text, -1);
       item->setDataSent();
       characters.clear();
       return;
     }
-    if (!text.empty() && view->isUnion(typeIndex)) {
+    if (!text.empty() && shape == ValueShape::Union) {
       resolveUnionType(*item, text, -1, false);
       item->setDataSent();
       characters.clear();
@@ -117,6 +117,17 @@ void XMLHandler::resetDocCharacters(bool flagged) {
   characters.clear();
 }
 
+ValueShape XMLHandler::valueShapeOf(ParseItem& item) const {
+  if (item.getValueShape() == ValueShape::NotKnown) {
+    const long typeIndex = contentTypeIndex(item);
+    ValueShape shape = ValueShape::Single;
+    if (view && view->listItemType(typeIndex) >= 0) shape = ValueShape::List;
+    else if (view && view->isUnion(typeIndex)) shape = ValueShape::Union;
+    item.setValueShape(shape);
+  }
+  return item.getValueShape();
+}
+
 // ---------------------------------------------------------------------------
 // Conversion
 
@@ -145,6 +156,12 @@ const PWFData& XMLHandler::convertStringToData(Text text, ParseItem* item, long 
   }
 }
 
+PWFData& XMLHandler::valueSlot(ELogicalType type) {
+  // A type outside the known ones (a corrupt dictionary) ends as an internal error.
+  const auto index = static_cast<std::size_t>(type);
+  return index < typedValues.size() ? typedValues[index] : typedValues[eLogicalNone];
+}
+
 const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeIndex) {
   if (!item) return stringValueOf(text);
   const ELogicalType type = typeIndex == 0 ? item->getValueLogicalType() : view->logicalType(typeIndex);
@@ -155,40 +172,42 @@ const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeInd
     const char16_t* nullText = item->getNullEncodingValue();
     if ((encoding == eNULLEmpty && text.empty()) || (encoding == eNULLValue && nullText && text == nullText)) {
       if (ZelLog::traceOn()) ZelLog::trace(this, "XMLHandler::convertStringToData", {"Detected null value as part of value."});
-      convertedValue = PWFData::makeNull(type);
-      return convertedValue;
+      PWFData& value = valueSlot(type);
+      value = PWFData::makeNull(type);
+      return value;
     }
   }
 
   const char16_t* data = text.data();
   const std::size_t length = text.size();
+  PWFData& value = valueSlot(type);
   switch (type) {
     case eLogicalString:
       return stringValueOf(text);
     case eLogicalInteger:
-      convertedValue = dataCnv.StrToInt64(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
-                                          DataCnv::JUSTIFY_RIGHT, u'0', true);
-      return convertedValue;
+      value = dataCnv.StrToInt64(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
+                                 DataCnv::JUSTIFY_RIGHT, u'0', true);
+      return value;
     case eLogicalFloat:
-      convertedValue = dataCnv.StrToDbl(data, length);
-      return convertedValue;
+      value = dataCnv.StrToDbl(data, length);
+      return value;
     case eLogicalBinary:
-      convertedValue = item->getDataEncoding() == edeBase64 ? CPBase64Converter::binFromBase64(data, length)
-                                                           : dataCnv.StrToBin(data, length);
-      return convertedValue;
+      value = item->getDataEncoding() == edeBase64 ? CPBase64Converter::binFromBase64(data, length)
+                                                   : dataCnv.StrToBin(data, length);
+      return value;
     case eLogicalBoolean:
-      convertedValue = PWFData::makeBoolean(stringAsBoolean(text));
-      return convertedValue;
+      value = PWFData::makeBoolean(stringAsBoolean(text));
+      return value;
     case eLogicalInterval:
-      convertedValue = dataCnv.StrToInterval(data, length);
-      return convertedValue;
+      value = dataCnv.StrToInterval(data, length);
+      return value;
     case eLogicalDateTime:
-      convertedValue = dataCnv.StrToDateTime(data, item->getFormat(), static_cast<long>(length));
-      return convertedValue;
+      value = dataCnv.StrToDateTime(data, item->getFormat(), static_cast<long>(length));
+      return value;
     case eLogicalDecimal:
-      convertedValue = dataCnv.StrToDec(data, length, false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING,
-                                        DataCnv::US_MINUS, DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
-      return convertedValue;
+      dataCnv.StrToDec(data, length, false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
+                       DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true, value);
+      return value;
     case eLogicalNone:
       break;
   }
