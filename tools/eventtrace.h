@@ -4,24 +4,11 @@
 #include "fihandler.h"
 
 #include <iosfwd>
-#include <string>
-
-// Text forms shared by wfhost's outputs.
-namespace EventText {
-// A JSON string literal of UTF-16 text (null = "").
-std::string quote(const char16_t* text);
-std::string quote(const ZelWstring& text);
-// "Type:value": String:"hi", Integer:42, Boolean:true, Binary:0A1F,
-// Decimal:1.50, a null value Integer:null, nothing None:nothing.
-std::string value(const PWFData& data);
-// A record as {K:V, ...} over the keys whose value has a logical type other
-// than None, in key order; a null handle as "-".
-std::string record(const WorkerInfoPtr& info);
-}  // namespace EventText
 
 // Prints one line per tree event: the operation's name and its arguments in
 // parentheses, in declaration order, separated by ", " (strings quoted,
-// numbers and bools as C++ prints them). Accepts every message content.
+// values and records in their TraceText forms, numbers and bools as C++
+// prints them). Accepts every message content.
 class EventTrace : public FIHandler {
 public:
   explicit EventTrace(std::ostream& out) : out_(out) {}

@@ -2,6 +2,9 @@
 
 #include "zelexception.h"
 
+#include <cassert>
+#include <string_view>
+
 namespace {
 constexpr char16_t kSchemaDateTimeFormat[] = u"I";
 constexpr char16_t kNoFormat[] = u"";
@@ -60,7 +63,10 @@ void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem*
 void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem* parent,
                                       const XMLDictionaryInfo* dictionary, const char16_t* xmlName,
                                       const ZelWstring& namespaceURI, const ParseItemDefinition& definition) {
-  resetCommon(owner, parent, dictionary, xmlName, namespaceURI, definition.itemType);
+  assert((!definition.xmlName || definition.xmlName->view() == std::u16string_view(xmlName)) &&
+         "an element matched to a definition has the definition's name");
+  resetCommon(owner, parent, dictionary, definition.xmlName ? nullptr : xmlName, namespaceURI, definition.itemType);
+  iDefinitionName = definition.xmlName;
   iWhereDefined = definition.whereDefined;
   iIndex = definition.index;
   iElementIndex = definition.elementIndex;
@@ -118,6 +124,7 @@ void ParseItem::resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, c
   iDataWorkerInfo.reset();
   iEndWorkerInfo.reset();
   iXmlName.assign(xmlName);
+  iDefinitionName = nullptr;
   iNamespaceURI.assign(namespaceURI);
   iItemType = itemType;
 }
@@ -182,7 +189,7 @@ std::uint16_t ParseItem::kindFromDefinition() const {
 ParseItemType ParseItem::itemTypeFromDefinition() const {
   const long tagIndex = iElementIndex;
   if (tagIndex >= 0 && iDictionary->getTagCache().get(tagIndex).tagClass == eTagClassMessage) return eItemMessage;
-  if (iXmlName.empty()) return eItemNameless;
+  if (getXMLName().empty()) return eItemNameless;
   if (isTypeMember() && iDictionary->getXMLTypeMemberDefinition(iIndex).render == erAttribute)
     return eItemAttributeMember;
   return eItemElement;

@@ -74,6 +74,9 @@ struct ParseItemDefinition {
   ENullEncoding nullEncoding = eNULLNone;
   const char16_t* nullEncodingValue = nullptr;
   ValueShape valueShape = ValueShape::NotKnown;
+  // The definition's XML name, borrowed from the descriptor: an element
+  // matched to the definition has exactly this name. Null = not known.
+  const ZelWstring* xmlName = nullptr;
 };
 
 class ParseItem : public XMLItem {
@@ -94,7 +97,8 @@ public:
             long typeIndex, ParseItemType itemType);
   // By a known definition: the same item as by definition with the
   // definition's index, type index -1 and a derived role; xmlName must not
-  // be empty.
+  // be empty and must equal the definition's name when it carries one
+  // (the item then refers to that name instead of copying it).
   ParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
             const char16_t* xmlName, const ZelWstring& namespaceURI, const ParseItemDefinition& definition);
   ~ParseItem() override;
@@ -143,7 +147,7 @@ public:
   ValueShape getValueShape() const { return iValueShape; }
   void setValueShape(ValueShape shape) { iValueShape = shape; }
 
-  const ZelWstring& getXMLName() const { return iXmlName; }
+  const ZelWstring& getXMLName() const { return iDefinitionName ? *iDefinitionName : iXmlName; }
   const ZelWstring& getNamespaceURI() const { return iNamespaceURI; }
   ParseItem* getParent() const { return iParent; }
   ParseItemType getItemType() const { return iItemType; }
@@ -182,6 +186,7 @@ private:
   long iMemberId = -1;
   ERender iRender = erUndefined;
   ZelBufferedWstring<16> iXmlName;
+  const ZelWstring* iDefinitionName = nullptr;  // stands for iXmlName when set; borrowed
   ZelBufferedWstring<16> iNamespaceURI;
   bool iDataSent = false;
   long iLastSimpleChildMemberIndex = -1;

@@ -59,6 +59,8 @@ const ParseItemDefinition& XMLHandler::knownDefinition(EWhereDefined whereDefine
                     eItemFromDefinition);
     valueShapeOf(probe);
     definition = probe.getDefinition();
+    definition.xmlName = whereDefined == eDefinedAsTypeMember ? &descriptor->getXMLTypeMemberDefinition(index).xmlName
+                                                              : &descriptor->getXMLTagDefinition(index).xmlName;
   }
   return definition;
 }
@@ -211,10 +213,10 @@ void XMLHandler::endDocument() {
 }
 
 bool XMLHandler::isNullElement(const ParseItem& parent, const XMLCh* name) const {
+  if (parent.getNullEncoding() != eNULLElement) return false;
   if (parent.getValueLogicalType() <= 0 || !parent.getDictionary()) return false;
   if (!view || !view->isNillable(parent.getElementIndex())) return false;
-  return parent.getNullEncoding() == eNULLElement && parent.getNullEncodingValue() &&
-         std::u16string_view(name) == parent.getNullEncodingValue();
+  return parent.getNullEncodingValue() && std::u16string_view(name) == parent.getNullEncodingValue();
 }
 
 void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int uriId,

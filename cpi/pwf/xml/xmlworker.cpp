@@ -354,9 +354,10 @@ long XMLWorker::parseNext() {
   // Never scan again after a failure: the scanner's state is not resumable.
   if (iExceptionOccurred) return 0;
   try {
+    // A scan that failed has thrown; only the end of the document stops it here.
     do {
       iMoreToScan = iScanner->scanNext(*iScanToken);
-    } while (iHandler->isStructureAwaitingValue() && hasNext());
+    } while (iMoreToScan && iHandler->isStructureAwaitingValue());
   } catch (...) {
     failScan(kFunction, "An error has been reported by the XERCES component",
              "CPException exception caught during parsing. Rethrowing");
