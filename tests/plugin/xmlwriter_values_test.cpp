@@ -205,7 +205,8 @@ std::string nullSet(const NullCase& c) {
            "elements": [ { "name": "msg", "class": "message", "type": { "members": [
              { "name": "text", "type": "string", "nillable": true },
              { "name": "code", "type": "string", "nillable": true, "render": "elementWithValue" },
-             { "name": "attr", "type": "string", "nillable": true, "render": "attribute" } ] } } ] })";
+             { "name": "attr", "type": "string", "nillable": true, "render": "attribute" },
+             { "name": "bin", "type": "hexBinary", "encoding": "cdata", "nillable": true } ] } } ] })";
 }
 
 class XMLWriterNullEncodings : public testing::TestWithParam<NullCase> {};
@@ -244,6 +245,16 @@ TEST(XMLWriterNullEncodings, NullAttributeMemberUnderNullElementIsEmpty) {
   TreeMaker make(tree, descriptor.get());
   make.member(make.tag(nullptr, u"msg"), u"attr", PWFData::makeNull(eLogicalString));
   EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<msg attr=\"\"></msg>");
+}
+
+// The null text of a binary value written as CDATA goes into a CDATA
+// section, unescaped like any CDATA text.
+TEST(XMLWriterNullEncodings, NullTextOfCdataBinaryIsACdataSection) {
+  const DescriptorPtr descriptor = compileDescriptor(nullSet({"valueText", false, "", ""}));
+  MessageTree tree;
+  TreeMaker make(tree, descriptor.get());
+  make.member(make.tag(nullptr, u"msg"), u"bin", PWFData::makeNull(eLogicalBinary));
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<msg><bin><![CDATA[NIL]]></bin></msg>");
 }
 
 TEST(XMLWriterNullEncodings, NumericValuesUseTheNumericEncoding) {
