@@ -113,10 +113,12 @@ private:
   unsigned short kind_ = 0;
   bool bitStream_ = false;
   bool discarded_ = false;  // scratch mark of rollBackTo
-  PWFData value_;
+  // The records before the value: a walk reads them for every element, and
+  // so touches the value's far end only for the values that reach it.
   WorkerInfoPtr startInfo_;
   WorkerInfoPtr dataInfo_;
   WorkerInfoPtr endInfo_;
+  PWFData value_;
 };
 
 // A cursor over a MessageTree: a borrowed, copyable handle (two pointers).

@@ -48,6 +48,48 @@ bool rendersIntoAttribute(ERender render) {
 
 }  // namespace
 
+// Inline: run for every element written, the definition stays in registers.
+inline WriteItem::Definition WriteItem::memberDefinition(const XMLDictionaryInfo& dictionary, long memberRow) {
+  const prf_SMD_TYPEMEMBER_DEFINITION& member = dictionary.getMemberCache().get(memberRow);
+  Definition definition;
+  definition.member = &dictionary.getXMLTypeMemberDefinition(memberRow);
+  definition.tagIndex = member.elementIndex;
+  // A member that stands for a message is rendered as its message element.
+  if (member.memberKind == DictCodes::eClassMessage) {
+    definition.element = &dictionary.getXMLTagDefinition(member.elementIndex);
+    definition.render = definition.element->render;
+  } else {
+    definition.render = definition.member->render;
+  }
+  return definition;
+}
+
+inline WriteItem::Definition WriteItem::elementDefinition(const XMLDictionaryInfo& dictionary, long tagRow,
+                                                   std::uint16_t kind) {
+  Definition definition;
+  definition.element = &dictionary.getXMLTagDefinition(tagRow);
+  definition.tagIndex = tagRow;
+  if (kind == kKindMessage) {
+    definition.render = definition.element->render;
+  } else {
+    const bool attributeDeclaration = dictionary.getFormatVersion() >= kAttributeDeclarationsVersion &&
+                                      dictionary.getTagCache().get(tagRow).declaredAsAttribute;
+    definition.render = attributeDeclaration ? erAttribute : erElement;
+  }
+  return definition;
+}
+
+inline void WriteItem::applyDefinition(const Definition& definition) {
+  iElementProperties = definition.element;
+  iMemberProperties = definition.member;
+  iRender = definition.render;
+  // The tree holds namespaces of self-defining elements only: the parser
+  // reports defined elements by id. Their namespace is their element's.
+  if (!iNamespaceURI->empty() || definition.tagIndex < 0) return;
+  const long namespaceIndex = iDictionary->getTagCache().get(definition.tagIndex).namespaceIndex;
+  if (namespaceIndex >= 0) iNamespaceURI = &namespaceOf(namespaceIndex);
+}
+
 template <class Position>
 WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const Position& position,
                      long listMemberIndex)
@@ -130,47 +172,6 @@ long WriteItem::memberRowOf(const XMLDictionaryInfo& dictionary, long treeRow, l
 
 long WriteItem::tagRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long tagId) {
   return treeRow >= 0 ? treeRow : dictionary.getXMLTagDefs().getIndex(tagId);
-}
-
-WriteItem::Definition WriteItem::memberDefinition(const XMLDictionaryInfo& dictionary, long memberRow) {
-  const prf_SMD_TYPEMEMBER_DEFINITION& member = dictionary.getMemberCache().get(memberRow);
-  Definition definition;
-  definition.member = &dictionary.getXMLTypeMemberDefinition(memberRow);
-  definition.tagIndex = member.elementIndex;
-  // A member that stands for a message is rendered as its message element.
-  if (member.memberKind == DictCodes::eClassMessage) {
-    definition.element = &dictionary.getXMLTagDefinition(member.elementIndex);
-    definition.render = definition.element->render;
-  } else {
-    definition.render = definition.member->render;
-  }
-  return definition;
-}
-
-WriteItem::Definition WriteItem::elementDefinition(const XMLDictionaryInfo& dictionary, long tagRow,
-                                                   std::uint16_t kind) {
-  Definition definition;
-  definition.element = &dictionary.getXMLTagDefinition(tagRow);
-  definition.tagIndex = tagRow;
-  if (kind == kKindMessage) {
-    definition.render = definition.element->render;
-  } else {
-    const bool attributeDeclaration = dictionary.getFormatVersion() >= kAttributeDeclarationsVersion &&
-                                      dictionary.getTagCache().get(tagRow).declaredAsAttribute;
-    definition.render = attributeDeclaration ? erAttribute : erElement;
-  }
-  return definition;
-}
-
-void WriteItem::applyDefinition(const Definition& definition) {
-  iElementProperties = definition.element;
-  iMemberProperties = definition.member;
-  iRender = definition.render;
-  // The tree holds namespaces of self-defining elements only: the parser
-  // reports defined elements by id. Their namespace is their element's.
-  if (!iNamespaceURI->empty() || definition.tagIndex < 0) return;
-  const long namespaceIndex = iDictionary->getTagCache().get(definition.tagIndex).namespaceIndex;
-  if (namespaceIndex >= 0) iNamespaceURI = &namespaceOf(namespaceIndex);
 }
 
 ERender WriteItem::selfDefiningRender(std::u16string_view name, const ZelWstring& namespaceURI) {

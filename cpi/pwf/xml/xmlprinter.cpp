@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The entity of each special character, indexed by the character. Special
@@ -32,7 +36,22 @@ constexpr std::uint64_t SPECIALS_MASK = [] {
 inline bool isSpecial(char16_t unit) { return unit < SPECIALS_LIMIT && ((SPECIALS_MASK >> unit) & 1) != 0; }
 
 std::size_t findSpecial(std::u16string_view text, std::size_t from) {
-  for (std::size_t i = from; i < text.size(); ++i)
+  std::size_t i = from;
+#if defined(__SSE2__)
+  // Eight units at a time: compared with each special character at once.
+  const __m128i lt = _mm_set1_epi16(u'<'), gt = _mm_set1_epi16(u'>'), amp = _mm_set1_epi16(u'&'),
+                apos = _mm_set1_epi16(u'\''), quot = _mm_set1_epi16(u'"');
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi16(units, lt), _mm_cmpeq_epi16(units, gt)),
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, amp), _mm_cmpeq_epi16(units, apos)),
+                     _mm_cmpeq_epi16(units, quot)));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+  }
+#endif
+  for (; i < text.size(); ++i)
     if (isSpecial(text[i])) return i;
   return text.size();
 }
