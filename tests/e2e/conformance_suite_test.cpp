@@ -62,46 +62,52 @@ const char* groupWellFormedToUs(const ConformanceCase& test) {
   return nullptr;
 }
 
+// Reasons shared by several documents.
+constexpr char kVersionUnchecked[] = "the scanner does not check the characters of the version number";
+constexpr char kExternalSubset[] = "the error is in the external DTD subset, which is never read";
+constexpr char kWarningEndsParse[] =
+    "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse";
+constexpr char kExpansionLimit[] = "more than 1000 entity expansions: the scanner's security limit";
+constexpr char kSubsetRebuilt[] =
+    "the internal subset is rebuilt from declarations whose entity values come with character references "
+    "replaced; written back as they are, they read differently";
+constexpr char kEmptySystemLiteral[] =
+    "the scanner reports an empty system literal as no system id, so the rebuilt entity declaration lacks it and "
+    "does not read back";
+constexpr char kWhitespaceInAttribute[] =
+    "the writer escapes only the five special characters: a tab, line feed or carriage return from a character "
+    "reference in an attribute value is written as is and read back as a space";
+
 // Single not-well-formed documents the scanner reads without error, and why.
 const std::map<std::string, const char*> kWellFormedToUs = {
-    {"not-wf-sa-102", "the scanner does not check the characters of the version number"},
-    {"o-p26fail1", "the scanner does not check the characters of the version number"},
-    {"o-p26fail2", "the scanner does not check the characters of the version number"},
-    {"ibm-1-1-not-wf-P77-ibm77n13.xml", "the error is in the external DTD subset, which is never read"},
-    {"ibm-1-1-not-wf-P77-ibm77n14.xml", "the error is in the external DTD subset, which is never read"},
-    {"ibm-1-1-not-wf-P77-ibm77n15.xml", "the error is in the external DTD subset, which is never read"},
+    {"not-wf-sa-102", kVersionUnchecked},
+    {"o-p26fail1", kVersionUnchecked},
+    {"o-p26fail2", kVersionUnchecked},
+    {"ibm-1-1-not-wf-P77-ibm77n13.xml", kExternalSubset},
+    {"ibm-1-1-not-wf-P77-ibm77n14.xml", kExternalSubset},
+    {"ibm-1-1-not-wf-P77-ibm77n15.xml", kExternalSubset},
     {"rmt-ns-e1.0-13c", "the scanner lets an element name take the reserved prefix xmlns"},
     {"hst-lhs-007", "the byte-order mark decides the encoding; the scanner does not compare it with the declared one"},
 };
 
 // Valid documents that do not parse, or do not come back the same, and why.
 const std::map<std::string, const char*> kValidDifferences = {
-    {"valid-sa-045", "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
-    {"valid-sa-095", "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
-    {"o-p52pass1", "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
-    {"ibm-valid-P59-ibm59v01.xml",
-     "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse"},
-    {"pr-xml-little", "more than 1000 entity expansions: the scanner's security limit"},
-    {"pr-xml-utf-16", "more than 1000 entity expansions: the scanner's security limit"},
-    {"pr-xml-utf-8", "more than 1000 entity expansions: the scanner's security limit"},
-    {"valid-sa-068", "the internal subset is rebuilt from declarations whose entity values come with character "
-                     "references replaced; written back as they are, they read differently"},
-    {"valid-sa-110", "the internal subset is rebuilt from declarations whose entity values come with character "
-                     "references replaced; written back as they are, they read differently"},
-    {"v-pe02", "the internal subset is rebuilt from declarations whose entity values come with character references "
-               "replaced; written back as they are, they read differently"},
-    {"v-pe03", "the internal subset is rebuilt from declarations whose entity values come with character references "
-               "replaced; written back as they are, they read differently"},
-    {"ibm-valid-P11-ibm11v01.xml", "the scanner reports an empty system literal as no system id, so the rebuilt "
-                                   "entity declaration lacks it and does not read back"},
-    {"ibm-valid-P11-ibm11v02.xml", "the scanner reports an empty system literal as no system id, so the rebuilt "
-                                   "entity declaration lacks it and does not read back"},
-    {"valid-sa-105", "the writer escapes only the five special characters: a tab from a character reference in an "
-                     "attribute value is written as is and read back as a space"},
-    {"valid-sa-106", "the writer escapes only the five special characters: a line feed from a character reference in "
-                     "an attribute value is written as is and read back as a space"},
-    {"valid-sa-107", "the writer escapes only the five special characters: a carriage return from a character "
-                     "reference in an attribute value is written as is and read back as a space"},
+    {"valid-sa-045", kWarningEndsParse},
+    {"valid-sa-095", kWarningEndsParse},
+    {"o-p52pass1", kWarningEndsParse},
+    {"ibm-valid-P59-ibm59v01.xml", kWarningEndsParse},
+    {"pr-xml-little", kExpansionLimit},
+    {"pr-xml-utf-16", kExpansionLimit},
+    {"pr-xml-utf-8", kExpansionLimit},
+    {"valid-sa-068", kSubsetRebuilt},
+    {"valid-sa-110", kSubsetRebuilt},
+    {"v-pe02", kSubsetRebuilt},
+    {"v-pe03", kSubsetRebuilt},
+    {"ibm-valid-P11-ibm11v01.xml", kEmptySystemLiteral},
+    {"ibm-valid-P11-ibm11v02.xml", kEmptySystemLiteral},
+    {"valid-sa-105", kWhitespaceInAttribute},
+    {"valid-sa-106", kWhitespaceInAttribute},
+    {"valid-sa-107", kWhitespaceInAttribute},
     {"ibm-valid-P66-ibm66v01.xml", "the writer escapes only the five special characters: a carriage return from a "
                                    "character reference in text is written as is and read back as a line feed"},
 };

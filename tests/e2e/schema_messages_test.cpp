@@ -149,3 +149,21 @@ TEST(PaymentSchemas, EveryOneCompiles) {
 }
 
 }  // namespace
+
+// The README shows what parsing the example message prints; it must stay
+// what wfhost prints.
+TEST(SchemaExample, ReadmeShowsWhatParsingPrints) {
+  const std::string readme = readFileText(std::string(WF_SOURCE_DIR) + "/README.md");
+  const std::string command = "wfhost parse --dict payment.dict examples/payment/payment-1.xml\n```\n\n```\n";
+  const std::size_t start = readme.find(command);
+  ASSERT_NE(start, std::string::npos) << "the README no longer shows the example parse";
+  const std::size_t shown = start + command.size();
+  const std::string expected = readme.substr(shown, readme.find("```", shown) - shown);
+
+  const std::string dictionary = scratch("readme.dict");
+  ASSERT_EQ(runWfhost({"compile", kMessages[0].schema.string(), "-o", dictionary}).status, 0);
+  const CommandResult parsed = runWfhost({"parse", "--dict", dictionary, kMessages[0].message.string()});
+  std::remove(dictionary.c_str());
+  ASSERT_EQ(parsed.status, 0) << parsed.err;
+  EXPECT_EQ(parsed.out, expected);
+}
