@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WF_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-60}
-targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer"}
+targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer roundtrip_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer"}
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWF_FUZZ=ON -DWF_BUILD_TESTS=OFF -DWF_BUILD_BENCH=OFF >/dev/null
@@ -22,7 +22,7 @@ corpus_of() {
   mkdir -p "$dir"
   cp -f "$root"/fuzz/seeds/"${target%_fuzzer}"/* "$dir"/ 2>/dev/null || true
   case $target in
-    parse_fuzzer | parse_dictionary_fuzzer)
+    parse_fuzzer | parse_dictionary_fuzzer | roundtrip_fuzzer)
       find "$root/examples" "$root/tests/data" -name '*.xml' -exec cp -f {} "$dir"/ \; ;;
     dictionary_fuzzer)
       # The example dictionaries, compiled.
