@@ -3,11 +3,14 @@
 # $WF_FUZZ_BUILD_DIR) and runs each for SECONDS (default 60) on its seed
 # corpus with the XML token dictionary. Prints executions and coverage per
 # target; findings are written to build-fuzz/findings/<target>/.
-# Optional: FUZZ_TARGETS="parse_fuzzer datacnv_fuzzer" runs only those.
+# Optional: FUZZ_TARGETS="parse_fuzzer datacnv_fuzzer" runs only those;
+# FUZZ_TIMEOUT (seconds, default 10) is the time one input may take before it
+# counts as a hang (raise it on a loaded machine or under nice).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WF_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-60}
+timeout=${FUZZ_TIMEOUT:-10}
 targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer roundtrip_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer"}
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -44,7 +47,7 @@ for target in $targets; do
   echo "== $target (${seconds}s, $(find "$corpus" -type f | wc -l) inputs in corpus)"
   set +e
   (cd "$findings" && "$build/bin/$target" "$corpus" -dict="$root/fuzz/xml.dict" -max_total_time="$seconds" \
-    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1) >"$log" 2>&1
+    -timeout="$timeout" -rss_limit_mb=2048 -print_final_stats=1) >"$log" 2>&1
   status=$?
   set -e
   grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true
