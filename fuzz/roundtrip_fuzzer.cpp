@@ -41,8 +41,11 @@ WorkerInfoPtr withoutAbsentDoctypeIds(const WorkerInfoPtr& record) {
   return record;
 }
 
-std::string comparableJson(MessageTree& tree) {
-  tree.setStartMsgInfo(withoutAbsentDoctypeIds(withoutTimeStamp(tree.getStartMsgInfo())));
+// With a descriptor the writer takes the prolog from the message set, not
+// from the tree's start record: the record is left out of the comparison.
+std::string comparableJson(MessageTree& tree, bool withDescriptor) {
+  tree.setStartMsgInfo(withDescriptor ? WorkerInfoPtr()
+                                      : withoutAbsentDoctypeIds(withoutTimeStamp(tree.getStartMsgInfo())));
   std::vector<TreeElement*> pending{tree.getRoot()};
   while (!pending.empty()) {
     TreeElement* element = pending.back();
@@ -89,8 +92,8 @@ void roundTrip(const std::uint8_t* data, std::size_t size, const DictionaryInfo*
   MessageTree second;
   if (!parseInto(written.data(), written.size(), descriptor, againProperties, second))
     fail("the written document does not parse", "", written);
-  const std::string before = comparableJson(first);
-  const std::string after = comparableJson(second);
+  const std::string before = comparableJson(first, descriptor != nullptr);
+  const std::string after = comparableJson(second, descriptor != nullptr);
   if (before != after) fail("the tree changed in the round trip", before + "\n" + after, written);
 }
 
