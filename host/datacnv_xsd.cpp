@@ -225,16 +225,19 @@ unsigned readForm(std::u16string_view body, PWFDateTime& v) {
   return cursor.atEnd() ? mask : 0;
 }
 
+// Digits are gathered from the end of a local buffer and appended in one go.
 void appendNumber(ZelWstring& out, std::int64_t value, int minDigits) {
   char16_t digits[24];
-  int n = 0;
-  for (std::uint64_t v = static_cast<std::uint64_t>(value); v != 0 || n < minDigits; v /= 10)
-    digits[n++] = static_cast<char16_t>(u'0' + v % 10);
-  while (n > 0) out.append(digits[--n]);
+  int start = 24;
+  for (std::uint64_t v = static_cast<std::uint64_t>(value); v != 0 || 24 - start < minDigits; v /= 10)
+    digits[--start] = static_cast<char16_t>(u'0' + v % 10);
+  out.append(digits + start, static_cast<std::size_t>(24 - start));
 }
 
 void appendAscii(ZelWstring& out, const std::string& text) {
-  for (const char c : text) out.append(static_cast<char16_t>(c));
+  const std::size_t at = out.length();
+  out.resize(at + text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) out[at + i] = static_cast<char16_t>(text[i]);
 }
 
 void appendYear(ZelWstring& out, std::int32_t year) {

@@ -23,11 +23,6 @@ void throwTreeError(const char* file, int line, const char* function, const std:
   throw e;
 }
 
-const ZelWstring& TreeElement::emptyText() {
-  static const ZelWstring empty;
-  return empty;
-}
-
 // Elements live in pages of fixed size, in creation order, so that a whole
 // tree is freed in one loop and a rollback frees the newest elements only.
 class ElementArena {

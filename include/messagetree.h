@@ -93,7 +93,11 @@ private:
   friend class ElementArena;
   TreeElement() = default;
   ~TreeElement() = default;
-  static const ZelWstring& emptyText();
+  // Inline: asked for every element without name or namespace.
+  static const ZelWstring& emptyText() {
+    static const ZelWstring empty;
+    return empty;
+  }
 
   TreeElement* parent_ = nullptr;
   TreeElement* firstChild_ = nullptr;
