@@ -239,22 +239,24 @@ INSTANTIATE_TEST_SUITE_P(
                  "<msg><text xmlns:ns1=\"http://www.w3.org/2001/XMLSchema-instance\" ns1:nil=\"yes\"></text></msg>",
                  "<msg><code xmlns:ns1=\"http://www.w3.org/2001/XMLSchema-instance\" ns1:nil=\"yes\"></code></msg>"}));
 
-TEST(XMLWriterNullEncodings, NullAttributeMemberUnderNullElementIsEmpty) {
-  const DescriptorPtr descriptor = compileDescriptor(nullSet({"nullElement", false, "", ""}));
-  MessageTree tree;
-  TreeMaker make(tree, descriptor.get());
-  make.member(make.tag(nullptr, u"msg"), u"attr", PWFData::makeNull(eLogicalString));
-  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<msg attr=\"\"></msg>");
-}
-
-// The null text of a binary value written as CDATA goes into a CDATA
-// section, unescaped like any CDATA text.
-TEST(XMLWriterNullEncodings, NullTextOfCdataBinaryIsACdataSection) {
-  const DescriptorPtr descriptor = compileDescriptor(nullSet({"valueText", false, "", ""}));
-  MessageTree tree;
-  TreeMaker make(tree, descriptor.get());
-  make.member(make.tag(nullptr, u"msg"), u"bin", PWFData::makeNull(eLogicalBinary));
-  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), "<msg><bin><![CDATA[NIL]]></bin></msg>");
+// Members whose shape changes what a null becomes: an attribute under the
+// null-element encoding is left empty; the null text of a binary value
+// written as CDATA goes into a CDATA section.
+TEST(XMLWriterNullEncodings, NullOfAnAttributeOrCdataMemberTakesItsShape) {
+  const struct {
+    const char* encoding;
+    const char16_t* member;
+    ELogicalType type;
+    std::string expected;
+  } cases[] = {{"nullElement", u"attr", eLogicalString, "<msg attr=\"\"></msg>"},
+               {"valueText", u"bin", eLogicalBinary, "<msg><bin><![CDATA[NIL]]></bin></msg>"}};
+  for (const auto& c : cases) {
+    const DescriptorPtr descriptor = compileDescriptor(nullSet({c.encoding, false, "", ""}));
+    MessageTree tree;
+    TreeMaker make(tree, descriptor.get());
+    make.member(make.tag(nullptr, u"msg"), c.member, PWFData::makeNull(c.type));
+    EXPECT_EQ(WriteRun(descriptor.get()).text(tree), c.expected) << c.encoding;
+  }
 }
 
 TEST(XMLWriterNullEncodings, NumericValuesUseTheNumericEncoding) {
