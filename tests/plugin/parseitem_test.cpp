@@ -133,6 +133,7 @@ TEST(ParseItemTest, DefinitionWithoutDictionaryIsAnInternalError) {
     FAIL() << "no exception";
   } catch (const ZelParserException& e) {
     EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+    EXPECT_EQ(e.getMessageNumber(), 0xC0001519u);
     EXPECT_EQ(insertsOf(e), std::vector<std::string>{"Dictionary not defined"});
   }
 }

@@ -118,6 +118,7 @@ TEST(MessageParse, CharacterDataInsideTheWrapperIsAnError) {
   const DescriptorPtr descriptor = compileDescriptor(kWrapped);
   const ZelException e = ParseRun(descriptor.get()).failure("<Batch>\n<msg/></Batch>");
   EXPECT_STREQ(e.getKey(), "CP_XML_ROOTELEMENT_DATA_ERROR");
+  EXPECT_EQ(e.getMessageNumber(), 0xC000151Eu);
   EXPECT_EQ(insertsOf(e), (std::vector<std::string>{
                               "XML Parser: Unexpected data found before start of message content", "\n", "Batch"}));
 }
@@ -198,6 +199,7 @@ TEST(MessageParse, RefusedMessageContentIsAnInternalError) {
     run.events.acceptMessageContent = false;
     const ZelException e = run.failure(c.document);
     EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR") << c.document;
+    EXPECT_EQ(e.getMessageNumber(), 0xC0001519u) << c.document;
     EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Internal Error", c.cause})) << c.document;
   }
 }
@@ -252,6 +254,7 @@ TEST(AttributeParse, ValueAttributeOfATypeWithoutLogicalTypeIsAnInternalError) {
   const DescriptorPtr descriptor = compileDescriptor(kAttributes);
   const ZelException e = ParseRun(descriptor.get()).failure(R"(<m><group val="1"/></m>)");
   EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+  EXPECT_EQ(e.getMessageNumber(), 0xC0001519u);
   EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Internal Error", "Invalid logical type"}));
 }
 
@@ -418,6 +421,7 @@ TEST(TypedParse, UnionNoMemberAcceptsIsAnError) {
   const DescriptorPtr descriptor = compileDescriptor(kTyped);
   const ZelException e = ParseRun(descriptor.get()).failure(R"(<t:m xmlns:t="urn:t"><t:strict>maybe</t:strict></t:m>)");
   EXPECT_STREQ(e.getKey(), "CP_XML_UNRESOLVED_UNION_ERROR");
+  EXPECT_EQ(e.getMessageNumber(), 0xC0001522u);
   EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"Error resolving union member type", "urn:t:strict", "Strict"}));
 }
 
@@ -425,6 +429,7 @@ TEST(TypedParse, ListOfUnionWithAListMemberIsAnError) {
   const DescriptorPtr descriptor = compileDescriptor(kTyped);
   const ZelException e = ParseRun(descriptor.get()).failure(R"(<t:m xmlns:t="urn:t"><t:nl>1 2</t:nl></t:m>)");
   EXPECT_STREQ(e.getKey(), "CP_XML_LIST_OF_LIST_NOT_ALLOWED");
+  EXPECT_EQ(e.getMessageNumber(), 0xC0001523u);
   EXPECT_EQ(insertsOf(e), (std::vector<std::string>{
                               "Error resolving union member type, List type with itemType of List not allowed",
                               "urn:t:nl", "NumList", "Ints"}));

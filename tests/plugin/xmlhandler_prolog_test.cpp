@@ -191,6 +191,7 @@ TEST(HostileParse, EntityExpansionBombEndsAtTheExpansionLimit) {
   document += "]><b>&l9;</b>";
   const ZelException e = ParseRun().failure(document);
   EXPECT_STREQ(e.getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
+  EXPECT_EQ(e.getMessageNumber(), 0xC00013FDu);
   const std::vector<std::string> inserts = insertsOf(e);
   ASSERT_EQ(inserts.size(), 8u);
   EXPECT_EQ(inserts[0], "XMLHandler::error reported from the Xerces parser");
@@ -205,6 +206,7 @@ TEST(HostileParse, LargeEntitiesCannotMultiplyTheTextWithoutLimit) {
   document += "</q>";
   const ZelException e = ParseRun().failure(document);
   EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+  EXPECT_EQ(e.getMessageNumber(), 0xC0001519u);
   const std::vector<std::string> inserts = insertsOf(e);
   ASSERT_EQ(inserts.size(), 4u);
   EXPECT_EQ(inserts[0], "XML Internal Error");
@@ -219,6 +221,7 @@ TEST(HostileParse, NestingBeyondTheLimitEndsWithAnErrorNotACrash) {
   for (int i = 0; i < kDepth; ++i) document += "</a>";
   const ZelException e = ParseRun().failure(document);
   EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+  EXPECT_EQ(e.getMessageNumber(), 0xC0001519u);
   const std::vector<std::string> inserts = insertsOf(e);
   ASSERT_EQ(inserts.size(), 4u);
   EXPECT_EQ(inserts[2], std::to_string(XMLHandler::kMaxElementDepth));

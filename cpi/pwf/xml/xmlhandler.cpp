@@ -81,15 +81,6 @@ void XMLHandler::setNamespaceInfo() {
   if (descriptor) namespacesEnabled = descriptor->isNamespaceProcessingEnabled();
 }
 
-bool XMLHandler::isStructureAwaitingValue() const {
-  const ParseItem* item = top();
-  if (!item || (item->getElementKind() != eKindStructure && item->getElementKind() != eKindTypedStructure))
-    return false;
-  const ERender render = item->getRender();
-  if (render != erElement && render != erElementWithIdAttribute) return false;
-  return item->getValueLogicalType() > 0 && !item->isDataSent();
-}
-
 ZelWstring XMLHandler::traceGetElementName(long id) const {
   return descriptor && id > 0 ? descriptor->getTraceTextForID(id) : ZelWstring();
 }

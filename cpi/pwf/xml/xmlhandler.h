@@ -115,7 +115,15 @@ public:
   // True while the innermost open element is a structure still waiting for
   // its simple value: the worker then keeps scanning instead of returning to
   // the host.
-  bool isStructureAwaitingValue() const;
+  // Asked after every scanner token, so it is kept inline.
+  bool isStructureAwaitingValue() const {
+    const ParseItem* item = top();
+    if (!item || (item->getElementKind() != eKindStructure && item->getElementKind() != eKindTypedStructure))
+      return false;
+    const ERender render = item->getRender();
+    if (render != erElement && render != erElementWithIdAttribute) return false;
+    return item->getValueLogicalType() > 0 && !item->isDataSent();
+  }
   // The open items, bottom (the document) first; valid until the next event.
   std::size_t getDepth() const { return itemStack.size(); }
 

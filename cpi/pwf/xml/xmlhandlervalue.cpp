@@ -61,6 +61,11 @@ void XMLHandler::resetDocCharacters(bool flagged) {
     return;
   }
   const Text text = characters.view();
+  // Without text only a list, or (flagged) an element with a simple value
+  // still to send, has something to send; the buffer is already empty.
+  if (text.empty() && (item->isDataSent() || (valueShapeOf(*item) != ValueShape::List &&
+                                              (!flagged || item->getValueLogicalType() < 1))))
+    return;
   if (!item->isDataSent()) {
     const ValueShape shape = valueShapeOf(*item);
     if (shape == ValueShape::List) {

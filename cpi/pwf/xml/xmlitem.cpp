@@ -37,8 +37,7 @@ ELogicalType XMLItem::getLogicalType() const {
   return static_cast<ELogicalType>(iDictionary->getTypeCache().get(typeIndex).logicalType);
 }
 
-ELogicalType XMLItem::getValueLogicalType() const {
-  if (iLogicalType != kNotComputed) return static_cast<ELogicalType>(iLogicalType);
+ELogicalType XMLItem::computeValueLogicalType() const {
   if (iDictionary && (iWhereDefined == eDefinedAsTypeMember || iWhereDefined == eDefinedAsElement ||
       iWhereDefined == eDefinedByType)) {
     iLogicalType = iDictionary->getBaseLogicalType(getTypeIndex());

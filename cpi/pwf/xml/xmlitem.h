@@ -32,7 +32,9 @@ public:
   // The logical type of the item's value: for a defined element whose type
   // derives from another, the base type's logical type, else getLogicalType.
   // Computed once and cached.
-  ELogicalType getValueLogicalType() const;
+  ELogicalType getValueLogicalType() const {
+    return iLogicalType != kNotComputed ? static_cast<ELogicalType>(iLogicalType) : computeValueLogicalType();
+  }
 
   const XMLDictionaryInfo* getDictionary() const { return iDictionary; }
   long getIndex() const { return iIndex; }
@@ -45,6 +47,7 @@ public:
 protected:
   static constexpr std::uint16_t kNoElementKind = 0xFFFF;
   static constexpr long kNotComputed = -1;
+  ELogicalType computeValueLogicalType() const;
 
   XMLItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary) : ZelOwnedLogSource(owner),
                                                                                  iDictionary(dictionary) {}
