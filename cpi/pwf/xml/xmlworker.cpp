@@ -32,8 +32,8 @@ namespace {
 constexpr XMLSize_t kEntityExpansionLimit = 1000;
 
 // The scanner's name for the encoding of a document: UTF-8 is read by the
-// scanner's own decoder, several times faster than the converter that the
-// code page's name selects (which also refuses a byte-order mark).
+// scanner's own decoder rather than by the general converter that the code
+// page's name selects (which also refuses a byte-order mark).
 ZelWstring scannerEncodingName(long ccsid, EEndian endian, long markLength) {
   ZelWstring name = XMLUtils::BuildEncodingString(ccsid, endian, markLength);
   if (!name.empty() && XMLUtils::isUTF8(ccsid)) name.assign(u"UTF-8");
