@@ -168,24 +168,6 @@ const ZelWstring& MessageTree::displayName(const TreeElement& element) const {
   return found->second;
 }
 
-bool MessageTreeIterator::moveToFirstChild() {
-  if (!element_->getFirstChild()) return false;
-  element_ = element_->getFirstChild();
-  return true;
-}
-
-bool MessageTreeIterator::moveToNextSibling() {
-  if (!element_->getNextSibling()) return false;
-  element_ = element_->getNextSibling();
-  return true;
-}
-
-bool MessageTreeIterator::moveToParent() {
-  if (!element_->getParent()) return false;
-  element_ = element_->getParent();
-  return true;
-}
-
 const ZelWstring& MessageTreeIterator::getTagName() const { return tree_->displayName(*element_); }
 
 void MessageTreeIterator::loadDictionaryAndDescriptor() {

@@ -132,9 +132,10 @@ public:
 
   const TreeElement& element() const { return *element_; }
 
-  bool moveToFirstChild() override;
-  bool moveToNextSibling() override;
-  bool moveToParent() override;
+  // Inline: a walk through the final class moves without a call.
+  bool moveToFirstChild() override { return moveTo(element_->getFirstChild()); }
+  bool moveToNextSibling() override { return moveTo(element_->getNextSibling()); }
+  bool moveToParent() override { return moveTo(element_->getParent()); }
   long getTagId() const override { return element_->getTagId(); }
   long getMemberId() const override { return element_->getMemberId(); }
   long getTagIndex() const override { return element_->getTagIndex(); }
@@ -155,6 +156,12 @@ public:
   void releaseDictionaryAndDescriptor() override;
 
 private:
+  bool moveTo(const TreeElement* element) {
+    if (!element) return false;
+    element_ = element;
+    return true;
+  }
+
   const MessageTree* tree_;
   const TreeElement* element_;
 };
