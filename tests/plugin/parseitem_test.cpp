@@ -177,3 +177,20 @@ TEST(ParseItemFactoryTest, ReusedItemIsReinitialisedAsNew) {
   EXPECT_EQ(reused->getWhereDefined(), eDefinedAsTypeMember);
   EXPECT_EQ(reused->getValueLogicalType(), eLogicalInteger);
 }
+
+// An item by a known definition refers to the definition's name only when
+// it is the element's: a pooled item must never show a name it was not given.
+TEST(ParseItemFactoryTest, KnownDefinitionKeepsTheElementsOwnName) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  ParseItemDefinition definition = byMember(descriptor.get(), 2, u"when")->getDefinition();
+  const ZelWstring definitionName(u"when");
+  definition.xmlName = &definitionName;
+  ParseItemFactory pool;
+  for (const char16_t* name : {u"when", u"whenever", u"whe", u"other"}) {
+    std::unique_ptr<ParseItem> item = pool.obtain(&owner(), nullptr, descriptor.get(), name, ZelWstring(),
+                                                  static_cast<const ParseItemDefinition&>(definition));
+    EXPECT_EQ(item->getXMLName(), std::u16string_view(name));
+    EXPECT_EQ(item->getTagId(), definition.tagId);
+    pool.recycle(std::move(item));
+  }
+}

@@ -2,12 +2,20 @@
 
 #include "zelexception.h"
 
-#include <cassert>
-#include <string_view>
-
 namespace {
 constexpr char16_t kSchemaDateTimeFormat[] = u"I";
 constexpr char16_t kNoFormat[] = u"";
+
+// Whether a zero-terminated text (null = empty) equals the string; reads
+// the text no further than its terminator.
+bool isSameText(const ZelWstring& text, const char16_t* other) {
+  if (!other) return text.empty();
+  const std::size_t length = text.length();
+  for (std::size_t i = 0; i < length; ++i) {
+    if (other[i] != text[i] || other[i] == 0) return false;
+  }
+  return other[length] == 0;
+}
 }  // namespace
 
 bool isFieldKind(std::uint16_t kind) {
@@ -63,10 +71,12 @@ void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem*
 void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem* parent,
                                       const XMLDictionaryInfo* dictionary, const char16_t* xmlName,
                                       const ZelWstring& namespaceURI, const ParseItemDefinition& definition) {
-  assert((!definition.xmlName || definition.xmlName->view() == std::u16string_view(xmlName)) &&
-         "an element matched to a definition has the definition's name");
-  resetCommon(owner, parent, dictionary, definition.xmlName ? nullptr : xmlName, namespaceURI, definition.itemType);
-  iDefinitionName = definition.xmlName;
+  // Elements matched by name carry the definition's name; one matched by
+  // another route (a message member, a namespace-qualified search) may not.
+  const ZelWstring* sameName = definition.xmlName && isSameText(*definition.xmlName, xmlName) ? definition.xmlName
+                                                                                              : nullptr;
+  resetCommon(owner, parent, dictionary, sameName ? nullptr : xmlName, namespaceURI, definition.itemType);
+  iDefinitionName = sameName;
   iWhereDefined = definition.whereDefined;
   iIndex = definition.index;
   iElementIndex = definition.elementIndex;

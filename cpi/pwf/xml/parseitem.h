@@ -74,8 +74,7 @@ struct ParseItemDefinition {
   ENullEncoding nullEncoding = eNULLNone;
   const char16_t* nullEncodingValue = nullptr;
   ValueShape valueShape = ValueShape::NotKnown;
-  // The definition's XML name, borrowed from the descriptor: an element
-  // matched to the definition has exactly this name. Null = not known.
+  // The definition's XML name, borrowed from the descriptor; null = not known.
   const ZelWstring* xmlName = nullptr;
 };
 
@@ -97,8 +96,8 @@ public:
             long typeIndex, ParseItemType itemType);
   // By a known definition: the same item as by definition with the
   // definition's index, type index -1 and a derived role; xmlName must not
-  // be empty and must equal the definition's name when it carries one
-  // (the item then refers to that name instead of copying it).
+  // be empty. When it equals the name the definition carries, the item
+  // refers to that name instead of copying it.
   ParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
             const char16_t* xmlName, const ZelWstring& namespaceURI, const ParseItemDefinition& definition);
   ~ParseItem() override;
