@@ -48,10 +48,19 @@ bool rendersIntoAttribute(ERender render) {
 
 }  // namespace
 
-// Inline: run for every element written, the definition stays in registers.
-inline WriteItem::Definition WriteItem::memberDefinition(const XMLDictionaryInfo& dictionary, long memberRow) {
+namespace {
+
+// The namespace of the element definition in tagRow; null when it has none.
+const ZelWstring* elementNamespace(const XMLDictionaryInfo& dictionary, long tagRow) {
+  if (tagRow < 0) return nullptr;
+  const long namespaceIndex = dictionary.getTagCache().get(tagRow).namespaceIndex;
+  return namespaceIndex >= 0 ? &dictionary.getNamespaceCache().get(namespaceIndex).getURI() : nullptr;
+}
+
+// Inline: run for every element written without a cache.
+inline WriteDefinition memberDefinition(const XMLDictionaryInfo& dictionary, long memberRow) {
   const prf_SMD_TYPEMEMBER_DEFINITION& member = dictionary.getMemberCache().get(memberRow);
-  Definition definition;
+  WriteDefinition definition;
   definition.member = &dictionary.getXMLTypeMemberDefinition(memberRow);
   definition.tagIndex = member.elementIndex;
   // A member that stands for a message is rendered as its message element.
@@ -61,12 +70,12 @@ inline WriteItem::Definition WriteItem::memberDefinition(const XMLDictionaryInfo
   } else {
     definition.render = definition.member->render;
   }
+  definition.namespaceURI = elementNamespace(dictionary, definition.tagIndex);
   return definition;
 }
 
-inline WriteItem::Definition WriteItem::elementDefinition(const XMLDictionaryInfo& dictionary, long tagRow,
-                                                   std::uint16_t kind) {
-  Definition definition;
+WriteDefinition elementDefinition(const XMLDictionaryInfo& dictionary, long tagRow, std::uint16_t kind) {
+  WriteDefinition definition;
   definition.element = &dictionary.getXMLTagDefinition(tagRow);
   definition.tagIndex = tagRow;
   if (kind == kKindMessage) {
@@ -76,23 +85,36 @@ inline WriteItem::Definition WriteItem::elementDefinition(const XMLDictionaryInf
                                       dictionary.getTagCache().get(tagRow).declaredAsAttribute;
     definition.render = attributeDeclaration ? erAttribute : erElement;
   }
+  definition.namespaceURI = elementNamespace(dictionary, tagRow);
   return definition;
 }
 
-inline void WriteItem::applyDefinition(const Definition& definition) {
+// The member's cached definition when the cache serves the dictionary, else null.
+inline const WriteDefinition* cachedMember(WriteDefinitionCache* definitions, const XMLDictionaryInfo& dictionary,
+                                           long memberRow) {
+  return definitions ? definitions->member(dictionary, memberRow) : nullptr;
+}
+
+}  // namespace
+
+const WriteDefinition& WriteDefinitionCache::resolveMember(long row) {
+  const WriteDefinition definition = memberDefinition(*dictionary_, row);  // raises for a bad row
+  if (members_.size() <= static_cast<std::size_t>(row)) members_.resize(static_cast<std::size_t>(row) + 1);
+  return members_[row] = definition;
+}
+
+inline void WriteItem::applyDefinition(const WriteDefinition& definition) {
   iElementProperties = definition.element;
   iMemberProperties = definition.member;
   iRender = definition.render;
   // The tree holds namespaces of self-defining elements only: the parser
   // reports defined elements by id. Their namespace is their element's.
-  if (!iNamespaceURI->empty() || definition.tagIndex < 0) return;
-  const long namespaceIndex = iDictionary->getTagCache().get(definition.tagIndex).namespaceIndex;
-  if (namespaceIndex >= 0) iNamespaceURI = &namespaceOf(namespaceIndex);
+  if (iNamespaceURI->empty() && definition.namespaceURI) iNamespaceURI = definition.namespaceURI;
 }
 
 template <class Position>
 WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const Position& position,
-                     long listMemberIndex)
+                     long listMemberIndex, WriteDefinitionCache* definitions)
     : XMLItem(owner, dictionary),
       iTagId(position.getTagId()),
       iItemTypeIndex(position.getItemTypeIndex()),
@@ -109,7 +131,10 @@ WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* di
   switch (iWhereDefined) {
     case eDefinedAsTypeMember:
       iIndex = memberRowOf(*iDictionary, position.getMemberIndex(), iMemberId);
-      applyDefinition(memberDefinition(*iDictionary, iIndex));
+      if (const WriteDefinition* cached = cachedMember(definitions, *iDictionary, iIndex))
+        applyDefinition(*cached);
+      else
+        applyDefinition(memberDefinition(*iDictionary, iIndex));
       break;
     case eDefinedAsElement:
       iIndex = tagRowOf(*iDictionary, position.getTagIndex(), iTagId);
@@ -126,20 +151,26 @@ WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* di
   if (iDictionary && iValue->isNull()) useMessageSetNullEncoding();
 }
 
-template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const FITreeIterator&, long);
-template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const MessageTreeIterator&, long);
+template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const FITreeIterator&, long,
+                              WriteDefinitionCache*);
+template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const MessageTreeIterator&, long,
+                              WriteDefinitionCache*);
 
 WriteItem::~WriteItem() = default;
 
 template <class Position>
-ERender WriteItem::renderOf(const XMLDictionaryInfo* dictionary, const Position& position) {
+ERender WriteItem::renderOf(const XMLDictionaryInfo* dictionary, const Position& position,
+                            WriteDefinitionCache* definitions) {
   const long memberId = position.getMemberId();
   const long tagId = position.getTagId();
   const std::uint16_t kind = position.getCategory();
   const EWhereDefined whereDefined = whereDefinedOf(dictionary, memberId, kind, tagId, position.getTypeIndex());
   switch (whereDefined) {
-    case eDefinedAsTypeMember:
-      return memberDefinition(*dictionary, memberRowOf(*dictionary, position.getMemberIndex(), memberId)).render;
+    case eDefinedAsTypeMember: {
+      const long row = memberRowOf(*dictionary, position.getMemberIndex(), memberId);
+      if (const WriteDefinition* cached = cachedMember(definitions, *dictionary, row)) return cached->render;
+      return memberDefinition(*dictionary, row).render;
+    }
     case eDefinedAsElement:
       return elementDefinition(*dictionary, tagRowOf(*dictionary, position.getTagIndex(), tagId), kind).render;
     case eDefinedByType:
@@ -151,8 +182,8 @@ ERender WriteItem::renderOf(const XMLDictionaryInfo* dictionary, const Position&
   raiseUnparsedBuffer(nullptr);
 }
 
-template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const FITreeIterator&);
-template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const MessageTreeIterator&);
+template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const FITreeIterator&, WriteDefinitionCache*);
+template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const MessageTreeIterator&, WriteDefinitionCache*);
 
 EWhereDefined WriteItem::whereDefinedOf(const XMLDictionaryInfo* dictionary, long memberId, std::uint16_t kind,
                                         long tagId, long typeIndex) {

@@ -26,10 +26,48 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 class FITreeIterator;
 class PWFData;
 class WorkerInfoPtr;
+
+// What the dictionary says about a defined element, looked up once.
+struct WriteDefinition {
+  const prf_XML_TAG_DEFINITION* element = nullptr;
+  const prf_XML_TYPEMEMBER_DEFINITION* member = nullptr;
+  ERender render = erUndefined;
+  long tagIndex = -1;                       // the element definition, -1 none
+  const ZelWstring* namespaceURI = nullptr;  // the element definition's namespace, null none
+};
+
+// The type-member definitions of one dictionary, resolved on first use: a
+// document repeats a few members many times, and each element would
+// otherwise look its member up in three dictionary tables again. Entries
+// point into the dictionary, so the cache serves only the dictionary given
+// to reset, which must outlive the entries (reset again before it goes).
+class WriteDefinitionCache {
+public:
+  // Forgets every entry and serves dictionary from now on (null: none).
+  void reset(const XMLDictionaryInfo* dictionary) {
+    dictionary_ = dictionary;
+    members_.clear();
+  }
+  // The definition of the member in row of dictionary; null when the cache
+  // serves another dictionary. Raises the CheckedVector error for a row
+  // outside the dictionary's tables.
+  const WriteDefinition* member(const XMLDictionaryInfo& dictionary, long row) {
+    if (&dictionary != dictionary_) return nullptr;
+    if (static_cast<std::size_t>(row) < members_.size() && members_[row].member) return &members_[row];
+    return &resolveMember(row);
+  }
+
+private:
+  const WriteDefinition& resolveMember(long row);
+
+  const XMLDictionaryInfo* dictionary_ = nullptr;
+  std::vector<WriteDefinition> members_;  // by member row; member null = not resolved yet
+};
 
 class WriteItem : public XMLItem {
 public:
@@ -39,9 +77,10 @@ public:
   // type member, else -1; list items take their format and encoding from it.
   // Position is FITreeIterator, or the host's MessageTreeIterator, whose
   // queries the compiler can then inline (the writer's fast path).
+  // definitions, when given, answers for members of its dictionary.
   template <class Position>
   WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* dictionary, const Position& position,
-            long listMemberIndex);
+            long listMemberIndex, WriteDefinitionCache* definitions = nullptr);
   ~WriteItem() override;
   WriteItem(const WriteItem&) = delete;
   WriteItem& operator=(const WriteItem&) = delete;
@@ -51,7 +90,8 @@ public:
   // walk asks it of every child to find the attributes. Raises the
   // constructor's errors.
   template <class Position>
-  static ERender renderOf(const XMLDictionaryInfo* dictionary, const Position& position);
+  static ERender renderOf(const XMLDictionaryInfo* dictionary, const Position& position,
+                          WriteDefinitionCache* definitions = nullptr);
 
   ERender getRender() const override { return iRender; }
   long getTagId() const { return iTagId; }
@@ -105,17 +145,8 @@ private:
   // carry only the ids).
   static long memberRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long memberId);
   static long tagRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long tagId);
-  // What the dictionary says about a defined element, looked up once.
-  struct Definition {
-    const prf_XML_TAG_DEFINITION* element = nullptr;
-    const prf_XML_TYPEMEMBER_DEFINITION* member = nullptr;
-    ERender render = erUndefined;
-    long tagIndex = -1;  // the element definition, -1 none
-  };
-  static Definition memberDefinition(const XMLDictionaryInfo& dictionary, long memberRow);
-  static Definition elementDefinition(const XMLDictionaryInfo& dictionary, long tagRow, std::uint16_t kind);
   static ERender selfDefiningRender(std::u16string_view name, const ZelWstring& namespaceURI);
-  void applyDefinition(const Definition& definition);
+  void applyDefinition(const WriteDefinition& definition);
   std::u16string_view resolveXMLName();
   void resolveSelfDefining(const ZelWstring& name, long listMemberIndex);
   const ZelWstring& namespaceOf(long namespaceIndex) const;

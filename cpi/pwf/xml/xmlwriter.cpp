@@ -324,6 +324,9 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
     iPrinter.reset();
     iTextWriter = std::make_unique<TextBufferWriter>(output, ccsid, endian);
     iPrinter = std::make_unique<XMLPrinter>(iTextWriter.get(), /*prettyPrint=*/false);
+    // Embedded messages switch descriptors; only the write's own is cached,
+    // since it alone stays alive and unchanged throughout.
+    iDefinitions.reset(iDescriptor);
     // The host's own tree is walked without virtual calls.
     if (auto* messageTreeRoot = dynamic_cast<MessageTreeIterator*>(root.get()))
       writeMessage(*messageTreeRoot);
@@ -616,8 +619,8 @@ bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex) {
   static constexpr const char* kFunction = "XMLWriter::writeTree";
   EmbeddedDictionaryScope<Iterator> embedded(iterator, iIteratorLevel);
   bool xsiTypeWritten = false;
-  if (WriteItem::renderOf(iDescriptor, iterator) == erAttribute) {
-    WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
+  if (WriteItem::renderOf(iDescriptor, iterator, &iDefinitions) == erAttribute) {
+    WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex, &iDefinitions);
     if (!iNamespacesEnabled && !child.getNamespaceURI().empty())
       raise(__LINE__, kFunction, ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED,
             {u"XML Parser: Attribute with a Namespace found when Namespaces are not enabled for the Message Set.",
@@ -664,7 +667,7 @@ template <class Iterator>
 void XMLWriter::writeContentChild(Iterator& iterator, WriteItem& parent, long listMemberIndex,
                                   long& anonymousValues) {
   EmbeddedDictionaryScope<Iterator> embedded(iterator, iIteratorLevel);
-  WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex);
+  WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex, &iDefinitions);
   const ERender render = child.getRender();
   if (rendersAsElement(render)) {
     if (child.isBitStream())
@@ -852,7 +855,7 @@ void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
   const long listMemberIndex = item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
   bool first = true;
   do {
-    WriteItem listItem(getOwner(), iDescriptor, iterator, listMemberIndex);
+    WriteItem listItem(getOwner(), iDescriptor, iterator, listMemberIndex, &iDefinitions);
     if (listItem.getTagId() >= 1)
       raiseInternal(__LINE__, "XMLWriter::outputPWFDataAttribute",
                     "Attribute list value is only valid for anonymous fields");

@@ -32,6 +32,7 @@
 
 #include "bitstreamworker.h"
 #include "datacnv.h"
+#include "writeitem.h"
 #include "xmldictionaryinfo.h"
 #include "zellog.h"
 #include "zelwstring.h"
@@ -43,12 +44,10 @@
 #include <vector>
 
 class FITreeIterator;
-class MsgWriteItem;
 class PWFData;
 class TextBufferWriter;
 class WorkerInfo;
 class WorkerInfoPtr;
-class WriteItem;
 class XMLPrefixManager;
 class XMLPrinter;
 
@@ -190,6 +189,7 @@ private:
   long iIteratorLevel = 0;              // the iterator's level below the message
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
+  WriteDefinitionCache iDefinitions;    // members of the write's own descriptor
 };
 
 #endif
