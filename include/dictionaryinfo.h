@@ -293,8 +293,13 @@ T* DictTableWVLSRef<T, N>::operator[](long row) const {
   T* record = reinterpret_cast<T*>(table_->getBuffer()) + row;
   if constexpr (N != DICT_NO_NAME_FIELD) {
     if (rowNames_) {
+      // Written only when it changed: a post-processed dictionary is read
+      // by many threads at once, and equal stores still race.
       const char16_t* name = rowNames_->GetValue(row);
-      std::memcpy(reinterpret_cast<unsigned char*>(record) + N, &name, sizeof name);
+      unsigned char* field = reinterpret_cast<unsigned char*>(record) + N;
+      const char16_t* stored;
+      std::memcpy(&stored, field, sizeof stored);
+      if (stored != name) std::memcpy(field, &name, sizeof name);
     }
   }
   return record;
