@@ -28,13 +28,20 @@ std::unique_ptr<BitstreamWorker, WorkerRelease> newWorker(const DictionaryInfo* 
   return worker;
 }
 
+// A record that holds nothing once the writer's additions are taken out
+// equals no record.
+WorkerInfoPtr orNoneWhenEmpty(const WorkerInfoPtr& record) {
+  for (long key = 0; key < record->getDataPropertyCount(); ++key)
+    if (!record->getDataProperty(key).isNothing()) return record;
+  return WorkerInfoPtr();
+}
+
 // The writer adds a time-stamp comment without dictionary; the second
 // parse keeps it with the next element. The comment is cut out of the
-// record, and a record left empty dropped.
+// record.
 WorkerInfoPtr withoutTimeStamp(const WorkerInfoPtr& record) {
   static const std::u16string stamp = u"<!--VRK Generated XML Output on :";
   if (!record) return record;
-  bool empty = true;
   for (long key = 0; key < record->getDataPropertyCount(); ++key) {
     const PWFData& value = record->getDataProperty(key);
     if (value.getDataLogicalType() == eLogicalString && !value.isNull()) {
@@ -46,9 +53,8 @@ WorkerInfoPtr withoutTimeStamp(const WorkerInfoPtr& record) {
         record->setProperty(key, text.empty() ? PWFData() : PWFData::makeString(text.data(), text.size()));
       }
     }
-    if (!record->getDataProperty(key).isNothing()) empty = false;
   }
-  return empty ? WorkerInfoPtr() : record;
+  return orNoneWhenEmpty(record);
 }
 
 // A document without DOCTYPE is written with one (a DOCTYPE naming the root
@@ -62,7 +68,7 @@ WorkerInfoPtr withoutWriterDefaults(const WorkerInfoPtr& record) {
   if (version.getDataLogicalType() == eLogicalString && !version.isNull() &&
       std::u16string_view(version.getStringValue(), version.getStringLength()) == u"1.0")
     record->setProperty(4, PWFData());
-  return record;
+  return orNoneWhenEmpty(record);
 }
 
 }  // namespace
