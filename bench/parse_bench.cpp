@@ -5,19 +5,12 @@
 // time relative to the raw scan and the heap a parse needs at its peak for a
 // short and a long document.
 //
-// Data: a generated purchase-order batch of about 20 MB of UTF-8, one message
-// of ~150,000 lines; each line an element with an attribute and seven typed
-// children (string, integer, decimal, double, boolean, date), ~130 bytes,
-// nesting depth 3, about 60 % markup.
-#include "bitstreambuffer.h"
+// Data: the generated line batch (support/purchaseorders.h), about 20 MB of
+// UTF-8, one message of ~150,000 lines.
 #include "fihandler.h"
-#include "messageinfo.h"
-#include "messagesetcompiler.h"
-#include "messagesetjson.h"
 #include "messagetree.h"
-#include "xmldictionaryinfo.h"
+#include "support/purchaseorders.h"
 #include "xmlhandler.h"
-#include "xmlworker.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,7 +27,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <new>
@@ -78,55 +70,13 @@ void operator delete[](void* pointer, std::size_t) noexcept { countedFree(pointe
 namespace {
 using namespace xercesc;
 
-constexpr char kMessageSet[] = R"({ "name": "Bench",
-  "types": [ { "name": "Line", "members": [
-     { "name": "sku", "type": "string", "render": "attribute" },
-     { "name": "name", "type": "string" },
-     { "name": "qty", "type": "integer" },
-     { "name": "price", "type": "decimal" },
-     { "name": "weight", "type": "double" },
-     { "name": "gift", "type": "boolean" },
-     { "name": "ship", "type": "date" } ] } ],
-  "elements": [ { "name": "batch", "class": "message", "type": { "members": [
-     { "name": "id", "type": "string", "render": "attribute" },
-     { "name": "line", "type": "Line", "maxOccurs": "unbounded" } ] } } ] })";
-
-std::string generateDocument(std::size_t targetBytes) {
-  std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<batch id=\"B-1\">\n";
-  char line[256];
-  for (unsigned i = 0; document.size() < targetBytes; ++i) {
-    std::snprintf(line, sizeof line,
-                  "  <line sku=\"A-%06u\"><name>Product number %u</name><qty>%u</qty><price>%u.%02u</price>"
-                  "<weight>%u.5</weight><gift>%s</gift><ship>2024-%02u-%02u</ship></line>\n",
-                  i, i, i % 97, i % 1000, i % 100, i % 50, i % 3 ? "false" : "true", i % 12 + 1, i % 28 + 1);
-    document += line;
-  }
-  return document + "</batch>\n";
-}
-
 // WF_PARSE_BENCH_MB overrides the size (for profiling runs).
 const std::string& document() {
   static const std::string text = [] {
     const char* megabytes = std::getenv("WF_PARSE_BENCH_MB");
-    return generateDocument((megabytes ? std::strtoul(megabytes, nullptr, 10) : 20) << 20);
+    return generateLineBatch((megabytes ? std::strtoul(megabytes, nullptr, 10) : 20) << 20);
   }();
   return text;
-}
-
-struct DescriptorRelease {
-  void operator()(XMLDictionaryInfo* descriptor) const { descriptor->release(); }
-};
-
-const XMLDictionaryInfo& descriptor() {
-  static const std::unique_ptr<XMLDictionaryInfo, DescriptorRelease> dictionary = [] {
-    const std::vector<unsigned char> extract =
-        compileMessageSetToExtract(parseMessageSetJson(kMessageSet, "bench.json"), "bench.json");
-    std::unique_ptr<XMLDictionaryInfo, DescriptorRelease> loaded(new XMLDictionaryInfo(0));
-    loaded->FromExtractFormat(nullptr, extract.data(), extract.size());
-    loaded->postProcessDictionary();
-    return loaded;
-  }();
-  return *dictionary;
 }
 
 // Accepts every event and keeps nothing.
@@ -235,26 +185,6 @@ private:
   std::unique_ptr<XMLStringPool> pool_;
 };
 
-// One worker for all iterations, as a host keeps one per flow.
-class Parser {
-public:
-  explicit Parser(const XMLDictionaryInfo* dictionary) : owner_("bench"), worker_(&owner_) {
-    if (dictionary) worker_.setWireFormatDescriptor(dictionary);
-    worker_.initializeParse(-1, &properties_, 0);
-  }
-  void parse(const std::string& bytes, FIHandler& output) {
-    worker_.setFIHandler(&output);
-    const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    worker_.parseFirst(&buffer, nullptr, false, 0, -1);
-    while (worker_.hasNext()) worker_.parseNext();
-  }
-
-private:
-  ZelNamedLogSource owner_;
-  MessageInfo properties_;
-  XMLWorker worker_;
-};
-
 void setThroughput(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * document().size()));
 }
@@ -268,7 +198,7 @@ void BM_RawScan(benchmark::State& state) {
 
 void BM_ParseNoOp(benchmark::State& state, bool withDictionary) {
   const std::string& bytes = document();
-  Parser parser(withDictionary ? &descriptor() : nullptr);
+  BenchParser parser(withDictionary ? &lineBatchDescriptor() : nullptr);
   NoOpHandler output;
   for (auto _ : state) parser.parse(bytes, output);
   setThroughput(state);
@@ -276,7 +206,7 @@ void BM_ParseNoOp(benchmark::State& state, bool withDictionary) {
 
 void BM_ParseTree(benchmark::State& state, bool withDictionary) {
   const std::string& bytes = document();
-  Parser parser(withDictionary ? &descriptor() : nullptr);
+  BenchParser parser(withDictionary ? &lineBatchDescriptor() : nullptr);
   MessageTree tree;
   for (auto _ : state) {
     tree.clear();
@@ -331,9 +261,9 @@ private:
 void printPeakHeap() {
   std::printf("\nPeak heap of a parse with a dictionary and a no-op handler (events only):\n");
   NoOpHandler output;
-  Parser parser(&descriptor());
+  BenchParser parser(&lineBatchDescriptor());
   for (const std::size_t megabytes : {2, 20}) {
-    const std::string bytes = generateDocument(megabytes << 20);
+    const std::string bytes = generateLineBatch(megabytes << 20);
     parser.parse(bytes, output);  // warm the worker's pools
     const std::size_t before = gLiveBytes;
     gPeakBytes = before;
