@@ -8,6 +8,8 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -28,11 +30,12 @@ std::u16string_view stripXmlSpace(std::u16string_view s) {
   return s;
 }
 
-// Widens ASCII text into out, replacing its text.
+// Widens ASCII text of at most 32 characters into out, replacing its text
+// with one copy.
 ZelWstring& assignAscii(ZelWstring& out, const char* text, std::size_t length) {
-  out.resize(length);
-  for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<char16_t>(text[i]);
-  return out;
+  char16_t wide[32];
+  for (std::size_t i = 0; i < length; ++i) wide[i] = static_cast<char16_t>(text[i]);
+  return out.assign(wide, length);
 }
 
 // How a numeric text is spelled (the caller's arguments).
@@ -202,6 +205,71 @@ int hexDigitValue(char16_t c) {
   return -1;
 }
 
+// An optional sign, digits, an optional point and more digits; at least one
+// digit: what StrToDec reads with the default characters and no padding.
+bool isSchemaDecimal(std::u16string_view s) {
+  std::size_t i = !s.empty() && (s[0] == u'-' || s[0] == u'+') ? 1 : 0;
+  bool digits = false;
+  bool point = false;
+  for (; i < s.size(); ++i) {
+    if (isDigit(s[i]))
+      digits = true;
+    else if (s[i] == u'.' && !point)
+      point = true;
+    else
+      return false;
+  }
+  return digits;
+}
+
+// The text of value, when it is a decimal m / 10^k with m below 10^15 that
+// reads back as value and whose shortest spelling is fixed rather than
+// scientific; else 0 and nothing written. Such a decimal is the shortest
+// round-trip text, the one std::to_chars finds at several times the cost:
+// two decimals of at most 15 significant digits lie further apart than
+// neighbouring doubles, so no other one of them reads back as value. out
+// needs room for 20 characters.
+std::size_t shortFixedDouble(double value, char* out) {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                                            1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+  static constexpr double kDigitsLimit = 1e15;
+  const double magnitude = std::fabs(value);
+  // Below 0.001 and from 10^15 on, scientific spellings may be shorter.
+  if (!(magnitude >= 1e-3 && magnitude < kDigitsLimit)) return 0;
+  for (int k = 0; k < static_cast<int>(std::size(kPowersOfTen)); ++k) {
+    const double scaled = magnitude * kPowersOfTen[k];
+    if (scaled >= kDigitsLimit) return 0;
+    std::uint64_t digits = static_cast<std::uint64_t>(scaled);
+    // Both operands of the division are exact, so it rounds as reading the text does.
+    if (static_cast<double>(digits) != scaled || static_cast<double>(digits) / kPowersOfTen[k] != magnitude) continue;
+    int fractionDigits = k;
+    for (; fractionDigits > 0 && digits % 10 == 0; --fractionDigits) digits /= 10;
+    char text[16];
+    const int length = static_cast<int>(std::to_chars(text, text + sizeof text, digits).ptr - text);
+    if (fractionDigits == 0) {
+      // An integer: "1E5" beats "100000" once five zeros end it (six after two digits).
+      int zeros = 0;
+      while (zeros < length - 1 && text[length - 1 - zeros] == '0') ++zeros;
+      if (zeros > (length - zeros > 1 ? 5 : 4)) return 0;
+    }
+    char* p = out;
+    if (value < 0) *p++ = '-';
+    const int integerDigits = length - fractionDigits;
+    if (integerDigits <= 0) {
+      *p++ = '0';
+      *p++ = '.';
+      for (int i = integerDigits; i < 0; ++i) *p++ = '0';
+      for (int i = 0; i < length; ++i) *p++ = text[i];
+    } else {
+      for (int i = 0; i < integerDigits; ++i) *p++ = text[i];
+      if (fractionDigits > 0) *p++ = '.';
+      for (int i = integerDigits; i < length; ++i) *p++ = text[i];
+    }
+    return static_cast<std::size_t>(p - out);
+  }
+  return 0;
+}
+
 bool isUtf16Codepage(long codepage) { return codepage == 1200 || codepage == 13488 || codepage == 17584; }
 
 }  // namespace
@@ -326,9 +394,10 @@ ZelWstring& DataCnv::StrFromInt64(std::int64_t value, ZelWstring& out) const {
 ZelWstring& DataCnv::StrFromDbl(double value, ZelWstring& out) const {
   if (std::isnan(value)) return out.assign(u"NaN");
   if (std::isinf(value)) return out.assign(value < 0 ? u"-INF" : u"INF");
+  char buffer[32];
+  if (const std::size_t length = shortFixedDouble(value, buffer)) return assignAscii(out, buffer, length);
   // The shortest round-trip text, fixed or scientific, whichever is shorter;
   // its exponent "e+07" is then spelled "E7".
-  char buffer[32];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   const std::size_t length = static_cast<std::size_t>(result.ptr - buffer);
   const std::string_view text(buffer, length);
@@ -347,9 +416,7 @@ ZelWstring& DataCnv::StrFromDbl(double value, ZelWstring& out) const {
 }
 
 ZelWstring& DataCnv::StrFromDec(const ZelWstring& decimal, ZelWstring& out) const {
-  const NumberSyntax syntax{SIGN_LEADING, US_MINUS, US_PLUS, US_DECIMAL, 0, JUSTIFY_RIGHT, u'0', true};
-  NumberParts parts;
-  if (!splitNumber(decimal.view(), syntax, parts))
+  if (!isSchemaDecimal(decimal.view()))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDec", kExpectDecimal, decimal.view());
   return out.assign(decimal);
 }

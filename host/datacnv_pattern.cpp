@@ -302,7 +302,7 @@ PWFData DataCnv::StrToDateTime(const char16_t* text, const char16_t* format, lon
 ZelWstring& DataCnv::StrFromDateTime(const PWFDateTime& value, const char16_t* format, const char16_t* typeName,
                                      ZelWstring& out) const {
   const char16_t* pattern = effectiveFormat(format);
-  if (std::u16string_view(pattern) == XML_SCHEMA_FORMAT) {
+  if (pattern[0] == XML_SCHEMA_FORMAT[0] && pattern[1] == 0) {
     writeSchemaDateTime(value, typeName, out);
     return out;
   }

@@ -240,21 +240,78 @@ void appendAscii(ZelWstring& out, const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) out[at + i] = static_cast<char16_t>(text[i]);
 }
 
-void appendYear(ZelWstring& out, std::int32_t year) {
-  if (year < 0) out.append(u'-');
-  appendNumber(out, year < 0 ? -static_cast<std::int64_t>(year) : year, 4);
-}
+// Writes the text of a date-time into a buffer that has room for all of it
+// (fieldsRoom() plus the fraction and the zone), two digits at a time.
+class DateTimeText {
+public:
+  // A sign, ten year digits, "--", "-MM-DD", "T", "hh:mm:ss" and ".".
+  static constexpr std::size_t fieldsRoom() { return 32; }
 
-void appendTime(ZelWstring& out, const PWFDateTime& v) {
-  appendNumber(out, v.hour == kUnset ? 0 : v.hour, 2);
-  out.append(u':');
-  appendNumber(out, v.minute == kUnset ? 0 : v.minute, 2);
-  out.append(u':');
-  appendNumber(out, v.second == kUnset ? 0 : v.second, 2);
-  if (!v.fraction.empty()) {
-    out.append(u'.');
-    appendAscii(out, v.fraction);
+  explicit DateTimeText(char16_t* out) : begin_(out), p_(out) {}
+  std::size_t length() const { return static_cast<std::size_t>(p_ - begin_); }
+
+  void unit(char16_t c) { *p_++ = c; }
+  void twoDigits(std::int32_t value) {
+    p_[0] = static_cast<char16_t>(u'0' + value / 10);
+    p_[1] = static_cast<char16_t>(u'0' + value % 10);
+    p_ += 2;
   }
+  // At least four digits, a minus before a negative year.
+  void year(std::int32_t year) {
+    if (year < 0) unit(u'-');
+    std::uint32_t v = year < 0 ? 0u - static_cast<std::uint32_t>(year) : static_cast<std::uint32_t>(year);
+    if (v < 10000) {
+      twoDigits(static_cast<std::int32_t>(v / 100));
+      twoDigits(static_cast<std::int32_t>(v % 100));
+      return;
+    }
+    char16_t digits[10];
+    int start = 10;
+    for (; v != 0; v /= 10) digits[--start] = static_cast<char16_t>(u'0' + v % 10);
+    for (int i = start; i < 10; ++i) unit(digits[i]);
+  }
+  // "hh:mm:ss" (absent fields as 00) and ".fraction".
+  void time(const PWFDateTime& v) {
+    twoDigits(v.hour == kUnset ? 0 : v.hour);
+    unit(u':');
+    twoDigits(v.minute == kUnset ? 0 : v.minute);
+    unit(u':');
+    twoDigits(v.second == kUnset ? 0 : v.second);
+    if (!v.fraction.empty()) {
+      unit(u'.');
+      ascii(v.fraction);
+    }
+  }
+  void ascii(const std::string& text) {
+    for (const char c : text) unit(static_cast<char16_t>(c));
+  }
+
+private:
+  char16_t* begin_;
+  char16_t* p_;
+};
+
+// The text of a valid value in the form of mask.
+void writeForm(const PWFDateTime& value, unsigned mask, DateTimeText& text) {
+  if (mask & kYear)
+    text.year(value.year);
+  else if (mask & (kMonth | kDay))
+    text.unit(u'-');
+  if (mask & kMonth) {
+    text.unit(u'-');
+    text.twoDigits(value.month);
+  } else if (mask & kDay) {
+    text.unit(u'-');
+  }
+  if (mask & kDay) {
+    text.unit(u'-');
+    text.twoDigits(value.day);
+  }
+  if (mask & kTime) {
+    if (mask & kYear) text.unit(u'T');
+    text.time(value);
+  }
+  text.ascii(value.zone);
 }
 
 // Reads number-designator pairs ("1Y2D") up to the end or a "T", in the
@@ -324,26 +381,20 @@ void DataCnv::writeSchemaDateTime(const PWFDateTime& value, const char16_t* type
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDateTime", kExpectDateTimeFields,
                          describeDateTime(value).view());
 
-  out.clear();
-  if (mask & kYear)
-    appendYear(out, value.year);
-  else if (mask & (kMonth | kDay))
-    out.append(u'-');
-  if (mask & kMonth) {
-    out.append(u'-');
-    appendNumber(out, value.month, 2);
-  } else if (mask & kDay) {
-    out.append(u'-');
+  // Values without a long fraction are written on the stack and copied once.
+  constexpr std::size_t kStackRoom = 64;
+  const std::size_t room = DateTimeText::fieldsRoom() + value.fraction.size() + value.zone.size();
+  if (room <= kStackRoom) {
+    char16_t buffer[kStackRoom];
+    DateTimeText text(buffer);
+    writeForm(value, mask, text);
+    out.assign(buffer, text.length());
+    return;
   }
-  if (mask & kDay) {
-    out.append(u'-');
-    appendNumber(out, value.day, 2);
-  }
-  if (mask & kTime) {
-    if (mask & kYear) out.append(u'T');
-    appendTime(out, value);
-  }
-  appendAscii(out, value.zone);
+  out.resize(room);
+  DateTimeText text(&out[0]);
+  writeForm(value, mask, text);
+  out.resize(text.length());
 }
 
 PWFData DataCnv::StrToInterval(const char16_t* text, std::size_t length) const {

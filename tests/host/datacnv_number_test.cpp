@@ -1,10 +1,12 @@
 // Integers, doubles, decimals and hexadecimal binary in both directions.
 #include "host/datacnv_test_support.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -136,6 +138,48 @@ TEST(DataCnvDouble, RandomBitPatternsRoundTrip) {
     ASSERT_EQ(std::memcmp(&back, &value, sizeof value), 0) << text.toUtf8();
   }
 }
+
+// The shortest round-trip text as std::to_chars finds it, in xs:double
+// spelling ("1e+07" as "1E7").
+std::u16string shortestText(double value) {
+  char buffer[32];
+  const std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  const std::size_t e = text.find('e');
+  std::string spelled = text.substr(0, e);
+  if (e != std::string::npos) {
+    const int exponent = std::stoi(text.substr(e + 1));
+    spelled += "E" + std::to_string(exponent);
+  }
+  return std::u16string(spelled.begin(), spelled.end());
+}
+
+// Short decimals (prices, weights, counts) take a quicker way to their text
+// than other doubles; at every scale and length both must spell the value
+// as its shortest round-trip text, fixed or scientific.
+class DoubleShortDecimals : public testing::TestWithParam<int> {};
+
+TEST_P(DoubleShortDecimals, SpellTheShortestText) {
+  const DataCnv cnv = handlerDataCnv();
+  const int fractionDigits = GetParam();
+  std::mt19937_64 random(fractionDigits);
+  ZelBufferedWstring<32> text;
+  for (int digits = 1; digits <= 17; ++digits) {
+    const std::uint64_t limit = static_cast<std::uint64_t>(std::pow(10.0, digits));
+    for (int i = 0; i < 300; ++i) {
+      // Every third one ends in zeros.
+      std::uint64_t mantissa = random() % limit;
+      if (i % 3 == 0) mantissa -= mantissa % static_cast<std::uint64_t>(std::pow(10.0, random() % digits + 1));
+      const double value = static_cast<double>(mantissa) / std::pow(10.0, fractionDigits) * (i % 2 ? -1 : 1);
+      ASSERT_EQ(cnv.StrFromDbl(value, text).view(), shortestText(value)) << mantissa << "e-" << fractionDigits;
+    }
+  }
+  // Neighbours of a short decimal have 16 or 17 digits.
+  const double near = 0.1 * std::pow(10.0, -fractionDigits % 6);
+  for (const double value : {std::nextafter(near, 0.0), std::nextafter(near, 1.0), 0.1 + 0.2})
+    EXPECT_EQ(cnv.StrFromDbl(value, text).view(), shortestText(value));
+}
+
+INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleShortDecimals, testing::Range(0, 19));
 
 // Decimals keep their text exactly, whatever its length.
 class DecimalRoundTrip : public testing::TestWithParam<std::u16string_view> {};
