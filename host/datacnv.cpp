@@ -8,6 +8,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <iterator>
 #include <limits>
@@ -28,14 +29,6 @@ std::u16string_view stripXmlSpace(std::u16string_view s) {
   while (!s.empty() && isXmlSpace(s.front())) s.remove_prefix(1);
   while (!s.empty() && isXmlSpace(s.back())) s.remove_suffix(1);
   return s;
-}
-
-// Widens ASCII text of at most 32 characters into out, replacing its text
-// with one copy.
-ZelWstring& assignAscii(ZelWstring& out, const char* text, std::size_t length) {
-  char16_t wide[32];
-  for (std::size_t i = 0; i < length; ++i) wide[i] = static_cast<char16_t>(text[i]);
-  return out.assign(wide, length);
 }
 
 // How a numeric text is spelled (the caller's arguments).
@@ -270,6 +263,28 @@ std::size_t shortFixedDouble(double value, char* out) {
   return 0;
 }
 
+// The shortest round-trip text of a finite value by std::to_chars, fixed or
+// scientific, whichever is shorter; its exponent "e+07" spelled "E7". out
+// needs room for 32 characters.
+std::size_t shortestDouble(double value, char* out) {
+  char buffer[32];
+  const std::size_t length = static_cast<std::size_t>(std::to_chars(buffer, buffer + sizeof buffer, value).ptr - buffer);
+  const std::size_t e = std::string_view(buffer, length).find('e');
+  if (e == std::string_view::npos) {
+    std::memcpy(out, buffer, length);
+    return length;
+  }
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < e; ++i) out[n++] = buffer[i];
+  out[n++] = 'E';
+  std::size_t i = e + 1;
+  if (buffer[i] == '-') out[n++] = buffer[i];
+  if (buffer[i] == '-' || buffer[i] == '+') ++i;
+  while (i + 1 < length && buffer[i] == '0') ++i;
+  while (i < length) out[n++] = buffer[i++];
+  return n;
+}
+
 bool isUtf16Codepage(long codepage) { return codepage == 1200 || codepage == 13488 || codepage == 17584; }
 
 }  // namespace
@@ -385,40 +400,45 @@ PWFData DataCnv::StrToBin(const char16_t* text, std::size_t length) const {
   return PWFData::makeBinary(std::move(bytes));
 }
 
-ZelWstring& DataCnv::StrFromInt64(std::int64_t value, ZelWstring& out) const {
+std::size_t DataCnv::StrFromInt64(std::int64_t value, char16_t* text) {
   char buffer[24];  // 19 digits and a sign
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return assignAscii(out, buffer, static_cast<std::size_t>(result.ptr - buffer));
+  const std::size_t length = static_cast<std::size_t>(std::to_chars(buffer, buffer + sizeof buffer, value).ptr - buffer);
+  for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(buffer[i]);
+  return length;
+}
+
+ZelWstring& DataCnv::StrFromInt64(std::int64_t value, ZelWstring& out) const {
+  char16_t text[MAX_NUMBER_TEXT];
+  return out.assign(text, StrFromInt64(value, text));
+}
+
+std::size_t DataCnv::StrFromDbl(double value, char16_t* text) {
+  static constexpr std::u16string_view kNaN = u"NaN", kInfinity = u"INF", kNegativeInfinity = u"-INF";
+  if (std::isnan(value) || std::isinf(value)) {
+    const std::u16string_view name = std::isnan(value) ? kNaN : value < 0 ? kNegativeInfinity : kInfinity;
+    name.copy(text, name.size());
+    return name.size();
+  }
+  char buffer[32];
+  std::size_t length = shortFixedDouble(value, buffer);
+  if (length == 0) length = shortestDouble(value, buffer);
+  for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(buffer[i]);
+  return length;
 }
 
 ZelWstring& DataCnv::StrFromDbl(double value, ZelWstring& out) const {
-  if (std::isnan(value)) return out.assign(u"NaN");
-  if (std::isinf(value)) return out.assign(value < 0 ? u"-INF" : u"INF");
-  char buffer[32];
-  if (const std::size_t length = shortFixedDouble(value, buffer)) return assignAscii(out, buffer, length);
-  // The shortest round-trip text, fixed or scientific, whichever is shorter;
-  // its exponent "e+07" is then spelled "E7".
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  const std::size_t length = static_cast<std::size_t>(result.ptr - buffer);
-  const std::string_view text(buffer, length);
-  const std::size_t e = text.find('e');
-  if (e == std::string_view::npos) return assignAscii(out, buffer, length);
-  char spelled[32];
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < e; ++i) spelled[n++] = buffer[i];
-  spelled[n++] = 'E';
-  std::size_t i = e + 1;
-  if (buffer[i] == '-') spelled[n++] = buffer[i];
-  if (buffer[i] == '-' || buffer[i] == '+') ++i;
-  while (i + 1 < length && buffer[i] == '0') ++i;
-  while (i < length) spelled[n++] = buffer[i++];
-  return assignAscii(out, spelled, n);
+  char16_t text[MAX_NUMBER_TEXT];
+  return out.assign(text, StrFromDbl(value, text));
+}
+
+std::u16string_view DataCnv::StrFromDec(const ZelWstring& decimal) const {
+  if (!isSchemaDecimal(decimal.view()))
+    throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDec", kExpectDecimal, decimal.view());
+  return decimal.view();
 }
 
 ZelWstring& DataCnv::StrFromDec(const ZelWstring& decimal, ZelWstring& out) const {
-  if (!isSchemaDecimal(decimal.view()))
-    throwConversionError(__FILE__, __LINE__, "DataCnv::StrFromDec", kExpectDecimal, decimal.view());
-  return out.assign(decimal);
+  return out.assign(StrFromDec(decimal));
 }
 
 ZelWstring& DataCnv::StrFromBin(const std::uint8_t* bytes, std::size_t length, ZelWstring& out) const {

@@ -156,6 +156,16 @@ public:
   ZelWstring& StrFromDbl(double value, ZelWstring& out) const;
   // The decimal's text; throws when it is not a decimal number.
   ZelWstring& StrFromDec(const ZelWstring& decimal, ZelWstring& out) const;
+
+  // The same texts without a string in between, for writers that put them
+  // straight into their output: the integer and double texts are written to
+  // text, which needs room for MAX_NUMBER_TEXT units, and their length
+  // returned; the decimal's text is checked as above and returned as a view
+  // of decimal. None of these texts holds a character that XML escapes.
+  static constexpr std::size_t MAX_NUMBER_TEXT = 32;
+  static std::size_t StrFromInt64(std::int64_t value, char16_t* text);
+  static std::size_t StrFromDbl(double value, char16_t* text);
+  std::u16string_view StrFromDec(const ZelWstring& decimal) const;
   // Upper-case hexadecimal, two digits per byte.
   ZelWstring& StrFromBin(const std::uint8_t* bytes, std::size_t length, ZelWstring& out) const;
   // xs:duration; a value without any component is "PT0S". Negative

@@ -60,6 +60,19 @@ public:
   std::u16string_view pendingText() const { return {pending_.get(), pendingLength_}; }
   std::size_t pendingCapacity() const { return pendingCapacity_; }
   std::size_t pendingRoom() const { return pendingCapacity_ - pendingLength_; }
+  // Writing in place: reservePending makes room for length units at the end
+  // of the pending text (converting what it holds when they do not fit;
+  // length must not exceed pendingCapacity()) and returns where they go;
+  // commitPending then adds the units written there, at most length.
+  char16_t* reservePending(std::size_t length) {
+    assert(length <= pendingCapacity_ && "reserved more than the pending text holds");
+    if (length > pendingRoom()) convertPending();
+    return pending_.get() + pendingLength_;
+  }
+  void commitPending(std::size_t length) {
+    assert(length <= pendingRoom() && "pending text overflow");
+    pendingLength_ += length;
+  }
 // GCC follows a constant length (a literal "</") into the branches for
 // longer pieces that this length never takes, and warns about reads they
 // would make.

@@ -196,4 +196,25 @@ TEST(TextBufferWriter, PendingPiecesOfEveryLengthKeepTheirUnits) {
   EXPECT_EQ(writer.pendingText(), expected);
 }
 
+// Text written in place lands after the pending text; a reservation that
+// does not fit converts the pending text first, so nothing is lost or
+// reordered.
+TEST(TextBufferWriter, ReservedRoomFollowsThePendingTextAndMakesRoom) {
+  WritableBitstreamBuffer out;
+  TextBufferWriter writer(&out, 1208, -1, /*pendingCapacity=*/8);
+  writer.appendPending(u"<a>", 3);
+  char16_t* target = writer.reservePending(4);
+  std::u16string_view(u"12").copy(target, 2);
+  writer.commitPending(2);
+  EXPECT_EQ(writer.pendingText(), u"<a>12");
+  EXPECT_TRUE(out.bytes().empty());
+  target = writer.reservePending(6);
+  EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), "<a>12");
+  EXPECT_TRUE(writer.pendingText().empty());
+  std::u16string_view(u"345678").copy(target, 6);
+  writer.commitPending(6);
+  writer.flush();
+  EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), "<a>12345678");
+}
+
 }  // namespace

@@ -126,6 +126,14 @@ inline void XMLWriter::appendEscaped(std::u16string_view text) {
   iPrinter->iValueWritten = true;
 }
 
+// Numbers are written straight into the pending text: they hold nothing to escape.
+template <class Format>
+inline void XMLWriter::appendNumberText(Format format) {
+  TextBufferWriter& out = *iTextWriter;
+  out.commitPending(format(out.reservePending(DataCnv::MAX_NUMBER_TEXT)));
+  iPrinter->iValueWritten = true;
+}
+
 inline void XMLWriter::appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName) {
   if (!prefix.empty()) {
     append(prefix.view());
@@ -704,14 +712,32 @@ void XMLWriter::outputRecordPrefixText(const WorkerInfo& record, const char* fun
 void XMLWriter::outputStartElementBegin(WriteItem& item, const ZelWstring& prefix) {
   outputPrefixText(item.getStartWorkerInfo(), "XMLWriter::outputStartElementBegin",
                    "Outputting prefix to start element.");
+  const std::u16string_view name = item.getXMLName();
+  if (!iPrinter->iPrettyPrint && prefix.empty() && 1 + name.size() <= iTextWriter->pendingRoom()) {
+    // The usual tag in one go: no layout, no prefix, room in the pending text.
+    ++iPrinter->iDepth;
+    iPrinter->iValueWritten = false;
+    iTextWriter->appendPending(u"<", 1);
+    iTextWriter->appendPending(name.data(), name.size());
+    return;
+  }
   beginStartTag();
-  appendQualifiedName(prefix, item.getXMLName());
+  appendQualifiedName(prefix, name);
 }
 
 void XMLWriter::outputEndElement(WriteItem& item, const ZelWstring& prefix) {
   outputPrefixText(item.getEndWorkerInfo(), "XMLWriter::outputEndElement", "Outputting prefix to end element.");
+  const std::u16string_view name = item.getXMLName();
+  if (!iPrinter->iPrettyPrint && prefix.empty() && 3 + name.size() <= iTextWriter->pendingRoom()) {
+    --iPrinter->iDepth;
+    iPrinter->iValueWritten = false;
+    iTextWriter->appendPending(u"</", 2);
+    iTextWriter->appendPending(name.data(), name.size());
+    iTextWriter->appendPending(u">", 1);
+    return;
+  }
   beginEndTag();
-  appendQualifiedName(prefix, item.getXMLName());
+  appendQualifiedName(prefix, name);
   append(XML_GREATERTHAN_STR);
 }
 
@@ -739,13 +765,14 @@ void XMLWriter::outputPWFData(WriteItem& item) {
       appendEscaped({value.getStringValue(), value.getStringLength()});
       return;
     case eLogicalInteger:
-      appendEscaped(iDataCnv.StrFromInt64(value.getIntegerValue(), iValueText).view());
+      appendNumberText([&value](char16_t* text) { return DataCnv::StrFromInt64(value.getIntegerValue(), text); });
       return;
     case eLogicalFloat:
-      appendEscaped(iDataCnv.StrFromDbl(value.getFloatValue(), iValueText).view());
+      appendNumberText([&value](char16_t* text) { return DataCnv::StrFromDbl(value.getFloatValue(), text); });
       return;
     case eLogicalDecimal:
-      appendEscaped(iDataCnv.StrFromDec(value.getDecimalValue(), iValueText).view());
+      append(iDataCnv.StrFromDec(value.getDecimalValue()));
+      iPrinter->iValueWritten = true;
       return;
     case eLogicalBoolean:
       appendEscaped(value.getBooleanValue() ? getBoolTrue() : getBoolFalse());

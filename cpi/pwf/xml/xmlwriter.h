@@ -165,6 +165,10 @@ private:
   // Text output through the printer.
   void append(std::u16string_view text);
   void appendEscaped(std::u16string_view text);
+  // format writes a number's text (at most DataCnv::MAX_NUMBER_TEXT units)
+  // to the pointer it gets and returns its length.
+  template <class Format>
+  void appendNumberText(Format format);
   void appendAttribute(std::u16string_view name, std::u16string_view value);
   void appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName);
   void beginStartTag();
