@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <functional>
 #include <string>
 
 using namespace writetest;
@@ -135,6 +137,75 @@ void buildChain(MessageTree& tree, long depth) {
   for (long i = 1; i < depth; ++i) element = &make.named(element, u"d", PWFData(), 2);
 }
 }  // namespace
+
+// Leaves of defined members are written the short way when nothing about
+// them needs their item; each thing that does must still be written.
+struct LeafCase {
+  const char* what;
+  std::function<void(MessageTree&, TreeMaker&, TreeElement& leaf)> shape;
+  std::string expected;
+};
+
+class XMLWriterLeaves : public testing::TestWithParam<LeafCase> {};
+
+TEST_P(XMLWriterLeaves, WriteEverythingAroundTheirValue) {
+  MessageTree tree;
+  TreeMaker make(tree, &simpleDescriptor());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(msg, u"flag", PWFData::makeBoolean(true));
+  GetParam().shape(tree, make, make.member(msg, u"text", str(u"a<b")));
+  make.member(msg, u"text", str(u"z"));
+  WriteRun run(&simpleDescriptor());
+  run.prop(MI_SUBTREEBITSTREAM_STR, 1);
+  EXPECT_EQ(run.text(tree), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, XMLWriterLeaves,
+    testing::Values(
+        LeafCase{"plain", [](MessageTree&, TreeMaker&, TreeElement&) {},
+                 "<msg><flag>true</flag><text>a&lt;b</text><text>z</text></msg>"},
+        LeafCase{"comment before the tag",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setStartInfo(prefixRecord(u"<!--1-->")); },
+                 "<msg><flag>true</flag><!--1--><text>a&lt;b</text><text>z</text></msg>"},
+        LeafCase{"instruction before the value",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setDataInfo(prefixRecord(u"<?p 2?>")); },
+                 "<msg><flag>true</flag><text><?p 2?>a&lt;b</text><text>z</text></msg>"},
+        LeafCase{"comment before the end tag",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setEndInfo(prefixRecord(u"<!--3-->")); },
+                 "<msg><flag>true</flag><text>a&lt;b<!--3--></text><text>z</text></msg>"},
+        LeafCase{"null value",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeNull(eLogicalString)); },
+                 "<msg><flag>true</flag><text></text><text>z</text></msg>"},
+        LeafCase{"no value", [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
+                 "<msg><flag>true</flag><text></text><text>z</text></msg>"},
+        LeafCase{"value of another type",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeInteger(-7)); },
+                 "<msg><flag>true</flag><text>-7</text><text>z</text></msg>"},
+        LeafCase{"child text after its value",
+                 [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.anonymous(leaf, str(u"&c")); },
+                 "<msg><flag>true</flag><text>a&lt;b&amp;c</text><text>z</text></msg>"},
+        LeafCase{"child element",
+                 [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.named(&leaf, u"i", str(u"1")); },
+                 "<msg><flag>true</flag><text>a&lt;b<i>1</i></text><text>z</text></msg>"},
+        LeafCase{"attribute child",
+                 [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.named(&leaf, u"@k", str(u"v")); },
+                 "<msg><flag>true</flag><text k=\"v\">a&lt;b</text><text>z</text></msg>"}),
+    [](const testing::TestParamInfo<LeafCase>& info) {
+      std::string name;
+      for (const char* c = info.param.what; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+      return name;
+    });
+
+TEST(XMLWriterLeaves, NamespaceOnALeafEndsTheWriteWhereNamespacesAreOff) {
+  MessageTree tree;
+  TreeMaker make(tree, &simpleDescriptor());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  tree.setNamespaceURI(make.member(msg, u"text", str(u"x")), u"urn:n");
+  const ZelException e = WriteRun(&simpleDescriptor()).failure(tree);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED);
+}
 
 TEST(XMLWriterDepth, TreeAtTheLimitIsWritten) {
   MessageTree tree;

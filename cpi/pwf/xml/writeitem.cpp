@@ -71,6 +71,7 @@ inline WriteDefinition memberDefinition(const XMLDictionaryInfo& dictionary, lon
     definition.render = definition.member->render;
   }
   definition.namespaceURI = elementNamespace(dictionary, definition.tagIndex);
+  definition.xmlName = definition.element ? definition.element->xmlName.view() : definition.member->xmlName.view();
   return definition;
 }
 
@@ -86,6 +87,7 @@ WriteDefinition elementDefinition(const XMLDictionaryInfo& dictionary, long tagR
     definition.render = attributeDeclaration ? erAttribute : erElement;
   }
   definition.namespaceURI = elementNamespace(dictionary, tagRow);
+  definition.xmlName = definition.element->xmlName.view();
   return definition;
 }
 
@@ -107,6 +109,7 @@ inline void WriteItem::applyDefinition(const WriteDefinition& definition) {
   iElementProperties = definition.element;
   iMemberProperties = definition.member;
   iRender = definition.render;
+  iXMLName = definition.xmlName;
   // The tree holds namespaces of self-defining elements only: the parser
   // reports defined elements by id. Their namespace is their element's.
   if (iNamespaceURI->empty() && definition.namespaceURI) iNamespaceURI = definition.namespaceURI;
@@ -159,8 +162,8 @@ template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*
 WriteItem::~WriteItem() = default;
 
 template <class Position>
-ERender WriteItem::renderOf(const XMLDictionaryInfo* dictionary, const Position& position,
-                            WriteDefinitionCache* definitions) {
+ERender WriteItem::resolveRenderOf(const XMLDictionaryInfo* dictionary, const Position& position,
+                                   WriteDefinitionCache* definitions) {
   const long memberId = position.getMemberId();
   const long tagId = position.getTagId();
   const std::uint16_t kind = position.getCategory();
@@ -182,8 +185,9 @@ ERender WriteItem::renderOf(const XMLDictionaryInfo* dictionary, const Position&
   raiseUnparsedBuffer(nullptr);
 }
 
-template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const FITreeIterator&, WriteDefinitionCache*);
-template ERender WriteItem::renderOf(const XMLDictionaryInfo*, const MessageTreeIterator&, WriteDefinitionCache*);
+template ERender WriteItem::resolveRenderOf(const XMLDictionaryInfo*, const FITreeIterator&, WriteDefinitionCache*);
+template ERender WriteItem::resolveRenderOf(const XMLDictionaryInfo*, const MessageTreeIterator&,
+                                            WriteDefinitionCache*);
 
 EWhereDefined WriteItem::whereDefinedOf(const XMLDictionaryInfo* dictionary, long memberId, std::uint16_t kind,
                                         long tagId, long typeIndex) {
@@ -214,7 +218,6 @@ ERender WriteItem::selfDefiningRender(std::u16string_view name, const ZelWstring
 
 void WriteItem::resolveSelfDefining(const ZelWstring& name, long listMemberIndex) {
   iXMLName = name.view();
-  iXMLNameSet = true;
   if (iDictionary && listMemberIndex >= 0) {
     // A list item is written as its list's type member says.
     const prf_XML_TYPEMEMBER_DEFINITION& list = iDictionary->getXMLTypeMemberDefinition(listMemberIndex);
@@ -230,19 +233,6 @@ void WriteItem::resolveSelfDefining(const ZelWstring& name, long listMemberIndex
   }
   iRender = selfDefiningRender(iXMLName, *iNamespaceURI);
   if (!iXMLName.empty() && iXMLName.front() == XML_ATTRIBUTE_MARKER_STR[0]) iXMLName.remove_prefix(1);
-}
-
-std::u16string_view WriteItem::resolveXMLName() {
-  if (iElementProperties) {
-    iXMLName = iElementProperties->xmlName.view();
-  } else if (iMemberProperties) {
-    iXMLName = iMemberProperties->xmlName.view();
-  } else {
-    raise(this, __LINE__, "WriteItem::getXMLName", ZelMessages::CP_XML_INTERNAL_ERROR,
-          "XML name not set for self defining field");
-  }
-  iXMLNameSet = true;
-  return iXMLName;
 }
 
 bool WriteItem::isMessage() const {

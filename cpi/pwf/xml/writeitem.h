@@ -16,10 +16,8 @@
 //
 // Errors (ZelParserException, source "writeitem"): an element of kind 4 (an
 // unparsed bitstream) raises CP_XML_WRITING_UNPARSED_BUFFER_ERROR ("The XML
-// worker cannot write out an unparsed buffer"); getXMLName of an item that
-// has no name raises CP_XML_INTERNAL_ERROR ("XML name not set for self
-// defining field"). An index outside the descriptor's tables raises the
-// CheckedVector error.
+// worker cannot write out an unparsed buffer"). An index outside the
+// descriptor's tables raises the CheckedVector error.
 
 #include "xmlitem.h"
 #include "zelwstring.h"
@@ -39,6 +37,7 @@ struct WriteDefinition {
   ERender render = erUndefined;
   long tagIndex = -1;                       // the element definition, -1 none
   const ZelWstring* namespaceURI = nullptr;  // the element definition's namespace, null none
+  std::u16string_view xmlName;              // the element's or else the member's XML name
 };
 
 // The type-member definitions of one dictionary, resolved on first use: a
@@ -91,7 +90,21 @@ public:
   // constructor's errors.
   template <class Position>
   static ERender renderOf(const XMLDictionaryInfo* dictionary, const Position& position,
-                          WriteDefinitionCache* definitions = nullptr);
+                          WriteDefinitionCache* definitions = nullptr) {
+    if (const WriteDefinition* cached = cachedDefinitionOf(dictionary, position, definitions)) return cached->render;
+    return resolveRenderOf(dictionary, position, definitions);
+  }
+  // The cached definition of the element under position when it is a type
+  // member whose row the tree gives and definitions serves dictionary; else
+  // null. Inline: the tree walk asks it of every child. Raises the
+  // CheckedVector error for a row outside the dictionary.
+  template <class Position>
+  static const WriteDefinition* cachedDefinitionOf(const XMLDictionaryInfo* dictionary, const Position& position,
+                                                   WriteDefinitionCache* definitions) {
+    if (!definitions || !dictionary || position.getMemberId() < 1) return nullptr;
+    const long row = position.getMemberIndex();
+    return row >= 0 ? definitions->member(*dictionary, row) : nullptr;
+  }
 
   ERender getRender() const override { return iRender; }
   long getTagId() const { return iTagId; }
@@ -105,7 +118,7 @@ public:
 
   // The XML name: from the dictionary for defined elements, else the tree's
   // name (without its leading "@"). Zero-terminated.
-  std::u16string_view getXMLName() { return iXMLNameSet ? iXMLName : resolveXMLName(); }
+  std::u16string_view getXMLName() const { return iXMLName; }
   // The tree's namespace URI; for a defined element without one, its
   // element definition's. Empty = no namespace.
   const ZelWstring& getNamespaceURI() const { return *iNamespaceURI; }
@@ -139,6 +152,9 @@ public:
   const prf_XML_TYPEMEMBER_DEFINITION* getMemberProperties() const { return iMemberProperties; }
 
 private:
+  template <class Position>
+  static ERender resolveRenderOf(const XMLDictionaryInfo* dictionary, const Position& position,
+                                 WriteDefinitionCache* definitions);
   static EWhereDefined whereDefinedOf(const XMLDictionaryInfo* dictionary, long memberId, std::uint16_t kind,
                                       long tagId, long typeIndex);
   // The row the tree gives, else the row of the id (a tree built by hand may
@@ -147,7 +163,6 @@ private:
   static long tagRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long tagId);
   static ERender selfDefiningRender(std::u16string_view name, const ZelWstring& namespaceURI);
   void applyDefinition(const WriteDefinition& definition);
-  std::u16string_view resolveXMLName();
   void resolveSelfDefining(const ZelWstring& name, long listMemberIndex);
   const ZelWstring& namespaceOf(long namespaceIndex) const;
 
@@ -156,7 +171,6 @@ private:
   long iItemTypeIndex;
   long iMemberId;
   std::u16string_view iXMLName;
-  bool iXMLNameSet = false;
   bool iIsBitStream;
   bool iFormatSet = false;
   const ZelWstring* iNamespaceURI;

@@ -15,6 +15,7 @@
 #include "xmlworkerutility.h"
 #include "zelexception.h"
 
+#include <cassert>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -132,6 +133,19 @@ inline void XMLWriter::appendNumberText(Format format) {
   TextBufferWriter& out = *iTextWriter;
   out.commitPending(format(out.reservePending(DataCnv::MAX_NUMBER_TEXT)));
   iPrinter->iValueWritten = true;
+}
+
+inline void XMLWriter::appendTag(std::u16string_view open, std::u16string_view name, std::u16string_view close) {
+  TextBufferWriter& out = *iTextWriter;
+  if (open.size() + name.size() + close.size() > out.pendingRoom()) {
+    append(open);
+    append(name);
+    append(close);
+    return;
+  }
+  out.appendPending(open.data(), open.size());
+  out.appendPending(name.data(), name.size());
+  out.appendPending(close.data(), close.size());
 }
 
 inline void XMLWriter::appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName) {
@@ -464,6 +478,12 @@ void XMLWriter::outputDocumentEnd(MsgWriteItem& item) {
 // Tree walk
 
 template <class Iterator>
+inline const WriteDefinition* XMLWriter::knownChildDefinition(const Iterator& iterator) {
+  if (iterator.getCategory() == kKindMessage) return nullptr;
+  return WriteItem::cachedDefinitionOf(iDescriptor, iterator, &iDefinitions);
+}
+
+template <class Iterator>
 bool XMLWriter::enterChildren(Iterator& iterator) {
   if (!mayHaveChildren(iterator) || !iterator.moveToFirstChild()) return false;
   ++iIteratorLevel;
@@ -523,7 +543,10 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   if (enterChildren(iterator)) {
     long anonymousValues = 0;
     do {
-      writeContentChild(iterator, item, listMemberIndex, anonymousValues);
+      // Attributes the cache knows were written with the start tag.
+      const WriteDefinition* known = knownChildDefinition(iterator);
+      if (!known || (known->render != erAttribute && !writePlainLeaf(iterator, *known)))
+        writeContentChild(iterator, item, listMemberIndex, anonymousValues);
     } while (iterator.moveToNextSibling());
     leaveChildren(iterator);
   }
@@ -616,7 +639,10 @@ bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex)
   bool xsiTypeWritten = false;
   do {
     prefetchNextSibling(iterator);
-    if (writeAttributeChild(iterator, listMemberIndex)) xsiTypeWritten = true;
+    // Children the cache knows as elements are passed over at once.
+    const WriteDefinition* known = knownChildDefinition(iterator);
+    if ((!known || known->render == erAttribute) && writeAttributeChild(iterator, listMemberIndex))
+      xsiTypeWritten = true;
   } while (iterator.moveToNextSibling());
   leaveChildren(iterator);
   return xsiTypeWritten;
@@ -762,20 +788,11 @@ void XMLWriter::outputPWFData(WriteItem& item) {
   }
   switch (type) {
     case eLogicalString:
-      appendEscaped({value.getStringValue(), value.getStringLength()});
-      return;
     case eLogicalInteger:
-      appendNumberText([&value](char16_t* text) { return DataCnv::StrFromInt64(value.getIntegerValue(), text); });
-      return;
     case eLogicalFloat:
-      appendNumberText([&value](char16_t* text) { return DataCnv::StrFromDbl(value.getFloatValue(), text); });
-      return;
     case eLogicalDecimal:
-      append(iDataCnv.StrFromDec(value.getDecimalValue()));
-      iPrinter->iValueWritten = true;
-      return;
     case eLogicalBoolean:
-      appendEscaped(value.getBooleanValue() ? getBoolTrue() : getBoolFalse());
+      appendPlainValue(value);
       return;
     case eLogicalInterval:
       appendEscaped(iDataCnv.StrFromInterval(value.getIntervalValue(), iValueText).view());
@@ -805,6 +822,59 @@ void XMLWriter::outputPWFData(WriteItem& item) {
       break;
   }
   raiseInternal(__LINE__, kFunction, "Invalid logical type for the data to be written");
+}
+
+namespace {
+// Values whose text needs neither their item nor a conversion setting.
+bool isPlainType(ELogicalType type) {
+  return type == eLogicalString || type == eLogicalInteger || type == eLogicalFloat || type == eLogicalDecimal ||
+         type == eLogicalBoolean;
+}
+}  // namespace
+
+inline void XMLWriter::appendPlainValue(const PWFData& value) {
+  switch (value.getDataLogicalType()) {
+    case eLogicalString:
+      appendEscaped({value.getStringValue(), value.getStringLength()});
+      return;
+    case eLogicalInteger:
+      appendNumberText([&value](char16_t* text) { return DataCnv::StrFromInt64(value.getIntegerValue(), text); });
+      return;
+    case eLogicalFloat:
+      appendNumberText([&value](char16_t* text) { return DataCnv::StrFromDbl(value.getFloatValue(), text); });
+      return;
+    case eLogicalDecimal:
+      append(iDataCnv.StrFromDec(value.getDecimalValue()));
+      iPrinter->iValueWritten = true;
+      return;
+    case eLogicalBoolean:
+      appendEscaped(value.getBooleanValue() ? getBoolTrue() : getBoolFalse());
+      return;
+    case eLogicalBinary:
+    case eLogicalInterval:
+    case eLogicalDateTime:
+    case eLogicalNone:
+      break;
+  }
+  assert(false && "appendPlainValue needs a value of a plain type");
+}
+
+template <class Iterator>
+bool XMLWriter::writePlainLeaf(const Iterator& iterator, const WriteDefinition& definition) {
+  if (definition.render != erElement || definition.element || mayHaveChildren(iterator)) return false;
+  if (iterator.isBitStream() || iterator.getItemTypeIndex() >= 0) return false;
+  if (!iterator.getNamespaceURI().empty() || (definition.namespaceURI && !definition.namespaceURI->empty()))
+    return false;
+  if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
+  if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn()) return false;
+  if (iterator.getStartWorkerInfo() || iterator.getDataWorkerInfo() || iterator.getEndWorkerInfo()) return false;
+  const PWFData& value = iterator.getValue();
+  if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
+  appendTag(u"<", definition.xmlName, XML_GREATERTHAN_STR);
+  appendPlainValue(value);
+  appendTag(u"</", definition.xmlName, XML_GREATERTHAN_STR);
+  iPrinter->iValueWritten = false;
+  return true;
 }
 
 void XMLWriter::outputDateTime(WriteItem& item, const PWFData& value) {

@@ -125,6 +125,17 @@ private:
   bool enterChildren(Iterator& iterator);
   template <class Iterator>
   void leaveChildren(Iterator& iterator);
+  // The cached definition of the child under iterator; null when the cache
+  // does not know it or it is an embedded message (its own dictionary decides).
+  template <class Iterator>
+  const WriteDefinition* knownChildDefinition(const Iterator& iterator);
+  // Most elements of a document are leaves of a member the cache knows,
+  // with a value of a plain type (string, integer, double, decimal,
+  // boolean) and nothing the parser kept around them: such an element is
+  // written here as writeTree would write it, without building its item.
+  // Returns false, having written nothing, for any other element.
+  template <class Iterator>
+  bool writePlainLeaf(const Iterator& iterator, const WriteDefinition& definition);
   void writeStartTagExtras(WriteItem& item);
   void writeMessageExtras(WriteItem& item);
   void writeNullMarker(WriteItem& item);
@@ -149,6 +160,9 @@ private:
   template <class Iterator>
   void outputListAttributeValue(WriteItem& item, Iterator& iterator);
   void outputDateTime(WriteItem& item, const PWFData& value);
+  // The text of a string, integer, double, decimal or boolean value that is
+  // neither null nor nothing.
+  void appendPlainValue(const PWFData& value);
 
   // Namespaces and xsi:type.
   void outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, bool doubleQuotes);
@@ -170,6 +184,8 @@ private:
   template <class Format>
   void appendNumberText(Format format);
   void appendAttribute(std::u16string_view name, std::u16string_view value);
+  // open, name and close in one go when they fit the pending text.
+  void appendTag(std::u16string_view open, std::u16string_view name, std::u16string_view close);
   void appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName);
   void beginStartTag();
   void beginEndTag();
