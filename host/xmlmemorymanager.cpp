@@ -11,7 +11,7 @@
 
 namespace {
 // Every allocation is preceded by this header, which names the chunk class
-// the memory came from (kChunkClassCount: straight from the system).
+// the memory came from (kChunkClassCount: a larger request).
 struct alignas(std::max_align_t) ChunkHeader {
   std::size_t classIndex;
 };
@@ -36,6 +36,39 @@ void* systemAllocate(std::size_t bytes) {
   }
 }
 }  // namespace
+
+ZelXmlTrackingMemoryManager::ZelXmlTrackingMemoryManager() : head_{&head_, &head_} {}
+
+ZelXmlTrackingMemoryManager::~ZelXmlTrackingMemoryManager() {
+  for (Link* link = head_.next; link != &head_;) {
+    Link* const next = link->next;
+    ::operator delete(link);
+    link = next;
+  }
+}
+
+xercesc::MemoryManager* ZelXmlTrackingMemoryManager::getExceptionMemoryManager() {
+  return xercesc::XMLPlatformUtils::fgMemoryManager;
+}
+
+void* ZelXmlTrackingMemoryManager::allocate(XMLSize_t size) {
+  auto* link = static_cast<Link*>(systemAllocate(sizeof(Link) + size));
+  link->previous = &head_;
+  link->next = head_.next;
+  head_.next->previous = link;
+  head_.next = link;
+  ++liveBlocks_;
+  return link + 1;
+}
+
+void ZelXmlTrackingMemoryManager::deallocate(void* p) {
+  if (!p) return;
+  Link* const link = static_cast<Link*>(p) - 1;
+  link->previous->next = link->next;
+  link->next->previous = link->previous;
+  --liveBlocks_;
+  ::operator delete(link);
+}
 
 ZelXmlMemoryManager::ZelXmlMemoryManager(long poolSize, const ChunkSizes& chunkSizes)
     : poolSize_(poolSize), chunkSizes_(chunkSizes) {
@@ -62,7 +95,7 @@ void* ZelXmlMemoryManager::allocate(XMLSize_t size) {
   for (std::size_t i = 0; i < kChunkClassCount; ++i) {
     if (size <= static_cast<std::size_t>(chunkSizes_[i])) return allocateFrom(classes_[i], i);
   }
-  auto* header = static_cast<ChunkHeader*>(systemAllocate(kHeaderSize + size));
+  auto* header = static_cast<ChunkHeader*>(largeRequests_.allocate(kHeaderSize + size));
   header->classIndex = kDirect;
   return header + 1;
 }
@@ -97,7 +130,7 @@ void ZelXmlMemoryManager::deallocate(void* p) {
   if (!p) return;
   ChunkHeader* header = static_cast<ChunkHeader*>(p) - 1;
   if (header->classIndex == kDirect) {
-    ::operator delete(header);
+    largeRequests_.deallocate(header);
     return;
   }
   ChunkClass& chunkClass = classes_[header->classIndex];

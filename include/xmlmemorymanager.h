@@ -11,11 +11,46 @@
 #include <memory>
 #include <vector>
 
+// A memory manager for the XML scanner that serves every request from the
+// system allocator and keeps what is out in a list: whatever was not given
+// back is freed when the manager is destroyed. The scanner loses memory on
+// some malformed documents (the content model of a bad element declaration);
+// a manager that goes with the scanner takes it back. It must outlive all
+// that was allocated from it. Not thread-safe: one manager per worker.
+class ZEL_API ZelXmlTrackingMemoryManager : public xercesc::MemoryManager {
+public:
+  ZelXmlTrackingMemoryManager();
+  // Frees every block still out.
+  ~ZelXmlTrackingMemoryManager() override;
+  ZelXmlTrackingMemoryManager(const ZelXmlTrackingMemoryManager&) = delete;
+  ZelXmlTrackingMemoryManager& operator=(const ZelXmlTrackingMemoryManager&) = delete;
+
+  // Exceptions may outlive this manager: they use the process-wide one.
+  xercesc::MemoryManager* getExceptionMemoryManager() override;
+  // Never returns null: throws xercesc::OutOfMemoryException instead.
+  // The memory is aligned for any fundamental type.
+  void* allocate(XMLSize_t size) override;
+  // Accepts null.
+  void deallocate(void* p) override;
+
+  // Blocks allocated and not yet given back.
+  std::size_t getLiveBlockCount() const { return liveBlocks_; }
+
+private:
+  struct alignas(std::max_align_t) Link {
+    Link* previous;
+    Link* next;
+  };
+  Link head_;  // of a circular list
+  std::size_t liveBlocks_ = 0;
+};
+
 // A pooled memory manager for the XML scanner. Requests up to one of three
 // chunk sizes are served from blocks of poolSize bytes and recycled through a
 // free list per chunk size; larger requests go to the system allocator. Every
-// block is released when the manager is destroyed, so it must outlive all
-// that was allocated from it. Not thread-safe: one manager per worker.
+// block, and every larger request not given back, is released when the
+// manager is destroyed, so it must outlive all that was allocated from it.
+// Not thread-safe: one manager per worker.
 class ZEL_API ZelXmlMemoryManager : public xercesc::MemoryManager {
 public:
   static constexpr std::size_t kChunkClassCount = 3;
@@ -72,6 +107,7 @@ private:
   long poolSize_;
   ChunkSizes chunkSizes_;
   std::array<ChunkClass, kChunkClassCount> classes_;
+  ZelXmlTrackingMemoryManager largeRequests_;
 };
 
 #endif

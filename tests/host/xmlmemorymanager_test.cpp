@@ -61,6 +61,22 @@ TEST(ZelXmlMemoryManagerTest, ChunkSizesChooseTheClass) {
   for (void* p : seen) manager.deallocate(p);
 }
 
+TEST(ZelXmlTrackingMemoryManagerTest, CountsTheBlocksOut) {
+  ZelXmlTrackingMemoryManager manager;
+  std::vector<void*> blocks;
+  for (const std::size_t size : {1, 64, 70000}) {
+    void* p = manager.allocate(size);
+    ASSERT_TRUE(isAligned(p));
+    std::memset(p, 0xA5, size);
+    blocks.push_back(p);
+  }
+  EXPECT_EQ(manager.getLiveBlockCount(), 3u);
+  manager.deallocate(blocks[1]);
+  manager.deallocate(nullptr);
+  EXPECT_EQ(manager.getLiveBlockCount(), 2u);
+  // The other two go with the manager (the leak checker would see them).
+}
+
 struct BadParameters {
   long poolSize;
   ZelXmlMemoryManager::ChunkSizes chunks;

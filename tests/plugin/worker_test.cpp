@@ -2,11 +2,11 @@
 #include "plugintestsupport.h"
 #include "xmlmemorymanager.h"
 
-#include <xercesc/util/PlatformUtils.hpp>
-
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -280,7 +280,7 @@ TEST_P(MemoryManagerPropertyTest, ChoosesTheManager) {
   const bool pooled = dynamic_cast<ZelXmlMemoryManager*>(f.worker->getMemoryManager()) != nullptr;
   EXPECT_EQ(pooled, GetParam().pooled);
   if (!pooled) {
-    EXPECT_EQ(f.worker->getMemoryManager(), xercesc::XMLPlatformUtils::fgMemoryManager);
+    EXPECT_NE(dynamic_cast<ZelXmlTrackingMemoryManager*>(f.worker->getMemoryManager()), nullptr);
   }
   bool traced = false;
   for (const auto& line : lines) traced |= line.find("Invalid memory manager parameters") != std::string::npos;
@@ -301,4 +301,43 @@ INSTANTIATE_TEST_SUITE_P(Properties, MemoryManagerPropertyTest,
                                            PoolCase{"BadChunkSize", "4096", "x", false, true},
                                            PoolCase{"ChunkSizesOutOfOrder", "4096", "512", false, true}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// Xerces-C loses the content model it has built when a malformed element
+// declaration ends the scan. The worker's memory manager takes it back when
+// the worker goes, whichever manager the properties choose; the leak checker
+// of the sanitizer build fails these cases otherwise.
+struct LostMemoryCase {
+  const char* label;
+  std::vector<std::pair<const char16_t*, const char*>> properties;
+};
+
+void PrintTo(const LostMemoryCase& c, std::ostream* out) { *out << c.label; }
+
+class ScannerLostMemoryTest
+    : public ::testing::TestWithParam<std::tuple<const char*, LostMemoryCase>> {};
+
+TEST_P(ScannerLostMemoryTest, IsTakenBackWithTheWorker) {
+  WorkerFixture f;
+  for (const auto& [name, value] : std::get<1>(GetParam()).properties) f.setProperty(name, value);
+  f.initialize();
+  expectParserException([&] { f.parseAll(std::get<0>(GetParam())); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Declarations, ScannerLostMemoryTest,
+    ::testing::Combine(
+        ::testing::Values("<!DOCTYPE doc [<!ELEMENT doc ((#PCDATA))>]><doc></doc>",
+                          "<!DOCTYPE doc [<!ELEMENT doc (a, (b, c), (d, (e, f) | g))?>]><doc></doc>"),
+        ::testing::Values(LostMemoryCase{"Default", {}},
+                          LostMemoryCase{"Pooled", {{ZelXmlMemoryManager::getMemoryManagerPoolSize().c_str(), "4096"}}},
+                          // Every request is larger than a chunk.
+                          LostMemoryCase{"PooledTinyChunks",
+                                         {{ZelXmlMemoryManager::getMemoryManagerPoolSize().c_str(), "4096"},
+                                          {ZelXmlMemoryManager::getMemoryManagerChunkSize0().c_str(), "1"},
+                                          {ZelXmlMemoryManager::getMemoryManagerChunkSize1().c_str(), "2"},
+                                          {ZelXmlMemoryManager::getMemoryManagerChunkSize2().c_str(), "3"}}})),
+    [](const auto& info) {
+      const bool pcdata = std::string(std::get<0>(info.param)).find("#PCDATA") != std::string::npos;
+      return std::string(std::get<1>(info.param).label) + (pcdata ? "ParenthesisedPcdata" : "NestedGroups");
+    });
 }  // namespace

@@ -12,7 +12,6 @@
 
 class XMLDictionaryInfo;
 class XMLWriter;
-class ZelXmlMemoryManager;
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DTDValidator;
@@ -123,7 +122,7 @@ private:
   long iCcsid = -1;
   std::vector<const XMLDictionaryInfo*> iDescriptorStack;
   xercesc::MemoryManager* iMemoryManager;
-  std::unique_ptr<ZelXmlMemoryManager> iOwnedMemoryManager;  // set when the worker made iMemoryManager
+  std::unique_ptr<xercesc::MemoryManager> iOwnedMemoryManager;  // set when the worker made iMemoryManager
   ParseItemFactory iParseItemPool;
 };
 
