@@ -19,7 +19,8 @@ namespace {
 
 constexpr char kSimpleSet[] = R"({ "name": "Simple", "properties": { "suppressXmlDeclaration": true },
   "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-    { "name": "flag", "type": "boolean" }, { "name": "text", "type": "string", "maxOccurs": "unbounded" } ] } } ] })";
+    { "name": "flag", "type": "boolean" }, { "name": "text", "type": "string", "maxOccurs": "unbounded" },
+    { "name": "id", "type": "string", "render": "attribute" } ] } } ] })";
 
 const XMLDictionaryInfo& simpleDescriptor() {
   static const DescriptorPtr descriptor = compileDescriptor(kSimpleSet);
@@ -198,13 +199,56 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// The same for attributes of defined members.
+class XMLWriterAttributeLeaves : public testing::TestWithParam<LeafCase> {};
+
+TEST_P(XMLWriterAttributeLeaves, WriteEverythingAroundTheirValue) {
+  MessageTree tree;
+  TreeMaker make(tree, &simpleDescriptor());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(msg, u"flag", PWFData::makeBoolean(true));
+  GetParam().shape(tree, make, make.member(msg, u"id", str(u"\"1\"")));
+  WriteRun run(&simpleDescriptor());
+  run.prop(MI_SUBTREEBITSTREAM_STR, 1);
+  EXPECT_EQ(run.text(tree), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, XMLWriterAttributeLeaves,
+    testing::Values(
+        LeafCase{"plain", [](MessageTree&, TreeMaker&, TreeElement&) {},
+                 "<msg id=\"&quot;1&quot;\"><flag>true</flag></msg>"},
+        LeafCase{"record before the value",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setDataInfo(prefixRecord(u"2")); },
+                 "<msg id=\"2&quot;1&quot;\"><flag>true</flag></msg>"},
+        LeafCase{"null value",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeNull(eLogicalString)); },
+                 "<msg id=\"\"><flag>true</flag></msg>"},
+        LeafCase{"no value", [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
+                 "<msg><flag>true</flag></msg>"},
+        LeafCase{"value of another type",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeFloat(0.5)); },
+                 "<msg id=\"0.5\"><flag>true</flag></msg>"}),
+    [](const testing::TestParamInfo<LeafCase>& info) {
+      std::string name;
+      for (const char* c = info.param.what; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+      return name;
+    });
+
 TEST(XMLWriterLeaves, NamespaceOnALeafEndsTheWriteWhereNamespacesAreOff) {
   MessageTree tree;
   TreeMaker make(tree, &simpleDescriptor());
   TreeElement& msg = make.tag(nullptr, u"msg");
   tree.setNamespaceURI(make.member(msg, u"text", str(u"x")), u"urn:n");
-  const ZelException e = WriteRun(&simpleDescriptor()).failure(tree);
-  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED);
+  EXPECT_EQ(WriteRun(&simpleDescriptor()).failure(tree).getMessageNumber(),
+            ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED);
+  MessageTree attributeTree;
+  TreeMaker makeAttribute(attributeTree, &simpleDescriptor());
+  TreeElement& attributeMsg = makeAttribute.tag(nullptr, u"msg");
+  attributeTree.setNamespaceURI(makeAttribute.member(attributeMsg, u"id", str(u"x")), u"urn:n");
+  EXPECT_EQ(WriteRun(&simpleDescriptor()).failure(attributeTree).getMessageNumber(),
+            ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED);
 }
 
 TEST(XMLWriterDepth, TreeAtTheLimitIsWritten) {

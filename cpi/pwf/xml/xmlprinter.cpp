@@ -116,7 +116,10 @@ void XMLPrinter::appendStr(TextBufferWriter* out, const ZelWstring& text) { appe
 void XMLPrinter::appendReplaceStr(TextBufferWriter* out, std::u16string_view text) {
   const std::size_t firstSpecial = findSpecial(text, 0);
   if (firstSpecial == text.size()) {
-    appendStr(out, text);
+    if (text.size() <= out->pendingRoom())
+      out->appendPending(text.data(), text.size());
+    else
+      appendStr(out, text);
     return;
   }
   // Escape straight into the pending text when the result fits; only a

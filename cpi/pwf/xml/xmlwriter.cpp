@@ -135,7 +135,9 @@ inline void XMLWriter::appendNumberText(Format format) {
   iPrinter->iValueWritten = true;
 }
 
-inline void XMLWriter::appendTag(std::u16string_view open, std::u16string_view name, std::u16string_view close) {
+// Always inline: open and close are literals, whose copies then fold into plain stores.
+[[gnu::always_inline]] inline void XMLWriter::appendTag(std::u16string_view open, std::u16string_view name,
+                                                        std::u16string_view close) {
   TextBufferWriter& out = *iTextWriter;
   if (open.size() + name.size() + close.size() > out.pendingRoom()) {
     append(open);
@@ -641,7 +643,8 @@ bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex)
     prefetchNextSibling(iterator);
     // Children the cache knows as elements are passed over at once.
     const WriteDefinition* known = knownChildDefinition(iterator);
-    if ((!known || known->render == erAttribute) && writeAttributeChild(iterator, listMemberIndex))
+    if ((!known || (known->render == erAttribute && !writePlainAttribute(iterator, *known))) &&
+        writeAttributeChild(iterator, listMemberIndex))
       xsiTypeWritten = true;
   } while (iterator.moveToNextSibling());
   leaveChildren(iterator);
@@ -874,6 +877,19 @@ bool XMLWriter::writePlainLeaf(const Iterator& iterator, const WriteDefinition& 
   appendPlainValue(value);
   appendTag(u"</", definition.xmlName, XML_GREATERTHAN_STR);
   iPrinter->iValueWritten = false;
+  return true;
+}
+
+template <class Iterator>
+bool XMLWriter::writePlainAttribute(const Iterator& iterator, const WriteDefinition& definition) {
+  if (definition.element || iterator.getItemTypeIndex() >= 0 || iterator.getDataWorkerInfo()) return false;
+  if (!iterator.getNamespaceURI().empty() || (definition.namespaceURI && !definition.namespaceURI->empty()))
+    return false;
+  const PWFData& value = iterator.getValue();
+  if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
+  appendTag(XML_SPACE_STR, definition.xmlName, kAttributeOpen);
+  appendPlainValue(value);
+  append(XML_DOUBLEQUOTE_STR);
   return true;
 }
 

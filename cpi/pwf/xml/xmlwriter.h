@@ -136,6 +136,10 @@ private:
   // Returns false, having written nothing, for any other element.
   template <class Iterator>
   bool writePlainLeaf(const Iterator& iterator, const WriteDefinition& definition);
+  // The same for an attribute of a member the cache knows, without namespace
+  // and with a plain value.
+  template <class Iterator>
+  bool writePlainAttribute(const Iterator& iterator, const WriteDefinition& definition);
   void writeStartTagExtras(WriteItem& item);
   void writeMessageExtras(WriteItem& item);
   void writeNullMarker(WriteItem& item);
