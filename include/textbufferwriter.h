@@ -84,6 +84,11 @@ public:
   // Adds text to the pending text; the caller has made sure that it fits
   // (length <= pendingRoom()). Inline: this is the path of every small piece.
   // An empty piece may come with a null pointer, which is never read.
+  // Always inline: most callers pass a literal, whose length folds the
+  // branches away.
+#if defined(__GNUC__)
+  [[gnu::always_inline]]
+#endif
   void appendPending(const char16_t* text, std::size_t length) {
     assert(length <= pendingRoom() && "pending text overflow");
     char16_t* target = pending_.get() + pendingLength_;
