@@ -114,11 +114,47 @@ bool toInt64(const NumberParts& parts, std::int64_t& value) {
   return true;
 }
 
+// The common spelling read without taking the text apart: strict, no
+// padding, an optional leading sign, then at most 18 digits (too few to
+// overflow). False: the text needs the general path (or is no number).
+bool readPlainInteger(std::u16string_view s, const NumberSyntax& syntax, std::int64_t& value) {
+  if (!syntax.strict || syntax.trim != 0 || syntax.signMode != DataCnv::SIGN_LEADING || s.empty()) return false;
+  std::size_t i = 0;
+  const bool negative = s[0] == syntax.minus;
+  if (negative || s[0] == syntax.plus) ++i;
+  const std::size_t digits = s.size() - i;
+  if (digits == 0 || digits > 18) return false;
+  std::int64_t magnitude = 0;
+  for (; i < s.size(); ++i) {
+    if (!isDigit(s[i])) return false;
+    magnitude = magnitude * 10 + (s[i] - u'0');
+  }
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 // Reads an integer of this syntax between min and max.
 bool readInteger(std::u16string_view text, const NumberSyntax& syntax, std::int64_t min, std::int64_t max,
                  std::int64_t& value) {
+  if (readPlainInteger(text, syntax, value)) return value >= min && value <= max;
   NumberParts parts;
   return splitNumber(text, syntax, parts) && toInt64(parts, value) && value >= min && value <= max;
+}
+
+// Whether a strict, unpadded decimal with leading sign in the spelling
+// "-", "+", "." is well formed: its text is then already the value's text.
+bool isPlainDecimal(std::u16string_view s, const NumberSyntax& syntax) {
+  if (!syntax.strict || syntax.trim != 0 || syntax.signMode != DataCnv::SIGN_LEADING || syntax.minus != u'-' ||
+      syntax.plus != u'+' || syntax.point != u'.')
+    return false;
+  std::size_t i = !s.empty() && (s[0] == u'-' || s[0] == u'+') ? 1 : 0;
+  std::size_t digits = 0;
+  while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+  if (i < s.size() && s[i] == u'.') {
+    ++i;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+  }
+  return i == s.size() && digits > 0;
 }
 
 // Whether a decimal text out of the double range is too large (rather than
@@ -134,8 +170,34 @@ bool isBeyondDoubleRange(std::u16string_view mantissa, long long exponent) {
   return exponent - static_cast<long long>(fraction.find_first_not_of(u'0')) - 1 > 0;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Digits with an optional point and sign, at most 15 of them: the digits
+// as an integer and the power of ten are both exact doubles, so one
+// division gives the correctly rounded value, as the general path would.
+// False: the text needs the general path (or is no double).
+bool readPlainDouble(std::u16string_view s, double& value) {
+  std::size_t i = !s.empty() && (s[0] == u'-' || s[0] == u'+') ? 1 : 0;
+  std::uint64_t digitsValue = 0;
+  std::size_t digits = 0;
+  std::size_t fractionDigits = 0;
+  for (; i < s.size() && isDigit(s[i]); ++i, ++digits) digitsValue = digitsValue * 10 + (s[i] - u'0');
+  if (i < s.size() && s[i] == u'.') {
+    for (++i; i < s.size() && isDigit(s[i]); ++i, ++digits, ++fractionDigits)
+      digitsValue = digitsValue * 10 + (s[i] - u'0');
+  }
+  // Beyond 15 digits the integer may have wrapped: it is not used then.
+  if (i != s.size() || digits == 0 || digits > 15) return false;
+  value = static_cast<double>(digitsValue) / kExactPowersOfTen[fractionDigits];
+  if (s[0] == u'-') value = -value;
+  return true;
+}
+
 // Reads an xs:double spelling; false when s is none.
 bool parseDouble(std::u16string_view s, double& value) {
+  if (readPlainDouble(s, value)) return true;
   const bool negative = !s.empty() && s.front() == u'-';
   const std::u16string_view unsignedText = (!s.empty() && (s.front() == u'-' || s.front() == u'+')) ? s.substr(1) : s;
   if (unsignedText == u"INF") {
@@ -324,12 +386,20 @@ void DataCnv::checkConstruction(long codepage, long floatFormat, long floatPreci
 
 PWFData DataCnv::StrToInt64(const char16_t* text, std::size_t length, long signMode, char16_t minusChar,
                             char16_t plusChar, long trim, long justification, char16_t padChar, bool strict) const {
+  PWFData value;
+  StrToInt64(text, length, signMode, minusChar, plusChar, trim, justification, padChar, strict, value);
+  return value;
+}
+
+void DataCnv::StrToInt64(const char16_t* text, std::size_t length, long signMode, char16_t minusChar,
+                         char16_t plusChar, long trim, long justification, char16_t padChar, bool strict,
+                         PWFData& value) const {
   const std::u16string_view view(text, text ? length : 0);
   const NumberSyntax syntax{signMode, minusChar, plusChar, 0, trim, justification, padChar, strict};
-  std::int64_t value = 0;
-  if (!readInteger(view, syntax, INT64_MIN, INT64_MAX, value))
+  std::int64_t number = 0;
+  if (!readInteger(view, syntax, INT64_MIN, INT64_MAX, number))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToInt64", kExpectInt64, view);
-  return PWFData::makeInteger(value);
+  value.assignInteger(number);
 }
 
 PWFData DataCnv::StrToInt32(const char16_t* text, std::size_t length, long signMode, char16_t minusChar,
@@ -343,10 +413,16 @@ PWFData DataCnv::StrToInt32(const char16_t* text, std::size_t length, long signM
 }
 
 PWFData DataCnv::StrToDbl(const char16_t* text, std::size_t length) const {
+  PWFData value;
+  StrToDbl(text, length, value);
+  return value;
+}
+
+void DataCnv::StrToDbl(const char16_t* text, std::size_t length, PWFData& value) const {
   const std::u16string_view view = valueText(text, length);
-  double value = 0;
-  if (!parseDouble(view, value)) throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDbl", kExpectDouble, view);
-  return PWFData::makeFloat(value);
+  double number = 0;
+  if (!parseDouble(view, number)) throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDbl", kExpectDouble, view);
+  value.assignFloat(number);
 }
 
 PWFData DataCnv::StrToDec(const char16_t* text, std::size_t length, bool impliedDecimal, long impliedScale,
@@ -364,6 +440,10 @@ void DataCnv::StrToDec(const char16_t* text, std::size_t length, bool impliedDec
   const std::u16string_view view(text, text ? length : 0);
   const NumberSyntax syntax{signMode, minusChar,     plusChar, impliedDecimal ? char16_t(0) : decimalChar,
                             trim,     justification, padChar,  strict};
+  if (!impliedDecimal && isPlainDecimal(view, syntax)) {
+    value.assignDecimal(view.data(), view.size());
+    return;
+  }
   NumberParts parts;
   if (!splitNumber(view, syntax, parts))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDec", kExpectDecimal, view);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -284,14 +285,22 @@ DateTimePatternCache& DataCnv::patterns() const {
 }
 
 PWFData DataCnv::StrToDateTime(const char16_t* text, const char16_t* format, long length) const {
+  PWFData value;
+  StrToDateTime(text, format, length, value);
+  return value;
+}
+
+void DataCnv::StrToDateTime(const char16_t* text, const char16_t* format, long length, PWFData& value) const {
   const std::size_t units =
       length >= 0 ? static_cast<std::size_t>(length) : (text ? std::char_traits<char16_t>::length(text) : 0);
   const std::u16string_view view = valueText(text, units);
   const char16_t* pattern = effectiveFormat(format);
-  if (std::u16string_view(pattern) == XML_SCHEMA_FORMAT) return readSchemaDateTime(view);
-  PWFDateTime value;
-  switch (patterns().parse(view, pattern, value)) {
-    case DateTimePatternCache::Status::Ok: return PWFData::makeDateTime(value);
+  if (std::u16string_view(pattern) == XML_SCHEMA_FORMAT) return readSchemaDateTime(view, value);
+  PWFDateTime parsed;
+  switch (patterns().parse(view, pattern, parsed)) {
+    case DateTimePatternCache::Status::Ok:
+      value.assignDateTime(std::move(parsed));
+      return;
     case DateTimePatternCache::Status::BadPattern:
       throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDateTime", kExpectPattern, view, pattern);
     case DateTimePatternCache::Status::NoMatch: break;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -354,13 +355,13 @@ ZelWstring DataCnv::describeDateTime(const PWFDateTime& v) {
   return describe({v.year, v.month, v.day, v.hour, v.minute, v.second}, v.fraction, v.zone);
 }
 
-PWFData DataCnv::readSchemaDateTime(std::u16string_view text) const {
-  PWFDateTime value;
-  const std::u16string_view body = takeZone(text, value.zone);
-  const unsigned mask = readForm(body, value);
-  if (mask == 0 || !isValid(value, mask))
+void DataCnv::readSchemaDateTime(std::u16string_view text, PWFData& value) const {
+  PWFDateTime parsed;
+  const std::u16string_view body = takeZone(text, parsed.zone);
+  const unsigned mask = readForm(body, parsed);
+  if (mask == 0 || !isValid(parsed, mask))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDateTime", kExpectDateTime, text);
-  return PWFData::makeDateTime(value);
+  value.assignDateTime(std::move(parsed));
 }
 
 void DataCnv::writeSchemaDateTime(const PWFDateTime& value, const char16_t* typeName, ZelWstring& out) const {

@@ -111,11 +111,16 @@ public:
                      long trim, long justification, char16_t padChar, bool strict) const;
   PWFData StrToInt32(const char16_t* text, std::size_t length, long signMode, char16_t minusChar, char16_t plusChar,
                      long trim, long justification, char16_t padChar, bool strict) const;
+  // StrToInt64 into value (PWFData::assignInteger). A failure leaves value unchanged.
+  void StrToInt64(const char16_t* text, std::size_t length, long signMode, char16_t minusChar, char16_t plusChar,
+                  long trim, long justification, char16_t padChar, bool strict, PWFData& value) const;
 
   // An xs:double spelling (digits with optional point and exponent, INF,
   // +INF, -INF, NaN) as a Float. Magnitudes beyond the double range become
   // infinite, those below it zero.
   PWFData StrToDbl(const char16_t* text, std::size_t length) const;
+  // The same into value (PWFData::assignFloat). A failure leaves value unchanged.
+  void StrToDbl(const char16_t* text, std::size_t length, PWFData& value) const;
 
   // A decimal number of any length as a Decimal that keeps the text: sign,
   // leading and trailing zeros stay as written, only the sign and point
@@ -147,6 +152,8 @@ public:
   // A null or empty format is the default date-time format.
   // length: units of text, or -1 when text is zero-terminated.
   PWFData StrToDateTime(const char16_t* text, const char16_t* format, long length) const;
+  // The same into value (PWFData::assignDateTime). A failure leaves value unchanged.
+  void StrToDateTime(const char16_t* text, const char16_t* format, long length, PWFData& value) const;
 
   // --- Value to text (each replaces out's text and returns out) ---
 
@@ -205,7 +212,7 @@ private:
   const char16_t* effectiveFormat(const char16_t* format) const;
   DateTimePatternCache& patterns() const;
   // The XML Schema forms of date-times (format "I").
-  PWFData readSchemaDateTime(std::u16string_view text) const;
+  void readSchemaDateTime(std::u16string_view text, PWFData& value) const;
   void writeSchemaDateTime(const PWFDateTime& value, const char16_t* typeName, ZelWstring& out) const;
   // The fields of a value as an error insert ("2024 2 30 _ _ _ . Z").
   static ZelWstring describeDateTime(const PWFDateTime& value);

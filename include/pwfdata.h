@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -90,6 +91,13 @@ public:
   static PWFData makeDecimal(const ZelWstring& text);
   // Makes this value a Decimal of the text, reusing storage as assignString does.
   void assignDecimal(const char16_t* text, std::size_t length);
+  // Make this value an Integer, Float, Boolean or DateTime in place: a value
+  // that already holds one of the kind keeps its storage (a DateTime's
+  // fraction and zone texts), so no temporary value is built and moved.
+  void assignInteger(std::int64_t value);
+  void assignFloat(double value);
+  void assignBoolean(bool value);
+  void assignDateTime(PWFDateTime&& value);
   // Untyped text (logical type None) that is not "nothing": the raw text of
   // a value whose type is unknown.
   static PWFData makeUntyped(const char16_t* text, std::size_t length);
@@ -135,6 +143,26 @@ inline void PWFData::assignString(const char16_t* text, std::size_t length) {
 inline void PWFData::assignDecimal(const char16_t* text, std::size_t length) {
   assignString(text, length);
   type_ = eLogicalDecimal;
+}
+
+inline void PWFData::assignInteger(std::int64_t value) {
+  value_ = value;
+  type_ = eLogicalInteger;
+}
+
+inline void PWFData::assignFloat(double value) {
+  value_ = value;
+  type_ = eLogicalFloat;
+}
+
+inline void PWFData::assignBoolean(bool value) {
+  value_ = value;
+  type_ = eLogicalBoolean;
+}
+
+inline void PWFData::assignDateTime(PWFDateTime&& value) {
+  value_ = std::move(value);
+  type_ = eLogicalDateTime;
 }
 
 #endif

@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -35,6 +36,8 @@ INSTANTIATE_TEST_SUITE_P(DataCnv, Int64Valid,
                          testing::Values(IntegerCase{u"0", 0}, IntegerCase{u"-0", 0}, IntegerCase{u"+5", 5},
                                          IntegerCase{u"007", 7}, IntegerCase{u"9223372036854775807", INT64_MAX},
                                          IntegerCase{u"-9223372036854775808", INT64_MIN},
+                                         IntegerCase{u"999999999999999999", 999999999999999999},
+                                         IntegerCase{u"-1000000000000000000", -1000000000000000000},
                                          IntegerCase{u"000000000000000000000000001", 1}));
 
 class Int64Invalid : public testing::TestWithParam<std::u16string_view> {};
@@ -180,6 +183,43 @@ TEST_P(DoubleShortDecimals, SpellTheShortestText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleShortDecimals, testing::Range(0, 19));
+
+// Texts of few digits take a shorter way; they must read exactly as the
+// general reader (the C library's) reads them, sign of zero included.
+TEST(DataCnvDouble, ShortPlainSpellingsReadAsTheGeneralReaderDoes) {
+  const DataCnv cnv = handlerDataCnv();
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    const std::size_t digits = 1 + random() % 17;  // beyond 15 the general reader runs
+    std::string text;
+    for (std::size_t d = 0; d < digits; ++d) text += static_cast<char>('0' + random() % 10);
+    text.insert(random() % (digits + 1), ".");  // ".5" and "5." included
+    static constexpr const char* kSigns[] = {"", "-", "+"};
+    text.insert(0, kSigns[random() % 3]);
+    const double expected = std::strtod(text.c_str(), nullptr);
+    const std::u16string wide(text.begin(), text.end());
+    const double read = cnv.StrToDbl(wide.data(), wide.size()).getFloatValue();
+    ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
+  }
+}
+
+TEST(DataCnvIntoValue, ReplacesAnyKindAndKeepsTheValueOnFailure) {
+  const DataCnv cnv = handlerDataCnv();
+  auto dateTime = [&](std::u16string_view text) { return cnv.StrToDateTime(text.data(), u"I", -1); };
+  PWFData value = PWFData::makeString(u"text", 4);
+  cnv.StrToInt64(u"-42", 3, DataCnv::SIGN_LEADING, u'-', u'+', 0, DataCnv::JUSTIFY_RIGHT, u'0', true, value);
+  EXPECT_EQ(value, PWFData::makeInteger(-42));
+  cnv.StrToDbl(u"2.5", 3, value);
+  EXPECT_EQ(value, PWFData::makeFloat(2.5));
+  cnv.StrToDateTime(u"2024-03-05T10:00:00.5+01:00", u"I", -1, value);
+  EXPECT_EQ(value, dateTime(u"2024-03-05T10:00:00.5+01:00"));
+  // A date-time replaces the fraction and zone of the one before.
+  cnv.StrToDateTime(u"2024-03-06", u"I", -1, value);
+  EXPECT_EQ(value, dateTime(u"2024-03-06"));
+  EXPECT_THROW(cnv.StrToDbl(u"x", 1, value), ZelConversionException);
+  EXPECT_THROW(cnv.StrToDateTime(u"2024-13-01", u"I", -1, value), ZelConversionException);
+  EXPECT_EQ(value, dateTime(u"2024-03-06"));
+}
 
 // Decimals keep their text exactly, whatever its length.
 class DecimalRoundTrip : public testing::TestWithParam<std::u16string_view> {};

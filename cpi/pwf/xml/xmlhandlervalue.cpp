@@ -190,24 +190,24 @@ const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeInd
     case eLogicalString:
       return stringValueOf(text);
     case eLogicalInteger:
-      value = dataCnv.StrToInt64(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
-                                 DataCnv::JUSTIFY_RIGHT, u'0', true);
+      dataCnv.StrToInt64(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
+                         DataCnv::JUSTIFY_RIGHT, u'0', true, value);
       return value;
     case eLogicalFloat:
-      value = dataCnv.StrToDbl(data, length);
+      dataCnv.StrToDbl(data, length, value);
       return value;
     case eLogicalBinary:
       value = item->getDataEncoding() == edeBase64 ? CPBase64Converter::binFromBase64(data, length)
                                                    : dataCnv.StrToBin(data, length);
       return value;
     case eLogicalBoolean:
-      value = PWFData::makeBoolean(stringAsBoolean(text));
+      value.assignBoolean(stringAsBoolean(text));
       return value;
     case eLogicalInterval:
       value = dataCnv.StrToInterval(data, length);
       return value;
     case eLogicalDateTime:
-      value = dataCnv.StrToDateTime(data, item->getFormat(), static_cast<long>(length));
+      dataCnv.StrToDateTime(data, item->getFormat(), static_cast<long>(length), value);
       return value;
     case eLogicalDecimal:
       dataCnv.StrToDec(data, length, false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
