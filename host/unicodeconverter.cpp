@@ -168,13 +168,26 @@ std::size_t encodeUtf8(const char16_t* text, std::size_t length, std::uint8_t*& 
 
 std::size_t encodeSingleByte(const std::array<std::uint16_t, 256>& bytes, const char16_t* text, std::size_t length,
                              std::uint8_t*& target) {
+  std::uint8_t* out = target;  // a local copy: stores of bytes may alias anything else
+  const std::uint16_t* table = bytes.data();
   std::size_t i = 0;
+  // Four units a round while all of them have a byte: one test for the
+  // four units and one for their bytes (NO_BYTE is above any byte), one store.
+  for (; i + 4 <= length; i += 4) {
+    const char16_t a = text[i], b = text[i + 1], c = text[i + 2], d = text[i + 3];
+    if ((a | b | c | d) > 0xFF) break;
+    const std::uint32_t byteA = table[a], byteB = table[b], byteC = table[c], byteD = table[d];
+    if ((byteA | byteB | byteC | byteD) > 0xFF) break;
+    const std::uint8_t four[4] = {static_cast<std::uint8_t>(byteA), static_cast<std::uint8_t>(byteB),
+                                  static_cast<std::uint8_t>(byteC), static_cast<std::uint8_t>(byteD)};
+    std::memcpy(out + i, four, sizeof four);
+  }
   for (; i < length; ++i) {
     const char16_t unit = text[i];
-    if (unit > 0xFF || bytes[unit] == NO_BYTE) break;
-    target[i] = static_cast<std::uint8_t>(bytes[unit]);
+    if (unit > 0xFF || table[unit] == NO_BYTE) break;
+    out[i] = static_cast<std::uint8_t>(table[unit]);
   }
-  target += i;
+  target = out + i;
   return i;
 }
 
