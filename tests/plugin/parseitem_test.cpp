@@ -194,3 +194,34 @@ TEST(ParseItemFactoryTest, KnownDefinitionKeepsTheElementsOwnName) {
     pool.recycle(std::move(item));
   }
 }
+
+// An element matched by its own name takes everything from the definition:
+// nothing of what the pooled item held before may show through.
+TEST(ParseItemFactoryTest, KnownDefinitionByItsNameReplacesAllTheItemHeld) {
+  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  ParseItemDefinition definition = byMember(descriptor.get(), 2, u"when")->getDefinition();
+  const ZelWstring definitionName(u"when");
+  definition.xmlName = &definitionName;
+  ParseItemFactory pool;
+  std::unique_ptr<ParseItem> item =
+      pool.obtain(&owner(), nullptr, nullptr, u"a-long-element-name", ZelWstring(u"urn:x"),
+                  std::uint16_t{eKindSelfDefiningField}, eItemElement, 4L);
+  WorkerInfoPtr record(new XMLWorkerInfo);
+  item->endWorkerInfo() = record;
+  item->setDataSent();
+  item->setLastChildMemberIndex(3);
+  pool.recycle(std::move(item));
+
+  const std::unique_ptr<ParseItem> reused =
+      pool.obtain(&owner(), nullptr, descriptor.get(), ZelWstring(), static_cast<const ParseItemDefinition&>(definition));
+  EXPECT_EQ(&reused->getXMLName(), &definitionName);
+  EXPECT_TRUE(reused->getNamespaceURI().empty());
+  EXPECT_EQ(record->refCount(), 1);
+  EXPECT_FALSE(reused->isDataSent());
+  EXPECT_EQ(reused->getLastChildMemberIndex(), -1);
+  EXPECT_EQ(reused->getTypeIndex(), byMember(descriptor.get(), 2)->getTypeIndex());
+  EXPECT_EQ(reused->getTagId(), definition.tagId);
+  EXPECT_EQ(reused->getMemberIndex(), 2);
+  EXPECT_EQ(reused->getValueLogicalType(), eLogicalDateTime);
+  EXPECT_EQ(reused->getFormat(), std::u16string_view(u"dd.MM.yyyy"));
+}

@@ -16,6 +16,12 @@ bool isSameText(const ZelWstring& text, const char16_t* other) {
   }
   return other[length] == 0;
 }
+
+// Assigning an empty text to an empty string (elements without namespace)
+// is skipped: it would be a call into the host for nothing.
+void assignText(ZelWstring& to, const ZelWstring& from) {
+  if (!to.empty() || !from.empty()) to.assign(from);
+}
 }  // namespace
 
 bool isFieldKind(std::uint16_t kind) {
@@ -50,6 +56,12 @@ ParseItem::ParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XM
   ReInitialiseParseItem(owner, parent, dictionary, xmlName, namespaceURI, definition);
 }
 
+ParseItem::ParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
+                     const ZelWstring& namespaceURI, const ParseItemDefinition& definition)
+    : XMLItem(owner, dictionary) {
+  ReInitialiseParseItem(owner, parent, dictionary, namespaceURI, definition);
+}
+
 ParseItem::~ParseItem() = default;
 
 void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem* parent,
@@ -71,24 +83,49 @@ void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem*
 void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem* parent,
                                       const XMLDictionaryInfo* dictionary, const char16_t* xmlName,
                                       const ZelWstring& namespaceURI, const ParseItemDefinition& definition) {
+  initialiseByKnownDefinition(owner, parent, dictionary, namespaceURI, definition);
   // Elements matched by name carry the definition's name; one matched by
   // another route (a message member, a namespace-qualified search) may not.
-  const ZelWstring* sameName = definition.xmlName && isSameText(*definition.xmlName, xmlName) ? definition.xmlName
-                                                                                              : nullptr;
-  resetCommon(owner, parent, dictionary, sameName ? nullptr : xmlName, namespaceURI, definition.itemType);
-  iDefinitionName = sameName;
+  if (!definition.xmlName || !isSameText(*definition.xmlName, xmlName)) {
+    iDefinitionName = nullptr;
+    iXmlName.assign(xmlName);
+  }
+}
+
+void ParseItem::ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem* parent,
+                                      const XMLDictionaryInfo* dictionary, const ZelWstring& namespaceURI,
+                                      const ParseItemDefinition& definition) {
+  initialiseByKnownDefinition(owner, parent, dictionary, namespaceURI, definition);
+}
+
+void ParseItem::initialiseByKnownDefinition(const ZelNamedLogSource* owner, ParseItem* parent,
+                                            const XMLDictionaryInfo* dictionary, const ZelWstring& namespaceURI,
+                                            const ParseItemDefinition& definition) {
+  setOwner(owner);
+  iDictionary = dictionary;
+  iParent = parent;
   iWhereDefined = definition.whereDefined;
   iIndex = definition.index;
+  iTypeIndex = -1;
   iElementIndex = definition.elementIndex;
   iResolvedTypeIndex = definition.resolvedTypeIndex;
   iTagId = definition.tagId;
   iMemberId = definition.memberId;
   iElementKind = definition.elementKind;
   iRender = definition.render;
+  iItemType = definition.itemType;
   iLogicalType = definition.logicalType;
   iNullEncoding = definition.nullEncoding;
   iNullEncodingValue = definition.nullEncodingValue;
   iValueShape = definition.valueShape;
+  iDataSent = false;
+  iLastSimpleChildMemberIndex = -1;
+  iLastChildMemberIndex = -1;
+  iStartWorkerInfo.reset();
+  iDataWorkerInfo.reset();
+  iEndWorkerInfo.reset();
+  iDefinitionName = definition.xmlName;
+  assignText(iNamespaceURI, namespaceURI);
 }
 
 ParseItemDefinition ParseItem::getDefinition() const {
@@ -135,7 +172,7 @@ void ParseItem::resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, c
   iEndWorkerInfo.reset();
   iXmlName.assign(xmlName);
   iDefinitionName = nullptr;
-  iNamespaceURI.assign(namespaceURI);
+  assignText(iNamespaceURI, namespaceURI);
   iItemType = itemType;
 }
 

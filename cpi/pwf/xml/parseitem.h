@@ -100,6 +100,11 @@ public:
   // refers to that name instead of copying it.
   ParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
             const char16_t* xmlName, const ZelWstring& namespaceURI, const ParseItemDefinition& definition);
+  // By a known definition, for an element known to carry the definition's
+  // own name (it was matched by that name): the item refers to the name
+  // without comparing it. definition.xmlName must not be null.
+  ParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
+            const ZelWstring& namespaceURI, const ParseItemDefinition& definition);
   ~ParseItem() override;
   ParseItem(const ParseItem&) = delete;
   ParseItem& operator=(const ParseItem&) = delete;
@@ -114,6 +119,8 @@ public:
   void ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
                              const char16_t* xmlName, const ZelWstring& namespaceURI,
                              const ParseItemDefinition& definition);
+  void ReInitialiseParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
+                             const ZelWstring& namespaceURI, const ParseItemDefinition& definition);
   // What this item's definition decides (meaningful for an item built by
   // definition with a name and without explicit type).
   ParseItemDefinition getDefinition() const;
@@ -168,6 +175,10 @@ private:
   bool isTypeMember() const { return iWhereDefined == eDefinedAsTypeMember && iIndex >= 0; }
   void resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
                    const char16_t* xmlName, const ZelWstring& namespaceURI, ParseItemType itemType);
+  // Every field from the definition, the name the definition's.
+  void initialiseByKnownDefinition(const ZelNamedLogSource* owner, ParseItem* parent,
+                                   const XMLDictionaryInfo* dictionary, const ZelWstring& namespaceURI,
+                                   const ParseItemDefinition& definition);
   void initialiseByRole(std::uint16_t elementKind, long typeIndex);
   void initialiseByDefinition(EWhereDefined whereDefined, long index, long typeIndex, ParseItemType itemType);
   long elementIndexFromDefinition() const;
@@ -184,8 +195,8 @@ private:
   long iTagId = -1;
   long iMemberId = -1;
   ERender iRender = erUndefined;
-  ZelBufferedWstring<16> iXmlName;
-  const ZelWstring* iDefinitionName = nullptr;  // stands for iXmlName when set; borrowed
+  ZelBufferedWstring<16> iXmlName;  // the name unless iDefinitionName is set
+  const ZelWstring* iDefinitionName = nullptr;  // borrowed
   ZelBufferedWstring<16> iNamespaceURI;
   bool iDataSent = false;
   long iLastSimpleChildMemberIndex = -1;

@@ -41,7 +41,7 @@ XMLHandler::XMLHandler(const ZelNamedLogSource* owner, long messageId, MessageIn
   if (messageInfo) subtreeBitstream = messageInfo->getPropertyAsInteger(MI_SUBTREEBITSTREAM_STR) > 0;
 }
 
-XMLHandler::~XMLHandler() { recycleAll(); }
+XMLHandler::~XMLHandler() = default;
 
 void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary) {
   descriptor = dictionary;
@@ -51,18 +51,12 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
 }
 
-const ParseItemDefinition& XMLHandler::knownDefinition(EWhereDefined whereDefined, long index) {
-  std::vector<ParseItemDefinition>& known = whereDefined == eDefinedAsTypeMember ? memberDefinitions : tagDefinitions;
-  ParseItemDefinition& definition = known[static_cast<std::size_t>(index)];
-  if (definition.whereDefined == eWhereDefinedNotSet) {
-    ParseItem probe(getOwner(), nullptr, descriptor, u"?", ZelWstring(), whereDefined, index, -1L,
-                    eItemFromDefinition);
-    valueShapeOf(probe);
-    definition = probe.getDefinition();
-    definition.xmlName = whereDefined == eDefinedAsTypeMember ? &descriptor->getXMLTypeMemberDefinition(index).xmlName
-                                                              : &descriptor->getXMLTagDefinition(index).xmlName;
-  }
-  return definition;
+void XMLHandler::learnDefinition(EWhereDefined whereDefined, long index, ParseItemDefinition& definition) {
+  ParseItem probe(getOwner(), nullptr, descriptor, u"?", ZelWstring(), whereDefined, index, -1L, eItemFromDefinition);
+  valueShapeOf(probe);
+  definition = probe.getDefinition();
+  definition.xmlName = whereDefined == eDefinedAsTypeMember ? &descriptor->getXMLTypeMemberDefinition(index).xmlName
+                                                            : &descriptor->getXMLTagDefinition(index).xmlName;
 }
 
 void XMLHandler::setBuffer(const BitstreamBuffer* buffer, long ccsid, EEndian endian, long markLength) {
@@ -124,23 +118,12 @@ void XMLHandler::throwLimitError(const char* function, const char* cause, std::s
 // ---------------------------------------------------------------------------
 // Items
 
-void XMLHandler::push(std::unique_ptr<ParseItem> item) {
-  if (itemStack.size() > kMaxElementDepth)
-    throwLimitError("XMLHandler::startElement", "Elements are nested deeper than the limit", kMaxElementDepth);
-  itemStack.push_back(std::move(item));
+void XMLHandler::popAll() {
+  depth = 0;
+  if (itemStack.size() > PARSE_ITEM_POOL_LIMIT) itemStack.resize(PARSE_ITEM_POOL_LIMIT);
 }
 
-void XMLHandler::popAndRecycle() {
-  itemPool->recycle(std::move(itemStack.back()));
-  itemStack.pop_back();
-}
-
-void XMLHandler::recycleAll() {
-  while (!itemStack.empty()) popAndRecycle();
-}
-
-void XMLHandler::assignPrefix(WorkerInfoPtr& info) {
-  if (!prefixPending) return;
+void XMLHandler::movePrefixTo(WorkerInfoPtr& info) {
   if (!info) info.reset(new XMLWorkerInfo);
   info->setProperty(eWorkerInfoPrefixText, PWFData::makeString(prefixText));
   prefixPending = false;
@@ -167,7 +150,7 @@ void XMLHandler::resetDocument() {}
 void XMLHandler::startDocument() {
   ZelTraceScope scope(this, "XMLHandler::startDocument");
   // Left over from a scan the host abandoned.
-  recycleAll();
+  popAll();
   matchCache.clear();
   characters.clear();
   documentTextUnits = 0;
@@ -184,18 +167,16 @@ void XMLHandler::startDocument() {
 
   const ZelWstring noNamespace;
   if (subtreeBitstream && descriptor && subtreeMemberIndex >= 1) {
-    push(itemPool->obtain(getOwner(), nullptr, descriptor, u"", noNamespace, eDefinedAsTypeMember, subtreeMemberIndex,
-                          -1L, eItemDocument));
+    push(getOwner(), nullptr, descriptor, u"", noNamespace, eDefinedAsTypeMember, subtreeMemberIndex, -1L,
+         eItemDocument);
   } else {
-    push(itemPool->obtain(getOwner(), nullptr, nullptr, u"", noNamespace, static_cast<std::uint16_t>(eKindNone),
-                          eItemDocument, -1L));
+    push(getOwner(), nullptr, nullptr, u"", noNamespace, static_cast<std::uint16_t>(eKindNone), eItemDocument, -1L);
   }
 }
 
 void XMLHandler::endDocument() {
   ZelTraceScope scope(this, "XMLHandler::endDocument");
-  // The document item is not pooled.
-  if (!itemStack.empty()) itemStack.pop_back();
+  popAll();
   if (deferredEndWhereDefined == eDefinedByType || deferredEndWhereDefined == eUndefined)
     fiHandler->endMessageContent(deferredEndName.c_str(), deferredEndNamespace, deferredEndWorkerInfo);
   else
@@ -203,8 +184,7 @@ void XMLHandler::endDocument() {
   fiHandler->endMessage(endMsgInfo);
 }
 
-bool XMLHandler::isNullElement(const ParseItem& parent, const XMLCh* name) const {
-  if (parent.getNullEncoding() != eNULLElement) return false;
+bool XMLHandler::isParentsNullElement(const ParseItem& parent, const XMLCh* name) const {
   if (parent.getValueLogicalType() <= 0 || !parent.getDictionary()) return false;
   if (!view || !view->isNillable(parent.getElementIndex())) return false;
   return parent.getNullEncodingValue() && std::u16string_view(name) == parent.getNullEncodingValue();
@@ -216,7 +196,7 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
   ZelTraceScope scope(this, "XMLHandler::startElement");
   const XMLCh* name = namespacesEnabled ? elemDecl.getBaseName() : elemDecl.getFullName();
   if (namespacesEnabled) getNamespace(uriId, elementNamespace);
-  else elementNamespace.clear();
+  else if (!elementNamespace.empty()) elementNamespace.clear();
 
   if (isRoot) {
     fiHandler->startMessage(startMsgInfo);
@@ -228,15 +208,14 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
   if (!subtreeBitstream && isRoot && descriptor && descriptor->rootTagNameMatch(name)) {
     // The wrapper produces no event; its attributes are not looked at.
     characters.clear();
-    push(itemPool->obtain(getOwner(), parent, descriptor, name, elementNamespace,
-                          static_cast<std::uint16_t>(eKindNone), eItemRoot, -1L));
+    push(getOwner(), parent, descriptor, name, elementNamespace, static_cast<std::uint16_t>(eKindNone), eItemRoot, -1L);
   } else if (isNullElement(*parent, name)) {
     characters.clear();
     WorkerInfoPtr info;
     assignPrefix(info);
     sendNullValue(*parent, info);
-    push(itemPool->obtain(getOwner(), parent, descriptor, name, elementNamespace,
-                          static_cast<std::uint16_t>(eKindNone), eItemNullElement, -1L));
+    push(getOwner(), parent, descriptor, name, elementNamespace, static_cast<std::uint16_t>(eKindNone), eItemNullElement,
+         -1L);
   } else {
     resetDocCharacters(true);
     processElement(elemDecl, uriId, name, elementNamespace, attrList, attrCount);
@@ -271,7 +250,8 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
   const long parentTypeIndex = contentTypeIndex(parent);
   EWhereDefined whereDefined = eWhereDefinedNotSet;
   long index = -1;
-  findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index);
+  const bool remembered =
+      findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index);
   if (whereDefined == eWhereDefinedNotSet && xsiTypeIndex > 0) whereDefined = eDefinedByType;
   const long typeIndex = itemTypeIndexOf(xsiTypeIndex);
 
@@ -280,9 +260,8 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
         (descriptor && parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen) ||
         isDocumentOrRoot(parent);
     if (opensMessage) {
-      push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri,
-                            static_cast<std::uint16_t>(eKindSelfDefiningMessage), eItemMessage, typeIndex));
-      ParseItem& item = *top();
+      ParseItem& item = push(getOwner(), &parent, descriptor, name, uri,
+                             static_cast<std::uint16_t>(eKindSelfDefiningMessage), eItemMessage, typeIndex);
       assignPrefix(item.startWorkerInfo());
       fiHandler->startEmbeddedMessage();
       if (!fiHandler->startMessageContent(name, uri, item.getElementKind(), item.startWorkerInfo(), xsiTypeIndex))
@@ -291,19 +270,17 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
     }
     const bool untypedStructure = typeIndex >= 0 && view->logicalType(typeIndex) == eLogicalNone;
     const std::uint16_t kind = untypedStructure ? eKindSelfDefiningStructure : eKindSelfDefiningField;
-    push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri, kind, eItemElement, typeIndex));
-    ParseItem& item = *top();
+    ParseItem& item = push(getOwner(), &parent, descriptor, name, uri, kind, eItemElement, typeIndex);
     assignPrefix(item.startWorkerInfo());
     fiHandler->startElement(name, uri, item.getElementKind(), item.startWorkerInfo(), -1, xsiTypeIndex);
     return;
   }
 
-  if (typeIndex == -1)
-    push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri, knownDefinition(whereDefined, index)));
-  else
-    push(itemPool->obtain(getOwner(), &parent, descriptor, name, uri, whereDefined, index, typeIndex,
-                          eItemFromDefinition));
-  ParseItem& item = *top();
+  ParseItem& item =
+      typeIndex != -1 ? push(getOwner(), &parent, descriptor, name, uri, whereDefined, index, typeIndex,
+                             eItemFromDefinition)
+      : remembered    ? push(getOwner(), &parent, descriptor, uri, knownDefinition(whereDefined, index))
+                      : push(getOwner(), &parent, descriptor, name, uri, knownDefinition(whereDefined, index));
   if (item.getItemType() != eItemMessage && (!subtreeBitstream || !isDocumentOrRoot(parent))) {
     assignPrefix(item.startWorkerInfo());
     // The member travels with the element: a writer needs it to name local elements.
@@ -361,7 +338,7 @@ void XMLHandler::endElement(const xercesc::XMLElementDecl& elemDecl, const unsig
     case eItemAttributeMember:
       throwInternalError("XMLHandler::endElement", "Item Type undefined.");
   }
-  popAndRecycle();
+  pop();
 }
 
 void XMLHandler::docCharacters(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) {

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class BitstreamBuffer;
@@ -125,7 +126,7 @@ public:
     return item->getValueLogicalType() > 0 && !item->isDataSent();
   }
   // The open items, bottom (the document) first; valid until the next event.
-  std::size_t getDepth() const { return itemStack.size(); }
+  std::size_t getDepth() const { return depth; }
 
   // Texts for trace lines and exception inserts: the dictionary's trace text
   // of an id, of the message set and of the current message (empty without
@@ -194,29 +195,58 @@ private:
   using Text = std::u16string_view;
 
   // ---- Items and element events (xmlhandler.cpp)
-  ParseItem* top() const { return itemStack.empty() ? nullptr : itemStack.back().get(); }
-  void push(std::unique_ptr<ParseItem> item);
-  void popAndRecycle();
-  void recycleAll();
+  ParseItem* top() const { return depth == 0 ? nullptr : itemStack[depth - 1].get(); }
+  // Opens an item on the stack: the one an earlier element left at that
+  // depth, re-initialised with the arguments of a ParseItem constructor, or
+  // a new one. Throws the nesting limit error, and what the initialisation throws.
+  template <class... Args>
+  ParseItem& push(Args&&... args) {
+    if (depth > kMaxElementDepth)
+      throwLimitError("XMLHandler::startElement", "Elements are nested deeper than the limit", kMaxElementDepth);
+    if (depth == itemStack.size())
+      itemStack.push_back(std::make_unique<ParseItem>(std::forward<Args>(args)...));
+    else
+      itemStack[depth]->ReInitialiseParseItem(std::forward<Args>(args)...);
+    return *itemStack[depth++];
+  }
+  // The item stays for the next element at its depth.
+  void pop() { --depth; }
+  // Closes every item; a deep document's items beyond PARSE_ITEM_POOL_LIMIT go.
+  void popAll();
   // The facts of a member (eDefinedAsTypeMember) or element definition,
-  // looked up in the dictionary on first use.
-  const ParseItemDefinition& knownDefinition(EWhereDefined whereDefined, long index);
+  // looked up in the dictionary on first use (learnDefinition).
+  const ParseItemDefinition& knownDefinition(EWhereDefined whereDefined, long index) {
+    ParseItemDefinition& definition =
+        (whereDefined == eDefinedAsTypeMember ? memberDefinitions : tagDefinitions)[static_cast<std::size_t>(index)];
+    if (definition.whereDefined == eWhereDefinedNotSet) learnDefinition(whereDefined, index, definition);
+    return definition;
+  }
+  void learnDefinition(EWhereDefined whereDefined, long index, ParseItemDefinition& definition);
   void processElement(const xercesc::XMLElementDecl& declaration, unsigned int uriId, const XMLCh* name,
                       const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount);
   // The definition of an element under a parent item: remembered from an
   // earlier element of the same name, or searched (getDefFromXMLStartElement).
-  void findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
+  // True when it was remembered: the element then carries the member's own name.
+  bool findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
                       long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
                       EWhereDefined& whereDefined, long& index);
   // Whether a member found for an element under the parent type is the only
   // one its name (and namespace) can stand for, whatever its attributes.
   bool isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const;
-  bool isNullElement(const ParseItem& parent, const XMLCh* name) const;
+  // Whether the element stands for its parent's null value (null encoding
+  // by element); asked of every element, so the common answer is inline.
+  bool isNullElement(const ParseItem& parent, const XMLCh* name) const {
+    return parent.getNullEncoding() == eNULLElement && isParentsNullElement(parent, name);
+  }
+  bool isParentsNullElement(const ParseItem& parent, const XMLCh* name) const;
   void deferEnd(ParseItem& item);
   // Puts pending comment and processing-instruction text into property 0 of
   // the record, creating it when the handle is null.
-  void assignPrefix(WorkerInfoPtr& info);
+  void assignPrefix(WorkerInfoPtr& info) {
+    if (prefixPending) movePrefixTo(info);
+  }
+  void movePrefixTo(WorkerInfoPtr& info);
   // The scanner's text for a namespace URI id; "EMPTY" gives "".
   void getNamespace(unsigned int uriId, ZelWstring& text) const;
   // The attribute's namespace URI, empty when namespaces are off.
@@ -288,7 +318,9 @@ private:
   void appendExternalIds(const XMLCh* publicId, const XMLCh* systemId);
 
   FIHandler* fiHandler = nullptr;
+  // The open items are the first depth ones, bottom (the document) first.
   std::vector<std::unique_ptr<ParseItem>> itemStack;
+  std::size_t depth = 0;
   long currentMessageTagId;
   MessageInfo* messageInfo;
   WorkerInfoPtr startMsgInfo;

@@ -31,7 +31,7 @@ long XMLHandler::contentTypeIndex(const ParseItem& item) const {
   return item.getResolvedTypeIndex();
 }
 
-void XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
+bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
                                 long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                                 const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
                                 EWhereDefined& whereDefined, long& index) {
@@ -43,11 +43,12 @@ void XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
     parent.setLastChildMemberIndex(known);
     whereDefined = eDefinedAsTypeMember;
     index = known;
-    return;
+    return true;
   }
   getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, 0);
   if (mayRemember && whereDefined == eDefinedAsTypeMember && isMatchedByNameAlone(parentTypeIndex, index))
     matchCache.remember(&declaration, uriId, parentTypeIndex, index);
+  return false;
 }
 
 bool XMLHandler::isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const {

@@ -171,16 +171,16 @@ const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeInd
   if (!item) return stringValueOf(text);
   const ELogicalType type = typeIndex == 0 ? item->getValueLogicalType() : view->logicalType(typeIndex);
 
-  // Null encodings apply only to nillable elements.
-  if (item->getDictionary() && type >= 1 && view && view->isNillable(item->getElementIndex())) {
-    const ENullEncoding encoding = item->getNullEncoding();
-    const char16_t* nullText = item->getNullEncodingValue();
-    if ((encoding == eNULLEmpty && text.empty()) || (encoding == eNULLValue && nullText && text == nullText)) {
-      if (ZelLog::traceOn()) ZelLog::trace(this, "XMLHandler::convertStringToData", {"Detected null value as part of value."});
-      PWFData& value = valueSlot(type);
-      value = PWFData::makeNull(type);
-      return value;
-    }
+  // Null encodings apply only to nillable elements (asked last: it is the dearest question).
+  const ENullEncoding encoding = item->getNullEncoding();
+  const char16_t* nullText = item->getNullEncodingValue();
+  const bool spellsNull =
+      (encoding == eNULLEmpty && text.empty()) || (encoding == eNULLValue && nullText && text == nullText);
+  if (spellsNull && item->getDictionary() && type >= 1 && view && view->isNillable(item->getElementIndex())) {
+    if (ZelLog::traceOn()) ZelLog::trace(this, "XMLHandler::convertStringToData", {"Detected null value as part of value."});
+    PWFData& value = valueSlot(type);
+    value = PWFData::makeNull(type);
+    return value;
   }
 
   const char16_t* data = text.data();
