@@ -84,6 +84,26 @@ TEST(XMLPrinterBatching, EscapedLengthDecidesWhetherTextIsHeld) {
   EXPECT_EQ(output.pending(), "");
 }
 
+// Short text is escaped while it is copied, eight units at a time: every
+// length around the block size, with a special character at every place
+// (and two together), gives the entities in the right places.
+TEST(XMLPrinterEscaping, SpecialCharacterAtEveryPlaceOfEveryLength) {
+  const std::u16string_view specials = u"<>&'\"";
+  for (std::size_t length = 1; length <= 40; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      std::u16string text;
+      for (std::size_t i = 0; i < length; ++i) text += static_cast<char16_t>(u'a' + i % 26);
+      text[at] = specials[(length + at) % specials.size()];
+      if (at + 1 < length && at % 3 == 0) text[at + 1] = specials[at % specials.size()];
+      Utf8Output output(TextBufferWriter::DEFAULT_PENDING_CAPACITY);
+      XMLPrinter::appendReplaceStr(&output.writer, text);
+      ZelWstring expected;
+      XMLPrinter::replaceSpecialChars(ZelWstring(text), expected);
+      ASSERT_EQ(output.pending(), expected.toUtf8()) << length << " " << at;
+    }
+  }
+}
+
 // However the text is cut into batches, the bytes equal those of the whole
 // text converted at once: no batch edge splits a surrogate pair or adds a
 // shift in a stateful code page.

@@ -5,6 +5,7 @@
 #include "zelexception.h"
 #include "zellog.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -78,6 +79,52 @@ void forEachEscapedPiece(std::u16string_view text, std::size_t firstSpecial, App
   append(text.substr(runStart));
 }
 
+// The longest entity, in units: what one unit of text may become.
+constexpr std::size_t LONGEST_ENTITY = 6;
+
+// Writes text escaped to target, which has room for LONGEST_ENTITY units
+// per unit of text, in one pass; returns the units written.
+std::size_t escapeInto(std::u16string_view text, char16_t* target) {
+  char16_t* out = target;
+  std::size_t i = 0;
+  auto putEntity = [&out](char16_t special) {
+    const std::u16string_view entity = ENTITIES[special];
+    out = std::copy(entity.begin(), entity.end(), out);
+  };
+#if defined(__SSE2__)
+  // Eight units at a time are stored whole; a special character among them
+  // ends the block there and becomes its entity. The room for entities
+  // leaves space for the whole block.
+  const __m128i lt = _mm_set1_epi16(u'<'), gt = _mm_set1_epi16(u'>'), amp = _mm_set1_epi16(u'&'),
+                apos = _mm_set1_epi16(u'\''), quot = _mm_set1_epi16(u'"');
+  while (i + 8 <= text.size()) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi16(units, lt), _mm_cmpeq_epi16(units, gt)),
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, amp), _mm_cmpeq_epi16(units, apos)),
+                     _mm_cmpeq_epi16(units, quot)));
+    const int mask = _mm_movemask_epi8(hits);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), units);
+    if (mask == 0) {
+      out += 8;
+      i += 8;
+      continue;
+    }
+    const std::size_t plain = static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+    out += plain;
+    i += plain;
+    putEntity(text[i++]);
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    if (isSpecial(text[i]))
+      putEntity(text[i]);
+    else
+      *out++ = text[i];
+  }
+  return static_cast<std::size_t>(out - target);
+}
+
 void appendEscaped(std::u16string_view text, std::size_t firstSpecial, ZelWstring& out) {
   forEachEscapedPiece(text, firstSpecial, [&out](std::u16string_view piece) { out.append(piece); });
 }
@@ -114,6 +161,13 @@ void XMLPrinter::appendStr(TextBufferWriter* out, const char16_t* text, long len
 void XMLPrinter::appendStr(TextBufferWriter* out, const ZelWstring& text) { appendStr(out, text.view()); }
 
 void XMLPrinter::appendReplaceStr(TextBufferWriter* out, std::u16string_view text) {
+  // Text whose every unit could become an entity and still fit the pending
+  // text is escaped while it is copied, in one pass.
+  if (text.size() <= out->pendingRoom() / LONGEST_ENTITY) {
+    char16_t* target = out->reservePending(text.size() * LONGEST_ENTITY);
+    out->commitPending(escapeInto(text, target));
+    return;
+  }
   const std::size_t firstSpecial = findSpecial(text, 0);
   if (firstSpecial == text.size()) {
     if (text.size() <= out->pendingRoom())
