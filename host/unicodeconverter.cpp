@@ -135,10 +135,33 @@ inline std::size_t storeAsciiRun(const char16_t* text, std::uint8_t* out) {
 #endif
 }
 
+// Sixteen ASCII units stored as one block of bytes; false, with nothing
+// stored, when any of them is not ASCII.
+inline bool storeAsciiBlock(const char16_t* text, std::uint8_t* out) {
+#if defined(__SSE2__)
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 8));
+  const __m128i above = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(static_cast<short>(0xFF80)));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi16(above, _mm_setzero_si128())) != 0xFFFF) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
+  return true;
+#else
+  (void)text;
+  (void)out;
+  return false;
+#endif
+}
+
 std::size_t encodeUtf8(const char16_t* text, std::size_t length, std::uint8_t*& target) {
   std::uint8_t* out = target;
   std::size_t i = 0;
   while (i < length) {
+    // Markup and most values are long ASCII runs.
+    while (i + 16 <= length && storeAsciiBlock(text + i, out)) {
+      out += 16;
+      i += 16;
+    }
+    if (i == length) break;
     if (i + 8 <= length) {
       const std::size_t ascii = storeAsciiRun(text + i, out);
       out += ascii;

@@ -157,6 +157,30 @@ TEST_P(ConverterAcrossCodePages, Latin1CharactersSpellTheSameWhereverTheyStand) 
 
 INSTANTIATE_TEST_SUITE_P(CodePages, ConverterAcrossCodePages, ::testing::ValuesIn(CODE_PAGES));
 
+// ASCII runs are spelled in blocks of sixteen and eight units: every length
+// around those sizes, with and without a Latin-1 character at the end,
+// gives each unit its own byte or pair and nothing more.
+TEST(CPUnicodeConverter, Utf8RunsOfEveryLengthAroundTheBlockSizes) {
+  for (std::size_t length = 0; length <= 70; ++length) {
+    for (const bool accented : {false, true}) {
+      std::u16string text;
+      std::string expected;
+      for (std::size_t i = 0; i < length; ++i) {
+        text += static_cast<char16_t>(u'!' + i % 90);
+        expected += static_cast<char>('!' + i % 90);
+      }
+      if (accented) {
+        text += u'\u00e9';
+        expected += "\xC3\xA9";
+      }
+      CPUnicodeConverter converter(1208, 2);
+      WritableBitstreamBuffer out;
+      converter.fromUnicode(text.data(), text.size(), out);
+      ASSERT_EQ(std::string(out.bytes().begin(), out.bytes().end()), expected) << length;
+    }
+  }
+}
+
 TEST(CPUnicodeConverter, UnknownCcsidIsACodepageError) {
   for (long ccsid : {0L, -1L, 65536L, 12345L, 833L}) {
     try {
