@@ -217,7 +217,7 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
     push(getOwner(), parent, descriptor, name, elementNamespace, static_cast<std::uint16_t>(eKindNone), eItemNullElement,
          -1L);
   } else {
-    resetDocCharacters(true);
+    flushCharactersAtElement();
     processElement(elemDecl, uriId, name, elementNamespace, attrList, attrCount);
     for (XMLSize_t i = 0; i < attrCount; ++i) processAttribute(*attrList.elementAt(i));
   }
@@ -307,7 +307,7 @@ void XMLHandler::deferEnd(ParseItem& item) {
 void XMLHandler::endElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int uriId, const bool isRoot,
                             const XMLCh* const prefixName) {
   ZelTraceScope scope(this, "XMLHandler::endElement");
-  resetDocCharacters(true);
+  flushCharactersAtElement();
   ParseItem& item = *top();
   switch (item.getItemType()) {
     case eItemMessage:

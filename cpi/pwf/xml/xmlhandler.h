@@ -287,6 +287,16 @@ private:
 
   // ---- Character data and values (xmlhandlervalue.cpp)
   void resetDocCharacters(bool flagged);
+  // resetDocCharacters at an element start or end (flagged): most of these
+  // find nothing to send, which is answered here without the call.
+  void flushCharactersAtElement() {
+    const ParseItem* item = top();
+    const bool nothingToSend = item && characters.empty() &&
+                               (item->isDataSent() || ((item->getValueShape() == ValueShape::Single ||
+                                                        item->getValueShape() == ValueShape::Union) &&
+                                                       item->getValueLogicalType() < 1));
+    if (!nothingToSend) resetDocCharacters(true);
+  }
   // Decided once per item (and per known definition).
   ValueShape valueShapeOf(ParseItem& item) const;
   // The value of a text for the item (typeIndex 0: of the item's logical
