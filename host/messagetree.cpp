@@ -47,7 +47,8 @@ public:
   void truncate(std::size_t n) {
     while (count_ > n) {
       --count_;
-      at(count_)->~TreeElement();
+      TreeElement* element = at(count_);
+      if (element->ownsResources_) element->~TreeElement();
     }
   }
 
@@ -161,6 +162,8 @@ void MessageTree::setValue(TreeElement& element, const PWFData& value) {
   const bool text = type == eLogicalString || type == eLogicalDecimal || type == eLogicalNone;
   if (!text || value.isNull() || value.isNothing()) {
     element.value_ = value;
+    // Binary bytes, and the texts of a date-time or an interval, have storage of their own.
+    if (type == eLogicalBinary || type == eLogicalDateTime || type == eLogicalInterval) element.ownsResources_ = true;
     return;
   }
   const std::size_t length = value.getStringLength();

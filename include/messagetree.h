@@ -86,8 +86,14 @@ public:
   void setValueTypeIndex(long index) { valueTypeIndex_ = static_cast<std::int32_t>(index); }
   void setKind(unsigned short kind) { kind_ = kind; }
   void setBitStream(bool bitStream) { bitStream_ = bitStream; }
-  void setValue(const PWFData& value) { value_ = value; }
-  void setValue(PWFData&& value) { value_ = std::move(value); }
+  void setValue(const PWFData& value) {
+    value_ = value;
+    ownsResources_ = true;
+  }
+  void setValue(PWFData&& value) {
+    value_ = std::move(value);
+    ownsResources_ = true;
+  }
   // A null record on an element without records stores nothing.
   void setStartInfo(const WorkerInfoPtr& info) {
     if (info || extras_) extras().startInfo = info;
@@ -115,7 +121,10 @@ private:
   TreeElement() = default;
   ~TreeElement() = default;
   Extras& extras() {
-    if (!extras_) extras_ = std::make_unique<Extras>();
+    if (!extras_) {
+      extras_ = std::make_unique<Extras>();
+      ownsResources_ = true;
+    }
     return *extras_;
   }
   // Inline: asked for every element without name, namespace or records.
@@ -145,6 +154,9 @@ private:
   unsigned short kind_ = 0;
   bool bitStream_ = false;
   bool discarded_ = false;  // scratch mark of rollBackTo
+  // False while destroying the element would free nothing (no records, a
+  // value without storage of its own): the tree then skips the destructor.
+  bool ownsResources_ = false;
   // Only building and rolling back use these.
   TreeElement* lastChild_ = nullptr;
   TreeElement* previousSibling_ = nullptr;
