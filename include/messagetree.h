@@ -76,6 +76,9 @@ public:
   const WorkerInfoPtr& getStartInfo() const { return extras_ ? extras_->startInfo : noRecord(); }
   const WorkerInfoPtr& getDataInfo() const { return extras_ ? extras_->dataInfo : noRecord(); }
   const WorkerInfoPtr& getEndInfo() const { return extras_ ? extras_->endInfo : noRecord(); }
+  // Whether any of the three records is set; answered without reaching for
+  // the empty record (the writer asks it of every leaf).
+  bool hasRecords() const { return extras_ && (extras_->startInfo || extras_->dataInfo || extras_->endInfo); }
 
   void setTagId(long id) { tagId_ = static_cast<std::int32_t>(id); }
   void setMemberId(long id) { memberId_ = static_cast<std::int32_t>(id); }

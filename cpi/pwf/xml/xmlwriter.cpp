@@ -70,6 +70,13 @@ inline void prefetchNextSibling(const MessageTreeIterator& iterator) {
   }
 }
 
+// Whether the parser kept records (comments, processing instructions) with
+// the element; the host's tree answers that without a call.
+inline bool hasRecords(const FITreeIterator& iterator) {
+  return iterator.getStartWorkerInfo() || iterator.getDataWorkerInfo() || iterator.getEndWorkerInfo();
+}
+inline bool hasRecords(const MessageTreeIterator& iterator) { return iterator.element().hasRecords(); }
+
 // Most elements are leaves: the host's tree answers that without a call.
 inline bool mayHaveChildren(const FITreeIterator&) { return true; }
 inline bool mayHaveChildren(const MessageTreeIterator& iterator) { return iterator.element().hasChildren(); }
@@ -870,7 +877,7 @@ bool XMLWriter::writePlainLeaf(const Iterator& iterator, const WriteDefinition& 
     return false;
   if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
   if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn()) return false;
-  if (iterator.getStartWorkerInfo() || iterator.getDataWorkerInfo() || iterator.getEndWorkerInfo()) return false;
+  if (hasRecords(iterator)) return false;
   const PWFData& value = iterator.getValue();
   if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
   appendTag(u"<", definition.xmlName, XML_GREATERTHAN_STR);
@@ -882,7 +889,7 @@ bool XMLWriter::writePlainLeaf(const Iterator& iterator, const WriteDefinition& 
 
 template <class Iterator>
 bool XMLWriter::writePlainAttribute(const Iterator& iterator, const WriteDefinition& definition) {
-  if (definition.element || iterator.getItemTypeIndex() >= 0 || iterator.getDataWorkerInfo()) return false;
+  if (definition.element || iterator.getItemTypeIndex() >= 0 || hasRecords(iterator)) return false;
   if (!iterator.getNamespaceURI().empty() || (definition.namespaceURI && !definition.namespaceURI->empty()))
     return false;
   const PWFData& value = iterator.getValue();
