@@ -10,6 +10,7 @@
 #include "descriptortestsupport.h"
 #include "fihandler.h"
 #include "messageinfo.h"
+#include "plugintestsupport.h"
 #include "tracetext.h"
 #include "xmldictionaryinfo.h"
 #include "xmlworker.h"
@@ -135,13 +136,6 @@ private:
   ZelNamedLogSource owner{"test"};
   std::unique_ptr<XMLWorker> worker;
 };
-
-// The inserts of an exception as UTF-8 texts.
-inline std::vector<std::string> insertsOf(const ZelException& e) {
-  std::vector<std::string> texts;
-  for (const ZelInsert& insert : e.getInserts()) texts.push_back(insert.toUtf8());
-  return texts;
-}
 
 }  // namespace parsetest
 

@@ -81,6 +81,13 @@ struct WorkerFixture {
   }
 };
 
+// The inserts of an exception as UTF-8 texts.
+inline std::vector<std::string> insertsOf(const ZelException& e) {
+  std::vector<std::string> texts;
+  for (const ZelInsert& insert : e.getInserts()) texts.push_back(insert.toUtf8());
+  return texts;
+}
+
 // Runs call, which must raise ZelParserException with this message number,
 // and returns the exception for further checks.
 inline ZelParserException expectParserException(const std::function<void()>& call, std::uint32_t messageNumber) {

@@ -9,6 +9,7 @@
 #include "descriptortestsupport.h"
 #include "messageinfo.h"
 #include "messagetree.h"
+#include "plugintestsupport.h"
 #include "xmldictionaryinfo.h"
 #include "xmlworker.h"
 #include "zelexception.h"
@@ -154,13 +155,6 @@ struct WriteRun {
 inline std::string maskTimeStamp(const std::string& xml) {
   static const std::regex stamp("<!--VRK Generated XML Output on :[^\\n]*\\n-->");
   return std::regex_replace(xml, stamp, "<!--VRK Generated XML Output on :TIME-->");
-}
-
-// The inserts of an exception as UTF-8 texts.
-inline std::vector<std::string> insertsOf(const ZelException& e) {
-  std::vector<std::string> texts;
-  for (const ZelInsert& insert : e.getInserts()) texts.push_back(insert.toUtf8());
-  return texts;
 }
 
 }  // namespace writetest
