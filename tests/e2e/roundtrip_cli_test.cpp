@@ -2,13 +2,13 @@
 // embedded messages with their own dictionary, output another XML reader
 // accepts, code pages, and usage errors.
 #include "e2esupport.h"
+#include "timestampmask.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,11 +19,6 @@ namespace {
 std::string readText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string maskTimeStamp(const std::string& xml) {
-  static const std::regex stamp("<!--VRK Generated XML Output on :[^\\n]*\\n-->");
-  return std::regex_replace(xml, stamp, "<!--VRK Generated XML Output on :TIME-->");
 }
 
 // A fresh folder for one test's files, removed afterwards.

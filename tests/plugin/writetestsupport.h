@@ -10,6 +10,7 @@
 #include "messageinfo.h"
 #include "messagetree.h"
 #include "plugintestsupport.h"
+#include "timestampmask.h"
 #include "xmldictionaryinfo.h"
 #include "xmlworker.h"
 #include "zelexception.h"
@@ -17,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -150,12 +150,6 @@ struct WriteRun {
     return failure(tree, out);
   }
 };
-
-// The time-stamp comment with its time replaced by "TIME".
-inline std::string maskTimeStamp(const std::string& xml) {
-  static const std::regex stamp("<!--VRK Generated XML Output on :[^\\n]*\\n-->");
-  return std::regex_replace(xml, stamp, "<!--VRK Generated XML Output on :TIME-->");
-}
 
 }  // namespace writetest
 
