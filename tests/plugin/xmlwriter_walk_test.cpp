@@ -139,10 +139,12 @@ void buildChain(MessageTree& tree, long depth) {
 }
 }  // namespace
 
-// Leaves of defined members are written the short way when nothing about
-// them needs their item; each thing that does must still be written.
+// Leaves and attributes of defined members are written the short way when
+// nothing about them needs their item; each thing that does must still be
+// written. The member "text" (a leaf) or "id" (an attribute) is shaped.
 struct LeafCase {
   const char* what;
+  std::u16string_view member;
   std::function<void(MessageTree&, TreeMaker&, TreeElement& leaf)> shape;
   std::string expected;
 };
@@ -154,81 +156,61 @@ TEST_P(XMLWriterLeaves, WriteEverythingAroundTheirValue) {
   TreeMaker make(tree, &simpleDescriptor());
   TreeElement& msg = make.tag(nullptr, u"msg");
   make.member(msg, u"flag", PWFData::makeBoolean(true));
-  GetParam().shape(tree, make, make.member(msg, u"text", str(u"a<b")));
+  GetParam().shape(tree, make, make.member(msg, GetParam().member, str(u"a<\"b")));
   make.member(msg, u"text", str(u"z"));
   WriteRun run(&simpleDescriptor());
   run.prop(MI_SUBTREEBITSTREAM_STR, 1);
   EXPECT_EQ(run.text(tree), GetParam().expected);
 }
 
+namespace {
+void noShape(MessageTree&, TreeMaker&, TreeElement&) {}
+}  // namespace
+
 INSTANTIATE_TEST_SUITE_P(
     Shapes, XMLWriterLeaves,
     testing::Values(
-        LeafCase{"plain", [](MessageTree&, TreeMaker&, TreeElement&) {},
-                 "<msg><flag>true</flag><text>a&lt;b</text><text>z</text></msg>"},
-        LeafCase{"comment before the tag",
+        LeafCase{"plain", u"text", noShape, "<msg><flag>true</flag><text>a&lt;&quot;b</text><text>z</text></msg>"},
+        LeafCase{"comment before the tag", u"text",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setStartInfo(prefixRecord(u"<!--1-->")); },
-                 "<msg><flag>true</flag><!--1--><text>a&lt;b</text><text>z</text></msg>"},
-        LeafCase{"instruction before the value",
+                 "<msg><flag>true</flag><!--1--><text>a&lt;&quot;b</text><text>z</text></msg>"},
+        LeafCase{"instruction before the value", u"text",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setDataInfo(prefixRecord(u"<?p 2?>")); },
-                 "<msg><flag>true</flag><text><?p 2?>a&lt;b</text><text>z</text></msg>"},
-        LeafCase{"comment before the end tag",
+                 "<msg><flag>true</flag><text><?p 2?>a&lt;&quot;b</text><text>z</text></msg>"},
+        LeafCase{"comment before the end tag", u"text",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setEndInfo(prefixRecord(u"<!--3-->")); },
-                 "<msg><flag>true</flag><text>a&lt;b<!--3--></text><text>z</text></msg>"},
-        LeafCase{"null value",
+                 "<msg><flag>true</flag><text>a&lt;&quot;b<!--3--></text><text>z</text></msg>"},
+        LeafCase{"null value", u"text",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeNull(eLogicalString)); },
                  "<msg><flag>true</flag><text></text><text>z</text></msg>"},
-        LeafCase{"no value", [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
+        LeafCase{"no value", u"text", [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
                  "<msg><flag>true</flag><text></text><text>z</text></msg>"},
-        LeafCase{"value of another type",
+        LeafCase{"value of another type", u"text",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeInteger(-7)); },
                  "<msg><flag>true</flag><text>-7</text><text>z</text></msg>"},
-        LeafCase{"child text after its value",
+        LeafCase{"child text after its value", u"text",
                  [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.anonymous(leaf, str(u"&c")); },
-                 "<msg><flag>true</flag><text>a&lt;b&amp;c</text><text>z</text></msg>"},
-        LeafCase{"child element",
+                 "<msg><flag>true</flag><text>a&lt;&quot;b&amp;c</text><text>z</text></msg>"},
+        LeafCase{"child element", u"text",
                  [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.named(&leaf, u"i", str(u"1")); },
-                 "<msg><flag>true</flag><text>a&lt;b<i>1</i></text><text>z</text></msg>"},
-        LeafCase{"attribute child",
+                 "<msg><flag>true</flag><text>a&lt;&quot;b<i>1</i></text><text>z</text></msg>"},
+        LeafCase{"attribute child", u"text",
                  [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.named(&leaf, u"@k", str(u"v")); },
-                 "<msg><flag>true</flag><text k=\"v\">a&lt;b</text><text>z</text></msg>"}),
-    [](const testing::TestParamInfo<LeafCase>& info) {
-      std::string name;
-      for (const char* c = info.param.what; *c; ++c)
-        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-      return name;
-    });
-
-// The same for attributes of defined members.
-class XMLWriterAttributeLeaves : public testing::TestWithParam<LeafCase> {};
-
-TEST_P(XMLWriterAttributeLeaves, WriteEverythingAroundTheirValue) {
-  MessageTree tree;
-  TreeMaker make(tree, &simpleDescriptor());
-  TreeElement& msg = make.tag(nullptr, u"msg");
-  make.member(msg, u"flag", PWFData::makeBoolean(true));
-  GetParam().shape(tree, make, make.member(msg, u"id", str(u"\"1\"")));
-  WriteRun run(&simpleDescriptor());
-  run.prop(MI_SUBTREEBITSTREAM_STR, 1);
-  EXPECT_EQ(run.text(tree), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, XMLWriterAttributeLeaves,
-    testing::Values(
-        LeafCase{"plain", [](MessageTree&, TreeMaker&, TreeElement&) {},
-                 "<msg id=\"&quot;1&quot;\"><flag>true</flag></msg>"},
-        LeafCase{"record before the value",
+                 "<msg><flag>true</flag><text k=\"v\">a&lt;&quot;b</text><text>z</text></msg>"},
+        LeafCase{"plain attribute", u"id", noShape,
+                 "<msg id=\"a&lt;&quot;b\"><flag>true</flag><text>z</text></msg>"},
+        LeafCase{"attribute with a record before the value", u"id",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setDataInfo(prefixRecord(u"2")); },
-                 "<msg id=\"2&quot;1&quot;\"><flag>true</flag></msg>"},
-        LeafCase{"null value",
+                 "<msg id=\"2a&lt;&quot;b\"><flag>true</flag><text>z</text></msg>"},
+        LeafCase{"attribute with a null value", u"id",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeNull(eLogicalString)); },
-                 "<msg id=\"\"><flag>true</flag></msg>"},
-        LeafCase{"no value", [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
-                 "<msg><flag>true</flag></msg>"},
-        LeafCase{"value of another type",
+                 "<msg id=\"\"><flag>true</flag><text>z</text></msg>"},
+        LeafCase{"attribute without value", u"id",
+                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
+                 "<msg><flag>true</flag><text>z</text></msg>"},
+        LeafCase{"attribute with a value of another type", u"id",
                  [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeFloat(0.5)); },
-                 "<msg id=\"0.5\"><flag>true</flag></msg>"}),
+                 "<msg id=\"0.5\"><flag>true</flag><text>z</text></msg>"}),
     [](const testing::TestParamInfo<LeafCase>& info) {
       std::string name;
       for (const char* c = info.param.what; *c; ++c)

@@ -36,19 +36,24 @@ constexpr std::uint64_t SPECIALS_MASK = [] {
 
 inline bool isSpecial(char16_t unit) { return unit < SPECIALS_LIMIT && ((SPECIALS_MASK >> unit) & 1) != 0; }
 
+#if defined(__SSE2__)
+// Eight units compared with each special character at once: two mask bits
+// for each unit that is one.
+inline int specialsMask(__m128i units) {
+  const __m128i hits = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'<')), _mm_cmpeq_epi16(units, _mm_set1_epi16(u'>'))),
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'&')),
+                                _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\''))),
+                   _mm_cmpeq_epi16(units, _mm_set1_epi16(u'"'))));
+  return _mm_movemask_epi8(hits);
+}
+#endif
+
 std::size_t findSpecial(std::u16string_view text, std::size_t from) {
   std::size_t i = from;
 #if defined(__SSE2__)
-  // Eight units at a time: compared with each special character at once.
-  const __m128i lt = _mm_set1_epi16(u'<'), gt = _mm_set1_epi16(u'>'), amp = _mm_set1_epi16(u'&'),
-                apos = _mm_set1_epi16(u'\''), quot = _mm_set1_epi16(u'"');
   for (; i + 8 <= text.size(); i += 8) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi16(units, lt), _mm_cmpeq_epi16(units, gt)),
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, amp), _mm_cmpeq_epi16(units, apos)),
-                     _mm_cmpeq_epi16(units, quot)));
-    const int mask = _mm_movemask_epi8(hits);
+    const int mask = specialsMask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
   }
 #endif
@@ -95,15 +100,9 @@ std::size_t escapeInto(std::u16string_view text, char16_t* target) {
   // Eight units at a time are stored whole; a special character among them
   // ends the block there and becomes its entity. The room for entities
   // leaves space for the whole block.
-  const __m128i lt = _mm_set1_epi16(u'<'), gt = _mm_set1_epi16(u'>'), amp = _mm_set1_epi16(u'&'),
-                apos = _mm_set1_epi16(u'\''), quot = _mm_set1_epi16(u'"');
   while (i + 8 <= text.size()) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi16(units, lt), _mm_cmpeq_epi16(units, gt)),
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, amp), _mm_cmpeq_epi16(units, apos)),
-                     _mm_cmpeq_epi16(units, quot)));
-    const int mask = _mm_movemask_epi8(hits);
+    const int mask = specialsMask(units);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), units);
     if (mask == 0) {
       out += 8;
