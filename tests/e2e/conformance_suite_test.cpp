@@ -18,6 +18,7 @@
 #include <iostream>
 #include <map>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,14 @@ protected:
 std::string ConformanceSuite::missing_;
 std::vector<ConformanceCase> ConformanceSuite::cases_;
 
+// Xerces-C 3.2 loses the content-model nodes it has built when a malformed
+// element declaration ends the scan ((#PCDATA) in parentheses of its own,
+// a mixed sequence and choice). These documents are parsed with the
+// worker's pooled memory manager, which takes the lost blocks back when the
+// worker goes (the process-wide manager that serves without a pool size
+// cannot), so that leak checkers see the plug-in's own leaks only.
+const std::set<std::string> kScannerLeaks = {"not-wf-sa-125", "not-wf-sa-132"};
+
 // Without a dictionary the scanner runs with namespaces off; a dictionary
 // that only turns them on keeps the elements self-defining.
 const DictionaryInfo* descriptorFor(const ConformanceCase& test) {
@@ -192,9 +201,10 @@ const DictionaryInfo* descriptorFor(const ConformanceCase& test) {
 }
 
 // The key of the exception a parse ends in; empty when it ends normally.
-std::string parseFailure(const std::vector<std::uint8_t>& bytes, const DictionaryInfo* descriptor, MessageTree& tree) {
+std::string parseFailure(const std::vector<std::uint8_t>& bytes, const DictionaryInfo* descriptor, MessageTree& tree,
+                         const std::map<std::string, long>& properties = {}) {
   try {
-    parseTree(bytes, descriptor, MessageInfo(), tree);
+    parseTree(bytes, descriptor, propertiesFrom(properties), tree);
   } catch (const ZelException& e) {
     return e.getKey() ? e.getKey() : "(unknown key)";
   }
@@ -237,7 +247,10 @@ TEST_F(ConformanceSuite, NotWellFormedDocumentsEndInTheScannerException) {
   for (const ConformanceCase& test : cases_) {
     if (test.type != "not-wf") continue;
     MessageTree tree;
-    const std::string failure = parseFailure(readBytes(test.file.string()), descriptorFor(test), tree);
+    const std::string failure =
+        parseFailure(readBytes(test.file.string()), descriptorFor(test), tree,
+                     kScannerLeaks.count(test.id) ? std::map<std::string, long>{{"memoryManagerPoolSize", 65536}}
+                                                  : std::map<std::string, long>{});
     const auto listed = kWellFormedToUs.find(test.id);
     if (failure == "CP_XML_XERCES_PARSER_EXCEPTION") {
       tally.pass(test.id, listed != kWellFormedToUs.end());

@@ -204,11 +204,11 @@ void XMLWorker::setUpParse(long messageId, MessageInfo* properties) {
 }
 
 void XMLWorker::chooseMemoryManager(const MessageInfo* properties) {
-  // Never the process-wide manager: the scanner loses memory on some
-  // malformed documents, and a manager of the worker's own frees it when the
-  // scanner goes.
-  iOwnedMemoryManager = std::make_unique<ZelXmlTrackingMemoryManager>();
-  iMemoryManager = iOwnedMemoryManager.get();
+  // Without a pool size the scanner shares the process-wide manager; hosts
+  // rely on that. Only a worker's own manager can take back what the scanner
+  // loses on a malformed element declaration.
+  iMemoryManager = XMLPlatformUtils::fgMemoryManager;
+  iOwnedMemoryManager.reset();
   if (!properties) return;
   try {
     // An absent pool size reads as INT64_MIN, whose low 32 bits are 0.
