@@ -47,13 +47,12 @@ public:
   void truncate(std::size_t n) {
     while (count_ > n) {
       --count_;
-      TreeElement* element = at(count_);
-      if (element->ownsResources_) element->~TreeElement();
+      at(count_)->~TreeElement();
     }
   }
 
 private:
-  // 256 elements of 200 bytes: pages of some 50 KiB, few enough
+  // 256 elements of a few hundred bytes: pages of some 64 KiB, few enough
   // allocations for large trees and little waste for small ones.
   static constexpr std::size_t kPageSize = 256;
   using Slot = std::aligned_storage_t<sizeof(TreeElement), alignof(TreeElement)>;
@@ -61,43 +60,8 @@ private:
   std::size_t count_ = 0;
 };
 
-// The texts of the tree's values, in blocks that are kept for reuse when the
-// tree is cleared: values borrow their storage from here instead of holding
-// one heap block each.
-class TextStore {
-public:
-  // Room for units code units, valid until reset or destruction.
-  char16_t* allocate(std::size_t units) {
-    if (units > kBlockUnits) return oversized_.emplace_back(new char16_t[units]).get();
-    if (blocks_.empty() || used_ + units > kBlockUnits) nextBlock();
-    char16_t* storage = blocks_[current_].get() + used_;
-    used_ += units;
-    return storage;
-  }
-  // Every text is given up; the blocks stay.
-  void reset() {
-    oversized_.clear();
-    current_ = 0;
-    used_ = 0;
-  }
-
-private:
-  void nextBlock() {
-    if (!blocks_.empty()) ++current_;
-    if (current_ == blocks_.size()) blocks_.emplace_back(new char16_t[kBlockUnits]);
-    used_ = 0;
-  }
-
-  static constexpr std::size_t kBlockUnits = 16384;  // 32 KiB
-  std::vector<std::unique_ptr<char16_t[]>> blocks_;
-  std::vector<std::unique_ptr<char16_t[]>> oversized_;
-  std::size_t current_ = 0;
-  std::size_t used_ = 0;
-};
-
 struct MessageTree::Impl {
   ElementArena arena;
-  TextStore texts;
   // Pooled texts; each key views the string it maps to.
   std::unordered_map<std::u16string_view, std::unique_ptr<ZelWstring>> pool;
   // Names given by the resolver, by (tag id, member id, type index).
@@ -153,26 +117,11 @@ void MessageTree::setNamespaceURI(TreeElement& element, std::u16string_view uri)
 }
 
 void MessageTree::setDictionaryRef(TreeElement& element, std::u16string_view reference) {
-  const ZelWstring* pooledReference = pooled(reference);
-  if (pooledReference || element.extras_) element.extras().dictionaryRef = pooledReference;
-}
-
-void MessageTree::setValue(TreeElement& element, const PWFData& value) {
-  const ELogicalType type = value.getDataLogicalType();
-  const bool text = type == eLogicalString || type == eLogicalDecimal || type == eLogicalNone;
-  if (!text || value.isNull() || value.isNothing()) {
-    element.value_ = value;
-    // Binary bytes, and the texts of a date-time or an interval, have storage of their own.
-    if (type == eLogicalBinary || type == eLogicalDateTime || type == eLogicalInterval) element.ownsResources_ = true;
-    return;
-  }
-  const std::size_t length = value.getStringLength();
-  element.value_.assignTextInStorage(type, value.getStringValue(), length, impl_->texts.allocate(length + 1));
+  element.dictionaryRef_ = pooled(reference);
 }
 
 void MessageTree::clear() {
   impl_->arena.truncate(0);
-  impl_->texts.reset();
   impl_->pool.clear();
   root_ = nullptr;
   startMsgInfo_.reset();

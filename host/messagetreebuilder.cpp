@@ -145,7 +145,7 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
   // both are items of a list (an element typed as a list by xsi:type).
   if (typed && !listItem && element.getValueTypeIndex() >= 0 && element.hasValue() && !element.hasChildren()) {
     TreeElement& first = tree_.appendChild(element);
-    tree_.setValue(first, element.getValue());
+    first.setValue(element.getValue());
     first.setDataInfo(element.getDataInfo());
     first.setValueTypeIndex(element.getValueTypeIndex());
     element.setItemTypeIndex(element.getValueTypeIndex());
@@ -156,14 +156,14 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
   }
 
   if (!listItem && isFieldKind(element.getKind()) && !element.hasValue() && !element.hasChildren()) {
-    tree_.setValue(element, value);
+    element.setValue(value);
     element.setDataInfo(info);
     element.setValueTypeIndex(itemTypeIndex);
     return;
   }
 
   TreeElement& anonymous = tree_.appendChild(element);
-  tree_.setValue(anonymous, value);
+  anonymous.setValue(value);
   anonymous.setDataInfo(info);
   anonymous.setValueTypeIndex(itemTypeIndex);
   if (listItem && element.getItemTypeIndex() < 0) element.setItemTypeIndex(itemTypeIndex);

@@ -500,7 +500,7 @@ private:
   long readId(const Json& element, const char* key) const {
     const Json* id = member(element, key);
     if (!id) return -1;
-    return static_cast<long>(readInteger(*id, std::string(".") + key, INT32_MIN, INT32_MAX));
+    return static_cast<long>(readInteger(*id, std::string(".") + key, LONG_MIN, LONG_MAX));
   }
 
   // Fills element from its JSON object; returns its children, or null.

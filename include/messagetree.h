@@ -9,7 +9,6 @@
 #include "zelwstring.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,8 +37,7 @@ public:
 
 // One element of a MessageTree. The tree owns it; a TreeElement* is a
 // borrowed handle that stays valid until the tree is cleared, rolled back
-// past the element, or destroyed. Ids and indexes are -1 when absent and are
-// kept in 32 bits (dictionary rows and ids fit).
+// past the element, or destroyed. Ids and indexes are -1 when absent.
 class ZEL_API TreeElement {
 public:
   TreeElement(const TreeElement&) = delete;
@@ -57,9 +55,7 @@ public:
   const ZelWstring& getName() const { return name_ ? *name_ : emptyText(); }
   const ZelWstring& getNamespaceURI() const { return namespaceURI_ ? *namespaceURI_ : emptyText(); }
   // The dictionary an embedded message of another message set needs; empty = none.
-  const ZelWstring& getDictionaryRef() const {
-    return extras_ && extras_->dictionaryRef ? *extras_->dictionaryRef : emptyText();
-  }
+  const ZelWstring& getDictionaryRef() const { return dictionaryRef_ ? *dictionaryRef_ : emptyText(); }
 
   long getTagId() const { return tagId_; }
   long getMemberId() const { return memberId_; }
@@ -73,96 +69,60 @@ public:
   bool isBitStream() const { return bitStream_; }
   const PWFData& getValue() const { return value_; }
   bool hasValue() const { return !value_.isNothing(); }  // a null value is a value
-  const WorkerInfoPtr& getStartInfo() const { return extras_ ? extras_->startInfo : noRecord(); }
-  const WorkerInfoPtr& getDataInfo() const { return extras_ ? extras_->dataInfo : noRecord(); }
-  const WorkerInfoPtr& getEndInfo() const { return extras_ ? extras_->endInfo : noRecord(); }
-  // Whether any of the three records is set; answered without reaching for
-  // the empty record (the writer asks it of every leaf).
-  bool hasRecords() const { return extras_ && (extras_->startInfo || extras_->dataInfo || extras_->endInfo); }
+  const WorkerInfoPtr& getStartInfo() const { return startInfo_; }
+  const WorkerInfoPtr& getDataInfo() const { return dataInfo_; }
+  const WorkerInfoPtr& getEndInfo() const { return endInfo_; }
+  bool hasRecords() const { return startInfo_ || dataInfo_ || endInfo_; }
 
-  void setTagId(long id) { tagId_ = static_cast<std::int32_t>(id); }
-  void setMemberId(long id) { memberId_ = static_cast<std::int32_t>(id); }
-  void setTagIndex(long index) { tagIndex_ = static_cast<std::int32_t>(index); }
-  void setMemberIndex(long index) { memberIndex_ = static_cast<std::int32_t>(index); }
-  void setTypeIndex(long index) { typeIndex_ = static_cast<std::int32_t>(index); }
-  void setItemTypeIndex(long index) { itemTypeIndex_ = static_cast<std::int32_t>(index); }
-  void setValueTypeIndex(long index) { valueTypeIndex_ = static_cast<std::int32_t>(index); }
+  void setTagId(long id) { tagId_ = id; }
+  void setMemberId(long id) { memberId_ = id; }
+  void setTagIndex(long index) { tagIndex_ = index; }
+  void setMemberIndex(long index) { memberIndex_ = index; }
+  void setTypeIndex(long index) { typeIndex_ = index; }
+  void setItemTypeIndex(long index) { itemTypeIndex_ = index; }
+  void setValueTypeIndex(long index) { valueTypeIndex_ = index; }
   void setKind(unsigned short kind) { kind_ = kind; }
   void setBitStream(bool bitStream) { bitStream_ = bitStream; }
-  void setValue(const PWFData& value) {
-    value_ = value;
-    ownsResources_ = true;
-  }
-  void setValue(PWFData&& value) {
-    value_ = std::move(value);
-    ownsResources_ = true;
-  }
-  // A null record on an element without records stores nothing.
-  void setStartInfo(const WorkerInfoPtr& info) {
-    if (info || extras_) extras().startInfo = info;
-  }
-  void setDataInfo(const WorkerInfoPtr& info) {
-    if (info || extras_) extras().dataInfo = info;
-  }
-  void setEndInfo(const WorkerInfoPtr& info) {
-    if (info || extras_) extras().endInfo = info;
-  }
+  void setValue(const PWFData& value) { value_ = value; }
+  void setValue(PWFData&& value) { value_ = std::move(value); }
+  void setStartInfo(const WorkerInfoPtr& info) { startInfo_ = info; }
+  void setDataInfo(const WorkerInfoPtr& info) { dataInfo_ = info; }
+  void setEndInfo(const WorkerInfoPtr& info) { endInfo_ = info; }
 
 private:
   friend class MessageTree;
   friend class ElementArena;
-
-  // What few elements carry, kept apart so that every element stays small:
-  // the parser's records and an embedded message's dictionary.
-  struct Extras {
-    WorkerInfoPtr startInfo;
-    WorkerInfoPtr dataInfo;
-    WorkerInfoPtr endInfo;
-    const ZelWstring* dictionaryRef = nullptr;  // pooled by the tree; null = none
-  };
-
   TreeElement() = default;
   ~TreeElement() = default;
-  Extras& extras() {
-    if (!extras_) {
-      extras_ = std::make_unique<Extras>();
-      ownsResources_ = true;
-    }
-    return *extras_;
-  }
-  // Inline: asked for every element without name, namespace or records.
+  // Inline: asked for every element without name or namespace.
   static const ZelWstring& emptyText() {
     static const ZelWstring empty;
     return empty;
   }
-  static const WorkerInfoPtr& noRecord() {
-    static const WorkerInfoPtr none;
-    return none;
-  }
 
-  // The first cache line holds what a walk reads for every element.
-  TreeElement* firstChild_ = nullptr;
-  TreeElement* nextSibling_ = nullptr;
   TreeElement* parent_ = nullptr;
+  TreeElement* firstChild_ = nullptr;
+  TreeElement* lastChild_ = nullptr;
+  TreeElement* nextSibling_ = nullptr;
+  TreeElement* previousSibling_ = nullptr;
   const ZelWstring* name_ = nullptr;  // pooled by the tree; null = empty
   const ZelWstring* namespaceURI_ = nullptr;
-  std::unique_ptr<Extras> extras_;
-  std::int32_t tagId_ = -1;
-  std::int32_t memberId_ = -1;
-  std::int32_t tagIndex_ = -1;
-  std::int32_t memberIndex_ = -1;
-  std::int32_t typeIndex_ = -1;
-  std::int32_t itemTypeIndex_ = -1;
-  std::int32_t valueTypeIndex_ = -1;
+  const ZelWstring* dictionaryRef_ = nullptr;
+  long tagId_ = -1;
+  long memberId_ = -1;
+  long tagIndex_ = -1;
+  long memberIndex_ = -1;
+  long typeIndex_ = -1;
+  long itemTypeIndex_ = -1;
+  long valueTypeIndex_ = -1;
   unsigned short kind_ = 0;
   bool bitStream_ = false;
   bool discarded_ = false;  // scratch mark of rollBackTo
-  // False while destroying the element would free nothing (no records, a
-  // value without storage of its own): the tree then skips the destructor.
-  bool ownsResources_ = false;
-  // Only building and rolling back use these.
-  TreeElement* lastChild_ = nullptr;
-  TreeElement* previousSibling_ = nullptr;
+  // The records before the value: a walk reads them for every element, and
+  // so touches the value's far end only for the values that reach it.
+  WorkerInfoPtr startInfo_;
+  WorkerInfoPtr dataInfo_;
+  WorkerInfoPtr endInfo_;
   PWFData value_;
 };
 
@@ -236,10 +196,6 @@ public:
   void setName(TreeElement& element, std::u16string_view name);
   void setNamespaceURI(TreeElement& element, std::u16string_view uri);
   void setDictionaryRef(TreeElement& element, std::u16string_view reference);
-  // Gives element a copy of value, as TreeElement::setValue does, but keeps
-  // a text's units (String, Decimal, untyped) in the tree's own blocks, not
-  // in a heap block of the value's own.
-  void setValue(TreeElement& element, const PWFData& value);
   // Removes every element and both message records.
   void clear();
 
@@ -360,7 +316,7 @@ ZEL_API std::string treeToText(const MessageTree& tree);
 //    "root": ELEMENT}                                     (absent = empty tree)
 //   ELEMENT: {"kind": 0..65535, "name": "@a", "namespace": "urn:x",
 //             "tagId", "memberId", "tagIndex", "memberIndex", "typeIndex",
-//             "itemTypeIndex", "valueTypeIndex": 32-bit integers (absent = -1),
+//             "itemTypeIndex", "valueTypeIndex": integers (absent = -1),
 //             "dictionary": "ref", "bitStream": true (needs a Binary value),
 //             "value": VALUE, "start"/"data"/"end": RECORD,
 //             "children": [ELEMENT, ...]}                 (only "kind" is required)

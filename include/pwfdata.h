@@ -124,25 +124,12 @@ public:
   bool operator==(const PWFData& o) const;
   bool operator!=(const PWFData& o) const { return !(*this == o); }
 
-  // Makes this value text of type (String, Decimal, or None for untyped
-  // text) whose units are copied into storage: room for length units plus
-  // the terminator, borrowed as ZelWstring::BorrowedStorage describes. For
-  // containers that keep many values' texts in one block; a copy of the
-  // value owns its text as usual.
-  void assignTextInStorage(ELogicalType type, const char16_t* text, std::size_t length, char16_t* storage);
-
 private:
   using Value = std::variant<std::monostate, ZelWstring, std::int64_t, double, bool, std::vector<std::uint8_t>,
                              PWFInterval, PWFDateTime>;
   ELogicalType type_ = eLogicalNone;
   Value value_;
 };
-
-inline void PWFData::assignTextInStorage(ELogicalType type, const char16_t* text, std::size_t length,
-                                         char16_t* storage) {
-  value_.emplace<ZelWstring>(ZelWstring::BorrowedStorage{}, storage, length).assign(text, length);
-  type_ = type;
-}
 
 inline void PWFData::assignString(const char16_t* text, std::size_t length) {
   if (ZelWstring* string = std::get_if<ZelWstring>(&value_)) {

@@ -23,14 +23,6 @@ public:
   explicit ZelWstring(std::u16string_view text);
   ZelWstring(const ZelWstring& other);
   ZelWstring(ZelWstring&& other) noexcept;
-  // Borrows storage for the text: room for capacity units plus the
-  // terminator, owned by the caller, who keeps it alive and lets nothing
-  // else write to it while this string lives. The string starts empty and
-  // never frees the storage; a text longer than capacity moves to the heap.
-  // For containers that keep many texts in one block.
-  struct BorrowedStorage {};
-  ZelWstring(BorrowedStorage, char16_t* storage, std::size_t capacity) noexcept
-      : ZelWstring(InlineStorage{}, storage, capacity) {}
   ZelWstring& operator=(const ZelWstring& other);
   ZelWstring& operator=(ZelWstring&& other) noexcept;
   ZelWstring& operator=(const char16_t* text) { return assign(text); }
