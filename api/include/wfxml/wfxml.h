@@ -1,0 +1,294 @@
+#ifndef WFXML_WFXML_H
+#define WFXML_WFXML_H
+
+// wfxml: XML messages read and written against a compiled message set.
+//
+//   auto set = wfxml::MessageSet::compile({"order.xsd"});
+//   wfxml::Message order = set.parse(bytes.data(), bytes.size());
+//   std::cout << order.root().child("customer").child("name").value().text() << '\n';
+//   std::vector<std::uint8_t> ebcdic = set.write(order, {"ibm-500"});
+//
+// Ownership: a MessageSet is a shared handle to a loaded dictionary (and the
+// wire-format library behind it); copies share it, and it lives as long as
+// any copy, Message or Session that uses it. A Message owns its tree;
+// Element and Value are borrowed handles into it.
+//
+// Threads: a MessageSet is read-only once made and may be used from any
+// number of threads at once; its parse/write/JSON conveniences take a worker
+// from an internal pool for each call. A Session is one worker with its
+// buffers: use it from one thread at a time (one Session per thread is the
+// fastest way to convert many messages). A Message may be read from several
+// threads at once, but changed by one thread only, with no reader meanwhile.
+//
+// Errors: every function that can fail throws wfxml::Error, which carries the
+// system's message key, its number and the inserts.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class PWFData;
+class TreeElement;
+
+namespace wfxml {
+
+namespace detail {
+struct MessageState;
+struct SessionState;
+struct MessageSetState;
+}  // namespace detail
+
+// The failure of a wfxml call. what() is the formatted message, e.g.
+// "CP_XML_XERCES_PARSER_EXCEPTION: ... line 3 column 7 ...".
+class Error : public std::runtime_error {
+public:
+  Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message);
+  ~Error() override;
+  const std::string& key() const noexcept { return key_; }             // "CP_XML_DATA_READ_CONVERSION_ERROR"
+  std::uint32_t number() const noexcept { return number_; }            // 0xC000151C
+  const std::vector<std::string>& inserts() const noexcept { return inserts_; }  // UTF-8
+
+private:
+  std::string key_;
+  std::uint32_t number_;
+  std::vector<std::string> inserts_;
+};
+
+// The kind of a typed value. Decimals are exact (any number of digits); the
+// XML Schema integer types without 64-bit bounds are decimals too.
+enum class ValueKind { None, String, Integer, Decimal, Double, Boolean, DateTime, Duration, Binary };
+
+// A borrowed view of a typed value: valid while the element (or, for an
+// event, until the next event) it came from lives. An empty view has kind
+// None.
+class Value {
+public:
+  Value() = default;
+  explicit Value(const PWFData* data) : data_(data) {}
+
+  ValueKind kind() const;
+  bool isNull() const;  // a null of any kind (xsi:nil or the message set's null encoding)
+
+  // Each throws Error CP_TYPE_MISMATCH (inserts: wanted kind, actual kind)
+  // when the value is of another kind or null.
+  std::int64_t asInteger() const;
+  double asDouble() const;
+  bool asBoolean() const;
+  std::vector<std::uint8_t> asBinary() const;
+
+  // The value as XML text, UTF-8: strings as they are, integers and decimals
+  // with exactly their digits, doubles in their shortest exact form ("INF",
+  // "-INF", "NaN"), booleans "true"/"false", date-times and durations as
+  // written, binary as base64. Empty for a null or no value.
+  std::string text() const;
+
+  const PWFData* data() const { return data_; }  // the host framework's value, for hosts
+
+private:
+  const PWFData* data_ = nullptr;
+};
+
+class Message;
+class MessageSet;
+
+// A borrowed handle to one element of a Message: two pointers, free to copy.
+// An empty handle (operator bool false) answers every question with empty
+// results, so chains like root().child("a").child("b") never crash.
+class Element {
+public:
+  Element() = default;
+  explicit operator bool() const { return element_ != nullptr; }
+
+  // Names as the document spells them, UTF-8, without prefix. An attribute
+  // field's name has no "@"; isAttribute() tells. Anonymous values (list
+  // items, the text runs of mixed content) have an empty name.
+  std::string name() const;
+  std::string namespaceUri() const;
+  bool isAttribute() const;
+  bool isSelfDefining() const;  // matched nothing in the message set
+
+  Element parent() const;
+  Element firstChild() const;
+  Element nextSibling() const;
+  Element child(std::string_view name) const;  // the first child of that local name
+  std::vector<Element> children() const;
+
+  bool hasValue() const;
+  Value value() const;
+
+  // Building (see Message::create): a child element, attribute ("@name") or
+  // anonymous value ("") resolved by name against the parent's type in the
+  // message set; a name the type does not have is added as self-defining
+  // only where the type allows any content, and refused otherwise
+  // (Error CP_UNKNOWN_MEMBER, inserts: the name, the parent's path).
+  Element append(std::string_view name, std::string_view namespaceUri = {});
+
+  // Each replaces the value. A value that does not suit the member's type
+  // is refused with Error CP_TYPE_MISMATCH. Texts are UTF-8.
+  Element& setString(std::string_view text);
+  Element& setInteger(std::int64_t value);
+  Element& setDecimal(std::string_view digits);   // "-12.50", "123456789012345678901"
+  Element& setDouble(double value);
+  Element& setBoolean(bool value);
+  Element& setDateTime(std::string_view xmlText);  // any XML Schema date/time form
+  Element& setDuration(std::string_view xmlText);  // "P1Y2M3DT4H"
+  Element& setBinary(const std::uint8_t* bytes, std::size_t size);
+  Element& setNull();
+
+  TreeElement* treeElement() const { return element_; }  // the host framework's element, for hosts
+
+private:
+  friend struct detail::MessageState;
+  Element(TreeElement* element, detail::MessageState* message) : element_(element), message_(message) {}
+
+  TreeElement* element_ = nullptr;
+  detail::MessageState* message_ = nullptr;  // stable while the Message lives, also when it is moved
+};
+
+// One message: a tree of typed elements that owns everything in it.
+class Message {
+public:
+  // An empty message of the message set's message with this element name,
+  // for building (root() is the message's element).
+  static Message create(const MessageSet& set, std::string_view name, std::string_view namespaceUri = {});
+
+  Message(Message&&) noexcept;
+  Message& operator=(Message&&) noexcept;
+  ~Message();
+
+  Element root() const;
+  const MessageSet& messageSet() const;
+
+  detail::MessageState& state() const { return *state_; }
+  explicit Message(std::unique_ptr<detail::MessageState> state);
+
+private:
+  std::unique_ptr<detail::MessageState> state_;
+};
+
+// The code page of the bytes. Names: "utf-8", "utf-16le", "utf-16be",
+// "utf-16" (big-endian with a byte-order mark), "ibm-NNN" or "NNN" (a CCSID,
+// e.g. "ibm-500"), and the ICU converter names of single- and multi-byte
+// code pages ("iso-8859-1", "windows-1252", "shift_jis"). Unknown names are
+// refused with Error CP_UNKNOWN_ENCODING.
+struct ParseOptions {
+  std::string encoding;  // empty: from the byte-order mark or the XML declaration, else UTF-8
+};
+struct WriteOptions {
+  std::string encoding = "utf-8";
+};
+
+// One event of a streamed parse. Views are valid until the next event.
+enum class EventKind { StartMessage, EndMessage, StartElement, EndElement, Value };
+struct Event {
+  EventKind kind;
+  std::string_view name;          // StartElement/EndElement; empty for anonymous values
+  std::string_view namespaceUri;
+  bool isAttribute = false;
+  bool isSelfDefining = false;
+  int depth = 0;                  // the message element is at depth 0
+  Value value;                    // Value events
+};
+
+// What the typed JSON mapping reads and writes, one call per JSON token, so
+// that other representations (Python objects, say) share the mapping.
+// Keys and strings are UTF-8.
+class TypedDataHandler {
+public:
+  virtual ~TypedDataHandler();
+  virtual void startObject() = 0;
+  virtual void key(std::string_view name) = 0;
+  virtual void endObject() = 0;
+  virtual void startArray() = 0;
+  virtual void endArray() = 0;
+  virtual void null() = 0;
+  virtual void boolean(bool value) = 0;
+  virtual void integer(std::int64_t value) = 0;
+  virtual void bigInteger(std::string_view digits) = 0;  // an integer type's value beyond 64 bits
+  virtual void decimal(std::string_view digits) = 0;     // exact
+  virtual void number(double value) = 0;                 // may be infinite or NaN
+  virtual void string(std::string_view text) = 0;        // also date-times and durations (XML text)
+  virtual void binary(const std::uint8_t* bytes, std::size_t size) = 0;
+};
+
+// A parser and writer for one thread at a time, reusing its worker and
+// buffers between messages.
+class Session {
+public:
+  explicit Session(const MessageSet& set);
+  Session(Session&&) noexcept;
+  Session& operator=(Session&&) noexcept;
+  ~Session();
+
+  // Parses a whole document. The bytes are only read during the call.
+  Message parse(const void* bytes, std::size_t size, const ParseOptions& options = {});
+  // Parses into message, reusing its storage.
+  void parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options = {});
+  // Streams the document's events to onEvent while it is parsed, step by step.
+  void parse(const void* bytes, std::size_t size, const std::function<void(const Event&)>& onEvent,
+             const ParseOptions& options = {});
+
+  // Appends the document to out; on failure out is as it was.
+  void write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options = {});
+  std::vector<std::uint8_t> write(const Message& message, const WriteOptions& options = {});
+
+  // Typed JSON (docs/typed-json.md). fromJson refuses JSON that does not fit
+  // the message set with Error CP_JSON_MISMATCH, inserts: the JSON path
+  // ("$.order.items[2].qty"), what is wrong.
+  std::string toJson(const Message& message);
+  Message fromJson(std::string_view json);
+  void toTypedData(const Message& message, TypedDataHandler& out);
+  // A handler that builds a message from typed data; finish() returns it.
+  class Builder;
+  std::unique_ptr<Builder> typedDataBuilder();
+
+  const MessageSet& messageSet() const;
+
+private:
+  std::unique_ptr<detail::SessionState> state_;
+};
+
+class Session::Builder : public TypedDataHandler {
+public:
+  virtual Message finish() = 0;
+};
+
+// A loaded dictionary: the message set's messages, elements and types.
+class MessageSet {
+public:
+  // A dictionary file (wfhost compile makes them).
+  static MessageSet load(const std::string& dictionaryPath);
+  // Compiled in process from XML Schema files (.xsd; imports and includes are
+  // followed) or one message-set source (.json).
+  static MessageSet compile(const std::vector<std::string>& sourcePaths);
+  // No dictionary: every element is self-defining, every value a string.
+  static MessageSet none();
+
+  // The compiled dictionary as a file's bytes (what load reads).
+  std::vector<std::uint8_t> dictionaryBytes() const;
+  std::vector<std::string> messageNames() const;
+
+  // Thread-safe conveniences: each call takes a Session from the set's pool.
+  Message parse(const void* bytes, std::size_t size, const ParseOptions& options = {}) const;
+  std::vector<std::uint8_t> write(const Message& message, const WriteOptions& options = {}) const;
+  std::string toJson(const void* xmlBytes, std::size_t size, const ParseOptions& options = {}) const;
+  std::vector<std::uint8_t> fromJson(std::string_view json, const WriteOptions& options = {}) const;
+
+  const std::shared_ptr<const detail::MessageSetState>& state() const { return state_; }
+  explicit MessageSet(std::shared_ptr<const detail::MessageSetState> state);
+
+private:
+  std::shared_ptr<const detail::MessageSetState> state_;
+};
+
+// The library's version, "MAJOR.MINOR.PATCH".
+const char* version();
+
+}  // namespace wfxml
+
+#endif
