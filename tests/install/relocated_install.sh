@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the build into a prefix, moves the prefix elsewhere, and uses the
+# moved copy as a user would: examples/embed built with find_package(wfxml)
+# and again with pkg-config, both run on the payment example, and the moved
+# wfhost parses with a dictionary (so it found its plug-in by itself).
+# Usage: relocated_install.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unset WF_PLUGIN_PATH LD_LIBRARY_PATH
+
+cmake --install "$build" --prefix "$work/staged" >/dev/null
+mv "$work/staged" "$work/moved"
+prefix=$work/moved
+schema=$source/examples/payment/payment.xsd
+message=$source/examples/payment/payment-1.xml
+
+expect_typed_output() {
+  local output=$1
+  grep -q '/Payment/Amount.* = 1250.00  \[decimal\]' "$output" || { cat "$output"; echo "no typed decimal"; exit 1; }
+  grep -q 'written in code page 500' "$output" || { cat "$output"; echo "no EBCDIC write"; exit 1; }
+}
+
+echo "== find_package(wfxml)"
+cmake -S "$source/examples/embed" -B "$work/embed-cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/embed-cmake" >/dev/null
+"$work/embed-cmake/payment" "$schema" "$message" | tee "$work/cmake.out"
+expect_typed_output "$work/cmake.out"
+
+echo "== pkg-config wfxml"
+export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+libdir=$(pkg-config --variable=libdir wfxml)
+# shellcheck disable=SC2046
+g++ -std=c++17 "$source/examples/embed/payment.cpp" -o "$work/payment-pc" $(pkg-config --cflags --libs wfxml) \
+  -Wl,-rpath,"$libdir"
+"$work/payment-pc" "$schema" "$message" > "$work/pc.out"
+expect_typed_output "$work/pc.out"
+
+echo "== moved wfhost"
+"$prefix/bin/wfhost" compile "$schema" -o "$work/payment.dict"
+"$prefix/bin/wfhost" parse --dict "$work/payment.dict" "$message" | grep -q 'Zoë Müller'
+echo "relocated install: ok"
