@@ -104,6 +104,20 @@ private:
   const XMLDictionaryInfo* descriptor_;
 };
 
+// Parses document into tree with a fresh worker, as a host builds its tree.
+inline void parseIntoTree(std::string_view document, const XMLDictionaryInfo* descriptor, MessageTree& tree) {
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  TreeBuilder builder(tree);
+  MessageInfo properties;
+  if (descriptor) worker.setWireFormatDescriptor(descriptor);
+  worker.initializeParse(-1, &properties, 0);
+  worker.setFIHandler(&builder);
+  const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(document.data()), document.size());
+  worker.parseFirst(&buffer, nullptr, false, 0, -1);
+  while (worker.hasNext()) worker.parseNext();
+}
+
 // One write through a worker: optional descriptor, output properties.
 struct WriteRun {
   const XMLDictionaryInfo* descriptor = nullptr;

@@ -291,6 +291,33 @@ EDataEncoding WriteItem::getDataEncoding() {
   return iDataEncoding;
 }
 
+void WriteItem::takeValueRulesOf(const WriteItem& holder) {
+  if (iWhereDefined != eDefinedByType && iWhereDefined != eUndefined) return;
+  EDataEncoding encoding = edeUndefined;
+  const char16_t* format = nullptr;
+  switch (holder.iWhereDefined) {
+    case eDefinedAsTypeMember:
+      encoding = holder.iMemberProperties->dataEncoding;
+      format = holder.iMemberProperties->format.c_str();
+      break;
+    case eDefinedAsElement:
+      encoding = holder.iElementProperties->dataEncoding;
+      format = holder.iElementProperties->format.c_str();
+      break;
+    case eWhereDefinedNotSet:
+    case eDefinedByType:
+    case eUndefined:
+      return;
+  }
+  const ELogicalType type = iValue->getDataLogicalType();
+  if (type == eLogicalBinary) {
+    iDataEncoding = encoding == edeCDATA && rendersIntoAttribute(holder.iRender) ? edeHexadecimal : encoding;
+  } else if (type == eLogicalDateTime) {
+    iFormat = format;
+    iFormatSet = true;
+  }
+}
+
 std::u16string_view WriteItem::getIDAttributeName() const {
   if (iElementProperties) return iElementProperties->idAttributeName.view();
   return iMemberProperties ? iMemberProperties->idAttributeName.view() : std::u16string_view();

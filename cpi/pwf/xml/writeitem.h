@@ -135,6 +135,11 @@ public:
   // The encoding of a Binary value (never CDATA for renders 1, 3 and 4);
   // edeUndefined for other values.
   EDataEncoding getDataEncoding();
+  // Makes this item, an anonymous value (the simple content of a complex
+  // type), spelled as the definition of the element that holds it says: its
+  // binary encoding and date-time format, which the parser read the value
+  // with. Items with a definition of their own keep theirs.
+  void takeValueRulesOf(const WriteItem& holder);
   // ID attribute (renders 2 and 4) and value attribute (renders 3 and 4)
   // names and the ID attribute's value; empty when the dictionary has none.
   std::u16string_view getIDAttributeName() const;

@@ -723,6 +723,7 @@ void XMLWriter::writeContentChild(Iterator& iterator, WriteItem& parent, long li
       raiseInternal(__LINE__, "XMLWriter::writeTree", "erUndefined is only valid for anonymous fields");
     if (!hasValueAttribute(parent.getRender())) {
       if (parent.isList() && anonymousValues > 0) append(XML_SPACE_STR);
+      if (!parent.isList()) child.takeValueRulesOf(parent);
       outputPWFData(child);
       ++anonymousValues;
     }
@@ -936,17 +937,20 @@ template <class Iterator>
 void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, Iterator& iterator) {
   static constexpr const char* kFunction = "XMLWriter::outputPWFDataAttribute";
   if (item.getValue().isNothing() && !item.isList()) return;
-  append(XML_SPACE_STR);
   switch (item.getRender()) {
     case erElementWithValueAttribute:
     case erElementWithIdAndValueAttribute: {
+      // A new prefix is declared first, so that the blank goes between the
+      // declaration and the attribute.
       ZelBufferedWstring<16> valuePrefix;
       if (iNamespacesEnabled && !item.getValAttributeNamespace().empty())
         usePrefix(item.getValAttributeNamespace(), valuePrefix, true);
+      append(XML_SPACE_STR);
       appendQualifiedName(valuePrefix, item.getValAttributeName());
       break;
     }
     case erAttribute:
+      append(XML_SPACE_STR);
       appendQualifiedName(prefix, item.getXMLName());
       break;
     case erUndefined:
