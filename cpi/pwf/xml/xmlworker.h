@@ -59,6 +59,9 @@ public:
   void initializeParse(long messageId, MessageInfo* properties, long reserved) override;
   void setFIHandler(FIHandler* handler) override;
   FIHandler* getFIHandler() const override;
+  // buffer is borrowed and read in place by the scanner: the host keeps its
+  // bytes alive and unchanged until the parse ends (hasNext is false, or the
+  // next parseFirst); a change meanwhile changes what is parsed.
   long parse(const BitstreamBuffer* buffer, const std::vector<long>* path, long, long) override;
   long parseFirst(const BitstreamBuffer* buffer, const std::vector<long>* path, bool, long, long) override;
   long parseNext() override;
