@@ -2,6 +2,7 @@
 
 #include "bitstreambuffer.h"
 #include "textbufferwriter.h"
+#include "zelexception.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,7 @@ TEST(XMLPrinterEscaping, ReplacesTheFiveSpecialCharactersInPlace) {
   } cases[] = {
       {u"a<b>c&d'e\"f", u"a&lt;b&gt;c&amp;d&apos;e&quot;f"},
       {u"<&>", u"&lt;&amp;&gt;"},
-      {u"plain text \u00e9 \r\n\x01", u"plain text \u00e9 \r\n\x01"},
+      {u"plain text \u00e9 \t\r\n", u"plain text \u00e9 \t&#xD;\n"},
       {u"", u""},
       {u"&amp;", u"&amp;amp;"},
   };
@@ -206,6 +207,96 @@ TEST(XMLPrinterCData, TextIsWrittenUnchanged) {
   XMLPrinter::outputCDataSection(&output.writer, nullptr);
   XMLPrinter::outputCDataSection(&output.writer, u"0A1Bxx", 4);
   EXPECT_EQ(output.pending(), "<![CDATA[a]]>b<&]]><![CDATA[]]><![CDATA[0A1B]]>");
+}
+
+
+// ---------------------------------------------------------------------------
+// Beyond the five special characters: what a parser would change is written
+// as a character reference, what XML 1.0 cannot carry is refused.
+
+namespace {
+struct EscapeCase {
+  std::u16string_view in;
+  std::u16string_view content;
+  std::u16string_view attribute;
+};
+
+class XMLPrinterReferences : public ::testing::TestWithParam<EscapeCase> {};
+
+// The text escaped in pending text of room enough (one pass) and in a batch
+// too small for it (the scan, then pieces), which must agree.
+std::string escaped(std::u16string_view text, EscapeKind kind, std::size_t capacity) {
+  Utf8Output output(capacity);
+  XMLPrinter::appendReplaceStr(&output.writer, text, kind);
+  output.writer.flush();
+  return output.converted();
+}
+}  // namespace
+
+TEST_P(XMLPrinterReferences, LineEndsAndTabsSurviveWhereAParserWouldChangeThem) {
+  const EscapeCase& c = GetParam();
+  for (const std::size_t capacity : {std::size_t{4}, TextBufferWriter::DEFAULT_PENDING_CAPACITY}) {
+    EXPECT_EQ(escaped(c.in, EscapeKind::Content, capacity), ZelWstring(c.content).toUtf8()) << capacity;
+    EXPECT_EQ(escaped(c.in, EscapeKind::AttributeValue, capacity), ZelWstring(c.attribute).toUtf8()) << capacity;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, XMLPrinterReferences,
+    ::testing::Values(EscapeCase{u"a\tb\nc\rd", u"a\tb\nc&#xD;d", u"a&#x9;b&#xA;c&#xD;d"},
+                      EscapeCase{u"\r\n\r\n", u"&#xD;\n&#xD;\n", u"&#xD;&#xA;&#xD;&#xA;"},
+                      // Characters from U+D800 on that XML carries are copied: pairs, private use, U+FFFD.
+                      EscapeCase{u"x\U0001F600y\uE000\uFFFD<", u"x\U0001F600y\uE000\uFFFD&lt;",
+                                 u"x\U0001F600y\uE000\uFFFD&lt;"},
+                      EscapeCase{u"12345678\U0001F600\t", u"12345678\U0001F600\t", u"12345678\U0001F600&#x9;"}));
+
+// A character XML 1.0 cannot carry, at every place of texts around the
+// eight-unit blocks, ends the append with the host's conversion error naming
+// it and its offset; nothing of the text is appended.
+TEST(XMLPrinterReferences, CharacterXmlCannotCarryIsRefusedAtEveryPlace) {
+  const struct {
+    char16_t unit;
+    const char* name;
+  } refused[] = {{u'\x01', "U+0001"}, {u'\x1F', "U+001F"}, {u'\uFFFE', "U+FFFE"}, {u'\uFFFF', "U+FFFF"},
+                 {0xD800, "U+D800"},  {0xDBFF, "U+DBFF"},  {0xDC00, "U+DC00"},  {0xDFFF, "U+DFFF"}};
+  for (const auto& r : refused) {
+    for (std::size_t length = 1; length <= 20; ++length) {
+      for (std::size_t at = 0; at < length; ++at) {
+        std::u16string text(length, u'a');
+        text[at] = r.unit;
+        if (at > 0) text[at - 1] = u'&';
+        for (const EscapeKind kind : {EscapeKind::Content, EscapeKind::AttributeValue}) {
+          Utf8Output output(length % 2 ? 8 : TextBufferWriter::DEFAULT_PENDING_CAPACITY);
+          XMLPrinter::appendStr(&output.writer, u"<", 1);
+          try {
+            XMLPrinter::appendReplaceStr(&output.writer, text, kind);
+            ADD_FAILURE() << r.name << " at " << at << " of " << length << " was written";
+          } catch (const ZelConversionException& e) {
+            EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_CONVERSION_ERROR);
+            ASSERT_EQ(e.getInserts().size(), 3u);
+            EXPECT_EQ(e.insertText(1), r.name);
+            EXPECT_EQ(e.insertText(2), std::to_string(at));
+          }
+          output.writer.flush();
+          ASSERT_EQ(output.converted(), "<") << r.name << " at " << at << " of " << length;
+        }
+      }
+    }
+  }
+}
+
+// A high surrogate is refused unless a low one follows, also where a pair
+// straddles the edge of an eight-unit block.
+TEST(XMLPrinterReferences, SurrogatePairsAreCopiedWhereverTheyFall) {
+  for (std::size_t at = 0; at < 17; ++at) {
+    std::u16string text(18, u'b');
+    text[at] = 0xD83D;
+    text[at + 1] = 0xDE00;
+    EXPECT_EQ(escaped(text, EscapeKind::Content, TextBufferWriter::DEFAULT_PENDING_CAPACITY), ZelWstring(text).toUtf8());
+    std::swap(text[at], text[at + 1]);  // low before high: both lone
+    EXPECT_THROW(escaped(text, EscapeKind::Content, TextBufferWriter::DEFAULT_PENDING_CAPACITY),
+                 ZelConversionException);
+  }
 }
 
 }  // namespace

@@ -91,7 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
     Types, XMLWriterValues,
     testing::Values(
         ValueCase{u"text", str(u"a<b>c&d'e\"f"), "<msg><text>a&lt;b&gt;c&amp;d&apos;e&quot;f</text></msg>"},
-        ValueCase{u"text", str(u"plain \u00e9\r\n"), "<msg><text>plain \xc3\xa9\r\n</text></msg>"},
+        // What a parser would change is written as a character reference:
+        // a carriage return anywhere, tab and line feed in attribute values.
+        ValueCase{u"text", str(u"plain \u00e9\t\r\n"), "<msg><text>plain \xc3\xa9\t&#xD;\n</text></msg>"},
+        ValueCase{u"note", str(u"a\tb\nc\rd"), "<msg note=\"a&#x9;b&#xA;c&#xD;d\"></msg>"},
+        ValueCase{u"code", str(u"\r\n"), "<msg><code v=\"&#xD;&#xA;\"></code></msg>"},
         ValueCase{u"text", str(u""), "<msg><text></text></msg>"},
         ValueCase{u"note", str(u"<&>\"'"), "<msg note=\"&lt;&amp;&gt;&quot;&apos;\"></msg>"},
         ValueCase{u"count", PWFData::makeInteger(-9007199254740993), "<msg><count>-9007199254740993</count></msg>"},
@@ -125,6 +129,40 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{u"ship", str(u"Mill Valley"), "<msg><addr type=\"ship\">Mill Valley</addr></msg>"},
         // A structure without value or children still gets its end tag.
         ValueCase{u"text", PWFData(), "<msg><text></text></msg>"}));
+
+// A character XML 1.0 cannot carry ends the write, on the fast paths of
+// leaves and attributes and on the general one, and the buffer keeps what it
+// held before.
+TEST(XMLWriterValues, CharacterXmlCannotCarryEndsTheWriteAndKeepsTheBuffer) {
+  for (const char16_t* member : {u"text", u"note", u"code", u"ship"}) {
+    MessageTree tree;
+    TreeMaker make(tree, &valuesDescriptor());
+    TreeElement& msg = make.tag(nullptr, u"msg");
+    make.member(msg, u"count", PWFData::makeInteger(1));
+    make.member(msg, member, str(u"ok\x01"));
+    WritableBitstreamBuffer out;
+    out.append("kept", 4);
+    const ZelException e = WriteRun(&valuesDescriptor()).failure(tree, out);
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_CONVERSION_ERROR) << ZelWstring(member).toUtf8();
+    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML 1.0 cannot carry the character", "U+0001", "2"}));
+    EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), "kept");
+  }
+}
+
+// Values with every kind of line end and tab, in content and in attributes,
+// read back as they were written: the second write equals the first.
+TEST(XMLWriterValues, LineEndsAndTabsSurviveARoundTrip) {
+  MessageTree tree;
+  TreeMaker make(tree, &valuesDescriptor());
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(msg, u"note", str(u" a\tb\r\nc\rd\n "));
+  make.member(msg, u"text", str(u"\r\n\te\r\r\n"));
+  make.member(msg, u"code", str(u"\t\r"));
+  const std::string first = WriteRun(&valuesDescriptor()).text(tree);
+  MessageTree again;
+  parseIntoTree(first, &valuesDescriptor(), again);
+  EXPECT_EQ(WriteRun(&valuesDescriptor()).text(again), first);
+}
 
 TEST(XMLWriterValues, ValueOfLogicalTypeNoneEndsTheWrite) {
   MessageTree tree;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #if defined(__SSE2__)
@@ -16,93 +17,152 @@
 
 namespace {
 
-// The entity of each special character, indexed by the character. Special
-// characters all lie below 64, so one bit mask tells them apart.
-constexpr char16_t SPECIALS_LIMIT = 64;
-constexpr std::array<std::u16string_view, SPECIALS_LIMIT> ENTITIES = [] {
-  std::array<std::u16string_view, SPECIALS_LIMIT> table{};
+// Units that need more than a copy lie below 64 (the five special
+// characters and the control characters) or from U+D800 on (surrogates,
+// U+FFFE and U+FFFF, and the characters between, which are copied after a
+// closer look): one bit mask and one comparison tell them apart.
+constexpr char16_t ATTENTION_LIMIT = 64;
+constexpr char16_t FIRST_SURROGATE = 0xD800;
+constexpr std::uint64_t ATTENTION_MASK = [] {
+  std::uint64_t mask = (std::uint64_t{1} << 0x20) - 1;  // the control characters
+  for (char16_t special : XML_ENTITY_STD) mask |= std::uint64_t{1} << special;
+  return mask;
+}();
+
+inline bool needsAttention(char16_t unit) {
+  return unit < ATTENTION_LIMIT ? ((ATTENTION_MASK >> unit) & 1) != 0 : unit >= FIRST_SURROGATE;
+}
+
+// What each unit below 64 that needs attention becomes, in content and in
+// attribute values; an empty view marks a character XML 1.0 cannot carry.
+// Tab and line feed stay themselves in content.
+using Replacements = std::array<std::u16string_view, ATTENTION_LIMIT>;
+constexpr Replacements replacementsFor(EscapeKind kind) {
+  Replacements table{};
   table[u'<'] = XML_ENTITY_LT_STR;
   table[u'>'] = XML_ENTITY_GT_STR;
   table[u'&'] = XML_ENTITY_AMP_STR;
   table[u'\''] = XML_ENTITY_SQ_STR;
   table[u'"'] = XML_ENTITY_DQ_STR;
+  table[u'\r'] = u"&#xD;";
+  table[u'\t'] = kind == EscapeKind::Content ? u"\t" : u"&#x9;";
+  table[u'\n'] = kind == EscapeKind::Content ? u"\n" : u"&#xA;";
   return table;
-}();
-constexpr std::uint64_t SPECIALS_MASK = [] {
-  std::uint64_t mask = 0;
-  for (char16_t special : XML_ENTITY_STD) mask |= std::uint64_t{1} << special;
-  return mask;
-}();
+}
+constexpr Replacements CONTENT_REPLACEMENTS = replacementsFor(EscapeKind::Content);
+constexpr Replacements ATTRIBUTE_REPLACEMENTS = replacementsFor(EscapeKind::AttributeValue);
 
-inline bool isSpecial(char16_t unit) { return unit < SPECIALS_LIMIT && ((SPECIALS_MASK >> unit) & 1) != 0; }
+// The longest replacement, in units: what one unit of text may become.
+constexpr std::size_t LONGEST_ENTITY = 6;
+
+[[noreturn]] void refuseCharacter(std::u16string_view text, std::size_t at) {
+  ZelConversionException error(__FILE__, __LINE__, "XMLPrinter::appendReplaceStr", zelDefaultLogSourceName(),
+                               ZelMessages::CP_CONVERSION_ERROR);
+  char code[8];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(text[at]));
+  error.addInsert("XML 1.0 cannot carry the character").addInsert(code).addInsert(static_cast<unsigned long>(at));
+  if (ZelLog::traceOn())
+    ZelLog::trace(nullptr, "XMLPrinter::appendReplaceStr",
+                  {"Throwing exception", __FILE__, static_cast<long>(__LINE__), error.getKey(), code});
+  throw error;
+}
+
+// What the unit at text[at], one that needs attention, becomes: an entity,
+// a character reference, or the unit itself (with its low surrogate, when it
+// starts a pair). Throws for a character XML 1.0 cannot carry.
+std::u16string_view replacementAt(std::u16string_view text, std::size_t at, EscapeKind kind) {
+  const char16_t unit = text[at];
+  if (unit < ATTENTION_LIMIT) {
+    const std::u16string_view replacement =
+        (kind == EscapeKind::Content ? CONTENT_REPLACEMENTS : ATTRIBUTE_REPLACEMENTS)[unit];
+    if (replacement.empty()) refuseCharacter(text, at);
+    return replacement;
+  }
+  if (unit <= 0xDBFF) {
+    if (at + 1 < text.size() && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF) return text.substr(at, 2);
+    refuseCharacter(text, at);
+  }
+  if (unit <= 0xDFFF || unit >= 0xFFFE) refuseCharacter(text, at);
+  return text.substr(at, 1);
+}
+
+// Units of text that a replacement stands for: two for a surrogate pair.
+inline std::size_t unitsReplaced(std::u16string_view replacement, std::u16string_view text, std::size_t at) {
+  return replacement.data() == text.data() + at ? replacement.size() : 1;
+}
 
 #if defined(__SSE2__)
-// Eight units compared with each special character at once: two mask bits
-// for each unit that is one.
-inline int specialsMask(__m128i units) {
-  const __m128i hits = _mm_or_si128(
+// Eight units at a time: two mask bits for each unit that needs attention.
+inline int attentionMask(__m128i units) {
+  const __m128i specials = _mm_or_si128(
       _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'<')), _mm_cmpeq_epi16(units, _mm_set1_epi16(u'>'))),
       _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'&')),
                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\''))),
                    _mm_cmpeq_epi16(units, _mm_set1_epi16(u'"'))));
-  return _mm_movemask_epi8(hits);
+  // Units compare unsigned once their top bit is flipped: below U+0020, or
+  // from U+D800 on.
+  const __m128i flipped = _mm_xor_si128(units, _mm_set1_epi16(static_cast<short>(0x8000)));
+  const __m128i outside =
+      _mm_or_si128(_mm_cmplt_epi16(flipped, _mm_set1_epi16(static_cast<short>(0x20 ^ 0x8000))),
+                   _mm_cmpgt_epi16(flipped, _mm_set1_epi16(static_cast<short>((FIRST_SURROGATE - 1) ^ 0x8000))));
+  return _mm_movemask_epi8(_mm_or_si128(specials, outside));
 }
 #endif
 
-std::size_t findSpecial(std::u16string_view text, std::size_t from) {
+std::size_t findAttention(std::u16string_view text, std::size_t from) {
   std::size_t i = from;
 #if defined(__SSE2__)
   for (; i + 8 <= text.size(); i += 8) {
-    const int mask = specialsMask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
+    const int mask = attentionMask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
   }
 #endif
   for (; i < text.size(); ++i)
-    if (isSpecial(text[i])) return i;
+    if (needsAttention(text[i])) return i;
   return text.size();
 }
 
-// Length of text once escaped; the scan starts at its first special character.
-std::size_t escapedLength(std::u16string_view text, std::size_t firstSpecial) {
-  std::size_t length = text.size();
-  for (std::size_t i = firstSpecial; i < text.size(); ++i)
-    if (isSpecial(text[i])) length += ENTITIES[text[i]].size() - 1;
-  return length;
-}
-
-// Hands text escaped to append, piece by piece: each run between special
-// characters in one go, then the entity. The scan starts at the first
-// special character.
+// Hands text escaped to append, piece by piece: each run of plain units in
+// one go, then the replacement. The scan starts at the first unit that needs
+// attention.
 template <typename Append>
-void forEachEscapedPiece(std::u16string_view text, std::size_t firstSpecial, Append append) {
+void forEachEscapedPiece(std::u16string_view text, std::size_t firstAttention, EscapeKind kind, Append append) {
   std::size_t runStart = 0;
-  for (std::size_t special = firstSpecial; special < text.size(); special = findSpecial(text, runStart)) {
-    append(text.substr(runStart, special - runStart));
-    append(ENTITIES[text[special]]);
-    runStart = special + 1;
+  for (std::size_t at = firstAttention; at < text.size(); at = findAttention(text, runStart)) {
+    const std::u16string_view replacement = replacementAt(text, at, kind);
+    append(text.substr(runStart, at - runStart));
+    append(replacement);
+    runStart = at + unitsReplaced(replacement, text, at);
   }
   append(text.substr(runStart));
 }
 
-// The longest entity, in units: what one unit of text may become.
-constexpr std::size_t LONGEST_ENTITY = 6;
+// Length of text once escaped; the scan starts at its first unit that needs
+// attention. Throws as replacementAt.
+std::size_t escapedLength(std::u16string_view text, std::size_t firstAttention, EscapeKind kind) {
+  std::size_t length = 0;
+  forEachEscapedPiece(text, firstAttention, kind, [&length](std::u16string_view piece) { length += piece.size(); });
+  return length;
+}
 
 // Writes text escaped to target, which has room for LONGEST_ENTITY units
-// per unit of text, in one pass; returns the units written.
-std::size_t escapeInto(std::u16string_view text, char16_t* target) {
+// per unit of text, in one pass; returns the units written. Throws as
+// replacementAt (what was written to target is then not committed).
+std::size_t escapeInto(std::u16string_view text, char16_t* target, EscapeKind kind) {
   char16_t* out = target;
   std::size_t i = 0;
-  auto putEntity = [&out](char16_t special) {
-    const std::u16string_view entity = ENTITIES[special];
-    out = std::copy(entity.begin(), entity.end(), out);
+  auto putReplacement = [&] {
+    const std::u16string_view replacement = replacementAt(text, i, kind);
+    out = std::copy(replacement.begin(), replacement.end(), out);
+    i += unitsReplaced(replacement, text, i);
   };
 #if defined(__SSE2__)
-  // Eight units at a time are stored whole; a special character among them
-  // ends the block there and becomes its entity. The room for entities
+  // Eight units at a time are stored whole; a unit among them that needs
+  // attention ends the block there and is replaced. The room for entities
   // leaves space for the whole block.
   while (i + 8 <= text.size()) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const int mask = specialsMask(units);
+    const int mask = attentionMask(units);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), units);
     if (mask == 0) {
       out += 8;
@@ -112,20 +172,16 @@ std::size_t escapeInto(std::u16string_view text, char16_t* target) {
     const std::size_t plain = static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
     out += plain;
     i += plain;
-    putEntity(text[i++]);
+    putReplacement();
   }
 #endif
-  for (; i < text.size(); ++i) {
-    if (isSpecial(text[i]))
-      putEntity(text[i]);
+  while (i < text.size()) {
+    if (needsAttention(text[i]))
+      putReplacement();
     else
-      *out++ = text[i];
+      *out++ = text[i++];
   }
   return static_cast<std::size_t>(out - target);
-}
-
-void appendEscaped(std::u16string_view text, std::size_t firstSpecial, ZelWstring& out) {
-  forEachEscapedPiece(text, firstSpecial, [&out](std::u16string_view piece) { out.append(piece); });
 }
 
 std::u16string_view viewOf(const char16_t* text, long length) {
@@ -159,16 +215,16 @@ void XMLPrinter::appendStr(TextBufferWriter* out, const char16_t* text, long len
 
 void XMLPrinter::appendStr(TextBufferWriter* out, const ZelWstring& text) { appendStr(out, text.view()); }
 
-void XMLPrinter::appendReplaceStr(TextBufferWriter* out, std::u16string_view text) {
+void XMLPrinter::appendReplaceStr(TextBufferWriter* out, std::u16string_view text, EscapeKind kind) {
   // Text whose every unit could become an entity and still fit the pending
   // text is escaped while it is copied, in one pass.
   if (text.size() <= out->pendingRoom() / LONGEST_ENTITY) {
     char16_t* target = out->reservePending(text.size() * LONGEST_ENTITY);
-    out->commitPending(escapeInto(text, target));
+    out->commitPending(escapeInto(text, target, kind));
     return;
   }
-  const std::size_t firstSpecial = findSpecial(text, 0);
-  if (firstSpecial == text.size()) {
+  const std::size_t firstAttention = findAttention(text, 0);
+  if (firstAttention == text.size()) {
     if (text.size() <= out->pendingRoom())
       out->appendPending(text.data(), text.size());
     else
@@ -176,15 +232,17 @@ void XMLPrinter::appendReplaceStr(TextBufferWriter* out, std::u16string_view tex
     return;
   }
   // Escape straight into the pending text when the result fits; only a
-  // result longer than a batch needs a string of its own.
-  if (makeRoom(out, escapedLength(text, firstSpecial))) {
-    forEachEscapedPiece(text, firstSpecial,
+  // result longer than a batch needs a string of its own. The length is
+  // known, and every character checked, before anything is appended.
+  const std::size_t length = escapedLength(text, firstAttention, kind);
+  if (makeRoom(out, length)) {
+    forEachEscapedPiece(text, firstAttention, kind,
                         [out](std::u16string_view piece) { out->appendPending(piece.data(), piece.size()); });
     return;
   }
   ZelWstring escaped;
-  escaped.reserve(escapedLength(text, firstSpecial));
-  appendEscaped(text, firstSpecial, escaped);
+  escaped.reserve(length);
+  forEachEscapedPiece(text, firstAttention, kind, [&escaped](std::u16string_view piece) { escaped.append(piece); });
   out->appendStr(escaped);
 }
 
@@ -197,7 +255,8 @@ void XMLPrinter::appendReplaceStr(TextBufferWriter* out, const ZelWstring& text)
 void XMLPrinter::replaceSpecialChars(const ZelWstring& in, ZelWstring& out) {
   out.clear();
   out.reserve(in.length());
-  appendEscaped(in.view(), findSpecial(in.view(), 0), out);
+  forEachEscapedPiece(in.view(), findAttention(in.view(), 0), EscapeKind::Content,
+                      [&out](std::u16string_view piece) { out.append(piece); });
 }
 
 void XMLPrinter::outputBOM(TextBufferWriter* out) {

@@ -28,6 +28,10 @@ inline constexpr std::u16string_view XML_ENTITY_AMP_STR = u"&amp;";
 inline constexpr std::u16string_view XML_ENTITY_SQ_STR = u"&apos;";
 inline constexpr std::u16string_view XML_ENTITY_DQ_STR = u"&quot;";
 
+// Where escaped text goes: element content, or an attribute value between
+// double quotes.
+enum class EscapeKind { Content, AttributeValue };
+
 // The lowest layer of the XML writer: appends UTF-16 text to a
 // TextBufferWriter, which converts it into the output code page.
 //
@@ -36,10 +40,20 @@ inline constexpr std::u16string_view XML_ENTITY_DQ_STR = u"&quot;";
 // capacity is converted at once, after the pending text. Whoever ends the
 // document flushes the text writer (TextBufferWriter::flush).
 //
+// Escaping goes beyond the five special characters on purpose, so that the
+// output is always well-formed and every value reads back as it was
+// written: a carriage return becomes "&#xD;" (a parser would turn it into a
+// line feed), and in attribute values tab and line feed become "&#x9;" and
+// "&#xA;" (a parser would turn them into blanks). A character XML 1.0 cannot
+// carry (a control character other than tab, line feed and carriage return,
+// a surrogate that is not part of a pair, U+FFFE or U+FFFF) is refused with
+// ZelConversionException CP_CONVERSION_ERROR ("XML 1.0 cannot carry the
+// character", the character as U+XXXX, its offset in the text), before any
+// of the text is appended.
+//
 // The functions are static and take the text writer first. An XMLPrinter
 // object only carries the layout state that the writer reads and updates.
-// Nothing here throws of its own; conversion errors of the text writer
-// (ZelConversionException) pass through.
+// Conversion errors of the text writer (ZelConversionException) pass through.
 class XMLPrinter {
 public:
   XMLPrinter(TextBufferWriter* textBuffer, bool prettyPrint) : iPrettyPrint(prettyPrint), iTextBuffer(textBuffer) {}
@@ -54,13 +68,16 @@ public:
   static void appendStr(TextBufferWriter* out, const char16_t* text, long length);
   static void appendStr(TextBufferWriter* out, const ZelWstring& text);
   static void appendStr(TextBufferWriter* out, std::u16string_view text);
-  // Buffered append of text with the five special characters replaced by
-  // their entities; null and negative length as above.
+  // Buffered append of text escaped as content (kind: as an attribute
+  // value); null and negative length as above. Throws for a character XML
+  // 1.0 cannot carry (above), having appended nothing.
   static void appendReplaceStr(TextBufferWriter* out, const char16_t* text, long length);
   static void appendReplaceStr(TextBufferWriter* out, const ZelWstring& text);
-  static void appendReplaceStr(TextBufferWriter* out, std::u16string_view text);
-  // out := in with "<", ">", "&", "'" and '"' replaced by "&lt;", "&gt;",
-  // "&amp;", "&apos;" and "&quot;"; every other unit is copied as it is.
+  static void appendReplaceStr(TextBufferWriter* out, std::u16string_view text,
+                               EscapeKind kind = EscapeKind::Content);
+  // out := in escaped as content: "<", ">", "&", "'" and '"' replaced by
+  // "&lt;", "&gt;", "&amp;", "&apos;" and "&quot;", a carriage return by
+  // "&#xD;"; every other unit is copied as it is. Throws as appendReplaceStr.
   static void replaceSpecialChars(const ZelWstring& in, ZelWstring& out);
 
   // The byte-order mark of UTF-16 (FE FF, or FF FE for byte order 1) and

@@ -128,9 +128,9 @@ inline void XMLWriter::append(std::u16string_view text) {
     XMLPrinter::appendStr(&out, text);
 }
 
-inline void XMLWriter::appendEscaped(std::u16string_view text) {
+inline void XMLWriter::appendEscaped(std::u16string_view text, EscapeKind kind) {
   if (text.empty()) return;
-  XMLPrinter::appendReplaceStr(iTextWriter.get(), text);
+  XMLPrinter::appendReplaceStr(iTextWriter.get(), text, kind);
   iPrinter->iValueWritten = true;
 }
 
@@ -548,7 +548,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   if (!xsiTypeWritten && iNamespacesEnabled) writeXsiTypeByPolicy(item);
   append(XML_GREATERTHAN_STR);
 
-  if (!hasValueAttribute(item.getRender())) outputPWFData(item);
+  if (!hasValueAttribute(item.getRender())) outputPWFData(item, EscapeKind::Content);
   if (enterChildren(iterator)) {
     long anonymousValues = 0;
     do {
@@ -574,7 +574,7 @@ void XMLWriter::writeStartTagExtras(WriteItem& item) {
     append(XML_SPACE_STR);
     appendQualifiedName(prefix, item.getIDAttributeName());
     append(kAttributeOpen);
-    appendEscaped(item.getIDAttributeValue());
+    appendEscaped(item.getIDAttributeValue(), EscapeKind::AttributeValue);
     append(XML_DOUBLEQUOTE_STR);
   }
   if (item.getValue().isNull()) writeNullMarker(item);
@@ -602,7 +602,7 @@ void XMLWriter::writeMessageExtras(WriteItem& item) {
       append(XML_SPACE_STR);
       appendQualifiedName(prefix, name);
       append(kAttributeOpen);
-      appendEscaped(location->view());
+      appendEscaped(location->view(), EscapeKind::AttributeValue);
       append(XML_DOUBLEQUOTE_STR);
     }
   }
@@ -619,7 +619,7 @@ void XMLWriter::writeNullMarker(WriteItem& item) {
       append(XML_SPACE_STR);
       append(nullText ? std::u16string_view(nullText) : std::u16string_view());
       append(kAttributeOpen);
-      appendEscaped(getBoolTrue());
+      appendEscaped(getBoolTrue(), EscapeKind::AttributeValue);
       append(XML_DOUBLEQUOTE_STR);
       return;
     case eNULLXsiNil: {
@@ -629,7 +629,7 @@ void XMLWriter::writeNullMarker(WriteItem& item) {
       append(XML_SPACE_STR);
       appendQualifiedName(prefix, XML_NIL_STR);
       append(kAttributeOpen);
-      appendEscaped(getBoolTrue());
+      appendEscaped(getBoolTrue(), EscapeKind::AttributeValue);
       append(XML_DOUBLEQUOTE_STR);
       return;
     }
@@ -715,7 +715,7 @@ void XMLWriter::writeContentChild(Iterator& iterator, WriteItem& parent, long li
   const ERender render = child.getRender();
   if (rendersAsElement(render)) {
     if (child.isBitStream())
-      outputPWFData(child);
+      outputPWFData(child, EscapeKind::Content);
     else
       writeTree(iterator, child);
   } else if (render != erAttribute) {
@@ -724,7 +724,7 @@ void XMLWriter::writeContentChild(Iterator& iterator, WriteItem& parent, long li
     if (!hasValueAttribute(parent.getRender())) {
       if (parent.isList() && anonymousValues > 0) append(XML_SPACE_STR);
       if (!parent.isList()) child.takeValueRulesOf(parent);
-      outputPWFData(child);
+      outputPWFData(child, EscapeKind::Content);
       ++anonymousValues;
     }
   }
@@ -781,13 +781,13 @@ void XMLWriter::outputEndElement(WriteItem& item, const ZelWstring& prefix) {
 // ---------------------------------------------------------------------------
 // Values and attributes
 
-void XMLWriter::outputPWFData(WriteItem& item) {
+void XMLWriter::outputPWFData(WriteItem& item, EscapeKind kind) {
   static constexpr const char* kFunction = "XMLWriter::outputPWFData";
   outputPrefixText(item.getDataWorkerInfo(), kFunction, "Outputting prefix to data.");
   const PWFData& value = item.getValue();
   if (value.isNothing()) return;
   if (value.isNull()) {
-    outputNullValue(item);
+    outputNullValue(item, kind);
     return;
   }
   const ELogicalType type = value.getDataLogicalType();
@@ -803,13 +803,13 @@ void XMLWriter::outputPWFData(WriteItem& item) {
     case eLogicalFloat:
     case eLogicalDecimal:
     case eLogicalBoolean:
-      appendPlainValue(value);
+      appendPlainValue(value, kind);
       return;
     case eLogicalInterval:
-      appendEscaped(iDataCnv.StrFromInterval(value.getIntervalValue(), iValueText).view());
+      appendEscaped(iDataCnv.StrFromInterval(value.getIntervalValue(), iValueText).view(), kind);
       return;
     case eLogicalDateTime:
-      outputDateTime(item, value);
+      outputDateTime(item, value, kind);
       return;
     case eLogicalBinary: {
       const std::vector<std::uint8_t>& bytes = value.getBinaryValue();
@@ -823,7 +823,7 @@ void XMLWriter::outputPWFData(WriteItem& item) {
           break;
         case edeUndefined:
         case edeHexadecimal:
-          appendEscaped(iDataCnv.StrFromBin(bytes.data(), bytes.size(), iValueText).view());
+          appendEscaped(iDataCnv.StrFromBin(bytes.data(), bytes.size(), iValueText).view(), kind);
           return;
       }
       if (!iValueText.empty()) iPrinter->iValueWritten = true;
@@ -843,10 +843,10 @@ bool isPlainType(ELogicalType type) {
 }
 }  // namespace
 
-inline void XMLWriter::appendPlainValue(const PWFData& value) {
+inline void XMLWriter::appendPlainValue(const PWFData& value, EscapeKind kind) {
   switch (value.getDataLogicalType()) {
     case eLogicalString:
-      appendEscaped({value.getStringValue(), value.getStringLength()});
+      appendEscaped({value.getStringValue(), value.getStringLength()}, kind);
       return;
     case eLogicalInteger:
       appendNumberText([&value](char16_t* text) { return DataCnv::StrFromInt64(value.getIntegerValue(), text); });
@@ -859,7 +859,7 @@ inline void XMLWriter::appendPlainValue(const PWFData& value) {
       iPrinter->iValueWritten = true;
       return;
     case eLogicalBoolean:
-      appendEscaped(value.getBooleanValue() ? getBoolTrue() : getBoolFalse());
+      appendEscaped(value.getBooleanValue() ? getBoolTrue() : getBoolFalse(), kind);
       return;
     case eLogicalBinary:
     case eLogicalInterval:
@@ -882,7 +882,7 @@ bool XMLWriter::writePlainLeaf(const Iterator& iterator, const WriteDefinition& 
   const PWFData& value = iterator.getValue();
   if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
   appendTag(u"<", definition.xmlName, XML_GREATERTHAN_STR);
-  appendPlainValue(value);
+  appendPlainValue(value, EscapeKind::Content);
   appendTag(u"</", definition.xmlName, XML_GREATERTHAN_STR);
   iPrinter->iValueWritten = false;
   return true;
@@ -896,18 +896,19 @@ bool XMLWriter::writePlainAttribute(const Iterator& iterator, const WriteDefinit
   const PWFData& value = iterator.getValue();
   if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
   appendTag(XML_SPACE_STR, definition.xmlName, kAttributeOpen);
-  appendPlainValue(value);
+  appendPlainValue(value, EscapeKind::AttributeValue);
   append(XML_DOUBLEQUOTE_STR);
   return true;
 }
 
-void XMLWriter::outputDateTime(WriteItem& item, const PWFData& value) {
+void XMLWriter::outputDateTime(WriteItem& item, const PWFData& value, EscapeKind kind) {
   const char16_t* typeName = nullptr;
   if (iDescriptor) typeName = iDescriptor->getEventualParentTypeName(item.getTypeIndex());
-  appendEscaped(iDataCnv.StrFromDateTime(value.getDateTimeValue(), item.getFormat(), typeName, iValueText).view());
+  appendEscaped(iDataCnv.StrFromDateTime(value.getDateTimeValue(), item.getFormat(), typeName, iValueText).view(),
+                kind);
 }
 
-void XMLWriter::outputNullValue(WriteItem& item) {
+void XMLWriter::outputNullValue(WriteItem& item, EscapeKind kind) {
   const char16_t* nullText = item.getNullEncodingValue() ? item.getNullEncodingValue() : u"";
   switch (item.getNullEncoding()) {
     case eNULLValue:
@@ -915,7 +916,7 @@ void XMLWriter::outputNullValue(WriteItem& item) {
         XMLPrinter::outputCDataSection(iTextWriter.get(), nullText);
         iPrinter->iValueWritten = true;
       } else {
-        appendEscaped(nullText);
+        appendEscaped(nullText, kind);
       }
       return;
     case eNULLElement:
@@ -968,7 +969,7 @@ void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix
                     {"WARNING: Attribute with value null encountered when encoding null set to eNULLElement. "
                      "Outputing empty attribute"});
   } else {
-    outputPWFData(item);
+    outputPWFData(item, EscapeKind::AttributeValue);
   }
   append(XML_DOUBLEQUOTE_STR);
 }
@@ -985,7 +986,7 @@ void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
                     "Attribute list value is only valid for anonymous fields");
     if (!first) append(XML_SPACE_STR);
     first = false;
-    outputPWFData(listItem);
+    outputPWFData(listItem, EscapeKind::AttributeValue);
   } while (iterator.moveToNextSibling());
   leaveChildren(iterator);
 }
@@ -1004,15 +1005,15 @@ void XMLWriter::outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, boo
   append(prefix.view());
   append(u"=");
   append(quote);
-  appendEscaped(uri.view());
+  appendEscaped(uri.view(), EscapeKind::AttributeValue);
   append(quote);
 }
 
 void XMLWriter::outputDefaultNamespace(std::u16string_view name) {
   append(kXmlns);
   append(kAttributeOpen);
-  appendEscaped(VRK_NAMESPACEATTR_PREFIX);
-  appendEscaped(name);
+  appendEscaped(VRK_NAMESPACEATTR_PREFIX, EscapeKind::AttributeValue);
+  appendEscaped(name, EscapeKind::AttributeValue);
   append(XML_DOUBLEQUOTE_STR);
 }
 
@@ -1022,10 +1023,10 @@ void XMLWriter::outputNamespace(std::u16string_view prefix, std::u16string_view 
   append(u":");
   append(prefix);
   append(kAttributeOpen);
-  appendEscaped(VRK_NAMESPACEATTR_PREFIX);
-  appendEscaped(previous);
-  appendEscaped(u"-");
-  appendEscaped(current);
+  appendEscaped(VRK_NAMESPACEATTR_PREFIX, EscapeKind::AttributeValue);
+  appendEscaped(previous, EscapeKind::AttributeValue);
+  appendEscaped(u"-", EscapeKind::AttributeValue);
+  appendEscaped(current, EscapeKind::AttributeValue);
   append(XML_DOUBLEQUOTE_STR);
 }
 
@@ -1041,10 +1042,10 @@ void XMLWriter::outputXsiTypeAttribute(std::u16string_view typeName, const ZelWs
   append(u"=");
   append(quote);
   if (!namespaceURI.empty()) {
-    appendEscaped(typePrefix.view());
-    appendEscaped(u":");
+    appendEscaped(typePrefix.view(), EscapeKind::AttributeValue);
+    appendEscaped(u":", EscapeKind::AttributeValue);
   }
-  appendEscaped(typeName);
+  appendEscaped(typeName, EscapeKind::AttributeValue);
   append(quote);
 }
 
@@ -1126,7 +1127,7 @@ void XMLWriter::outputSOAPEncodingStyleAttribute(bool doubleQuotes) {
   appendQualifiedName(prefix, XML_ENCODING_STYLE_STR);
   append(u"=");
   append(quote);
-  appendEscaped(SOAP_ENCODING_URI_STR);
+  appendEscaped(SOAP_ENCODING_URI_STR, EscapeKind::AttributeValue);
   append(quote);
 }
 

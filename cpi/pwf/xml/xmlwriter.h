@@ -34,6 +34,7 @@
 #include "datacnv.h"
 #include "writeitem.h"
 #include "xmldictionaryinfo.h"
+#include "xmlprinter.h"
 #include "zellog.h"
 #include "zelwstring.h"
 
@@ -49,7 +50,6 @@ class TextBufferWriter;
 class WorkerInfo;
 class WorkerInfoPtr;
 class XMLPrefixManager;
-class XMLPrinter;
 
 class XMLWriter : public FIWriter, public ZelOwnedLogSource {
 public:
@@ -157,16 +157,17 @@ private:
   void outputRecordPrefixText(const WorkerInfo& record, const char* function, const char* trace);
 
   // Values and attributes.
-  void outputPWFData(WriteItem& item);
-  void outputNullValue(WriteItem& item);
+  // kind: where the value goes, which decides its escaping.
+  void outputPWFData(WriteItem& item, EscapeKind kind);
+  void outputNullValue(WriteItem& item, EscapeKind kind);
   template <class Iterator>
   void outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix, Iterator& iterator);
   template <class Iterator>
   void outputListAttributeValue(WriteItem& item, Iterator& iterator);
-  void outputDateTime(WriteItem& item, const PWFData& value);
+  void outputDateTime(WriteItem& item, const PWFData& value, EscapeKind kind);
   // The text of a string, integer, double, decimal or boolean value that is
   // neither null nor nothing.
-  void appendPlainValue(const PWFData& value);
+  void appendPlainValue(const PWFData& value, EscapeKind kind);
 
   // Namespaces and xsi:type.
   void outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, bool doubleQuotes);
@@ -182,7 +183,9 @@ private:
 
   // Text output through the printer.
   void append(std::u16string_view text);
-  void appendEscaped(std::u16string_view text);
+  // Escaped as XMLPrinter::appendReplaceStr escapes (content, or an
+  // attribute value); refuses a character XML 1.0 cannot carry.
+  void appendEscaped(std::u16string_view text, EscapeKind kind);
   // format writes a number's text (at most DataCnv::MAX_NUMBER_TEXT units)
   // to the pointer it gets and returns its length.
   template <class Format>
