@@ -242,6 +242,24 @@ TEST(XMLWriterDepth, TreeAtTheLimitIsWritten) {
   EXPECT_EQ(xml.size(), static_cast<std::size_t>(XMLWriter::MAX_TREE_DEPTH) * 7);
 }
 
+// What parses writes back: the deepest document the parser accepts is
+// written as it was read, and one level more the parser refuses.
+TEST(XMLWriterDepth, DeepestDocumentThatParsesIsWrittenBack) {
+  const auto nested = [](long depth) {
+    std::string document;
+    for (long i = 0; i < depth; ++i) document += "<a>";
+    for (long i = 0; i < depth; ++i) document += "</a>";
+    return document;
+  };
+  MessageTree tree;
+  parseIntoTree(nested(XMLWriter::MAX_TREE_DEPTH), nullptr, tree);
+  WriteRun run;
+  run.prop(MI_SUBTREEBITSTREAM_STR, 1);
+  EXPECT_EQ(run.text(tree), nested(XMLWriter::MAX_TREE_DEPTH));
+  MessageTree deeper;
+  EXPECT_THROW(parseIntoTree(nested(XMLWriter::MAX_TREE_DEPTH + 1), nullptr, deeper), ZelException);
+}
+
 TEST(XMLWriterDepth, DeeperTreeEndsTheWriteWithAnErrorNotACrash) {
   for (long depth : {XMLWriter::MAX_TREE_DEPTH + 1, 100000L}) {
     MessageTree tree;

@@ -6,6 +6,7 @@
 #include "parseitem.h"
 #include "pwfdata.h"
 #include "workerinfo.h"
+#include "xmlworkerutility.h"
 #include "zelexception.h"
 #include "zellog.h"
 #include "zelwstring.h"
@@ -73,9 +74,9 @@ public:
   static constexpr unsigned int DEFAULT_XMLSTRINGPOOL_MODULUS = 109;
   // UTF-16 units of a namespace-URI buffer.
   static constexpr XMLSize_t DEFAULT_XMLBUFFER_CAPACITY = 255;
-  // Deepest element nesting accepted. The scanner slows down with depth and
-  // host trees are walked recursively by writers; messages are far flatter.
-  static constexpr std::size_t kMaxElementDepth = 10000;
+  // Deepest element nesting accepted: the writer's limit (the scanner also
+  // slows down with depth).
+  static constexpr std::size_t kMaxElementDepth = XML_MAX_ELEMENT_DEPTH;
   // Character data beyond the document's own length that entity references
   // may add, in UTF-16 units.
   static constexpr std::size_t kEntityTextAllowance = std::size_t{4} << 20;

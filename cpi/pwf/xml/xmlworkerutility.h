@@ -10,6 +10,13 @@
 class BitstreamBuffer;
 class DataCnv;
 
+// Deepest element nesting the plug-in parses and writes: one limit for both,
+// so that whatever parses can be written back. The writer's tree walk
+// recurses once per level, with about 600 bytes of stack each, which keeps
+// this many levels well inside a host thread's stack (1 MB or more);
+// messages are far flatter.
+inline constexpr long XML_MAX_ELEMENT_DEPTH = 1000;
+
 // Texts shared by the plug-in's parser and writer. Plain character arrays, so
 // that they need no construction when the library is loaded.
 inline constexpr char16_t XML_XMLNS_STR[] = u"http://www.w3.org/2000/xmlns/";

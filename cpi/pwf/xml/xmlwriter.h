@@ -35,6 +35,7 @@
 #include "writeitem.h"
 #include "xmldictionaryinfo.h"
 #include "xmlprinter.h"
+#include "xmlworkerutility.h"
 #include "zellog.h"
 #include "zelwstring.h"
 
@@ -57,8 +58,8 @@ public:
   // stack per level; a deeper tree ends the write with CP_XML_INTERNAL_ERROR
   // ("XML Worker Internal Error", "The message tree is too deep to be
   // written", the limit) long before a host thread's stack (1 MB or more)
-  // would run out.
-  static constexpr long MAX_TREE_DEPTH = 1000;
+  // would run out. The parser accepts the same depth, so what parses writes.
+  static constexpr long MAX_TREE_DEPTH = XML_MAX_ELEMENT_DEPTH;
 
   explicit XMLWriter(const ZelNamedLogSource* owner);
   ~XMLWriter() override;
