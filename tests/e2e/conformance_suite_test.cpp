@@ -211,15 +211,6 @@ std::string parseFailure(const std::vector<std::uint8_t>& bytes, const Dictionar
   return {};
 }
 
-// Where two trees in JSON first differ, with some context; empty when equal.
-std::string treeDifference(const std::string& expected, const std::string& actual) {
-  if (expected == actual) return {};
-  std::size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  const std::size_t from = at < 60 ? 0 : at - 60;
-  return "a different tree: expected ..." + expected.substr(from, 140) + "\n  but got ..." + actual.substr(from, 140);
-}
-
 // Tallies outcomes and reports them once: the count of each known
 // difference, and listed documents that no longer differ.
 struct Tally {

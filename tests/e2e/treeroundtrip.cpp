@@ -90,9 +90,15 @@ BitstreamWorkerFactory& LoadedPlugin::factory() { return *parts_->library.factor
 
 const DictionaryInfo* LoadedPlugin::descriptor(const std::string& source) {
   if (source.empty()) return nullptr;
-  auto& slot = parts_->descriptors[source];
+  const auto found = parts_->descriptors.find(source);
+  if (found != parts_->descriptors.end()) return found->second.get();
+  return descriptorOf(readMessageSetJsonFile(source), source);
+}
+
+const DictionaryInfo* LoadedPlugin::descriptorOf(const msgset::MessageSet& set, const std::string& name) {
+  auto& slot = parts_->descriptors[name];
   if (!slot) {
-    const std::vector<unsigned char> extract = compileMessageSetToExtract(readMessageSetJsonFile(source), source);
+    const std::vector<unsigned char> extract = compileMessageSetToExtract(set, name);
     slot.reset(factory().createDescriptor());
     slot->FromExtractFormat(nullptr, extract.data(), extract.size());
     slot->postProcessDictionary();
@@ -143,4 +149,12 @@ std::string comparableJson(MessageTree& tree) {
       pending.push_back(child);
   }
   return treeToJson(tree);
+}
+
+std::string treeDifference(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return {};
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  const std::size_t from = at < 60 ? 0 : at - 60;
+  return "a different tree: expected ..." + expected.substr(from, 140) + "\n  but got ..." + actual.substr(from, 140);
 }

@@ -8,6 +8,7 @@
 #include "bitstreamworker.h"
 #include "dictionaryinfo.h"
 #include "messageinfo.h"
+#include "messageset.h"
 #include "messagetree.h"
 
 #include <cstdint>
@@ -25,6 +26,10 @@ public:
   // The post-processed descriptor compiled from a JSON message-set source;
   // null for an empty source (self-defining). Lives as long as the program.
   const DictionaryInfo* descriptor(const std::string& source);
+  // The post-processed descriptor of a message set already read (from
+  // XML Schemas, say), compiled on the first call with that name; later
+  // calls with the name return it without looking at set.
+  const DictionaryInfo* descriptorOf(const msgset::MessageSet& set, const std::string& name);
 
 private:
   LoadedPlugin();
@@ -50,5 +55,8 @@ std::vector<std::uint8_t> writeTree(const MessageTree& tree, const DictionaryInf
 // writer's time-stamp comment and the absent identifiers of the DOCTYPE it
 // writes. Changes tree.
 std::string comparableJson(MessageTree& tree);
+
+// Where two trees in JSON first differ, with some context; empty when equal.
+std::string treeDifference(const std::string& expected, const std::string& actual);
 
 #endif

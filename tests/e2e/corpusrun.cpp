@@ -1,0 +1,329 @@
+#include "corpusrun.h"
+
+#include "e2esupport.h"
+#include "treeroundtrip.h"
+
+#include "stddictionaryinfo.h"
+#include "xsdimporter.h"
+#include "zelexception.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* nameOf(Step step) {
+  switch (step) {
+    case Step::Parse: return "parse";
+    case Step::Match: return "match";
+    case Step::Write: return "write";
+    case Step::RoundTrip: return "round trip";
+    case Step::Validate: return "validate";
+  }
+  return "?";
+}
+
+std::string describe(const ZelException& e) { return std::string(e.getKey() ? e.getKey() : "(no key)") + ": " + e.what(); }
+
+// A schema set imported and compiled once per program, with what the match
+// check needs to know of its types.
+class SchemaDictionary {
+public:
+  explicit SchemaDictionary(const std::vector<std::string>& schemas) {
+    try {
+      set_ = importXmlSchemas(schemas, {}).set;
+      descriptor_ = LoadedPlugin::instance().descriptorOf(set_, schemas.front());
+    } catch (const ZelException& e) {
+      problem_ = "the schema set does not compile: " + describe(e);
+      return;
+    }
+    tables_ = dynamic_cast<const StdDictionaryInfo*>(descriptor_);
+    if (!tables_) problem_ = "the descriptor has no dictionary tables";
+    admitsUndeclared_.assign(set_.types.size(), Unknown);
+  }
+
+  // Empty when the dictionary is ready.
+  const std::string& problem() const { return problem_; }
+  const DictionaryInfo* descriptor() const { return descriptor_; }
+
+  // True when the type of a matched element admits elements that the
+  // schemas do not declare (it holds a wildcard, or is anyType).
+  bool admitsUndeclared(const TreeElement& element) {
+    long type = element.getTypeIndex();  // an xsi:type
+    if (type < 0 && element.getMemberId() > 0) {
+      const long member = tables_->getStructDefIndexFromMbrID(element.getMemberId());
+      if (member >= 0) type = tables_->getMemberCache().get(member).typeIndex;
+    }
+    if (type < 0 && element.getTagId() > 0) {
+      const long tag = tables_->getTagDefIndex(element.getTagId());
+      if (tag >= 0) type = tables_->getTagCache().get(tag).typeIndex;
+    }
+    return type >= 0 && hasWildcard(static_cast<std::size_t>(type));
+  }
+
+private:
+  enum Answer : char { Unknown, Yes, No };
+
+  // The compiler makes one type row per type of the set, in order; the
+  // importer makes a wildcard a group member of an open type, which an
+  // extension inherits.
+  bool hasWildcard(std::size_t type) {
+    if (type >= set_.types.size()) return false;
+    if (admitsUndeclared_[type] != Unknown) return admitsUndeclared_[type] == Yes;
+    admitsUndeclared_[type] = No;  // against cycles while deciding
+    const msgset::TypeDef& definition = set_.types[type];
+    bool found = definition.composition == msgset::Composition::Open;
+    if (!found && definition.derivation == msgset::Derivation::Extension && definition.baseType >= 0)
+      found = hasWildcard(static_cast<std::size_t>(definition.baseType));
+    for (const msgset::MemberDef& member : definition.members)
+      if (!found && member.form == msgset::MemberDef::Form::Group && member.type >= 0)
+        found = hasWildcard(static_cast<std::size_t>(member.type));
+    admitsUndeclared_[type] = found ? Yes : No;
+    return found;
+  }
+
+  msgset::MessageSet set_;
+  const DictionaryInfo* descriptor_ = nullptr;
+  const StdDictionaryInfo* tables_ = nullptr;
+  std::vector<Answer> admitsUndeclared_;
+  std::string problem_;
+};
+
+SchemaDictionary& schemaDictionaryFor(const std::vector<std::string>& schemas) {
+  static std::map<std::vector<std::string>, std::unique_ptr<SchemaDictionary>> dictionaries;
+  auto& slot = dictionaries[schemas];
+  if (!slot) slot = std::make_unique<SchemaDictionary>(schemas);
+  return *slot;
+}
+
+// Self-defining elements (a name, no dictionary id; not the nameless value
+// of simple content) in a parsed tree.
+bool isSelfDefining(const TreeElement& element) { return element.getTagId() == -1 && !element.getName().empty(); }
+
+// The parser keeps an element's xsi:type as a self-defining field beside
+// the content its dictionary matched.
+bool isXsiType(const TreeElement& element) {
+  return element.getName() == std::u16string_view(u"type") &&
+         element.getNamespaceURI() == std::u16string_view(u"http://www.w3.org/2001/XMLSchema-instance");
+}
+
+// A parent's descendants in document order, without recursion.
+template <typename Visit>
+void forEachElement(const MessageTree& tree, Visit visit) {
+  std::vector<const TreeElement*> pending{tree.getRoot()};
+  while (!pending.empty()) {
+    const TreeElement* element = pending.back();
+    pending.pop_back();
+    if (!element) continue;
+    if (!visit(*element)) continue;  // its descendants are not wanted
+    std::vector<const TreeElement*> children;
+    for (const TreeElement* child = element->getFirstChild(); child; child = child->getNextSibling())
+      children.push_back(child);
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+  }
+}
+
+std::string joined(const std::vector<std::string>& texts, const char* separator) {
+  std::string out;
+  for (const std::string& text : texts) out += (out.empty() ? "" : separator) + text;
+  return out;
+}
+
+}  // namespace
+
+struct CorpusRun::DocumentResult {
+  std::string name;  // below the corpora folder
+  fs::path original;
+  std::string validatingSchema;
+  fs::path written;                     // empty: not written
+  std::optional<Step> failed;           // Parse, Write or RoundTrip
+  std::string problem;
+  std::vector<std::string> unmatched;   // outermost self-defining elements outside wildcards
+  std::size_t wildcardElements = 0;
+  std::optional<bool> originalValid;    // unset: not validated
+  std::optional<bool> writtenValid;
+  std::string complaint;                // what xmllint said of an invalid one
+};
+
+std::vector<fs::path> documentsOfShard(const fs::path& folder, int count, int index, std::size_t sample) {
+  std::vector<fs::path> all;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file() && entry.path().extension() == ".xml") all.push_back(entry.path());
+  std::sort(all.begin(), all.end());
+  std::vector<fs::path> shard;
+  for (std::size_t i = static_cast<std::size_t>(index); i < all.size(); i += static_cast<std::size_t>(count))
+    if ((i / static_cast<std::size_t>(count)) % sample == 0) shard.push_back(all[i]);
+  return shard;
+}
+
+CorpusRun::CorpusRun(const Corpus& corpus, fs::path corpora, fs::path scratch)
+    : corpus_(corpus), corpora_(std::move(corpora)), scratch_(std::move(scratch)) {
+  fs::create_directories(scratch_);
+}
+
+CorpusRun::~CorpusRun() {
+  std::error_code ignored;
+  fs::remove_all(scratch_, ignored);
+}
+
+void CorpusRun::process(const fs::path& document) {
+  DocumentResult& result = results_.emplace_back();
+  result.name = fs::relative(document, corpora_).string();
+  result.original = document;
+  const std::vector<std::uint8_t> bytes = readBytes(document.string());
+  const SchemaPairing pairing =
+      corpus_.pairing(corpora_ / corpus_.folder, document, std::string(bytes.begin(), bytes.end()));
+  result.validatingSchema = pairing.validatingSchema;
+  SchemaDictionary& dictionary = schemaDictionaryFor(pairing.schemaSet);
+  const auto fail = [&result](Step step, const std::string& problem) {
+    result.failed = step;
+    result.problem = problem;
+  };
+  if (!dictionary.problem().empty()) return fail(Step::Parse, dictionary.problem());
+
+  MessageTree first;
+  try {
+    parseTree(bytes, dictionary.descriptor(), MessageInfo(), first);
+  } catch (const ZelException& e) {
+    return fail(Step::Parse, describe(e));
+  }
+  forEachElement(first, [&](const TreeElement& element) {
+    for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+      if (!isSelfDefining(*child) || isSelfDefining(element) || isXsiType(*child)) continue;
+      if (dictionary.admitsUndeclared(element)) {
+        ++result.wildcardElements;
+      } else {
+        result.unmatched.push_back(child->getName().toUtf8());
+      }
+    }
+    return true;
+  });
+
+  std::vector<std::uint8_t> written;
+  try {
+    written = writeTree(first, dictionary.descriptor(), propertiesFrom({{"ccsid", 1208}}));
+  } catch (const ZelException& e) {
+    return fail(Step::Write, describe(e));
+  }
+  std::string flatName = result.name;
+  std::replace(flatName.begin(), flatName.end(), '/', '_');
+  result.written = scratch_ / flatName;
+  std::ofstream(result.written, std::ios::binary).write(reinterpret_cast<const char*>(written.data()),
+                                                       static_cast<std::streamsize>(written.size()));
+
+  MessageTree second;
+  try {
+    parseTree(written, dictionary.descriptor(), MessageInfo(), second);
+  } catch (const ZelException& e) {
+    return fail(Step::RoundTrip, "the written document does not parse: " + describe(e));
+  }
+  // The writer takes the XML declaration from the message set.
+  first.setStartMsgInfo(WorkerInfoPtr());
+  second.setStartMsgInfo(WorkerInfoPtr());
+  const std::string difference = treeDifference(comparableJson(first), comparableJson(second));
+  if (!difference.empty()) fail(Step::RoundTrip, difference);
+}
+
+void CorpusRun::validate() {
+  std::map<std::string, std::vector<std::string>> filesBySchema;
+  for (const DocumentResult& result : results_) {
+    filesBySchema[result.validatingSchema].push_back(result.original.string());
+    if (!result.written.empty()) filesBySchema[result.validatingSchema].push_back(result.written.string());
+  }
+  // xmllint says "FILE validates" or "FILE fails to validate" on stderr, after
+  // its complaints ("FILE:LINE: ...").
+  std::map<std::string, std::vector<std::string>> linesByFile;
+  for (const auto& [schema, files] : filesBySchema) {
+    std::vector<std::string> args{"--noout", "--schema", schema};
+    args.insert(args.end(), files.begin(), files.end());
+    const CommandResult checked = runCommand("xmllint", args);
+    std::vector<std::string> lines = linesOf(checked.err);
+    for (const std::string& file : files) {
+      std::vector<std::string>& mine = linesByFile[file];
+      for (const std::string& line : lines)
+        if (line.rfind(file, 0) == 0 && (line.size() == file.size() || line[file.size()] == ' ' ||
+                                         line[file.size()] == ':'))
+          mine.push_back(line);
+      if (mine.empty() && !checked.err.empty() && lines.size() < 5) mine = lines;  // the schema itself failed
+    }
+  }
+  const auto verdict = [&linesByFile](const fs::path& file, std::string& complaint) {
+    const std::vector<std::string>& lines = linesByFile[file.string()];
+    const bool valid = std::find(lines.begin(), lines.end(), file.string() + " validates") != lines.end();
+    if (!valid) complaint = joined(std::vector<std::string>(lines.begin(), lines.begin() + std::min<std::size_t>(lines.size(), 3)), "\n");
+    return valid;
+  };
+  for (DocumentResult& result : results_) {
+    std::string ignored;
+    result.originalValid = verdict(result.original, ignored);
+    if (!result.written.empty()) result.writtenValid = verdict(result.written, result.complaint);
+  }
+}
+
+void CorpusRun::skipValidation(const std::string& reason) { validationSkipped_ = reason; }
+
+CorpusOutcome CorpusRun::judge(const std::map<std::string, std::string>& invalidOriginals,
+                               const std::map<std::string, KnownFault>& knownFaults) const {
+  CorpusOutcome outcome;
+  for (const DocumentResult& result : results_) {
+    ++outcome.documents;
+    const auto invalid = invalidOriginals.find(result.name);
+    const bool listedInvalid = invalid != invalidOriginals.end();
+    if (result.originalValid && *result.originalValid == listedInvalid)
+      outcome.failures.push_back(result.name + (listedInvalid ? ": listed as refused by its schema, but xmllint accepts it"
+                                                              : ": xmllint refuses the original, which is not listed"));
+
+    // The first step that fails, and how.
+    std::optional<Step> failed = result.failed;
+    std::string problem = result.problem;
+    if (failed != Step::Parse && !result.unmatched.empty() && !listedInvalid) {
+      failed = Step::Match;
+      problem = "self-defining outside wildcards: " + joined(result.unmatched, ", ");
+    }
+    if (!failed && result.writtenValid == false && !listedInvalid) {
+      failed = Step::Validate;
+      problem = "xmllint refuses the written document:\n" + result.complaint;
+    }
+
+    if (failed != Step::Parse) ++outcome.parsed;
+    if (failed != Step::Parse && result.unmatched.empty()) ++outcome.matched;
+    outcome.wildcardElements += result.wildcardElements;
+    if (failed != Step::Parse && result.failed != Step::Write && result.failed != Step::RoundTrip) ++outcome.roundTripped;
+    if (result.writtenValid == true) ++outcome.validated;
+    if (!validationSkipped_.empty()) {
+      ++outcome.notValidated[validationSkipped_];
+    } else if (listedInvalid) {
+      ++outcome.notValidated["the original is not schema-valid: " + invalid->second];
+    } else if (result.written.empty()) {
+      ++outcome.notValidated["not written"];
+    }
+
+    const auto known = knownFaults.find(result.name);
+    if (known == knownFaults.end()) {
+      if (failed) outcome.failures.push_back(result.name + " fails to " + nameOf(*failed) + ": " + problem);
+      continue;
+    }
+    if (failed == known->second.step) {
+      ++outcome.knownFaults[std::string(nameOf(*failed)) + ": " + known->second.reason];
+      continue;
+    }
+    outcome.failures.push_back(result.name + " is listed to fail to " + nameOf(known->second.step) + " (" +
+                               known->second.reason + ") but " +
+                               (failed ? std::string("fails to ") + nameOf(*failed) + ": " + problem
+                                       : std::string("passes now: take it off the list")));
+  }
+  return outcome;
+}
+
+std::string CorpusOutcome::summary() const {
+  std::ostringstream out;
+  out << documents << " documents, " << parsed << " parsed, " << matched << " with every element matched outside "
+      << "wildcards (" << wildcardElements << " self-defining subtrees under wildcards), " << roundTripped
+      << " round-tripped, " << validated << " written documents schema-valid\n";
+  for (const auto& [reason, count] : notValidated) out << "  " << count << " not validated: " << reason << "\n";
+  for (const auto& [reason, count] : knownFaults) out << "  " << count << " known to fail to " << reason << "\n";
+  return out.str();
+}
