@@ -77,6 +77,35 @@ TEST(XMLWriterFailures, UnparsedBytesOfAnElementAreCopiedUnconverted) {
   EXPECT_NE(raw.find(std::string("\0><text>\xC3\xA9</text>\0<", 17)), std::string::npos);
 }
 
+// Names of self-defining elements and attributes come from the tree: one
+// that is not an XML name (or holds a colon while the writer chooses the
+// prefixes) ends the write instead of making the document ill-formed.
+TEST(XMLWriterFailures, SelfDefiningNameThatIsNoXmlNameEndsTheWrite) {
+  const DescriptorPtr namespaces = compileDescriptor(R"({ "name": "N", "namespaces": [ { "uri": "urn:n" } ],
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })");
+  const struct {
+    std::u16string_view name;
+    const XMLDictionaryInfo* descriptor;
+    bool refused;
+  } cases[] = {{u"a b", nullptr, true},         {u"1a", nullptr, true},          {u"@x<", nullptr, true},
+               {u"@", nullptr, true},           {u"p:x", nullptr, false},        {u"p:x", namespaces.get(), true},
+               {u"@p:x", namespaces.get(), true}, {u"\u00e9t\u00e9", namespaces.get(), false},
+               {u"a\x01", nullptr, true}};
+  for (const auto& c : cases) {
+    MessageTree tree;
+    TreeMaker make(tree);
+    make.named(&make.named(nullptr, u"root", PWFData(), 5), c.name, str(u"v"));
+    WritableBitstreamBuffer out;
+    if (!c.refused) {
+      EXPECT_NO_THROW(WriteRun(c.descriptor).bytes(tree, out)) << ZelWstring(c.name).toUtf8();
+      continue;
+    }
+    const ZelException e = WriteRun(c.descriptor).failure(tree, out);
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR) << ZelWstring(c.name).toUtf8();
+    EXPECT_EQ(out.getLength(), 0u);
+  }
+}
+
 TEST(XMLWriterFailures, EachMalformedTreeHasItsError) {
   struct Case {
     const char* what;

@@ -15,6 +15,8 @@
 #include "xmlworkerutility.h"
 #include "zelexception.h"
 
+#include <xercesc/util/XMLChar.hpp>
+
 #include <cassert>
 #include <cstring>
 #include <ctime>
@@ -511,6 +513,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   ZelTraceScope scope(this, kFunction);
   if (!rendersAsElement(item.getRender()))
     raiseInternal(__LINE__, kFunction, "Should never call writeTree on something that isn't rendered as an element");
+  checkTreeName(item);
   if (!iNamespacesEnabled && !item.getNamespaceURI().empty())
     raise(__LINE__, kFunction, ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED,
           {u"XML Parser: Element with a Namespace found when Namespaces are not enabled for the Message Set.",
@@ -562,6 +565,16 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   outputEndElement(item, *prefix);
   if (iNamespacesEnabled) iPrefixManager->removeLevel();
   --iDepth;
+}
+
+void XMLWriter::checkTreeName(const WriteItem& item) const {
+  const EWhereDefined whereDefined = item.getWhereDefined();
+  if (whereDefined != eDefinedByType && whereDefined != eUndefined) return;
+  const std::u16string_view name = item.getXMLName();
+  const bool valid = iNamespacesEnabled ? xercesc::XMLChar1_0::isValidNCName(name.data(), name.size())
+                                        : xercesc::XMLChar1_0::isValidName(name.data(), name.size());
+  if (!valid)
+    raise(__LINE__, "XMLWriter::writeTree", ZelMessages::CP_TREE_ERROR, {u"The tree's name is not an XML name", name});
 }
 
 void XMLWriter::writeStartTagExtras(WriteItem& item) {
@@ -676,6 +689,7 @@ bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex) {
         xsiTypeWritten = true;
       }
     } else {
+      checkTreeName(child);
       ZelBufferedWstring<16> prefix;
       if (iNamespacesEnabled && !child.getNamespaceURI().empty()) usePrefix(child.getNamespaceURI(), prefix, true);
       outputPWFDataAttribute(child, prefix, iterator);

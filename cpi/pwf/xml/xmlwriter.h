@@ -21,8 +21,11 @@
 // Errors: ZelParserException with CP_XML_INTERNAL_ERROR ("XML Worker
 // Internal Error" and the cause), CP_XML_ELEM_NAMESPACE_NOT_ALLOWED and
 // CP_XML_ATTR_NAMESPACE_NOT_ALLOWED (a namespaced element or attribute while
-// namespaces are off: the text, the XML name, the URI), and those of the
-// items (writeitem.h, including CP_XML_WRITING_UNPARSED_BUFFER_ERROR);
+// namespaces are off: the text, the XML name, the URI), CP_TREE_ERROR (a
+// self-defining name that is not an XML name: a text, the name),
+// CP_CONVERSION_ERROR (a character XML 1.0 cannot carry, XMLPrinter), and
+// those of the items (writeitem.h, including
+// CP_XML_WRITING_UNPARSED_BUFFER_ERROR);
 // conversion errors of the host pass through. A write that fails leaves the
 // output buffer as it was before the write began, and the dictionaries that
 // embedded messages made current are released again.
@@ -141,6 +144,11 @@ private:
   // and with a plain value.
   template <class Iterator>
   bool writePlainAttribute(const Iterator& iterator, const WriteDefinition& definition);
+  // The name of a self-defining element or attribute comes from the tree and
+  // is written as it is: it must be an XML name, without a colon when
+  // namespaces are on (the writer chooses the prefixes). Throws
+  // CP_TREE_ERROR ("The tree's name is not an XML name", the name).
+  void checkTreeName(const WriteItem& item) const;
   void writeStartTagExtras(WriteItem& item);
   void writeMessageExtras(WriteItem& item);
   void writeNullMarker(WriteItem& item);
