@@ -25,6 +25,16 @@ std::string programDirectory() {
   return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
 
+// The folder of the host library itself (this file's library), wherever it
+// was loaded from: an installed or relocated tree keeps the plug-in beside it.
+std::string hostLibraryDirectory() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&programDirectory), &info) == 0 || !info.dli_fname) return {};
+  const std::string library = info.dli_fname;
+  const auto slash = library.rfind('/');
+  return slash == std::string::npos ? std::string() : library.substr(0, slash);
+}
+
 std::vector<std::string> candidates(const std::string& name) {
   if (name.find('/') != std::string::npos) return {name};
   const std::string file = "lib" + name + ".so";
@@ -40,6 +50,8 @@ std::vector<std::string> candidates(const std::string& name) {
     out.push_back(here + "/" + file);
     out.push_back(here + "/../lib/" + file);
   }
+  const std::string hostLibrary = hostLibraryDirectory();
+  if (!hostLibrary.empty() && hostLibrary != here) out.push_back(hostLibrary + "/" + file);
   out.push_back(file);
   return out;
 }

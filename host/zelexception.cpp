@@ -23,6 +23,10 @@ const char* keyOf(std::uint32_t messageNumber) {
     case CP_IO_ERROR: return "CP_IO_ERROR";
     case CP_CODEPAGE_ERROR: return "CP_CODEPAGE_ERROR";
     case CP_TREE_ERROR: return "CP_TREE_ERROR";
+    case CP_TYPE_MISMATCH: return "CP_TYPE_MISMATCH";
+    case CP_UNKNOWN_ENCODING: return "CP_UNKNOWN_ENCODING";
+    case CP_UNKNOWN_MEMBER: return "CP_UNKNOWN_MEMBER";
+    case CP_JSON_MISMATCH: return "CP_JSON_MISMATCH";
     default: return "CP_UNKNOWN_MESSAGE";
   }
 }

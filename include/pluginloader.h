@@ -14,7 +14,7 @@ public:
   // Opens a library by path (anything containing '/') or by short name:
   // "pwfxml" is looked up as libpwfxml.so in $WF_PLUGIN_PATH (colon
   // separated), then next to the running program and in ../lib from it, then
-  // by the system's search rules. Throws ZelFatalException
+  // next to the host library, then by the system's search rules. Throws ZelFatalException
   // CP_PLUGIN_LOAD_ERROR (inserts: the name, the loader's message) when the
   // library or one of the four functions cannot be found.
   explicit PluginLibrary(const std::string& nameOrPath);

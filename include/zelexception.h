@@ -33,6 +33,11 @@ constexpr std::uint32_t CP_PLUGIN_LOAD_ERROR = 0xC0002004;       // a plug-in li
 constexpr std::uint32_t CP_IO_ERROR = 0xC0002005;                // a file cannot be read or written
 constexpr std::uint32_t CP_CODEPAGE_ERROR = 0xC0002006;          // no converter for a code page
 constexpr std::uint32_t CP_TREE_ERROR = 0xC0002007;              // a message tree is malformed
+// The wfxml API's messages.
+constexpr std::uint32_t CP_TYPE_MISMATCH = 0xC0002008;     // a value is not of the kind asked for or given
+constexpr std::uint32_t CP_UNKNOWN_ENCODING = 0xC0002009;  // an encoding name no code page answers to
+constexpr std::uint32_t CP_UNKNOWN_MEMBER = 0xC000200A;    // a name the message set does not allow there
+constexpr std::uint32_t CP_JSON_MISMATCH = 0xC000200B;     // JSON that does not fit the message set
 
 // The key of a message number ("CP_XML_INTERNAL_ERROR"), or "CP_UNKNOWN_MESSAGE".
 ZEL_API const char* keyOf(std::uint32_t messageNumber);

@@ -21,11 +21,11 @@ unset XERCES_DISABLE_DTD
 
 [ "${WF_SANITIZER_PASS:-1}" = 0 ] && exit 0
 # To stay within the CI time budget the sanitizer build is unoptimised (it
-# compiles fastest) and holds the libraries, wfhost and the plug-in and
-# end-to-end tests, not the host framework's unit tests (the fuzz targets
+# compiles fastest) and holds the libraries, wfhost and the plug-in,
+# end-to-end and API tests, not the host framework's unit tests (the fuzz targets
 # run the host's converters and loaders under the same sanitizers).
 WF_BUILD_DIR=${WF_ASAN_BUILD_DIR:-$root/build-asan} "$root/scripts/build.sh" -DWF_SANITIZE=ON \
-  -DWF_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g" -DWF_TEST_FOLDERS="plugin;e2e"
+  -DWF_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g" -DWF_TEST_FOLDERS="plugin;e2e;api"
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 cd "${WF_ASAN_BUILD_DIR:-$root/build-asan}"

@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -48,15 +49,22 @@ struct MessageSetState;
 class Error : public std::runtime_error {
 public:
   Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message);
+  // The same, keeping the host framework's exception it stands for.
+  Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
+        std::exception_ptr hostException);
   ~Error() override;
   const std::string& key() const noexcept { return key_; }             // "CP_XML_DATA_READ_CONVERSION_ERROR"
   std::uint32_t number() const noexcept { return number_; }            // 0xC000151C
   const std::vector<std::string>& inserts() const noexcept { return inserts_; }  // UTF-8
+  // The host framework's exception (a ZelException, with its throw site),
+  // for hosts that report it in full; null when the error began in wfxml.
+  const std::exception_ptr& hostException() const noexcept { return hostException_; }
 
 private:
   std::string key_;
   std::uint32_t number_;
   std::vector<std::string> inserts_;
+  std::exception_ptr hostException_;
 };
 
 // The kind of a typed value. Decimals are exact (any number of digits); the
@@ -118,8 +126,11 @@ public:
   Element child(std::string_view name) const;  // the first child of that local name
   std::vector<Element> children() const;
 
+  // The element's own value. Elements that hold text among elements (mixed
+  // content, the message element of a document without dictionary) keep
+  // it in anonymous children instead.
   bool hasValue() const;
-  Value value() const;
+  Value value() const;  // an empty view when there is none
 
   // Building (see Message::create): a child element, attribute ("@name") or
   // anonymous value ("") resolved by name against the parent's type in the
@@ -184,10 +195,13 @@ struct WriteOptions {
 };
 
 // One event of a streamed parse. Views are valid until the next event.
+// A Value event is the value of the innermost open element (its name, depth
+// and marks) or an anonymous value inside it (a text run of mixed content,
+// a list item: empty name, one level deeper).
 enum class EventKind { StartMessage, EndMessage, StartElement, EndElement, Value };
 struct Event {
   EventKind kind;
-  std::string_view name;          // StartElement/EndElement; empty for anonymous values
+  std::string_view name;          // as Element::name(); empty for anonymous values and the message events
   std::string_view namespaceUri;
   bool isAttribute = false;
   bool isSelfDefining = false;
@@ -248,6 +262,8 @@ public:
   std::unique_ptr<Builder> typedDataBuilder();
 
   const MessageSet& messageSet() const;
+
+  detail::SessionState& state() const { return *state_; }
 
 private:
   std::unique_ptr<detail::SessionState> state_;

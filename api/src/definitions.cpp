@@ -1,0 +1,119 @@
+#include "definitions.h"
+
+#include "dictionaryinfo.h"
+#include "messagetree.h"
+#include "stddictionaryinfo.h"
+#include "zelwstring.h"
+
+#include <string_view>
+
+namespace wfxml::detail {
+namespace {
+
+constexpr char16_t kWireFormat[] = u"XML";
+constexpr char16_t kXmlName[] = u"XML Name";
+constexpr char16_t kRender[] = u"Render";
+constexpr std::int64_t kRenderAttribute = 1;
+constexpr std::int64_t kRenderNameless = -1;
+// From this dictionary format version on, element definitions record
+// whether they declare an attribute.
+constexpr long kAttributeDeclarationsVersion = 600;
+constexpr std::u16string_view kSchemaInstanceNamespace = u"http://www.w3.org/2001/XMLSchema-instance";
+
+std::string utf8(const char16_t* text) { return text ? ZelWstring(text).toUtf8() : std::string(); }
+
+// One table's XML properties: the XML name and render of each row.
+class XmlProperties {
+public:
+  XmlProperties(const StdDictionaryInfo& dictionary, int standardIndex) {
+    const DictTable* table = dictionary.getStandardTable(standardIndex);
+    if (!table) return;
+    names_ = table->FindProperty(kWireFormat, kXmlName);
+    renders_ = table->FindProperty(kWireFormat, kRender);
+  }
+  // The row's XML name, else its row name.
+  std::string name(long row, const char16_t* rowName) const {
+    const char16_t* xmlName = names_ && names_->HasValue(row) ? names_->GetValue(row) : nullptr;
+    return utf8(xmlName && *xmlName ? xmlName : rowName);
+  }
+  std::int64_t render(long row) const { return renders_ && renders_->HasValue(row) ? renders_->GetIntValue(row) : 0; }
+
+private:
+  const StringTable* names_ = nullptr;
+  const StringTable* renders_ = nullptr;
+};
+
+}  // namespace
+
+bool isSelfDefiningAttribute(std::u16string_view name, std::u16string_view namespaceUri) {
+  return (!name.empty() && name.front() == u'@') || namespaceUri == kSchemaInstanceNamespace;
+}
+
+Definitions::Definitions(const StdDictionaryInfo* dictionary) : dictionary_(dictionary) {
+  if (!dictionary) return;
+  const XmlProperties tagProperties(*dictionary, StdDictionaryInfo::eTagTable);
+  const auto& tagCache = dictionary->getTagCache();
+  const bool recordsAttributes = dictionary->getFormatVersion() >= kAttributeDeclarationsVersion;
+  tags_.resize(tagCache.size());
+  for (std::size_t row = 0; row < tagCache.size(); ++row) {
+    const prf_SMD_TAG_DEFINITION& tag = tagCache[row];
+    const long r = static_cast<long>(row);
+    Definition definition;
+    definition.name = tagProperties.name(r, dictionary->getTagName(r));
+    if (tag.namespaceIndex >= 0 && static_cast<std::size_t>(tag.namespaceIndex) < dictionary->getNamespaceCache().size())
+      definition.namespaceUri = dictionary->getNamespaceCache()[tag.namespaceIndex].getURI().toUtf8();
+    tags_[row].asElement = definition;
+    tags_[row].asElement.isAttribute = recordsAttributes && tag.declaredAsAttribute;
+    tags_[row].asMessage = std::move(definition);
+    tags_[row].asMessage.isAttribute = tagProperties.render(r) == kRenderAttribute;
+  }
+
+  const XmlProperties memberProperties(*dictionary, StdDictionaryInfo::eStructTable);
+  const auto& memberCache = dictionary->getMemberCache();
+  members_.resize(memberCache.size());
+  for (std::size_t row = 0; row < memberCache.size(); ++row) {
+    const prf_SMD_TYPEMEMBER_DEFINITION& member = memberCache[row];
+    const long r = static_cast<long>(row);
+    const bool hasElement = member.elementIndex >= 0 && static_cast<std::size_t>(member.elementIndex) < tags_.size();
+    // A member that stands for a message is that message's element.
+    if (member.memberKind == DictCodes::eClassMessage && hasElement) {
+      members_[row] = tags_[member.elementIndex].asMessage;
+      continue;
+    }
+    Definition& definition = members_[row];
+    const std::int64_t render = memberProperties.render(r);
+    if (render != kRenderNameless) definition.name = memberProperties.name(r, dictionary->getMemberName(r));
+    definition.isAttribute = render == kRenderAttribute;
+    if (hasElement) definition.namespaceUri = tags_[member.elementIndex].asElement.namespaceUri;
+  }
+
+  const auto& messages = dictionary->getMessageDefs();
+  for (long row = 0; row < messages.GetRowCount(); ++row) {
+    const long tagIndex = messages[row]->tagIndex;
+    if (tagIndex >= 0 && static_cast<std::size_t>(tagIndex) < tags_.size())
+      messageNames_.push_back(tags_[tagIndex].asMessage.name);
+  }
+}
+
+const Definition* Definitions::find(long tagId, long memberId, unsigned short kind, long tagIndex,
+                                    long memberIndex) const {
+  if (!dictionary_) return nullptr;
+  if (memberId >= 1) {
+    const long row = memberIndex >= 0 ? memberIndex : dictionary_->getStructDefIndexFromMbrID(memberId);
+    return row >= 0 && static_cast<std::size_t>(row) < members_.size() ? &members_[row] : nullptr;
+  }
+  if (kind == kinds::kSelfDefiningField || kind == kinds::kSelfDefiningStructure ||
+      kind == kinds::kSelfDefiningMessage || kind == kinds::kOpaque || kind == kinds::kUnparsedBitstream)
+    return nullptr;
+  if (tagId < 1) return nullptr;
+  const long row = tagIndex >= 0 ? tagIndex : dictionary_->getTagDefIndex(tagId);
+  if (row < 0 || static_cast<std::size_t>(row) >= tags_.size()) return nullptr;
+  return kind == kinds::kMessage ? &tags_[row].asMessage : &tags_[row].asElement;
+}
+
+const Definition* Definitions::find(const TreeElement& element) const {
+  return find(element.getTagId(), element.getMemberId(), element.getKind(), element.getTagIndex(),
+              element.getMemberIndex());
+}
+
+}  // namespace wfxml::detail

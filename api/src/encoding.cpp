@@ -1,0 +1,102 @@
+#include "encoding.h"
+
+#include "error.h"
+#include "messageinfo.h"
+#include "unicodeconverter.h"
+#include "zelexception.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace wfxml::detail {
+namespace {
+
+constexpr long kUtf8 = 1208;
+constexpr long kUtf16 = 1200;
+// The host's byte-order codes: the low four bits 2 mean little-endian.
+constexpr long kBigEndianCode = 1;
+constexpr long kLittleEndianCode = 2;
+
+struct ConverterClose {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+
+std::string lowerCase(std::string_view name) {
+  std::string lower(name);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+bool isDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+// The CCSID ICU gives a converter name, or 0 when it knows none.
+long ccsidFromIcu(const std::string& name) {
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<UConverter, ConverterClose> converter(ucnv_open(name.c_str(), &status));
+  if (U_FAILURE(status) || !converter) return 0;
+  const int ccsid = ucnv_getCCSID(converter.get(), &status);
+  return U_FAILURE(status) || ccsid <= 0 ? 0 : ccsid;
+}
+
+// A name the host's converter tables may not answer to: resolved once.
+CodePage resolve(const std::string& lower) {
+  if (lower == "utf-8" || lower == "utf8") return {kUtf8, false};
+  if (lower == "utf-16le") return {kUtf16, true};
+  if (lower == "utf-16be" || lower == "utf-16") return {kUtf16, false};
+  long ccsid = 0;
+  const std::string_view digits = lower.rfind("ibm-", 0) == 0 ? std::string_view(lower).substr(4) : lower;
+  if (isDigits(digits) && digits.size() <= 6) ccsid = std::stol(std::string(digits));
+  if (ccsid == 0) ccsid = ccsidFromIcu(lower);
+  if (ccsid <= 0) return {0, false};
+  // Unicode CCSIDs other than the plain ones carry a byte order of their own.
+  if (ccsid == 1202) return {kUtf16, true};
+  if (ccsid == 1201 || ccsid == 1204) return {kUtf16, false};
+  try {
+    CPUnicodeConverter probe(ccsid, kBigEndianCode);
+  } catch (const ZelException&) {
+    return {0, false};
+  }
+  return {ccsid, false};
+}
+
+}  // namespace
+
+CodePage codePageOf(std::string_view name) {
+  if (name.empty()) return {};
+  const std::string lower = lowerCase(name);
+  if (lower == "utf-8") return {kUtf8, false};
+  // Names that worked before are answered from memory: ICU's lookups are
+  // slow next to a small message.
+  static std::mutex mutex;
+  static std::map<std::string, CodePage> known;
+  CodePage found;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto it = known.find(lower);
+    if (it != known.end()) {
+      found = it->second;
+    } else {
+      found = resolve(lower);
+      // Only names that work are kept, so that bad input cannot fill the map.
+      if (found.ccsid != 0) known.emplace(lower, found);
+    }
+  }
+  if (found.ccsid == 0) throwError(ZelMessages::CP_UNKNOWN_ENCODING, {std::string(name)});
+  return found;
+}
+
+void setCodePage(const CodePage& codePage, MessageInfo& properties) {
+  properties.setIntegerProperty(ZelWstring(MI_CCSID_STR), codePage.ccsid);
+  properties.setIntegerProperty(ZelWstring(MI_ENCODING_STR), codePage.littleEndian ? kLittleEndianCode : kBigEndianCode);
+}
+
+}  // namespace wfxml::detail

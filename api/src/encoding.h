@@ -1,0 +1,31 @@
+#ifndef WFXML_SRC_ENCODING_H
+#define WFXML_SRC_ENCODING_H
+
+// Encoding names of ParseOptions and WriteOptions as the host framework's
+// message properties: a code page (CCSID) and a byte order.
+
+#include <string_view>
+
+class MessageInfo;
+
+namespace wfxml::detail {
+
+struct CodePage {
+  long ccsid = 0;              // 0: found by the parser (byte-order mark, XML declaration)
+  bool littleEndian = false;   // UTF-16 and UTF-32 only
+};
+
+// The code page of an encoding name: "utf-8", "utf-16le", "utf-16be",
+// "utf-16" (big-endian), "ibm-NNN" or "NNN" (a CCSID), or an ICU converter
+// name ("iso-8859-1", "windows-1252", "shift_jis"); case does not matter.
+// An empty name is code page 0. Throws Error CP_UNKNOWN_ENCODING (insert:
+// the name) for a name without a converter the host can use.
+CodePage codePageOf(std::string_view name);
+
+// Sets the "ccsid" and "encoding" properties. Both are always set: a worker
+// keeps a code page from one parse to the next unless told otherwise.
+void setCodePage(const CodePage& codePage, MessageInfo& properties);
+
+}  // namespace wfxml::detail
+
+#endif

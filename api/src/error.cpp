@@ -1,0 +1,57 @@
+#include "error.h"
+
+#include "zelexception.h"
+
+namespace wfxml {
+
+Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message)
+    : Error(std::move(key), number, std::move(inserts), message, nullptr) {}
+
+Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
+             std::exception_ptr hostException)
+    : std::runtime_error(message),
+      key_(std::move(key)),
+      number_(number),
+      inserts_(std::move(inserts)),
+      hostException_(std::move(hostException)) {}
+
+Error::~Error() = default;
+
+namespace detail {
+namespace {
+// "KEY: insert 1 | insert 2": what a user reads; the throw site stays with
+// the host exception.
+std::string messageOf(const std::string& key, const std::vector<std::string>& inserts) {
+  std::string text = key;
+  for (std::size_t i = 0; i < inserts.size(); ++i) text += (i == 0 ? ": " : " | ") + inserts[i];
+  return text;
+}
+
+// Inside the handler of e.
+Error toError(const ZelException& e) {
+  std::vector<std::string> inserts;
+  inserts.reserve(e.getInserts().size());
+  for (const ZelInsert& insert : e.getInserts()) inserts.push_back(insert.toUtf8());
+  std::string key = e.getKey();
+  std::string message = messageOf(key, inserts);
+  return Error(std::move(key), e.getMessageNumber(), std::move(inserts), message, std::current_exception());
+}
+}  // namespace
+
+void throwError(std::uint32_t messageNumber, std::initializer_list<std::string> inserts) {
+  std::vector<std::string> texts(inserts);
+  std::string key = ZelMessages::keyOf(messageNumber);
+  std::string message = messageOf(key, texts);
+  throw Error(std::move(key), messageNumber, std::move(texts), message);
+}
+
+void rethrowTranslated() {
+  try {
+    throw;
+  } catch (const ZelException& e) {
+    throw toError(e);
+  }
+}
+
+}  // namespace detail
+}  // namespace wfxml

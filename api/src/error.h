@@ -1,0 +1,41 @@
+#ifndef WFXML_SRC_ERROR_H
+#define WFXML_SRC_ERROR_H
+
+// Turning the host framework's exceptions into wfxml::Error at the API's
+// edge, and raising the API's own errors.
+
+#include "wfxml/wfxml.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+namespace wfxml::detail {
+
+// Raises Error with the message's key and these inserts.
+[[noreturn]] void throwError(std::uint32_t messageNumber, std::initializer_list<std::string> inserts);
+
+// Runs work and returns what it returns; a host exception leaves as Error,
+// anything else (a callback's own exception, std::bad_alloc) unchanged.
+template <class Work>
+decltype(auto) translated(Work&& work);
+
+// Inside a handler: rethrows the exception being handled, a host exception
+// as the Error that stands for it (key, number, inserts in UTF-8, the host
+// exception kept for hosts). Out of line, so that callers need not know the
+// host's exception classes.
+[[noreturn]] void rethrowTranslated();
+
+template <class Work>
+decltype(auto) translated(Work&& work) {
+  try {
+    return std::forward<Work>(work)();
+  } catch (...) {
+    rethrowTranslated();
+  }
+}
+
+}  // namespace wfxml::detail
+
+#endif

@@ -1,0 +1,51 @@
+#include "wfxml/host.h"
+
+#include "error.h"
+#include "state.h"
+
+namespace wfxml::host {
+
+MessageSet load(const std::string& dictionaryPath, const LibraryOptions& library) {
+  return detail::translated([&] {
+    return MessageSet(
+        std::make_shared<const detail::MessageSetState>(library, detail::readDictionaryFile(dictionaryPath)));
+  });
+}
+
+MessageSet none(const LibraryOptions& library) {
+  return detail::translated([&] {
+    return MessageSet(std::make_shared<const detail::MessageSetState>(library, std::vector<std::uint8_t>()));
+  });
+}
+
+const StdDictionaryInfo* dictionary(const MessageSet& set) { return set.state()->dictionary; }
+
+MessageTree& tree(Message& message) { return message.state().tree; }
+
+const MessageTree& tree(const Message& message) { return message.state().tree; }
+
+Message emptyMessage(const MessageSet& set) { return Message(std::make_unique<detail::MessageState>(set)); }
+
+BitstreamWorker& worker(Session& session) {
+  detail::SessionState& state = session.state();
+  return detail::translated([&]() -> BitstreamWorker& {
+    if (!state.worker) state.worker = state.set.state()->takeWorker();
+    return state.worker->get();
+  });
+}
+
+void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
+           const std::vector<long>* path) {
+  detail::translated([&] { session.state().parse(bytes, size, properties, handler, path); });
+}
+
+void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, Message& message,
+           const std::vector<long>* path) {
+  detail::translated([&] { session.state().parse(bytes, size, properties, message.state(), path); });
+}
+
+void write(Session& session, const Message& message, const MessageInfo& properties, std::vector<std::uint8_t>& out) {
+  detail::translated([&] { session.state().write(message.state(), properties, out); });
+}
+
+}  // namespace wfxml::host

@@ -1,0 +1,92 @@
+#include "state.h"
+
+#include "stddictionaryinfo.h"
+#include "utf8.h"
+
+namespace wfxml {
+namespace detail {
+
+MessageState::MessageState(MessageSet messageSet) : set(std::move(messageSet)) { useSet(set); }
+
+void MessageState::useSet(const MessageSet& messageSet) {
+  if (names_ && set.state() == messageSet.state()) return;
+  set = messageSet;
+  const StdDictionaryInfo* dictionary = set.state()->dictionary;
+  names_ = dictionary ? std::make_unique<RowNames>(dictionary) : nullptr;
+  tree.setNameResolver(names_.get());
+}
+
+ZelWstring MessageState::RowNames::nameOf(long tagId, long memberId, long) const {
+  const long tagIndex = tagId > 0 ? dictionary_->getTagDefIndex(tagId) : -1;
+  if (tagIndex >= 0) return ZelWstring(dictionary_->getTagName(tagIndex));
+  const long memberIndex = memberId > 0 ? dictionary_->getStructDefIndexFromMbrID(memberId) : -1;
+  return memberIndex >= 0 ? ZelWstring(dictionary_->getMemberName(memberIndex)) : ZelWstring();
+}
+
+}  // namespace detail
+
+Message::Message(std::unique_ptr<detail::MessageState> state) : state_(std::move(state)) {}
+Message::Message(Message&&) noexcept = default;
+Message& Message::operator=(Message&&) noexcept = default;
+Message::~Message() = default;
+
+Element Message::root() const { return state_->element(state_->tree.getRoot()); }
+
+const MessageSet& Message::messageSet() const { return state_->set; }
+
+namespace {
+// The name a self-defining element has in its document: the tree keeps
+// attribute fields as "@name".
+std::u16string_view documentName(const ZelWstring& treeName) {
+  std::u16string_view name = treeName.view();
+  if (!name.empty() && name.front() == u'@') name.remove_prefix(1);
+  return name;
+}
+}  // namespace
+
+std::string Element::name() const {
+  if (!element_) return {};
+  if (const detail::Definition* definition = message_->definitions().find(*element_)) return definition->name;
+  return detail::toUtf8(documentName(element_->getName()));
+}
+
+std::string Element::namespaceUri() const {
+  if (!element_) return {};
+  if (const detail::Definition* definition = message_->definitions().find(*element_))
+    return definition->namespaceUri;
+  return detail::toUtf8(element_->getNamespaceURI().view());
+}
+
+bool Element::isAttribute() const {
+  if (!element_) return false;
+  if (const detail::Definition* definition = message_->definitions().find(*element_)) return definition->isAttribute;
+  return detail::isSelfDefiningAttribute(element_->getName().view(), element_->getNamespaceURI().view());
+}
+
+bool Element::isSelfDefining() const {
+  return element_ && !element_->getName().empty() && !message_->definitions().find(*element_);
+}
+
+Element Element::parent() const { return element_ ? Element(element_->getParent(), message_) : Element(); }
+
+Element Element::firstChild() const { return element_ ? Element(element_->getFirstChild(), message_) : Element(); }
+
+Element Element::nextSibling() const { return element_ ? Element(element_->getNextSibling(), message_) : Element(); }
+
+Element Element::child(std::string_view name) const {
+  for (Element child = firstChild(); child; child = child.nextSibling())
+    if (child.name() == name) return child;
+  return Element();
+}
+
+std::vector<Element> Element::children() const {
+  std::vector<Element> children;
+  for (Element child = firstChild(); child; child = child.nextSibling()) children.push_back(child);
+  return children;
+}
+
+bool Element::hasValue() const { return element_ && element_->hasValue(); }
+
+Value Element::value() const { return element_ && element_->hasValue() ? Value(&element_->getValue()) : Value(); }
+
+}  // namespace wfxml

@@ -1,0 +1,119 @@
+#include "state.h"
+
+#include "error.h"
+#include "messagesetcompiler.h"
+#include "messagesetjson.h"
+#include "stddictionaryinfo.h"
+#include "xsdimporter.h"
+#include "zelexception.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace wfxml {
+namespace detail {
+namespace {
+
+bool endsWith(const std::string& text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The message set the sources describe: XML Schema files, or one
+// message-set source.
+msgset::MessageSet readSources(const std::vector<std::string>& sources) {
+  if (sources.empty()) throwError(ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {"", "", "no source given"});
+  const std::string& first = sources.front();
+  if (endsWith(first, ".json")) {
+    if (sources.size() > 1)
+      throwError(ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {first, "", "a .json source is compiled on its own"});
+    return readMessageSetJsonFile(first);
+  }
+  for (const std::string& source : sources)
+    if (!endsWith(source, ".xsd"))
+      throwError(ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                 {source, "", "unknown source format (expected .xsd files or one .json file)"});
+  return importXmlSchemas(sources, XsdImportOptions()).set;
+}
+
+std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> loadDescriptor(
+    const Plugin& plugin, const std::vector<std::uint8_t>& bytes) {
+  if (bytes.empty()) return nullptr;
+  std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> descriptor(plugin.factory().createDescriptor());
+  descriptor->FromExtractFormat(nullptr, bytes.data(), bytes.size());
+  descriptor->postProcessDictionary();
+  return descriptor;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> readDictionaryFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throwError(ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) throwError(ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+  return bytes;
+}
+
+MessageSetState::MessageSetState(const LibraryOptions& library, std::vector<std::uint8_t> bytes)
+    : plugin(loadPlugin(library.plugin)),
+      owner(library.logSourceName),
+      dictionaryBytes(std::move(bytes)),
+      descriptor(loadDescriptor(*plugin, dictionaryBytes)),
+      dictionary(dynamic_cast<const StdDictionaryInfo*>(descriptor.get())),
+      definitions(dictionary) {}
+
+std::unique_ptr<Worker> MessageSetState::takeWorker() const {
+  std::unique_ptr<Worker> worker = pool_.take();
+  return worker ? std::move(worker) : newWorker();
+}
+
+std::unique_ptr<Worker> MessageSetState::newWorker() const {
+  return std::make_unique<Worker>(plugin->factory(), descriptor.get(), owner);
+}
+
+void MessageSetState::giveBack(std::unique_ptr<Worker> worker) const { pool_.giveBack(std::move(worker)); }
+
+}  // namespace detail
+
+MessageSet::MessageSet(std::shared_ptr<const detail::MessageSetState> state) : state_(std::move(state)) {}
+
+MessageSet MessageSet::load(const std::string& dictionaryPath) {
+  return detail::translated([&] {
+    return MessageSet(
+        std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), detail::readDictionaryFile(dictionaryPath)));
+  });
+}
+
+MessageSet MessageSet::compile(const std::vector<std::string>& sourcePaths) {
+  return detail::translated([&] {
+    const msgset::MessageSet set = detail::readSources(sourcePaths);
+    std::vector<std::uint8_t> bytes = compileMessageSetToExtract(set, sourcePaths.front());
+    return MessageSet(std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), std::move(bytes)));
+  });
+}
+
+MessageSet MessageSet::none() {
+  return detail::translated([] {
+    return MessageSet(std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), std::vector<std::uint8_t>()));
+  });
+}
+
+std::vector<std::uint8_t> MessageSet::dictionaryBytes() const { return state_->dictionaryBytes; }
+
+std::vector<std::string> MessageSet::messageNames() const { return state_->definitions.messageNames(); }
+
+Message MessageSet::parse(const void* bytes, std::size_t size, const ParseOptions& options) const {
+  Session session(*this);
+  return session.parse(bytes, size, options);
+}
+
+std::vector<std::uint8_t> MessageSet::write(const Message& message, const WriteOptions& options) const {
+  Session session(*this);
+  return session.write(message, options);
+}
+
+const char* version() { return WFXML_VERSION; }
+
+}  // namespace wfxml

@@ -1,0 +1,112 @@
+#include "state.h"
+
+#include "encoding.h"
+#include "error.h"
+#include "eventstream.h"
+#include "messageinfo.h"
+#include "zelexception.h"
+
+namespace wfxml {
+namespace detail {
+namespace {
+
+MessageInfo parseProperties(const ParseOptions& options) {
+  MessageInfo properties;
+  setCodePage(codePageOf(options.encoding), properties);
+  return properties;
+}
+
+MessageInfo writeProperties(const WriteOptions& options) {
+  MessageInfo properties;
+  setCodePage(codePageOf(options.encoding.empty() ? std::string_view("utf-8") : options.encoding), properties);
+  return properties;
+}
+
+}  // namespace
+
+SessionState::SessionState(MessageSet messageSet) : set(std::move(messageSet)) {}
+
+SessionState::~SessionState() { set.state()->giveBack(std::move(worker)); }
+
+Worker& SessionState::workerToParse(const MessageInfo& properties) {
+  if (!worker) worker = set.state()->takeWorker();
+  if (!worker->canParseWith(properties)) worker = set.state()->newWorker();
+  return *worker;
+}
+
+Worker& SessionState::workerToWrite(const MessageInfo& properties) {
+  if (!worker) worker = set.state()->takeWorker();
+  if (!worker->canWriteWith(properties)) worker = set.state()->newWorker();
+  return *worker;
+}
+
+void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
+                         const std::vector<long>* path) {
+  workerToParse(properties).parse(bytes, size, properties, handler, path);
+}
+
+void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo& properties, MessageState& message,
+                         const std::vector<long>* path) {
+  message.tree.clear();
+  message.useSet(set);
+  TreeBuilder builder(message.tree);
+  try {
+    parse(bytes, size, properties, builder, path);
+  } catch (...) {
+    message.tree.clear();
+    throw;
+  }
+}
+
+void SessionState::write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out) {
+  // Element ids mean something only in the dictionary they came from.
+  const auto& own = message.set.state();
+  if (own != set.state() && own->descriptor) {
+    ZelFatalException e(__FILE__, __LINE__, "Session::write", nullptr, ZelMessages::CP_TREE_ERROR);
+    e.addInsert("write").addInsert("the message belongs to another message set");
+    throw e;
+  }
+  output.clear();
+  workerToWrite(properties).write(message.tree, properties, output);
+  out.insert(out.end(), output.bytes().begin(), output.bytes().end());
+}
+
+}  // namespace detail
+
+Session::Session(const MessageSet& set) : state_(std::make_unique<detail::SessionState>(set)) {}
+Session::Session(Session&&) noexcept = default;
+Session& Session::operator=(Session&&) noexcept = default;
+Session::~Session() = default;
+
+Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& options) {
+  Message message(std::make_unique<detail::MessageState>(state_->set));
+  parse(bytes, size, message, options);
+  return message;
+}
+
+void Session::parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options) {
+  detail::translated(
+      [&] { state_->parse(bytes, size, detail::parseProperties(options), message.state(), /*path=*/nullptr); });
+}
+
+void Session::parse(const void* bytes, std::size_t size, const std::function<void(const Event&)>& onEvent,
+                    const ParseOptions& options) {
+  detail::translated([&] {
+    detail::EventStream events(state_->set.state()->definitions, onEvent);
+    state_->parse(bytes, size, detail::parseProperties(options), events, /*path=*/nullptr);
+  });
+}
+
+void Session::write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options) {
+  detail::translated([&] { state_->write(message.state(), detail::writeProperties(options), out); });
+}
+
+std::vector<std::uint8_t> Session::write(const Message& message, const WriteOptions& options) {
+  std::vector<std::uint8_t> out;
+  write(message, out, options);
+  return out;
+}
+
+const MessageSet& Session::messageSet() const { return state_->set; }
+
+}  // namespace wfxml

@@ -1,0 +1,128 @@
+#ifndef WFXML_SRC_STATE_H
+#define WFXML_SRC_STATE_H
+
+// What the API's handles hold: the state behind MessageSet, Session and
+// Message. Private to the library (and its tests).
+
+#include "wfxml/host.h"
+#include "wfxml/wfxml.h"
+
+#include "definitions.h"
+#include "dictionaryinfo.h"
+#include "messagetree.h"
+#include "plugin.h"
+#include "worker.h"
+#include "bitstreambuffer.h"
+#include "zellog.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class FIHandler;
+class MessageInfo;
+class StdDictionaryInfo;
+
+namespace wfxml::detail {
+
+struct MessageState;
+
+using host::LibraryOptions;
+
+// A dictionary file's bytes. Throws Error CP_IO_ERROR (inserts: the path,
+// the reason).
+std::vector<std::uint8_t> readDictionaryFile(const std::string& path);
+
+// A loaded dictionary (or none) with the plug-in behind it. Read-only once
+// made, apart from the pool of idle workers, which locks.
+struct MessageSetState {
+  // dictionaryBytes: a dictionary file's bytes, empty for none. Throws the
+  // loader's and the descriptor's host exceptions.
+  MessageSetState(const LibraryOptions& library, std::vector<std::uint8_t> dictionaryBytes);
+  MessageSetState(const MessageSetState&) = delete;
+  MessageSetState& operator=(const MessageSetState&) = delete;
+
+  // A worker set up with the descriptor: an idle one, else a new one.
+  std::unique_ptr<Worker> takeWorker() const;
+  // A new worker, for callers whose properties an idle one cannot serve.
+  std::unique_ptr<Worker> newWorker() const;
+  void giveBack(std::unique_ptr<Worker> worker) const;
+
+  struct DescriptorRelease {
+    void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
+  };
+
+  // In destruction order, reversed: the library outlives the descriptor,
+  // the descriptor and the owner outlive the workers.
+  std::shared_ptr<const Plugin> plugin;
+  ZelNamedLogSource owner;
+  std::vector<std::uint8_t> dictionaryBytes;
+  std::unique_ptr<DictionaryInfo, DescriptorRelease> descriptor;  // null: none
+  const StdDictionaryInfo* dictionary = nullptr;                  // the descriptor's standard tables
+  Definitions definitions;
+
+private:
+  mutable WorkerPool pool_;
+};
+
+// A session's worker, borrowed from its message set and given back at the end.
+struct SessionState {
+  explicit SessionState(MessageSet set);
+  ~SessionState();
+  SessionState(const SessionState&) = delete;
+  SessionState& operator=(const SessionState&) = delete;
+
+  // Parses with the properties (the framework's message properties) into
+  // handler or into message (emptied first; empty again on failure). path:
+  // the member path of a subtree parse, or null. Host exceptions pass through.
+  void parse(const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
+             const std::vector<long>* path);
+  void parse(const void* bytes, std::size_t size, const MessageInfo& properties, MessageState& message,
+             const std::vector<long>* path);
+  // Appends the message's document to out; on failure out is as it was.
+  // Throws CP_TREE_ERROR for a message of another dictionary.
+  void write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out);
+
+  // The worker to parse (write) with these properties: the session's own
+  // when it can, else a fresh one that replaces it.
+  Worker& workerToParse(const MessageInfo& properties);
+  Worker& workerToWrite(const MessageInfo& properties);
+
+  MessageSet set;
+  std::unique_ptr<Worker> worker;  // null until first used
+  WritableBitstreamBuffer output;  // kept between writes for its capacity
+};
+
+// A message's tree and the set that names its elements.
+struct MessageState {
+  explicit MessageState(MessageSet set);
+  MessageState(const MessageState&) = delete;
+  MessageState& operator=(const MessageState&) = delete;
+
+  // Names the tree's elements from set from now on.
+  void useSet(const MessageSet& set);
+  const Definitions& definitions() const { return set.state()->definitions; }
+  // A handle on one of the tree's elements (null: an empty handle).
+  Element element(TreeElement* treeElement) { return Element(treeElement, this); }
+
+  MessageSet set;
+  MessageTree tree;
+
+private:
+  // The dictionary's row names for the tree's text and JSON dumps.
+  class RowNames : public TreeNameResolver {
+  public:
+    explicit RowNames(const StdDictionaryInfo* dictionary) : dictionary_(dictionary) {}
+    ZelWstring nameOf(long tagId, long memberId, long typeIndex) const override;
+
+  private:
+    const StdDictionaryInfo* dictionary_;
+  };
+  std::unique_ptr<RowNames> names_;
+};
+
+}  // namespace wfxml::detail
+
+#endif

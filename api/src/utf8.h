@@ -1,0 +1,22 @@
+#ifndef WFXML_SRC_UTF8_H
+#define WFXML_SRC_UTF8_H
+
+#include <string>
+#include <string_view>
+
+namespace wfxml::detail {
+
+// Replaces out's text with the UTF-8 of text, reusing out's storage (names
+// of streamed events are converted into the same strings again and again).
+// Unpaired surrogates become U+FFFD.
+void assignUtf8(std::string& out, std::u16string_view text);
+
+inline std::string toUtf8(std::u16string_view text) {
+  std::string out;
+  assignUtf8(out, text);
+  return out;
+}
+
+}  // namespace wfxml::detail
+
+#endif

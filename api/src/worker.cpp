@@ -1,0 +1,90 @@
+#include "worker.h"
+
+#include "bitstreambuffer.h"
+#include "dictionaryinfo.h"
+#include "fihandler.h"
+#include "fimessagetree.h"
+#include "zellog.h"
+
+#include <utility>
+
+namespace wfxml::detail {
+
+Worker::Worker(BitstreamWorkerFactory& factory, const DictionaryInfo* descriptor, const ZelNamedLogSource& owner)
+    : worker_(factory.createBitstreamWorker(&owner)) {
+  if (descriptor) worker_->setWireFormatDescriptor(descriptor);
+}
+
+Worker::~Worker() = default;
+
+Worker::SetUp Worker::setUpOf(const MessageInfo& properties) {
+  SetUp setUp = properties.properties();
+  setUp.erase(ZelWstring(MI_CCSID_STR));
+  setUp.erase(ZelWstring(MI_ENCODING_STR));
+  return setUp;
+}
+
+bool Worker::canParseWith(const MessageInfo& properties) const {
+  return !broken_ && (!parseSetUp_ || *parseSetUp_ == setUpOf(properties));
+}
+
+bool Worker::canWriteWith(const MessageInfo& properties) const {
+  return !writeSetUp_ || *writeSetUp_ == setUpOf(properties);
+}
+
+bool Worker::isPlain() const {
+  return (!parseSetUp_ || parseSetUp_->empty()) && (!writeSetUp_ || writeSetUp_->empty());
+}
+
+void Worker::parse(const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
+                   const std::vector<long>* path) {
+  const BitstreamBuffer buffer(static_cast<const std::uint8_t*>(bytes), size);
+  parseProperties_ = properties;
+  if (!parseSetUp_) parseSetUp_ = setUpOf(properties);
+  // Whatever fails from here on leaves the scanner unable to go on.
+  broken_ = true;
+  worker_->initializeParse(-1, &parseProperties_, 0);
+  worker_->setFIHandler(&handler);
+  worker_->parseFirst(&buffer, path, false, 0, -1);
+  while (worker_->hasNext()) worker_->parseNext();
+  worker_->setFIHandler(nullptr);
+  broken_ = false;
+}
+
+void Worker::write(const FIMessageTree& tree, const MessageInfo& properties, WritableBitstreamBuffer& out) {
+  writeProperties_ = properties;
+  if (!writeSetUp_) {
+    worker_->initializeWrite(&writeProperties_, nullptr, nullptr, nullptr);
+    writeSetUp_ = setUpOf(properties);
+  }
+  worker_->setFIMessageTree(&tree);
+  try {
+    worker_->write(&out, nullptr, 0);
+  } catch (...) {
+    worker_->setFIMessageTree(nullptr);
+    throw;
+  }
+  worker_->setFIMessageTree(nullptr);
+}
+
+std::unique_ptr<Worker> WorkerPool::take() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (idle_.empty()) return nullptr;
+  std::unique_ptr<Worker> worker = std::move(idle_.back());
+  idle_.pop_back();
+  return worker;
+}
+
+void WorkerPool::giveBack(std::unique_ptr<Worker> worker) {
+  if (!worker || worker->isBroken() || !worker->isPlain()) return;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (idle_.size() < kMaxIdle) {
+      idle_.push_back(std::move(worker));
+      return;
+    }
+  }
+  // Destroyed outside the lock.
+}
+
+}  // namespace wfxml::detail

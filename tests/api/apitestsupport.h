@@ -1,0 +1,51 @@
+#ifndef TESTS_API_APITESTSUPPORT_H
+#define TESTS_API_APITESTSUPPORT_H
+
+#include "wfxml/wfxml.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A folder of its own for each test, removed afterwards.
+class ScratchFolder {
+public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes text into the folder; returns the file's path.
+  std::string write(const std::string& name, std::string_view text) const;
+
+private:
+  std::filesystem::path path_;
+};
+
+// A schema with one element of every value kind (and an attribute), the
+// message set compiled from it, and a document that fills every element.
+extern const char kKindsSchema[];
+extern const std::string_view kKindsDocument;
+const wfxml::MessageSet& kindsMessageSet();
+
+inline std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+inline std::string textOf(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// The Error that call throws; fails the test when it throws none.
+template <class Call>
+wfxml::Error errorOf(Call&& call) {
+  try {
+    call();
+  } catch (const wfxml::Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no wfxml::Error thrown";
+  return wfxml::Error("", 0, {}, "");
+}
+
+#endif

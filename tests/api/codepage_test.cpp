@@ -1,0 +1,76 @@
+// Writing and parsing in code pages by name: each encoding writes bytes of
+// its own, which parse back into the same message.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct EncodingCase {
+  const char* name;
+  const char* encoding;
+  std::vector<std::uint8_t> start;  // the first bytes of the document
+};
+
+class CodePages : public testing::TestWithParam<EncodingCase> {};
+
+TEST_P(CodePages, WrittenBytesParseBackToTheSameMessage) {
+  const wfxml::MessageSet& set = kindsMessageSet();
+  wfxml::Session session(set);
+  const wfxml::Message original = session.parse(kKindsDocument.data(), kKindsDocument.size());
+  const std::vector<std::uint8_t> utf8 = session.write(original);
+  const std::vector<std::uint8_t> bytes = session.write(original, {GetParam().encoding});
+  ASSERT_GE(bytes.size(), GetParam().start.size());
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + GetParam().start.size()), GetParam().start);
+  // Read back both with the name and by what the bytes say of themselves.
+  for (const std::string& encoding : {std::string(GetParam().encoding), std::string()}) {
+    const wfxml::Message again = session.parse(bytes.data(), bytes.size(), {encoding});
+    EXPECT_EQ(again.root().child("text").value().text(), "Zoë & <Müller>") << encoding;
+    EXPECT_EQ(textOf(session.write(again)), textOf(utf8)) << encoding;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, CodePages,
+    testing::Values(EncodingCase{"Utf8", "utf-8", {'<', '?', 'x', 'm', 'l'}},
+                    EncodingCase{"Utf16LittleEndian", "utf-16le", {0xFF, 0xFE, '<', 0}},
+                    EncodingCase{"Utf16BigEndian", "UTF-16BE", {0xFE, 0xFF, 0, '<'}},
+                    EncodingCase{"Ebcdic500", "ibm-500", {0x4C, 0x6F, 0xA7, 0x94, 0x93}},
+                    EncodingCase{"Ccsid37", "37", {0x4C, 0x6F, 0xA7, 0x94, 0x93}},
+                    EncodingCase{"Latin1", "iso-8859-1", {'<', '?', 'x', 'm', 'l'}}),
+    [](const testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.name); });
+
+TEST(CodePageNames, AnUnknownNameIsRefusedBeforeAnythingIsWritten) {
+  wfxml::Session session(kindsMessageSet());
+  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
+  std::vector<std::uint8_t> out{'k', 'e', 'e', 'p'};
+  const wfxml::Error e = errorOf([&] { session.write(message, out, {"klingon-1"}); });
+  EXPECT_EQ(e.key(), "CP_UNKNOWN_ENCODING");
+  EXPECT_EQ(e.inserts(), std::vector<std::string>{"klingon-1"});
+  EXPECT_EQ(textOf(out), "keep");
+  EXPECT_EQ(errorOf([&] { session.parse(kKindsDocument.data(), 10, {"ibm-999999"}); }).key(), "CP_UNKNOWN_ENCODING");
+}
+
+TEST(CodePageNames, AWriteAppendsToWhatIsThere) {
+  wfxml::Session session(wfxml::MessageSet::none());
+  const std::string document = "<a>x</a>";
+  const wfxml::Message message = session.parse(document.data(), document.size());
+  std::vector<std::uint8_t> out = bytesOf("1");
+  session.write(message, out);
+  session.write(message, out);
+  const std::string once = textOf(session.write(message));
+  EXPECT_EQ(textOf(out), "1" + once + once);
+}
+
+TEST(CodePageNames, ACharacterTheCodePageLacksBecomesAReference) {
+  wfxml::Session session(wfxml::MessageSet::none());
+  const std::string document = "<a>\xE2\x82\xAC</a>";  // the euro sign
+  const wfxml::Message message = session.parse(document.data(), document.size());
+  const std::string latin1 = textOf(session.write(message, {"iso-8859-1"}));
+  EXPECT_NE(latin1.find("&#8364;"), std::string::npos) << latin1;
+}
+
+}  // namespace

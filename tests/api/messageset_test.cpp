@@ -1,0 +1,107 @@
+// Making message sets: compiled from schemas or a message-set source, loaded
+// from a dictionary file, or none; and the errors of each.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(MessageSets, ADictionaryFileLoadsTheSameMessageSet) {
+  const ScratchFolder folder;
+  const std::vector<std::uint8_t> bytes = kindsMessageSet().dictionaryBytes();
+  ASSERT_FALSE(bytes.empty());
+  const std::string file = folder.write("kinds.dict", std::string(bytes.begin(), bytes.end()));
+  const wfxml::MessageSet loaded = wfxml::MessageSet::load(file);
+  EXPECT_EQ(loaded.dictionaryBytes(), bytes);
+  EXPECT_EQ(loaded.messageNames(), std::vector<std::string>{"values"});
+  const wfxml::Message message = loaded.parse(kKindsDocument.data(), kKindsDocument.size());
+  const wfxml::Message compiled = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  EXPECT_EQ(textOf(loaded.write(message)), textOf(kindsMessageSet().write(compiled)));
+}
+
+TEST(MessageSets, AMessageSetSourceCompiles) {
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/purchase-order/purchase-order.json"});
+  EXPECT_FALSE(set.messageNames().empty());
+  std::ifstream in(WF_EXAMPLES_DIR "/purchase-order/order-1.xml", std::ios::binary);
+  const std::string document{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const wfxml::Message order = set.parse(document.data(), document.size());
+  EXPECT_FALSE(order.root().isSelfDefining());
+  EXPECT_EQ(order.root().child("items").child("item").child("quantity").value().asInteger(), 1);
+}
+
+TEST(MessageSets, NoneHasNoDictionaryAndNoMessages) {
+  const wfxml::MessageSet none = wfxml::MessageSet::none();
+  EXPECT_TRUE(none.dictionaryBytes().empty());
+  EXPECT_TRUE(none.messageNames().empty());
+  // The message element holds its text as an anonymous value.
+  const std::string document = "<count>5</count>";
+  const wfxml::Message message = none.parse(document.data(), document.size());
+  const wfxml::Element text = message.root().firstChild();
+  EXPECT_EQ(text.name(), "");
+  EXPECT_FALSE(text.isSelfDefining());
+  EXPECT_EQ(text.value().kind(), wfxml::ValueKind::String);
+  EXPECT_EQ(text.value().text(), "5");
+}
+
+TEST(MessageSets, AMessageOfAnotherDictionaryIsNotWritten) {
+  const wfxml::MessageSet other = wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/payment/payment.xsd"});
+  const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  EXPECT_EQ(errorOf([&] { other.write(message); }).key(), "CP_TREE_ERROR");
+  // Self-defining messages need no dictionary, so any set writes them.
+  const std::string document = "<a>1</a>";
+  const wfxml::Message plain = wfxml::MessageSet::none().parse(document.data(), document.size());
+  const std::string written = textOf(other.write(plain));
+  EXPECT_NE(written.find("<a>1</a>"), std::string::npos) << written;
+}
+
+struct SourceError {
+  const char* name;
+  std::vector<std::string> sources;
+  const char* key;
+  const char* firstInsert;
+};
+
+class MessageSetErrors : public testing::TestWithParam<SourceError> {};
+
+TEST_P(MessageSetErrors, NameTheFileAndTheFault) {
+  const wfxml::Error e = errorOf([&] {
+    if (GetParam().sources.size() == 1 && GetParam().sources[0].size() > 5 &&
+        GetParam().sources[0].compare(GetParam().sources[0].size() - 5, 5, ".dict") == 0)
+      wfxml::MessageSet::load(GetParam().sources[0]);
+    else
+      wfxml::MessageSet::compile(GetParam().sources);
+  });
+  EXPECT_EQ(e.key(), GetParam().key) << e.what();
+  ASSERT_FALSE(e.inserts().empty());
+  EXPECT_EQ(e.inserts()[0], GetParam().firstInsert);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, MessageSetErrors,
+    testing::Values(SourceError{"MissingDictionary", {"/nonexistent/x.dict"}, "CP_IO_ERROR", "/nonexistent/x.dict"},
+                    SourceError{"MissingSchema", {"/nonexistent/x.xsd"}, "CP_DICTIONARY_SOURCE_ERROR",
+                                "/nonexistent/x.xsd"},
+                    SourceError{"UnknownFormat", {WF_EXAMPLES_DIR "/order.xml"}, "CP_DICTIONARY_SOURCE_ERROR",
+                                WF_EXAMPLES_DIR "/order.xml"},
+                    SourceError{"NoSource", {}, "CP_DICTIONARY_SOURCE_ERROR", ""}),
+    [](const testing::TestParamInfo<SourceError>& info) { return std::string(info.param.name); });
+
+TEST(MessageSets, ACorruptDictionaryIsAFormatError) {
+  const ScratchFolder folder;
+  const std::vector<std::uint8_t> bytes = kindsMessageSet().dictionaryBytes();
+  const std::string file = folder.write("cut.dict", std::string(bytes.begin(), bytes.begin() + bytes.size() / 2));
+  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(file); }).key(), "CP_DICTIONARY_FORMAT_ERROR");
+}
+
+TEST(Version, IsMajorMinorPatch) {
+  const std::string version = wfxml::version();
+  EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 2) << version;
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// Parsing into messages and into events: names, namespaces and attributes of
+// defined and self-defining elements, navigation, reuse, and the errors of
+// bad documents.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(FirstExample, ASchemaAndAMessageInFiveLines) {
+  const ScratchFolder folder;
+  const std::string schema = folder.write("order.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+    <xs:element name="order"><xs:complexType><xs:sequence>
+      <xs:element name="customer"><xs:complexType><xs:sequence><xs:element name="name" type="xs:string"/>
+      </xs:sequence></xs:complexType></xs:element>
+      <xs:element name="total" type="xs:decimal"/></xs:sequence></xs:complexType></xs:element></xs:schema>)");
+  const std::string bytes = "<order><customer><name>Ada</name></customer><total>10.50</total></order>";
+
+  auto set = wfxml::MessageSet::compile({schema});
+  wfxml::Message order = set.parse(bytes.data(), bytes.size());
+  EXPECT_EQ(order.root().child("customer").child("name").value().text(), "Ada");
+  EXPECT_EQ(order.root().child("total").value().kind(), wfxml::ValueKind::Decimal);
+  std::vector<std::uint8_t> ebcdic = set.write(order, {"ibm-500"});
+  EXPECT_EQ(textOf(set.write(set.parse(ebcdic.data(), ebcdic.size(), {"ibm-500"}))),
+            textOf(set.write(order)));
+}
+
+TEST(Elements, DefinedElementsHaveTheirDocumentNamesAndNamespaces) {
+  const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  const wfxml::Element root = message.root();
+  EXPECT_EQ(root.name(), "values");
+  EXPECT_EQ(root.namespaceUri(), "urn:test:kinds");
+  EXPECT_FALSE(root.isSelfDefining());
+  std::vector<std::string> names;
+  for (const wfxml::Element& child : root.children()) {
+    names.push_back(child.name() + (child.isAttribute() ? "@" : ""));
+    EXPECT_FALSE(child.isSelfDefining()) << child.name();
+    EXPECT_EQ(child.parent().treeElement(), root.treeElement());
+  }
+  const std::vector<std::string> expected{"id@",  "text", "count", "huge", "price", "ratio",  "limit",
+                                          "flag", "stamp", "day",  "span", "blob",  "hex", "missing"};
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(root.child("id").namespaceUri(), "");
+}
+
+TEST(Elements, SelfDefiningElementsKeepTheirSpelling) {
+  // Without a dictionary namespaces are not processed: names keep their prefixes.
+  const std::string document = R"(<a:doc kind="x"><item>1</item><a:item>2</a:item></a:doc>)";
+  const wfxml::Message message = wfxml::MessageSet::none().parse(document.data(), document.size());
+  const wfxml::Element root = message.root();
+  EXPECT_EQ(root.name(), "a:doc");
+  EXPECT_EQ(root.namespaceUri(), "");
+  EXPECT_TRUE(root.isSelfDefining());
+  const wfxml::Element kind = root.firstChild();
+  EXPECT_EQ(kind.name(), "kind");
+  EXPECT_TRUE(kind.isAttribute());
+  EXPECT_EQ(kind.value().text(), "x");
+  const wfxml::Element first = kind.nextSibling();
+  EXPECT_FALSE(first.isAttribute());
+  EXPECT_EQ(first.value().text(), "1");
+  const wfxml::Element second = first.nextSibling();
+  EXPECT_EQ(second.name(), "a:item");
+  EXPECT_EQ(second.value().kind(), wfxml::ValueKind::String);
+  EXPECT_FALSE(second.nextSibling());
+  EXPECT_EQ(root.child("item").treeElement(), first.treeElement());
+}
+
+TEST(Elements, EmptyHandlesAnswerEveryQuestionEmpty) {
+  const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  const wfxml::Element nowhere = message.root().child("nosuch").child("deeper").parent();
+  EXPECT_FALSE(nowhere);
+  EXPECT_EQ(nowhere.name(), "");
+  EXPECT_FALSE(nowhere.hasValue());
+  EXPECT_EQ(nowhere.value().kind(), wfxml::ValueKind::None);
+  EXPECT_TRUE(nowhere.children().empty());
+}
+
+TEST(Elements, HandlesStayValidWhenTheMessageMoves) {
+  wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  const wfxml::Element count = message.root().child("count");
+  const wfxml::Message moved = std::move(message);
+  EXPECT_EQ(count.name(), "count");
+  EXPECT_EQ(count.value().asInteger(), -42);
+}
+
+// Events as one line each: kind, depth, name, marks and value text.
+std::vector<std::string> eventLines(const wfxml::MessageSet& set, const std::string& document) {
+  std::vector<std::string> lines;
+  wfxml::Session session(set);
+  session.parse(document.data(), document.size(), [&lines](const wfxml::Event& event) {
+    static const char* const kNames[] = {"StartMessage", "EndMessage", "Start", "End", "Value"};
+    std::string line = std::to_string(event.depth) + " " + kNames[static_cast<int>(event.kind)];
+    if (!event.name.empty()) line += " " + std::string(event.name);
+    if (!event.namespaceUri.empty()) line += " {" + std::string(event.namespaceUri) + "}";
+    if (event.isAttribute) line += " @";
+    if (event.isSelfDefining) line += " self";
+    if (event.kind == wfxml::EventKind::Value)
+      line += " = " + (event.value.isNull() ? std::string("null") : event.value.text());
+    lines.push_back(line);
+  });
+  return lines;
+}
+
+TEST(Events, ADictionaryParseStreamsNamedTypedEvents) {
+  const std::string document = R"(<values xmlns="urn:test:kinds" id="3"><text>a</text><count>5</count></values>)";
+  const std::vector<std::string> expected{
+      "0 StartMessage", "0 Start values {urn:test:kinds}", "1 Start id @", "1 Value id @ = 3", "1 End id @",
+      "1 Start text {urn:test:kinds}", "1 Value text {urn:test:kinds} = a", "1 End text {urn:test:kinds}",
+      "1 Start count {urn:test:kinds}", "1 Value count {urn:test:kinds} = 5", "1 End count {urn:test:kinds}",
+      "0 End values {urn:test:kinds}", "0 EndMessage"};
+  EXPECT_EQ(eventLines(kindsMessageSet(), document), expected);
+}
+
+TEST(Events, MixedTextIsAnonymousValuesOfItsElement) {
+  const std::string document = R"(<p>one <b>two</b> three</p>)";
+  const std::vector<std::string> expected{"0 StartMessage",     "0 Start p self",  "1 Value = one ",
+                                          "1 Start b self",     "1 Value b self = two", "1 End b self",
+                                          "1 Value =  three",   "0 End p self",     "0 EndMessage"};
+  EXPECT_EQ(eventLines(wfxml::MessageSet::none(), document), expected);
+}
+
+TEST(Events, ACallbackThatThrowsStopsTheParseAndTheSessionGoesOn) {
+  wfxml::Session session(kindsMessageSet());
+  struct Stop {};
+  int seen = 0;
+  EXPECT_THROW(session.parse(kKindsDocument.data(), kKindsDocument.size(),
+                             [&seen](const wfxml::Event&) {
+                               if (++seen == 5) throw Stop{};
+                             }),
+               Stop);
+  EXPECT_EQ(seen, 5);
+  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
+  EXPECT_EQ(message.root().child("count").value().asInteger(), -42);
+}
+
+struct BadDocument {
+  const char* name;
+  const char* document;
+  const char* key;
+  std::size_t insertIndex;
+  const char* insert;
+};
+
+class ParseErrors : public testing::TestWithParam<BadDocument> {};
+
+TEST_P(ParseErrors, CarryKeyAndInsertsAndLeaveTheSessionUsable) {
+  wfxml::Session session(kindsMessageSet());
+  const std::string document = GetParam().document;
+  const wfxml::Error e = errorOf([&] { session.parse(document.data(), document.size()); });
+  EXPECT_EQ(e.key(), GetParam().key) << e.what();
+  ASSERT_GT(e.inserts().size(), GetParam().insertIndex) << e.what();
+  EXPECT_EQ(e.inserts()[GetParam().insertIndex], GetParam().insert) << e.what();
+  EXPECT_TRUE(e.hostException());
+  // The failed worker is replaced; the next document parses.
+  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
+  EXPECT_EQ(message.root().name(), "values");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, ParseErrors,
+    testing::Values(
+        // The scanner's inserts: where, error code, entity, line, column, text, ..., open element.
+        BadDocument{"Malformed", "<values xmlns=\"urn:test:kinds\">\n<text>a</count>", "CP_XML_XERCES_PARSER_EXCEPTION", 3, "2"},
+        BadDocument{"BadInteger", "<values xmlns=\"urn:test:kinds\"><text/><count>many</count></values>",
+                    "CP_XML_DATA_READ_CONVERSION_ERROR", 2, "urn:test:kinds:count"},
+        BadDocument{"Empty", "", "CP_XML_XERCES_PARSER_EXCEPTION", 0,
+                    "XMLHandler::error reported from the Xerces parser"}),
+    [](const testing::TestParamInfo<BadDocument>& info) { return std::string(info.param.name); });
+
+TEST(ParseInto, AMessageIsReusedAndEmptiedByAFailure) {
+  wfxml::Session session(kindsMessageSet());
+  wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
+  const std::string small = R"(<values xmlns="urn:test:kinds"><text>b</text></values>)";
+  session.parse(small.data(), small.size(), message);
+  EXPECT_EQ(message.root().children().size(), 1u);
+  EXPECT_EQ(message.root().child("text").value().text(), "b");
+  EXPECT_THROW(session.parse("<values", 7, message), wfxml::Error);
+  EXPECT_FALSE(message.root());
+}
+
+}  // namespace

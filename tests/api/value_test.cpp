@@ -1,0 +1,91 @@
+// Each value kind as a typed value: its kind, its XML text, its accessor, and
+// the error an accessor of another kind raises.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+struct KindCase {
+  const char* element;
+  wfxml::ValueKind kind;
+  const char* text;
+};
+
+class ValueKinds : public testing::TestWithParam<KindCase> {
+protected:
+  static const wfxml::Message& message() {
+    static const wfxml::Message parsed =
+        kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+    return parsed;
+  }
+};
+
+TEST_P(ValueKinds, KindAndTextAreWhatTheWriterWrites) {
+  const wfxml::Element element = message().root().child(GetParam().element);
+  ASSERT_TRUE(element) << GetParam().element;
+  ASSERT_TRUE(element.hasValue());
+  const wfxml::Value value = element.value();
+  EXPECT_EQ(value.kind(), GetParam().kind);
+  EXPECT_FALSE(value.isNull());
+  EXPECT_EQ(value.text(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, ValueKinds,
+    testing::Values(KindCase{"text", wfxml::ValueKind::String, "Zoë & <Müller>"},
+                    KindCase{"count", wfxml::ValueKind::Integer, "-42"},
+                    KindCase{"huge", wfxml::ValueKind::Decimal, "123456789012345678901234567890"},
+                    KindCase{"price", wfxml::ValueKind::Decimal, "-12.50"},
+                    KindCase{"ratio", wfxml::ValueKind::Double, "0.1"},
+                    KindCase{"limit", wfxml::ValueKind::Double, "-INF"},
+                    KindCase{"flag", wfxml::ValueKind::Boolean, "true"},
+                    KindCase{"stamp", wfxml::ValueKind::DateTime, "2024-02-29T23:59:59.125+01:00"},
+                    KindCase{"day", wfxml::ValueKind::DateTime, "2024-02-29"},
+                    KindCase{"span", wfxml::ValueKind::Duration, "-P1Y2M3DT4H5M6.7S"},
+                    KindCase{"blob", wfxml::ValueKind::Binary, "AQID/w=="},
+                    KindCase{"hex", wfxml::ValueKind::Binary, "Chs="},
+                    KindCase{"id", wfxml::ValueKind::Integer, "7"}),
+    [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.element); });
+
+TEST(Value, AccessorsReturnTheTypedValue) {
+  const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  const wfxml::Element root = message.root();
+  EXPECT_EQ(root.child("count").value().asInteger(), -42);
+  EXPECT_EQ(root.child("ratio").value().asDouble(), 0.1);
+  EXPECT_TRUE(std::isinf(root.child("limit").value().asDouble()));
+  EXPECT_TRUE(root.child("flag").value().asBoolean());
+  EXPECT_EQ(root.child("blob").value().asBinary(), (std::vector<std::uint8_t>{1, 2, 3, 0xFF}));
+}
+
+TEST(Value, NullIsAValueWithoutText) {
+  const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  const wfxml::Value missing = message.root().child("missing").value();
+  EXPECT_TRUE(missing.isNull());
+  EXPECT_EQ(missing.text(), "");
+  const wfxml::Error e = errorOf([&] { missing.asInteger(); });
+  EXPECT_EQ(e.key(), "CP_TYPE_MISMATCH");
+  EXPECT_EQ(e.inserts(), (std::vector<std::string>{"Integer", "null"}));
+}
+
+TEST(Value, AnAccessorOfAnotherKindNamesBothKinds) {
+  const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  const wfxml::Error e = errorOf([&] { message.root().child("price").value().asDouble(); });
+  EXPECT_EQ(e.key(), "CP_TYPE_MISMATCH");
+  EXPECT_EQ(e.number(), 0xC0002008u);
+  EXPECT_EQ(e.inserts(), (std::vector<std::string>{"Double", "Decimal"}));
+  EXPECT_EQ(std::string(e.what()), "CP_TYPE_MISMATCH: Double | Decimal");
+}
+
+TEST(Value, AnEmptyViewHasNoKindAndNoText) {
+  const wfxml::Value empty;
+  EXPECT_EQ(empty.kind(), wfxml::ValueKind::None);
+  EXPECT_FALSE(empty.isNull());
+  EXPECT_EQ(empty.text(), "");
+  EXPECT_EQ(errorOf([&] { empty.asBoolean(); }).inserts(), (std::vector<std::string>{"Boolean", "None"}));
+}
+
+}  // namespace
