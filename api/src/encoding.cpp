@@ -90,7 +90,8 @@ CodePage codePageOf(std::string_view name) {
       if (found.ccsid != 0) known.emplace(lower, found);
     }
   }
-  if (found.ccsid == 0) throwError(ZelMessages::CP_UNKNOWN_ENCODING, {std::string(name)});
+  if (found.ccsid == 0)
+    throwError(__FILE__, __LINE__, "codePageOf", ZelMessages::CP_UNKNOWN_ENCODING, {std::string(name)});
   return found;
 }
 

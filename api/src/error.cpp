@@ -38,11 +38,15 @@ Error toError(const ZelException& e) {
 }
 }  // namespace
 
-void throwError(std::uint32_t messageNumber, std::initializer_list<std::string> inserts) {
-  std::vector<std::string> texts(inserts);
-  std::string key = ZelMessages::keyOf(messageNumber);
-  std::string message = messageOf(key, texts);
-  throw Error(std::move(key), messageNumber, std::move(texts), message);
+void throwError(const char* file, long line, const char* function, std::uint32_t messageNumber,
+                std::initializer_list<std::string> inserts) {
+  try {
+    ZelFatalException e(file, line, function, nullptr, messageNumber);
+    for (const std::string& insert : inserts) e.addInsert(insert);
+    throw e;
+  } catch (const ZelException& e) {
+    throw toError(e);
+  }
 }
 
 void rethrowTranslated() {

@@ -13,8 +13,10 @@
 
 namespace wfxml::detail {
 
-// Raises Error with the message's key and these inserts.
-[[noreturn]] void throwError(std::uint32_t messageNumber, std::initializer_list<std::string> inserts);
+// Raises Error with the message's key and these inserts, its host
+// exception naming the throw site (file, line, function) as the host's do.
+[[noreturn]] void throwError(const char* file, long line, const char* function, std::uint32_t messageNumber,
+                             std::initializer_list<std::string> inserts);
 
 // Runs work and returns what it returns; a host exception leaves as Error,
 // anything else (a callback's own exception, std::bad_alloc) unchanged.

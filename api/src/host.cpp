@@ -14,7 +14,7 @@ MessageSet load(const std::string& dictionaryPath, const LibraryOptions& library
 
 MessageSet none(const LibraryOptions& library) {
   return detail::translated([&] {
-    return MessageSet(std::make_shared<const detail::MessageSetState>(library, std::vector<std::uint8_t>()));
+    return MessageSet(std::make_shared<const detail::MessageSetState>(library, std::nullopt));
   });
 }
 

@@ -16,6 +16,9 @@ namespace wfxml {
 namespace detail {
 namespace {
 
+constexpr char kCompile[] = "MessageSet::compile";
+constexpr char kLoad[] = "MessageSet::load";
+
 bool endsWith(const std::string& text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
@@ -23,23 +26,26 @@ bool endsWith(const std::string& text, std::string_view suffix) {
 // The message set the sources describe: XML Schema files, or one
 // message-set source.
 msgset::MessageSet readSources(const std::vector<std::string>& sources) {
-  if (sources.empty()) throwError(ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {"", "", "no source given"});
+  if (sources.empty())
+    throwError(__FILE__, __LINE__, kCompile, ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {"", "", "no source given"});
   const std::string& first = sources.front();
   if (endsWith(first, ".json")) {
     if (sources.size() > 1)
-      throwError(ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {first, "", "a .json source is compiled on its own"});
+      throwError(__FILE__, __LINE__, kCompile, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                 {first, "", "a .json source is compiled on its own"});
     return readMessageSetJsonFile(first);
   }
   for (const std::string& source : sources)
     if (!endsWith(source, ".xsd"))
-      throwError(ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+      throwError(__FILE__, __LINE__, kCompile, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
                  {source, "", "unknown source format (expected .xsd files or one .json file)"});
   return importXmlSchemas(sources, XsdImportOptions()).set;
 }
 
 std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> loadDescriptor(
-    const Plugin& plugin, const std::vector<std::uint8_t>& bytes) {
-  if (bytes.empty()) return nullptr;
+    const Plugin& plugin, const std::optional<std::vector<std::uint8_t>>& dictionaryBytes) {
+  if (!dictionaryBytes) return nullptr;
+  const std::vector<std::uint8_t>& bytes = *dictionaryBytes;
   std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> descriptor(plugin.factory().createDescriptor());
   descriptor->FromExtractFormat(nullptr, bytes.data(), bytes.size());
   descriptor->postProcessDictionary();
@@ -50,19 +56,24 @@ std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> loadDescript
 
 std::vector<std::uint8_t> readDictionaryFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throwError(ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+  if (!in) throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
   std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throwError(ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+  if (in.bad()) throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
   return bytes;
 }
 
-MessageSetState::MessageSetState(const LibraryOptions& library, std::vector<std::uint8_t> bytes)
+MessageSetState::MessageSetState(const LibraryOptions& library, std::optional<std::vector<std::uint8_t>> bytes)
     : plugin(loadPlugin(library.plugin)),
       owner(library.logSourceName),
-      dictionaryBytes(std::move(bytes)),
-      descriptor(loadDescriptor(*plugin, dictionaryBytes)),
+      descriptor(loadDescriptor(*plugin, bytes)),
       dictionary(dynamic_cast<const StdDictionaryInfo*>(descriptor.get())),
-      definitions(dictionary) {}
+      definitions(dictionary) {
+  if (bytes) dictionaryBytes = std::move(*bytes);
+  // The first worker starts the plug-in's scanner library, which stops again
+  // at exit. Made now, before this set is complete, it makes the set the
+  // younger of the two, so that a set kept in a static variable goes first.
+  pool_.giveBack(newWorker());
+}
 
 std::unique_ptr<Worker> MessageSetState::takeWorker() const {
   std::unique_ptr<Worker> worker = pool_.take();
@@ -96,7 +107,7 @@ MessageSet MessageSet::compile(const std::vector<std::string>& sourcePaths) {
 
 MessageSet MessageSet::none() {
   return detail::translated([] {
-    return MessageSet(std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), std::vector<std::uint8_t>()));
+    return MessageSet(std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), std::nullopt));
   });
 }
 

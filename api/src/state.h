@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,9 @@ std::vector<std::uint8_t> readDictionaryFile(const std::string& path);
 // A loaded dictionary (or none) with the plug-in behind it. Read-only once
 // made, apart from the pool of idle workers, which locks.
 struct MessageSetState {
-  // dictionaryBytes: a dictionary file's bytes, empty for none. Throws the
-  // loader's and the descriptor's host exceptions.
-  MessageSetState(const LibraryOptions& library, std::vector<std::uint8_t> dictionaryBytes);
+  // dictionaryBytes: a dictionary file's bytes, or none. Throws the
+  // loader's and the descriptor's host exceptions (also for no bytes).
+  MessageSetState(const LibraryOptions& library, std::optional<std::vector<std::uint8_t>> dictionaryBytes);
   MessageSetState(const MessageSetState&) = delete;
   MessageSetState& operator=(const MessageSetState&) = delete;
 

@@ -61,7 +61,7 @@ namespace {
 // CP_TYPE_MISMATCH (inserts: wanted kind, actual kind or "null") otherwise.
 const PWFData& require(const Value& value, ValueKind wanted) {
   if (value.kind() != wanted || value.isNull())
-    detail::throwError(ZelMessages::CP_TYPE_MISMATCH,
+    detail::throwError(__FILE__, __LINE__, "Value::as", ZelMessages::CP_TYPE_MISMATCH,
                        {kindName(wanted), value.isNull() ? "null" : kindName(value.kind())});
   return *value.data();
 }

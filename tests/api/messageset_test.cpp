@@ -97,6 +97,9 @@ TEST(MessageSets, ACorruptDictionaryIsAFormatError) {
   const std::vector<std::uint8_t> bytes = kindsMessageSet().dictionaryBytes();
   const std::string file = folder.write("cut.dict", std::string(bytes.begin(), bytes.begin() + bytes.size() / 2));
   EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(file); }).key(), "CP_DICTIONARY_FORMAT_ERROR");
+  // An empty file is no dictionary, not the set without one.
+  const std::string empty = folder.write("empty.dict", "");
+  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(empty); }).key(), "CP_DICTIONARY_FORMAT_ERROR");
 }
 
 TEST(Version, IsMajorMinorPatch) {

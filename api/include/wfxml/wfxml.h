@@ -57,7 +57,7 @@ public:
   std::uint32_t number() const noexcept { return number_; }            // 0xC000151C
   const std::vector<std::string>& inserts() const noexcept { return inserts_; }  // UTF-8
   // The host framework's exception (a ZelException, with its throw site),
-  // for hosts that report it in full; null when the error began in wfxml.
+  // for hosts that report it in full.
   const std::exception_ptr& hostException() const noexcept { return hostException_; }
 
 private:
