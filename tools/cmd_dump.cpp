@@ -1,14 +1,14 @@
 // wfhost dump: loads a dictionary file through the plug-in, as a host does,
 // and prints what the descriptor holds.
-#include "bitstreamworker.h"
-#include "dictionaryinfo.h"
-#include "pluginloader.h"
+#include "messagesetsupport.h"
+#include "stddictionaryinfo.h"
 #include "toolsupport.h"
+#include "wfxml/host.h"
+#include "wfxml/wfxml.h"
 #include "zellog.h"
 
 #include <cstdio>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,10 +46,6 @@ DumpOptions readOptions(ArgumentList& args) {
   return options;
 }
 
-// Descriptors belong to the host, which ends them with release().
-struct DescriptorRelease {
-  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
-};
 }  // namespace
 
 int runDumpCommand(ArgumentList& args) {
@@ -59,13 +55,8 @@ int runDumpCommand(ArgumentList& args) {
   }
   const DumpOptions options = readOptions(args);
   iEffectiveLogFilter = options.host.traceLevel;
-  const std::vector<std::uint8_t> bytes = readFile(options.file);
-
-  // The library outlives the descriptor obtained from it.
-  const PluginLibrary library(options.host.plugin);
-  const std::unique_ptr<DictionaryInfo, DescriptorRelease> descriptor(library.factoryFor(u"XML")->createDescriptor());
-  descriptor->FromExtractFormat(nullptr, bytes.data(), bytes.size());
-  descriptor->postProcessDictionary();
+  const wfxml::MessageSet set = wfxml::host::load(options.file, libraryOf(options.host));
+  const StdDictionaryInfo* descriptor = wfxml::host::dictionary(set);
   std::cout.flush();
   descriptor->DumpContents(stdout);
   std::fflush(stdout);

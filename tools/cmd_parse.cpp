@@ -1,17 +1,15 @@
 // wfhost parse: runs a document through a wire-format worker, as a host would.
-#include "bitstreambuffer.h"
-#include "bitstreamworker.h"
 #include "eventtrace.h"
 #include "messageinfo.h"
+#include "messagesetsupport.h"
 #include "messagetree.h"
-#include "pluginloader.h"
 #include "stddictionaryinfo.h"
 #include "toolsupport.h"
-#include "workersession.h"
+#include "wfxml/host.h"
+#include "wfxml/wfxml.h"
 #include "zellog.h"
 
 #include <iostream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -80,21 +78,6 @@ ParseOptions readOptions(ArgumentList& args) {
   return options;
 }
 
-// Names of defined elements for the tree's text form, from the dictionary.
-class DictionaryNames : public TreeNameResolver {
-public:
-  explicit DictionaryNames(const StdDictionaryInfo& dictionary) : dictionary_(dictionary) {}
-  ZelWstring nameOf(long tagId, long memberId, long typeIndex) const override {
-    const long tagIndex = tagId > 0 ? dictionary_.getTagDefIndex(tagId) : -1;
-    if (tagIndex >= 0) return ZelWstring(dictionary_.getTagName(tagIndex));
-    const long memberIndex = memberId > 0 ? dictionary_.getStructDefIndexFromMbrID(memberId) : -1;
-    return memberIndex >= 0 ? ZelWstring(dictionary_.getMemberName(memberIndex)) : ZelWstring();
-  }
-
-private:
-  const StdDictionaryInfo& dictionary_;
-};
-
 // The member path of --subtree: entries are member ids, or names: a
 // message (its entry is 0) followed by members of each one's type.
 std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const std::string& path) {
@@ -151,20 +134,9 @@ int runParseCommand(ArgumentList& args) {
   iEffectiveLogFilter = options.host.traceLevel;
   MessageInfo& properties = options.properties;
   const std::vector<std::uint8_t> bytes = readFile(options.file);
-  const BitstreamBuffer buffer(bytes.data(), bytes.size());
 
-  // The library outlives everything obtained from it; the descriptor outlives the worker.
-  const PluginLibrary library(options.host.plugin);
-  BitstreamWorkerFactory* factory = library.factoryFor(u"XML");
-  const ZelNamedLogSource logSource("wfhost");
-  DescriptorPtr descriptor;
-  const WorkerPtr worker(factory->createBitstreamWorker(&logSource));
-  const StdDictionaryInfo* dictionary = nullptr;
-  if (!options.dictionary.empty()) {
-    descriptor = loadDescriptor(*factory, options.dictionary);
-    worker->setWireFormatDescriptor(descriptor.get());
-    dictionary = dynamic_cast<const StdDictionaryInfo*>(descriptor.get());
-  }
+  const wfxml::MessageSet set = openMessageSet(options.host, options.dictionary);
+  const StdDictionaryInfo* dictionary = wfxml::host::dictionary(set);
   std::vector<long> path;
   if (!options.subtree.empty()) {
     if (!dictionary) throw UsageError("--subtree needs a standard dictionary");
@@ -173,19 +145,15 @@ int runParseCommand(ArgumentList& args) {
   }
   const std::vector<long>* pathArgument = path.empty() ? nullptr : &path;
 
+  wfxml::Session session(set);
   if (options.output == OutputKind::Events) {
     EventTrace trace(std::cout);
-    parseInSteps(*worker, properties, buffer, trace, pathArgument);
+    wfxml::host::parse(session, bytes.data(), bytes.size(), properties, trace, pathArgument);
     return kExitOk;
   }
-  std::unique_ptr<DictionaryNames> names;
-  MessageTree tree;
-  if (dictionary) {
-    names = std::make_unique<DictionaryNames>(*dictionary);
-    tree.setNameResolver(names.get());
-  }
-  TreeBuilder builder(tree);
-  parseInSteps(*worker, properties, buffer, builder, pathArgument);
+  wfxml::Message message = wfxml::host::emptyMessage(set);
+  wfxml::host::parse(session, bytes.data(), bytes.size(), properties, message, pathArgument);
+  const MessageTree& tree = wfxml::host::tree(message);
   std::cout << (options.output == OutputKind::Json ? treeToJson(tree) : treeToText(tree));
   if (options.output == OutputKind::Json) std::cout << '\n';
   return kExitOk;

@@ -1,10 +1,11 @@
 // wfhost roundtrip: parses a document into a message tree and writes the
 // tree back as XML, both through the plug-in.
-#include "bitstreambuffer.h"
 #include "messageinfo.h"
-#include "messagetree.h"
+#include "messagesetsupport.h"
 #include "toolsupport.h"
-#include "workersession.h"
+#include "wfxml/host.h"
+#include "wfxml/wfxml.h"
+#include "zellog.h"
 
 #include <iostream>
 #include <string>
@@ -37,14 +38,13 @@ int runRoundTripCommand(ArgumentList& args) {
   });
   iEffectiveLogFilter = options.host.traceLevel;
   const std::vector<std::uint8_t> bytes = readFile(options.input);
-  const BitstreamBuffer buffer(bytes.data(), bytes.size());
 
-  const WorkerSession session(options.host, options.dictionary);
-  MessageTree tree;
-  TreeBuilder builder(tree);
-  parseInSteps(session.worker(), inputProperties, buffer, builder);
-  WritableBitstreamBuffer out;
-  writeInSteps(session.worker(), options.outputProperties, tree, out);
-  writeFile(options.output, out.bytes());
+  const wfxml::MessageSet set = openMessageSet(options.host, options.dictionary);
+  wfxml::Session session(set);
+  wfxml::Message message = wfxml::host::emptyMessage(set);
+  wfxml::host::parse(session, bytes.data(), bytes.size(), inputProperties, message);
+  std::vector<std::uint8_t> out;
+  wfxml::host::write(session, message, options.outputProperties, out);
+  writeFile(options.output, out);
   return kExitOk;
 }

@@ -1,8 +1,10 @@
 // wfhost write: writes a message tree (JSON) as XML through the plug-in.
-#include "bitstreambuffer.h"
+#include "messagesetsupport.h"
 #include "messagetree.h"
 #include "toolsupport.h"
-#include "workersession.h"
+#include "wfxml/host.h"
+#include "wfxml/wfxml.h"
+#include "zellog.h"
 
 #include <filesystem>
 #include <iostream>
@@ -34,15 +36,17 @@ int runWriteCommand(ArgumentList& args) {
   iEffectiveLogFilter = options.host.traceLevel;
 
   const std::vector<std::uint8_t> json = readFile(options.input);
-  MessageTree tree;
+  const wfxml::MessageSet set = openMessageSet(options.host, options.dictionary);
+  wfxml::Message message = wfxml::host::emptyMessage(set);
+  MessageTree& tree = wfxml::host::tree(message);
   treeFromJson(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()), tree);
 
-  const WorkerSession session(options.host, options.dictionary);
-  DictionaryFiles embedded(session.factory(), session.worker(),
+  wfxml::Session session(set);
+  DictionaryFiles embedded(options.host, wfxml::host::worker(session),
                            std::filesystem::path(options.input).parent_path().string());
   tree.setDictionarySwitch(&embedded);
-  WritableBitstreamBuffer out;
-  writeInSteps(session.worker(), options.outputProperties, tree, out);
-  writeFile(options.output, out.bytes());
+  std::vector<std::uint8_t> out;
+  wfxml::host::write(session, message, options.outputProperties, out);
+  writeFile(options.output, out);
   return kExitOk;
 }

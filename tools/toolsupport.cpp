@@ -1,8 +1,11 @@
 #include "toolsupport.h"
 
+#include "wfxml/wfxml.h"
 #include "zelexception.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <exception>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -53,4 +56,20 @@ void printHostException(std::ostream& out, const ZelException& e) {
       << e.getSourceFile() << ':' << e.getLine() << "]\n";
   const auto& inserts = e.getInserts();
   for (std::size_t i = 0; i < inserts.size(); ++i) out << "  insert " << i + 1 << ": " << inserts[i].toUtf8() << '\n';
+}
+
+void printError(std::ostream& out, const wfxml::Error& e) {
+  if (e.hostException()) {
+    try {
+      std::rethrow_exception(e.hostException());
+    } catch (const ZelException& host) {
+      printHostException(out, host);
+      return;
+    } catch (...) {
+    }
+  }
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(e.number()));
+  out << "wfhost: " << e.key() << " (" << number << ")\n";
+  for (std::size_t i = 0; i < e.inserts().size(); ++i) out << "  insert " << i + 1 << ": " << e.inserts()[i] << '\n';
 }

@@ -8,6 +8,9 @@
 #include <vector>
 
 class ZelException;
+namespace wfxml {
+class Error;
+}
 
 // Exit statuses of wfhost.
 constexpr int kExitOk = 0;
@@ -55,5 +58,8 @@ std::vector<std::uint8_t> readFile(const std::string& path);
 // Writes the exception's class, key, number, throw site and every insert,
 // one insert per line ("  insert N: text", N from 1).
 void printHostException(std::ostream& out, const ZelException& e);
+// The same for an error of the wfxml library: its host exception when it
+// has one, else its key, number and inserts.
+void printError(std::ostream& out, const wfxml::Error& e);
 
 #endif

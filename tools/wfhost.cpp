@@ -1,5 +1,6 @@
 // wfhost: the command-line host of the wire-format plug-ins.
 #include "toolsupport.h"
+#include "wfxml/wfxml.h"
 #include "zelexception.h"
 
 #include <cstring>
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
     status = kExitUsage;
   } catch (const ZelException& e) {
     printHostException(std::cerr, e);
+    status = kExitHostError;
+  } catch (const wfxml::Error& e) {
+    printError(std::cerr, e);
     status = kExitHostError;
   } catch (const std::exception& e) {
     std::cerr << "wfhost: unexpected error: " << e.what() << '\n';

@@ -1,9 +1,7 @@
-#include "workersession.h"
+#include "messagesetsupport.h"
 
-#include "bitstreambuffer.h"
-#include "fihandler.h"
-#include "messageinfo.h"
-#include "toolsupport.h"
+#include "bitstreamworker.h"
+#include "stddictionaryinfo.h"
 #include "zelexception.h"
 
 #include <cerrno>
@@ -12,12 +10,15 @@
 #include <fstream>
 #include <iostream>
 
-DescriptorPtr loadDescriptor(BitstreamWorkerFactory& factory, const std::string& path) {
-  const std::vector<std::uint8_t> bytes = readFile(path);
-  DescriptorPtr descriptor(factory.createDescriptor());
-  descriptor->FromExtractFormat(nullptr, bytes.data(), bytes.size());
-  descriptor->postProcessDictionary();
-  return descriptor;
+wfxml::host::LibraryOptions libraryOf(const HostOptions& host) {
+  wfxml::host::LibraryOptions library;
+  library.plugin = host.plugin;
+  library.logSourceName = "wfhost";
+  return library;
+}
+
+wfxml::MessageSet openMessageSet(const HostOptions& host, const std::string& dictionary) {
+  return dictionary.empty() ? wfxml::host::none(libraryOf(host)) : wfxml::host::load(dictionary, libraryOf(host));
 }
 
 void setPropertyAssignment(const std::string& option, const std::string& assignment, MessageInfo& properties) {
@@ -26,21 +27,6 @@ void setPropertyAssignment(const std::string& option, const std::string& assignm
     throw UsageError(option + " needs NAME=VALUE, not '" + assignment + "'");
   properties.setProperty(ZelWstring::fromUtf8(assignment.substr(0, equals)),
                          ZelWstring::fromUtf8(assignment.substr(equals + 1)));
-}
-
-void parseInSteps(BitstreamWorker& worker, MessageInfo& properties, const BitstreamBuffer& buffer, FIHandler& handler,
-                  const std::vector<long>* path) {
-  worker.initializeParse(-1, &properties, 0);
-  worker.setFIHandler(&handler);
-  worker.parseFirst(&buffer, path, false, 0, -1);
-  while (worker.hasNext()) worker.parseNext();
-}
-
-long writeInSteps(BitstreamWorker& worker, MessageInfo& properties, const FIMessageTree& tree,
-                  WritableBitstreamBuffer& out) {
-  worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
-  worker.setFIMessageTree(&tree);
-  return worker.write(&out, nullptr, 0);
 }
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
@@ -56,15 +42,6 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
     e.addInsert(path).addInsert(std::strerror(errno));
     throw e;
   }
-}
-
-WorkerSession::WorkerSession(const HostOptions& host, const std::string& dictionary)
-    : library_(host.plugin),
-      factory_(*library_.factoryFor(u"XML")),
-      descriptor_(dictionary.empty() ? nullptr : loadDescriptor(factory_, dictionary)),
-      logSource_("wfhost"),
-      worker_(factory_.createBitstreamWorker(&logSource_)) {
-  if (descriptor_) worker_->setWireFormatDescriptor(descriptor_.get());
 }
 
 void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
@@ -89,8 +66,8 @@ void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCom
   if (options.input.empty()) throw UsageError(std::string("no ") + inputName + " given");
 }
 
-DictionaryFiles::DictionaryFiles(BitstreamWorkerFactory& factory, BitstreamWorker& worker, std::string baseDirectory)
-    : factory_(factory), worker_(worker), baseDirectory_(std::move(baseDirectory)) {}
+DictionaryFiles::DictionaryFiles(const HostOptions& host, BitstreamWorker& worker, std::string baseDirectory)
+    : host_(host), worker_(worker), baseDirectory_(std::move(baseDirectory)) {}
 
 DictionaryFiles::~DictionaryFiles() = default;
 
@@ -101,9 +78,9 @@ void DictionaryFiles::loadDictionary(const ZelWstring& reference) {
     std::filesystem::path path(name);
     if (path.is_relative() && !std::filesystem::exists(path) && !baseDirectory_.empty())
       path = std::filesystem::path(baseDirectory_) / path;
-    found = loaded_.emplace(name, loadDescriptor(factory_, path.string())).first;
+    found = loaded_.emplace(name, openMessageSet(host_, path.string())).first;
   }
-  worker_.setWireFormatDescriptor(found->second.get());
+  worker_.setWireFormatDescriptor(wfxml::host::dictionary(found->second));
 }
 
 void DictionaryFiles::releaseDictionary(const ZelWstring&) { worker_.release(false); }
