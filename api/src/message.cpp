@@ -85,8 +85,26 @@ std::vector<Element> Element::children() const {
   return children;
 }
 
-bool Element::hasValue() const { return element_ && element_->hasValue(); }
+namespace {
+// The element that holds the value of element: itself, or its one anonymous
+// child (no name, no definition) when that child holds the simple content.
+const TreeElement* valueHolder(const TreeElement& element, const detail::Definitions& definitions) {
+  if (element.hasValue()) return &element;
+  const TreeElement* holder = nullptr;
+  for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    if (!child->getName().empty() || definitions.find(*child)) continue;
+    if (holder) return nullptr;  // several anonymous values: list items or mixed text runs
+    holder = child;
+  }
+  return holder && holder->hasValue() ? holder : nullptr;
+}
+}  // namespace
 
-Value Element::value() const { return element_ && element_->hasValue() ? Value(&element_->getValue()) : Value(); }
+bool Element::hasValue() const { return element_ && valueHolder(*element_, message_->definitions()); }
+
+Value Element::value() const {
+  const TreeElement* holder = element_ ? valueHolder(*element_, message_->definitions()) : nullptr;
+  return holder ? Value(&holder->getValue()) : Value();
+}
 
 }  // namespace wfxml

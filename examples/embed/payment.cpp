@@ -25,11 +25,12 @@ const char* kindName(wfxml::ValueKind kind) {
   return "?";
 }
 
-// One line per value: its path, its text and its kind.
+// One line per value: its path, its text and its kind. An element's simple
+// content is its value, so its anonymous holder is not printed again.
 void printValues(const wfxml::Element& element, const std::string& path) {
-  const std::string here = element.name().empty() ? path
-                           : path + "/" + (element.isAttribute() ? "@" : "") + element.name();
-  if (element.hasValue()) {
+  const bool anonymous = element.name().empty();
+  const std::string here = anonymous ? path : path + "/" + (element.isAttribute() ? "@" : "") + element.name();
+  if (element.hasValue() && !(anonymous && element.parent().hasValue())) {
     const wfxml::Value value = element.value();
     std::cout << here << " = " << (value.isNull() ? "(null)" : value.text()) << "  [" << kindName(value.kind())
               << "]\n";

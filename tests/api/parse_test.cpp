@@ -46,6 +46,27 @@ TEST(Elements, DefinedElementsHaveTheirDocumentNamesAndNamespaces) {
   EXPECT_EQ(root.child("id").namespaceUri(), "");
 }
 
+TEST(Elements, SimpleContentIsTheValueOfItsElementButListItemsAreNot) {
+  const ScratchFolder folder;
+  const std::string schema = folder.write("amounts.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+    <xs:complexType name="Amount"><xs:simpleContent><xs:extension base="xs:decimal">
+      <xs:attribute name="Ccy" type="xs:string"/></xs:extension></xs:simpleContent></xs:complexType>
+    <xs:element name="doc"><xs:complexType><xs:sequence>
+      <xs:element name="amount" type="Amount"/>
+      <xs:element name="days"><xs:simpleType><xs:list itemType="xs:int"/></xs:simpleType></xs:element>
+    </xs:sequence></xs:complexType></xs:element></xs:schema>)");
+  const std::string bytes = R"(<doc><amount Ccy="EUR">1250.00</amount><days>1 2</days></doc>)";
+
+  const wfxml::Message message = wfxml::MessageSet::compile({schema}).parse(bytes.data(), bytes.size());
+  const wfxml::Element amount = message.root().child("amount");
+  EXPECT_EQ(amount.value().text(), "1250.00");
+  EXPECT_EQ(amount.value().kind(), wfxml::ValueKind::Decimal);
+  EXPECT_EQ(amount.child("Ccy").value().text(), "EUR");
+  const wfxml::Element days = message.root().child("days");
+  EXPECT_FALSE(days.hasValue());
+  EXPECT_EQ(days.children().size(), 2u);
+}
+
 TEST(Elements, SelfDefiningElementsKeepTheirSpelling) {
   // Without a dictionary namespaces are not processed: names keep their prefixes.
   const std::string document = R"(<a:doc kind="x"><item>1</item><a:item>2</a:item></a:doc>)";

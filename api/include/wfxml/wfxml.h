@@ -129,8 +129,11 @@ public:
   // The element's own value. Elements that hold text among elements (mixed
   // content, the message element of a document without dictionary) keep
   // it in anonymous children instead.
+  // The element's value; for an element with attributes and simple content,
+  // whose value the tree keeps in one anonymous child, that child's value.
+  // An empty view when there is none.
   bool hasValue() const;
-  Value value() const;  // an empty view when there is none
+  Value value() const;
 
   // Building (see Message::create): a child element, attribute ("@name") or
   // anonymous value ("") resolved by name against the parent's type in the
