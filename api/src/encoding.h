@@ -13,6 +13,8 @@ namespace wfxml::detail {
 struct CodePage {
   long ccsid = 0;              // 0: found by the parser (byte-order mark, XML declaration)
   bool littleEndian = false;   // UTF-16 and UTF-32 only
+  bool operator==(const CodePage& o) const { return ccsid == o.ccsid && littleEndian == o.littleEndian; }
+  bool operator!=(const CodePage& o) const { return !(*this == o); }
 };
 
 // The code page of an encoding name: "utf-8", "utf-16le", "utf-16be",

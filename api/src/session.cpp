@@ -9,24 +9,30 @@
 namespace wfxml {
 namespace detail {
 namespace {
-
-MessageInfo parseProperties(const ParseOptions& options) {
-  MessageInfo properties;
-  setCodePage(codePageOf(options.encoding), properties);
-  return properties;
+std::string_view writeEncoding(const WriteOptions& options) {
+  return options.encoding.empty() ? std::string_view("utf-8") : std::string_view(options.encoding);
 }
-
-MessageInfo writeProperties(const WriteOptions& options) {
-  MessageInfo properties;
-  setCodePage(codePageOf(options.encoding.empty() ? std::string_view("utf-8") : options.encoding), properties);
-  return properties;
-}
-
 }  // namespace
 
 SessionState::SessionState(MessageSet messageSet) : set(std::move(messageSet)) {}
 
 SessionState::~SessionState() { set.state()->giveBack(std::move(worker)); }
+
+const MessageInfo& SessionState::parseProperties(const CodePage& codePage) {
+  if (parseCodePage_ != codePage) {
+    setCodePage(codePage, parseProperties_);
+    parseCodePage_ = codePage;
+  }
+  return parseProperties_;
+}
+
+const MessageInfo& SessionState::writeProperties(const CodePage& codePage) {
+  if (writeCodePage_ != codePage) {
+    setCodePage(codePage, writeProperties_);
+    writeCodePage_ = codePage;
+  }
+  return writeProperties_;
+}
 
 Worker& SessionState::workerToParse(const MessageInfo& properties) {
   if (!worker) worker = set.state()->takeWorker();
@@ -86,19 +92,22 @@ Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& 
 
 void Session::parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options) {
   detail::translated(
-      [&] { state_->parse(bytes, size, detail::parseProperties(options), message.state(), /*path=*/nullptr); });
+      [&] { state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
+                    /*path=*/nullptr); });
 }
 
 void Session::parse(const void* bytes, std::size_t size, const std::function<void(const Event&)>& onEvent,
                     const ParseOptions& options) {
   detail::translated([&] {
     detail::EventStream events(state_->set.state()->definitions, onEvent);
-    state_->parse(bytes, size, detail::parseProperties(options), events, /*path=*/nullptr);
+    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events, /*path=*/nullptr);
   });
 }
 
 void Session::write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options) {
-  detail::translated([&] { state_->write(message.state(), detail::writeProperties(options), out); });
+  detail::translated([&] {
+    state_->write(message.state(), state_->writeProperties(detail::codePageOf(detail::writeEncoding(options))), out);
+  });
 }
 
 std::vector<std::uint8_t> Session::write(const Message& message, const WriteOptions& options) {

@@ -8,11 +8,13 @@
 #include "wfxml/wfxml.h"
 
 #include "definitions.h"
+#include "encoding.h"
 #include "dictionaryinfo.h"
 #include "messagetree.h"
 #include "plugin.h"
 #include "worker.h"
 #include "bitstreambuffer.h"
+#include "messageinfo.h"
 #include "zellog.h"
 
 #include <cstddef>
@@ -91,9 +93,20 @@ struct SessionState {
   Worker& workerToParse(const MessageInfo& properties);
   Worker& workerToWrite(const MessageInfo& properties);
 
+  // The properties of the options' code page, set again only when it
+  // changes: a property costs allocations.
+  const MessageInfo& parseProperties(const CodePage& codePage);
+  const MessageInfo& writeProperties(const CodePage& codePage);
+
   MessageSet set;
   std::unique_ptr<Worker> worker;  // null until first used
   WritableBitstreamBuffer output;  // kept between writes for its capacity
+
+private:
+  MessageInfo parseProperties_;
+  MessageInfo writeProperties_;
+  std::optional<CodePage> parseCodePage_;
+  std::optional<CodePage> writeCodePage_;
 };
 
 // A message's tree and the set that names its elements.

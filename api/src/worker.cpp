@@ -17,19 +17,38 @@ Worker::Worker(BitstreamWorkerFactory& factory, const DictionaryInfo* descriptor
 
 Worker::~Worker() = default;
 
+namespace {
+// The properties a worker reads at every call; it reads the others once.
+bool isCodePage(const ZelWstring& name) {
+  return name.view() == std::u16string_view(MI_CCSID_STR) || name.view() == std::u16string_view(MI_ENCODING_STR);
+}
+}  // namespace
+
 Worker::SetUp Worker::setUpOf(const MessageInfo& properties) {
-  SetUp setUp = properties.properties();
-  setUp.erase(ZelWstring(MI_CCSID_STR));
-  setUp.erase(ZelWstring(MI_ENCODING_STR));
+  SetUp setUp;
+  for (const auto& [name, value] : properties.properties())
+    if (!isCodePage(name)) setUp.emplace(name, value);
   return setUp;
 }
 
+// Asked before every call: compares in place rather than building the
+// properties' set-up.
+bool Worker::isSetUpFor(const SetUp& setUp, const MessageInfo& properties) {
+  auto expected = setUp.begin();
+  for (const auto& [name, value] : properties.properties()) {
+    if (isCodePage(name)) continue;
+    if (expected == setUp.end() || expected->first != name || expected->second != value) return false;
+    ++expected;
+  }
+  return expected == setUp.end();
+}
+
 bool Worker::canParseWith(const MessageInfo& properties) const {
-  return !broken_ && (!parseSetUp_ || *parseSetUp_ == setUpOf(properties));
+  return !broken_ && (!parseSetUp_ || isSetUpFor(*parseSetUp_, properties));
 }
 
 bool Worker::canWriteWith(const MessageInfo& properties) const {
-  return !writeSetUp_ || *writeSetUp_ == setUpOf(properties);
+  return !writeSetUp_ || isSetUpFor(*writeSetUp_, properties);
 }
 
 bool Worker::isPlain() const {

@@ -57,6 +57,7 @@ private:
   };
   using SetUp = std::map<ZelWstring, ZelWstring>;
   static SetUp setUpOf(const MessageInfo& properties);
+  static bool isSetUpFor(const SetUp& setUp, const MessageInfo& properties);
 
   std::unique_ptr<BitstreamWorker, Release> worker_;
   // The worker keeps pointers to these from its first call on.
