@@ -12,6 +12,12 @@ MessageSet load(const std::string& dictionaryPath, const LibraryOptions& library
   });
 }
 
+MessageSet loadBytes(std::vector<std::uint8_t> dictionary, const LibraryOptions& library) {
+  return detail::translated([&] {
+    return MessageSet(std::make_shared<const detail::MessageSetState>(library, std::move(dictionary)));
+  });
+}
+
 MessageSet none(const LibraryOptions& library) {
   return detail::translated([&] {
     return MessageSet(std::make_shared<const detail::MessageSetState>(library, std::nullopt));
@@ -45,6 +51,10 @@ void parse(Session& session, const void* bytes, std::size_t size, const MessageI
 }
 
 void write(Session& session, const Message& message, const MessageInfo& properties, std::vector<std::uint8_t>& out) {
+  detail::translated([&] { session.state().write(message.state(), properties, out); });
+}
+
+void write(Session& session, const Message& message, const MessageInfo& properties, WritableBitstreamBuffer& out) {
   detail::translated([&] { session.state().write(message.state(), properties, out); });
 }
 

@@ -65,6 +65,12 @@ void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo&
 }
 
 void SessionState::write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out) {
+  output.clear();
+  write(message, properties, output);
+  out.insert(out.end(), output.bytes().begin(), output.bytes().end());
+}
+
+void SessionState::write(const MessageState& message, const MessageInfo& properties, WritableBitstreamBuffer& out) {
   // Element ids mean something only in the dictionary they came from.
   const auto& own = message.set.state();
   if (own != set.state() && own->descriptor) {
@@ -72,9 +78,7 @@ void SessionState::write(const MessageState& message, const MessageInfo& propert
     e.addInsert("write").addInsert("the message belongs to another message set");
     throw e;
   }
-  output.clear();
-  workerToWrite(properties).write(message.tree, properties, output);
-  out.insert(out.end(), output.bytes().begin(), output.bytes().end());
+  workerToWrite(properties).write(message.tree, properties, out);
 }
 
 }  // namespace detail

@@ -87,6 +87,7 @@ struct SessionState {
   // Appends the message's document to out; on failure out is as it was.
   // Throws CP_TREE_ERROR for a message of another dictionary.
   void write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out);
+  void write(const MessageState& message, const MessageInfo& properties, WritableBitstreamBuffer& out);
 
   // The worker to parse (write) with these properties: the session's own
   // when it can, else a fresh one that replaces it.

@@ -18,6 +18,7 @@ class FIHandler;
 class MessageInfo;
 class MessageTree;
 class StdDictionaryInfo;
+class WritableBitstreamBuffer;
 
 namespace wfxml::host {
 
@@ -31,6 +32,9 @@ struct LibraryOptions {
 // MessageSet::load and MessageSet::none with another library.
 MessageSet load(const std::string& dictionaryPath, const LibraryOptions& library);
 MessageSet none(const LibraryOptions& library);
+// The message set of a dictionary's bytes (what a dictionary file holds,
+// e.g. from compileMessageSetToExtract). Throws CP_DICTIONARY_FORMAT_ERROR.
+MessageSet loadBytes(std::vector<std::uint8_t> dictionary, const LibraryOptions& library = {});
 
 // The loaded dictionary; null for a set without one.
 const StdDictionaryInfo* dictionary(const MessageSet& set);
@@ -55,6 +59,9 @@ void parse(Session& session, const void* bytes, std::size_t size, const MessageI
 void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, Message& message,
            const std::vector<long>* path = nullptr);
 void write(Session& session, const Message& message, const MessageInfo& properties, std::vector<std::uint8_t>& out);
+// The same into the framework's buffer, which the worker appends to
+// directly (no copy: for benchmarks and hosts that keep such a buffer).
+void write(Session& session, const Message& message, const MessageInfo& properties, WritableBitstreamBuffer& out);
 
 }  // namespace wfxml::host
 

@@ -244,13 +244,22 @@ public:
 
   // Parses a whole document. The bytes are only read during the call.
   Message parse(const void* bytes, std::size_t size, const ParseOptions& options = {});
-  // Parses into message, reusing its storage.
+  // Parses into message, reusing its storage; the message then belongs to
+  // this session's set. On failure the message is empty.
   void parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options = {});
   // Streams the document's events to onEvent while it is parsed, step by step.
+  // An exception of onEvent ends the parse and passes out of the call unchanged.
   void parse(const void* bytes, std::size_t size, const std::function<void(const Event&)>& onEvent,
              const ParseOptions& options = {});
+  // Every parse throws Error for a document that is not well-formed
+  // (CP_XML_XERCES_PARSER_EXCEPTION, inserts: ..., error code, entity, line,
+  // column, text, ..., the open element), a value that does not fit its type
+  // (CP_XML_DATA_READ_CONVERSION_ERROR) and an unknown encoding name
+  // (CP_UNKNOWN_ENCODING). The session stays usable after any of them.
 
-  // Appends the document to out; on failure out is as it was.
+  // Appends the document to out; on failure out is as it was. A message of
+  // another message set's dictionary is refused (CP_TREE_ERROR); one without
+  // dictionary (MessageSet::none()) is written by any session.
   void write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options = {});
   std::vector<std::uint8_t> write(const Message& message, const WriteOptions& options = {});
 
@@ -280,17 +289,19 @@ public:
 // A loaded dictionary: the message set's messages, elements and types.
 class MessageSet {
 public:
-  // A dictionary file (wfhost compile makes them).
+  // A dictionary file (wfhost compile makes them). Throws CP_IO_ERROR
+  // (inserts: path, reason) and CP_DICTIONARY_FORMAT_ERROR.
   static MessageSet load(const std::string& dictionaryPath);
   // Compiled in process from XML Schema files (.xsd; imports and includes are
-  // followed) or one message-set source (.json).
+  // followed) or one message-set source (.json). Throws
+  // CP_DICTIONARY_SOURCE_ERROR (inserts: file, place, what is wrong).
   static MessageSet compile(const std::vector<std::string>& sourcePaths);
   // No dictionary: every element is self-defining, every value a string.
   static MessageSet none();
 
   // The compiled dictionary as a file's bytes (what load reads).
   std::vector<std::uint8_t> dictionaryBytes() const;
-  std::vector<std::string> messageNames() const;
+  std::vector<std::string> messageNames() const;  // the messages' element names
 
   // Thread-safe conveniences: each call takes a Session from the set's pool.
   Message parse(const void* bytes, std::size_t size, const ParseOptions& options = {}) const;
