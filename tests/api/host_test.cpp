@@ -1,0 +1,64 @@
+// The host-level calls: message sets from dictionary bytes, the framework's
+// properties, and a session that changes its worker when a property the
+// worker reads only once changes.
+#include "apitestsupport.h"
+
+#include "bitstreambuffer.h"
+#include "messageinfo.h"
+#include "messagetree.h"
+#include "wfxml/host.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+MessageInfo subtreeProperties() {
+  MessageInfo properties;
+  properties.setIntegerProperty(ZelWstring(MI_SUBTREEBITSTREAM_STR), 1);
+  return properties;
+}
+
+TEST(HostCalls, ADictionarysBytesMakeTheSameMessageSet) {
+  const wfxml::MessageSet set = wfxml::host::loadBytes(kindsMessageSet().dictionaryBytes());
+  ASSERT_NE(wfxml::host::dictionary(set), nullptr);
+  EXPECT_EQ(wfxml::host::dictionary(wfxml::MessageSet::none()), nullptr);
+  const wfxml::Message message = set.parse(kKindsDocument.data(), kKindsDocument.size());
+  EXPECT_EQ(message.root().child("price").value().text(), "-12.50");
+  EXPECT_EQ(errorOf([] { wfxml::host::loadBytes({1, 2, 3}); }).key(), "CP_DICTIONARY_FORMAT_ERROR");
+}
+
+TEST(HostCalls, WritingIntoTheFrameworksBufferAppendsTheSameBytes) {
+  wfxml::Session session(kindsMessageSet());
+  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
+  WritableBitstreamBuffer buffer;
+  buffer.append("x", 1);
+  wfxml::host::write(session, message, MessageInfo(), buffer);
+  EXPECT_EQ(std::string(buffer.bytes().begin() + 1, buffer.bytes().end()), textOf(session.write(message)));
+}
+
+TEST(HostCalls, APropertyReadOnceGetsAWorkerOfItsOwnAndBack) {
+  wfxml::Session session(kindsMessageSet());
+  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
+  const std::string plain = textOf(session.write(message));
+  std::vector<std::uint8_t> subtree;
+  wfxml::host::write(session, message, subtreeProperties(), subtree);
+  std::vector<std::uint8_t> again;
+  wfxml::host::write(session, message, MessageInfo(), again);
+  EXPECT_EQ(plain.rfind("<?xml", 0), 0u) << plain;
+  EXPECT_NE(textOf(subtree).rfind("<?xml", 0), 0u) << textOf(subtree);
+  EXPECT_EQ(textOf(again), plain);
+}
+
+TEST(HostCalls, TheTreeIsTheFrameworksAndNamedByTheDictionary) {
+  wfxml::Session session(kindsMessageSet());
+  wfxml::Message message = wfxml::host::emptyMessage(kindsMessageSet());
+  EXPECT_TRUE(wfxml::host::tree(message).empty());
+  wfxml::host::parse(session, kKindsDocument.data(), kKindsDocument.size(), MessageInfo(), message);
+  const MessageTree& tree = wfxml::host::tree(message);
+  EXPECT_EQ(tree.displayName(*tree.getRoot()).toUtf8(), "values");
+  EXPECT_EQ(message.root().treeElement(), tree.getRoot());
+}
+
+}  // namespace
