@@ -126,12 +126,10 @@ public:
   Element child(std::string_view name) const;  // the first child of that local name
   std::vector<Element> children() const;
 
-  // The element's own value. Elements that hold text among elements (mixed
-  // content, the message element of a document without dictionary) keep
-  // it in anonymous children instead.
   // The element's value; for an element with attributes and simple content,
   // whose value the tree keeps in one anonymous child, that child's value.
-  // An empty view when there is none.
+  // Text among elements (mixed content) and list items stay anonymous
+  // children. An empty view when there is none.
   bool hasValue() const;
   Value value() const;
 
