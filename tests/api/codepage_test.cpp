@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct EncodingCase {
   const char* encoding;
   std::vector<std::uint8_t> start;  // the first bytes of the document
 };
+// By name: gtest would print the bytes of the struct, padding included.
+void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.name; }
+
 
 class CodePages : public testing::TestWithParam<EncodingCase> {};
 
@@ -55,9 +59,8 @@ TEST(CodePageNames, AnUnknownNameIsRefusedBeforeAnythingIsWritten) {
 }
 
 TEST(CodePageNames, AWriteAppendsToWhatIsThere) {
-  wfxml::Session session(wfxml::MessageSet::none());
-  const std::string document = "<a>x</a>";
-  const wfxml::Message message = session.parse(document.data(), document.size());
+  wfxml::Session session(kindsMessageSet());
+  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
   std::vector<std::uint8_t> out = bytesOf("1");
   session.write(message, out);
   session.write(message, out);

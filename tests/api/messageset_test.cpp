@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,9 @@ struct SourceError {
   const char* key;
   const char* firstInsert;
 };
+// By name: gtest would print the bytes of the struct, padding included.
+void PrintTo(const SourceError& c, std::ostream* out) { *out << c.name; }
+
 
 class MessageSetErrors : public testing::TestWithParam<SourceError> {};
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,9 @@ struct BadDocument {
   std::size_t insertIndex;
   const char* insert;
 };
+// By name: gtest would print the bytes of the struct, padding included.
+void PrintTo(const BadDocument& c, std::ostream* out) { *out << c.name; }
+
 
 class ParseErrors : public testing::TestWithParam<BadDocument> {};
 

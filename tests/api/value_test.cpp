@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -14,6 +15,9 @@ struct KindCase {
   wfxml::ValueKind kind;
   const char* text;
 };
+// By name: gtest would print the bytes of the struct, padding included.
+void PrintTo(const KindCase& c, std::ostream* out) { *out << c.element; }
+
 
 class ValueKinds : public testing::TestWithParam<KindCase> {
 protected:
