@@ -3,6 +3,7 @@
 #include "dictionaryinfo.h"
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
+#include "utf8.h"
 #include "zelwstring.h"
 
 #include <string_view>
@@ -20,7 +21,7 @@ constexpr std::int64_t kRenderNameless = -1;
 constexpr long kAttributeDeclarationsVersion = 600;
 constexpr std::u16string_view kSchemaInstanceNamespace = u"http://www.w3.org/2001/XMLSchema-instance";
 
-std::string utf8(const char16_t* text) { return text ? ZelWstring(text).toUtf8() : std::string(); }
+std::string utf8(const char16_t* text) { return text ? toUtf8(text) : std::string(); }
 
 // One table's XML properties: the XML name and render of each row.
 class XmlProperties {
@@ -61,7 +62,7 @@ Definitions::Definitions(const StdDictionaryInfo* dictionary) : dictionary_(dict
     Definition definition;
     definition.name = tagProperties.name(r, dictionary->getTagName(r));
     if (tag.namespaceIndex >= 0 && static_cast<std::size_t>(tag.namespaceIndex) < dictionary->getNamespaceCache().size())
-      definition.namespaceUri = dictionary->getNamespaceCache()[tag.namespaceIndex].getURI().toUtf8();
+      definition.namespaceUri = toUtf8(dictionary->getNamespaceCache()[tag.namespaceIndex].getURI().view());
     tags_[row].asElement = definition;
     tags_[row].asElement.isAttribute = recordsAttributes && tag.declaredAsAttribute;
     tags_[row].asMessage = std::move(definition);

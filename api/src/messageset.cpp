@@ -9,8 +9,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace wfxml {
 namespace detail {
@@ -55,10 +55,18 @@ std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> loadDescript
 }  // namespace
 
 std::vector<std::uint8_t> readDictionaryFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  // A folder opens like a file, and its size is anything.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored))
+    throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(EISDIR)});
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+  // In one read of the file's size: dictionaries run to megabytes.
+  const std::streamoff size = in.tellg();
+  std::vector<std::uint8_t> bytes(size > 0 ? static_cast<std::size_t>(size) : 0);
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
   return bytes;
 }
 

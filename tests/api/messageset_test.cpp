@@ -63,6 +63,7 @@ TEST(MessageSets, AMessageOfAnotherDictionaryIsNotWritten) {
 
 struct SourceError {
   const char* name;
+  bool load;  // MessageSet::load of the one source, else compile
   std::vector<std::string> sources;
   const char* key;
   const char* firstInsert;
@@ -75,9 +76,8 @@ class MessageSetErrors : public testing::TestWithParam<SourceError> {};
 
 TEST_P(MessageSetErrors, NameTheFileAndTheFault) {
   const wfxml::Error e = errorOf([&] {
-    if (GetParam().sources.size() == 1 && GetParam().sources[0].size() > 5 &&
-        GetParam().sources[0].compare(GetParam().sources[0].size() - 5, 5, ".dict") == 0)
-      wfxml::MessageSet::load(GetParam().sources[0]);
+    if (GetParam().load)
+      wfxml::MessageSet::load(GetParam().sources.at(0));
     else
       wfxml::MessageSet::compile(GetParam().sources);
   });
@@ -88,12 +88,13 @@ TEST_P(MessageSetErrors, NameTheFileAndTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, MessageSetErrors,
-    testing::Values(SourceError{"MissingDictionary", {"/nonexistent/x.dict"}, "CP_IO_ERROR", "/nonexistent/x.dict"},
-                    SourceError{"MissingSchema", {"/nonexistent/x.xsd"}, "CP_DICTIONARY_SOURCE_ERROR",
+    testing::Values(SourceError{"MissingDictionary", true, {"/nonexistent/x.dict"}, "CP_IO_ERROR", "/nonexistent/x.dict"},
+                    SourceError{"FolderAsDictionary", true, {WF_EXAMPLES_DIR}, "CP_IO_ERROR", WF_EXAMPLES_DIR},
+                    SourceError{"MissingSchema", false, {"/nonexistent/x.xsd"}, "CP_DICTIONARY_SOURCE_ERROR",
                                 "/nonexistent/x.xsd"},
-                    SourceError{"UnknownFormat", {WF_EXAMPLES_DIR "/order.xml"}, "CP_DICTIONARY_SOURCE_ERROR",
+                    SourceError{"UnknownFormat", false, {WF_EXAMPLES_DIR "/order.xml"}, "CP_DICTIONARY_SOURCE_ERROR",
                                 WF_EXAMPLES_DIR "/order.xml"},
-                    SourceError{"NoSource", {}, "CP_DICTIONARY_SOURCE_ERROR", ""}),
+                    SourceError{"NoSource", false, {}, "CP_DICTIONARY_SOURCE_ERROR", ""}),
     [](const testing::TestParamInfo<SourceError>& info) { return std::string(info.param.name); });
 
 TEST(MessageSets, ACorruptDictionaryIsAFormatError) {
