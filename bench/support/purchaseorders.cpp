@@ -14,7 +14,7 @@ constexpr char kLineBatchSet[] = R"({ "name": "Bench",
   "types": [ { "name": "Line", "members": [
      { "name": "sku", "type": "string", "render": "attribute" },
      { "name": "name", "type": "string" },
-     { "name": "qty", "type": "integer" },
+     { "name": "qty", "type": "long" },
      { "name": "price", "type": "decimal" },
      { "name": "weight", "type": "double" },
      { "name": "gift", "type": "boolean" },
@@ -28,10 +28,10 @@ constexpr char kOrderListSet[] = R"({
   "types": [
     { "name": "Line", "members": [
       { "name": "sku", "type": "string", "render": "attribute" },
-      { "name": "qty", "type": "integer" },
+      { "name": "qty", "type": "long" },
       { "name": "price", "type": "decimal" } ] },
     { "name": "Order", "members": [
-      { "name": "id", "type": "integer", "render": "attribute" },
+      { "name": "id", "type": "long", "render": "attribute" },
       { "name": "status", "type": "string", "render": "attribute" },
       { "name": "customer", "type": "string" },
       { "name": "placed", "type": "dateTime" },

@@ -124,7 +124,7 @@ TEST(ParseCommand, FailuresReportKeyAndInsertsWithStatusOne) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.out.find("CP_XML_DATA_READ_CONVERSION_ERROR (0xC000151C)"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find("insert 3: quantity"), std::string::npos) << outcome.out;
-  EXPECT_NE(outcome.out.find("insert 4: Integer"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("insert 4: Decimal"), std::string::npos) << outcome.out;
 }
 
 TEST(ParseCommand, WrongArgumentsAreUsageErrors) {

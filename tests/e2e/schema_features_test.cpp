@@ -43,8 +43,9 @@ const FeatureDocument kDocuments[] = {
     // are self-defining.
     {"forms-mismatched", false},
     {"attribute-forms", false},
-    // time, dateTime with an offset, the g-types, the smallest long, a
-    // float in exponent form, a boolean spelled 1, hexBinary in lower case.
+    // time, dateTime with an offset, the g-types, the smallest long, the
+    // integer types beyond 64 bits with signs and leading zeros, a float in
+    // exponent form, a boolean spelled 1, hexBinary in lower case.
     {"lexical-forms", true, "lexical.xsd"},
 };
 

@@ -168,7 +168,7 @@ TEST(MessageSetJson, ResolvesForwardQualifiedAndInlineReferences) {
   int integers = 0;
   for (const TypeDef& type : set.types) integers += type.builtin && type.name == "integer";
   EXPECT_EQ(integers, 1);
-  EXPECT_EQ(effectiveLogicalType(set, set.types[3].unionMemberTypes[0]), eLogicalInteger);
+  EXPECT_EQ(effectiveLogicalType(set, set.types[3].unionMemberTypes[0]), eLogicalDecimal);
 }
 
 TEST(MessageSetJson, KindFollowsTheBaseType) {

@@ -1,6 +1,7 @@
 #include "xsdimporter.h"
 
 #include "messagesetcompiler.h"
+#include "messagesetjson.h"
 #include "zelexception.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +125,41 @@ INSTANTIATE_TEST_SUITE_P(Members, FeatureLogicalTypes,
                                            LogicalCase{"b64", eLogicalBinary},
                                            LogicalCase{"id", eLogicalString}),
                          [](const auto& info) { return info.param.member; });
+
+// The integer types: those with 64-bit bounds are Integers; the unbounded
+// ones and unsignedLong (beyond the signed 64 bits) are Decimals, which keep
+// every digit. A schema and a JSON source naming the type agree.
+struct IntegerTypeCase {
+  std::string type;
+  ELogicalType logical;
+};
+
+class IntegerTypeMapping : public ::testing::TestWithParam<IntegerTypeCase> {};
+
+TEST_P(IntegerTypeMapping, SchemaAndSourceGiveTheSameLogicalType) {
+  static const MessageSet imported = importData("lexical.xsd").set;
+  const std::string& name = GetParam().type;
+  const MemberDef* member = findMember(imported, imported.elements[elementNamed(imported, "values")].type, name);
+  ASSERT_NE(member, nullptr);
+  EXPECT_EQ(effectiveLogicalType(imported, memberType(imported, *member)), GetParam().logical) << "schema";
+
+  const MessageSet source = parseMessageSetJson(
+      R"({"name": "S", "types": [{"name": "T", "base": ")" + name + R"("}]})", "s.json");
+  EXPECT_EQ(effectiveLogicalType(source, 0), GetParam().logical) << "source";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BuiltinTypes, IntegerTypeMapping,
+    ::testing::Values(IntegerTypeCase{"integer", eLogicalDecimal}, IntegerTypeCase{"nonNegativeInteger", eLogicalDecimal},
+                      IntegerTypeCase{"positiveInteger", eLogicalDecimal},
+                      IntegerTypeCase{"nonPositiveInteger", eLogicalDecimal},
+                      IntegerTypeCase{"negativeInteger", eLogicalDecimal},
+                      IntegerTypeCase{"unsignedLong", eLogicalDecimal}, IntegerTypeCase{"long", eLogicalInteger},
+                      IntegerTypeCase{"int", eLogicalInteger}, IntegerTypeCase{"short", eLogicalInteger},
+                      IntegerTypeCase{"byte", eLogicalInteger}, IntegerTypeCase{"unsignedInt", eLogicalInteger},
+                      IntegerTypeCase{"unsignedShort", eLogicalInteger},
+                      IntegerTypeCase{"unsignedByte", eLogicalInteger}),
+    [](const auto& info) { return info.param.type; });
 
 TEST_F(FeatureSchema, BinaryEncodingsFollowTheBuiltinType) {
   EXPECT_EQ(defaultEncoding(set(), findMember(set(), orderType(), "hex")->type), DataEncoding::Hex);

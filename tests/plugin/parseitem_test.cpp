@@ -17,13 +17,13 @@ namespace {
 constexpr char kItems[] = R"({ "name": "P",
   "properties": { "nullNumEncoding": "valueText", "nullNumValue": "NIL",
                   "nullNonNumEncoding": "trueAttribute", "nullNonNumValue": "isNull" },
-  "types": [ { "name": "Ints", "itemType": "integer" } ],
+  "types": [ { "name": "Ints", "itemType": "long" } ],
   "elements": [ { "name": "m", "class": "message", "type": { "members": [
     { "name": "code", "type": "string", "render": "attribute" },
     { "name": "cur", "type": "hexBinary", "render": "elementWithValue", "encoding": "cdata" },
     { "name": "when", "type": "dateTime", "format": "dd.MM.yyyy" },
     { "name": "list", "type": "Ints" },
-    { "name": "box", "type": { "members": [ { "name": "n", "type": "integer" } ] } } ] } } ] })";
+    { "name": "box", "type": { "members": [ { "name": "n", "type": "long" } ] } } ] } } ] })";
 
 const ZelNamedLogSource& owner() {
   static const ZelNamedLogSource source("test");

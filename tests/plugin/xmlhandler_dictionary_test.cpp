@@ -32,13 +32,13 @@ Lines inner(const Lines& lines) {
 }
 
 constexpr char kWrapped[] = R"({ "name": "W", "properties": { "rootTagName": "Batch version=\"2\"" },
-  "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "integer" } ] } } ] })";
+  "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "long" } ] } } ] })";
 
 constexpr char kMessages[] = R"({ "name": "M",
   "types": [ { "name": "Envelope", "composition": "open", "members": [ { "name": "hdr", "type": "string" } ] } ],
   "elements": [
     { "name": "PO", "class": "message", "xmlName": "doc", "render": "elementWithId",
-      "idAttributeName": "kind", "idAttributeValue": "po", "type": { "members": [ { "name": "n", "type": "integer" } ] } },
+      "idAttributeName": "kind", "idAttributeValue": "po", "type": { "members": [ { "name": "n", "type": "long" } ] } },
     { "name": "Env", "class": "message", "xmlName": "env", "type": "Envelope" } ] })";
 
 constexpr char kAttributes[] = R"({ "name": "A", "elements": [ { "name": "m", "class": "message", "type": { "members": [
@@ -50,7 +50,7 @@ constexpr char kAttributes[] = R"({ "name": "A", "elements": [ { "name": "m", "c
      "idAttributeName": "t", "idAttributeValue": "gross", "valueAttributeName": "v" },
    { "name": "addr", "type": "string", "render": "elementWithId", "idAttributeName": "t", "idAttributeValue": "home" },
    { "name": "flag", "type": "boolean", "minOccurs": 0, "maxOccurs": "unbounded" },
-   { "name": "count", "type": "integer", "minOccurs": 0 },
+   { "name": "count", "type": "long", "minOccurs": 0 },
    { "name": "blob", "type": "hexBinary", "minOccurs": 0 },
    { "name": "b64", "type": "base64Binary", "minOccurs": 0 },
    { "name": "group", "type": { "members": [ { "name": "x", "type": "string" } ] },
@@ -60,13 +60,13 @@ constexpr char kAttributes[] = R"({ "name": "A", "elements": [ { "name": "m", "c
 constexpr char kTyped[] = R"({ "name": "LU",
   "namespaces": [ { "uri": "urn:t", "prefix": "t" } ],
   "types": [
-    { "name": "Ints", "namespace": "t", "itemType": "integer" },
-    { "name": "Num", "namespace": "t", "memberTypes": ["integer", "string"] },
-    { "name": "Strict", "namespace": "t", "memberTypes": ["integer", "boolean"] },
+    { "name": "Ints", "namespace": "t", "itemType": "long" },
+    { "name": "Num", "namespace": "t", "memberTypes": ["long", "string"] },
+    { "name": "Strict", "namespace": "t", "memberTypes": ["long", "boolean"] },
     { "name": "IntsOrWord", "namespace": "t", "memberTypes": ["Ints", "string"] },
     { "name": "NumList", "namespace": "t", "itemType": "IntsOrWord" },
     { "name": "Base", "namespace": "t", "members": [ { "name": "a", "namespace": "t", "type": "string" } ] },
-    { "name": "Derived", "namespace": "t", "base": "Base", "members": [ { "name": "b", "namespace": "t", "type": "integer" } ] }
+    { "name": "Derived", "namespace": "t", "base": "Base", "members": [ { "name": "b", "namespace": "t", "type": "long" } ] }
   ],
   "elements": [
     { "name": "m", "namespace": "t", "class": "message", "type": { "members": [
@@ -81,13 +81,13 @@ constexpr char kMixed[] = R"({ "name": "X",
   "types": [
     { "name": "Para", "composition": "orderedMixed", "members": [
         { "type": "string" }, { "name": "b", "type": "string" }, { "type": "string" } ] },
-    { "name": "Line", "members": [ { "name": "qty", "type": "integer" }, { "name": "note", "type": "string" } ] } ],
+    { "name": "Line", "members": [ { "name": "qty", "type": "long" }, { "name": "note", "type": "string" } ] } ],
   "elements": [ { "name": "doc", "class": "message", "type": { "members": [
         { "name": "p", "type": "Para" }, { "name": "line", "type": "Line", "maxOccurs": "unbounded" } ] } } ] })";
 
 // Tags: m 1, x 2 (through the group), a 3, b 4.
 constexpr char kGrouped[] = R"({ "name": "G",
-  "types": [ { "name": "Common", "members": [ { "name": "x", "type": "integer" } ] } ],
+  "types": [ { "name": "Common", "members": [ { "name": "x", "type": "long" } ] } ],
   "elements": [ { "name": "m", "class": "message", "type": { "members": [
     { "name": "a", "type": "string", "minOccurs": 0, "maxOccurs": "unbounded" }, { "group": "Common" },
     { "name": "b", "type": "string", "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })";
@@ -271,7 +271,7 @@ TEST_P(NullEncodingTest, NillableElementsReadTheirNullValue) {
     "elements": [ { "name": "m", "class": "message", "type": { "members": [
       { "name": "s", "type": "string", "nillable": true, "minOccurs": 0, "maxOccurs": "unbounded" },
       { "name": "t", "type": "string", "minOccurs": 0 },
-      { "name": "n", "type": "integer", "nillable": true, "minOccurs": 0 },
+      { "name": "n", "type": "long", "nillable": true, "minOccurs": 0 },
       { "name": "v", "type": "string", "nillable": true, "render": "elementWithValue", "valueAttributeName": "val",
         "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })";
   const DescriptorPtr descriptor = compileDescriptor(source);
@@ -404,7 +404,7 @@ TEST(MemberMatching, AMemberOfTheNextTypeIsNoCandidate) {
 TEST(MemberMatching, RepeatedNamesFollowParentTypeNamespaceAndDocument) {
   const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "R",
     "namespaces": [ { "uri": "urn:r", "prefix": "r" } ],
-    "types": [ { "name": "P", "members": [ { "name": "v", "namespace": "r", "type": "integer", "maxOccurs": 3 } ] },
+    "types": [ { "name": "P", "members": [ { "name": "v", "namespace": "r", "type": "long", "maxOccurs": 3 } ] },
                { "name": "Q", "members": [ { "name": "w", "namespace": "r", "type": "string" },
                                            { "name": "v", "namespace": "r", "type": "string", "maxOccurs": 3 } ] } ],
     "elements": [ { "name": "m", "namespace": "r", "class": "message", "type": { "members": [
