@@ -117,11 +117,7 @@ const std::map<std::string, std::string> kInvalidOriginals = {
 };
 
 // Documents that faults not fixed yet stop at a step, and why.
-constexpr char kLongInteger[] = "an xs:integer beyond 64 bits (an X.509 serial number) does not convert";
-const std::map<std::string, KnownFault> kKnownFaults = {
-    {"ubl-2.1/samples/UBL-Invoice-2.0-Enveloped.xml", {Step::Parse, kLongInteger}},
-    {"ubl-2.1/samples/UBL-Invoice-2.0-Detached-Signature.xml", {Step::Parse, kLongInteger}},
-};
+const std::map<std::string, KnownFault> kKnownFaults = {};
 
 struct Shard {
   const Corpus* corpus;
