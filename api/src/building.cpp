@@ -1,0 +1,222 @@
+// Building messages by name: Message::create, Element::append and the
+// typed setters, checked against the message set.
+
+#include "state.h"
+
+#include "error.h"
+#include "messagetree.h"
+#include "schemaview.h"
+#include "treeassembly.h"
+#include "zelexception.h"
+
+#include <cmath>
+
+namespace wfxml {
+namespace detail {
+namespace {
+
+const SchemaView* schemaOf(const MessageSet& set) { return set.state()->schema.get(set.state()->dictionary); }
+
+bool isAnonymous(const TreeElement& element) {
+  return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
+}
+
+// "/order/party[@user]" style path of an element, for errors.
+std::string pathOf(Element element) {
+  std::string path;
+  for (; element; element = element.parent()) {
+    const std::string name = element.isAttribute() ? "@" + element.name() : element.name();
+    path.insert(0, "/" + name);
+  }
+  return path.empty() ? "/" : path;
+}
+
+// What a value set on element must suit: its type, and whether it may be null.
+struct ValueSlot {
+  const SchemaType* type = nullptr;  // null: any value, as text
+  bool typed = false;                // the message set defines the element (or the anonymous value's holder)
+  bool nillable = true;
+  bool allowed = true;               // false: the element holds no value (complex content)
+};
+
+ValueSlot slotOf(const SchemaView* view, const TreeElement& element) {
+  ValueSlot slot;
+  if (!view) return slot;
+  const TreeElement* holder = &element;
+  const bool anonymous = isAnonymous(element) && element.getParent();
+  if (anonymous) holder = element.getParent();
+  const bool defined = holder->getMemberId() >= 1 || holder->getTagId() >= 0;
+  if (!defined) return slot;
+  slot.typed = true;
+  const SchemaType* type = view->typeOf(*holder);
+  if (const SchemaMember* member = view->memberOf(*holder)) {
+    slot.nillable = member->nillable;
+  } else if (const SchemaElement* global = view->element(holder->getTagIndex())) {
+    slot.nillable = global->nillable;
+  }
+  if (!type) return slot;
+  if (anonymous) {
+    slot.nillable = false;
+    if (type->isList) {
+      slot.type = view->type(type->listItemType);
+    } else if (type->isMixed) {
+      slot.type = nullptr;
+    } else if (type->hasSimpleContent) {
+      slot.type = type;
+    } else {
+      slot.allowed = false;
+    }
+    return slot;
+  }
+  if (type->isList || (type->isComplex && !type->hasSimpleContent)) {
+    slot.allowed = false;  // lists take their items, complex types their members, as children
+    slot.type = type;
+    return slot;
+  }
+  slot.type = type;
+  return slot;
+}
+
+// Sets the value on the element, or on the anonymous child that holds the
+// simple content of an element with attributes, as a parse leaves it.
+void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFData value) {
+  if (!type || !type->isComplex || isAnonymous(element)) return element.setValue(std::move(value));
+  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    if (isAnonymous(*child)) return child->setValue(std::move(value));
+  }
+  TreeElement& child = tree.appendChild(element);
+  child.setKind(treekinds::kSelfDefiningField);
+  child.setValue(std::move(value));
+}
+
+}  // namespace
+
+// Checks given against the element's type and stores it.
+void setGivenValue(MessageState& message, TreeElement* element, const GivenValue& given) {
+  if (!element) return;
+  const SchemaView* view = schemaOf(message.set);
+  const ValueSlot slot = slotOf(view, *element);
+  const std::string wanted = slot.type ? logicalTypeName(slot.type->logicalType) : "String";
+  if (!slot.allowed) {
+    const bool nilledComplex = given.kind == GivenValue::Kind::Null && slot.nillable;
+    if (!nilledComplex) throwError(ZelMessages::CP_TYPE_MISMATCH, {"no value", kindName(given.kind)});
+  }
+  if (given.kind == GivenValue::Kind::Null && slot.typed && !slot.nillable)
+    throwError(ZelMessages::CP_TYPE_MISMATCH, {wanted, "null (the element is not nillable)"});
+  PWFData value;
+  std::string wrong;
+  const SchemaType* type = slot.allowed ? slot.type : nullptr;
+  if (!slot.typed) {
+    // Self-defining content takes any value, as its text.
+    if (!typedValue(given, nullptr, value, wrong)) throwError(ZelMessages::CP_TYPE_MISMATCH, {wanted, wrong});
+  } else if (!typedValue(given, type, value, wrong)) {
+    throwError(ZelMessages::CP_TYPE_MISMATCH, {wanted, kindName(given.kind)});
+  }
+  store(message.tree, *element, slot.allowed ? slot.type : nullptr, std::move(value));
+}
+
+}  // namespace detail
+
+Message Message::create(const MessageSet& set, std::string_view name, std::string_view namespaceUri) {
+  auto state = std::make_unique<detail::MessageState>(set);
+  const detail::SchemaView* view = detail::schemaOf(set);
+  detail::TreeAssembly assembly(view, state->tree);
+  if (!view) {
+    assembly.createSelfDefiningMessage(name, namespaceUri);
+    return Message(std::move(state));
+  }
+  const detail::SchemaElement* message = view->findMessage(name, namespaceUri);
+  if (!message) detail::throwError(ZelMessages::CP_UNKNOWN_MEMBER, {std::string(name), "(the message set's messages)"});
+  assembly.createMessage(*message);
+  return Message(std::move(state));
+}
+
+Element Element::append(std::string_view name, std::string_view namespaceUri) {
+  if (!element_) return {};
+  const detail::SchemaView* view = detail::schemaOf(message_->set);
+  detail::TreeAssembly assembly(view, message_->tree);
+  if (name.empty()) {
+    TreeElement& child = assembly.appendValue(*element_, PWFData());
+    return message_->element(&child);
+  }
+  const bool attribute = name.front() == '@';
+  if (attribute) name.remove_prefix(1);
+  const detail::Resolution resolution = assembly.resolve(*element_, name, namespaceUri, attribute);
+  if (!resolution)
+    detail::throwError(ZelMessages::CP_UNKNOWN_MEMBER,
+                       {(attribute ? "@" : "") + std::string(name), detail::pathOf(*this)});
+  TreeElement& child =
+      assembly.append(*element_, resolution, name, namespaceUri, attribute, /*namespaceGiven=*/!namespaceUri.empty());
+  return message_->element(&child);
+}
+
+namespace {
+detail::GivenValue given(detail::GivenValue::Kind kind) {
+  detail::GivenValue value;
+  value.kind = kind;
+  return value;
+}
+}  // namespace
+
+Element& Element::setString(std::string_view text) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::String);
+  value.text = text;
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setInteger(std::int64_t number) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::Integer);
+  value.integer = number;
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setDecimal(std::string_view digits) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::Decimal);
+  value.text = digits;
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setDouble(double number) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::Number);
+  value.number = number;
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setBoolean(bool flag) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::Boolean);
+  value.boolean = flag;
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setDateTime(std::string_view xmlText) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::DateTime);
+  value.text = xmlText;
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setDuration(std::string_view xmlText) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::Duration);
+  value.text = xmlText;
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setBinary(const std::uint8_t* bytes, std::size_t size) {
+  detail::GivenValue value = given(detail::GivenValue::Kind::Binary);
+  value.bytes.assign(bytes, bytes + size);
+  detail::setGivenValue(*message_, element_, value);
+  return *this;
+}
+
+Element& Element::setNull() {
+  detail::setGivenValue(*message_, element_, given(detail::GivenValue::Kind::Null));
+  return *this;
+}
+
+}  // namespace wfxml

@@ -1,0 +1,241 @@
+#include "jsontext.h"
+
+#include "base64converter.h"
+#include "error.h"
+#include "zelexception.h"
+#include "zelwstring.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace wfxml::detail {
+
+void JsonTextWriter::separate() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (first_.empty()) return;
+  if (!first_.back()) out_ += ',';
+  first_.back() = false;
+}
+
+void JsonTextWriter::quoted(std::string_view text) {
+  out_ += '"';
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out_.append(text.data() + run, i - run);
+    run = i + 1;
+    switch (c) {
+      case '"': out_ += "\\\""; break;
+      case '\\': out_ += "\\\\"; break;
+      case '\n': out_ += "\\n"; break;
+      case '\r': out_ += "\\r"; break;
+      case '\t': out_ += "\\t"; break;
+      default: {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", c);
+        out_ += escape;
+      }
+    }
+  }
+  out_.append(text.data() + run, text.size() - run);
+  out_ += '"';
+}
+
+void JsonTextWriter::startObject() {
+  separate();
+  out_ += '{';
+  first_.push_back(true);
+}
+
+void JsonTextWriter::key(std::string_view name) {
+  separate();
+  quoted(name);
+  out_ += ':';
+  afterKey_ = true;
+}
+
+void JsonTextWriter::endObject() {
+  out_ += '}';
+  first_.pop_back();
+}
+
+void JsonTextWriter::startArray() {
+  separate();
+  out_ += '[';
+  first_.push_back(true);
+}
+
+void JsonTextWriter::endArray() {
+  out_ += ']';
+  first_.pop_back();
+}
+
+void JsonTextWriter::null() {
+  separate();
+  out_ += "null";
+}
+
+void JsonTextWriter::boolean(bool value) {
+  separate();
+  out_ += value ? "true" : "false";
+}
+
+void JsonTextWriter::integer(std::int64_t value) {
+  separate();
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out_.append(digits, end);
+}
+
+void JsonTextWriter::bigInteger(std::string_view digits) {
+  separate();
+  out_ += digits;
+}
+
+void JsonTextWriter::decimal(std::string_view digits) {
+  separate();
+  out_ += digits;
+}
+
+void JsonTextWriter::number(double value) {
+  separate();
+  if (std::isnan(value)) {
+    out_ += "\"NaN\"";
+  } else if (std::isinf(value)) {
+    out_ += value < 0 ? "\"-INF\"" : "\"INF\"";
+  } else {
+    char digits[32];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out_.append(digits, end);
+  }
+}
+
+void JsonTextWriter::string(std::string_view text) {
+  separate();
+  quoted(text);
+}
+
+void JsonTextWriter::binary(const std::uint8_t* bytes, std::size_t size) {
+  separate();
+  ZelWstring text;
+  CPBase64Converter::binToBase64(bytes, size, text);
+  quoted(text.toUtf8());
+}
+
+namespace {
+
+// nlohmann's SAX events to typed data, with the path for syntax errors.
+class SaxReader {
+public:
+  using Json = nlohmann::json;
+  explicit SaxReader(TypedDataHandler& out) : out_(out) {}
+
+  bool null() { return value([&] { out_.null(); }); }
+  bool boolean(bool v) { return value([&] { out_.boolean(v); }); }
+  bool number_integer(Json::number_integer_t v) { return value([&] { out_.integer(v); }); }
+  bool number_unsigned(Json::number_unsigned_t v) {
+    return value([&] {
+      if (v <= static_cast<Json::number_unsigned_t>(std::numeric_limits<std::int64_t>::max())) {
+        out_.integer(static_cast<std::int64_t>(v));
+      } else {
+        out_.bigInteger(std::to_string(v));
+      }
+    });
+  }
+  // Called with the number's own text: a number without point or exponent
+  // got here only because it is beyond 64 bits.
+  bool number_float(Json::number_float_t, const Json::string_t& text) {
+    return value([&] {
+      if (text.find_first_of(".eE") == std::string::npos) {
+        out_.bigInteger(text);
+      } else {
+        out_.decimal(text);
+      }
+    });
+  }
+  bool string(Json::string_t& text) { return value([&] { out_.string(text); }); }
+  bool binary(Json::binary_t&) { return false; }  // not in JSON text
+  bool start_object(std::size_t) {
+    out_.startObject();
+    path_.push_back({true, {}, 0});
+    return true;
+  }
+  bool key(Json::string_t& name) {
+    path_.back().key = name;
+    out_.key(name);
+    return true;
+  }
+  bool end_object() {
+    path_.pop_back();
+    out_.endObject();
+    return next();
+  }
+  bool start_array(std::size_t) {
+    out_.startArray();
+    path_.push_back({false, {}, 0});
+    return true;
+  }
+  bool end_array() {
+    path_.pop_back();
+    out_.endArray();
+    return next();
+  }
+  bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
+    std::string what = e.what();
+    // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."
+    const std::size_t tag = what.find("] ");
+    if (tag != std::string::npos) what.erase(0, tag + 2);
+    throwError(ZelMessages::CP_JSON_MISMATCH,
+               {pathText(), "malformed JSON at byte " + std::to_string(position) + ": " + what});
+  }
+
+private:
+  struct Level {
+    bool isObject;
+    std::string key;
+    std::size_t index;
+  };
+
+  template <class Report>
+  bool value(Report&& report) {
+    report();
+    return next();
+  }
+  bool next() {
+    if (!path_.empty() && !path_.back().isObject) ++path_.back().index;
+    return true;
+  }
+
+  std::string pathText() const {
+    std::string text = "$";
+    for (const Level& level : path_) {
+      if (level.isObject) {
+        if (!level.key.empty()) text += "." + level.key;
+      } else {
+        text += "[" + std::to_string(level.index) + "]";
+      }
+    }
+    return text;
+  }
+
+  TypedDataHandler& out_;
+  std::vector<Level> path_;
+};
+
+}  // namespace
+
+void readJsonText(std::string_view json, TypedDataHandler& out) {
+  SaxReader reader(out);
+  nlohmann::json::sax_parse(json.begin(), json.end(), &reader, nlohmann::json::input_format_t::json,
+                            /*strict=*/true);
+}
+
+}  // namespace wfxml::detail

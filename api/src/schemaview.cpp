@@ -1,0 +1,404 @@
+#include "schemaview.h"
+
+#include "dictrecords.h"
+#include "messagetree.h"
+#include "stddictionaryinfo.h"
+#include "zelwstring.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace wfxml::detail {
+namespace {
+
+constexpr char16_t kWireFormat[] = u"XML";
+constexpr char16_t kXmlName[] = u"XML Name";
+constexpr char16_t kRender[] = u"Render";
+constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
+constexpr std::int64_t kRenderAttribute = 1;
+constexpr std::string_view kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
+constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+
+// The built-in types whose values are whole numbers of any size.
+bool isIntegerTypeName(std::string_view name) {
+  static const std::unordered_set<std::string_view> names = {
+      "integer", "nonNegativeInteger", "positiveInteger", "nonPositiveInteger", "negativeInteger",
+      "long",    "int",                "short",           "byte",               "unsignedLong",
+      "unsignedInt", "unsignedShort",  "unsignedByte"};
+  return names.count(name) != 0;
+}
+
+std::string utf8(const char16_t* text) { return text ? ZelWstring(text).toUtf8() : std::string(); }
+
+// One table's "XML" properties of one name.
+class Property {
+public:
+  Property(const StdDictionaryInfo& dictionary, int standardIndex, const char16_t* name) {
+    if (const DictTable* table = dictionary.getStandardTable(standardIndex))
+      table_ = table->FindProperty(kWireFormat, name);
+  }
+  std::string text(long row) const {
+    return table_ && table_->HasValue(row) ? utf8(table_->GetValue(row)) : std::string();
+  }
+  std::int64_t integer(long row, std::int64_t otherwise) const {
+    return table_ && table_->HasValue(row) ? table_->GetIntValue(row) : otherwise;
+  }
+
+private:
+  const StringTable* table_ = nullptr;
+};
+
+// Reads the tables into the view's types and elements.
+class SchemaReader {
+public:
+  explicit SchemaReader(const StdDictionaryInfo& dictionary)
+      : dictionary_(dictionary),
+        tagNames_(dictionary, StdDictionaryInfo::eTagTable, kXmlName),
+        memberNames_(dictionary, StdDictionaryInfo::eStructTable, kXmlName),
+        memberRenders_(dictionary, StdDictionaryInfo::eStructTable, kRender),
+        tagRenders_(dictionary, StdDictionaryInfo::eTagTable, kRender) {}
+
+  std::string namespaceOf(long namespaceIndex) const {
+    const auto& namespaces = dictionary_.getNamespaceCache();
+    if (namespaceIndex < 0 || static_cast<std::size_t>(namespaceIndex) >= namespaces.size()) return {};
+    const ZelWstring* uri = namespaces[namespaceIndex].uri;
+    return uri ? uri->toUtf8() : std::string();
+  }
+
+  std::vector<SchemaElement> readElements() const {
+    const auto& tags = dictionary_.getTagCache();
+    std::vector<SchemaElement> elements(tags.size());
+    for (std::size_t row = 0; row < tags.size(); ++row) {
+      const prf_SMD_TAG_DEFINITION& tag = tags[row];
+      const long r = static_cast<long>(row);
+      SchemaElement& element = elements[row];
+      element.name = tagNames_.text(r);  // local elements have none: they are found through their types only
+      element.namespaceUri = namespaceOf(tag.namespaceIndex);
+      element.tagRow = r;
+      element.tagId = tag.tagId;
+      element.typeRow = tag.typeIndex;
+      element.nillable = tag.nillable;
+      element.isAttribute = tag.declaredAsAttribute || tagRenders_.integer(r, 0) == kRenderAttribute;
+      element.kind = kindOf(r, tag.typeIndex);
+      const long headId = dictionary_.getTagDefs().GetBuffer()[r].substitutionGroupTagId;
+      element.headRow = headId >= 0 ? dictionary_.getTagDefIndex(headId) : -1;
+    }
+    const StdDictMessageDefs& messages = dictionary_.getMessageDefs();
+    for (long row = 0; row < messages.GetRowCount(); ++row) {
+      const long tagRow = messages.GetBuffer()[row].tagIndex;
+      if (tagRow >= 0 && static_cast<std::size_t>(tagRow) < elements.size()) elements[tagRow].isMessage = true;
+    }
+    return elements;
+  }
+
+  std::vector<SchemaType> readTypes() const {
+    const auto& cache = dictionary_.getTypeCache();
+    std::vector<SchemaType> types(cache.size());
+    for (std::size_t row = 0; row < cache.size(); ++row) {
+      const prf_SMD_TYPE_DEFINITION& def = cache[row];
+      SchemaType& type = types[row];
+      type.name = utf8(dictionary_.getTypeName(static_cast<long>(row)));
+      type.namespaceUri = namespaceOf(def.namespaceIndex);
+      type.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
+      type.isComplex = def.typeKind == DictCodes::eTypeKindComplex;
+      type.isUnion = def.typeKind == DictCodes::eTypeKindUnion || (def.flags & prf_SMD_TYPE_DEFINITION::eUnion);
+      type.isMixed = def.contentKind == DictCodes::eContentMixed || def.contentKind == DictCodes::eContentMixedOrdered;
+      type.hasSimpleContent = type.isComplex && def.contentKind == DictCodes::eContentSimple;
+      type.baseType = def.baseTypeIndex;
+      type.listItemType = listItemTypeOf(static_cast<long>(row));
+      type.isList = !type.isComplex && type.listItemType >= 0;
+      type.isIntegerFamily = type.logicalType == eLogicalDecimal && derivesFromIntegerType(static_cast<long>(row));
+      if (type.isComplex) {
+        std::vector<long> groups;
+        int groupIds = 0;
+        addMembers(static_cast<long>(row), 1, 1, -1, groupIds, type, groups);
+      }
+      for (std::size_t i = 0; i < type.members.size(); ++i) {
+        SchemaMember& member = type.members[i];
+        type.byRow.emplace(member.memberRow, i);
+        member.firstOfName = i;
+        member.repeats = member.mayRepeat();
+        for (std::size_t j = 0; j < i; ++j) {
+          SchemaMember& other = type.members[j];
+          if (other.name != member.name || other.namespaceUri != member.namespaceUri ||
+              other.isAttribute != member.isAttribute)
+            continue;
+          member.firstOfName = other.firstOfName;
+          type.members[other.firstOfName].repeats = member.repeats = true;
+          break;
+        }
+        member.lastOfName = i;
+        type.members[member.firstOfName].lastOfName = i;
+      }
+    }
+    return types;
+  }
+
+private:
+  bool validType(long row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < dictionary_.getTypeCache().size();
+  }
+
+  // The tree element kind the parser gives an element of this tag and type.
+  unsigned short kindOf(long tagRow, long typeRow) const {
+    const auto& tags = dictionary_.getTagCache();
+    if (tagRow < 0 || static_cast<std::size_t>(tagRow) >= tags.size()) return treekinds::kField;
+    const long tagClass = tags[tagRow].tagClass;
+    if (tagClass == eTagClassMessage) return treekinds::kMessage;
+    if (validType(typeRow) && dictionary_.getTypeCache()[typeRow].typeKind == DictCodes::eTypeKindList)
+      return treekinds::kList;
+    return tagClass == eTagClassStructure ? treekinds::kStructure : treekinds::kField;
+  }
+
+  // A type restricted from a list keeps its base's items. The walk is
+  // bounded: dictionaries from files may loop.
+  long listItemTypeOf(long row) const {
+    const auto& cache = dictionary_.getTypeCache();
+    for (std::size_t steps = 0; validType(row) && steps < cache.size(); ++steps) {
+      if (cache[row].typeKind == DictCodes::eTypeKindComplex) return -1;
+      if (cache[row].listItemTypeIndex >= 0) return cache[row].listItemTypeIndex;
+      row = cache[row].baseTypeIndex;
+    }
+    return -1;
+  }
+
+  bool derivesFromIntegerType(long row) const {
+    const auto& cache = dictionary_.getTypeCache();
+    for (std::size_t steps = 0; validType(row) && steps < cache.size(); ++steps) {
+      const std::string ns = namespaceOf(cache[row].namespaceIndex);
+      if ((ns.empty() || ns == kSchemaNamespace) && isIntegerTypeName(utf8(dictionary_.getTypeName(row)))) return true;
+      row = cache[row].baseTypeIndex;
+    }
+    return false;
+  }
+
+  // The members of typeRow, nameless groups flattened into their holder with
+  // their occurrences multiplied in. groups holds the groups being expanded,
+  // so that a group that contains itself ends.
+  void addMembers(long typeRow, long groupMin, long groupMax, int group, int& groupIds, SchemaType& type,
+                  std::vector<long>& groups) const {
+    const auto& cache = dictionary_.getTypeCache();
+    const auto& members = dictionary_.getMemberCache();
+    const SMD_STRUCTURE_ELEMENT_DEFINITION* records = dictionary_.getStructDefs().GetBuffer();
+    if (!validType(typeRow)) return;
+    if (cache[typeRow].contentKind == DictCodes::eContentOpen && !type.hasWildcard) {
+      type.hasWildcard = true;
+      type.wildcardPosition = type.members.size();
+    }
+    const long first = cache[typeRow].firstMemberIndex;
+    for (long row = first; row >= 0 && static_cast<std::size_t>(row) < members.size(); ++row) {
+      const prf_SMD_TYPEMEMBER_DEFINITION& member = members[row];
+      if (member.containingTypeIndex != typeRow) break;
+      const long maxOccurs = times(records[row].maxOccurs, groupMax);
+      const long minOccurs = std::max(0L, member.minOccurs) * groupMin;
+      const long memberType = member.memberTypeIndex >= 0 ? member.memberTypeIndex : records[row].typeIndex;
+      if (member.elementIndex < 0) {
+        // Nameless: a group whose members count as the type's own, or a text
+        // run (mixed content, union member types).
+        const bool isGroup = member.memberKind == DictCodes::eClassStructure && validType(memberType);
+        if (!isGroup || std::find(groups.begin(), groups.end(), memberType) != groups.end()) continue;
+        groups.push_back(memberType);
+        const bool repeats = records[row].maxOccurs == kUnboundedOccurs || records[row].maxOccurs > 1;
+        addMembers(memberType, minOccurs, maxOccurs, repeats ? groupIds++ : group, groupIds, type, groups);
+        groups.pop_back();
+        continue;
+      }
+      SchemaMember out;
+      out.memberRow = row;
+      out.memberId = member.memberId;
+      out.tagRow = member.elementIndex;
+      const auto& tags = dictionary_.getTagCache();
+      if (static_cast<std::size_t>(out.tagRow) < tags.size()) {
+        const prf_SMD_TAG_DEFINITION& tag = tags[out.tagRow];
+        out.tagId = tag.tagId;
+        out.namespaceUri = namespaceOf(tag.namespaceIndex);
+        out.nillable = tag.nillable;
+      }
+      out.name = memberNames_.text(row);
+      if (out.name.empty()) out.name = utf8(dictionary_.getMemberName(row));
+      if (out.name.empty()) out.name = tagNames_.text(out.tagRow);
+      out.isAttribute = memberRenders_.integer(row, 0) == kRenderAttribute;
+      out.typeRow = memberType;
+      out.minOccurs = minOccurs;
+      out.maxOccurs = out.isAttribute ? 1 : maxOccurs;
+      out.kind = kindOf(out.tagRow, memberType);
+      out.group = group;
+      type.members.push_back(std::move(out));
+    }
+  }
+
+  static long times(long occurs, long groupOccurs) {
+    if (occurs == kUnboundedOccurs || groupOccurs == kUnboundedOccurs) return kUnboundedOccurs;
+    return std::max(0L, occurs) * groupOccurs;
+  }
+
+  const StdDictionaryInfo& dictionary_;
+  Property tagNames_;
+  Property memberNames_;
+  Property memberRenders_;
+  Property tagRenders_;
+};
+
+}  // namespace
+
+const SchemaMember* SchemaType::memberAt(long memberRow) const {
+  const auto found = byRow.find(memberRow);
+  return found == byRow.end() ? nullptr : &members[found->second];
+}
+
+const SchemaMember* SchemaType::findMember(std::string_view name, std::string_view namespaceUri,
+                                           bool attribute) const {
+  const SchemaMember* match = nullptr;
+  int matches = 0;
+  for (const SchemaMember& member : members) {
+    if (member.isAttribute != attribute || member.name != name) continue;
+    if (!namespaceUri.empty()) {
+      if (member.namespaceUri == namespaceUri) return &member;
+      continue;
+    }
+    // A type may list one member twice (a repeated group); that is one name.
+    if (!match || match->namespaceUri != member.namespaceUri) ++matches;
+    if (!match) match = &member;
+  }
+  return matches == 1 ? match : nullptr;
+}
+
+SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
+  const SchemaReader reader(dictionary);
+  types_ = reader.readTypes();
+  elements_ = reader.readElements();
+  const Property prefixes(dictionary, StdDictionaryInfo::eNamespaceTable, kPreferredPrefix);
+  const auto& namespaces = dictionary.getNamespaceCache();
+  for (std::size_t row = 0; row < namespaces.size(); ++row) {
+    const std::string uri = reader.namespaceOf(static_cast<long>(row));
+    const std::string prefix = prefixes.text(static_cast<long>(row));
+    if (!uri.empty() && !prefix.empty()) prefixes_.emplace(uri, prefix);
+  }
+  for (std::size_t row = 0; row < types_.size(); ++row) {
+    const SchemaType& type = types_[row];
+    if (type.name.empty()) continue;
+    const auto [slot, added] = typesByLocalName_.emplace(type.name, static_cast<long>(row));
+    if (!added && types_[slot->second].namespaceUri != type.namespaceUri) slot->second = -2;
+  }
+  for (const SchemaType& type : types_) {
+    for (const SchemaMember& member : type.members) {
+      membersByRow_.emplace(member.memberRow, &member);
+      membersById_.emplace(member.memberId, &member);
+    }
+  }
+}
+
+const SchemaMember* SchemaView::memberOf(const TreeElement& element) const {
+  if (element.getMemberId() < 1) return nullptr;
+  const auto byRow = membersByRow_.find(element.getMemberIndex());
+  if (byRow != membersByRow_.end()) return byRow->second;
+  const auto byId = membersById_.find(element.getMemberId());
+  return byId == membersById_.end() ? nullptr : byId->second;
+}
+
+const SchemaType* SchemaView::typeOf(const TreeElement& element) const {
+  if (const SchemaMember* member = memberOf(element)) return typeOf(member->typeRow, element.getTypeIndex());
+  if (element.getTagId() < 0) return type(element.getTypeIndex());
+  const SchemaElement* global = this->element(element.getTagIndex());
+  return typeOf(global ? global->typeRow : -1, element.getTypeIndex());
+}
+
+const SchemaType* SchemaView::type(long typeRow) const {
+  return typeRow >= 0 && static_cast<std::size_t>(typeRow) < types_.size() ? &types_[typeRow] : nullptr;
+}
+
+const SchemaElement* SchemaView::element(long tagRow) const {
+  return tagRow >= 0 && static_cast<std::size_t>(tagRow) < elements_.size() ? &elements_[tagRow] : nullptr;
+}
+
+namespace {
+const SchemaElement* findGlobal(const std::vector<SchemaElement>& elements, std::string_view name,
+                                std::string_view namespaceUri, bool messagesOnly) {
+  const SchemaElement* match = nullptr;
+  for (const SchemaElement& element : elements) {
+    if (element.name != name || element.isAttribute || (messagesOnly && !element.isMessage)) continue;
+    if (!namespaceUri.empty() && element.namespaceUri != namespaceUri) continue;
+    if (match && match->namespaceUri != element.namespaceUri) return nullptr;  // ambiguous
+    if (!match || (element.isMessage && !match->isMessage)) match = &element;
+  }
+  return match;
+}
+}  // namespace
+
+const SchemaElement* SchemaView::findMessage(std::string_view name, std::string_view namespaceUri) const {
+  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/true);
+}
+
+const SchemaElement* SchemaView::findElement(std::string_view name, std::string_view namespaceUri) const {
+  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/false);
+}
+
+std::string SchemaView::prefixOf(std::string_view namespaceUri) const {
+  const auto found = prefixes_.find(std::string(namespaceUri));
+  if (found != prefixes_.end()) return found->second;
+  if (namespaceUri == kXmlNamespace) return "xml";
+  if (namespaceUri == kSchemaInstanceNamespace) return "xsi";
+  return {};
+}
+
+std::string SchemaView::namespaceOfPrefix(std::string_view prefix) const {
+  if (prefix == "xml") return std::string(kXmlNamespace);
+  if (prefix == "xsi") return std::string(kSchemaInstanceNamespace);
+  for (const auto& [uri, own] : prefixes_)
+    if (own == prefix) return uri;
+  return {};
+}
+
+std::string SchemaView::typeReference(long typeRow) const {
+  const SchemaType* t = type(typeRow);
+  if (!t) return {};
+  const auto unique = typesByLocalName_.find(t->name);
+  if (unique != typesByLocalName_.end() && unique->second >= 0) return t->name;
+  const std::string prefix = prefixOf(t->namespaceUri);
+  return prefix.empty() ? t->name : prefix + ":" + t->name;
+}
+
+long SchemaView::findTypeReference(std::string_view reference) const {
+  const auto byLocal = typesByLocalName_.find(std::string(reference));
+  if (byLocal != typesByLocalName_.end() && byLocal->second >= 0) return byLocal->second;
+  // "prefix:name" or the tree's "uri:name": the namespace is what comes
+  // before the last colon.
+  const std::size_t colon = reference.rfind(':');
+  if (colon == std::string_view::npos) return -1;
+  const std::string_view qualifier = reference.substr(0, colon);
+  const std::string_view local = reference.substr(colon + 1);
+  for (std::size_t row = 0; row < types_.size(); ++row) {
+    const SchemaType& t = types_[row];
+    if (t.name != local) continue;
+    if (t.namespaceUri == qualifier || (!t.namespaceUri.empty() && prefixOf(t.namespaceUri) == qualifier))
+      return static_cast<long>(row);
+  }
+  return -1;
+}
+
+const SchemaMember* SchemaView::substitutedMember(const SchemaType& type, long tagRow) const {
+  const SchemaElement* e = element(tagRow);
+  // Bounded: heads read from a file may loop.
+  for (std::size_t steps = 0; e && e->headRow >= 0 && steps < elements_.size(); ++steps) {
+    for (const SchemaMember& member : type.members) {
+      if (member.tagRow == e->headRow) return &member;
+    }
+    e = element(e->headRow);
+  }
+  return nullptr;
+}
+
+const SchemaView* SchemaViewCache::get(const StdDictionaryInfo* dictionary) const {
+  if (!dictionary) return nullptr;
+  std::call_once(once_, [&] { view_ = std::make_unique<const SchemaView>(*dictionary); });
+  return view_.get();
+}
+
+std::string SchemaView::treeTypeText(long typeRow) const {
+  const SchemaType* t = type(typeRow);
+  if (!t) return {};
+  return t->namespaceUri.empty() ? t->name : t->namespaceUri + ":" + t->name;
+}
+
+}  // namespace wfxml::detail

@@ -1,0 +1,171 @@
+#ifndef WFXML_SRC_SCHEMAVIEW_H
+#define WFXML_SRC_SCHEMAVIEW_H
+
+// What the typed mapping and the builders need to know of a message set's
+// types, read once from the host's dictionary tables and their "XML"
+// property tables: per type its members as documents spell them (XML name,
+// namespace, attribute or element, occurrences over the groups that hold
+// them), its value type and its content; per message its element. Built
+// once per message set; immutable afterwards, so any number of threads may
+// read it.
+
+#include "pwfdata.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class StdDictionaryInfo;
+class TreeElement;
+
+namespace wfxml::detail {
+
+constexpr long kUnboundedOccurs = -1;
+
+// The tree's element kinds for what the mapping builds.
+namespace treekinds {
+constexpr unsigned short kSelfDefiningField = 0;
+constexpr unsigned short kField = 1;
+constexpr unsigned short kSelfDefiningStructure = 2;
+constexpr unsigned short kStructure = 3;
+constexpr unsigned short kMessage = 6;
+constexpr unsigned short kList = 12;
+}  // namespace treekinds
+
+// One element or attribute a type may hold, with the ids a tree element
+// matched to it carries.
+struct SchemaMember {
+  std::string name;          // UTF-8, as documents spell it
+  std::string namespaceUri;  // empty: none
+  bool isAttribute = false;
+  long memberRow = -1;       // its row in the member table
+  long memberId = -1;
+  long tagRow = -1;          // the element behind it
+  long tagId = -1;
+  long typeRow = -1;         // its declared type; -1 untyped (strings)
+  long minOccurs = 1;
+  long maxOccurs = 1;        // over the groups that hold it; kUnboundedOccurs = no limit
+  bool nillable = false;
+  unsigned short kind = treekinds::kField;  // the tree element kind the parser gives it
+  int group = -1;            // the innermost repeating group that holds it, -1 none (ids per type)
+
+  // Whether its data are an array: it may repeat, or the type has another
+  // member of its name (the branches of a choice), whose occurrences share
+  // its key.
+  bool repeats = false;
+  std::size_t firstOfName = 0;  // the positions of the type's first and last members of its name
+  std::size_t lastOfName = 0;
+
+  bool mayRepeat() const { return maxOccurs == kUnboundedOccurs || maxOccurs > 1; }
+};
+
+struct SchemaType {
+  std::string name;          // UTF-8; empty for an anonymous type
+  std::string namespaceUri;
+  ELogicalType logicalType = eLogicalString;  // of its value (simple types, simple content)
+  bool isComplex = false;    // has members or attributes
+  bool isList = false;       // a list type: the value is a sequence of items of listItemType
+  bool isUnion = false;
+  bool isMixed = false;      // text runs between its elements
+  bool hasWildcard = false;  // admits elements it does not declare
+  bool hasSimpleContent = false;  // a complex type with a value of its own
+  bool isIntegerFamily = false;   // a decimal type whose values are integers (xs:integer and kin)
+  long listItemType = -1;
+  long baseType = -1;
+  std::vector<SchemaMember> members;  // attributes and elements, in content order
+  std::size_t wildcardPosition = 0;   // with hasWildcard: the member its content comes before (size: after all)
+
+  // The member with this row, or null.
+  const SchemaMember* memberAt(long memberRow) const;
+  // The element (or attribute) member of that name; an empty namespace
+  // matches any when only one member has the name.
+  const SchemaMember* findMember(std::string_view name, std::string_view namespaceUri, bool attribute) const;
+
+  std::unordered_map<long, std::size_t> byRow;  // member row -> position in members
+};
+
+// A global element: a message, an element a wildcard or substitution may admit.
+struct SchemaElement {
+  std::string name;
+  std::string namespaceUri;
+  long tagRow = -1;
+  long tagId = -1;
+  long typeRow = -1;
+  bool nillable = false;
+  bool isMessage = false;
+  bool isAttribute = false;
+  long headRow = -1;  // the head of its substitution group, -1 none
+  unsigned short kind = treekinds::kField;
+};
+
+class SchemaView {
+public:
+  // Reads a post-processed dictionary; it is only read during the call.
+  explicit SchemaView(const StdDictionaryInfo& dictionary);
+  SchemaView(const SchemaView&) = delete;
+  SchemaView& operator=(const SchemaView&) = delete;
+
+  // Null for a row out of range (and for -1).
+  const SchemaType* type(long typeRow) const;
+  const SchemaElement* element(long tagRow) const;
+  const std::vector<SchemaElement>& elements() const { return elements_; }
+
+  // The message (or, with anyElement, any global element) of that name; an
+  // empty namespace matches when the name is unique.
+  const SchemaElement* findMessage(std::string_view name, std::string_view namespaceUri) const;
+  const SchemaElement* findElement(std::string_view name, std::string_view namespaceUri) const;
+
+  // The member of type that a global element stands in for as a member of
+  // its substitution group (directly or through other heads); null when none.
+  const SchemaMember* substitutedMember(const SchemaType& type, long tagRow) const;
+
+  // xsi:type values: the type's JSON spelling (its local name when no other
+  // type shares it, else "prefix:name") and the type a spelling names
+  // (local name, "prefix:name" with the namespace's preferred prefix, or the
+  // tree's "uri:name"); -1 when none.
+  std::string typeReference(long typeRow) const;
+  long findTypeReference(std::string_view reference) const;
+  // The tree's spelling of an xsi:type value ("uri:name", or "name").
+  std::string treeTypeText(long typeRow) const;
+
+  // The preferred prefix of a namespace ("" when it has none).
+  std::string prefixOf(std::string_view namespaceUri) const;
+  // The namespace of a preferred prefix ("xml" and "xsi" too); "" when none.
+  std::string namespaceOfPrefix(std::string_view prefix) const;
+
+  // The effective type of an element matched to a member or global element,
+  // with its xsi:type row (-1 none).
+  const SchemaType* typeOf(long declaredType, long xsiType) const { return type(xsiType >= 0 ? xsiType : declaredType); }
+  // What a tree element was matched to: its member (null for a global
+  // element or a self-defining one), and its effective type (null when
+  // self-defining or untyped).
+  const SchemaMember* memberOf(const TreeElement& element) const;
+  const SchemaType* typeOf(const TreeElement& element) const;
+
+private:
+  std::vector<SchemaType> types_;
+  std::vector<SchemaElement> elements_;
+  std::unordered_map<std::string, std::string> prefixes_;  // namespace URI -> preferred prefix
+  std::unordered_map<std::string, long> typesByLocalName_;  // -2: several share it
+  std::unordered_map<long, const SchemaMember*> membersByRow_;
+  std::unordered_map<long, const SchemaMember*> membersById_;
+};
+
+// A message set's view, built on first use by whichever thread asks first.
+class SchemaViewCache {
+public:
+  // Null for a message set without a dictionary.
+  const SchemaView* get(const StdDictionaryInfo* dictionary) const;
+
+private:
+  mutable std::once_flag once_;
+  mutable std::unique_ptr<const SchemaView> view_;
+};
+
+}  // namespace wfxml::detail
+
+#endif

@@ -1,0 +1,345 @@
+#include "treeassembly.h"
+
+#include "base64converter.h"
+#include "datacnv.h"
+#include "messagetree.h"
+#include "zelexception.h"
+#include "zelwstring.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace wfxml::detail {
+namespace {
+
+constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+// Exponents beyond this would spell decimals of absurd length.
+constexpr long kMaxDecimalExponent = 4096;
+
+// One converter per thread: building one per value would cost more than the value.
+const DataCnv& converter() {
+  thread_local const DataCnv convert(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr);
+  return convert;
+}
+
+ZelWstring wide(std::string_view utf8) { return ZelWstring::fromUtf8(utf8); }
+
+std::string shortest(double value) {
+  char digits[32];
+  return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// A JSON number's text as a plain decimal ("1.5e3" is "1500"); empty when
+// it is no number.
+std::string plainDecimal(std::string_view text) {
+  std::size_t i = 0;
+  std::string sign;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    if (text[i] == '-') sign = "-";
+    ++i;
+  }
+  std::string digits;
+  long point = -1;
+  for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i) {
+    if (text[i] == '.') {
+      if (point >= 0) return {};
+      point = static_cast<long>(digits.size());
+    } else {
+      digits += text[i];
+    }
+  }
+  if (digits.empty()) return {};
+  if (point < 0) point = static_cast<long>(digits.size());
+  if (i < text.size()) {
+    if (text[i] != 'e' && text[i] != 'E') return {};
+    long exponent = 0;
+    const char* begin = text.data() + i + 1;
+    if (begin < text.data() + text.size() && *begin == '+') ++begin;
+    const auto [end, fault] = std::from_chars(begin, text.data() + text.size(), exponent);
+    if (fault != std::errc() || end != text.data() + text.size() || std::labs(exponent) > kMaxDecimalExponent)
+      return {};
+    point += exponent;
+  } else {
+    return sign + std::string(text.substr(sign.empty() && text[0] != '+' ? 0 : 1));
+  }
+  if (point <= 0) {
+    digits.insert(0, static_cast<std::size_t>(-point) + 1, '0');
+    point = 1;
+  }
+  if (point >= static_cast<long>(digits.size())) return sign + digits + std::string(point - digits.size(), '0');
+  return sign + digits.substr(0, point) + "." + digits.substr(point);
+}
+
+// An integer's digits from a decimal whose fraction is zero; empty otherwise.
+std::string integralDigits(const std::string& decimal) {
+  const std::size_t point = decimal.find('.');
+  if (point == std::string::npos) return decimal;
+  if (decimal.find_first_not_of('0', point + 1) != std::string::npos) return {};
+  return decimal.substr(0, point);
+}
+
+std::string textOf(const GivenValue& given) {
+  switch (given.kind) {
+    case GivenValue::Kind::Null: return {};
+    case GivenValue::Kind::Boolean: return given.boolean ? "true" : "false";
+    case GivenValue::Kind::Integer: return std::to_string(given.integer);
+    case GivenValue::Kind::Number: return shortest(given.number);
+    case GivenValue::Kind::Binary: {
+      ZelWstring text;
+      return CPBase64Converter::binToBase64(given.bytes.data(), given.bytes.size(), text).toUtf8();
+    }
+    case GivenValue::Kind::BigInteger:
+    case GivenValue::Kind::Decimal:
+    case GivenValue::Kind::String:
+    case GivenValue::Kind::DateTime:
+    case GivenValue::Kind::Duration: return given.text;
+  }
+  return given.text;
+}
+
+bool isText(GivenValue::Kind kind) {
+  return kind == GivenValue::Kind::String || kind == GivenValue::Kind::DateTime || kind == GivenValue::Kind::Duration;
+}
+
+bool decimalValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong) {
+  std::string digits;
+  switch (given.kind) {
+    case GivenValue::Kind::Integer: digits = std::to_string(given.integer); break;
+    case GivenValue::Kind::BigInteger:
+    case GivenValue::Kind::Decimal: digits = plainDecimal(given.text); break;
+    case GivenValue::Kind::Number:
+      if (std::isfinite(given.number)) digits = plainDecimal(shortest(given.number));
+      break;
+    default: break;
+  }
+  if (digits.empty()) {
+    wrong = "a number was expected";
+    return false;
+  }
+  if (type.isIntegerFamily) {
+    digits = integralDigits(digits);
+    if (digits.empty()) {
+      wrong = "an integer was expected";
+      return false;
+    }
+  }
+  out = PWFData::makeDecimal(wide(digits));
+  return true;
+}
+
+bool doubleValue(const GivenValue& given, PWFData& out, std::string& wrong) {
+  switch (given.kind) {
+    case GivenValue::Kind::Integer: out = PWFData::makeFloat(static_cast<double>(given.integer)); return true;
+    case GivenValue::Kind::Number: out = PWFData::makeFloat(given.number); return true;
+    case GivenValue::Kind::BigInteger:
+    case GivenValue::Kind::Decimal: out = PWFData::makeFloat(std::strtod(given.text.c_str(), nullptr)); return true;
+    case GivenValue::Kind::String:
+      if (given.text == "INF" || given.text == "+INF" || given.text == "-INF" || given.text == "NaN") {
+        const ZelWstring text = wide(given.text);
+        out = converter().StrToDbl(text.data(), text.length());
+        return true;
+      }
+      break;
+    default: break;
+  }
+  wrong = "a number was expected";
+  return false;
+}
+
+// Date-times, durations and base64 text read by the host's conversions.
+template <class Convert>
+bool convertedText(const GivenValue& given, const char* expected, PWFData& out, std::string& wrong, Convert&& convert) {
+  if (!isText(given.kind)) {
+    wrong = std::string(expected) + " was expected";
+    return false;
+  }
+  try {
+    out = convert(wide(given.text));
+    return true;
+  } catch (const ZelException&) {
+    wrong = "'" + given.text + "' is not " + expected;
+    return false;
+  }
+}
+
+}  // namespace
+
+const char* kindName(GivenValue::Kind kind) {
+  switch (kind) {
+    case GivenValue::Kind::Null: return "null";
+    case GivenValue::Kind::Boolean: return "Boolean";
+    case GivenValue::Kind::Integer: return "Integer";
+    case GivenValue::Kind::BigInteger: return "Integer";
+    case GivenValue::Kind::Decimal: return "Decimal";
+    case GivenValue::Kind::Number: return "Double";
+    case GivenValue::Kind::String: return "String";
+    case GivenValue::Kind::Binary: return "Binary";
+    case GivenValue::Kind::DateTime: return "DateTime";
+    case GivenValue::Kind::Duration: return "Duration";
+  }
+  return "?";
+}
+
+bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong) {
+  const ELogicalType target = type ? type->logicalType : eLogicalNone;
+  if (given.kind == GivenValue::Kind::Null) {
+    out = PWFData::makeNull(target == eLogicalNone ? eLogicalString : target);
+    return true;
+  }
+  if (!type || type->isUnion) {
+    // Untyped, or a union: the text decides, as it would in a document.
+    const ZelWstring text = wide(textOf(given));
+    out = PWFData::makeString(text);
+    return true;
+  }
+  switch (target) {
+    case eLogicalNone:
+    case eLogicalString:
+      if (!isText(given.kind)) break;
+      out = PWFData::makeString(wide(given.text));
+      return true;
+    case eLogicalInteger:
+      if (given.kind == GivenValue::Kind::Integer) {
+        out = PWFData::makeInteger(given.integer);
+        return true;
+      }
+      wrong = given.kind == GivenValue::Kind::BigInteger ? "the integer does not fit 64 bits"
+                                                         : "an integer was expected";
+      return false;
+    case eLogicalDecimal: return decimalValue(given, *type, out, wrong);
+    case eLogicalFloat: return doubleValue(given, out, wrong);
+    case eLogicalBoolean:
+      if (given.kind != GivenValue::Kind::Boolean) break;
+      out = PWFData::makeBoolean(given.boolean);
+      return true;
+    case eLogicalBinary:
+      if (given.kind == GivenValue::Kind::Binary) {
+        out = PWFData::makeBinary(given.bytes);
+        return true;
+      }
+      return convertedText(given, "base64 text", out, wrong, [](const ZelWstring& text) {
+        return CPBase64Converter::binFromBase64(text.data(), text.length());
+      });
+    case eLogicalDateTime:
+      return convertedText(given, "a date or time", out, wrong, [](const ZelWstring& text) {
+        return converter().StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
+      });
+    case eLogicalInterval:
+      return convertedText(given, "a duration", out, wrong, [](const ZelWstring& text) {
+        return converter().StrToInterval(text.data(), text.length());
+      });
+  }
+  wrong = std::string("a value of type ") + logicalTypeName(target) + " was expected, not " + kindName(given.kind);
+  return false;
+}
+
+TreeElement& TreeAssembly::createMessage(const SchemaElement& message) {
+  TreeElement& root = tree_.createRoot();
+  root.setTagId(message.tagId);
+  root.setTagIndex(message.tagRow);
+  root.setMemberId(0);
+  root.setKind(treekinds::kMessage);
+  return root;
+}
+
+TreeElement& TreeAssembly::createSelfDefiningMessage(std::string_view name, std::string_view namespaceUri) {
+  TreeElement& root = tree_.createRoot();
+  tree_.setName(root, wide(name).view());
+  if (!namespaceUri.empty()) tree_.setNamespaceURI(root, wide(namespaceUri).view());
+  root.setKind(5);  // self-defining message
+  return root;
+}
+
+std::string TreeAssembly::namespaceOf(const TreeElement& element) const {
+  if (view_) {
+    if (const SchemaMember* member = view_->memberOf(element)) return member->namespaceUri;
+    if (element.getTagId() >= 0) {
+      if (const SchemaElement* global = view_->element(element.getTagIndex())) return global->namespaceUri;
+    }
+  }
+  return element.getNamespaceURI().toUtf8();
+}
+
+Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
+                                 bool attribute) const {
+  Resolution resolution;
+  const bool parentDefined = view_ && (parent.getMemberId() >= 1 || parent.getTagId() >= 0);
+  if (!parentDefined) {
+    resolution.selfDefining = true;
+    return resolution;
+  }
+  const SchemaType* type = view_->typeOf(parent);
+  if (!type) return resolution;
+  resolution.member = type->findMember(name, namespaceUri, attribute);
+  if (resolution.member) return resolution;
+  if (!attribute) {
+    const SchemaElement* global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);
+    if (!global && namespaceUri.empty()) global = view_->findElement(name, {});
+    resolution.substitutes = global ? view_->substitutedMember(*type, global->tagRow) : nullptr;
+    if (resolution.substitutes) {
+      resolution.global = global;
+      return resolution;
+    }
+  }
+  if (attribute) {
+    // xml:lang and its kin belong to every element; others need a wildcard.
+    resolution.selfDefining =
+        type->hasWildcard || namespaceUri == kXmlNamespace || namespaceUri == kSchemaInstanceNamespace;
+    return resolution;
+  }
+  if (!type->hasWildcard) return resolution;
+  resolution.global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);
+  resolution.selfDefining = !resolution.global;
+  return resolution;
+}
+
+TreeElement& TreeAssembly::append(TreeElement& parent, const Resolution& resolution, std::string_view name,
+                                  std::string_view namespaceUri, bool attribute, bool namespaceGiven) {
+  TreeElement& child = tree_.appendChild(parent);
+  if (const SchemaMember* member = resolution.member) {
+    child.setTagId(member->tagId);
+    child.setMemberId(member->memberId);
+    child.setTagIndex(member->tagRow);
+    child.setMemberIndex(member->memberRow);
+    child.setKind(member->kind);
+    if (const SchemaType* type = view_->type(member->typeRow); type && type->isList)
+      child.setItemTypeIndex(type->listItemType);
+    return child;
+  }
+  if (const SchemaElement* global = resolution.global) {
+    child.setTagId(global->tagId);
+    child.setTagIndex(global->tagRow);
+    child.setMemberId(0);
+    child.setKind(global->kind);
+    return child;
+  }
+  if (parent.getKind() == treekinds::kSelfDefiningField && parent.getMemberId() < 1 && parent.getTagId() < 0)
+    parent.setKind(treekinds::kSelfDefiningStructure);
+  const std::string treeName = attribute ? "@" + std::string(name) : std::string(name);
+  tree_.setName(child, wide(treeName).view());
+  const std::string inherited = attribute || namespaceGiven ? std::string() : namespaceOf(parent);
+  const std::string_view uri = namespaceUri.empty() ? std::string_view(inherited) : namespaceUri;
+  if (!uri.empty()) tree_.setNamespaceURI(child, wide(uri).view());
+  child.setKind(treekinds::kSelfDefiningField);
+  return child;
+}
+
+TreeElement& TreeAssembly::appendValue(TreeElement& parent, PWFData value) {
+  TreeElement& child = tree_.appendChild(parent);
+  child.setKind(treekinds::kSelfDefiningField);
+  child.setValue(std::move(value));
+  return child;
+}
+
+void TreeAssembly::setXsiType(TreeElement& element, long typeRow) {
+  element.setTypeIndex(typeRow);
+  TreeElement& attribute = tree_.appendChild(element);
+  tree_.setName(attribute, u"type");
+  tree_.setNamespaceURI(attribute, wide(kSchemaInstanceNamespace).view());
+  attribute.setKind(treekinds::kSelfDefiningField);
+  attribute.setValue(PWFData::makeString(wide(view_->treeTypeText(typeRow))));
+}
+
+}  // namespace wfxml::detail

@@ -1,0 +1,83 @@
+#ifndef WFXML_SRC_TREEASSEMBLY_H
+#define WFXML_SRC_TREEASSEMBLY_H
+
+// Building message trees by name, checked against the message set: the
+// elements get the ids, kinds and types the parser would give them, so the
+// writer writes them as if they had been parsed. Element::append and the
+// typed-data builder share it.
+
+#include "pwfdata.h"
+#include "schemaview.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class MessageTree;
+class TreeElement;
+
+namespace wfxml::detail {
+
+// A value as the API or typed data gives it, before it meets its type.
+struct GivenValue {
+  enum class Kind { Null, Boolean, Integer, BigInteger, Decimal, Number, String, Binary, DateTime, Duration };
+  Kind kind = Kind::Null;
+  bool boolean = false;
+  std::int64_t integer = 0;
+  double number = 0;
+  std::string text;  // digits of big integers and decimals; strings, date-times, durations (UTF-8)
+  std::vector<std::uint8_t> bytes;
+};
+const char* kindName(GivenValue::Kind kind);
+
+// The value for an element of type (null: untyped, any value taken as text).
+// Returns false with what wrong filled in when the value does not suit it.
+bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong);
+
+// What a name resolves to under a parent.
+struct Resolution {
+  const SchemaMember* member = nullptr;    // a member of the parent's type
+  const SchemaElement* global = nullptr;   // a global element the parent's wildcard admits, or:
+  const SchemaMember* substitutes = nullptr;  // the member whose place the global element takes
+  bool selfDefining = false;               // admitted by a wildcard, known nowhere
+  explicit operator bool() const { return member || global || selfDefining; }
+};
+
+class TreeAssembly {
+public:
+  // view: null for a message set without dictionary (everything is
+  // self-defining). Both are borrowed.
+  TreeAssembly(const SchemaView* view, MessageTree& tree) : view_(view), tree_(tree) {}
+
+  TreeElement& createMessage(const SchemaElement& message);
+  TreeElement& createSelfDefiningMessage(std::string_view name, std::string_view namespaceUri);
+
+  // name without "@"; an empty namespace matches a member of any namespace
+  // when the name is unique among the type's members.
+  Resolution resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
+                     bool attribute) const;
+  // A self-defining element without namespaceGiven takes its parent's
+  // namespace; an attribute none.
+  TreeElement& append(TreeElement& parent, const Resolution& resolution, std::string_view name,
+                      std::string_view namespaceUri, bool attribute, bool namespaceGiven = false);
+  // An anonymous value (a list item, a text run, simple content).
+  TreeElement& appendValue(TreeElement& parent, PWFData value);
+  // The type named by an xsi:type, as the parser keeps it: the element's type
+  // index and an xsi:type attribute child.
+  void setXsiType(TreeElement& element, long typeRow);
+
+  // The namespace a child's name means when it gives none: its parent's.
+  std::string namespaceOf(const TreeElement& element) const;
+
+  const SchemaView* view() const { return view_; }
+  MessageTree& tree() const { return tree_; }
+
+private:
+  const SchemaView* view_;
+  MessageTree& tree_;
+};
+
+}  // namespace wfxml::detail
+
+#endif

@@ -1,0 +1,491 @@
+#include "typedbuilder.h"
+
+#include "error.h"
+#include "messagetree.h"
+#include "schemaview.h"
+#include "typeddatawriter.h"
+#include "zelexception.h"
+
+#include <algorithm>
+
+namespace wfxml::detail {
+
+// ---------------------------------------------------------------------------
+// Collecting
+
+void TypedNodeCollector::misuse(const char* what) const {
+  throwError(ZelMessages::CP_JSON_MISMATCH, {"$", std::string("typed data out of order: ") + what});
+}
+
+TypedNode& TypedNodeCollector::place(TypedNode node) {
+  if (open_.empty()) {
+    if (hasRoot_) misuse("a second value after the first");
+    hasRoot_ = true;
+    root_ = std::move(node);
+    return root_;
+  }
+  TypedNode& parent = *open_.back();
+  if (parent.kind == TypedNode::Kind::Object) {
+    if (!keyPending_) misuse("a value where a key is due");
+    keyPending_ = false;
+    parent.fields.back().second = std::move(node);
+    return parent.fields.back().second;
+  }
+  parent.items.push_back(std::move(node));
+  return parent.items.back();
+}
+
+void TypedNodeCollector::add(GivenValue value) {
+  TypedNode node;
+  node.value = std::move(value);
+  place(std::move(node));
+}
+
+void TypedNodeCollector::startObject() {
+  if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDepth))
+    throwError(ZelMessages::CP_JSON_MISMATCH,
+               {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
+  TypedNode node;
+  node.kind = TypedNode::Kind::Object;
+  open_.push_back(&place(std::move(node)));
+}
+
+void TypedNodeCollector::key(std::string_view name) {
+  if (open_.empty() || open_.back()->kind != TypedNode::Kind::Object || keyPending_) misuse("a key outside an object");
+  open_.back()->fields.emplace_back(std::string(name), TypedNode());
+  keyPending_ = true;
+}
+
+void TypedNodeCollector::endObject() {
+  if (open_.empty() || open_.back()->kind != TypedNode::Kind::Object || keyPending_) misuse("an object's end");
+  open_.pop_back();
+}
+
+void TypedNodeCollector::startArray() {
+  if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDepth))
+    throwError(ZelMessages::CP_JSON_MISMATCH,
+               {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
+  TypedNode node;
+  node.kind = TypedNode::Kind::Array;
+  open_.push_back(&place(std::move(node)));
+}
+
+void TypedNodeCollector::endArray() {
+  if (open_.empty() || open_.back()->kind != TypedNode::Kind::Array) misuse("an array's end");
+  open_.pop_back();
+}
+
+void TypedNodeCollector::null() { add({}); }
+
+void TypedNodeCollector::boolean(bool value) {
+  GivenValue v;
+  v.kind = GivenValue::Kind::Boolean;
+  v.boolean = value;
+  add(std::move(v));
+}
+
+void TypedNodeCollector::integer(std::int64_t value) {
+  GivenValue v;
+  v.kind = GivenValue::Kind::Integer;
+  v.integer = value;
+  add(std::move(v));
+}
+
+void TypedNodeCollector::bigInteger(std::string_view digits) {
+  GivenValue v;
+  v.kind = GivenValue::Kind::BigInteger;
+  v.text = digits;
+  add(std::move(v));
+}
+
+void TypedNodeCollector::decimal(std::string_view digits) {
+  GivenValue v;
+  v.kind = GivenValue::Kind::Decimal;
+  v.text = digits;
+  add(std::move(v));
+}
+
+void TypedNodeCollector::number(double value) {
+  GivenValue v;
+  v.kind = GivenValue::Kind::Number;
+  v.number = value;
+  add(std::move(v));
+}
+
+void TypedNodeCollector::string(std::string_view text) {
+  GivenValue v;
+  v.kind = GivenValue::Kind::String;
+  v.text = text;
+  add(std::move(v));
+}
+
+void TypedNodeCollector::binary(const std::uint8_t* bytes, std::size_t size) {
+  GivenValue v;
+  v.kind = GivenValue::Kind::Binary;
+  v.bytes.assign(bytes, bytes + size);
+  add(std::move(v));
+}
+
+TypedNode TypedNodeCollector::take() {
+  if (!hasRoot_ || !open_.empty()) misuse("the data end before they are complete");
+  hasRoot_ = false;
+  return std::move(root_);
+}
+
+// ---------------------------------------------------------------------------
+// Mapping onto the tree
+
+namespace {
+
+struct Name {
+  std::string local;
+  std::string namespaceUri;
+  bool namespaceGiven = false;  // "{}name" gives no namespace; "name" gives none and inherits
+  bool isAttribute = false;
+};
+
+class TreeMapper {
+public:
+  TreeMapper(const SchemaView* view, MessageTree& tree) : view_(view), assembly_(view, tree) {}
+
+  void message(const TypedNode& data) {
+    if (data.kind != TypedNode::Kind::Object || data.fields.size() != 1)
+      fail("one object with one key, the message's element name, was expected");
+    const auto& [key, content] = data.fields.front();
+    Step step(*this, "." + key);
+    const Name name = parseName(key);
+    if (!view_) {
+      TreeElement& root = assembly_.createSelfDefiningMessage(name.local, name.namespaceUri);
+      return selfDefining(root, content);
+    }
+    const SchemaElement* message = view_->findMessage(name.local, name.namespaceUri);
+    if (!message) fail("the message set has no message '" + key + "'");
+    TreeElement& root = assembly_.createMessage(*message);
+    defined(root, content, message->typeRow, message->nillable);
+  }
+
+private:
+  // One step down the JSON path, undone when it ends.
+  class Step {
+  public:
+    Step(TreeMapper& mapper, std::string segment) : mapper_(mapper) { mapper_.path_.push_back(std::move(segment)); }
+    ~Step() { mapper_.path_.pop_back(); }
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+
+  private:
+    TreeMapper& mapper_;
+  };
+
+  [[noreturn]] void fail(const std::string& what) const {
+    std::string path = "$";
+    for (const std::string& segment : path_) path += segment;
+    throwError(ZelMessages::CP_JSON_MISMATCH, {path, what});
+  }
+
+  // "name", "prefix:name", "{uri}name", each after an optional "@".
+  Name parseName(std::string_view key) const {
+    Name name;
+    if (!key.empty() && key.front() == typedkeys::kAttributeMarker) {
+      name.isAttribute = true;
+      key.remove_prefix(1);
+    }
+    if (!key.empty() && key.front() == '{') {
+      const std::size_t close = key.find('}');
+      if (close == std::string_view::npos) fail("the key's namespace has no closing '}'");
+      name.namespaceUri = key.substr(1, close - 1);
+      name.namespaceGiven = true;
+      name.local = key.substr(close + 1);
+      return name;
+    }
+    const std::size_t colon = key.find(':');
+    if (colon != std::string_view::npos) {
+      const std::string_view prefix = key.substr(0, colon);
+      name.namespaceUri = view_ ? view_->namespaceOfPrefix(prefix) : std::string();
+      if (name.namespaceUri.empty()) fail("the prefix '" + std::string(prefix) + "' names no namespace");
+      name.namespaceGiven = true;
+      name.local = key.substr(colon + 1);
+      return name;
+    }
+    name.local = key;
+    return name;
+  }
+
+  static std::string_view namespaceOf(const Name& name) { return name.namespaceUri; }
+
+  void setValue(TreeElement& element, const TypedNode& node, const SchemaType* type) {
+    if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
+    PWFData value;
+    std::string wrong;
+    if (!typedValue(node.value, type, value, wrong)) fail(wrong);
+    element.setValue(std::move(value));
+  }
+
+  // An element defined by the message set, of the declared type.
+  void defined(TreeElement& element, const TypedNode& node, long declaredType, bool nillable) {
+    const SchemaType* type = view_->type(declaredType);
+    if (node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null) {
+      if (!nillable) fail("null, but the element is not nillable");
+      return setValue(element, node, type);
+    }
+    if (node.kind == TypedNode::Kind::Object) {
+      const auto xsiType = std::find_if(node.fields.begin(), node.fields.end(),
+                                        [](const auto& field) { return field.first == typedkeys::kXsiType; });
+      if (xsiType != node.fields.end()) {
+        Step step(*this, "." + xsiType->first);
+        const TypedNode& reference = xsiType->second;
+        if (reference.kind != TypedNode::Kind::Value || reference.value.kind != GivenValue::Kind::String)
+          fail("the type's name was expected");
+        const long typeRow = view_->findTypeReference(reference.value.text);
+        if (typeRow < 0) fail("the message set has no type '" + reference.value.text + "'");
+        assembly_.setXsiType(element, typeRow);
+        type = view_->type(typeRow);
+      }
+    }
+    if (!type) return selfDefining(element, node);
+    if (type->isComplex) {
+      if (type->hasSimpleContent && node.kind == TypedNode::Kind::Value) return simpleContent(element, node, *type);
+      if (node.kind != TypedNode::Kind::Object) fail("an object was expected");
+      return complex(element, node, *type, nillable);
+    }
+    if (type->isList) {
+      if (node.kind != TypedNode::Kind::Array) fail("an array (the list's items) was expected");
+      const SchemaType* itemType = view_->type(type->listItemType);
+      element.setItemTypeIndex(type->listItemType);
+      for (std::size_t i = 0; i < node.items.size(); ++i) {
+        Step step(*this, "[" + std::to_string(i) + "]");
+        if (node.items[i].kind != TypedNode::Kind::Value || node.items[i].value.kind == GivenValue::Kind::Null)
+          fail("a list item was expected");
+        PWFData value;
+        std::string wrong;
+        if (!typedValue(node.items[i].value, itemType, value, wrong)) fail(wrong);
+        TreeElement& item = assembly_.appendValue(element, std::move(value));
+        item.setValueTypeIndex(type->listItemType);
+      }
+      return;
+    }
+    setValue(element, node, type);
+  }
+
+  // One occurrence of a member: where it is in the data, and the element of
+  // the member's substitution group that stands in its place, if any.
+  struct Occurrence {
+    std::string path;
+    const TypedNode* node;
+    const SchemaElement* substitute;
+  };
+
+  struct Pending {
+    std::string key;
+    Name name;
+    Resolution resolution;
+    std::vector<const TypedNode*> occurrences;
+  };
+
+  void complex(TreeElement& element, const TypedNode& node, const SchemaType& type, bool nillable) {
+    std::vector<std::vector<Occurrence>> byMember(type.members.size());
+    std::vector<Pending> extras;
+    const TypedNode* content = nullptr;
+    for (const auto& [key, value] : node.fields) {
+      if (key == typedkeys::kXsiType) continue;
+      if (key == typedkeys::kValue) {
+        content = &value;
+        continue;
+      }
+      Step step(*this, "." + key);
+      Pending pending{key, parseName(key), {}, {}};
+      pending.resolution =
+          assembly_.resolve(element, pending.name.local, namespaceOf(pending.name), pending.name.isAttribute);
+      if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
+      const SchemaMember* member =
+          pending.resolution.member ? pending.resolution.member : pending.resolution.substitutes;
+      const SchemaElement* global = pending.resolution.substitutes ? pending.resolution.global : nullptr;
+      if (member) {
+        const SchemaType* memberType = view_->type(member->typeRow);
+        const bool listValue = memberType && memberType->isList;
+        // Occurrences of a name that several members share (the branches of
+        // a choice) go to the last of them: valid wherever the others'
+        // neighbours are absent, and the data cannot tell more.
+        auto& slots = byMember[type.members[member - type.members.data()].lastOfName];
+        if (member->repeats) {
+          if (value.kind != TypedNode::Kind::Array) fail("the member may repeat: an array was expected");
+          for (std::size_t i = 0; i < value.items.size(); ++i)
+            slots.push_back({"." + key + "[" + std::to_string(i) + "]", &value.items[i], global});
+        } else {
+          if (value.kind == TypedNode::Kind::Array && !listValue)
+            fail("the member does not repeat: an array is not allowed");
+          slots.push_back({"." + key, &value, global});
+        }
+        continue;
+      }
+      if (value.kind == TypedNode::Kind::Array) {
+        for (const TypedNode& item : value.items) pending.occurrences.push_back(&item);
+      } else {
+        pending.occurrences.push_back(&value);
+      }
+      extras.push_back(std::move(pending));
+    }
+
+    // Attributes first, as the start tag has them; then the content in the
+    // order of the type's members, a repeating group's members taken in
+    // turns; the wildcard's content at the wildcard's place.
+    for (std::size_t i = 0; i < type.members.size(); ++i) {
+      if (type.members[i].isAttribute) appendAll(element, type.members[i], byMember[i]);
+    }
+    appendExtras(element, extras, /*attributes=*/true);
+    std::vector<bool> done(type.members.size(), false);
+    bool extrasDone = false;
+    for (std::size_t i = 0; i < type.members.size(); ++i) {
+      if (type.hasWildcard && !extrasDone && i == type.wildcardPosition) {
+        appendExtras(element, extras, /*attributes=*/false);
+        extrasDone = true;
+      }
+      if (done[i] || type.members[i].isAttribute) continue;
+      const int group = type.members[i].group;
+      if (group < 0) {
+        appendAll(element, type.members[i], byMember[i]);
+        continue;
+      }
+      std::vector<std::size_t> turn;
+      for (std::size_t j = i; j < type.members.size(); ++j) {
+        if (type.members[j].group == group && !type.members[j].isAttribute) turn.push_back(j);
+      }
+      for (std::size_t round = 0;; ++round) {
+        bool any = false;
+        for (std::size_t j : turn) {
+          if (round >= byMember[j].size()) continue;
+          any = true;
+          appendOne(element, type.members[j], byMember[j][round]);
+        }
+        if (!any) break;
+      }
+      for (std::size_t j : turn) done[j] = true;
+    }
+    if (!extrasDone) appendExtras(element, extras, /*attributes=*/false);
+
+    if (!content) return;
+    Step step(*this, std::string(".") + std::string(typedkeys::kValue));
+    if (type.isMixed) return mixed(element, *content);
+    if (content->kind == TypedNode::Kind::Value && content->value.kind == GivenValue::Kind::Null) {
+      if (!nillable) fail("null, but the element is not nillable");
+      return setValue(element, *content, &type);
+    }
+    if (!type.hasSimpleContent) fail("the element has no value of its own");
+    simpleContent(element, *content, type);
+  }
+
+  // The value of an element of a complex type with simple content, in the
+  // anonymous child a parse gives it.
+  void simpleContent(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+    if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
+    PWFData value;
+    std::string wrong;
+    if (!typedValue(node.value, &type, value, wrong)) fail(wrong);
+    assembly_.appendValue(element, std::move(value));
+  }
+
+  void appendAll(TreeElement& parent, const SchemaMember& member, const std::vector<Occurrence>& occurrences) {
+    for (const Occurrence& occurrence : occurrences) appendOne(parent, member, occurrence);
+  }
+
+  void appendOne(TreeElement& parent, const SchemaMember& member, const Occurrence& occurrence) {
+    Step step(*this, occurrence.path);
+    Resolution resolution;
+    if (const SchemaElement* global = occurrence.substitute) {
+      resolution.global = global;
+      TreeElement& child = assembly_.append(parent, resolution, global->name, global->namespaceUri, false);
+      return defined(child, *occurrence.node, global->typeRow, global->nillable);
+    }
+    resolution.member = &member;
+    TreeElement& child = assembly_.append(parent, resolution, member.name, member.namespaceUri, member.isAttribute);
+    defined(child, *occurrence.node, member.typeRow, member.nillable);
+  }
+
+  void appendExtras(TreeElement& parent, const std::vector<Pending>& extras, bool attributes) {
+    for (const Pending& pending : extras) {
+      if (pending.name.isAttribute != attributes) continue;
+      for (std::size_t i = 0; i < pending.occurrences.size(); ++i) {
+        Step step(*this, "." + pending.key + (pending.occurrences.size() > 1 ? "[" + std::to_string(i) + "]" : ""));
+        appendExtra(parent, pending, *pending.occurrences[i]);
+      }
+    }
+  }
+
+  void appendExtra(TreeElement& parent, const Pending& pending, const TypedNode& node) {
+    TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
+                                          namespaceOf(pending.name), pending.name.isAttribute,
+                                          pending.name.namespaceGiven);
+    if (const SchemaElement* global = pending.resolution.global) return defined(child, node, global->typeRow, global->nillable);
+    selfDefining(child, node);
+  }
+
+  // Text runs and elements in order: strings and objects of one key.
+  void mixed(TreeElement& element, const TypedNode& content) {
+    if (content.kind != TypedNode::Kind::Array) fail("mixed content is an array of texts and elements");
+    for (std::size_t i = 0; i < content.items.size(); ++i) {
+      Step step(*this, "[" + std::to_string(i) + "]");
+      const TypedNode& item = content.items[i];
+      if (item.kind == TypedNode::Kind::Value && item.value.kind == GivenValue::Kind::String) {
+        assembly_.appendValue(element, PWFData::makeString(ZelWstring::fromUtf8(item.value.text)));
+        continue;
+      }
+      if (item.kind != TypedNode::Kind::Object || item.fields.size() != 1)
+        fail("a text or an object of one key (an element) was expected");
+      const auto& [key, value] = item.fields.front();
+      Step keyStep(*this, "." + key);
+      Pending pending{key, parseName(key), {}, {&value}};
+      if (pending.name.isAttribute) fail("attributes belong outside the mixed content");
+      pending.resolution = assembly_.resolve(element, pending.name.local, namespaceOf(pending.name), false);
+      if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
+      if (const SchemaMember* member = pending.resolution.member) {
+        TreeElement& child = assembly_.append(element, pending.resolution, member->name, member->namespaceUri, false);
+        defined(child, value, member->typeRow, member->nillable);
+        continue;
+      }
+      appendExtra(element, pending, value);
+    }
+  }
+
+  // Content no definition describes: values as text, objects as elements.
+  void selfDefining(TreeElement& element, const TypedNode& node) {
+    if (node.kind == TypedNode::Kind::Array) fail("an array is only allowed for an element that repeats");
+    if (node.kind == TypedNode::Kind::Value) return setValue(element, node, nullptr);
+    for (const auto& [key, value] : node.fields) {
+      Step step(*this, "." + key);
+      if (key == typedkeys::kValue) {
+        if (value.kind == TypedNode::Kind::Array) {
+          mixed(element, value);
+        } else {
+          PWFData text;
+          std::string wrong;
+          if (value.kind != TypedNode::Kind::Value || !typedValue(value.value, nullptr, text, wrong))
+            fail("a single value was expected");
+          assembly_.appendValue(element, std::move(text));
+        }
+        continue;
+      }
+      Pending pending{key, parseName(key), {}, {}};
+      pending.resolution.selfDefining = true;
+      if (value.kind == TypedNode::Kind::Array) {
+        for (std::size_t i = 0; i < value.items.size(); ++i) {
+          Step item(*this, "[" + std::to_string(i) + "]");
+          appendExtra(element, pending, value.items[i]);
+        }
+      } else {
+        appendExtra(element, pending, value);
+      }
+    }
+  }
+
+  const SchemaView* view_;
+  TreeAssembly assembly_;
+  std::vector<std::string> path_;
+};
+
+}  // namespace
+
+void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree) {
+  TreeMapper(view, tree).message(data);
+}
+
+}  // namespace wfxml::detail

@@ -1,0 +1,37 @@
+#ifndef WFXML_SRC_TYPEDDATAWRITER_H
+#define WFXML_SRC_TYPEDDATAWRITER_H
+
+// The typed mapping from a message tree to typed data (docs/typed-json.md),
+// reported call by call to a TypedDataHandler.
+
+#include "wfxml/wfxml.h"
+
+#include <string_view>
+
+class MessageTree;
+
+namespace wfxml::detail {
+
+class SchemaView;
+
+// The spellings the mapping shares with the builder.
+namespace typedkeys {
+constexpr char kAttributeMarker = '@';
+constexpr std::string_view kValue = "$";          // the value of an element with attributes; mixed content
+constexpr std::string_view kXsiType = "@xsi:type";
+constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+// Deeper trees and JSON texts are refused (CP_JSON_MISMATCH), well before
+// the walk's recursion could exhaust a thread's stack.
+constexpr int kMaxDepth = 2000;
+}  // namespace typedkeys
+
+// Reports tree as one object whose one key is the message's element name.
+// view is null for a message set without a dictionary (every element then
+// reads as self-defining). An empty tree gives an empty object. Throws
+// Error CP_JSON_MISMATCH for a tree deeper than kMaxDepth; what out throws
+// passes through.
+void writeTypedData(const SchemaView* view, const MessageTree& tree, TypedDataHandler& out);
+
+}  // namespace wfxml::detail
+
+#endif
