@@ -12,6 +12,7 @@
 #include "dictionaryinfo.h"
 #include "messagetree.h"
 #include "plugin.h"
+#include "schemaview.h"
 #include "worker.h"
 #include "bitstreambuffer.h"
 #include "messageinfo.h"
@@ -65,6 +66,7 @@ struct MessageSetState {
   std::unique_ptr<DictionaryInfo, DescriptorRelease> descriptor;  // null: none
   const StdDictionaryInfo* dictionary = nullptr;                  // the descriptor's standard tables
   Definitions definitions;
+  SchemaViewCache schema;  // the typed mapping's view of the dictionary, built on first use
 
 private:
   mutable WorkerPool pool_;

@@ -272,7 +272,10 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
   }
   const SchemaType* type = view_->typeOf(parent);
   if (!type) return resolution;
-  resolution.member = type->findMember(name, namespaceUri, attribute);
+  // A name without namespace means the parent's first (an element's), then
+  // any member's of that name when only one namespace has it.
+  if (namespaceUri.empty() && !attribute) resolution.member = type->findMember(name, namespaceOf(parent), false);
+  if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute);
   if (resolution.member) return resolution;
   if (!attribute) {
     const SchemaElement* global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);

@@ -1,0 +1,114 @@
+// Building messages by name: members resolved against the parent's type,
+// attributes, list items, values checked against the member's type, and
+// self-defining content only where a wildcard admits it.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const wfxml::MessageSet& typedSet() {
+  static const wfxml::MessageSet set =
+      wfxml::MessageSet::compile({std::string(WF_TEST_DATA_DIR) + "/typed/typed.xsd"});
+  return set;
+}
+
+TEST(Building, AMessageBuiltByNameWritesAsTheSchemaSaysAndReadsBack) {
+  wfxml::Message order = wfxml::Message::create(typedSet(), "order");
+  wfxml::Element root = order.root();
+  root.append("@id").setString("o-9");
+  wfxml::Element party = root.append("party");
+  party.append("name").setString("Ann");
+  wfxml::Element line = root.append("line");
+  line.append("qty").setInteger(3);
+  wfxml::Element price = line.append("price");
+  price.append("@ccy").setString("CHF");
+  price.setDecimal("123456789012345678901.50");
+  root.append("key").setString("k");
+  wfxml::Element codes = root.append("codes");
+  codes.append("").setInteger(1);
+  codes.append("").setInteger(2);
+  root.append("size").setString("large");
+  root.append("total").setDecimal("-0.5");
+  root.append("big").setInteger(-7);
+  root.append("ratio").setDouble(0.5);
+  root.append("limit").setDouble(1e300);
+  root.append("urgent").setBoolean(false);
+  root.append("when").setDateTime("2026-12-05T10:15:00Z");
+  root.append("wait").setDuration("PT1M");
+  const std::uint8_t bytes[] = {0xde, 0xad};
+  root.append("blob").setBinary(bytes, sizeof bytes);
+  root.append("note").setNull();
+  root.append("remark");
+  root.append("name").setString("N");
+  root.append("name", "urn:test:other").setString("O");
+  wfxml::Element memo = root.append("memo", "urn:test:memo");
+  memo.append("line").setString("one");
+
+  wfxml::Session session(typedSet());
+  const std::vector<std::uint8_t> xml = session.write(order);
+  EXPECT_EQ(session.toJson(session.parse(xml.data(), xml.size())),
+            R"({"order":{"@id":"o-9","party":[{"name":"Ann"}],)"
+            R"("line":[{"qty":3,"price":{"@ccy":"CHF","$":123456789012345678901.50}}],"key":["k"],)"
+            R"("codes":[1,2],"size":"large","total":-0.5,"big":-7,"ratio":0.5,"limit":1e+300,"urgent":false,)"
+            R"("when":"2026-12-05T10:15:00Z","wait":"PT1M","blob":"3q0=","note":null,"remark":{"$":[]},)"
+            R"("t:name":"N","o:name":"O","{urn:test:memo}memo":{"line":"one"}}})")
+      << textOf(xml);
+}
+
+TEST(Building, UnknownNamesAreRefusedWithTheParentsPath) {
+  wfxml::Message order = wfxml::Message::create(typedSet(), "order");
+  wfxml::Element party = order.root().append("party");
+  const wfxml::Error error = errorOf([&] { party.append("fax"); });
+  EXPECT_EQ(error.key(), "CP_UNKNOWN_MEMBER");
+  EXPECT_EQ(error.inserts(), (std::vector<std::string>{"fax", "/order/party"}));
+  EXPECT_EQ(errorOf([&] { party.append("@rank"); }).key(), "CP_UNKNOWN_MEMBER");
+  EXPECT_EQ(errorOf([&] { wfxml::Message::create(typedSet(), "invoice"); }).key(), "CP_UNKNOWN_MEMBER");
+}
+
+struct Mismatch {
+  const char* name;
+  const char* member;
+  void (*set)(wfxml::Element&);
+};
+
+class ValuesThatDoNotSuit : public testing::TestWithParam<Mismatch> {};
+
+TEST_P(ValuesThatDoNotSuit, AreRefusedAndLeaveTheElementAsItWas) {
+  wfxml::Message order = wfxml::Message::create(typedSet(), "order");
+  wfxml::Element element = order.root().append(GetParam().member);
+  EXPECT_EQ(errorOf([&] { GetParam().set(element); }).key(), "CP_TYPE_MISMATCH");
+  EXPECT_FALSE(element.hasValue());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Building, ValuesThatDoNotSuit,
+    testing::Values(Mismatch{"StringForInteger", "big", [](wfxml::Element& e) { e.setString("7"); }},
+                    Mismatch{"DoubleForInteger", "big", [](wfxml::Element& e) { e.setDouble(7); }},
+                    Mismatch{"FractionForInteger", "big", [](wfxml::Element& e) { e.setDecimal("7.5"); }},
+                    Mismatch{"BooleanForString", "name", [](wfxml::Element& e) { e.setBoolean(true); }},
+                    Mismatch{"TextForDecimal", "total", [](wfxml::Element& e) { e.setString("ten"); }},
+                    Mismatch{"BadDateTime", "when", [](wfxml::Element& e) { e.setDateTime("noon"); }},
+                    Mismatch{"BadDuration", "wait", [](wfxml::Element& e) { e.setDuration("1 hour"); }},
+                    Mismatch{"NullForNotNillable", "urgent", [](wfxml::Element& e) { e.setNull(); }},
+                    Mismatch{"ValueForComplexType", "party", [](wfxml::Element& e) { e.setString("x"); }}),
+    [](const testing::TestParamInfo<Mismatch>& info) { return info.param.name; });
+
+TEST(Building, WithoutDictionaryEverythingIsSelfDefining) {
+  const wfxml::MessageSet none = wfxml::MessageSet::none();
+  wfxml::Message message = wfxml::Message::create(none, "note");
+  message.root().append("@lang").setString("en");
+  message.root().append("to").setString("Ann");
+  EXPECT_EQ(textOf(none.write(message)).substr(textOf(none.write(message)).find("<note")),
+            R"(<note lang="en"><to>Ann</to></note>)");
+}
+
+TEST(Building, AnEmptyHandleBuildsNothing) {
+  wfxml::Element none;
+  EXPECT_FALSE(none.append("x"));
+  EXPECT_NO_THROW(none.setString("x"));
+}
+
+}  // namespace

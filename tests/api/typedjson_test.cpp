@@ -1,0 +1,240 @@
+// The typed JSON mapping: every rule pinned on one schema that uses them all
+// (tests/data/typed), the way back to XML (schema-valid, exact numbers), the
+// typed-data calls a handler gets, and the refusals of data that do not fit,
+// each naming its JSON path.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kTyped = std::string(WF_TEST_DATA_DIR) + "/typed/";
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+const wfxml::MessageSet& typedSet() {
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "typed.xsd"});
+  return set;
+}
+
+// Each rule of docs/typed-json.md, in the order the document shows them.
+const char kOrderJson[] =
+    R"({"order":{"@id":"o-1",)"                                                  // attributes: "@name"
+    R"("party":[{"@id":"p1","name":"Ann"},)"                                       // maxOccurs > 1: always an array
+    R"({"@xsi:type":"Company","name":"Bob Ltd","vat":"DE1"}],)"                    // xsi:type
+    R"("line":[{"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}],)"  // "$", exact decimal
+    R"("key":["colour","size"],"value":["red"],)"                                  // a repeating group
+    R"("codes":[7,-3,42],"size":"large","total":0.10,"big":9007199254740993,)"     // list, union, numbers
+    R"("ratio":0.25,"limit":"-INF","urgent":true,)"                                // doubles, INF, booleans
+    R"("when":"2026-12-05T10:15:00.5+01:00","wait":"P1DT2H","blob":"3q2+7w==",)"   // XML text, base64
+    R"("note":null,)"                                                              // xsi:nil
+    R"("remark":{"$":["Deliver ",{"b":"before"}," noon"]},)"                       // mixed content
+    R"("t:name":"Main","o:name":"Other",)"                                         // clashing names
+    R"("book":[{"sku":"B-1"}],)"                                                   // a substitution group
+    R"("{urn:test:memo}memo":{"@lang":"en","line":["one","two"]}}})";              // wildcard content
+
+TEST(TypedJson, EveryMappingRuleOnOneDocument) {
+  const std::string xml = readText(kTyped + "order.xml");
+  EXPECT_EQ(typedSet().toJson(xml.data(), xml.size()), kOrderJson);
+}
+
+TEST(TypedJson, BackToXmlAndAgainGivesTheSameJson) {
+  wfxml::Session session(typedSet());
+  const std::vector<std::uint8_t> xml = session.write(session.fromJson(kOrderJson));
+  EXPECT_EQ(session.toJson(session.parse(xml.data(), xml.size())), kOrderJson);
+}
+
+TEST(TypedJson, XmlFromJsonIsValidAgainstTheSchema) {
+  if (std::system("xmllint --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "xmllint is not installed";
+  const ScratchFolder folder;
+  const std::vector<std::uint8_t> xml = typedSet().fromJson(kOrderJson);
+  const std::string file = folder.write("order.xml", textOf(xml));
+  const std::string command = "xmllint --noout --schema '" + kTyped + "typed.xsd' '" + file + "' 2>/dev/null";
+  EXPECT_EQ(std::system(command.c_str()), 0) << textOf(xml);
+}
+
+TEST(TypedJson, KeysMayComeInAnyOrderAndTheXmlFollowsTheSchema) {
+  // Members out of order, the repeating group's members apart: the written
+  // document has them as the schema orders them, the group's in turns.
+  const std::string shuffled =
+      R"({"order":{"value":["red"],"key":["colour","size"],"codes":[],"party":[{"name":"A"}],"size":1.5,)"
+      R"("total":1,"big":1,"ratio":1,"limit":2,"urgent":false,"when":"2026-01-01T00:00:00Z","wait":"PT1S",)"
+      R"("blob":"","note":"n","remark":{"$":[]},"name":"N","o:name":"O"}})";
+  const std::string xml = textOf(typedSet().fromJson(shuffled));
+  const std::size_t party = xml.find("<t:party>");
+  const std::size_t colour = xml.find(">colour<");
+  const std::size_t red = xml.find(">red<");
+  const std::size_t size = xml.find(">size<");
+  ASSERT_NE(party, std::string::npos) << xml;
+  EXPECT_LT(party, colour);
+  EXPECT_LT(colour, red);
+  EXPECT_LT(red, size);
+}
+
+TEST(TypedJson, NumbersReadBackExactly) {
+  wfxml::Session session(typedSet());
+  std::string json = kOrderJson;
+  // An exponent is spelled out for a decimal; a double keeps its value.
+  json.replace(json.find("\"total\":0.10"), 12, "\"total\":1.5e3");
+  const std::string back = session.toJson(session.fromJson(json));
+  EXPECT_NE(back.find("\"total\":1500,"), std::string::npos) << back;
+  EXPECT_NE(back.find("12345678901234567.0123456"), std::string::npos);
+  EXPECT_NE(back.find("\"big\":9007199254740993"), std::string::npos);
+}
+
+// Records the handler calls, one word each.
+class CallRecorder : public wfxml::TypedDataHandler {
+public:
+  void startObject() override { calls.push_back("{"); }
+  void key(std::string_view name) override { calls.push_back("key " + std::string(name)); }
+  void endObject() override { calls.push_back("}"); }
+  void startArray() override { calls.push_back("["); }
+  void endArray() override { calls.push_back("]"); }
+  void null() override { calls.push_back("null"); }
+  void boolean(bool value) override { calls.push_back(value ? "boolean true" : "boolean false"); }
+  void integer(std::int64_t value) override { calls.push_back("integer " + std::to_string(value)); }
+  void bigInteger(std::string_view digits) override { calls.push_back("bigInteger " + std::string(digits)); }
+  void decimal(std::string_view digits) override { calls.push_back("decimal " + std::string(digits)); }
+  void number(double value) override { calls.push_back("number " + std::to_string(value)); }
+  void string(std::string_view text) override { calls.push_back("string " + std::string(text)); }
+  void binary(const std::uint8_t*, std::size_t size) override { calls.push_back("binary " + std::to_string(size)); }
+
+  // The call after the key.
+  std::string after(const std::string& key) const {
+    for (std::size_t i = 0; i + 1 < calls.size(); ++i)
+      if (calls[i] == "key " + key) return calls[i + 1];
+    return "(no key " + key + ")";
+  }
+  std::vector<std::string> calls;
+};
+
+TEST(TypedData, EachValueComesWithItsKind) {
+  const std::string xml = readText(kTyped + "order.xml");
+  wfxml::Session session(typedSet());
+  CallRecorder recorder;
+  session.toTypedData(session.parse(xml.data(), xml.size()), recorder);
+  EXPECT_EQ(recorder.after("total"), "decimal 0.10");
+  EXPECT_EQ(recorder.after("big"), "integer 9007199254740993");
+  EXPECT_EQ(recorder.after("ratio"), "number 0.250000");
+  EXPECT_EQ(recorder.after("limit"), "number -inf");
+  EXPECT_EQ(recorder.after("urgent"), "boolean true");
+  EXPECT_EQ(recorder.after("when"), "string 2026-12-05T10:15:00.5+01:00");
+  EXPECT_EQ(recorder.after("blob"), "binary 4");
+  EXPECT_EQ(recorder.after("note"), "null");
+  EXPECT_EQ(recorder.after("codes"), "[");
+}
+
+TEST(TypedData, IntegersBeyondSixtyFourBitsComeAsBigIntegers) {
+  const ScratchFolder folder;
+  const std::string schema = folder.write("big.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+    <xs:element name="n"><xs:complexType><xs:sequence>
+      <xs:element name="i" type="xs:integer" maxOccurs="unbounded"/></xs:sequence></xs:complexType></xs:element>
+    </xs:schema>)");
+  const auto set = wfxml::MessageSet::compile({schema});
+  const std::string xml = "<n><i>123456789012345678901234567890</i><i>-0042</i></n>";
+  wfxml::Session session(set);
+  std::optional<wfxml::Message> parsed;
+  try {
+    parsed.emplace(session.parse(xml.data(), xml.size()));
+  } catch (const wfxml::Error& e) {
+    if (e.key() != "CP_XML_DATA_READ_CONVERSION_ERROR") throw;
+    GTEST_SKIP() << "xs:integer values are 64-bit integers in this build";
+  }
+  const wfxml::Message& message = *parsed;
+  CallRecorder recorder;
+  session.toTypedData(message, recorder);
+  EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), "bigInteger 123456789012345678901234567890"),
+            recorder.calls.end());
+  EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), "integer -42"), recorder.calls.end());
+  const std::string json = session.toJson(message);
+  EXPECT_EQ(session.toJson(session.fromJson(json)), json);
+}
+
+TEST(TypedData, TheBuilderTakesTheCallsOfAnotherRepresentation) {
+  wfxml::Session session(typedSet());
+  const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder();
+  const std::string xml = readText(kTyped + "order.xml");
+  session.toTypedData(session.parse(xml.data(), xml.size()), *builder);
+  EXPECT_EQ(session.toJson(builder->finish()), kOrderJson);
+}
+
+TEST(TypedData, CallsOutOfOrderAreRefused) {
+  wfxml::Session session(typedSet());
+  const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder();
+  builder->startObject();
+  EXPECT_EQ(errorOf([&] { builder->integer(1); }).key(), "CP_JSON_MISMATCH");
+  EXPECT_EQ(errorOf([&] { builder->endArray(); }).key(), "CP_JSON_MISMATCH");
+  EXPECT_EQ(errorOf([&] { builder->finish(); }).key(), "CP_JSON_MISMATCH");
+}
+
+struct Misfit {
+  const char* name;
+  const char* from;  // replaced in kOrderJson ...
+  const char* to;    // ... by this
+  const char* path;  // the error's first insert
+};
+
+class JsonThatDoesNotFit : public testing::TestWithParam<Misfit> {};
+
+TEST_P(JsonThatDoesNotFit, IsRefusedNamingItsPath) {
+  std::string json = kOrderJson;
+  const Misfit& misfit = GetParam();
+  const std::size_t at = json.find(misfit.from);
+  ASSERT_NE(at, std::string::npos) << misfit.from;
+  json.replace(at, std::string(misfit.from).size(), misfit.to);
+  wfxml::Session session(typedSet());
+  const wfxml::Error error = errorOf([&] { session.fromJson(json); });
+  EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
+  ASSERT_EQ(error.inserts().size(), 2u) << error.what();
+  EXPECT_EQ(error.inserts()[0], misfit.path) << error.what();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mapping, JsonThatDoesNotFit,
+    testing::Values(Misfit{"UnknownKey", R"("vat":"DE1")", R"("vat":"DE1","fax":"1")", "$.order.party[1].fax"},
+                    Misfit{"UnknownAttribute", R"("@id":"p1")", R"("@id":"p1","@rank":"1")", "$.order.party[0].@rank"},
+                    Misfit{"StringForInteger", R"("qty":2)", R"("qty":"two")", "$.order.line[0].qty"},
+                    Misfit{"DecimalForInteger", R"("qty":2)", R"("qty":2.5)", "$.order.line[0].qty"},
+                    Misfit{"BeyondSixtyFourBits", R"("big":9007199254740993)", R"("big":99999999999999999999)",
+                           "$.order.big"},
+                    Misfit{"NumberForString", R"("name":"Ann")", R"("name":7)", "$.order.party[0].name"},
+                    Misfit{"ArrayForSingleMember", R"("size":"large")", R"("size":["large"])", "$.order.size"},
+                    Misfit{"SingleForRepeatingMember", R"("line":[{"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}])",
+                           R"("line":{"qty":2,"price":1})", "$.order.line"},
+                    Misfit{"NullForNotNillable", R"("urgent":true)", R"("urgent":null)", "$.order.urgent"},
+                    Misfit{"BadDate", R"("when":"2026-12-05T10:15:00.5+01:00")", R"("when":"yesterday")",
+                           "$.order.when"},
+                    Misfit{"BadBase64", R"("blob":"3q2+7w==")", R"("blob":"***")", "$.order.blob"},
+                    Misfit{"UnknownType", R"("@xsi:type":"Company")", R"("@xsi:type":"Charity")",
+                           "$.order.party[1].@xsi:type"},
+                    Misfit{"ListItemNotAValue", R"("codes":[7,-3,42])", R"("codes":[7,[3]])", "$.order.codes[1]"},
+                    Misfit{"UnknownMessage", R"({"order":)", R"({"invoice":)", "$.invoice"},
+                    Misfit{"MalformedJson", R"("size":"large")", R"("size":"large",,)", "$.order.size"}),
+    [](const testing::TestParamInfo<Misfit>& info) { return info.param.name; });
+
+TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
+  const std::string xml =
+      R"(<a xmlns="urn:x" n="1"><b>1</b><c><d>x</d></c><b>2</b><e xmlns="urn:y">t</e>text<f/></a>)";
+  const wfxml::MessageSet none = wfxml::MessageSet::none();
+  const std::string json = none.toJson(xml.data(), xml.size());
+  // Without a dictionary names stay as written: namespace declarations are attributes.
+  EXPECT_EQ(json, R"({"a":{"@xmlns":"urn:x","@n":"1","$":[{"b":"1"},{"c":{"d":"x"}},{"b":"2"},)"
+                  R"({"e":{"@xmlns":"urn:y","$":"t"}},"text",{"f":""}]}})");
+  const std::string plain = R"(<a n="1"><b>1</b><c><d>x</d></c><b>2</b></a>)";
+  EXPECT_EQ(none.toJson(plain.data(), plain.size()), R"({"a":{"@n":"1","b":["1","2"],"c":{"d":"x"}}})");
+  wfxml::Session session(none);
+  EXPECT_EQ(session.toJson(session.fromJson(json)), json);
+}
+
+}  // namespace
