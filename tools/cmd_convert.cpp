@@ -1,0 +1,285 @@
+// wfhost convert: XML to typed JSON and back, one file or a whole batch on
+// several threads over one loaded message set.
+#include "toolsupport.h"
+
+#include "wfxml/wfxml.h"
+#include "zelexception.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kHelp[] =
+    "usage: wfhost convert (--dict D.dict | --schema A.xsd ...) [OPTIONS] FILE\n"
+    "       wfhost convert (--dict D.dict | --schema A.xsd ...) --out-dir DIR [OPTIONS] FILE...\n"
+    "\n"
+    "Converts XML messages to typed JSON (docs/typed-json.md) and typed JSON back\n"
+    "to XML, by the file's name: FILE.json becomes XML, any other file JSON. One\n"
+    "FILE is printed on stdout; with --out-dir each FILE becomes DIR/NAME.json or\n"
+    "DIR/NAME.xml, converted in parallel. A file that fails is reported with its\n"
+    "place and the others are still converted; the exit status is then 1.\n"
+    "\n"
+    "options:\n"
+    "  --dict FILE         the dictionary (wfhost compile makes one)\n"
+    "  --schema FILE.xsd   compile the schema in process (repeatable: a set)\n"
+    "  --encoding NAME     the code page of the XML written (default utf-8),\n"
+    "                      e.g. ibm-500, utf-16le, iso-8859-1\n"
+    "  --out-dir DIR       write one file per input into DIR (created if needed)\n"
+    "  -j N                threads (default: the number of cores)\n"
+    "  --quiet             no progress, only failures and the summary\n";
+
+struct ConvertOptions {
+  std::string dictionary;
+  std::vector<std::string> schemas;
+  std::string encoding = "utf-8";
+  std::string outDir;
+  unsigned threads = 0;
+  bool quiet = false;
+  std::vector<std::string> inputs;
+};
+
+ConvertOptions readOptions(ArgumentList& args) {
+  ConvertOptions options;
+  while (!args.empty()) {
+    const std::string arg = args.take();
+    if (arg == "--dict") {
+      options.dictionary = args.takeValue(arg);
+    } else if (arg == "--schema") {
+      options.schemas.push_back(args.takeValue(arg));
+    } else if (arg == "--encoding") {
+      options.encoding = args.takeValue(arg);
+    } else if (arg == "--out-dir") {
+      options.outDir = args.takeValue(arg);
+    } else if (arg == "-j") {
+      const long threads = ArgumentList::toNumber(arg, args.takeValue(arg));
+      if (threads < 1 || threads > 1024) throw UsageError("-j needs 1 to 1024 threads");
+      options.threads = static_cast<unsigned>(threads);
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (!arg.empty() && arg.front() == '-') {
+      throw UsageError("unknown option '" + arg + "'");
+    } else {
+      options.inputs.push_back(arg);
+    }
+  }
+  if (options.dictionary.empty() == options.schemas.empty())
+    throw UsageError("give either --dict or --schema");
+  if (options.inputs.empty()) throw UsageError("no FILE to convert");
+  if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
+  if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
+  return options;
+}
+
+bool isJson(const std::string& path) { return fs::path(path).extension() == ".json"; }
+
+[[noreturn]] void throwIoError(const std::string& path, const char* what) {
+  const std::string key = ZelMessages::keyOf(ZelMessages::CP_IO_ERROR);
+  throw wfxml::Error(key, ZelMessages::CP_IO_ERROR, {path, what}, key + ": " + path + " | " + what);
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open() || fs::is_directory(path)) throwIoError(path, "cannot be read");
+  std::string text{std::istreambuf_iterator<char>(in), {}};
+  if (in.bad()) throwIoError(path, "cannot be read");
+  return text;
+}
+
+void writeBytes(const std::string& path, const void* bytes, std::size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out) out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+  if (!out) throwIoError(path, "cannot be written");
+}
+
+// One input's conversion with a session of the thread that runs it.
+class Converter {
+public:
+  Converter(const wfxml::MessageSet& set, std::string encoding) : session_(set), encoding_(std::move(encoding)) {}
+
+  // The converted bytes of the file's text.
+  std::string convert(const std::string& path, const std::string& text) {
+    if (isJson(path)) {
+      const std::vector<std::uint8_t> xml = session_.write(session_.fromJson(text), {encoding_});
+      return {xml.begin(), xml.end()};
+    }
+    return session_.toJson(session_.parse(text.data(), text.size())) + "\n";
+  }
+
+private:
+  wfxml::Session session_;
+  std::string encoding_;
+};
+
+// Output names: the input's name with .json or .xml, "-2", "-3" ... added
+// when inputs from several folders share a name. Fixed before the threads
+// start, so any -j gives the same files.
+std::vector<std::string> outputNames(const std::vector<std::string>& inputs, const std::string& outDir) {
+  std::vector<std::string> names;
+  std::set<std::string> taken;
+  for (const std::string& input : inputs) {
+    const std::string stem = fs::path(input).stem().string();
+    const std::string extension = isJson(input) ? ".xml" : ".json";
+    std::string name = stem + extension;
+    for (int n = 2; !taken.insert(name).second; ++n) name = stem + "-" + std::to_string(n) + extension;
+    names.push_back((fs::path(outDir) / name).string());
+  }
+  return names;
+}
+
+std::string formatDuration(double seconds) {
+  const long total = static_cast<long>(seconds + 0.5);
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+  return text;
+}
+
+// Progress of a batch: a bar redrawn in place on a terminal, a plain line
+// every few seconds otherwise.
+class Progress {
+public:
+  Progress(std::size_t files, bool terminal, bool quiet)
+      : files_(files), terminal_(terminal), quiet_(quiet), start_(Clock::now()) {}
+
+  void done(std::size_t bytes) {
+    done_.fetch_add(1);
+    bytes_.fetch_add(bytes);
+  }
+  // Prints a failure without tearing the bar.
+  void fail(const std::string& line) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (terminal_ && drawn_) std::cerr << "\r\033[K";
+    std::cerr << line << '\n';
+    failed_.fetch_add(1);
+    drawn_ = false;
+  }
+  void show(bool last) {
+    if (quiet_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::size_t done = done_.load();
+    const double seconds = elapsed();
+    const double megabytes = static_cast<double>(bytes_.load()) / 1e6;
+    const double rate = seconds > 0 ? megabytes / seconds : 0;
+    const double left = done > 0 ? seconds * static_cast<double>(files_ - done) / static_cast<double>(done) : 0;
+    char numbers[128];
+    std::snprintf(numbers, sizeof numbers, "%zu/%zu files  %.1f MB/s  %s left", done, files_, rate,
+                  formatDuration(left).c_str());
+    if (terminal_) {
+      constexpr int kWidth = 30;
+      const int filled = files_ ? static_cast<int>(kWidth * done / files_) : kWidth;
+      std::cerr << "\r\033[K[" << std::string(filled, '=') << std::string(kWidth - filled, ' ') << "] " << numbers
+                << (last ? "\n" : "") << std::flush;
+      drawn_ = !last;
+    } else if (last || seconds - lastLine_ >= 2.0) {
+      std::cerr << numbers << '\n';
+      lastLine_ = seconds;
+    }
+  }
+  double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+  std::size_t failed() const { return failed_.load(); }
+  std::size_t bytes() const { return bytes_.load(); }
+
+private:
+  using Clock = std::chrono::steady_clock;
+  const std::size_t files_;
+  const bool terminal_;
+  const bool quiet_;
+  const Clock::time_point start_;
+  std::atomic<std::size_t> done_{0};
+  std::atomic<std::size_t> failed_{0};
+  std::atomic<std::size_t> bytes_{0};
+  std::mutex mutex_;
+  bool drawn_ = false;
+  double lastLine_ = 0;
+};
+
+int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
+  std::error_code created;
+  fs::create_directories(options.outDir, created);
+  const std::vector<std::string> outputs = outputNames(options.inputs, options.outDir);
+  Progress progress(options.inputs.size(), isatty(STDERR_FILENO) != 0, options.quiet);
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    Converter converter(set, options.encoding);
+    for (std::size_t i = next.fetch_add(1); i < options.inputs.size(); i = next.fetch_add(1)) {
+      const std::string& input = options.inputs[i];
+      try {
+        const std::string text = readText(input);
+        const std::string converted = converter.convert(input, text);
+        writeBytes(outputs[i], converted.data(), converted.size());
+        progress.done(text.size());
+      } catch (const std::exception& e) {
+        progress.fail(input + ": " + e.what());
+        progress.done(0);
+      }
+    }
+  };
+  const unsigned threads = std::min<unsigned>(options.threads, static_cast<unsigned>(options.inputs.size()));
+  std::vector<std::thread> workers;
+  for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
+  std::atomic<bool> finished{false};
+  std::thread reporter([&] {
+    while (!finished.load()) {
+      progress.show(false);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  });
+  work();
+  for (std::thread& worker : workers) worker.join();
+  finished = true;
+  reporter.join();
+  progress.show(true);
+  const std::size_t failed = progress.failed();
+  const double seconds = progress.elapsed();
+  std::fprintf(stderr, "converted %zu of %zu files (%.1f MB in %.2f s, %.1f MB/s, %u threads)%s\n",
+               options.inputs.size() - failed, options.inputs.size(), static_cast<double>(progress.bytes()) / 1e6,
+               seconds, seconds > 0 ? static_cast<double>(progress.bytes()) / 1e6 / seconds : 0.0, threads,
+               failed ? (", " + std::to_string(failed) + " failed").c_str() : "");
+  return failed ? kExitHostError : kExitOk;
+}
+
+}  // namespace
+
+int runConvertCommand(ArgumentList& args) {
+  if (args.wantsHelp()) {
+    std::cout << kHelp;
+    return kExitOk;
+  }
+  const ConvertOptions options = readOptions(args);
+  std::optional<wfxml::MessageSet> set;
+  try {
+    set.emplace(options.dictionary.empty() ? wfxml::MessageSet::compile(options.schemas)
+                                           : wfxml::MessageSet::load(options.dictionary));
+  } catch (const wfxml::Error& e) {
+    std::cerr << "wfhost convert: " << e.what() << '\n';
+    return kExitHostError;
+  }
+  if (!options.outDir.empty()) return convertBatch(*set, options);
+  const std::string& input = options.inputs.front();
+  try {
+    Converter converter(*set, options.encoding);
+    const std::string converted = converter.convert(input, readText(input));
+    std::cout.write(converted.data(), static_cast<std::streamsize>(converted.size()));
+    std::cout.flush();
+    return kExitOk;
+  } catch (const wfxml::Error& e) {
+    std::cerr << "wfhost convert: " << input << ": " << e.what() << '\n';
+    return kExitHostError;
+  }
+}
