@@ -465,7 +465,15 @@ private:
         continue;
       }
       Pending pending{key, parseName(key), {}, {}};
-      pending.resolution.selfDefining = true;
+      // The parser matches known global elements inside content it does not
+      // know (lax wildcards); so does the way back.
+      const std::string inherited = pending.name.namespaceGiven ? pending.name.namespaceUri
+                                                                : assembly_.namespaceOf(element);
+      pending.resolution.global =
+          view_ && !pending.name.isAttribute ? view_->findElement(pending.name.local, inherited) : nullptr;
+      if (pending.resolution.global && inherited.empty() && !pending.resolution.global->namespaceUri.empty())
+        pending.resolution.global = nullptr;
+      pending.resolution.selfDefining = !pending.resolution.global;
       if (value.kind == TypedNode::Kind::Array) {
         for (std::size_t i = 0; i < value.items.size(); ++i) {
           Step item(*this, "[" + std::to_string(i) + "]");
