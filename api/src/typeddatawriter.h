@@ -20,9 +20,10 @@ constexpr char kAttributeMarker = '@';
 constexpr std::string_view kValue = "$";          // the value of an element with attributes; mixed content
 constexpr std::string_view kXsiType = "@xsi:type";
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
-// Deeper trees and JSON texts are refused (CP_JSON_MISMATCH), well before
-// the walk's recursion could exhaust a thread's stack.
-constexpr int kMaxDepth = 2000;
+// Deeper trees and JSON texts are refused (CP_JSON_MISMATCH): the parser and
+// the writer stop at 1,000 levels too, and the mapping's recursion stays far
+// from the end of a thread's stack.
+constexpr int kMaxDepth = 1000;
 }  // namespace typedkeys
 
 // Reports tree as one object whose one key is the message's element name.
