@@ -158,10 +158,24 @@ public:
       TreeElement& root = assembly_.createSelfDefiningMessage(name.local, name.namespaceUri);
       return selfDefining(root, content);
     }
-    const SchemaElement* message = view_->findMessage(name.local, name.namespaceUri);
-    if (!message) fail("the message set has no message '" + key + "'");
-    TreeElement& root = assembly_.createMessage(*message);
-    defined(root, content, message->typeRow, message->nillable);
+    std::vector<const SchemaElement*> candidates;
+    for (const SchemaElement& element : view_->elements()) {
+      if (element.isMessage && element.name == name.local &&
+          (name.namespaceUri.empty() || element.namespaceUri == name.namespaceUri))
+        candidates.push_back(&element);
+    }
+    if (candidates.empty()) fail("the message set has no message '" + key + "'");
+    // Messages that share an element name (told apart by an ID attribute in
+    // XML): the first whose content the data fit.
+    for (std::size_t i = 0;; ++i) {
+      try {
+        TreeElement& root = assembly_.createMessage(*candidates[i]);
+        return defined(root, content, candidates[i]->typeRow, candidates[i]->nillable);
+      } catch (const Error&) {
+        if (i + 1 == candidates.size()) throw;
+        assembly_.tree().clear();
+      }
+    }
   }
 
 private:
