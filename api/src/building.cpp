@@ -99,18 +99,21 @@ void setGivenValue(MessageState& message, TreeElement* element, const GivenValue
   const std::string wanted = slot.type ? logicalTypeName(slot.type->logicalType) : "String";
   if (!slot.allowed) {
     const bool nilledComplex = given.kind == GivenValue::Kind::Null && slot.nillable;
-    if (!nilledComplex) throwError(ZelMessages::CP_TYPE_MISMATCH, {"no value", kindName(given.kind)});
+    if (!nilledComplex)
+      throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH, {"no value", kindName(given.kind)});
   }
   if (given.kind == GivenValue::Kind::Null && slot.typed && !slot.nillable)
-    throwError(ZelMessages::CP_TYPE_MISMATCH, {wanted, "null (the element is not nillable)"});
+    throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH,
+               {wanted, "null (the element is not nillable)"});
   PWFData value;
   std::string wrong;
   const SchemaType* type = slot.allowed ? slot.type : nullptr;
   if (!slot.typed) {
     // Self-defining content takes any value, as its text.
-    if (!typedValue(given, nullptr, value, wrong)) throwError(ZelMessages::CP_TYPE_MISMATCH, {wanted, wrong});
+    if (!typedValue(given, nullptr, value, wrong))
+      throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH, {wanted, wrong});
   } else if (!typedValue(given, type, value, wrong)) {
-    throwError(ZelMessages::CP_TYPE_MISMATCH, {wanted, kindName(given.kind)});
+    throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH, {wanted, kindName(given.kind)});
   }
   store(message.tree, *element, slot.allowed ? slot.type : nullptr, std::move(value));
 }
@@ -126,7 +129,9 @@ Message Message::create(const MessageSet& set, std::string_view name, std::strin
     return Message(std::move(state));
   }
   const detail::SchemaElement* message = view->findMessage(name, namespaceUri);
-  if (!message) detail::throwError(ZelMessages::CP_UNKNOWN_MEMBER, {std::string(name), "(the message set's messages)"});
+  if (!message)
+    detail::throwError(__FILE__, __LINE__, "Message::create", ZelMessages::CP_UNKNOWN_MEMBER,
+                       {std::string(name), "(the message set's messages)"});
   assembly.createMessage(*message);
   return Message(std::move(state));
 }
@@ -143,7 +148,7 @@ Element Element::append(std::string_view name, std::string_view namespaceUri) {
   if (attribute) name.remove_prefix(1);
   const detail::Resolution resolution = assembly.resolve(*element_, name, namespaceUri, attribute);
   if (!resolution)
-    detail::throwError(ZelMessages::CP_UNKNOWN_MEMBER,
+    detail::throwError(__FILE__, __LINE__, "Element::append", ZelMessages::CP_UNKNOWN_MEMBER,
                        {(attribute ? "@" : "") + std::string(name), detail::pathOf(*this)});
   TreeElement& child =
       assembly.append(*element_, resolution, name, namespaceUri, attribute, /*namespaceGiven=*/!namespaceUri.empty());

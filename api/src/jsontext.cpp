@@ -193,7 +193,7 @@ public:
     // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."
     const std::size_t tag = what.find("] ");
     if (tag != std::string::npos) what.erase(0, tag + 2);
-    throwError(ZelMessages::CP_JSON_MISMATCH,
+    throwError(__FILE__, __LINE__, "readJsonText", ZelMessages::CP_JSON_MISMATCH,
                {pathText(), "malformed JSON at byte " + std::to_string(position) + ": " + what});
   }
 

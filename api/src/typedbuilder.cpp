@@ -14,7 +14,8 @@ namespace wfxml::detail {
 // Collecting
 
 void TypedNodeCollector::misuse(const char* what) const {
-  throwError(ZelMessages::CP_JSON_MISMATCH, {"$", std::string("typed data out of order: ") + what});
+  throwError(__FILE__, __LINE__, "Session::fromJson", ZelMessages::CP_JSON_MISMATCH,
+             {"$", std::string("typed data out of order: ") + what});
 }
 
 TypedNode& TypedNodeCollector::place(TypedNode node) {
@@ -43,7 +44,7 @@ void TypedNodeCollector::add(GivenValue value) {
 
 void TypedNodeCollector::startObject() {
   if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDepth))
-    throwError(ZelMessages::CP_JSON_MISMATCH,
+    throwError(__FILE__, __LINE__, "Session::fromJson", ZelMessages::CP_JSON_MISMATCH,
                {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
   TypedNode node;
   node.kind = TypedNode::Kind::Object;
@@ -63,7 +64,7 @@ void TypedNodeCollector::endObject() {
 
 void TypedNodeCollector::startArray() {
   if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDepth))
-    throwError(ZelMessages::CP_JSON_MISMATCH,
+    throwError(__FILE__, __LINE__, "Session::fromJson", ZelMessages::CP_JSON_MISMATCH,
                {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
   TypedNode node;
   node.kind = TypedNode::Kind::Array;
@@ -194,7 +195,7 @@ private:
   [[noreturn]] void fail(const std::string& what) const {
     std::string path = "$";
     for (const std::string& segment : path_) path += segment;
-    throwError(ZelMessages::CP_JSON_MISMATCH, {path, what});
+    throwError(__FILE__, __LINE__, "Session::fromJson", ZelMessages::CP_JSON_MISMATCH, {path, what});
   }
 
   // "name", "prefix:name", "{uri}name", each after an optional "@".
@@ -429,7 +430,8 @@ private:
     TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
                                           namespaceOf(pending.name), pending.name.isAttribute,
                                           pending.name.namespaceGiven);
-    if (const SchemaElement* global = pending.resolution.global) return defined(child, node, global->typeRow, global->nillable);
+    if (const SchemaElement* global = pending.resolution.global)
+      return defined(child, node, global->typeRow, global->nillable);
     selfDefining(child, node);
   }
 

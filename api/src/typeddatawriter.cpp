@@ -106,15 +106,16 @@ private:
 
   void element(const TreeElement& e, const Entry& entry, int depth) {
     if (depth > typedkeys::kMaxDepth)
-      throwError(ZelMessages::CP_JSON_MISMATCH, {"$", "the message is nested deeper than " +
-                                                          std::to_string(typedkeys::kMaxDepth) + " levels"});
+      throwError(__FILE__, __LINE__, "Session::toTypedData", ZelMessages::CP_JSON_MISMATCH,
+                 {"$", "the message is nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
     const SchemaType* type = typeOf(e, entry);
     const bool selfDefining = !type && !entry.member && entry.typeRow < 0;
     if (selfDefining) return selfDefiningElement(e, entry.namespaceUri, depth);
     if (!type) return scalar(e, nullptr);
     // A value with no attributes beside it stands alone, also where the type
     // would allow some.
-    const bool plainValue = !type->isComplex || (type->hasSimpleContent && !hasAttributeChild(e) && e.getTypeIndex() < 0);
+    const bool plainValue =
+        !type->isComplex || (type->hasSimpleContent && !hasAttributeChild(e) && e.getTypeIndex() < 0);
     if (plainValue && !hasAttributeChild(e)) {
       if (type->isList) return list(e, *type);
       return scalar(e, type);

@@ -207,13 +207,14 @@ TEST_P(TypedExample, XmlToJsonAndBackGivesTheSameJson) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, TypedExample,
-    testing::Values(Example{"payment/payment.xsd", {"payment/payment-1.xml"}},
-                    Example{"purchase-order/purchase-order.json",
-                            {"purchase-order/order-1.xml", "purchase-order/order-2.xml", "purchase-order/cancel-1.xml"}},
-                    Example{"inventory/inventory.json",
-                            {"inventory/report-1.xml", "inventory/report-2.xml", "inventory/report-3.xml"}},
-                    Example{"", {"order.xml"}}));
+INSTANTIATE_TEST_SUITE_P(Examples, TypedExample,
+                         testing::Values(Example{"payment/payment.xsd", {"payment/payment-1.xml"}},
+                                         Example{"purchase-order/purchase-order.json",
+                                                 {"purchase-order/order-1.xml", "purchase-order/order-2.xml",
+                                                  "purchase-order/cancel-1.xml"}},
+                                         Example{"inventory/inventory.json",
+                                                 {"inventory/report-1.xml", "inventory/report-2.xml",
+                                                  "inventory/report-3.xml"}},
+                                         Example{"", {"order.xml"}}));
 
 }  // namespace
