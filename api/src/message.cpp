@@ -74,8 +74,19 @@ Element Element::firstChild() const { return element_ ? Element(element_->getFir
 Element Element::nextSibling() const { return element_ ? Element(element_->getNextSibling(), message_) : Element(); }
 
 Element Element::child(std::string_view name) const {
-  for (Element child = firstChild(); child; child = child.nextSibling())
-    if (child.name() == name) return child;
+  if (!element_) return Element();
+  const detail::Definitions& definitions = message_->definitions();
+  // Names are compared without a string per child: defined names are kept
+  // in UTF-8, and the others converted into one reused buffer.
+  thread_local std::string scratch;
+  for (TreeElement* child = element_->getFirstChild(); child; child = child->getNextSibling()) {
+    if (const detail::Definition* definition = definitions.find(*child)) {
+      if (definition->name == name) return Element(child, message_);
+      continue;
+    }
+    detail::assignUtf8(scratch, documentName(child->getName()));
+    if (scratch == name) return Element(child, message_);
+  }
   return Element();
 }
 
