@@ -66,8 +66,10 @@ SchemaPairing fpmlPairing(const fs::path& folder, const fs::path&, const std::st
 }
 
 // UBL: one dictionary from all document schemas, which share their
-// components (the document types differ by namespace); xmllint takes the
-// schema named after the root element. A detached signature is no UBL
+// components (the document types differ by namespace; each sample parses
+// into the same tree as with its own schema's dictionary, ids aside, and the
+// set compiles once instead of 39 times); xmllint takes the schema named
+// after the root element. A detached signature is no UBL
 // document: it goes with the signature schema alone, where its root is a
 // message (in the document schemas, which refer to it, it is not).
 SchemaPairing ublPairing(const fs::path& folder, const fs::path&, const std::string& text) {

@@ -8,6 +8,7 @@
 #include "zelexception.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -110,7 +111,7 @@ bool isXsiType(const TreeElement& element) {
          element.getNamespaceURI() == std::u16string_view(u"http://www.w3.org/2001/XMLSchema-instance");
 }
 
-// A parent's descendants in document order, without recursion.
+// Every element of a tree, without recursion.
 template <typename Visit>
 void forEachElement(const MessageTree& tree, Visit visit) {
   std::vector<const TreeElement*> pending{tree.getRoot()};
@@ -118,18 +119,42 @@ void forEachElement(const MessageTree& tree, Visit visit) {
     const TreeElement* element = pending.back();
     pending.pop_back();
     if (!element) continue;
-    if (!visit(*element)) continue;  // its descendants are not wanted
-    std::vector<const TreeElement*> children;
+    visit(*element);
     for (const TreeElement* child = element->getFirstChild(); child; child = child->getNextSibling())
-      children.push_back(child);
-    pending.insert(pending.end(), children.rbegin(), children.rend());
+      pending.push_back(child);
   }
 }
 
-std::string joined(const std::vector<std::string>& texts, const char* separator) {
+std::string joined(const std::vector<std::string>& texts, const char* separator, std::size_t most = SIZE_MAX) {
   std::string out;
-  for (const std::string& text : texts) out += (out.empty() ? "" : separator) + text;
+  for (std::size_t i = 0; i < texts.size() && i < most; ++i) out += (i == 0 ? "" : separator) + texts[i];
   return out;
+}
+
+struct Verdict {
+  bool valid = false;
+  std::string complaint;  // the first lines of what xmllint said, when not valid
+};
+
+// What xmllint says of each file against one schema, in one run. It ends
+// each file's complaints ("FILE:LINE: ...") with "FILE validates" or "FILE
+// fails to validate"; a schema it cannot load fails every file with a
+// complaint of its own.
+std::map<std::string, Verdict> checkWithXmllint(const std::string& schema, const std::vector<std::string>& files) {
+  std::vector<std::string> args{"--noout", "--schema", schema};
+  args.insert(args.end(), files.begin(), files.end());
+  const std::vector<std::string> lines = linesOf(runCommand("xmllint", args).err);
+  std::map<std::string, Verdict> verdicts;
+  for (const std::string& file : files) {
+    Verdict& verdict = verdicts[file];
+    std::vector<std::string> own;
+    for (const std::string& line : lines) {
+      if (line == file + " validates") verdict.valid = true;
+      if (line.rfind(file + ":", 0) == 0) own.push_back(line);
+    }
+    if (!verdict.valid) verdict.complaint = joined(own.empty() ? lines : own, "\n", 3);
+  }
+  return verdicts;
 }
 
 }  // namespace
@@ -143,9 +168,8 @@ struct CorpusRun::DocumentResult {
   std::string problem;
   std::vector<std::string> unmatched;   // outermost self-defining elements outside wildcards
   std::size_t wildcardElements = 0;
-  std::optional<bool> originalValid;    // unset: not validated
-  std::optional<bool> writtenValid;
-  std::string complaint;                // what xmllint said of an invalid one
+  std::optional<Verdict> originalVerdict;     // xmllint's, when validated
+  std::optional<Verdict> writtenVerdict;
 };
 
 std::vector<fs::path> documentsOfShard(const fs::path& folder, int count, int index, std::size_t sample) {
@@ -199,7 +223,6 @@ void CorpusRun::process(const fs::path& document) {
         result.unmatched.push_back(child->getName().toUtf8());
       }
     }
-    return true;
   });
 
   std::vector<std::uint8_t> written;
@@ -233,33 +256,11 @@ void CorpusRun::validate() {
     filesBySchema[result.validatingSchema].push_back(result.original.string());
     if (!result.written.empty()) filesBySchema[result.validatingSchema].push_back(result.written.string());
   }
-  // xmllint says "FILE validates" or "FILE fails to validate" on stderr, after
-  // its complaints ("FILE:LINE: ...").
-  std::map<std::string, std::vector<std::string>> linesByFile;
-  for (const auto& [schema, files] : filesBySchema) {
-    std::vector<std::string> args{"--noout", "--schema", schema};
-    args.insert(args.end(), files.begin(), files.end());
-    const CommandResult checked = runCommand("xmllint", args);
-    std::vector<std::string> lines = linesOf(checked.err);
-    for (const std::string& file : files) {
-      std::vector<std::string>& mine = linesByFile[file];
-      for (const std::string& line : lines)
-        if (line.rfind(file, 0) == 0 && (line.size() == file.size() || line[file.size()] == ' ' ||
-                                         line[file.size()] == ':'))
-          mine.push_back(line);
-      if (mine.empty() && !checked.err.empty() && lines.size() < 5) mine = lines;  // the schema itself failed
-    }
-  }
-  const auto verdict = [&linesByFile](const fs::path& file, std::string& complaint) {
-    const std::vector<std::string>& lines = linesByFile[file.string()];
-    const bool valid = std::find(lines.begin(), lines.end(), file.string() + " validates") != lines.end();
-    if (!valid) complaint = joined(std::vector<std::string>(lines.begin(), lines.begin() + std::min<std::size_t>(lines.size(), 3)), "\n");
-    return valid;
-  };
+  std::map<std::string, Verdict> verdicts;
+  for (const auto& [schema, files] : filesBySchema) verdicts.merge(checkWithXmllint(schema, files));
   for (DocumentResult& result : results_) {
-    std::string ignored;
-    result.originalValid = verdict(result.original, ignored);
-    if (!result.written.empty()) result.writtenValid = verdict(result.written, result.complaint);
+    result.originalVerdict = verdicts[result.original.string()];
+    if (!result.written.empty()) result.writtenVerdict = verdicts[result.written.string()];
   }
 }
 
@@ -272,9 +273,10 @@ CorpusOutcome CorpusRun::judge(const std::map<std::string, std::string>& invalid
     ++outcome.documents;
     const auto invalid = invalidOriginals.find(result.name);
     const bool listedInvalid = invalid != invalidOriginals.end();
-    if (result.originalValid && *result.originalValid == listedInvalid)
+    if (result.originalVerdict && result.originalVerdict->valid == listedInvalid)
       outcome.failures.push_back(result.name + (listedInvalid ? ": listed as refused by its schema, but xmllint accepts it"
-                                                              : ": xmllint refuses the original, which is not listed"));
+                                                              : ": xmllint refuses the original, which is not listed:\n" +
+                                                                    result.originalVerdict->complaint));
 
     // The first step that fails, and how.
     std::optional<Step> failed = result.failed;
@@ -283,16 +285,17 @@ CorpusOutcome CorpusRun::judge(const std::map<std::string, std::string>& invalid
       failed = Step::Match;
       problem = "self-defining outside wildcards: " + joined(result.unmatched, ", ");
     }
-    if (!failed && result.writtenValid == false && !listedInvalid) {
+    const bool writtenValid = result.writtenVerdict && result.writtenVerdict->valid;
+    if (!failed && result.writtenVerdict && !writtenValid && !listedInvalid) {
       failed = Step::Validate;
-      problem = "xmllint refuses the written document:\n" + result.complaint;
+      problem = "xmllint refuses the written document:\n" + result.writtenVerdict->complaint;
     }
 
     if (failed != Step::Parse) ++outcome.parsed;
     if (failed != Step::Parse && result.unmatched.empty()) ++outcome.matched;
     outcome.wildcardElements += result.wildcardElements;
     if (failed != Step::Parse && result.failed != Step::Write && result.failed != Step::RoundTrip) ++outcome.roundTripped;
-    if (result.writtenValid == true) ++outcome.validated;
+    if (writtenValid) ++outcome.validated;
     if (!validationSkipped_.empty()) {
       ++outcome.notValidated[validationSkipped_];
     } else if (listedInvalid) {
