@@ -23,11 +23,16 @@
 #include <xercesc/sax2/XMLReaderFactory.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLURL.hpp>
 #include <xercesc/util/XMLUni.hpp>
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -101,9 +106,45 @@ std::string componentKey(const std::string& kind, const std::string& ns, const s
   return kind + " {" + ns + "}" + name;
 }
 
+// True for a URL ("file:///...", "http://..."), false for a path.
+bool isUrl(const std::string& location) {
+  const std::size_t colon = location.find("://");
+  return colon != std::string::npos && colon > 1 &&
+         std::all_of(location.begin(), location.begin() + static_cast<std::ptrdiff_t>(colon),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '.' || c == '-'; });
+}
+
+// A schemaLocation as Xerces-C resolves it: a URL as it stands, or against
+// the referring document's URL, or a path against its folder. Empty when it
+// cannot be resolved.
+std::string resolvedLocation(const XMLCh* referrer, const XMLCh* location) {
+  if (isUrl(utf8(location))) return utf8(location);
+  try {
+    if (isUrl(utf8(referrer))) return utf8(XMLURL(XMLURL(referrer), location).getURLText());
+    std::unique_ptr<XMLCh, void (*)(XMLCh*)> woven(XMLPlatformUtils::weavePaths(referrer, location),
+                                                   [](XMLCh* path) { XMLPlatformUtils::fgMemoryManager->deallocate(path); });
+    return utf8(woven.get());
+  } catch (const XMLException&) {
+    return {};
+  }
+}
+
+// One spelling per local file, so that each document is read once.
+std::string documentKey(const std::string& location) {
+  const std::string path = displayName(location);
+  if (path.find("://") != std::string::npos) return path;
+  std::error_code ignored;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ignored);
+  return canonical.empty() ? path : canonical.string();
+}
+
 class SchemaDocumentScanner : public DefaultHandler {
 public:
-  SchemaDocumentScanner(SchemaDocumentFacts& facts, std::string file) : facts_(facts), file_(std::move(file)) {}
+  SchemaDocumentScanner(SchemaDocumentFacts& facts, const XMLCh* systemId)
+      : facts_(facts), systemId_(systemId), file_(displayName(utf8(systemId))) {}
+
+  // The documents it includes, redefines, overrides or imports, resolved.
+  const std::vector<std::string>& references() const { return references_; }
 
   void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
   void startPrefixMapping(const XMLCh* prefix, const XMLCh* uri) override {
@@ -117,8 +158,14 @@ public:
       targetNamespace_ = target ? utf8(target) : std::string();
       return;
     }
+    if (depth_ != 2 || utf8(uri) != kXsdUri) return;
+    const XMLCh* location = attrs.getValue(u"schemaLocation");
+    if (location != nullptr && isReference(utf8(localName))) {
+      std::string resolved = resolvedLocation(systemId_, location);
+      if (!resolved.empty()) references_.push_back(std::move(resolved));
+    }
     const XMLCh* name = attrs.getValue(u"name");
-    if (depth_ != 2 || name == nullptr || utf8(uri) != kXsdUri) return;
+    if (name == nullptr) return;
     const std::string key = componentKey(utf8(localName), targetNamespace_, utf8(name));
     facts_.fileOf.emplace(key, file_);
     const long line = locator_ ? static_cast<long>(locator_->getLineNumber()) : 0L;
@@ -128,8 +175,14 @@ public:
   void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override { --depth_; }
 
 private:
+  static bool isReference(const std::string& element) {
+    return element == "include" || element == "import" || element == "redefine" || element == "override";
+  }
+
   SchemaDocumentFacts& facts_;
+  const XMLCh* systemId_;
   std::string file_;
+  std::vector<std::string> references_;
   const Locator* locator_ = nullptr;
   int depth_ = 0;
   std::string targetNamespace_;
@@ -141,8 +194,9 @@ std::unique_ptr<SAX2XMLReader> newReader(XMLGrammarPool* pool) {
   return reader;
 }
 
-void scanSchemaDocument(const XMLCh* systemId, SchemaDocumentFacts& facts) {
-  SchemaDocumentScanner scanner(facts, displayName(utf8(systemId)));
+// Reads one document's facts; returns the documents it refers to.
+std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, SchemaDocumentFacts& facts) {
+  SchemaDocumentScanner scanner(facts, systemId);
   std::unique_ptr<SAX2XMLReader> reader = newReader(nullptr);
   reader->setContentHandler(&scanner);
   reader->setErrorHandler(&scanner);
@@ -151,20 +205,26 @@ void scanSchemaDocument(const XMLCh* systemId, SchemaDocumentFacts& facts) {
   } catch (const XMLException&) {
   } catch (const SAXException&) {
   }
+  return scanner.references();
 }
 
-// Reads the facts of every document that contributed to the model. A document
-// that cannot be read again only loses its line numbers.
+// Reads the facts of every document that contributed to the model: the
+// documents the model lists for its namespaces first, in its order, then
+// those they include, which the model does not list. A document that cannot
+// be read again only loses its line numbers.
 SchemaDocumentFacts scanSchemaDocuments(const XSModel& model) {
   SchemaDocumentFacts facts;
-  std::set<std::string> seen;
+  std::deque<std::string> pending;
   XSNamespaceItemList* namespaces = const_cast<XSModel&>(model).getNamespaceItems();
   for (XMLSize_t i = 0; namespaces && i < namespaces->size(); ++i) {
     const StringList* locations = namespaces->elementAt(i)->getDocumentLocations();
-    for (XMLSize_t j = 0; locations && j < locations->size(); ++j) {
-      const std::string location = utf8(locations->elementAt(j));
-      if (seen.insert(location).second) scanSchemaDocument(locations->elementAt(j), facts);
-    }
+    for (XMLSize_t j = 0; locations && j < locations->size(); ++j) pending.push_back(utf8(locations->elementAt(j)));
+  }
+  std::set<std::string> seen;
+  for (; !pending.empty(); pending.pop_front()) {
+    if (!seen.insert(documentKey(pending.front())).second) continue;
+    const std::vector<std::string> references = scanSchemaDocument(ZelWstring::fromUtf8(pending.front()).c_str(), facts);
+    pending.insert(pending.end(), references.begin(), references.end());
   }
   return facts;
 }

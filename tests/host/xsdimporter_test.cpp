@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace msgset;
@@ -264,30 +265,37 @@ TEST(XsdImporterOptions, WithoutTargetNamespaceNillableWarns) {
   EXPECT_NE(result.warnings[0].find("xsi:nil"), std::string::npos);
 }
 
-class XsdImporterWarnings : public ::testing::TestWithParam<std::pair<std::string, std::string>> {
+// The warnings of partial.xsd, read on its own and through a document that
+// includes it.
+using WarningCase = std::tuple<std::string, std::pair<std::string, std::string>>;
+class XsdImporterWarnings : public ::testing::TestWithParam<WarningCase> {
 protected:
-  static void SetUpTestSuite() { imported_ = new XsdImportResult(importData("partial.xsd")); }
-  static void TearDownTestSuite() { delete imported_; }
-  static XsdImportResult* imported_;
+  static const std::vector<std::string>& warningsOf(const std::string& file) {
+    static std::map<std::string, std::vector<std::string>> imported;
+    const auto found = imported.find(file);
+    return found != imported.end() ? found->second : imported[file] = importData(file).warnings;
+  }
 };
-XsdImportResult* XsdImporterWarnings::imported_ = nullptr;
 
 TEST_P(XsdImporterWarnings, NameFileLineAndComponentAndSayHowItIsTreated) {
-  const auto& [component, treatment] = GetParam();
-  const auto& warnings = imported_->warnings;
+  const auto& [file, expected] = GetParam();
+  const auto& [component, treatment] = expected;
+  const std::vector<std::string>& warnings = warningsOf(file);
   const auto found = std::find_if(warnings.begin(), warnings.end(), [&](const std::string& w) {
-    return w.find("partial.xsd: " + component) != std::string::npos && w.find(treatment) != std::string::npos;
+    return w.find("/partial.xsd: " + component) != std::string::npos && w.find(treatment) != std::string::npos;
   });
-  EXPECT_NE(found, warnings.end()) << component;
+  EXPECT_NE(found, warnings.end()) << component << " in:\n" << ::testing::PrintToString(warnings);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Constructs, XsdImporterWarnings,
-    ::testing::Values(std::make_pair("line 5, complexType 'Open'", "self-defining attributes"),
-                      std::make_pair("line 5, complexType 'Open'", "default value 'kg' of attribute 'unit'"),
-                      std::make_pair("line 5, complexType 'Open'", "fixed value 'A' of element 'a'"),
-                      std::make_pair("line 11, element 'circle'", "global elements"),
-                      std::make_pair("line 12, element 'catalog'", "not checked")));
+    ::testing::Combine(
+        ::testing::Values("partial.xsd", "partial-including.xsd"),
+        ::testing::Values(std::make_pair("line 5, complexType 'Open'", "self-defining attributes"),
+                          std::make_pair("line 5, complexType 'Open'", "default value 'kg' of attribute 'unit'"),
+                          std::make_pair("line 5, complexType 'Open'", "fixed value 'A' of element 'a'"),
+                          std::make_pair("line 11, element 'circle'", "global elements"),
+                          std::make_pair("line 12, element 'catalog'", "not checked"))));
 
 TEST(XsdImporterMessages, SubstitutionGroupMembersAreNoMessages) {
   const MessageSet set = importData("partial.xsd").set;
