@@ -44,7 +44,9 @@ public:
   virtual void endElement(const char16_t* name, const ZelWstring& namespaceURI, const WorkerInfoPtr& endInfo) = 0;
 
   // The value of the innermost open element (or an anonymous value inside it).
-  // itemTypeIndex/listTypeIndex: the types of list items and union values, -1 otherwise.
+  // itemTypeIndex: the type of a list item or of a union's value, -1 otherwise.
+  // listTypeIndex: the list type a union chose for the items of its value;
+  // -1 otherwise, also for the items of a list that is the element's own type.
   virtual void data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) = 0;
 };
 

@@ -327,6 +327,57 @@ TEST(TypedParse, ListOfUnionWithAListMemberIsAnError) {
                               "urn:t:nl", "NumList", "Ints"}));
 }
 
+// Type rows: Code 0 (a long), Codes 1 (a list of Code), CodeOrWord 2,
+// CodesOrWord 3, long 4, string 5. Row 0 is a type like any other.
+constexpr char kFirstRow[] = R"({ "name": "F",
+  "types": [ { "name": "Code", "base": "long" }, { "name": "Codes", "itemType": "Code" },
+             { "name": "CodeOrWord", "memberTypes": ["Code", "string"] },
+             { "name": "CodesOrWord", "memberTypes": ["Codes", "string"] } ],
+  "elements": [ { "name": "m", "class": "message", "type": { "members": [
+    { "name": "u", "type": "CodeOrWord", "minOccurs": 0, "maxOccurs": "unbounded" },
+    { "name": "l", "type": "CodesOrWord", "minOccurs": 0, "maxOccurs": "unbounded" },
+    { "name": "c", "type": "Codes", "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })";
+
+struct ValueCase {
+  const char* name;
+  const char* document;
+  Lines values;  // the data events
+};
+
+void PrintTo(const ValueCase& c, std::ostream* out) { *out << c.name; }
+
+class ListAndUnionValueTest : public ::testing::TestWithParam<ValueCase> {};
+
+TEST_P(ListAndUnionValueTest, DataEventsCarryTheChosenTypes) {
+  const DescriptorPtr descriptor = compileDescriptor(kFirstRow);
+  ParseRun run(descriptor.get());
+  Lines values;
+  for (const std::string& line : run.parse(GetParam().document))
+    if (line.rfind("data(", 0) == 0) values.push_back(line);
+  EXPECT_EQ(values, GetParam().values);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ListAndUnionValueTest,
+    ::testing::Values(
+        ValueCase{"UnionMemberOfTheFirstRow", "<m><u>12</u><u>ab</u></m>",
+                  {"data(Integer:12, -, 0, -1)", R"(data(String:"ab", -, 5, -1))"}},
+        // Only a list a union chose names its list type.
+        ValueCase{"ListChosenByAUnionNamesItsType", "<m><l>1 2</l><l>x y</l></m>",
+                  {"data(Integer:1, -, 0, 1)", "data(Integer:2, -, 0, 1)", R"(data(String:"x y", -, 5, -1))"}},
+        ValueCase{"PlainListNamesNoListType", "<m><c>1 2</c></m>",
+                  {"data(Integer:1, -, 0, -1)", "data(Integer:2, -, 0, -1)"}},
+        // A comment or processing instruction inside a list or union value
+        // goes with its first data event; the value stays whole.
+        ValueCase{"CommentBeforeAList", "<m><c><!--n-->1 2</c></m>",
+                  {R"(data(Integer:1, {0:String:"<!--n-->"}, 0, -1))", "data(Integer:2, -, 0, -1)"}},
+        ValueCase{"InstructionInsideAList", "<m><c>1<?p d?> 2</c></m>",
+                  {R"(data(Integer:1, {0:String:"<?p d?>"}, 0, -1))", "data(Integer:2, -, 0, -1)"}},
+        ValueCase{"CommentInsideAUnion", "<m><u>1<!--n-->2</u></m>",
+                  {R"(data(Integer:12, {0:String:"<!--n-->"}, 0, -1))"}},
+        ValueCase{"CommentInAnEmptyList", "<m><c><!--n--></c></m>", {}}),
+    [](const ::testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
+
 TEST(TypedParse, IgnoringXsiTypeLeavesTheAttributeAField) {
   const DescriptorPtr descriptor = compileDescriptor(kTyped);
   ::setenv("KOBR_IGNORE_XSI_TYPE", "", 1);

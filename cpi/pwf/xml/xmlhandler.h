@@ -300,9 +300,12 @@ private:
   }
   // Decided once per item (and per known definition).
   ValueShape valueShapeOf(ParseItem& item) const;
-  // The value of a text for the item (typeIndex 0: of the item's logical
-  // type, else of that type's), or a String without item. The value lives in
-  // the handler until the next conversion.
+  // Asks convertStringToData for the item's own logical type (any other
+  // type index, row 0 included, names a type of the dictionary).
+  static constexpr long kItemsOwnType = -1;
+  // The value of a text for the item (typeIndex kItemsOwnType: of the item's
+  // logical type, else of that type's), or a String without item. The value
+  // lives in the handler until the next conversion.
   const PWFData& convertStringToData(Text text, ParseItem* item, long typeIndex);
   // As convertStringToData, but a failed conversion leaves as the host's
   // ZelConversionException.
@@ -316,9 +319,20 @@ private:
   ZelWstring resolveXsiTypePrefix(const XMLCh* value);
   // The URI id bound to the value's prefix and the local name's offset.
   unsigned int resolveQualifiedName(const XMLCh* value, std::size_t& localNameOffset);
-  void resolveListType(ParseItem& item, Text text, long listTypeIndex);
+  // Sends one data event per item of a list value: of the item's own list
+  // type (unionMemberList -1), or of a list a union chose, whose type the
+  // events then carry.
+  void resolveListType(ParseItem& item, Text text, long unionMemberList);
   std::unique_ptr<ParseItem> obtainListTokenItem(const ParseItem& item, long itemTypeIndex);
-  bool resolveUnionType(ParseItem& item, Text text, long listTypeIndex, bool testOnly);
+  // The list a union value is an item of: its type (-1: the value is no
+  // list item), and whether a union chose that list. Only then do the
+  // value's data events name the list: a plain list's items carry -1.
+  struct EnclosingList {
+    long typeIndex = -1;
+    bool chosenByUnion = false;
+    long reportedType() const { return chosenByUnion ? typeIndex : -1; }
+  };
+  bool resolveUnionType(ParseItem& item, Text text, EnclosingList list, bool testOnly);
   long getNextUnionMemberIndex(ParseItem& item, std::vector<long>& stack) const;
   long walkUnionMembers(long memberIndex, std::vector<long>& stack) const;
   bool resolveUnionOfList(ParseItem& item, Text text, long listTypeIndex);

@@ -277,9 +277,9 @@ void XMLHandler::sendAttributeValue(ParseItem& item, Text value) {
   if (shape == ValueShape::List) {
     resolveListType(item, value, -1);
   } else if (!value.empty() && shape == ValueShape::Union) {
-    resolveUnionType(item, value, -1, false);
+    resolveUnionType(item, value, EnclosingList(), false);
   } else {
-    fiHandler->data(convertStringToData(value, &item, 0), WorkerInfoPtr(), -1, -1);
+    fiHandler->data(convertStringToData(value, &item, kItemsOwnType), WorkerInfoPtr(), -1, -1);
   }
 }
 
@@ -334,7 +334,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
     temporaryItem->ReInitialiseParseItem(getOwner(), &item, descriptor, XML_TYPE_STR, xsi,
                                          static_cast<std::uint16_t>(eKindSelfDefiningField), eItemAttributeMember, -1L);
     fiHandler->startElement(XML_TYPE_STR, xsi, eKindSelfDefiningField, WorkerInfoPtr(), -1, -1);
-    fiHandler->data(convertStringToData(typeName.view(), temporaryItem.get(), 0), WorkerInfoPtr(), -1, -1);
+    fiHandler->data(convertStringToData(typeName.view(), temporaryItem.get(), kItemsOwnType), WorkerInfoPtr(), -1, -1);
     fiHandler->endElement(XML_TYPE_STR, xsi, WorkerInfoPtr());
     return;
   }

@@ -61,21 +61,22 @@ void XMLHandler::resetDocCharacters(bool flagged) {
     return;
   }
   const Text text = characters.view();
-  // Without text only a list, or (flagged) an element with a simple value
-  // still to send, has something to send; the buffer is already empty.
-  if (text.empty() && (item->isDataSent() || (valueShapeOf(*item) != ValueShape::List &&
-                                              (!flagged || item->getValueLogicalType() < 1))))
+  // Without text only the end of a list, or of an element with a simple
+  // value still to send, has something to send; the buffer is already empty.
+  if (text.empty() && (!flagged || item->isDataSent() ||
+                       (valueShapeOf(*item) != ValueShape::List && item->getValueLogicalType() < 1)))
     return;
   if (!item->isDataSent()) {
     const ValueShape shape = valueShapeOf(*item);
-    if (shape == ValueShape::List) {
-      resolveListType(*item, text, -1);
-      item->setDataSent();
-      characters.clear();
-      return;
-    }
-    if (!text.empty() && shape == ValueShape::Union) {
-      resolveUnionType(*item, text, -1, false);
+    if (shape == ValueShape::List || (shape == ValueShape::Union && !text.empty())) {
+      // A comment or processing instruction does not end a list or union
+      // value: its text is resolved as a whole at the element's end, and the
+      // comment travels with its first data event.
+      if (!flagged) return;
+      if (shape == ValueShape::List)
+        resolveListType(*item, text, -1);
+      else
+        resolveUnionType(*item, text, EnclosingList(), false);
       item->setDataSent();
       characters.clear();
       return;
@@ -89,7 +90,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
         !item->isDataSent()) {
       WorkerInfoPtr info;
       assignPrefix(info);
-      fiHandler->data(convertStringToData(text, item, 0), info, -1, -1);
+      fiHandler->data(convertStringToData(text, item, kItemsOwnType), info, -1, -1);
       item->setDataSent();
       characters.clear();
       return;
@@ -105,7 +106,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
                                            memberIndex, -1L, eItemFromDefinition);
       WorkerInfoPtr info;
       assignPrefix(info);
-      fiHandler->data(convertStringToData(text, temporaryItem.get(), 0), info, -1, -1);
+      fiHandler->data(convertStringToData(text, temporaryItem.get(), kItemsOwnType), info, -1, -1);
       setLastSimpleChildMemberIndex(*temporaryItem);
     } else if (item->getWhereDefined() != eUndefined && item->getLogicalType() >= 1 && item->isDataSent()) {
       if (ZelLog::traceOn())
@@ -146,7 +147,7 @@ const PWFData& XMLHandler::convertStringToData(Text text, ParseItem* item, long 
   try {
     return convertValue(text, item, typeIndex);
   } catch (const ZelConversionException& cause) {
-    const ELogicalType type = typeIndex == 0 ? item->getValueLogicalType() : view->logicalType(typeIndex);
+    const ELogicalType type = typeIndex == kItemsOwnType ? item->getValueLogicalType() : view->logicalType(typeIndex);
     ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(),
                          ZelMessages::CP_XML_DATA_READ_CONVERSION_ERROR);
     e.addInsert("Error converting characters into a data value")
@@ -169,7 +170,7 @@ PWFData& XMLHandler::valueSlot(ELogicalType type) {
 
 const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeIndex) {
   if (!item) return stringValueOf(text);
-  const ELogicalType type = typeIndex == 0 ? item->getValueLogicalType() : view->logicalType(typeIndex);
+  const ELogicalType type = typeIndex == kItemsOwnType ? item->getValueLogicalType() : view->logicalType(typeIndex);
 
   // Null encodings apply only to nillable elements (asked last: it is the dearest question).
   const ENullEncoding encoding = item->getNullEncoding();
@@ -274,18 +275,20 @@ std::unique_ptr<ParseItem> XMLHandler::obtainListTokenItem(const ParseItem& item
                           item.getMemberIndex(), itemTypeIndex, eItemFromDefinition);
 }
 
-void XMLHandler::resolveListType(ParseItem& item, Text text, long listTypeIndex) {
-  // The list's own type: a union member that is a list, else the item's.
-  const long listType = listTypeIndex != -1 ? listTypeIndex : contentTypeIndex(item);
-  const long itemTypeIndex = view->listItemType(listType);
+void XMLHandler::resolveListType(ParseItem& item, Text text, long unionMemberList) {
+  const EnclosingList list{unionMemberList != -1 ? unionMemberList : contentTypeIndex(item), unionMemberList != -1};
+  const long itemTypeIndex = view->listItemType(list.typeIndex);
   ListTokens tokens(text);
   Text token;
   while (tokens.next(token)) {
     std::unique_ptr<ParseItem> tokenItem = obtainListTokenItem(item, itemTypeIndex);
     if (view->isUnion(itemTypeIndex)) {
-      resolveUnionType(*tokenItem, token, listType, false);
+      resolveUnionType(*tokenItem, token, list, false);
     } else {
-      fiHandler->data(convertStringToData(token, tokenItem.get(), 0), WorkerInfoPtr(), itemTypeIndex, listType);
+      WorkerInfoPtr info;
+      assignPrefix(info);
+      fiHandler->data(convertStringToData(token, tokenItem.get(), kItemsOwnType), info, itemTypeIndex,
+                      list.reportedType());
       tokenItem->setDataSent();
     }
     itemPool->recycle(std::move(tokenItem));
@@ -334,7 +337,7 @@ long XMLHandler::getNextUnionMemberIndex(ParseItem& item, std::vector<long>& sta
   return first < 0 ? -1 : walkUnionMembers(first, stack);
 }
 
-bool XMLHandler::resolveUnionType(ParseItem& item, Text text, long listTypeIndex, bool testOnly) {
+bool XMLHandler::resolveUnionType(ParseItem& item, Text text, EnclosingList list, bool testOnly) {
   static constexpr const char* kFunction = "XMLHandler::resolveUnionType";
   std::vector<long> stack;
   PWFData value;
@@ -343,12 +346,12 @@ bool XMLHandler::resolveUnionType(ParseItem& item, Text text, long listTypeIndex
        candidate = getNextUnionMemberIndex(item, stack)) {
     const long candidateType = view->member(candidate).typeIndex;
     if (view->type(candidateType).typeKind == DictCodes::eTypeKindList) {
-      if (listTypeIndex != -1) {
+      if (list.typeIndex != -1) {
         ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(),
                              ZelMessages::CP_XML_LIST_OF_LIST_NOT_ALLOWED);
         e.addInsert("Error resolving union member type, List type with itemType of List not allowed")
             .addInsert(traceGetCurXMLElement())
-            .addInsert(view->typeName(listTypeIndex))
+            .addInsert(view->typeName(list.typeIndex))
             .addInsert(view->typeName(candidateType));
         raise(e);
       }
@@ -382,7 +385,7 @@ bool XMLHandler::resolveUnionType(ParseItem& item, Text text, long listTypeIndex
     if (!testOnly) {
       WorkerInfoPtr info;
       assignPrefix(info);
-      fiHandler->data(value, info, valueType, listTypeIndex);
+      fiHandler->data(value, info, valueType, list.reportedType());
     }
     return true;
   }
@@ -402,7 +405,7 @@ bool XMLHandler::resolveUnionOfList(ParseItem& item, Text text, long listTypeInd
   while (tokens.next(token)) {
     if (unionItems) {
       std::unique_ptr<ParseItem> tokenItem = obtainListTokenItem(item, itemTypeIndex);
-      const bool accepted = resolveUnionType(*tokenItem, token, listTypeIndex, true);
+      const bool accepted = resolveUnionType(*tokenItem, token, EnclosingList{listTypeIndex, true}, true);
       itemPool->recycle(std::move(tokenItem));
       if (!accepted) return false;
     } else {
