@@ -2,11 +2,14 @@
 // internal subset, comments and processing instructions, scanner errors and
 // hostile documents.
 #include "parsetestsupport.h"
+#include "unicodeconverter.h"
 
 #include <xercesc/framework/XMLErrorCodes.hpp>
 #include <xercesc/util/XMLExceptMsgs.hpp>
 
 #include <algorithm>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -114,6 +117,62 @@ TEST(PrologParse, XmlDeclarationKeepsVersionAndStandaloneButNotTheEncoding) {
   EXPECT_EQ(run.parse(R"(<?xml version="1.0" encoding="UTF-8" standalone="no"?><m/>)").front(),
             R"(startMessage({1:String:"no", 4:String:"1.0"}))");
 }
+
+// XML 1.0 versions are "1." and digits; the scanner itself takes any text
+// that begins with "1.". Every encoding must refuse the same versions.
+struct VersionCase {
+  const char* name;
+  long ccsid;
+  long byteOrder;  // of UTF-16: 1 little-endian, 2 big-endian (with a mark)
+};
+
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.name; }
+
+class DeclaredVersionTest : public ::testing::TestWithParam<VersionCase> {
+protected:
+  // The document in the case's encoding, parsed; the exception it ends with, if any.
+  std::optional<ZelException> parse(std::u16string_view version) {
+    const std::u16string text = u"<?xml version=\"" + std::u16string(version) + u"\"?><m/>";
+    CPUnicodeConverter converter(GetParam().ccsid, GetParam().byteOrder);
+    WritableBitstreamBuffer out;
+    if (CPUnicodeConverter::IsUnicode(GetParam().ccsid)) {
+      const char16_t mark = u'\uFEFF';
+      converter.fromUnicode(&mark, 1, out);
+    }
+    converter.fromUnicode(text.data(), text.size(), out);
+    converter.finish(out);
+    ParseRun run;
+    run.properties.setIntegerProperty(ZelWstring(MI_CCSID_STR), GetParam().ccsid);
+    try {
+      run.parse(std::string(out.bytes().begin(), out.bytes().end()));
+    } catch (const ZelException& e) {
+      return e;
+    }
+    return std::nullopt;
+  }
+};
+
+TEST_P(DeclaredVersionTest, OneDotAndDigitsParse) {
+  for (const char16_t* version : {u"1.0", u"1.1", u"1.10"}) EXPECT_FALSE(parse(version)) << TraceText::quoted(ZelWstring(version));
+}
+
+TEST_P(DeclaredVersionTest, AnyOtherVersionIsTheScannersError) {
+  for (const char16_t* version : {u"1.0 ", u"1.x", u"1.", u"1.\u0660", u"2.0"}) {
+    const std::optional<ZelException> e = parse(version);
+    ASSERT_TRUE(e) << TraceText::quoted(ZelWstring(version));
+    EXPECT_STREQ(e->getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
+    const std::vector<std::string> inserts = insertsOf(*e);
+    ASSERT_EQ(inserts.size(), 8u);
+    EXPECT_EQ(inserts[0], "XMLHandler::error reported from the Xerces parser");
+    EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLErrs::UnsupportedXMLVersion));
+    EXPECT_EQ(inserts[3], "1");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, DeclaredVersionTest,
+                         ::testing::Values(VersionCase{"Utf8", 1208, 2}, VersionCase{"Utf16Little", 1200, 1},
+                                           VersionCase{"Utf16Big", 1200, 2}, VersionCase{"Ebcdic500", 500, 2}),
+                         [](const ::testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
 
 TEST(PrologParse, SecondDocumentGetsAStartRecordOfItsOwn) {
   // Keeps the start records the host is given.

@@ -6,7 +6,9 @@
 #include "zelexception.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLErrorCodes.hpp>
 #include <xercesc/framework/XMLNotationDecl.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/util/XMLUni.hpp>
 #include <xercesc/validators/DTD/DTDAttDef.hpp>
 #include <xercesc/validators/DTD/DTDElementDecl.hpp>
@@ -27,6 +29,14 @@ constexpr std::u16string_view VRK_COMMENT_START = u"VRK Generated XML Output on 
 
 bool hasText(const XMLCh* text) { return text && *text; }
 
+// XML 1.0 versions: "1." and digits.
+bool isXmlVersion(std::u16string_view version) {
+  if (version.size() < 3 || version.substr(0, 2) != u"1.") return false;
+  for (const char16_t c : version.substr(2))
+    if (c < u'0' || c > u'9') return false;
+  return true;
+}
+
 PWFData identifierValue(const XMLCh* id) {
   return id ? PWFData::makeString(ZelWstring(id)) : PWFData::makeNull(eLogicalString);
 }
@@ -35,6 +45,10 @@ PWFData identifierValue(const XMLCh* id) {
 void XMLHandler::XMLDecl(const XMLCh* const versionStr, const XMLCh* const encodingStr,
                          const XMLCh* const standaloneStr, const XMLCh* const autoEncodingStr) {
   ZelTraceScope scope(this, "XMLHandler::XMLDecl");
+  // The scanner reads any version that begins with "1." as 1.0; a writer
+  // would repeat it into a document that readers refuse. The error raises.
+  if (versionStr && !isXmlVersion(versionStr) && scanner)
+    scanner->emitError(xercesc::XMLErrs::UnsupportedXMLVersion, versionStr);
   // The declared encoding is not kept: a writer chooses its own.
   if (hasText(versionStr)) startMsgInfo->setProperty(eStartMsgVersion, PWFData::makeString(ZelWstring(versionStr)));
   if (hasText(standaloneStr))
