@@ -12,6 +12,7 @@
 #define MI_CCSID_STR u"ccsid"
 #define MI_ENCODING_STR u"encoding"
 #define MI_SUBTREEBITSTREAM_STR u"subTreeBitStream"
+#define MI_ENTITYEXPANSIONLIMIT_STR u"entityExpansionLimit"
 
 // The named properties of one message (code page, byte order, options). Values
 // are kept as text; integer reads convert them.

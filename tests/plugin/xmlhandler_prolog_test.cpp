@@ -258,6 +258,52 @@ TEST(HostileParse, EntityExpansionBombEndsAtTheExpansionLimit) {
   EXPECT_EQ(inserts[7], "b");
 }
 
+// A document that expands an entity 1,500 times: beyond the default limit,
+// within one a host sets through the message property.
+struct ExpansionLimitCase {
+  const char* name;
+  const char* property;  // null: not set
+  bool parses;
+};
+
+void PrintTo(const ExpansionLimitCase& c, std::ostream* out) { *out << c.name; }
+
+class EntityExpansionLimitTest : public ::testing::TestWithParam<ExpansionLimitCase> {};
+
+TEST_P(EntityExpansionLimitTest, TheHostMayRaiseTheLimit) {
+  std::string document = "<!DOCTYPE a [<!ENTITY e \"x\">]><a>";
+  for (int i = 0; i < 1500; ++i) document += "&e;";
+  document += "</a>";
+  ParseRun run;
+  if (GetParam().property)
+    run.properties.setProperty(ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR), ZelWstring::fromUtf8(GetParam().property));
+  if (GetParam().parses) {
+    const Lines& lines = run.parse(document);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "data(String:\"" + std::string(1500, 'x') + "\", -, -1, -1)"),
+              lines.end());
+    return;
+  }
+  const ZelException e = run.failure(document);
+  const std::vector<std::string> inserts = insertsOf(e);
+  ASSERT_EQ(inserts.size(), 8u);
+  EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLErrs::EntityExpansionLimitExceeded));
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, EntityExpansionLimitTest,
+                         ::testing::Values(ExpansionLimitCase{"Default", nullptr, false},
+                                           ExpansionLimitCase{"Raised", "1500", true},
+                                           ExpansionLimitCase{"Lowered", "100", false},
+                                           ExpansionLimitCase{"NoneIsNotAnOption", "0", false}),
+                         [](const ::testing::TestParamInfo<ExpansionLimitCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(HostileParse, AnExpansionLimitThatIsNoNumberIsAConversionError) {
+  ParseRun run;
+  run.properties.setProperty(ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR), ZelWstring(u"many"));
+  EXPECT_THROW(run.parse("<a/>"), ZelConversionException);
+}
+
 TEST(HostileParse, LargeEntitiesCannotMultiplyTheTextWithoutLimit) {
   const std::string value(100000, 'x');
   std::string document = "<!DOCTYPE q [<!ENTITY a \"" + value + "\">]><q>";

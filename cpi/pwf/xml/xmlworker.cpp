@@ -27,10 +27,6 @@
 using namespace xercesc;
 
 namespace {
-// Messages are small: a thousand entity expansions per document is ample,
-// and it stops expansion bombs within milliseconds.
-constexpr XMLSize_t kEntityExpansionLimit = 1000;
-
 // The scanner's name for the encoding of a document: UTF-8 is read by the
 // scanner's own decoder rather than by the general converter that the code
 // page's name selects (which also refuses a byte-order mark).
@@ -51,7 +47,6 @@ public:
     static XercesSession session;
     return session;
   }
-  SecurityManager* securityManager() const { return securityManager_.get(); }
 
 private:
   XercesSession() {
@@ -65,15 +60,9 @@ private:
       fatal.addInsert("XML Worker Internal Error").addInsert(e.getMessage());
       throw fatal;
     }
-    securityManager_.reset(new SecurityManager);
-    securityManager_->setEntityExpansionLimit(kEntityExpansionLimit);
   }
-  ~XercesSession() {
-    // Every Xerces object must be gone before Terminate.
-    securityManager_.reset();
-    XMLPlatformUtils::Terminate();
-  }
-  std::unique_ptr<SecurityManager> securityManager_;
+  // Every Xerces object must be gone before Terminate.
+  ~XercesSession() { XMLPlatformUtils::Terminate(); }
 };
 
 const ZelWstring& XML_FORMAT_NAME() {
@@ -139,6 +128,7 @@ void XMLWorker::destroyParseObjects() {
   iHandler.reset();
   iValidator.reset();
   iScanner.reset();
+  iSecurityManager.reset();
   iUriStringPool.reset();
   iInputSource.reset();
   iGrammarResolver.reset();
@@ -153,6 +143,7 @@ void XMLWorker::initializeParse(long messageId, MessageInfo* properties, long re
   ZelTraceScope scope(this, "XMLWorker::initializeParse");
   if (!iParseInitialised) setUpParse(messageId, properties);
   readCodePage(properties);
+  readEntityExpansionLimit(properties);
 }
 
 void XMLWorker::setUpParse(long messageId, MessageInfo* properties) {
@@ -184,7 +175,9 @@ void XMLWorker::setUpParse(long messageId, MessageInfo* properties) {
     iScanner->setEntityHandler(iHandler.get());
     iScanner->setErrorReporter(iHandler.get());
     iScanner->setCalculateSrcOfs(true);
-    iScanner->setSecurityManager(XercesSession::instance().securityManager());
+    iSecurityManager = std::make_unique<SecurityManager>();
+    iSecurityManager->setEntityExpansionLimit(kDefaultEntityExpansionLimit);
+    iScanner->setSecurityManager(iSecurityManager.get());
     // resolveEntity always answers; should it ever not, fail rather than fetch.
     iScanner->setDisableDefaultEntityResolution(true);
     iHandler->setScanner(iScanner.get());
@@ -234,6 +227,13 @@ void XMLWorker::chooseMemoryManager(const MessageInfo* properties) {
                      propertyText(properties, ZelXmlMemoryManager::getMemoryManagerChunkSize1()),
                      propertyText(properties, ZelXmlMemoryManager::getMemoryManagerChunkSize2())});
   }
+}
+
+void XMLWorker::readEntityExpansionLimit(const MessageInfo* properties) {
+  if (!properties || !iSecurityManager) return;
+  const std::int64_t limit = properties->getPropertyAsInteger(MI_ENTITYEXPANSIONLIMIT_STR);
+  if (limit < 1) return;  // absent (kNotSet) or no limit at all, which is never wanted
+  iSecurityManager->setEntityExpansionLimit(static_cast<XMLSize_t>(limit));
 }
 
 void XMLWorker::readCodePage(const MessageInfo* properties) {

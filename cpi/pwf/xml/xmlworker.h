@@ -17,6 +17,7 @@ XERCES_CPP_NAMESPACE_BEGIN
 class DTDValidator;
 class GrammarResolver;
 class MemBufInputSource;
+class SecurityManager;
 class XMLPScanToken;
 class XMLScanner;
 class XMLStringPool;
@@ -26,7 +27,7 @@ XERCES_CPP_NAMESPACE_END
 // host, in steps, and reports the tree through the host's FIHandler.
 //
 // Parse side: initializeParse (once sets up the scanner; every call re-reads
-// "ccsid" and "encoding"), setFIHandler, then parse, or parseFirst and
+// "ccsid", "encoding" and "entityExpansionLimit"), setFIHandler, then parse, or parseFirst and
 // parseNext while hasNext. Calls out of order raise ZelParserException
 // CP_INTERNAL_ERROR with one insert ("XML Worker initializeParse not
 // called."). A parse that ends in an exception leaves the worker failed:
@@ -50,6 +51,11 @@ XERCES_CPP_NAMESPACE_END
 // keeps them alive while they are on the worker's stack.
 class XMLWorker : public BitstreamWorker, public ZelOwnedLogSource {
 public:
+  // Entity references a document may expand unless the message property
+  // "entityExpansionLimit" (a positive number) sets another limit: ample for
+  // messages, and an expansion bomb stops within milliseconds.
+  static constexpr std::size_t kDefaultEntityExpansionLimit = 1000;
+
   explicit XMLWorker(const ZelNamedLogSource* owner);
   ~XMLWorker() override;
   XMLWorker(const XMLWorker&) = delete;
@@ -93,6 +99,8 @@ private:
   void setUpParse(long messageId, MessageInfo* properties);
   void chooseMemoryManager(const MessageInfo* properties);
   void readCodePage(const MessageInfo* properties);
+  // Throws ZelConversionException when the property is no integer.
+  void readEntityExpansionLimit(const MessageInfo* properties);
   void destroyParseObjects();
   // Hands the current descriptor (null: none) to the handler and, with its
   // namespace setting, to the scanner.
@@ -110,6 +118,7 @@ private:
   [[noreturn]] void failScan(const char* function, const char* xercesContext, const char* hostTrace);
 
   std::unique_ptr<XMLHandler> iHandler;
+  std::unique_ptr<xercesc::SecurityManager> iSecurityManager;  // used by iScanner
   std::unique_ptr<xercesc::XMLScanner> iScanner;
   std::unique_ptr<xercesc::XMLStringPool> iUriStringPool;
   std::unique_ptr<xercesc::GrammarResolver> iGrammarResolver;
