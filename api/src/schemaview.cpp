@@ -110,9 +110,8 @@ public:
       type.isList = !type.isComplex && type.listItemType >= 0;
       type.isIntegerFamily = type.logicalType == eLogicalDecimal && derivesFromIntegerType(static_cast<long>(row));
       if (type.isComplex) {
-        std::vector<long> groups;
-        int groupIds = 0;
-        addMembers(static_cast<long>(row), 1, 1, -1, groupIds, type, groups);
+        Walk walk;
+        addMembers(static_cast<long>(row), 1, 1, -1, walk, type);
       }
       for (std::size_t i = 0; i < type.members.size(); ++i) {
         SchemaMember& member = type.members[i];
@@ -173,59 +172,77 @@ private:
     return false;
   }
 
+  // Where the flattening of one type is.
+  struct Walk {
+    int groupIds = 0;
+    int choiceIds = 0;
+    std::vector<long> groups;  // the groups being expanded, so that a group that contains itself ends
+    std::vector<SchemaMember::Branch> branches;  // the choices around the current member
+  };
+
   // The members of typeRow, nameless groups flattened into their holder with
-  // their occurrences multiplied in. groups holds the groups being expanded,
-  // so that a group that contains itself ends.
-  void addMembers(long typeRow, long groupMin, long groupMax, int group, int& groupIds, SchemaType& type,
-                  std::vector<long>& groups) const {
+  // their occurrences multiplied in.
+  void addMembers(long typeRow, long groupMin, long groupMax, int group, Walk& walk, SchemaType& type) const {
     const auto& cache = dictionary_.getTypeCache();
     const auto& members = dictionary_.getMemberCache();
-    const SMD_STRUCTURE_ELEMENT_DEFINITION* records = dictionary_.getStructDefs().GetBuffer();
     if (!validType(typeRow)) return;
     if (cache[typeRow].contentKind == DictCodes::eContentOpen && !type.hasWildcard) {
       type.hasWildcard = true;
       type.wildcardPosition = type.members.size();
     }
     const long first = cache[typeRow].firstMemberIndex;
+    // Each member of a choice is a branch of its own.
+    const bool choice = cache[typeRow].contentKind == DictCodes::eContentChoice;
+    const int choiceId = choice ? walk.choiceIds++ : -1;
     for (long row = first; row >= 0 && static_cast<std::size_t>(row) < members.size(); ++row) {
       const prf_SMD_TYPEMEMBER_DEFINITION& member = members[row];
       if (member.containingTypeIndex != typeRow) break;
-      const long maxOccurs = times(records[row].maxOccurs, groupMax);
-      const long minOccurs = std::max(0L, member.minOccurs) * groupMin;
-      const long memberType = member.memberTypeIndex >= 0 ? member.memberTypeIndex : records[row].typeIndex;
-      if (member.elementIndex < 0) {
-        // Nameless: a group whose members count as the type's own, or a text
-        // run (mixed content, union member types).
-        const bool isGroup = member.memberKind == DictCodes::eClassStructure && validType(memberType);
-        if (!isGroup || std::find(groups.begin(), groups.end(), memberType) != groups.end()) continue;
-        groups.push_back(memberType);
-        const bool repeats = records[row].maxOccurs == kUnboundedOccurs || records[row].maxOccurs > 1;
-        addMembers(memberType, minOccurs, maxOccurs, repeats ? groupIds++ : group, groupIds, type, groups);
-        groups.pop_back();
-        continue;
-      }
-      SchemaMember out;
-      out.memberRow = row;
-      out.memberId = member.memberId;
-      out.tagRow = member.elementIndex;
-      const auto& tags = dictionary_.getTagCache();
-      if (static_cast<std::size_t>(out.tagRow) < tags.size()) {
-        const prf_SMD_TAG_DEFINITION& tag = tags[out.tagRow];
-        out.tagId = tag.tagId;
-        out.namespaceUri = namespaceOf(tag.namespaceIndex);
-        out.nillable = tag.nillable;
-      }
-      out.name = memberNames_.text(row);
-      if (out.name.empty()) out.name = utf8(dictionary_.getMemberName(row));
-      if (out.name.empty()) out.name = tagNames_.text(out.tagRow);
-      out.isAttribute = memberRenders_.integer(row, 0) == kRenderAttribute;
-      out.typeRow = memberType;
-      out.minOccurs = minOccurs;
-      out.maxOccurs = out.isAttribute ? 1 : maxOccurs;
-      out.kind = kindOf(out.tagRow, memberType);
-      out.group = group;
-      type.members.push_back(std::move(out));
+      if (choice) walk.branches.push_back({choiceId, static_cast<int>(row - first)});
+      addMember(row, groupMin, groupMax, group, walk, type);
+      if (choice) walk.branches.pop_back();
     }
+  }
+
+  void addMember(long row, long groupMin, long groupMax, int group, Walk& walk, SchemaType& type) const {
+    const auto& members = dictionary_.getMemberCache();
+    const SMD_STRUCTURE_ELEMENT_DEFINITION* records = dictionary_.getStructDefs().GetBuffer();
+    const prf_SMD_TYPEMEMBER_DEFINITION& member = members[row];
+    const long maxOccurs = times(records[row].maxOccurs, groupMax);
+    const long minOccurs = std::max(0L, member.minOccurs) * groupMin;
+    const long memberType = member.memberTypeIndex >= 0 ? member.memberTypeIndex : records[row].typeIndex;
+    if (member.elementIndex < 0) {
+      // Nameless: a group whose members count as the type's own, or a text
+      // run (mixed content, union member types).
+      const bool isGroup = member.memberKind == DictCodes::eClassStructure && validType(memberType);
+      if (!isGroup || std::find(walk.groups.begin(), walk.groups.end(), memberType) != walk.groups.end()) return;
+      walk.groups.push_back(memberType);
+      const bool repeats = records[row].maxOccurs == kUnboundedOccurs || records[row].maxOccurs > 1;
+      addMembers(memberType, minOccurs, maxOccurs, repeats ? walk.groupIds++ : group, walk, type);
+      walk.groups.pop_back();
+      return;
+    }
+    SchemaMember out;
+    out.memberRow = row;
+    out.memberId = member.memberId;
+    out.tagRow = member.elementIndex;
+    const auto& tags = dictionary_.getTagCache();
+    if (static_cast<std::size_t>(out.tagRow) < tags.size()) {
+      const prf_SMD_TAG_DEFINITION& tag = tags[out.tagRow];
+      out.tagId = tag.tagId;
+      out.namespaceUri = namespaceOf(tag.namespaceIndex);
+      out.nillable = tag.nillable;
+    }
+    out.name = memberNames_.text(row);
+    if (out.name.empty()) out.name = utf8(dictionary_.getMemberName(row));
+    if (out.name.empty()) out.name = tagNames_.text(out.tagRow);
+    out.isAttribute = memberRenders_.integer(row, 0) == kRenderAttribute;
+    out.typeRow = memberType;
+    out.minOccurs = minOccurs;
+    out.maxOccurs = out.isAttribute ? 1 : maxOccurs;
+    out.kind = kindOf(out.tagRow, memberType);
+    out.group = group;
+    out.branches = walk.branches;
+    type.members.push_back(std::move(out));
   }
 
   static long times(long occurs, long groupOccurs) {

@@ -52,6 +52,20 @@ struct SchemaMember {
   bool nillable = false;
   unsigned short kind = treekinds::kField;  // the tree element kind the parser gives it
   int group = -1;            // the innermost repeating group that holds it, -1 none (ids per type)
+  // The branches of the choices that hold it: (choice id, branch) per choice.
+  struct Branch {
+    int choice;
+    int branch;
+  };
+  std::vector<Branch> branches;
+  // Whether both may stand in one occurrence of the type: no choice holds
+  // them in different branches.
+  bool mayStandWith(const SchemaMember& other) const {
+    for (const Branch& mine : branches)
+      for (const Branch& theirs : other.branches)
+        if (mine.choice == theirs.choice && mine.branch != theirs.branch) return false;
+    return true;
+  }
 
   // Whether its data are an array: it may repeat, or the type has another
   // member of its name (the branches of a choice), whose occurrences share

@@ -341,6 +341,8 @@ private:
       extras.push_back(std::move(pending));
     }
 
+    placeSharedNames(type, byMember);
+
     // Attributes first, as the start tag has them; then the content in the
     // order of the type's members, a repeating group's members taken in
     // turns; the wildcard's content at the wildcard's place.
@@ -397,6 +399,34 @@ private:
     std::string wrong;
     if (!typedValue(node.value, &type, value, wrong)) fail(wrong);
     assembly_.appendValue(element, std::move(value));
+  }
+
+  // Occurrences of a name that several members share (the branches of a
+  // choice) were put at the last of them; they move to the member that can
+  // stand with most of the members present (ties: the later one), since
+  // the data cannot say which branch they came from.
+  static void placeSharedNames(const SchemaType& type, std::vector<std::vector<Occurrence>>& byMember) {
+    for (std::size_t last = 0; last < type.members.size(); ++last) {
+      const SchemaMember& shared = type.members[last];
+      if (byMember[last].empty() || shared.lastOfName != last || shared.firstOfName == last) continue;
+      std::size_t best = last;
+      int bestScore = -1;
+      for (std::size_t candidate = shared.firstOfName; candidate <= last; ++candidate) {
+        if (type.members[candidate].firstOfName != shared.firstOfName) continue;
+        int score = 0;
+        for (std::size_t other = 0; other < type.members.size(); ++other) {
+          const bool present = !byMember[other].empty() && type.members[other].firstOfName != shared.firstOfName;
+          if (present && type.members[candidate].mayStandWith(type.members[other])) ++score;
+        }
+        if (score >= bestScore) {
+          best = candidate;
+          bestScore = score;
+        }
+      }
+      if (best == last) continue;
+      byMember[best] = std::move(byMember[last]);
+      byMember[last].clear();
+    }
   }
 
   void appendAll(TreeElement& parent, const SchemaMember& member, const std::vector<Occurrence>& occurrences) {
