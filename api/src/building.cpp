@@ -92,9 +92,9 @@ void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFD
 }  // namespace
 
 // Checks given against the element's type and stores it.
-void setGivenValue(MessageState& message, TreeElement* element, const GivenValue& given) {
-  if (!element) return;
-  const SchemaView* view = schemaOf(message.set);
+void setGivenValue(MessageState* message, TreeElement* element, const GivenValue& given) {
+  if (!element || !message) return;  // an empty handle
+  const SchemaView* view = schemaOf(message->set);
   const ValueSlot slot = slotOf(view, *element);
   const std::string wanted = slot.type ? logicalTypeName(slot.type->logicalType) : "String";
   if (!slot.allowed) {
@@ -115,7 +115,7 @@ void setGivenValue(MessageState& message, TreeElement* element, const GivenValue
   } else if (!typedValue(given, type, value, wrong)) {
     throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH, {wanted, kindName(given.kind)});
   }
-  store(message.tree, *element, slot.allowed ? slot.type : nullptr, std::move(value));
+  store(message->tree, *element, slot.allowed ? slot.type : nullptr, std::move(value));
 }
 
 }  // namespace detail
@@ -166,61 +166,61 @@ detail::GivenValue given(detail::GivenValue::Kind kind) {
 Element& Element::setString(std::string_view text) {
   detail::GivenValue value = given(detail::GivenValue::Kind::String);
   value.text = text;
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setInteger(std::int64_t number) {
   detail::GivenValue value = given(detail::GivenValue::Kind::Integer);
   value.integer = number;
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setDecimal(std::string_view digits) {
   detail::GivenValue value = given(detail::GivenValue::Kind::Decimal);
   value.text = digits;
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setDouble(double number) {
   detail::GivenValue value = given(detail::GivenValue::Kind::Number);
   value.number = number;
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setBoolean(bool flag) {
   detail::GivenValue value = given(detail::GivenValue::Kind::Boolean);
   value.boolean = flag;
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setDateTime(std::string_view xmlText) {
   detail::GivenValue value = given(detail::GivenValue::Kind::DateTime);
   value.text = xmlText;
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setDuration(std::string_view xmlText) {
   detail::GivenValue value = given(detail::GivenValue::Kind::Duration);
   value.text = xmlText;
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setBinary(const std::uint8_t* bytes, std::size_t size) {
   detail::GivenValue value = given(detail::GivenValue::Kind::Binary);
   value.bytes.assign(bytes, bytes + size);
-  detail::setGivenValue(*message_, element_, value);
+  detail::setGivenValue(message_, element_, value);
   return *this;
 }
 
 Element& Element::setNull() {
-  detail::setGivenValue(*message_, element_, given(detail::GivenValue::Kind::Null));
+  detail::setGivenValue(message_, element_, given(detail::GivenValue::Kind::Null));
   return *this;
 }
 
