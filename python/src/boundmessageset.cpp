@@ -1,0 +1,156 @@
+#include "boundmessageset.h"
+
+#include "datareader.h"
+#include "errors.h"
+#include "objectbuilder.h"
+
+#include <string_view>
+
+namespace py = pybind11;
+
+namespace wfxml::python {
+namespace {
+
+// The bytes of a document: a bytes-like object's own buffer (held, so that
+// it cannot be resized while the GIL is released) or a str's UTF-8.
+class DocumentBytes {
+public:
+  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding) {
+    if (PyUnicode_Check(xml.ptr())) {
+      Py_ssize_t size = 0;
+      const char* utf8 = PyUnicode_AsUTF8AndSize(xml.ptr(), &size);
+      if (utf8 == nullptr) throw py::error_already_set();
+      data_ = utf8;
+      size_ = static_cast<std::size_t>(size);
+      options_.encoding = encoding.value_or("utf-8");
+      text_ = py::reinterpret_borrow<py::object>(xml);
+      return;
+    }
+    if (PyObject_GetBuffer(xml.ptr(), &view_, PyBUF_SIMPLE) != 0) {
+      PyErr_Clear();
+      throw py::type_error(std::string("a document is bytes, bytearray, memoryview or str, not ") +
+                           Py_TYPE(xml.ptr())->tp_name);
+    }
+    hasView_ = true;
+    data_ = view_.buf;
+    size_ = static_cast<std::size_t>(view_.len);
+    if (encoding) options_.encoding = *encoding;
+  }
+  DocumentBytes(const DocumentBytes&) = delete;
+  DocumentBytes& operator=(const DocumentBytes&) = delete;
+  ~DocumentBytes() {
+    if (hasView_) PyBuffer_Release(&view_);
+  }
+
+  const void* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  const wfxml::ParseOptions& options() const { return options_; }
+
+private:
+  Py_buffer view_{};
+  bool hasView_ = false;
+  py::object text_;  // keeps a str's UTF-8 alive
+  const void* data_ = nullptr;
+  std::size_t size_ = 0;
+  wfxml::ParseOptions options_;
+};
+
+}  // namespace
+
+BoundMessageSet BoundMessageSet::compile(const std::vector<std::string>& sourcePaths) {
+  py::gil_scoped_release unlocked;
+  return BoundMessageSet(wfxml::MessageSet::compile(sourcePaths));
+}
+
+BoundMessageSet BoundMessageSet::load(const std::string& dictionaryPath) {
+  py::gil_scoped_release unlocked;
+  return BoundMessageSet(wfxml::MessageSet::load(dictionaryPath));
+}
+
+BoundMessageSet BoundMessageSet::none() { return BoundMessageSet(wfxml::MessageSet::none()); }
+
+SessionPool::Lease BoundMessageSet::leaseWorker() {
+  py::gil_scoped_release unlocked;  // a new session starts a worker, which takes a while
+  return pool_->acquire();
+}
+
+void BoundMessageSet::parseInto(SessionPool::Worker& worker, py::handle xml,
+                                const std::optional<std::string>& encoding) {
+  const DocumentBytes document(xml, encoding);
+  py::gil_scoped_release unlocked;
+  try {
+    if (worker.message) {
+      worker.session.parse(document.data(), document.size(), *worker.message, document.options());
+    } else {
+      worker.message.emplace(worker.session.parse(document.data(), document.size(), document.options()));
+    }
+  } catch (...) {
+    worker.message.reset();  // a half-parsed tree is not reused
+    throw;
+  }
+}
+
+py::object BoundMessageSet::toDict(py::handle xml, const std::optional<std::string>& encoding) {
+  const SessionPool::Lease worker = leaseWorker();
+  parseInto(*worker, xml, encoding);
+  PythonObjectBuilder builder;
+  worker->session.toTypedData(*worker->message, builder);
+  return builder.take();
+}
+
+std::string BoundMessageSet::toJson(py::handle xml, const std::optional<std::string>& encoding) {
+  const SessionPool::Lease worker = leaseWorker();
+  parseInto(*worker, xml, encoding);
+  py::gil_scoped_release unlocked;
+  return worker->session.toJson(*worker->message);
+}
+
+py::bytes BoundMessageSet::toXml(py::handle data, const std::string& encoding) {
+  const SessionPool::Lease worker = leaseWorker();
+  PythonDataReader reader;
+  std::optional<wfxml::Message> message;
+  try {
+    const std::unique_ptr<wfxml::Session::Builder> builder = worker->session.typedDataBuilder();
+    reader.read(data, *builder);
+    message.emplace(builder->finish());
+  } catch (const wfxml::Error& error) {
+    raiseError(error, reader.path());
+  }
+  std::vector<std::uint8_t> out;
+  {
+    py::gil_scoped_release unlocked;
+    worker->session.write(*message, out, wfxml::WriteOptions{encoding});
+  }
+  return py::bytes(reinterpret_cast<const char*>(out.data()), out.size());
+}
+
+EventIterator BoundMessageSet::events(py::handle xml, const std::optional<std::string>& encoding) {
+  const SessionPool::Lease worker = leaseWorker();
+  const DocumentBytes document(xml, encoding);
+  std::vector<RecordedEvent> events;
+  {
+    py::gil_scoped_release unlocked;
+    worker->session.parse(
+        document.data(), document.size(),
+        [&events](const wfxml::Event& event) {
+          events.push_back(RecordedEvent{event.kind, std::string(event.name), std::string(event.namespaceUri),
+                                         event.isAttribute, event.isSelfDefining, event.depth,
+                                         RecordedValue(event.value)});
+        },
+        document.options());
+  }
+  return EventIterator(std::move(events));
+}
+
+std::vector<std::string> BoundMessageSet::messageNames() const { return pool_->messageSet().messageNames(); }
+
+py::bytes BoundMessageSet::dictionaryBytes() const {
+  std::vector<std::uint8_t> bytes;
+  {
+    py::gil_scoped_release unlocked;
+    bytes = pool_->messageSet().dictionaryBytes();
+  }
+  return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+}  // namespace wfxml::python

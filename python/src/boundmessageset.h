@@ -1,0 +1,49 @@
+#ifndef PYTHON_SRC_BOUNDMESSAGESET_H
+#define PYTHON_SRC_BOUNDMESSAGESET_H
+
+// What the Python class wfxml.MessageSet holds: a loaded message set and
+// the pool of sessions its calls share. The GIL is released while the
+// library parses, writes, compiles or loads; Python objects are made and
+// read with it held.
+
+#include "eventlist.h"
+#include "sessionpool.h"
+
+#include <pybind11/pybind11.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wfxml::python {
+
+class BoundMessageSet {
+public:
+  static BoundMessageSet compile(const std::vector<std::string>& sourcePaths);
+  static BoundMessageSet load(const std::string& dictionaryPath);
+  static BoundMessageSet none();
+
+  // xml: bytes-like or str (a str is parsed as UTF-8 unless encoding says
+  // otherwise). encoding: the code page, or None for the byte-order mark or
+  // the XML declaration.
+  pybind11::object toDict(pybind11::handle xml, const std::optional<std::string>& encoding);
+  std::string toJson(pybind11::handle xml, const std::optional<std::string>& encoding);
+  pybind11::bytes toXml(pybind11::handle data, const std::string& encoding);
+  EventIterator events(pybind11::handle xml, const std::optional<std::string>& encoding);
+
+  std::vector<std::string> messageNames() const;
+  pybind11::bytes dictionaryBytes() const;
+
+private:
+  explicit BoundMessageSet(wfxml::MessageSet set) : pool_(std::make_shared<SessionPool>(std::move(set))) {}
+  SessionPool::Lease leaseWorker();
+  // Parses xml into the worker's message, without the GIL.
+  void parseInto(SessionPool::Worker& worker, pybind11::handle xml, const std::optional<std::string>& encoding);
+
+  std::shared_ptr<SessionPool> pool_;  // shared: copies of the Python object share their sessions
+};
+
+}  // namespace wfxml::python
+
+#endif

@@ -1,0 +1,143 @@
+#include "datareader.h"
+
+#include "decimaltype.h"
+
+#include <wfxml/wfxml.h>
+
+#include <string_view>
+
+namespace py = pybind11;
+
+namespace wfxml::python {
+namespace {
+
+const char* typeName(PyObject* object) { return Py_TYPE(object)->tp_name; }
+
+// A C-contiguous view of a bytes-like object, released at scope end.
+class BorrowedBytes {
+public:
+  explicit BorrowedBytes(PyObject* object) {
+    if (PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+  }
+  BorrowedBytes(const BorrowedBytes&) = delete;
+  BorrowedBytes& operator=(const BorrowedBytes&) = delete;
+  ~BorrowedBytes() { PyBuffer_Release(&view_); }
+  const std::uint8_t* data() const { return static_cast<const std::uint8_t*>(view_.buf); }
+  std::size_t size() const { return static_cast<std::size_t>(view_.len); }
+
+private:
+  Py_buffer view_{};
+};
+
+}  // namespace
+
+void PythonDataReader::read(py::handle data, TypedDataHandler& out) {
+  levels_.clear();
+  openContainers_.clear();
+  begin(data, out);
+  while (!levels_.empty()) step(out);
+}
+
+void PythonDataReader::begin(py::handle value, TypedDataHandler& out) {
+  PyObject* object = value.ptr();
+  if (object == Py_None) return out.null();
+  // bool before int: True is an int too.
+  if (PyBool_Check(object)) return out.boolean(object == Py_True);
+  if (PyLong_Check(object)) {
+    int overflow = 0;
+    const long long small = PyLong_AsLongLongAndOverflow(object, &overflow);
+    if (overflow == 0) return out.integer(small);
+    // The digits of the int itself, not of a subclass's __str__ (an IntEnum
+    // spells its name).
+    py::object exact = py::reinterpret_steal<py::object>(PyNumber_Index(object));
+    if (!exact) throw py::error_already_set();
+    return out.bigInteger(std::string(py::str(exact)));
+  }
+  if (PyFloat_Check(object)) return out.number(PyFloat_AS_DOUBLE(object));
+  if (isDecimal(value)) return out.decimal(decimalDigits(value));
+  if (PyUnicode_Check(object)) {
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
+    if (utf8 == nullptr) {
+      PyErr_Clear();
+      fail(PyExc_ValueError, "a str that is not valid Unicode (it holds a lone surrogate)");
+    }
+    return out.string(std::string_view(utf8, static_cast<std::size_t>(size)));
+  }
+  if (PyBytes_Check(object) || PyByteArray_Check(object) || PyMemoryView_Check(object)) {
+    const BorrowedBytes bytes(object);
+    return out.binary(bytes.data(), bytes.size());
+  }
+  const bool isObject = PyDict_Check(object);
+  if (!isObject && !PyList_Check(object) && !PyTuple_Check(object)) {
+    fail(PyExc_TypeError, std::string("a ") + typeName(object) +
+                              " is not typed data (dict, list, tuple, str, int, float, Decimal, bool, None or bytes)");
+  }
+  if (!openContainers_.insert(object).second) fail(PyExc_ValueError, "a container that contains itself");
+  if (isObject) {
+    out.startObject();
+  } else {
+    out.startArray();
+  }
+  Level level;
+  level.container = py::reinterpret_borrow<py::object>(value);
+  level.isObject = isObject;
+  levels_.push_back(std::move(level));
+}
+
+void PythonDataReader::step(TypedDataHandler& out) {
+  Level& level = levels_.back();
+  // Entries are held by a reference of our own: converting a Decimal runs
+  // Python code, which could change the container.
+  if (level.isObject) {
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    if (PyDict_Next(level.container.ptr(), &level.position, &key, &value)) {
+      level.key = py::reinterpret_borrow<py::object>(key);
+      py::object entry = py::reinterpret_borrow<py::object>(value);
+      if (!PyUnicode_Check(key)) fail(PyExc_TypeError, std::string("a key must be a str, not a ") + typeName(key));
+      Py_ssize_t size = 0;
+      const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
+      if (utf8 == nullptr) {
+        PyErr_Clear();
+        fail(PyExc_ValueError, "a key that is not valid Unicode (it holds a lone surrogate)");
+      }
+      out.key(std::string_view(utf8, static_cast<std::size_t>(size)));
+      return begin(entry, out);  // may push: level is not used after this
+    }
+    level.key = py::object();
+    out.endObject();
+  } else {
+    PyObject* sequence = level.container.ptr();
+    if (level.position < PySequence_Fast_GET_SIZE(sequence)) {
+      level.index = level.position++;
+      py::object item = py::reinterpret_borrow<py::object>(PySequence_Fast_GET_ITEM(sequence, level.index));
+      return begin(item, out);
+    }
+    level.index = -1;
+    out.endArray();
+  }
+  openContainers_.erase(levels_.back().container.ptr());
+  levels_.pop_back();
+}
+
+std::string PythonDataReader::path() const {
+  std::string path;
+  for (const Level& level : levels_) {
+    if (level.isObject && level.key) {
+      if (!path.empty()) path += '.';
+      path += std::string(py::str(level.key));
+    } else if (!level.isObject && level.index >= 0) {
+      path += '[' + std::to_string(level.index) + ']';
+    }
+  }
+  return path;
+}
+
+void PythonDataReader::fail(PyObject* pythonErrorType, const std::string& what) const {
+  const std::string where = path();
+  PyErr_SetString(pythonErrorType, where.empty() ? what.c_str() : (where + ": " + what).c_str());
+  throw py::error_already_set();
+}
+
+}  // namespace wfxml::python

@@ -1,0 +1,27 @@
+#ifndef PYTHON_SRC_DECIMALTYPE_H
+#define PYTHON_SRC_DECIMALTYPE_H
+
+// decimal.Decimal, which exact decimals map to in both directions.
+
+#include <pybind11/pybind11.h>
+
+#include <string_view>
+
+namespace wfxml::python {
+
+// Imports decimal.Decimal once, when the module is imported.
+void importDecimalType();
+
+// A new Decimal of digits ("-12.50"). Throws pybind11::error_already_set.
+pybind11::object makeDecimal(std::string_view digits);
+
+bool isDecimal(pybind11::handle object);
+
+// The decimal's digits in plain notation (Decimal("1E+2") gives "100"), the
+// form the typed data takes. NaN and infinities give "NaN", "Infinity" and
+// "-Infinity", which only a double member accepts.
+std::string decimalDigits(pybind11::handle decimal);
+
+}  // namespace wfxml::python
+
+#endif

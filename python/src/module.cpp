@@ -1,0 +1,116 @@
+// The extension module wfxml._wfxml; the package wfxml re-exports it.
+
+#include "boundmessageset.h"
+#include "decimaltype.h"
+#include "errors.h"
+#include "eventlist.h"
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <wfxml/wfxml.h>
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+using wfxml::python::BoundMessageSet;
+using wfxml::python::EventIterator;
+using wfxml::python::PythonEvent;
+
+namespace {
+
+// A path as str, from str, bytes or os.PathLike.
+std::string pathText(py::handle path) { return py::str(py::module_::import("os").attr("fsdecode")(path)); }
+
+std::vector<std::string> sourcePaths(py::handle paths) {
+  if (PyUnicode_Check(paths.ptr()) || PyBytes_Check(paths.ptr()) || py::hasattr(paths, "__fspath__")) {
+    return {pathText(paths)};
+  }
+  std::vector<std::string> texts;
+  for (py::handle path : paths) texts.push_back(pathText(path));
+  return texts;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_wfxml, module) {
+  module.doc() = "XML messages read and written against a compiled message set, as typed Python data.";
+  wfxml::python::importDecimalType();
+  wfxml::python::registerErrorType(module);
+  module.attr("__version__") = wfxml::version();
+
+  py::enum_<wfxml::EventKind>(module, "EventKind", "What an Event reports.")
+      .value("START_MESSAGE", wfxml::EventKind::StartMessage)
+      .value("END_MESSAGE", wfxml::EventKind::EndMessage)
+      .value("START_ELEMENT", wfxml::EventKind::StartElement)
+      .value("END_ELEMENT", wfxml::EventKind::EndElement)
+      .value("VALUE", wfxml::EventKind::Value);
+
+  py::class_<PythonEvent>(module, "Event", "One event of a parsed document's tree.")
+      .def_readonly("kind", &PythonEvent::kind, "The EventKind.")
+      .def_readonly("name", &PythonEvent::name,
+                    "The local name (elements and attributes); '' for anonymous values and message events.")
+      .def_readonly("namespace", &PythonEvent::namespaceUri, "The namespace URI, or ''.")
+      .def_readonly("is_attribute", &PythonEvent::isAttribute)
+      .def_readonly("is_self_defining", &PythonEvent::isSelfDefining,
+                    "True when the element matched nothing in the message set.")
+      .def_readonly("depth", &PythonEvent::depth, "0 for the message element.")
+      .def_readonly("value", &PythonEvent::value,
+                    "VALUE events: int, decimal.Decimal, float, bool, str, bytes or None (a null).")
+      .def("__repr__", &PythonEvent::repr);
+
+  py::class_<EventIterator>(module, "EventIterator", "The events of one document, in document order.")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &EventIterator::next)
+      .def("__length_hint__", &EventIterator::remaining);
+
+  py::class_<BoundMessageSet, std::shared_ptr<BoundMessageSet>>(module, "MessageSet", R"(A loaded message set.
+
+Read-only once made: one MessageSet may be used from any number of threads at
+once (each call takes a parser of its own from an internal pool). The GIL is
+released while documents are parsed and written and while schemas compile.
+Instances pickle as their compiled dictionary.)")
+      .def_static(
+          "compile", [](py::handle paths) { return BoundMessageSet::compile(sourcePaths(paths)); }, "paths"_a,
+          R"(Compiles XML Schema files (.xsd; imports and includes are followed) or one
+message-set source (.json) in process. paths: a path or a list of paths.
+Raises wfxml.Error.)")
+      .def_static(
+          "load", [](py::handle path) { return BoundMessageSet::load(pathText(path)); }, "path"_a,
+          "Loads a compiled dictionary file (wfhost compile makes them). Raises wfxml.Error.")
+      .def_static("none", &BoundMessageSet::none,
+                  "No message set: every element is self-defining and every value a str.")
+      .def("to_dict", &BoundMessageSet::toDict, "xml"_a, "encoding"_a = py::none(),
+           R"(Parses a document into typed data: {message name: content}.
+
+xml: bytes, bytearray, memoryview or str (a str is read as UTF-8).
+encoding: the code page of xml ("utf-8", "ibm-500", ...); by default the
+byte-order mark or the XML declaration says.
+
+Elements and attributes ("@name") are keys, the text of an element with
+attributes is "$", members that may repeat are lists. Values: int (any
+size), decimal.Decimal, float, bool, None for nulls, str for date-times,
+durations and text, bytes for binary. Raises wfxml.Error.)")
+      .def("to_json", &BoundMessageSet::toJson, "xml"_a, "encoding"_a = py::none(),
+           "Parses a document into the same typed data as to_dict, as JSON text (decimals with exactly their "
+           "digits). Raises wfxml.Error.")
+      .def("to_xml", &BoundMessageSet::toXml, "data"_a, "encoding"_a = "utf-8",
+           R"(Writes typed data (the shape to_dict returns) as an XML document.
+
+encoding: any code page the writer takes ("utf-8", "utf-16le", "ibm-500", ...).
+Raises wfxml.Error when the data does not fit the message set (its path
+attribute and message name the place, e.g. "order.items[2].qty"), TypeError
+for objects that are not typed data, ValueError for a container that
+contains itself.)")
+      .def("events", &BoundMessageSet::events, "xml"_a, "encoding"_a = py::none(),
+           R"(The tree events of a document, as an iterator of Event.
+
+The document is parsed whole (without the GIL) before the first event is
+returned; a malformed document raises wfxml.Error here, before any event.)")
+      .def_property_readonly("message_names", &BoundMessageSet::messageNames,
+                             "The names of the message set's messages.")
+      .def("dictionary_bytes", &BoundMessageSet::dictionaryBytes,
+           "The compiled dictionary as a file's bytes (what MessageSet.load reads).")
+      .def("__reduce__", [](const BoundMessageSet& self) {
+        return py::make_tuple(py::module_::import("wfxml").attr("_load_dictionary_bytes"),
+                              py::make_tuple(self.dictionaryBytes()));
+      });
+}

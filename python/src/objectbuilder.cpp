@@ -1,0 +1,84 @@
+#include "objectbuilder.h"
+
+#include "decimaltype.h"
+
+#include <cassert>
+#include <string>
+
+namespace py = pybind11;
+
+namespace wfxml::python {
+namespace {
+PyObject* checked(PyObject* object) {
+  if (object == nullptr) throw py::error_already_set();
+  return object;
+}
+}  // namespace
+
+PythonObjectBuilder::~PythonObjectBuilder() {
+  for (const auto& entry : keys_) Py_DECREF(entry.second);
+}
+
+void PythonObjectBuilder::add(PyObject* value) {
+  py::object owned = py::reinterpret_steal<py::object>(checked(value));
+  if (open_.empty()) {
+    result_ = std::move(owned);
+    return;
+  }
+  OpenContainer& top = open_.back();
+  assert((top.pendingKey != nullptr) == PyDict_Check(top.container.ptr()) && "a value in an object needs its key");
+  if (top.pendingKey != nullptr) {
+    if (PyDict_SetItem(top.container.ptr(), top.pendingKey, owned.ptr()) != 0) throw py::error_already_set();
+    top.pendingKey = nullptr;
+  } else if (PyList_Append(top.container.ptr(), owned.ptr()) != 0) {
+    throw py::error_already_set();
+  }
+}
+
+void PythonObjectBuilder::open(PyObject* container) {
+  py::object owned = py::reinterpret_steal<py::object>(checked(container));
+  add(owned.inc_ref().ptr());
+  open_.push_back({std::move(owned)});
+}
+
+void PythonObjectBuilder::startObject() { open(PyDict_New()); }
+void PythonObjectBuilder::startArray() { open(PyList_New(0)); }
+void PythonObjectBuilder::endObject() { open_.pop_back(); }
+void PythonObjectBuilder::endArray() { open_.pop_back(); }
+
+void PythonObjectBuilder::key(std::string_view name) {
+  auto found = keys_.find(name);
+  if (found == keys_.end()) {
+    PyObject* text = checked(PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), nullptr));
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
+    if (utf8 == nullptr) {
+      Py_DECREF(text);
+      throw py::error_already_set();
+    }
+    found = keys_.emplace(std::string_view(utf8, static_cast<std::size_t>(size)), text).first;
+  }
+  open_.back().pendingKey = found->second;
+}
+
+void PythonObjectBuilder::null() { add(Py_NewRef(Py_None)); }
+void PythonObjectBuilder::boolean(bool value) { add(PyBool_FromLong(value)); }
+void PythonObjectBuilder::integer(std::int64_t value) { add(PyLong_FromLongLong(value)); }
+
+void PythonObjectBuilder::bigInteger(std::string_view digits) {
+  const std::string terminated(digits);
+  add(PyLong_FromString(terminated.c_str(), nullptr, 10));
+}
+
+void PythonObjectBuilder::decimal(std::string_view digits) { add(makeDecimal(digits).release().ptr()); }
+void PythonObjectBuilder::number(double value) { add(PyFloat_FromDouble(value)); }
+
+void PythonObjectBuilder::string(std::string_view text) {
+  add(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr));
+}
+
+void PythonObjectBuilder::binary(const std::uint8_t* bytes, std::size_t size) {
+  add(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes), static_cast<Py_ssize_t>(size)));
+}
+
+}  // namespace wfxml::python

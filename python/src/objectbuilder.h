@@ -1,0 +1,59 @@
+#ifndef PYTHON_SRC_OBJECTBUILDER_H
+#define PYTHON_SRC_OBJECTBUILDER_H
+
+// Typed data as Python objects: dict, list, int (any size), decimal.Decimal,
+// float, bool, None, str and bytes. Called with the GIL held.
+
+#include <pybind11/pybind11.h>
+#include <wfxml/wfxml.h>
+
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace wfxml::python {
+
+class PythonObjectBuilder final : public wfxml::TypedDataHandler {
+public:
+  PythonObjectBuilder() = default;
+  PythonObjectBuilder(const PythonObjectBuilder&) = delete;
+  PythonObjectBuilder& operator=(const PythonObjectBuilder&) = delete;
+  ~PythonObjectBuilder() override;
+
+  // The object built so far (the whole message once the data has ended).
+  pybind11::object take() { return std::move(result_); }
+
+  void startObject() override;
+  void key(std::string_view name) override;
+  void endObject() override;
+  void startArray() override;
+  void endArray() override;
+  void null() override;
+  void boolean(bool value) override;
+  void integer(std::int64_t value) override;
+  void bigInteger(std::string_view digits) override;
+  void decimal(std::string_view digits) override;
+  void number(double value) override;
+  void string(std::string_view text) override;
+  void binary(const std::uint8_t* bytes, std::size_t size) override;
+
+private:
+  // Stores value under the pending key of the open object, appends it to the
+  // open array, or makes it the result. Takes the reference.
+  void add(PyObject* value);
+  void open(PyObject* container);
+
+  struct OpenContainer {
+    pybind11::object container;
+    PyObject* pendingKey = nullptr;  // borrowed from keys_ (objects only)
+  };
+  std::vector<OpenContainer> open_;
+  pybind11::object result_;
+  // One str object per distinct key: messages repeat their keys many times.
+  // The views point into the str objects' own UTF-8 text.
+  std::unordered_map<std::string_view, PyObject*> keys_;
+};
+
+}  // namespace wfxml::python
+
+#endif

@@ -1,0 +1,50 @@
+import os
+import pathlib
+import shutil
+import subprocess
+
+import pytest
+
+import wfxml
+
+HERE = pathlib.Path(__file__).resolve().parent
+DATA = HERE / "data"
+SOURCE = pathlib.Path(os.environ.get("WF_SOURCE_DIR", HERE.parents[1]))
+CORPORA = pathlib.Path(os.environ.get("WF_CORPORA_DIR", SOURCE.parent / "shared" / "corpora"))
+FPML = CORPORA / "fpml-5.11-confirmation"
+
+# Documents of the corpora that their schemas refuse as published.
+KNOWN_INVALID = {"eqs-ex07-long-form-with-stub.xml", "camt053.v2.wrong.xml"}
+
+
+@pytest.fixture(scope="session")
+def kinds():
+    return wfxml.MessageSet.compile([DATA / "kinds.xsd"])
+
+
+@pytest.fixture(scope="session")
+def kinds_xml():
+    return (DATA / "kinds.xml").read_bytes()
+
+
+@pytest.fixture(scope="session")
+def fpml():
+    if not FPML.is_dir():
+        pytest.skip(f"the FpML corpus is not at {FPML} (set WF_CORPORA_DIR)")
+    return wfxml.MessageSet.compile([FPML / "schemas" / "fpml-main-5-11.xsd"])
+
+
+def fpml_files():
+    return sorted((FPML / "examples").rglob("*.xml"))
+
+
+def validate(schema, documents):
+    """Runs xmllint --schema over documents (paths) in one process; returns its complaints."""
+    if shutil.which("xmllint") is None:
+        pytest.skip("xmllint is not installed (Debian package libxml2-utils)")
+    run = subprocess.run(
+        ["xmllint", "--noout", "--nonet", "--schema", str(schema), *map(str, documents)],
+        capture_output=True,
+        text=True,
+    )
+    return [line for line in run.stderr.splitlines() if not line.endswith(" validates")]

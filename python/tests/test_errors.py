@@ -1,0 +1,119 @@
+"""Bad input: wfxml.Error with key, number and inserts (and the data's path for to_xml)."""
+
+import pickle
+
+import pytest
+
+import wfxml
+from conftest import DATA
+
+
+def error_of(call):
+    with pytest.raises(wfxml.Error) as caught:
+        call()
+    error = caught.value
+    assert error.key.startswith("CP_") and isinstance(error.number, int) and error.number > 0
+    assert isinstance(error.inserts, tuple) and all(isinstance(i, str) for i in error.inserts)
+    return error
+
+
+@pytest.mark.parametrize(
+    "document",
+    [b"", b"<kinds", b"<kinds></other>", b"\xff\xfe<\x00", "<kinds>&undefined;</kinds>"],
+    ids=["empty", "truncated", "mismatched", "bad-bytes", "undefined-entity"],
+)
+def test_malformed_document_raises_error(kinds, document):
+    error = error_of(lambda: kinds.to_dict(document))
+    assert error.path is None
+    error_of(lambda: list(kinds.events(document)))
+
+
+def test_unknown_encoding_is_refused_both_ways(kinds, kinds_xml):
+    assert error_of(lambda: kinds.to_dict(kinds_xml, encoding="no-such-code-page")).key == "CP_UNKNOWN_ENCODING"
+    data = kinds.to_dict(kinds_xml)
+    assert error_of(lambda: kinds.to_xml(data, encoding="no-such-code-page")).key == "CP_UNKNOWN_ENCODING"
+
+
+def test_missing_schema_and_dictionary_raise_error(tmp_path):
+    error_of(lambda: wfxml.MessageSet.compile([tmp_path / "missing.xsd"]))
+    error_of(lambda: wfxml.MessageSet.load(tmp_path / "missing.dict"))
+    (tmp_path / "garbage.dict").write_bytes(b"not a dictionary")
+    error_of(lambda: wfxml.MessageSet.load(tmp_path / "garbage.dict"))
+
+
+def change(data, path, value):
+    """data with the member at path (keys and list positions) replaced by value."""
+    target = data
+    for step in path[:-1]:
+        target = target[step]
+    target[path[-1]] = value
+    return data
+
+
+@pytest.mark.parametrize(
+    "path, value, where",
+    [
+        (("kinds", "item", 1, "colour"), "red", "kinds.item[1].colour"),  # unknown key
+        (("kinds", "int"), "twelve", "kinds.int"),  # wrong type
+        (("kinds", "int"), [1, 2], "kinds.int"),  # array for a single member
+        (("kinds", "numbers", 1), "x", "kinds.numbers[1]"),  # a list item of the wrong type
+        (("kinds", "flag"), {"$": True, "@nope": 1}, "kinds.flag"),
+    ],
+)
+def test_data_that_does_not_fit_names_its_path(kinds, kinds_xml, path, value, where):
+    data = change(kinds.to_dict(kinds_xml), path, value)
+    error = error_of(lambda: kinds.to_xml(data))
+    assert error.path.startswith(where)
+    assert where in str(error)
+
+
+def test_unknown_message_is_refused(kinds):
+    error = error_of(lambda: kinds.to_xml({"nosuchmessage": {}}))
+    assert error.path is not None
+
+
+@pytest.mark.parametrize(
+    "value, error_type",
+    [({1, 2}, TypeError), (object(), TypeError), ("\udc80", ValueError)],
+    ids=["set", "object", "lone-surrogate"],
+)
+def test_python_objects_that_are_not_data_name_their_path(kinds, kinds_xml, value, error_type):
+    data = change(kinds.to_dict(kinds_xml), ("kinds", "item", 0, "name"), value)
+    with pytest.raises(error_type, match=r"kinds\.item\[0\]\.name"):
+        kinds.to_xml(data)
+
+
+def test_non_string_key_and_cycle_are_refused(kinds, kinds_xml):
+    data = kinds.to_dict(kinds_xml)
+    data["kinds"][1] = "one"
+    with pytest.raises(TypeError, match="key"):
+        kinds.to_xml(data)
+    loop = []
+    loop.append(loop)
+    with pytest.raises(ValueError, match="itself"):
+        kinds.to_xml({"kinds": {"numbers": loop}})
+
+
+def test_document_of_wrong_type_is_a_type_error(kinds):
+    with pytest.raises(TypeError):
+        kinds.to_dict(12)
+
+
+def test_error_pickles_with_its_attributes(kinds, kinds_xml):
+    data = change(kinds.to_dict(kinds_xml), ("kinds", "int"), "twelve")
+    error = error_of(lambda: kinds.to_xml(data))
+    copy = pickle.loads(pickle.dumps(error))
+    assert (copy.key, copy.number, copy.inserts, copy.path, str(copy)) == (
+        error.key,
+        error.number,
+        error.inserts,
+        error.path,
+        str(error),
+    )
+
+
+def test_set_stays_usable_after_errors(kinds, kinds_xml):
+    for _ in range(3):
+        with pytest.raises(wfxml.Error):
+            kinds.to_dict(b"<kinds><int>1</int>")
+        assert kinds.to_dict(kinds_xml) == kinds.to_dict(DATA.joinpath("kinds.xml").read_bytes())

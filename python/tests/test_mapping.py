@@ -1,0 +1,144 @@
+"""The typed data's Python types, on a message with a member of every kind."""
+
+import decimal
+import math
+import pickle
+
+import pytest
+
+import wfxml
+from conftest import DATA, validate
+
+D = decimal.Decimal
+
+
+@pytest.fixture(scope="module")
+def message(kinds, kinds_xml):
+    data = kinds.to_dict(kinds_xml)
+    assert list(data) == ["kinds"]
+    return data["kinds"]
+
+
+@pytest.mark.parametrize(
+    "key, expected",
+    [
+        ("@version", "1.0"),
+        ("int", -2147483648),
+        ("long", 9223372036854775807),
+        ("big", -123456789012345678901),  # beyond 64 bits
+        ("small", 42),  # an unbounded integer type, small value: still int
+        ("amount", D("12345678901234567.0123456")),  # beyond double precision
+        ("ratio", 0.1),
+        ("flag", True),
+        ("when", "2026-12-05T10:30:00.125+01:00"),
+        ("day", "2026-12-05"),
+        ("span", "P1Y2M3DT4H"),
+        ("blob", b"\x00\x01\x02\xff"),
+        ("hex", b"\x00\xff\x10"),
+        ("text", "Zo\u00eb & <M\u00fcller> \u2603"),
+        ("numbers", [1, -2, 3]),  # a list type
+        ("size", [12, "XL"]),  # a union, in a member that repeats
+        ("note", None),  # xsi:nil
+        ("price", {"@currency": "EUR", "$": D("9007199254740993")}),
+    ],
+)
+def test_member_has_python_type_and_value(message, key, expected):
+    value = message[key]
+    assert value == expected
+    assert type(value) is type(expected)
+    if isinstance(expected, list):
+        assert [type(item) for item in value] == [type(item) for item in expected]
+
+
+def test_infinity_is_a_float(message):
+    assert message["infinite"] == -math.inf and type(message["infinite"]) is float
+
+
+def test_repeating_member_is_a_list_and_xsi_type_is_kept(message):
+    bolt, milk = message["item"]
+    assert bolt == {"name": "bolt"}
+    assert milk["@xsi:type"].endswith("PerishableItem")
+    assert milk["bestBefore"] == "2026-12-24"
+
+
+def test_mixed_content_keeps_text_and_elements_in_order(message):
+    texts = repr(message["para"])
+    assert texts.index("Hello") < texts.index("bold") < texts.index("world")
+
+
+@pytest.mark.parametrize("encoding", ["utf-8", "utf-16le", "utf-16be", "ibm-500", "windows-1252"])
+def test_round_trip_in_code_page_keeps_every_value(kinds, kinds_xml, encoding, tmp_path):
+    data = kinds.to_dict(kinds_xml)
+    xml = kinds.to_xml(data, encoding=encoding)
+    assert kinds.to_dict(xml) == data
+    assert kinds.to_dict(xml, encoding=encoding) == data
+    if encoding == "utf-8":
+        (tmp_path / "kinds.xml").write_bytes(xml)
+        assert validate(DATA / "kinds.xsd", [tmp_path / "kinds.xml"]) == []
+
+
+def test_decimal_in_exponent_form_is_written_in_plain_digits(kinds, kinds_xml):
+    data = kinds.to_dict(kinds_xml)
+    data["kinds"]["amount"] = D("1.5E+3")
+    assert kinds.to_dict(kinds.to_xml(data))["kinds"]["amount"] == D("1500")
+
+
+def test_str_document_equals_its_utf8_bytes(kinds, kinds_xml):
+    assert kinds.to_dict(kinds_xml.decode("utf-8")) == kinds.to_dict(kinds_xml)
+    assert kinds.to_dict(memoryview(kinds_xml)) == kinds.to_dict(bytearray(kinds_xml))
+
+
+def test_to_json_holds_the_same_data(kinds, kinds_xml):
+    import json
+
+    from_json = json.loads(kinds.to_json(kinds_xml), parse_float=D)["kinds"]
+    data = kinds.to_dict(kinds_xml)["kinds"]
+    assert from_json["amount"] == data["amount"]
+    assert from_json["big"] == data["big"]
+    assert from_json["numbers"] == data["numbers"]
+
+
+def test_events_follow_the_tree_with_typed_values(kinds, kinds_xml):
+    events = list(kinds.events(kinds_xml))
+    assert events[0].kind == wfxml.EventKind.START_MESSAGE
+    assert events[-1].kind == wfxml.EventKind.END_MESSAGE
+    depth = 0
+    for event in events:
+        if event.kind == wfxml.EventKind.START_ELEMENT:
+            assert event.depth == depth
+            depth += 1
+        elif event.kind == wfxml.EventKind.END_ELEMENT:
+            depth -= 1
+            assert event.depth == depth
+    assert depth == 0
+
+    values = {}
+    current = None
+    for event in events:
+        if event.kind == wfxml.EventKind.START_ELEMENT:
+            current = event.name
+        elif event.kind == wfxml.EventKind.VALUE and current not in values:
+            values[current] = event.value
+    assert values["int"] == -2147483648 and type(values["int"]) is int
+    assert values["amount"] == D("12345678901234567.0123456")
+    assert values["blob"] == b"\x00\x01\x02\xff"
+    assert values["flag"] is True
+    assert values["note"] is None
+
+
+def test_message_set_pickles_as_its_dictionary(kinds, kinds_xml):
+    copy = pickle.loads(pickle.dumps(kinds))
+    assert copy.message_names == kinds.message_names
+    assert copy.to_dict(kinds_xml) == kinds.to_dict(kinds_xml)
+
+
+def test_dictionary_file_loads_to_the_same_set(kinds, kinds_xml, tmp_path):
+    path = tmp_path / "kinds.dict"
+    path.write_bytes(kinds.dictionary_bytes())
+    assert wfxml.MessageSet.load(path).to_dict(kinds_xml) == kinds.to_dict(kinds_xml)
+
+
+def test_without_message_set_every_value_is_a_string(kinds_xml):
+    data = wfxml.MessageSet.none().to_dict(kinds_xml)["kinds"]
+    assert data["int"] == "-2147483648"
+    assert data["size"] == ["12", "XL"]

@@ -1,0 +1,27 @@
+"""wfxml: XML messages read and written against a compiled message set.
+
+    import wfxml
+    ms = wfxml.MessageSet.compile(["order.xsd"])
+    data = ms.to_dict(xml_bytes)              # typed Python data
+    xml = ms.to_xml(data, encoding="ibm-500")  # bytes in any code page
+
+See wfxml.dask for converting archives on a Dask cluster.
+"""
+
+import os as _os
+import tempfile as _tempfile
+
+from ._wfxml import Error, Event, EventIterator, EventKind, MessageSet, __version__
+
+__all__ = ["Error", "Event", "EventIterator", "EventKind", "MessageSet", "__version__"]
+
+
+def _load_dictionary_bytes(data):
+    """Unpickles a MessageSet from its compiled dictionary."""
+    descriptor, path = _tempfile.mkstemp(suffix=".dict")
+    try:
+        with _os.fdopen(descriptor, "wb") as file:
+            file.write(data)
+        return MessageSet.load(path)
+    finally:
+        _os.unlink(path)

@@ -1,0 +1,81 @@
+import enum
+import os
+from decimal import Decimal
+from typing import Any, Iterable, Iterator, Optional, Union
+
+__version__: str
+
+StrPath = Union[str, bytes, os.PathLike]
+Document = Union[bytes, bytearray, memoryview, str]
+# A value of typed data; a message is {name: dict}.
+TypedData = Union[dict[str, Any], list[Any], tuple[Any, ...], str, int, float, Decimal, bool, None, bytes]
+
+class Error(Exception):
+    """The failure of a wfxml call. Compare key, never the text."""
+
+    key: Optional[str]
+    """The message key, e.g. "CP_XML_XERCES_PARSER_EXCEPTION"."""
+    number: Optional[int]
+    """The message number, e.g. 0xC000151C."""
+    inserts: tuple[str, ...]
+    """The message's inserts."""
+    path: Optional[str]
+    """For to_xml: where in the data it stopped, e.g. "order.items[2].qty"; else None."""
+
+class EventKind(enum.Enum):
+    START_MESSAGE: int
+    END_MESSAGE: int
+    START_ELEMENT: int
+    END_ELEMENT: int
+    VALUE: int
+
+class Event:
+    """One event of a parsed document's tree."""
+
+    @property
+    def kind(self) -> EventKind: ...
+    @property
+    def name(self) -> str:
+        """The local name (elements and attributes); '' for anonymous values and message events."""
+    @property
+    def namespace(self) -> str: ...
+    @property
+    def is_attribute(self) -> bool: ...
+    @property
+    def is_self_defining(self) -> bool:
+        """True when the element matched nothing in the message set."""
+    @property
+    def depth(self) -> int:
+        """0 for the message element."""
+    @property
+    def value(self) -> Union[int, Decimal, float, bool, str, bytes, None]:
+        """VALUE events: the typed value (None for a null)."""
+
+class EventIterator(Iterator[Event]):
+    def __iter__(self) -> EventIterator: ...
+    def __next__(self) -> Event: ...
+
+class MessageSet:
+    """A loaded message set; usable from many threads at once, picklable."""
+
+    @staticmethod
+    def compile(paths: Union[StrPath, Iterable[StrPath]]) -> MessageSet:
+        """Compiles XML Schema files (.xsd) or one message-set source (.json). Raises Error."""
+    @staticmethod
+    def load(path: StrPath) -> MessageSet:
+        """Loads a compiled dictionary file. Raises Error."""
+    @staticmethod
+    def none() -> MessageSet:
+        """No message set: every element is self-defining and every value a str."""
+    def to_dict(self, xml: Document, encoding: Optional[str] = None) -> dict[str, Any]:
+        """Parses a document into typed data {message name: content}. Raises Error."""
+    def to_json(self, xml: Document, encoding: Optional[str] = None) -> str:
+        """Parses a document into typed data as JSON text. Raises Error."""
+    def to_xml(self, data: TypedData, encoding: str = "utf-8") -> bytes:
+        """Writes typed data as an XML document in the code page. Raises Error (with path), TypeError, ValueError."""
+    def events(self, xml: Document, encoding: Optional[str] = None) -> EventIterator:
+        """The tree events of a document. Raises Error for a malformed document."""
+    @property
+    def message_names(self) -> list[str]: ...
+    def dictionary_bytes(self) -> bytes:
+        """The compiled dictionary as a file's bytes (what load reads)."""
