@@ -9,8 +9,10 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   libxml2-utils valgrind
 )
+# The Python module, its tests and the Dask converter (Debian's Python only).
+packages+=(python3-dev pybind11-dev python3-pytest python3-distributed)
 # Comparison libraries used only by the benchmarks.
-packages+=(libxml2-dev libpugixml-dev)
+packages+=(libxml2-dev libpugixml-dev python3-xmlschema)
 # The fuzz build (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
 packages+=(clang libclang-rt-14-dev)
 
