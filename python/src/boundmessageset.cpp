@@ -114,7 +114,17 @@ py::bytes BoundMessageSet::toXml(py::handle data, const std::string& encoding) {
     reader.read(data, *builder);
     message.emplace(builder->finish());
   } catch (const wfxml::Error& error) {
-    raiseError(error, reader.path());
+    // The builder checks the data as a whole when it finishes and names the
+    // place itself ("$.order.items[2].qty"); errors while reading are at the
+    // reader's place.
+    const std::string readerPath = reader.path();
+    std::string_view where = readerPath;
+    if (where.empty() && error.key() == "CP_JSON_MISMATCH" && !error.inserts().empty()) {
+      where = error.inserts().front();
+      if (where.substr(0, 2) == "$.") where.remove_prefix(2);
+      raiseError(error, where, /*inMessage=*/true);
+    }
+    raiseError(error, where, /*inMessage=*/false);
   }
   std::vector<std::uint8_t> out;
   {

@@ -18,9 +18,9 @@ py::str textOf(std::string_view text) {
       PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
 }
 
-py::object errorObject(const wfxml::Error& error, std::string_view path) {
+py::object errorObject(const wfxml::Error& error, std::string_view path, bool inMessage) {
   std::string message = error.what();
-  if (!path.empty()) message = std::string(path) + ": " + message;
+  if (!path.empty() && !inMessage) message = std::string(path) + ": " + message;
   py::object instance = py::reinterpret_borrow<py::object>(errorType)(textOf(message));
   py::tuple inserts(error.inserts().size());
   for (std::size_t i = 0; i < error.inserts().size(); ++i) inserts[i] = textOf(error.inserts()[i]);
@@ -57,14 +57,14 @@ void registerErrorType(py::module_& module) {
     try {
       if (pending) std::rethrow_exception(pending);
     } catch (const wfxml::Error& error) {
-      py::object instance = errorObject(error, {});
+      py::object instance = errorObject(error, {}, false);
       PyErr_SetObject(errorType, instance.ptr());
     }
   });
 }
 
-void raiseError(const wfxml::Error& error, std::string_view path) {
-  py::object instance = errorObject(error, path);
+void raiseError(const wfxml::Error& error, std::string_view path, bool inMessage) {
+  py::object instance = errorObject(error, path, inMessage);
   PyErr_SetObject(errorType, instance.ptr());
   throw py::error_already_set();
 }

@@ -1,0 +1,119 @@
+#!/usr/bin/python3
+"""Python benchmark, run by hand: wfxml's to_dict next to xmlschema's on the
+FpML confirmation corpus, and the Dask converter with one and two workers.
+
+    PYTHONPATH=build/python /usr/bin/python3 bench/python_bench.py [--corpus DIR]
+
+Every figure comes from one run on the same files held in memory; schema
+loading is timed apart from conversion. MB are 10^6 bytes of XML input.
+"""
+
+import argparse
+import datetime
+import io
+import os
+import platform
+import statistics
+import tempfile
+import time
+
+import wfxml
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEFAULT_CORPUS = os.path.join(HERE, "..", "..", "shared", "corpora", "fpml-5.11-confirmation")
+
+
+def timed(action):
+    started = time.perf_counter()
+    result = action()
+    return time.perf_counter() - started, result
+
+
+def machine():
+    model = next(
+        (line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo") if line.startswith("model name")), "?"
+    )
+    return f"{model}, {os.cpu_count()} cores, Python {platform.python_version()}, wfxml {wfxml.__version__}"
+
+
+def load_average():
+    return "/".join(f"{value:.2f}" for value in os.getloadavg())
+
+
+def bench_wfxml(schema, documents, megabytes, rounds):
+    compile_seconds, message_set = timed(lambda: wfxml.MessageSet.compile([schema]))
+    runs = []
+    for _ in range(rounds):
+        seconds, _ = timed(lambda: [message_set.to_dict(xml) for xml in documents])
+        runs.append(megabytes / seconds)
+    return compile_seconds, runs, message_set
+
+
+def bench_xmlschema(schema, documents, megabytes):
+    import xmlschema
+
+    load_seconds, xsd = timed(lambda: xmlschema.XMLSchema(schema))
+    seconds, _ = timed(lambda: [xsd.to_dict(io.BytesIO(xml), validation="lax") for xml in documents])
+    return xmlschema.__version__, load_seconds, megabytes / seconds
+
+
+def bench_dask(message_set, files, megabytes, workers):
+    import distributed
+
+    import wfxml.dask
+
+    cluster = distributed.LocalCluster(
+        n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None
+    )
+    try:
+        with distributed.Client(cluster) as client, tempfile.TemporaryDirectory() as out:
+            # A first small run has every worker load the message set, which is
+            # not part of the throughput.
+            wfxml.dask.convert(files[: workers * 4], message_set, out, client=client, batch_size=1)
+            seconds, summary = timed(lambda: wfxml.dask.convert(files, message_set, out, client=client))
+            assert summary.ok, summary
+            return megabytes / seconds, len(summary.outputs)
+    finally:
+        cluster.close()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--corpus", default=DEFAULT_CORPUS, help="the FpML confirmation corpus folder")
+    parser.add_argument("--rounds", type=int, default=5, help="to_dict passes over the corpus (best and median)")
+    parser.add_argument("--dask-repeat", type=int, default=20, help="copies of the file list the Dask runs convert")
+    parser.add_argument("--skip-xmlschema", action="store_true")
+    args = parser.parse_args()
+
+    schema = os.path.join(args.corpus, "schemas", "fpml-main-5-11.xsd")
+    files = sorted(
+        os.path.join(folder, name)
+        for folder, _, names in os.walk(os.path.join(args.corpus, "examples"))
+        for name in names
+        if name.endswith(".xml")
+    )
+    documents = [open(file, "rb").read() for file in files]
+    megabytes = sum(map(len, documents)) / 1e6
+
+    print(f"# {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC; {machine()}")
+    print(f"# corpus: {len(files)} files, {megabytes:.2f} MB; load average before: {load_average()}")
+    compile_seconds, runs, message_set = bench_wfxml(schema, documents, megabytes, args.rounds)
+    best, median = max(runs), statistics.median(runs)
+    print(f"wfxml      schema compile {compile_seconds:6.2f} s   to_dict {best:7.2f} MB/s best, {median:7.2f} median")
+    if not args.skip_xmlschema:
+        version, load_seconds, rate = bench_xmlschema(schema, documents, megabytes)
+        print(f"xmlschema  schema load    {load_seconds:6.2f} s   to_dict {rate:7.2f} MB/s (lax, {version})")
+        print(f"to_dict speed-up: {best / rate:.0f}x best, {median / rate:.0f}x median")
+
+    dask_files = files * args.dask_repeat
+    dask_megabytes = megabytes * args.dask_repeat
+    rates = {}
+    for workers in (1, 2):
+        rates[workers], parts = bench_dask(message_set, dask_files, dask_megabytes, workers)
+        print(f"dask       {workers} worker(s) {rates[workers]:7.2f} MB/s ({len(dask_files)} files, {parts} parts)")
+    print(f"dask speed-up with two workers: {rates[2] / rates[1]:.2f}x")
+    print(f"# load average after: {load_average()}")
+
+
+if __name__ == "__main__":
+    main()
