@@ -55,6 +55,20 @@ private:
   wfxml::ParseOptions options_;
 };
 
+// Pauses Python's cyclic garbage collector for a scope (if it was enabled).
+class CollectorPause {
+public:
+  CollectorPause() : wasEnabled_(PyGC_Disable() != 0) {}
+  CollectorPause(const CollectorPause&) = delete;
+  CollectorPause& operator=(const CollectorPause&) = delete;
+  ~CollectorPause() {
+    if (wasEnabled_) PyGC_Enable();
+  }
+
+private:
+  const bool wasEnabled_;
+};
+
 }  // namespace
 
 BoundMessageSet BoundMessageSet::compile(const std::vector<std::string>& sourcePaths) {
@@ -94,7 +108,14 @@ py::object BoundMessageSet::toDict(py::handle xml, const std::optional<std::stri
   const SessionPool::Lease worker = leaseWorker();
   parseInto(*worker, xml, encoding);
   PythonObjectBuilder builder;
-  worker->session.toTypedData(*worker->message, builder);
+  {
+    // The cyclic collector would run every few hundred new containers and
+    // walk the older generations again and again while one message's tree
+    // of dicts and lists grows; it runs once afterwards instead. No other
+    // thread runs Python code meanwhile: the GIL is held throughout.
+    const CollectorPause pause;
+    worker->session.toTypedData(*worker->message, builder);
+  }
   return builder.take();
 }
 

@@ -70,7 +70,7 @@ def test_command_on_a_running_cluster_reports_failures(kinds, client, tmp_path):
         capture_output=True, text=True, timeout=300,
     )
     assert run.returncode == 1, run.stderr
-    assert "converted 1 files" in run.stdout and f"failed: {broken}" in run.stdout
+    assert "converted 1 file " in run.stdout and f"failed: {broken}" in run.stdout
     converted, _ = records(tmp_path / "out")
     assert list(converted) == [str(DATA / "kinds.xml")]
 

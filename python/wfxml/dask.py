@@ -129,11 +129,15 @@ class Summary:
     def __str__(self) -> str:
         rate = self.bytes / 1e6 / self.seconds if self.seconds > 0 else 0.0
         lines = [
-            f"converted {self.files} files ({self.bytes / 1e6:.1f} MB) in {self.seconds:.1f} s "
-            f"({rate:.1f} MB/s) into {len(self.outputs)} parts; {len(self.failures)} failed"
+            f"converted {_count(self.files, 'file')} ({self.bytes / 1e6:.1f} MB) in {self.seconds:.1f} s "
+            f"({rate:.1f} MB/s) into {_count(len(self.outputs), 'part')}; {len(self.failures)} failed"
         ]
         lines += [f"failed: {failure}" for failure in self.failures]
         return "\n".join(lines)
+
+
+def _count(number: int, noun: str) -> str:
+    return f"{number} {noun}" if number == 1 else f"{number} {noun}s"
 
 
 def convert_batch(source: MessageSetSource, files: Sequence[str], output: str) -> Summary:
