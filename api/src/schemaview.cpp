@@ -296,7 +296,8 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
     const SchemaType& type = types_[row];
     if (type.name.empty()) continue;
     const auto [slot, added] = typesByLocalName_.emplace(type.name, static_cast<long>(row));
-    if (!added && types_[slot->second].namespaceUri != type.namespaceUri) slot->second = -2;
+    // -2 marks a name already shared by types of different namespaces.
+    if (!added && slot->second >= 0 && types_[slot->second].namespaceUri != type.namespaceUri) slot->second = -2;
   }
   for (const SchemaType& type : types_) {
     for (const SchemaMember& member : type.members) {
