@@ -2,11 +2,13 @@
 # Installs the build into a prefix, moves the prefix elsewhere, and uses the
 # moved copy as a user would: examples/embed built with find_package(wfxml)
 # and again with pkg-config, both run on the payment example, and the moved
-# wfhost parses with a dictionary (so it found its plug-in by itself).
-# Usage: relocated_install.sh BUILD_DIR SOURCE_DIR
+# wfhost parses with a dictionary (so it found its plug-in by itself); given
+# a Python interpreter, the moved Python package converts the example too.
+# Usage: relocated_install.sh BUILD_DIR SOURCE_DIR [PYTHON]
 set -euo pipefail
 build=$1
 source=$2
+python=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unset WF_PLUGIN_PATH LD_LIBRARY_PATH
@@ -41,4 +43,18 @@ expect_typed_output "$work/pc.out"
 echo "== moved wfhost"
 "$prefix/bin/wfhost" compile "$schema" -o "$work/payment.dict"
 "$prefix/bin/wfhost" parse --dict "$work/payment.dict" "$message" | grep -q 'Zoë Müller'
+
+if [ -n "$python" ]; then
+  echo "== moved Python module"
+  package=$(find "$prefix" -type d -name wfxml -path '*-packages/*')
+  [ -n "$package" ] || { echo "no Python package installed"; exit 1; }
+  PYTHONPATH=$(dirname "$package") "$python" - "$schema" "$message" "$prefix" <<'EOF'
+import sys, wfxml
+assert wfxml.__file__.startswith(sys.argv[3]), wfxml.__file__
+message_set = wfxml.MessageSet.compile([sys.argv[1]])
+data = message_set.to_dict(open(sys.argv[2], "rb").read())
+assert str(data["Payment"]["Amount"]["$"]) == "1250.00", data
+assert message_set.to_dict(message_set.to_xml(data, encoding="ibm-500")) == data
+EOF
+fi
 echo "relocated install: ok"
