@@ -104,7 +104,7 @@ void BoundMessageSet::parseInto(SessionPool::Worker& worker, py::handle xml,
   }
 }
 
-py::object BoundMessageSet::toDict(py::handle xml, const std::optional<std::string>& encoding) {
+py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding) {
   const SessionPool::Lease worker = leaseWorker();
   parseInto(*worker, xml, encoding);
   PythonObjectBuilder builder;
@@ -119,14 +119,14 @@ py::object BoundMessageSet::toDict(py::handle xml, const std::optional<std::stri
   return builder.take();
 }
 
-std::string BoundMessageSet::toJson(py::handle xml, const std::optional<std::string>& encoding) {
+std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<std::string>& encoding) {
   const SessionPool::Lease worker = leaseWorker();
   parseInto(*worker, xml, encoding);
   py::gil_scoped_release unlocked;
   return worker->session.toJson(*worker->message);
 }
 
-py::bytes BoundMessageSet::toXml(py::handle data, const std::string& encoding) {
+py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& encoding) {
   const SessionPool::Lease worker = leaseWorker();
   PythonDataReader reader;
   std::optional<wfxml::Message> message;
@@ -155,7 +155,7 @@ py::bytes BoundMessageSet::toXml(py::handle data, const std::string& encoding) {
   return py::bytes(reinterpret_cast<const char*>(out.data()), out.size());
 }
 
-EventIterator BoundMessageSet::events(py::handle xml, const std::optional<std::string>& encoding) {
+EventIterator BoundMessageSet::events(const py::object& xml, const std::optional<std::string>& encoding) {
   const SessionPool::Lease worker = leaseWorker();
   const DocumentBytes document(xml, encoding);
   std::vector<RecordedEvent> events;

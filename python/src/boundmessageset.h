@@ -27,10 +27,10 @@ public:
   // xml: bytes-like or str (a str is parsed as UTF-8 unless encoding says
   // otherwise). encoding: the code page, or None for the byte-order mark or
   // the XML declaration.
-  pybind11::object toDict(pybind11::handle xml, const std::optional<std::string>& encoding);
-  std::string toJson(pybind11::handle xml, const std::optional<std::string>& encoding);
-  pybind11::bytes toXml(pybind11::handle data, const std::string& encoding);
-  EventIterator events(pybind11::handle xml, const std::optional<std::string>& encoding);
+  pybind11::object toDict(const pybind11::object& xml, const std::optional<std::string>& encoding);
+  std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding);
+  pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding);
+  EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding);
 
   std::vector<std::string> messageNames() const;
   pybind11::bytes dictionaryBytes() const;

@@ -69,12 +69,12 @@ once (each call takes a parser of its own from an internal pool). The GIL is
 released while documents are parsed and written and while schemas compile.
 Instances pickle as their compiled dictionary.)")
       .def_static(
-          "compile", [](py::handle paths) { return BoundMessageSet::compile(sourcePaths(paths)); }, "paths"_a,
+          "compile", [](const py::object& paths) { return BoundMessageSet::compile(sourcePaths(paths)); }, "paths"_a,
           R"(Compiles XML Schema files (.xsd; imports and includes are followed) or one
 message-set source (.json) in process. paths: a path or a list of paths.
 Raises wfxml.Error.)")
       .def_static(
-          "load", [](py::handle path) { return BoundMessageSet::load(pathText(path)); }, "path"_a,
+          "load", [](const py::object& path) { return BoundMessageSet::load(pathText(path)); }, "path"_a,
           "Loads a compiled dictionary file (wfhost compile makes them). Raises wfxml.Error.")
       .def_static("none", &BoundMessageSet::none,
                   "No message set: every element is self-defining and every value a str.")
@@ -113,4 +113,8 @@ returned; a malformed document raises wfxml.Error here, before any event.)")
         return py::make_tuple(py::module_::import("wfxml").attr("_load_dictionary_bytes"),
                               py::make_tuple(self.dictionaryBytes()));
       });
+
+  // The package's public names live in wfxml, not in the extension module.
+  for (const char* name : {"Error", "EventKind", "Event", "EventIterator", "MessageSet"})
+    module.attr(name).attr("__module__") = "wfxml";
 }
