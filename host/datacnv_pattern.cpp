@@ -46,7 +46,9 @@ PatternFields fieldsOf(std::u16string_view pattern) {
       case u'M':
       case u'L': fields.month = true; break;
       case u'd': fields.day = true; break;
-      case u'D': fields.month = fields.day = true; break;  // day of the year
+      case u'D':  // day of the year
+      case u'w': fields.month = fields.day = true; break;  // week of the year: its first day
+
       case u'H':
       case u'h':
       case u'k':
@@ -257,6 +259,7 @@ DataCnv::DataCnv(long codepage, long endian, long floatFormat, long floatPrecisi
   dateTime_.firstDayOfWeek = firstDayOfWeek;
   dateTime_.firstWeekOfYear = firstWeekOfYear;
   dateTime_.allowLenient = allowLenient;
+  dateTime_.preserveUTCFormat = preserveUTCFormat;
 }
 
 DataCnv::~DataCnv() = default;
@@ -271,8 +274,11 @@ void DataCnv::setDateTimeProperties(long centuryWindow, const ZelWstring& defaul
   dateTime_.firstDayOfWeek = dayOfWeekNumber(firstDayOfWeek);
   dateTime_.firstWeekOfYear = firstWeekOfYear;
   dateTime_.allowLenient = allowLenient;
+  dateTime_.preserveUTCFormat = preserveUTCFormat;
   patterns_.reset();
 }
+
+void DataCnv::setDefaultDateTimeFormat(const ZelWstring& format) { dateTime_.defaultFormat = format; }
 
 const char16_t* DataCnv::effectiveFormat(const char16_t* format) const {
   if (format && *format) return format;

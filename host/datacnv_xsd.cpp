@@ -358,6 +358,9 @@ ZelWstring DataCnv::describeDateTime(const PWFDateTime& v) {
 void DataCnv::readSchemaDateTime(std::u16string_view text, PWFData& value) const {
   PWFDateTime parsed;
   const std::u16string_view body = takeZone(text, parsed.zone);
+  // "+00:00" and "-00:00" are UTC, whose canonical spelling is "Z".
+  if (!dateTime_.preserveUTCFormat && parsed.zone.size() == 6 && parsed.zone.compare(1, 5, "00:00") == 0)
+    parsed.zone = "Z";
   const unsigned mask = readForm(body, parsed);
   if (mask == 0 || !isValid(parsed, mask))
     throwConversionError(__FILE__, __LINE__, "DataCnv::StrToDateTime", kExpectDateTime, text);

@@ -83,7 +83,8 @@ public:
   DataCnv(const DataCnv&) = delete;
   DataCnv& operator=(const DataCnv&) = delete;
 
-  // Settings of date-time patterns (formats other than "I"):
+  // Date-time settings. These act on date patterns (formats other than
+  // "I"), the default format included when it is a pattern:
   // centuryWindow: a two-digit year yy below the window is 20yy, else 19yy
   //   (0 to 99; other values leave ICU's default of 80 years back).
   // defaultTimeZone: an ICU zone id ("Europe/Paris", "GMT+01:00"); used to
@@ -91,13 +92,20 @@ public:
   // firstDayOfWeek: "Sunday" to "Saturday" (English, any case) or a number
   //   1 (Sunday) to 7; empty or anything else = the locale's default.
   // firstWeekOfYear: the days of the year's first week that must fall in
-  //   the new year (1 to 7); other values = the locale's default.
-  // allowLenient: pattern parsing accepts out-of-range fields (Feb 30).
-  // preserveUTCFormat: accepted for callers; zones are always kept as
-  //   written, so it changes nothing.
-  // The XML Schema forms ("I") are always read strictly and keep their zone.
+  //   the new year (1 to 7); other values = the locale's default. These two
+  //   decide which days a week number ("yyyy-ww") stands for.
+  // allowLenient: pattern parsing accepts out-of-range fields (Feb 30 is
+  //   read as Mar 2); false refuses them.
+  // The XML Schema forms ("I") have four-digit years and no weeks, and are
+  // always read strictly; a value without a zone keeps none. One setting
+  // acts on them:
+  // preserveUTCFormat: false reads a zone of zero offset written "+00:00" or
+  //   "-00:00" as "Z", its canonical spelling; true keeps it as written.
   void setDateTimeProperties(long centuryWindow, const ZelWstring& defaultTimeZone, const ZelWstring& firstDayOfWeek,
                              long firstWeekOfYear, bool allowLenient, bool preserveUTCFormat);
+  // The format StrToDateTime and StrFromDateTime use for a null or empty
+  // format; empty = "I".
+  void setDefaultDateTimeFormat(const ZelWstring& format);
 
   // --- Text to value ---
 
@@ -196,6 +204,7 @@ public:
     long firstDayOfWeek = 0;   // 0 = locale default, 1 Sunday .. 7 Saturday
     long firstWeekOfYear = 0;  // 0 = locale default
     bool allowLenient = true;
+    bool preserveUTCFormat = false;
   };
 
 private:

@@ -69,6 +69,8 @@ void XMLHandler::SetDateTimeProperties() {
   dataCnv.setDateTimeProperties(messageSet.centuryWindow, messageSet.defaultTimeZone, messageSet.firstDayOfWeek,
                                 messageSet.firstWeekOfYear, messageSet.allowLenientDatetimes,
                                 messageSet.preserveUTCFormat);
+  // Elements without a format of their own read the message set's default.
+  dataCnv.setDefaultDateTimeFormat(messageSet.defaultDateTimeFormat);
 }
 
 void XMLHandler::setNamespaceInfo() {

@@ -237,6 +237,8 @@ void XMLWriter::setConverterDateTimeProperties() {
   iDataCnv.setDateTimeProperties(messageSet.centuryWindow, messageSet.defaultTimeZone, messageSet.firstDayOfWeek,
                                  messageSet.firstWeekOfYear, messageSet.allowLenientDatetimes,
                                  messageSet.preserveUTCFormat);
+  // Elements without a format of their own are written in the message set's default.
+  iDataCnv.setDefaultDateTimeFormat(messageSet.defaultDateTimeFormat);
 }
 
 void XMLWriter::setNamespaceInfo(bool enable) {
