@@ -7,22 +7,12 @@
 //
 // Data: the generated line batch (support/purchaseorders.h), about 20 MB of
 // UTF-8, one message of ~150,000 lines.
-#include "fihandler.h"
 #include "messagetree.h"
+#include "support/noophandler.h"
 #include "support/purchaseorders.h"
-#include "xmlhandler.h"
+#include "support/rawscanner.h"
 
 #include <benchmark/benchmark.h>
-
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/framework/XMLPScanToken.hpp>
-#include <xercesc/internal/XMLScanner.hpp>
-#include <xercesc/internal/XMLScannerResolver.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/StringPool.hpp>
-#include <xercesc/util/XMLUni.hpp>
-#include <xercesc/validators/DTD/DTDValidator.hpp>
-#include <xercesc/validators/common/GrammarResolver.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,8 +58,6 @@ void operator delete(void* pointer, std::size_t) noexcept { countedFree(pointer)
 void operator delete[](void* pointer, std::size_t) noexcept { countedFree(pointer); }
 
 namespace {
-using namespace xercesc;
-
 // WF_PARSE_BENCH_MB overrides the size (for profiling runs).
 const std::string& document() {
   static const std::string text = [] {
@@ -78,112 +66,6 @@ const std::string& document() {
   }();
   return text;
 }
-
-// Accepts every event and keeps nothing.
-class NoOpHandler : public FIHandler {
-public:
-  void startMessage(const WorkerInfoPtr&) override {}
-  void endMessage(const WorkerInfoPtr&) override {}
-  void startEmbeddedMessage() override {}
-  void endEmbeddedMessage(bool, bool) override {}
-  bool startMessageContent(const char16_t*, const ZelWstring&, unsigned short, const WorkerInfoPtr&, long) override {
-    return true;
-  }
-  bool startMessageContent(long&, unsigned short, const WorkerInfoPtr&, long, long, long, long) override { return true; }
-  void endMessageContent(long, const WorkerInfoPtr&) override {}
-  void endMessageContent(const char16_t*, const ZelWstring&, const WorkerInfoPtr&) override {}
-  void startElement(long, unsigned short, const WorkerInfoPtr&, long, long, long, long, long) override {}
-  void startElement(const char16_t*, const ZelWstring&, unsigned short, const WorkerInfoPtr&, long, long) override {}
-  void endElement(long, const WorkerInfoPtr&) override {}
-  void endElement(const char16_t*, const ZelWstring&, const WorkerInfoPtr&) override {}
-  void data(const PWFData& value, const WorkerInfoPtr&, long, long) override { benchmark::DoNotOptimize(&value); }
-};
-
-// The scanner's events, ignored.
-class IdleScannerHandler : public XMLDocumentHandler,
-                           public XMLErrorReporter,
-                           public XMLEntityHandler,
-                           public DocTypeHandler {
-public:
-  void docCharacters(const XMLCh* const, const XMLSize_t, const bool) override {}
-  void docComment(const XMLCh* const) override {}
-  void docPI(const XMLCh* const, const XMLCh* const) override {}
-  void endDocument() override {}
-  void endElement(const XMLElementDecl&, const unsigned int, const bool, const XMLCh* const) override {}
-  void endEntityReference(const XMLEntityDecl&) override {}
-  void ignorableWhitespace(const XMLCh* const, const XMLSize_t, const bool) override {}
-  void resetDocument() override {}
-  void startDocument() override {}
-  void startElement(const XMLElementDecl&, const unsigned int, const XMLCh* const, const RefVectorOf<XMLAttr>&,
-                    const XMLSize_t, const bool, const bool) override {}
-  void startEntityReference(const XMLEntityDecl&) override {}
-  void XMLDecl(const XMLCh* const, const XMLCh* const, const XMLCh* const, const XMLCh* const) override {}
-  void error(const unsigned int, const XMLCh* const, const ErrTypes, const XMLCh* const, const XMLCh* const,
-             const XMLCh* const, const XMLFileLoc, const XMLFileLoc) override {
-    std::abort();
-  }
-  void resetErrors() override {}
-  void endInputSource(const InputSource&) override {}
-  bool expandSystemId(const XMLCh* const, XMLBuffer&) override { return false; }
-  void resetEntities() override {}
-  InputSource* resolveEntity(XMLResourceIdentifier*) override { return nullptr; }
-  void startInputSource(const InputSource&) override {}
-  void attDef(const DTDElementDecl&, const DTDAttDef&, const bool) override {}
-  void doctypeComment(const XMLCh* const) override {}
-  void doctypeDecl(const DTDElementDecl&, const XMLCh* const, const XMLCh* const, const bool, const bool) override {}
-  void doctypePI(const XMLCh* const, const XMLCh* const) override {}
-  void doctypeWhitespace(const XMLCh* const, const XMLSize_t) override {}
-  void elementDecl(const DTDElementDecl&, const bool) override {}
-  void endAttList(const DTDElementDecl&) override {}
-  void endIntSubset() override {}
-  void endExtSubset() override {}
-  void entityDecl(const DTDEntityDecl&, const bool, const bool) override {}
-  void resetDocType() override {}
-  void notationDecl(const XMLNotationDecl&, const bool) override {}
-  void startAttList(const DTDElementDecl&) override {}
-  void startIntSubset() override {}
-  void startExtSubset() override {}
-  void TextDecl(const XMLCh* const, const XMLCh* const) override {}
-};
-
-// The DG scanner set up as the worker sets it up, without the plug-in.
-class RawScanner {
-public:
-  RawScanner() {
-    XMLPlatformUtils::Initialize();
-    validator_ = std::make_unique<DTDValidator>(&handler_);
-    resolver_ = std::make_unique<GrammarResolver>(nullptr);
-    scanner_.reset(XMLScannerResolver::resolveScanner(XMLUni::fgDGXMLScanner, validator_.get(), resolver_.get()));
-    pool_ = std::make_unique<XMLStringPool>(XMLHandler::DEFAULT_XMLSTRINGPOOL_MODULUS);
-    scanner_->setURIStringPool(pool_.get());
-    scanner_->setValidationScheme(XMLScanner::Val_Never);
-    scanner_->setDoNamespaces(false);
-    scanner_->setDocHandler(&handler_);
-    scanner_->setDocTypeHandler(&handler_);
-    scanner_->setEntityHandler(&handler_);
-    scanner_->setErrorReporter(&handler_);
-    scanner_->setCalculateSrcOfs(true);
-  }
-  ~RawScanner() {
-    scanner_.reset();
-    XMLPlatformUtils::Terminate();
-  }
-  // Progressive, as the worker scans.
-  void scan(const std::string& bytes) {
-    MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), "XMLBuffer", false);
-    source.setCopyBufToStream(false);
-    XMLPScanToken token;
-    bool more = scanner_->scanFirst(source, token);
-    while (more) more = scanner_->scanNext(token);
-  }
-
-private:
-  IdleScannerHandler handler_;
-  std::unique_ptr<DTDValidator> validator_;
-  std::unique_ptr<GrammarResolver> resolver_;
-  std::unique_ptr<XMLScanner> scanner_;
-  std::unique_ptr<XMLStringPool> pool_;
-};
 
 void setThroughput(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * document().size()));
@@ -209,9 +91,7 @@ void BM_ParseTree(benchmark::State& state, bool withDictionary) {
   BenchParser parser(withDictionary ? &lineBatchDescriptor() : nullptr);
   MessageTree tree;
   for (auto _ : state) {
-    tree.clear();
-    TreeBuilder builder(tree);
-    parser.parse(bytes, builder);
+    parser.parseToTree(bytes, tree);
     benchmark::DoNotOptimize(tree.getRoot());
   }
   setThroughput(state);

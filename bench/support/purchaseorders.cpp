@@ -1,11 +1,10 @@
 #include "purchaseorders.h"
 
 #include "bitstreambuffer.h"
-#include "messagesetcompiler.h"
-#include "messagesetjson.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <utility>
 
 namespace {
@@ -51,85 +50,36 @@ std::u16string number(long value) {
   return std::u16string(digits.begin(), digits.end());
 }
 
-}  // namespace
+// Builds order-list trees as the plug-in's parse of their documents would.
+class OrderTreeBuilder {
+public:
+  explicit OrderTreeBuilder(const XMLDictionaryInfo& descriptor) : descriptor_(descriptor) {}
+  void build(MessageTree& tree, long orders);
 
-DescriptorPtr loadDescriptor(const char* messageSetJson, const char* sourceName) {
-  const std::vector<unsigned char> extract =
-      compileMessageSetToExtract(parseMessageSetJson(messageSetJson, sourceName), sourceName);
-  DescriptorPtr loaded(new XMLDictionaryInfo(0));
-  loaded->FromExtractFormat(nullptr, extract.data(), extract.size());
-  loaded->postProcessDictionary();
-  return loaded;
-}
+private:
+  // The first type member of that name.
+  long memberRow(std::u16string_view name);
+  TreeElement& member(MessageTree& tree, TreeElement& parent, std::u16string_view name, PWFData value,
+                      unsigned short kind = 1);
 
-std::string generateLineBatch(std::size_t targetBytes) {
-  std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<batch id=\"B-1\">\n";
-  char line[256];
-  for (unsigned i = 0; document.size() < targetBytes; ++i) {
-    std::snprintf(line, sizeof line,
-                  "  <line sku=\"A-%06u\"><name>Product number %u</name><qty>%u</qty><price>%u.%02u</price>"
-                  "<weight>%u.5</weight><gift>%s</gift><ship>2024-%02u-%02u</ship></line>\n",
-                  i, i, i % 97, i % 1000, i % 100, i % 50, i % 3 ? "false" : "true", i % 12 + 1, i % 28 + 1);
-    document += line;
-  }
-  return document + "</batch>\n";
-}
+  const XMLDictionaryInfo& descriptor_;
+  std::map<std::u16string, long> rows_;
+};
 
-const XMLDictionaryInfo& lineBatchDescriptor() {
-  static const DescriptorPtr dictionary = loadDescriptor(kLineBatchSet, "bench.json");
-  return *dictionary;
-}
-
-BenchParser::BenchParser(const XMLDictionaryInfo* dictionary) : owner_("bench"), worker_(&owner_) {
-  if (dictionary) worker_.setWireFormatDescriptor(dictionary);
-  worker_.initializeParse(-1, &properties_, 0);
-}
-
-void BenchParser::parse(const std::string& bytes, FIHandler& output) {
-  worker_.setFIHandler(&output);
-  const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  worker_.parseFirst(&buffer, nullptr, false, 0, -1);
-  while (worker_.hasNext()) worker_.parseNext();
-}
-
-BenchWriter::BenchWriter(const XMLDictionaryInfo& dictionary, long ccsid) : owner_("bench"), worker_(&owner_) {
-  properties_.setIntegerProperty(ZelWstring(MI_CCSID_STR), ccsid);
-  worker_.setWireFormatDescriptor(&dictionary);
-  worker_.initializeWrite(&properties_, nullptr, nullptr, nullptr);
-}
-
-long BenchWriter::write(const MessageTree& tree, WritableBitstreamBuffer& out) {
-  worker_.setFIMessageTree(&tree);
-  return worker_.write(&out, nullptr, 0);
-}
-
-const OrderList& OrderList::instance() {
-  static const OrderList list;
-  return list;
-}
-
-OrderList::OrderList() : descriptor_(loadDescriptor(kOrderListSet, "orders")) {
-  build(tree_, ORDERS);
-  build(smallTree_, 1);
-  WritableBitstreamBuffer out;
-  BenchWriter(*descriptor_, 1208).write(tree_, out);
-  document_ = out.bytes();
-}
-
-long OrderList::memberRow(std::u16string_view name) {
+long OrderTreeBuilder::memberRow(std::u16string_view name) {
   auto found = rows_.find(std::u16string(name));
   if (found != rows_.end()) return found->second;
-  for (long i = 0; i < descriptor_->getStructDefs().GetRowCount(); ++i) {
-    const char16_t* rowName = descriptor_->getMemberName(i);
+  for (long i = 0; i < descriptor_.getStructDefs().GetRowCount(); ++i) {
+    const char16_t* rowName = descriptor_.getMemberName(i);
     if (rowName && name == rowName) return rows_[std::u16string(name)] = i;
   }
   std::abort();
 }
 
-TreeElement& OrderList::member(MessageTree& tree, TreeElement& parent, std::u16string_view name, PWFData value,
-                               unsigned short kind) {
+TreeElement& OrderTreeBuilder::member(MessageTree& tree, TreeElement& parent, std::u16string_view name, PWFData value,
+                                      unsigned short kind) {
   const long row = memberRow(name);
-  const prf_SMD_TYPEMEMBER_DEFINITION& definition = descriptor_->getMemberCache().get(row);
+  const prf_SMD_TYPEMEMBER_DEFINITION& definition = descriptor_.getMemberCache().get(row);
   TreeElement& element = tree.appendChild(parent);
   element.setMemberIndex(row);
   element.setMemberId(definition.memberId);
@@ -140,14 +90,14 @@ TreeElement& OrderList::member(MessageTree& tree, TreeElement& parent, std::u16s
   return element;
 }
 
-void OrderList::build(MessageTree& tree, long orders) {
+void OrderTreeBuilder::build(MessageTree& tree, long orders) {
   TreeElement& root = tree.createRoot();
   long tag = 0;
-  while (tag < descriptor_->getTagDefs().GetRowCount() &&
-         std::u16string_view(u"orders") != descriptor_->getTagName(tag))
+  while (tag < descriptor_.getTagDefs().GetRowCount() &&
+         std::u16string_view(u"orders") != descriptor_.getTagName(tag))
     ++tag;
   root.setTagIndex(tag);
-  root.setTagId(descriptor_->getTagCache().get(tag).tagId);
+  root.setTagId(descriptor_.getTagCache().get(tag).tagId);
   root.setKind(6);
   for (long i = 0; i < orders; ++i) {
     TreeElement& order = member(tree, root, u"order", PWFData(), 3);
@@ -167,7 +117,7 @@ void OrderList::build(MessageTree& tree, long orders) {
     member(tree, order, u"weight", PWFData::makeFloat(12.5 + static_cast<double>(i % 1000) / 8));
     member(tree, order, u"express", PWFData::makeBoolean(i % 2 == 0));
     member(tree, order, u"note", text(u"Deliver to dock " + number(i % 9) + u" before noon <call ahead>"));
-    for (long k = 0; k < LINES_PER_ORDER; ++k) {
+    for (long k = 0; k < OrderList::LINES_PER_ORDER; ++k) {
       TreeElement& line = member(tree, order, u"line", PWFData(), 3);
       member(tree, line, u"sku", text(u"A-" + number(i) + u"-" + number(k)));
       member(tree, line, u"qty", PWFData::makeInteger(k + 1));
@@ -175,3 +125,57 @@ void OrderList::build(MessageTree& tree, long orders) {
     }
   }
 }
+
+}  // namespace
+
+std::string generateLineBatch(std::size_t targetBytes) {
+  std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<batch id=\"B-1\">\n";
+  char line[256];
+  for (unsigned i = 0; document.size() < targetBytes; ++i) {
+    std::snprintf(line, sizeof line,
+                  "  <line sku=\"A-%06u\"><name>Product number %u</name><qty>%u</qty><price>%u.%02u</price>"
+                  "<weight>%u.5</weight><gift>%s</gift><ship>2024-%02u-%02u</ship></line>\n",
+                  i, i, i % 97, i % 1000, i % 100, i % 50, i % 3 ? "false" : "true", i % 12 + 1, i % 28 + 1);
+    document += line;
+  }
+  return document + "</batch>\n";
+}
+
+const XMLDictionaryInfo& lineBatchDescriptor() {
+  static const DescriptorPtr dictionary = loadDescriptor(kLineBatchSet, "bench.json");
+  return *dictionary;
+}
+
+const XMLDictionaryInfo& orderListDescriptor() {
+  static const DescriptorPtr dictionary = loadDescriptor(kOrderListSet, "orders");
+  return *dictionary;
+}
+
+std::string generateOrderMessage(std::size_t targetBytes) {
+  OrderTreeBuilder builder(orderListDescriptor());
+  BenchWriter writer(orderListDescriptor(), 1208);
+  MessageTree tree;
+  WritableBitstreamBuffer out;
+  for (long orders = 1;; ++orders) {
+    tree.clear();
+    builder.build(tree, orders);
+    out.clear();
+    writer.write(tree, out);
+    if (out.getLength() >= targetBytes) return std::string(out.bytes().begin(), out.bytes().end());
+  }
+}
+
+const OrderList& OrderList::instance() {
+  static const OrderList list;
+  return list;
+}
+
+OrderList::OrderList() {
+  OrderTreeBuilder builder(descriptor());
+  builder.build(tree_, ORDERS);
+  builder.build(smallTree_, 1);
+  WritableBitstreamBuffer out;
+  BenchWriter(descriptor(), 1208).write(tree_, out);
+  document_ = out.bytes();
+}
+

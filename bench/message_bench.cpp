@@ -1,0 +1,541 @@
+// Speed at message size: one message after another, parsed and written by
+// one worker with one descriptor, objects reused from message to message as
+// a host reuses them; side by side, on the same bytes, the raw progressive
+// scan (the scanner alone, events ignored), libxml2 (parse into its tree with
+// one reused parser context; xmlDocDumpMemory) and pugixml (parse; save).
+//
+// Messages:
+// - generated order lists (support/purchaseorders.h) of about 1, 5 and 20 KB:
+//   orders of 9 typed fields and 3 lines, depth 4, about 45 % markup, no
+//   namespaces, no whitespace between elements;
+// - real messages from the shared corpora, each with the dictionary compiled
+//   from its own schemas (once, before timing): a derivatives trade, a bank
+//   statement and an invoice (namespaces on; indented, comments in the trade).
+//   Without the corpora folder ($WF_CORPORA_DIR, else the one configured at
+//   build time) they are skipped with a message.
+//
+// Each program runs on each message in rounds: every round visits the cases
+// in a new random order and runs each for a slice of CPU time. The fastest
+// round counts (other processes on a shared machine only ever slow a round
+// down). Times are the thread's CPU time. Writes run from the tree our
+// parse built; their MB/s are of each program's own output.
+//
+//   message_bench                 the table and the targets (a few minutes)
+//   message_bench --threads N     messages/s of 1..N threads, each with its
+//                                 own workers over the shared descriptors,
+//                                 parsing into a tree and writing UTF-8
+//   message_bench --repeat N --case MESSAGE/PROGRAM
+//                                 runs one case N times untimed (for
+//                                 callgrind: the difference of two counts
+//                                 is the cost of the extra messages)
+//   --rounds R, --slice-ms M      rounds and the CPU time of one slice
+#include "bitstreambuffer.h"
+#include "messagetree.h"
+#include "support/benchworker.h"
+#include "support/noophandler.h"
+#include "support/purchaseorders.h"
+#include "support/rawscanner.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <pugixml.hpp>
+
+#include <time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Allocations per message: every C++ allocation of the thread is counted in
+// a counter of that thread (no shared counter, so the thread runs measure no
+// contention of ours). libxml2 and pugixml allocate with malloc, unseen.
+namespace {
+thread_local std::size_t tAllocations = 0;
+
+void* countedAllocate(std::size_t size) {
+  ++tAllocations;
+  if (void* block = std::malloc(size ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return countedAllocate(size); }
+void* operator new[](std::size_t size) { return countedAllocate(size); }
+void operator delete(void* pointer) noexcept { std::free(pointer); }
+void operator delete[](void* pointer) noexcept { std::free(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { std::free(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { std::free(pointer); }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double threadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+std::string loadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+fs::path corporaDirectory() {
+  const char* fromEnvironment = std::getenv("WF_CORPORA_DIR");
+  return fromEnvironment ? fromEnvironment : WF_CORPORA_DIR;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+struct Message {
+  std::string name;
+  std::string bytes;
+  const XMLDictionaryInfo* descriptor;
+};
+
+// A real message and the schema its dictionary is compiled from, relative
+// to the corpora folder.
+struct CorpusMessage {
+  const char* name;
+  const char* schema;
+  const char* message;
+};
+
+constexpr CorpusMessage kCorpusMessages[] = {
+    {"trade", "fpml-5.11-confirmation/schemas/fpml-main-5-11.xsd",
+     "fpml-5.11-confirmation/examples/products/interest-rate-derivatives/ird-ex01-vanilla-swap.xml"},
+    {"statement", "iso20022-camt/schemas/camt.053.001.02.xsd", "iso20022-camt/messages/camt053.v2.multi.statement.xml"},
+    {"invoice", "ubl-2.1/schemas/maindoc/UBL-Invoice-2.1.xsd", "ubl-2.1/samples/UBL-Invoice-2.1-Example.xml"},
+};
+
+class MessageSet {
+public:
+  MessageSet() {
+    for (const std::size_t kilobytes : {1, 5, 20})
+      messages_.push_back({"orders-" + std::to_string(kilobytes) + "KB", generateOrderMessage(kilobytes * 1000),
+                           &orderListDescriptor()});
+    const fs::path corpora = corporaDirectory();
+    for (const CorpusMessage& real : kCorpusMessages) {
+      const fs::path schema = corpora / real.schema, message = corpora / real.message;
+      if (!fs::exists(schema) || !fs::exists(message)) {
+        std::printf("skipped %s: %s not found (set WF_CORPORA_DIR)\n", real.name, message.string().c_str());
+        continue;
+      }
+      const auto start = std::chrono::steady_clock::now();
+      descriptors_.push_back(loadSchemaDescriptor({schema.string()}));
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+      std::printf("compiled %s in %.1f s\n", schema.filename().string().c_str(), took.count());
+      messages_.push_back({real.name, readFile(message), descriptors_.back().get()});
+    }
+  }
+  const std::vector<Message>& messages() const { return messages_; }
+
+private:
+  std::vector<DescriptorPtr> descriptors_;
+  std::vector<Message> messages_;
+};
+
+// ---------------------------------------------------------------------------
+// The programs, each with its objects set up once per message.
+
+struct XmlDocFree {
+  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
+struct XmlContextFree {
+  void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+
+class VectorWriter : public pugi::xml_writer {
+public:
+  void write(const void* data, size_t size) override {
+    const auto* bytes = static_cast<const char*>(data);
+    out.insert(out.end(), bytes, bytes + size);
+  }
+  std::vector<char> out;
+};
+
+// One program on one message; run performs one message and returns the
+// bytes it counts (the input for a parse, its own output for a write).
+struct Case {
+  std::string message;
+  std::string program;
+  std::function<std::size_t()> run;
+  bool ours = false;
+  double bestSeconds = 0;  // CPU time of one message in the fastest round
+  std::size_t bytes = 0;
+  double allocations = 0;  // per message, once warm
+};
+
+// Everything the cases of one message use, alive while they run.
+class MessageFixture {
+public:
+  MessageFixture(const Message& message, xmlParserCtxt* libxml2)
+      : message_(message),
+        scanner_(message.descriptor->isNamespaceProcessingEnabled()),
+        parser_(message.descriptor),
+        utf8Writer_(*message.descriptor, 1208),
+        cp500Writer_(*message.descriptor, 500),
+        libxml2_(libxml2) {
+    parser_.parseToTree(message.bytes, source_);
+    libxml2Doc_.reset(xmlCtxtReadMemory(libxml2_, message.bytes.data(), static_cast<int>(message.bytes.size()),
+                                        "message.xml", nullptr, 0));
+    pugiSource_.load_buffer(message.bytes.data(), message.bytes.size(), kPugiParse);
+    if (!libxml2Doc_ || !pugiSource_.first_child()) {
+      std::fprintf(stderr, "%s: libxml2 or pugixml refused the message\n", message.name.c_str());
+      std::exit(1);
+    }
+  }
+
+  void addCases(std::vector<Case>& cases) {
+    const std::string& bytes = message_.bytes;
+    add(cases, "scan", false, [this, &bytes] {
+      scanner_.scan(bytes);
+      return bytes.size();
+    });
+    add(cases, "parse-noop", true, [this, &bytes] {
+      parser_.parse(bytes, noOp_);
+      return bytes.size();
+    });
+    add(cases, "parse-tree", true, [this, &bytes] {
+      parser_.parseToTree(bytes, tree_);
+      return bytes.size();
+    });
+    add(cases, "write-utf8", true, [this] { return write(utf8Writer_); });
+    add(cases, "write-cp500", true, [this] { return write(cp500Writer_); });
+    add(cases, "libxml2-parse", false, [this, &bytes] {
+      XmlDocPtr doc(xmlCtxtReadMemory(libxml2_, bytes.data(), static_cast<int>(bytes.size()), "message.xml", nullptr, 0));
+      return doc ? bytes.size() : 0;
+    });
+    add(cases, "libxml2-utf8", false, [this] { return dump(nullptr); });
+    add(cases, "libxml2-cp500", false, [this] { return dump("IBM500"); });
+    add(cases, "pugixml-parse", false, [this, &bytes] {
+      return pugiParsed_.load_buffer(bytes.data(), bytes.size(), kPugiParse) ? bytes.size() : 0;
+    });
+    add(cases, "pugixml-save", false, [this] {
+      pugiOut_.out.clear();
+      pugiSource_.save(pugiOut_, "", pugi::format_raw, pugi::encoding_utf8);
+      return pugiOut_.out.size();
+    });
+  }
+
+private:
+  static constexpr unsigned kPugiParse = pugi::parse_default | pugi::parse_declaration;
+
+  void add(std::vector<Case>& cases, const char* program, bool ours, std::function<std::size_t()> run) {
+    Case entry;
+    entry.message = message_.name;
+    entry.program = program;
+    entry.run = std::move(run);
+    entry.ours = ours;
+    cases.push_back(std::move(entry));
+  }
+  std::size_t write(BenchWriter& writer) {
+    out_.clear();
+    writer.write(source_, out_);
+    return out_.getLength();
+  }
+  std::size_t dump(const char* encoding) {
+    xmlChar* memory = nullptr;
+    int size = 0;
+    if (encoding)
+      xmlDocDumpMemoryEnc(libxml2Doc_.get(), &memory, &size, encoding);
+    else
+      xmlDocDumpMemory(libxml2Doc_.get(), &memory, &size);
+    xmlFree(memory);
+    return memory ? static_cast<std::size_t>(size) : 0;
+  }
+
+  const Message& message_;
+  RawScanner scanner_;
+  BenchParser parser_;
+  NoOpHandler noOp_;
+  MessageTree source_;  // what the writes write
+  MessageTree tree_;    // what the tree parse fills
+  BenchWriter utf8Writer_;
+  BenchWriter cp500Writer_;
+  WritableBitstreamBuffer out_;
+  xmlParserCtxt* libxml2_;
+  XmlDocPtr libxml2Doc_;
+  pugi::xml_document pugiSource_;
+  pugi::xml_document pugiParsed_;
+  VectorWriter pugiOut_;
+};
+
+// ---------------------------------------------------------------------------
+// Timing
+
+// Runs the case for at least slice seconds of CPU time; the CPU time of one message.
+double timeSlice(Case& entry, double slice) {
+  const double start = threadCpuSeconds();
+  double now = start;
+  long count = 0;
+  do {
+    // A few messages between clock reads: reading it costs like a small message.
+    for (int i = 0; i < 8; ++i) entry.bytes = entry.run();
+    count += 8;
+    now = threadCpuSeconds();
+  } while (now - start < slice);
+  return (now - start) / static_cast<double>(count);
+}
+
+void measure(std::vector<Case>& cases, int rounds, double slice) {
+  std::mt19937 random(12345);
+  std::vector<Case*> order;
+  for (Case& entry : cases) {
+    entry.run();  // warm: pools filled, caches of the worker learnt
+    const std::size_t before = tAllocations;
+    constexpr int kCounted = 16;
+    for (int i = 0; i < kCounted; ++i) entry.bytes = entry.run();
+    entry.allocations = static_cast<double>(tAllocations - before) / kCounted;
+    order.push_back(&entry);
+  }
+  for (int round = 0; round < rounds; ++round) {
+    std::shuffle(order.begin(), order.end(), random);
+    for (Case* entry : order) {
+      const double seconds = timeSlice(*entry, slice);
+      if (round == 0 || seconds < entry->bestSeconds) entry->bestSeconds = seconds;
+    }
+    std::fprintf(stderr, "round %d of %d done\n", round + 1, rounds);
+  }
+}
+
+const Case* findCase(const std::vector<Case>& cases, const std::string& message, const std::string& program) {
+  for (const Case& entry : cases)
+    if (entry.message == message && entry.program == program) return &entry;
+  return nullptr;
+}
+
+double megabytesPerSecond(const Case& entry) { return static_cast<double>(entry.bytes) / entry.bestSeconds / 1e6; }
+
+void printTable(const std::vector<Case>& cases) {
+  std::printf("\n%-14s %-14s %7s %10s %9s %9s %11s\n", "message", "program", "bytes", "msgs/s", "MB/s", "us/msg",
+              "allocs/msg");
+  for (const Case& entry : cases) {
+    std::printf("%-14s %-14s %7zu %10.0f %9.1f %9.2f", entry.message.c_str(), entry.program.c_str(), entry.bytes,
+                1.0 / entry.bestSeconds, megabytesPerSecond(entry), entry.bestSeconds * 1e6);
+    if (entry.ours)
+      std::printf(" %11.1f\n", entry.allocations);
+    else
+      std::printf(" %11s\n", "-");
+  }
+}
+
+int missedTargets = 0;
+
+void printTarget(const std::string& what, double ratio, double target, bool atMost) {
+  const bool met = atMost ? ratio <= target : ratio >= target;
+  if (!met) ++missedTargets;
+  std::printf("  %-44s %5.2f  target %s %.2f  %s\n", what.c_str(), ratio, atMost ? "<=" : ">=", target,
+              met ? "met" : "missed");
+}
+
+void printTargets(const std::vector<Case>& cases, const std::vector<Message>& messages) {
+  std::printf("\nTargets (parse: time per message against the raw scan; write: MB/s of output against libxml2):\n");
+  for (const Message& message : messages) {
+    const Case* scan = findCase(cases, message.name, "scan");
+    const Case* noOp = findCase(cases, message.name, "parse-noop");
+    const Case* tree = findCase(cases, message.name, "parse-tree");
+    printTarget(message.name + " parse no-op / scan", noOp->bestSeconds / scan->bestSeconds, 1.6, true);
+    printTarget(message.name + " parse tree / scan", tree->bestSeconds / scan->bestSeconds, 2.0, true);
+    for (const char* page : {"utf8", "cp500"}) {
+      const Case* ours = findCase(cases, message.name, std::string("write-") + page);
+      const Case* theirs = findCase(cases, message.name, std::string("libxml2-") + page);
+      printTarget(message.name + " write " + page + " / libxml2", megabytesPerSecond(*ours) / megabytesPerSecond(*theirs),
+                  1.0, false);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Threads: each thread its own workers, trees and buffers over the shared
+// descriptors; every message parsed into a tree and written as UTF-8.
+
+// One cache line per thread, written by its thread only, read after the join.
+struct alignas(64) ThreadResult {
+  long messages = 0;
+  double cpuSeconds = 0;
+};
+
+class ThreadFlow {
+public:
+  explicit ThreadFlow(const std::vector<Message>& messages) : messages_(messages) {
+    for (const Message& message : messages) {
+      parsers_.push_back(std::make_unique<BenchParser>(message.descriptor));
+      writers_.push_back(std::make_unique<BenchWriter>(*message.descriptor, 1208));
+    }
+  }
+  // Every message once.
+  void runAll() {
+    for (std::size_t i = 0; i < messages_.size(); ++i) {
+      parsers_[i]->parseToTree(messages_[i].bytes, tree_);
+      out_.clear();
+      writers_[i]->write(tree_, out_);
+    }
+  }
+
+private:
+  const std::vector<Message>& messages_;
+  std::vector<std::unique_ptr<BenchParser>> parsers_;
+  std::vector<std::unique_ptr<BenchWriter>> writers_;
+  MessageTree tree_;
+  WritableBitstreamBuffer out_;
+};
+
+struct ThreadRun {
+  double messagesPerSecond;
+  double messagesPerCpuSecond;
+};
+
+ThreadRun runThreads(const std::vector<Message>& messages, int threads, double seconds) {
+  std::vector<ThreadResult> results(static_cast<std::size_t>(threads));
+  std::atomic<int> ready{0};
+  std::atomic<bool> go{false}, stop{false};
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([&, t] {
+      ThreadFlow flow(messages);
+      flow.runAll();  // warm
+      ready.fetch_add(1);
+      while (!go.load(std::memory_order_acquire)) std::this_thread::yield();
+      const double start = threadCpuSeconds();
+      long count = 0;
+      while (!stop.load(std::memory_order_relaxed)) {
+        flow.runAll();
+        count += static_cast<long>(messages.size());
+      }
+      results[static_cast<std::size_t>(t)].messages = count;
+      results[static_cast<std::size_t>(t)].cpuSeconds = threadCpuSeconds() - start;
+    });
+  }
+  while (ready.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto start = std::chrono::steady_clock::now();
+  go.store(true, std::memory_order_release);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  stop.store(true);
+  for (std::thread& worker : workers) worker.join();
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+  long total = 0;
+  double cpu = 0;
+  for (const ThreadResult& result : results) {
+    total += result.messages;
+    cpu += result.cpuSeconds;
+  }
+  return {static_cast<double>(total) / wall.count(), static_cast<double>(total) / cpu};
+}
+
+void printThreads(const std::vector<Message>& messages, int maxThreads, double seconds) {
+  std::printf("\nThreads: each message of the set in turn parsed into a tree and written as UTF-8, %.0f s per run\n",
+              seconds);
+  std::printf("%8s %12s %12s %14s %14s\n", "threads", "msgs/s", "per thread", "msgs/CPU-s", "vs 1 thread");
+  ThreadRun one{};
+  for (int threads = 1; threads <= maxThreads; ++threads) {
+    const ThreadRun run = runThreads(messages, threads, seconds);
+    if (threads == 1) one = run;
+    std::printf("%8d %12.0f %12.0f %14.0f %14.2f\n", threads, run.messagesPerSecond, run.messagesPerSecond / threads,
+                run.messagesPerCpuSecond, run.messagesPerSecond / one.messagesPerSecond);
+    if (threads == 2) {
+      printTarget("2 threads / 1 thread, messages/s", run.messagesPerSecond / one.messagesPerSecond, 1.8, false);
+      std::printf("  (CPU time per message with 2 threads / with 1: %.2f; above 1 means the threads slow each other)\n",
+                  one.messagesPerCpuSecond / run.messagesPerCpuSecond);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+struct Options {
+  int threads = 0;
+  int rounds = 7;
+  double slice = 0.1;
+  long repeat = 0;
+  std::string only;  // MESSAGE/PROGRAM
+};
+
+[[noreturn]] void usage() {
+  std::fprintf(stderr,
+               "usage: message_bench [--threads N] [--rounds R] [--slice-ms M] [--repeat N --case MESSAGE/PROGRAM]\n");
+  std::exit(2);
+}
+
+Options readOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) usage();
+    const char* value = argv[++i];
+    if (arg == "--threads")
+      options.threads = std::atoi(value);
+    else if (arg == "--rounds")
+      options.rounds = std::atoi(value);
+    else if (arg == "--slice-ms")
+      options.slice = std::atof(value) / 1000;
+    else if (arg == "--repeat")
+      options.repeat = std::atol(value);
+    else if (arg == "--case")
+      options.only = value;
+    else
+      usage();
+  }
+  if (options.rounds < 1 || options.slice <= 0 || (options.repeat > 0) != !options.only.empty()) usage();
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = readOptions(argc, argv);
+  xmlInitParser();
+  std::printf("Load average at start: %s\n", loadAverage().c_str());
+  const MessageSet set;
+  const std::vector<Message>& messages = set.messages();
+  if (options.threads > 0) {
+    printThreads(messages, options.threads, 3.0);
+  } else {
+    std::unique_ptr<xmlParserCtxt, XmlContextFree> libxml2(xmlNewParserCtxt());
+    std::vector<std::unique_ptr<MessageFixture>> fixtures;
+    std::vector<Case> cases;
+    for (const Message& message : messages) {
+      fixtures.push_back(std::make_unique<MessageFixture>(message, libxml2.get()));
+      fixtures.back()->addCases(cases);
+    }
+    if (options.repeat > 0) {
+      const auto slash = options.only.find('/');
+      const Case* chosen = slash == std::string::npos
+                               ? nullptr
+                               : findCase(cases, options.only.substr(0, slash), options.only.substr(slash + 1));
+      if (!chosen) usage();
+      for (long i = 0; i < options.repeat; ++i) chosen->run();
+      return 0;
+    }
+    measure(cases, options.rounds, options.slice);
+    printTable(cases);
+    printTargets(cases, messages);
+    printThreads(messages, 2, 2.0);
+  }
+  std::printf("\nLoad average at end: %s\n", loadAverage().c_str());
+  xmlCleanupParser();
+  return 0;
+}
