@@ -46,19 +46,30 @@ bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& pre
   }
   prefix.clear();
   if (uri.empty()) return false;
-  const auto known = uriIds_.find(uri);
-  if (known != uriIds_.end()) {
-    if (const Binding* binding = findBindingOfUri(known->second)) {
+  const Id known = findUri(uri);
+  if (known != NONE) {
+    if (const Binding* binding = findBindingOfUri(known)) {
       prefix.assign(prefixes_[binding->prefix]);
       return false;
     }
   }
   if (!create) return false;
-  const Id ns = known != uriIds_.end() ? known->second : internUri(uri);
+  const Id ns = known != NONE ? known : internUri(uri);
   const Id chosen = choosePrefix(ns);
   bindings_.push_back(Binding{ns, chosen});
   prefix.assign(prefixes_[chosen]);
   return true;
+}
+
+XMLPrefixManager::Id XMLPrefixManager::findUri(const ZelWstring& uri) {
+  // Neighbouring elements mostly share their namespace: the URI found last
+  // is compared before the table is hashed into.
+  if (lastFoundUriId_ != NONE && uri == lastFoundUri_) return lastFoundUriId_;
+  const auto known = uriIds_.find(uri);
+  if (known == uriIds_.end()) return NONE;
+  lastFoundUri_.assign(uri);
+  lastFoundUriId_ = known->second;
+  return lastFoundUriId_;
 }
 
 XMLPrefixManager::Id XMLPrefixManager::internUri(const ZelWstring& uri) {

@@ -39,6 +39,14 @@ public:
   TextBufferWriter(const TextBufferWriter&) = delete;
   TextBufferWriter& operator=(const TextBufferWriter&) = delete;
 
+  // Writes into out from now on (borrowed, as in the constructor), so that a
+  // writer and its converter serve one document after another. Call it
+  // between documents: after flush(), with no pending text.
+  void setOutput(WritableBitstreamBuffer* out) {
+    assert(out && pendingLength_ == 0 && "a new output between documents only");
+    out_ = out;
+  }
+
   // Converts text and appends it to the buffer now, after everything already
   // converted; the pending text is not involved.
   void appendStr(const char16_t* text, std::size_t length);

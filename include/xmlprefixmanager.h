@@ -67,6 +67,8 @@ private:
     Id prefix;
   };
 
+  // The id of a URI met before, else NONE.
+  Id findUri(const ZelWstring& uri);
   Id internUri(const ZelWstring& uri);
   Id internPrefix(const ZelWstring& prefix);
   const Binding* findBindingOfUri(Id ns) const;
@@ -75,6 +77,8 @@ private:
   Id generatePrefix();
 
   std::unordered_map<ZelWstring, Id, ZelWstringHash> uriIds_;
+  ZelWstring lastFoundUri_;  // the URI findUri found last, and its id (ids never change)
+  Id lastFoundUriId_ = NONE;
   std::vector<Namespace> namespaces_;  // by URI id
   std::unordered_map<ZelWstring, Id, ZelWstringHash> prefixIds_;
   std::vector<ZelWstring> prefixes_;   // by prefix id

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -94,11 +95,15 @@ private:
   std::size_t inlineCapacity_;
 };
 
-inline bool operator==(const ZelWstring& a, const ZelWstring& b) noexcept { return a.view() == b.view(); }
+// Equal texts are compared with memcmp: char_traits<char16_t> compares one
+// unit at a time, and names and namespace URIs of equal length mostly match.
+inline bool operator==(const ZelWstring& a, std::u16string_view b) noexcept {
+  return a.length() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size() * sizeof(char16_t)) == 0);
+}
+inline bool operator!=(const ZelWstring& a, std::u16string_view b) noexcept { return !(a == b); }
+inline bool operator==(const ZelWstring& a, const ZelWstring& b) noexcept { return a == b.view(); }
 inline bool operator!=(const ZelWstring& a, const ZelWstring& b) noexcept { return !(a == b); }
 inline bool operator<(const ZelWstring& a, const ZelWstring& b) noexcept { return a.compare(b) < 0; }
-inline bool operator==(const ZelWstring& a, std::u16string_view b) noexcept { return a.view() == b; }
-inline bool operator!=(const ZelWstring& a, std::u16string_view b) noexcept { return a.view() != b; }
 
 // A ZelWstring with room for N units inline: shorter texts need no heap.
 template <std::size_t N>

@@ -670,6 +670,14 @@ void XMLDictionaryInfo::postProcessDictionary() {
   buildStandardCaches();
   buildXMLRecords();
   buildNameSearchKeys();
+  buildMessageTagIndexes();
+}
+
+void XMLDictionaryInfo::buildMessageTagIndexes() {
+  const CheckedVector<prf_SMD_TAG_DEFINITION>& tags = getTagCache();
+  iMessageTagIndexes.clear();
+  for (std::size_t i = 0; i < tags.size() && i < iXMLTagDefinitions.size(); ++i)
+    if (tags[i].tagClass == eTagClassMessage) iMessageTagIndexes.push_back(static_cast<long>(i));
 }
 
 void XMLDictionaryInfo::buildXMLRecords() {
@@ -723,13 +731,9 @@ bool XMLDictionaryInfo::rootTagNameMatch(const char16_t* name) const {
     if (ZelLog::traceOn()) ZelLog::trace(nullptr, kFunction, {"Matched root tag name against message set value"});
     return true;
   }
-  const CheckedVector<prf_SMD_TAG_DEFINITION>& tags = getTagCache();
-  for (std::size_t i = 0; i < tags.size() && i < iXMLTagDefinitions.size(); ++i) {
-    if (tags[i].tagClass != eTagClassMessage) continue;
-    if (rootTagNameEquals(iXMLTagDefinitions[i].rootTagName, name)) {
-      if (ZelLog::traceOn()) {
-        ZelLog::trace(nullptr, kFunction, {"Matched root tag name against tag index", static_cast<long>(i)});
-      }
+  for (const long i : iMessageTagIndexes) {
+    if (rootTagNameEquals(iXMLTagDefinitions[static_cast<std::size_t>(i)].rootTagName, name)) {
+      if (ZelLog::traceOn()) ZelLog::trace(nullptr, kFunction, {"Matched root tag name against tag index", i});
       return true;
     }
   }

@@ -414,6 +414,9 @@ public:
   // element name at the start of the message set's "Root Tag Name" or of a
   // message element's. Null or empty never matches.
   bool rootTagNameMatch(const char16_t* name) const;
+  // The indexes of the message elements (tag class message), ascending:
+  // every document's root is matched against them.
+  const std::vector<long>& getMessageTagIndexes() const { return iMessageTagIndexes; }
   // The logical type of the base type of a type (one level); 0 when the
   // index is negative or the type is not derived. Throws the CheckedVector
   // error for an index outside the type table.
@@ -459,6 +462,7 @@ private:
   void buildElementNameIndex();
   void buildXMLRecords();
   void buildNameSearchKeys();
+  void buildMessageTagIndexes();
 
   // One row of the element-name index as a lookup compares it: the
   // candidate key is iNameSearchText[offset, offset + length).
@@ -483,6 +487,7 @@ private:
   // is below 4) followed by its XML name. Built by postProcessDictionary.
   std::vector<NameSearchKey> iNameSearchKeys;
   std::u16string iNameSearchText;
+  std::vector<long> iMessageTagIndexes;  // built by postProcessDictionary
 };
 
 #endif

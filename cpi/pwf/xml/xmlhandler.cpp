@@ -49,6 +49,7 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
   matchCache.clear();
   memberDefinitions.assign(dictionary ? dictionary->getMemberCache().size() : 0, ParseItemDefinition());
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
+  firstSimpleMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, kNotLearnt);
 }
 
 void XMLHandler::learnDefinition(EWhereDefined whereDefined, long index, ParseItemDefinition& definition) {
@@ -156,6 +157,9 @@ void XMLHandler::startDocument() {
   matchCache.clear();
   characters.clear();
   documentTextUnits = 0;
+  // The scanner's URI ids hold for one document.
+  elementNamespace.clear();
+  elementNamespaceId = kNoNamespaceId;
   prefixPending = false;
   prefixText.clear();
   internalSubset.clear();
@@ -197,8 +201,17 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
                               const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) {
   ZelTraceScope scope(this, "XMLHandler::startElement");
   const XMLCh* name = namespacesEnabled ? elemDecl.getBaseName() : elemDecl.getFullName();
-  if (namespacesEnabled) getNamespace(uriId, elementNamespace);
-  else if (!elementNamespace.empty()) elementNamespace.clear();
+  if (namespacesEnabled) {
+    // Neighbouring elements mostly share their namespace: its text is
+    // fetched when the id changes.
+    if (uriId != elementNamespaceId) {
+      getNamespace(uriId, elementNamespace);
+      elementNamespaceId = uriId;
+    }
+  } else if (!elementNamespace.empty()) {
+    elementNamespace.clear();
+    elementNamespaceId = kNoNamespaceId;
+  }
 
   if (isRoot) {
     fiHandler->startMessage(startMsgInfo);

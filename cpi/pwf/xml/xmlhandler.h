@@ -279,6 +279,9 @@ private:
                                               int nesting) const;
   bool ignoreAttribute(const XMLCh* name, const ZelWstring& uri) const;
   long getNextSimpleTypeMemberIndex(const ParseItem& item) const;
+  // The first nameless member with a simple type from member m on, looking
+  // into nested groups; -1 when there is none.
+  long simpleMemberFrom(long m) const;
   void setLastSimpleChildMemberIndex(const ParseItem& item) const;
   void processAttribute(const xercesc::XMLAttr& attribute);
   // The value of an element (from a value attribute) or of an attribute
@@ -354,6 +357,9 @@ private:
   std::unique_ptr<XMLDictionaryView> view;  // of descriptor
   std::vector<ParseItemDefinition> memberDefinitions;  // by member index
   std::vector<ParseItemDefinition> tagDefinitions;     // by tag index
+  // simpleMemberFrom(first member) by type index, learnt on first use.
+  static constexpr long kNotLearnt = -2;
+  mutable std::vector<long> firstSimpleMembers;
   DataCnv dataCnv;
   bool namespacesEnabled = false;
   bool subtreeBitstream = false;
@@ -381,6 +387,9 @@ private:
   // One value per logical type, so that each keeps its kind of storage.
   std::array<PWFData, eLogicalDecimal + 1> typedValues;
   ZelWstring elementNamespace;
+  // The scanner's id of elementNamespace; kNoNamespaceId when it is not one.
+  static constexpr unsigned int kNoNamespaceId = ~0u;
+  unsigned int elementNamespaceId = kNoNamespaceId;
   mutable ZelWstring attributeNamespaceText;
   ZelWstring attributeFieldName;
   std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values

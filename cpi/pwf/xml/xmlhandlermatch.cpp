@@ -85,9 +85,7 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
       }
     }
     fiHandler->startEmbeddedMessage();
-    const long tagCount = static_cast<long>(descriptor->getTagCache().size());
-    for (long t = 0; t < tagCount; ++t) {
-      if (view->tag(t).tagClass != eTagClassMessage) continue;
+    for (const long t : descriptor->getMessageTagIndexes()) {
       if (matchMessageDefAgainstXMLStartElement(t, name, uri, attrs, attrCount)) {
         if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Matched against message, tagIndex", t});
         whereDefined = eDefinedAsElement;
@@ -145,6 +143,11 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
     }
   }
 
+  // Inside a nested group the caller takes a global element only from open
+  // content: the search below finds fields and structures, never messages,
+  // and would be thrown away (for each group an element passes through).
+  if (nesting > 0 && !(parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen))
+    return false;
   const TAG_STYLE style = descriptor->getFormatVersion() < 600 ? eTagStyleAny : eTagStyleElementDeclaration;
   const long tagIndex = descriptor->getXMLTagDefs().getElementIndexFromXMLElement(name, uri, style);
   if (tagIndex < 0) return false;
@@ -235,13 +238,17 @@ long XMLHandler::getNextSimpleTypeMemberIndex(const ParseItem& item) const {
   const long typeIndex = contentTypeIndex(item);
   if (typeIndex < 0) return -1;
   const long composition = view->type(typeIndex).contentKind;
-  long m;
   if ((composition == DictCodes::eContentMixedOrdered || composition == DictCodes::eContentMixed) &&
-      item.getLastSimpleChildMemberIndex() >= 0) {
-    m = view->nextMember(item.getLastSimpleChildMemberIndex());
-  } else {
-    m = view->firstMember(typeIndex);
-  }
+      item.getLastSimpleChildMemberIndex() >= 0)
+    return simpleMemberFrom(view->nextMember(item.getLastSimpleChildMemberIndex()));
+  // Asked at every run of text inside a structure (the indentation between
+  // elements, mostly): learnt once per type.
+  long& first = firstSimpleMembers[static_cast<std::size_t>(typeIndex)];
+  if (first == kNotLearnt) first = simpleMemberFrom(view->firstMember(typeIndex));
+  return first;
+}
+
+long XMLHandler::simpleMemberFrom(long m) const {
   int nesting = 0;
   while (m >= 0) {
     const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);

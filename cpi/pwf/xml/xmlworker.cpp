@@ -136,6 +136,17 @@ void XMLWorker::destroyParseObjects() {
   iMoreToScan = false;
 }
 
+const ZelWstring& XMLWorker::ScannerEncoding::nameFor(long ccsid, EEndian endian, long markLength) {
+  if (!known_ || ccsid != ccsid_ || endian != endian_ || markLength != markLength_) {
+    name_ = scannerEncodingName(ccsid, endian, markLength);
+    ccsid_ = ccsid;
+    endian_ = endian;
+    markLength_ = markLength;
+    known_ = true;
+  }
+  return name_;
+}
+
 // ---------------------------------------------------------------------------
 // Parse set-up
 
@@ -323,7 +334,7 @@ long XMLWorker::parseFirst(const BitstreamBuffer* buffer, const std::vector<long
   long markLength;
   XMLUtils::GetEndianFromBuffer(buffer, endian, markLength);
   if (iEncoding == eEndianNone) iEncoding = endian;
-  const ZelWstring encodingName = scannerEncodingName(iCcsid, iEncoding, markLength);
+  const ZelWstring& encodingName = iScannerEncoding.nameFor(iCcsid, iEncoding, markLength);
   if (iCcsid < 1) iCcsid = CCSID_UTF8;
   iHandler->setBuffer(buffer, iCcsid, iEncoding, markLength);
   // A subtree starts inside the type that contains the member the path ends with.
@@ -337,11 +348,20 @@ long XMLWorker::parseFirst(const BitstreamBuffer* buffer, const std::vector<long
     const XMLByte* bytes = buffer ? buffer->getData(0) : nullptr;
     const XMLSize_t length = bytes ? buffer->getLength() : 0;
     static constexpr XMLByte kNoBytes[1] = {0};
-    iInputSource.reset(new (iMemoryManager)
-                           MemBufInputSource(bytes ? bytes : kNoBytes, length, "XMLBuffer", false, iMemoryManager));
-    // The scanner reads the host's bytes in place instead of copying them.
-    iInputSource->setCopyBufToStream(false);
-    if (!encodingName.empty()) iInputSource->setEncoding(encodingName.c_str());
+    // One input source serves every document (its construction converts
+    // its name through the local code page).
+    if (iInputSource) {
+      iInputSource->resetMemBufInputSource(bytes ? bytes : kNoBytes, length);
+    } else {
+      iInputSource.reset(new (iMemoryManager)
+                             MemBufInputSource(bytes ? bytes : kNoBytes, length, "XMLBuffer", false, iMemoryManager));
+      // The scanner reads the host's bytes in place instead of copying them.
+      iInputSource->setCopyBufToStream(false);
+    }
+    const XMLCh* sourceEncoding = iInputSource->getEncoding();
+    const bool sameEncoding = encodingName.empty() ? !sourceEncoding
+                                                   : sourceEncoding && encodingName == std::u16string_view(sourceEncoding);
+    if (!sameEncoding) iInputSource->setEncoding(encodingName.empty() ? nullptr : encodingName.c_str());
     iMoreToScan = iScanner->scanFirst(*iInputSource, *iScanToken);
   } catch (...) {
     failScan(kFunction, "An error has been reported by the XERCES component during scanFirst",

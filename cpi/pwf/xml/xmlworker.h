@@ -117,6 +117,21 @@ private:
   // raises the exception the host should see.
   [[noreturn]] void failScan(const char* function, const char* xercesContext, const char* hostTrace);
 
+  // The name under which the scanner reads a document, worked out again
+  // only when the code page, byte order or byte-order mark changes.
+  class ScannerEncoding {
+  public:
+    // Empty: the scanner detects the encoding itself.
+    const ZelWstring& nameFor(long ccsid, EEndian endian, long markLength);
+
+  private:
+    bool known_ = false;
+    long ccsid_ = 0;
+    EEndian endian_ = eEndianNone;
+    long markLength_ = 0;
+    ZelWstring name_;
+  };
+
   std::unique_ptr<XMLHandler> iHandler;
   std::unique_ptr<xercesc::SecurityManager> iSecurityManager;  // used by iScanner
   std::unique_ptr<xercesc::XMLScanner> iScanner;
@@ -125,7 +140,8 @@ private:
   std::unique_ptr<xercesc::XMLPScanToken> iScanToken;
   bool iMoreToScan = false;
   std::unique_ptr<xercesc::DTDValidator> iValidator;
-  std::unique_ptr<xercesc::MemBufInputSource> iInputSource;
+  std::unique_ptr<xercesc::MemBufInputSource> iInputSource;  // reused from document to document
+  ScannerEncoding iScannerEncoding;
   std::unique_ptr<XMLWriter> iWriter;
   bool iParseInitialised = false;
   bool iWriteInitialised = false;

@@ -356,12 +356,13 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
   const std::size_t startManagers = iPrefixManagers.size();
   const std::size_t startLevels = iPrefixManager ? iPrefixManager->getLevelCount() : 0;
   try {
-    iPrinter.reset();
-    iTextWriter = std::make_unique<TextBufferWriter>(output, ccsid, endian);
-    iPrinter = std::make_unique<XMLPrinter>(iTextWriter.get(), /*prettyPrint=*/false);
+    startText(output, ccsid, endian);
     // Embedded messages switch descriptors; only the write's own is cached,
-    // since it alone stays alive and unchanged throughout.
-    iDefinitions.reset(iDescriptor);
+    // since it alone stays alive and unchanged throughout. The cache serves
+    // one write after another until another descriptor is set: only then
+    // may a new descriptor sit at the address of one released.
+    if (iDescriptorChanged) iDefinitions.reset(iDescriptor);
+    iDescriptorChanged = false;
     // The host's own tree is walked without virtual calls.
     if (auto* messageTreeRoot = dynamic_cast<MessageTreeIterator*>(root.get()))
       writeMessage(*messageTreeRoot);
@@ -369,6 +370,10 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
       writeMessage(*root);
     iTextWriter->flush();
   } catch (...) {
+    // The converter may hold half a character and the pending text a part
+    // of the document: the next write starts with a new text writer.
+    iPrinter.reset();
+    iTextWriter.reset();
     output->truncate(startSize);
     iDepth = 0;
     iIteratorLevel = 0;
@@ -382,6 +387,21 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
   const long length = static_cast<long>(output->getLength() - startSize);
   if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Write complete.", "length = ", length});
   return length;
+}
+
+void XMLWriter::startText(WritableBitstreamBuffer* output, long ccsid, long endian) {
+  // Opening a converter takes a process-wide lock in ICU and fills tables:
+  // the text writer and its converter stay from write to write in one code page.
+  if (iTextWriter && iTextWriter->getCodepage() == ccsid && iTextWriter->getEndian() == endian) {
+    iTextWriter->setOutput(output);
+  } else {
+    iPrinter.reset();
+    iTextWriter = std::make_unique<TextBufferWriter>(output, ccsid, endian);
+  }
+  if (iPrinter)
+    *iPrinter = XMLPrinter(iTextWriter.get(), /*prettyPrint=*/false);
+  else
+    iPrinter = std::make_unique<XMLPrinter>(iTextWriter.get(), /*prettyPrint=*/false);
 }
 
 template <class Iterator>

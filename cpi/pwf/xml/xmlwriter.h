@@ -81,7 +81,10 @@ public:
   long write(WritableBitstreamBuffer* output, const std::vector<long>* path, long) override;
 
   // The descriptor, borrowed; null writes without dictionary.
-  virtual void setXMLWireFormatDescriptor(const XMLDictionaryInfo* descriptor) { iDescriptor = descriptor; }
+  virtual void setXMLWireFormatDescriptor(const XMLDictionaryInfo* descriptor) {
+    iDescriptor = descriptor;
+    iDescriptorChanged = true;
+  }
   virtual const XMLDictionaryInfo* getXMLWireFormatDescriptor() const { return iDescriptor; }
 
   // Hands the message set's date-time settings to the value converter.
@@ -109,6 +112,9 @@ public:
   ZelWstring getStandalone(const WorkerInfoPtr& startMsgInfo) const;
 
 private:
+  // The text writer and printer of a write into output (kept from the
+  // previous write when the code page and byte order are the same).
+  void startText(WritableBitstreamBuffer* output, long ccsid, long endian);
   template <class Iterator>
   void writeMessage(Iterator& root);
   void outputDocumentStart(MsgWriteItem& item);
@@ -226,6 +232,7 @@ private:
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
   WriteDefinitionCache iDefinitions;    // members of the write's own descriptor
+  bool iDescriptorChanged = true;       // set since the cache was last reset
 };
 
 #endif
