@@ -128,6 +128,41 @@ TEST(WorkerTest, SecondInitializeParseKeepsTheScannerButRereadsTheCodePage) {
   EXPECT_EQ(f.events.events, kSmallDocumentEvents);
 }
 
+// The worker keeps its input source and the scanner's name for the encoding
+// from document to document: each change of code page, byte order or mark
+// must still reach the scanner.
+TEST(WorkerTest, OneWorkerReadsEachDocumentInItsOwnEncoding) {
+  const std::string document = "<a><b>hi</b></a>";
+  auto utf16 = [&](bool littleEndian, bool mark) {
+    std::string bytes = mark ? (littleEndian ? "\xFF\xFE" : "\xFE\xFF") : "";
+    for (const char c : document) bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    return bytes;
+  };
+  struct Step {
+    const char* ccsid;
+    const char* encoding;
+    std::string bytes;
+  };
+  const Step steps[] = {
+      {"1208", "273", document},
+      {"1200", "546", utf16(true, false)},
+      {"1200", "273", utf16(false, false)},
+      {"1200", "546", utf16(true, true)},
+      {"500", "273", "\x4C\x81\x6E\x4C\x82\x6E\x88\x89\x4C\x61\x82\x6E\x4C\x61\x81\x6E"},
+      {"1208", "273", "\xEF\xBB\xBF" + document},
+      {"1208", "273", document},
+  };
+  WorkerFixture f;
+  for (const Step& step : steps) {
+    f.setProperty(MI_CCSID_STR, step.ccsid);
+    f.setProperty(MI_ENCODING_STR, step.encoding);
+    f.initialize();
+    f.events.events.clear();
+    f.parseAll(step.bytes);
+    EXPECT_EQ(f.events.events, kSmallDocumentEvents) << "ccsid " << step.ccsid << ", encoding " << step.encoding;
+  }
+}
+
 struct ByteOrderCase {
   const char* encoding;
   bool littleEndian;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -436,6 +437,15 @@ INSTANTIATE_TEST_SUITE_P(
                     RootTagCase{u"", u"Wrapper a=\"1\"", u"Wrapper", true},
                     RootTagCase{u"Root", u"Wrapper", u"Wrapper", true},
                     RootTagCase{u"Root", u"Wrapper", u"FieldRoot", false}));
+
+TEST(XMLDictionaryMessageTags, ListsTheMessageElementsInTableOrder) {
+  XMLTestDictionary source;
+  source.addTag({u"field", 'F'});
+  const long first = source.addTag({u"msg", 'M'});
+  source.addTag({u"group", 'S'});
+  const long second = source.addTag({u"other", 'M'});
+  EXPECT_EQ(source.build()->getMessageTagIndexes(), (std::vector<long>{first, second}));
+}
 
 // ---- ID lookups and range errors -------------------------------------------
 

@@ -1,0 +1,83 @@
+// A worker writes one message after another and keeps its text writer, its
+// converter and its definition cache from write to write: nothing kept may
+// ever show in the output, whatever code page each write asks for and
+// whether the write before it failed half-way.
+#include "writetestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace writetest;
+
+namespace {
+
+// msg > e (string), without declaration-dependent or time-dependent parts
+// other than the encoding name.
+constexpr char kMessageSet[] = R"({ "name": "Reuse",
+  "properties": { "suppressTimestampComment": true },
+  "elements": [ { "name": "msg", "class": "message", "type": { "members": [
+    { "name": "e", "type": "string", "maxOccurs": "unbounded" } ] } } ] })";
+
+// Latin-1 letters, an escaped character and one that code page 500 lacks
+// (written there as a character reference), several times over.
+void buildMessage(MessageTree& tree, const XMLDictionaryInfo& descriptor, std::u16string_view value) {
+  TreeMaker make(tree, &descriptor);
+  TreeElement& msg = make.tag(nullptr, u"msg");
+  for (int i = 0; i < 3; ++i) make.member(msg, u"e", str(value));
+}
+
+struct OutputPage {
+  long ccsid;
+  long encoding;  // byte order: low four bits 2 little-endian
+};
+
+// The output properties of each write of one worker, in turn.
+const std::vector<OutputPage> kPageSequence = {{1208, 273}, {500, 273}, {1200, 546}, {1200, 273},
+                                               {500, 273},  {1208, 273}};
+
+class ReusedWriter : public ::testing::Test {
+protected:
+  void SetUp() override {
+    descriptor = compileDescriptor(kMessageSet);
+    buildMessage(tree, *descriptor, u"M\u00fcller & S\u00f6hne \u20ac");
+    worker.setWireFormatDescriptor(descriptor.get());
+    worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
+  }
+  std::vector<std::uint8_t> write(const MessageTree& message, const OutputPage& page) {
+    properties.setIntegerProperty(ZelWstring(MI_CCSID_STR), page.ccsid);
+    properties.setIntegerProperty(ZelWstring(MI_ENCODING_STR), page.encoding);
+    worker.setFIMessageTree(&message);
+    WritableBitstreamBuffer out;
+    worker.write(&out, nullptr, 0);
+    return out.bytes();
+  }
+  std::vector<std::uint8_t> freshWrite(const OutputPage& page) {
+    WritableBitstreamBuffer out;
+    return WriteRun(descriptor.get()).prop(MI_CCSID_STR, page.ccsid).prop(MI_ENCODING_STR, page.encoding).bytes(tree, out);
+  }
+
+  DescriptorPtr descriptor;
+  MessageTree tree;
+  ZelNamedLogSource owner{"test"};
+  XMLWorker worker{&owner};
+  MessageInfo properties;
+};
+
+TEST_F(ReusedWriter, EachWriteEqualsAFreshWorkersAcrossCodePages) {
+  for (const OutputPage& page : kPageSequence)
+    EXPECT_EQ(write(tree, page), freshWrite(page)) << "ccsid " << page.ccsid << ", encoding " << page.encoding;
+}
+
+// The failing value comes after text still pending in the text writer.
+TEST_F(ReusedWriter, AWriteAfterAFailedOneEqualsAFreshWorkers) {
+  MessageTree broken;
+  buildMessage(broken, *descriptor, u"lone \xD800 surrogate");
+  for (const OutputPage& page : kPageSequence) {
+    EXPECT_THROW(write(broken, page), ZelException) << "ccsid " << page.ccsid;
+    EXPECT_EQ(write(tree, page), freshWrite(page)) << "ccsid " << page.ccsid << ", encoding " << page.encoding;
+  }
+}
+
+}  // namespace
