@@ -25,9 +25,10 @@
 //                                 own workers over the shared descriptors,
 //                                 parsing into a tree and writing UTF-8
 //   message_bench --repeat N --case MESSAGE/PROGRAM
-//                                 runs one case N times untimed (for
-//                                 callgrind: the difference of two counts
-//                                 is the cost of the extra messages)
+//                                 runs one case N times untimed, after one
+//                                 run that warms it (for callgrind:
+//                                 --toggle-collect='*repeatCase*' counts
+//                                 the N runs alone)
 //   --rounds R, --slice-ms M      rounds and the CPU time of one slice
 #include "bitstreambuffer.h"
 #include "messagetree.h"
@@ -132,12 +133,14 @@ constexpr CorpusMessage kCorpusMessages[] = {
 
 class MessageSet {
 public:
-  MessageSet() {
+  // only: the one message wanted, or empty for all.
+  explicit MessageSet(const std::string& only) {
     for (const std::size_t kilobytes : {1, 5, 20})
       messages_.push_back({"orders-" + std::to_string(kilobytes) + "KB", generateOrderMessage(kilobytes * 1000),
                            &orderListDescriptor()});
     const fs::path corpora = corporaDirectory();
     for (const CorpusMessage& real : kCorpusMessages) {
+      if (!only.empty() && only != real.name) continue;
       const fs::path schema = corpora / real.schema, message = corpora / real.message;
       if (!fs::exists(schema) || !fs::exists(message)) {
         std::printf("skipped %s: %s not found (set WF_CORPORA_DIR)\n", real.name, message.string().c_str());
@@ -320,6 +323,12 @@ void measure(std::vector<Case>& cases, int rounds, double slice) {
     }
     std::fprintf(stderr, "round %d of %d done\n", round + 1, rounds);
   }
+}
+
+// Runs the case count times. Kept out of line for callgrind
+// (--toggle-collect='*repeatCase*'), which then counts these runs alone.
+__attribute__((noinline)) void repeatCase(const Case& entry, long count) {
+  for (long i = 0; i < count; ++i) entry.run();
 }
 
 const Case* findCase(const std::vector<Case>& cases, const std::string& message, const std::string& program) {
@@ -509,7 +518,7 @@ int main(int argc, char** argv) {
   const Options options = readOptions(argc, argv);
   xmlInitParser();
   std::printf("Load average at start: %s\n", loadAverage().c_str());
-  const MessageSet set;
+  const MessageSet set(options.only.substr(0, options.only.find('/')));
   const std::vector<Message>& messages = set.messages();
   if (options.threads > 0) {
     printThreads(messages, options.threads, 3.0);
@@ -527,7 +536,8 @@ int main(int argc, char** argv) {
                                ? nullptr
                                : findCase(cases, options.only.substr(0, slash), options.only.substr(slash + 1));
       if (!chosen) usage();
-      for (long i = 0; i < options.repeat; ++i) chosen->run();
+      chosen->run();  // warm
+      repeatCase(*chosen, options.repeat);
       return 0;
     }
     measure(cases, options.rounds, options.slice);
