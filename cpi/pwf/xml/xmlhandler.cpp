@@ -140,9 +140,15 @@ void XMLHandler::getNamespace(unsigned int uriId, ZelWstring& text) const {
   text.assign(uri);
 }
 
-void XMLHandler::attributeNamespace(const xercesc::XMLAttr& attribute, ZelWstring& text) const {
-  if (namespacesEnabled) getNamespace(attribute.getURIId(), text);
-  else text.clear();
+const ZelWstring& XMLHandler::attributeNamespace(const xercesc::XMLAttr& attribute) const {
+  if (!namespacesEnabled) {
+    attributeNamespaceText.clear();
+    attributeNamespaceId = kNoNamespaceId;
+  } else if (attribute.getURIId() != attributeNamespaceId) {
+    getNamespace(attribute.getURIId(), attributeNamespaceText);
+    attributeNamespaceId = attribute.getURIId();
+  }
+  return attributeNamespaceText;
 }
 
 // ---------------------------------------------------------------------------
@@ -160,6 +166,8 @@ void XMLHandler::startDocument() {
   // The scanner's URI ids hold for one document.
   elementNamespace.clear();
   elementNamespaceId = kNoNamespaceId;
+  attributeNamespaceText.clear();
+  attributeNamespaceId = kNoNamespaceId;
   prefixPending = false;
   prefixText.clear();
   internalSubset.clear();
@@ -255,8 +263,7 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
     for (XMLSize_t i = 0; i < attrCount; ++i) {
       const xercesc::XMLAttr& attribute = *attrs.elementAt(i);
       if (std::u16string_view(attribute.getName()) != XML_TYPE_STR) continue;
-      attributeNamespace(attribute, attributeNamespaceText);
-      if (attributeNamespaceText.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR)
+      if (attributeNamespace(attribute).view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR)
         xsiTypeIndex = getTypeIndexFromXsiTypeAttribute(attribute.getValue());
     }
   }

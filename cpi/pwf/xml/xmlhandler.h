@@ -250,8 +250,9 @@ private:
   void movePrefixTo(WorkerInfoPtr& info);
   // The scanner's text for a namespace URI id; "EMPTY" gives "".
   void getNamespace(unsigned int uriId, ZelWstring& text) const;
-  // The attribute's namespace URI, empty when namespaces are off.
-  void attributeNamespace(const xercesc::XMLAttr& attribute, ZelWstring& text) const;
+  // The attribute's namespace URI, empty when namespaces are off; valid
+  // until the next call (fetched only when the id changes).
+  const ZelWstring& attributeNamespace(const xercesc::XMLAttr& attribute) const;
   // Traces "Throwing exception" with the key and the first insert, then throws.
   [[noreturn]] void raise(const ZelParserException& e) const;
   [[noreturn]] void throwInternalError(const char* function, const char* cause) const;
@@ -391,6 +392,7 @@ private:
   static constexpr unsigned int kNoNamespaceId = ~0u;
   unsigned int elementNamespaceId = kNoNamespaceId;
   mutable ZelWstring attributeNamespaceText;
+  mutable unsigned int attributeNamespaceId = kNoNamespaceId;  // the scanner's id of attributeNamespaceText
   ZelWstring attributeFieldName;
   std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values
   ElementMatchCache matchCache;

@@ -203,8 +203,7 @@ bool XMLHandler::hasIdentifyingAttribute(const ZelWstring& idName, const ZelWstr
     if (idName != std::u16string_view(attribute.getName()) || idValue != std::u16string_view(attribute.getValue()))
       continue;
     if (!namespacesEnabled) return true;
-    attributeNamespace(attribute, attributeNamespaceText);
-    if (view->namespaceMatches(idNamespace, attributeNamespaceText)) return true;
+    if (view->namespaceMatches(idNamespace, attributeNamespace(attribute))) return true;
   }
   return false;
 }
@@ -294,8 +293,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   const XMLCh* name = attribute.getName();
   const std::u16string_view attributeName(name);
   const Text value(attribute.getValue());
-  attributeNamespace(attribute, attributeNamespaceText);
-  const ZelWstring& uri = attributeNamespaceText;
+  const ZelWstring& uri = attributeNamespace(attribute);
   ParseItem& item = *top();
 
   if (namespacesEnabled && ignoreAttribute(name, uri)) return;
