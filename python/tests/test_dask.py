@@ -38,7 +38,8 @@ def records(out_dir):
 
 
 def test_cluster_gives_the_records_of_the_serial_conversion(fpml, client, tmp_path):
-    files = [str(path) for path in fpml_files()]
+    # The converter names files by their absolute paths, ".." resolved.
+    files = [os.path.abspath(path) for path in fpml_files()]
     broken = tmp_path / "broken.xml"
     broken.write_bytes(b"<FpML><trade>")
     missing = tmp_path / "missing.xml"
