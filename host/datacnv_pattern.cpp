@@ -48,7 +48,6 @@ PatternFields fieldsOf(std::u16string_view pattern) {
       case u'd': fields.day = true; break;
       case u'D':  // day of the year
       case u'w': fields.month = fields.day = true; break;  // week of the year: its first day
-
       case u'H':
       case u'h':
       case u'k':

@@ -137,12 +137,11 @@ void XMLWorker::destroyParseObjects() {
 }
 
 const ZelWstring& XMLWorker::ScannerEncoding::nameFor(long ccsid, EEndian endian, long markLength) {
-  if (!known_ || ccsid != ccsid_ || endian != endian_ || markLength != markLength_) {
+  if (ccsid != ccsid_ || endian != endian_ || markLength != markLength_) {
     name_ = scannerEncodingName(ccsid, endian, markLength);
     ccsid_ = ccsid;
     endian_ = endian;
     markLength_ = markLength;
-    known_ = true;
   }
   return name_;
 }

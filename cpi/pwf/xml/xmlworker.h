@@ -7,6 +7,7 @@
 #include "zellog.h"
 #include "zelwstring.h"
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -125,8 +126,7 @@ private:
     const ZelWstring& nameFor(long ccsid, EEndian endian, long markLength);
 
   private:
-    bool known_ = false;
-    long ccsid_ = 0;
+    long ccsid_ = std::numeric_limits<long>::min();  // no code page: nothing known yet
     EEndian endian_ = eEndianNone;
     long markLength_ = 0;
     ZelWstring name_;

@@ -398,10 +398,7 @@ void XMLWriter::startText(WritableBitstreamBuffer* output, long ccsid, long endi
     iPrinter.reset();
     iTextWriter = std::make_unique<TextBufferWriter>(output, ccsid, endian);
   }
-  if (iPrinter)
-    *iPrinter = XMLPrinter(iTextWriter.get(), /*prettyPrint=*/false);
-  else
-    iPrinter = std::make_unique<XMLPrinter>(iTextWriter.get(), /*prettyPrint=*/false);
+  iPrinter.emplace(iTextWriter.get(), /*prettyPrint=*/false);
 }
 
 template <class Iterator>

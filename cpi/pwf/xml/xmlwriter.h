@@ -45,6 +45,7 @@
 #include <cstddef>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -220,7 +221,7 @@ private:
   const XMLDictionaryInfo* iDescriptor = nullptr;
   const FIMessageTree* iMessageTree = nullptr;
   std::unique_ptr<TextBufferWriter> iTextWriter;
-  std::unique_ptr<XMLPrinter> iPrinter;
+  std::optional<XMLPrinter> iPrinter;  // over iTextWriter, made anew for each write
   DataCnv iDataCnv;
   bool iNamespacesEnabled = false;
   std::vector<std::unique_ptr<XMLPrefixManager>> iPrefixManagers;
