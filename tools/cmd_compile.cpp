@@ -6,9 +6,6 @@
 #include "zelexception.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -86,16 +83,6 @@ msgset::MessageSet readSources(const std::vector<std::string>& sources, const Xs
   throw UsageError("unknown source format of '" + first + "' (expected a .json or .xsd file)");
 }
 
-void writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (out) out.close();
-  if (!out) {
-    ZelFatalException e(__FILE__, __LINE__, "writeFile", zelDefaultLogSourceName(), ZelMessages::CP_IO_ERROR);
-    e.addInsert(path).addInsert(std::strerror(errno));
-    throw e;
-  }
-}
 }  // namespace
 
 int runCompileCommand(ArgumentList& args) {

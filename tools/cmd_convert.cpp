@@ -10,15 +10,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -89,37 +89,19 @@ ConvertOptions readOptions(ArgumentList& args) {
 
 bool isJson(const std::string& path) { return fs::path(path).extension() == ".json"; }
 
-[[noreturn]] void throwIoError(const std::string& path, const char* what) {
-  const std::string key = ZelMessages::keyOf(ZelMessages::CP_IO_ERROR);
-  throw wfxml::Error(key, ZelMessages::CP_IO_ERROR, {path, what}, key + ": " + path + " | " + what);
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open() || fs::is_directory(path)) throwIoError(path, "cannot be read");
-  std::string text{std::istreambuf_iterator<char>(in), {}};
-  if (in.bad()) throwIoError(path, "cannot be read");
-  return text;
-}
-
-void writeBytes(const std::string& path, const void* bytes, std::size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-  if (!out) throwIoError(path, "cannot be written");
-}
-
 // One input's conversion with a session of the thread that runs it.
 class Converter {
 public:
   Converter(const wfxml::MessageSet& set, std::string encoding) : session_(set), encoding_(std::move(encoding)) {}
 
-  // The converted bytes of the file's text.
-  std::string convert(const std::string& path, const std::string& text) {
+  // The converted bytes of the file's content.
+  std::vector<std::uint8_t> convert(const std::string& path, const std::vector<std::uint8_t>& content) {
     if (isJson(path)) {
-      const std::vector<std::uint8_t> xml = session_.write(session_.fromJson(text), {encoding_});
-      return {xml.begin(), xml.end()};
+      const std::string_view json(reinterpret_cast<const char*>(content.data()), content.size());
+      return session_.write(session_.fromJson(json), {encoding_});
     }
-    return session_.toJson(session_.parse(text.data(), text.size())) + "\n";
+    const std::string json = session_.toJson(session_.parse(content.data(), content.size())) + "\n";
+    return {json.begin(), json.end()};
   }
 
 private:
@@ -220,10 +202,9 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
     for (std::size_t i = next.fetch_add(1); i < options.inputs.size(); i = next.fetch_add(1)) {
       const std::string& input = options.inputs[i];
       try {
-        const std::string text = readText(input);
-        const std::string converted = converter.convert(input, text);
-        writeBytes(outputs[i], converted.data(), converted.size());
-        progress.done(text.size());
+        const std::vector<std::uint8_t> content = readFile(input);
+        writeFile(outputs[i], converter.convert(input, content));
+        progress.done(content.size());
       } catch (const std::exception& e) {
         progress.fail(input + ": " + e.what());
         progress.done(0);
@@ -272,14 +253,17 @@ int runConvertCommand(ArgumentList& args) {
   }
   if (!options.outDir.empty()) return convertBatch(*set, options);
   const std::string& input = options.inputs.front();
+  const auto fail = [&input](const char* what) {
+    std::cerr << "wfhost convert: " << input << ": " << what << '\n';
+    return kExitHostError;
+  };
   try {
     Converter converter(*set, options.encoding);
-    const std::string converted = converter.convert(input, readText(input));
-    std::cout.write(converted.data(), static_cast<std::streamsize>(converted.size()));
-    std::cout.flush();
+    writeFile("-", converter.convert(input, readFile(input)));
     return kExitOk;
   } catch (const wfxml::Error& e) {
-    std::cerr << "wfhost convert: " << input << ": " << e.what() << '\n';
-    return kExitHostError;
+    return fail(e.what());
+  } catch (const ZelException& e) {  // reading or writing the file
+    return fail(e.what());
   }
 }

@@ -4,11 +4,7 @@
 #include "stddictionaryinfo.h"
 #include "zelexception.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 
 wfxml::host::LibraryOptions libraryOf(const HostOptions& host) {
   wfxml::host::LibraryOptions library;
@@ -27,21 +23,6 @@ void setPropertyAssignment(const std::string& option, const std::string& assignm
     throw UsageError(option + " needs NAME=VALUE, not '" + assignment + "'");
   properties.setProperty(ZelWstring::fromUtf8(assignment.substr(0, equals)),
                          ZelWstring::fromUtf8(assignment.substr(equals + 1)));
-}
-
-void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  if (path == "-") {
-    std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    std::cout.flush();
-    return;
-  }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) {
-    ZelException e(__FILE__, __LINE__, "writeFile", nullptr, ZelMessages::CP_IO_ERROR);
-    e.addInsert(path).addInsert(std::strerror(errno));
-    throw e;
-  }
 }
 
 void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,

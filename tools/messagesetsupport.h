@@ -29,9 +29,6 @@ wfxml::MessageSet openMessageSet(const HostOptions& host, const std::string& dic
 // Sets the property of "NAME=VALUE"; UsageError (naming option) otherwise.
 void setPropertyAssignment(const std::string& option, const std::string& assignment, MessageInfo& properties);
 
-// The bytes into a file, or to stdout for "-". Throws ZelException CP_IO_ERROR.
-void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
-
 // The options of the commands that write XML: one input file, -o, --dict,
 // --prop (output properties) and the host options. extra is asked first
 // about every argument and answers true when it took it.

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <exception>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <ostream>
 
@@ -39,14 +41,31 @@ bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& opt
   return true;
 }
 
+namespace {
+[[noreturn]] void throwIoError(const char* function, const std::string& path, const char* reason) {
+  ZelException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_IO_ERROR);
+  e.addInsert(path).addInsert(reason);
+  throw e;
+}
+}  // namespace
+
 std::vector<std::uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    ZelException e(__FILE__, __LINE__, "readFile", nullptr, ZelMessages::CP_IO_ERROR);
-    e.addInsert(path).addInsert(std::strerror(errno));
-    throw e;
-  }
+  if (!in) throwIoError("readFile", path, std::strerror(errno));
+  // A folder opens like a file and reads as nothing.
+  if (std::filesystem::is_directory(path)) throwIoError("readFile", path, std::strerror(EISDIR));
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  if (path == "-") {
+    std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::cout.flush();
+    return;
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throwIoError("writeFile", path, std::strerror(errno));
 }
 
 void printHostException(std::ostream& out, const ZelException& e) {

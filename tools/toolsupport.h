@@ -52,8 +52,11 @@ struct HostOptions {
 // false leaves everything untouched.
 bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& options);
 
-// The whole file; throws ZelException CP_IO_ERROR (inserts: path, reason).
+// The whole file; throws ZelException CP_IO_ERROR (inserts: path, reason),
+// also for a folder.
 std::vector<std::uint8_t> readFile(const std::string& path);
+// The bytes into a file, or to stdout for "-". Throws ZelException CP_IO_ERROR.
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Writes the exception's class, key, number, throw site and every insert,
 // one insert per line ("  insert N: text", N from 1).
