@@ -74,7 +74,7 @@ bool usesValueAttribute(Render render) {
   return render == Render::ElementWithValue || render == Render::ElementWithIdAndValue;
 }
 
-std::int32_t contentKindOf(Composition composition) {
+std::int32_t contentKindOf(Composition composition, ProcessContents processContents) {
   switch (composition) {
     case Composition::Empty: return DictCodes::eContentEmpty;
     case Composition::Sequence: return DictCodes::eContentSequence;
@@ -83,7 +83,13 @@ std::int32_t contentKindOf(Composition composition) {
     case Composition::SimpleContent: return DictCodes::eContentSimple;
     case Composition::Mixed: return DictCodes::eContentMixed;
     case Composition::OrderedMixed: return DictCodes::eContentMixedOrdered;
-    case Composition::Open: return DictCodes::eContentOpen;
+    case Composition::Open:
+      switch (processContents) {
+        case ProcessContents::Strict: return DictCodes::eContentOpen;
+        case ProcessContents::Lax: return DictCodes::eContentOpenLax;
+        case ProcessContents::Skip: return DictCodes::eContentOpenSkip;
+      }
+      return DictCodes::eContentOpen;
   }
   return DictCodes::eContentEmpty;
 }
@@ -606,7 +612,7 @@ private:
       SMD_TYPE_DEFINITION& record = *table[index];
       record.typeId = typeId(index);
       record.derivationMethod = derivationOf(type.derivation);
-      record.contentKind = contentKindOf(effectiveComposition(type));
+      record.contentKind = contentKindOf(effectiveComposition(type), type.processContents);
       record.baseTypeId = typeId(type.baseType);
       record.logicalType = static_cast<std::int32_t>(effectiveLogicalType(set_, index));
       record.firstMemberIndex = layout_.firstMember(index);

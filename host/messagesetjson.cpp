@@ -72,6 +72,8 @@ constexpr EnumSpelling<Composition> kCompositions[] = {
     {"orderedMixed", Composition::OrderedMixed},
     {"open", Composition::Open},
 };
+constexpr EnumSpelling<ProcessContents> kProcessContents[] = {
+    {"strict", ProcessContents::Strict}, {"lax", ProcessContents::Lax}, {"skip", ProcessContents::Skip}};
 constexpr EnumSpelling<ELogicalType> kLogicalTypes[] = {
     {"none", eLogicalNone},         {"string", eLogicalString},     {"integer", eLogicalInteger},
     {"float", eLogicalFloat},       {"binary", eLogicalBinary},     {"boolean", eLogicalBoolean},
@@ -494,10 +496,10 @@ void JsonSourceReader::readTypeBody(const Node& node, int position) {
   if (!set_.types[position].name.empty()) {
     expectObject(node, {{"name", "namespace"},
                         {"kind", "logicalType", "base", "derivation", "itemType", "memberTypes", "composition",
-                         "members", "abstract"}});
+                         "processContents", "members", "abstract"}});
   } else {
     expectObject(node, {{"kind", "logicalType", "base", "derivation", "itemType", "memberTypes", "composition",
-                         "members", "abstract"}});
+                         "processContents", "members", "abstract"}});
   }
   // References may append inline types, so the type is filled in a local
   // and stored at the end.
@@ -508,6 +510,11 @@ void JsonSourceReader::readTypeBody(const Node& node, int position) {
   if (node.has("itemType")) type.listItemType = typeRef(node.child("itemType"));
   forEach(node, "memberTypes", [&](const Node& item, std::size_t) { type.unionMemberTypes.push_back(typeRef(item)); });
   type.composition = optEnum(node, "composition", kCompositions);
+  if (auto processContents = optEnum(node, "processContents", kProcessContents)) {
+    if (type.composition != Composition::Open)
+      fail(node.pathOf("processContents"), "only open content has processContents");
+    type.processContents = *processContents;
+  }
   forEach(node, "members", [&](const Node& item, std::size_t) {
     MemberDef member;
     readMember(item, member);

@@ -28,6 +28,7 @@
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -273,6 +274,15 @@ std::string particleSignature(XSParticle* particle) {
   return text;
 }
 
+ProcessContents processContentsOf(const XSWildcard& wildcard) {
+  switch (wildcard.getProcessContents()) {
+    case XSWildcard::PC_STRICT: return ProcessContents::Strict;
+    case XSWildcard::PC_LAX: return ProcessContents::Lax;
+    case XSWildcard::PC_SKIP: return ProcessContents::Skip;
+  }
+  return ProcessContents::Strict;
+}
+
 bool isXsdType(const XSTypeDefinition& type, const char16_t* name) {
   return utf8(type.getNamespace()) == kXsdUri && type.getName() && ZelWstring(type.getName()) == ZelWstring(name);
 }
@@ -296,7 +306,8 @@ private:
   Composition compositionOf(XSComplexTypeDefinition& source, XSParticle* particle) const;
   void addParticleMembers(XSParticle& particle, std::vector<MemberDef>& members);
   MemberDef memberFor(XSParticle& particle);
-  int openTypeIndex();
+  // The shared open type of each processContents.
+  int openTypeIndex(ProcessContents processContents);
   int xsdListType(const std::string& name, const std::string& itemName);
   void fillElement(XSElementDeclaration& source, int index);
   void chooseMessages();
@@ -314,7 +325,7 @@ private:
   std::map<const XSElementDeclaration*, int> elements_;
   std::map<const XSAttributeDeclaration*, int> attributes_;
   std::set<int> referencedElements_;
-  int openType_ = kNone;
+  std::array<int, 3> openTypes_{kNone, kNone, kNone};
   int typesWithFacets_ = 0;
   // The global component being mapped, for the places of warnings.
   std::string currentFile_;
@@ -373,14 +384,16 @@ int SchemaMapper::namespaceIndex(const XMLCh* uriText) {
   return index;
 }
 
-int SchemaMapper::openTypeIndex() {
-  if (openType_ != kNone) return openType_;
+int SchemaMapper::openTypeIndex(ProcessContents processContents) {
+  int& index = openTypes_[static_cast<std::size_t>(processContents)];
+  if (index != kNone) return index;
   TypeDef type;
   type.variety = TypeVariety::Complex;
   type.composition = Composition::Open;
+  type.processContents = processContents;
   set_.types.push_back(type);
-  openType_ = static_cast<int>(set_.types.size() - 1);
-  return openType_;
+  index = static_cast<int>(set_.types.size() - 1);
+  return index;
 }
 
 int SchemaMapper::xsdListType(const std::string& name, const std::string& itemName) {
@@ -402,7 +415,8 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
     const std::string name = utf8(source->getName());
     index = useBuiltinType(set_, name);
     if (index == kNone && name == "anyType") {
-      index = openTypeIndex();
+      // Its content is a lax wildcard.
+      index = openTypeIndex(ProcessContents::Lax);
     } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS" || name == "ENTITIES")) {
       index = xsdListType(name, name.substr(0, name.size() - 1));
     } else if (index == kNone) {
@@ -488,6 +502,7 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
                             particles->elementAt(0)->getTermType() == XSParticle::TERM_WILDCARD;
   if (onlyWildcard && type.derivation != Derivation::Extension) {
     type.composition = Composition::Open;
+    type.processContents = processContentsOf(*particles->elementAt(0)->getWildcardTerm());
     return;
   }
   // The own part of an extension follows its base's members in sequence, so
@@ -610,7 +625,7 @@ MemberDef SchemaMapper::memberFor(XSParticle& particle) {
     }
     case XSParticle::TERM_WILDCARD:
       member.form = MemberDef::Form::Group;
-      member.type = openTypeIndex();
+      member.type = openTypeIndex(processContentsOf(*particle.getWildcardTerm()));
       return member;
     case XSParticle::TERM_MODELGROUP: {
       XSModelGroup* group = particle.getModelGroupTerm();
@@ -634,7 +649,7 @@ MemberDef SchemaMapper::memberFor(XSParticle& particle) {
       break;
   }
   member.form = MemberDef::Form::Group;
-  member.type = openTypeIndex();
+  member.type = openTypeIndex(ProcessContents::Strict);
   warn("an empty particle is mapped as open content");
   return member;
 }

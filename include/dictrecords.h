@@ -47,6 +47,13 @@ constexpr std::int32_t eContentAll = 4;           // child elements in any order
 constexpr std::int32_t eContentMixedOrdered = 5;  // text runs fill the nameless simple members in order
 constexpr std::int32_t eContentMixed = 6;         // as 5, members in any order
 constexpr std::int32_t eContentOpen = 7;          // anything, including embedded messages
+// Open content whose elements are typed where a declaration matches, and
+// whose values stay text when they do not convert (lax), or never typed (skip).
+constexpr std::int32_t eContentOpenLax = 8;
+constexpr std::int32_t eContentOpenSkip = 9;
+constexpr bool isOpenContent(std::int32_t contentKind) {
+  return contentKind >= eContentOpen && contentKind <= eContentOpenSkip;
+}
 
 // SMD_TYPE_DEFINITION::typeKind.
 constexpr std::int32_t eTypeKindUnspecified = -1;

@@ -79,6 +79,13 @@ enum class TypeVariety {
 // How a type was derived from its base type.
 enum class Derivation { None, Restriction, Extension };
 
+// How the elements of open content are matched (XML Schema's processContents).
+enum class ProcessContents {
+  Strict,  // against the global declarations; a value that does not convert is an error
+  Lax,     // where a declaration matches; a value that does not convert stays text
+  Skip,    // never: every element is self-defining
+};
+
 // How the members of a type are arranged.
 enum class Composition {
   Empty,          // no content
@@ -172,6 +179,7 @@ struct TypeDef {
   int listItemType = kNone;             // List only
   std::vector<int> unionMemberTypes;    // Union only, in the order they are tried
   std::optional<Composition> composition;  // default: Sequence for Complex, else SimpleContent
+  ProcessContents processContents = ProcessContents::Strict;  // Open composition only
   std::vector<MemberDef> members;
 };
 

@@ -408,6 +408,68 @@ TEST(TypedParse, UnboundPrefixInXsiTypeIsTheScannersError) {
 }
 
 // ---------------------------------------------------------------------------
+// Wildcards: each message holds a header and open content of one kind;
+// stamp (a dateTime, tag 1) and qty (a long, tag 2) are global elements.
+constexpr char kWildcards[] = R"({ "name": "W",
+  "types": [ { "name": "AnySkip", "composition": "open", "processContents": "skip" },
+             { "name": "AnyLax", "composition": "open", "processContents": "lax" },
+             { "name": "AnyStrict", "composition": "open" } ],
+  "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "qty", "type": "long" },
+    { "name": "skip", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnySkip" } ] } },
+    { "name": "lax", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnyLax" } ] } },
+    { "name": "env", "class": "message", "type": "AnySkip" } ] })";
+
+struct WildcardCase {
+  const char* name;
+  const char* document;
+  Lines events;  // element starts and values
+};
+
+void PrintTo(const WildcardCase& c, std::ostream* out) { *out << c.name; }
+
+class WildcardParseTest : public ::testing::TestWithParam<WildcardCase> {};
+
+TEST_P(WildcardParseTest, ProcessContentsDecidesWhatIsTyped) {
+  const DescriptorPtr descriptor = compileDescriptor(kWildcards);
+  ParseRun run(descriptor.get());
+  Lines events;
+  for (const std::string& line : run.parse(GetParam().document))
+    if (line.rfind("startElement(", 0) == 0 || line.rfind("data(", 0) == 0 || line.rfind("startMessageContent(\"", 0) == 0)
+      events.push_back(line);
+  EXPECT_EQ(events, GetParam().events);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, WildcardParseTest,
+    ::testing::Values(
+        // Nothing below a skipping wildcard is typed, however deep.
+        WildcardCase{"SkipLeavesEverythingSelfDefining", "<skip><stamp>yesterday</stamp><box><qty>5</qty></box></skip>",
+                     {R"(startElement("stamp", "", 0, -, -1, -1))", R"(data(String:"yesterday", -, -1, -1))",
+                      R"(startElement("box", "", 0, -, -1, -1))", R"(startElement("qty", "", 0, -, -1, -1))",
+                      R"(data(String:"5", -, -1, -1))"}},
+        WildcardCase{"SkipOfAWildcardOnlyType", "<env><stamp>yesterday</stamp></env>",
+                     {R"(startMessageContent("stamp", "", 5, -, -1))", R"(data(String:"yesterday", -, -1, -1))"}},
+        // Lax types what it knows and keeps as text what does not convert.
+        WildcardCase{"LaxTypesDeclaredElementsAndKeepsBadValues",
+                     "<lax><stamp>yesterday</stamp><box><qty>5</qty><qty>x</qty></box></lax>",
+                     {"startElement(1, 1, -, 0, 0, -1, 0, -1)", R"(data(String:"yesterday", -, -1, -1))",
+                      R"(startElement("box", "", 0, -, -1, -1))", "startElement(2, 1, -, 0, 0, -1, 1, -1)",
+                      "data(Integer:5, -, -1, -1)", "startElement(2, 1, -, 0, 0, -1, 1, -1)",
+                      R"(data(String:"x", -, -1, -1))"}},
+        WildcardCase{"LaxConvertsGoodValues", "<lax><stamp>2024-01-02T03:04:05Z</stamp></lax>",
+                     {"startElement(1, 1, -, 0, 0, -1, 0, -1)", "data(DateTime:2024-01-02T03:04:05Z, -, -1, -1)"}}),
+    [](const ::testing::TestParamInfo<WildcardCase>& info) { return std::string(info.param.name); });
+
+// Strict open content (the default) ends the parse at a bad value.
+TEST(WildcardParse, StrictContentRefusesABadValue) {
+  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "S",
+    "types": [ { "name": "AnyStrict", "composition": "open" } ],
+    "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "m", "class": "message", "type": "AnyStrict" } ] })");
+  const ZelException e = ParseRun(descriptor.get()).failure("<m><stamp>yesterday</stamp></m>");
+  EXPECT_STREQ(e.getKey(), "CP_XML_DATA_READ_CONVERSION_ERROR");
+}
+
+// ---------------------------------------------------------------------------
 // Mixed content and subtrees
 
 TEST(SubtreeParse, TheDocumentIsOneMemberOfTheMessage) {

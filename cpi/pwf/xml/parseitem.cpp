@@ -118,6 +118,7 @@ void ParseItem::initialiseByKnownDefinition(const ZelNamedLogSource* owner, Pars
   iNullEncoding = definition.nullEncoding;
   iNullEncodingValue = definition.nullEncodingValue;
   iValueShape = definition.valueShape;
+  iContentProcessing = ContentProcessing::Strict;
   iDataSent = false;
   iLastSimpleChildMemberIndex = -1;
   iLastChildMemberIndex = -1;
@@ -165,6 +166,7 @@ void ParseItem::resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, c
   iRender = erUndefined;
   iDataSent = false;
   iValueShape = ValueShape::NotKnown;
+  iContentProcessing = ContentProcessing::Strict;
   iLastSimpleChildMemberIndex = -1;
   iLastChildMemberIndex = -1;
   iStartWorkerInfo.reset();

@@ -52,6 +52,12 @@ enum ElementKind : std::uint16_t {
 // of items, a union resolved member by member, or anything else.
 enum class ValueShape : std::int8_t { NotKnown, List, Union, Single };
 
+// How an item's element and its content are matched, by the wildcard it
+// came through: strictly; laxly (typed where a declaration matches, a value
+// that does not convert stays text); or not at all (skipped: self-defining).
+// Ordered: content is matched at least as loosely as its parent.
+enum class ContentProcessing : std::uint8_t { Strict, Lax, Skip };
+
 bool isFieldKind(std::uint16_t kind);
 bool isStructureKind(std::uint16_t kind);
 bool isMessageKind(std::uint16_t kind);
@@ -152,6 +158,9 @@ public:
   // Decided by the handler on first use (NotKnown until then).
   ValueShape getValueShape() const { return iValueShape; }
   void setValueShape(ValueShape shape) { iValueShape = shape; }
+  // Strict until the handler says otherwise.
+  ContentProcessing getContentProcessing() const { return iContentProcessing; }
+  void setContentProcessing(ContentProcessing processing) { iContentProcessing = processing; }
 
   const ZelWstring& getXMLName() const { return iDefinitionName ? *iDefinitionName : iXmlName; }
   const ZelWstring& getNamespaceURI() const { return iNamespaceURI; }
@@ -203,6 +212,7 @@ private:
   long iLastChildMemberIndex = -1;
   ParseItemType iItemType = eItemFromDefinition;
   ValueShape iValueShape = ValueShape::NotKnown;
+  ContentProcessing iContentProcessing = ContentProcessing::Strict;
   WorkerInfoPtr iStartWorkerInfo;
   WorkerInfoPtr iDataWorkerInfo;
   WorkerInfoPtr iEndWorkerInfo;

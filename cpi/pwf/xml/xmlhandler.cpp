@@ -12,6 +12,7 @@
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -50,6 +51,11 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
   memberDefinitions.assign(dictionary ? dictionary->getMemberCache().size() : 0, ParseItemDefinition());
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
   firstSimpleMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, kNotLearnt);
+  relaxedContent = false;
+  if (dictionary)
+    for (const prf_SMD_TYPE_DEFINITION& type : dictionary->getTypeCache())
+      relaxedContent = relaxedContent || type.contentKind == DictCodes::eContentOpenLax ||
+                       type.contentKind == DictCodes::eContentOpenSkip;
 }
 
 void XMLHandler::learnDefinition(EWhereDefined whereDefined, long index, ParseItemDefinition& definition) {
@@ -258,8 +264,11 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
 void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsigned int uriId, const XMLCh* name,
                                 const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
                                 XMLSize_t attrCount) {
+  ParseItem& parent = *top();
+  // Skipped content is matched against nothing, not even xsi:type.
+  const bool skipped = relaxedContent && parent.getContentProcessing() == ContentProcessing::Skip;
   long xsiTypeIndex = -1;
-  if (!ignoreXsiType) {
+  if (!ignoreXsiType && !skipped) {
     for (XMLSize_t i = 0; i < attrCount; ++i) {
       const xercesc::XMLAttr& attribute = *attrs.elementAt(i);
       if (std::u16string_view(attribute.getName()) != XML_TYPE_STR) continue;
@@ -268,22 +277,24 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
     }
   }
 
-  ParseItem& parent = *top();
   const long parentTypeIndex = contentTypeIndex(parent);
   EWhereDefined whereDefined = eWhereDefinedNotSet;
   long index = -1;
-  const bool remembered =
-      findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index);
+  ContentProcessing processing = ContentProcessing::Skip;
+  const bool remembered = !skipped && findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs,
+                                                     attrCount, whereDefined, index, processing);
+  if (relaxedContent) processing = std::max(processing, parent.getContentProcessing());
   if (whereDefined == eWhereDefinedNotSet && xsiTypeIndex > 0) whereDefined = eDefinedByType;
   const long typeIndex = itemTypeIndexOf(xsiTypeIndex);
 
   if (whereDefined == eWhereDefinedNotSet || whereDefined == eDefinedByType) {
     const bool opensMessage =
-        (descriptor && parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen) ||
+        (descriptor && parentTypeIndex >= 0 && DictCodes::isOpenContent(view->type(parentTypeIndex).contentKind)) ||
         isDocumentOrRoot(parent);
     if (opensMessage) {
       ParseItem& item = push(getOwner(), &parent, descriptor, name, uri,
                              static_cast<std::uint16_t>(eKindSelfDefiningMessage), eItemMessage, typeIndex);
+      if (relaxedContent) item.setContentProcessing(processing);
       assignPrefix(item.startWorkerInfo());
       fiHandler->startEmbeddedMessage();
       if (!fiHandler->startMessageContent(name, uri, item.getElementKind(), item.startWorkerInfo(), xsiTypeIndex))
@@ -293,6 +304,7 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
     const bool untypedStructure = typeIndex >= 0 && view->logicalType(typeIndex) == eLogicalNone;
     const std::uint16_t kind = untypedStructure ? eKindSelfDefiningStructure : eKindSelfDefiningField;
     ParseItem& item = push(getOwner(), &parent, descriptor, name, uri, kind, eItemElement, typeIndex);
+    if (relaxedContent) item.setContentProcessing(processing);
     assignPrefix(item.startWorkerInfo());
     fiHandler->startElement(name, uri, item.getElementKind(), item.startWorkerInfo(), -1, xsiTypeIndex);
     return;
@@ -303,6 +315,7 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
                              eItemFromDefinition)
       : remembered    ? push(getOwner(), &parent, descriptor, uri, knownDefinition(whereDefined, index))
                       : push(getOwner(), &parent, descriptor, name, uri, knownDefinition(whereDefined, index));
+  if (relaxedContent) item.setContentProcessing(processing);
   if (item.getItemType() != eItemMessage && (!subtreeBitstream || !isDocumentOrRoot(parent))) {
     assignPrefix(item.startWorkerInfo());
     // The member travels with the element: a writer needs it to name local elements.

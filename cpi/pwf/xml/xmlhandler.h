@@ -228,10 +228,12 @@ private:
   // The definition of an element under a parent item: remembered from an
   // earlier element of the same name, or searched (getDefFromXMLStartElement).
   // True when it was remembered: the element then carries the member's own name.
+  // processing: how loosely the wildcards the search went through match
+  // the element (Strict when it went through none).
   bool findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
                       long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
-                      EWhereDefined& whereDefined, long& index);
+                      EWhereDefined& whereDefined, long& index, ContentProcessing& processing);
   // Whether a member found for an element under the parent type is the only
   // one its name (and namespace) can stand for, whatever its attributes.
   bool isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const;
@@ -263,9 +265,18 @@ private:
   // matched as a type member the type containing that member, else the
   // item's type; -1 when none.
   long contentTypeIndex(const ParseItem& item) const;
+  // Open content that skips its elements matches nothing, and a type whose
+  // members do not match an element that such content would take looks no
+  // further (no global declaration); processing says which wildcard applied.
   bool getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                                  const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
-                                 EWhereDefined& whereDefined, long& index, int nesting);
+                                 EWhereDefined& whereDefined, long& index, ContentProcessing& processing,
+                                 int nesting);
+  // Whether the open item's content is matched laxly: its values then stay
+  // text when they do not convert.
+  bool isLaxContent() const {
+    return relaxedContent && top() && top()->getContentProcessing() == ContentProcessing::Lax;
+  }
   bool matchMessageDefAgainstXMLStartElement(long tagIndex, const XMLCh* name, const ZelWstring& uri,
                                              const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
                                              XMLSize_t attrCount) const;
@@ -363,6 +374,8 @@ private:
   mutable std::vector<long> firstSimpleMembers;
   DataCnv dataCnv;
   bool namespacesEnabled = false;
+  // The descriptor has open content that is matched laxly or skipped.
+  bool relaxedContent = false;
   bool subtreeBitstream = false;
   long subtreeMemberIndex = -1;
   bool ignoreXsiType;

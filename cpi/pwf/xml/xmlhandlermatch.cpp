@@ -9,6 +9,8 @@
 
 #include <xercesc/framework/XMLAttr.hpp>
 
+#include <algorithm>
+
 namespace {
 // Nameless members may nest types within types; a dictionary that nests
 // them deeper than this is taken to contain a cycle.
@@ -34,18 +36,19 @@ long XMLHandler::contentTypeIndex(const ParseItem& item) const {
 bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
                                 long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                                 const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
-                                EWhereDefined& whereDefined, long& index) {
+                                EWhereDefined& whereDefined, long& index, ContentProcessing& processing) {
   // Under the document or the root, elements are matched against messages,
   // which the host hears about: those searches are never skipped.
   const bool mayRemember = parentTypeIndex >= 0 && !isDocumentOrRoot(parent);
   const long known = mayRemember ? matchCache.find(&declaration, uriId, parentTypeIndex) : -1;
   if (known >= 0) {
+    processing = ContentProcessing::Strict;
     parent.setLastChildMemberIndex(known);
     whereDefined = eDefinedAsTypeMember;
     index = known;
     return true;
   }
-  getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, 0);
+  getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, processing, 0);
   if (mayRemember && whereDefined == eDefinedAsTypeMember && isMatchedByNameAlone(parentTypeIndex, index))
     matchCache.remember(&declaration, uriId, parentTypeIndex, index);
   return false;
@@ -54,7 +57,7 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
 bool XMLHandler::isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const {
   // Open content holds messages; a member of a nested group may share its
   // name with another; an identifying attribute decides between members.
-  if (view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen) return false;
+  if (DictCodes::isOpenContent(view->type(parentTypeIndex).contentKind)) return false;
   if (view->member(memberIndex).containingTypeIndex != parentTypeIndex) return false;
   if (!view->hasUniqueElementName(parentTypeIndex, memberIndex)) return false;
   const ERender render = descriptor->getXMLTypeMemberDefinition(memberIndex).render;
@@ -63,17 +66,23 @@ bool XMLHandler::isMatchedByNameAlone(long parentTypeIndex, long memberIndex) co
 
 bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                                            const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
-                                           EWhereDefined& whereDefined, long& index, int nesting) {
+                                           EWhereDefined& whereDefined, long& index,
+                                           ContentProcessing& processing, int nesting) {
   static constexpr const char* kFunction = "XMLHandler::getDefFromXMLStartElement";
   whereDefined = eWhereDefinedNotSet;
   index = -1;
+  processing = ContentProcessing::Strict;
   if (!descriptor || nesting > kMaxTypeNesting) return false;
   const std::u16string_view elementName(name);
 
+  const long contentKind = parentTypeIndex >= 0 ? view->type(parentTypeIndex).contentKind : -1;
+  if (contentKind == DictCodes::eContentOpenSkip) {
+    processing = ContentProcessing::Skip;
+    return false;
+  }
+  if (contentKind == DictCodes::eContentOpenLax) processing = ContentProcessing::Lax;
   bool searchMembers = parentTypeIndex >= 0;
-  const bool searchMessages =
-      (parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpen) ||
-      isDocumentOrRoot(*top());
+  const bool searchMessages = DictCodes::isOpenContent(contentKind) || isDocumentOrRoot(*top());
   if (searchMessages) {
     for (long m = view->firstMember(parentTypeIndex), end = view->memberEnd(parentTypeIndex); m < end; ++m) {
       const long elementIndex = view->member(m).elementIndex;
@@ -114,6 +123,8 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
       index = hint;
       return true;
     }
+    // The loosest wildcard among the nested groups that did not match.
+    ContentProcessing passed = ContentProcessing::Strict;
     for (long m = view->firstMember(parentTypeIndex), end = view->memberEnd(parentTypeIndex); m < end; ++m) {
       const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
       if (member.elementId != 0) {
@@ -129,18 +140,25 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
       if (member.memberKind != DictCodes::eClassStructure) continue;
       EWhereDefined nestedWhere;
       long nestedIndex;
-      if (!getDefFromXMLStartElement(member.typeIndex, name, uri, attrs, attrCount, nestedWhere, nestedIndex,
-                                     nesting + 1))
-        continue;
+      ContentProcessing nested;
+      const bool found = getDefFromXMLStartElement(member.typeIndex, name, uri, attrs, attrCount, nestedWhere,
+                                                   nestedIndex, nested, nesting + 1);
+      passed = std::max(passed, nested);
+      if (!found) continue;
       const bool accepted =
           nestedWhere == eDefinedAsTypeMember ||
-          (member.typeIndex >= 0 && view->type(member.typeIndex).contentKind == DictCodes::eContentOpen) ||
+          (member.typeIndex >= 0 && DictCodes::isOpenContent(view->type(member.typeIndex).contentKind)) ||
           (nestedWhere == eDefinedAsElement && view->tag(nestedIndex).tagClass == eTagClassMessage);
       if (!accepted) continue;
       whereDefined = nestedWhere;
       index = nestedIndex;
+      processing = std::max(processing, nested);
       return true;
     }
+    // No member took the element: a wildcard among them does, and one that
+    // skips its elements leaves it self-defining.
+    processing = std::max(processing, passed);
+    if (processing == ContentProcessing::Skip) return false;
   }
 
   // Inside a nested group the caller takes a global element only from open
@@ -346,7 +364,8 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
 
   const long memberOfType = getTypeMemberIndexFromXMLAttributeName(contentTypeIndex(item), name, uri, 0);
   long globalIndex = -1;
-  if (memberOfType < 0 && descriptor && descriptor->getFormatVersion() >= 600)
+  const bool skipped = relaxedContent && item.getContentProcessing() == ContentProcessing::Skip;
+  if (memberOfType < 0 && !skipped && descriptor && descriptor->getFormatVersion() >= 600)
     globalIndex = descriptor->getXMLTagDefs().getElementIndexFromXMLElement(name, uri, eTagStyleAttributeDeclaration);
   if (memberOfType >= 0 || globalIndex >= 0) {
     ParseItem& field = *temporaryItem;

@@ -147,6 +147,8 @@ const PWFData& XMLHandler::convertStringToData(Text text, ParseItem* item, long 
   try {
     return convertValue(text, item, typeIndex);
   } catch (const ZelConversionException& cause) {
+    // Laxly matched content keeps what it cannot type.
+    if (isLaxContent()) return stringValueOf(text);
     const ELogicalType type = typeIndex == kItemsOwnType ? item->getValueLogicalType() : view->logicalType(typeIndex);
     ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(),
                          ZelMessages::CP_XML_DATA_READ_CONVERSION_ERROR);
@@ -390,6 +392,12 @@ bool XMLHandler::resolveUnionType(ParseItem& item, Text text, EnclosingList list
     return true;
   }
   if (testOnly) return false;
+  if (isLaxContent()) {
+    WorkerInfoPtr info;
+    assignPrefix(info);
+    fiHandler->data(stringValueOf(text), info, -1, list.reportedType());
+    return true;
+  }
   ZelParserException e(__FILE__, __LINE__, kFunction, getLogSourceName(), ZelMessages::CP_XML_UNRESOLVED_UNION_ERROR);
   e.addInsert("Error resolving union member type")
       .addInsert(traceGetCurXMLElement())
