@@ -31,6 +31,14 @@ bool isIntegerTypeName(std::string_view name) {
 
 std::string utf8(const char16_t* text) { return text ? ZelWstring(text).toUtf8() : std::string(); }
 
+WildcardProcessing processingOf(std::int32_t openContentKind) {
+  switch (openContentKind) {
+    case DictCodes::eContentOpenLax: return WildcardProcessing::Lax;
+    case DictCodes::eContentOpenSkip: return WildcardProcessing::Skip;
+    default: return WildcardProcessing::Strict;
+  }
+}
+
 // One table's "XML" properties of one name.
 class Property {
 public:
@@ -186,9 +194,11 @@ private:
     const auto& cache = dictionary_.getTypeCache();
     const auto& members = dictionary_.getMemberCache();
     if (!validType(typeRow)) return;
-    if (cache[typeRow].contentKind == DictCodes::eContentOpen && !type.hasWildcard) {
+    const std::int32_t contentKind = cache[typeRow].contentKind;
+    if (DictCodes::isOpenContent(contentKind)) {
+      if (!type.hasWildcard) type.wildcardPosition = type.members.size();
       type.hasWildcard = true;
-      type.wildcardPosition = type.members.size();
+      type.wildcardProcessing = std::max(type.wildcardProcessing, processingOf(contentKind));
     }
     const long first = cache[typeRow].firstMemberIndex;
     // Each member of a choice is a branch of its own.

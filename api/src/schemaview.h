@@ -77,6 +77,11 @@ struct SchemaMember {
   bool mayRepeat() const { return maxOccurs == kUnboundedOccurs || maxOccurs > 1; }
 };
 
+// How the elements a wildcard admits are matched, loosest last: against the
+// global elements (strict); where one matches, values that do not convert
+// staying text (lax); not at all, however deep (skip).
+enum class WildcardProcessing { Strict, Lax, Skip };
+
 struct SchemaType {
   std::string name;          // UTF-8; empty for an anonymous type
   std::string namespaceUri;
@@ -92,6 +97,7 @@ struct SchemaType {
   long baseType = -1;
   std::vector<SchemaMember> members;  // attributes and elements, in content order
   std::size_t wildcardPosition = 0;   // with hasWildcard: the member its content comes before (size: after all)
+  WildcardProcessing wildcardProcessing = WildcardProcessing::Strict;  // the loosest of its wildcards
 
   // The member with this row, or null.
   const SchemaMember* memberAt(long memberRow) const;

@@ -293,7 +293,9 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
     return resolution;
   }
   if (!type->hasWildcard) return resolution;
-  resolution.global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);
+  // A skipping wildcard takes its elements as they come, as the parser does.
+  if (type->wildcardProcessing != WildcardProcessing::Skip)
+    resolution.global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);
   resolution.selfDefining = !resolution.global;
   return resolution;
 }

@@ -192,6 +192,22 @@ private:
     TreeMapper& mapper_;
   };
 
+  // Content a wildcard admits is matched at least as loosely as the wildcard
+  // says, for as long as the scope lasts.
+  class Loosened {
+  public:
+    Loosened(TreeMapper& mapper, WildcardProcessing wildcard) : mapper_(mapper), outer_(mapper.processing_) {
+      mapper_.processing_ = std::max(outer_, wildcard);
+    }
+    ~Loosened() { mapper_.processing_ = outer_; }
+    Loosened(const Loosened&) = delete;
+    Loosened& operator=(const Loosened&) = delete;
+
+  private:
+    TreeMapper& mapper_;
+    const WildcardProcessing outer_;
+  };
+
   [[noreturn]] void fail(const std::string& what) const {
     std::string path = "$";
     for (const std::string& segment : path_) path += segment;
@@ -228,12 +244,19 @@ private:
 
   static std::string_view namespaceOf(const Name& name) { return name.namespaceUri; }
 
-  void setValue(TreeElement& element, const TypedNode& node, const SchemaType* type) {
-    if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
+  // The value for an element of type; in lax content one that does not suit
+  // the type stays text, as a parse keeps it.
+  PWFData valueOf(const GivenValue& given, const SchemaType* type) const {
     PWFData value;
     std::string wrong;
-    if (!typedValue(node.value, type, value, wrong)) fail(wrong);
-    element.setValue(std::move(value));
+    if (typedValue(given, type, value, wrong)) return value;
+    if (processing_ == WildcardProcessing::Lax && typedValue(given, nullptr, value, wrong)) return value;
+    fail(wrong);
+  }
+
+  void setValue(TreeElement& element, const TypedNode& node, const SchemaType* type) {
+    if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
+    element.setValue(valueOf(node.value, type));
   }
 
   // An element defined by the message set, of the declared type.
@@ -271,10 +294,7 @@ private:
         Step step(*this, "[" + std::to_string(i) + "]");
         if (node.items[i].kind != TypedNode::Kind::Value || node.items[i].value.kind == GivenValue::Kind::Null)
           fail("a list item was expected");
-        PWFData value;
-        std::string wrong;
-        if (!typedValue(node.items[i].value, itemType, value, wrong)) fail(wrong);
-        TreeElement& item = assembly_.appendValue(element, std::move(value));
+        TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType));
         item.setValueTypeIndex(type->listItemType);
       }
       return;
@@ -349,12 +369,12 @@ private:
     for (std::size_t i = 0; i < type.members.size(); ++i) {
       if (type.members[i].isAttribute) appendAll(element, type.members[i], byMember[i]);
     }
-    appendExtras(element, extras, /*attributes=*/true);
+    appendExtras(element, type, extras, /*attributes=*/true);
     std::vector<bool> done(type.members.size(), false);
     bool extrasDone = false;
     for (std::size_t i = 0; i < type.members.size(); ++i) {
       if (type.hasWildcard && !extrasDone && i == type.wildcardPosition) {
-        appendExtras(element, extras, /*attributes=*/false);
+        appendExtras(element, type, extras, /*attributes=*/false);
         extrasDone = true;
       }
       if (done[i] || type.members[i].isAttribute) continue;
@@ -378,11 +398,11 @@ private:
       }
       for (std::size_t j : turn) done[j] = true;
     }
-    if (!extrasDone) appendExtras(element, extras, /*attributes=*/false);
+    if (!extrasDone) appendExtras(element, type, extras, /*attributes=*/false);
 
     if (!content) return;
     Step step(*this, std::string(".") + std::string(typedkeys::kValue));
-    if (type.isMixed) return mixed(element, *content);
+    if (type.isMixed) return mixed(element, *content, &type);
     if (content->kind == TypedNode::Kind::Value && content->value.kind == GivenValue::Kind::Null) {
       if (!nillable) fail("null, but the element is not nillable");
       return setValue(element, *content, &type);
@@ -395,10 +415,7 @@ private:
   // anonymous child a parse gives it.
   void simpleContent(TreeElement& element, const TypedNode& node, const SchemaType& type) {
     if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
-    PWFData value;
-    std::string wrong;
-    if (!typedValue(node.value, &type, value, wrong)) fail(wrong);
-    assembly_.appendValue(element, std::move(value));
+    assembly_.appendValue(element, valueOf(node.value, &type));
   }
 
   // Occurrences of a name that several members share (the branches of a
@@ -446,17 +463,19 @@ private:
     defined(child, *occurrence.node, member.typeRow, member.nillable);
   }
 
-  void appendExtras(TreeElement& parent, const std::vector<Pending>& extras, bool attributes) {
+  void appendExtras(TreeElement& parent, const SchemaType& type, const std::vector<Pending>& extras, bool attributes) {
     for (const Pending& pending : extras) {
       if (pending.name.isAttribute != attributes) continue;
       for (std::size_t i = 0; i < pending.occurrences.size(); ++i) {
         Step step(*this, "." + pending.key + (pending.occurrences.size() > 1 ? "[" + std::to_string(i) + "]" : ""));
-        appendExtra(parent, pending, *pending.occurrences[i]);
+        appendExtra(parent, &type, pending, *pending.occurrences[i]);
       }
     }
   }
 
-  void appendExtra(TreeElement& parent, const Pending& pending, const TypedNode& node) {
+  // An element no member of the parent's type (null: self-defining) holds.
+  void appendExtra(TreeElement& parent, const SchemaType* parentType, const Pending& pending, const TypedNode& node) {
+    const Loosened wildcard(*this, parentType ? parentType->wildcardProcessing : WildcardProcessing::Strict);
     TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
                                           namespaceOf(pending.name), pending.name.isAttribute,
                                           pending.name.namespaceGiven);
@@ -465,8 +484,9 @@ private:
     selfDefining(child, node);
   }
 
-  // Text runs and elements in order: strings and objects of one key.
-  void mixed(TreeElement& element, const TypedNode& content) {
+  // Text runs and elements in order: strings and objects of one key. type:
+  // the element's, null when self-defining.
+  void mixed(TreeElement& element, const TypedNode& content, const SchemaType* type) {
     if (content.kind != TypedNode::Kind::Array) fail("mixed content is an array of texts and elements");
     for (std::size_t i = 0; i < content.items.size(); ++i) {
       Step step(*this, "[" + std::to_string(i) + "]");
@@ -488,7 +508,7 @@ private:
         defined(child, value, member->typeRow, member->nillable);
         continue;
       }
-      appendExtra(element, pending, value);
+      appendExtra(element, type, pending, value);
     }
   }
 
@@ -500,7 +520,7 @@ private:
       Step step(*this, "." + key);
       if (key == typedkeys::kValue) {
         if (value.kind == TypedNode::Kind::Array) {
-          mixed(element, value);
+          mixed(element, value, nullptr);
         } else {
           PWFData text;
           std::string wrong;
@@ -512,21 +532,21 @@ private:
       }
       Pending pending{key, parseName(key), {}, {}};
       // The parser matches known global elements inside content it does not
-      // know (lax wildcards); so does the way back.
+      // know, unless a wildcard skips it; so does the way back.
       const std::string inherited = pending.name.namespaceGiven ? pending.name.namespaceUri
                                                                 : assembly_.namespaceOf(element);
-      pending.resolution.global =
-          view_ && !pending.name.isAttribute ? view_->findElement(pending.name.local, inherited) : nullptr;
+      const bool matched = view_ && !pending.name.isAttribute && processing_ != WildcardProcessing::Skip;
+      pending.resolution.global = matched ? view_->findElement(pending.name.local, inherited) : nullptr;
       if (pending.resolution.global && inherited.empty() && !pending.resolution.global->namespaceUri.empty())
         pending.resolution.global = nullptr;
       pending.resolution.selfDefining = !pending.resolution.global;
       if (value.kind == TypedNode::Kind::Array) {
         for (std::size_t i = 0; i < value.items.size(); ++i) {
           Step item(*this, "[" + std::to_string(i) + "]");
-          appendExtra(element, pending, value.items[i]);
+          appendExtra(element, nullptr, pending, value.items[i]);
         }
       } else {
-        appendExtra(element, pending, value);
+        appendExtra(element, nullptr, pending, value);
       }
     }
   }
@@ -534,6 +554,9 @@ private:
   const SchemaView* view_;
   TreeAssembly assembly_;
   std::vector<std::string> path_;
+  // How loosely the content being built is matched: by the loosest wildcard
+  // it came through.
+  WildcardProcessing processing_ = WildcardProcessing::Strict;
 };
 
 }  // namespace

@@ -221,6 +221,56 @@ INSTANTIATE_TEST_SUITE_P(
         Misfit{"MalformedJson", R"("size":"large")", R"("size":"large",,)", "$.order.size"}),
     [](const testing::TestParamInfo<Misfit>& info) { return info.param.name; });
 
+// Wildcard content by its processContents: stamp (a dateTime) and qty (a
+// long) are global elements; each message has a header and open content.
+const wfxml::MessageSet& wildcardSet() {
+  static const ScratchFolder folder;
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("w.json", R"({ "name": "W",
+    "types": [ { "name": "AnySkip", "composition": "open", "processContents": "skip" },
+               { "name": "AnyLax", "composition": "open", "processContents": "lax" } ],
+    "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "qty", "type": "long" },
+      { "name": "skip", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnySkip" } ] } },
+      { "name": "lax", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnyLax" } ] } } ] })")});
+  return set;
+}
+
+struct WildcardCase {
+  const char* name;
+  const char* xml;
+  const char* json;
+};
+
+class WildcardContent : public testing::TestWithParam<WildcardCase> {};
+
+TEST_P(WildcardContent, IsTypedAsTheParserTypesItBothWays) {
+  wfxml::Session session(wildcardSet());
+  const std::string xml = GetParam().xml;
+  ASSERT_EQ(session.toJson(session.parse(xml.data(), xml.size())), GetParam().json);
+  const std::vector<std::uint8_t> written = session.write(session.fromJson(GetParam().json));
+  EXPECT_EQ(session.toJson(session.parse(written.data(), written.size())), GetParam().json);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProcessContents, WildcardContent,
+    testing::Values(
+        // Skipped content is never typed, however deep.
+        WildcardCase{"Skip", "<skip><hdr>h</hdr><stamp>yesterday</stamp><box><qty>5</qty></box></skip>",
+                     R"({"skip":{"hdr":"h","stamp":"yesterday","box":{"qty":"5"}}})"},
+        // Lax content is typed where it can be and keeps as text what is not.
+        WildcardCase{"LaxKeepsWhatDoesNotConvert",
+                     "<lax><hdr>h</hdr><stamp>yesterday</stamp><box><qty>5</qty><qty>x</qty></box></lax>",
+                     R"({"lax":{"hdr":"h","stamp":"yesterday","box":{"qty":[5,"x"]}}})"},
+        WildcardCase{"LaxTypes", "<lax><hdr>h</hdr><qty>5</qty></lax>", R"({"lax":{"hdr":"h","qty":5}})"}),
+    [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
+
+// The header stays strict beside lax content.
+TEST(WildcardContent, LaxLeavesTheTypesOwnMembersStrict) {
+  wfxml::Session session(wildcardSet());
+  const wfxml::Error error = errorOf([&] { session.fromJson(R"({"lax":{"hdr":7,"qty":"x"}})"); });
+  ASSERT_EQ(error.inserts().size(), 2u) << error.what();
+  EXPECT_EQ(error.inserts()[0], "$.lax.hdr");
+}
+
 TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
   const std::string xml =
       R"(<a xmlns="urn:x" n="1"><b>1</b><c><d>x</d></c><b>2</b><e xmlns="urn:y">t</e>text<f/></a>)";

@@ -1,5 +1,6 @@
 #include "messagesetcompiler.h"
 
+#include "dictrecords.h"
 #include "messagesetjson.h"
 #include "stddictionaryinfo.h"
 #include "zelexception.h"
@@ -250,6 +251,36 @@ TEST(MessageSetCompiler, CompilingTwiceGivesTheSameBytes) {
   const MessageSet set = parseMessageSetJson(kOrders, "t.json");
   EXPECT_EQ(compileMessageSetToExtract(set, "t.json"), compileMessageSetToExtract(set, "t.json"));
 }
+
+// A source's processContents of open content (strict when not given) reads
+// into the type and compiles to its content kind.
+struct ProcessContentsCase {
+  const char* label;
+  const char* field;  // in the open type's object
+  ProcessContents read;
+  std::int32_t contentKind;
+};
+
+class SourceProcessContents : public ::testing::TestWithParam<ProcessContentsCase> {};
+
+TEST_P(SourceProcessContents, ReadsIntoTheTypeAndCompilesToItsContentKind) {
+  const std::string source = std::string(R"({"name": "W", "types": [{"name": "Any", "composition": "open")") +
+                             GetParam().field + R"(}], "elements": [{"name": "m", "class": "message", "type": "Any"}]})";
+  EXPECT_EQ(parseMessageSetJson(source, "t.json").types.at(0).processContents, GetParam().read);
+  const auto dictionary = compileAndLoad(source);
+  EXPECT_EQ(dictionary->getTypeCache().get(typeNamed(*dictionary, "Any")).contentKind, GetParam().contentKind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Source, SourceProcessContents,
+    ::testing::Values(ProcessContentsCase{"Absent", "", ProcessContents::Strict, DictCodes::eContentOpen},
+                      ProcessContentsCase{"Strict", R"(, "processContents": "strict")", ProcessContents::Strict,
+                                          DictCodes::eContentOpen},
+                      ProcessContentsCase{"Lax", R"(, "processContents": "lax")", ProcessContents::Lax,
+                                          DictCodes::eContentOpenLax},
+                      ProcessContentsCase{"Skip", R"(, "processContents": "skip")", ProcessContents::Skip,
+                                          DictCodes::eContentOpenSkip}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 struct BrokenModel {
   const char* label;

@@ -306,6 +306,38 @@ TEST(XsdImporterMessages, SubstitutionGroupMembersAreNoMessages) {
   EXPECT_TRUE(set.elements[elementNamed(set, "shape")].isAbstract);
 }
 
+// Each wildcard's processContents reaches its open type: the type's own
+// when the wildcard is all of its content, else its group member's;
+// xs:anyType is lax.
+struct WildcardCase {
+  std::string element;
+  Composition composition;
+  ProcessContents processContents;
+};
+
+class XsdImporterWildcards : public ::testing::TestWithParam<WildcardCase> {};
+
+TEST_P(XsdImporterWildcards, CarryProcessContents) {
+  static const MessageSet set = importData("wildcards.xsd").set;
+  const TypeDef& type = set.types.at(set.elements[elementNamed(set, GetParam().element)].type);
+  EXPECT_EQ(effectiveComposition(type), GetParam().composition);
+  const TypeDef* open = &type;
+  for (const MemberDef& member : type.members)
+    if (member.form == MemberDef::Form::Group) open = &set.types.at(member.type);
+  ASSERT_EQ(effectiveComposition(*open), Composition::Open);
+  EXPECT_EQ(open->processContents, GetParam().processContents);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, XsdImporterWildcards,
+    ::testing::Values(WildcardCase{"byDefault", Composition::Open, ProcessContents::Strict},
+                      WildcardCase{"strictOnly", Composition::Open, ProcessContents::Strict},
+                      WildcardCase{"laxOnly", Composition::Open, ProcessContents::Lax},
+                      WildcardCase{"skipOnly", Composition::Open, ProcessContents::Skip},
+                      WildcardCase{"skipAfterHeader", Composition::Sequence, ProcessContents::Skip},
+                      WildcardCase{"untyped", Composition::Open, ProcessContents::Lax}),
+    [](const auto& info) { return info.param.element; });
+
 // An import is read with its importer, and naming the imported document as
 // well (in either order) changes nothing.
 class XsdImporterDocumentSets : public ::testing::TestWithParam<std::vector<std::string>> {};
