@@ -1,5 +1,6 @@
 // Integers, doubles, decimals and hexadecimal binary in both directions.
 #include "host/datacnv_test_support.h"
+#include "host/test_support.h"
 
 #include <charconv>
 #include <cmath>
@@ -291,13 +292,10 @@ TEST(DataCnvBinary, EveryByteRoundTripsInEitherCase) {
 }
 
 TEST(DataCnvConstruction, RejectsNonUtf16CodePage) {
-  try {
-    DataCnv(1208, 2, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr);
-    FAIL() << "no exception";
-  } catch (const ZelFatalException& e) {
-    EXPECT_STREQ(e.getKey(), "CP_CODEPAGE_ERROR");
-    EXPECT_EQ(e.insertText(0), "1208");
-  }
+  const ZelFatalException e =
+      raisedBy<ZelFatalException>([&] { DataCnv(1208, 2, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr); });
+  EXPECT_STREQ(e.getKey(), "CP_CODEPAGE_ERROR");
+  EXPECT_EQ(e.insertText(0), "1208");
   EXPECT_NO_THROW(DataCnv(17584, 1, 1, 53, nullptr, false, nullptr, 0, true, 12, false, 0, nullptr));
 }
 

@@ -4,6 +4,7 @@
 #include "dictformat.h"
 #include "stddictionaryinfo.h"
 #include "zelexception.h"
+#include "host/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -78,14 +79,10 @@ std::vector<unsigned char> sampleBuffer() {
 
 void expectFormatError(const std::vector<unsigned char>& bytes) {
   StdDictionaryInfo dict(1);
-  try {
-    dict.FromQLBuffer(bytes.data(), bytes.size());
-    ADD_FAILURE() << "loaded a damaged buffer of " << bytes.size() << " bytes";
-  } catch (const ZelFatalException& e) {
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_FORMAT_ERROR) << e.what();
-    ASSERT_EQ(e.getInserts().size(), 2u);
-    EXPECT_TRUE(e.getInserts()[1].isNumber);
-  }
+  const ZelFatalException e = raisedBy<ZelFatalException>([&] { dict.FromQLBuffer(bytes.data(), bytes.size()); });
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_FORMAT_ERROR) << e.what();
+  ASSERT_EQ(e.getInserts().size(), 2u);
+  EXPECT_TRUE(e.getInserts()[1].isNumber);
 }
 
 // Rewrites the recorded length and the checksum so that damage reaches the
@@ -168,12 +165,8 @@ TEST(DictRoundTrip, RejectsForeignNumberingAndSecondLoad) {
 
   StdDictionaryInfo dict(1);
   dict.FromQLBuffer(bytes.data(), bytes.size());
-  try {
-    dict.FromQLBuffer(bytes.data(), bytes.size());
-    FAIL() << "second load accepted";
-  } catch (const ZelFatalException& e) {
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
-  }
+  const ZelFatalException e = raisedBy<ZelFatalException>([&] { dict.FromQLBuffer(bytes.data(), bytes.size()); });
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
 }
 
 TEST(DictLoaderRobustness, EveryTruncationIsAFormatError) {

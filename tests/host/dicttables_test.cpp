@@ -5,6 +5,7 @@
 #include "stddictionaryinfo.h"
 #include "zelexception.h"
 #include "zellog.h"
+#include "host/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -112,24 +113,22 @@ TEST_P(StringTableRange, OutOfRangeRowIsAFatalInternalError) {
   const auto [integer, row] = GetParam();
   StringTable table;
   table.Create(u"XML", u"Render", integer ? eLogicalInteger : eLogicalString, 2, 0);
-  try {
+  const ZelFatalException e = raisedBy<ZelFatalException>([&] {
     if (integer) {
       table.GetIntValue(row);
     } else {
       table.GetValue(row);
     }
-    FAIL() << "no exception for row " << row;
-  } catch (const ZelFatalException& e) {
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
-    EXPECT_EQ(e.getFunction(), integer ? "StringTable::GetIntValue" : "StringTable::GetValue");
-    EXPECT_EQ(e.getSourceFile(), "dictionaryinfo");
-    ASSERT_EQ(e.getInserts().size(), 4u);
-    EXPECT_EQ(e.insertText(0), "CPI Internal Error");
-    EXPECT_EQ(e.insertText(1), integer ? "GetIntValue - Dictionary index out of range."
-                                       : "GetValue - Dictionary index out of range.");
-    EXPECT_EQ(e.getInserts()[2].number, row);
-    EXPECT_EQ(e.getInserts()[3].number, 2);
-  }
+  });
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+  EXPECT_EQ(e.getFunction(), integer ? "StringTable::GetIntValue" : "StringTable::GetValue");
+  EXPECT_EQ(e.getSourceFile(), "dictionaryinfo");
+  ASSERT_EQ(e.getInserts().size(), 4u);
+  EXPECT_EQ(e.insertText(0), "CPI Internal Error");
+  EXPECT_EQ(e.insertText(1), integer ? "GetIntValue - Dictionary index out of range."
+                                     : "GetValue - Dictionary index out of range.");
+  EXPECT_EQ(e.getInserts()[2].number, row);
+  EXPECT_EQ(e.getInserts()[3].number, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, StringTableRange,
@@ -224,19 +223,15 @@ TEST(CheckedVector, OutOfRangeIndexIsAParserException) {
   vector.push_back(4);
   EXPECT_EQ(vector.get(0), 4);
   for (long index : {1L, -1L}) {
-    try {
-      vector.get(index);
-      FAIL() << "no exception for " << index;
-    } catch (const ZelParserException& e) {
-      EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
-      EXPECT_EQ(e.getFunction(), "CheckedVector::error");
-      EXPECT_EQ(e.getSourceFile(), "stddictionaryinfo");
-      ASSERT_EQ(e.getInserts().size(), 4u);
-      EXPECT_EQ(e.insertText(0), "CPI Internal Error");
-      EXPECT_EQ(e.insertText(1), "CheckedVector::error - vector index out of range.");
-      EXPECT_EQ(e.getInserts()[2].number, index);
-      EXPECT_EQ(e.getInserts()[3].number, 1);
-    }
+    const ZelParserException e = raisedBy<ZelParserException>([&] { vector.get(index); });
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+    EXPECT_EQ(e.getFunction(), "CheckedVector::error");
+    EXPECT_EQ(e.getSourceFile(), "stddictionaryinfo");
+    ASSERT_EQ(e.getInserts().size(), 4u);
+    EXPECT_EQ(e.insertText(0), "CPI Internal Error");
+    EXPECT_EQ(e.insertText(1), "CheckedVector::error - vector index out of range.");
+    EXPECT_EQ(e.getInserts()[2].number, index);
+    EXPECT_EQ(e.getInserts()[3].number, 1);
   }
 }
 

@@ -4,6 +4,7 @@
 #include "stddictionaryinfo.h"
 #include "zelexception.h"
 #include "zellog.h"
+#include "host/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -213,12 +214,8 @@ public:
 TEST(StdDictionaryInfo, PostProcessRejectsRecordsOfTheWrongSize) {
   CarelessDictionary dict;
   dict.CreateTable(StdDictionaryInfo::eTagTable, 8, 2);
-  try {
-    dict.postProcessDictionary();
-    FAIL() << "accepted 8-byte tag records";
-  } catch (const ZelFatalException& e) {
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_FORMAT_ERROR);
-  }
+  const ZelFatalException e = raisedBy<ZelFatalException>([&] { dict.postProcessDictionary(); });
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_FORMAT_ERROR);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "textbufferwriter.h"
 #include "unicodeconverter.h"
 #include "zelexception.h"
+#include "host/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::string hexOf(const std::vector<std::uint8_t>& bytes, std::size_t from = 0) {
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::size_t i = from; i < bytes.size(); ++i) {
-    hex += digits[bytes[i] >> 4];
-    hex += digits[bytes[i] & 15];
-  }
-  return hex;
-}
 
 // a, e-acute, euro, a CJK ideograph and a character outside the BMP: single-
 // byte, double-byte, unmappable and surrogate-pair cases in one text.
@@ -108,14 +99,11 @@ TEST_P(ConverterAcrossCodePages, UnpairedSurrogateFailsWithoutTouchingTheBuffer)
     TextBufferWriter writer(&out, page.ccsid, page.endian);
     writer.appendStr(u"<r>", 3);
     const std::string before = hexOf(out.bytes());
-    try {
-      writer.appendStr(bad.text.data(), bad.text.size());
-      ADD_FAILURE() << "no exception for offset " << bad.offset;
-    } catch (const ZelConversionException& error) {
-      EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CONVERSION_ERROR);
-      EXPECT_EQ(error.insertText(0), std::to_string(page.ccsid));
-      EXPECT_EQ(error.insertText(1), std::to_string(bad.offset));
-    }
+    const ZelConversionException error =
+        raisedBy<ZelConversionException>([&] { writer.appendStr(bad.text.data(), bad.text.size()); });
+    EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CONVERSION_ERROR);
+    EXPECT_EQ(error.insertText(0), std::to_string(page.ccsid));
+    EXPECT_EQ(error.insertText(1), std::to_string(bad.offset));
     EXPECT_EQ(hexOf(out.bytes()), before);
   }
 }
@@ -183,13 +171,9 @@ TEST(CPUnicodeConverter, Utf8RunsOfEveryLengthAroundTheBlockSizes) {
 
 TEST(CPUnicodeConverter, UnknownCcsidIsACodepageError) {
   for (long ccsid : {0L, -1L, 65536L, 12345L, 833L}) {
-    try {
-      CPUnicodeConverter converter(ccsid, 2);
-      ADD_FAILURE() << "converter for " << ccsid;
-    } catch (const ZelFatalException& error) {
-      EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CODEPAGE_ERROR);
-      EXPECT_EQ(error.insertText(0), std::to_string(ccsid));
-    }
+    const ZelFatalException error = raisedBy<ZelFatalException>([&] { CPUnicodeConverter converter(ccsid, 2); });
+    EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CODEPAGE_ERROR);
+    EXPECT_EQ(error.insertText(0), std::to_string(ccsid));
   }
 }
 

@@ -67,11 +67,6 @@ TEST(TreeIteratorTest, NavigationReturnsToTheSameElementAndStaysPutAtEdges) {
   EXPECT_EQ(&cursor.element(), tree.getRoot());
 }
 
-TEST(TreeIteratorTest, EmptyTreeHasNoRootIterator) {
-  MessageTree tree;
-  EXPECT_EQ(tree.getRootIterator(), nullptr);
-}
-
 class CountingResolver : public TreeNameResolver {
 public:
   ZelWstring nameOf(long tagId, long memberId, long) const override {
@@ -157,16 +152,6 @@ TEST(TreeLifetimeTest, RollbackClearAndDestructionReleaseEveryRecord) {
   reused.clear();
   EXPECT_EQ(CountedRecord::live, 0);
   EXPECT_TRUE(reused.empty());
-}
-
-TEST(TreeLifetimeTest, NamesArePooled) {
-  MessageTree tree;
-  TreeElement& root = tree.createRoot();
-  TreeElement& first = tree.appendChild(root);
-  TreeElement& second = tree.appendChild(root);
-  tree.setName(first, u"same");
-  tree.setName(second, std::u16string(u"same"));
-  EXPECT_EQ(&first.getName(), &second.getName());
 }
 
 TEST(TreeDepthTest, AHundredThousandLevelsBuildPrintRoundTripAndDestroy) {

@@ -1,6 +1,7 @@
 // The JSON form of a tree: lossless round trips and the errors of bad input.
 #include "messagetree.h"
 #include "tracetext.h"
+#include "host/test_support.h"
 #include "tree_test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,25 +19,10 @@ struct ValueCase {
 };
 void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.label; }
 
-PWFDateTime fullDateTime() {
-  PWFDateTime d;
-  d.year = 2024; d.month = 2; d.day = 29; d.hour = 23; d.minute = 59; d.second = 60;
-  d.fraction = "000120";
-  d.zone = "-05:30";
-  return d;
-}
-
-PWFDateTime monthDay() {
-  PWFDateTime d;
-  d.month = 12; d.day = 31;
-  return d;
-}
-
-PWFDateTime ancientYear() {
-  PWFDateTime d;
-  d.year = -44; d.zone = "Z";
-  return d;
-}
+constexpr std::int32_t kUnset = PWFDateTime::kUnset;
+const PWFDateTime kFullDateTime = dateTime(2024, 2, 29, 23, 59, 60, "000120", "-05:30");
+const PWFDateTime kMonthDay = dateTime(kUnset, 12, 31);
+const PWFDateTime kAncientYear = dateTime(-44, kUnset, kUnset, kUnset, kUnset, kUnset, "", "Z");
 
 PWFInterval negativeSeconds() {
   PWFInterval i;
@@ -73,9 +59,9 @@ std::vector<ValueCase> valueCases() {
       {"Decimal", PWFData::makeDecimal(ZelWstring(u"-000.00100"))},
       {"IntervalNegative", PWFData::makeInterval(negativeSeconds())},
       {"IntervalAllFields", PWFData::makeInterval(allFields())},
-      {"DateTimeFull", PWFData::makeDateTime(fullDateTime())},
-      {"DateTimeMonthDay", PWFData::makeDateTime(monthDay())},
-      {"DateTimeAncientYear", PWFData::makeDateTime(ancientYear())},
+      {"DateTimeFull", PWFData::makeDateTime(kFullDateTime)},
+      {"DateTimeMonthDay", PWFData::makeDateTime(kMonthDay)},
+      {"DateTimeAncientYear", PWFData::makeDateTime(kAncientYear)},
       {"NullString", PWFData::makeNull(eLogicalString)},
       {"NullDateTime", PWFData::makeNull(eLogicalDateTime)},
   };
@@ -228,9 +214,9 @@ TEST(TraceTextTest, ValuesPrintAsTheEventTraceShowsThem) {
   EXPECT_EQ(TraceText::ofValue(PWFData::makeBinary({0x0A, 0x1F})), "Binary:0A1F");
   EXPECT_EQ(TraceText::ofValue(PWFData::makeNull(eLogicalInteger)), "Integer:null");
   EXPECT_EQ(TraceText::ofValue(PWFData()), "None:nothing");
-  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(fullDateTime())), "DateTime:2024-02-29T23:59:60.000120-05:30");
-  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(monthDay())), "DateTime:--12-31");
-  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(ancientYear())), "DateTime:-0044Z");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(kFullDateTime)), "DateTime:2024-02-29T23:59:60.000120-05:30");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(kMonthDay)), "DateTime:--12-31");
+  EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(kAncientYear)), "DateTime:-0044Z");
   EXPECT_EQ(TraceText::ofValue(PWFData::makeInterval(negativeSeconds())), "Interval:-P3DT0.5S");
 }
 

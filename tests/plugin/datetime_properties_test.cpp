@@ -102,11 +102,9 @@ TEST_P(DefaultTimeZone, GivesTheZoneOfValuesWithoutOne) {
   const DescriptorPtr descriptor =
       dateTimeDescriptor(std::string(R"("defaultDateTimeFormat": "yyyy-MM-dd'T'HH:mmXXX", "defaultTimeZone": ")") +
                          GetParam().zone + "\"");
-  PWFDateTime value;
-  value.year = 2003, value.month = 2, value.day = 1, value.hour = 10, value.minute = 0, value.second = 0;
   MessageTree tree;
   writetest::TreeMaker make(tree, descriptor.get());
-  make.member(make.tag(nullptr, u"msg"), u"d", PWFData::makeDateTime(value));
+  make.member(make.tag(nullptr, u"msg"), u"d", PWFData::makeDateTime(dateTime(2003, 2, 1, 10, 0, 0)));
   EXPECT_EQ(writetest::WriteRun(descriptor.get()).text(tree), documentOf(GetParam().written));
 }
 

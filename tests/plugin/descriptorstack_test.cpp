@@ -44,8 +44,7 @@ TEST_P(NamespaceSettingTest, ScannerAndHandlerFollowTheDescriptor) {
 INSTANTIATE_TEST_SUITE_P(Versions, NamespaceSettingTest,
                          ::testing::Values(NamespaceCase{"Enabled", 4, true, true},
                                            NamespaceCase{"Disabled", 4, false, false},
-                                           NamespaceCase{"FormatTooOld", 3, true, false},
-                                           NamespaceCase{"CurrentFormat", DictCodes::eFormatVersionCurrent, true, true}),
+                                           NamespaceCase{"FormatTooOld", 3, true, false}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(DescriptorStackTest, ReleaseRestoresThePreviousDescriptor) {

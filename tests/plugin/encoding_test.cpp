@@ -115,8 +115,4 @@ TEST(ConvertStringToDataTest, FailuresKeepTheirKind) {
   EXPECT_EQ(e.insertText(0), "Unknown logical type");
 }
 
-TEST(WorkerInfoRecordTest, StartAndElementRecordsHaveTheirSizes) {
-  EXPECT_EQ(XMLStartMsgInfo().getDataPropertyCount(), eStartMsgInternalSubset + 1);
-  EXPECT_EQ(XMLWorkerInfo().getDataPropertyCount(), eWorkerInfoPrefixText + 1);
-}
 }  // namespace

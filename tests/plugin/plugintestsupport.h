@@ -3,6 +3,7 @@
 
 #include "bitstreambuffer.h"
 #include "fihandler.h"
+#include "host/test_support.h"
 #include "messageinfo.h"
 #include "xmlworker.h"
 #include "zelexception.h"
@@ -91,14 +92,9 @@ inline std::vector<std::string> insertsOf(const ZelException& e) {
 // Runs call, which must raise ZelParserException with this message number,
 // and returns the exception for further checks.
 inline ZelParserException expectParserException(const std::function<void()>& call, std::uint32_t messageNumber) {
-  try {
-    call();
-  } catch (const ZelParserException& e) {
-    EXPECT_EQ(e.getMessageNumber(), messageNumber) << e.what();
-    return e;
-  }
-  ADD_FAILURE() << "no ZelParserException";
-  return ZelParserException(__FILE__, __LINE__, "", nullptr, 0);
+  const ZelParserException e = raisedBy<ZelParserException>(call);
+  EXPECT_EQ(e.getMessageNumber(), messageNumber) << e.what();
+  return e;
 }
 
 #endif

@@ -151,13 +151,7 @@ struct WriteRun {
   }
   // The exception the write ends with; a test failure when there is none.
   ZelException failure(const MessageTree& tree, WritableBitstreamBuffer& out) {
-    try {
-      bytes(tree, out);
-    } catch (const ZelException& e) {
-      return e;
-    }
-    ADD_FAILURE() << "the write raised no exception";
-    return ZelException(__FILE__, __LINE__, "none", nullptr, 0);
+    return raisedBy([&] { bytes(tree, out); });
   }
   ZelException failure(const MessageTree& tree) {
     WritableBitstreamBuffer out;

@@ -228,15 +228,6 @@ INSTANTIATE_TEST_SUITE_P(Spellings, BooleanParseTest,
                                            BooleanCase{"0", "false"}, BooleanCase{"2", "true"},
                                            BooleanCase{"-0", "false"}));
 
-TEST(ValueParse, BinaryIsHexadecimalUnlessTheEncodingIsBase64) {
-  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
-  ParseRun run(descriptor.get());
-  const Lines lines = inner(run.parse("<m><blob>0a1B</blob><b64>AAH+</b64></m>"));
-  ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[1], "data(Binary:0A1B, -, -1, -1)");
-  EXPECT_EQ(lines[4], "data(Binary:0001FE, -, -1, -1)");
-}
-
 TEST(ValueParse, ConversionFailureNamesElementTypeAndCause) {
   const DescriptorPtr descriptor = compileDescriptor(kAttributes);
   const ZelException e = ParseRun(descriptor.get()).failure("<m><count>abc</count></m>");
@@ -467,28 +458,6 @@ TEST(WildcardParse, StrictContentRefusesABadValue) {
     "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "m", "class": "message", "type": "AnyStrict" } ] })");
   const ZelException e = ParseRun(descriptor.get()).failure("<m><stamp>yesterday</stamp></m>");
   EXPECT_STREQ(e.getKey(), "CP_XML_DATA_READ_CONVERSION_ERROR");
-}
-
-// ---------------------------------------------------------------------------
-// Mixed content and subtrees
-
-TEST(SubtreeParse, TheDocumentIsOneMemberOfTheMessage) {
-  const DescriptorPtr descriptor = compileDescriptor(kMixed);
-  ParseRun run(descriptor.get());
-  run.properties.setIntegerProperty(ZelWstring(MI_SUBTREEBITSTREAM_STR), 1);
-  run.path = {0, 7};  // doc, then its member line (member id 7)
-  const Lines expected = {
-      "startMessage({})",
-      "startEmbeddedMessage()",
-      "endEmbeddedMessage(false, true)",
-      "startMessageContent(6, 3, -, 7, -1, 5, 6)",
-      "startElement(3, 1, -, 4, 0, -1, 2, 3)",
-      "data(Integer:3, -, -1, -1)",
-      "endElement(3, -)",
-      "endMessageContent(6, -)",
-      "endMessage(-)",
-  };
-  EXPECT_EQ(run.parse("<line><qty>3</qty></line>"), expected);
 }
 
 // ---------------------------------------------------------------------------

@@ -112,12 +112,6 @@ TEST(PrologParse, TheWritersTimestampCommentIsNotKept) {
   EXPECT_EQ(lines[3], R"(startElement("a", "", 0, -, -1, -1))");
 }
 
-TEST(PrologParse, XmlDeclarationKeepsVersionAndStandaloneButNotTheEncoding) {
-  ParseRun run;
-  EXPECT_EQ(run.parse(R"(<?xml version="1.0" encoding="UTF-8" standalone="no"?><m/>)").front(),
-            R"(startMessage({1:String:"no", 4:String:"1.0"}))");
-}
-
 // XML 1.0 versions are "1." and digits; the scanner itself takes any text
 // that begins with "1.". Every encoding must refuse the same versions.
 struct VersionCase {
@@ -332,48 +326,6 @@ TEST(HostileParse, NestingBeyondTheLimitEndsWithAnErrorNotACrash) {
   EXPECT_EQ(inserts[2], std::to_string(XMLHandler::kMaxElementDepth));
   EXPECT_EQ(inserts[3], "a");
 }
-
-TEST(HostileParse, NestingUpToTheLimitParses) {
-  const int depth = static_cast<int>(XMLHandler::kMaxElementDepth) - 1;
-  std::string document;
-  for (int i = 0; i < depth; ++i) document += "<a>";
-  for (int i = 0; i < depth; ++i) document += "</a>";
-  ParseRun run;
-  EXPECT_EQ(run.parse(document).size(), static_cast<std::size_t>(2 * depth + 3));
-}
-
-struct ScannerErrorCase {
-  const char* name;
-  std::string document;
-  unsigned int code;
-  long line;
-  long column;
-};
-
-class ScannerErrorTest : public ::testing::TestWithParam<ScannerErrorCase> {};
-
-TEST_P(ScannerErrorTest, RaisesWithCodeLineAndColumn) {
-  const ZelException e = ParseRun().failure(GetParam().document);
-  EXPECT_STREQ(e.getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
-  EXPECT_EQ(e.getMessageNumber(), 0xC00013FDu);
-  const std::vector<std::string> inserts = insertsOf(e);
-  ASSERT_EQ(inserts.size(), 8u);
-  EXPECT_EQ(inserts[0], "XMLHandler::error reported from the Xerces parser");
-  EXPECT_EQ(inserts[1], std::to_string(GetParam().code));
-  EXPECT_EQ(inserts[2], "");
-  EXPECT_EQ(inserts[3], std::to_string(GetParam().line));
-  EXPECT_EQ(inserts[4], std::to_string(GetParam().column));
-  EXPECT_FALSE(inserts[5].empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Documents, ScannerErrorTest,
-    ::testing::Values(
-        ScannerErrorCase{"MismatchedEndTag", "<a>\n<b></a>", xercesc::XMLErrs::ExpectedEndOfTagX, 2, 6},
-        // The reader decodes ahead, so the error is placed where decoding started.
-        ScannerErrorCase{"BadUtf8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>x\xC3(y</a>",
-                         xercesc::XMLExcepts::UTF8_FormatError, 1, 39}),
-    [](const ::testing::TestParamInfo<ScannerErrorCase>& info) { return std::string(info.param.name); });
 
 TEST(ScannerErrors, AWorkerThatParsesAgainDecodesUtf8AsBefore) {
   // The first parse leaves the worker's code page at UTF-8 for the next.

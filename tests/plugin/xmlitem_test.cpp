@@ -2,6 +2,7 @@
 
 #include "plugin/xmltestdictionary.h"
 #include "zelexception.h"
+#include "host/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -83,12 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(XMLItemTypes, AnIndexOutsideTheTablesRaisesTheRangeError) {
   const TestItem item(dictionary_, eDefinedAsTypeMember, 7, -1);
-  try {
-    item.getTagIndex();
-    FAIL() << "no exception";
-  } catch (const ZelException& e) {
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
-  }
+  const ZelException e = raisedBy<ZelException>([&] { item.getTagIndex(); });
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
 }
 
 }  // namespace

@@ -34,14 +34,6 @@ std::string namespaceSet(const std::string& policy, const std::string& messageEx
         { "name": "other", "namespace": "urn:c", "type": "string", "minOccurs": 0 } ] } } ] })";
 }
 
-PWFDateTime timeOnly() {
-  PWFDateTime value;
-  value.hour = 10;
-  value.minute = 30;
-  value.second = 0;
-  return value;
-}
-
 // msg > item (with an xsi:type field in the tree) > price, label; plain; a
 // self-defining time t.
 void buildMessage(TreeMaker& make, std::u16string_view xsiType = u"urn:b:Item") {
@@ -51,7 +43,8 @@ void buildMessage(TreeMaker& make, std::u16string_view xsiType = u"urn:b:Item") 
   make.member(item, u"price", PWFData::makeDecimal(ZelWstring(u"1.50")));
   make.member(item, u"label", str(u"x"));
   make.member(msg, u"plain", str(u"p"));
-  make.named(&msg, u"t", PWFData::makeDateTime(timeOnly()));
+  constexpr std::int32_t kUnset = PWFDateTime::kUnset;
+  make.named(&msg, u"t", PWFData::makeDateTime(dateTime(kUnset, kUnset, kUnset, 10, 30, 0)));
 }
 
 struct PolicyCase {

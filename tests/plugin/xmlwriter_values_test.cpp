@@ -53,18 +53,6 @@ const XMLDictionaryInfo& valuesDescriptor() {
 
 std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint8_t> bytes) { return bytes; }
 
-PWFDateTime dateTime(int year, int month, int day, int hour = PWFDateTime::kUnset, int minute = PWFDateTime::kUnset,
-                     int second = PWFDateTime::kUnset) {
-  PWFDateTime value;
-  value.year = year;
-  value.month = month;
-  value.day = day;
-  value.hour = hour;
-  value.minute = minute;
-  value.second = second;
-  return value;
-}
-
 struct ValueCase {
   std::u16string member;
   PWFData value;
