@@ -6,6 +6,7 @@
 // tree with a host exception, leaving the output buffer as it was, or gives
 // a document that parses (it is well-formed) and in which every string value
 // of the tree reads back unchanged.
+#include "elementkinds.h"
 #include "fuzzsupport.h"
 #include "xmldictionaryinfo.h"
 
@@ -20,12 +21,6 @@
 
 namespace {
 
-constexpr unsigned short kSelfDefiningField = 0;
-constexpr unsigned short kField = 1;
-constexpr unsigned short kSelfDefiningStructure = 2;
-constexpr unsigned short kStructure = 3;
-constexpr unsigned short kSelfDefiningMessage = 5;
-constexpr unsigned short kMessage = 6;
 // Elements per tree and nesting: enough for every shape, small enough for
 // many runs a second.
 constexpr int kMaxElements = 48;
@@ -47,13 +42,13 @@ public:
       TreeElement& root = tree_.createRoot();
       root.setTagIndex(row);
       root.setTagId(descriptor_->getTagCache().get(row).tagId);
-      root.setKind(kMessage);
+      root.setKind(eKindMessage);
       children(root, descriptor_->getTagCache().get(row).typeIndex, 1);
       return;
     }
     TreeElement& root = tree_.createRoot();
     tree_.setName(root, name());
-    root.setKind(kSelfDefiningMessage);
+    root.setKind(eKindSelfDefiningMessage);
     children(root, -1, 1);
   }
 
@@ -99,10 +94,10 @@ private:
           namespaceOf(child);
           // An element in the schema-instance namespace is written as an attribute.
           if (depth < kMaxDepth && child.getNamespaceURI() != kSchemaInstance && in_.ConsumeBool()) {
-            child.setKind(kSelfDefiningStructure);
+            child.setKind(eKindSelfDefiningStructure);
             children(child, -1, depth + 1);
           } else {
-            child.setKind(kSelfDefiningField);
+            child.setKind(eKindSelfDefiningField);
             leafValue(child);
           }
           break;
@@ -114,7 +109,7 @@ private:
           TreeElement& child = tree_.appendChild(parent);
           tree_.setName(child, u"@" + attribute);
           namespaceOf(child);
-          child.setKind(kSelfDefiningField);
+          child.setKind(eKindSelfDefiningField);
           leafValue(child);
           break;
         }
@@ -144,10 +139,10 @@ private:
     child.setTagId(member.elementId > 0 ? member.elementId : -1);
     child.setTagIndex(member.elementIndex);
     if (!attribute && hasMembers(member.memberTypeIndex) && depth < kMaxDepth && in_.ConsumeBool()) {
-      child.setKind(kStructure);
+      child.setKind(eKindStructure);
       children(child, member.memberTypeIndex, depth + 1);
     } else {
-      child.setKind(kField);
+      child.setKind(eKindField);
       leafValue(child);
     }
     return true;

@@ -1,16 +1,12 @@
 // TreeBuilder: the FIHandler that builds a MessageTree (declared in messagetree.h).
 #include "messagetree.h"
 
+#include "elementkinds.h"
 #include "treeerror.h"
 
 #include <string>
 
 namespace {
-
-constexpr unsigned short kListKind = 12;
-
-// The field family: elements whose own value is a simple value.
-bool isFieldKind(unsigned short kind) { return kind == 0 || kind == 1 || kind == 9 || kind == kListKind; }
 
 std::u16string_view viewOf(const char16_t* text) {
   return text ? std::u16string_view(text) : std::u16string_view();
@@ -139,7 +135,7 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
   if (open_.empty()) throwTreeError(__FILE__, __LINE__, "TreeBuilder::data", "data", "no element is open");
   TreeElement& element = *open_.back();
   const bool typed = itemTypeIndex >= 0;
-  bool listItem = typed && (listTypeIndex >= 0 || element.getKind() == kListKind || element.getItemTypeIndex() >= 0);
+  bool listItem = typed && (listTypeIndex >= 0 || element.getKind() == eKindList || element.getItemTypeIndex() >= 0);
 
   // A lone typed value looks like a union value; a second one shows that
   // both are items of a list (an element typed as a list by xsi:type).
@@ -155,7 +151,7 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
     listItem = true;
   }
 
-  if (!listItem && isFieldKind(element.getKind()) && !element.hasValue() && !element.hasChildren()) {
+  if (!listItem && holdsOwnValue(element.getKind()) && !element.hasValue() && !element.hasChildren()) {
     element.setValue(value);
     element.setDataInfo(info);
     element.setValueTypeIndex(itemTypeIndex);

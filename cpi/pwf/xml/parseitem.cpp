@@ -24,18 +24,6 @@ void assignText(ZelWstring& to, const ZelWstring& from) {
 }
 }  // namespace
 
-bool isFieldKind(std::uint16_t kind) {
-  return kind == eKindSelfDefiningField || kind == eKindField || kind == eKindTypedField;
-}
-
-bool isStructureKind(std::uint16_t kind) {
-  return kind == eKindSelfDefiningStructure || kind == eKindStructure || kind == eKindTypedStructure;
-}
-
-bool isMessageKind(std::uint16_t kind) {
-  return kind == eKindSelfDefiningMessage || kind == eKindMessage || kind == eKindTypedMessage;
-}
-
 ParseItem::ParseItem(const ZelNamedLogSource* owner, ParseItem* parent, const XMLDictionaryInfo* dictionary,
                      const char16_t* xmlName, const ZelWstring& namespaceURI, std::uint16_t elementKind,
                      ParseItemType itemType, long typeIndex)
@@ -156,7 +144,7 @@ void ParseItem::resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, c
   iTypeIndex = -1;
   iWhereDefined = eWhereDefinedNotSet;
   iLogicalType = kNotComputed;
-  iElementKind = kNoElementKind;
+  iElementKind = eKindNone;
   iNullEncoding = eNULLNone;
   iNullEncodingValue = nullptr;
   iElementIndex = -1;
@@ -224,7 +212,7 @@ void ParseItem::initialiseByDefinition(EWhereDefined whereDefined, long index, l
 
 std::uint16_t ParseItem::kindFromDefinition() const {
   if (iWhereDefined == eDefinedByType || iWhereDefined == eUndefined) return eKindSelfDefiningStructure;
-  if (iWhereDefined != eDefinedAsTypeMember && iWhereDefined != eDefinedAsElement) return kNoElementKind;
+  if (iWhereDefined != eDefinedAsTypeMember && iWhereDefined != eDefinedAsElement) return eKindNone;
   const long tagIndex = iElementIndex;
   if (tagIndex < 0) return eKindField;
   const long tagClass = iDictionary->getTagCache().get(tagIndex).tagClass;

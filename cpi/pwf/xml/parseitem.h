@@ -32,22 +32,6 @@ enum ParseItemType : long {
   eItemAttributeMember = 6,  // a member rendered as attribute; attribute fields
 };
 
-// The host's element kind codes sent with every start event, in three
-// families (field, structure, message) plus the list code.
-enum ElementKind : std::uint16_t {
-  eKindSelfDefiningField = 0,      // self-defining element without usable type
-  eKindField = 1,                  // defined element that is neither message nor structure
-  eKindSelfDefiningStructure = 2,  // self-defining structure; anything known only through a type
-  eKindStructure = 3,              // defined element of class 'S'
-  eKindSelfDefiningMessage = 5,    // message content without definition
-  eKindMessage = 6,                // defined element of class 'M'
-  eKindTypedField = 9,             // 0, 2 and 5 of an item with an explicit type
-  eKindTypedStructure = 10,
-  eKindTypedMessage = 11,
-  eKindList = 12,                  // defined element (not a message) of a list type
-  eKindNone = 0xFFFF,              // document, root and null-element items
-};
-
 // How the character data of an item becomes its value, by its type: a list
 // of items, a union resolved member by member, or anything else.
 enum class ValueShape : std::int8_t { NotKnown, List, Union, Single };
@@ -57,10 +41,6 @@ enum class ValueShape : std::int8_t { NotKnown, List, Union, Single };
 // that does not convert stays text); or not at all (skipped: self-defining).
 // Ordered: content is matched at least as loosely as its parent.
 enum class ContentProcessing : std::uint8_t { Strict, Lax, Skip };
-
-bool isFieldKind(std::uint16_t kind);
-bool isStructureKind(std::uint16_t kind);
-bool isMessageKind(std::uint16_t kind);
 
 // What a definition alone decides about an item, the same for every
 // element matched to it (with a name and without explicit type): taken from

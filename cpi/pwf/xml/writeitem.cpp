@@ -1,5 +1,6 @@
 #include "writeitem.h"
 
+#include "elementkinds.h"
 #include "fimessagetree.h"
 #include "messagetree.h"
 #include "pwfdata.h"
@@ -8,14 +9,6 @@
 #include "zelexception.h"
 
 namespace {
-
-// Element kinds (the host's codes) that decide how an element is found.
-constexpr std::uint16_t kKindSelfDefiningField = 0;
-constexpr std::uint16_t kKindSelfDefiningStructure = 2;
-constexpr std::uint16_t kKindUnparsedBitstream = 4;
-constexpr std::uint16_t kKindSelfDefiningMessage = 5;
-constexpr std::uint16_t kKindMessage = 6;
-constexpr std::uint16_t kKindOpaque = 8;
 
 // From this dictionary format version on, element definitions record
 // whether they declare an attribute.
@@ -79,7 +72,7 @@ WriteDefinition elementDefinition(const XMLDictionaryInfo& dictionary, long tagR
   WriteDefinition definition;
   definition.element = &dictionary.getXMLTagDefinition(tagRow);
   definition.tagIndex = tagRow;
-  if (kind == kKindMessage) {
+  if (kind == eKindMessage) {
     definition.render = definition.element->render;
   } else {
     const bool attributeDeclaration = dictionary.getFormatVersion() >= kAttributeDeclarationsVersion &&
@@ -193,10 +186,10 @@ EWhereDefined WriteItem::whereDefinedOf(const XMLDictionaryInfo* dictionary, lon
                                         long tagId, long typeIndex) {
   if (!dictionary) return eUndefined;
   if (memberId >= 1) return eDefinedAsTypeMember;
-  if (kind == kKindSelfDefiningField || kind == kKindSelfDefiningStructure || kind == kKindSelfDefiningMessage ||
-      kind == kKindOpaque)
+  if (kind == eKindSelfDefiningField || kind == eKindSelfDefiningStructure || kind == eKindSelfDefiningMessage ||
+      kind == eKindOpaque)
     return eUndefined;
-  if (kind == kKindUnparsedBitstream) return eWhereDefinedNotSet;
+  if (kind == eKindUnparsedBitstream) return eWhereDefinedNotSet;
   if (tagId >= 1) return eDefinedAsElement;
   return typeIndex >= 0 ? eDefinedByType : eWhereDefinedNotSet;
 }

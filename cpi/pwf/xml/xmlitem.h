@@ -9,6 +9,7 @@
 // it. Queries with an index outside the descriptor's tables raise the
 // CheckedVector error (ZelParserException CP_INTERNAL_ERROR).
 
+#include "elementkinds.h"
 #include "xmldictionaryinfo.h"
 #include "zellog.h"
 
@@ -45,7 +46,6 @@ public:
   const char16_t* getNullEncodingValue() const { return iNullEncodingValue; }
 
 protected:
-  static constexpr std::uint16_t kNoElementKind = 0xFFFF;
   static constexpr long kNotComputed = -1;
   ELogicalType computeValueLogicalType() const;
 
@@ -64,7 +64,7 @@ protected:
   long iTypeIndex = -1;   // explicit type index (xsi:type, list item), -1 = the definition's
   EWhereDefined iWhereDefined = eWhereDefinedNotSet;
   mutable long iLogicalType = kNotComputed;  // cache of getValueLogicalType
-  std::uint16_t iElementKind = kNoElementKind;
+  std::uint16_t iElementKind = eKindNone;
   ENullEncoding iNullEncoding = eNULLNone;
   const char16_t* iNullEncodingValue = nullptr;
 };
