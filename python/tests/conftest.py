@@ -13,9 +13,6 @@ SOURCE = pathlib.Path(os.environ.get("WF_SOURCE_DIR", HERE.parents[1]))
 CORPORA = pathlib.Path(os.environ.get("WF_CORPORA_DIR", SOURCE.parent / "shared" / "corpora"))
 FPML = CORPORA / "fpml-5.11-confirmation"
 
-# Documents of the corpora that their schemas refuse as published.
-KNOWN_INVALID = {"eqs-ex07-long-form-with-stub.xml", "camt053.v2.wrong.xml"}
-
 
 @pytest.fixture(scope="session")
 def kinds():

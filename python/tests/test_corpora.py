@@ -1,90 +1,58 @@
 """to_xml(to_dict(x)) over the shared corpora: the same data back, and documents the schema accepts.
 
-CI converts a sample of each corpus (every SAMPLE_STEP-th document); set
-WF_PYTHON_FULL_CORPORA=1 for every document.
+The documents' schemas, the originals their schemas refuse and the known
+faults are those of tests/data/corpora.json, which the C++ corpus tests read
+too. CI converts a sample of each corpus (every SAMPLE_STEP-th document);
+set WF_PYTHON_FULL_CORPORA=1 for every document.
 """
 
+import json
 import os
 import re
 
 import pytest
 
 import wfxml
-from conftest import CORPORA, KNOWN_INVALID, validate
+from conftest import CORPORA, SOURCE, validate
 
 SAMPLE_STEP = 1 if os.environ.get("WF_PYTHON_FULL_CORPORA") == "1" else 8
-
-# Documents whose typed data the way back refuses (a fault of the typed
-# mapping, not fixed yet): checked to stay refused.
-KNOWN_REFUSED = {
-    "UBL-Invoice-2.0-Enveloped.xml": "text-only elements inside wildcard content are read as {'$': text} "
-    "and refused on the way back ('the element has no value of its own')",
-}
+FACTS = json.loads((SOURCE / "tests" / "data" / "corpora.json").read_text())
 
 
-def root_name(document):
-    head = re.sub(r"<[?!][^>]*>", "", document.read_bytes()[:4000].decode("utf-8", "replace"))
-    return re.search(r"<(?:[\w.-]+:)?([\w.-]+)[\s/>]", head).group(1)
+def pairing(corpus, document):
+    """(schemas to compile, schema to validate with) of a document, as corpora.json pairs them."""
+    folder = CORPORA / corpus["folder"]
+    head = document.read_bytes()[:4000].decode("utf-8", "replace")
+    root = re.search(r"<(?:[\w.-]+:)?([\w.-]+)[\s/>]", re.sub(r"<[?!][^>]*>", "", head)).group(1)
+    namespace = re.search(r'xmlns="(?:[^"]*xsd:)?([^"]*)"', head)
+    names = {"root": root, "namespace": namespace and namespace.group(1), "stem": document.stem}
+
+    def schemas(pattern):
+        path = folder / pattern.format(**names)
+        return tuple(sorted(path.parent.glob(path.name))) if path.name == "*.xsd" else (path,)
+
+    if root in corpus.get("byRoot", {}):
+        own = schemas(corpus["byRoot"][root])
+        return own, own[0]
+    return schemas(corpus["schemas"]), schemas(corpus.get("validate", corpus["schemas"]))[0]
 
 
-# Each corpus as (schemas to compile, schema to validate with, document).
-def fpml_pairs(root):
-    main = root / "schemas" / "fpml-main-5-11.xsd"
-    return [((main,), main, document) for document in sorted((root / "examples").rglob("*.xml"))]
-
-
-def camt_pairs(root):
-    # The schema is named after the version in the default namespace.
-    pairs = []
-    for document in sorted((root / "messages").glob("*.xml")):
-        head = document.read_bytes()[:2000].decode("utf-8", "replace")
-        version = re.search(r'xmlns="urn:iso:std:iso:20022:tech:xsd:([^"]+)"', head).group(1)
-        schema = root / "schemas" / f"{version}.xsd"
-        pairs.append(((schema,), schema, document))
-    return pairs
-
-
-def sepa_pairs(root):
-    return [((s := root / "schemas" / f"{d.stem}.xsd",), s, d) for d in sorted((root / "messages").glob("*.xml"))]
-
-
-def ubl_pairs(root):
-    # One message set of all document schemas (they share their components);
-    # a detached signature is a message of the signature schema alone.
-    documents = tuple(sorted((root / "schemas" / "maindoc").glob("*.xsd")))
-    signature = root / "schemas" / "common" / "UBL-xmldsig-core-schema-2.1.xsd"
-    pairs = []
-    for document in sorted((root / "samples").glob("*.xml")):
-        name = root_name(document)
-        if name == "Signature":
-            pairs.append(((signature,), signature, document))
-        else:
-            pairs.append((documents, root / "schemas" / "maindoc" / f"UBL-{name}-2.1.xsd", document))
-    return pairs
-
-
-CORPUS_PAIRS = {
-    "fpml-5.11-confirmation": fpml_pairs,
-    "iso20022-camt": camt_pairs,
-    "iso20022-sepa": sepa_pairs,
-    "ubl-2.1": ubl_pairs,
-}
-
-
-@pytest.mark.parametrize("corpus", sorted(CORPUS_PAIRS))
+@pytest.mark.parametrize("corpus", FACTS["corpora"], ids=lambda corpus: corpus["label"])
 def test_round_trip_gives_the_same_data_and_valid_documents(corpus, tmp_path):
-    root = CORPORA / corpus
-    if not root.is_dir():
-        pytest.skip(f"corpus {corpus} is not at {root} (set WF_CORPORA_DIR)")
-    pairs = [pair for pair in CORPUS_PAIRS[corpus](root) if pair[2].name not in KNOWN_INVALID][::SAMPLE_STEP]
+    folder = CORPORA / corpus["folder"]
+    if not folder.is_dir():
+        pytest.skip(f"corpus {corpus['folder']} is not at {CORPORA} (set WF_CORPORA_DIR)")
+    names = {path: str(path.relative_to(CORPORA)) for path in sorted((folder / corpus["documents"]).rglob("*.xml"))}
+    documents = [path for path, name in names.items() if name not in FACTS["invalidOriginals"]][::SAMPLE_STEP]
     message_sets = {}
     written = {}
-    for sources, schema, document in pairs:
+    for document in documents:
+        sources, schema = pairing(corpus, document)
         if sources not in message_sets:
             message_sets[sources] = wfxml.MessageSet.compile(sources)
         message_set = message_sets[sources]
         data = message_set.to_dict(document.read_bytes())
-        if document.name in KNOWN_REFUSED:
+        if names[document] in FACTS["knownFaults"]["typed"]:
             with pytest.raises(wfxml.Error, match="CP_JSON_MISMATCH"):
                 message_set.to_xml(data)
             continue

@@ -1,6 +1,5 @@
 #include "corpusrun.h"
 
-#include "e2esupport.h"
 #include "treeroundtrip.h"
 
 #include "stddictionaryinfo.h"
@@ -10,6 +9,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -125,36 +126,10 @@ void forEachElement(const MessageTree& tree, Visit visit) {
   }
 }
 
-std::string joined(const std::vector<std::string>& texts, const char* separator, std::size_t most = SIZE_MAX) {
+std::string joined(const std::vector<std::string>& texts) {
   std::string out;
-  for (std::size_t i = 0; i < texts.size() && i < most; ++i) out += (i == 0 ? "" : separator) + texts[i];
+  for (const std::string& text : texts) out += (out.empty() ? "" : ", ") + text;
   return out;
-}
-
-struct Verdict {
-  bool valid = false;
-  std::string complaint;  // the first lines of what xmllint said, when not valid
-};
-
-// What xmllint says of each file against one schema, in one run. It ends
-// each file's complaints ("FILE:LINE: ...") with "FILE validates" or "FILE
-// fails to validate"; a schema it cannot load fails every file with a
-// complaint of its own.
-std::map<std::string, Verdict> checkWithXmllint(const std::string& schema, const std::vector<std::string>& files) {
-  std::vector<std::string> args{"--noout", "--schema", schema};
-  args.insert(args.end(), files.begin(), files.end());
-  const std::vector<std::string> lines = linesOf(runCommand("xmllint", args).err);
-  std::map<std::string, Verdict> verdicts;
-  for (const std::string& file : files) {
-    Verdict& verdict = verdicts[file];
-    std::vector<std::string> own;
-    for (const std::string& line : lines) {
-      if (line == file + " validates") verdict.valid = true;
-      if (line.rfind(file + ":", 0) == 0) own.push_back(line);
-    }
-    if (!verdict.valid) verdict.complaint = joined(own.empty() ? lines : own, "\n", 3);
-  }
-  return verdicts;
 }
 
 }  // namespace
@@ -168,23 +143,11 @@ struct CorpusRun::DocumentResult {
   std::string problem;
   std::vector<std::string> unmatched;   // outermost self-defining elements outside wildcards
   std::size_t wildcardElements = 0;
-  std::optional<Verdict> originalVerdict;     // xmllint's, when validated
-  std::optional<Verdict> writtenVerdict;
+  std::optional<XmllintVerdict> originalVerdict;  // xmllint's, when validated
+  std::optional<XmllintVerdict> writtenVerdict;
 };
 
-std::vector<fs::path> documentsOfShard(const fs::path& folder, int count, int index, std::size_t sample) {
-  std::vector<fs::path> all;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file() && entry.path().extension() == ".xml") all.push_back(entry.path());
-  std::sort(all.begin(), all.end());
-  std::vector<fs::path> shard;
-  for (std::size_t i = static_cast<std::size_t>(index); i < all.size(); i += static_cast<std::size_t>(count))
-    if ((i / static_cast<std::size_t>(count)) % sample == 0) shard.push_back(all[i]);
-  return shard;
-}
-
-CorpusRun::CorpusRun(const Corpus& corpus, fs::path corpora, fs::path scratch)
-    : corpus_(corpus), corpora_(std::move(corpora)), scratch_(std::move(scratch)) {
+CorpusRun::CorpusRun(const Corpus& corpus, fs::path scratch) : corpus_(corpus), scratch_(std::move(scratch)) {
   fs::create_directories(scratch_);
 }
 
@@ -195,11 +158,11 @@ CorpusRun::~CorpusRun() {
 
 void CorpusRun::process(const fs::path& document) {
   DocumentResult& result = results_.emplace_back();
-  result.name = fs::relative(document, corpora_).string();
+  result.name = nameBelowCorpora(document);
   result.original = document;
   const std::vector<std::uint8_t> bytes = readBytes(document.string());
   const SchemaPairing pairing =
-      corpus_.pairing(corpora_ / corpus_.folder, document, std::string(bytes.begin(), bytes.end()));
+      corpus_.pairing(document, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   result.validatingSchema = pairing.validatingSchema;
   SchemaDictionary& dictionary = schemaDictionaryFor(pairing.schemaSet);
   const auto fail = [&result](Step step, const std::string& problem) {
@@ -256,8 +219,8 @@ void CorpusRun::validate() {
     filesBySchema[result.validatingSchema].push_back(result.original.string());
     if (!result.written.empty()) filesBySchema[result.validatingSchema].push_back(result.written.string());
   }
-  std::map<std::string, Verdict> verdicts;
-  for (const auto& [schema, files] : filesBySchema) verdicts.merge(checkWithXmllint(schema, files));
+  std::map<std::string, XmllintVerdict> verdicts;
+  for (const auto& [schema, files] : filesBySchema) verdicts.merge(xmllintVerdicts(schema, files));
   for (DocumentResult& result : results_) {
     result.originalVerdict = verdicts[result.original.string()];
     if (!result.written.empty()) result.writtenVerdict = verdicts[result.written.string()];
@@ -266,8 +229,9 @@ void CorpusRun::validate() {
 
 void CorpusRun::skipValidation(const std::string& reason) { validationSkipped_ = reason; }
 
-CorpusOutcome CorpusRun::judge(const std::map<std::string, std::string>& invalidOriginals,
-                               const std::map<std::string, KnownFault>& knownFaults) const {
+CorpusOutcome CorpusRun::judge() const {
+  const std::map<std::string, std::string>& invalidOriginals = corpusFacts().invalidOriginals;
+  const std::map<std::string, KnownTreeFault>& knownFaults = corpusFacts().treeFaults;
   CorpusOutcome outcome;
   for (const DocumentResult& result : results_) {
     ++outcome.documents;
@@ -283,7 +247,7 @@ CorpusOutcome CorpusRun::judge(const std::map<std::string, std::string>& invalid
     std::string problem = result.problem;
     if (failed != Step::Parse && !result.unmatched.empty() && !listedInvalid) {
       failed = Step::Match;
-      problem = "self-defining outside wildcards: " + joined(result.unmatched, ", ");
+      problem = "self-defining outside wildcards: " + joined(result.unmatched);
     }
     const bool writtenValid = result.writtenVerdict && result.writtenVerdict->valid;
     if (!failed && result.writtenVerdict && !writtenValid && !listedInvalid) {
@@ -309,11 +273,11 @@ CorpusOutcome CorpusRun::judge(const std::map<std::string, std::string>& invalid
       if (failed) outcome.failures.push_back(result.name + " fails to " + nameOf(*failed) + ": " + problem);
       continue;
     }
-    if (failed == known->second.step) {
-      ++outcome.knownFaults[std::string(nameOf(*failed)) + ": " + known->second.reason];
+    if (failed && nameOf(*failed) == known->second.step) {
+      ++outcome.knownFaults[known->second.step + ": " + known->second.reason];
       continue;
     }
-    outcome.failures.push_back(result.name + " is listed to fail to " + nameOf(known->second.step) + " (" +
+    outcome.failures.push_back(result.name + " is listed to fail to " + known->second.step + " (" +
                                known->second.reason + ") but " +
                                (failed ? std::string("fails to ") + nameOf(*failed) + ": " + problem
                                        : std::string("passes now: take it off the list")));
