@@ -308,6 +308,7 @@ private:
   MemberDef memberFor(XSParticle& particle);
   // The shared open type of each processContents.
   int openTypeIndex(ProcessContents processContents);
+  int anyTypeIndex();
   int xsdListType(const std::string& name, const std::string& itemName);
   void fillElement(XSElementDeclaration& source, int index);
   void chooseMessages();
@@ -396,6 +397,22 @@ int SchemaMapper::openTypeIndex(ProcessContents processContents) {
   return index;
 }
 
+// xs:anyType: mixed content around any elements, matched laxly. Kept apart
+// from the shared lax open type, whose wildcards hold no text runs.
+int SchemaMapper::anyTypeIndex() {
+  MemberDef content;
+  content.form = MemberDef::Form::Group;
+  content.type = openTypeIndex(ProcessContents::Lax);
+  content.minOccurs = 0;
+  content.maxOccurs = kUnbounded;
+  TypeDef type;
+  type.variety = TypeVariety::Complex;
+  type.composition = Composition::OrderedMixed;
+  type.members.push_back(std::move(content));
+  set_.types.push_back(std::move(type));
+  return static_cast<int>(set_.types.size() - 1);
+}
+
 int SchemaMapper::xsdListType(const std::string& name, const std::string& itemName) {
   TypeDef type;
   type.name = name;
@@ -415,8 +432,7 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
     const std::string name = utf8(source->getName());
     index = useBuiltinType(set_, name);
     if (index == kNone && name == "anyType") {
-      // Its content is a lax wildcard.
-      index = openTypeIndex(ProcessContents::Lax);
+      index = anyTypeIndex();
     } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS" || name == "ENTITIES")) {
       index = xsdListType(name, name.substr(0, name.size() - 1));
     } else if (index == kNone) {
@@ -500,7 +516,10 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
   XSParticleList* particles = group ? group->getParticles() : nullptr;
   const bool onlyWildcard = particles && particles->size() == 1 &&
                             particles->elementAt(0)->getTermType() == XSParticle::TERM_WILDCARD;
-  if (onlyWildcard && type.derivation != Derivation::Extension) {
+  // Mixed content keeps its text runs: its wildcard becomes an open group
+  // member below, as it would beside other particles.
+  const bool mixed = source.getContentType() == XSComplexTypeDefinition::CONTENTTYPE_MIXED;
+  if (onlyWildcard && !mixed && type.derivation != Derivation::Extension) {
     type.composition = Composition::Open;
     type.processContents = processContentsOf(*particles->elementAt(0)->getWildcardTerm());
     return;

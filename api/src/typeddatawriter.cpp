@@ -58,8 +58,16 @@ struct Entry {
   const SchemaMember* member = nullptr;
   const SchemaMember* substitutes = nullptr;  // a substitution group member's head
   long typeRow = -1;  // the declared type of a global element met under a wildcard
-  std::vector<const TreeElement*> elements;
+  std::vector<const TreeElement*> elements;  // those written under its key
+  bool present = false;  // the element has children of it, under its key or in mixed content
 };
+
+// A child in mixed content: a text run, or an element with its entry's position.
+struct Content {
+  const TreeElement* child;
+  std::size_t entry;
+};
+constexpr std::size_t kTextRun = static_cast<std::size_t>(-1);
 
 class TreeWalker {
 public:
@@ -178,20 +186,21 @@ private:
   void complexElement(const TreeElement& e, const SchemaType* type, const std::string& ownNamespace, int depth) {
     std::vector<Entry> entries = type ? memberEntries(*type) : std::vector<Entry>();
     std::vector<const TreeElement*> anonymous;
-    std::vector<const TreeElement*> content;  // mixed content in order
+    std::vector<Content> content;  // mixed content in order
     const bool mixed = type ? type->isMixed : hasMixedContent(e);
     for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isXsiType(*c)) continue;
       if (isAnonymous(*c)) {
         anonymous.push_back(c);
-        content.push_back(c);
+        content.push_back({c, kTextRun});
         continue;
       }
       Entry* entry = entryFor(*c, type, entries);
+      entry->present = true;
       if (entry->isAttribute) {
         entry->elements.push_back(c);
       } else if (mixed) {
-        content.push_back(c);  // the elements go into the content array
+        content.push_back({c, static_cast<std::size_t>(entry - entries.data())});  // into the content array
       } else {
         entry->elements.push_back(c);
       }
@@ -210,7 +219,7 @@ private:
     }
     if (mixed) {
       out_.key(typedkeys::kValue);
-      mixedContent(content, type, entries, depth);
+      mixedContent(content, entries, depth);
     } else if (e.hasValue() || !anonymous.empty()) {
       out_.key(typedkeys::kValue);
       if (e.hasValue()) {
@@ -230,18 +239,16 @@ private:
   }
 
   // Text runs as strings, elements as objects of one key, in document order.
-  void mixedContent(const std::vector<const TreeElement*>& content, const SchemaType* type,
-                    std::vector<Entry>& entries, int depth) {
+  void mixedContent(const std::vector<Content>& content, const std::vector<Entry>& entries, int depth) {
     out_.startArray();
-    for (const TreeElement* c : content) {
-      if (isAnonymous(*c)) {
+    for (const auto& [c, entry] : content) {
+      if (entry == kTextRun) {
         value(c->getValue(), nullptr);
         continue;
       }
-      Entry* entry = entryFor(*c, type, entries);
       out_.startObject();
-      out_.key(entry->name);
-      element(*c, *entry, depth + 1);
+      out_.key(entries[entry].name);
+      element(*c, entries[entry], depth + 1);
       out_.endObject();
     }
     out_.endArray();
@@ -312,7 +319,7 @@ private:
   // when it is not their parent's (attributes: when they have one).
   void qualifyForeignNames(std::vector<Entry>& entries, const std::string& parentNamespace) const {
     for (Entry& entry : entries) {
-      if (entry.member || entry.substitutes || entry.elements.empty()) continue;
+      if (entry.member || entry.substitutes || !entry.present) continue;
       if (entry.isAttribute ? !entry.namespaceUri.empty() : entry.namespaceUri != parentNamespace) qualify(entry);
     }
   }
@@ -325,7 +332,7 @@ private:
       for (std::size_t j = i + 1; j < entries.size(); ++j) {
         Entry& a = entries[i];
         Entry& b = entries[j];
-        if (a.elements.empty() || b.elements.empty() || a.name != b.name || a.isAttribute != b.isAttribute) continue;
+        if (!a.present || !b.present || a.name != b.name || a.isAttribute != b.isAttribute) continue;
         qualify(a);
         qualify(b);
       }

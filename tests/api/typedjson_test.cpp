@@ -263,6 +263,49 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"LaxTypes", "<lax><hdr>h</hdr><qty>5</qty></lax>", R"({"lax":{"hdr":"h","qty":5}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
 
+// A mixed type whose content is a lax wildcard alone, and xs:anyType (mixed
+// by definition): text runs stay in "$" beside the elements, also alone.
+const wfxml::MessageSet& mixedWildcardSet() {
+  static const ScratchFolder folder;
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("m.xsd",
+      R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:m="urn:test:mixed"
+           targetNamespace="urn:test:mixed" elementFormDefault="qualified">
+  <xs:complexType name="Any" mixed="true">
+    <xs:sequence minOccurs="0" maxOccurs="unbounded"><xs:any processContents="lax"/></xs:sequence>
+  </xs:complexType>
+  <xs:element name="qty" type="xs:long"/>
+  <xs:element name="doc">
+    <xs:complexType><xs:choice><xs:element name="stamp" type="m:Any"/><xs:element name="free"/></xs:choice></xs:complexType>
+  </xs:element>
+</xs:schema>)")});
+  return set;
+}
+
+class MixedWildcardContent : public testing::TestWithParam<WildcardCase> {};
+
+TEST_P(MixedWildcardContent, KeepsItsTextRunsBothWays) {
+  wfxml::Session session(mixedWildcardSet());
+  const std::string xml = std::string(R"(<doc xmlns="urn:test:mixed">)") + GetParam().xml + "</doc>";
+  const std::string json = std::string(R"({"doc":{)") + GetParam().json + "}}";
+  ASSERT_EQ(session.toJson(session.parse(xml.data(), xml.size())), json);
+  const std::vector<std::uint8_t> written = session.write(session.fromJson(json));
+  EXPECT_EQ(session.toJson(session.parse(written.data(), written.size())), json);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, MixedWildcardContent,
+    testing::Values(WildcardCase{"TextAlone", "<stamp>2010-11-26T18:00:00Z</stamp>",
+                                 R"("stamp":{"$":["2010-11-26T18:00:00Z"]})"},
+                    WildcardCase{"TextAroundElements", "<stamp>a<qty>5</qty>b<x>y</x>c</stamp>",
+                                 R"("stamp":{"$":["a",{"qty":5},"b",{"x":"y"},"c"]})"},
+                    // A foreign element keeps its namespace in the key, as outside mixed content.
+                    WildcardCase{"ForeignElement", R"(<stamp>a<q xmlns="urn:x">y</q></stamp>)",
+                                 R"("stamp":{"$":["a",{"{urn:x}q":"y"}]})"},
+                    WildcardCase{"AnyTypeTextAlone", "<free>t</free>", R"("free":{"$":["t"]})"},
+                    WildcardCase{"AnyTypeTextAroundElements", "<free>a<qty>5</qty>b</free>",
+                                 R"("free":{"$":["a",{"qty":5},"b"]})"}),
+    [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
+
 // The header stays strict beside lax content.
 TEST(WildcardContent, LaxLeavesTheTypesOwnMembersStrict) {
   wfxml::Session session(wildcardSet());
