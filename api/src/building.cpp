@@ -85,7 +85,7 @@ void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFD
     if (isAnonymous(*child)) return child->setValue(std::move(value));
   }
   TreeElement& child = tree.appendChild(element);
-  child.setKind(treekinds::kSelfDefiningField);
+  child.setKind(eKindSelfDefiningField);
   child.setValue(std::move(value));
 }
 

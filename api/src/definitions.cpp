@@ -1,6 +1,7 @@
 #include "definitions.h"
 
 #include "dictionaryinfo.h"
+#include "elementkinds.h"
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
 #include "utf8.h"
@@ -103,13 +104,13 @@ const Definition* Definitions::find(long tagId, long memberId, unsigned short ki
     const long row = memberIndex >= 0 ? memberIndex : dictionary_->getStructDefIndexFromMbrID(memberId);
     return row >= 0 && static_cast<std::size_t>(row) < members_.size() ? &members_[row] : nullptr;
   }
-  if (kind == kinds::kSelfDefiningField || kind == kinds::kSelfDefiningStructure ||
-      kind == kinds::kSelfDefiningMessage || kind == kinds::kOpaque || kind == kinds::kUnparsedBitstream)
+  if (kind == eKindSelfDefiningField || kind == eKindSelfDefiningStructure || kind == eKindSelfDefiningMessage ||
+      kind == eKindOpaque || kind == eKindUnparsedBitstream)
     return nullptr;
   if (tagId < 1) return nullptr;
   const long row = tagIndex >= 0 ? tagIndex : dictionary_->getTagDefIndex(tagId);
   if (row < 0 || static_cast<std::size_t>(row) >= tags_.size()) return nullptr;
-  return kind == kinds::kMessage ? &tags_[row].asMessage : &tags_[row].asElement;
+  return kind == eKindMessage ? &tags_[row].asMessage : &tags_[row].asElement;
 }
 
 const Definition* Definitions::find(const TreeElement& element) const {

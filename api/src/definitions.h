@@ -21,16 +21,6 @@ struct Definition {
   bool isAttribute = false;
 };
 
-// The element kinds of the host's events and trees that matter here.
-namespace kinds {
-constexpr unsigned short kSelfDefiningField = 0;
-constexpr unsigned short kSelfDefiningStructure = 2;
-constexpr unsigned short kUnparsedBitstream = 4;
-constexpr unsigned short kSelfDefiningMessage = 5;
-constexpr unsigned short kMessage = 6;
-constexpr unsigned short kOpaque = 8;
-}  // namespace kinds
-
 class Definitions {
 public:
   // dictionary: null for a message set without one (nothing is defined).

@@ -1,22 +1,10 @@
 #include "eventstream.h"
 
 #include "definitions.h"
+#include "elementkinds.h"
 #include "utf8.h"
 
 namespace wfxml::detail {
-namespace {
-
-constexpr unsigned short kKindField = 1;
-constexpr unsigned short kKindTypedField = 9;
-constexpr unsigned short kKindList = 12;
-
-// The kinds whose elements hold a value of their own (as the tree builder
-// decides); values inside other elements are anonymous.
-bool isFieldKind(unsigned short kind) {
-  return kind == kinds::kSelfDefiningField || kind == kKindField || kind == kKindTypedField || kind == kKindList;
-}
-
-}  // namespace
 
 EventStream::EventStream(const Definitions& definitions, const std::function<void(const Event&)>& onEvent)
     : definitions_(definitions), onEvent_(onEvent) {}
@@ -122,8 +110,10 @@ void EventStream::startElement(const char16_t* name, const ZelWstring& namespace
 
 void EventStream::data(const PWFData& value, const WorkerInfoPtr&, long, long listTypeIndex) {
   Frame* open = depth_ > 0 ? &frames_[depth_ - 1] : nullptr;
-  const bool ownValue = open && isFieldKind(open->kind) && open->kind != kKindList && !open->hasValue &&
-                        !open->hasChildren && listTypeIndex < 0;
+  // A field holds its value itself (as the tree builder decides); values
+  // inside other elements, a list's items too, are anonymous.
+  const bool ownValue =
+      open && isFieldKind(open->kind) && !open->hasValue && !open->hasChildren && listTypeIndex < 0;
   if (ownValue) {
     open->hasValue = true;
     event_.name = open->name;

@@ -150,12 +150,12 @@ private:
   // The tree element kind the parser gives an element of this tag and type.
   unsigned short kindOf(long tagRow, long typeRow) const {
     const auto& tags = dictionary_.getTagCache();
-    if (tagRow < 0 || static_cast<std::size_t>(tagRow) >= tags.size()) return treekinds::kField;
+    if (tagRow < 0 || static_cast<std::size_t>(tagRow) >= tags.size()) return eKindField;
     const long tagClass = tags[tagRow].tagClass;
-    if (tagClass == eTagClassMessage) return treekinds::kMessage;
+    if (tagClass == eTagClassMessage) return eKindMessage;
     if (validType(typeRow) && dictionary_.getTypeCache()[typeRow].typeKind == DictCodes::eTypeKindList)
-      return treekinds::kList;
-    return tagClass == eTagClassStructure ? treekinds::kStructure : treekinds::kField;
+      return eKindList;
+    return tagClass == eTagClassStructure ? eKindStructure : eKindField;
   }
 
   // A type restricted from a list keeps its base's items. The walk is

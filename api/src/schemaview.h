@@ -9,6 +9,7 @@
 // once per message set; immutable afterwards, so any number of threads may
 // read it.
 
+#include "elementkinds.h"
 #include "pwfdata.h"
 
 #include <cstdint>
@@ -26,16 +27,6 @@ namespace wfxml::detail {
 
 constexpr long kUnboundedOccurs = -1;
 
-// The tree's element kinds for what the mapping builds.
-namespace treekinds {
-constexpr unsigned short kSelfDefiningField = 0;
-constexpr unsigned short kField = 1;
-constexpr unsigned short kSelfDefiningStructure = 2;
-constexpr unsigned short kStructure = 3;
-constexpr unsigned short kMessage = 6;
-constexpr unsigned short kList = 12;
-}  // namespace treekinds
-
 // One element or attribute a type may hold, with the ids a tree element
 // matched to it carries.
 struct SchemaMember {
@@ -50,7 +41,7 @@ struct SchemaMember {
   long minOccurs = 1;
   long maxOccurs = 1;        // over the groups that hold it; kUnboundedOccurs = no limit
   bool nillable = false;
-  unsigned short kind = treekinds::kField;  // the tree element kind the parser gives it
+  unsigned short kind = eKindField;  // the tree element kind the parser gives it
   int group = -1;            // the innermost repeating group that holds it, -1 none (ids per type)
   // The branches of the choices that hold it: (choice id, branch) per choice.
   struct Branch {
@@ -119,7 +110,7 @@ struct SchemaElement {
   bool isMessage = false;
   bool isAttribute = false;
   long headRow = -1;  // the head of its substitution group, -1 none
-  unsigned short kind = treekinds::kField;
+  unsigned short kind = eKindField;
 };
 
 class SchemaView {

@@ -240,7 +240,7 @@ TreeElement& TreeAssembly::createMessage(const SchemaElement& message) {
   root.setTagId(message.tagId);
   root.setTagIndex(message.tagRow);
   root.setMemberId(0);
-  root.setKind(treekinds::kMessage);
+  root.setKind(eKindMessage);
   return root;
 }
 
@@ -320,20 +320,20 @@ TreeElement& TreeAssembly::append(TreeElement& parent, const Resolution& resolut
     child.setKind(global->kind);
     return child;
   }
-  if (parent.getKind() == treekinds::kSelfDefiningField && parent.getMemberId() < 1 && parent.getTagId() < 0)
-    parent.setKind(treekinds::kSelfDefiningStructure);
+  if (parent.getKind() == eKindSelfDefiningField && parent.getMemberId() < 1 && parent.getTagId() < 0)
+    parent.setKind(eKindSelfDefiningStructure);
   const std::string treeName = attribute ? "@" + std::string(name) : std::string(name);
   tree_.setName(child, wide(treeName).view());
   const std::string inherited = attribute || namespaceGiven ? std::string() : namespaceOf(parent);
   const std::string_view uri = namespaceUri.empty() ? std::string_view(inherited) : namespaceUri;
   if (!uri.empty()) tree_.setNamespaceURI(child, wide(uri).view());
-  child.setKind(treekinds::kSelfDefiningField);
+  child.setKind(eKindSelfDefiningField);
   return child;
 }
 
 TreeElement& TreeAssembly::appendValue(TreeElement& parent, PWFData value) {
   TreeElement& child = tree_.appendChild(parent);
-  child.setKind(treekinds::kSelfDefiningField);
+  child.setKind(eKindSelfDefiningField);
   child.setValue(std::move(value));
   return child;
 }
@@ -343,7 +343,7 @@ void TreeAssembly::setXsiType(TreeElement& element, long typeRow) {
   TreeElement& attribute = tree_.appendChild(element);
   tree_.setName(attribute, u"type");
   tree_.setNamespaceURI(attribute, wide(kSchemaInstanceNamespace).view());
-  attribute.setKind(treekinds::kSelfDefiningField);
+  attribute.setKind(eKindSelfDefiningField);
   attribute.setValue(PWFData::makeString(wide(view_->treeTypeText(typeRow))));
 }
 
