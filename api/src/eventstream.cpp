@@ -37,22 +37,17 @@ EventStream::Frame& EventStream::push(unsigned short kind) {
 
 void EventStream::openDefined(long tagId, unsigned short kind, long memberId, long tagIndex, long memberIndex) {
   Frame& frame = push(kind);
-  const Definition* definition = definitions_.find(tagId, memberId, kind, tagIndex, memberIndex);
-  if (definition) {
-    frame.name = definition->name;
-    frame.namespaceUri = definition->namespaceUri;
-    frame.isAttribute = definition->isAttribute;
-  } else {
-    frame.name.clear();
-    frame.namespaceUri.clear();
-    frame.isAttribute = false;
-  }
+  frame.definition = definitions_.find(tagId, memberId, kind, tagIndex, memberIndex);
+  frame.name.clear();
+  frame.namespaceUri.clear();
+  frame.isAttribute = frame.definition && frame.definition->isAttribute;
   frame.isSelfDefining = false;
   sendStart(frame);
 }
 
 void EventStream::openSelfDefining(const char16_t* name, const ZelWstring& namespaceURI, unsigned short kind) {
   Frame& frame = push(kind);
+  frame.definition = nullptr;
   std::u16string_view text(name ? name : u"");
   frame.isAttribute = isSelfDefiningAttribute(text, namespaceURI.view());
   if (!text.empty() && text.front() == u'@') text.remove_prefix(1);
@@ -62,12 +57,21 @@ void EventStream::openSelfDefining(const char16_t* name, const ZelWstring& names
   sendStart(frame);
 }
 
+void EventStream::describe(const Frame* frame, std::size_t depth) {
+  if (frame && frame->definition) {
+    event_.name = frame->definition->name;
+    event_.namespaceUri = frame->definition->namespaceUri;
+  } else {
+    event_.name = frame ? std::string_view(frame->name) : std::string_view();
+    event_.namespaceUri = frame ? std::string_view(frame->namespaceUri) : std::string_view();
+  }
+  event_.isAttribute = frame && frame->isAttribute;
+  event_.isSelfDefining = frame && frame->isSelfDefining;
+  event_.depth = static_cast<int>(depth);
+}
+
 void EventStream::sendStart(const Frame& frame) {
-  event_.name = frame.name;
-  event_.namespaceUri = frame.namespaceUri;
-  event_.isAttribute = frame.isAttribute;
-  event_.isSelfDefining = frame.isSelfDefining;
-  event_.depth = static_cast<int>(depth_) - 1;
+  describe(&frame, depth_ - 1);
   event_.value = Value();
   send(EventKind::StartElement);
 }
@@ -75,12 +79,7 @@ void EventStream::sendStart(const Frame& frame) {
 void EventStream::close() {
   // A message without content ends without having started any.
   if (depth_ == 0) return;
-  const Frame& frame = frames_[depth_ - 1];
-  event_.name = frame.name;
-  event_.namespaceUri = frame.namespaceUri;
-  event_.isAttribute = frame.isAttribute;
-  event_.isSelfDefining = frame.isSelfDefining;
-  event_.depth = static_cast<int>(depth_) - 1;
+  describe(&frames_[depth_ - 1], depth_ - 1);
   event_.value = Value();
   --depth_;
   send(EventKind::EndElement);
@@ -116,18 +115,10 @@ void EventStream::data(const PWFData& value, const WorkerInfoPtr&, long, long li
       open && isFieldKind(open->kind) && !open->hasValue && !open->hasChildren && listTypeIndex < 0;
   if (ownValue) {
     open->hasValue = true;
-    event_.name = open->name;
-    event_.namespaceUri = open->namespaceUri;
-    event_.isAttribute = open->isAttribute;
-    event_.isSelfDefining = open->isSelfDefining;
-    event_.depth = static_cast<int>(depth_) - 1;
+    describe(open, depth_ - 1);
   } else {
     if (open) open->hasChildren = true;
-    event_.name = {};
-    event_.namespaceUri = {};
-    event_.isAttribute = false;
-    event_.isSelfDefining = false;
-    event_.depth = static_cast<int>(depth_);
+    describe(nullptr, depth_);
   }
   event_.value = Value(&value);
   send(EventKind::Value);

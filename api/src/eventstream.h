@@ -12,6 +12,7 @@
 namespace wfxml::detail {
 
 class Definitions;
+struct Definition;
 
 // Turns the parser's events into Events: names of defined elements from the
 // dictionary, self-defining names without their attribute marker, all in
@@ -46,10 +47,12 @@ public:
   void data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) override;
 
 private:
-  // An open element. Frames stay in the vector when closed, so that their
-  // strings keep their storage for the next element at that depth.
+  // An open element: a defined one names its definition, a self-defining
+  // one keeps its names. Frames stay in the vector when closed, so that
+  // their strings keep their storage for the next element at that depth.
   struct Frame {
-    std::string name;
+    const Definition* definition = nullptr;
+    std::string name;  // self-defining only
     std::string namespaceUri;
     bool isAttribute = false;
     bool isSelfDefining = false;
@@ -62,6 +65,8 @@ private:
   void openDefined(long tagId, unsigned short kind, long memberId, long tagIndex, long memberIndex);
   void openSelfDefining(const char16_t* name, const ZelWstring& namespaceURI, unsigned short kind);
   void sendStart(const Frame& frame);
+  // The event's element: the frame at that depth, or an anonymous value (null).
+  void describe(const Frame* frame, std::size_t depth);
   void close();
   void send(EventKind kind);
 
