@@ -155,72 +155,50 @@ Element Element::append(std::string_view name, std::string_view namespaceUri) {
   return message_->element(&child);
 }
 
-namespace {
-detail::GivenValue given(detail::GivenValue::Kind kind) {
-  detail::GivenValue value;
-  value.kind = kind;
-  return value;
-}
-}  // namespace
+using detail::GivenValue;
 
 Element& Element::setString(std::string_view text) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::String);
-  value.text = text;
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofText(GivenValue::Kind::String, text));
   return *this;
 }
 
 Element& Element::setInteger(std::int64_t number) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::Integer);
-  value.integer = number;
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofInteger(number));
   return *this;
 }
 
 Element& Element::setDecimal(std::string_view digits) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::Decimal);
-  value.text = digits;
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofText(GivenValue::Kind::Decimal, digits));
   return *this;
 }
 
 Element& Element::setDouble(double number) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::Number);
-  value.number = number;
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofNumber(number));
   return *this;
 }
 
 Element& Element::setBoolean(bool flag) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::Boolean);
-  value.boolean = flag;
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofBoolean(flag));
   return *this;
 }
 
 Element& Element::setDateTime(std::string_view xmlText) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::DateTime);
-  value.text = xmlText;
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofText(GivenValue::Kind::DateTime, xmlText));
   return *this;
 }
 
 Element& Element::setDuration(std::string_view xmlText) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::Duration);
-  value.text = xmlText;
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofText(GivenValue::Kind::Duration, xmlText));
   return *this;
 }
 
 Element& Element::setBinary(const std::uint8_t* bytes, std::size_t size) {
-  detail::GivenValue value = given(detail::GivenValue::Kind::Binary);
-  value.bytes.assign(bytes, bytes + size);
-  detail::setGivenValue(message_, element_, value);
+  detail::setGivenValue(message_, element_, GivenValue::ofBytes(bytes, size));
   return *this;
 }
 
 Element& Element::setNull() {
-  detail::setGivenValue(message_, element_, given(detail::GivenValue::Kind::Null));
+  detail::setGivenValue(message_, element_, GivenValue());
   return *this;
 }
 

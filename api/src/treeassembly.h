@@ -28,6 +28,38 @@ struct GivenValue {
   double number = 0;
   std::string text;  // digits of big integers and decimals; strings, date-times, durations (UTF-8)
   std::vector<std::uint8_t> bytes;
+
+  static GivenValue ofBoolean(bool value) {
+    GivenValue given(Kind::Boolean);
+    given.boolean = value;
+    return given;
+  }
+  static GivenValue ofInteger(std::int64_t value) {
+    GivenValue given(Kind::Integer);
+    given.integer = value;
+    return given;
+  }
+  static GivenValue ofNumber(double value) {
+    GivenValue given(Kind::Number);
+    given.number = value;
+    return given;
+  }
+  // kind: one of those whose value is text.
+  static GivenValue ofText(Kind kind, std::string_view value) {
+    GivenValue given(kind);
+    given.text = value;
+    return given;
+  }
+  static GivenValue ofBytes(const std::uint8_t* bytes, std::size_t size) {
+    GivenValue given(Kind::Binary);
+    given.bytes.assign(bytes, bytes + size);
+    return given;
+  }
+
+  GivenValue() = default;
+
+private:
+  explicit GivenValue(Kind of) : kind(of) {}
 };
 const char* kindName(GivenValue::Kind kind);
 

@@ -42,14 +42,16 @@ void TypedNodeCollector::add(GivenValue value) {
   place(std::move(node));
 }
 
-void TypedNodeCollector::startObject() {
+void TypedNodeCollector::openNode(TypedNode::Kind kind) {
   if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDepth))
     throwError(__FILE__, __LINE__, "Session::fromJson", ZelMessages::CP_JSON_MISMATCH,
                {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
   TypedNode node;
-  node.kind = TypedNode::Kind::Object;
+  node.kind = kind;
   open_.push_back(&place(std::move(node)));
 }
+
+void TypedNodeCollector::startObject() { openNode(TypedNode::Kind::Object); }
 
 void TypedNodeCollector::key(std::string_view name) {
   if (open_.empty() || open_.back()->kind != TypedNode::Kind::Object || keyPending_) misuse("a key outside an object");
@@ -62,14 +64,7 @@ void TypedNodeCollector::endObject() {
   open_.pop_back();
 }
 
-void TypedNodeCollector::startArray() {
-  if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDepth))
-    throwError(__FILE__, __LINE__, "Session::fromJson", ZelMessages::CP_JSON_MISMATCH,
-               {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
-  TypedNode node;
-  node.kind = TypedNode::Kind::Array;
-  open_.push_back(&place(std::move(node)));
-}
+void TypedNodeCollector::startArray() { openNode(TypedNode::Kind::Array); }
 
 void TypedNodeCollector::endArray() {
   if (open_.empty() || open_.back()->kind != TypedNode::Kind::Array) misuse("an array's end");
@@ -78,53 +73,22 @@ void TypedNodeCollector::endArray() {
 
 void TypedNodeCollector::null() { add({}); }
 
-void TypedNodeCollector::boolean(bool value) {
-  GivenValue v;
-  v.kind = GivenValue::Kind::Boolean;
-  v.boolean = value;
-  add(std::move(v));
-}
+void TypedNodeCollector::boolean(bool value) { add(GivenValue::ofBoolean(value)); }
 
-void TypedNodeCollector::integer(std::int64_t value) {
-  GivenValue v;
-  v.kind = GivenValue::Kind::Integer;
-  v.integer = value;
-  add(std::move(v));
-}
+void TypedNodeCollector::integer(std::int64_t value) { add(GivenValue::ofInteger(value)); }
 
 void TypedNodeCollector::bigInteger(std::string_view digits) {
-  GivenValue v;
-  v.kind = GivenValue::Kind::BigInteger;
-  v.text = digits;
-  add(std::move(v));
+  add(GivenValue::ofText(GivenValue::Kind::BigInteger, digits));
 }
 
-void TypedNodeCollector::decimal(std::string_view digits) {
-  GivenValue v;
-  v.kind = GivenValue::Kind::Decimal;
-  v.text = digits;
-  add(std::move(v));
-}
+void TypedNodeCollector::decimal(std::string_view digits) { add(GivenValue::ofText(GivenValue::Kind::Decimal, digits)); }
 
-void TypedNodeCollector::number(double value) {
-  GivenValue v;
-  v.kind = GivenValue::Kind::Number;
-  v.number = value;
-  add(std::move(v));
-}
+void TypedNodeCollector::number(double value) { add(GivenValue::ofNumber(value)); }
 
-void TypedNodeCollector::string(std::string_view text) {
-  GivenValue v;
-  v.kind = GivenValue::Kind::String;
-  v.text = text;
-  add(std::move(v));
-}
+void TypedNodeCollector::string(std::string_view text) { add(GivenValue::ofText(GivenValue::Kind::String, text)); }
 
 void TypedNodeCollector::binary(const std::uint8_t* bytes, std::size_t size) {
-  GivenValue v;
-  v.kind = GivenValue::Kind::Binary;
-  v.bytes.assign(bytes, bytes + size);
-  add(std::move(v));
+  add(GivenValue::ofBytes(bytes, size));
 }
 
 TypedNode TypedNodeCollector::take() {

@@ -54,6 +54,7 @@ public:
 
 private:
   TypedNode& place(TypedNode node);
+  void openNode(TypedNode::Kind kind);
   void add(GivenValue value);
   [[noreturn]] void misuse(const char* what) const;
 
