@@ -201,21 +201,13 @@ TEST(XMLWriterDocumentStart, RootWrapperCarriesItsAttributeTextAndDependencies) 
 
 TEST(XMLWriterDocumentStart, RootTagNameShapes) {
   const std::pair<std::string, std::string> cases[] = {
-      {"Batch", "<Batch><msg><a>1</a></msg></Batch>"},
-      {"Batch ", "<Batch><msg><a>1</a></msg></Batch>"},
-      {"Batch  x", "<Batch  x><msg><a>1</a></msg></Batch>"}};
-  for (const auto& [rootTagName, expected] : cases)
-    EXPECT_EQ(
-        writeWith(documentSet(R"("suppressXmlDeclaration": true, "enableVersioningSupport": true, "rootTagName": ")" +
-                              rootTagName + "\"")),
-        expected)
-        << rootTagName;
-}
-
-TEST(XMLWriterDocumentStart, DocTypeNamesTheWrapper) {
-  EXPECT_EQ(
-      writeWith(documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false, "rootTagName": "B x='1'")")),
-      "<!DOCTYPE B><B x='1'><msg><a>1</a></msg></B>");
+      {R"("enableVersioningSupport": true, "rootTagName": "Batch")", "<Batch><msg><a>1</a></msg></Batch>"},
+      {R"("enableVersioningSupport": true, "rootTagName": "Batch ")", "<Batch><msg><a>1</a></msg></Batch>"},
+      {R"("enableVersioningSupport": true, "rootTagName": "Batch  x")", "<Batch  x><msg><a>1</a></msg></Batch>"},
+      // The DOCTYPE names the wrapper.
+      {R"("suppressDoctype": false, "rootTagName": "B x='1'")", "<!DOCTYPE B><B x='1'><msg><a>1</a></msg></B>"}};
+  for (const auto& [properties, expected] : cases)
+    EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, )" + properties)), expected) << properties;
 }
 
 TEST(XMLWriterDocumentStart, MessageElementOverridesTheMessageSet) {

@@ -167,29 +167,34 @@ TEST(XMLWriterNamespaces, SelfDefiningElementsAndAttributesKeepTheirNamespaces) 
             "</b:extra></a:msg>");
 }
 
-// With namespaces off, a namespace anywhere in the tree ends the write.
+// With namespaces off, a namespace on any element or attribute, defined or
+// self-defining, ends the write, naming it and its namespace.
 TEST(XMLWriterNamespaces, NamespacesWhereTheMessageSetHasNoneEndTheWrite) {
   const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "Plain",
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })");
-  {
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" },
+      { "name": "id", "type": "string", "render": "attribute" } ] } } ] })");
+  const std::string element = "XML Parser: Element with a Namespace found when Namespaces are not enabled for the "
+                              "Message Set.";
+  const std::string attribute = "XML Parser: Attribute with a Namespace found when Namespaces are not enabled for "
+                                "the Message Set.";
+  const struct {
+    std::u16string_view name;
+    bool member;
+    std::vector<std::string> inserts;
+  } cases[] = {{u"x", false, {element, "x", "urn:x"}},
+               {u"@y", false, {attribute, "y", "urn:x"}},
+               {u"a", true, {element, "a", "urn:x"}},
+               {u"id", true, {attribute, "id", "urn:x"}}};
+  for (const auto& c : cases) {
     MessageTree tree;
     TreeMaker make(tree, descriptor.get());
-    make.named(&make.tag(nullptr, u"msg"), u"x", str(u"1"), 0, u"urn:x");
+    TreeElement& msg = make.tag(nullptr, u"msg");
+    tree.setNamespaceURI(c.member ? make.member(msg, c.name, str(u"1")) : make.named(&msg, c.name, str(u"1")),
+                         u"urn:x");
     const ZelException e = WriteRun(descriptor.get()).failure(tree);
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED);
-    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"XML Parser: Element with a Namespace found when Namespaces are "
-                                                      "not enabled for the Message Set.", "x", "urn:x"}));
-  }
-  {
-    MessageTree tree;
-    TreeMaker make(tree, descriptor.get());
-    make.named(&make.tag(nullptr, u"msg"), u"@y", str(u"1"), 0, u"urn:y");
-    const ZelException e = WriteRun(descriptor.get()).failure(tree);
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED);
-    EXPECT_EQ(insertsOf(e),
-              (std::vector<std::string>{"XML Parser: Attribute with a Namespace found when Namespaces are "
-                                        "not enabled for the Message Set.",
-                                        "y", "urn:y"}));
+    EXPECT_EQ(e.getMessageNumber(), c.inserts[0] == element ? ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED
+                                                            : ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED);
+    EXPECT_EQ(insertsOf(e), c.inserts) << ZelWstring(c.name).toUtf8();
   }
 }
 

@@ -236,21 +236,6 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST(XMLWriterLeaves, NamespaceOnALeafEndsTheWriteWhereNamespacesAreOff) {
-  MessageTree tree;
-  TreeMaker make(tree, &simpleDescriptor());
-  TreeElement& msg = make.tag(nullptr, u"msg");
-  tree.setNamespaceURI(make.member(msg, u"text", str(u"x")), u"urn:n");
-  EXPECT_EQ(WriteRun(&simpleDescriptor()).failure(tree).getMessageNumber(),
-            ZelMessages::CP_XML_ELEM_NAMESPACE_NOT_ALLOWED);
-  MessageTree attributeTree;
-  TreeMaker makeAttribute(attributeTree, &simpleDescriptor());
-  TreeElement& attributeMsg = makeAttribute.tag(nullptr, u"msg");
-  attributeTree.setNamespaceURI(makeAttribute.member(attributeMsg, u"id", str(u"x")), u"urn:n");
-  EXPECT_EQ(WriteRun(&simpleDescriptor()).failure(attributeTree).getMessageNumber(),
-            ZelMessages::CP_XML_ATTR_NAMESPACE_NOT_ALLOWED);
-}
-
 // What parses writes back: the deepest document the parser accepts is
 // written as it was read, and one level more the parser refuses.
 TEST(XMLWriterDepth, DeepestDocumentThatParsesIsWrittenBack) {
