@@ -1,5 +1,5 @@
 // The worker's descriptor stack on the parse side.
-#include "plugintestsupport.h"
+#include "parsetestsupport.h"
 #include "stddictionaryinfo.h"
 #include "xmltestdictionary.h"
 
@@ -30,11 +30,9 @@ TEST_P(NamespaceSettingTest, ScannerAndHandlerFollowTheDescriptor) {
   const XMLDictionaryPtr descriptor = makeDescriptor(GetParam().formatVersion, GetParam().namespacesEnabled);
   for (const bool pushFirst : {true, false}) {
     SCOPED_TRACE(pushFirst ? "descriptor before initializeParse" : "descriptor after initializeParse");
-    WorkerFixture f;
-    if (pushFirst) f.worker->setWireFormatDescriptor(descriptor.get());
-    f.initialize();
-    if (!pushFirst) f.worker->setWireFormatDescriptor(descriptor.get());
-    const XMLHandler* handler = f.worker->getHandler();
+    parsetest::ParseRun run(pushFirst ? descriptor.get() : nullptr);
+    if (!pushFirst) run.worker().setWireFormatDescriptor(descriptor.get());
+    const XMLHandler* handler = run.worker().getHandler();
     EXPECT_EQ(handler->getXMLWireFormatDescriptor(), descriptor.get());
     EXPECT_EQ(handler->isNamespacesEnabled(), GetParam().expected);
     EXPECT_EQ(handler->getScanner()->getDoNamespaces(), GetParam().expected);
@@ -50,32 +48,31 @@ INSTANTIATE_TEST_SUITE_P(Versions, NamespaceSettingTest,
 TEST(DescriptorStackTest, ReleaseRestoresThePreviousDescriptor) {
   const XMLDictionaryPtr first = makeDescriptor(4, false);
   const XMLDictionaryPtr second = makeDescriptor(4, true);
-  WorkerFixture f;
-  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
-  f.worker->setWireFormatDescriptor(first.get());
-  f.initialize();
-  f.worker->setWireFormatDescriptor(second.get());
-  EXPECT_EQ(f.worker->getWireFormatDescriptor(), second.get());
-  EXPECT_TRUE(f.worker->getHandler()->getScanner()->getDoNamespaces());
+  parsetest::ParseRun run(first.get());
+  XMLWorker& worker = run.worker();
+  worker.setWireFormatDescriptor(second.get());
+  EXPECT_EQ(worker.getWireFormatDescriptor(), second.get());
+  EXPECT_TRUE(worker.getHandler()->getScanner()->getDoNamespaces());
 
-  f.worker->release(false);
-  EXPECT_EQ(f.worker->getWireFormatDescriptor(), first.get());
-  EXPECT_EQ(f.worker->getHandler()->getXMLWireFormatDescriptor(), first.get());
-  EXPECT_FALSE(f.worker->getHandler()->getScanner()->getDoNamespaces());
+  worker.release(false);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), first.get());
+  EXPECT_EQ(worker.getHandler()->getXMLWireFormatDescriptor(), first.get());
+  EXPECT_FALSE(worker.getHandler()->getScanner()->getDoNamespaces());
 
-  f.worker->release(false);
-  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
-  EXPECT_EQ(f.worker->getHandler()->getXMLWireFormatDescriptor(), nullptr);
-  f.worker->release(false);  // an empty stack pops nothing
-  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
+  worker.release(false);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), nullptr);
+  EXPECT_EQ(worker.getHandler()->getXMLWireFormatDescriptor(), nullptr);
+  worker.release(false);  // an empty stack pops nothing
+  EXPECT_EQ(worker.getWireFormatDescriptor(), nullptr);
 }
 
 TEST(DescriptorStackTest, OnlyXmlDescriptorsAreAccepted) {
   StdDictionaryInfo generic(0);
-  WorkerFixture f;
-  const ZelParserException e = expectParserException([&] { f.worker->setWireFormatDescriptor(&generic); },
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  const ZelParserException e = expectParserException([&] { worker.setWireFormatDescriptor(&generic); },
                                                      ZelMessages::CP_XML_INTERNAL_ERROR);
   EXPECT_EQ(e.insertText(0), "XML Worker Internal Error");
-  EXPECT_EQ(f.worker->getWireFormatDescriptor(), nullptr);
+  EXPECT_EQ(worker.getWireFormatDescriptor(), nullptr);
 }
 }  // namespace

@@ -1,5 +1,5 @@
 // Byte-order detection, scanner encoding names and value conversion helpers.
-#include "plugintestsupport.h"
+#include "parsetestsupport.h"
 #include "xmlworkerutility.h"
 
 #include <gtest/gtest.h>
@@ -69,12 +69,12 @@ INSTANTIATE_TEST_SUITE_P(
 class EbcdicCodePageTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(EbcdicCodePageTest, ScannerDecodesWithTheBuiltName) {
-  WorkerFixture f;
-  f.setProperty(MI_CCSID_STR, GetParam());
-  f.initialize();
-  f.parseAll("\x4C\x81\x6E\xA7\x4C\x61\x81\x6E");
-  const std::vector<std::string> expected = {"startMessage", "message a", "data x", "endMessage a", "endMessage"};
-  EXPECT_EQ(f.events.events, expected);
+  parsetest::ParseRun run;
+  run.setProperty(MI_CCSID_STR, GetParam());
+  const std::vector<std::string>& lines = run.parse("\x4C\x81\x6E\xA7\x4C\x61\x81\x6E");
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[2], R"(startMessageContent("a", "", 5, -, -1))");
+  EXPECT_EQ(lines[3], R"(data(String:"x", -, -1, -1))");
 }
 
 INSTANTIATE_TEST_SUITE_P(CodePages, EbcdicCodePageTest, ::testing::Values("37", "273", "500", "1047", "1140"));

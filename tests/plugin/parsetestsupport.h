@@ -105,19 +105,32 @@ struct ParseRun {
   ParseRun() = default;
   explicit ParseRun(const XMLDictionaryInfo* dictionary) : descriptor(dictionary) {}
 
+  void setProperty(const char16_t* name, const char* value) {
+    properties.setProperty(ZelWstring(name), ZelWstring::fromUtf8(value));
+  }
+  // The worker, set up for parsing with the properties on first use.
+  XMLWorker& worker() {
+    if (!worker_) {
+      worker_ = std::make_unique<XMLWorker>(&owner);
+      if (descriptor) worker_->setWireFormatDescriptor(descriptor);
+      initialize();
+    }
+    return *worker_;
+  }
+  // Sets the worker up again, as a host does before each document.
+  void initialize() {
+    worker_->initializeParse(-1, &properties, 0);
+    worker_->setFIHandler(&events);
+  }
+
   // Parses in steps as a host does and returns this document's events;
   // exceptions leave unchanged.
   std::vector<std::string>& parse(std::string_view document) {
-    if (!worker) {
-      worker = std::make_unique<XMLWorker>(&owner);
-      if (descriptor) worker->setWireFormatDescriptor(descriptor);
-      worker->initializeParse(-1, &properties, 0);
-      worker->setFIHandler(&events);
-    }
+    XMLWorker& parser = worker();
     events.lines.clear();
     const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(document.data()), document.size());
-    worker->parseFirst(&buffer, path.empty() ? nullptr : &path, false, 0, -1);
-    while (worker->hasNext()) worker->parseNext();
+    parser.parseFirst(&buffer, path.empty() ? nullptr : &path, false, 0, -1);
+    while (parser.hasNext()) parser.parseNext();
     return events.lines;
   }
 
@@ -128,8 +141,16 @@ struct ParseRun {
 
 private:
   ZelNamedLogSource owner{"test"};
-  std::unique_ptr<XMLWorker> worker;
+  std::unique_ptr<XMLWorker> worker_;
 };
+
+// The scanner's error code: the second of the eight inserts of its error.
+inline std::string scannerErrorCode(const ZelException& e) {
+  EXPECT_STREQ(e.getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
+  const std::vector<std::string> inserts = insertsOf(e);
+  EXPECT_EQ(inserts.size(), 8u) << e.what();
+  return inserts.size() == 8 ? inserts[1] : "";
+}
 
 }  // namespace parsetest
 

@@ -1,5 +1,5 @@
 // The parse driver: calling order, failure state, scanner set-up and errors.
-#include "plugintestsupport.h"
+#include "parsetestsupport.h"
 #include "xmlmemorymanager.h"
 #include "host/test_support.h"
 
@@ -13,9 +13,23 @@
 #include <utility>
 #include <vector>
 
+using namespace parsetest;
+
 namespace {
-const std::vector<std::string> kSmallDocumentEvents = {"startMessage", "message a", "start b", "data hi",
-                                                       "end b",        "endMessage a", "endMessage"};
+const std::string kSmallDocument = "<a><b>hi</b></a>";
+const std::vector<std::string> kSmallDocumentEvents = {
+    "startMessage({})",
+    "startEmbeddedMessage()",
+    R"(startMessageContent("a", "", 5, -, -1))",
+    R"(startElement("b", "", 0, -, -1, -1))",
+    R"(data(String:"hi", -, -1, -1))",
+    R"(endElement("b", "", -))",
+    R"(endMessageContent("a", "", -))",
+    "endMessage(-)"};
+
+BitstreamBuffer bufferOf(const std::string& text) {
+  return BitstreamBuffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
 
 // ---------------------------------------------------------------------------
 // Calling order
@@ -28,9 +42,9 @@ struct OrderCase {
 class BeforeInitializeParseTest : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(BeforeInitializeParseTest, RaisesInitializeParseNotCalled) {
-  WorkerFixture f;
-  const ZelParserException e =
-      expectParserException([&] { GetParam().call(*f.worker); }, ZelMessages::CP_INTERNAL_ERROR);
+  const ZelNamedLogSource owner("test");
+  XMLWorker worker(&owner);
+  const ZelParserException e = expectParserException([&] { GetParam().call(worker); }, ZelMessages::CP_INTERNAL_ERROR);
   ASSERT_EQ(e.getInserts().size(), 1u);
   EXPECT_EQ(e.insertText(0), "XML Worker initializeParse not called.");
 }
@@ -49,46 +63,30 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------
 // Scanning
 
-TEST(WorkerTest, ParseFirstThenParseNextReportsTheDocument) {
-  WorkerFixture f;
-  f.initialize();
-  f.parseAll("<a><b>hi</b></a>");
-  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
-  EXPECT_FALSE(f.worker->hasNext());
-  EXPECT_EQ(f.worker->getNumBytesParsed(), -1);
-}
+// parse() and parseFirst() (whose end of message is unknown) both scan the
+// whole document; parseNext() has nothing left.
+TEST(WorkerTest, ParseAndParseFirstScanToTheEnd) {
+  const BitstreamBuffer buffer = bufferOf(kSmallDocument);
+  ParseRun whole;
+  EXPECT_EQ(whole.worker().parse(&buffer, nullptr, 0, 0), 0);
+  EXPECT_EQ(whole.events.lines, kSmallDocumentEvents);
 
-TEST(WorkerTest, ParseRunsToTheEnd) {
-  WorkerFixture f;
-  f.initialize();
-  const std::string text = "<a><b>hi</b></a>";
-  const BitstreamBuffer buffer = bufferOf(text);
-  EXPECT_EQ(f.worker->parse(&buffer, nullptr, 0, 0), 0);
-  EXPECT_FALSE(f.worker->hasNext());
-  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
-}
-
-TEST(WorkerTest, EndOfMessageOffsetParsesTheRestAndIsUnknown) {
-  WorkerFixture f;
-  f.initialize();
-  const std::string text = "<a><b>hi</b></a>";
-  const BitstreamBuffer buffer = bufferOf(text);
-  f.worker->parseFirst(&buffer, nullptr, false, 0, -1);
-  EXPECT_EQ(f.worker->getEndOfMessageOffset(), -1);
-  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+  ParseRun stepped;
+  stepped.worker().parseFirst(&buffer, nullptr, false, 0, -1);
+  EXPECT_EQ(stepped.worker().getEndOfMessageOffset(), -1);
+  EXPECT_EQ(stepped.worker().getNumBytesParsed(), -1);
+  EXPECT_EQ(stepped.events.lines, kSmallDocumentEvents);
+  for (ParseRun* run : {&whole, &stepped}) EXPECT_FALSE(run->worker().hasNext());
 }
 
 TEST(WorkerTest, ANewParseAfterAnAbandonedOneStartsClean) {
-  WorkerFixture f;
-  f.initialize();
+  ParseRun run;
   const std::string first = "<x><y>1</y><y>2</y></x>";
   const BitstreamBuffer buffer = bufferOf(first);
-  f.worker->parseFirst(&buffer, nullptr, false, 0, -1);
-  f.worker->parseNext();
-  ASSERT_TRUE(f.worker->hasNext());
-  f.events.events.clear();
-  f.parseAll("<a><b>hi</b></a>");
-  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+  run.worker().parseFirst(&buffer, nullptr, false, 0, -1);
+  run.worker().parseNext();
+  ASSERT_TRUE(run.worker().hasNext());
+  EXPECT_EQ(run.parse(kSmallDocument), kSmallDocumentEvents);
 }
 
 // The worker keeps its input source and the scanner's name for the encoding
@@ -96,7 +94,7 @@ TEST(WorkerTest, ANewParseAfterAnAbandonedOneStartsClean) {
 // must still reach the scanner. The low four bits of the encoding property
 // give the byte order of unmarked UTF-16 (2: little-endian).
 TEST(WorkerTest, OneWorkerReadsEachDocumentInItsOwnEncoding) {
-  const std::string document = "<a><b>hi</b></a>";
+  const std::string& document = kSmallDocument;
   auto utf16 = [&](bool littleEndian, bool mark) {
     std::string bytes = mark ? (littleEndian ? "\xFF\xFE" : "\xFE\xFF") : "";
     for (const char c : document) bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
@@ -117,14 +115,13 @@ TEST(WorkerTest, OneWorkerReadsEachDocumentInItsOwnEncoding) {
       {"1208", "273", "\xEF\xBB\xBF" + document},
       {"1208", "273", document},
   };
-  WorkerFixture f;
+  ParseRun run;
   for (const Step& step : steps) {
-    f.setProperty(MI_CCSID_STR, step.ccsid);
-    f.setProperty(MI_ENCODING_STR, step.encoding);
-    f.initialize();
-    f.events.events.clear();
-    f.parseAll(step.bytes);
-    EXPECT_EQ(f.events.events, kSmallDocumentEvents) << "ccsid " << step.ccsid << ", encoding " << step.encoding;
+    run.setProperty(MI_CCSID_STR, step.ccsid);
+    run.setProperty(MI_ENCODING_STR, step.encoding);
+    run.worker();
+    run.initialize();
+    EXPECT_EQ(run.parse(step.bytes), kSmallDocumentEvents) << "ccsid " << step.ccsid << ", encoding " << step.encoding;
   }
 }
 
@@ -142,10 +139,9 @@ struct MalformedCase {
 class MalformedDocumentTest : public ::testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MalformedDocumentTest, ReportsTheScannerErrorAndFails) {
-  WorkerFixture f;
-  f.initialize();
+  ParseRun run;
   const ZelParserException e =
-      expectParserException([&] { f.parseAll(GetParam().text); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+      expectParserException([&] { run.parse(GetParam().text); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
   ASSERT_EQ(e.getInserts().size(), 8u) << e.what();
   EXPECT_EQ(e.insertText(0), "XMLHandler::error reported from the Xerces parser");
   EXPECT_EQ(e.getInserts()[1].number, GetParam().code);
@@ -154,10 +150,10 @@ TEST_P(MalformedDocumentTest, ReportsTheScannerErrorAndFails) {
   EXPECT_EQ(e.getInserts()[4].number, GetParam().column);
   EXPECT_FALSE(e.insertText(5).empty());
 
-  EXPECT_FALSE(f.worker->hasNext());
-  const auto eventsSoFar = f.events.events;
-  EXPECT_EQ(f.worker->parseNext(), 0);
-  EXPECT_EQ(f.events.events, eventsSoFar) << "a failed worker must not scan again";
+  EXPECT_FALSE(run.worker().hasNext());
+  const auto eventsSoFar = run.events.lines;
+  EXPECT_EQ(run.worker().parseNext(), 0);
+  EXPECT_EQ(run.events.lines, eventsSoFar) << "a failed worker must not scan again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, MalformedDocumentTest,
@@ -171,11 +167,10 @@ INSTANTIATE_TEST_SUITE_P(Documents, MalformedDocumentTest,
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(WorkerTest, ScannerExceptionsBecomeParserExceptionsWithNineInserts) {
-  WorkerFixture f;
-  f.setProperty(MI_CCSID_STR, "99999");  // no converter: the scanner throws from scanFirst
-  f.initialize();
+  ParseRun run;
+  run.setProperty(MI_CCSID_STR, "99999");  // no converter: the scanner throws from scanFirst
   const ZelParserException e =
-      expectParserException([&] { f.parseAll("<a/>"); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+      expectParserException([&] { run.parse("<a/>"); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
   ASSERT_EQ(e.getInserts().size(), 9u) << e.what();
   EXPECT_EQ(e.insertText(0), "An error has been reported by the XERCES component during scanFirst");
   EXPECT_TRUE(e.getInserts()[1].isNumber);
@@ -185,26 +180,24 @@ TEST(WorkerTest, ScannerExceptionsBecomeParserExceptionsWithNineInserts) {
   EXPECT_EQ(e.insertText(5), "?");
   EXPECT_NE(e.insertText(6).find("99999"), std::string::npos) << "the scanner's message names the encoding";
 
-  EXPECT_FALSE(f.worker->hasNext());
-  EXPECT_EQ(f.worker->parseNext(), 0);
-  const ZelParserException again =
-      expectParserException([&] { f.parseAll("<a/>"); }, ZelMessages::CP_INTERNAL_ERROR);
+  EXPECT_FALSE(run.worker().hasNext());
+  EXPECT_EQ(run.worker().parseNext(), 0);
+  const ZelParserException again = expectParserException([&] { run.parse("<a/>"); }, ZelMessages::CP_INTERNAL_ERROR);
   EXPECT_EQ(again.insertText(0), "XML Worker has encountered an exception in a previous call.");
 }
 
 TEST(WorkerTest, HandlerExceptionsPassThroughUnchanged) {
-  struct Refusing : RecordingHandler {
+  struct Refusing : EventRecorder {
     void startMessage(const WorkerInfoPtr&) override {
       ZelConversionException e(__FILE__, __LINE__, "Refusing::startMessage", nullptr, ZelMessages::CP_TREE_ERROR);
       throw e;
     }
   } refusing;
-  WorkerFixture f;
-  f.initialize();
-  f.worker->setFIHandler(&refusing);
-  const ZelConversionException e = raisedBy<ZelConversionException>([&] { f.parseAll("<a/>"); });
+  ParseRun run;
+  run.worker().setFIHandler(&refusing);
+  const ZelConversionException e = raisedBy<ZelConversionException>([&] { run.parse("<a/>"); });
   EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR);
-  EXPECT_FALSE(f.worker->hasNext());
+  EXPECT_FALSE(run.worker().hasNext());
 }
 
 // ---------------------------------------------------------------------------
@@ -232,23 +225,19 @@ TEST_P(MemoryManagerPropertyTest, ChoosesTheManager) {
   std::vector<std::string> lines;
   ZelLog::setSink([&lines](std::string_view line) { lines.emplace_back(line); });
   iEffectiveLogFilter = 3;
-  WorkerFixture f;
-  if (GetParam().poolSize) f.setProperty(ZelXmlMemoryManager::getMemoryManagerPoolSize().c_str(), GetParam().poolSize);
+  ParseRun run;
+  if (GetParam().poolSize) run.setProperty(ZelXmlMemoryManager::getMemoryManagerPoolSize().c_str(), GetParam().poolSize);
   if (GetParam().chunkSize0)
-    f.setProperty(ZelXmlMemoryManager::getMemoryManagerChunkSize0().c_str(), GetParam().chunkSize0);
-  f.initialize();
+    run.setProperty(ZelXmlMemoryManager::getMemoryManagerChunkSize0().c_str(), GetParam().chunkSize0);
 
-  const bool pooled = dynamic_cast<ZelXmlMemoryManager*>(f.worker->getMemoryManager()) != nullptr;
+  const bool pooled = dynamic_cast<ZelXmlMemoryManager*>(run.worker().getMemoryManager()) != nullptr;
   EXPECT_EQ(pooled, GetParam().pooled);
-  if (!pooled) {
-    EXPECT_EQ(f.worker->getMemoryManager(), xercesc::XMLPlatformUtils::fgMemoryManager);
-  }
+  if (!pooled) EXPECT_EQ(run.worker().getMemoryManager(), xercesc::XMLPlatformUtils::fgMemoryManager);
   bool traced = false;
   for (const auto& line : lines) traced |= line.find("Invalid memory manager parameters") != std::string::npos;
   EXPECT_EQ(traced, GetParam().tracesInvalid);
 
-  f.parseAll("<a><b>hi</b></a>");
-  EXPECT_EQ(f.events.events, kSmallDocumentEvents);
+  EXPECT_EQ(run.parse(kSmallDocument), kSmallDocumentEvents);
 }
 
 INSTANTIATE_TEST_SUITE_P(Properties, MemoryManagerPropertyTest,
@@ -279,10 +268,9 @@ class ScannerLostMemoryTest
     : public ::testing::TestWithParam<std::tuple<const char*, LostMemoryCase>> {};
 
 TEST_P(ScannerLostMemoryTest, IsTakenBackWithTheWorker) {
-  WorkerFixture f;
-  for (const auto& [name, value] : std::get<1>(GetParam()).properties) f.setProperty(name, value);
-  f.initialize();
-  expectParserException([&] { f.parseAll(std::get<0>(GetParam())); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  ParseRun run;
+  for (const auto& [name, value] : std::get<1>(GetParam()).properties) run.setProperty(name, value);
+  expectParserException([&] { run.parse(std::get<0>(GetParam())); }, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -154,12 +154,7 @@ TEST_P(DeclaredVersionTest, AnyOtherVersionIsTheScannersError) {
   for (const char16_t* version : {u"1.0 ", u"1.x", u"1.", u"1.\u0660", u"2.0"}) {
     const std::optional<ZelException> e = parse(version);
     ASSERT_TRUE(e) << TraceText::quoted(ZelWstring(version));
-    EXPECT_STREQ(e->getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
-    const std::vector<std::string> inserts = insertsOf(*e);
-    ASSERT_EQ(inserts.size(), 8u);
-    EXPECT_EQ(inserts[0], "XMLHandler::error reported from the Xerces parser");
-    EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLErrs::UnsupportedXMLVersion));
-    EXPECT_EQ(inserts[3], "1");
+    EXPECT_EQ(scannerErrorCode(*e), std::to_string(xercesc::XMLErrs::UnsupportedXMLVersion));
   }
 }
 
@@ -243,13 +238,8 @@ TEST(HostileParse, EntityExpansionBombEndsAtTheExpansionLimit) {
   }
   document += "]><b>&l9;</b>";
   const ZelException e = ParseRun().failure(document);
-  EXPECT_STREQ(e.getKey(), "CP_XML_XERCES_PARSER_EXCEPTION");
-  EXPECT_EQ(e.getMessageNumber(), 0xC00013FDu);
-  const std::vector<std::string> inserts = insertsOf(e);
-  ASSERT_EQ(inserts.size(), 8u);
-  EXPECT_EQ(inserts[0], "XMLHandler::error reported from the Xerces parser");
-  EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLErrs::EntityExpansionLimitExceeded));
-  EXPECT_EQ(inserts[7], "b");
+  EXPECT_EQ(scannerErrorCode(e), std::to_string(xercesc::XMLErrs::EntityExpansionLimitExceeded));
+  EXPECT_EQ(insertsOf(e).back(), "b");
 }
 
 // A document that expands an entity 1,500 times: beyond the default limit,
@@ -277,10 +267,7 @@ TEST_P(EntityExpansionLimitTest, TheHostMayRaiseTheLimit) {
               lines.end());
     return;
   }
-  const ZelException e = run.failure(document);
-  const std::vector<std::string> inserts = insertsOf(e);
-  ASSERT_EQ(inserts.size(), 8u);
-  EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLErrs::EntityExpansionLimitExceeded));
+  EXPECT_EQ(scannerErrorCode(run.failure(document)), std::to_string(xercesc::XMLErrs::EntityExpansionLimitExceeded));
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, EntityExpansionLimitTest,
@@ -305,10 +292,8 @@ TEST(HostileParse, LargeEntitiesCannotMultiplyTheTextWithoutLimit) {
   document += "</q>";
   const ZelException e = ParseRun().failure(document);
   EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
-  EXPECT_EQ(e.getMessageNumber(), 0xC0001519u);
   const std::vector<std::string> inserts = insertsOf(e);
   ASSERT_EQ(inserts.size(), 4u);
-  EXPECT_EQ(inserts[0], "XML Internal Error");
   EXPECT_EQ(inserts[2], std::to_string(document.size() + XMLHandler::kEntityTextAllowance));
   EXPECT_EQ(inserts[3], "e");
 }
@@ -320,7 +305,6 @@ TEST(HostileParse, NestingBeyondTheLimitEndsWithAnErrorNotACrash) {
   for (int i = 0; i < kDepth; ++i) document += "</a>";
   const ZelException e = ParseRun().failure(document);
   EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
-  EXPECT_EQ(e.getMessageNumber(), 0xC0001519u);
   const std::vector<std::string> inserts = insertsOf(e);
   ASSERT_EQ(inserts.size(), 4u);
   EXPECT_EQ(inserts[2], std::to_string(XMLHandler::kMaxElementDepth));
@@ -331,8 +315,5 @@ TEST(ScannerErrors, AWorkerThatParsesAgainDecodesUtf8AsBefore) {
   // The first parse leaves the worker's code page at UTF-8 for the next.
   ParseRun run;
   run.parse("<a/>");
-  const ZelException e = run.failure("<a>x\xC3(y</a>");
-  const std::vector<std::string> inserts = insertsOf(e);
-  ASSERT_EQ(inserts.size(), 8u);
-  EXPECT_EQ(inserts[1], std::to_string(xercesc::XMLExcepts::UTF8_FormatError));
+  EXPECT_EQ(scannerErrorCode(run.failure("<a>x\xC3(y</a>")), std::to_string(xercesc::XMLExcepts::UTF8_FormatError));
 }
