@@ -207,7 +207,15 @@ TEST(DataCnvDouble, ShortPlainSpellingsReadAsTheGeneralReaderDoes) {
 TEST(DataCnvIntoValue, ReplacesAnyKindAndKeepsTheValueOnFailure) {
   const DataCnv cnv = handlerDataCnv();
   auto dateTime = [&](std::u16string_view text) { return cnv.StrToDateTime(text.data(), u"I", -1); };
-  PWFData value = PWFData::makeString(u"text", 4);
+  auto decimal = [&](std::u16string_view text, PWFData& into) {
+    cnv.StrToDec(text.data(), text.size(), false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
+                 DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true, into);
+  };
+  PWFData value = PWFData::makeString(u"a longer text than any value here", 33);
+  decimal(u"+0012.50", value);
+  EXPECT_EQ(value, toDecimal(cnv, u"+0012.50"));
+  EXPECT_THROW(decimal(u"1e5", value), ZelConversionException);
+  EXPECT_EQ(value, toDecimal(cnv, u"+0012.50"));
   cnv.StrToInt64(u"-42", 3, DataCnv::SIGN_LEADING, u'-', u'+', 0, DataCnv::JUSTIFY_RIGHT, u'0', true, value);
   EXPECT_EQ(value, PWFData::makeInteger(-42));
   cnv.StrToDbl(u"2.5", 3, value);
@@ -259,21 +267,6 @@ TEST(DataCnvDecimal, ImpliedPointAndOwnCharacters) {
   const PWFData value = cnv.StrToDec(european.data(), european.size(), false, 0, u',', DataCnv::SIGN_TRAILING, u'~',
                                      u'#', 0, 1, u'0', true);
   EXPECT_EQ(value.getText().view(), u"-12.5");
-}
-
-TEST(DataCnvDecimal, IntoAValueReplacesWhatItHeldAndKeepsItOnFailure) {
-  const DataCnv cnv = handlerDataCnv();
-  auto into = [&](std::u16string_view text, PWFData& value) {
-    cnv.StrToDec(text.data(), text.size(), false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
-                 DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true, value);
-  };
-  PWFData value = PWFData::makeString(u"a longer text than any decimal here", 35);
-  into(u"+0012.50", value);
-  EXPECT_EQ(value, toDecimal(cnv, u"+0012.50"));
-  into(u"-3", value);
-  EXPECT_EQ(value, toDecimal(cnv, u"-3"));
-  EXPECT_THROW(into(u"1e5", value), ZelConversionException);
-  EXPECT_EQ(value, toDecimal(cnv, u"-3"));
 }
 
 TEST(DataCnvBinary, EveryByteRoundTripsInEitherCase) {

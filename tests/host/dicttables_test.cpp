@@ -121,12 +121,7 @@ TEST_P(StringTableRange, OutOfRangeRowIsAFatalInternalError) {
     }
   });
   EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
-  EXPECT_EQ(e.getFunction(), integer ? "StringTable::GetIntValue" : "StringTable::GetValue");
-  EXPECT_EQ(e.getSourceFile(), "dictionaryinfo");
   ASSERT_EQ(e.getInserts().size(), 4u);
-  EXPECT_EQ(e.insertText(0), "CPI Internal Error");
-  EXPECT_EQ(e.insertText(1), integer ? "GetIntValue - Dictionary index out of range."
-                                     : "GetValue - Dictionary index out of range.");
   EXPECT_EQ(e.getInserts()[2].number, row);
   EXPECT_EQ(e.getInserts()[3].number, 2);
 }
@@ -225,11 +220,7 @@ TEST(CheckedVector, OutOfRangeIndexIsAParserException) {
   for (long index : {1L, -1L}) {
     const ZelParserException e = raisedBy<ZelParserException>([&] { vector.get(index); });
     EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
-    EXPECT_EQ(e.getFunction(), "CheckedVector::error");
-    EXPECT_EQ(e.getSourceFile(), "stddictionaryinfo");
     ASSERT_EQ(e.getInserts().size(), 4u);
-    EXPECT_EQ(e.insertText(0), "CPI Internal Error");
-    EXPECT_EQ(e.insertText(1), "CheckedVector::error - vector index out of range.");
     EXPECT_EQ(e.getInserts()[2].number, index);
     EXPECT_EQ(e.getInserts()[3].number, 1);
   }

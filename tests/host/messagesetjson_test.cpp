@@ -111,11 +111,6 @@ TEST(MessageSetJson, SmallSourceTakesTheDefaults) {
   EXPECT_EQ(set.name, "S");
   EXPECT_EQ(set.formatVersion, kLatestFormatVersion);
   EXPECT_FALSE(namespacesEnabled(set));
-  EXPECT_EQ(set.xml.xmlVersion, "1.0");
-  EXPECT_TRUE(set.xml.suppressDoctype);
-  EXPECT_TRUE(set.xml.suppressTimestampComment);
-  EXPECT_EQ(set.xml.nullNumEncoding, NullEncoding::EmptyContent);
-  EXPECT_EQ(set.xml.centuryWindow, 53);
   ASSERT_EQ(set.elements.size(), 1u);
   EXPECT_EQ(set.elements[0].type, kNone);
   EXPECT_EQ(effectiveClass(set, set.elements[0]), ElementClass::Field);

@@ -208,11 +208,9 @@ TEST(TreeJsonTest, DocumentLevelFaults) {
 }
 
 TEST(TraceTextTest, ValuesPrintAsTheEventTraceShowsThem) {
-  EXPECT_EQ(TraceText::ofValue(str(u"hi")), "String:\"hi\"");
-  EXPECT_EQ(TraceText::ofValue(PWFData::makeFloat(1.5)), "Float:1.5");
+  // Strings, integers, nulls and the usual date-times are pinned by the recorded event traces.
   EXPECT_EQ(TraceText::ofValue(PWFData::makeFloat(-std::numeric_limits<double>::infinity())), "Float:-INF");
   EXPECT_EQ(TraceText::ofValue(PWFData::makeBinary({0x0A, 0x1F})), "Binary:0A1F");
-  EXPECT_EQ(TraceText::ofValue(PWFData::makeNull(eLogicalInteger)), "Integer:null");
   EXPECT_EQ(TraceText::ofValue(PWFData()), "None:nothing");
   EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(kFullDateTime)), "DateTime:2024-02-29T23:59:60.000120-05:30");
   EXPECT_EQ(TraceText::ofValue(PWFData::makeDateTime(kMonthDay)), "DateTime:--12-31");
