@@ -1,29 +1,5 @@
 #include "apitestsupport.h"
 
-#include <atomic>
-#include <fstream>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
-
-ScratchFolder::ScratchFolder() {
-  static std::atomic<int> counter{0};
-  path_ = fs::temp_directory_path() /
-          ("wfxml-api-" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1)));
-  fs::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-std::string ScratchFolder::write(const std::string& name, std::string_view text) const {
-  const fs::path file = path_ / name;
-  std::ofstream(file, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
-  return file.string();
-}
-
 const char kKindsSchema[] = R"(<?xml version="1.0"?>
 <xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:test:kinds"
            xmlns:k="urn:test:kinds" elementFormDefault="qualified">

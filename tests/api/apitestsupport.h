@@ -1,31 +1,15 @@
 #ifndef TESTS_API_APITESTSUPPORT_H
 #define TESTS_API_APITESTSUPPORT_H
 
+#include "e2e/e2esupport.h"
 #include "wfxml/wfxml.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
-
-// A folder of its own for each test, removed afterwards.
-class ScratchFolder {
-public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  // Writes text into the folder; returns the file's path.
-  std::string write(const std::string& name, std::string_view text) const;
-
-private:
-  std::filesystem::path path_;
-};
 
 // A schema with one element of every value kind (and an attribute), the
 // message set compiled from it, and a document that fills every element.

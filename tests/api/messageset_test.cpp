@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,8 +27,7 @@ TEST(MessageSets, ADictionaryFileLoadsTheSameMessageSet) {
 TEST(MessageSets, AMessageSetSourceCompiles) {
   const wfxml::MessageSet set = wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/purchase-order/purchase-order.json"});
   EXPECT_FALSE(set.messageNames().empty());
-  std::ifstream in(WF_EXAMPLES_DIR "/purchase-order/order-1.xml", std::ios::binary);
-  const std::string document{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string document = readFileText(WF_EXAMPLES_DIR "/purchase-order/order-1.xml");
   const wfxml::Message order = set.parse(document.data(), document.size());
   EXPECT_FALSE(order.root().isSelfDefining());
   const wfxml::Value quantity = order.root().child("items").child("item").child("quantity").value();

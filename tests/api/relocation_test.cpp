@@ -4,23 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string run(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return output;
-  char buffer[512];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  pclose(pipe);
-  return output;
-}
 
 TEST(Relocation, ThePlugInIsFoundBesideTheHostLibrary) {
   const ScratchFolder folder;
@@ -38,10 +27,10 @@ TEST(Relocation, ThePlugInIsFoundBesideTheHostLibrary) {
 
   // The copied libraries come first (the program's run path still names
   // the build tree, where another plug-in sits).
-  const std::string output =
-      run("env -u WF_PLUGIN_PATH LD_LIBRARY_PATH=" + libraries.string() + " " + program.string() + " 2>&1");
-  EXPECT_EQ(output.substr(0, 3), "ok\n") << output;
-  EXPECT_NE(output.find(libraries.string() + "/libpwfxml.so"), std::string::npos) << output;
+  const CommandResult result =
+      runCommand("env", {"-u", "WF_PLUGIN_PATH", "LD_LIBRARY_PATH=" + libraries.string(), program.string()});
+  EXPECT_EQ(result.out.substr(0, 3), "ok\n") << result.out << result.err;
+  EXPECT_NE(result.out.find(libraries.string() + "/libpwfxml.so"), std::string::npos) << result.out;
 }
 
 }  // namespace

@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <algorithm>
 #include <string>
@@ -17,11 +14,6 @@
 namespace {
 
 const std::string kTyped = std::string(WF_TEST_DATA_DIR) + "/typed/";
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 const wfxml::MessageSet& typedSet() {
   static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "typed.xsd"});
@@ -45,7 +37,7 @@ const char kOrderJson[] =
     R"("{urn:test:memo}memo":{"@lang":"en","line":["one","two"]}}})";              // wildcard content
 
 TEST(TypedJson, EveryMappingRuleOnOneDocument) {
-  const std::string xml = readText(kTyped + "order.xml");
+  const std::string xml = readFileText(kTyped + "order.xml");
   EXPECT_EQ(typedSet().toJson(xml.data(), xml.size()), kOrderJson);
 }
 
@@ -56,12 +48,11 @@ TEST(TypedJson, BackToXmlAndAgainGivesTheSameJson) {
 }
 
 TEST(TypedJson, XmlFromJsonIsValidAgainstTheSchema) {
-  if (std::system("xmllint --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "xmllint is not installed";
+  if (!haveProgram("xmllint")) GTEST_SKIP() << "xmllint is not installed";
   const ScratchFolder folder;
-  const std::vector<std::uint8_t> xml = typedSet().fromJson(kOrderJson);
-  const std::string file = folder.write("order.xml", textOf(xml));
-  const std::string command = "xmllint --noout --schema '" + kTyped + "typed.xsd' '" + file + "' 2>/dev/null";
-  EXPECT_EQ(std::system(command.c_str()), 0) << textOf(xml);
+  const std::string file = folder.write("order.xml", textOf(typedSet().fromJson(kOrderJson)));
+  const CommandResult lint = runCommand("xmllint", {"--noout", "--schema", kTyped + "typed.xsd", file});
+  EXPECT_EQ(lint.status, 0) << lint.err;
 }
 
 TEST(TypedJson, KeysMayComeInAnyOrderAndTheXmlFollowsTheSchema) {
@@ -120,7 +111,7 @@ public:
 };
 
 TEST(TypedData, EachValueComesWithItsKind) {
-  const std::string xml = readText(kTyped + "order.xml");
+  const std::string xml = readFileText(kTyped + "order.xml");
   wfxml::Session session(typedSet());
   CallRecorder recorder;
   session.toTypedData(session.parse(xml.data(), xml.size()), recorder);
@@ -164,7 +155,7 @@ TEST(TypedData, IntegersBeyondSixtyFourBitsComeAsBigIntegers) {
 TEST(TypedData, TheBuilderTakesTheCallsOfAnotherRepresentation) {
   wfxml::Session session(typedSet());
   const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder();
-  const std::string xml = readText(kTyped + "order.xml");
+  const std::string xml = readFileText(kTyped + "order.xml");
   session.toTypedData(session.parse(xml.data(), xml.size()), *builder);
   EXPECT_EQ(session.toJson(builder->finish()), kOrderJson);
 }

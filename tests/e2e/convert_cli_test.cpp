@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,50 +17,27 @@ namespace {
 const std::string kPaymentSchema = std::string(WF_EXAMPLES_DIR) + "/payment/payment.xsd";
 const std::string kPayment = std::string(WF_EXAMPLES_DIR) + "/payment/payment-1.xml";
 
-// A folder of its own, removed afterwards.
-class Scratch {
-public:
-  Scratch() : path_(fs::temp_directory_path() / ("wfhost-convert-" + std::to_string(getpid()) + "-" +
-                                                 std::to_string(counter_++))) {
-    fs::create_directories(path_);
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string file(const std::string& name, const std::string& text) const {
-    const fs::path path = path_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-  static inline int counter_ = 0;
-  fs::path path_;
-};
-
 TEST(ConvertCli, XmlToJsonAndBackInAnotherCodePage) {
   const CommandResult json = runWfhost({"convert", "--schema", kPaymentSchema, kPayment});
   ASSERT_EQ(json.status, 0) << json.err;
   EXPECT_EQ(json.out.substr(0, 43), R"({"Payment":{"Id":"PAY-2026-0042","Date":"20)");
-  const Scratch scratch;
-  const std::string input = scratch.file("payment.json", json.out);
+  const ScratchFolder scratch;
+  const std::string input = scratch.write("payment.json", json.out);
   const CommandResult ebcdic = runWfhost({"convert", "--schema", kPaymentSchema, "--encoding", "ibm-500", input});
   ASSERT_EQ(ebcdic.status, 0) << ebcdic.err;
   EXPECT_EQ(ebcdic.out.substr(0, 2), "\x4c\x6f");  // "<?" in code page 500
-  const std::string xml = scratch.file("payment-500.xml", ebcdic.out);
+  const std::string xml = scratch.write("payment-500.xml", ebcdic.out);
   const CommandResult again = runWfhost({"convert", "--schema", kPaymentSchema, xml});
   EXPECT_EQ(again.out, json.out);
 }
 
 TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
-  const Scratch scratch;
-  const std::string good = scratch.file("good.xml", readFileText(kPayment));
-  const std::string malformed = scratch.file("malformed.xml", "<Payment xmlns=\"urn:example:payment\"><Id>1</Payment>");
-  const std::string misfit = scratch.file("misfit.json", R"({"Payment":{"Id":"P","Fax":"1"}})");
-  const std::string missing = scratch / "missing.xml";
-  const std::string out = scratch / "out";
+  const ScratchFolder scratch;
+  const std::string good = scratch.write("good.xml", readFileText(kPayment));
+  const std::string malformed = scratch.write("malformed.xml", R"(<Payment xmlns="urn:example:payment"><Id>1</Payment>)");
+  const std::string misfit = scratch.write("misfit.json", R"({"Payment":{"Id":"P","Fax":"1"}})");
+  const std::string missing = scratch.file("missing.xml");
+  const std::string out = scratch.file("out");
   const CommandResult result =
       runWfhost({"convert", "--schema", kPaymentSchema, "--out-dir", out, "-j", "2", malformed, good, misfit, missing});
   EXPECT_EQ(result.status, 1) << result.err;
@@ -83,12 +57,6 @@ TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
   EXPECT_NE(result.err.find("3 failed"), std::string::npos) << result.err;
 }
 
-TEST(ConvertCli, WrongArgumentsAreUsageErrors) {
-  EXPECT_EQ(runWfhost({"convert", kPayment}).status, 2);
-  EXPECT_EQ(runWfhost({"convert", "--schema", kPaymentSchema, kPayment, kPayment}).status, 2);
-  EXPECT_EQ(runWfhost({"convert", "--schema", kPaymentSchema, "-j", "0", kPayment}).status, 2);
-}
-
 std::vector<std::string> filesBelow(const fs::path& folder, const std::string& extension) {
   std::vector<std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
@@ -100,24 +68,24 @@ std::vector<std::string> filesBelow(const fs::path& folder, const std::string& e
 TEST(ConvertCli, TwoThreadsWriteTheSameFilesAsOne) {
   const fs::path corpus = fs::path(WF_CORPORA_DIR) / "fpml-5.11-confirmation";
   if (!fs::exists(corpus / "examples")) GTEST_SKIP() << "corpus not present: " << corpus;
-  const Scratch scratch;
+  const ScratchFolder scratch;
   const std::vector<std::string> inputs = filesBelow(corpus / "examples", ".xml");
-  std::vector<std::string> args = {"convert", "--dict", scratch / "fpml.dict", "--quiet", "--out-dir"};
+  std::vector<std::string> args = {"convert", "--dict", scratch.file("fpml.dict"), "--quiet", "--out-dir"};
   const CommandResult compiled =
-      runWfhost({"compile", (corpus / "schemas" / "fpml-main-5-11.xsd").string(), "-o", scratch / "fpml.dict"});
+      runWfhost({"compile", (corpus / "schemas" / "fpml-main-5-11.xsd").string(), "-o", scratch.file("fpml.dict")});
   ASSERT_EQ(compiled.status, 0) << compiled.err;
   for (const char* threads : {"1", "2"}) {
     std::vector<std::string> run = args;
-    run.push_back(scratch / (std::string("j") + threads));
+    run.push_back(scratch.file(std::string("j") + threads));
     run.insert(run.end(), {"-j", threads});
     run.insert(run.end(), inputs.begin(), inputs.end());
     const CommandResult result = runWfhost(run);
     ASSERT_EQ(result.status, 0) << result.err;
   }
-  const std::vector<std::string> serial = filesBelow(scratch / "j1", ".json");
+  const std::vector<std::string> serial = filesBelow(scratch.file("j1"), ".json");
   ASSERT_EQ(serial.size(), inputs.size());
   for (const std::string& file : serial) {
-    const std::string twin = scratch / ("j2/" + fs::path(file).filename().string());
+    const std::string twin = scratch.file("j2/" + fs::path(file).filename().string());
     EXPECT_TRUE(readFileText(file) == readFileText(twin)) << file;
   }
 }

@@ -1,5 +1,6 @@
 #include "e2esupport.h"
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -74,4 +75,22 @@ std::string testNameOf(std::string text) {
 
 bool haveProgram(const std::string& name) {
   return runCommand("sh", {"-c", "command -v " + name}).status == 0;
+}
+
+ScratchFolder::ScratchFolder() {
+  static std::atomic<int> counter{0};
+  path_ = std::filesystem::temp_directory_path() /
+          ("wfxml-test-" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1)));
+  std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ScratchFolder::write(const std::string& name, std::string_view text) const {
+  const std::string path = file(name);
+  std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+  return path;
 }

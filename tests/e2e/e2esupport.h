@@ -1,7 +1,9 @@
 #ifndef TESTS_E2E_E2ESUPPORT_H
 #define TESTS_E2E_E2ESUPPORT_H
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a finished program left behind.
@@ -30,5 +32,23 @@ std::string testNameOf(std::string text);
 
 // True when a program of that name is on the PATH.
 bool haveProgram(const std::string& name);
+
+// A folder of its own for each test, removed afterwards.
+class ScratchFolder {
+public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path of a file in the folder.
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // Writes text into the folder; returns the file's path.
+  std::string write(const std::string& name, std::string_view text) const;
+
+private:
+  std::filesystem::path path_;
+};
 
 #endif

@@ -1,50 +1,21 @@
 // wfhost parse on the examples: the trees they parse into (compared with
 // reviewed copies in tests/data/parse), the three output forms, subtree
-// parses and how failures are reported.
+// parses, one document in every encoding and byte order, how failures are
+// reported; and the usage errors of every command.
+#include "e2esupport.h"
+
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
-#include <array>
-#include <cstdio>
-#include <fstream>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out;  // stdout and stderr together
-};
-
-// Runs wfhost with the arguments (test paths hold no blanks) and collects
-// what it prints.
-Outcome wfhost(const std::string& arguments) {
-  const std::string command = std::string(WF_WFHOST) + " " + arguments + " 2>&1";
-  Outcome outcome;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return outcome;
-  std::array<char, 4096> chunk;
-  std::size_t read;
-  while ((read = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) outcome.out.append(chunk.data(), read);
-  const int status = ::pclose(pipe);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
-
-std::string fileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::string example(const std::string& path) { return std::string(WF_EXAMPLES_DIR) + "/" + path; }
-std::string data(const std::string& path) { return std::string(WF_TEST_DATA_DIR) + "/parse/" + path; }
 
 // The dictionaries of the example message sets, compiled once.
 class ExampleDictionaries : public ::testing::Environment {
@@ -63,8 +34,8 @@ public:
 
 private:
   static void compile(const std::string& source, const std::string& name) {
-    const Outcome outcome = wfhost("compile " + example(source) + " -o " + path(name));
-    ASSERT_EQ(outcome.status, 0) << outcome.out;
+    const CommandResult result = runWfhost({"compile", example(source), "-o", path(name)});
+    ASSERT_EQ(result.status, 0) << result.err;
   }
 };
 
@@ -73,7 +44,7 @@ const ::testing::Environment* const kDictionaries = ::testing::AddGlobalTestEnvi
 struct ExampleCase {
   const char* dictionary;  // "" parses self-defining
   const char* document;
-  const char* options;
+  const char* option;      // "" for the tree text
   const char* expected;
 };
 
@@ -81,11 +52,13 @@ class ExampleParse : public ::testing::TestWithParam<ExampleCase> {};
 
 TEST_P(ExampleParse, PrintsTheReviewedTree) {
   const ExampleCase& c = GetParam();
-  std::string arguments = std::string("parse ") + c.options;
-  if (*c.dictionary) arguments += " --dict " + ExampleDictionaries::path(c.dictionary);
-  const Outcome outcome = wfhost(arguments + " " + example(c.document));
-  ASSERT_EQ(outcome.status, 0) << outcome.out;
-  EXPECT_EQ(outcome.out, fileText(data(c.expected)));
+  std::vector<std::string> args{"parse"};
+  if (*c.option) args.push_back(c.option);
+  if (*c.dictionary) args.insert(args.end(), {"--dict", ExampleDictionaries::path(c.dictionary)});
+  args.push_back(example(c.document));
+  const CommandResult result = runWfhost(args);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, readFileText(testData(std::string("parse/") + c.expected)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,38 +73,172 @@ INSTANTIATE_TEST_SUITE_P(
                       ExampleCase{"po", "purchase-order/cancel-1.xml", "--json", "po-cancel-1.json"},
                       ExampleCase{"", "order.xml", "", "order-self-defining.txt"}));
 
-TEST(ParseCommand, JsonOutputIsATreeDocument) {
-  const Outcome outcome =
-      wfhost("parse --json --dict " + ExampleDictionaries::path("po") + " " + example("purchase-order/order-2.xml"));
-  ASSERT_EQ(outcome.status, 0) << outcome.out;
-  const nlohmann::json tree = nlohmann::json::parse(outcome.out);
-  EXPECT_EQ(tree["format"], "message-tree");
-  EXPECT_EQ(tree["root"]["kind"], 6);
-  EXPECT_EQ(tree["root"]["tagId"], 1);
-}
-
 TEST(ParseCommand, SubtreeParsesOneMemberByNameOrId) {
   for (const char* path : {"PurchaseOrder/items/item", "17/25"}) {
-    const Outcome outcome = wfhost("parse --subtree " + std::string(path) + " --dict " +
-                                   ExampleDictionaries::path("po") + " " + data("po-item.xml"));
-    ASSERT_EQ(outcome.status, 0) << outcome.out;
-    EXPECT_EQ(outcome.out, fileText(data("po-item.txt"))) << path;
+    const CommandResult result = runWfhost(
+        {"parse", "--subtree", path, "--dict", ExampleDictionaries::path("po"), testData("parse/po-item.xml")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, readFileText(testData("parse/po-item.txt"))) << path;
   }
 }
 
-TEST(ParseCommand, FailuresReportKeyAndInsertsWithStatusOne) {
-  const Outcome outcome = wfhost("parse --dict " + ExampleDictionaries::path("po") + " " + data("po-bad-quantity.xml"));
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_NE(outcome.out.find("CP_XML_DATA_READ_CONVERSION_ERROR (0xC000151C)"), std::string::npos) << outcome.out;
-  EXPECT_NE(outcome.out.find("insert 3: quantity"), std::string::npos) << outcome.out;
-  EXPECT_NE(outcome.out.find("insert 4: Decimal"), std::string::npos) << outcome.out;
+// tests/data/encodings holds one document in several encodings and byte orders.
+const std::vector<std::string> kOrderEvents = {
+    "startMessage({4:String:\"1.0\"})",
+    "startEmbeddedMessage()",
+    "startMessageContent(\"order\", \"\", 5, -, -1)",
+    "startElement(\"item\", \"\", 0, -, -1, -1)",
+    "data(String:\"Caf\xc3\xa9\", -, -1, -1)",
+    "endElement(\"item\", \"\", -)",
+    "startElement(\"qty\", \"\", 0, -, -1, -1)",
+    "data(String:\"2\", -, -1, -1)",
+    "endElement(\"qty\", \"\", -)",
+    "endMessageContent(\"order\", \"\", -)",
+    "endMessage(-)",
+};
+
+struct EncodingCase {
+  const char* label;
+  const char* file;
+  std::vector<std::string> properties;
+};
+
+void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.label; }
+
+class ParseEncodingsTest : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(ParseEncodingsTest, ScansToTheEndWithTheSameEvents) {
+  std::vector<std::string> args = {"parse", "--events"};
+  for (const auto& property : GetParam().properties) args.insert(args.end(), {"--prop", property});
+  args.push_back(testData(std::string("encodings/") + GetParam().file));
+  const CommandResult result = runWfhost(args);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(linesOf(result.out), kOrderEvents);
 }
 
-TEST(ParseCommand, WrongArgumentsAreUsageErrors) {
-  EXPECT_EQ(wfhost("parse --subtree a/b " + example("order.xml")).status, 2);
-  EXPECT_EQ(wfhost("parse --subtree Nowhere/x --dict " + ExampleDictionaries::path("po") + " " + example("order.xml"))
-                .status,
-            2);
+INSTANTIATE_TEST_SUITE_P(
+    Files, ParseEncodingsTest,
+    ::testing::Values(EncodingCase{"Utf8", "utf8.xml", {}}, EncodingCase{"Utf8Ccsid", "utf8.xml", {"ccsid=1208"}},
+                      EncodingCase{"Utf8Bom", "utf8-bom.xml", {}},
+                      EncodingCase{"Utf8BomCcsid", "utf8-bom.xml", {"ccsid=1208"}},
+                      EncodingCase{"Utf16LeBom", "utf16le-bom.xml", {}},
+                      EncodingCase{"Utf16BeBom", "utf16be-bom.xml", {}},
+                      EncodingCase{"Utf16BeBomCcsid", "utf16be-bom.xml", {"ccsid=1200"}},
+                      EncodingCase{"Utf16LeNoBom", "utf16le.xml", {"ccsid=1200", "encoding=546"}},
+                      EncodingCase{"Utf16BeNoBom", "utf16be.xml", {"ccsid=1200", "encoding=785"}},
+                      EncodingCase{"Ebcdic500", "ebcdic500.xml", {"ccsid=500"}},
+                      EncodingCase{"Ebcdic500NewLines", "ebcdic500-nl.xml", {"ccsid=500"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ParseCommand, MalformedDocumentFailsWithTheScannerPosition) {
+  const CommandResult result = runWfhost({"parse", "--events", testData("malformed.xml")});
+  EXPECT_NE(result.status, 0);
+  for (const char* part :
+       {"CP_XML_XERCES_PARSER_EXCEPTION", "0xC00013FD", "insert 2: 180", "insert 4: 1\n", "insert 5: 9\n"})
+    EXPECT_NE(result.err.find(part), std::string::npos) << part << " missing in:\n" << result.err;
+  // stdout carries the events reported before the error, and nothing else.
+  for (const auto& line : linesOf(result.out)) EXPECT_NE(line.find('('), std::string::npos) << line;
+}
+
+TEST(ParseCommand, AValueItsTypeCannotTakeReportsKeyAndInsertsWithStatusOne) {
+  const CommandResult result =
+      runWfhost({"parse", "--dict", ExampleDictionaries::path("po"), testData("parse/po-bad-quantity.xml")});
+  EXPECT_EQ(result.status, 1);
+  for (const char* part : {"CP_XML_DATA_READ_CONVERSION_ERROR (0xC000151C)", "insert 3: quantity", "insert 4: Decimal"})
+    EXPECT_NE(result.err.find(part), std::string::npos) << part << " missing in:\n" << result.err;
+}
+
+// The README shows what parsing the example message prints; it must stay
+// what wfhost prints.
+TEST(ParseCommand, ReadmeShowsWhatParsingPrints) {
+  const std::string readme = readFileText(std::string(WF_SOURCE_DIR) + "/README.md");
+  const std::string command = "wfhost parse --dict payment.dict examples/payment/payment-1.xml\n```\n\n```\n";
+  const std::size_t start = readme.find(command);
+  ASSERT_NE(start, std::string::npos) << "the README no longer shows the example parse";
+  const std::size_t shown = start + command.size();
+  const std::string expected = readme.substr(shown, readme.find("```", shown) - shown);
+
+  const ScratchFolder scratch;
+  ASSERT_EQ(runWfhost({"compile", example("payment/payment.xsd"), "-o", scratch.file("payment.dict")}).status, 0);
+  const CommandResult parsed =
+      runWfhost({"parse", "--dict", scratch.file("payment.dict"), example("payment/payment-1.xml")});
+  ASSERT_EQ(parsed.status, 0) << parsed.err;
+  EXPECT_EQ(parsed.out, expected);
+}
+
+struct UsageCase {
+  const char* label;
+  std::vector<std::string> args;
+  int status;
+  const char* message;
+};
+
+void PrintTo(const UsageCase& c, std::ostream* out) { *out << c.label; }
+
+class WfhostUsage : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(WfhostUsage, FailsWithAClearMessageAndPrintsNothing) {
+  const CommandResult result = runWfhost(GetParam().args);
+  EXPECT_EQ(result.status, GetParam().status);
+  EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+}
+
+const std::string kOrder = example("order.xml");
+const std::string kTree = testData("write/order-tree.json");
+const std::string kPaymentSchema = example("payment/payment.xsd");
+const std::string kPayment = example("payment/payment-1.xml");
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, WfhostUsage,
+    ::testing::Values(
+        UsageCase{"UnknownCommand", {"frobnicate"}, 2, "unknown command"},
+        UsageCase{"ParseNoFile", {"parse", "--events"}, 2, "no FILE"},
+        UsageCase{"ParseTwoOutputs", {"parse", "--json", "--events", "x.xml"}, 2, "--events"},
+        UsageCase{"ParseUnknownOption", {"parse", "--bogus", "x.xml"}, 2, "--bogus"},
+        UsageCase{"ParseBadProperty", {"parse", "--events", "--prop", "ccsid", "x.xml"}, 2, "NAME=VALUE"},
+        UsageCase{"ParseBadTraceLevel", {"parse", "--events", "--trace", "high", "x.xml"}, 2, "--trace"},
+        UsageCase{"ParseSubtreeWithoutDictionary", {"parse", "--subtree", "a/b", kOrder}, 2, "needs --dict"},
+        UsageCase{"ParseSubtreeUnknownElement",
+                  {"parse", "--subtree", "Nowhere/x", "--dict", ExampleDictionaries::path("po"), kOrder}, 2,
+                  "no element named 'Nowhere'"},
+        UsageCase{"ParseMissingFile", {"parse", "--events", "/no/such/file.xml"}, 1, "CP_IO_ERROR"},
+        UsageCase{"ParseMissingPlugin", {"parse", "--events", "--plugin", "nosuchplugin", kOrder}, 1,
+                  "CP_PLUGIN_LOAD_ERROR"},
+        UsageCase{"WriteNoOutput", {"write", kTree}, 2, "-o FILE"},
+        UsageCase{"WriteNoTree", {"write", "-o", "-"}, 2, "no TREE"},
+        UsageCase{"WriteBadProperty", {"write", kTree, "-o", "-", "--prop", "ccsid"}, 2, "NAME=VALUE"},
+        UsageCase{"WriteUnknownOption", {"write", kTree, "-o", "-", "--colour"}, 2, "unknown option"},
+        UsageCase{"WriteMissingTree", {"write", "/nonexistent/tree.json", "-o", "-"}, 1, "CP_IO_ERROR"},
+        UsageCase{"WriteNotATree", {"write", testData("write/order-tree.xml"), "-o", "-"}, 1, "CP_TREE_ERROR"},
+        UsageCase{"RoundtripNoInput", {"roundtrip"}, 2, "no IN"},
+        UsageCase{"RoundtripMalformed", {"roundtrip", testData("malformed.xml")}, 1, "CP_XML"},
+        UsageCase{"CompileUnknownFormat", {"compile", "schema.txt", "-o", "x.dict"}, 2, "unknown source format"},
+        UsageCase{"CompileNoOutput", {"compile", example("inventory/inventory.json")}, 2, "-o FILE"},
+        UsageCase{"CompilePropsWithoutValue", {"compile", testData("xsd/features.xsd"), "-o", "x.dict", "--props"},
+                  2, "--props needs a value"},
+        UsageCase{"DumpNoDictionary", {"dump"}, 2, "no DICTIONARY"},
+        UsageCase{"DumpNotADictionary", {"dump", testData("malformed.xml")}, 1, "CP_DICTIONARY_FORMAT_ERROR"},
+        UsageCase{"ConvertNoMessageSet", {"convert", kPayment}, 2, "--dict or --schema"},
+        UsageCase{"ConvertFilesWithoutFolder", {"convert", "--schema", kPaymentSchema, kPayment, kPayment}, 2,
+                  "--out-dir"},
+        UsageCase{"ConvertNoThreads", {"convert", "--schema", kPaymentSchema, "-j", "0", kPayment}, 2, "-j needs"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(WfhostHelp, IsPrintedOnStdoutWithStatusZero) {
+  const CommandResult help = runWfhost({"write", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: wfhost write"), std::string::npos);
+}
+
+TEST(PluginLibrary, ExportsExactlyTheFourEntryPoints) {
+  if (!haveProgram("nm")) GTEST_SKIP() << "nm is not installed";
+  const CommandResult result = runCommand("nm", {"-D", "--defined-only", std::string(WF_PLUGIN_DIR) + "/libpwfxml.so"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::set<std::string> names;
+  for (const auto& line : linesOf(result.out)) names.insert(line.substr(line.rfind(' ') + 1));
+  EXPECT_EQ(names, (std::set<std::string>{"GetFactory", "GetFormat", "GetLevel", "GetNumFormats"}));
 }
 
 }  // namespace

@@ -4,13 +4,14 @@
 // message-set sources that sit beside the documents.
 #include "treeroundtrip.h"
 
+#include "e2esupport.h"
+
 #include "messagesetjson.h"
 #include "zelexception.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -121,10 +122,7 @@ TEST_P(RoundTrip, SecondParseGivesTheSameTree) {
 INSTANTIATE_TEST_SUITE_P(Documents, RoundTrip,
                          testing::Combine(testing::ValuesIn(allDocuments()), testing::ValuesIn(kCodePages)),
                          [](const testing::TestParamInfo<RoundTrip::ParamType>& info) {
-                           std::string name = fs::path(std::get<0>(info.param).path).parent_path().filename().string() +
-                                              "_" + fs::path(std::get<0>(info.param).path).stem().string() + "_" +
-                                              std::get<1>(info.param).name;
-                           for (char& c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
+                           const fs::path path = std::get<0>(info.param).path;
+                           return testNameOf(path.parent_path().filename().string() + "_" + path.stem().string() +
+                                             "_" + std::get<1>(info.param).name);
                          });

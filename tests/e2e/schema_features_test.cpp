@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,14 +46,12 @@ const FeatureDocument kDocuments[] = {
     {"lexical-forms", true, "lexical.xsd"},
 };
 
-std::string scratch(const std::string& name) {
-  return std::string(WF_BINARY_DIR) + "/e2e-features-" + std::to_string(::getpid()) + "-" + name;
-}
-
 class SchemaFeatures : public ::testing::TestWithParam<FeatureDocument> {
 protected:
-  static void TearDownTestSuite() {
-    for (const auto& entry : dictionaries()) std::remove(entry.second.c_str());
+  // Dictionaries and written documents, removed at the end of the program.
+  static const ScratchFolder& scratch() {
+    static const ScratchFolder folder;
+    return folder;
   }
   // The dictionary of the document's schema, compiled once.
   static std::map<std::string, std::string>& dictionaries() {
@@ -67,7 +62,7 @@ protected:
   static const std::string& dictionary() {
     std::string& path = dictionaries()[GetParam().schema];
     if (path.empty()) {
-      path = scratch(std::string(GetParam().schema) + ".dict");
+      path = scratch().file(std::string(GetParam().schema) + ".dict");
       const CommandResult compiled = runWfhost({"compile", schema(), "-o", path});
       EXPECT_EQ(compiled.status, 0) << compiled.err;
     }
@@ -88,7 +83,7 @@ TEST_P(SchemaFeatures, ParsesIntoTheGoldenEvents) {
 }
 
 TEST_P(SchemaFeatures, WrittenDocumentGivesTheSameEventsAndStaysValid) {
-  const std::string written = scratch(std::string(GetParam().name) + ".xml");
+  const std::string written = scratch().file(std::string(GetParam().name) + ".xml");
   const CommandResult result = runWfhost({"roundtrip", "--dict", dictionary(), document(".xml"), "-o", written});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(eventsOf(written), eventsOf(document(".xml"))) << readFileText(written);
@@ -99,7 +94,6 @@ TEST_P(SchemaFeatures, WrittenDocumentGivesTheSameEventsAndStaysValid) {
       EXPECT_EQ(valid.status, 0) << valid.err;
     }
   }
-  std::remove(written.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, SchemaFeatures, ::testing::ValuesIn(kDocuments),

@@ -2,14 +2,8 @@
 // documents at the same time against one shared descriptor; every tree and
 // every written document must equal what one thread alone produces. Run it
 // in the ThreadSanitizer build (-DWF_TSAN=ON) to see the races it provokes.
-#include "bitstreambuffer.h"
-#include "bitstreamworker.h"
-#include "dictionaryinfo.h"
-#include "messageinfo.h"
-#include "messagesetcompiler.h"
-#include "messagesetjson.h"
-#include "messagetree.h"
-#include "pluginloader.h"
+#include "treeroundtrip.h"
+
 #include "zelexception.h"
 #include "zellog.h"
 
@@ -18,9 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,14 +22,6 @@ namespace {
 
 constexpr int kThreads = 8;
 constexpr int kRounds = 3;
-
-struct WorkerRelease {
-  void operator()(BitstreamWorker* worker) const { worker->release(true); }
-};
-struct DescriptorRelease {
-  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
-};
-using WorkerPtr = std::unique_ptr<BitstreamWorker, WorkerRelease>;
 
 // One document and the code page it is written back in.
 struct Job {
@@ -57,11 +40,6 @@ struct Outcome {
   }
 };
 
-std::vector<std::uint8_t> readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The purchase-order documents (one of them broken) in three code pages:
 // neighbouring threads work on different documents at any moment.
 std::vector<Job> jobs() {
@@ -78,30 +56,14 @@ std::vector<Job> jobs() {
   return result;
 }
 
-// Parses a document and writes its tree back with a worker of its own (a
-// worker takes one write set-up and is spent by a failure).
-Outcome run(BitstreamWorkerFactory& factory, const DictionaryInfo* descriptor, const Job& job) {
-  static const ZelNamedLogSource owner("threads");
+// Parses a document and writes its tree back, each with a worker of its own.
+Outcome run(const DictionaryInfo* descriptor, const Job& job) {
   Outcome outcome;
   try {
-    const WorkerPtr worker(factory.createBitstreamWorker(&owner));
-    worker->setWireFormatDescriptor(descriptor);
     MessageTree tree;
-    TreeBuilder builder(tree);
-    MessageInfo in;
-    worker->initializeParse(-1, &in, 0);
-    worker->setFIHandler(&builder);
-    const BitstreamBuffer buffer(job.bytes.data(), job.bytes.size());
-    worker->parse(&buffer, nullptr, 0, 0);
+    parseTree(job.bytes, descriptor, MessageInfo(), tree);
     outcome.treeJson = treeToJson(tree);
-
-    MessageInfo out;
-    out.setIntegerProperty(u"ccsid", job.ccsid);
-    worker->initializeWrite(&out, nullptr, nullptr, nullptr);
-    worker->setFIMessageTree(&tree);
-    WritableBitstreamBuffer written;
-    worker->write(&written, nullptr, 0);
-    outcome.written = written.bytes();
+    outcome.written = writeTree(tree, descriptor, propertiesFrom({{"ccsid", job.ccsid}}));
   } catch (const ZelException& e) {
     outcome.failure = e.what();
   }
@@ -110,16 +72,7 @@ Outcome run(BitstreamWorkerFactory& factory, const DictionaryInfo* descriptor, c
 
 class SharedDescriptor : public ::testing::Test {
 protected:
-  void SetUp() override {
-    const std::string source = std::string(WF_EXAMPLES_DIR) + "/purchase-order/purchase-order.json";
-    const std::vector<unsigned char> extract = compileMessageSetToExtract(readMessageSetJsonFile(source), source);
-    descriptor_.reset(factory().createDescriptor());
-    descriptor_->FromExtractFormat(nullptr, extract.data(), extract.size());
-    descriptor_->postProcessDictionary();
-  }
   void TearDown() override { ZelLog::setSink({}); }
-
-  BitstreamWorkerFactory& factory() { return *library_.factoryFor(u"XML"); }
 
   // Each thread runs every job kRounds times, starting at its own offset,
   // and counts the results that differ from the expected ones.
@@ -131,7 +84,7 @@ protected:
       threads.emplace_back([&, t] {
         for (std::size_t i = 0; i < work.size() * kRounds; ++i) {
           const std::size_t j = (t + i) % work.size();
-          if (run(factory(), descriptor_.get(), work[j]) == expected[j]) continue;
+          if (run(descriptor_, work[j]) == expected[j]) continue;
           ++mismatches;
           if (firstMismatch[t].empty()) firstMismatch[t] = work[j].name;
         }
@@ -147,15 +100,15 @@ protected:
     std::vector<Outcome> expected;
     std::size_t failures = 0;
     for (const Job& job : work) {
-      expected.push_back(run(factory(), descriptor_.get(), job));
+      expected.push_back(run(descriptor_, job));
       if (!expected.back().failure.empty()) ++failures;
     }
     EXPECT_EQ(failures, 3u) << "only malformed.xml fails, in each code page";
     return expected;
   }
 
-  PluginLibrary library_{std::string(WF_PLUGIN_DIR) + "/libpwfxml.so"};
-  std::unique_ptr<DictionaryInfo, DescriptorRelease> descriptor_;
+  const DictionaryInfo* const descriptor_ =
+      LoadedPlugin::instance().descriptor(std::string(WF_EXAMPLES_DIR) + "/purchase-order/purchase-order.json");
 };
 
 TEST_F(SharedDescriptor, EightThreadsParseAndWriteAsOneThreadDoes) {

@@ -1,0 +1,135 @@
+// wfhost compile and wfhost dump: the example message-set sources, XML
+// Schema documents (the messages chosen, warnings, errors) and the real
+// payment schemas.
+#include "e2esupport.h"
+#include "messagesetjson.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ExampleDictionary : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExampleDictionary, CompilesAndDumpsEveryElementAndMember) {
+  const std::string source = std::string(WF_EXAMPLES_DIR) + "/" + GetParam();
+  const ScratchFolder scratch;
+  const CommandResult compiled = runWfhost({"compile", source, "-o", scratch.file("set.dict")});
+  ASSERT_EQ(compiled.status, 0) << compiled.err;
+  EXPECT_EQ(compiled.out, "");
+  const CommandResult dump = runWfhost({"dump", scratch.file("set.dict")});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+
+  const msgset::MessageSet set = readMessageSetJsonFile(source);
+  std::vector<std::string> names;
+  for (const msgset::ElementDef& element : set.elements) names.push_back(element.name);
+  for (const msgset::TypeDef& type : set.types) {
+    for (const msgset::MemberDef& member : type.members) {
+      const std::string& name =
+          member.form == msgset::MemberDef::Form::ElementRef ? set.elements[member.element].name : member.name;
+      if (!name.empty()) names.push_back(name);
+    }
+  }
+  for (const std::string& name : names) EXPECT_NE(dump.out.find("name=\"" + name + "\""), std::string::npos) << name;
+  // The element-name index lists every global element.
+  const std::size_t index = dump.out.find("\nxmlElementNameToTagIndex\n");
+  ASSERT_NE(index, std::string::npos) << dump.out;
+  for (const msgset::ElementDef& element : set.elements)
+    EXPECT_NE(dump.out.find("tagName = " + element.xml.xmlName.value_or(element.name) + "\n", index),
+              std::string::npos)
+        << element.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleDictionary,
+                         ::testing::Values("purchase-order/purchase-order.json", "inventory/inventory.json"),
+                         [](const auto& info) { return testNameOf(fs::path(info.param).stem().string()); });
+
+TEST(CompileCommand, MalformedSourceNamesTheFileAndThePlace) {
+  const ScratchFolder scratch;
+  const std::string source = scratch.write(
+      "broken.json", R"({"name": "S", "types": [{"name": "T", "members": [{"name": "a", "render": "atribute"}]}]})");
+  const CommandResult result = runWfhost({"compile", source, "-o", scratch.file("broken.dict")});
+  EXPECT_EQ(result.status, 1);
+  for (const std::string& part : {std::string("CP_DICTIONARY_SOURCE_ERROR"), source,
+                                  std::string("types[0].members[0].render")})
+    EXPECT_NE(result.err.find(part), std::string::npos) << result.err;
+  EXPECT_FALSE(fs::exists(scratch.file("broken.dict"))) << "no dictionary is written for a broken source";
+}
+
+// The names listed in the dump's message table.
+std::vector<std::string> messagesOf(const std::string& dump) {
+  std::vector<std::string> names;
+  bool inTable = false;
+  for (const std::string& line : linesOf(dump)) {
+    if (line.rfind("Table ", 0) == 0) inTable = line.find("SMD_MESSAGE_DEFINITION") != std::string::npos;
+    const std::size_t name = line.find("name=\"");
+    if (!inTable || name == std::string::npos) continue;
+    names.push_back(line.substr(name + 6, line.find('"', name + 6) - name - 6));
+  }
+  return names;
+}
+
+class CompileSchema : public ::testing::Test {
+protected:
+  CommandResult compile(std::vector<std::string> args) {
+    args.insert(args.begin(), "compile");
+    args.insert(args.end(), {"-o", scratch_.file("t.dict")});
+    return runWfhost(args);
+  }
+  std::string dump() { return runWfhost({"dump", scratch_.file("t.dict")}).out; }
+  static std::string schema(const std::string& name) { return testData("xsd/" + name); }
+
+  const ScratchFolder scratch_;
+};
+
+TEST_F(CompileSchema, MessagesAreTheUnreferencedElementsUnlessNamed) {
+  const CommandResult result = compile({schema("features.xsd")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(linesOf(result.err).size(), 1u) << result.err;  // the facets of one type
+  const std::string text = dump();
+  EXPECT_EQ(messagesOf(text), (std::vector<std::string>{"order", "envelope"}));
+  EXPECT_NE(text.find("name=\"urn:test:features\""), std::string::npos);
+
+  ASSERT_EQ(compile({schema("features.xsd"), "--messages", "party,price"}).status, 0);
+  EXPECT_EQ(messagesOf(dump()), (std::vector<std::string>{"party", "price"}));
+}
+
+TEST_F(CompileSchema, PartlyMappedConstructsWarnOnStderrAndStillCompile) {
+  const CommandResult result = compile({schema("partial.xsd")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> warnings = linesOf(result.err);
+  ASSERT_EQ(warnings.size(), 5u) << result.err;
+  for (const std::string& warning : warnings) {
+    EXPECT_EQ(warning.rfind("warning: ", 0), 0u) << warning;
+    EXPECT_NE(warning.find("partial.xsd: line "), std::string::npos) << warning;
+  }
+}
+
+TEST_F(CompileSchema, RejectedSchemaExitsWithItsFileAndLine) {
+  const CommandResult result = compile({schema("undefined-type.xsd")});
+  EXPECT_EQ(result.status, 1);
+  for (const char* part : {"CP_DICTIONARY_SOURCE_ERROR", "undefined-type.xsd", "line 4"})
+    EXPECT_NE(result.err.find(part), std::string::npos) << result.err;
+}
+
+// Every schema of the payment corpus compiles, also the one without a
+// sample message (the corpus tests compile the others).
+TEST_F(CompileSchema, EveryPaymentSchemaCompiles) {
+  const fs::path corpus = fs::path(WF_CORPORA_DIR) / "iso20022-sepa";
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "the payment-message corpus is not at " << corpus;
+  std::size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(corpus / "schemas")) {
+    if (entry.path().extension() != ".xsd") continue;
+    ++count;
+    const CommandResult compiled = compile({entry.path().string()});
+    EXPECT_EQ(compiled.status, 0) << entry.path() << ": " << compiled.err;
+  }
+  EXPECT_EQ(count, 7u);
+}
+
+}  // namespace
