@@ -28,19 +28,6 @@ def test_malformed_document_raises_error(kinds, document):
     error_of(lambda: list(kinds.events(document)))
 
 
-def test_unknown_encoding_is_refused_both_ways(kinds, kinds_xml):
-    assert error_of(lambda: kinds.to_dict(kinds_xml, encoding="no-such-code-page")).key == "CP_UNKNOWN_ENCODING"
-    data = kinds.to_dict(kinds_xml)
-    assert error_of(lambda: kinds.to_xml(data, encoding="no-such-code-page")).key == "CP_UNKNOWN_ENCODING"
-
-
-def test_missing_schema_and_dictionary_raise_error(tmp_path):
-    error_of(lambda: wfxml.MessageSet.compile([tmp_path / "missing.xsd"]))
-    error_of(lambda: wfxml.MessageSet.load(tmp_path / "missing.dict"))
-    (tmp_path / "garbage.dict").write_bytes(b"not a dictionary")
-    error_of(lambda: wfxml.MessageSet.load(tmp_path / "garbage.dict"))
-
-
 def change(data, path, value):
     """data with the member at path (keys and list positions) replaced by value."""
     target = data
