@@ -111,16 +111,14 @@ protected:
       LoadedPlugin::instance().descriptor(std::string(WF_EXAMPLES_DIR) + "/purchase-order/purchase-order.json");
 };
 
+// Without tracing, then with it: with tracing on every worker logs through
+// the one process-wide logger.
 TEST_F(SharedDescriptor, EightThreadsParseAndWriteAsOneThreadDoes) {
   const std::vector<Job> work = jobs();
   ASSERT_GE(work.size(), static_cast<std::size_t>(kThreads));
-  runConcurrently(work, alone(work));
-}
-
-// With tracing on every worker logs through the one process-wide logger.
-TEST_F(SharedDescriptor, EightThreadsTracingAtOnceKeepTheirResults) {
-  const std::vector<Job> work = jobs();
   const std::vector<Outcome> expected = alone(work);
+  runConcurrently(work, expected);
+
   std::atomic<long> lines{0};
   ZelLog::setSink([&lines](std::string_view) { ++lines; });
   const int level = iEffectiveLogFilter;
