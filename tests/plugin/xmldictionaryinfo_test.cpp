@@ -412,15 +412,8 @@ TEST(XMLDictionaryIdLookup, FindsKnownIdsAndRejectsUnknownOnes) {
   EXPECT_EQ(dictionary->getXMLTagDefs().getIndex(XMLTestDictionary::tagIdOf(tag)), tag);
   EXPECT_EQ(dictionary->getXMLStructDefs().getIndex(XMLTestDictionary::memberIdOf(member)), member);
 
-  const ZelException tagError = raisedBy([&] { dictionary->getXMLTagDefs().getIndex(42); });
-  EXPECT_EQ(std::string(tagError.getKey()), "CP_XML_INTERNAL_ERROR");
-  ASSERT_EQ(tagError.getInserts().size(), 2u);
-  EXPECT_EQ(tagError.insertText(0), "XML Worker Internal Error");
-  EXPECT_EQ(tagError.insertText(1), "Couldn't find tag ID in the dictionary");
-
-  const ZelException memberError = raisedBy([&] { dictionary->getXMLStructDefs().getIndex(42); });
-  EXPECT_EQ(std::string(memberError.getKey()), "CP_XML_INTERNAL_ERROR");
-  EXPECT_EQ(memberError.insertText(1), "Couldn't find the tag id in the dictionary");
+  EXPECT_STREQ(raisedBy([&] { dictionary->getXMLTagDefs().getIndex(42); }).getKey(), "CP_XML_INTERNAL_ERROR");
+  EXPECT_STREQ(raisedBy([&] { dictionary->getXMLStructDefs().getIndex(42); }).getKey(), "CP_XML_INTERNAL_ERROR");
 }
 
 // ---- Types and namespaces ---------------------------------------------------
