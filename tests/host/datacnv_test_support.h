@@ -3,6 +3,7 @@
 
 #include "datacnv.h"
 #include "zelexception.h"
+#include "host/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,11 @@ inline std::string utf8(std::u16string_view text) { return ZelWstring(text).toUt
 // inserts expected and text.
 template <class Convert>
 void expectConversionError(Convert convert, const std::string& expected, std::u16string_view text) {
-  try {
-    convert();
-    ADD_FAILURE() << "no exception for '" << utf8(text) << "'";
-  } catch (const ZelConversionException& e) {
-    EXPECT_STREQ(e.getKey(), "CP_CONVERSION_ERROR");
-    EXPECT_EQ(e.insertText(0), expected);
-    EXPECT_EQ(e.insertText(1), utf8(text));
-  }
+  SCOPED_TRACE("'" + utf8(text) + "'");
+  const ZelConversionException e = raisedBy<ZelConversionException>(convert);
+  EXPECT_STREQ(e.getKey(), "CP_CONVERSION_ERROR");
+  EXPECT_EQ(e.insertText(0), expected);
+  EXPECT_EQ(e.insertText(1), utf8(text));
 }
 
 #endif

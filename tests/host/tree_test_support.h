@@ -4,6 +4,7 @@
 #include "messagetree.h"
 #include "tracetext.h"
 #include "zelexception.h"
+#include "host/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -27,14 +28,11 @@ inline PWFData str(const char16_t* text) { return PWFData::makeString(ZelWstring
 
 // Runs action, expecting ZelFatalException CP_TREE_ERROR whose first insert is where.
 inline void expectTreeError(const std::function<void()>& action, const std::string& where) {
-  try {
-    action();
-    ADD_FAILURE() << "no exception; expected CP_TREE_ERROR at " << where;
-  } catch (const ZelFatalException& e) {
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR) << e.what();
-    EXPECT_EQ(e.insertText(0), where) << e.what();
-    EXPECT_FALSE(e.insertText(1).empty()) << e.what();
-  }
+  SCOPED_TRACE("CP_TREE_ERROR at " + where);
+  const ZelFatalException e = raisedBy<ZelFatalException>(action);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR) << e.what();
+  EXPECT_EQ(e.insertText(0), where) << e.what();
+  EXPECT_FALSE(e.insertText(1).empty()) << e.what();
 }
 
 }  // namespace treetest

@@ -273,14 +273,9 @@ TEST(XMLWriterDepth, DeeperTreeEndsTheWriteWithAnErrorNotACrash) {
 
 namespace {
 std::vector<std::string> wrongOrderInserts(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ZelParserException& e) {
-    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
-    return insertsOf(e);
-  }
-  ADD_FAILURE() << "no exception";
-  return {};
+  const ZelParserException e = raisedBy<ZelParserException>(call);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_INTERNAL_ERROR);
+  return insertsOf(e);
 }
 }  // namespace
 
