@@ -5,10 +5,13 @@
 #include "error.h"
 #include "messagetree.h"
 #include "schemaview.h"
+#include "utf8.h"
 #include "zelexception.h"
 
 #include <charconv>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace wfxml::detail {
@@ -49,10 +52,11 @@ std::string plainInteger(const std::string& digits) {
   return negative && out != "0" ? "-" + out : out;
 }
 
-// One element of the output: a key and the tree elements it stands for.
+// One element of the output: a key and the tree elements it stands for. Its
+// names are the schema view's, or texts the walker keeps for the message.
 struct Entry {
-  std::string name;
-  std::string namespaceUri;
+  std::string_view name;  // the key, without an attribute's marker
+  std::string_view namespaceUri;
   bool isAttribute = false;
   bool alwaysArray = false;
   const SchemaMember* member = nullptr;
@@ -85,7 +89,7 @@ public:
   }
 
 private:
-  Entry rootEntry(const TreeElement& root) const {
+  Entry rootEntry(const TreeElement& root) {
     Entry entry;
     entry.elements.push_back(&root);
     const SchemaElement* defined = view_ ? view_->element(root.getTagIndex()) : nullptr;
@@ -98,8 +102,8 @@ private:
       entry.namespaceUri = defined->namespaceUri;
       entry.typeRow = defined->typeRow;
     } else {
-      entry.name = utf8(root.getName());
-      entry.namespaceUri = utf8(root.getNamespaceURI());
+      entry.name = keep(utf8(root.getName()));
+      entry.namespaceUri = keep(utf8(root.getNamespaceURI()));
     }
     return entry;
   }
@@ -183,7 +187,7 @@ private:
     out_.string("");
   }
 
-  void complexElement(const TreeElement& e, const SchemaType* type, const std::string& ownNamespace, int depth) {
+  void complexElement(const TreeElement& e, const SchemaType* type, std::string_view ownNamespace, int depth) {
     std::vector<Entry> entries = type ? memberEntries(*type) : std::vector<Entry>();
     std::vector<const TreeElement*> anonymous;
     std::vector<Content> content;  // mixed content in order
@@ -214,7 +218,12 @@ private:
     }
     for (const Entry& entry : entries) {
       if (entry.elements.empty()) continue;
-      out_.key(entry.isAttribute ? std::string(1, typedkeys::kAttributeMarker) + entry.name : entry.name);
+      if (entry.isAttribute) {
+        attributeKey_.assign(1, typedkeys::kAttributeMarker).append(entry.name);
+        out_.key(attributeKey_);
+      } else {
+        out_.key(entry.name);
+      }
       occurrences(entry, depth);
     }
     if (mixed) {
@@ -254,7 +263,7 @@ private:
     out_.endArray();
   }
 
-  void selfDefiningElement(const TreeElement& e, const std::string& ownNamespace, int depth) {
+  void selfDefiningElement(const TreeElement& e, std::string_view ownNamespace, int depth) {
     if (!e.hasChildren()) {
       if (e.hasValue()) return value(e.getValue(), nullptr);
       return out_.string("");
@@ -300,16 +309,21 @@ private:
       probe.alwaysArray = head && head->repeats;
       probe.substitutes = head;
     } else {
-      std::string name = utf8(c.getName());
-      probe.isAttribute = !name.empty() && name.front() == typedkeys::kAttributeMarker;
-      if (probe.isAttribute) name.erase(0, 1);
-      probe.name = std::move(name);
-      probe.namespaceUri = utf8(c.getNamespaceURI());
+      assignUtf8(name_, c.getName().view());
+      assignUtf8(namespace_, c.getNamespaceURI().view());
+      probe.name = name_;
+      probe.isAttribute = !probe.name.empty() && probe.name.front() == typedkeys::kAttributeMarker;
+      if (probe.isAttribute) probe.name.remove_prefix(1);
+      probe.namespaceUri = namespace_;
     }
     for (Entry& entry : entries) {
       if (!entry.member && entry.name == probe.name && entry.namespaceUri == probe.namespaceUri &&
           entry.isAttribute == probe.isAttribute)
         return &entry;
+    }
+    if (!global) {
+      probe.name = keep(std::string(probe.name));
+      probe.namespaceUri = keep(namespace_);
     }
     entries.push_back(std::move(probe));
     return &entries.back();
@@ -317,7 +331,7 @@ private:
 
   // Elements the type does not declare keep their namespace in the key
   // when it is not their parent's (attributes: when they have one).
-  void qualifyForeignNames(std::vector<Entry>& entries, const std::string& parentNamespace) const {
+  void qualifyForeignNames(std::vector<Entry>& entries, std::string_view parentNamespace) {
     for (Entry& entry : entries) {
       if (entry.member || entry.substitutes || !entry.present) continue;
       if (entry.isAttribute ? !entry.namespaceUri.empty() : entry.namespaceUri != parentNamespace) qualify(entry);
@@ -327,7 +341,7 @@ private:
   // Keys are local names, unless two entries of an object share one: then
   // those with a namespace take its prefix ("prefix:name"), and a namespace
   // without a preferred prefix is spelled out ("{uri}name").
-  void qualifyClashingNames(std::vector<Entry>& entries) const {
+  void qualifyClashingNames(std::vector<Entry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       for (std::size_t j = i + 1; j < entries.size(); ++j) {
         Entry& a = entries[i];
@@ -340,15 +354,19 @@ private:
   }
 
   // "{}name" is an element in no namespace under one that has one.
-  void qualify(Entry& entry) const {
-    if (entry.name.find(':') != std::string::npos || entry.name.find('}') != std::string::npos) return;
+  void qualify(Entry& entry) {
+    if (entry.name.find(':') != std::string_view::npos || entry.name.find('}') != std::string_view::npos) return;
     if (entry.namespaceUri.empty()) {
-      if (!entry.isAttribute) entry.name = "{}" + entry.name;
+      if (!entry.isAttribute) entry.name = keep("{}" + std::string(entry.name));
       return;
     }
     const std::string prefix = view_ ? view_->prefixOf(entry.namespaceUri) : std::string();
-    entry.name = prefix.empty() ? "{" + entry.namespaceUri + "}" + entry.name : prefix + ":" + entry.name;
+    std::string qualified = prefix.empty() ? "{" + std::string(entry.namespaceUri) + "}" : prefix + ":";
+    entry.name = keep(qualified.append(entry.name));
   }
+
+  // Keeps a name for the rest of the message.
+  std::string_view keep(std::string text) { return names_.emplace_back(std::move(text)); }
 
   void value(const PWFData& data, const SchemaType* type) {
     if (data.isNull()) return out_.null();
@@ -393,6 +411,10 @@ private:
   TypedDataHandler& out_;
   DataCnv convert_;
   ZelWstring scratch_;
+  std::deque<std::string> names_;  // a deque: the kept names stay where they are
+  std::string name_;               // a self-defining child's names, converted once per child
+  std::string namespace_;
+  std::string attributeKey_;
 };
 
 }  // namespace
