@@ -5,44 +5,33 @@
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
 #include "utf8.h"
-#include "zelwstring.h"
+#include "xmlproperties.h"
 
 #include <string_view>
 
 namespace wfxml::detail {
 namespace {
 
-constexpr char16_t kWireFormat[] = u"XML";
-constexpr char16_t kXmlName[] = u"XML Name";
-constexpr char16_t kRender[] = u"Render";
-constexpr std::int64_t kRenderAttribute = 1;
-constexpr std::int64_t kRenderNameless = -1;
 // From this dictionary format version on, element definitions record
 // whether they declare an attribute.
 constexpr long kAttributeDeclarationsVersion = 600;
 constexpr std::u16string_view kSchemaInstanceNamespace = u"http://www.w3.org/2001/XMLSchema-instance";
 
-std::string utf8(const char16_t* text) { return text ? toUtf8(text) : std::string(); }
-
-// One table's XML properties: the XML name and render of each row.
-class XmlProperties {
+// One table's XML names and renders.
+class NamesAndRenders {
 public:
-  XmlProperties(const StdDictionaryInfo& dictionary, int standardIndex) {
-    const DictTable* table = dictionary.getStandardTable(standardIndex);
-    if (!table) return;
-    names_ = table->FindProperty(kWireFormat, kXmlName);
-    renders_ = table->FindProperty(kWireFormat, kRender);
-  }
+  NamesAndRenders(const StdDictionaryInfo& dictionary, int standardIndex)
+      : names_(dictionary, standardIndex, kXmlName), renders_(dictionary, standardIndex, kRender) {}
   // The row's XML name, else its row name.
   std::string name(long row, const char16_t* rowName) const {
-    const char16_t* xmlName = names_ && names_->HasValue(row) ? names_->GetValue(row) : nullptr;
-    return utf8(xmlName && *xmlName ? xmlName : rowName);
+    std::string xmlName = names_.text(row);
+    return !xmlName.empty() || !rowName ? xmlName : toUtf8(rowName);
   }
-  std::int64_t render(long row) const { return renders_ && renders_->HasValue(row) ? renders_->GetIntValue(row) : 0; }
+  std::int64_t render(long row) const { return renders_.integer(row, 0); }
 
 private:
-  const StringTable* names_ = nullptr;
-  const StringTable* renders_ = nullptr;
+  const XmlProperty names_;
+  const XmlProperty renders_;
 };
 
 }  // namespace
@@ -53,7 +42,7 @@ bool isSelfDefiningAttribute(std::u16string_view name, std::u16string_view names
 
 Definitions::Definitions(const StdDictionaryInfo* dictionary) : dictionary_(dictionary) {
   if (!dictionary) return;
-  const XmlProperties tagProperties(*dictionary, StdDictionaryInfo::eTagTable);
+  const NamesAndRenders tagProperties(*dictionary, StdDictionaryInfo::eTagTable);
   const auto& tagCache = dictionary->getTagCache();
   const bool recordsAttributes = dictionary->getFormatVersion() >= kAttributeDeclarationsVersion;
   tags_.resize(tagCache.size());
@@ -62,15 +51,14 @@ Definitions::Definitions(const StdDictionaryInfo* dictionary) : dictionary_(dict
     const long r = static_cast<long>(row);
     Definition definition;
     definition.name = tagProperties.name(r, dictionary->getTagName(r));
-    if (tag.namespaceIndex >= 0 && static_cast<std::size_t>(tag.namespaceIndex) < dictionary->getNamespaceCache().size())
-      definition.namespaceUri = toUtf8(dictionary->getNamespaceCache()[tag.namespaceIndex].getURI().view());
+    definition.namespaceUri = namespaceUriOf(*dictionary, tag.namespaceIndex);
     tags_[row].asElement = definition;
     tags_[row].asElement.isAttribute = recordsAttributes && tag.declaredAsAttribute;
     tags_[row].asMessage = std::move(definition);
     tags_[row].asMessage.isAttribute = tagProperties.render(r) == kRenderAttribute;
   }
 
-  const XmlProperties memberProperties(*dictionary, StdDictionaryInfo::eStructTable);
+  const NamesAndRenders memberProperties(*dictionary, StdDictionaryInfo::eStructTable);
   const auto& memberCache = dictionary->getMemberCache();
   members_.resize(memberCache.size());
   for (std::size_t row = 0; row < memberCache.size(); ++row) {

@@ -3,6 +3,7 @@
 #include "dictrecords.h"
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
+#include "xmlproperties.h"
 #include "zelwstring.h"
 
 #include <algorithm>
@@ -11,11 +12,6 @@
 namespace wfxml::detail {
 namespace {
 
-constexpr char16_t kWireFormat[] = u"XML";
-constexpr char16_t kXmlName[] = u"XML Name";
-constexpr char16_t kRender[] = u"Render";
-constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
-constexpr std::int64_t kRenderAttribute = 1;
 constexpr std::string_view kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
@@ -39,24 +35,6 @@ WildcardProcessing processingOf(std::int32_t openContentKind) {
   }
 }
 
-// One table's "XML" properties of one name.
-class Property {
-public:
-  Property(const StdDictionaryInfo& dictionary, int standardIndex, const char16_t* name) {
-    if (const DictTable* table = dictionary.getStandardTable(standardIndex))
-      table_ = table->FindProperty(kWireFormat, name);
-  }
-  std::string text(long row) const {
-    return table_ && table_->HasValue(row) ? utf8(table_->GetValue(row)) : std::string();
-  }
-  std::int64_t integer(long row, std::int64_t otherwise) const {
-    return table_ && table_->HasValue(row) ? table_->GetIntValue(row) : otherwise;
-  }
-
-private:
-  const StringTable* table_ = nullptr;
-};
-
 // Reads the tables into the view's types and elements.
 class SchemaReader {
 public:
@@ -67,13 +45,6 @@ public:
         memberRenders_(dictionary, StdDictionaryInfo::eStructTable, kRender),
         tagRenders_(dictionary, StdDictionaryInfo::eTagTable, kRender) {}
 
-  std::string namespaceOf(long namespaceIndex) const {
-    const auto& namespaces = dictionary_.getNamespaceCache();
-    if (namespaceIndex < 0 || static_cast<std::size_t>(namespaceIndex) >= namespaces.size()) return {};
-    const ZelWstring* uri = namespaces[namespaceIndex].uri;
-    return uri ? uri->toUtf8() : std::string();
-  }
-
   std::vector<SchemaElement> readElements() const {
     const auto& tags = dictionary_.getTagCache();
     std::vector<SchemaElement> elements(tags.size());
@@ -82,7 +53,7 @@ public:
       const long r = static_cast<long>(row);
       SchemaElement& element = elements[row];
       element.name = tagNames_.text(r);  // local elements have none: they are found through their types only
-      element.namespaceUri = namespaceOf(tag.namespaceIndex);
+      element.namespaceUri = namespaceUriOf(dictionary_, tag.namespaceIndex);
       element.tagRow = r;
       element.tagId = tag.tagId;
       element.typeRow = tag.typeIndex;
@@ -107,7 +78,7 @@ public:
       const prf_SMD_TYPE_DEFINITION& def = cache[row];
       SchemaType& type = types[row];
       type.name = utf8(dictionary_.getTypeName(static_cast<long>(row)));
-      type.namespaceUri = namespaceOf(def.namespaceIndex);
+      type.namespaceUri = namespaceUriOf(dictionary_, def.namespaceIndex);
       type.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
       type.isComplex = def.typeKind == DictCodes::eTypeKindComplex;
       type.isUnion = def.typeKind == DictCodes::eTypeKindUnion || (def.flags & prf_SMD_TYPE_DEFINITION::eUnion);
@@ -173,7 +144,7 @@ private:
   bool derivesFromIntegerType(long row) const {
     const auto& cache = dictionary_.getTypeCache();
     for (std::size_t steps = 0; validType(row) && steps < cache.size(); ++steps) {
-      const std::string ns = namespaceOf(cache[row].namespaceIndex);
+      const std::string ns = namespaceUriOf(dictionary_, cache[row].namespaceIndex);
       if ((ns.empty() || ns == kSchemaNamespace) && isIntegerTypeName(utf8(dictionary_.getTypeName(row)))) return true;
       row = cache[row].baseTypeIndex;
     }
@@ -239,7 +210,7 @@ private:
     if (static_cast<std::size_t>(out.tagRow) < tags.size()) {
       const prf_SMD_TAG_DEFINITION& tag = tags[out.tagRow];
       out.tagId = tag.tagId;
-      out.namespaceUri = namespaceOf(tag.namespaceIndex);
+      out.namespaceUri = namespaceUriOf(dictionary_, tag.namespaceIndex);
       out.nillable = tag.nillable;
     }
     out.name = memberNames_.text(row);
@@ -261,10 +232,10 @@ private:
   }
 
   const StdDictionaryInfo& dictionary_;
-  Property tagNames_;
-  Property memberNames_;
-  Property memberRenders_;
-  Property tagRenders_;
+  XmlProperty tagNames_;
+  XmlProperty memberNames_;
+  XmlProperty memberRenders_;
+  XmlProperty tagRenders_;
 };
 
 }  // namespace
@@ -295,10 +266,10 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
   const SchemaReader reader(dictionary);
   types_ = reader.readTypes();
   elements_ = reader.readElements();
-  const Property prefixes(dictionary, StdDictionaryInfo::eNamespaceTable, kPreferredPrefix);
+  const XmlProperty prefixes(dictionary, StdDictionaryInfo::eNamespaceTable, kPreferredPrefix);
   const auto& namespaces = dictionary.getNamespaceCache();
   for (std::size_t row = 0; row < namespaces.size(); ++row) {
-    const std::string uri = reader.namespaceOf(static_cast<long>(row));
+    const std::string uri = namespaceUriOf(dictionary, static_cast<long>(row));
     const std::string prefix = prefixes.text(static_cast<long>(row));
     if (!uri.empty() && !prefix.empty()) prefixes_.emplace(uri, prefix);
   }
