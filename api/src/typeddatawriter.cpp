@@ -11,7 +11,8 @@
 #include <charconv>
 #include <deque>
 #include <string>
-#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace wfxml::detail {
@@ -52,26 +53,33 @@ std::string plainInteger(const std::string& digits) {
   return negative && out != "0" ? "-" + out : out;
 }
 
-// One element of the output: a key and the tree elements it stands for. Its
-// names are the schema view's, or texts the walker keeps for the message.
+// One key of the output and the tree elements it stands for. The texts
+// are views of the schema view's strings or of texts the walker keeps.
 struct Entry {
-  std::string_view name;  // the key, without an attribute's marker
+  std::string_view name;
   std::string_view namespaceUri;
   bool isAttribute = false;
   bool alwaysArray = false;
   const SchemaMember* member = nullptr;
   const SchemaMember* substitutes = nullptr;  // a substitution group member's head
   long typeRow = -1;  // the declared type of a global element met under a wildcard
-  std::vector<const TreeElement*> elements;  // those written under its key
-  bool present = false;  // the element has children of it, under its key or in mixed content
+  std::size_t first = 0;  // the elements under its key: the level's ordered elements [first, first + count)
+  std::size_t count = 0;
 };
 
-// A child in mixed content: a text run, or an element with its entry's position.
-struct Content {
-  const TreeElement* child;
-  std::size_t entry;
+// What an object under construction keeps while its children are sorted
+// into entries. One per depth, reused from element to element, so that a
+// walk allocates per level of nesting rather than per element.
+struct Level {
+  std::vector<Entry> entries;          // those of the children, in the order first met
+  std::vector<int> entryOfMember;      // by member position: the entry of members of that name, or -1
+  std::vector<std::size_t> keyOrder;   // the entries in key order
+  std::vector<std::pair<std::size_t, const TreeElement*>> placed;  // (entry, element) in document order
+  std::vector<const TreeElement*> ordered;                          // placed, grouped by entry
+  std::vector<std::pair<std::size_t, const TreeElement*>> content;  // mixed content in order; text: npos
 };
-constexpr std::size_t kTextRun = static_cast<std::size_t>(-1);
+
+constexpr std::size_t kText = static_cast<std::size_t>(-1);
 
 class TreeWalker {
 public:
@@ -81,7 +89,7 @@ public:
   void message(const MessageTree& tree) {
     out_.startObject();
     if (const TreeElement* root = tree.getRoot()) {
-      Entry entry = rootEntry(*root);
+      const Entry entry = rootEntry(*root);
       out_.key(entry.name);
       element(*root, entry, 0);
     }
@@ -91,7 +99,6 @@ public:
 private:
   Entry rootEntry(const TreeElement& root) {
     Entry entry;
-    entry.elements.push_back(&root);
     const SchemaElement* defined = view_ ? view_->element(root.getTagIndex()) : nullptr;
     if (!defined && view_ && root.getTagId() >= 0) {
       for (const SchemaElement& e : view_->elements())
@@ -126,13 +133,13 @@ private:
     if (!type) return scalar(e, nullptr);
     // A value with no attributes beside it stands alone, also where the type
     // would allow some.
-    const bool plainValue =
-        !type->isComplex || (type->hasSimpleContent && !hasAttributeChild(e) && e.getTypeIndex() < 0);
-    if (plainValue && !hasAttributeChild(e)) {
+    const bool withAttributes = hasAttributeChild(e);
+    const bool plainValue = !type->isComplex || (type->hasSimpleContent && !withAttributes && e.getTypeIndex() < 0);
+    if (plainValue && !withAttributes) {
       if (type->isList) return list(e, *type);
       return scalar(e, type);
     }
-    if (e.hasValue() && e.getValue().isNull() && !hasAttributeChild(e)) return out_.null();
+    if (e.hasValue() && e.getValue().isNull() && !withAttributes) return out_.null();
     complexElement(e, type, entry.namespaceUri, depth);
   }
 
@@ -187,77 +194,106 @@ private:
     out_.string("");
   }
 
+  Level& level(int depth) {
+    while (levels_.size() <= static_cast<std::size_t>(depth)) levels_.emplace_back();
+    Level& level = levels_[static_cast<std::size_t>(depth)];
+    level.entries.clear();
+    level.keyOrder.clear();
+    level.placed.clear();
+    level.content.clear();
+    return level;
+  }
+
   void complexElement(const TreeElement& e, const SchemaType* type, std::string_view ownNamespace, int depth) {
-    std::vector<Entry> entries = type ? memberEntries(*type) : std::vector<Entry>();
-    std::vector<const TreeElement*> anonymous;
-    std::vector<Content> content;  // mixed content in order
+    Level& at = level(depth);
+    at.entryOfMember.assign(type ? type->members.size() : 0, -1);
+    const TreeElement* firstText = nullptr;
     const bool mixed = type ? type->isMixed : hasMixedContent(e);
     for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isXsiType(*c)) continue;
       if (isAnonymous(*c)) {
-        anonymous.push_back(c);
-        content.push_back({c, kTextRun});
+        if (!firstText) firstText = c;
+        if (mixed) at.content.emplace_back(kText, c);
         continue;
       }
-      Entry* entry = entryFor(*c, type, entries);
-      entry->present = true;
-      if (entry->isAttribute) {
-        entry->elements.push_back(c);
-      } else if (mixed) {
-        content.push_back({c, static_cast<std::size_t>(entry - entries.data())});  // into the content array
+      const std::size_t entry = entryFor(*c, type, at);
+      if (mixed && !at.entries[entry].isAttribute) {
+        at.content.emplace_back(entry, c);  // the elements go into the content array
       } else {
-        entry->elements.push_back(c);
+        at.placed.emplace_back(entry, c);
+        ++at.entries[entry].count;
       }
     }
-    qualifyForeignNames(entries, ownNamespace);
-    qualifyClashingNames(entries);
+    groupByEntry(at);
+    qualifyForeignNames(at, ownNamespace);
+    qualifyClashingNames(at);
     out_.startObject();
     if (e.getTypeIndex() >= 0 && view_) {
       out_.key(typedkeys::kXsiType);
       out_.string(view_->typeReference(e.getTypeIndex()));
     }
-    for (const Entry& entry : entries) {
-      if (entry.elements.empty()) continue;
+    for (const std::size_t index : at.keyOrder) {
+      const Entry& entry = at.entries[index];
+      if (entry.count == 0) continue;  // in mixed content only
       if (entry.isAttribute) {
-        attributeKey_.assign(1, typedkeys::kAttributeMarker).append(entry.name);
+        attributeKey_.assign(1, typedkeys::kAttributeMarker);
+        attributeKey_ += entry.name;
         out_.key(attributeKey_);
       } else {
         out_.key(entry.name);
       }
-      occurrences(entry, depth);
+      occurrences(entry, at, depth);
     }
     if (mixed) {
       out_.key(typedkeys::kValue);
-      mixedContent(content, entries, depth);
-    } else if (e.hasValue() || !anonymous.empty()) {
+      mixedContent(at, depth);
+    } else if (e.hasValue() || firstText) {
       out_.key(typedkeys::kValue);
-      if (e.hasValue()) {
-        value(e.getValue(), type);
-      } else {
-        value(anonymous.front()->getValue(), type);
-      }
+      value(e.hasValue() ? e.getValue() : firstText->getValue(), type);
     }
     out_.endObject();
   }
 
-  void occurrences(const Entry& entry, int depth) {
-    const bool array = entry.alwaysArray || entry.elements.size() > 1;
+  // Lays the placed elements out entry by entry, each entry's in document
+  // order, and lists the entries in key order: the type's members in their
+  // order, then the others as first met.
+  static void groupByEntry(Level& at) {
+    for (const int slot : at.entryOfMember)
+      if (slot >= 0) at.keyOrder.push_back(static_cast<std::size_t>(slot));
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < at.entries.size(); ++i) {
+      Entry& entry = at.entries[i];
+      entry.first = next;
+      next += entry.count;
+      if (!entry.member) at.keyOrder.push_back(i);
+    }
+    at.ordered.resize(next);
+    for (Entry& entry : at.entries) entry.count = 0;
+    for (const auto& [index, element] : at.placed) {
+      Entry& entry = at.entries[index];
+      at.ordered[entry.first + entry.count++] = element;
+    }
+  }
+
+  void occurrences(const Entry& entry, const Level& at, int depth) {
+    const bool array = entry.alwaysArray || entry.count > 1;
     if (array) out_.startArray();
-    for (const TreeElement* c : entry.elements) element(*c, entry, depth + 1);
+    for (std::size_t i = entry.first; i < entry.first + entry.count; ++i) element(*at.ordered[i], entry, depth + 1);
     if (array) out_.endArray();
   }
 
   // Text runs as strings, elements as objects of one key, in document order.
-  void mixedContent(const std::vector<Content>& content, const std::vector<Entry>& entries, int depth) {
+  void mixedContent(const Level& at, int depth) {
     out_.startArray();
-    for (const auto& [c, entry] : content) {
-      if (entry == kTextRun) {
+    for (const auto& [index, c] : at.content) {
+      if (index == kText) {
         value(c->getValue(), nullptr);
         continue;
       }
+      const Entry& entry = at.entries[index];
       out_.startObject();
-      out_.key(entries[entry].name);
-      element(*c, entries[entry], depth + 1);
+      out_.key(entry.name);
+      element(*c, entry, depth + 1);
       out_.endObject();
     }
     out_.endArray();
@@ -271,31 +307,16 @@ private:
     complexElement(e, nullptr, ownNamespace, depth);
   }
 
-  static std::vector<Entry> memberEntries(const SchemaType& type) {
-    std::vector<Entry> entries;
-    entries.reserve(type.members.size());
-    for (const SchemaMember& member : type.members) {
-      Entry entry;
-      entry.name = member.name;
-      entry.namespaceUri = member.namespaceUri;
-      entry.isAttribute = member.isAttribute;
-      entry.alwaysArray = member.repeats;
-      entry.member = &member;
-      entries.push_back(std::move(entry));
-    }
-    return entries;
-  }
-
-  // The entry a child belongs to: its member's, else one by its name (made
-  // on first sight, after the members).
-  Entry* entryFor(const TreeElement& c, const SchemaType* type, std::vector<Entry>& entries) {
+  // The entry a child belongs to: that of its member's name, else one by its
+  // name (made on first sight).
+  std::size_t entryFor(const TreeElement& c, const SchemaType* type, Level& at) {
     if (type && c.getMemberId() >= 1) {
       const SchemaMember* member = type->memberAt(c.getMemberIndex());
       if (!member) {
         for (const SchemaMember& m : type->members)
           if (m.memberId == c.getMemberId()) member = &m;
       }
-      if (member) return &entries[member->firstOfName];
+      if (member) return memberEntry(type->members[member->firstOfName], at);
     }
     Entry probe;
     const SchemaElement* global = view_ && c.getTagId() >= 0 ? view_->element(c.getTagIndex()) : nullptr;
@@ -309,31 +330,46 @@ private:
       probe.alwaysArray = head && head->repeats;
       probe.substitutes = head;
     } else {
-      assignUtf8(name_, c.getName().view());
-      assignUtf8(namespace_, c.getNamespaceURI().view());
-      probe.name = name_;
-      probe.isAttribute = !probe.name.empty() && probe.name.front() == typedkeys::kAttributeMarker;
-      if (probe.isAttribute) probe.name.remove_prefix(1);
-      probe.namespaceUri = namespace_;
+      std::u16string_view name = c.getName().view();
+      probe.isAttribute = !name.empty() && name.front() == u'@';
+      if (probe.isAttribute) name.remove_prefix(1);
+      assignUtf8(text_, name);
+      probe.name = text_;
+      probe.namespaceUri = namespaceText(c.getNamespaceURI());
     }
-    for (Entry& entry : entries) {
+    for (std::size_t i = 0; i < at.entries.size(); ++i) {
+      const Entry& entry = at.entries[i];
       if (!entry.member && entry.name == probe.name && entry.namespaceUri == probe.namespaceUri &&
           entry.isAttribute == probe.isAttribute)
-        return &entry;
+        return i;
     }
-    if (!global) {
-      probe.name = keep(std::string(probe.name));
-      probe.namespaceUri = keep(namespace_);
+    if (!global) probe.name = keep(std::string(probe.name));
+    at.entries.push_back(probe);
+    return at.entries.size() - 1;
+  }
+
+  // The entry of the members of first's name, made on first sight.
+  static std::size_t memberEntry(const SchemaMember& first, Level& at) {
+    int& slot = at.entryOfMember[first.firstOfName];
+    if (slot < 0) {
+      Entry entry;
+      entry.name = first.name;
+      entry.namespaceUri = first.namespaceUri;
+      entry.isAttribute = first.isAttribute;
+      entry.alwaysArray = first.repeats;
+      entry.member = &first;
+      slot = static_cast<int>(at.entries.size());
+      at.entries.push_back(entry);
     }
-    entries.push_back(std::move(probe));
-    return &entries.back();
+    return static_cast<std::size_t>(slot);
   }
 
   // Elements the type does not declare keep their namespace in the key
   // when it is not their parent's (attributes: when they have one).
-  void qualifyForeignNames(std::vector<Entry>& entries, std::string_view parentNamespace) {
-    for (Entry& entry : entries) {
-      if (entry.member || entry.substitutes || !entry.present) continue;
+  void qualifyForeignNames(Level& at, std::string_view parentNamespace) {
+    for (const std::size_t index : at.keyOrder) {
+      Entry& entry = at.entries[index];
+      if (entry.member || entry.substitutes) continue;
       if (entry.isAttribute ? !entry.namespaceUri.empty() : entry.namespaceUri != parentNamespace) qualify(entry);
     }
   }
@@ -341,12 +377,12 @@ private:
   // Keys are local names, unless two entries of an object share one: then
   // those with a namespace take its prefix ("prefix:name"), and a namespace
   // without a preferred prefix is spelled out ("{uri}name").
-  void qualifyClashingNames(std::vector<Entry>& entries) {
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      for (std::size_t j = i + 1; j < entries.size(); ++j) {
-        Entry& a = entries[i];
-        Entry& b = entries[j];
-        if (!a.present || !b.present || a.name != b.name || a.isAttribute != b.isAttribute) continue;
+  void qualifyClashingNames(Level& at) {
+    for (std::size_t i = 0; i < at.keyOrder.size(); ++i) {
+      for (std::size_t j = i + 1; j < at.keyOrder.size(); ++j) {
+        Entry& a = at.entries[at.keyOrder[i]];
+        Entry& b = at.entries[at.keyOrder[j]];
+        if (a.name != b.name || a.isAttribute != b.isAttribute) continue;
         qualify(a);
         qualify(b);
       }
@@ -356,13 +392,22 @@ private:
   // "{}name" is an element in no namespace under one that has one.
   void qualify(Entry& entry) {
     if (entry.name.find(':') != std::string_view::npos || entry.name.find('}') != std::string_view::npos) return;
-    if (entry.namespaceUri.empty()) {
-      if (!entry.isAttribute) entry.name = keep("{}" + std::string(entry.name));
+    const std::string name(entry.name);
+    const std::string uri(entry.namespaceUri);
+    if (uri.empty()) {
+      if (!entry.isAttribute) entry.name = keep("{}" + name);
       return;
     }
-    const std::string prefix = view_ ? view_->prefixOf(entry.namespaceUri) : std::string();
-    std::string qualified = prefix.empty() ? "{" + std::string(entry.namespaceUri) + "}" : prefix + ":";
-    entry.name = keep(qualified.append(entry.name));
+    const std::string prefix = view_ ? view_->prefixOf(uri) : std::string();
+    entry.name = keep(prefix.empty() ? "{" + uri + "}" + name : prefix + ":" + name);
+  }
+
+  // A tree namespace as UTF-8; the tree keeps one ZelWstring per namespace.
+  std::string_view namespaceText(const ZelWstring& uri) {
+    if (uri.empty()) return {};
+    const auto found = namespaces_.find(&uri);
+    if (found != namespaces_.end()) return found->second;
+    return namespaces_.emplace(&uri, keep(utf8(uri))).first->second;
   }
 
   // Keeps a name for the rest of the message.
@@ -372,9 +417,10 @@ private:
     if (data.isNull()) return out_.null();
     switch (data.getDataLogicalType()) {
       case eLogicalNone:
-        return out_.string(data.isNothing() ? std::string() : utf8(data.getText()));
+        if (data.isNothing()) return out_.string({});
+        return string(data.getText().view());
       case eLogicalString:
-        return out_.string(utf8(data.getText()));
+        return string(data.getText().view());
       case eLogicalInteger:
         return out_.integer(data.getIntegerValue());
       case eLogicalDecimal:
@@ -388,12 +434,17 @@ private:
         return out_.binary(bytes.data(), bytes.size());
       }
       case eLogicalDateTime:
-        return out_.string(utf8(convert_.StrFromDateTime(data.getDateTimeValue(), DataCnv::XML_SCHEMA_FORMAT,
-                                                         nullptr, scratch_)));
+        return string(
+            convert_.StrFromDateTime(data.getDateTimeValue(), DataCnv::XML_SCHEMA_FORMAT, nullptr, scratch_).view());
       case eLogicalInterval:
-        return out_.string(utf8(convert_.StrFromInterval(data.getIntervalValue(), scratch_)));
+        return string(convert_.StrFromInterval(data.getIntervalValue(), scratch_).view());
     }
-    out_.string(utf8(data.getText()));
+    string(data.getText().view());
+  }
+
+  void string(std::u16string_view text) {
+    assignUtf8(text_, text);
+    out_.string(text_);
   }
 
   // Values of the integer types are integers, beyond 64 bits too.
@@ -411,10 +462,11 @@ private:
   TypedDataHandler& out_;
   DataCnv convert_;
   ZelWstring scratch_;
-  std::deque<std::string> names_;  // a deque: the kept names stay where they are
-  std::string name_;               // a self-defining child's names, converted once per child
-  std::string namespace_;
+  std::string text_;          // the UTF-8 of the value or name at hand
   std::string attributeKey_;
+  std::deque<Level> levels_;  // by depth; a deque: levels stay where they are while deeper ones are added
+  std::deque<std::string> names_;  // kept for the message; a deque: the names stay where they are
+  std::unordered_map<const ZelWstring*, std::string_view> namespaces_;  // the tree's namespaces as UTF-8
 };
 
 }  // namespace
