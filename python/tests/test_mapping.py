@@ -122,3 +122,13 @@ def test_without_message_set_every_value_is_a_string(kinds_xml):
     data = wfxml.MessageSet.none().to_dict(kinds_xml)["kinds"]
     assert data["int"] == "-2147483648"
     assert data["size"] == ["12", "XL"]
+
+
+@pytest.mark.parametrize(
+    "text",
+    ["plain", "Zo\u00eb", "\u20acuro \u2603", "\U0001d11e clef", "a\U0001f600b\u00e9 and a longer tail of plain text"],
+)
+def test_text_and_names_beyond_ascii_arrive_unchanged(text):
+    # Names are keys and texts are values: both go from UTF-16 to UTF-8 on the way.
+    xml = f"<r><n\u00e4me\u20ac>{text}</n\u00e4me\u20ac><x>{text[::-1]}</x><y>z</y></r>".encode("utf-8")
+    assert wfxml.MessageSet.none().to_dict(xml) == {"r": {"n\u00e4me\u20ac": text, "x": text[::-1], "y": "z"}}
