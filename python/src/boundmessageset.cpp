@@ -107,7 +107,7 @@ void BoundMessageSet::parseInto(SessionPool::Worker& worker, py::handle xml,
 py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding) {
   const SessionPool::Lease worker = leaseWorker();
   parseInto(*worker, xml, encoding);
-  PythonObjectBuilder builder;
+  PythonObjectBuilder builder(*keys_);
   {
     // The cyclic collector would run every few hundred new containers and
     // walk the older generations again and again while one message's tree

@@ -15,8 +15,25 @@ PyObject* checked(PyObject* object) {
 }
 }  // namespace
 
-PythonObjectBuilder::~PythonObjectBuilder() {
+py::object KeyCache::find(std::string_view name) {
+  const auto found = keys_.find(name);
+  if (found != keys_.end()) return py::reinterpret_borrow<py::object>(found->second);
+  if (keys_.size() == kMaxKeys) clear();
+  PyObject* text = checked(PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), nullptr));
+  PyUnicode_InternInPlace(&text);  // the same object as the program's own literals
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
+  if (utf8 == nullptr) {
+    Py_DECREF(text);
+    throw py::error_already_set();
+  }
+  keys_.emplace(std::string_view(utf8, static_cast<std::size_t>(size)), text);
+  return py::reinterpret_borrow<py::object>(text);
+}
+
+void KeyCache::clear() {
   for (const auto& entry : keys_) Py_DECREF(entry.second);
+  keys_.clear();
 }
 
 void PythonObjectBuilder::add(PyObject* value) {
@@ -26,10 +43,10 @@ void PythonObjectBuilder::add(PyObject* value) {
     return;
   }
   OpenContainer& top = open_.back();
-  assert((top.pendingKey != nullptr) == PyDict_Check(top.container.ptr()) && "a value in an object needs its key");
-  if (top.pendingKey != nullptr) {
-    if (PyDict_SetItem(top.container.ptr(), top.pendingKey, owned.ptr()) != 0) throw py::error_already_set();
-    top.pendingKey = nullptr;
+  assert(static_cast<bool>(top.pendingKey) == PyDict_Check(top.container.ptr()) && "a value in an object needs its key");
+  if (top.pendingKey) {
+    if (PyDict_SetItem(top.container.ptr(), top.pendingKey.ptr(), owned.ptr()) != 0) throw py::error_already_set();
+    top.pendingKey = py::object();
   } else if (PyList_Append(top.container.ptr(), owned.ptr()) != 0) {
     throw py::error_already_set();
   }
@@ -38,7 +55,7 @@ void PythonObjectBuilder::add(PyObject* value) {
 void PythonObjectBuilder::open(PyObject* container) {
   py::object owned = py::reinterpret_steal<py::object>(checked(container));
   add(owned.inc_ref().ptr());
-  open_.push_back({std::move(owned)});
+  open_.push_back({std::move(owned), py::object()});
 }
 
 void PythonObjectBuilder::startObject() { open(PyDict_New()); }
@@ -46,20 +63,7 @@ void PythonObjectBuilder::startArray() { open(PyList_New(0)); }
 void PythonObjectBuilder::endObject() { open_.pop_back(); }
 void PythonObjectBuilder::endArray() { open_.pop_back(); }
 
-void PythonObjectBuilder::key(std::string_view name) {
-  auto found = keys_.find(name);
-  if (found == keys_.end()) {
-    PyObject* text = checked(PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), nullptr));
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
-    if (utf8 == nullptr) {
-      Py_DECREF(text);
-      throw py::error_already_set();
-    }
-    found = keys_.emplace(std::string_view(utf8, static_cast<std::size_t>(size)), text).first;
-  }
-  open_.back().pendingKey = found->second;
-}
+void PythonObjectBuilder::key(std::string_view name) { open_.back().pendingKey = keys_.find(name); }
 
 void PythonObjectBuilder::null() { add(Py_NewRef(Py_None)); }
 void PythonObjectBuilder::boolean(bool value) { add(PyBool_FromLong(value)); }

@@ -13,12 +13,33 @@
 
 namespace wfxml::python {
 
+// The str objects of dict keys, kept from message to message: a message
+// set's documents repeat few keys many times. Used and destroyed with the
+// GIL held, which also lets all threads of a message set share one.
+// Bounded, so that documents with ever new names cannot grow it for ever.
+class KeyCache {
+public:
+  KeyCache() = default;
+  KeyCache(const KeyCache&) = delete;
+  KeyCache& operator=(const KeyCache&) = delete;
+  ~KeyCache() { clear(); }
+
+  // The (interned) str of name: a new reference.
+  pybind11::object find(std::string_view name);
+
+private:
+  static constexpr std::size_t kMaxKeys = 1 << 14;
+  void clear();
+
+  // The views point into the str objects' own UTF-8 text.
+  std::unordered_map<std::string_view, PyObject*> keys_;
+};
+
 class PythonObjectBuilder final : public wfxml::TypedDataHandler {
 public:
-  PythonObjectBuilder() = default;
+  explicit PythonObjectBuilder(KeyCache& keys) : keys_(keys) {}
   PythonObjectBuilder(const PythonObjectBuilder&) = delete;
   PythonObjectBuilder& operator=(const PythonObjectBuilder&) = delete;
-  ~PythonObjectBuilder() override;
 
   // The object built so far (the whole message once the data has ended).
   pybind11::object take() { return std::move(result_); }
@@ -45,13 +66,11 @@ private:
 
   struct OpenContainer {
     pybind11::object container;
-    PyObject* pendingKey = nullptr;  // borrowed from keys_ (objects only)
+    pybind11::object pendingKey;  // objects only
   };
   std::vector<OpenContainer> open_;
   pybind11::object result_;
-  // One str object per distinct key: messages repeat their keys many times.
-  // The views point into the str objects' own UTF-8 text.
-  std::unordered_map<std::string_view, PyObject*> keys_;
+  KeyCache& keys_;
 };
 
 }  // namespace wfxml::python

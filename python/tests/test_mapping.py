@@ -4,6 +4,7 @@ import decimal
 import json
 import math
 import pickle
+import sys
 
 import pytest
 
@@ -132,3 +133,13 @@ def test_text_and_names_beyond_ascii_arrive_unchanged(text):
     # Names are keys and texts are values: both go from UTF-16 to UTF-8 on the way.
     xml = f"<r><n\u00e4me\u20ac>{text}</n\u00e4me\u20ac><x>{text[::-1]}</x><y>z</y></r>".encode("utf-8")
     assert wfxml.MessageSet.none().to_dict(xml) == {"r": {"n\u00e4me\u20ac": text, "x": text[::-1], "y": "z"}}
+
+
+def test_keys_are_interned_and_survive_documents_with_more_names_than_are_kept():
+    none = wfxml.MessageSet.none()
+    for first in (0, 12000):  # the two documents together need more keys than the module keeps
+        names = [f"e{number}" for number in range(first, first + 12000)]
+        xml = ("<r>" + "".join(f"<{name}>{name}</{name}>" for name in names) + "</r>").encode()
+        data = none.to_dict(xml)
+        assert data == {"r": {name: name for name in names}}
+        assert all(key is sys.intern(key) for key in data["r"])
