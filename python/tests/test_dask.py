@@ -80,3 +80,29 @@ def test_message_set_source_is_the_same_for_the_same_dictionary(kinds, tmp_path)
     path = tmp_path / "kinds.dict"
     path.write_bytes(kinds.dictionary_bytes())
     assert wfxml_dask.MessageSetSource.of(kinds) == wfxml_dask.MessageSetSource.of(str(path))
+
+
+def write_files(folder, sizes):
+    for number, size in enumerate(sizes):
+        (folder / f"{number:03d}.xml").write_bytes(b"x" * size)
+    return [str(folder / f"{number:03d}.xml") for number in range(len(sizes))]
+
+
+@pytest.mark.parametrize("workers", [1, 2, 3])
+def test_default_batches_keep_input_order_and_share_bytes_evenly(tmp_path, workers):
+    count = workers * wfxml_dask._BATCHES_PER_WORKER
+    (tmp_path / "even").mkdir()
+    even = write_files(tmp_path / "even", [100] * 100)
+    lengths = [len(batch) for batch in wfxml_dask._batches(even, None, workers)]
+    assert len(lengths) == count and max(lengths) - min(lengths) <= 1
+
+    # Small files with large ones among them, and one that is missing.
+    (tmp_path / "mixed").mkdir()
+    sizes = [100] * 60 + [5000, 100, 100, 8000] + [100] * 40 + [3000] * 5
+    files = write_files(tmp_path / "mixed", sizes)
+    files.insert(30, str(tmp_path / "missing.xml"))
+    batches = wfxml_dask._batches(files, None, workers)
+    assert [file for batch in batches for file in batch] == files
+    assert all(batches) and len(batches) <= count
+    fair_share = sum(sizes) / count
+    assert max(sum(os.path.getsize(f) for f in batch if os.path.exists(f)) for batch in batches) <= fair_share + 8000

@@ -178,12 +178,43 @@ def collect_files(paths: Iterable[Union[str, os.PathLike]], suffix: str = ".xml"
     return files
 
 
+# Without a batch size: about this many batches a worker (so that workers
+# that finish early take more, and the last batches leave little idle time)
+# of at most _MAX_BATCH files, unless the files are so many that it takes more.
+_BATCHES_PER_WORKER = 8
+_MAX_BATCH = 500
+
+
 def _batches(files: Sequence[str], batch_size: Optional[int], workers: int) -> List[Sequence[str]]:
-    if batch_size is None:
-        # Several batches a worker keeps the load even when file sizes differ,
-        # without so many that scheduling costs show.
-        batch_size = max(1, min(500, math.ceil(len(files) / (4 * max(1, workers)))))
-    return [files[i : i + batch_size] for i in range(0, len(files), batch_size)]
+    if batch_size is not None:
+        return [files[i : i + batch_size] for i in range(0, len(files), batch_size)]
+    if not files:
+        return []
+    # Cut at about equal bytes, not equal counts: a batch of large files
+    # would keep one worker busy while the others wait at the end.
+    workers = max(1, workers)
+    count = workers * max(_BATCHES_PER_WORKER, math.ceil(len(files) / (workers * _MAX_BATCH)))
+    count = min(count, len(files))
+    weights = [_size(file) + 1 for file in files]  # + 1: empty and missing files cost a task something too
+    total = sum(weights)
+    batches, start, done = [], 0, 0
+    bound = total / count
+    for index, weight in enumerate(weights):
+        done += weight
+        if done >= bound and len(batches) + 1 < count:
+            batches.append(files[start : index + 1])
+            start = index + 1
+            bound = done + (total - done) / (count - len(batches))  # the rest, shared by the batches to come
+    if start < len(files):
+        batches.append(files[start:])
+    return batches
+
+
+def _size(file: str) -> int:
+    try:
+        return os.path.getsize(file)
+    except OSError:  # the task reports it
+        return 0
 
 
 def convert(
@@ -203,7 +234,8 @@ def convert(
     client: None for a LocalCluster of worker processes (workers of them, one
         thread each; default: the cores), a scheduler address
         ("tcp://host:8786"), or a distributed.Client to use.
-    batch_size: files per task and part (default: about four batches a worker).
+    batch_size: files per task and part (default: about eight batches a worker,
+        of about equal bytes).
 
     Parts of an earlier run with more batches are not removed: use a new or
     empty out_dir. Raises wfxml.Error when the message set cannot be made;
