@@ -206,8 +206,6 @@ private:
     return name;
   }
 
-  static std::string_view namespaceOf(const Name& name) { return name.namespaceUri; }
-
   // The value for an element of type; in lax content one that does not suit
   // the type stays text, as a parse keeps it.
   PWFData valueOf(const GivenValue& given, const SchemaType* type) const {
@@ -294,7 +292,7 @@ private:
       Step step(*this, "." + key);
       Pending pending{key, parseName(key), {}, {}};
       pending.resolution =
-          assembly_.resolve(element, pending.name.local, namespaceOf(pending.name), pending.name.isAttribute);
+          assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, pending.name.isAttribute);
       if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
       const SchemaMember* member =
           pending.resolution.member ? pending.resolution.member : pending.resolution.substitutes;
@@ -305,7 +303,7 @@ private:
         // Occurrences of a name that several members share (the branches of
         // a choice) go to the last of them: valid wherever the others'
         // neighbours are absent, and the data cannot tell more.
-        auto& slots = byMember[type.members[member - type.members.data()].lastOfName];
+        auto& slots = byMember[member->lastOfName];
         if (member->repeats) {
           if (value.kind != TypedNode::Kind::Array) fail("the member may repeat: an array was expected");
           for (std::size_t i = 0; i < value.items.size(); ++i)
@@ -441,7 +439,7 @@ private:
   void appendExtra(TreeElement& parent, const SchemaType* parentType, const Pending& pending, const TypedNode& node) {
     const Loosened wildcard(*this, parentType ? parentType->wildcardProcessing : WildcardProcessing::Strict);
     TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
-                                          namespaceOf(pending.name), pending.name.isAttribute,
+                                          pending.name.namespaceUri, pending.name.isAttribute,
                                           pending.name.namespaceGiven);
     if (const SchemaElement* global = pending.resolution.global)
       return defined(child, node, global->typeRow, global->nillable);
@@ -465,7 +463,7 @@ private:
       Step keyStep(*this, "." + key);
       Pending pending{key, parseName(key), {}, {&value}};
       if (pending.name.isAttribute) fail("attributes belong outside the mixed content");
-      pending.resolution = assembly_.resolve(element, pending.name.local, namespaceOf(pending.name), false);
+      pending.resolution = assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, false);
       if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
       if (const SchemaMember* member = pending.resolution.member) {
         TreeElement& child = assembly_.append(element, pending.resolution, member->name, member->namespaceUri, false);
