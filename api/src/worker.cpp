@@ -51,6 +51,12 @@ bool Worker::canWriteWith(const MessageInfo& properties) const {
   return !writeSetUp_ || isSetUpFor(*writeSetUp_, properties);
 }
 
+// Copies only properties that changed: a host passes the same ones message
+// after message, and a copy costs allocations.
+void Worker::keep(MessageInfo& kept, const MessageInfo& properties) {
+  if (kept.properties() != properties.properties()) kept = properties;
+}
+
 bool Worker::isPlain() const {
   return (!parseSetUp_ || parseSetUp_->empty()) && (!writeSetUp_ || writeSetUp_->empty());
 }
@@ -58,20 +64,20 @@ bool Worker::isPlain() const {
 void Worker::parse(const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
                    const std::vector<long>* path) {
   const BitstreamBuffer buffer(static_cast<const std::uint8_t*>(bytes), size);
-  parseProperties_ = properties;
+  keep(parseProperties_, properties);
   if (!parseSetUp_) parseSetUp_ = setUpOf(properties);
   // Whatever fails from here on leaves the scanner unable to go on.
   broken_ = true;
   worker_->initializeParse(-1, &parseProperties_, 0);
   worker_->setFIHandler(&handler);
-  worker_->parseFirst(&buffer, path, false, 0, -1);
-  while (worker_->hasNext()) worker_->parseNext();
+  // The worker's own loop over the steps, not one call into it per token.
+  worker_->parse(&buffer, path, 0, 0);
   worker_->setFIHandler(nullptr);
   broken_ = false;
 }
 
 void Worker::write(const FIMessageTree& tree, const MessageInfo& properties, WritableBitstreamBuffer& out) {
-  writeProperties_ = properties;
+  keep(writeProperties_, properties);
   if (!writeSetUp_) {
     worker_->initializeWrite(&writeProperties_, nullptr, nullptr, nullptr);
     writeSetUp_ = setUpOf(properties);

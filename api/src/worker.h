@@ -43,9 +43,9 @@ public:
   // Set up with no properties but the code page, so any caller may use it.
   bool isPlain() const;
 
-  // Parses bytes into handler: initializeParse, setFIHandler, parseFirst
-  // (with the member path of a subtree parse, if any), then parseNext
-  // while there is more. Host exceptions and the handler's pass through.
+  // Parses bytes into handler: initializeParse, setFIHandler, then the
+  // worker's parse of the whole document (with the member path of a subtree
+  // parse, if any). Host exceptions and the handler's pass through.
   void parse(const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
              const std::vector<long>* path);
   // Appends the tree's document to out (on failure, nothing).
@@ -58,6 +58,7 @@ private:
   using SetUp = std::map<ZelWstring, ZelWstring>;
   static SetUp setUpOf(const MessageInfo& properties);
   static bool isSetUpFor(const SetUp& setUp, const MessageInfo& properties);
+  static void keep(MessageInfo& kept, const MessageInfo& properties);
 
   std::unique_ptr<BitstreamWorker, Release> worker_;
   // The worker keeps pointers to these from its first call on.
