@@ -75,6 +75,23 @@ const ZelWstring& XML_FORMAT_LEVEL() {
   return level;
 }
 
+// The properties initializeParse reads for every message, named once: a
+// name made per call costs an allocation.
+const ZelWstring& CCSID_PROPERTY() {
+  static const ZelWstring name(MI_CCSID_STR);
+  return name;
+}
+
+const ZelWstring& ENCODING_PROPERTY() {
+  static const ZelWstring name(MI_ENCODING_STR);
+  return name;
+}
+
+const ZelWstring& ENTITY_EXPANSION_LIMIT_PROPERTY() {
+  static const ZelWstring name(MI_ENTITYEXPANSIONLIMIT_STR);
+  return name;
+}
+
 XMLWorkerFactory& theFactory() {
   static XMLWorkerFactory factory;
   return factory;
@@ -241,7 +258,7 @@ void XMLWorker::chooseMemoryManager(const MessageInfo* properties) {
 
 void XMLWorker::readEntityExpansionLimit(const MessageInfo* properties) {
   if (!properties || !iSecurityManager) return;
-  const std::int64_t limit = properties->getPropertyAsInteger(MI_ENTITYEXPANSIONLIMIT_STR);
+  const std::int64_t limit = properties->getPropertyAsInteger(ENTITY_EXPANSION_LIMIT_PROPERTY());
   if (limit < 1) return;  // absent (kNotSet) or no limit at all, which is never wanted
   iSecurityManager->setEntityExpansionLimit(static_cast<XMLSize_t>(limit));
 }
@@ -252,8 +269,8 @@ void XMLWorker::readCodePage(const MessageInfo* properties) {
     if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"No message properties provived."});
     return;
   }
-  const std::int64_t ccsid = properties->getPropertyAsInteger(MI_CCSID_STR);
-  const std::int64_t encoding = properties->getPropertyAsInteger(MI_ENCODING_STR);
+  const std::int64_t ccsid = properties->getPropertyAsInteger(CCSID_PROPERTY());
+  const std::int64_t encoding = properties->getPropertyAsInteger(ENCODING_PROPERTY());
   if (ccsid != MessageInfo::kNotSet) {
     iCcsid = static_cast<std::int32_t>(ccsid);
     if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"ccsid provided from message properties."});
