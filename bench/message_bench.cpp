@@ -1,8 +1,9 @@
 // Speed at message size: one message after another, parsed and written by
-// one worker with one descriptor, objects reused from message to message as
-// a host reuses them; side by side, on the same bytes, the raw progressive
-// scan (the scanner alone, events ignored), libxml2 (parse into its tree with
-// one reused parser context; xmlDocDumpMemory) and pugixml (parse; save).
+// one session (one worker) of one message set, objects reused from message
+// to message as a host reuses them; side by side, on the same bytes, the raw
+// progressive scan (the scanner alone, events ignored), libxml2 (parse into
+// its tree with one reused parser context; xmlDocDumpMemory) and pugixml
+// (parse; save).
 //
 // Messages:
 // - generated order lists (support/purchaseorders.h) of about 1, 5 and 20 KB:
@@ -22,7 +23,7 @@
 //
 //   message_bench                 the table and the targets (a few minutes)
 //   message_bench --threads N     messages/s of 1..N threads, each with its
-//                                 own workers over the shared descriptors,
+//                                 own sessions over the shared message sets,
 //                                 parsing into a tree and writing UTF-8
 //   message_bench --repeat N --case MESSAGE/PROGRAM
 //                                 runs one case N times untimed, after one
@@ -31,8 +32,7 @@
 //                                 the N runs alone)
 //   --rounds R, --slice-ms M      rounds and the CPU time of one slice
 #include "bitstreambuffer.h"
-#include "messagetree.h"
-#include "support/benchworker.h"
+#include "support/benchsession.h"
 #include "support/noophandler.h"
 #include "support/purchaseorders.h"
 #include "support/rawscanner.h"
@@ -110,10 +110,10 @@ std::string readFile(const fs::path& path) {
 // ---------------------------------------------------------------------------
 // Messages
 
-struct Message {
+struct BenchMessage {
   std::string name;
   std::string bytes;
-  const XMLDictionaryInfo* descriptor;
+  wfxml::MessageSet set;
 };
 
 // A real message and the schema its dictionary is compiled from, relative
@@ -131,13 +131,13 @@ constexpr CorpusMessage kCorpusMessages[] = {
     {"invoice", "ubl-2.1/schemas/maindoc/UBL-Invoice-2.1.xsd", "ubl-2.1/samples/UBL-Invoice-2.1-Example.xml"},
 };
 
-class MessageSet {
+class BenchMessages {
 public:
   // only: the one message wanted, or empty for all.
-  explicit MessageSet(const std::string& only) {
+  explicit BenchMessages(const std::string& only) {
     for (const std::size_t kilobytes : {1, 5, 20})
       messages_.push_back({"orders-" + std::to_string(kilobytes) + "KB", generateOrderMessage(kilobytes * 1000),
-                           &orderListDescriptor()});
+                           orderListSet()});
     const fs::path corpora = corporaDirectory();
     for (const CorpusMessage& real : kCorpusMessages) {
       if (!only.empty() && only != real.name) continue;
@@ -147,17 +147,16 @@ public:
         continue;
       }
       const auto start = std::chrono::steady_clock::now();
-      descriptors_.push_back(loadSchemaDescriptor({schema.string()}));
+      wfxml::MessageSet compiled = wfxml::MessageSet::compile({schema.string()});
       const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
       std::printf("compiled %s in %.1f s\n", schema.filename().string().c_str(), took.count());
-      messages_.push_back({real.name, readFile(message), descriptors_.back().get()});
+      messages_.push_back({real.name, readFile(message), std::move(compiled)});
     }
   }
-  const std::vector<Message>& messages() const { return messages_; }
+  const std::vector<BenchMessage>& messages() const { return messages_; }
 
 private:
-  std::vector<DescriptorPtr> descriptors_;
-  std::vector<Message> messages_;
+  std::vector<BenchMessage> messages_;
 };
 
 // ---------------------------------------------------------------------------
@@ -195,12 +194,14 @@ struct Case {
 // Everything the cases of one message use, alive while they run.
 class MessageFixture {
 public:
-  MessageFixture(const Message& message, xmlParserCtxt* libxml2)
+  MessageFixture(const BenchMessage& message, xmlParserCtxt* libxml2)
       : message_(message),
-        scanner_(message.descriptor->isNamespaceProcessingEnabled()),
-        parser_(message.descriptor),
-        utf8Writer_(*message.descriptor, 1208),
-        cp500Writer_(*message.descriptor, 500),
+        scanner_(usesNamespaces(message.set)),
+        parser_(message.set),
+        source_(wfxml::host::emptyMessage(message.set)),
+        tree_(wfxml::host::emptyMessage(message.set)),
+        utf8Writer_(message.set, 1208),
+        cp500Writer_(message.set, 500),
         libxml2_(libxml2) {
     parser_.parseToTree(message.bytes, source_);
     libxml2Doc_.reset(xmlCtxtReadMemory(libxml2_, message.bytes.data(), static_cast<int>(message.bytes.size()),
@@ -271,12 +272,12 @@ private:
     return memory ? static_cast<std::size_t>(size) : 0;
   }
 
-  const Message& message_;
+  const BenchMessage& message_;
   RawScanner scanner_;
   BenchParser parser_;
   NoOpHandler noOp_;
-  MessageTree source_;  // what the writes write
-  MessageTree tree_;    // what the tree parse fills
+  wfxml::Message source_;  // what the writes write
+  wfxml::Message tree_;    // what the tree parse fills
   BenchWriter utf8Writer_;
   BenchWriter cp500Writer_;
   WritableBitstreamBuffer out_;
@@ -361,9 +362,9 @@ void printTarget(const std::string& what, double ratio, double target, bool atMo
               met ? "met" : "missed");
 }
 
-void printTargets(const std::vector<Case>& cases, const std::vector<Message>& messages) {
+void printTargets(const std::vector<Case>& cases, const std::vector<BenchMessage>& messages) {
   std::printf("\nTargets (parse: time per message against the raw scan; write: MB/s of output against libxml2):\n");
-  for (const Message& message : messages) {
+  for (const BenchMessage& message : messages) {
     const Case* scan = findCase(cases, message.name, "scan");
     const Case* noOp = findCase(cases, message.name, "parse-noop");
     const Case* tree = findCase(cases, message.name, "parse-tree");
@@ -379,8 +380,8 @@ void printTargets(const std::vector<Case>& cases, const std::vector<Message>& me
 }
 
 // ---------------------------------------------------------------------------
-// Threads: each thread its own workers, trees and buffers over the shared
-// descriptors; every message parsed into a tree and written as UTF-8.
+// Threads: each thread its own sessions, trees and buffers over the shared
+// message sets; every message parsed into a tree and written as UTF-8.
 
 // One cache line per thread, written by its thread only, read after the join.
 struct alignas(64) ThreadResult {
@@ -390,26 +391,30 @@ struct alignas(64) ThreadResult {
 
 class ThreadFlow {
 public:
-  explicit ThreadFlow(const std::vector<Message>& messages) : messages_(messages) {
-    for (const Message& message : messages) {
-      parsers_.push_back(std::make_unique<BenchParser>(message.descriptor));
-      writers_.push_back(std::make_unique<BenchWriter>(*message.descriptor, 1208));
-    }
+  explicit ThreadFlow(const std::vector<BenchMessage>& messages) {
+    for (const BenchMessage& message : messages) flows_.push_back(std::make_unique<Flow>(message));
   }
   // Every message once.
   void runAll() {
-    for (std::size_t i = 0; i < messages_.size(); ++i) {
-      parsers_[i]->parseToTree(messages_[i].bytes, tree_);
+    for (const std::unique_ptr<Flow>& flow : flows_) {
+      flow->parser.parseToTree(flow->message.bytes, flow->tree);
       out_.clear();
-      writers_[i]->write(tree_, out_);
+      flow->writer.write(flow->tree, out_);
     }
   }
 
 private:
-  const std::vector<Message>& messages_;
-  std::vector<std::unique_ptr<BenchParser>> parsers_;
-  std::vector<std::unique_ptr<BenchWriter>> writers_;
-  MessageTree tree_;
+  // A tree per message: a tree that changed its message set for each
+  // message would name its elements anew each time.
+  struct Flow {
+    explicit Flow(const BenchMessage& source)
+        : message(source), parser(source.set), writer(source.set, 1208), tree(wfxml::host::emptyMessage(source.set)) {}
+    const BenchMessage& message;
+    BenchParser parser;
+    BenchWriter writer;
+    wfxml::Message tree;
+  };
+  std::vector<std::unique_ptr<Flow>> flows_;
   WritableBitstreamBuffer out_;
 };
 
@@ -418,7 +423,7 @@ struct ThreadRun {
   double messagesPerCpuSecond;
 };
 
-ThreadRun runThreads(const std::vector<Message>& messages, int threads, double seconds) {
+ThreadRun runThreads(const std::vector<BenchMessage>& messages, int threads, double seconds) {
   std::vector<ThreadResult> results(static_cast<std::size_t>(threads));
   std::atomic<int> ready{0};
   std::atomic<bool> go{false}, stop{false};
@@ -455,7 +460,7 @@ ThreadRun runThreads(const std::vector<Message>& messages, int threads, double s
   return {static_cast<double>(total) / wall.count(), static_cast<double>(total) / cpu};
 }
 
-void printThreads(const std::vector<Message>& messages, int maxThreads, double seconds) {
+void printThreads(const std::vector<BenchMessage>& messages, int maxThreads, double seconds) {
   std::printf("\nThreads: each message of the set in turn parsed into a tree and written as UTF-8, %.0f s per run\n",
               seconds);
   std::printf("%8s %12s %12s %14s %14s\n", "threads", "msgs/s", "per thread", "msgs/CPU-s", "vs 1 thread");
@@ -518,15 +523,15 @@ int main(int argc, char** argv) {
   const Options options = readOptions(argc, argv);
   xmlInitParser();
   std::printf("Load average at start: %s\n", loadAverage().c_str());
-  const MessageSet set(options.only.substr(0, options.only.find('/')));
-  const std::vector<Message>& messages = set.messages();
+  const BenchMessages benchMessages(options.only.substr(0, options.only.find('/')));
+  const std::vector<BenchMessage>& messages = benchMessages.messages();
   if (options.threads > 0) {
     printThreads(messages, options.threads, 3.0);
   } else {
     std::unique_ptr<xmlParserCtxt, XmlContextFree> libxml2(xmlNewParserCtxt());
     std::vector<std::unique_ptr<MessageFixture>> fixtures;
     std::vector<Case> cases;
-    for (const Message& message : messages) {
+    for (const BenchMessage& message : messages) {
       fixtures.push_back(std::make_unique<MessageFixture>(message, libxml2.get()));
       fixtures.back()->addCases(cases);
     }

@@ -8,6 +8,7 @@
 // Data: the generated line batch (support/purchaseorders.h), about 20 MB of
 // UTF-8, one message of ~150,000 lines.
 #include "messagetree.h"
+#include "support/benchsession.h"
 #include "support/noophandler.h"
 #include "support/purchaseorders.h"
 #include "support/rawscanner.h"
@@ -78,9 +79,14 @@ void BM_RawScan(benchmark::State& state) {
   setThroughput(state);
 }
 
+const wfxml::MessageSet& messageSet(bool withDictionary) {
+  static const wfxml::MessageSet none = wfxml::MessageSet::none();
+  return withDictionary ? lineBatchSet() : none;
+}
+
 void BM_ParseNoOp(benchmark::State& state, bool withDictionary) {
   const std::string& bytes = document();
-  BenchParser parser(withDictionary ? &lineBatchDescriptor() : nullptr);
+  BenchParser parser(messageSet(withDictionary));
   NoOpHandler output;
   for (auto _ : state) parser.parse(bytes, output);
   setThroughput(state);
@@ -88,11 +94,11 @@ void BM_ParseNoOp(benchmark::State& state, bool withDictionary) {
 
 void BM_ParseTree(benchmark::State& state, bool withDictionary) {
   const std::string& bytes = document();
-  BenchParser parser(withDictionary ? &lineBatchDescriptor() : nullptr);
-  MessageTree tree;
+  BenchParser parser(messageSet(withDictionary));
+  wfxml::Message message = wfxml::host::emptyMessage(messageSet(withDictionary));
   for (auto _ : state) {
-    parser.parseToTree(bytes, tree);
-    benchmark::DoNotOptimize(tree.getRoot());
+    parser.parseToTree(bytes, message);
+    benchmark::DoNotOptimize(wfxml::host::tree(message).getRoot());
   }
   setThroughput(state);
 }
@@ -141,7 +147,7 @@ private:
 void printPeakHeap() {
   std::printf("\nPeak heap of a parse with a dictionary and a no-op handler (events only):\n");
   NoOpHandler output;
-  BenchParser parser(&lineBatchDescriptor());
+  BenchParser parser(lineBatchSet());
   for (const std::size_t megabytes : {2, 20}) {
     const std::string bytes = generateLineBatch(megabytes << 20);
     parser.parse(bytes, output);  // warm the worker's pools

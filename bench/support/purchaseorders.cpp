@@ -1,6 +1,10 @@
 #include "purchaseorders.h"
 
+#include "benchsession.h"
 #include "bitstreambuffer.h"
+#include "messagetree.h"
+#include "stddictionaryinfo.h"
+#include "wfxml/host.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,11 +54,13 @@ std::u16string number(long value) {
   return std::u16string(digits.begin(), digits.end());
 }
 
-// Builds order-list trees as the plug-in's parse of their documents would.
+// Builds order-list trees as the plug-in's parse of their documents would,
+// from the rows of the set's dictionary.
 class OrderTreeBuilder {
 public:
-  explicit OrderTreeBuilder(const XMLDictionaryInfo& descriptor) : descriptor_(descriptor) {}
-  void build(MessageTree& tree, long orders);
+  explicit OrderTreeBuilder(const wfxml::MessageSet& set) : descriptor_(*wfxml::host::dictionary(set)) {}
+  // Empties message and fills it with that many orders.
+  void build(wfxml::Message& message, long orders);
 
 private:
   // The first type member of that name.
@@ -62,7 +68,7 @@ private:
   TreeElement& member(MessageTree& tree, TreeElement& parent, std::u16string_view name, PWFData value,
                       unsigned short kind = 1);
 
-  const XMLDictionaryInfo& descriptor_;
+  const StdDictionaryInfo& descriptor_;
   std::map<std::u16string, long> rows_;
 };
 
@@ -90,7 +96,9 @@ TreeElement& OrderTreeBuilder::member(MessageTree& tree, TreeElement& parent, st
   return element;
 }
 
-void OrderTreeBuilder::build(MessageTree& tree, long orders) {
+void OrderTreeBuilder::build(wfxml::Message& message, long orders) {
+  MessageTree& tree = wfxml::host::tree(message);
+  tree.clear();
   TreeElement& root = tree.createRoot();
   long tag = 0;
   while (tag < descriptor_.getTagDefs().GetRowCount() &&
@@ -141,26 +149,25 @@ std::string generateLineBatch(std::size_t targetBytes) {
   return document + "</batch>\n";
 }
 
-const XMLDictionaryInfo& lineBatchDescriptor() {
-  static const DescriptorPtr dictionary = loadDescriptor(kLineBatchSet, "bench.json");
-  return *dictionary;
+const wfxml::MessageSet& lineBatchSet() {
+  static const wfxml::MessageSet set = compileMessageSetJson(kLineBatchSet, "bench.json");
+  return set;
 }
 
-const XMLDictionaryInfo& orderListDescriptor() {
-  static const DescriptorPtr dictionary = loadDescriptor(kOrderListSet, "orders");
-  return *dictionary;
+const wfxml::MessageSet& orderListSet() {
+  static const wfxml::MessageSet set = compileMessageSetJson(kOrderListSet, "orders");
+  return set;
 }
 
 std::string generateOrderMessage(std::size_t targetBytes) {
-  OrderTreeBuilder builder(orderListDescriptor());
-  BenchWriter writer(orderListDescriptor(), 1208);
-  MessageTree tree;
+  OrderTreeBuilder builder(orderListSet());
+  BenchWriter writer(orderListSet(), 1208);
+  wfxml::Message message = wfxml::host::emptyMessage(orderListSet());
   WritableBitstreamBuffer out;
   for (long orders = 1;; ++orders) {
-    tree.clear();
-    builder.build(tree, orders);
+    builder.build(message, orders);
     out.clear();
-    writer.write(tree, out);
+    writer.write(message, out);
     if (out.getLength() >= targetBytes) return std::string(out.bytes().begin(), out.bytes().end());
   }
 }
@@ -170,12 +177,13 @@ const OrderList& OrderList::instance() {
   return list;
 }
 
-OrderList::OrderList() {
-  OrderTreeBuilder builder(descriptor());
-  builder.build(tree_, ORDERS);
-  builder.build(smallTree_, 1);
+OrderList::OrderList()
+    : message_(wfxml::host::emptyMessage(orderListSet())), smallMessage_(wfxml::host::emptyMessage(orderListSet())) {
+  OrderTreeBuilder builder(orderListSet());
+  builder.build(message_, ORDERS);
+  builder.build(smallMessage_, 1);
   WritableBitstreamBuffer out;
-  BenchWriter(descriptor(), 1208).write(tree_, out);
+  BenchWriter(orderListSet(), 1208).write(message_, out);
   document_ = out.bytes();
 }
 

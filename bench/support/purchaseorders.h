@@ -1,4 +1,4 @@
-// Generated purchase-order data for the benchmarks, with the dictionaries
+// Generated purchase-order data for the benchmarks, with the message sets
 // that describe it. Everything is built in memory; nothing is read from
 // disk.
 //
@@ -13,8 +13,7 @@
 #ifndef BENCH_SUPPORT_PURCHASEORDERS_H
 #define BENCH_SUPPORT_PURCHASEORDERS_H
 
-#include "benchworker.h"
-#include "messagetree.h"
+#include "wfxml/wfxml.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,18 +24,18 @@
 // The line batch: lines are added while the text is shorter than
 // targetBytes, so it ends a line past it.
 std::string generateLineBatch(std::size_t targetBytes);
-// The line batch's dictionary, loaded on first use.
-const XMLDictionaryInfo& lineBatchDescriptor();
+// The line batch's message set, compiled on first use.
+const wfxml::MessageSet& lineBatchSet();
 
-// The order list's dictionary, loaded on first use.
-const XMLDictionaryInfo& orderListDescriptor();
+// The order list's message set, compiled on first use.
+const wfxml::MessageSet& orderListSet();
 // An order list of whole orders, the first to reach targetBytes as the
 // writer writes it in UTF-8 (an order is about 460 bytes).
 std::string generateOrderMessage(std::size_t targetBytes);
 
-// The order list: its dictionary, a tree of 45,000 orders (about 20 MB of
-// UTF-8), a tree of one order, and the large tree's document as the writer
-// writes it in UTF-8. Built on first use, kept for the program's life.
+// The order list: its message set, a message of 45,000 orders (about 20 MB
+// of UTF-8), a message of one order, and the large message's document as the
+// writer writes it in UTF-8. Built on first use, kept for the program's life.
 class OrderList {
 public:
   static constexpr long ORDERS = 45000;
@@ -44,16 +43,16 @@ public:
 
   static const OrderList& instance();
 
-  const XMLDictionaryInfo& descriptor() const { return orderListDescriptor(); }
-  const MessageTree& tree() const { return tree_; }
-  const MessageTree& smallTree() const { return smallTree_; }
+  const wfxml::MessageSet& messageSet() const { return orderListSet(); }
+  const wfxml::Message& message() const { return message_; }
+  const wfxml::Message& smallMessage() const { return smallMessage_; }
   const std::vector<std::uint8_t>& document() const { return document_; }
 
 private:
   OrderList();
 
-  MessageTree tree_;
-  MessageTree smallTree_;
+  wfxml::Message message_;
+  wfxml::Message smallMessage_;
   std::vector<std::uint8_t> document_;
 };
 
