@@ -232,7 +232,9 @@ TEST_P(MemoryManagerPropertyTest, ChoosesTheManager) {
 
   const bool pooled = dynamic_cast<ZelXmlMemoryManager*>(run.worker().getMemoryManager()) != nullptr;
   EXPECT_EQ(pooled, GetParam().pooled);
-  if (!pooled) EXPECT_EQ(run.worker().getMemoryManager(), xercesc::XMLPlatformUtils::fgMemoryManager);
+  if (!pooled) {
+    EXPECT_EQ(run.worker().getMemoryManager(), xercesc::XMLPlatformUtils::fgMemoryManager);
+  }
   bool traced = false;
   for (const auto& line : lines) traced |= line.find("Invalid memory manager parameters") != std::string::npos;
   EXPECT_EQ(traced, GetParam().tracesInvalid);
