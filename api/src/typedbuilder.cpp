@@ -364,7 +364,10 @@ private:
 
     if (!content) return;
     Step step(*this, std::string(".") + std::string(typedkeys::kValue));
-    if (type.isMixed) return mixed(element, *content, &type);
+    // Text in content that is neither simple nor mixed comes as mixed
+    // content, the way the writer keeps it.
+    if (type.isMixed || (!type.hasSimpleContent && content->kind == TypedNode::Kind::Array))
+      return mixed(element, *content, &type);
     if (content->kind == TypedNode::Kind::Value && content->value.kind == GivenValue::Kind::Null) {
       if (!nillable) fail("null, but the element is not nillable");
       return setValue(element, *content, &type);

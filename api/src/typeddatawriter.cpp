@@ -206,23 +206,14 @@ private:
 
   void complexElement(const TreeElement& e, const SchemaType* type, std::string_view ownNamespace, int depth) {
     Level& at = level(depth);
-    at.entryOfMember.assign(type ? type->members.size() : 0, -1);
-    const TreeElement* firstText = nullptr;
-    const bool mixed = type ? type->isMixed : hasMixedContent(e);
-    for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
-      if (isXsiType(*c)) continue;
-      if (isAnonymous(*c)) {
-        if (!firstText) firstText = c;
-        if (mixed) at.content.emplace_back(kText, c);
-        continue;
-      }
-      const std::size_t entry = entryFor(*c, type, at);
-      if (mixed && !at.entries[entry].isAttribute) {
-        at.content.emplace_back(entry, c);  // the elements go into the content array
-      } else {
-        at.placed.emplace_back(entry, c);
-        ++at.entries[entry].count;
-      }
+    bool mixed = type ? type->isMixed : hasMixedContent(e);
+    const TreeElement* firstText = sortChildren(e, type, mixed, at);
+    // Text where the type allows neither a value nor mixed content (open
+    // content, or a document beyond its schema) is kept as mixed content:
+    // every run, in order, and readable on the way back.
+    if (firstText && !mixed && type && !type->hasSimpleContent) {
+      mixed = true;
+      sortChildren(e, type, mixed, level(depth));
     }
     groupByEntry(at);
     qualifyForeignNames(at, ownNamespace);
@@ -252,6 +243,30 @@ private:
       value(e.hasValue() ? e.getValue() : firstText->getValue(), type);
     }
     out_.endObject();
+  }
+
+  // Files the children by entry: attributes (and every element unless the
+  // content is mixed) are placed by key, the rest go into the content array
+  // in document order. Returns the first text run, null when none.
+  const TreeElement* sortChildren(const TreeElement& e, const SchemaType* type, bool mixed, Level& at) {
+    at.entryOfMember.assign(type ? type->members.size() : 0, -1);
+    const TreeElement* firstText = nullptr;
+    for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+      if (isXsiType(*c)) continue;
+      if (isAnonymous(*c)) {
+        if (!firstText) firstText = c;
+        if (mixed) at.content.emplace_back(kText, c);
+        continue;
+      }
+      const std::size_t entry = entryFor(*c, type, at);
+      if (mixed && !at.entries[entry].isAttribute) {
+        at.content.emplace_back(entry, c);
+      } else {
+        at.placed.emplace_back(entry, c);
+        ++at.entries[entry].count;
+      }
+    }
+    return firstText;
   }
 
   // Lays the placed elements out entry by entry, each entry's in document

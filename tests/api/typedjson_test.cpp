@@ -271,6 +271,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "<lax><hdr>h</hdr><stamp>yesterday</stamp><box><qty>5</qty><qty>x</qty></box></lax>",
                      R"({"lax":{"hdr":"h","stamp":"yesterday","box":{"qty":[5,"x"]}}})"},
         WildcardCase{"LaxTypes", wildcardSet, "<lax><hdr>h</hdr><qty>5</qty></lax>", R"({"lax":{"hdr":"h","qty":5}})"},
+        // Text in open content that is not mixed: every run kept, as mixed content.
+        WildcardCase{"TextInOpenContent", wildcardSet, "<lax><hdr>h</hdr>a<qty>5</qty>b</lax>",
+                     R"({"lax":{"$":[{"hdr":"h"},"a",{"qty":5},"b"]}})"},
         // Mixed wildcard content keeps its text runs in "$" beside the elements, also alone.
         WildcardCase{"MixedTextAlone", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><stamp>2010-11-26T18:00:00Z</stamp></doc>)",
