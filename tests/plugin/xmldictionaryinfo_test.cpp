@@ -393,13 +393,22 @@ INSTANTIATE_TEST_SUITE_P(
                     RootTagCase{u"Root", u"Wrapper", u"Wrapper", true},
                     RootTagCase{u"Root", u"Wrapper", u"FieldRoot", false}));
 
-TEST(XMLDictionaryMessageTags, ListsTheMessageElementsInTableOrder) {
+TEST(XMLDictionaryMessageTags, FindsTheMessageElementsOfANameInTableOrder) {
   XMLTestDictionary source;
-  source.addTag({u"field", 'F'});
-  const long first = source.addTag({u"msg", 'M'});
+  source.addTag({u"msg", 'F'});  // not a message
+  const long later = source.addTag({u"msg", 'M'});
+  const long other = source.addTag({u"other", 'M'});
   source.addTag({u"group", 'S'});
-  const long second = source.addTag({u"other", 'M'});
-  EXPECT_EQ(source.build()->getMessageTagIndexes(), (std::vector<long>{first, second}));
+  const long last = source.addTag({u"msg", 'M'});
+  const XMLDictionaryPtr dictionary = source.build();
+  const auto named = [&](std::u16string_view name) {
+    const auto tags = dictionary->messageTagsNamed(name);
+    return std::vector<long>(tags.begin(), tags.end());
+  };
+  EXPECT_EQ(named(u"msg"), (std::vector<long>{later, last}));
+  EXPECT_EQ(named(u"other"), std::vector<long>{other});
+  for (const std::u16string_view absent : {u"ms", u"msgs", u"group", u"", u"zzz"})
+    EXPECT_TRUE(named(absent).empty());
 }
 
 // ---- ID lookups ---------------------------------------------------------------

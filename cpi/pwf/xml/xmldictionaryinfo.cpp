@@ -3,6 +3,7 @@
 #include "zelexception.h"
 #include "zellog.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -678,6 +679,23 @@ void XMLDictionaryInfo::buildMessageTagIndexes() {
   iMessageTagIndexes.clear();
   for (std::size_t i = 0; i < tags.size() && i < iXMLTagDefinitions.size(); ++i)
     if (tags[i].tagClass == eTagClassMessage) iMessageTagIndexes.push_back(static_cast<long>(i));
+  iMessageTagsByName = iMessageTagIndexes;
+  std::stable_sort(iMessageTagsByName.begin(), iMessageTagsByName.end(), [this](long a, long b) {
+    return xmlNameOf(a) < xmlNameOf(b);
+  });
+}
+
+std::u16string_view XMLDictionaryInfo::xmlNameOf(long tagIndex) const {
+  return iXMLTagDefinitions[static_cast<std::size_t>(tagIndex)].xmlName.view();
+}
+
+XMLDictionaryInfo::TagIndexes XMLDictionaryInfo::messageTagsNamed(std::u16string_view name) const {
+  const long* const end = iMessageTagsByName.data() + iMessageTagsByName.size();
+  const long* const first = std::lower_bound(iMessageTagsByName.data(), end, name,
+                                             [this](long tag, std::u16string_view n) { return xmlNameOf(tag) < n; });
+  const long* last = first;
+  while (last != end && xmlNameOf(*last) == name) ++last;
+  return {first, last};
 }
 
 void XMLDictionaryInfo::buildXMLRecords() {

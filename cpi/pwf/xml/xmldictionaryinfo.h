@@ -414,9 +414,20 @@ public:
   // element name at the start of the message set's "Root Tag Name" or of a
   // message element's. Null or empty never matches.
   bool rootTagNameMatch(const char16_t* name) const;
-  // The indexes of the message elements (tag class message), ascending:
-  // every document's root is matched against them.
-  const std::vector<long>& getMessageTagIndexes() const { return iMessageTagIndexes; }
+  // The message elements (tag class message) of one XML name, ascending by
+  // index: every document's root is matched against them, so they are found
+  // by name rather than by a walk over every message element.
+  class TagIndexes {
+  public:
+    TagIndexes(const long* first, const long* last) : first_(first), last_(last) {}
+    const long* begin() const { return first_; }
+    const long* end() const { return last_; }
+
+  private:
+    const long* first_;
+    const long* last_;
+  };
+  TagIndexes messageTagsNamed(std::u16string_view name) const;
   // The logical type of the base type of a type (one level); 0 when the
   // index is negative or the type is not derived. Throws the CheckedVector
   // error for an index outside the type table.
@@ -463,6 +474,7 @@ private:
   void buildXMLRecords();
   void buildNameSearchKeys();
   void buildMessageTagIndexes();
+  std::u16string_view xmlNameOf(long tagIndex) const;
 
   // One row of the element-name index as a lookup compares it: the
   // candidate key is iNameSearchText[offset, offset + length).
@@ -487,7 +499,10 @@ private:
   // is below 4) followed by its XML name. Built by postProcessDictionary.
   std::vector<NameSearchKey> iNameSearchKeys;
   std::u16string iNameSearchText;
-  std::vector<long> iMessageTagIndexes;  // built by postProcessDictionary
+  // The message elements by XML name, then index. Built by
+  // postProcessDictionary.
+  std::vector<long> iMessageTagsByName;
+  std::vector<long> iMessageTagIndexes;  // ascending; built by postProcessDictionary
 };
 
 #endif

@@ -94,7 +94,7 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
       }
     }
     fiHandler->startEmbeddedMessage();
-    for (const long t : descriptor->getMessageTagIndexes()) {
+    for (const long t : descriptor->messageTagsNamed(elementName)) {
       if (matchMessageDefAgainstXMLStartElement(t, name, uri, attrs, attrCount)) {
         if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Matched against message, tagIndex", t});
         whereDefined = eDefinedAsElement;
