@@ -676,10 +676,14 @@ void XMLDictionaryInfo::postProcessDictionary() {
 
 void XMLDictionaryInfo::buildMessageTagIndexes() {
   const CheckedVector<prf_SMD_TAG_DEFINITION>& tags = getTagCache();
-  iMessageTagIndexes.clear();
+  iMessageTagsByName.clear();
   for (std::size_t i = 0; i < tags.size() && i < iXMLTagDefinitions.size(); ++i)
-    if (tags[i].tagClass == eTagClassMessage) iMessageTagIndexes.push_back(static_cast<long>(i));
-  iMessageTagsByName = iMessageTagIndexes;
+    if (tags[i].tagClass == eTagClassMessage) iMessageTagsByName.push_back(static_cast<long>(i));
+  // Most message elements name no wrapper; an empty root tag name never
+  // matches, so only the others are compared at every document's root.
+  iWrapperTagIndexes.clear();
+  for (const long i : iMessageTagsByName)
+    if (!iXMLTagDefinitions[static_cast<std::size_t>(i)].rootTagName.empty()) iWrapperTagIndexes.push_back(i);
   std::stable_sort(iMessageTagsByName.begin(), iMessageTagsByName.end(), [this](long a, long b) {
     return xmlNameOf(a) < xmlNameOf(b);
   });
@@ -749,7 +753,7 @@ bool XMLDictionaryInfo::rootTagNameMatch(const char16_t* name) const {
     if (ZelLog::traceOn()) ZelLog::trace(nullptr, kFunction, {"Matched root tag name against message set value"});
     return true;
   }
-  for (const long i : iMessageTagIndexes) {
+  for (const long i : iWrapperTagIndexes) {
     if (rootTagNameEquals(iXMLTagDefinitions[static_cast<std::size_t>(i)].rootTagName, name)) {
       if (ZelLog::traceOn()) ZelLog::trace(nullptr, kFunction, {"Matched root tag name against tag index", i});
       return true;

@@ -502,7 +502,9 @@ private:
   // The message elements by XML name, then index. Built by
   // postProcessDictionary.
   std::vector<long> iMessageTagsByName;
-  std::vector<long> iMessageTagIndexes;  // ascending; built by postProcessDictionary
+  // The message elements with a root tag name, ascending. Built by
+  // postProcessDictionary.
+  std::vector<long> iWrapperTagIndexes;
 };
 
 #endif
