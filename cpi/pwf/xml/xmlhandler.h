@@ -289,7 +289,7 @@ private:
                                const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) const;
   long getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XMLCh* name, const ZelWstring& uri,
                                               int nesting) const;
-  bool ignoreAttribute(const XMLCh* name, const ZelWstring& uri) const;
+  bool ignoreAttribute(std::u16string_view attributeName, const ZelWstring& uri) const;
   long getNextSimpleTypeMemberIndex(const ParseItem& item) const;
   // The first nameless member with a simple type from member m on, looking
   // into nested groups; -1 when there is none.

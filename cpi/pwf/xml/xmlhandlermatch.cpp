@@ -243,11 +243,16 @@ long XMLHandler::getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XM
   return -1;
 }
 
-bool XMLHandler::ignoreAttribute(const XMLCh* name, const ZelWstring& uri) const {
-  const std::u16string_view attributeName(name);
-  if (uri.view() == XML_XMLNS_STR || attributeName == u"xmlns") return true;
-  return uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR &&
-         (attributeName == XML_SCHEMA_LOCATION_STR || attributeName == XML_NO_NAMESPACE_SCHEMA_LOCATION_STR);
+bool XMLHandler::ignoreAttribute(std::u16string_view attributeName, const ZelWstring& uri) const {
+  // Asked for every attribute: the constants' lengths are known at compile
+  // time rather than counted at each comparison.
+  static constexpr std::u16string_view kXmlnsNamespace = XML_XMLNS_STR;
+  static constexpr std::u16string_view kInstanceNamespace = XML_SCHEMA_INSTANCE_NAMESPACE_STR;
+  static constexpr std::u16string_view kSchemaLocation = XML_SCHEMA_LOCATION_STR;
+  static constexpr std::u16string_view kNoNamespaceSchemaLocation = XML_NO_NAMESPACE_SCHEMA_LOCATION_STR;
+  if (uri.view() == kXmlnsNamespace || attributeName == u"xmlns") return true;
+  return uri.view() == kInstanceNamespace &&
+         (attributeName == kSchemaLocation || attributeName == kNoNamespaceSchemaLocation);
 }
 
 long XMLHandler::getNextSimpleTypeMemberIndex(const ParseItem& item) const {
@@ -314,7 +319,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   const ZelWstring& uri = attributeNamespace(attribute);
   ParseItem& item = *top();
 
-  if (namespacesEnabled && ignoreAttribute(name, uri)) return;
+  if (namespacesEnabled && ignoreAttribute(attributeName, uri)) return;
 
   const long tagIndex = item.getElementIndex();
   const long memberIndex = item.getMemberIndex();
