@@ -146,12 +146,22 @@ void XMLHandler::getNamespace(unsigned int uriId, ZelWstring& text) const {
   text.assign(uri);
 }
 
+const ZelWstring& XMLHandler::namespaceText(unsigned int uriId) const {
+  if (uriId >= namespaceTexts.size()) namespaceTexts.resize(std::size_t{uriId} + 1);
+  NamespaceText& entry = namespaceTexts[uriId];
+  if (entry.document != documentNumber) {
+    getNamespace(uriId, entry.text);
+    entry.document = documentNumber;
+  }
+  return entry.text;
+}
+
 const ZelWstring& XMLHandler::attributeNamespace(const xercesc::XMLAttr& attribute) const {
   if (!namespacesEnabled) {
     attributeNamespaceText.clear();
     attributeNamespaceId = kNoNamespaceId;
   } else if (attribute.getURIId() != attributeNamespaceId) {
-    getNamespace(attribute.getURIId(), attributeNamespaceText);
+    attributeNamespaceText = namespaceText(attribute.getURIId());
     attributeNamespaceId = attribute.getURIId();
   }
   return attributeNamespaceText;
@@ -170,6 +180,7 @@ void XMLHandler::startDocument() {
   characters.clear();
   documentTextUnits = 0;
   // The scanner's URI ids hold for one document.
+  ++documentNumber;
   elementNamespace.clear();
   elementNamespaceId = kNoNamespaceId;
   attributeNamespaceText.clear();
@@ -219,7 +230,7 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
     // Neighbouring elements mostly share their namespace: its text is
     // fetched when the id changes.
     if (uriId != elementNamespaceId) {
-      getNamespace(uriId, elementNamespace);
+      elementNamespace = namespaceText(uriId);
       elementNamespaceId = uriId;
     }
   } else if (!elementNamespace.empty()) {

@@ -252,6 +252,9 @@ private:
   void movePrefixTo(WorkerInfoPtr& info);
   // The scanner's text for a namespace URI id; "EMPTY" gives "".
   void getNamespace(unsigned int uriId, ZelWstring& text) const;
+  // The same, fetched from the scanner once per id and document: elements
+  // of neighbouring namespaces alternate in most documents.
+  const ZelWstring& namespaceText(unsigned int uriId) const;
   // The attribute's namespace URI, empty when namespaces are off; valid
   // until the next call (fetched only when the id changes).
   const ZelWstring& attributeNamespace(const xercesc::XMLAttr& attribute) const;
@@ -405,6 +408,14 @@ private:
   static constexpr unsigned int kNoNamespaceId = ~0u;
   unsigned int elementNamespaceId = kNoNamespaceId;
   mutable ZelWstring attributeNamespaceText;
+  // namespaceText's texts by the scanner's URI id; an entry holds for the
+  // document of its number (the ids hold for one document).
+  struct NamespaceText {
+    unsigned long document = 0;
+    ZelWstring text;
+  };
+  mutable std::vector<NamespaceText> namespaceTexts;
+  unsigned long documentNumber = 0;
   mutable unsigned int attributeNamespaceId = kNoNamespaceId;  // the scanner's id of attributeNamespaceText
   ZelWstring attributeFieldName;
   std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values
