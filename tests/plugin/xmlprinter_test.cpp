@@ -229,7 +229,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // Characters from U+D800 on that XML carries are copied: pairs, private use, U+FFFD.
                       EscapeCase{u"x\U0001F600y\uE000\uFFFD<", u"x\U0001F600y\uE000\uFFFD&lt;",
                                  u"x\U0001F600y\uE000\uFFFD&lt;"},
-                      EscapeCase{u"12345678\U0001F600\t", u"12345678\U0001F600\t", u"12345678\U0001F600&#x9;"}));
+                      EscapeCase{u"12345678\U0001F600\t", u"12345678\U0001F600\t", u"12345678\U0001F600&#x9;"},
+                      // Mainframe line ends, inside and after an eight-unit block.
+                      EscapeCase{u"a\u0085b\u2028c", u"a&#x85;b&#x2028;c", u"a&#x85;b&#x2028;c"},
+                      EscapeCase{u"1234\u2028678\u0085", u"1234&#x2028;678&#x85;", u"1234&#x2028;678&#x85;"}));
 
 // A character XML 1.0 cannot carry, at every place of texts around the
 // eight-unit blocks, ends the append with the host's conversion error naming

@@ -137,14 +137,15 @@ TEST(XMLWriterValues, CharacterXmlCannotCarryEndsTheWriteAndKeepsTheBuffer) {
   }
 }
 
-// Values with every kind of line end and tab, in content and in attributes,
-// read back as they were written: the second write equals the first.
+// Values with every kind of line end (the mainframe ones too) and tab, in
+// content and in attributes, read back as they were written: the second
+// write equals the first.
 TEST(XMLWriterValues, LineEndsAndTabsSurviveARoundTrip) {
   MessageTree tree;
   TreeMaker make(tree, &valuesDescriptor());
   TreeElement& msg = make.tag(nullptr, u"msg");
-  make.member(msg, u"note", str(u" a\tb\r\nc\rd\n "));
-  make.member(msg, u"text", str(u"\r\n\te\r\r\n"));
+  make.member(msg, u"note", str(u" a\tb\r\nc\rd\n \u0085f\u2028 "));
+  make.member(msg, u"text", str(u"\r\n\te\r\r\n\u0085\u2028g"));
   make.member(msg, u"code", str(u"\t\r"));
   const std::string first = WriteRun(&valuesDescriptor()).text(tree);
   MessageTree again;

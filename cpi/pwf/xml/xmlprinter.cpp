@@ -20,9 +20,14 @@ namespace {
 // Units that need more than a copy lie below 64 (the five special
 // characters and the control characters) or from U+D800 on (surrogates,
 // U+FFFE and U+FFFF, and the characters between, which are copied after a
-// closer look): one bit mask and one comparison tell them apart.
+// closer look): one bit mask and one comparison tell them apart. Two more
+// are line ends to the parser, which recognises the mainframe line ends:
+// written as they are, they would come back as a line feed (a blank in an
+// attribute value).
 constexpr char16_t ATTENTION_LIMIT = 64;
 constexpr char16_t FIRST_SURROGATE = 0xD800;
+constexpr char16_t NEXT_LINE = 0x85;
+constexpr char16_t LINE_SEPARATOR = 0x2028;
 constexpr std::uint64_t ATTENTION_MASK = [] {
   std::uint64_t mask = (std::uint64_t{1} << 0x20) - 1;  // the control characters
   for (char16_t special : XML_ENTITY_STD) mask |= std::uint64_t{1} << special;
@@ -30,7 +35,8 @@ constexpr std::uint64_t ATTENTION_MASK = [] {
 }();
 
 inline bool needsAttention(char16_t unit) {
-  return unit < ATTENTION_LIMIT ? ((ATTENTION_MASK >> unit) & 1) != 0 : unit >= FIRST_SURROGATE;
+  return unit < ATTENTION_LIMIT ? ((ATTENTION_MASK >> unit) & 1) != 0
+                                : unit >= FIRST_SURROGATE || unit == NEXT_LINE || unit == LINE_SEPARATOR;
 }
 
 // What each unit below 64 that needs attention becomes, in content and in
@@ -53,7 +59,7 @@ constexpr Replacements CONTENT_REPLACEMENTS = replacementsFor(EscapeKind::Conten
 constexpr Replacements ATTRIBUTE_REPLACEMENTS = replacementsFor(EscapeKind::AttributeValue);
 
 // The longest replacement, in units: what one unit of text may become.
-constexpr std::size_t LONGEST_ENTITY = 6;
+constexpr std::size_t LONGEST_ENTITY = 8;
 
 [[noreturn]] void refuseCharacter(std::u16string_view text, std::size_t at) {
   ZelConversionException error(__FILE__, __LINE__, "XMLPrinter::appendReplaceStr", zelDefaultLogSourceName(),
@@ -78,6 +84,8 @@ std::u16string_view replacementAt(std::u16string_view text, std::size_t at, Esca
     if (replacement.empty()) refuseCharacter(text, at);
     return replacement;
   }
+  if (unit == NEXT_LINE) return u"&#x85;";
+  if (unit == LINE_SEPARATOR) return u"&#x2028;";
   if (unit <= 0xDBFF) {
     if (at + 1 < text.size() && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF) return text.substr(at, 2);
     refuseCharacter(text, at);
@@ -98,7 +106,9 @@ inline int attentionMask(__m128i units) {
       _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'<')), _mm_cmpeq_epi16(units, _mm_set1_epi16(u'>'))),
       _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'&')),
                                 _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\''))),
-                   _mm_cmpeq_epi16(units, _mm_set1_epi16(u'"'))));
+                   _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'"')),
+                                _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(NEXT_LINE)),
+                                             _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(LINE_SEPARATOR)))))));
   // Units compare unsigned once their top bit is flipped: below U+0020, or
   // from U+D800 on.
   const __m128i flipped = _mm_xor_si128(units, _mm_set1_epi16(static_cast<short>(0x8000)));

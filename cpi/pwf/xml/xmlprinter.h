@@ -44,7 +44,9 @@ enum class EscapeKind { Content, AttributeValue };
 // output is always well-formed and every value reads back as it was
 // written: a carriage return becomes "&#xD;" (a parser would turn it into a
 // line feed), and in attribute values tab and line feed become "&#x9;" and
-// "&#xA;" (a parser would turn them into blanks). A character XML 1.0 cannot
+// "&#xA;" (a parser would turn them into blanks); next line (U+0085) and
+// line separator (U+2028), line ends to a parser that recognises mainframe
+// line ends, become "&#x85;" and "&#x2028;" everywhere. A character XML 1.0 cannot
 // carry (a control character other than tab, line feed and carriage return,
 // a surrogate that is not part of a pair, U+FFFE or U+FFFF) is refused with
 // ZelConversionException CP_CONVERSION_ERROR ("XML 1.0 cannot carry the
