@@ -87,6 +87,17 @@ TEST(WhitespaceTest, OnlyXmlWhitespaceWithinTheLengthCounts) {
   EXPECT_FALSE(XMLUtils::isAllWhitespace(u"\u00a0", 1));
 }
 
+// Next line and line separator given as character references are text,
+// although the scanner counts them as whitespace once it reads mainframe
+// line ends.
+TEST(WhitespaceTest, MainframeLineEndsByReferenceAreKeptAsText) {
+  parsetest::ParseRun run;
+  const std::vector<std::string>& lines = run.parse("<a><b>&#x85; </b><c>&#x2028;</c></a>");
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_EQ(lines[4], "data(String:\"\u0085 \", -, -1, -1)");
+  EXPECT_EQ(lines[7], "data(String:\"\u2028\", -, -1, -1)");
+}
+
 // ---------------------------------------------------------------------------
 
 TEST(ConvertStringToDataTest, ConvertsByLogicalType) {
