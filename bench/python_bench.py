@@ -81,7 +81,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--corpus", default=DEFAULT_CORPUS, help="the FpML confirmation corpus folder")
     parser.add_argument("--rounds", type=int, default=5, help="to_dict passes over the corpus (best and median)")
-    parser.add_argument("--dask-repeat", type=int, default=20, help="copies of the file list the Dask runs convert")
+    parser.add_argument("--dask-repeat", type=int, default=60, help="copies of the file list the Dask runs convert")
     parser.add_argument("--skip-xmlschema", action="store_true")
     args = parser.parse_args()
 
