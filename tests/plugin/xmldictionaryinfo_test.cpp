@@ -239,7 +239,6 @@ TEST_F(XMLDictionaryGenericBuild, LeavesTheNameIndexEmptyAndOneEmptyNamespace) {
   EXPECT_EQ(dictionary_->getXMLTagDefs().getElementIndexFromXMLElement(u"picture", ZelWstring(), eTagStyleAny), -1);
   ASSERT_EQ(dictionary_->getNamespaceCache().size(), 1u);
   EXPECT_TRUE(dictionary_->getNamespaceCache()[0].getURI().empty());
-  EXPECT_EQ(dictionary_->getXMLTagDefs().getIndex(XMLTestDictionary::tagIdOf(1)), 1);
 }
 
 TEST(XMLDictionaryGenericBuildSource, MustBeAStandardDictionary) {

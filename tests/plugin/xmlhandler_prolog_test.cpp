@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace parsetest;
@@ -99,17 +100,13 @@ TEST(PrologParse, DeclarationDoctypeAndInternalSubsetTravelInTheStartRecord) {
             expected);
 }
 
-TEST(PrologParse, CommentBeforeTheRootWithoutDoctypeIsDropped) {
+// A comment before the root without a doctype, and the writer's timestamp
+// comment, are not kept.
+TEST(PrologParse, DroppedComments) {
   ParseRun run;
-  const Lines& lines = run.parse("<!--gone--><m/>");
-  EXPECT_EQ(lines.front(), "startMessage({})");
-  EXPECT_EQ(lines[2], R"(startMessageContent("m", "", 5, -, -1))");
-}
-
-TEST(PrologParse, TheWritersTimestampCommentIsNotKept) {
-  ParseRun run;
-  const Lines& lines = run.parse("<m><!--VRK Generated XML Output on : Mon Jan  1--><a/></m>");
-  EXPECT_EQ(lines[3], R"(startElement("a", "", 0, -, -1, -1))");
+  EXPECT_EQ(run.parse("<!--gone--><m/>").front(), "startMessage({})");
+  EXPECT_EQ(run.parse("<m><!--VRK Generated XML Output on : Mon Jan  1--><a/></m>")[3],
+            R"(startElement("a", "", 0, -, -1, -1))");
 }
 
 // XML 1.0 versions are "1." and digits; the scanner itself takes any text
@@ -285,30 +282,26 @@ TEST(HostileParse, AnExpansionLimitThatIsNoNumberIsAConversionError) {
   EXPECT_THROW(run.parse("<a/>"), ZelConversionException);
 }
 
-TEST(HostileParse, LargeEntitiesCannotMultiplyTheTextWithoutLimit) {
-  const std::string value(100000, 'x');
-  std::string document = "<!DOCTYPE q [<!ENTITY a \"" + value + "\">]><q>";
-  for (int i = 0; i < 200; ++i) document += "<e>&a;</e>";
-  document += "</q>";
-  const ZelException e = ParseRun().failure(document);
-  EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
-  const std::vector<std::string> inserts = insertsOf(e);
-  ASSERT_EQ(inserts.size(), 4u);
-  EXPECT_EQ(inserts[2], std::to_string(document.size() + XMLHandler::kEntityTextAllowance));
-  EXPECT_EQ(inserts[3], "e");
-}
-
-TEST(HostileParse, NestingBeyondTheLimitEndsWithAnErrorNotACrash) {
-  constexpr int kDepth = 100000;
-  std::string document;
-  for (int i = 0; i < kDepth; ++i) document += "<a>";
-  for (int i = 0; i < kDepth; ++i) document += "</a>";
-  const ZelException e = ParseRun().failure(document);
-  EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
-  const std::vector<std::string> inserts = insertsOf(e);
-  ASSERT_EQ(inserts.size(), 4u);
-  EXPECT_EQ(inserts[2], std::to_string(XMLHandler::kMaxElementDepth));
-  EXPECT_EQ(inserts[3], "a");
+// Entity text beyond its allowance and nesting beyond the limit end the
+// parse with the limit and the element, not a crash.
+TEST(HostileParse, TextAndNestingLimitsEndTheParse) {
+  std::string entities = "<!DOCTYPE q [<!ENTITY a \"" + std::string(100000, 'x') + "\">]><q>";
+  for (int i = 0; i < 200; ++i) entities += "<e>&a;</e>";
+  entities += "</q>";
+  std::string nested;
+  for (int i = 0; i < 100000; ++i) nested += "<a>";
+  for (int i = 0; i < 100000; ++i) nested += "</a>";
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {entities, {std::to_string(entities.size() + XMLHandler::kEntityTextAllowance), "e"}},
+      {nested, {std::to_string(XMLHandler::kMaxElementDepth), "a"}}};
+  for (const auto& [document, limitAndElement] : cases) {
+    SCOPED_TRACE(limitAndElement.back());
+    const ZelException e = ParseRun().failure(document);
+    EXPECT_STREQ(e.getKey(), "CP_XML_INTERNAL_ERROR");
+    const std::vector<std::string> inserts = insertsOf(e);
+    ASSERT_EQ(inserts.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(inserts.begin() + 2, inserts.end()), limitAndElement);
+  }
 }
 
 TEST(ScannerErrors, AWorkerThatParsesAgainDecodesUtf8AsBefore) {

@@ -146,17 +146,6 @@ TEST(XMLWriterFailures, EachMalformedTreeHasItsError) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Depth: the walk recurses once per level and stops with an error in time.
-
-namespace {
-void buildChain(MessageTree& tree, long depth) {
-  TreeMaker make(tree);
-  TreeElement* element = &make.named(nullptr, u"d", PWFData(), 5);
-  for (long i = 1; i < depth; ++i) element = &make.named(element, u"d", PWFData(), 2);
-}
-}  // namespace
-
 // Leaves and attributes of defined members are written the short way when
 // nothing about them needs their item; each thing that does must still be
 // written. The member "text" (a leaf) or "id" (an attribute) is shaped.
@@ -236,6 +225,9 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// ---------------------------------------------------------------------------
+// Depth: the walk recurses once per level and stops with an error in time.
+
 // What parses writes back: the deepest document the parser accepts is
 // written as it was read, and one level more the parser refuses.
 TEST(XMLWriterDepth, DeepestDocumentThatParsesIsWrittenBack) {
@@ -257,7 +249,9 @@ TEST(XMLWriterDepth, DeepestDocumentThatParsesIsWrittenBack) {
 TEST(XMLWriterDepth, DeeperTreeEndsTheWriteWithAnErrorNotACrash) {
   for (long depth : {XMLWriter::MAX_TREE_DEPTH + 1, 100000L}) {
     MessageTree tree;
-    buildChain(tree, depth);
+    TreeMaker make(tree);
+    TreeElement* element = &make.named(nullptr, u"d", PWFData(), 5);
+    for (long i = 1; i < depth; ++i) element = &make.named(element, u"d", PWFData(), 2);
     WritableBitstreamBuffer out;
     const ZelException e = WriteRun().failure(tree, out);
     EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR);
