@@ -81,11 +81,6 @@ def test_non_string_key_and_cycle_are_refused(kinds, kinds_xml):
         kinds.to_xml({"kinds": {"numbers": loop}})
 
 
-def test_document_of_wrong_type_is_a_type_error(kinds):
-    with pytest.raises(TypeError):
-        kinds.to_dict(12)
-
-
 def test_error_pickles_with_its_attributes(kinds, kinds_xml):
     data = change(kinds.to_dict(kinds_xml), ("kinds", "int"), "twelve")
     error = error_of(lambda: kinds.to_xml(data))

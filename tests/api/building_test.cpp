@@ -105,10 +105,4 @@ TEST(Building, WithoutDictionaryEverythingIsSelfDefining) {
             R"(<note lang="en"><to>Ann</to></note>)");
 }
 
-TEST(Building, AnEmptyHandleBuildsNothing) {
-  wfxml::Element none;
-  EXPECT_FALSE(none.append("x"));
-  EXPECT_NO_THROW(none.setString("x"));
-}
-
 }  // namespace

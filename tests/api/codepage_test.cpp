@@ -18,7 +18,6 @@ struct EncodingCase {
 // By name: gtest would print the bytes of the struct, padding included.
 void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.name; }
 
-
 class CodePages : public testing::TestWithParam<EncodingCase> {};
 
 TEST_P(CodePages, WrittenBytesParseBackToTheSameMessage) {

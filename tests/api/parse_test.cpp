@@ -90,16 +90,6 @@ TEST(Elements, SelfDefiningElementsKeepTheirSpelling) {
   EXPECT_EQ(root.child("item").treeElement(), first.treeElement());
 }
 
-TEST(Elements, EmptyHandlesAnswerEveryQuestionEmpty) {
-  const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
-  const wfxml::Element nowhere = message.root().child("nosuch").child("deeper").parent();
-  EXPECT_FALSE(nowhere);
-  EXPECT_EQ(nowhere.name(), "");
-  EXPECT_FALSE(nowhere.hasValue());
-  EXPECT_EQ(nowhere.value().kind(), wfxml::ValueKind::None);
-  EXPECT_TRUE(nowhere.children().empty());
-}
-
 TEST(Elements, HandlesStayValidWhenTheMessageMoves) {
   wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
   const wfxml::Element count = message.root().child("count");
@@ -167,7 +157,6 @@ struct BadDocument {
 };
 // By name: gtest would print the bytes of the struct, padding included.
 void PrintTo(const BadDocument& c, std::ostream* out) { *out << c.name; }
-
 
 class ParseErrors : public testing::TestWithParam<BadDocument> {};
 
