@@ -5,13 +5,16 @@
 #include "wfxml/wfxml.h"
 #include "zelexception.h"
 
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
@@ -33,8 +36,9 @@ constexpr char kHelp[] =
     "Converts XML messages to typed JSON (docs/typed-json.md) and typed JSON back\n"
     "to XML, by the file's name: FILE.json becomes XML, any other file JSON. One\n"
     "FILE is printed on stdout; with --out-dir each FILE becomes DIR/NAME.json or\n"
-    "DIR/NAME.xml, converted in parallel. A file that fails is reported with its\n"
-    "place and the others are still converted; the exit status is then 1.\n"
+    "DIR/NAME.xml, converted in parallel. An output appears under its name only\n"
+    "complete. A file that fails is reported with its place, its old output is\n"
+    "removed, and the others are still converted; the exit status is then 1.\n"
     "\n"
     "options:\n"
     "  --dict FILE         the dictionary (wfhost compile makes one)\n"
@@ -42,6 +46,10 @@ constexpr char kHelp[] =
     "  --encoding NAME     the code page of the XML written (default utf-8),\n"
     "                      e.g. ibm-500, utf-16le, iso-8859-1\n"
     "  --out-dir DIR       write one file per input into DIR (created if needed)\n"
+    "  --resume            with --out-dir: skip the inputs whose output is newer\n"
+    "  --report FILE       with --out-dir: one JSON line per input, with its\n"
+    "                      file, output, status (converted, skipped, failed)\n"
+    "                      and error\n"
     "  -j N                threads (default: the number of cores)\n"
     "  --quiet             no progress, only failures and the summary\n";
 
@@ -50,6 +58,8 @@ struct ConvertOptions {
   std::vector<std::string> schemas;
   std::string encoding = "utf-8";
   std::string outDir;
+  bool resume = false;
+  std::string report;
   unsigned threads = 0;
   bool quiet = false;
   std::vector<std::string> inputs;
@@ -67,6 +77,10 @@ ConvertOptions readOptions(ArgumentList& args) {
       options.encoding = args.takeValue(arg);
     } else if (arg == "--out-dir") {
       options.outDir = args.takeValue(arg);
+    } else if (arg == "--resume") {
+      options.resume = true;
+    } else if (arg == "--report") {
+      options.report = args.takeValue(arg);
     } else if (arg == "-j") {
       const long threads = ArgumentList::toNumber(arg, args.takeValue(arg));
       if (threads < 1 || threads > 1024) throw UsageError("-j needs 1 to 1024 threads");
@@ -83,6 +97,8 @@ ConvertOptions readOptions(ArgumentList& args) {
     throw UsageError("give either --dict or --schema");
   if (options.inputs.empty()) throw UsageError("no FILE to convert");
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
+  if (options.outDir.empty() && (options.resume || !options.report.empty()))
+    throw UsageError("--resume and --report need --out-dir");
   if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
   return options;
 }
@@ -191,10 +207,55 @@ private:
   double lastLine_ = 0;
 };
 
+// Why no output can be written into folder (created when missing), or "".
+std::string unusableFolder(const std::string& folder) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (!fs::is_directory(folder)) return error ? error.message() : "not a folder";
+  return ::access(folder.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
+}
+
+// True when output exists and was written after input last changed.
+bool upToDate(const std::string& input, const std::string& output) {
+  std::error_code error;
+  const fs::file_time_type written = fs::last_write_time(output, error);
+  if (error) return false;
+  const fs::file_time_type changed = fs::last_write_time(input, error);
+  return !error && written > changed;
+}
+
+// What became of one input of a batch.
+struct Outcome {
+  enum class Status { Converted, Skipped, Failed } status = Status::Failed;
+  std::string error;
+};
+
+// One JSON line per input, in input order.
+void writeReport(AtomicOutputFile& report, const ConvertOptions& options, const std::vector<std::string>& outputs,
+                 const std::vector<Outcome>& outcomes) {
+  static const char* const kStatus[] = {"converted", "skipped", "failed"};
+  std::string lines;
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    nlohmann::ordered_json line = {{"file", options.inputs[i]},
+                           {"output", outputs[i]},
+                           {"status", kStatus[static_cast<int>(outcomes[i].status)]}};
+    if (outcomes[i].status == Outcome::Status::Failed) line["error"] = outcomes[i].error;
+    lines += line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+  }
+  report.write(lines.data(), lines.size());
+  report.commit();
+}
+
 int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
-  std::error_code created;
-  fs::create_directories(options.outDir, created);
+  if (const std::string problem = unusableFolder(options.outDir); !problem.empty()) {
+    std::cerr << "wfhost convert: --out-dir " << options.outDir << ": " << problem << '\n';
+    return kExitHostError;
+  }
+  std::optional<AtomicOutputFile> report;
+  if (!options.report.empty()) report.emplace(options.report);  // an unusable path fails before any work
+  AtomicOutputFile::removeAbandoned(options.outDir);
   const std::vector<std::string> outputs = outputNames(options.inputs, options.outDir);
+  std::vector<Outcome> outcomes(options.inputs.size());
   Progress progress(options.inputs.size(), isatty(STDERR_FILENO) != 0, options.quiet);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
@@ -202,11 +263,21 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
     for (std::size_t i = next.fetch_add(1); i < options.inputs.size(); i = next.fetch_add(1)) {
       const std::string& input = options.inputs[i];
       try {
+        if (options.resume && upToDate(input, outputs[i])) {
+          outcomes[i].status = Outcome::Status::Skipped;
+          progress.done(0);
+          continue;
+        }
         const std::vector<std::uint8_t> content = readFile(input);
         writeFile(outputs[i], converter.convert(input, content));
+        outcomes[i].status = Outcome::Status::Converted;
         progress.done(content.size());
       } catch (const std::exception& e) {
-        progress.fail(input + ": " + e.what());
+        outcomes[i].error = e.what();
+        // An output of an earlier run would pass for this input's.
+        std::error_code error;
+        if (fs::remove(outputs[i], error)) outcomes[i].error += " (its old output " + outputs[i] + " removed)";
+        progress.fail(input + ": " + outcomes[i].error);
         progress.done(0);
       }
     }
@@ -227,11 +298,16 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   reporter.join();
   progress.show(true);
   const std::size_t failed = progress.failed();
+  const auto skipped = static_cast<std::size_t>(std::count_if(
+      outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.status == Outcome::Status::Skipped; }));
   const double seconds = progress.elapsed();
-  std::fprintf(stderr, "converted %zu of %zu files (%.1f MB in %.2f s, %.1f MB/s, %u threads)%s\n",
-               options.inputs.size() - failed, options.inputs.size(), static_cast<double>(progress.bytes()) / 1e6,
-               seconds, seconds > 0 ? static_cast<double>(progress.bytes()) / 1e6 / seconds : 0.0, threads,
+  std::fprintf(stderr, "converted %zu of %zu files (%.1f MB in %.2f s, %.1f MB/s, %u threads)%s%s\n",
+               options.inputs.size() - failed - skipped, options.inputs.size(),
+               static_cast<double>(progress.bytes()) / 1e6, seconds,
+               seconds > 0 ? static_cast<double>(progress.bytes()) / 1e6 / seconds : 0.0, threads,
+               skipped ? (", " + std::to_string(skipped) + " skipped as up to date").c_str() : "",
                failed ? (", " + std::to_string(failed) + " failed").c_str() : "");
+  if (report) writeReport(*report, options, outputs, outcomes);
   return failed ? kExitHostError : kExitOk;
 }
 

@@ -3,8 +3,15 @@
 #include "wfxml/wfxml.h"
 #include "zelexception.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <cstring>
 #include <filesystem>
@@ -57,15 +64,78 @@ std::vector<std::uint8_t> readFile(const std::string& path) {
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+namespace {
+// 0, or the errno of the first write that failed.
+int writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+constexpr char kTemporarySuffix[] = ".wfhost-tmp";
+std::atomic<unsigned> temporaryCount{0};
+}  // namespace
+
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   if (path == "-") {
-    std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     std::cout.flush();
+    if (const int error = writeAll(STDOUT_FILENO, bytes.data(), bytes.size()))
+      throwIoError("writeFile", "stdout", std::strerror(error));
     return;
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throwIoError("writeFile", path, std::strerror(errno));
+  AtomicOutputFile out(path);
+  out.write(bytes.data(), bytes.size());
+  out.commit();
+}
+
+AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
+  const std::filesystem::path target(path_);
+  const std::string prefix = "." + target.filename().string() + "." + std::to_string(getpid()) + "-";
+  do {
+    temporary_ = (target.parent_path() / (prefix + std::to_string(temporaryCount++) + kTemporarySuffix)).string();
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } while (fd_ < 0 && errno == EEXIST);
+  if (fd_ < 0) throwIoError("AtomicOutputFile", path_, std::strerror(errno));
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_) ::unlink(temporary_.c_str());
+}
+
+void AtomicOutputFile::write(const void* data, std::size_t size) {
+  if (const int error = writeAll(fd_, static_cast<const std::uint8_t*>(data), size))
+    throwIoError("AtomicOutputFile::write", path_, std::strerror(error));
+}
+
+void AtomicOutputFile::commit() {
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0)
+    throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
+  committed_ = true;
+}
+
+void AtomicOutputFile::removeAbandoned(const std::string& folder) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    const std::size_t suffix = name.size() - std::min(name.size(), sizeof kTemporarySuffix - 1);
+    if (name.front() != '.' || name.compare(suffix, std::string::npos, kTemporarySuffix) != 0) continue;
+    // ".NAME.PID-N.wfhost-tmp": the writer's process id stands after the last dot of the stem.
+    const std::size_t dash = name.rfind('-', suffix);
+    const std::size_t dot = name.rfind('.', dash);
+    if (dash == std::string::npos || dot == std::string::npos) continue;
+    const long pid = std::strtol(name.c_str() + dot + 1, nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), error);
+  }
 }
 
 void printHostException(std::ostream& out, const ZelException& e) {

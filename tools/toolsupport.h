@@ -55,8 +55,35 @@ bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& opt
 // The whole file; throws ZelException CP_IO_ERROR (inserts: path, reason),
 // also for a folder.
 std::vector<std::uint8_t> readFile(const std::string& path);
-// The bytes into a file, or to stdout for "-". Throws ZelException CP_IO_ERROR.
+// The bytes into a file (an AtomicOutputFile), or to stdout for "-". Throws
+// ZelException CP_IO_ERROR, also when stdout cannot take them all.
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// A file that appears under its name only complete: written under a
+// temporary name in the same folder (".NAME.PID-N.wfhost-tmp") and renamed
+// into place by commit(). Every write, the close and the rename are checked
+// (ZelException CP_IO_ERROR, inserts: path, reason); a file not committed
+// removes its temporary, so a failure never leaves a partial file behind.
+class AtomicOutputFile {
+public:
+  explicit AtomicOutputFile(std::string path);
+  ~AtomicOutputFile();
+  AtomicOutputFile(const AtomicOutputFile&) = delete;
+  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+
+  void write(const void* data, std::size_t size);
+  void commit();
+
+  // Removes the temporaries in folder that a process which is gone (killed,
+  // say) left behind; those of running processes stay.
+  static void removeAbandoned(const std::string& folder);
+
+private:
+  std::string path_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
 
 // Writes the exception's class, key, number, throw site and every insert,
 // one insert per line ("  insert N: text", N from 1).

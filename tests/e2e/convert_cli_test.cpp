@@ -1,14 +1,24 @@
 // wfhost convert: one file each way, a batch with bad inputs that still
 // converts the rest, and a parallel batch that writes the same files as a
-// serial one.
+// serial one; outputs that are complete or absent on a full device, after a
+// kill and on a failing rerun.
 #include "e2esupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -88,6 +98,127 @@ TEST(ConvertCli, TwoThreadsWriteTheSameFilesAsOne) {
     const std::string twin = scratch.file("j2/" + fs::path(file).filename().string());
     EXPECT_TRUE(readFileText(file) == readFileText(twin)) << file;
   }
+}
+
+// The names in folder, dot files (temporaries) included, sorted.
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code absent;
+  for (const auto& entry : fs::directory_iterator(folder, absent)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Copies of the payment message, p0.xml ..., changed an hour ago (so that
+// any output written now is newer).
+std::vector<std::string> paymentCopies(const ScratchFolder& scratch, int count) {
+  fs::create_directory(scratch.file("in"));
+  std::vector<std::string> inputs;
+  for (int i = 0; i < count; ++i) {
+    inputs.push_back(scratch.file("in/p" + std::to_string(i) + ".xml"));
+    fs::copy_file(kPayment, inputs.back());
+    fs::last_write_time(inputs.back(), fs::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  return inputs;
+}
+
+// Every file under its final name in folder holds the complete output.
+void expectOnlyCompleteOutputs(const std::string& folder, const std::string& expected) {
+  for (const std::string& name : namesIn(folder))
+    if (name.front() != '.') {
+      EXPECT_EQ(readFileText(folder + "/" + name), expected) << name;
+    }
+}
+
+std::vector<std::string> batchArgs(const std::string& outDir, const std::vector<std::string>& inputs) {
+  std::vector<std::string> args = {"convert", "--schema", kPaymentSchema, "--quiet", "--out-dir", outDir};
+  args.insert(args.end(), inputs.begin(), inputs.end());
+  return args;
+}
+
+TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
+  const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
+  // To a full device: the error names stdout.
+  const CommandResult full =
+      runCommand("sh", {"-c", "exec \"$0\" convert --schema \"$1\" \"$2\" >/dev/full", WF_WFHOST, kPaymentSchema, kPayment});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("stdout | No space left on device"), std::string::npos) << full.err;
+  // An out-dir that is a file: one error, nothing converted.
+  const ScratchFolder scratch;
+  const std::string notFolder = scratch.write("file", "");
+  const CommandResult file = runWfhost(batchArgs(notFolder, {kPayment, kPayment}));
+  EXPECT_EQ(file.status, 1);
+  EXPECT_EQ(linesOf(file.err), std::vector<std::string>{"wfhost convert: --out-dir " + notFolder + ": Not a directory"});
+  // A batch that fills a small tmpfs.
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const std::string small = scratch.file("small");
+  fs::create_directory(small);
+  if (runCommand("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}).status != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  const CommandResult batch = runWfhost(batchArgs(small, paymentCopies(scratch, 40)));
+  const std::size_t outputs = namesIn(small).size();
+  expectOnlyCompleteOutputs(small, expected);
+  runCommand("umount", {small});
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_GT(outputs, 0u);
+  EXPECT_NE(batch.err.find("converted " + std::to_string(outputs) + " of 40 files"), std::string::npos) << batch.err;
+  EXPECT_NE(batch.err.find("No space left on device"), std::string::npos) << batch.err;
+}
+
+// Starts wfhost without waiting for it.
+pid_t startWfhost(const std::vector<std::string>& args) {
+  std::vector<char*> argv = {const_cast<char*>(WF_WFHOST)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, WF_WFHOST, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+TEST(ConvertFaults, ABatchKilledAtAnyPointResumesToTheEnd) {
+  const ScratchFolder scratch;
+  const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
+  constexpr int kFiles = 600;
+  const std::vector<std::string> inputs = paymentCopies(scratch, kFiles);
+  const std::string out = scratch.file("out");
+  std::vector<std::string> args = batchArgs(out, inputs);
+  args.insert(args.begin() + 1, {"--resume", "-j", "2"});
+  for (const std::size_t killAt : {1, kFiles / 3, 2 * kFiles / 3}) {
+    const pid_t pid = startWfhost(args);
+    ASSERT_GT(pid, 0);
+    while (waitpid(pid, nullptr, WNOHANG) == 0) {
+      if (namesIn(out).size() >= killAt) kill(pid, SIGKILL);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    expectOnlyCompleteOutputs(out, expected);
+  }
+  args.insert(args.begin() + 1, {"--report", scratch.file("report.jsonl")});
+  const CommandResult last = runWfhost(args);
+  ASSERT_EQ(last.status, 0) << last.err;
+  EXPECT_EQ(namesIn(out).size(), static_cast<std::size_t>(kFiles));  // no temporaries left
+  expectOnlyCompleteOutputs(out, expected);
+  const std::vector<std::string> report = linesOf(readFileText(scratch.file("report.jsonl")));
+  ASSERT_EQ(report.size(), static_cast<std::size_t>(kFiles));
+  EXPECT_EQ(report.front(), R"({"file":")" + inputs.front() + R"(","output":")" + out + R"(/p0.json","status":"skipped"})");
+  EXPECT_EQ(std::count_if(report.begin(), report.end(),
+                          [](const std::string& line) { return line.find(R"("status":"failed")") != std::string::npos; }),
+            0);
+}
+
+TEST(ConvertFaults, AFailingRerunRemovesTheOldOutputAndSaysSo) {
+  const ScratchFolder scratch;
+  const std::string input = scratch.write("p.xml", readFileText(kPayment));
+  const std::string out = scratch.file("out");
+  ASSERT_EQ(runWfhost(batchArgs(out, {input})).status, 0);
+  scratch.write("p.xml", "<Payment");
+  const CommandResult rerun = runWfhost(batchArgs(out, {input}));
+  EXPECT_EQ(rerun.status, 1);
+  EXPECT_FALSE(fs::exists(out + "/p.json"));
+  EXPECT_NE(rerun.err.find("(its old output " + out + "/p.json removed)"), std::string::npos) << rerun.err;
 }
 
 }  // namespace
