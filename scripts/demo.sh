@@ -19,6 +19,6 @@ run() {
 }
 run "$wfhost" compile examples/payment/payment.xsd -o "$work/payment.dict"
 run "$wfhost" parse --dict "$work/payment.dict" examples/payment/payment-1.xml
-run "$wfhost" roundtrip --dict "$work/payment.dict" --prop ccsid=500 examples/payment/payment-1.xml -o "$work/payment-500.xml"
+run "$wfhost" roundtrip --dict "$work/payment.dict" --encoding ibm-500 examples/payment/payment-1.xml -o "$work/payment-500.xml"
 echo "\$ iconv -f IBM500 -t UTF-8 payment-500.xml"
 iconv -f IBM500 -t UTF-8 "$work/payment-500.xml"

@@ -1,9 +1,7 @@
 // wfhost compile: compiles a message-set source into a dictionary file.
 #include "messagesetcompiler.h"
-#include "messagesetjson.h"
+#include "messagesetsupport.h"
 #include "toolsupport.h"
-#include "xsdimporter.h"
-#include "zelexception.h"
 
 #include <algorithm>
 #include <iostream>
@@ -64,25 +62,6 @@ CompileOptions readOptions(ArgumentList& args) {
   return options;
 }
 
-bool endsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// Reads the sources in the format their names call for.
-msgset::MessageSet readSources(const std::vector<std::string>& sources, const XsdImportOptions& schemaOptions) {
-  const std::string& first = sources.front();
-  if (endsWith(first, ".xsd")) {
-    XsdImportResult imported = importXmlSchemas(sources, schemaOptions);
-    for (const std::string& warning : imported.warnings) std::cerr << "warning: " << warning << "\n";
-    return std::move(imported.set);
-  }
-  if (endsWith(first, ".json")) {
-    if (sources.size() > 1) throw UsageError("a .json source is compiled on its own");
-    return readMessageSetJsonFile(first);
-  }
-  throw UsageError("unknown source format of '" + first + "' (expected a .json or .xsd file)");
-}
-
 }  // namespace
 
 int runCompileCommand(ArgumentList& args) {
@@ -91,7 +70,7 @@ int runCompileCommand(ArgumentList& args) {
     return kExitOk;
   }
   const CompileOptions options = readOptions(args);
-  const msgset::MessageSet set = readSources(options.sources, options.schemaOptions);
+  const msgset::MessageSet set = readMessageSetSources(options.sources, options.schemaOptions);
   writeFile(options.output, compileMessageSetToExtract(set, options.sources.front()));
   return kExitOk;
 }

@@ -1,9 +1,10 @@
 // wfhost convert: XML to typed JSON and back, one file or a whole batch on
 // several threads over one loaded message set.
+#include "messagesetsupport.h"
 #include "toolsupport.h"
 
 #include "wfxml/wfxml.h"
-#include "zelexception.h"
+#include "zellog.h"
 
 #include <nlohmann/json.hpp>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -29,34 +31,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kHelp[] =
+constexpr unsigned kSharedGroups =
+    SharedOption::kMessageSet | SharedOption::kEncoding | SharedOption::kInputEncoding | SharedOption::kIndent;
+
+const std::string kHelp = std::string(
     "usage: wfhost convert (--dict D.dict | --schema A.xsd ...) [OPTIONS] FILE\n"
     "       wfhost convert (--dict D.dict | --schema A.xsd ...) --out-dir DIR [OPTIONS] FILE...\n"
     "\n"
     "Converts XML messages to typed JSON (docs/typed-json.md) and typed JSON back\n"
-    "to XML, by the file's name: FILE.json becomes XML, any other file JSON. One\n"
-    "FILE is printed on stdout; with --out-dir each FILE becomes DIR/NAME.json or\n"
-    "DIR/NAME.xml, converted in parallel. An output appears under its name only\n"
-    "complete. A file that fails is reported with its place, its old output is\n"
-    "removed, and the others are still converted; the exit status is then 1.\n"
+    "to XML: a FILE that holds a JSON object becomes XML, any other JSON (or --to\n"
+    "chooses). One FILE ('-': stdin) is printed on stdout; with --out-dir each FILE\n"
+    "becomes DIR/NAME.json or DIR/NAME.xml, converted in parallel. An output\n"
+    "appears under its name only complete. A file that fails is reported with its\n"
+    "place, its old output is removed, and the others are still converted; the\n"
+    "exit status is then 1.\n"
     "\n"
     "options:\n"
-    "  --dict FILE         the dictionary (wfhost compile makes one)\n"
-    "  --schema FILE.xsd   compile the schema in process (repeatable: a set)\n"
-    "  --encoding NAME     the code page of the XML written (default utf-8),\n"
-    "                      e.g. ibm-500, utf-16le, iso-8859-1\n"
-    "  --out-dir DIR       write one file per input into DIR (created if needed)\n"
-    "  --resume            with --out-dir: skip the inputs whose output is newer\n"
-    "  --report FILE       with --out-dir: one JSON line per input, with its\n"
-    "                      file, output, status (converted, skipped, failed)\n"
-    "                      and error\n"
-    "  -j N                threads (default: the number of cores)\n"
-    "  --quiet             no progress, only failures and the summary\n";
+    "  --to json|xml        the output format, whatever the input holds\n"
+    "  --out-dir DIR        write one file per input into DIR (created if needed)\n"
+    "  --resume             with --out-dir: skip the inputs whose output is newer\n"
+    "  --report FILE        with --out-dir: one JSON line per input, with its\n"
+    "                       file, output, status (converted, skipped, failed)\n"
+    "                       and error\n"
+    "  -j N                 threads (default: the number of cores)\n"
+    "  --quiet              no progress, only failures and the summary\n") +
+    sharedOptionsHelp(kSharedGroups);
+
+enum class Target { FromContent, Json, Xml };
 
 struct ConvertOptions {
-  std::string dictionary;
-  std::vector<std::string> schemas;
-  std::string encoding = "utf-8";
+  SharedOptions shared{kSharedGroups};
+  Target target = Target::FromContent;
   std::string outDir;
   bool resume = false;
   std::string report;
@@ -69,12 +74,11 @@ ConvertOptions readOptions(ArgumentList& args) {
   ConvertOptions options;
   while (!args.empty()) {
     const std::string arg = args.take();
-    if (arg == "--dict") {
-      options.dictionary = args.takeValue(arg);
-    } else if (arg == "--schema") {
-      options.schemas.push_back(args.takeValue(arg));
-    } else if (arg == "--encoding") {
-      options.encoding = args.takeValue(arg);
+    if (readSharedOption(arg, args, options.shared)) continue;
+    if (arg == "--to") {
+      const std::string target = args.takeValue(arg);
+      if (target != "json" && target != "xml") throw UsageError("--to needs json or xml, not '" + target + "'");
+      options.target = target == "json" ? Target::Json : Target::Xml;
     } else if (arg == "--out-dir") {
       options.outDir = args.takeValue(arg);
     } else if (arg == "--resume") {
@@ -87,14 +91,13 @@ ConvertOptions readOptions(ArgumentList& args) {
       options.threads = static_cast<unsigned>(threads);
     } else if (arg == "--quiet") {
       options.quiet = true;
-    } else if (!arg.empty() && arg.front() == '-') {
+    } else if (arg.size() > 1 && arg.front() == '-') {
       throw UsageError("unknown option '" + arg + "'");
     } else {
       options.inputs.push_back(arg);
     }
   }
-  if (options.dictionary.empty() == options.schemas.empty())
-    throw UsageError("give either --dict or --schema");
+  if (!options.shared.hasMessageSet()) throw UsageError("give either --dict or --schema");
   if (options.inputs.empty()) throw UsageError("no FILE to convert");
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty()))
@@ -103,40 +106,63 @@ ConvertOptions readOptions(ArgumentList& args) {
   return options;
 }
 
-bool isJson(const std::string& path) { return fs::path(path).extension() == ".json"; }
+// True when the bytes hold JSON: their first character that is not a blank
+// opens an object or array (an XML document starts with '<' or a byte-order
+// mark, in any code page).
+bool holdsJson(const std::vector<std::uint8_t>& content) {
+  for (const std::uint8_t byte : content)
+    if (byte != ' ' && byte != '\t' && byte != '\r' && byte != '\n') return byte == '{' || byte == '[';
+  return false;
+}
+
+// The first bytes of a file, enough to tell JSON from XML; empty when it
+// cannot be read (the conversion reports that).
+std::vector<std::uint8_t> headOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> head(256);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  return head;
+}
+
+bool toXml(Target target, const std::vector<std::uint8_t>& content) {
+  return target == Target::FromContent ? holdsJson(content) : target == Target::Xml;
+}
 
 // One input's conversion with a session of the thread that runs it.
 class Converter {
 public:
-  Converter(const wfxml::MessageSet& set, std::string encoding) : session_(set), encoding_(std::move(encoding)) {}
+  Converter(const wfxml::MessageSet& set, const ConvertOptions& options) : session_(set), options_(options) {}
 
-  // The converted bytes of the file's content.
-  std::vector<std::uint8_t> convert(const std::string& path, const std::vector<std::uint8_t>& content) {
-    if (isJson(path)) {
+  // The converted bytes of a file's content.
+  std::vector<std::uint8_t> convert(const std::vector<std::uint8_t>& content) {
+    const SharedOptions& shared = options_.shared;
+    if (toXml(options_.target, content)) {
       const std::string_view json(reinterpret_cast<const char*>(content.data()), content.size());
-      return session_.write(session_.fromJson(json), {encoding_});
+      return session_.write(session_.fromJson(json), {shared.encoding.empty() ? "utf-8" : shared.encoding});
     }
-    const std::string json = session_.toJson(session_.parse(content.data(), content.size())) + "\n";
-    return {json.begin(), json.end()};
+    const std::string json = session_.toJson(session_.parse(content.data(), content.size(), {shared.inputEncoding}));
+    const std::string text = (shared.indent ? indentJson(json) : json) + "\n";
+    return {text.begin(), text.end()};
   }
 
 private:
   wfxml::Session session_;
-  std::string encoding_;
+  const ConvertOptions& options_;
 };
 
 // Output names: the input's name with .json or .xml, "-2", "-3" ... added
 // when inputs from several folders share a name. Fixed before the threads
 // start, so any -j gives the same files.
-std::vector<std::string> outputNames(const std::vector<std::string>& inputs, const std::string& outDir) {
+std::vector<std::string> outputNames(const std::vector<std::string>& inputs, const ConvertOptions& options) {
   std::vector<std::string> names;
   std::set<std::string> taken;
   for (const std::string& input : inputs) {
     const std::string stem = fs::path(input).stem().string();
-    const std::string extension = isJson(input) ? ".xml" : ".json";
+    const std::string extension = toXml(options.target, headOf(input)) ? ".xml" : ".json";
     std::string name = stem + extension;
     for (int n = 2; !taken.insert(name).second; ++n) name = stem + "-" + std::to_string(n) + extension;
-    names.push_back((fs::path(outDir) / name).string());
+    names.push_back((fs::path(options.outDir) / name).string());
   }
   return names;
 }
@@ -254,12 +280,12 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   std::optional<AtomicOutputFile> report;
   if (!options.report.empty()) report.emplace(options.report);  // an unusable path fails before any work
   AtomicOutputFile::removeAbandoned(options.outDir);
-  const std::vector<std::string> outputs = outputNames(options.inputs, options.outDir);
+  const std::vector<std::string> outputs = outputNames(options.inputs, options);
   std::vector<Outcome> outcomes(options.inputs.size());
   Progress progress(options.inputs.size(), isatty(STDERR_FILENO) != 0, options.quiet);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
-    Converter converter(set, options.encoding);
+    Converter converter(set, options);
     for (std::size_t i = next.fetch_add(1); i < options.inputs.size(); i = next.fetch_add(1)) {
       const std::string& input = options.inputs[i];
       try {
@@ -269,7 +295,7 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
           continue;
         }
         const std::vector<std::uint8_t> content = readFile(input);
-        writeFile(outputs[i], converter.convert(input, content));
+        writeFile(outputs[i], converter.convert(content));
         outcomes[i].status = Outcome::Status::Converted;
         progress.done(content.size());
       } catch (const std::exception& e) {
@@ -319,27 +345,10 @@ int runConvertCommand(ArgumentList& args) {
     return kExitOk;
   }
   const ConvertOptions options = readOptions(args);
-  std::optional<wfxml::MessageSet> set;
-  try {
-    set.emplace(options.dictionary.empty() ? wfxml::MessageSet::compile(options.schemas)
-                                           : wfxml::MessageSet::load(options.dictionary));
-  } catch (const wfxml::Error& e) {
-    std::cerr << "wfhost convert: " << e.what() << '\n';
-    return kExitHostError;
-  }
-  if (!options.outDir.empty()) return convertBatch(*set, options);
-  const std::string& input = options.inputs.front();
-  const auto fail = [&input](const char* what) {
-    std::cerr << "wfhost convert: " << input << ": " << what << '\n';
-    return kExitHostError;
-  };
-  try {
-    Converter converter(*set, options.encoding);
-    writeFile("-", converter.convert(input, readFile(input)));
-    return kExitOk;
-  } catch (const wfxml::Error& e) {
-    return fail(e.what());
-  } catch (const ZelException& e) {  // reading or writing the file
-    return fail(e.what());
-  }
+  iEffectiveLogFilter = options.shared.host.traceLevel;
+  const wfxml::MessageSet set = openMessageSet(options.shared);
+  if (!options.outDir.empty()) return convertBatch(set, options);
+  Converter converter(set, options);
+  writeFile("-", converter.convert(readFile(options.inputs.front())));
+  return kExitOk;
 }

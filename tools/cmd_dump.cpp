@@ -13,36 +13,34 @@
 #include <vector>
 
 namespace {
-const char kHelp[] =
-    "usage: wfhost dump [OPTIONS] DICTIONARY\n"
+const std::string kHelp =
+    "usage: wfhost dump [OPTIONS] (DICTIONARY | --dict D.dict | --schema S.xsd)\n"
     "\n"
-    "Loads a dictionary file (from wfhost compile) into the XML plug-in's\n"
-    "descriptor and prints its tables, their properties and the element-name\n"
-    "index on stdout.\n"
+    "Loads a dictionary file (from wfhost compile), or the dictionary of a schema\n"
+    "compiled in process, into the XML plug-in's descriptor and prints its tables,\n"
+    "their properties and the element-name index on stdout.\n"
     "\n"
-    "options:\n"
-    "  --trace N           log level: >0 user trace, >2 entry/exit/trace, >3 debug (stderr)\n"
-    "  --plugin NAME|PATH  the wire-format library (default: pwfxml)\n";
+    "options:\n" +
+    sharedOptionsHelp(SharedOption::kMessageSet);
 
 struct DumpOptions {
-  std::string file;
-  HostOptions host;
+  SharedOptions shared{SharedOption::kMessageSet};
 };
 
 DumpOptions readOptions(ArgumentList& args) {
   DumpOptions options;
   while (!args.empty()) {
     const std::string arg = args.take();
-    if (readHostOption(arg, args, options.host)) continue;
+    if (readSharedOption(arg, args, options.shared)) continue;
     if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
-    } else if (options.file.empty()) {
-      options.file = arg;
+    } else if (!options.shared.hasMessageSet()) {
+      options.shared.dictionary = arg;
     } else {
-      throw UsageError("only one DICTIONARY, got '" + options.file + "' and '" + arg + "'");
+      throw UsageError("only one DICTIONARY, got '" + options.shared.dictionary + "' and '" + arg + "'");
     }
   }
-  if (options.file.empty()) throw UsageError("no DICTIONARY given");
+  if (!options.shared.hasMessageSet()) throw UsageError("no DICTIONARY given");
   return options;
 }
 
@@ -54,8 +52,8 @@ int runDumpCommand(ArgumentList& args) {
     return kExitOk;
   }
   const DumpOptions options = readOptions(args);
-  iEffectiveLogFilter = options.host.traceLevel;
-  const wfxml::MessageSet set = wfxml::host::load(options.file, libraryOf(options.host));
+  iEffectiveLogFilter = options.shared.host.traceLevel;
+  const wfxml::MessageSet set = openMessageSet(options.shared);
   const StdDictionaryInfo* descriptor = wfxml::host::dictionary(set);
   std::cout.flush();
   descriptor->DumpContents(stdout);

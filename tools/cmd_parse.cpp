@@ -15,33 +15,32 @@
 #include <vector>
 
 namespace {
-const char kHelp[] =
-    "usage: wfhost parse [--dict D.dict] [--json | --events] [OPTIONS] FILE\n"
+constexpr unsigned kSharedGroups =
+    SharedOption::kMessageSet | SharedOption::kInputEncoding | SharedOption::kProperties | SharedOption::kIndent;
+
+const std::string kHelp = std::string(
+    "usage: wfhost parse [--dict D.dict | --schema S.xsd] [--json | --events] [OPTIONS] FILE\n"
     "\n"
-    "Parses FILE with the XML plug-in and prints the message tree on stdout: as\n"
-    "indented text (default), as JSON, or as one line per tree event. Without\n"
-    "--dict the document is parsed self-defining.\n"
+    "Parses FILE ('-': stdin) with the XML plug-in and prints the message tree on\n"
+    "stdout: as indented text (default), as JSON, or as one line per tree event.\n"
+    "Without --dict or --schema the document is parsed self-defining.\n"
     "\n"
     "options:\n"
-    "  --dict FILE         the dictionary to parse with (wfhost compile makes one)\n"
-    "  --json              print the tree as JSON\n"
-    "  --events            print the tree events (one line each) instead of a tree\n"
-    "  --subtree PATH      parse FILE as one element inside a message: PATH leads\n"
-    "                      from a message to that element's member, as names or\n"
-    "                      member ids separated by '/' (e.g. order/line); needs --dict\n"
-    "  --prop NAME=VALUE   set a message property (repeatable), e.g. --prop ccsid=500\n"
-    "  --trace N           log level: >0 user trace, >2 entry/exit/trace, >3 debug (stderr)\n"
-    "  --plugin NAME|PATH  the wire-format library (default: pwfxml)\n";
+    "  --json               print the tree as JSON (--indent: indented)\n"
+    "  --events             print the tree events (one line each) instead of a tree\n"
+    "  --subtree PATH       parse FILE as one element inside a message: PATH leads\n"
+    "                       from a message to that element, as the element names\n"
+    "                       the documents use (or member ids) separated by '/'\n"
+    "                       (e.g. Payment/Amount); needs --dict or --schema\n") +
+    sharedOptionsHelp(kSharedGroups);
 
 enum class OutputKind { Text, Json, Events };
 
 struct ParseOptions {
   std::string file;
-  std::string dictionary;
   std::string subtree;
-  HostOptions host;
+  SharedOptions shared{kSharedGroups};
   OutputKind output = OutputKind::Text;
-  MessageInfo properties;
 };
 
 ParseOptions readOptions(ArgumentList& args) {
@@ -54,17 +53,13 @@ ParseOptions readOptions(ArgumentList& args) {
   };
   while (!args.empty()) {
     const std::string arg = args.take();
-    if (readHostOption(arg, args, options.host)) continue;
+    if (readSharedOption(arg, args, options.shared)) continue;
     if (arg == "--events") {
       chooseOutput(OutputKind::Events, arg);
     } else if (arg == "--json") {
       chooseOutput(OutputKind::Json, arg);
-    } else if (arg == "--dict") {
-      options.dictionary = args.takeValue(arg);
     } else if (arg == "--subtree") {
       options.subtree = args.takeValue(arg);
-    } else if (arg == "--prop") {
-      setPropertyAssignment(arg, args.takeValue(arg), options.properties);
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (options.file.empty()) {
@@ -74,12 +69,27 @@ ParseOptions readOptions(ArgumentList& args) {
     }
   }
   if (options.file.empty()) throw UsageError("no FILE given");
-  if (!options.subtree.empty() && options.dictionary.empty()) throw UsageError("--subtree needs --dict");
+  if (!options.subtree.empty() && !options.shared.hasMessageSet())
+    throw UsageError("--subtree needs --dict or --schema");
   return options;
 }
 
-// The member path of --subtree: entries are member ids, or names: a
-// message (its entry is 0) followed by members of each one's type.
+// Whether row of table answers to name: the dictionary's name or the XML
+// name documents use (a prefix, as in pay:Amount, is left out).
+bool answersTo(const DictTableRefBase& tableRef, long row, std::u16string_view name) {
+  const DictTable& table = *tableRef.GetTable();
+  const std::size_t colon = name.find(u':');
+  if (colon != std::u16string_view::npos) name.remove_prefix(colon + 1);
+  const char16_t* rowName = table.GetRowName(row);
+  if (rowName && name == rowName) return true;
+  const StringTable* xmlNames = table.FindProperty(u"XML", u"XML Name");
+  const char16_t* xmlName = xmlNames && xmlNames->HasValue(row) ? xmlNames->GetValue(row) : nullptr;
+  return xmlName && name == xmlName;
+}
+
+// The member path of --subtree: entries are member ids, or names (as the
+// dictionary or the documents name them): a message (its entry is 0)
+// followed by members of each one's type.
 std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const std::string& path) {
   std::vector<long> ids;
   long typeIndex = -1;
@@ -99,7 +109,7 @@ std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const 
     long found = -1;
     if (ids.empty()) {
       for (long t = 0; t < dictionary.getTagDefs().GetRowCount() && found < 0; ++t)
-        if (name == std::u16string_view(dictionary.getTagName(t) ? dictionary.getTagName(t) : u"")) found = t;
+        if (answersTo(dictionary.getTagDefs(), t, name.view())) found = t;
       if (found < 0) throw UsageError("--subtree: no element named '" + entry + "'");
       typeIndex = dictionary.getTagCache().get(found).typeIndex;
       ids.push_back(0);
@@ -109,8 +119,7 @@ std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const 
     const long typeId = typeIndex >= 0 ? dictionary.getTypeCache().get(typeIndex).typeId : 0;
     const long first = typeIndex >= 0 ? dictionary.getTypeCache().get(typeIndex).firstMemberIndex : -1;
     for (long m = first; m >= 0 && m < static_cast<long>(members.size()) && members[m].containingTypeId == typeId; ++m) {
-      const char16_t* memberName = dictionary.getMemberName(m);
-      if (memberName && name == std::u16string_view(memberName)) {
+      if (answersTo(dictionary.getStructDefs(), m, name.view())) {
         found = m;
         break;
       }
@@ -131,11 +140,11 @@ int runParseCommand(ArgumentList& args) {
     return kExitOk;
   }
   ParseOptions options = readOptions(args);
-  iEffectiveLogFilter = options.host.traceLevel;
-  MessageInfo& properties = options.properties;
+  iEffectiveLogFilter = options.shared.host.traceLevel;
+  MessageInfo properties = inputPropertiesOf(options.shared);
   const std::vector<std::uint8_t> bytes = readFile(options.file);
 
-  const wfxml::MessageSet set = openMessageSet(options.host, options.dictionary);
+  const wfxml::MessageSet set = openMessageSet(options.shared);
   const StdDictionaryInfo* dictionary = wfxml::host::dictionary(set);
   std::vector<long> path;
   if (!options.subtree.empty()) {
@@ -154,7 +163,11 @@ int runParseCommand(ArgumentList& args) {
   wfxml::Message message = wfxml::host::emptyMessage(set);
   wfxml::host::parse(session, bytes.data(), bytes.size(), properties, message, pathArgument);
   const MessageTree& tree = wfxml::host::tree(message);
-  std::cout << (options.output == OutputKind::Json ? treeToJson(tree) : treeToText(tree));
-  if (options.output == OutputKind::Json) std::cout << '\n';
+  if (options.output == OutputKind::Text) {
+    std::cout << treeToText(tree);
+  } else {
+    const std::string json = treeToJson(tree);
+    std::cout << (options.shared.indent ? indentJson(json) : json) << '\n';
+  }
   return kExitOk;
 }

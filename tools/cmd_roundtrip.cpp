@@ -11,16 +11,19 @@
 #include <string>
 
 namespace {
+constexpr unsigned kGroups = WriteCommandOptions::kGroups | SharedOption::kInputEncoding;
+
 const std::string kHelp = std::string(
-    "usage: wfhost roundtrip [--dict D.dict] [OPTIONS] IN.xml [-o OUT.xml]\n"
+    "usage: wfhost roundtrip [--dict D.dict | --schema S.xsd] [OPTIONS] IN.xml [-o OUT.xml]\n"
     "\n"
     "Parses IN.xml with the XML plug-in into a message tree and writes the tree\n"
-    "back as an XML document. Without --dict the document is parsed and written\n"
+    "back as an XML document. Without a dictionary the document is parsed and written\n"
     "self-defining.\n"
     "\n"
     "options:\n"
     "  -o FILE              the output file ('-': stdout, the default)\n"
-    "  --in-prop NAME=VALUE a property for parsing IN.xml, e.g. --in-prop ccsid=500\n") + kWriteOptionsHelp;
+    "  --in-prop NAME=VALUE a message property for parsing IN.xml (--prop: for writing)\n") +
+    sharedOptionsHelp(kGroups);
 }  // namespace
 
 int runRoundTripCommand(ArgumentList& args) {
@@ -29,6 +32,7 @@ int runRoundTripCommand(ArgumentList& args) {
     return kExitOk;
   }
   WriteCommandOptions options;
+  options.shared.accepted = kGroups;
   options.output = "-";
   MessageInfo inputProperties;
   readWriteCommandOptions(args, "IN", options, [&inputProperties](const std::string& arg, ArgumentList& rest) {
@@ -36,15 +40,15 @@ int runRoundTripCommand(ArgumentList& args) {
     setPropertyAssignment(arg, rest.takeValue(arg), inputProperties);
     return true;
   });
-  iEffectiveLogFilter = options.host.traceLevel;
+  iEffectiveLogFilter = options.shared.host.traceLevel;
   const std::vector<std::uint8_t> bytes = readFile(options.input);
 
-  const wfxml::MessageSet set = openMessageSet(options.host, options.dictionary);
+  const wfxml::MessageSet set = openMessageSet(options.shared);
   wfxml::Session session(set);
   wfxml::Message message = wfxml::host::emptyMessage(set);
-  wfxml::host::parse(session, bytes.data(), bytes.size(), inputProperties, message);
+  wfxml::host::parse(session, bytes.data(), bytes.size(), inputPropertiesOf(options.shared, inputProperties), message);
   std::vector<std::uint8_t> out;
-  wfxml::host::write(session, message, options.outputProperties, out);
+  wfxml::host::write(session, message, outputPropertiesOf(options.shared), out);
   writeFile(options.output, out);
   return kExitOk;
 }

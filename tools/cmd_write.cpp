@@ -13,16 +13,17 @@
 
 namespace {
 const std::string kHelp = std::string(
-    "usage: wfhost write [--dict D.dict] [OPTIONS] TREE.json -o OUT.xml\n"
+    "usage: wfhost write [--dict D.dict | --schema S.xsd] [OPTIONS] TREE.json [-o OUT.xml]\n"
     "\n"
     "Reads a message tree in the JSON form of 'wfhost parse --json' and writes it\n"
-    "as an XML document with the XML plug-in. Without --dict every element is\n"
+    "as an XML document with the XML plug-in. Without a dictionary every element is\n"
     "written as the tree names it. An element whose \"dictionary\" names a\n"
     "dictionary file (as given, or relative to TREE.json) is written with that\n"
     "dictionary.\n"
     "\n"
     "options:\n"
-    "  -o FILE              the output file ('-': stdout)\n") + kWriteOptionsHelp;
+    "  -o FILE              the output file ('-': stdout, the default)\n") +
+    sharedOptionsHelp(WriteCommandOptions::kGroups);
 }  // namespace
 
 int runWriteCommand(ArgumentList& args) {
@@ -31,22 +32,22 @@ int runWriteCommand(ArgumentList& args) {
     return kExitOk;
   }
   WriteCommandOptions options;
+  options.output = "-";
   readWriteCommandOptions(args, "TREE", options);
-  if (options.output.empty()) throw UsageError("no output file given (-o FILE)");
-  iEffectiveLogFilter = options.host.traceLevel;
+  iEffectiveLogFilter = options.shared.host.traceLevel;
 
   const std::vector<std::uint8_t> json = readFile(options.input);
-  const wfxml::MessageSet set = openMessageSet(options.host, options.dictionary);
+  const wfxml::MessageSet set = openMessageSet(options.shared);
   wfxml::Message message = wfxml::host::emptyMessage(set);
   MessageTree& tree = wfxml::host::tree(message);
   treeFromJson(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()), tree);
 
   wfxml::Session session(set);
-  DictionaryFiles embedded(options.host, wfxml::host::worker(session),
+  DictionaryFiles embedded(options.shared.host, wfxml::host::worker(session),
                            std::filesystem::path(options.input).parent_path().string());
   tree.setDictionarySwitch(&embedded);
   std::vector<std::uint8_t> out;
-  wfxml::host::write(session, message, options.outputProperties, out);
+  wfxml::host::write(session, message, outputPropertiesOf(options.shared), out);
   writeFile(options.output, out);
   return kExitOk;
 }

@@ -1,10 +1,13 @@
 #include "messagesetsupport.h"
 
 #include "bitstreamworker.h"
+#include "messagesetcompiler.h"
+#include "messagesetjson.h"
 #include "stddictionaryinfo.h"
 #include "zelexception.h"
 
 #include <filesystem>
+#include <iostream>
 
 wfxml::host::LibraryOptions libraryOf(const HostOptions& host) {
   wfxml::host::LibraryOptions library;
@@ -13,29 +16,59 @@ wfxml::host::LibraryOptions libraryOf(const HostOptions& host) {
   return library;
 }
 
-wfxml::MessageSet openMessageSet(const HostOptions& host, const std::string& dictionary) {
-  return dictionary.empty() ? wfxml::host::none(libraryOf(host)) : wfxml::host::load(dictionary, libraryOf(host));
+wfxml::MessageSet openDictionary(const HostOptions& host, const std::string& dictionary) {
+  return wfxml::host::load(dictionary, libraryOf(host));
 }
 
-void setPropertyAssignment(const std::string& option, const std::string& assignment, MessageInfo& properties) {
-  const auto equals = assignment.find('=');
-  if (equals == std::string::npos || equals == 0)
-    throw UsageError(option + " needs NAME=VALUE, not '" + assignment + "'");
-  properties.setProperty(ZelWstring::fromUtf8(assignment.substr(0, equals)),
-                         ZelWstring::fromUtf8(assignment.substr(equals + 1)));
+namespace {
+bool endsWith(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
+}  // namespace
+
+msgset::MessageSet readMessageSetSources(const std::vector<std::string>& sources,
+                                         const XsdImportOptions& schemaOptions) {
+  const std::string& first = sources.front();
+  if (endsWith(first, ".xsd")) {
+    XsdImportResult imported = importXmlSchemas(sources, schemaOptions);
+    for (const std::string& warning : imported.warnings) std::cerr << "warning: " << warning << "\n";
+    return std::move(imported.set);
+  }
+  if (endsWith(first, ".json")) {
+    if (sources.size() > 1) throw UsageError("a .json source is compiled on its own");
+    return readMessageSetJsonFile(first);
+  }
+  throw UsageError("unknown source format of '" + first + "' (expected a .json or .xsd file)");
+}
+
+wfxml::MessageSet openMessageSet(const SharedOptions& options) {
+  if (!options.dictionary.empty()) return openDictionary(options.host, options.dictionary);
+  if (options.schemas.empty()) return wfxml::host::none(libraryOf(options.host));
+  return wfxml::host::loadBytes(
+      compileMessageSetToExtract(readMessageSetSources(options.schemas), options.schemas.front()),
+      libraryOf(options.host));
+}
+
+MessageInfo outputPropertiesOf(const SharedOptions& options) {
+  MessageInfo properties = options.properties;
+  if (!options.encoding.empty()) wfxml::host::setEncoding(options.encoding, properties);
+  return properties;
+}
+
+MessageInfo inputPropertiesOf(const SharedOptions& options, MessageInfo properties) {
+  if (!options.inputEncoding.empty()) wfxml::host::setEncoding(options.inputEncoding, properties);
+  return properties;
+}
+
+MessageInfo inputPropertiesOf(const SharedOptions& options) { return inputPropertiesOf(options, options.properties); }
 
 void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
                              const ExtraOption& extra) {
   while (!args.empty()) {
     const std::string arg = args.take();
-    if ((extra && extra(arg, args)) || readHostOption(arg, args, options.host)) continue;
-    if (arg == "--dict") {
-      options.dictionary = args.takeValue(arg);
-    } else if (arg == "-o") {
+    if ((extra && extra(arg, args)) || readSharedOption(arg, args, options.shared)) continue;
+    if (arg == "-o") {
       options.output = args.takeValue(arg);
-    } else if (arg == "--prop") {
-      setPropertyAssignment(arg, args.takeValue(arg), options.outputProperties);
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (options.input.empty()) {
@@ -59,7 +92,7 @@ void DictionaryFiles::loadDictionary(const ZelWstring& reference) {
     std::filesystem::path path(name);
     if (path.is_relative() && !std::filesystem::exists(path) && !baseDirectory_.empty())
       path = std::filesystem::path(baseDirectory_) / path;
-    found = loaded_.emplace(name, openMessageSet(host_, path.string())).first;
+    found = loaded_.emplace(name, openDictionary(host_, path.string())).first;
   }
   worker_.setWireFormatDescriptor(wfxml::host::dictionary(found->second));
 }

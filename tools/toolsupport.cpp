@@ -1,6 +1,7 @@
 #include "toolsupport.h"
 
 #include "wfxml/wfxml.h"
+#include "xmlmemorymanager.h"
 #include "zelexception.h"
 
 #include <fcntl.h>
@@ -49,6 +50,87 @@ bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& opt
 }
 
 namespace {
+// The message properties the host, the API and the plug-in read.
+std::vector<ZelWstring> knownPropertyNames() {
+  return {ZelWstring(MI_CCSID_STR),
+          ZelWstring(MI_ENCODING_STR),
+          ZelWstring(MI_SUBTREEBITSTREAM_STR),
+          ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR),
+          ZelXmlMemoryManager::getMemoryManagerPoolSize(),
+          ZelXmlMemoryManager::getMemoryManagerChunkSize0(),
+          ZelXmlMemoryManager::getMemoryManagerChunkSize1(),
+          ZelXmlMemoryManager::getMemoryManagerChunkSize2()};
+}
+
+struct SharedOptionHelp {
+  unsigned group;
+  const char* lines;
+};
+const SharedOptionHelp kSharedOptionHelp[] = {
+    {SharedOption::kMessageSet,
+     "  --dict FILE          the dictionary to use (wfhost compile makes one)\n"
+     "  --schema FILE.xsd    compile a schema in process instead (repeatable: a set;\n"
+     "                       or one message-set source .json)\n"},
+    {SharedOption::kEncoding,
+     "  --encoding NAME      the code page of the XML written (default utf-8): a name\n"
+     "                       ICU knows (ibm-500, utf-16le, iso-8859-1) or a number (500)\n"},
+    {SharedOption::kInputEncoding,
+     "  --input-encoding NAME  the code page of an input without byte-order mark or\n"
+     "                       encoding declaration (default utf-8), e.g. ibm-500\n"},
+    {SharedOption::kIndent, "  --indent             write indented XML or JSON\n"},
+    {SharedOption::kProperties,
+     "  --prop NAME=VALUE    a message property (repeatable): ccsid, encoding,\n"
+     "                       subTreeBitStream, entityExpansionLimit, memoryManager...\n"},
+};
+constexpr char kHostOptionHelp[] =
+    "  --trace N            log level: >0 user trace, >2 entry/exit/trace, >3 debug (stderr)\n"
+    "  --plugin NAME|PATH   the wire-format library (default: pwfxml)\n";
+
+bool takes(const SharedOptions& options, unsigned group) { return (options.accepted & group) != 0; }
+}  // namespace
+
+bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions& options) {
+  if (takes(options, SharedOption::kMessageSet) && arg == "--dict") {
+    options.dictionary = args.takeValue(arg);
+  } else if (takes(options, SharedOption::kMessageSet) && arg == "--schema") {
+    options.schemas.push_back(args.takeValue(arg));
+  } else if (takes(options, SharedOption::kEncoding) && arg == "--encoding") {
+    options.encoding = args.takeValue(arg);
+  } else if (takes(options, SharedOption::kInputEncoding) && arg == "--input-encoding") {
+    options.inputEncoding = args.takeValue(arg);
+  } else if (takes(options, SharedOption::kIndent) && arg == "--indent") {
+    options.indent = true;
+  } else if (takes(options, SharedOption::kProperties) && arg == "--prop") {
+    setPropertyAssignment(arg, args.takeValue(arg), options.properties);
+  } else {
+    return readHostOption(arg, args, options.host);
+  }
+  if (!options.dictionary.empty() && !options.schemas.empty()) throw UsageError("give either --dict or --schema");
+  return true;
+}
+
+std::string sharedOptionsHelp(unsigned groups) {
+  std::string help;
+  for (const SharedOptionHelp& entry : kSharedOptionHelp)
+    if (groups & entry.group) help += entry.lines;
+  return help + kHostOptionHelp;
+}
+
+void setPropertyAssignment(const std::string& option, const std::string& assignment, MessageInfo& properties) {
+  const auto equals = assignment.find('=');
+  if (equals == std::string::npos || equals == 0)
+    throw UsageError(option + " needs NAME=VALUE, not '" + assignment + "'");
+  const ZelWstring name = ZelWstring::fromUtf8(assignment.substr(0, equals));
+  const std::vector<ZelWstring> known = knownPropertyNames();
+  if (std::find(known.begin(), known.end(), name) == known.end()) {
+    std::string names;
+    for (const ZelWstring& each : known) names += (names.empty() ? "" : ", ") + each.toUtf8();
+    throw UsageError(option + ": unknown property '" + name.toUtf8() + "' (known: " + names + ")");
+  }
+  properties.setProperty(name, ZelWstring::fromUtf8(assignment.substr(equals + 1)));
+}
+
+namespace {
 [[noreturn]] void throwIoError(const char* function, const std::string& path, const char* reason) {
   ZelException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_IO_ERROR);
   e.addInsert(path).addInsert(reason);
@@ -57,6 +139,8 @@ namespace {
 }  // namespace
 
 std::vector<std::uint8_t> readFile(const std::string& path) {
+  if (path == "-")
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   std::ifstream in(path, std::ios::binary);
   if (!in) throwIoError("readFile", path, std::strerror(errno));
   // A folder opens like a file and reads as nothing.
@@ -136,6 +220,46 @@ void AtomicOutputFile::removeAbandoned(const std::string& folder) {
     const long pid = std::strtol(name.c_str() + dot + 1, nullptr, 10);
     if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), error);
   }
+}
+
+std::string indentJson(std::string_view json) {
+  std::string out;
+  out.reserve(json.size() * 2);
+  int depth = 0;
+  bool inString = false;
+  const auto newLine = [&] { out.append(1, '\n').append(static_cast<std::size_t>(2 * depth), ' '); };
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    const char c = json[i];
+    if (inString) {
+      out += c;
+      if (c == '\\' && i + 1 < json.size()) out += json[++i];
+      else if (c == '"') inString = false;
+      continue;
+    }
+    switch (c) {
+      case '"': inString = true; out += c; break;
+      case '{':
+      case '[': {
+        const std::size_t next = json.find_first_not_of(" \t\r\n", i + 1);
+        if (next != std::string_view::npos && (json[next] == '}' || json[next] == ']')) {
+          out.append(1, c).append(1, json[next]);
+          i = next;
+        } else {
+          out += c;
+          ++depth;
+          newLine();
+        }
+        break;
+      }
+      case '}':
+      case ']': --depth; newLine(); out += c; break;
+      case ',': out += c; newLine(); break;
+      case ':': out += ": "; break;
+      case ' ': case '\t': case '\r': case '\n': break;
+      default: out += c;
+    }
+  }
+  return out;
 }
 
 void printHostException(std::ostream& out, const ZelException& e) {

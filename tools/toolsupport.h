@@ -1,10 +1,13 @@
 #ifndef TOOLS_TOOLSUPPORT_H
 #define TOOLS_TOOLSUPPORT_H
 
+#include "messageinfo.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ZelException;
@@ -52,8 +55,42 @@ struct HostOptions {
 // false leaves everything untouched.
 bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& options);
 
-// The whole file; throws ZelException CP_IO_ERROR (inserts: path, reason),
-// also for a folder.
+// The options that several commands share, read and described in one place
+// so that every command spells them alike. A command names the groups it
+// takes; the host options come with every group.
+namespace SharedOption {
+constexpr unsigned kMessageSet = 1u;     // --dict FILE, --schema FILE.xsd (repeatable)
+constexpr unsigned kEncoding = 2u;       // --encoding NAME: the code page of the XML written
+constexpr unsigned kInputEncoding = 4u;  // --input-encoding NAME: of an input without declaration
+constexpr unsigned kProperties = 8u;     // --prop NAME=VALUE: message properties
+constexpr unsigned kIndent = 16u;        // --indent: indented XML and JSON
+}  // namespace SharedOption
+
+struct SharedOptions {
+  explicit SharedOptions(unsigned groups) : accepted(groups) {}
+  unsigned accepted;
+  HostOptions host;
+  std::string dictionary;
+  std::vector<std::string> schemas;
+  std::string encoding;       // empty: the command's default
+  std::string inputEncoding;  // empty: from the byte-order mark or declaration, else UTF-8
+  bool indent = false;
+  MessageInfo properties;
+  bool hasMessageSet() const { return !dictionary.empty() || !schemas.empty(); }
+};
+// Reads arg (and its value) when it is an option of options' groups or a
+// host option; false leaves everything untouched. Throws UsageError for a
+// bad value (an unknown property name, --dict beside --schema).
+bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions& options);
+// Help lines of the options of groups (with the host options last).
+std::string sharedOptionsHelp(unsigned groups);
+
+// Sets the property of "NAME=VALUE"; UsageError (naming option) otherwise,
+// and for a name the system does not read (listing those it reads).
+void setPropertyAssignment(const std::string& option, const std::string& assignment, MessageInfo& properties);
+
+// The whole file, or stdin for "-"; throws ZelException CP_IO_ERROR
+// (inserts: path, reason), also for a folder.
 std::vector<std::uint8_t> readFile(const std::string& path);
 // The bytes into a file (an AtomicOutputFile), or to stdout for "-". Throws
 // ZelException CP_IO_ERROR, also when stdout cannot take them all.
@@ -84,6 +121,9 @@ private:
   int fd_ = -1;
   bool committed_ = false;
 };
+
+// JSON text indented by two blanks a level, one member or item a line.
+std::string indentJson(std::string_view json);
 
 // Writes the exception's class, key, number, throw site and every insert,
 // one insert per line ("  insert N: text", N from 1).

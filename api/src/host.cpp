@@ -1,5 +1,6 @@
 #include "wfxml/host.h"
 
+#include "encoding.h"
 #include "error.h"
 #include "state.h"
 
@@ -25,6 +26,10 @@ MessageSet none(const LibraryOptions& library) {
 }
 
 const StdDictionaryInfo* dictionary(const MessageSet& set) { return set.state()->dictionary; }
+
+void setEncoding(const std::string& name, MessageInfo& properties) {
+  detail::setCodePage(detail::codePageOf(name), properties);
+}
 
 MessageTree& tree(Message& message) { return message.state().tree; }
 

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExampleCase{"", "order.xml", "", "order-self-defining.txt"}));
 
 TEST(ParseCommand, SubtreeParsesOneMemberByNameOrId) {
-  for (const char* path : {"PurchaseOrder/items/item", "17/25"}) {
+  for (const char* path : {"PurchaseOrder/items/item", "order/items/item", "17/25"}) {
     const CommandResult result = runWfhost(
         {"parse", "--subtree", path, "--dict", ExampleDictionaries::path("po"), testData("parse/po-item.xml")});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -100,7 +100,7 @@ const std::vector<std::string> kOrderEvents = {
 struct EncodingCase {
   const char* label;
   const char* file;
-  std::vector<std::string> properties;
+  std::vector<std::string> options;
 };
 
 void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.label; }
@@ -109,7 +109,7 @@ class ParseEncodingsTest : public ::testing::TestWithParam<EncodingCase> {};
 
 TEST_P(ParseEncodingsTest, ScansToTheEndWithTheSameEvents) {
   std::vector<std::string> args = {"parse", "--events"};
-  for (const auto& property : GetParam().properties) args.insert(args.end(), {"--prop", property});
+  args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
   args.push_back(testData(std::string("encodings/") + GetParam().file));
   const CommandResult result = runWfhost(args);
   EXPECT_EQ(result.status, 0) << result.err;
@@ -119,14 +119,16 @@ TEST_P(ParseEncodingsTest, ScansToTheEndWithTheSameEvents) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ParseEncodingsTest,
-    ::testing::Values(EncodingCase{"Utf8", "utf8.xml", {}}, EncodingCase{"Utf8Ccsid", "utf8.xml", {"ccsid=1208"}},
+    ::testing::Values(EncodingCase{"Utf8", "utf8.xml", {}},
+                      EncodingCase{"Utf8Ccsid", "utf8.xml", {"--prop", "ccsid=1208"}},
                       EncodingCase{"Utf8Bom", "utf8-bom.xml", {}},
                       EncodingCase{"Utf16LeBom", "utf16le-bom.xml", {}},
                       EncodingCase{"Utf16BeBom", "utf16be-bom.xml", {}},
-                      EncodingCase{"Utf16LeNoBom", "utf16le.xml", {"ccsid=1200", "encoding=546"}},
-                      EncodingCase{"Utf16BeNoBom", "utf16be.xml", {"ccsid=1200", "encoding=785"}},
-                      EncodingCase{"Ebcdic500", "ebcdic500.xml", {"ccsid=500"}},
-                      EncodingCase{"Ebcdic500NewLines", "ebcdic500-nl.xml", {"ccsid=500"}}),
+                      EncodingCase{"Utf16LeNoBom", "utf16le.xml", {"--prop", "ccsid=1200", "--prop", "encoding=546"}},
+                      EncodingCase{"Utf16LeNamed", "utf16le.xml", {"--input-encoding", "utf-16le"}},
+                      EncodingCase{"Utf16BeNoBom", "utf16be.xml", {"--input-encoding", "1200"}},
+                      EncodingCase{"Ebcdic500", "ebcdic500.xml", {"--input-encoding", "ibm-500"}},
+                      EncodingCase{"Ebcdic500NewLines", "ebcdic500-nl.xml", {"--prop", "ccsid=500"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ParseCommand, MalformedDocumentFailsWithTheScannerPosition) {
@@ -196,6 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ParseTwoOutputs", {"parse", "--json", "--events", "x.xml"}, 2, "--events"},
         UsageCase{"ParseUnknownOption", {"parse", "--bogus", "x.xml"}, 2, "--bogus"},
         UsageCase{"ParseBadProperty", {"parse", "--events", "--prop", "ccsid", "x.xml"}, 2, "NAME=VALUE"},
+        UsageCase{"ParseUnknownProperty", {"parse", "--prop", "cssid=500", "x.xml"}, 2, "known: ccsid, encoding"},
+        UsageCase{"RoundtripUnknownInputProperty", {"roundtrip", "--in-prop", "x=1", "x.xml"}, 2, "known: ccsid"},
         UsageCase{"ParseBadTraceLevel", {"parse", "--events", "--trace", "high", "x.xml"}, 2, "--trace"},
         UsageCase{"ParseSubtreeWithoutDictionary", {"parse", "--subtree", "a/b", kOrder}, 2, "needs --dict"},
         UsageCase{"ParseSubtreeUnknownElement",
@@ -204,7 +208,6 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ParseMissingFile", {"parse", "--events", "/no/such/file.xml"}, 1, "CP_IO_ERROR"},
         UsageCase{"ParseMissingPlugin", {"parse", "--events", "--plugin", "nosuchplugin", kOrder}, 1,
                   "CP_PLUGIN_LOAD_ERROR"},
-        UsageCase{"WriteNoOutput", {"write", kTree}, 2, "-o FILE"},
         UsageCase{"WriteUnknownOption", {"write", kTree, "-o", "-", "--colour"}, 2, "unknown option"},
         UsageCase{"WriteMissingTree", {"write", "/nonexistent/tree.json", "-o", "-"}, 1, "CP_IO_ERROR"},
         UsageCase{"WriteNotATree", {"write", testData("write/order-tree.xml"), "-o", "-"}, 1, "CP_TREE_ERROR"},
@@ -217,7 +220,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ConvertNoMessageSet", {"convert", kPayment}, 2, "--dict or --schema"},
         UsageCase{"ConvertFilesWithoutFolder", {"convert", "--schema", kPaymentSchema, kPayment, kPayment}, 2,
                   "--out-dir"},
-        UsageCase{"ConvertNoThreads", {"convert", "--schema", kPaymentSchema, "-j", "0", kPayment}, 2, "-j needs"}),
+        UsageCase{"ConvertNoThreads", {"convert", "--schema", kPaymentSchema, "-j", "0", kPayment}, 2, "-j needs"},
+        UsageCase{"ConvertBadTarget", {"convert", "--schema", kPaymentSchema, "--to", "yaml", kPayment}, 2, "--to"},
+        UsageCase{"DictBesideSchema", {"parse", "--dict", "a.dict", "--schema", kPaymentSchema, kPayment}, 2,
+                  "either --dict or --schema"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(PluginLibrary, ExportsExactlyTheFourEntryPoints) {

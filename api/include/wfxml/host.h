@@ -50,6 +50,11 @@ Message emptyMessage(const MessageSet& set);
 // session may replace it at its next parse or write.
 BitstreamWorker& worker(Session& session);
 
+// Sets the message properties "ccsid" and "encoding" to the code page of an
+// encoding name as ParseOptions and WriteOptions take it ("ibm-500",
+// "utf-16le", "500"). Throws Error CP_UNKNOWN_ENCODING.
+void setEncoding(const std::string& name, MessageInfo& properties);
+
 // Session::parse and Session::write with the framework's message properties
 // instead of options (a code page, a subtree parse, the scanner's memory
 // pool). path: the member path of a subtree parse, or null. A parse into a
