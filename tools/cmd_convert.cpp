@@ -4,6 +4,7 @@
 #include "toolsupport.h"
 
 #include "wfxml/wfxml.h"
+#include "zelexception.h"
 #include "zellog.h"
 
 #include <nlohmann/json.hpp>
@@ -348,7 +349,18 @@ int runConvertCommand(ArgumentList& args) {
   iEffectiveLogFilter = options.shared.host.traceLevel;
   const wfxml::MessageSet set = openMessageSet(options.shared);
   if (!options.outDir.empty()) return convertBatch(set, options);
-  Converter converter(set, options);
-  writeFile("-", converter.convert(readFile(options.inputs.front())));
-  return kExitOk;
+  const std::string& input = options.inputs.front();
+  const auto fail = [&input](const char* what) {
+    std::cerr << "wfhost convert: " << input << ": " << what << '\n';
+    return kExitHostError;
+  };
+  try {
+    Converter converter(set, options);
+    writeFile("-", converter.convert(readFile(input)));
+    return kExitOk;
+  } catch (const wfxml::Error& e) {
+    return fail(e.what());
+  } catch (const ZelException& e) {  // reading or writing the file
+    return fail(e.what());
+  }
 }
