@@ -99,15 +99,21 @@ public:
         member.repeats = member.mayRepeat();
         for (std::size_t j = 0; j < i; ++j) {
           SchemaMember& other = type.members[j];
-          if (other.name != member.name || other.namespaceUri != member.namespaceUri ||
+          if (other.key != member.key || other.namespaceUri != member.namespaceUri ||
               other.isAttribute != member.isAttribute)
             continue;
-          member.firstOfName = other.firstOfName;
-          type.members[other.firstOfName].repeats = member.repeats = true;
-          break;
+          if (member.firstOfName == i) member.firstOfName = other.firstOfName;
+          if (member.mayStandWith(other)) member.repeats = true;
         }
+        SchemaMember& first = type.members[member.firstOfName];
+        first.repeats = first.repeats || member.repeats;
+        first.lastOfName = i;
         member.lastOfName = i;
-        type.members[member.firstOfName].lastOfName = i;
+      }
+      // Every member of a key shares the first's verdict.
+      for (SchemaMember& member : type.members) {
+        member.repeats = type.members[member.firstOfName].repeats;
+        member.lastOfName = type.members[member.firstOfName].lastOfName;
       }
     }
     return types;
@@ -216,7 +222,13 @@ private:
     out.name = memberNames_.text(row);
     if (out.name.empty()) out.name = utf8(dictionary_.getMemberName(row));
     if (out.name.empty()) out.name = tagNames_.text(out.tagRow);
-    out.isAttribute = memberRenders_.integer(row, 0) == kRenderAttribute;
+    const std::int64_t render = memberRenders_.integer(row, 0);
+    out.isAttribute = render == kRenderAttribute;
+    // Members of one XML name told apart by an ID attribute keep their own
+    // names as keys, so that each finds its way back.
+    const bool chosenById = render == kRenderElementWithId || render == kRenderElementWithIdAndValue;
+    out.key = chosenById ? utf8(dictionary_.getMemberName(row)) : out.name;
+    if (out.key.empty()) out.key = out.name;
     out.typeRow = memberType;
     out.minOccurs = minOccurs;
     out.maxOccurs = out.isAttribute ? 1 : maxOccurs;
@@ -245,12 +257,12 @@ const SchemaMember* SchemaType::memberAt(long memberRow) const {
   return found == byRow.end() ? nullptr : &members[found->second];
 }
 
-const SchemaMember* SchemaType::findMember(std::string_view name, std::string_view namespaceUri,
-                                           bool attribute) const {
+const SchemaMember* SchemaType::findMember(std::string_view name, std::string_view namespaceUri, bool attribute,
+                                           bool byKey) const {
   const SchemaMember* match = nullptr;
   int matches = 0;
   for (const SchemaMember& member : members) {
-    if (member.isAttribute != attribute || member.name != name) continue;
+    if (member.isAttribute != attribute || (byKey ? member.key : member.name) != name) continue;
     if (!namespaceUri.empty()) {
       if (member.namespaceUri == namespaceUri) return &member;
       continue;

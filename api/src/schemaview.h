@@ -31,6 +31,7 @@ constexpr long kUnboundedOccurs = -1;
 // matched to it carries.
 struct SchemaMember {
   std::string name;          // UTF-8, as documents spell it
+  std::string key;           // its typed-data key: the name, or the member's own name where an ID attribute tells it apart
   std::string namespaceUri;  // empty: none
   bool isAttribute = false;
   long memberRow = -1;       // its row in the member table
@@ -58,11 +59,11 @@ struct SchemaMember {
     return true;
   }
 
-  // Whether its data are an array: it may repeat, or the type has another
-  // member of its name (the branches of a choice), whose occurrences share
-  // its key.
+  // Whether its data are an array: it may repeat, or another member of its
+  // key may stand beside it (a group used twice); members of one key in
+  // different branches of a choice share a single value.
   bool repeats = false;
-  std::size_t firstOfName = 0;  // the positions of the type's first and last members of its name
+  std::size_t firstOfName = 0;  // the positions of the type's first and last members of its key
   std::size_t lastOfName = 0;
 
   bool mayRepeat() const { return maxOccurs == kUnboundedOccurs || maxOccurs > 1; }
@@ -92,9 +93,11 @@ struct SchemaType {
 
   // The member with this row, or null.
   const SchemaMember* memberAt(long memberRow) const;
-  // The element (or attribute) member of that name; an empty namespace
-  // matches any when only one member has the name.
-  const SchemaMember* findMember(std::string_view name, std::string_view namespaceUri, bool attribute) const;
+  // The element (or attribute) member of that name (XML name, or typed-data
+  // key with byKey); an empty namespace matches any when only one member
+  // has the name.
+  const SchemaMember* findMember(std::string_view name, std::string_view namespaceUri, bool attribute,
+                                 bool byKey = false) const;
 
   std::unordered_map<long, std::size_t> byRow;  // member row -> position in members
 };

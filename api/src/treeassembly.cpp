@@ -263,7 +263,7 @@ std::string TreeAssembly::namespaceOf(const TreeElement& element) const {
 }
 
 Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
-                                 bool attribute) const {
+                                 bool attribute, bool byKey) const {
   Resolution resolution;
   const bool parentDefined = view_ && (parent.getMemberId() >= 1 || parent.getTagId() >= 0);
   if (!parentDefined) {
@@ -274,8 +274,8 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
   if (!type) return resolution;
   // A name without namespace means the parent's first (an element's), then
   // any member's of that name when only one namespace has it.
-  if (namespaceUri.empty() && !attribute) resolution.member = type->findMember(name, namespaceOf(parent), false);
-  if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute);
+  if (namespaceUri.empty() && !attribute) resolution.member = type->findMember(name, namespaceOf(parent), false, byKey);
+  if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute, byKey);
   if (resolution.member) return resolution;
   if (!attribute) {
     const SchemaElement* global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);

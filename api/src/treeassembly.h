@@ -85,10 +85,11 @@ public:
   TreeElement& createMessage(const SchemaElement& message);
   TreeElement& createSelfDefiningMessage(std::string_view name, std::string_view namespaceUri);
 
-  // name without "@"; an empty namespace matches a member of any namespace
-  // when the name is unique among the type's members.
+  // name without "@" (a member's typed-data key with byKey, else its XML
+  // name); an empty namespace matches a member of any namespace when the
+  // name is unique among the type's members.
   Resolution resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
-                     bool attribute) const;
+                     bool attribute, bool byKey = false) const;
   // A self-defining element without namespaceGiven takes its parent's
   // namespace; an attribute none.
   TreeElement& append(TreeElement& parent, const Resolution& resolution, std::string_view name,

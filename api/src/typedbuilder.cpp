@@ -248,20 +248,38 @@ private:
       if (node.kind != TypedNode::Kind::Object) fail("an object was expected");
       return complex(element, node, *type, nillable);
     }
-    if (type->isList) {
-      if (node.kind != TypedNode::Kind::Array) fail("an array (the list's items) was expected");
-      const SchemaType* itemType = view_->type(type->listItemType);
-      element.setItemTypeIndex(type->listItemType);
-      for (std::size_t i = 0; i < node.items.size(); ++i) {
-        Step step(*this, "[" + std::to_string(i) + "]");
-        if (node.items[i].kind != TypedNode::Kind::Value || node.items[i].value.kind == GivenValue::Kind::Null)
-          fail("a list item was expected");
-        TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType));
-        item.setValueTypeIndex(type->listItemType);
+    if (node.kind == TypedNode::Kind::Object) return simpleWithXsiType(element, node, *type);
+    simpleValue(element, node, *type);
+  }
+
+  // An element of a simple type named by its xsi:type: {"@xsi:type": ..., "$": value}.
+  void simpleWithXsiType(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+    const TypedNode* value = nullptr;
+    for (const auto& [key, field] : node.fields) {
+      if (key == typedkeys::kValue) {
+        value = &field;
+      } else if (key != typedkeys::kXsiType) {
+        Step step(*this, "." + key);
+        fail("'" + key + "' is not a member of this element, and nothing else may be here");
       }
-      return;
     }
-    setValue(element, node, type);
+    if (!value) fail("the value (\"$\") is missing");
+    Step step(*this, "." + std::string(typedkeys::kValue));
+    simpleValue(element, *value, type);
+  }
+
+  void simpleValue(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+    if (!type.isList) return setValue(element, node, &type);
+    if (node.kind != TypedNode::Kind::Array) fail("an array (the list's items) was expected");
+    const SchemaType* itemType = view_->type(type.listItemType);
+    element.setItemTypeIndex(type.listItemType);
+    for (std::size_t i = 0; i < node.items.size(); ++i) {
+      Step step(*this, "[" + std::to_string(i) + "]");
+      if (node.items[i].kind != TypedNode::Kind::Value || node.items[i].value.kind == GivenValue::Kind::Null)
+        fail("a list item was expected");
+      TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType));
+      item.setValueTypeIndex(type.listItemType);
+    }
   }
 
   // One occurrence of a member: where it is in the data, and the element of
@@ -279,21 +297,49 @@ private:
     std::vector<const TypedNode*> occurrences;
   };
 
+  // The keys of one object by what each names (first) and the key itself.
+  using KeysNamed = std::vector<std::pair<std::string, std::string>>;
+
+  // What a key names: a member (the same for all members of its key), a
+  // global element, or an element or attribute by its expanded name.
+  std::string identityOf(const TreeElement& parent, const Pending& pending) const {
+    const Resolution& resolution = pending.resolution;
+    if (resolution.global) return "element " + std::to_string(resolution.global->tagRow);
+    if (resolution.member) return "member " + std::to_string(resolution.member->firstOfName);
+    const Name& name = pending.name;
+    const bool inherits = name.namespaceUri.empty() && !name.isAttribute && !name.namespaceGiven;
+    return (name.isAttribute ? "@{" : "{") + (inherits ? assembly_.namespaceOf(parent) : name.namespaceUri) + "}" +
+           name.local;
+  }
+
+  // Two keys that name one thing would write it twice: an attribute twice is
+  // not well-formed XML ("@Ccy" and "@{}Ccy"), an element twice may break its
+  // occurrences. The second is refused.
+  void claimOnce(KeysNamed& named, std::string identity, const std::string& key) const {
+    for (const auto& [earlier, itsKey] : named) {
+      if (earlier == identity)
+        fail(itsKey == key ? "the key is given twice" : "'" + key + "' names the same as '" + itsKey + "'");
+    }
+    named.emplace_back(std::move(identity), key);
+  }
+
   void complex(TreeElement& element, const TypedNode& node, const SchemaType& type, bool nillable) {
     std::vector<std::vector<Occurrence>> byMember(type.members.size());
     std::vector<Pending> extras;
     const TypedNode* content = nullptr;
+    KeysNamed named;
     for (const auto& [key, value] : node.fields) {
-      if (key == typedkeys::kXsiType) continue;
-      if (key == typedkeys::kValue) {
-        content = &value;
+      Step step(*this, "." + key);
+      if (key == typedkeys::kXsiType || key == typedkeys::kValue) {
+        claimOnce(named, key, key);
+        if (key == typedkeys::kValue) content = &value;
         continue;
       }
-      Step step(*this, "." + key);
       Pending pending{key, parseName(key), {}, {}};
       pending.resolution =
-          assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, pending.name.isAttribute);
+          assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, pending.name.isAttribute, true);
       if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
+      claimOnce(named, identityOf(element, pending), key);
       const SchemaMember* member =
           pending.resolution.member ? pending.resolution.member : pending.resolution.substitutes;
       const SchemaElement* global = pending.resolution.substitutes ? pending.resolution.global : nullptr;
@@ -466,7 +512,7 @@ private:
       Step keyStep(*this, "." + key);
       Pending pending{key, parseName(key), {}, {&value}};
       if (pending.name.isAttribute) fail("attributes belong outside the mixed content");
-      pending.resolution = assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, false);
+      pending.resolution = assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, false, true);
       if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
       if (const SchemaMember* member = pending.resolution.member) {
         TreeElement& child = assembly_.append(element, pending.resolution, member->name, member->namespaceUri, false);
@@ -481,9 +527,11 @@ private:
   void selfDefining(TreeElement& element, const TypedNode& node) {
     if (node.kind == TypedNode::Kind::Array) fail("an array is only allowed for an element that repeats");
     if (node.kind == TypedNode::Kind::Value) return setValue(element, node, nullptr);
+    KeysNamed named;
     for (const auto& [key, value] : node.fields) {
       Step step(*this, "." + key);
       if (key == typedkeys::kValue) {
+        claimOnce(named, key, key);
         if (value.kind == TypedNode::Kind::Array) {
           mixed(element, value, nullptr);
         } else {
@@ -505,6 +553,7 @@ private:
       if (pending.resolution.global && inherited.empty() && !pending.resolution.global->namespaceUri.empty())
         pending.resolution.global = nullptr;
       pending.resolution.selfDefining = !pending.resolution.global;
+      claimOnce(named, identityOf(element, pending), key);
       if (value.kind == TypedNode::Kind::Array) {
         for (std::size_t i = 0; i < value.items.size(); ++i) {
           Step item(*this, "[" + std::to_string(i) + "]");

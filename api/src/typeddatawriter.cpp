@@ -133,8 +133,9 @@ private:
     if (!type) return scalar(e, nullptr);
     // A value with no attributes beside it stands alone, also where the type
     // would allow some.
+    // An xsi:type keeps the element an object, for its "@xsi:type" key.
     const bool withAttributes = hasAttributeChild(e);
-    const bool plainValue = !type->isComplex || (type->hasSimpleContent && !withAttributes && e.getTypeIndex() < 0);
+    const bool plainValue = e.getTypeIndex() < 0 && (!type->isComplex || type->hasSimpleContent);
     if (plainValue && !withAttributes) {
       if (type->isList) return list(e, *type);
       return scalar(e, type);
@@ -175,6 +176,7 @@ private:
     out_.startArray();
     if (!e.hasChildren() && e.hasValue()) value(e.getValue(), itemType);  // a single item kept on the element
     for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+      if (isXsiType(*c)) continue;
       const SchemaType* own = view_->type(c->getValueTypeIndex());
       value(c->getValue(), own ? own : itemType);
     }
@@ -211,7 +213,7 @@ private:
     // Text where the type allows neither a value nor mixed content (open
     // content, or a document beyond its schema) is kept as mixed content:
     // every run, in order, and readable on the way back.
-    if (firstText && !mixed && type && !type->hasSimpleContent) {
+    if (firstText && !mixed && type && type->isComplex && !type->hasSimpleContent) {
       mixed = true;
       sortChildren(e, type, mixed, level(depth));
     }
@@ -238,6 +240,9 @@ private:
     if (mixed) {
       out_.key(typedkeys::kValue);
       mixedContent(at, depth);
+    } else if (type && type->isList) {
+      out_.key(typedkeys::kValue);
+      list(e, *type);
     } else if (e.hasValue() || firstText) {
       out_.key(typedkeys::kValue);
       value(e.hasValue() ? e.getValue() : firstText->getValue(), type);
@@ -368,7 +373,7 @@ private:
     int& slot = at.entryOfMember[first.firstOfName];
     if (slot < 0) {
       Entry entry;
-      entry.name = first.name;
+      entry.name = first.key;
       entry.namespaceUri = first.namespaceUri;
       entry.isAttribute = first.isAttribute;
       entry.alwaysArray = first.repeats;

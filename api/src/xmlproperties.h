@@ -19,6 +19,8 @@ constexpr char16_t kRender[] = u"Render";
 constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
 constexpr std::int64_t kRenderAttribute = 1;
 constexpr std::int64_t kRenderNameless = -1;
+constexpr std::int64_t kRenderElementWithId = 2;
+constexpr std::int64_t kRenderElementWithIdAndValue = 4;
 
 // One "XML" property of one table, by row; rows without a value give the
 // fallback.

@@ -204,6 +204,13 @@ INSTANTIATE_TEST_SUITE_P(
         Misfit{"UnknownType", R"("@xsi:type":"Company")", R"("@xsi:type":"Charity")", "$.order.party[1].@xsi:type"},
         Misfit{"ListItemNotAValue", R"("codes":[7,-3,42])", R"("codes":[7,[3]])", "$.order.codes[1]"},
         Misfit{"UnknownMessage", R"({"order":)", R"({"invoice":)", "$.invoice"},
+        // A name given twice would write it twice: an attribute twice is not well-formed.
+        Misfit{"KeyTwice", R"("name":"Ann")", R"("name":"Ann","name":"Bob")", "$.order.party[0].name"},
+        Misfit{"AttributeByTwoSpellings", R"("@ccy":"EUR")", R"("@ccy":"EUR","@{}ccy":"USD")",
+               "$.order.line[0].price.@{}ccy"},
+        Misfit{"MemberByTwoSpellings", R"("o:name":"Other")", R"("o:name":"Other","{urn:test:other}name":"O")",
+               "$.order.{urn:test:other}name"},
+        Misfit{"ValueTwice", R"("$":12345678901234567.0123456)", R"("$":1,"$":2)", "$.order.line[0].price.$"},
         Misfit{"MalformedJson", R"("size":"large")", R"("size":"large",,)", "$.order.size"}),
     [](const testing::TestParamInfo<Misfit>& info) { return info.param.name; });
 
@@ -234,6 +241,37 @@ const wfxml::MessageSet& mixedWildcardSet() {
   <xs:element name="doc">
     <xs:complexType><xs:choice><xs:element name="stamp" type="m:Any"/><xs:element name="free"/></xs:choice></xs:complexType>
   </xs:element>
+</xs:schema>)")});
+  return set;
+}
+
+// Members of one XML name told apart by an ID attribute; messages too.
+const wfxml::MessageSet& purchaseOrderSet() {
+  static const wfxml::MessageSet set =
+      wfxml::MessageSet::compile({std::string(WF_EXAMPLES_DIR) + "/purchase-order/purchase-order.json"});
+  return set;
+}
+
+const wfxml::MessageSet& inventorySet() {
+  static const wfxml::MessageSet set =
+      wfxml::MessageSet::compile({std::string(WF_EXAMPLES_DIR) + "/inventory/inventory.json"});
+  return set;
+}
+
+// A name in two branches of a choice (at most one occurs) and in a group
+// used twice in a sequence (both may).
+const wfxml::MessageSet& sharedNameSet() {
+  static const ScratchFolder folder;
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("s.xsd",
+      R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+  <xs:group name="G"><xs:sequence><xs:element name="g" type="xs:int"/></xs:sequence></xs:group>
+  <xs:element name="doc"><xs:complexType><xs:sequence>
+    <xs:choice>
+      <xs:sequence><xs:element name="x" type="xs:int"/><xs:element name="d" type="xs:date"/></xs:sequence>
+      <xs:sequence><xs:element name="y" type="xs:int"/><xs:element name="d" type="xs:date"/></xs:sequence>
+    </xs:choice>
+    <xs:group ref="G"/><xs:element name="z" type="xs:int"/><xs:group ref="G"/>
+  </xs:sequence></xs:complexType></xs:element>
 </xs:schema>)")});
   return set;
 }
@@ -285,6 +323,33 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"AnyTypeTextAroundElements", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><free>a<qty>5</qty>b</free></doc>)",
                      R"({"doc":{"free":{"$":["a",{"qty":5},"b"]}}})"}),
+    [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Identity, WildcardContent,
+    testing::Values(
+        // Each keeps its member's name and gets its ID attribute back; neither repeats.
+        WildcardCase{"MembersChosenByIdAttribute", purchaseOrderSet,
+                     R"(<order kind="purchase" orderNumber="1"><address type="shipTo"><name>S</name></address>)"
+                     R"(<address type="billTo"><name>B</name></address>)"
+                     R"(<amount type="net" value="1"/><amount type="gross" value="2.50"/></order>)",
+                     R"({"order":{"@orderNumber":"1","shipTo":{"name":"S"},"billTo":{"name":"B"},)"
+                     R"("netAmount":1,"grossAmount":2.50}})"},
+        // An xsi:type naming a built-in type keeps the value, and the type.
+        WildcardCase{"XsiTypeOfBuiltInType", inventorySet,
+                     R"(<stockReport xmlns="urn:example:inventory" xmlns:xs="http://www.w3.org/2001/XMLSchema" )"
+                     R"(xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">)"
+                     R"(<warehouse xsi:type="xs:string">East</warehouse></stockReport>)",
+                     R"({"stockReport":{"warehouse":{"@xsi:type":"string","$":"East"}}})"},
+        WildcardCase{"XsiTypeOfBuiltInDecimal", inventorySet,
+                     R"(<stockReport xmlns="urn:example:inventory" xmlns:xs="http://www.w3.org/2001/XMLSchema" )"
+                     R"(xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">)"
+                     R"(<warehouse xsi:type="xs:decimal">1.50</warehouse></stockReport>)",
+                     R"({"stockReport":{"warehouse":{"@xsi:type":"decimal","$":1.50}}})"},
+        // A name in two branches of a choice occurs once; one in a group used twice may twice.
+        WildcardCase{"NameInTwoBranchesOfAChoice", sharedNameSet,
+                     "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>",
+                     R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
 
 // The header stays strict beside lax content.
