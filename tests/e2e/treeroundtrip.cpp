@@ -16,9 +16,6 @@ namespace {
 struct WorkerRelease {
   void operator()(BitstreamWorker* worker) const { worker->release(true); }
 };
-struct DescriptorRelease {
-  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
-};
 
 // One worker per parse or write, as a host may use them.
 std::unique_ptr<BitstreamWorker, WorkerRelease> newWorker(const DictionaryInfo* descriptor) {
@@ -75,7 +72,7 @@ WorkerInfoPtr withoutWriterDefaults(const WorkerInfoPtr& record) {
 
 struct LoadedPlugin::Parts {
   PluginLibrary library{std::string(WF_PLUGIN_DIR) + "/libpwfxml.so"};
-  std::map<std::string, std::unique_ptr<DictionaryInfo, DescriptorRelease>> descriptors;
+  std::map<std::string, OwnedDescriptor> descriptors;
 };
 
 LoadedPlugin::LoadedPlugin() : parts_(std::make_unique<Parts>()) {}
@@ -97,13 +94,16 @@ const DictionaryInfo* LoadedPlugin::descriptor(const std::string& source) {
 
 const DictionaryInfo* LoadedPlugin::descriptorOf(const msgset::MessageSet& set, const std::string& name) {
   auto& slot = parts_->descriptors[name];
-  if (!slot) {
-    const std::vector<unsigned char> extract = compileMessageSetToExtract(set, name);
-    slot.reset(factory().createDescriptor());
-    slot->FromExtractFormat(nullptr, extract.data(), extract.size());
-    slot->postProcessDictionary();
-  }
+  if (!slot) slot = compileDescriptor(set, name);
   return slot.get();
+}
+
+OwnedDescriptor compileDescriptor(const msgset::MessageSet& set, const std::string& name) {
+  const std::vector<unsigned char> extract = compileMessageSetToExtract(set, name);
+  OwnedDescriptor descriptor(LoadedPlugin::instance().factory().createDescriptor());
+  descriptor->FromExtractFormat(nullptr, extract.data(), extract.size());
+  descriptor->postProcessDictionary();
+  return descriptor;
 }
 
 MessageInfo propertiesFrom(const std::map<std::string, long>& values) {

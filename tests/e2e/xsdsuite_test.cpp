@@ -1,0 +1,311 @@
+// The W3C XML Schema test suite (XSD 1.0 tests), run through the library
+// inside this program: every valid schema compiles into a dictionary, and
+// every valid instance of a compiled schema
+// - parses;
+// - is written, and parses again into the same typed events (the start
+//   record aside: the writer takes the XML declaration from the message set);
+// - is written schema-valid wherever libxml2, the oracle, accepts the
+//   original (the schema parsed once per group).
+// Schemas and documents that a fault not fixed yet or a limit stops are
+// listed in tests/data/xsdsuite.json by step and reason; a listed case that
+// passes, or fails at another step, fails the test until its entry goes.
+// The suite's test groups are dealt into shards, one test each, which ctest
+// runs in parallel; WF_XSDSUITE_SAMPLE takes every N-th group of a shard.
+// The shared archive is extracted into the build tree; without it the tests
+// skip.
+#include "corpora/xsdsuite.h"
+#include "e2esupport.h"
+#include "treeroundtrip.h"
+
+#include "xsdimporter.h"
+#include "zelexception.h"
+
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/xmlschemas.h>
+#include <nlohmann/json.hpp>
+
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kShards = 4;
+constexpr std::size_t kSample = WF_XSDSUITE_SAMPLE;
+
+void ignoreLibxml2(void*, xmlErrorPtr) {}
+
+const XsdSuite* sharedSuite() {
+  // libxml2's reports (warnings on the suite's relative namespace names,
+  // say) would bury the test's own; its verdicts are what counts.
+  xmlSetStructuredErrorFunc(nullptr, ignoreLibxml2);
+  static const std::optional<XsdSuite> suite = loadXsdSuite(fs::path(WF_BINARY_DIR) / "xsdtests");
+  return suite ? &*suite : nullptr;
+}
+
+// The steps a case goes through, in this order.
+const char* const kSteps[] = {"compile", "parse", "write", "round trip", "validate"};
+
+struct KnownCase {
+  std::string step;
+  std::string reason;
+};
+
+struct KnownCases {
+  std::map<std::string, KnownCase> byName;             // groups (compile) or instances (later steps)
+  std::map<std::string, std::string> oracleless;      // groups whose schema libxml2 is not given, with why
+};
+
+// tests/data/xsdsuite.json: "known": step -> reason -> the groups
+// (compile) or instances (later steps) that fail there; "noOracle": reason
+// -> the groups whose schema libxml2 cannot take (it loops on some).
+const KnownCases& knownCases() {
+  static const KnownCases cases = [] {
+    KnownCases read;
+    const nlohmann::json json = nlohmann::json::parse(readFileText(testData("xsdsuite.json")));
+    for (const auto& [step, reasons] : json.at("known").items())
+      for (const auto& [reason, names] : reasons.items())
+        for (const std::string name : names) read.byName[name] = {step, reason};
+    for (const auto& [reason, names] : json.at("noOracle").items())
+      for (const std::string name : names) read.oracleless[name] = reason;
+    return read;
+  }();
+  return cases;
+}
+
+std::string describe(const ZelException& e) { return std::string(e.getKey() ? e.getKey() : "(no key)") + ": " + e.what(); }
+
+// libxml2 as the judge of schema validity: one schema, parsed once, for
+// many documents.
+class SchemaOracle {
+public:
+  // Without schemas, with the reason why none is given.
+  explicit SchemaOracle(const std::string& reason) : unready_(reason) {}
+  explicit SchemaOracle(const std::vector<fs::path>& schemas) : unready_("libxml2 refuses the schema") {
+    xmlSchemaParserCtxtPtr parser = nullptr;
+    if (schemas.size() == 1) {
+      parser = xmlSchemaNewParserCtxt(schemas.front().c_str());
+    } else {
+      wrapper_ = wrapperOf(schemas);
+      parser = xmlSchemaNewMemParserCtxt(wrapper_.data(), static_cast<int>(wrapper_.size()));
+    }
+    xmlSchemaSetParserStructuredErrors(parser, ignoreLibxml2, nullptr);
+    schema_ = xmlSchemaParse(parser);
+    xmlSchemaFreeParserCtxt(parser);
+  }
+  ~SchemaOracle() { xmlSchemaFree(schema_); }
+  SchemaOracle(const SchemaOracle&) = delete;
+  SchemaOracle& operator=(const SchemaOracle&) = delete;
+
+  bool ready() const { return schema_ != nullptr; }
+  const std::string& whyNotReady() const { return unready_; }
+
+  // Empty when the document is valid, else the first complaint.
+  std::optional<std::string> complaint(const std::vector<std::uint8_t>& bytes, const std::string& url) const {
+    xmlDocPtr document = xmlReadMemory(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
+                                       url.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (!document) return std::string("libxml2 cannot read it");
+    xmlSchemaValidCtxtPtr validator = xmlSchemaNewValidCtxt(schema_);
+    std::string first;
+    xmlSchemaSetValidStructuredErrors(validator, keepFirst, &first);
+    const int status = xmlSchemaValidateDoc(validator, document);
+    xmlSchemaFreeValidCtxt(validator);
+    xmlFreeDoc(document);
+    if (status == 0) return std::nullopt;
+    return first.empty() ? "libxml2 status " + std::to_string(status) : first;
+  }
+
+private:
+  static void keepFirst(void* first, xmlErrorPtr error) {
+    auto& text = *static_cast<std::string*>(first);
+    if (text.empty() && error && error->message) text = error->message;
+  }
+
+  // A schema that brings in several schema documents: those with a target
+  // namespace imported, those without included.
+  static std::string wrapperOf(const std::vector<fs::path>& schemas) {
+    std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>";
+    for (const fs::path& schema : schemas) {
+      const std::string target = targetNamespaceOf(schema);
+      text += target.empty() ? "<xs:include schemaLocation='" + schema.string() + "'/>"
+                             : "<xs:import namespace='" + target + "' schemaLocation='" + schema.string() + "'/>";
+    }
+    return text + "</xs:schema>";
+  }
+  static std::string targetNamespaceOf(const fs::path& schema) {
+    xmlDocPtr document = xmlReadFile(schema.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    std::string target;
+    if (document) {
+      if (xmlChar* value = xmlGetNoNsProp(xmlDocGetRootElement(document), BAD_CAST "targetNamespace")) {
+        target = reinterpret_cast<const char*>(value);
+        xmlFree(value);
+      }
+      xmlFreeDoc(document);
+    }
+    return target;
+  }
+
+  std::string unready_;
+  std::string wrapper_;
+  xmlSchemaPtr schema_ = nullptr;
+};
+
+struct Figures {
+  std::size_t validSchemas = 0, compiled = 0;
+  std::size_t validInstances = 0, ofCompiled = 0, parsed = 0, roundTripped = 0;
+  std::size_t oracleAccepts = 0, writtenValid = 0;
+  std::map<std::string, std::size_t> known;  // by "step: reason"
+  std::map<std::string, std::size_t> notJudged;  // instances not validated, by reason
+
+  std::string summary() const {
+    std::ostringstream out;
+    out << compiled << " of " << validSchemas << " valid schemas compiled; " << validInstances
+        << " valid instances (" << ofCompiled << " of compiled schemas): " << parsed << " parsed, " << roundTripped
+        << " round-tripped, " << writtenValid << " of " << oracleAccepts
+        << " written schema-valid where libxml2 accepts the original\n";
+    for (const auto& [reason, count] : notJudged) out << "  " << count << " not validated: " << reason << "\n";
+    for (const auto& [reason, count] : known) out << "  " << count << " known to fail to " << reason << "\n";
+    return out.str();
+  }
+};
+
+// Runs the cases of one shard and judges them against the known list.
+class SuiteRun {
+public:
+  void group(const XsdSuiteGroup& group) {
+    ++figures_.validSchemas;
+    std::size_t validInstances = 0;
+    for (const XsdSuiteInstance& instance : group.instances) validInstances += instance.valid;
+    figures_.validInstances += validInstances;
+
+    OwnedDescriptor descriptor;
+    std::string problem;
+    try {
+      std::vector<std::string> schemas;
+      for (const fs::path& schema : group.schemas) schemas.push_back(schema.string());
+      descriptor = compileDescriptor(importXmlSchemas(schemas, {}).set, group.name);
+    } catch (const ZelException& e) {
+      problem = describe(e);
+    }
+    if (!judge(group.name, problem.empty() ? std::nullopt : std::optional<std::string>("compile"), problem)) return;
+    ++figures_.compiled;
+    figures_.ofCompiled += validInstances;
+    if (validInstances == 0) return;
+
+    const auto oracleless = knownCases().oracleless.find(group.name);
+    const auto oracle = oracleless == knownCases().oracleless.end() ? std::make_unique<SchemaOracle>(group.schemas)
+                                                                     : std::make_unique<SchemaOracle>(oracleless->second);
+    for (const XsdSuiteInstance& instance : group.instances)
+      if (instance.valid) this->instance(instance, descriptor.get(), *oracle);
+  }
+
+  const Figures& figures() const { return figures_; }
+  const std::vector<std::string>& failures() const { return failures_; }
+
+private:
+  void instance(const XsdSuiteInstance& instance, const DictionaryInfo* descriptor, const SchemaOracle& oracle) {
+    const std::vector<std::uint8_t> original = readBytes(instance.document.string());
+    const auto failAt = [&](const char* step, const std::string& problem) { judge(instance.name, step, problem); };
+    MessageTree first;
+    try {
+      parseTree(original, descriptor, MessageInfo(), first);
+    } catch (const ZelException& e) {
+      return failAt("parse", describe(e));
+    }
+    ++figures_.parsed;
+    std::vector<std::uint8_t> written;
+    try {
+      written = writeTree(first, descriptor, propertiesFrom({{"ccsid", 1208}}));
+    } catch (const ZelException& e) {
+      return failAt("write", describe(e));
+    }
+    MessageTree second;
+    try {
+      parseTree(written, descriptor, MessageInfo(), second);
+    } catch (const ZelException& e) {
+      return failAt("round trip", "the written document does not parse: " + describe(e));
+    }
+    first.setStartMsgInfo(WorkerInfoPtr());
+    second.setStartMsgInfo(WorkerInfoPtr());
+    const std::string difference = treeDifference(comparableJson(first), comparableJson(second));
+    if (!difference.empty()) return failAt("round trip", difference);
+    ++figures_.roundTripped;
+
+    if (!oracle.ready()) return notJudged(instance.name, oracle.whyNotReady());
+    if (oracle.complaint(original, instance.document.string()))
+      return notJudged(instance.name, "libxml2 refuses the original");
+    ++figures_.oracleAccepts;
+    if (const auto complaint = oracle.complaint(written, instance.document.string()))
+      return failAt("validate", "libxml2 refuses the written document: " + *complaint);
+    ++figures_.writtenValid;
+    judge(instance.name, std::nullopt, {});
+  }
+
+  // A case that round-trips but cannot be validated.
+  void notJudged(const std::string& name, const std::string& reason) {
+    ++figures_.notJudged[reason];
+    judge(name, std::nullopt, {});
+  }
+
+  // Records the outcome of a case against the known list; true when it
+  // passed.
+  bool judge(const std::string& name, std::optional<std::string> failed, const std::string& problem) {
+    const auto known = knownCases().byName.find(name);
+    if (known == knownCases().byName.end()) {
+      if (failed) failures_.push_back(name + " fails to " + *failed + ": " + problem);
+    } else if (failed == known->second.step) {
+      ++figures_.known[known->second.step + ": " + known->second.reason];
+    } else {
+      failures_.push_back(name + " is listed to fail to " + known->second.step + " (" + known->second.reason + ") but " +
+                          (failed ? "fails to " + *failed + ": " + problem : std::string("passes now: take it off the list")));
+    }
+    return !failed;
+  }
+
+  Figures figures_;
+  std::vector<std::string> failures_;
+};
+
+class XsdSuiteShard : public ::testing::TestWithParam<int> {};
+
+TEST_P(XsdSuiteShard, ValidSchemasCompileAndValidInstancesRoundTripSchemaValid) {
+  const XsdSuite* suite = sharedSuite();
+  if (!suite) GTEST_SKIP() << "the W3C XML Schema test suite is not at " << sharedXsdSuiteFolder() << "; nothing to test";
+  SuiteRun run;
+  std::size_t index = 0, inShard = 0;
+  for (const XsdSuiteGroup& group : suite->groups) {
+    if (!group.schemaValid || index++ % kShards != static_cast<std::size_t>(GetParam())) continue;
+    if (inShard++ % kSample == 0) run.group(group);
+  }
+  for (const std::string& failure : run.failures()) ADD_FAILURE() << failure;
+  std::cout << "shard " << GetParam() + 1 << " of " << kShards << ": " << run.figures().summary() << std::flush;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, XsdSuiteShard, ::testing::Range(0, kShards),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::to_string(info.param + 1) + "of" + std::to_string(kShards);
+                         });
+
+// Every listed case names a test of the suite that runs, so that no entry
+// outlives its case.
+TEST(XsdSuiteKnownCases, NameCasesOfTheSuite) {
+  const XsdSuite* suite = sharedSuite();
+  if (!suite) GTEST_SKIP() << "the W3C XML Schema test suite is not at " << sharedXsdSuiteFolder() << "; nothing to test";
+  std::set<std::string> names;
+  for (const XsdSuiteGroup& group : suite->groups) {
+    if (!group.schemaValid) continue;
+    names.insert(group.name);
+    for (const XsdSuiteInstance& instance : group.instances)
+      if (instance.valid) names.insert(instance.name);
+  }
+  for (const auto& [name, known] : knownCases().byName) EXPECT_TRUE(names.count(name)) << name << " (" << known.reason << ")";
+  for (const auto& [name, reason] : knownCases().oracleless) EXPECT_TRUE(names.count(name)) << name << " (" << reason << ")";
+}
+
+}  // namespace
