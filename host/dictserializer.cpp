@@ -185,6 +185,7 @@ public:
     }
     dictionary_.setProjectDependencies(std::move(dependencies));
     dictionary_.setDictionaryMode(mode_);
+    if (version_ >= 2) readSchemaDocuments();
 
     long previous = -1;
     for (std::uint32_t i = 0; i < tableCount; ++i) previous = readTable(previous);
@@ -198,9 +199,9 @@ private:
       in_.fail("not a dictionary (bad magic)", 0);
     }
     in_.seek(sizeof DICT_FORMAT_MAGIC);
-    const std::uint32_t version = in_.u32("format version");
-    if (version != DICT_FORMAT_VERSION) {
-      in_.fail("unsupported format version " + std::to_string(version), 8);
+    version_ = in_.u32("format version");
+    if (version_ < 1 || version_ > DICT_FORMAT_VERSION) {
+      in_.fail("unsupported format version " + std::to_string(version_), 8);
     }
     if (in_.u32("header size") != DICT_FORMAT_HEADER_SIZE) in_.fail("bad header size", 12);
     const std::uint64_t total = in_.u64("total length");
@@ -236,6 +237,25 @@ private:
       }
     }
     return tableCount;
+  }
+
+  void readSchemaDocuments() {
+    const std::uint32_t count = in_.u32("schema document count");
+    // Every document takes at least its location's count, its flag and its size.
+    if (count > in_.left() / 9) in_.fail("schema document count larger than the buffer", in_.offset() - 4);
+    SchemaDocuments documents(count);
+    std::u16string location;
+    for (SchemaDocument& document : documents) {
+      in_.text(location, "schema document location");
+      document.location = ZelWstring(location).toUtf8();
+      const unsigned flag = in_.u8("schema document flag");
+      if (flag > 1) in_.fail("bad schema document flag " + std::to_string(flag), in_.offset() - 1);
+      document.isRoot = flag == 1;
+      const std::uint32_t size = in_.u32("schema document size");
+      const unsigned char* bytes = in_.take(size, "schema document");
+      document.bytes.assign(reinterpret_cast<const char*>(bytes), size);
+    }
+    dictionary_.setSchemaDocuments(std::move(documents));
   }
 
   long readTable(long previous) {
@@ -317,6 +337,7 @@ private:
   const unsigned char* buffer_;
   std::size_t length_;
   std::int32_t mode_ = 0;
+  std::uint32_t version_ = 0;
   std::u16string value_;
 };
 }  // namespace
@@ -333,7 +354,9 @@ std::uint64_t dictFormatChecksum(const unsigned char* bytes, std::size_t length)
 std::vector<unsigned char> writeDictionary(const DictionaryInfo& dictionary) {
   ByteWriter writer;
   writer.bytes(DICT_FORMAT_MAGIC, sizeof DICT_FORMAT_MAGIC);
-  writer.u32(DICT_FORMAT_VERSION);
+  const SchemaDocuments& schemaDocuments = dictionary.getSchemaDocuments();
+  // Dictionaries without schema documents stay in the first version.
+  writer.u32(schemaDocuments.empty() ? 1 : DICT_FORMAT_VERSION);
   writer.u32(DICT_FORMAT_HEADER_SIZE);
   writer.u64(0);  // total length, set below
   writer.u64(0);  // checksum, set below
@@ -344,6 +367,15 @@ std::vector<unsigned char> writeDictionary(const DictionaryInfo& dictionary) {
   writer.text(dictionary.getWireFormatName().view());
   writer.u32(static_cast<std::uint32_t>(dictionary.getProjectDependencies().size()));
   for (const ZelWstring& dependency : dictionary.getProjectDependencies()) writer.text(dependency.view());
+  if (!schemaDocuments.empty()) {
+    writer.u32(static_cast<std::uint32_t>(schemaDocuments.size()));
+    for (const SchemaDocument& document : schemaDocuments) {
+      writer.text(ZelWstring::fromUtf8(document.location).view());
+      writer.u8(document.isRoot ? 1 : 0);
+      writer.u32(static_cast<std::uint32_t>(document.bytes.size()));
+      writer.bytes(reinterpret_cast<const unsigned char*>(document.bytes.data()), document.bytes.size());
+    }
+  }
   for (int t = 0; t < dictionary.getTableCount(); ++t) writeTable(writer, dictionary, t);
 
   std::vector<unsigned char>& out = writer.out();

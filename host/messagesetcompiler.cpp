@@ -411,6 +411,7 @@ public:
     std::vector<ZelWstring> dependencies;
     for (const std::string& dependency : set_.dependencies) dependencies.push_back(wide(dependency));
     dictionary_.setProjectDependencies(std::move(dependencies));
+    dictionary_.setSchemaDocuments(set_.schemaDocuments);
     // The element-name index is the descriptor's to fill; created empty with
     // its entry size so that the descriptor accepts it as it is.
     dictionary_.getTable(0)->Create(sizeof(std::int32_t), 0);

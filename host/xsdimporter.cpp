@@ -1,9 +1,11 @@
 #include "xsdimporter.h"
 
 #include "messagesetjson.h"
+#include "schemadocument.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
+#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/framework/psvi/XSAttributeDeclaration.hpp>
 #include <xercesc/framework/psvi/XSAttributeUse.hpp>
@@ -15,6 +17,7 @@
 #include <xercesc/framework/psvi/XSParticle.hpp>
 #include <xercesc/framework/psvi/XSSimpleTypeDefinition.hpp>
 #include <xercesc/framework/psvi/XSWildcard.hpp>
+#include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/Attributes.hpp>
@@ -23,7 +26,9 @@
 #include <xercesc/sax2/XMLReaderFactory.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/util/XMLURL.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
 #include <xercesc/util/XMLUni.hpp>
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
 
@@ -187,6 +192,50 @@ private:
   const Locator* locator_ = nullptr;
   int depth_ = 0;
   std::string targetNamespace_;
+};
+
+// Keeps every schema document the load reads, so that the dictionary can
+// validate without the files. Local files are read here and handed to
+// Xerces-C from memory; other locations are left to it as before.
+class SchemaDocumentRecorder : public XMLEntityResolver {
+public:
+  void recordRoot(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in) record(resolveSchemaLocation("", file), bytes.str(), true);
+  }
+
+  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
+    if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) return nullptr;
+    const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), utf8(resource->getSystemId()));
+    if (isNetworkLocation(location)) return nullptr;
+    const SchemaDocument* document = find(location);
+    if (document == nullptr) {
+      std::ifstream in(location, std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      if (!in) return nullptr;
+      document = &record(location, bytes.str(), false);
+    }
+    auto* copy = new XMLByte[document->bytes.size()];
+    std::memcpy(copy, document->bytes.data(), document->bytes.size());
+    return new MemBufInputSource(copy, document->bytes.size(), ZelWstring::fromUtf8(location).c_str(), true);
+  }
+
+  SchemaDocuments documents;
+
+private:
+  const SchemaDocument* find(const std::string& location) const {
+    for (const SchemaDocument& document : documents)
+      if (document.location == location) return &document;
+    return nullptr;
+  }
+  const SchemaDocument& record(const std::string& location, std::string bytes, bool isRoot) {
+    if (const SchemaDocument* known = find(location)) return *known;
+    documents.push_back({location, std::move(bytes), isRoot});
+    return documents.back();
+  }
 };
 
 std::unique_ptr<SAX2XMLReader> newReader(XMLGrammarPool* pool) {
@@ -810,6 +859,7 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
   if (schemaFiles.empty()) throwSourceError(kFunction, "(none)", "", "no schema documents given");
   XercesSession xerces;
   XMLGrammarPoolImpl pool(XMLPlatformUtils::fgMemoryManager);
+  SchemaDocumentRecorder recorder;
   {
     std::unique_ptr<SAX2XMLReader> reader = newReader(&pool);
     reader->setFeature(XMLUni::fgXercesSchema, true);
@@ -818,10 +868,12 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
     reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, true);
     SchemaErrorCollector errors;
     reader->setErrorHandler(&errors);
+    static_cast<SAX2XMLReaderImpl&>(*reader).setXMLEntityResolver(&recorder);
     for (const std::string& file : schemaFiles) {
       if (file.find("://") == std::string::npos && !std::ifstream(file)) {
         throwSourceError(kFunction, file, "", std::string("cannot be read: ") + std::strerror(errno));
       }
+      recorder.recordRoot(file);
       Grammar* grammar = nullptr;
       try {
         grammar = reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);
@@ -844,6 +896,7 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
   const SchemaDocumentFacts facts = scanSchemaDocuments(*model);
   SchemaMapper mapper(*model, facts, options, result.warnings);
   result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
+  result.set.schemaDocuments = std::move(recorder.documents);
   const std::vector<int> cycle = findTypeCycle(result.set);
   if (!cycle.empty()) {
     throwSourceError(kFunction, schemaFiles.front(), "type '" + result.set.types[cycle.front()].name + "'",

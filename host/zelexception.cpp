@@ -27,6 +27,8 @@ const char* keyOf(std::uint32_t messageNumber) {
     case CP_UNKNOWN_ENCODING: return "CP_UNKNOWN_ENCODING";
     case CP_UNKNOWN_MEMBER: return "CP_UNKNOWN_MEMBER";
     case CP_JSON_MISMATCH: return "CP_JSON_MISMATCH";
+    case CP_NOT_SCHEMA_VALID: return "CP_NOT_SCHEMA_VALID";
+    case CP_NO_SCHEMA: return "CP_NO_SCHEMA";
     default: return "CP_UNKNOWN_MESSAGE";
   }
 }

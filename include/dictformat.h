@@ -7,7 +7,7 @@
 //
 //   header (DICT_FORMAT_HEADER_SIZE bytes)
 //     0  8  magic DICT_FORMAT_MAGIC
-//     8  4  format version (DICT_FORMAT_VERSION)
+//     8  4  format version: 1, or DICT_FORMAT_VERSION (2) with schema documents
 //    12  4  header size
 //    16  8  total length of the buffer in bytes
 //    24  8  checksum: dictFormatChecksum of every byte from offset 32 on
@@ -17,6 +17,9 @@
 //    44  4  reserved, 0
 //   then  string  wire-format name
 //         u32     number of project dependencies, then each as a string
+//   version 2 only (written when the dictionary keeps schema documents):
+//         u32     number of schema documents, then per document
+//                 string location, u8 1 (named by the user) or 0, u32 byte count, the bytes
 //   then per table
 //     u32 table number, u32 entry size, i32 row count,
 //     row count * entry size record bytes (name pointer fields stored as 0),
@@ -36,7 +39,7 @@
 #include <cstdint>
 
 inline constexpr unsigned char DICT_FORMAT_MAGIC[8] = {'W', 'F', 'D', 'I', 'C', 'T', '\r', '\n'};
-constexpr std::uint32_t DICT_FORMAT_VERSION = 1;
+constexpr std::uint32_t DICT_FORMAT_VERSION = 2;
 constexpr std::size_t DICT_FORMAT_HEADER_SIZE = 48;
 constexpr std::size_t DICT_FORMAT_CHECKSUM_OFFSET = 24;
 

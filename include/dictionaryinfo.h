@@ -15,6 +15,7 @@
 // CP_DICTIONARY_FORMAT_ERROR (see dictformat.h).
 
 #include "pwfdata.h"
+#include "schemadocument.h"
 #include "zelapi.h"
 #include "zelwstring.h"
 
@@ -391,6 +392,10 @@ public:
   // The ordered list of the projects (namespace names) this dictionary depends on.
   const std::vector<ZelWstring>& getProjectDependencies() const { return dependencies_; }
   void setProjectDependencies(std::vector<ZelWstring> dependencies) { dependencies_ = std::move(dependencies); }
+  // The XML Schema documents the dictionary was compiled from (none for a
+  // message-set source or a dictionary of format version 1).
+  const SchemaDocuments& getSchemaDocuments() const { return schemaDocuments_; }
+  void setSchemaDocuments(SchemaDocuments documents) { schemaDocuments_ = std::move(documents); }
 
   // One shared copy of a name, alive as long as the dictionary: equal texts
   // give the same object.
@@ -407,6 +412,7 @@ private:
   ZelWstring wireFormatName_;
   long mode_ = 0;
   std::vector<ZelWstring> dependencies_;
+  SchemaDocuments schemaDocuments_;
   std::unordered_set<ZelWstring, ZelWstringHash> names_;
   int standardBase_ = -1;
 };

@@ -2,6 +2,7 @@
 #define MESSAGESET_H
 
 #include "pwfdata.h"
+#include "schemadocument.h"
 #include "zelapi.h"
 
 #include <optional>
@@ -231,6 +232,7 @@ struct MessageSet {
   std::vector<NamespaceDef> namespaces;
   std::vector<TypeDef> types;
   std::vector<ElementDef> elements;  // global elements (messages among them)
+  SchemaDocuments schemaDocuments;   // the XML Schema documents of a set imported from them
 };
 
 // The names of the predefined types, which a source may use without

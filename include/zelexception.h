@@ -38,6 +38,8 @@ constexpr std::uint32_t CP_TYPE_MISMATCH = 0xC0002008;     // a value is not of 
 constexpr std::uint32_t CP_UNKNOWN_ENCODING = 0xC0002009;  // an encoding name no code page answers to
 constexpr std::uint32_t CP_UNKNOWN_MEMBER = 0xC000200A;    // a name the message set does not allow there
 constexpr std::uint32_t CP_JSON_MISMATCH = 0xC000200B;     // JSON that does not fit the message set
+constexpr std::uint32_t CP_NOT_SCHEMA_VALID = 0xC000200C;  // a document its schema refuses
+constexpr std::uint32_t CP_NO_SCHEMA = 0xC000200D;         // validation asked of a message set without schemas
 
 // The key of a message number ("CP_XML_INTERNAL_ERROR"), or "CP_UNKNOWN_MESSAGE".
 ZEL_API const char* keyOf(std::uint32_t messageNumber);

@@ -100,4 +100,17 @@ void setCodePage(const CodePage& codePage, MessageInfo& properties) {
   properties.setIntegerProperty(ZelWstring(MI_ENCODING_STR), codePage.littleEndian ? kLittleEndianCode : kBigEndianCode);
 }
 
+std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size) {
+  if (codePage.ccsid == 0 || codePage.ccsid == kUtf8) return codePage.ccsid == 0 ? u"" : u"UTF-8";
+  if (codePage.ccsid == kUtf16) {
+    // With a byte-order mark the scanner finds the order itself, and a forced
+    // name would keep the mark as text.
+    const auto* b = static_cast<const unsigned char*>(bytes);
+    const bool marked = size >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE));
+    return marked ? u"" : codePage.littleEndian ? u"UTF-16LE" : u"UTF-16BE";
+  }
+  const std::string name = "ibm-" + std::to_string(codePage.ccsid);
+  return std::u16string(name.begin(), name.end());
+}
+
 }  // namespace wfxml::detail

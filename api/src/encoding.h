@@ -4,6 +4,8 @@
 // Encoding names of ParseOptions and WriteOptions as the host framework's
 // message properties: a code page (CCSID) and a byte order.
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 class MessageInfo;
@@ -27,6 +29,11 @@ CodePage codePageOf(std::string_view name);
 // Sets the "ccsid" and "encoding" properties. Both are always set: a worker
 // keeps a code page from one parse to the next unless told otherwise.
 void setCodePage(const CodePage& codePage, MessageInfo& properties);
+
+// The name to force on Xerces-C's scanner for a code page ("UTF-16LE",
+// "ibm-500"); empty for code page 0 and for byte-order-marked UTF-16, which
+// the scanner recognises.
+std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size);
 
 }  // namespace wfxml::detail
 

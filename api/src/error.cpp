@@ -9,11 +9,16 @@ Error::Error(std::string key, std::uint32_t number, std::vector<std::string> ins
 
 Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
              std::exception_ptr hostException)
+    : Error(std::move(key), number, std::move(inserts), message, std::move(hostException), {}) {}
+
+Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
+             std::exception_ptr hostException, std::vector<ValidationError> validationErrors)
     : std::runtime_error(message),
       key_(std::move(key)),
       number_(number),
       inserts_(std::move(inserts)),
-      hostException_(std::move(hostException)) {}
+      hostException_(std::move(hostException)),
+      validationErrors_(std::move(validationErrors)) {}
 
 Error::~Error() = default;
 
@@ -47,6 +52,24 @@ void throwError(const char* file, long line, const char* function, std::uint32_t
   } catch (const ZelException& e) {
     throw toError(e);
   }
+}
+
+void throwNotValid(const char* file, long line, const char* function, std::vector<ValidationError> problems) {
+  const ValidationError& first = problems.front();
+  try {
+    ZelFatalException e(file, line, function, nullptr, ZelMessages::CP_NOT_SCHEMA_VALID);
+    e.addInsert(static_cast<unsigned long>(problems.size()));
+    e.addInsert(describe(first));
+    throw e;
+  } catch (const ZelException& e) {
+    Error error = toError(e);
+    throw Error(error.key(), error.number(), error.inserts(), error.what(), error.hostException(), std::move(problems));
+  }
+}
+
+std::string describe(const ValidationError& problem) {
+  return std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
+         (problem.path.empty() ? "/" : problem.path) + ": " + problem.message;
 }
 
 void rethrowTranslated() {

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace wfxml::detail {
 
@@ -17,6 +18,13 @@ namespace wfxml::detail {
 // exception naming the throw site (file, line, function) as the host's do.
 [[noreturn]] void throwError(const char* file, long line, const char* function, std::uint32_t messageNumber,
                              std::initializer_list<std::string> inserts);
+
+// Raises Error CP_NOT_SCHEMA_VALID (inserts: the number of problems, the
+// first as describe() writes it) carrying the problems (at least one).
+[[noreturn]] void throwNotValid(const char* file, long line, const char* function,
+                                std::vector<ValidationError> problems);
+// "LINE:COLUMN: PATH: MESSAGE" ("/" for no path).
+std::string describe(const ValidationError& problem);
 
 // Runs work and returns what it returns; a host exception leaves as Error,
 // anything else (a callback's own exception, std::bad_alloc) unchanged.

@@ -94,6 +94,25 @@ std::unique_ptr<Worker> MessageSetState::newWorker() const {
 
 void MessageSetState::giveBack(std::unique_ptr<Worker> worker) const { pool_.giveBack(std::move(worker)); }
 
+const SchemaValidator& MessageSetState::validator() const {
+  std::lock_guard<std::mutex> lock(validatorLock_);
+  if (validator_) return *validator_;
+  if (validatorFailure_) std::rethrow_exception(validatorFailure_);
+  try {
+    if (dictionary == nullptr || dictionary->getSchemaDocuments().empty()) {
+      throwError(__FILE__, __LINE__, "MessageSet::validate", ZelMessages::CP_NO_SCHEMA,
+                 {dictionary == nullptr ? "the message set has no dictionary"
+                                        : "the dictionary keeps no XML Schema documents (compiled from a message-set "
+                                          "source, or before they were kept: compile it again from the .xsd files)"});
+    }
+    validator_ = std::make_unique<const SchemaValidator>(dictionary->getSchemaDocuments());
+  } catch (const Error&) {
+    validatorFailure_ = std::current_exception();
+    throw;
+  }
+  return *validator_;
+}
+
 }  // namespace detail
 
 MessageSet::MessageSet(std::shared_ptr<const detail::MessageSetState> state) : state_(std::move(state)) {}
@@ -122,6 +141,11 @@ MessageSet MessageSet::none() {
 std::vector<std::uint8_t> MessageSet::dictionaryBytes() const { return state_->dictionaryBytes; }
 
 std::vector<std::string> MessageSet::messageNames() const { return state_->definitions.messageNames(); }
+
+std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t size, const ParseOptions& options) const {
+  const detail::SchemaValidator& validator = state_->validator();
+  return validator.validate(bytes, size, detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size));
+}
 
 Message MessageSet::parse(const void* bytes, std::size_t size, const ParseOptions& options) const {
   Session session(*this);

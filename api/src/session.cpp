@@ -94,15 +94,30 @@ Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& 
   return message;
 }
 
+namespace {
+// ParseOptions::validate: the document's problems, raised before it is parsed.
+void validateIfAsked(const MessageSet& set, const void* bytes, std::size_t size, const ParseOptions& options) {
+  if (!options.validate) return;
+  std::vector<ValidationError> problems = set.validate(bytes, size, options);
+  if (!problems.empty()) detail::throwNotValid(__FILE__, __LINE__, "Session::parse", std::move(problems));
+}
+}  // namespace
+
 void Session::parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options) {
-  detail::translated(
-      [&] { state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
-                    /*path=*/nullptr); });
+  detail::translated([&] {
+    if (options.validate) {
+      message.state().tree.clear();
+      validateIfAsked(state_->set, bytes, size, options);
+    }
+    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
+                  /*path=*/nullptr);
+  });
 }
 
 void Session::parse(const void* bytes, std::size_t size, const std::function<void(const Event&)>& onEvent,
                     const ParseOptions& options) {
   detail::translated([&] {
+    validateIfAsked(state_->set, bytes, size, options);
     detail::EventStream events(state_->set.state()->definitions, onEvent);
     state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events, /*path=*/nullptr);
   });

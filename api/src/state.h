@@ -13,6 +13,7 @@
 #include "messagetree.h"
 #include "plugin.h"
 #include "schemaview.h"
+#include "schemavalidator.h"
 #include "worker.h"
 #include "bitstreambuffer.h"
 #include "messageinfo.h"
@@ -20,7 +21,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +56,10 @@ struct MessageSetState {
   // A new worker, for callers whose properties an idle one cannot serve.
   std::unique_ptr<Worker> newWorker() const;
   void giveBack(std::unique_ptr<Worker> worker) const;
+  // The validator of the dictionary's schema documents, built on first use
+  // (a failure is kept and raised again). Throws Error CP_NO_SCHEMA and as
+  // SchemaValidator's constructor.
+  const SchemaValidator& validator() const;
 
   struct DescriptorRelease {
     void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
@@ -70,6 +77,9 @@ struct MessageSetState {
 
 private:
   mutable WorkerPool pool_;
+  mutable std::mutex validatorLock_;
+  mutable std::unique_ptr<const SchemaValidator> validator_;
+  mutable std::exception_ptr validatorFailure_;
 };
 
 // A session's worker, borrowed from its message set and given back at the end.

@@ -20,6 +20,7 @@ void fillSample(StdDictionaryInfo& dict) {
   dict.setWireFormatName(u"XML");
   dict.setDictionaryMode(1);
   dict.setProjectDependencies({ZelWstring(u"urn:base"), ZelWstring(u"urn:own")});
+  dict.setSchemaDocuments({{"/s/orders.xsd", "<xs:schema/>", true}, {"/s/common.xsd", "", false}});
   dict.getIdentificationDefs().Create(1);
   dict.getIdentificationDefs().SetRowName(0, u"sample");
   dict.getMsgSetDefs().Create(1);
@@ -118,6 +119,10 @@ TEST(DictRoundTrip, ReloadedDictionaryDumpsAndSerializesIdentically) {
   EXPECT_EQ(copy.getDictionaryMode(), 1);
   ASSERT_EQ(copy.getProjectDependencies().size(), 2u);
   EXPECT_EQ(copy.getProjectDependencies()[1], ZelWstring(u"urn:own"));
+  ASSERT_EQ(copy.getSchemaDocuments().size(), 2u);
+  EXPECT_EQ(copy.getSchemaDocuments()[0].bytes, "<xs:schema/>");
+  EXPECT_TRUE(copy.getSchemaDocuments()[0].isRoot);
+  EXPECT_EQ(copy.getSchemaDocuments()[1].location, "/s/common.xsd");
 
   // Row names are mapped again during the load and name pointers refreshed.
   EXPECT_EQ(std::u16string_view(copy.getTagDefs()[1]->name), u"total");

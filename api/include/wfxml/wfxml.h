@@ -44,6 +44,15 @@ struct SessionState;
 struct MessageSetState;
 }  // namespace detail
 
+// One way a document breaks its schema (or is not well-formed), as the
+// XML Schema validator reports it.
+struct ValidationError {
+  std::uint64_t line = 0;    // 1-based; where the validator stood (just after the tag or the text)
+  std::uint64_t column = 0;
+  std::string path;          // the element: "/Document/GrpHdr/MsgId" (names as written); "" before the root
+  std::string message;       // the validator's text, e.g. "element 'Ccy' is missing ..."
+};
+
 // The failure of a wfxml call. what() is the formatted message, e.g.
 // "CP_XML_XERCES_PARSER_EXCEPTION: ... line 3 column 7 ...".
 class Error : public std::runtime_error {
@@ -52,6 +61,9 @@ public:
   // The same, keeping the host framework's exception it stands for.
   Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
         std::exception_ptr hostException);
+  // A document the schema refuses (CP_NOT_SCHEMA_VALID): also every problem.
+  Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
+        std::exception_ptr hostException, std::vector<ValidationError> validationErrors);
   ~Error() override;
   const std::string& key() const noexcept { return key_; }             // "CP_XML_DATA_READ_CONVERSION_ERROR"
   std::uint32_t number() const noexcept { return number_; }            // 0xC000151C
@@ -59,12 +71,15 @@ public:
   // The host framework's exception (a ZelException, with its throw site),
   // for hosts that report it in full.
   const std::exception_ptr& hostException() const noexcept { return hostException_; }
+  // The problems of a document the schema refuses; empty for other errors.
+  const std::vector<ValidationError>& validationErrors() const noexcept { return validationErrors_; }
 
 private:
   std::string key_;
   std::uint32_t number_;
   std::vector<std::string> inserts_;
   std::exception_ptr hostException_;
+  std::vector<ValidationError> validationErrors_;
 };
 
 // The kind of a typed value. Decimals are exact (any number of digits); the
@@ -190,6 +205,9 @@ private:
 // refused with Error CP_UNKNOWN_ENCODING.
 struct ParseOptions {
   std::string encoding;  // empty: from the byte-order mark or the XML declaration, else UTF-8
+  // Validate against the message set's schemas first (see MessageSet::validate);
+  // a document with problems is refused with Error CP_NOT_SCHEMA_VALID.
+  bool validate = false;
 };
 struct WriteOptions {
   std::string encoding = "utf-8";
@@ -300,6 +318,19 @@ public:
   // The compiled dictionary as a file's bytes (what load reads).
   std::vector<std::uint8_t> dictionaryBytes() const;
   std::vector<std::string> messageNames() const;  // the messages' element names
+
+  // Checks a document against the XML Schema documents the set was compiled
+  // from (kept in its dictionary, so a loaded set needs no .xsd files), with
+  // Xerces-C's validator: full schema checking, identity constraints
+  // included; nothing is fetched (schemaLocation hints and external DTDs are
+  // ignored, external entities refused). Returns every problem in document
+  // order, well-formedness errors included (the check stops at the first of
+  // those); empty when the document is valid. The grammar is built once, on
+  // the first call, and shared by all threads. Throws Error CP_NO_SCHEMA for
+  // a set without schema documents (a message-set source, none(), or a
+  // dictionary from before they were kept), CP_DICTIONARY_SOURCE_ERROR when
+  // the kept schemas cannot be read, CP_UNKNOWN_ENCODING.
+  std::vector<ValidationError> validate(const void* bytes, std::size_t size, const ParseOptions& options = {}) const;
 
   // Thread-safe conveniences: each call takes a Session from the set's pool.
   Message parse(const void* bytes, std::size_t size, const ParseOptions& options = {}) const;

@@ -1,0 +1,317 @@
+#include "schemavalidator.h"
+
+#include "error.h"
+#include "zelexception.h"
+#include "zelwstring.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLGrammarPoolImpl.hpp>
+#include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
+#include <xercesc/sax/Locator.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/DefaultHandler.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLResourceIdentifier.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <cstring>
+
+using namespace xercesc;
+
+namespace wfxml::detail {
+namespace {
+
+constexpr char kFunction[] = "MessageSet::validate";
+// Character data beyond the document's own length that entity references
+// may add, in UTF-16 units (the parser's allowance).
+constexpr std::size_t kEntityTextAllowance = std::size_t{4} << 20;
+
+std::string utf8(const XMLCh* text) { return ZelWstring(text).toUtf8(); }
+
+// Xerces-C is reference counted and its start is not thread-safe.
+class XercesUse {
+public:
+  XercesUse() {
+    std::lock_guard<std::mutex> lock(mutex());
+    XMLPlatformUtils::Initialize();
+  }
+  ~XercesUse() {
+    std::lock_guard<std::mutex> lock(mutex());
+    XMLPlatformUtils::Terminate();
+  }
+  XercesUse(const XercesUse&) = delete;
+  XercesUse& operator=(const XercesUse&) = delete;
+
+private:
+  static std::mutex& mutex() {
+    static std::mutex lock;
+    return lock;
+  }
+};
+
+// Serves the kept schema documents by their resolved location and nothing
+// else: the network and the file system are never asked. External DTDs of
+// schema documents read as empty.
+class KeptDocumentResolver : public XMLEntityResolver {
+public:
+  explicit KeptDocumentResolver(const SchemaDocuments& documents) : documents_(documents) {}
+
+  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
+    if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) {
+      return new MemBufInputSource(nullptr, 0, resource->getSystemId() ? resource->getSystemId() : u"", false);
+    }
+    const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), utf8(resource->getSystemId()));
+    for (const SchemaDocument& document : documents_) {
+      if (document.location == location) return sourceOf(document);
+    }
+    return nullptr;  // unresolved: default resolution is off, so Xerces-C reports it
+  }
+
+  static InputSource* sourceOf(const SchemaDocument& document) {
+    auto* source = new MemBufInputSource(reinterpret_cast<const XMLByte*>(document.bytes.data()), document.bytes.size(),
+                                         ZelWstring::fromUtf8(document.location).c_str(), false);
+    source->setCopyBufToStream(false);  // the documents outlive the load
+    return source;
+  }
+
+private:
+  const SchemaDocuments& documents_;
+};
+
+// The first error of a schema load.
+class LoadErrors : public DefaultHandler {
+public:
+  void error(const SAXParseException& e) override { record(e); }
+  void fatalError(const SAXParseException& e) override { record(e); }
+
+  bool failed = false;
+  std::string document, place, what;
+
+private:
+  void record(const SAXParseException& e) {
+    if (failed) return;
+    failed = true;
+    document = utf8(e.getSystemId());
+    place = "line " + std::to_string(e.getLineNumber()) + ", column " + std::to_string(e.getColumnNumber());
+    what = utf8(e.getMessage());
+  }
+};
+
+void setValidatingFeatures(SAX2XMLReader& reader) {
+  reader.setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
+  reader.setFeature(XMLUni::fgXercesSchema, true);
+  reader.setFeature(XMLUni::fgXercesSchemaFullChecking, true);
+  reader.setFeature(XMLUni::fgXercesHandleMultipleImports, true);
+  reader.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+}
+
+// Ends a check that went past a limit.
+struct LimitReached {
+  std::string what;
+};
+
+}  // namespace
+
+class SchemaValidator::Grammar {
+public:
+  explicit Grammar(const SchemaDocuments& documents) : documents_(documents), pool_(new XMLGrammarPoolImpl()) {
+    security_.setEntityExpansionLimit(kEntityExpansionLimit);
+    load();
+    pool_->lockPool();  // read-only from here on, so that threads may share it
+  }
+
+  XMLGrammarPool* pool() const { return pool_.get(); }
+  SecurityManager* security() const { return &security_; }
+
+private:
+  void load() {
+    auto reader = std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, pool_.get());
+    setValidatingFeatures(*reader);
+    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, true);
+    KeptDocumentResolver resolver(documents_);
+    LoadErrors errors;
+    reader->setXMLEntityResolver(&resolver);
+    reader->setErrorHandler(&errors);
+    for (const SchemaDocument& document : documents_) {
+      if (!document.isRoot) continue;
+      std::unique_ptr<InputSource> source(KeptDocumentResolver::sourceOf(document));
+      const xercesc::Grammar* grammar = nullptr;
+      std::string failure;
+      try {
+        grammar = reader->loadGrammar(*source, xercesc::Grammar::SchemaGrammarType, true);
+      } catch (const XMLException& e) {
+        failure = utf8(e.getMessage());
+      } catch (const SAXException& e) {
+        failure = utf8(e.getMessage());
+      } catch (const OutOfMemoryException&) {
+        failure = "out of memory";
+      }
+      if (errors.failed) {
+        throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                   {errors.document.empty() ? document.location : errors.document, errors.place, errors.what});
+      }
+      if (grammar == nullptr) {
+        throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                   {document.location, "", failure.empty() ? "not a schema document" : failure});
+      }
+    }
+  }
+
+  XercesUse xerces_;
+  const SchemaDocuments& documents_;
+  mutable SecurityManager security_;
+  std::unique_ptr<XMLGrammarPool> pool_;
+};
+
+// Collects a document's problems, each with the path of its element.
+class ProblemCollector : public DefaultHandler {
+public:
+  void start(std::size_t documentSize) {
+    problems.clear();
+    path_.clear();
+    pathEnds_.clear();
+    named_ = 0;
+    text_ = 0;
+    textLimit_ = documentSize + kEntityTextAllowance;
+  }
+  // The problem that ended a check early.
+  void stop(const std::string& what) {
+    problems.push_back({0, 0, utf8Path(), what});
+    if (locator_) {
+      problems.back().line = locator_->getLineNumber();
+      problems.back().column = locator_->getColumnNumber();
+    }
+  }
+
+  void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
+  void startElement(const XMLCh*, const XMLCh*, const XMLCh* qname, const Attributes&) override {
+    if (pathEnds_.size() >= SchemaValidator::kMaxElementDepth) {
+      throw LimitReached{"elements nested deeper than " + std::to_string(SchemaValidator::kMaxElementDepth)};
+    }
+    pathEnds_.push_back(path_.size());
+    path_ += u'/';
+    path_ += qname;
+    nameStartTagProblems();
+  }
+  void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override {
+    named_ = problems.size();
+    path_.resize(pathEnds_.back());
+    pathEnds_.pop_back();
+  }
+  void characters(const XMLCh* const, const XMLSize_t length) override {
+    text_ += length;
+    if (text_ > textLimit_) throw LimitReached{"more character data than entity references may add"};
+  }
+  void error(const SAXParseException& e) override { add(e); }
+  void fatalError(const SAXParseException& e) override { add(e); }
+
+  std::vector<ValidationError> problems;
+
+private:
+  void add(const SAXParseException& e) {
+    problems.push_back({e.getLineNumber(), e.getColumnNumber(), utf8Path(), utf8(e.getMessage())});
+  }
+  // A start tag is checked before its element is reported: problems found
+  // where the element now starts are the element's own.
+  void nameStartTagProblems() {
+    for (std::size_t i = named_; i < problems.size(); ++i) {
+      ValidationError& problem = problems[i];
+      if (locator_ && problem.line == locator_->getLineNumber() && problem.column == locator_->getColumnNumber()) {
+        problem.path = utf8Path();
+      }
+    }
+    named_ = problems.size();
+  }
+  std::string utf8Path() const { return ZelWstring(path_).toUtf8(); }
+
+  const Locator* locator_ = nullptr;
+  std::u16string path_;                // "/a/b/c"
+  std::vector<std::size_t> pathEnds_;  // where each open element's part of path_ starts
+  std::size_t named_ = 0;              // problems before this one have their element
+  std::size_t text_ = 0;
+  std::size_t textLimit_ = 0;
+};
+
+// One reader validating against the shared grammar, for one thread at a time.
+class SchemaValidator::Checker {
+public:
+  explicit Checker(const Grammar& grammar)
+      : reader_(std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, grammar.pool())) {
+    setValidatingFeatures(*reader_);
+    reader_->setFeature(XMLUni::fgSAX2CoreValidation, true);
+    reader_->setFeature(XMLUni::fgXercesDynamic, false);
+    reader_->setFeature(XMLUni::fgXercesIdentityConstraintChecking, true);
+    reader_->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, true);
+    reader_->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
+    reader_->setFeature(XMLUni::fgXercesLoadSchema, false);  // xsi:schemaLocation is a hint, not an order
+    reader_->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+    reader_->setFeature(XMLUni::fgXercesSkipDTDValidation, true);
+    reader_->setProperty(XMLUni::fgXercesSecurityManager, grammar.security());
+    reader_->setContentHandler(&collector_);
+    reader_->setErrorHandler(&collector_);
+  }
+
+  std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding) {
+    MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
+    source.setCopyBufToStream(false);
+    if (!encoding.empty()) source.setEncoding(encoding.c_str());
+    collector_.start(size);
+    try {
+      reader_->parse(source);
+    } catch (const LimitReached& limit) {
+      collector_.stop(limit.what);
+    } catch (const XMLException& e) {
+      collector_.stop(utf8(e.getMessage()));
+    } catch (const SAXException& e) {
+      collector_.stop(utf8(e.getMessage()));
+    } catch (const OutOfMemoryException&) {
+      collector_.stop("out of memory");
+    }
+    return std::move(collector_.problems);
+  }
+
+private:
+  std::unique_ptr<SAX2XMLReaderImpl> reader_;
+  ProblemCollector collector_;
+};
+
+SchemaValidator::SchemaValidator(const SchemaDocuments& documents) {
+  bool hasRoot = false;
+  for (const SchemaDocument& document : documents) hasRoot = hasRoot || document.isRoot;
+  if (!hasRoot) throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_NO_SCHEMA, {"no schema documents kept"});
+  grammar_ = std::make_unique<Grammar>(documents);
+}
+
+SchemaValidator::~SchemaValidator() = default;  // the idle readers go before the grammar they use
+
+std::vector<ValidationError> SchemaValidator::validate(const void* bytes, std::size_t size,
+                                                       const std::u16string& xercesEncoding) const {
+  std::unique_ptr<Checker> checker = takeChecker();
+  std::vector<ValidationError> problems = checker->check(bytes, size, xercesEncoding);
+  giveBack(std::move(checker));
+  return problems;
+}
+
+std::unique_ptr<SchemaValidator::Checker> SchemaValidator::takeChecker() const {
+  {
+    std::lock_guard<std::mutex> lock(idleLock_);
+    if (!idle_.empty()) {
+      std::unique_ptr<Checker> checker = std::move(idle_.back());
+      idle_.pop_back();
+      return checker;
+    }
+  }
+  return std::make_unique<Checker>(*grammar_);
+}
+
+void SchemaValidator::giveBack(std::unique_ptr<Checker> checker) const {
+  std::lock_guard<std::mutex> lock(idleLock_);
+  idle_.push_back(std::move(checker));
+}
+
+}  // namespace wfxml::detail

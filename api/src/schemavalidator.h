@@ -1,0 +1,58 @@
+#ifndef WFXML_SRC_SCHEMAVALIDATOR_H
+#define WFXML_SRC_SCHEMAVALIDATOR_H
+
+// Documents checked against a message set's XML Schema documents by
+// Xerces-C's schema validator. The grammar is parsed once, into a locked
+// grammar pool that any number of threads validate against at once; each
+// thread borrows a reader (with its scanner and buffers) from a pool.
+
+#include "wfxml/wfxml.h"
+
+#include "schemadocument.h"
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace wfxml::detail {
+
+class SchemaValidator {
+public:
+  // Parses the documents (the roots, which find the others through their
+  // includes and imports) with full schema checking. Nothing outside
+  // documents is read: a schemaLocation that names no kept document is
+  // unresolved, as Xerces-C treats a missing file. Throws Error
+  // CP_DICTIONARY_SOURCE_ERROR (inserts: the schema document, "line L,
+  // column C", what Xerces-C says) for a schema it refuses, CP_NO_SCHEMA
+  // (insert: why) when documents is empty.
+  explicit SchemaValidator(const SchemaDocuments& documents);
+  ~SchemaValidator();
+  SchemaValidator(const SchemaValidator&) = delete;
+  SchemaValidator& operator=(const SchemaValidator&) = delete;
+
+  // Every problem of the document, in order; empty when it is valid.
+  // xercesEncoding: the encoding to force ("UTF-16LE", "ibm-500"), empty
+  // to find it from the document. Thread-safe.
+  std::vector<ValidationError> validate(const void* bytes, std::size_t size, const std::u16string& xercesEncoding) const;
+
+  // Elements nested deeper than this are reported and end the check.
+  static constexpr std::size_t kMaxElementDepth = 1000;
+  // Entity references expanded per document before the check stops.
+  static constexpr std::size_t kEntityExpansionLimit = 1000;
+
+private:
+  class Grammar;
+  class Checker;
+  std::unique_ptr<Checker> takeChecker() const;
+  void giveBack(std::unique_ptr<Checker> checker) const;
+
+  std::unique_ptr<Grammar> grammar_;
+  mutable std::mutex idleLock_;
+  mutable std::vector<std::unique_ptr<Checker>> idle_;
+};
+
+}  // namespace wfxml::detail
+
+#endif

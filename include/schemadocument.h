@@ -1,0 +1,33 @@
+#ifndef SCHEMADOCUMENT_H
+#define SCHEMADOCUMENT_H
+
+#include "zelapi.h"
+
+#include <string>
+#include <vector>
+
+// One XML Schema document a message set was compiled from, kept in the
+// dictionary so that documents can be validated without the schema files.
+// location is the document's system id as it was read (an absolute path);
+// the documents it includes or imports are found among the others by their
+// schemaLocation resolved against it.
+struct SchemaDocument {
+  std::string location;
+  std::string bytes;    // the file as read, in its own encoding
+  bool isRoot = false;  // named by the user (the others were included or imported)
+};
+
+using SchemaDocuments = std::vector<SchemaDocument>;
+
+// The location a schemaLocation (or a file name given by the user) names,
+// resolved against the location of the document that refers to it (empty
+// for a user's file name): an absolute, normalised path for a local file
+// ("file://" URLs included), the URL as it stands for any other scheme.
+// Recording and looking documents up both go through it, so a dictionary's
+// documents are found again by the same names.
+ZEL_API std::string resolveSchemaLocation(const std::string& referrer, const std::string& location);
+// True for a location with a scheme other than file: one that only the
+// network could serve.
+ZEL_API bool isNetworkLocation(const std::string& location);
+
+#endif

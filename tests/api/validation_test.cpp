@@ -1,0 +1,128 @@
+// Validating documents against the schemas a message set was compiled from.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+// An order schema in two documents (the types are included), with a facet,
+// a required attribute and a key.
+constexpr char kOrderSchema[] = R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:o="urn:order"
+    targetNamespace="urn:order" elementFormDefault="qualified">
+  <xs:include schemaLocation="types/order-types.xsd"/>
+  <xs:element name="order">
+    <xs:complexType>
+      <xs:sequence>
+        <xs:element name="id" type="o:Code"/>
+        <xs:element name="line" type="o:Line" maxOccurs="unbounded"/>
+      </xs:sequence>
+    </xs:complexType>
+    <xs:key name="lineNumbers"><xs:selector xpath="o:line"/><xs:field xpath="@no"/></xs:key>
+  </xs:element>
+</xs:schema>)";
+constexpr char kOrderTypes[] = R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:o="urn:order"
+    targetNamespace="urn:order" elementFormDefault="qualified">
+  <xs:simpleType name="Code"><xs:restriction base="xs:string"><xs:pattern value="[A-Z]{3}"/></xs:restriction></xs:simpleType>
+  <xs:complexType name="Line">
+    <xs:sequence><xs:element name="qty" type="xs:positiveInteger"/></xs:sequence>
+    <xs:attribute name="no" type="xs:int" use="required"/>
+  </xs:complexType>
+</xs:schema>)";
+
+std::string order(const std::string& id, const std::string& lines) {
+  return "<o:order xmlns:o=\"urn:order\">\n<o:id>" + id + "</o:id>\n" + lines + "</o:order>\n";
+}
+
+// The message set compiled from the schema, then loaded from its dictionary
+// with the schema files gone.
+wfxml::MessageSet orderSetWithoutFiles() {
+  std::vector<std::uint8_t> dictionary;
+  {
+    const ScratchFolder folder;
+    std::filesystem::create_directory(folder.path() / "types");
+    folder.write("types/order-types.xsd", kOrderTypes);
+    dictionary = wfxml::MessageSet::compile({folder.write("order.xsd", kOrderSchema)}).dictionaryBytes();
+  }
+  const ScratchFolder folder;
+  return wfxml::MessageSet::load(folder.write("order.dict", textOf(dictionary)));
+}
+
+struct InvalidCase {
+  const char* name;
+  std::string document;
+  std::uint64_t line;
+  const char* path;     // of the first problem
+  const char* message;  // part of the first problem's message
+};
+
+void PrintTo(const InvalidCase& c, std::ostream* out) { *out << c.name; }
+
+class InvalidDocuments : public testing::TestWithParam<InvalidCase> {};
+
+TEST_P(InvalidDocuments, EveryProblemNamesItsPlace) {
+  static const wfxml::MessageSet set = orderSetWithoutFiles();
+  const InvalidCase& c = GetParam();
+  const std::vector<wfxml::ValidationError> problems = set.validate(c.document.data(), c.document.size());
+  ASSERT_FALSE(problems.empty());
+  EXPECT_EQ(problems[0].line, c.line);
+  EXPECT_EQ(problems[0].path, c.path);
+  EXPECT_NE(problems[0].message.find(c.message), std::string::npos) << problems[0].message;
+}
+
+const std::string kLine1 = "<o:line no=\"1\"><o:qty>2</o:qty></o:line>\n";
+INSTANTIATE_TEST_SUITE_P(
+    Validation, InvalidDocuments,
+    testing::Values(
+        InvalidCase{"PatternFacet", order("abc", kLine1), 2, "/o:order/o:id", "'abc'"},
+        InvalidCase{"RangeOfABuiltInType", order("ABC", "<o:line no=\"1\"><o:qty>0</o:qty></o:line>\n"), 3,
+                    "/o:order/o:line/o:qty", "0"},
+        InvalidCase{"MissingRequiredAttribute", order("ABC", "<o:line><o:qty>2</o:qty></o:line>\n"), 3,
+                    "/o:order/o:line", "no"},
+        InvalidCase{"MissingElement", order("ABC", ""), 3, "/o:order", "content"},
+        InvalidCase{"UnexpectedElementNamesItself", order("ABC", kLine1 + "<o:note/>\n"), 4, "/o:order/o:note",
+                    "note"},
+        InvalidCase{"DuplicateKey", order("ABC", kLine1 + kLine1), 4, "/o:order/o:line", "duplicate"},
+        InvalidCase{"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
+        InvalidCase{"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"}),
+    [](const testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
+
+TEST(Validation, AValidDocumentHasNoProblemsAndHintsAreNotFollowed) {
+  const wfxml::MessageSet set = orderSetWithoutFiles();
+  // The hint names a schema that is nowhere: the kept one serves.
+  std::string document = order("ABC", kLine1);
+  document.insert(document.find('>'), " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                                      "xsi:schemaLocation=\"urn:order http://example.invalid/order.xsd\"");
+  EXPECT_TRUE(set.validate(document.data(), document.size()).empty());
+  const std::u16string wide(document.begin(), document.end());
+  EXPECT_TRUE(set.validate(wide.data(), wide.size() * 2, {"utf-16le"}).empty());
+}
+
+TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
+  const wfxml::MessageSet set = orderSetWithoutFiles();
+  const std::string invalid = order("abc", kLine1);
+  wfxml::ParseOptions options;
+  options.validate = true;
+  const wfxml::Error error = errorOf([&] { set.parse(invalid.data(), invalid.size(), options); });
+  EXPECT_EQ(error.key(), "CP_NOT_SCHEMA_VALID");
+  ASSERT_EQ(error.validationErrors().size(), 1u);
+  EXPECT_EQ(error.inserts().at(0), "1");
+  EXPECT_EQ(error.inserts().at(1).rfind("2:", 0), 0u) << error.inserts().at(1);
+  EXPECT_NO_THROW(set.parse(invalid.data(), invalid.size()));  // without the option the parser takes it
+  const std::string valid = order("ABC", kLine1);
+  EXPECT_EQ(set.parse(valid.data(), valid.size(), options).root().child("id").value().text(), "ABC");
+}
+
+TEST(Validation, SetsWithoutSchemasGiveAClearError) {
+  const std::string document = "<a/>";
+  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::none().validate(document.data(), document.size()); }).key(),
+            "CP_NO_SCHEMA");
+  const wfxml::MessageSet fromSource =
+      wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/purchase-order/purchase-order.json"});
+  EXPECT_EQ(errorOf([&] { fromSource.validate(document.data(), document.size()); }).key(), "CP_NO_SCHEMA");
+}
+
+}  // namespace
