@@ -1,10 +1,14 @@
-"""The Dask converter on a local cluster of two worker processes, against the serial conversion."""
+"""The Dask converter on a local cluster of two worker processes, against the serial conversion;
+workers killed, reruns, and command-line mistakes."""
 
 import decimal
 import json
 import os
+import signal
 import subprocess
 import sys
+import threading
+import time
 
 import pytest
 
@@ -31,7 +35,7 @@ def client():
 def records(out_dir):
     """file -> data of every line of every part, in part order."""
     lines = []
-    for part in sorted(os.listdir(out_dir)):
+    for part in sorted(name for name in os.listdir(out_dir) if name.startswith("part-")):
         with open(os.path.join(out_dir, part), encoding="utf-8") as text:
             lines += [json.loads(line, parse_float=decimal.Decimal) for line in text]
     return {line["file"]: line["data"] for line in lines}, [line["file"] for line in lines]
@@ -71,7 +75,7 @@ def test_command_on_a_running_cluster_reports_failures(kinds, client, tmp_path):
         capture_output=True, text=True, timeout=300,
     )
     assert run.returncode == 1, run.stderr
-    assert "converted 1 file " in run.stdout and f"failed: {broken}" in run.stdout
+    assert "converted 1 file " in run.stdout and f"failed: {broken}" in run.stderr
     converted, _ = records(tmp_path / "out")
     assert list(converted) == [str(DATA / "kinds.xml")]
 
@@ -106,3 +110,79 @@ def test_default_batches_keep_input_order_and_share_bytes_evenly(tmp_path, worke
     assert all(batches) and len(batches) <= count
     fair_share = sum(sizes) / count
     assert max(sum(os.path.getsize(f) for f in batch if os.path.exists(f)) for batch in batches) <= fair_share + 8000
+
+
+def copies(folder, count):
+    """count copies of kinds.xml, in input order."""
+    folder.mkdir()
+    for number in range(count):
+        (folder / f"{number:04d}.xml").write_bytes((DATA / "kinds.xml").read_bytes())
+    return [str(folder / f"{number:04d}.xml") for number in range(count)]
+
+
+def test_a_run_whose_workers_are_all_killed_once_converts_every_file_once(kinds, tmp_path):
+    files = copies(tmp_path / "in", 150)
+    (tmp_path / "out").mkdir()
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster, \
+            distributed.Client(cluster) as own:
+        outcome = {}
+        run = threading.Thread(target=lambda: outcome.update(summary=wfxml_dask.convert(
+            files, kinds, tmp_path / "out", client=own, batch_size=1)))
+        run.start()
+        deadline = time.monotonic() + 60
+        while not any(name.startswith("part-") for name in os.listdir(tmp_path / "out")):
+            assert time.monotonic() < deadline, "no part written in 60 s"
+            time.sleep(0.01)
+        for pid in own.run(os.getpid).values():
+            os.kill(pid, signal.SIGKILL)
+        run.join(180)
+        assert not run.is_alive(), "the run did not finish within 180 s of the kill"
+    assert outcome["summary"].ok, outcome["summary"]
+    assert records(tmp_path / "out")[1] == files  # each file once, in order
+    assert not [name for name in os.listdir(tmp_path / "out") if name.endswith(".partial")]
+
+
+def test_a_rerun_resumes_the_same_batches_or_is_refused(kinds, client, tmp_path):
+    files = copies(tmp_path / "in", 12)
+    out = tmp_path / "out"
+    wfxml_dask.convert(files, kinds, out, client=client, batch_size=5)
+    (out / "part-00001.jsonl").unlink()  # as if killed before this part
+    (out / "part-00002.jsonl").write_text((out / "part-00002.jsonl").read_text().splitlines(True)[0])
+    summary = wfxml_dask.convert(files, kinds, out, client=client, batch_size=2, resume=True,
+                                 report=tmp_path / "report.jsonl")
+    assert summary.ok and (summary.files, summary.skipped, len(summary.outputs)) == (7, 5, 3)
+    assert records(out)[1] == files
+    report = [json.loads(line) for line in open(tmp_path / "report.jsonl")]
+    assert [line["status"] for line in report] == ["skipped"] * 5 + ["converted"] * 7
+    assert report[5] == {"file": files[5], "output": str(out / "part-00001.jsonl"), "status": "converted"}
+    with pytest.raises(wfxml_dask.RunError, match="holds a run of other files"):
+        wfxml_dask.convert(files[1:], kinds, out, client=client, resume=True)
+
+
+@pytest.mark.parametrize("args, error", [
+    (["--workers", "0"], "argument --workers: needs a whole number of at least 1, not '0'"),
+    (["--batch-size", "x"], "argument --batch-size: needs a whole number of at least 1, not 'x'"),
+    (["--scheduler", "tcp://127.0.0.1:9", "--timeout", "1"], "no scheduler answered at tcp://127.0.0.1:9 within 1 s"),
+    (["--out-dir", "{file}"], "out_dir {file}: not a folder"),
+    (["--out-dir", "{full}"], "out_dir {full} is not empty: resume the run that wrote it (--resume)"),
+    (["{empty}"], "no files to convert in {empty}"),
+], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input"])
+def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsys, args, error):
+    places = {"file": tmp_path / "file", "full": tmp_path / "full", "empty": tmp_path / "empty"}
+    places["file"].write_text("")
+    places["full"].mkdir()
+    (places["full"] / "part-00000.jsonl").write_text("")
+    places["empty"].mkdir()
+    args = [arg.format(**places) for arg in args]
+    dictionary = tmp_path / "kinds.dict"
+    dictionary.write_bytes(kinds.dictionary_bytes())
+    argv = ["--dict", str(dictionary), "--out-dir", str(tmp_path / "out")] + args
+    if not any(arg == str(places["empty"]) for arg in args):
+        argv.append(str(DATA / "kinds.xml"))
+    try:
+        status = wfxml_dask.main(argv)
+    except SystemExit as exit:
+        status = exit.code
+    lines = capsys.readouterr().err.splitlines()
+    assert status == 2 and len(lines) == 1, lines
+    assert lines[0].startswith("python3 -m wfxml.dask: error: " + error.format(**places)), lines

@@ -15,10 +15,19 @@ The files are cut into batches, one task and one output file
 A document that cannot be read or converted is left out of its part and
 listed in the summary; it never stops the run.
 
-The message set is compiled or loaded here once and travels to the workers
-as its compiled dictionary; each worker process loads it once and keeps it
-for every task after. Paths are made absolute here, so a cluster on other
-machines needs them under the same names (a shared file system).
+Nothing is lost when workers die: a part is written under a temporary name
+and renamed into place complete, so a task run again replaces it whole. The
+batches are kept in out/.wfxml-run.json; a rerun into a folder that is not
+empty resumes that run (resume=True: parts that hold every file of their
+batch are kept, the others converted again) or is refused, so old and new
+parts never mix.
+
+The message set is compiled or loaded here once and reaches the workers as
+its compiled dictionary, in out/.wfxml-run.dict while the run lasts (so a
+task run again after every worker died still finds it); each worker process
+loads it once and keeps it for every task after. Paths are made absolute here, so
+a cluster on other machines needs them under the same names (a shared file
+system).
 
 A script that starts a LocalCluster (client=None) must guard its entry point
 with `if __name__ == "__main__":`, as worker processes import the main module.
@@ -28,16 +37,22 @@ import argparse
 import dataclasses
 import hashlib
 import json
+import logging
 import math
 import os
 import sys
 import threading
 import time
+import uuid
 from typing import Iterable, List, Optional, Sequence, Union
 
 import wfxml
 
-__all__ = ["MessageSetSource", "Failure", "Summary", "collect_files", "convert", "main"]
+__all__ = ["MessageSetSource", "Failure", "Summary", "RunError", "collect_files", "convert", "main"]
+
+
+class RunError(Exception):
+    """A run that cannot start or go on: no input, an unusable or non-empty out_dir, no cluster."""
 
 
 @dataclasses.dataclass(frozen=True)
@@ -61,6 +76,25 @@ class MessageSetSource:
         dictionary = message_set.dictionary_bytes()
         return cls(hashlib.sha256(dictionary).hexdigest(), dictionary)
 
+    def read(self) -> bytes:
+        return self.dictionary
+
+
+@dataclasses.dataclass(frozen=True)
+class _DictionaryFile:
+    """A message set as the tasks of a run receive it: its key and a dictionary file beside the parts.
+
+    Each task carries it and depends on nothing the cluster may lose: a task
+    run again after every worker died finds the file where it was.
+    """
+
+    key: str
+    path: str
+
+    def read(self) -> bytes:
+        with open(self.path, "rb") as dictionary:
+            return dictionary.read()
+
 
 def _open_message_set(paths) -> "wfxml.MessageSet":
     if isinstance(paths, (str, bytes, os.PathLike)):
@@ -75,14 +109,14 @@ _loaded = {}
 _loading = threading.Lock()
 
 
-def _message_set(source: MessageSetSource) -> "wfxml.MessageSet":
+def _message_set(source) -> "wfxml.MessageSet":
     """The worker process's MessageSet for source, loaded on first use."""
     message_set = _loaded.get(source.key)
     if message_set is None:
         with _loading:
             message_set = _loaded.get(source.key)
             if message_set is None:
-                message_set = wfxml._load_dictionary_bytes(source.dictionary)
+                message_set = wfxml._load_dictionary_bytes(source.read())
                 _loaded[source.key] = message_set
     return message_set
 
@@ -115,6 +149,7 @@ class Summary:
     failures: List[Failure] = dataclasses.field(default_factory=list)
     outputs: List[str] = dataclasses.field(default_factory=list)
     seconds: float = 0.0
+    skipped: int = 0  # files in parts of the run resumed, kept as they were
 
     @property
     def ok(self) -> bool:
@@ -125,29 +160,55 @@ class Summary:
         self.bytes += other.bytes
         self.failures.extend(other.failures)
         self.outputs.extend(other.outputs)
+        self.skipped += other.skipped
+
+    def headline(self) -> str:
+        rate = self.bytes / 1e6 / self.seconds if self.seconds > 0 else 0.0
+        skipped = f", {self.skipped} kept from the run resumed" if self.skipped else ""
+        return (
+            f"converted {_count(self.files, 'file')} ({self.bytes / 1e6:.1f} MB) in {self.seconds:.1f} s "
+            f"({rate:.1f} MB/s) into {_count(len(self.outputs), 'part')}{skipped}; {len(self.failures)} failed"
+        )
 
     def __str__(self) -> str:
-        rate = self.bytes / 1e6 / self.seconds if self.seconds > 0 else 0.0
-        lines = [
-            f"converted {_count(self.files, 'file')} ({self.bytes / 1e6:.1f} MB) in {self.seconds:.1f} s "
-            f"({rate:.1f} MB/s) into {_count(len(self.outputs), 'part')}; {len(self.failures)} failed"
-        ]
-        lines += [f"failed: {failure}" for failure in self.failures]
-        return "\n".join(lines)
+        return "\n".join([self.headline()] + [f"failed: {failure}" for failure in self.failures])
 
 
 def _count(number: int, noun: str) -> str:
     return f"{number} {noun}" if number == 1 else f"{number} {noun}s"
 
 
-def convert_batch(source: MessageSetSource, files: Sequence[str], output: str) -> Summary:
+_PARTIAL = ".partial"
+
+
+def _write_complete(output: str, write, mode: str = "w") -> None:
+    """Calls write(file) on a temporary beside output and renames it to output when all is written."""
+    # A name of its own: a task run again while a lost worker's copy still
+    # writes must not share its file.
+    folder, name = os.path.split(output)
+    pending = os.path.join(folder, f".{name}.{uuid.uuid4().hex}{_PARTIAL}")
+    try:
+        with open(pending, mode, encoding=None if "b" in mode else "utf-8") as out:
+            write(out)
+        os.replace(pending, output)
+    except BaseException:
+        _remove(pending)
+        raise
+
+
+def _remove(path: str) -> None:
+    try:
+        os.remove(path)
+    except FileNotFoundError:
+        pass
+
+
+def convert_batch(source: Union[MessageSetSource, _DictionaryFile], files: Sequence[str], output: str) -> Summary:
     """Converts files into one JSON Lines file (a task's work); failures are collected, not raised."""
     message_set = _message_set(source)
     summary = Summary(outputs=[output])
-    # Written beside and renamed at the end: a task run again after a lost
-    # worker replaces the part whole.
-    pending = output + ".partial"
-    with open(pending, "w", encoding="utf-8") as out:
+
+    def write(out):
         for file in files:
             try:
                 with open(file, "rb") as document:
@@ -159,7 +220,8 @@ def convert_batch(source: MessageSetSource, files: Sequence[str], output: str) -
             out.write('{"file":' + json.dumps(file) + ',"data":' + data + "}\n")
             summary.files += 1
             summary.bytes += len(xml)
-    os.replace(pending, output)
+
+    _write_complete(output, write)
     return summary
 
 
@@ -217,6 +279,98 @@ def _size(file: str) -> int:
         return 0
 
 
+_RUN_FILE = ".wfxml-run.json"  # the batches and the dictionary of the run that wrote the folder
+_DICTIONARY_FILE = ".wfxml-run.dict"  # the dictionary, for the tasks
+
+
+def _part(out_dir: str, number: int) -> str:
+    return os.path.join(out_dir, f"part-{number:05d}.jsonl")
+
+
+def _usable_folder(out_dir: str) -> List[str]:
+    """Creates out_dir when missing and gives its entries; RunError when it cannot take the parts."""
+    if os.path.exists(out_dir) and not os.path.isdir(out_dir):
+        raise RunError(f"out_dir {out_dir}: not a folder")
+    try:
+        os.makedirs(out_dir, exist_ok=True)
+        entries = os.listdir(out_dir)
+    except OSError as error:
+        raise RunError(f"out_dir {out_dir}: {error.strerror or error}") from None
+    if not os.access(out_dir, os.W_OK | os.X_OK):
+        raise RunError(f"out_dir {out_dir}: cannot be written")
+    return entries
+
+
+def _earlier_batches(out_dir: str, files: List[str], source: MessageSetSource, resume: bool):
+    """The batches of the run to resume in out_dir, or None for a new run; RunError when it holds anything else."""
+    entries = [entry for entry in _usable_folder(out_dir) if not entry.endswith(_PARTIAL)]
+    if not entries:
+        return None
+    if not resume:
+        raise RunError(f"out_dir {out_dir} is not empty: resume the run that wrote it (--resume) or use an empty folder")
+    try:
+        with open(os.path.join(out_dir, _RUN_FILE), encoding="utf-8") as text:
+            run = json.load(text)
+        batches, dictionary = run["batches"], run["dictionary"]
+    except (OSError, ValueError, KeyError, TypeError):
+        raise RunError(f"out_dir {out_dir} holds no run of this converter to resume") from None
+    if dictionary != source.key or [file for batch in batches for file in batch] != files:
+        raise RunError(f"out_dir {out_dir} holds a run of other files or of another message set")
+    return batches
+
+
+def _remove_partials(out_dir: str) -> None:
+    """Removes the temporaries of tasks that died."""
+    for entry in os.listdir(out_dir):
+        if entry.endswith(_PARTIAL):
+            _remove(os.path.join(out_dir, entry))
+
+
+def _holds(part: str, batch: Sequence[str]) -> bool:
+    """True when part exists and holds a line for every file of its batch."""
+    decoder = json.JSONDecoder()
+    try:
+        with open(part, encoding="utf-8") as text:
+            # Each line starts with {"file":"<path>", 8 characters before the path.
+            return [decoder.raw_decode(line, 8)[0] for line in text] == list(batch)
+    except (OSError, ValueError):
+        return False
+
+
+class _Cluster:
+    """The client a run uses (with the LocalCluster it starts, if any), closed at the end."""
+
+    def __init__(self, client, workers: Optional[int], timeout: float):
+        import distributed
+
+        self.client, self.cluster, self.own = client, None, client is None or isinstance(client, str)
+        if client is None:
+            # Started without workers and scaled after, so that a worker that
+            # dies while it starts is a timeout here, not a hang in LocalCluster.
+            workers = workers or os.cpu_count() or 1
+            self.cluster = distributed.LocalCluster(
+                n_workers=0, threads_per_worker=1, processes=True, dashboard_address=None
+            )
+            self.client = distributed.Client(self.cluster, timeout=timeout)
+            self.cluster.scale(workers)
+            try:
+                self.client.wait_for_workers(workers, timeout=timeout)
+            except (TimeoutError, distributed.TimeoutError):
+                self.close()
+                raise RunError(f"the local cluster did not start {workers} workers within {timeout:g} s") from None
+        elif isinstance(client, str):
+            try:
+                self.client = distributed.Client(client, timeout=timeout)
+            except (OSError, TimeoutError, distributed.TimeoutError):
+                raise RunError(f"no scheduler answered at {client} within {timeout:g} s") from None
+
+    def close(self) -> None:
+        if self.own:
+            self.client.close(timeout=10)
+        if self.cluster is not None:
+            self.cluster.close(timeout=10)
+
+
 def convert(
     paths: Iterable[Union[str, os.PathLike]],
     message_set,
@@ -225,6 +379,9 @@ def convert(
     *,
     batch_size: Optional[int] = None,
     workers: Optional[int] = None,
+    resume: bool = False,
+    report: Optional[Union[str, os.PathLike]] = None,
+    timeout: float = 60.0,
 ) -> Summary:
     """Converts XML files to JSON Lines in out_dir, one part-NNNNN.jsonl per batch.
 
@@ -236,70 +393,148 @@ def convert(
         ("tcp://host:8786"), or a distributed.Client to use.
     batch_size: files per task and part (default: about eight batches a worker,
         of about equal bytes).
+    resume: out_dir may hold an earlier run of the same files and message set,
+        which is finished; without it out_dir must be empty or new.
+    report: a file to write one JSON line per input file into: file, output
+        (its part), status (converted, skipped: kept from the run resumed,
+        failed) and error.
+    timeout: seconds to wait for a LocalCluster's workers or a scheduler.
 
-    Parts of an earlier run with more batches are not removed: use a new or
-    empty out_dir. Raises wfxml.Error when the message set cannot be made;
-    files that fail are listed in the summary's failures.
+    Raises RunError when no file is found (an empty run is most likely a
+    wrong path), when out_dir cannot be used, or when the cluster does not
+    start, cannot be reached or is lost; wfxml.Error when the message set
+    cannot be made; ValueError for a batch_size or workers below 1. Files
+    that fail are listed in the summary's failures.
     """
-    import distributed
-
+    for name, value in (("batch_size", batch_size), ("workers", workers)):
+        if value is not None and value < 1:
+            raise ValueError(f"{name} must be at least 1, not {value}")
     started = time.perf_counter()
     source = MessageSetSource.of(message_set)
+    paths = list(paths)
     files = collect_files(paths)
+    if not files:
+        raise RunError("no files to convert in " + ", ".join(os.fsdecode(path) for path in paths))
     out_dir = os.path.abspath(os.fsdecode(out_dir))
-    os.makedirs(out_dir, exist_ok=True)
+    if report is not None and not os.access(os.path.dirname(os.path.abspath(report)), os.W_OK | os.X_OK):
+        raise RunError(f"report {os.fsdecode(report)}: its folder cannot be written")
+    batches = _earlier_batches(out_dir, files, source, resume)
+    _remove_partials(out_dir)
 
-    cluster = None
-    own_client = None
-    if client is None:
-        cluster = distributed.LocalCluster(
-            n_workers=workers or os.cpu_count() or 1, threads_per_worker=1, processes=True, dashboard_address=None
-        )
-        client = own_client = distributed.Client(cluster)
-    elif isinstance(client, str):
-        client = own_client = distributed.Client(client)
+    cluster = _Cluster(client, workers, timeout)
     try:
-        worker_count = max(1, len(client.scheduler_info().get("workers", {})))
-        batches = _batches(files, batch_size, worker_count)
-        shipped = client.scatter(source, broadcast=True)
-        futures = {}
-        for number, batch in enumerate(batches):
-            output = os.path.join(out_dir, f"part-{number:05d}.jsonl")
-            future = client.submit(convert_batch, shipped, batch, output, pure=False)
-            futures[future] = batch
-        summary = Summary()
-        for future in distributed.as_completed(futures):
-            try:
-                summary.add(future.result())
-            except Exception as error:  # a lost task: its files failed, the others go on
-                summary.failures += [Failure.of(file, error) for file in futures[future]]
-        summary.outputs.sort()
-        order = {file: index for index, file in enumerate(files)}
-        summary.failures.sort(key=lambda failure: order.get(failure.file, -1))
+        client = cluster.client
+        if batches is None:
+            worker_count = max(1, len(client.scheduler_info().get("workers", {})))
+            batches = _batches(files, batch_size, worker_count)
+            _write_complete(
+                os.path.join(out_dir, _RUN_FILE), lambda out: json.dump({"dictionary": source.key, "batches": batches}, out)
+            )
+        # A file, not data on the workers: scattered data is gone for good
+        # when every worker that held it dies, and a task holding it would
+        # wait for it.
+        shipped = _DictionaryFile(source.key, os.path.join(out_dir, _DICTIONARY_FILE))
+        _write_complete(shipped.path, lambda out: out.write(source.dictionary), "wb")
+        address = client.scheduler.address
+        try:
+            results = _run_batches(client, shipped, batches, out_dir, resume)
+        except Exception:
+            if client.status == "running":
+                raise
+            raise RunError(f"lost the scheduler at {address}") from None
     finally:
-        if own_client is not None:
-            own_client.close()
-        if cluster is not None:
-            cluster.close()
+        cluster.close()
+        _remove_partials(out_dir)
+        _remove(os.path.join(out_dir, _DICTIONARY_FILE))
+    summary = Summary()
+    for number in sorted(results):
+        summary.add(results[number])
     summary.seconds = time.perf_counter() - started
+    if report is not None:
+        _write_complete(os.fspath(report), lambda out: _write_report(out, out_dir, batches, results))
     return summary
 
 
+def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume: bool):
+    """Submits the batches (those a resumed run has not finished); batch number -> Summary."""
+    import distributed
+
+    results, futures = {}, {}
+    for number, batch in enumerate(batches):
+        if resume and _holds(_part(out_dir, number), batch):
+            results[number] = Summary(outputs=[_part(out_dir, number)], skipped=len(batch))
+        else:
+            futures[client.submit(convert_batch, shipped, batch, _part(out_dir, number), pure=False)] = number
+    for future in distributed.as_completed(futures):
+        number = futures[future]
+        try:
+            results[number] = future.result()
+        except Exception as error:  # a lost task: its files failed, the others go on
+            if client.status != "running":
+                raise
+            _remove(_part(out_dir, number))  # a part of the run resumed would pass for this one
+            results[number] = Summary(failures=[Failure.of(file, error) for file in batches[number]])
+    return results
+
+
+def _write_report(out, out_dir: str, batches, results) -> None:
+    for number, batch in enumerate(batches):
+        result = results[number]
+        failures = {failure.file: failure for failure in result.failures}
+        for file in batch:
+            line = {"file": file, "output": _part(out_dir, number)}
+            if result.skipped:
+                line["status"] = "skipped"
+            elif file in failures:
+                line.update(status="failed", error=failures[file].error)
+            else:
+                line["status"] = "converted"
+            out.write(json.dumps(line, separators=(",", ":")) + "\n")
+
+
+class _ArgumentParser(argparse.ArgumentParser):
+    def error(self, message):  # one line, not the usage
+        self.exit(2, f"{self.prog}: error: {message} (--help lists the options)\n")
+
+
+def _at_least_one(text: str) -> int:
+    if not text.isdigit() or int(text) < 1:
+        raise argparse.ArgumentTypeError(f"needs a whole number of at least 1, not {text!r}")
+    return int(text)
+
+
+def _seconds(text: str) -> float:
+    try:
+        if float(text) > 0:
+            return float(text)
+    except ValueError:
+        pass
+    raise argparse.ArgumentTypeError(f"needs a number of seconds above 0, not {text!r}")
+
+
 def main(argv: Optional[Sequence[str]] = None) -> int:
-    """The command python3 -m wfxml.dask; exit status 1 when any file failed."""
-    parser = argparse.ArgumentParser(
+    """The command python3 -m wfxml.dask: exit status 0, 1 when any file failed, 2 when the run could not be made."""
+    parser = _ArgumentParser(
         prog="python3 -m wfxml.dask",
         description="Converts XML files to JSON Lines (one part-NNNNN.jsonl per batch) on a Dask cluster.",
     )
     chosen = parser.add_mutually_exclusive_group(required=True)
     chosen.add_argument("--schema", action="append", metavar="FILE", help=".xsd (repeatable) or message-set .json")
     chosen.add_argument("--dict", metavar="FILE", help="a compiled dictionary")
-    parser.add_argument("--out-dir", required=True, metavar="DIR")
+    parser.add_argument("--out-dir", required=True, metavar="DIR", help="a new or empty folder (or one to resume)")
+    parser.add_argument("--resume", action="store_true", help="finish the run that wrote DIR")
+    parser.add_argument("--report", metavar="FILE", help="one JSON line per file: file, output, status, error")
     parser.add_argument("--scheduler", metavar="ADDRESS", help="a running cluster's scheduler (default: a local one)")
-    parser.add_argument("--workers", type=int, metavar="N", help="local worker processes (default: the cores)")
-    parser.add_argument("--batch-size", type=int, metavar="N", help="files per task and part")
+    parser.add_argument("--workers", type=_at_least_one, metavar="N", help="local worker processes (default: the cores)")
+    parser.add_argument("--batch-size", type=_at_least_one, metavar="N", help="files per task and part")
+    parser.add_argument("--timeout", type=_seconds, default=60.0, metavar="S",
+                        help="seconds to wait for the workers or the scheduler (default: 60)")
     parser.add_argument("paths", nargs="+", metavar="PATH", help="XML files and folders")
     args = parser.parse_args(argv)
+    # The cluster's own log would bury the one line that says what went wrong.
+    logging.getLogger("distributed").setLevel(logging.ERROR)
+    if args.workers is not None and args.scheduler is not None:
+        parser.error("--workers is for the local cluster, not with --scheduler")
 
     try:
         summary = convert(
@@ -309,11 +544,16 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
             client=args.scheduler,
             batch_size=args.batch_size,
             workers=args.workers,
+            resume=args.resume,
+            report=args.report,
+            timeout=args.timeout,
         )
-    except wfxml.Error as error:
-        print(f"error: {error}", file=sys.stderr)
+    except (wfxml.Error, RunError, OSError) as error:
+        print(f"{parser.prog}: error: {error}", file=sys.stderr)
         return 2
-    print(summary)
+    for failure in summary.failures:
+        print(f"failed: {failure}", file=sys.stderr)
+    print(summary.headline())
     return 0 if summary.ok else 1
 
 
