@@ -168,23 +168,54 @@ private:
   // The members of typeRow, nameless groups flattened into their holder with
   // their occurrences multiplied in.
   void addMembers(long typeRow, long groupMin, long groupMax, int group, Walk& walk, SchemaType& type) const {
-    const auto& cache = dictionary_.getTypeCache();
-    const auto& members = dictionary_.getMemberCache();
     if (!validType(typeRow)) return;
-    const std::int32_t contentKind = cache[typeRow].contentKind;
+    const long first = dictionary_.getTypeCache()[typeRow].firstMemberIndex;
+    addSpan(typeRow, first, first + rowCount(typeRow), groupMin, groupMax, group, walk, type, 0);
+  }
+
+  // The member rows of a type (its table lists an extended base's first).
+  long rowCount(long typeRow) const {
+    const auto& members = dictionary_.getMemberCache();
+    const long first = dictionary_.getTypeCache()[typeRow].firstMemberIndex;
+    long end = first;
+    while (end >= 0 && static_cast<std::size_t>(end) < members.size() && members[end].containingTypeIndex == typeRow)
+      ++end;
+    return first < 0 ? 0 : end - first;
+  }
+
+  // The complex type an extension's first member rows come from; -1 none.
+  long extendedBase(long typeRow) const {
+    const auto& cache = dictionary_.getTypeCache();
+    const long base = cache[typeRow].baseTypeIndex;
+    const bool extends = cache[typeRow].derivationMethod == DictCodes::eDerivationExtension && validType(base) &&
+                         base != typeRow && cache[base].typeKind == DictCodes::eTypeKindComplex;
+    return extends ? base : -1;
+  }
+
+  // The rows [begin, end) arranged as structure arranges its members: an
+  // extension's inherited rows as its base arranges them (a base's choice
+  // stays a choice), then its own.
+  void addSpan(long structure, long begin, long end, long groupMin, long groupMax, int group, Walk& walk,
+               SchemaType& type, std::size_t depth) const {
+    const auto& cache = dictionary_.getTypeCache();
+    const std::int32_t contentKind = cache[structure].contentKind;
     if (DictCodes::isOpenContent(contentKind)) {
       if (!type.hasWildcard) type.wildcardPosition = type.members.size();
       type.hasWildcard = true;
       type.wildcardProcessing = std::max(type.wildcardProcessing, processingOf(contentKind));
     }
-    const long first = cache[typeRow].firstMemberIndex;
+    // Bounded: derivations read from a file may loop.
+    const long base = depth < cache.size() ? extendedBase(structure) : -1;
+    if (base >= 0) {
+      const long inherited = std::min(end - begin, rowCount(base));
+      addSpan(base, begin, begin + inherited, groupMin, groupMax, group, walk, type, depth + 1);
+      begin += inherited;
+    }
     // Each member of a choice is a branch of its own.
-    const bool choice = cache[typeRow].contentKind == DictCodes::eContentChoice;
+    const bool choice = contentKind == DictCodes::eContentChoice;
     const int choiceId = choice ? walk.choiceIds++ : -1;
-    for (long row = first; row >= 0 && static_cast<std::size_t>(row) < members.size(); ++row) {
-      const prf_SMD_TYPEMEMBER_DEFINITION& member = members[row];
-      if (member.containingTypeIndex != typeRow) break;
-      if (choice) walk.branches.push_back({choiceId, static_cast<int>(row - first)});
+    for (long row = begin; row < end; ++row) {
+      if (choice) walk.branches.push_back({choiceId, static_cast<int>(row - begin)});
       addMember(row, groupMin, groupMax, group, walk, type);
       if (choice) walk.branches.pop_back();
     }
@@ -278,6 +309,7 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
   const SchemaReader reader(dictionary);
   types_ = reader.readTypes();
   elements_ = reader.readElements();
+  preservesUtcFormat_ = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
   const XmlProperty prefixes(dictionary, StdDictionaryInfo::eNamespaceTable, kPreferredPrefix);
   const auto& namespaces = dictionary.getNamespaceCache();
   for (std::size_t row = 0; row < namespaces.size(); ++row) {

@@ -146,6 +146,10 @@ public:
   // The tree's spelling of an xsi:type value ("uri:name", or "name").
   std::string treeTypeText(long typeRow) const;
 
+  // Whether a zero zone offset keeps its spelling ("+00:00") rather than
+  // being "Z" (the message set's "Preserve UTC Format").
+  bool preservesUtcFormat() const { return preservesUtcFormat_; }
+
   // The preferred prefix of a namespace ("" when it has none).
   std::string prefixOf(std::string_view namespaceUri) const;
   // The namespace of a preferred prefix ("xml" and "xsi" too); "" when none.
@@ -163,6 +167,7 @@ public:
 private:
   std::vector<SchemaType> types_;
   std::vector<SchemaElement> elements_;
+  bool preservesUtcFormat_ = false;
   std::unordered_map<std::string, std::string> prefixes_;  // namespace URI -> preferred prefix
   std::unordered_map<std::string, long> typesByLocalName_;  // -2: several share it
   std::unordered_map<long, const SchemaMember*> membersByRow_;

@@ -19,9 +19,12 @@ constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace
 constexpr long kMaxDecimalExponent = 4096;
 
 // One converter per thread: building one per value would cost more than the value.
-const DataCnv& converter() {
-  thread_local const DataCnv convert(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr);
-  return convert;
+// preserveUtcFormat: a zero offset keeps its spelling ("+00:00") rather than
+// reading as "Z", as the message set says.
+const DataCnv& converter(bool preserveUtcFormat = false) {
+  thread_local const DataCnv canonical(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr);
+  thread_local const DataCnv preserving(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, true, 0, nullptr);
+  return preserveUtcFormat ? preserving : canonical;
 }
 
 ZelWstring wide(std::string_view utf8) { return ZelWstring::fromUtf8(utf8); }
@@ -182,7 +185,8 @@ const char* kindName(GivenValue::Kind kind) {
   return "?";
 }
 
-bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong) {
+bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong,
+                bool preserveUtcFormat) {
   const ELogicalType target = type ? type->logicalType : eLogicalNone;
   if (given.kind == GivenValue::Kind::Null) {
     out = PWFData::makeNull(target == eLogicalNone ? eLogicalString : target);
@@ -223,8 +227,8 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
         return CPBase64Converter::binFromBase64(text.data(), text.length());
       });
     case eLogicalDateTime:
-      return convertedText(given, "a date or time", out, wrong, [](const ZelWstring& text) {
-        return converter().StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
+      return convertedText(given, "a date or time", out, wrong, [preserveUtcFormat](const ZelWstring& text) {
+        return converter(preserveUtcFormat).StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
       });
     case eLogicalInterval:
       return convertedText(given, "a duration", out, wrong, [](const ZelWstring& text) {

@@ -65,7 +65,9 @@ const char* kindName(GivenValue::Kind kind);
 
 // The value for an element of type (null: untyped, any value taken as text).
 // Returns false with what wrong filled in when the value does not suit it.
-bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong);
+// preserveUtcFormat: the message set's "Preserve UTC Format".
+bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong,
+                bool preserveUtcFormat = false);
 
 // What a name resolves to under a parent.
 struct Resolution {

@@ -211,7 +211,7 @@ private:
   PWFData valueOf(const GivenValue& given, const SchemaType* type) const {
     PWFData value;
     std::string wrong;
-    if (typedValue(given, type, value, wrong)) return value;
+    if (typedValue(given, type, value, wrong, view_ && view_->preservesUtcFormat())) return value;
     if (processing_ == WildcardProcessing::Lax && typedValue(given, nullptr, value, wrong)) return value;
     fail(wrong);
   }

@@ -17,6 +17,7 @@ namespace wfxml::detail {
 constexpr char16_t kXmlName[] = u"XML Name";
 constexpr char16_t kRender[] = u"Render";
 constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
+constexpr char16_t kPreserveUtcFormat[] = u"Preserve UTC Format";
 constexpr std::int64_t kRenderAttribute = 1;
 constexpr std::int64_t kRenderNameless = -1;
 constexpr std::int64_t kRenderElementWithId = 2;

@@ -276,6 +276,15 @@ const wfxml::MessageSet& sharedNameSet() {
   return set;
 }
 
+// A message set that keeps the spelling of a zero zone offset.
+const wfxml::MessageSet& preservedUtcSet() {
+  static const ScratchFolder folder;
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("u.json", R"({ "name": "U",
+    "properties": { "preserveUtcFormat": true },
+    "elements": [ { "name": "m", "class": "message", "type": { "members": [ { "name": "t", "type": "dateTime" } ] } } ] })")});
+  return set;
+}
+
 struct WildcardCase {
   const char* name;
   const wfxml::MessageSet& (*set)();
@@ -346,6 +355,9 @@ INSTANTIATE_TEST_SUITE_P(
                      R"(xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">)"
                      R"(<warehouse xsi:type="xs:decimal">1.50</warehouse></stockReport>)",
                      R"({"stockReport":{"warehouse":{"@xsi:type":"decimal","$":1.50}}})"},
+        // A zero offset keeps its spelling both ways where the message set says so.
+        WildcardCase{"PreservedUtcFormat", preservedUtcSet, "<m><t>2003-02-01T10:00:00+00:00</t></m>",
+                     R"({"m":{"t":"2003-02-01T10:00:00+00:00"}})"},
         // A name in two branches of a choice occurs once; one in a group used twice may twice.
         WildcardCase{"NameInTwoBranchesOfAChoice", sharedNameSet,
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>",
