@@ -258,20 +258,20 @@ const wfxml::MessageSet& inventorySet() {
   return set;
 }
 
-// A name in two branches of a choice (at most one occurs) and in a group
-// used twice in a sequence (both may).
+// A name in two branches of a choice (at most one occurs), the choice an
+// extended base's, and a name in a group used twice in a sequence (both may).
 const wfxml::MessageSet& sharedNameSet() {
   static const ScratchFolder folder;
   static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("s.xsd",
       R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
   <xs:group name="G"><xs:sequence><xs:element name="g" type="xs:int"/></xs:sequence></xs:group>
-  <xs:element name="doc"><xs:complexType><xs:sequence>
-    <xs:choice>
-      <xs:sequence><xs:element name="x" type="xs:int"/><xs:element name="d" type="xs:date"/></xs:sequence>
-      <xs:sequence><xs:element name="y" type="xs:int"/><xs:element name="d" type="xs:date"/></xs:sequence>
-    </xs:choice>
+  <xs:complexType name="B"><xs:choice>
+    <xs:sequence><xs:element name="x" type="xs:int"/><xs:element name="d" type="xs:date"/></xs:sequence>
+    <xs:sequence><xs:element name="y" type="xs:int"/><xs:element name="d" type="xs:date"/></xs:sequence>
+  </xs:choice></xs:complexType>
+  <xs:element name="doc"><xs:complexType><xs:complexContent><xs:extension base="B"><xs:sequence>
     <xs:group ref="G"/><xs:element name="z" type="xs:int"/><xs:group ref="G"/>
-  </xs:sequence></xs:complexType></xs:element>
+  </xs:sequence></xs:extension></xs:complexContent></xs:complexType></xs:element>
 </xs:schema>)")});
   return set;
 }
