@@ -25,9 +25,9 @@ parts never mix.
 The message set is compiled or loaded here once and reaches the workers as
 its compiled dictionary, in out/.wfxml-run.dict while the run lasts (so a
 task run again after every worker died still finds it); each worker process
-loads it once and keeps it for every task after. Paths are made absolute here, so
-a cluster on other machines needs them under the same names (a shared file
-system).
+loads it once and keeps it for every task after. Paths are made absolute
+here, so a cluster on other machines needs them, and out/, under the same
+names (a shared file system).
 
 A script that starts a LocalCluster (client=None) must guard its entry point
 with `if __name__ == "__main__":`, as worker processes import the main module.
