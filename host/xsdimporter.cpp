@@ -804,6 +804,9 @@ MessageSet SchemaMapper::map(const std::string& name) {
     fillElement(*declaration, elements_.at(declaration));
   }
   chooseMessages();
+  // A document declares its namespaces once, on its root, as schema-driven
+  // documents do, not again on every element that uses one.
+  for (ElementDef& element : set_.elements) element.xml.namespaceDeclPolicy = NamespaceDeclPolicy::AllOnMessage;
   if (typesWithFacets_ > 0) {
     currentFile_ = "(schema set)";
     currentPlace_ = "facets";

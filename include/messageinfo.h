@@ -13,6 +13,10 @@
 #define MI_ENCODING_STR u"encoding"
 #define MI_SUBTREEBITSTREAM_STR u"subTreeBitStream"
 #define MI_ENTITYEXPANSIONLIMIT_STR u"entityExpansionLimit"
+// Output without a dictionary: greater than 0 asks for a DOCTYPE naming the
+// root, and for a comment with the time of writing.
+#define MI_DOCTYPE_STR u"docType"
+#define MI_TIMESTAMPCOMMENT_STR u"timestampComment"
 
 // The named properties of one message (code page, byte order, options). Values
 // are kept as text; integer reads convert them.

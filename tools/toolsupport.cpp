@@ -56,6 +56,8 @@ std::vector<ZelWstring> knownPropertyNames() {
           ZelWstring(MI_ENCODING_STR),
           ZelWstring(MI_SUBTREEBITSTREAM_STR),
           ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR),
+          ZelWstring(MI_DOCTYPE_STR),
+          ZelWstring(MI_TIMESTAMPCOMMENT_STR),
           ZelXmlMemoryManager::getMemoryManagerPoolSize(),
           ZelXmlMemoryManager::getMemoryManagerChunkSize0(),
           ZelXmlMemoryManager::getMemoryManagerChunkSize1(),
@@ -80,7 +82,8 @@ const SharedOptionHelp kSharedOptionHelp[] = {
     {SharedOption::kIndent, "  --indent             write indented XML or JSON\n"},
     {SharedOption::kProperties,
      "  --prop NAME=VALUE    a message property (repeatable): ccsid, encoding,\n"
-     "                       subTreeBitStream, entityExpansionLimit, memoryManager...\n"},
+     "                       subTreeBitStream, docType, timestampComment,\n"
+     "                       entityExpansionLimit, memoryManager...\n"},
 };
 constexpr char kHostOptionHelp[] =
     "  --trace N            log level: >0 user trace, >2 entry/exit/trace, >3 debug (stderr)\n"

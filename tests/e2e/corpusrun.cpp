@@ -139,6 +139,8 @@ struct CorpusRun::DocumentResult {
   fs::path original;
   std::string validatingSchema;
   fs::path written;                     // empty: not written
+  std::size_t originalBytes = 0;
+  std::size_t writtenBytes = 0;
   std::optional<Step> failed;           // Parse, Write or RoundTrip
   std::string problem;
   std::vector<std::string> unmatched;   // outermost self-defining elements outside wildcards
@@ -194,6 +196,8 @@ void CorpusRun::process(const fs::path& document) {
   } catch (const ZelException& e) {
     return fail(Step::Write, describe(e));
   }
+  result.originalBytes = bytes.size();
+  result.writtenBytes = written.size();
   std::string flatName = result.name;
   std::replace(flatName.begin(), flatName.end(), '/', '_');
   result.written = scratch_ / flatName;
@@ -235,6 +239,8 @@ CorpusOutcome CorpusRun::judge() const {
   CorpusOutcome outcome;
   for (const DocumentResult& result : results_) {
     ++outcome.documents;
+    outcome.originalBytes += result.originalBytes;
+    outcome.writtenBytes += result.writtenBytes;
     const auto invalid = invalidOriginals.find(result.name);
     const bool listedInvalid = invalid != invalidOriginals.end();
     if (result.originalVerdict && result.originalVerdict->valid == listedInvalid)
@@ -289,7 +295,8 @@ std::string CorpusOutcome::summary() const {
   std::ostringstream out;
   out << documents << " documents, " << parsed << " parsed, " << matched << " with every element matched outside "
       << "wildcards (" << wildcardElements << " self-defining subtrees under wildcards), " << roundTripped
-      << " round-tripped, " << validated << " written documents schema-valid\n";
+      << " round-tripped, " << validated << " written documents schema-valid; " << writtenBytes
+      << " bytes written for " << originalBytes << "\n";
   for (const auto& [reason, count] : notValidated) out << "  " << count << " not validated: " << reason << "\n";
   for (const auto& [reason, count] : knownFaults) out << "  " << count << " known to fail to " << reason << "\n";
   return out.str();

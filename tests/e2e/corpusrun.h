@@ -24,6 +24,8 @@ struct CorpusOutcome {
   std::size_t matched = 0;           // parsed with no element outside wildcards left self-defining
   std::size_t wildcardElements = 0;  // self-defining elements under wildcards, outermost ones
   std::size_t roundTripped = 0;
+  std::size_t originalBytes = 0;  // of the documents written, before and after
+  std::size_t writtenBytes = 0;
   std::size_t validated = 0;                         // written documents that xmllint accepts
   std::map<std::string, std::size_t> notValidated;   // by reason
   std::map<std::string, std::size_t> knownFaults;    // by reason

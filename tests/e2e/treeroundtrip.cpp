@@ -33,30 +33,9 @@ WorkerInfoPtr orNoneWhenEmpty(const WorkerInfoPtr& record) {
   return WorkerInfoPtr();
 }
 
-// The writer adds a time-stamp comment without dictionary; the second
-// parse keeps it with the next element. The comment is cut out of the
-// record.
-WorkerInfoPtr withoutTimeStamp(const WorkerInfoPtr& record) {
-  static const std::u16string stamp = u"<!--VRK Generated XML Output on :";
-  if (!record) return record;
-  for (long key = 0; key < record->getDataPropertyCount(); ++key) {
-    const PWFData& value = record->getDataProperty(key);
-    if (value.getDataLogicalType() == eLogicalString && !value.isNull()) {
-      std::u16string text(value.getStringValue(), value.getStringLength());
-      const std::size_t start = text.find(stamp);
-      if (start != std::u16string::npos) {
-        const std::size_t end = text.find(u"-->", start);
-        text.erase(start, end == std::u16string::npos ? std::u16string::npos : end + 3 - start);
-        record->setProperty(key, text.empty() ? PWFData() : PWFData::makeString(text.data(), text.size()));
-      }
-    }
-  }
-  return orNoneWhenEmpty(record);
-}
-
-// A document without DOCTYPE is written with one (a DOCTYPE naming the root
-// is written unless suppressed), whose absent identifiers the parser records
-// as null Strings; one without XML declaration is written with version 1.0.
+// A DOCTYPE without identifiers is recorded with null Strings for them, and
+// written back (with a dictionary that does not suppress it) or not at all;
+// a document without XML declaration is written with version 1.0.
 WorkerInfoPtr withoutWriterDefaults(const WorkerInfoPtr& record) {
   if (!record) return record;
   for (const long key : {2L, 3L})  // the start record's system and public id
@@ -138,16 +117,7 @@ std::vector<std::uint8_t> writeTree(const MessageTree& tree, const DictionaryInf
 }
 
 std::string comparableJson(MessageTree& tree) {
-  tree.setStartMsgInfo(withoutWriterDefaults(withoutTimeStamp(tree.getStartMsgInfo())));
-  std::vector<TreeElement*> pending{tree.getRoot()};
-  while (!pending.empty()) {
-    TreeElement* element = pending.back();
-    pending.pop_back();
-    if (!element) continue;
-    element->setStartInfo(withoutTimeStamp(element->getStartInfo()));
-    for (TreeElement* child = element->getFirstChild(); child; child = child->getNextSibling())
-      pending.push_back(child);
-  }
+  tree.setStartMsgInfo(withoutWriterDefaults(tree.getStartMsgInfo()));
   return treeToJson(tree);
 }
 

@@ -60,9 +60,9 @@ void parseTree(const std::vector<std::uint8_t>& bytes, const DictionaryInfo* des
 std::vector<std::uint8_t> writeTree(const MessageTree& tree, const DictionaryInfo* descriptor,
                                     MessageInfo properties);
 
-// The tree as JSON without what a round trip legitimately adds: the
-// writer's time-stamp comment and the absent identifiers of the DOCTYPE it
-// writes. Changes tree.
+// The tree as JSON without what a round trip legitimately adds or drops:
+// the absent identifiers of a DOCTYPE and the default XML declaration.
+// Changes tree.
 std::string comparableJson(MessageTree& tree);
 
 // Where two trees in JSON first differ, with some context; empty when equal.

@@ -310,9 +310,9 @@ INSTANTIATE_TEST_SUITE_P(
         NullCase{"omitValueAttribute", false, "<msg><text></text></msg>", "<msg><code></code></msg>"},
         NullCase{"xsiNil", false, "<msg><text></text></msg>", "<msg><code></code></msg>"},
         NullCase{"xsiNil", true,
-                 // The instance namespace has no preferred prefix here, so one is made up.
-                 "<msg><text xmlns:ns1=\"http://www.w3.org/2001/XMLSchema-instance\" ns1:nil=\"yes\"></text></msg>",
-                 "<msg><code xmlns:ns1=\"http://www.w3.org/2001/XMLSchema-instance\" ns1:nil=\"yes\"></code></msg>"}));
+                 // The message set prefers no prefix for the instance namespace: xsi.
+                 "<msg><text xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"yes\"></text></msg>",
+                 "<msg><code xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"yes\"></code></msg>"}));
 
 // Members whose shape changes what a null becomes: an attribute under the
 // null-element encoding is left empty; the null text of a binary value

@@ -208,7 +208,10 @@ XMLWriter::~XMLWriter() {
 }
 
 namespace {
+// The instance namespace goes by the prefix every reader knows, unless the
+// message set prefers another.
 void registerPreferredPrefixes(const XMLDictionaryInfo& descriptor, XMLPrefixManager& prefixManager) {
+  prefixManager.addNamespace(ZelWstring(XML_SCHEMA_INSTANCE_NAMESPACE_STR), ZelWstring(u"xsi"));
   const long count = descriptor.getNamespaceDefs().GetRowCount();
   for (long i = 0; i < count; ++i) {
     const char16_t* prefix = descriptor.getPreferredPrefix(i);
@@ -417,8 +420,9 @@ void XMLWriter::outputDocumentStart(MsgWriteItem& item) {
   const WorkerInfoPtr& startMsgInfo = iMessageTree->getStartMsgInfo();
   if (!getSuppressXMLDecl()) outputXMLDeclaration(startMsgInfo);
   outputPrefixText(startMsgInfo, "XMLWriter::outputDocumentStart", "Outputting prefix to doctype.");
-  if (!getSuppressDocType()) outputDocType(item, startMsgInfo);
-  if (!getSuppressVRKComment()) outputVRKComment();
+  if (!getSuppressDocType() && (iDescriptor || hasRecordedDocType(startMsgInfo) || isRequested(MI_DOCTYPE_STR)))
+    outputDocType(item, startMsgInfo);
+  if (!getSuppressVRKComment() && (iDescriptor || isRequested(MI_TIMESTAMPCOMMENT_STR))) outputVRKComment();
   if (item.getRootElementName().empty()) return;
   beginStartTag();
   append(item.getRootElementName().view());
@@ -428,6 +432,22 @@ void XMLWriter::outputDocumentStart(MsgWriteItem& item) {
   }
   if (getEnableVersioningSupport()) outputProjectDependencies();
   append(XML_GREATERTHAN_STR);
+}
+
+// Without a dictionary nothing asks for a DOCTYPE or a time-stamp comment:
+// they are written when the output properties ask for them (or, for a
+// DOCTYPE, when the parsed document had one with an identifier or internal
+// subset), so that the same tree always gives the same bytes.
+bool XMLWriter::isRequested(const char16_t* property) const {
+  return iOutputProperties && iOutputProperties->getPropertyAsInteger(ZelWstring(property)) > 0;
+}
+
+bool XMLWriter::hasRecordedDocType(const WorkerInfoPtr& startMsgInfo) {
+  for (const long key : {eStartMsgSystemId, eStartMsgPublicId, eStartMsgInternalSubset}) {
+    const PWFData* text = stringProperty(startMsgInfo, key);
+    if (text && text->getStringLength() > 0) return true;
+  }
+  return false;
 }
 
 void XMLWriter::outputXMLDeclaration(const WorkerInfoPtr& startMsgInfo) {
@@ -557,6 +577,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   }
   outputStartElementBegin(item, *prefix);
   if (declare) outputXmlns(item.getNamespaceURI(), *prefix, true);
+  if (iNamespacesEnabled && item.isMessage() && declaresAllOnMessage(item)) declareNamespacesUsedBelow(iterator);
   writeStartTagExtras(item);
 
   const long listMemberIndex = item.isList() && item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
@@ -612,17 +633,77 @@ void XMLWriter::writeStartTagExtras(WriteItem& item) {
   if (item.getValue().isNull()) writeNullMarker(item);
 }
 
+bool XMLWriter::declaresAllOnMessage(WriteItem& item) const {
+  const prf_XML_TAG_DEFINITION* element = item.getElementProperties();
+  return element && item.getWhereDefined() == eDefinedAsElement &&
+         element->namespaceDeclPolicy == enspDeclareAllOnMessage;
+}
+
+namespace {
+// The tree names an attribute field "@type" (a parsed one) or "type".
+bool isTypeAttributeName(std::u16string_view name) {
+  if (!name.empty() && name.front() == u'@') name.remove_prefix(1);
+  return name == kTypeName;
+}
+
+void addOnce(std::vector<ZelWstring>& uris, std::u16string_view uri) {
+  if (uri.empty()) return;
+  for (const ZelWstring& known : uris) {
+    if (known == uri) return;
+  }
+  uris.emplace_back(uri);
+}
+}  // namespace
+
+// A look at the whole message first, so that its root declares every
+// namespace the message uses, once: those of its elements and attributes,
+// the instance namespace for xsi:type and xsi:nil, and those that xsi:type
+// values name. Embedded messages (another dictionary) are left to their own
+// elements, and whatever this misses is declared where it is first used.
+template <class Iterator>
+void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
+  std::vector<ZelWstring> uris;
+  bool anyNull = false;
+  long level = 0;
+  for (;;) {
+    if (level > 0) {
+      if (const WriteDefinition* known = knownChildDefinition(iterator)) {
+        if (known->namespaceURI) addOnce(uris, known->namespaceURI->view());
+        if (known->member) {
+          // ID and value attributes in a namespace of their own.
+          for (const long index : {known->member->idAttributeNamespace, known->member->valueAttributeNamespace})
+            if (index >= 0) addOnce(uris, iDescriptor->getNamespaceCache().get(index).getURI().view());
+        }
+      }
+      const ZelWstring& uri = iterator.getNamespaceURI();
+      addOnce(uris, uri.view());
+      if (uri == kSchemaInstanceNamespace && isTypeAttributeName(iterator.getTagName().view())) {
+        // "namespace-URI:name", as the tree keeps an xsi:type.
+        const std::u16string_view value = textOf(iterator.getValue());
+        const std::size_t colon = value.rfind(u':');
+        if (colon != std::u16string_view::npos) addOnce(uris, value.substr(0, colon));
+      }
+      anyNull |= iterator.getValue().isNull();
+    }
+    if ((level == 0 || iterator.getCategory() != kKindMessage) && enterChildren(iterator)) {
+      ++level;
+      continue;
+    }
+    while (level > 0 && !iterator.moveToNextSibling()) {
+      leaveChildren(iterator);
+      --level;
+    }
+    if (level == 0) break;
+  }
+  const prf_XML_MSET_DEFINITION& messageSet = iDescriptor->getXMLMsgSetDefinition();
+  if (anyNull && (messageSet.nullNumEncoding == eNULLXsiNil || messageSet.nullNonNumEncoding == eNULLXsiNil))
+    addOnce(uris, kSchemaInstanceNamespace);
+  ZelBufferedWstring<16> prefix;
+  for (const ZelWstring& uri : uris) usePrefix(uri, prefix, true);
+}
+
 void XMLWriter::writeMessageExtras(WriteItem& item) {
   const prf_XML_TAG_DEFINITION* element = item.getElementProperties();
-  if (element && item.getWhereDefined() == eDefinedAsElement &&
-      element->namespaceDeclPolicy == enspDeclareAllOnMessage) {
-    ZelBufferedWstring<16> prefix;
-    const long count = iDescriptor->getNamespaceDefs().GetRowCount();
-    for (long i = 0; i < count; ++i) {
-      const ZelWstring& uri = iDescriptor->getNamespaceCache().get(i).getURI();
-      if (!uri.empty()) usePrefix(uri, prefix, true);
-    }
-  }
   if (element) {
     const std::pair<std::u16string_view, const ZelWstring*> locations[] = {
         {XML_SCHEMA_LOCATION_STR, &element->schemaLocation},

@@ -7,7 +7,9 @@
 // mark, XML declaration, prefix text, DOCTYPE, time-stamp comment and root
 // wrapper, then the message depth first, then the wrapper's end tag. The
 // descriptor (optional) says how each element looks; without one every
-// element is written as the tree names it.
+// element is written as the tree names it, and the DOCTYPE and time-stamp
+// comment only when "docType" and "timestampComment" ask for them (a DOCTYPE
+// the parser kept identifiers or an internal subset of is written anyway).
 //
 // Calling order: construct; setNamespacesEnabled (when the descriptor allows
 // namespaces), setXMLWireFormatDescriptor, initializeWrite,
@@ -123,6 +125,8 @@ private:
   void outputXMLDeclaration(const WorkerInfoPtr& startMsgInfo);
   void outputDocType(MsgWriteItem& item, const WorkerInfoPtr& startMsgInfo);
   void outputVRKComment();
+  bool isRequested(const char16_t* property) const;
+  static bool hasRecordedDocType(const WorkerInfoPtr& startMsgInfo);
   void outputProjectDependencies();
 
   // The tree walk (iterator on the item's element on entry and on return).
@@ -156,6 +160,9 @@ private:
   // namespaces are on (the writer chooses the prefixes). Throws
   // CP_TREE_ERROR ("The tree's name is not an XML name", the name).
   void checkTreeName(const WriteItem& item) const;
+  bool declaresAllOnMessage(WriteItem& item) const;
+  template <class Iterator>
+  void declareNamespacesUsedBelow(Iterator& iterator);
   void writeStartTagExtras(WriteItem& item);
   void writeMessageExtras(WriteItem& item);
   void writeNullMarker(WriteItem& item);
