@@ -91,9 +91,18 @@ void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFD
 
 }  // namespace
 
+void MessageState::rememberAppended(TreeElement& element, MessageTree::Mark before) {
+  appended_ = {&element, before, tree.elementCount()};
+}
+
+void MessageState::dropAppended(const TreeElement* element) {
+  if (element == appended_.element && tree.elementCount() == appended_.after) tree.rollBackTo(appended_.before);
+  appended_ = {};
+}
+
+namespace {
 // Checks given against the element's type and stores it.
-void setGivenValue(MessageState* message, TreeElement* element, const GivenValue& given) {
-  if (!element || !message) return;  // an empty handle
+void checkAndStore(MessageState* message, TreeElement* element, const GivenValue& given) {
   const SchemaView* view = schemaOf(message->set);
   const ValueSlot slot = slotOf(view, *element);
   const std::string wanted = slot.type ? logicalTypeName(slot.type->logicalType) : "String";
@@ -116,6 +125,18 @@ void setGivenValue(MessageState* message, TreeElement* element, const GivenValue
     throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH, {wanted, kindName(given.kind)});
   }
   store(message->tree, *element, slot.allowed ? slot.type : nullptr, std::move(value));
+}
+}  // namespace
+
+void setGivenValue(MessageState* message, TreeElement* element, const GivenValue& given) {
+  if (!element || !message) return;  // an empty handle
+  try {
+    checkAndStore(message, element, given);
+  } catch (...) {
+    message->dropAppended(element);
+    throw;
+  }
+  message->dropAppended(nullptr);
 }
 
 }  // namespace detail
@@ -150,8 +171,10 @@ Element Element::append(std::string_view name, std::string_view namespaceUri) {
   if (!resolution)
     detail::throwError(__FILE__, __LINE__, "Element::append", ZelMessages::CP_UNKNOWN_MEMBER,
                        {(attribute ? "@" : "") + std::string(name), detail::pathOf(*this)});
+  const MessageTree::Mark before = message_->tree.mark();
   TreeElement& child =
       assembly.append(*element_, resolution, name, namespaceUri, attribute, /*namespaceGiven=*/!namespaceUri.empty());
+  message_->rememberAppended(child, before);
   return message_->element(&child);
 }
 

@@ -73,21 +73,41 @@ Element Element::firstChild() const { return element_ ? Element(element_->getFir
 
 Element Element::nextSibling() const { return element_ ? Element(element_->getNextSibling(), message_) : Element(); }
 
-Element Element::child(std::string_view name) const {
+Element Element::find(std::string_view name, const std::string_view* namespaceUri, Match match) const {
   if (!element_) return Element();
   const detail::Definitions& definitions = message_->definitions();
   // Names are compared without a string per child: defined names are kept
   // in UTF-8, and the others converted into one reused buffer.
   thread_local std::string scratch;
   for (TreeElement* child = element_->getFirstChild(); child; child = child->getNextSibling()) {
+    bool attribute = false;
     if (const detail::Definition* definition = definitions.find(*child)) {
-      if (definition->name == name) return Element(child, message_);
-      continue;
+      if (definition->name != name || (namespaceUri && definition->namespaceUri != *namespaceUri)) continue;
+      attribute = definition->isAttribute;
+    } else {
+      detail::assignUtf8(scratch, documentName(child->getName()));
+      if (scratch != name) continue;
+      if (namespaceUri) {
+        detail::assignUtf8(scratch, child->getNamespaceURI().view());
+        if (scratch != *namespaceUri) continue;
+      }
+      attribute = detail::isSelfDefiningAttribute(child->getName().view(), child->getNamespaceURI().view());
     }
-    detail::assignUtf8(scratch, documentName(child->getName()));
-    if (scratch == name) return Element(child, message_);
+    if (match == Match::Any || attribute == (match == Match::Attributes)) return Element(child, message_);
   }
   return Element();
+}
+
+Element Element::child(std::string_view name) const { return find(name, nullptr, Match::Any); }
+
+Element Element::child(std::string_view name, std::string_view namespaceUri) const {
+  return find(name, &namespaceUri, Match::Elements);
+}
+
+Element Element::attribute(std::string_view name) const { return find(name, nullptr, Match::Attributes); }
+
+Element Element::attribute(std::string_view name, std::string_view namespaceUri) const {
+  return find(name, &namespaceUri, Match::Attributes);
 }
 
 std::vector<Element> Element::children() const {

@@ -54,19 +54,21 @@ std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> loadDescript
 
 }  // namespace
 
-std::vector<std::uint8_t> readDictionaryFile(const std::string& path) {
+std::vector<std::uint8_t> readDictionaryFile(const std::string& path) { return readWholeFile(path, kLoad); }
+
+std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* function) {
   // A folder opens like a file, and its size is anything.
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored))
-    throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(EISDIR)});
+    throwError(__FILE__, __LINE__, function, ZelMessages::CP_IO_ERROR, {path, std::strerror(EISDIR)});
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
-  // In one read of the file's size: dictionaries run to megabytes.
+  if (!in) throwError(__FILE__, __LINE__, function, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+  // In one read of the file's size: dictionaries and documents run to megabytes.
   const std::streamoff size = in.tellg();
   std::vector<std::uint8_t> bytes(size > 0 ? static_cast<std::size_t>(size) : 0);
   in.seekg(0);
   if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-    throwError(__FILE__, __LINE__, kLoad, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+    throwError(__FILE__, __LINE__, function, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
   return bytes;
 }
 
@@ -124,6 +126,12 @@ MessageSet MessageSet::load(const std::string& dictionaryPath) {
   });
 }
 
+MessageSet MessageSet::fromDictionaryBytes(std::vector<std::uint8_t> bytes) {
+  return detail::translated([&] {
+    return MessageSet(std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), std::move(bytes)));
+  });
+}
+
 MessageSet MessageSet::compile(const std::vector<std::string>& sourcePaths) {
   return detail::translated([&] {
     const msgset::MessageSet set = detail::readSources(sourcePaths);
@@ -150,6 +158,11 @@ std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t
 Message MessageSet::parse(const void* bytes, std::size_t size, const ParseOptions& options) const {
   Session session(*this);
   return session.parse(bytes, size, options);
+}
+
+Message MessageSet::parseFile(const std::string& path, const ParseOptions& options) const {
+  const std::vector<std::uint8_t> bytes = detail::readWholeFile(path, "MessageSet::parseFile");
+  return parse(bytes.data(), bytes.size(), options);
 }
 
 std::vector<std::uint8_t> MessageSet::write(const Message& message, const WriteOptions& options) const {

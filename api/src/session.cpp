@@ -26,11 +26,23 @@ const MessageInfo& SessionState::parseProperties(const CodePage& codePage) {
   return parseProperties_;
 }
 
-const MessageInfo& SessionState::writeProperties(const CodePage& codePage) {
+namespace {
+void setFlag(MessageInfo& properties, const char16_t* name, bool on) {
+  const ZelWstring key(name);
+  if (on)
+    properties.setIntegerProperty(key, 1);
+  else if (properties.getProperty(key))
+    properties.removeProperty(key);
+}
+}  // namespace
+
+const MessageInfo& SessionState::writeProperties(const CodePage& codePage, const WriteOptions& options) {
   if (writeCodePage_ != codePage) {
     setCodePage(codePage, writeProperties_);
     writeCodePage_ = codePage;
   }
+  setFlag(writeProperties_, MI_DOCTYPE_STR, options.docType);
+  setFlag(writeProperties_, MI_TIMESTAMPCOMMENT_STR, options.timestampComment);
   return writeProperties_;
 }
 
@@ -125,7 +137,7 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
 
 void Session::write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options) {
   detail::translated([&] {
-    state_->write(message.state(), state_->writeProperties(detail::codePageOf(detail::writeEncoding(options))), out);
+    state_->write(message.state(), state_->writeProperties(detail::codePageOf(detail::writeEncoding(options)), options), out);
   });
 }
 

@@ -41,6 +41,8 @@ using host::LibraryOptions;
 // A dictionary file's bytes. Throws Error CP_IO_ERROR (inserts: the path,
 // the reason).
 std::vector<std::uint8_t> readDictionaryFile(const std::string& path);
+// A file's bytes, for function; the same errors.
+std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* function);
 
 // A loaded dictionary (or none) with the plug-in behind it. Read-only once
 // made, apart from the pool of idle workers, which locks.
@@ -109,7 +111,7 @@ struct SessionState {
   // The properties of the options' code page, set again only when it
   // changes: a property costs allocations.
   const MessageInfo& parseProperties(const CodePage& codePage);
-  const MessageInfo& writeProperties(const CodePage& codePage);
+  const MessageInfo& writeProperties(const CodePage& codePage, const WriteOptions& options);
 
   MessageSet set;
   std::unique_ptr<Worker> worker;  // null until first used
@@ -134,10 +136,23 @@ struct MessageState {
   // A handle on one of the tree's elements (null: an empty handle).
   Element element(TreeElement* treeElement) { return Element(treeElement, this); }
 
+  // A setter that refuses its value on the element Element::append made
+  // last, with nothing made since, removes that element again: a failed
+  // append(...).setX(...) leaves the tree as it was.
+  void rememberAppended(TreeElement& element, MessageTree::Mark before);
+  void dropAppended(const TreeElement* element);
+
   MessageSet set;
   MessageTree tree;
 
 private:
+  struct Appended {
+    const TreeElement* element = nullptr;
+    MessageTree::Mark before{0};
+    std::size_t after = 0;  // the tree's element count just after the append
+  };
+  Appended appended_;
+
   // The dictionary's row names for the tree's text and JSON dumps.
   class RowNames : public TreeNameResolver {
   public:

@@ -75,6 +75,8 @@ std::string MessageSet::toJson(const void* xmlBytes, std::size_t size, const Par
   return session.toJson(session.parse(xmlBytes, size, options));
 }
 
+std::string MessageSet::toJson(const Message& message) const { return Session(*this).toJson(message); }
+
 std::vector<std::uint8_t> MessageSet::fromJson(std::string_view json, const WriteOptions& options) const {
   Session session(*this);
   return session.write(session.fromJson(json), options);

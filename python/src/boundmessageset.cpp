@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "objectbuilder.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace py = pybind11;
@@ -16,10 +17,18 @@ namespace {
 class DocumentBytes {
 public:
   DocumentBytes(py::handle xml, const std::optional<std::string>& encoding) {
+    if (py::hasattr(xml, "__fspath__"))
+      throw py::type_error("a document is bytes or str, not a path (" + std::string(py::str(xml)) +
+                           "): pass the file's bytes, e.g. pathlib.Path(path).read_bytes()");
     if (PyUnicode_Check(xml.ptr())) {
       Py_ssize_t size = 0;
       const char* utf8 = PyUnicode_AsUTF8AndSize(xml.ptr(), &size);
       if (utf8 == nullptr) throw py::error_already_set();
+      // XML text holds markup; a str without any is taken for a file name.
+      if (size > 0 && std::string_view(utf8, static_cast<std::size_t>(size)).find('<') == std::string_view::npos)
+        throw py::value_error("a document is XML text, and '" + std::string(utf8, std::min<Py_ssize_t>(size, 80)) +
+                              "' holds no markup: a path? pass the file's bytes, e.g. "
+                              "pathlib.Path(path).read_bytes()");
       data_ = utf8;
       size_ = static_cast<std::size_t>(size);
       options_.encoding = encoding.value_or("utf-8");

@@ -37,15 +37,11 @@ PYBIND11_MODULE(_wfxml, module) {
   wfxml::python::registerErrorType(module);
   module.attr("__version__") = wfxml::version();
 
-  py::enum_<wfxml::EventKind>(module, "EventKind", "What an Event reports.")
-      .value("START_MESSAGE", wfxml::EventKind::StartMessage)
-      .value("END_MESSAGE", wfxml::EventKind::EndMessage)
-      .value("START_ELEMENT", wfxml::EventKind::StartElement)
-      .value("END_ELEMENT", wfxml::EventKind::EndElement)
-      .value("VALUE", wfxml::EventKind::Value);
-
+  // The package makes Event.kind an EventKind (an enum.Enum) of this number.
   py::class_<PythonEvent>(module, "Event", "One event of a parsed document's tree.")
-      .def_readonly("kind", &PythonEvent::kind, "The EventKind.")
+      .def_property_readonly(
+          "_kind", [](const PythonEvent& event) { return static_cast<int>(event.kind); },
+          "0 START_MESSAGE, 1 END_MESSAGE, 2 START_ELEMENT, 3 END_ELEMENT, 4 VALUE.")
       .def_readonly("name", &PythonEvent::name,
                     "The local name (elements and attributes); '' for anonymous values and message events.")
       .def_readonly("namespace", &PythonEvent::namespaceUri, "The namespace URI, or ''.")
@@ -115,6 +111,6 @@ returned; a malformed document raises wfxml.Error here, before any event.)")
       });
 
   // The package's public names live in wfxml, not in the extension module.
-  for (const char* name : {"Error", "EventKind", "Event", "EventIterator", "MessageSet"})
+  for (const char* name : {"Error", "Event", "EventIterator", "MessageSet"})
     module.attr(name).attr("__module__") = "wfxml";
 }

@@ -1,5 +1,6 @@
 """Bad input: wfxml.Error with key, number and inserts (and the data's path for to_xml)."""
 
+import pathlib
 import pickle
 
 import pytest
@@ -35,6 +36,12 @@ def change(data, path, value):
         target = target[step]
     target[path[-1]] = value
     return data
+
+
+@pytest.mark.parametrize("document", ["orders/1.xml", pathlib.Path("orders/1.xml")], ids=["str", "path"])
+def test_a_file_name_for_a_document_says_it_looks_like_a_path(kinds, document):
+    with pytest.raises((TypeError, ValueError), match="path"):
+        kinds.to_dict(document)
 
 
 @pytest.mark.parametrize(

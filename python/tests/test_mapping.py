@@ -1,6 +1,7 @@
 """The typed data's Python types, on a message with a member of every kind."""
 
 import decimal
+import enum
 import json
 import math
 import pickle
@@ -96,6 +97,7 @@ def test_to_json_holds_the_same_data(kinds, kinds_xml):
 
 def test_events_carry_depths_names_and_typed_values(kinds, kinds_xml):
     events = list(kinds.events(kinds_xml))
+    assert issubclass(wfxml.EventKind, enum.Enum)
     assert [e.kind for e in (events[0], events[-1])] == [wfxml.EventKind.START_MESSAGE, wfxml.EventKind.END_MESSAGE]
     values = {}
     current = None

@@ -8,12 +8,26 @@
 See wfxml.dask for converting archives on a Dask cluster.
 """
 
+import enum as _enum
 import os as _os
 import tempfile as _tempfile
 
-from ._wfxml import Error, Event, EventIterator, EventKind, MessageSet, __version__
+from ._wfxml import Error, Event, EventIterator, MessageSet, __version__
 
 __all__ = ["Error", "Event", "EventIterator", "EventKind", "MessageSet", "__version__"]
+
+
+class EventKind(_enum.Enum):
+    """What an Event reports."""
+
+    START_MESSAGE = 0
+    END_MESSAGE = 1
+    START_ELEMENT = 2
+    END_ELEMENT = 3
+    VALUE = 4
+
+
+Event.kind = property(lambda event: EventKind(event._kind), doc="The EventKind.")
 
 
 def _load_dictionary_bytes(data):

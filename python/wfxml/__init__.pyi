@@ -23,11 +23,11 @@ class Error(Exception):
     """For to_xml: where in the data it stopped, e.g. "order.items[2].qty"; else None."""
 
 class EventKind(enum.Enum):
-    START_MESSAGE: int
-    END_MESSAGE: int
-    START_ELEMENT: int
-    END_ELEMENT: int
-    VALUE: int
+    START_MESSAGE = 0
+    END_MESSAGE = 1
+    START_ELEMENT = 2
+    END_ELEMENT = 3
+    VALUE = 4
 
 class Event:
     """One event of a parsed document's tree."""

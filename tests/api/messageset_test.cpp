@@ -15,12 +15,15 @@ TEST(MessageSets, ADictionaryFileLoadsTheSameMessageSet) {
   const std::vector<std::uint8_t> bytes = kindsMessageSet().dictionaryBytes();
   ASSERT_FALSE(bytes.empty());
   const std::string file = folder.write("kinds.dict", std::string(bytes.begin(), bytes.end()));
-  const wfxml::MessageSet loaded = wfxml::MessageSet::load(file);
-  EXPECT_EQ(loaded.dictionaryBytes(), bytes);
-  EXPECT_EQ(loaded.messageNames(), std::vector<std::string>{"values"});
-  const wfxml::Message message = loaded.parse(kKindsDocument.data(), kKindsDocument.size());
+  const std::string document = folder.write("kinds.xml", std::string(kKindsDocument));
   const wfxml::Message compiled = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
-  EXPECT_EQ(textOf(loaded.write(message)), textOf(kindsMessageSet().write(compiled)));
+  for (const wfxml::MessageSet& loaded : {wfxml::MessageSet::load(file), wfxml::MessageSet::fromDictionaryBytes(bytes)}) {
+    EXPECT_EQ(loaded.dictionaryBytes(), bytes);
+    EXPECT_EQ(loaded.messageNames(), std::vector<std::string>{"values"});
+    const wfxml::Message message = loaded.parseFile(document);
+    EXPECT_EQ(textOf(loaded.write(message)), textOf(kindsMessageSet().write(compiled)));
+    EXPECT_EQ(loaded.toJson(message), kindsMessageSet().toJson(kKindsDocument.data(), kKindsDocument.size()));
+  }
 }
 
 TEST(MessageSets, AMessageSetSourceCompiles) {
@@ -61,7 +64,7 @@ TEST(MessageSets, AMessageOfAnotherDictionaryIsNotWritten) {
 
 struct SourceError {
   const char* name;
-  bool load;  // MessageSet::load of the one source, else compile
+  enum Call { Load, Compile, ParseFile } call;  // Load and ParseFile: of the one source
   std::vector<std::string> sources;
   const char* key;
   const char* firstInsert;
@@ -73,10 +76,11 @@ class MessageSetErrors : public testing::TestWithParam<SourceError> {};
 
 TEST_P(MessageSetErrors, NameTheFileAndTheFault) {
   const wfxml::Error e = errorOf([&] {
-    if (GetParam().load)
-      wfxml::MessageSet::load(GetParam().sources.at(0));
-    else
-      wfxml::MessageSet::compile(GetParam().sources);
+    switch (GetParam().call) {
+      case SourceError::Load: wfxml::MessageSet::load(GetParam().sources.at(0)); break;
+      case SourceError::Compile: wfxml::MessageSet::compile(GetParam().sources); break;
+      case SourceError::ParseFile: kindsMessageSet().parseFile(GetParam().sources.at(0)); break;
+    }
   });
   EXPECT_EQ(e.key(), GetParam().key) << e.what();
   ASSERT_FALSE(e.inserts().empty());
@@ -85,13 +89,17 @@ TEST_P(MessageSetErrors, NameTheFileAndTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, MessageSetErrors,
-    testing::Values(SourceError{"MissingDictionary", true, {"/nonexistent/x.dict"}, "CP_IO_ERROR", "/nonexistent/x.dict"},
-                    SourceError{"FolderAsDictionary", true, {WF_EXAMPLES_DIR}, "CP_IO_ERROR", WF_EXAMPLES_DIR},
-                    SourceError{"MissingSchema", false, {"/nonexistent/x.xsd"}, "CP_DICTIONARY_SOURCE_ERROR",
-                                "/nonexistent/x.xsd"},
-                    SourceError{"UnknownFormat", false, {WF_EXAMPLES_DIR "/order.xml"}, "CP_DICTIONARY_SOURCE_ERROR",
-                                WF_EXAMPLES_DIR "/order.xml"},
-                    SourceError{"NoSource", false, {}, "CP_DICTIONARY_SOURCE_ERROR", ""}),
+    testing::Values(SourceError{"MissingDictionary", SourceError::Load, {"/nonexistent/x.dict"}, "CP_IO_ERROR",
+                                "/nonexistent/x.dict"},
+                    SourceError{"FolderAsDictionary", SourceError::Load, {WF_EXAMPLES_DIR}, "CP_IO_ERROR",
+                                WF_EXAMPLES_DIR},
+                    SourceError{"MissingDocument", SourceError::ParseFile, {"/nonexistent/x.xml"}, "CP_IO_ERROR",
+                                "/nonexistent/x.xml"},
+                    SourceError{"MissingSchema", SourceError::Compile, {"/nonexistent/x.xsd"},
+                                "CP_DICTIONARY_SOURCE_ERROR", "/nonexistent/x.xsd"},
+                    SourceError{"UnknownFormat", SourceError::Compile, {WF_EXAMPLES_DIR "/order.xml"},
+                                "CP_DICTIONARY_SOURCE_ERROR", WF_EXAMPLES_DIR "/order.xml"},
+                    SourceError{"NoSource", SourceError::Compile, {}, "CP_DICTIONARY_SOURCE_ERROR", ""}),
     [](const testing::TestParamInfo<SourceError>& info) { return std::string(info.param.name); });
 
 TEST(MessageSets, ACorruptDictionaryIsAFormatError) {
@@ -99,6 +107,8 @@ TEST(MessageSets, ACorruptDictionaryIsAFormatError) {
   const std::vector<std::uint8_t> bytes = kindsMessageSet().dictionaryBytes();
   const std::string file = folder.write("cut.dict", std::string(bytes.begin(), bytes.begin() + bytes.size() / 2));
   EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(file); }).key(), "CP_DICTIONARY_FORMAT_ERROR");
+  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::fromDictionaryBytes({bytes.begin(), bytes.begin() + 9}); }).key(),
+            "CP_DICTIONARY_FORMAT_ERROR");
   // An empty file is no dictionary, not the set without one.
   const std::string empty = folder.write("empty.dict", "");
   EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(empty); }).key(), "CP_DICTIONARY_FORMAT_ERROR");

@@ -45,6 +45,14 @@ TEST(Elements, DefinedElementsHaveTheirDocumentNamesAndNamespaces) {
                                           "flag", "stamp", "day",  "span", "blob",  "hex", "missing"};
   EXPECT_EQ(names, expected);
   EXPECT_EQ(root.child("id").namespaceUri(), "");
+  // Lookups by local name and namespace, of elements and of attributes.
+  EXPECT_TRUE(root.attribute("id").isAttribute());
+  EXPECT_EQ(root.attribute("id", "").treeElement(), root.child("id").treeElement());
+  EXPECT_EQ(root.child("text", "urn:test:kinds").treeElement(), root.child("text").treeElement());
+  EXPECT_FALSE(root.attribute("text"));
+  EXPECT_FALSE(root.child("text", "urn:other"));
+  EXPECT_FALSE(root.child("id", ""));
+  EXPECT_FALSE(root.attribute("id", "urn:test:kinds"));
 }
 
 TEST(Elements, SimpleContentIsTheValueOfItsElementButListItemsAreNot) {

@@ -139,6 +139,13 @@ public:
   Element firstChild() const;
   Element nextSibling() const;
   Element child(std::string_view name) const;  // the first child of that local name
+  // The first child element (not attribute) of that local name and
+  // namespace ("" for none).
+  Element child(std::string_view name, std::string_view namespaceUri) const;
+  // The attribute of that local name (in any namespace), or of that local
+  // name and namespace; its value() is the attribute's value.
+  Element attribute(std::string_view name) const;
+  Element attribute(std::string_view name, std::string_view namespaceUri) const;
   std::vector<Element> children() const;
 
   // The element's value; for an element with attributes and simple content,
@@ -156,7 +163,10 @@ public:
   Element append(std::string_view name, std::string_view namespaceUri = {});
 
   // Each replaces the value. A value that does not suit the member's type
-  // is refused with Error CP_TYPE_MISMATCH. Texts are UTF-8.
+  // is refused with Error CP_TYPE_MISMATCH, and the tree stays as it was:
+  // refused on the element the last append made (append("a").setX(...)),
+  // that element is removed again, and its handle must not be used further.
+  // Texts are UTF-8.
   Element& setString(std::string_view text);
   Element& setInteger(std::int64_t value);
   Element& setDecimal(std::string_view digits);   // "-12.50", "123456789012345678901"
@@ -172,6 +182,8 @@ public:
 private:
   friend struct detail::MessageState;
   Element(TreeElement* element, detail::MessageState* message) : element_(element), message_(message) {}
+  enum class Match { Any, Elements, Attributes };
+  Element find(std::string_view name, const std::string_view* namespaceUri, Match match) const;
 
   TreeElement* element_ = nullptr;
   detail::MessageState* message_ = nullptr;  // stable while the Message lives, also when it is moved
@@ -211,6 +223,11 @@ struct ParseOptions {
 };
 struct WriteOptions {
   std::string encoding = "utf-8";
+  // Without a dictionary (MessageSet::none()), a DOCTYPE naming the root and
+  // a comment with the time of writing; off, the same message always gives
+  // the same bytes. With a dictionary the message set decides.
+  bool docType = false;
+  bool timestampComment = false;
 };
 
 // One event of a streamed parse. Views are valid until the next event.
@@ -308,6 +325,9 @@ public:
   // A dictionary file (wfhost compile makes them). Throws CP_IO_ERROR
   // (inserts: path, reason) and CP_DICTIONARY_FORMAT_ERROR.
   static MessageSet load(const std::string& dictionaryPath);
+  // The same from a dictionary's bytes (dictionaryBytes(), or a file read by
+  // the caller). Throws CP_DICTIONARY_FORMAT_ERROR.
+  static MessageSet fromDictionaryBytes(std::vector<std::uint8_t> bytes);
   // Compiled in process from XML Schema files (.xsd; imports and includes are
   // followed) or one message-set source (.json). Throws
   // CP_DICTIONARY_SOURCE_ERROR (inserts: file, place, what is wrong).
@@ -334,7 +354,10 @@ public:
 
   // Thread-safe conveniences: each call takes a Session from the set's pool.
   Message parse(const void* bytes, std::size_t size, const ParseOptions& options = {}) const;
+  // The document in a file; CP_IO_ERROR (inserts: path, reason) when it cannot be read.
+  Message parseFile(const std::string& path, const ParseOptions& options = {}) const;
   std::vector<std::uint8_t> write(const Message& message, const WriteOptions& options = {}) const;
+  std::string toJson(const Message& message) const;
   std::string toJson(const void* xmlBytes, std::size_t size, const ParseOptions& options = {}) const;
   std::vector<std::uint8_t> fromJson(std::string_view json, const WriteOptions& options = {}) const;
 
