@@ -159,6 +159,12 @@ def test_a_rerun_resumes_the_same_batches_or_is_refused(kinds, client, tmp_path)
         wfxml_dask.convert(files[1:], kinds, out, client=client, resume=True)
 
 
+def test_an_interpreter_without_distributed_says_which_it_needs(kinds, tmp_path, monkeypatch):
+    monkeypatch.setitem(sys.modules, "distributed", None)
+    with pytest.raises(wfxml_dask.RunError, match="needs the Python packages dask and distributed.*/usr/bin/python3"):
+        wfxml_dask.convert([str(DATA / "kinds.xml")], kinds, tmp_path / "out")
+
+
 @pytest.mark.parametrize("args, error", [
     (["--workers", "0"], "argument --workers: needs a whole number of at least 1, not '0'"),
     (["--batch-size", "x"], "argument --batch-size: needs a whole number of at least 1, not 'x'"),

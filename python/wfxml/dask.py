@@ -341,7 +341,13 @@ class _Cluster:
     """The client a run uses (with the LocalCluster it starts, if any), closed at the end."""
 
     def __init__(self, client, workers: Optional[int], timeout: float):
-        import distributed
+        try:
+            import distributed
+        except ImportError:
+            raise RunError(
+                f"needs the Python packages dask and distributed, which {sys.executable} does not have: "
+                "run it with Debian's /usr/bin/python3 (apt install python3-distributed)"
+            ) from None
 
         self.client, self.cluster, self.own = client, None, client is None or isinstance(client, str)
         if client is None:
