@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <map>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -132,10 +133,15 @@ void JsonTextWriter::binary(const std::uint8_t* bytes, std::size_t size) {
 
 namespace {
 
+// JSON whose numbers the lexer reads as long double: only the text of a
+// number is used, and a double's range would refuse decimals of 309 digits
+// as an overflow although they are valid values.
+using WideJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, long double>;
+
 // nlohmann's SAX events to typed data, with the path for syntax errors.
 class SaxReader {
 public:
-  using Json = nlohmann::json;
+  using Json = WideJson;
   explicit SaxReader(TypedDataHandler& out) : out_(out) {}
 
   bool null() { return value([&] { out_.null(); }); }
@@ -234,8 +240,7 @@ private:
 
 void readJsonText(std::string_view json, TypedDataHandler& out) {
   SaxReader reader(out);
-  nlohmann::json::sax_parse(json.begin(), json.end(), &reader, nlohmann::json::input_format_t::json,
-                            /*strict=*/true);
+  WideJson::sax_parse(json.begin(), json.end(), &reader, WideJson::input_format_t::json, /*strict=*/true);
 }
 
 }  // namespace wfxml::detail

@@ -1,5 +1,7 @@
 #include "treeassembly.h"
 
+#include "wfxml/wfxml.h"
+
 #include "base64converter.h"
 #include "datacnv.h"
 #include "messagetree.h"
@@ -15,8 +17,6 @@ namespace {
 
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
-// Exponents beyond this would spell decimals of absurd length.
-constexpr long kMaxDecimalExponent = 4096;
 
 // One converter per thread: building one per value would cost more than the value.
 // preserveUtcFormat: a zero offset keeps its spelling ("+00:00") rather than
@@ -118,7 +118,8 @@ bool decimalValue(const GivenValue& given, const SchemaType& type, PWFData& out,
     default: break;
   }
   if (digits.empty()) {
-    wrong = "a number was expected";
+    const bool exponent = isText(given.kind) ? false : given.text.find_first_of("eE") != std::string::npos;
+    wrong = exponent ? "the exponent is beyond " + std::to_string(kMaxDecimalExponent) : "a number was expected";
     return false;
   }
   if (type.isIntegerFamily) {

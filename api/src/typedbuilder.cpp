@@ -7,6 +7,7 @@
 #include "zelexception.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace wfxml::detail {
 
@@ -131,16 +132,19 @@ public:
     }
     if (candidates.empty()) fail("the message set has no message '" + key + "'");
     // Messages that share an element name (told apart by an ID attribute in
-    // XML): the first whose content the data fit.
-    for (std::size_t i = 0;; ++i) {
+    // XML): the first whose content the data fit; when none does, the
+    // mistake is where the best fit found it, the deepest.
+    std::optional<Error> bestFit;
+    for (const SchemaElement* candidate : candidates) {
       try {
-        TreeElement& root = assembly_.createMessage(*candidates[i]);
-        return defined(root, content, candidates[i]->typeRow, candidates[i]->nillable);
-      } catch (const Error&) {
-        if (i + 1 == candidates.size()) throw;
+        TreeElement& root = assembly_.createMessage(*candidate);
+        return defined(root, content, candidate->typeRow, candidate->nillable);
+      } catch (const Error& e) {
+        if (!bestFit || depthOf(e) > depthOf(*bestFit)) bestFit = e;
         assembly_.tree().clear();
       }
     }
+    throw *bestFit;
   }
 
 private:
@@ -171,6 +175,12 @@ private:
     TreeMapper& mapper_;
     const WildcardProcessing outer_;
   };
+
+  // How deep into the data the JSON path of a refusal goes.
+  static std::size_t depthOf(const Error& e) {
+    const std::string& path = e.inserts().empty() ? std::string() : e.inserts().front();
+    return static_cast<std::size_t>(std::count_if(path.begin(), path.end(), [](char c) { return c == '.' || c == '['; }));
+  }
 
   [[noreturn]] void fail(const std::string& what) const {
     std::string path = "$";

@@ -51,10 +51,15 @@ void PythonDataReader::begin(py::handle value, TypedDataHandler& out) {
     // spells its name).
     py::object exact = py::reinterpret_steal<py::object>(PyNumber_Index(object));
     if (!exact) throw py::error_already_set();
-    return out.bigInteger(std::string(py::str(exact)));
+    return out.bigInteger(integerDigits(exact));
   }
   if (PyFloat_Check(object)) return out.number(PyFloat_AS_DOUBLE(object));
-  if (isDecimal(value)) return out.decimal(decimalDigits(value));
+  if (isDecimal(value)) {
+    // Refused before its digits are spelled out: Decimal("1E+1000000000") would take gigabytes.
+    if (!hasSaneExponent(value))
+      fail(PyExc_ValueError, "a Decimal whose exponent is beyond " + std::to_string(kMaxDecimalExponent));
+    return out.decimal(decimalDigits(value));
+  }
   if (PyUnicode_Check(object)) {
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);

@@ -1,5 +1,9 @@
 #include "decimaltype.h"
 
+#include <wfxml/wfxml.h>
+
+#include <string>
+
 namespace py = pybind11;
 
 namespace wfxml::python {
@@ -28,6 +32,33 @@ bool isDecimal(py::handle object) {
 std::string decimalDigits(py::handle decimal) {
   // format(d, "f") never uses an exponent; str(d) may ("1E+2").
   return py::str(py::reinterpret_borrow<py::object>(decimalType).attr("__format__")(decimal, "f"));
+}
+
+bool hasSaneExponent(py::handle decimal) {
+  if (!py::cast<bool>(decimal.attr("is_finite")())) return true;
+  const long adjusted = py::cast<long>(decimal.attr("adjusted")());
+  return adjusted <= kMaxDecimalExponent && adjusted >= -kMaxDecimalExponent;
+}
+
+std::string integerDigits(py::handle integer) {
+  PyObject* text = PyObject_Str(integer.ptr());
+  if (text != nullptr) return py::reinterpret_steal<py::str>(text);
+  if (!PyErr_ExceptionMatches(PyExc_ValueError)) throw py::error_already_set();
+  PyErr_Clear();  // beyond the digits str() gives
+  PyObject* decimal = PyObject_CallOneArg(decimalType, integer.ptr());
+  if (decimal == nullptr) throw py::error_already_set();
+  return decimalDigits(py::reinterpret_steal<py::object>(decimal));
+}
+
+py::object makeInteger(std::string_view digits) {
+  const std::string terminated(digits);
+  PyObject* integer = PyLong_FromString(terminated.c_str(), nullptr, 10);
+  if (integer != nullptr) return py::reinterpret_steal<py::object>(integer);
+  if (!PyErr_ExceptionMatches(PyExc_ValueError)) throw py::error_already_set();
+  PyErr_Clear();
+  integer = PyNumber_Long(makeDecimal(digits).ptr());
+  if (integer == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(integer);
 }
 
 }  // namespace wfxml::python

@@ -22,6 +22,15 @@ bool isDecimal(pybind11::handle object);
 // "-Infinity", which only a double member accepts.
 std::string decimalDigits(pybind11::handle decimal);
 
+// Whether a finite decimal's exponent is within wfxml::kMaxDecimalExponent,
+// so that its plain notation has a sane length.
+bool hasSaneExponent(pybind11::handle decimal);
+
+// Any int as decimal digits and back, also beyond the 4,300 digits Python's
+// own conversions take (sys.int_max_str_digits): through Decimal, exactly.
+std::string integerDigits(pybind11::handle integer);
+pybind11::object makeInteger(std::string_view digits);
+
 }  // namespace wfxml::python
 
 #endif

@@ -69,10 +69,7 @@ void PythonObjectBuilder::null() { add(Py_NewRef(Py_None)); }
 void PythonObjectBuilder::boolean(bool value) { add(PyBool_FromLong(value)); }
 void PythonObjectBuilder::integer(std::int64_t value) { add(PyLong_FromLongLong(value)); }
 
-void PythonObjectBuilder::bigInteger(std::string_view digits) {
-  const std::string terminated(digits);
-  add(PyLong_FromString(terminated.c_str(), nullptr, 10));
-}
+void PythonObjectBuilder::bigInteger(std::string_view digits) { add(makeInteger(digits).release().ptr()); }
 
 void PythonObjectBuilder::decimal(std::string_view digits) { add(makeDecimal(digits).release().ptr()); }
 void PythonObjectBuilder::number(double value) { add(PyFloat_FromDouble(value)); }

@@ -2,6 +2,7 @@
 
 import pathlib
 import pickle
+from decimal import Decimal as D
 
 import pytest
 
@@ -68,8 +69,8 @@ def test_unknown_message_is_refused(kinds):
 
 @pytest.mark.parametrize(
     "value, error_type",
-    [({1, 2}, TypeError), (object(), TypeError), ("\udc80", ValueError)],
-    ids=["set", "object", "lone-surrogate"],
+    [({1, 2}, TypeError), (object(), TypeError), ("\udc80", ValueError), (D("1E+1000000000"), ValueError)],
+    ids=["set", "object", "lone-surrogate", "absurd-exponent"],
 )
 def test_python_objects_that_are_not_data_name_their_path(kinds, kinds_xml, value, error_type):
     data = change(kinds.to_dict(kinds_xml), ("kinds", "item", 0, "name"), value)

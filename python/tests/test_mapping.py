@@ -77,10 +77,19 @@ def test_round_trip_in_code_page_keeps_every_value(kinds, kinds_xml, encoding, t
         assert validate(DATA / "kinds.xsd", [tmp_path / "kinds.xml"]) == []
 
 
-def test_decimal_in_exponent_form_is_written_in_plain_digits(kinds, kinds_xml):
+@pytest.mark.parametrize(
+    "key, value, back",
+    [
+        ("amount", D("1.5E+3"), D("1500")),  # an exponent is written in plain digits
+        ("amount", D("7" * 400 + ".25"), D("7" * 400 + ".25")),  # beyond a double's range
+        ("big", int(D("8" * 5000)), int(D("8" * 5000))),  # beyond the digits Python's int() and str() take
+    ],
+    ids=["exponent", "long-decimal", "long-integer"],
+)
+def test_numbers_go_both_ways_exactly(kinds, kinds_xml, key, value, back):
     data = kinds.to_dict(kinds_xml)
-    data["kinds"]["amount"] = D("1.5E+3")
-    assert kinds.to_dict(kinds.to_xml(data))["kinds"]["amount"] == D("1500")
+    data["kinds"][key] = value
+    assert kinds.to_dict(kinds.to_xml(data))["kinds"][key] == back
 
 
 def test_str_document_equals_its_utf8_bytes(kinds, kinds_xml):

@@ -72,11 +72,15 @@ TEST(TypedJson, KeysMayComeInAnyOrderAndTheXmlFollowsTheSchema) {
 
 TEST(TypedJson, NumbersReadBackExactly) {
   wfxml::Session session(typedSet());
-  std::string json = kOrderJson;
-  // An exponent is spelled out for a decimal; a double keeps its value.
-  json.replace(json.find("\"total\":0.10"), 12, "\"total\":1.5e3");
-  const std::string back = session.toJson(session.fromJson(json));
-  EXPECT_NE(back.find("\"total\":1500,"), std::string::npos) << back;
+  // An exponent is spelled out for a decimal; digits beyond a double's range stay.
+  const std::string longDecimal = std::string(400, '7') + ".25";
+  for (const auto& [given, back] : {std::pair<std::string, std::string>{"1.5e3", "1500"}, {longDecimal, longDecimal}}) {
+    std::string json = kOrderJson;
+    json.replace(json.find("\"total\":0.10"), 12, "\"total\":" + given);
+    const std::vector<std::uint8_t> xml = session.write(session.fromJson(json));
+    const std::string read = session.toJson(session.parse(xml.data(), xml.size()));
+    EXPECT_NE(read.find("\"total\":" + back + ","), std::string::npos) << read;
+  }
 }
 
 // Records the handler calls, one word each.
@@ -199,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
         Misfit{"SingleForRepeatingMember", R"("line":[{"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}])",
                R"("line":{"qty":2,"price":1})", "$.order.line"},
         Misfit{"NullForNotNillable", R"("urgent":true)", R"("urgent":null)", "$.order.urgent"},
+        Misfit{"AbsurdExponent", R"("total":0.10)", R"("total":1e4500)", "$.order.total"},
         Misfit{"BadDate", R"("when":"2026-12-05T10:15:00.5+01:00")", R"("when":"yesterday")", "$.order.when"},
         Misfit{"BadBase64", R"("blob":"3q2+7w==")", R"("blob":"***")", "$.order.blob"},
         Misfit{"UnknownType", R"("@xsi:type":"Company")", R"("@xsi:type":"Charity")", "$.order.party[1].@xsi:type"},
@@ -363,6 +368,27 @@ INSTANTIATE_TEST_SUITE_P(
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>",
                      R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
+
+// Two messages of one root name: the refusal is the best fit's, where the mistake is.
+TEST(TypedJson, MessagesOfOneRootNameReportTheBestFitsMistake) {
+  wfxml::Session session(purchaseOrderSet());
+  const wfxml::Error error = errorOf([&] {
+    session.fromJson(R"({"order":{"@orderNumber":"1","orderDate":"2024-03-05T09:30:00","items":{"item":[)"
+                     R"({"@partNum":"1","productName":"p","quantity":"many","unitPrice":1,"giftWrap":true}]}}})");
+  });
+  ASSERT_EQ(error.inserts().size(), 2u) << error.what();
+  EXPECT_EQ(error.inserts()[0], "$.order.items.item[0].quantity");
+}
+
+// A root the set does not define is refused, naming it and the set's messages.
+TEST(TypedJson, ARootTheSetDoesNotDefineIsRefused) {
+  const std::string xml = R"(<invoice xmlns="urn:test:typed"/>)";
+  const wfxml::Error error = errorOf([&] { typedSet().toJson(xml.data(), xml.size()); });
+  EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
+  EXPECT_NE(std::string(error.what()).find("{urn:test:typed}invoice' is not a message of the set (its messages: "),
+            std::string::npos)
+      << error.what();
+}
 
 // The header stays strict beside lax content.
 TEST(WildcardContent, LaxLeavesTheTypesOwnMembersStrict) {

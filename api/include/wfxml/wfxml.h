@@ -245,6 +245,10 @@ struct Event {
   Value value;                    // Value events
 };
 
+// The largest exponent a decimal given to the typed mapping may have
+// (1.5e4096): its digits are spelled out, so larger ones are refused.
+constexpr long kMaxDecimalExponent = 4096;
+
 // What the typed JSON mapping reads and writes, one call per JSON token, so
 // that other representations (Python objects, say) share the mapping.
 // Keys and strings are UTF-8.
