@@ -75,6 +75,28 @@ bool Value::asBoolean() const { return require(*this, ValueKind::Boolean).getBoo
 
 std::vector<std::uint8_t> Value::asBinary() const { return require(*this, ValueKind::Binary).getBinaryValue(); }
 
+std::string Value::asDecimal() const {
+  return detail::toUtf8(converter().StrFromDec(require(*this, ValueKind::Decimal).getDecimalValue()));
+}
+
+namespace {
+std::optional<std::int32_t> part(std::int32_t field) {
+  return field == PWFDateTime::kUnset ? std::nullopt : std::optional<std::int32_t>(field);
+}
+}  // namespace
+
+DateTimeParts Value::asDateTime() const {
+  const PWFDateTime& value = require(*this, ValueKind::DateTime).getDateTimeValue();
+  return {part(value.year),   part(value.month),  part(value.day), part(value.hour),
+          part(value.minute), part(value.second), value.fraction,  value.zone};
+}
+
+DurationParts Value::asDuration() const {
+  const PWFInterval& value = require(*this, ValueKind::Duration).getIntervalValue();
+  return {value.negative,      part(value.years),   part(value.months), part(value.days),
+          part(value.hours),   part(value.minutes), part(value.seconds), value.fraction};
+}
+
 std::string Value::text() const {
   if (!data_ || data_->isNull() || data_->isNothing()) return {};
   return detail::translated([this]() -> std::string {

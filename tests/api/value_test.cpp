@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -63,6 +64,18 @@ TEST(Value, AccessorsReturnTheTypedValue) {
   EXPECT_TRUE(std::isinf(root.child("limit").value().asDouble()));
   EXPECT_TRUE(root.child("flag").value().asBoolean());
   EXPECT_EQ(root.child("blob").value().asBinary(), (std::vector<std::uint8_t>{1, 2, 3, 0xFF}));
+  EXPECT_EQ(root.child("huge").value().asDecimal(), "123456789012345678901234567890");
+  EXPECT_EQ(root.child("price").value().asDecimal(), "-12.50");
+  const wfxml::DateTimeParts stamp = root.child("stamp").value().asDateTime();
+  EXPECT_EQ(std::make_tuple(*stamp.year, *stamp.month, *stamp.day, *stamp.hour, *stamp.minute, *stamp.second),
+            std::make_tuple(2024, 2, 29, 23, 59, 59));
+  EXPECT_EQ(stamp.fraction + stamp.zone, "125+01:00");
+  EXPECT_FALSE(root.child("day").value().asDateTime().hour);
+  const wfxml::DurationParts span = root.child("span").value().asDuration();
+  EXPECT_TRUE(span.negative);
+  EXPECT_EQ(std::make_tuple(*span.years, *span.months, *span.days, *span.hours, *span.minutes, *span.seconds),
+            std::make_tuple(1, 2, 3, 4, 5, 6));
+  EXPECT_EQ(span.fraction, "7");
 }
 
 TEST(Value, NullAndEmptyValuesHaveNoText) {

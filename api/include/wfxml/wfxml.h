@@ -28,6 +28,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -86,6 +87,21 @@ private:
 // XML Schema integer types without 64-bit bounds are decimals too.
 enum class ValueKind { None, String, Integer, Decimal, Double, Boolean, DateTime, Duration, Binary };
 
+// A date, time or date-time as its text said it; fields the text does not
+// have are empty. Nothing is normalised.
+struct DateTimeParts {
+  std::optional<std::int32_t> year, month, day, hour, minute, second;
+  std::string fraction;  // the digits after the seconds' point, e.g. "125"; "" none
+  std::string zone;      // "" none, "Z", or "+hh:mm" / "-hh:mm" as written
+};
+
+// A duration as written ("-P1Y2M3DT4H5M6.7S").
+struct DurationParts {
+  bool negative = false;
+  std::optional<std::int32_t> years, months, days, hours, minutes, seconds;
+  std::string fraction;  // the digits after the seconds' point
+};
+
 // A borrowed view of a typed value: valid while the element (or, for an
 // event, until the next event) it came from lives. An empty view has kind
 // None.
@@ -103,6 +119,9 @@ public:
   double asDouble() const;
   bool asBoolean() const;
   std::vector<std::uint8_t> asBinary() const;
+  std::string asDecimal() const;      // exactly its digits: "-12.50", "123456789012345678901"
+  DateTimeParts asDateTime() const;   // also dates, times and the g-types
+  DurationParts asDuration() const;
 
   // The value as XML text, UTF-8: strings as they are, integers and decimals
   // with exactly their digits, doubles in their shortest exact form ("INF",
