@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WF_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-60}
 timeout=${FUZZ_TIMEOUT:-10}
-targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer roundtrip_fuzzer write_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer"}
+targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer roundtrip_fuzzer write_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer typedjson_fuzzer"}
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWF_FUZZ=ON -DWF_BUILD_TESTS=OFF -DWF_BUILD_BENCH=OFF >/dev/null

@@ -5,6 +5,9 @@
 #include "schemaview.h"
 #include "typeddatawriter.h"
 #include "zelexception.h"
+#include "zelwstring.h"
+
+#include <xercesc/util/XMLChar.hpp>
 
 #include <algorithm>
 #include <optional>
@@ -121,6 +124,7 @@ public:
     Step step(*this, "." + key);
     const Name name = parseName(key);
     if (!view_) {
+      refuseUnlessXmlName(name.local);
       TreeElement& root = assembly_.createSelfDefiningMessage(name.local, name.namespaceUri);
       return selfDefining(root, content);
     }
@@ -176,6 +180,25 @@ private:
     const WildcardProcessing outer_;
   };
 
+  // A name the data make up must be one the XML can have.
+  void refuseUnlessXmlName(const std::string& name) const {
+    const ZelWstring wide = ZelWstring::fromUtf8(name);
+    if (!xercesc::XMLChar1_0::isValidNCName(wide.data(), wide.length()))
+      fail("'" + name + "' is not an XML name");
+  }
+
+  // Text with a character XML 1.0 cannot carry (C0 controls but tab and line
+  // ends, U+FFFE, U+FFFF) would be refused by the writer without a path.
+  void refuseUnlessXmlText(const std::string& utf8) const {
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(utf8[i]);
+      const bool control = c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+      const bool nonCharacter = c == 0xEF && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0xBF &&
+                                (static_cast<unsigned char>(utf8[i + 2]) & 0xFE) == 0xBE;
+      if (control || nonCharacter) fail("the text holds a character XML cannot carry (at byte " + std::to_string(i) + ")");
+    }
+  }
+
   // How deep into the data the JSON path of a refusal goes.
   static std::size_t depthOf(const Error& e) {
     const std::string& path = e.inserts().empty() ? std::string() : e.inserts().front();
@@ -219,6 +242,7 @@ private:
   // The value for an element of type; in lax content one that does not suit
   // the type stays text, as a parse keeps it.
   PWFData valueOf(const GivenValue& given, const SchemaType* type) const {
+    if (given.kind == GivenValue::Kind::String) refuseUnlessXmlText(given.text);
     PWFData value;
     std::string wrong;
     if (typedValue(given, type, value, wrong, view_ && view_->preservesUtcFormat())) return value;
@@ -496,6 +520,7 @@ private:
 
   // An element no member of the parent's type (null: self-defining) holds.
   void appendExtra(TreeElement& parent, const SchemaType* parentType, const Pending& pending, const TypedNode& node) {
+    if (!pending.resolution.global) refuseUnlessXmlName(pending.name.local);
     const Loosened wildcard(*this, parentType ? parentType->wildcardProcessing : WildcardProcessing::Strict);
     TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
                                           pending.name.namespaceUri, pending.name.isAttribute,
@@ -513,6 +538,7 @@ private:
       Step step(*this, "[" + std::to_string(i) + "]");
       const TypedNode& item = content.items[i];
       if (item.kind == TypedNode::Kind::Value && item.value.kind == GivenValue::Kind::String) {
+        refuseUnlessXmlText(item.value.text);
         assembly_.appendValue(element, PWFData::makeString(ZelWstring::fromUtf8(item.value.text)));
         continue;
       }

@@ -203,6 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
         Misfit{"SingleForRepeatingMember", R"("line":[{"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}])",
                R"("line":{"qty":2,"price":1})", "$.order.line"},
         Misfit{"NullForNotNillable", R"("urgent":true)", R"("urgent":null)", "$.order.urgent"},
+        Misfit{"NotAnXmlName", R"("o:name":"Other")", R"("o:name":"Other","{urn:x}pa*ty":"1")", "$.order.{urn:x}pa*ty"},
+        Misfit{"NotXmlText", R"("name":"Ann")", R"("name":"A\u0001")", "$.order.party[0].name"},
         Misfit{"AbsurdExponent", R"("total":0.10)", R"("total":1e4500)", "$.order.total"},
         Misfit{"BadDate", R"("when":"2026-12-05T10:15:00.5+01:00")", R"("when":"yesterday")", "$.order.when"},
         Misfit{"BadBase64", R"("blob":"3q2+7w==")", R"("blob":"***")", "$.order.blob"},
