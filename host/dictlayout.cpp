@@ -65,6 +65,8 @@ const DictFieldInfo kType[] = {
     WF_FIELD(SMD_TYPE_DEFINITION, minLength, Int32),
     WF_FIELD(SMD_TYPE_DEFINITION, isAbstract, Int32),
     WF_FIELD(SMD_TYPE_DEFINITION, isAnonymous, Byte),
+    WF_FIELD(SMD_TYPE_DEFINITION, whiteSpace, Byte),
+    WF_FIELD(SMD_TYPE_DEFINITION, skipsUndeclaredAttributes, Byte),
     WF_FIELD(SMD_TYPE_DEFINITION, typeKind, Int32),
     WF_FIELD(SMD_TYPE_DEFINITION, maxLength, Int32),
     WF_FIELD(SMD_TYPE_DEFINITION, listItemTypeIndex, Int32),

@@ -122,6 +122,24 @@ ELogicalType effectiveLogicalType(const MessageSet& set, int type) {
   return eLogicalNone;
 }
 
+WhiteSpace effectiveWhiteSpace(const MessageSet& set, int type) {
+  const ELogicalType logical = effectiveLogicalType(set, type);
+  if (logical == eLogicalNone) return WhiteSpace::Preserve;
+  // Only strings choose: every other built-in type collapses.
+  if (logical != eLogicalString) return WhiteSpace::Collapse;
+  for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
+    const TypeDef& def = set.types[type];
+    if (def.whiteSpace != WhiteSpace::Unset) return def.whiteSpace;
+    if (def.variety == TypeVariety::List) return WhiteSpace::Collapse;
+    if (def.builtin) {
+      if (def.name == "string" || def.name == "anySimpleType") return WhiteSpace::Preserve;
+      return def.name == "normalizedString" ? WhiteSpace::Replace : WhiteSpace::Collapse;
+    }
+    type = def.baseType;
+  }
+  return WhiteSpace::Preserve;
+}
+
 ElementClass effectiveClass(const MessageSet& set, const ElementDef& element) {
   if (element.elementClass) return *element.elementClass;
   const bool complex = isValidType(set, element.type) && set.types[element.type].variety == TypeVariety::Complex;

@@ -104,6 +104,16 @@ std::int32_t typeKindOf(TypeVariety variety) {
   return DictCodes::eTypeKindUnspecified;
 }
 
+std::uint8_t whiteSpaceCode(WhiteSpace whiteSpace) {
+  switch (whiteSpace) {
+    case WhiteSpace::Unset: return DictCodes::eWhiteSpaceByLogicalType;
+    case WhiteSpace::Preserve: return DictCodes::eWhiteSpacePreserve;
+    case WhiteSpace::Replace: return DictCodes::eWhiteSpaceReplace;
+    case WhiteSpace::Collapse: return DictCodes::eWhiteSpaceCollapse;
+  }
+  return DictCodes::eWhiteSpaceByLogicalType;
+}
+
 std::int32_t derivationOf(Derivation derivation) {
   switch (derivation) {
     case Derivation::None: return DictCodes::eDerivationNone;
@@ -192,6 +202,7 @@ struct TagRow {
   bool isAbstract = false;
   int substitutionGroup = kNone;  // a tag index
   int messageIndex = kNone;
+  std::optional<ValueConstraint> valueConstraint;
   std::string xmlName;
   Render render = Render::Element;
   std::string idAttributeName;
@@ -214,6 +225,7 @@ struct MemberRow {
   ElementClass kind = ElementClass::Field;
   long minOccurs = 1;
   long maxOccurs = 1;
+  std::optional<ValueConstraint> valueConstraint;
   std::string xmlName;
   Render render = Render::Undefined;
   std::string idAttributeName;
@@ -271,6 +283,7 @@ private:
     row.isAttribute = element.isAttribute;
     row.isAbstract = element.isAbstract;
     row.substitutionGroup = element.substitutionGroup;  // global tags keep their positions
+    row.valueConstraint = element.valueConstraint;
     const ElementXmlProperties& xml = element.xml;
     row.xmlName = xml.xmlName.value_or(element.name);
     row.render = xml.render.value_or(element.isAttribute ? Render::Attribute : Render::Element);
@@ -308,6 +321,7 @@ private:
     row.type = member.type;
     row.elementClass = resolved.kind;
     row.nillable = member.nillable;
+    row.valueConstraint = member.valueConstraint;
     row.isAttribute = resolved.render == Render::Attribute;
     // No XML name: a local element is found through its type only.
     row.render = resolved.render;
@@ -365,6 +379,7 @@ private:
         defaultRender = tag.isAttribute ? Render::Attribute : Render::Element;
         defaultFormat = tag.format;
         defaultEnc = tag.encoding;
+        row.valueConstraint = member.valueConstraint ? member.valueConstraint : tag.valueConstraint;
         break;
       }
       case MemberDef::Form::LocalElement:
@@ -373,6 +388,7 @@ private:
                                                                                               : ElementClass::Field;
         defaultXmlName = member.name;
         defaultRender = Render::Element;
+        row.valueConstraint = member.valueConstraint;
         break;
       case MemberDef::Form::Simple: row.kind = ElementClass::Field; break;
       case MemberDef::Form::Group: row.kind = ElementClass::Structure; break;
@@ -426,7 +442,7 @@ public:
     dictionary_.getPathBasedDefs().Create(0);
     dictionary_.getInt32s().Create(0);
     dictionary_.getValueSetDefs().Create(0);
-    dictionary_.getValueDefs().Create(0);
+    writeValues();
     writeMemberIds();
     writeNamespaces();
     writeMessages();
@@ -478,7 +494,7 @@ private:
 
     const MessageSetXmlProperties& xml = set_.xml;
     setInteger(table, prop::kSuppressXmlDeclaration, xml.suppressXmlDeclaration);
-    setString(table, prop::kXmlVersionKey, xml.xmlVersion);
+    if (!xml.xmlVersion.empty()) setString(table, prop::kXmlVersionKey, xml.xmlVersion);
     setInteger(table, prop::kSuppressXmlEncoding, xml.suppressXmlEncoding);
     setInteger(table, prop::kSuppressTimestampComment, xml.suppressTimestampComment);
     setString(table, prop::kStandaloneDocument, xml.standalone);
@@ -544,6 +560,8 @@ private:
       record.namespaceIndex = tag.namespaceIndex;
       record.isAbstract = tag.isAbstract ? 1 : 0;
       record.declaredAsAttribute = tag.isAttribute ? 1 : 0;
+      if (tag.valueConstraint)
+        (tag.valueConstraint->fixed ? record.fixedValueIndex : record.defaultValueIndex) = addValue(*tag.valueConstraint);
       table.SetRowName(row, wide(tag.name).c_str());
 
       xmlName.set(row, tag.xmlName);
@@ -590,6 +608,10 @@ private:
       record.maxOccurs = static_cast<std::int32_t>(member.maxOccurs);
       record.elementIndex = member.tagIndex;
       record.typeIndex = member.type;
+      if (member.valueConstraint) {
+        record.defaultValueIndex = addValue(*member.valueConstraint);
+        record.isFixed = member.valueConstraint->fixed ? 1 : 0;
+      }
       if (!member.name.empty()) table.SetRowName(row, wide(member.name).c_str());
 
       xmlName.set(row, member.xmlName);
@@ -619,10 +641,28 @@ private:
       record.firstMemberIndex = layout_.firstMember(index);
       record.isAbstract = type.isAbstract ? 1 : 0;
       record.isAnonymous = type.name.empty() ? 1 : 0;
+      record.whiteSpace = whiteSpaceCode(effectiveWhiteSpace(set_, index));
+      record.skipsUndeclaredAttributes = type.undeclaredAttributes == ProcessContents::Skip ? 1 : 0;
       record.typeKind = typeKindOf(type.variety);
       record.listItemTypeIndex = type.listItemType;
       record.namespaceIndex = layout_.typeNamespace(index);
       if (!type.name.empty()) table.SetRowName(index, wide(type.name).c_str());
+    }
+  }
+
+  // The default and fixed values, one row each, named by their text.
+  std::int32_t addValue(const ValueConstraint& constraint) {
+    values_.push_back(&constraint);
+    return static_cast<std::int32_t>(values_.size() - 1);
+  }
+
+  void writeValues() {
+    const StdDictValueDefs& table = dictionary_.getValueDefs();
+    table.Create(static_cast<std::int32_t>(values_.size()));
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      const auto row = static_cast<std::int32_t>(i);
+      table[row]->facetKind = values_[i]->fixed ? DictCodes::eFacetFixed : DictCodes::eFacetDefault;
+      table.SetRowName(row, wide(values_[i]->text).c_str());
     }
   }
 
@@ -660,6 +700,7 @@ private:
   const MessageSet& set_;
   const DictionaryLayout& layout_;
   StdDictionaryInfo& dictionary_;
+  std::vector<const ValueConstraint*> values_;  // by value row
 };
 
 }  // namespace

@@ -157,6 +157,7 @@ void StdDictionaryInfo::buildStandardCaches() {
     entry.typeIndex = tag.typeIndex;
     entry.namespaceIndex = tag.namespaceIndex;
     entry.declaredAsAttribute = tag.declaredAsAttribute != 0;
+    entry.valueIndex = tag.fixedValueIndex >= 0 ? tag.fixedValueIndex : tag.defaultValueIndex;
     tagCache_.push_back(std::move(entry));
   }
 
@@ -174,6 +175,7 @@ void StdDictionaryInfo::buildStandardCaches() {
     entry.minOccurs = member.minOccurs;
     entry.elementIndex = member.elementIndex;
     entry.typeIndex = member.typeIndex;
+    entry.valueIndex = member.defaultValueIndex;
     memberCache_.push_back(std::move(entry));
   }
 
@@ -203,6 +205,8 @@ void StdDictionaryInfo::buildStandardCaches() {
     entry.typeKind = type.typeKind;
     entry.listItemTypeIndex = type.listItemTypeIndex;
     entry.namespaceIndex = type.namespaceIndex;
+    entry.whiteSpace = type.whiteSpace;
+    entry.skipsUndeclaredAttributes = type.skipsUndeclaredAttributes != 0;
     entry.flags = flags;
     typeCache_.push_back(std::move(entry));
   }

@@ -323,6 +323,12 @@ std::string particleSignature(XSParticle* particle) {
   return text;
 }
 
+WhiteSpace whiteSpaceOf(const XMLCh* facetValue) {
+  const std::u16string_view value(facetValue ? facetValue : u"");
+  if (value == u"replace") return WhiteSpace::Replace;
+  return value == u"collapse" ? WhiteSpace::Collapse : WhiteSpace::Preserve;
+}
+
 ProcessContents processContentsOf(const XSWildcard& wildcard) {
   switch (wildcard.getProcessContents()) {
     case XSWildcard::PC_STRICT: return ProcessContents::Strict;
@@ -362,7 +368,8 @@ private:
   void fillElement(XSElementDeclaration& source, int index);
   void chooseMessages();
   void warn(const std::string& what);
-  void noteValueConstraint(XSConstants::VALUE_CONSTRAINT constraint, const XMLCh* value, const std::string& item);
+  static std::optional<ValueConstraint> valueConstraintOf(XSConstants::VALUE_CONSTRAINT constraint,
+                                                          const XMLCh* value);
   std::string placeOf(const std::string& kind, const XMLCh* ns, const XMLCh* name, std::string* file) const;
 
   XSModel& model_;
@@ -386,12 +393,10 @@ void SchemaMapper::warn(const std::string& what) {
   warnings_.push_back(currentFile_ + ": " + currentPlace_ + ": " + what);
 }
 
-void SchemaMapper::noteValueConstraint(XSConstants::VALUE_CONSTRAINT constraint, const XMLCh* value,
-                                       const std::string& item) {
-  if (constraint == XSConstants::VALUE_CONSTRAINT_NONE) return;
-  const char* kind = constraint == XSConstants::VALUE_CONSTRAINT_FIXED ? "fixed" : "default";
-  warn(std::string(kind) + " value '" + utf8(value) + "' of " + item +
-       " is not kept: the parser neither supplies nor checks it");
+std::optional<ValueConstraint> SchemaMapper::valueConstraintOf(XSConstants::VALUE_CONSTRAINT constraint,
+                                                               const XMLCh* value) {
+  if (constraint == XSConstants::VALUE_CONSTRAINT_NONE) return std::nullopt;
+  return ValueConstraint{utf8(value), constraint == XSConstants::VALUE_CONSTRAINT_FIXED};
 }
 
 std::string SchemaMapper::placeOf(const std::string& kind, const XMLCh* ns, const XMLCh* name,
@@ -536,6 +541,8 @@ void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) 
     type.baseType = typeIndex(base);
     type.derivation = Derivation::Restriction;
   }
+  if (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_WHITESPACE)
+    type.whiteSpace = whiteSpaceOf(source.getLexicalFacetValue(XSSimpleTypeDefinition::FACET_WHITESPACE));
 }
 
 void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type) {
@@ -548,9 +555,8 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
                                                                                         : Derivation::Restriction;
   }
   addAttributeMembers(source, type);
-  if (source.getAttributeWildcard()) {
-    warn("attribute wildcard: the attributes it admits are parsed as self-defining attributes");
-  }
+  if (const XSWildcard* wildcard = source.getAttributeWildcard())
+    type.undeclaredAttributes = processContentsOf(*wildcard);
   XSParticle* particle = ownParticle(source, type);
   type.composition = compositionOf(source, source.getParticle());
   if (source.getContentType() == XSComplexTypeDefinition::CONTENTTYPE_SIMPLE) {
@@ -601,9 +607,10 @@ void SchemaMapper::addAttributeMembers(XSComplexTypeDefinition& source, TypeDef&
     XSAttributeUse* use = uses->elementAt(i);
     XSAttributeDeclaration* declaration = use->getAttrDeclaration();
     if (inherited.count(declaration)) continue;
-    noteValueConstraint(use->getConstraintType(), use->getConstraintValue(),
-                        "attribute '" + utf8(declaration->getName()) + "'");
     MemberDef member;
+    member.valueConstraint = valueConstraintOf(use->getConstraintType(), use->getConstraintValue());
+    if (!member.valueConstraint)
+      member.valueConstraint = valueConstraintOf(declaration->getConstraintType(), declaration->getConstraintValue());
     member.minOccurs = use->getRequired() ? 1 : 0;
     member.xml.render = Render::Attribute;
     const auto global = attributes_.find(declaration);
@@ -686,8 +693,7 @@ MemberDef SchemaMapper::memberFor(XSParticle& particle) {
         member.namespaceIndex = namespaceIndex(element->getNamespace());
         member.nillable = element->getNillable();
         member.type = typeIndex(element->getTypeDefinition());
-        noteValueConstraint(element->getConstraintType(), element->getConstraintValue(),
-                            "element '" + member.name + "'");
+        member.valueConstraint = valueConstraintOf(element->getConstraintType(), element->getConstraintValue());
       }
       return member;
     }
@@ -729,7 +735,7 @@ void SchemaMapper::fillElement(XSElementDeclaration& source, int index) {
   element.type = type;
   element.nillable = source.getNillable();
   element.isAbstract = source.getAbstract();
-  noteValueConstraint(source.getConstraintType(), source.getConstraintValue(), "the element");
+  element.valueConstraint = valueConstraintOf(source.getConstraintType(), source.getConstraintValue());
   if (XSElementDeclaration* head = source.getSubstitutionGroupAffiliation()) {
     const auto found = elements_.find(head);
     if (found != elements_.end()) element.substitutionGroup = found->second;
@@ -782,6 +788,7 @@ MessageSet SchemaMapper::map(const std::string& name) {
     attribute.name = utf8(declaration->getName());
     attribute.namespaceIndex = namespaceIndex(declaration->getNamespace());
     attribute.isAttribute = true;
+    attribute.valueConstraint = valueConstraintOf(declaration->getConstraintType(), declaration->getConstraintValue());
     attribute.xml.render = Render::Attribute;
     attributes_.emplace(declaration, static_cast<int>(set_.elements.size()));
     attributeDeclarations.push_back(declaration);
@@ -814,25 +821,11 @@ MessageSet SchemaMapper::map(const std::string& name) {
          " simple types restrict their values with facets (lengths, patterns, enumerations, bounds, digits); "
          "the dictionary keeps their base types, so the parser accepts any value of the base type");
   }
-  bool anyTargetNamespace = false;
-  for (const NamespaceDef& ns : set_.namespaces) anyTargetNamespace |= ns.uri != kXsdUri && ns.uri != kXmlUri;
-  set_.namespacesEnabled = anyTargetNamespace;
-  if (anyTargetNamespace) {
-    set_.xml.nullNumEncoding = NullEncoding::XsiNil;
-    set_.xml.nullNonNumEncoding = NullEncoding::XsiNil;
-  } else {
-    bool anyNillable = false;
-    for (const ElementDef& element : set_.elements) anyNillable |= element.nillable;
-    for (const TypeDef& type : set_.types) {
-      for (const MemberDef& member : type.members) anyNillable |= member.nillable;
-    }
-    if (anyNillable) {
-      currentFile_ = "(schema set)";
-      currentPlace_ = "nillable";
-      warn("without a target namespace, namespaces stay disabled and xsi:nil is not read; nil elements are "
-           "written with empty content");
-    }
-  }
+  // Documents of any schema may carry xsi:type, xsi:nil and xml: attributes,
+  // with or without a target namespace: their namespaces are always read.
+  set_.namespacesEnabled = true;
+  set_.xml.nullNumEncoding = NullEncoding::XsiNil;
+  set_.xml.nullNonNumEncoding = NullEncoding::XsiNil;
   return std::move(set_);
 }
 

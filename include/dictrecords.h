@@ -62,6 +62,19 @@ constexpr std::int32_t eTypeKindComplex = 2;  // a type with members or attribut
 constexpr std::int32_t eTypeKindList = 5;     // whitespace-separated items of listItemTypeIndex
 constexpr std::int32_t eTypeKindUnion = 6;    // the types of its nameless members, tried in order
 
+// SMD_TYPE_DEFINITION::whiteSpace: what a value of the type does with
+// whitespace before it is converted. A dictionary that names none leaves
+// strings as read and collapses every other value.
+constexpr std::uint8_t eWhiteSpaceByLogicalType = 0;
+constexpr std::uint8_t eWhiteSpacePreserve = 1;
+constexpr std::uint8_t eWhiteSpaceReplace = 2;   // tab, line feed and carriage return become blanks
+constexpr std::uint8_t eWhiteSpaceCollapse = 3;  // replaced, runs of blanks made one, none at either end
+
+// SMD_VALUE_DEFINITION::facetKind.
+constexpr std::int32_t eFacetEnumeration = 0;
+constexpr std::int32_t eFacetDefault = 1;
+constexpr std::int32_t eFacetFixed = 2;
+
 // DICTIONARY_IDENTIFICATION::buildKind.
 constexpr std::int32_t eBuildCompiled = 1;  // compiled from a message-set source
 constexpr std::int32_t eBuildGeneric = 2;   // derived from another dictionary without wire-format properties
@@ -154,6 +167,10 @@ struct SMD_TYPE_DEFINITION {
   // 1: an anonymous (local) type that has no global name of its own. The
   // writer's xsi:type policy 1 names only types where this is 0.
   std::uint8_t isAnonymous = 0;
+  std::uint8_t whiteSpace = DictCodes::eWhiteSpaceByLogicalType;  // DictCodes::eWhiteSpace*
+  // 1: attributes that no member declares are never typed by a global
+  // attribute declaration (an attribute wildcard that skips them).
+  std::uint8_t skipsUndeclaredAttributes = 0;
   std::int32_t typeKind = DictCodes::eTypeKindUnspecified;  // DictCodes::eTypeKind*
   std::int32_t maxLength = -1;
   std::int32_t listItemTypeIndex = -1;            // row of the list's item type, -1 not a list
@@ -231,6 +248,7 @@ struct prf_SMD_TAG_DEFINITION {
   bool nillable = false;
   long typeIndex = -1;        // the record's type index (what XMLItem reads)
   long namespaceIndex = -1;
+  long valueIndex = -1;       // its default or fixed value (a value row), -1 none
   bool declaredAsAttribute = false;
 };
 
@@ -246,6 +264,7 @@ struct prf_SMD_TYPEMEMBER_DEFINITION {
   long minOccurs = 0;
   long elementIndex = -1;
   long typeIndex = -1;
+  long valueIndex = -1;       // its default or fixed value (a value row), -1 none
   long flags = 0;
 };
 
@@ -267,6 +286,8 @@ struct prf_SMD_TYPE_DEFINITION {
   long typeKind = -1;
   long listItemTypeIndex = -1;
   long namespaceIndex = -1;
+  long whiteSpace = DictCodes::eWhiteSpaceByLogicalType;
+  bool skipsUndeclaredAttributes = false;
   long flags = 0;
 };
 

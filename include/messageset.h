@@ -87,6 +87,14 @@ enum class ProcessContents {
   Skip,    // never: every element is self-defining
 };
 
+// What a simple type's values do with whitespace (XML Schema's whiteSpace facet).
+enum class WhiteSpace {
+  Unset,     // the base type's; Preserve for strings, Collapse for other values
+  Preserve,  // kept as read
+  Replace,   // tab, line feed and carriage return become blanks
+  Collapse,  // replaced, runs of blanks made one, none at either end
+};
+
 // How the members of a type are arranged.
 enum class Composition {
   Empty,          // no content
@@ -97,6 +105,13 @@ enum class Composition {
   Mixed,          // text runs fill the nameless members in order, elements in any order
   OrderedMixed,   // text runs and elements, both in order
   Open,           // any content, including embedded messages
+};
+
+// A default or fixed value: what an empty element or an absent attribute
+// takes (as text of its type).
+struct ValueConstraint {
+  std::string text;
+  bool fixed = false;
 };
 
 struct NamespaceDef {
@@ -145,6 +160,7 @@ struct ElementDef {
   bool isAttribute = false;         // an attribute declaration, not an element declaration
   bool isAbstract = false;
   int substitutionGroup = kNone;    // the element whose substitution group it joins
+  std::optional<ValueConstraint> valueConstraint;
   ElementXmlProperties xml;
 };
 
@@ -165,6 +181,8 @@ struct MemberDef {
   int type = kNone;     // LocalElement, Simple, Group: a type position; ElementRef: the element's
   long minOccurs = 1;
   long maxOccurs = 1;   // kUnbounded: no limit
+  // LocalElement, and ElementRef (an attribute use's own, else the element's).
+  std::optional<ValueConstraint> valueConstraint;
   MemberXmlProperties xml;
 };
 
@@ -181,13 +199,17 @@ struct TypeDef {
   std::vector<int> unionMemberTypes;    // Union only, in the order they are tried
   std::optional<Composition> composition;  // default: Sequence for Complex, else SimpleContent
   ProcessContents processContents = ProcessContents::Strict;  // Open composition only
+  // Complex only: how attributes that no member declares are matched; Skip
+  // leaves them untyped, the others type them by a global attribute declaration.
+  ProcessContents undeclaredAttributes = ProcessContents::Strict;
+  WhiteSpace whiteSpace = WhiteSpace::Unset;
   std::vector<MemberDef> members;
 };
 
 // The XML properties of the whole message set (one per dictionary).
 struct MessageSetXmlProperties {
   bool suppressXmlDeclaration = false;
-  std::string xmlVersion = "1.0";
+  std::string xmlVersion;           // empty = the version the document was read in, else 1.0
   bool suppressXmlEncoding = false;
   std::string standalone;           // empty = not written
   bool suppressDoctype = true;
@@ -250,6 +272,7 @@ ZEL_API int useBuiltinType(MessageSet& set, std::string_view name);
 // Defaults that depend on more than one field, as the compiler applies them.
 ZEL_API bool namespacesEnabled(const MessageSet& set);
 ZEL_API ELogicalType effectiveLogicalType(const MessageSet& set, int type);  // None for kNone
+ZEL_API WhiteSpace effectiveWhiteSpace(const MessageSet& set, int type);     // never Unset
 ZEL_API ElementClass effectiveClass(const MessageSet& set, const ElementDef& element);
 ZEL_API Composition effectiveComposition(const TypeDef& type);
 // The member's element definition: the referenced global element, or null

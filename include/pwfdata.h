@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <variant>
@@ -119,19 +120,51 @@ public:
   const PWFDateTime& getDateTimeValue() const { return std::get<PWFDateTime>(value_); }
   const ZelWstring& getDecimalValue() const { return getText(); }
 
+  // The text the value was read from, kept where a writer would spell the
+  // value otherwise (a boolean read as 1, a float in exponent form, a token
+  // with more blanks than its value): writing it back gives the text that
+  // was read. Null when none. Every assignment of a new value drops it.
+  const ZelWstring* getLexicalForm() const { return lexical_.get(); }
+  void setLexicalForm(std::u16string_view text);
+
   // Same logical type, same nullness and equal value (floats compare by
-  // bits, so NaN equals NaN).
+  // bits, so NaN equals NaN); lexical forms do not count.
   bool operator==(const PWFData& o) const;
   bool operator!=(const PWFData& o) const { return !(*this == o); }
 
 private:
   using Value = std::variant<std::monostate, ZelWstring, std::int64_t, double, bool, std::vector<std::uint8_t>,
                              PWFInterval, PWFDateTime>;
+  // Copied with the value; one pointer, null for nearly every value.
+  class LexicalForm {
+  public:
+    LexicalForm() = default;
+    LexicalForm(const LexicalForm& other) : text_(other.text_ ? std::make_unique<ZelWstring>(*other.text_) : nullptr) {}
+    LexicalForm(LexicalForm&&) noexcept = default;
+    LexicalForm& operator=(const LexicalForm& other) {
+      if (this != &other) text_ = other.text_ ? std::make_unique<ZelWstring>(*other.text_) : nullptr;
+      return *this;
+    }
+    LexicalForm& operator=(LexicalForm&&) noexcept = default;
+    const ZelWstring* get() const { return text_.get(); }
+    void reset() { text_.reset(); }
+    void assign(std::u16string_view text) {
+      if (text_) text_->assign(text);
+      else text_ = std::make_unique<ZelWstring>(text);
+    }
+
+  private:
+    std::unique_ptr<ZelWstring> text_;
+  };
   ELogicalType type_ = eLogicalNone;
   Value value_;
+  LexicalForm lexical_;
 };
 
+inline void PWFData::setLexicalForm(std::u16string_view text) { lexical_.assign(text); }
+
 inline void PWFData::assignString(const char16_t* text, std::size_t length) {
+  lexical_.reset();
   if (ZelWstring* string = std::get_if<ZelWstring>(&value_)) {
     string->assign(text, length);
   } else {
@@ -146,21 +179,25 @@ inline void PWFData::assignDecimal(const char16_t* text, std::size_t length) {
 }
 
 inline void PWFData::assignInteger(std::int64_t value) {
+  lexical_.reset();
   value_ = value;
   type_ = eLogicalInteger;
 }
 
 inline void PWFData::assignFloat(double value) {
+  lexical_.reset();
   value_ = value;
   type_ = eLogicalFloat;
 }
 
 inline void PWFData::assignBoolean(bool value) {
+  lexical_.reset();
   value_ = value;
   type_ = eLogicalBoolean;
 }
 
 inline void PWFData::assignDateTime(PWFDateTime&& value) {
+  lexical_.reset();
   value_ = std::move(value);
   type_ = eLogicalDateTime;
 }

@@ -170,6 +170,9 @@ public:
   const char16_t* getTypeName(long typeIndex) const { return types_.GetRowName(typeIndex); }
   const char16_t* getNamespaceURI(long namespaceIndex) const { return namespaces_.GetRowName(namespaceIndex); }
   const char16_t* getMessageSetName() const { return msgSets_.GetRowName(0); }
+  // The text of a default or fixed value (valueIndex of a prefetched tag or
+  // member); null when none.
+  const char16_t* getValueText(long valueIndex) const { return values_.GetRowName(valueIndex); }
 
 protected:
   // Rebuilds the caches from the tables and then calls the virtual

@@ -3,7 +3,8 @@
 // restriction, xsi:nil, mixed content, wildcards, attribute groups, and local
 // declarations that match only in the namespace of their form; and with that
 // of lexical.xsd, the built-in types that must come back in their own
-// lexical form. Each gives the tree events of its golden trace
+// lexical form; and with values.xsd and no-namespace.xsd, values as a schema
+// processor reads them. Each gives the tree events of its golden trace
 // (documents/NAME.events, as `wfhost parse --events --dict` prints them)
 // before and after a round trip.
 #include "e2esupport.h"
@@ -44,6 +45,18 @@ const FeatureDocument kDocuments[] = {
     // integer types beyond 64 bits with signs and leading zeros, a float in
     // exponent form, a boolean spelled 1, hexBinary in lower case.
     {"lexical-forms", true, "lexical.xsd"},
+    // Values as a schema processor takes them (values.xsd): whitespace by
+    // each type's facet, list items split at tabs and line ends, defaults
+    // and fixed values supplied, xsi:nil on simple content with an
+    // attribute, lexical forms that patterns pin, and an attribute that a
+    // skipping wildcard leaves untyped.
+    {"schema-values", true, "values.xsd"},
+    // Whitespace around an int and an xsi:type value: valid, but libxml2
+    // refuses it.
+    {"whitespace-values", false, "values.xsd"},
+    {"nil-root", true, "values.xsd"},
+    // No target namespace: xsi:type, xsi:nil and xml:lang still read.
+    {"no-namespace", true, "no-namespace.xsd"},
 };
 
 class SchemaFeatures : public ::testing::TestWithParam<FeatureDocument> {

@@ -639,6 +639,8 @@ void XMLDictionaryInfo::copyTypesAndMemberIds(const StdDictionaryInfo& source) {
     to[i].typeKind = from[i].typeKind;
     to[i].listItemTypeIndex = from[i].listItemTypeIndex;
     to[i].namespaceIndex = from[i].namespaceIndex;
+    to[i].whiteSpace = from[i].whiteSpace;
+    to[i].skipsUndeclaredAttributes = from[i].skipsUndeclaredAttributes;
   }
 
   const StdDictMbrIdToStructDefs& memberIds = getMbrIdToStructDefs();

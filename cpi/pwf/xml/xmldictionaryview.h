@@ -51,6 +51,14 @@ public:
   long listItemType(long typeIndex) const;
   // A union (type kind 6), or derived from one.
   bool isUnion(long typeIndex) const;
+  // What a String value of the type does with whitespace
+  // (DictCodes::eWhiteSpace*): the type's rule, Preserve when it names none
+  // or there is no type. Values of other logical types always collapse it.
+  std::uint8_t stringWhiteSpace(long typeIndex) const {
+    const long rule = typeIndex < 0 ? DictCodes::eWhiteSpacePreserve : type(typeIndex).whiteSpace;
+    return rule == DictCodes::eWhiteSpaceByLogicalType ? DictCodes::eWhiteSpacePreserve
+                                                       : static_cast<std::uint8_t>(rule);
+  }
   // The logical type of a type; None for a negative index.
   ELogicalType logicalType(long typeIndex) const;
   // The row name of a type for messages; empty when it has none.
@@ -62,6 +70,12 @@ public:
   // The same for the namespace of an element definition (a negative tag
   // index: no element definition, so no namespace).
   bool elementNamespaceMatches(long tagIndex, const ZelWstring& uri) const;
+  // The default or fixed value of a member (memberIndex 0 or more), else of
+  // an element definition; null when none.
+  const char16_t* valueConstraint(long memberIndex, long tagIndex) const {
+    const long value = memberIndex >= 0 ? member(memberIndex).valueIndex : tagIndex >= 0 ? tag(tagIndex).valueIndex : -1;
+    return value >= 0 ? iDictionary.getValueText(value) : nullptr;
+  }
   // Whether the element definition has its nillable flag set (false for a negative index).
   bool isNillable(long tagIndex) const;
 

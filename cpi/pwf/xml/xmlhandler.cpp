@@ -51,6 +51,7 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
   memberDefinitions.assign(dictionary ? dictionary->getMemberCache().size() : 0, ParseItemDefinition());
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
   firstSimpleMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, kNotLearnt);
+  attributesWithValues.assign(dictionary ? dictionary->getTypeCache().size() : 0, AttributesWithValues());
   relaxedContent = false;
   if (dictionary)
     for (const prf_SMD_TYPE_DEFINITION& type : dictionary->getTypeCache())
@@ -259,7 +260,9 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
   } else {
     flushCharactersAtElement();
     processElement(elemDecl, uriId, name, elementNamespace, attrList, attrCount);
+    presentAttributeMembers.clear();
     for (XMLSize_t i = 0; i < attrCount; ++i) processAttribute(*attrList.elementAt(i));
+    supplyAbsentAttributes(*top());
   }
 
   // An element whose value attribute is absent has a null value.

@@ -303,6 +303,13 @@ private:
   // field: a list, a union (non-empty text) or a single converted value.
   void sendAttributeValue(ParseItem& item, Text value);
   void sendNullValue(ParseItem& item, const WorkerInfoPtr& info);
+  // Sends the attributes of the item's type that have a default or fixed
+  // value and were not among the element's attributes (presentAttributeMembers).
+  void supplyAbsentAttributes(ParseItem& item);
+  // The attribute members of a type (its nested groups' included) that
+  // have a default or fixed value; learnt once per type.
+  const std::vector<long>& attributesWithValuesOf(long typeIndex);
+  void collectAttributesWithValues(long typeIndex, std::vector<long>& members, int nesting) const;
 
   // ---- Character data and values (xmlhandlervalue.cpp)
   void resetDocCharacters(bool flagged);
@@ -316,6 +323,9 @@ private:
                                                        item->getValueLogicalType() < 1));
     if (!nothingToSend) resetDocCharacters(true);
   }
+  // The value of a simple element's text; an empty one takes the element's
+  // default or fixed value.
+  PWFData& convertElementText(Text text, ParseItem& item);
   // Decided once per item (and per known definition).
   ValueShape valueShapeOf(ParseItem& item) const;
   // Asks convertStringToData for the item's own logical type (any other
@@ -324,15 +334,24 @@ private:
   // The value of a text for the item (typeIndex kItemsOwnType: of the item's
   // logical type, else of that type's), or a String without item. The value
   // lives in the handler until the next conversion.
-  const PWFData& convertStringToData(Text text, ParseItem* item, long typeIndex);
+  PWFData& convertStringToData(Text text, ParseItem* item, long typeIndex);
   // As convertStringToData, but a failed conversion leaves as the host's
   // ZelConversionException.
-  const PWFData& convertValue(Text text, ParseItem* item, long typeIndex);
+  PWFData& convertValue(Text text, ParseItem* item, long typeIndex);
   // A String value of the text, in the handler until the next conversion.
-  const PWFData& stringValueOf(Text text);
+  PWFData& stringValueOf(Text text);
+  // The text with whitespace replaced or collapsed by the rule
+  // (DictCodes::eWhiteSpace*): the text itself when that changes nothing,
+  // else normalisedText.
+  Text normaliseWhiteSpace(Text text, std::uint8_t rule);
+  // Whether a writer gives the value back as the text it was converted from;
+  // where not, the value keeps the text as its lexical form.
+  bool isWrittenAsRead(const PWFData& value, Text text, ParseItem& item) const;
   // Where a converted value of the type is kept.
   PWFData& valueSlot(ELogicalType type);
   bool stringAsBoolean(Text text) const;
+  // An xsi:type value is a qualified name: whitespace around it does not count.
+  const XMLCh* trimmedQualifiedName(const XMLCh* value);
   long getTypeIndexFromXsiTypeAttribute(const XMLCh* value);
   ZelWstring resolveXsiTypePrefix(const XMLCh* value);
   // The URI id bound to the value's prefix and the local name's offset.
@@ -375,6 +394,12 @@ private:
   // simpleMemberFrom(first member) by type index, learnt on first use.
   static constexpr long kNotLearnt = -2;
   mutable std::vector<long> firstSimpleMembers;
+  struct AttributesWithValues {
+    bool learnt = false;
+    std::vector<long> members;
+  };
+  std::vector<AttributesWithValues> attributesWithValues;  // by type index
+  std::vector<long> presentAttributeMembers;  // of the element being started
   DataCnv dataCnv;
   bool namespacesEnabled = false;
   // The descriptor has open content that is matched laxly or skipped.
@@ -403,6 +428,9 @@ private:
   PWFData stringValue;
   // One value per logical type, so that each keeps its kind of storage.
   std::array<PWFData, eLogicalDecimal + 1> typedValues;
+  ZelBufferedWstring<64> normalisedText;
+  ZelWstring qualifiedNameText;
+  mutable ZelWstring writtenText;
   ZelWstring elementNamespace;
   // The scanner's id of elementNamespace; kNoNamespaceId when it is not one.
   static constexpr unsigned int kNoNamespaceId = ~0u;

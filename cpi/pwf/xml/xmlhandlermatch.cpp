@@ -335,18 +335,22 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
         xml.idAttributeName == attributeName &&
         (!namespacesEnabled || view->namespaceMatches(xml.idAttributeNamespace, uri)))
       return;
-
-    const bool nullable = item.getValueLogicalType() >= 1 && view->isNillable(tagIndex);
+  }
+  // Members and global elements (a document's root among them) alike.
+  if (view && (memberIndex >= 0 || tagIndex >= 0) && item.getValueLogicalType() >= 1 && view->isNillable(tagIndex)) {
     const char16_t* nullText = item.getNullEncodingValue();
-    if (nullable && item.getNullEncoding() == eNULLAttribute && nullText && attributeName == nullText) {
+    if (item.getNullEncoding() == eNULLAttribute && nullText && attributeName == nullText) {
       if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
       return;
     }
-    if (namespacesEnabled && nullable && item.getNullEncoding() == eNULLXsiNil && attributeName == XML_NIL_STR &&
+    if (namespacesEnabled && item.getNullEncoding() == eNULLXsiNil && attributeName == XML_NIL_STR &&
         uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR) {
       if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
       return;
     }
+  }
+  if (view && memberIndex >= 0) {
+    const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(memberIndex);
     if ((xml.render == erElementWithValueAttribute || xml.render == erElementWithIdAndValueAttribute) &&
         xml.valueAttributeName == attributeName &&
         (!namespacesEnabled || view->namespaceMatches(xml.valueAttributeNamespace, uri))) {
@@ -367,11 +371,15 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
     return;
   }
 
-  const long memberOfType = getTypeMemberIndexFromXMLAttributeName(contentTypeIndex(item), name, uri, 0);
+  const long typeIndex = contentTypeIndex(item);
+  const long memberOfType = getTypeMemberIndexFromXMLAttributeName(typeIndex, name, uri, 0);
   long globalIndex = -1;
-  const bool skipped = relaxedContent && item.getContentProcessing() == ContentProcessing::Skip;
+  // Skipped content, or an attribute wildcard that skips, types no attribute.
+  const bool skipped = (relaxedContent && item.getContentProcessing() == ContentProcessing::Skip) ||
+                       (typeIndex >= 0 && view->type(typeIndex).skipsUndeclaredAttributes);
   if (memberOfType < 0 && !skipped && descriptor && descriptor->getFormatVersion() >= 600)
     globalIndex = descriptor->getXMLTagDefs().getElementIndexFromXMLElement(name, uri, eTagStyleAttributeDeclaration);
+  if (memberOfType >= 0) presentAttributeMembers.push_back(memberOfType);
   if (memberOfType >= 0 || globalIndex >= 0) {
     ParseItem& field = *temporaryItem;
     field.ReInitialiseParseItem(getOwner(), &item, descriptor, name, uri,
@@ -389,4 +397,45 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   fiHandler->startElement(attributeFieldName.c_str(), uri, eKindSelfDefiningField, WorkerInfoPtr(), -1, -1);
   fiHandler->data(stringValueOf(value), WorkerInfoPtr(), -1, -1);
   fiHandler->endElement(attributeFieldName.c_str(), uri, WorkerInfoPtr());
+}
+
+const std::vector<long>& XMLHandler::attributesWithValuesOf(long typeIndex) {
+  static const std::vector<long> none;
+  // A type index beyond the table (a corrupt dictionary) has none.
+  if (static_cast<std::size_t>(typeIndex) >= attributesWithValues.size()) return none;
+  AttributesWithValues& known = attributesWithValues[static_cast<std::size_t>(typeIndex)];
+  if (!known.learnt) {
+    collectAttributesWithValues(typeIndex, known.members, 0);
+    known.learnt = true;
+  }
+  return known.members;
+}
+
+void XMLHandler::collectAttributesWithValues(long typeIndex, std::vector<long>& members, int nesting) const {
+  if (typeIndex < 0 || nesting > kMaxTypeNesting) return;
+  for (long m = view->firstMember(typeIndex), end = view->memberEnd(typeIndex); m < end; ++m) {
+    const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
+    if (descriptor->getXMLTypeMemberDefinition(m).render == erAttribute) {
+      if (view->valueConstraint(m, -1)) members.push_back(m);
+    } else if (member.elementId == 0) {
+      collectAttributesWithValues(member.typeIndex, members, nesting + 1);
+    }
+  }
+}
+
+void XMLHandler::supplyAbsentAttributes(ParseItem& item) {
+  const long typeIndex = contentTypeIndex(item);
+  if (typeIndex < 0 || item.getItemType() == eItemRoot || item.getItemType() == eItemNullElement) return;
+  for (const long m : attributesWithValuesOf(typeIndex)) {
+    if (std::find(presentAttributeMembers.begin(), presentAttributeMembers.end(), m) != presentAttributeMembers.end())
+      continue;
+    // An absent attribute with a default or fixed value has that value.
+    static const ZelWstring noNamespace;
+    ParseItem& field = *temporaryItem;
+    field.ReInitialiseParseItem(getOwner(), &item, descriptor, noNamespace, knownDefinition(eDefinedAsTypeMember, m));
+    fiHandler->startElement(field.getTagId(), field.getElementKind(), WorkerInfoPtr(), field.getMemberId(), 0, -1,
+                            field.getElementIndex(), field.getMemberIndex());
+    sendAttributeValue(field, view->valueConstraint(m, -1));
+    fiHandler->endElement(field.getTagId(), WorkerInfoPtr());
+  }
 }

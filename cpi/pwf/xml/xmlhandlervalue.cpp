@@ -14,16 +14,16 @@
 #include <xercesc/internal/XMLScanner.hpp>
 
 namespace {
-// The pieces of a list value: the text split at each blank (U+0020 only;
-// other whitespace belongs to the items), without empty pieces.
+// The pieces of a list value: the text split at each run of whitespace,
+// without empty pieces.
 class ListTokens {
 public:
   explicit ListTokens(std::u16string_view text) : iText(text) {}
   bool next(std::u16string_view& token) {
-    while (iPosition < iText.size() && iText[iPosition] == u' ') ++iPosition;
+    while (iPosition < iText.size() && XMLUtils::isWhitespace(iText[iPosition])) ++iPosition;
     if (iPosition == iText.size()) return false;
-    std::size_t end = iText.find(u' ', iPosition);
-    if (end == std::u16string_view::npos) end = iText.size();
+    std::size_t end = iPosition;
+    while (end < iText.size() && !XMLUtils::isWhitespace(iText[end])) ++end;
     token = iText.substr(iPosition, end - iPosition);
     iPosition = end;
     return true;
@@ -33,6 +33,17 @@ private:
   std::u16string_view iText;
   std::size_t iPosition = 0;
 };
+
+// Whether an integer's text is the one its value is written as: no sign
+// but a minus, no leading zero.
+bool isPlainIntegerText(std::u16string_view text) {
+  const bool negative = !text.empty() && text.front() == u'-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || (text.front() == u'0' && (negative || text.size() > 1))) return false;
+  for (const char16_t unit : text)
+    if (unit < u'0' || unit > u'9') return false;
+  return true;
+}
 
 // Compares with an ASCII spelling, ignoring the case of ASCII letters.
 bool equalsIgnoringCase(std::u16string_view text, std::u16string_view spelling) {
@@ -90,7 +101,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
         !item->isDataSent()) {
       WorkerInfoPtr info;
       assignPrefix(info);
-      fiHandler->data(convertStringToData(text, item, kItemsOwnType), info, -1, -1);
+      fiHandler->data(convertElementText(text, *item), info, -1, -1);
       item->setDataSent();
       characters.clear();
       return;
@@ -123,6 +134,17 @@ void XMLHandler::resetDocCharacters(bool flagged) {
   characters.clear();
 }
 
+PWFData& XMLHandler::convertElementText(Text text, ParseItem& item) {
+  const char16_t* supplied = text.empty() && view ? view->valueConstraint(item.getMemberIndex(), item.getElementIndex())
+                                                  : nullptr;
+  if (!supplied) return convertStringToData(text, &item, kItemsOwnType);
+  // An empty element takes its default or fixed value, and is written
+  // back empty as it was read.
+  PWFData& value = convertStringToData(supplied, &item, kItemsOwnType);
+  value.setLexicalForm(Text());
+  return value;
+}
+
 ValueShape XMLHandler::valueShapeOf(ParseItem& item) const {
   if (item.getValueShape() == ValueShape::NotKnown) {
     const long typeIndex = contentTypeIndex(item);
@@ -137,12 +159,12 @@ ValueShape XMLHandler::valueShapeOf(ParseItem& item) const {
 // ---------------------------------------------------------------------------
 // Conversion
 
-const PWFData& XMLHandler::stringValueOf(Text text) {
+PWFData& XMLHandler::stringValueOf(Text text) {
   stringValue.assignString(text.data(), text.size());
   return stringValue;
 }
 
-const PWFData& XMLHandler::convertStringToData(Text text, ParseItem* item, long typeIndex) {
+PWFData& XMLHandler::convertStringToData(Text text, ParseItem* item, long typeIndex) {
   static constexpr const char* kFunction = "XMLHandler::convertStringToData";
   try {
     return convertValue(text, item, typeIndex);
@@ -170,9 +192,17 @@ PWFData& XMLHandler::valueSlot(ELogicalType type) {
   return index < typedValues.size() ? typedValues[index] : typedValues[eLogicalNone];
 }
 
-const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeIndex) {
-  if (!item) return stringValueOf(text);
+PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
+  if (!item) return stringValueOf(read);
   const ELogicalType type = typeIndex == kItemsOwnType ? item->getValueLogicalType() : view->logicalType(typeIndex);
+  // Strings keep, replace or collapse whitespace as their type says; no
+  // other value has whitespace of its own.
+  const Text text = type == eLogicalString
+                        ? normaliseWhiteSpace(read, view ? view->stringWhiteSpace(typeIndex == kItemsOwnType
+                                                                                      ? contentTypeIndex(*item)
+                                                                                      : typeIndex)
+                                                         : DictCodes::eWhiteSpacePreserve)
+                        : XMLUtils::trimWhitespace(read);
 
   // Null encodings apply only to nillable elements (asked last: it is the dearest question).
   const ENullEncoding encoding = item->getNullEncoding();
@@ -188,38 +218,100 @@ const PWFData& XMLHandler::convertValue(Text text, ParseItem* item, long typeInd
 
   const char16_t* data = text.data();
   const std::size_t length = text.size();
-  PWFData& value = valueSlot(type);
+  PWFData& value = type == eLogicalString ? stringValue : valueSlot(type);
   switch (type) {
     case eLogicalString:
-      return stringValueOf(text);
+      value.assignString(data, length);
+      break;
     case eLogicalInteger:
       dataCnv.StrToInt64(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
                          DataCnv::JUSTIFY_RIGHT, u'0', true, value);
-      return value;
+      break;
     case eLogicalFloat:
       dataCnv.StrToDbl(data, length, value);
-      return value;
+      break;
     case eLogicalBinary:
       value = item->getDataEncoding() == edeBase64 ? CPBase64Converter::binFromBase64(data, length)
                                                    : dataCnv.StrToBin(data, length);
-      return value;
+      break;
     case eLogicalBoolean:
       value.assignBoolean(stringAsBoolean(text));
-      return value;
+      break;
     case eLogicalInterval:
       value = dataCnv.StrToInterval(data, length);
-      return value;
+      break;
     case eLogicalDateTime:
       dataCnv.StrToDateTime(data, item->getFormat(), static_cast<long>(length), value);
-      return value;
+      break;
     case eLogicalDecimal:
       dataCnv.StrToDec(data, length, false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
                        DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true, value);
-      return value;
+      break;
+    case eLogicalNone:
+      throwInternalError("XMLHandler::convertStringToData", "Invalid logical type");
+  }
+  if (text.data() != read.data() || text.size() != read.size() || !isWrittenAsRead(value, text, *item))
+    value.setLexicalForm(read);
+  return value;
+}
+
+bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& item) const {
+  switch (value.getDataLogicalType()) {
+    case eLogicalInteger:
+      return isPlainIntegerText(text);
+    case eLogicalFloat: {
+      char16_t written[64];
+      return text == Text(written, DataCnv::StrFromDbl(value.getFloatValue(), written));
+    }
+    case eLogicalBoolean: {
+      const prf_XML_MSET_DEFINITION* messageSet = descriptor ? &descriptor->getXMLMsgSetDefinition() : nullptr;
+      if (value.getBooleanValue())
+        return messageSet && !messageSet->booleanTrueValue.empty() ? messageSet->booleanTrueValue == text
+                                                                   : text == u"true";
+      return messageSet && !messageSet->booleanFalseValue.empty() ? messageSet->booleanFalseValue == text
+                                                                  : text == u"false";
+    }
+    case eLogicalBinary:
+      // Hexadecimal digits are written in upper case, base64 on one line.
+      for (const char16_t unit : text)
+        if (XMLUtils::isWhitespace(unit) || (item.getDataEncoding() != edeBase64 && unit >= u'a' && unit <= u'f'))
+          return false;
+      return true;
+    case eLogicalInterval:
+      return text == dataCnv.StrFromInterval(value.getIntervalValue(), writtenText).view();
+    case eLogicalString:
+    case eLogicalDecimal:
+    case eLogicalDateTime:
     case eLogicalNone:
       break;
   }
-  throwInternalError("XMLHandler::convertStringToData", "Invalid logical type");
+  // The value keeps its text as it is.
+  return true;
+}
+
+XMLHandler::Text XMLHandler::normaliseWhiteSpace(Text text, std::uint8_t rule) {
+  if (rule == DictCodes::eWhiteSpacePreserve) return text;
+  bool unchanged = true;
+  for (std::size_t i = 0; i < text.size() && unchanged; ++i) {
+    const char16_t unit = text[i];
+    if (unit == u' ')
+      unchanged = rule == DictCodes::eWhiteSpaceReplace ||
+                  (i > 0 && i + 1 < text.size() && !XMLUtils::isWhitespace(text[i + 1]));
+    else
+      unchanged = !XMLUtils::isWhitespace(unit);
+  }
+  if (unchanged) return text;
+  normalisedText.clear();
+  if (rule == DictCodes::eWhiteSpaceReplace) {
+    for (const char16_t unit : text) normalisedText.append(XMLUtils::isWhitespace(unit) ? u' ' : unit);
+    return normalisedText.view();
+  }
+  ListTokens words(text);
+  for (Text word; words.next(word);) {
+    if (!normalisedText.empty()) normalisedText.append(u' ');
+    normalisedText.append(word);
+  }
+  return normalisedText.view();
 }
 
 bool XMLHandler::stringAsBoolean(Text text) const {
@@ -248,8 +340,17 @@ unsigned int XMLHandler::resolveQualifiedName(const XMLCh* value, std::size_t& l
   return uriId;
 }
 
-long XMLHandler::getTypeIndexFromXsiTypeAttribute(const XMLCh* value) {
+const XMLCh* XMLHandler::trimmedQualifiedName(const XMLCh* value) {
+  const Text text(value);
+  const Text trimmed = XMLUtils::trimWhitespace(text);
+  if (trimmed.size() == text.size()) return value;
+  qualifiedNameText.assign(trimmed);
+  return qualifiedNameText.c_str();
+}
+
+long XMLHandler::getTypeIndexFromXsiTypeAttribute(const XMLCh* attributeValue) {
   if (!descriptor || !scanner) return -1;
+  const XMLCh* value = trimmedQualifiedName(attributeValue);
   std::size_t localName = 0;
   ZelBufferedWstring<64> uri;
   getNamespace(resolveQualifiedName(value, localName), uri);
@@ -258,7 +359,8 @@ long XMLHandler::getTypeIndexFromXsiTypeAttribute(const XMLCh* value) {
   return typeIndex;
 }
 
-ZelWstring XMLHandler::resolveXsiTypePrefix(const XMLCh* value) {
+ZelWstring XMLHandler::resolveXsiTypePrefix(const XMLCh* attributeValue) {
+  const XMLCh* value = trimmedQualifiedName(attributeValue);
   std::size_t localName = 0;
   ZelWstring result;
   if (scanner) getNamespace(resolveQualifiedName(value, localName), result);

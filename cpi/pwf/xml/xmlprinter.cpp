@@ -256,6 +256,27 @@ void XMLPrinter::appendReplaceStr(TextBufferWriter* out, std::u16string_view tex
   out->appendStr(escaped);
 }
 
+void XMLPrinter::appendReplaceStr11(TextBufferWriter* out, std::u16string_view text, EscapeKind kind) {
+  const auto restricted = [](char16_t unit) {
+    return (unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') || (unit >= 0x7F && unit <= 0x9F);
+  };
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!restricted(text[i])) continue;
+    if (i > start) appendReplaceStr(out, text.substr(start, i - start), kind);
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    const unsigned code = text[i];
+    char16_t reference[] = {u'&', u'#', u'x', 0, 0, 0};
+    std::size_t length = 3;
+    if (code >= 0x10) reference[length++] = kDigits[code >> 4];
+    reference[length++] = kDigits[code & 0xF];
+    reference[length++] = u';';
+    appendStr(out, std::u16string_view(reference, length));
+    start = i + 1;
+  }
+  if (start < text.size()) appendReplaceStr(out, text.substr(start), kind);
+}
+
 void XMLPrinter::appendReplaceStr(TextBufferWriter* out, const char16_t* text, long length) {
   appendReplaceStr(out, viewOf(text, length));
 }

@@ -77,6 +77,10 @@ public:
   static void appendReplaceStr(TextBufferWriter* out, const ZelWstring& text);
   static void appendReplaceStr(TextBufferWriter* out, std::u16string_view text,
                                EscapeKind kind = EscapeKind::Content);
+  // The same for an XML 1.1 document: the control characters that XML 1.1
+  // allows only as references (U+0001 to U+001F but tab, line feed and
+  // carriage return, and U+007F to U+009F) are written as such.
+  static void appendReplaceStr11(TextBufferWriter* out, std::u16string_view text, EscapeKind kind);
   // out := in escaped as content: "<", ">", "&", "'" and '"' replaced by
   // "&lt;", "&gt;", "&amp;", "&apos;" and "&quot;", a carriage return by
   // "&#xD;"; every other unit is copied as it is. Throws as appendReplaceStr.

@@ -63,10 +63,8 @@ ZelWstring XMLUtils::BuildEncodingString(long ccsid, EEndian endian, long markLe
 // line separator as whitespace too once mainframe line ends are recognised,
 // and text of those (from character references) would be dropped.
 bool XMLUtils::isAllWhitespace(const char16_t* text, unsigned long length) {
-  for (unsigned long i = 0; i < length; ++i) {
-    const char16_t unit = text[i];
-    if (unit != u' ' && unit != u'\t' && unit != u'\r' && unit != u'\n') return false;
-  }
+  for (unsigned long i = 0; i < length; ++i)
+    if (!isWhitespace(text[i])) return false;
   return true;
 }
 

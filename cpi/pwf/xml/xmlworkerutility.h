@@ -86,6 +86,15 @@ public:
 
   // True when every one of the length units is XML 1.0 whitespace (true for 0).
   static bool isAllWhitespace(const char16_t* text, unsigned long length);
+  static constexpr bool isWhitespace(char16_t unit) {
+    return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
+  }
+  // The text without the whitespace at either end.
+  static std::u16string_view trimWhitespace(std::u16string_view text) {
+    while (!text.empty() && isWhitespace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isWhitespace(text.back())) text.remove_suffix(1);
+    return text;
+  }
 
   // A typed value of the text, converted for its logical type with a fresh
   // code-page 1200 DataCnv: None keeps the raw text; String and Decimal keep

@@ -132,7 +132,10 @@ inline void XMLWriter::append(std::u16string_view text) {
 
 inline void XMLWriter::appendEscaped(std::u16string_view text, EscapeKind kind) {
   if (text.empty()) return;
-  XMLPrinter::appendReplaceStr(iTextWriter.get(), text, kind);
+  if (iXml11)
+    XMLPrinter::appendReplaceStr11(iTextWriter.get(), text, kind);
+  else
+    XMLPrinter::appendReplaceStr(iTextWriter.get(), text, kind);
   iPrinter->iValueWritten = true;
 }
 
@@ -359,6 +362,7 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
   const std::size_t startManagers = iPrefixManagers.size();
   const std::size_t startLevels = iPrefixManager ? iPrefixManager->getLevelCount() : 0;
   try {
+    iXml11 = false;
     startText(output, ccsid, endian);
     // Embedded messages switch descriptors; only the write's own is cached,
     // since it alone stays alive and unchanged throughout. The cache serves
@@ -460,7 +464,9 @@ void XMLWriter::outputXMLDeclaration(const WorkerInfoPtr& startMsgInfo) {
     append(value.view());
     append(XML_DOUBLEQUOTE_STR);
   };
-  pseudoAttribute(u" version=", getXMLVersion(startMsgInfo));
+  const ZelWstring version = getXMLVersion(startMsgInfo);
+  iXml11 = version.view() == u"1.1";
+  pseudoAttribute(u" version=", version);
   pseudoAttribute(u" encoding=", getXMLEncoding());
   pseudoAttribute(u" standalone=", getStandalone(startMsgInfo));
   append(u"?>");
@@ -761,6 +767,13 @@ bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex)
   bool xsiTypeWritten = false;
   do {
     prefetchNextSibling(iterator);
+    // A null simple value of a structure (simple content with attributes)
+    // is marked on the structure's start tag.
+    if (iterator.getTagId() < 1 && iterator.getValue().isNull() && iterator.getTagName().empty()) {
+      WriteItem value(getOwner(), iDescriptor, iterator, listMemberIndex, &iDefinitions);
+      writeNullMarker(value);
+      continue;
+    }
     // Children the cache knows as elements are passed over at once.
     const WriteDefinition* known = knownChildDefinition(iterator);
     if ((!known || (known->render == erAttribute && !writePlainAttribute(iterator, *known))) &&
@@ -895,6 +908,19 @@ void XMLWriter::outputEndElement(WriteItem& item, const ZelWstring& prefix) {
 // ---------------------------------------------------------------------------
 // Values and attributes
 
+namespace {
+// Whether the text a value was read from suits the item it is written for:
+// binary read as hexadecimal digits is written as such only where the item
+// says so, and base64 likewise (a tree may be written by another dictionary).
+bool fitsDataEncoding(WriteItem& item, const PWFData& value, const ZelWstring& lexical) {
+  if (value.getDataLogicalType() != eLogicalBinary) return true;
+  const EDataEncoding encoding = item.getDataEncoding();
+  if (encoding == edeCDATA || item.isBitStream()) return false;
+  const bool hexadecimal = XMLUtils::trimWhitespace(lexical.view()).size() == 2 * value.getBinaryValue().size();
+  return hexadecimal == (encoding != edeBase64);
+}
+}  // namespace
+
 void XMLWriter::outputPWFData(WriteItem& item, EscapeKind kind) {
   static constexpr const char* kFunction = "XMLWriter::outputPWFData";
   outputPrefixText(item.getDataWorkerInfo(), kFunction, "Outputting prefix to data.");
@@ -905,6 +931,10 @@ void XMLWriter::outputPWFData(WriteItem& item, EscapeKind kind) {
     return;
   }
   const ELogicalType type = value.getDataLogicalType();
+  if (const ZelWstring* lexical = value.getLexicalForm(); lexical && fitsDataEncoding(item, value, *lexical)) {
+    appendEscaped(lexical->view(), kind);
+    return;
+  }
   if (item.isBitStream() && type == eLogicalBinary) {
     // The element's own bytes, as they arrived: no conversion.
     const std::vector<std::uint8_t>& bytes = value.getBinaryValue();
@@ -958,6 +988,10 @@ bool isPlainType(ELogicalType type) {
 }  // namespace
 
 inline void XMLWriter::appendPlainValue(const PWFData& value, EscapeKind kind) {
+  if (const ZelWstring* lexical = value.getLexicalForm()) {
+    appendEscaped(lexical->view(), kind);
+    return;
+  }
   switch (value.getDataLogicalType()) {
     case eLogicalString:
       appendEscaped({value.getStringValue(), value.getStringLength()}, kind);

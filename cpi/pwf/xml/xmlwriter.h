@@ -234,6 +234,8 @@ private:
   std::vector<std::unique_ptr<XMLPrefixManager>> iPrefixManagers;
   XMLPrefixManager* iPrefixManager = nullptr;
   bool iSubtreeBitstream = false;
+  // The document is declared XML 1.1: its control characters are written as references.
+  bool iXml11 = false;
   EOutputXsiTypePolicy iXsiTypePolicy = eXsiTypeNever;
   long iDepth = 0;                      // open writeTree calls
   long iIteratorLevel = 0;              // the iterator's level below the message
