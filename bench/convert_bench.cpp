@@ -2,9 +2,11 @@
 // (555 messages, 3.7 MB of UTF-8, depth up to 12, mostly short element
 // values with scheme attributes), with the dictionary loaded once:
 //   BM_BatchToJson      parse + toJson of every file, one Session
-//   BM_BatchFromJson    fromJson + write of every file's JSON
+//   BM_BatchFromJson    fromJson + write of every file's JSON; /1 with the
+//                       content checks (the default), /0 without
 //   BM_JsonOutput       toJson of parsed messages (the JSON writer alone)
-//   BM_XmlOutput        write of the same messages (the XML writer alone)
+//   BM_XmlOutput        write of the same messages (the XML writer alone; /1
+//                       with the tree's content check, /0 without)
 //   BM_WfhostPerFile    one `wfhost convert --dict` process per file (loads the dictionary each time)
 //   BM_WfhostBatch      one `wfhost convert --out-dir` process for all files
 // Counters: files/s and bytes/s of the XML input. WF_CORPORA_DIR finds the corpus.
@@ -95,11 +97,14 @@ void BM_BatchFromJson(benchmark::State& state) {
   const Corpus* c = corpus();
   if (!c) return state.SkipWithError("FpML corpus not found (WF_CORPORA_DIR)");
   wfxml::Session session(*c->set);
+  const bool check = state.range(0) != 0;
+  wfxml::WriteOptions options;
+  options.check = check;
   std::vector<std::uint8_t> out;
   for (auto _ : state) {
     for (const std::string& json : c->json) {
       out.clear();
-      session.write(session.fromJson(json), out);
+      session.write(session.fromJson(json, {check}), out, options);
       benchmark::DoNotOptimize(out.data());
     }
   }
@@ -132,11 +137,13 @@ void BM_XmlOutput(benchmark::State& state) {
   if (!c) return state.SkipWithError("FpML corpus not found (WF_CORPORA_DIR)");
   wfxml::Session session(*c->set);
   const std::vector<wfxml::Message> messages = parsedMessages(*c, session);
+  wfxml::WriteOptions options;
+  options.check = state.range(0) != 0;
   std::vector<std::uint8_t> out;
   for (auto _ : state) {
     for (const wfxml::Message& message : messages) {
       out.clear();
-      session.write(message, out);
+      session.write(message, out, options);
       benchmark::DoNotOptimize(out.data());
     }
   }
@@ -194,9 +201,9 @@ void BM_WfhostBatch(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BatchToJson)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BatchFromJson)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BatchFromJson)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0);
 BENCHMARK(BM_JsonOutput)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_XmlOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_XmlOutput)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0);
 BENCHMARK(BM_WfhostPerFile)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_WfhostBatch)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(2)->Iterations(3)->UseRealTime();
 

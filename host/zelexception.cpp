@@ -29,6 +29,7 @@ const char* keyOf(std::uint32_t messageNumber) {
     case CP_JSON_MISMATCH: return "CP_JSON_MISMATCH";
     case CP_NOT_SCHEMA_VALID: return "CP_NOT_SCHEMA_VALID";
     case CP_NO_SCHEMA: return "CP_NO_SCHEMA";
+    case CP_INVALID_CONTENT: return "CP_INVALID_CONTENT";
     default: return "CP_UNKNOWN_MESSAGE";
   }
 }

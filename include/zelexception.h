@@ -40,6 +40,7 @@ constexpr std::uint32_t CP_UNKNOWN_MEMBER = 0xC000200A;    // a name the message
 constexpr std::uint32_t CP_JSON_MISMATCH = 0xC000200B;     // JSON that does not fit the message set
 constexpr std::uint32_t CP_NOT_SCHEMA_VALID = 0xC000200C;  // a document its schema refuses
 constexpr std::uint32_t CP_NO_SCHEMA = 0xC000200D;         // validation asked of a message set without schemas
+constexpr std::uint32_t CP_INVALID_CONTENT = 0xC000200E;   // a message tree the message set forbids
 
 // The key of a message number ("CP_XML_INTERNAL_ERROR"), or "CP_UNKNOWN_MESSAGE".
 ZEL_API const char* keyOf(std::uint32_t messageNumber);

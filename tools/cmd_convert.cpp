@@ -49,6 +49,8 @@ const std::string kHelp = std::string(
     "\n"
     "options:\n"
     "  --to json|xml        the output format, whatever the input holds\n"
+    "  --no-check           write JSON as XML without refusing what the schema\n"
+    "                       forbids (docs/validation.md), for speed\n"
     "  --out-dir DIR        write one file per input into DIR (created if needed)\n"
     "  --resume             with --out-dir: skip the inputs whose output is newer\n"
     "  --report FILE        with --out-dir: one JSON line per input, with its\n"
@@ -63,6 +65,7 @@ enum class Target { FromContent, Json, Xml };
 struct ConvertOptions {
   SharedOptions shared{kSharedGroups};
   Target target = Target::FromContent;
+  bool check = true;
   std::string outDir;
   bool resume = false;
   std::string report;
@@ -80,6 +83,8 @@ ConvertOptions readOptions(ArgumentList& args) {
       const std::string target = args.takeValue(arg);
       if (target != "json" && target != "xml") throw UsageError("--to needs json or xml, not '" + target + "'");
       options.target = target == "json" ? Target::Json : Target::Xml;
+    } else if (arg == "--no-check") {
+      options.check = false;
     } else if (arg == "--out-dir") {
       options.outDir = args.takeValue(arg);
     } else if (arg == "--resume") {
@@ -140,7 +145,10 @@ public:
     const SharedOptions& shared = options_.shared;
     if (toXml(options_.target, content)) {
       const std::string_view json(reinterpret_cast<const char*>(content.data()), content.size());
-      return session_.write(session_.fromJson(json), {shared.encoding.empty() ? "utf-8" : shared.encoding});
+      wfxml::WriteOptions write;
+      if (!shared.encoding.empty()) write.encoding = shared.encoding;
+      write.check = options_.check;
+      return session_.write(session_.fromJson(json, {options_.check}), write);
     }
     const std::string json = session_.toJson(session_.parse(content.data(), content.size(), {shared.inputEncoding}));
     const std::string text = (shared.indent ? indentJson(json) : json) + "\n";

@@ -130,6 +130,7 @@ void checkAndStore(MessageState* message, TreeElement* element, const GivenValue
 
 void setGivenValue(MessageState* message, TreeElement* element, const GivenValue& given) {
   if (!element || !message) return;  // an empty handle
+  message->changed();
   try {
     checkAndStore(message, element, given);
   } catch (...) {
@@ -159,6 +160,7 @@ Message Message::create(const MessageSet& set, std::string_view name, std::strin
 
 Element Element::append(std::string_view name, std::string_view namespaceUri) {
   if (!element_) return {};
+  message_->changed();
   const detail::SchemaView* view = detail::schemaOf(message_->set);
   detail::TreeAssembly assembly(view, message_->tree);
   if (name.empty()) {

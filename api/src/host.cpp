@@ -31,7 +31,10 @@ void setEncoding(const std::string& name, MessageInfo& properties) {
   detail::setCodePage(detail::codePageOf(name), properties);
 }
 
-MessageTree& tree(Message& message) { return message.state().tree; }
+MessageTree& tree(Message& message) {
+  message.state().changed();  // the host may change it
+  return message.state().tree;
+}
 
 const MessageTree& tree(const Message& message) { return message.state().tree; }
 

@@ -171,7 +171,10 @@ private:
 // Collects a document's problems, each with the path of its element.
 class ProblemCollector : public DefaultHandler {
 public:
-  void start(std::size_t documentSize) {
+  void start(std::size_t documentSize, std::vector<ElementPositions>* positions) {
+    positions_ = positions;
+    if (positions_) positions_->clear();
+    openPositions_.clear();
     problems.clear();
     path_.clear();
     pathEnds_.clear();
@@ -182,6 +185,7 @@ public:
   // The problem that ended a check early.
   void stop(const std::string& what) {
     problems.push_back({0, 0, utf8Path(), what});
+    notePositions();
     if (locator_) {
       problems.back().line = locator_->getLineNumber();
       problems.back().column = locator_->getColumnNumber();
@@ -193,6 +197,7 @@ public:
     if (pathEnds_.size() >= SchemaValidator::kMaxElementDepth) {
       throw LimitReached{"elements nested deeper than " + std::to_string(SchemaValidator::kMaxElementDepth)};
     }
+    if (positions_) openPositions_.push_back(positionAmongSiblings(qname));
     pathEnds_.push_back(path_.size());
     path_ += u'/';
     path_ += qname;
@@ -202,6 +207,7 @@ public:
     named_ = problems.size();
     path_.resize(pathEnds_.back());
     pathEnds_.pop_back();
+    if (positions_) openPositions_.pop_back();
   }
   void characters(const XMLCh* const, const XMLSize_t length) override {
     text_ += length;
@@ -215,6 +221,23 @@ public:
 private:
   void add(const SAXParseException& e) {
     problems.push_back({e.getLineNumber(), e.getColumnNumber(), utf8Path(), utf8(e.getMessage())});
+    notePositions();
+  }
+  void notePositions() {
+    if (positions_) positions_->push_back(openPositions_);
+  }
+  // The new element's position among its parent's children of its name;
+  // the names the parent's children had so far are kept per depth.
+  std::size_t positionAmongSiblings(const XMLCh* qname) {
+    const std::size_t depth = openPositions_.size();
+    if (childNames_.size() < depth + 2) childNames_.resize(depth + 2);
+    childNames_[depth + 1].clear();  // the new element's children
+    auto& siblings = childNames_[depth];
+    if (depth == 0) siblings.clear();
+    for (auto& [name, count] : siblings)
+      if (name == qname) return ++count;
+    siblings.emplace_back(qname, 1);
+    return 1;
   }
   // A start tag is checked before its element is reported: problems found
   // where the element now starts are the element's own.
@@ -223,6 +246,7 @@ private:
       ValidationError& problem = problems[i];
       if (locator_ && problem.line == locator_->getLineNumber() && problem.column == locator_->getColumnNumber()) {
         problem.path = utf8Path();
+        if (positions_) (*positions_)[i] = openPositions_;
       }
     }
     named_ = problems.size();
@@ -235,6 +259,9 @@ private:
   std::size_t named_ = 0;              // problems before this one have their element
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
+  std::vector<ElementPositions>* positions_ = nullptr;  // null: not asked for
+  ElementPositions openPositions_;
+  std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
 };
 
 // One reader validating against the shared grammar, for one thread at a time.
@@ -256,11 +283,12 @@ public:
     reader_->setErrorHandler(&collector_);
   }
 
-  std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding) {
+  std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
+                                     std::vector<ElementPositions>* positions) {
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
-    collector_.start(size);
+    collector_.start(size, positions);
     try {
       reader_->parse(source);
     } catch (const LimitReached& limit) {
@@ -290,9 +318,10 @@ SchemaValidator::SchemaValidator(const SchemaDocuments& documents) {
 SchemaValidator::~SchemaValidator() = default;  // the idle readers go before the grammar they use
 
 std::vector<ValidationError> SchemaValidator::validate(const void* bytes, std::size_t size,
-                                                       const std::u16string& xercesEncoding) const {
+                                                       const std::u16string& xercesEncoding,
+                                                       std::vector<ElementPositions>* positions) const {
   std::unique_ptr<Checker> checker = takeChecker();
-  std::vector<ValidationError> problems = checker->check(bytes, size, xercesEncoding);
+  std::vector<ValidationError> problems = checker->check(bytes, size, xercesEncoding, positions);
   giveBack(std::move(checker));
   return problems;
 }

@@ -18,6 +18,10 @@
 
 namespace wfxml::detail {
 
+// Where an element stands: per element of its path from the root, its
+// position (from 1) among its siblings of its name.
+using ElementPositions = std::vector<std::size_t>;
+
 class SchemaValidator {
 public:
   // Parses the documents (the roots, which find the others through their
@@ -34,8 +38,10 @@ public:
 
   // Every problem of the document, in order; empty when it is valid.
   // xercesEncoding: the encoding to force ("UTF-16LE", "ibm-500"), empty
-  // to find it from the document. Thread-safe.
-  std::vector<ValidationError> validate(const void* bytes, std::size_t size, const std::u16string& xercesEncoding) const;
+  // to find it from the document. positions, when given, gets each
+  // problem's ElementPositions, in the problems' order. Thread-safe.
+  std::vector<ValidationError> validate(const void* bytes, std::size_t size, const std::u16string& xercesEncoding,
+                                        std::vector<ElementPositions>* positions = nullptr) const;
 
   // Elements nested deeper than this are reported and end the check.
   static constexpr std::size_t kMaxElementDepth = 1000;

@@ -115,11 +115,39 @@ public:
         member.repeats = type.members[member.firstOfName].repeats;
         member.lastOfName = type.members[member.firstOfName].lastOfName;
       }
+      addNameBounds(type);
     }
     return types;
   }
 
 private:
+  static bool inChoiceMadeOnce(const SchemaMember& member) {
+    return std::any_of(member.branches.begin(), member.branches.end(),
+                       [](const SchemaMember::Branch& branch) { return branch.exclusive; });
+  }
+
+  static void addNameBounds(SchemaType& type) {
+    type.mostOfName.assign(type.members.size(), kUnboundedOccurs);
+    for (std::size_t i = 0; i < type.members.size(); ++i) {
+      const SchemaMember& head = type.members[i];
+      if (head.firstOfName != i) continue;
+      if (head.lastOfName == i && inChoiceMadeOnce(head)) type.branchMembers.push_back(i);
+      SchemaType::NameBounds bounds;
+      bounds.first = i;
+      long most = 0;
+      for (std::size_t j = i; j <= head.lastOfName; ++j) {
+        const SchemaMember& member = type.members[j];
+        if (member.firstOfName != i) continue;
+        if (member.branches.empty()) bounds.least += member.minOccurs;
+        bounds.inChoice = bounds.inChoice || (member.minOccurs > 0 && inChoiceMadeOnce(member));
+        if (most != kUnboundedOccurs)
+          most = member.maxOccurs == kUnboundedOccurs ? kUnboundedOccurs : most + member.maxOccurs;
+      }
+      type.mostOfName[i] = most;
+      if (bounds.least > 0 || bounds.inChoice) type.requiredNames.push_back(bounds);
+    }
+  }
+
   bool validType(long row) const {
     return row >= 0 && static_cast<std::size_t>(row) < dictionary_.getTypeCache().size();
   }
@@ -211,13 +239,18 @@ private:
       addSpan(base, begin, begin + inherited, groupMin, groupMax, group, walk, type, depth + 1);
       begin += inherited;
     }
-    // Each member of a choice is a branch of its own.
+    // Each member of a choice is a branch of its own; the type's attributes,
+    // listed beside its content, are none.
     const bool choice = contentKind == DictCodes::eContentChoice;
     const int choiceId = choice ? walk.choiceIds++ : -1;
+    // Mixed content in any order may come from a choice, whose branches the
+    // tables do not keep: none of its members counts as required.
+    const long memberMin = contentKind == DictCodes::eContentMixed ? 0 : groupMin;
     for (long row = begin; row < end; ++row) {
-      if (choice) walk.branches.push_back({choiceId, static_cast<int>(row - begin)});
-      addMember(row, groupMin, groupMax, group, walk, type);
-      if (choice) walk.branches.pop_back();
+      const bool branch = choice && memberRenders_.integer(row, 0) != kRenderAttribute;
+      if (branch) walk.branches.push_back({choiceId, static_cast<int>(row - begin), groupMax == 1});
+      addMember(row, memberMin, groupMax, group, walk, type);
+      if (branch) walk.branches.pop_back();
     }
   }
 

@@ -48,6 +48,7 @@ struct SchemaMember {
   struct Branch {
     int choice;
     int branch;
+    bool exclusive;  // the choice is made once per occurrence of the type (neither it nor a group around it repeats)
   };
   std::vector<Branch> branches;
   // Whether both may stand in one occurrence of the type: no choice holds
@@ -90,6 +91,22 @@ struct SchemaType {
   std::vector<SchemaMember> members;  // attributes and elements, in content order
   std::size_t wildcardPosition = 0;   // with hasWildcard: the member its content comes before (size: after all)
   WildcardProcessing wildcardProcessing = WildcardProcessing::Strict;  // the loosest of its wildcards
+
+  // For the content check (contentcheck.h), the members of one name
+  // together, whose occurrences a tree cannot tell apart: those that may
+  // be required, in member order, ...
+  struct NameBounds {
+    std::size_t first = 0;  // the position of its first member
+    long least = 0;         // occurrences required of its members outside choices
+    bool inChoice = false;  // a member is in a choice made once: what it requires depends on the branch given
+  };
+  std::vector<NameBounds> requiredNames;
+  // ... and, at the position of each name's first member, how often they
+  // may occur in all (kUnboundedOccurs: no limit).
+  std::vector<long> mostOfName;
+  // The members alone with their name in a choice made once: those that
+  // tell which branch is given.
+  std::vector<std::size_t> branchMembers;
 
   // The member with this row, or null.
   const SchemaMember* memberAt(long memberRow) const;

@@ -1,6 +1,8 @@
 #include "state.h"
 
+#include "contentcheck.h"
 #include "encoding.h"
+#include "outputcheck.h"
 #include "error.h"
 #include "eventstream.h"
 #include "messageinfo.h"
@@ -66,6 +68,7 @@ void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo&
 void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo& properties, MessageState& message,
                          const std::vector<long>* path) {
   message.tree.clear();
+  message.changed();
   message.useSet(set);
   TreeBuilder builder(message.tree);
   try {
@@ -137,7 +140,21 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
 
 void Session::write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options) {
   detail::translated([&] {
-    state_->write(message.state(), state_->writeProperties(detail::codePageOf(detail::writeEncoding(options)), options), out);
+    const detail::MessageState& state = message.state();
+    const detail::MessageSetState& own = *message.messageSet().state();
+    const detail::SchemaView* view = own.schema.get(own.dictionary);
+    if (options.check && view && !state.contentChecked) detail::ContentCheck(*view).checkTree(state.tree);
+    const detail::CodePage codePage = detail::codePageOf(detail::writeEncoding(options));
+    const std::size_t before = out.size();
+    state_->write(state, state_->writeProperties(codePage, options), out);
+    if (!options.check) return;
+    try {
+      detail::refuseInvalidDocument(own, state.tree, out.data() + before, out.size() - before, codePage,
+                                    state.fromTypedData ? detail::ProblemPath::Json : detail::ProblemPath::Tree);
+    } catch (...) {
+      out.resize(before);
+      throw;
+    }
   });
 }
 

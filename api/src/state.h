@@ -144,6 +144,13 @@ struct MessageState {
 
   MessageSet set;
   MessageTree tree;
+  // Where the tree came from, for the checks of a write: built from typed
+  // data (a problem is named by its JSON path), with its content checked
+  // as it was built (a write need not check it again). Any change through
+  // the API or the host ends both.
+  bool fromTypedData = false;
+  bool contentChecked = false;
+  void changed() { fromTypedData = contentChecked = false; }
 
 private:
   struct Appended {

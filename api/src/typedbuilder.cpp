@@ -1,5 +1,6 @@
 #include "typedbuilder.h"
 
+#include "contentcheck.h"
 #include "error.h"
 #include "messagetree.h"
 #include "schemaview.h"
@@ -115,7 +116,9 @@ struct Name {
 
 class TreeMapper {
 public:
-  TreeMapper(const SchemaView* view, MessageTree& tree) : view_(view), assembly_(view, tree) {}
+  TreeMapper(const SchemaView* view, MessageTree& tree, bool checkContent) : view_(view), assembly_(view, tree) {
+    if (view && checkContent) check_.emplace(*view);
+  }
 
   void message(const TypedNode& data) {
     if (data.kind != TypedNode::Kind::Object || data.fields.size() != 1)
@@ -278,9 +281,13 @@ private:
     }
     if (!type) return selfDefining(element, node);
     if (type->isComplex) {
-      if (type->hasSimpleContent && node.kind == TypedNode::Kind::Value) return simpleContent(element, node, *type);
-      if (node.kind != TypedNode::Kind::Object) fail("an object was expected");
-      return complex(element, node, *type, nillable);
+      if (type->hasSimpleContent && node.kind == TypedNode::Kind::Value) {
+        simpleContent(element, node, *type);
+      } else {
+        if (node.kind != TypedNode::Kind::Object) fail("an object was expected");
+        complex(element, node, *type, nillable);
+      }
+      return checkContent(element, *type);
     }
     if (node.kind == TypedNode::Kind::Object) return simpleWithXsiType(element, node, *type);
     simpleValue(element, node, *type);
@@ -313,6 +320,15 @@ private:
         fail("a list item was expected");
       TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType));
       item.setValueTypeIndex(type.listItemType);
+    }
+  }
+
+  // What the type forbids in the element's content, named at the member's key.
+  void checkContent(const TreeElement& element, const SchemaType& type) {
+    if (!check_) return;
+    if (const ContentProblem problem = check_->check(element, type)) {
+      Step step(*this, "." + std::string(problem.member->isAttribute ? "@" : "") + problem.member->name);
+      fail(problem.what);
     }
   }
 
@@ -603,6 +619,7 @@ private:
 
   const SchemaView* view_;
   TreeAssembly assembly_;
+  std::optional<ContentCheck> check_;  // none: content taken as given
   std::vector<std::string> path_;
   // How loosely the content being built is matched: by the loosest wildcard
   // it came through.
@@ -611,8 +628,8 @@ private:
 
 }  // namespace
 
-void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree) {
-  TreeMapper(view, tree).message(data);
+void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree, bool checkContent) {
+  TreeMapper(view, tree, checkContent).message(data);
 }
 
 }  // namespace wfxml::detail

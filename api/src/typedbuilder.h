@@ -67,8 +67,9 @@ private:
 // Builds tree (empty) from a message's typed data: one object whose one key
 // names a message of the set. Data that do not fit are refused with Error
 // CP_JSON_MISMATCH, inserts: the JSON path ("$.order.items[2].qty"), what
-// is wrong; the tree is then incomplete.
-void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree);
+// is wrong; the tree is then incomplete. With checkContent, so is content
+// the message set forbids (contentcheck.h).
+void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree, bool checkContent);
 
 }  // namespace wfxml::detail
 

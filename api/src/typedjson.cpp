@@ -16,7 +16,7 @@ const SchemaView* schemaOf(const MessageSet& set) { return set.state()->schema.g
 // Builds a message of the session's set from the typed data it is given.
 class MessageBuilder final : public Session::Builder {
 public:
-  explicit MessageBuilder(MessageSet set) : set_(std::move(set)) {}
+  MessageBuilder(MessageSet set, const BuildOptions& options) : set_(std::move(set)), options_(options) {}
 
   void startObject() override { collector_.startObject(); }
   void key(std::string_view name) override { collector_.key(name); }
@@ -35,12 +35,15 @@ public:
   Message finish() override {
     const TypedNode data = collector_.take();
     auto message = std::make_unique<MessageState>(set_);
-    translated([&] { buildMessageTree(schemaOf(set_), data, message->tree); });
+    translated([&] { buildMessageTree(schemaOf(set_), data, message->tree, options_.check); });
+    message->fromTypedData = true;
+    message->contentChecked = options_.check;
     return Message(std::move(message));
   }
 
 private:
   MessageSet set_;
+  BuildOptions options_;
   TypedNodeCollector collector_;
 };
 
@@ -60,12 +63,12 @@ std::string Session::toJson(const Message& message) {
   return json;
 }
 
-std::unique_ptr<Session::Builder> Session::typedDataBuilder() {
-  return std::make_unique<detail::MessageBuilder>(messageSet());
+std::unique_ptr<Session::Builder> Session::typedDataBuilder(const BuildOptions& options) {
+  return std::make_unique<detail::MessageBuilder>(messageSet(), options);
 }
 
-Message Session::fromJson(std::string_view json) {
-  const std::unique_ptr<Builder> builder = typedDataBuilder();
+Message Session::fromJson(std::string_view json, const BuildOptions& options) {
+  const std::unique_ptr<Builder> builder = typedDataBuilder(options);
   detail::readJsonText(json, *builder);
   return builder->finish();
 }
@@ -79,7 +82,7 @@ std::string MessageSet::toJson(const Message& message) const { return Session(*t
 
 std::vector<std::uint8_t> MessageSet::fromJson(std::string_view json, const WriteOptions& options) const {
   Session session(*this);
-  return session.write(session.fromJson(json), options);
+  return session.write(session.fromJson(json, {options.check}), options);
 }
 
 }  // namespace wfxml

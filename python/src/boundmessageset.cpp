@@ -135,18 +135,24 @@ std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<s
   return worker->session.toJson(*worker->message);
 }
 
-py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& encoding) {
+py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& encoding, bool check) {
   const SessionPool::Lease worker = leaseWorker();
   PythonDataReader reader;
-  std::optional<wfxml::Message> message;
+  std::vector<std::uint8_t> out;
   try {
-    const std::unique_ptr<wfxml::Session::Builder> builder = worker->session.typedDataBuilder();
+    const std::unique_ptr<wfxml::Session::Builder> builder = worker->session.typedDataBuilder({check});
     reader.read(data, *builder);
-    message.emplace(builder->finish());
+    const wfxml::Message message = builder->finish();
+    py::gil_scoped_release unlocked;
+    wfxml::WriteOptions options;
+    options.encoding = encoding;
+    options.check = check;
+    worker->session.write(message, out, options);
   } catch (const wfxml::Error& error) {
-    // The builder checks the data as a whole when it finishes and names the
-    // place itself ("$.order.items[2].qty"); errors while reading are at the
-    // reader's place.
+    // The builder checks the data as a whole when it finishes, the write
+    // the document against the schema; both name the place themselves
+    // ("$.order.items[2].qty"). Errors while reading are at the reader's
+    // place.
     const std::string readerPath = reader.path();
     std::string_view where = readerPath;
     if (where.empty() && error.key() == "CP_JSON_MISMATCH" && !error.inserts().empty()) {
@@ -155,11 +161,6 @@ py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& enco
       raiseError(error, where, /*inMessage=*/true);
     }
     raiseError(error, where, /*inMessage=*/false);
-  }
-  std::vector<std::uint8_t> out;
-  {
-    py::gil_scoped_release unlocked;
-    worker->session.write(*message, out, wfxml::WriteOptions{encoding});
   }
   return py::bytes(reinterpret_cast<const char*>(out.data()), out.size());
 }

@@ -30,7 +30,7 @@ public:
   // the XML declaration.
   pybind11::object toDict(const pybind11::object& xml, const std::optional<std::string>& encoding);
   std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding);
-  pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding);
+  pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding, bool check);
   EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding);
 
   std::vector<std::string> messageNames() const;

@@ -88,10 +88,14 @@ durations and text, bytes for binary. Raises wfxml.Error.)")
       .def("to_json", &BoundMessageSet::toJson, "xml"_a, "encoding"_a = py::none(),
            "Parses a document into the same typed data as to_dict, as JSON text (decimals with exactly their "
            "digits). Raises wfxml.Error.")
-      .def("to_xml", &BoundMessageSet::toXml, "data"_a, "encoding"_a = "utf-8",
+      .def("to_xml", &BoundMessageSet::toXml, "data"_a, "encoding"_a = "utf-8", "check"_a = true,
            R"(Writes typed data (the shape to_dict returns) as an XML document.
 
 encoding: any code page the writer takes ("utf-8", "utf-16le", "ibm-500", ...).
+check: refuse what the schema forbids (a required member missing, too many
+or too few occurrences, two branches of one choice, a value outside its
+facets) before writing; False
+saves the check's time for data known to be good.
 Raises wfxml.Error when the data does not fit the message set (its path
 attribute and message name the place, e.g. "order.items[2].qty"), TypeError
 for objects that are not typed data, ValueError for a container that

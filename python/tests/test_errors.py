@@ -62,6 +62,24 @@ def test_data_that_does_not_fit_names_its_path(kinds, kinds_xml, path, value, wh
     assert where in str(error)
 
 
+@pytest.mark.parametrize(
+    "path, value, where",
+    [
+        (("kinds", "text"), None, "kinds.text"),  # a required element missing
+        (("kinds", "int"), 3000000000, "kinds.int"),  # beyond xs:int's range
+    ],
+)
+def test_data_the_schema_forbids_is_refused_unless_unchecked(kinds, kinds_xml, path, value, where):
+    data = kinds.to_dict(kinds_xml)
+    if value is None:
+        del data[path[0]][path[1]]
+    else:
+        change(data, path, value)
+    error = error_of(lambda: kinds.to_xml(data))
+    assert (error.key, error.path) == ("CP_JSON_MISMATCH", where)
+    assert kinds.to_xml(data, check=False)
+
+
 def test_unknown_message_is_refused(kinds):
     error = error_of(lambda: kinds.to_xml({"nosuchmessage": {}}))
     assert error.path is not None

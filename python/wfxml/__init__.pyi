@@ -71,8 +71,9 @@ class MessageSet:
         """Parses a document into typed data {message name: content}. Raises Error."""
     def to_json(self, xml: Document, encoding: Optional[str] = None) -> str:
         """Parses a document into typed data as JSON text. Raises Error."""
-    def to_xml(self, data: TypedData, encoding: str = "utf-8") -> bytes:
-        """Writes typed data as an XML document in the code page. Raises Error (with path), TypeError, ValueError."""
+    def to_xml(self, data: TypedData, encoding: str = "utf-8", check: bool = True) -> bytes:
+        """Writes typed data as an XML document in the code page; check refuses what the schema forbids.
+        Raises Error (with path), TypeError, ValueError."""
     def events(self, xml: Document, encoding: Optional[str] = None) -> EventIterator:
         """The tree events of a document. Raises Error for a malformed document."""
     @property

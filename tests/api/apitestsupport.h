@@ -17,6 +17,13 @@ extern const char kKindsSchema[];
 extern const std::string_view kKindsDocument;
 const wfxml::MessageSet& kindsMessageSet();
 
+// UTF-8, with the schema's checks on or off.
+inline wfxml::WriteOptions checkedWrite(bool check) {
+  wfxml::WriteOptions options;
+  options.check = check;
+  return options;
+}
+
 inline std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
 inline std::string textOf(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 

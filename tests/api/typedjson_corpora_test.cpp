@@ -52,7 +52,9 @@ TEST_P(TypedCorpus, XmlToJsonAndBackGivesTheSameJsonAndValidXml) {
             << name << " is listed as refused on the way back (" << known->second << ")";
         continue;
       }
-      const std::vector<std::uint8_t> xml = session.write(session.fromJson(json));
+      // What the schema refuses is refused on the way back too, unless unchecked.
+      const bool check = !facts.invalidOriginals.count(name);
+      const std::vector<std::uint8_t> xml = session.write(session.fromJson(json, {check}), checkedWrite(check));
       const std::string again = session.toJson(session.parse(xml.data(), xml.size()));
       EXPECT_TRUE(again == json) << name << ": the JSON differs after the trip through XML";
       const std::string written = scratch.write(std::to_string(converted) + ".xml", textOf(xml));

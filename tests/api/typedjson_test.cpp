@@ -305,7 +305,10 @@ TEST_P(WildcardContent, IsTypedAsTheParserTypesItBothWays) {
   wfxml::Session session(GetParam().set());
   const std::string xml = GetParam().xml;
   ASSERT_EQ(session.toJson(session.parse(xml.data(), xml.size())), GetParam().json);
-  const std::vector<std::uint8_t> written = session.write(session.fromJson(GetParam().json));
+  // The documents hold only what each case is about, not every member
+  // their schemas require: the schema's checks are off.
+  const std::vector<std::uint8_t> written =
+      session.write(session.fromJson(GetParam().json, {/*check=*/false}), checkedWrite(false));
   EXPECT_EQ(session.toJson(session.parse(written.data(), written.size())), GetParam().json);
 }
 

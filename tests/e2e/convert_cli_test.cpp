@@ -46,12 +46,13 @@ TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
   const std::string good = scratch.write("good.xml", readFileText(kPayment));
   const std::string malformed = scratch.write("malformed.xml", R"(<Payment xmlns="urn:example:payment"><Id>1</Payment>)");
   const std::string misfit = scratch.write("misfit.json", R"({"Payment":{"Id":"P","Fax":"1"}})");
+  const std::string incomplete = scratch.write("incomplete.json", R"({"Payment":{"Id":"P","Amount":{"$":1}}})");
   const std::string missing = scratch.file("missing.xml");
   const std::string out = scratch.file("out");
   fs::create_directory(out);
   scratch.write("out/malformed.json", "{}");  // an earlier run's output, which must not stand for this one
-  const CommandResult result =
-      runWfhost({"convert", "--schema", kPaymentSchema, "--out-dir", out, "-j", "2", malformed, good, misfit, missing});
+  const CommandResult result = runWfhost(
+      {"convert", "--schema", kPaymentSchema, "--out-dir", out, "-j", "2", malformed, good, misfit, incomplete, missing});
   EXPECT_EQ(result.status, 1) << result.err;
   EXPECT_TRUE(fs::exists(out + "/good.json"));
   EXPECT_FALSE(fs::exists(out + "/malformed.json"));
@@ -65,9 +66,11 @@ TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
   EXPECT_NE(lineOf(malformed).find("CP_XML_XERCES_PARSER_EXCEPTION"), std::string::npos) << result.err;
   EXPECT_NE(lineOf(malformed).find("(its old output " + out + "/malformed.json removed)"), std::string::npos);
   EXPECT_NE(lineOf(misfit).find("$.Payment.Fax"), std::string::npos) << result.err;
+  EXPECT_NE(lineOf(incomplete).find("required, but missing"), std::string::npos) << result.err;
   EXPECT_NE(lineOf(missing).find("CP_IO_ERROR"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("converted 1 of 4 files"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("3 failed"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("converted 1 of 5 files"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("4 failed"), std::string::npos) << result.err;
+  EXPECT_EQ(runWfhost({"convert", "--schema", kPaymentSchema, "--no-check", incomplete}).status, 0);
 }
 
 std::vector<std::string> filesBelow(const fs::path& folder, const std::string& extension) {

@@ -247,6 +247,17 @@ struct WriteOptions {
   // the same bytes. With a dictionary the message set decides.
   bool docType = false;
   bool timestampComment = false;
+  // Refuse a message whose content the message set forbids before anything
+  // is written (docs/validation.md): Error CP_INVALID_CONTENT, inserts: the
+  // tree path ("/order/party[2]/name"), what is wrong. false saves the
+  // check's time where the messages are known to be good.
+  bool check = true;
+};
+// How typed data become a message.
+struct BuildOptions {
+  // Refuse data whose content the message set forbids (docs/validation.md)
+  // with Error CP_JSON_MISMATCH naming the JSON path, as data that do not fit.
+  bool check = true;
 };
 
 // One event of a streamed parse. Views are valid until the next event.
@@ -323,11 +334,11 @@ public:
   // the message set with Error CP_JSON_MISMATCH, inserts: the JSON path
   // ("$.order.items[2].qty"), what is wrong.
   std::string toJson(const Message& message);
-  Message fromJson(std::string_view json);
+  Message fromJson(std::string_view json, const BuildOptions& options = {});
   void toTypedData(const Message& message, TypedDataHandler& out);
   // A handler that builds a message from typed data; finish() returns it.
   class Builder;
-  std::unique_ptr<Builder> typedDataBuilder();
+  std::unique_ptr<Builder> typedDataBuilder(const BuildOptions& options = {});
 
   const MessageSet& messageSet() const;
 
@@ -382,6 +393,7 @@ public:
   std::vector<std::uint8_t> write(const Message& message, const WriteOptions& options = {}) const;
   std::string toJson(const Message& message) const;
   std::string toJson(const void* xmlBytes, std::size_t size, const ParseOptions& options = {}) const;
+  // options.check covers both the typed data and the message written.
   std::vector<std::uint8_t> fromJson(std::string_view json, const WriteOptions& options = {}) const;
 
   const std::shared_ptr<const detail::MessageSetState>& state() const { return state_; }

@@ -1,0 +1,159 @@
+#include "contentcheck.h"
+
+#include "error.h"
+#include "messagetree.h"
+#include "utf8.h"
+#include "zelexception.h"
+
+namespace wfxml::detail {
+namespace {
+
+std::string times(long count) { return count == 1 ? "1 time" : std::to_string(count) + " times"; }
+
+std::string quoted(const SchemaMember& member) {
+  return "'" + std::string(member.isAttribute ? "@" : "") + member.name + "'";
+}
+
+}  // namespace
+
+long ContentCheck::positionOf(const TreeElement& child, const SchemaType& type) const {
+  if (child.getMemberId() >= 1) {
+    const auto byRow = type.byRow.find(child.getMemberIndex());
+    if (byRow != type.byRow.end()) return static_cast<long>(byRow->second);
+    for (std::size_t i = 0; i < type.members.size(); ++i)
+      if (type.members[i].memberId == child.getMemberId()) return static_cast<long>(i);
+    return -1;
+  }
+  if (child.getTagIndex() < 0) return -1;
+  // A global element: one a member refers to, or a member of a substitution
+  // group standing in its head's place.
+  for (std::size_t i = 0; i < type.members.size(); ++i)
+    if (!type.members[i].isAttribute && type.members[i].tagRow == child.getTagIndex()) return static_cast<long>(i);
+  const SchemaMember* head = view_.substitutedMember(type, child.getTagIndex());
+  return head ? static_cast<long>(head - type.members.data()) : -1;
+}
+
+bool ContentCheck::required(const SchemaMember& member) const {
+  if (member.minOccurs < 1) return false;
+  for (const SchemaMember::Branch& branch : member.branches) {
+    if (!branch.exclusive) return false;
+    const auto choice = static_cast<std::size_t>(branch.choice);
+    if (choice >= taken_.size() || taken_[choice].first != branch.branch) return false;
+  }
+  return true;
+}
+
+ContentProblem ContentCheck::tooFew(const SchemaType& type, const SchemaType::NameBounds& bounds) const {
+  long least = bounds.least;
+  if (bounds.inChoice) {
+    for (std::size_t i = bounds.first; i <= type.members[bounds.first].lastOfName; ++i) {
+      const SchemaMember& member = type.members[i];
+      if (member.firstOfName == bounds.first && !member.branches.empty() && required(member)) least += member.minOccurs;
+    }
+  }
+  const long count = counts_[bounds.first];
+  const SchemaMember& member = type.members[bounds.first];
+  if (count == 0 && least > 0) return {&member, "required, but missing"};
+  if (count < least) return {&member, "given " + times(count) + ", at least " + std::to_string(least) + " required"};
+  return {};
+}
+
+ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType& type) {
+  if (element.getValue().isNull()) return {};
+  // Only the counts the last check raised are zeroed: types may have many members.
+  for (const std::size_t position : counted_) counts_[position] = 0;
+  counted_.clear();
+  if (counts_.size() < type.members.size()) counts_.resize(type.members.size(), 0);
+  for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    const long position = positionOf(*child, type);
+    if (position < 0) continue;
+    const std::size_t first = type.members[position].firstOfName;
+    if (counts_[first]++ == 0) counted_.push_back(first);
+  }
+  // The branches given; a name shared by several members tells none.
+  taken_.clear();
+  for (const std::size_t i : type.branchMembers) {
+    const SchemaMember& member = type.members[i];
+    if (counts_[i] == 0) continue;
+    for (const SchemaMember::Branch& branch : member.branches) {
+      if (!branch.exclusive) continue;
+      const auto choice = static_cast<std::size_t>(branch.choice);
+      if (choice >= taken_.size()) taken_.resize(choice + 1, {-1, -1});
+      auto& [given, by] = taken_[choice];
+      if (given < 0) {
+        given = branch.branch;
+        by = static_cast<long>(i);
+      } else if (given != branch.branch) {
+        return {&member, "an alternative to " + quoted(type.members[by]) + ": one choice, two branches given"};
+      }
+    }
+  }
+  // The first problem in member order: too many of a name given, or too few
+  // of one before it.
+  std::size_t tooMany = type.members.size();
+  for (const std::size_t first : counted_) {
+    const long most = type.mostOfName[first];
+    if (most != kUnboundedOccurs && counts_[first] > most && first < tooMany) tooMany = first;
+  }
+  for (const SchemaType::NameBounds& bounds : type.requiredNames) {
+    if (bounds.first >= tooMany) break;
+    if (ContentProblem problem = tooFew(type, bounds)) return problem;
+  }
+  if (tooMany == type.members.size()) return {};
+  return {&type.members[tooMany], "given " + times(counts_[tooMany]) + ", at most " +
+                                      std::to_string(type.mostOfName[tooMany]) + " allowed"};
+}
+
+std::string treeNameOf(const SchemaView& view, const TreeElement& element) {
+  if (const SchemaMember* member = view.memberOf(element)) return (member->isAttribute ? "@" : "") + member->name;
+  if (element.getTagIndex() >= 0) {
+    if (const SchemaElement* global = view.element(element.getTagIndex()))
+      return (global->isAttribute ? "@" : "") + global->name;
+  }
+  return toUtf8(element.getName().view());  // self-defining: "@name" for an attribute
+}
+
+std::string treePathOf(const SchemaView& view, const TreeElement& element) {
+  const auto nameOf = [&view](const TreeElement& e) { return treeNameOf(view, e); };
+  std::string path;
+  for (const TreeElement* at = &element; at; at = at->getParent()) {
+    const std::string name = nameOf(*at);
+    std::size_t index = 0;
+    bool shared = false;
+    if (const TreeElement* parent = at->getParent()) {
+      for (const TreeElement* sibling = parent->getFirstChild(); sibling; sibling = sibling->getNextSibling()) {
+        if (sibling == at) {
+          index = 0;
+          for (const TreeElement* before = parent->getFirstChild(); before != at; before = before->getNextSibling())
+            if (nameOf(*before) == name) ++index;
+        } else if (nameOf(*sibling) == name) {
+          shared = true;
+        }
+      }
+    }
+    path.insert(0, "/" + name + (shared ? "[" + std::to_string(index + 1) + "]" : ""));
+  }
+  return path;
+}
+
+void ContentCheck::checkTree(const MessageTree& tree) {
+  // Depth first without recursion: trees may be of any depth.
+  const TreeElement* element = tree.getRoot();
+  while (element) {
+    if (const SchemaType* type = view_.typeOf(*element); type && type->isComplex) {
+      if (const ContentProblem problem = check(*element, *type)) {
+        const SchemaMember& member = *problem.member;
+        throwError(__FILE__, __LINE__, "Session::write", ZelMessages::CP_INVALID_CONTENT,
+                   {treePathOf(view_, *element) + "/" + (member.isAttribute ? "@" : "") + member.name, problem.what});
+      }
+    }
+    if (element->getFirstChild()) {
+      element = element->getFirstChild();
+      continue;
+    }
+    while (element && !element->getNextSibling()) element = element->getParent();
+    if (element) element = element->getNextSibling();
+  }
+}
+
+}  // namespace wfxml::detail

@@ -1,0 +1,66 @@
+#ifndef WFXML_SRC_CONTENTCHECK_H
+#define WFXML_SRC_CONTENTCHECK_H
+
+// What the message set forbids in an element's content, found from the
+// children a tree element holds: a required member missing, a member given
+// more or fewer times than it may occur, two branches of one choice. The
+// typed-data builder checks each element it builds (naming the JSON path),
+// Session::write every element of the tree it writes (naming the tree path).
+//
+// The check refuses only what no document of the schema has. Members that
+// share a name (the branches of a choice, a group listed twice) are counted
+// together against their summed bounds, since a tree cannot tell which of
+// them an element stands for; a member inside a choice is required only
+// when a member of its branch is given and the choice is made once.
+
+#include "schemaview.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class MessageTree;
+class TreeElement;
+
+namespace wfxml::detail {
+
+struct ContentProblem {
+  const SchemaMember* member = nullptr;  // the member it is about; null: no problem
+  std::string what;
+  explicit operator bool() const { return member != nullptr; }
+};
+
+class ContentCheck {
+public:
+  explicit ContentCheck(const SchemaView& view) : view_(view) {}
+
+  // The first problem of element's content, whose effective type is type.
+  // A nil element has none.
+  ContentProblem check(const TreeElement& element, const SchemaType& type);
+
+  // Checks every element of tree; throws Error CP_INVALID_CONTENT, inserts:
+  // the tree path ("/order/party[2]/name", "/order/@id"), what is wrong.
+  void checkTree(const MessageTree& tree);
+
+private:
+  long positionOf(const TreeElement& child, const SchemaType& type) const;
+  bool required(const SchemaMember& member) const;
+  ContentProblem tooFew(const SchemaType& type, const SchemaType::NameBounds& bounds) const;
+
+  const SchemaView& view_;
+  std::vector<long> counts_;  // per member position (the first of its name): the children matched to it
+  std::vector<std::size_t> counted_;  // the positions counts_ has above zero
+  // Per choice id of the type (exclusive choices only): the branch given and
+  // the member that gave it first; (-1, -1) none.
+  std::vector<std::pair<int, long>> taken_;
+};
+
+// A tree element's name as documents spell it: "@id" for an attribute,
+// empty for an anonymous value.
+std::string treeNameOf(const SchemaView& view, const TreeElement& element);
+// "/order/party[2]/name": an index (from 1) where siblings share the name.
+std::string treePathOf(const SchemaView& view, const TreeElement& element);
+
+}  // namespace wfxml::detail
+
+#endif

@@ -1,0 +1,126 @@
+#include "outputcheck.h"
+
+#include "contentcheck.h"
+#include "encoding.h"
+#include "error.h"
+#include "messagetree.h"
+#include "schemavalidator.h"
+#include "schemaview.h"
+#include "state.h"
+#include "stddictionaryinfo.h"
+#include "typeddatawriter.h"
+#include "zelexception.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wfxml::detail {
+namespace {
+
+bool isAnonymous(const TreeElement& element) {
+  return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
+}
+
+// Written as an attribute, not as an element of the content.
+bool isAttribute(const std::string& name, const TreeElement& element) {
+  return (!name.empty() && name.front() == typedkeys::kAttributeMarker) ||
+         element.getNamespaceURI().toUtf8() == typedkeys::kSchemaInstanceNamespace;
+}
+
+// The element the validator's path ("/p:Payment/p:Ref") and positions name;
+// where the tree has no such element, the deepest one it has on the way.
+const TreeElement* elementAt(const SchemaView& view, const MessageTree& tree, std::string_view path,
+                             const ElementPositions& positions) {
+  const TreeElement* at = tree.getRoot();
+  std::vector<std::string_view> steps;
+  for (std::size_t start = 0; start < path.size();) {
+    const std::size_t end = std::min(path.find('/', start + 1), path.size());
+    steps.push_back(path.substr(start + 1, end - start - 1));
+    start = end;
+  }
+  for (std::size_t i = 1; at && i < steps.size() && i < positions.size(); ++i) {
+    const std::string_view qname = steps[i];
+    const std::string_view local = qname.substr(qname.find(':') == std::string_view::npos ? 0 : qname.find(':') + 1);
+    std::size_t seen = 0;
+    const TreeElement* next = nullptr;
+    for (const TreeElement* child = at->getFirstChild(); child && !next; child = child->getNextSibling()) {
+      if (isAnonymous(*child)) continue;
+      const std::string name = treeNameOf(view, *child);
+      if (!isAttribute(name, *child) && name == local && ++seen == positions[i]) next = child;
+    }
+    if (!next) break;
+    at = next;
+  }
+  return at;
+}
+
+// Whether the element's key holds an array in typed data.
+bool repeats(const SchemaView& view, const TreeElement& element, const std::string& name) {
+  if (const SchemaMember* member = view.memberOf(element)) return member->repeats;
+  const TreeElement& parent = *element.getParent();
+  const SchemaType* parentType = view.typeOf(parent);
+  if (parentType && element.getTagIndex() >= 0) {
+    if (const SchemaMember* head = view.substitutedMember(*parentType, element.getTagIndex())) return head->repeats;
+  }
+  // Self-defining content: a name its siblings share.
+  int named = 0;
+  for (const TreeElement* sibling = parent.getFirstChild(); sibling; sibling = sibling->getNextSibling())
+    if (treeNameOf(view, *sibling) == name) ++named;
+  return named > 1;
+}
+
+bool hasText(const TreeElement& element) {
+  for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling())
+    if (isAnonymous(*child)) return true;
+  return false;
+}
+
+// "$.Payment.Ref[2]" as typed data spell it (docs/typed-json.md): an index
+// where the key holds an array, "$[i]" in mixed content.
+std::string jsonPathOf(const SchemaView& view, const TreeElement& element) {
+  std::string path;
+  const TreeElement* at = &element;
+  for (; at->getParent(); at = at->getParent()) {
+    const TreeElement& parent = *at->getParent();
+    const std::string name = treeNameOf(view, *at);
+    std::string segment = "." + name;
+    if (!isAttribute(name, *at)) {
+      const SchemaType* parentType = view.typeOf(parent);
+      const bool mixed = (parentType && parentType->isMixed) || hasText(parent);
+      std::size_t index = 0;
+      for (const TreeElement* before = parent.getFirstChild(); before != at; before = before->getNextSibling()) {
+        const std::string other = treeNameOf(view, *before);
+        if (mixed ? !isAttribute(other, *before) : other == name) ++index;
+      }
+      if (mixed) {
+        segment = ".$[" + std::to_string(index) + "]" + segment;
+      } else if (repeats(view, *at, name)) {
+        segment += "[" + std::to_string(index) + "]";
+      }
+    }
+    path.insert(0, segment);
+  }
+  return "$." + treeNameOf(view, *at) + path;
+}
+
+}  // namespace
+
+void refuseInvalidDocument(const MessageSetState& set, const MessageTree& tree, const void* bytes, std::size_t size,
+                           const CodePage& codePage, ProblemPath style) {
+  const SchemaView* view = set.schema.get(set.dictionary);
+  if (!view || set.dictionary->getSchemaDocuments().empty()) return;
+  std::vector<ElementPositions> positions;
+  const std::vector<ValidationError> problems =
+      set.validator().validate(bytes, size, scannerEncodingOf(codePage, bytes, size), &positions);
+  if (problems.empty()) return;
+  const TreeElement* element = elementAt(*view, tree, problems.front().path, positions.front());
+  if (style == ProblemPath::Json) {
+    throwError(__FILE__, __LINE__, "Session::write", ZelMessages::CP_JSON_MISMATCH,
+               {element ? jsonPathOf(*view, *element) : "$", problems.front().message});
+  }
+  throwError(__FILE__, __LINE__, "Session::write", ZelMessages::CP_INVALID_CONTENT,
+             {element ? treePathOf(*view, *element) : "/", problems.front().message});
+}
+
+}  // namespace wfxml::detail

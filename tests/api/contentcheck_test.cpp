@@ -1,0 +1,194 @@
+// What the schema forbids in a message's content is refused before anything
+// is written: from typed JSON naming the JSON path, from a tree built
+// through the API naming the tree path; the checks may be turned off.
+#include "apitestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const wfxml::MessageSet& paymentSet() {
+  static const ScratchFolder folder;
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("pay.xsd",
+      R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:p="urn:test:pay"
+           targetNamespace="urn:test:pay" elementFormDefault="qualified">
+  <xs:simpleType name="Ccy"><xs:restriction base="xs:token"><xs:pattern value="[A-Z]{3}"/></xs:restriction></xs:simpleType>
+  <xs:simpleType name="Short"><xs:restriction base="xs:string"><xs:maxLength value="5"/></xs:restriction></xs:simpleType>
+  <xs:simpleType name="Digits"><xs:restriction base="xs:decimal"><xs:totalDigits value="5"/></xs:restriction></xs:simpleType>
+  <xs:simpleType name="Version"><xs:restriction base="xs:int"><xs:maxInclusive value="9"/></xs:restriction></xs:simpleType>
+  <xs:simpleType name="Letter">
+    <xs:restriction base="xs:string"><xs:enumeration value="a"/><xs:enumeration value="b"/></xs:restriction>
+  </xs:simpleType>
+  <xs:complexType name="Amount">
+    <xs:simpleContent>
+      <xs:extension base="p:Digits"><xs:attribute name="Ccy" type="p:Ccy" use="required"/></xs:extension>
+    </xs:simpleContent>
+  </xs:complexType>
+  <xs:complexType name="Rate">
+    <xs:choice><xs:element name="fixed" type="xs:decimal"/><xs:element name="floating" type="xs:string"/></xs:choice>
+    <xs:attribute name="id" type="xs:ID"/>
+  </xs:complexType>
+  <xs:complexType name="Interest">
+    <xs:complexContent>
+      <xs:extension base="p:Rate"><xs:sequence><xs:element name="basis" type="xs:string"/></xs:sequence></xs:extension>
+    </xs:complexContent>
+  </xs:complexType>
+  <xs:complexType name="Key" mixed="true">
+    <xs:choice><xs:element name="dsa" type="xs:string"/><xs:element name="rsa" type="p:Short"/></xs:choice>
+  </xs:complexType>
+  <xs:element name="Payment">
+    <xs:complexType>
+      <xs:sequence>
+        <xs:element name="Id" type="p:Short"/>
+        <xs:element name="Date" type="xs:date"/>
+        <xs:element name="Amount" type="p:Amount"/>
+        <xs:element name="Ref" type="p:Letter" minOccurs="2" maxOccurs="3"/>
+        <xs:choice>
+          <xs:element name="Iban" type="xs:string"/>
+          <xs:sequence><xs:element name="Bank" type="xs:string"/><xs:element name="Account" type="xs:string"/></xs:sequence>
+        </xs:choice>
+        <xs:choice minOccurs="0" maxOccurs="unbounded">
+          <xs:element name="Note" type="xs:string"/><xs:element name="Tag" type="xs:string"/>
+        </xs:choice>
+        <xs:element name="Debtor" minOccurs="0">
+          <xs:complexType><xs:sequence><xs:element name="Name" type="xs:string"/></xs:sequence></xs:complexType>
+        </xs:element>
+        <xs:element name="Interest" type="p:Interest" minOccurs="0"/>
+        <xs:element name="Key" type="p:Key" minOccurs="0"/>
+      </xs:sequence>
+      <xs:attribute name="Version" type="p:Version" use="required"/>
+    </xs:complexType>
+  </xs:element>
+</xs:schema>)")});
+  return set;
+}
+
+// Allowed: both branches of the repeating choice; an attribute beside a
+// choice; one branch of a base's choice in its extension; one branch of a
+// choice in mixed content (which the dictionary keeps without the choice).
+const char kPayment[] =
+    R"({"Payment":{"@Version":1,"Id":"P","Date":"2026-12-06","Amount":{"@Ccy":"EUR","$":1},"Ref":["a","b"],)"
+    R"("Iban":"X","Note":["n"],"Tag":["t"],"Debtor":{"Name":"D"},)"
+    R"("Interest":{"@id":"i1","floating":"EURIBOR","basis":"ACT"},"Key":{"$":[{"rsa":"r"}]}}})";
+
+struct Forbidden {
+  const char* name;
+  const char* from;  // replaced in kPayment ...
+  const char* to;    // ... by this
+  const char* path;  // the error's inserts
+  const char* what;  // null: the schema validator's message
+};
+
+class ForbiddenContent : public testing::TestWithParam<Forbidden> {};
+
+TEST_P(ForbiddenContent, IsRefusedNamingItsJsonPath) {
+  const Forbidden& forbidden = GetParam();
+  std::string json = kPayment;
+  const std::size_t at = json.find(forbidden.from);
+  ASSERT_NE(at, std::string::npos) << forbidden.from;
+  json.replace(at, std::string(forbidden.from).size(), forbidden.to);
+  const wfxml::Error error = errorOf([&] { paymentSet().fromJson(json); });
+  EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
+  ASSERT_EQ(error.inserts().size(), 2u) << error.what();
+  EXPECT_EQ(error.inserts()[0], forbidden.path) << error.what();
+  if (forbidden.what) {
+    EXPECT_EQ(error.inserts()[1], forbidden.what);
+  }
+  // Unchecked, the same JSON is written as given.
+  EXPECT_FALSE(paymentSet().fromJson(json, checkedWrite(false)).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Payment, ForbiddenContent,
+    testing::Values(
+        Forbidden{"MissingElement", R"("Date":"2026-12-06",)", "", "$.Payment.Date", "required, but missing"},
+        Forbidden{"MissingAttribute", R"({"@Ccy":"EUR","$":1})", "1", "$.Payment.Amount.@Ccy",
+                  "required, but missing"},
+        Forbidden{"MissingInNestedElement", R"({"Name":"D"})", "{}", "$.Payment.Debtor.Name", "required, but missing"},
+        Forbidden{"TooFew", R"(["a","b"])", R"(["a"])", "$.Payment.Ref", "given 1 time, at least 2 required"},
+        Forbidden{"TooMany", R"(["a","b"])", R"(["a","b","c","d"])", "$.Payment.Ref",
+                  "given 4 times, at most 3 allowed"},
+        Forbidden{"TwoBranches", R"("Iban":"X")", R"("Iban":"X","Bank":"B","Account":"A")", "$.Payment.Bank",
+                  "an alternative to 'Iban': one choice, two branches given"},
+        Forbidden{"TwoBranchesOfTheBase", R"("floating":"EURIBOR")", R"("fixed":1,"floating":"EURIBOR")",
+                  "$.Payment.Interest.floating", "an alternative to 'fixed': one choice, two branches given"},
+        Forbidden{"BranchIncomplete", R"("Iban":"X")", R"("Bank":"B")", "$.Payment.Account",
+                  "required, but missing"},
+        // An element's content is checked once it is built, before its parent's.
+        Forbidden{"InnerProblemFirst", kPayment, R"({"Payment":{"Id":"P","Amount":{"$":1}}})",
+                  "$.Payment.Amount.@Ccy", "required, but missing"}),
+    [](const testing::TestParamInfo<Forbidden>& info) { return info.param.name; });
+
+// Facets: the document written is checked against the schema, the element
+// the validator names found again in the data.
+INSTANTIATE_TEST_SUITE_P(
+    Facets, ForbiddenContent,
+    testing::Values(Forbidden{"Enumeration", R"(["a","b"])", R"(["a","x"])", "$.Payment.Ref[1]", nullptr},
+                    Forbidden{"Pattern", R"("@Ccy":"EUR")", R"("@Ccy":"EURO")", "$.Payment.Amount", nullptr},
+                    Forbidden{"Length", R"("Id":"P")", R"("Id":"PPPPPP")", "$.Payment.Id", nullptr},
+                    Forbidden{"Range", R"("@Version":1)", R"("@Version":10)", "$.Payment", nullptr},
+                    Forbidden{"Digits", R"("$":1})", R"("$":123456})", "$.Payment.Amount", nullptr},
+                    Forbidden{"InMixedContent", R"({"rsa":"r"})", R"({"rsa":"rrrrrr"})", "$.Payment.Key.$[0].rsa",
+                              nullptr}),
+    [](const testing::TestParamInfo<Forbidden>& info) { return info.param.name; });
+
+TEST(ForbiddenContent, KeysInAnyOrderAreWrittenInTheSchemasOrder) {
+  wfxml::Session session(paymentSet());
+  const std::string shuffled =
+      R"({"Payment":{"Tag":["t"],"Debtor":{"Name":"D"},"Ref":["a","b"],"Iban":"X","Amount":{"$":1,"@Ccy":"EUR"},)"
+      R"("Note":["n"],"Key":{"$":[{"rsa":"r"}]},"Date":"2026-12-06","Interest":{"basis":"ACT","floating":"EURIBOR",)"
+      R"("@id":"i1"},"Id":"P","@Version":1}})";
+  const std::vector<std::uint8_t> xml = session.write(session.fromJson(shuffled));
+  EXPECT_EQ(session.toJson(session.parse(xml.data(), xml.size())), kPayment);
+}
+
+TEST(ForbiddenContent, ATreeBuiltThroughTheApiIsRefusedNamingItsTreePath) {
+  wfxml::Message payment = wfxml::Message::create(paymentSet(), "Payment");
+  wfxml::Element root = payment.root();
+  root.append("@Version").setInteger(1);
+  root.append("Id").setString("P");
+  root.append("Date").setDateTime("2026-12-06");
+  root.append("Amount").setDecimal("1");
+  for (const char* ref : {"a", "b", "c"}) root.append("Ref").setString(ref);
+  root.append("Iban").setString("X");
+  wfxml::Session session(paymentSet());
+  wfxml::Error error = errorOf([&] { session.write(payment); });
+  EXPECT_EQ(error.key(), "CP_INVALID_CONTENT");
+  EXPECT_EQ(error.inserts(), (std::vector<std::string>{"/Payment/Amount/@Ccy", "required, but missing"}));
+
+  // From the root down: the root's problem first.
+  root.append("Ref").setString("d");
+  error = errorOf([&] { session.write(payment); });
+  EXPECT_EQ(error.inserts(), (std::vector<std::string>{"/Payment/Ref", "given 4 times, at most 3 allowed"}));
+  EXPECT_FALSE(session.write(payment, checkedWrite(false)).empty());
+
+  // A value outside its facets, named by the tree path of its element.
+  payment = wfxml::Message::create(paymentSet(), "Payment");
+  root = payment.root();
+  root.append("@Version").setInteger(1);
+  root.append("Id").setString("P");
+  root.append("Date").setDateTime("2026-12-06");
+  root.append("Amount").setDecimal("1").append("@Ccy").setString("EUR");
+  for (const char* ref : {"a", "b", "x"}) root.append("Ref").setString(ref);
+  root.append("Iban").setString("X");
+  error = errorOf([&] { session.write(payment); });
+  EXPECT_EQ(error.key(), "CP_INVALID_CONTENT");
+  EXPECT_EQ(error.inserts().front(), "/Payment/Ref[3]");
+}
+
+// A message-set source has no schema; its tables give the occurrences.
+TEST(ForbiddenContent, MessageSetSourcesGetTheChecksTheirTablesAllow) {
+  const ScratchFolder folder;
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("s.json", R"({ "name": "S",
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [
+      { "name": "hdr", "type": "string" }, { "name": "item", "type": "string", "maxOccurs": 2 } ] } } ] })")});
+  wfxml::Session session(set);
+  EXPECT_EQ(errorOf([&] { session.fromJson(R"({"msg":{"item":["a"]}})"); }).inserts().front(), "$.msg.hdr");
+  EXPECT_EQ(errorOf([&] { session.fromJson(R"({"msg":{"hdr":"h","item":["a","b","c"]}})"); }).inserts().front(),
+            "$.msg.item");
+}
+
+}  // namespace
