@@ -6,6 +6,12 @@
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
+#include <xercesc/framework/psvi/XSComplexTypeDefinition.hpp>
+#include <xercesc/framework/psvi/XSElementDeclaration.hpp>
+#include <xercesc/framework/psvi/XSModel.hpp>
+#include <xercesc/framework/psvi/XSModelGroup.hpp>
+#include <xercesc/framework/psvi/XSNamedMap.hpp>
+#include <xercesc/framework/psvi/XSParticle.hpp>
 #include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -20,6 +26,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include <cstring>
+#include <set>
 
 using namespace xercesc;
 
@@ -110,6 +117,54 @@ void setValidatingFeatures(SAX2XMLReader& reader) {
   reader.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
 }
 
+// Xerces-C unrolls occurrence counts into its content models: a count in the
+// millions would take all memory at the first element of that type.
+constexpr XMLSize_t kMaxOccurrenceCount = 10000;
+
+// Finds an occurrence count beyond kMaxOccurrenceCount in the types of a
+// model, anonymous ones included: "maxOccurs 99999 in complexType 'T'".
+class OccurrenceCheck {
+public:
+  std::string inModel(XSModel& model) {
+    for (const XSConstants::COMPONENT_TYPE kind : {XSConstants::TYPE_DEFINITION, XSConstants::ELEMENT_DECLARATION}) {
+      XSNamedMap<XSObject>* components = model.getComponents(kind);
+      for (XMLSize_t i = 0; components && i < components->getLength() && found_.empty(); ++i) {
+        XSObject* component = components->item(i);
+        if (auto* element = dynamic_cast<XSElementDeclaration*>(component)) {
+          inType(element->getTypeDefinition());
+        } else {
+          inType(dynamic_cast<XSTypeDefinition*>(component));
+        }
+      }
+    }
+    return found_;
+  }
+
+private:
+  void inType(XSTypeDefinition* type) {
+    auto* complex = dynamic_cast<XSComplexTypeDefinition*>(type);
+    if (complex == nullptr || !seen_.insert(complex).second) return;
+    const XMLCh* name = complex->getName();
+    inParticle(complex->getParticle(), name ? " in complexType '" + utf8(name) + "'" : " in an anonymous complexType");
+  }
+  void inParticle(XSParticle* particle, const std::string& where) {
+    if (particle == nullptr || !found_.empty()) return;
+    if (particle->getMinOccurs() > kMaxOccurrenceCount) {
+      found_ = "minOccurs " + std::to_string(particle->getMinOccurs()) + where;
+    } else if (!particle->getMaxOccursUnbounded() && particle->getMaxOccurs() > kMaxOccurrenceCount) {
+      found_ = "maxOccurs " + std::to_string(particle->getMaxOccurs()) + where;
+    } else if (particle->getTermType() == XSParticle::TERM_ELEMENT) {
+      inType(particle->getElementTerm()->getTypeDefinition());
+    } else if (particle->getTermType() == XSParticle::TERM_MODELGROUP) {
+      XSParticleList* particles = particle->getModelGroupTerm()->getParticles();
+      for (XMLSize_t i = 0; particles && i < particles->size(); ++i) inParticle(particles->elementAt(i), where);
+    }
+  }
+
+  std::set<const XSComplexTypeDefinition*> seen_;
+  std::string found_;
+};
+
 // Ends a check that went past a limit.
 struct LimitReached {
   std::string what;
@@ -122,6 +177,14 @@ public:
   explicit Grammar(const SchemaDocuments& documents) : documents_(documents), pool_(new XMLGrammarPoolImpl()) {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
     load();
+    bool changed = false;
+    XSModel* model = pool_->getXSModel(changed);
+    if (const std::string tooLarge = model ? OccurrenceCheck().inModel(*model) : ""; !tooLarge.empty()) {
+      throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                 {documents.front().location, "",
+                  tooLarge + ": the validator unrolls occurrence counts and takes at most " +
+                      std::to_string(kMaxOccurrenceCount)});
+    }
     pool_->lockPool();  // read-only from here on, so that threads may share it
   }
 
