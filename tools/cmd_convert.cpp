@@ -32,8 +32,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kSharedGroups =
-    SharedOption::kMessageSet | SharedOption::kEncoding | SharedOption::kInputEncoding | SharedOption::kIndent;
+constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kEncoding |
+                                   SharedOption::kInputEncoding | SharedOption::kIndent | SharedOption::kValidate;
 
 const std::string kHelp = std::string(
     "usage: wfhost convert (--dict D.dict | --schema A.xsd ...) [OPTIONS] FILE\n"
@@ -150,7 +150,8 @@ public:
       write.check = options_.check;
       return session_.write(session_.fromJson(json, {options_.check}), write);
     }
-    const std::string json = session_.toJson(session_.parse(content.data(), content.size(), {shared.inputEncoding}));
+    const std::string json =
+        session_.toJson(session_.parse(content.data(), content.size(), {shared.inputEncoding, shared.validate}));
     const std::string text = (shared.indent ? indentJson(json) : json) + "\n";
     return {text.begin(), text.end()};
   }
@@ -367,6 +368,10 @@ int runConvertCommand(ArgumentList& args) {
     writeFile("-", converter.convert(readFile(input)));
     return kExitOk;
   } catch (const wfxml::Error& e) {
+    if (!e.validationErrors().empty()) {  // every problem, one line each
+      std::cerr << validationReport(input, e.validationErrors());
+      return kExitHostError;
+    }
     return fail(e.what());
   } catch (const ZelException& e) {  // reading or writing the file
     return fail(e.what());

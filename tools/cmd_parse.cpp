@@ -15,8 +15,8 @@
 #include <vector>
 
 namespace {
-constexpr unsigned kSharedGroups =
-    SharedOption::kMessageSet | SharedOption::kInputEncoding | SharedOption::kProperties | SharedOption::kIndent;
+constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kInputEncoding |
+                                   SharedOption::kProperties | SharedOption::kIndent | SharedOption::kValidate;
 
 const std::string kHelp = std::string(
     "usage: wfhost parse [--dict D.dict | --schema S.xsd] [--json | --events] [OPTIONS] FILE\n"
@@ -71,6 +71,8 @@ ParseOptions readOptions(ArgumentList& args) {
   if (options.file.empty()) throw UsageError("no FILE given");
   if (!options.subtree.empty() && !options.shared.hasMessageSet())
     throw UsageError("--subtree needs --dict or --schema");
+  if (options.shared.validate && !options.shared.hasMessageSet())
+    throw UsageError("--validate needs --dict or --schema");
   return options;
 }
 
@@ -145,6 +147,14 @@ int runParseCommand(ArgumentList& args) {
   const std::vector<std::uint8_t> bytes = readFile(options.file);
 
   const wfxml::MessageSet set = openMessageSet(options.shared);
+  if (options.shared.validate) {
+    const std::string problems =
+        validationReport(options.file, set.validate(bytes.data(), bytes.size(), {options.shared.inputEncoding}));
+    if (!problems.empty()) {
+      std::cerr << problems;
+      return kExitHostError;
+    }
+  }
   const StdDictionaryInfo* dictionary = wfxml::host::dictionary(set);
   std::vector<long> path;
   if (!options.subtree.empty()) {

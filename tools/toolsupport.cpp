@@ -80,6 +80,10 @@ const SharedOptionHelp kSharedOptionHelp[] = {
      "  --input-encoding NAME  the code page of an input without byte-order mark or\n"
      "                       encoding declaration (default utf-8), e.g. ibm-500\n"},
     {SharedOption::kIndent, "  --indent             write indented XML or JSON\n"},
+    {SharedOption::kValidate,
+     "  --validate           check each XML input against the schemas first (docs/validation.md):\n"
+     "                       an invalid one fails, its problems on stderr as\n"
+     "                       FILE:LINE:COLUMN: ELEMENT PATH: MESSAGE\n"},
     {SharedOption::kProperties,
      "  --prop NAME=VALUE    a message property (repeatable): ccsid, encoding,\n"
      "                       subTreeBitStream, docType, timestampComment,\n"
@@ -103,6 +107,8 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
     options.inputEncoding = args.takeValue(arg);
   } else if (takes(options, SharedOption::kIndent) && arg == "--indent") {
     options.indent = true;
+  } else if (takes(options, SharedOption::kValidate) && arg == "--validate") {
+    options.validate = true;
   } else if (takes(options, SharedOption::kProperties) && arg == "--prop") {
     setPropertyAssignment(arg, args.takeValue(arg), options.properties);
   } else {
@@ -288,4 +294,13 @@ void printError(std::ostream& out, const wfxml::Error& e) {
   std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(e.number()));
   out << "wfhost: " << e.key() << " (" << number << ")\n";
   for (std::size_t i = 0; i < e.inserts().size(); ++i) out << "  insert " << i + 1 << ": " << e.inserts()[i] << '\n';
+}
+
+std::string validationReport(const std::string& file, const std::vector<wfxml::ValidationError>& problems) {
+  std::string report;
+  for (const wfxml::ValidationError& problem : problems) {
+    report += file + ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
+              (problem.path.empty() ? "/" : problem.path) + ": " + problem.message + "\n";
+  }
+  return report;
 }

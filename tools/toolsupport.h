@@ -13,6 +13,7 @@
 class ZelException;
 namespace wfxml {
 class Error;
+struct ValidationError;
 }
 
 // Exit statuses of wfhost.
@@ -64,6 +65,7 @@ constexpr unsigned kEncoding = 2u;       // --encoding NAME: the code page of th
 constexpr unsigned kInputEncoding = 4u;  // --input-encoding NAME: of an input without declaration
 constexpr unsigned kProperties = 8u;     // --prop NAME=VALUE: message properties
 constexpr unsigned kIndent = 16u;        // --indent: indented XML and JSON
+constexpr unsigned kValidate = 32u;      // --validate: check XML inputs against the schemas first
 }  // namespace SharedOption
 
 struct SharedOptions {
@@ -75,6 +77,7 @@ struct SharedOptions {
   std::string encoding;       // empty: the command's default
   std::string inputEncoding;  // empty: from the byte-order mark or declaration, else UTF-8
   bool indent = false;
+  bool validate = false;
   MessageInfo properties;
   bool hasMessageSet() const { return !dictionary.empty() || !schemas.empty(); }
 };
@@ -131,5 +134,9 @@ void printHostException(std::ostream& out, const ZelException& e);
 // The same for an error of the wfxml library: its host exception when it
 // has one, else its key, number and inserts.
 void printError(std::ostream& out, const wfxml::Error& e);
+
+// A document's validation problems, one line each:
+// "FILE:LINE:COLUMN: ELEMENT PATH: MESSAGE\n" ("/" before the root element).
+std::string validationReport(const std::string& file, const std::vector<wfxml::ValidationError>& problems);
 
 #endif

@@ -16,7 +16,8 @@ namespace {
 // it cannot be resized while the GIL is released) or a str's UTF-8.
 class DocumentBytes {
 public:
-  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding) {
+  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding, bool validate = false) {
+    options_.validate = validate;
     if (py::hasattr(xml, "__fspath__"))
       throw py::type_error("a document is bytes or str, not a path (" + std::string(py::str(xml)) +
                            "): pass the file's bytes, e.g. pathlib.Path(path).read_bytes()");
@@ -98,8 +99,8 @@ SessionPool::Lease BoundMessageSet::leaseWorker() {
 }
 
 void BoundMessageSet::parseInto(SessionPool::Worker& worker, py::handle xml,
-                                const std::optional<std::string>& encoding) {
-  const DocumentBytes document(xml, encoding);
+                                const std::optional<std::string>& encoding, bool validate) {
+  const DocumentBytes document(xml, encoding, validate);
   py::gil_scoped_release unlocked;
   try {
     if (worker.message) {
@@ -113,9 +114,9 @@ void BoundMessageSet::parseInto(SessionPool::Worker& worker, py::handle xml,
   }
 }
 
-py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding) {
+py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding, bool validate) {
   const SessionPool::Lease worker = leaseWorker();
-  parseInto(*worker, xml, encoding);
+  parseInto(*worker, xml, encoding, validate);
   PythonObjectBuilder builder(*keys_);
   {
     // The cyclic collector would run every few hundred new containers and
@@ -128,9 +129,9 @@ py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<st
   return builder.take();
 }
 
-std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<std::string>& encoding) {
+std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<std::string>& encoding, bool validate) {
   const SessionPool::Lease worker = leaseWorker();
-  parseInto(*worker, xml, encoding);
+  parseInto(*worker, xml, encoding, validate);
   py::gil_scoped_release unlocked;
   return worker->session.toJson(*worker->message);
 }
@@ -181,6 +182,13 @@ EventIterator BoundMessageSet::events(const py::object& xml, const std::optional
         document.options());
   }
   return EventIterator(std::move(events));
+}
+
+std::vector<wfxml::ValidationError> BoundMessageSet::validate(const py::object& xml,
+                                                              const std::optional<std::string>& encoding) {
+  const DocumentBytes document(xml, encoding);
+  py::gil_scoped_release unlocked;
+  return pool_->messageSet().validate(document.data(), document.size(), document.options());
 }
 
 std::vector<std::string> BoundMessageSet::messageNames() const { return pool_->messageSet().messageNames(); }

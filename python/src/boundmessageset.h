@@ -28,8 +28,12 @@ public:
   // xml: bytes-like or str (a str is parsed as UTF-8 unless encoding says
   // otherwise). encoding: the code page, or None for the byte-order mark or
   // the XML declaration.
-  pybind11::object toDict(const pybind11::object& xml, const std::optional<std::string>& encoding);
-  std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding);
+  // validate: check against the schemas first (wfxml.Error CP_NOT_SCHEMA_VALID
+  // with the problems as its errors attribute).
+  pybind11::object toDict(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate);
+  std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate);
+  // The document's problems against the schemas; empty when it is valid.
+  std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const std::optional<std::string>& encoding);
   pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding, bool check);
   EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding);
 
@@ -41,7 +45,8 @@ private:
       : pool_(std::make_shared<SessionPool>(std::move(set))), keys_(std::make_shared<KeyCache>()) {}
   SessionPool::Lease leaseWorker();
   // Parses xml into the worker's message, without the GIL.
-  void parseInto(SessionPool::Worker& worker, pybind11::handle xml, const std::optional<std::string>& encoding);
+  void parseInto(SessionPool::Worker& worker, pybind11::handle xml, const std::optional<std::string>& encoding,
+                 bool validate);
 
   std::shared_ptr<SessionPool> pool_;  // shared: copies of the Python object share their sessions
   std::shared_ptr<KeyCache> keys_;     // to_dict's keys, for all threads (with the GIL)

@@ -2,6 +2,8 @@
 
 #include <wfxml/wfxml.h>
 
+#include <pybind11/stl.h>
+
 namespace py = pybind11;
 
 namespace wfxml::python {
@@ -28,6 +30,7 @@ py::object errorObject(const wfxml::Error& error, std::string_view path, bool in
   instance.attr("number") = py::int_(error.number());
   instance.attr("inserts") = inserts;
   instance.attr("path") = path.empty() ? py::object(py::none()) : py::object(textOf(path));
+  instance.attr("errors") = py::cast(error.validationErrors());
   return instance;
 }
 
@@ -39,6 +42,7 @@ void registerErrorType(py::module_& module) {
   defaults["number"] = py::none();
   defaults["inserts"] = py::tuple();
   defaults["path"] = py::none();
+  defaults["errors"] = py::list();
   defaults["__module__"] = "wfxml";
   errorType = PyErr_NewExceptionWithDoc(
       "wfxml.Error",
@@ -47,7 +51,9 @@ void registerErrorType(py::module_& module) {
       "    key: the message key, e.g. \"CP_XML_XERCES_PARSER_EXCEPTION\".\n"
       "    number: the message number, e.g. 0xC000151C.\n"
       "    inserts: the message's inserts, a tuple of str.\n"
-      "    path: for to_xml, where in the data it stopped (\"order.items[2].qty\"); else None.\n\n"
+      "    path: for to_xml, where in the data it stopped (\"order.items[2].qty\"); else None.\n"
+      "    errors: for a document the schema refuses (key CP_NOT_SCHEMA_VALID), its\n"
+      "        problems as a list of ValidationError; else empty.\n\n"
       "Compare key, never the text.",
       PyExc_Exception, defaults.ptr());
   if (errorType == nullptr) throw py::error_already_set();

@@ -53,6 +53,24 @@ PYBIND11_MODULE(_wfxml, module) {
                     "VALUE events: int, decimal.Decimal, float, bool, str, bytes or None (a null).")
       .def("__repr__", &PythonEvent::repr);
 
+  py::class_<wfxml::ValidationError>(module, "ValidationError",
+                                     "One way a document breaks its schema, as MessageSet.validate reports it.")
+      .def_readonly("line", &wfxml::ValidationError::line, "1-based line where the validator stood.")
+      .def_readonly("column", &wfxml::ValidationError::column)
+      .def_readonly("path", &wfxml::ValidationError::path,
+                    "The element: '/Document/GrpHdr/MsgId' (names as written); '' before the root.")
+      .def_readonly("message", &wfxml::ValidationError::message, "The validator's text.")
+      .def(py::pickle(
+          [](const wfxml::ValidationError& e) { return py::make_tuple(e.line, e.column, e.path, e.message); },
+          [](const py::tuple& t) {
+            return wfxml::ValidationError{t[0].cast<std::uint64_t>(), t[1].cast<std::uint64_t>(),
+                                          t[2].cast<std::string>(), t[3].cast<std::string>()};
+          }))
+      .def("__repr__", [](const wfxml::ValidationError& e) {
+        return "ValidationError(" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": " +
+               (e.path.empty() ? "/" : e.path) + ": " + e.message + ")";
+      });
+
   py::class_<EventIterator>(module, "EventIterator", "The events of one document, in document order.")
       .def("__iter__", [](py::object self) { return self; })
       .def("__next__", &EventIterator::next)
@@ -74,7 +92,7 @@ Raises wfxml.Error.)")
           "Loads a compiled dictionary file (wfhost compile makes them). Raises wfxml.Error.")
       .def_static("none", &BoundMessageSet::none,
                   "No message set: every element is self-defining and every value a str.")
-      .def("to_dict", &BoundMessageSet::toDict, "xml"_a, "encoding"_a = py::none(),
+      .def("to_dict", &BoundMessageSet::toDict, "xml"_a, "encoding"_a = py::none(), "validate"_a = false,
            R"(Parses a document into typed data: {message name: content}.
 
 xml: bytes, bytearray, memoryview or str (a str is read as UTF-8).
@@ -84,10 +102,24 @@ byte-order mark or the XML declaration says.
 Elements and attributes ("@name") are keys, the text of an element with
 attributes is "$", members that may repeat are lists. Values: int (any
 size), decimal.Decimal, float, bool, None for nulls, str for date-times,
-durations and text, bytes for binary. Raises wfxml.Error.)")
-      .def("to_json", &BoundMessageSet::toJson, "xml"_a, "encoding"_a = py::none(),
+durations and text, bytes for binary. Raises wfxml.Error.
+
+validate: check xml against the schemas first (see validate); an invalid
+document raises wfxml.Error with key CP_NOT_SCHEMA_VALID and its problems
+in the error's errors attribute.)")
+      .def("to_json", &BoundMessageSet::toJson, "xml"_a, "encoding"_a = py::none(), "validate"_a = false,
            "Parses a document into the same typed data as to_dict, as JSON text (decimals with exactly their "
-           "digits). Raises wfxml.Error.")
+           "digits). validate as for to_dict. Raises wfxml.Error.")
+      .def("validate", &BoundMessageSet::validate, "xml"_a, "encoding"_a = py::none(),
+           R"(Checks a document against the XML Schema documents the message set was
+compiled from (kept in its dictionary: a loaded set needs no .xsd files),
+with Xerces-C's validator: full schema checking, identity constraints
+included, nothing fetched from the network.
+
+Returns a list of ValidationError (line, column, path, message) in document
+order, empty when the document is valid; a document that is not well-formed
+gives one. Raises wfxml.Error CP_NO_SCHEMA for a set without schema documents
+(a message-set source, MessageSet.none(), an older dictionary).)")
       .def("to_xml", &BoundMessageSet::toXml, "data"_a, "encoding"_a = "utf-8", "check"_a = true,
            R"(Writes typed data (the shape to_dict returns) as an XML document.
 
@@ -115,6 +147,6 @@ returned; a malformed document raises wfxml.Error here, before any event.)")
       });
 
   // The package's public names live in wfxml, not in the extension module.
-  for (const char* name : {"Error", "Event", "EventIterator", "MessageSet"})
+  for (const char* name : {"Error", "Event", "EventIterator", "MessageSet", "ValidationError"})
     module.attr(name).attr("__module__") = "wfxml";
 }

@@ -86,6 +86,17 @@ def test_message_set_source_is_the_same_for_the_same_dictionary(kinds, tmp_path)
     assert wfxml_dask.MessageSetSource.of(kinds) == wfxml_dask.MessageSetSource.of(str(path))
 
 
+def test_a_validating_batch_fails_the_invalid_file_and_converts_the_other(kinds, kinds_xml, tmp_path):
+    valid, invalid = tmp_path / "valid.xml", tmp_path / "invalid.xml"
+    valid.write_bytes(kinds_xml)
+    invalid.write_bytes(kinds_xml.replace(b"<small>42</small>", b""))
+    output = str(tmp_path / "part.jsonl")
+    source = wfxml_dask.MessageSetSource.of(kinds)
+    summary = wfxml_dask.convert_batch(source, [str(invalid), str(valid)], output, validate=True)
+    assert (summary.files, [(f.file, f.key) for f in summary.failures]) == (1, [(str(invalid), "CP_NOT_SCHEMA_VALID")])
+    assert wfxml_dask.convert_batch(source, [str(invalid)], output).ok  # the parser alone takes it
+
+
 def write_files(folder, sizes):
     for number, size in enumerate(sizes):
         (folder / f"{number:03d}.xml").write_bytes(b"x" * size)

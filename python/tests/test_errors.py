@@ -125,3 +125,24 @@ def test_set_stays_usable_after_errors(kinds, kinds_xml):
         with pytest.raises(wfxml.Error):
             kinds.to_dict(b"<kinds><int>1</int>")
         assert kinds.to_dict(kinds_xml) == kinds.to_dict(DATA.joinpath("kinds.xml").read_bytes())
+
+
+def test_validation_lists_problems_and_to_dict_raises_them(kinds, kinds_xml, tmp_path):
+    assert kinds.validate(kinds_xml) == []
+    invalid = kinds_xml.replace(b"<small>42</small>", b"").replace(b'version="1.0">', b'version="1.0" extra="1">')
+    expected = [(3, "/kinds", "extra"), (26, "/kinds", "content model")]  # content at the end tag
+    problems = kinds.validate(invalid)
+    assert [(p.line, p.path) for p in problems] == [(line, path) for line, path, _ in expected]
+    assert all(word in p.message for p, (_, _, word) in zip(problems, expected))
+    assert kinds.to_dict(invalid)["kinds"]["int"] == -2147483648  # the parser alone takes it
+    error = error_of(lambda: kinds.to_dict(invalid, validate=True))
+    assert (error.key, error.inserts[0]) == ("CP_NOT_SCHEMA_VALID", "2")
+    copy = pickle.loads(pickle.dumps(error))
+    assert [(e.line, e.column, e.path, e.message) for e in copy.errors] == [
+        (p.line, p.column, p.path, p.message) for p in problems
+    ]
+    # A loaded dictionary keeps the schema; a set without one cannot validate.
+    dictionary = tmp_path / "kinds.dict"
+    dictionary.write_bytes(kinds.dictionary_bytes())
+    assert len(wfxml.MessageSet.load(dictionary).validate(invalid)) == 2
+    assert error_of(lambda: wfxml.MessageSet.none().validate(b"<a/>")).key == "CP_NO_SCHEMA"

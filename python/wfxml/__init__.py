@@ -12,9 +12,9 @@ import enum as _enum
 import os as _os
 import tempfile as _tempfile
 
-from ._wfxml import Error, Event, EventIterator, MessageSet, __version__
+from ._wfxml import Error, Event, EventIterator, MessageSet, ValidationError, __version__
 
-__all__ = ["Error", "Event", "EventIterator", "EventKind", "MessageSet", "__version__"]
+__all__ = ["Error", "Event", "EventIterator", "EventKind", "MessageSet", "ValidationError", "__version__"]
 
 
 class EventKind(_enum.Enum):

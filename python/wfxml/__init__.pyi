@@ -21,6 +21,21 @@ class Error(Exception):
     """The message's inserts."""
     path: Optional[str]
     """For to_xml: where in the data it stopped, e.g. "order.items[2].qty"; else None."""
+    errors: list[ValidationError]
+    """For a document the schema refuses (key CP_NOT_SCHEMA_VALID): its problems; else empty."""
+
+class ValidationError:
+    """One way a document breaks its schema (or is not well-formed)."""
+
+    @property
+    def line(self) -> int: ...
+    @property
+    def column(self) -> int: ...
+    @property
+    def path(self) -> str:
+        """The element: '/Document/GrpHdr/MsgId' (names as written); '' before the root."""
+    @property
+    def message(self) -> str: ...
 
 class EventKind(enum.Enum):
     START_MESSAGE = 0
@@ -67,10 +82,14 @@ class MessageSet:
     @staticmethod
     def none() -> MessageSet:
         """No message set: every element is self-defining and every value a str."""
-    def to_dict(self, xml: Document, encoding: Optional[str] = None) -> dict[str, Any]:
-        """Parses a document into typed data {message name: content}. Raises Error."""
-    def to_json(self, xml: Document, encoding: Optional[str] = None) -> str:
-        """Parses a document into typed data as JSON text. Raises Error."""
+    def to_dict(self, xml: Document, encoding: Optional[str] = None, validate: bool = False) -> dict[str, Any]:
+        """Parses a document into typed data {message name: content}; validate: check it first. Raises Error."""
+    def to_json(self, xml: Document, encoding: Optional[str] = None, validate: bool = False) -> str:
+        """Parses a document into typed data as JSON text; validate: check it first. Raises Error."""
+    def validate(self, xml: Document, encoding: Optional[str] = None) -> list[ValidationError]:
+        """The document's problems against the schemas (empty when valid). Raises Error CP_NO_SCHEMA."""
+    def to_xml(self, data: TypedData, encoding: str = "utf-8") -> bytes:
+        """Writes typed data as an XML document in the code page. Raises Error (with path), TypeError, ValueError."""
     def to_xml(self, data: TypedData, encoding: str = "utf-8", check: bool = True) -> bytes:
         """Writes typed data as an XML document in the code page; check refuses what the schema forbids.
         Raises Error (with path), TypeError, ValueError."""

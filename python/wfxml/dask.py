@@ -203,8 +203,14 @@ def _remove(path: str) -> None:
         pass
 
 
-def convert_batch(source: Union[MessageSetSource, _DictionaryFile], files: Sequence[str], output: str) -> Summary:
-    """Converts files into one JSON Lines file (a task's work); failures are collected, not raised."""
+def convert_batch(
+    source: Union[MessageSetSource, _DictionaryFile], files: Sequence[str], output: str, validate: bool = False
+) -> Summary:
+    """Converts files into one JSON Lines file (a task's work); failures are collected, not raised.
+
+    validate: check each file against the schemas first; an invalid one fails
+    (key CP_NOT_SCHEMA_VALID, the first problem in its inserts).
+    """
     message_set = _message_set(source)
     summary = Summary(outputs=[output])
 
@@ -213,7 +219,7 @@ def convert_batch(source: Union[MessageSetSource, _DictionaryFile], files: Seque
             try:
                 with open(file, "rb") as document:
                     xml = document.read()
-                data = message_set.to_json(xml)
+                data = message_set.to_json(xml, validate=validate)
             except Exception as error:  # every failure is the file's own; the batch goes on
                 summary.failures.append(Failure.of(file, error))
                 continue
@@ -388,6 +394,7 @@ def convert(
     resume: bool = False,
     report: Optional[Union[str, os.PathLike]] = None,
     timeout: float = 60.0,
+    validate: bool = False,
 ) -> Summary:
     """Converts XML files to JSON Lines in out_dir, one part-NNNNN.jsonl per batch.
 
@@ -399,6 +406,8 @@ def convert(
         ("tcp://host:8786"), or a distributed.Client to use.
     batch_size: files per task and part (default: about eight batches a worker,
         of about equal bytes).
+    validate: check each file against the schemas first (MessageSet.validate);
+        invalid files fail with key CP_NOT_SCHEMA_VALID.
     resume: out_dir may hold an earlier run of the same files and message set,
         which is finished; without it out_dir must be empty or new.
     report: a file to write one JSON line per input file into: file, output
@@ -470,7 +479,7 @@ def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume
         if resume and _holds(_part(out_dir, number), batch):
             results[number] = Summary(outputs=[_part(out_dir, number)], skipped=len(batch))
         else:
-            futures[client.submit(convert_batch, shipped, batch, _part(out_dir, number), pure=False)] = number
+            futures[client.submit(convert_batch, shipped, batch, _part(out_dir, number), validate, pure=False)] = number
     for future in distributed.as_completed(futures):
         number = futures[future]
         try:
@@ -535,6 +544,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser.add_argument("--batch-size", type=_at_least_one, metavar="N", help="files per task and part")
     parser.add_argument("--timeout", type=_seconds, default=60.0, metavar="S",
                         help="seconds to wait for the workers or the scheduler (default: 60)")
+    parser.add_argument("--validate", action="store_true", help="check each file against the schemas first")
     parser.add_argument("paths", nargs="+", metavar="PATH", help="XML files and folders")
     args = parser.parse_args(argv)
     # The cluster's own log would bury the one line that says what went wrong.
@@ -553,6 +563,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
             resume=args.resume,
             report=args.report,
             timeout=args.timeout,
+            validate=args.validate,
         )
     except (wfxml.Error, RunError, OSError) as error:
         print(f"{parser.prog}: error: {error}", file=sys.stderr)

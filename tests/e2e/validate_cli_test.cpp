@@ -1,0 +1,50 @@
+// wfhost validate, and --validate on parse and convert: one line per
+// problem, files in the order given on any number of threads, exit 0 / 1 / 2.
+#include "e2esupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kPaymentSchema = std::string(WF_EXAMPLES_DIR) + "/payment/payment.xsd";
+const std::string kPayment = std::string(WF_EXAMPLES_DIR) + "/payment/payment-1.xml";
+// An amount without its currency, and Date, Creditor missing.
+constexpr char kInvalid[] = "<Payment xmlns=\"urn:example:payment\">\n<Id>P</Id>\n<Amount>1</Amount></Payment>";
+
+TEST(ValidateCli, ProblemsOfManyFilesInTheirOrderFromADictionaryWithoutItsSchema) {
+  const ScratchFolder scratch;
+  const std::string dictionary = scratch.file("payment.dict");
+  ASSERT_EQ(runWfhost({"compile", kPaymentSchema, "-o", dictionary}).status, 0);
+  const std::string invalid = scratch.write("invalid.xml", kInvalid);
+  const std::string missing = scratch.file("missing.xml");
+  const CommandResult result =
+      runWfhost({"validate", "--dict", dictionary, "-j", "2", invalid, kPayment, missing, invalid});
+  EXPECT_EQ(result.status, 1) << result.err;
+  const std::vector<std::string> lines = linesOf(result.out);
+  ASSERT_EQ(lines.size(), 5u) << result.out;
+  EXPECT_EQ(lines[0], invalid + ":3:9: /Payment/Amount: missing required attribute 'Ccy'");
+  EXPECT_EQ(lines[1].rfind(invalid + ":3:29: /Payment: ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind(missing + ": CP_IO_ERROR", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[3], lines[0]);
+  EXPECT_NE(result.err.find("1 of 4 files valid"), std::string::npos) << result.err;
+}
+
+TEST(ValidateCli, ExitStatusesAndTheValidateOptionOfParseAndConvert) {
+  const ScratchFolder scratch;
+  const std::string invalid = scratch.write("invalid.xml", kInvalid);
+  EXPECT_EQ(runWfhost({"validate", "--schema", kPaymentSchema, kPayment}).status, 0);
+  EXPECT_EQ(runWfhost({"validate", kPayment}).status, 2);                             // no schema
+  EXPECT_EQ(runWfhost({"validate", "--schema", kPaymentSchema}).status, 2);          // no file
+  EXPECT_EQ(runWfhost({"parse", "--validate", kPayment}).status, 2);                 // nothing to validate with
+  for (const char* command : {"parse", "convert"}) {
+    const CommandResult refused = runWfhost({command, "--schema", kPaymentSchema, "--validate", invalid});
+    EXPECT_EQ(refused.status, 1) << command;
+    EXPECT_EQ(linesOf(refused.err).size(), 2u) << command << ": " << refused.err;
+    EXPECT_EQ(runWfhost({command, "--schema", kPaymentSchema, "--validate", kPayment}).status, 0) << command;
+  }
+}
+
+}  // namespace
