@@ -1,0 +1,182 @@
+// Schema validation of whole corpora held in memory, the grammar built once:
+// the FpML confirmation corpus (555 messages, 3.7 MB) and the UBL invoices.
+//   BM_Validate/<corpus>              MessageSet::validate of every document (Xerces-C, one thread)
+//   BM_ParseAndValidate/<corpus>      parse with ParseOptions::validate (check, then the typed parse)
+//   BM_Parse/<corpus>                 the typed parse alone, for the ratio
+//   BM_Libxml2ReadValidate/<corpus>   libxml2: xmlReadMemory + xmlSchemaValidateDoc
+//   BM_Libxml2Stream/<corpus>         libxml2: xmlSchemaValidateStream (SAX, no tree)
+// Counters: bytes/s of the XML input. WF_CORPORA_DIR finds the corpora.
+#include "wfxml/wfxml.h"
+
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+#include <libxml/xmlschemas.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SchemaFree {
+  void operator()(xmlSchema* schema) const { xmlSchemaFree(schema); }
+};
+struct ValidContextFree {
+  void operator()(xmlSchemaValidCtxt* context) const { xmlSchemaFreeValidCtxt(context); }
+};
+
+struct Corpus {
+  const char* label;
+  std::string schema;
+  std::vector<std::string> xml;
+  std::size_t bytes = 0;
+  std::unique_ptr<wfxml::MessageSet> set;
+  std::unique_ptr<xmlSchema, SchemaFree> libxml2Schema;
+};
+
+std::string readText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void silence(void*, const char*, ...) {}
+
+// label, schema and documents below the corpora folder; a document name
+// filter ("" for all).
+std::unique_ptr<Corpus> loadCorpus(const char* label, const char* schema, const char* documents, const char* filter) {
+  const char* root = std::getenv("WF_CORPORA_DIR");
+  const fs::path folder = fs::path(root ? root : WF_CORPORA_DIR);
+  if (!fs::exists(folder / documents)) return nullptr;
+  auto c = std::make_unique<Corpus>();
+  c->label = label;
+  c->schema = (folder / schema).string();
+  std::vector<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(folder / documents)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() == ".xml" && name.find(filter) != std::string::npos) paths.push_back(entry.path());
+  }
+  std::sort(paths.begin(), paths.end());
+  for (const std::string& path : paths) {
+    c->xml.push_back(readText(path));
+    c->bytes += c->xml.back().size();
+  }
+  c->set = std::make_unique<wfxml::MessageSet>(wfxml::MessageSet::compile({c->schema}));
+  c->set->validate("", 0);  // the grammar, built once
+  std::unique_ptr<xmlSchemaParserCtxt, void (*)(xmlSchemaParserCtxt*)> parser(
+      xmlSchemaNewParserCtxt(c->schema.c_str()), xmlSchemaFreeParserCtxt);
+  c->libxml2Schema.reset(xmlSchemaParse(parser.get()));
+  return c;
+}
+
+std::vector<Corpus*> corpora() {
+  static const std::vector<std::unique_ptr<Corpus>> loaded = [] {
+    std::vector<std::unique_ptr<Corpus>> all;
+    all.push_back(loadCorpus("fpml", "fpml-5.11-confirmation/schemas/fpml-main-5-11.xsd",
+                             "fpml-5.11-confirmation/examples", ""));
+    all.push_back(loadCorpus("ubl-invoices", "ubl-2.1/schemas/maindoc/UBL-Invoice-2.1.xsd", "ubl-2.1/samples",
+                             "UBL-Invoice-2."));
+    return all;
+  }();
+  std::vector<Corpus*> present;
+  for (const auto& c : loaded)
+    if (c) present.push_back(c.get());
+  return present;
+}
+
+void count(benchmark::State& state, const Corpus& c, std::size_t invalid) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.bytes));
+  state.counters["files"] = static_cast<double>(c.xml.size());
+  state.counters["invalid"] = static_cast<double>(invalid);
+}
+
+void BM_Validate(benchmark::State& state, Corpus* c) {
+  std::size_t invalid = 0;
+  for (auto _ : state) {
+    invalid = 0;
+    for (const std::string& xml : c->xml) invalid += c->set->validate(xml.data(), xml.size()).empty() ? 0 : 1;
+  }
+  count(state, *c, invalid);
+}
+
+void parseAll(benchmark::State& state, Corpus* c, bool validate) {
+  wfxml::Session session(*c->set);
+  wfxml::Message message = session.parse(c->xml.front().data(), c->xml.front().size());
+  wfxml::ParseOptions options;
+  options.validate = validate;
+  std::size_t invalid = 0;
+  for (auto _ : state) {
+    invalid = 0;
+    for (const std::string& xml : c->xml) {
+      try {
+        session.parse(xml.data(), xml.size(), message, options);
+      } catch (const wfxml::Error&) {
+        ++invalid;
+      }
+    }
+  }
+  count(state, *c, invalid);
+}
+
+void BM_ParseAndValidate(benchmark::State& state, Corpus* c) { parseAll(state, c, true); }
+void BM_Parse(benchmark::State& state, Corpus* c) { parseAll(state, c, false); }
+
+void BM_Libxml2ReadValidate(benchmark::State& state, Corpus* c) {
+  std::unique_ptr<xmlSchemaValidCtxt, ValidContextFree> context(xmlSchemaNewValidCtxt(c->libxml2Schema.get()));
+  xmlSchemaSetValidErrors(context.get(), silence, silence, nullptr);
+  std::size_t invalid = 0;
+  for (auto _ : state) {
+    invalid = 0;
+    for (const std::string& xml : c->xml) {
+      xmlDoc* doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "doc.xml", nullptr, XML_PARSE_NONET);
+      invalid += doc == nullptr || xmlSchemaValidateDoc(context.get(), doc) != 0 ? 1 : 0;
+      xmlFreeDoc(doc);
+    }
+  }
+  count(state, *c, invalid);
+}
+
+void BM_Libxml2Stream(benchmark::State& state, Corpus* c) {
+  std::unique_ptr<xmlSchemaValidCtxt, ValidContextFree> context(xmlSchemaNewValidCtxt(c->libxml2Schema.get()));
+  xmlSchemaSetValidErrors(context.get(), silence, silence, nullptr);
+  std::size_t invalid = 0;
+  for (auto _ : state) {
+    invalid = 0;
+    for (const std::string& xml : c->xml) {
+      xmlParserInputBuffer* input =
+          xmlParserInputBufferCreateMem(xml.data(), static_cast<int>(xml.size()), XML_CHAR_ENCODING_NONE);
+      invalid += xmlSchemaValidateStream(context.get(), input, XML_CHAR_ENCODING_NONE, nullptr, nullptr) != 0 ? 1 : 0;
+    }
+  }
+  count(state, *c, invalid);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  xmlSetGenericErrorFunc(nullptr, silence);
+  benchmark::Initialize(&argc, argv);
+  const std::vector<Corpus*> present = corpora();
+  if (present.empty()) std::fprintf(stderr, "the corpora are not present (WF_CORPORA_DIR)\n");
+  for (Corpus* c : present) {
+    const std::string label = c->label;
+    benchmark::RegisterBenchmark(("BM_Validate/" + label).c_str(), BM_Validate, c)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_ParseAndValidate/" + label).c_str(), BM_ParseAndValidate, c)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_Parse/" + label).c_str(), BM_Parse, c)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_Libxml2ReadValidate/" + label).c_str(), BM_Libxml2ReadValidate, c)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_Libxml2Stream/" + label).c_str(), BM_Libxml2Stream, c)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
