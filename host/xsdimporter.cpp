@@ -212,6 +212,8 @@ public:
     if (isNetworkLocation(location)) return nullptr;
     const SchemaDocument* document = find(location);
     if (document == nullptr) {
+      std::error_code ignored;
+      if (!std::filesystem::is_regular_file(location, ignored)) return nullptr;  // Xerces-C reports it as before
       std::ifstream in(location, std::ios::binary);
       std::ostringstream bytes;
       bytes << in.rdbuf();

@@ -116,6 +116,14 @@ TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
   EXPECT_EQ(set.parse(valid.data(), valid.size(), options).root().child("id").value().text(), "ABC");
 }
 
+TEST(Validation, AnImportNamingAFolderStaysAnUnresolvedImport) {
+  const ScratchFolder folder;
+  const std::string schema = folder.write("a.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+    <xs:import namespace="urn:other" schemaLocation=""/><xs:element name="a" type="xs:int"/></xs:schema>)");
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({schema});  // read as an empty document, it failed
+  EXPECT_TRUE(set.validate("<a>1</a>", 8).empty());
+}
+
 TEST(Validation, SetsWithoutSchemasGiveAClearError) {
   const std::string document = "<a/>";
   EXPECT_EQ(errorOf([&] { wfxml::MessageSet::none().validate(document.data(), document.size()); }).key(),
