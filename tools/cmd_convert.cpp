@@ -33,7 +33,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kEncoding |
-                                   SharedOption::kInputEncoding | SharedOption::kIndent | SharedOption::kValidate;
+                                   SharedOption::kInputEncoding | SharedOption::kIndent | SharedOption::kValidate | SharedOption::kThreads;
 
 const std::string kHelp = std::string(
     "usage: wfhost convert (--dict D.dict | --schema A.xsd ...) [OPTIONS] FILE\n"
@@ -56,7 +56,6 @@ const std::string kHelp = std::string(
     "  --report FILE        with --out-dir: one JSON line per input, with its\n"
     "                       file, output, status (converted, skipped, failed)\n"
     "                       and error\n"
-    "  -j N                 threads (default: the number of cores)\n"
     "  --quiet              no progress, only failures and the summary\n") +
     sharedOptionsHelp(kSharedGroups);
 
@@ -69,7 +68,6 @@ struct ConvertOptions {
   std::string outDir;
   bool resume = false;
   std::string report;
-  unsigned threads = 0;
   bool quiet = false;
   std::vector<std::string> inputs;
 };
@@ -91,10 +89,6 @@ ConvertOptions readOptions(ArgumentList& args) {
       options.resume = true;
     } else if (arg == "--report") {
       options.report = args.takeValue(arg);
-    } else if (arg == "-j") {
-      const long threads = ArgumentList::toNumber(arg, args.takeValue(arg));
-      if (threads < 1 || threads > 1024) throw UsageError("-j needs 1 to 1024 threads");
-      options.threads = static_cast<unsigned>(threads);
     } else if (arg == "--quiet") {
       options.quiet = true;
     } else if (arg.size() > 1 && arg.front() == '-') {
@@ -108,7 +102,6 @@ ConvertOptions readOptions(ArgumentList& args) {
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty()))
     throw UsageError("--resume and --report need --out-dir");
-  if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
   return options;
 }
 
@@ -318,7 +311,8 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
       }
     }
   };
-  const unsigned threads = std::min<unsigned>(options.threads, static_cast<unsigned>(options.inputs.size()));
+  const unsigned threads =
+      std::min<unsigned>(options.shared.threadCount(), static_cast<unsigned>(options.inputs.size()));
   std::vector<std::thread> workers;
   for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
   std::atomic<bool> finished{false};

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kInputEncoding;
+constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kInputEncoding | SharedOption::kThreads;
 
 const std::string kHelp = std::string(
     "usage: wfhost validate (--schema A.xsd ... | --dict D.dict) [-j N] [--quiet] FILE...\n"
@@ -35,13 +35,11 @@ const std::string kHelp = std::string(
     "See docs/validation.md.\n"
     "\n"
     "options:\n"
-    "  -j N                 threads (default: the number of cores)\n"
     "  --quiet              no summary\n") +
     sharedOptionsHelp(kSharedGroups);
 
 struct ValidateOptions {
   SharedOptions shared{kSharedGroups};
-  unsigned threads = 0;
   bool quiet = false;
   std::vector<std::string> inputs;
 };
@@ -51,11 +49,7 @@ ValidateOptions readOptions(ArgumentList& args) {
   while (!args.empty()) {
     const std::string arg = args.take();
     if (readSharedOption(arg, args, options.shared)) continue;
-    if (arg == "-j") {
-      const long threads = ArgumentList::toNumber(arg, args.takeValue(arg));
-      if (threads < 1 || threads > 1024) throw UsageError("-j needs 1 to 1024 threads");
-      options.threads = static_cast<unsigned>(threads);
-    } else if (arg == "--quiet") {
+    if (arg == "--quiet") {
       options.quiet = true;
     } else if (arg.size() > 1 && arg.front() == '-') {
       throw UsageError("unknown option '" + arg + "'");
@@ -65,7 +59,6 @@ ValidateOptions readOptions(ArgumentList& args) {
   }
   if (!options.shared.hasMessageSet()) throw UsageError("give either --dict or --schema");
   if (options.inputs.empty()) throw UsageError("no FILE to validate");
-  if (options.threads == 0) options.threads = std::max(1u, std::thread::hardware_concurrency());
   return options;
 }
 
@@ -120,7 +113,8 @@ int runValidateCommand(ArgumentList& args) {
       reports.put(i, std::move(report));
     }
   };
-  const unsigned threads = std::min<unsigned>(options.threads, static_cast<unsigned>(options.inputs.size()));
+  const unsigned threads =
+      std::min<unsigned>(options.shared.threadCount(), static_cast<unsigned>(options.inputs.size()));
   std::vector<std::thread> workers;
   for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
   work();

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <thread>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -80,6 +81,7 @@ const SharedOptionHelp kSharedOptionHelp[] = {
      "  --input-encoding NAME  the code page of an input without byte-order mark or\n"
      "                       encoding declaration (default utf-8), e.g. ibm-500\n"},
     {SharedOption::kIndent, "  --indent             write indented XML or JSON\n"},
+    {SharedOption::kThreads, "  -j N                 threads (default: the number of cores)\n"},
     {SharedOption::kValidate,
      "  --validate           check each XML input against the schemas first (docs/validation.md):\n"
      "                       an invalid one fails, its problems on stderr as\n"
@@ -109,6 +111,10 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
     options.indent = true;
   } else if (takes(options, SharedOption::kValidate) && arg == "--validate") {
     options.validate = true;
+  } else if (takes(options, SharedOption::kThreads) && arg == "-j") {
+    const long threads = ArgumentList::toNumber(arg, args.takeValue(arg));
+    if (threads < 1 || threads > 1024) throw UsageError("-j needs 1 to 1024 threads");
+    options.threads = static_cast<unsigned>(threads);
   } else if (takes(options, SharedOption::kProperties) && arg == "--prop") {
     setPropertyAssignment(arg, args.takeValue(arg), options.properties);
   } else {
@@ -116,6 +122,10 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
   }
   if (!options.dictionary.empty() && !options.schemas.empty()) throw UsageError("give either --dict or --schema");
   return true;
+}
+
+unsigned SharedOptions::threadCount() const {
+  return threads ? threads : std::max(1u, std::thread::hardware_concurrency());
 }
 
 std::string sharedOptionsHelp(unsigned groups) {

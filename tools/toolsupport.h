@@ -66,6 +66,7 @@ constexpr unsigned kInputEncoding = 4u;  // --input-encoding NAME: of an input w
 constexpr unsigned kProperties = 8u;     // --prop NAME=VALUE: message properties
 constexpr unsigned kIndent = 16u;        // --indent: indented XML and JSON
 constexpr unsigned kValidate = 32u;      // --validate: check XML inputs against the schemas first
+constexpr unsigned kThreads = 64u;       // -j N: threads for many inputs
 }  // namespace SharedOption
 
 struct SharedOptions {
@@ -78,8 +79,10 @@ struct SharedOptions {
   std::string inputEncoding;  // empty: from the byte-order mark or declaration, else UTF-8
   bool indent = false;
   bool validate = false;
+  unsigned threads = 0;  // -j; 0: as many as there are cores
   MessageInfo properties;
   bool hasMessageSet() const { return !dictionary.empty() || !schemas.empty(); }
+  unsigned threadCount() const;  // -j, or the number of cores
 };
 // Reads arg (and its value) when it is an option of options' groups or a
 // host option; false leaves everything untouched. Throws UsageError for a

@@ -452,7 +452,7 @@ def convert(
         _write_complete(shipped.path, lambda out: out.write(source.dictionary), "wb")
         address = client.scheduler.address
         try:
-            results = _run_batches(client, shipped, batches, out_dir, resume)
+            results = _run_batches(client, shipped, batches, out_dir, resume, validate)
         except Exception:
             if client.status == "running":
                 raise
@@ -470,7 +470,7 @@ def convert(
     return summary
 
 
-def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume: bool):
+def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume: bool, validate: bool):
     """Submits the batches (those a resumed run has not finished); batch number -> Summary."""
     import distributed
 
