@@ -168,6 +168,7 @@ private:
 // Ends a check that went past a limit.
 struct LimitReached {
   std::string what;
+  XMLFileLoc line = 0, column = 0;
 };
 
 }  // namespace
@@ -245,20 +246,16 @@ public:
     text_ = 0;
     textLimit_ = documentSize + kEntityTextAllowance;
   }
-  // The problem that ended a check early.
-  void stop(const std::string& what) {
-    problems.push_back({0, 0, utf8Path(), what});
+  // The problem that ended a check early (the locator is no longer valid then).
+  void stop(const std::string& what, XMLFileLoc line = 0, XMLFileLoc column = 0) {
+    problems.push_back({line, column, utf8Path(), what});
     notePositions();
-    if (locator_) {
-      problems.back().line = locator_->getLineNumber();
-      problems.back().column = locator_->getColumnNumber();
-    }
   }
 
   void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
   void startElement(const XMLCh*, const XMLCh*, const XMLCh* qname, const Attributes&) override {
     if (pathEnds_.size() >= SchemaValidator::kMaxElementDepth) {
-      throw LimitReached{"elements nested deeper than " + std::to_string(SchemaValidator::kMaxElementDepth)};
+      limitReached("elements nested deeper than " + std::to_string(SchemaValidator::kMaxElementDepth));
     }
     if (positions_) openPositions_.push_back(positionAmongSiblings(qname));
     pathEnds_.push_back(path_.size());
@@ -274,7 +271,7 @@ public:
   }
   void characters(const XMLCh* const, const XMLSize_t length) override {
     text_ += length;
-    if (text_ > textLimit_) throw LimitReached{"more character data than entity references may add"};
+    if (text_ > textLimit_) limitReached("more character data than entity references may add");
   }
   void error(const SAXParseException& e) override { add(e); }
   void fatalError(const SAXParseException& e) override { add(e); }
@@ -282,6 +279,10 @@ public:
   std::vector<ValidationError> problems;
 
 private:
+  [[noreturn]] void limitReached(std::string what) const {
+    throw LimitReached{std::move(what), locator_ ? locator_->getLineNumber() : 0,
+                       locator_ ? locator_->getColumnNumber() : 0};
+  }
   void add(const SAXParseException& e) {
     problems.push_back({e.getLineNumber(), e.getColumnNumber(), utf8Path(), utf8(e.getMessage())});
     notePositions();
@@ -355,7 +356,7 @@ public:
     try {
       reader_->parse(source);
     } catch (const LimitReached& limit) {
-      collector_.stop(limit.what);
+      collector_.stop(limit.what, limit.line, limit.column);
     } catch (const XMLException& e) {
       collector_.stop(utf8(e.getMessage()));
     } catch (const SAXException& e) {

@@ -124,6 +124,24 @@ TEST(Validation, AnImportNamingAFolderStaysAnUnresolvedImport) {
   EXPECT_TRUE(set.validate("<a>1</a>", 8).empty());
 }
 
+TEST(Validation, TheParsersLimitsHold) {
+  const wfxml::MessageSet set = orderSetWithoutFiles();
+  std::string deep = "<o:order xmlns:o=\"urn:order\">";
+  for (int i = 0; i < 1001; ++i) deep += "<x>";
+  std::string laughs = "<!DOCTYPE o:order [<!ENTITY a \"aaaaaaaaaa\">";
+  for (char level = 'b'; level <= 'j'; ++level) {  // each entity ten of the one before: 10^10 characters
+    laughs += std::string("<!ENTITY ") + level + " \"";
+    for (int i = 0; i < 10; ++i) laughs += std::string("&") + static_cast<char>(level - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><o:order xmlns:o=\"urn:order\"><o:id>&j;</o:id></o:order>";
+  for (const auto& [document, limit] : {std::pair{deep, "nested deeper than 1000"}, std::pair{laughs, "xpansion"}}) {
+    const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
+    ASSERT_FALSE(problems.empty());
+    EXPECT_NE(problems.back().message.find(limit), std::string::npos) << problems.back().message;
+  }
+}
+
 TEST(Validation, SetsWithoutSchemasGiveAClearError) {
   const std::string document = "<a/>";
   EXPECT_EQ(errorOf([&] { wfxml::MessageSet::none().validate(document.data(), document.size()); }).key(),
