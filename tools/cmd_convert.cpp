@@ -51,6 +51,10 @@ const std::string kHelp = std::string(
     "  --to json|xml        the output format, whatever the input holds\n"
     "  --no-check           write JSON as XML without refusing what the schema\n"
     "                       forbids (docs/validation.md), for speed\n"
+    "  --records NAME       XML to JSON Lines: one typed JSON line per NAME element\n"
+    "                       (a name, PARENT/NAME, or /MESSAGE/.../NAME), each with\n"
+    "                       its ancestors and their attributes; memory holds one\n"
+    "                       record, not the file (one FILE, not stdin)\n"
     "  --out-dir DIR        write one file per input into DIR (created if needed)\n"
     "  --resume             with --out-dir: skip the inputs whose output is newer\n"
     "  --report FILE        with --out-dir: one JSON line per input, with its\n"
@@ -66,6 +70,7 @@ struct ConvertOptions {
   Target target = Target::FromContent;
   bool check = true;
   std::string outDir;
+  std::string records;
   bool resume = false;
   std::string report;
   bool quiet = false;
@@ -83,6 +88,9 @@ ConvertOptions readOptions(ArgumentList& args) {
       options.target = target == "json" ? Target::Json : Target::Xml;
     } else if (arg == "--no-check") {
       options.check = false;
+    } else if (arg == "--records") {
+      options.records = args.takeValue(arg);
+      if (options.records.empty()) throw UsageError("--records needs an element name or path");
     } else if (arg == "--out-dir") {
       options.outDir = args.takeValue(arg);
     } else if (arg == "--resume") {
@@ -102,6 +110,9 @@ ConvertOptions readOptions(ArgumentList& args) {
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty()))
     throw UsageError("--resume and --report need --out-dir");
+  if (!options.records.empty() &&
+      (!options.outDir.empty() || options.target == Target::Xml || options.shared.indent || options.inputs.front() == "-"))
+    throw UsageError("--records takes one FILE (not stdin) to JSON, without --out-dir, --to xml or --indent");
   return options;
 }
 
@@ -358,6 +369,15 @@ int runConvertCommand(ArgumentList& args) {
     return kExitHostError;
   };
   try {
+    if (!options.records.empty()) {
+      wfxml::Session session(set);
+      session.toJsonRecordsFromFile(input, options.records, [](std::string_view json) {
+        std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
+        std::cout.put('\n');
+      }, {options.shared.inputEncoding});
+      std::cout.flush();
+      return kExitOk;
+    }
     Converter converter(set, options);
     writeFile("-", converter.convert(readFile(input)));
     return kExitOk;

@@ -5,7 +5,11 @@
 #include "outputcheck.h"
 #include "error.h"
 #include "eventstream.h"
+#include "jsontext.h"
+#include "mappedfile.h"
 #include "messageinfo.h"
+#include "recordsplitter.h"
+#include "typeddatawriter.h"
 #include "zelexception.h"
 
 namespace wfxml {
@@ -136,6 +140,44 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
     detail::EventStream events(state_->set.state()->definitions, onEvent);
     state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events, /*path=*/nullptr);
   });
+}
+
+void Session::toJsonRecords(const void* bytes, std::size_t size, std::string_view record,
+                            const std::function<void(std::string_view json)>& onRecord,
+                            const ParseOptions& options) {
+  detail::translated([&] {
+    validateIfAsked(state_->set, bytes, size, options);
+    const detail::RecordPattern pattern(record);
+    detail::MessageState message(state_->set);
+    std::string json;
+    const detail::SchemaView* view = state_->set.state()->schema.get(state_->set.state()->dictionary);
+    const std::function<void(const MessageTree&)> write = [&](const MessageTree& tree) {
+      json.clear();
+      detail::JsonTextWriter writer(json);
+      detail::writeTypedData(view, tree, writer);
+      onRecord(json);
+    };
+    detail::RecordSplitter splitter(state_->set.state()->definitions, message.tree, pattern, write);
+    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), splitter,
+                  /*path=*/nullptr);
+  });
+}
+
+void Session::toJsonRecordsFromFile(const std::string& path, std::string_view record,
+                                    const std::function<void(std::string_view json)>& onRecord,
+                                    const ParseOptions& options) {
+  const detail::MappedFile file(path);
+  // The pages the parse has read go back after every megabyte of records,
+  // so that the file's size never shows in the resident size.
+  constexpr std::size_t kReleaseEvery = 1u << 20;
+  std::size_t sinceRelease = 0;
+  toJsonRecords(file.data(), file.size(), record, [&](std::string_view json) {
+    onRecord(json);
+    sinceRelease += json.size();
+    if (sinceRelease < kReleaseEvery) return;
+    file.releaseResidentPages();
+    sinceRelease = 0;
+  }, options);
 }
 
 void Session::write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options) {

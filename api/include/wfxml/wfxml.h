@@ -336,6 +336,22 @@ public:
   std::string toJson(const Message& message);
   Message fromJson(std::string_view json, const BuildOptions& options = {});
   void toTypedData(const Message& message, TypedDataHandler& out);
+  // Typed JSON records (docs/typed-json.md, "Records"): while the document
+  // is parsed, each occurrence of the record element ("Ntry": by name
+  // anywhere, "Stmt/Ntry": by its nearest ancestors, "/Document/.../Ntry":
+  // from the message element) goes to onRecord as soon as it ends, as the
+  // typed JSON of the document reduced to that record and its ancestors with
+  // their attributes. A record inside a record is part of the outer one.
+  // Memory holds one record and the open ancestors, not the document. Errors
+  // as parse; an exception of onRecord ends the parse and passes out.
+  void toJsonRecords(const void* bytes, std::size_t size, std::string_view record,
+                     const std::function<void(std::string_view json)>& onRecord, const ParseOptions& options = {});
+  // The same from a file, mapped rather than read into memory, so that files
+  // larger than memory convert. Throws Error CP_IO_ERROR (inserts: the path,
+  // the reason) for a file that cannot be mapped (a pipe, say).
+  void toJsonRecordsFromFile(const std::string& path, std::string_view record,
+                             const std::function<void(std::string_view json)>& onRecord,
+                             const ParseOptions& options = {});
   // A handler that builds a message from typed data; finish() returns it.
   class Builder;
   std::unique_ptr<Builder> typedDataBuilder(const BuildOptions& options = {});

@@ -1,0 +1,78 @@
+// wfhost convert --records: JSON Lines from a generated file, and a peak
+// resident size that does not grow with the number of records.
+#include "e2esupport.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kTypedSchema = testData("typed/typed.xsd");
+const char kParty[] = R"(<party id="p1"><name>Ann</name></party>)";
+const char kPartyLine[] = R"({"order":{"@id":"o-1","party":[{"@id":"p1","name":"Ann"}]}})";
+
+std::string writeOrder(const ScratchFolder& scratch, const std::string& name, std::size_t parties) {
+  const std::string path = (scratch.path() / name).string();
+  std::ofstream out(path, std::ios::binary);
+  out << R"(<order xmlns="urn:test:typed" id="o-1">)";
+  for (std::size_t i = 0; i < parties; ++i) out << kParty;
+  out << "</order>";
+  return path;
+}
+
+// The peak resident size in KiB of wfhost with args, its output dropped.
+long peakResidentKiB(const std::vector<std::string>& args) {
+  std::vector<std::string> all{WF_WFHOST};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, WF_WFHOST, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss;
+}
+
+TEST(RecordsCli, OneTypedLinePerRecord) {
+  const ScratchFolder scratch;
+  const CommandResult result =
+      runWfhost({"convert", "--schema", kTypedSchema, "--records", "party", writeOrder(scratch, "order.xml", 3)});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(linesOf(result.out), std::vector<std::string>(3, kPartyLine));
+  const CommandResult piped = runWfhost({"convert", "--schema", kTypedSchema, "--records", "party", "-"});
+  EXPECT_EQ(piped.status, 2);
+  EXPECT_NE(piped.err.find("--records"), std::string::npos) << piped.err;
+}
+
+TEST(RecordsCli, PeakSizeDoesNotGrowWithTheRecords) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's own memory hides the program's peak";
+#endif
+  const ScratchFolder scratch;
+  // 0.2 MB and 2 MB: the whole document's tree would add some 40 MB.
+  const std::string small = writeOrder(scratch, "small.xml", 5000);
+  const std::string large = writeOrder(scratch, "large.xml", 50000);
+  const long smallPeak = peakResidentKiB({"convert", "--schema", kTypedSchema, "--records", "party", small});
+  const long largePeak = peakResidentKiB({"convert", "--schema", kTypedSchema, "--records", "party", large});
+  ASSERT_GT(smallPeak, 0);
+  ASSERT_GT(largePeak, 0);
+  EXPECT_LT(largePeak - smallPeak, 4 * 1024) << smallPeak << " KiB, then " << largePeak << " KiB";
+}
+
+}  // namespace
