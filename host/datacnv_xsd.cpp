@@ -198,6 +198,8 @@ unsigned readForm(std::u16string_view body, PWFDateTime& v) {
       mask = kMonth;  // --MM or --MM-DD
       if (!cursor.twoDigits(v.month)) return 0;
       if (cursor.take(u'-')) {
+        // --MM--: gMonth as XML Schema 1.0 first published it, still in use.
+        if (cursor.take(u'-')) return cursor.atEnd() ? mask : 0;
         mask |= kDay;
         if (!cursor.twoDigits(v.day)) return 0;
       }

@@ -163,6 +163,16 @@ int memberType(const MessageSet& set, const MemberDef& member) {
 }
 
 DataEncoding defaultEncoding(const MessageSet& set, int type) {
+  // The items of a list are encoded as their type says.
+  for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
+    const TypeDef& def = set.types[type];
+    if (isValidType(set, def.listItemType)) {
+      type = def.listItemType;
+      break;
+    }
+    if (def.variety != TypeVariety::List) break;
+    type = def.baseType;  // a list restricted
+  }
   if (effectiveLogicalType(set, type) != eLogicalBinary) return DataEncoding::Unset;
   for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
     const TypeDef& def = set.types[type];

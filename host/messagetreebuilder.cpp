@@ -105,8 +105,9 @@ bool TreeBuilder::startMessageContent(long& tagId, unsigned short elementKind, c
 }
 
 void TreeBuilder::endMessageContent(long tagId, const WorkerInfoPtr& endInfo) {
-  // The parser ends a message that never started content this way.
-  if (open_.empty() && tree_.empty() && tagId == -1) return;
+  // The parser ends a message that never started content this way, also
+  // one whose root is an element of its own.
+  if (open_.empty() && (tree_.empty() || elementRoot_) && tagId == -1) return;
   close("endMessageContent", endInfo);
 }
 
@@ -116,7 +117,11 @@ void TreeBuilder::endMessageContent(const char16_t*, const ZelWstring&, const Wo
 
 void TreeBuilder::startElement(long tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo, long memberId,
                                long /*occurrence*/, long xsiTypeIndex, long tagIndex, long memberIndex) {
-  setDefinedElement(openElement("startElement"), tagId, elementKind, startInfo, memberId, xsiTypeIndex, tagIndex,
+  // A global element that is no message may be a document's root, as it
+  // may be in any schema-valid document: it is the tree's root then.
+  const bool root = open_.empty() && tree_.empty();
+  elementRoot_ = elementRoot_ || root;
+  setDefinedElement(root ? openMessageContent("startElement") : openElement("startElement"), tagId, elementKind, startInfo, memberId, xsiTypeIndex, tagIndex,
                     memberIndex);
 }
 

@@ -264,8 +264,9 @@ public:
   // Keeps tagId unchanged and accepts.
   bool startMessageContent(long& tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo, long memberId,
                            long xsiTypeIndex, long tagIndex, long memberIndex) override;
-  // A message without content (no element open, no root) ends with tag id
-  // -1; that end is accepted and changes nothing.
+  // A message without content (no element open, no root), or whose root
+  // came by startElement (a global element that is no message), ends with
+  // tag id -1; that end is accepted and changes nothing.
   void endMessageContent(long tagId, const WorkerInfoPtr& endInfo) override;
   void endMessageContent(const char16_t* name, const ZelWstring& namespaceURI, const WorkerInfoPtr& endInfo) override;
   void startElement(long tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo, long memberId,
@@ -295,6 +296,7 @@ private:
   MessageTree& tree_;
   std::vector<TreeElement*> open_;
   std::vector<Attempt> attempts_;
+  bool elementRoot_ = false;  // the root came as an element, not as message content
 };
 
 // The tree as indented text, one line per element, two blanks per level,

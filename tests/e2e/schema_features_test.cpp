@@ -3,8 +3,9 @@
 // restriction, xsi:nil, mixed content, wildcards, attribute groups, and local
 // declarations that match only in the namespace of their form; and with that
 // of lexical.xsd, the built-in types that must come back in their own
-// lexical form; and with values.xsd and no-namespace.xsd, values as a schema
-// processor reads them. Each gives the tree events of its golden trace
+// lexical form; with values.xsd and no-namespace.xsd, values as a schema
+// processor reads them; and with roots.xsd, global elements as document
+// roots. Each gives the tree events of its golden trace
 // (documents/NAME.events, as `wfhost parse --events --dict` prints them)
 // before and after a round trip.
 #include "e2esupport.h"
@@ -57,6 +58,12 @@ const FeatureDocument kDocuments[] = {
     {"nil-root", true, "values.xsd"},
     // No target namespace: xsi:type, xsi:nil and xml:lang still read.
     {"no-namespace", true, "no-namespace.xsd"},
+    // Global elements as roots: a list (written with its separators), a list
+    // of base64Binary (not hexBinary), and one that another refers to, in a
+    // schema where every global element is referenced.
+    {"list-root", true, "roots.xsd"},
+    {"base64-list-root", true, "roots.xsd"},
+    {"referenced-root", true, "roots.xsd"},
 };
 
 class SchemaFeatures : public ::testing::TestWithParam<FeatureDocument> {

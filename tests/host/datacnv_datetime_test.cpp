@@ -40,6 +40,9 @@ TEST(DataCnvSchemaDateTime, KeepsOnlyTheFieldsWritten) {
   EXPECT_EQ(readDateTime(cnv, u"2024-02-05:00"), dateTime(2024, 2, kUnset, kUnset, kUnset, kUnset, "", "-05:00"));
   EXPECT_EQ(readDateTime(cnv, u"-0044-03-15T12:00:00.500+01:00"), dateTime(-44, 3, 15, 12, 0, 0, "500", "+01:00"));
   EXPECT_EQ(readDateTime(cnv, u"10:00:00Z"), dateTime(kUnset, kUnset, kUnset, 10, 0, 0, "", "Z"));
+  // gMonth as first published, still in use.
+  EXPECT_EQ(readDateTime(cnv, u"--03--"), dateTime(kUnset, 3, kUnset));
+  EXPECT_EQ(readDateTime(cnv, u"--05---05:00"), dateTime(kUnset, 5, kUnset, kUnset, kUnset, kUnset, "", "-05:00"));
   // The length bounds the text; -1 reads up to the terminator.
   EXPECT_EQ(cnv.StrToDateTime(u"2024-01-01T00:00:00Z", u"I", 10).getDateTimeValue(), dateTime(2024, 1, 1));
   EXPECT_EQ(cnv.StrToDateTime(u"--05", nullptr, -1).getDateTimeValue(), dateTime(kUnset, 5, kUnset));
@@ -59,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(DataCnv, SchemaDateTimeInvalid,
                                          u"2024-01-01 ", u"2024-01-01T12:00", u"2024-01-01T12:00:00.",
                                          u"2024-01-01T12:00:00+15:00", u"2024-01-01T12:00:00+14:30",
                                          u"2024-01-01T12:00:00+1:00", u"2024-01-01T12:00:00z", u"2024-1-01",
-                                         u"2024-01-01t12:00:00", u"12:00:00Z+01:00", u"--02-29-", u"---1",
+                                         u"2024-01-01t12:00:00", u"12:00:00Z+01:00", u"--02-29-", u"--13--", u"--03---", u"---1",
                                          u"2024-01-01T", u"2024-01-01Z+01:00"));
 
 TEST(DataCnvSchemaDateTime, WritesFieldsOfNoSingleForm) {

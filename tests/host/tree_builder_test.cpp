@@ -193,8 +193,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MisuseCase{"DataWithNothingOpen", [](TreeBuilder& b) { b.data(str(u"x"), WorkerInfoPtr(), -1, -1); }, "data"},
         MisuseCase{"EndWithNothingOpen", [](TreeBuilder& b) { b.endElement(3, WorkerInfoPtr()); }, "endElement"},
-        MisuseCase{"ElementBeforeMessageContent",
-                   [](TreeBuilder& b) { b.startElement(3, 1, WorkerInfoPtr(), -1, 0, -1, 1, -1); }, "startElement"},
+        // A defined element may be the root (a global element that is no
+        // message), but only the one root.
+        MisuseCase{"ElementAfterTheRoot",
+                   [](TreeBuilder& b) {
+                     b.startElement(3, 1, WorkerInfoPtr(), -1, 0, -1, 1, -1);
+                     b.endElement(3, WorkerInfoPtr());
+                     b.startElement(3, 1, WorkerInfoPtr(), -1, 0, -1, 1, -1);
+                   },
+                   "startElement"},
         MisuseCase{"EndMessageWithOpenElements",
                    [](TreeBuilder& b) {
                      b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);

@@ -5,6 +5,7 @@
 #include "messagetree.h"
 #include "pwfdata.h"
 #include "workerinfo.h"
+#include "xmldictionaryview.h"
 #include "xmlworkerutility.h"
 #include "zelexception.h"
 
@@ -135,6 +136,11 @@ WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* di
     case eDefinedAsElement:
       iIndex = tagRowOf(*iDictionary, position.getTagIndex(), iTagId);
       applyDefinition(elementDefinition(*iDictionary, iIndex, iElementKind));
+      // A message element's kind does not say that its type is a list; its
+      // type (or xsi:type) does, and the items need their separators.
+      if (iItemTypeIndex < 0)
+        iItemTypeIndex =
+            listItemTypeOf(*iDictionary, iTypeIndex >= 0 ? iTypeIndex : iDictionary->getTagCache().get(iIndex).typeIndex);
       break;
     case eDefinedByType:
     case eUndefined:

@@ -53,13 +53,14 @@ long XMLDictionaryView::nextMember(long memberIndex) const {
   return members[next].containingTypeId == members.get(memberIndex).containingTypeId ? next : -1;
 }
 
-long XMLDictionaryView::listItemType(long typeIndex) const {
+long listItemTypeOf(const XMLDictionaryInfo& dictionary, long typeIndex) {
   if (typeIndex < 0) return -1;
-  const prf_SMD_TYPE_DEFINITION& definition = type(typeIndex);
+  const CheckedVector<prf_SMD_TYPE_DEFINITION>& types = dictionary.getTypeCache();
+  const prf_SMD_TYPE_DEFINITION& definition = types.get(typeIndex);
   if (!(definition.flags & prf_SMD_TYPE_DEFINITION::eList)) return -1;
   if (definition.listItemTypeIndex >= 0) return definition.listItemTypeIndex;
   if (definition.baseTypeId > 0 && definition.baseTypeIndex >= 0) {
-    const long baseItemType = type(definition.baseTypeIndex).listItemTypeIndex;
+    const long baseItemType = types.get(definition.baseTypeIndex).listItemTypeIndex;
     if (baseItemType >= 0) return baseItemType;
   }
   return -1;

@@ -11,6 +11,10 @@
 
 #include <vector>
 
+// The item type of a list type, or of the base of a type derived from a
+// list; -1 when the type is no list (or typeIndex is negative).
+long listItemTypeOf(const XMLDictionaryInfo& dictionary, long typeIndex);
+
 class XMLDictionaryView {
 public:
   // Borrows the descriptor, which must outlive the view.
@@ -46,9 +50,7 @@ public:
   // The member after memberIndex when it belongs to the same type, else -1.
   long nextMember(long memberIndex) const;
 
-  // The item type of a list type, or of the base of a type derived from a
-  // list; -1 when the type is no list.
-  long listItemType(long typeIndex) const;
+  long listItemType(long typeIndex) const { return listItemTypeOf(iDictionary, typeIndex); }
   // A union (type kind 6), or derived from one.
   bool isUnion(long typeIndex) const;
   // What a String value of the type does with whitespace

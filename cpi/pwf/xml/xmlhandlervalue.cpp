@@ -375,6 +375,11 @@ std::unique_ptr<ParseItem> XMLHandler::obtainListTokenItem(const ParseItem& item
   if (item.getWhereDefined() == eDefinedByType)
     return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(),
                             static_cast<std::uint16_t>(eKindSelfDefiningField), eItemNameless, itemTypeIndex);
+  // The items of a global element's list take its element definition's
+  // format and binary encoding, as a member's items take the member's.
+  if (item.getWhereDefined() == eDefinedAsElement)
+    return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(), eDefinedAsElement, item.getIndex(),
+                            itemTypeIndex, eItemFromDefinition);
   return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(), eDefinedAsTypeMember,
                           item.getMemberIndex(), itemTypeIndex, eItemFromDefinition);
 }

@@ -850,7 +850,8 @@ void XMLWriter::writeContentChild(Iterator& iterator, WriteItem& parent, long li
       raiseInternal(__LINE__, "XMLWriter::writeTree", "erUndefined is only valid for anonymous fields");
     if (!hasValueAttribute(parent.getRender())) {
       if (parent.isList() && anonymousValues > 0) append(XML_SPACE_STR);
-      if (!parent.isList()) child.takeValueRulesOf(parent);
+      // A member's list items are written as the member says (listMemberIndex).
+      if (!parent.isList() || listMemberIndex < 0) child.takeValueRulesOf(parent);
       outputPWFData(child, EscapeKind::Content);
       ++anonymousValues;
     }
