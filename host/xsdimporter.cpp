@@ -489,8 +489,10 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
     index = useBuiltinType(set_, name);
     if (index == kNone && name == "anyType") {
       index = anyTypeIndex();
-    } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS" || name == "ENTITIES")) {
+    } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS")) {
       index = xsdListType(name, name.substr(0, name.size() - 1));
+    } else if (index == kNone && name == "ENTITIES") {
+      index = xsdListType(name, "ENTITY");
     } else if (index == kNone) {
       warn("built-in type '" + name + "' is unknown; its values are strings");
       index = useBuiltinType(set_, "string");

@@ -1,5 +1,6 @@
 #include "xsdimporter.h"
 
+#include "messagesetcompiler.h"
 #include "messagesetjson.h"
 #include "zelexception.h"
 #include "host/test_support.h"
@@ -220,6 +221,21 @@ INSTANTIATE_TEST_SUITE_P(
         ::testing::Values("partial.xsd", "partial-including.xsd"),
         ::testing::Values(std::make_pair("line 11, element 'circle'", "global elements"),
                           std::make_pair("line 12, element 'catalog'", "not checked"))));
+
+// The built-in list types, used directly and restricted, are lists of
+// their item types, and compile.
+TEST(XsdImporterBuiltinLists, AreListsOfTheirItemTypesAndCompile) {
+  const MessageSet set = importData("builtin-lists.xsd").set;
+  const int type = set.elements[elementNamed(set, "names")].type;
+  for (const auto& [name, item] : {std::pair{"tokens", "NMTOKEN"}, {"refs", "IDREF"}, {"entities", "ENTITY"}}) {
+    const MemberDef* member = findMember(set, type, name);
+    ASSERT_NE(member, nullptr) << name;
+    const int itemType = set.types.at(memberType(set, *member)).listItemType;
+    ASSERT_NE(itemType, kNone) << name;
+    EXPECT_EQ(set.types.at(itemType).name, item);
+  }
+  EXPECT_NO_THROW(compileMessageSetToExtract(set, "lists"));
+}
 
 TEST(XsdImporterMessages, SubstitutionGroupMembersAreNoMessages) {
   const MessageSet set = importData("partial.xsd").set;
