@@ -1,9 +1,7 @@
-#include "messageinfo.h"
 #include "xmlworker.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 namespace {
@@ -57,19 +55,4 @@ TEST(EntryPointsTest, DescribeOneFormatAtLevel001) {
   EXPECT_EQ(std::u16string(level), u"001");
 }
 
-TEST(EntryPointsTest, FactoryMakesIndependentWorkers) {
-  BitstreamWorkerFactory* factory = nullptr;
-  ASSERT_EQ(GetFactory(u"XML", &factory), 0);
-  ZelNamedLogSource owner("entry-test");
-  BitstreamWorker* first = factory->createBitstreamWorker(&owner);
-  BitstreamWorker* second = factory->createBitstreamWorker(&owner);
-  ASSERT_NE(first, nullptr);
-  EXPECT_NE(first, second);
-  MessageInfo properties;
-  first->initializeParse(-1, &properties, 0);
-  EXPECT_FALSE(first->hasNext());
-  EXPECT_THROW(second->hasNext(), ZelParserException) << "set-up of one worker must not reach the other";
-  first->release(true);
-  second->release(true);
-}
 }  // namespace

@@ -186,20 +186,6 @@ TEST(WorkerTest, ScannerExceptionsBecomeParserExceptionsWithNineInserts) {
   EXPECT_EQ(again.insertText(0), "XML Worker has encountered an exception in a previous call.");
 }
 
-TEST(WorkerTest, HandlerExceptionsPassThroughUnchanged) {
-  struct Refusing : EventRecorder {
-    void startMessage(const WorkerInfoPtr&) override {
-      ZelConversionException e(__FILE__, __LINE__, "Refusing::startMessage", nullptr, ZelMessages::CP_TREE_ERROR);
-      throw e;
-    }
-  } refusing;
-  ParseRun run;
-  run.worker().setFIHandler(&refusing);
-  const ZelConversionException e = raisedBy<ZelConversionException>([&] { run.parse("<a/>"); });
-  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR);
-  EXPECT_FALSE(run.worker().hasNext());
-}
-
 // ---------------------------------------------------------------------------
 // Memory manager
 

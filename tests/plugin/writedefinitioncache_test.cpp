@@ -1,7 +1,6 @@
 // The writer resolves each type member once per write: a worker that writes
 // with one descriptor and then another must follow the one current at each
-// write, even where both have the same rows; and the cache answers only for
-// the dictionary it was reset to.
+// write, even where both have the same rows.
 #include "writeitem.h"
 
 #include "writetestsupport.h"
@@ -63,24 +62,6 @@ TEST(WriteDefinitionCache, EachWriteFollowsItsOwnDescriptor) {
   EXPECT_EQ(writeWith(worker, *asAttribute, attributeTree), attributeAlone);
   EXPECT_EQ(writeWith(worker, *asElement, elementTree), elementAlone);
   EXPECT_EQ(writeWith(worker, *asAttribute, attributeTree), attributeAlone);
-}
-
-TEST(WriteDefinitionCache, AnswersOnlyForItsDictionary) {
-  const DescriptorPtr served = compileDescriptor(oneMemberSet("e", "element", true));
-  const DescriptorPtr other = compileDescriptor(oneMemberSet("e", "element", true));
-  WriteDefinitionCache cache;
-  EXPECT_EQ(cache.member(*served, 0), nullptr);  // serves none yet
-  cache.reset(served.get());
-  const WriteDefinition* definition = cache.member(*served, 0);
-  ASSERT_NE(definition, nullptr);
-  EXPECT_EQ(definition->member, &served->getXMLTypeMemberDefinition(0));
-  EXPECT_EQ(definition->render, erElement);
-  ASSERT_NE(definition->namespaceURI, nullptr);
-  EXPECT_EQ(definition->namespaceURI->view(), u"urn:n");
-  EXPECT_EQ(cache.member(*served, 0), definition);  // resolved once
-  EXPECT_EQ(cache.member(*other, 0), nullptr);
-  cache.reset(other.get());
-  EXPECT_EQ(cache.member(*served, 0), nullptr);
 }
 
 TEST(WriteDefinitionCache, RowOutsideTheDictionaryRaisesAndCachesNothing) {

@@ -80,40 +80,18 @@ TEST_P(XMLDictionaryProperty, UnderAnotherWireFormatIsAbsent) {
   EXPECT_EQ(text(e.getInserts().back().text), c.name);
 }
 
+// One required and one optional property of each table: the rest reach
+// their fields the same way, and the parse and write tests use them.
 INSTANTIATE_TEST_SUITE_P(
-    MessageSet, XMLDictionaryProperty,
+    All, XMLDictionaryProperty,
     testing::Values(
         PropertyCase{Table::MsgSet, XML_SUPPRESS_XML_DECLARATION, 1, MSET(suppressXmlDecl), "true", nullptr},
-        PropertyCase{Table::MsgSet, XML_SUPPRESS_DOCTYPE, 1, MSET(suppressDocType), "true", nullptr},
-        PropertyCase{Table::MsgSet, XML_SUPPRESS_XML_ENCODING, 0, MSET(suppressXmlEncoding), "false", "true"},
-        PropertyCase{Table::MsgSet, XML_SUPPRESS_VRK_COMMENT, 1, MSET(suppressVRKComment), "true", "false"},
-        PropertyCase{Table::MsgSet, XML_ENABLE_VERSIONING_SUPPORT, 1, MSET(enableVersioningSupport), "true", nullptr},
-        PropertyCase{Table::MsgSet, XML_ENCODING_NULL_NUM, 2, MSET(nullNumEncoding), "2", nullptr},
         PropertyCase{Table::MsgSet, XML_ENCODING_NULL_NON_NUM, 0x100000003, MSET(nullNonNumEncoding), "3", nullptr},
         PropertyCase{Table::MsgSet, XML_CENTURY_WINDOW_VAL, 70, MSET(centuryWindow), "70", "53"},
-        PropertyCase{Table::MsgSet, XML_FIRST_WEEK_OF_YEAR_VAL, 4, MSET(firstWeekOfYear), "4", "0"},
-        PropertyCase{Table::MsgSet, XML_ALLOW_LENIENT_DATETIMES_VAL, 0, MSET(allowLenientDatetimes), "false", "true"},
-        PropertyCase{Table::MsgSet, XML_OUTPUT_XSITYPE_POLICY, 3, MSET(outputXsiTypePolicy), "3", "0"},
-        PropertyCase{Table::MsgSet, XML_PRESERVE_UTC_FORMAT, 1, MSET(preserveUTCFormat), "true", "false"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Element, XMLDictionaryProperty,
-    testing::Values(
-        PropertyCase{Table::Tag, XML_DOCTYPE_PUBLIC_ID, u"p", TAG(0, docTypePublicId), "p", ""},
         PropertyCase{Table::Tag, XML_RENDER, 2, TAG(0, render), "2", nullptr},
-        PropertyCase{Table::Tag, XML_ID_ATTRIBUTE_NAMESPACE, 0, TAG(0, idAttributeNamespace), "0", "-1"},
-        PropertyCase{Table::Tag, XML_ENCODING, 2, TAG(0, dataEncoding), "2", "-1"},
         PropertyCase{Table::Tag, XML_FORMAT, u"f", TAG(0, format), "f", ""},
-        PropertyCase{Table::Tag, XML_OUTPUT_NAMESPACE_DECL_POLICY, 1, TAG(0, namespaceDeclPolicy), "1", "-1"},
-        PropertyCase{Table::Tag, XML_OUTPUT_XSITYPE_POLICY, 4, TAG(0, outputXsiTypePolicy), "4", "0"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Member, XMLDictionaryProperty,
-    testing::Values(
-        PropertyCase{Table::Member, XML_RENDER, 4, MEMBER(0, render), "4", nullptr},
-        PropertyCase{Table::Member, XML_ID_ATTRIBUTE_NAMESPACE, 0, MEMBER(0, idAttributeNamespace), "0", "-1"},
-        PropertyCase{Table::Member, XML_VALUE_ATTRIBUTE_NAMESPACE, 0, MEMBER(0, valueAttributeNamespace), "0", "-1"},
-        PropertyCase{Table::Member, XML_ENCODING, 1, MEMBER(0, dataEncoding), "1", nullptr}));
+        PropertyCase{Table::Member, XML_ENCODING, 1, MEMBER(0, dataEncoding), "1", nullptr},
+        PropertyCase{Table::Member, XML_VALUE_ATTRIBUTE_NAMESPACE, 0, MEMBER(0, valueAttributeNamespace), "0", "-1"}));
 
 // ---- Time-zone translation -----------------------------------------------
 
@@ -269,13 +247,6 @@ TEST(XMLDictionaryNameIndex, KeepsTheLowerTagForADuplicateKeyAndSkipsNamelessTag
             "i = 1  , tagIndex = 00003, tagName = a\n");
 }
 
-TEST(XMLDictionaryNameIndex, CreatingItsTableCorrectsTheEntrySize) {
-  XMLDictionaryInfo dictionary(0);
-  EXPECT_EQ(dictionary.CreateTable(0, 8, 3), 4u);
-  EXPECT_EQ(dictionary.getTable(0)->getEntrySize(), 4u);
-  EXPECT_EQ(dictionary.getTable(0)->getRowCount(), 3);
-}
-
 // ---- Name lookups ---------------------------------------------------------
 
 struct LookupCase {
@@ -424,7 +395,7 @@ TEST(XMLDictionaryIdLookup, FindsKnownIdsAndRejectsUnknownOnes) {
   EXPECT_STREQ(raisedBy([&] { dictionary->getXMLStructDefs().getIndex(42); }).getKey(), "CP_XML_INTERNAL_ERROR");
 }
 
-// ---- Types and namespaces ---------------------------------------------------
+// ---- Types ---------------------------------------------------
 
 TEST(XMLDictionaryTypes, BaseLogicalTypeLooksOneLevelUp) {
   XMLTestDictionary source;
@@ -436,15 +407,6 @@ TEST(XMLDictionaryTypes, BaseLogicalTypeLooksOneLevelUp) {
   EXPECT_EQ(dictionary->getBaseLogicalType(decimal), eLogicalNone);
   EXPECT_EQ(dictionary->getBaseLogicalType(price), eLogicalDecimal);
   EXPECT_EQ(dictionary->getBaseLogicalType(discount), eLogicalString);
-}
-
-TEST(XMLDictionaryNamespaces, PreferredPrefixByNamespaceIndex) {
-  XMLTestDictionary source;
-  const long a = source.addNamespace(u"urn:a", u"pa");
-  const long b = source.addNamespace(u"urn:b");
-  const XMLDictionaryPtr dictionary = source.build();
-  EXPECT_EQ(std::u16string(dictionary->getPreferredPrefix(a)), u"pa");
-  for (long none : {b, -1L, 2L}) EXPECT_EQ(dictionary->getPreferredPrefix(none), nullptr);
 }
 
 }  // namespace
