@@ -9,53 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cstring>
 #include <string>
 
 namespace {
 
 std::u16string_view text(const char16_t* value) { return value ? std::u16string_view(value) : u"(null)"; }
-
-// Storage and growth: after each string appended, the capacity and the bytes in use.
-struct GrowthCase {
-  const char* label;
-  std::int32_t rows;
-  std::uint32_t initialSize;
-  std::vector<std::u16string> values;  // set into rows 0, 1, ... (modulo rows)
-  std::vector<std::uint32_t> capacities;
-  std::vector<std::uint32_t> inUse;
-};
-
-class StringTableGrowth : public ::testing::TestWithParam<GrowthCase> {};
-
-TEST_P(StringTableGrowth, GrowsByAQuarterOrExactlyToFit) {
-  const GrowthCase& c = GetParam();
-  StringTable table;
-  table.Create(u"XML", u"XML Name", eLogicalString, c.rows, c.initialSize);
-  for (std::size_t i = 0; i < c.values.size(); ++i) {
-    const long row = static_cast<long>(i % c.rows);
-    table.SetValue(row, c.values[i].c_str());
-    EXPECT_EQ(table.getCapacity(), c.capacities[i]) << "after value " << i;
-    EXPECT_EQ(table.getBytesInUse(), c.inUse[i]) << "after value " << i;
-    EXPECT_EQ(text(table.GetValue(row)), c.values[i]);  // a row set again returns its latest value
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StringTableGrowth,
-    ::testing::Values(
-        // 3 rows: 12 offset bytes; "ab" needs 6: 12 + 3 is short of 18, so exactly 18.
-        GrowthCase{"exactFit", 3, 0, {u"ab"}, {18}, {18}},
-        // 40 bytes: 4 offset + 2 * 16 = 36 fit; the third value needs 52, 40 + 10 = 50 is short: 52.
-        GrowthCase{"quarterShort", 1, 40, {u"1234567", u"abcdefg", u"xyzuvwx"}, {40, 40, 52}, {20, 36, 52}},
-        // 100 bytes hold 96; the next 8 fit in 100 + 25.
-        GrowthCase{"quarter", 1, 100, {std::u16string(47, u'x'), u"abc"}, {100, 125}, {100, 108}},
-        // Setting row 0 twice leaves the first value as dead bytes.
-        GrowthCase{"deadBytes", 1, 0, {u"abc", u"x"}, {12, 16}, {12, 16}},
-        // The empty string is a value: a lone terminator.
-        GrowthCase{"emptyString", 2, 0, {u""}, {10}, {10}}),
-    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(StringTable, MissingValuesAndTypeMismatch) {
   StringTable strings;
@@ -77,21 +35,6 @@ TEST(StringTable, MissingValuesAndTypeMismatch) {
   empty.Create(u"XML", u"Render", eLogicalInteger, 0, 0);
   EXPECT_EQ(empty.getCapacity(), 0u);
   EXPECT_EQ(empty.getBuffer(), nullptr);
-}
-
-TEST(StringTable, IntegersAreStoredUnaligned) {
-  StringTable table;
-  table.Create(u"XML", u"Encoding", eLogicalInteger, 3, 0);
-  table.SetIntValue(2, INT64_MIN);
-  table.SetIntValue(0, -2);
-  std::uint32_t offset;
-  std::memcpy(&offset, table.getBuffer() + 2 * 4, sizeof offset);
-  EXPECT_EQ(offset, 12u);  // right after the offsets: not 8-byte aligned
-  std::int64_t raw;
-  std::memcpy(&raw, table.getBuffer() + offset, sizeof raw);
-  EXPECT_EQ(raw, INT64_MIN);
-  EXPECT_EQ(table.GetIntValue(2), INT64_MIN);
-  EXPECT_EQ(table.GetIntValue(0), -2);
 }
 
 TEST(StringTable, ValueTakenFromItsOwnBufferSurvivesGrowth) {

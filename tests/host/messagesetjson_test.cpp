@@ -40,8 +40,6 @@ const MalformedCase kMalformed[] = {
     {"MissingName", R"({"types":[]})", "name", "needs a name"},
     {"UnknownTopLevelField", R"({"name":"S","elemnts":[]})", "elemnts", "unknown field 'elemnts'"},
     {"WrongValueType", R"({"name":3})", "name", "expected a string, found an integer"},
-    {"UnknownPropertyField", R"({"name":"S","properties":{"booleanTrue":"Y"}})", "properties.booleanTrue",
-     "unknown field"},
     {"BoolAsString", R"({"name":"S","properties":{"suppressDoctype":"yes"}})", "properties.suppressDoctype",
      "expected true or false"},
     {"BadNullEncoding", R"({"name":"S","properties":{"nullNumEncoding":"nil"}})", "properties.nullNumEncoding",
@@ -106,17 +104,6 @@ const MalformedCase kMalformed[] = {
 INSTANTIATE_TEST_SUITE_P(Reader, MalformedSource, ::testing::ValuesIn(kMalformed),
                          [](const ::testing::TestParamInfo<MalformedCase>& info) { return info.param.label; });
 
-TEST(MessageSetJson, SmallSourceTakesTheDefaults) {
-  const MessageSet set = parseMessageSetJson(R"({"name":"S","elements":[{"name":"e"}]})", "s");
-  EXPECT_EQ(set.name, "S");
-  EXPECT_EQ(set.formatVersion, kLatestFormatVersion);
-  EXPECT_FALSE(namespacesEnabled(set));
-  ASSERT_EQ(set.elements.size(), 1u);
-  EXPECT_EQ(set.elements[0].type, kNone);
-  EXPECT_EQ(effectiveClass(set, set.elements[0]), ElementClass::Field);
-  EXPECT_FALSE(set.elements[0].xml.render.has_value());
-}
-
 TEST(MessageSetJson, ResolvesForwardQualifiedAndInlineReferences) {
   const MessageSet set = parseMessageSetJson(R"({
     // comments are allowed
@@ -172,16 +159,6 @@ TEST(MessageSetJson, KindFollowsTheBaseType) {
   EXPECT_EQ(effectiveLogicalType(set, 3), eLogicalString);
   EXPECT_EQ(set.types[4].variety, TypeVariety::Complex);
   EXPECT_EQ(effectiveLogicalType(set, 4), eLogicalNone);
-}
-
-TEST(MessageSetJson, BinaryEncodingDefaultsFollowThePredefinedType) {
-  const MessageSet set = parseMessageSetJson(R"({"name": "S", "types": [
-      {"name": "Blob", "base": "base64Binary"}, {"name": "Raw", "logicalType": "binary"},
-      {"name": "Hex", "base": "hexBinary"}]})", "s");
-  EXPECT_EQ(defaultEncoding(set, 0), DataEncoding::Base64);
-  EXPECT_EQ(defaultEncoding(set, 1), DataEncoding::Hex);
-  EXPECT_EQ(defaultEncoding(set, 2), DataEncoding::Hex);
-  EXPECT_EQ(defaultEncoding(set, kNone), DataEncoding::Unset);
 }
 
 TEST(MessageSetJson, PropertiesAloneApplyOverTheGivenOnes) {
