@@ -31,14 +31,6 @@ int elementNamed(const MessageSet& set, const std::string& name) {
   return kNone;
 }
 
-int typeNamed(const MessageSet& set, const std::string& name) {
-  for (std::size_t i = 0; i < set.types.size(); ++i) {
-    if (set.types[i].name == name && !set.types[i].builtin) return static_cast<int>(i);
-  }
-  ADD_FAILURE() << "no type " << name;
-  return kNone;
-}
-
 // The member of that name in a type, looking into its group members as the
 // parser does.
 const MemberDef* findMember(const MessageSet& set, int type, const std::string& name) {
@@ -52,34 +44,17 @@ const MemberDef* findMember(const MessageSet& set, int type, const std::string& 
   return nullptr;
 }
 
-std::vector<std::string> memberNames(const MessageSet& set, int type) {
-  std::vector<std::string> names;
-  for (const MemberDef& member : set.types.at(type).members) {
-    const ElementDef* element = referencedElement(set, member);
-    names.push_back(element ? element->name : member.name);
-  }
-  return names;
-}
-
-class FeatureSchema : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() { imported_ = new XsdImportResult(importData("features.xsd")); }
-  static void TearDownTestSuite() { delete imported_; }
-  static const MessageSet& set() { return imported_->set; }
-  static int orderType() { return set().elements[elementNamed(set(), "order")].type; }
-  static int fNamespace() { return 0; }
-
-  static XsdImportResult* imported_;
-};
-XsdImportResult* FeatureSchema::imported_ = nullptr;
-
-TEST_F(FeatureSchema, TargetNamespaceKeepsTheDocumentsPrefixAndEnablesNilByXsiNil) {
-  ASSERT_FALSE(set().namespaces.empty());
-  EXPECT_EQ(set().namespaces[fNamespace()].uri, "urn:test:features");
-  EXPECT_EQ(set().namespaces[fNamespace()].preferredPrefix, "f");
-  EXPECT_TRUE(namespacesEnabled(set()));
-  EXPECT_EQ(set().xml.nullNumEncoding, NullEncoding::XsiNil);
-  EXPECT_EQ(set().xml.nullNonNumEncoding, NullEncoding::XsiNil);
+// How each construct of features.xsd maps (member order, forms, extensions,
+// compositions) is pinned end to end by the golden events of its documents
+// (e2e schema_features_test).
+TEST(XsdImporter, TargetNamespaceKeepsTheDocumentsPrefixAndEnablesNilByXsiNil) {
+  const MessageSet set = importData("features.xsd").set;
+  ASSERT_FALSE(set.namespaces.empty());
+  EXPECT_EQ(set.namespaces[0].uri, "urn:test:features");
+  EXPECT_EQ(set.namespaces[0].preferredPrefix, "f");
+  EXPECT_TRUE(namespacesEnabled(set));
+  EXPECT_EQ(set.xml.nullNumEncoding, NullEncoding::XsiNil);
+  EXPECT_EQ(set.xml.nullNonNumEncoding, NullEncoding::XsiNil);
 }
 
 // The integer types: those with 64-bit bounds are Integers; the unbounded
@@ -116,66 +91,6 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerTypeCase{"unsignedShort", eLogicalInteger},
                       IntegerTypeCase{"unsignedByte", eLogicalInteger}),
     [](const auto& info) { return info.param.type; });
-
-TEST_F(FeatureSchema, AttributesComeFirstUnqualifiedAndElementsQualified) {
-  const int party = typeNamed(set(), "Party");
-  EXPECT_EQ(memberNames(set(), party), (std::vector<std::string>{"user", "stamp", "name", "note"}));
-  const auto& members = set().types[party].members;
-  EXPECT_EQ(members[0].xml.render, Render::Attribute);
-  EXPECT_EQ(members[0].namespaceIndex, kNone);
-  EXPECT_EQ(members[0].minOccurs, 1);
-  EXPECT_EQ(members[1].minOccurs, 0);
-  EXPECT_FALSE(members[2].xml.render.has_value());
-  EXPECT_EQ(members[2].namespaceIndex, fNamespace());
-  EXPECT_FALSE(members[2].nillable);
-  EXPECT_TRUE(members[3].nillable);
-  // form overrides the defaults both ways
-  const MemberDef* currency = findMember(set(), typeNamed(set(), "Price"), "currency");
-  EXPECT_EQ(currency->namespaceIndex, fNamespace());
-  const MemberDef* bold = findMember(set(), typeNamed(set(), "Text"), "b");
-  EXPECT_EQ(bold->namespaceIndex, kNone);
-}
-
-TEST_F(FeatureSchema, ExtensionsListOnlyWhatTheyAdd) {
-  const int party = typeNamed(set(), "Party");
-  const TypeDef& company = set().types[typeNamed(set(), "Company")];
-  EXPECT_EQ(company.baseType, party);
-  EXPECT_EQ(company.derivation, Derivation::Extension);
-  EXPECT_EQ(memberNames(set(), typeNamed(set(), "Company")), (std::vector<std::string>{"listed", "vat"}));
-  // an extension that adds attributes only keeps the base's content to the base
-  EXPECT_EQ(memberNames(set(), typeNamed(set(), "Tagged")), (std::vector<std::string>{"tag"}));
-  // an added choice follows the base's sequence as a group of its own
-  const TypeDef& contact = set().types[typeNamed(set(), "Contact")];
-  EXPECT_EQ(effectiveComposition(contact), Composition::Sequence);
-  ASSERT_EQ(contact.members.size(), 1u);
-  EXPECT_EQ(contact.members[0].form, MemberDef::Form::Group);
-  EXPECT_EQ(effectiveComposition(set().types[contact.members[0].type]), Composition::Choice);
-  EXPECT_EQ(memberNames(set(), contact.members[0].type), (std::vector<std::string>{"phone", "mail"}));
-  const TypeDef& named = set().types[typeNamed(set(), "NamedParty")];
-  EXPECT_EQ(named.baseType, party);
-  EXPECT_EQ(named.derivation, Derivation::Restriction);
-  EXPECT_EQ(memberNames(set(), typeNamed(set(), "NamedParty")), (std::vector<std::string>{"user", "stamp", "name"}));
-}
-
-TEST_F(FeatureSchema, CompositionsFollowTheContentModel) {
-  EXPECT_EQ(effectiveComposition(set().types[typeNamed(set(), "Price")]), Composition::SimpleContent);
-  EXPECT_EQ(effectiveComposition(set().types[typeNamed(set(), "Text")]), Composition::OrderedMixed);
-  EXPECT_EQ(effectiveComposition(set().types[orderType()]), Composition::Sequence);
-  const TypeDef& envelope = set().types[set().elements[elementNamed(set(), "envelope")].type];
-  EXPECT_EQ(effectiveComposition(envelope), Composition::Open);
-  EXPECT_TRUE(envelope.members.empty());
-  // the choice is a nested group; the wildcard an open group at its place
-  const auto& members = set().types[orderType()].members;
-  ASSERT_EQ(members.size(), 13u);
-  EXPECT_EQ(members[6].form, MemberDef::Form::Group);
-  EXPECT_EQ(effectiveComposition(set().types[members[6].type]), Composition::Choice);
-  EXPECT_EQ(members[6].minOccurs, 0);
-  EXPECT_EQ(members[12].form, MemberDef::Form::Group);
-  EXPECT_EQ(effectiveComposition(set().types[members[12].type]), Composition::Open);
-  EXPECT_EQ(members[12].maxOccurs, kUnbounded);
-  EXPECT_EQ(members[1].form, MemberDef::Form::ElementRef);
-  EXPECT_EQ(members[1].maxOccurs, kUnbounded);
-}
 
 TEST(XsdImporterOptions, PropertiesFileOverridesTheDefaults) {
   XsdImportOptions options;

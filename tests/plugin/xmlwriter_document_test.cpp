@@ -13,7 +13,6 @@
 #include <cstring>
 #include <regex>
 #include <string>
-#include <tuple>
 
 using namespace writetest;
 
@@ -49,6 +48,7 @@ TEST(XMLWriterDocument, DocTypeAndTimeStampCommentOnlyWhenAskedWithoutDictionary
   EXPECT_TRUE(std::regex_search(xml, stamp)) << xml;
 }
 
+// The DOCTYPE's shapes from fewer identifiers are the printer test's.
 TEST(XMLWriterDocument, ParserRecordsComeBackWithoutDictionary) {
   MessageTree tree;
   buildOrder(tree);
@@ -63,30 +63,6 @@ TEST(XMLWriterDocument, ParserRecordsComeBackWithoutDictionary) {
             "<!DOCTYPE order PUBLIC \"-//Example//Order//EN\" \"order.dtd\" [<!ENTITY e \"x\">]>"
             "<order><item>Cup &amp; saucer</item></order>");
 }
-
-// Each DOCTYPE shape from the identifiers the parser kept.
-class XMLWriterDocTypeShapes
-    : public testing::TestWithParam<std::tuple<PWFData, PWFData, PWFData, std::string>> {};
-
-TEST_P(XMLWriterDocTypeShapes, FollowsTheIdentifiersThatArePresent) {
-  const auto& [systemId, publicId, subset, doctype] = GetParam();
-  MessageTree tree;
-  buildOrder(tree);
-  tree.setStartMsgInfo(startRecord({{eStartMsgSystemId, systemId}, {eStartMsgPublicId, publicId},
-                                    {eStartMsgInternalSubset, subset}}));
-  const std::string xml = WriteRun().text(tree);
-  EXPECT_EQ(xml.substr(0, xml.find("<order>")), "<?xml version=\"1.0\"?>" + doctype);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, XMLWriterDocTypeShapes,
-    testing::Values(std::make_tuple(str(u"o.dtd"), PWFData(), PWFData(), "<!DOCTYPE order SYSTEM \"o.dtd\">"),
-                    // A public identifier needs a system identifier after it.
-                    std::make_tuple(PWFData::makeNull(eLogicalString), str(u"-//P"), PWFData(), "<!DOCTYPE order>"),
-                    std::make_tuple(str(u""), str(u"-//P"), str(u"<!ELEMENT order ANY>"),
-                                    "<!DOCTYPE order [<!ELEMENT order ANY>]>"),
-                    // Nothing kept: no DOCTYPE is made up.
-                    std::make_tuple(PWFData(), PWFData(), str(u""), "")));
 
 // Byte-order marks and encoding names per code page, without dictionary:
 // the output equals the expected text converted on its own.
