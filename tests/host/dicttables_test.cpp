@@ -107,27 +107,6 @@ TEST(StringTableGroup, FindTableTellsEqualPropertyNamesApartByTableName) {
   EXPECT_EQ(group.FindExact(u"XML", u"Render"), xml);
 }
 
-TEST(DictTable, CreateAllocatesOnlyANonZeroSize) {
-  DictionaryInfo dict(1);
-  DictTable& table = *dict.getTable(0);
-  table.Create(8, 0);
-  EXPECT_EQ(table.getBuffer(), nullptr);
-  EXPECT_EQ(table.getRowCount(), 0);
-  StringTableRef property = table.CreateProperty(u"XML", u"XML Name", eLogicalString, 6);
-  EXPECT_EQ(property->getCapacity(), 6u);  // only the initial size
-
-  table.Create(0, 5);
-  EXPECT_EQ(table.getRowCount(), 0);  // zero-size records: nothing allocated, no rows
-
-  table.Create(8, 3);
-  EXPECT_EQ(table.getRowCount(), 3);
-  EXPECT_EQ(table.getByteSize(), 24u);
-  for (std::uint32_t i = 0; i < 24; ++i) EXPECT_EQ(table.getBuffer()[i], 0);
-  EXPECT_THROW(table.Create(8, -1), ZelFatalException);
-  EXPECT_THROW(table.SetProperty(0, u"XML", u"Unknown", u"x"), ZelFatalException);
-  EXPECT_THROW(dict.CreateTable(1, 4, 1), ZelFatalException);
-}
-
 TEST(DictTableWVLSRef, RowNamesAreMappedAndRefreshedIntoRecords) {
   StdDictionaryInfo dict(0);
   const StdDictTagDefs& tags = dict.getTagDefs();

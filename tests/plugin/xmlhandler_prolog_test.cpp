@@ -49,15 +49,6 @@ TEST(SelfDefiningParse, ReportsEveryElementAttributeAndTextRun) {
             expected);
 }
 
-TEST(SelfDefiningParse, NamespacesStayPartOfTheNameWithoutDictionary) {
-  ParseRun run;
-  const Lines& lines = run.parse(R"(<p:m xmlns:p="urn:p" p:a="1"><p:e/></p:m>)");
-  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startMessageContent("p:m", "", 5, -, -1))"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startElement("@xmlns:p", "", 0, -, -1, -1))"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startElement("@p:a", "", 0, -, -1, -1))"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), R"(startElement("p:e", "", 0, -, -1, -1))"), lines.end());
-}
-
 TEST(PrologParse, CommentsAndInstructionsTravelWithTheNextEvent) {
   ParseRun run;
   const Lines expected = {
