@@ -1,6 +1,7 @@
 // Parsing with a dictionary: messages, element matching, attributes, null
 // encodings, values, xsi:type, lists, unions, mixed content, subtrees, and
-// the errors these raise. Ids and indexes follow the compiler's numbering:
+// the errors these raise; and the whole traces of documents parsed without
+// one. Ids and indexes follow the compiler's numbering:
 // an id is its row number plus 1. Elements matched as type members carry
 // the member's id and index in their start events.
 #include "parsetestsupport.h"
@@ -122,7 +123,7 @@ Lines readTrace(const std::string& name) {
 // tests/data/traces/<name>.events (whose comments say what each part shows).
 struct TraceCase {
   const char* name;
-  const char* messageSet;
+  const char* messageSet;  // null: parsed without a dictionary
   std::string document;
 };
 
@@ -135,7 +136,7 @@ class RecordedTraceTest : public ::testing::TestWithParam<TraceCase> {};
 // the host keeps them in its tree, and the writer reads its definitions from
 // those rows without looking the ids up, so a wrong row is written wrongly.
 TEST_P(RecordedTraceTest, ParseGivesTheRecordedTrace) {
-  const DescriptorPtr descriptor = compileDescriptor(GetParam().messageSet);
+  const DescriptorPtr descriptor = GetParam().messageSet ? compileDescriptor(GetParam().messageSet) : nullptr;
   ParseRun run(descriptor.get());
   EXPECT_EQ(run.parse(GetParam().document), readTrace(GetParam().name));
 }
@@ -143,6 +144,17 @@ TEST_P(RecordedTraceTest, ParseGivesTheRecordedTrace) {
 INSTANTIATE_TEST_SUITE_P(
     Documents, RecordedTraceTest,
     ::testing::Values(
+        // Without a dictionary: the elements and the prolog
+        TraceCase{"SelfDefiningElementsAttributesAndTextRuns", nullptr,
+                  "<?xml version=\"1.0\"?>\n<order id=\"7\">\n  <customer>Zoë</customer>\n"
+                  "  <note>a &amp; b <![CDATA[<c>]]></note><empty/><mixed>x<b>y</b>z</mixed>\n</order>\n"},
+        TraceCase{"CommentsAndInstructionsTravelWithTheNextEvent", nullptr,
+                  "<!--c0--><?p0 d?>\n<!DOCTYPE m>\n<!--dropped-->\n<m><!--c1--><!--c2--><a>1<?p1?></a><!--c3--></m>"},
+        TraceCase{"DeclarationDoctypeAndInternalSubsetTravelInTheStartRecord", nullptr,
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<!--first--><?app x=1?>\n"
+                  "<!DOCTYPE order PUBLIC \"-//Shop//Order\" \"order.dtd\" [\n <!ELEMENT order (item*)>\n"
+                  " <!ATTLIST order id CDATA #REQUIRED>\n <!ENTITY co \"ACME\">\n]>\n"
+                  "<order id=\"1\"><!--in order--><item>by &co;</item></order>"},
         // Messages
         TraceCase{"RootWrapperIsSilentAndItsFirstChildStartsTheMessage", kWrapped,
                   "<Batch><msg><a>5</a><b>x</b></msg></Batch>"},

@@ -1,6 +1,6 @@
-// Parsing without a dictionary: self-defining trees, the prolog, the
-// internal subset, comments and processing instructions, scanner errors and
-// hostile documents.
+// Parsing without a dictionary: the prolog, the internal subset, comments,
+// scanner errors and hostile documents. Whole traces of self-defining
+// documents and their prologs are recorded ones (xmlhandler_dictionary_test).
 #include "parsetestsupport.h"
 #include "unicodeconverter.h"
 
@@ -16,80 +16,6 @@
 
 using namespace parsetest;
 using Lines = std::vector<std::string>;
-
-TEST(SelfDefiningParse, ReportsEveryElementAttributeAndTextRun) {
-  ParseRun run;
-  const Lines expected = {
-      R"(startMessage({4:String:"1.0"}))",
-      "startEmbeddedMessage()",
-      R"(startMessageContent("order", "", 5, -, -1))",
-      R"(startElement("@id", "", 0, -, -1, -1))",
-      R"(data(String:"7", -, -1, -1))",
-      R"(endElement("@id", "", -))",
-      R"(startElement("customer", "", 0, -, -1, -1))",
-      R"(data(String:"Zoë", -, -1, -1))",
-      R"(endElement("customer", "", -))",
-      R"(startElement("note", "", 0, -, -1, -1))",
-      R"(data(String:"a & b <c>", -, -1, -1))",
-      R"(endElement("note", "", -))",
-      R"(startElement("empty", "", 0, -, -1, -1))",
-      R"(endElement("empty", "", -))",
-      R"(startElement("mixed", "", 0, -, -1, -1))",
-      R"(data(String:"x", -, -1, -1))",
-      R"(startElement("b", "", 0, -, -1, -1))",
-      R"(data(String:"y", -, -1, -1))",
-      R"(endElement("b", "", -))",
-      R"(data(String:"z", -, -1, -1))",
-      R"(endElement("mixed", "", -))",
-      R"(endMessageContent("order", "", -))",
-      "endMessage(-)",
-  };
-  EXPECT_EQ(run.parse("<?xml version=\"1.0\"?>\n<order id=\"7\">\n  <customer>Zoë</customer>\n"
-                      "  <note>a &amp; b <![CDATA[<c>]]></note><empty/><mixed>x<b>y</b>z</mixed>\n</order>\n"),
-            expected);
-}
-
-TEST(PrologParse, CommentsAndInstructionsTravelWithTheNextEvent) {
-  ParseRun run;
-  const Lines expected = {
-      R"(startMessage({0:String:"<!--c0--><?p0 d?>", 2:String:null, 3:String:null}))",
-      "startEmbeddedMessage()",
-      R"(startMessageContent("m", "", 5, -, -1))",
-      R"(startElement("a", "", 0, {0:String:"<!--c1--><!--c2-->"}, -1, -1))",
-      R"(data(String:"1", -, -1, -1))",
-      R"(endElement("a", "", {0:String:"<?p1?>"}))",
-      R"(endMessageContent("m", "", {0:String:"<!--c3-->"}))",
-      "endMessage(-)",
-  };
-  EXPECT_EQ(run.parse("<!--c0--><?p0 d?>\n<!DOCTYPE m>\n<!--dropped-->\n"
-                      "<m><!--c1--><!--c2--><a>1<?p1?></a><!--c3--></m>"),
-            expected);
-}
-
-TEST(PrologParse, DeclarationDoctypeAndInternalSubsetTravelInTheStartRecord) {
-  ParseRun run;
-  const Lines expected = {
-      R"(startMessage({0:String:"<!--first--><?app x=1?>", 1:String:"yes", 2:String:"order.dtd", )"
-      R"(3:String:"-//Shop//Order", 4:String:"1.0", 5:String:"\n <!ELEMENT order (item)*>\n )"
-      R"(<!ATTLIST order id CDATA #REQUIRED>\n <!ENTITY co \"ACME\">\n"}))",
-      "startEmbeddedMessage()",
-      R"(startMessageContent("order", "", 5, -, -1))",
-      R"(startElement("@id", "", 0, -, -1, -1))",
-      R"(data(String:"1", -, -1, -1))",
-      R"(endElement("@id", "", -))",
-      R"(startElement("item", "", 0, {0:String:"<!--in order-->"}, -1, -1))",
-      R"(data(String:"by ACME", -, -1, -1))",
-      R"(endElement("item", "", -))",
-      R"(endMessageContent("order", "", -))",
-      "endMessage(-)",
-  };
-  EXPECT_EQ(run.parse("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                      "<!--first--><?app x=1?>\n"
-                      "<!DOCTYPE order PUBLIC \"-//Shop//Order\" \"order.dtd\" [\n"
-                      " <!ELEMENT order (item*)>\n <!ATTLIST order id CDATA #REQUIRED>\n <!ENTITY co \"ACME\">\n]>\n"
-                      "<order id=\"1\"><!--in order--><item>by &co;</item></order>"),
-            expected);
-}
 
 // A comment before the root without a doctype, and the writer's timestamp
 // comment, are not kept.
