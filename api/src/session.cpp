@@ -142,25 +142,34 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
   });
 }
 
-void Session::toJsonRecords(const void* bytes, std::size_t size, std::string_view record,
-                            const std::function<void(std::string_view json)>& onRecord,
-                            const ParseOptions& options) {
+void Session::toTypedDataRecords(
+    const void* bytes, std::size_t size, std::string_view record,
+    const std::function<void(const std::function<void(TypedDataHandler&)>& writeTo)>& onRecord,
+    const ParseOptions& options) {
   detail::translated([&] {
     validateIfAsked(state_->set, bytes, size, options);
     const detail::RecordPattern pattern(record);
     detail::MessageState message(state_->set);
-    std::string json;
     const detail::SchemaView* view = state_->set.state()->schema.get(state_->set.state()->dictionary);
-    const std::function<void(const MessageTree&)> write = [&](const MessageTree& tree) {
-      json.clear();
-      detail::JsonTextWriter writer(json);
-      detail::writeTypedData(view, tree, writer);
-      onRecord(json);
+    const std::function<void(const MessageTree&)> each = [&](const MessageTree& tree) {
+      onRecord([&](TypedDataHandler& out) { detail::writeTypedData(view, tree, out); });
     };
-    detail::RecordSplitter splitter(state_->set.state()->definitions, message.tree, pattern, write);
+    detail::RecordSplitter splitter(state_->set.state()->definitions, message.tree, pattern, each);
     state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), splitter,
                   /*path=*/nullptr);
   });
+}
+
+void Session::toJsonRecords(const void* bytes, std::size_t size, std::string_view record,
+                            const std::function<void(std::string_view json)>& onRecord,
+                            const ParseOptions& options) {
+  std::string json;
+  toTypedDataRecords(bytes, size, record, [&](const std::function<void(TypedDataHandler&)>& writeTo) {
+    json.clear();
+    detail::JsonTextWriter writer(json);
+    writeTo(writer);
+    onRecord(json);
+  }, options);
 }
 
 void Session::toJsonRecordsFromFile(const std::string& path, std::string_view record,

@@ -8,6 +8,7 @@
 
 #include "eventlist.h"
 #include "objectbuilder.h"
+#include "recorditerator.h"
 #include "sessionpool.h"
 
 #include <pybind11/pybind11.h>
@@ -36,6 +37,9 @@ public:
   std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const std::optional<std::string>& encoding);
   pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding, bool check);
   EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding);
+  // source: a path (str or os.PathLike), a binary stream, or a document's bytes.
+  std::unique_ptr<RecordIterator> iterRecords(const pybind11::object& source, const std::string& record,
+                                              const std::optional<std::string>& encoding, bool asJson);
 
   std::vector<std::string> messageNames() const;
   pybind11::bytes dictionaryBytes() const;

@@ -76,6 +76,16 @@ PYBIND11_MODULE(_wfxml, module) {
       .def("__next__", &EventIterator::next)
       .def("__length_hint__", &EventIterator::remaining);
 
+  py::class_<wfxml::python::RecordIterator>(module, "RecordIterator",
+                                            "The records of one document, in document order, read as they are taken.")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &wfxml::python::RecordIterator::next);
+
+  module.def("_record_pieces", &wfxml::python::recordPieces, "path"_a, "name"_a, "piece_size"_a,
+             "encoding"_a = py::none(),
+             "The file's pieces between records, as (begin, end, head, tail): head + the file's bytes from begin to "
+             "end + tail is a document of those records with their ancestors (the Dask converter's split).");
+
   py::class_<BoundMessageSet, std::shared_ptr<BoundMessageSet>>(module, "MessageSet", R"(A loaded message set.
 
 Read-only once made: one MessageSet may be used from any number of threads at
@@ -137,6 +147,21 @@ contains itself.)")
 
 The document is parsed whole (without the GIL) before the first event is
 returned; a malformed document raises wfxml.Error here, before any event.)")
+      .def("iter_records", &BoundMessageSet::iterRecords, "source"_a, "name"_a, py::kw_only(),
+           "encoding"_a = py::none(), "json"_a = false,
+           R"(The records of a document, one at a time: each occurrence of the element
+name ("Ntry" anywhere, "Stmt/Ntry" under its parent, "/Document/.../Ntry"
+from the message element) as the typed data of the document reduced to
+that record and its ancestors with their attributes (docs/typed-json.md,
+"Records"); the same records as wfhost convert --records.
+
+source: a path (str or os.PathLike), a binary stream (read in chunks), or
+the document's bytes. Memory holds a piece of the document and its
+records, not the document, for documents in UTF-8 and the other code
+pages that keep markup in ASCII; others are read whole.
+json: yield each record's typed JSON text (what wfhost writes) instead.
+A document that is not well-formed raises wfxml.Error after the records
+before the fault.)")
       .def_property_readonly("message_names", &BoundMessageSet::messageNames,
                              "The names of the message set's messages.")
       .def("dictionary_bytes", &BoundMessageSet::dictionaryBytes,
@@ -147,6 +172,6 @@ returned; a malformed document raises wfxml.Error here, before any event.)")
       });
 
   // The package's public names live in wfxml, not in the extension module.
-  for (const char* name : {"Error", "Event", "EventIterator", "MessageSet", "ValidationError"})
+  for (const char* name : {"Error", "Event", "EventIterator", "MessageSet", "RecordIterator", "ValidationError"})
     module.attr(name).attr("__module__") = "wfxml";
 }

@@ -13,7 +13,7 @@ import time
 import pytest
 
 import wfxml
-from conftest import DATA, fpml_files
+from conftest import DATA, SOURCE, fpml_files
 
 distributed = pytest.importorskip("distributed")
 wfxml_dask = pytest.importorskip("wfxml.dask")
@@ -78,6 +78,20 @@ def test_command_on_a_running_cluster_reports_failures(kinds, client, tmp_path):
     assert "converted 1 file " in run.stdout and f"failed: {broken}" in run.stderr
     converted, _ = records(tmp_path / "out")
     assert list(converted) == [str(DATA / "kinds.xml")]
+
+
+def test_one_files_records_split_over_workers_are_the_single_process_records(client, tmp_path):
+    typed = wfxml.MessageSet.compile([SOURCE / "tests" / "data" / "typed" / "typed.xsd"])
+    path = tmp_path / "order.xml"
+    parties = b"".join(b'<party id="p%d"><name>%s</name></party>' % (i, b"n" * 50) for i in range(1000))
+    path.write_bytes(b'<?xml version="1.0"?><order xmlns="urn:test:typed" id="o-1">' + parties + b"</order>")
+    summary = wfxml_dask.convert_records(path, typed, tmp_path / "out", "party", client=client, piece_size=10_000)
+    assert summary.ok and len(summary.outputs) == 9, summary
+    lines = []
+    for part in summary.outputs:
+        lines += open(part, encoding="utf-8").read().splitlines()
+    # Under 256 KiB, iter_records converts the document whole.
+    assert lines == list(typed.iter_records(path, "party", json=True))
 
 
 def test_message_set_source_is_the_same_for_the_same_dictionary(kinds, tmp_path):

@@ -12,9 +12,10 @@ import enum as _enum
 import os as _os
 import tempfile as _tempfile
 
-from ._wfxml import Error, Event, EventIterator, MessageSet, ValidationError, __version__
+from ._wfxml import Error, Event, EventIterator, MessageSet, RecordIterator, ValidationError, __version__
+from ._wfxml import _record_pieces  # noqa: F401 (wfxml.dask splits a file with it)
 
-__all__ = ["Error", "Event", "EventIterator", "EventKind", "MessageSet", "ValidationError", "__version__"]
+__all__ = ["Error", "Event", "EventIterator", "EventKind", "MessageSet", "RecordIterator", "ValidationError", "__version__"]
 
 
 class EventKind(_enum.Enum):

@@ -1,7 +1,7 @@
 import enum
 import os
 from decimal import Decimal
-from typing import Any, Iterable, Iterator, Optional, Union
+from typing import Any, BinaryIO, Iterable, Iterator, Optional, Union
 
 __version__: str
 
@@ -70,6 +70,10 @@ class EventIterator(Iterator[Event]):
     def __iter__(self) -> EventIterator: ...
     def __next__(self) -> Event: ...
 
+class RecordIterator(Iterator[Any]):
+    def __iter__(self) -> RecordIterator: ...
+    def __next__(self) -> Any: ...
+
 class MessageSet:
     """A loaded message set; usable from many threads at once, picklable."""
 
@@ -95,6 +99,16 @@ class MessageSet:
         Raises Error (with path), TypeError, ValueError."""
     def events(self, xml: Document, encoding: Optional[str] = None) -> EventIterator:
         """The tree events of a document. Raises Error for a malformed document."""
+    def iter_records(
+        self,
+        source: Union[str, os.PathLike[str], BinaryIO, bytes, bytearray, memoryview],
+        name: str,
+        *,
+        encoding: Optional[str] = None,
+        json: bool = False,
+    ) -> RecordIterator:
+        """Each record (an element name or path) as typed data (str: typed JSON with json=True),
+        read from a path, binary stream or bytes piece by piece. Raises Error."""
     @property
     def message_names(self) -> list[str]: ...
     def dictionary_bytes(self) -> bytes:

@@ -48,7 +48,7 @@ from typing import Iterable, List, Optional, Sequence, Union
 
 import wfxml
 
-__all__ = ["MessageSetSource", "Failure", "Summary", "RunError", "collect_files", "convert", "main"]
+__all__ = ["MessageSetSource", "Failure", "Summary", "RunError", "collect_files", "convert", "convert_records", "main"]
 
 
 class RunError(Exception):
@@ -505,6 +505,98 @@ def _write_report(out, out_dir: str, batches, results) -> None:
             else:
                 line["status"] = "converted"
             out.write(json.dumps(line, separators=(",", ":")) + "\n")
+
+
+def convert_piece(
+    source: Union[MessageSetSource, _DictionaryFile], path: str, piece: tuple, name: str, output: str,
+    encoding: Optional[str] = None,
+) -> Summary:
+    """Converts one piece of a file's records into one JSON Lines file (a task's work).
+
+    piece: (begin, end, head, tail) as wfxml._record_pieces gives it. A fault
+    in the piece is its failure, after the records before it.
+    """
+    begin, end, head, tail = piece
+    message_set = _message_set(source)
+    summary = Summary(outputs=[output], bytes=end - begin)
+
+    def write(out):
+        try:
+            with open(path, "rb") as document:
+                document.seek(begin)
+                body = document.read(end - begin)
+            for line in message_set.iter_records(head + body + tail, name, encoding=encoding, json=True):
+                out.write(line + "\n")
+        except Exception as error:  # the piece's own failure; the other pieces go on
+            summary.failures.append(Failure.of(f"{path} bytes {begin}-{end}", error))
+
+    _write_complete(output, write)
+    return summary
+
+
+def convert_records(
+    path: Union[str, os.PathLike],
+    message_set,
+    out_dir: Union[str, os.PathLike],
+    name: str,
+    client=None,
+    *,
+    workers: Optional[int] = None,
+    piece_size: Optional[int] = None,
+    encoding: Optional[str] = None,
+    timeout: float = 60.0,
+) -> Summary:
+    """Converts the records of one large file to JSON Lines, its pieces shared among the workers.
+
+    name: the record element, as for MessageSet.iter_records. One scan here
+    cuts the file between records (wfxml._record_pieces); each task reads
+    its piece's bytes and converts them with the ancestors' context, into
+    part-NNNNN.jsonl. The parts, in order, hold exactly the lines of
+    `wfhost convert --records NAME`. A file whose code page keeps no markup
+    in ASCII (UTF-16, EBCDIC) is one piece.
+
+    piece_size: bytes of a piece, at least (default: about eight pieces a
+    worker, and 1 MiB at least). out_dir must be new or empty. client,
+    workers, timeout and the errors raised as for convert; a piece that
+    fails is listed in the summary's failures, after its records before
+    the fault.
+    """
+    for option, value in (("piece_size", piece_size), ("workers", workers)):
+        if value is not None and value < 1:
+            raise ValueError(f"{option} must be at least 1, not {value}")
+    started = time.perf_counter()
+    source = MessageSetSource.of(message_set)
+    path = os.path.abspath(os.fsdecode(path))
+    try:
+        size = os.path.getsize(path)
+    except OSError as error:
+        raise RunError(f"{path}: {error.strerror or error}") from None
+    out_dir = os.path.abspath(os.fsdecode(out_dir))
+    if [entry for entry in _usable_folder(out_dir) if not entry.endswith(_PARTIAL)]:
+        raise RunError(f"out_dir {out_dir} is not empty: use an empty folder")
+    cluster = _Cluster(client, workers, timeout)
+    try:
+        client = cluster.client
+        if piece_size is None:
+            worker_count = max(1, len(client.scheduler_info().get("workers", {})))
+            piece_size = max(1 << 20, size // (worker_count * _BATCHES_PER_WORKER))
+        pieces = wfxml._record_pieces(path, name, piece_size, encoding)
+        shipped = _DictionaryFile(source.key, os.path.join(out_dir, _DICTIONARY_FILE))
+        _write_complete(shipped.path, lambda out: out.write(source.dictionary), "wb")
+        futures = [
+            client.submit(convert_piece, shipped, path, piece, name, _part(out_dir, number), encoding, pure=False)
+            for number, piece in enumerate(pieces)
+        ]
+        summary = Summary()
+        for result in client.gather(futures):
+            summary.add(result)
+    finally:
+        cluster.close()
+        _remove_partials(out_dir)
+        _remove(os.path.join(out_dir, _DICTIONARY_FILE))
+    summary.files = 0 if summary.failures else 1
+    summary.seconds = time.perf_counter() - started
+    return summary
 
 
 class _ArgumentParser(argparse.ArgumentParser):

@@ -72,6 +72,75 @@ TEST(Records, FromAFileAsFromBytes) {
   }
 }
 
+// The markup a cutter must step over: a DTD with '>' in its subset, comments,
+// a processing instruction and CDATA that look like records, '>' in an
+// attribute value, prefixes, records nested and empty.
+const std::string kCuttable = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE order [ <!ENTITY who "Ann &#62; Bob"> <!-- a comment with > --> ]>
+<order xmlns="urn:test:typed" xmlns:t="urn:test:typed" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance"
+       id="o>1">
+  <party id="p1"><name>&who;</name></party>
+  <?note <party>?><!-- <party> -->
+  <t:party xsi:type="t:Company"><name><![CDATA[</party><party>]]></name><vat>DE1</vat></t:party >
+  <line><qty>2</qty><price ccy="EUR">1.5</price></line><line><qty>3</qty><price ccy="USD">2</price></line>
+  <key>colour</key><codes>7</codes><size>large</size><total>0.10</total><big>1</big><ratio>0.25</ratio>
+  <limit>1</limit><urgent>true</urgent><when>2026-12-05</when><wait>P1D</wait><blob/><note/><remark/>
+  <name>Main</name>
+</order>
+)";
+
+// The records of the pieces the cutter cuts xml into, fed in chunks of chunk
+// bytes, each piece converted on its own; pieces counts them.
+std::vector<std::string> recordsOfPieces(const std::string& xml, const std::string& record, std::size_t chunk,
+                                         int& pieces) {
+  std::vector<std::string> lines;
+  wfxml::Session session(typedSet());
+  wfxml::RecordCutter cutter(record, /*pieceSize=*/1);
+  std::uint64_t end = 0;
+  pieces = 0;
+  const wfxml::RecordCutter::PieceHandler convert = [&](const wfxml::RecordCutter::Piece& piece) {
+    EXPECT_EQ(piece.begin, end);
+    end = piece.end;
+    ++pieces;
+    const std::string document = std::string(piece.head) + std::string(piece.bytes) + std::string(piece.tail);
+    session.toJsonRecords(document.data(), document.size(), record,
+                          [&](std::string_view json) { lines.emplace_back(json); });
+  };
+  for (std::size_t at = 0; at < xml.size(); at += chunk)
+    cutter.feed(xml.data() + at, std::min(chunk, xml.size() - at), convert);
+  cutter.finish(convert);
+  EXPECT_EQ(end, xml.size());
+  return lines;
+}
+
+TEST(Records, PiecesCutBetweenRecordsGiveTheWholeDocumentsRecords) {
+  for (const char* record : {"party", "price", "line/price", "name", "note", "order"}) {
+    const std::vector<std::string> whole = recordsOf(kCuttable, record);
+    ASSERT_FALSE(whole.empty()) << record;
+    for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, kCuttable.size()}) {
+      int pieces = 0;
+      EXPECT_EQ(recordsOfPieces(kCuttable, record, chunk, pieces), whole) << record << ", chunks of " << chunk;
+      // A cut after every record but the message element, the rest after the last.
+      const int cuts = std::string(record) == "order" ? 0 : static_cast<int>(whole.size());
+      EXPECT_EQ(pieces, cuts + 1) << record;
+    }
+  }
+}
+
+TEST(Records, PiecesOfAnUncuttableCodePageOrAFaultStayWhole) {
+  const std::string parties = R"(<order xmlns="urn:test:typed" id="o"><party><name>A</name></party><party><name>B</name></party>)";
+  int pieces = 0;
+  // UTF-16 keeps no markup in single bytes: the document is one piece.
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : parties + "</order>") utf16.append({c, '\0'});
+  EXPECT_EQ(recordsOfPieces(utf16, "party", 64, pieces).size(), 2u);
+  EXPECT_EQ(pieces, 1);
+  // After an end tag that closes nothing open, the rest is one piece, and
+  // its parse reports the fault.
+  EXPECT_THROW(recordsOfPieces(parties + "<x></order></x>", "party", 5, pieces), wfxml::Error);
+  EXPECT_EQ(pieces, 3);
+}
+
 TEST(Records, ABadDocumentIsRefusedAfterTheRecordsBeforeTheFault) {
   const std::string xml = R"(<order xmlns="urn:test:typed" id="o-1"><party id="p1"><name>Ann</name></party><party>)";
   std::vector<std::string> lines;

@@ -43,6 +43,7 @@ namespace detail {
 struct MessageState;
 struct SessionState;
 struct MessageSetState;
+class RecordScanner;
 }  // namespace detail
 
 // One way a document breaks its schema (or is not well-formed), as the
@@ -352,6 +353,11 @@ public:
   void toJsonRecordsFromFile(const std::string& path, std::string_view record,
                              const std::function<void(std::string_view json)>& onRecord,
                              const ParseOptions& options = {});
+  // The same records as typed data: onRecord is called once per record with
+  // a function that reports it to a handler (during that call only).
+  void toTypedDataRecords(const void* bytes, std::size_t size, std::string_view record,
+                          const std::function<void(const std::function<void(TypedDataHandler&)>& writeTo)>& onRecord,
+                          const ParseOptions& options = {});
   // A handler that builds a message from typed data; finish() returns it.
   class Builder;
   std::unique_ptr<Builder> typedDataBuilder(const BuildOptions& options = {});
@@ -367,6 +373,47 @@ private:
 class Session::Builder : public TypedDataHandler {
 public:
   virtual Message finish() = 0;
+};
+
+// Cuts a document, fed in order in chunks of any size, between records
+// (docs/typed-json.md, "Records") into pieces that convert on their own:
+// each piece's head + bytes + tail is a document whose records
+// (Session::toJsonRecords, same record) are exactly the records of those
+// bytes in the whole document. So a document's records convert piece by
+// piece from a stream, or on several workers, with the ancestors' context.
+// Only the markup is read, not parsed: a code page that is not a superset
+// of ASCII (UTF-16, EBCDIC), or markup the cutter does not follow, leaves
+// the rest of the document one piece (the parse then reports any fault;
+// its line and column count within the piece).
+class RecordCutter {
+public:
+  // Views valid during the call that hands the piece out.
+  struct Piece {
+    std::uint64_t begin = 0;  // the piece's bytes in the document
+    std::uint64_t end = 0;
+    std::string_view head;    // the prolog and the open ancestors' start tags; empty for the first piece
+    std::string_view bytes;   // the document's bytes from begin to end
+    std::string_view tail;    // the open ancestors' end tags; empty for the last piece
+  };
+  using PieceHandler = std::function<void(const Piece&)>;
+
+  // record as for Session::toJsonRecords. A piece ends after the first
+  // record that ends pieceSize bytes or more after its begin. encoding as
+  // ParseOptions::encoding.
+  RecordCutter(std::string_view record, std::size_t pieceSize, std::string_view encoding = {});
+  RecordCutter(RecordCutter&&) noexcept;
+  RecordCutter& operator=(RecordCutter&&) noexcept;
+  ~RecordCutter();
+
+  // The document's next bytes; onPiece gets each piece they complete. The
+  // cutter keeps the bytes of the piece not yet complete.
+  void feed(const void* bytes, std::size_t size, const PieceHandler& onPiece);
+  // The end of the document: onPiece gets the last piece (always one, so
+  // an empty document reaches the parse that refuses it).
+  void finish(const PieceHandler& onPiece);
+
+private:
+  std::unique_ptr<detail::RecordScanner> scanner_;
 };
 
 // A loaded dictionary: the message set's messages, elements and types.

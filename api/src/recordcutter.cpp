@@ -1,0 +1,238 @@
+#include "recordcutter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace wfxml::detail {
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// Code pages whose markup characters are the ASCII bytes and whose other
+// characters never use them.
+bool keepsMarkupInAscii(std::string_view encoding) {
+  const std::string name = lowerCase(encoding);
+  for (const std::string_view same : {"utf-8", "utf8", "us-ascii", "ascii", "latin1"})
+    if (name == same) return true;
+  for (const std::string_view family : {"iso-8859-", "iso8859-", "windows-125", "cp125"})
+    if (name.compare(0, family.size(), family) == 0) return true;
+  return false;
+}
+
+// The encoding="..." of an XML declaration; empty when it has none.
+std::string_view declaredEncoding(std::string_view declaration) {
+  const std::size_t key = declaration.find("encoding");
+  if (key == npos) return {};
+  std::size_t at = declaration.find_first_of("\"'", key);
+  if (at == npos) return {};
+  const std::size_t close = declaration.find(declaration[at], at + 1);
+  if (close == npos) return {};
+  ++at;
+  return declaration.substr(at, close - at);
+}
+
+std::string_view localName(std::string_view name) {
+  const std::size_t colon = name.find(':');
+  return colon == npos ? name : name.substr(colon + 1);
+}
+
+}  // namespace
+
+RecordScanner::RecordScanner(std::string_view record, std::size_t pieceSize, std::string_view encoding)
+    : pattern_(record), pieceSize_(std::max<std::size_t>(pieceSize, 1)), encoding_(encoding) {}
+
+bool RecordScanner::checkEncoding() {
+  if (encodingKnown_) return true;
+  if (!encoding_.empty()) {
+    cutting_ = keepsMarkupInAscii(encoding_);
+    return encodingKnown_ = true;
+  }
+  std::string_view text(buffer_);
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  if (text.substr(0, 5) == "<?xml") {
+    const std::size_t end = text.find("?>");
+    if (end == npos) return false;
+    const std::string_view declared = declaredEncoding(text.substr(0, end));
+    cutting_ = declared.empty() || keepsMarkupInAscii(declared);
+  } else if (text.empty()) {
+    return false;
+  } else {
+    // UTF-16 and EBCDIC documents start otherwise.
+    cutting_ = text.front() == '<' || isSpace(text.front());
+  }
+  return encodingKnown_ = true;
+}
+
+std::size_t RecordScanner::doctypeEnd(std::size_t at) const {
+  // The internal subset may hold '>' in brackets, quotes and comments.
+  int brackets = 0;
+  for (std::size_t i = at + 2; i < buffer_.size(); ++i) {
+    const char c = buffer_[i];
+    if (c == '"' || c == '\'') {
+      i = buffer_.find(c, i + 1);
+      if (i == npos) return npos;
+    } else if (c == '<' && buffer_.compare(i, 4, "<!--") == 0) {
+      i = buffer_.find("-->", i + 4);
+      if (i == npos) return npos;
+      i += 2;
+    } else if (c == '[') {
+      ++brackets;
+    } else if (c == ']') {
+      --brackets;
+    } else if (c == '>' && brackets <= 0) {
+      return i + 1;
+    }
+  }
+  return npos;
+}
+
+std::size_t RecordScanner::markupEnd(std::size_t at) const {
+  const auto after = [&](std::string_view opening, std::string_view closing) {
+    const std::size_t close = buffer_.find(closing, at + opening.size());
+    return close == npos ? npos : close + closing.size();
+  };
+  // Enough bytes to tell the constructs apart ("<![CDATA[").
+  if (buffer_.size() - at < 9) return npos;
+  if (buffer_.compare(at, 2, "<?") == 0) return after("<?", "?>");
+  if (buffer_.compare(at, 4, "<!--") == 0) return after("<!--", "-->");
+  if (buffer_.compare(at, 9, "<![CDATA[") == 0) return after("<![CDATA[", "]]>");
+  if (buffer_.compare(at, 2, "<!") == 0) return doctypeEnd(at);
+  // A tag: its '>' is the first outside quoted attribute values.
+  for (std::size_t i = at + 1; i < buffer_.size(); ++i) {
+    const char c = buffer_[i];
+    if (c == '>') return i + 1;
+    if (c == '"' || c == '\'') {
+      i = buffer_.find(c, i + 1);
+      if (i == npos) return npos;
+    }
+  }
+  return npos;
+}
+
+bool RecordScanner::startTag(std::string_view tag, std::size_t at) {
+  std::size_t nameEnd = 1;
+  while (nameEnd < tag.size() && !isSpace(tag[nameEnd]) && tag[nameEnd] != '/' && tag[nameEnd] != '>') ++nameEnd;
+  const std::string_view name = tag.substr(1, nameEnd - 1);
+  const bool empty = tag.size() >= 2 && tag[tag.size() - 2] == '/';
+  if (inRecord()) {
+    if (!empty) ++recordLevels_;
+    return false;
+  }
+  if (open_.empty()) {
+    if (rootSeen_) {  // a second message element: the parse refuses it
+      cutting_ = false;
+      return false;
+    }
+    rootSeen_ = true;
+    prolog_.assign(buffer_, 0, at);  // no cut happens before the message element
+  }
+  openNames_.emplace_back(localName(name));
+  if (pattern_.matches(openNames_)) {
+    if (!empty) {
+      recordLevels_ = 1;
+      return false;
+    }
+    openNames_.pop_back();
+    return true;
+  }
+  if (empty)
+    openNames_.pop_back();
+  else
+    open_.push_back(OpenElement{std::string(name), std::string(tag)});
+  return false;
+}
+
+bool RecordScanner::endTag(std::string_view tag) {
+  if (inRecord()) {
+    if (--recordLevels_ > 0) return false;
+    openNames_.pop_back();
+    return true;
+  }
+  std::string_view name = tag.substr(2, tag.size() - 3);
+  while (!name.empty() && isSpace(name.back())) name.remove_suffix(1);
+  if (open_.empty() || open_.back().name != name) {
+    cutting_ = false;  // the parse reports it
+    return false;
+  }
+  open_.pop_back();
+  openNames_.pop_back();
+  return false;
+}
+
+bool RecordScanner::take(std::size_t at, std::size_t end) {
+  const std::string_view markup = std::string_view(buffer_).substr(at, end - at);
+  if (markup[1] == '?' || markup[1] == '!') {
+    // A DOCTYPE after the message element's start is out of place.
+    if (rootSeen_ && markup.compare(0, 9, "<!DOCTYPE") == 0) cutting_ = false;
+    return false;
+  }
+  if (markup[1] == '/') return endTag(markup);
+  return startTag(markup, at);
+}
+
+void RecordScanner::cut(const RecordCutter::PieceHandler& onPiece, bool last) {
+  const std::size_t size = last ? buffer_.size() : scanned_;
+  std::string tail;
+  if (!last)
+    for (auto element = open_.rbegin(); element != open_.rend(); ++element) tail += "</" + element->name + ">";
+  RecordCutter::Piece piece;
+  piece.begin = bufferAt_;
+  piece.end = bufferAt_ + size;
+  piece.head = head_;
+  piece.bytes = std::string_view(buffer_).substr(0, size);
+  piece.tail = tail;
+  onPiece(piece);
+  buffer_.erase(0, size);
+  bufferAt_ += size;
+  scanned_ = 0;
+  head_ = prolog_;
+  for (const OpenElement& element : open_) head_ += element.startTag;
+}
+
+void RecordScanner::feed(const void* bytes, std::size_t size, const RecordCutter::PieceHandler& onPiece) {
+  buffer_.append(static_cast<const char*>(bytes), size);
+  if (!checkEncoding()) return;
+  while (cutting_) {
+    const std::size_t at = buffer_.find('<', scanned_);
+    if (at == npos) {
+      scanned_ = buffer_.size();
+      return;
+    }
+    scanned_ = at;
+    const std::size_t end = markupEnd(at);
+    if (end == npos) return;  // the rest comes with the next bytes
+    const bool recordEnded = take(at, end);
+    scanned_ = end;
+    // Never after the message element itself: the rest would be no document.
+    if (recordEnded && !open_.empty() && scanned_ >= pieceSize_) cut(onPiece, /*last=*/false);
+  }
+}
+
+void RecordScanner::finish(const RecordCutter::PieceHandler& onPiece) { cut(onPiece, /*last=*/true); }
+
+}  // namespace wfxml::detail
+
+namespace wfxml {
+
+RecordCutter::RecordCutter(std::string_view record, std::size_t pieceSize, std::string_view encoding)
+    : scanner_(std::make_unique<detail::RecordScanner>(record, pieceSize, encoding)) {}
+RecordCutter::RecordCutter(RecordCutter&&) noexcept = default;
+RecordCutter& RecordCutter::operator=(RecordCutter&&) noexcept = default;
+RecordCutter::~RecordCutter() = default;
+
+void RecordCutter::feed(const void* bytes, std::size_t size, const PieceHandler& onPiece) {
+  scanner_->feed(bytes, size, onPiece);
+}
+
+void RecordCutter::finish(const PieceHandler& onPiece) { scanner_->finish(onPiece); }
+
+}  // namespace wfxml

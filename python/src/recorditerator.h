@@ -1,0 +1,67 @@
+#ifndef PYTHON_SRC_RECORDITERATOR_H
+#define PYTHON_SRC_RECORDITERATOR_H
+
+// MessageSet.iter_records: the records of a document read in chunks from a
+// binary stream, cut between records (wfxml::RecordCutter) and converted
+// piece by piece, so that memory holds one piece and its records, not the
+// document.
+
+#include "objectbuilder.h"
+#include "sessionpool.h"
+
+#include <pybind11/pybind11.h>
+#include <wfxml/wfxml.h>
+
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace wfxml::python {
+
+class RecordIterator {
+public:
+  // stream: an object with read(n) giving bytes; closed at the end when
+  // ownsStream. asJson: each record as its typed JSON text, not objects.
+  RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, pybind11::object stream,
+                 bool ownsStream, const std::string& record, const std::optional<std::string>& encoding, bool asJson);
+  RecordIterator(const RecordIterator&) = delete;
+  RecordIterator& operator=(const RecordIterator&) = delete;
+  ~RecordIterator();
+
+  // The next record; throws pybind11::stop_iteration at the end, and the
+  // parse's error after the records before the fault. GIL held.
+  pybind11::object next();
+
+private:
+  // Reads the next chunk into the cutter; false at the end of the stream.
+  bool readMore();
+  void convert(const wfxml::RecordCutter::Piece& piece);
+  void close();
+
+  std::shared_ptr<SessionPool> pool_;
+  std::shared_ptr<KeyCache> keys_;
+  pybind11::object stream_;
+  bool ownsStream_;
+  std::string record_;
+  wfxml::ParseOptions options_;
+  bool asJson_;
+  wfxml::RecordCutter cutter_;
+  wfxml::RecordCutter::PieceHandler onPiece_;
+  std::deque<pybind11::object> ready_;
+  std::exception_ptr failure_;  // raised once the records before it are taken
+  bool ended_ = false;
+};
+
+// The pieces RecordCutter cuts the file at path into (see there), as
+// (begin, end, head, tail) with head and tail bytes: where a document's
+// records may be shared among workers. Reads the file without the GIL;
+// raises OSError when it cannot be read.
+pybind11::list recordPieces(const std::string& path, const std::string& record, std::size_t pieceSize,
+                            const std::optional<std::string>& encoding);
+
+}  // namespace wfxml::python
+
+#endif

@@ -1,0 +1,68 @@
+"""MessageSet.iter_records: wfhost convert --records' records as typed data, from a path, a stream or bytes."""
+
+import io
+import os
+import subprocess
+
+import pytest
+
+import wfxml
+from conftest import SOURCE
+
+TYPED = SOURCE / "tests" / "data" / "typed"
+PARTY_1 = {"order": {"@id": "o-1", "party": [{"@id": "p1", "name": "Ann"}]}}
+PARTY_2 = {"order": {"@id": "o-1", "party": [{"@xsi:type": "Company", "name": "Bob Ltd", "vat": "DE1"}]}}
+
+
+@pytest.fixture(scope="module")
+def typed():
+    return wfxml.MessageSet.compile([TYPED / "typed.xsd"])
+
+
+def test_records_from_a_path_a_stream_and_bytes_are_wfhosts(typed):
+    order = TYPED / "order.xml"
+    for source in (order, str(order), io.BytesIO(order.read_bytes()), order.read_bytes()):
+        assert list(typed.iter_records(source, "party")) == [PARTY_1, PARTY_2]
+    wfhost = SOURCE / "build" / "bin" / "wfhost"
+    if wfhost.exists():
+        lines = subprocess.run(
+            [wfhost, "convert", "--schema", TYPED / "typed.xsd", "--records", "price", order],
+            capture_output=True, text=True, check=True,
+        ).stdout.splitlines()
+        assert list(typed.iter_records(order, "price", json=True)) == lines
+
+
+def test_a_fault_is_raised_after_the_records_before_it(typed):
+    records = typed.iter_records(io.BytesIO(b'<order xmlns="urn:test:typed" id="o-1"><party id="p1"><name>Ann</name></party><party>'), "party")
+    assert next(records) == PARTY_1
+    with pytest.raises(wfxml.Error):
+        next(records)
+    with pytest.raises(TypeError):
+        typed.iter_records(42, "party")
+
+
+def resident_kib(field):
+    with open("/proc/self/status") as status:
+        return next(int(line.split()[1]) for line in status if line.startswith(field + ":"))
+
+
+def test_memory_holds_a_piece_not_the_document(typed, tmp_path):
+    # 8 MB of 2 KB records: read whole, the file alone would add 8 MB.
+    party = b'<party id="p"><name>' + b"n" * 2000 + b"</name></party>"
+    path = tmp_path / "large.xml"
+    with open(path, "wb") as out:
+        out.write(b'<order xmlns="urn:test:typed" id="o-1">')
+        for _ in range(8 * 1024 * 1024 // len(party)):
+            out.write(party)
+        out.write(b"</order>")
+    try:
+        with open("/proc/self/clear_refs", "w") as refs:
+            refs.write("5")  # the peak resident size starts again from here
+    except OSError:
+        pytest.skip("the peak resident size cannot be reset here")
+    before = resident_kib("VmRSS")
+    with open(path, "rb") as stream:
+        count = sum(1 for _ in typed.iter_records(stream, "party"))
+    assert count == 8 * 1024 * 1024 // len(party)
+    assert resident_kib("VmHWM") - before < 4 * 1024
+    os.remove(path)
