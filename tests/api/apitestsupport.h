@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-// A schema with one element of every value kind (and an attribute), the
-// message set compiled from it, and a document that fills every element.
-extern const char kKindsSchema[];
+// tests/data/kinds: a schema with one element of every value kind (and an
+// attribute), the message set compiled from it, and a document that fills
+// every element.
 extern const std::string_view kKindsDocument;
 const wfxml::MessageSet& kindsMessageSet();
 
