@@ -107,6 +107,21 @@ TEST(StringTableGroup, FindTableTellsEqualPropertyNamesApartByTableName) {
   EXPECT_EQ(group.FindExact(u"XML", u"Render"), xml);
 }
 
+// Misusing a table is the host's fatal internal error, not a crash; records
+// of size zero allocate nothing and make no rows.
+TEST(DictTable, MisuseIsAFatalInternalError) {
+  DictionaryInfo dict(1);
+  DictTable& table = *dict.getTable(0);
+  EXPECT_THROW(table.Create(8, -1), ZelFatalException);
+  EXPECT_THROW(dict.CreateTable(1, 4, 1), ZelFatalException);
+  table.Create(8, 2);
+  EXPECT_THROW(table.SetProperty(0, u"XML", u"Unknown", u"x"), ZelFatalException);
+  EXPECT_THROW(table.SetIntProperty(0, u"XML", u"Unknown", 1), ZelFatalException);
+  table.Create(0, 5);
+  EXPECT_EQ(table.getRowCount(), 0);
+  EXPECT_EQ(table.getBuffer(), nullptr);
+}
+
 TEST(DictTableWVLSRef, RowNamesAreMappedAndRefreshedIntoRecords) {
   StdDictionaryInfo dict(0);
   const StdDictTagDefs& tags = dict.getTagDefs();

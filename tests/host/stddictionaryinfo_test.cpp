@@ -13,6 +13,17 @@
 
 namespace {
 
+// A derived class's record size that differs from the standard one is
+// corrected to it; an unknown table has none.
+TEST(StdDictionaryInfo, EntrySizesAreCorrectedToTheStandardOnes) {
+  StdDictionaryInfo dict(0);
+  for (int index = 0; index < 14; ++index) {
+    const std::uint32_t size = StdDictionaryInfo::standardEntrySize(index);
+    for (std::uint32_t given : {size + 4, size - 1, size}) EXPECT_EQ(dict.VerifyEntrySize(index, given), size) << index;
+  }
+  for (int index : {14, -1}) EXPECT_EQ(dict.VerifyEntrySize(index, 8), 0u);
+}
+
 // Types: 0 union "u" (ns 0), 1 derived from 0 (anonymous), 2 list "l" (ns 1),
 // 3 derived from 2 by an anonymous type, 4 "u" in ns 1, 5 sequence content
 // derived from itself.
