@@ -34,13 +34,62 @@ long ContentCheck::positionOf(const TreeElement& child, const SchemaType& type) 
 }
 
 bool ContentCheck::required(const SchemaMember& member) const {
-  if (member.minOccurs < 1) return false;
-  for (const SchemaMember::Branch& branch : member.branches) {
+  return member.minOccurs >= 1 && taken(member.branches);
+}
+
+bool ContentCheck::taken(const std::vector<SchemaMember::Branch>& branches) const {
+  for (const SchemaMember::Branch& branch : branches) {
     if (!branch.exclusive) return false;
     const auto choice = static_cast<std::size_t>(branch.choice);
     if (choice >= taken_.size() || taken_[choice].first != branch.branch) return false;
   }
   return true;
+}
+
+ContentProblem ContentCheck::choiceProblem(const SchemaType& type, const SchemaType::Choice& choice) const {
+  const SchemaMember& first = type.members[choice.slots.front().member];
+  const auto names = [&] {
+    std::string text = "one choice of ";
+    int branch = -1;
+    for (const SchemaType::Choice::Slot& slot : choice.slots) {
+      const SchemaMember& member = type.members[slot.member];
+      if (member.branches[slot.marker].branch == branch) continue;
+      branch = member.branches[slot.marker].branch;
+      text += (branch == first.branches[choice.slots.front().marker].branch ? "" : ", ") + quoted(member);
+    }
+    return text;
+  };
+  const bool mustBeMade = choice.least > 0 && taken(choice.around);
+  if (choice.most == 1) {
+    for (const SchemaType::Choice::Slot& slot : choice.slots)
+      if (counts_[type.members[slot.member].firstOfName] > 0) return {};
+    if (choice.needsContent && mustBeMade) return {&first, names() + ": required, but none given"};
+    return {};
+  }
+  if (!choice.namesOwn) return {};
+  // A repeating choice: how often each branch must be taken for the members
+  // given (at least), and may be (at most).
+  long made = 0, mayBeMade = 0;
+  bool mayBeEmpty = false;
+  for (const int branch : choice.branches) {
+    long least = 0, most = kUnboundedOccurs;
+    for (const SchemaType::Choice::Slot& slot : choice.slots) {
+      const SchemaMember::Branch& marker = type.members[slot.member].branches[slot.marker];
+      if (marker.branch != branch) continue;
+      const long count = counts_[slot.member];
+      if (count > 0) least = std::max(least, marker.most == kUnboundedOccurs ? 1 : (count + marker.most - 1) / marker.most);
+      if (marker.least > 0 && slot.marker + 1 == type.members[slot.member].branches.size())
+        most = most == kUnboundedOccurs ? count / marker.least : std::min(most, count / marker.least);
+    }
+    made += least;
+    mayBeEmpty = mayBeEmpty || most == kUnboundedOccurs;
+    mayBeMade += most == kUnboundedOccurs ? 0 : most;
+  }
+  if (choice.most != kUnboundedOccurs && made > choice.most)
+    return {&first, names() + ": given " + times(made) + ", at most " + std::to_string(choice.most) + " allowed"};
+  if (mustBeMade && !mayBeEmpty && !type.hasWildcard && mayBeMade < choice.least)
+    return {&first, names() + ": given " + times(mayBeMade) + ", at least " + std::to_string(choice.least) + " required"};
+  return {};
 }
 
 ContentProblem ContentCheck::tooFew(const SchemaType& type, const SchemaType::NameBounds& bounds) const {
@@ -88,20 +137,37 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
       }
     }
   }
-  // The first problem in member order: too many of a name given, or too few
-  // of one before it.
+  // The first problem in member order: too many of a name given, too few of
+  // one, a choice not made or made too often or too seldom.
   std::size_t tooMany = type.members.size();
   for (const std::size_t first : counted_) {
     const long most = type.mostOfName[first];
     if (most != kUnboundedOccurs && counts_[first] > most && first < tooMany) tooMany = first;
   }
+  ContentProblem found;
+  std::size_t foundAt = type.members.size();
   for (const SchemaType::NameBounds& bounds : type.requiredNames) {
     if (bounds.first >= tooMany) break;
-    if (ContentProblem problem = tooFew(type, bounds)) return problem;
+    if (ContentProblem problem = tooFew(type, bounds)) {
+      found = std::move(problem);
+      foundAt = bounds.first;
+      break;
+    }
   }
-  if (tooMany == type.members.size()) return {};
-  return {&type.members[tooMany], "given " + times(counts_[tooMany]) + ", at most " +
-                                      std::to_string(type.mostOfName[tooMany]) + " allowed"};
+  if (!found && tooMany < type.members.size()) {
+    found = {&type.members[tooMany], "given " + times(counts_[tooMany]) + ", at most " +
+                                         std::to_string(type.mostOfName[tooMany]) + " allowed"};
+    foundAt = tooMany;
+  }
+  for (const std::size_t c : type.countedChoices) {
+    const SchemaType::Choice& choice = type.choices[c];
+    if (choice.slots.front().member >= foundAt) continue;
+    if (ContentProblem problem = choiceProblem(type, choice)) {
+      found = std::move(problem);
+      foundAt = choice.slots.front().member;
+    }
+  }
+  return found;
 }
 
 std::string treeNameOf(const SchemaView& view, const TreeElement& element) {

@@ -45,6 +45,10 @@ public:
 private:
   long positionOf(const TreeElement& child, const SchemaType& type) const;
   bool required(const SchemaMember& member) const;
+  // Whether each of these branches is given, in choices made once.
+  bool taken(const std::vector<SchemaMember::Branch>& branches) const;
+  // A choice not made though it must be, or made too often or too seldom.
+  ContentProblem choiceProblem(const SchemaType& type, const SchemaType::Choice& choice) const;
   ContentProblem tooFew(const SchemaType& type, const SchemaType::NameBounds& bounds) const;
 
   const SchemaView& view_;

@@ -116,6 +116,7 @@ public:
         member.lastOfName = type.members[member.firstOfName].lastOfName;
       }
       addNameBounds(type);
+      addChoiceSlots(type);
     }
     return types;
   }
@@ -146,6 +147,46 @@ private:
       type.mostOfName[i] = most;
       if (bounds.least > 0 || bounds.inChoice) type.requiredNames.push_back(bounds);
     }
+  }
+
+  static void addChoiceSlots(SchemaType& type) {
+    for (std::size_t i = 0; i < type.members.size(); ++i) {
+      const SchemaMember& member = type.members[i];
+      for (std::size_t k = 0; k < member.branches.size(); ++k) {
+        SchemaType::Choice& choice = type.choices[member.branches[k].choice];
+        choice.slots.push_back({i, k});
+        choice.namesOwn = choice.namesOwn && member.firstOfName == i && member.lastOfName == i;
+      }
+    }
+    // Inner choices have the higher ids: theirs are known first.
+    for (std::size_t c = type.choices.size(); c-- > 0;) {
+      SchemaType::Choice& choice = type.choices[c];
+      choice.needsContent = !choice.optionalGroup && choice.least > 0 && !choice.branches.empty();
+      for (std::size_t b = 0; choice.needsContent && b < choice.branches.size(); ++b)
+        choice.needsContent = branchNeedsContent(type, static_cast<int>(c), choice.branches[b]);
+      // An element a wildcard admits may stand for a branch the tables do not show.
+      choice.needsContent = choice.needsContent && !type.hasWildcard;
+      if (!choice.slots.empty() && (choice.needsContent || (choice.most != 1 && !choice.optionalGroup)))
+        type.countedChoices.push_back(c);
+    }
+    std::reverse(type.countedChoices.begin(), type.countedChoices.end());
+  }
+
+  // Whether the branch cannot be empty: a member directly in it is
+  // required, or a choice directly in it needs content.
+  static bool branchNeedsContent(const SchemaType& type, int choice, int branch) {
+    for (const SchemaType::Choice::Slot& slot : type.choices[choice].slots) {
+      const std::vector<SchemaMember::Branch>& branches = type.members[slot.member].branches;
+      const SchemaMember::Branch& marker = branches[slot.marker];
+      if (marker.branch == branch && marker.least > 0 && slot.marker + 1 == branches.size()) return true;
+    }
+    for (std::size_t inner = choice + 1; inner < type.choices.size(); ++inner) {
+      const SchemaType::Choice& nested = type.choices[inner];
+      if (nested.needsContent && !nested.around.empty() && nested.around.back().choice == choice &&
+          nested.around.back().branch == branch)
+        return true;
+    }
+    return false;
   }
 
   bool validType(long row) const {
@@ -242,24 +283,55 @@ private:
     // Each member of a choice is a branch of its own; the type's attributes,
     // listed beside its content, are none.
     const bool choice = contentKind == DictCodes::eContentChoice;
-    const int choiceId = choice ? walk.choiceIds++ : -1;
+    const int choiceId = choice ? openChoice(groupMin, groupMax, false, walk, type) : -1;
     // Mixed content in any order may come from a choice, whose branches the
     // tables do not keep: none of its members counts as required.
-    const long memberMin = contentKind == DictCodes::eContentMixed ? 0 : groupMin;
+    const bool mixed = contentKind == DictCodes::eContentMixed;
+    const long memberMin = mixed ? 0 : groupMin;
+    const std::vector<SchemaMember::Branch> outer = scaleBranches(walk, mixed ? 0 : 1, 1);
     for (long row = begin; row < end; ++row) {
       const bool branch = choice && memberRenders_.integer(row, 0) != kRenderAttribute;
-      if (branch) walk.branches.push_back({choiceId, static_cast<int>(row - begin), groupMax == 1});
+      if (branch) {
+        walk.branches.push_back({choiceId, static_cast<int>(row - begin), groupMax == 1});
+        type.choices[choiceId].branches.push_back(walk.branches.back().branch);
+      }
       addMember(row, memberMin, groupMax, group, walk, type);
       if (branch) walk.branches.pop_back();
     }
+    walk.branches = outer;
+  }
+
+  // A new choice of the type (or optional group), held by the choices the
+  // walk is in; least relative to them.
+  static int openChoice(long least, long most, bool optionalGroup, Walk& walk, SchemaType& type) {
+    const int id = walk.choiceIds++;
+    type.choices.resize(id + 1);
+    SchemaType::Choice& choice = type.choices[id];
+    choice.around = walk.branches;
+    choice.least = least;
+    choice.most = most;
+    choice.optionalGroup = optionalGroup;
+    return id;
+  }
+
+  // The occurrences of what follows in each open branch, times those of a
+  // member or group; returns the branches as they were.
+  static std::vector<SchemaMember::Branch> scaleBranches(Walk& walk, long least, long most) {
+    std::vector<SchemaMember::Branch> before = walk.branches;
+    for (SchemaMember::Branch& branch : walk.branches) {
+      branch.least *= least;
+      branch.most = times(branch.most, most);
+    }
+    return before;
   }
 
   void addMember(long row, long groupMin, long groupMax, int group, Walk& walk, SchemaType& type) const {
     const auto& members = dictionary_.getMemberCache();
     const SMD_STRUCTURE_ELEMENT_DEFINITION* records = dictionary_.getStructDefs().GetBuffer();
     const prf_SMD_TYPEMEMBER_DEFINITION& member = members[row];
+    const long ownMin = std::max(0L, member.minOccurs);
     const long maxOccurs = times(records[row].maxOccurs, groupMax);
-    const long minOccurs = std::max(0L, member.minOccurs) * groupMin;
+    const long minOccurs = ownMin * groupMin;
     const long memberType = member.memberTypeIndex >= 0 ? member.memberTypeIndex : records[row].typeIndex;
     if (member.elementIndex < 0) {
       // Nameless: a group whose members count as the type's own, or a text
@@ -268,7 +340,17 @@ private:
       if (!isGroup || std::find(walk.groups.begin(), walk.groups.end(), memberType) != walk.groups.end()) return;
       walk.groups.push_back(memberType);
       const bool repeats = records[row].maxOccurs == kUnboundedOccurs || records[row].maxOccurs > 1;
-      addMembers(memberType, minOccurs, maxOccurs, repeats ? walk.groupIds++ : group, walk, type);
+      std::vector<SchemaMember::Branch> outer = scaleBranches(walk, ownMin, records[row].maxOccurs);
+      // An optional group given once at most is given whole or not at all:
+      // what it requires is required once one of its members is given.
+      const bool optional = ownMin == 0 && groupMin > 0 && maxOccurs == 1;
+      if (optional) {
+        const int id = openChoice(0, 1, true, walk, type);
+        type.choices[id].branches.push_back(0);
+        walk.branches.push_back({id, 0, true});
+      }
+      addMembers(memberType, optional ? 1 : minOccurs, maxOccurs, repeats ? walk.groupIds++ : group, walk, type);
+      walk.branches = std::move(outer);
       walk.groups.pop_back();
       return;
     }
@@ -299,6 +381,10 @@ private:
     out.kind = kindOf(out.tagRow, memberType);
     out.group = group;
     out.branches = walk.branches;
+    for (SchemaMember::Branch& branch : out.branches) {
+      branch.least *= ownMin;
+      branch.most = out.isAttribute ? branch.most : times(branch.most, records[row].maxOccurs);
+    }
     type.members.push_back(std::move(out));
   }
 

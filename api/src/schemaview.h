@@ -39,16 +39,20 @@ struct SchemaMember {
   long tagRow = -1;          // the element behind it
   long tagId = -1;
   long typeRow = -1;         // its declared type; -1 untyped (strings)
-  long minOccurs = 1;
+  long minOccurs = 1;        // once the choices and optional groups that hold it are taken
   long maxOccurs = 1;        // over the groups that hold it; kUnboundedOccurs = no limit
   bool nillable = false;
   unsigned short kind = eKindField;  // the tree element kind the parser gives it
   int group = -1;            // the innermost repeating group that holds it, -1 none (ids per type)
-  // The branches of the choices that hold it: (choice id, branch) per choice.
+  // The branches of the choices that hold it: (choice id, branch) per choice,
+  // outermost first. An optional group given once at most is a choice of
+  // one branch (0) that may be left out.
   struct Branch {
     int choice;
     int branch;
     bool exclusive;  // the choice is made once per occurrence of the type (neither it nor a group around it repeats)
+    long least = 1;  // the member's occurrences in one occurrence of the branch
+    long most = 1;   // kUnboundedOccurs: no limit
   };
   std::vector<Branch> branches;
   // Whether both may stand in one occurrence of the type: no choice holds
@@ -107,6 +111,26 @@ struct SchemaType {
   // The members alone with their name in a choice made once: those that
   // tell which branch is given.
   std::vector<std::size_t> branchMembers;
+
+  // The choices of its content (and its optional groups), by id.
+  struct Choice {
+    std::vector<SchemaMember::Branch> around;  // the choices that hold it, outermost first
+    long least = 1;              // times it is made once those around it are taken
+    long most = 1;               // times it may be made in all; kUnboundedOccurs: no limit
+    bool optionalGroup = false;
+    bool needsContent = false;   // required, and none of its branches may be empty
+    bool namesOwn = true;        // no member shares its name with another member
+    std::vector<int> branches;   // its branch numbers
+    struct Slot {
+      std::size_t member;        // a member's position
+      std::size_t marker;        // the member's Branch of this choice
+    };
+    std::vector<Slot> slots;     // its members, in member order
+  };
+  std::vector<Choice> choices;
+  // The choices whose making the content check counts: those that must be
+  // made (needsContent), and those that repeat a bounded number of times.
+  std::vector<std::size_t> countedChoices;
 
   // The member with this row, or null.
   const SchemaMember* memberAt(long memberRow) const;

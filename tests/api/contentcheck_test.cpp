@@ -80,17 +80,19 @@ struct Forbidden {
   const char* to;    // ... by this
   const char* path;  // the error's inserts
   const char* what;  // null: the schema validator's message
+  const char* json = kPayment;
+  const wfxml::MessageSet& (*set)() = paymentSet;
 };
 
 class ForbiddenContent : public testing::TestWithParam<Forbidden> {};
 
 TEST_P(ForbiddenContent, IsRefusedNamingItsJsonPath) {
   const Forbidden& forbidden = GetParam();
-  std::string json = kPayment;
+  std::string json = forbidden.json;
   const std::size_t at = json.find(forbidden.from);
   ASSERT_NE(at, std::string::npos) << forbidden.from;
   json.replace(at, std::string(forbidden.from).size(), forbidden.to);
-  const wfxml::Error error = errorOf([&] { paymentSet().fromJson(json); });
+  const wfxml::Error error = errorOf([&] { forbidden.set().fromJson(json); });
   EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
   ASSERT_EQ(error.inserts().size(), 2u) << error.what();
   EXPECT_EQ(error.inserts()[0], forbidden.path) << error.what();
@@ -98,7 +100,7 @@ TEST_P(ForbiddenContent, IsRefusedNamingItsJsonPath) {
     EXPECT_EQ(error.inserts()[1], forbidden.what);
   }
   // Unchecked, the same JSON is written as given.
-  EXPECT_FALSE(paymentSet().fromJson(json, checkedWrite(false)).empty());
+  EXPECT_FALSE(forbidden.set().fromJson(json, checkedWrite(false)).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -151,44 +153,63 @@ TEST(ForbiddenContent, ATreeBuiltThroughTheApiIsRefusedNamingItsTreePath) {
   root.append("@Version").setInteger(1);
   root.append("Id").setString("P");
   root.append("Date").setDateTime("2026-12-06");
-  root.append("Amount").setDecimal("1");
-  for (const char* ref : {"a", "b", "c"}) root.append("Ref").setString(ref);
+  wfxml::Element amount = root.append("Amount").setDecimal("1");
+  for (const char* ref : {"a", "b", "x"}) root.append("Ref").setString(ref);
   root.append("Iban").setString("X");
   wfxml::Session session(paymentSet());
   wfxml::Error error = errorOf([&] { session.write(payment); });
   EXPECT_EQ(error.key(), "CP_INVALID_CONTENT");
   EXPECT_EQ(error.inserts(), (std::vector<std::string>{"/Payment/Amount/@Ccy", "required, but missing"}));
 
+  // A value outside its facets, named by the tree path of its element.
+  amount.append("@Ccy").setString("EUR");
+  EXPECT_EQ(errorOf([&] { session.write(payment); }).inserts().front(), "/Payment/Ref[3]");
+
   // From the root down: the root's problem first.
   root.append("Ref").setString("d");
   error = errorOf([&] { session.write(payment); });
   EXPECT_EQ(error.inserts(), (std::vector<std::string>{"/Payment/Ref", "given 4 times, at most 3 allowed"}));
   EXPECT_FALSE(session.write(payment, checkedWrite(false)).empty());
-
-  // A value outside its facets, named by the tree path of its element.
-  payment = wfxml::Message::create(paymentSet(), "Payment");
-  root = payment.root();
-  root.append("@Version").setInteger(1);
-  root.append("Id").setString("P");
-  root.append("Date").setDateTime("2026-12-06");
-  root.append("Amount").setDecimal("1").append("@Ccy").setString("EUR");
-  for (const char* ref : {"a", "b", "x"}) root.append("Ref").setString(ref);
-  root.append("Iban").setString("X");
-  error = errorOf([&] { session.write(payment); });
-  EXPECT_EQ(error.key(), "CP_INVALID_CONTENT");
-  EXPECT_EQ(error.inserts().front(), "/Payment/Ref[3]");
 }
 
-// A message-set source has no schema; its tables give the occurrences.
-TEST(ForbiddenContent, MessageSetSourcesGetTheChecksTheirTablesAllow) {
-  const ScratchFolder folder;
-  const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("s.json", R"({ "name": "S",
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-      { "name": "hdr", "type": "string" }, { "name": "item", "type": "string", "maxOccurs": 2 } ] } } ] })")});
-  wfxml::Session session(set);
-  EXPECT_EQ(errorOf([&] { session.fromJson(R"({"msg":{"item":["a"]}})"); }).inserts().front(), "$.msg.hdr");
-  EXPECT_EQ(errorOf([&] { session.fromJson(R"({"msg":{"hdr":"h","item":["a","b","c"]}})"); }).inserts().front(),
-            "$.msg.item");
+// A message-set source has no schema: its tables give the occurrences,
+// choices and groups, and nothing checks the document written after them.
+const wfxml::MessageSet& sourceSet() {
+  static const ScratchFolder folder;
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("s.json", R"({ "name": "S",
+    "types": [ { "name": "Pair", "members": [ { "name": "bank", "type": "string" }, { "name": "acct", "type": "string" } ] },
+      { "name": "Acct", "composition": "choice", "members": [ { "name": "iban", "type": "string" }, { "group": "Pair" } ] },
+      { "name": "Addr", "members": [ { "name": "street", "type": "string" }, { "name": "city", "type": "string" } ] },
+      { "name": "Mark", "composition": "choice", "members": [ { "name": "x", "type": "string" }, { "name": "y", "type": "string" } ] } ],
+    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" },
+      { "name": "item", "type": "string", "maxOccurs": 2 }, { "group": "Acct" }, { "group": "Addr", "minOccurs": 0 },
+      { "group": "Mark", "maxOccurs": 2 } ] } } ] })")});
+  return set;
+}
+
+const char kSource[] = R"({"msg":{"hdr":"h","item":["a"],"iban":"I","street":"s","city":"c","x":["1"],"y":["2"]}})";
+
+INSTANTIATE_TEST_SUITE_P(
+    Source, ForbiddenContent,
+    testing::Values(
+        Forbidden{"Missing", R"("hdr":"h",)", "", "$.msg.hdr", "required, but missing", kSource, sourceSet},
+        Forbidden{"TooMany", R"(["a"])", R"(["a","b","c"])", "$.msg.item", "given 3 times, at most 2 allowed", kSource,
+                  sourceSet},
+        Forbidden{"NoBranchOfARequiredChoice", R"("iban":"I",)", "", "$.msg.iban",
+                  "one choice of 'iban', 'bank': required, but none given", kSource, sourceSet},
+        Forbidden{"OptionalGroupIncomplete", R"(,"city":"c")", "", "$.msg.city", "required, but missing", kSource,
+                  sourceSet},
+        Forbidden{"RepeatingChoiceTooOften", R"("x":["1"])", R"("x":["1","3"])", "$.msg.x",
+                  "one choice of 'x', 'y': given 3 times, at most 2 allowed", kSource, sourceSet},
+        Forbidden{"RepeatingChoiceTooSeldom", R"(,"x":["1"],"y":["2"])", "", "$.msg.x",
+                  "one choice of 'x', 'y': given 0 times, at least 1 required", kSource, sourceSet}),
+    [](const testing::TestParamInfo<Forbidden>& info) { return info.param.name; });
+
+TEST(ForbiddenContent, WhatASourcesTablesAllowIsWritten) {
+  for (const char* json : {kSource,
+                           R"({"msg":{"hdr":"h","item":["a"],"bank":"B","acct":"A","x":["1","2"]}})"}) {  // no optional group
+    EXPECT_FALSE(sourceSet().fromJson(json).empty()) << json;
+  }
 }
 
 }  // namespace
