@@ -30,25 +30,26 @@ public:
   ElementArena() = default;
   ElementArena(const ElementArena&) = delete;
   ElementArena& operator=(const ElementArena&) = delete;
-  ~ElementArena() { truncate(0); }
+  ~ElementArena() {
+    while (constructed_ > 0) at(--constructed_)->~TreeElement();
+  }
 
   TreeElement* allocate() {
+    if (count_ < constructed_) return at(count_++);  // recycled by truncate
     const std::size_t page = count_ / kPageSize;
     if (page == pages_.size()) pages_.emplace_back(new Slot[kPageSize]);  // uninitialised on purpose
     TreeElement* element = new (&pages_[page][count_ % kPageSize]) TreeElement();
     ++count_;
+    ++constructed_;
     return element;
   }
   TreeElement* at(std::size_t i) const {
     return std::launder(reinterpret_cast<TreeElement*>(&pages_[i / kPageSize][i % kPageSize]));
   }
   std::size_t size() const { return count_; }
-  // Destroys the elements from n on; the pages stay for reuse.
+  // Recycles the elements from n on; pages and values' storage stay for reuse.
   void truncate(std::size_t n) {
-    while (count_ > n) {
-      --count_;
-      at(count_)->~TreeElement();
-    }
+    while (count_ > n) at(--count_)->recycle();
   }
 
 private:
@@ -57,8 +58,20 @@ private:
   static constexpr std::size_t kPageSize = 256;
   using Slot = std::aligned_storage_t<sizeof(TreeElement), alignof(TreeElement)>;
   std::vector<std::unique_ptr<Slot[]>> pages_;
-  std::size_t count_ = 0;
+  std::size_t count_ = 0;        // in use
+  std::size_t constructed_ = 0;  // in use and recycled
 };
+
+void TreeElement::recycle() {
+  parent_ = firstChild_ = lastChild_ = nextSibling_ = previousSibling_ = nullptr;
+  name_ = namespaceURI_ = dictionaryRef_ = nullptr;
+  tagId_ = memberId_ = tagIndex_ = memberIndex_ = typeIndex_ = itemTypeIndex_ = valueTypeIndex_ = -1;
+  kind_ = 0;
+  bitStream_ = discarded_ = valueSet_ = false;
+  startInfo_.reset();
+  dataInfo_.reset();
+  endInfo_.reset();
+}
 
 struct MessageTree::Impl {
   ElementArena arena;

@@ -67,8 +67,8 @@ public:
   long getValueTypeIndex() const { return valueTypeIndex_; }
   unsigned short getKind() const { return kind_; }
   bool isBitStream() const { return bitStream_; }
-  const PWFData& getValue() const { return value_; }
-  bool hasValue() const { return !value_.isNothing(); }  // a null value is a value
+  const PWFData& getValue() const { return valueSet_ ? value_ : nothingValue(); }
+  bool hasValue() const { return valueSet_ && !value_.isNothing(); }  // a null value is a value
   const WorkerInfoPtr& getStartInfo() const { return startInfo_; }
   const WorkerInfoPtr& getDataInfo() const { return dataInfo_; }
   const WorkerInfoPtr& getEndInfo() const { return endInfo_; }
@@ -83,8 +83,16 @@ public:
   void setValueTypeIndex(long index) { valueTypeIndex_ = index; }
   void setKind(unsigned short kind) { kind_ = kind; }
   void setBitStream(bool bitStream) { bitStream_ = bitStream; }
-  void setValue(const PWFData& value) { value_ = value; }
-  void setValue(PWFData&& value) { value_ = std::move(value); }
+  // A copy reuses the storage of the value an earlier element in the same
+  // place of the tree's arena had (see MessageTree::clear).
+  void setValue(const PWFData& value) {
+    value_ = value;
+    valueSet_ = true;
+  }
+  void setValue(PWFData&& value) {
+    value_ = std::move(value);
+    valueSet_ = true;
+  }
   void setStartInfo(const WorkerInfoPtr& info) { startInfo_ = info; }
   void setDataInfo(const WorkerInfoPtr& info) { dataInfo_ = info; }
   void setEndInfo(const WorkerInfoPtr& info) { endInfo_ = info; }
@@ -94,10 +102,17 @@ private:
   friend class ElementArena;
   TreeElement() = default;
   ~TreeElement() = default;
+  // Back to a new element's state, its records released, but the value's
+  // storage kept for the element that takes this place next.
+  void recycle();
   // Inline: asked for every element without name or namespace.
   static const ZelWstring& emptyText() {
     static const ZelWstring empty;
     return empty;
+  }
+  static const PWFData& nothingValue() {
+    static const PWFData nothing;
+    return nothing;
   }
 
   TreeElement* parent_ = nullptr;
@@ -118,6 +133,7 @@ private:
   unsigned short kind_ = 0;
   bool bitStream_ = false;
   bool discarded_ = false;  // scratch mark of rollBackTo
+  bool valueSet_ = false;   // value_ is this element's (else a recycled one's storage)
   // The records before the value: a walk reads them for every element, and
   // so touches the value's far end only for the values that reach it.
   WorkerInfoPtr startInfo_;
@@ -196,7 +212,9 @@ public:
   void setName(TreeElement& element, std::u16string_view name);
   void setNamespaceURI(TreeElement& element, std::u16string_view uri);
   void setDictionaryRef(TreeElement& element, std::u16string_view reference);
-  // Removes every element and both message records.
+  // Removes every element and both message records. The elements' places
+  // are kept, with the storage of their values, so that a tree built again
+  // and again (one message after another) copies values without allocating.
   void clear();
 
   // A point to roll back to: rollBackTo removes every element created

@@ -108,10 +108,18 @@ TEST(TreeLifetimeTest, RollbackClearAndDestructionReleaseEveryRecord) {
 
   MessageTree reused;
   reused.setStartMsgInfo(WorkerInfoPtr(new CountedRecord));
-  reused.createRoot().setEndInfo(WorkerInfoPtr(new CountedRecord));
+  TreeElement& old = reused.createRoot();
+  old.setEndInfo(WorkerInfoPtr(new CountedRecord));
+  old.setValue(str(u"old"));
+  old.setTagId(7);
+  reused.appendChild(old);
   reused.clear();
   EXPECT_EQ(CountedRecord::live, 0);
   EXPECT_TRUE(reused.empty());
+  // The element that takes the old root's place (and its value's storage) starts new.
+  const TreeElement& fresh = reused.createRoot();
+  EXPECT_TRUE(!fresh.hasValue() && fresh.getValue().isNothing() && !fresh.hasChildren() && !fresh.hasRecords());
+  EXPECT_EQ(fresh.getTagId(), -1);
 }
 
 TEST(TreeDepthTest, AHundredThousandLevelsBuildPrintRoundTripAndDestroy) {
