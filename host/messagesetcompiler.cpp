@@ -56,6 +56,8 @@ constexpr char16_t kSchemaLocation[] = u"Schema Location";
 constexpr char16_t kNoNamespaceSchemaLocation[] = u"No Namespace Schema Location";
 constexpr char16_t kOutputNamespaceDeclPolicy[] = u"Output Namespace Declaration Policy";
 constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
+constexpr char16_t kAttributeWildcard[] = u"Attribute Wildcard";
+constexpr char16_t kAttributeWildcardNamespaces[] = u"Attribute Wildcard Namespaces";
 }  // namespace prop
 
 ZelWstring wide(const std::string& utf8) { return ZelWstring::fromUtf8(utf8); }
@@ -92,6 +94,33 @@ std::int32_t contentKindOf(Composition composition, ProcessContents processConte
       return DictCodes::eContentOpen;
   }
   return DictCodes::eContentEmpty;
+}
+
+// "Attribute Wildcard": what a complex type does with attributes no member
+// declares: -1 refuses them, 0-2 admits them, matched strictly, laxly or not
+// at all. Dictionaries without the property predate it.
+std::int64_t attributeWildcardCode(const std::optional<AttributeWildcard>& wildcard) {
+  if (!wildcard) return -1;
+  switch (wildcard->processContents) {
+    case ProcessContents::Strict: return 0;
+    case ProcessContents::Lax: return 1;
+    case ProcessContents::Skip: return 2;
+  }
+  return 0;
+}
+
+// "Attribute Wildcard Namespaces": "##any"; "##other" and the namespace it
+// excludes, if any; or the namespaces admitted, "##local" for none, blank
+// separated.
+std::string attributeWildcardNamespaces(const AttributeWildcard& wildcard) {
+  if (wildcard.constraint == AttributeWildcard::Namespaces::Any) return "##any";
+  std::string text = wildcard.constraint == AttributeWildcard::Namespaces::Not ? "##other" : "";
+  for (const std::string& uri : wildcard.namespaces) {
+    if (wildcard.constraint == AttributeWildcard::Namespaces::Not && uri.empty()) continue;
+    if (!text.empty()) text += ' ';
+    text += uri.empty() ? "##local" : uri;
+  }
+  return text;
 }
 
 std::int32_t typeKindOf(TypeVariety variety) {
@@ -629,6 +658,8 @@ private:
   void writeTypes() {
     const StdDictTypeDefs& table = dictionary_.getTypeDefs();
     table.Create(static_cast<std::int32_t>(set_.types.size()));
+    const Column wildcard(table, prop::kAttributeWildcard, eLogicalInteger);
+    const Column wildcardNamespaces(table, prop::kAttributeWildcardNamespaces, eLogicalString);
     for (std::size_t i = 0; i < set_.types.size(); ++i) {
       const TypeDef& type = set_.types[i];
       const int index = static_cast<int>(i);
@@ -642,7 +673,12 @@ private:
       record.isAbstract = type.isAbstract ? 1 : 0;
       record.isAnonymous = type.name.empty() ? 1 : 0;
       record.whiteSpace = whiteSpaceCode(effectiveWhiteSpace(set_, index));
-      record.skipsUndeclaredAttributes = type.undeclaredAttributes == ProcessContents::Skip ? 1 : 0;
+      record.skipsUndeclaredAttributes =
+          type.attributeWildcard && type.attributeWildcard->processContents == ProcessContents::Skip ? 1 : 0;
+      if (type.variety == TypeVariety::Complex) {
+        wildcard.set(index, attributeWildcardCode(type.attributeWildcard));
+        if (type.attributeWildcard) wildcardNamespaces.set(index, attributeWildcardNamespaces(*type.attributeWildcard));
+      }
       record.typeKind = typeKindOf(type.variety);
       record.listItemTypeIndex = type.listItemType;
       record.namespaceIndex = layout_.typeNamespace(index);

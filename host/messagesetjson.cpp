@@ -548,6 +548,8 @@ void JsonSourceReader::readTypeBody(const Node& node, int position) {
   } else if (type.baseType != kNone) {
     type.derivation = type.members.empty() ? Derivation::Restriction : Derivation::Extension;
   }
+  // Open content admits any attribute too, matched as its elements are.
+  if (type.composition == Composition::Open) type.attributeWildcard = AttributeWildcard{{}, {}, type.processContents};
   set_.types[position] = std::move(type);
 }
 

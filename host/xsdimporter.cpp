@@ -340,6 +340,24 @@ ProcessContents processContentsOf(const XSWildcard& wildcard) {
   return ProcessContents::Strict;
 }
 
+// The namespaces as the schema set resolved them: ##targetNamespace and
+// ##other name the wildcard's own schema document's namespace, ##local none
+// (""), as Xerces-C lists them.
+AttributeWildcard attributeWildcardOf(XSWildcard& wildcard) {
+  AttributeWildcard out;
+  out.processContents = processContentsOf(wildcard);
+  switch (wildcard.getConstraintType()) {
+    case XSWildcard::NSCONSTRAINT_ANY: out.constraint = AttributeWildcard::Namespaces::Any; break;
+    case XSWildcard::NSCONSTRAINT_NOT: out.constraint = AttributeWildcard::Namespaces::Not; break;
+    case XSWildcard::NSCONSTRAINT_DERIVATION_LIST: out.constraint = AttributeWildcard::Namespaces::List; break;
+  }
+  if (out.constraint == AttributeWildcard::Namespaces::Any) return out;
+  const StringList* namespaces = wildcard.getNsConstraintList();
+  for (XMLSize_t i = 0; namespaces && i < namespaces->size(); ++i) out.namespaces.push_back(utf8(namespaces->elementAt(i)));
+  if (out.constraint == AttributeWildcard::Namespaces::Not && out.namespaces.empty()) out.namespaces.emplace_back();
+  return out;
+}
+
 bool isXsdType(const XSTypeDefinition& type, const char16_t* name) {
   return utf8(type.getNamespace()) == kXsdUri && type.getName() && ZelWstring(type.getName()) == ZelWstring(name);
 }
@@ -559,8 +577,7 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
                                                                                         : Derivation::Restriction;
   }
   addAttributeMembers(source, type);
-  if (const XSWildcard* wildcard = source.getAttributeWildcard())
-    type.undeclaredAttributes = processContentsOf(*wildcard);
+  if (XSWildcard* wildcard = source.getAttributeWildcard()) type.attributeWildcard = attributeWildcardOf(*wildcard);
   XSParticle* particle = ownParticle(source, type);
   type.composition = compositionOf(source, source.getParticle());
   if (source.getContentType() == XSComplexTypeDefinition::CONTENTTYPE_SIMPLE) {

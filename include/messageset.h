@@ -87,6 +87,20 @@ enum class ProcessContents {
   Skip,    // never: every element is self-defining
 };
 
+// The attributes a complex type admits that no member declares (XML
+// Schema's xs:anyAttribute), by namespace; Skip leaves them untyped, the
+// others type them by a global attribute declaration where one matches.
+struct AttributeWildcard {
+  enum class Namespaces {
+    Any,   // any namespace, and none
+    Not,   // any namespace but namespaces[0]; never none
+    List,  // those in namespaces ("" stands for none)
+  };
+  Namespaces constraint = Namespaces::Any;
+  std::vector<std::string> namespaces;
+  ProcessContents processContents = ProcessContents::Strict;
+};
+
 // What a simple type's values do with whitespace (XML Schema's whiteSpace facet).
 enum class WhiteSpace {
   Unset,     // the base type's; Preserve for strings, Collapse for other values
@@ -199,9 +213,9 @@ struct TypeDef {
   std::vector<int> unionMemberTypes;    // Union only, in the order they are tried
   std::optional<Composition> composition;  // default: Sequence for Complex, else SimpleContent
   ProcessContents processContents = ProcessContents::Strict;  // Open composition only
-  // Complex only: how attributes that no member declares are matched; Skip
-  // leaves them untyped, the others type them by a global attribute declaration.
-  ProcessContents undeclaredAttributes = ProcessContents::Strict;
+  // Complex only: the attributes it admits beyond those its members declare
+  // (an attribute wildcard); none when empty.
+  std::optional<AttributeWildcard> attributeWildcard;
   WhiteSpace whiteSpace = WhiteSpace::Unset;
   std::vector<MemberDef> members;
 };

@@ -35,6 +35,30 @@ WildcardProcessing processingOf(std::int32_t openContentKind) {
   }
 }
 
+constexpr char16_t kAttributeWildcard[] = u"Attribute Wildcard";
+constexpr char16_t kAttributeWildcardNamespaces[] = u"Attribute Wildcard Namespaces";
+
+// "##any"; "##other" and the namespace it excludes; or the namespaces
+// admitted, "##local" for none.
+AttributeWildcard attributeWildcardOf(std::int64_t code, const std::string& namespaces) {
+  AttributeWildcard wildcard;
+  wildcard.processing = code == 2 ? WildcardProcessing::Skip : code == 1 ? WildcardProcessing::Lax
+                                                                          : WildcardProcessing::Strict;
+  wildcard.constraint = AttributeWildcard::Namespaces::List;
+  std::size_t at = 0;
+  while (at < namespaces.size()) {
+    const std::size_t end = std::min(namespaces.find(' ', at), namespaces.size());
+    const std::string token = namespaces.substr(at, end - at);
+    at = end + 1;
+    if (token == "##any") wildcard.constraint = AttributeWildcard::Namespaces::Any;
+    else if (token == "##other") wildcard.constraint = AttributeWildcard::Namespaces::Not;
+    else if (!token.empty()) wildcard.namespaces.push_back(token == "##local" ? std::string() : token);
+  }
+  if (wildcard.constraint == AttributeWildcard::Namespaces::Not && wildcard.namespaces.empty())
+    wildcard.namespaces.emplace_back();
+  return wildcard;
+}
+
 // Reads the tables into the view's types and elements.
 class SchemaReader {
 public:
@@ -43,7 +67,9 @@ public:
         tagNames_(dictionary, StdDictionaryInfo::eTagTable, kXmlName),
         memberNames_(dictionary, StdDictionaryInfo::eStructTable, kXmlName),
         memberRenders_(dictionary, StdDictionaryInfo::eStructTable, kRender),
-        tagRenders_(dictionary, StdDictionaryInfo::eTagTable, kRender) {}
+        tagRenders_(dictionary, StdDictionaryInfo::eTagTable, kRender),
+        attributeWildcards_(dictionary, StdDictionaryInfo::eTypeTable, kAttributeWildcard),
+        attributeWildcardNamespaces_(dictionary, StdDictionaryInfo::eTypeTable, kAttributeWildcardNamespaces) {}
 
   std::vector<SchemaElement> readElements() const {
     const auto& tags = dictionary_.getTagCache();
@@ -91,6 +117,7 @@ public:
       if (type.isComplex) {
         Walk walk;
         addMembers(static_cast<long>(row), 1, 1, -1, walk, type);
+        readAttributeWildcard(static_cast<long>(row), walk.openGroup, def, type);
       }
       for (std::size_t i = 0; i < type.members.size(); ++i) {
         SchemaMember& member = type.members[i];
@@ -204,6 +231,26 @@ private:
     return tagClass == eTagClassStructure ? eKindStructure : eKindField;
   }
 
+  // A type without an attribute wildcard of its own takes that of an open
+  // group it holds (a message-set source's open types admit any attribute).
+  // Dictionaries from before attribute wildcards were recorded admit any
+  // attribute where content is open or a wildcard skips attributes.
+  void readAttributeWildcard(long row, long openGroup, const prf_SMD_TYPE_DEFINITION& def, SchemaType& type) const {
+    constexpr std::int64_t kNotRecorded = -2;
+    std::int64_t code = attributeWildcards_.integer(row, kNotRecorded);
+    if (code == -1 && openGroup >= 0 && attributeWildcards_.integer(openGroup, -1) >= 0) {
+      row = openGroup;
+      code = attributeWildcards_.integer(row, -1);
+    }
+    if (code >= 0) {
+      type.attributeWildcard = attributeWildcardOf(code, attributeWildcardNamespaces_.text(row));
+    } else if (code == kNotRecorded && (type.hasWildcard || def.skipsUndeclaredAttributes)) {
+      type.attributeWildcard.emplace();
+      type.attributeWildcard->processing =
+          def.skipsUndeclaredAttributes ? WildcardProcessing::Skip : type.wildcardProcessing;
+    }
+  }
+
   // A type restricted from a list keeps its base's items. The walk is
   // bounded: dictionaries from files may loop.
   long listItemTypeOf(long row) const {
@@ -232,6 +279,7 @@ private:
     int choiceIds = 0;
     std::vector<long> groups;  // the groups being expanded, so that a group that contains itself ends
     std::vector<SchemaMember::Branch> branches;  // the choices around the current member
+    long openGroup = -1;  // a nameless group of open content, -1 none
   };
 
   // The members of typeRow, nameless groups flattened into their holder with
@@ -270,6 +318,7 @@ private:
     const std::int32_t contentKind = cache[structure].contentKind;
     if (DictCodes::isOpenContent(contentKind)) {
       if (!type.hasWildcard) type.wildcardPosition = type.members.size();
+      if (walk.openGroup < 0 && !walk.groups.empty()) walk.openGroup = structure;
       type.hasWildcard = true;
       type.wildcardProcessing = std::max(type.wildcardProcessing, processingOf(contentKind));
     }
@@ -398,9 +447,20 @@ private:
   XmlProperty memberNames_;
   XmlProperty memberRenders_;
   XmlProperty tagRenders_;
+  XmlProperty attributeWildcards_;
+  XmlProperty attributeWildcardNamespaces_;
 };
 
 }  // namespace
+
+bool AttributeWildcard::admits(std::string_view namespaceUri) const {
+  switch (constraint) {
+    case Namespaces::Any: return true;
+    case Namespaces::Not: return !namespaceUri.empty() && namespaceUri != namespaces.front();
+    case Namespaces::List: return std::find(namespaces.begin(), namespaces.end(), namespaceUri) != namespaces.end();
+  }
+  return false;
+}
 
 const SchemaMember* SchemaType::memberAt(long memberRow) const {
   const auto found = byRow.find(memberRow);
@@ -494,6 +554,13 @@ const SchemaElement* SchemaView::findMessage(std::string_view name, std::string_
 
 const SchemaElement* SchemaView::findElement(std::string_view name, std::string_view namespaceUri) const {
   return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/false);
+}
+
+const SchemaElement* SchemaView::findAttribute(std::string_view name, std::string_view namespaceUri) const {
+  for (const SchemaElement& element : elements_) {
+    if (element.isAttribute && element.name == name && element.namespaceUri == namespaceUri) return &element;
+  }
+  return nullptr;
 }
 
 std::string SchemaView::prefixOf(std::string_view namespaceUri) const {

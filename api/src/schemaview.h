@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -79,6 +80,16 @@ struct SchemaMember {
 // staying text (lax); not at all, however deep (skip).
 enum class WildcardProcessing { Strict, Lax, Skip };
 
+// The attributes a type admits that none of its members declares.
+struct AttributeWildcard {
+  enum class Namespaces { Any, Not, List };
+  Namespaces constraint = Namespaces::Any;
+  std::vector<std::string> namespaces;  // Not: the one excluded; List: those admitted ("" none)
+  WildcardProcessing processing = WildcardProcessing::Strict;
+
+  bool admits(std::string_view namespaceUri) const;
+};
+
 struct SchemaType {
   std::string name;          // UTF-8; empty for an anonymous type
   std::string namespaceUri;
@@ -95,6 +106,7 @@ struct SchemaType {
   std::vector<SchemaMember> members;  // attributes and elements, in content order
   std::size_t wildcardPosition = 0;   // with hasWildcard: the member its content comes before (size: after all)
   WildcardProcessing wildcardProcessing = WildcardProcessing::Strict;  // the loosest of its wildcards
+  std::optional<AttributeWildcard> attributeWildcard;  // none: undeclared attributes are refused
 
   // For the content check (contentcheck.h), the members of one name
   // together, whose occurrences a tree cannot tell apart: those that may
@@ -173,6 +185,8 @@ public:
   // empty namespace matches when the name is unique.
   const SchemaElement* findMessage(std::string_view name, std::string_view namespaceUri) const;
   const SchemaElement* findElement(std::string_view name, std::string_view namespaceUri) const;
+  // The global attribute declaration of that name and namespace, or null.
+  const SchemaElement* findAttribute(std::string_view name, std::string_view namespaceUri) const;
 
   // The member of type that a global element stands in for as a member of
   // its substitution group (directly or through other heads); null when none.

@@ -292,9 +292,16 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
     }
   }
   if (attribute) {
-    // xml:lang and its kin belong to every element; others need a wildcard.
-    resolution.selfDefining =
-        type->hasWildcard || namespaceUri == kXmlNamespace || namespaceUri == kSchemaInstanceNamespace;
+    // xml:lang and its kin belong to every element; others need an attribute
+    // wildcard that admits their namespace, and are typed as the parser
+    // types them: by a global attribute declaration unless it skips them.
+    const std::optional<AttributeWildcard>& wildcard = type->attributeWildcard;
+    if (namespaceUri == kXmlNamespace || namespaceUri == kSchemaInstanceNamespace) {
+      resolution.selfDefining = true;
+    } else if (wildcard && wildcard->admits(namespaceUri)) {
+      if (wildcard->processing != WildcardProcessing::Skip) resolution.global = view_->findAttribute(name, namespaceUri);
+      resolution.selfDefining = !resolution.global;
+    }
     return resolution;
   }
   if (!type->hasWildcard) return resolution;

@@ -202,6 +202,14 @@ private:
     }
   }
 
+  [[noreturn]] void refuseUnknown(const std::string& key, const Name& name, const SchemaType& type) const {
+    const std::string notMember = "'" + key + "' is not a member of this element";
+    if (name.isAttribute && type.attributeWildcard)
+      fail(notMember + ", and its attribute wildcard admits no attribute of " +
+           (name.namespaceUri.empty() ? std::string("no namespace") : "namespace '" + name.namespaceUri + "'"));
+    fail(notMember + ", and nothing else may be here");
+  }
+
   // How deep into the data the JSON path of a refusal goes.
   static std::size_t depthOf(const Error& e) {
     const std::string& path = e.inserts().empty() ? std::string() : e.inserts().front();
@@ -388,7 +396,7 @@ private:
       Pending pending{key, parseName(key), {}, {}};
       pending.resolution =
           assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, pending.name.isAttribute, true);
-      if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
+      if (!pending.resolution) refuseUnknown(key, pending.name, type);
       claimOnce(named, identityOf(element, pending), key);
       const SchemaMember* member =
           pending.resolution.member ? pending.resolution.member : pending.resolution.substitutes;

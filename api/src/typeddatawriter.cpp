@@ -296,17 +296,20 @@ private:
   }
 
   // Lays the placed elements out entry by entry, each entry's in document
-  // order, and lists the entries in key order: the type's members in their
-  // order, then the others as first met.
+  // order, and lists the entries in key order: attributes first, as a start
+  // tag has them, then elements; each the type's members in their order,
+  // then the others as first met.
   static void groupByEntry(Level& at) {
-    for (const int slot : at.entryOfMember)
-      if (slot >= 0) at.keyOrder.push_back(static_cast<std::size_t>(slot));
     std::size_t next = 0;
-    for (std::size_t i = 0; i < at.entries.size(); ++i) {
-      Entry& entry = at.entries[i];
+    for (Entry& entry : at.entries) {
       entry.first = next;
       next += entry.count;
-      if (!entry.member) at.keyOrder.push_back(i);
+    }
+    for (const bool attributes : {true, false}) {
+      for (const int slot : at.entryOfMember)
+        if (slot >= 0 && at.entries[slot].isAttribute == attributes) at.keyOrder.push_back(static_cast<std::size_t>(slot));
+      for (std::size_t i = 0; i < at.entries.size(); ++i)
+        if (!at.entries[i].member && at.entries[i].isAttribute == attributes) at.keyOrder.push_back(i);
     }
     at.ordered.resize(next);
     for (Entry& entry : at.entries) entry.count = 0;

@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RecordCase{"OtherParent", "other/party", {}},
                     // The ancestor keeps its attributes only, not its other members.
                     RecordCase{"ItsAncestorsKeepTheirAttributesOnly", "price",
-                               {R"({"order":{"@id":"o-1","line":[{"price":{"@ccy":"EUR","$":12345678901234567.0123456}}]}})"}},
+                               {R"({"order":{"@id":"o-1","line":[{"@o:batch":7,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}]}})"}},
                     RecordCase{"AnAttributeIsNoRecord", "id", {}}, RecordCase{"Empty", "", {}}),
     [](const testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
 

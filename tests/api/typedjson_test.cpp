@@ -25,13 +25,13 @@ const char kOrderJson[] =
     R"({"order":{"@id":"o-1",)"                                                  // attributes: "@name"
     R"("party":[{"@id":"p1","name":"Ann"},)"                                       // maxOccurs > 1: always an array
     R"({"@xsi:type":"Company","name":"Bob Ltd","vat":"DE1"}],)"                    // xsi:type
-    R"("line":[{"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}],)"  // "$", exact decimal
+    R"("line":[{"@o:batch":7,"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}],)"  // "$", exact decimal, a lax attribute wildcard
     R"("key":["colour","size"],"value":["red"],)"                                  // a repeating group
     R"("codes":[7,-3,42],"size":"large","total":0.10,"big":9007199254740993,)"     // list, union, numbers
     R"("ratio":0.25,"limit":"-INF","urgent":true,)"                                // doubles, INF, booleans
     R"("when":"2026-12-05T10:15:00.5+01:00","wait":"P1DT2H","blob":"3q2+7w==",)"   // XML text, base64
     R"("note":null,)"                                                              // xsi:nil
-    R"("remark":{"$":["Deliver ",{"b":"before"}," noon"]},)"                       // mixed content
+    R"("remark":{"@o:batch":"8","$":["Deliver ",{"b":"before"}," noon"]},)"       // mixed content, a skip attribute wildcard
     R"("t:name":"Main","o:name":"Other",)"                                         // clashing names
     R"("book":[{"sku":"B-1"}],)"                                                   // a substitution group
     R"("{urn:test:memo}memo":{"@lang":"en","line":["one","two"]}}})";              // wildcard content
@@ -195,12 +195,15 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Misfit{"UnknownKey", R"("vat":"DE1")", R"("vat":"DE1","fax":"1")", "$.order.party[1].fax"},
         Misfit{"UnknownAttribute", R"("@id":"p1")", R"("@id":"p1","@rank":"1")", "$.order.party[0].@rank"},
+        // An attribute wildcard admits only its namespaces: ##other not none, a list only its own.
+        Misfit{"OutsideAttributeWildcard", R"("@o:batch":7)", R"("@batch":7)", "$.order.line[0].@batch"},
+        Misfit{"OutsideAttributeWildcardList", R"("@o:batch":"8")", R"("@{urn:x}batch":"8")", "$.order.remark.@{urn:x}batch"},
         Misfit{"StringForInteger", R"("qty":2)", R"("qty":"two")", "$.order.line[0].qty"},
         Misfit{"DecimalForInteger", R"("qty":2)", R"("qty":2.5)", "$.order.line[0].qty"},
         Misfit{"BeyondSixtyFourBits", R"("big":9007199254740993)", R"("big":99999999999999999999)", "$.order.big"},
         Misfit{"NumberForString", R"("name":"Ann")", R"("name":7)", "$.order.party[0].name"},
         Misfit{"ArrayForSingleMember", R"("size":"large")", R"("size":["large"])", "$.order.size"},
-        Misfit{"SingleForRepeatingMember", R"("line":[{"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}])",
+        Misfit{"SingleForRepeatingMember", R"("line":[{"@o:batch":7,"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}])",
                R"("line":{"qty":2,"price":1})", "$.order.line"},
         Misfit{"NullForNotNillable", R"("urgent":true)", R"("urgent":null)", "$.order.urgent"},
         Misfit{"NotAnXmlName", R"("o:name":"Other")", R"("o:name":"Other","{urn:x}pa*ty":"1")", "$.order.{urn:x}pa*ty"},
