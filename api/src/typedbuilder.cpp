@@ -487,14 +487,17 @@ private:
     assembly_.appendValue(element, valueOf(node.value, &type));
   }
 
-  // Occurrences of a name that several members share (the branches of a
-  // choice) were put at the last of them; they move to the member that can
-  // stand with most of the members present (ties: the later one), since
-  // the data cannot say which branch they came from.
+  // Occurrences of a name that several members share were put at the last
+  // of them. Members that may all stand together (a group used twice) take
+  // them in turn, each as many as it may have while leaving the later ones
+  // what they need. Otherwise (the branches of a choice) they move to the
+  // member that can stand with most of the members present (ties: the later
+  // one), since the data cannot say which branch they came from.
   static void placeSharedNames(const SchemaType& type, std::vector<std::vector<Occurrence>>& byMember) {
     for (std::size_t last = 0; last < type.members.size(); ++last) {
       const SchemaMember& shared = type.members[last];
       if (byMember[last].empty() || shared.lastOfName != last || shared.firstOfName == last) continue;
+      if (shareInSequence(type, shared.firstOfName, last, byMember)) continue;
       std::size_t best = last;
       int bestScore = -1;
       for (std::size_t candidate = shared.firstOfName; candidate <= last; ++candidate) {
@@ -513,6 +516,33 @@ private:
       byMember[best] = std::move(byMember[last]);
       byMember[last].clear();
     }
+  }
+
+  // The members of one name from first to last, when no two of them are
+  // alternatives, share its occurrences in order; false when some are.
+  static bool shareInSequence(const SchemaType& type, std::size_t first, std::size_t last,
+                              std::vector<std::vector<Occurrence>>& byMember) {
+    std::vector<std::size_t> sharing;
+    for (std::size_t i = first; i <= last; ++i) {
+      if (type.members[i].firstOfName != first) continue;
+      for (const std::size_t earlier : sharing)
+        if (!type.members[i].mayStandWith(type.members[earlier])) return false;
+      sharing.push_back(i);
+    }
+    std::vector<Occurrence> occurrences = std::move(byMember[last]);
+    byMember[last].clear();
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < sharing.size(); ++k) {
+      long laterNeed = 0;
+      for (std::size_t j = k + 1; j < sharing.size(); ++j) laterNeed += type.members[sharing[j]].minOccurs;
+      const SchemaMember& member = type.members[sharing[k]];
+      const std::size_t left = occurrences.size() - next;
+      std::size_t take = left > static_cast<std::size_t>(laterNeed) ? left - laterNeed : 0;
+      if (member.maxOccurs != kUnboundedOccurs) take = std::min(take, static_cast<std::size_t>(member.maxOccurs));
+      if (k + 1 == sharing.size()) take = left;  // more than all may hold: the check names them
+      for (std::size_t i = 0; i < take; ++i) byMember[sharing[k]].push_back(occurrences[next++]);
+    }
+    return true;
   }
 
   void appendAll(TreeElement& parent, const SchemaMember& member, const std::vector<Occurrence>& occurrences) {

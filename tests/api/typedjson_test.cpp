@@ -31,7 +31,7 @@ const char kOrderJson[] =
     R"("ratio":0.25,"limit":"-INF","urgent":true,)"                                // doubles, INF, booleans
     R"("when":"2026-12-05T10:15:00.5+01:00","wait":"P1DT2H","blob":"3q2+7w==",)"   // XML text, base64
     R"("note":null,)"                                                              // xsi:nil
-    R"("remark":{"@o:batch":"8","$":["Deliver ",{"b":"before"}," noon"]},)"       // mixed content, a skip attribute wildcard
+    R"("remark":{"@o:batch":"8","$":["Deliver ",{"b":"before"}," ",{"b":"noon"}]},)"  // mixed content, its blanks too; a skip attribute wildcard
     R"("t:name":"Main","o:name":"Other",)"                                         // clashing names
     R"("book":[{"sku":"B-1"}],)"                                                   // a substitution group
     R"("{urn:test:memo}memo":{"@lang":"en","line":["one","two"]}}})";              // wildcard content
@@ -376,6 +376,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>",
                      R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
+
+// A name in a group used twice: its occurrences stand where the schema has
+// them, so the written document passes the check.
+TEST(TypedJson, ANameInAGroupUsedTwiceIsWrittenInTheSchemasOrder) {
+  wfxml::Session session(sharedNameSet());
+  const std::string xml = textOf(session.write(session.fromJson(R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})")));
+  EXPECT_NE(xml.find("<g>1</g><z>0</z><g>2</g>"), std::string::npos) << xml;
+}
 
 // Two messages of one root name: the refusal is the best fit's, where the mistake is.
 TEST(TypedJson, MessagesOfOneRootNameReportTheBestFitsMistake) {
