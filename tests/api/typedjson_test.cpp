@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -19,6 +18,8 @@ const wfxml::MessageSet& typedSet() {
   static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "typed.xsd"});
   return set;
 }
+
+const wfxml::MessageSet& sharedNameSet();
 
 // Each rule of docs/typed-json.md, in the order the document shows them.
 const char kOrderJson[] =
@@ -60,14 +61,12 @@ TEST(TypedJson, KeysMayComeInAnyOrderAndTheXmlFollowsTheSchema) {
       R"("total":1,"big":1,"ratio":1,"limit":2,"urgent":false,"when":"2026-01-01T00:00:00Z","wait":"PT1S",)"
       R"("blob":"","note":"n","remark":{"$":[]},"name":"N","o:name":"O"}})";
   const std::string xml = textOf(typedSet().fromJson(shuffled));
-  const std::size_t party = xml.find("<t:party>");
-  const std::size_t colour = xml.find(">colour<");
-  const std::size_t red = xml.find(">red<");
-  const std::size_t size = xml.find(">size<");
-  ASSERT_NE(party, std::string::npos) << xml;
-  EXPECT_LT(party, colour);
-  EXPECT_LT(colour, red);
-  EXPECT_LT(red, size);
+  EXPECT_NE(xml.find("<t:party><t:name>A</t:name></t:party><t:key>colour</t:key><t:value>red</t:value><t:key>size<"),
+            std::string::npos) << xml;
+  // A name in a group used twice stands where the schema has it, each time.
+  wfxml::Session session(sharedNameSet());
+  const std::string twice = textOf(session.write(session.fromJson(R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})")));
+  EXPECT_NE(twice.find("<g>1</g><z>0</z><g>2</g>"), std::string::npos) << twice;
 }
 
 TEST(TypedJson, NumbersReadBackExactly) {
@@ -134,14 +133,7 @@ TEST(TypedData, IntegersBeyondSixtyFourBitsComeAsBigIntegers) {
   const auto set = wfxml::MessageSet::compile({schema});
   const std::string xml = "<n><i>123456789012345678901234567890</i><i>-0042</i></n>";
   wfxml::Session session(set);
-  std::optional<wfxml::Message> parsed;
-  try {
-    parsed.emplace(session.parse(xml.data(), xml.size()));
-  } catch (const wfxml::Error& e) {
-    if (e.key() != "CP_XML_DATA_READ_CONVERSION_ERROR") throw;
-    GTEST_SKIP() << "xs:integer values are 64-bit integers in this build";
-  }
-  const wfxml::Message& message = *parsed;
+  const wfxml::Message message = session.parse(xml.data(), xml.size());
   CallRecorder recorder;
   session.toTypedData(message, recorder);
   EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), "bigInteger 123456789012345678901234567890"),
@@ -376,14 +368,6 @@ INSTANTIATE_TEST_SUITE_P(
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>",
                      R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
-
-// A name in a group used twice: its occurrences stand where the schema has
-// them, so the written document passes the check.
-TEST(TypedJson, ANameInAGroupUsedTwiceIsWrittenInTheSchemasOrder) {
-  wfxml::Session session(sharedNameSet());
-  const std::string xml = textOf(session.write(session.fromJson(R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})")));
-  EXPECT_NE(xml.find("<g>1</g><z>0</z><g>2</g>"), std::string::npos) << xml;
-}
 
 // Two messages of one root name: the refusal is the best fit's, where the mistake is.
 TEST(TypedJson, MessagesOfOneRootNameReportTheBestFitsMistake) {
