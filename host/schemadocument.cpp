@@ -1,8 +1,26 @@
 #include "schemadocument.h"
 
+#include "zelwstring.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLErrorCodes.hpp>
+#include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
+#include <xercesc/sax/Locator.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/sax2/DefaultHandler.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/sax/SAXException.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLResourceIdentifier.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+
+using namespace xercesc;
 
 namespace {
 constexpr std::string_view kFileScheme = "file://";
@@ -34,4 +52,92 @@ std::string resolveSchemaLocation(const std::string& referrer, const std::string
   std::error_code ignored;
   const fs::path absolute = fs::absolute(path, ignored);
   return (absolute.empty() ? path : absolute).lexically_normal().string();
+}
+
+namespace {
+
+std::string placeOf(XMLFileLoc line, XMLFileLoc column) {
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// Notes the expansion limit when the scanner reports it; other errors are
+// the schema loader's to report.
+class ExpansionWatch : public SAX2XMLReaderImpl {
+public:
+  ExpansionWatch() : SAX2XMLReaderImpl(XMLPlatformUtils::fgMemoryManager) {}
+  void error(const unsigned int code, const XMLCh* const domain, const XMLErrorReporter::ErrTypes type,
+             const XMLCh* const text, const XMLCh* const systemId, const XMLCh* const publicId, const XMLFileLoc line,
+             const XMLFileLoc column) override {
+    if (!excess && code == XMLErrs::EntityExpansionLimitExceeded && XMLString::equals(domain, XMLUni::fgXMLErrDomain))
+      excess = SchemaEntityExcess{placeOf(line, column), ZelWstring(text).toUtf8()};
+    SAX2XMLReaderImpl::error(code, domain, type, text, systemId, publicId, line, column);
+  }
+  std::optional<SchemaEntityExcess> excess;
+};
+
+// Counts the text and attribute values the references expand to.
+class TextCount : public DefaultHandler {
+public:
+  struct TooMuch {
+    std::string place;
+  };
+  explicit TextCount(std::size_t limit) : limit_(limit) {}
+  void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
+  void characters(const XMLCh* const, const XMLSize_t length) override { add(length); }
+  void startElement(const XMLCh*, const XMLCh*, const XMLCh*, const Attributes& attributes) override {
+    for (XMLSize_t i = 0; i < attributes.getLength(); ++i) add(XMLString::stringLen(attributes.getValue(i)));
+  }
+  void error(const SAXParseException&) override {}
+  void fatalError(const SAXParseException&) override {}
+
+private:
+  void add(std::size_t length) {
+    count_ += length;
+    if (count_ > limit_) throw TooMuch{locator_ ? placeOf(locator_->getLineNumber(), locator_->getColumnNumber()) : ""};
+  }
+  const Locator* locator_ = nullptr;
+  std::size_t count_ = 0;
+  const std::size_t limit_;
+};
+
+// Every external entity reads as empty.
+class NothingFetched : public XMLEntityResolver {
+public:
+  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
+    return new MemBufInputSource(nullptr, 0, resource->getSystemId() ? resource->getSystemId() : u"", false);
+  }
+};
+
+struct ExpansionLimit : SecurityManager {
+  ExpansionLimit() { setEntityExpansionLimit(kSchemaEntityExpansionLimit); }
+};
+
+}  // namespace
+
+std::optional<SchemaEntityExcess> findEntityExcess(const SchemaDocument& document) {
+  if (document.bytes.find('&') == std::string::npos) return std::nullopt;  // no reference to expand
+  ExpansionLimit limit;
+  NothingFetched resolver;
+  TextCount text(document.bytes.size() + kSchemaEntityTextAllowance);
+  ExpansionWatch reader;
+  reader.setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
+  reader.setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+  reader.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+  reader.setProperty(XMLUni::fgXercesSecurityManager, &limit);
+  reader.setXMLEntityResolver(&resolver);
+  reader.setContentHandler(&text);
+  reader.setErrorHandler(&text);
+  MemBufInputSource source(reinterpret_cast<const XMLByte*>(document.bytes.data()), document.bytes.size(),
+                           ZelWstring::fromUtf8(document.location).c_str(), false);
+  source.setCopyBufToStream(false);
+  try {
+    reader.parse(source);
+  } catch (const TextCount::TooMuch& tooMuch) {
+    return SchemaEntityExcess{tooMuch.place, "entity references expand to more than " +
+                                                std::to_string(kSchemaEntityTextAllowance) +
+                                                " characters beyond the document's length"};
+  } catch (const XMLException&) {  // anything else is the schema loader's to report
+  } catch (const SAXException&) {
+  }
+  return reader.excess;
 }

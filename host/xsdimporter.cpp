@@ -37,6 +37,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -226,6 +227,9 @@ public:
   }
 
   SchemaDocuments documents;
+  // The first document read whose entity references expand too far, and
+  // where: it is handed to Xerces-C as empty.
+  std::optional<std::pair<std::string, SchemaEntityExcess>> excess;
 
 private:
   const SchemaDocument* find(const std::string& location) const {
@@ -236,6 +240,10 @@ private:
   const SchemaDocument& record(const std::string& location, std::string bytes, bool isRoot) {
     if (const SchemaDocument* known = find(location)) return *known;
     documents.push_back({location, std::move(bytes), isRoot});
+    if (std::optional<SchemaEntityExcess> found = findEntityExcess(documents.back()); found && !excess) {
+      excess.emplace(location, std::move(*found));
+      documents.back().bytes.clear();
+    }
     return documents.back();
   }
 };
@@ -891,6 +899,11 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
         throwSourceError(kFunction, file, "", std::string("cannot be read: ") + std::strerror(errno));
       }
       recorder.recordRoot(file);
+      const auto refuseExcess = [&recorder] {
+        if (recorder.excess) throwSourceError(kFunction, recorder.excess->first, recorder.excess->second.place,
+                                              recorder.excess->second.what);
+      };
+      refuseExcess();
       Grammar* grammar = nullptr;
       try {
         grammar = reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);
@@ -899,6 +912,7 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
       } catch (const SAXException& e) {
         if (!errors.failed) throwSourceError(kFunction, file, "", utf8(e.getMessage()));
       }
+      refuseExcess();
       if (errors.failed) {
         const std::string where = errors.file.empty() ? file : errors.file;
         throwSourceError(kFunction, where, errors.place + componentAtLine(where, errors.line), errors.what);

@@ -3,6 +3,7 @@
 
 #include "zelapi.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,5 +30,19 @@ ZEL_API std::string resolveSchemaLocation(const std::string& referrer, const std
 // True for a location with a scheme other than file: one that only the
 // network could serve.
 ZEL_API bool isNetworkLocation(const std::string& location);
+
+// Entity references of a schema document that expand beyond what a
+// message's may: more than kSchemaEntityExpansionLimit expansions, or more
+// than kSchemaEntityTextAllowance characters of text beyond the document's
+// own length. Xerces-C's schema loader reads schema documents without
+// limits, so each is read here first, from its bytes alone (nothing is
+// fetched; external DTDs read as empty). Xerces-C must be started.
+constexpr std::size_t kSchemaEntityExpansionLimit = 1000;
+constexpr std::size_t kSchemaEntityTextAllowance = std::size_t{4} << 20;
+struct SchemaEntityExcess {
+  std::string place;  // "line L, column C"
+  std::string what;
+};
+ZEL_API std::optional<SchemaEntityExcess> findEntityExcess(const SchemaDocument& document);
 
 #endif

@@ -24,6 +24,8 @@
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/schema/ComplexTypeInfo.hpp>
+#include <xercesc/validators/schema/SchemaGrammar.hpp>
 
 #include <cstring>
 #include <set>
@@ -165,6 +167,34 @@ private:
   std::string found_;
 };
 
+// Xerces-C builds a type's content model and attribute list when a document
+// first needs them, writing into the grammar. Built before the grammar is
+// shared, they are only read while threads validate (and the first
+// documents are not slower than the others).
+void buildOnFirstUseParts(const XMLGrammarPool& pool) {
+  RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool.getGrammarEnumerator();
+  while (grammars.hasMoreElements()) {
+    xercesc::Grammar& grammar = grammars.nextElement();
+    if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
+    auto& schema = static_cast<SchemaGrammar&>(grammar);
+    if (RefHashTableOf<ComplexTypeInfo>* types = schema.getComplexTypeRegistry()) {
+      RefHashTableOfEnumerator<ComplexTypeInfo> each(types, false);
+      while (each.hasMoreElements()) {
+        ComplexTypeInfo& type = each.nextElement();
+        type.getContentModel();
+        type.getAttDefList();
+      }
+    }
+    RefHash3KeysIdPoolEnumerator<SchemaElementDecl> elements = schema.getElemEnumerator();
+    while (elements.hasMoreElements()) {
+      if (ComplexTypeInfo* type = elements.nextElement().getComplexTypeInfo()) {
+        type->getContentModel();
+        type->getAttDefList();
+      }
+    }
+  }
+}
+
 // Ends a check that went past a limit.
 struct LimitReached {
   std::string what;
@@ -177,6 +207,12 @@ class SchemaValidator::Grammar {
 public:
   explicit Grammar(const SchemaDocuments& documents) : documents_(documents), pool_(new XMLGrammarPoolImpl()) {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
+    for (const SchemaDocument& document : documents) {
+      if (const std::optional<SchemaEntityExcess> excess = findEntityExcess(document)) {
+        throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                   {document.location, excess->place, excess->what});
+      }
+    }
     load();
     bool changed = false;
     XSModel* model = pool_->getXSModel(changed);
@@ -185,6 +221,15 @@ public:
                  {documents.front().location, "",
                   tooLarge + ": the validator unrolls occurrence counts and takes at most " +
                       std::to_string(kMaxOccurrenceCount)});
+    }
+    try {
+      buildOnFirstUseParts(*pool_);
+    } catch (const XMLException& e) {
+      throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                 {documents.front().location, "", utf8(e.getMessage())});
+    } catch (const OutOfMemoryException&) {
+      throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                 {documents.front().location, "", "out of memory"});
     }
     pool_->lockPool();  // read-only from here on, so that threads may share it
   }

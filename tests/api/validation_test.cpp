@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -124,21 +125,43 @@ TEST(Validation, AnImportNamingAFolderStaysAnUnresolvedImport) {
   EXPECT_TRUE(set.validate("<a>1</a>", 8).empty());
 }
 
+// Each entity ten of the one before: 10^10 characters.
+std::string billionLaughs(const std::string& root) {
+  std::string doctype = "<!DOCTYPE " + root + " [<!ENTITY a \"aaaaaaaaaa\">";
+  for (char level = 'b'; level <= 'j'; ++level) {
+    doctype += std::string("<!ENTITY ") + level + " \"";
+    for (int i = 0; i < 10; ++i) doctype += std::string("&") + static_cast<char>(level - 1) + ";";
+    doctype += "\">";
+  }
+  return doctype + "]>";
+}
+
 TEST(Validation, TheParsersLimitsHold) {
   const wfxml::MessageSet set = orderSetWithoutFiles();
   std::string deep = "<o:order xmlns:o=\"urn:order\">";
   for (int i = 0; i < 1001; ++i) deep += "<x>";
-  std::string laughs = "<!DOCTYPE o:order [<!ENTITY a \"aaaaaaaaaa\">";
-  for (char level = 'b'; level <= 'j'; ++level) {  // each entity ten of the one before: 10^10 characters
-    laughs += std::string("<!ENTITY ") + level + " \"";
-    for (int i = 0; i < 10; ++i) laughs += std::string("&") + static_cast<char>(level - 1) + ";";
-    laughs += "\">";
-  }
-  laughs += "]><o:order xmlns:o=\"urn:order\"><o:id>&j;</o:id></o:order>";
+  const std::string laughs = billionLaughs("o:order") + "<o:order xmlns:o=\"urn:order\"><o:id>&j;</o:id></o:order>";
   for (const auto& [document, limit] : {std::pair{deep, "nested deeper than 1000"}, std::pair{laughs, "xpansion"}}) {
     const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
     ASSERT_FALSE(problems.empty());
     EXPECT_NE(problems.back().message.find(limit), std::string::npos) << problems.back().message;
+  }
+}
+
+// The schema loader has no limits of its own: schema documents get the
+// parser's, and are refused when compiled.
+TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
+  const ScratchFolder folder;
+  std::string wide;  // 300 times 20,000 characters
+  for (int i = 0; i < 300; ++i) wide += "&w;";
+  for (const auto& [doctype, text, limit] :
+       {std::tuple{billionLaughs("xs:schema"), std::string("&j;"), "1000"},
+        std::tuple{"<!DOCTYPE xs:schema [<!ENTITY w \"" + std::string(20000, 'w') + "\">]>", wide, "characters"}}) {
+    const std::string schema = folder.write("s.xsd", doctype + R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+      <xs:element name="a"><xs:annotation><xs:documentation>)" + text + "</xs:documentation></xs:annotation></xs:element></xs:schema>");
+    const wfxml::Error error = errorOf([&] { wfxml::MessageSet::compile({schema}); });
+    EXPECT_EQ(error.key(), "CP_DICTIONARY_SOURCE_ERROR");
+    EXPECT_NE(error.inserts().back().find(limit), std::string::npos) << error.what();
   }
 }
 
