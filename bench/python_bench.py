@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Python benchmark, run by hand: wfxml's to_dict next to xmlschema's on the
+"""Python benchmark, run by hand: wfxml's to_dict and to_json next to lxml's
+untyped fromstring, xmltodict's untyped dicts and xmlschema's to_dict on the
 FpML confirmation corpus, and the Dask converter with one and two workers.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/python_bench.py [--corpus DIR]
@@ -40,13 +41,23 @@ def load_average():
     return "/".join(f"{value:.2f}" for value in os.getloadavg())
 
 
-def bench_wfxml(schema, documents, megabytes, rounds):
-    compile_seconds, message_set = timed(lambda: wfxml.MessageSet.compile([schema]))
-    runs = []
+def best_and_median(converters, documents, megabytes, rounds):
+    """Rates of each converter; the rounds take turns, so that a change in the
+    machine's load falls on all of them alike."""
+    runs = {name: [] for name in converters}
     for _ in range(rounds):
-        seconds, _ = timed(lambda: [message_set.to_dict(xml) for xml in documents])
-        runs.append(megabytes / seconds)
-    return compile_seconds, runs, message_set
+        for name, convert in converters.items():
+            seconds, _ = timed(lambda: [convert(xml) for xml in documents])
+            runs[name].append(megabytes / seconds)
+    return {name: (max(rates), statistics.median(rates)) for name, rates in runs.items()}
+
+
+def optional(module):
+    try:
+        return __import__(module)
+    except ImportError:
+        print(f"# {module} is not installed: its row is skipped")
+        return None
 
 
 def bench_xmlschema(schema, documents, megabytes):
@@ -81,9 +92,10 @@ def bench_dask(message_set, files, megabytes, workers):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--corpus", default=DEFAULT_CORPUS, help="the FpML confirmation corpus folder")
-    parser.add_argument("--rounds", type=int, default=5, help="to_dict passes over the corpus (best and median)")
+    parser.add_argument("--rounds", type=int, default=5, help="passes of each converter over the corpus (best and median)")
     parser.add_argument("--dask-repeat", type=int, default=60, help="copies of the file list the Dask runs convert")
     parser.add_argument("--skip-xmlschema", action="store_true")
+    parser.add_argument("--skip-dask", action="store_true")
     args = parser.parse_args()
 
     schema = os.path.join(args.corpus, "schemas", "fpml-main-5-11.xsd")
@@ -98,21 +110,35 @@ def main():
 
     print(f"# {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC; {machine()}")
     print(f"# corpus: {len(files)} files, {megabytes:.2f} MB; load average before: {load_average()}")
-    compile_seconds, runs, message_set = bench_wfxml(schema, documents, megabytes, args.rounds)
-    best, median = max(runs), statistics.median(runs)
-    print(f"wfxml      schema compile {compile_seconds:6.2f} s   to_dict {best:7.2f} MB/s best, {median:7.2f} median")
-    if not args.skip_xmlschema:
+    compile_seconds, message_set = timed(lambda: wfxml.MessageSet.compile([schema]))
+    print(f"wfxml      schema compile {compile_seconds:6.2f} s")
+    converters = {"to_dict": message_set.to_dict, "to_json": message_set.to_json}
+    etree = getattr(optional("lxml.etree"), "etree", None)
+    if etree:
+        converters["lxml fromstring"] = etree.fromstring
+    xmltodict = optional("xmltodict")
+    if xmltodict:
+        converters["xmltodict parse"] = xmltodict.parse
+    rates = best_and_median(converters, documents, megabytes, args.rounds)
+    for name, (best, median) in rates.items():
+        print(f"{name:18} {best:7.2f} MB/s best, {median:7.2f} median")
+    best = rates["to_dict"][0]
+    if etree:
+        print(f"to_dict / lxml fromstring: {best / rates['lxml fromstring'][0]:.2f} best")
+    if not args.skip_xmlschema and optional("xmlschema"):
         version, load_seconds, rate = bench_xmlschema(schema, documents, megabytes)
         print(f"xmlschema  schema load    {load_seconds:6.2f} s   to_dict {rate:7.2f} MB/s (lax, {version})")
-        print(f"to_dict speed-up: {best / rate:.0f}x best, {median / rate:.0f}x median")
+        print(f"to_dict speed-up: {best / rate:.0f}x best, {rates['to_dict'][1] / rate:.0f}x median")
 
+    if args.skip_dask:
+        return
     dask_files = files * args.dask_repeat
     dask_megabytes = megabytes * args.dask_repeat
-    rates = {}
+    dask_rates = {}
     for workers in (1, 2):
-        rates[workers], parts = bench_dask(message_set, dask_files, dask_megabytes, workers)
-        print(f"dask       {workers} worker(s) {rates[workers]:7.2f} MB/s ({len(dask_files)} files, {parts} parts)")
-    print(f"dask speed-up with two workers: {rates[2] / rates[1]:.2f}x")
+        dask_rates[workers], parts = bench_dask(message_set, dask_files, dask_megabytes, workers)
+        print(f"dask       {workers} worker(s) {dask_rates[workers]:7.2f} MB/s ({len(dask_files)} files, {parts} parts)")
+    print(f"dask speed-up with two workers: {dask_rates[2] / dask_rates[1]:.2f}x")
     print(f"# load average after: {load_average()}")
 
 

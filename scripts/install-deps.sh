@@ -12,7 +12,7 @@ packages=(
 # The Python module, its tests and the Dask converter (Debian's Python only).
 packages+=(python3-dev pybind11-dev python3-pytest python3-distributed)
 # Comparison libraries used only by the benchmarks.
-packages+=(libxml2-dev libpugixml-dev python3-xmlschema)
+packages+=(libxml2-dev libpugixml-dev python3-xmlschema python3-lxml python3-xmltodict)
 # The fuzz build (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
 packages+=(clang libclang-rt-14-dev)
 

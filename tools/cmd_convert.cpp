@@ -155,7 +155,7 @@ public:
       return session_.write(session_.fromJson(json, {options_.check}), write);
     }
     const std::string json =
-        session_.toJson(session_.parse(content.data(), content.size(), {shared.inputEncoding, shared.validate}));
+        session_.toJson(content.data(), content.size(), {shared.inputEncoding, shared.validate});
     const std::string text = (shared.indent ? indentJson(json) : json) + "\n";
     return {text.begin(), text.end()};
   }

@@ -512,10 +512,14 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
 }
 
 const SchemaMember* SchemaView::memberOf(const TreeElement& element) const {
-  if (element.getMemberId() < 1) return nullptr;
-  const auto byRow = membersByRow_.find(element.getMemberIndex());
+  return memberOf(element.getMemberId(), element.getMemberIndex());
+}
+
+const SchemaMember* SchemaView::memberOf(long memberId, long memberIndex) const {
+  if (memberId < 1) return nullptr;
+  const auto byRow = membersByRow_.find(memberIndex);
   if (byRow != membersByRow_.end()) return byRow->second;
-  const auto byId = membersById_.find(element.getMemberId());
+  const auto byId = membersById_.find(memberId);
   return byId == membersById_.end() ? nullptr : byId->second;
 }
 

@@ -217,6 +217,8 @@ public:
   // element or a self-defining one), and its effective type (null when
   // self-defining or untyped).
   const SchemaMember* memberOf(const TreeElement& element) const;
+  // The same by the element's member id and row.
+  const SchemaMember* memberOf(long memberId, long memberIndex) const;
   const SchemaType* typeOf(const TreeElement& element) const;
 
 private:

@@ -142,6 +142,23 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
   });
 }
 
+void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler& out, const ParseOptions& options) {
+  detail::translated([&] {
+    validateIfAsked(state_->set, bytes, size, options);
+    const detail::MessageSetState& set = *state_->set.state();
+    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), state_->recorder,
+                  /*path=*/nullptr);
+    detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out);
+  });
+}
+
+std::string Session::toJson(const void* bytes, std::size_t size, const ParseOptions& options) {
+  std::string json;
+  detail::JsonTextWriter writer(json);
+  toTypedData(bytes, size, writer, options);
+  return json;
+}
+
 void Session::toTypedDataRecords(
     const void* bytes, std::size_t size, std::string_view record,
     const std::function<void(const std::function<void(TypedDataHandler&)>& writeTo)>& onRecord,

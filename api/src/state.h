@@ -12,6 +12,7 @@
 #include "dictionaryinfo.h"
 #include "messagetree.h"
 #include "plugin.h"
+#include "elementrecorder.h"
 #include "schemaview.h"
 #include "schemavalidator.h"
 #include "worker.h"
@@ -116,6 +117,7 @@ struct SessionState {
   MessageSet set;
   std::unique_ptr<Worker> worker;  // null until first used
   WritableBitstreamBuffer output;  // kept between writes for its capacity
+  ElementRecorder recorder;        // kept between typed conversions for its elements
 
 private:
   MessageInfo parseProperties_;

@@ -2,6 +2,7 @@
 
 #include "base64converter.h"
 #include "datacnv.h"
+#include "elementrecorder.h"
 #include "error.h"
 #include "messagetree.h"
 #include "schemaview.h"
@@ -20,14 +21,16 @@ namespace {
 
 std::string utf8(const ZelWstring& text) { return text.toUtf8(); }
 
-bool isXsiType(const TreeElement& element) {
+template <typename Element>
+bool isXsiType(const Element& element) {
   return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().view() == u"type" &&
          element.getNamespaceURI().toUtf8() == typedkeys::kSchemaInstanceNamespace;
 }
 
 // An anonymous value: a text run, a list item, the simple content of an
 // element with attributes.
-bool isAnonymous(const TreeElement& element) {
+template <typename Element>
+bool isAnonymous(const Element& element) {
   return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
 }
 
@@ -70,25 +73,31 @@ struct Entry {
 // What an object under construction keeps while its children are sorted
 // into entries. One per depth, reused from element to element, so that a
 // walk allocates per level of nesting rather than per element.
+template <typename Element>
 struct Level {
   std::vector<Entry> entries;          // those of the children, in the order first met
   std::vector<int> entryOfMember;      // by member position: the entry of members of that name, or -1
   std::vector<std::size_t> keyOrder;   // the entries in key order
-  std::vector<std::pair<std::size_t, const TreeElement*>> placed;  // (entry, element) in document order
-  std::vector<const TreeElement*> ordered;                          // placed, grouped by entry
-  std::vector<std::pair<std::size_t, const TreeElement*>> content;  // mixed content in order; text: npos
+  std::vector<std::pair<std::size_t, const Element*>> placed;  // (entry, element) in document order
+  std::vector<const Element*> ordered;                          // placed, grouped by entry
+  std::vector<std::pair<std::size_t, const Element*>> content;  // mixed content in order; text: npos
 };
 
 constexpr std::size_t kText = static_cast<std::size_t>(-1);
 
+// Element: a message tree's Element, or a RecordedElement of the parse
+// events; both have the same shape.
+template <typename Element>
 class TreeWalker {
+  using Level = detail::Level<Element>;
+
 public:
   TreeWalker(const SchemaView* view, TypedDataHandler& out)
       : view_(view), out_(out), convert_(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr) {}
 
-  void message(const MessageTree& tree) {
+  void message(const Element* root) {
     out_.startObject();
-    if (const TreeElement* root = tree.getRoot()) {
+    if (root) {
       const Entry entry = rootEntry(*root);
       out_.key(entry.name);
       element(*root, entry, 0);
@@ -97,7 +106,7 @@ public:
   }
 
 private:
-  Entry rootEntry(const TreeElement& root) {
+  Entry rootEntry(const Element& root) {
     Entry entry;
     const SchemaElement* defined = view_ ? view_->element(root.getTagIndex()) : nullptr;
     if (!defined && view_ && root.getTagId() >= 0) {
@@ -119,7 +128,7 @@ private:
   // A document whose root the set does not define would come out untyped,
   // every value a string: typed data refuse it (MessageSet::none() reads
   // any document self-defining).
-  [[noreturn]] void refuseUnknownRoot(const TreeElement& root) const {
+  [[noreturn]] void refuseUnknownRoot(const Element& root) const {
     std::string messages;
     int listed = 0;
     for (const SchemaElement& e : view_->elements()) {
@@ -138,13 +147,13 @@ private:
 
   // The type an element of this entry has: its xsi:type, else its member's
   // or global element's; null when self-defining or untyped.
-  const SchemaType* typeOf(const TreeElement& e, const Entry& entry) const {
+  const SchemaType* typeOf(const Element& e, const Entry& entry) const {
     if (!view_) return nullptr;
     const long declared = entry.member ? entry.member->typeRow : entry.typeRow;
     return view_->typeOf(declared, e.getTypeIndex());
   }
 
-  void element(const TreeElement& e, const Entry& entry, int depth) {
+  void element(const Element& e, const Entry& entry, int depth) {
     if (depth > typedkeys::kMaxDepth)
       throwError(__FILE__, __LINE__, "Session::toTypedData", ZelMessages::CP_JSON_MISMATCH,
                  {"$", "the message is nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
@@ -166,10 +175,10 @@ private:
   }
 
   // Self-defining content is mixed when text runs stand beside elements.
-  static bool hasMixedContent(const TreeElement& e) {
+  static bool hasMixedContent(const Element& e) {
     bool text = false;
     bool elements = false;
-    for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isAnonymous(*c)) {
         text = true;
       } else if (c->getName().view().substr(0, 1) != u"@" && !isXsiType(*c)) {
@@ -179,11 +188,13 @@ private:
     return text && elements;
   }
 
-  bool hasAttributeChild(const TreeElement& e) const {
-    for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+  bool hasAttributeChild(const Element& e) const {
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (c->getName().view().substr(0, 1) == u"@") return true;
       if (!view_) continue;
-      if (const SchemaMember* member = view_->memberOf(*c); member && member->isAttribute) return true;
+      if (const SchemaMember* member = view_->memberOf(c->getMemberId(), c->getMemberIndex());
+          member && member->isAttribute)
+        return true;
       if (c->getMemberId() < 1 && c->getTagId() >= 0) {
         if (const SchemaElement* global = view_->element(c->getTagIndex()); global && global->isAttribute) return true;
       }
@@ -191,12 +202,12 @@ private:
     return false;
   }
 
-  void list(const TreeElement& e, const SchemaType& type) {
+  void list(const Element& e, const SchemaType& type) {
     if (e.hasValue() && e.getValue().isNull()) return out_.null();
     const SchemaType* itemType = view_->type(type.listItemType);
     out_.startArray();
     if (!e.hasChildren() && e.hasValue()) value(e.getValue(), itemType);  // a single item kept on the element
-    for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isXsiType(*c)) continue;
       const SchemaType* own = view_->type(c->getValueTypeIndex());
       value(c->getValue(), own ? own : itemType);
@@ -206,10 +217,10 @@ private:
 
   // An element of a simple type: its value, or that of the anonymous child
   // that holds it.
-  void scalar(const TreeElement& e, const SchemaType* type) {
+  void scalar(const Element& e, const SchemaType* type) {
     const SchemaType* own = view_ ? view_->type(e.getValueTypeIndex()) : nullptr;
     if (e.hasValue()) return value(e.getValue(), own ? own : type);
-    const TreeElement* c = e.getFirstChild();
+    const Element* c = e.getFirstChild();
     if (c && isAnonymous(*c) && !c->getNextSibling()) {
       const SchemaType* childOwn = view_ ? view_->type(c->getValueTypeIndex()) : nullptr;
       return value(c->getValue(), childOwn ? childOwn : type);
@@ -227,10 +238,10 @@ private:
     return level;
   }
 
-  void complexElement(const TreeElement& e, const SchemaType* type, std::string_view ownNamespace, int depth) {
+  void complexElement(const Element& e, const SchemaType* type, std::string_view ownNamespace, int depth) {
     Level& at = level(depth);
     bool mixed = type ? type->isMixed : hasMixedContent(e);
-    const TreeElement* firstText = sortChildren(e, type, mixed, at);
+    const Element* firstText = sortChildren(e, type, mixed, at);
     // Text where the type allows neither a value nor mixed content (open
     // content, or a document beyond its schema) is kept as mixed content:
     // every run, in order, and readable on the way back.
@@ -274,10 +285,10 @@ private:
   // Files the children by entry: attributes (and every element unless the
   // content is mixed) are placed by key, the rest go into the content array
   // in document order. Returns the first text run, null when none.
-  const TreeElement* sortChildren(const TreeElement& e, const SchemaType* type, bool mixed, Level& at) {
+  const Element* sortChildren(const Element& e, const SchemaType* type, bool mixed, Level& at) {
     at.entryOfMember.assign(type ? type->members.size() : 0, -1);
-    const TreeElement* firstText = nullptr;
-    for (const TreeElement* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+    const Element* firstText = nullptr;
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isXsiType(*c)) continue;
       if (isAnonymous(*c)) {
         if (!firstText) firstText = c;
@@ -343,7 +354,7 @@ private:
     out_.endArray();
   }
 
-  void selfDefiningElement(const TreeElement& e, std::string_view ownNamespace, int depth) {
+  void selfDefiningElement(const Element& e, std::string_view ownNamespace, int depth) {
     if (!e.hasChildren()) {
       if (e.hasValue()) return value(e.getValue(), nullptr);
       return out_.string("");
@@ -353,7 +364,7 @@ private:
 
   // The entry a child belongs to: that of its member's name, else one by its
   // name (made on first sight).
-  std::size_t entryFor(const TreeElement& c, const SchemaType* type, Level& at) {
+  std::size_t entryFor(const Element& c, const SchemaType* type, Level& at) {
     if (type && c.getMemberId() >= 1) {
       const SchemaMember* member = type->memberAt(c.getMemberIndex());
       if (!member) {
@@ -516,7 +527,11 @@ private:
 }  // namespace
 
 void writeTypedData(const SchemaView* view, const MessageTree& tree, TypedDataHandler& out) {
-  TreeWalker(view, out).message(tree);
+  TreeWalker<TreeElement>(view, out).message(tree.getRoot());
+}
+
+void writeTypedData(const SchemaView* view, const ElementRecorder& recorded, TypedDataHandler& out) {
+  TreeWalker<RecordedElement>(view, out).message(recorded.root());
 }
 
 }  // namespace wfxml::detail

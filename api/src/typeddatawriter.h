@@ -12,6 +12,7 @@ class MessageTree;
 
 namespace wfxml::detail {
 
+class ElementRecorder;
 class SchemaView;
 
 // The spellings the mapping shares with the builder.
@@ -32,6 +33,8 @@ constexpr int kMaxDepth = 1000;
 // Error CP_JSON_MISMATCH for a tree deeper than kMaxDepth; what out throws
 // passes through.
 void writeTypedData(const SchemaView* view, const MessageTree& tree, TypedDataHandler& out);
+// The same for a message recorded from the parse events, with the same output.
+void writeTypedData(const SchemaView* view, const ElementRecorder& recorded, TypedDataHandler& out);
 
 }  // namespace wfxml::detail
 

@@ -74,8 +74,7 @@ Message Session::fromJson(std::string_view json, const BuildOptions& options) {
 }
 
 std::string MessageSet::toJson(const void* xmlBytes, std::size_t size, const ParseOptions& options) const {
-  Session session(*this);
-  return session.toJson(session.parse(xmlBytes, size, options));
+  return Session(*this).toJson(xmlBytes, size, options);
 }
 
 std::string MessageSet::toJson(const Message& message) const { return Session(*this).toJson(message); }

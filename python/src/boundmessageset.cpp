@@ -5,6 +5,7 @@
 #include "objectbuilder.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 namespace py = pybind11;
@@ -79,6 +80,42 @@ private:
   const bool wasEnabled_;
 };
 
+// Hands typed data to a handler that makes Python objects, taking the GIL
+// at the first call (the first call opens the message's object) and keeping
+// it for the rest of its scope, which must lie within a release of the GIL.
+// The cyclic collector would run every few hundred new containers and walk
+// the older generations again and again while one message's tree of dicts
+// and lists grows; it runs once afterwards instead.
+class GilOnFirstCall final : public wfxml::TypedDataHandler {
+public:
+  explicit GilOnFirstCall(wfxml::TypedDataHandler& out) : out_(out) {}
+
+  void startObject() override {
+    if (!gil_) {
+      gil_.emplace();
+      pause_.emplace();
+    }
+    out_.startObject();
+  }
+  void key(std::string_view name) override { out_.key(name); }
+  void endObject() override { out_.endObject(); }
+  void startArray() override { out_.startArray(); }
+  void endArray() override { out_.endArray(); }
+  void null() override { out_.null(); }
+  void boolean(bool value) override { out_.boolean(value); }
+  void integer(std::int64_t value) override { out_.integer(value); }
+  void bigInteger(std::string_view digits) override { out_.bigInteger(digits); }
+  void decimal(std::string_view digits) override { out_.decimal(digits); }
+  void number(double value) override { out_.number(value); }
+  void string(std::string_view text) override { out_.string(text); }
+  void binary(const std::uint8_t* bytes, std::size_t size) override { out_.binary(bytes, size); }
+
+private:
+  wfxml::TypedDataHandler& out_;
+  std::optional<py::gil_scoped_acquire> gil_;
+  std::optional<CollectorPause> pause_;  // after gil_: ends while the GIL is still held
+};
+
 }  // namespace
 
 BoundMessageSet BoundMessageSet::compile(const std::vector<std::string>& sourcePaths) {
@@ -98,42 +135,25 @@ SessionPool::Lease BoundMessageSet::leaseWorker() {
   return pool_->acquire();
 }
 
-void BoundMessageSet::parseInto(SessionPool::Worker& worker, py::handle xml,
-                                const std::optional<std::string>& encoding, bool validate) {
-  const DocumentBytes document(xml, encoding, validate);
-  py::gil_scoped_release unlocked;
-  try {
-    if (worker.message) {
-      worker.session.parse(document.data(), document.size(), *worker.message, document.options());
-    } else {
-      worker.message.emplace(worker.session.parse(document.data(), document.size(), document.options()));
-    }
-  } catch (...) {
-    worker.message.reset();  // a half-parsed tree is not reused
-    throw;
-  }
-}
-
 py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding, bool validate) {
   const SessionPool::Lease worker = leaseWorker();
-  parseInto(*worker, xml, encoding, validate);
+  const DocumentBytes document(xml, encoding, validate);
   PythonObjectBuilder builder(*keys_);
   {
-    // The cyclic collector would run every few hundred new containers and
-    // walk the older generations again and again while one message's tree
-    // of dicts and lists grows; it runs once afterwards instead. No other
-    // thread runs Python code meanwhile: the GIL is held throughout.
-    const CollectorPause pause;
-    worker->session.toTypedData(*worker->message, builder);
+    // The document is parsed without the GIL; the typed data comes only
+    // once it has been parsed whole, and takes the GIL back for the objects.
+    py::gil_scoped_release unlocked;
+    GilOnFirstCall locked(builder);
+    worker->session.toTypedData(document.data(), document.size(), locked, document.options());
   }
   return builder.take();
 }
 
 std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<std::string>& encoding, bool validate) {
   const SessionPool::Lease worker = leaseWorker();
-  parseInto(*worker, xml, encoding, validate);
+  const DocumentBytes document(xml, encoding, validate);
   py::gil_scoped_release unlocked;
-  return worker->session.toJson(*worker->message);
+  return worker->session.toJson(document.data(), document.size(), document.options());
 }
 
 py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& encoding, bool check) {

@@ -48,9 +48,6 @@ private:
   explicit BoundMessageSet(wfxml::MessageSet set)
       : pool_(std::make_shared<SessionPool>(std::move(set))), keys_(std::make_shared<KeyCache>()) {}
   SessionPool::Lease leaseWorker();
-  // Parses xml into the worker's message, without the GIL.
-  void parseInto(SessionPool::Worker& worker, pybind11::handle xml, const std::optional<std::string>& encoding,
-                 bool validate);
 
   std::shared_ptr<SessionPool> pool_;  // shared: copies of the Python object share their sessions
   std::shared_ptr<KeyCache> keys_;     // to_dict's keys, for all threads (with the GIL)

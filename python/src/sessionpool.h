@@ -9,19 +9,16 @@
 
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 namespace wfxml::python {
 
 class SessionPool {
 public:
-  // A session with the message it parses into, so that a thread converting
-  // many documents reuses the tree's storage.
+  // A session, which keeps its parser and buffers from call to call.
   struct Worker {
     explicit Worker(const wfxml::MessageSet& set) : session(set) {}
     wfxml::Session session;
-    std::optional<wfxml::Message> message;
   };
 
   // One worker, for the lease's scope; the pool must outlive it.

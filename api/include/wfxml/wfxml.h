@@ -337,6 +337,13 @@ public:
   std::string toJson(const Message& message);
   Message fromJson(std::string_view json, const BuildOptions& options = {});
   void toTypedData(const Message& message, TypedDataHandler& out);
+  // A document straight into typed data or JSON text, with the same output
+  // as parse and then toTypedData or toJson, but without a message in
+  // between. out sees nothing before the whole document has been parsed
+  // (a caller may let go of a lock meanwhile and take it back at out's first
+  // call). Errors as parse and toTypedData; what out throws passes out.
+  void toTypedData(const void* bytes, std::size_t size, TypedDataHandler& out, const ParseOptions& options = {});
+  std::string toJson(const void* bytes, std::size_t size, const ParseOptions& options = {});
   // Typed JSON records (docs/typed-json.md, "Records"): while the document
   // is parsed, each occurrence of the record element ("Ntry": by name
   // anywhere, "Stmt/Ntry": by its nearest ancestors, "/Document/.../Ntry":
