@@ -29,14 +29,11 @@ inline std::string textOf(const std::vector<std::uint8_t>& bytes) { return {byte
 
 // A document's typed JSON straight from the parse; the message tree's walk
 // must give the same text.
-inline std::string typedJson(wfxml::Session& session, const void* xml, std::size_t size) {
+inline std::string typedJson(const wfxml::MessageSet& set, const void* xml, std::size_t size) {
+  wfxml::Session session(set);
   const std::string json = session.toJson(xml, size);
   EXPECT_EQ(session.toJson(session.parse(xml, size)), json) << "the tree path differs";
   return json;
-}
-inline std::string typedJson(const wfxml::MessageSet& set, const void* xml, std::size_t size) {
-  wfxml::Session session(set);
-  return typedJson(session, xml, size);
 }
 
 // The Error that call throws; fails the test when it throws none.

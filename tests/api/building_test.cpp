@@ -49,7 +49,7 @@ TEST(Building, AMessageBuiltByNameWritesAsTheSchemaSaysAndReadsBack) {
 
   wfxml::Session session(typedSet());
   const std::vector<std::uint8_t> xml = session.write(order);
-  EXPECT_EQ(typedJson(session, xml.data(), xml.size()),
+  EXPECT_EQ(typedJson(session.messageSet(), xml.data(), xml.size()),
             R"({"order":{"@id":"o-9","party":[{"name":"Ann"}],)"
             R"("line":[{"qty":3,"price":{"@ccy":"CHF","$":123456789012345678901.50}}],"key":["k"],)"
             R"("codes":[1,2],"size":"large","total":-0.5,"big":-7,"ratio":0.5,"limit":1e+300,"urgent":false,)"

@@ -46,7 +46,7 @@ TEST_P(TypedCorpus, XmlToJsonAndBackGivesTheSameJsonAndValidXml) {
     wfxml::Session session(set->second);
     const auto known = facts.typedFaults.find(name);
     try {
-      const std::string json = typedJson(session, text.data(), text.size());
+      const std::string json = typedJson(session.messageSet(), text.data(), text.size());
       if (known != facts.typedFaults.end()) {
         EXPECT_EQ(errorOf([&] { session.fromJson(json); }).key(), "CP_JSON_MISMATCH")
             << name << " is listed as refused on the way back (" << known->second << ")";
@@ -55,7 +55,7 @@ TEST_P(TypedCorpus, XmlToJsonAndBackGivesTheSameJsonAndValidXml) {
       // What the schema refuses is refused on the way back too, unless unchecked.
       const bool check = !facts.invalidOriginals.count(name);
       const std::vector<std::uint8_t> xml = session.write(session.fromJson(json, {check}), checkedWrite(check));
-      const std::string again = typedJson(session, xml.data(), xml.size());
+      const std::string again = typedJson(session.messageSet(), xml.data(), xml.size());
       EXPECT_TRUE(again == json) << name << ": the JSON differs after the trip through XML";
       const std::string written = scratch.write(std::to_string(converted) + ".xml", textOf(xml));
       if (!facts.invalidOriginals.count(name)) {
@@ -93,9 +93,9 @@ TEST_P(TypedExample, XmlToJsonAndBackGivesTheSameJson) {
   wfxml::Session session(set);
   for (const char* name : example.documents) {
     const std::string text = readFileText(examples / name);
-    const std::string json = typedJson(session, text.data(), text.size());
+    const std::string json = typedJson(session.messageSet(), text.data(), text.size());
     const std::vector<std::uint8_t> xml = session.write(session.fromJson(json));
-    EXPECT_EQ(typedJson(session, xml.data(), xml.size()), json) << name;
+    EXPECT_EQ(typedJson(session.messageSet(), xml.data(), xml.size()), json) << name;
   }
 }
 
