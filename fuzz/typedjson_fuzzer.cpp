@@ -1,6 +1,7 @@
 // Arbitrary text as typed JSON of one message set (tests/data/typed): it is
-// refused naming its JSON path, or it writes a document that is well-formed
-// and reads back to the JSON the built message gives.
+// refused naming its JSON path (by the build or by the check of the document
+// written), or it writes a document that is well-formed and reads back to
+// the JSON the built message gives.
 #include "wfxml/wfxml.h"
 
 #include <cstdint>
@@ -41,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     xml = session.write(*built);
   } catch (const wfxml::Error& e) {
+    // The check of the written document (facets, what the schema's own
+    // validator finds) refuses at the write, naming the JSON path too.
+    if (e.key() == "CP_JSON_MISMATCH" && !e.inserts().empty() && e.inserts()[0].rfind('$', 0) == 0) return 0;
     finding("accepted JSON that cannot be written", expected + "\n" + e.what());
   }
   const std::string text(xml.begin(), xml.end());
