@@ -130,9 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
     Facets, ForbiddenContent,
     testing::Values(Forbidden{"Enumeration", R"(["a","b"])", R"(["a","x"])", "$.Payment.Ref[1]", nullptr},
                     Forbidden{"Pattern", R"("@Ccy":"EUR")", R"("@Ccy":"EURO")", "$.Payment.Amount", nullptr},
-                    Forbidden{"Length", R"("Id":"P")", R"("Id":"PPPPPP")", "$.Payment.Id", nullptr},
                     Forbidden{"Range", R"("@Version":1)", R"("@Version":10)", "$.Payment", nullptr},
-                    Forbidden{"Digits", R"("$":1})", R"("$":123456})", "$.Payment.Amount", nullptr},
                     Forbidden{"InMixedContent", R"({"rsa":"r"})", R"({"rsa":"rrrrrr"})", "$.Payment.Key.$[0].rsa",
                               nullptr}),
     [](const testing::TestParamInfo<Forbidden>& info) { return info.param.name; });
@@ -192,7 +190,6 @@ const char kSource[] = R"({"msg":{"hdr":"h","item":["a"],"iban":"I","street":"s"
 INSTANTIATE_TEST_SUITE_P(
     Source, ForbiddenContent,
     testing::Values(
-        Forbidden{"Missing", R"("hdr":"h",)", "", "$.msg.hdr", "required, but missing", kSource, sourceSet},
         Forbidden{"TooMany", R"(["a"])", R"(["a","b","c"])", "$.msg.item", "given 3 times, at most 2 allowed", kSource,
                   sourceSet},
         Forbidden{"NoBranchOfARequiredChoice", R"("iban":"I",)", "", "$.msg.iban",
@@ -206,10 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Forbidden>& info) { return info.param.name; });
 
 TEST(ForbiddenContent, WhatASourcesTablesAllowIsWritten) {
-  for (const char* json : {kSource,
-                           R"({"msg":{"hdr":"h","item":["a"],"bank":"B","acct":"A","x":["1","2"]}})"}) {  // no optional group
-    EXPECT_FALSE(sourceSet().fromJson(json).empty()) << json;
-  }
+  EXPECT_FALSE(sourceSet().fromJson(kSource).empty());
+  EXPECT_FALSE(sourceSet().fromJson(R"({"msg":{"hdr":"h","item":["a"],"bank":"B","acct":"A","x":["1","2"]}})").empty());
 }
 
 }  // namespace
