@@ -13,6 +13,7 @@ seconds=${1:-60}
 timeout=${FUZZ_TIMEOUT:-10}
 targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer roundtrip_fuzzer write_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer typedjson_fuzzer"}
 
+"$root/scripts/install-deps.sh" --fuzz
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWF_FUZZ=ON -DWF_BUILD_TESTS=OFF -DWF_BUILD_BENCH=OFF >/dev/null
 # shellcheck disable=SC2086

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, and only those missing.
 # Safe to run again; uses sudo when not run as root.
+#   --fuzz   also clang and its libFuzzer and sanitizer runtimes (scripts/fuzz.sh)
+# The build, the test suite and the benchmarks need no option.
 set -euo pipefail
 
 packages=(
@@ -13,8 +15,13 @@ packages=(
 packages+=(python3-dev pybind11-dev python3-pytest python3-distributed)
 # Comparison libraries used only by the benchmarks.
 packages+=(libxml2-dev libpugixml-dev python3-xmlschema python3-lxml python3-xmltodict)
-# The fuzz build (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
-packages+=(clang libclang-rt-14-dev)
+# The fuzz build only: clang is some 100 MB to fetch, which CI does not need.
+for arg in "$@"; do
+  case $arg in
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "usage: $0 [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
