@@ -180,6 +180,22 @@ void StdDictionaryInfo::buildStandardCaches() {
   }
 
   const SMD_TYPE_DEFINITION* types = types_.GetBuffer();
+  // Whether a type is the built-in QName or NOTATION, or derived from one
+  // (a chain bounded by the number of types, so that a cycle cannot hang us).
+  const auto isQualifiedName = [&](long index) {
+    for (long steps = 0; index >= 0 && steps <= typeCount; ++steps) {
+      if (types[index].baseTypeId > 0) {
+        index = prf_getTypeDefIndex(types[index].baseTypeId);
+        continue;
+      }
+      const char16_t* name = types_.GetRowName(index);
+      const char16_t* uri = namespaces_.GetRowName(types[index].namespaceIndex);
+      const std::u16string_view ns = uri ? std::u16string_view(uri) : std::u16string_view();
+      return name && (std::u16string_view(name) == u"QName" || std::u16string_view(name) == u"NOTATION") &&
+             (ns.empty() || ns == u"http://www.w3.org/2001/XMLSchema");
+    }
+    return false;
+  };
   for (long i = 0; i < typeCount; ++i) {
     const SMD_TYPE_DEFINITION& type = types[i];
     const long baseIndex = type.baseTypeId > 0 ? prf_getTypeDefIndex(type.baseTypeId) : -1;
@@ -190,6 +206,7 @@ void StdDictionaryInfo::buildStandardCaches() {
       flags |= prf_SMD_TYPE_DEFINITION::eUnion;
     }
     if (type.listItemTypeIndex >= 0 || (base && base->listItemTypeIndex >= 0)) flags |= prf_SMD_TYPE_DEFINITION::eList;
+    if (isQualifiedName(i)) flags |= prf_SMD_TYPE_DEFINITION::eQualifiedName;
 
     prf_SMD_TYPE_DEFINITION entry;
     entry.typeId = type.typeId;

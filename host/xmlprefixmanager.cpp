@@ -61,6 +61,19 @@ bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& pre
   return true;
 }
 
+bool XMLPrefixManager::bindPrefix(const ZelWstring& uri, const ZelWstring& prefix) {
+  if (uri.empty() || prefix.empty() || uri == XML_NAMESPACE_URI || isReservedPrefix(prefix)) return false;
+  const Id ns = internUri(uri);
+  const Id prefixId = internPrefix(prefix);
+  if (const Binding* binding = findBindingOfPrefix(prefixId)) {
+    if (binding->ns == ns) return false;
+    const std::size_t innermost = levelStarts_.empty() ? 0 : levelStarts_.back();
+    if (static_cast<std::size_t>(binding - bindings_.data()) >= innermost) return false;
+  }
+  bindings_.push_back(Binding{ns, prefixId});
+  return true;
+}
+
 XMLPrefixManager::Id XMLPrefixManager::findUri(const ZelWstring& uri) {
   // Neighbouring elements mostly share their namespace: the URI found last
   // is compared before the table is hashed into.
@@ -85,9 +98,11 @@ XMLPrefixManager::Id XMLPrefixManager::internPrefix(const ZelWstring& prefix) {
 }
 
 // Few declarations are in scope at once, so a backward scan beats any index.
+// A binding whose prefix an inner one binds again (a QName value's, see
+// bindPrefix) no longer counts.
 const XMLPrefixManager::Binding* XMLPrefixManager::findBindingOfUri(Id ns) const {
   for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding)
-    if (binding->ns == ns) return &*binding;
+    if (binding->ns == ns) return findBindingOfPrefix(binding->prefix) == &*binding ? &*binding : nullptr;
   return nullptr;
 }
 

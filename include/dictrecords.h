@@ -273,6 +273,7 @@ struct prf_SMD_TYPE_DEFINITION {
   static constexpr long eNoMembers = 1;  // first member index outside the member table
   static constexpr long eUnion = 2;      // a union, or derived from one
   static constexpr long eList = 4;       // a list, or derived from one
+  static constexpr long eQualifiedName = 8;  // QName or NOTATION, or derived from one: values carry a prefix
 
   long typeId = 0;
   long index = -1;

@@ -53,6 +53,13 @@ public:
   // not in scope gives an empty prefix and false. An empty URI (no
   // namespace) gives an empty prefix and false.
   bool getNamespacePrefix(const ZelWstring& uri, ZelWstring& prefix, bool create);
+  // Binds a given prefix to uri, as a QName value written with that prefix
+  // needs. Returns true when the caller must declare it in the current start
+  // tag (the prefix is not bound to uri in scope; from now on it is, at the
+  // innermost level). False, and nothing bound, when it is already bound so,
+  // when the innermost level already binds the prefix to another URI, or
+  // for an empty or reserved prefix or URI.
+  bool bindPrefix(const ZelWstring& uri, const ZelWstring& prefix);
 
 private:
   using Id = std::uint32_t;

@@ -56,6 +56,8 @@ const FeatureDocument kDocuments[] = {
     // refuses it.
     {"whitespace-values", false, "values.xsd"},
     {"nil-root", true, "values.xsd"},
+    // QName values keep the namespace of their prefix, wherever it was bound.
+    {"qname-values", true, "qnames.xsd"},
     // No target namespace: xsi:type, xsi:nil and xml:lang still read.
     {"no-namespace", true, "no-namespace.xsd"},
     // Global elements as roots: a list (written with its separators), a list

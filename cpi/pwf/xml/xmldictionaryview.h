@@ -53,6 +53,11 @@ public:
   long listItemType(long typeIndex) const { return listItemTypeOf(iDictionary, typeIndex); }
   // A union (type kind 6), or derived from one.
   bool isUnion(long typeIndex) const;
+  // QName or NOTATION, or derived from one: the value's prefix stands for a
+  // namespace the document binds.
+  bool isQualifiedName(long typeIndex) const {
+    return typeIndex >= 0 && (type(typeIndex).flags & prf_SMD_TYPE_DEFINITION::eQualifiedName);
+  }
   // What a String value of the type does with whitespace
   // (DictCodes::eWhiteSpace*): the type's rule, Preserve when it names none
   // or there is no type. Values of other logical types always collapse it.

@@ -139,6 +139,44 @@ void XMLHandler::movePrefixTo(WorkerInfoPtr& info) {
   prefixPending = false;
 }
 
+bool XMLHandler::hasQualifiedNameValue(const ParseItem& item) const {
+  if (!view || !namespacesEnabled) return false;
+  // A union may resolve to a QName member.
+  const long typeIndex = contentTypeIndex(item);
+  const long itemTypeIndex = view->listItemType(typeIndex);
+  return view->isQualifiedName(typeIndex) || view->isUnion(typeIndex) || view->isQualifiedName(itemTypeIndex) ||
+         view->isUnion(itemTypeIndex);
+}
+
+void XMLHandler::keepValueScope() {
+  valueScope.clear();
+  if (!scanner) return;
+  if (const xercesc::ValueVectorOf<xercesc::PrefMapElem*>* bindings = scanner->getNamespaceContext()) {
+    for (XMLSize_t i = 0; i < bindings->size(); ++i)
+      valueScope.emplace_back(bindings->elementAt(i)->fPrefId, bindings->elementAt(i)->fURIId);
+  }
+}
+
+void XMLHandler::noteValueNamespace(Text value, WorkerInfoPtr& info) const {
+  const Text name = XMLUtils::trimWhitespace(value);
+  const std::size_t colon = name.find(u':');
+  if (!scanner || colon == Text::npos || colon == 0) return;
+  const ZelBufferedWstring<16> prefix(name.substr(0, colon));
+  const unsigned int prefixId = scanner->getPrefixId(prefix.c_str());
+  if (prefixId == 0) return;
+  for (const auto& [boundPrefix, uriId] : valueScope) {
+    if (boundPrefix != prefixId) continue;
+    ZelWstring uri;
+    getNamespace(uriId, uri);
+    if (uri.empty()) return;
+    WorkerInfoPtr record(new XMLValueInfo);
+    if (info) record->setProperty(eWorkerInfoPrefixText, info->getDataProperty(eWorkerInfoPrefixText));
+    record->setProperty(eWorkerInfoValueNamespace, PWFData::makeString(uri));
+    info = record;
+    return;
+  }
+}
+
 void XMLHandler::getNamespace(unsigned int uriId, ZelWstring& text) const {
   text.clear();
   if (!scanner) return;
@@ -267,6 +305,7 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
 
   // An element whose value attribute is absent has a null value.
   ParseItem& item = *top();
+  if (!item.isDataSent() && hasQualifiedNameValue(item)) keepValueScope();
   const ERender render = item.getRender();
   if (!item.isDataSent() && (render == erElementWithValueAttribute || render == erElementWithIdAndValueAttribute))
     sendNullValue(item, WorkerInfoPtr());

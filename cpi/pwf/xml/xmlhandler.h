@@ -250,6 +250,15 @@ private:
     if (prefixPending) movePrefixTo(info);
   }
   void movePrefixTo(WorkerInfoPtr& info);
+  // QName and NOTATION values, lists and unions of them: the bindings in scope are
+  // kept while the element (or attribute) is open, since an element's own
+  // declarations are gone when its end, and with it its value, arrives.
+  bool hasQualifiedNameValue(const ParseItem& item) const;
+  void keepValueScope();
+  // Makes the record an XMLValueInfo that carries the namespace the value's
+  // prefix stood for in the kept scope; nothing when the value has no prefix
+  // or the prefix was not bound.
+  void noteValueNamespace(Text value, WorkerInfoPtr& info) const;
   // The scanner's text for a namespace URI id; "EMPTY" gives "".
   void getNamespace(unsigned int uriId, ZelWstring& text) const;
   // The same, fetched from the scanner once per id and document: elements
@@ -329,6 +338,8 @@ private:
   // The value of a simple element's text; an empty one takes the element's
   // default or fixed value.
   PWFData& convertElementText(Text text, ParseItem& item);
+  // The element's default or fixed value, else text.
+  Text valueConstraintOr(Text text, const ParseItem& item) const;
   // Decided once per item (and per known definition).
   ValueShape valueShapeOf(ParseItem& item) const;
   // Asks convertStringToData for the item's own logical type (any other
@@ -433,6 +444,8 @@ private:
   std::array<PWFData, eLogicalDecimal + 1> typedValues;
   ZelBufferedWstring<64> normalisedText;
   ZelWstring qualifiedNameText;
+  // keepValueScope's bindings: prefix id and URI id, innermost first.
+  std::vector<std::pair<unsigned int, unsigned int>> valueScope;
   mutable ZelWstring writtenText;
   ZelWstring elementNamespace;
   // The scanner's id of elementNamespace; kNoNamespaceId when it is not one.

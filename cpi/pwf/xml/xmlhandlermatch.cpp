@@ -310,12 +310,16 @@ void XMLHandler::sendNullValue(ParseItem& item, const WorkerInfoPtr& info) {
 
 void XMLHandler::sendAttributeValue(ParseItem& item, Text value) {
   const ValueShape shape = valueShapeOf(item);
+  const bool qualifiedNames = hasQualifiedNameValue(item);
+  if (qualifiedNames) keepValueScope();
   if (shape == ValueShape::List) {
     resolveListType(item, value, -1);
   } else if (!value.empty() && shape == ValueShape::Union) {
     resolveUnionType(item, value, EnclosingList(), false);
   } else {
-    fiHandler->data(convertStringToData(value, &item, kItemsOwnType), WorkerInfoPtr(), -1, -1);
+    WorkerInfoPtr info;
+    if (qualifiedNames) noteValueNamespace(value, info);
+    fiHandler->data(convertStringToData(value, &item, kItemsOwnType), info, -1, -1);
   }
 }
 

@@ -85,7 +85,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
       // comment travels with its first data event.
       if (!flagged) return;
       if (shape == ValueShape::List)
-        resolveListType(*item, text, -1);
+        resolveListType(*item, text.empty() ? valueConstraintOr(text, *item) : text, -1);
       else
         resolveUnionType(*item, text, EnclosingList(), false);
       item->setDataSent();
@@ -101,6 +101,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
         !item->isDataSent()) {
       WorkerInfoPtr info;
       assignPrefix(info);
+      if (hasQualifiedNameValue(*item)) noteValueNamespace(text, info);
       fiHandler->data(convertElementText(text, *item), info, -1, -1);
       item->setDataSent();
       characters.clear();
@@ -134,6 +135,11 @@ void XMLHandler::resetDocCharacters(bool flagged) {
     }
   }
   characters.clear();
+}
+
+XMLHandler::Text XMLHandler::valueConstraintOr(Text text, const ParseItem& item) const {
+  const char16_t* supplied = view ? view->valueConstraint(item.getMemberIndex(), item.getElementIndex()) : nullptr;
+  return supplied ? Text(supplied) : text;
 }
 
 PWFData& XMLHandler::convertElementText(Text text, ParseItem& item) {
@@ -398,6 +404,7 @@ void XMLHandler::resolveListType(ParseItem& item, Text text, long unionMemberLis
     } else {
       WorkerInfoPtr info;
       assignPrefix(info);
+      if (view->isQualifiedName(itemTypeIndex)) noteValueNamespace(token, info);
       fiHandler->data(convertStringToData(token, tokenItem.get(), kItemsOwnType), info, itemTypeIndex,
                       list.reportedType());
       tokenItem->setDataSent();
@@ -496,6 +503,7 @@ bool XMLHandler::resolveUnionType(ParseItem& item, Text text, EnclosingList list
     if (!testOnly) {
       WorkerInfoPtr info;
       assignPrefix(info);
+      if (view->isQualifiedName(valueType)) noteValueNamespace(text, info);
       fiHandler->data(value, info, valueType, list.reportedType());
     }
     return true;

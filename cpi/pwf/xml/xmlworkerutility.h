@@ -61,8 +61,13 @@ enum XMLStartMsgInfoKey : long {
 // XMLWorkerInfo travels with an element's start, data or end event.
 using XMLWorkerInfo = DataWorkerInfo<1>;
 enum XMLWorkerInfoKey : long {
-  eWorkerInfoPrefixText = 0,  // comments and PIs met before the event, as markup
+  eWorkerInfoPrefixText = 0,      // comments and PIs met before the event, as markup
+  eWorkerInfoValueNamespace = 1,  // XMLValueInfo only: the namespace URI a QName value's prefix stood for
 };
+// XMLValueInfo travels with the data event of a QName or NOTATION value
+// whose prefix the document bound: the writer declares the prefix again
+// wherever the elements around the value do not bind it the same way.
+using XMLValueInfo = DataWorkerInfo<2>;
 
 // Stateless helpers for choosing how the scanner decodes a bitstream, and
 // for trace texts.

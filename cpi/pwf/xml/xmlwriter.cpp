@@ -571,6 +571,8 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
     throw e;
   }
   if (iNamespacesEnabled) iPrefixManager->addLevel();
+  // Bound before the element's own prefix is chosen, which then avoids them.
+  const std::size_t valueDeclarations = bindContentValuePrefixes(iterator, item);
 
   // The element's prefix lives in the slot of its depth until its end tag.
   const ZelWstring* prefix = &emptyText();
@@ -584,6 +586,9 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   outputStartElementBegin(item, *prefix);
   if (declare) outputXmlns(item.getNamespaceURI(), *prefix, true);
   if (iNamespacesEnabled && item.isMessage() && declaresAllOnMessage(item)) declareNamespacesUsedBelow(iterator);
+  for (std::size_t i = iValueDeclarations.size() - valueDeclarations; i < iValueDeclarations.size(); ++i)
+    outputXmlns(iValueDeclarations[i].first, iValueDeclarations[i].second, true);
+  iValueDeclarations.resize(iValueDeclarations.size() - valueDeclarations);
   writeStartTagExtras(item);
 
   const long listMemberIndex = item.isList() && item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
@@ -593,7 +598,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
         !(value.isNull() && item.getNullEncoding() == eNULLOmitValueAttribute))
       outputPWFDataAttribute(item, *prefix, iterator);
   }
-  const bool xsiTypeWritten = writeAttributeChildren(iterator, listMemberIndex);
+  const bool xsiTypeWritten = writeAttributeChildren(iterator, listMemberIndex, *prefix);
   if (!xsiTypeWritten && iNamespacesEnabled) writeXsiTypeByPolicy(item);
   append(XML_GREATERTHAN_STR);
 
@@ -762,7 +767,7 @@ void XMLWriter::writeNullMarker(WriteItem& item) {
 }
 
 template <class Iterator>
-bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex) {
+bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex, const ZelWstring& elementPrefix) {
   if (!enterChildren(iterator)) return false;
   bool xsiTypeWritten = false;
   do {
@@ -777,7 +782,7 @@ bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex)
     // Children the cache knows as elements are passed over at once.
     const WriteDefinition* known = knownChildDefinition(iterator);
     if ((!known || (known->render == erAttribute && !writePlainAttribute(iterator, *known))) &&
-        writeAttributeChild(iterator, listMemberIndex))
+        writeAttributeChild(iterator, listMemberIndex, elementPrefix))
       xsiTypeWritten = true;
   } while (iterator.moveToNextSibling());
   leaveChildren(iterator);
@@ -785,7 +790,7 @@ bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex)
 }
 
 template <class Iterator>
-bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex) {
+bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex, const ZelWstring& elementPrefix) {
   static constexpr const char* kFunction = "XMLWriter::writeTree";
   EmbeddedDictionaryScope<Iterator> embedded(iterator, iIteratorLevel);
   bool xsiTypeWritten = false;
@@ -803,6 +808,10 @@ bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex) {
       }
     } else {
       checkTreeName(child);
+      ZelBufferedWstring<64> valueNamespace;
+      ZelBufferedWstring<16> valuePrefix;
+      if (bindValuePrefix(child.getDataWorkerInfo(), child.getValue(), elementPrefix, valueNamespace, valuePrefix))
+        outputXmlns(valueNamespace, valuePrefix, true);
       ZelBufferedWstring<16> prefix;
       if (iNamespacesEnabled && !child.getNamespaceURI().empty()) usePrefix(child.getNamespaceURI(), prefix, true);
       outputPWFDataAttribute(child, prefix, iterator);
@@ -1145,6 +1154,47 @@ void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
 
 void XMLWriter::usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes) {
   if (iPrefixManager->getNamespacePrefix(uri, prefix, true)) outputXmlns(uri, prefix, doubleQuotes);
+}
+
+// The element's own value, or its anonymous value children: the value of a
+// simple-typed message, the items of a list. Only elements of a simple type,
+// a union or a list are looked into, so that no element's children are
+// walked twice.
+template <class Iterator>
+std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& item) {
+  if (!iNamespacesEnabled) return 0;
+  std::size_t count = 0;
+  ZelBufferedWstring<64> uri;
+  ZelBufferedWstring<16> prefix;
+  const auto bind = [&](const WorkerInfoPtr& record, const PWFData& value) {
+    if (!bindValuePrefix(record, value, emptyText(), uri, prefix)) return;
+    iValueDeclarations.emplace_back(uri, prefix);
+    ++count;
+  };
+  bind(item.getDataWorkerInfo(), item.getValue());
+  const long typeIndex = item.getTypeIndex();
+  const bool union_ = typeIndex >= 0 && iDescriptor &&
+                      (iDescriptor->getTypeCache().get(typeIndex).flags & prf_SMD_TYPE_DEFINITION::eUnion);
+  if ((item.isList() || union_ || item.getLogicalType() >= eLogicalString) && enterChildren(iterator)) {
+    do {
+      if (iterator.getTagId() < 1 && iterator.getTagName().empty()) bind(iterator.getDataWorkerInfo(), iterator.getValue());
+    } while (iterator.moveToNextSibling());
+    leaveChildren(iterator);
+  }
+  return count;
+}
+
+bool XMLWriter::bindValuePrefix(const WorkerInfoPtr& record, const PWFData& value, const ZelWstring& elementPrefix,
+                                ZelWstring& uri, ZelWstring& prefix) {
+  if (!iNamespacesEnabled || !record || record->getDataPropertyCount() <= eWorkerInfoValueNamespace) return false;
+  const std::u16string_view namespaceURI = textOf(record->getDataProperty(eWorkerInfoValueNamespace));
+  const std::u16string_view name = XMLUtils::trimWhitespace(textOf(value));
+  const std::size_t colon = name.find(u':');
+  if (namespaceURI.empty() || colon == std::u16string_view::npos || name.substr(0, colon) == elementPrefix.view())
+    return false;
+  uri.assign(namespaceURI);
+  prefix.assign(name.substr(0, colon));
+  return iPrefixManager->bindPrefix(uri, prefix);
 }
 
 void XMLWriter::outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, bool doubleQuotes) {

@@ -167,9 +167,9 @@ private:
   void writeMessageExtras(WriteItem& item);
   void writeNullMarker(WriteItem& item);
   template <class Iterator>
-  bool writeAttributeChildren(Iterator& iterator, long listMemberIndex);
+  bool writeAttributeChildren(Iterator& iterator, long listMemberIndex, const ZelWstring& elementPrefix);
   template <class Iterator>
-  bool writeAttributeChild(Iterator& iterator, long listMemberIndex);
+  bool writeAttributeChild(Iterator& iterator, long listMemberIndex, const ZelWstring& elementPrefix);
   template <class Iterator>
   void writeContentChild(Iterator& iterator, WriteItem& parent, long listMemberIndex, long& anonymousValues);
   void writeXsiTypeByPolicy(WriteItem& item);
@@ -203,6 +203,21 @@ private:
   // The prefix of uri from the current prefix manager, declared in the open
   // start tag when it is new there.
   void usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes);
+  // A QName value read with a prefix the document bound (an XMLValueInfo
+  // record): binds the prefix to the value's namespace in the prefix
+  // manager unless the elements around already bind it so, and returns
+  // true when the open start tag must declare it (uri, prefix).
+  // elementPrefix is the prefix of the element being started, which cannot
+  // be bound again; an element's own value is bound before its prefix is
+  // chosen, so that the element's name takes another prefix when the value
+  // needs its own.
+  bool bindValuePrefix(const WorkerInfoPtr& record, const PWFData& value, const ZelWstring& elementPrefix,
+                       ZelWstring& uri, ZelWstring& prefix);
+  // bindValuePrefix for the value of the element being started and its
+  // anonymous value children; the declarations the start tag needs go to
+  // the end of iValueDeclarations. Returns how many.
+  template <class Iterator>
+  std::size_t bindContentValuePrefixes(Iterator& iterator, WriteItem& item);
 
   // Text output through the printer.
   void append(std::u16string_view text);
@@ -239,6 +254,7 @@ private:
   EOutputXsiTypePolicy iXsiTypePolicy = eXsiTypeNever;
   long iDepth = 0;                      // open writeTree calls
   long iIteratorLevel = 0;              // the iterator's level below the message
+  std::vector<std::pair<ZelWstring, ZelWstring>> iValueDeclarations;  // namespace URI and prefix
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
   WriteDefinitionCache iDefinitions;    // members of the write's own descriptor
