@@ -2,6 +2,8 @@
 
 #include "messagesetjson.h"
 #include "schemadocument.h"
+#include "schemarewrite.h"
+#include "xmlcatalog.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
@@ -195,50 +197,98 @@ private:
   std::string targetNamespace_;
 };
 
+bool readFile(const std::string& path, std::string& text) {
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(path, ignored)) return false;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  text = bytes.str();
+  return static_cast<bool>(in);
+}
+
+InputSource* memorySource(const std::string& bytes, const std::string& systemId) {
+  auto* copy = new XMLByte[bytes.size()];
+  std::memcpy(copy, bytes.data(), bytes.size());
+  return new MemBufInputSource(copy, bytes.size(), ZelWstring::fromUtf8(systemId).c_str(), true);
+}
+
 // Keeps every schema document the load reads, so that the dictionary can
-// validate without the files. Local files are read here and handed to
-// Xerces-C from memory; other locations are left to it as before.
+// validate without the files. Documents are read here and handed to
+// Xerces-C from memory. Nothing is fetched: a location only the network
+// could serve is read from the local file the XML catalog maps it to (and
+// kept under its own location, which the documents refer to), else noted
+// as unmapped and read as empty; external entities by such a location read
+// as empty.
 class SchemaDocumentRecorder : public XMLEntityResolver {
 public:
-  void recordRoot(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in) record(resolveSchemaLocation("", file), bytes.str(), true);
+  explicit SchemaDocumentRecorder(const XmlCatalog& catalog) : catalog_(catalog) {}
+
+  // A file the user named; false when it cannot be read.
+  bool recordRoot(const std::string& file) {
+    const std::string location = resolveSchemaLocation("", file);
+    std::string bytes;
+    if (!readFile(isNetworkLocation(location) ? catalog_.resolve(location) : location, bytes)) return false;
+    record(location, std::move(bytes), true);
+    return true;
   }
 
   InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
-    if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) return nullptr;
-    const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), utf8(resource->getSystemId()));
-    if (isNetworkLocation(location)) return nullptr;
+    const std::string written = utf8(resource->getSystemId());
+    const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), written);
+    if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity)
+      return isNetworkLocation(location) ? memorySource({}, location) : nullptr;
     const SchemaDocument* document = find(location);
     if (document == nullptr) {
-      std::error_code ignored;
-      if (!std::filesystem::is_regular_file(location, ignored)) return nullptr;  // Xerces-C reports it as before
-      std::ifstream in(location, std::ios::binary);
-      std::ostringstream bytes;
-      bytes << in.rdbuf();
-      if (!in) return nullptr;
-      document = &record(location, bytes.str(), false);
+      std::string bytes;
+      if (!isNetworkLocation(location)) {
+        if (!readFile(location, bytes)) return nullptr;  // Xerces-C reports it as before
+      } else {
+        std::string mapped = catalog_.resolve(written);
+        if (mapped.empty()) mapped = catalog_.resolve(location);
+        if (mapped.empty() || !readFile(mapped, bytes)) {
+          noteUnmapped(resource, location, mapped);
+          return memorySource({}, location);
+        }
+      }
+      document = &record(location, std::move(bytes), false);
     }
-    auto* copy = new XMLByte[document->bytes.size()];
-    std::memcpy(copy, document->bytes.data(), document->bytes.size());
-    return new MemBufInputSource(copy, document->bytes.size(), ZelWstring::fromUtf8(location).c_str(), true);
+    return memorySource(document->bytes, location);
+  }
+
+  const SchemaDocument* find(const std::string& location) const {
+    for (const SchemaDocument& document : documents)
+      if (document.location == location) return &document;
+    return nullptr;
   }
 
   SchemaDocuments documents;
   // The first document read whose entity references expand too far, and
   // where: it is handed to Xerces-C as empty.
   std::optional<std::pair<std::string, SchemaEntityExcess>> excess;
+  std::string unmapped;            // the first location left unread, and why, for the error
+  std::vector<std::string> notes;  // what the documents' rewriting changed, for the warnings
 
 private:
-  const SchemaDocument* find(const std::string& location) const {
-    for (const SchemaDocument& document : documents)
-      if (document.location == location) return &document;
-    return nullptr;
+  void noteUnmapped(XMLResourceIdentifier* resource, const std::string& location, const std::string& mapped) {
+    if (!unmapped.empty()) return;
+    const std::string target = utf8(resource->getNameSpace());
+    unmapped = "the schema document " + location + " (" +
+               (target.empty() ? std::string("included") : "imported for namespace " + target) + " by " +
+               displayName(utf8(resource->getBaseURI())) + ") is not fetched from the network: " +
+               (mapped.empty() ? std::string("map it to a local file with an XML catalog (wfhost compile --catalog "
+                                             "FILE, or the environment variable XML_CATALOG_FILES)")
+                               : "the XML catalog maps it to " + mapped + ", which cannot be read");
   }
+
+  const XmlCatalog& catalog_;
+  // Kept as Xerces-C reads it: with the equivalent spellings of the
+  // constructs it would refuse (so that validation reads the same).
   const SchemaDocument& record(const std::string& location, std::string bytes, bool isRoot) {
     if (const SchemaDocument* known = find(location)) return *known;
+    std::vector<std::string> changes;
+    bytes = rewriteForSchemaReader(std::move(bytes), changes);
+    for (const std::string& change : changes) notes.push_back(displayName(location) + ": " + change);
     documents.push_back({location, std::move(bytes), isRoot});
     if (std::optional<SchemaEntityExcess> found = findEntityExcess(documents.back()); found && !excess) {
       excess.emplace(location, std::move(*found));
@@ -254,14 +304,27 @@ std::unique_ptr<SAX2XMLReader> newReader(XMLGrammarPool* pool) {
   return reader;
 }
 
-// Reads one document's facts; returns the documents it refers to.
-std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, SchemaDocumentFacts& facts) {
+// Reads one document's facts, from the documents the load kept (else from
+// its local file; never from the network); returns the documents it refers
+// to.
+std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, const SchemaDocumentRecorder& recorder,
+                                            SchemaDocumentFacts& facts) {
+  const std::string location = resolveSchemaLocation("", utf8(systemId));
+  const SchemaDocument* kept = recorder.find(location);
+  if (!kept && isNetworkLocation(location)) return {};
   SchemaDocumentScanner scanner(facts, systemId);
   std::unique_ptr<SAX2XMLReader> reader = newReader(nullptr);
+  reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
   reader->setContentHandler(&scanner);
   reader->setErrorHandler(&scanner);
   try {
-    reader->parse(systemId);
+    if (kept) {
+      const MemBufInputSource source(reinterpret_cast<const XMLByte*>(kept->bytes.data()), kept->bytes.size(), systemId,
+                                     false);
+      reader->parse(source);
+    } else {
+      reader->parse(systemId);
+    }
   } catch (const XMLException&) {
   } catch (const SAXException&) {
   }
@@ -272,7 +335,7 @@ std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, SchemaDocumen
 // documents the model lists for its namespaces first, in its order, then
 // those they include, which the model does not list. A document that cannot
 // be read again only loses its line numbers.
-SchemaDocumentFacts scanSchemaDocuments(const XSModel& model) {
+SchemaDocumentFacts scanSchemaDocuments(const XSModel& model, const SchemaDocumentRecorder& recorder) {
   SchemaDocumentFacts facts;
   std::deque<std::string> pending;
   XSNamespaceItemList* namespaces = const_cast<XSModel&>(model).getNamespaceItems();
@@ -283,7 +346,8 @@ SchemaDocumentFacts scanSchemaDocuments(const XSModel& model) {
   std::set<std::string> seen;
   for (; !pending.empty(); pending.pop_front()) {
     if (!seen.insert(documentKey(pending.front())).second) continue;
-    const std::vector<std::string> references = scanSchemaDocument(ZelWstring::fromUtf8(pending.front()).c_str(), facts);
+    const std::vector<std::string> references =
+        scanSchemaDocument(ZelWstring::fromUtf8(pending.front()).c_str(), recorder, facts);
     pending.insert(pending.end(), references.begin(), references.end());
   }
   return facts;
@@ -291,9 +355,9 @@ SchemaDocumentFacts scanSchemaDocuments(const XSModel& model) {
 
 // The top-level component that holds a line of a schema document, for errors
 // that Xerces-C reports by line only: ", in complexType 'Name'", or "".
-std::string componentAtLine(const std::string& file, long line) {
+std::string componentAtLine(const std::string& file, long line, const SchemaDocumentRecorder& recorder) {
   SchemaDocumentFacts facts;
-  scanSchemaDocument(ZelWstring::fromUtf8(file).c_str(), facts);
+  scanSchemaDocument(ZelWstring::fromUtf8(file).c_str(), recorder, facts);
   std::string holder;
   for (const auto& [start, component] : facts.components) {
     if (start <= line) holder = component;
@@ -884,7 +948,10 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
   if (schemaFiles.empty()) throwSourceError(kFunction, "(none)", "", "no schema documents given");
   XercesSession xerces;
   XMLGrammarPoolImpl pool(XMLPlatformUtils::fgMemoryManager);
-  SchemaDocumentRecorder recorder;
+  std::vector<std::string> catalogFiles = options.catalogFiles;
+  for (std::string& file : XmlCatalog::filesFromEnvironment()) catalogFiles.push_back(std::move(file));
+  const XmlCatalog catalog(catalogFiles);
+  SchemaDocumentRecorder recorder(catalog);
   {
     std::unique_ptr<SAX2XMLReader> reader = newReader(&pool);
     reader->setFeature(XMLUni::fgXercesSchema, true);
@@ -895,10 +962,14 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
     reader->setErrorHandler(&errors);
     static_cast<SAX2XMLReaderImpl&>(*reader).setXMLEntityResolver(&recorder);
     for (const std::string& file : schemaFiles) {
-      if (file.find("://") == std::string::npos && !std::ifstream(file)) {
+      if (!isNetworkLocation(file) && !std::ifstream(file)) {
         throwSourceError(kFunction, file, "", std::string("cannot be read: ") + std::strerror(errno));
       }
-      recorder.recordRoot(file);
+      if (!recorder.recordRoot(file) && isNetworkLocation(file)) {
+        throwSourceError(kFunction, file, "",
+                         "is not fetched from the network: map it to a local file with an XML catalog (wfhost "
+                         "compile --catalog FILE, or the environment variable XML_CATALOG_FILES)");
+      }
       const auto refuseExcess = [&recorder] {
         if (recorder.excess) throwSourceError(kFunction, recorder.excess->first, recorder.excess->second.place,
                                               recorder.excess->second.what);
@@ -906,25 +977,30 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
       refuseExcess();
       Grammar* grammar = nullptr;
       try {
-        grammar = reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);
+        const SchemaDocument* root = recorder.find(resolveSchemaLocation("", file));
+        const std::unique_ptr<InputSource> source(root ? memorySource(root->bytes, root->location) : nullptr);
+        grammar = source ? reader->loadGrammar(*source, Grammar::SchemaGrammarType, true)
+                         : reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);
       } catch (const XMLException& e) {
         throwSourceError(kFunction, file, "", utf8(e.getMessage()));
       } catch (const SAXException& e) {
         if (!errors.failed) throwSourceError(kFunction, file, "", utf8(e.getMessage()));
       }
+      if (!recorder.unmapped.empty()) throwSourceError(kFunction, file, "", recorder.unmapped);
       refuseExcess();
       if (errors.failed) {
         const std::string where = errors.file.empty() ? file : errors.file;
-        throwSourceError(kFunction, where, errors.place + componentAtLine(where, errors.line), errors.what);
+        throwSourceError(kFunction, where, errors.place + componentAtLine(where, errors.line, recorder), errors.what);
       }
       if (grammar == nullptr) throwSourceError(kFunction, file, "", "not a schema document, or it cannot be read");
     }
     result.warnings = errors.warnings;
+    result.warnings.insert(result.warnings.end(), recorder.notes.begin(), recorder.notes.end());
   }
   bool changed = false;
   XSModel* model = pool.getXSModel(changed);  // owned by the pool
   if (model == nullptr) throwSourceError(kFunction, schemaFiles.front(), "", "the schema set has no components");
-  const SchemaDocumentFacts facts = scanSchemaDocuments(*model);
+  const SchemaDocumentFacts facts = scanSchemaDocuments(*model, recorder);
   SchemaMapper mapper(*model, facts, options, result.warnings);
   result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
   result.set.schemaDocuments = std::move(recorder.documents);

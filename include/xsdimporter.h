@@ -31,6 +31,10 @@ struct XsdImportOptions {
   std::string name;                   // the message set's name; empty: the first file's stem
   std::vector<std::string> messages;  // global element names that are the messages; empty: see above
   std::string propertiesFile;         // message-set properties as JSON (docs/message-set-source.md); empty: none
+  // XML catalogs that map schema locations only the network could serve
+  // (http imports) to local files; those XML_CATALOG_FILES names are asked
+  // after them. Nothing is ever fetched.
+  std::vector<std::string> catalogFiles;
 };
 
 struct XsdImportResult {
@@ -40,8 +44,8 @@ struct XsdImportResult {
   std::vector<std::string> warnings;
 };
 
-// Loads the schema documents (paths or URLs; documents they include or import
-// are loaded too) and maps them.
+// Loads the schema documents (paths, or URLs the catalogs map; documents
+// they include or import are loaded too) and maps them.
 //
 // Raises ZelFatalException CP_DICTIONARY_SOURCE_ERROR with the inserts
 // schema file, place ("line L, column C", or "line L, complexType 'Name'")

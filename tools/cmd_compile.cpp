@@ -11,7 +11,8 @@
 namespace {
 const char kHelp[] =
     "usage: wfhost compile SOURCE -o DICTIONARY\n"
-    "       wfhost compile SCHEMA.xsd [MORE.xsd ...] [--messages NAME,...] [--props FILE.json] -o DICTIONARY\n"
+    "       wfhost compile SCHEMA.xsd [MORE.xsd ...] [--messages NAME,...] [--props FILE.json]\n"
+    "                      [--catalog CATALOG.xml ...] -o DICTIONARY\n"
     "\n"
     "Checks a message-set source and compiles it into a dictionary file that\n"
     "wfhost dump and the XML plug-in load. The source format is chosen by the\n"
@@ -22,7 +23,10 @@ const char kHelp[] =
     "  -o, --output FILE   the dictionary file to write (required)\n"
     "  --messages NAMES    .xsd: the global elements that are messages (comma-separated;\n"
     "                      default: those no other declaration refers to)\n"
-    "  --props FILE.json   .xsd: message-set properties that override the defaults\n";
+    "  --props FILE.json   .xsd: message-set properties that override the defaults\n"
+    "  --catalog FILE      .xsd: an XML catalog that maps schema locations by http URL\n"
+    "                      to local files (repeatable; then those XML_CATALOG_FILES\n"
+    "                      names). Nothing is ever fetched from the network.\n";
 
 struct CompileOptions {
   std::vector<std::string> sources;
@@ -51,6 +55,8 @@ CompileOptions readOptions(ArgumentList& args) {
       options.schemaOptions.messages = splitNames(args.takeValue(arg));
     } else if (arg == "--props") {
       options.schemaOptions.propertiesFile = args.takeValue(arg);
+    } else if (arg == "--catalog") {
+      options.schemaOptions.catalogFiles.push_back(args.takeValue(arg));
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else {

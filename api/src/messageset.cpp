@@ -25,7 +25,7 @@ bool endsWith(const std::string& text, std::string_view suffix) {
 
 // The message set the sources describe: XML Schema files, or one
 // message-set source.
-msgset::MessageSet readSources(const std::vector<std::string>& sources) {
+msgset::MessageSet readSources(const std::vector<std::string>& sources, const std::vector<std::string>& catalogs) {
   if (sources.empty())
     throwError(__FILE__, __LINE__, kCompile, ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {"", "", "no source given"});
   const std::string& first = sources.front();
@@ -39,7 +39,9 @@ msgset::MessageSet readSources(const std::vector<std::string>& sources) {
     if (!endsWith(source, ".xsd"))
       throwError(__FILE__, __LINE__, kCompile, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
                  {source, "", "unknown source format (expected .xsd files or one .json file)"});
-  return importXmlSchemas(sources, XsdImportOptions()).set;
+  XsdImportOptions options;
+  options.catalogFiles = catalogs;
+  return importXmlSchemas(sources, options).set;
 }
 
 std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> loadDescriptor(
@@ -132,9 +134,9 @@ MessageSet MessageSet::fromDictionaryBytes(std::vector<std::uint8_t> bytes) {
   });
 }
 
-MessageSet MessageSet::compile(const std::vector<std::string>& sourcePaths) {
+MessageSet MessageSet::compile(const std::vector<std::string>& sourcePaths, const std::vector<std::string>& catalogs) {
   return detail::translated([&] {
-    const msgset::MessageSet set = detail::readSources(sourcePaths);
+    const msgset::MessageSet set = detail::readSources(sourcePaths, catalogs);
     std::vector<std::uint8_t> bytes = compileMessageSetToExtract(set, sourcePaths.front());
     return MessageSet(std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), std::move(bytes)));
   });

@@ -118,9 +118,10 @@ private:
 
 }  // namespace
 
-BoundMessageSet BoundMessageSet::compile(const std::vector<std::string>& sourcePaths) {
+BoundMessageSet BoundMessageSet::compile(const std::vector<std::string>& sourcePaths,
+                                         const std::vector<std::string>& catalogs) {
   py::gil_scoped_release unlocked;
-  return BoundMessageSet(wfxml::MessageSet::compile(sourcePaths));
+  return BoundMessageSet(wfxml::MessageSet::compile(sourcePaths, catalogs));
 }
 
 BoundMessageSet BoundMessageSet::load(const std::string& dictionaryPath) {

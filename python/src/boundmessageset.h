@@ -22,7 +22,7 @@ namespace wfxml::python {
 
 class BoundMessageSet {
 public:
-  static BoundMessageSet compile(const std::vector<std::string>& sourcePaths);
+  static BoundMessageSet compile(const std::vector<std::string>& sourcePaths, const std::vector<std::string>& catalogs);
   static BoundMessageSet load(const std::string& dictionaryPath);
   static BoundMessageSet none();
 

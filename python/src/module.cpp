@@ -93,10 +93,17 @@ once (each call takes a parser of its own from an internal pool). The GIL is
 released while documents are parsed and written and while schemas compile.
 Instances pickle as their compiled dictionary.)")
       .def_static(
-          "compile", [](const py::object& paths) { return BoundMessageSet::compile(sourcePaths(paths)); }, "paths"_a,
+          "compile",
+          [](const py::object& paths, const py::object& catalogs) {
+            return BoundMessageSet::compile(sourcePaths(paths),
+                                            catalogs.is_none() ? std::vector<std::string>() : sourcePaths(catalogs));
+          },
+          "paths"_a, "catalogs"_a = py::none(),
           R"(Compiles XML Schema files (.xsd; imports and includes are followed) or one
 message-set source (.json) in process. paths: a path or a list of paths.
-Raises wfxml.Error.)")
+Nothing is fetched from the network: catalogs (a path or a list of paths)
+are XML catalog files that map schema locations by http URL to local files,
+asked before those XML_CATALOG_FILES names. Raises wfxml.Error.)")
       .def_static(
           "load", [](const py::object& path) { return BoundMessageSet::load(pathText(path)); }, "path"_a,
           "Loads a compiled dictionary file (wfhost compile makes them). Raises wfxml.Error.")

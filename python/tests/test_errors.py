@@ -7,7 +7,7 @@ from decimal import Decimal as D
 import pytest
 
 import wfxml
-from conftest import DATA
+from conftest import DATA, SOURCE
 
 
 def error_of(call):
@@ -146,3 +146,13 @@ def test_validation_lists_problems_and_to_dict_raises_them(kinds, kinds_xml, tmp
     dictionary.write_bytes(kinds.dictionary_bytes())
     assert len(wfxml.MessageSet.load(dictionary).validate(invalid)) == 2
     assert error_of(lambda: wfxml.MessageSet.none().validate(b"<a/>")).key == "CP_NO_SCHEMA"
+
+
+def test_http_import_compiles_only_through_a_catalog(monkeypatch):
+    """Nothing is fetched: the error names the unmapped location; a catalog maps it."""
+    schemas = SOURCE / "tests" / "data" / "xsd"
+    monkeypatch.delenv("XML_CATALOG_FILES", raising=False)
+    error = error_of(lambda: wfxml.MessageSet.compile(schemas / "remote-main.xsd"))
+    assert "http://schemas.example.invalid/common/common.xsd" in error.inserts[2]
+    compiled = wfxml.MessageSet.compile(schemas / "remote-main.xsd", catalogs=schemas / "catalog.xml")
+    assert compiled.message_names == ["invoice"]

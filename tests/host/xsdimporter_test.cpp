@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <tuple>
@@ -226,6 +227,44 @@ INSTANTIATE_TEST_SUITE_P(Orders, XsdImporterDocumentSets,
                          ::testing::Values(std::vector<std::string>{"main.xsd"},
                                            std::vector<std::string>{"main.xsd", "common.xsd"},
                                            std::vector<std::string>{"common.xsd", "main.xsd"}));
+
+// Nothing is fetched: an import by http URL is read from the local file an
+// XML catalog maps it to (given, or named by XML_CATALOG_FILES); unmapped,
+// the error names the location and how to map it.
+TEST(XsdImporterCatalogs, MapHttpImportsToLocalFiles) {
+  const std::string catalog = kDataDir + "catalog.xml";
+  unsetenv("XML_CATALOG_FILES");
+  const ZelFatalException e = raisedBy<ZelFatalException>([&] { importData("remote-main.xsd"); });
+  EXPECT_NE(e.insertText(2).find("http://schemas.example.invalid/common/common.xsd"), std::string::npos)
+      << e.insertText(2);
+  EXPECT_NE(e.insertText(2).find("--catalog"), std::string::npos) << e.insertText(2);
+
+  XsdImportOptions options;
+  options.catalogFiles = {catalog};
+  const MessageSet set = importData("remote-main.xsd", options).set;
+  const MemberDef* total = findMember(set, set.elements[elementNamed(set, "invoice")].type, "total");
+  ASSERT_NE(total, nullptr);
+  EXPECT_EQ(effectiveLogicalType(set, total->type), eLogicalDecimal);
+  // The imported document is kept under its own location, as validation finds it.
+  EXPECT_EQ(std::count_if(set.schemaDocuments.begin(), set.schemaDocuments.end(),
+                          [](const SchemaDocument& d) { return d.location.rfind("http://", 0) == 0; }),
+            1);
+
+  setenv("XML_CATALOG_FILES", ("file://" + catalog).c_str(), 1);
+  EXPECT_NO_THROW(importData("remote-main.xsd"));
+  unsetenv("XML_CATALOG_FILES");
+}
+
+// Hyphens that stand for themselves in a pattern's character class, and a
+// maxOccurs beyond 32 bits, are spelt as Xerces-C takes them.
+TEST(XsdImporterReaderLimits, AreWorkedAround) {
+  const XsdImportResult result = importData("reader-limits.xsd");
+  EXPECT_TRUE(std::any_of(result.warnings.begin(), result.warnings.end(), [](const std::string& warning) {
+    return warning.find("maxOccurs 4294967296 is read as unbounded") != std::string::npos;
+  }));
+  const std::string& kept = result.set.schemaDocuments.at(0).bytes;
+  EXPECT_NE(kept.find(R"([+\-]?[\-0-9]+|[a-z\--[b-y]]|[^\-])"), std::string::npos) << kept;
+}
 
 struct ErrorCase {
   std::string name;

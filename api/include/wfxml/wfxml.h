@@ -433,9 +433,13 @@ public:
   // the caller). Throws CP_DICTIONARY_FORMAT_ERROR.
   static MessageSet fromDictionaryBytes(std::vector<std::uint8_t> bytes);
   // Compiled in process from XML Schema files (.xsd; imports and includes are
-  // followed) or one message-set source (.json). Throws
-  // CP_DICTIONARY_SOURCE_ERROR (inserts: file, place, what is wrong).
-  static MessageSet compile(const std::vector<std::string>& sourcePaths);
+  // followed) or one message-set source (.json). Nothing is fetched from the
+  // network: catalogs are XML catalog files that map schema locations by
+  // http URL to local files (asked before those the environment variable
+  // XML_CATALOG_FILES names). Throws CP_DICTIONARY_SOURCE_ERROR (inserts:
+  // file, place, what is wrong; an unmapped http location is named there).
+  static MessageSet compile(const std::vector<std::string>& sourcePaths,
+                            const std::vector<std::string>& catalogs = {});
   // No dictionary: every element is self-defining, every value a string.
   static MessageSet none();
 

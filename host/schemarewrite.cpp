@@ -1,0 +1,112 @@
+#include "schemarewrite.h"
+
+#include <cctype>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kLargestOccurs = "2147483647";
+
+// A hyphen that stands for itself in a character class: first in the class
+// ("[-a]", "[^-a]"), last ("[a-]"), or last before a subtraction
+// ("[a-z--[b]]"). XML Schema takes it so; Xerces-C wants it escaped.
+bool isLiteralHyphen(std::string_view regex, std::size_t at, std::size_t classContentStart) {
+  if (at == classContentStart) return true;
+  if (at + 1 < regex.size() && regex[at + 1] == ']') return true;
+  return at + 2 < regex.size() && regex[at + 1] == '-' && regex[at + 2] == '[';
+}
+
+// Where a tag's attribute value starts and ends (the quotes excluded);
+// npos when the tag from start to its '>' has no such attribute.
+std::pair<std::size_t, std::size_t> attributeValue(std::string_view text, std::size_t start, std::size_t end,
+                                                   std::string_view name) {
+  for (std::size_t at = text.find(name, start); at < end; at = text.find(name, at + 1)) {
+    if (!std::isspace(static_cast<unsigned char>(text[at - 1]))) continue;
+    std::size_t i = at + name.size();
+    while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i >= end || text[i] != '=') continue;
+    ++i;
+    while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i >= end || (text[i] != '"' && text[i] != '\'')) continue;
+    const std::size_t close = text.find(text[i], i + 1);
+    if (close >= end) return {std::string_view::npos, 0};
+    return {i + 1, close};
+  }
+  return {std::string_view::npos, 0};
+}
+
+bool isNumberAbove(std::string_view digits, std::string_view bound) {
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  return digits.size() > bound.size() || (digits.size() == bound.size() && digits > bound);
+}
+
+}  // namespace
+
+std::string escapeLiteralHyphens(std::string_view regex) {
+  std::string out;
+  out.reserve(regex.size() + 4);
+  int depth = 0;
+  std::size_t classContentStart = std::string_view::npos;
+  for (std::size_t i = 0; i < regex.size(); ++i) {
+    const char c = regex[i];
+    if (c == '\\' && i + 1 < regex.size()) {
+      out += c;
+      out += regex[++i];
+      continue;
+    }
+    if (c == '[') {
+      ++depth;
+      classContentStart = i + 1 < regex.size() && regex[i + 1] == '^' ? i + 2 : i + 1;
+    } else if (c == ']' && depth > 0) {
+      --depth;
+    } else if (c == '-' && depth > 0 && isLiteralHyphen(regex, i, classContentStart)) {
+      out += "\\-";
+      continue;
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& notes) {
+  std::size_t tag = text.find('<');
+  while (tag != std::string::npos) {
+    const std::size_t end = text.find('>', tag);
+    if (end == std::string::npos) break;
+    std::size_t nameEnd = tag + 1;
+    while (nameEnd < end && !std::isspace(static_cast<unsigned char>(text[nameEnd])) && text[nameEnd] != '/') ++nameEnd;
+    std::string_view name(text.data() + tag + 1, nameEnd - tag - 1);
+    if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
+
+    std::string replacement;
+    std::pair<std::size_t, std::size_t> value{std::string_view::npos, 0};
+    if (name == "pattern") {
+      value = attributeValue(text, nameEnd, end, "value");
+      if (value.first != std::string_view::npos) {
+        const std::string_view regex(text.data() + value.first, value.second - value.first);
+        replacement = escapeLiteralHyphens(regex);
+        if (replacement == regex) value.first = std::string_view::npos;
+      }
+    } else if (name == "element" || name == "group" || name == "sequence" || name == "choice" || name == "any" ||
+               name == "all") {
+      value = attributeValue(text, nameEnd, end, "maxOccurs");
+      if (value.first != std::string_view::npos) {
+        const std::string_view number(text.data() + value.first, value.second - value.first);
+        if (isNumberAbove(number, kLargestOccurs)) {
+          notes.push_back("maxOccurs " + std::string(number) + " is read as unbounded");
+          replacement = "unbounded";
+        } else {
+          value.first = std::string_view::npos;
+        }
+      }
+    }
+    if (value.first != std::string_view::npos) {
+      text.replace(value.first, value.second - value.first, replacement);
+      tag = text.find('<', value.first + replacement.size());
+    } else {
+      tag = text.find('<', end);
+    }
+  }
+  return text;
+}

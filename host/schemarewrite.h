@@ -1,0 +1,22 @@
+#ifndef SCHEMAREWRITE_H
+#define SCHEMAREWRITE_H
+
+// Equivalent spellings for schema constructs that XML Schema 1.0 allows but
+// Xerces-C refuses, put in before a schema document is handed to it.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The regular expression with a '\' before every hyphen that stands for
+// itself in a character class ("[+-]" becomes "[+\-]", "[-]" "[\-]",
+// "[a-z--[b]]" "[a-z\--[b]]"); ranges and subtractions stay.
+std::string escapeLiteralHyphens(std::string_view regex);
+
+// The schema document's text (an ASCII-compatible encoding; others pass
+// unchanged) with the pattern facets' hyphens escaped, and maxOccurs values
+// above 2^31 - 1, which no document can reach, read as unbounded. notes
+// gets a line for each maxOccurs changed.
+std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& notes);
+
+#endif
