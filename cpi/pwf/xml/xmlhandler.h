@@ -303,9 +303,6 @@ private:
                                               int nesting) const;
   bool ignoreAttribute(std::u16string_view attributeName, const ZelWstring& uri) const;
   long getNextSimpleTypeMemberIndex(const ParseItem& item) const;
-  // Whether the item's content is mixed: its text runs are data, whitespace
-  // alone included.
-  bool hasMixedContent(const ParseItem& item) const;
   // The first nameless member with a simple type from member m on, looking
   // into nested groups; -1 when there is none.
   long simpleMemberFrom(long m) const;

@@ -270,13 +270,6 @@ long XMLHandler::getNextSimpleTypeMemberIndex(const ParseItem& item) const {
   return first;
 }
 
-bool XMLHandler::hasMixedContent(const ParseItem& item) const {
-  const long typeIndex = descriptor ? contentTypeIndex(item) : -1;
-  if (typeIndex < 0) return false;
-  const long composition = view->type(typeIndex).contentKind;
-  return composition == DictCodes::eContentMixedOrdered || composition == DictCodes::eContentMixed;
-}
-
 long XMLHandler::simpleMemberFrom(long m) const {
   int nesting = 0;
   while (m >= 0) {

@@ -126,9 +126,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
                       {"Warning: the following character data is being ignored as a data event has already been "
                        "sent for this simple element.",
                        characters});
-    } else if (!XMLUtils::isAllWhitespace(text.data(), text.size()) || hasMixedContent(*item)) {
-      // Whitespace between elements is layout, except in mixed content,
-      // where it is text like any other ("<b>a</b> <i>b</i>").
+    } else if (!XMLUtils::isAllWhitespace(text.data(), text.size())) {
       WorkerInfoPtr info;
       assignPrefix(info);
       fiHandler->data(stringValueOf(text), info, -1, -1);
