@@ -73,26 +73,120 @@ ZelException& ZelException::addInsert(long long number) {
   return *this;
 }
 
-ZelException& ZelException::addInsert(const ZelException& cause) { return addInsert(std::string(cause.what())); }
+ZelException& ZelException::addInsert(const ZelException& cause) { return addInsert(cause.describe()); }
 
 std::string ZelException::insertText(std::size_t i) const {
   return i < inserts_.size() ? inserts_[i].toUtf8() : std::string();
 }
 
+ZelException& ZelException::setLocation(const ZelLocation& location) {
+  location_ = location;
+  rendered_.clear();
+  return *this;
+}
+
+ZelException& ZelException::setFile(const std::string& file) {
+  location_.file = file;
+  rendered_.clear();
+  return *this;
+}
+
+ZelException& ZelException::setSummary(const std::string& summary) {
+  summary_ = summary;
+  rendered_.clear();
+  return *this;
+}
+
+namespace {
+// The inserts of each message that name a place rather than say what went wrong.
+struct PlaceInserts {
+  int file = -1;
+  int line = -1;
+  int column = -1;
+  int path = -1;
+};
+
+PlaceInserts placeInsertsOf(std::uint32_t messageNumber, std::size_t insertCount) {
+  using namespace ZelMessages;
+  switch (messageNumber) {
+    case CP_IO_ERROR: return {0, -1, -1, -1};
+    case CP_DICTIONARY_SOURCE_ERROR: return {0, -1, -1, 1};
+    case CP_JSON_MISMATCH: return {-1, -1, -1, 0};
+    // The scanner's error event: text, code, public id, line, column, reason, message, element.
+    case CP_XML_XERCES_PARSER_EXCEPTION: return insertCount == 8 ? PlaceInserts{-1, 3, 4, -1} : PlaceInserts{};
+    default: return {};
+  }
+}
+
+long positiveNumber(const std::vector<ZelInsert>& inserts, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= inserts.size()) return 0;
+  const ZelInsert& insert = inserts[static_cast<std::size_t>(index)];
+  return insert.isNumber && insert.number > 0 ? static_cast<long>(insert.number) : 0;
+}
+}  // namespace
+
+ZelLocation ZelException::location() const {
+  ZelLocation location = location_;
+  const PlaceInserts places = placeInsertsOf(messageNumber_, inserts_.size());
+  if (location.file.empty()) location.file = insertText(static_cast<std::size_t>(places.file));
+  if (location.line == 0) {
+    location.line = positiveNumber(inserts_, places.line);
+    location.column = positiveNumber(inserts_, places.column);
+  }
+  if (location.path.empty()) location.path = insertText(static_cast<std::size_t>(places.path));
+  return location;
+}
+
+std::string ZelException::describe() const {
+  if (!summary_.empty()) return summary_;
+  using namespace ZelMessages;
+  const auto insert = [this](std::size_t i) { return insertText(i); };
+  if (messageNumber_ == CP_TYPE_MISMATCH && inserts_.size() == 2) return "expected " + insert(0) + ", found " + insert(1);
+  if (messageNumber_ == CP_UNKNOWN_ENCODING && inserts_.size() == 1) return "unknown encoding '" + insert(0) + "'";
+  if (messageNumber_ == CP_UNKNOWN_MEMBER && inserts_.size() == 2)
+    return "no member '" + insert(0) + "' may stand in " + insert(1);
+  const PlaceInserts places = placeInsertsOf(messageNumber_, inserts_.size());
+  std::string text;
+  for (std::size_t i = 0; i < inserts_.size(); ++i) {
+    const int index = static_cast<int>(i);
+    if (index == places.file || index == places.line || index == places.column || index == places.path) continue;
+    const std::string insert = inserts_[i].toUtf8();
+    if (!insert.empty()) text += (text.empty() ? "" : ": ") + insert;
+  }
+  return text.empty() ? getKey() : text;
+}
+
+std::string ZelException::oneLine() const { return zelOneLine(location(), describe()); }
+
 const char* ZelException::what() const noexcept {
   if (rendered_.empty()) {
     try {
-      char number[16];
-      std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(messageNumber_));
-      std::string text = std::string(getKey()) + " (" + number + ") in " + function_;
-      if (!sourceFile_.empty()) text += " [" + sourceFile_ + ":" + std::to_string(line_) + "]";
-      for (std::size_t i = 0; i < inserts_.size(); ++i) text += (i == 0 ? ": " : " | ") + inserts_[i].toUtf8();
-      rendered_ = std::move(text);
+      rendered_ = oneLine();
     } catch (...) {
       return getKey();
     }
   }
   return rendered_.c_str();
+}
+
+std::string zelOneLine(const ZelLocation& location, const std::string& description) {
+  std::string text;
+  if (!location.file.empty()) text += location.file + ":";
+  if (location.line > 0) {
+    text += std::to_string(location.line) + ":";
+    if (location.column > 0) text += std::to_string(location.column) + ":";
+  }
+  if (!text.empty()) text += " ";
+  text += description;
+  const std::string& path = location.path;
+  if (path.size() > 1 && path.front() == '/') {
+    const std::string element = path.substr(path.rfind('/') + 1);
+    text += " in <" + element + ">";
+    if (path.rfind('/') != 0) text += " at " + path;
+  } else if (!path.empty()) {
+    text += " at " + path;
+  }
+  return text;
 }
 
 const char* ZelException::className() const { return "ZelException"; }

@@ -54,9 +54,18 @@ struct ZEL_API ZelInsert {
   std::string toUtf8() const;  // the number in decimal, or the text
 };
 
+// Where in its input an exception arose, as far as the thrower knew.
+struct ZEL_API ZelLocation {
+  std::string file;  // empty: bytes in memory, or not known
+  long line = 0;     // from 1; 0: not known
+  long column = 0;   // from 1; 0: not known
+  std::string path;  // the element path ("/Payment/Amount"), the JSON path ("$.Payment.Amount") or a source's place
+};
+
 // Base of every host exception. It carries the message number (its key comes
 // from the catalogue above), the throw site, the log-source name and any
-// number of inserts; what() renders all of them when first asked.
+// number of inserts. what() is one line for people: where (file, line,
+// column, element) and what went wrong, without key or throw site.
 class ZEL_API ZelException : public std::exception {
 public:
   ZelException(const char* sourceFile, long line, const char* function, const char* logSourceName,
@@ -75,7 +84,7 @@ public:
   ZelException& addInsert(int number) { return addInsert(static_cast<long long>(number)); }
   ZelException& addInsert(unsigned int number) { return addInsert(static_cast<long long>(number)); }
   ZelException& addInsert(unsigned long number) { return addInsert(static_cast<long long>(number)); }
-  // Appends the key, number and inserts of another exception as text inserts.
+  // Appends what another exception says (its description) as a text insert.
   ZelException& addInsert(const ZelException& cause);
 
   std::uint32_t getMessageNumber() const { return messageNumber_; }
@@ -87,7 +96,23 @@ public:
   const std::vector<ZelInsert>& getInserts() const { return inserts_; }
   std::string insertText(std::size_t i) const;  // "" when out of range
 
-  // "KEY (0xNNNNNNNN) in Function [file:line]: insert1 | insert2 | ..."
+  // Where it arose; the fields the thrower did not set stay empty.
+  ZelException& setLocation(const ZelLocation& location);
+  ZelException& setFile(const std::string& file);  // keeps line, column and path
+  // A sentence that says what went wrong better than the inserts do
+  // ("unexpected end of input"); describe() prefers it.
+  ZelException& setSummary(const std::string& summary);
+  // The location set, completed by what the inserts of some messages name:
+  // the file of CP_IO_ERROR and CP_DICTIONARY_SOURCE_ERROR (and the source's
+  // place as path), the JSON path of CP_JSON_MISMATCH, the line and column of
+  // a scanner error.
+  ZelLocation location() const;
+  // What went wrong: the summary, else the inserts that are not part of the
+  // location, joined by ": ".
+  std::string describe() const;
+  // "FILE:LINE:COLUMN: description in <Element> at /Path" with the parts
+  // that are known (what() returns it).
+  std::string oneLine() const;
   const char* what() const noexcept override;
   virtual const char* className() const;
 
@@ -101,6 +126,8 @@ private:
   std::string logSourceName_;
   std::uint32_t messageNumber_;
   std::vector<ZelInsert> inserts_;
+  ZelLocation location_;
+  std::string summary_;
   mutable std::string rendered_;
 };
 
@@ -129,6 +156,11 @@ public:
   const char* className() const override;
   [[noreturn]] void throwThis() const override;
 };
+
+// The one line of an error: "FILE:LINE:COLUMN: description in <Element> at
+// /Path" with the parts that are known. An element path of one step reads
+// "in <Element>"; another path (JSON, a source's place) "at PATH".
+ZEL_API std::string zelOneLine(const ZelLocation& location, const std::string& description);
 
 // The default log-source name that exceptions carry.
 ZEL_API const char* zelDefaultLogSourceName();

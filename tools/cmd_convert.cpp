@@ -4,7 +4,6 @@
 #include "toolsupport.h"
 
 #include "wfxml/wfxml.h"
-#include "zelexception.h"
 #include "zellog.h"
 
 #include <nlohmann/json.hpp>
@@ -309,15 +308,15 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
           continue;
         }
         const std::vector<std::uint8_t> content = readFile(input);
-        writeFile(outputs[i], converter.convert(content));
+        writeFile(outputs[i], namingInput(input, [&] { return converter.convert(content); }));
         outcomes[i].status = Outcome::Status::Converted;
         progress.done(content.size());
       } catch (const std::exception& e) {
-        outcomes[i].error = e.what();
+        outcomes[i].error = errorLine(e);
         // An output of an earlier run would pass for this input's.
         std::error_code error;
         if (fs::remove(outputs[i], error)) outcomes[i].error += " (its old output " + outputs[i] + " removed)";
-        progress.fail(input + ": " + outcomes[i].error);
+        progress.fail(outcomes[i].error);
         progress.done(0);
       }
     }
@@ -364,30 +363,24 @@ int runConvertCommand(ArgumentList& args) {
   const wfxml::MessageSet set = openMessageSet(options.shared);
   if (!options.outDir.empty()) return convertBatch(set, options);
   const std::string& input = options.inputs.front();
-  const auto fail = [&input](const char* what) {
-    std::cerr << "wfhost convert: " << input << ": " << what << '\n';
-    return kExitHostError;
-  };
   try {
     if (!options.records.empty()) {
       wfxml::Session session(set);
-      session.toJsonRecordsFromFile(input, options.records, [](std::string_view json) {
-        std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
-        std::cout.put('\n');
-      }, {options.shared.inputEncoding});
+      namingInput(input, [&] {
+        session.toJsonRecordsFromFile(input, options.records, [](std::string_view json) {
+          std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
+          std::cout.put('\n');
+        }, {options.shared.inputEncoding});
+      });
       std::cout.flush();
       return kExitOk;
     }
     Converter converter(set, options);
-    writeFile("-", converter.convert(readFile(input)));
+    writeFile("-", namingInput(input, [&] { return converter.convert(readFile(input)); }));
     return kExitOk;
   } catch (const wfxml::Error& e) {
-    if (!e.validationErrors().empty()) {  // every problem, one line each
-      std::cerr << validationReport(input, e.validationErrors());
-      return kExitHostError;
-    }
-    return fail(e.what());
-  } catch (const ZelException& e) {  // reading or writing the file
-    return fail(e.what());
+    if (e.validationErrors().empty()) throw;
+    std::cerr << validationReport(input, e.validationErrors());  // every problem, one line each
+    return kExitHostError;
   }
 }

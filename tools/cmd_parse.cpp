@@ -167,11 +167,13 @@ int runParseCommand(ArgumentList& args) {
   wfxml::Session session(set);
   if (options.output == OutputKind::Events) {
     EventTrace trace(std::cout);
-    wfxml::host::parse(session, bytes.data(), bytes.size(), properties, trace, pathArgument);
+    namingInput(options.file,
+                [&] { wfxml::host::parse(session, bytes.data(), bytes.size(), properties, trace, pathArgument); });
     return kExitOk;
   }
   wfxml::Message message = wfxml::host::emptyMessage(set);
-  wfxml::host::parse(session, bytes.data(), bytes.size(), properties, message, pathArgument);
+  namingInput(options.file,
+              [&] { wfxml::host::parse(session, bytes.data(), bytes.size(), properties, message, pathArgument); });
   const MessageTree& tree = wfxml::host::tree(message);
   if (options.output == OutputKind::Text) {
     std::cout << treeToText(tree);

@@ -46,7 +46,9 @@ int runRoundTripCommand(ArgumentList& args) {
   const wfxml::MessageSet set = openMessageSet(options.shared);
   wfxml::Session session(set);
   wfxml::Message message = wfxml::host::emptyMessage(set);
-  wfxml::host::parse(session, bytes.data(), bytes.size(), inputPropertiesOf(options.shared, inputProperties), message);
+  namingInput(options.input, [&] {
+    wfxml::host::parse(session, bytes.data(), bytes.size(), inputPropertiesOf(options.shared, inputProperties), message);
+  });
   std::vector<std::uint8_t> out;
   wfxml::host::write(session, message, outputPropertiesOf(options.shared), out);
   writeFile(options.output, out);

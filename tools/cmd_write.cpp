@@ -40,7 +40,8 @@ int runWriteCommand(ArgumentList& args) {
   const wfxml::MessageSet set = openMessageSet(options.shared);
   wfxml::Message message = wfxml::host::emptyMessage(set);
   MessageTree& tree = wfxml::host::tree(message);
-  treeFromJson(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()), tree);
+  namingInput(options.input,
+              [&] { treeFromJson(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()), tree); });
 
   wfxml::Session session(set);
   DictionaryFiles embedded(options.shared.host, wfxml::host::worker(session),

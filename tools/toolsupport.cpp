@@ -3,6 +3,7 @@
 #include "wfxml/wfxml.h"
 #include "xmlmemorymanager.h"
 #include "zelexception.h"
+#include "zellog.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -281,29 +282,43 @@ std::string indentJson(std::string_view json) {
   return out;
 }
 
-void printHostException(std::ostream& out, const ZelException& e) {
-  char number[16];
-  std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(e.getMessageNumber()));
-  out << "wfhost: " << e.className() << ' ' << e.getKey() << " (" << number << ") in " << e.getFunction() << " ["
-      << e.getSourceFile() << ':' << e.getLine() << "]\n";
-  const auto& inserts = e.getInserts();
-  for (std::size_t i = 0; i < inserts.size(); ++i) out << "  insert " << i + 1 << ": " << inserts[i].toUtf8() << '\n';
+namespace {
+std::string fileNameOf(const std::string& input) { return input == "-" ? "<stdin>" : input; }
+}  // namespace
+
+void rethrowNamingInput(const std::string& input) {
+  try {
+    throw;
+  } catch (ZelException& e) {
+    if (e.location().file.empty()) e.setFile(fileNameOf(input));
+    throw;
+  } catch (const wfxml::Error& e) {
+    throw e.inFile(fileNameOf(input));
+  }
 }
 
-void printError(std::ostream& out, const wfxml::Error& e) {
-  if (e.hostException()) {
-    try {
-      std::rethrow_exception(e.hostException());
-    } catch (const ZelException& host) {
-      printHostException(out, host);
-      return;
-    } catch (...) {
-    }
+std::string errorLine(const std::exception& e) {
+  if (const auto* host = dynamic_cast<const ZelException*>(&e)) return std::string(host->what()) + " (" + host->getKey() + ")";
+  if (const auto* error = dynamic_cast<const wfxml::Error*>(&e)) return std::string(error->what()) + " (" + error->key() + ")";
+  return e.what();
+}
+
+void reportError(std::ostream& out, const std::exception& e) {
+  out << "wfhost: " << errorLine(e) << '\n';
+  if (iEffectiveLogFilter <= 3) return;  // the throw site is for debugging only
+  const auto printSite = [&out](const ZelException& thrown) {
+    out << "wfhost: thrown by " << thrown.getFunction() << " [" << thrown.getSourceFile() << ':' << thrown.getLine()
+        << "]\n";
+  };
+  if (const auto* host = dynamic_cast<const ZelException*>(&e)) return printSite(*host);
+  const auto* error = dynamic_cast<const wfxml::Error*>(&e);
+  if (!error || !error->hostException()) return;
+  try {
+    std::rethrow_exception(error->hostException());
+  } catch (const ZelException& thrown) {
+    printSite(thrown);
+  } catch (...) {
   }
-  char number[16];
-  std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(e.number()));
-  out << "wfhost: " << e.key() << " (" << number << ")\n";
-  for (std::size_t i = 0; i < e.inserts().size(); ++i) out << "  insert " << i + 1 << ": " << e.inserts()[i] << '\n';
 }
 
 std::string validationReport(const std::string& file, const std::vector<wfxml::ValidationError>& problems) {

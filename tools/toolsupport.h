@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class ZelException;
@@ -131,12 +132,28 @@ private:
 // JSON text indented by two blanks a level, one member or item a line.
 std::string indentJson(std::string_view json);
 
-// Writes the exception's class, key, number, throw site and every insert,
-// one insert per line ("  insert N: text", N from 1).
-void printHostException(std::ostream& out, const ZelException& e);
-// The same for an error of the wfxml library: its host exception when it
-// has one, else its key, number and inserts.
-void printError(std::ostream& out, const wfxml::Error& e);
+// An error as one line: "FILE:LINE:COLUMN: what went wrong in <Element>
+// (KEY)" with the parts that are known; anything else: its what().
+std::string errorLine(const std::exception& e);
+// Writes "wfhost: " and errorLine(e); at log level above 3 (debug) also the
+// host exception's throw site, on a line of its own.
+void reportError(std::ostream& out, const std::exception& e);
+
+// Runs work; an error from it that names no file names input ("<stdin>"
+// for "-").
+template <class Work>
+decltype(auto) namingInput(const std::string& input, Work&& work);
+// Inside a handler: rethrows the exception, naming input when it names no file.
+[[noreturn]] void rethrowNamingInput(const std::string& input);
+
+template <class Work>
+decltype(auto) namingInput(const std::string& input, Work&& work) {
+  try {
+    return std::forward<Work>(work)();
+  } catch (...) {
+    rethrowNamingInput(input);
+  }
+}
 
 // A document's validation problems, one line each:
 // "FILE:LINE:COLUMN: ELEMENT PATH: MESSAGE\n" ("/" before the root element).

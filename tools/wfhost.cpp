@@ -59,10 +59,10 @@ int main(int argc, char** argv) {
               << " --help lists the options)\n";
     status = kExitUsage;
   } catch (const ZelException& e) {
-    printHostException(std::cerr, e);
+    reportError(std::cerr, e);
     status = kExitHostError;
   } catch (const wfxml::Error& e) {
-    printError(std::cerr, e);
+    reportError(std::cerr, e);
     status = kExitHostError;
   } catch (const std::exception& e) {
     std::cerr << "wfhost: unexpected error: " << e.what() << '\n';

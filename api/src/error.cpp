@@ -3,43 +3,59 @@
 #include "zelexception.h"
 
 namespace wfxml {
+namespace {
+ZelLocation hostLocationOf(const Error::Location& location) {
+  ZelLocation host;
+  host.file = location.file;
+  host.line = location.line;
+  host.column = location.column;
+  host.path = location.path;
+  return host;
+}
+}  // namespace
 
 Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message)
-    : Error(std::move(key), number, std::move(inserts), message, nullptr) {}
-
-Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
-             std::exception_ptr hostException)
-    : Error(std::move(key), number, std::move(inserts), message, std::move(hostException), {}) {}
-
-Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
-             std::exception_ptr hostException, std::vector<ValidationError> validationErrors)
     : std::runtime_error(message),
       key_(std::move(key)),
       number_(number),
       inserts_(std::move(inserts)),
+      description_(message) {}
+
+Error::Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, std::string description,
+             Location location, std::exception_ptr hostException, std::vector<ValidationError> validationErrors)
+    : std::runtime_error(zelOneLine(hostLocationOf(location), description)),
+      key_(std::move(key)),
+      number_(number),
+      inserts_(std::move(inserts)),
+      description_(std::move(description)),
+      location_(std::move(location)),
       hostException_(std::move(hostException)),
       validationErrors_(std::move(validationErrors)) {}
 
 Error::~Error() = default;
 
-namespace detail {
-namespace {
-// "KEY: insert 1 | insert 2": what a user reads; the throw site stays with
-// the host exception.
-std::string messageOf(const std::string& key, const std::vector<std::string>& inserts) {
-  std::string text = key;
-  for (std::size_t i = 0; i < inserts.size(); ++i) text += (i == 0 ? ": " : " | ") + inserts[i];
-  return text;
+Error Error::inFile(const std::string& file) const {
+  if (!location_.file.empty()) return *this;
+  Location location = location_;
+  location.file = file;
+  return Error(key_, number_, inserts_, description_, std::move(location), hostException_, validationErrors_);
 }
 
+namespace detail {
+namespace {
 // Inside the handler of e.
 Error toError(const ZelException& e) {
   std::vector<std::string> inserts;
   inserts.reserve(e.getInserts().size());
   for (const ZelInsert& insert : e.getInserts()) inserts.push_back(insert.toUtf8());
-  std::string key = e.getKey();
-  std::string message = messageOf(key, inserts);
-  return Error(std::move(key), e.getMessageNumber(), std::move(inserts), message, std::current_exception());
+  const ZelLocation where = e.location();
+  Error::Location location;
+  location.file = where.file;
+  location.line = where.line;
+  location.column = where.column;
+  location.path = where.path;
+  return Error(e.getKey(), e.getMessageNumber(), std::move(inserts), e.describe(), std::move(location),
+               std::current_exception());
 }
 }  // namespace
 
@@ -60,16 +76,28 @@ void throwNotValid(const char* file, long line, const char* function, std::vecto
     ZelFatalException e(file, line, function, nullptr, ZelMessages::CP_NOT_SCHEMA_VALID);
     e.addInsert(static_cast<unsigned long>(problems.size()));
     e.addInsert(describe(first));
+    ZelLocation where;
+    where.line = static_cast<long>(first.line);
+    where.column = static_cast<long>(first.column);
+    where.path = first.path;
+    e.setLocation(where);
+    e.setSummary(problems.size() == 1 ? first.message
+                                      : first.message + " (and " + std::to_string(problems.size() - 1) + " more)");
     throw e;
   } catch (const ZelException& e) {
-    Error error = toError(e);
-    throw Error(error.key(), error.number(), error.inserts(), error.what(), error.hostException(), std::move(problems));
+    const Error error = toError(e);
+    throw Error(error.key(), error.number(), error.inserts(), error.description(), error.location(),
+                error.hostException(), std::move(problems));
   }
 }
 
 std::string describe(const ValidationError& problem) {
   return std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
          (problem.path.empty() ? "/" : problem.path) + ": " + problem.message;
+}
+
+bool isDictionaryContentError(const Error& error) {
+  return error.number() == ZelMessages::CP_DICTIONARY_FORMAT_ERROR;
 }
 
 void rethrowTranslated() {

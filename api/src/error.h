@@ -37,12 +37,30 @@ decltype(auto) translated(Work&& work);
 // host's exception classes.
 [[noreturn]] void rethrowTranslated();
 
+// translated(work) for loading the dictionary file at path: an error in the
+// dictionary's content names the file.
+template <class Work>
+decltype(auto) translatedLoad(const std::string& path, Work&& work);
+
 template <class Work>
 decltype(auto) translated(Work&& work) {
   try {
     return std::forward<Work>(work)();
   } catch (...) {
     rethrowTranslated();
+  }
+}
+
+// Whether the error is about the content of a dictionary (which then names its file).
+bool isDictionaryContentError(const Error& error);
+
+template <class Work>
+decltype(auto) translatedLoad(const std::string& path, Work&& work) {
+  try {
+    return translated(std::forward<Work>(work));
+  } catch (const Error& e) {
+    if (isDictionaryContentError(e)) throw e.inFile(path);
+    throw;
   }
 }
 

@@ -7,7 +7,7 @@
 namespace wfxml::host {
 
 MessageSet load(const std::string& dictionaryPath, const LibraryOptions& library) {
-  return detail::translated([&] {
+  return detail::translatedLoad(dictionaryPath, [&] {
     return MessageSet(
         std::make_shared<const detail::MessageSetState>(library, detail::readDictionaryFile(dictionaryPath)));
   });

@@ -122,7 +122,7 @@ const SchemaValidator& MessageSetState::validator() const {
 MessageSet::MessageSet(std::shared_ptr<const detail::MessageSetState> state) : state_(std::move(state)) {}
 
 MessageSet MessageSet::load(const std::string& dictionaryPath) {
-  return detail::translated([&] {
+  return detail::translatedLoad(dictionaryPath, [&] {
     return MessageSet(
         std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), detail::readDictionaryFile(dictionaryPath)));
   });

@@ -29,7 +29,11 @@ py::object errorObject(const wfxml::Error& error, std::string_view path, bool in
   instance.attr("key") = textOf(error.key());
   instance.attr("number") = py::int_(error.number());
   instance.attr("inserts") = inserts;
-  instance.attr("path") = path.empty() ? py::object(py::none()) : py::object(textOf(path));
+  const std::string_view where = path.empty() ? std::string_view(error.path()) : path;
+  instance.attr("path") = where.empty() ? py::object(py::none()) : py::object(textOf(where));
+  instance.attr("file") = error.file().empty() ? py::object(py::none()) : py::object(textOf(error.file()));
+  instance.attr("line") = error.line() > 0 ? py::object(py::int_(error.line())) : py::object(py::none());
+  instance.attr("column") = error.column() > 0 ? py::object(py::int_(error.column())) : py::object(py::none());
   instance.attr("errors") = py::cast(error.validationErrors());
   return instance;
 }
@@ -43,6 +47,9 @@ void registerErrorType(py::module_& module) {
   defaults["inserts"] = py::tuple();
   defaults["path"] = py::none();
   defaults["errors"] = py::list();
+  defaults["file"] = py::none();
+  defaults["line"] = py::none();
+  defaults["column"] = py::none();
   defaults["__module__"] = "wfxml";
   errorType = PyErr_NewExceptionWithDoc(
       "wfxml.Error",
@@ -51,7 +58,11 @@ void registerErrorType(py::module_& module) {
       "    key: the message key, e.g. \"CP_XML_XERCES_PARSER_EXCEPTION\".\n"
       "    number: the message number, e.g. 0xC000151C.\n"
       "    inserts: the message's inserts, a tuple of str.\n"
-      "    path: for to_xml, where in the data it stopped (\"order.items[2].qty\"); else None.\n"
+      "    path: where it stopped: the element path of a document (\"/order/items/qty\"),\n"
+      "        the JSON path of JSON (\"$.order.qty\"), for to_xml the place in the data\n"
+      "        (\"order.items[2].qty\"); None when not known.\n"
+      "    file: the file read, or None.\n"
+      "    line, column: where in the document (from 1), or None.\n"
       "    errors: for a document the schema refuses (key CP_NOT_SCHEMA_VALID), its\n"
       "        problems as a list of ValidationError; else empty.\n\n"
       "Compare key, never the text.",

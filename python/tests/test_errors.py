@@ -30,6 +30,20 @@ def test_malformed_document_raises_error(kinds, document):
     error_of(lambda: list(kinds.events(document)))
 
 
+def test_error_gives_line_column_and_element_path(kinds):
+    error = error_of(lambda: kinds.to_dict(b'<kinds xmlns="urn:example:kinds">\n<int>x</int></kinds>'))
+    assert (error.line, error.path, error.file) == (2, "/kinds/int", None) and error.column > 1
+    assert str(error) == f"2:{error.column}: 'x' is not a valid Integer in <int> at /kinds/int"
+    assert ".cpp" not in str(error)
+
+
+def test_error_after_a_good_document_names_nothing_of_it(kinds, kinds_xml):
+    kinds.to_dict(kinds_xml)
+    error = error_of(lambda: kinds.to_dict(b"hello"))
+    assert "kinds" not in str(error) and "kinds" not in error.inserts
+    assert (error.line, error.column, error.path) == (1, 1, None)
+
+
 def change(data, path, value):
     """data with the member at path (keys and list positions) replaced by value."""
     target = data

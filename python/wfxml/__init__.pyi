@@ -20,7 +20,14 @@ class Error(Exception):
     inserts: tuple[str, ...]
     """The message's inserts."""
     path: Optional[str]
-    """For to_xml: where in the data it stopped, e.g. "order.items[2].qty"; else None."""
+    """Where it stopped: the element path of a document ("/order/items/qty"), the JSON
+    path of JSON ("$.order.qty"), for to_xml the place in the data ("order.items[2].qty")."""
+    file: Optional[str]
+    """The file read, or None."""
+    line: Optional[int]
+    """The line of the document (from 1), or None."""
+    column: Optional[int]
+    """The column of the document (from 1), or None."""
     errors: list[ValidationError]
     """For a document the schema refuses (key CP_NOT_SCHEMA_VALID): its problems; else empty."""
 

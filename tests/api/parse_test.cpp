@@ -162,34 +162,43 @@ struct BadDocument {
   const char* key;
   std::size_t insertIndex;
   const char* insert;
+  const char* what;  // line:column: what went wrong in <element> at path
 };
 // By name: gtest would print the bytes of the struct, padding included.
 void PrintTo(const BadDocument& c, std::ostream* out) { *out << c.name; }
 
 class ParseErrors : public testing::TestWithParam<BadDocument> {};
 
-TEST_P(ParseErrors, CarryKeyAndInsertsAndLeaveTheSessionUsable) {
+TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
   wfxml::Session session(kindsMessageSet());
   const std::string document = GetParam().document;
   const wfxml::Error e = errorOf([&] { session.parse(document.data(), document.size()); });
   EXPECT_EQ(e.key(), GetParam().key) << e.what();
   ASSERT_GT(e.inserts().size(), GetParam().insertIndex) << e.what();
   EXPECT_EQ(e.inserts()[GetParam().insertIndex], GetParam().insert) << e.what();
+  EXPECT_EQ(std::string(e.what()), GetParam().what);
   EXPECT_TRUE(e.hostException());
   // The failed worker is replaced; the next document parses.
   const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
   EXPECT_EQ(message.root().name(), "values");
+  // The same failure after a good document names nothing of that document.
+  const wfxml::Error again = errorOf([&] { session.parse(document.data(), document.size()); });
+  EXPECT_EQ(again.inserts(), e.inserts());
+  EXPECT_EQ(std::string(again.what()), GetParam().what);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, ParseErrors,
     testing::Values(
         // The scanner's inserts: where, error code, entity, line, column, text, ..., open element.
-        BadDocument{"Malformed", "<values xmlns=\"urn:test:kinds\">\n<text>a</count>", "CP_XML_XERCES_PARSER_EXCEPTION", 3, "2"},
+        BadDocument{"Malformed", "<values xmlns=\"urn:test:kinds\">\n<text>a</count>", "CP_XML_XERCES_PARSER_EXCEPTION", 3, "2",
+                    "2:15: expected end of tag 'text' in <text> at /values/text"},
         BadDocument{"BadInteger", "<values xmlns=\"urn:test:kinds\"><text/><count>many</count></values>",
-                    "CP_XML_DATA_READ_CONVERSION_ERROR", 2, "urn:test:kinds:count"},
+                    "CP_XML_DATA_READ_CONVERSION_ERROR", 2, "urn:test:kinds:count",
+                    "1:58: 'many' is not a valid Integer in <count> at /values/count"},
         BadDocument{"Empty", "", "CP_XML_XERCES_PARSER_EXCEPTION", 0,
-                    "XMLHandler::error reported from the Xerces parser"}),
+                    "XMLHandler::error reported from the Xerces parser", "1:1: invalid document structure"},
+        BadDocument{"NotXml", "hello", "CP_XML_XERCES_PARSER_EXCEPTION", 6, "", "1:1: invalid document structure"}),
     [](const testing::TestParamInfo<BadDocument>& info) { return std::string(info.param.name); });
 
 TEST(ParseInto, AMessageIsReusedAndEmptiedByAFailure) {

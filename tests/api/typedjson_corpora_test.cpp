@@ -7,6 +7,7 @@
 #include "apitestsupport.h"
 #include "corpora/corpussupport.h"
 #include "e2e/e2esupport.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,8 @@ struct Example {
   std::vector<const char*> documents;
 };
 
+void PrintTo(const Example& c, std::ostream* out) { *out << (*c.source ? c.source : "self-defining"); }
+
 class TypedExample : public testing::TestWithParam<Example> {};
 
 TEST_P(TypedExample, XmlToJsonAndBackGivesTheSameJson) {
@@ -107,6 +110,6 @@ INSTANTIATE_TEST_SUITE_P(Examples, TypedExample,
                                          Example{"inventory/inventory.json",
                                                  {"inventory/report-1.xml", "inventory/report-2.xml",
                                                   "inventory/report-3.xml"}},
-                                         Example{"", {"order.xml"}}));
+                                         Example{"", {"order.xml"}}), ReadableName());
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST(Value, AnAccessorOfAnotherKindNamesBothKinds) {
   EXPECT_EQ(e.key(), "CP_TYPE_MISMATCH");
   EXPECT_EQ(e.number(), 0xC0002008u);
   EXPECT_EQ(e.inserts(), (std::vector<std::string>{"Double", "Decimal"}));
-  EXPECT_EQ(std::string(e.what()), "CP_TYPE_MISMATCH: Double | Decimal");
+  EXPECT_EQ(std::string(e.what()), "expected Double, found Decimal");
   EXPECT_EQ(errorOf([&] { message.root().child("missing").value().asInteger(); }).inserts(),
             (std::vector<std::string>{"Integer", "null"}));
   EXPECT_EQ(errorOf([] { wfxml::Value().asBoolean(); }).inserts(), (std::vector<std::string>{"Boolean", "None"}));

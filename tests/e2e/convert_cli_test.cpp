@@ -148,7 +148,7 @@ TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
   const CommandResult full =
       runCommand("sh", {"-c", "exec \"$0\" convert --schema \"$1\" \"$2\" >/dev/full", WF_WFHOST, kPaymentSchema, kPayment});
   EXPECT_EQ(full.status, 1);
-  EXPECT_NE(full.err.find("stdout | No space left on device"), std::string::npos) << full.err;
+  EXPECT_NE(full.err.find("stdout: No space left on device"), std::string::npos) << full.err;
   // An out-dir that is a file: one error, nothing converted.
   const ScratchFolder scratch;
   const std::string notFolder = scratch.write("file", "");

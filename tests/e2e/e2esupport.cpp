@@ -1,7 +1,6 @@
 #include "e2esupport.h"
 
 #include <atomic>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -65,12 +64,6 @@ std::vector<std::string> linesOf(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-std::string testNameOf(std::string text) {
-  for (char& c : text)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  return text;
 }
 
 bool haveProgram(const std::string& name) {

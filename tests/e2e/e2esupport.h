@@ -1,6 +1,8 @@
 #ifndef TESTS_E2E_E2ESUPPORT_H
 #define TESTS_E2E_E2ESUPPORT_H
 
+#include "paramname.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,9 +28,6 @@ std::vector<std::string> linesOf(const std::string& text);
 
 // The full path of a file in tests/data.
 inline std::string testData(const std::string& name) { return std::string(WF_TEST_DATA_DIR) + "/" + name; }
-
-// text with every character that may not stand in a test name replaced by '_'.
-std::string testNameOf(std::string text);
 
 // True when a program of that name is on the PATH.
 bool haveProgram(const std::string& name);

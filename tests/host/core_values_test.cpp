@@ -3,11 +3,13 @@
 #include "pwfdata.h"
 #include "zelexception.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 // A value's kind and its null are what every conversion and parse test reads
@@ -44,7 +46,7 @@ TEST_P(MessageInfoIntegerTest, ReadsIntegers) {
 INSTANTIATE_TEST_SUITE_P(Texts, MessageInfoIntegerTest,
                          ::testing::Values(IntegerCase{"500", 500}, IntegerCase{" -7 ", -7}, IntegerCase{"+12", 12},
                                            IntegerCase{"9223372036854775807", INT64_MAX},
-                                           IntegerCase{"-9223372036854775807", INT64_MIN + 1}));
+                                           IntegerCase{"-9223372036854775807", INT64_MIN + 1}), ReadableName());
 
 class MessageInfoNotIntegerTest : public ::testing::TestWithParam<const char*> {};
 
@@ -60,7 +62,7 @@ TEST_P(MessageInfoNotIntegerTest, RaisesAConversionErrorNamingTheProperty) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, MessageInfoNotIntegerTest,
-                         ::testing::Values("", "abc", "12a", "1 2", "-", "9223372036854775808", "0x10"));
+                         ::testing::Values("", "abc", "12a", "1 2", "-", "9223372036854775808", "0x10"), ReadableName());
 
 TEST(MessageInfoTest, AbsentIntegerReadsAsTheMinimum) {
   MessageInfo info;
@@ -74,15 +76,55 @@ TEST(MessageInfoTest, AbsentIntegerReadsAsTheMinimum) {
 
 // ---------------------------------------------------------------------------
 
-TEST(ZelExceptionTest, WhatRendersKeyNumberSiteAndEveryInsert) {
+// what() is one line for people: the place that is known, what went wrong,
+// never the throw site or the key.
+struct OneLineCase {
+  const char* label;
+  std::uint32_t message;
+  std::vector<std::string> inserts;
+  ZelLocation location;
+  const char* summary;
+  const char* expected;
+};
+
+void PrintTo(const OneLineCase& c, std::ostream* out) { *out << c.label; }
+
+class ZelExceptionOneLine : public ::testing::TestWithParam<OneLineCase> {};
+
+TEST_P(ZelExceptionOneLine, WhatSaysWhereAndWhatWentWrong) {
+  const OneLineCase& c = GetParam();
+  ZelParserException e("xmlhandler.cpp", 42, "XMLHandler::error", "owner", c.message);
+  for (const std::string& insert : c.inserts) e.addInsert(insert);
+  e.setLocation(c.location);
+  if (*c.summary) e.setSummary(c.summary);
+  EXPECT_EQ(std::string(e.what()), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, ZelExceptionOneLine,
+    ::testing::Values(
+        OneLineCase{"ElementAndLine", ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION, {"a", "b"},
+                    {"payment.xml", 43, 7, "/Payment"}, "unexpected end of input",
+                    "payment.xml:43:7: unexpected end of input in <Payment>"},
+        OneLineCase{"NestedElement", ZelMessages::CP_XML_DATA_READ_CONVERSION_ERROR, {"a"}, {"", 6, 25, "/P/Urgent"},
+                    "'maybe' is not a valid Boolean", "6:25: 'maybe' is not a valid Boolean in <Urgent> at /P/Urgent"},
+        OneLineCase{"FileOfIoError", ZelMessages::CP_IO_ERROR, {"x.dict", "No such file"}, {}, "",
+                    "x.dict: No such file"},
+        OneLineCase{"PlaceInSource", ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {"s.json", "types[0]", "bad"}, {}, "",
+                    "s.json: bad at types[0]"},
+        OneLineCase{"JsonPath", ZelMessages::CP_JSON_MISMATCH, {"$.a.b", "not a member"}, {"in.json"}, "",
+                    "in.json: not a member at $.a.b"},
+        OneLineCase{"InsertsJoined", ZelMessages::CP_INTERNAL_ERROR, {"XML Internal Error", "", "cause"}, {}, "",
+                    "XML Internal Error: cause"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ZelExceptionTest, ScannerErrorInsertsGiveLineAndColumnAndWhatRendersAfresh) {
   ZelParserException e("xmlhandler.cpp", 42, "XMLHandler::error", "owner", ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
-  e.addInsert("first").addInsert(180L).addInsert(u"caf\u00e9");
-  const std::string text = e.what();
-  for (const char* part : {"CP_XML_XERCES_PARSER_EXCEPTION", "0xC00013FD", "XMLHandler::error", "xmlhandler.cpp:42",
-                           "first", "180", "caf\xc3\xa9"})
-    EXPECT_NE(text.find(part), std::string::npos) << part << " missing in " << text;
-  e.addInsert("later");
-  EXPECT_NE(std::string(e.what()).find("later"), std::string::npos) << "what() must not keep a stale text";
+  e.addInsert("from the scanner").addInsert(180L).addInsert("").addInsert(3L).addInsert(9L).addInsert(u"caf\u00e9");
+  e.addInsert("").addInsert("");
+  EXPECT_EQ(std::string(e.what()), "3:9: from the scanner: 180: caf\xc3\xa9");
+  e.setFile("f.xml");
+  EXPECT_EQ(std::string(e.what()), "f.xml:3:9: from the scanner: 180: caf\xc3\xa9") << "what() must not keep a stale text";
 }
 
 TEST(ZelExceptionTest, InsertsKeepTheirKind) {

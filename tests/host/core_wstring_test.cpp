@@ -1,4 +1,5 @@
 #include "zelwstring.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ TEST_P(BufferedWstringTest, AssignFromOwnTailAndErase) {
   EXPECT_EQ(s.view(), text.substr(2).erase(1, 3));
 }
 
-INSTANTIATE_TEST_SUITE_P(InlineAndHeap, BufferedWstringTest, ::testing::Values(4, 8, 9, 40));
+INSTANTIATE_TEST_SUITE_P(InlineAndHeap, BufferedWstringTest, ::testing::Values(4, 8, 9, 40), ReadableName());
 
 TEST(ZelWstringTest, EmptyStringsAreTerminatedAndNullIsEmpty) {
   ZelWstring empty;

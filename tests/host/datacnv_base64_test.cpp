@@ -2,6 +2,7 @@
 #include "base64converter.h"
 
 #include "host/datacnv_test_support.h"
+#include "paramname.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ TEST_P(Base64Vectors, EncodeAndDecode) {
 INSTANTIATE_TEST_SUITE_P(CPBase64Converter, Base64Vectors,
                          testing::Values(Base64Case{"", u""}, Base64Case{"f", u"Zg=="}, Base64Case{"fo", u"Zm8="},
                                          Base64Case{"foo", u"Zm9v"}, Base64Case{"foobar", u"Zm9vYmFy"},
-                                         Base64Case{"\x00\x01\xfe\xff"sv, u"AAH+/w=="}));
+                                         Base64Case{"\x00\x01\xfe\xff"sv, u"AAH+/w=="}), ReadableName());
 
 TEST(CPBase64Converter, LongValuesHaveNoLineBreaksAndRoundTrip) {
   std::vector<std::uint8_t> bytes(1000);

@@ -1,6 +1,7 @@
 // Date-times (XML Schema forms and ICU patterns) and durations.
 #include "host/datacnv_test_support.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(DataCnv, SchemaDateTimeRoundTrip,
                                          u"2024-01-01T00:00:00-00:30", u"2024-01-01T24:00:00", u"2024-12-31",
                                          u"0000-01-01", u"12345-06-07Z", u"23:59:59.999999999-05:30", u"00:00:00",
                                          u"2024", u"-2024+01:00", u"2024-02", u"2024-02-05:00", u"--02-29", u"--12",
-                                         u"--12Z", u"---31", u"---01-14:00"));
+                                         u"--12Z", u"---31", u"---01-14:00"), ReadableName());
 
 TEST(DataCnvSchemaDateTime, KeepsOnlyTheFieldsWritten) {
   const DataCnv cnv = handlerDataCnv();
@@ -63,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(DataCnv, SchemaDateTimeInvalid,
                                          u"2024-01-01T12:00:00+15:00", u"2024-01-01T12:00:00+14:30",
                                          u"2024-01-01T12:00:00+1:00", u"2024-01-01T12:00:00z", u"2024-1-01",
                                          u"2024-01-01t12:00:00", u"12:00:00Z+01:00", u"--02-29-", u"--13--", u"--03---", u"---1",
-                                         u"2024-01-01T", u"2024-01-01Z+01:00"));
+                                         u"2024-01-01T", u"2024-01-01Z+01:00"), ReadableName());
 
 TEST(DataCnvSchemaDateTime, WritesFieldsOfNoSingleForm) {
   const DataCnv cnv = handlerDataCnv();
@@ -156,7 +157,7 @@ TEST_P(DurationRoundTrip, WritesWhatItRead) {
 
 INSTANTIATE_TEST_SUITE_P(DataCnv, DurationRoundTrip,
                          testing::Values(u"P1Y2M3DT4H5M6.789S", u"-P10D", u"PT0S", u"P0D", u"PT36H", u"P1Y",
-                                         u"PT0.000100S", u"P2147483647D", u"-PT1M", u"P1MT1M", u"P1DT2S"));
+                                         u"PT0.000100S", u"P2147483647D", u"-PT1M", u"P1MT1M", u"P1DT2S"), ReadableName());
 
 TEST(DataCnvDuration, KeepsComponentsAsWritten) {
   const DataCnv cnv = handlerDataCnv();

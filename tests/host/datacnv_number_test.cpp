@@ -1,6 +1,7 @@
 // Integers, doubles, decimals and hexadecimal binary in both directions.
 #include "host/datacnv_test_support.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 #include <charconv>
 #include <cmath>
@@ -39,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(DataCnv, Int64Valid,
                                          IntegerCase{u"-9223372036854775808", INT64_MIN},
                                          IntegerCase{u"999999999999999999", 999999999999999999},
                                          IntegerCase{u"-1000000000000000000", -1000000000000000000},
-                                         IntegerCase{u"000000000000000000000000001", 1}));
+                                         IntegerCase{u"000000000000000000000000001", 1}), ReadableName());
 
 class Int64Invalid : public testing::TestWithParam<std::u16string_view> {};
 
@@ -50,7 +51,7 @@ TEST_P(Int64Invalid, ThrowsWithText) {
 
 INSTANTIATE_TEST_SUITE_P(DataCnv, Int64Invalid,
                          testing::Values(u"9223372036854775808", u"-9223372036854775809", u"99999999999999999999", u"",
-                                         u"-", u"+", u"--1", u" 1", u"1 ", u"1.0", u"0x12", u"1e3", u"12a", u"\uFF11"));
+                                         u"-", u"+", u"--1", u" 1", u"1 ", u"1.0", u"0x12", u"1e3", u"12a", u"\uFF11"), ReadableName());
 
 TEST(DataCnvInteger, Int32RangeIsChecked) {
   const DataCnv cnv = handlerDataCnv();
@@ -99,7 +100,7 @@ TEST_P(DoubleRoundTrip, WritesWhatItRead) {
 INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleRoundTrip,
                          testing::Values(u"0", u"-0", u"0.1", u"-2.25", u"100", u"1E5", u"1E21", u"1E-7",
                                          u"0.30000000000000004", u"1.7976931348623157E308", u"5E-324",
-                                         u"2.2250738585072014E-308", u"123456789012345680", u"INF", u"-INF", u"NaN"));
+                                         u"2.2250738585072014E-308", u"123456789012345680", u"INF", u"-INF", u"NaN"), ReadableName());
 
 TEST(DataCnvDouble, ReadsOtherSpellingsAndRanges) {
   const DataCnv cnv = handlerDataCnv();
@@ -126,7 +127,7 @@ TEST_P(DoubleInvalid, ThrowsWithText) {
 
 INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleInvalid,
                          testing::Values(u"", u"1e", u"e1", u".", u"-", u"inf", u"Infinity", u"nan", u"-NaN", u"1.5.2",
-                                         u" 1", u"1 ", u"0x12", u"1,5", u"++1", u"1e+", u"1e1.5", u"1\u0665"));
+                                         u" 1", u"1 ", u"0x12", u"1,5", u"++1", u"1e+", u"1e1.5", u"1\u0665"), ReadableName());
 
 TEST(DataCnvDouble, RandomBitPatternsRoundTrip) {
   const DataCnv cnv = handlerDataCnv();
@@ -183,7 +184,7 @@ TEST_P(DoubleShortDecimals, SpellTheShortestText) {
     EXPECT_EQ(cnv.StrFromDbl(value, text).view(), shortestText(value));
 }
 
-INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleShortDecimals, testing::Range(0, 19));
+INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleShortDecimals, testing::Range(0, 19), ReadableName());
 
 // Texts of few digits take a shorter way; they must read exactly as the
 // general reader (the C library's) reads them, sign of zero included.
@@ -244,7 +245,7 @@ TEST_P(DecimalRoundTrip, KeepsText) {
 INSTANTIATE_TEST_SUITE_P(DataCnv, DecimalRoundTrip,
                          testing::Values(u"0", u"-0", u"+1.50", u"000123.4500", u"1.", u".5",
                                          u"1234567890123456789012345678901234567890",
-                                         u"-1234567890123456789012345678901234567890.0000000000000000000001"));
+                                         u"-1234567890123456789012345678901234567890.0000000000000000000001"), ReadableName());
 
 TEST(DataCnvDecimal, RejectsNonDecimals) {
   const DataCnv cnv = handlerDataCnv();

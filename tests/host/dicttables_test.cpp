@@ -6,6 +6,7 @@
 #include "zelexception.h"
 #include "zellog.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +72,7 @@ TEST_P(StringTableRange, OutOfRangeRowIsAFatalInternalError) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, StringTableRange,
                          ::testing::Values(RangeCase{false, -1}, RangeCase{false, 2}, RangeCase{true, -1},
-                                           RangeCase{true, 2}));
+                                           RangeCase{true, 2}), ReadableName());
 
 StringTable* newTable(const char16_t* tableName, const char16_t* propertyName) {
   auto* table = new StringTable;

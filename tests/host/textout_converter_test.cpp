@@ -3,6 +3,7 @@
 #include "unicodeconverter.h"
 #include "zelexception.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -143,7 +144,7 @@ TEST_P(ConverterAcrossCodePages, Latin1CharactersSpellTheSameWhereverTheyStand) 
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(CodePages, ConverterAcrossCodePages, ::testing::ValuesIn(CODE_PAGES));
+INSTANTIATE_TEST_SUITE_P(CodePages, ConverterAcrossCodePages, ::testing::ValuesIn(CODE_PAGES), ReadableName());
 
 // ASCII runs are spelled in blocks of sixteen and eight units: every length
 // around those sizes, with and without a Latin-1 character at the end,

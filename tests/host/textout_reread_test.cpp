@@ -3,6 +3,7 @@
 #include "bitstreambuffer.h"
 #include "textbufferwriter.h"
 #include "unicodeconverter.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOM.hpp>
@@ -93,6 +94,6 @@ INSTANTIATE_TEST_SUITE_P(CodePages, RereadAcrossCodePages,
                                            Reread{17584, -1, true}, Reread{1232, 2, false}, Reread{1234, 1, false},
                                            Reread{500, 2, true}, Reread{37, 2, true}, Reread{1047, 2, true},
                                            Reread{819, 2, true}, Reread{5348, 2, true}, Reread{943, 2, true},
-                                           Reread{1386, 2, true}));
+                                           Reread{1386, 2, true}), ReadableName());
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "xmlmemorymanager.h"
 
 #include "zelexception.h"
+#include "paramname.h"
 
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -35,7 +36,7 @@ TEST_P(MemoryManagerSizeTest, ServesAlignedWritableMemoryAndReusesIt) {
   for (void* p : chunks) manager.deallocate(p);
 }
 
-INSTANTIATE_TEST_SUITE_P(Boundaries, MemoryManagerSizeTest, ::testing::Values(1, 64, 65, 256, 257, 1024, 1025, 70000));
+INSTANTIATE_TEST_SUITE_P(Boundaries, MemoryManagerSizeTest, ::testing::Values(1, 64, 65, 256, 257, 1024, 1025, 70000), ReadableName());
 
 TEST(ZelXmlMemoryManagerTest, SmallPoolStillServesTheLargestChunk) {
   ZelXmlMemoryManager manager(16);
@@ -81,6 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadParameters{-1, ZelXmlMemoryManager::kDefaultChunkSizes},
                       BadParameters{ZelXmlMemoryManager::kMaximumPoolSize + 1, ZelXmlMemoryManager::kDefaultChunkSizes},
                       BadParameters{4096, {0, 64, 128}}, BadParameters{4096, {64, 64, 128}},
-                      BadParameters{4096, {64, 256, 128}}));
+                      BadParameters{4096, {64, 256, 128}}), ReadableName());
 
 }  // namespace

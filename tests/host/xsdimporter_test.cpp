@@ -4,6 +4,7 @@
 #include "messagesetjson.h"
 #include "zelexception.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(
         ::testing::Values("partial.xsd", "partial-including.xsd"),
         ::testing::Values(std::make_pair("line 11, element 'circle'", "global elements"),
-                          std::make_pair("line 12, element 'catalog'", "not checked"))));
+                          std::make_pair("line 12, element 'catalog'", "not checked"))), ReadableName());
 
 // The built-in list types, used directly and restricted, are lists of
 // their item types, and compile.
@@ -226,7 +227,7 @@ TEST_P(XsdImporterDocumentSets, ImportsJoinTheSet) {
 INSTANTIATE_TEST_SUITE_P(Orders, XsdImporterDocumentSets,
                          ::testing::Values(std::vector<std::string>{"main.xsd"},
                                            std::vector<std::string>{"main.xsd", "common.xsd"},
-                                           std::vector<std::string>{"common.xsd", "main.xsd"}));
+                                           std::vector<std::string>{"common.xsd", "main.xsd"}), ReadableName());
 
 // Nothing is fetched: an import by http URL is read from the local file an
 // XML catalog maps it to (given, or named by XML_CATALOG_FILES); unmapped,

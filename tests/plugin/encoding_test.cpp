@@ -1,6 +1,7 @@
 // Byte-order detection, scanner encoding names and value conversion helpers.
 #include "parsetestsupport.h"
 #include "xmlworkerutility.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +56,7 @@ TEST_P(EbcdicCodePageTest, ScannerDecodesWithTheBuiltName) {
   EXPECT_EQ(lines[3], R"(data(String:"x", -, -1, -1))");
 }
 
-INSTANTIATE_TEST_SUITE_P(CodePages, EbcdicCodePageTest, ::testing::Values("37", "273", "500", "1047", "1140"));
+INSTANTIATE_TEST_SUITE_P(CodePages, EbcdicCodePageTest, ::testing::Values("37", "273", "500", "1047", "1140"), ReadableName());
 
 TEST(WhitespaceTest, OnlyXmlWhitespaceWithinTheLengthCounts) {
   EXPECT_TRUE(XMLUtils::isAllWhitespace(u"", 0));

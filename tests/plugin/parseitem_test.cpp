@@ -3,6 +3,7 @@
 #include "parsetestsupport.h"
 #include "xmlworkerutility.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ParseItemRoleTest,
                                            RoleKindCase{eKindSelfDefiningStructure, 1, eDefinedByType, eKindTypedStructure},
                                            RoleKindCase{eKindSelfDefiningMessage, 1, eDefinedByType, eKindTypedMessage},
                                            RoleKindCase{eKindNone, 1, eDefinedByType, eKindNone},
-                                           RoleKindCase{eKindSelfDefiningField, -1, eUndefined, eKindSelfDefiningField}));
+                                           RoleKindCase{eKindSelfDefiningField, -1, eUndefined, eKindSelfDefiningField}), ReadableName());
 
 TEST(ParseItemTest, FormatIsNeverNull) {
   const DescriptorPtr descriptor = compileDescriptor(kItems);

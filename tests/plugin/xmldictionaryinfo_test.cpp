@@ -3,6 +3,7 @@
 #include "plugin/xmltestdictionary.h"
 #include "host/test_support.h"
 #include "zelexception.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -150,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TimeZoneCase{u"+08:00", kUnset, "", u"Australia/Perth"},
                     TimeZoneCase{u"Australia/Perth", "1", "1", u"Australia/Perth"},
                     TimeZoneCase{u"America/Chicago ", kUnset, kUnset, u"America/Chicago "},
-                    TimeZoneCase{u"Europe/Paris", kUnset, "1", u"Europe/Paris"}));
+                    TimeZoneCase{u"Europe/Paris", kUnset, "1", u"Europe/Paris"}), ReadableName());
 
 // ---- The generic build ---------------------------------------------------
 
@@ -210,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                     GenericCase{MEMBER(0, valueAttributeName), "val"}, GenericCase{MEMBER(0, dataEncoding), "0"},
                     GenericCase{MEMBER(1, render), "-1"}, GenericCase{MEMBER(1, xmlName), ""},
                     GenericCase{MEMBER(1, idAttributeName), ""}, GenericCase{MEMBER(1, valueAttributeName), ""},
-                    GenericCase{MEMBER(1, dataEncoding), "-1"}));
+                    GenericCase{MEMBER(1, dataEncoding), "-1"}), ReadableName());
 
 TEST_F(XMLDictionaryGenericBuild, LeavesTheNameIndexEmptyAndOneEmptyNamespace) {
   EXPECT_EQ(dictionary_->getDictionaryIdentification()->buildKind, DictCodes::eBuildGeneric);
@@ -293,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LookupCase{u"box", u"", eTagStyleAttributeDeclaration, -1},
                     LookupCase{u"box", u"", eTagStyleElementDeclaration, 2},
                     LookupCase{u"ite", u"", eTagStyleAny, -1}, LookupCase{u"items", u"", eTagStyleAny, -1},
-                    LookupCase{u"nameless", u"", eTagStyleAny, -1}, LookupCase{u"", u"", eTagStyleAny, -1}));
+                    LookupCase{u"nameless", u"", eTagStyleAny, -1}, LookupCase{u"", u"", eTagStyleAny, -1}), ReadableName());
 
 TEST(XMLDictionaryNameLookupOldFormat, LeavesTheCandidateNamespaceOut) {
   // The index keeps the namespace in its keys, so a namespaced tag is then
@@ -326,7 +327,7 @@ TEST_P(XMLDictionaryBisection, FindsEveryElementAndNoNameBetweenThem) {
   EXPECT_EQ(tags.getElementIndexFromXMLElement(u"z", ZelWstring(), eTagStyleAny), -1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, XMLDictionaryBisection, testing::Values(0, 1, 2, 3, 4, 7, 8, 100));
+INSTANTIATE_TEST_SUITE_P(Sizes, XMLDictionaryBisection, testing::Values(0, 1, 2, 3, 4, 7, 8, 100), ReadableName());
 
 // ---- Root tag names --------------------------------------------------------
 
@@ -361,7 +362,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RootTagCase{u"", nullptr, u"Root", false}, RootTagCase{nullptr, nullptr, u"Root", false},
                     RootTagCase{u"", u"Wrapper a=\"1\"", u"Wrapper", true},
                     RootTagCase{u"Root", u"Wrapper", u"Wrapper", true},
-                    RootTagCase{u"Root", u"Wrapper", u"FieldRoot", false}));
+                    RootTagCase{u"Root", u"Wrapper", u"FieldRoot", false}), ReadableName());
 
 TEST(XMLDictionaryMessageTags, FindsTheMessageElementsOfANameInTableOrder) {
   XMLTestDictionary source;

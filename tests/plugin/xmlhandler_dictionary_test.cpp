@@ -5,6 +5,7 @@
 // an id is its row number plus 1. Elements matched as type members carry
 // the member's id and index in their start events.
 #include "parsetestsupport.h"
+#include "paramname.h"
 
 #include <xercesc/framework/XMLErrorCodes.hpp>
 
@@ -211,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(Spellings, BooleanParseTest,
                                            BooleanCase{"TRUE", "true"}, BooleanCase{"True", "true"},
                                            BooleanCase{"1", "true"}, BooleanCase{"FALSE", "false"},
                                            BooleanCase{"0", "false"}, BooleanCase{"2", "true"},
-                                           BooleanCase{"-0", "false"}));
+                                           BooleanCase{"-0", "false"}), ReadableName());
 
 // Each null encoding, for a nillable string s, a string t that is not
 // nillable, a nillable integer n and a nillable string v in a value

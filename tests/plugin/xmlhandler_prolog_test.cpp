@@ -3,6 +3,7 @@
 // documents and their prologs are recorded ones (xmlhandler_dictionary_test).
 #include "parsetestsupport.h"
 #include "unicodeconverter.h"
+#include "paramname.h"
 
 #include <xercesc/framework/XMLErrorCodes.hpp>
 #include <xercesc/util/XMLExceptMsgs.hpp>
@@ -131,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SubsetCase{"<!ENTITY x PUBLIC '-//X' 'x.gif' NDATA gif>",
                                  "<!ENTITY x PUBLIC \"-//X\" \"x.gif\" NDATA gif>"},
                       SubsetCase{"<!NOTATION j PUBLIC 'JPG 1.0'>", "<!NOTATION j PUBLIC \"JPG 1.0\">"},
-                      SubsetCase{"\n  <!--note-->\n  <?pi?><?pi data?>", "\n  <!--note-->\n  <?pi?><?pi data?>"}));
+                      SubsetCase{"\n  <!--note-->\n  <?pi?><?pi data?>", "\n  <!--note-->\n  <?pi?><?pi data?>"}), ReadableName());
 
 TEST(HostileParse, ExternalEntitiesAndTheExternalSubsetAreNeverRead) {
   const std::string secret = std::string(WF_TEST_DATA_DIR) + "/parse/secret.ent";

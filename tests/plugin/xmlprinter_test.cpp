@@ -4,6 +4,7 @@
 #include "textbufferwriter.h"
 #include "zelexception.h"
 #include "host/test_support.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -124,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(CodePages, PrinterAcrossCodePages,
                                                               std::pair(500L, 2L), std::pair(1386L, 2L),
                                                               std::pair(1390L, 2L)),
                                             ::testing::Values<std::size_t>(1, 3, 7, 64,
-                                                                           TextBufferWriter::DEFAULT_PENDING_CAPACITY)));
+                                                                           TextBufferWriter::DEFAULT_PENDING_CAPACITY)), ReadableName());
 
 struct Mark {
   long ccsid;
@@ -156,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(CodePages, ByteOrderMark,
                                            Mark{17584, 1, "fffe"}, Mark{1232, 2, "0000feff"},
                                            Mark{1234, 1, "fffe0000"}, Mark{1236, 1, "fffe0000"}, Mark{1200, -1, ""},
                                            Mark{1236, -1, ""}, Mark{1208, 2, ""}, Mark{1208, 1, ""},
-                                           Mark{500, 2, ""}));
+                                           Mark{500, 2, ""}), ReadableName());
 
 TEST(XMLPrinterDocType, ShapesFollowTheIdentifiersGiven) {
   const struct {
@@ -232,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{u"12345678\U0001F600\t", u"12345678\U0001F600\t", u"12345678\U0001F600&#x9;"},
                       // Mainframe line ends, inside and after an eight-unit block.
                       EscapeCase{u"a\u0085b\u2028c", u"a&#x85;b&#x2028;c", u"a&#x85;b&#x2028;c"},
-                      EscapeCase{u"1234\u2028678\u0085", u"1234&#x2028;678&#x85;", u"1234&#x2028;678&#x85;"}));
+                      EscapeCase{u"1234\u2028678\u0085", u"1234&#x2028;678&#x85;", u"1234&#x2028;678&#x85;"}), ReadableName());
 
 // A character XML 1.0 cannot carry, at every place of texts around the
 // eight-unit blocks, ends the append with the host's conversion error naming

@@ -7,6 +7,7 @@
 #include "textbufferwriter.h"
 #include "xmlwriter.h"
 #include "xmlworkerutility.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Marks, XMLWriterCodePages,
                                          CodePageCase{1232, 546, "fffe0000", u"ISO-10646-UCS-4"},
                                          CodePageCase{1232, 785, "0000feff", u"ISO-10646-UCS-4"},
                                          CodePageCase{500, -1, "", u"IBM500"}, CodePageCase{37, 546, "", u"IBM037"},
-                                         CodePageCase{819, -1, "", u"IBM819"}));
+                                         CodePageCase{819, -1, "", u"IBM819"}), ReadableName());
 
 TEST(XMLWriterDocument, EmptyTreeWritesNothing) {
   MessageTree tree;

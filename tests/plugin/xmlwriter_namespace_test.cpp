@@ -4,6 +4,7 @@
 
 #include "parsetestsupport.h"
 #include "xmlworkerutility.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Never, and the tree's xsi:type is dropped as well.
         PolicyCase{"neverAndDrop",
                    "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>1.50</a:price>"
-                   "<label>x</label></b:item><plain>p</plain><t>10:30:00</t></a:msg>"}));
+                   "<label>x</label></b:item><plain>p</plain><t>10:30:00</t></a:msg>"}), ReadableName());
 
 TEST(XMLWriterXsiType, TreeValueSplitsAtItsLastColon) {
   const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));

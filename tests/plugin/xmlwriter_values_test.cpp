@@ -4,6 +4,7 @@
 
 #include "tracetext.h"
 #include "xsdimporter.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "<msg><amount kind=\"n&amp;t\" value=\"228.91\"></amount></msg>"},
         ValueCase{u"ship", str(u"Mill Valley"), "<msg><addr type=\"ship\">Mill Valley</addr></msg>"},
         // A structure without value or children still gets its end tag.
-        ValueCase{u"text", PWFData(), "<msg><text></text></msg>"}));
+        ValueCase{u"text", PWFData(), "<msg><text></text></msg>"}), ReadableName());
 
 // A character XML 1.0 cannot carry ends the write, on the fast paths of
 // leaves and attributes and on the general one, and the buffer keeps what it
@@ -312,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
         NullCase{"xsiNil", true,
                  // The message set prefers no prefix for the instance namespace: xsi.
                  "<msg><text xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"yes\"></text></msg>",
-                 "<msg><code xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"yes\"></code></msg>"}));
+                 "<msg><code xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"yes\"></code></msg>"}), ReadableName());
 
 // Members whose shape changes what a null becomes: an attribute under the
 // null-element encoding is left empty; the null text of a binary value

@@ -20,8 +20,9 @@
 // fastest way to convert many messages). A Message may be read from several
 // threads at once, but changed by one thread only, with no reader meanwhile.
 //
-// Errors: every function that can fail throws wfxml::Error, which carries the
-// system's message key, its number and the inserts.
+// Errors: every function that can fail throws wfxml::Error: one line to read
+// (what()), and the system's message key, its number, the inserts and where
+// the input went wrong (file, line, column, element or JSON path).
 
 #include <cstddef>
 #include <cstdint>
@@ -55,21 +56,39 @@ struct ValidationError {
   std::string message;       // the validator's text, e.g. "element 'Ccy' is missing ..."
 };
 
-// The failure of a wfxml call. what() is the formatted message, e.g.
-// "CP_XML_XERCES_PARSER_EXCEPTION: ... line 3 column 7 ...".
+// The failure of a wfxml call. what() is one line a person reads, with the
+// parts that are known, e.g. for a document parsed from memory
+//   6:25: 'maybe' is not a valid Boolean in <Urgent> at /Payment/Urgent
+// (and "payment.xml:6:25: ..." once inFile names its file). The same parts
+// are fields; key() says which failure it is (compare keys, never text).
 class Error : public std::runtime_error {
 public:
+  // Where in its input an error arose; empty fields are not known.
+  struct Location {
+    std::string file;  // the file read (empty for bytes in memory)
+    long line = 0;     // from 1
+    long column = 0;   // from 1
+    std::string path;  // element path "/Payment/Amount", JSON path "$.Payment.Amount", a schema's place
+  };
+
   Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message);
-  // The same, keeping the host framework's exception it stands for.
-  Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
-        std::exception_ptr hostException);
-  // A document the schema refuses (CP_NOT_SCHEMA_VALID): also every problem.
-  Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, const std::string& message,
-        std::exception_ptr hostException, std::vector<ValidationError> validationErrors);
+  // With the description ("unexpected end of input") and its location, from
+  // which what() is made, keeping the host framework's exception (and the
+  // problems of a document the schema refuses).
+  Error(std::string key, std::uint32_t number, std::vector<std::string> inserts, std::string description,
+        Location location, std::exception_ptr hostException, std::vector<ValidationError> validationErrors = {});
   ~Error() override;
   const std::string& key() const noexcept { return key_; }             // "CP_XML_DATA_READ_CONVERSION_ERROR"
   std::uint32_t number() const noexcept { return number_; }            // 0xC000151C
   const std::vector<std::string>& inserts() const noexcept { return inserts_; }  // UTF-8
+  const std::string& description() const noexcept { return description_; }  // what() without the location
+  const std::string& file() const noexcept { return location_.file; }
+  long line() const noexcept { return location_.line; }      // 0: not known
+  long column() const noexcept { return location_.column; }  // 0: not known
+  const std::string& path() const noexcept { return location_.path; }
+  const Location& location() const noexcept { return location_; }
+  // The same error naming the file its input came from (unless it names one).
+  Error inFile(const std::string& file) const;
   // The host framework's exception (a ZelException, with its throw site),
   // for hosts that report it in full.
   const std::exception_ptr& hostException() const noexcept { return hostException_; }
@@ -80,6 +99,8 @@ private:
   std::string key_;
   std::uint32_t number_;
   std::vector<std::string> inserts_;
+  std::string description_;
+  Location location_;
   std::exception_ptr hostException_;
   std::vector<ValidationError> validationErrors_;
 };

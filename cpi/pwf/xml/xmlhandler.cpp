@@ -10,6 +10,8 @@
 
 #include <xercesc/framework/XMLAttr.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
+#include <xercesc/internal/ReaderMgr.hpp>
+#include <xercesc/internal/XMLReader.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 
 #include <algorithm>
@@ -30,6 +32,7 @@ XMLHandler::XMLHandler(const ZelNamedLogSource* owner, long messageId, MessageIn
                        xercesc::MemoryManager* memoryManager, ParseItemFactory* itemPool)
     : ZelOwnedLogSource(owner),
       currentMessageTagId(messageId),
+      initialMessageTagId(messageId),
       messageInfo(properties),
       startMsgInfo(new XMLStartMsgInfo),
       dataCnv(XMLUtils::makeDataCnv()),
@@ -105,11 +108,29 @@ ZelWstring XMLHandler::traceGetCurXMLElement() const {
   return text;
 }
 
+void XMLHandler::locate(ZelException& e) const {
+  ZelLocation location = e.location();
+  // Once the scanner has let go of its input there is no place to name.
+  const xercesc::XMLReader* reader = scanner ? scanner->getReaderMgr()->getCurrentReader() : nullptr;
+  if (location.line == 0 && reader) {
+    location.line = static_cast<long>(reader->getLineNumber());
+    location.column = static_cast<long>(reader->getColumnNumber());
+  }
+  if (location.path.empty()) {
+    for (std::size_t i = 0; i < depth; ++i)
+      if (!itemStack[i]->getXMLName().empty()) location.path += "/" + itemStack[i]->getXMLName().toUtf8();
+  }
+  e.setLocation(location);
+}
+
 void XMLHandler::raise(const ZelParserException& e) const {
   if (ZelLog::traceOn())
     ZelLog::trace(this, e.getFunction().c_str(),
                   {"Throwing exception", e.getSourceFile(), e.getLine(), e.getKey(), e.insertText(0)});
-  throw e;
+  // Located now: the scanner lets go of its input when the exception leaves it.
+  ZelParserException located(e);
+  locate(located);
+  throw located;
 }
 
 void XMLHandler::throwInternalError(const char* function, const char* cause) const {
@@ -213,8 +234,9 @@ void XMLHandler::resetDocument() {}
 
 void XMLHandler::startDocument() {
   ZelTraceScope scope(this, "XMLHandler::startDocument");
-  // Left over from a scan the host abandoned.
+  // Left over from a scan the host abandoned, or the document before.
   popAll();
+  currentMessageTagId = initialMessageTagId;
   matchCache.clear();
   characters.clear();
   documentTextUnits = 0;

@@ -137,6 +137,9 @@ public:
   ZelWstring traceGetMsgSet() const;
   ZelWstring traceGetMsg() const;
   ZelWstring traceGetCurXMLElement() const;
+  // Gives e, unless it has one, the scanner's line and column and the path
+  // of the open elements ("/Payment/Amount"), for the message people read.
+  void locate(ZelException& e) const;
 
   // XMLDocumentHandler
   void docCharacters(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override;
@@ -267,7 +270,8 @@ private:
   // The attribute's namespace URI, empty when namespaces are off; valid
   // until the next call (fetched only when the id changes).
   const ZelWstring& attributeNamespace(const xercesc::XMLAttr& attribute) const;
-  // Traces "Throwing exception" with the key and the first insert, then throws.
+  // Traces "Throwing exception" with the key and the first insert, then
+  // throws it located (see locate).
   [[noreturn]] void raise(const ZelParserException& e) const;
   [[noreturn]] void throwInternalError(const char* function, const char* cause) const;
   [[noreturn]] void throwLimitError(const char* function, const char* cause, std::size_t limit) const;
@@ -395,6 +399,7 @@ private:
   std::vector<std::unique_ptr<ParseItem>> itemStack;
   std::size_t depth = 0;
   long currentMessageTagId;
+  const long initialMessageTagId;  // currentMessageTagId at each document's start
   MessageInfo* messageInfo;
   WorkerInfoPtr startMsgInfo;
   WorkerInfoPtr endMsgInfo;

@@ -214,6 +214,7 @@ void XMLHandler::error(const unsigned int errCode, const XMLCh* const errDomain,
       .addInsert(errorText)
       .addInsert(traceGetMsg())
       .addInsert(traceGetCurXMLElement());
+  e.setSummary(ZelWstring(errorText).toUtf8());
   raise(e);
 }
 

@@ -14,6 +14,13 @@
 #include <xercesc/internal/XMLScanner.hpp>
 
 namespace {
+// A value in single quotes for an error message, long ones cut short.
+std::string quotedForMessage(std::u16string_view text) {
+  constexpr std::size_t kShown = 40;
+  const std::string shown = ZelWstring(text.substr(0, kShown)).toUtf8();
+  return "'" + shown + (text.size() > kShown ? "...'" : "'");
+}
+
 // The pieces of a list value: the text split at each run of whitespace,
 // without empty pieces.
 class ListTokens {
@@ -185,6 +192,7 @@ PWFData& XMLHandler::convertStringToData(Text text, ParseItem* item, long typeIn
         .addInsert(traceGetCurXMLElement())
         .addInsert(XMLUtils::traceGetLogicalTypeDesc(type))
         .addInsert(cause);
+    e.setSummary(quotedForMessage(text) + " is not a valid " + XMLUtils::traceGetLogicalTypeDesc(type));
     raise(e);
   } catch (...) {
     if (ZelLog::traceOn()) ZelLog::trace(this, kFunction, {"Unexpected exception caught. Rethrowing"});

@@ -306,12 +306,18 @@ void XMLWorker::failScan(const char* function, const char* xercesContext, const 
   try {
     throw;
   } catch (const XMLException& e) {
-    throw convertScannerError(this, function, xercesContext, e, iHandler->traceGetMsg(),
-                              iHandler->traceGetCurXMLElement());
+    ZelParserException converted = convertScannerError(this, function, xercesContext, e, iHandler->traceGetMsg(),
+                                                       iHandler->traceGetCurXMLElement());
+    converted.setSummary(ZelWstring(e.getMessage()).toUtf8());
+    iHandler->locate(converted);
+    throw converted;
   } catch (const OutOfMemoryException& e) {
-    throw convertScannerError(this, function, xercesContext, e, iHandler->traceGetMsg(),
-                              iHandler->traceGetCurXMLElement());
-  } catch (const ZelException&) {
+    ZelParserException converted = convertScannerError(this, function, xercesContext, e, iHandler->traceGetMsg(),
+                                                       iHandler->traceGetCurXMLElement());
+    iHandler->locate(converted);
+    throw converted;
+  } catch (ZelException& e) {
+    iHandler->locate(e);
     if (ZelLog::traceOn()) ZelLog::trace(this, function, {hostTrace});
     throw;
   } catch (...) {
