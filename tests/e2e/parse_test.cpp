@@ -169,22 +169,27 @@ INSTANTIATE_TEST_SUITE_P(
                     "/no/such.xsd: cannot be read: No such file or directory (CP_DICTIONARY_SOURCE_ERROR)"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// The README shows what parsing the example message prints; it must stay
-// what wfhost prints.
-TEST(ParseCommand, ReadmeShowsWhatParsingPrints) {
+// The output the README shows after a command: the next code block.
+std::string readmeOutputOf(const std::string& command) {
   const std::string readme = readFileText(std::string(WF_SOURCE_DIR) + "/README.md");
-  const std::string command = "wfhost parse --dict payment.dict examples/payment/payment-1.xml\n```\n\n```\n";
-  const std::size_t start = readme.find(command);
-  ASSERT_NE(start, std::string::npos) << "the README no longer shows the example parse";
-  const std::size_t shown = start + command.size();
-  const std::string expected = readme.substr(shown, readme.find("```", shown) - shown);
+  const std::size_t start = readme.find("build/bin/wfhost " + command + "\n```\n\n```");
+  if (start == std::string::npos) return "the README no longer shows: " + command;
+  const std::size_t shown = readme.find('\n', readme.find("```", readme.find("```", start) + 3)) + 1;
+  return readme.substr(shown, readme.find("```", shown) - shown);
+}
 
+// The README's first use shows what parsing and converting the example print.
+TEST(ParseCommand, ReadmeShowsWhatParsingAndConvertingPrint) {
   const ScratchFolder scratch;
   ASSERT_EQ(runWfhost({"compile", example("payment/payment.xsd"), "-o", scratch.file("payment.dict")}).status, 0);
   const CommandResult parsed =
       runWfhost({"parse", "--dict", scratch.file("payment.dict"), example("payment/payment-1.xml")});
-  ASSERT_EQ(parsed.status, 0) << parsed.err;
-  EXPECT_EQ(parsed.out, expected);
+  EXPECT_EQ(parsed.out, readmeOutputOf("parse --dict payment.dict examples/payment/payment-1.xml")) << parsed.err;
+  const CommandResult converted =
+      runWfhost({"convert", "--schema", example("payment/payment.xsd"), example("payment/payment-1.xml")});
+  EXPECT_EQ(converted.out,
+            readmeOutputOf("convert --schema examples/payment/payment.xsd examples/payment/payment-1.xml"))
+      << converted.err;
 }
 
 struct UsageCase {
