@@ -60,7 +60,7 @@ TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
   const std::vector<std::string> lines = linesOf(result.err);
   const auto lineOf = [&](const std::string& file) {
     const auto found = std::find_if(lines.begin(), lines.end(),
-                                    [&](const std::string& line) { return line.rfind(file + ": ", 0) == 0; });
+                                    [&](const std::string& line) { return line.rfind(file + ":", 0) == 0; });
     return found == lines.end() ? std::string() : *found;
   };
   EXPECT_NE(lineOf(malformed).find("CP_XML_XERCES_PARSER_EXCEPTION"), std::string::npos) << result.err;
