@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // The scanner's inserts: where, error code, entity, line, column, text, ..., open element.
         BadDocument{"Malformed", "<values xmlns=\"urn:test:kinds\">\n<text>a</count>", "CP_XML_XERCES_PARSER_EXCEPTION", 3, "2",
-                    "2:15: expected end of tag 'text' in <text> at /values/text"},
+                    "2:10: expected end of tag 'text' in <text> at /values/text"},
         BadDocument{"BadInteger", "<values xmlns=\"urn:test:kinds\"><text/><count>many</count></values>",
                     "CP_XML_DATA_READ_CONVERSION_ERROR", 2, "urn:test:kinds:count",
                     "1:58: 'many' is not a valid Integer in <count> at /values/count"},

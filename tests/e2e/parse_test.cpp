@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kBadQuantity + ":6:31: 'two' is not a valid Decimal in <quantity> at /order/items/item/quantity "
                                    "(CP_XML_DATA_READ_CONVERSION_ERROR)"},
         FailureCase{"NotADictionary", {"dump", kMalformed},
-                    kMalformed + ": buffer shorter than the dictionary header: 11 (CP_DICTIONARY_FORMAT_ERROR)"},
+                    kMalformed + ": buffer shorter than the dictionary header: 0 (CP_DICTIONARY_FORMAT_ERROR)"},
         FailureCase{"MissingSchema", {"compile", "/no/such.xsd", "-o", "x.dict"},
                     "/no/such.xsd: cannot be read: No such file or directory (CP_DICTIONARY_SOURCE_ERROR)"}),
     [](const auto& info) { return std::string(info.param.label); });
