@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "x.dict: No such file"},
         OneLineCase{"PlaceInSource", ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {"s.json", "types[0]", "bad"}, {}, "",
                     "s.json: bad at types[0]"},
-        OneLineCase{"JsonPath", ZelMessages::CP_JSON_MISMATCH, {"$.a.b", "not a member"}, {"in.json"}, "",
+        OneLineCase{"JsonPath", ZelMessages::CP_JSON_MISMATCH, {"$.a.b", "not a member"}, {"in.json", 0, 0, ""}, "",
                     "in.json: not a member at $.a.b"},
         OneLineCase{"InsertsJoined", ZelMessages::CP_INTERNAL_ERROR, {"XML Internal Error", "", "cause"}, {}, "",
                     "XML Internal Error: cause"}),

@@ -26,7 +26,9 @@ struct CodePage {
   bool unicode;
 };
 
-void PrintTo(const CodePage& page, std::ostream* os) { *os << page.ccsid << "/" << page.endian; }
+void PrintTo(const CodePage& page, std::ostream* os) {
+  *os << page.ccsid << (page.endian == 1 ? "le" : page.endian == 2 ? "be" : "");
+}
 
 const CodePage CODE_PAGES[] = {
     {1208, 2, "61c3a9e282ace697a5f09f9880", "UTF-8", 1, false},
