@@ -7,10 +7,12 @@
 #include "xsdimporter.h"
 #include "zelexception.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace wfxml {
 namespace detail {
@@ -63,14 +65,21 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* fun
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored))
     throwError(__FILE__, __LINE__, function, ZelMessages::CP_IO_ERROR, {path, std::strerror(EISDIR)});
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::ifstream in(path, std::ios::binary);
   if (!in) throwError(__FILE__, __LINE__, function, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
-  // In one read of the file's size: dictionaries and documents run to megabytes.
-  const std::streamoff size = in.tellg();
-  std::vector<std::uint8_t> bytes(size > 0 ? static_cast<std::size_t>(size) : 0);
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-    throwError(__FILE__, __LINE__, function, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
+  std::vector<std::uint8_t> bytes;
+  bool complete = true;
+  if (in.seekg(0, std::ios::end)) {
+    // In one read of the file's size: dictionaries and documents run to megabytes.
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+    in.seekg(0);
+    complete = static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())));
+  } else {  // a pipe has no size: read to its end
+    in.clear();
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    complete = !in.bad();
+  }
+  if (!complete) throwError(__FILE__, __LINE__, function, ZelMessages::CP_IO_ERROR, {path, std::strerror(errno)});
   return bytes;
 }
 
