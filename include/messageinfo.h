@@ -17,6 +17,11 @@
 // root, and for a comment with the time of writing.
 #define MI_DOCTYPE_STR u"docType"
 #define MI_TIMESTAMPCOMMENT_STR u"timestampComment"
+// Output: greater than 0 puts the children of element-only content on lines
+// of their own, indented by two blanks a level, and ends the document with a
+// line break ("indent"); or only ends it with a line break ("finalNewline").
+#define MI_INDENT_STR u"indent"
+#define MI_FINALNEWLINE_STR u"finalNewline"
 
 // The named properties of one message (code page, byte order, options). Values
 // are kept as text; integer reads convert them.

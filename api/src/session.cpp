@@ -49,6 +49,8 @@ const MessageInfo& SessionState::writeProperties(const CodePage& codePage, const
   }
   setFlag(writeProperties_, MI_DOCTYPE_STR, options.docType);
   setFlag(writeProperties_, MI_TIMESTAMPCOMMENT_STR, options.timestampComment);
+  setFlag(writeProperties_, MI_INDENT_STR, options.indent);
+  setFlag(writeProperties_, MI_FINALNEWLINE_STR, options.finalNewline);
   return writeProperties_;
 }
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -106,6 +108,39 @@ TEST(Building, ARefusedValueLeavesAnElementThatHasOneAsItWas) {
   wfxml::Element name = order.root().append("name").setString("Ann");
   EXPECT_EQ(errorOf([&] { name.setBoolean(true); }).key(), "CP_TYPE_MISMATCH");
   EXPECT_EQ(order.root().child("name").value().text(), "Ann");
+}
+
+// The parse events as lines ("depth kind name = value"), to compare documents by.
+std::string eventsOf(wfxml::Session& session, const std::vector<std::uint8_t>& xml) {
+  std::string lines;
+  session.parse(xml.data(), xml.size(), [&lines](const wfxml::Event& e) {
+    lines += std::to_string(e.depth) + " " + std::to_string(static_cast<int>(e.kind)) + " " + std::string(e.name) +
+             (e.kind == wfxml::EventKind::Value ? " = " + e.value.text() : "") + "\n";
+  });
+  return lines;
+}
+
+// Indented output breaks lines only between the children of element-only
+// content (a wildcard's unknown elements among them), never in mixed or
+// simple content, and reads back to the same events.
+TEST(Writing, IndentedOutputReadsBackToTheSameEvents) {
+  const std::string original = readFileText(std::string(WF_TEST_DATA_DIR) + "/typed/order.xml");
+  const std::string mixed = "Deliver <b>before</b> noon";
+  for (const auto& [remark, written] : {std::pair{mixed, "Deliver <t:b>before</t:b> noon"}, {"<b>before</b>", "<t:b>before</t:b>"}}) {
+    const std::string document = std::string(original).replace(original.find(mixed), mixed.size(), remark);
+    wfxml::Session session(typedSet());
+    wfxml::WriteOptions indented;
+    indented.indent = true;
+    const std::vector<std::uint8_t> xml = session.write(session.parse(document.data(), document.size()), indented);
+    const std::string text = textOf(xml);
+    EXPECT_EQ(eventsOf(session, xml), eventsOf(session, bytesOf(document))) << text;
+    for (const std::string& expected :
+         {std::string("\n  <t:party id=\"p1\">\n    <t:name>Ann</t:name>\n  </t:party>\n"),
+          std::string("\n    <t:price ccy=\"EUR\">12345678901234567.0123456</t:price>\n"),
+          std::string("\n  <t:remark>") + written + "</t:remark>\n",
+          std::string("\n    <ns1:line>two</ns1:line>\n  </ns1:memo>\n</t:order>\n")})
+      EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+  }
 }
 
 // Without dictionary, the same message gives the same bytes; a DOCTYPE and

@@ -25,10 +25,13 @@ void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.label; }
 
 class WfhostOptions : public ::testing::TestWithParam<CommandCase> {};
 
+// ... and ends its text with a line break (U+000A, in code page 500 too).
 TEST_P(WfhostOptions, EveryCommandTakesTheSharedOptions) {
   const CommandResult result = runWfhost(GetParam().args);
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out.substr(0, GetParam().expectedStart.size()), GetParam().expectedStart) << result.out;
+  const char lineBreak = GetParam().expectedStart == kEbcdicStart ? '\x25' : '\n';
+  EXPECT_EQ(result.out.back(), lineBreak) << result.out;
 }
 
 const std::string kTree = testData("write/order-tree.json");
@@ -54,6 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"ParseJsonIndent", {"parse", "--json", "--indent", kPayment}, "{\n  \""},
         CommandCase{"ConvertIndent", {"convert", "--schema", kPaymentSchema, "--indent", kPayment},
                     "{\n  \"Payment\": {\n    \"Id\": \"PAY-2026-0042\",\n"},
+        CommandCase{"ConvertIndentXml",
+                    {"convert", "--schema", kPaymentSchema, "--indent", testData("convert/payment-json.txt")},
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<pay:Payment xmlns:pay=\"urn:example:payment\" "
+                    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n  <pay:Id>"},
         CommandCase{"ConvertJsonInAnyFile",
                     {"convert", "--schema", kPaymentSchema, testData("convert/payment-json.txt")},
                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"}),

@@ -269,6 +269,11 @@ struct WriteOptions {
   // the same bytes. With a dictionary the message set decides.
   bool docType = false;
   bool timestampComment = false;
+  // The children of element-only content on lines of their own, two blanks
+  // a level; never where whitespace would be data (mixed or simple content).
+  // The document then ends with a line break, as finalNewline alone makes it.
+  bool indent = false;
+  bool finalNewline = false;
   // Refuse a message whose content the message set forbids before anything
   // is written (docs/validation.md): Error CP_INVALID_CONTENT, inserts: the
   // tree path ("/order/party[2]/name"), what is wrong. false saves the

@@ -170,11 +170,16 @@ inline void XMLWriter::appendQualifiedName(const ZelWstring& prefix, std::u16str
   append(localName);
 }
 
+void XMLWriter::breakLine(long depth) {
+  append(XML_NEWLINE_STR);
+  for (long i = 0; i < depth; ++i) append(XML_INDENT_STR);
+}
+
 inline void XMLWriter::beginStartTag() {
   XMLPrinter& printer = *iPrinter;
-  if (printer.iPrettyPrint && !printer.iValueWritten) {
-    append(XML_NEWLINE_STR);
-    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
+  if (printer.iPrettyPrint && !iLayout.empty() && iLayout.back().indented) {
+    iLayout.back().childWritten = true;
+    breakLine(printer.iDepth);
   }
   ++printer.iDepth;
   printer.iValueWritten = false;
@@ -184,10 +189,8 @@ inline void XMLWriter::beginStartTag() {
 inline void XMLWriter::beginEndTag() {
   XMLPrinter& printer = *iPrinter;
   --printer.iDepth;
-  if (printer.iPrettyPrint && !printer.iValueWritten) {
-    append(XML_NEWLINE_STR);
-    for (long i = 0; i < printer.iDepth; ++i) append(XML_INDENT_STR);
-  }
+  if (printer.iPrettyPrint && !iLayout.empty() && iLayout.back().indented && iLayout.back().childWritten)
+    breakLine(printer.iDepth);
   printer.iValueWritten = false;
   append(u"</");
 }
@@ -405,7 +408,8 @@ void XMLWriter::startText(WritableBitstreamBuffer* output, long ccsid, long endi
     iPrinter.reset();
     iTextWriter = std::make_unique<TextBufferWriter>(output, ccsid, endian);
   }
-  iPrinter.emplace(iTextWriter.get(), /*prettyPrint=*/false);
+  iPrinter.emplace(iTextWriter.get(), isRequested(MI_INDENT_STR));
+  iLayout.clear();
 }
 
 template <class Iterator>
@@ -416,6 +420,7 @@ void XMLWriter::writeMessage(Iterator& root) {
   iXsiTypePolicy = item.getXsiTypePolicy();
   writeTree(root, item);
   if (!iSubtreeBitstream) outputDocumentEnd(item);
+  if (!iSubtreeBitstream && (iPrinter->iPrettyPrint || isRequested(MI_FINALNEWLINE_STR))) append(XML_NEWLINE_STR);
   if (iNamespacesEnabled) iPrefixManager->removeLevel();
 }
 
@@ -583,7 +588,9 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
     declare = iPrefixManager->getNamespacePrefix(item.getNamespaceURI(), slot, true);
     prefix = &slot;
   }
+  const bool indented = iPrinter->iPrettyPrint && indentsChildren(iterator, item);
   outputStartElementBegin(item, *prefix);
+  if (iPrinter->iPrettyPrint) iLayout.push_back({indented, false});
   if (declare) outputXmlns(item.getNamespaceURI(), *prefix, true);
   if (iNamespacesEnabled && item.isMessage() && declaresAllOnMessage(item)) declareNamespacesUsedBelow(iterator);
   for (std::size_t i = iValueDeclarations.size() - valueDeclarations; i < iValueDeclarations.size(); ++i)
@@ -614,8 +621,30 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
     leaveChildren(iterator);
   }
   outputEndElement(item, *prefix);
+  if (iPrinter->iPrettyPrint) iLayout.pop_back();
   if (iNamespacesEnabled) iPrefixManager->removeLevel();
   --iDepth;
+}
+
+template <class Iterator>
+bool XMLWriter::indentsChildren(Iterator& iterator, const WriteItem& item) {
+  if (!item.getValue().isNothing() || item.isList()) return false;
+  if (iDescriptor && item.getTypeIndex() >= 0) {
+    const std::int32_t content = iDescriptor->getTypeDefs()[item.getTypeIndex()]->contentKind;
+    if (content == DictCodes::eContentMixedOrdered || content == DictCodes::eContentMixed ||
+        content == DictCodes::eContentSimple || DictCodes::isOpenContent(content))
+      return false;
+  }
+  if (!enterChildren(iterator)) return false;
+  bool elements = false;
+  bool text = false;
+  do {
+    const ERender render = WriteItem::renderOf(iDescriptor, iterator, &iDefinitions);
+    elements |= rendersAsElement(render);
+    text |= !rendersAsElement(render) && render != erAttribute;
+  } while (!text && iterator.moveToNextSibling());
+  leaveChildren(iterator);
+  return elements && !text;
 }
 
 void XMLWriter::checkTreeName(const WriteItem& item) const {

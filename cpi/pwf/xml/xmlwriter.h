@@ -10,6 +10,10 @@
 // element is written as the tree names it, and the DOCTYPE and time-stamp
 // comment only when "docType" and "timestampComment" ask for them (a DOCTYPE
 // the parser kept identifiers or an internal subset of is written anyway).
+// "indent" breaks lines only where whitespace is no data: between the
+// children of an element whose content is elements only (never in mixed or
+// simple content, never around a message inside the root wrapper); it and
+// "finalNewline" end the document with a line break.
 //
 // Calling order: construct; setNamespacesEnabled (when the descriptor allows
 // namespaces), setXMLWireFormatDescriptor, initializeWrite,
@@ -234,6 +238,12 @@ private:
   void appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName);
   void beginStartTag();
   void beginEndTag();
+  void breakLine(long depth);
+  // Whether the children of the element the iterator stands on go on lines
+  // of their own: it has child elements, and neither a value of its own nor
+  // text among them, and its type's content is not mixed or open.
+  template <class Iterator>
+  bool indentsChildren(Iterator& iterator, const WriteItem& item);
 
   [[noreturn]] void raise(long line, const char* function, std::uint32_t message,
                           std::initializer_list<std::u16string_view> inserts) const;
@@ -253,6 +263,13 @@ private:
   bool iXml11 = false;
   EOutputXsiTypePolicy iXsiTypePolicy = eXsiTypeNever;
   long iDepth = 0;                      // open writeTree calls
+  // With "indent": per open element, whether its children are indented and
+  // whether one has been written.
+  struct OpenLayout {
+    bool indented;
+    bool childWritten;
+  };
+  std::vector<OpenLayout> iLayout;
   long iIteratorLevel = 0;              // the iterator's level below the message
   std::vector<std::pair<ZelWstring, ZelWstring>> iValueDeclarations;  // namespace URI and prefix
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
