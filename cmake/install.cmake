@@ -1,6 +1,7 @@
 # Installation: what `cmake --install` puts under the prefix.
 #
-#   include/wfxml/   the public headers: the wfxml API and the host framework
+#   include/wfxml/   the public header wfxml.h, which needs nothing but the
+#                    standard library (no Xerces-C or ICU headers)
 #   lib/             libwfxml and libpwfhost (versioned), the plug-in libpwfxml,
 #                    the CMake package (lib/cmake/wfxml) and wfxml.pc
 #   bin/             wfhost
@@ -16,18 +17,16 @@ file(RELATIVE_PATH WF_BIN_TO_LIB /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDI
 
 set_target_properties(pwfhost PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
                                          INSTALL_RPATH "$ORIGIN")
-target_include_directories(pwfhost INTERFACE $<INSTALL_INTERFACE:${WF_INSTALL_INCLUDEDIR}>)
-
-set(WF_EXPORTED_TARGETS pwfhost)
+# The host framework is installed as wfxml's run-time neighbour only: its
+# headers are not public, so neither are Xerces-C and ICU.
+install(TARGETS pwfhost LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_SKIP)
 if(TARGET wfxml)
   set_target_properties(wfxml PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
                                          INSTALL_RPATH "$ORIGIN")
   target_include_directories(wfxml INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-  list(APPEND WF_EXPORTED_TARGETS wfxml)
+  install(TARGETS wfxml EXPORT wfxmlTargets
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development)
 endif()
-
-install(TARGETS ${WF_EXPORTED_TARGETS} EXPORT wfxmlTargets
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development)
 # The plug-in is opened by name at run time, never linked against: no
 # version in its file name, no export.
 if(TARGET pwfxml)
@@ -39,10 +38,9 @@ if(TARGET wfhost)
   install(TARGETS wfhost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
-# Public headers only: the API's and the host framework's. The plug-in's
-# own headers (cpi/pwf/xml) stay private.
-file(GLOB WF_PUBLIC_HEADERS ${PROJECT_SOURCE_DIR}/include/*.h ${PROJECT_SOURCE_DIR}/api/include/wfxml/*.h)
-install(FILES ${WF_PUBLIC_HEADERS} DESTINATION ${WF_INSTALL_INCLUDEDIR})
+# Only the public header: wfxml/host.h (the framework's objects, for wfhost
+# and the benchmarks) and the framework's and plug-in's headers stay private.
+install(FILES ${PROJECT_SOURCE_DIR}/api/include/wfxml/wfxml.h DESTINATION ${WF_INSTALL_INCLUDEDIR})
 
 install(EXPORT wfxmlTargets NAMESPACE wfxml:: DESTINATION ${WF_INSTALL_CMAKEDIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/wfxmlConfig.cmake.in

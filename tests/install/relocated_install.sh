@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a prefix, moves the prefix elsewhere, and uses the
 # moved copy as a user would: examples/embed built with find_package(wfxml)
+# (with Xerces-C and ICU out of CMake's reach, and no header of theirs read)
 # and again with pkg-config, both run on the payment example, and the moved
 # wfhost parses with a dictionary (so it found its plug-in by itself); given
 # a Python interpreter, the moved Python package converts the example too.
@@ -25,9 +26,19 @@ expect_typed_output() {
   grep -q 'written in code page 500' "$output" || { cat "$output"; echo "no EBCDIC write"; exit 1; }
 }
 
+echo "== only the public header"
+headers=$(cd "$prefix/include" && find . -type f | sort)
+[ "$headers" = "./wfxml/wfxml.h" ] || { echo "installed headers: $headers"; exit 1; }
+
 echo "== find_package(wfxml)"
-cmake -S "$source/examples/embed" -B "$work/embed-cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake -S "$source/examples/embed" -B "$work/embed-cmake" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_DISABLE_FIND_PACKAGE_XercesC=ON -DCMAKE_DISABLE_FIND_PACKAGE_ICU=ON >/dev/null
 cmake --build "$work/embed-cmake" >/dev/null
+# The compiler's record of the headers it read.
+depfiles=$(find "$work/embed-cmake" -name '*.o.d')
+[ -n "$depfiles" ] || { echo "no dependency file to look into"; exit 1; }
+# shellcheck disable=SC2086
+if grep -qE 'xercesc/|unicode/' $depfiles; then echo "the program read a Xerces-C or ICU header"; exit 1; fi
 "$work/embed-cmake/payment" "$schema" "$message" | tee "$work/cmake.out"
 expect_typed_output "$work/cmake.out"
 
