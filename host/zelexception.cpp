@@ -73,7 +73,9 @@ ZelException& ZelException::addInsert(long long number) {
   return *this;
 }
 
-ZelException& ZelException::addInsert(const ZelException& cause) { return addInsert(cause.describe()); }
+ZelException& ZelException::addInsert(const ZelException& cause) {
+  return addInsert(std::string(cause.getKey()) + ": " + cause.describe());
+}
 
 std::string ZelException::insertText(std::size_t i) const {
   return i < inserts_.size() ? inserts_[i].toUtf8() : std::string();

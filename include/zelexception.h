@@ -84,7 +84,8 @@ public:
   ZelException& addInsert(int number) { return addInsert(static_cast<long long>(number)); }
   ZelException& addInsert(unsigned int number) { return addInsert(static_cast<long long>(number)); }
   ZelException& addInsert(unsigned long number) { return addInsert(static_cast<long long>(number)); }
-  // Appends what another exception says (its description) as a text insert.
+  // Appends another exception's key and description ("KEY: what went wrong",
+  // without its throw site) as a text insert.
   ZelException& addInsert(const ZelException& cause);
 
   std::uint32_t getMessageNumber() const { return messageNumber_; }

@@ -78,9 +78,7 @@ struct ConvertOptions {
 
 ConvertOptions readOptions(ArgumentList& args) {
   ConvertOptions options;
-  while (!args.empty()) {
-    const std::string arg = args.take();
-    if (readSharedOption(arg, args, options.shared)) continue;
+  readInputCommandOptions(args, "convert", options.shared, options.inputs, [&](const std::string& arg, ArgumentList& args) {
     if (arg == "--to") {
       const std::string target = args.takeValue(arg);
       if (target != "json" && target != "xml") throw UsageError("--to needs json or xml, not '" + target + "'");
@@ -98,14 +96,11 @@ ConvertOptions readOptions(ArgumentList& args) {
       options.report = args.takeValue(arg);
     } else if (arg == "--quiet") {
       options.quiet = true;
-    } else if (arg.size() > 1 && arg.front() == '-') {
-      throw UsageError("unknown option '" + arg + "'");
     } else {
-      options.inputs.push_back(arg);
+      return false;
     }
-  }
-  if (!options.shared.hasMessageSet()) throw UsageError("give either --dict or --schema");
-  if (options.inputs.empty()) throw UsageError("no FILE to convert");
+    return true;
+  });
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty()))
     throw UsageError("--resume and --report need --out-dir");
@@ -151,6 +146,8 @@ public:
       wfxml::WriteOptions write;
       if (!shared.encoding.empty()) write.encoding = shared.encoding;
       write.check = options_.check;
+      write.indent = shared.indent;
+      write.finalNewline = true;  // a text file's last line ends
       return session_.write(session_.fromJson(json, {options_.check}), write);
     }
     const std::string json =
@@ -296,10 +293,10 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   const std::vector<std::string> outputs = outputNames(options.inputs, options);
   std::vector<Outcome> outcomes(options.inputs.size());
   Progress progress(options.inputs.size(), isatty(STDERR_FILENO) != 0, options.quiet);
-  std::atomic<std::size_t> next{0};
+  InputQueue queue(options.inputs.size());
   const auto work = [&] {
     Converter converter(set, options);
-    for (std::size_t i = next.fetch_add(1); i < options.inputs.size(); i = next.fetch_add(1)) {
+    for (std::size_t i; queue.take(i);) {
       const std::string& input = options.inputs[i];
       try {
         if (options.resume && upToDate(input, outputs[i])) {
@@ -321,10 +318,7 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
       }
     }
   };
-  const unsigned threads =
-      std::min<unsigned>(options.shared.threadCount(), static_cast<unsigned>(options.inputs.size()));
-  std::vector<std::thread> workers;
-  for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
+  const unsigned threads = options.shared.threadsFor(options.inputs.size());
   std::atomic<bool> finished{false};
   std::thread reporter([&] {
     while (!finished.load()) {
@@ -332,8 +326,7 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
   });
-  work();
-  for (std::thread& worker : workers) worker.join();
+  runOnThreads(threads, work);
   finished = true;
   reporter.join();
   progress.show(true);

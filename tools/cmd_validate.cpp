@@ -14,7 +14,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -29,7 +28,7 @@ const std::string kHelp = std::string(
     "fetched from the network). A dictionary compiled from schemas keeps them, so\n"
     "--dict needs no .xsd files. Prints one line per problem on stdout, the files\n"
     "in the order given:\n"
-    "  FILE:LINE:COLUMN: ELEMENT PATH: MESSAGE\n"
+    "  FILE:LINE:COLUMN: MESSAGE in <ELEMENT> at PATH\n"
     "Exit status 0 when every file is valid, 1 when any is not (or cannot be\n"
     "read), 2 on wrong arguments. With several files a summary goes to stderr.\n"
     "See docs/validation.md.\n"
@@ -46,19 +45,11 @@ struct ValidateOptions {
 
 ValidateOptions readOptions(ArgumentList& args) {
   ValidateOptions options;
-  while (!args.empty()) {
-    const std::string arg = args.take();
-    if (readSharedOption(arg, args, options.shared)) continue;
-    if (arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg.size() > 1 && arg.front() == '-') {
-      throw UsageError("unknown option '" + arg + "'");
-    } else {
-      options.inputs.push_back(arg);
-    }
-  }
-  if (!options.shared.hasMessageSet()) throw UsageError("give either --dict or --schema");
-  if (options.inputs.empty()) throw UsageError("no FILE to validate");
+  readInputCommandOptions(args, "validate", options.shared, options.inputs, [&](const std::string& arg, ArgumentList&) {
+    if (arg != "--quiet") return false;
+    options.quiet = true;
+    return true;
+  });
   return options;
 }
 
@@ -97,28 +88,27 @@ int runValidateCommand(ArgumentList& args) {
 
   const auto start = std::chrono::steady_clock::now();
   OrderedReports reports(options.inputs.size());
-  std::atomic<std::size_t> next{0}, invalid{0}, bytes{0};
+  InputQueue queue(options.inputs.size());
+  std::atomic<std::size_t> invalid{0}, bytes{0};
   const auto work = [&] {
-    for (std::size_t i = next.fetch_add(1); i < options.inputs.size(); i = next.fetch_add(1)) {
+    for (std::size_t i; queue.take(i);) {
       const std::string& input = options.inputs[i];
       std::string report;
       try {
-        const std::vector<std::uint8_t> content = readFile(input);
-        bytes.fetch_add(content.size());
-        report = validationReport(input, set.validate(content.data(), content.size(), parseOptions));
+        report = namingInput(input, [&] {
+          const std::vector<std::uint8_t> content = readFile(input);
+          bytes.fetch_add(content.size());
+          return validationReport(input, set.validate(content.data(), content.size(), parseOptions));
+        });
       } catch (const std::exception& e) {
-        report = input + ": " + e.what() + "\n";
+        report = errorLine(e) + "\n";
       }
       if (!report.empty()) invalid.fetch_add(1);
       reports.put(i, std::move(report));
     }
   };
-  const unsigned threads =
-      std::min<unsigned>(options.shared.threadCount(), static_cast<unsigned>(options.inputs.size()));
-  std::vector<std::thread> workers;
-  for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
-  work();
-  for (std::thread& worker : workers) worker.join();
+  const unsigned threads = options.shared.threadsFor(options.inputs.size());
+  runOnThreads(threads, work);
 
   if (options.inputs.size() > 1 && !options.quiet) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

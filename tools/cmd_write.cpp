@@ -48,7 +48,7 @@ int runWriteCommand(ArgumentList& args) {
                            std::filesystem::path(options.input).parent_path().string());
   tree.setDictionarySwitch(&embedded);
   std::vector<std::uint8_t> out;
-  wfxml::host::write(session, message, outputPropertiesOf(options.shared), out);
+  wfxml::host::write(session, message, outputPropertiesOf(options.shared, options.output), out);
   writeFile(options.output, out);
   return kExitOk;
 }

@@ -17,7 +17,8 @@ wfxml::host::LibraryOptions libraryOf(const HostOptions& host) {
 }
 
 wfxml::MessageSet openDictionary(const HostOptions& host, const std::string& dictionary) {
-  return wfxml::host::load(dictionary, libraryOf(host));
+  if (dictionary != "-") return wfxml::host::load(dictionary, libraryOf(host));
+  return namingInput(dictionary, [&] { return wfxml::host::loadBytes(readFile(dictionary), libraryOf(host)); });
 }
 
 namespace {
@@ -49,9 +50,11 @@ wfxml::MessageSet openMessageSet(const SharedOptions& options) {
       libraryOf(options.host));
 }
 
-MessageInfo outputPropertiesOf(const SharedOptions& options) {
+MessageInfo outputPropertiesOf(const SharedOptions& options, const std::string& output) {
   MessageInfo properties = options.properties;
   if (!options.encoding.empty()) wfxml::host::setEncoding(options.encoding, properties);
+  if (options.indent) properties.setIntegerProperty(ZelWstring(MI_INDENT_STR), 1);
+  if (output == "-") properties.setIntegerProperty(ZelWstring(MI_FINALNEWLINE_STR), 1);
   return properties;
 }
 
@@ -78,6 +81,18 @@ void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCom
     }
   }
   if (options.input.empty()) throw UsageError(std::string("no ") + inputName + " given");
+}
+
+void readInputCommandOptions(ArgumentList& args, const char* verb, SharedOptions& shared,
+                             std::vector<std::string>& inputs, const ExtraOption& extra) {
+  while (!args.empty()) {
+    const std::string arg = args.take();
+    if (extra(arg, args) || readSharedOption(arg, args, shared)) continue;
+    if (arg.size() > 1 && arg.front() == '-') throw UsageError("unknown option '" + arg + "'");
+    inputs.push_back(arg);
+  }
+  if (!shared.hasMessageSet()) throw UsageError("give either --dict or --schema");
+  if (inputs.empty()) throw UsageError(std::string("no FILE to ") + verb);
 }
 
 DictionaryFiles::DictionaryFiles(const HostOptions& host, BitstreamWorker& worker, std::string baseDirectory)

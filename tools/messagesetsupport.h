@@ -27,7 +27,7 @@ wfxml::host::LibraryOptions libraryOf(const HostOptions& host);
 // The message set of --dict or --schema (compiled in process), or the set
 // without dictionary when neither is given. Throws wfxml::Error.
 wfxml::MessageSet openMessageSet(const SharedOptions& options);
-// The dictionary file's message set. Throws wfxml::Error.
+// The dictionary file's message set ("-": read from stdin). Throws wfxml::Error.
 wfxml::MessageSet openDictionary(const HostOptions& host, const std::string& dictionary);
 
 // The message set that source files describe, in the format their names
@@ -36,8 +36,9 @@ wfxml::MessageSet openDictionary(const HostOptions& host, const std::string& dic
 msgset::MessageSet readMessageSetSources(const std::vector<std::string>& sources,
                                          const XsdImportOptions& schemaOptions = {});
 
-// The properties of a write: --prop, then the code page of --encoding.
-MessageInfo outputPropertiesOf(const SharedOptions& options);
+// The properties of a write into output: --prop, then the code page of
+// --encoding and --indent; text to stdout ("-") ends with a line break.
+MessageInfo outputPropertiesOf(const SharedOptions& options, const std::string& output);
 // The properties of a parse: --prop (or properties), then --input-encoding.
 MessageInfo inputPropertiesOf(const SharedOptions& options, MessageInfo properties);
 MessageInfo inputPropertiesOf(const SharedOptions& options);
@@ -46,7 +47,8 @@ MessageInfo inputPropertiesOf(const SharedOptions& options);
 // shared options. extra is asked first about every argument and answers true
 // when it took it.
 struct WriteCommandOptions {
-  static constexpr unsigned kGroups = SharedOption::kMessageSet | SharedOption::kEncoding | SharedOption::kProperties;
+  static constexpr unsigned kGroups =
+      SharedOption::kMessageSet | SharedOption::kEncoding | SharedOption::kProperties | SharedOption::kIndent;
   std::string input;
   std::string output;
   SharedOptions shared{kGroups};
@@ -55,6 +57,12 @@ using ExtraOption = std::function<bool(const std::string& arg, ArgumentList& arg
 // inputName names the input in errors ("TREE"). Throws UsageError.
 void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
                              const ExtraOption& extra = {});
+
+// The arguments of a command over many FILEs: extra is asked first, then the
+// shared options; other options are refused, the rest are FILEs. A message
+// set and at least one FILE are required ("no FILE to VERB"). Throws UsageError.
+void readInputCommandOptions(ArgumentList& args, const char* verb, SharedOptions& shared,
+                             std::vector<std::string>& inputs, const ExtraOption& extra);
 
 // Embedded messages that name their own dictionary: the reference is a
 // dictionary file, as given or relative to baseDirectory. Each is loaded

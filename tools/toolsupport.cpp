@@ -86,7 +86,7 @@ const SharedOptionHelp kSharedOptionHelp[] = {
     {SharedOption::kValidate,
      "  --validate           check each XML input against the schemas first (docs/validation.md):\n"
      "                       an invalid one fails, its problems on stderr as\n"
-     "                       FILE:LINE:COLUMN: ELEMENT PATH: MESSAGE\n"},
+     "                       FILE:LINE:COLUMN: MESSAGE in <ELEMENT> at PATH\n"},
     {SharedOption::kProperties,
      "  --prop NAME=VALUE    a message property (repeatable): ccsid, encoding,\n"
      "                       subTreeBitStream, docType, timestampComment,\n"
@@ -127,6 +127,17 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
 
 unsigned SharedOptions::threadCount() const {
   return threads ? threads : std::max(1u, std::thread::hardware_concurrency());
+}
+
+unsigned SharedOptions::threadsFor(std::size_t inputs) const {
+  return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threadCount(), inputs)));
+}
+
+void runOnThreads(unsigned threads, const std::function<void()>& work) {
+  std::vector<std::thread> others;
+  for (unsigned t = 1; t < threads; ++t) others.emplace_back(work);
+  work();
+  for (std::thread& other : others) other.join();
 }
 
 std::string sharedOptionsHelp(unsigned groups) {
@@ -324,8 +335,12 @@ void reportError(std::ostream& out, const std::exception& e) {
 std::string validationReport(const std::string& file, const std::vector<wfxml::ValidationError>& problems) {
   std::string report;
   for (const wfxml::ValidationError& problem : problems) {
-    report += file + ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
-              (problem.path.empty() ? "/" : problem.path) + ": " + problem.message + "\n";
+    ZelLocation where;
+    where.file = file;
+    where.line = static_cast<long>(problem.line);
+    where.column = static_cast<long>(problem.column);
+    where.path = problem.path;
+    report += zelOneLine(where, problem.message) + "\n";
   }
   return report;
 }

@@ -3,7 +3,9 @@
 
 #include "messageinfo.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
@@ -84,6 +86,8 @@ struct SharedOptions {
   MessageInfo properties;
   bool hasMessageSet() const { return !dictionary.empty() || !schemas.empty(); }
   unsigned threadCount() const;  // -j, or the number of cores
+  // The threads for a number of inputs: threadCount(), no more than inputs.
+  unsigned threadsFor(std::size_t inputs) const;
 };
 // Reads arg (and its value) when it is an option of options' groups or a
 // host option; false leaves everything untouched. Throws UsageError for a
@@ -129,6 +133,21 @@ private:
   bool committed_ = false;
 };
 
+// Runs work on threads threads at once (this one among them) and returns
+// when every one has returned.
+void runOnThreads(unsigned threads, const std::function<void()>& work);
+// The indexes 0 to count - 1, each handed out once, to any number of threads.
+class InputQueue {
+public:
+  explicit InputQueue(std::size_t count) : count_(count) {}
+  // The next index into index; false when none is left.
+  bool take(std::size_t& index) { return (index = next_.fetch_add(1)) < count_; }
+
+private:
+  const std::size_t count_;
+  std::atomic<std::size_t> next_{0};
+};
+
 // JSON text indented by two blanks a level, one member or item a line.
 std::string indentJson(std::string_view json);
 
@@ -155,8 +174,8 @@ decltype(auto) namingInput(const std::string& input, Work&& work) {
   }
 }
 
-// A document's validation problems, one line each:
-// "FILE:LINE:COLUMN: ELEMENT PATH: MESSAGE\n" ("/" before the root element).
+// A document's validation problems, one line each, as errors read:
+// "FILE:LINE:COLUMN: MESSAGE in <ELEMENT> at PATH\n".
 std::string validationReport(const std::string& file, const std::vector<wfxml::ValidationError>& problems);
 
 #endif

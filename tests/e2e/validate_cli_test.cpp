@@ -25,9 +25,9 @@ TEST(ValidateCli, ProblemsOfManyFilesInTheirOrderFromADictionaryWithoutItsSchema
   EXPECT_EQ(result.status, 1) << result.err;
   const std::vector<std::string> lines = linesOf(result.out);
   ASSERT_EQ(lines.size(), 5u) << result.out;
-  EXPECT_EQ(lines[0], invalid + ":3:9: /Payment/Amount: missing required attribute 'Ccy'");
-  EXPECT_EQ(lines[1].rfind(invalid + ":3:29: /Payment: ", 0), 0u) << lines[1];
-  EXPECT_EQ(lines[2].rfind(missing + ": CP_IO_ERROR", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[0], invalid + ":3:9: missing required attribute 'Ccy' in <Amount> at /Payment/Amount");
+  EXPECT_EQ(lines[1].rfind(invalid + ":3:29: ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2], missing + ": No such file or directory (CP_IO_ERROR)");
   EXPECT_EQ(lines[3], lines[0]);
   EXPECT_NE(result.err.find("1 of 4 files valid"), std::string::npos) << result.err;
 }
