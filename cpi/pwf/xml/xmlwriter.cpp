@@ -639,7 +639,10 @@ bool XMLWriter::indentsChildren(Iterator& iterator, const WriteItem& item) {
   bool elements = false;
   bool text = false;
   do {
-    const ERender render = WriteItem::renderOf(iDescriptor, iterator, &iDefinitions);
+    // An embedded message is an element, whatever dictionary it names.
+    const ERender render = iterator.getCategory() == kKindMessage
+                               ? erElement
+                               : WriteItem::renderOf(iDescriptor, iterator, &iDefinitions);
     elements |= rendersAsElement(render);
     text |= !rendersAsElement(render) && render != erAttribute;
   } while (!text && iterator.moveToNextSibling());
