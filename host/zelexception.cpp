@@ -114,6 +114,7 @@ PlaceInserts placeInsertsOf(std::uint32_t messageNumber, std::size_t insertCount
     case CP_IO_ERROR: return {0, -1, -1, -1};
     case CP_DICTIONARY_SOURCE_ERROR: return {0, -1, -1, 1};
     case CP_JSON_MISMATCH: return {-1, -1, -1, 0};
+    case CP_INVALID_CONTENT: return {-1, -1, -1, 0};
     // The scanner's error event: text, code, public id, line, column, reason, message, element.
     case CP_XML_XERCES_PARSER_EXCEPTION: return insertCount == 8 ? PlaceInserts{-1, 3, 4, -1} : PlaceInserts{};
     default: return {};
@@ -181,9 +182,9 @@ std::string zelOneLine(const ZelLocation& location, const std::string& descripti
   if (!text.empty()) text += " ";
   text += description;
   const std::string& path = location.path;
-  if (path.size() > 1 && path.front() == '/') {
-    const std::string element = path.substr(path.rfind('/') + 1);
-    text += " in <" + element + ">";
+  const std::string last = path.substr(path.rfind('/') + 1);
+  if (path.size() > 1 && path.front() == '/' && !last.empty() && last.front() != '@') {
+    text += " in <" + last.substr(0, last.find('[')) + ">";  // the element, without its index
     if (path.rfind('/') != 0) text += " at " + path;
   } else if (!path.empty()) {
     text += " at " + path;

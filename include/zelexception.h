@@ -105,8 +105,8 @@ public:
   ZelException& setSummary(const std::string& summary);
   // The location set, completed by what the inserts of some messages name:
   // the file of CP_IO_ERROR and CP_DICTIONARY_SOURCE_ERROR (and the source's
-  // place as path), the JSON path of CP_JSON_MISMATCH, the line and column of
-  // a scanner error.
+  // place as path), the JSON path of CP_JSON_MISMATCH, the tree path of
+  // CP_INVALID_CONTENT, the line and column of a scanner error.
   ZelLocation location() const;
   // What went wrong: the summary, else the inserts that are not part of the
   // location, joined by ": ".

@@ -158,10 +158,12 @@ TEST(ForbiddenContent, ATreeBuiltThroughTheApiIsRefusedNamingItsTreePath) {
   wfxml::Error error = errorOf([&] { session.write(payment); });
   EXPECT_EQ(error.key(), "CP_INVALID_CONTENT");
   EXPECT_EQ(error.inserts(), (std::vector<std::string>{"/Payment/Amount/@Ccy", "required, but missing"}));
+  EXPECT_EQ(error.path(), "/Payment/Amount/@Ccy");
+  EXPECT_STREQ(error.what(), "required, but missing at /Payment/Amount/@Ccy");
 
   // A value outside its facets, named by the tree path of its element.
   amount.append("@Ccy").setString("EUR");
-  EXPECT_EQ(errorOf([&] { session.write(payment); }).inserts().front(), "/Payment/Ref[3]");
+  EXPECT_EQ(errorOf([&] { session.write(payment); }).path(), "/Payment/Ref[3]");
 
   // From the root down: the root's problem first.
   root.append("Ref").setString("d");
