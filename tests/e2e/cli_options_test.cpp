@@ -86,6 +86,18 @@ TEST(WfhostOptions, ConvertReadsItsOwnEbcdicOutputFromStdin) {
   EXPECT_EQ(back.out, json.out) << back.err;
 }
 
+// A dictionary through a pipe has no size to ask for ('Illegal seek' once).
+TEST(WfhostOptions, ADictionaryIsReadFromAPipe) {
+  const ScratchFolder scratch;
+  const std::string dictionary = scratch.file("payment.dict");
+  ASSERT_EQ(runWfhost({"compile", kPaymentSchema, "-o", dictionary}).status, 0);
+  for (const char* name : {"-", "/dev/stdin"}) {
+    const CommandResult result = runCommand(
+        "sh", {"-c", "cat '" + dictionary + "' | '" + WF_WFHOST + "' parse --dict " + name + " '" + kPayment + "'"});
+    EXPECT_EQ(result.out.rfind("message start=", 0), 0u) << name << ": " << result.err;
+  }
+}
+
 TEST(WfhostOptions, ConvertToRefusesContentOfTheOtherKind) {
   const CommandResult result = runWfhost({"convert", "--schema", kPaymentSchema, "--to", "xml", kPayment});
   EXPECT_EQ(result.status, 1);
