@@ -53,8 +53,9 @@ def test_round_trip_gives_the_same_data_and_valid_documents(corpus, tmp_path):
         message_set = message_sets[sources]
         data = message_set.to_dict(document.read_bytes())
         if names[document] in FACTS["knownFaults"]["typed"]:
-            with pytest.raises(wfxml.Error, match="CP_JSON_MISMATCH"):
+            with pytest.raises(wfxml.Error) as refused:
                 message_set.to_xml(data)
+            assert refused.value.key == "CP_JSON_MISMATCH"
             continue
         xml = message_set.to_xml(data)
         assert message_set.to_dict(xml) == data, document
