@@ -125,9 +125,9 @@ std::string eventsOf(wfxml::Session& session, const std::vector<std::uint8_t>& x
 // simple content, and reads back to the same events.
 TEST(Writing, IndentedOutputReadsBackToTheSameEvents) {
   const std::string original = readFileText(std::string(WF_TEST_DATA_DIR) + "/typed/order.xml");
-  const std::string mixed = "Deliver <b>before</b> <b>noon</b>";
+  const std::string mixed = "Deliver <b>before</b> noon";
   for (const auto& [remark, written] :
-       {std::pair{mixed, "Deliver <t:b>before</t:b> <t:b>noon</t:b>"}, {"<b>before</b>", "<t:b>before</t:b>"}}) {
+       {std::pair{mixed, "Deliver <t:b>before</t:b> noon"}, {"<b>before</b>", "<t:b>before</t:b>"}}) {
     const std::string document = std::string(original).replace(original.find(mixed), mixed.size(), remark);
     wfxml::Session session(typedSet());
     wfxml::WriteOptions indented;
