@@ -26,7 +26,7 @@ def error_of(call):
 )
 def test_malformed_document_raises_error(kinds, document):
     error = error_of(lambda: kinds.to_dict(document))
-    assert error.path is None
+    assert error.path in (None, "/kinds")  # the element open where it broke, if any
     error_of(lambda: list(kinds.events(document)))
 
 
