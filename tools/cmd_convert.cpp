@@ -53,7 +53,7 @@ const std::string kHelp = std::string(
     "  --records NAME       XML to JSON Lines: one typed JSON line per NAME element\n"
     "                       (a name, PARENT/NAME, or /MESSAGE/.../NAME), each with\n"
     "                       its ancestors and their attributes; memory holds one\n"
-    "                       record, not the file (one FILE, not stdin)\n"
+    "                       record, not the file (one FILE or -)\n"
     "  --out-dir DIR        write one file per input into DIR (created if needed)\n"
     "  --resume             with --out-dir: skip the inputs whose output is newer\n"
     "  --report FILE        with --out-dir: one JSON line per input, with its\n"
@@ -105,8 +105,8 @@ ConvertOptions readOptions(ArgumentList& args) {
   if (options.outDir.empty() && (options.resume || !options.report.empty()))
     throw UsageError("--resume and --report need --out-dir");
   if (!options.records.empty() &&
-      (!options.outDir.empty() || options.target == Target::Xml || options.shared.indent || options.inputs.front() == "-"))
-    throw UsageError("--records takes one FILE (not stdin) to JSON, without --out-dir, --to xml or --indent");
+      (!options.outDir.empty() || options.target == Target::Xml || options.shared.indent))
+    throw UsageError("--records takes one FILE (or - for stdin) to JSON, without --out-dir, --to xml or --indent");
   return options;
 }
 
@@ -344,6 +344,39 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   return failed ? kExitHostError : kExitOk;
 }
 
+void writeJsonLine(std::string_view json) {
+  std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
+  std::cout.put('\n');
+}
+
+// Standard input cannot be mapped: it is read in chunks and cut between
+// records, and each piece converts on its own, so memory holds one piece and
+// its records however long the stream. A fault's line and column count
+// within its piece.
+void writeRecordsOfStdin(wfxml::Session& session, const ConvertOptions& options) {
+  constexpr std::size_t kPieceSize = 256 * 1024;
+  const wfxml::ParseOptions parseOptions{options.shared.inputEncoding};
+  wfxml::RecordCutter cutter(options.records, kPieceSize, options.shared.inputEncoding);
+  std::string document;
+  const wfxml::RecordCutter::PieceHandler convert = [&](const wfxml::RecordCutter::Piece& piece) {
+    document.assign(piece.head).append(piece.bytes).append(piece.tail);
+    session.toJsonRecords(document.data(), document.size(), options.records, writeJsonLine, parseOptions);
+  };
+  std::vector<char> chunk(kPieceSize);
+  while (std::cin.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || std::cin.gcount() > 0)
+    cutter.feed(chunk.data(), static_cast<std::size_t>(std::cin.gcount()), convert);
+  cutter.finish(convert);
+}
+
+void writeRecords(const std::string& input, const wfxml::MessageSet& set, const ConvertOptions& options) {
+  wfxml::Session session(set);
+  namingInput(input, [&] {
+    if (input == "-") return writeRecordsOfStdin(session, options);
+    session.toJsonRecordsFromFile(input, options.records, writeJsonLine, {options.shared.inputEncoding});
+  });
+  std::cout.flush();
+}
+
 }  // namespace
 
 int runConvertCommand(ArgumentList& args) {
@@ -358,14 +391,7 @@ int runConvertCommand(ArgumentList& args) {
   const std::string& input = options.inputs.front();
   try {
     if (!options.records.empty()) {
-      wfxml::Session session(set);
-      namingInput(input, [&] {
-        session.toJsonRecordsFromFile(input, options.records, [](std::string_view json) {
-          std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
-          std::cout.put('\n');
-        }, {options.shared.inputEncoding});
-      });
-      std::cout.flush();
+      writeRecords(input, set, options);
       return kExitOk;
     }
     Converter converter(set, options);
