@@ -92,6 +92,11 @@ def test_one_files_records_split_over_workers_are_the_single_process_records(cli
         lines += open(part, encoding="utf-8").read().splitlines()
     # Under 256 KiB, iter_records converts the document whole.
     assert lines == list(typed.iter_records(path, "party", json=True))
+    source = tmp_path / "typed.dict"
+    source.write_bytes(typed.dictionary_bytes())
+    argv = ["--dict", str(source), "--out-dir", str(tmp_path / "cli"), "--scheduler", client.scheduler.address]
+    assert wfxml_dask.main(argv + ["--records", "party", str(path)]) == 0
+    assert open(tmp_path / "cli" / "part-00000.jsonl", encoding="utf-8").read().splitlines() == lines
 
 
 def test_message_set_source_is_the_same_for_the_same_dictionary(kinds, tmp_path):
@@ -197,7 +202,8 @@ def test_an_interpreter_without_distributed_says_which_it_needs(kinds, tmp_path,
     (["--out-dir", "{file}"], "out_dir {file}: not a folder"),
     (["--out-dir", "{full}"], "out_dir {full} is not empty: resume the run that wrote it (--resume)"),
     (["{empty}"], "no files to convert in {empty}"),
-], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input"])
+    (["--records", "party", "--validate"], "--records takes one FILE, without --resume, --report, --validate"),
+], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input", "records"])
 def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsys, args, error):
     places = {"file": tmp_path / "file", "full": tmp_path / "full", "empty": tmp_path / "empty"}
     places["file"].write_text("")

@@ -637,26 +637,35 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser.add_argument("--timeout", type=_seconds, default=60.0, metavar="S",
                         help="seconds to wait for the workers or the scheduler (default: 60)")
     parser.add_argument("--validate", action="store_true", help="check each file against the schemas first")
+    parser.add_argument("--records", metavar="NAME",
+                        help="one large FILE: a JSON line per NAME element, its pieces shared among the workers")
     parser.add_argument("paths", nargs="+", metavar="PATH", help="XML files and folders")
     args = parser.parse_args(argv)
+    if args.records is not None and (len(args.paths) > 1 or args.resume or args.report or args.validate
+                                     or args.batch_size):
+        parser.error("--records takes one FILE, without --resume, --report, --validate or --batch-size")
     # The cluster's own log would bury the one line that says what went wrong.
     logging.getLogger("distributed").setLevel(logging.ERROR)
     if args.workers is not None and args.scheduler is not None:
         parser.error("--workers is for the local cluster, not with --scheduler")
 
     try:
-        summary = convert(
-            args.paths,
-            args.schema or args.dict,
-            args.out_dir,
-            client=args.scheduler,
-            batch_size=args.batch_size,
-            workers=args.workers,
-            resume=args.resume,
-            report=args.report,
-            timeout=args.timeout,
-            validate=args.validate,
-        )
+        if args.records is not None:
+            summary = convert_records(args.paths[0], args.schema or args.dict, args.out_dir, args.records,
+                                      client=args.scheduler, workers=args.workers, timeout=args.timeout)
+        else:
+            summary = convert(
+                args.paths,
+                args.schema or args.dict,
+                args.out_dir,
+                client=args.scheduler,
+                batch_size=args.batch_size,
+                workers=args.workers,
+                resume=args.resume,
+                report=args.report,
+                timeout=args.timeout,
+                validate=args.validate,
+            )
     except (wfxml.Error, RunError, OSError) as error:
         print(f"{parser.prog}: error: {error}", file=sys.stderr)
         return 2
