@@ -5,6 +5,7 @@
 #include "stddictionaryinfo.h"
 #include "zelexception.h"
 #include "host/test_support.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -57,39 +58,11 @@ long typeNamed(const StdDictionaryInfo& d, const std::string& name) {
   return -1;
 }
 
-const char kOrders[] = R"({
-  "name": "Orders",
-  "identification": {"name": "orders-dict", "formatVersion": 700},
-  "dependencies": ["base", "orders"],
-  "properties": {"booleanTrueValue": "Y", "nullNumEncoding": "valueText", "nullNumValue": "NULL",
-                 "rootTagName": "Batch", "xsiTypePolicy": "always"},
-  "types": [
-    {"name": "Party", "members": [
-      {"name": "name", "type": "string"},
-      {"name": "kind", "type": "string", "render": "attribute"}]},
-    {"name": "Customer", "base": "Party", "members": [{"name": "vip", "type": "boolean"}]},
-    {"name": "Code", "memberTypes": ["integer", "string"]},
-    {"name": "Blob", "base": "base64Binary"}
-  ],
-  "elements": [
-    {"name": "order", "class": "message", "render": "elementWithId", "idAttributeName": "kind", "type": {
-      "members": [
-        {"element": "note"},
-        {"name": "customer", "type": "Customer", "nillable": true},
-        {"name": "total", "type": "decimal", "render": "elementWithValue"},
-        {"name": "code", "type": "Code"},
-        {"name": "scan", "type": "hexBinary", "encoding": "cdata"},
-        {"name": "photo", "type": "Blob"},
-        {"group": "Party"},
-        {"type": "string"}]}},
-    {"name": "note", "type": "string", "xmlName": "Note"},
-    {"name": "quiet", "class": "message", "rootTagName": ""}
-  ]
-})";
+constexpr char kOrders[] = "sets/compiler/orders.json";
 
 class CompiledOrders : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() { dict_ = compileAndLoad(kOrders).release(); }
+  static void SetUpTestSuite() { dict_ = compileAndLoad(dataText(kOrders)).release(); }
   static void TearDownTestSuite() { delete dict_; }
   static StdDictionaryInfo* dict_;
 };
@@ -115,13 +88,7 @@ TEST_F(CompiledOrders, IdentificationAndMessageSet) {
 }
 
 TEST(MessageSetCompiler, NamespacesPlacePredefinedTypesInTheSchemaNamespace) {
-  const auto d = compileAndLoad(R"({"name": "N",
-    "namespaces": [{"uri": "urn:n", "prefix": "n"}],
-    "types": [{"name": "Tags", "namespace": "n", "itemType": "string"}],
-    "elements": [{"name": "e", "namespace": "n", "class": "message", "type": {"members": [
-      {"name": "when", "namespace": "n", "type": "dateTime", "render": "elementWithId",
-       "idAttributeNamespace": "n"},
-      {"name": "tags", "type": "Tags"}]}}]})");
+  const auto d = compileAndLoad(dataText("sets/compiler/namespaced.json"));
   EXPECT_TRUE(d->getNamespacesEnabled());
   const StdDictNamespaceDefs& namespaces = d->getNamespaceDefs();
   ASSERT_EQ(namespaces.GetRowCount(), 2);
@@ -144,7 +111,7 @@ TEST(MessageSetCompiler, NamespacesPlacePredefinedTypesInTheSchemaNamespace) {
 }
 
 TEST(MessageSetCompiler, CompilingTwiceGivesTheSameBytes) {
-  const MessageSet set = parseMessageSetJson(kOrders, "t.json");
+  const MessageSet set = parseMessageSetJson(dataText(kOrders), "t.json");
   EXPECT_EQ(compileMessageSetToExtract(set, "t.json"), compileMessageSetToExtract(set, "t.json"));
 }
 
@@ -187,7 +154,7 @@ struct BrokenModel {
 class BrokenModelTest : public ::testing::TestWithParam<BrokenModel> {};
 
 TEST_P(BrokenModelTest, IsRejectedWithThePlace) {
-  MessageSet set = parseMessageSetJson(kOrders, "t.json");
+  MessageSet set = parseMessageSetJson(dataText(kOrders), "t.json");
   GetParam().spoil(set);
   const ZelFatalException e = raisedBy<ZelFatalException>([&] { compileMessageSet(set, "model"); });
   EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_SOURCE_ERROR);

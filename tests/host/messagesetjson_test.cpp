@@ -2,6 +2,7 @@
 
 #include "zelexception.h"
 #include "host/test_support.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -105,20 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Reader, MalformedSource, ::testing::ValuesIn(kMalformed
                          [](const ::testing::TestParamInfo<MalformedCase>& info) { return info.param.label; });
 
 TEST(MessageSetJson, ResolvesForwardQualifiedAndInlineReferences) {
-  const MessageSet set = parseMessageSetJson(R"({
-    // comments are allowed
-    "name": "S",
-    "namespaces": [{"uri": "urn:a", "prefix": "a"}, {"uri": "urn:b", "prefix": "b"}],
-    "elements": [{"name": "msg", "class": "message", "type": {"members": [
-        {"element": "b:item", "maxOccurs": "unbounded"}, {"type": "string"}]}},
-      {"name": "item", "namespace": "a", "type": "Item"},
-      {"name": "item", "namespace": "urn:b", "type": "Special"}],
-    "types": [
-      {"name": "Item", "members": [{"name": "n", "type": "integer"}]},
-      {"name": "Special", "base": "Item", "members": [{"name": "m", "type": "integer"}]},
-      {"name": "Codes", "itemType": "integer"},
-      {"name": "Either", "memberTypes": ["integer", "string"]}]
-  })", "s");
+  const MessageSet set = parseMessageSetJson(dataText("sets/reader/references.json"), "s");
   EXPECT_TRUE(namespacesEnabled(set));
   const TypeDef& message = set.types[set.elements[0].type];
   EXPECT_TRUE(message.name.empty());
@@ -145,12 +133,7 @@ TEST(MessageSetJson, ResolvesForwardQualifiedAndInlineReferences) {
 }
 
 TEST(MessageSetJson, KindFollowsTheBaseType) {
-  const MessageSet set = parseMessageSetJson(R"({"name": "S", "types": [
-      {"name": "Restricted", "base": "Complex"},
-      {"name": "Complex", "members": [{"name": "x"}]},
-      {"name": "Price", "base": "decimal", "members": [{"name": "currency", "render": "attribute"}]},
-      {"name": "Code", "base": "string"},
-      {"name": "Empty"}]})", "s");
+  const MessageSet set = parseMessageSetJson(dataText("sets/reader/kinds-by-base.json"), "s");
   EXPECT_EQ(set.types[0].variety, TypeVariety::Complex);
   EXPECT_EQ(set.types[0].derivation, Derivation::Restriction);
   EXPECT_EQ(set.types[2].variety, TypeVariety::Complex);

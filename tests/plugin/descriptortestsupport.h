@@ -7,8 +7,10 @@
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
 #include "xmldictionaryinfo.h"
+#include "testdata.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +30,9 @@ inline DescriptorPtr compileDescriptor(std::string_view json) {
   descriptor->postProcessDictionary();
   return descriptor;
 }
+
+// The descriptor of the message-set source in tests/data/<name>.
+inline DescriptorPtr compileDescriptorFile(const std::string& name) { return compileDescriptor(dataText(name)); }
 
 }  // namespace plugintest
 

@@ -16,14 +16,7 @@ using namespace parsetest;
 namespace {
 // Tag rows: 0 m (message), 1 code, 2 cur, 3 when, 4 list, 5 box; member rows
 // in the same order from 0 (code) on; type 0 is m's type, 1 Ints.
-constexpr char kItems[] = R"({ "name": "P",
-  "types": [ { "name": "Ints", "itemType": "long" } ],
-  "elements": [ { "name": "m", "class": "message", "type": { "members": [
-    { "name": "code", "type": "string", "render": "attribute" },
-    { "name": "cur", "type": "hexBinary", "render": "elementWithValue", "encoding": "cdata" },
-    { "name": "when", "type": "dateTime", "format": "dd.MM.yyyy" },
-    { "name": "list", "type": "Ints" },
-    { "name": "box", "type": { "members": [ { "name": "n", "type": "long" } ] } } ] } } ] })";
+constexpr char kItems[] = "sets/parse/items.json";
 
 const ZelNamedLogSource& owner() {
   static const ZelNamedLogSource source("test");
@@ -51,7 +44,7 @@ struct RoleKindCase {
 class ParseItemRoleTest : public ::testing::TestWithParam<RoleKindCase> {};
 
 TEST_P(ParseItemRoleTest, AnExplicitTypeMakesTheItemKnownThroughIt) {
-  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const DescriptorPtr descriptor = compileDescriptorFile(kItems);
   const auto item = byRole(descriptor.get(), GetParam().kind, GetParam().typeIndex);
   EXPECT_EQ(item->getWhereDefined(), GetParam().whereDefined);
   EXPECT_EQ(item->getElementKind(), GetParam().resultKind);
@@ -65,14 +58,14 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ParseItemRoleTest,
                                            RoleKindCase{eKindSelfDefiningField, -1, eUndefined, eKindSelfDefiningField}), ReadableName());
 
 TEST(ParseItemTest, FormatIsNeverNull) {
-  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const DescriptorPtr descriptor = compileDescriptorFile(kItems);
   EXPECT_EQ(std::u16string_view(byRole(descriptor.get(), eKindSelfDefiningField, -1)->getFormat()), u"");
   EXPECT_EQ(std::u16string_view(byRole(descriptor.get(), eKindSelfDefiningField, 1)->getFormat()), u"I");
   EXPECT_EQ(std::u16string_view(byMember(descriptor.get(), 2)->getFormat()), u"dd.MM.yyyy");
 }
 
 TEST(ParseItemTest, CdataEncodingOfAnAttributeValueReadsAsHexadecimal) {
-  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const DescriptorPtr descriptor = compileDescriptorFile(kItems);
   EXPECT_EQ(byMember(descriptor.get(), 1)->getDataEncoding(), edeHexadecimal);
   EXPECT_EQ(byRole(descriptor.get(), eKindSelfDefiningField, -1)->getDataEncoding(), -1);
 }
@@ -125,7 +118,7 @@ void expectNothingKept(ParseItem& item, const WorkerInfoPtr& record) {
 }  // namespace
 
 TEST(ParseItemFactoryTest, ReusedItemIsReinitialisedAsNew) {
-  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const DescriptorPtr descriptor = compileDescriptorFile(kItems);
   ParseItemFactory pool;
   const WorkerInfoPtr record = recycleUsedItem(pool);
   const std::unique_ptr<ParseItem> reused = pool.obtain(&owner(), nullptr, descriptor.get(), u"n", ZelWstring(),
@@ -140,7 +133,7 @@ TEST(ParseItemFactoryTest, ReusedItemIsReinitialisedAsNew) {
 // An item by a known definition refers to the definition's name only when
 // it is the element's: a pooled item must never show a name it was not given.
 TEST(ParseItemFactoryTest, KnownDefinitionKeepsTheElementsOwnName) {
-  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const DescriptorPtr descriptor = compileDescriptorFile(kItems);
   ParseItemDefinition definition = byMember(descriptor.get(), 2, u"when")->getDefinition();
   const ZelWstring definitionName(u"when");
   definition.xmlName = &definitionName;
@@ -157,7 +150,7 @@ TEST(ParseItemFactoryTest, KnownDefinitionKeepsTheElementsOwnName) {
 // An element matched by its own name takes everything from the definition:
 // nothing of what the pooled item held before may show through.
 TEST(ParseItemFactoryTest, KnownDefinitionByItsNameReplacesAllTheItemHeld) {
-  const DescriptorPtr descriptor = compileDescriptor(kItems);
+  const DescriptorPtr descriptor = compileDescriptorFile(kItems);
   ParseItemDefinition definition = byMember(descriptor.get(), 2, u"when")->getDefinition();
   const ZelWstring definitionName(u"when");
   definition.xmlName = &definitionName;

@@ -26,6 +26,7 @@
 namespace parsetest {
 
 using plugintest::compileDescriptor;
+using plugintest::compileDescriptorFile;
 using plugintest::DescriptorPtr;
 
 inline std::string text(const char16_t* value) { return TraceText::quoted(ZelWstring(value)); }

@@ -25,6 +25,7 @@
 namespace writetest {
 
 using plugintest::compileDescriptor;
+using plugintest::compileDescriptorFile;
 using plugintest::DescriptorPtr;
 
 inline PWFData str(std::u16string_view text) { return PWFData::makeString(text.data(), text.size()); }

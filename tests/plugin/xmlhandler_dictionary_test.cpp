@@ -46,66 +46,15 @@ Lines startingWith(const Lines& lines, std::initializer_list<const char*> prefix
   return out;
 }
 
-constexpr char kWrapped[] = R"({ "name": "W", "properties": { "rootTagName": "Batch version=\"2\"" },
-  "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "long" } ] } } ] })";
-
-constexpr char kMessages[] = R"({ "name": "M",
-  "types": [ { "name": "Envelope", "composition": "open", "members": [ { "name": "hdr", "type": "string" } ] } ],
-  "elements": [
-    { "name": "PO", "class": "message", "xmlName": "doc", "render": "elementWithId",
-      "idAttributeName": "kind", "idAttributeValue": "po", "type": { "members": [ { "name": "n", "type": "long" } ] } },
-    { "name": "Env", "class": "message", "xmlName": "env", "type": "Envelope" } ] })";
-
-constexpr char kAttributes[] = R"({ "name": "A", "elements": [ { "name": "m", "class": "message", "type": { "members": [
-   { "name": "code", "type": "string", "render": "attribute" },
-   { "name": "cur", "type": "string", "render": "elementWithValue", "valueAttributeName": "v" },
-   { "name": "net", "xmlName": "amt", "type": "decimal", "render": "elementWithIdAndValue",
-     "idAttributeName": "t", "idAttributeValue": "net", "valueAttributeName": "v" },
-   { "name": "gross", "xmlName": "amt", "type": "decimal", "render": "elementWithIdAndValue",
-     "idAttributeName": "t", "idAttributeValue": "gross", "valueAttributeName": "v" },
-   { "name": "addr", "type": "string", "render": "elementWithId", "idAttributeName": "t", "idAttributeValue": "home" },
-   { "name": "flag", "type": "boolean", "minOccurs": 0, "maxOccurs": "unbounded" },
-   { "name": "count", "type": "long", "minOccurs": 0 },
-   { "name": "blob", "type": "hexBinary", "minOccurs": 0 },
-   { "name": "b64", "type": "base64Binary", "minOccurs": 0 },
-   { "name": "group", "type": { "members": [ { "name": "x", "type": "string" } ] },
-     "render": "elementWithValue", "minOccurs": 0 } ] } } ],
-  "properties": { "booleanTrueValue": "Y", "booleanFalseValue": "N" } })";
-
-constexpr char kTyped[] = R"({ "name": "LU",
-  "namespaces": [ { "uri": "urn:t", "prefix": "t" } ],
-  "types": [
-    { "name": "Ints", "namespace": "t", "itemType": "long" },
-    { "name": "Num", "namespace": "t", "memberTypes": ["long", "string"] },
-    { "name": "Strict", "namespace": "t", "memberTypes": ["long", "boolean"] },
-    { "name": "IntsOrWord", "namespace": "t", "memberTypes": ["Ints", "string"] },
-    { "name": "NumList", "namespace": "t", "itemType": "IntsOrWord" },
-    { "name": "Base", "namespace": "t", "members": [ { "name": "a", "namespace": "t", "type": "string" } ] },
-    { "name": "Derived", "namespace": "t", "base": "Base", "members": [ { "name": "b", "namespace": "t", "type": "long" } ] }
-  ],
-  "elements": [
-    { "name": "m", "namespace": "t", "class": "message", "type": { "members": [
-      { "name": "ints", "namespace": "t", "type": "Ints", "minOccurs": 0, "maxOccurs": "unbounded" },
-      { "name": "num", "namespace": "t", "type": "Num", "minOccurs": 0, "maxOccurs": "unbounded" },
-      { "name": "strict", "namespace": "t", "type": "Strict", "minOccurs": 0 },
-      { "name": "nl", "namespace": "t", "type": "NumList", "minOccurs": 0 },
-      { "name": "obj", "namespace": "t", "type": "Base", "minOccurs": 0 },
-      { "name": "tags", "type": "Ints", "render": "attribute", "minOccurs": 0 } ] } } ] })";
-
-constexpr char kMixed[] = R"({ "name": "X",
-  "types": [
-    { "name": "Para", "composition": "orderedMixed", "members": [
-        { "type": "string" }, { "name": "b", "type": "string" }, { "type": "string" } ] },
-    { "name": "Line", "members": [ { "name": "qty", "type": "long" }, { "name": "note", "type": "string" } ] } ],
-  "elements": [ { "name": "doc", "class": "message", "type": { "members": [
-        { "name": "p", "type": "Para" }, { "name": "line", "type": "Line", "maxOccurs": "unbounded" } ] } } ] })";
+// The message sets (tests/data/sets/parse).
+constexpr char kWrapped[] = "sets/parse/wrapped.json";
+constexpr char kMessages[] = "sets/parse/messages.json";
+constexpr char kAttributes[] = "sets/parse/attributes.json";
+constexpr char kTyped[] = "sets/parse/typed.json";
+constexpr char kMixed[] = "sets/parse/mixed.json";
 
 // Tags: m 1, x 2 (through the group), a 3, b 4.
-constexpr char kGrouped[] = R"({ "name": "G",
-  "types": [ { "name": "Common", "members": [ { "name": "x", "type": "long" } ] } ],
-  "elements": [ { "name": "m", "class": "message", "type": { "members": [
-    { "name": "a", "type": "string", "minOccurs": 0, "maxOccurs": "unbounded" }, { "group": "Common" },
-    { "name": "b", "type": "string", "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })";
+constexpr char kGrouped[] = "sets/parse/grouped.json";
 
 constexpr char kXsi[] = "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
 
@@ -137,7 +86,7 @@ class RecordedTraceTest : public ::testing::TestWithParam<TraceCase> {};
 // the host keeps them in its tree, and the writer reads its definitions from
 // those rows without looking the ids up, so a wrong row is written wrongly.
 TEST_P(RecordedTraceTest, ParseGivesTheRecordedTrace) {
-  const DescriptorPtr descriptor = GetParam().messageSet ? compileDescriptor(GetParam().messageSet) : nullptr;
+  const DescriptorPtr descriptor = GetParam().messageSet ? compileDescriptorFile(GetParam().messageSet) : nullptr;
   ParseRun run(descriptor.get());
   EXPECT_EQ(run.parse(GetParam().document), readTrace(GetParam().name));
 }
@@ -200,7 +149,7 @@ struct BooleanCase {
 class BooleanParseTest : public ::testing::TestWithParam<BooleanCase> {};
 
 TEST_P(BooleanParseTest, ReadsTheMessageSetsSpellingsThenTheFixedOnesThenNumbers) {
-  const DescriptorPtr descriptor = compileDescriptor(kAttributes);
+  const DescriptorPtr descriptor = compileDescriptorFile(kAttributes);
   ParseRun run(descriptor.get());
   const Lines lines = inner(run.parse(std::string("<m><flag>") + GetParam().text + "</flag></m>"));
   ASSERT_EQ(lines.size(), 3u);
@@ -228,16 +177,8 @@ class NullEncodingTest : public ::testing::TestWithParam<NullCase> {};
 
 TEST_P(NullEncodingTest, NillableElementsReadTheirNullValue) {
   const NullCase& c = GetParam();
-  const std::string source = std::string(R"({ "name": "N", "namespaces": [ { "uri": "urn:n" } ],
-    "properties": { "nullNonNumEncoding": ")") + c.encoding + R"(", "nullNonNumValue": ")" + c.value +
-                             R"(", "nullNumEncoding": ")" + c.encoding + R"(", "nullNumValue": ")" + c.value + R"(" },
-    "elements": [ { "name": "m", "class": "message", "type": { "members": [
-      { "name": "s", "type": "string", "nillable": true, "minOccurs": 0, "maxOccurs": "unbounded" },
-      { "name": "t", "type": "string", "minOccurs": 0 },
-      { "name": "n", "type": "long", "nillable": true, "minOccurs": 0 },
-      { "name": "v", "type": "string", "nillable": true, "render": "elementWithValue", "valueAttributeName": "val",
-        "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })";
-  const DescriptorPtr descriptor = compileDescriptor(source);
+  const DescriptorPtr descriptor =
+      compileDescriptor(dataText("sets/parse/nulls.json", {{"@ENCODING@", c.encoding}, {"@VALUE@", c.value}}));
   ParseRun run(descriptor.get());
   EXPECT_EQ(inner(run.parse(std::string("<m ") + kXsi + ">" + c.document + "</m>")), c.expected);
 }
@@ -274,14 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Type rows: Code 0 (a long), Codes 1 (a list of Code), CodeOrWord 2,
 // CodesOrWord 3, long 4, string 5. Row 0 is a type like any other.
-constexpr char kFirstRow[] = R"({ "name": "F",
-  "types": [ { "name": "Code", "base": "long" }, { "name": "Codes", "itemType": "Code" },
-             { "name": "CodeOrWord", "memberTypes": ["Code", "string"] },
-             { "name": "CodesOrWord", "memberTypes": ["Codes", "string"] } ],
-  "elements": [ { "name": "m", "class": "message", "type": { "members": [
-    { "name": "u", "type": "CodeOrWord", "minOccurs": 0, "maxOccurs": "unbounded" },
-    { "name": "l", "type": "CodesOrWord", "minOccurs": 0, "maxOccurs": "unbounded" },
-    { "name": "c", "type": "Codes", "minOccurs": 0, "maxOccurs": "unbounded" } ] } } ] })";
+constexpr char kFirstRow[] = "sets/parse/lists-and-unions.json";
 
 struct ValueCase {
   const char* name;
@@ -294,7 +228,7 @@ void PrintTo(const ValueCase& c, std::ostream* out) { *out << c.name; }
 class ListAndUnionValueTest : public ::testing::TestWithParam<ValueCase> {};
 
 TEST_P(ListAndUnionValueTest, DataEventsCarryTheChosenTypes) {
-  const DescriptorPtr descriptor = compileDescriptor(kFirstRow);
+  const DescriptorPtr descriptor = compileDescriptorFile(kFirstRow);
   ParseRun run(descriptor.get());
   EXPECT_EQ(startingWith(run.parse(GetParam().document), {"data("}), GetParam().values);
 }
@@ -321,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
 
 TEST(TypedParse, IgnoringXsiTypeLeavesTheAttributeAField) {
-  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  const DescriptorPtr descriptor = compileDescriptorFile(kTyped);
   ::setenv("KOBR_IGNORE_XSI_TYPE", "", 1);
   ParseRun run(descriptor.get());
   const Lines lines = inner(run.parse(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsi +
@@ -338,7 +272,7 @@ TEST(TypedParse, IgnoringXsiTypeLeavesTheAttributeAField) {
 }
 
 TEST(TypedParse, UnboundPrefixInXsiTypeIsTheScannersError) {
-  const DescriptorPtr descriptor = compileDescriptor(kTyped);
+  const DescriptorPtr descriptor = compileDescriptorFile(kTyped);
   const ZelException e = ParseRun(descriptor.get())
                              .failure(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsi + R"(><free xsi:type="zz:T"/></t:m>)");
   EXPECT_EQ(scannerErrorCode(e), std::to_string(xercesc::XMLErrs::UnknownPrefix));
@@ -348,14 +282,7 @@ TEST(TypedParse, UnboundPrefixInXsiTypeIsTheScannersError) {
 // ---------------------------------------------------------------------------
 // Wildcards: each message holds a header and open content of one kind;
 // stamp (a dateTime, tag 1) and qty (a long, tag 2) are global elements.
-constexpr char kWildcards[] = R"({ "name": "W",
-  "types": [ { "name": "AnySkip", "composition": "open", "processContents": "skip" },
-             { "name": "AnyLax", "composition": "open", "processContents": "lax" },
-             { "name": "AnyStrict", "composition": "open" } ],
-  "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "qty", "type": "long" },
-    { "name": "skip", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnySkip" } ] } },
-    { "name": "lax", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnyLax" } ] } },
-    { "name": "env", "class": "message", "type": "AnySkip" } ] })";
+constexpr char kWildcards[] = "sets/parse/wildcards.json";
 
 struct WildcardCase {
   const char* name;
@@ -368,7 +295,7 @@ void PrintTo(const WildcardCase& c, std::ostream* out) { *out << c.name; }
 class WildcardParseTest : public ::testing::TestWithParam<WildcardCase> {};
 
 TEST_P(WildcardParseTest, ProcessContentsDecidesWhatIsTyped) {
-  const DescriptorPtr descriptor = compileDescriptor(kWildcards);
+  const DescriptorPtr descriptor = compileDescriptorFile(kWildcards);
   ParseRun run(descriptor.get());
   EXPECT_EQ(startingWith(run.parse(GetParam().document), {"startElement(", "data(", "startMessageContent(\""}),
             GetParam().events);
@@ -413,7 +340,7 @@ class ParseErrorTest : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(ParseErrorTest, EndsTheParseWithKeyAndInserts) {
   const ErrorCase& c = GetParam();
-  const DescriptorPtr descriptor = compileDescriptor(c.messageSet);
+  const DescriptorPtr descriptor = compileDescriptorFile(c.messageSet);
   ParseRun run(descriptor.get());
   run.events.acceptMessageContent = !c.refuseMessageContent;
   const ZelException e = run.failure(c.document);
@@ -431,8 +358,7 @@ TEST_P(ParseErrorTest, EndsTheParseWithKeyAndInserts) {
 }
 
 // Strict open content (the default) types what it knows.
-constexpr char kStrictOpen[] = R"({ "name": "S", "types": [ { "name": "AnyStrict", "composition": "open" } ],
-  "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "m", "class": "message", "type": "AnyStrict" } ] })";
+constexpr char kStrictOpen[] = "sets/parse/strict-open.json";
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, ParseErrorTest,
@@ -466,10 +392,7 @@ TEST(MemberMatching, AMemberOfTheNextTypeIsNoCandidate) {
   // T's members are followed in the table by U's: after b, the next row is
   // U's c, which an element under T must not match, even once the worker
   // knows c from a message of type U.
-  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "N",
-    "types": [ { "name": "T", "members": [ { "name": "a", "type": "string" }, { "name": "b", "type": "string" } ] },
-               { "name": "U", "members": [ { "name": "c", "type": "string" } ] } ],
-    "elements": [ { "name": "m", "class": "message", "type": "T" }, { "name": "n", "class": "message", "type": "U" } ] })");
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/parse/next-type-members.json");
   ParseRun run(descriptor.get());
   EXPECT_EQ(inner(run.parse("<n><c>0</c></n>")).front(), "startMessageContent(2, 6, -, 0, -1, 1, -1)");
   const Lines expected = {
@@ -483,13 +406,7 @@ TEST(MemberMatching, AMemberOfTheNextTypeIsNoCandidate) {
 // must still follow the parent's type, the element's namespace and the
 // document.
 TEST(MemberMatching, RepeatedNamesFollowParentTypeNamespaceAndDocument) {
-  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "R",
-    "namespaces": [ { "uri": "urn:r", "prefix": "r" } ],
-    "types": [ { "name": "P", "members": [ { "name": "v", "namespace": "r", "type": "long", "maxOccurs": 3 } ] },
-               { "name": "Q", "members": [ { "name": "w", "namespace": "r", "type": "string" },
-                                           { "name": "v", "namespace": "r", "type": "string", "maxOccurs": 3 } ] } ],
-    "elements": [ { "name": "m", "namespace": "r", "class": "message", "type": { "members": [
-      { "name": "p", "namespace": "r", "type": "P", "maxOccurs": 3 }, { "name": "q", "namespace": "r", "type": "Q" } ] } } ] })");
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/parse/repeated-names.json");
   ParseRun run(descriptor.get());
   // Tags: v (in P) 2, w 3, v (in Q) 4, p 5, q 6.
   const Lines expected = {

@@ -197,10 +197,7 @@ TEST(XMLWriterDocumentStart, RootTagNameShapes) {
 }
 
 TEST(XMLWriterDocumentStart, MessageElementOverridesTheMessageSet) {
-  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "Doc",
-    "properties": { "suppressXmlDeclaration": true, "suppressDoctype": false, "rootTagName": "Set", "doctypeSystemId": "set.dtd" },
-    "elements": [ { "name": "msg", "class": "message", "rootTagName": "Own", "doctypeSystemId": "own.dtd",
-                    "doctypeText": "<!-- own -->", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })");
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/write/message-overrides-set.json");
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   make.member(make.tag(nullptr, u"msg"), u"a", str(u"1"));

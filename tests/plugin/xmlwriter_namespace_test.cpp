@@ -19,20 +19,7 @@ const std::string kXsiDecl = " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-inst
 const std::string kXsDecl = " xmlns:xs=\"http://www.w3.org/2001/XMLSchema\"";
 
 std::string namespaceSet(const std::string& policy, const std::string& messageExtras = "") {
-  return R"({ "name": "Ns",
-    "namespaces": [ { "uri": "urn:a", "prefix": "a" }, { "uri": "urn:b", "prefix": "b" }, { "uri": "urn:c" },
-                    { "uri": "http://www.w3.org/2001/XMLSchema-instance", "prefix": "xsi" } ],
-    "properties": { "suppressXmlDeclaration": true, "xsiTypePolicy": ")" + policy + R"(" },
-    "types": [
-      { "name": "Money", "namespace": "a", "base": "decimal" },
-      { "name": "Item", "namespace": "b", "members": [
-        { "name": "price", "namespace": "a", "type": "Money" },
-        { "name": "label", "type": { "base": "string" } } ] } ],
-    "elements": [
-      { "name": "msg", "namespace": "a", "class": "message", )" + messageExtras + R"( "type": { "members": [
-        { "name": "item", "namespace": "b", "type": "Item" },
-        { "name": "plain", "type": "string" },
-        { "name": "other", "namespace": "urn:c", "type": "string", "minOccurs": 0 } ] } } ] })";
+  return dataText("sets/write/namespaces.json", {{"@POLICY@", policy}, {"@MESSAGE@", messageExtras}});
 }
 
 // msg > item (with an xsi:type field in the tree) > price, label; plain; a
@@ -171,9 +158,7 @@ TEST(XMLWriterNamespaces, SelfDefiningElementsAndAttributesKeepTheirNamespaces) 
 // With namespaces off, a namespace on any element or attribute, defined or
 // self-defining, ends the write, naming it and its namespace.
 TEST(XMLWriterNamespaces, NamespacesWhereTheMessageSetHasNoneEndTheWrite) {
-  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "Plain",
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" },
-      { "name": "id", "type": "string", "render": "attribute" } ] } } ] })");
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/write/no-namespaces.json");
   const struct {
     std::u16string_view name;
     bool member;
@@ -216,16 +201,8 @@ class XMLWriterAttributeNamespaces : public testing::TestWithParam<AttributeName
 
 TEST_P(XMLWriterAttributeNamespaces, DeclaresANewPrefixBeforeTheAttribute) {
   const AttributeNamespaceCase& c = GetParam();
-  const DescriptorPtr descriptor = compileDescriptor(std::string(R"({ "name": "Attrs",
-    "namespaces": [ { "uri": "urn:q", "prefix": "q" }, { "uri": "urn:r", "prefix": "r" } ],
-    "properties": { "suppressXmlDeclaration": true },
-    "elements": [ { "name": "msg", "class": "message", "namespaceDeclarationPolicy": ")") + c.policy +
-                                                     R"(", "type": { "members": [
-      { "name": "cur", "type": "string", "render": "elementWithValue", "valueAttributeName": "code",
-        "valueAttributeNamespace": "q" },
-      { "name": "amt", "type": "decimal", "render": "elementWithIdAndValue", "idAttributeName": "kind",
-        "idAttributeValue": "net", "idAttributeNamespace": ")" + c.idSpace + R"(",
-        "valueAttributeName": "value", "valueAttributeNamespace": "q" } ] } } ] })");
+  const DescriptorPtr descriptor = compileDescriptor(
+      dataText("sets/write/attribute-namespaces.json", {{"@POLICY@", c.policy}, {"@ID_NAMESPACE@", c.idSpace}}));
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   TreeElement& msg = make.tag(nullptr, u"msg");

@@ -15,10 +15,7 @@ namespace {
 
 // msg > e (string), without declaration-dependent or time-dependent parts
 // other than the encoding name.
-constexpr char kMessageSet[] = R"({ "name": "Reuse",
-  "properties": { "suppressTimestampComment": true },
-  "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-    { "name": "e", "type": "string", "maxOccurs": "unbounded" } ] } } ] })";
+constexpr char kMessageSet[] = "sets/write/reuse.json";
 
 // Latin-1 letters, an escaped character and one that code page 500 lacks
 // (written there as a character reference), several times over.
@@ -40,7 +37,7 @@ const std::vector<OutputPage> kPageSequence = {{1208, 273}, {500, 273}, {1200, 5
 class ReusedWriter : public ::testing::Test {
 protected:
   void SetUp() override {
-    descriptor = compileDescriptor(kMessageSet);
+    descriptor = compileDescriptorFile(kMessageSet);
     buildMessage(tree, *descriptor, u"M\u00fcller & S\u00f6hne \u20ac");
     worker.setWireFormatDescriptor(descriptor.get());
     worker.initializeWrite(&properties, nullptr, nullptr, nullptr);

@@ -15,40 +15,8 @@ using namespace writetest;
 
 namespace {
 
-constexpr char kValuesSet[] = R"({
-  "name": "Values",
-  "properties": { "suppressXmlDeclaration": true, "booleanTrueValue": "Y", "booleanFalseValue": "N" },
-  "types": [ { "name": "Ints", "itemType": "integer" }, { "name": "Stamps", "itemType": "dateTime" } ],
-  "elements": [
-    { "name": "msg", "class": "message", "type": { "members": [
-      { "name": "text", "type": "string" },
-      { "name": "note", "type": "string", "render": "attribute" },
-      { "name": "count", "type": "integer" },
-      { "name": "ratio", "type": "double" },
-      { "name": "price", "type": "decimal" },
-      { "name": "flag", "type": "boolean" },
-      { "name": "span", "type": "duration" },
-      { "name": "when", "type": "dateTime", "format": "dd.MM.yyyy HH:mm" },
-      { "name": "day", "type": "date" },
-      { "name": "hex", "type": "hexBinary" },
-      { "name": "b64", "type": "base64Binary" },
-      { "name": "cdata", "type": "hexBinary", "encoding": "cdata" },
-      { "name": "cdataAttr", "type": "hexBinary", "encoding": "cdata", "render": "attribute" },
-      { "name": "code", "type": "string", "render": "elementWithValue", "valueAttributeName": "v" },
-      { "name": "cdataValue", "type": "hexBinary", "encoding": "cdata", "render": "elementWithValue" },
-      { "name": "net", "xmlName": "amount", "type": "decimal", "render": "elementWithIdAndValue",
-        "idAttributeName": "kind", "idAttributeValue": "n&t", "valueAttributeName": "value" },
-      { "name": "ship", "xmlName": "addr", "type": "string", "render": "elementWithId",
-        "idAttributeName": "type", "idAttributeValue": "ship" },
-      { "name": "ints", "type": "Ints" },
-      { "name": "intsAttr", "type": "Ints", "render": "attribute" },
-      { "name": "intsValue", "type": "Ints", "render": "elementWithValue", "valueAttributeName": "v" },
-      { "name": "stamps", "type": "Stamps", "format": "yyyyMMdd" } ] } }
-  ]
-})";
-
 const XMLDictionaryInfo& valuesDescriptor() {
-  static const DescriptorPtr descriptor = compileDescriptor(kValuesSet);
+  static const DescriptorPtr descriptor = compileDescriptorFile("sets/write/values.json");
   return *descriptor;
 }
 
@@ -168,18 +136,7 @@ TEST(XMLWriterValues, ValueOfLogicalTypeNoneEndsTheWrite) {
 // its element: it is spelled as that element's definition says, the way the
 // parser read it.
 TEST(XMLWriterValues, SimpleContentValueIsSpelledAsItsElementSays) {
-  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "Content",
-    "properties": { "suppressXmlDeclaration": true },
-    "types": [
-      { "name": "Binary", "base": "base64Binary", "members": [ { "name": "mime", "type": "string", "render": "attribute" } ] },
-      { "name": "Stamp", "base": "date", "members": [ { "name": "zone", "type": "string", "render": "attribute" } ] } ],
-    "elements": [
-      { "name": "att", "type": "Binary" },
-      { "name": "msg", "class": "message", "type": { "members": [
-        { "element": "att" },
-        { "name": "doc", "type": "Binary" },
-        { "name": "hex", "type": "Binary", "encoding": "hex" },
-        { "name": "day", "type": "Stamp", "format": "dd.MM.yyyy" } ] } } ] })");
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/write/simple-content.json");
   const std::string document =
       "<msg><att mime=\"a\">SGVsbG8h</att><doc mime=\"b\">AAEC/w==</doc><hex mime=\"c\">0001</hex>"
       "<day zone=\"z\">05.03.2024</day></msg>";
@@ -192,7 +149,7 @@ TEST(XMLWriterValues, SimpleContentValueIsSpelledAsItsElementSays) {
 // content is derived in two steps: the bytes come back unchanged.
 TEST(XMLWriterValues, SchemaBinarySimpleContentRoundTrips) {
   const XsdImportResult imported =
-      importXmlSchemas({std::string(WF_TEST_DATA_DIR) + "/xsd/binary-content.xsd"}, XsdImportOptions());
+      importXmlSchemas({dataPath("xsd/binary-content.xsd")}, XsdImportOptions());
   const std::vector<unsigned char> extract = compileMessageSetToExtract(imported.set, "binary-content.xsd");
   const DescriptorPtr descriptor(new XMLDictionaryInfo(0));
   descriptor->FromExtractFormat(nullptr, extract.data(), extract.size());
@@ -273,16 +230,9 @@ struct NullCase {
 
 void PrintTo(const NullCase& c, std::ostream* os) { *os << c.encoding << (c.namespaces ? " with namespaces" : ""); }
 
-std::string nullSet(const NullCase& c) {
-  return std::string(R"({ "name": "Nulls", )") + (c.namespaces ? R"("namespacesEnabled": true, )" : "") +
-         R"("properties": { "suppressXmlDeclaration": true, "booleanTrueValue": "yes",
-             "nullNonNumEncoding": ")" + c.encoding + R"(", "nullNonNumValue": "NIL",
-             "nullNumEncoding": ")" + c.encoding + R"(", "nullNumValue": "0" },
-           "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-             { "name": "text", "type": "string", "nillable": true },
-             { "name": "code", "type": "string", "nillable": true, "render": "elementWithValue" },
-             { "name": "attr", "type": "string", "nillable": true, "render": "attribute" },
-             { "name": "bin", "type": "hexBinary", "encoding": "cdata", "nillable": true } ] } } ] })";
+DescriptorPtr nullsDescriptor(const NullCase& c) {
+  return compileDescriptor(dataText("sets/write/nulls.json",
+                                    {{"@ENCODING@", c.encoding}, {"@NAMESPACES@", c.namespaces ? "true" : "false"}}));
 }
 
 class XMLWriterNullEncodings : public testing::TestWithParam<NullCase> {};
@@ -290,7 +240,7 @@ class XMLWriterNullEncodings : public testing::TestWithParam<NullCase> {};
 
 TEST_P(XMLWriterNullEncodings, NullValueIsWrittenAsTheMessageSetSays) {
   const NullCase& c = GetParam();
-  const DescriptorPtr descriptor = compileDescriptor(nullSet(c));
+  const DescriptorPtr descriptor = nullsDescriptor(c);
   for (const auto& [member, expected] :
        {std::make_pair(u"text", c.textExpected), std::make_pair(u"code", c.valueExpected)}) {
     MessageTree tree;
@@ -327,7 +277,7 @@ TEST(XMLWriterNullEncodings, NullOfAnAttributeOrCdataMemberTakesItsShape) {
   } cases[] = {{"nullElement", u"attr", eLogicalString, "<msg attr=\"\"></msg>"},
                {"valueText", u"bin", eLogicalBinary, "<msg><bin><![CDATA[NIL]]></bin></msg>"}};
   for (const auto& c : cases) {
-    const DescriptorPtr descriptor = compileDescriptor(nullSet({c.encoding, false, "", ""}));
+    const DescriptorPtr descriptor = nullsDescriptor({c.encoding, false, "", ""});
     MessageTree tree;
     TreeMaker make(tree, descriptor.get());
     make.member(make.tag(nullptr, u"msg"), c.member, PWFData::makeNull(c.type));
@@ -336,11 +286,7 @@ TEST(XMLWriterNullEncodings, NullOfAnAttributeOrCdataMemberTakesItsShape) {
 }
 
 TEST(XMLWriterNullEncodings, NumericValuesUseTheNumericEncoding) {
-  const DescriptorPtr descriptor = compileDescriptor(R"({ "name": "N",
-    "properties": { "suppressXmlDeclaration": true, "nullNumEncoding": "valueText", "nullNumValue": "NULL",
-                    "nullNonNumEncoding": "trueAttribute", "nullNonNumValue": "isNull" },
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-      { "name": "n", "type": "decimal", "nillable": true }, { "name": "s", "type": "string", "nillable": true } ] } } ] })");
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/write/numeric-nulls.json");
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   TreeElement& msg = make.tag(nullptr, u"msg");

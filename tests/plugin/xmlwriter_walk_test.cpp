@@ -18,13 +18,10 @@ using namespace writetest;
 
 namespace {
 
-constexpr char kSimpleSet[] = R"({ "name": "Simple", "properties": { "suppressXmlDeclaration": true },
-  "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-    { "name": "flag", "type": "boolean" }, { "name": "text", "type": "string", "maxOccurs": "unbounded" },
-    { "name": "id", "type": "string", "render": "attribute" } ] } } ] })";
+constexpr char kSimpleSet[] = "sets/write/simple.json";
 
 const XMLDictionaryInfo& simpleDescriptor() {
-  static const DescriptorPtr descriptor = compileDescriptor(kSimpleSet);
+  static const DescriptorPtr descriptor = compileDescriptorFile(kSimpleSet);
   return *descriptor;
 }
 
@@ -70,8 +67,7 @@ TEST(XMLWriterFailures, UnparsedBytesOfAnElementAreCopiedUnconverted) {
 // that is not an XML name (or holds a colon while the writer chooses the
 // prefixes) ends the write instead of making the document ill-formed.
 TEST(XMLWriterFailures, SelfDefiningNameThatIsNoXmlNameEndsTheWrite) {
-  const DescriptorPtr namespaces = compileDescriptor(R"({ "name": "N", "namespaces": [ { "uri": "urn:n" } ],
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })");
+  const DescriptorPtr namespaces = compileDescriptorFile("sets/write/namespaced-one-member.json");
   const struct {
     std::u16string_view name;
     const XMLDictionaryInfo* descriptor;
@@ -136,8 +132,7 @@ TEST(XMLWriterFailures, EachMalformedTreeHasItsError) {
        },
        "Internal subset must be a string."},
   };
-  const DescriptorPtr withDocType = compileDescriptor(R"({ "name": "D", "properties": { "suppressDoctype": false },
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "text", "type": "string" } ] } } ] })");
+  const DescriptorPtr withDocType = compileDescriptorFile("sets/write/with-doctype.json");
   for (const Case& c : cases) {
     MessageTree tree;
     TreeMaker make(tree, withDocType.get());
@@ -291,9 +286,7 @@ TEST(XMLWorkerWrite, CallsOutOfOrderAreRefused) {
 }
 
 TEST(XMLWorkerWrite, WriterFollowsTheDescriptorStack) {
-  const DescriptorPtr yesNo = compileDescriptor(R"({ "name": "YN", "properties": { "suppressXmlDeclaration": true,
-    "booleanTrueValue": "yes" }, "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-    { "name": "flag", "type": "boolean" } ] } } ] })");
+  const DescriptorPtr yesNo = compileDescriptorFile("sets/write/yes-no.json");
   MessageTree tree;
   TreeMaker make(tree, yesNo.get());
   make.member(make.tag(nullptr, u"msg"), u"flag", PWFData::makeBoolean(true));
@@ -328,14 +321,8 @@ TEST(XMLWorkerWrite, WriterFollowsTheDescriptorStack) {
 
 namespace {
 
-constexpr char kOuterSet[] = R"({ "name": "Outer", "properties": { "suppressXmlDeclaration": true,
-    "booleanTrueValue": "Y" }, "elements": [ { "name": "msg", "class": "message", "type": { "composition": "open",
-    "members": [ { "name": "flag", "type": "boolean", "maxOccurs": 2 } ] } } ] })";
-constexpr char kInnerSet[] = R"({ "name": "Inner",
-    "namespaces": [ { "uri": "urn:inner", "prefix": "in" } ],
-    "properties": { "booleanTrueValue": "yes" },
-    "elements": [ { "name": "note", "namespace": "in", "class": "message", "type": { "members": [
-      { "name": "flag", "namespace": "in", "type": "boolean" } ] } } ] })";
+constexpr char kOuterSet[] = "sets/write/embedding-outer.json";
+constexpr char kInnerSet[] = "sets/write/embedded-inner.json";
 
 // An outer message with an embedded note of another message set, written
 // by a worker that the tree's dictionary switch pushes the note's
@@ -366,8 +353,8 @@ protected:
     return std::string(out.bytes().begin(), out.bytes().end());
   }
 
-  const DescriptorPtr outer = compileDescriptor(kOuterSet);
-  const DescriptorPtr inner = compileDescriptor(kInnerSet);
+  const DescriptorPtr outer = compileDescriptorFile(kOuterSet);
+  const DescriptorPtr inner = compileDescriptorFile(kInnerSet);
   MessageTree tree;
   TreeMaker makeOuter{tree, outer.get()};
   TreeMaker makeInner{tree, inner.get()};
