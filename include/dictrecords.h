@@ -70,6 +70,16 @@ constexpr std::uint8_t eWhiteSpacePreserve = 1;
 constexpr std::uint8_t eWhiteSpaceReplace = 2;   // tab, line feed and carriage return become blanks
 constexpr std::uint8_t eWhiteSpaceCollapse = 3;  // replaced, runs of blanks made one, none at either end
 
+// The rule a value of a type follows, from the type's logical type and the
+// whiteSpace of its record: a String its type's rule (kept as read when the
+// dictionary names none); every other value collapsed.
+constexpr std::uint8_t stringWhiteSpace(long rule) {
+  return rule == eWhiteSpaceByLogicalType ? eWhiteSpacePreserve : static_cast<std::uint8_t>(rule);
+}
+constexpr std::uint8_t valueWhiteSpace(ELogicalType logicalType, long rule) {
+  return logicalType == eLogicalString ? stringWhiteSpace(rule) : eWhiteSpaceCollapse;
+}
+
 // SMD_VALUE_DEFINITION::facetKind.
 constexpr std::int32_t eFacetEnumeration = 0;
 constexpr std::int32_t eFacetDefault = 1;

@@ -114,6 +114,7 @@ public:
       type.listItemType = listItemTypeOf(static_cast<long>(row));
       type.isList = !type.isComplex && type.listItemType >= 0;
       type.isIntegerFamily = type.logicalType == eLogicalDecimal && derivesFromIntegerType(static_cast<long>(row));
+      type.whiteSpace = DictCodes::valueWhiteSpace(type.logicalType, def.whiteSpace);
       if (type.isComplex) {
         Walk walk;
         addMembers(static_cast<long>(row), 1, 1, -1, walk, type);

@@ -9,6 +9,7 @@
 // once per message set; immutable afterwards, so any number of threads may
 // read it.
 
+#include "dictrecords.h"
 #include "elementkinds.h"
 #include "pwfdata.h"
 
@@ -101,6 +102,9 @@ struct SchemaType {
   bool hasWildcard = false;  // admits elements it does not declare
   bool hasSimpleContent = false;  // a complex type with a value of its own
   bool isIntegerFamily = false;   // a decimal type whose values are integers (xs:integer and kin)
+  // What its values do with whitespace before they are taken
+  // (DictCodes::eWhiteSpace*), as the parser applies it to a document's text.
+  std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
   long listItemType = -1;
   long baseType = -1;
   std::vector<SchemaMember> members;  // attributes and elements, in content order

@@ -106,6 +106,28 @@ bool isText(GivenValue::Kind kind) {
   return kind == GivenValue::Kind::String || kind == GivenValue::Kind::DateTime || kind == GivenValue::Kind::Duration;
 }
 
+// Text as a type's whitespace rule (DictCodes::eWhiteSpace*) leaves it: tab,
+// line feed and carriage return replaced by blanks; collapsed, runs of blanks
+// made one and none left at either end.
+std::string withWhiteSpace(std::string_view text, std::uint8_t rule) {
+  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    if (!isSpace(c)) {
+      result += c;
+    } else if (rule == DictCodes::eWhiteSpaceReplace) {
+      result += ' ';
+    } else if (rule == DictCodes::eWhiteSpacePreserve) {
+      result += c;
+    } else if (!result.empty() && result.back() != ' ') {
+      result += ' ';
+    }
+  }
+  if (rule == DictCodes::eWhiteSpaceCollapse && !result.empty() && result.back() == ' ') result.pop_back();
+  return result;
+}
+
 bool decimalValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong) {
   std::string digits;
   switch (given.kind) {
@@ -198,6 +220,13 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
     const ZelWstring text = wide(textOf(given));
     out = PWFData::makeString(text);
     return true;
+  }
+  // Text is taken as the parser takes a document's: after its type's
+  // whitespace rule, so what is written reads back as the value built.
+  if (isText(given.kind) && type->whiteSpace != DictCodes::eWhiteSpacePreserve) {
+    GivenValue normalised = given;
+    normalised.text = withWhiteSpace(given.text, type->whiteSpace);
+    if (normalised.text != given.text) return typedValue(normalised, type, out, wrong, preserveUtcFormat);
   }
   switch (target) {
     case eLogicalNone:

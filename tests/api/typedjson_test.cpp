@@ -21,6 +21,23 @@ const wfxml::MessageSet& typedSet() {
 
 const wfxml::MessageSet& sharedNameSet();
 
+// Values as typed data give them: each type's whitespace rule to meet, integers of any size.
+const wfxml::MessageSet& givenDataSet() {
+  static const ScratchFolder folder;
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("g.xsd",
+      R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+  <xs:simpleType name="Code"><xs:restriction base="xs:normalizedString"><xs:maxLength value="20"/></xs:restriction></xs:simpleType>
+  <xs:simpleType name="Word"><xs:restriction base="xs:token"><xs:maxLength value="20"/></xs:restriction></xs:simpleType>
+  <xs:element name="doc"><xs:complexType><xs:sequence>
+    <xs:element name="s" type="xs:string" minOccurs="0"/><xs:element name="n" type="xs:normalizedString" minOccurs="0"/>
+    <xs:element name="c" type="Code" minOccurs="0"/><xs:element name="t" type="xs:token" minOccurs="0"/>
+    <xs:element name="w" type="Word" minOccurs="0"/><xs:element name="d" type="xs:date" minOccurs="0"/>
+    <xs:element name="i" type="xs:integer" minOccurs="0" maxOccurs="unbounded"/>
+  </xs:sequence><xs:attribute name="a" type="xs:token"/></xs:complexType></xs:element>
+</xs:schema>)")});
+  return set;
+}
+
 // Each rule of docs/typed-json.md, in the order the document shows them.
 const char kOrderJson[] =
     R"({"order":{"@id":"o-1",)"                                                  // attributes: "@name"
@@ -121,22 +138,12 @@ TEST(TypedData, EachValueComesWithItsKindAndTheBuilderTakesTheCalls) {
 }
 
 TEST(TypedData, IntegersBeyondSixtyFourBitsComeAsBigIntegers) {
-  const ScratchFolder folder;
-  const std::string schema = folder.write("big.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
-    <xs:element name="n"><xs:complexType><xs:sequence>
-      <xs:element name="i" type="xs:integer" maxOccurs="unbounded"/></xs:sequence></xs:complexType></xs:element>
-    </xs:schema>)");
-  const auto set = wfxml::MessageSet::compile({schema});
-  const std::string xml = "<n><i>123456789012345678901234567890</i><i>-0042</i></n>";
-  wfxml::Session session(set);
-  const wfxml::Message message = session.parse(xml.data(), xml.size());
+  const std::string xml = "<doc><i>123456789012345678901234567890</i><i>-0042</i></doc>";
   CallRecorder recorder;
-  session.toTypedData(message, recorder);
+  wfxml::Session(givenDataSet()).toTypedData(xml.data(), xml.size(), recorder);
   EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), "bigInteger 123456789012345678901234567890"),
             recorder.calls.end());
   EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), "integer -42"), recorder.calls.end());
-  const std::string json = session.toJson(message);
-  EXPECT_EQ(session.toJson(session.fromJson(json)), json);
 }
 
 TEST(TypedData, CallsOutOfOrderAreRefused) {
@@ -399,5 +406,36 @@ TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
   wfxml::Session session(none);
   EXPECT_EQ(session.toJson(session.fromJson(json)), json);
 }
+
+
+struct GivenData {
+  const char* name;
+  const char* given;  // the content of "doc"
+  const char* built;  // as the message built gives it, and as the document written reads back
+};
+
+class DataGiven : public testing::TestWithParam<GivenData> {};
+
+TEST_P(DataGiven, IsBuiltAsTheDocumentWrittenReadsBack) {
+  wfxml::Session session(givenDataSet());
+  const wfxml::Message message = session.fromJson(std::string(R"({"doc":{)") + GetParam().given + "}}");
+  const std::string built = std::string(R"({"doc":{)") + GetParam().built + "}}";
+  EXPECT_EQ(session.toJson(message), built);
+  const std::vector<std::uint8_t> xml = session.write(message);
+  EXPECT_EQ(typedJson(session.messageSet(), xml.data(), xml.size()), built) << textOf(xml);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DataGiven,
+    testing::Values(GivenData{"StringKeepsIt", R"("s":" a\tb  c ")", R"("s":" a\tb  c ")"},
+                    GivenData{"NormalizedStringReplacesIt", R"("n":" a\tb  c\n")", R"("n":" a b  c ")"},
+                    GivenData{"ItsDerivationsToo", R"("c":"a\r\nb")", R"("c":"a  b")"},
+                    GivenData{"TokenCollapsesIt", R"("t":" SYSTEM \t DE1")", R"("t":"SYSTEM DE1")"},
+                    GivenData{"TokenDerivationsToo", R"("w":"\nA  B ")", R"("w":"A B")"},
+                    GivenData{"AttributesToo", R"("@a":" x  y ")", R"("@a":"x y")"},
+                    GivenData{"OtherTypesCollapseIt", R"("d":" 2026-01-02\n")", R"("d":"2026-01-02")"},
+                    GivenData{"BigIntegers", R"("i":[123456789012345678901234567890,-42])",
+                              R"("i":[123456789012345678901234567890,-42])"}),
+    [](const testing::TestParamInfo<GivenData>& info) { return info.param.name; });
 
 }  // namespace

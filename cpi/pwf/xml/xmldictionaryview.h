@@ -62,9 +62,7 @@ public:
   // (DictCodes::eWhiteSpace*): the type's rule, Preserve when it names none
   // or there is no type. Values of other logical types always collapse it.
   std::uint8_t stringWhiteSpace(long typeIndex) const {
-    const long rule = typeIndex < 0 ? DictCodes::eWhiteSpacePreserve : type(typeIndex).whiteSpace;
-    return rule == DictCodes::eWhiteSpaceByLogicalType ? DictCodes::eWhiteSpacePreserve
-                                                       : static_cast<std::uint8_t>(rule);
+    return typeIndex < 0 ? DictCodes::eWhiteSpacePreserve : DictCodes::stringWhiteSpace(type(typeIndex).whiteSpace);
   }
   // The logical type of a type; None for a negative index.
   ELogicalType logicalType(long typeIndex) const;
