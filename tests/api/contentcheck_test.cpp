@@ -11,58 +11,7 @@
 namespace {
 
 const wfxml::MessageSet& paymentSet() {
-  static const ScratchFolder folder;
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("pay.xsd",
-      R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:p="urn:test:pay"
-           targetNamespace="urn:test:pay" elementFormDefault="qualified">
-  <xs:simpleType name="Ccy"><xs:restriction base="xs:token"><xs:pattern value="[A-Z]{3}"/></xs:restriction></xs:simpleType>
-  <xs:simpleType name="Short"><xs:restriction base="xs:string"><xs:maxLength value="5"/></xs:restriction></xs:simpleType>
-  <xs:simpleType name="Digits"><xs:restriction base="xs:decimal"><xs:totalDigits value="5"/></xs:restriction></xs:simpleType>
-  <xs:simpleType name="Version"><xs:restriction base="xs:int"><xs:maxInclusive value="9"/></xs:restriction></xs:simpleType>
-  <xs:simpleType name="Letter">
-    <xs:restriction base="xs:string"><xs:enumeration value="a"/><xs:enumeration value="b"/></xs:restriction>
-  </xs:simpleType>
-  <xs:complexType name="Amount">
-    <xs:simpleContent>
-      <xs:extension base="p:Digits"><xs:attribute name="Ccy" type="p:Ccy" use="required"/></xs:extension>
-    </xs:simpleContent>
-  </xs:complexType>
-  <xs:complexType name="Rate">
-    <xs:choice><xs:element name="fixed" type="xs:decimal"/><xs:element name="floating" type="xs:string"/></xs:choice>
-    <xs:attribute name="id" type="xs:ID"/>
-  </xs:complexType>
-  <xs:complexType name="Interest">
-    <xs:complexContent>
-      <xs:extension base="p:Rate"><xs:sequence><xs:element name="basis" type="xs:string"/></xs:sequence></xs:extension>
-    </xs:complexContent>
-  </xs:complexType>
-  <xs:complexType name="Key" mixed="true">
-    <xs:choice><xs:element name="dsa" type="xs:string"/><xs:element name="rsa" type="p:Short"/></xs:choice>
-  </xs:complexType>
-  <xs:element name="Payment">
-    <xs:complexType>
-      <xs:sequence>
-        <xs:element name="Id" type="p:Short"/>
-        <xs:element name="Date" type="xs:date"/>
-        <xs:element name="Amount" type="p:Amount"/>
-        <xs:element name="Ref" type="p:Letter" minOccurs="2" maxOccurs="3"/>
-        <xs:choice>
-          <xs:element name="Iban" type="xs:string"/>
-          <xs:sequence><xs:element name="Bank" type="xs:string"/><xs:element name="Account" type="xs:string"/></xs:sequence>
-        </xs:choice>
-        <xs:choice minOccurs="0" maxOccurs="unbounded">
-          <xs:element name="Note" type="xs:string"/><xs:element name="Tag" type="xs:string"/>
-        </xs:choice>
-        <xs:element name="Debtor" minOccurs="0">
-          <xs:complexType><xs:sequence><xs:element name="Name" type="xs:string"/></xs:sequence></xs:complexType>
-        </xs:element>
-        <xs:element name="Interest" type="p:Interest" minOccurs="0"/>
-        <xs:element name="Key" type="p:Key" minOccurs="0"/>
-      </xs:sequence>
-      <xs:attribute name="Version" type="p:Version" use="required"/>
-    </xs:complexType>
-  </xs:element>
-</xs:schema>)")});
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("api/payment-checks.xsd")});
   return set;
 }
 
@@ -175,15 +124,7 @@ TEST(ForbiddenContent, ATreeBuiltThroughTheApiIsRefusedNamingItsTreePath) {
 // A message-set source has no schema: its tables give the occurrences,
 // choices and groups, and nothing checks the document written after them.
 const wfxml::MessageSet& sourceSet() {
-  static const ScratchFolder folder;
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("s.json", R"({ "name": "S",
-    "types": [ { "name": "Pair", "members": [ { "name": "bank", "type": "string" }, { "name": "acct", "type": "string" } ] },
-      { "name": "Acct", "composition": "choice", "members": [ { "name": "iban", "type": "string" }, { "group": "Pair" } ] },
-      { "name": "Addr", "members": [ { "name": "street", "type": "string" }, { "name": "city", "type": "string" } ] },
-      { "name": "Mark", "composition": "choice", "members": [ { "name": "x", "type": "string" }, { "name": "y", "type": "string" } ] } ],
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" },
-      { "name": "item", "type": "string", "maxOccurs": 2 }, { "group": "Acct" }, { "group": "Addr", "minOccurs": 0 },
-      { "group": "Mark", "maxOccurs": 2 } ] } } ] })")});
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("api/source-checks.json")});
   return set;
 }
 

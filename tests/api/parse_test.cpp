@@ -12,12 +12,7 @@
 namespace {
 
 TEST(FirstExample, ASchemaAndAMessageInFiveLines) {
-  const ScratchFolder folder;
-  const std::string schema = folder.write("order.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
-    <xs:element name="order"><xs:complexType><xs:sequence>
-      <xs:element name="customer"><xs:complexType><xs:sequence><xs:element name="name" type="xs:string"/>
-      </xs:sequence></xs:complexType></xs:element>
-      <xs:element name="total" type="xs:decimal"/></xs:sequence></xs:complexType></xs:element></xs:schema>)");
+  const std::string schema = testData("api/first-example-order.xsd");
   const std::string bytes = "<order><customer><name>Ada</name></customer><total>10.50</total></order>";
 
   auto set = wfxml::MessageSet::compile({schema});
@@ -56,14 +51,7 @@ TEST(Elements, DefinedElementsHaveTheirDocumentNamesAndNamespaces) {
 }
 
 TEST(Elements, SimpleContentIsTheValueOfItsElementButListItemsAreNot) {
-  const ScratchFolder folder;
-  const std::string schema = folder.write("amounts.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
-    <xs:complexType name="Amount"><xs:simpleContent><xs:extension base="xs:decimal">
-      <xs:attribute name="Ccy" type="xs:string"/></xs:extension></xs:simpleContent></xs:complexType>
-    <xs:element name="doc"><xs:complexType><xs:sequence>
-      <xs:element name="amount" type="Amount"/>
-      <xs:element name="days"><xs:simpleType><xs:list itemType="xs:int"/></xs:simpleType></xs:element>
-    </xs:sequence></xs:complexType></xs:element></xs:schema>)");
+  const std::string schema = testData("api/amounts-and-lists.xsd");
   const std::string bytes = R"(<doc><amount Ccy="EUR">1250.00</amount><days>1 2</days></doc>)";
 
   const wfxml::Message message = wfxml::MessageSet::compile({schema}).parse(bytes.data(), bytes.size());
