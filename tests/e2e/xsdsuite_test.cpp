@@ -316,143 +316,54 @@ private:
 // lexical forms (blanks around them, signs, exponents, leading zeros, list
 // items separated by tabs and line ends, empty lists, defaults). One schema
 // holds them all; each of its global elements is the root of its documents.
-
+// The values are in tests/data/xsd/generated-datatypes.json: "builtins",
+// valid lexical forms of each built-in type (none holding a blank: they make
+// lists); "facets", restricted types and values they take; "defaults",
+// elements with a default or fixed value and the value.
 constexpr const char* kGeneratedNamespace = "urn:generated";
-
-struct BuiltinValues {
-  const char* type;
-  std::vector<const char*> values;  // valid lexical forms, none holding a blank (they make lists)
-};
-
-const BuiltinValues kBuiltinValues[] = {
-    {"anyURI", {"http://www.example.com/a?b=c#d", "urn:isbn:0451450523", "../a%20b"}},
-    {"base64Binary", {"cmJn", "ZW5vdWdoIGRhdGE=", "YWJjZA=="}},
-    {"boolean", {"true", "false", "1", "0"}},
-    {"byte", {"-128", "127", "+5", "007"}},
-    {"date", {"2030-12-31", "1970-01-01Z", "2001-02-03+05:00", "-0001-01-01"}},
-    {"dateTime", {"2030-12-31T23:59:59", "1970-01-01T00:00:00Z", "2001-02-03T04:05:06.789+01:00", "2000-01-01T24:00:00"}},
-    {"decimal", {"-999999999999999999", "1250.00", ".66", "+3.", "0.000000000000000000000001", "-0.0"}},
-    {"double", {"1.7976931348623157E308", "4.9E-324", "-INF", "NaN", "7.42727726E-4", "1e3", "-0", "+1.5E+2"}},
-    {"duration", {"P1863Y04M", "P1Y2M3DT10H30M", "-P120D", "PT0.5S", "P0Y"}},
-    {"ENTITY", {"pic"}},
-    {"float", {"3.4028235E38", "1.4E-45", "INF", "-3.5e-2", "1.1", "0012.50"}},
-    {"gDay", {"---01", "---31Z", "---15+02:00"}},
-    {"gMonth", {"--03", "--12Z"}},
-    {"gMonthDay", {"--02-29", "--12-31Z"}},
-    {"gYear", {"2030", "-0044", "12345", "1999Z"}},
-    {"gYearMonth", {"2030-12", "1999-01Z"}},
-    {"hexBinary", {"0FB7", "0fb7", "ABCDEF0123"}},
-    {"ID", {"id1"}},
-    {"int", {"-2147483648", "2147483647", "+0012"}},
-    {"integer", {"-999999999999999999999999", "007", "+0"}},
-    {"language", {"en", "en-US", "i-klingon", "x-private"}},
-    {"long", {"-9223372036854775808", "9223372036854775807", "+01"}},
-    {"Name", {":abc", "_x.y-z", "a:b"}},
-    {"NCName", {"abc", "_x.y-z"}},
-    {"negativeInteger", {"-1", "-999999999999999999999"}},
-    {"NMTOKEN", {"-abc", "123", ":x"}},
-    {"nonNegativeInteger", {"0", "+0", "999999999999999999999999"}},
-    {"nonPositiveInteger", {"0", "-0", "-999999999999999999999999"}},
-    {"normalizedString", {"a", "b&amp;c"}},
-    {"positiveInteger", {"1", "+999999999999999999999999"}},
-    {"QName", {"xs:string", "g:foo", "bar"}},
-    {"short", {"-32768", "32767"}},
-    {"string", {"hello", "a&amp;b&lt;c"}},
-    {"time", {"23:59:59", "00:00:00Z", "12:30:00.5-05:00", "24:00:00"}},
-    {"token", {"a", "one"}},
-    {"unsignedByte", {"0", "255"}},
-    {"unsignedInt", {"0", "4294967295"}},
-    {"unsignedLong", {"0", "18446744073709551615"}},
-    {"unsignedShort", {"0", "65535"}},
-};
-
-// Facets, each with values the restricted type takes.
-struct FacetCase {
-  const char* name;
-  const char* base;
-  const char* facets;
-  std::vector<const char*> values;
-};
-
-const FacetCase kFacetCases[] = {
-    {"digits", "xs:decimal", "<xs:totalDigits value='5'/><xs:fractionDigits value='2'/>", {"123.45", "+0.10", "-000123.4", " 1.5 "}},
-    {"integer-digits", "xs:integer", "<xs:totalDigits value='3'/>", {"+000123", "-999"}},
-    {"int-range", "xs:int", "<xs:minInclusive value='-5'/><xs:maxExclusive value='100'/>", {"-5", "+099", "\n0\n"}},
-    {"double-range", "xs:double", "<xs:minExclusive value='-1E2'/><xs:maxInclusive value='1e2'/>", {"-99.9", "1E2", "0.5e1"}},
-    {"dateTime-range", "xs:dateTime", "<xs:minInclusive value='2000-01-01T00:00:00Z'/>", {"2000-01-01T01:00:00+01:00", "2030-06-15T12:00:00Z"}},
-    {"date-range", "xs:date", "<xs:maxInclusive value='2030-12-31'/>", {"2030-12-31", "1999-01-01Z"}},
-    {"unsignedLong-range", "xs:unsignedLong", "<xs:maxInclusive value='18446744073709551615'/>", {"18446744073709551615", "00"}},
-    {"string-length", "xs:string", "<xs:length value='3'/>", {"abc", "a b"}},
-    {"token-length", "xs:token", "<xs:maxLength value='3'/>", {"  ab  ", "a\t\nb"}},
-    {"hexBinary-length", "xs:hexBinary", "<xs:length value='2'/>", {"0FB7", "0fb7"}},
-    {"base64Binary-length", "xs:base64Binary", "<xs:length value='3'/>", {"cmJn"}},
-    {"collapsed", "xs:normalizedString", "<xs:whiteSpace value='collapse'/>", {"  a   b  "}},
-    {"replaced", "xs:string", "<xs:whiteSpace value='replace'/>", {"a\tb"}},
-    {"duration-pattern", "xs:duration", "<xs:pattern value='P\\d+Y\\d\\dM'/>", {"P1863Y04M"}},
-    {"boolean-pattern", "xs:boolean", "<xs:pattern value='[01]'/>", {"1", "0"}},
-    {"float-pattern", "xs:float", "<xs:pattern value='.*E.*'/>", {"1.5E2"}},
-    {"hexBinary-pattern", "xs:hexBinary", "<xs:pattern value='[0-9a-f]*'/>", {"0fb7"}},
-    {"decimal-pattern", "xs:decimal", "<xs:pattern value='\\d+\\.\\d{2}'/>", {"1250.00"}},
-    {"decimal-enumeration", "xs:decimal", "<xs:enumeration value='1.0'/><xs:enumeration value='2.50'/>", {"1.0", "2.50", "1"}},
-    {"int-list-length", "g:intList", "<xs:length value='3'/>", {"1 2 3", "\t+1\n-2\n 03 "}},
-    {"union", "g:dateOrNumber", "", {"2001-02-03", "1", "true", " 2.5 "}},
-    {"union-list", "g:unionList", "", {"1 true -3 false", ""}},
-};
-
-// Elements with a default or fixed value, and the values they take.
-struct DefaultCase {
-  const char* type;
-  const char* constraint;  // "default" or "fixed"
-  const char* value;
-};
-
-const DefaultCase kDefaultCases[] = {
-    {"xs:int", "default", "42"},          {"xs:decimal", "default", "1.5"},
-    {"xs:boolean", "default", "1"},       {"xs:double", "fixed", "1E3"},
-    {"xs:date", "fixed", "2001-02-03"},   {"xs:dateTime", "default", "2001-02-03T04:05:06Z"},
-    {"xs:hexBinary", "default", "0a"},    {"xs:string", "default", "  x  "},
-    {"xs:token", "fixed", "a b"},         {"g:intList", "default", "1 2 3"},
-    {"xs:NMTOKENS", "default", "a b"},    {"xs:duration", "default", "P1D"},
-};
 
 class DatatypeTable {
 public:
   DatatypeTable() {
-    for (const BuiltinValues& builtin : kBuiltinValues) {
-      const std::string type = std::string("xs:") + builtin.type;
-      const std::string atomic = std::string("atomic.") + builtin.type;
+    const nlohmann::json table = nlohmann::json::parse(readFileText(testData("xsd/generated-datatypes.json")));
+    for (const nlohmann::json& builtin : table.at("builtins")) {
+      const std::string name = builtin.at("type");
+      const std::vector<std::string> values = builtin.at("values");
+      const std::string type = "xs:" + name;
+      const std::string atomic = "atomic." + name;
       declare(atomic, "type='" + type + "'");
       std::size_t n = 0;
-      for (const char* value : builtin.values) {
+      for (const std::string& value : values) {
         document(atomic, std::to_string(n), value);
         document(atomic, std::to_string(n++) + "-blanks", std::string("\n\t ") + value + " \n");
       }
-      const std::string list = std::string("list.") + builtin.type;
+      const std::string list = "list." + name;
       declareSimple(list, "<xs:restriction><xs:simpleType><xs:list itemType='" + type +
                               "'/></xs:simpleType><xs:maxLength value='10'/></xs:restriction>");
-      document(list, "blanks", join(builtin.values, " "));
-      document(list, "tabs", "\n\t" + join(builtin.values, "\t\n ") + "\r\n");
+      document(list, "blanks", join(values, " "));
+      document(list, "tabs", "\n\t" + join(values, "\t\n ") + "\r\n");
       document(list, "empty", "");
       // boolean takes no enumeration; an ENTITY one names an entity no schema declares.
       if (type == "xs:boolean" || type == "xs:ENTITY") continue;
-      const std::string enumeration = std::string("enumeration.") + builtin.type;
+      const std::string enumeration = "enumeration." + name;
       std::string facets;
-      for (const char* value : builtin.values) facets += std::string("<xs:enumeration value='") + value + "'/>";
+      for (const std::string& value : values) facets += "<xs:enumeration value='" + value + "'/>";
       declareSimple(enumeration, restriction(type, facets));
-      document(enumeration, "last", builtin.values.back());
+      document(enumeration, "last", values.back());
     }
-    for (const FacetCase& facet : kFacetCases) {
-      const std::string name = std::string("facet.") + facet.name;
-      declareSimple(name, restriction(facet.base, facet.facets));
+    for (const nlohmann::json& facet : table.at("facets")) {
+      const std::string name = "facet." + facet.at("name").get<std::string>();
+      declareSimple(name, restriction(facet.at("base"), facet.at("facets")));
       std::size_t n = 0;
-      for (const char* value : facet.values) document(name, std::to_string(n++), value);
+      for (const std::string value : facet.at("values")) document(name, std::to_string(n++), value);
     }
     std::size_t n = 0;
-    for (const DefaultCase& constrained : kDefaultCases) {
-      const std::string name = std::string(constrained.constraint) + "." + std::to_string(n++);
-      declare(name, std::string("type='") + constrained.type + "' " + constrained.constraint + "='" + constrained.value + "'");
+    for (const nlohmann::json& constrained : table.at("defaults")) {
+      const std::string constraint = constrained.at("constraint"), value = constrained.at("value");
+      const std::string name = constraint + "." + std::to_string(n++);
+      declare(name, "type='" + constrained.at("type").get<std::string>() + "' " + constraint + "='" + value + "'");
       // Empty, the element takes its default or fixed value.
-      document(name, "given", constrained.value);
+      document(name, "given", value);
       document(name, "empty", "", "given");
       documents_.push_back({"generated/" + name + "/self-closing", start(name) + "/>", "generated/" + name + "/given"});
     }
@@ -478,9 +389,9 @@ public:
   const std::vector<GeneratedDocument>& documents() const { return documents_; }
 
 private:
-  static std::string join(const std::vector<const char*>& values, const char* separator) {
+  static std::string join(const std::vector<std::string>& values, const char* separator) {
     std::string text;
-    for (const char* value : values) text += (text.empty() ? "" : separator) + std::string(value);
+    for (const std::string& value : values) text += (text.empty() ? "" : separator) + value;
     return text;
   }
   static std::string restriction(const std::string& base, const std::string& facets) {
