@@ -11,6 +11,7 @@
 #include "zelexception.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <unistd.h>
 
@@ -62,55 +63,17 @@ const char* groupWellFormedToUs(const ConformanceCase& test) {
   return nullptr;
 }
 
-// Reasons shared by several documents.
-constexpr char kVersionUnchecked[] = "the scanner does not check the characters of the version number";
-constexpr char kExternalSubset[] = "the error is in the external DTD subset, which is never read";
-constexpr char kWarningEndsParse[] =
-    "a repeated attribute declaration is a scanner warning, and every scanner warning ends a parse";
-constexpr char kExpansionLimit[] = "more than 1000 entity expansions: the scanner's security limit";
-constexpr char kSubsetRebuilt[] =
-    "the internal subset is rebuilt from declarations whose entity values come with character references "
-    "replaced; written back as they are, they read differently";
-constexpr char kEmptySystemLiteral[] =
-    "the scanner reports an empty system literal as no system id, so the rebuilt entity declaration lacks it and "
-    "does not read back";
-constexpr char kWhitespaceInAttribute[] =
-    "the writer escapes only the five special characters: a tab, line feed or carriage return from a character "
-    "reference in an attribute value is written as is and read back as a space";
-
-// Single not-well-formed documents the scanner reads without error, and why.
-const std::map<std::string, const char*> kWellFormedToUs = {
-    {"not-wf-sa-102", kVersionUnchecked},
-    {"o-p26fail1", kVersionUnchecked},
-    {"o-p26fail2", kVersionUnchecked},
-    {"ibm-1-1-not-wf-P77-ibm77n13.xml", kExternalSubset},
-    {"ibm-1-1-not-wf-P77-ibm77n14.xml", kExternalSubset},
-    {"ibm-1-1-not-wf-P77-ibm77n15.xml", kExternalSubset},
-    {"rmt-ns-e1.0-13c", "the scanner lets an element name take the reserved prefix xmlns"},
-    {"hst-lhs-007", "the byte-order mark decides the encoding; the scanner does not compare it with the declared one"},
-};
-
-// Valid documents that do not parse, or do not come back the same, and why.
-const std::map<std::string, const char*> kValidDifferences = {
-    {"valid-sa-045", kWarningEndsParse},
-    {"valid-sa-095", kWarningEndsParse},
-    {"o-p52pass1", kWarningEndsParse},
-    {"ibm-valid-P59-ibm59v01.xml", kWarningEndsParse},
-    {"pr-xml-little", kExpansionLimit},
-    {"pr-xml-utf-16", kExpansionLimit},
-    {"pr-xml-utf-8", kExpansionLimit},
-    {"valid-sa-068", kSubsetRebuilt},
-    {"valid-sa-110", kSubsetRebuilt},
-    {"v-pe02", kSubsetRebuilt},
-    {"v-pe03", kSubsetRebuilt},
-    {"ibm-valid-P11-ibm11v01.xml", kEmptySystemLiteral},
-    {"ibm-valid-P11-ibm11v02.xml", kEmptySystemLiteral},
-    {"valid-sa-105", kWhitespaceInAttribute},
-    {"valid-sa-106", kWhitespaceInAttribute},
-    {"valid-sa-107", kWhitespaceInAttribute},
-    {"ibm-valid-P66-ibm66v01.xml", "the writer escapes only the five special characters: a carriage return from a "
-                                   "character reference in text is written as is and read back as a line feed"},
-};
+// tests/data/conformance.json: "wellFormedToUs", single not-well-formed
+// documents the scanner reads without error; "validDifferences", valid
+// documents that do not parse, or do not come back the same: each reason ->
+// the ids of its documents. Returns id -> reason of one of them.
+std::map<std::string, std::string> listedDocuments(const char* kind) {
+  const nlohmann::json json = nlohmann::json::parse(readFileText(testData("conformance.json")));
+  std::map<std::string, std::string> reasons;
+  for (const auto& [reason, ids] : json.at(kind).items())
+    for (const std::string id : ids) reasons[id] = reason;
+  return reasons;
+}
 
 // The suite's single catalogue: TEST elements inside nested TESTCASES, whose
 // xml:base attributes (all folder names ending in '/') lead from the
@@ -234,6 +197,7 @@ struct Tally {
 }  // namespace
 
 TEST_F(ConformanceSuite, NotWellFormedDocumentsEndInTheScannerException) {
+  const std::map<std::string, std::string> wellFormedToUs = listedDocuments("wellFormedToUs");
   Tally tally;
   for (const ConformanceCase& test : cases_) {
     if (test.type != "not-wf") continue;
@@ -242,12 +206,12 @@ TEST_F(ConformanceSuite, NotWellFormedDocumentsEndInTheScannerException) {
         parseFailure(readBytes(test.file.string()), descriptorFor(test), tree,
                      kScannerLeaks.count(test.id) ? std::map<std::string, long>{{"memoryManagerPoolSize", 65536}}
                                                   : std::map<std::string, long>{});
-    const auto listed = kWellFormedToUs.find(test.id);
+    const auto listed = wellFormedToUs.find(test.id);
     if (failure == "CP_XML_XERCES_PARSER_EXCEPTION") {
-      tally.pass(test.id, listed != kWellFormedToUs.end());
+      tally.pass(test.id, listed != wellFormedToUs.end());
       continue;
     }
-    const char* reason = listed != kWellFormedToUs.end() ? listed->second : groupWellFormedToUs(test);
+    const char* reason = listed != wellFormedToUs.end() ? listed->second.c_str() : groupWellFormedToUs(test);
     if (reason && failure.empty()) {
       ++tally.known[reason];
       continue;
@@ -259,10 +223,11 @@ TEST_F(ConformanceSuite, NotWellFormedDocumentsEndInTheScannerException) {
 }
 
 TEST_F(ConformanceSuite, ValidXml10DocumentsRoundTripSelfDefining) {
+  const std::map<std::string, std::string> validDifferences = listedDocuments("validDifferences");
   Tally tally;
   for (const ConformanceCase& test : cases_) {
     if (test.type != "valid" || !test.isXml10()) continue;
-    const auto listed = kValidDifferences.find(test.id);
+    const auto listed = validDifferences.find(test.id);
     MessageTree first;
     const DictionaryInfo* descriptor = descriptorFor(test);
     std::string problem = parseFailure(readBytes(test.file.string()), descriptor, first);
@@ -275,8 +240,8 @@ TEST_F(ConformanceSuite, ValidXml10DocumentsRoundTripSelfDefining) {
       if (!problem.empty()) problem = "written document: " + problem;
     }
     if (problem.empty()) {
-      tally.pass(test.id, listed != kValidDifferences.end());
-    } else if (listed != kValidDifferences.end()) {
+      tally.pass(test.id, listed != validDifferences.end());
+    } else if (listed != validDifferences.end()) {
       ++tally.known[listed->second];
     } else {
       ADD_FAILURE() << test.id << " (" << test.file << "): " << problem << "\n"
