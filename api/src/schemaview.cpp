@@ -115,6 +115,7 @@ public:
       type.isList = !type.isComplex && type.listItemType >= 0;
       type.isIntegerFamily = type.logicalType == eLogicalDecimal && derivesFromIntegerType(static_cast<long>(row));
       type.whiteSpace = DictCodes::valueWhiteSpace(type.logicalType, def.whiteSpace);
+      if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers, 0);
       if (type.isComplex) {
         Walk walk;
         addMembers(static_cast<long>(row), 1, 1, -1, walk, type);
@@ -262,6 +263,38 @@ private:
       row = cache[row].baseTypeIndex;
     }
     return -1;
+  }
+
+  // The union whose members a union type's values are tried against: its
+  // own, or a restricted base union's.
+  long unionOf(long row) const {
+    const auto& cache = dictionary_.getTypeCache();
+    const long base = cache[row].baseTypeIndex;
+    const bool restricts = cache[row].baseTypeId > 0 && validType(base) && cache[base].typeKind == DictCodes::eTypeKindUnion;
+    return restricts ? base : row;
+  }
+
+  // The member types of a union, nested unions flattened in place. Bounded:
+  // dictionaries from files may loop.
+  void addUnionMembers(long row, std::vector<SchemaType::UnionMember>& members, std::size_t depth) const {
+    const auto& types = dictionary_.getTypeCache();
+    const auto& rows = dictionary_.getMemberCache();
+    if (!validType(row) || depth > 64) return;
+    const long first = types[row].firstMemberIndex;
+    for (long m = first; m >= 0 && m < first + rowCount(row); ++m) {
+      const long memberType = rows[m].typeIndex;
+      if (rows[m].elementId != 0 || !validType(memberType)) continue;
+      const prf_SMD_TYPE_DEFINITION& def = types[memberType];
+      if (def.typeKind == DictCodes::eTypeKindList || def.logicalType > 0) {
+        SchemaType::UnionMember member;
+        member.isList = def.typeKind == DictCodes::eTypeKindList;
+        member.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
+        member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
+        members.push_back(member);
+      } else if (def.typeKind == DictCodes::eTypeKindUnion) {
+        addUnionMembers(memberType, members, depth + 1);
+      }
+    }
   }
 
   bool derivesFromIntegerType(long row) const {

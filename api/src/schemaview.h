@@ -105,6 +105,14 @@ struct SchemaType {
   // What its values do with whitespace before they are taken
   // (DictCodes::eWhiteSpace*), as the parser applies it to a document's text.
   std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
+  // A union's member types, in the order the parser tries them (a nested
+  // union's in its place; a restriction of a union has its base's).
+  struct UnionMember {
+    ELogicalType logicalType = eLogicalString;
+    std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
+    bool isList = false;
+  };
+  std::vector<UnionMember> unionMembers;
   long listItemType = -1;
   long baseType = -1;
   std::vector<SchemaMember> members;  // attributes and elements, in content order

@@ -8,6 +8,7 @@
 #include "zelexception.h"
 #include "zelwstring.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -190,6 +191,74 @@ bool convertedText(const GivenValue& given, const char* expected, PWFData& out, 
   }
 }
 
+bool equalsIgnoringCase(std::u16string_view text, std::u16string_view word) {
+  return text.size() == word.size() &&
+         std::equal(word.begin(), word.end(), text.begin(),
+                    [](char16_t w, char16_t t) { return w == (t >= u'A' && t <= u'Z' ? t - u'A' + u'a' : t); });
+}
+
+// Text of a union as the parser converts it to one member type's value;
+// false when it is none.
+bool unionMemberValue(std::string_view given, const SchemaType::UnionMember& member, PWFData& out,
+                      bool preserveUtcFormat) {
+  const ZelWstring text = wide(withWhiteSpace(given, member.whiteSpace));
+  const DataCnv& convert = converter(preserveUtcFormat);
+  const char16_t* data = text.data();
+  const std::size_t length = text.length();
+  try {
+    switch (member.logicalType) {
+      case eLogicalNone:
+      case eLogicalString: out = PWFData::makeString(text); break;
+      case eLogicalInteger:
+        out = convert.StrToInt64(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
+                                 DataCnv::JUSTIFY_RIGHT, u'0', true);
+        break;
+      case eLogicalDecimal:
+        out = convert.StrToDec(data, length, false, 0, DataCnv::US_DECIMAL, DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
+                               DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
+        break;
+      case eLogicalFloat: out = convert.StrToDbl(data, length); break;
+      case eLogicalBoolean: {
+        const std::u16string_view spelled = text.view();
+        bool truth = equalsIgnoringCase(spelled, u"true") || spelled == u"1";
+        if (!truth && !equalsIgnoringCase(spelled, u"false") && spelled != u"0")
+          truth = convert.StrToInt32(data, length, DataCnv::SIGN_LEADING, DataCnv::US_MINUS, DataCnv::US_PLUS, 0,
+                                     DataCnv::JUSTIFY_RIGHT, u'0', true).getIntegerValue() != 0;
+        out = PWFData::makeBoolean(truth);
+        break;
+      }
+      case eLogicalDateTime:
+        out = convert.StrToDateTime(data, DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(length));
+        break;
+      case eLogicalInterval: out = convert.StrToInterval(data, length); break;
+      case eLogicalBinary: out = CPBase64Converter::binFromBase64(data, length); break;
+    }
+    return true;
+  } catch (const ZelException&) {
+    return false;
+  }
+}
+
+// A union's value is the first member type's its text converts to, as in a
+// document. Text that reaches a list member (whose items are no single
+// value), or of a union whose members the dictionary does not list, stays text.
+bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong,
+                bool preserveUtcFormat) {
+  const std::string text = textOf(given);
+  for (const SchemaType::UnionMember& member : type.unionMembers) {
+    if (member.isList) break;
+    if (unionMemberValue(text, member, out, preserveUtcFormat)) return true;
+  }
+  const bool listReached = std::any_of(type.unionMembers.begin(), type.unionMembers.end(),
+                                       [](const SchemaType::UnionMember& member) { return member.isList; });
+  if (!listReached && !type.unionMembers.empty()) {
+    wrong = "'" + text + "' is a value of none of the union's member types";
+    return false;
+  }
+  out = PWFData::makeString(wide(text));
+  return true;
+}
+
 }  // namespace
 
 const char* kindName(GivenValue::Kind kind) {
@@ -215,12 +284,12 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
     out = PWFData::makeNull(target == eLogicalNone ? eLogicalString : target);
     return true;
   }
-  if (!type || type->isUnion) {
-    // Untyped, or a union: the text decides, as it would in a document.
-    const ZelWstring text = wide(textOf(given));
-    out = PWFData::makeString(text);
+  if (!type) {
+    // Untyped: the value is its text.
+    out = PWFData::makeString(wide(textOf(given)));
     return true;
   }
+  if (type->isUnion) return unionValue(given, *type, out, wrong, preserveUtcFormat);
   // Text is taken as the parser takes a document's: after its type's
   // whitespace rule, so what is written reads back as the value built.
   if (isText(given.kind) && type->whiteSpace != DictCodes::eWhiteSpacePreserve) {

@@ -585,17 +585,26 @@ private:
   }
 
   // Text runs and elements in order: strings and objects of one key. type:
-  // the element's, null when self-defining.
+  // the element's, null when self-defining. Strings side by side are one run
+  // in the document, and a run of whitespace alone is no text the parser
+  // gives: the message built holds the runs the document written reads back.
   void mixed(TreeElement& element, const TypedNode& content, const SchemaType* type) {
     if (content.kind != TypedNode::Kind::Array) fail("mixed content is an array of texts and elements");
+    std::string run;
+    const auto endRun = [&] {
+      if (run.find_first_not_of(" \t\r\n") != std::string::npos)
+        assembly_.appendValue(element, PWFData::makeString(ZelWstring::fromUtf8(run)));
+      run.clear();
+    };
     for (std::size_t i = 0; i < content.items.size(); ++i) {
       Step step(*this, "[" + std::to_string(i) + "]");
       const TypedNode& item = content.items[i];
       if (item.kind == TypedNode::Kind::Value && item.value.kind == GivenValue::Kind::String) {
         refuseUnlessXmlText(item.value.text);
-        assembly_.appendValue(element, PWFData::makeString(ZelWstring::fromUtf8(item.value.text)));
+        run += item.value.text;
         continue;
       }
+      endRun();
       if (item.kind != TypedNode::Kind::Object || item.fields.size() != 1)
         fail("a text or an object of one key (an element) was expected");
       const auto& [key, value] = item.fields.front();
@@ -611,6 +620,7 @@ private:
       }
       appendExtra(element, type, pending, value);
     }
+    endRun();
   }
 
   // Content no definition describes: values as text, objects as elements.

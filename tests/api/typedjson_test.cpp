@@ -21,18 +21,22 @@ const wfxml::MessageSet& typedSet() {
 
 const wfxml::MessageSet& sharedNameSet();
 
-// Values as typed data give them: each type's whitespace rule to meet, integers of any size.
+// Values as typed data give them: each type's whitespace rule to meet, integers of any
+// size, a union's member types, mixed content.
 const wfxml::MessageSet& givenDataSet() {
   static const ScratchFolder folder;
   static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("g.xsd",
       R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
   <xs:simpleType name="Code"><xs:restriction base="xs:normalizedString"><xs:maxLength value="20"/></xs:restriction></xs:simpleType>
   <xs:simpleType name="Word"><xs:restriction base="xs:token"><xs:maxLength value="20"/></xs:restriction></xs:simpleType>
+  <xs:simpleType name="IntOrWord"><xs:union memberTypes="xs:int Word"/></xs:simpleType>
   <xs:element name="doc"><xs:complexType><xs:sequence>
     <xs:element name="s" type="xs:string" minOccurs="0"/><xs:element name="n" type="xs:normalizedString" minOccurs="0"/>
     <xs:element name="c" type="Code" minOccurs="0"/><xs:element name="t" type="xs:token" minOccurs="0"/>
     <xs:element name="w" type="Word" minOccurs="0"/><xs:element name="d" type="xs:date" minOccurs="0"/>
-    <xs:element name="i" type="xs:integer" minOccurs="0" maxOccurs="unbounded"/>
+    <xs:element name="i" type="xs:integer" minOccurs="0" maxOccurs="unbounded"/><xs:element name="u" type="IntOrWord" minOccurs="0"/>
+    <xs:element name="m" minOccurs="0"><xs:complexType mixed="true"><xs:sequence>
+      <xs:element name="b" type="xs:string" minOccurs="0" maxOccurs="unbounded"/></xs:sequence></xs:complexType></xs:element>
   </xs:sequence><xs:attribute name="a" type="xs:token"/></xs:complexType></xs:element>
 </xs:schema>)")});
   return set;
@@ -435,7 +439,13 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"AttributesToo", R"("@a":" x  y ")", R"("@a":"x y")"},
                     GivenData{"OtherTypesCollapseIt", R"("d":" 2026-01-02\n")", R"("d":"2026-01-02")"},
                     GivenData{"BigIntegers", R"("i":[123456789012345678901234567890,-42])",
-                              R"("i":[123456789012345678901234567890,-42])"}),
+                              R"("i":[123456789012345678901234567890,-42])"},
+                    // A union's value is that of the first member type its text is one of.
+                    GivenData{"UnionMemberType", R"("u":"7")", R"("u":7)"},
+                    GivenData{"UnionMembersWhiteSpace", R"("u":" a  b ")", R"("u":"a b")"},
+                    // Runs side by side are one; whitespace alone is no run (the parser drops it).
+                    GivenData{"MixedTextRuns", R"("m":{"$":["a","b ",{"b":"x"}," ",{"b":"y"},"\n"]})",
+                              R"("m":{"$":["ab ",{"b":"x"},{"b":"y"}]})"}),
     [](const testing::TestParamInfo<GivenData>& info) { return info.param.name; });
 
 }  // namespace
