@@ -2,6 +2,7 @@
 #include "messagetree.h"
 #include "tracetext.h"
 #include "host/test_support.h"
+#include "testdata.h"
 #include "tree_test_support.h"
 
 #include <gtest/gtest.h>
@@ -140,60 +141,18 @@ TEST(TreeJsonTest, ReadingReplacesTheTreeAndAFailureLeavesItEmpty) {
   EXPECT_EQ(tree.elementCount(), 0u);
 }
 
-struct BadJsonCase {
-  const char* label;
-  const char* root;  // the root element's JSON, placed in a valid document
-  const char* path;
-};
-void PrintTo(const BadJsonCase& c, std::ostream* os) { *os << c.label; }
-
-class TreeJsonErrorTest : public ::testing::TestWithParam<BadJsonCase> {};
+// tests/data/tree-json-faults.txt: root elements, each placed in a valid
+// document, with the path of their fault.
+class TreeJsonErrorTest : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(TreeJsonErrorTest, NamesThePathOfTheFault) {
-  const std::string json =
-      std::string(R"({"format": "message-tree", "version": 1, "root": )") + GetParam().root + "}";
+  const std::string json = R"({"format": "message-tree", "version": 1, "root": )" + GetParam().text + "}";
   MessageTree tree;
-  expectTreeError([&] { treeFromJson(json, tree); }, GetParam().path);
+  expectTreeError([&] { treeFromJson(json, tree); }, GetParam()["path"]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, TreeJsonErrorTest,
-    ::testing::Values(
-        BadJsonCase{"RootNotObject", "[]", "$.root"},
-        BadJsonCase{"MissingKind", R"({"name": "a"})", "$.root.kind"},
-        BadJsonCase{"KindOutOfRange", R"({"kind": 65536})", "$.root.kind"},
-        BadJsonCase{"UnknownKeyDeepInside",
-                    R"({"kind": 1, "children": [{"kind": 0}, {"kind": 0, "children": [{"kind": 0, "colour": 1}]}]})",
-                    "$.root.children[1].children[0].colour"},
-        BadJsonCase{"ChildrenNotArray", R"({"kind": 1, "children": {}})", "$.root.children"},
-        BadJsonCase{"IdNotInteger", R"({"kind": 1, "tagId": "7"})", "$.root.tagId"},
-        BadJsonCase{"UnknownType", R"({"kind": 1, "value": {"type": "Text", "text": "a"}})", "$.root.value.type"},
-        BadJsonCase{"IntegerWrittenAsFloat", R"({"kind": 1, "value": {"type": "Integer", "value": 1.0}})",
-                    "$.root.value.value"},
-        BadJsonCase{"IntegerTooLarge", R"({"kind": 1, "value": {"type": "Integer", "value": 9223372036854775808}})",
-                    "$.root.value.value"},
-        BadJsonCase{"FloatWord", R"({"kind": 1, "value": {"type": "Float", "value": "Infinity"}})",
-                    "$.root.value.value"},
-        BadJsonCase{"OddHex", R"({"kind": 1, "value": {"type": "Binary", "hex": "ABC"}})", "$.root.value.hex"},
-        BadJsonCase{"NotHex", R"({"kind": 1, "value": {"type": "Binary", "hex": "0G"}})", "$.root.value.hex"},
-        BadJsonCase{"DecimalWithExponent", R"({"kind": 1, "value": {"type": "Decimal", "text": "1e5"}})",
-                    "$.root.value.text"},
-        BadJsonCase{"MonthThirteen", R"({"kind": 1, "value": {"type": "DateTime", "month": 13}})",
-                    "$.root.value.month"},
-        BadJsonCase{"BadZone", R"({"kind": 1, "value": {"type": "DateTime", "hour": 1, "zone": "+1:00"}})",
-                    "$.root.value.zone"},
-        BadJsonCase{"FractionNotDigits", R"({"kind": 1, "value": {"type": "Interval", "fraction": "5s"}})",
-                    "$.root.value.fraction"},
-        BadJsonCase{"NullFalse", R"({"kind": 1, "value": {"type": "String", "null": false}})", "$.root.value.null"},
-        BadJsonCase{"NullOfNone", R"({"kind": 1, "value": {"type": "None", "null": true}})", "$.root.value.null"},
-        BadJsonCase{"ValueKeyOfAnotherType", R"({"kind": 1, "value": {"type": "String", "value": "a"}})",
-                    "$.root.value.value"},
-        BadJsonCase{"BitStreamWithoutBinary", R"({"kind": 4, "bitStream": true, "value": {"type": "String", "text": "a"}})",
-                    "$.root.bitStream"},
-        BadJsonCase{"RecordNotArray", R"({"kind": 1, "start": {"0": {"type": "None"}}})", "$.root.start"},
-        BadJsonCase{"RecordValueBad", R"({"kind": 1, "end": [{"type": "None"}, {"type": "String"}]})",
-                    "$.root.end[1].text"}),
-    [](const ::testing::TestParamInfo<BadJsonCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Faults, TreeJsonErrorTest, ::testing::ValuesIn(dataCases("tree-json-faults.txt")),
+                         [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 TEST(TreeJsonTest, DocumentLevelFaults) {
   MessageTree tree;
