@@ -57,6 +57,9 @@ std::vector<Document> allDocuments() {
   for (const char* root : {WF_EXAMPLES_DIR, WF_TEST_DATA_DIR}) {
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
       if (!entry.is_regular_file() || entry.path().extension() != ".xml") continue;
+      // The parse traces' documents pin a parse's events, comments before the
+      // root included, which a written document places elsewhere.
+      if (entry.path().parent_path().filename() == "traces") continue;
       const std::string name = entry.path().filename().string();
       documents.push_back({entry.path().string(), messageSetOf(entry.path()), propertiesOf(name), isRejected(name)});
     }
