@@ -53,12 +53,7 @@ TEST_F(TreeBuilderTest, DefinedSelfDefiningAndAttributeFieldsWithRecordsAndDefer
   EXPECT_EQ(builder.openDepth(), 1u);       // the message's end is still to come
   finish();
 
-  EXPECT_EQ(treeToText(tree),
-            "message start={4:String:\"1.0\"}\n"
-            "  {7} kind=6 tagIndex=3\n"
-            "    @id kind=0 = String:\"42\"\n"
-            "    {9} kind=1 tagIndex=4 = Integer:5 start={0:String:\"<!--c-->\"} end={0:String:\"<?pi?>\"}\n"
-            "    note kind=0 ns=\"urn:n\" type=12 = String:null\n");
+  expectTreeText(tree, "DefinedSelfDefiningAndAttributeFieldsWithRecordsAndDeferredEnd");
 }
 
 TEST_F(TreeBuilderTest, ListItemsBecomeAnonymousChildrenAndMarkTheElement) {
@@ -67,13 +62,7 @@ TEST_F(TreeBuilderTest, ListItemsBecomeAnonymousChildrenAndMarkTheElement) {
   for (int i = 1; i <= 3; ++i) value(PWFData::makeInteger(i), /*itemType=*/4);
   builder.endElement(11, WorkerInfoPtr());
   finish();
-  EXPECT_EQ(treeToText(tree),
-            "message\n"
-            "  {7} kind=6 tagIndex=3\n"
-            "    {11} kind=12 tagIndex=5 itemType=4\n"
-            "      (anonymous) kind=0 valueType=4 = Integer:1\n"
-            "      (anonymous) kind=0 valueType=4 = Integer:2\n"
-            "      (anonymous) kind=0 valueType=4 = Integer:3\n");
+  expectTreeText(tree, "ListItemsBecomeAnonymousChildrenAndMarkTheElement");
 }
 
 TEST_F(TreeBuilderTest, OneTypedValueIsTheElementsValueASecondMakesBothListItems) {
@@ -89,15 +78,7 @@ TEST_F(TreeBuilderTest, OneTypedValueIsTheElementsValueASecondMakesBothListItems
   value(str(u"a"), /*itemType=*/2, /*listType=*/8);  // items of a list inside a union
   endSelfDefining(u"ofUnionList");
   finish();
-  EXPECT_EQ(treeToText(tree),
-            "message\n"
-            "  {7} kind=6 tagIndex=3\n"
-            "    union kind=9 valueType=3 = Integer:12\n"
-            "    list kind=9 itemType=3\n"
-            "      (anonymous) kind=0 valueType=3 = Integer:1\n"
-            "      (anonymous) kind=0 valueType=3 = Integer:2\n"
-            "    ofUnionList kind=9 itemType=2\n"
-            "      (anonymous) kind=0 valueType=2 = String:\"a\"\n");
+  expectTreeText(tree, "OneTypedValueIsTheElementsValueASecondMakesBothListItems");
 }
 
 TEST_F(TreeBuilderTest, MixedContentAndValuesAfterValueOrChildrenGoToAnonymousChildren) {
@@ -114,15 +95,7 @@ TEST_F(TreeBuilderTest, MixedContentAndValuesAfterValueOrChildrenGoToAnonymousCh
   value(PWFData::makeInteger(3));             // ... so this one cannot replace it
   endSelfDefining(u"twice");
   finish();
-  EXPECT_EQ(treeToText(tree),
-            "message\n"
-            "  {7} kind=6 tagIndex=3\n"
-            "    {20} kind=3 tagIndex=6\n"
-            "      (anonymous) kind=0 = String:\"Dear \"\n"
-            "      name kind=0 = String:\"Ann\"\n"
-            "      (anonymous) kind=0 = String:\", hello\"\n"
-            "    twice kind=0 = Integer:null\n"
-            "      (anonymous) kind=0 = Integer:3\n");
+  expectTreeText(tree, "MixedContentAndValuesAfterValueOrChildrenGoToAnonymousChildren");
 }
 
 TEST_F(TreeBuilderTest, AbandonedEmbeddedMessagesLeaveNothingKeptOnesStay) {
@@ -143,11 +116,7 @@ TEST_F(TreeBuilderTest, AbandonedEmbeddedMessagesLeaveNothingKeptOnesStay) {
   builder.endMessageContent(u"kept", kNoNamespace, WorkerInfoPtr());
   builder.endMessageContent(u"doc", kNoNamespace, WorkerInfoPtr());
   builder.endMessage(WorkerInfoPtr());
-  EXPECT_EQ(treeToText(tree),
-            "message\n"
-            "  doc kind=5\n"
-            "    before kind=0\n"
-            "    kept kind=5\n");
+  expectTreeText(tree, "AbandonedEmbeddedMessagesLeaveNothingKeptOnesStay");
   EXPECT_EQ(tree.elementCount(), 3u);
 }
 

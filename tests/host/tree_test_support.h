@@ -5,6 +5,7 @@
 #include "tracetext.h"
 #include "zelexception.h"
 #include "host/test_support.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,11 @@ inline WorkerInfoPtr commentRecord(const char16_t* text) {
 }
 
 inline PWFData str(const char16_t* text) { return PWFData::makeString(ZelWstring(text)); }
+
+// The tree's text form against tests/data/trees/<name>.txt.
+inline void expectTreeText(const MessageTree& tree, const std::string& name) {
+  EXPECT_EQ(treeToText(tree), dataText("trees/" + name + ".txt")) << name;
+}
 
 // Runs action, expecting ZelFatalException CP_TREE_ERROR whose first insert is where.
 inline void expectTreeError(const std::function<void()>& action, const std::string& where) {
