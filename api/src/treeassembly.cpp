@@ -245,13 +245,13 @@ bool unionMemberValue(std::string_view given, const SchemaType::UnionMember& mem
 bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong,
                 bool preserveUtcFormat) {
   const std::string text = textOf(given);
+  bool staysText = type.unionMembers.empty();
   for (const SchemaType::UnionMember& member : type.unionMembers) {
-    if (member.isList) break;
+    staysText = member.isList;
+    if (staysText) break;
     if (unionMemberValue(text, member, out, preserveUtcFormat)) return true;
   }
-  const bool listReached = std::any_of(type.unionMembers.begin(), type.unionMembers.end(),
-                                       [](const SchemaType::UnionMember& member) { return member.isList; });
-  if (!listReached && !type.unionMembers.empty()) {
+  if (!staysText) {
     wrong = "'" + text + "' is a value of none of the union's member types";
     return false;
   }
