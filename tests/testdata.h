@@ -46,6 +46,13 @@ struct DataCase {
   std::string text;
 
   const std::string& operator[](const std::string& key) const { return fields.at(key); }
+  // The text's lines (none for an empty text).
+  std::vector<std::string> lines() const {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }
 };
 
 inline void PrintTo(const DataCase& c, std::ostream* out) { *out << c.label; }
@@ -53,7 +60,7 @@ inline void PrintTo(const DataCase& c, std::ostream* out) { *out << c.label; }
 // The cases of tests/data/<name>: each starts with a line "== label", then
 // lines "key: value" (lower-case keys; "key:" alone for an empty value), then its text: the lines up to the
 // next case, without line ends at its end (blank lines may part the cases).
-// Lines before the first case are comments.
+// Lines before the first case, and lines starting with "#", are comments.
 inline std::vector<DataCase> dataCases(const std::string& name) {
   std::vector<DataCase> cases;
   std::istringstream in(dataText(name));
@@ -64,7 +71,7 @@ inline std::vector<DataCase> dataCases(const std::string& name) {
       inText = false;
       continue;
     }
-    if (cases.empty()) continue;
+    if (cases.empty() || line.rfind('#', 0) == 0) continue;
     DataCase& c = cases.back();
     const std::size_t colon = line.find_first_not_of("abcdefghijklmnopqrstuvwxyz");
     if (!inText && colon > 0 && colon != std::string::npos && line[colon] == ':' &&

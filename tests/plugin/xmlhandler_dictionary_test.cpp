@@ -140,52 +140,20 @@ INSTANTIATE_TEST_SUITE_P(Spellings, BooleanParseTest,
                                            BooleanCase{"0", "false"}, BooleanCase{"2", "true"},
                                            BooleanCase{"-0", "false"}), ReadableName());
 
-// Each null encoding, for a nillable string s, a string t that is not
-// nillable, a nillable integer n and a nillable string v in a value
-// attribute.
-struct NullCase {
-  const char* encoding;
-  const char* value;
-  const char* document;
-  Lines expected;
-};
-
-class NullEncodingTest : public ::testing::TestWithParam<NullCase> {};
+// tests/data/traces/null-encodings.txt: each null encoding with its value,
+// a message's content and its events.
+class NullEncodingTest : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(NullEncodingTest, NillableElementsReadTheirNullValue) {
-  const NullCase& c = GetParam();
+  const DataCase& c = GetParam();
   const DescriptorPtr descriptor =
-      compileDescriptor(dataText("sets/parse/nulls.json", {{"@ENCODING@", c.encoding}, {"@VALUE@", c.value}}));
+      compileDescriptor(dataText("sets/parse/nulls.json", {{"@ENCODING@", c.label}, {"@VALUE@", c["value"]}}));
   ParseRun run(descriptor.get());
-  EXPECT_EQ(inner(run.parse(std::string("<m ") + kXsi + ">" + c.document + "</m>")), c.expected);
+  EXPECT_EQ(inner(run.parse(std::string("<m ") + kXsi + ">" + c["document"] + "</m>")), c.lines());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, NullEncodingTest,
-    ::testing::Values(
-        NullCase{"trueAttribute", "isNull", R"(<s isNull="true"/><s isNull="false">v</s>)",
-                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)",
-                  "startElement(2, 1, -, 1, 0, -1, 1, 0)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)"}},
-        NullCase{"emptyContent", "", "<s></s><t></t><n/>",
-                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)",
-                  "startElement(3, 1, -, 2, 0, -1, 2, 1)", R"(data(String:"", -, -1, -1))", "endElement(3, -)",
-                  "startElement(4, 1, -, 3, 0, -1, 3, 2)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
-        NullCase{"valueText", "NULL", "<t>NULL</t><n>NULL</n>",
-                 {"startElement(3, 1, -, 2, 0, -1, 2, 1)", R"(data(String:"NULL", -, -1, -1))", "endElement(3, -)",
-                  "startElement(4, 1, -, 3, 0, -1, 3, 2)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}},
-        NullCase{"nullElement", "nil", "<s><nil/></s>",
-                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)"}},
-        // Only the writer leaves the value attribute out for a null; a reader
-        // takes any absent value attribute for a null, and empty content stays empty.
-        NullCase{"omitValueAttribute", "", R"(<v/><v val=""/><s></s>)",
-                 {"startElement(5, 1, -, 4, 0, -1, 4, 3)", "data(String:null, -, -1, -1)", "endElement(5, -)",
-                  "startElement(5, 1, -, 4, 0, -1, 4, 3)", R"(data(String:"", -, -1, -1))", "endElement(5, -)",
-                  "startElement(2, 1, -, 1, 0, -1, 1, 0)", R"(data(String:"", -, -1, -1))", "endElement(2, -)"}},
-        NullCase{"xsiNil", "", R"(<s xsi:nil="true"/><s xsi:nil="false">v</s><n xsi:nil="1"/>)",
-                 {"startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(String:null, -, -1, -1)", "endElement(2, -)",
-                  "startElement(2, 1, -, 1, 0, -1, 1, 0)", R"(data(String:"v", -, -1, -1))", "endElement(2, -)",
-                  "startElement(4, 1, -, 3, 0, -1, 3, 2)", "data(Integer:null, -, -1, -1)", "endElement(4, -)"}}),
-    [](const ::testing::TestParamInfo<NullCase>& info) { return std::string(info.param.encoding); });
+INSTANTIATE_TEST_SUITE_P(Encodings, NullEncodingTest, ::testing::ValuesIn(dataCases("traces/null-encodings.txt")),
+                         [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // ---------------------------------------------------------------------------
 // xsi:type, lists and unions
@@ -194,42 +162,17 @@ INSTANTIATE_TEST_SUITE_P(
 // CodesOrWord 3, long 4, string 5. Row 0 is a type like any other.
 constexpr char kFirstRow[] = "sets/parse/lists-and-unions.json";
 
-struct ValueCase {
-  const char* name;
-  const char* document;
-  Lines values;  // the data events
-};
-
-void PrintTo(const ValueCase& c, std::ostream* out) { *out << c.name; }
-
-class ListAndUnionValueTest : public ::testing::TestWithParam<ValueCase> {};
+// tests/data/traces/lists-and-unions.txt: documents and their data events.
+class ListAndUnionValueTest : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(ListAndUnionValueTest, DataEventsCarryTheChosenTypes) {
   const DescriptorPtr descriptor = compileDescriptorFile(kFirstRow);
   ParseRun run(descriptor.get());
-  EXPECT_EQ(startingWith(run.parse(GetParam().document), {"data("}), GetParam().values);
+  EXPECT_EQ(startingWith(run.parse(GetParam()["document"]), {"data("}), GetParam().lines());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ListAndUnionValueTest,
-    ::testing::Values(
-        ValueCase{"UnionMemberOfTheFirstRow", "<m><u>12</u><u>ab</u></m>",
-                  {"data(Integer:12, -, 0, -1)", R"(data(String:"ab", -, 5, -1))"}},
-        // Only a list a union chose names its list type.
-        ValueCase{"ListChosenByAUnionNamesItsType", "<m><l>1 2</l><l>x y</l></m>",
-                  {"data(Integer:1, -, 0, 1)", "data(Integer:2, -, 0, 1)", R"(data(String:"x y", -, 5, -1))"}},
-        ValueCase{"PlainListNamesNoListType", "<m><c>1 2</c></m>",
-                  {"data(Integer:1, -, 0, -1)", "data(Integer:2, -, 0, -1)"}},
-        // A comment or processing instruction inside a list or union value
-        // goes with its first data event; the value stays whole.
-        ValueCase{"CommentBeforeAList", "<m><c><!--n-->1 2</c></m>",
-                  {R"(data(Integer:1, {0:String:"<!--n-->"}, 0, -1))", "data(Integer:2, -, 0, -1)"}},
-        ValueCase{"InstructionInsideAList", "<m><c>1<?p d?> 2</c></m>",
-                  {R"(data(Integer:1, {0:String:"<?p d?>"}, 0, -1))", "data(Integer:2, -, 0, -1)"}},
-        ValueCase{"CommentInsideAUnion", "<m><u>1<!--n-->2</u></m>",
-                  {R"(data(Integer:12, {0:String:"<!--n-->"}, 0, -1))"}},
-        ValueCase{"CommentInAnEmptyList", "<m><c><!--n--></c></m>", {}}),
-    [](const ::testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Values, ListAndUnionValueTest, ::testing::ValuesIn(dataCases("traces/lists-and-unions.txt")),
+                         [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 TEST(TypedParse, IgnoringXsiTypeLeavesTheAttributeAField) {
   const DescriptorPtr descriptor = compileDescriptorFile(kTyped);
@@ -261,43 +204,19 @@ TEST(TypedParse, UnboundPrefixInXsiTypeIsTheScannersError) {
 // stamp (a dateTime, tag 1) and qty (a long, tag 2) are global elements.
 constexpr char kWildcards[] = "sets/parse/wildcards.json";
 
-struct WildcardCase {
-  const char* name;
-  const char* document;
-  Lines events;  // element starts and values
-};
-
-void PrintTo(const WildcardCase& c, std::ostream* out) { *out << c.name; }
-
-class WildcardParseTest : public ::testing::TestWithParam<WildcardCase> {};
+// tests/data/traces/wildcards.txt: documents and their element starts and
+// values.
+class WildcardParseTest : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(WildcardParseTest, ProcessContentsDecidesWhatIsTyped) {
   const DescriptorPtr descriptor = compileDescriptorFile(kWildcards);
   ParseRun run(descriptor.get());
-  EXPECT_EQ(startingWith(run.parse(GetParam().document), {"startElement(", "data(", "startMessageContent(\""}),
-            GetParam().events);
+  EXPECT_EQ(startingWith(run.parse(GetParam()["document"]), {"startElement(", "data(", "startMessageContent(\""}),
+            GetParam().lines());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Contents, WildcardParseTest,
-    ::testing::Values(
-        // Nothing below a skipping wildcard is typed, however deep.
-        WildcardCase{"SkipLeavesEverythingSelfDefining", "<skip><stamp>yesterday</stamp><box><qty>5</qty></box></skip>",
-                     {R"(startElement("stamp", "", 0, -, -1, -1))", R"(data(String:"yesterday", -, -1, -1))",
-                      R"(startElement("box", "", 0, -, -1, -1))", R"(startElement("qty", "", 0, -, -1, -1))",
-                      R"(data(String:"5", -, -1, -1))"}},
-        WildcardCase{"SkipOfAWildcardOnlyType", "<env><stamp>yesterday</stamp></env>",
-                     {R"(startMessageContent("stamp", "", 5, -, -1))", R"(data(String:"yesterday", -, -1, -1))"}},
-        // Lax types what it knows and keeps as text what does not convert.
-        WildcardCase{"LaxTypesDeclaredElementsAndKeepsBadValues",
-                     "<lax><stamp>yesterday</stamp><box><qty>5</qty><qty>x</qty></box></lax>",
-                     {"startElement(1, 1, -, 0, 0, -1, 0, -1)", R"(data(String:"yesterday", -, -1, -1))",
-                      R"(startElement("box", "", 0, -, -1, -1))", "startElement(2, 1, -, 0, 0, -1, 1, -1)",
-                      "data(Integer:5, -, -1, -1)", "startElement(2, 1, -, 0, 0, -1, 1, -1)",
-                      R"(data(String:"x", -, -1, -1))"}},
-        WildcardCase{"LaxConvertsGoodValues", "<lax><stamp>2024-01-02T03:04:05Z</stamp></lax>",
-                     {"startElement(1, 1, -, 0, 0, -1, 0, -1)", "data(DateTime:2024-01-02T03:04:05Z, -, -1, -1)"}}),
-    [](const ::testing::TestParamInfo<WildcardCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Contents, WildcardParseTest, ::testing::ValuesIn(dataCases("traces/wildcards.txt")),
+                         [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // ---------------------------------------------------------------------------
 // Errors: the message key and every insert ("..." ends an insert's start).
