@@ -34,7 +34,8 @@ inline std::string dataText(const std::string& name,
                             std::initializer_list<std::pair<std::string_view, std::string_view>> values) {
   std::string text = dataText(name);
   for (const auto& [placeholder, value] : values)
-    for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size()))
+    for (std::size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + value.size()))
       text.replace(at, placeholder.size(), value);
   return text;
 }

@@ -58,7 +58,8 @@ TEST_P(ForbiddenContent, IsRefusedNamingItsJsonPath) {
 }
 
 std::string caseName(const testing::TestParamInfo<DataCase>& info) { return info.param.label; }
-INSTANTIATE_TEST_SUITE_P(Payment, ForbiddenContent, testing::ValuesIn(dataCases("api/forbidden-payment.txt")), caseName);
+INSTANTIATE_TEST_SUITE_P(Payment, ForbiddenContent, testing::ValuesIn(dataCases("api/forbidden-payment.txt")),
+                         caseName);
 INSTANTIATE_TEST_SUITE_P(Facets, ForbiddenContent, testing::ValuesIn(dataCases("api/forbidden-facets.txt")), caseName);
 INSTANTIATE_TEST_SUITE_P(Source, ForbiddenContent, testing::ValuesIn(dataCases("api/forbidden-source.txt")), caseName);
 
