@@ -1,19 +1,33 @@
 #ifndef ELEMENTMATCHCACHE_H
 #define ELEMENTMATCHCACHE_H
 
-// Remembers, within one document, which type member an element stands for
+// Remembers, within one document, which definition an element stands for
 // under a parent type, so that the elements of a repeated structure skip
-// the member search. The scanner keeps one declaration object per element
-// name for the whole document, so the declaration's address names the
-// element; with the namespace id and the parent type it is the key.
+// the search. The scanner keeps one declaration object per element name
+// for the whole document, so the declaration's address names the element;
+// with the namespace id and the parent type it is the key.
 //
 // The caller remembers only answers that depend on nothing else (not on
 // attributes, not on the open items), and forgets everything when a new
 // document starts, since the scanner's declarations then go away.
 
+#include "parseitem.h"
+#include "xmldictionaryinfo.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
+
+// What a search found: the definition (whereDefined eWhereDefinedNotSet:
+// none), how the content is matched, and whether the definition is a member
+// of the parent type itself (not of a nested group), which the parent then
+// notes as the place of its last child.
+struct ElementMatch {
+  long index = -1;
+  EWhereDefined whereDefined = eWhereDefinedNotSet;
+  ContentProcessing processing = ContentProcessing::Strict;
+  bool directMember = false;
+};
 
 class ElementMatchCache {
 public:
@@ -24,17 +38,17 @@ public:
       iGeneration = 1;
     }
   }
-  // The member remembered for the key, or -1.
-  long find(const void* declaration, unsigned int uriId, long parentTypeIndex) const {
-    const Entry& entry = iEntries[slotOf(declaration)];
+  // The answer remembered for the key, or null.
+  const ElementMatch* find(const void* declaration, unsigned int uriId, long parentTypeIndex) const {
+    const Entry& entry = iEntries[slotOf(declaration, parentTypeIndex)];
     if (entry.generation != iGeneration || entry.declaration != declaration || entry.uriId != uriId ||
         entry.parentTypeIndex != parentTypeIndex)
-      return -1;
-    return entry.memberIndex;
+      return nullptr;
+    return &entry.match;
   }
   // Replaces what the key's slot held.
-  void remember(const void* declaration, unsigned int uriId, long parentTypeIndex, long memberIndex) {
-    iEntries[slotOf(declaration)] = Entry{declaration, iGeneration, uriId, parentTypeIndex, memberIndex};
+  void remember(const void* declaration, unsigned int uriId, long parentTypeIndex, const ElementMatch& match) {
+    iEntries[slotOf(declaration, parentTypeIndex)] = Entry{declaration, iGeneration, uriId, parentTypeIndex, match};
   }
 
 private:
@@ -43,14 +57,16 @@ private:
     std::uint32_t generation = 0;
     unsigned int uriId = 0;
     long parentTypeIndex = -1;
-    long memberIndex = -1;
+    ElementMatch match;
   };
-  // Messages use a few dozen element names; a name whose slot another
-  // takes is searched again, never answered wrongly.
-  static constexpr std::size_t kSlots = 256;
-  static std::size_t slotOf(const void* declaration) {
+  // Messages use a few hundred pairs of element name and parent type (a
+  // name such as ID under many parents); a pair whose slot another takes is
+  // searched again, never answered wrongly.
+  static constexpr std::size_t kSlots = 512;
+  static std::size_t slotOf(const void* declaration, long parentTypeIndex) {
     // Declarations are heap objects of well over 16 bytes.
-    return (reinterpret_cast<std::uintptr_t>(declaration) >> 4) & (kSlots - 1);
+    return ((reinterpret_cast<std::uintptr_t>(declaration) >> 4) ^
+            (static_cast<std::uintptr_t>(parentTypeIndex) * 37)) & (kSlots - 1);
   }
 
   std::array<Entry, kSlots> iEntries{};

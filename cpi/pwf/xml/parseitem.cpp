@@ -105,7 +105,7 @@ void ParseItem::initialiseByKnownDefinition(const ZelNamedLogSource* owner, Pars
   iLogicalType = definition.logicalType;
   iNullEncoding = definition.nullEncoding;
   iNullEncodingValue = definition.nullEncodingValue;
-  iValueShape = definition.valueShape;
+  iValueTraits = definition.valueTraits;
   iContentProcessing = ContentProcessing::Strict;
   iDataSent = false;
   iLastSimpleChildMemberIndex = -1;
@@ -131,7 +131,7 @@ ParseItemDefinition ParseItem::getDefinition() const {
   definition.logicalType = iLogicalType;
   definition.nullEncoding = iNullEncoding;
   definition.nullEncodingValue = iNullEncodingValue;
-  definition.valueShape = iValueShape;
+  definition.valueTraits = iValueTraits;
   return definition;
 }
 
@@ -153,7 +153,7 @@ void ParseItem::resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, c
   iMemberId = -1;
   iRender = erUndefined;
   iDataSent = false;
-  iValueShape = ValueShape::NotKnown;
+  iValueTraits = ValueTraits();
   iContentProcessing = ContentProcessing::Strict;
   iLastSimpleChildMemberIndex = -1;
   iLastChildMemberIndex = -1;

@@ -36,6 +36,19 @@ enum ParseItemType : long {
 // of items, a union resolved member by member, or anything else.
 enum class ValueShape : std::int8_t { NotKnown, List, Union, Single };
 
+// What an item's type decides about its value, learnt by the handler once
+// per definition (shape NotKnown: not learnt yet).
+struct ValueTraits {
+  ValueShape shape = ValueShape::NotKnown;
+  // QName or NOTATION values, or lists or unions that may hold them: the
+  // namespace bindings in scope are kept while the item is open.
+  bool qualifiedNames = false;
+  // What a String value does with whitespace (DictCodes::eWhiteSpace*).
+  std::uint8_t whiteSpace = 0;
+  // The type has attributes with a default or fixed value.
+  bool attributesWithValues = false;
+};
+
 // How an item's element and its content are matched, by the wildcard it
 // came through: strictly; laxly (typed where a declaration matches, a value
 // that does not convert stays text); or not at all (skipped: self-defining).
@@ -59,7 +72,7 @@ struct ParseItemDefinition {
   long logicalType = -1;
   ENullEncoding nullEncoding = eNULLNone;
   const char16_t* nullEncodingValue = nullptr;
-  ValueShape valueShape = ValueShape::NotKnown;
+  ValueTraits valueTraits;
   // The definition's XML name, borrowed from the descriptor; null = not known.
   const ZelWstring* xmlName = nullptr;
 };
@@ -135,9 +148,10 @@ public:
   // referenced element; elements: the element's render for message kinds,
   // else 0; items known through a type: 0; otherwise -1.
   ERender getRender() const final { return iRender; }
-  // Decided by the handler on first use (NotKnown until then).
-  ValueShape getValueShape() const { return iValueShape; }
-  void setValueShape(ValueShape shape) { iValueShape = shape; }
+  // Decided by the handler on first use (shape NotKnown until then).
+  ValueShape getValueShape() const { return iValueTraits.shape; }
+  const ValueTraits& getValueTraits() const { return iValueTraits; }
+  void setValueTraits(const ValueTraits& traits) { iValueTraits = traits; }
   // Strict until the handler says otherwise.
   ContentProcessing getContentProcessing() const { return iContentProcessing; }
   void setContentProcessing(ContentProcessing processing) { iContentProcessing = processing; }
@@ -191,7 +205,7 @@ private:
   long iLastSimpleChildMemberIndex = -1;
   long iLastChildMemberIndex = -1;
   ParseItemType iItemType = eItemFromDefinition;
-  ValueShape iValueShape = ValueShape::NotKnown;
+  ValueTraits iValueTraits;
   ContentProcessing iContentProcessing = ContentProcessing::Strict;
   WorkerInfoPtr iStartWorkerInfo;
   WorkerInfoPtr iDataWorkerInfo;

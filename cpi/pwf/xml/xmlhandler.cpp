@@ -64,7 +64,7 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
 
 void XMLHandler::learnDefinition(EWhereDefined whereDefined, long index, ParseItemDefinition& definition) {
   ParseItem probe(getOwner(), nullptr, descriptor, u"?", ZelWstring(), whereDefined, index, -1L, eItemFromDefinition);
-  valueShapeOf(probe);
+  valueTraitsOf(probe);
   definition = probe.getDefinition();
   definition.xmlName = whereDefined == eDefinedAsTypeMember ? &descriptor->getXMLTypeMemberDefinition(index).xmlName
                                                             : &descriptor->getXMLTagDefinition(index).xmlName;
@@ -158,15 +158,6 @@ void XMLHandler::movePrefixTo(WorkerInfoPtr& info) {
   if (!info) info.reset(new XMLWorkerInfo);
   info->setProperty(eWorkerInfoPrefixText, PWFData::makeString(prefixText));
   prefixPending = false;
-}
-
-bool XMLHandler::hasQualifiedNameValue(const ParseItem& item) const {
-  if (!view || !namespacesEnabled) return false;
-  // A union may resolve to a QName member.
-  const long typeIndex = contentTypeIndex(item);
-  const long itemTypeIndex = view->listItemType(typeIndex);
-  return view->isQualifiedName(typeIndex) || view->isUnion(typeIndex) || view->isQualifiedName(itemTypeIndex) ||
-         view->isUnion(itemTypeIndex);
 }
 
 void XMLHandler::keepValueScope() {
@@ -322,7 +313,7 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
     processElement(elemDecl, uriId, name, elementNamespace, attrList, attrCount);
     presentAttributeMembers.clear();
     for (XMLSize_t i = 0; i < attrCount; ++i) processAttribute(*attrList.elementAt(i));
-    supplyAbsentAttributes(*top());
+    if (valueTraitsOf(*top()).attributesWithValues) supplyAbsentAttributes(*top());
   }
 
   // An element whose value attribute is absent has a null value.

@@ -230,16 +230,14 @@ private:
                       const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount);
   // The definition of an element under a parent item: remembered from an
   // earlier element of the same name, or searched (getDefFromXMLStartElement).
-  // True when it was remembered: the element then carries the member's own name.
+  // True when a member was remembered: the element then carries its name.
   // processing: how loosely the wildcards the search went through match
-  // the element (Strict when it went through none).
+  // the element (Strict when it went through none). A search is remembered
+  // unless it read the attributes or told the host about messages tried.
   bool findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
                       long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
                       EWhereDefined& whereDefined, long& index, ContentProcessing& processing);
-  // Whether a member found for an element under the parent type is the only
-  // one its name (and namespace) can stand for, whatever its attributes.
-  bool isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const;
   // Whether the element stands for its parent's null value (null encoding
   // by element); asked of every element, so the common answer is inline.
   bool isNullElement(const ParseItem& parent, const XMLCh* name) const {
@@ -256,7 +254,10 @@ private:
   // QName and NOTATION values, lists and unions of them: the bindings in scope are
   // kept while the element (or attribute) is open, since an element's own
   // declarations are gone when its end, and with it its value, arrives.
-  bool hasQualifiedNameValue(const ParseItem& item) const;
+  // Decided once per definition (ValueTraits), asked at every element.
+  bool hasQualifiedNameValue(ParseItem& item) const {
+    return namespacesEnabled && valueTraitsOf(item).qualifiedNames;
+  }
   void keepValueScope();
   // Makes the record an XMLValueInfo that carries the namespace the value's
   // prefix stood for in the kept scope; nothing when the value has no prefix
@@ -317,11 +318,12 @@ private:
   void sendAttributeValue(ParseItem& item, Text value);
   void sendNullValue(ParseItem& item, const WorkerInfoPtr& info);
   // Sends the attributes of the item's type that have a default or fixed
-  // value and were not among the element's attributes (presentAttributeMembers).
+  // value and were not among the element's attributes (presentAttributeMembers,
+  // kept only for types with such attributes, the only ones asked).
   void supplyAbsentAttributes(ParseItem& item);
   // The attribute members of a type (its nested groups' included) that
   // have a default or fixed value; learnt once per type.
-  const std::vector<long>& attributesWithValuesOf(long typeIndex);
+  const std::vector<long>& attributesWithValuesOf(long typeIndex) const;
   void collectAttributesWithValues(long typeIndex, std::vector<long>& members, int nesting) const;
 
   // ---- Character data and values (xmlhandlervalue.cpp)
@@ -342,7 +344,11 @@ private:
   // The element's default or fixed value, else text.
   Text valueConstraintOr(Text text, const ParseItem& item) const;
   // Decided once per item (and per known definition).
-  ValueShape valueShapeOf(ParseItem& item) const;
+  const ValueTraits& valueTraitsOf(ParseItem& item) const {
+    if (item.getValueShape() == ValueShape::NotKnown) learnValueTraits(item);
+    return item.getValueTraits();
+  }
+  void learnValueTraits(ParseItem& item) const;
   // Asks convertStringToData for the item's own logical type (any other
   // type index, row 0 included, names a type of the dictionary).
   static constexpr long kItemsOwnType = -1;
@@ -414,7 +420,7 @@ private:
     bool learnt = false;
     std::vector<long> members;
   };
-  std::vector<AttributesWithValues> attributesWithValues;  // by type index
+  mutable std::vector<AttributesWithValues> attributesWithValues;  // by type index
   std::vector<long> presentAttributeMembers;  // of the element being started
   DataCnv dataCnv;
   bool namespacesEnabled = false;
@@ -466,6 +472,9 @@ private:
   ZelWstring attributeFieldName;
   std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values
   ElementMatchCache matchCache;
+  // Set by a search whose answer depends on more than the element's name,
+  // namespace and parent type.
+  mutable bool searchReadContext = false;
 };
 
 #endif

@@ -40,28 +40,22 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   // Under the document or the root, elements are matched against messages,
   // which the host hears about: those searches are never skipped.
   const bool mayRemember = parentTypeIndex >= 0 && !isDocumentOrRoot(parent);
-  const long known = mayRemember ? matchCache.find(&declaration, uriId, parentTypeIndex) : -1;
-  if (known >= 0) {
-    processing = ContentProcessing::Strict;
-    parent.setLastChildMemberIndex(known);
-    whereDefined = eDefinedAsTypeMember;
-    index = known;
-    return true;
+  if (const ElementMatch* known = mayRemember ? matchCache.find(&declaration, uriId, parentTypeIndex) : nullptr) {
+    whereDefined = known->whereDefined;
+    index = known->index;
+    processing = known->processing;
+    if (known->directMember) parent.setLastChildMemberIndex(index);
+    // Members are found by their XML name, which the element then shares.
+    return whereDefined == eDefinedAsTypeMember;
   }
+  searchReadContext = false;
   getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, processing, 0);
-  if (mayRemember && whereDefined == eDefinedAsTypeMember && isMatchedByNameAlone(parentTypeIndex, index))
-    matchCache.remember(&declaration, uriId, parentTypeIndex, index);
+  if (mayRemember && !searchReadContext) {
+    const bool directMember = whereDefined == eDefinedAsTypeMember && parent.getLastChildMemberIndex() == index;
+    matchCache.remember(&declaration, uriId, parentTypeIndex,
+                        ElementMatch{index, whereDefined, processing, directMember});
+  }
   return false;
-}
-
-bool XMLHandler::isMatchedByNameAlone(long parentTypeIndex, long memberIndex) const {
-  // Open content holds messages; a member of a nested group may share its
-  // name with another; an identifying attribute decides between members.
-  if (DictCodes::isOpenContent(view->type(parentTypeIndex).contentKind)) return false;
-  if (view->member(memberIndex).containingTypeIndex != parentTypeIndex) return false;
-  if (!view->hasUniqueElementName(parentTypeIndex, memberIndex)) return false;
-  const ERender render = descriptor->getXMLTypeMemberDefinition(memberIndex).render;
-  return render == erElement || render == erElementWithValueAttribute;
 }
 
 bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
@@ -84,6 +78,8 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
   bool searchMembers = parentTypeIndex >= 0;
   const bool searchMessages = DictCodes::isOpenContent(contentKind) || isDocumentOrRoot(*top());
   if (searchMessages) {
+    // The host hears about the messages tried.
+    searchReadContext = true;
     for (long m = view->firstMember(parentTypeIndex), end = view->memberEnd(parentTypeIndex); m < end; ++m) {
       const long elementIndex = view->member(m).elementIndex;
       if (elementIndex >= 0 && matchMessageDefAgainstXMLStartElement(elementIndex, name, uri, attrs, attrCount)) {
@@ -109,15 +105,15 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
   }
 
   if (searchMembers) {
-    // A member whose name is unique in its type is the only candidate: try
-    // the members where the previous sibling was found and after it first.
+    // A member whose name is unique in its type is the only candidate:
+    // documents follow the members' order, leaving optional ones out, so
+    // the search starts where the previous sibling was found.
     ParseItem& parent = *top();
     const long last = nesting == 0 ? parent.getLastChildMemberIndex() : -1;
-    for (const long hint : {last, last + 1}) {
-      if (last < 0 || hint >= view->memberEnd(parentTypeIndex) || !view->hasUniqueElementName(parentTypeIndex, hint) ||
-          descriptor->getXMLTypeMemberDefinition(hint).xmlName != elementName)
-        continue;
-      if (!memberMatchesElement(hint, uri, attrs, attrCount)) break;
+    for (long hint = last, end = last < 0 ? -1 : view->memberEnd(parentTypeIndex); hint < end; ++hint) {
+      if (descriptor->getXMLTypeMemberDefinition(hint).xmlName != elementName) continue;
+      if (!view->hasUniqueElementName(parentTypeIndex, hint) || !memberMatchesElement(hint, uri, attrs, attrCount))
+        break;
       parent.setLastChildMemberIndex(hint);
       whereDefined = eDefinedAsTypeMember;
       index = hint;
@@ -190,6 +186,7 @@ bool XMLHandler::memberMatchesElement(long memberIndex, const ZelWstring& uri,
     case erElementWithIdAttribute:
     case erElementWithIdAndValueAttribute:
       if (namespacesEnabled && (elementIndex < 0 || !view->elementNamespaceMatches(elementIndex, uri))) return false;
+      searchReadContext = true;
       if (!hasIdentifyingAttribute(xml.idAttributeName, xml.idAttributeValue, xml.idAttributeNamespace, attrs,
                                    attrCount))
         return false;
@@ -302,7 +299,7 @@ void XMLHandler::sendNullValue(ParseItem& item, const WorkerInfoPtr& info) {
 }
 
 void XMLHandler::sendAttributeValue(ParseItem& item, Text value) {
-  const ValueShape shape = valueShapeOf(item);
+  const ValueShape shape = valueTraitsOf(item).shape;
   const bool qualifiedNames = hasQualifiedNameValue(item);
   if (qualifiedNames) keepValueScope();
   if (shape == ValueShape::List) {
@@ -383,7 +380,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
                        (typeIndex >= 0 && view->type(typeIndex).skipsUndeclaredAttributes);
   if (memberOfType < 0 && !skipped && descriptor && descriptor->getFormatVersion() >= 600)
     globalIndex = descriptor->getXMLTagDefs().getElementIndexFromXMLElement(name, uri, eTagStyleAttributeDeclaration);
-  if (memberOfType >= 0) presentAttributeMembers.push_back(memberOfType);
+  if (memberOfType >= 0 && valueTraitsOf(item).attributesWithValues) presentAttributeMembers.push_back(memberOfType);
   if (memberOfType >= 0 || globalIndex >= 0) {
     ParseItem& field = *temporaryItem;
     field.ReInitialiseParseItem(getOwner(), &item, descriptor, name, uri,
@@ -403,7 +400,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   fiHandler->endElement(attributeFieldName.c_str(), uri, WorkerInfoPtr());
 }
 
-const std::vector<long>& XMLHandler::attributesWithValuesOf(long typeIndex) {
+const std::vector<long>& XMLHandler::attributesWithValuesOf(long typeIndex) const {
   static const std::vector<long> none;
   // A type index beyond the table (a corrupt dictionary) has none.
   if (static_cast<std::size_t>(typeIndex) >= attributesWithValues.size()) return none;
@@ -428,9 +425,8 @@ void XMLHandler::collectAttributesWithValues(long typeIndex, std::vector<long>& 
 }
 
 void XMLHandler::supplyAbsentAttributes(ParseItem& item) {
-  const long typeIndex = contentTypeIndex(item);
-  if (typeIndex < 0 || item.getItemType() == eItemRoot || item.getItemType() == eItemNullElement) return;
-  for (const long m : attributesWithValuesOf(typeIndex)) {
+  if (item.getItemType() == eItemRoot || item.getItemType() == eItemNullElement) return;
+  for (const long m : attributesWithValuesOf(contentTypeIndex(item))) {
     if (std::find(presentAttributeMembers.begin(), presentAttributeMembers.end(), m) != presentAttributeMembers.end())
       continue;
     // An absent attribute with a default or fixed value has that value.

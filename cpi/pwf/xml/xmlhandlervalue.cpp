@@ -13,6 +13,9 @@
 #include <xercesc/internal/ElemStack.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 // A value in single quotes for an error message, long ones cut short.
 std::string quotedForMessage(std::u16string_view text) {
@@ -82,10 +85,10 @@ void XMLHandler::resetDocCharacters(bool flagged) {
   // Without text only the end of a list, or of an element with a simple
   // value still to send, has something to send; the buffer is already empty.
   if (text.empty() && (!flagged || item->isDataSent() ||
-                       (valueShapeOf(*item) != ValueShape::List && item->getValueLogicalType() < 1)))
+                       (valueTraitsOf(*item).shape != ValueShape::List && item->getValueLogicalType() < 1)))
     return;
   if (!item->isDataSent()) {
-    const ValueShape shape = valueShapeOf(*item);
+    const ValueShape shape = valueTraitsOf(*item).shape;
     if (shape == ValueShape::List || (shape == ValueShape::Union && !text.empty())) {
       // A comment or processing instruction does not end a list or union
       // value: its text is resolved as a whole at the element's end, and the
@@ -158,15 +161,22 @@ PWFData& XMLHandler::convertElementText(Text text, ParseItem& item) {
   return value;
 }
 
-ValueShape XMLHandler::valueShapeOf(ParseItem& item) const {
-  if (item.getValueShape() == ValueShape::NotKnown) {
-    const long typeIndex = contentTypeIndex(item);
-    ValueShape shape = ValueShape::Single;
-    if (view && view->listItemType(typeIndex) >= 0) shape = ValueShape::List;
-    else if (view && view->isUnion(typeIndex)) shape = ValueShape::Union;
-    item.setValueShape(shape);
+void XMLHandler::learnValueTraits(ParseItem& item) const {
+  const long typeIndex = contentTypeIndex(item);
+  ValueTraits traits;
+  traits.shape = ValueShape::Single;
+  traits.whiteSpace = DictCodes::eWhiteSpacePreserve;
+  if (view) {
+    const long itemTypeIndex = view->listItemType(typeIndex);
+    if (itemTypeIndex >= 0) traits.shape = ValueShape::List;
+    else if (view->isUnion(typeIndex)) traits.shape = ValueShape::Union;
+    // A union may resolve to a QName member.
+    traits.qualifiedNames = view->isQualifiedName(typeIndex) || view->isUnion(typeIndex) ||
+                            view->isQualifiedName(itemTypeIndex) || view->isUnion(itemTypeIndex);
+    traits.whiteSpace = view->stringWhiteSpace(typeIndex);
+    traits.attributesWithValues = typeIndex >= 0 && !attributesWithValuesOf(typeIndex).empty();
   }
-  return item.getValueShape();
+  item.setValueTraits(traits);
 }
 
 // ---------------------------------------------------------------------------
@@ -211,12 +221,10 @@ PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
   const ELogicalType type = typeIndex == kItemsOwnType ? item->getValueLogicalType() : view->logicalType(typeIndex);
   // Strings keep, replace or collapse whitespace as their type says; no
   // other value has whitespace of its own.
-  const Text text = type == eLogicalString
-                        ? normaliseWhiteSpace(read, view ? view->stringWhiteSpace(typeIndex == kItemsOwnType
-                                                                                      ? contentTypeIndex(*item)
-                                                                                      : typeIndex)
-                                                         : DictCodes::eWhiteSpacePreserve)
-                        : XMLUtils::trimWhitespace(read);
+  const Text text =
+      type != eLogicalString ? XMLUtils::trimWhitespace(read)
+      : typeIndex == kItemsOwnType ? normaliseWhiteSpace(read, valueTraitsOf(*item).whiteSpace)
+                                   : normaliseWhiteSpace(read, view->stringWhiteSpace(typeIndex));
 
   // Null encodings apply only to nillable elements (asked last: it is the dearest question).
   const ENullEncoding encoding = item->getNullEncoding();
@@ -305,15 +313,26 @@ bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& ite
 
 XMLHandler::Text XMLHandler::normaliseWhiteSpace(Text text, std::uint8_t rule) {
   if (rule == DictCodes::eWhiteSpacePreserve) return text;
-  bool unchanged = true;
-  for (std::size_t i = 0; i < text.size() && unchanged; ++i) {
+  // Most values have no whitespace but single blanks between words, and
+  // every unit above the blank is no whitespace: four units at a time are
+  // passed over when none is at most the blank.
+  const std::size_t size = text.size();
+  const auto keptAt = [&](std::size_t i) {
     const char16_t unit = text[i];
-    if (unit == u' ')
-      unchanged = rule == DictCodes::eWhiteSpaceReplace ||
-                  (i > 0 && i + 1 < text.size() && !XMLUtils::isWhitespace(text[i + 1]));
-    else
-      unchanged = !XMLUtils::isWhitespace(unit);
+    if (unit > u' ') return true;
+    if (unit != u' ') return !XMLUtils::isWhitespace(unit);
+    return rule == DictCodes::eWhiteSpaceReplace || (i > 0 && i + 1 < size && !XMLUtils::isWhitespace(text[i + 1]));
+  };
+  bool unchanged = true;
+  std::size_t i = 0;
+  for (; i + 4 <= size && unchanged; i += 4) {
+    std::uint64_t units;
+    std::memcpy(&units, text.data() + i, sizeof units);
+    // A unit below 0x21 borrows into its top bit where it had none.
+    if (((units - 0x0021002100210021u) & ~units & 0x8000800080008000u) == 0) continue;
+    unchanged = keptAt(i) && keptAt(i + 1) && keptAt(i + 2) && keptAt(i + 3);
   }
+  for (; i < size && unchanged; ++i) unchanged = keptAt(i);
   if (unchanged) return text;
   normalisedText.clear();
   if (rule == DictCodes::eWhiteSpaceReplace) {
