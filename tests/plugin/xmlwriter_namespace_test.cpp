@@ -35,58 +35,21 @@ void buildMessage(TreeMaker& make, std::u16string_view xsiType = u"urn:b:Item") 
   make.named(&msg, u"t", PWFData::makeDateTime(dateTime(kUnset, kUnset, kUnset, 10, 30, 0)));
 }
 
-struct PolicyCase {
-  const char* policy;
-  std::string expected;
-};
-
-void PrintTo(const PolicyCase& c, std::ostream* os) { *os << c.policy; }
-
-class XMLWriterXsiTypePolicies : public testing::TestWithParam<PolicyCase> {};
+// tests/data/write/xsi-type-policies.txt: each policy and the document it writes.
+class XMLWriterXsiTypePolicies : public testing::TestWithParam<DataCase> {};
 
 }  // namespace
 
 TEST_P(XMLWriterXsiTypePolicies, WritesXsiTypeAsThePolicySays) {
-  const DescriptorPtr descriptor = compileDescriptor(namespaceSet(GetParam().policy));
+  const DescriptorPtr descriptor = compileDescriptor(namespaceSet(GetParam().label));
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   buildMessage(make);
-  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), GetParam().expected);
+  EXPECT_EQ(WriteRun(descriptor.get()).text(tree), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Policies, XMLWriterXsiTypePolicies,
-    testing::Values(
-        // The tree's own xsi:type is kept by every policy but the last.
-        PolicyCase{"never", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
-                                " xsi:type=\"b:Item\"><a:price>1.50</a:price><label>x</label></b:item>"
-                                "<plain>p</plain><t>10:30:00</t></a:msg>"},
-        // Named types only: not the anonymous ones, nor an element without type.
-        PolicyCase{"namedTypes", "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
-                                     " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price>"
-                                     "<label>x</label></b:item><plain" +
-                                     kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t>10:30:00</t></a:msg>"},
-        // Always: an anonymous restriction is named by its base; a
-        // self-defining value by its logical type; an anonymous complex
-        // type cannot be named.
-        PolicyCase{"always",
-                   "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"" + kXsiDecl +
-                       " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price><label xmlns:xs="
-                       "\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"xs:string\">x</label></b:item><plain" +
-                       kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t" + kXsiDecl + kXsDecl +
-                       " xsi:type=\"xs:time\">10:30:00</t></a:msg>"},
-        PolicyCase{"alwaysWithSoapEncodingStyle",
-                   "<a:msg xmlns:a=\"urn:a\" xmlns:ns1=\"http://www.w3.org/2001/12/soap-envelope\" "
-                   "ns1:encodingStyle=\"http://www.w3.org/2001/12/soap-encoding\"><b:item xmlns:b=\"urn:b\"" +
-                       kXsiDecl +
-                       " xsi:type=\"b:Item\"><a:price xsi:type=\"a:Money\">1.50</a:price><label xmlns:xs="
-                       "\"http://www.w3.org/2001/XMLSchema\" xsi:type=\"xs:string\">x</label></b:item><plain" +
-                       kXsiDecl + kXsDecl + " xsi:type=\"xs:string\">p</plain><t" + kXsiDecl + kXsDecl +
-                       " xsi:type=\"xs:time\">10:30:00</t></a:msg>"},
-        // Never, and the tree's xsi:type is dropped as well.
-        PolicyCase{"neverAndDrop",
-                   "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>1.50</a:price>"
-                   "<label>x</label></b:item><plain>p</plain><t>10:30:00</t></a:msg>"}), ReadableName());
+INSTANTIATE_TEST_SUITE_P(Policies, XMLWriterXsiTypePolicies,
+                         testing::ValuesIn(dataCases("write/xsi-type-policies.txt")), ReadableName());
 
 TEST(XMLWriterXsiType, TreeValueSplitsAtItsLastColon) {
   const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));
