@@ -3,6 +3,7 @@
 // parses, one document in every encoding and byte order, how failures are
 // reported; and the usage errors of every command.
 #include "e2esupport.h"
+#include "testdata.h"
 #include "paramname.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -180,63 +182,31 @@ TEST(ParseCommand, ReadmeShowsWhatParsingAndConvertingPrint) {
       << converted.err;
 }
 
-struct UsageCase {
-  const char* label;
+// The arguments of a command line of tests/data/wfhost-usage.txt, with the
+// files and dictionaries they name.
+std::vector<std::string> argumentsOf(const std::string& line) {
   std::vector<std::string> args;
-  int status;
-  const char* message;
-};
+  std::istringstream words(line);
+  for (std::string word; words >> word;) {
+    if (word.rfind("examples/", 0) == 0) word = example(word.substr(9));
+    else if (word.rfind("data/", 0) == 0) word = testData(word.substr(5));
+    else if (word.rfind("dict:", 0) == 0) word = ExampleDictionaries::path(word.substr(5));
+    args.push_back(word);
+  }
+  return args;
+}
 
-void PrintTo(const UsageCase& c, std::ostream* out) { *out << c.label; }
-
-class WfhostUsage : public ::testing::TestWithParam<UsageCase> {};
+class WfhostUsage : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(WfhostUsage, FailsWithAClearMessageAndPrintsNothing) {
-  const CommandResult result = runWfhost(GetParam().args);
-  EXPECT_EQ(result.status, GetParam().status);
-  EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
+  const CommandResult result = runWfhost(argumentsOf(GetParam()["args"]));
+  EXPECT_EQ(result.status, std::stoi(GetParam()["status"]));
+  EXPECT_NE(result.err.find(GetParam()["message"]), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "");
 }
 
-const std::string kOrder = example("order.xml");
-const std::string kTree = testData("write/order-tree.json");
-const std::string kPaymentSchema = example("payment/payment.xsd");
-const std::string kPayment = example("payment/payment-1.xml");
-
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, WfhostUsage,
-    ::testing::Values(
-        UsageCase{"UnknownCommand", {"frobnicate"}, 2, "unknown command"},
-        UsageCase{"ParseNoFile", {"parse", "--events"}, 2, "no FILE"},
-        UsageCase{"ParseTwoOutputs", {"parse", "--json", "--events", "x.xml"}, 2, "--events"},
-        UsageCase{"ParseUnknownOption", {"parse", "--bogus", "x.xml"}, 2, "--bogus"},
-        UsageCase{"ParseBadProperty", {"parse", "--events", "--prop", "ccsid", "x.xml"}, 2, "NAME=VALUE"},
-        UsageCase{"ParseUnknownProperty", {"parse", "--prop", "cssid=500", "x.xml"}, 2, "known: ccsid, encoding"},
-        UsageCase{"RoundtripUnknownInputProperty", {"roundtrip", "--in-prop", "x=1", "x.xml"}, 2, "known: ccsid"},
-        UsageCase{"ParseBadTraceLevel", {"parse", "--events", "--trace", "high", "x.xml"}, 2, "--trace"},
-        UsageCase{"ParseSubtreeWithoutDictionary", {"parse", "--subtree", "a/b", kOrder}, 2, "needs --dict"},
-        UsageCase{"ParseSubtreeUnknownElement",
-                  {"parse", "--subtree", "Nowhere/x", "--dict", ExampleDictionaries::path("po"), kOrder}, 2,
-                  "no element named 'Nowhere'"},
-        UsageCase{"ParseMissingFile", {"parse", "--events", "/no/such/file.xml"}, 1, "CP_IO_ERROR"},
-        UsageCase{"ParseMissingPlugin", {"parse", "--events", "--plugin", "nosuchplugin", kOrder}, 1,
-                  "CP_PLUGIN_LOAD_ERROR"},
-        UsageCase{"WriteUnknownOption", {"write", kTree, "-o", "-", "--colour"}, 2, "unknown option"},
-        UsageCase{"WriteMissingTree", {"write", "/nonexistent/tree.json", "-o", "-"}, 1, "CP_IO_ERROR"},
-        UsageCase{"WriteNotATree", {"write", testData("write/order-tree.xml"), "-o", "-"}, 1, "CP_TREE_ERROR"},
-        UsageCase{"RoundtripNoInput", {"roundtrip"}, 2, "no IN"},
-        UsageCase{"RoundtripMalformed", {"roundtrip", testData("malformed.xml")}, 1, "CP_XML"},
-        UsageCase{"CompileUnknownFormat", {"compile", "schema.txt", "-o", "x.dict"}, 2, "unknown source format"},
-        UsageCase{"CompilePropsWithoutValue", {"compile", testData("xsd/features.xsd"), "-o", "x.dict", "--props"},
-                  2, "--props needs a value"},
-        UsageCase{"ConvertNoMessageSet", {"convert", kPayment}, 2, "--dict or --schema"},
-        UsageCase{"ConvertFilesWithoutFolder", {"convert", "--schema", kPaymentSchema, kPayment, kPayment}, 2,
-                  "--out-dir"},
-        UsageCase{"ConvertNoThreads", {"convert", "--schema", kPaymentSchema, "-j", "0", kPayment}, 2, "-j needs"},
-        UsageCase{"ConvertBadTarget", {"convert", "--schema", kPaymentSchema, "--to", "yaml", kPayment}, 2, "--to"},
-        UsageCase{"DictBesideSchema", {"parse", "--dict", "a.dict", "--schema", kPaymentSchema, kPayment}, 2,
-                  "either --dict or --schema"}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Arguments, WfhostUsage, ::testing::ValuesIn(dataCases("wfhost-usage.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 TEST(PluginLibrary, ExportsExactlyTheFourEntryPoints) {
   if (!haveProgram("nm")) GTEST_SKIP() << "nm is not installed";
