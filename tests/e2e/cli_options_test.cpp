@@ -2,6 +2,7 @@
 // --input-encoding, --schema beside --dict, '-' for stdin, --indent, and
 // convert's direction from the content.
 #include "e2esupport.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -15,56 +16,22 @@ const std::string kPaymentSchema = kExamples + "/payment/payment.xsd";
 const std::string kPayment = kExamples + "/payment/payment-1.xml";
 const std::string kEbcdicStart = "\x4c\x6f\xa7\x94\x93";  // "<?xml" in code page 500
 
-struct CommandCase {
-  const char* label;
-  std::vector<std::string> args;
-  std::string expectedStart;  // of stdout
-};
+// tests/data/wfhost-options.txt: command lines and the start of their output
+// ("output: ebcdic" for kEbcdicStart) ...
+class WfhostOptions : public ::testing::TestWithParam<DataCase> {};
 
-void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.label; }
-
-class WfhostOptions : public ::testing::TestWithParam<CommandCase> {};
-
-// ... and ends its text with a line break (U+000A, in code page 500 too).
+// ... which ends with a line break (U+000A, in code page 500 too).
 TEST_P(WfhostOptions, EveryCommandTakesTheSharedOptions) {
-  const CommandResult result = runWfhost(GetParam().args);
+  const bool ebcdic = GetParam().fields.count("output");
+  const std::string& start = ebcdic ? kEbcdicStart : GetParam().text;
+  const CommandResult result = runWfhost(commandWords(GetParam()["args"]));
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out.substr(0, GetParam().expectedStart.size()), GetParam().expectedStart) << result.out;
-  const char lineBreak = GetParam().expectedStart == kEbcdicStart ? '\x25' : '\n';
-  EXPECT_EQ(result.out.back(), lineBreak) << result.out;
+  EXPECT_EQ(result.out.substr(0, start.size()), start) << result.out;
+  EXPECT_EQ(result.out.back(), ebcdic ? '\x25' : '\n') << result.out;
 }
 
-const std::string kTree = testData("write/order-tree.json");
-const std::string kUndeclaredEbcdic = testData("encodings/ebcdic500.xml");  // no encoding in its declaration
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, WfhostOptions,
-    ::testing::Values(
-        CommandCase{"WriteEncoding", {"write", kTree, "--encoding", "ibm-500"}, kEbcdicStart},
-        CommandCase{"WriteEncodingNumber", {"write", kTree, "--encoding", "500"}, kEbcdicStart},
-        CommandCase{"RoundtripEncoding", {"roundtrip", "--schema", kPaymentSchema, kPayment, "--encoding", "ibm-500"},
-                    kEbcdicStart},
-        CommandCase{"RoundtripOldProperty", {"roundtrip", kPayment, "--prop", "ccsid=500"}, kEbcdicStart},
-        CommandCase{"RoundtripInputEncoding",
-                    {"roundtrip", "--input-encoding", "ibm-500", kUndeclaredEbcdic},
-                    "<?xml version=\"1.0\"?>"},
-        CommandCase{"ConvertInputEncoding",
-                    {"convert", "--input-encoding", "ibm-500", "--schema", kPaymentSchema,
-                     testData("convert/payment-500-undeclared.ebcdic")},
-                    "{\"Payment\":{\"Id\":\"PAY-2026-0042\""},
-        CommandCase{"ParseSchema", {"parse", "--schema", kPaymentSchema, kPayment}, "message start="},
-        CommandCase{"DumpSchema", {"dump", "--schema", kPaymentSchema}, "Dictionary: wire format \"XML\""},
-        CommandCase{"ParseJsonIndent", {"parse", "--json", "--indent", kPayment}, "{\n  \""},
-        CommandCase{"ConvertIndent", {"convert", "--schema", kPaymentSchema, "--indent", kPayment},
-                    "{\n  \"Payment\": {\n    \"Id\": \"PAY-2026-0042\",\n"},
-        CommandCase{"ConvertIndentXml",
-                    {"convert", "--schema", kPaymentSchema, "--indent", testData("convert/payment-json.txt")},
-                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<pay:Payment xmlns:pay=\"urn:example:payment\" "
-                    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n  <pay:Id>"},
-        CommandCase{"ConvertJsonInAnyFile",
-                    {"convert", "--schema", kPaymentSchema, testData("convert/payment-json.txt")},
-                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Commands, WfhostOptions, ::testing::ValuesIn(dataCases("wfhost-options.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 // What a shell pipe feeds: '-' reads stdin.
 CommandResult runWfhostOnStdin(const std::string& input, const std::vector<std::string>& args) {

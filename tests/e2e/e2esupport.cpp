@@ -66,6 +66,17 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
+std::vector<std::string> commandWords(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  for (std::string word; in >> word;) {
+    if (word.rfind("examples/", 0) == 0) word = std::string(WF_EXAMPLES_DIR) + word.substr(8);
+    else if (word.rfind("data/", 0) == 0) word = testData(word.substr(5));
+    words.push_back(word);
+  }
+  return words;
+}
+
 bool haveProgram(const std::string& name) {
   return runCommand("sh", {"-c", "command -v " + name}).status == 0;
 }

@@ -29,6 +29,10 @@ std::vector<std::string> linesOf(const std::string& text);
 // The full path of a file in tests/data.
 inline std::string testData(const std::string& name) { return std::string(WF_TEST_DATA_DIR) + "/" + name; }
 
+// The words of a command line, those starting with examples/ or data/ made
+// the full paths of those files.
+std::vector<std::string> commandWords(const std::string& line);
+
 // True when a program of that name is on the PATH.
 bool haveProgram(const std::string& name);
 

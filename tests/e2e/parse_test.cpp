@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -182,17 +181,12 @@ TEST(ParseCommand, ReadmeShowsWhatParsingAndConvertingPrint) {
       << converted.err;
 }
 
-// The arguments of a command line of tests/data/wfhost-usage.txt, with the
-// files and dictionaries they name.
+// The arguments of a command line of tests/data/wfhost-usage.txt, dict:NAME
+// made the path of that example dictionary.
 std::vector<std::string> argumentsOf(const std::string& line) {
-  std::vector<std::string> args;
-  std::istringstream words(line);
-  for (std::string word; words >> word;) {
-    if (word.rfind("examples/", 0) == 0) word = example(word.substr(9));
-    else if (word.rfind("data/", 0) == 0) word = testData(word.substr(5));
-    else if (word.rfind("dict:", 0) == 0) word = ExampleDictionaries::path(word.substr(5));
-    args.push_back(word);
-  }
+  std::vector<std::string> args = commandWords(line);
+  for (std::string& arg : args)
+    if (arg.rfind("dict:", 0) == 0) arg = ExampleDictionaries::path(arg.substr(5));
   return args;
 }
 
