@@ -1,10 +1,12 @@
 #include "schemavalidator.h"
 
 #include "error.h"
+#include "indexedschemagrammar.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLSchemaDescription.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/framework/psvi/XSComplexTypeDefinition.hpp>
 #include <xercesc/framework/psvi/XSElementDeclaration.hpp>
@@ -28,6 +30,8 @@
 #include <xercesc/validators/schema/SchemaGrammar.hpp>
 
 #include <cstring>
+#include <map>
+#include <optional>
 #include <set>
 
 using namespace xercesc;
@@ -205,7 +209,7 @@ struct LimitReached {
 
 class SchemaValidator::Grammar {
 public:
-  explicit Grammar(const SchemaDocuments& documents) : documents_(documents), pool_(new XMLGrammarPoolImpl()) {
+  explicit Grammar(const SchemaDocuments& documents) : documents_(documents) {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
     for (const SchemaDocument& document : documents) {
       if (const std::optional<SchemaEntityExcess> excess = findEntityExcess(document)) {
@@ -213,7 +217,11 @@ public:
                    {document.location, excess->place, excess->what});
       }
     }
-    load();
+    pool_ = std::make_unique<XMLGrammarPoolImpl>();
+    if (const std::optional<LoadFailure> failure = load(*pool_)) {
+      throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                 {failure->document, failure->place, failure->what});
+    }
     bool changed = false;
     XSModel* model = pool_->getXSModel(changed);
     if (const std::string tooLarge = model ? OccurrenceCheck().inModel(*model) : ""; !tooLarge.empty()) {
@@ -222,6 +230,7 @@ public:
                   tooLarge + ": the validator unrolls occurrence counts and takes at most " +
                       std::to_string(kMaxOccurrenceCount)});
     }
+    if (std::unique_ptr<XMLGrammarPool> indexed = loadIndexed(*pool_)) pool_ = std::move(indexed);
     try {
       buildOnFirstUseParts(*pool_);
     } catch (const XMLException& e) {
@@ -231,6 +240,10 @@ public:
       throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
                  {documents.front().location, "", "out of memory"});
     }
+    RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool_->getGrammarEnumerator();
+    while (grammars.hasMoreElements()) {
+      if (auto* indexedGrammar = dynamic_cast<IndexedSchemaGrammar*>(&grammars.nextElement())) indexedGrammar->index();
+    }
     pool_->lockPool();  // read-only from here on, so that threads may share it
   }
 
@@ -238,8 +251,14 @@ public:
   SecurityManager* security() const { return &security_; }
 
 private:
-  void load() {
-    auto reader = std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, pool_.get());
+  // The first problem of a load: the schema document, "line L, column C" and
+  // what Xerces-C says.
+  struct LoadFailure {
+    std::string document, place, what;
+  };
+
+  std::optional<LoadFailure> load(XMLGrammarPool& pool) const {
+    auto reader = std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, &pool);
     setValidatingFeatures(*reader);
     reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, true);
     KeptDocumentResolver resolver(documents_);
@@ -261,15 +280,63 @@ private:
         failure = "out of memory";
       }
       if (errors.failed) {
-        throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
-                   {errors.document.empty() ? document.location : errors.document, errors.place, errors.what});
+        return LoadFailure{errors.document.empty() ? document.location : errors.document, errors.place, errors.what};
       }
-      if (grammar == nullptr) {
-        throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
-                   {document.location, "", failure.empty() ? "not a schema document" : failure});
-      }
+      if (grammar == nullptr) return LoadFailure{document.location, "", failure.empty() ? "not a schema document" : failure};
     }
+    return std::nullopt;
   }
+
+  // The grammars of loaded, again, with the namespaces that have more than
+  // kIndexedDeclarations element declarations in IndexedSchemaGrammar
+  // instances; null when none has, or when the second load does not come
+  // out as the first (loaded is used as it is then).
+  std::unique_ptr<XMLGrammarPool> loadIndexed(XMLGrammarPool& loaded) const {
+    std::map<std::u16string, XMLSize_t> declarationCounts;  // per namespace
+    RefHashTableOfEnumerator<xercesc::Grammar> grammars = loaded.getGrammarEnumerator();
+    bool worthIt = false;
+    while (grammars.hasMoreElements()) {
+      xercesc::Grammar& grammar = grammars.nextElement();
+      if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) return nullptr;
+      const XMLSize_t count = static_cast<SchemaGrammar&>(grammar).getElemEnumerator().size();
+      declarationCounts[namespaceOf(grammar)] = count;
+      worthIt = worthIt || count > kIndexedDeclarations;
+    }
+    if (!worthIt) return nullptr;
+    auto pool = std::make_unique<XMLGrammarPoolImpl>();
+    std::vector<IndexedSchemaGrammar*> indexed;
+    for (const auto& [targetNamespace, count] : declarationCounts) {
+      if (count <= kIndexedDeclarations) continue;
+      indexed.push_back(new (pool->getMemoryManager())
+                            IndexedSchemaGrammar(targetNamespace.c_str(), pool->getMemoryManager()));
+      pool->cacheGrammar(indexed.back());  // adopted
+    }
+    if (load(*pool)) return nullptr;
+    // The same grammars, each filled (not merely looked up) and as large.
+    XMLSize_t grammarCount = 0;
+    for (RefHashTableOfEnumerator<xercesc::Grammar> again = pool->getGrammarEnumerator(); again.hasMoreElements();
+         ++grammarCount) {
+      xercesc::Grammar& grammar = again.nextElement();
+      if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) return nullptr;
+      const auto first = declarationCounts.find(namespaceOf(grammar));
+      const XMLSize_t count = static_cast<SchemaGrammar&>(grammar).getElemEnumerator().size();
+      if (first == declarationCounts.end() || first->second != count) return nullptr;
+    }
+    for (const IndexedSchemaGrammar* grammar : indexed) {
+      auto* description = static_cast<XMLSchemaDescription*>(grammar->getGrammarDescription());
+      if (description->getContextType() == XMLSchemaDescription::CONTEXT_UNKNOWN) return nullptr;
+    }
+    return grammarCount == declarationCounts.size() ? std::move(pool) : nullptr;
+  }
+
+  static std::u16string namespaceOf(const xercesc::Grammar& grammar) {
+    const XMLCh* name = grammar.getTargetNamespace();
+    return name ? name : u"";
+  }
+
+  // Below this, the grammar's own tables are about as fast as an index
+  // (UBL's largest grammar, 873, gains nothing; FpML's, 4,000, 40 %).
+  static constexpr XMLSize_t kIndexedDeclarations = 1000;
 
   XercesUse xerces_;
   const SchemaDocuments& documents_;
