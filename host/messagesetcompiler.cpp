@@ -58,6 +58,9 @@ constexpr char16_t kOutputNamespaceDeclPolicy[] = u"Output Namespace Declaration
 constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
 constexpr char16_t kAttributeWildcard[] = u"Attribute Wildcard";
 constexpr char16_t kAttributeWildcardNamespaces[] = u"Attribute Wildcard Namespaces";
+// Open types: the namespaces their elements may have, spelled as those of an
+// attribute wildcard; absent: any.
+constexpr char16_t kElementWildcardNamespaces[] = u"Element Wildcard Namespaces";
 }  // namespace prop
 
 ZelWstring wide(const std::string& utf8) { return ZelWstring::fromUtf8(utf8); }
@@ -660,6 +663,7 @@ private:
     table.Create(static_cast<std::int32_t>(set_.types.size()));
     const Column wildcard(table, prop::kAttributeWildcard, eLogicalInteger);
     const Column wildcardNamespaces(table, prop::kAttributeWildcardNamespaces, eLogicalString);
+    const Column elementWildcardNamespaces(table, prop::kElementWildcardNamespaces, eLogicalString);
     for (std::size_t i = 0; i < set_.types.size(); ++i) {
       const TypeDef& type = set_.types[i];
       const int index = static_cast<int>(i);
@@ -678,6 +682,7 @@ private:
       if (type.variety == TypeVariety::Complex) {
         wildcard.set(index, attributeWildcardCode(type.attributeWildcard));
         if (type.attributeWildcard) wildcardNamespaces.set(index, attributeWildcardNamespaces(*type.attributeWildcard));
+        if (type.elementWildcard) elementWildcardNamespaces.set(index, attributeWildcardNamespaces(*type.elementWildcard));
       }
       record.typeKind = typeKindOf(type.variety);
       record.listItemTypeIndex = type.listItemType;

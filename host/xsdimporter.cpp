@@ -44,6 +44,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -455,6 +456,9 @@ private:
   MemberDef memberFor(XSParticle& particle);
   // The shared open type of each processContents.
   int openTypeIndex(ProcessContents processContents);
+  // The open type of an element wildcard: the shared one where it admits any
+  // namespace, else one per constraint, which records it.
+  int openTypeIndex(XSWildcard& wildcard);
   int anyTypeIndex();
   int xsdListType(const std::string& name, const std::string& itemName);
   void fillElement(XSElementDeclaration& source, int index);
@@ -475,6 +479,7 @@ private:
   std::map<const XSAttributeDeclaration*, int> attributes_;
   std::set<int> referencedElements_;
   std::array<int, 3> openTypes_{kNone, kNone, kNone};
+  std::map<std::tuple<ProcessContents, AttributeWildcard::Namespaces, std::vector<std::string>>, int> constrainedOpenTypes_;
   int typesWithFacets_ = 0;
   // The global component being mapped, for the places of warnings.
   std::string currentFile_;
@@ -541,6 +546,22 @@ int SchemaMapper::openTypeIndex(ProcessContents processContents) {
   set_.types.push_back(type);
   index = static_cast<int>(set_.types.size() - 1);
   return index;
+}
+
+int SchemaMapper::openTypeIndex(XSWildcard& wildcard) {
+  AttributeWildcard namespaces = attributeWildcardOf(wildcard);
+  if (namespaces.constraint == AttributeWildcard::Namespaces::Any) return openTypeIndex(namespaces.processContents);
+  const auto [at, added] = constrainedOpenTypes_.try_emplace(
+      std::make_tuple(namespaces.processContents, namespaces.constraint, namespaces.namespaces), kNone);
+  if (!added) return at->second;
+  TypeDef type;
+  type.variety = TypeVariety::Complex;
+  type.composition = Composition::Open;
+  type.processContents = namespaces.processContents;
+  type.elementWildcard = std::move(namespaces);
+  set_.types.push_back(std::move(type));
+  at->second = static_cast<int>(set_.types.size() - 1);
+  return at->second;
 }
 
 // xs:anyType: mixed content around any elements, matched laxly. Kept apart
@@ -669,7 +690,9 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
   const bool mixed = source.getContentType() == XSComplexTypeDefinition::CONTENTTYPE_MIXED;
   if (onlyWildcard && !mixed && type.derivation != Derivation::Extension) {
     type.composition = Composition::Open;
-    type.processContents = processContentsOf(*particles->elementAt(0)->getWildcardTerm());
+    AttributeWildcard namespaces = attributeWildcardOf(*particles->elementAt(0)->getWildcardTerm());
+    type.processContents = namespaces.processContents;
+    if (namespaces.constraint != AttributeWildcard::Namespaces::Any) type.elementWildcard = std::move(namespaces);
     return;
   }
   // The own part of an extension follows its base's members in sequence, so
@@ -792,7 +815,7 @@ MemberDef SchemaMapper::memberFor(XSParticle& particle) {
     }
     case XSParticle::TERM_WILDCARD:
       member.form = MemberDef::Form::Group;
-      member.type = openTypeIndex(processContentsOf(*particle.getWildcardTerm()));
+      member.type = openTypeIndex(*particle.getWildcardTerm());
       return member;
     case XSParticle::TERM_MODELGROUP: {
       XSModelGroup* group = particle.getModelGroupTerm();

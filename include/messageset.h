@@ -213,6 +213,9 @@ struct TypeDef {
   std::vector<int> unionMemberTypes;    // Union only, in the order they are tried
   std::optional<Composition> composition;  // default: Sequence for Complex, else SimpleContent
   ProcessContents processContents = ProcessContents::Strict;  // Open composition only
+  // Open composition only: the namespaces its elements may have (an element
+  // wildcard's constraint); none: any.
+  std::optional<AttributeWildcard> elementWildcard;
   // Complex only: the attributes it admits beyond those its members declare
   // (an attribute wildcard); none when empty.
   std::optional<AttributeWildcard> attributeWildcard;

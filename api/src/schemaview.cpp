@@ -37,6 +37,7 @@ WildcardProcessing processingOf(std::int32_t openContentKind) {
 
 constexpr char16_t kAttributeWildcard[] = u"Attribute Wildcard";
 constexpr char16_t kAttributeWildcardNamespaces[] = u"Attribute Wildcard Namespaces";
+constexpr char16_t kElementWildcardNamespaces[] = u"Element Wildcard Namespaces";
 
 // "##any"; "##other" and the namespace it excludes; or the namespaces
 // admitted, "##local" for none.
@@ -69,7 +70,8 @@ public:
         memberRenders_(dictionary, StdDictionaryInfo::eStructTable, kRender),
         tagRenders_(dictionary, StdDictionaryInfo::eTagTable, kRender),
         attributeWildcards_(dictionary, StdDictionaryInfo::eTypeTable, kAttributeWildcard),
-        attributeWildcardNamespaces_(dictionary, StdDictionaryInfo::eTypeTable, kAttributeWildcardNamespaces) {}
+        attributeWildcardNamespaces_(dictionary, StdDictionaryInfo::eTypeTable, kAttributeWildcardNamespaces),
+        elementWildcardNamespaces_(dictionary, StdDictionaryInfo::eTypeTable, kElementWildcardNamespaces) {}
 
   std::vector<SchemaElement> readElements() const {
     const auto& tags = dictionary_.getTagCache();
@@ -351,6 +353,9 @@ private:
     const auto& cache = dictionary_.getTypeCache();
     const std::int32_t contentKind = cache[structure].contentKind;
     if (DictCodes::isOpenContent(contentKind)) {
+      // The namespaces its elements may have; any where none are recorded.
+      const std::string namespaces = elementWildcardNamespaces_.text(structure);
+      type.elementWildcards.push_back(namespaces.empty() ? AttributeWildcard() : attributeWildcardOf(0, namespaces));
       if (!type.hasWildcard) type.wildcardPosition = type.members.size();
       if (walk.openGroup < 0 && !walk.groups.empty()) walk.openGroup = structure;
       type.hasWildcard = true;
@@ -483,6 +488,7 @@ private:
   XmlProperty tagRenders_;
   XmlProperty attributeWildcards_;
   XmlProperty attributeWildcardNamespaces_;
+  XmlProperty elementWildcardNamespaces_;
 };
 
 }  // namespace
@@ -494,6 +500,11 @@ bool AttributeWildcard::admits(std::string_view namespaceUri) const {
     case Namespaces::List: return std::find(namespaces.begin(), namespaces.end(), namespaceUri) != namespaces.end();
   }
   return false;
+}
+
+bool SchemaType::admitsElement(std::string_view namespaceUri) const {
+  return std::any_of(elementWildcards.begin(), elementWildcards.end(),
+                     [&](const AttributeWildcard& wildcard) { return wildcard.admits(namespaceUri); });
 }
 
 const SchemaMember* SchemaType::memberAt(long memberRow) const {

@@ -119,6 +119,9 @@ struct SchemaType {
   std::size_t wildcardPosition = 0;   // with hasWildcard: the member its content comes before (size: after all)
   WildcardProcessing wildcardProcessing = WildcardProcessing::Strict;  // the loosest of its wildcards
   std::optional<AttributeWildcard> attributeWildcard;  // none: undeclared attributes are refused
+  std::vector<AttributeWildcard> elementWildcards;     // the namespaces each of its element wildcards admits
+  // Whether one of its element wildcards admits an element of that namespace.
+  bool admitsElement(std::string_view namespaceUri) const;
 
   // For the content check (contentcheck.h), the members of one name
   // together, whose occurrences a tree cannot tell apart: those that may

@@ -366,7 +366,7 @@ std::string TreeAssembly::namespaceOf(const TreeElement& element) const {
 }
 
 Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
-                                 bool attribute, bool byKey) const {
+                                 bool attribute, bool byKey, bool namespaceGiven) const {
   Resolution resolution;
   const bool parentDefined = view_ && (parent.getMemberId() >= 1 || parent.getTagId() >= 0);
   if (!parentDefined) {
@@ -403,6 +403,8 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
     return resolution;
   }
   if (!type->hasWildcard) return resolution;
+  if (!type->admitsElement(namespaceUri.empty() && !namespaceGiven ? namespaceOf(parent) : std::string(namespaceUri)))
+    return resolution;
   // A skipping wildcard takes its elements as they come, as the parser does.
   if (type->wildcardProcessing != WildcardProcessing::Skip)
     resolution.global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);

@@ -89,9 +89,10 @@ public:
 
   // name without "@" (a member's typed-data key with byKey, else its XML
   // name); an empty namespace matches a member of any namespace when the
-  // name is unique among the type's members.
+  // name is unique among the type's members, and is the parent's unless
+  // namespaceGiven (none).
   Resolution resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
-                     bool attribute, bool byKey = false) const;
+                     bool attribute, bool byKey = false, bool namespaceGiven = false) const;
   // A self-defining element without namespaceGiven takes its parent's
   // namespace; an attribute none.
   TreeElement& append(TreeElement& parent, const Resolution& resolution, std::string_view name,

@@ -207,6 +207,7 @@ private:
     if (name.isAttribute && type.attributeWildcard)
       fail(notMember + ", and its attribute wildcard admits no attribute of " +
            (name.namespaceUri.empty() ? std::string("no namespace") : "namespace '" + name.namespaceUri + "'"));
+    if (!name.isAttribute && type.hasWildcard) fail(notMember + ", and its wildcard admits no element of its namespace");
     fail(notMember + ", and nothing else may be here");
   }
 
@@ -394,8 +395,8 @@ private:
         continue;
       }
       Pending pending{key, parseName(key), {}, {}};
-      pending.resolution =
-          assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, pending.name.isAttribute, true);
+      pending.resolution = assembly_.resolve(element, pending.name.local, pending.name.namespaceUri,
+                                             pending.name.isAttribute, true, pending.name.namespaceGiven);
       if (!pending.resolution) refuseUnknown(key, pending.name, type);
       claimOnce(named, identityOf(element, pending), key);
       const SchemaMember* member =
@@ -611,7 +612,8 @@ private:
       Step keyStep(*this, "." + key);
       Pending pending{key, parseName(key), {}, {&value}};
       if (pending.name.isAttribute) fail("attributes belong outside the mixed content");
-      pending.resolution = assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, false, true);
+      pending.resolution =
+          assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, false, true, pending.name.namespaceGiven);
       if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
       if (const SchemaMember* member = pending.resolution.member) {
         TreeElement& child = assembly_.append(element, pending.resolution, member->name, member->namespaceUri, false);

@@ -161,6 +161,9 @@ INSTANTIATE_TEST_SUITE_P(
         // An attribute wildcard admits only its namespaces: ##other not none, a list only its own.
         Misfit{"OutsideAttributeWildcard", R"("@o:batch":7)", R"("@batch":7)", "$.order.line[0].@batch"},
         Misfit{"OutsideAttributeWildcardList", R"("@o:batch":"8")", R"("@{urn:x}batch":"8")", "$.order.remark.@{urn:x}batch"},
+        // An element wildcard likewise (##other: neither the message's namespace nor none).
+        Misfit{"OutsideElementWildcard", R"("o:name":"Other")", R"("o:name":"Other","liNe":"x")", "$.order.liNe"},
+        Misfit{"OutsideElementWildcardNoNamespace", R"("o:name":"Other")", R"("o:name":"Other","{}liNe":"x")", "$.order.{}liNe"},
         Misfit{"StringForInteger", R"("qty":2)", R"("qty":"two")", "$.order.line[0].qty"},
         Misfit{"DecimalForInteger", R"("qty":2)", R"("qty":2.5)", "$.order.line[0].qty"},
         Misfit{"BeyondSixtyFourBits", R"("big":9007199254740993)", R"("big":99999999999999999999)", "$.order.big"},
