@@ -587,14 +587,14 @@ private:
 
   // Text runs and elements in order: strings and objects of one key. type:
   // the element's, null when self-defining. Strings side by side are one run
-  // in the document, and a run of whitespace alone is no text the parser
-  // gives: the message built holds the runs the document written reads back.
+  // in the document. A run of whitespace alone is kept and written, though
+  // the parser drops such runs on the way back: it may be data (the blank
+  // between two words in elements of their own).
   void mixed(TreeElement& element, const TypedNode& content, const SchemaType* type) {
     if (content.kind != TypedNode::Kind::Array) fail("mixed content is an array of texts and elements");
     std::string run;
     const auto endRun = [&] {
-      if (run.find_first_not_of(" \t\r\n") != std::string::npos)
-        assembly_.appendValue(element, PWFData::makeString(ZelWstring::fromUtf8(run)));
+      if (!run.empty()) assembly_.appendValue(element, PWFData::makeString(ZelWstring::fromUtf8(run)));
       run.clear();
     };
     for (std::size_t i = 0; i < content.items.size(); ++i) {
