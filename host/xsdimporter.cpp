@@ -312,20 +312,19 @@ std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, const SchemaD
                                             SchemaDocumentFacts& facts) {
   const std::string location = resolveSchemaLocation("", utf8(systemId));
   const SchemaDocument* kept = recorder.find(location);
-  if (!kept && isNetworkLocation(location)) return {};
+  // Read here, not by Xerces-C's reader, which leaks the name of a file it
+  // cannot read (a folder).
+  std::string unkept;
+  if (!kept && (isNetworkLocation(location) || !readFile(location, unkept))) return {};
+  const std::string& bytes = kept ? kept->bytes : unkept;
   SchemaDocumentScanner scanner(facts, systemId);
   std::unique_ptr<SAX2XMLReader> reader = newReader(nullptr);
   reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
   reader->setContentHandler(&scanner);
   reader->setErrorHandler(&scanner);
   try {
-    if (kept) {
-      const MemBufInputSource source(reinterpret_cast<const XMLByte*>(kept->bytes.data()), kept->bytes.size(), systemId,
-                                     false);
-      reader->parse(source);
-    } else {
-      reader->parse(systemId);
-    }
+    const MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), systemId, false);
+    reader->parse(source);
   } catch (const XMLException&) {
   } catch (const SAXException&) {
   }
