@@ -197,16 +197,16 @@ bool equalsIgnoringCase(std::u16string_view text, std::u16string_view word) {
                     [](char16_t w, char16_t t) { return w == (t >= u'A' && t <= u'Z' ? t - u'A' + u'a' : t); });
 }
 
-// Text of a union as the parser converts it to one member type's value;
-// false when it is none.
-bool unionMemberValue(std::string_view given, const SchemaType::UnionMember& member, PWFData& out,
-                      bool preserveUtcFormat) {
-  const ZelWstring text = wide(withWhiteSpace(given, member.whiteSpace));
+}  // namespace
+
+bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out,
+                     bool preserveUtcFormat) {
+  const ZelWstring text = wide(withWhiteSpace(given, whiteSpace));
   const DataCnv& convert = converter(preserveUtcFormat);
   const char16_t* data = text.data();
   const std::size_t length = text.length();
   try {
-    switch (member.logicalType) {
+    switch (logicalType) {
       case eLogicalNone:
       case eLogicalString: out = PWFData::makeString(text); break;
       case eLogicalInteger:
@@ -239,6 +239,8 @@ bool unionMemberValue(std::string_view given, const SchemaType::UnionMember& mem
   }
 }
 
+namespace {
+
 // A union's value is the first member type's its text converts to, as in a
 // document. Text that reaches a list member (whose items are no single
 // value), or of a union whose members the dictionary does not list, stays text.
@@ -249,7 +251,7 @@ bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, s
   for (const SchemaType::UnionMember& member : type.unionMembers) {
     staysText = member.isList;
     if (staysText) break;
-    if (unionMemberValue(text, member, out, preserveUtcFormat)) return true;
+    if (parsedTextValue(text, member.logicalType, member.whiteSpace, out, preserveUtcFormat)) return true;
   }
   if (!staysText) {
     wrong = "'" + text + "' is a value of none of the union's member types";

@@ -69,6 +69,11 @@ const char* kindName(GivenValue::Kind kind);
 bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong,
                 bool preserveUtcFormat = false);
 
+// Text converted as the parser converts a document's text to a value of
+// logicalType, after the whitespace rule; false when it is no such value.
+bool parsedTextValue(std::string_view text, ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out,
+                     bool preserveUtcFormat);
+
 // What a name resolves to under a parent.
 struct Resolution {
   const SchemaMember* member = nullptr;    // a member of the parent's type

@@ -251,14 +251,19 @@ private:
     return name;
   }
 
-  // The value for an element of type; in lax content one that does not suit
-  // the type stays text, as a parse keeps it.
+  // The value for an element of type; in lax content text that converts to
+  // the type is its value and any other stays text, as a parse takes it.
   PWFData valueOf(const GivenValue& given, const SchemaType* type) const {
     if (given.kind == GivenValue::Kind::String) refuseUnlessXmlText(given.text);
     PWFData value;
     std::string wrong;
-    if (typedValue(given, type, value, wrong, view_ && view_->preservesUtcFormat())) return value;
-    if (processing_ == WildcardProcessing::Lax && typedValue(given, nullptr, value, wrong)) return value;
+    const bool preserveUtcFormat = view_ && view_->preservesUtcFormat();
+    if (typedValue(given, type, value, wrong, preserveUtcFormat)) return value;
+    if (processing_ != WildcardProcessing::Lax) fail(wrong);
+    if (type && !type->isList && given.kind == GivenValue::Kind::String &&
+        parsedTextValue(given.text, type->logicalType, type->whiteSpace, value, preserveUtcFormat))
+      return value;
+    if (typedValue(given, nullptr, value, wrong)) return value;
     fail(wrong);
   }
 
@@ -576,6 +581,8 @@ private:
   // An element no member of the parent's type (null: self-defining) holds.
   void appendExtra(TreeElement& parent, const SchemaType* parentType, const Pending& pending, const TypedNode& node) {
     if (!pending.resolution.global) refuseUnlessXmlName(pending.name.local);
+    if (pending.name.isAttribute && node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null)
+      fail("null, but an attribute cannot be nil");
     const Loosened wildcard(*this, parentType ? parentType->wildcardProcessing : WildcardProcessing::Strict);
     TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
                                           pending.name.namespaceUri, pending.name.isAttribute,
@@ -650,8 +657,12 @@ private:
       // know, unless a wildcard skips it; so does the way back.
       const std::string inherited = pending.name.namespaceGiven ? pending.name.namespaceUri
                                                                 : assembly_.namespaceOf(element);
-      const bool matched = view_ && !pending.name.isAttribute && processing_ != WildcardProcessing::Skip;
-      pending.resolution.global = matched ? view_->findElement(pending.name.local, inherited) : nullptr;
+      // Attributes take a global attribute declaration of their own name and
+      // namespace, as the parser types them.
+      const bool matched = view_ && processing_ != WildcardProcessing::Skip;
+      pending.resolution.global = !matched                  ? nullptr
+                                  : pending.name.isAttribute ? view_->findAttribute(pending.name.local, pending.name.namespaceUri)
+                                                             : view_->findElement(pending.name.local, inherited);
       if (pending.resolution.global && inherited.empty() && !pending.resolution.global->namespaceUri.empty())
         pending.resolution.global = nullptr;
       pending.resolution.selfDefining = !pending.resolution.global;

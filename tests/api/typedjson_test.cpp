@@ -172,6 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
         Misfit{"SingleForRepeatingMember", R"("line":[{"@o:batch":7,"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}])",
                R"("line":{"qty":2,"price":1})", "$.order.line"},
         Misfit{"NullForNotNillable", R"("urgent":true)", R"("urgent":null)", "$.order.urgent"},
+        // An attribute is never null, in content no type describes too.
+        Misfit{"NullAttributeInWildcardContent", R"("@lang":"en")", R"("@lang":null)", "$.order.{urn:test:memo}memo.@lang"},
+
         Misfit{"NotAnXmlName", R"("o:name":"Other")", R"("o:name":"Other","{urn:x}pa*ty":"1")", "$.order.{urn:x}pa*ty"},
         Misfit{"NotXmlText", R"("name":"Ann")", R"("name":"A\u0001")", "$.order.party[0].name"},
         Misfit{"AbsurdExponent", R"("total":0.10)", R"("total":1e4500)", "$.order.total"},
@@ -320,6 +323,21 @@ INSTANTIATE_TEST_SUITE_P(
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>",
                      R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
+
+// In lax content text is taken as a parse takes it: text that converts to the
+// type of a global element or attribute of its name is that value.
+TEST(TypedJson, LaxContentTakesTextAsTheParserDoes) {
+  const struct {
+    const wfxml::MessageSet& (*set)();
+    std::string given, built;
+  } cases[] = {{wildcardSet, R"({"lax":{"hdr":"h","qty":"5"}})", R"({"lax":{"hdr":"h","qty":5}})"},
+               {typedSet, R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@o:batch":"8","note":"n"}}})",
+                R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@o:batch":8,"note":"n"}}})"}};
+  for (const auto& each : cases) {
+    wfxml::Session session(each.set());
+    EXPECT_EQ(session.toJson(session.fromJson(each.given, {/*check=*/false})), each.built);
+  }
+}
 
 // Two messages of one root name: the refusal is the best fit's, where the mistake is.
 TEST(TypedJson, MessagesOfOneRootNameReportTheBestFitsMistake) {
