@@ -1,5 +1,5 @@
-// The per-document memory of element matches: an answer is given back only
-// for the very key it was remembered under, and never after clear().
+// The memories of element matches: an answer is given back only for the
+// very key it was remembered under, and never after clear().
 #include "elementmatchcache.h"
 
 #include <gtest/gtest.h>
@@ -26,14 +26,11 @@ TEST(ElementMatchCacheTest, AnswersOnlyTheWholeKeyAndForgetsOnClear) {
   EXPECT_EQ(found(cache->find(&declarations[0], 5, 7)), 43);
 }
 
-TEST(ElementMatchCacheTest, ADeclarationInTheSameSlotReplacesTheOld) {
-  const auto cache = std::make_unique<ElementMatchCache>();
-  // 512 slots of 16 bytes: addresses 8192 bytes apart share a slot under one parent.
-  const auto storage = std::make_unique<char[]>(16384);
-  const void* first = storage.get();
-  const void* second = storage.get() + 8192;
-  cache->remember(first, 1, 0, member(3));
-  cache->remember(second, 1, 0, member(4));
-  EXPECT_EQ(found(cache->find(first, 1, 0)), -1);
-  EXPECT_EQ(found(cache->find(second, 1, 0)), 4);
+TEST(ElementMatchCacheTest, NamedAnswersNeedTheSameNameNamespaceAndParent) {
+  NamedMatchCache cache;
+  cache.remember(7, u"ID", u"urn:a", member(3));
+  EXPECT_EQ(found(cache.find(7, u"ID", u"urn:a")), 3);
+  EXPECT_EQ(found(cache.find(7, u"ID", u"urn:b")), -1);
+  EXPECT_EQ(found(cache.find(8, u"ID", u"urn:a")), -1);
+  EXPECT_EQ(found(cache.find(7, u"Id", u"urn:a")), -1);
 }

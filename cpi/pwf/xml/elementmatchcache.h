@@ -17,6 +17,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 // What a search found: the definition (whereDefined eWhereDefinedNotSet:
 // none), how the content is matched, and whether the definition is a member
@@ -71,6 +74,50 @@ private:
 
   std::array<Entry, kSlots> iEntries{};
   std::uint32_t iGeneration = 1;
+};
+
+// The same answers kept from document to document, by the element's local
+// name, namespace URI and parent type: a message set's documents repeat
+// their elements, and the declarations the per-document cache goes by are
+// new in each. A slot holds one answer, as in ElementMatchCache, so that
+// documents with ever new names cannot grow it.
+class NamedMatchCache {
+public:
+  const ElementMatch* find(long parentTypeIndex, std::u16string_view name, std::u16string_view uri) const {
+    if (iEntries.empty()) return nullptr;
+    const Entry& entry = iEntries[slotOf(parentTypeIndex, name)];
+    if (!entry.used || entry.parentTypeIndex != parentTypeIndex || entry.name != name || entry.uri != uri)
+      return nullptr;
+    return &entry.match;
+  }
+  void remember(long parentTypeIndex, std::u16string_view name, std::u16string_view uri, const ElementMatch& match) {
+    if (iEntries.empty()) iEntries.resize(kSlots);
+    Entry& entry = iEntries[slotOf(parentTypeIndex, name)];
+    entry.used = true;
+    entry.parentTypeIndex = parentTypeIndex;
+    entry.name.assign(name);
+    entry.uri.assign(uri);
+    entry.match = match;
+  }
+  void clear() { iEntries.clear(); }
+
+private:
+  struct Entry {
+    bool used = false;
+    long parentTypeIndex = -1;
+    std::u16string name;
+    std::u16string uri;
+    ElementMatch match;
+  };
+  static constexpr std::size_t kSlots = 4096;
+  static std::size_t slotOf(long parentTypeIndex, std::u16string_view name) {
+    // FNV-1a over the name's units, the parent type mixed in.
+    std::uint64_t hash = 0xcbf29ce484222325u ^ static_cast<std::uint64_t>(parentTypeIndex);
+    for (const char16_t unit : name) hash = (hash ^ unit) * 0x100000001b3u;
+    return static_cast<std::size_t>(hash ^ (hash >> 32)) & (kSlots - 1);
+  }
+
+  std::vector<Entry> iEntries;  // kSlots once something is remembered
 };
 
 #endif

@@ -37,6 +37,7 @@ void XMLDictionaryView::learnMembers(long typeIndex) const {
     if (xml.render != erAttribute && xml.render != erUndefined) elementNames.emplace_back(xml.xmlName.view(), end);
   }
   // Members of nested groups interleave in table order: no name is unique then.
+  iNestedGroups[static_cast<std::size_t>(typeIndex)] = hasGroups;
   if (hasGroups) return;
   std::sort(elementNames.begin(), elementNames.end());
   for (std::size_t i = 0; i < elementNames.size(); ++i) {

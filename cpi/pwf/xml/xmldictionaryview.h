@@ -21,6 +21,7 @@ public:
   explicit XMLDictionaryView(const XMLDictionaryInfo& dictionary)
       : iDictionary(dictionary),
         iMemberEnds(dictionary.getTypeCache().size(), kNotKnown),
+        iNestedGroups(dictionary.getTypeCache().size(), 0),
         iUniqueElementNames(dictionary.getMemberCache().size(), -1) {}
 
   const prf_SMD_TYPE_DEFINITION& type(long typeIndex) const { return iDictionary.getTypeCache().get(typeIndex); }
@@ -46,6 +47,11 @@ public:
     if (memberIndex < 0 || static_cast<std::size_t>(memberIndex) >= iUniqueElementNames.size()) return false;
     if (iUniqueElementNames[static_cast<std::size_t>(memberIndex)] < 0) learnMembers(typeIndex);
     return iUniqueElementNames[static_cast<std::size_t>(memberIndex)] == 1;
+  }
+  // Whether the type has nested groups (members with element id 0 and kind 'S').
+  bool hasNestedGroups(long typeIndex) const {
+    if (memberEnd(typeIndex) < 0) return false;
+    return iNestedGroups[static_cast<std::size_t>(typeIndex)] != 0;
   }
   // The member after memberIndex when it belongs to the same type, else -1.
   long nextMember(long memberIndex) const;
@@ -92,6 +98,7 @@ private:
   const XMLDictionaryInfo& iDictionary;
   // Learnt per type and member on first use.
   mutable std::vector<long> iMemberEnds;                 // by type; kNotKnown until learnt
+  mutable std::vector<signed char> iNestedGroups;        // by type, learnt with its member end
   mutable std::vector<signed char> iUniqueElementNames;  // by member: -1 not learnt, 0 no, 1 yes
 };
 

@@ -51,6 +51,7 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
   descriptor = dictionary;
   view = dictionary ? std::make_unique<XMLDictionaryView>(*dictionary) : nullptr;
   matchCache.clear();
+  namedMatches.clear();
   memberDefinitions.assign(dictionary ? dictionary->getMemberCache().size() : 0, ParseItemDefinition());
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
   firstSimpleMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, kNotLearnt);

@@ -472,6 +472,7 @@ private:
   ZelWstring attributeFieldName;
   std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values
   ElementMatchCache matchCache;
+  NamedMatchCache namedMatches;  // of descriptor
   // Set by a search whose answer depends on more than the element's name,
   // namespace and parent type.
   mutable bool searchReadContext = false;

@@ -48,12 +48,22 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
     // Members are found by their XML name, which the element then shares.
     return whereDefined == eDefinedAsTypeMember;
   }
+  // Searches through nested groups are dear enough to be kept from one
+  // document to the next.
+  const bool keepByName = mayRemember && view->hasNestedGroups(parentTypeIndex);
+  const std::u16string_view elementName = keepByName ? std::u16string_view(name) : std::u16string_view();
+  if (const ElementMatch* known = keepByName ? namedMatches.find(parentTypeIndex, elementName, uri.view()) : nullptr) {
+    matchCache.remember(&declaration, uriId, parentTypeIndex, *known);
+    return findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs, attrCount, whereDefined,
+                          index, processing);
+  }
   searchReadContext = false;
   getDefFromXMLStartElement(parentTypeIndex, name, uri, attrs, attrCount, whereDefined, index, processing, 0);
   if (mayRemember && !searchReadContext) {
     const bool directMember = whereDefined == eDefinedAsTypeMember && parent.getLastChildMemberIndex() == index;
-    matchCache.remember(&declaration, uriId, parentTypeIndex,
-                        ElementMatch{index, whereDefined, processing, directMember});
+    const ElementMatch match{index, whereDefined, processing, directMember};
+    matchCache.remember(&declaration, uriId, parentTypeIndex, match);
+    if (keepByName) namedMatches.remember(parentTypeIndex, elementName, uri.view(), match);
   }
   return false;
 }
