@@ -387,7 +387,7 @@ struct GivenData {
   const char* name;
   std::string given;  // the content of "doc"
   std::string built;     // as the message built gives it; empty: as given
-  std::string readBack;  // as the document written reads back; empty: as built
+  std::string readBack{};  // as the document written reads back; empty: as built
 };
 
 class DataGiven : public testing::TestWithParam<GivenData> {};
