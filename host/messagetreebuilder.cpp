@@ -1,7 +1,7 @@
 // TreeBuilder: the FIHandler that builds a MessageTree (declared in messagetree.h).
 #include "messagetree.h"
 
-#include "elementkinds.h"
+#include "valueplacement.h"
 #include "treeerror.h"
 
 #include <string>
@@ -139,12 +139,9 @@ void TreeBuilder::endElement(const char16_t*, const ZelWstring&, const WorkerInf
 void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) {
   if (open_.empty()) throwTreeError(__FILE__, __LINE__, "TreeBuilder::data", "data", "no element is open");
   TreeElement& element = *open_.back();
-  const bool typed = itemTypeIndex >= 0;
-  bool listItem = typed && (listTypeIndex >= 0 || element.getKind() == eKindList || element.getItemTypeIndex() >= 0);
-
-  // A lone typed value looks like a union value; a second one shows that
-  // both are items of a list (an element typed as a list by xsi:type).
-  if (typed && !listItem && element.getValueTypeIndex() >= 0 && element.hasValue() && !element.hasChildren()) {
+  const ValuePlacement place = placeValue(element.getKind(), element.getItemTypeIndex(), element.getValueTypeIndex(),
+                                          element.hasValue(), element.hasChildren(), itemTypeIndex, listTypeIndex);
+  if (place.splitsLoneValue) {
     TreeElement& first = tree_.appendChild(element);
     first.setValue(element.getValue());
     first.setDataInfo(element.getDataInfo());
@@ -153,10 +150,9 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
     element.setValue(PWFData());
     element.setDataInfo(WorkerInfoPtr());
     element.setValueTypeIndex(-1);
-    listItem = true;
   }
 
-  if (!listItem && holdsOwnValue(element.getKind()) && !element.hasValue() && !element.hasChildren()) {
+  if (place.onElement) {
     element.setValue(value);
     element.setDataInfo(info);
     element.setValueTypeIndex(itemTypeIndex);
@@ -167,5 +163,5 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
   anonymous.setValue(value);
   anonymous.setDataInfo(info);
   anonymous.setValueTypeIndex(itemTypeIndex);
-  if (listItem && element.getItemTypeIndex() < 0) element.setItemTypeIndex(itemTypeIndex);
+  if (place.listItem && element.getItemTypeIndex() < 0) element.setItemTypeIndex(itemTypeIndex);
 }

@@ -1,6 +1,6 @@
 #include "elementrecorder.h"
 
-#include "elementkinds.h"
+#include "valueplacement.h"
 #include "zelexception.h"
 
 #include <string>
@@ -176,12 +176,10 @@ void ElementRecorder::startElement(const char16_t* name, const ZelWstring& names
 void ElementRecorder::data(const PWFData& value, const WorkerInfoPtr&, long itemTypeIndex, long listTypeIndex) {
   if (open_.empty()) refuse("data", "no element is open");
   RecordedElement& element = *open_.back();
-  const bool typed = itemTypeIndex >= 0;
-  bool listItem = typed && (listTypeIndex >= 0 || element.kind_ == eKindList || element.itemTypeIndex_ >= 0);
-
-  // A lone typed value looks like a union value; a second one shows that
-  // both are items of a list (an element typed as a list by xsi:type).
-  if (typed && !listItem && element.valueTypeIndex_ >= 0 && element.hasValue_ && !element.firstChild_) {
+  const ValuePlacement place = placeValue(element.kind_, element.itemTypeIndex_, element.valueTypeIndex_,
+                                          element.hasValue_, element.firstChild_ != nullptr, itemTypeIndex,
+                                          listTypeIndex);
+  if (place.splitsLoneValue) {
     RecordedElement& first = appendChild(element);
     std::swap(first.value_, element.value_);
     first.hasValue_ = true;
@@ -189,13 +187,12 @@ void ElementRecorder::data(const PWFData& value, const WorkerInfoPtr&, long item
     element.itemTypeIndex_ = element.valueTypeIndex_;
     element.hasValue_ = false;
     element.valueTypeIndex_ = -1;
-    listItem = true;
   }
 
   RecordedElement* holder = &element;
-  if (listItem || !holdsOwnValue(element.kind_) || element.hasValue_ || element.firstChild_) {
+  if (!place.onElement) {
     holder = &appendChild(element);
-    if (listItem && element.itemTypeIndex_ < 0) element.itemTypeIndex_ = itemTypeIndex;
+    if (place.listItem && element.itemTypeIndex_ < 0) element.itemTypeIndex_ = itemTypeIndex;
   }
   holder->value_ = value;
   holder->hasValue_ = !value.isNothing();  // as a tree element's hasValue()
