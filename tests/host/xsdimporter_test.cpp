@@ -293,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ErrorCase{"UndefinedType", "undefined-type.xsd", {}, "line 4", "in element 'b'"},
                       ErrorCase{"NotASchema", "not-a-schema.xsd", {}, "line 2", ""},
                       ErrorCase{"MissingFile", "missing.xsd", {}, "", ""},
-                      ErrorCase{"UnknownMessage", "features.xsd", {"", {"nosuch"}, ""}, "message", "nosuch"}),
+                      ErrorCase{"UnknownMessage", "features.xsd", {"", {"nosuch"}, "", {}}, "message", "nosuch"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
