@@ -3,6 +3,7 @@
 // typed-data calls a handler gets, and the refusals of data that do not fit,
 // each naming its JSON path.
 #include "apitestsupport.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -131,67 +132,25 @@ TEST(TypedData, CallsOutOfOrderAreRefused) {
   EXPECT_EQ(errorOf([&] { builder->finish(); }).key(), "CP_JSON_MISMATCH");
 }
 
-struct Misfit {
-  const char* name;
-  const char* from;  // replaced in kOrderJson ...
-  const char* to;    // ... by this
-  const char* path;  // the error's first insert
-};
-
-class JsonThatDoesNotFit : public testing::TestWithParam<Misfit> {};
+// tests/data/typed/misfits.txt: "from" in kOrderJson replaced by "to" is
+// refused with "path" as the error's first insert.
+class JsonThatDoesNotFit : public testing::TestWithParam<DataCase> {};
 
 TEST_P(JsonThatDoesNotFit, IsRefusedNamingItsPath) {
   std::string json = kOrderJson;
-  const Misfit& misfit = GetParam();
-  const std::size_t at = json.find(misfit.from);
-  ASSERT_NE(at, std::string::npos) << misfit.from;
-  json.replace(at, std::string(misfit.from).size(), misfit.to);
+  const DataCase& misfit = GetParam();
+  const std::size_t at = json.find(misfit["from"]);
+  ASSERT_NE(at, std::string::npos) << misfit["from"];
+  json.replace(at, misfit["from"].size(), misfit["to"]);
   wfxml::Session session(typedSet());
   const wfxml::Error error = errorOf([&] { session.fromJson(json); });
   EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
   ASSERT_EQ(error.inserts().size(), 2u) << error.what();
-  EXPECT_EQ(error.inserts()[0], misfit.path) << error.what();
+  EXPECT_EQ(error.inserts()[0], misfit["path"]) << error.what();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Mapping, JsonThatDoesNotFit,
-    testing::Values(
-        Misfit{"UnknownKey", R"("vat":"DE1")", R"("vat":"DE1","fax":"1")", "$.order.party[1].fax"},
-        Misfit{"UnknownAttribute", R"("@id":"p1")", R"("@id":"p1","@rank":"1")", "$.order.party[0].@rank"},
-        // An attribute wildcard admits only its namespaces: ##other not none, a list only its own.
-        Misfit{"OutsideAttributeWildcard", R"("@o:batch":7)", R"("@batch":7)", "$.order.line[0].@batch"},
-        Misfit{"OutsideAttributeWildcardList", R"("@o:batch":"8")", R"("@{urn:x}batch":"8")", "$.order.remark.@{urn:x}batch"},
-        // An element wildcard likewise (##other: neither the message's namespace nor none).
-        Misfit{"OutsideElementWildcard", R"("o:name":"Other")", R"("o:name":"Other","liNe":"x")", "$.order.liNe"},
-        Misfit{"OutsideElementWildcardNoNamespace", R"("o:name":"Other")", R"("o:name":"Other","{}liNe":"x")", "$.order.{}liNe"},
-        Misfit{"StringForInteger", R"("qty":2)", R"("qty":"two")", "$.order.line[0].qty"},
-        Misfit{"DecimalForInteger", R"("qty":2)", R"("qty":2.5)", "$.order.line[0].qty"},
-        Misfit{"BeyondSixtyFourBits", R"("big":9007199254740993)", R"("big":99999999999999999999)", "$.order.big"},
-        Misfit{"NumberForString", R"("name":"Ann")", R"("name":7)", "$.order.party[0].name"},
-        Misfit{"ArrayForSingleMember", R"("size":"large")", R"("size":["large"])", "$.order.size"},
-        Misfit{"SingleForRepeatingMember", R"("line":[{"@o:batch":7,"qty":2,"price":{"@ccy":"EUR","$":12345678901234567.0123456}}])",
-               R"("line":{"qty":2,"price":1})", "$.order.line"},
-        Misfit{"NullForNotNillable", R"("urgent":true)", R"("urgent":null)", "$.order.urgent"},
-        // An attribute is never null, in content no type describes too.
-        Misfit{"NullAttributeInWildcardContent", R"("@lang":"en")", R"("@lang":null)", "$.order.{urn:test:memo}memo.@lang"},
-
-        Misfit{"NotAnXmlName", R"("o:name":"Other")", R"("o:name":"Other","{urn:x}pa*ty":"1")", "$.order.{urn:x}pa*ty"},
-        Misfit{"NotXmlText", R"("name":"Ann")", R"("name":"A\u0001")", "$.order.party[0].name"},
-        Misfit{"AbsurdExponent", R"("total":0.10)", R"("total":1e4500)", "$.order.total"},
-        Misfit{"BadDate", R"("when":"2026-12-05T10:15:00.5+01:00")", R"("when":"yesterday")", "$.order.when"},
-        Misfit{"BadBase64", R"("blob":"3q2+7w==")", R"("blob":"***")", "$.order.blob"},
-        Misfit{"UnknownType", R"("@xsi:type":"Company")", R"("@xsi:type":"Charity")", "$.order.party[1].@xsi:type"},
-        Misfit{"ListItemNotAValue", R"("codes":[7,-3,42])", R"("codes":[7,[3]])", "$.order.codes[1]"},
-        Misfit{"UnknownMessage", R"({"order":)", R"({"invoice":)", "$.invoice"},
-        // A name given twice would write it twice: an attribute twice is not well-formed.
-        Misfit{"KeyTwice", R"("name":"Ann")", R"("name":"Ann","name":"Bob")", "$.order.party[0].name"},
-        Misfit{"AttributeByTwoSpellings", R"("@ccy":"EUR")", R"("@ccy":"EUR","@{}ccy":"USD")",
-               "$.order.line[0].price.@{}ccy"},
-        Misfit{"MemberByTwoSpellings", R"("o:name":"Other")", R"("o:name":"Other","{urn:test:other}name":"O")",
-               "$.order.{urn:test:other}name"},
-        Misfit{"ValueTwice", R"("$":12345678901234567.0123456)", R"("$":1,"$":2)", "$.order.line[0].price.$"},
-        Misfit{"MalformedJson", R"("size":"large")", R"("size":"large",,)", "$.order.size"}),
-    [](const testing::TestParamInfo<Misfit>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Mapping, JsonThatDoesNotFit, testing::ValuesIn(dataCases("typed/misfits.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // Wildcard content by its processContents: stamp (a dateTime) and qty (a
 // long) are global elements; each message has a header and open content.
