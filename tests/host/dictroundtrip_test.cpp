@@ -115,26 +115,15 @@ TEST(DictRoundTrip, ReloadedDictionaryDumpsAndSerializesIdentically) {
   StdDictionaryInfo copy(1);
   copy.FromQLBuffer(bytes.data(), bytes.size());
   EXPECT_EQ(copy.ToQLBuffer(), bytes);
+  // The dump lists the wire format, mode, dependencies, every row and every
+  // property value (an empty string as a value, an unset one not at all).
   EXPECT_EQ(dumpOf(copy), dumpOf(original));
-  EXPECT_EQ(copy.getWireFormatName(), ZelWstring(u"XML"));
-  EXPECT_EQ(copy.getDictionaryMode(), 1);
-  ASSERT_EQ(copy.getProjectDependencies().size(), 2u);
-  EXPECT_EQ(copy.getProjectDependencies()[1], ZelWstring(u"urn:own"));
   ASSERT_EQ(copy.getSchemaDocuments().size(), 2u);
   EXPECT_EQ(copy.getSchemaDocuments()[0].bytes, "<xs:schema/>");
   EXPECT_TRUE(copy.getSchemaDocuments()[0].isRoot);
   EXPECT_EQ(copy.getSchemaDocuments()[1].location, "/s/common.xsd");
-
   // Row names are mapped again during the load and name pointers refreshed.
   EXPECT_EQ(std::u16string_view(copy.getTagDefs()[1]->name), u"total");
-  const StringTable* render = copy.getTagDefs().GetTable()->FindProperty(u"XML", u"Render");
-  ASSERT_NE(render, nullptr);
-  EXPECT_EQ(render->GetIntValue(1), -1);
-  EXPECT_FALSE(render->HasValue(0));
-  const StringTable* names = copy.getTagDefs().GetTable()->FindProperty(u"XML", u"XML Name");
-  ASSERT_NE(names, nullptr);
-  ASSERT_NE(names->GetValue(1), nullptr);  // the empty string survives as a value
-  EXPECT_EQ(names->GetValue(1)[0], u'\0');
 }
 
 TEST(DictRoundTrip, RejectsForeignNumberingAndSecondLoad) {

@@ -52,6 +52,16 @@ const CodePage CODE_PAGES[] = {
 
 class ConverterAcrossCodePages : public ::testing::TestWithParam<CodePage> {};
 
+// text through a writer of the page, handed over in two pieces cut at cut.
+std::vector<std::uint8_t> converted(const CodePage& page, std::u16string_view text, std::size_t cut = 0) {
+  WritableBitstreamBuffer out;
+  TextBufferWriter writer(&out, page.ccsid, page.endian);
+  writer.appendStr(text.data(), cut);
+  writer.appendStr(text.data() + cut, text.size() - cut);
+  writer.flush();
+  return out.bytes();
+}
+
 TEST_P(ConverterAcrossCodePages, ConvertsSampleAndDescribesItself) {
   const CodePage& page = GetParam();
   WritableBitstreamBuffer out;
@@ -71,22 +81,10 @@ TEST_P(ConverterAcrossCodePages, ConvertsSampleAndDescribesItself) {
 // halves of a surrogate pair and inside double-byte runs), gives the same
 // bytes as the whole text at once.
 TEST_P(ConverterAcrossCodePages, PiecesCutAnywhereGiveTheSameBytes) {
-  const CodePage& page = GetParam();
   const std::u16string text = u"<r>\U0001F600\u65e5\u65e5x\u00e9\U00010437\u65e5</r>\U0001F600";
-  WritableBitstreamBuffer whole;
-  {
-    TextBufferWriter writer(&whole, page.ccsid, page.endian);
-    writer.appendStr(text.data(), text.size());
-    writer.flush();
-  }
-  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
-    WritableBitstreamBuffer pieces;
-    TextBufferWriter writer(&pieces, page.ccsid, page.endian);
-    writer.appendStr(text.data(), cut);
-    writer.appendStr(text.data() + cut, text.size() - cut);
-    writer.flush();
-    EXPECT_EQ(hexOf(pieces.bytes()), hexOf(whole.bytes())) << "cut at " << cut;
-  }
+  const std::string whole = hexOf(converted(GetParam(), text));
+  for (std::size_t cut = 1; cut <= text.size(); ++cut)
+    EXPECT_EQ(hexOf(converted(GetParam(), text, cut)), whole) << "cut at " << cut;
 }
 
 // A conversion that fails appends nothing: the bytes before it, converted
@@ -114,12 +112,8 @@ TEST_P(ConverterAcrossCodePages, UnpairedSurrogateFailsWithoutTouchingTheBuffer)
 // A surrogate at the very end may be held for the next piece; the flush at
 // the end of the text reports it at the latest.
 TEST_P(ConverterAcrossCodePages, SurrogateLeftAtTheEndFailsOnFlush) {
-  const CodePage& page = GetParam();
-  for (const char16_t* text : {u"ab\xD83D", u"ab\xDE00"}) {
-    WritableBitstreamBuffer out;
-    TextBufferWriter writer(&out, page.ccsid, page.endian);
-    EXPECT_THROW((writer.appendStr(text, 3), writer.flush()), ZelConversionException);
-  }
+  for (const char16_t* text : {u"ab\xD83D", u"ab\xDE00"})
+    EXPECT_THROW(converted(GetParam(), text), ZelConversionException);
 }
 
 // Every character up to U+00FF spells the same after an ASCII letter and
@@ -128,21 +122,14 @@ TEST_P(ConverterAcrossCodePages, SurrogateLeftAtTheEndFailsOnFlush) {
 // single-byte code page lacks are escaped in either place.
 TEST_P(ConverterAcrossCodePages, Latin1CharactersSpellTheSameWhereverTheyStand) {
   const CodePage& page = GetParam();
-  auto converted = [&page](std::u16string_view text) {
-    WritableBitstreamBuffer out;
-    TextBufferWriter writer(&out, page.ccsid, page.endian);
-    writer.appendStr(text.data(), text.size());
-    writer.flush();
-    return out.bytes();
-  };
-  const std::size_t letterBytes = converted(u"a").size();
-  const std::size_t astralBytes = converted(u"\U0001F600").size();
+  const std::size_t letterBytes = converted(page, u"a").size();
+  const std::size_t astralBytes = converted(page, u"\U0001F600").size();
   for (char16_t unit = 0; unit < 256; ++unit) {
     const std::u16string one(1, unit);
-    const std::string afterLetter = hexOf(converted(u"a" + one), letterBytes);
-    const std::string afterAstral = hexOf(converted(u"\U0001F600" + one), astralBytes);
+    const std::string afterLetter = hexOf(converted(page, u"a" + one), letterBytes);
+    const std::string afterAstral = hexOf(converted(page, u"\U0001F600" + one), astralBytes);
     EXPECT_EQ(afterLetter, afterAstral) << "U+" << std::hex << static_cast<int>(unit);
-    EXPECT_EQ(afterLetter, hexOf(converted(one))) << "U+" << std::hex << static_cast<int>(unit);
+    EXPECT_EQ(afterLetter, hexOf(converted(page, one))) << "U+" << std::hex << static_cast<int>(unit);
   }
 }
 

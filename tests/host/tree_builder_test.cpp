@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <utility>
+
 using namespace treetest;
 
 namespace {
@@ -139,68 +143,45 @@ TEST_F(TreeBuilderTest, AMessageWithoutContentEndsWithTagIdMinusOne) {
   EXPECT_EQ(treeToText(tree), "message start={0:String:\"<!--x-->\"}\n");
 }
 
-// Event sequences a misbehaving parser might send, and the event blamed.
-struct MisuseCase {
-  const char* label;
-  std::function<void(TreeBuilder&)> events;
-  const char* blamed;
-};
-void PrintTo(const MisuseCase& c, std::ostream* os) { *os << c.label; }
+// Sends the events named, in order, with fixed arguments.
+void send(TreeBuilder& b, const std::string& events) {
+  std::istringstream in(events);
+  long tag = 1;
+  for (std::string event; in >> event;) {
+    if (event == "startMessage") b.startMessage(WorkerInfoPtr());
+    if (event == "endMessage") b.endMessage(WorkerInfoPtr());
+    if (event == "startEmbeddedMessage") b.startEmbeddedMessage();
+    if (event == "endEmbeddedMessage") b.endEmbeddedMessage(false, true);
+    if (event == "startMessageContent") b.startMessageContent(tag, 6, WorkerInfoPtr(), -1, -1, 0, -1);
+    if (event == "endMessageContent") b.endMessageContent(1, WorkerInfoPtr());
+    if (event == "startElement") b.startElement(3, 1, WorkerInfoPtr(), -1, 0, -1, 1, -1);
+    if (event == "endElement") b.endElement(3, WorkerInfoPtr());
+    if (event == "data") b.data(str(u"x"), WorkerInfoPtr(), -1, -1);
+  }
+}
 
-class TreeBuilderMisuseTest : public ::testing::TestWithParam<MisuseCase> {};
+// Event sequences a misbehaving parser might send: the last event is blamed.
+class TreeBuilderMisuseTest : public ::testing::TestWithParam<std::pair<const char*, std::string>> {};
 
 TEST_P(TreeBuilderMisuseTest, ThrowsTreeErrorNamingTheEvent) {
   MessageTree tree;
   TreeBuilder builder(tree);
-  expectTreeError([&] { GetParam().events(builder); }, GetParam().blamed);
+  const std::string& events = GetParam().second;
+  expectTreeError([&] { send(builder, events); }, events.substr(events.rfind(' ') + 1));
 }
 
-long tagHolder = 1;
-
+// A defined element may be the root (a global element that is no message),
+// but only the one root.
 INSTANTIATE_TEST_SUITE_P(
     Events, TreeBuilderMisuseTest,
-    ::testing::Values(
-        MisuseCase{"DataWithNothingOpen", [](TreeBuilder& b) { b.data(str(u"x"), WorkerInfoPtr(), -1, -1); }, "data"},
-        MisuseCase{"EndWithNothingOpen", [](TreeBuilder& b) { b.endElement(3, WorkerInfoPtr()); }, "endElement"},
-        // A defined element may be the root (a global element that is no
-        // message), but only the one root.
-        MisuseCase{"ElementAfterTheRoot",
-                   [](TreeBuilder& b) {
-                     b.startElement(3, 1, WorkerInfoPtr(), -1, 0, -1, 1, -1);
-                     b.endElement(3, WorkerInfoPtr());
-                     b.startElement(3, 1, WorkerInfoPtr(), -1, 0, -1, 1, -1);
-                   },
-                   "startElement"},
-        MisuseCase{"EndMessageWithOpenElements",
-                   [](TreeBuilder& b) {
-                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
-                     b.endMessage(WorkerInfoPtr());
-                   },
-                   "endMessage"},
-        MisuseCase{"SecondRoot",
-                   [](TreeBuilder& b) {
-                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
-                     b.endMessageContent(1, WorkerInfoPtr());
-                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
-                   },
-                   "startMessageContent"},
-        MisuseCase{"SecondMessage",
-                   [](TreeBuilder& b) {
-                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
-                     b.endMessageContent(1, WorkerInfoPtr());
-                     b.startMessage(WorkerInfoPtr());
-                   },
-                   "startMessage"},
-        MisuseCase{"AbandonWithoutStart", [](TreeBuilder& b) { b.endEmbeddedMessage(false, true); },
-                   "endEmbeddedMessage"},
-        MisuseCase{"AbandonAfterClosingOlderElements",
-                   [](TreeBuilder& b) {
-                     b.startMessageContent(tagHolder, 6, WorkerInfoPtr(), -1, -1, 0, -1);
-                     b.startEmbeddedMessage();
-                     b.endMessageContent(1, WorkerInfoPtr());
-                     b.endEmbeddedMessage(false, true);
-                   },
-                   "endEmbeddedMessage"}),
-    [](const ::testing::TestParamInfo<MisuseCase>& info) { return std::string(info.param.label); });
+    ::testing::Values(std::pair{"DataWithNothingOpen", "data"}, std::pair{"EndWithNothingOpen", "endElement"},
+                      std::pair{"ElementAfterTheRoot", "startElement endElement startElement"},
+                      std::pair{"EndMessageWithOpenElements", "startMessageContent endMessage"},
+                      std::pair{"SecondRoot", "startMessageContent endMessageContent startMessageContent"},
+                      std::pair{"SecondMessage", "startMessageContent endMessageContent startMessage"},
+                      std::pair{"AbandonWithoutStart", "endEmbeddedMessage"},
+                      std::pair{"AbandonAfterClosingOlderElements",
+                                "startMessageContent startEmbeddedMessage endMessageContent endEmbeddedMessage"}),
+    [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace

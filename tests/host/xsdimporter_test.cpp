@@ -62,37 +62,29 @@ TEST(XsdImporter, TargetNamespaceKeepsTheDocumentsPrefixAndEnablesNilByXsiNil) {
 // The integer types: those with 64-bit bounds are Integers; the unbounded
 // ones and unsignedLong (beyond the signed 64 bits) are Decimals, which keep
 // every digit. A schema and a JSON source naming the type agree.
-struct IntegerTypeCase {
-  std::string type;
-  ELogicalType logical;
-};
-
-class IntegerTypeMapping : public ::testing::TestWithParam<IntegerTypeCase> {};
+class IntegerTypeMapping : public ::testing::TestWithParam<std::tuple<std::string, ELogicalType>> {};
 
 TEST_P(IntegerTypeMapping, SchemaAndSourceGiveTheSameLogicalType) {
   static const MessageSet imported = importData("lexical.xsd").set;
-  const std::string& name = GetParam().type;
+  const auto& [name, logical] = GetParam();
   const MemberDef* member = findMember(imported, imported.elements[elementNamed(imported, "values")].type, name);
   ASSERT_NE(member, nullptr);
-  EXPECT_EQ(effectiveLogicalType(imported, memberType(imported, *member)), GetParam().logical) << "schema";
+  EXPECT_EQ(effectiveLogicalType(imported, memberType(imported, *member)), logical) << "schema";
 
   const MessageSet source = parseMessageSetJson(
       R"({"name": "S", "types": [{"name": "T", "base": ")" + name + R"("}]})", "s.json");
-  EXPECT_EQ(effectiveLogicalType(source, 0), GetParam().logical) << "source";
+  EXPECT_EQ(effectiveLogicalType(source, 0), logical) << "source";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BuiltinTypes, IntegerTypeMapping,
-    ::testing::Values(IntegerTypeCase{"integer", eLogicalDecimal}, IntegerTypeCase{"nonNegativeInteger", eLogicalDecimal},
-                      IntegerTypeCase{"positiveInteger", eLogicalDecimal},
-                      IntegerTypeCase{"nonPositiveInteger", eLogicalDecimal},
-                      IntegerTypeCase{"negativeInteger", eLogicalDecimal},
-                      IntegerTypeCase{"unsignedLong", eLogicalDecimal}, IntegerTypeCase{"long", eLogicalInteger},
-                      IntegerTypeCase{"int", eLogicalInteger}, IntegerTypeCase{"short", eLogicalInteger},
-                      IntegerTypeCase{"byte", eLogicalInteger}, IntegerTypeCase{"unsignedInt", eLogicalInteger},
-                      IntegerTypeCase{"unsignedShort", eLogicalInteger},
-                      IntegerTypeCase{"unsignedByte", eLogicalInteger}),
-    [](const auto& info) { return info.param.type; });
+const auto kTypeName = [](const auto& info) { return std::get<0>(info.param); };
+INSTANTIATE_TEST_SUITE_P(Decimals, IntegerTypeMapping,
+                         ::testing::Combine(::testing::Values("integer", "nonNegativeInteger", "positiveInteger",
+                                                              "nonPositiveInteger", "negativeInteger", "unsignedLong"),
+                                            ::testing::Values(eLogicalDecimal)), kTypeName);
+INSTANTIATE_TEST_SUITE_P(Integers, IntegerTypeMapping,
+                         ::testing::Combine(::testing::Values("long", "int", "short", "byte", "unsignedInt",
+                                                              "unsignedShort", "unsignedByte"),
+                                            ::testing::Values(eLogicalInteger)), kTypeName);
 
 TEST(XsdImporterOptions, PropertiesFileOverridesTheDefaults) {
   XsdImportOptions options;
