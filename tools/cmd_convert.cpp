@@ -349,23 +349,17 @@ void writeJsonLine(std::string_view json) {
   std::cout.put('\n');
 }
 
-// Standard input cannot be mapped: it is read in chunks and cut between
-// records, and each piece converts on its own, so memory holds one piece and
-// its records however long the stream. A fault's line and column count
-// within its piece.
+// Standard input cannot be mapped: it is read in chunks and converted piece
+// by piece, so memory holds one piece and its records however long the
+// stream.
 void writeRecordsOfStdin(wfxml::Session& session, const ConvertOptions& options) {
-  constexpr std::size_t kPieceSize = 256 * 1024;
-  const wfxml::ParseOptions parseOptions{options.shared.inputEncoding};
-  wfxml::RecordCutter cutter(options.records, kPieceSize, options.shared.inputEncoding);
-  std::string document;
-  const wfxml::RecordCutter::PieceHandler convert = [&](const wfxml::RecordCutter::Piece& piece) {
-    document.assign(piece.head).append(piece.bytes).append(piece.tail);
-    session.toJsonRecords(document.data(), document.size(), options.records, writeJsonLine, parseOptions);
-  };
-  std::vector<char> chunk(kPieceSize);
-  while (std::cin.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || std::cin.gcount() > 0)
-    cutter.feed(chunk.data(), static_cast<std::size_t>(std::cin.gcount()), convert);
-  cutter.finish(convert);
+  std::vector<char> chunk(wfxml::RecordReader::kPieceSize);
+  wfxml::RecordReader reader(options.records, [&] {
+    std::cin.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    return std::string_view(chunk.data(), static_cast<std::size_t>(std::cin.gcount()));
+  }, {options.shared.inputEncoding});
+  while (reader.nextJson(session, writeJsonLine)) {
+  }
 }
 
 void writeRecords(const std::string& input, const wfxml::MessageSet& set, const ConvertOptions& options) {

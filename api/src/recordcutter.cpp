@@ -236,3 +236,54 @@ void RecordCutter::feed(const void* bytes, std::size_t size, const PieceHandler&
 void RecordCutter::finish(const PieceHandler& onPiece) { scanner_->finish(onPiece); }
 
 }  // namespace wfxml
+
+namespace wfxml {
+
+RecordReader::RecordReader(std::string_view record, Source source, const ParseOptions& options, std::size_t pieceSize)
+    : record_(record), source_(std::move(source)), options_(options), cutter_(record, pieceSize, options.encoding) {}
+RecordReader::RecordReader(RecordReader&&) noexcept = default;
+RecordReader& RecordReader::operator=(RecordReader&&) noexcept = default;
+RecordReader::~RecordReader() = default;
+
+bool RecordReader::convertNext(const std::function<void(const std::string& document)>& convert) {
+  const RecordCutter::PieceHandler keep = [this](const RecordCutter::Piece& piece) {
+    std::string& document = pieces_.emplace_back();
+    document.reserve(piece.head.size() + piece.bytes.size() + piece.tail.size());
+    document.append(piece.head).append(piece.bytes).append(piece.tail);
+  };
+  while (pieces_.empty() && !ended_) {
+    ended_ = true;  // until the source has given more: nothing after an error
+    const std::string_view chunk = source_();
+    if (chunk.empty()) {
+      cutter_.finish(keep);
+      break;
+    }
+    cutter_.feed(chunk.data(), chunk.size(), keep);
+    ended_ = false;
+  }
+  if (pieces_.empty()) return false;
+  const std::string document = std::move(pieces_.front());
+  pieces_.pop_front();
+  try {
+    convert(document);
+  } catch (...) {
+    ended_ = true;
+    pieces_.clear();
+    throw;
+  }
+  return true;
+}
+
+bool RecordReader::nextJson(Session& session, const std::function<void(std::string_view json)>& onRecord) {
+  return convertNext([&](const std::string& document) {
+    session.toJsonRecords(document.data(), document.size(), record_, onRecord, options_);
+  });
+}
+
+bool RecordReader::nextTypedData(Session& session, const TypedRecordHandler& onRecord) {
+  return convertNext([&](const std::string& document) {
+    session.toTypedDataRecords(document.data(), document.size(), record_, onRecord, options_);
+  });
+}
+
+}  // namespace wfxml

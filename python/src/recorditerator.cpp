@@ -10,11 +10,7 @@ namespace py = pybind11;
 
 namespace wfxml::python {
 namespace {
-// A piece ends after the first record past this size: small enough that a
-// piece's Python objects stay a few megabytes, large enough that the parse
-// of its head costs nothing.
-constexpr std::size_t kPieceSize = 256 * 1024;
-constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr std::size_t kChunkSize = wfxml::RecordReader::kPieceSize;
 }  // namespace
 
 RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, py::object stream,
@@ -24,14 +20,11 @@ RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_pt
       keys_(std::move(keys)),
       stream_(std::move(stream)),
       ownsStream_(ownsStream),
-      record_(record),
       asJson_(asJson),
-      cutter_(record, kPieceSize, encoding.value_or("")),
-      onPiece_([this](const wfxml::RecordCutter::Piece& piece) { convert(piece); }) {
-  if (encoding) options_.encoding = *encoding;
-}
+      reader_(record, [this] { return readChunk(); }, {encoding.value_or("")}) {}
 
 RecordIterator::~RecordIterator() {
+  releaseChunk();
   try {
     close();
   } catch (const py::error_already_set&) {
@@ -44,61 +37,48 @@ void RecordIterator::close() {
   stream_ = py::object();
 }
 
-bool RecordIterator::readMore() {
+void RecordIterator::releaseChunk() {
+  if (chunk_.obj) PyBuffer_Release(&chunk_);
+  chunk_ = Py_buffer{};
+}
+
+std::string_view RecordIterator::readChunk() {
+  const py::gil_scoped_acquire locked;
+  releaseChunk();
+  if (!stream_) return {};
   const py::object chunk = stream_.attr("read")(kChunkSize);
-  Py_buffer view{};
-  if (PyObject_GetBuffer(chunk.ptr(), &view, PyBUF_SIMPLE) != 0) {
+  if (PyObject_GetBuffer(chunk.ptr(), &chunk_, PyBUF_SIMPLE) != 0) {
     PyErr_Clear();
+    chunk_ = Py_buffer{};
     throw py::type_error(std::string("iter_records reads binary streams: read() gave ") + Py_TYPE(chunk.ptr())->tp_name +
                          ", not bytes (open the file with 'rb')");
   }
-  const std::size_t size = static_cast<std::size_t>(view.len);
-  try {
-    if (size > 0) cutter_.feed(view.buf, size, onPiece_);
-  } catch (...) {
-    PyBuffer_Release(&view);
-    throw;
-  }
-  PyBuffer_Release(&view);
-  if (size > 0) return true;
-  cutter_.finish(onPiece_);
-  return false;
+  return {static_cast<const char*>(chunk_.buf), static_cast<std::size_t>(chunk_.len)};
 }
 
-void RecordIterator::convert(const wfxml::RecordCutter::Piece& piece) {
-  if (failure_) return;  // nothing after the fault
-  std::string document;
-  document.reserve(piece.head.size() + piece.bytes.size() + piece.tail.size());
-  document.append(piece.head).append(piece.bytes).append(piece.tail);
-  const SessionPool::Lease worker = [&] {
-    py::gil_scoped_release unlocked;  // a new session starts a worker
-    return pool_->acquire();
-  }();
-  py::gil_scoped_release unlocked;
-  try {
-    if (asJson_) {
-      worker->session.toJsonRecords(document.data(), document.size(), record_, [&](std::string_view json) {
-        const py::gil_scoped_acquire locked;
-        ready_.push_back(py::str(json.data(), json.size()));
-      }, options_);
-      return;
-    }
-    worker->session.toTypedDataRecords(
-        document.data(), document.size(), record_, [&](const std::function<void(wfxml::TypedDataHandler&)>& writeTo) {
-          const py::gil_scoped_acquire locked;
-          PythonObjectBuilder builder(*keys_);
-          writeTo(builder);
-          ready_.push_back(builder.take());
-        },
-        options_);
-  } catch (const wfxml::Error&) {
-    failure_ = std::current_exception();
-  }
+bool RecordIterator::convertNext() {
+  py::gil_scoped_release unlocked;  // the source and the records take it back while they need it
+  const SessionPool::Lease worker = pool_->acquire();
+  if (asJson_)
+    return reader_.nextJson(worker->session, [&](std::string_view json) {
+      const py::gil_scoped_acquire locked;
+      ready_.push_back(py::str(json.data(), json.size()));
+    });
+  return reader_.nextTypedData(worker->session, [&](const std::function<void(wfxml::TypedDataHandler&)>& writeTo) {
+    const py::gil_scoped_acquire locked;
+    PythonObjectBuilder builder(*keys_);
+    writeTo(builder);
+    ready_.push_back(builder.take());
+  });
 }
 
 py::object RecordIterator::next() {
   while (ready_.empty() && !ended_ && !failure_) {
-    ended_ = !readMore();
+    try {
+      ended_ = !convertNext();
+    } catch (const wfxml::Error&) {
+      failure_ = std::current_exception();  // raised once the records before it are taken
+    }
     if (ended_) close();
   }
   if (!ready_.empty()) {

@@ -2,9 +2,8 @@
 #define PYTHON_SRC_RECORDITERATOR_H
 
 // MessageSet.iter_records: the records of a document read in chunks from a
-// binary stream, cut between records (wfxml::RecordCutter) and converted
-// piece by piece, so that memory holds one piece and its records, not the
-// document.
+// binary stream (wfxml::RecordReader), so that memory holds one piece and
+// its records, not the document.
 
 #include "objectbuilder.h"
 #include "sessionpool.h"
@@ -36,20 +35,20 @@ public:
   pybind11::object next();
 
 private:
-  // Reads the next chunk into the cutter; false at the end of the stream.
-  bool readMore();
-  void convert(const wfxml::RecordCutter::Piece& piece);
+  // The stream's next chunk for the reader, held until the next call.
+  std::string_view readChunk();
+  void releaseChunk();
+  // Converts the next piece into ready_; false at the end of the stream.
+  bool convertNext();
   void close();
 
   std::shared_ptr<SessionPool> pool_;
   std::shared_ptr<KeyCache> keys_;
   pybind11::object stream_;
   bool ownsStream_;
-  std::string record_;
-  wfxml::ParseOptions options_;
   bool asJson_;
-  wfxml::RecordCutter cutter_;
-  wfxml::RecordCutter::PieceHandler onPiece_;
+  Py_buffer chunk_{};
+  wfxml::RecordReader reader_;
   std::deque<pybind11::object> ready_;
   std::exception_ptr failure_;  // raised once the records before it are taken
   bool ended_ = false;

@@ -89,27 +89,21 @@ const std::string kCuttable = R"(<?xml version="1.0" encoding="UTF-8"?>
 </order>
 )";
 
-// The records of the pieces the cutter cuts xml into, fed in chunks of chunk
-// bytes, each piece converted on its own; pieces counts them.
+// The records of xml read by a RecordReader in chunks of chunk bytes, cut
+// after every record; pieces counts the pieces it converted or refused.
 std::vector<std::string> recordsOfPieces(const std::string& xml, const std::string& record, std::size_t chunk,
                                          int& pieces) {
   std::vector<std::string> lines;
   wfxml::Session session(typedSet());
-  wfxml::RecordCutter cutter(record, /*pieceSize=*/1);
-  std::uint64_t end = 0;
-  pieces = 0;
-  const wfxml::RecordCutter::PieceHandler convert = [&](const wfxml::RecordCutter::Piece& piece) {
-    EXPECT_EQ(piece.begin, end);
-    end = piece.end;
-    ++pieces;
-    const std::string document = std::string(piece.head) + std::string(piece.bytes) + std::string(piece.tail);
-    session.toJsonRecords(document.data(), document.size(), record,
-                          [&](std::string_view json) { lines.emplace_back(json); });
-  };
-  for (std::size_t at = 0; at < xml.size(); at += chunk)
-    cutter.feed(xml.data() + at, std::min(chunk, xml.size() - at), convert);
-  cutter.finish(convert);
-  EXPECT_EQ(end, xml.size());
+  std::size_t at = 0;
+  wfxml::RecordReader reader(record, [&] {
+    const std::string_view next = std::string_view(xml).substr(at, chunk);
+    at += next.size();
+    return next;
+  }, {}, /*pieceSize=*/1);
+  pieces = 1;  // the one being converted, also when its parse throws
+  while (reader.nextJson(session, [&](std::string_view json) { lines.emplace_back(json); })) ++pieces;
+  --pieces;  // the last call found none
   return lines;
 }
 

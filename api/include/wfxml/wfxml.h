@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -447,6 +448,45 @@ public:
 
 private:
   std::unique_ptr<detail::RecordScanner> scanner_;
+};
+
+// The records of a document read from a byte source that cannot be mapped
+// (a pipe, a Python stream): read in chunks, cut between records
+// (RecordCutter) and converted piece by piece, so that memory holds a piece
+// and its records however long the document. A fault's line and column
+// count within its piece.
+class RecordReader {
+public:
+  // The document's next bytes, valid until the next call; empty at its end.
+  using Source = std::function<std::string_view()>;
+  using TypedRecordHandler = std::function<void(const std::function<void(TypedDataHandler&)>& writeTo)>;
+  static constexpr std::size_t kPieceSize = 256 * 1024;
+
+  // record as for Session::toJsonRecords; pieceSize as for RecordCutter.
+  RecordReader(std::string_view record, Source source, const ParseOptions& options = {},
+               std::size_t pieceSize = kPieceSize);
+  RecordReader(RecordReader&&) noexcept;
+  RecordReader& operator=(RecordReader&&) noexcept;
+  ~RecordReader();
+
+  // Reads until the next piece is complete and converts it with session,
+  // each of its records to onRecord as Session::toJsonRecords and
+  // toTypedDataRecords do. Returns false, converting nothing, once every
+  // piece has been converted. Errors as those calls, and what source throws;
+  // after an error the reader has ended.
+  bool nextJson(Session& session, const std::function<void(std::string_view json)>& onRecord);
+  bool nextTypedData(Session& session, const TypedRecordHandler& onRecord);
+
+private:
+  // Converts the next piece, a document of its own; false at the end.
+  bool convertNext(const std::function<void(const std::string& document)>& convert);
+
+  std::string record_;
+  Source source_;
+  ParseOptions options_;
+  RecordCutter cutter_;
+  std::deque<std::string> pieces_;  // complete, not yet converted
+  bool ended_ = false;               // the source's end or an error
 };
 
 // A loaded dictionary: the message set's messages, elements and types.
