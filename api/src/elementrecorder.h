@@ -34,6 +34,7 @@ public:
   long getMemberIndex() const { return memberIndex_; }
   long getTypeIndex() const { return typeIndex_; }
   long getValueTypeIndex() const { return valueTypeIndex_; }
+  long getItemTypeIndex() const { return itemTypeIndex_; }  // >= 0: the children are list items
   bool hasValue() const { return hasValue_; }
   const PWFData& getValue() const { return hasValue_ ? value_ : nothing(); }
 

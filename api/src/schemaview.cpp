@@ -292,6 +292,7 @@ private:
         member.isList = def.typeKind == DictCodes::eTypeKindList;
         member.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
         member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
+        if (member.isList) member.listItemType = listItemTypeOf(memberType);
         members.push_back(member);
       } else if (def.typeKind == DictCodes::eTypeKindUnion) {
         addUnionMembers(memberType, members, depth + 1);
@@ -533,7 +534,10 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
   const SchemaReader reader(dictionary);
   types_ = reader.readTypes();
   elements_ = reader.readElements();
-  preservesUtcFormat_ = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
+  spellings_.preserveUtcFormat =
+      XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
+  spellings_.trueText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanTrueValue).text(0);
+  spellings_.falseText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanFalseValue).text(0);
   const XmlProperty prefixes(dictionary, StdDictionaryInfo::eNamespaceTable, kPreferredPrefix);
   const auto& namespaces = dictionary.getNamespaceCache();
   for (std::size_t row = 0; row < namespaces.size(); ++row) {

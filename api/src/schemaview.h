@@ -13,6 +13,7 @@
 #include "elementkinds.h"
 #include "pwfdata.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -91,6 +92,14 @@ struct AttributeWildcard {
   bool admits(std::string_view namespaceUri) const;
 };
 
+// How the message set spells values in documents, which text given for a
+// value is read as the parser reads a document's.
+struct ValueSpellings {
+  bool preserveUtcFormat = false;  // "Preserve UTC Format": a zero zone offset keeps "+00:00", not "Z"
+  std::string trueText;            // its own spellings of booleans, tried first; empty: none
+  std::string falseText;
+};
+
 struct SchemaType {
   std::string name;          // UTF-8; empty for an anonymous type
   std::string namespaceUri;
@@ -111,7 +120,11 @@ struct SchemaType {
     ELogicalType logicalType = eLogicalString;
     std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
     bool isList = false;
+    long listItemType = -1;  // a list member's item type
   };
+  bool hasListMember() const {
+    return std::any_of(unionMembers.begin(), unionMembers.end(), [](const UnionMember& m) { return m.isList; });
+  }
   std::vector<UnionMember> unionMembers;
   long listItemType = -1;
   long baseType = -1;
@@ -216,9 +229,7 @@ public:
   // The tree's spelling of an xsi:type value ("uri:name", or "name").
   std::string treeTypeText(long typeRow) const;
 
-  // Whether a zero zone offset keeps its spelling ("+00:00") rather than
-  // being "Z" (the message set's "Preserve UTC Format").
-  bool preservesUtcFormat() const { return preservesUtcFormat_; }
+  const ValueSpellings& spellings() const { return spellings_; }
 
   // The preferred prefix of a namespace ("" when it has none).
   std::string prefixOf(std::string_view namespaceUri) const;
@@ -239,7 +250,7 @@ public:
 private:
   std::vector<SchemaType> types_;
   std::vector<SchemaElement> elements_;
-  bool preservesUtcFormat_ = false;
+  ValueSpellings spellings_;
   std::unordered_map<std::string, std::string> prefixes_;  // namespace URI -> preferred prefix
   std::unordered_map<std::string, long> typesByLocalName_;  // -2: several share it
   std::unordered_map<long, const SchemaMember*> membersByRow_;

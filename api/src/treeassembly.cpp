@@ -84,6 +84,8 @@ std::string integralDigits(const std::string& decimal) {
   return decimal.substr(0, point);
 }
 
+}  // namespace
+
 std::string textOf(const GivenValue& given) {
   switch (given.kind) {
     case GivenValue::Kind::Null: return {};
@@ -102,6 +104,8 @@ std::string textOf(const GivenValue& given) {
   }
   return given.text;
 }
+
+namespace {
 
 bool isText(GivenValue::Kind kind) {
   return kind == GivenValue::Kind::String || kind == GivenValue::Kind::DateTime || kind == GivenValue::Kind::Duration;
@@ -200,9 +204,10 @@ bool equalsIgnoringCase(std::u16string_view text, std::u16string_view word) {
 }  // namespace
 
 bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out,
-                     bool preserveUtcFormat) {
-  const ZelWstring text = wide(withWhiteSpace(given, whiteSpace));
-  const DataCnv& convert = converter(preserveUtcFormat);
+                     const ValueSpellings& spellings) {
+  const std::string normalised = withWhiteSpace(given, whiteSpace);
+  const ZelWstring text = wide(normalised);
+  const DataCnv& convert = converter(spellings.preserveUtcFormat);
   const char16_t* data = text.data();
   const std::size_t length = text.length();
   try {
@@ -219,6 +224,15 @@ bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint
         break;
       case eLogicalFloat: out = convert.StrToDbl(data, length); break;
       case eLogicalBoolean: {
+        // The message set's own spellings first, as the parser reads them.
+        if (!spellings.trueText.empty() && normalised == spellings.trueText) {
+          out = PWFData::makeBoolean(true);
+          break;
+        }
+        if (!spellings.falseText.empty() && normalised == spellings.falseText) {
+          out = PWFData::makeBoolean(false);
+          break;
+        }
         const std::u16string_view spelled = text.view();
         bool truth = equalsIgnoringCase(spelled, u"true") || spelled == u"1";
         if (!truth && !equalsIgnoringCase(spelled, u"false") && spelled != u"0")
@@ -241,17 +255,21 @@ bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint
 
 namespace {
 
-// A union's value is the first member type's its text converts to, as in a
-// document. Text that reaches a list member (whose items are no single
-// value), or of a union whose members the dictionary does not list, stays text.
+// A union's value is the first simple member type's its text converts to,
+// as in a document; a list member takes text with items only through
+// unionListMember. Empty text reaching a list member (no items), or text of
+// a union whose members the dictionary does not list, stays text.
 bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong,
-                bool preserveUtcFormat) {
+                const ValueSpellings& spellings) {
   const std::string text = textOf(given);
   bool staysText = type.unionMembers.empty();
   for (const SchemaType::UnionMember& member : type.unionMembers) {
-    staysText = member.isList;
-    if (staysText) break;
-    if (parsedTextValue(text, member.logicalType, member.whiteSpace, out, preserveUtcFormat)) return true;
+    if (member.isList) {
+      staysText = listItems(text).empty();
+      if (staysText) break;
+      continue;
+    }
+    if (parsedTextValue(text, member.logicalType, member.whiteSpace, out, spellings)) return true;
   }
   if (!staysText) {
     wrong = "'" + text + "' is a value of none of the union's member types";
@@ -262,6 +280,42 @@ bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, s
 }
 
 }  // namespace
+
+std::vector<std::string_view> listItems(std::string_view text) {
+  std::vector<std::string_view> items;
+  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  for (std::size_t at = 0; at < text.size();) {
+    if (isSpace(text[at])) {
+      ++at;
+      continue;
+    }
+    std::size_t end = at;
+    while (end < text.size() && !isSpace(text[end])) ++end;
+    items.push_back(text.substr(at, end - at));
+    at = end;
+  }
+  return items;
+}
+
+const SchemaType::UnionMember* unionListMember(const GivenValue& given, const SchemaType& type,
+                                               const ValueSpellings& spellings, const ListItemValue& itemValue,
+                                               std::vector<PWFData>& values) {
+  if (!isText(given.kind)) return nullptr;
+  const std::vector<std::string_view> items = listItems(given.text);
+  if (items.empty()) return nullptr;
+  for (const SchemaType::UnionMember& member : type.unionMembers) {
+    if (!member.isList) {
+      PWFData value;
+      if (parsedTextValue(given.text, member.logicalType, member.whiteSpace, value, spellings)) return nullptr;
+      continue;
+    }
+    values.assign(items.size(), PWFData());
+    bool taken = true;
+    for (std::size_t i = 0; i < items.size() && taken; ++i) taken = itemValue(items[i], member.listItemType, values[i]);
+    if (taken) return &member;
+  }
+  return nullptr;
+}
 
 const char* kindName(GivenValue::Kind kind) {
   switch (kind) {
@@ -280,7 +334,7 @@ const char* kindName(GivenValue::Kind kind) {
 }
 
 bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong,
-                bool preserveUtcFormat) {
+                const ValueSpellings& spellings) {
   const ELogicalType target = type ? type->logicalType : eLogicalNone;
   if (given.kind == GivenValue::Kind::Null) {
     out = PWFData::makeNull(target == eLogicalNone ? eLogicalString : target);
@@ -291,13 +345,13 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
     out = PWFData::makeString(wide(textOf(given)));
     return true;
   }
-  if (type->isUnion) return unionValue(given, *type, out, wrong, preserveUtcFormat);
+  if (type->isUnion) return unionValue(given, *type, out, wrong, spellings);
   // Text is taken as the parser takes a document's: after its type's
   // whitespace rule, so what is written reads back as the value built.
   if (isText(given.kind) && type->whiteSpace != DictCodes::eWhiteSpacePreserve) {
     GivenValue normalised = given;
     normalised.text = withWhiteSpace(given.text, type->whiteSpace);
-    if (normalised.text != given.text) return typedValue(normalised, type, out, wrong, preserveUtcFormat);
+    if (normalised.text != given.text) return typedValue(normalised, type, out, wrong, spellings);
   }
   switch (target) {
     case eLogicalNone:
@@ -328,8 +382,8 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
         return CPBase64Converter::binFromBase64(text.data(), text.length());
       });
     case eLogicalDateTime:
-      return convertedText(given, "a date or time", out, wrong, [preserveUtcFormat](const ZelWstring& text) {
-        return converter(preserveUtcFormat).StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
+      return convertedText(given, "a date or time", out, wrong, [&spellings](const ZelWstring& text) {
+        return converter(spellings.preserveUtcFormat).StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
       });
     case eLogicalInterval:
       return convertedText(given, "a duration", out, wrong, [](const ZelWstring& text) {

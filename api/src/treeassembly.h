@@ -10,6 +10,7 @@
 #include "schemaview.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,17 +63,33 @@ private:
   explicit GivenValue(Kind of) : kind(of) {}
 };
 const char* kindName(GivenValue::Kind kind);
+// A value's text as a document would spell it in the typed mapping ("true", "1.5").
+std::string textOf(const GivenValue& given);
 
 // The value for an element of type (null: untyped, any value taken as text).
 // Returns false with what wrong filled in when the value does not suit it.
-// preserveUtcFormat: the message set's "Preserve UTC Format".
+// Text for a union is read as a document's (parsedTextValue); text that
+// only a list member takes is the caller's (unionListMember).
 bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong,
-                bool preserveUtcFormat = false);
+                const ValueSpellings& spellings = {});
 
 // Text converted as the parser converts a document's text to a value of
 // logicalType, after the whitespace rule; false when it is no such value.
 bool parsedTextValue(std::string_view text, ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out,
-                     bool preserveUtcFormat);
+                     const ValueSpellings& spellings);
+
+// The list member a union's text resolves to, as the parser tries the
+// members in order: the first list member whose item type takes every
+// item, when no simple member before it takes the whole text; values then
+// holds the items' values. itemValue converts one item as a document's;
+// null when the text resolves to no list member.
+using ListItemValue = std::function<bool(std::string_view item, long itemType, PWFData& out)>;
+const SchemaType::UnionMember* unionListMember(const GivenValue& given, const SchemaType& type,
+                                               const ValueSpellings& spellings, const ListItemValue& itemValue,
+                                               std::vector<PWFData>& values);
+
+// The items of a list's text, split at whitespace.
+std::vector<std::string_view> listItems(std::string_view text);
 
 // What a name resolves to under a parent.
 struct Resolution {

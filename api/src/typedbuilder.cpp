@@ -257,11 +257,10 @@ private:
     if (given.kind == GivenValue::Kind::String) refuseUnlessXmlText(given.text);
     PWFData value;
     std::string wrong;
-    const bool preserveUtcFormat = view_ && view_->preservesUtcFormat();
-    if (typedValue(given, type, value, wrong, preserveUtcFormat)) return value;
+    if (typedValue(given, type, value, wrong, spellings())) return value;
     if (processing_ != WildcardProcessing::Lax) fail(wrong);
     if (type && !type->isList && given.kind == GivenValue::Kind::String &&
-        parsedTextValue(given.text, type->logicalType, type->whiteSpace, value, preserveUtcFormat))
+        parsedTextValue(given.text, type->logicalType, type->whiteSpace, value, spellings()))
       return value;
     if (typedValue(given, nullptr, value, wrong)) return value;
     fail(wrong);
@@ -323,18 +322,77 @@ private:
     simpleValue(element, *value, type);
   }
 
+  const ValueSpellings& spellings() const {
+    static const ValueSpellings none;
+    return view_ ? view_->spellings() : none;
+  }
+
   void simpleValue(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+    if (type.isUnion && type.hasListMember()) return unionWithList(element, node, type);
     if (!type.isList) return setValue(element, node, &type);
     if (node.kind != TypedNode::Kind::Array) fail("an array (the list's items) was expected");
-    const SchemaType* itemType = view_->type(type.listItemType);
-    element.setItemTypeIndex(type.listItemType);
+    listValue(element, node, type.listItemType);
+  }
+
+  void listValue(TreeElement& element, const TypedNode& node, long itemTypeRow) {
+    const SchemaType* itemType = view_->type(itemTypeRow);
+    element.setItemTypeIndex(itemTypeRow);
     for (std::size_t i = 0; i < node.items.size(); ++i) {
       Step step(*this, "[" + std::to_string(i) + "]");
       if (node.items[i].kind != TypedNode::Kind::Value || node.items[i].value.kind == GivenValue::Kind::Null)
         fail("a list item was expected");
       TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType));
-      item.setValueTypeIndex(type.listItemType);
+      item.setValueTypeIndex(itemTypeRow);
     }
+  }
+
+  // A union with a list member takes text as a document's: the items of the
+  // first list member that takes them all, unless a simple member before it
+  // takes the whole text. An array is taken so too, as the text it is
+  // written as: [7] for a union of xs:int and a list is the number 7.
+  void unionWithList(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+    if (node.kind == TypedNode::Kind::Array) {
+      std::string text;
+      for (const TypedNode& item : node.items) {
+        if (item.kind != TypedNode::Kind::Value) break;
+        text += (text.empty() ? "" : " ") + textOf(item.value);
+      }
+      for (const SchemaType::UnionMember& member : type.unionMembers) {
+        PWFData value;
+        if (member.isList && takesItems(node, member.listItemType)) return listValue(element, node, member.listItemType);
+        if (!member.isList && parsedTextValue(text, member.logicalType, member.whiteSpace, value, spellings()))
+          return element.setValue(std::move(value));
+      }
+      fail("the union has no member type these items are values of");
+    }
+    if (node.kind != TypedNode::Kind::Value) return setValue(element, node, &type);
+    std::vector<PWFData> items;
+    const SchemaType::UnionMember* member = unionListMember(
+        node.value, type, spellings(),
+        [&](std::string_view item, long itemTypeRow, PWFData& out) {
+          const SchemaType* itemType = view_->type(itemTypeRow);
+          if (!itemType) return false;
+          std::string wrong;
+          if (itemType->isUnion)
+            return typedValue(GivenValue::ofText(GivenValue::Kind::String, item), itemType, out, wrong, spellings());
+          return parsedTextValue(item, itemType->logicalType, itemType->whiteSpace, out, spellings());
+        },
+        items);
+    if (!member) return setValue(element, node, &type);
+    refuseUnlessXmlText(node.value.text);
+    element.setItemTypeIndex(member->listItemType);
+    for (PWFData& item : items) assembly_.appendValue(element, std::move(item)).setValueTypeIndex(member->listItemType);
+  }
+
+  bool takesItems(const TypedNode& node, long itemTypeRow) const {
+    // No items would be written as no text, which no list member reads back.
+    const SchemaType* itemType = view_->type(itemTypeRow);
+    return !node.items.empty() && std::all_of(node.items.begin(), node.items.end(), [&](const TypedNode& item) {
+      PWFData value;
+      std::string wrong;
+      return item.kind == TypedNode::Kind::Value && item.value.kind != GivenValue::Kind::Null &&
+             typedValue(item.value, itemType, value, wrong, spellings());
+    });
   }
 
   // What the type forbids in the element's content, named at the member's key.
@@ -409,7 +467,7 @@ private:
       const SchemaElement* global = pending.resolution.substitutes ? pending.resolution.global : nullptr;
       if (member) {
         const SchemaType* memberType = view_->type(member->typeRow);
-        const bool listValue = memberType && memberType->isList;
+        const bool takesArray = memberType && (memberType->isList || memberType->hasListMember());
         // Occurrences of a name that several members share (the branches of
         // a choice) go to the last of them: valid wherever the others'
         // neighbours are absent, and the data cannot tell more.
@@ -419,7 +477,7 @@ private:
           for (std::size_t i = 0; i < value.items.size(); ++i)
             slots.push_back({"." + key + "[" + std::to_string(i) + "]", &value.items[i], global});
         } else {
-          if (value.kind == TypedNode::Kind::Array && !listValue)
+          if (value.kind == TypedNode::Kind::Array && !takesArray)
             fail("the member does not repeat: an array is not allowed");
           slots.push_back({"." + key, &value, global});
         }

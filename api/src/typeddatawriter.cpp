@@ -167,7 +167,7 @@ private:
     const bool withAttributes = hasAttributeChild(e);
     const bool plainValue = e.getTypeIndex() < 0 && (!type->isComplex || type->hasSimpleContent);
     if (plainValue && !withAttributes) {
-      if (type->isList) return list(e, *type);
+      if (isList(e, *type)) return list(e, *type);
       return scalar(e, type);
     }
     if (e.hasValue() && e.getValue().isNull() && !withAttributes) return out_.null();
@@ -202,9 +202,14 @@ private:
     return false;
   }
 
+  // A list, or a union whose value is one of its list member's.
+  static bool isList(const Element& e, const SchemaType& type) {
+    return type.isList || (type.isUnion && e.getItemTypeIndex() >= 0);
+  }
+
   void list(const Element& e, const SchemaType& type) {
     if (e.hasValue() && e.getValue().isNull()) return out_.null();
-    const SchemaType* itemType = view_->type(type.listItemType);
+    const SchemaType* itemType = view_->type(type.isList ? type.listItemType : e.getItemTypeIndex());
     out_.startArray();
     if (!e.hasChildren() && e.hasValue()) value(e.getValue(), itemType);  // a single item kept on the element
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
@@ -272,7 +277,7 @@ private:
     if (mixed) {
       out_.key(typedkeys::kValue);
       mixedContent(at, depth);
-    } else if (type && type->isList) {
+    } else if (type && isList(e, *type)) {
       out_.key(typedkeys::kValue);
       list(e, *type);
     } else if (e.hasValue() || firstText) {

@@ -342,17 +342,23 @@ TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
 }
 
 
+const wfxml::MessageSet& spelledSet() {
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "spelled.json"});
+  return set;
+}
+
 struct GivenData {
   const char* name;
   std::string given;  // the content of "doc"
   std::string built;     // as the message built gives it; empty: as given
   std::string readBack{};  // as the document written reads back; empty: as built
+  const wfxml::MessageSet& (*set)() = givenDataSet;
 };
 
 class DataGiven : public testing::TestWithParam<GivenData> {};
 
 TEST_P(DataGiven, IsBuiltAsTheDocumentWrittenReadsBack) {
-  wfxml::Session session(givenDataSet());
+  wfxml::Session session(GetParam().set());
   const wfxml::Message message = session.fromJson(std::string(R"({"doc":{)") + GetParam().given + "}}");
   const std::string built = R"({"doc":{)" + (GetParam().built.empty() ? GetParam().given : GetParam().built) + "}}";
   EXPECT_EQ(session.toJson(message), built);
@@ -377,10 +383,23 @@ INSTANTIATE_TEST_SUITE_P(
                     // A union's value is that of the first member type its text is one of.
                     GivenData{"UnionMemberType", R"("u":"7")", R"("u":7)"},
                     GivenData{"UnionMembersWhiteSpace", R"("u":" a  b ")", R"("u":"a b")"},
+                    // Text only a list member takes is its items; items a simple member takes as text are its value.
+                    GivenData{"UnionListMember", R"("l":" 1 2  3")", R"("l":[1,2,3])"},
+                    GivenData{"UnionListMemberItems", R"("l":[1,2])", ""},
+                    GivenData{"UnionSimpleMemberFirst", R"("l":[7])", R"("l":7)"},
+                    GivenData{"UnionBooleanSpelledOwnWay", R"("f":"Y","g":"N")", R"("f":true,"g":false)", "", spelledSet},
                     // Runs side by side are one; whitespace alone is written, and the parser drops it.
                     GivenData{"MixedTextRuns", R"("m":{"$":["a","b ",{"b":"x"}," ",{"b":"y"},"\n"]})",
                               R"("m":{"$":["ab ",{"b":"x"}," ",{"b":"y"},"\n"]})",
                               R"("m":{"$":["ab ",{"b":"x"},{"b":"y"}]})"}),
     [](const testing::TestParamInfo<GivenData>& info) { return info.param.name; });
+
+TEST(DataGiven, ThatNoUnionMemberTypeTakesIsRefused) {
+  for (const auto& [given, what] : {std::pair{R"("f":"x")", "'x' is a value of none of the union's member types"},
+                                    std::pair{R"("l":["a"])", "the union has no member type these items are values of"}}) {
+    const wfxml::Error error = errorOf([&] { wfxml::Session(givenDataSet()).fromJson(std::string(R"({"doc":{)") + given + "}}"); });
+    EXPECT_EQ(error.inserts().at(1), what) << given;
+  }
+}
 
 }  // namespace
