@@ -95,6 +95,19 @@ std::vector<fs::path> Corpus::documentsOfShard(int count, int index, std::size_t
   return shard;
 }
 
+bool KnownFaultJudge::judge(const std::string& name, const std::string& failedStep, const std::string& problem) {
+  const auto listed = known_.find(name);
+  if (listed == known_.end()) {
+    if (!failedStep.empty()) failures.push_back(name + " fails to " + failedStep + ": " + problem);
+  } else if (failedStep == listed->second.step) {
+    ++known[listed->second.step + ": " + listed->second.reason];
+  } else {
+    failures.push_back(name + " is listed to fail to " + listed->second.step + " (" + listed->second.reason + ") but " +
+                       (failedStep.empty() ? "passes now: take it off the list" : "fails to " + failedStep + ": " + problem));
+  }
+  return failedStep.empty();
+}
+
 void PrintTo(const Corpus& corpus, std::ostream* out) { *out << corpus.label; }
 
 const CorpusFacts& corpusFacts() {

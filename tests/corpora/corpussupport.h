@@ -46,6 +46,22 @@ struct KnownTreeFault {
   std::string reason;
 };
 
+// Outcomes of cases judged against those known to fail: a listed case that
+// passes, or fails at another step, is a failure too, so that its entry goes
+// when its fault does.
+class KnownFaultJudge {
+public:
+  explicit KnownFaultJudge(const std::map<std::string, KnownTreeFault>& known) : known_(known) {}
+  // Records a case's outcome (failedStep empty: it passed); true when it passed.
+  bool judge(const std::string& name, const std::string& failedStep, const std::string& problem);
+
+  std::vector<std::string> failures;            // one text per unexpected outcome
+  std::map<std::string, std::size_t> known;     // by "step: reason"
+
+private:
+  const std::map<std::string, KnownTreeFault>& known_;
+};
+
 struct CorpusFacts {
   std::vector<Corpus> corpora;
   // By path below the corpora folder, with the reason.

@@ -17,19 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* nameOf(Step step) {
-  switch (step) {
-    case Step::Parse: return "parse";
-    case Step::Match: return "match";
-    case Step::Write: return "write";
-    case Step::RoundTrip: return "round trip";
-    case Step::Validate: return "validate";
-  }
-  return "?";
-}
-
-std::string describe(const ZelException& e) { return std::string(e.getKey() ? e.getKey() : "(no key)") + ": " + e.what(); }
-
 // A schema set imported and compiled once per program, with what the match
 // check needs to know of its types.
 class SchemaDictionary {
@@ -141,8 +128,7 @@ struct CorpusRun::DocumentResult {
   fs::path written;                     // empty: not written
   std::size_t originalBytes = 0;
   std::size_t writtenBytes = 0;
-  std::optional<Step> failed;           // Parse, Write or RoundTrip
-  std::string problem;
+  RoundTripResult trip;
   std::vector<std::string> unmatched;   // outermost self-defining elements outside wildcards
   std::size_t wildcardElements = 0;
   std::optional<XmllintVerdict> originalVerdict;  // xmllint's, when validated
@@ -167,18 +153,13 @@ void CorpusRun::process(const fs::path& document) {
       corpus_.pairing(document, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   result.validatingSchema = pairing.validatingSchema;
   SchemaDictionary& dictionary = schemaDictionaryFor(pairing.schemaSet);
-  const auto fail = [&result](Step step, const std::string& problem) {
-    result.failed = step;
-    result.problem = problem;
-  };
-  if (!dictionary.problem().empty()) return fail(Step::Parse, dictionary.problem());
-
-  MessageTree first;
-  try {
-    parseTree(bytes, dictionary.descriptor(), MessageInfo(), first);
-  } catch (const ZelException& e) {
-    return fail(Step::Parse, describe(e));
+  if (!dictionary.problem().empty()) {
+    result.trip = {"parse", dictionary.problem()};
+    return;
   }
+  MessageTree first;
+  result.trip = roundTrip(bytes, dictionary.descriptor(), first, false);
+  if (result.trip.failedStep == "parse") return;
   forEachElement(first, [&](const TreeElement& element) {
     for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
       if (!isSelfDefining(*child) || isSelfDefining(element) || isXsiType(*child)) continue;
@@ -189,32 +170,15 @@ void CorpusRun::process(const fs::path& document) {
       }
     }
   });
-
-  std::vector<std::uint8_t> written;
-  try {
-    written = writeTree(first, dictionary.descriptor(), propertiesFrom({{"ccsid", 1208}}));
-  } catch (const ZelException& e) {
-    return fail(Step::Write, describe(e));
-  }
+  if (result.trip.failedStep == "write") return;
   result.originalBytes = bytes.size();
-  result.writtenBytes = written.size();
+  result.writtenBytes = result.trip.written.size();
   std::string flatName = result.name;
   std::replace(flatName.begin(), flatName.end(), '/', '_');
   result.written = scratch_ / flatName;
-  std::ofstream(result.written, std::ios::binary).write(reinterpret_cast<const char*>(written.data()),
-                                                       static_cast<std::streamsize>(written.size()));
-
-  MessageTree second;
-  try {
-    parseTree(written, dictionary.descriptor(), MessageInfo(), second);
-  } catch (const ZelException& e) {
-    return fail(Step::RoundTrip, "the written document does not parse: " + describe(e));
-  }
-  // The writer takes the XML declaration from the message set.
-  first.setStartMsgInfo(WorkerInfoPtr());
-  second.setStartMsgInfo(WorkerInfoPtr());
-  const std::string difference = treeDifference(comparableJson(first), comparableJson(second));
-  if (!difference.empty()) fail(Step::RoundTrip, difference);
+  std::ofstream(result.written, std::ios::binary)
+      .write(reinterpret_cast<const char*>(result.trip.written.data()), static_cast<std::streamsize>(result.trip.written.size()));
+  result.trip.written.clear();
 }
 
 void CorpusRun::validate() {
@@ -235,7 +199,7 @@ void CorpusRun::skipValidation(const std::string& reason) { validationSkipped_ =
 
 CorpusOutcome CorpusRun::judge() const {
   const std::map<std::string, std::string>& invalidOriginals = corpusFacts().invalidOriginals;
-  const std::map<std::string, KnownTreeFault>& knownFaults = corpusFacts().treeFaults;
+  KnownFaultJudge judge(corpusFacts().treeFaults);
   CorpusOutcome outcome;
   for (const DocumentResult& result : results_) {
     ++outcome.documents;
@@ -244,28 +208,29 @@ CorpusOutcome CorpusRun::judge() const {
     const auto invalid = invalidOriginals.find(result.name);
     const bool listedInvalid = invalid != invalidOriginals.end();
     if (result.originalVerdict && result.originalVerdict->valid == listedInvalid)
-      outcome.failures.push_back(result.name + (listedInvalid ? ": listed as refused by its schema, but xmllint accepts it"
-                                                              : ": xmllint refuses the original, which is not listed:\n" +
-                                                                    result.originalVerdict->complaint));
+      judge.failures.push_back(result.name + (listedInvalid ? ": listed as refused by its schema, but xmllint accepts it"
+                                                            : ": xmllint refuses the original, which is not listed:\n" +
+                                                                  result.originalVerdict->complaint));
 
     // The first step that fails, and how.
-    std::optional<Step> failed = result.failed;
-    std::string problem = result.problem;
-    if (failed != Step::Parse && !result.unmatched.empty() && !listedInvalid) {
-      failed = Step::Match;
+    const bool parsed = result.trip.failedStep != "parse";
+    std::string failed = result.trip.failedStep;
+    std::string problem = result.trip.problem;
+    if (parsed && !result.unmatched.empty() && !listedInvalid) {
+      failed = "match";
       problem = "self-defining outside wildcards: " + joined(result.unmatched);
     }
     const bool writtenValid = result.writtenVerdict && result.writtenVerdict->valid;
-    if (!failed && result.writtenVerdict && !writtenValid && !listedInvalid) {
-      failed = Step::Validate;
+    if (failed.empty() && result.writtenVerdict && !writtenValid && !listedInvalid) {
+      failed = "validate";
       problem = "xmllint refuses the written document:\n" + result.writtenVerdict->complaint;
     }
 
-    if (failed != Step::Parse) ++outcome.parsed;
-    if (failed != Step::Parse && result.unmatched.empty()) ++outcome.matched;
+    outcome.parsed += parsed;
+    outcome.matched += parsed && result.unmatched.empty();
     outcome.wildcardElements += result.wildcardElements;
-    if (failed != Step::Parse && result.failed != Step::Write && result.failed != Step::RoundTrip) ++outcome.roundTripped;
-    if (writtenValid) ++outcome.validated;
+    outcome.roundTripped += result.trip.failedStep.empty();
+    outcome.validated += writtenValid;
     if (!validationSkipped_.empty()) {
       ++outcome.notValidated[validationSkipped_];
     } else if (listedInvalid) {
@@ -273,21 +238,10 @@ CorpusOutcome CorpusRun::judge() const {
     } else if (result.written.empty()) {
       ++outcome.notValidated["not written"];
     }
-
-    const auto known = knownFaults.find(result.name);
-    if (known == knownFaults.end()) {
-      if (failed) outcome.failures.push_back(result.name + " fails to " + nameOf(*failed) + ": " + problem);
-      continue;
-    }
-    if (failed && nameOf(*failed) == known->second.step) {
-      ++outcome.knownFaults[known->second.step + ": " + known->second.reason];
-      continue;
-    }
-    outcome.failures.push_back(result.name + " is listed to fail to " + known->second.step + " (" +
-                               known->second.reason + ") but " +
-                               (failed ? std::string("fails to ") + nameOf(*failed) + ": " + problem
-                                       : std::string("passes now: take it off the list")));
+    judge.judge(result.name, failed, problem);
   }
+  outcome.failures = std::move(judge.failures);
+  outcome.knownFaults = std::move(judge.known);
   return outcome;
 }
 

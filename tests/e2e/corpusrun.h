@@ -14,9 +14,6 @@
 #include <string>
 #include <vector>
 
-// The steps a document goes through, in this order.
-enum class Step { Parse, Match, Write, RoundTrip, Validate };
-
 struct CorpusOutcome {
   std::vector<std::string> failures;  // one text per document that fails unexpectedly
   std::size_t documents = 0;

@@ -4,6 +4,7 @@
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
 #include "pluginloader.h"
+#include "zelexception.h"
 #include "zellog.h"
 
 #include <fstream>
@@ -127,4 +128,30 @@ std::string treeDifference(const std::string& expected, const std::string& actua
   while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
   const std::size_t from = at < 60 ? 0 : at - 60;
   return "a different tree: expected ..." + expected.substr(from, 140) + "\n  but got ..." + actual.substr(from, 140);
+}
+
+std::string describe(const ZelException& e) { return std::string(e.getKey() ? e.getKey() : "(no key)") + ": " + e.what(); }
+
+RoundTripResult roundTrip(const std::vector<std::uint8_t>& bytes, const DictionaryInfo* descriptor, MessageTree& first,
+                          bool withStartRecords) {
+  RoundTripResult result;
+  const char* step = "parse";
+  try {
+    parseTree(bytes, descriptor, MessageInfo(), first);
+    step = "write";
+    result.written = writeTree(first, descriptor, propertiesFrom({{"ccsid", 1208}}));
+    step = "round trip";
+    MessageTree second;
+    parseTree(result.written, descriptor, MessageInfo(), second);
+    if (!withStartRecords) {
+      first.setStartMsgInfo(WorkerInfoPtr());
+      second.setStartMsgInfo(WorkerInfoPtr());
+    }
+    result.firstJson = comparableJson(first);
+    result.problem = treeDifference(result.firstJson, comparableJson(second));
+  } catch (const ZelException& e) {
+    result.problem = (result.written.empty() ? "" : "the written document does not parse: ") + describe(e);
+  }
+  if (!result.problem.empty()) result.failedStep = step;
+  return result;
 }

@@ -68,4 +68,23 @@ std::string comparableJson(MessageTree& tree);
 // Where two trees in JSON first differ, with some context; empty when equal.
 std::string treeDifference(const std::string& expected, const std::string& actual);
 
+class ZelException;
+// An exception's key and text, for reports.
+std::string describe(const ZelException& e);
+
+// What a round trip gave: the first step that failed ("parse", "write" or
+// "round trip") and how, or none when the second tree equals the first.
+struct RoundTripResult {
+  std::string failedStep;
+  std::string problem;
+  std::vector<std::uint8_t> written = {};
+  std::string firstJson = {};  // the first tree as compared
+};
+
+// Parses bytes into first, writes it in UTF-8 and parses the written bytes.
+// Without start records, both trees' are dropped before they are compared
+// (the writer takes the XML declaration from the message set).
+RoundTripResult roundTrip(const std::vector<std::uint8_t>& bytes, const DictionaryInfo* descriptor, MessageTree& first,
+                          bool withStartRecords);
+
 #endif

@@ -13,6 +13,7 @@
 // runs in parallel; WF_XSDSUITE_SAMPLE takes every N-th group of a shard.
 // The shared archive is extracted into the build tree; without it the tests
 // skip.
+#include "corpora/corpussupport.h"
 #include "corpora/xsdsuite.h"
 #include "e2esupport.h"
 #include "treeroundtrip.h"
@@ -50,22 +51,15 @@ const XsdSuite* sharedSuite() {
   return suite ? &*suite : nullptr;
 }
 
-// The steps a case goes through, in this order.
-const char* const kSteps[] = {"compile", "parse", "write", "round trip", "validate"};
-
-struct KnownCase {
-  std::string step;
-  std::string reason;
-};
-
-struct KnownCases {
-  std::map<std::string, KnownCase> byName;             // groups (compile) or instances (later steps)
-  std::map<std::string, std::string> oracleless;      // groups whose schema libxml2 is not given, with why
-};
-
 // tests/data/xsdsuite.json: "known": step -> reason -> the groups
-// (compile) or instances (later steps) that fail there; "noOracle": reason
-// -> the groups whose schema libxml2 cannot take (it loops on some).
+// (compile) or instances (later steps: parse, write, round trip, validate)
+// that fail there; "noOracle": reason -> the groups whose schema libxml2
+// cannot take (it loops on some).
+struct KnownCases {
+  std::map<std::string, KnownTreeFault> byName;
+  std::map<std::string, std::string> oracleless;  // with why
+};
+
 const KnownCases& knownCases() {
   static const KnownCases cases = [] {
     KnownCases read;
@@ -79,8 +73,6 @@ const KnownCases& knownCases() {
   }();
   return cases;
 }
-
-std::string describe(const ZelException& e) { return std::string(e.getKey() ? e.getKey() : "(no key)") + ": " + e.what(); }
 
 // libxml2 as the judge of schema validity: one schema, parsed once, for
 // many documents.
@@ -161,19 +153,7 @@ struct Figures {
   std::size_t validSchemas = 0, compiled = 0;
   std::size_t validInstances = 0, ofCompiled = 0, parsed = 0, roundTripped = 0;
   std::size_t oracleAccepts = 0, writtenValid = 0;
-  std::map<std::string, std::size_t> known;  // by "step: reason"
   std::map<std::string, std::size_t> notJudged;  // instances not validated, by reason
-
-  std::string summary() const {
-    std::ostringstream out;
-    out << compiled << " of " << validSchemas << " valid schemas compiled; " << validInstances
-        << " valid instances (" << ofCompiled << " of compiled schemas): " << parsed << " parsed, " << roundTripped
-        << " round-tripped, " << writtenValid << " of " << oracleAccepts
-        << " written schema-valid where libxml2 accepts the original\n";
-    for (const auto& [reason, count] : notJudged) out << "  " << count << " not validated: " << reason << "\n";
-    for (const auto& [reason, count] : known) out << "  " << count << " known to fail to " << reason << "\n";
-    return out.str();
-  }
 };
 
 // A document of the generated datatype cases (below).
@@ -191,18 +171,10 @@ public:
     std::size_t validInstances = 0;
     for (const XsdSuiteInstance& instance : group.instances) validInstances += instance.valid;
     figures_.validInstances += validInstances;
-
-    OwnedDescriptor descriptor;
-    std::string problem;
-    try {
-      std::vector<std::string> schemas;
-      for (const fs::path& schema : group.schemas) schemas.push_back(schema.string());
-      descriptor = compileDescriptor(importXmlSchemas(schemas, {}).set, group.name);
-    } catch (const ZelException& e) {
-      problem = describe(e);
-    }
-    if (!judge(group.name, problem.empty() ? std::nullopt : std::optional<std::string>("compile"), problem)) return;
-    ++figures_.compiled;
+    std::vector<std::string> schemas;
+    for (const fs::path& schema : group.schemas) schemas.push_back(schema.string());
+    const OwnedDescriptor descriptor = compile(schemas, group.name);
+    if (!descriptor) return;
     figures_.ofCompiled += validInstances;
     if (validInstances == 0) return;
 
@@ -218,96 +190,78 @@ public:
   // Cases made here: one schema, compiled once, and the documents of its
   // global elements.
   void generated(const fs::path& schema, const std::vector<GeneratedDocument>& documents) {
-    figures_.validSchemas = figures_.compiled = 1;
-    OwnedDescriptor descriptor;
-    try {
-      descriptor = compileDescriptor(importXmlSchemas({schema.string()}, {}).set, "generated");
-    } catch (const ZelException& e) {
-      failures_.push_back("the generated schema fails to compile: " + describe(e));
-      return;
-    }
+    figures_.validSchemas = 1;
+    const OwnedDescriptor descriptor = compile({schema.string()}, "generated");
+    if (!descriptor) return;
     const SchemaOracle oracle(std::vector<fs::path>{schema});
     std::map<std::string, std::string> trees;  // by document, as first parsed
     for (const GeneratedDocument& document : documents) {
       ++figures_.validInstances;
       ++figures_.ofCompiled;
       std::string& tree = trees[document.name];
-      instance(document.name, std::vector<std::uint8_t>(document.text.begin(), document.text.end()), schema.string(),
-               descriptor.get(), oracle, &tree);
+      tree = instance(document.name, std::vector<std::uint8_t>(document.text.begin(), document.text.end()),
+                      schema.string(), descriptor.get(), oracle);
       const auto same = trees.find(document.readsAs);
       if (same == trees.end() || tree.empty()) continue;
       const std::string difference = treeDifference(same->second, tree);
-      if (!difference.empty()) failures_.push_back(document.name + " does not read as " + document.readsAs + ": " + difference);
+      if (!difference.empty()) judge_.failures.push_back(document.name + " does not read as " + document.readsAs + ": " + difference);
     }
   }
 
-  const Figures& figures() const { return figures_; }
-  const std::vector<std::string>& failures() const { return failures_; }
+  const std::vector<std::string>& failures() const { return judge_.failures; }
+
+  std::string summary() const {
+    const Figures& f = figures_;
+    std::ostringstream out;
+    out << f.compiled << " of " << f.validSchemas << " valid schemas compiled; " << f.validInstances
+        << " valid instances (" << f.ofCompiled << " of compiled schemas): " << f.parsed << " parsed, "
+        << f.roundTripped << " round-tripped, " << f.writtenValid << " of " << f.oracleAccepts
+        << " written schema-valid where libxml2 accepts the original\n";
+    for (const auto& [reason, count] : f.notJudged) out << "  " << count << " not validated: " << reason << "\n";
+    for (const auto& [reason, count] : judge_.known) out << "  " << count << " known to fail to " << reason << "\n";
+    return out.str();
+  }
 
 private:
-  // firstTree: where to put the tree as first parsed, when given.
-  void instance(const std::string& name, const std::vector<std::uint8_t>& original, const std::string& url,
-                const DictionaryInfo* descriptor, const SchemaOracle& oracle, std::string* firstTree = nullptr) {
-    const auto failAt = [&](const char* step, const std::string& problem) { judge(name, step, problem); };
+  // Null when the schemas do not compile.
+  OwnedDescriptor compile(const std::vector<std::string>& schemas, const std::string& name) {
+    OwnedDescriptor descriptor;
+    std::string problem;
+    try {
+      descriptor = compileDescriptor(importXmlSchemas(schemas, {}).set, name);
+    } catch (const ZelException& e) {
+      problem = describe(e);
+    }
+    figures_.compiled += judge_.judge(name, problem.empty() ? "" : "compile", problem);
+    return problem.empty() ? std::move(descriptor) : OwnedDescriptor();
+  }
+
+  // Round trip, then validation where libxml2 can judge; the tree as first
+  // parsed, once the written document parses.
+  std::string instance(const std::string& name, const std::vector<std::uint8_t>& original, const std::string& url,
+                       const DictionaryInfo* descriptor, const SchemaOracle& oracle) {
     MessageTree first;
-    try {
-      parseTree(original, descriptor, MessageInfo(), first);
-    } catch (const ZelException& e) {
-      return failAt("parse", describe(e));
+    RoundTripResult trip = roundTrip(original, descriptor, first, false);
+    figures_.parsed += trip.failedStep != "parse";
+    if (trip.failedStep.empty()) {
+      ++figures_.roundTripped;
+      if (!oracle.ready()) {
+        ++figures_.notJudged[oracle.whyNotReady()];
+      } else if (oracle.complaint(original, url)) {
+        ++figures_.notJudged["libxml2 refuses the original"];
+      } else if (++figures_.oracleAccepts; const auto complaint = oracle.complaint(trip.written, url)) {
+        trip.failedStep = "validate";
+        trip.problem = "libxml2 refuses the written document: " + *complaint;
+      } else {
+        ++figures_.writtenValid;
+      }
     }
-    ++figures_.parsed;
-    std::vector<std::uint8_t> written;
-    try {
-      written = writeTree(first, descriptor, propertiesFrom({{"ccsid", 1208}}));
-    } catch (const ZelException& e) {
-      return failAt("write", describe(e));
-    }
-    MessageTree second;
-    try {
-      parseTree(written, descriptor, MessageInfo(), second);
-    } catch (const ZelException& e) {
-      return failAt("round trip", "the written document does not parse: " + describe(e));
-    }
-    first.setStartMsgInfo(WorkerInfoPtr());
-    second.setStartMsgInfo(WorkerInfoPtr());
-    const std::string firstJson = comparableJson(first);
-    if (firstTree) *firstTree = firstJson;
-    const std::string difference = treeDifference(firstJson, comparableJson(second));
-    if (!difference.empty()) return failAt("round trip", difference);
-    ++figures_.roundTripped;
-
-    if (!oracle.ready()) return notJudged(name, oracle.whyNotReady());
-    if (oracle.complaint(original, url)) return notJudged(name, "libxml2 refuses the original");
-    ++figures_.oracleAccepts;
-    if (const auto complaint = oracle.complaint(written, url))
-      return failAt("validate", "libxml2 refuses the written document: " + *complaint);
-    ++figures_.writtenValid;
-    judge(name, std::nullopt, {});
-  }
-
-  // A case that round-trips but cannot be validated.
-  void notJudged(const std::string& name, const std::string& reason) {
-    ++figures_.notJudged[reason];
-    judge(name, std::nullopt, {});
-  }
-
-  // Records the outcome of a case against the known list; true when it
-  // passed.
-  bool judge(const std::string& name, std::optional<std::string> failed, const std::string& problem) {
-    const auto known = knownCases().byName.find(name);
-    if (known == knownCases().byName.end()) {
-      if (failed) failures_.push_back(name + " fails to " + *failed + ": " + problem);
-    } else if (failed == known->second.step) {
-      ++figures_.known[known->second.step + ": " + known->second.reason];
-    } else {
-      failures_.push_back(name + " is listed to fail to " + known->second.step + " (" + known->second.reason + ") but " +
-                          (failed ? "fails to " + *failed + ": " + problem : std::string("passes now: take it off the list")));
-    }
-    return !failed;
+    judge_.judge(name, trip.failedStep, trip.problem);
+    return trip.firstJson;
   }
 
   Figures figures_;
-  std::vector<std::string> failures_;
+  KnownFaultJudge judge_{knownCases().byName};
 };
 
 // ---------------------------------------------------------------------------
@@ -433,7 +387,7 @@ TEST_P(XsdSuiteShard, ValidSchemasCompileAndValidInstancesRoundTripSchemaValid) 
     if (inShard++ % kSample == 0) run.group(group);
   }
   for (const std::string& failure : run.failures()) ADD_FAILURE() << failure;
-  std::cout << "shard " << GetParam() + 1 << " of " << kShards << ": " << run.figures().summary() << std::flush;
+  std::cout << "shard " << GetParam() + 1 << " of " << kShards << ": " << run.summary() << std::flush;
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, XsdSuiteShard, ::testing::Range(0, kShards),
@@ -450,7 +404,7 @@ TEST(XsdSuiteGenerated, DatatypeValuesRoundTripSchemaValid) {
   SuiteRun run;
   run.generated(schema, table.documents());
   for (const std::string& failure : run.failures()) ADD_FAILURE() << failure;
-  std::cout << "generated datatype cases: " << run.figures().summary() << std::flush;
+  std::cout << "generated datatype cases: " << run.summary() << std::flush;
 }
 
 // Every listed case names a test of the suite that runs, so that no entry
