@@ -8,6 +8,7 @@
 // are described first and the tables created at the end, since a table's row
 // count is fixed when it is created.
 
+#include "descriptortestsupport.h"
 #include "xmldictionaryinfo.h"
 
 #include <cstdint>
@@ -17,10 +18,7 @@
 #include <tuple>
 #include <vector>
 
-struct XMLDictionaryReleaser {
-  void operator()(XMLDictionaryInfo* dictionary) const { dictionary->release(); }
-};
-using XMLDictionaryPtr = std::unique_ptr<XMLDictionaryInfo, XMLDictionaryReleaser>;
+using XMLDictionaryPtr = plugintest::DescriptorPtr;
 
 class XMLTestDictionary {
 public:
