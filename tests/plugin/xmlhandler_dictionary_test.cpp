@@ -9,7 +9,9 @@
 
 #include <xercesc/framework/XMLErrorCodes.hpp>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <ostream>
 #include <sstream>
@@ -47,72 +49,42 @@ Lines startingWith(const Lines& lines, std::initializer_list<const char*> prefix
 }
 
 // The message sets (tests/data/sets/parse).
-constexpr char kWrapped[] = "sets/parse/wrapped.json";
-constexpr char kMessages[] = "sets/parse/messages.json";
 constexpr char kAttributes[] = "sets/parse/attributes.json";
 constexpr char kTyped[] = "sets/parse/typed.json";
-constexpr char kMixed[] = "sets/parse/mixed.json";
-
-// Tags: m 1, x 2 (through the group), a 3, b 4.
-constexpr char kGrouped[] = "sets/parse/grouped.json";
-
 constexpr char kXsi[] = "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
 
-// The lines of a recorded trace, without its comments (# ...) and blank lines.
-Lines readTrace(const std::string& name) {
-  std::istringstream in(dataText("traces/" + name + ".events"));
-  Lines lines;
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty() && line[0] != '#') lines.push_back(line);
-  return lines;
+// tests/data/traces/NAME.xml parsed against its whole recorded trace,
+// NAME.events, with the message set its line "# message set: SET" names
+// (sets/parse/SET.json; without one, no dictionary). The other comments say
+// what each part shows.
+std::vector<std::string> recordedTraces() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dataPath("traces")))
+    if (entry.path().extension() == ".events") names.push_back(entry.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
-// tests/data/traces/<name>.xml parsed with a message set against its whole
-// recorded trace, <name>.events (whose comments say what each part shows).
-struct TraceCase {
-  const char* name;
-  const char* messageSet;  // null: parsed without a dictionary
-};
-
-void PrintTo(const TraceCase& c, std::ostream* out) { *out << c.name; }
-
-class RecordedTraceTest : public ::testing::TestWithParam<TraceCase> {};
+class RecordedTraceTest : public ::testing::TestWithParam<std::string> {};
 
 // The traces pin every argument of the start events, also the tag and
 // member rows (tagIndex, memberIndex) that go beyond the ids the host needs:
 // the host keeps them in its tree, and the writer reads its definitions from
 // those rows without looking the ids up, so a wrong row is written wrongly.
 TEST_P(RecordedTraceTest, ParseGivesTheRecordedTrace) {
-  const DescriptorPtr descriptor = GetParam().messageSet ? compileDescriptorFile(GetParam().messageSet) : nullptr;
+  std::istringstream in(dataText("traces/" + GetParam() + ".events"));
+  DescriptorPtr descriptor;
+  Lines trace;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("# message set: ", 0) == 0) descriptor = compileDescriptorFile("sets/parse/" + line.substr(15) + ".json");
+    if (!line.empty() && line[0] != '#') trace.push_back(line);
+  }
   ParseRun run(descriptor.get());
-  EXPECT_EQ(run.parse(dataText(std::string("traces/") + GetParam().name + ".xml")), readTrace(GetParam().name));
+  EXPECT_EQ(run.parse(dataText("traces/" + GetParam() + ".xml")), trace);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, RecordedTraceTest,
-    ::testing::Values(
-        // Without a dictionary: the elements and the prolog
-        TraceCase{"SelfDefiningElementsAttributesAndTextRuns", nullptr},
-        TraceCase{"CommentsAndInstructionsTravelWithTheNextEvent", nullptr},
-        TraceCase{"DeclarationDoctypeAndInternalSubsetTravelInTheStartRecord", nullptr},
-        // Messages
-        TraceCase{"RootWrapperIsSilentAndItsFirstChildStartsTheMessage", kWrapped},
-        TraceCase{"WrapperWithoutMessageStillEndsTheMessage", kWrapped},
-        TraceCase{"IdAttributeChoosesTheMessageAndIsConsumed", kMessages},
-        TraceCase{"UnknownMessageIsAbandonedThenStartedByName", kMessages},
-        TraceCase{"OpenContentHoldsEmbeddedMessagesDefinedOrNot", kMessages},
-        // Attributes
-        TraceCase{"IdValueMemberAndUnknownAttributes", kAttributes},
-        TraceCase{"NamespaceDeclarationsAndSchemaLocationsProduceNothing", kTyped},
-        TraceCase{"AttributeMemberOfAListTypeGivesListItems", kTyped},
-        // Values, xsi:type, lists and unions
-        TraceCase{"TextAfterTheValueOfASimpleElementIsDropped", kAttributes},
-        TraceCase{"ListsAndUnionsCarryTheTypeTheyChose", kTyped},
-        TraceCase{"XsiTypeSelectsTheTypeOfDefinedAndSelfDefiningElements", kTyped},
-        // Mixed content and member search
-        TraceCase{"TextRunsFillTheNamelessMembersInOrder", kMixed},
-        TraceCase{"SiblingsInAnyOrderAndNestedGroupsFindTheirMembers", kGrouped}),
-    [](const ::testing::TestParamInfo<TraceCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Documents, RecordedTraceTest, ::testing::ValuesIn(recordedTraces()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -219,67 +191,31 @@ INSTANTIATE_TEST_SUITE_P(Contents, WildcardParseTest, ::testing::ValuesIn(dataCa
                          [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // ---------------------------------------------------------------------------
-// Errors: the message key and every insert ("..." ends an insert's start).
+// Errors: tests/data/traces/parse-errors.txt, the message key and every insert.
 
-struct ErrorCase {
-  const char* name;
-  const char* messageSet;
-  std::string document;
-  const char* key;
-  std::vector<std::string> inserts;
-  bool refuseMessageContent = false;
-};
-
-void PrintTo(const ErrorCase& c, std::ostream* out) { *out << c.name; }
-
-class ParseErrorTest : public ::testing::TestWithParam<ErrorCase> {};
+class ParseErrorTest : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(ParseErrorTest, EndsTheParseWithKeyAndInserts) {
-  const ErrorCase& c = GetParam();
-  const DescriptorPtr descriptor = compileDescriptorFile(c.messageSet);
+  const DataCase& c = GetParam();
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/parse/" + c["set"] + ".json");
   ParseRun run(descriptor.get());
-  run.events.acceptMessageContent = !c.refuseMessageContent;
-  const ZelException e = run.failure(c.document);
-  EXPECT_STREQ(e.getKey(), c.key);
-  const std::vector<std::string> inserts = insertsOf(e);
-  ASSERT_EQ(inserts.size(), c.inserts.size()) << e.what();
+  run.events.acceptMessageContent = !c.fields.count("refuse");
+  const ZelException e = run.failure(c["document"]);
+  EXPECT_EQ(e.getKey(), c["key"]);
+  const std::vector<std::string> inserts = insertsOf(e), expected = c.lines();
+  ASSERT_EQ(inserts.size(), expected.size()) << e.what();
   for (std::size_t i = 0; i < inserts.size(); ++i) {
-    const std::string& expected = c.inserts[i];
-    if (expected.size() > 3 && expected.compare(expected.size() - 3, 3, "...") == 0) {
-      EXPECT_EQ(inserts[i].rfind(expected.substr(0, expected.size() - 3), 0), 0u) << inserts[i];
+    const std::size_t dots = expected[i].size() > 3 ? expected[i].rfind("...") : std::string::npos;
+    if (dots == expected[i].size() - 3) {
+      EXPECT_EQ(inserts[i].rfind(expected[i].substr(0, dots), 0), 0u) << inserts[i];
     } else {
-      EXPECT_EQ(inserts[i], expected);
+      EXPECT_EQ(inserts[i], expected[i]);
     }
   }
 }
 
-// Strict open content (the default) types what it knows.
-constexpr char kStrictOpen[] = "sets/parse/strict-open.json";
-
-INSTANTIATE_TEST_SUITE_P(
-    Documents, ParseErrorTest,
-    ::testing::Values(
-        ErrorCase{"CharacterDataInsideTheWrapper", kWrapped, "<Batch>\n<msg/></Batch>", "CP_XML_ROOTELEMENT_DATA_ERROR",
-                  {"XML Parser: Unexpected data found before start of message content", "\n", "Batch"}},
-        ErrorCase{"RefusedDefinedMessageContent", kMessages, R"(<doc kind="po"/>)", "CP_XML_INTERNAL_ERROR",
-                  {"XML Internal Error", "startMessageContent returned false. Does not support this"}, true},
-        ErrorCase{"RefusedSelfDefiningMessageContent", kMessages, "<other/>", "CP_XML_INTERNAL_ERROR",
-                  {"XML Internal Error", "startMessageContent returned false."}, true},
-        ErrorCase{"ValueAttributeOfATypeWithoutLogicalType", kAttributes, R"(<m><group val="1"/></m>)",
-                  "CP_XML_INTERNAL_ERROR", {"XML Internal Error", "Invalid logical type"}},
-        ErrorCase{"ConversionFailureNamesElementTypeAndCause", kAttributes, "<m><count>abc</count></m>",
-                  "CP_XML_DATA_READ_CONVERSION_ERROR",
-                  {"Error converting characters into a data value", "m", "count", "Integer", "CP_CONVERSION_ERROR..."}},
-        ErrorCase{"UnionNoMemberAccepts", kTyped, R"(<t:m xmlns:t="urn:t"><t:strict>maybe</t:strict></t:m>)",
-                  "CP_XML_UNRESOLVED_UNION_ERROR", {"Error resolving union member type", "urn:t:strict", "Strict"}},
-        ErrorCase{"ListOfUnionWithAListMember", kTyped, R"(<t:m xmlns:t="urn:t"><t:nl>1 2</t:nl></t:m>)",
-                  "CP_XML_LIST_OF_LIST_NOT_ALLOWED",
-                  {"Error resolving union member type, List type with itemType of List not allowed", "urn:t:nl",
-                   "NumList", "Ints"}},
-        ErrorCase{"StrictOpenContentRefusesABadValue", kStrictOpen, "<m><stamp>yesterday</stamp></m>",
-                  "CP_XML_DATA_READ_CONVERSION_ERROR",
-                  {"Error converting characters into a data value", "m", "stamp", "DateTime", "CP_CONVERSION_ERROR..."}}),
-    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Documents, ParseErrorTest, ::testing::ValuesIn(dataCases("traces/parse-errors.txt")),
+                         [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // ---------------------------------------------------------------------------
 // Member search
