@@ -58,14 +58,6 @@ TEST_P(EbcdicCodePageTest, ScannerDecodesWithTheBuiltName) {
 
 INSTANTIATE_TEST_SUITE_P(CodePages, EbcdicCodePageTest, ::testing::Values("37", "273", "500", "1047", "1140"), ReadableName());
 
-TEST(WhitespaceTest, OnlyXmlWhitespaceWithinTheLengthCounts) {
-  EXPECT_TRUE(XMLUtils::isAllWhitespace(u"", 0));
-  EXPECT_TRUE(XMLUtils::isAllWhitespace(u" \t\r\n", 4));
-  EXPECT_TRUE(XMLUtils::isAllWhitespace(u" x", 1));
-  EXPECT_FALSE(XMLUtils::isAllWhitespace(u" x ", 3));
-  EXPECT_FALSE(XMLUtils::isAllWhitespace(u"\u00a0", 1));
-}
-
 // Next line and line separator given as character references are text,
 // although the scanner counts them as whitespace once it reads mainframe
 // line ends.

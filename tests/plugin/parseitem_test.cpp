@@ -34,29 +34,6 @@ std::unique_ptr<ParseItem> byMember(const XMLDictionaryInfo* dictionary, long me
 }
 }  // namespace
 
-struct RoleKindCase {
-  std::uint16_t kind;
-  long typeIndex;
-  EWhereDefined whereDefined;
-  std::uint16_t resultKind;
-};
-
-class ParseItemRoleTest : public ::testing::TestWithParam<RoleKindCase> {};
-
-TEST_P(ParseItemRoleTest, AnExplicitTypeMakesTheItemKnownThroughIt) {
-  const DescriptorPtr descriptor = compileDescriptorFile(kItems);
-  const auto item = byRole(descriptor.get(), GetParam().kind, GetParam().typeIndex);
-  EXPECT_EQ(item->getWhereDefined(), GetParam().whereDefined);
-  EXPECT_EQ(item->getElementKind(), GetParam().resultKind);
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, ParseItemRoleTest,
-                         ::testing::Values(RoleKindCase{eKindSelfDefiningField, 1, eDefinedByType, eKindTypedField},
-                                           RoleKindCase{eKindSelfDefiningStructure, 1, eDefinedByType, eKindTypedStructure},
-                                           RoleKindCase{eKindSelfDefiningMessage, 1, eDefinedByType, eKindTypedMessage},
-                                           RoleKindCase{eKindNone, 1, eDefinedByType, eKindNone},
-                                           RoleKindCase{eKindSelfDefiningField, -1, eUndefined, eKindSelfDefiningField}), ReadableName());
-
 TEST(ParseItemTest, FormatIsNeverNull) {
   const DescriptorPtr descriptor = compileDescriptorFile(kItems);
   EXPECT_EQ(std::u16string_view(byRole(descriptor.get(), eKindSelfDefiningField, -1)->getFormat()), u"");
