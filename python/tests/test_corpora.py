@@ -37,22 +37,27 @@ def pairing(corpus, document):
     return schemas(corpus["schemas"]), schemas(corpus.get("validate", corpus["schemas"]))[0]
 
 
-@pytest.mark.parametrize("corpus", FACTS["corpora"], ids=lambda corpus: corpus["label"])
-def test_round_trip_gives_the_same_data_and_valid_documents(corpus, tmp_path):
+def accepted_documents(corpus, step=1):
+    """(name, path, sources, schema to validate with, message set) of every step-th document the corpus's schemas accept;
+    each message set compiled once."""
     folder = CORPORA / corpus["folder"]
     if not folder.is_dir():
         pytest.skip(f"corpus {corpus['folder']} is not at {CORPORA} (set WF_CORPORA_DIR)")
     names = {path: str(path.relative_to(CORPORA)) for path in sorted((folder / corpus["documents"]).rglob("*.xml"))}
-    documents = [path for path, name in names.items() if name not in FACTS["invalidOriginals"]][::SAMPLE_STEP]
     message_sets = {}
-    written = {}
-    for document in documents:
-        sources, schema = pairing(corpus, document)
+    for path in [path for path, name in names.items() if name not in FACTS["invalidOriginals"]][::step]:
+        sources, schema = pairing(corpus, path)
         if sources not in message_sets:
             message_sets[sources] = wfxml.MessageSet.compile(sources)
-        message_set = message_sets[sources]
+        yield names[path], path, sources, schema, message_sets[sources]
+
+
+@pytest.mark.parametrize("corpus", FACTS["corpora"], ids=lambda corpus: corpus["label"])
+def test_round_trip_gives_the_same_data_and_valid_documents(corpus, tmp_path):
+    written = {}
+    for name, document, _, schema, message_set in accepted_documents(corpus, SAMPLE_STEP):
         data = message_set.to_dict(document.read_bytes())
-        if names[document] in FACTS["knownFaults"]["typed"]:
+        if name in FACTS["knownFaults"]["typed"]:
             with pytest.raises(wfxml.Error) as refused:
                 message_set.to_xml(data)
             assert refused.value.key == "CP_JSON_MISMATCH"

@@ -108,17 +108,14 @@ def test_events_carry_depths_names_and_typed_values(kinds, kinds_xml):
     events = list(kinds.events(kinds_xml))
     assert issubclass(wfxml.EventKind, enum.Enum)
     assert [e.kind for e in (events[0], events[-1])] == [wfxml.EventKind.START_MESSAGE, wfxml.EventKind.END_MESSAGE]
-    values = {}
-    current = None
+    values, current = {}, None
     for event in events:
         if event.kind == wfxml.EventKind.START_ELEMENT:
             current = (event.name, event.depth)
-        elif event.kind == wfxml.EventKind.VALUE and current not in values:
-            values[current] = event.value
-    assert values[("int", 1)] == -2147483648 and type(values[("int", 1)]) is int
-    assert values[("amount", 1)] == D("12345678901234567.0123456")
-    assert values[("blob", 1)] == b"\x00\x01\x02\xff"
-    assert values[("flag", 1)] is True
+        elif event.kind == wfxml.EventKind.VALUE:
+            values.setdefault(current, event.value)
+    expected = {"int": -2147483648, "amount": D("12345678901234567.0123456"), "blob": b"\x00\x01\x02\xff", "flag": True}
+    assert [(values[(name, 1)], type(values[(name, 1)])) for name in expected] == [(v, type(v)) for v in expected.values()]
     assert values[("note", 1)] is None
 
 

@@ -17,9 +17,7 @@ import re
 
 import pytest
 
-import wfxml
-from conftest import CORPORA
-from test_corpora import FACTS, pairing
+from test_corpora import FACTS, accepted_documents
 
 xmlschema = pytest.importorskip("xmlschema", reason="xmlschema is not installed (Debian package python3-xmlschema)")
 from xmlschema.converters import XMLSchemaConverter  # noqa: E402
@@ -285,21 +283,12 @@ def oracle_schema(sources, folder):
 
 @pytest.mark.parametrize("corpus", FACTS["corpora"], ids=lambda corpus: corpus["label"])
 def test_to_dict_agrees_with_xmlschema(corpus, tmp_path):
-    folder = CORPORA / corpus["folder"]
-    if not folder.is_dir():
-        pytest.skip(f"corpus {corpus['folder']} is not at {CORPORA} (set WF_CORPORA_DIR)")
-    documents = sorted((folder / corpus["documents"]).rglob("*.xml"))
-    message_sets, oracles = {}, {}
+    oracles = {}
     differences = []
-    for document in documents:
-        name = str(document.relative_to(CORPORA))
-        if name in FACTS["invalidOriginals"]:
-            continue
-        sources, _ = pairing(corpus, document)
-        if sources not in message_sets:
-            message_sets[sources] = wfxml.MessageSet.compile(sources)
+    for name, document, sources, _, message_set in accepted_documents(corpus):
+        if sources not in oracles:
             oracles[sources] = oracle_schema(sources, tmp_path)
-        ours = ours_normalised(message_sets[sources].to_dict(document.read_bytes()))
+        ours = ours_normalised(message_set.to_dict(document.read_bytes()))
         theirs, _ = oracles[sources].decode(str(document), converter=OurShape, validation="lax")
         found = []
         agree(ours, theirs, "$", found)
