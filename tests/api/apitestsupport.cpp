@@ -1,6 +1,7 @@
 #include "apitestsupport.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 const std::string& kindsDocumentText() {
@@ -14,4 +15,26 @@ const std::string_view kKindsDocument = kindsDocumentText();
 const wfxml::MessageSet& kindsMessageSet() {
   static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("kinds/kinds.xsd")});
   return set;
+}
+
+const wfxml::Message& kindsMessage() {
+  static const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
+  return message;
+}
+
+std::vector<std::string> eventLines(const wfxml::MessageSet& set, std::string_view document) {
+  std::vector<std::string> lines;
+  wfxml::Session session(set);
+  session.parse(document.data(), document.size(), [&lines](const wfxml::Event& event) {
+    static const char* const kNames[] = {"StartMessage", "EndMessage", "Start", "End", "Value"};
+    std::string line = std::to_string(event.depth) + " " + kNames[static_cast<int>(event.kind)];
+    if (!event.name.empty()) line += " " + std::string(event.name);
+    if (!event.namespaceUri.empty()) line += " {" + std::string(event.namespaceUri) + "}";
+    if (event.isAttribute) line += " @";
+    if (event.isSelfDefining) line += " self";
+    if (event.kind == wfxml::EventKind::Value)
+      line += " = " + (event.value.isNull() ? std::string("null") : event.value.text());
+    lines.push_back(line);
+  });
+  return lines;
 }

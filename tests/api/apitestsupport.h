@@ -16,6 +16,10 @@
 // every element.
 extern const std::string_view kKindsDocument;
 const wfxml::MessageSet& kindsMessageSet();
+const wfxml::Message& kindsMessage();  // the document parsed once
+
+// A parse's events as lines: depth, kind, name, namespace, marks and value text.
+std::vector<std::string> eventLines(const wfxml::MessageSet& set, std::string_view document);
 
 // UTF-8, with the schema's checks on or off.
 inline wfxml::WriteOptions checkedWrite(bool check) {

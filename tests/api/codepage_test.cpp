@@ -21,11 +21,9 @@ void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.name; }
 class CodePages : public testing::TestWithParam<EncodingCase> {};
 
 TEST_P(CodePages, WrittenBytesParseBackToTheSameMessage) {
-  const wfxml::MessageSet& set = kindsMessageSet();
-  wfxml::Session session(set);
-  const wfxml::Message original = session.parse(kKindsDocument.data(), kKindsDocument.size());
-  const std::vector<std::uint8_t> utf8 = session.write(original);
-  const std::vector<std::uint8_t> bytes = session.write(original, {GetParam().encoding});
+  wfxml::Session session(kindsMessageSet());
+  const std::vector<std::uint8_t> utf8 = session.write(kindsMessage());
+  const std::vector<std::uint8_t> bytes = session.write(kindsMessage(), {GetParam().encoding});
   ASSERT_GE(bytes.size(), GetParam().start.size());
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + GetParam().start.size()), GetParam().start);
   // Read back both with the name and by what the bytes say of themselves.
@@ -46,33 +44,19 @@ INSTANTIATE_TEST_SUITE_P(
                     EncodingCase{"Latin1", "iso-8859-1", {'<', '?', 'x', 'm', 'l'}}),
     [](const testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.name); });
 
-TEST(CodePageNames, AnUnknownNameIsRefusedBeforeAnythingIsWritten) {
+// A write appends to the bytes given; one of an unknown code page name
+// appends nothing.
+TEST(CodePageNames, AWriteAppendsAndAnUnknownNameIsRefusedBeforeAnythingIsWritten) {
   wfxml::Session session(kindsMessageSet());
-  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
-  std::vector<std::uint8_t> out{'k', 'e', 'e', 'p'};
-  const wfxml::Error e = errorOf([&] { session.write(message, out, {"klingon-1"}); });
+  std::vector<std::uint8_t> out = bytesOf("1");
+  session.write(kindsMessage(), out);
+  const wfxml::Error e = errorOf([&] { session.write(kindsMessage(), out, {"klingon-1"}); });
   EXPECT_EQ(e.key(), "CP_UNKNOWN_ENCODING");
   EXPECT_EQ(e.inserts(), std::vector<std::string>{"klingon-1"});
-  EXPECT_EQ(textOf(out), "keep");
-  EXPECT_EQ(errorOf([&] { session.parse(kKindsDocument.data(), 10, {"ibm-999999"}); }).key(), "CP_UNKNOWN_ENCODING");
-}
-
-TEST(CodePageNames, AWriteAppendsToWhatIsThere) {
-  wfxml::Session session(kindsMessageSet());
-  const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
-  std::vector<std::uint8_t> out = bytesOf("1");
-  session.write(message, out);
-  session.write(message, out);
-  const std::string once = textOf(session.write(message));
+  session.write(kindsMessage(), out);
+  const std::string once = textOf(session.write(kindsMessage()));
   EXPECT_EQ(textOf(out), "1" + once + once);
-}
-
-TEST(CodePageNames, ACharacterTheCodePageLacksBecomesAReference) {
-  wfxml::Session session(wfxml::MessageSet::none());
-  const std::string document = "<a>\xE2\x82\xAC</a>";  // the euro sign
-  const wfxml::Message message = session.parse(document.data(), document.size());
-  const std::string latin1 = textOf(session.write(message, {"iso-8859-1"}));
-  EXPECT_NE(latin1.find("&#8364;"), std::string::npos) << latin1;
+  EXPECT_EQ(errorOf([&] { session.parse(kKindsDocument.data(), 10, {"ibm-999999"}); }).key(), "CP_UNKNOWN_ENCODING");
 }
 
 }  // namespace
