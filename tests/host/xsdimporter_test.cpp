@@ -46,22 +46,6 @@ const MemberDef* findMember(const MessageSet& set, int type, const std::string& 
   return nullptr;
 }
 
-// How each construct of features.xsd maps (member order, forms, extensions,
-// compositions) is pinned end to end by the golden events of its documents
-// (e2e schema_features_test).
-TEST(XsdImporter, TargetNamespaceKeepsTheDocumentsPrefixAndEnablesNilByXsiNil) {
-  const MessageSet set = importData("features.xsd").set;
-  ASSERT_FALSE(set.namespaces.empty());
-  EXPECT_EQ(set.namespaces[0].uri, "urn:test:features");
-  EXPECT_EQ(set.namespaces[0].preferredPrefix, "f");
-  EXPECT_TRUE(namespacesEnabled(set));
-  EXPECT_EQ(set.xml.nullNumEncoding, NullEncoding::XsiNil);
-  EXPECT_EQ(set.xml.nullNonNumEncoding, NullEncoding::XsiNil);
-}
-
-// The integer types: those with 64-bit bounds are Integers; the unbounded
-// ones and unsignedLong (beyond the signed 64 bits) are Decimals, which keep
-// every digit. A schema and a JSON source naming the type agree.
 class IntegerTypeMapping : public ::testing::TestWithParam<std::tuple<std::string, ELogicalType>> {};
 
 TEST_P(IntegerTypeMapping, SchemaAndSourceGiveTheSameLogicalType) {
@@ -86,50 +70,47 @@ INSTANTIATE_TEST_SUITE_P(Integers, IntegerTypeMapping,
                                                               "unsignedShort", "unsignedByte"),
                                             ::testing::Values(eLogicalInteger)), kTypeName);
 
-TEST(XsdImporterOptions, PropertiesFileOverridesTheDefaults) {
+// How each construct of features.xsd maps (member order, forms, extensions,
+// compositions) is pinned end to end by the golden events of its documents
+// (e2e schema_features_test). A target namespace keeps the document's
+// prefix; with or without one, namespaces are on for xsi:nil; a properties
+// file overrides the defaults it names.
+TEST(XsdImporterOptions, NamespacesNilEncodingAndPropertiesFile) {
+  const MessageSet set = importData("features.xsd").set;
+  ASSERT_FALSE(set.namespaces.empty());
+  EXPECT_EQ(set.namespaces[0].uri, "urn:test:features");
+  EXPECT_EQ(set.namespaces[0].preferredPrefix, "f");
+  const XsdImportResult unqualified = importData("no-namespace.xsd");
+  EXPECT_TRUE(unqualified.warnings.empty()) << ::testing::PrintToString(unqualified.warnings);
   XsdImportOptions options;
   options.propertiesFile = kDataDir + "props.json";
-  const MessageSet set = importData("features.xsd", options).set;
-  EXPECT_EQ(set.xml.booleanTrueValue, "Y");
-  EXPECT_EQ(set.xml.rootTagName, "Batch");
-  EXPECT_EQ(set.xml.nullNumEncoding, NullEncoding::XsiNil);  // untouched by the file
+  const MessageSet overridden = importData("features.xsd", options).set;
+  EXPECT_EQ(overridden.xml.booleanTrueValue, "Y");
+  EXPECT_EQ(overridden.xml.rootTagName, "Batch");
+  for (const MessageSet* each : {&set, &unqualified.set, &overridden}) {
+    EXPECT_TRUE(namespacesEnabled(*each));
+    EXPECT_EQ(each->xml.nullNumEncoding, NullEncoding::XsiNil);
+    EXPECT_EQ(each->xml.nullNonNumEncoding, NullEncoding::XsiNil);
+  }
 }
 
-TEST(XsdImporterOptions, WithoutTargetNamespaceNamespacesStillOnForXsiNil) {
-  const XsdImportResult result = importData("no-namespace.xsd");
-  EXPECT_TRUE(namespacesEnabled(result.set));
-  EXPECT_EQ(result.set.xml.nullNumEncoding, NullEncoding::XsiNil);
-  EXPECT_TRUE(result.warnings.empty()) << ::testing::PrintToString(result.warnings);
+bool anyContains(const std::vector<std::string>& warnings, const std::string& part, const std::string& other = "") {
+  return std::any_of(warnings.begin(), warnings.end(), [&](const std::string& warning) {
+    return warning.find(part) != std::string::npos && warning.find(other) != std::string::npos;
+  });
 }
 
 // The warnings of partial.xsd, read on its own and through a document that
-// includes it.
-using WarningCase = std::tuple<std::string, std::pair<std::string, std::string>>;
-class XsdImporterWarnings : public ::testing::TestWithParam<WarningCase> {
-protected:
-  static const std::vector<std::string>& warningsOf(const std::string& file) {
-    static std::map<std::string, std::vector<std::string>> imported;
-    const auto found = imported.find(file);
-    return found != imported.end() ? found->second : imported[file] = importData(file).warnings;
+// includes it, name file, line and component and say how it is treated.
+TEST(XsdImporterWarnings, NameFileLineAndComponentAndSayHowItIsTreated) {
+  for (const char* file : {"partial.xsd", "partial-including.xsd"}) {
+    const std::vector<std::string> warnings = importData(file).warnings;
+    for (const auto& [component, treatment] : {std::pair{"line 11, element 'circle'", "global elements"},
+                                               std::pair{"line 12, element 'catalog'", "not checked"}})
+      EXPECT_TRUE(anyContains(warnings, std::string("/partial.xsd: ") + component, treatment))
+          << file << ": " << component << " in:\n" << ::testing::PrintToString(warnings);
   }
-};
-
-TEST_P(XsdImporterWarnings, NameFileLineAndComponentAndSayHowItIsTreated) {
-  const auto& [file, expected] = GetParam();
-  const auto& [component, treatment] = expected;
-  const std::vector<std::string>& warnings = warningsOf(file);
-  const auto found = std::find_if(warnings.begin(), warnings.end(), [&](const std::string& w) {
-    return w.find("/partial.xsd: " + component) != std::string::npos && w.find(treatment) != std::string::npos;
-  });
-  EXPECT_NE(found, warnings.end()) << component << " in:\n" << ::testing::PrintToString(warnings);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Constructs, XsdImporterWarnings,
-    ::testing::Combine(
-        ::testing::Values("partial.xsd", "partial-including.xsd"),
-        ::testing::Values(std::make_pair("line 11, element 'circle'", "global elements"),
-                          std::make_pair("line 12, element 'catalog'", "not checked"))), ReadableName());
 
 // The built-in list types, used directly and restricted, are lists of
 // their item types, and compile.
@@ -252,9 +233,7 @@ TEST(XsdImporterCatalogs, MapHttpImportsToLocalFiles) {
 // maxOccurs beyond 32 bits, are spelt as Xerces-C takes them.
 TEST(XsdImporterReaderLimits, AreWorkedAround) {
   const XsdImportResult result = importData("reader-limits.xsd");
-  EXPECT_TRUE(std::any_of(result.warnings.begin(), result.warnings.end(), [](const std::string& warning) {
-    return warning.find("maxOccurs 4294967296 is read as unbounded") != std::string::npos;
-  }));
+  EXPECT_TRUE(anyContains(result.warnings, "maxOccurs 4294967296 is read as unbounded"));
   const std::string& kept = result.set.schemaDocuments.at(0).bytes;
   EXPECT_NE(kept.find(R"([+\-]?[\-0-9]+|[a-z\--[b-y]]|[^\-])"), std::string::npos) << kept;
 }
