@@ -43,33 +43,19 @@ std::int64_t number(const DictTableRefBase& table, const char16_t* property, lon
   return values ? values->GetIntValue(row) : -999;
 }
 
-long tagNamed(const StdDictionaryInfo& d, const std::string& name) {
-  for (long i = 0; i < d.getTagDefs().GetRowCount(); ++i) {
-    if (utf8(d.getTagName(i)) == name) return i;
+long rowNamed(const DictTableRefBase& table, const std::string& name) {
+  for (long i = 0; i < table.GetRowCount(); ++i) {
+    if (utf8(table.GetTable()->GetRowName(i)) == name) return i;
   }
-  ADD_FAILURE() << "no tag " << name;
-  return -1;
-}
-long typeNamed(const StdDictionaryInfo& d, const std::string& name) {
-  for (long i = 0; i < d.getTypeDefs().GetRowCount(); ++i) {
-    if (utf8(d.getTypeName(i)) == name) return i;
-  }
-  ADD_FAILURE() << "no type " << name;
+  ADD_FAILURE() << "no row " << name;
   return -1;
 }
 
 constexpr char kOrders[] = "sets/compiler/orders.json";
 
-class CompiledOrders : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() { dict_ = compileAndLoad(dataText(kOrders)).release(); }
-  static void TearDownTestSuite() { delete dict_; }
-  static StdDictionaryInfo* dict_;
-};
-StdDictionaryInfo* CompiledOrders::dict_ = nullptr;
-
-TEST_F(CompiledOrders, IdentificationAndMessageSet) {
-  const StdDictionaryInfo& d = *dict_;
+TEST(MessageSetCompiler, IdentificationAndMessageSet) {
+  const auto dictionary = compileAndLoad(dataText(kOrders));
+  const StdDictionaryInfo& d = *dictionary;
   EXPECT_EQ(utf8(d.getIdentificationDefs().GetRowName(0)), "orders-dict");
   EXPECT_EQ(d.getFormatVersion(), 700);
   EXPECT_EQ(utf8(d.getDictionaryIdentification()->messageSetName), "Orders");
@@ -98,11 +84,11 @@ TEST(MessageSetCompiler, NamespacesPlacePredefinedTypesInTheSchemaNamespace) {
 
   long found = -1;
   EXPECT_EQ(d->getTypeIndexForTypeText(u"dateTime", ZelWstring::fromUtf8(kSchemaNamespace), found, false), 0);
-  EXPECT_EQ(found, typeNamed(*d, "dateTime"));
+  EXPECT_EQ(found, rowNamed(d->getTypeDefs(), "dateTime"));
   EXPECT_EQ(d->getTypeIndexForTypeText(u"Tags", ZelWstring(u"urn:n"), found, false), 0);
-  EXPECT_EQ(d->getTypeDefs()[found]->listItemTypeIndex, typeNamed(*d, "string"));
+  EXPECT_EQ(d->getTypeDefs()[found]->listItemTypeIndex, rowNamed(d->getTypeDefs(), "string"));
 
-  const long e = tagNamed(*d, "e");
+  const long e = rowNamed(d->getTagDefs(), "e");
   EXPECT_EQ(d->getTagDefs()[e]->namespaceIndex, 0);
   const long when = d->getTypeDefs()[d->getTagDefs()[e]->typeIndex]->firstMemberIndex;
   EXPECT_EQ(number(d->getStructDefs(), u"ID Attribute Namespace", when), 0);
@@ -131,7 +117,8 @@ TEST_P(SourceProcessContents, ReadsIntoTheTypeAndCompilesToItsContentKind) {
                              GetParam().field + R"(}], "elements": [{"name": "m", "class": "message", "type": "Any"}]})";
   EXPECT_EQ(parseMessageSetJson(source, "t.json").types.at(0).processContents, GetParam().read);
   const auto dictionary = compileAndLoad(source);
-  EXPECT_EQ(dictionary->getTypeCache().get(typeNamed(*dictionary, "Any")).contentKind, GetParam().contentKind);
+  EXPECT_EQ(dictionary->getTypeCache().get(rowNamed(dictionary->getTypeDefs(), "Any")).contentKind,
+            GetParam().contentKind);
 }
 
 INSTANTIATE_TEST_SUITE_P(

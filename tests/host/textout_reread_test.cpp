@@ -58,29 +58,24 @@ protected:
   static void TearDownTestSuite() { XMLPlatformUtils::Terminate(); }
 };
 
-TEST_P(RereadAcrossCodePages, ScannerLibraryReadsTheDeclaredEncoding) {
+TEST_P(RereadAcrossCodePages, ScannerLibraryAndLibxml2ReadTheDeclaredEncoding) {
   const std::vector<std::uint8_t> bytes = writeDocument(GetParam());
   XercesDOMParser parser;
   HandlerBase errors;  // throws on every error
   parser.setErrorHandler(&errors);
   MemBufInputSource source(bytes.data(), bytes.size(), "reread");
   ASSERT_NO_THROW(parser.parse(source));
-  const XMLCh* text = parser.getDocument()->getDocumentElement()->getTextContent();
-  EXPECT_EQ(std::u16string(text), CONTENT);
-}
+  EXPECT_EQ(std::u16string(parser.getDocument()->getDocumentElement()->getTextContent()), CONTENT);
 
-TEST_P(RereadAcrossCodePages, Libxml2ReadsTheDeclaredEncoding) {
-  if (!GetParam().libxml2) GTEST_SKIP() << "libxml2 cannot read this form";
+  if (!GetParam().libxml2) return;  // a form libxml2 cannot read
   if (std::system("xmllint --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "xmllint is not installed";
-  const std::vector<std::uint8_t> bytes = writeDocument(GetParam());
   char path[] = "/tmp/textout_rereadXXXXXX";
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   close(fd);
-  std::string command = std::string("xmllint --xpath 'string(/r)' ") + path + " 2>&1";
   std::string result;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
+  if (FILE* pipe = popen((std::string("xmllint --xpath 'string(/r)' ") + path + " 2>&1").c_str(), "r")) {
     char chunk[256];
     for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) result.append(chunk, n);
     pclose(pipe);

@@ -65,23 +65,15 @@ TEST(ZelXmlTrackingMemoryManagerTest, CountsTheBlocksOut) {
   // The other two go with the manager (the leak checker would see them).
 }
 
-struct BadParameters {
-  long poolSize;
-  ZelXmlMemoryManager::ChunkSizes chunks;
-};
-
-class MemoryManagerParameterTest : public ::testing::TestWithParam<BadParameters> {};
-
-TEST_P(MemoryManagerParameterTest, RefusesNonsense) {
-  EXPECT_THROW(ZelXmlMemoryManager(GetParam().poolSize, GetParam().chunks), ZelConversionException);
+// A pool size outside 1..kMaximumPoolSize, or chunk sizes not rising from
+// above zero, are refused.
+TEST(ZelXmlMemoryManagerTest, RefusesNonsenseParameters) {
+  using Manager = ZelXmlMemoryManager;
+  for (const auto& [poolSize, chunks] :
+       {std::pair{0L, Manager::kDefaultChunkSizes}, {-1L, Manager::kDefaultChunkSizes},
+        {Manager::kMaximumPoolSize + 1, Manager::kDefaultChunkSizes}, {4096L, Manager::ChunkSizes{0, 64, 128}},
+        {4096L, Manager::ChunkSizes{64, 64, 128}}, {4096L, Manager::ChunkSizes{64, 256, 128}}})
+    EXPECT_THROW(Manager(poolSize, chunks), ZelConversionException) << poolSize << " " << chunks[0];
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, MemoryManagerParameterTest,
-    ::testing::Values(BadParameters{0, ZelXmlMemoryManager::kDefaultChunkSizes},
-                      BadParameters{-1, ZelXmlMemoryManager::kDefaultChunkSizes},
-                      BadParameters{ZelXmlMemoryManager::kMaximumPoolSize + 1, ZelXmlMemoryManager::kDefaultChunkSizes},
-                      BadParameters{4096, {0, 64, 128}}, BadParameters{4096, {64, 64, 128}},
-                      BadParameters{4096, {64, 256, 128}}), ReadableName());
 
 }  // namespace
