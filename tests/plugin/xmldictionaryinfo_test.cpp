@@ -4,11 +4,13 @@
 #include "host/test_support.h"
 #include "zelexception.h"
 #include "paramname.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -120,38 +122,24 @@ private:
   std::optional<std::string> old_;
 };
 
-struct TimeZoneCase {
-  const char16_t* zone;
-  std::optional<const char*> newUsDst;
-  std::optional<const char*> newWausDst;
-  const char16_t* expected;
-};
-
-class XMLDictionaryTimeZone : public testing::TestWithParam<TimeZoneCase> {};
+// tests/data/descriptor/time-zones.txt: zones and their translations.
+class XMLDictionaryTimeZone : public testing::TestWithParam<DataCase> {};
 
 TEST_P(XMLDictionaryTimeZone, IsTranslatedUnderTheEnvironmentSwitches) {
-  const TimeZoneCase& c = GetParam();
-  const ScopedEnvironment us("KOBR_USE_NEW_US_DST", c.newUsDst);
-  const ScopedEnvironment waus("KOBR_USE_NEW_WAUS_DST", c.newWausDst);
+  const DataCase& c = GetParam();
+  const auto given = [&c](const char* key) {
+    return c.fields.count(key) ? std::optional<const char*>(c[key].c_str()) : std::nullopt;
+  };
+  const ScopedEnvironment us("KOBR_USE_NEW_US_DST", given("us"));
+  const ScopedEnvironment waus("KOBR_USE_NEW_WAUS_DST", given("waus"));
   XMLTestDictionary source;
-  source.property(Table::MsgSet, XML_DEFAULT_TIME_ZONE_VAL, 0, c.zone);
-  EXPECT_EQ(text(source.build()->getXMLMsgSetDefinition().defaultTimeZone), c.expected);
+  const std::u16string zone(ZelWstring::fromUtf8(c["zone"]).view());
+  source.property(Table::MsgSet, XML_DEFAULT_TIME_ZONE_VAL, 0, zone.c_str());
+  EXPECT_EQ(text(source.build()->getXMLMsgSetDefinition().defaultTimeZone), text(ZelWstring::fromUtf8(c["expected"])));
 }
 
-constexpr std::nullopt_t kUnset = std::nullopt;
-
-INSTANTIATE_TEST_SUITE_P(
-    All, XMLDictionaryTimeZone,
-    testing::Values(TimeZoneCase{u"VOLN/Darwin", "1", "1", u"Australia/Darwin"},
-                    TimeZoneCase{u"America/Chicago", kUnset, kUnset, u"America/Mexico_City"},
-                    TimeZoneCase{u"America/Chicago", "", kUnset, u"America/Chicago"},
-                    TimeZoneCase{u"America/Halifax", kUnset, kUnset, u"Atlantic/Bermuda"},
-                    TimeZoneCase{u"America/Halifax", "yes", kUnset, u"America/Halifax"},
-                    TimeZoneCase{u"+08:00", kUnset, kUnset, u"+08:00"},
-                    TimeZoneCase{u"+08:00", kUnset, "", u"Australia/Perth"},
-                    TimeZoneCase{u"Australia/Perth", "1", "1", u"Australia/Perth"},
-                    TimeZoneCase{u"America/Chicago ", kUnset, kUnset, u"America/Chicago "},
-                    TimeZoneCase{u"Europe/Paris", kUnset, "1", u"Europe/Paris"}), ReadableName());
+INSTANTIATE_TEST_SUITE_P(All, XMLDictionaryTimeZone, testing::ValuesIn(dataCases("descriptor/time-zones.txt")),
+                         ReadableName());
 
 // ---- The generic build ---------------------------------------------------
 
@@ -250,13 +238,6 @@ TEST(XMLDictionaryNameIndex, KeepsTheLowerTagForADuplicateKeyAndSkipsNamelessTag
 
 // ---- Name lookups ---------------------------------------------------------
 
-struct LookupCase {
-  const char16_t* name;
-  const char16_t* namespaceURI;
-  TAG_STYLE style;
-  long expected;  // a tag index of the fixture, -1 none
-};
-
 // 0 order (message), 1 item (F), 2 box (S), 3 id (attribute declaration),
 // 4 id (element declaration), 5 urn:a item (F), 6 no XML name.
 XMLDictionaryPtr buildLookupDictionary(std::int32_t formatVersion) {
@@ -273,28 +254,22 @@ XMLDictionaryPtr buildLookupDictionary(std::int32_t formatVersion) {
   return source.build();
 }
 
-class XMLDictionaryNameLookup : public testing::TestWithParam<LookupCase> {};
+// tests/data/descriptor/lookups.txt: names, namespaces and styles looked up.
+class XMLDictionaryNameLookup : public testing::TestWithParam<DataCase> {};
 
 TEST_P(XMLDictionaryNameLookup, FindsElementDefinitionsByNamespaceNameAndStyle) {
   const XMLDictionaryPtr dictionary = buildLookupDictionary(DictCodes::eFormatVersionCurrent);
-  const LookupCase& c = GetParam();
-  EXPECT_EQ(dictionary->getXMLTagDefs().getElementIndexFromXMLElement(c.name, ZelWstring(c.namespaceURI), c.style),
-            c.expected);
+  const DataCase& c = GetParam();
+  const std::map<std::string, TAG_STYLE> styles = {
+      {"any", eTagStyleAny}, {"attribute", eTagStyleAttributeDeclaration}, {"element", eTagStyleElementDeclaration}};
+  const std::u16string name(ZelWstring::fromUtf8(c["name"]).view());
+  const ZelWstring uri = ZelWstring::fromUtf8(c.fields.count("namespace") ? c["namespace"] : "");
+  EXPECT_EQ(dictionary->getXMLTagDefs().getElementIndexFromXMLElement(name.c_str(), uri, styles.at(c["style"])),
+            std::stol(c["expected"]));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, XMLDictionaryNameLookup,
-    testing::Values(LookupCase{u"item", u"", eTagStyleAny, 1}, LookupCase{u"box", u"", eTagStyleAny, 2},
-                    LookupCase{u"item", u"urn:a", eTagStyleAny, 5},
-                    LookupCase{u"item", u"urn:b", eTagStyleAny, -1},
-                    LookupCase{u"order", u"", eTagStyleAny, -1},  // a message is not an element definition
-                    LookupCase{u"id", u"", eTagStyleAny, 3},      // the lower of two tags named "id"
-                    LookupCase{u"id", u"", eTagStyleAttributeDeclaration, 3},
-                    LookupCase{u"id", u"", eTagStyleElementDeclaration, -1},  // one entry per key is examined
-                    LookupCase{u"box", u"", eTagStyleAttributeDeclaration, -1},
-                    LookupCase{u"box", u"", eTagStyleElementDeclaration, 2},
-                    LookupCase{u"ite", u"", eTagStyleAny, -1}, LookupCase{u"items", u"", eTagStyleAny, -1},
-                    LookupCase{u"nameless", u"", eTagStyleAny, -1}, LookupCase{u"", u"", eTagStyleAny, -1}), ReadableName());
+INSTANTIATE_TEST_SUITE_P(All, XMLDictionaryNameLookup, testing::ValuesIn(dataCases("descriptor/lookups.txt")),
+                         ReadableName());
 
 TEST(XMLDictionaryNameLookupOldFormat, LeavesTheCandidateNamespaceOut) {
   // The index keeps the namespace in its keys, so a namespaced tag is then
@@ -331,38 +306,27 @@ INSTANTIATE_TEST_SUITE_P(Sizes, XMLDictionaryBisection, testing::Values(0, 1, 2,
 
 // ---- Root tag names --------------------------------------------------------
 
-struct RootTagCase {
-  const char16_t* messageSetRoot;  // null: property absent
-  const char16_t* messageTagRoot;  // of the only message tag; null: absent
-  const char16_t* name;
-  bool matches;
-};
-
-class XMLDictionaryRootTag : public testing::TestWithParam<RootTagCase> {};
+// tests/data/descriptor/root-tags.txt: root tag names and the names they match.
+class XMLDictionaryRootTag : public testing::TestWithParam<DataCase> {};
 
 TEST_P(XMLDictionaryRootTag, MatchesTheElementNameOfARootTagName) {
-  const RootTagCase& c = GetParam();
+  const DataCase& c = GetParam();
+  const auto given = [&c](const char* key) -> std::optional<std::u16string> {
+    if (!c.fields.count(key)) return std::nullopt;
+    return std::u16string(ZelWstring::fromUtf8(c[key]).view());
+  };
+  const std::optional<std::u16string> setRoot = given("set"), messageRoot = given("message"), name = given("name");
   XMLTestDictionary source;
   source.addTag({u"field", 'F'});
   const long message = source.addTag({u"msg", 'M'});
-  if (c.messageSetRoot) source.property(Table::MsgSet, XML_ROOT_TAG_NAME, 0, c.messageSetRoot);
-  if (c.messageTagRoot) source.property(Table::Tag, XML_ROOT_TAG_NAME, message, c.messageTagRoot);
+  if (setRoot) source.property(Table::MsgSet, XML_ROOT_TAG_NAME, 0, setRoot->c_str());
+  if (messageRoot) source.property(Table::Tag, XML_ROOT_TAG_NAME, message, messageRoot->c_str());
   source.property(Table::Tag, XML_ROOT_TAG_NAME, 0, u"FieldRoot");  // not a message: ignored
-  EXPECT_EQ(source.build()->rootTagNameMatch(c.name), c.matches);
+  EXPECT_EQ(source.build()->rootTagNameMatch(name ? name->c_str() : nullptr), c["matches"] == "yes");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, XMLDictionaryRootTag,
-    testing::Values(RootTagCase{u"Root", nullptr, u"Root", true},
-                    RootTagCase{u"Root xmlns=\"urn:a\"", nullptr, u"Root", true},
-                    RootTagCase{u"Root xmlns=\"urn:a\"", nullptr, u"Roo", false},
-                    RootTagCase{u"Root xmlns=\"urn:a\"", nullptr, u"Rooter", false},
-                    RootTagCase{u"Root", nullptr, u"Roots", false}, RootTagCase{u"Root", nullptr, u"root", false},
-                    RootTagCase{u"Root", nullptr, u"", false}, RootTagCase{u"Root", nullptr, nullptr, false},
-                    RootTagCase{u"", nullptr, u"Root", false}, RootTagCase{nullptr, nullptr, u"Root", false},
-                    RootTagCase{u"", u"Wrapper a=\"1\"", u"Wrapper", true},
-                    RootTagCase{u"Root", u"Wrapper", u"Wrapper", true},
-                    RootTagCase{u"Root", u"Wrapper", u"FieldRoot", false}), ReadableName());
+INSTANTIATE_TEST_SUITE_P(All, XMLDictionaryRootTag, testing::ValuesIn(dataCases("descriptor/root-tags.txt")),
+                         ReadableName());
 
 TEST(XMLDictionaryMessageTags, FindsTheMessageElementsOfANameInTableOrder) {
   XMLTestDictionary source;
