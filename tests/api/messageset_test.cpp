@@ -1,6 +1,7 @@
 // Making message sets: compiled from schemas or a message-set source, loaded
 // from a dictionary file, or none; and the errors of each.
 #include "apitestsupport.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -60,45 +61,30 @@ TEST(MessageSets, AMessageOfAnotherDictionaryIsNotWritten) {
   EXPECT_NE(written.find("<a>1</a>"), std::string::npos) << written;
 }
 
-struct SourceError {
-  const char* name;
-  enum Call { Load, Compile, ParseFile } call;  // Load and ParseFile: of the one source
-  std::vector<std::string> sources;
-  const char* key;
-  const char* firstInsert;
-};
-// By name: gtest would print the bytes of the struct, padding included.
-void PrintTo(const SourceError& c, std::ostream* out) { *out << c.name; }
-
-class MessageSetErrors : public testing::TestWithParam<SourceError> {};
+// tests/data/api/message-set-errors.txt: sources that make no message set,
+// the call, and the key and first insert of its error.
+class MessageSetErrors : public testing::TestWithParam<DataCase> {};
 
 TEST_P(MessageSetErrors, NameTheFileAndTheFault) {
+  const auto examples = [](std::string text) {
+    const std::size_t at = text.find("@EXAMPLES@");
+    return at == std::string::npos ? text : text.replace(at, 10, WF_EXAMPLES_DIR);
+  };
+  std::vector<std::string> sources;
+  for (const std::string& line : GetParam().lines()) sources.push_back(examples(line));
+  const std::string& call = GetParam()["call"];
   const wfxml::Error e = errorOf([&] {
-    switch (GetParam().call) {
-      case SourceError::Load: wfxml::MessageSet::load(GetParam().sources.at(0)); break;
-      case SourceError::Compile: wfxml::MessageSet::compile(GetParam().sources); break;
-      case SourceError::ParseFile: kindsMessageSet().parseFile(GetParam().sources.at(0)); break;
-    }
+    if (call == "load") wfxml::MessageSet::load(sources.at(0));
+    if (call == "compile") wfxml::MessageSet::compile(sources);
+    if (call == "parseFile") kindsMessageSet().parseFile(sources.at(0));
   });
-  EXPECT_EQ(e.key(), GetParam().key) << e.what();
+  EXPECT_EQ(e.key(), GetParam()["key"]) << e.what();
   ASSERT_FALSE(e.inserts().empty());
-  EXPECT_EQ(e.inserts()[0], GetParam().firstInsert);
+  EXPECT_EQ(e.inserts()[0], examples(GetParam()["first"]));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sources, MessageSetErrors,
-    testing::Values(SourceError{"MissingDictionary", SourceError::Load, {"/nonexistent/x.dict"}, "CP_IO_ERROR",
-                                "/nonexistent/x.dict"},
-                    SourceError{"FolderAsDictionary", SourceError::Load, {WF_EXAMPLES_DIR}, "CP_IO_ERROR",
-                                WF_EXAMPLES_DIR},
-                    SourceError{"MissingDocument", SourceError::ParseFile, {"/nonexistent/x.xml"}, "CP_IO_ERROR",
-                                "/nonexistent/x.xml"},
-                    SourceError{"MissingSchema", SourceError::Compile, {"/nonexistent/x.xsd"},
-                                "CP_DICTIONARY_SOURCE_ERROR", "/nonexistent/x.xsd"},
-                    SourceError{"UnknownFormat", SourceError::Compile, {WF_EXAMPLES_DIR "/order.xml"},
-                                "CP_DICTIONARY_SOURCE_ERROR", WF_EXAMPLES_DIR "/order.xml"},
-                    SourceError{"NoSource", SourceError::Compile, {}, "CP_DICTIONARY_SOURCE_ERROR", ""}),
-    [](const testing::TestParamInfo<SourceError>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sources, MessageSetErrors, testing::ValuesIn(dataCases("api/message-set-errors.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 TEST(MessageSets, ACorruptDictionaryIsAFormatError) {
   const ScratchFolder folder;

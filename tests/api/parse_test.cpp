@@ -2,6 +2,7 @@
 // defined and self-defining elements, navigation, reuse, and the errors of
 // bad documents.
 #include "apitestsupport.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -125,50 +126,31 @@ TEST(Events, ACallbackThatThrowsStopsTheParseAndTheSessionGoesOn) {
   EXPECT_EQ(message.root().child("count").value().asInteger(), -42);
 }
 
-struct BadDocument {
-  const char* name;
-  const char* document;
-  const char* key;
-  std::size_t insertIndex;
-  const char* insert;
-  const char* what;  // line:column: what went wrong in <element> at path
-};
-// By name: gtest would print the bytes of the struct, padding included.
-void PrintTo(const BadDocument& c, std::ostream* out) { *out << c.name; }
-
-class ParseErrors : public testing::TestWithParam<BadDocument> {};
+// tests/data/api/parse-errors.txt: documents, and the key, an insert and
+// what() of their errors.
+class ParseErrors : public testing::TestWithParam<DataCase> {};
 
 TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
+  const DataCase& bad = GetParam();
   wfxml::Session session(kindsMessageSet());
-  const std::string document = GetParam().document;
-  const wfxml::Error e = errorOf([&] { session.parse(document.data(), document.size()); });
-  EXPECT_EQ(e.key(), GetParam().key) << e.what();
-  ASSERT_GT(e.inserts().size(), GetParam().insertIndex) << e.what();
-  EXPECT_EQ(e.inserts()[GetParam().insertIndex], GetParam().insert) << e.what();
-  EXPECT_EQ(std::string(e.what()), GetParam().what);
+  const wfxml::Error e = errorOf([&] { session.parse(bad.text.data(), bad.text.size()); });
+  EXPECT_EQ(e.key(), bad["key"]) << e.what();
+  const std::size_t at = std::stoul(bad["at"]);
+  ASSERT_GT(e.inserts().size(), at) << e.what();
+  EXPECT_EQ(e.inserts()[at], bad["insert"]) << e.what();
+  EXPECT_EQ(std::string(e.what()), bad["what"]);
   EXPECT_TRUE(e.hostException());
   // The failed worker is replaced; the next document parses.
   const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
   EXPECT_EQ(message.root().name(), "values");
   // The same failure after a good document names nothing of that document.
-  const wfxml::Error again = errorOf([&] { session.parse(document.data(), document.size()); });
+  const wfxml::Error again = errorOf([&] { session.parse(bad.text.data(), bad.text.size()); });
   EXPECT_EQ(again.inserts(), e.inserts());
-  EXPECT_EQ(std::string(again.what()), GetParam().what);
+  EXPECT_EQ(std::string(again.what()), bad["what"]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, ParseErrors,
-    testing::Values(
-        // The scanner's inserts: where, error code, entity, line, column, text, ..., open element.
-        BadDocument{"Malformed", "<values xmlns=\"urn:test:kinds\">\n<text>a</count>", "CP_XML_XERCES_PARSER_EXCEPTION", 3, "2",
-                    "2:10: expected end of tag 'text' in <text> at /values/text"},
-        BadDocument{"BadInteger", "<values xmlns=\"urn:test:kinds\"><text/><count>many</count></values>",
-                    "CP_XML_DATA_READ_CONVERSION_ERROR", 2, "urn:test:kinds:count",
-                    "1:58: 'many' is not a valid Integer in <count> at /values/count"},
-        BadDocument{"Empty", "", "CP_XML_XERCES_PARSER_EXCEPTION", 0,
-                    "XMLHandler::error reported from the Xerces parser", "1:1: invalid document structure"},
-        BadDocument{"NotXml", "hello", "CP_XML_XERCES_PARSER_EXCEPTION", 6, "", "1:1: invalid document structure"}),
-    [](const testing::TestParamInfo<BadDocument>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Documents, ParseErrors, testing::ValuesIn(dataCases("api/parse-errors.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 TEST(ParseInto, AMessageIsReusedAndEmptiedByAFailure) {
   wfxml::Session session(kindsMessageSet());

@@ -1,6 +1,7 @@
 // Each value kind as a typed value: its kind, its XML text, its accessor, and
 // the error an accessor of another kind raises.
 #include "apitestsupport.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -11,43 +12,24 @@
 
 namespace {
 
-struct KindCase {
-  const char* element;
-  wfxml::ValueKind kind;
-  const char* text;
-};
-// By name: gtest would print the bytes of the struct, padding included.
-void PrintTo(const KindCase& c, std::ostream* out) { *out << c.element; }
-
-
-class ValueKinds : public testing::TestWithParam<KindCase> {};
+// tests/data/api/value-kinds.txt: elements of the kinds document, each
+// with the kind and the text of its value.
+class ValueKinds : public testing::TestWithParam<DataCase> {};
 
 TEST_P(ValueKinds, KindAndTextAreWhatTheWriterWrites) {
-  const wfxml::Element element = kindsMessage().root().child(GetParam().element);
-  ASSERT_TRUE(element) << GetParam().element;
+  static const char* const kKinds[] = {"None", "String", "Integer", "Decimal", "Double", "Boolean", "DateTime",
+                                       "Duration", "Binary"};
+  const wfxml::Element element = kindsMessage().root().child(GetParam().label);
+  ASSERT_TRUE(element) << GetParam().label;
   ASSERT_TRUE(element.hasValue());
   const wfxml::Value value = element.value();
-  EXPECT_EQ(value.kind(), GetParam().kind);
+  EXPECT_EQ(kKinds[static_cast<int>(value.kind())], GetParam()["kind"]);
   EXPECT_FALSE(value.isNull());
   EXPECT_EQ(value.text(), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryKind, ValueKinds,
-    testing::Values(KindCase{"text", wfxml::ValueKind::String, "Zoë & <Müller>"},
-                    KindCase{"count", wfxml::ValueKind::Integer, "-42"},
-                    KindCase{"huge", wfxml::ValueKind::Decimal, "123456789012345678901234567890"},
-                    KindCase{"price", wfxml::ValueKind::Decimal, "-12.50"},
-                    KindCase{"ratio", wfxml::ValueKind::Double, "0.1"},
-                    KindCase{"limit", wfxml::ValueKind::Double, "-INF"},
-                    KindCase{"flag", wfxml::ValueKind::Boolean, "true"},
-                    KindCase{"stamp", wfxml::ValueKind::DateTime, "2024-02-29T23:59:59.125+01:00"},
-                    KindCase{"day", wfxml::ValueKind::DateTime, "2024-02-29"},
-                    KindCase{"span", wfxml::ValueKind::Duration, "-P1Y2M3DT4H5M6.7S"},
-                    KindCase{"blob", wfxml::ValueKind::Binary, "AQID/w=="},
-                    KindCase{"hex", wfxml::ValueKind::Binary, "Chs="},
-                    KindCase{"id", wfxml::ValueKind::Integer, "7"}),
-    [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.element); });
+INSTANTIATE_TEST_SUITE_P(EveryKind, ValueKinds, testing::ValuesIn(dataCases("api/value-kinds.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 TEST(Value, AccessorsReturnTheTypedValue) {
   const wfxml::Element root = kindsMessage().root();

@@ -16,55 +16,41 @@ private:
   int& destroyed_;
 };
 
-TEST(WorkerInfoPtrTest, LastHandleDeletesTheRecord) {
+// Copies count, moves transfer without counting, reassigning releases the
+// old record only, and the last handle deletes the record.
+TEST(WorkerInfoPtrTest, HandlesCountTheRecordAndTheLastDeletesIt) {
   int destroyed = 0;
   auto* info = new CountedInfo(destroyed);
   {
     WorkerInfoPtr first(info);
-    EXPECT_EQ(info->refCount(), 1);
     {
       WorkerInfoPtr copy(first);
       WorkerInfoPtr assigned;
       assigned = copy;
       EXPECT_EQ(info->refCount(), 3);
     }
-    EXPECT_EQ(destroyed, 0);
     EXPECT_EQ(info->refCount(), 1);
+    WorkerInfoPtr moved(std::move(first));
+    EXPECT_TRUE(first.isNull());
+    WorkerInfoPtr sameRecord(moved);
+    moved = std::move(sameRecord);  // both held it: one reference goes
+    EXPECT_EQ(info->refCount(), 1);
+    EXPECT_EQ(destroyed, 0);
   }
   EXPECT_EQ(destroyed, 1);
-}
 
-TEST(WorkerInfoPtrTest, ReassigningReleasesTheOldRecordOnly) {
-  int destroyed = 0;
   WorkerInfoPtr handle(new CountedInfo(destroyed));
   WorkerInfoPtr other(new CountedInfo(destroyed));
   handle = other;
-  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(destroyed, 2);
   EXPECT_EQ(handle.get(), other.get());
   EXPECT_EQ(other->refCount(), 2);
-
   handle = handle;  // the same record: nothing changes
   handle.reset(other.get());
   EXPECT_EQ(other->refCount(), 2);
   handle.reset();
-  other.reset();
-  EXPECT_EQ(destroyed, 2);
-}
-
-TEST(WorkerInfoPtrTest, MovingTransfersWithoutCounting) {
-  int destroyed = 0;
-  WorkerInfoPtr source(new CountedInfo(destroyed));
-  WorkerInfo* info = source.get();
-  WorkerInfoPtr target(std::move(source));
-  EXPECT_TRUE(source.isNull());
-  EXPECT_EQ(info->refCount(), 1);
-
-  WorkerInfoPtr sameRecord(target);
-  target = std::move(sameRecord);  // both held it: one reference goes
-  EXPECT_EQ(info->refCount(), 1);
-  EXPECT_EQ(destroyed, 0);
-  target = WorkerInfoPtr();
-  EXPECT_EQ(destroyed, 1);
+  other = WorkerInfoPtr();
+  EXPECT_EQ(destroyed, 3);
 }
 
 // ---------------------------------------------------------------------------

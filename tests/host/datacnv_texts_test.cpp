@@ -1,5 +1,6 @@
 // Texts of every kind DataCnv reads (tests/data/datacnv-texts.json): each is
 // written back as its value's text, or refused naming the kind and the text.
+#include "base64converter.h"
 #include "host/datacnv_test_support.h"
 #include "paramname.h"
 #include "testdata.h"
@@ -50,6 +51,9 @@ std::u16string writtenBack(const DataCnv& cnv, const std::string& kind, std::u16
   } else if (kind == "HexBinary") {
     const std::vector<std::uint8_t> bytes = cnv.StrToBin(text.data(), text.size()).getBinaryValue();
     cnv.StrFromBin(bytes.data(), bytes.size(), out);
+  } else if (kind == "Base64") {
+    const std::vector<std::uint8_t> bytes = CPBase64Converter::binFromBase64(text.data(), text.size()).getBinaryValue();
+    CPBase64Converter::binToBase64(bytes.data(), bytes.size(), out);
   } else if (kind == "Duration") {
     cnv.StrFromInterval(cnv.StrToInterval(text.data(), text.size()).getIntervalValue(), out);
   } else if (kind == "DateTime") {

@@ -4,6 +4,7 @@
 #include "zelexception.h"
 #include "host/test_support.h"
 #include "paramname.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,8 @@ constexpr std::u16string_view SAMPLE = u"a\u00e9\u20ac\u65e5\U0001F600";
 struct CodePage {
   long ccsid;
   long endian;
-  const char* sampleHex;  // SAMPLE converted, unmappable characters as "&#N;"
-  const char* name;
+  std::string sampleHex;  // SAMPLE converted, unmappable characters as "&#N;"
+  std::string name;
   int minBytes;
   bool unicode;
 };
@@ -30,25 +31,14 @@ void PrintTo(const CodePage& page, std::ostream* os) {
   *os << page.ccsid << (page.endian == 1 ? "le" : page.endian == 2 ? "be" : "");
 }
 
-const CodePage CODE_PAGES[] = {
-    {1208, 2, "61c3a9e282ace697a5f09f9880", "UTF-8", 1, false},
-    {1200, 2, "006100e920ac65e5d83dde00", "UTF-16", 2, true},
-    {1200, 1, "6100e900ac20e5653dd800de", "UTF-16", 2, true},
-    {1200, -1, "006100e920ac65e5d83dde00", "UTF-16", 2, true},
-    {13488, 1, "6100e900ac20e5653dd800de", "UTF-16", 2, true},
-    {17584, 2, "006100e920ac65e5d83dde00", "UTF-16", 2, true},
-    {1232, 2, "00000061000000e9000020ac000065e50001f600", "ISO-10646-UCS-4", 4, true},
-    {1234, 1, "61000000e9000000ac200000e565000000f60100", "ISO-10646-UCS-4", 4, true},
-    {1236, -1, "00000061000000e9000020ac000065e50001f600", "ISO-10646-UCS-4", 4, true},
-    {500, 2, "8151507bf8f3f6f45e507bf2f6f0f8f55e507bf1f2f8f5f1f25e", "IBM500", 1, false},
-    {37, 2, "8151507bf8f3f6f45e507bf2f6f0f8f55e507bf1f2f8f5f1f25e", "IBM037", 1, false},
-    {943, 2, "6126233233333b2623383336343b93fa26233132383531323b", "IBM943", 1, false},
-    {1386, 2, "61a8a6a2e3c8d526233132383531323b", "IBM1386", 1, false},
-    // Stateful EBCDIC: shift out (0e) and in (0f) around double-byte runs.
-    {1390, 2, "620ed67e0fe10e45620f507bf1f2f8f5f1f25e", "IBM1390", 1, false},
-    // Single byte with characters missing below U+0100 (escaped).
-    {5348, 2, "61e980262332363038353b26233132383531323b", "IBM5348", 1, false},
-};
+// tests/data/code-pages.txt.
+std::vector<CodePage> codePages() {
+  std::vector<CodePage> pages;
+  for (const DataCase& c : dataCases("code-pages.txt"))
+    pages.push_back({std::stol(c["ccsid"]), std::stol(c["endian"]), c.text, c["name"], std::stoi(c["min"]),
+                     c["unicode"] == "true"});
+  return pages;
+}
 
 class ConverterAcrossCodePages : public ::testing::TestWithParam<CodePage> {};
 
@@ -70,7 +60,7 @@ TEST_P(ConverterAcrossCodePages, ConvertsSampleAndDescribesItself) {
   writer.appendStr(SAMPLE.data(), SAMPLE.size());
   writer.flush();
   EXPECT_EQ(hexOf(out.bytes()), std::string("0102") + page.sampleHex);
-  EXPECT_STREQ(writer.getConverter().getName(), page.name);
+  EXPECT_EQ(writer.getConverter().getName(), page.name);
   EXPECT_EQ(writer.getConverter().getMinBytesPerChar(), page.minBytes);
   EXPECT_EQ(CPUnicodeConverter::IsUnicode(page.ccsid), page.unicode);
   EXPECT_EQ(writer.getCodepage(), page.ccsid);
@@ -133,7 +123,7 @@ TEST_P(ConverterAcrossCodePages, Latin1CharactersSpellTheSameWhereverTheyStand) 
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(CodePages, ConverterAcrossCodePages, ::testing::ValuesIn(CODE_PAGES), ReadableName());
+INSTANTIATE_TEST_SUITE_P(CodePages, ConverterAcrossCodePages, ::testing::ValuesIn(codePages()), ReadableName());
 
 // ASCII runs are spelled in blocks of sixteen and eight units: every length
 // around those sizes, with and without a Latin-1 character at the end,
