@@ -189,17 +189,8 @@ TEST(WorkerTest, ScannerExceptionsBecomeParserExceptionsWithNineInserts) {
 // ---------------------------------------------------------------------------
 // Memory manager
 
-struct PoolCase {
-  const char* label;
-  const char* poolSize;  // null: not set
-  const char* chunkSize0;
-  bool pooled;
-  bool tracesInvalid;
-};
-
-void PrintTo(const PoolCase& c, std::ostream* out) { *out << c.label; }
-
-class MemoryManagerPropertyTest : public ::testing::TestWithParam<PoolCase> {
+// tests/data/memory-manager.txt: the properties and the manager they choose.
+class MemoryManagerPropertyTest : public ::testing::TestWithParam<DataCase> {
 protected:
   void TearDown() override {
     ZelLog::setSink({});
@@ -208,37 +199,29 @@ protected:
 };
 
 TEST_P(MemoryManagerPropertyTest, ChoosesTheManager) {
+  const DataCase& c = GetParam();
   std::vector<std::string> lines;
   ZelLog::setSink([&lines](std::string_view line) { lines.emplace_back(line); });
   iEffectiveLogFilter = 3;
   ParseRun run;
-  if (GetParam().poolSize) run.setProperty(ZelXmlMemoryManager::getMemoryManagerPoolSize().c_str(), GetParam().poolSize);
-  if (GetParam().chunkSize0)
-    run.setProperty(ZelXmlMemoryManager::getMemoryManagerChunkSize0().c_str(), GetParam().chunkSize0);
+  if (c.fields.count("pool")) run.setProperty(ZelXmlMemoryManager::getMemoryManagerPoolSize().c_str(), c["pool"].c_str());
+  if (c.fields.count("chunk"))
+    run.setProperty(ZelXmlMemoryManager::getMemoryManagerChunkSize0().c_str(), c["chunk"].c_str());
 
   const bool pooled = dynamic_cast<ZelXmlMemoryManager*>(run.worker().getMemoryManager()) != nullptr;
-  EXPECT_EQ(pooled, GetParam().pooled);
+  EXPECT_EQ(pooled, c["pooled"] == "yes");
   if (!pooled) {
     EXPECT_EQ(run.worker().getMemoryManager(), xercesc::XMLPlatformUtils::fgMemoryManager);
   }
   bool traced = false;
   for (const auto& line : lines) traced |= line.find("Invalid memory manager parameters") != std::string::npos;
-  EXPECT_EQ(traced, GetParam().tracesInvalid);
+  EXPECT_EQ(traced, c["invalid"] == "yes");
 
   EXPECT_EQ(run.parse(kSmallDocument), kSmallDocumentEvents);
 }
 
-INSTANTIATE_TEST_SUITE_P(Properties, MemoryManagerPropertyTest,
-                         ::testing::Values(PoolCase{"Absent", nullptr, nullptr, false, false},
-                                           PoolCase{"Zero", "0", nullptr, false, false},
-                                           PoolCase{"LowBitsZero", "4294967296", nullptr, false, false},
-                                           PoolCase{"NotANumber", "abc", nullptr, false, true},
-                                           PoolCase{"Negative", "-5", nullptr, false, true},
-                                           PoolCase{"Pooled", "4096", nullptr, true, false},
-                                           PoolCase{"PooledWithChunkSize", "4096", "32", true, false},
-                                           PoolCase{"BadChunkSize", "4096", "x", false, true},
-                                           PoolCase{"ChunkSizesOutOfOrder", "4096", "512", false, true}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Properties, MemoryManagerPropertyTest, ::testing::ValuesIn(dataCases("memory-manager.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 // Xerces-C loses the content model it has built when a malformed element
 // declaration ends the scan. A pooled manager, the worker's own, takes it back
