@@ -2,13 +2,10 @@
 // value attributes, lists, and every null encoding.
 #include "writetestsupport.h"
 
-#include "tracetext.h"
 #include "xsdimporter.h"
-#include "paramname.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 using namespace writetest;
@@ -20,70 +17,39 @@ const XMLDictionaryInfo& valuesDescriptor() {
   return *descriptor;
 }
 
-std::vector<std::uint8_t> bytesOf(std::initializer_list<std::uint8_t> bytes) { return bytes; }
-
-struct ValueCase {
-  std::u16string member;
-  PWFData value;
-  std::string expected;  // the whole document
-};
-
-void PrintTo(const ValueCase& c, std::ostream* os) {
-  *os << ZelWstring(c.member).toUtf8() << " = " << TraceText::ofValue(c.value);
+// A value as the tree JSON gives it.
+PWFData valueOf(const std::string& json) {
+  MessageTree tree;
+  treeFromJson(R"({"format": "message-tree", "version": 1, "root": {"kind": 0, "name": "v", "value": )" + json + "}}",
+               tree);
+  return tree.getRoot()->getValue();
 }
 
-class XMLWriterValues : public testing::TestWithParam<ValueCase> {};
+// tests/data/write/values.txt: member values and the documents they give.
+class XMLWriterValues : public testing::TestWithParam<DataCase> {};
 
 }  // namespace
 
+// With "encoding:", the member is one of sets/write/nulls.json under that
+// null encoding.
 TEST_P(XMLWriterValues, SpellsTheValueAsItsMemberSays) {
-  const ValueCase& c = GetParam();
+  const DataCase& c = GetParam();
+  const DescriptorPtr nulls =
+      c.fields.count("encoding") ? compileDescriptor(dataText("sets/write/nulls.json",
+                                                              {{"@ENCODING@", c["encoding"]},
+                                                               {"@NAMESPACES@", c.fields.count("namespaces") ? "true" : "false"}}))
+                                 : nullptr;
+  const XMLDictionaryInfo* descriptor = nulls ? nulls.get() : &valuesDescriptor();
   MessageTree tree;
-  TreeMaker make(tree, &valuesDescriptor());
-  make.member(make.tag(nullptr, u"msg"), c.member, c.value);
-  EXPECT_EQ(WriteRun(&valuesDescriptor()).text(tree), c.expected);
+  TreeMaker make(tree, descriptor);
+  make.member(make.tag(nullptr, u"msg"), ZelWstring::fromUtf8(c["member"]).view(), valueOf(c["value"]));
+  EXPECT_EQ(WriteRun(descriptor).text(tree), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, XMLWriterValues,
-    testing::Values(
-        ValueCase{u"text", str(u"a<b>c&d'e\"f"), "<msg><text>a&lt;b&gt;c&amp;d&apos;e&quot;f</text></msg>"},
-        // Attribute values escape as attribute values (XMLPrinterReferences
-        // has every character that differs).
-        ValueCase{u"note", str(u"a\tb\nc\rd"), "<msg note=\"a&#x9;b&#xA;c&#xD;d\"></msg>"},
-        ValueCase{u"code", str(u"\r\n"), "<msg><code v=\"&#xD;&#xA;\"></code></msg>"},
-        ValueCase{u"text", str(u""), "<msg><text></text></msg>"},
-        ValueCase{u"count", PWFData::makeInteger(-9007199254740993), "<msg><count>-9007199254740993</count></msg>"},
-        ValueCase{u"ratio", PWFData::makeFloat(0.1), "<msg><ratio>0.1</ratio></msg>"},
-        ValueCase{u"ratio", PWFData::makeFloat(1e21), "<msg><ratio>1E21</ratio></msg>"},
-        ValueCase{u"price", PWFData::makeDecimal(ZelWstring(u"-0012.50")), "<msg><price>-0012.50</price></msg>"},
-        ValueCase{u"flag", PWFData::makeBoolean(true), "<msg><flag>Y</flag></msg>"},
-        ValueCase{u"flag", PWFData::makeBoolean(false), "<msg><flag>N</flag></msg>"},
-        ValueCase{u"span",
-                  [] {
-                    PWFInterval span;
-                    span.days = 1;
-                    span.hours = 2;
-                    return PWFData::makeInterval(span);
-                  }(),
-                  "<msg><span>P1DT2H</span></msg>"},
-        ValueCase{u"when", PWFData::makeDateTime(dateTime(2024, 3, 5, 9, 30)),
-                  "<msg><when>05.03.2024 09:30</when></msg>"},
-        ValueCase{u"day", PWFData::makeDateTime(dateTime(2024, 3, 12)), "<msg><day>2024-03-12</day></msg>"},
-        // The three binary encodings, and hexadecimal where CDATA cannot stand.
-        ValueCase{u"hex", PWFData::makeBinary(bytesOf({0x0A, 0x1F})), "<msg><hex>0A1F</hex></msg>"},
-        ValueCase{u"b64", PWFData::makeBinary(bytesOf({'H', 'i', '?', '>'})), "<msg><b64>SGk/Pg==</b64></msg>"},
-        ValueCase{u"cdata", PWFData::makeBinary(bytesOf({0x89, 0x50})), "<msg><cdata><![CDATA[8950]]></cdata></msg>"},
-        ValueCase{u"cdataAttr", PWFData::makeBinary(bytesOf({0x89, 0x50})), "<msg cdataAttr=\"8950\"></msg>"},
-        ValueCase{u"cdataValue", PWFData::makeBinary(bytesOf({0x01})),
-                  "<msg><cdataValue val=\"01\"></cdataValue></msg>"},
-        // ID and value attributes; the ID attribute's value is escaped.
-        ValueCase{u"code", str(u"EUR"), "<msg><code v=\"EUR\"></code></msg>"},
-        ValueCase{u"net", PWFData::makeDecimal(ZelWstring(u"228.91")),
-                  "<msg><amount kind=\"n&amp;t\" value=\"228.91\"></amount></msg>"},
-        ValueCase{u"ship", str(u"Mill Valley"), "<msg><addr type=\"ship\">Mill Valley</addr></msg>"},
-        // A structure without value or children still gets its end tag.
-        ValueCase{u"text", PWFData(), "<msg><text></text></msg>"}), ReadableName());
+INSTANTIATE_TEST_SUITE_P(Types, XMLWriterValues, testing::ValuesIn(dataCases("write/values.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(NullEncodings, XMLWriterValues, testing::ValuesIn(dataCases("write/nulls.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // A character XML 1.0 cannot carry ends the write, on the fast paths of
 // leaves and attributes and on the general one, and the buffer keeps what it
@@ -217,71 +183,6 @@ TEST(XMLWriterLists, NamedChildInAListAttributeEndsTheWrite) {
 
 // ---------------------------------------------------------------------------
 // Null encodings: a null string (non-numeric) and a null integer (numeric).
-
-namespace {
-struct NullCase {
-  const char* encoding;
-  bool namespaces;
-  std::string textExpected;   // <text> with a null String value
-  std::string valueExpected;  // <code> (value attribute) with a null String value
-};
-
-void PrintTo(const NullCase& c, std::ostream* os) { *os << c.encoding << (c.namespaces ? " with namespaces" : ""); }
-
-DescriptorPtr nullsDescriptor(const NullCase& c) {
-  return compileDescriptor(dataText("sets/write/nulls.json",
-                                    {{"@ENCODING@", c.encoding}, {"@NAMESPACES@", c.namespaces ? "true" : "false"}}));
-}
-
-class XMLWriterNullEncodings : public testing::TestWithParam<NullCase> {};
-}  // namespace
-
-TEST_P(XMLWriterNullEncodings, NullValueIsWrittenAsTheMessageSetSays) {
-  const NullCase& c = GetParam();
-  const DescriptorPtr descriptor = nullsDescriptor(c);
-  for (const auto& [member, expected] :
-       {std::make_pair(u"text", c.textExpected), std::make_pair(u"code", c.valueExpected)}) {
-    MessageTree tree;
-    TreeMaker make(tree, descriptor.get());
-    make.member(make.tag(nullptr, u"msg"), member, PWFData::makeNull(eLogicalString));
-    EXPECT_EQ(WriteRun(descriptor.get()).text(tree), expected) << ZelWstring(member).toUtf8();
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, XMLWriterNullEncodings,
-    testing::Values(
-        NullCase{"trueAttribute", false, "<msg><text NIL=\"yes\"></text></msg>",
-                 "<msg><code NIL=\"yes\"></code></msg>"},
-        NullCase{"emptyContent", false, "<msg><text></text></msg>", "<msg><code val=\"\"></code></msg>"},
-        NullCase{"valueText", false, "<msg><text>NIL</text></msg>", "<msg><code val=\"NIL\"></code></msg>"},
-        NullCase{"nullElement", false, "<msg><text><NIL/></text></msg>", "<msg><code val=\"\"></code></msg>"},
-        NullCase{"omitValueAttribute", false, "<msg><text></text></msg>", "<msg><code></code></msg>"},
-        NullCase{"xsiNil", false, "<msg><text></text></msg>", "<msg><code></code></msg>"},
-        NullCase{"xsiNil", true,
-                 // The message set prefers no prefix for the instance namespace: xsi.
-                 "<msg><text xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"yes\"></text></msg>",
-                 "<msg><code xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"yes\"></code></msg>"}), ReadableName());
-
-// Members whose shape changes what a null becomes: an attribute under the
-// null-element encoding is left empty; the null text of a binary value
-// written as CDATA goes into a CDATA section.
-TEST(XMLWriterNullEncodings, NullOfAnAttributeOrCdataMemberTakesItsShape) {
-  const struct {
-    const char* encoding;
-    const char16_t* member;
-    ELogicalType type;
-    std::string expected;
-  } cases[] = {{"nullElement", u"attr", eLogicalString, "<msg attr=\"\"></msg>"},
-               {"valueText", u"bin", eLogicalBinary, "<msg><bin><![CDATA[NIL]]></bin></msg>"}};
-  for (const auto& c : cases) {
-    const DescriptorPtr descriptor = nullsDescriptor({c.encoding, false, "", ""});
-    MessageTree tree;
-    TreeMaker make(tree, descriptor.get());
-    make.member(make.tag(nullptr, u"msg"), c.member, PWFData::makeNull(c.type));
-    EXPECT_EQ(WriteRun(descriptor.get()).text(tree), c.expected) << c.encoding;
-  }
-}
 
 TEST(XMLWriterNullEncodings, NumericValuesUseTheNumericEncoding) {
   const DescriptorPtr descriptor = compileDescriptorFile("sets/write/numeric-nulls.json");
