@@ -94,23 +94,16 @@ TEST(Elements, HandlesStayValidWhenTheMessageMoves) {
   EXPECT_EQ(count.value().asInteger(), -42);
 }
 
-TEST(Events, ADictionaryParseStreamsNamedTypedEvents) {
-  const std::string document = R"(<values xmlns="urn:test:kinds" id="3"><text>a</text><count>5</count></values>)";
-  const std::vector<std::string> expected{
-      "0 StartMessage", "0 Start values {urn:test:kinds}", "1 Start id @", "1 Value id @ = 3", "1 End id @",
-      "1 Start text {urn:test:kinds}", "1 Value text {urn:test:kinds} = a", "1 End text {urn:test:kinds}",
-      "1 Start count {urn:test:kinds}", "1 Value count {urn:test:kinds} = 5", "1 End count {urn:test:kinds}",
-      "0 End values {urn:test:kinds}", "0 EndMessage"};
-  EXPECT_EQ(eventLines(kindsMessageSet(), document), expected);
+// tests/data/api/events.txt: documents and the events of their parse.
+class ParseEvents : public testing::TestWithParam<DataCase> {};
+
+TEST_P(ParseEvents, AreNamedTypedAndInDocumentOrder) {
+  const wfxml::MessageSet set = GetParam()["set"] == "kinds" ? kindsMessageSet() : wfxml::MessageSet::none();
+  EXPECT_EQ(eventLines(set, GetParam()["document"]), GetParam().lines());
 }
 
-TEST(Events, MixedTextIsAnonymousValuesOfItsElement) {
-  const std::string document = R"(<p>one <b>two</b> three</p>)";
-  const std::vector<std::string> expected{"0 StartMessage",     "0 Start p self",  "1 Value = one ",
-                                          "1 Start b self",     "1 Value b self = two", "1 End b self",
-                                          "1 Value =  three",   "0 End p self",     "0 EndMessage"};
-  EXPECT_EQ(eventLines(wfxml::MessageSet::none(), document), expected);
-}
+INSTANTIATE_TEST_SUITE_P(Documents, ParseEvents, testing::ValuesIn(dataCases("api/events.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 TEST(Events, ACallbackThatThrowsStopsTheParseAndTheSessionGoesOn) {
   wfxml::Session session(kindsMessageSet());
