@@ -1,7 +1,5 @@
 import os
 import pathlib
-import shutil
-import subprocess
 
 import pytest
 
@@ -33,15 +31,3 @@ def fpml():
 
 def fpml_files():
     return sorted((FPML / "examples").rglob("*.xml"))
-
-
-def validate(schema, documents):
-    """Runs xmllint --schema over documents (paths) in one process; returns its complaints."""
-    if shutil.which("xmllint") is None:
-        pytest.skip("xmllint is not installed (Debian package libxml2-utils)")
-    run = subprocess.run(
-        ["xmllint", "--noout", "--nonet", "--schema", str(schema), *map(str, documents)],
-        capture_output=True,
-        text=True,
-    )
-    return [line for line in run.stderr.splitlines() if not line.endswith(" validates")]
