@@ -146,23 +146,6 @@ TEST_P(ListAndUnionValueTest, DataEventsCarryTheChosenTypes) {
 INSTANTIATE_TEST_SUITE_P(Values, ListAndUnionValueTest, ::testing::ValuesIn(dataCases("traces/lists-and-unions.txt")),
                          [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
-TEST(TypedParse, IgnoringXsiTypeLeavesTheAttributeAField) {
-  const DescriptorPtr descriptor = compileDescriptorFile(kTyped);
-  ::setenv("KOBR_IGNORE_XSI_TYPE", "", 1);
-  ParseRun run(descriptor.get());
-  const Lines lines = inner(run.parse(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsi +
-                                      R"(><free xsi:type="t:Derived"/></t:m>)"));
-  ::unsetenv("KOBR_IGNORE_XSI_TYPE");
-  const Lines expected = {
-      R"(startElement("free", "", 0, -, -1, -1))",
-      R"(startElement("@type", "http://www.w3.org/2001/XMLSchema-instance", 0, -, -1, -1))",
-      R"(data(String:"t:Derived", -, -1, -1))",
-      R"(endElement("@type", "http://www.w3.org/2001/XMLSchema-instance", -))",
-      R"(endElement("free", "", -))",
-  };
-  EXPECT_EQ(lines, expected);
-}
-
 TEST(TypedParse, UnboundPrefixInXsiTypeIsTheScannersError) {
   const DescriptorPtr descriptor = compileDescriptorFile(kTyped);
   const ZelException e = ParseRun(descriptor.get())
@@ -218,44 +201,20 @@ INSTANTIATE_TEST_SUITE_P(Documents, ParseErrorTest, ::testing::ValuesIn(dataCase
                          [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // ---------------------------------------------------------------------------
-// Member search
+// Member search, and xsi:type ignored: tests/data/traces/member-matching.txt.
 
-TEST(MemberMatching, AMemberOfTheNextTypeIsNoCandidate) {
-  // T's members are followed in the table by U's: after b, the next row is
-  // U's c, which an element under T must not match, even once the worker
-  // knows c from a message of type U.
-  const DescriptorPtr descriptor = compileDescriptorFile("sets/parse/next-type-members.json");
+class InnerEventsTest : public ::testing::TestWithParam<DataCase> {};
+
+TEST_P(InnerEventsTest, FollowTheMessageSetAndWhatTheWorkerParsedBefore) {
+  const DataCase& c = GetParam();
+  const DescriptorPtr descriptor = compileDescriptorFile("sets/parse/" + c["set"] + ".json");
   ParseRun run(descriptor.get());
-  EXPECT_EQ(inner(run.parse("<n><c>0</c></n>")).front(), "startMessageContent(2, 6, -, 0, -1, 1, -1)");
-  const Lines expected = {
-      "startElement(4, 1, -, 2, 0, -1, 3, 1)", R"(data(String:"1", -, -1, -1))", "endElement(4, -)",
-      R"(startElement("c", "", 0, -, -1, -1))",  R"(data(String:"2", -, -1, -1))", R"(endElement("c", "", -))",
-  };
-  EXPECT_EQ(inner(run.parse("<m><b>1</b><c>2</c></m>")), expected);
+  if (c.fields.count("before")) run.parse(c["before"]);
+  if (c.fields.count("environment")) ::setenv(c["environment"].c_str(), "", 1);
+  const Lines lines = inner(run.parse(c["document"]));
+  if (c.fields.count("environment")) ::unsetenv(c["environment"].c_str());
+  EXPECT_EQ(lines, c.lines());
 }
 
-// Repeated elements reuse the match of the first of their name: the answer
-// must still follow the parent's type, the element's namespace and the
-// document.
-TEST(MemberMatching, RepeatedNamesFollowParentTypeNamespaceAndDocument) {
-  const DescriptorPtr descriptor = compileDescriptorFile("sets/parse/repeated-names.json");
-  ParseRun run(descriptor.get());
-  // Tags: v (in P) 2, w 3, v (in Q) 4, p 5, q 6.
-  const Lines expected = {
-      "startElement(5, 3, -, 4, 0, -1, 4, 3)",
-      "startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(Integer:1, -, -1, -1)", "endElement(2, -)",
-      // The same name outside the member's namespace is no member.
-      R"(startElement("v", "", 0, -, -1, -1))", R"(data(String:"2", -, -1, -1))", R"(endElement("v", "", -))",
-      "startElement(2, 1, -, 1, 0, -1, 1, 0)", "data(Integer:3, -, -1, -1)", "endElement(2, -)",
-      "endElement(5, -)",
-      "startElement(6, 3, -, 5, 0, -1, 5, 4)",
-      "startElement(4, 1, -, 3, 0, -1, 3, 2)", R"(data(String:"4", -, -1, -1))", "endElement(4, -)",
-      "endElement(6, -)",
-  };
-  EXPECT_EQ(inner(run.parse(R"(<m xmlns="urn:r"><p><v>1</v><v xmlns="">2</v><v>3</v></p><q><v>4</v></q></m>)")),
-            expected);
-  // A new document declares its element names anew.
-  const Lines second = inner(run.parse(R"(<m xmlns="urn:r"><q><w>5</w></q></m>)"));
-  ASSERT_EQ(second.size(), 5u);
-  EXPECT_EQ(second[1], "startElement(3, 1, -, 2, 0, -1, 2, 1)");
-}
+INSTANTIATE_TEST_SUITE_P(Documents, InnerEventsTest, ::testing::ValuesIn(dataCases("traces/member-matching.txt")),
+                         [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
