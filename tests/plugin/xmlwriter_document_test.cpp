@@ -125,76 +125,28 @@ TEST(XMLWriterDocument, EmptyTreeWritesNothing) {
 namespace {
 
 std::string documentSet(const std::string& properties, const std::string& extra = "") {
-  return R"({ "name": "Doc", )" + extra + R"( "properties": { )" + properties + R"( },
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [ { "name": "a", "type": "string" } ] } } ] })";
+  return dataText("sets/write/document.json", {{"@PROPERTIES@", properties}, {"@EXTRA@", extra}});
 }
 
-std::string writeWith(const std::string& set, const WorkerInfoPtr& startInfo = WorkerInfoPtr(), long ccsid = 1208) {
-  const DescriptorPtr descriptor = compileDescriptor(set);
-  MessageTree tree;
-  TreeMaker make(tree, descriptor.get());
-  make.member(make.tag(nullptr, u"msg"), u"a", str(u"1"));
-  tree.setStartMsgInfo(startInfo);
-  WriteRun run(descriptor.get());
-  run.prop(MI_CCSID_STR, ccsid);
-  return maskTimeStamp(run.text(tree));
-}
+// tests/data/write/document-starts.txt: message sets, start records and the
+// documents' starts.
+class XMLWriterDocumentStarts : public testing::TestWithParam<DataCase> {};
 
 }  // namespace
 
-TEST(XMLWriterDocumentStart, MessageSetDecidesTheDeclaration) {
-  EXPECT_EQ(writeWith(documentSet(R"("standalone": "yes")")),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><msg><a>1</a></msg>");
-  EXPECT_EQ(writeWith(documentSet(R"("xmlVersion": "1.1", "suppressXmlEncoding": true)")),
-            "<?xml version=\"1.1\"?><msg><a>1</a></msg>");
-  // The parser's version holds unless the message set names one; its
-  // standalone value gives way to the message set's.
-  const auto read11 = startRecord({{eStartMsgVersion, str(u"1.1")}, {eStartMsgStandalone, str(u"no")}});
-  EXPECT_EQ(writeWith(documentSet(""), read11), "<?xml version=\"1.1\" encoding=\"UTF-8\"?><msg><a>1</a></msg>");
-  EXPECT_EQ(writeWith(documentSet(R"("xmlVersion": "1.0")"), read11),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><msg><a>1</a></msg>");
+TEST_P(XMLWriterDocumentStarts, FollowTheMessageSetAndTheParsersRecord) {
+  const DataCase& c = GetParam();
+  const DescriptorPtr descriptor = compileDescriptor(documentSet(c["properties"], c.fields.count("extra") ? c["extra"] : ""));
+  MessageTree tree;
+  if (c.fields.count("start"))
+    treeFromJson(R"({"format": "message-tree", "version": 1, "startMessage": )" + c["start"] + "}", tree);
+  TreeMaker make(tree, descriptor.get());
+  make.member(make.tag(nullptr, u"msg"), u"a", str(u"1"));
+  EXPECT_EQ(maskTimeStamp(WriteRun(descriptor.get()).text(tree)), c.text);
 }
 
-TEST(XMLWriterDocumentStart, SuppressedDeclarationStillLeavesPrefixDocTypeAndComment) {
-  EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false,
-                                     "suppressTimestampComment": false)"),
-                      startRecord({{eStartMsgPrefixText, str(u"<!--c-->")}})),
-            "<!--c--><!DOCTYPE msg><!--VRK Generated XML Output on :TIME--><msg><a>1</a></msg>");
-}
-
-TEST(XMLWriterDocumentStart, DocTypeComesFromTheDictionaryUnlessTheParserKeptASubset) {
-  const std::string set = documentSet(R"("suppressXmlDeclaration": true, "suppressDoctype": false,
-      "doctypeSystemId": "s.dtd", "doctypePublicId": "-//P", "doctypeText": "<!ENTITY d 'dict'>")");
-  EXPECT_EQ(writeWith(set), "<!DOCTYPE msg PUBLIC \"-//P\" \"s.dtd\" [<!ENTITY d 'dict'>]><msg><a>1</a></msg>");
-  // Identifiers from the parser do not count when there is a dictionary; its subset does.
-  EXPECT_EQ(writeWith(set, startRecord({{eStartMsgSystemId, str(u"other.dtd")},
-                                        {eStartMsgInternalSubset, str(u"<!ENTITY p 'parsed'>")}})),
-            "<!DOCTYPE msg PUBLIC \"-//P\" \"s.dtd\" [<!ENTITY p 'parsed'>]><msg><a>1</a></msg>");
-}
-
-TEST(XMLWriterDocumentStart, RootWrapperCarriesItsAttributeTextAndDependencies) {
-  const std::string properties = R"("suppressXmlDeclaration": true, "rootTagName": "Batch version=\"2\" a='&'",
-                                    "enableVersioningSupport": true)";
-  EXPECT_EQ(writeWith(documentSet(properties, R"("dependencies": ["core", "ext", "local"],)")),
-            "<Batch version=\"2\" a='&' xmlns=\"http://www.wfhost.invalid/namespaces/core\" "
-            "xmlns:N1=\"http://www.wfhost.invalid/namespaces/core-ext\" "
-            "xmlns:N2=\"http://www.wfhost.invalid/namespaces/ext-local\"><msg><a>1</a></msg></Batch>");
-  // Single-project mode: the last dependency is the default namespace.
-  EXPECT_EQ(
-      writeWith(documentSet(properties, R"("identification": { "mode": 1 }, "dependencies": ["core", "local"],)")),
-      "<Batch version=\"2\" a='&' xmlns=\"http://www.wfhost.invalid/namespaces/local\"><msg><a>1</a></msg></Batch>");
-}
-
-TEST(XMLWriterDocumentStart, RootTagNameShapes) {
-  const std::pair<std::string, std::string> cases[] = {
-      {R"("enableVersioningSupport": true, "rootTagName": "Batch")", "<Batch><msg><a>1</a></msg></Batch>"},
-      {R"("enableVersioningSupport": true, "rootTagName": "Batch ")", "<Batch><msg><a>1</a></msg></Batch>"},
-      {R"("enableVersioningSupport": true, "rootTagName": "Batch  x")", "<Batch  x><msg><a>1</a></msg></Batch>"},
-      // The DOCTYPE names the wrapper.
-      {R"("suppressDoctype": false, "rootTagName": "B x='1'")", "<!DOCTYPE B><B x='1'><msg><a>1</a></msg></B>"}};
-  for (const auto& [properties, expected] : cases)
-    EXPECT_EQ(writeWith(documentSet(R"("suppressXmlDeclaration": true, )" + properties)), expected) << properties;
-}
+INSTANTIATE_TEST_SUITE_P(MessageSets, XMLWriterDocumentStarts, testing::ValuesIn(dataCases("write/document-starts.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 TEST(XMLWriterDocumentStart, MessageElementOverridesTheMessageSet) {
   const DescriptorPtr descriptor = compileDescriptorFile("sets/write/message-overrides-set.json");
