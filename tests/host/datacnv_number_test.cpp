@@ -13,17 +13,6 @@
 
 namespace {
 
-TEST(DataCnvInteger, Int32RangeIsChecked) {
-  const DataCnv cnv = handlerDataCnv();
-  auto toInt32 = [&](std::u16string_view text) {
-    return cnv.StrToInt32(text.data(), text.size(), 3, DataCnv::US_MINUS, DataCnv::US_PLUS, 0, 1, u'0', true);
-  };
-  EXPECT_EQ(toInt32(u"2147483647").getIntegerValue(), INT32_MAX);
-  EXPECT_EQ(toInt32(u"-2147483648").getIntegerValue(), INT32_MIN);
-  expectConversionError([&] { toInt32(u"2147483648"); }, "32-bit integer", u"2147483648");
-  expectConversionError([&] { toInt32(u"-2147483649"); }, "32-bit integer", u"-2147483649");
-}
-
 TEST(DataCnvInteger, SignModesTrimAndStrict) {
   const DataCnv cnv = handlerDataCnv();
   auto read = [&](std::u16string_view text, long signMode, long trim, long justification, char16_t pad, bool strict) {

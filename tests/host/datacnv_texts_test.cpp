@@ -44,6 +44,10 @@ std::u16string writtenBack(const DataCnv& cnv, const std::string& kind, std::u16
   ZelWstring out;
   if (kind == "Int64") {
     cnv.StrFromInt64(toInt64(cnv, text).getIntegerValue(), out);
+  } else if (kind == "Int32") {
+    const PWFData value = cnv.StrToInt32(text.data(), text.size(), DataCnv::SIGN_LEADING, DataCnv::US_MINUS,
+                                         DataCnv::US_PLUS, 0, DataCnv::JUSTIFY_RIGHT, u'0', true);
+    cnv.StrFromInt64(value.getIntegerValue(), out);
   } else if (kind == "Double") {
     cnv.StrFromDbl(cnv.StrToDbl(text.data(), text.size()).getFloatValue(), out);
   } else if (kind == "Decimal") {
