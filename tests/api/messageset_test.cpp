@@ -5,13 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-TEST(MessageSets, ADictionaryFileLoadsTheSameMessageSet) {
+// A dictionary's bytes, from a file or given, load the same message set;
+// cut short, or an empty file (no dictionary, not the set without one),
+// they are a format error.
+TEST(MessageSets, ADictionaryFileLoadsTheSameMessageSetACorruptOneIsAFormatError) {
   const ScratchFolder folder;
   const std::vector<std::uint8_t> bytes = kindsMessageSet().dictionaryBytes();
   ASSERT_FALSE(bytes.empty());
@@ -24,6 +26,11 @@ TEST(MessageSets, ADictionaryFileLoadsTheSameMessageSet) {
     EXPECT_EQ(textOf(loaded.write(message)), textOf(kindsMessageSet().write(kindsMessage())));
     EXPECT_EQ(loaded.toJson(message), kindsMessageSet().toJson(kKindsDocument.data(), kKindsDocument.size()));
   }
+  const std::string cut = folder.write("cut.dict", std::string(bytes.begin(), bytes.begin() + bytes.size() / 2));
+  for (const std::string& bad : {cut, folder.write("empty.dict", "")})
+    EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(bad); }).key(), "CP_DICTIONARY_FORMAT_ERROR") << bad;
+  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::fromDictionaryBytes({bytes.begin(), bytes.begin() + 9}); }).key(),
+            "CP_DICTIONARY_FORMAT_ERROR");
 }
 
 TEST(MessageSets, AMessageSetSourceCompiles) {
@@ -85,17 +92,5 @@ TEST_P(MessageSetErrors, NameTheFileAndTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(Sources, MessageSetErrors, testing::ValuesIn(dataCases("api/message-set-errors.txt")),
                          [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
-
-TEST(MessageSets, ACorruptDictionaryIsAFormatError) {
-  const ScratchFolder folder;
-  const std::vector<std::uint8_t> bytes = kindsMessageSet().dictionaryBytes();
-  const std::string file = folder.write("cut.dict", std::string(bytes.begin(), bytes.begin() + bytes.size() / 2));
-  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(file); }).key(), "CP_DICTIONARY_FORMAT_ERROR");
-  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::fromDictionaryBytes({bytes.begin(), bytes.begin() + 9}); }).key(),
-            "CP_DICTIONARY_FORMAT_ERROR");
-  // An empty file is no dictionary, not the set without one.
-  const std::string empty = folder.write("empty.dict", "");
-  EXPECT_EQ(errorOf([&] { wfxml::MessageSet::load(empty); }).key(), "CP_DICTIONARY_FORMAT_ERROR");
-}
 
 }  // namespace

@@ -42,24 +42,22 @@ TEST_P(BufferedWstringTest, CopyMoveAndAssignKeepTheText) {
   EXPECT_TRUE(plain.empty());
 }
 
-TEST_P(BufferedWstringTest, AppendingItselfDoublesTheText) {
+// Appending itself or a part of itself (possibly moving the buffer),
+// assigning its own tail, erasing.
+TEST_P(BufferedWstringTest, OwnTextAsSourceAndErase) {
   const std::u16string text = longText(GetParam());
   ZelBufferedWstring<8> s(text);
   s.append(s);
   EXPECT_EQ(s.view(), text + text);
-  s.append(s.c_str() + 1, 2);  // a part of itself, possibly moving the buffer
-  EXPECT_EQ(s.view(), text + text + (text + text).substr(1, 2));
-}
-
-TEST_P(BufferedWstringTest, AssignFromOwnTailAndErase) {
-  const std::u16string text = longText(GetParam());
-  ZelBufferedWstring<8> s(text);
-  s.assign(s.c_str() + 2, text.size() - 2);
-  EXPECT_EQ(s.view(), text.substr(2));
+  s.append(s.c_str() + 1, 2);
+  const std::u16string doubled = text + text + (text + text).substr(1, 2);
+  EXPECT_EQ(s.view(), doubled);
+  s.assign(s.c_str() + 2, doubled.size() - 2);
+  EXPECT_EQ(s.view(), doubled.substr(2));
   s.erase(1, 3);
-  EXPECT_EQ(s.view(), text.substr(2).erase(1, 3));
-  s.erase(100);
-  EXPECT_EQ(s.view(), text.substr(2).erase(1, 3));
+  EXPECT_EQ(s.view(), doubled.substr(2).erase(1, 3));
+  s.erase(100);  // beyond the end: nothing
+  EXPECT_EQ(s.view(), doubled.substr(2).erase(1, 3));
 }
 
 INSTANTIATE_TEST_SUITE_P(InlineAndHeap, BufferedWstringTest, ::testing::Values(4, 8, 9, 40), ReadableName());
