@@ -16,12 +16,8 @@ namespace {
 // msg > one string member, named and rendered as given, in namespace urn:n
 // when namespaced.
 std::string oneMemberSet(const std::string& name, const std::string& render, bool namespaced) {
-  return R"({ "name": "One",
-    "namespaces": [ { "uri": "urn:n", "prefix": "n" } ],
-    "properties": { "suppressXmlDeclaration": true, "suppressTimestampComment": true },
-    "elements": [ { "name": "msg", "class": "message", "type": { "members": [
-      { "name": ")" + name + R"(", )" + (namespaced ? R"("namespace": "urn:n", )" : "") +
-         R"("type": "string", "render": ")" + render + R"(" } ] } } ] })";
+  return dataText("sets/write/one-member.json",
+                  {{"@NAME@", name}, {"@RENDER@", render}, {"@NAMESPACE@", namespaced ? R"("namespace": "urn:n", )" : ""}});
 }
 
 // msg > its one member with the value "x".

@@ -65,51 +65,38 @@ TEST(XMLWriterDocument, ParserRecordsComeBackWithoutDictionary) {
             "<order><item>Cup &amp; saucer</item></order>");
 }
 
-// Byte-order marks and encoding names per code page, without dictionary:
-// the output equals the expected text converted on its own.
-struct CodePageCase {
-  long ccsid;
-  long encoding;        // -1: not set
-  std::string mark;     // hex
-  const char16_t* encodingName;
-};
-
-void PrintTo(const CodePageCase& c, std::ostream* os) { *os << "ccsid " << c.ccsid << " encoding " << c.encoding; }
-
-class XMLWriterCodePages : public testing::TestWithParam<CodePageCase> {};
+// tests/data/write/code-pages.txt: byte-order marks and encoding names per
+// code page, without dictionary; the output equals the expected text
+// converted on its own.
+class XMLWriterCodePages : public testing::TestWithParam<DataCase> {};
 
 TEST_P(XMLWriterCodePages, MarkAndDeclarationFollowTheOutputSettings) {
-  const CodePageCase& c = GetParam();
+  const DataCase& c = GetParam();
+  const auto number = [&c](const char* key) { return c.fields.count(key) ? std::stol(c[key]) : -1L; };
+  const std::string mark = c.fields.count("mark") ? c["mark"] : "";
   MessageTree tree;
   buildOrder(tree);
   WriteRun run;
-  run.prop(MI_CCSID_STR, c.ccsid);
-  if (c.encoding >= 0) run.prop(MI_ENCODING_STR, c.encoding);
+  run.prop(MI_CCSID_STR, number("ccsid"));
+  if (number("encoding") >= 0) run.prop(MI_ENCODING_STR, number("encoding"));
   WritableBitstreamBuffer out;
   const std::vector<std::uint8_t> written = run.bytes(tree, out);
 
-  const long endian = c.encoding >= 0 && (c.encoding & 0xF) == 2 ? 1 : 2;
+  const long endian = number("encoding") >= 0 && (number("encoding") & 0xF) == 2 ? 1 : 2;
   std::u16string declaration = u"<?xml version=\"1.0\"";
-  if (*c.encodingName) declaration += std::u16string(u" encoding=\"") + c.encodingName + u"\"";
+  if (c.fields.count("name")) declaration += u" encoding=\"" + std::u16string(ZelWstring::fromUtf8(c["name"]).view()) + u"\"";
   declaration += u"?><order>";
   WritableBitstreamBuffer expected;
-  TextBufferWriter text(&expected, c.ccsid, endian);
+  TextBufferWriter text(&expected, number("ccsid"), endian);
   text.appendStr(declaration.data(), declaration.size());
   text.flush();
-  EXPECT_EQ(hexOf(written).substr(0, c.mark.size()), c.mark);
-  const std::vector<std::uint8_t> rest(written.begin() + static_cast<long>(c.mark.size() / 2), written.end());
+  EXPECT_EQ(hexOf(written).substr(0, mark.size()), mark);
+  const std::vector<std::uint8_t> rest(written.begin() + static_cast<long>(mark.size() / 2), written.end());
   EXPECT_EQ(hexOf(rest).substr(0, 2 * expected.getLength()), hexOf(expected.bytes()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Marks, XMLWriterCodePages,
-                         testing::Values(CodePageCase{1208, -1, "", u""}, CodePageCase{1200, -1, "feff", u""},
-                                         CodePageCase{1200, 546, "fffe", u""},
-                                         CodePageCase{13488, 273, "feff", u"UTF-16"},
-                                         CodePageCase{17584, 546, "fffe", u"UTF-16"},
-                                         CodePageCase{1232, 546, "fffe0000", u"ISO-10646-UCS-4"},
-                                         CodePageCase{1232, 785, "0000feff", u"ISO-10646-UCS-4"},
-                                         CodePageCase{500, -1, "", u"IBM500"}, CodePageCase{37, 546, "", u"IBM037"},
-                                         CodePageCase{819, -1, "", u"IBM819"}), ReadableName());
+INSTANTIATE_TEST_SUITE_P(Marks, XMLWriterCodePages, testing::ValuesIn(dataCases("write/code-pages.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 TEST(XMLWriterDocument, EmptyTreeWritesNothing) {
   MessageTree tree;

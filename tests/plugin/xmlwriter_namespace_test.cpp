@@ -146,47 +146,27 @@ TEST(XMLWriterNamespaces, NamespacesWhereTheMessageSetHasNoneEndTheWrite) {
 }
 
 // ---------------------------------------------------------------------------
-// ID and value attributes in namespaces: a prefix that is new is declared in
-// the start tag before the attribute that uses it, with one blank each.
+// ID and value attributes in namespaces (tests/data/write/attribute-namespaces.txt).
 
 namespace {
-struct AttributeNamespaceCase {
-  const char* label;
-  const char* policy;     // "namespaceDeclarationPolicy" of the message
-  const char* idSpace;    // "idAttributeNamespace" of amt
-  std::string expected;
-};
-
-void PrintTo(const AttributeNamespaceCase& c, std::ostream* os) { *os << c.label; }
-
-class XMLWriterAttributeNamespaces : public testing::TestWithParam<AttributeNamespaceCase> {};
+class XMLWriterAttributeNamespaces : public testing::TestWithParam<DataCase> {};
 }  // namespace
 
 TEST_P(XMLWriterAttributeNamespaces, DeclaresANewPrefixBeforeTheAttribute) {
-  const AttributeNamespaceCase& c = GetParam();
-  const DescriptorPtr descriptor = compileDescriptor(
-      dataText("sets/write/attribute-namespaces.json", {{"@POLICY@", c.policy}, {"@ID_NAMESPACE@", c.idSpace}}));
+  const DataCase& c = GetParam();
+  const DescriptorPtr descriptor =
+      compileDescriptor(dataText("sets/write/attribute-namespaces.json", {{"@POLICY@", c["policy"]}, {"@ID_NAMESPACE@", c["id"]}}));
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
   TreeElement& msg = make.tag(nullptr, u"msg");
   make.member(msg, u"cur", str(u"5"));
   make.member(msg, u"amt", PWFData::makeDecimal(ZelWstring(u"1.5")));
   const std::string xml = WriteRun(descriptor.get()).text(tree);
-  EXPECT_EQ(xml, c.expected);
+  EXPECT_EQ(xml, c.text);
   // And the parser reads it back.
   EXPECT_NO_THROW(parsetest::ParseRun(descriptor.get()).parse(xml));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Policies, XMLWriterAttributeNamespaces,
-    testing::Values(
-        AttributeNamespaceCase{"AtFirstUseIdAndValueInDifferentNamespaces", "atFirstUse", "r",
-                               "<msg><cur xmlns:q=\"urn:q\" q:code=\"5\"></cur>"
-                               "<amt xmlns:r=\"urn:r\" r:kind=\"net\" xmlns:q=\"urn:q\" q:value=\"1.5\"></amt></msg>"},
-        AttributeNamespaceCase{"AtFirstUseIdAndValueInOneNamespace", "atFirstUse", "q",
-                               "<msg><cur xmlns:q=\"urn:q\" q:code=\"5\"></cur>"
-                               "<amt xmlns:q=\"urn:q\" q:kind=\"net\" q:value=\"1.5\"></amt></msg>"},
-        AttributeNamespaceCase{"AllOnMessage", "allOnMessage", "r",
-                               "<msg xmlns:q=\"urn:q\" xmlns:r=\"urn:r\"><cur q:code=\"5\"></cur>"
-                               "<amt r:kind=\"net\" q:value=\"1.5\"></amt></msg>"}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Policies, XMLWriterAttributeNamespaces,
+                         testing::ValuesIn(dataCases("write/attribute-namespaces.txt")),
+                         [](const auto& info) { return info.param.label; });
