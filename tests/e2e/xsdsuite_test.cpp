@@ -16,6 +16,7 @@
 #include "corpora/corpussupport.h"
 #include "corpora/xsdsuite.h"
 #include "e2esupport.h"
+#include "testdata.h"
 #include "treeroundtrip.h"
 
 #include "xsdimporter.h"
@@ -330,16 +331,7 @@ public:
     document("builtin-list.ENTITIES", "blanks", " pic\tpic ");
   }
 
-  std::string schema() const {
-    return std::string("<?xml version='1.0'?>\n<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' xmlns:g='") +
-           kGeneratedNamespace + "' targetNamespace='" + kGeneratedNamespace +
-           "'>\n"
-           "<xs:simpleType name='intList'><xs:list itemType='xs:int'/></xs:simpleType>\n"
-           "<xs:simpleType name='dateOrNumber'><xs:union memberTypes='xs:date xs:decimal xs:boolean'/></xs:simpleType>\n"
-           "<xs:simpleType name='unionList'><xs:list><xs:simpleType><xs:union memberTypes='xs:int xs:boolean'/>"
-           "</xs:simpleType></xs:list></xs:simpleType>\n" +
-           declarations_ + "</xs:schema>\n";
-  }
+  std::string schema() const { return dataText("xsd/generated-datatypes.xsd", {{"@DECLARATIONS@", declarations_}}); }
   const std::vector<GeneratedDocument>& documents() const { return documents_; }
 
 private:

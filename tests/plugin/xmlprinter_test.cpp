@@ -5,9 +5,11 @@
 #include "zelexception.h"
 #include "host/test_support.h"
 #include "paramname.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -159,29 +161,22 @@ INSTANTIATE_TEST_SUITE_P(CodePages, ByteOrderMark,
                                            Mark{1236, -1, ""}, Mark{1208, 2, ""}, Mark{1208, 1, ""},
                                            Mark{500, 2, ""}), ReadableName());
 
-TEST(XMLPrinterDocType, ShapesFollowTheIdentifiersGiven) {
-  const struct {
-    const char16_t* publicId;
-    const char16_t* systemId;
-    const char16_t* subset;
-    bool newLines;
-    const char* expected;
-  } cases[] = {
-      {nullptr, nullptr, nullptr, false, "<!DOCTYPE doc>"},
-      {u"", u"", u"", true, "<!DOCTYPE doc>"},
-      {u"-//P//EN", nullptr, nullptr, false, "<!DOCTYPE doc>"},
-      {u"-//P//EN", u"", nullptr, false, "<!DOCTYPE doc>"},
-      {nullptr, u"doc.dtd", nullptr, false, "<!DOCTYPE doc SYSTEM \"doc.dtd\">"},
-      {u"-//P//EN", u"doc.dtd", nullptr, false, "<!DOCTYPE doc PUBLIC \"-//P//EN\" \"doc.dtd\">"},
-      {nullptr, nullptr, u"<!ENTITY e \"&lt;\">", false, "<!DOCTYPE doc [<!ENTITY e \"&lt;\">]>"},
-      {nullptr, u"s", u"<!ELEMENT doc ANY>", true, "<!DOCTYPE doc SYSTEM \"s\" [\n<!ELEMENT doc ANY>\n]>"},
-  };
-  for (const auto& c : cases) {
-    Utf8Output output(256);
-    XMLPrinter::outputDocType(&output.writer, u"doc", c.publicId, c.systemId, c.subset, c.newLines);
-    EXPECT_EQ(output.pending(), c.expected);
-  }
+// tests/data/doctypes.txt: identifiers and the DOCTYPE they give.
+class XMLPrinterDocType : public ::testing::TestWithParam<DataCase> {};
+
+TEST_P(XMLPrinterDocType, ShapesFollowTheIdentifiersGiven) {
+  const DataCase& c = GetParam();
+  std::map<std::string, std::u16string> given;
+  for (const char* key : {"public", "system", "subset"})
+    if (c.fields.count(key)) given[key] = ZelWstring::fromUtf8(c[key]).view();
+  const auto text = [&given](const char* key) { return given.count(key) ? given[key].c_str() : nullptr; };
+  Utf8Output output(256);
+  XMLPrinter::outputDocType(&output.writer, u"doc", text("public"), text("system"), text("subset"), c.fields.count("lines"));
+  EXPECT_EQ(output.pending(), c.text);
 }
+
+INSTANTIATE_TEST_SUITE_P(Identifiers, XMLPrinterDocType, ::testing::ValuesIn(dataCases("doctypes.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 TEST(XMLPrinterCData, TextIsWrittenUnchanged) {
   Utf8Output output(64);
