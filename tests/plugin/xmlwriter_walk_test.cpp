@@ -7,10 +7,10 @@
 #include "xmlworkerutility.h"
 #include "xmlwriter.h"
 #include "host/test_support.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 #include <string>
 
@@ -91,134 +91,27 @@ TEST(XMLWriterFailures, SelfDefiningNameThatIsNoXmlNameEndsTheWrite) {
   }
 }
 
-TEST(XMLWriterFailures, EachMalformedTreeHasItsError) {
-  struct Case {
-    const char* what;
-    std::function<void(MessageTree&, TreeMaker&)> build;
-    std::string cause;
-  };
-  const Case cases[] = {
-      {"named child rendered undefined",
-       [](MessageTree&, TreeMaker& make) {
-         TreeElement& msg = make.tag(nullptr, u"msg");
-         TreeElement& anonymousWithTag = make.anonymous(msg, str(u"x"));
-         anonymousWithTag.setTagId(7);
-       },
-       "erUndefined is only valid for anonymous fields"},
-      {"root rendered as an attribute", [](MessageTree&, TreeMaker& make) { make.named(nullptr, u"@a", str(u"1")); },
-       "Should never call writeTree on something that isn't rendered as an element"},
-      {"element prefix text not a string",
-       [](MessageTree&, TreeMaker& make) {
-         TreeElement& msg = make.tag(nullptr, u"msg");
-         WorkerInfoPtr record(new XMLWorkerInfo());
-         record->setProperty(0, PWFData::makeInteger(1));
-         make.member(msg, u"text", str(u"x")).setEndInfo(record);
-       },
-       "Prefix must be a string."},
-      {"message prefix text not a string",
-       [](MessageTree& tree, TreeMaker& make) {
-         make.tag(nullptr, u"msg");
-         WorkerInfoPtr record(new XMLStartMsgInfo());
-         record->setProperty(eStartMsgPrefixText, PWFData::makeBoolean(true));
-         tree.setStartMsgInfo(record);
-       },
-       "Prefix must be a string."},
-      {"internal subset not a string",
-       [](MessageTree& tree, TreeMaker& make) {
-         make.tag(nullptr, u"msg");
-         WorkerInfoPtr record(new XMLStartMsgInfo());
-         record->setProperty(eStartMsgInternalSubset, PWFData::makeInteger(5));
-         tree.setStartMsgInfo(record);
-       },
-       "Internal subset must be a string."},
-  };
-  const DescriptorPtr withDocType = compileDescriptorFile("sets/write/with-doctype.json");
-  for (const Case& c : cases) {
-    MessageTree tree;
-    TreeMaker make(tree, withDocType.get());
-    c.build(tree, make);
-    expectInternalError(WriteRun(withDocType.get()).failure(tree), c.cause);
-  }
-}
+// tests/data/write/leaves.txt (each leaf shape and its output) and
+// write/malformed-trees.txt (each malformed tree and the cause of its error).
+class XMLWriterTrees : public testing::TestWithParam<DataCase> {};
 
-// Leaves and attributes of defined members are written the short way when
-// nothing about them needs their item; each thing that does must still be
-// written. The member "text" (a leaf) or "id" (an attribute) is shaped.
-struct LeafCase {
-  const char* what;
-  std::u16string_view member;
-  std::function<void(MessageTree&, TreeMaker&, TreeElement& leaf)> shape;
-  std::string expected;
-};
-
-class XMLWriterLeaves : public testing::TestWithParam<LeafCase> {};
-
-TEST_P(XMLWriterLeaves, WriteEverythingAroundTheirValue) {
+TEST_P(XMLWriterTrees, AreWrittenOrEndWithTheirError) {
+  const DataCase& c = GetParam();
   MessageTree tree;
-  TreeMaker make(tree, &simpleDescriptor());
-  TreeElement& msg = make.tag(nullptr, u"msg");
-  make.member(msg, u"flag", PWFData::makeBoolean(true));
-  GetParam().shape(tree, make, make.member(msg, GetParam().member, str(u"a<\"b")));
-  make.member(msg, u"text", str(u"z"));
+  treeFromJson(c.text, tree);
+  if (c.fields.count("cause")) {
+    const DescriptorPtr withDocType = compileDescriptorFile("sets/write/with-doctype.json");
+    return expectInternalError(WriteRun(withDocType.get()).failure(tree), c["cause"]);
+  }
   WriteRun run(&simpleDescriptor());
   run.prop(MI_SUBTREEBITSTREAM_STR, 1);
-  EXPECT_EQ(run.text(tree), GetParam().expected);
+  EXPECT_EQ(run.text(tree), c["expected"]);
 }
 
-namespace {
-void noShape(MessageTree&, TreeMaker&, TreeElement&) {}
-}  // namespace
-
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, XMLWriterLeaves,
-    testing::Values(
-        LeafCase{"plain", u"text", noShape, "<msg><flag>true</flag><text>a&lt;&quot;b</text><text>z</text></msg>"},
-        LeafCase{"comment before the tag", u"text",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setStartInfo(prefixRecord(u"<!--1-->")); },
-                 "<msg><flag>true</flag><!--1--><text>a&lt;&quot;b</text><text>z</text></msg>"},
-        LeafCase{"instruction before the value", u"text",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setDataInfo(prefixRecord(u"<?p 2?>")); },
-                 "<msg><flag>true</flag><text><?p 2?>a&lt;&quot;b</text><text>z</text></msg>"},
-        LeafCase{"comment before the end tag", u"text",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setEndInfo(prefixRecord(u"<!--3-->")); },
-                 "<msg><flag>true</flag><text>a&lt;&quot;b<!--3--></text><text>z</text></msg>"},
-        LeafCase{"null value", u"text",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeNull(eLogicalString)); },
-                 "<msg><flag>true</flag><text></text><text>z</text></msg>"},
-        LeafCase{"no value", u"text", [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
-                 "<msg><flag>true</flag><text></text><text>z</text></msg>"},
-        LeafCase{"value of another type", u"text",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeInteger(-7)); },
-                 "<msg><flag>true</flag><text>-7</text><text>z</text></msg>"},
-        LeafCase{"child text after its value", u"text",
-                 [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.anonymous(leaf, str(u"&c")); },
-                 "<msg><flag>true</flag><text>a&lt;&quot;b&amp;c</text><text>z</text></msg>"},
-        LeafCase{"child element", u"text",
-                 [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.named(&leaf, u"i", str(u"1")); },
-                 "<msg><flag>true</flag><text>a&lt;&quot;b<i>1</i></text><text>z</text></msg>"},
-        LeafCase{"attribute child", u"text",
-                 [](MessageTree&, TreeMaker& make, TreeElement& leaf) { make.named(&leaf, u"@k", str(u"v")); },
-                 "<msg><flag>true</flag><text k=\"v\">a&lt;&quot;b</text><text>z</text></msg>"},
-        LeafCase{"plain attribute", u"id", noShape,
-                 "<msg id=\"a&lt;&quot;b\"><flag>true</flag><text>z</text></msg>"},
-        LeafCase{"attribute with a record before the value", u"id",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setDataInfo(prefixRecord(u"2")); },
-                 "<msg id=\"2a&lt;&quot;b\"><flag>true</flag><text>z</text></msg>"},
-        LeafCase{"attribute with a null value", u"id",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeNull(eLogicalString)); },
-                 "<msg id=\"\"><flag>true</flag><text>z</text></msg>"},
-        LeafCase{"attribute without value", u"id",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData()); },
-                 "<msg><flag>true</flag><text>z</text></msg>"},
-        LeafCase{"attribute with a value of another type", u"id",
-                 [](MessageTree&, TreeMaker&, TreeElement& leaf) { leaf.setValue(PWFData::makeFloat(0.5)); },
-                 "<msg id=\"0.5\"><flag>true</flag><text>z</text></msg>"}),
-    [](const testing::TestParamInfo<LeafCase>& info) {
-      std::string name;
-      for (const char* c = info.param.what; *c; ++c)
-        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Leaves, XMLWriterTrees, testing::ValuesIn(dataCases("write/leaves.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Malformed, XMLWriterTrees, testing::ValuesIn(dataCases("write/malformed-trees.txt")),
+                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
 // ---------------------------------------------------------------------------
 // Depth: the walk recurses once per level and stops with an error in time.
