@@ -1,10 +1,13 @@
 #include "zelwstring.h"
 #include "paramname.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 std::u16string longText(std::size_t n) {
@@ -106,28 +109,24 @@ TEST(ZelWstringTest, MutableBuffersAreCopiedLikeConstOnes) {
   EXPECT_EQ(s.view(), u"abc");
 }
 
-struct Utf8Case {
-  const char* name;
-  std::string utf8;
-  std::u16string utf16;
-};
+// tests/data/utf8.txt: byte sequences and the units they read as.
+class Utf8ConversionTest : public ::testing::TestWithParam<DataCase> {};
 
-class Utf8ConversionTest : public ::testing::TestWithParam<Utf8Case> {};
+std::vector<unsigned> hexNumbers(const std::string& text) {
+  std::vector<unsigned> numbers;
+  std::istringstream in(text);
+  for (unsigned number; in >> std::hex >> number;) numbers.push_back(number);
+  return numbers;
+}
 
-TEST_P(Utf8ConversionTest, ReadsUtf8) { EXPECT_EQ(ZelWstring::fromUtf8(GetParam().utf8).view(), GetParam().utf16); }
+TEST_P(Utf8ConversionTest, ReadsUtf8) {
+  const std::vector<unsigned> bytes = hexNumbers(GetParam()["bytes"]), units = hexNumbers(GetParam()["units"]);
+  EXPECT_EQ(ZelWstring::fromUtf8(std::string(bytes.begin(), bytes.end())).view(),
+            std::u16string(units.begin(), units.end()));
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, Utf8ConversionTest,
-    ::testing::Values(Utf8Case{"Ascii", "abc", u"abc"}, Utf8Case{"TwoBytes", "caf\xc3\xa9", u"caf\u00e9"},
-                      Utf8Case{"ThreeBytes", "\xe2\x82\xac", u"\u20ac"},
-                      Utf8Case{"FourBytesBecomeAPair", "\xf0\x9f\x98\x80", u"\U0001F600"},
-                      Utf8Case{"TruncatedSequence", "a\xc3", u"a\ufffd"},
-                      Utf8Case{"StrayContinuation", "\x80x", u"\ufffdx"},
-                      Utf8Case{"EncodedSurrogate", "\xed\xa0\x80", u"\ufffd\ufffd\ufffd"},
-                      Utf8Case{"OverlongSlash", "\xc0\xaf", u"\ufffd\ufffd"},
-                      Utf8Case{"OverlongThreeBytes", "\xe0\x80\xaf", u"\ufffd\ufffd\ufffd"},
-                      Utf8Case{"BeyondUnicode", "\xf4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sequences, Utf8ConversionTest, ::testing::ValuesIn(dataCases("utf8.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 TEST(ZelWstringTest, WritesUtf8AndReplacesLoneSurrogates) {
   EXPECT_EQ(ZelWstring(u"caf\u00e9 \U0001F600").toUtf8(), "caf\xc3\xa9 \xf0\x9f\x98\x80");
