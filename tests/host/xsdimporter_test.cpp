@@ -5,6 +5,7 @@
 #include "zelexception.h"
 #include "host/test_support.h"
 #include "paramname.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -139,18 +140,16 @@ TEST(XsdImporterMessages, SubstitutionGroupMembersAreNoMessages) {
 // Each wildcard's processContents reaches its open type: the type's own
 // when the wildcard is all of its content, else its group member's; mixed
 // content (xs:anyType too, which is lax) keeps its text runs around a group.
-struct WildcardCase {
-  std::string element;
-  Composition composition;
-  ProcessContents processContents;
-};
-
-class XsdImporterWildcards : public ::testing::TestWithParam<WildcardCase> {};
+// The cases: tests/data/xsd/wildcard-types.txt.
+class XsdImporterWildcards : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(XsdImporterWildcards, CarryProcessContents) {
+  static const char* const kCompositions[] = {"Empty", "Sequence", "Choice", "All", "SimpleContent", "Mixed",
+                                              "OrderedMixed", "Open"};
+  static const char* const kContents[] = {"Strict", "Lax", "Skip"};
   static const MessageSet set = importData("wildcards.xsd").set;
-  const TypeDef& type = set.types.at(set.elements[elementNamed(set, GetParam().element)].type);
-  EXPECT_EQ(effectiveComposition(type), GetParam().composition);
+  const TypeDef& type = set.types.at(set.elements[elementNamed(set, GetParam().label)].type);
+  EXPECT_EQ(kCompositions[static_cast<int>(effectiveComposition(type))], GetParam()["composition"]);
   // Down the groups (a repeating sequence is one) to the wildcard's.
   const TypeDef* open = &type;
   for (bool deeper = true; deeper;) {
@@ -160,19 +159,11 @@ TEST_P(XsdImporterWildcards, CarryProcessContents) {
     if (deeper) open = &set.types.at(group->type);
   }
   ASSERT_EQ(effectiveComposition(*open), Composition::Open);
-  EXPECT_EQ(open->processContents, GetParam().processContents);
+  EXPECT_EQ(kContents[static_cast<int>(open->processContents)], GetParam()["contents"]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, XsdImporterWildcards,
-    ::testing::Values(WildcardCase{"byDefault", Composition::Open, ProcessContents::Strict},
-                      WildcardCase{"strictOnly", Composition::Open, ProcessContents::Strict},
-                      WildcardCase{"laxOnly", Composition::Open, ProcessContents::Lax},
-                      WildcardCase{"skipOnly", Composition::Open, ProcessContents::Skip},
-                      WildcardCase{"skipAfterHeader", Composition::Sequence, ProcessContents::Skip},
-                      WildcardCase{"mixedLax", Composition::OrderedMixed, ProcessContents::Lax},
-                      WildcardCase{"untyped", Composition::OrderedMixed, ProcessContents::Lax}),
-    [](const auto& info) { return info.param.element; });
+INSTANTIATE_TEST_SUITE_P(Kinds, XsdImporterWildcards, ::testing::ValuesIn(dataCases("xsd/wildcard-types.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 // An import is read with its importer, and naming the imported document as
 // well (in either order) changes nothing.
@@ -238,33 +229,24 @@ TEST(XsdImporterReaderLimits, AreWorkedAround) {
   EXPECT_NE(kept.find(R"([+\-]?[\-0-9]+|[a-z\--[b-y]]|[^\-])"), std::string::npos) << kept;
 }
 
-struct ErrorCase {
-  std::string name;
-  std::string file;
-  XsdImportOptions options;
-  std::string place;      // the start of the second insert
-  std::string component;  // in the second insert
-};
-
-class XsdImporterErrors : public ::testing::TestWithParam<ErrorCase> {};
+// The cases: tests/data/xsd/import-errors.txt.
+class XsdImporterErrors : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(XsdImporterErrors, NameTheFileAndThePlace) {
-  const ZelFatalException e = raisedBy<ZelFatalException>([&] { importData(GetParam().file, GetParam().options); });
+  const DataCase& c = GetParam();
+  XsdImportOptions options;
+  if (c.fields.count("messages")) options.messages = {c["messages"]};
+  const ZelFatalException e = raisedBy<ZelFatalException>([&] { importData(c["file"], options); });
   EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
-  if (GetParam().place != "message") {
-    EXPECT_NE(e.insertText(0).find(GetParam().file), std::string::npos);
+  if (c["place"] != "message") {
+    EXPECT_NE(e.insertText(0).find(c["file"]), std::string::npos);
   }
-  EXPECT_EQ(e.insertText(1).rfind(GetParam().place, 0), 0u) << e.insertText(1);
-  EXPECT_NE(e.insertText(1).find(GetParam().component), std::string::npos) << e.insertText(1);
+  EXPECT_EQ(e.insertText(1).rfind(c["place"], 0), 0u) << e.insertText(1);
+  EXPECT_NE(e.insertText(1).find(c["component"]), std::string::npos) << e.insertText(1);
   EXPECT_FALSE(e.insertText(2).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Schemas, XsdImporterErrors,
-    ::testing::Values(ErrorCase{"UndefinedType", "undefined-type.xsd", {}, "line 4", "in element 'b'"},
-                      ErrorCase{"NotASchema", "not-a-schema.xsd", {}, "line 2", ""},
-                      ErrorCase{"MissingFile", "missing.xsd", {}, "", ""},
-                      ErrorCase{"UnknownMessage", "features.xsd", {"", {"nosuch"}, "", {}}, "message", "nosuch"}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Schemas, XsdImporterErrors, ::testing::ValuesIn(dataCases("xsd/import-errors.txt")),
+                         [](const auto& info) { return info.param.label; });
 
 }  // namespace
