@@ -27,8 +27,8 @@ std::vector<KindText> kindTexts() {
   for (const auto& [kind, texts] : json.items()) {
     if (kind == "#") continue;
     auto add = [&](const std::string& text, const std::string& written, bool refused) {
-      cases.push_back({kind, refused ? texts.at("refusedAs").get<std::string>() : "",
-                       std::u16string(ZelWstring::fromUtf8(text).view()), std::u16string(ZelWstring::fromUtf8(written).view())});
+      const auto utf16 = [](const std::string& utf8) { return std::u16string(ZelWstring::fromUtf8(utf8).view()); };
+      cases.push_back({kind, refused ? texts.at("refusedAs").get<std::string>() : "", utf16(text), utf16(written)});
     };
     const nlohmann::json unchanged = texts.value("unchanged", nlohmann::json::array());
     const nlohmann::json rewritten = texts.value("written", nlohmann::json::object());

@@ -103,34 +103,26 @@ TEST(MessageSetCompiler, CompilingTwiceGivesTheSameBytes) {
 
 // A source's processContents of open content (strict when not given) reads
 // into the type and compiles to its content kind.
-struct ProcessContentsCase {
-  const char* label;
-  const char* field;  // in the open type's object
-  ProcessContents read;
-  std::int32_t contentKind;
-};
-
-class SourceProcessContents : public ::testing::TestWithParam<ProcessContentsCase> {};
+class SourceProcessContents : public ::testing::TestWithParam<std::pair<std::string, ProcessContents>> {};
 
 TEST_P(SourceProcessContents, ReadsIntoTheTypeAndCompilesToItsContentKind) {
-  const std::string source = std::string(R"({"name": "W", "types": [{"name": "Any", "composition": "open")") +
-                             GetParam().field + R"(}], "elements": [{"name": "m", "class": "message", "type": "Any"}]})";
-  EXPECT_EQ(parseMessageSetJson(source, "t.json").types.at(0).processContents, GetParam().read);
+  static const std::int32_t kContentKinds[] = {DictCodes::eContentOpen, DictCodes::eContentOpenLax,
+                                               DictCodes::eContentOpenSkip};
+  const auto& [given, read] = GetParam();
+  const std::string source = R"({"name": "W", "types": [{"name": "Any", "composition": "open")" +
+                             (given.empty() ? "" : R"(, "processContents": ")" + given + R"(")") +
+                             R"(}], "elements": [{"name": "m", "class": "message", "type": "Any"}]})";
+  EXPECT_EQ(parseMessageSetJson(source, "t.json").types.at(0).processContents, read);
   const auto dictionary = compileAndLoad(source);
   EXPECT_EQ(dictionary->getTypeCache().get(rowNamed(dictionary->getTypeDefs(), "Any")).contentKind,
-            GetParam().contentKind);
+            kContentKinds[static_cast<int>(read)]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Source, SourceProcessContents,
-    ::testing::Values(ProcessContentsCase{"Absent", "", ProcessContents::Strict, DictCodes::eContentOpen},
-                      ProcessContentsCase{"Strict", R"(, "processContents": "strict")", ProcessContents::Strict,
-                                          DictCodes::eContentOpen},
-                      ProcessContentsCase{"Lax", R"(, "processContents": "lax")", ProcessContents::Lax,
-                                          DictCodes::eContentOpenLax},
-                      ProcessContentsCase{"Skip", R"(, "processContents": "skip")", ProcessContents::Skip,
-                                          DictCodes::eContentOpenSkip}),
-    [](const auto& info) { return std::string(info.param.label); });
+    ::testing::Values(std::pair{"", ProcessContents::Strict}, std::pair{"strict", ProcessContents::Strict},
+                      std::pair{"lax", ProcessContents::Lax}, std::pair{"skip", ProcessContents::Skip}),
+    [](const auto& info) { return info.param.first.empty() ? "absent" : info.param.first; });
 
 struct BrokenModel {
   const char* label;
