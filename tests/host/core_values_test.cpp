@@ -14,13 +14,10 @@
 namespace {
 // A value's kind and its null are what every conversion and parse test reads
 // back; what they do not pin is how values compare.
-TEST(PWFDataTest, NothingIsNotANullOfTypeNone) {
+TEST(PWFDataTest, EqualityNeedsTheSameTypeAndValueNothingIsNotANull) {
   EXPECT_TRUE(PWFData().isNothing());
   EXPECT_FALSE(PWFData().isNull());
   EXPECT_EQ(PWFData::makeNull(eLogicalNone), PWFData());
-}
-
-TEST(PWFDataTest, EqualityNeedsTheSameTypeAndValue) {
   EXPECT_NE(PWFData::makeString(ZelWstring(u"1.50")), PWFData::makeDecimal(ZelWstring(u"1.50")));
   EXPECT_NE(PWFData::makeDecimal(ZelWstring(u"1.5")), PWFData::makeDecimal(ZelWstring(u"1.50")));
   EXPECT_NE(PWFData::makeNull(eLogicalInteger), PWFData::makeNull(eLogicalString));
