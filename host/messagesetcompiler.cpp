@@ -3,6 +3,7 @@
 #include "stddictionaryinfo.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -511,7 +512,8 @@ private:
     table.Create(1);
     DICTIONARY_IDENTIFICATION& record = *table[0];
     copyInline(record.messageSetName, set_.name);
-    copyInline(record.sourceName, sourceName);
+    // The file's name only: a dictionary does not depend on the folder it was compiled in.
+    copyInline(record.sourceName, std::filesystem::path(sourceName).filename().string());
     record.buildKind = DictCodes::eBuildCompiled;
     record.formatVersion = static_cast<std::int32_t>(set_.formatVersion);
     table.SetRowName(0, wide(set_.identificationName.empty() ? set_.name : set_.identificationName).c_str());

@@ -41,6 +41,27 @@ bool isNetworkLocation(const std::string& location) {
   return hasScheme(location) && location.compare(0, kFileScheme.size(), kFileScheme) != 0;
 }
 
+void makeLocationsPortable(SchemaDocuments& documents) {
+  namespace fs = std::filesystem;
+  std::optional<fs::path> base;  // the folder that holds every local document
+  for (const SchemaDocument& document : documents) {
+    if (isNetworkLocation(document.location)) continue;
+    const fs::path folder = fs::path(document.location).parent_path();
+    if (!base) {
+      base = folder;
+      continue;
+    }
+    fs::path common;
+    for (auto a = base->begin(), b = folder.begin(); a != base->end() && b != folder.end() && *a == *b; ++a, ++b)
+      common /= *a;
+    base = common;
+  }
+  for (SchemaDocument& document : documents) {
+    if (!isNetworkLocation(document.location))
+      document.location = fs::path(document.location).lexically_relative(*base).generic_string();
+  }
+}
+
 std::string resolveSchemaLocation(const std::string& referrer, const std::string& location) {
   if (isNetworkLocation(location)) return location;
   namespace fs = std::filesystem;

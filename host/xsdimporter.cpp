@@ -1026,6 +1026,7 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
   SchemaMapper mapper(*model, facts, options, result.warnings);
   result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
   result.set.schemaDocuments = std::move(recorder.documents);
+  makeLocationsPortable(result.set.schemaDocuments);
   const std::vector<int> cycle = findTypeCycle(result.set);
   if (!cycle.empty()) {
     throwSourceError(kFunction, schemaFiles.front(), "type '" + result.set.types[cycle.front()].name + "'",

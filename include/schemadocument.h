@@ -9,8 +9,9 @@
 
 // One XML Schema document a message set was compiled from, kept in the
 // dictionary so that documents can be validated without the schema files.
-// location is the document's system id as it was read (an absolute path);
-// the documents it includes or imports are found among the others by their
+// location is the document's system id as it was read (an absolute path),
+// made portable for the dictionary (makeLocationsPortable); the documents
+// it includes or imports are found among the others by their
 // schemaLocation resolved against it.
 struct SchemaDocument {
   std::string location;
@@ -30,6 +31,11 @@ ZEL_API std::string resolveSchemaLocation(const std::string& referrer, const std
 // True for a location with a scheme other than file: one that only the
 // network could serve.
 ZEL_API bool isNetworkLocation(const std::string& location);
+// Makes the local documents' locations relative to the folder that holds
+// them all ("order.xsd", "common/types.xsd"), so that a dictionary does not
+// depend on the machine or folder it was compiled in; URLs stay. Their
+// references to each other resolve among the relative names as before.
+ZEL_API void makeLocationsPortable(SchemaDocuments& documents);
 
 // Entity references of a schema document that expand beyond what a
 // message's may: more than kSchemaEntityExpansionLimit expansions, or more

@@ -67,33 +67,53 @@ private:
   }
 };
 
+// Kept documents with portable (relative) locations are loaded from under
+// this folder, which is never read: their references to each other resolve
+// as paths, as when they were compiled.
+constexpr std::string_view kKeptFolder = "/kept-schemas/";
+
+std::string loadedLocation(const std::string& location) {
+  const bool relative = !isNetworkLocation(location) && location.compare(0, 1, "/") != 0;
+  return relative ? std::string(kKeptFolder) + location : location;
+}
+
+// A location as the dictionary keeps it, for messages.
+std::string keptLocation(std::string location) {
+  if (location.compare(0, kKeptFolder.size(), kKeptFolder) == 0) location.erase(0, kKeptFolder.size());
+  return location;
+}
+
 // Serves the kept schema documents by their resolved location and nothing
 // else: the network and the file system are never asked. External DTDs of
 // schema documents read as empty.
 class KeptDocumentResolver : public XMLEntityResolver {
 public:
-  explicit KeptDocumentResolver(const SchemaDocuments& documents) : documents_(documents) {}
+  explicit KeptDocumentResolver(const SchemaDocuments& documents) : documents_(documents) {
+    for (const SchemaDocument& document : documents) locations_.push_back(loadedLocation(document.location));
+  }
 
   InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
     if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) {
       return new MemBufInputSource(nullptr, 0, resource->getSystemId() ? resource->getSystemId() : u"", false);
     }
     const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), utf8(resource->getSystemId()));
-    for (const SchemaDocument& document : documents_) {
-      if (document.location == location) return sourceOf(document);
+    for (std::size_t i = 0; i < documents_.size(); ++i) {
+      if (locations_[i] == location) return sourceOf(i);
     }
     return nullptr;  // unresolved: default resolution is off, so Xerces-C reports it
   }
 
-  static InputSource* sourceOf(const SchemaDocument& document) {
+  InputSource* sourceOf(std::size_t index) const {
+    const SchemaDocument& document = documents_[index];
     auto* source = new MemBufInputSource(reinterpret_cast<const XMLByte*>(document.bytes.data()), document.bytes.size(),
-                                         ZelWstring::fromUtf8(document.location).c_str(), false);
+                                         ZelWstring::fromUtf8(locations_[index]).c_str(), false);
     source->setCopyBufToStream(false);  // the documents outlive the load
     return source;
   }
 
 private:
   const SchemaDocuments& documents_;
+  std::vector<std::string> locations_;  // where each is loaded from
 };
 
 // The first error of a schema load.
@@ -109,7 +129,7 @@ private:
   void record(const SAXParseException& e) {
     if (failed) return;
     failed = true;
-    document = utf8(e.getSystemId());
+    document = keptLocation(utf8(e.getSystemId()));
     place = "line " + std::to_string(e.getLineNumber()) + ", column " + std::to_string(e.getColumnNumber());
     what = utf8(e.getMessage());
   }
@@ -265,9 +285,10 @@ private:
     LoadErrors errors;
     reader->setXMLEntityResolver(&resolver);
     reader->setErrorHandler(&errors);
-    for (const SchemaDocument& document : documents_) {
+    for (std::size_t i = 0; i < documents_.size(); ++i) {
+      const SchemaDocument& document = documents_[i];
       if (!document.isRoot) continue;
-      std::unique_ptr<InputSource> source(KeptDocumentResolver::sourceOf(document));
+      std::unique_ptr<InputSource> source(resolver.sourceOf(i));
       const xercesc::Grammar* grammar = nullptr;
       std::string failure;
       try {

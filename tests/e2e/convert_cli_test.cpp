@@ -33,7 +33,13 @@ TEST(ConvertCli, XmlToJsonAndBackInAnotherCodePage) {
   EXPECT_EQ(json.out.substr(0, 43), R"({"Payment":{"Id":"PAY-2026-0042","Date":"20)");
   const ScratchFolder scratch;
   const std::string input = scratch.write("payment.json", json.out);
-  const CommandResult ebcdic = runWfhost({"convert", "--schema", kPaymentSchema, "--encoding", "ibm-500", input});
+  // A dictionary names no folder of the machine it was compiled on, and checks what is written without the schema.
+  const std::string dict = (scratch.path() / "payment.dict").string();
+  ASSERT_EQ(runWfhost({"compile", kPaymentSchema, "-o", dict}).status, 0);
+  std::string folder;
+  for (const char c : fs::path(kPaymentSchema).parent_path().string()) folder += {c, '\0'};  // as UTF-16 there
+  EXPECT_EQ(readFileText(dict).find(folder), std::string::npos);
+  const CommandResult ebcdic = runWfhost({"convert", "--dict", dict, "--encoding", "ibm-500", input});
   ASSERT_EQ(ebcdic.status, 0) << ebcdic.err;
   EXPECT_EQ(ebcdic.out.substr(0, 2), "\x4c\x6f");  // "<?" in code page 500
   const std::string xml = scratch.write("payment-500.xml", ebcdic.out);

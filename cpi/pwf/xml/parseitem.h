@@ -132,8 +132,8 @@ public:
   // The type-member index, -1 when the item is not matched as a type member.
   long getMemberIndex() const { return isTypeMember() ? iIndex : -1; }
   // The element-definition index: the item's own (eDefinedAsElement) or its
-  // member's; -1 when there is none. Unlike XMLItem::getTagIndex it accepts
-  // a type-member item without member (a list token of a global element).
+  // member's; -1 when there is none. Safe to ask of a type-member item
+  // without member (a list token of a global element).
   long getElementIndex() const { return iElementIndex; }
   // XMLItem::getTypeIndex, resolved once when the item is initialised.
   long getResolvedTypeIndex() const { return iResolvedTypeIndex; }

@@ -2,20 +2,6 @@
 
 XMLItem::~XMLItem() = default;
 
-long XMLItem::getTagIndex() const {
-  switch (iWhereDefined) {
-    case eDefinedAsElement:
-      return iIndex;
-    case eDefinedAsTypeMember:
-      return iDictionary->getMemberCache().get(iIndex).elementIndex;
-    case eWhereDefinedNotSet:
-    case eDefinedByType:
-    case eUndefined:
-      break;
-  }
-  return -1;
-}
-
 long XMLItem::getTypeIndex() const {
   if (iTypeIndex != -1) return iTypeIndex;
   switch (iWhereDefined) {

@@ -22,9 +22,6 @@ public:
   // How the element is written or was read.
   virtual ERender getRender() const = 0;
 
-  // eDefinedAsElement: the item's index; eDefinedAsTypeMember: the member's
-  // element index (negative when it refers to none); otherwise -1.
-  long getTagIndex() const;
   // The explicit type index when one was given, else the definition's type
   // index (the tag's or the member's); -1 when there is none.
   long getTypeIndex() const;
