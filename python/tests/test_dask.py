@@ -67,6 +67,7 @@ def test_cluster_gives_the_records_of_the_serial_conversion(fpml, client, tmp_pa
 def test_command_on_a_running_cluster_reports_failures(kinds, client, tmp_path):
     dictionary = tmp_path / "kinds.dict"
     dictionary.write_bytes(kinds.dictionary_bytes())
+    assert wfxml_dask.MessageSetSource.of(kinds) == wfxml_dask.MessageSetSource.of(str(dictionary))  # the same set
     broken = tmp_path / "broken.xml"
     broken.write_bytes(b"<kinds>")
     run = subprocess.run(
@@ -97,12 +98,6 @@ def test_one_files_records_split_over_workers_are_the_single_process_records(cli
     argv = ["--dict", str(source), "--out-dir", str(tmp_path / "cli"), "--scheduler", client.scheduler.address]
     assert wfxml_dask.main(argv + ["--records", "party", str(path)]) == 0
     assert open(tmp_path / "cli" / "part-00000.jsonl", encoding="utf-8").read().splitlines() == lines
-
-
-def test_message_set_source_is_the_same_for_the_same_dictionary(kinds, tmp_path):
-    path = tmp_path / "kinds.dict"
-    path.write_bytes(kinds.dictionary_bytes())
-    assert wfxml_dask.MessageSetSource.of(kinds) == wfxml_dask.MessageSetSource.of(str(path))
 
 
 def test_a_validating_batch_fails_the_invalid_file_and_converts_the_other(kinds, kinds_xml, tmp_path):

@@ -59,10 +59,9 @@ TEST(Records, TheMessageElementIsOneRecordWithTheWholeDocument) {
 }
 
 TEST(Records, FromAFileAsFromBytes) {
-  const std::string path = kTyped + "order.xml";
   std::vector<std::string> lines;
   wfxml::Session session(typedSet());
-  session.toJsonRecordsFromFile(path, "party", [&](std::string_view json) { lines.emplace_back(json); });
+  session.toJsonRecordsFromFile(kTyped + "order.xml", "party", [&](std::string_view json) { lines.emplace_back(json); });
   EXPECT_EQ(lines, (std::vector<std::string>{kParty1, kParty2}));
   try {
     session.toJsonRecordsFromFile(kTyped + "absent.xml", "party", [](std::string_view) {});
