@@ -6,6 +6,7 @@
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLDocumentHandler.hpp>
 #include <xercesc/framework/XMLSchemaDescription.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/framework/psvi/XSComplexTypeDefinition.hpp>
@@ -461,6 +462,56 @@ private:
   std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
 };
 
+// Watches a check made without a content handler, which costs the valid
+// document (the common case) the least: it keeps the depth and text limits
+// and notes whether anything was reported. Problems and limits are then
+// worked out by a second check with the ProblemCollector, which names
+// their elements; with the same scanner and the same counts, it finds what
+// this one found.
+class QuickWatch : public XMLDocumentHandler, public ErrorHandler {
+public:
+  void start(std::size_t documentSize) {
+    reported = false;
+    depth_ = 0;
+    text_ = 0;
+    textLimit_ = documentSize + kEntityTextAllowance;
+  }
+
+  bool reported = false;
+
+  void startElement(const XMLElementDecl&, unsigned int, const XMLCh*, const RefVectorOf<XMLAttr>&, XMLSize_t,
+                    bool isEmpty, bool) override {
+    if (depth_ >= SchemaValidator::kMaxElementDepth) throw LimitReached{};
+    if (!isEmpty) ++depth_;
+  }
+  void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override { --depth_; }
+  // Counts text before the root as well: more than the collector counts,
+  // never less.
+  void docCharacters(const XMLCh*, XMLSize_t length, bool) override {
+    text_ += length;
+    if (text_ > textLimit_) throw LimitReached{};
+  }
+  void ignorableWhitespace(const XMLCh*, XMLSize_t, bool) override {}
+  void docComment(const XMLCh*) override {}
+  void docPI(const XMLCh*, const XMLCh*) override {}
+  void startDocument() override {}
+  void endDocument() override {}
+  void resetDocument() override {}
+  void startEntityReference(const XMLEntityDecl&) override {}
+  void endEntityReference(const XMLEntityDecl&) override {}
+  void XMLDecl(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*) override {}
+
+  void warning(const SAXParseException&) override {}
+  void error(const SAXParseException&) override { reported = true; }
+  void fatalError(const SAXParseException&) override { reported = true; }
+  void resetErrors() override {}
+
+private:
+  std::size_t depth_ = 0;
+  std::size_t text_ = 0;
+  std::size_t textLimit_ = 0;
+};
+
 // One reader validating against the shared grammar, for one thread at a time.
 class SchemaValidator::Checker {
 public:
@@ -476,8 +527,6 @@ public:
     reader_->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
     reader_->setFeature(XMLUni::fgXercesSkipDTDValidation, true);
     reader_->setProperty(XMLUni::fgXercesSecurityManager, grammar.security());
-    reader_->setContentHandler(&collector_);
-    reader_->setErrorHandler(&collector_);
   }
 
   std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
@@ -485,6 +534,49 @@ public:
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
+    if (passesQuickCheck(source, size)) {
+      if (positions) positions->clear();
+      return {};
+    }
+    return fullCheck(source, size, positions);
+  }
+
+private:
+  class WatchInstalled {
+  public:
+    WatchInstalled(SAX2XMLReaderImpl& reader, QuickWatch& watch) : reader_(reader), watch_(watch) {
+      reader_.installAdvDocHandler(&watch_);
+    }
+    ~WatchInstalled() { reader_.removeAdvDocHandler(&watch_); }
+    WatchInstalled(const WatchInstalled&) = delete;
+    WatchInstalled& operator=(const WatchInstalled&) = delete;
+
+  private:
+    SAX2XMLReaderImpl& reader_;
+    QuickWatch& watch_;
+  };
+
+  // True when a check that names no element reported nothing.
+  bool passesQuickCheck(const InputSource& source, std::size_t size) {
+    reader_->setContentHandler(nullptr);
+    reader_->setErrorHandler(&watch_);
+    watch_.start(size);
+    const WatchInstalled installed(*reader_, watch_);
+    try {
+      reader_->parse(source);
+      return !watch_.reported;
+    } catch (const LimitReached&) {
+    } catch (const XMLException&) {
+    } catch (const SAXException&) {
+    } catch (const OutOfMemoryException&) {
+    }
+    return false;
+  }
+
+  std::vector<ValidationError> fullCheck(const InputSource& source, std::size_t size,
+                                         std::vector<ElementPositions>* positions) {
+    reader_->setContentHandler(&collector_);
+    reader_->setErrorHandler(&collector_);
     collector_.start(size, positions);
     try {
       reader_->parse(source);
@@ -500,8 +592,8 @@ public:
     return std::move(collector_.problems);
   }
 
-private:
   std::unique_ptr<SAX2XMLReaderImpl> reader_;
+  QuickWatch watch_;
   ProblemCollector collector_;
 };
 

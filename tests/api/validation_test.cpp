@@ -134,14 +134,25 @@ std::string billionLaughs(const std::string& root) {
   return doctype + "]>";
 }
 
+// Documents that are valid but for a limit.
 TEST(Validation, TheParsersLimitsHold) {
-  const wfxml::MessageSet set = orderSetWithoutFiles();
-  std::string deep = "<o:order xmlns:o=\"urn:order\">";
-  for (int i = 0; i < 1001; ++i) deep += "<x>";
-  const std::string laughs = billionLaughs("o:order") + "<o:order xmlns:o=\"urn:order\"><o:id>&j;</o:id></o:order>";
-  for (const auto& [document, limit] : {std::pair{deep, "nested deeper than 1000"}, std::pair{laughs, "xpansion"}}) {
+  const ScratchFolder folder;
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("x.xsd", R"(<xs:schema
+      xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="x"><xs:complexType><xs:choice minOccurs="0">
+      <xs:element ref="x"/><xs:element name="t" type="xs:string"/></xs:choice></xs:complexType></xs:element>
+      </xs:schema>)")});
+  std::string deep, ends;
+  for (int i = 0; i < 1001; ++i) {
+    deep += "<x>";
+    ends += "</x>";
+  }
+  std::string wide = "<!DOCTYPE x [<!ENTITY w \"" + std::string(5000, 'w') + "\">]><x><t>";
+  for (int i = 0; i < 900; ++i) wide += "&w;";  // 4.5 M characters from fewer references than allowed
+  for (const auto& [document, limit] :
+       {std::pair{deep + ends, "nested deeper than 1000"}, std::pair{billionLaughs("x") + "<x><t>&j;</t></x>", "xpansion"},
+        std::pair{wide + "</t></x>", "more character data"}}) {
     const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
-    ASSERT_FALSE(problems.empty());
+    ASSERT_FALSE(problems.empty()) << limit;
     EXPECT_NE(problems.back().message.find(limit), std::string::npos) << problems.back().message;
   }
 }
