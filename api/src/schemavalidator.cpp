@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "indexedschemagrammar.h"
+#include "rememberinguri.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
@@ -263,7 +264,11 @@ public:
     }
     RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool_->getGrammarEnumerator();
     while (grammars.hasMoreElements()) {
-      if (auto* indexedGrammar = dynamic_cast<IndexedSchemaGrammar*>(&grammars.nextElement())) indexedGrammar->index();
+      xercesc::Grammar& grammar = grammars.nextElement();
+      if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
+      auto& schema = static_cast<SchemaGrammar&>(grammar);
+      uris_.takeOverAttributes(schema);
+      if (auto* indexedGrammar = dynamic_cast<IndexedSchemaGrammar*>(&schema)) indexedGrammar->index();
     }
     pool_->lockPool();  // read-only from here on, so that threads may share it
   }
@@ -363,6 +368,7 @@ private:
   XercesUse xerces_;
   const SchemaDocuments& documents_;
   mutable SecurityManager security_;
+  RememberedUris uris_;  // outlives the grammars that use it
   std::unique_ptr<XMLGrammarPool> pool_;
 };
 
