@@ -11,7 +11,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -71,6 +73,9 @@ TEST_P(WfhostRun, PrintsWhatWasReviewed) {
   EXPECT_EQ(result.err, "wfhost: " + (error.rfind("data/", 0) == 0 ? testData(error.substr(5)) : error) + "\n");
   // stdout carries the events reported before the error, and nothing else.
   for (const auto& line : linesOf(result.out)) EXPECT_NE(line.find('('), std::string::npos) << line;
+  const std::vector<std::string> args = argumentsOf(c["args"]);
+  const auto output = std::find(args.begin(), args.end(), "-o");
+  EXPECT_TRUE(output == args.end() || !std::filesystem::exists(output[1])) << "an output file is left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, WfhostRun, ::testing::ValuesIn(dataCases("wfhost-runs.txt")),
