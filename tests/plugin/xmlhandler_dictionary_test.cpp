@@ -188,11 +188,11 @@ TEST_P(ParseErrorTest, EndsTheParseWithKeyAndInserts) {
   const std::vector<std::string> inserts = insertsOf(e), expected = c.lines();
   ASSERT_EQ(inserts.size(), expected.size()) << e.what();
   for (std::size_t i = 0; i < inserts.size(); ++i) {
-    const std::size_t dots = expected[i].size() > 3 ? expected[i].rfind("...") : std::string::npos;
-    if (dots == expected[i].size() - 3) {
-      EXPECT_EQ(inserts[i].rfind(expected[i].substr(0, dots), 0), 0u) << inserts[i];
+    const std::string& want = expected[i];
+    if (want.size() > 3 && want.compare(want.size() - 3, 3, "...") == 0) {
+      EXPECT_EQ(inserts[i].rfind(want.substr(0, want.size() - 3), 0), 0u) << inserts[i];
     } else {
-      EXPECT_EQ(inserts[i], expected[i]);
+      EXPECT_EQ(inserts[i], want);
     }
   }
 }
