@@ -17,10 +17,11 @@ bool isSameText(const ZelWstring& text, const char16_t* other) {
   return other[length] == 0;
 }
 
-// Assigning an empty text to an empty string (elements without namespace)
-// is skipped: it would be a call into the host for nothing.
-void assignText(ZelWstring& to, const ZelWstring& from) {
-  if (!to.empty() || !from.empty()) to.assign(from);
+const ZelWstring kNoNamespaceURI;
+
+// An empty namespace is not borrowed: callers pass temporaries for it.
+const ZelWstring* borrowedNamespace(const ZelWstring& namespaceURI) {
+  return namespaceURI.empty() ? &kNoNamespaceURI : &namespaceURI;
 }
 }  // namespace
 
@@ -114,7 +115,7 @@ void ParseItem::initialiseByKnownDefinition(const ZelNamedLogSource* owner, Pars
   iDataWorkerInfo.reset();
   iEndWorkerInfo.reset();
   iDefinitionName = definition.xmlName;
-  assignText(iNamespaceURI, namespaceURI);
+  iNamespaceURI = borrowedNamespace(namespaceURI);
 }
 
 ParseItemDefinition ParseItem::getDefinition() const {
@@ -162,7 +163,7 @@ void ParseItem::resetCommon(const ZelNamedLogSource* owner, ParseItem* parent, c
   iEndWorkerInfo.reset();
   iXmlName.assign(xmlName);
   iDefinitionName = nullptr;
-  assignText(iNamespaceURI, namespaceURI);
+  iNamespaceURI = borrowedNamespace(namespaceURI);
   iItemType = itemType;
 }
 

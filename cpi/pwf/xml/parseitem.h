@@ -79,6 +79,9 @@ struct ParseItemDefinition {
 
 class ParseItem : public XMLItem {
 public:
+  // Every constructor borrows a non-empty namespaceURI, which must outlive
+  // the item's use of it (the handler's texts last for the document).
+  //
   // By role: the document, root, message-without-definition, self-defining
   // and null-element items. A typeIndex other than -1 makes the item known
   // through that type (eDefinedByType, kinds 0, 2, 5 become 9, 10, 11).
@@ -157,7 +160,7 @@ public:
   void setContentProcessing(ContentProcessing processing) { iContentProcessing = processing; }
 
   const ZelWstring& getXMLName() const { return iDefinitionName ? *iDefinitionName : iXmlName; }
-  const ZelWstring& getNamespaceURI() const { return iNamespaceURI; }
+  const ZelWstring& getNamespaceURI() const { return *iNamespaceURI; }
   ParseItem* getParent() const { return iParent; }
   ParseItemType getItemType() const { return iItemType; }
   bool isDataSent() const { return iDataSent; }
@@ -200,7 +203,7 @@ private:
   ERender iRender = erUndefined;
   ZelBufferedWstring<16> iXmlName;  // the name unless iDefinitionName is set
   const ZelWstring* iDefinitionName = nullptr;  // borrowed
-  ZelBufferedWstring<16> iNamespaceURI;
+  const ZelWstring* iNamespaceURI = nullptr;  // borrowed
   bool iDataSent = false;
   long iLastSimpleChildMemberIndex = -1;
   long iLastChildMemberIndex = -1;

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+const ZelWstring XMLHandler::kNoNamespace;
+
 namespace {
 constexpr char kInternalError[] = "XML Internal Error";
 
@@ -208,16 +210,6 @@ const ZelWstring& XMLHandler::namespaceText(unsigned int uriId) const {
   return entry.text;
 }
 
-const ZelWstring& XMLHandler::attributeNamespace(const xercesc::XMLAttr& attribute) const {
-  if (!namespacesEnabled) {
-    attributeNamespaceText.clear();
-    attributeNamespaceId = kNoNamespaceId;
-  } else if (attribute.getURIId() != attributeNamespaceId) {
-    attributeNamespaceText = namespaceText(attribute.getURIId());
-    attributeNamespaceId = attribute.getURIId();
-  }
-  return attributeNamespaceText;
-}
 
 // ---------------------------------------------------------------------------
 // Document and element events
@@ -234,10 +226,8 @@ void XMLHandler::startDocument() {
   documentTextUnits = 0;
   // The scanner's URI ids hold for one document.
   ++documentNumber;
-  elementNamespace.clear();
-  elementNamespaceId = kNoNamespaceId;
-  attributeNamespaceText.clear();
-  attributeNamespaceId = kNoNamespaceId;
+  lastElementNamespace = LastNamespace();
+  lastAttributeNamespace = LastNamespace();
   prefixPending = false;
   prefixText.clear();
   internalSubset.clear();
@@ -249,12 +239,11 @@ void XMLHandler::startDocument() {
   // Each message gets a record of its own: the previous one may live on in the host's tree.
   startMsgInfo.reset(new XMLStartMsgInfo);
 
-  const ZelWstring noNamespace;
   if (subtreeBitstream && descriptor && subtreeMemberIndex >= 1) {
-    push(getOwner(), nullptr, descriptor, u"", noNamespace, eDefinedAsTypeMember, subtreeMemberIndex, -1L,
+    push(getOwner(), nullptr, descriptor, u"", kNoNamespace, eDefinedAsTypeMember, subtreeMemberIndex, -1L,
          eItemDocument);
   } else {
-    push(getOwner(), nullptr, nullptr, u"", noNamespace, static_cast<std::uint16_t>(eKindNone), eItemDocument, -1L);
+    push(getOwner(), nullptr, nullptr, u"", kNoNamespace, static_cast<std::uint16_t>(eKindNone), eItemDocument, -1L);
   }
 }
 
@@ -279,17 +268,8 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
                               const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) {
   ZelTraceScope scope(this, "XMLHandler::startElement");
   const XMLCh* name = namespacesEnabled ? elemDecl.getBaseName() : elemDecl.getFullName();
-  if (namespacesEnabled) {
-    // Neighbouring elements mostly share their namespace: its text is
-    // fetched when the id changes.
-    if (uriId != elementNamespaceId) {
-      elementNamespace = namespaceText(uriId);
-      elementNamespaceId = uriId;
-    }
-  } else if (!elementNamespace.empty()) {
-    elementNamespace.clear();
-    elementNamespaceId = kNoNamespaceId;
-  }
+  // Borrowed by the element's item, not copied.
+  const ZelWstring& elementNamespace = namespaceOf(uriId, lastElementNamespace);
 
   if (isRoot) {
     fiHandler->startMessage(startMsgInfo);

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -265,12 +266,27 @@ private:
   void noteValueNamespace(Text value, WorkerInfoPtr& info) const;
   // The scanner's text for a namespace URI id; "EMPTY" gives "".
   void getNamespace(unsigned int uriId, ZelWstring& text) const;
-  // The same, fetched from the scanner once per id and document: elements
-  // of neighbouring namespaces alternate in most documents.
+  // The same, fetched from the scanner once per id and document, and kept
+  // in place for the document: items borrow it.
   const ZelWstring& namespaceText(unsigned int uriId) const;
-  // The attribute's namespace URI, empty when namespaces are off; valid
-  // until the next call (fetched only when the id changes).
-  const ZelWstring& attributeNamespace(const xercesc::XMLAttr& attribute) const;
+  // The namespace URI of an element or attribute by the scanner's id, empty
+  // when namespaces are off; valid for the document. Neighbouring elements
+  // mostly share theirs, and so do the attributes: each remembers the last.
+  struct LastNamespace {
+    unsigned int uriId = ~0u;
+    const ZelWstring* text = nullptr;
+  };
+  const ZelWstring& namespaceOf(unsigned int uriId, LastNamespace& last) const {
+    if (!namespacesEnabled) return kNoNamespace;
+    if (uriId != last.uriId) {
+      last.text = &namespaceText(uriId);
+      last.uriId = uriId;
+    }
+    return *last.text;
+  }
+  const ZelWstring& attributeNamespace(const xercesc::XMLAttr& attribute) const {
+    return namespaceOf(attribute.getURIId(), lastAttributeNamespace);
+  }
   // Traces "Throwing exception" with the key and the first insert, then
   // throws it located (see locate).
   [[noreturn]] void raise(const ZelParserException& e) const;
@@ -455,20 +471,18 @@ private:
   // keepValueScope's bindings: prefix id and URI id, innermost first.
   std::vector<std::pair<unsigned int, unsigned int>> valueScope;
   mutable ZelWstring writtenText;
-  ZelWstring elementNamespace;
-  // The scanner's id of elementNamespace; kNoNamespaceId when it is not one.
-  static constexpr unsigned int kNoNamespaceId = ~0u;
-  unsigned int elementNamespaceId = kNoNamespaceId;
-  mutable ZelWstring attributeNamespaceText;
+  static const ZelWstring kNoNamespace;
   // namespaceText's texts by the scanner's URI id; an entry holds for the
-  // document of its number (the ids hold for one document).
+  // document of its number (the ids hold for one document). A deque, so
+  // that the open items' references stay valid while it grows.
   struct NamespaceText {
     unsigned long document = 0;
     ZelWstring text;
   };
-  mutable std::vector<NamespaceText> namespaceTexts;
+  mutable std::deque<NamespaceText> namespaceTexts;
   unsigned long documentNumber = 0;
-  mutable unsigned int attributeNamespaceId = kNoNamespaceId;  // the scanner's id of attributeNamespaceText
+  LastNamespace lastElementNamespace;
+  mutable LastNamespace lastAttributeNamespace;
   ZelWstring attributeFieldName;
   std::unique_ptr<ParseItem> temporaryItem;  // attribute fields and mixed-content values
   ElementMatchCache matchCache;

@@ -440,9 +440,8 @@ void XMLHandler::supplyAbsentAttributes(ParseItem& item) {
     if (std::find(presentAttributeMembers.begin(), presentAttributeMembers.end(), m) != presentAttributeMembers.end())
       continue;
     // An absent attribute with a default or fixed value has that value.
-    static const ZelWstring noNamespace;
     ParseItem& field = *temporaryItem;
-    field.ReInitialiseParseItem(getOwner(), &item, descriptor, noNamespace, knownDefinition(eDefinedAsTypeMember, m));
+    field.ReInitialiseParseItem(getOwner(), &item, descriptor, kNoNamespace, knownDefinition(eDefinedAsTypeMember, m));
     fiHandler->startElement(field.getTagId(), field.getElementKind(), WorkerInfoPtr(), field.getMemberId(), 0, -1,
                             field.getElementIndex(), field.getMemberIndex());
     sendAttributeValue(field, view->valueConstraint(m, -1));

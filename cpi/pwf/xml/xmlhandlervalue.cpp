@@ -65,11 +65,6 @@ bool equalsIgnoringCase(std::u16string_view text, std::u16string_view spelling) 
   }
   return true;
 }
-
-const ZelWstring& noNamespace() {
-  static const ZelWstring empty;
-  return empty;
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -124,7 +119,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
     if (memberIndex >= 0) {
       // Mixed content: the run is the value of the next nameless member,
       // which has no element and so no start or end event.
-      temporaryItem->ReInitialiseParseItem(getOwner(), item, descriptor, u"", noNamespace(), eDefinedAsTypeMember,
+      temporaryItem->ReInitialiseParseItem(getOwner(), item, descriptor, u"", kNoNamespace, eDefinedAsTypeMember,
                                            memberIndex, -1L, eItemFromDefinition);
       WorkerInfoPtr info;
       assignPrefix(info);
@@ -406,14 +401,14 @@ ZelWstring XMLHandler::resolveXsiTypePrefix(const XMLCh* attributeValue) {
 
 std::unique_ptr<ParseItem> XMLHandler::obtainListTokenItem(const ParseItem& item, long itemTypeIndex) {
   if (item.getWhereDefined() == eDefinedByType)
-    return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(),
+    return itemPool->obtain(getOwner(), top(), descriptor, u"", kNoNamespace,
                             static_cast<std::uint16_t>(eKindSelfDefiningField), eItemNameless, itemTypeIndex);
   // The items of a global element's list take its element definition's
   // format and binary encoding, as a member's items take the member's.
   if (item.getWhereDefined() == eDefinedAsElement)
-    return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(), eDefinedAsElement, item.getIndex(),
+    return itemPool->obtain(getOwner(), top(), descriptor, u"", kNoNamespace, eDefinedAsElement, item.getIndex(),
                             itemTypeIndex, eItemFromDefinition);
-  return itemPool->obtain(getOwner(), top(), descriptor, u"", noNamespace(), eDefinedAsTypeMember,
+  return itemPool->obtain(getOwner(), top(), descriptor, u"", kNoNamespace, eDefinedAsTypeMember,
                           item.getMemberIndex(), itemTypeIndex, eItemFromDefinition);
 }
 

@@ -337,8 +337,18 @@ FIHandler* XMLWorker::getFIHandler() const { return iHandler ? iHandler->getFIHa
 long XMLWorker::parse(const BitstreamBuffer* buffer, const std::vector<long>* path, long, long) {
   ZelTraceScope scope(this, "XMLWorker::parse");
   requireParseInitialised("XMLWorker::parse");
-  long result = parseFirst(buffer, path, false, 0, -1);
-  while (hasNext()) result += parseNext();
+  const long result = parseFirst(buffer, path, false, 0, -1);
+  // The whole document in one loop: parseNext's returns to the host at each
+  // structure are for a host that parses step by step.
+  if (!iMoreToScan || iExceptionOccurred) return result;
+  try {
+    do {
+      iMoreToScan = iScanner->scanNext(*iScanToken);
+    } while (iMoreToScan);
+  } catch (...) {
+    failScan("XMLWorker::parseNext", "An error has been reported by the XERCES component",
+             "CPException exception caught during parsing. Rethrowing");
+  }
   return result;
 }
 
