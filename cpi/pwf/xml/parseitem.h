@@ -47,6 +47,10 @@ struct ValueTraits {
   std::uint8_t whiteSpace = 0;
   // The type has attributes with a default or fixed value.
   bool attributesWithValues = false;
+  // Structure content where whitespace is no value: no simple value of its
+  // own, not mixed, no nameless simple member. The indentation between its
+  // elements is dropped without further questions.
+  bool whitespaceIgnored = false;
 };
 
 // How an item's element and its content are matched, by the wildcard it

@@ -58,6 +58,7 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
   firstSimpleMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, kNotLearnt);
   attributesWithValues.assign(dictionary ? dictionary->getTypeCache().size() : 0, AttributesWithValues());
+  attributeMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, AttributeMembers());
   relaxedContent = false;
   if (dictionary)
     for (const prf_SMD_TYPE_DEFINITION& type : dictionary->getTypeCache())
@@ -202,7 +203,9 @@ void XMLHandler::getNamespace(unsigned int uriId, ZelWstring& text) const {
 
 const ZelWstring& XMLHandler::namespaceText(unsigned int uriId) const {
   if (uriId >= namespaceTexts.size()) namespaceTexts.resize(std::size_t{uriId} + 1);
-  NamespaceText& entry = namespaceTexts[uriId];
+  std::unique_ptr<NamespaceText>& slot = namespaceTexts[uriId];
+  if (!slot) slot = std::make_unique<NamespaceText>();
+  NamespaceText& entry = *slot;
   if (entry.document != documentNumber) {
     getNamespace(uriId, entry.text);
     entry.document = documentNumber;

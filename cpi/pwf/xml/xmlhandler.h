@@ -18,7 +18,6 @@
 
 #include <array>
 #include <cstddef>
-#include <deque>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -320,10 +319,23 @@ private:
   // Whether an attribute with this local name, value and namespace index identifies an element.
   bool hasIdentifyingAttribute(const ZelWstring& idName, const ZelWstring& idValue, long idNamespace,
                                const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) const;
-  long getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XMLCh* name, const ZelWstring& uri,
-                                              int nesting) const;
+  // The attribute member of the type (or of its nested groups) with the
+  // name and namespace; -1 when there is none.
+  long getTypeMemberIndexFromXMLAttributeName(long typeIndex, std::u16string_view name, const ZelWstring& uri) const;
+  // The attribute members of a type and its nested groups, in the order a
+  // search goes through them; learnt once per type.
+  struct AttributeMember {
+    std::u16string_view name;  // the descriptor's
+    long index;
+    long elementIndex;
+  };
+  const std::vector<AttributeMember>& attributeMembersOf(long typeIndex) const;
+  void collectAttributeMembers(long typeIndex, std::vector<AttributeMember>& members, int nesting) const;
   bool ignoreAttribute(std::u16string_view attributeName, const ZelWstring& uri) const;
   long getNextSimpleTypeMemberIndex(const ParseItem& item) const;
+  bool isMixedContent(long typeIndex) const;
+  // simpleMemberFrom the type's first member (the type must exist).
+  long firstSimpleMember(long typeIndex) const;
   // The first nameless member with a simple type from member m on, looking
   // into nested groups; -1 when there is none.
   long simpleMemberFrom(long m) const;
@@ -437,6 +449,11 @@ private:
     std::vector<long> members;
   };
   mutable std::vector<AttributesWithValues> attributesWithValues;  // by type index
+  struct AttributeMembers {
+    bool learnt = false;
+    std::vector<AttributeMember> members;
+  };
+  mutable std::vector<AttributeMembers> attributeMembers;  // by type index
   std::vector<long> presentAttributeMembers;  // of the element being started
   DataCnv dataCnv;
   bool namespacesEnabled = false;
@@ -473,13 +490,14 @@ private:
   mutable ZelWstring writtenText;
   static const ZelWstring kNoNamespace;
   // namespaceText's texts by the scanner's URI id; an entry holds for the
-  // document of its number (the ids hold for one document). A deque, so
-  // that the open items' references stay valid while it grows.
+  // document of its number (the ids hold for one document). Each in a
+  // place of its own, so that the open items' references stay valid while
+  // the table grows.
   struct NamespaceText {
     unsigned long document = 0;
     ZelWstring text;
   };
-  mutable std::deque<NamespaceText> namespaceTexts;
+  mutable std::vector<std::unique_ptr<NamespaceText>> namespaceTexts;
   unsigned long documentNumber = 0;
   LastNamespace lastElementNamespace;
   mutable LastNamespace lastAttributeNamespace;

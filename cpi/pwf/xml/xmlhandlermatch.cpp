@@ -233,21 +233,35 @@ bool XMLHandler::hasIdentifyingAttribute(const ZelWstring& idName, const ZelWstr
   return false;
 }
 
-long XMLHandler::getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XMLCh* name, const ZelWstring& uri,
-                                                        int nesting) const {
-  if (!view || typeIndex < 0 || nesting > kMaxTypeNesting) return -1;
+long XMLHandler::getTypeMemberIndexFromXMLAttributeName(long typeIndex, std::u16string_view name,
+                                                        const ZelWstring& uri) const {
+  if (!view || typeIndex < 0) return -1;
+  for (const AttributeMember& member : attributeMembersOf(typeIndex)) {
+    if (member.name == name && view->elementNamespaceMatches(member.elementIndex, uri)) return member.index;
+  }
+  return -1;
+}
+
+const std::vector<XMLHandler::AttributeMember>& XMLHandler::attributeMembersOf(long typeIndex) const {
+  static const std::vector<AttributeMember> none;
+  // A type index beyond the table (a corrupt dictionary) has none.
+  if (static_cast<std::size_t>(typeIndex) >= attributeMembers.size()) return none;
+  AttributeMembers& known = attributeMembers[static_cast<std::size_t>(typeIndex)];
+  if (!known.learnt) {
+    collectAttributeMembers(typeIndex, known.members, 0);
+    known.learnt = true;
+  }
+  return known.members;
+}
+
+void XMLHandler::collectAttributeMembers(long typeIndex, std::vector<AttributeMember>& members, int nesting) const {
+  if (typeIndex < 0 || nesting > kMaxTypeNesting) return;
   for (long m = view->firstMember(typeIndex), end = view->memberEnd(typeIndex); m < end; ++m) {
     const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(m);
     const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
-    if (xml.render == erAttribute && xml.xmlName == std::u16string_view(name) &&
-        view->elementNamespaceMatches(member.elementIndex, uri))
-      return m;
-    if (member.elementId == 0) {
-      const long nested = getTypeMemberIndexFromXMLAttributeName(member.typeIndex, name, uri, nesting + 1);
-      if (nested >= 0) return nested;
-    }
+    if (xml.render == erAttribute) members.push_back({xml.xmlName.view(), m, member.elementIndex});
+    if (member.elementId == 0) collectAttributeMembers(member.typeIndex, members, nesting + 1);
   }
-  return -1;
 }
 
 bool XMLHandler::ignoreAttribute(std::u16string_view attributeName, const ZelWstring& uri) const {
@@ -266,12 +280,19 @@ long XMLHandler::getNextSimpleTypeMemberIndex(const ParseItem& item) const {
   if (!descriptor) return -1;
   const long typeIndex = contentTypeIndex(item);
   if (typeIndex < 0) return -1;
-  const long composition = view->type(typeIndex).contentKind;
-  if ((composition == DictCodes::eContentMixedOrdered || composition == DictCodes::eContentMixed) &&
-      item.getLastSimpleChildMemberIndex() >= 0)
+  if (isMixedContent(typeIndex) && item.getLastSimpleChildMemberIndex() >= 0)
     return simpleMemberFrom(view->nextMember(item.getLastSimpleChildMemberIndex()));
-  // Asked at every run of text inside a structure (the indentation between
-  // elements, mostly): learnt once per type.
+  return firstSimpleMember(typeIndex);
+}
+
+bool XMLHandler::isMixedContent(long typeIndex) const {
+  const long composition = view->type(typeIndex).contentKind;
+  return composition == DictCodes::eContentMixedOrdered || composition == DictCodes::eContentMixed;
+}
+
+long XMLHandler::firstSimpleMember(long typeIndex) const {
+  // Asked for every run of text inside a structure until the item knows
+  // its whitespace is no value: learnt once per type.
   long& first = firstSimpleMembers[static_cast<std::size_t>(typeIndex)];
   if (first == kNotLearnt) first = simpleMemberFrom(view->firstMember(typeIndex));
   return first;
@@ -334,7 +355,8 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
 
   const long tagIndex = item.getElementIndex();
   const long memberIndex = item.getMemberIndex();
-  if (view && tagIndex >= 0 && view->tag(tagIndex).tagClass == eTagClassMessage) {
+  // The kind says what the tag's class is, without the tag.
+  if (view && tagIndex >= 0 && item.getElementKind() == eKindMessage) {
     const prf_XML_TAG_DEFINITION& xml = descriptor->getXMLTagDefinition(tagIndex);
     if (xml.render == erElementWithIdAttribute && xml.idAttributeName == attributeName &&
         (!namespacesEnabled || view->namespaceMatches(xml.idAttributeNamespace, uri)))
@@ -347,18 +369,18 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
         (!namespacesEnabled || view->namespaceMatches(xml.idAttributeNamespace, uri)))
       return;
   }
-  // Members and global elements (a document's root among them) alike.
-  if (view && (memberIndex >= 0 || tagIndex >= 0) && item.getValueLogicalType() >= 1 && view->isNillable(tagIndex)) {
-    const char16_t* nullText = item.getNullEncodingValue();
-    if (item.getNullEncoding() == eNULLAttribute && nullText && attributeName == nullText) {
-      if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
-      return;
-    }
-    if (namespacesEnabled && item.getNullEncoding() == eNULLXsiNil && attributeName == XML_NIL_STR &&
-        uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR) {
-      if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
-      return;
-    }
+  // The attribute that makes the element null, for members and global
+  // elements (a document's root among them) alike; the name is asked first,
+  // the dictionary last.
+  const char16_t* nullText = item.getNullEncodingValue();
+  const bool nullAttribute =
+      (item.getNullEncoding() == eNULLAttribute && nullText && attributeName == nullText) ||
+      (namespacesEnabled && item.getNullEncoding() == eNULLXsiNil && attributeName == XML_NIL_STR &&
+       uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR);
+  if (nullAttribute && view && (memberIndex >= 0 || tagIndex >= 0) && item.getValueLogicalType() >= 1 &&
+      view->isNillable(tagIndex)) {
+    if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
+    return;
   }
   if (view && memberIndex >= 0) {
     const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(memberIndex);
@@ -383,7 +405,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   }
 
   const long typeIndex = contentTypeIndex(item);
-  const long memberOfType = getTypeMemberIndexFromXMLAttributeName(typeIndex, name, uri, 0);
+  const long memberOfType = getTypeMemberIndexFromXMLAttributeName(typeIndex, attributeName, uri);
   long globalIndex = -1;
   // Skipped content, or an attribute wildcard that skips, types no attribute.
   const bool skipped = (relaxedContent && item.getContentProcessing() == ContentProcessing::Skip) ||
@@ -393,9 +415,11 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   if (memberOfType >= 0 && valueTraitsOf(item).attributesWithValues) presentAttributeMembers.push_back(memberOfType);
   if (memberOfType >= 0 || globalIndex >= 0) {
     ParseItem& field = *temporaryItem;
-    field.ReInitialiseParseItem(getOwner(), &item, descriptor, name, uri,
-                                memberOfType >= 0 ? knownDefinition(eDefinedAsTypeMember, memberOfType)
-                                                  : knownDefinition(eDefinedAsElement, globalIndex));
+    // A member was found by its name, which the field then shares.
+    if (memberOfType >= 0)
+      field.ReInitialiseParseItem(getOwner(), &item, descriptor, uri, knownDefinition(eDefinedAsTypeMember, memberOfType));
+    else
+      field.ReInitialiseParseItem(getOwner(), &item, descriptor, name, uri, knownDefinition(eDefinedAsElement, globalIndex));
     fiHandler->startElement(field.getTagId(), field.getElementKind(), WorkerInfoPtr(), field.getMemberId(), 0, -1,
                             field.getElementIndex(), field.getMemberIndex());
     sendAttributeValue(field, value);

@@ -77,6 +77,10 @@ void XMLHandler::resetDocCharacters(bool flagged) {
     return;
   }
   const Text text = characters.view();
+  if (item->getValueTraits().whitespaceIgnored && XMLUtils::isAllWhitespace(text.data(), text.size())) {
+    characters.clear();
+    return;
+  }
   // Without text only the end of a list, or of an element with a simple
   // value still to send, has something to send; the buffer is already empty.
   if (text.empty() && (!flagged || item->isDataSent() ||
@@ -125,7 +129,7 @@ void XMLHandler::resetDocCharacters(bool flagged) {
       assignPrefix(info);
       fiHandler->data(convertStringToData(text, temporaryItem.get(), kItemsOwnType), info, -1, -1);
       setLastSimpleChildMemberIndex(*temporaryItem);
-    } else if (item->getWhereDefined() != eUndefined && item->getLogicalType() >= 1 && item->isDataSent()) {
+    } else if (item->isDataSent() && item->getWhereDefined() != eUndefined && item->getLogicalType() >= 1) {
       if (ZelLog::traceOn())
         ZelLog::trace(this, "XMLHandler::resetDocCharacters",
                       {"Warning: the following character data is being ignored as a data event has already been "
@@ -170,6 +174,9 @@ void XMLHandler::learnValueTraits(ParseItem& item) const {
                             view->isQualifiedName(itemTypeIndex) || view->isUnion(itemTypeIndex);
     traits.whiteSpace = view->stringWhiteSpace(typeIndex);
     traits.attributesWithValues = typeIndex >= 0 && !attributesWithValuesOf(typeIndex).empty();
+    // What resetDocCharacters does with whitespace, decided in advance.
+    traits.whitespaceIgnored = traits.shape == ValueShape::Single && item.getValueLogicalType() < 1 &&
+                               (typeIndex < 0 || (!isMixedContent(typeIndex) && firstSimpleMember(typeIndex) < 0));
   }
   item.setValueTraits(traits);
 }

@@ -64,7 +64,7 @@ ZelWstring XMLUtils::BuildEncodingString(long ccsid, EEndian endian, long markLe
 // and text of those (from character references) would be dropped.
 bool XMLUtils::isAllWhitespace(const char16_t* text, unsigned long length) {
   for (unsigned long i = 0; i < length; ++i)
-    if (!isWhitespace(text[i])) return false;
+    if (text[i] > u' ' || !isWhitespace(text[i])) return false;
   return true;
 }
 
