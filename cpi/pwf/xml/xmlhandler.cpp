@@ -321,7 +321,7 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
   if (!ignoreXsiType && !skipped) {
     for (XMLSize_t i = 0; i < attrCount; ++i) {
       const xercesc::XMLAttr& attribute = *attrs.elementAt(i);
-      if (std::u16string_view(attribute.getName()) != XML_TYPE_STR) continue;
+      if (!XMLUtils::isTerminatedText(attribute.getName(), XML_TYPE_STR)) continue;
       if (attributeNamespace(attribute).view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR)
         xsiTypeIndex = getTypeIndexFromXsiTypeAttribute(attribute.getValue());
     }

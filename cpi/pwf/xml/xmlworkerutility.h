@@ -94,6 +94,13 @@ public:
   static constexpr bool isWhitespace(char16_t unit) {
     return unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n';
   }
+  // Whether a zero-terminated text equals the string, without counting the
+  // text's length first.
+  static bool isTerminatedText(const char16_t* text, std::u16string_view string) {
+    for (std::size_t i = 0; i < string.size(); ++i)
+      if (text[i] != string[i]) return false;
+    return text[string.size()] == 0;
+  }
   // The text without the whitespace at either end.
   static std::u16string_view trimWhitespace(std::u16string_view text) {
     while (!text.empty() && isWhitespace(text.front())) text.remove_prefix(1);
