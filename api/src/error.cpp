@@ -2,6 +2,8 @@
 
 #include "zelexception.h"
 
+#include <tuple>
+
 namespace wfxml {
 namespace {
 ZelLocation hostLocationOf(const Error::Location& location) {
@@ -70,7 +72,10 @@ void throwError(const char* file, long line, const char* function, std::uint32_t
   }
 }
 
-void throwNotValid(const char* file, long line, const char* function, std::vector<ValidationError> problems) {
+namespace {
+// Error CP_NOT_SCHEMA_VALID for problems (at least one), its host exception
+// thrown at file, line, function.
+Error notValid(const char* file, long line, const char* function, std::vector<ValidationError> problems) {
   const ValidationError& first = problems.front();
   try {
     ZelFatalException e(file, line, function, nullptr, ZelMessages::CP_NOT_SCHEMA_VALID);
@@ -86,14 +91,61 @@ void throwNotValid(const char* file, long line, const char* function, std::vecto
     throw e;
   } catch (const ZelException& e) {
     const Error error = toError(e);
-    throw Error(error.key(), error.number(), error.inserts(), error.description(), error.location(),
-                error.hostException(), std::move(problems));
+    return Error(error.key(), error.number(), error.inserts(), error.description(), error.location(),
+                 error.hostException(), std::move(problems));
   }
+}
+
+}  // namespace
+
+void throwNotValid(const char* file, long line, const char* function, std::vector<ValidationError> problems) {
+  throw notValid(file, line, function, std::move(problems));
 }
 
 std::string describe(const ValidationError& problem) {
   return std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
          (problem.path.empty() ? "/" : problem.path) + ": " + problem.message;
+}
+
+Error withPlacesMoved(const Error& error, const PlaceMove& move) {
+  std::vector<ValidationError> problems = error.validationErrors();
+  for (ValidationError& problem : problems) {
+    const auto [line, column] = move(static_cast<long>(problem.line), static_cast<long>(problem.column));
+    problem.line = static_cast<std::uint64_t>(line);
+    problem.column = static_cast<std::uint64_t>(column);
+  }
+  Error::Location location = error.location();
+  if (location.line > 0) std::tie(location.line, location.column) = move(location.line, location.column);
+  std::exception_ptr host;
+  if (error.hostException()) {
+    try {
+      std::rethrow_exception(error.hostException());
+    } catch (const ZelException& thrown) {
+      if (!problems.empty())
+        return notValid(thrown.getSourceFile().c_str(), thrown.getLine(), thrown.getFunction().c_str(),
+                        std::move(problems));
+      try {
+        thrown.throwThis();  // a copy: the error moved may not change the one it came from
+      } catch (ZelException& copy) {
+        ZelLocation where = copy.location();
+        where.line = location.line;
+        where.column = location.column;
+        copy.setLocation(where);
+        host = std::current_exception();
+      }
+    } catch (...) {
+      host = error.hostException();
+    }
+  }
+  std::vector<std::string> inserts = error.inserts();
+  // The scanner's error event names its line and column as inserts 3 and 4
+  // (text, code, public id, line, column, reason, message, element).
+  if (error.number() == ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION && inserts.size() == 8 && location.line > 0) {
+    inserts[3] = std::to_string(location.line);
+    inserts[4] = std::to_string(location.column);
+  }
+  return Error(error.key(), error.number(), std::move(inserts), error.description(), std::move(location), host,
+               std::move(problems));
 }
 
 bool isDictionaryContentError(const Error& error) {

@@ -7,6 +7,7 @@
 #include "wfxml/wfxml.h"
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -25,6 +26,15 @@ namespace wfxml::detail {
                                 std::vector<ValidationError> problems);
 // "LINE:COLUMN: PATH: MESSAGE" ("/" for no path).
 std::string describe(const ValidationError& problem);
+
+// A line and column (from 1) moved elsewhere: where a place in a document
+// made of parts of another lies in that other.
+using PlaceMove = std::function<std::pair<long, long>(long line, long column)>;
+// The same error with every place it names moved: its location (in what()
+// too), the scanner's line and column inserts, the validation problems (and
+// the first one's insert). The host exception kept is a copy located at the
+// moved place; its own inserts keep the places they had.
+Error withPlacesMoved(const Error& error, const PlaceMove& move);
 
 // Runs work and returns what it returns; a host exception leaves as Error,
 // anything else (a callback's own exception, std::bad_alloc) unchanged.

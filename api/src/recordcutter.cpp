@@ -1,8 +1,11 @@
 #include "recordcutter.h"
 
+#include "error.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 namespace wfxml::detail {
 namespace {
@@ -45,7 +48,51 @@ std::string_view localName(std::string_view name) {
   return colon == npos ? name : name.substr(colon + 1);
 }
 
+bool isUtf8(std::string_view encoding) {
+  const std::string name = lowerCase(encoding);
+  return name.empty() || name == "utf-8" || name == "utf8";
+}
+
 }  // namespace
+
+void TextPosition::advance(std::string_view text) {
+  if (text.empty()) return;
+  std::size_t lineStart = 0;  // after the last line end in text
+  bool ended = false;
+  if (text.find('\r') == npos) {  // the common case, counted faster
+    const long ends = static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    line_ += ends - (afterCr_ && text.front() == '\n' ? 1 : 0);
+    if (ends > 0) {
+      ended = true;
+      lineStart = text.rfind('\n') + 1;
+    }
+    afterCr_ = false;
+  } else {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == '\n' || c == '\r') {
+        if (c == '\r' || !afterCr_) ++line_;
+        ended = true;
+        lineStart = i + 1;
+      }
+      afterCr_ = c == '\r';
+    }
+  }
+  const long after = characters(text.substr(lineStart));
+  column_ = ended ? 1 + after : column_ + after;
+}
+
+long TextPosition::characters(std::string_view text) const {
+  if (!utf8_) return static_cast<long>(text.size());
+  // A character beyond 16 bits (four bytes) counts twice, as the parse
+  // counts UTF-16 units.
+  long units = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    units += ((byte & 0xC0) != 0x80) + (byte >= 0xF0);
+  }
+  return units;
+}
 
 RecordScanner::RecordScanner(std::string_view record, std::size_t pieceSize, std::string_view encoding)
     : pattern_(record), pieceSize_(std::max<std::size_t>(pieceSize, 1)), encoding_(encoding) {}
@@ -54,6 +101,8 @@ bool RecordScanner::checkEncoding() {
   if (encodingKnown_) return true;
   if (!encoding_.empty()) {
     cutting_ = keepsMarkupInAscii(encoding_);
+    utf8_ = isUtf8(encoding_);
+    position_ = TextPosition(utf8_);
     return encodingKnown_ = true;
   }
   std::string_view text(buffer_);
@@ -63,6 +112,8 @@ bool RecordScanner::checkEncoding() {
     if (end == npos) return false;
     const std::string_view declared = declaredEncoding(text.substr(0, end));
     cutting_ = declared.empty() || keepsMarkupInAscii(declared);
+    utf8_ = isUtf8(declared);
+    position_ = TextPosition(utf8_);
   } else if (text.empty()) {
     return false;
   } else {
@@ -190,12 +241,17 @@ void RecordScanner::cut(const RecordCutter::PieceHandler& onPiece, bool last) {
   piece.head = head_;
   piece.bytes = std::string_view(buffer_).substr(0, size);
   piece.tail = tail;
+  piece.place = place_;
   onPiece(piece);
+  position_.advance(piece.bytes);
   buffer_.erase(0, size);
   bufferAt_ += size;
   scanned_ = 0;
   head_ = prolog_;
   for (const OpenElement& element : open_) head_ += element.startTag;
+  TextPosition headEnd(utf8_);
+  headEnd.advance(head_);
+  place_ = RecordCutter::Place{position_.line(), position_.column(), headEnd.line() - 1, headEnd.column() - 1};
 }
 
 void RecordScanner::feed(const void* bytes, std::size_t size, const RecordCutter::PieceHandler& onPiece) {
@@ -235,6 +291,15 @@ void RecordCutter::feed(const void* bytes, std::size_t size, const PieceHandler&
 
 void RecordCutter::finish(const PieceHandler& onPiece) { scanner_->finish(onPiece); }
 
+Error RecordCutter::Place::inDocument(const Error& error) const {
+  return detail::withPlacesMoved(error, [this](long line, long column) {
+    const long bytesLine = headLines + 1;  // the line of the piece's document where its bytes begin
+    if (line > bytesLine) return std::pair(this->line + line - bytesLine, column);
+    if (line == bytesLine && column > headColumns) return std::pair(this->line, this->column + column - headColumns - 1);
+    return std::pair(this->line, this->column);
+  });
+}
+
 }  // namespace wfxml
 
 namespace wfxml {
@@ -247,9 +312,10 @@ RecordReader::~RecordReader() = default;
 
 bool RecordReader::convertNext(const std::function<void(const std::string& document)>& convert) {
   const RecordCutter::PieceHandler keep = [this](const RecordCutter::Piece& piece) {
-    std::string& document = pieces_.emplace_back();
-    document.reserve(piece.head.size() + piece.bytes.size() + piece.tail.size());
-    document.append(piece.head).append(piece.bytes).append(piece.tail);
+    PieceDocument& document = pieces_.emplace_back();
+    document.text.reserve(piece.head.size() + piece.bytes.size() + piece.tail.size());
+    document.text.append(piece.head).append(piece.bytes).append(piece.tail);
+    document.place = piece.place;
   };
   while (pieces_.empty() && !ended_) {
     ended_ = true;  // until the source has given more: nothing after an error
@@ -262,10 +328,14 @@ bool RecordReader::convertNext(const std::function<void(const std::string& docum
     ended_ = false;
   }
   if (pieces_.empty()) return false;
-  const std::string document = std::move(pieces_.front());
+  PieceDocument document = std::move(pieces_.front());
   pieces_.pop_front();
   try {
-    convert(document);
+    convert(document.text);
+  } catch (const Error& error) {
+    ended_ = true;
+    pieces_.clear();
+    throw document.place.inDocument(error);
   } catch (...) {
     ended_ = true;
     pieces_.clear();

@@ -12,6 +12,25 @@
 
 namespace wfxml::detail {
 
+// The line and column after text read in order, as the parse counts them: a
+// line ends at LF, CR LF or CR; a column is a UTF-16 unit (in UTF-8 each
+// byte that starts a character, twice for four bytes; elsewhere each byte).
+class TextPosition {
+public:
+  explicit TextPosition(bool utf8) : utf8_(utf8) {}
+  void advance(std::string_view text);
+  long line() const { return line_; }
+  long column() const { return column_; }
+
+private:
+  long characters(std::string_view text) const;
+
+  bool utf8_;
+  long line_ = 1;
+  long column_ = 1;
+  bool afterCr_ = false;  // an LF next ends no line
+};
+
 // Reads a document's markup byte by byte, without parsing it, to find the
 // places between records where it may be cut (RecordCutter). It tracks the
 // open elements outside records with their start tags as written, so that
@@ -51,6 +70,7 @@ private:
   std::size_t pieceSize_;
   std::string encoding_;  // the caller's; empty: the document says
   bool encodingKnown_ = false;
+  bool utf8_ = true;  // how columns count characters
   bool cutting_ = true;
   std::string buffer_;          // the document from the current piece on
   std::uint64_t bufferAt_ = 0;  // buffer_[0]'s offset in the document
@@ -58,6 +78,8 @@ private:
   std::string prolog_;          // before the message element
   bool rootSeen_ = false;
   std::string head_;  // the current piece's
+  RecordCutter::Place place_;    // the current piece's
+  TextPosition position_{true};  // of buffer_[0] in the document
   std::vector<OpenElement> open_;
   std::vector<std::string> openNames_;  // local names, for the pattern
   int recordLevels_ = 0;                // open elements of the current record

@@ -37,9 +37,12 @@ public:
   std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const std::optional<std::string>& encoding);
   pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding, bool check);
   EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding);
-  // source: a path (str or os.PathLike), a binary stream, or a document's bytes.
+  // source: a path (str or os.PathLike), a binary stream, or a document's
+  // bytes; piece: where they lie in a larger document (its errors name
+  // places there).
   std::unique_ptr<RecordIterator> iterRecords(const pybind11::object& source, const std::string& record,
-                                              const std::optional<std::string>& encoding, bool asJson);
+                                              const std::optional<std::string>& encoding, bool asJson,
+                                              const wfxml::RecordCutter::Place& piece = {});
 
   std::vector<std::string> messageNames() const;
   pybind11::bytes dictionaryBytes() const;

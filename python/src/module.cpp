@@ -9,6 +9,8 @@
 #include <pybind11/stl.h>
 #include <wfxml/wfxml.h>
 
+#include <tuple>
+
 namespace py = pybind11;
 using namespace pybind11::literals;
 using wfxml::python::BoundMessageSet;
@@ -83,8 +85,10 @@ PYBIND11_MODULE(_wfxml, module) {
 
   module.def("_record_pieces", &wfxml::python::recordPieces, "path"_a, "name"_a, "piece_size"_a,
              "encoding"_a = py::none(),
-             "The file's pieces between records, as (begin, end, head, tail): head + the file's bytes from begin to "
-             "end + tail is a document of those records with their ancestors (the Dask converter's split).");
+             "The file's pieces between records, as (begin, end, head, tail, place): head + the file's bytes from "
+             "begin to end + tail is a document of those records with their ancestors (the Dask converter's split); "
+             "place (line, column, head lines, head columns) is where its bytes lie in the file, for "
+             "MessageSet._iter_piece.");
 
   py::class_<BoundMessageSet, std::shared_ptr<BoundMessageSet>>(module, "MessageSet", R"(A loaded message set.
 
@@ -154,7 +158,13 @@ contains itself.)")
 
 The document is parsed whole (without the GIL) before the first event is
 returned; a malformed document raises wfxml.Error here, before any event.)")
-      .def("iter_records", &BoundMessageSet::iterRecords, "source"_a, "name"_a, py::kw_only(),
+      .def(
+          "iter_records",
+          [](BoundMessageSet& self, const py::object& source, const std::string& record,
+             const std::optional<std::string>& encoding, bool asJson) {
+            return self.iterRecords(source, record, encoding, asJson);
+          },
+          "source"_a, "name"_a, py::kw_only(),
            "encoding"_a = py::none(), "json"_a = false,
            R"(The records of a document, one at a time: each occurrence of the element
 name ("Ntry" anywhere, "Stmt/Ntry" under its parent, "/Document/.../Ntry"
@@ -169,6 +179,17 @@ pages that keep markup in ASCII; others are read whole.
 json: yield each record's typed JSON text (what wfhost writes) instead.
 A document that is not well-formed raises wfxml.Error after the records
 before the fault.)")
+      .def(
+          "_iter_piece",
+          [](BoundMessageSet& self, const py::object& document, const std::string& record,
+             const std::tuple<long, long, long, long>& place, const std::optional<std::string>& encoding,
+             bool asJson) {
+            const auto [line, column, headLines, headColumns] = place;
+            return self.iterRecords(document, record, encoding, asJson, {line, column, headLines, headColumns});
+          },
+          "document"_a, "name"_a, "place"_a, py::kw_only(), "encoding"_a = py::none(), "json"_a = false,
+          "iter_records of a piece's document (wfxml._record_pieces), its errors naming the file's lines and "
+          "columns.")
       .def_property_readonly("message_names", &BoundMessageSet::messageNames,
                              "The names of the message set's messages.")
       .def("dictionary_bytes", &BoundMessageSet::dictionaryBytes,

@@ -15,12 +15,13 @@ constexpr std::size_t kChunkSize = wfxml::RecordReader::kPieceSize;
 
 RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, py::object stream,
                                bool ownsStream, const std::string& record, const std::optional<std::string>& encoding,
-                               bool asJson)
+                               bool asJson, const wfxml::RecordCutter::Place& piece)
     : pool_(std::move(pool)),
       keys_(std::move(keys)),
       stream_(std::move(stream)),
       ownsStream_(ownsStream),
       asJson_(asJson),
+      piece_(piece),
       reader_(record, [this] { return readChunk(); }, {encoding.value_or("")}) {}
 
 RecordIterator::~RecordIterator() {
@@ -76,8 +77,9 @@ py::object RecordIterator::next() {
   while (ready_.empty() && !ended_ && !failure_) {
     try {
       ended_ = !convertNext();
-    } catch (const wfxml::Error&) {
-      failure_ = std::current_exception();  // raised once the records before it are taken
+    } catch (const wfxml::Error& error) {
+      // Raised once the records before it are taken.
+      failure_ = std::make_exception_ptr(piece_.inDocument(error));
     }
     if (ended_) close();
   }
@@ -96,7 +98,7 @@ py::object RecordIterator::next() {
 
 py::list recordPieces(const std::string& path, const std::string& record, std::size_t pieceSize,
                       const std::optional<std::string>& encoding) {
-  std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string, std::string>> pieces;
+  std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string, std::string, wfxml::RecordCutter::Place>> pieces;
   int error = 0;
   {
     py::gil_scoped_release unlocked;
@@ -106,7 +108,7 @@ py::list recordPieces(const std::string& path, const std::string& record, std::s
     } else {
       wfxml::RecordCutter cutter(record, pieceSize, encoding.value_or(""));
       const wfxml::RecordCutter::PieceHandler keep = [&](const wfxml::RecordCutter::Piece& piece) {
-        pieces.emplace_back(piece.begin, piece.end, std::string(piece.head), std::string(piece.tail));
+        pieces.emplace_back(piece.begin, piece.end, std::string(piece.head), std::string(piece.tail), piece.place);
       };
       std::vector<char> chunk(kChunkSize);
       std::size_t size = 0;
@@ -121,7 +123,9 @@ py::list recordPieces(const std::string& path, const std::string& record, std::s
     throw py::error_already_set();
   }
   py::list list;
-  for (const auto& [begin, end, head, tail] : pieces) list.append(py::make_tuple(begin, end, py::bytes(head), py::bytes(tail)));
+  for (const auto& [begin, end, head, tail, place] : pieces)
+    list.append(py::make_tuple(begin, end, py::bytes(head), py::bytes(tail),
+                               py::make_tuple(place.line, place.column, place.headLines, place.headColumns)));
   return list;
 }
 

@@ -24,8 +24,11 @@ class RecordIterator {
 public:
   // stream: an object with read(n) giving bytes; closed at the end when
   // ownsStream. asJson: each record as its typed JSON text, not objects.
+  // piece: where the stream's document lies in a larger one, whose lines
+  // and columns its errors name.
   RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, pybind11::object stream,
-                 bool ownsStream, const std::string& record, const std::optional<std::string>& encoding, bool asJson);
+                 bool ownsStream, const std::string& record, const std::optional<std::string>& encoding, bool asJson,
+                 const wfxml::RecordCutter::Place& piece);
   RecordIterator(const RecordIterator&) = delete;
   RecordIterator& operator=(const RecordIterator&) = delete;
   ~RecordIterator();
@@ -47,6 +50,7 @@ private:
   pybind11::object stream_;
   bool ownsStream_;
   bool asJson_;
+  wfxml::RecordCutter::Place piece_;
   Py_buffer chunk_{};
   wfxml::RecordReader reader_;
   std::deque<pybind11::object> ready_;
@@ -55,7 +59,8 @@ private:
 };
 
 // The pieces RecordCutter cuts the file at path into (see there), as
-// (begin, end, head, tail) with head and tail bytes: where a document's
+// (begin, end, head, tail, place) with head and tail bytes and place
+// (line, column, head lines, head columns) as RecordCutter::Place: where a document's
 // records may be shared among workers. Reads the file without the GIL;
 // raises OSError when it cannot be read.
 pybind11::list recordPieces(const std::string& path, const std::string& record, std::size_t pieceSize,

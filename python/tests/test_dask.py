@@ -98,6 +98,10 @@ def test_one_files_records_split_over_workers_are_the_single_process_records(cli
     argv = ["--dict", str(source), "--out-dir", str(tmp_path / "cli"), "--scheduler", client.scheduler.address]
     assert wfxml_dask.main(argv + ["--records", "party", str(path)]) == 0
     assert open(tmp_path / "cli" / "part-00000.jsonl", encoding="utf-8").read().splitlines() == lines
+    # A piece's fault names the file's line and column.
+    path.write_bytes(path.read_bytes().replace(b"</party>", b"</party>\n").replace(b"</order>", b"<party><name>x</nam>"))
+    summary = wfxml_dask.convert_records(path, typed, tmp_path / "broken", "party", client=client, piece_size=10_000)
+    assert [failure.error[:8] for failure in summary.failures] == ["1001:17:"], summary
 
 
 def test_a_validating_batch_fails_the_invalid_file_and_converts_the_other(kinds, kinds_xml, tmp_path):

@@ -28,10 +28,17 @@ def test_records_from_a_path_a_stream_and_bytes_are_wfhosts_and_a_fault_comes_af
         command = [wfhost, "convert", "--schema", TYPED / "typed.xsd", "--records", "price", order]
         lines = subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()
         assert list(typed.iter_records(order, "price", json=True)) == lines
-    records = typed.iter_records(order.read_bytes().replace(b"</order>", b""), "party")
-    assert [next(records), next(records)] == [PARTY_1, PARTY_2]
-    with pytest.raises(wfxml.Error):
+    # A fault in a later piece (of 256 KiB) comes after the records before it,
+    # at the line and column of the whole document's parse.
+    broken = b'<order xmlns="urn:test:typed" id="o-1">' + b'<party id="p1"><name>Ann</name></party>\r\n' * 8_000
+    broken += b"<party><name>x</nam>"
+    with pytest.raises(wfxml.Error) as whole:
+        typed.to_dict(broken)
+    records = typed.iter_records(broken, "party")
+    assert [next(records) for _ in range(8_000)] == [PARTY_1] * 8_000
+    with pytest.raises(wfxml.Error) as pieces:
         next(records)
+    assert (pieces.value.line, pieces.value.column) == (whole.value.line, whole.value.column) == (8_001, 17)
     with pytest.raises(TypeError):
         typed.iter_records(42, "party")
 

@@ -513,10 +513,11 @@ def convert_piece(
 ) -> Summary:
     """Converts one piece of a file's records into one JSON Lines file (a task's work).
 
-    piece: (begin, end, head, tail) as wfxml._record_pieces gives it. A fault
-    in the piece is its failure, after the records before it.
+    piece: (begin, end, head, tail, place) as wfxml._record_pieces gives it.
+    A fault in the piece is its failure, after the records before it, with
+    its line and column in the file.
     """
-    begin, end, head, tail = piece
+    begin, end, head, tail, place = piece
     message_set = _message_set(source)
     summary = Summary(outputs=[output], bytes=end - begin)
 
@@ -525,7 +526,7 @@ def convert_piece(
             with open(path, "rb") as document:
                 document.seek(begin)
                 body = document.read(end - begin)
-            for line in message_set.iter_records(head + body + tail, name, encoding=encoding, json=True):
+            for line in message_set._iter_piece(head + body + tail, name, place, encoding=encoding, json=True):
                 out.write(line + "\n")
         except Exception as error:  # the piece's own failure; the other pieces go on
             summary.failures.append(Failure.of(f"{path} bytes {begin}-{end}", error))

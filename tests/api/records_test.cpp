@@ -120,28 +120,64 @@ TEST(Records, PiecesCutBetweenRecordsGiveTheWholeDocumentsRecords) {
   }
 }
 
+// A fault in a later piece: its error names the line and column of the
+// whole document, as the whole document's parse (from bytes or a mapped
+// file) does after the records before the fault.
+struct PieceFault { const char* name; std::string xml; };
+
+class PieceFaults : public testing::TestWithParam<PieceFault> {};
+
+TEST_P(PieceFaults, NameTheWholeDocumentsLineAndColumn) {
+  const std::string& xml = GetParam().xml;
+  std::vector<std::string> before;
+  wfxml::Session session(typedSet());
+  const wfxml::Error whole = errorOf([&] {
+    session.toJsonRecords(xml.data(), xml.size(), "party", [&](std::string_view json) { before.emplace_back(json); });
+  });
+  ASSERT_GT(whole.line(), 0) << whole.what();
+  EXPECT_FALSE(before.empty());
+  for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, xml.size()}) {
+    int pieces = 0;
+    const wfxml::Error piece = errorOf([&] { recordsOfPieces(xml, "party", chunk, pieces); });
+    EXPECT_GT(pieces, 1);
+    EXPECT_EQ(piece.what(), std::string(whole.what())) << "chunks of " << chunk;
+    EXPECT_EQ(piece.inserts(), whole.inserts());
+  }
+}
+
+std::string parties(int count, const std::string& lineEnd) {
+  std::string xml = "<order xmlns=\"urn:test:typed\"" + lineEnd + "  id=\"o\">";
+  for (int i = 0; i < count; ++i) xml += "<party><name>P" + std::to_string(i) + "</name></party>" + lineEnd;
+  return xml;
+}
+
 TEST(Records, PiecesOfAnUncuttableCodePageOrAFaultStayWhole) {
-  const std::string parties = R"(<order xmlns="urn:test:typed" id="o"><party><name>A</name></party><party><name>B</name></party>)";
   int pieces = 0;
   // UTF-16 keeps no markup in single bytes: the document is one piece.
   std::string utf16 = "\xFF\xFE";
-  for (const char c : parties + "</order>") utf16.append({c, '\0'});
+  for (const char c : parties(2, "") + "</order>") utf16.append({c, '\0'});
   EXPECT_EQ(recordsOfPieces(utf16, "party", 64, pieces).size(), 2u);
   EXPECT_EQ(pieces, 1);
   // After an end tag that closes nothing open, the rest is one piece, and
   // its parse reports the fault.
-  EXPECT_THROW(recordsOfPieces(parties + "<x></order></x>", "party", 5, pieces), wfxml::Error);
+  EXPECT_THROW(recordsOfPieces(parties(2, "") + "<x></order></x>", "party", 5, pieces), wfxml::Error);
   EXPECT_EQ(pieces, 3);
 }
 
-TEST(Records, ABadDocumentIsRefusedAfterTheRecordsBeforeTheFault) {
-  const std::string xml = R"(<order xmlns="urn:test:typed" id="o-1"><party id="p1"><name>Ann</name></party><party>)";
-  std::vector<std::string> lines;
-  wfxml::Session session(typedSet());
-  EXPECT_THROW(session.toJsonRecords(xml.data(), xml.size(), "party",
-                                     [&](std::string_view json) { lines.emplace_back(json); }),
-               wfxml::Error);
-  EXPECT_EQ(lines, std::vector<std::string>{kParty1});
-}
+INSTANTIATE_TEST_SUITE_P(
+    InLaterPieces, PieceFaults,
+    testing::Values(
+        PieceFault{"OnAPiecesFirstLine", parties(3, "") + "<party><name>x</nam></party></order>"},
+        PieceFault{"AtTheEndOfInput", parties(3, "\n") + "<party>"},
+        PieceFault{"FarIn", parties(200, "\n") + "<party><name>x</nam></party></order>"},
+        PieceFault{"AfterCrLf", parties(3, "\r\n") + "<party><name>x</nam></party></order>"},
+        PieceFault{"AfterCr", parties(3, "\r") + "<party><name>x</nam></party></order>"},
+        PieceFault{"AValueAfterCharactersOfSeveralBytes",
+                   parties(2, "\n") + "<party><name>\u00e9\u20ac\U0001D11E</name></party><line><qty>x</qty></line>"},
+        PieceFault{"InLatin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" + parties(2, "\n") +
+                                   "<party><name>\xE9\xE9</name></party><party><name>x</nam></party></order>"},
+        PieceFault{"AfterAHeadOfSeveralLines",
+                   kCuttable.substr(0, kCuttable.find("<vat>")) + "<vat>x</vt>" + kCuttable.substr(kCuttable.find("</t:party"))}),
+    [](const testing::TestParamInfo<PieceFault>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -417,10 +417,24 @@ public:
 // piece from a stream, or on several workers, with the ancestors' context.
 // Only the markup is read, not parsed: a code page that is not a superset
 // of ASCII (UTF-16, EBCDIC), or markup the cutter does not follow, leaves
-// the rest of the document one piece (the parse then reports any fault;
-// its line and column count within the piece).
+// the rest of the document one piece (the parse then reports any fault).
+// A piece's place turns the line and column of an error in converting it
+// into those of the whole document.
 class RecordCutter {
 public:
+  // Where a piece's bytes lie in the whole document. Lines end as the parse
+  // counts them (LF, CR LF, CR); columns count UTF-16 units, as it does.
+  struct Place {
+    long line = 1;         // of the piece's first byte in the document
+    long column = 1;
+    long headLines = 0;    // line ends in the head
+    long headColumns = 0;  // characters after the head's last line end
+    // error, raised in converting the piece (head + bytes + tail), naming
+    // the line and column in the whole document where the fault lies in
+    // the piece's bytes (in its what(), inserts and validation problems);
+    // a place in the head names the piece's first byte.
+    Error inDocument(const Error& error) const;
+  };
   // Views valid during the call that hands the piece out.
   struct Piece {
     std::uint64_t begin = 0;  // the piece's bytes in the document
@@ -428,6 +442,7 @@ public:
     std::string_view head;    // the prolog and the open ancestors' start tags; empty for the first piece
     std::string_view bytes;   // the document's bytes from begin to end
     std::string_view tail;    // the open ancestors' end tags; empty for the last piece
+    Place place;
   };
   using PieceHandler = std::function<void(const Piece&)>;
 
@@ -454,7 +469,7 @@ private:
 // (a pipe, a Python stream): read in chunks, cut between records
 // (RecordCutter) and converted piece by piece, so that memory holds a piece
 // and its records however long the document. A fault's line and column
-// count within its piece.
+// are those of the whole document, as a parse of it would name them.
 class RecordReader {
 public:
   // The document's next bytes, valid until the next call; empty at its end.
@@ -485,7 +500,11 @@ private:
   Source source_;
   ParseOptions options_;
   RecordCutter cutter_;
-  std::deque<std::string> pieces_;  // complete, not yet converted
+  struct PieceDocument {
+    std::string text;  // head + bytes + tail
+    RecordCutter::Place place;
+  };
+  std::deque<PieceDocument> pieces_;  // complete, not yet converted
   bool ended_ = false;               // the source's end or an error
 };
 
