@@ -294,7 +294,7 @@ private:
     }
     if (!type) return selfDefining(element, node);
     if (type->isComplex) {
-      if (type->hasSimpleContent && node.kind == TypedNode::Kind::Value) {
+      if (type->hasSimpleContent && node.kind != TypedNode::Kind::Object) {
         simpleContent(element, node, *type);
       } else {
         if (node.kind != TypedNode::Kind::Object) fail("an object was expected");
@@ -328,7 +328,11 @@ private:
   }
 
   void simpleValue(TreeElement& element, const TypedNode& node, const SchemaType& type) {
-    if (type.isUnion && type.hasListMember()) return unionWithList(element, node, type);
+    if (type.isUnion && type.hasListMember()) {
+      PWFData value;
+      if (!unionItems(element, node, type, value)) element.setValue(std::move(value));
+      return;
+    }
     if (!type.isList) return setValue(element, node, &type);
     if (node.kind != TypedNode::Kind::Array) fail("an array (the list's items) was expected");
     listValue(element, node, type.listItemType);
@@ -350,7 +354,8 @@ private:
   // first list member that takes them all, unless a simple member before it
   // takes the whole text. An array is taken so too, as the text it is
   // written as: [7] for a union of xs:int and a list is the number 7.
-  void unionWithList(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+  // Returns false, with value set, when a simple member takes it.
+  bool unionItems(TreeElement& element, const TypedNode& node, const SchemaType& type, PWFData& value) {
     if (node.kind == TypedNode::Kind::Array) {
       std::string text;
       for (const TypedNode& item : node.items) {
@@ -358,14 +363,16 @@ private:
         text += (text.empty() ? "" : " ") + textOf(item.value);
       }
       for (const SchemaType::UnionMember& member : type.unionMembers) {
-        PWFData value;
-        if (member.isList && takesItems(node, member.listItemType)) return listValue(element, node, member.listItemType);
+        if (member.isList && takesItems(node, member.listItemType)) {
+          listValue(element, node, member.listItemType);
+          return true;
+        }
         if (!member.isList && parsedTextValue(text, member.logicalType, member.whiteSpace, value, spellings()))
-          return element.setValue(std::move(value));
+          return false;
       }
       fail("the union has no member type these items are values of");
     }
-    if (node.kind != TypedNode::Kind::Value) return setValue(element, node, &type);
+    if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
     std::vector<PWFData> items;
     const SchemaType::UnionMember* member = unionListMember(
         node.value, type, spellings(),
@@ -378,10 +385,14 @@ private:
           return parsedTextValue(item, itemType->logicalType, itemType->whiteSpace, out, spellings());
         },
         items);
-    if (!member) return setValue(element, node, &type);
+    if (!member) {
+      value = valueOf(node.value, &type);
+      return false;
+    }
     refuseUnlessXmlText(node.value.text);
     element.setItemTypeIndex(member->listItemType);
     for (PWFData& item : items) assembly_.appendValue(element, std::move(item)).setValueTypeIndex(member->listItemType);
+    return true;
   }
 
   bool takesItems(const TypedNode& node, long itemTypeRow) const {
@@ -547,6 +558,11 @@ private:
   // The value of an element of a complex type with simple content, in the
   // anonymous child a parse gives it.
   void simpleContent(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+    PWFData value;
+    if (type.isUnion && type.hasListMember()) {
+      if (!unionItems(element, node, type, value)) assembly_.appendValue(element, std::move(value));
+      return;
+    }
     if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
     assembly_.appendValue(element, valueOf(node.value, &type));
   }

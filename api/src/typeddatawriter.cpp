@@ -213,7 +213,7 @@ private:
     out_.startArray();
     if (!e.hasChildren() && e.hasValue()) value(e.getValue(), itemType);  // a single item kept on the element
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
-      if (isXsiType(*c)) continue;
+      if (!isAnonymous(*c)) continue;  // an attribute, an xsi:type
       const SchemaType* own = view_->type(c->getValueTypeIndex());
       value(c->getValue(), own ? own : itemType);
     }

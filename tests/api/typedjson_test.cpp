@@ -375,12 +375,12 @@ INSTANTIATE_TEST_SUITE_P(
                     // An exponent is spelled out for a decimal; digits beyond a double's range stay.
                     GivenData{"DecimalExponent", R"("x":1.5e3)", R"("x":1500)"},
                     GivenData{"DecimalBeyondDoubles", "\"x\":" + std::string(400, '7') + ".25", ""},
-                    // A union's value is that of the first member type its text is one of.
+                    // A union's value is that of the first member type its text is one of; a list member's, its items.
                     GivenData{"UnionMemberType", R"("u":"7")", R"("u":7)"},
                     GivenData{"UnionMembersWhiteSpace", R"("u":" a  b ")", R"("u":"a b")"},
-                    // Text only a list member takes is its items; items a simple member takes as text are its value.
                     GivenData{"UnionListMember", R"("l":" 1 2  3")", R"("l":[1,2,3])"},
                     GivenData{"UnionListMemberItems", R"("l":[1,2])", ""},
+                    GivenData{"UnionListBesideAttribute", R"("tl":{"@u":"x","$":"1 2"})", R"("tl":{"@u":"x","$":[1,2]})"},
                     GivenData{"UnionSimpleMemberFirst", R"("l":[7])", R"("l":7)"},
                     GivenData{"UnionBooleanSpelledOwnWay", R"("f":"Y","g":"N")", R"("f":true,"g":false)", "", spellingsSet},
                     // Runs side by side are one; whitespace alone is written, and the parser drops it.
