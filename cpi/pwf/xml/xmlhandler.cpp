@@ -57,8 +57,8 @@ void XMLHandler::setXMLWireFormatDescriptor(const XMLDictionaryInfo* dictionary)
   memberDefinitions.assign(dictionary ? dictionary->getMemberCache().size() : 0, ParseItemDefinition());
   tagDefinitions.assign(dictionary ? dictionary->getTagCache().size() : 0, ParseItemDefinition());
   firstSimpleMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, kNotLearnt);
-  attributesWithValues.assign(dictionary ? dictionary->getTypeCache().size() : 0, AttributesWithValues());
-  attributeMembers.assign(dictionary ? dictionary->getTypeCache().size() : 0, AttributeMembers());
+  attributesWithValues.reset(dictionary ? dictionary->getTypeCache().size() : 0);
+  attributeMembers.reset(dictionary ? dictionary->getTypeCache().size() : 0);
   relaxedContent = false;
   if (dictionary)
     for (const prf_SMD_TYPE_DEFINITION& type : dictionary->getTypeCache())

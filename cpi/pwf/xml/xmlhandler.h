@@ -444,16 +444,33 @@ private:
   // simpleMemberFrom(first member) by type index, learnt on first use.
   static constexpr long kNotLearnt = -2;
   mutable std::vector<long> firstSimpleMembers;
-  struct AttributesWithValues {
-    bool learnt = false;
-    std::vector<long> members;
+  // Lists learnt per type index on first use; a type index beyond the table
+  // (a corrupt dictionary) has none.
+  template <class T>
+  class ListsByType {
+  public:
+    void reset(std::size_t types) { entries.assign(types, Entry()); }
+    template <class Collect>
+    const std::vector<T>& of(long typeIndex, Collect collect) {
+      static const std::vector<T> none;
+      if (static_cast<std::size_t>(typeIndex) >= entries.size()) return none;
+      Entry& entry = entries[static_cast<std::size_t>(typeIndex)];
+      if (!entry.learnt) {
+        collect(entry.items);
+        entry.learnt = true;
+      }
+      return entry.items;
+    }
+
+  private:
+    struct Entry {
+      bool learnt = false;
+      std::vector<T> items;
+    };
+    std::vector<Entry> entries;
   };
-  mutable std::vector<AttributesWithValues> attributesWithValues;  // by type index
-  struct AttributeMembers {
-    bool learnt = false;
-    std::vector<AttributeMember> members;
-  };
-  mutable std::vector<AttributeMembers> attributeMembers;  // by type index
+  mutable ListsByType<long> attributesWithValues;
+  mutable ListsByType<AttributeMember> attributeMembers;
   std::vector<long> presentAttributeMembers;  // of the element being started
   DataCnv dataCnv;
   bool namespacesEnabled = false;

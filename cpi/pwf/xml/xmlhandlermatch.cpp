@@ -243,15 +243,9 @@ long XMLHandler::getTypeMemberIndexFromXMLAttributeName(long typeIndex, std::u16
 }
 
 const std::vector<XMLHandler::AttributeMember>& XMLHandler::attributeMembersOf(long typeIndex) const {
-  static const std::vector<AttributeMember> none;
-  // A type index beyond the table (a corrupt dictionary) has none.
-  if (static_cast<std::size_t>(typeIndex) >= attributeMembers.size()) return none;
-  AttributeMembers& known = attributeMembers[static_cast<std::size_t>(typeIndex)];
-  if (!known.learnt) {
-    collectAttributeMembers(typeIndex, known.members, 0);
-    known.learnt = true;
-  }
-  return known.members;
+  return attributeMembers.of(typeIndex, [&](std::vector<AttributeMember>& members) {
+    collectAttributeMembers(typeIndex, members, 0);
+  });
 }
 
 void XMLHandler::collectAttributeMembers(long typeIndex, std::vector<AttributeMember>& members, int nesting) const {
@@ -435,15 +429,8 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
 }
 
 const std::vector<long>& XMLHandler::attributesWithValuesOf(long typeIndex) const {
-  static const std::vector<long> none;
-  // A type index beyond the table (a corrupt dictionary) has none.
-  if (static_cast<std::size_t>(typeIndex) >= attributesWithValues.size()) return none;
-  AttributesWithValues& known = attributesWithValues[static_cast<std::size_t>(typeIndex)];
-  if (!known.learnt) {
-    collectAttributesWithValues(typeIndex, known.members, 0);
-    known.learnt = true;
-  }
-  return known.members;
+  return attributesWithValues.of(typeIndex,
+                                 [&](std::vector<long>& members) { collectAttributesWithValues(typeIndex, members, 0); });
 }
 
 void XMLHandler::collectAttributesWithValues(long typeIndex, std::vector<long>& members, int nesting) const {
