@@ -5,6 +5,7 @@
 #include "dictionaryinfo.h"
 #include "messageinfo.h"
 #include "messagetree.h"
+#include "treeroundtrip.h"
 #include "xmlworker.h"
 #include "zelexception.h"
 #include "zellog.h"
@@ -15,10 +16,7 @@
 #include <vector>
 
 // Descriptors are given back with release(), never deleted.
-struct DescriptorRelease {
-  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
-};
-using DescriptorPtr = std::unique_ptr<DictionaryInfo, DescriptorRelease>;
+using DescriptorPtr = OwnedDescriptor;
 
 inline XMLWorkerFactory& workerFactory() {
   static XMLWorkerFactory factory;
