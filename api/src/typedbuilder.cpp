@@ -494,7 +494,7 @@ private:
         }
         continue;
       }
-      if (value.kind == TypedNode::Kind::Array) {
+      if (value.kind == TypedNode::Kind::Array && !pending.name.isAttribute) {
         for (const TypedNode& item : value.items) pending.occurrences.push_back(&item);
       } else {
         pending.occurrences.push_back(&value);
@@ -652,11 +652,21 @@ private:
     }
   }
 
+  // An attribute occurs once and holds text: one value, or the items of a
+  // list its declaration (global: null when none) types.
+  void refuseUnlessAttributeValue(const SchemaElement* global, const TypedNode& node) {
+    if (node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null)
+      fail("null, but an attribute cannot be nil");
+    if (node.kind == TypedNode::Kind::Object) fail("an attribute holds a value, not an object");
+    const SchemaType* type = global ? view_->type(global->typeRow) : nullptr;
+    if (node.kind == TypedNode::Kind::Array && !(type && type->isList))
+      fail("an attribute occurs once and its type is no list: an array is not allowed");
+  }
+
   // An element no member of the parent's type (null: self-defining) holds.
   void appendExtra(TreeElement& parent, const SchemaType* parentType, const Pending& pending, const TypedNode& node) {
     if (!pending.resolution.global) refuseUnlessXmlName(pending.name.local);
-    if (pending.name.isAttribute && node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null)
-      fail("null, but an attribute cannot be nil");
+    if (pending.name.isAttribute) refuseUnlessAttributeValue(pending.resolution.global, node);
     const Loosened wildcard(*this, parentType ? parentType->wildcardProcessing : WildcardProcessing::Strict);
     TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
                                           pending.name.namespaceUri, pending.name.isAttribute,
@@ -741,7 +751,7 @@ private:
         pending.resolution.global = nullptr;
       pending.resolution.selfDefining = !pending.resolution.global;
       claimOnce(named, identityOf(element, pending), key);
-      if (value.kind == TypedNode::Kind::Array) {
+      if (value.kind == TypedNode::Kind::Array && !pending.name.isAttribute) {
         for (std::size_t i = 0; i < value.items.size(); ++i) {
           Step item(*this, "[" + std::to_string(i) + "]");
           appendExtra(element, nullptr, pending, value.items[i]);
