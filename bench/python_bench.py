@@ -19,18 +19,8 @@ import tempfile
 import time
 
 import wfxml
+from sharedcorpora import shared_corpora
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def shared_corpora():
-    """$WF_CORPORA_DIR, else the nearest shared/corpora above this folder (beside a checkout or its worktrees)."""
-    if os.environ.get("WF_CORPORA_DIR"):
-        return os.environ["WF_CORPORA_DIR"]
-    folder = HERE
-    while not os.path.isdir(os.path.join(folder, "shared", "corpora")) and os.path.dirname(folder) != folder:
-        folder = os.path.dirname(folder)
-    return os.path.join(folder, "shared", "corpora")
 
 
 DEFAULT_CORPUS = os.path.join(shared_corpora(), "fpml-5.11-confirmation")

@@ -19,6 +19,8 @@ import platform
 import subprocess
 import tempfile
 
+from sharedcorpora import shared_corpora
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLE = "messages/camt053.v2.minimal.xml"
 SCHEMA = "schemas/camt.053.001.02.xsd"
@@ -51,7 +53,7 @@ def run(command):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--wfhost", default=os.path.join(HERE, "..", "build", "bin", "wfhost"))
-    parser.add_argument("--corpus", default=os.environ.get("WF_CORPORA_DIR", os.path.join(HERE, "..", "..", "shared", "corpora")))
+    parser.add_argument("--corpus", default=shared_corpora())
     parser.add_argument("--size-mb", type=int, default=1024)
     args = parser.parse_args()
     camt = os.path.join(args.corpus, "iso20022-camt")

@@ -19,9 +19,9 @@ import platform
 import time
 
 import wfxml
+from sharedcorpora import shared_corpora
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-DEFAULT_CORPORA = os.path.join(HERE, "..", "..", "shared", "corpora")
+DEFAULT_CORPORA = shared_corpora()
 CORPORA = [
     ("fpml", "fpml-5.11-confirmation/schemas/fpml-main-5-11.xsd", "fpml-5.11-confirmation/examples", ""),
     ("ubl-invoices", "ubl-2.1/schemas/maindoc/UBL-Invoice-2.1.xsd", "ubl-2.1/samples", "UBL-Invoice-2."),
