@@ -330,15 +330,17 @@ bool RecordReader::convertNext(const std::function<void(const std::string& docum
   if (pieces_.empty()) return false;
   PieceDocument document = std::move(pieces_.front());
   pieces_.pop_front();
+  const auto end = [this] {  // nothing is read or converted after an error
+    ended_ = true;
+    pieces_.clear();
+  };
   try {
     convert(document.text);
   } catch (const Error& error) {
-    ended_ = true;
-    pieces_.clear();
+    end();
     throw document.place.inDocument(error);
   } catch (...) {
-    ended_ = true;
-    pieces_.clear();
+    end();
     throw;
   }
   return true;

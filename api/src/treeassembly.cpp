@@ -107,6 +107,8 @@ std::string textOf(const GivenValue& given) {
 
 namespace {
 
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 bool isText(GivenValue::Kind kind) {
   return kind == GivenValue::Kind::String || kind == GivenValue::Kind::DateTime || kind == GivenValue::Kind::Duration;
 }
@@ -115,7 +117,6 @@ bool isText(GivenValue::Kind kind) {
 // line feed and carriage return replaced by blanks; collapsed, runs of blanks
 // made one and none left at either end.
 std::string withWhiteSpace(std::string_view text, std::uint8_t rule) {
-  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   std::string result;
   result.reserve(text.size());
   for (const char c : text) {
@@ -283,7 +284,6 @@ bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, s
 
 std::vector<std::string_view> listItems(std::string_view text) {
   std::vector<std::string_view> items;
-  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   for (std::size_t at = 0; at < text.size();) {
     if (isSpace(text[at])) {
       ++at;
