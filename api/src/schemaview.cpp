@@ -3,6 +3,7 @@
 #include "dictrecords.h"
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
+#include "typeddatawriter.h"
 #include "xmlproperties.h"
 #include "zelwstring.h"
 
@@ -464,6 +465,7 @@ private:
     const bool chosenById = render == kRenderElementWithId || render == kRenderElementWithIdAndValue;
     out.key = chosenById ? utf8(dictionary_.getMemberName(row)) : out.name;
     if (out.key.empty()) out.key = out.name;
+    if (out.isAttribute) out.attributeKey = typedkeys::kAttributeMarker + out.key;
     out.typeRow = memberType;
     out.minOccurs = minOccurs;
     out.maxOccurs = out.isAttribute ? 1 : maxOccurs;

@@ -35,6 +35,7 @@ constexpr long kUnboundedOccurs = -1;
 struct SchemaMember {
   std::string name;          // UTF-8, as documents spell it
   std::string key;           // its typed-data key: the name, or the member's own name where an ID attribute tells it apart
+  std::string attributeKey;  // an attribute's key as typed data spell it ("@" + key)
   std::string namespaceUri;  // empty: none
   bool isAttribute = false;
   long memberRow = -1;       // its row in the member table

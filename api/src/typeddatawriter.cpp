@@ -265,13 +265,7 @@ private:
     for (const std::size_t index : at.keyOrder) {
       const Entry& entry = at.entries[index];
       if (entry.count == 0) continue;  // in mixed content only
-      if (entry.isAttribute) {
-        attributeKey_.assign(1, typedkeys::kAttributeMarker);
-        attributeKey_ += entry.name;
-        out_.key(attributeKey_);
-      } else {
-        out_.key(entry.name);
-      }
+      out_.key(entry.isAttribute ? attributeKey(entry) : entry.name);
       occurrences(entry, at, depth);
     }
     if (mixed) {
@@ -393,8 +387,7 @@ private:
       std::u16string_view name = c.getName().view();
       probe.isAttribute = !name.empty() && name.front() == u'@';
       if (probe.isAttribute) name.remove_prefix(1);
-      assignUtf8(text_, name);
-      probe.name = text_;
+      probe.name = writeUtf8(text_, name);
       probe.namespaceUri = namespaceText(c.getNamespaceURI());
     }
     for (std::size_t i = 0; i < at.entries.size(); ++i) {
@@ -470,6 +463,14 @@ private:
     return namespaces_.emplace(&uri, keep(utf8(uri))).first->second;
   }
 
+  // Its key with the attribute marker: a member's from the schema view,
+  // whose text stays at one address (which the key caches of handlers
+  // notice), else one kept for the message.
+  std::string_view attributeKey(const Entry& entry) {
+    if (entry.member && entry.name == entry.member->key) return entry.member->attributeKey;
+    return keep(typedkeys::kAttributeMarker + std::string(entry.name));
+  }
+
   // Keeps a name for the rest of the message.
   std::string_view keep(std::string text) { return names_.emplace_back(std::move(text)); }
 
@@ -503,8 +504,7 @@ private:
   }
 
   void string(std::u16string_view text) {
-    assignUtf8(text_, text);
-    out_.string(text_);
+    out_.string(writeUtf8(text_, text));
   }
 
   // Values of the integer types are integers, beyond 64 bits too.
@@ -522,8 +522,7 @@ private:
   TypedDataHandler& out_;
   DataCnv convert_;
   ZelWstring scratch_;
-  std::string text_;          // the UTF-8 of the value or name at hand
-  std::string attributeKey_;
+  std::string text_;          // holds the UTF-8 of the value or name at hand
   std::deque<Level> levels_;  // by depth; a deque: levels stay where they are while deeper ones are added
   std::deque<std::string> names_;  // kept for the message; a deque: the names stay where they are
   std::unordered_map<const ZelWstring*, std::string_view> namespaces_;  // the tree's namespaces as UTF-8

@@ -2,19 +2,22 @@
 
 namespace wfxml::detail {
 
-void assignUtf8(std::string& out, std::u16string_view text) {
-  // Written in place: a UTF-16 unit takes at most three bytes (a surrogate
-  // pair four for its two units).
-  out.resize(text.size() * 3);
-  char* to = out.data();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
+std::string_view writeUtf8(std::string& buffer, std::u16string_view text) {
+  // A UTF-16 unit takes at most three bytes (a surrogate pair four for its
+  // two units). The buffer only grows, so that it is filled only once.
+  if (buffer.size() < text.size() * 3) buffer.resize(text.size() * 3);
+  char* const start = buffer.data();
+  char* to = start;
+  const char16_t* from = text.data();
+  const char16_t* const end = from + text.size();
+  while (from != end) {
+    char32_t c = *from++;
     if (c < 0x80) {
       *to++ = static_cast<char>(c);
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    if (c >= 0xD800 && c <= 0xDBFF && from != end && *from >= 0xDC00 && *from <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (*from++ - 0xDC00);
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
@@ -30,7 +33,9 @@ void assignUtf8(std::string& out, std::u16string_view text) {
     }
     *to++ = static_cast<char>(0x80 | (c & 0x3F));
   }
-  out.resize(static_cast<std::size_t>(to - out.data()));
+  return {start, static_cast<std::size_t>(to - start)};
 }
+
+void assignUtf8(std::string& out, std::u16string_view text) { out.resize(writeUtf8(out, text).size()); }
 
 }  // namespace wfxml::detail

@@ -6,6 +6,12 @@
 
 namespace wfxml::detail {
 
+// Writes the UTF-8 of text at the start of buffer and returns a view of it,
+// valid until the next write. The buffer keeps its size (it only grows),
+// which spares refilling it for every text. Unpaired surrogates become
+// U+FFFD.
+std::string_view writeUtf8(std::string& buffer, std::u16string_view text);
+
 // Replaces out's text with the UTF-8 of text, reusing out's storage (names
 // of streamed events are converted into the same strings again and again).
 // Unpaired surrogates become U+FFFD.

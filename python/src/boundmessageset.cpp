@@ -19,7 +19,9 @@ class DocumentBytes {
 public:
   DocumentBytes(py::handle xml, const std::optional<std::string>& encoding, bool validate = false) {
     options_.validate = validate;
-    if (py::hasattr(xml, "__fspath__"))
+    // bytes and str are no paths; asking them for __fspath__ would cost a
+    // raised and cleared AttributeError per call.
+    if (!PyBytes_CheckExact(xml.ptr()) && !PyUnicode_CheckExact(xml.ptr()) && py::hasattr(xml, "__fspath__"))
       throw py::type_error("a document is bytes or str, not a path (" + std::string(py::str(xml)) +
                            "): pass the file's bytes, e.g. pathlib.Path(path).read_bytes()");
     if (PyUnicode_Check(xml.ptr())) {

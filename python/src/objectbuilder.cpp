@@ -15,9 +15,9 @@ PyObject* checked(PyObject* object) {
 }
 }  // namespace
 
-py::object KeyCache::find(std::string_view name) {
+const KeyCache::Keys::value_type& KeyCache::lookUp(std::string_view name) {
   const auto found = keys_.find(name);
-  if (found != keys_.end()) return py::reinterpret_borrow<py::object>(found->second);
+  if (found != keys_.end()) return *found;
   if (keys_.size() == kMaxKeys) clear();
   PyObject* text = checked(PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), nullptr));
   PyUnicode_InternInPlace(&text);  // the same object as the program's own literals
@@ -27,11 +27,11 @@ py::object KeyCache::find(std::string_view name) {
     Py_DECREF(text);
     throw py::error_already_set();
   }
-  keys_.emplace(std::string_view(utf8, static_cast<std::size_t>(size)), text);
-  return py::reinterpret_borrow<py::object>(text);
+  return *keys_.emplace(std::string_view(utf8, static_cast<std::size_t>(size)), text).first;
 }
 
 void KeyCache::clear() {
+  recent_.fill(Recent{});
   for (const auto& entry : keys_) Py_DECREF(entry.second);
   keys_.clear();
 }

@@ -7,6 +7,8 @@
 #include <pybind11/pybind11.h>
 #include <wfxml/wfxml.h>
 
+#include <array>
+#include <cstdint>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -25,14 +27,36 @@ public:
   ~KeyCache() { clear(); }
 
   // The (interned) str of name: a new reference.
-  pybind11::object find(std::string_view name);
+  pybind11::object find(std::string_view name) {
+    const std::uint64_t address = reinterpret_cast<std::uintptr_t>(name.data()) ^ name.size();
+    Recent& slot = recent_[(address * 0x9E3779B97F4A7C15u) >> (64 - kRecentBits)];
+    if (!slot.key || slot.source != name.data() || slot.text != name) {
+      const Keys::value_type& entry = lookUp(name);
+      slot = Recent{name.data(), entry.first, entry.second};
+    }
+    return pybind11::reinterpret_borrow<pybind11::object>(slot.key);
+  }
 
 private:
   static constexpr std::size_t kMaxKeys = 1 << 14;
+  static constexpr int kRecentBits = 11;
+  // The views point into the str objects' own UTF-8 text.
+  using Keys = std::unordered_map<std::string_view, PyObject*>;
+
+  const Keys::value_type& lookUp(std::string_view name);
   void clear();
 
-  // The views point into the str objects' own UTF-8 text.
-  std::unordered_map<std::string_view, PyObject*> keys_;
+  // The walk hands most names out of the message set's schema view, from
+  // the same address every time: a slot per address answers them without
+  // hashing the text. A slot still compares the text, for names written
+  // into a reused buffer.
+  struct Recent {
+    const char* source = nullptr;
+    std::string_view text;  // the key's own UTF-8
+    PyObject* key = nullptr;  // borrowed from keys_
+  };
+  std::array<Recent, std::size_t{1} << kRecentBits> recent_{};
+  Keys keys_;
 };
 
 class PythonObjectBuilder final : public wfxml::TypedDataHandler {
