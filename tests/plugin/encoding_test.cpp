@@ -57,6 +57,21 @@ TEST(WhitespaceTest, MainframeLineEndsByReferenceAreKeptAsText) {
   EXPECT_EQ(lines[7], "data(String:\"\u2028\", -, -1, -1)");
 }
 
+// Runs of every length around the eight-unit blocks, with a unit whose low
+// byte is the blank's at each place in turn.
+TEST(WhitespaceTest, AllWhitespaceSeesEveryUnit) {
+  for (std::size_t length = 0; length <= 25; ++length) {
+    std::u16string text(length, u' ');
+    for (std::size_t i = 0; i < length; ++i) text[i] = u" \t\r\n"[i % 4];
+    EXPECT_TRUE(XMLUtils::isAllWhitespace(text.data(), length)) << length;
+    for (std::size_t i = 0; i < length; ++i) {
+      std::u16string marked = text;
+      marked[i] = u'\u0120';
+      EXPECT_FALSE(XMLUtils::isAllWhitespace(marked.data(), length)) << length << " at " << i;
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 
 TEST(ConvertStringToDataTest, ConvertsByLogicalType) {
@@ -69,9 +84,7 @@ TEST(ConvertStringToDataTest, ConvertsByLogicalType) {
             PWFData::makeString(ZelWstring(u"abc")));
   const PWFData date = XMLUtils::convertStringToData(u"2024-02-29", eLogicalDateTime, u"I");
   EXPECT_EQ(date.getDateTimeValue().day, 29);
-}
-
-TEST(ConvertStringToDataTest, BooleanIsTrueOnlyForOne) {
+  // A boolean is true only for "1".
   EXPECT_EQ(XMLUtils::convertStringToData(u"1", eLogicalBoolean, nullptr), PWFData::makeBoolean(true));
   for (const char16_t* text : {u"true", u"0", u"", u"11"})
     EXPECT_EQ(XMLUtils::convertStringToData(text, eLogicalBoolean, nullptr), PWFData::makeBoolean(false));
