@@ -9,9 +9,11 @@
 #include "utf8.h"
 #include "zelexception.h"
 
+#include <algorithm>
 #include <charconv>
 #include <deque>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -76,7 +78,7 @@ struct Entry {
 template <typename Element>
 struct Level {
   std::vector<Entry> entries;          // those of the children, in the order first met
-  std::vector<int> entryOfMember;      // by member position: the entry of members of that name, or -1
+  std::vector<int> entryOfMember;      // by member position: the entry of members of that name, or -1 (only grows)
   std::vector<std::size_t> keyOrder;   // the entries in key order
   std::vector<std::pair<std::size_t, const Element*>> placed;  // (entry, element) in document order
   std::vector<const Element*> ordered;                          // placed, grouped by entry
@@ -236,6 +238,9 @@ private:
   Level& level(int depth) {
     while (levels_.size() <= static_cast<std::size_t>(depth)) levels_.emplace_back();
     Level& level = levels_[static_cast<std::size_t>(depth)];
+    // Of the member slots only those of the last element's entries are set.
+    for (const Entry& entry : level.entries)
+      if (entry.member) level.entryOfMember[entry.member->firstOfName] = -1;
     level.entries.clear();
     level.keyOrder.clear();
     level.placed.clear();
@@ -285,7 +290,7 @@ private:
   // content is mixed) are placed by key, the rest go into the content array
   // in document order. Returns the first text run, null when none.
   const Element* sortChildren(const Element& e, const SchemaType* type, bool mixed, Level& at) {
-    at.entryOfMember.assign(type ? type->members.size() : 0, -1);
+    if (type && at.entryOfMember.size() < type->members.size()) at.entryOfMember.resize(type->members.size(), -1);
     const Element* firstText = nullptr;
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isXsiType(*c)) continue;
@@ -315,12 +320,13 @@ private:
       entry.first = next;
       next += entry.count;
     }
-    for (const bool attributes : {true, false}) {
-      for (const int slot : at.entryOfMember)
-        if (slot >= 0 && at.entries[slot].isAttribute == attributes) at.keyOrder.push_back(static_cast<std::size_t>(slot));
-      for (std::size_t i = 0; i < at.entries.size(); ++i)
-        if (!at.entries[i].member && at.entries[i].isAttribute == attributes) at.keyOrder.push_back(i);
-    }
+    for (std::size_t i = 0; i < at.entries.size(); ++i) at.keyOrder.push_back(i);
+    const auto rank = [&at](std::size_t index) {
+      const Entry& entry = at.entries[index];
+      return std::make_tuple(!entry.isAttribute, !entry.member, entry.member ? entry.member->firstOfName : index);
+    };
+    std::sort(at.keyOrder.begin(), at.keyOrder.end(),
+              [&rank](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
     at.ordered.resize(next);
     for (Entry& entry : at.entries) entry.count = 0;
     for (const auto& [index, element] : at.placed) {

@@ -11,6 +11,16 @@ std::string_view writeUtf8(std::string& buffer, std::u16string_view text) {
   const char16_t* from = text.data();
   const char16_t* const end = from + text.size();
   while (from != end) {
+    // Runs of ASCII, four units at a time: most values and names are ASCII.
+    if (end - from >= 4 && ((from[0] | from[1] | from[2] | from[3]) & 0xFF80) == 0) {
+      to[0] = static_cast<char>(from[0]);
+      to[1] = static_cast<char>(from[1]);
+      to[2] = static_cast<char>(from[2]);
+      to[3] = static_cast<char>(from[3]);
+      to += 4;
+      from += 4;
+      continue;
+    }
     char32_t c = *from++;
     if (c < 0x80) {
       *to++ = static_cast<char>(c);
