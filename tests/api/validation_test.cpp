@@ -98,19 +98,45 @@ TEST(Validation, AValidDocumentHasNoProblemsAndHintsAreNotFollowed) {
   EXPECT_TRUE(set.validate(wide.data(), wide.size() * 2, {"utf-16le"}).empty());
 }
 
+std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
+  std::string text;
+  for (const wfxml::ValidationError& p : problems)
+    text += std::to_string(p.line) + ":" + std::to_string(p.column) + ": " + p.path + ": " + p.message + "\n";
+  return text;
+}
+
+// A large document is validated on a second thread while it is parsed (with
+// a second core), a small one first; the outcome is the same, on one session
+// document after document: the problems (also of a document the parse
+// refuses too) before the parse's own error.
 TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
   const wfxml::MessageSet set = orderSetWithoutFiles();
-  const std::string invalid = order("abc", kLine1);
+  wfxml::Session session(set);
   wfxml::ParseOptions options;
   options.validate = true;
-  const wfxml::Error error = errorOf([&] { set.parse(invalid.data(), invalid.size(), options); });
-  EXPECT_EQ(error.key(), "CP_NOT_SCHEMA_VALID");
-  ASSERT_EQ(error.validationErrors().size(), 1u);
-  EXPECT_EQ(error.inserts().at(0), "1");
-  EXPECT_EQ(error.inserts().at(1).rfind("2:", 0), 0u) << error.inserts().at(1);
+  const std::string large = "<!--" + std::string(64 * 1024, 'x') + "-->\n";
+  for (const std::string& padding : {std::string(), large}) {
+    for (const std::string& document : {order("abc", kLine1) + padding, order("ABC", "<o:line no=\"1\">\n" + padding),
+                                        order("ABC", kLine1) + padding}) {
+      const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
+      if (problems.empty()) {
+        EXPECT_EQ(session.parse(document.data(), document.size(), options).root().child("id").value().text(), "ABC");
+        EXPECT_EQ(session.toJson(document.data(), document.size(), options),
+                  session.toJson(document.data(), document.size()));
+        continue;
+      }
+      for (const wfxml::Error& error :
+           {errorOf([&] { session.parse(document.data(), document.size(), options); }),
+            errorOf([&] { session.toJson(document.data(), document.size(), options); })}) {
+        EXPECT_EQ(error.key(), "CP_NOT_SCHEMA_VALID");
+        EXPECT_EQ(problemsOf(error.validationErrors()), problemsOf(problems));
+        EXPECT_EQ(error.inserts().at(0), std::to_string(problems.size()));
+        EXPECT_EQ(error.inserts().at(1).rfind(std::to_string(problems[0].line) + ":", 0), 0u) << error.inserts().at(1);
+      }
+    }
+  }
+  const std::string invalid = order("abc", kLine1);
   EXPECT_NO_THROW(set.parse(invalid.data(), invalid.size()));  // without the option the parser takes it
-  const std::string valid = order("ABC", kLine1);
-  EXPECT_EQ(set.parse(valid.data(), valid.size(), options).root().child("id").value().text(), "ABC");
 }
 
 // Each entity ten of the one before: 10^10 characters.
@@ -166,10 +192,24 @@ TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
   }
 }
 
-TEST(Validation, SetsWithoutSchemasGiveAClearError) {  // MessageSet::none(): python/tests/test_errors.py
+// A set without schemas cannot validate (MessageSet::none(): python/tests/test_errors.py); a valid
+// document may still be one the parse refuses. Small and large documents alike (see above).
+TEST(Validation, TheValidatorsOrTheParsersOwnErrorComesThrough) {
+  const ScratchFolder folder;
   const wfxml::MessageSet fromSource =
       wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/purchase-order/purchase-order.json"});
+  const wfxml::MessageSet withSchema = wfxml::MessageSet::compile({folder.write("d.xsd",
+      R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="d" type="xs:duration"/></xs:schema>)")});
   EXPECT_EQ(errorOf([&] { fromSource.validate("<a/>", 4); }).key(), "CP_NO_SCHEMA");
+  wfxml::ParseOptions options;
+  options.validate = true;
+  for (const std::string& padding : {std::string(), "<!--" + std::string(64 * 1024, 'x') + "-->"}) {
+    const std::string a = "<a/>" + padding, tooLong = "<d>P99999999999999999999Y</d>" + padding;
+    EXPECT_EQ(errorOf([&] { fromSource.parse(a.data(), a.size(), options); }).key(), "CP_NO_SCHEMA");
+    ASSERT_TRUE(withSchema.validate(tooLong.data(), tooLong.size()).empty());
+    EXPECT_EQ(errorOf([&] { withSchema.parse(tooLong.data(), tooLong.size(), options); }).key(),
+              "CP_XML_DATA_READ_CONVERSION_ERROR");
+  }
 }
 
 }  // namespace
