@@ -164,6 +164,7 @@ void parseValidated(detail::SessionState& session, const void* bytes, std::size_
     parse();
     return;
   }
+  session.set.state()->validator();  // built (or refused) here, before the parse, once per message set
   std::vector<ValidationError> problems;
   const detail::SideThread::Outcome outcome =
       side->runBeside([&] { problems = session.set.validate(bytes, size, options); }, parse);

@@ -60,43 +60,15 @@ struct InvalidCase {
   const char* message;  // part of the first problem's message
 };
 
-class InvalidDocuments : public testing::TestWithParam<InvalidCase> {};
-
-TEST_P(InvalidDocuments, EveryProblemNamesItsPlace) {
-  static const wfxml::MessageSet set = orderSetWithoutFiles();
-  const InvalidCase& c = GetParam();
-  const std::vector<wfxml::ValidationError> problems = set.validate(c.document.data(), c.document.size());
-  ASSERT_FALSE(problems.empty());
-  EXPECT_EQ(problems[0].line, c.line);
-  EXPECT_EQ(problems[0].path, c.path);
-  EXPECT_NE(problems[0].message.find(c.message), std::string::npos) << problems[0].message;
-}
-
 const std::string kLine1 = "<o:line no=\"1\"><o:qty>2</o:qty></o:line>\n";
-INSTANTIATE_TEST_SUITE_P(
-    Validation, InvalidDocuments,
-    testing::Values(
-        InvalidCase{"PatternFacet", order("abc", kLine1), 2, "/o:order/o:id", "'abc'"},
-        InvalidCase{"MissingRequiredAttribute", order("ABC", "<o:line><o:qty>2</o:qty></o:line>\n"), 3,
-                    "/o:order/o:line", "no"},
-        InvalidCase{"MissingElement", order("ABC", ""), 3, "/o:order", "content"},
-        InvalidCase{"UnexpectedElementNamesItself", order("ABC", kLine1 + "<o:note/>\n"), 4, "/o:order/o:note",
-                    "note"},
-        InvalidCase{"DuplicateKey", order("ABC", kLine1 + kLine1), 4, "/o:order/o:line", "duplicate"},
-        InvalidCase{"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
-        InvalidCase{"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"}),
-    [](const testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
-
-TEST(Validation, AValidDocumentHasNoProblemsAndHintsAreNotFollowed) {
-  const wfxml::MessageSet set = orderSetWithoutFiles();
-  // The hint names a schema that is nowhere: the kept one serves.
-  std::string document = order("ABC", kLine1);
-  document.insert(document.find('>'), " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-                                      "xsi:schemaLocation=\"urn:order http://example.invalid/order.xsd\"");
-  EXPECT_TRUE(set.validate(document.data(), document.size()).empty());
-  const std::u16string wide(document.begin(), document.end());
-  EXPECT_TRUE(set.validate(wide.data(), wide.size() * 2, {"utf-16le"}).empty());
-}
+const std::vector<InvalidCase> kInvalidOrders = {
+    {"PatternFacet", order("abc", kLine1), 2, "/o:order/o:id", "'abc'"},
+    {"MissingRequiredAttribute", order("ABC", "<o:line><o:qty>2</o:qty></o:line>\n"), 3, "/o:order/o:line", "no"},
+    {"MissingElement", order("ABC", ""), 3, "/o:order", "content"},
+    {"UnexpectedElementNamesItself", order("ABC", kLine1 + "<o:note/>\n"), 4, "/o:order/o:note", "note"},
+    {"DuplicateKey", order("ABC", kLine1 + kLine1), 4, "/o:order/o:line", "duplicate"},
+    {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
+    {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"}};
 
 std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
   std::string text;
@@ -105,38 +77,48 @@ std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
   return text;
 }
 
-// A large document is validated on a second thread while it is parsed (with
-// a second core), a small one first; the outcome is the same, on one session
-// document after document: the problems (also of a document the parse
-// refuses too) before the parse's own error.
+// Every problem names its place, and a parse that validates raises them all. A large document is
+// validated on a second thread while it is parsed (with a second core), a small one first, with the
+// same outcome, document after document on one session: the validator's error (a set from a
+// message-set source has no schema), then the problems (also of a document the parse refuses too),
+// before the parse's own error (a duration too long for it); a valid document's result.
 TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
-  const wfxml::MessageSet set = orderSetWithoutFiles();
-  wfxml::Session session(set);
+  const ScratchFolder folder;
+  wfxml::Session orders(orderSetWithoutFiles()),
+      fromSource(wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/purchase-order/purchase-order.json"})),
+      durations(wfxml::MessageSet::compile({folder.write("d.xsd", R"(<xs:schema
+          xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="d" type="xs:duration"/></xs:schema>)")}));
   wfxml::ParseOptions options;
   options.validate = true;
-  const std::string large = "<!--" + std::string(64 * 1024, 'x') + "-->\n";
-  for (const std::string& padding : {std::string(), large}) {
-    for (const std::string& document : {order("abc", kLine1) + padding, order("ABC", "<o:line no=\"1\">\n" + padding),
-                                        order("ABC", kLine1) + padding}) {
-      const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
-      if (problems.empty()) {
-        EXPECT_EQ(session.parse(document.data(), document.size(), options).root().child("id").value().text(), "ABC");
-        EXPECT_EQ(session.toJson(document.data(), document.size(), options),
-                  session.toJson(document.data(), document.size()));
-        continue;
-      }
-      for (const wfxml::Error& error :
-           {errorOf([&] { session.parse(document.data(), document.size(), options); }),
-            errorOf([&] { session.toJson(document.data(), document.size(), options); })}) {
-        EXPECT_EQ(error.key(), "CP_NOT_SCHEMA_VALID");
+  for (const std::string& padding : {std::string(), "<!--" + std::string(64 * 1024, 'x') + "-->\n"}) {
+    for (const InvalidCase& c : kInvalidOrders) {
+      const std::string document = c.document + padding;
+      const auto problems = orders.messageSet().validate(document.data(), document.size());
+      EXPECT_EQ(std::to_string(problems.at(0).line) + " " + problems[0].path, std::to_string(c.line) + " " + c.path);
+      EXPECT_NE(problems[0].message.find(c.message), std::string::npos) << problems[0].message;
+      for (const wfxml::Error& error : {errorOf([&] { orders.parse(document.data(), document.size(), options); }),
+                                        errorOf([&] { orders.toJson(document.data(), document.size(), options); })}) {
+        EXPECT_EQ(error.key(), "CP_NOT_SCHEMA_VALID") << c.name;
         EXPECT_EQ(problemsOf(error.validationErrors()), problemsOf(problems));
-        EXPECT_EQ(error.inserts().at(0), std::to_string(problems.size()));
-        EXPECT_EQ(error.inserts().at(1).rfind(std::to_string(problems[0].line) + ":", 0), 0u) << error.inserts().at(1);
+        EXPECT_EQ(error.inserts().at(1).rfind(std::to_string(c.line) + ":", 0), 0u) << error.inserts().at(1);
       }
     }
+    // Valid; the hint names a schema that is nowhere: the kept one serves.
+    std::string valid = order("ABC", kLine1) + padding;
+    valid.insert(valid.find('>'), " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                                  "xsi:schemaLocation=\"urn:order http://example.invalid/order.xsd\"");
+    const std::u16string wide(valid.begin(), valid.end());
+    EXPECT_EQ(orders.parse(valid.data(), valid.size(), options).root().child("id").value().text(), "ABC");
+    EXPECT_EQ(orders.toJson(wide.data(), wide.size() * 2, {"utf-16le", true}), orders.toJson(valid.data(), valid.size()));
+    const auto expectRefused = [&](wfxml::Session& session, const std::string& document, const char* key) {
+      EXPECT_EQ(errorOf([&] { session.parse(document.data(), document.size(), options); }).key(), key);
+      EXPECT_EQ(errorOf([&] { session.toJson(document.data(), document.size(), options); }).key(), key);
+    };
+    expectRefused(fromSource, "<a/>" + padding, "CP_NO_SCHEMA");
+    expectRefused(durations, "<d>P99999999999999999999Y</d>" + padding, "CP_XML_DATA_READ_CONVERSION_ERROR");
   }
-  const std::string invalid = order("abc", kLine1);
-  EXPECT_NO_THROW(set.parse(invalid.data(), invalid.size()));  // without the option the parser takes it
+  const std::string& invalid = kInvalidOrders[0].document;  // without the option the parser takes it
+  EXPECT_NO_THROW(orders.parse(invalid.data(), invalid.size()));
 }
 
 // Each entity ten of the one before: 10^10 characters.
@@ -189,26 +171,6 @@ TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
     const wfxml::Error error = errorOf([&] { wfxml::MessageSet::compile({schema}); });
     EXPECT_EQ(error.key(), "CP_DICTIONARY_SOURCE_ERROR");
     EXPECT_NE(error.inserts().back().find(limit), std::string::npos) << error.what();
-  }
-}
-
-// A set without schemas cannot validate (MessageSet::none(): python/tests/test_errors.py); a valid
-// document may still be one the parse refuses. Small and large documents alike (see above).
-TEST(Validation, TheValidatorsOrTheParsersOwnErrorComesThrough) {
-  const ScratchFolder folder;
-  const wfxml::MessageSet fromSource =
-      wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/purchase-order/purchase-order.json"});
-  const wfxml::MessageSet withSchema = wfxml::MessageSet::compile({folder.write("d.xsd",
-      R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="d" type="xs:duration"/></xs:schema>)")});
-  EXPECT_EQ(errorOf([&] { fromSource.validate("<a/>", 4); }).key(), "CP_NO_SCHEMA");
-  wfxml::ParseOptions options;
-  options.validate = true;
-  for (const std::string& padding : {std::string(), "<!--" + std::string(64 * 1024, 'x') + "-->"}) {
-    const std::string a = "<a/>" + padding, tooLong = "<d>P99999999999999999999Y</d>" + padding;
-    EXPECT_EQ(errorOf([&] { fromSource.parse(a.data(), a.size(), options); }).key(), "CP_NO_SCHEMA");
-    ASSERT_TRUE(withSchema.validate(tooLong.data(), tooLong.size()).empty());
-    EXPECT_EQ(errorOf([&] { withSchema.parse(tooLong.data(), tooLong.size(), options); }).key(),
-              "CP_XML_DATA_READ_CONVERSION_ERROR");
   }
 }
 
