@@ -63,22 +63,4 @@ void SideThread::serve() {
   }
 }
 
-std::unique_ptr<SideThread> SideThreadPool::take() {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    while (!idle_.empty()) {
-      std::unique_ptr<SideThread> thread = std::move(idle_.back());
-      idle_.pop_back();
-      if (thread->isUsable()) return thread;
-    }
-  }
-  return std::make_unique<SideThread>();
-}
-
-void SideThreadPool::giveBack(std::unique_ptr<SideThread> thread) {
-  if (!thread || !thread->isUsable()) return;
-  const std::lock_guard<std::mutex> lock(mutex_);
-  if (idle_.size() < kMaxIdle) idle_.push_back(std::move(thread));
-}
-
 }  // namespace wfxml::detail

@@ -6,16 +6,15 @@
 // parsed). The thread waits between tasks: a task costs a hand-over, not a
 // thread's start.
 
+#include "idlepool.h"
+
 #include <sys/types.h>
 
 #include <condition_variable>
-#include <cstddef>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace wfxml::detail {
 
@@ -52,21 +51,9 @@ private:
   std::thread thread_;  // last: starts once the members above are made
 };
 
-// Idle side threads of one message set, so that a short-lived session
+// Idle side threads of one message set: a short-lived session
 // (MessageSet::parse makes one per call) does not start a thread of its own.
-class SideThreadPool {
-public:
-  // An idle thread, else a new one.
-  std::unique_ptr<SideThread> take();
-  // Keeps a usable thread while fewer than kMaxIdle are idle; ends it
-  // otherwise.
-  void giveBack(std::unique_ptr<SideThread> thread);
-
-private:
-  static constexpr std::size_t kMaxIdle = 16;
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<SideThread>> idle_;
-};
+using SideThreadPool = IdlePool<SideThread, &SideThread::isUsable>;
 
 }  // namespace wfxml::detail
 

@@ -92,24 +92,4 @@ void Worker::write(const FIMessageTree& tree, const MessageInfo& properties, Wri
   worker_->setFIMessageTree(nullptr);
 }
 
-std::unique_ptr<Worker> WorkerPool::take() {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  if (idle_.empty()) return nullptr;
-  std::unique_ptr<Worker> worker = std::move(idle_.back());
-  idle_.pop_back();
-  return worker;
-}
-
-void WorkerPool::giveBack(std::unique_ptr<Worker> worker) {
-  if (!worker || worker->isBroken() || !worker->isPlain()) return;
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (idle_.size() < kMaxIdle) {
-      idle_.push_back(std::move(worker));
-      return;
-    }
-  }
-  // Destroyed outside the lock.
-}
-
 }  // namespace wfxml::detail

@@ -2,13 +2,13 @@
 #define WFXML_SRC_WORKER_H
 
 #include "bitstreamworker.h"
+#include "idlepool.h"
 #include "messageinfo.h"
 #include "zelwstring.h"
 
 #include <cstddef>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -42,6 +42,8 @@ public:
   bool isBroken() const { return broken_; }
   // Set up with no properties but the code page, so any caller may use it.
   bool isPlain() const;
+  // Healthy and plain: fit for another caller.
+  bool isReusable() const { return !broken_ && isPlain(); }
 
   // Parses bytes into handler: initializeParse, setFIHandler, then the
   // worker's parse of the whole document (with the member path of a subtree
@@ -69,21 +71,7 @@ private:
   bool broken_ = false;
 };
 
-// Idle workers of one message set, for its thread-safe conveniences.
-class WorkerPool {
-public:
-  // An idle worker, or null.
-  std::unique_ptr<Worker> take();
-  // Keeps a plain, healthy worker while fewer than kMaxIdle are idle;
-  // destroys it otherwise.
-  void giveBack(std::unique_ptr<Worker> worker);
-
-private:
-  // Enough for the threads of a busy machine; more would only hold memory.
-  static constexpr std::size_t kMaxIdle = 16;
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<Worker>> idle_;
-};
+using WorkerPool = IdlePool<Worker, &Worker::isReusable>;
 
 }  // namespace wfxml::detail
 
