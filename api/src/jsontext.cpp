@@ -10,6 +10,7 @@
 #include <charconv>
 #include <map>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -25,30 +26,36 @@ void JsonTextWriter::separate() {
   first_.back() = false;
 }
 
-void JsonTextWriter::quoted(std::string_view text) {
-  out_ += '"';
+namespace {
+
+void appendQuoted(std::string& out, std::string_view text) {
+  out += '"';
   std::size_t run = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out_.append(text.data() + run, i - run);
+    out.append(text.data() + run, i - run);
     run = i + 1;
     switch (c) {
-      case '"': out_ += "\\\""; break;
-      case '\\': out_ += "\\\\"; break;
-      case '\n': out_ += "\\n"; break;
-      case '\r': out_ += "\\r"; break;
-      case '\t': out_ += "\\t"; break;
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
       default: {
         char escape[8];
         std::snprintf(escape, sizeof escape, "\\u%04x", c);
-        out_ += escape;
+        out += escape;
       }
     }
   }
-  out_.append(text.data() + run, text.size() - run);
-  out_ += '"';
+  out.append(text.data() + run, text.size() - run);
+  out += '"';
 }
+
+}  // namespace
+
+void JsonTextWriter::quoted(std::string_view text) { appendQuoted(out_, text); }
 
 void JsonTextWriter::startObject() {
   separate();
@@ -56,10 +63,27 @@ void JsonTextWriter::startObject() {
   first_.push_back(true);
 }
 
+std::string_view JsonKeyTexts::find(std::string_view name) {
+  if (!slots_) slots_ = std::make_unique<Slot[]>(std::size_t{1} << kBits);
+  const std::uint64_t address = reinterpret_cast<std::uintptr_t>(name.data()) ^ name.size();
+  Slot& slot = slots_[(address * 0x9E3779B97F4A7C15u) >> (64 - kBits)];
+  if (slot.source == name.data() && slot.name == name && !slot.text.empty()) return slot.text;
+  slot.source = name.data();
+  slot.name = name;
+  slot.text.clear();
+  appendQuoted(slot.text, name);
+  slot.text += ':';
+  return slot.text;
+}
+
 void JsonTextWriter::key(std::string_view name) {
   separate();
-  quoted(name);
-  out_ += ':';
+  if (keys_) {
+    out_ += keys_->find(name);
+  } else {
+    quoted(name);
+    out_ += ':';
+  }
   afterKey_ = true;
 }
 

@@ -5,11 +5,30 @@
 
 #include "wfxml/wfxml.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace wfxml::detail {
+
+// Keys as JSON text writes them ("name":), kept from message to message by
+// the address of their name: the typed walk hands most names out of the
+// schema view, from the same address every time. A slot still compares the
+// text, for names in a reused buffer.
+class JsonKeyTexts {
+public:
+  std::string_view find(std::string_view name);
+
+private:
+  struct Slot {
+    const char* source = nullptr;
+    std::string name;
+    std::string text;  // empty: unused
+  };
+  static constexpr int kBits = 10;
+  std::unique_ptr<Slot[]> slots_;  // made on the first key
+};
 
 // Appends the typed data it is given to out as compact JSON text: integers,
 // big integers and decimals with exactly their digits, doubles in their
@@ -17,7 +36,8 @@ namespace wfxml::detail {
 // text.
 class JsonTextWriter final : public TypedDataHandler {
 public:
-  explicit JsonTextWriter(std::string& out) : out_(out) {}
+  // keys, when given, keeps the keys' text between writers.
+  explicit JsonTextWriter(std::string& out, JsonKeyTexts* keys = nullptr) : out_(out), keys_(keys) {}
 
   void startObject() override;
   void key(std::string_view name) override;
@@ -38,6 +58,7 @@ private:
   void quoted(std::string_view text);
 
   std::string& out_;
+  JsonKeyTexts* keys_;
   std::vector<bool> first_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
 };

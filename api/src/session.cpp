@@ -211,7 +211,7 @@ void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler&
 
 std::string Session::toJson(const void* bytes, std::size_t size, const ParseOptions& options) {
   std::string json;
-  detail::JsonTextWriter writer(json);
+  detail::JsonTextWriter writer(json, &state_->jsonKeys);
   toTypedData(bytes, size, writer, options);
   return json;
 }
@@ -240,7 +240,7 @@ void Session::toJsonRecords(const void* bytes, std::size_t size, std::string_vie
   std::string json;
   toTypedDataRecords(bytes, size, record, [&](const std::function<void(TypedDataHandler&)>& writeTo) {
     json.clear();
-    detail::JsonTextWriter writer(json);
+    detail::JsonTextWriter writer(json, &state_->jsonKeys);
     writeTo(writer);
     onRecord(json);
   }, options);

@@ -13,6 +13,7 @@
 #include "messagetree.h"
 #include "plugin.h"
 #include "elementrecorder.h"
+#include "jsontext.h"
 #include "schemaview.h"
 #include "schemavalidator.h"
 #include "sidethread.h"
@@ -129,6 +130,7 @@ struct SessionState {
   WritableBitstreamBuffer output;  // kept between writes for its capacity
   ElementRecorder recorder;        // kept between typed conversions for its elements
   std::unique_ptr<SideThread> sideThread;  // validates beside the parse; null until first used
+  JsonKeyTexts jsonKeys;           // kept between JSON conversions
 
 private:
   MessageInfo parseProperties_;
