@@ -1,6 +1,7 @@
 // The options every wfhost command spells alike: --encoding and
-// --input-encoding, --schema beside --dict, '-' for stdin, --indent, and
-// convert's direction from the content.
+// --input-encoding, --schema beside --dict, '-' for stdin (convert_cli_test
+// too), --indent, and convert's direction from the content (wfhost-usage.txt
+// too).
 #include "e2esupport.h"
 #include "testdata.h"
 
@@ -33,26 +34,6 @@ TEST_P(WfhostOptions, EveryCommandTakesTheSharedOptions) {
 INSTANTIATE_TEST_SUITE_P(Commands, WfhostOptions, ::testing::ValuesIn(dataCases("wfhost-options.txt")),
                          [](const auto& info) { return info.param.label; });
 
-// What a shell pipe feeds: '-' reads stdin.
-CommandResult runWfhostOnStdin(const std::string& input, const std::vector<std::string>& args) {
-  std::string command = std::string("'") + WF_WFHOST + "'";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  return runCommand("sh", {"-c", command + " < '" + input + "'"});
-}
-
-TEST(WfhostOptions, ConvertReadsItsOwnEbcdicOutputFromStdin) {
-  const ScratchFolder scratch;
-  const CommandResult json = runWfhost({"convert", "--schema", kPaymentSchema, kPayment});
-  ASSERT_EQ(json.status, 0) << json.err;
-  const CommandResult ebcdic = runWfhostOnStdin(scratch.write("payment.json", json.out),
-                                                {"convert", "--schema", kPaymentSchema, "--encoding", "ibm-500", "-"});
-  ASSERT_EQ(ebcdic.status, 0) << ebcdic.err;
-  ASSERT_EQ(ebcdic.out.substr(0, 5), kEbcdicStart);
-  const CommandResult back = runWfhostOnStdin(scratch.write("payment.xml", ebcdic.out),
-                                              {"convert", "--schema", kPaymentSchema, "-"});
-  EXPECT_EQ(back.out, json.out) << back.err;
-}
-
 // A dictionary through a pipe has no size to ask for ('Illegal seek' once).
 TEST(WfhostOptions, ADictionaryIsReadFromAPipe) {
   const ScratchFolder scratch;
@@ -63,12 +44,6 @@ TEST(WfhostOptions, ADictionaryIsReadFromAPipe) {
         "sh", {"-c", "cat '" + dictionary + "' | '" + WF_WFHOST + "' parse --dict " + name + " '" + kPayment + "'"});
     EXPECT_EQ(result.out.rfind("message start=", 0), 0u) << name << ": " << result.err;
   }
-}
-
-TEST(WfhostOptions, ConvertToRefusesContentOfTheOtherKind) {
-  const CommandResult result = runWfhost({"convert", "--schema", kPaymentSchema, "--to", "xml", kPayment});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("CP_JSON_MISMATCH"), std::string::npos) << result.err;
 }
 
 TEST(WfhostOptions, HelpNamesTheSchemaSourcesOfCompile) {

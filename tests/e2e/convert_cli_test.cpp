@@ -4,10 +4,8 @@
 // kill and on a failing rerun.
 #include "e2esupport.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +16,6 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -27,23 +23,23 @@ namespace {
 const std::string kPaymentSchema = std::string(WF_EXAMPLES_DIR) + "/payment/payment.xsd";
 const std::string kPayment = std::string(WF_EXAMPLES_DIR) + "/payment/payment-1.xml";
 
-TEST(ConvertCli, XmlToJsonAndBackInAnotherCodePage) {
+TEST(ConvertCli, XmlToJsonAndBackInAnotherCodePageThroughStdin) {
   const CommandResult json = runWfhost({"convert", "--schema", kPaymentSchema, kPayment});
   ASSERT_EQ(json.status, 0) << json.err;
   EXPECT_EQ(json.out.substr(0, 43), R"({"Payment":{"Id":"PAY-2026-0042","Date":"20)");
   const ScratchFolder scratch;
-  const std::string input = scratch.write("payment.json", json.out);
   // A dictionary names no folder of the machine it was compiled on, and checks what is written without the schema.
   const std::string dict = (scratch.path() / "payment.dict").string();
   ASSERT_EQ(runWfhost({"compile", kPaymentSchema, "-o", dict}).status, 0);
   std::string folder;
   for (const char c : fs::path(kPaymentSchema).parent_path().string()) folder += {c, '\0'};  // as UTF-16 there
   EXPECT_EQ(readFileText(dict).find(folder), std::string::npos);
-  const CommandResult ebcdic = runWfhost({"convert", "--dict", dict, "--encoding", "ibm-500", input});
+  const CommandResult ebcdic =
+      runWfhostOnStdin(scratch.write("payment.json", json.out), {"convert", "--dict", dict, "--encoding", "ibm-500", "-"});
   ASSERT_EQ(ebcdic.status, 0) << ebcdic.err;
   EXPECT_EQ(ebcdic.out.substr(0, 2), "\x4c\x6f");  // "<?" in code page 500
-  const std::string xml = scratch.write("payment-500.xml", ebcdic.out);
-  const CommandResult again = runWfhost({"convert", "--schema", kPaymentSchema, xml});
+  const CommandResult again =
+      runWfhostOnStdin(scratch.write("payment-500.xml", ebcdic.out), {"convert", "--schema", kPaymentSchema, "-"});
   EXPECT_EQ(again.out, json.out);
 }
 
@@ -177,20 +173,6 @@ TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
   EXPECT_NE(batch.err.find("No space left on device"), std::string::npos) << batch.err;
 }
 
-// Starts wfhost without waiting for it.
-pid_t startWfhost(const std::vector<std::string>& args) {
-  std::vector<char*> argv = {const_cast<char*>(WF_WFHOST)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, WF_WFHOST, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
 TEST(ConvertFaults, ABatchKilledAtAnyPointResumesToTheEnd) {
   const ScratchFolder scratch;
   const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
@@ -200,7 +182,7 @@ TEST(ConvertFaults, ABatchKilledAtAnyPointResumesToTheEnd) {
   std::vector<std::string> args = batchArgs(out, inputs);
   args.insert(args.begin() + 1, {"--resume", "-j", "2"});
   for (const std::size_t killAt : {1, kFiles / 3, 2 * kFiles / 3}) {
-    const pid_t pid = startWfhost(args);
+    const pid_t pid = startCommand(WF_WFHOST, args, "/dev/null", "/dev/null");
     ASSERT_GT(pid, 0);
     while (waitpid(pid, nullptr, WNOHANG) == 0) {
       if (namesIn(out).size() >= killAt) kill(pid, SIGKILL);

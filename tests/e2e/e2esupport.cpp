@@ -28,27 +28,29 @@ std::string temporaryFile() {
 }
 }  // namespace
 
-CommandResult runCommand(const std::string& program, const std::vector<std::string>& args) {
-  const std::string outPath = temporaryFile();
-  const std::string errPath = temporaryFile();
+pid_t startCommand(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,
+                   const std::string& errPath) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_TRUNC, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_TRUNC, 0);
-
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-
-  CommandResult result;
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
-  }
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+CommandResult runCommand(const std::string& program, const std::vector<std::string>& args) {
+  const std::string outPath = temporaryFile();
+  const std::string errPath = temporaryFile();
+  CommandResult result;
+  const pid_t pid = startCommand(program, args, outPath, errPath);
+  int wstatus = 0;
+  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
   result.out = slurpAndRemove(outPath);
   result.err = slurpAndRemove(errPath);
   return result;

@@ -3,6 +3,8 @@
 
 #include "paramname.h"
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -15,10 +17,21 @@ struct CommandResult {
   std::string err;
 };
 
+// Starts program with args (no shell), its standard output and error sent
+// to the files named, without waiting for it; -1 when it cannot start.
+pid_t startCommand(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,
+                   const std::string& errPath);
 // Runs program with args (no shell) and collects its output.
 CommandResult runCommand(const std::string& program, const std::vector<std::string>& args);
 // Runs the built wfhost.
 inline CommandResult runWfhost(const std::vector<std::string>& args) { return runCommand(WF_WFHOST, args); }
+
+// What wfhost with args prints when input is its standard input ('-').
+inline CommandResult runWfhostOnStdin(const std::string& input, const std::vector<std::string>& args) {
+  std::string command = std::string("'") + WF_WFHOST + "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  return runCommand("sh", {"-c", command + " < '" + input + "'"});
+}
 
 // The whole content of a file; empty when it cannot be read.
 std::string readFileText(const std::string& path);

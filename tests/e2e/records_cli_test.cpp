@@ -2,17 +2,13 @@
 // resident size that does not grow with the number of records.
 #include "e2esupport.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <fstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -30,23 +26,12 @@ std::string writeOrder(const ScratchFolder& scratch, const std::string& name, st
   return path;
 }
 
-// The peak resident size in KiB of wfhost with args, its output dropped.
+// The peak resident size in KiB of wfhost with args, its output and errors dropped.
 long peakResidentKiB(const std::vector<std::string>& args) {
-  std::vector<std::string> all{WF_WFHOST};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : all) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, WF_WFHOST, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
+  const pid_t pid = startCommand(WF_WFHOST, args, "/dev/null", "/dev/null");
   int status = 0;
   rusage usage{};
-  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
   return usage.ru_maxrss;
 }
 
@@ -57,8 +42,7 @@ TEST(RecordsCli, OneTypedLinePerRecord) {
   const std::string piped = writeOrder(scratch, "piped.xml", 30000, "<party><name>x</nam>");
   const CommandResult fromFile = runWfhost({"convert", "--schema", kTypedSchema, "--records", "party", piped});
   EXPECT_EQ(linesOf(fromFile.out), std::vector<std::string>(30000, kPartyLine));
-  const CommandResult fromStdin = runCommand(
-      "/bin/sh", {"-c", std::string(WF_WFHOST) + " convert --schema " + kTypedSchema + " --records party - < " + piped});
+  const CommandResult fromStdin = runWfhostOnStdin(piped, {"convert", "--schema", kTypedSchema, "--records", "party", "-"});
   EXPECT_EQ(fromStdin.out, fromFile.out);
   std::string named = linesOf(fromFile.err).back();  // after the schema's warnings
   ASSERT_EQ(named.rfind("wfhost: " + piped + ":1:1170056:", 0), 0u) << named;

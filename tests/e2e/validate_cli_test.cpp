@@ -35,9 +35,7 @@ TEST(ValidateCli, ProblemsOfManyFilesInTheirOrderFromADictionaryWithoutItsSchema
 TEST(ValidateCli, ExitStatusesAndTheValidateOptionOfParseAndConvert) {
   const ScratchFolder scratch;
   const std::string invalid = scratch.write("invalid.xml", kInvalid);
-  EXPECT_EQ(runWfhost({"validate", "--schema", kPaymentSchema, kPayment}).status, 0);
-  EXPECT_EQ(runWfhost({"validate", kPayment}).status, 2);                             // no schema
-  EXPECT_EQ(runWfhost({"parse", "--validate", kPayment}).status, 2);                 // nothing to validate with
+  EXPECT_EQ(runWfhost({"validate", "--schema", kPaymentSchema, kPayment}).status, 0);  // 2: wfhost-usage.txt
   for (const char* command : {"parse", "convert"}) {
     const CommandResult refused = runWfhost({command, "--schema", kPaymentSchema, "--validate", invalid});
     EXPECT_EQ(refused.status, 1) << command;
