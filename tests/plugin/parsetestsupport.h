@@ -8,7 +8,7 @@
 
 #include "bitstreambuffer.h"
 #include "descriptortestsupport.h"
-#include "fihandler.h"
+#include "eventtrace.h"
 #include "messageinfo.h"
 #include "plugintestsupport.h"
 #include "tracetext.h"
@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,70 +30,36 @@ using plugintest::compileDescriptor;
 using plugintest::compileDescriptorFile;
 using plugintest::DescriptorPtr;
 
-inline std::string text(const char16_t* value) { return TraceText::quoted(ZelWstring(value)); }
-inline std::string text(const ZelWstring& value) { return TraceText::quoted(value); }
 inline std::string record(const WorkerInfoPtr& info) { return TraceText::ofRecord(info.get()); }
 
-// Records one line per event: the operation and its arguments.
-class EventRecorder : public FIHandler {
+// Records the tree events as `wfhost parse --events` prints them (the
+// tool's own trace), one line each.
+class EventRecorder : public EventTrace {
 public:
-  std::vector<std::string> lines;
+  EventRecorder() : EventTrace(out_) {}
   // startMessageContent answers this.
   bool acceptMessageContent = true;
 
-  void startMessage(const WorkerInfoPtr& info) override { add("startMessage(" + record(info) + ")"); }
-  void endMessage(const WorkerInfoPtr& info) override { add("endMessage(" + record(info) + ")"); }
-  void startEmbeddedMessage() override { add("startEmbeddedMessage()"); }
-  void endEmbeddedMessage(bool keep, bool abandoned) override {
-    add("endEmbeddedMessage(" + flag(keep) + ", " + flag(abandoned) + ")");
-  }
   bool startMessageContent(const char16_t* name, const ZelWstring& uri, unsigned short kind, const WorkerInfoPtr& info,
                            long xsiType) override {
-    add("startMessageContent(" + join(text(name), text(uri), n(kind), record(info), n(xsiType)) + ")");
+    EventTrace::startMessageContent(name, uri, kind, info, xsiType);
     return acceptMessageContent;
   }
   bool startMessageContent(long& tagId, unsigned short kind, const WorkerInfoPtr& info, long memberId, long xsiType,
                            long tagIndex, long memberIndex) override {
-    add("startMessageContent(" +
-        join(n(tagId), n(kind), record(info), n(memberId), n(xsiType), n(tagIndex), n(memberIndex)) + ")");
+    EventTrace::startMessageContent(tagId, kind, info, memberId, xsiType, tagIndex, memberIndex);
     return acceptMessageContent;
   }
-  void endMessageContent(long tagId, const WorkerInfoPtr& info) override {
-    add("endMessageContent(" + join(n(tagId), record(info)) + ")");
+  std::vector<std::string> lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(out_.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
   }
-  void endMessageContent(const char16_t* name, const ZelWstring& uri, const WorkerInfoPtr& info) override {
-    add("endMessageContent(" + join(text(name), text(uri), record(info)) + ")");
-  }
-  void startElement(long tagId, unsigned short kind, const WorkerInfoPtr& info, long memberId, long occurrence,
-                    long xsiType, long tagIndex, long memberIndex) override {
-    add("startElement(" +
-        join(n(tagId), n(kind), record(info), n(memberId), n(occurrence), n(xsiType), n(tagIndex), n(memberIndex)) +
-        ")");
-  }
-  void startElement(const char16_t* name, const ZelWstring& uri, unsigned short kind, const WorkerInfoPtr& info,
-                    long memberId, long xsiType) override {
-    add("startElement(" + join(text(name), text(uri), n(kind), record(info), n(memberId), n(xsiType)) + ")");
-  }
-  void endElement(long tagId, const WorkerInfoPtr& info) override {
-    add("endElement(" + join(n(tagId), record(info)) + ")");
-  }
-  void endElement(const char16_t* name, const ZelWstring& uri, const WorkerInfoPtr& info) override {
-    add("endElement(" + join(text(name), text(uri), record(info)) + ")");
-  }
-  void data(const PWFData& value, const WorkerInfoPtr& info, long itemType, long listType) override {
-    add("data(" + join(TraceText::ofValue(value), record(info), n(itemType), n(listType)) + ")");
-  }
+  void clear() { out_.str({}); }
 
 private:
-  void add(std::string line) { lines.push_back(std::move(line)); }
-  static std::string n(long value) { return std::to_string(value); }
-  static std::string flag(bool value) { return value ? "true" : "false"; }
-  template <class... Parts>
-  static std::string join(const std::string& first, const Parts&... rest) {
-    std::string out = first;
-    ((out += ", ", out += rest), ...);
-    return out;
-  }
+  std::ostringstream out_;
 };
 
 // Parses with one worker (an optional descriptor, message properties and a
@@ -125,14 +92,14 @@ struct ParseRun {
   }
 
   // Parses in steps as a host does and returns this document's events;
-  // exceptions leave unchanged.
-  std::vector<std::string>& parse(std::string_view document) {
+  // exceptions leave them recorded.
+  std::vector<std::string> parse(std::string_view document) {
     XMLWorker& parser = worker();
-    events.lines.clear();
+    events.clear();
     const BitstreamBuffer buffer(reinterpret_cast<const unsigned char*>(document.data()), document.size());
     parser.parseFirst(&buffer, path.empty() ? nullptr : &path, false, 0, -1);
     while (parser.hasNext()) parser.parseNext();
-    return events.lines;
+    return events.lines();
   }
 
   // The exception a parse ends with; a test failure when it ends without one.

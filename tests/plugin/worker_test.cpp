@@ -69,13 +69,13 @@ TEST(WorkerTest, ParseAndParseFirstScanToTheEnd) {
   const BitstreamBuffer buffer = bufferOf(kSmallDocument);
   ParseRun whole;
   EXPECT_EQ(whole.worker().parse(&buffer, nullptr, 0, 0), 0);
-  EXPECT_EQ(whole.events.lines, kSmallDocumentEvents);
+  EXPECT_EQ(whole.events.lines(), kSmallDocumentEvents);
 
   ParseRun stepped;
   stepped.worker().parseFirst(&buffer, nullptr, false, 0, -1);
   EXPECT_EQ(stepped.worker().getEndOfMessageOffset(), -1);
   EXPECT_EQ(stepped.worker().getNumBytesParsed(), -1);
-  EXPECT_EQ(stepped.events.lines, kSmallDocumentEvents);
+  EXPECT_EQ(stepped.events.lines(), kSmallDocumentEvents);
   for (ParseRun* run : {&whole, &stepped}) EXPECT_FALSE(run->worker().hasNext());
 }
 
@@ -151,9 +151,9 @@ TEST_P(MalformedDocumentTest, ReportsTheScannerErrorAndFails) {
   EXPECT_FALSE(e.insertText(5).empty());
 
   EXPECT_FALSE(run.worker().hasNext());
-  const auto eventsSoFar = run.events.lines;
+  const auto eventsSoFar = run.events.lines();
   EXPECT_EQ(run.worker().parseNext(), 0);
-  EXPECT_EQ(run.events.lines, eventsSoFar) << "a failed worker must not scan again";
+  EXPECT_EQ(run.events.lines(), eventsSoFar) << "a failed worker must not scan again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, MalformedDocumentTest,

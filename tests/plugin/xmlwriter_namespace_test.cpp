@@ -65,32 +65,28 @@ TEST(XMLWriterXsiType, TreeValueSplitsAtItsLastColon) {
   }
 }
 
-TEST(XMLWriterNamespaces, AllOnMessageDeclaresTheNamespacesTheMessageUsesOnTheMessageElement) {
-  const DescriptorPtr descriptor =
-      compileDescriptor(namespaceSet("never", R"("namespaceDeclarationPolicy": "allOnMessage",)"));
-  MessageTree tree;
-  TreeMaker make(tree, descriptor.get());
-  TreeElement& msg = make.tag(nullptr, u"msg");
-  make.member(make.member(msg, u"item", PWFData(), 3), u"price", PWFData::makeDecimal(ZelWstring(u"2")));
-  make.member(msg, u"other", str(u"o"));
-  // urn:c has no preferred prefix: one is made up; the instance and XML
-  // Schema namespaces of the message set go unused, undeclared.
-  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
-            "<a:msg xmlns:a=\"urn:a\" xmlns:b=\"urn:b\" xmlns:ns1=\"urn:c\">"
-            "<b:item><a:price>2</a:price></b:item><ns1:other>o</ns1:other></a:msg>");
-}
-
-TEST(XMLWriterNamespaces, AtFirstUseDeclaresWhereNeededAndAgainInSiblings) {
-  const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));
-  MessageTree tree;
-  TreeMaker make(tree, descriptor.get());
-  TreeElement& msg = make.tag(nullptr, u"msg");
-  make.member(make.member(msg, u"item", PWFData(), 3), u"price", PWFData::makeDecimal(ZelWstring(u"2")));
-  make.member(msg, u"other", str(u"o"));
-  make.member(msg, u"other", str(u"p"));
-  EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
-            "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>2</a:price></b:item>"
-            "<ns1:other xmlns:ns1=\"urn:c\">o</ns1:other><ns1:other xmlns:ns1=\"urn:c\">p</ns1:other></a:msg>");
+// All on the message: the namespaces the message uses, on the message
+// element; at first use: where needed, and again in siblings. urn:c has no
+// preferred prefix: one is made up; the instance and XML Schema namespaces
+// of the message set go unused, undeclared.
+TEST(XMLWriterNamespaces, DeclaredAllOnTheMessageOrAtFirstUse) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"("namespaceDeclarationPolicy": "allOnMessage",)",
+       "<a:msg xmlns:a=\"urn:a\" xmlns:b=\"urn:b\" xmlns:ns1=\"urn:c\"><b:item><a:price>2</a:price></b:item>"
+       "<ns1:other>o</ns1:other><ns1:other>p</ns1:other></a:msg>"},
+      {"",
+       "<a:msg xmlns:a=\"urn:a\"><b:item xmlns:b=\"urn:b\"><a:price>2</a:price></b:item>"
+       "<ns1:other xmlns:ns1=\"urn:c\">o</ns1:other><ns1:other xmlns:ns1=\"urn:c\">p</ns1:other></a:msg>"}};
+  for (const auto& [policy, expected] : cases) {
+    const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never", policy));
+    MessageTree tree;
+    TreeMaker make(tree, descriptor.get());
+    TreeElement& msg = make.tag(nullptr, u"msg");
+    make.member(make.member(msg, u"item", PWFData(), 3), u"price", PWFData::makeDecimal(ZelWstring(u"2")));
+    make.member(msg, u"other", str(u"o"));
+    make.member(msg, u"other", str(u"p"));
+    EXPECT_EQ(WriteRun(descriptor.get()).text(tree), expected);
+  }
 }
 
 TEST(XMLWriterNamespaces, SchemaLocationsGoOnTheMessageElement) {

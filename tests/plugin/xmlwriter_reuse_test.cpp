@@ -62,18 +62,16 @@ protected:
   MessageInfo properties;
 };
 
-TEST_F(ReusedWriter, EachWriteEqualsAFreshWorkersAcrossCodePages) {
-  for (const OutputPage& page : kPageSequence)
-    EXPECT_EQ(write(tree, page), freshWrite(page)) << "ccsid " << page.ccsid << ", encoding " << page.encoding;
-}
-
-// The failing value comes after text still pending in the text writer.
-TEST_F(ReusedWriter, AWriteAfterAFailedOneEqualsAFreshWorkers) {
+// Each write, also the one after a failed write (whose failing value comes
+// after text still pending in the text writer), equals a fresh worker's.
+TEST_F(ReusedWriter, EachWriteEqualsAFreshWorkersAcrossCodePagesAndAfterAFailure) {
   MessageTree broken;
   buildMessage(broken, *descriptor, u"lone \xD800 surrogate");
   for (const OutputPage& page : kPageSequence) {
-    EXPECT_THROW(write(broken, page), ZelException) << "ccsid " << page.ccsid;
-    EXPECT_EQ(write(tree, page), freshWrite(page)) << "ccsid " << page.ccsid << ", encoding " << page.encoding;
+    SCOPED_TRACE("ccsid " + std::to_string(page.ccsid) + ", encoding " + std::to_string(page.encoding));
+    EXPECT_EQ(write(tree, page), freshWrite(page));
+    EXPECT_THROW(write(broken, page), ZelException);
+    EXPECT_EQ(write(tree, page), freshWrite(page));
   }
 }
 
