@@ -84,10 +84,4 @@ TEST(MessageSetJson, PropertiesAloneApplyOverTheGivenOnes) {
   EXPECT_EQ(e.insertText(1), "rootTag");
 }
 
-TEST(MessageSetJson, MissingFileIsAnIoError) {
-  const ZelFatalException e = raisedBy<ZelFatalException>([&] { readMessageSetJsonFile("/nonexistent/source.json"); });
-  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_IO_ERROR);
-  EXPECT_EQ(e.insertText(0), "/nonexistent/source.json");
-}
-
 }  // namespace
