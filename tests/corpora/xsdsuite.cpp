@@ -50,15 +50,10 @@ std::vector<const xmlNode*> children(const xmlNode* parent, const char* name) {
   return found;
 }
 
-std::vector<std::string> tokens(const std::string& text) {
+// True when a list of words separated by blanks holds word.
+bool lists(const std::string& text, const std::string& word) {
   std::istringstream in(text);
-  std::vector<std::string> words;
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
-
-bool names(const std::vector<std::string>& words, const std::string& word) {
-  for (const std::string& each : words)
+  for (std::string each; in >> each;)
     if (each == word) return true;
   return false;
 }
@@ -66,8 +61,8 @@ bool names(const std::vector<std::string>& words, const std::string& word) {
 // A version attribute that names 1.1 and not 1.0 leaves the element out of
 // XSD 1.0; others (no attribute, Unicode versions) keep it.
 bool appliesToXsd10(const xmlNode* node) {
-  const std::vector<std::string> versions = tokens(attribute(node, "version"));
-  return names(versions, "1.0") || !names(versions, "1.1");
+  const std::string versions = attribute(node, "version");
+  return lists(versions, "1.0") || !lists(versions, "1.1");
 }
 
 enum class Expectation { Valid, Invalid, None };
@@ -77,8 +72,7 @@ enum class Expectation { Valid, Invalid, None };
 Expectation expectedFor10(const xmlNode* test) {
   const xmlNode* chosen = nullptr;
   for (const xmlNode* expected : children(test, "expected")) {
-    const std::vector<std::string> versions = tokens(attribute(expected, "version"));
-    if (names(versions, "1.0")) {
+    if (lists(attribute(expected, "version"), "1.0")) {
       chosen = expected;
       break;
     }
@@ -154,6 +148,11 @@ void extract(const fs::path& archive, const fs::path& folder) {
 }  // namespace
 
 fs::path sharedXsdSuiteFolder() { return WF_XSDTESTS_DIR; }
+
+std::string xsdTargetNamespace(const fs::path& schema) {
+  const Document document(xmlReadFile(schema.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR));
+  return document ? attribute(xmlDocGetRootElement(document.get()), "targetNamespace") : std::string();
+}
 
 std::optional<XsdSuite> loadXsdSuite(const fs::path& folder) {
   const fs::path archive = sharedXsdSuiteFolder() / "w3c-xsdtests.tar.xz";

@@ -36,6 +36,10 @@ struct XsdSuite {
 // The folder of the shared suite (WF_XSDTESTS_DIR).
 std::filesystem::path sharedXsdSuiteFolder();
 
+// The targetNamespace of a schema document (empty without one, or when it
+// cannot be read).
+std::string xsdTargetNamespace(const std::filesystem::path& schema);
+
 // Extracts the shared suite's archive into folder (once: an extracted suite
 // there is reused) and reads it. Empty when the shared suite is absent;
 // throws std::runtime_error when it cannot be extracted or read.

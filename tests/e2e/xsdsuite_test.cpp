@@ -126,25 +126,12 @@ private:
   static std::string wrapperOf(const std::vector<fs::path>& schemas) {
     std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>";
     for (const fs::path& schema : schemas) {
-      const std::string target = targetNamespaceOf(schema);
+      const std::string target = xsdTargetNamespace(schema);
       text += target.empty() ? "<xs:include schemaLocation='" + schema.string() + "'/>"
                              : "<xs:import namespace='" + target + "' schemaLocation='" + schema.string() + "'/>";
     }
     return text + "</xs:schema>";
   }
-  static std::string targetNamespaceOf(const fs::path& schema) {
-    xmlDocPtr document = xmlReadFile(schema.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    std::string target;
-    if (document) {
-      if (xmlChar* value = xmlGetNoNsProp(xmlDocGetRootElement(document), BAD_CAST "targetNamespace")) {
-        target = reinterpret_cast<const char*>(value);
-        xmlFree(value);
-      }
-      xmlFreeDoc(document);
-    }
-    return target;
-  }
-
   std::string unready_;
   std::string wrapper_;
   xmlSchemaPtr schema_ = nullptr;
