@@ -2,6 +2,7 @@
 // its own, which parse back into the same message.
 #include "apitestsupport.h"
 #include "testdata.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,7 @@ TEST_P(CodePages, WrittenBytesParseBackToTheSameMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, CodePages, testing::ValuesIn(dataCases("api/encodings.txt")),
-                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Encodings, CodePages, testing::ValuesIn(dataCases("api/encodings.txt")), ReadableName());
 
 // A write appends to the bytes given; one of an unknown code page name
 // appends nothing.

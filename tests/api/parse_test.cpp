@@ -3,6 +3,7 @@
 // bad documents.
 #include "apitestsupport.h"
 #include "testdata.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -102,8 +103,7 @@ TEST_P(ParseEvents, AreNamedTypedAndInDocumentOrder) {
   EXPECT_EQ(eventLines(set, GetParam()["document"]), GetParam().lines());
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, ParseEvents, testing::ValuesIn(dataCases("api/events.txt")),
-                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Documents, ParseEvents, testing::ValuesIn(dataCases("api/events.txt")), ReadableName());
 
 TEST(Events, ACallbackThatThrowsStopsTheParseAndTheSessionGoesOn) {
   wfxml::Session session(kindsMessageSet());
@@ -142,8 +142,7 @@ TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
   EXPECT_EQ(std::string(again.what()), bad["what"]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, ParseErrors, testing::ValuesIn(dataCases("api/parse-errors.txt")),
-                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Documents, ParseErrors, testing::ValuesIn(dataCases("api/parse-errors.txt")), ReadableName());
 
 TEST(ParseInto, AMessageIsReusedAndEmptiedByAFailure) {
   wfxml::Session session(kindsMessageSet());

@@ -7,6 +7,7 @@
 #include "apitestsupport.h"
 #include "corpora/corpussupport.h"
 #include "e2e/e2esupport.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -75,8 +76,7 @@ TEST_P(TypedCorpus, XmlToJsonAndBackGivesTheSameJsonAndValidXml) {
   std::printf("%s: %zu documents converted both ways\n", corpus.label.c_str(), converted);
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpora, TypedCorpus, testing::ValuesIn(corpusFacts().corpora),
-                         [](const testing::TestParamInfo<Corpus>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Corpora, TypedCorpus, testing::ValuesIn(corpusFacts().corpora), ReadableName());
 
 // Every example document, with its folder's message set (<folder>.json or
 // <folder>.xsd; none for those at the top), the same way.

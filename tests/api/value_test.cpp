@@ -2,6 +2,7 @@
 // the error an accessor of another kind raises.
 #include "apitestsupport.h"
 #include "testdata.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +29,7 @@ TEST_P(ValueKinds, KindAndTextAreWhatTheWriterWrites) {
   EXPECT_EQ(value.text(), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryKind, ValueKinds, testing::ValuesIn(dataCases("api/value-kinds.txt")),
-                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(EveryKind, ValueKinds, testing::ValuesIn(dataCases("api/value-kinds.txt")), ReadableName());
 
 TEST(Value, AccessorsReturnTheTypedValue) {
   const wfxml::Element root = kindsMessage().root();

@@ -4,6 +4,7 @@
 // too).
 #include "e2esupport.h"
 #include "testdata.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +32,7 @@ TEST_P(WfhostOptions, EveryCommandTakesTheSharedOptions) {
   EXPECT_EQ(result.out.back(), ebcdic ? '\x25' : '\n') << result.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, WfhostOptions, ::testing::ValuesIn(dataCases("wfhost-options.txt")),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Commands, WfhostOptions, ::testing::ValuesIn(dataCases("wfhost-options.txt")), ReadableName());
 
 // A dictionary through a pipe has no size to ask for ('Illegal seek' once).
 TEST(WfhostOptions, ADictionaryIsReadFromAPipe) {

@@ -78,8 +78,7 @@ TEST_P(WfhostRun, PrintsWhatWasReviewed) {
   EXPECT_TRUE(output == args.end() || !std::filesystem::exists(output[1])) << "an output file is left behind";
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, WfhostRun, ::testing::ValuesIn(dataCases("wfhost-runs.txt")),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Commands, WfhostRun, ::testing::ValuesIn(dataCases("wfhost-runs.txt")), ReadableName());
 
 // The output the README shows after a command: the next code block.
 std::string readmeOutputOf(const std::string& command) {
@@ -114,8 +113,7 @@ TEST_P(WfhostUsage, FailsWithAClearMessageAndPrintsNothing) {
   EXPECT_EQ(result.out, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, WfhostUsage, ::testing::ValuesIn(dataCases("wfhost-usage.txt")),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Arguments, WfhostUsage, ::testing::ValuesIn(dataCases("wfhost-usage.txt")), ReadableName());
 
 TEST(PluginLibrary, ExportsExactlyTheFourEntryPoints) {
   if (!haveProgram("nm")) GTEST_SKIP() << "nm is not installed";

@@ -4,6 +4,7 @@
 #include "zelexception.h"
 #include "host/test_support.h"
 #include "paramname.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -27,34 +28,29 @@ TEST(PWFDataTest, EqualityNeedsTheSameTypeAndValueNothingIsNotANull) {
 
 // ---------------------------------------------------------------------------
 
-// A property's text read as an integer (written as its decimal text), or
-// refused (null) with a conversion error naming the property and the text.
-class MessageInfoIntegerTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+// tests/data/property-integers.txt: a property's text read as an integer
+// (written as its decimal text), or refused (no "value") with a conversion
+// error naming the property and the text.
+class MessageInfoIntegerTest : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(MessageInfoIntegerTest, ReadsIntegersOrRaisesAConversionErrorNamingTheProperty) {
-  const auto& [text, value] = GetParam();
+  const DataCase& c = GetParam();
   MessageInfo info;
-  info.setProperty(ZelWstring(u"ccsid"), ZelWstring::fromUtf8(text));
-  if (value) {
-    EXPECT_EQ(std::to_string(info.getPropertyAsInteger(ZelWstring(u"ccsid"))), value);
+  info.setProperty(ZelWstring(u"ccsid"), ZelWstring::fromUtf8(c["text"]));
+  if (c.fields.count("value")) {
+    EXPECT_EQ(std::to_string(info.getPropertyAsInteger(ZelWstring(u"ccsid"))), c["value"]);
   } else {
     const ZelConversionException e =
         raisedBy<ZelConversionException>([&] { info.getPropertyAsInteger(ZelWstring(u"ccsid")); });
     EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_CONVERSION_ERROR);
     ASSERT_EQ(e.getInserts().size(), 3u);
     EXPECT_EQ(e.insertText(1), "ccsid");
-    EXPECT_EQ(e.insertText(2), text);
+    EXPECT_EQ(e.insertText(2), c["text"]);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, MessageInfoIntegerTest,
-    ::testing::Values(std::pair{"500", "500"}, std::pair{" -7 ", "-7"}, std::pair{"+12", "12"},
-                      std::pair{"9223372036854775807", "9223372036854775807"},
-                      std::pair{"-9223372036854775807", "-9223372036854775807"}, std::pair{"", nullptr},
-                      std::pair{"abc", nullptr}, std::pair{"12a", nullptr}, std::pair{"1 2", nullptr},
-                      std::pair{"-", nullptr}, std::pair{"9223372036854775808", nullptr}, std::pair{"0x10", nullptr}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Texts, MessageInfoIntegerTest, ::testing::ValuesIn(dataCases("property-integers.txt")),
+                         ReadableName());
 
 TEST(MessageInfoTest, AbsentIntegerReadsAsTheMinimum) {
   MessageInfo info;

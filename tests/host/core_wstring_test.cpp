@@ -112,8 +112,7 @@ TEST_P(Utf8ConversionTest, ReadsUtf8) {
             std::u16string(units.begin(), units.end()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sequences, Utf8ConversionTest, ::testing::ValuesIn(dataCases("utf8.txt")),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Sequences, Utf8ConversionTest, ::testing::ValuesIn(dataCases("utf8.txt")), ReadableName());
 
 TEST(ZelWstringTest, WritesUtf8AndReplacesLoneSurrogates) {
   EXPECT_EQ(ZelWstring(u"caf\u00e9 \U0001F600").toUtf8(), "caf\xc3\xa9 \xf0\x9f\x98\x80");

@@ -1,12 +1,13 @@
 // The tree built from parse events, checked through its text form.
 #include "messagetree.h"
 #include "tree_test_support.h"
+#include "paramname.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
-#include <utility>
 
 using namespace treetest;
 
@@ -160,28 +161,18 @@ void send(TreeBuilder& b, const std::string& events) {
   }
 }
 
-// Event sequences a misbehaving parser might send: the last event is blamed.
-class TreeBuilderMisuseTest : public ::testing::TestWithParam<std::pair<const char*, std::string>> {};
+// tests/data/trees/builder-misuse.txt: event sequences a misbehaving parser
+// might send; the last event is blamed.
+class TreeBuilderMisuseTest : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(TreeBuilderMisuseTest, ThrowsTreeErrorNamingTheEvent) {
   MessageTree tree;
   TreeBuilder builder(tree);
-  const std::string& events = GetParam().second;
+  const std::string& events = GetParam()["events"];
   expectTreeError([&] { send(builder, events); }, events.substr(events.rfind(' ') + 1));
 }
 
-// A defined element may be the root (a global element that is no message),
-// but only the one root.
-INSTANTIATE_TEST_SUITE_P(
-    Events, TreeBuilderMisuseTest,
-    ::testing::Values(std::pair{"DataWithNothingOpen", "data"}, std::pair{"EndWithNothingOpen", "endElement"},
-                      std::pair{"ElementAfterTheRoot", "startElement endElement startElement"},
-                      std::pair{"EndMessageWithOpenElements", "startMessageContent endMessage"},
-                      std::pair{"SecondRoot", "startMessageContent endMessageContent startMessageContent"},
-                      std::pair{"SecondMessage", "startMessageContent endMessageContent startMessage"},
-                      std::pair{"AbandonWithoutStart", "endEmbeddedMessage"},
-                      std::pair{"AbandonAfterClosingOlderElements",
-                                "startMessageContent startEmbeddedMessage endMessageContent endEmbeddedMessage"}),
-    [](const auto& info) { return std::string(info.param.first); });
+INSTANTIATE_TEST_SUITE_P(Events, TreeBuilderMisuseTest, ::testing::ValuesIn(dataCases("trees/builder-misuse.txt")),
+                         ReadableName());
 
 }  // namespace

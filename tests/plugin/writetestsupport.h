@@ -30,13 +30,6 @@ using plugintest::DescriptorPtr;
 
 inline PWFData str(std::u16string_view text) { return PWFData::makeString(text.data(), text.size()); }
 
-// A record with property 0 set (a comment the parser kept).
-inline WorkerInfoPtr prefixRecord(std::u16string_view text) {
-  WorkerInfoPtr record(new DataWorkerInfo<1>());
-  record->setProperty(0, str(text));
-  return record;
-}
-
 // Builds trees: self-defining elements by name, defined ones by the row
 // names of the descriptor's tags and members.
 class TreeMaker {

@@ -3,6 +3,7 @@
 #include "writetestsupport.h"
 
 #include "xsdimporter.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +47,7 @@ TEST_P(XMLWriterValues, SpellsTheValueAsItsMemberSays) {
   EXPECT_EQ(WriteRun(descriptor).text(tree), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, XMLWriterValues, testing::ValuesIn(dataCases("write/values.txt")),
-                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Types, XMLWriterValues, testing::ValuesIn(dataCases("write/values.txt")), ReadableName());
 INSTANTIATE_TEST_SUITE_P(NullEncodings, XMLWriterValues, testing::ValuesIn(dataCases("write/nulls.txt")),
                          [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 

@@ -8,6 +8,7 @@
 #include "xmlwriter.h"
 #include "host/test_support.h"
 #include "testdata.h"
+#include "paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -108,8 +109,7 @@ TEST_P(XMLWriterTrees, AreWrittenOrEndWithTheirError) {
   EXPECT_EQ(run.text(tree), c["expected"]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Leaves, XMLWriterTrees, testing::ValuesIn(dataCases("write/leaves.txt")),
-                         [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Leaves, XMLWriterTrees, testing::ValuesIn(dataCases("write/leaves.txt")), ReadableName());
 INSTANTIATE_TEST_SUITE_P(Malformed, XMLWriterTrees, testing::ValuesIn(dataCases("write/malformed-trees.txt")),
                          [](const testing::TestParamInfo<DataCase>& info) { return info.param.label; });
 
