@@ -44,10 +44,13 @@ TEST(WfhostWrite, EmbeddedMessageIsWrittenWithTheDictionaryItNames) {
       "<n:urgent>true</n:urgent><n:text>call back</n:text></n:note><urgent>N</urgent></envelope>");
 }
 
-// Code page 500 and a subtree by property: wfhost-options.txt.
-TEST(WfhostWrite, PropertiesChooseCodePageAndByteOrder) {
-  const CommandResult utf16 = runWfhost(
-      {"write", testData("write/order-tree.json"), "-o", "-", "--prop", "ccsid=1200", "--prop", "encoding=546"});
+// Code page 500 by property: wfhost-options.txt.
+TEST(WfhostWrite, PropertiesChooseCodePageByteOrderAndSubtree) {
+  const std::string tree = testData("write/order-tree.json");
+  const CommandResult utf16 = runWfhost({"write", tree, "-o", "-", "--prop", "ccsid=1200", "--prop", "encoding=546"});
   ASSERT_EQ(utf16.status, 0) << utf16.err;
   EXPECT_EQ(utf16.out.substr(0, 6), std::string("\xFF\xFE<\0?\0", 6));
+  const CommandResult subtree = runWfhost({"write", tree, "-o", "-", "--prop", "subTreeBitStream=1"});
+  ASSERT_EQ(subtree.status, 0) << subtree.err;
+  EXPECT_EQ(subtree.out.rfind("<order id=", 0), 0u) << subtree.out;
 }
