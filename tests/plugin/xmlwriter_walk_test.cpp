@@ -92,6 +92,38 @@ TEST(XMLWriterFailures, SelfDefiningNameThatIsNoXmlNameEndsTheWrite) {
   }
 }
 
+// An attribute the tree holds twice ends the write instead of making the
+// start tag ill-formed; one the writer would write itself as a null marker
+// is written as the tree holds it, once, whatever its value.
+TEST(XMLWriterFailures, AttributeIsWrittenOnceOrEndsTheWrite) {
+  MessageTree twice;
+  TreeMaker makeTwice(twice);
+  TreeElement& root = makeTwice.named(nullptr, u"a", PWFData(), 5);
+  makeTwice.named(&root, u"@x", str(u"1"));
+  makeTwice.named(&root, u"@x", str(u"2"));
+  WritableBitstreamBuffer out;
+  const ZelException e = WriteRun().failure(twice, out);
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR) << e.what();
+  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"An attribute would be written twice on one start tag", "a", "x"}));
+  EXPECT_EQ(out.getLength(), 0u);
+
+  const DescriptorPtr nulls =
+      compileDescriptor(dataText("sets/write/nulls.json", {{"@ENCODING@", "trueAttribute"}, {"@NAMESPACES@", "false"}}));
+  for (const char16_t* marker : {u"yes", u"no"}) {
+    MessageTree marked;
+    TreeMaker make(marked, nulls.get());
+    TreeElement& msg = make.tag(nullptr, u"msg");
+    make.named(&make.member(msg, u"text", PWFData::makeNull(eLogicalString)), u"@NIL", str(marker));
+    // A structure's null simple value, the tree's attribute after it.
+    TreeElement& code = make.member(msg, u"code");
+    make.named(&code, u"", PWFData::makeNull(eLogicalString));
+    make.named(&code, u"@NIL", str(marker));
+    const std::string value = ZelWstring(marker).toUtf8();
+    EXPECT_EQ(WriteRun(nulls.get()).text(marked),
+              "<msg><text NIL=\"" + value + "\"></text><code NIL=\"" + value + "\"></code></msg>");
+  }
+}
+
 // tests/data/write/leaves.txt (each leaf shape and its output) and
 // write/malformed-trees.txt (each malformed tree and the cause of its error).
 class XMLWriterTrees : public testing::TestWithParam<DataCase> {};

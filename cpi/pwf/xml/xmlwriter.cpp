@@ -170,6 +170,24 @@ inline void XMLWriter::appendQualifiedName(const ZelWstring& prefix, std::u16str
   append(localName);
 }
 
+[[gnu::always_inline]] inline void XMLWriter::noteAttribute(std::u16string_view namespaceURI,
+                                                            std::u16string_view localName) {
+  if (!iStartTagAttributes.add(namespaceURI, localName)) refuseRepeatedAttribute(localName);
+}
+
+void XMLWriter::refuseRepeatedAttribute(std::u16string_view localName) const {
+  raise(__LINE__, "XMLWriter::writeTree", ZelMessages::CP_TREE_ERROR,
+        {u"An attribute would be written twice on one start tag", iStartTagAttributes.elementName(), localName});
+}
+
+void XMLWriter::beginAttribute(const ZelWstring& prefix, std::u16string_view namespaceURI,
+                               std::u16string_view localName, std::u16string_view open) {
+  noteAttribute(namespaceURI, localName);
+  append(XML_SPACE_STR);
+  appendQualifiedName(prefix, localName);
+  append(open);
+}
+
 void XMLWriter::breakLine(long depth) {
   append(XML_NEWLINE_STR);
   for (long i = 0; i < depth; ++i) append(XML_INDENT_STR);
@@ -433,6 +451,7 @@ void XMLWriter::outputDocumentStart(MsgWriteItem& item) {
     outputDocType(item, startMsgInfo);
   if (!getSuppressVRKComment() && (iDescriptor || isRequested(MI_TIMESTAMPCOMMENT_STR))) outputVRKComment();
   if (item.getRootElementName().empty()) return;
+  iStartTagAttributes.begin(item.getRootElementName().view());
   beginStartTag();
   append(item.getRootElementName().view());
   if (!item.getRootElementAttributes().empty()) {
@@ -596,9 +615,8 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   for (std::size_t i = iValueDeclarations.size() - valueDeclarations; i < iValueDeclarations.size(); ++i)
     outputXmlns(iValueDeclarations[i].first, iValueDeclarations[i].second, true);
   iValueDeclarations.resize(iValueDeclarations.size() - valueDeclarations);
-  writeStartTagExtras(item);
-
   const long listMemberIndex = item.isList() && item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
+  writeStartTagExtras(item, item.getValue().isNull() && holdsAttribute(iterator, listMemberIndex, nullMarkerName(item)));
   if (hasValueAttribute(item.getRender())) {
     const PWFData& value = item.getValue();
     if ((!value.isNull() || (item.getNullEncoding() != eNULLAttribute && item.getNullEncoding() != eNULLXsiNil)) &&
@@ -660,20 +678,18 @@ void XMLWriter::checkTreeName(const WriteItem& item) const {
     raise(__LINE__, "XMLWriter::writeTree", ZelMessages::CP_TREE_ERROR, {u"The tree's name is not an XML name", name});
 }
 
-void XMLWriter::writeStartTagExtras(WriteItem& item) {
+void XMLWriter::writeStartTagExtras(WriteItem& item, bool nullMarkerHeld) {
   if (iNamespacesEnabled && item.isMessage()) writeMessageExtras(item);
   const ERender render = item.getRender();
   if (render == erElementWithIdAttribute || render == erElementWithIdAndValueAttribute) {
     ZelBufferedWstring<16> prefix;
     if (iNamespacesEnabled && !item.getIDAttributeNamespace().empty())
       usePrefix(item.getIDAttributeNamespace(), prefix, true);
-    append(XML_SPACE_STR);
-    appendQualifiedName(prefix, item.getIDAttributeName());
-    append(kAttributeOpen);
+    beginAttribute(prefix, item.getIDAttributeNamespace().view(), item.getIDAttributeName());
     appendEscaped(item.getIDAttributeValue(), EscapeKind::AttributeValue);
     append(XML_DOUBLEQUOTE_STR);
   }
-  if (item.getValue().isNull()) writeNullMarker(item);
+  if (item.getValue().isNull() && !nullMarkerHeld) writeNullMarker(nullMarkerName(item));
 }
 
 bool XMLWriter::declaresAllOnMessage(WriteItem& item) const {
@@ -755,9 +771,7 @@ void XMLWriter::writeMessageExtras(WriteItem& item) {
       if (location->empty()) continue;
       ZelBufferedWstring<16> prefix;
       usePrefix(ZelWstring(XML_SCHEMA_INSTANCE_NAMESPACE_STR), prefix, true);
-      append(XML_SPACE_STR);
-      appendQualifiedName(prefix, name);
-      append(kAttributeOpen);
+      beginAttribute(prefix, XML_SCHEMA_INSTANCE_NAMESPACE_STR, name);
       appendEscaped(location->view(), EscapeKind::AttributeValue);
       append(XML_DOUBLEQUOTE_STR);
     }
@@ -768,47 +782,66 @@ void XMLWriter::writeMessageExtras(WriteItem& item) {
   if (policy == eXsiTypeAlwaysWithEncodingStyle) outputSOAPEncodingStyleAttribute(true);
 }
 
-void XMLWriter::writeNullMarker(WriteItem& item) {
-  const char16_t* nullText = item.getNullEncodingValue();
+XMLWriter::AttributeName XMLWriter::nullMarkerName(const WriteItem& item) const {
   switch (item.getNullEncoding()) {
-    case eNULLAttribute:
-      append(XML_SPACE_STR);
-      append(nullText ? std::u16string_view(nullText) : std::u16string_view());
-      append(kAttributeOpen);
-      appendEscaped(getBoolTrue(), EscapeKind::AttributeValue);
-      append(XML_DOUBLEQUOTE_STR);
-      return;
-    case eNULLXsiNil: {
-      if (!iNamespacesEnabled) return;
-      ZelBufferedWstring<16> prefix;
-      usePrefix(ZelWstring(XML_SCHEMA_INSTANCE_NAMESPACE_STR), prefix, true);
-      append(XML_SPACE_STR);
-      appendQualifiedName(prefix, XML_NIL_STR);
-      append(kAttributeOpen);
-      appendEscaped(getBoolTrue(), EscapeKind::AttributeValue);
-      append(XML_DOUBLEQUOTE_STR);
-      return;
+    case eNULLAttribute: {
+      const char16_t* nullText = item.getNullEncodingValue();
+      return {{}, nullText ? std::u16string_view(nullText) : std::u16string_view()};
     }
+    case eNULLXsiNil:
+      if (iNamespacesEnabled) return {XML_SCHEMA_INSTANCE_NAMESPACE_STR, XML_NIL_STR};
+      return {};
     case eNULLNone:
     case eNULLEmpty:
     case eNULLValue:
     case eNULLElement:
     case eNULLOmitValueAttribute:
-      return;
+      return {};
   }
+  return {};
+}
+
+void XMLWriter::writeNullMarker(const AttributeName& marker) {
+  if (marker.second.empty() && marker.first.empty()) return;
+  ZelBufferedWstring<16> prefix;
+  if (!marker.first.empty()) usePrefix(ZelWstring(marker.first), prefix, true);
+  beginAttribute(prefix, marker.first, marker.second);
+  appendEscaped(getBoolTrue(), EscapeKind::AttributeValue);
+  append(XML_DOUBLEQUOTE_STR);
+}
+
+template <class Iterator>
+bool XMLWriter::holdsAttribute(Iterator& iterator, long listMemberIndex, const AttributeName& name) {
+  if ((name.first.empty() && name.second.empty()) || !enterChildren(iterator)) return false;
+  bool held = false;
+  do {
+    if (iterator.getCategory() == kKindMessage ||
+        WriteItem::renderOf(iDescriptor, iterator, &iDefinitions) != erAttribute)
+      continue;
+    const WriteItem child(getOwner(), iDescriptor, iterator, listMemberIndex, &iDefinitions);
+    held = child.getXMLName() == name.second && child.getNamespaceURI().view() == name.first;
+  } while (!held && iterator.moveToNextSibling());
+  leaveChildren(iterator);
+  return held;
 }
 
 template <class Iterator>
 bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex, const ZelWstring& elementPrefix) {
   if (!enterChildren(iterator)) return false;
   bool xsiTypeWritten = false;
+  long position = 0;
   do {
     prefetchNextSibling(iterator);
     // A null simple value of a structure (simple content with attributes)
-    // is marked on the structure's start tag.
+    // is marked on the structure's start tag, where the tree holds it.
     if (iterator.getTagId() < 1 && iterator.getValue().isNull() && iterator.getTagName().empty()) {
-      WriteItem value(getOwner(), iDescriptor, iterator, listMemberIndex, &iDefinitions);
-      writeNullMarker(value);
+      const AttributeName marker =
+          nullMarkerName(WriteItem(getOwner(), iDescriptor, iterator, listMemberIndex, &iDefinitions));
+      leaveChildren(iterator);
+      const bool held = holdsAttribute(iterator, listMemberIndex, marker);
+      enterChildren(iterator);
+      for (long i = 0; i < position; ++i) iterator.moveToNextSibling();
+      if (!held) writeNullMarker(marker);
       continue;
     }
     // Children the cache knows as elements are passed over at once.
@@ -816,7 +849,7 @@ bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex,
     if ((!known || (known->render == erAttribute && !writePlainAttribute(iterator, *known))) &&
         writeAttributeChild(iterator, listMemberIndex, elementPrefix))
       xsiTypeWritten = true;
-  } while (iterator.moveToNextSibling());
+  } while (++position, iterator.moveToNextSibling());
   leaveChildren(iterator);
   return xsiTypeWritten;
 }
@@ -919,6 +952,7 @@ void XMLWriter::outputStartElementBegin(WriteItem& item, const ZelWstring& prefi
   outputPrefixText(item.getStartWorkerInfo(), "XMLWriter::outputStartElementBegin",
                    "Outputting prefix to start element.");
   const std::u16string_view name = item.getXMLName();
+  iStartTagAttributes.begin(name);
   if (!iPrinter->iPrettyPrint && prefix.empty() && 1 + name.size() <= iTextWriter->pendingRoom()) {
     // The usual tag in one go: no layout, no prefix, room in the pending text.
     ++iPrinter->iDepth;
@@ -1085,6 +1119,7 @@ bool XMLWriter::writePlainAttribute(const Iterator& iterator, const WriteDefinit
     return false;
   const PWFData& value = iterator.getValue();
   if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
+  noteAttribute({}, definition.xmlName);
   appendTag(XML_SPACE_STR, definition.xmlName, kAttributeOpen);
   appendPlainValue(value, EscapeKind::AttributeValue);
   append(XML_DOUBLEQUOTE_STR);
@@ -1136,13 +1171,11 @@ void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix
       ZelBufferedWstring<16> valuePrefix;
       if (iNamespacesEnabled && !item.getValAttributeNamespace().empty())
         usePrefix(item.getValAttributeNamespace(), valuePrefix, true);
-      append(XML_SPACE_STR);
-      appendQualifiedName(valuePrefix, item.getValAttributeName());
+      beginAttribute(valuePrefix, item.getValAttributeNamespace().view(), item.getValAttributeName());
       break;
     }
     case erAttribute:
-      append(XML_SPACE_STR);
-      appendQualifiedName(prefix, item.getXMLName());
+      beginAttribute(prefix, item.getNamespaceURI().view(), item.getXMLName());
       break;
     case erUndefined:
     case erElement:
@@ -1150,7 +1183,6 @@ void XMLWriter::outputPWFDataAttribute(WriteItem& item, const ZelWstring& prefix
     default:
       raiseInternal(__LINE__, kFunction, "Invlaid value for Render");
   }
-  append(kAttributeOpen);
   if (item.isList()) {
     outputListAttributeValue(item, iterator);
   } else if (item.getValue().isNull() && item.getNullEncoding() == eNULLElement) {
@@ -1268,10 +1300,7 @@ void XMLWriter::outputXsiTypeAttribute(std::u16string_view typeName, const ZelWs
   ZelBufferedWstring<16> typePrefix;
   usePrefix(ZelWstring(XML_SCHEMA_INSTANCE_NAMESPACE_STR), instancePrefix, doubleQuotes);
   if (!namespaceURI.empty()) usePrefix(namespaceURI, typePrefix, doubleQuotes);
-  append(XML_SPACE_STR);
-  appendQualifiedName(instancePrefix, XML_TYPE_STR);
-  append(u"=");
-  append(quote);
+  beginAttribute(instancePrefix, XML_SCHEMA_INSTANCE_NAMESPACE_STR, XML_TYPE_STR, doubleQuotes ? u"=\"" : u"='");
   if (!namespaceURI.empty()) {
     appendEscaped(typePrefix.view(), EscapeKind::AttributeValue);
     appendEscaped(u":", EscapeKind::AttributeValue);
@@ -1354,10 +1383,7 @@ void XMLWriter::outputSOAPEncodingStyleAttribute(bool doubleQuotes) {
   const std::u16string_view quote = doubleQuotes ? XML_DOUBLEQUOTE_STR : u"'";
   ZelBufferedWstring<16> prefix;
   usePrefix(ZelWstring(SOAP_ENVELOPE_NAMESPACE_STR), prefix, doubleQuotes);
-  append(XML_SPACE_STR);
-  appendQualifiedName(prefix, XML_ENCODING_STYLE_STR);
-  append(u"=");
-  append(quote);
+  beginAttribute(prefix, SOAP_ENVELOPE_NAMESPACE_STR, XML_ENCODING_STYLE_STR, doubleQuotes ? u"=\"" : u"='");
   appendEscaped(SOAP_ENCODING_URI_STR, EscapeKind::AttributeValue);
   append(quote);
 }

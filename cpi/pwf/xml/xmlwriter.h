@@ -53,6 +53,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class FITreeIterator;
@@ -61,6 +62,32 @@ class TextBufferWriter;
 class WorkerInfo;
 class WorkerInfoPtr;
 class XMLPrefixManager;
+
+// The attributes written on the open start tag, by namespace and local name.
+// A tree may hold one attribute twice, or one the writer writes itself (a
+// null marker, xsi:type, an ID or value attribute); written twice, the
+// document would not be well-formed. Namespace declarations are left out:
+// the prefix manager declares each prefix once.
+class StartTagAttributes {
+ public:
+  // Every view given must outlive the start tag.
+  void begin(std::u16string_view elementName) {
+    iElementName = elementName;
+    iNames.clear();
+  }
+  // False when the attribute was written on this start tag already.
+  [[gnu::always_inline]] bool add(std::u16string_view namespaceURI, std::u16string_view localName) {
+    for (const auto& [uri, name] : iNames)
+      if (name == localName && uri == namespaceURI) return false;
+    iNames.emplace_back(namespaceURI, localName);
+    return true;
+  }
+  std::u16string_view elementName() const { return iElementName; }
+
+ private:
+  std::u16string_view iElementName;
+  std::vector<std::pair<std::u16string_view, std::u16string_view>> iNames;
+};
 
 class XMLWriter : public FIWriter, public ZelOwnedLogSource {
 public:
@@ -167,9 +194,17 @@ private:
   bool declaresAllOnMessage(WriteItem& item) const;
   template <class Iterator>
   void declareNamespacesUsedBelow(Iterator& iterator);
-  void writeStartTagExtras(WriteItem& item);
+  void writeStartTagExtras(WriteItem& item, bool nullMarkerHeld);
   void writeMessageExtras(WriteItem& item);
-  void writeNullMarker(WriteItem& item);
+  // The attribute that marks the item's value null ({namespace, name}; no
+  // name when its null encoding writes none). The tree's own attribute of
+  // that name stands in for it, so that what the tree holds is written as
+  // it is and once.
+  using AttributeName = std::pair<std::u16string_view, std::u16string_view>;
+  AttributeName nullMarkerName(const WriteItem& item) const;
+  void writeNullMarker(const AttributeName& marker);
+  template <class Iterator>
+  bool holdsAttribute(Iterator& iterator, long listMemberIndex, const AttributeName& name);
   template <class Iterator>
   bool writeAttributeChildren(Iterator& iterator, long listMemberIndex, const ZelWstring& elementPrefix);
   template <class Iterator>
@@ -232,7 +267,13 @@ private:
   // to the pointer it gets and returns its length.
   template <class Format>
   void appendNumberText(Format format);
-  void appendAttribute(std::u16string_view name, std::u16string_view value);
+  // " prefix:localName" and open (=" by default) on the open start tag;
+  // refuses an attribute written on it already. namespaceURI and localName
+  // must outlive the start tag.
+  void beginAttribute(const ZelWstring& prefix, std::u16string_view namespaceURI, std::u16string_view localName,
+                      std::u16string_view open = u"=\"");
+  void noteAttribute(std::u16string_view namespaceURI, std::u16string_view localName);
+  [[noreturn, gnu::cold]] void refuseRepeatedAttribute(std::u16string_view localName) const;
   // open, name and close in one go when they fit the pending text.
   void appendTag(std::u16string_view open, std::u16string_view name, std::u16string_view close);
   void appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName);
@@ -270,6 +311,7 @@ private:
     bool childWritten;
   };
   std::vector<OpenLayout> iLayout;
+  StartTagAttributes iStartTagAttributes;
   long iIteratorLevel = 0;              // the iterator's level below the message
   std::vector<std::pair<ZelWstring, ZelWstring>> iValueDeclarations;  // namespace URI and prefix
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
