@@ -26,8 +26,7 @@ TEST_P(ByteOrderMarkTest, DetectsMarkAndByteOrder) {
   EXPECT_EQ(markLength, std::stol(c["length"]));
 }
 
-INSTANTIATE_TEST_SUITE_P(Marks, ByteOrderMarkTest, ::testing::ValuesIn(dataCases("byte-order-marks.txt")),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Marks, ByteOrderMarkTest, ::testing::ValuesIn(dataCases("byte-order-marks.txt")), ReadableName());
 
 // The encoding names built for the scanner must be ones its transcoding
 // service accepts: "<a>x</a>" in EBCDIC, forced through the name built for
@@ -57,22 +56,16 @@ TEST(WhitespaceTest, MainframeLineEndsByReferenceAreKeptAsText) {
   EXPECT_EQ(lines[7], "data(String:\"\u2028\", -, -1, -1)");
 }
 
-// Runs of every length around the eight-unit blocks, with a unit whose low
-// byte is the blank's at each place in turn.
+// Every length around the eight-unit blocks, with U+0120 (low byte blank) at each place.
 TEST(WhitespaceTest, AllWhitespaceSeesEveryUnit) {
-  for (std::size_t length = 0; length <= 25; ++length) {
-    std::u16string text(length, u' ');
-    for (std::size_t i = 0; i < length; ++i) text[i] = u" \t\r\n"[i % 4];
-    EXPECT_TRUE(XMLUtils::isAllWhitespace(text.data(), length)) << length;
-    for (std::size_t i = 0; i < length; ++i) {
-      std::u16string marked = text;
-      marked[i] = u'\u0120';
-      EXPECT_FALSE(XMLUtils::isAllWhitespace(marked.data(), length)) << length << " at " << i;
-    }
+  const std::u16string blanks = u" \t\r\n \t\r\n \t\r\n \t\r\n \t\r\n \t\r\n ";
+  for (std::size_t length = 0; length <= blanks.size(); ++length) {
+    EXPECT_TRUE(XMLUtils::isAllWhitespace(blanks.data(), length)) << length;
+    for (std::size_t i = 0; i < length; ++i)
+      EXPECT_FALSE(XMLUtils::isAllWhitespace((blanks.substr(0, i) + u'\u0120' + blanks.substr(i + 1)).data(), length))
+          << length << " at " << i;
   }
 }
-
-// ---------------------------------------------------------------------------
 
 TEST(ConvertStringToDataTest, ConvertsByLogicalType) {
   EXPECT_EQ(XMLUtils::convertStringToData(u"42", eLogicalInteger, nullptr), PWFData::makeInteger(42));

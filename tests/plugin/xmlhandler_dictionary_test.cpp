@@ -138,8 +138,7 @@ TEST_P(ParseErrorTest, EndsTheParseWithKeyAndInserts) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, ParseErrorTest, ::testing::ValuesIn(dataCases("traces/parse-errors.txt")),
-                         [](const ::testing::TestParamInfo<DataCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Documents, ParseErrorTest, ::testing::ValuesIn(dataCases("traces/parse-errors.txt")), ReadableName());
 
 // ---------------------------------------------------------------------------
 // Member search and xsi:type ignored (tests/data/traces/member-matching.txt),
