@@ -53,7 +53,9 @@ const std::string kHelp = std::string(
     "  --records NAME       XML to JSON Lines: one typed JSON line per NAME element\n"
     "                       (a name, PARENT/NAME, or /MESSAGE/.../NAME), each with\n"
     "                       its ancestors and their attributes; memory holds one\n"
-    "                       record, not the file (one FILE or -)\n"
+    "                       record, not the file (one FILE or -); --validate\n"
+    "                       checks the file as it is read: a problem stops the\n"
+    "                       records before the one it lies in\n"
     "  --out-dir DIR        write one file per input into DIR (created if needed)\n"
     "  --resume             with --out-dir: skip the inputs whose output is newer\n"
     "  --report FILE        with --out-dir: one JSON line per input, with its\n"
@@ -349,15 +351,15 @@ void writeJsonLine(std::string_view json) {
   std::cout.put('\n');
 }
 
-// Standard input cannot be mapped: it is read in chunks and converted piece
-// by piece, so memory holds one piece and its records however long the
-// stream.
-void writeRecordsOfStdin(wfxml::Session& session, const ConvertOptions& options) {
+// Standard input cannot be mapped, and a document validated is checked
+// while it is read: read in chunks and converted piece by piece, so that
+// memory holds one piece and its records however long the stream.
+void writeRecordsOf(std::istream& in, wfxml::Session& session, const ConvertOptions& options) {
   std::vector<char> chunk(wfxml::RecordReader::kPieceSize);
   wfxml::RecordReader reader(options.records, [&] {
-    std::cin.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    return std::string_view(chunk.data(), static_cast<std::size_t>(std::cin.gcount()));
-  }, {options.shared.inputEncoding});
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    return std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }, {options.shared.inputEncoding, options.shared.validate});
   while (reader.nextJson(session, writeJsonLine)) {
   }
 }
@@ -365,8 +367,11 @@ void writeRecordsOfStdin(wfxml::Session& session, const ConvertOptions& options)
 void writeRecords(const std::string& input, const wfxml::MessageSet& set, const ConvertOptions& options) {
   wfxml::Session session(set);
   namingInput(input, [&] {
-    if (input == "-") return writeRecordsOfStdin(session, options);
-    session.toJsonRecordsFromFile(input, options.records, writeJsonLine, {options.shared.inputEncoding});
+    if (input == "-") return writeRecordsOf(std::cin, session, options);
+    if (!options.shared.validate)
+      return session.toJsonRecordsFromFile(input, options.records, writeJsonLine, {options.shared.inputEncoding});
+    std::ifstream in = openFile(input);
+    writeRecordsOf(in, session, options);
   });
   std::cout.flush();
 }

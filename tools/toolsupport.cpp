@@ -169,13 +169,18 @@ namespace {
 }
 }  // namespace
 
+std::ifstream openFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throwIoError("openFile", path, std::strerror(errno));
+  // A folder opens like a file and reads as nothing.
+  if (std::filesystem::is_directory(path)) throwIoError("openFile", path, std::strerror(EISDIR));
+  return in;
+}
+
 std::vector<std::uint8_t> readFile(const std::string& path) {
   if (path == "-")
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throwIoError("readFile", path, std::strerror(errno));
-  // A folder opens like a file and reads as nothing.
-  if (std::filesystem::is_directory(path)) throwIoError("readFile", path, std::strerror(EISDIR));
+  std::ifstream in = openFile(path);
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -103,6 +103,8 @@ void setPropertyAssignment(const std::string& option, const std::string& assignm
 // The whole file, or stdin for "-"; throws ZelException CP_IO_ERROR
 // (inserts: path, reason), also for a folder.
 std::vector<std::uint8_t> readFile(const std::string& path);
+// The file opened to be read in steps; errors as readFile.
+std::ifstream openFile(const std::string& path);
 // The bytes into a file (an AtomicOutputFile), or to stdout for "-". Throws
 // ZelException CP_IO_ERROR, also when stdout cannot take them all.
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);

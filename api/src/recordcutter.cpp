@@ -1,10 +1,15 @@
 #include "recordcutter.h"
 
+#include "encoding.h"
 #include "error.h"
+#include "schemavalidator.h"
+#include "state.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <deque>
+#include <optional>
 #include <utility>
 
 namespace wfxml::detail {
@@ -302,38 +307,115 @@ Error RecordCutter::Place::inDocument(const Error& error) const {
 
 }  // namespace wfxml
 
-namespace wfxml {
+namespace wfxml::detail {
 
-RecordReader::RecordReader(std::string_view record, Source source, const ParseOptions& options, std::size_t pieceSize)
-    : record_(record), source_(std::move(source)), options_(options), cutter_(record, pieceSize, options.encoding) {}
-RecordReader::RecordReader(RecordReader&&) noexcept = default;
-RecordReader& RecordReader::operator=(RecordReader&&) noexcept = default;
-RecordReader::~RecordReader() = default;
+// A RecordReader's state, in one place so that the reader moves freely
+// while a check reads through it.
+class RecordReading {
+public:
+  RecordReading(std::string_view record, RecordReader::Source source, const ParseOptions& options,
+                std::size_t pieceSize)
+      : record(record), source_(std::move(source)), options_(options), cutter_(record, pieceSize, options.encoding) {
+    convertOptions.validate = false;  // checked here, as a whole
+    convertOptions.encoding = options.encoding;
+  }
 
-bool RecordReader::convertNext(const std::function<void(const std::string& document)>& convert) {
+  // Converts the next piece, a document of its own; false at the end.
+  bool convertNext(const MessageSet& set, const std::function<void(const std::string& document)>& convert);
+
+  const std::string record;
+  ParseOptions convertOptions;  // for a piece
+
+private:
+  struct PieceDocument {
+    std::string text;  // head + bytes + tail
+    RecordCutter::Place place;
+    std::uint64_t end = 0;  // of its bytes in the document
+  };
+
+  // The source's next bytes, given to the cutter too; empty at the end.
+  std::string_view read();
+  // Reads until a piece is complete (and checked, when asked); false when
+  // none is left.
+  bool pieceReady(const MessageSet& set);
+  bool checkedPieceReady(const MessageSet& set);
+  // Nothing is read or converted after an error.
+  void end() {
+    ended_ = true;
+    pieces_.clear();
+    check_.reset();
+  }
+
+  RecordReader::Source source_;
+  ParseOptions options_;
+  RecordCutter cutter_;
+  std::deque<PieceDocument> pieces_;  // complete, not yet converted
+  bool sourceEnded_ = false;
+  bool ended_ = false;  // the source's end or an error
+  std::optional<MessageSet> checkedSet_;  // keeps the validator of check_
+  std::unique_ptr<SteppedCheck> check_;
+  bool checkEnded_ = false;
+};
+
+std::string_view RecordReading::read() {
+  if (sourceEnded_) return {};
   const RecordCutter::PieceHandler keep = [this](const RecordCutter::Piece& piece) {
     PieceDocument& document = pieces_.emplace_back();
     document.text.reserve(piece.head.size() + piece.bytes.size() + piece.tail.size());
     document.text.append(piece.head).append(piece.bytes).append(piece.tail);
     document.place = piece.place;
+    document.end = piece.end;
   };
-  while (pieces_.empty() && !ended_) {
-    ended_ = true;  // until the source has given more: nothing after an error
-    const std::string_view chunk = source_();
-    if (chunk.empty()) {
-      cutter_.finish(keep);
-      break;
-    }
+  const std::string_view chunk = source_();
+  sourceEnded_ = chunk.empty();
+  if (sourceEnded_) {
+    cutter_.finish(keep);
+  } else {
     cutter_.feed(chunk.data(), chunk.size(), keep);
-    ended_ = false;
   }
-  if (pieces_.empty()) return false;
+  return chunk;
+}
+
+bool RecordReading::pieceReady(const MessageSet& set) {
+  if (options_.validate) return checkedPieceReady(set);
+  while (pieces_.empty() && !sourceEnded_) read();
+  return !pieces_.empty();
+}
+
+bool RecordReading::checkedPieceReady(const MessageSet& set) {
+  if (!check_ && !checkEnded_) {
+    const SchemaValidator& validator = set.state()->validator();
+    checkedSet_ = set;
+    const std::string_view first = read();
+    check_ = validator.checkInSteps(first, [this] { return read(); },
+                                    scannerEncodingOf(codePageOf(options_.encoding), first.data(), first.size()));
+  }
+  while (!checkEnded_ && (pieces_.empty() || pieces_.front().end > check_->checked())) {
+    checkEnded_ = !check_->next();
+    if (!check_->problems().empty())
+      throwNotValid(__FILE__, __LINE__, "RecordReader::next", check_->problems());
+  }
+  if (checkEnded_) {
+    while (!sourceEnded_) read();  // whatever the scanner left unread
+    check_.reset();
+  }
+  return !pieces_.empty();
+}
+
+bool RecordReading::convertNext(const MessageSet& set,
+                                const std::function<void(const std::string& document)>& convert) {
+  if (ended_) return false;
+  try {
+    if (!pieceReady(set)) {
+      ended_ = true;
+      return false;
+    }
+  } catch (...) {
+    end();
+    throw;
+  }
   PieceDocument document = std::move(pieces_.front());
   pieces_.pop_front();
-  const auto end = [this] {  // nothing is read or converted after an error
-    ended_ = true;
-    pieces_.clear();
-  };
   try {
     convert(document.text);
   } catch (const Error& error) {
@@ -346,15 +428,26 @@ bool RecordReader::convertNext(const std::function<void(const std::string& docum
   return true;
 }
 
+}  // namespace wfxml::detail
+
+namespace wfxml {
+
+RecordReader::RecordReader(std::string_view record, Source source, const ParseOptions& options, std::size_t pieceSize)
+    : reading_(std::make_unique<detail::RecordReading>(record, std::move(source), options, pieceSize)) {}
+RecordReader::RecordReader(RecordReader&&) noexcept = default;
+RecordReader& RecordReader::operator=(RecordReader&&) noexcept = default;
+RecordReader::~RecordReader() = default;
+
 bool RecordReader::nextJson(Session& session, const std::function<void(std::string_view json)>& onRecord) {
-  return convertNext([&](const std::string& document) {
-    session.toJsonRecords(document.data(), document.size(), record_, onRecord, options_);
+  return reading_->convertNext(session.messageSet(), [&](const std::string& document) {
+    session.toJsonRecords(document.data(), document.size(), reading_->record, onRecord, reading_->convertOptions);
   });
 }
 
 bool RecordReader::nextTypedData(Session& session, const TypedRecordHandler& onRecord) {
-  return convertNext([&](const std::string& document) {
-    session.toTypedDataRecords(document.data(), document.size(), record_, onRecord, options_);
+  return reading_->convertNext(session.messageSet(), [&](const std::string& document) {
+    session.toTypedDataRecords(document.data(), document.size(), reading_->record, onRecord,
+                               reading_->convertOptions);
   });
 }
 

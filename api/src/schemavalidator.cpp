@@ -7,6 +7,7 @@
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
 #include <xercesc/framework/XMLSchemaDescription.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
@@ -17,6 +18,7 @@
 #include <xercesc/framework/psvi/XSNamedMap.hpp>
 #include <xercesc/framework/psvi/XSParticle.hpp>
 #include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
+#include <xercesc/sax/InputSource.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/DefaultHandler.hpp>
@@ -24,6 +26,7 @@
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/BinInputStream.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
@@ -31,7 +34,9 @@
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
 #include <xercesc/validators/schema/SchemaGrammar.hpp>
 
+#include <algorithm>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <optional>
 #include <set>
@@ -386,6 +391,8 @@ public:
     text_ = 0;
     textLimit_ = documentSize + kEntityTextAllowance;
   }
+  // More of the document has been read: so much more text may come.
+  void allowMoreText(std::size_t documentBytes) { textLimit_ += documentBytes; }
   // The problem that ended a check early (the locator is no longer valid then).
   void stop(const std::string& what, XMLFileLoc line = 0, XMLFileLoc column = 0) {
     problems.push_back({line, column, utf8Path(), what});
@@ -521,18 +528,22 @@ private:
 // One reader validating against the shared grammar, for one thread at a time.
 class SchemaValidator::Checker {
 public:
-  explicit Checker(const Grammar& grammar)
-      : reader_(std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, grammar.pool())) {
-    setValidatingFeatures(*reader_);
-    reader_->setFeature(XMLUni::fgSAX2CoreValidation, true);
-    reader_->setFeature(XMLUni::fgXercesDynamic, false);
-    reader_->setFeature(XMLUni::fgXercesIdentityConstraintChecking, true);
-    reader_->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, true);
-    reader_->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
-    reader_->setFeature(XMLUni::fgXercesLoadSchema, false);  // xsi:schemaLocation is a hint, not an order
-    reader_->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
-    reader_->setFeature(XMLUni::fgXercesSkipDTDValidation, true);
-    reader_->setProperty(XMLUni::fgXercesSecurityManager, grammar.security());
+  explicit Checker(const Grammar& grammar) : reader_(checkingReader(grammar)) {}
+
+  // A reader that checks documents against the grammar.
+  static std::unique_ptr<SAX2XMLReaderImpl> checkingReader(const Grammar& grammar) {
+    auto reader = std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, grammar.pool());
+    setValidatingFeatures(*reader);
+    reader->setFeature(XMLUni::fgSAX2CoreValidation, true);
+    reader->setFeature(XMLUni::fgXercesDynamic, false);
+    reader->setFeature(XMLUni::fgXercesIdentityConstraintChecking, true);
+    reader->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, true);
+    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
+    reader->setFeature(XMLUni::fgXercesLoadSchema, false);  // xsi:schemaLocation is a hint, not an order
+    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+    reader->setFeature(XMLUni::fgXercesSkipDTDValidation, true);
+    reader->setProperty(XMLUni::fgXercesSecurityManager, grammar.security());
+    return reader;
   }
 
   std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
@@ -636,6 +647,133 @@ std::unique_ptr<SchemaValidator::Checker> SchemaValidator::takeChecker() const {
 void SchemaValidator::giveBack(std::unique_ptr<Checker> checker) const {
   std::lock_guard<std::mutex> lock(idleLock_);
   idle_.push_back(std::move(checker));
+}
+
+namespace {
+
+// The bytes of a document checked in steps, as its source hands them out.
+// What the source throws is kept, and the document ends there for the
+// scanner, so that the exception need not pass through Xerces-C.
+class SteppedInput {
+public:
+  SteppedInput(std::string_view firstBytes, std::function<std::string_view()> rest, ProblemCollector& collector)
+      : pending_(firstBytes), rest_(std::move(rest)), collector_(collector) {
+    collector_.allowMoreText(firstBytes.size());
+  }
+
+  XMLSize_t read(XMLByte* toFill, XMLSize_t maxToRead) {
+    while (pending_.empty() && !ended_) {
+      try {
+        pending_ = rest_();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      ended_ = pending_.empty();
+      collector_.allowMoreText(pending_.size());
+    }
+    const std::size_t size = std::min<std::size_t>(maxToRead, pending_.size());
+    std::memcpy(toFill, pending_.data(), size);
+    pending_.remove_prefix(size);
+    position_ += size;
+    return size;
+  }
+  XMLFilePos position() const { return position_; }
+
+  std::exception_ptr failure;
+
+private:
+  std::string_view pending_;
+  std::function<std::string_view()> rest_;
+  ProblemCollector& collector_;
+  bool ended_ = false;
+  XMLFilePos position_ = 0;
+};
+
+class SteppedStream : public BinInputStream {
+public:
+  explicit SteppedStream(SteppedInput& input) : input_(input) {}
+  XMLFilePos curPos() const override { return input_.position(); }
+  XMLSize_t readBytes(XMLByte* toFill, XMLSize_t maxToRead) override { return input_.read(toFill, maxToRead); }
+  const XMLCh* getContentType() const override { return nullptr; }
+
+private:
+  SteppedInput& input_;
+};
+
+class SteppedSource : public InputSource {
+public:
+  explicit SteppedSource(SteppedInput& input) : InputSource(u"document"), input_(input) {}
+  BinInputStream* makeStream() const override { return new SteppedStream(input_); }  // the scanner adopts it
+
+private:
+  SteppedInput& input_;
+};
+
+// The collector, knowing when the scanner reads an entity's expansion
+// (where its offsets are not the document's).
+class SteppedCollector : public ProblemCollector {
+public:
+  void startEntity(const XMLCh*) override { ++entityDepth; }
+  void endEntity(const XMLCh*) override { --entityDepth; }
+  int entityDepth = 0;
+};
+
+}  // namespace
+
+class SchemaValidator::Stepped final : public SteppedCheck {
+public:
+  Stepped(const Grammar& grammar, std::string_view firstBytes, std::function<std::string_view()> rest,
+          const std::u16string& encoding)
+      : reader_(Checker::checkingReader(grammar)), input_(firstBytes, std::move(rest), collector_), source_(input_) {
+    reader_->setFeature(XMLUni::fgXercesCalculateSrcOfs, true);
+    reader_->setContentHandler(&collector_);
+    reader_->setErrorHandler(&collector_);
+    reader_->setLexicalHandler(&collector_);
+    collector_.start(0, nullptr);
+    if (!encoding.empty()) source_.setEncoding(encoding.c_str());
+  }
+
+  bool next() override {
+    if (ended_) return false;
+    bool more = false;
+    try {
+      more = started_ ? reader_->parseNext(token_) : reader_->parseFirst(source_, token_);
+      started_ = true;
+      if (more && collector_.entityDepth == 0) checked_ = reader_->getSrcOffset();
+    } catch (const LimitReached& limit) {
+      collector_.stop(limit.what, limit.line, limit.column);
+    } catch (const XMLException& e) {
+      collector_.stop(utf8(e.getMessage()));
+    } catch (const SAXException& e) {
+      collector_.stop(utf8(e.getMessage()));
+    } catch (const OutOfMemoryException&) {
+      collector_.stop("out of memory");
+    }
+    ended_ = !more;
+    if (input_.failure) {
+      ended_ = true;
+      std::rethrow_exception(input_.failure);
+    }
+    return !ended_;
+  }
+  std::uint64_t checked() const override { return checked_; }
+  const std::vector<ValidationError>& problems() const override { return collector_.problems; }
+
+private:
+  SteppedCollector collector_;
+  std::unique_ptr<SAX2XMLReaderImpl> reader_;
+  SteppedInput input_;
+  SteppedSource source_;
+  XMLPScanToken token_;
+  bool started_ = false;
+  bool ended_ = false;
+  std::uint64_t checked_ = 0;
+};
+
+std::unique_ptr<SteppedCheck> SchemaValidator::checkInSteps(std::string_view firstBytes,
+                                                            std::function<std::string_view()> rest,
+                                                            const std::u16string& xercesEncoding) const {
+  return std::make_unique<Stepped>(*grammar_, firstBytes, std::move(rest), xercesEncoding);
 }
 
 }  // namespace wfxml::detail

@@ -11,12 +11,32 @@
 #include "schemadocument.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace wfxml::detail {
+
+// A document checked while it is read, token by token, so that a caller
+// holding only a part of it knows how far the check has come.
+class SteppedCheck {
+public:
+  virtual ~SteppedCheck() = default;
+  // Checks the next piece of markup or text, reading bytes as it needs
+  // them; false once the check has ended (at the document's end or at a
+  // fault that ends it). What the source throws passes out.
+  virtual bool next() = 0;
+  // How many of the document's bytes have been checked: all before this
+  // offset have been read, their problems found. Expansions of entities
+  // count as the reference that made them.
+  virtual std::uint64_t checked() const = 0;
+  // The problems found so far, in document order.
+  virtual const std::vector<ValidationError>& problems() const = 0;
+};
 
 // Where an element stands: per element of its path from the root, its
 // position (from 1) among its siblings of its name.
@@ -43,6 +63,13 @@ public:
   std::vector<ValidationError> validate(const void* bytes, std::size_t size, const std::u16string& xercesEncoding,
                                         std::vector<ElementPositions>* positions = nullptr) const;
 
+  // A check of the document whose first bytes are firstBytes and whose
+  // other bytes rest gives (each view valid until the next call, empty at
+  // the end); the check holds no more of it than the scanner's buffer. The
+  // validator must outlive it. xercesEncoding as for validate.
+  std::unique_ptr<SteppedCheck> checkInSteps(std::string_view firstBytes, std::function<std::string_view()> rest,
+                                             const std::u16string& xercesEncoding) const;
+
   // Elements nested deeper than this are reported and end the check.
   static constexpr std::size_t kMaxElementDepth = 1000;
   // Entity references expanded per document before the check stops.
@@ -51,6 +78,7 @@ public:
 private:
   class Grammar;
   class Checker;
+  class Stepped;
   std::unique_ptr<Checker> takeChecker() const;
   void giveBack(std::unique_ptr<Checker> checker) const;
 

@@ -208,19 +208,18 @@ EventIterator BoundMessageSet::events(const py::object& xml, const std::optional
 }
 
 std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& source, const std::string& record,
-                                                             const std::optional<std::string>& encoding,
-                                                             bool asJson,
+                                                             const wfxml::ParseOptions& options, bool asJson,
                                                              const wfxml::RecordCutter::Place& piece) {
   const py::module_ io = py::module_::import("io");
   if (PyUnicode_Check(source.ptr()) || py::hasattr(source, "__fspath__"))
     return std::make_unique<RecordIterator>(pool_, keys_, io.attr("open")(source, "rb"), /*ownsStream=*/true, record,
-                                            encoding, asJson, piece);
+                                            options, asJson, piece);
   if (py::hasattr(source, "read"))
-    return std::make_unique<RecordIterator>(pool_, keys_, source, /*ownsStream=*/false, record, encoding, asJson,
+    return std::make_unique<RecordIterator>(pool_, keys_, source, /*ownsStream=*/false, record, options, asJson,
                                             piece);
   if (PyObject_CheckBuffer(source.ptr()))
     return std::make_unique<RecordIterator>(pool_, keys_, io.attr("BytesIO")(source), /*ownsStream=*/true, record,
-                                            encoding, asJson, piece);
+                                            options, asJson, piece);
   throw py::type_error(std::string("iter_records reads a path, a binary stream or bytes, not ") +
                        Py_TYPE(source.ptr())->tp_name);
 }

@@ -41,7 +41,7 @@ public:
   // bytes; piece: where they lie in a larger document (its errors name
   // places there).
   std::unique_ptr<RecordIterator> iterRecords(const pybind11::object& source, const std::string& record,
-                                              const std::optional<std::string>& encoding, bool asJson,
+                                              const wfxml::ParseOptions& options, bool asJson,
                                               const wfxml::RecordCutter::Place& piece = {});
 
   std::vector<std::string> messageNames() const;

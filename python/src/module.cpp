@@ -161,11 +161,11 @@ returned; a malformed document raises wfxml.Error here, before any event.)")
       .def(
           "iter_records",
           [](BoundMessageSet& self, const py::object& source, const std::string& record,
-             const std::optional<std::string>& encoding, bool asJson) {
-            return self.iterRecords(source, record, encoding, asJson);
+             const std::optional<std::string>& encoding, bool asJson, bool validate) {
+            return self.iterRecords(source, record, {encoding.value_or(""), validate}, asJson);
           },
           "source"_a, "name"_a, py::kw_only(),
-           "encoding"_a = py::none(), "json"_a = false,
+           "encoding"_a = py::none(), "json"_a = false, "validate"_a = false,
            R"(The records of a document, one at a time: each occurrence of the element
 name ("Ntry" anywhere, "Stmt/Ntry" under its parent, "/Document/.../Ntry"
 from the message element) as the typed data of the document reduced to
@@ -177,6 +177,10 @@ the document's bytes. Memory holds a piece of the document and its
 records, not the document, for documents in UTF-8 and the other code
 pages that keep markup in ASCII; others are read whole.
 json: yield each record's typed JSON text (what wfhost writes) instead.
+validate: check the whole document against the schemas while it is read
+(see validate); the first problem raises wfxml.Error carrying the problems
+found so far, before the records of the piece it lies in. A valid document
+gives the same records.
 A document that is not well-formed raises wfxml.Error after the records
 before the fault.)")
       .def(
@@ -185,7 +189,8 @@ before the fault.)")
              const std::tuple<long, long, long, long>& place, const std::optional<std::string>& encoding,
              bool asJson) {
             const auto [line, column, headLines, headColumns] = place;
-            return self.iterRecords(document, record, encoding, asJson, {line, column, headLines, headColumns});
+            return self.iterRecords(document, record, {encoding.value_or("")}, asJson,
+                                    {line, column, headLines, headColumns});
           },
           "document"_a, "name"_a, "place"_a, py::kw_only(), "encoding"_a = py::none(), "json"_a = false,
           "iter_records of a piece's document (wfxml._record_pieces), its errors naming the file's lines and "

@@ -14,7 +14,7 @@ constexpr std::size_t kChunkSize = wfxml::RecordReader::kPieceSize;
 }  // namespace
 
 RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, py::object stream,
-                               bool ownsStream, const std::string& record, const std::optional<std::string>& encoding,
+                               bool ownsStream, const std::string& record, const wfxml::ParseOptions& options,
                                bool asJson, const wfxml::RecordCutter::Place& piece)
     : pool_(std::move(pool)),
       keys_(std::move(keys)),
@@ -22,7 +22,7 @@ RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_pt
       ownsStream_(ownsStream),
       asJson_(asJson),
       piece_(piece),
-      reader_(record, [this] { return readChunk(); }, {encoding.value_or("")}) {}
+      reader_(record, [this] { return readChunk(); }, options) {}
 
 RecordIterator::~RecordIterator() {
   releaseChunk();

@@ -27,7 +27,7 @@ public:
   // piece: where the stream's document lies in a larger one, whose lines
   // and columns its errors name.
   RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, pybind11::object stream,
-                 bool ownsStream, const std::string& record, const std::optional<std::string>& encoding, bool asJson,
+                 bool ownsStream, const std::string& record, const wfxml::ParseOptions& options, bool asJson,
                  const wfxml::RecordCutter::Place& piece);
   RecordIterator(const RecordIterator&) = delete;
   RecordIterator& operator=(const RecordIterator&) = delete;

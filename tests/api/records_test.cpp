@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -91,7 +93,7 @@ const std::string kCuttable = R"(<?xml version="1.0" encoding="UTF-8"?>
 // The records of xml read by a RecordReader in chunks of chunk bytes, cut
 // after every record; pieces counts the pieces it converted or refused.
 std::vector<std::string> recordsOfPieces(const std::string& xml, const std::string& record, std::size_t chunk,
-                                         int& pieces) {
+                                         int& pieces, const wfxml::ParseOptions& options = {}) {
   std::vector<std::string> lines;
   wfxml::Session session(typedSet());
   std::size_t at = 0;
@@ -99,7 +101,7 @@ std::vector<std::string> recordsOfPieces(const std::string& xml, const std::stri
     const std::string_view next = std::string_view(xml).substr(at, chunk);
     at += next.size();
     return next;
-  }, {}, /*pieceSize=*/1);
+  }, options, /*pieceSize=*/1);
   pieces = 1;  // the one being converted, also when its parse throws
   while (reader.nextJson(session, [&](std::string_view json) { lines.emplace_back(json); })) ++pieces;
   --pieces;  // the last call found none
@@ -162,6 +164,44 @@ TEST(Records, PiecesOfAnUncuttableCodePageOrAFaultStayWhole) {
   // its parse reports the fault.
   EXPECT_THROW(recordsOfPieces(parties(2, "") + "<x></order></x>", "party", 5, pieces), wfxml::Error);
   EXPECT_EQ(pieces, 3);
+}
+
+// Validating, the whole document is checked as it is read: the parties'
+// pieces are good though the order needs its later members, and a problem
+// stops the records before the piece it lies in, named as the whole
+// document's check names it.
+TEST(Records, ValidatedAsAWholeDocumentWhileRead) {
+  const std::string order = readFileText(kTyped + "order.xml");
+  const auto replaced = [&](const std::string& what, const std::string& with) {
+    return std::string(order).replace(order.find(what), what.size(), with);
+  };
+  const wfxml::ParseOptions validate{"", true};
+  const struct {
+    std::string xml;
+    std::size_t recordsBefore;
+  } cases[] = {{order, 2},
+               {replaced("<vat>", "<bad/><vat>"), 1},
+               {replaced("<codes>7", "<codes>x"), 2},
+               {replaced("<name>Main</name>", ""), 2}};
+  for (const auto& [xml, recordsBefore] : cases) {
+    const std::vector<wfxml::ValidationError> problems = typedSet().validate(xml.data(), xml.size());
+    for (const std::size_t chunk : {std::size_t{1}, std::size_t{100}, xml.size()}) {
+      int pieces = 0;
+      std::vector<std::string> records;
+      const std::function<void()> read = [&] { records = recordsOfPieces(xml, "party", chunk, pieces, validate); };
+      if (problems.empty()) {
+        read();
+        EXPECT_EQ(records, (std::vector<std::string>{kParty1, kParty2})) << "chunks of " << chunk;
+        continue;
+      }
+      const wfxml::Error error = errorOf(read);
+      ASSERT_FALSE(error.validationErrors().empty()) << error.what();
+      const wfxml::ValidationError& first = error.validationErrors().front();
+      EXPECT_EQ(std::tie(first.line, first.column, first.path, first.message),
+                std::tie(problems[0].line, problems[0].column, problems[0].path, problems[0].message));
+      EXPECT_EQ(pieces, static_cast<int>(recordsBefore) + 1) << problems[0].message << ", chunks of " << chunk;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -26,7 +26,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -46,6 +45,7 @@ struct MessageState;
 struct SessionState;
 struct MessageSetState;
 class RecordScanner;
+class RecordReading;
 }  // namespace detail
 
 // One way a document breaks its schema (or is not well-formed), as the
@@ -473,6 +473,12 @@ private:
 // (RecordCutter) and converted piece by piece, so that memory holds a piece
 // and its records however long the document. A fault's line and column
 // are those of the whole document, as a parse of it would name them.
+// With ParseOptions::validate the whole document is checked against the
+// schemas while it is read (MessageSet::validate), and a piece is converted
+// only once the check has read past it: the first problem raises Error
+// CP_NOT_SCHEMA_VALID, carrying the problems found so far, before the
+// records of the piece it lies in (a problem after the last record, after
+// them all); a valid document gives the records it gives unchecked.
 class RecordReader {
 public:
   // The document's next bytes, valid until the next call; empty at its end.
@@ -491,24 +497,13 @@ public:
   // each of its records to onRecord as Session::toJsonRecords and
   // toTypedDataRecords do. Returns false, converting nothing, once every
   // piece has been converted. Errors as those calls, and what source throws;
-  // after an error the reader has ended.
+  // after an error the reader has ended. The checks of a validating reader
+  // use the first call's session's message set, which then stays loaded.
   bool nextJson(Session& session, const std::function<void(std::string_view json)>& onRecord);
   bool nextTypedData(Session& session, const TypedRecordHandler& onRecord);
 
 private:
-  // Converts the next piece, a document of its own; false at the end.
-  bool convertNext(const std::function<void(const std::string& document)>& convert);
-
-  std::string record_;
-  Source source_;
-  ParseOptions options_;
-  RecordCutter cutter_;
-  struct PieceDocument {
-    std::string text;  // head + bytes + tail
-    RecordCutter::Place place;
-  };
-  std::deque<PieceDocument> pieces_;  // complete, not yet converted
-  bool ended_ = false;               // the source's end or an error
+  std::unique_ptr<detail::RecordReading> reading_;
 };
 
 // A loaded dictionary: the message set's messages, elements and types.
