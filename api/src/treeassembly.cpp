@@ -105,13 +105,13 @@ std::string textOf(const GivenValue& given) {
   return given.text;
 }
 
-namespace {
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 bool isText(GivenValue::Kind kind) {
   return kind == GivenValue::Kind::String || kind == GivenValue::Kind::DateTime || kind == GivenValue::Kind::Duration;
 }
+
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Text as a type's whitespace rule (DictCodes::eWhiteSpace*) leaves it: tab,
 // line feed and carriage return replaced by blanks; collapsed, runs of blanks
@@ -297,24 +297,28 @@ std::vector<std::string_view> listItems(std::string_view text) {
   return items;
 }
 
-const SchemaType::UnionMember* unionListMember(const GivenValue& given, const SchemaType& type,
-                                               const ValueSpellings& spellings, const ListItemValue& itemValue,
-                                               std::vector<PWFData>& values) {
-  if (!isText(given.kind)) return nullptr;
-  const std::vector<std::string_view> items = listItems(given.text);
-  if (items.empty()) return nullptr;
+UnionResolution resolvedUnion(std::string_view text, const SchemaType& type, const ValueSpellings& spellings,
+                              const ListItemValue& itemValue) {
+  UnionResolution resolution;
+  const std::vector<std::string_view> items = listItems(text);
   for (const SchemaType::UnionMember& member : type.unionMembers) {
-    if (!member.isList) {
-      PWFData value;
-      if (parsedTextValue(given.text, member.logicalType, member.whiteSpace, value, spellings)) return nullptr;
-      continue;
+    bool taken = false;
+    if (member.isList) {
+      resolution.items.assign(items.size(), PWFData());
+      taken = !items.empty();
+      for (std::size_t i = 0; i < items.size() && taken; ++i)
+        taken = itemValue(items[i], member.listItemType, resolution.items[i]);
+    } else {
+      taken = parsedTextValue(text, member.logicalType, member.whiteSpace, resolution.value, spellings);
     }
-    values.assign(items.size(), PWFData());
-    bool taken = true;
-    for (std::size_t i = 0; i < items.size() && taken; ++i) taken = itemValue(items[i], member.listItemType, values[i]);
-    if (taken) return &member;
+    if (taken) {
+      resolution.member = &member;
+      if (!member.isList) resolution.items.clear();
+      return resolution;
+    }
   }
-  return nullptr;
+  resolution.items.clear();
+  return resolution;
 }
 
 const char* kindName(GivenValue::Kind kind) {

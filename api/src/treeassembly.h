@@ -65,6 +65,8 @@ private:
 const char* kindName(GivenValue::Kind kind);
 // A value's text as a document would spell it in the typed mapping ("true", "1.5").
 std::string textOf(const GivenValue& given);
+// Whether a value is given as text (a string, a date-time, a duration).
+bool isText(GivenValue::Kind kind);
 
 // The value for an element of type (null: untyped, any value taken as text).
 // Returns false with what wrong filled in when the value does not suit it.
@@ -78,15 +80,18 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
 bool parsedTextValue(std::string_view text, ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out,
                      const ValueSpellings& spellings);
 
-// The list member a union's text resolves to, as the parser tries the
-// members in order: the first list member whose item type takes every
-// item, when no simple member before it takes the whole text; values then
-// holds the items' values. itemValue converts one item as a document's;
-// null when the text resolves to no list member.
+// What a union's text resolves to, as the parser tries the members in
+// order: the first simple member that takes the whole text, or the first
+// list member whose item type takes every item (none for text without
+// items). itemValue converts one item as a document's.
 using ListItemValue = std::function<bool(std::string_view item, long itemType, PWFData& out)>;
-const SchemaType::UnionMember* unionListMember(const GivenValue& given, const SchemaType& type,
-                                               const ValueSpellings& spellings, const ListItemValue& itemValue,
-                                               std::vector<PWFData>& values);
+struct UnionResolution {
+  const SchemaType::UnionMember* member = nullptr;  // null: no member takes the text
+  PWFData value;                                    // a simple member's
+  std::vector<PWFData> items;                       // a list member's
+};
+UnionResolution resolvedUnion(std::string_view text, const SchemaType& type, const ValueSpellings& spellings,
+                              const ListItemValue& itemValue);
 
 // The items of a list's text, split at whitespace.
 std::vector<std::string_view> listItems(std::string_view text);

@@ -356,55 +356,47 @@ private:
   // written as: [7] for a union of xs:int and a list is the number 7.
   // Returns false, with value set, when a simple member takes it.
   bool unionItems(TreeElement& element, const TypedNode& node, const SchemaType& type, PWFData& value) {
-    if (node.kind == TypedNode::Kind::Array) {
-      std::string text;
-      for (const TypedNode& item : node.items) {
-        if (item.kind != TypedNode::Kind::Value) break;
-        text += (text.empty() ? "" : " ") + textOf(item.value);
-      }
-      for (const SchemaType::UnionMember& member : type.unionMembers) {
-        if (member.isList && takesItems(node, member.listItemType)) {
-          listValue(element, node, member.listItemType);
-          return true;
-        }
-        if (!member.isList && parsedTextValue(text, member.logicalType, member.whiteSpace, value, spellings()))
-          return false;
-      }
-      fail("the union has no member type these items are values of");
-    }
-    if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
-    std::vector<PWFData> items;
-    const SchemaType::UnionMember* member = unionListMember(
-        node.value, type, spellings(),
-        [&](std::string_view item, long itemTypeRow, PWFData& out) {
-          const SchemaType* itemType = view_->type(itemTypeRow);
-          if (!itemType) return false;
-          std::string wrong;
-          if (itemType->isUnion)
-            return typedValue(GivenValue::ofText(GivenValue::Kind::String, item), itemType, out, wrong, spellings());
-          return parsedTextValue(item, itemType->logicalType, itemType->whiteSpace, out, spellings());
-        },
-        items);
-    if (!member) {
+    const bool isArray = node.kind == TypedNode::Kind::Array;
+    if (!isArray && node.kind != TypedNode::Kind::Value) fail("a single value was expected");
+    if (!isArray && !isText(node.value.kind)) {
       value = valueOf(node.value, &type);
       return false;
     }
-    refuseUnlessXmlText(node.value.text);
-    element.setItemTypeIndex(member->listItemType);
-    for (PWFData& item : items) assembly_.appendValue(element, std::move(item)).setValueTypeIndex(member->listItemType);
+    std::string text;
+    if (isArray) {
+      for (const TypedNode& item : node.items) {
+        if (item.kind != TypedNode::Kind::Value || item.value.kind == GivenValue::Kind::Null) fail(kNoMemberForItems);
+        text += (text.empty() ? "" : " ") + textOf(item.value);
+      }
+    } else {
+      text = node.value.text;
+    }
+    refuseUnlessXmlText(text);
+    UnionResolution resolution = resolvedUnion(text, type, spellings(), [&](std::string_view item, long itemTypeRow,
+                                                                            PWFData& out) {
+      const SchemaType* itemType = view_->type(itemTypeRow);
+      if (!itemType) return false;
+      std::string wrong;
+      if (itemType->isUnion)
+        return typedValue(GivenValue::ofText(GivenValue::Kind::String, item), itemType, out, wrong, spellings());
+      return parsedTextValue(item, itemType->logicalType, itemType->whiteSpace, out, spellings());
+    });
+    if (!resolution.member) {
+      if (isArray) fail(kNoMemberForItems);
+      value = valueOf(node.value, &type);  // refused, or text where the content is lax
+      return false;
+    }
+    if (!resolution.member->isList) {
+      value = std::move(resolution.value);
+      return false;
+    }
+    const long itemTypeRow = resolution.member->listItemType;
+    element.setItemTypeIndex(itemTypeRow);
+    for (PWFData& item : resolution.items)
+      assembly_.appendValue(element, std::move(item)).setValueTypeIndex(itemTypeRow);
     return true;
   }
-
-  bool takesItems(const TypedNode& node, long itemTypeRow) const {
-    // No items would be written as no text, which no list member reads back.
-    const SchemaType* itemType = view_->type(itemTypeRow);
-    return !node.items.empty() && std::all_of(node.items.begin(), node.items.end(), [&](const TypedNode& item) {
-      PWFData value;
-      std::string wrong;
-      return item.kind == TypedNode::Kind::Value && item.value.kind != GivenValue::Kind::Null &&
-             typedValue(item.value, itemType, value, wrong, spellings());
-    });
-  }
+  static constexpr char kNoMemberForItems[] = "the union has no member type these items are values of";
 
   // What the type forbids in the element's content, named at the member's key.
   void checkContent(const TreeElement& element, const SchemaType& type) {
