@@ -12,6 +12,8 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -22,6 +24,12 @@ constexpr long kFormatVersion = 1;
 // Records of the parser have 1 or 6 properties; anything far beyond that is
 // a damaged file, not a record.
 constexpr std::size_t kMaxRecordProperties = 64;
+// What the writer reads from the records it is given, in key order: a
+// record without them would stop it with an internal error.
+const std::vector<const char*> kStartMessageProperties{
+    "the prefix text", "the standalone value", "the system identifier", "the public identifier",
+    "the XML version", "the internal subset"};
+const std::vector<const char*> kElementRecordProperties{"the prefix text"};
 // JSON ignores white space, so indentation stops growing here and the file
 // of a very deep tree stays linear in its size.
 constexpr std::size_t kMaxIndentLevel = 32;
@@ -290,7 +298,8 @@ public:
     const Json* version = member(document, "version");
     if (!version || !version->is_number_integer() || version->get<std::int64_t>() != kFormatVersion)
       fail(".version", "must be " + std::to_string(kFormatVersion));
-    if (const Json* record = member(document, "startMessage")) tree_.setStartMsgInfo(readRecord(*record, ".startMessage"));
+    if (const Json* record = member(document, "startMessage"))
+      tree_.setStartMsgInfo(readRecord(*record, ".startMessage", kStartMessageProperties));
     if (const Json* record = member(document, "endMessage")) tree_.setEndMsgInfo(readRecord(*record, ".endMessage"));
     const Json* root = member(document, "root");
     if (root && !root->is_null()) readElements(*root);
@@ -486,7 +495,10 @@ private:
     return PWFData::makeDateTime(dateTime);
   }
 
-  WorkerInfoPtr readRecord(const Json& record, const std::string& path) const {
+  // required: what a writer reads from the record, one name per property
+  // from the first.
+  WorkerInfoPtr readRecord(const Json& record, const std::string& path,
+                           const std::vector<const char*>& required = {}) const {
     if (record.is_null()) return WorkerInfoPtr();
     if (!record.is_array()) fail(path, "a record must be an array of values");
     if (record.size() > kMaxRecordProperties)
@@ -494,6 +506,12 @@ private:
     WorkerInfoPtr result(new JsonWorkerInfo(record.size()));
     for (std::size_t key = 0; key < record.size(); ++key)
       result->setProperty(static_cast<long>(key), readValue(record[key], path + "[" + std::to_string(key) + "]"));
+    if (record.size() < required.size()) {
+      std::string names;
+      for (const char* name : required) names += (names.empty() ? "" : ", ") + std::string(name);
+      fail(path, "the record lacks " + std::string(required[record.size()]) + " (it holds, in order: " + names +
+                     "; this one has " + std::to_string(record.size()) + " of them)");
+    }
     return result;
   }
 
@@ -533,9 +551,12 @@ private:
         fail(".bitStream", "an unparsed bitstream needs a Binary value");
       element.setBitStream(bitStream->get<bool>());
     }
-    if (const Json* record = member(object, "start")) element.setStartInfo(readRecord(*record, ".start"));
-    if (const Json* record = member(object, "data")) element.setDataInfo(readRecord(*record, ".data"));
-    if (const Json* record = member(object, "end")) element.setEndInfo(readRecord(*record, ".end"));
+    if (const Json* record = member(object, "start"))
+      element.setStartInfo(readRecord(*record, ".start", kElementRecordProperties));
+    if (const Json* record = member(object, "data"))
+      element.setDataInfo(readRecord(*record, ".data", kElementRecordProperties));
+    if (const Json* record = member(object, "end"))
+      element.setEndInfo(readRecord(*record, ".end", kElementRecordProperties));
     const Json* children = member(object, "children");
     if (children && !children->is_array()) fail(".children", "must be an array of elements");
     return children && !children->empty() ? children : nullptr;
