@@ -50,11 +50,7 @@ TEST(TypedJson, EveryMappingRuleOnOneDocumentAndBackToValidXml) {
   wfxml::Session session(typedSet());
   const std::vector<std::uint8_t> xml = session.write(session.fromJson(kOrderJson));
   EXPECT_EQ(typedJson(session.messageSet(), xml.data(), xml.size()), kOrderJson);
-  if (!haveProgram("xmllint")) GTEST_SKIP() << "xmllint is not installed";
-  const ScratchFolder folder;
-  const std::string file = folder.write("order.xml", textOf(xml));
-  const CommandResult lint = runCommand("xmllint", {"--noout", "--schema", kTyped + "typed.xsd", file});
-  EXPECT_EQ(lint.status, 0) << lint.err;
+  EXPECT_TRUE(typedSet().validate(xml.data(), xml.size()).empty()) << textOf(xml);
 }
 
 TEST(TypedJson, KeysMayComeInAnyOrderAndTheXmlFollowsTheSchema) {
