@@ -391,6 +391,21 @@ public:
     text_ = 0;
     textLimit_ = documentSize + kEntityTextAllowance;
   }
+  // Runs a scan; a fault that ends it early becomes the last problem.
+  template <class Scan>
+  void scan(Scan&& scanning) {
+    try {
+      scanning();
+    } catch (const LimitReached& limit) {
+      stop(limit.what, limit.line, limit.column);
+    } catch (const XMLException& e) {
+      stop(utf8(e.getMessage()));
+    } catch (const SAXException& e) {
+      stop(utf8(e.getMessage()));
+    } catch (const OutOfMemoryException&) {
+      stop("out of memory");
+    }
+  }
   // More of the document has been read: so much more text may come.
   void allowMoreText(std::size_t documentBytes) { textLimit_ += documentBytes; }
   // The problem that ended a check early (the locator is no longer valid then).
@@ -595,17 +610,7 @@ private:
     reader_->setContentHandler(&collector_);
     reader_->setErrorHandler(&collector_);
     collector_.start(size, positions);
-    try {
-      reader_->parse(source);
-    } catch (const LimitReached& limit) {
-      collector_.stop(limit.what, limit.line, limit.column);
-    } catch (const XMLException& e) {
-      collector_.stop(utf8(e.getMessage()));
-    } catch (const SAXException& e) {
-      collector_.stop(utf8(e.getMessage()));
-    } catch (const OutOfMemoryException&) {
-      collector_.stop("out of memory");
-    }
+    collector_.scan([&] { reader_->parse(source); });
     return std::move(collector_.problems);
   }
 
@@ -736,19 +741,11 @@ public:
   bool next() override {
     if (ended_) return false;
     bool more = false;
-    try {
+    collector_.scan([&] {
       more = started_ ? reader_->parseNext(token_) : reader_->parseFirst(source_, token_);
       started_ = true;
       if (more && collector_.entityDepth == 0) checked_ = reader_->getSrcOffset();
-    } catch (const LimitReached& limit) {
-      collector_.stop(limit.what, limit.line, limit.column);
-    } catch (const XMLException& e) {
-      collector_.stop(utf8(e.getMessage()));
-    } catch (const SAXException& e) {
-      collector_.stop(utf8(e.getMessage()));
-    } catch (const OutOfMemoryException&) {
-      collector_.stop("out of memory");
-    }
+    });
     ended_ = !more;
     if (input_.failure) {
       ended_ = true;
