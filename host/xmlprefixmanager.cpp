@@ -61,6 +61,14 @@ bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& pre
   return true;
 }
 
+const ZelWstring* XMLPrefixManager::findPrefixInScope(const ZelWstring& uri) {
+  if (uri.empty() || uri == XML_NAMESPACE_URI) return nullptr;
+  const Id known = findUri(uri);
+  if (known == NONE) return nullptr;
+  const Binding* binding = findBindingOfUri(known);
+  return binding ? &prefixes_[binding->prefix] : nullptr;
+}
+
 bool XMLPrefixManager::bindPrefix(const ZelWstring& uri, const ZelWstring& prefix) {
   if (uri.empty() || prefix.empty() || uri == XML_NAMESPACE_URI || isReservedPrefix(prefix)) return false;
   const Id ns = internUri(uri);
@@ -75,14 +83,16 @@ bool XMLPrefixManager::bindPrefix(const ZelWstring& uri, const ZelWstring& prefi
 }
 
 XMLPrefixManager::Id XMLPrefixManager::findUri(const ZelWstring& uri) {
-  // Neighbouring elements mostly share their namespace: the URI found last
-  // is compared before the table is hashed into.
-  if (lastFoundUriId_ != NONE && uri == lastFoundUri_) return lastFoundUriId_;
+  // The few URIs found last are compared before the table is hashed into.
+  for (const RecentUri& recent : recentUris_)
+    if (recent.id != NONE && uri == recent.uri) return recent.id;
   const auto known = uriIds_.find(uri);
   if (known == uriIds_.end()) return NONE;
-  lastFoundUri_.assign(uri);
-  lastFoundUriId_ = known->second;
-  return lastFoundUriId_;
+  RecentUri& replaced = recentUris_[nextRecentUri_];
+  nextRecentUri_ = (nextRecentUri_ + 1) % RECENT_URIS;
+  replaced.uri.assign(uri);
+  replaced.id = known->second;
+  return replaced.id;
 }
 
 XMLPrefixManager::Id XMLPrefixManager::internUri(const ZelWstring& uri) {

@@ -53,6 +53,11 @@ public:
   // not in scope gives an empty prefix and false. An empty URI (no
   // namespace) gives an empty prefix and false.
   bool getNamespacePrefix(const ZelWstring& uri, ZelWstring& prefix, bool create);
+  // The prefix uri is declared with in the open levels, as getNamespacePrefix
+  // would answer it without declaring anything; null when uri is not
+  // declared there, is empty or is the XML namespace. Valid until the next
+  // call that declares or binds.
+  const ZelWstring* findPrefixInScope(const ZelWstring& uri);
   // Binds a given prefix to uri, as a QName value written with that prefix
   // needs. Returns true when the caller must declare it in the current start
   // tag (the prefix is not bound to uri in scope; from now on it is, at the
@@ -84,8 +89,15 @@ private:
   Id generatePrefix();
 
   std::unordered_map<ZelWstring, Id, ZelWstringHash> uriIds_;
-  ZelWstring lastFoundUri_;  // the URI findUri found last, and its id (ids never change)
-  Id lastFoundUriId_ = NONE;
+  // The URIs findUri found last, with their ids (ids never change): a
+  // document's elements mostly take turns among a few namespaces.
+  struct RecentUri {
+    ZelWstring uri;
+    Id id = NONE;
+  };
+  static constexpr std::size_t RECENT_URIS = 4;
+  RecentUri recentUris_[RECENT_URIS];
+  std::size_t nextRecentUri_ = 0;  // the entry findUri replaces next
   std::vector<Namespace> namespaces_;  // by URI id
   std::unordered_map<ZelWstring, Id, ZelWstringHash> prefixIds_;
   std::vector<ZelWstring> prefixes_;   // by prefix id

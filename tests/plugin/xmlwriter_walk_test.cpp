@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 
 using namespace writetest;
 
@@ -96,19 +97,30 @@ TEST(XMLWriterFailures, SelfDefiningNameThatIsNoXmlNameEndsTheWrite) {
 // start tag ill-formed; one the writer would write itself as a null marker
 // is written as the tree holds it, once, whatever its value.
 TEST(XMLWriterFailures, AttributeIsWrittenOnceOrEndsTheWrite) {
-  MessageTree twice;
-  TreeMaker makeTwice(twice);
-  TreeElement& root = makeTwice.named(nullptr, u"a", PWFData(), 5);
-  makeTwice.named(&root, u"@x", str(u"1"));
-  makeTwice.named(&root, u"@x", str(u"2"));
-  WritableBitstreamBuffer out;
-  const ZelException e = WriteRun().failure(twice, out);
-  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR) << e.what();
-  EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"An attribute would be written twice on one start tag", "a", "x"}));
-  EXPECT_EQ(out.getLength(), 0u);
-
   const DescriptorPtr nulls =
       compileDescriptor(dataText("sets/write/nulls.json", {{"@ENCODING@", "trueAttribute"}, {"@NAMESPACES@", "false"}}));
+  // Self-defining attributes, and a member's attribute (written without its item).
+  MessageTree selfDefining;
+  TreeMaker makeSelfDefining(selfDefining);
+  TreeElement& root = makeSelfDefining.named(nullptr, u"a", PWFData(), 5);
+  MessageTree members;
+  TreeMaker makeMembers(members, nulls.get());
+  TreeElement& msg = makeMembers.tag(nullptr, u"msg");
+  for (const char16_t* value : {u"1", u"2"}) {
+    makeSelfDefining.named(&root, u"@x", str(value));
+    makeMembers.member(msg, u"attr", str(value));
+  }
+  for (const auto& [tree, descriptor, names] :
+       {std::tuple<const MessageTree&, const XMLDictionaryInfo*, std::vector<std::string>>{selfDefining, nullptr, {"a", "x"}},
+        {members, nulls.get(), {"msg", "attr"}}}) {
+    WritableBitstreamBuffer out;
+    const ZelException e = WriteRun(descriptor).failure(tree, out);
+    EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_TREE_ERROR) << e.what();
+    EXPECT_EQ(insertsOf(e), (std::vector<std::string>{"An attribute would be written twice on one start tag",
+                                                      names[0], names[1]}));
+    EXPECT_EQ(out.getLength(), 0u);
+  }
+
   for (const char16_t* marker : {u"yes", u"no"}) {
     MessageTree marked;
     TreeMaker make(marked, nulls.get());

@@ -95,8 +95,7 @@ inline const WriteDefinition* cachedMember(WriteDefinitionCache* definitions, co
 
 const WriteDefinition& WriteDefinitionCache::resolveMember(long row) {
   const WriteDefinition definition = memberDefinition(*dictionary_, row);  // raises for a bad row
-  if (members_.size() <= static_cast<std::size_t>(row)) members_.resize(static_cast<std::size_t>(row) + 1);
-  return members_[row] = definition;
+  return members_.at(static_cast<std::size_t>(row)) = definition;
 }
 
 inline void WriteItem::applyDefinition(const WriteDefinition& definition) {

@@ -45,12 +45,14 @@ struct WriteDefinition {
 // otherwise look its member up in three dictionary tables again. Entries
 // point into the dictionary, so the cache serves only the dictionary given
 // to reset, which must outlive the entries (reset again before it goes).
+// An entry stays at its address until the next reset: the writer holds a
+// child's definition while the grandchildren are looked up.
 class WriteDefinitionCache {
 public:
   // Forgets every entry and serves dictionary from now on (null: none).
   void reset(const XMLDictionaryInfo* dictionary) {
     dictionary_ = dictionary;
-    members_.clear();
+    members_.assign(dictionary ? dictionary->getMemberCache().size() : 0, WriteDefinition{});
   }
   // The definition of the member in row of dictionary; null when the cache
   // serves another dictionary. Raises the CheckedVector error for a row
@@ -106,6 +108,11 @@ public:
     return row >= 0 ? definitions->member(*dictionary, row) : nullptr;
   }
 
+  // Where the definition of an element with these ids, kind and explicit
+  // type comes from (the item's getWhereDefined).
+  static EWhereDefined whereDefinedOf(const XMLDictionaryInfo* dictionary, long memberId, std::uint16_t kind,
+                                      long tagId, long typeIndex);
+
   ERender getRender() const override { return iRender; }
   long getTagId() const { return iTagId; }
   long getMemberId() const { return iMemberId; }
@@ -160,8 +167,6 @@ private:
   template <class Position>
   static ERender resolveRenderOf(const XMLDictionaryInfo* dictionary, const Position& position,
                                  WriteDefinitionCache* definitions);
-  static EWhereDefined whereDefinedOf(const XMLDictionaryInfo* dictionary, long memberId, std::uint16_t kind,
-                                      long tagId, long typeIndex);
   // The row the tree gives, else the row of the id (a tree built by hand may
   // carry only the ids).
   static long memberRowOf(const XMLDictionaryInfo& dictionary, long treeRow, long memberId);

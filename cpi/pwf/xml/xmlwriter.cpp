@@ -17,6 +17,7 @@
 
 #include <xercesc/util/XMLChar.hpp>
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <ctime>
@@ -78,6 +79,15 @@ inline bool hasRecords(const FITreeIterator& iterator) {
   return iterator.getStartWorkerInfo() || iterator.getDataWorkerInfo() || iterator.getEndWorkerInfo();
 }
 inline bool hasRecords(const MessageTreeIterator& iterator) { return iterator.element().hasRecords(); }
+
+// The namespace of a defined element: the tree's, else its definition's;
+// null for none.
+template <class Iterator>
+inline const ZelWstring* namespaceOf(const Iterator& iterator, const WriteDefinition& definition) {
+  const ZelWstring& tree = iterator.getNamespaceURI();
+  if (!tree.empty()) return &tree;
+  return definition.namespaceURI && !definition.namespaceURI->empty() ? definition.namespaceURI : nullptr;
+}
 
 // Most elements are leaves: the host's tree answers that without a call.
 inline bool mayHaveChildren(const FITreeIterator&) { return true; }
@@ -158,6 +168,26 @@ inline void XMLWriter::appendNumberText(Format format) {
     return;
   }
   out.appendPending(open.data(), open.size());
+  out.appendPending(name.data(), name.size());
+  out.appendPending(close.data(), close.size());
+}
+
+[[gnu::always_inline]] inline void XMLWriter::appendTag(std::u16string_view open, const ZelWstring* prefix,
+                                                        std::u16string_view name, std::u16string_view close) {
+  if (!prefix) {
+    appendTag(open, name, close);
+    return;
+  }
+  TextBufferWriter& out = *iTextWriter;
+  if (open.size() + prefix->size() + 1 + name.size() + close.size() > out.pendingRoom()) {
+    append(open);
+    appendQualifiedName(*prefix, name);
+    append(close);
+    return;
+  }
+  out.appendPending(open.data(), open.size());
+  out.appendPending(prefix->data(), prefix->size());
+  out.appendPending(u":", 1);
   out.appendPending(name.data(), name.size());
   out.appendPending(close.data(), close.size());
 }
@@ -611,12 +641,14 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   outputStartElementBegin(item, *prefix);
   if (iPrinter->iPrettyPrint) iLayout.push_back({indented, false});
   if (declare) outputXmlns(item.getNamespaceURI(), *prefix, true);
-  if (iNamespacesEnabled && item.isMessage() && declaresAllOnMessage(item)) declareNamespacesUsedBelow(iterator);
+  const bool message = iNamespacesEnabled && item.isMessage();
+  if (message && declaresAllOnMessage(item)) declareNamespacesUsedBelow(iterator);
   for (std::size_t i = iValueDeclarations.size() - valueDeclarations; i < iValueDeclarations.size(); ++i)
     outputXmlns(iValueDeclarations[i].first, iValueDeclarations[i].second, true);
   iValueDeclarations.resize(iValueDeclarations.size() - valueDeclarations);
   const long listMemberIndex = item.isList() && item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
-  writeStartTagExtras(item, item.getValue().isNull() && holdsAttribute(iterator, listMemberIndex, nullMarkerName(item)));
+  writeStartTagExtras(item, message,
+                      item.getValue().isNull() && holdsAttribute(iterator, listMemberIndex, nullMarkerName(item)));
   if (hasValueAttribute(item.getRender())) {
     const PWFData& value = item.getValue();
     if ((!value.isNull() || (item.getNullEncoding() != eNULLAttribute && item.getNullEncoding() != eNULLXsiNil)) &&
@@ -633,8 +665,10 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
     do {
       // Attributes the cache knows were written with the start tag.
       const WriteDefinition* known = knownChildDefinition(iterator);
-      if (!known || (known->render != erAttribute && !writePlainLeaf(iterator, *known)))
-        writeContentChild(iterator, item, listMemberIndex, anonymousValues);
+      const bool done = known ? known->render == erAttribute || writePlainElement(iterator, *known) ||
+                                    writePlainStructure(iterator, *known)
+                              : writePlainValue(iterator, item);  // never a list's item: anonymousValues stays
+      if (!done) writeContentChild(iterator, item, listMemberIndex, anonymousValues);
     } while (iterator.moveToNextSibling());
     leaveChildren(iterator);
   }
@@ -678,8 +712,8 @@ void XMLWriter::checkTreeName(const WriteItem& item) const {
     raise(__LINE__, "XMLWriter::writeTree", ZelMessages::CP_TREE_ERROR, {u"The tree's name is not an XML name", name});
 }
 
-void XMLWriter::writeStartTagExtras(WriteItem& item, bool nullMarkerHeld) {
-  if (iNamespacesEnabled && item.isMessage()) writeMessageExtras(item);
+void XMLWriter::writeStartTagExtras(WriteItem& item, bool message, bool nullMarkerHeld) {
+  if (message) writeMessageExtras(item);
   const ERender render = item.getRender();
   if (render == erElementWithIdAttribute || render == erElementWithIdAndValueAttribute) {
     ZelBufferedWstring<16> prefix;
@@ -722,12 +756,19 @@ void addOnce(std::vector<ZelWstring>& uris, std::u16string_view uri) {
 template <class Iterator>
 void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
   std::vector<ZelWstring> uris;
+  // The definitions' namespaces are texts of the dictionary, a few of them
+  // for many elements: each text is looked at once.
+  std::vector<const ZelWstring*> definitionURIs;
   bool anyNull = false;
   long level = 0;
   for (;;) {
     if (level > 0) {
       if (const WriteDefinition* known = knownChildDefinition(iterator)) {
-        if (known->namespaceURI) addOnce(uris, known->namespaceURI->view());
+        if (known->namespaceURI &&
+            std::find(definitionURIs.begin(), definitionURIs.end(), known->namespaceURI) == definitionURIs.end()) {
+          definitionURIs.push_back(known->namespaceURI);
+          addOnce(uris, known->namespaceURI->view());
+        }
         if (known->member) {
           // ID and value attributes in a namespace of their own.
           for (const long index : {known->member->idAttributeNamespace, known->member->valueAttributeNamespace})
@@ -735,7 +776,7 @@ void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
         }
       }
       const ZelWstring& uri = iterator.getNamespaceURI();
-      addOnce(uris, uri.view());
+      if (!uri.empty()) addOnce(uris, uri.view());
       if (uri == kSchemaInstanceNamespace && isTypeAttributeName(iterator.getTagName().view())) {
         // "namespace-URI:name", as the tree keeps an xsi:type.
         const std::u16string_view value = textOf(iterator.getValue());
@@ -844,10 +885,12 @@ bool XMLWriter::writeAttributeChildren(Iterator& iterator, long listMemberIndex,
       if (!held) writeNullMarker(marker);
       continue;
     }
-    // Children the cache knows as elements are passed over at once.
+    // Children the cache knows as elements, and the anonymous value, are passed over at once.
     const WriteDefinition* known = knownChildDefinition(iterator);
-    if ((!known || (known->render == erAttribute && !writePlainAttribute(iterator, *known))) &&
-        writeAttributeChild(iterator, listMemberIndex, elementPrefix))
+    if (known && isPlainAttribute(iterator, *known))
+      appendPlainAttribute(iterator, *known);
+    else if ((known ? known->render == erAttribute : !isAnonymousValue(iterator)) &&
+             writeAttributeChild(iterator, listMemberIndex, elementPrefix))
       xsiTypeWritten = true;
   } while (++position, iterator.moveToNextSibling());
   leaveChildren(iterator);
@@ -1094,36 +1137,156 @@ inline void XMLWriter::appendPlainValue(const PWFData& value, EscapeKind kind) {
   assert(false && "appendPlainValue needs a value of a plain type");
 }
 
+namespace {
+bool isPlainValue(const PWFData& value) {
+  return !value.isNull() && !value.isNothing() && isPlainType(value.getDataLogicalType());
+}
+}  // namespace
+
 template <class Iterator>
-bool XMLWriter::writePlainLeaf(const Iterator& iterator, const WriteDefinition& definition) {
-  if (definition.render != erElement || definition.element || mayHaveChildren(iterator)) return false;
+bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& definition) {
+  if (definition.render != erElement || definition.element) return false;
   if (iterator.isBitStream() || iterator.getItemTypeIndex() >= 0) return false;
-  if (!iterator.getNamespaceURI().empty() || (definition.namespaceURI && !definition.namespaceURI->empty()))
-    return false;
   if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
   if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn()) return false;
   if (hasRecords(iterator)) return false;
   const PWFData& value = iterator.getValue();
-  if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
-  appendTag(u"<", definition.xmlName, XML_GREATERTHAN_STR);
-  appendPlainValue(value, EscapeKind::Content);
-  appendTag(u"</", definition.xmlName, XML_GREATERTHAN_STR);
+  if (!value.isNothing() && !isPlainValue(value)) return false;
+  // Attributes and anonymous values only, all plain, or none is written.
+  const bool children = enterChildren(iterator);
+  if (children) {
+    bool plain = true;
+    do {
+      const WriteDefinition* known = knownChildDefinition(iterator);
+      plain = known ? isPlainAttribute(iterator, *known) : isPlainAnonymousValue(iterator);
+    } while (plain && iterator.moveToNextSibling());
+    leaveChildren(iterator);
+    if (!plain) return false;
+  } else if (value.isNothing()) {
+    return false;
+  }
+  // A namespace whose prefix the elements around declare; one that needs a
+  // declaration here goes the long way.
+  const ZelWstring* prefix = nullptr;
+  if (const ZelWstring* uri = namespaceOf(iterator, definition)) {
+    if (!iNamespacesEnabled || !(prefix = iPrefixManager->findPrefixInScope(*uri))) return false;
+  }
+  if (!children) {
+    appendTag(u"<", prefix, definition.xmlName, XML_GREATERTHAN_STR);
+    appendPlainValue(value, EscapeKind::Content);
+  } else {
+    iStartTagAttributes.begin(definition.xmlName);
+    appendTag(u"<", prefix, definition.xmlName, u"");
+    enterChildren(iterator);
+    do {
+      if (const WriteDefinition* known = knownChildDefinition(iterator)) appendPlainAttribute(iterator, *known);
+    } while (iterator.moveToNextSibling());
+    leaveChildren(iterator);
+    append(XML_GREATERTHAN_STR);
+    if (!value.isNothing()) appendPlainValue(value, EscapeKind::Content);
+    enterChildren(iterator);
+    do {
+      if (!knownChildDefinition(iterator)) appendPlainValue(iterator.getValue(), EscapeKind::Content);
+    } while (iterator.moveToNextSibling());
+    leaveChildren(iterator);
+  }
+  appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
   iPrinter->iValueWritten = false;
   return true;
 }
 
 template <class Iterator>
-bool XMLWriter::writePlainAttribute(const Iterator& iterator, const WriteDefinition& definition) {
-  if (definition.element || iterator.getItemTypeIndex() >= 0 || hasRecords(iterator)) return false;
-  if (!iterator.getNamespaceURI().empty() || (definition.namespaceURI && !definition.namespaceURI->empty()))
-    return false;
-  const PWFData& value = iterator.getValue();
-  if (value.isNull() || value.isNothing() || !isPlainType(value.getDataLogicalType())) return false;
+bool XMLWriter::writePlainStructure(Iterator& iterator, const WriteDefinition& definition) {
+  if (definition.render != erElement || definition.element) return false;
+  if (iterator.isBitStream() || iterator.getItemTypeIndex() >= 0 || !iterator.getValue().isNothing()) return false;
+  if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
+  if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn() || hasRecords(iterator)) return false;
+  // Children the cache knows only: elements, and attributes of plain values.
+  if (!enterChildren(iterator)) return false;
+  bool plain = true;
+  do {
+    const WriteDefinition* known = knownChildDefinition(iterator);
+    plain = known && (rendersAsElement(known->render) || isPlainAttribute(iterator, *known));
+  } while (plain && iterator.moveToNextSibling());
+  leaveChildren(iterator);
+  if (!plain) return false;
+  const ZelWstring* inScope = nullptr;
+  if (const ZelWstring* uri = namespaceOf(iterator, definition)) {
+    if (!iNamespacesEnabled || !(inScope = iPrefixManager->findPrefixInScope(*uri))) return false;
+  }
+  // The prefix lives in the slot of its depth until the end tag: the
+  // children may declare prefixes, which moves the manager's texts.
+  ++iDepth;
+  const ZelWstring* prefix = nullptr;
+  if (inScope) {
+    while (iElementPrefixes.size() < static_cast<std::size_t>(iDepth)) iElementPrefixes.emplace_back();
+    ZelWstring& slot = iElementPrefixes[iDepth - 1];
+    slot.assign(*inScope);
+    prefix = &slot;
+  }
+  ++iPrinter->iDepth;
+  iStartTagAttributes.begin(definition.xmlName);
+  appendTag(u"<", prefix, definition.xmlName, u"");
+  enterChildren(iterator);
+  do {
+    const WriteDefinition& known = *knownChildDefinition(iterator);
+    if (known.render == erAttribute) appendPlainAttribute(iterator, known);
+  } while (iterator.moveToNextSibling());
+  leaveChildren(iterator);
+  append(XML_GREATERTHAN_STR);
+  enterChildren(iterator);
+  do {
+    const WriteDefinition& known = *knownChildDefinition(iterator);
+    if (known.render == erAttribute || writePlainElement(iterator, known) || writePlainStructure(iterator, known))
+      continue;
+    WriteItem child(getOwner(), iDescriptor, iterator, -1, &iDefinitions);
+    if (child.isBitStream())
+      outputPWFData(child, EscapeKind::Content);
+    else
+      writeTree(iterator, child);
+  } while (iterator.moveToNextSibling());
+  leaveChildren(iterator);
+  --iPrinter->iDepth;
+  appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
+  iPrinter->iValueWritten = false;
+  --iDepth;
+  return true;
+}
+
+template <class Iterator>
+bool XMLWriter::isAnonymousValue(const Iterator& iterator) const {
+  if (iterator.getCategory() == kKindMessage || iterator.getTagId() >= 1) return false;
+  const EWhereDefined whereDefined = WriteItem::whereDefinedOf(iDescriptor, iterator.getMemberId(),
+                                                               iterator.getCategory(), iterator.getTagId(),
+                                                               iterator.getTypeIndex());
+  return (whereDefined == eDefinedByType || whereDefined == eUndefined) && iterator.getNamespaceURI().empty() &&
+         iterator.getTagName().empty();
+}
+
+template <class Iterator>
+bool XMLWriter::isPlainAnonymousValue(const Iterator& iterator) const {
+  return !hasRecords(iterator) && isPlainValue(iterator.getValue()) && isAnonymousValue(iterator);
+}
+
+template <class Iterator>
+bool XMLWriter::writePlainValue(const Iterator& iterator, const WriteItem& parent) {
+  if (parent.isList() || hasValueAttribute(parent.getRender()) || !isPlainAnonymousValue(iterator)) return false;
+  appendPlainValue(iterator.getValue(), EscapeKind::Content);
+  return true;
+}
+
+template <class Iterator>
+bool XMLWriter::isPlainAttribute(const Iterator& iterator, const WriteDefinition& definition) const {
+  return definition.render == erAttribute && !definition.element && iterator.getItemTypeIndex() < 0 &&
+         !hasRecords(iterator) && !namespaceOf(iterator, definition) && isPlainValue(iterator.getValue());
+}
+
+template <class Iterator>
+void XMLWriter::appendPlainAttribute(const Iterator& iterator, const WriteDefinition& definition) {
   noteAttribute({}, definition.xmlName);
   appendTag(XML_SPACE_STR, definition.xmlName, kAttributeOpen);
-  appendPlainValue(value, EscapeKind::AttributeValue);
+  appendPlainValue(iterator.getValue(), EscapeKind::AttributeValue);
   append(XML_DOUBLEQUOTE_STR);
-  return true;
 }
 
 void XMLWriter::outputDateTime(WriteItem& item, const PWFData& value, EscapeKind kind) {
@@ -1227,6 +1390,15 @@ void XMLWriter::usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool double
 template <class Iterator>
 std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& item) {
   if (!iNamespacesEnabled) return 0;
+  const auto isUnion = [this, &item] {
+    const long typeIndex = item.getTypeIndex();
+    return typeIndex >= 0 && iDescriptor &&
+           (iDescriptor->getTypeCache().get(typeIndex).flags & prf_SMD_TYPE_DEFINITION::eUnion);
+  };
+  const bool valueChildren =
+      mayHaveChildren(iterator) && (item.isList() || item.getLogicalType() >= eLogicalString || isUnion());
+  // Most elements have neither a value read with a prefix nor value children.
+  if (!item.getDataWorkerInfo() && !valueChildren) return 0;
   std::size_t count = 0;
   ZelBufferedWstring<64> uri;
   ZelBufferedWstring<16> prefix;
@@ -1236,12 +1408,11 @@ std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& i
     ++count;
   };
   bind(item.getDataWorkerInfo(), item.getValue());
-  const long typeIndex = item.getTypeIndex();
-  const bool union_ = typeIndex >= 0 && iDescriptor &&
-                      (iDescriptor->getTypeCache().get(typeIndex).flags & prf_SMD_TYPE_DEFINITION::eUnion);
-  if ((item.isList() || union_ || item.getLogicalType() >= eLogicalString) && enterChildren(iterator)) {
+  if (valueChildren && enterChildren(iterator)) {
     do {
-      if (iterator.getTagId() < 1 && iterator.getTagName().empty()) bind(iterator.getDataWorkerInfo(), iterator.getValue());
+      // Only a child with records can hold a value read with a prefix.
+      if (hasRecords(iterator) && iterator.getTagId() < 1 && iterator.getTagName().empty())
+        bind(iterator.getDataWorkerInfo(), iterator.getValue());
     } while (iterator.moveToNextSibling());
     leaveChildren(iterator);
   }

@@ -175,17 +175,40 @@ private:
   // does not know it or it is an embedded message (its own dictionary decides).
   template <class Iterator>
   const WriteDefinition* knownChildDefinition(const Iterator& iterator);
-  // Most elements of a document are leaves of a member the cache knows,
-  // with a value of a plain type (string, integer, double, decimal,
-  // boolean) and nothing the parser kept around them: such an element is
-  // written here as writeTree would write it, without building its item.
-  // Returns false, having written nothing, for any other element.
+  // Most elements of a document are elements of a member the cache knows
+  // whose content is a value of a plain type (string, integer, double,
+  // decimal, boolean), its own or an anonymous child's, and attributes of
+  // such values, with nothing the parser kept around them and a namespace
+  // declared by the elements around: such an element is written here as
+  // writeTree would write it, without building its item. Returns false,
+  // having written nothing, for any other element.
   template <class Iterator>
-  bool writePlainLeaf(const Iterator& iterator, const WriteDefinition& definition);
-  // The same for an attribute of a member the cache knows, without namespace
-  // and with a plain value.
+  bool writePlainElement(Iterator& iterator, const WriteDefinition& definition);
+  // The same for an element of a member the cache knows without a value of
+  // its own, whose children the cache knows: elements, written as writeTree
+  // would write them, and attributes of plain values.
   template <class Iterator>
-  bool writePlainAttribute(const Iterator& iterator, const WriteDefinition& definition);
+  bool writePlainStructure(Iterator& iterator, const WriteDefinition& definition);
+  // An attribute of a member the cache knows, without namespace and with a
+  // plain value, that appendPlainAttribute writes without building its item.
+  template <class Iterator>
+  bool isPlainAttribute(const Iterator& iterator, const WriteDefinition& definition) const;
+  template <class Iterator>
+  void appendPlainAttribute(const Iterator& iterator, const WriteDefinition& definition);
+  // Whether the child under iterator is the anonymous simple value of its
+  // structure (simple content with attributes): no name, no namespace, no
+  // definition of its own.
+  template <class Iterator>
+  bool isAnonymousValue(const Iterator& iterator) const;
+  // Such a value of a plain type and without parser records.
+  template <class Iterator>
+  bool isPlainAnonymousValue(const Iterator& iterator) const;
+  // A plain anonymous value in a parent that is not a list and has no value
+  // attribute, written here as writeContentChild would write it, without
+  // building its item. Returns false, having written nothing, for any other
+  // child.
+  template <class Iterator>
+  bool writePlainValue(const Iterator& iterator, const WriteItem& parent);
   // The name of a self-defining element or attribute comes from the tree and
   // is written as it is: it must be an XML name, without a colon when
   // namespaces are on (the writer chooses the prefixes). Throws
@@ -194,7 +217,8 @@ private:
   bool declaresAllOnMessage(WriteItem& item) const;
   template <class Iterator>
   void declareNamespacesUsedBelow(Iterator& iterator);
-  void writeStartTagExtras(WriteItem& item, bool nullMarkerHeld);
+  // message: namespaces are on and the item stands for a message.
+  void writeStartTagExtras(WriteItem& item, bool message, bool nullMarkerHeld);
   void writeMessageExtras(WriteItem& item);
   // The attribute that marks the item's value null ({namespace, name}; no
   // name when its null encoding writes none). The tree's own attribute of
@@ -276,6 +300,9 @@ private:
   [[noreturn, gnu::cold]] void refuseRepeatedAttribute(std::u16string_view localName) const;
   // open, name and close in one go when they fit the pending text.
   void appendTag(std::u16string_view open, std::u16string_view name, std::u16string_view close);
+  // The same with the name's prefix (null: none).
+  void appendTag(std::u16string_view open, const ZelWstring* prefix, std::u16string_view name,
+                 std::u16string_view close);
   void appendQualifiedName(const ZelWstring& prefix, std::u16string_view localName);
   void beginStartTag();
   void beginEndTag();
