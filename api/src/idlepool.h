@@ -8,7 +8,7 @@
 
 namespace wfxml::detail {
 
-// Idle objects of one message set (workers, side threads) kept for the next
+// Idle objects of one message set (workers) kept for the next
 // caller, so that short-lived sessions do not make their own. Thread-safe.
 // keep: whether an object given back may serve another caller.
 template <typename T, bool (T::*keep)() const>

@@ -107,13 +107,6 @@ std::unique_ptr<Worker> MessageSetState::newWorker() const {
 
 void MessageSetState::giveBack(std::unique_ptr<Worker> worker) const { pool_.giveBack(std::move(worker)); }
 
-std::unique_ptr<SideThread> MessageSetState::takeSideThread() const {
-  std::unique_ptr<SideThread> thread = sideThreads_.take();
-  return thread && thread->isUsable() ? std::move(thread) : std::make_unique<SideThread>();
-}
-
-void MessageSetState::giveBack(std::unique_ptr<SideThread> thread) const { sideThreads_.giveBack(std::move(thread)); }
-
 const SchemaValidator& MessageSetState::validator() const {
   std::lock_guard<std::mutex> lock(validatorLock_);
   if (validator_) return *validator_;

@@ -12,9 +12,6 @@
 #include "typeddatawriter.h"
 #include "zelexception.h"
 
-#include <system_error>
-#include <thread>
-
 namespace wfxml {
 namespace detail {
 namespace {
@@ -27,19 +24,6 @@ SessionState::SessionState(MessageSet messageSet) : set(std::move(messageSet)) {
 
 SessionState::~SessionState() {
   set.state()->giveBack(std::move(worker));
-  set.state()->giveBack(std::move(sideThread));
-}
-
-SideThread* SessionState::threadBeside() {
-  if (sideThread && !sideThread->isUsable()) sideThread.reset();
-  if (!sideThread) {
-    try {
-      sideThread = set.state()->takeSideThread();
-    } catch (const std::system_error&) {
-      return nullptr;  // validated first, as on one core
-    }
-  }
-  return sideThread.get();
 }
 
 const MessageInfo& SessionState::parseProperties(const CodePage& codePage) {
@@ -140,52 +124,16 @@ void validateIfAsked(const MessageSet& set, const void* bytes, std::size_t size,
   std::vector<ValidationError> problems = set.validate(bytes, size, options);
   if (!problems.empty()) detail::throwNotValid(__FILE__, __LINE__, "Session::parse", std::move(problems));
 }
-
-// From this size on, a document is validated on a second core while it is
-// parsed: below it, handing it over costs more than the overlap saves.
-constexpr std::size_t kValidateBesideFrom = 4096;
-
-bool hasSecondCore() {
-  static const bool second = std::thread::hardware_concurrency() > 1;
-  return second;
-}
-
-// Runs parse, which must keep its results from the caller until it returns
-// (a tree, recorded elements), validated first as validateIfAsked does. A
-// large document is validated on the session's side thread during the
-// parse, with the same outcome: the validator's error or the document's
-// problems come before whatever the parse threw.
-void parseValidated(detail::SessionState& session, const void* bytes, std::size_t size, const ParseOptions& options,
-                    const std::function<void()>& parse) {
-  detail::SideThread* side =
-      options.validate && size >= kValidateBesideFrom && hasSecondCore() ? session.threadBeside() : nullptr;
-  if (side == nullptr) {
-    validateIfAsked(session.set, bytes, size, options);
-    parse();
-    return;
-  }
-  session.set.state()->validator();  // built (or refused) here, before the parse, once per message set
-  std::vector<ValidationError> problems;
-  const detail::SideThread::Outcome outcome =
-      side->runBeside([&] { problems = session.set.validate(bytes, size, options); }, parse);
-  if (outcome.side) std::rethrow_exception(outcome.side);
-  if (!problems.empty()) detail::throwNotValid(__FILE__, __LINE__, "Session::parse", std::move(problems));
-  if (outcome.here) std::rethrow_exception(outcome.here);
-}
 }  // namespace
 
 void Session::parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options) {
   detail::translated([&] {
-    if (options.validate) message.state().tree.clear();
-    try {
-      parseValidated(*state_, bytes, size, options, [&] {
-        state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
-                      /*path=*/nullptr);
-      });
-    } catch (...) {
+    if (options.validate) {
       message.state().tree.clear();
-      throw;
+      validateIfAsked(state_->set, bytes, size, options);
     }
+    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
+                  /*path=*/nullptr);
   });
 }
 
@@ -201,10 +149,9 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
 void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler& out, const ParseOptions& options) {
   detail::translated([&] {
     const detail::MessageSetState& set = *state_->set.state();
-    parseValidated(*state_, bytes, size, options, [&] {
-      state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), state_->recorder,
-                    /*path=*/nullptr);
-    });
+    validateIfAsked(state_->set, bytes, size, options);
+    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), state_->recorder,
+                  /*path=*/nullptr);
     detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out);
   });
 }

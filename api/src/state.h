@@ -16,7 +16,6 @@
 #include "jsontext.h"
 #include "schemaview.h"
 #include "schemavalidator.h"
-#include "sidethread.h"
 #include "worker.h"
 #include "bitstreambuffer.h"
 #include "messageinfo.h"
@@ -61,10 +60,6 @@ struct MessageSetState {
   // A new worker, for callers whose properties an idle one cannot serve.
   std::unique_ptr<Worker> newWorker() const;
   void giveBack(std::unique_ptr<Worker> worker) const;
-  // A thread to validate on beside a parse: an idle one, else a new one.
-  // Throws std::system_error when no thread can start.
-  std::unique_ptr<SideThread> takeSideThread() const;
-  void giveBack(std::unique_ptr<SideThread> thread) const;
   // The validator of the dictionary's schema documents, built on first use
   // (a failure is kept and raised again). Throws Error CP_NO_SCHEMA and as
   // SchemaValidator's constructor.
@@ -86,7 +81,6 @@ struct MessageSetState {
 
 private:
   mutable WorkerPool pool_;
-  mutable SideThreadPool sideThreads_;
   mutable std::mutex validatorLock_;
   mutable std::unique_ptr<const SchemaValidator> validator_;
   mutable std::exception_ptr validatorFailure_;
@@ -116,10 +110,6 @@ struct SessionState {
   Worker& workerToParse(const MessageInfo& properties);
   Worker& workerToWrite(const MessageInfo& properties);
 
-  // The session's side thread, taken from its message set on first use;
-  // null when none can start.
-  SideThread* threadBeside();
-
   // The properties of the options' code page, set again only when it
   // changes: a property costs allocations.
   const MessageInfo& parseProperties(const CodePage& codePage);
@@ -129,7 +119,6 @@ struct SessionState {
   std::unique_ptr<Worker> worker;  // null until first used
   WritableBitstreamBuffer output;  // kept between writes for its capacity
   ElementRecorder recorder;        // kept between typed conversions for its elements
-  std::unique_ptr<SideThread> sideThread;  // validates beside the parse; null until first used
   JsonKeyTexts jsonKeys;           // kept between JSON conversions
 
 private:

@@ -260,10 +260,7 @@ private:
 struct ParseOptions {
   std::string encoding;  // empty: from the byte-order mark or the XML declaration, else UTF-8
   // Validate against the message set's schemas first (see MessageSet::validate);
-  // a document with problems is refused with Error CP_NOT_SCHEMA_VALID. Where
-  // the machine has a second core, a parse into a message or typed data
-  // (toJson) validates a document of 4 KB or more on a thread the session
-  // holds while it parses, with the same outcome.
+  // a document with problems is refused with Error CP_NOT_SCHEMA_VALID.
   bool validate = false;
 };
 struct WriteOptions {
