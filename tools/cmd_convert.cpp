@@ -351,9 +351,9 @@ void writeJsonLine(std::string_view json) {
   std::cout.put('\n');
 }
 
-// Standard input cannot be mapped, and a document validated is checked
-// while it is read: read in chunks and converted piece by piece, so that
-// memory holds one piece and its records however long the stream.
+// Standard input cannot be mapped: read in chunks and converted piece by
+// piece, so that memory holds one piece and its records however long the
+// stream.
 void writeRecordsOf(std::istream& in, wfxml::Session& session, const ConvertOptions& options) {
   std::vector<char> chunk(wfxml::RecordReader::kPieceSize);
   wfxml::RecordReader reader(options.records, [&] {
@@ -368,10 +368,8 @@ void writeRecords(const std::string& input, const wfxml::MessageSet& set, const 
   wfxml::Session session(set);
   namingInput(input, [&] {
     if (input == "-") return writeRecordsOf(std::cin, session, options);
-    if (!options.shared.validate)
-      return session.toJsonRecordsFromFile(input, options.records, writeJsonLine, {options.shared.inputEncoding});
-    std::ifstream in = openFile(input);
-    writeRecordsOf(in, session, options);
+    session.toJsonRecordsFromFile(input, options.records, writeJsonLine,
+                                  {options.shared.inputEncoding, options.shared.validate});
   });
   std::cout.flush();
 }

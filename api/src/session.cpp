@@ -167,8 +167,20 @@ void Session::toTypedDataRecords(
     const void* bytes, std::size_t size, std::string_view record,
     const std::function<void(const std::function<void(TypedDataHandler&)>& writeTo)>& onRecord,
     const ParseOptions& options) {
+  if (options.validate) {
+    // Checked while it is read, as a RecordReader checks a stream: the
+    // records of a piece come once the check has read past it.
+    std::string_view rest(static_cast<const char*>(bytes), size);
+    RecordReader reader(record, [&rest] {
+      const std::string_view next = rest.substr(0, RecordReader::kPieceSize);
+      rest.remove_prefix(next.size());
+      return next;
+    }, options);
+    while (reader.nextTypedData(*this, onRecord)) {
+    }
+    return;
+  }
   detail::translated([&] {
-    validateIfAsked(state_->set, bytes, size, options);
     const detail::RecordPattern pattern(record);
     detail::MessageState message(state_->set);
     const detail::SchemaView* view = state_->set.state()->schema.get(state_->set.state()->dictionary);

@@ -378,7 +378,10 @@ public:
   // typed JSON of the document reduced to that record and its ancestors with
   // their attributes. A record inside a record is part of the outer one.
   // Memory holds one record and the open ancestors, not the document. Errors
-  // as parse; an exception of onRecord ends the parse and passes out.
+  // as parse; an exception of onRecord ends the parse and passes out. With
+  // options.validate the document is checked while it is read, as
+  // RecordReader checks it: the records of a piece come once the check has
+  // read past it, a problem raises CP_NOT_SCHEMA_VALID before them.
   void toJsonRecords(const void* bytes, std::size_t size, std::string_view record,
                      const std::function<void(std::string_view json)>& onRecord, const ParseOptions& options = {});
   // The same from a file, mapped rather than read into memory, so that files
