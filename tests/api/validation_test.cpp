@@ -90,12 +90,11 @@ TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
   wfxml::ParseOptions options;
   options.validate = true;
   for (const InvalidCase& c : kInvalidOrders) {
-    const std::string& document = c.document;
-    const auto problems = orders.messageSet().validate(document.data(), document.size());
+    const auto problems = orders.messageSet().validate(c.document.data(), c.document.size());
     EXPECT_EQ(std::to_string(problems.at(0).line) + " " + problems[0].path, std::to_string(c.line) + " " + c.path);
     EXPECT_NE(problems[0].message.find(c.message), std::string::npos) << problems[0].message;
-    for (const wfxml::Error& error : {errorOf([&] { orders.parse(document.data(), document.size(), options); }),
-                                      errorOf([&] { orders.toJson(document.data(), document.size(), options); })}) {
+    for (const wfxml::Error& error : {errorOf([&] { orders.parse(c.document.data(), c.document.size(), options); }),
+                                      errorOf([&] { orders.toJson(c.document.data(), c.document.size(), options); })}) {
       EXPECT_EQ(error.key(), "CP_NOT_SCHEMA_VALID") << c.name;
       EXPECT_EQ(problemsOf(error.validationErrors()), problemsOf(problems));
       EXPECT_EQ(error.inserts().at(1).rfind(std::to_string(c.line) + ":", 0), 0u) << error.inserts().at(1);
@@ -108,12 +107,10 @@ TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
   const std::u16string wide(valid.begin(), valid.end());
   EXPECT_EQ(orders.parse(valid.data(), valid.size(), options).root().child("id").value().text(), "ABC");
   EXPECT_EQ(orders.toJson(wide.data(), wide.size() * 2, {"utf-16le", true}), orders.toJson(valid.data(), valid.size()));
-  const auto expectRefused = [&](wfxml::Session& session, const std::string& document, const char* key) {
-    EXPECT_EQ(errorOf([&] { session.parse(document.data(), document.size(), options); }).key(), key);
-    EXPECT_EQ(errorOf([&] { session.toJson(document.data(), document.size(), options); }).key(), key);
-  };
-  expectRefused(fromSource, "<a/>", "CP_NO_SCHEMA");
-  expectRefused(durations, "<d>P99999999999999999999Y</d>", "CP_XML_DATA_READ_CONVERSION_ERROR");
+  const std::string duration = "<d>P99999999999999999999Y</d>";
+  EXPECT_EQ(errorOf([&] { fromSource.toJson("<a/>", 4, options); }).key(), "CP_NO_SCHEMA");
+  EXPECT_EQ(errorOf([&] { durations.parse(duration.data(), duration.size(), options); }).key(),
+            "CP_XML_DATA_READ_CONVERSION_ERROR");
   const std::string& invalid = kInvalidOrders[0].document;  // without the option the parser takes it
   EXPECT_NO_THROW(orders.parse(invalid.data(), invalid.size()));
 }
