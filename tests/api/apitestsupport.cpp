@@ -17,6 +17,11 @@ const wfxml::MessageSet& kindsMessageSet() {
   return set;
 }
 
+const wfxml::MessageSet& typedMessageSet() {
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/typed.xsd")});
+  return set;
+}
+
 const wfxml::Message& kindsMessage() {
   static const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());
   return message;

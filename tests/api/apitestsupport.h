@@ -17,6 +17,10 @@
 extern const std::string_view kKindsDocument;
 const wfxml::MessageSet& kindsMessageSet();
 const wfxml::Message& kindsMessage();  // the document parsed once
+const wfxml::MessageSet& typedMessageSet();  // tests/data/typed/typed.xsd
+
+// The corpus tests take every N-th document (the sanitizer build every 25th).
+constexpr std::size_t kTypedCorpusSample = WF_TYPED_CORPUS_SAMPLE;
 
 // A parse's events as lines: depth, kind, name, namespace, marks and value text.
 std::vector<std::string> eventLines(const wfxml::MessageSet& set, std::string_view document);

@@ -11,14 +11,8 @@
 
 namespace {
 
-const wfxml::MessageSet& typedSet() {
-  static const wfxml::MessageSet set =
-      wfxml::MessageSet::compile({std::string(WF_TEST_DATA_DIR) + "/typed/typed.xsd"});
-  return set;
-}
-
 TEST(Building, AMessageBuiltByNameWritesAsTheSchemaSaysAndReadsBack) {
-  wfxml::Message order = wfxml::Message::create(typedSet(), "order");
+  wfxml::Message order = wfxml::Message::create(typedMessageSet(), "order");
   wfxml::Element root = order.root();
   root.append("@id").setString("o-9");
   wfxml::Element party = root.append("party");
@@ -49,7 +43,7 @@ TEST(Building, AMessageBuiltByNameWritesAsTheSchemaSaysAndReadsBack) {
   wfxml::Element memo = root.append("memo", "urn:test:memo");
   memo.append("line").setString("one");
 
-  wfxml::Session session(typedSet());
+  wfxml::Session session(typedMessageSet());
   const std::vector<std::uint8_t> xml = session.write(order);
   EXPECT_EQ(typedJson(session.messageSet(), xml.data(), xml.size()),
             R"({"order":{"@id":"o-9","party":[{"name":"Ann"}],)"
@@ -61,13 +55,13 @@ TEST(Building, AMessageBuiltByNameWritesAsTheSchemaSaysAndReadsBack) {
 }
 
 TEST(Building, UnknownNamesAreRefusedWithTheParentsPathAndARefusedValueLeavesTheOldOne) {
-  wfxml::Message order = wfxml::Message::create(typedSet(), "order");
+  wfxml::Message order = wfxml::Message::create(typedMessageSet(), "order");
   wfxml::Element party = order.root().append("party");
   const wfxml::Error error = errorOf([&] { party.append("fax"); });
   EXPECT_EQ(error.key(), "CP_UNKNOWN_MEMBER");
   EXPECT_EQ(error.inserts(), (std::vector<std::string>{"fax", "/order/party"}));
   EXPECT_EQ(errorOf([&] { party.append("@rank"); }).key(), "CP_UNKNOWN_MEMBER");
-  EXPECT_EQ(errorOf([&] { wfxml::Message::create(typedSet(), "invoice"); }).key(), "CP_UNKNOWN_MEMBER");
+  EXPECT_EQ(errorOf([&] { wfxml::Message::create(typedMessageSet(), "invoice"); }).key(), "CP_UNKNOWN_MEMBER");
   // A value refused for an element that has one leaves it as it was.
   wfxml::Element name = order.root().append("name").setString("Ann");
   EXPECT_EQ(errorOf([&] { name.setBoolean(true); }).key(), "CP_TYPE_MISMATCH");
@@ -85,7 +79,7 @@ class ValuesThatDoNotSuit : public testing::TestWithParam<Mismatch> {};
 // A refused value leaves the tree as it was: an element just appended for
 // it is gone again (it would write a document that does not parse).
 TEST_P(ValuesThatDoNotSuit, AreRefusedAndLeaveTheTreeAsItWas) {
-  wfxml::Message order = wfxml::Message::create(typedSet(), "order");
+  wfxml::Message order = wfxml::Message::create(typedMessageSet(), "order");
   EXPECT_EQ(errorOf([&] {
               wfxml::Element element = order.root().append(GetParam().member);
               GetParam().set(element);
@@ -116,12 +110,12 @@ TEST(Writing, IndentedOutputReadsBackToTheSameEvents) {
   for (const auto& [remark, written] :
        {std::pair{mixed, "Deliver <t:b>before</t:b> noon"}, {"<b>before</b>", "<t:b>before</t:b>"}}) {
     const std::string document = std::string(original).replace(original.find(mixed), mixed.size(), remark);
-    wfxml::Session session(typedSet());
+    wfxml::Session session(typedMessageSet());
     wfxml::WriteOptions indented;
     indented.indent = true;
     const std::vector<std::uint8_t> xml = session.write(session.parse(document.data(), document.size()), indented);
     const std::string text = textOf(xml);
-    EXPECT_EQ(eventLines(typedSet(), text), eventLines(typedSet(), document)) << text;
+    EXPECT_EQ(eventLines(typedMessageSet(), text), eventLines(typedMessageSet(), document)) << text;
     for (const std::string& expected :
          {std::string("\n  <t:party id=\"p1\">\n    <t:name>Ann</t:name>\n  </t:party>\n"),
           std::string("\n    <t:price ccy=\"EUR\">12345678901234567.0123456</t:price>\n"),

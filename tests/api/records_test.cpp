@@ -12,16 +12,9 @@
 
 namespace {
 
-const std::string kTyped = std::string(WF_TEST_DATA_DIR) + "/typed/";
-
-const wfxml::MessageSet& typedSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "typed.xsd"});
-  return set;
-}
-
 std::vector<std::string> recordsOf(const std::string& xml, const std::string& record) {
   std::vector<std::string> lines;
-  wfxml::Session session(typedSet());
+  wfxml::Session session(typedMessageSet());
   session.toJsonRecords(xml.data(), xml.size(), record,
                         [&](std::string_view json) { lines.emplace_back(json); });
   return lines;
@@ -37,9 +30,9 @@ class Records : public testing::TestWithParam<RecordCase> {};
 
 // From bytes as from a mapped file.
 TEST_P(Records, AreTheirPartsOfTheWholeDocument) {
-  EXPECT_EQ(recordsOf(readFileText(kTyped + "order.xml"), GetParam().record), GetParam().lines);
+  EXPECT_EQ(recordsOf(readFileText(testData("typed/order.xml")), GetParam().record), GetParam().lines);
   std::vector<std::string> lines;
-  wfxml::Session(typedSet()).toJsonRecordsFromFile(kTyped + "order.xml", GetParam().record,
+  wfxml::Session(typedMessageSet()).toJsonRecordsFromFile(testData("typed/order.xml"), GetParam().record,
                                                    [&](std::string_view json) { lines.emplace_back(json); });
   EXPECT_EQ(lines, GetParam().lines);
 }
@@ -61,13 +54,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
 
 TEST(Records, TheMessageElementIsOneRecordWithTheWholeDocument) {
-  const std::string xml = readFileText(kTyped + "order.xml");
-  EXPECT_EQ(recordsOf(xml, "order"), std::vector<std::string>{typedJson(typedSet(), xml.data(), xml.size())});
+  const std::string xml = readFileText(testData("typed/order.xml"));
+  EXPECT_EQ(recordsOf(xml, "order"), std::vector<std::string>{typedJson(typedMessageSet(), xml.data(), xml.size())});
 }
 
 TEST(Records, AFileThatCannotBeMappedIsNamed) {
   const wfxml::Error e = errorOf(
-      [] { wfxml::Session(typedSet()).toJsonRecordsFromFile(kTyped + "absent.xml", "party", [](std::string_view) {}); });
+      [] { wfxml::Session(typedMessageSet()).toJsonRecordsFromFile(testData("typed/absent.xml"), "party", [](std::string_view) {}); });
   EXPECT_NE(std::string(e.what()).find("absent.xml"), std::string::npos) << e.what();
 }
 
@@ -93,7 +86,7 @@ const std::string kCuttable = R"(<?xml version="1.0" encoding="UTF-8"?>
 std::vector<std::string> recordsOfPieces(const std::string& xml, const std::string& record, std::size_t chunk,
                                          int& pieces, const wfxml::ParseOptions& options = {}) {
   std::vector<std::string> lines;
-  wfxml::Session session(typedSet());
+  wfxml::Session session(typedMessageSet());
   std::size_t at = 0;
   wfxml::RecordReader reader(record, [&] {
     const std::string_view next = std::string_view(xml).substr(at, chunk);
@@ -130,7 +123,7 @@ class PieceFaults : public testing::TestWithParam<PieceFault> {};
 TEST_P(PieceFaults, NameTheWholeDocumentsLineAndColumn) {
   const std::string& xml = GetParam().xml;
   std::vector<std::string> before;
-  wfxml::Session session(typedSet());
+  wfxml::Session session(typedMessageSet());
   const wfxml::Error whole = errorOf([&] {
     session.toJsonRecords(xml.data(), xml.size(), "party", [&](std::string_view json) { before.emplace_back(json); });
   });
@@ -169,14 +162,14 @@ TEST(Records, PiecesOfAnUncuttableCodePageOrAFaultStayWhole) {
 // stops the records before its piece, named as the whole document's check
 // names it.
 TEST(Records, ValidatedAsAWholeDocumentWhileRead) {
-  const std::string order = readFileText(kTyped + "order.xml");
+  const std::string order = readFileText(testData("typed/order.xml"));
   const auto with = [&](const std::string& what, const std::string& by) {
     return std::string(order).replace(order.find(what), what.size(), by);
   };
   const std::pair<std::string, int> cases[] = {  // the document, its pieces converted or refused
       {order, 3}, {with("<vat>", "<bad/><vat>"), 2}, {with("<codes>7", "<codes>x"), 3}, {with("<name>Main</name>", ""), 3}};
   for (const auto& [xml, convertedPieces] : cases) {
-    const std::vector<wfxml::ValidationError> problems = typedSet().validate(xml.data(), xml.size());
+    const std::vector<wfxml::ValidationError> problems = typedMessageSet().validate(xml.data(), xml.size());
     for (const std::size_t chunk : {std::size_t{1}, xml.size()}) {
       int pieces = 0;
       const auto read = [&, &xml = xml] { return recordsOfPieces(xml, "party", chunk, pieces, {"", true}); };

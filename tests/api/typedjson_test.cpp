@@ -13,18 +13,11 @@
 
 namespace {
 
-const std::string kTyped = std::string(WF_TEST_DATA_DIR) + "/typed/";
-
-const wfxml::MessageSet& typedSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "typed.xsd"});
-  return set;
-}
-
 const wfxml::MessageSet& sharedNameSet();
 
 // Values as typed data give them: whitespace rules, numbers, a union, mixed content.
 const wfxml::MessageSet& givenDataSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "given.xsd"});
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/given.xsd")});
   return set;
 }
 
@@ -45,12 +38,12 @@ const char kOrderJson[] =
     R"("{urn:test:memo}memo":{"@lang":"en","line":["one","two"]}}})";              // wildcard content
 
 TEST(TypedJson, EveryMappingRuleOnOneDocumentAndBackToValidXml) {
-  const std::string original = readFileText(kTyped + "order.xml");
-  EXPECT_EQ(typedJson(typedSet(), original.data(), original.size()), kOrderJson);
-  wfxml::Session session(typedSet());
+  const std::string original = readFileText(testData("typed/order.xml"));
+  EXPECT_EQ(typedJson(typedMessageSet(), original.data(), original.size()), kOrderJson);
+  wfxml::Session session(typedMessageSet());
   const std::vector<std::uint8_t> xml = session.write(session.fromJson(kOrderJson));
   EXPECT_EQ(typedJson(session.messageSet(), xml.data(), xml.size()), kOrderJson);
-  EXPECT_TRUE(typedSet().validate(xml.data(), xml.size()).empty()) << textOf(xml);
+  EXPECT_TRUE(typedMessageSet().validate(xml.data(), xml.size()).empty()) << textOf(xml);
 }
 
 TEST(TypedJson, KeysMayComeInAnyOrderAndTheXmlFollowsTheSchema) {
@@ -60,7 +53,7 @@ TEST(TypedJson, KeysMayComeInAnyOrderAndTheXmlFollowsTheSchema) {
       R"({"order":{"value":["red"],"key":["colour","size"],"codes":[],"party":[{"name":"A"}],"size":1.5,)"
       R"("total":1,"big":1,"ratio":1,"limit":2,"urgent":false,"when":"2026-01-01T00:00:00Z","wait":"PT1S",)"
       R"("blob":"","note":"n","remark":{"$":[]},"name":"N","o:name":"O"}})";
-  const std::string xml = textOf(typedSet().fromJson(shuffled));
+  const std::string xml = textOf(typedMessageSet().fromJson(shuffled));
   EXPECT_NE(xml.find("<t:party><t:name>A</t:name></t:party><t:key>colour</t:key><t:value>red</t:value><t:key>size<"),
             std::string::npos) << xml;
   // A name in a group used twice stands where the schema has it, each time.
@@ -96,8 +89,8 @@ public:
 };
 
 TEST(TypedData, EachValueComesWithItsKindAndTheBuilderTakesTheCalls) {
-  const std::string xml = readFileText(kTyped + "order.xml");
-  wfxml::Session session(typedSet());
+  const std::string xml = readFileText(testData("typed/order.xml"));
+  wfxml::Session session(typedMessageSet());
   CallRecorder recorder;
   session.toTypedData(xml.data(), xml.size(), recorder);
   for (const auto& [key, call] : std::vector<std::pair<std::string, std::string>>{
@@ -120,7 +113,7 @@ TEST(TypedData, IntegersBeyondSixtyFourBitsComeAsBigIntegers) {
 }
 
 TEST(TypedData, CallsOutOfOrderAreRefused) {
-  wfxml::Session session(typedSet());
+  wfxml::Session session(typedMessageSet());
   const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder();
   builder->startObject();
   EXPECT_EQ(errorOf([&] { builder->integer(1); }).key(), "CP_JSON_MISMATCH");
@@ -138,7 +131,7 @@ TEST_P(JsonThatDoesNotFit, IsRefusedNamingItsPath) {
   const std::size_t at = json.find(misfit["from"]);
   ASSERT_NE(at, std::string::npos) << misfit["from"];
   json.replace(at, misfit["from"].size(), misfit["to"]);
-  wfxml::Session session(typedSet());
+  wfxml::Session session(typedMessageSet());
   const wfxml::Error error = errorOf([&] { session.fromJson(json); });
   EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
   ASSERT_EQ(error.inserts().size(), 2u) << error.what();
@@ -164,7 +157,7 @@ const wfxml::MessageSet& wildcardSet() {
 // A mixed type whose content is a lax wildcard alone, and xs:anyType (mixed
 // by definition): text runs stay in "$" beside the elements, also alone.
 const wfxml::MessageSet& mixedWildcardSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "mixed-wildcard.xsd"});
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/mixed-wildcard.xsd")});
   return set;
 }
 
@@ -184,13 +177,13 @@ const wfxml::MessageSet& inventorySet() {
 // A name in two branches of a choice (at most one occurs), the choice an
 // extended base's, and a name in a group used twice in a sequence (both may).
 const wfxml::MessageSet& sharedNameSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "shared-names.xsd"});
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/shared-names.xsd")});
   return set;
 }
 
 // A message set with booleans and zero zone offsets spelled its own way.
 const wfxml::MessageSet& spellingsSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({kTyped + "spellings.json"});
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/spellings.json")});
   return set;
 }
 
@@ -283,7 +276,7 @@ TEST(TypedJson, LaxContentTakesTextAsTheParserDoes) {
     const wfxml::MessageSet& (*set)();
     std::string given, built;
   } cases[] = {{wildcardSet, R"({"lax":{"hdr":"h","qty":"5"}})", R"({"lax":{"hdr":"h","qty":5}})"},
-               {typedSet, R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@o:batch":"8","note":"n"}}})",
+               {typedMessageSet, R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@o:batch":"8","note":"n"}}})",
                 R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@o:batch":8,"note":"n"}}})"}};
   for (const auto& each : cases) {
     wfxml::Session session(each.set());
@@ -319,7 +312,7 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
 // A root the set does not define is refused, naming it and the set's messages.
 TEST(TypedJson, ARootTheSetDoesNotDefineIsRefused) {
   const std::string xml = R"(<invoice xmlns="urn:test:typed"/>)";
-  const wfxml::Error error = errorOf([&] { typedJson(typedSet(), xml.data(), xml.size()); });
+  const wfxml::Error error = errorOf([&] { typedJson(typedMessageSet(), xml.data(), xml.size()); });
   EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
   EXPECT_NE(std::string(error.what()).find("{urn:test:typed}invoice' is not a message of the set (its messages: "),
             std::string::npos)

@@ -14,8 +14,6 @@
 namespace {
 
 const std::string kExamples = WF_EXAMPLES_DIR;
-const std::string kPaymentSchema = kExamples + "/payment/payment.xsd";
-const std::string kPayment = kExamples + "/payment/payment-1.xml";
 const std::string kEbcdicStart = "\x4c\x6f\xa7\x94\x93";  // "<?xml" in code page 500
 
 // tests/data/wfhost-options.txt: command lines and the start of their output

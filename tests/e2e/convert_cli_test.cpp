@@ -20,8 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kPaymentSchema = std::string(WF_EXAMPLES_DIR) + "/payment/payment.xsd";
-const std::string kPayment = std::string(WF_EXAMPLES_DIR) + "/payment/payment-1.xml";
 
 TEST(ConvertCli, XmlToJsonAndBackInAnotherCodePageThroughStdin) {
   const CommandResult json = runWfhost({"convert", "--schema", kPaymentSchema, kPayment});

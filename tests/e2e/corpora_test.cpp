@@ -33,7 +33,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Every WF_CORPUS_SAMPLE-th document of a shard (tests/CMakeLists.txt).
-constexpr std::size_t kSample = WF_CORPUS_SAMPLE;
+constexpr std::size_t kCorpusSample = WF_CORPUS_SAMPLE;
 
 struct Shard {
   const Corpus* corpus;
@@ -63,7 +63,7 @@ TEST_P(CorpusDocuments, ParseMatchedRoundTripAndStaySchemaValid) {
     GTEST_SKIP() << "the corpus is not at " << corpus.folder << "; nothing to test";
 
   CorpusRun run(corpus, fs::path(WF_BINARY_DIR) / ("corpus-" + labelOf(GetParam()) + "-" + std::to_string(::getpid())));
-  const std::vector<fs::path> documents = corpus.documentsOfShard(corpus.shards, GetParam().index, kSample);
+  const std::vector<fs::path> documents = corpus.documentsOfShard(corpus.shards, GetParam().index, kCorpusSample);
   ASSERT_FALSE(documents.empty()) << "no documents in " << corpus.documents;
   for (const fs::path& document : documents) run.process(document);
   if (haveProgram("xmllint")) {

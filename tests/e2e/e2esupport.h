@@ -42,6 +42,10 @@ std::vector<std::string> linesOf(const std::string& text);
 // The full path of a file in tests/data.
 inline std::string testData(const std::string& name) { return std::string(WF_TEST_DATA_DIR) + "/" + name; }
 
+// The payment example's schema and first message, which many wfhost tests use.
+inline const std::string kPaymentSchema = std::string(WF_EXAMPLES_DIR) + "/payment/payment.xsd";
+inline const std::string kPayment = std::string(WF_EXAMPLES_DIR) + "/payment/payment-1.xml";
+
 // The words of a command line, those starting with examples/ or data/ made
 // the full paths of those files.
 std::vector<std::string> commandWords(const std::string& line);

@@ -9,8 +9,6 @@
 
 namespace {
 
-const std::string kPaymentSchema = std::string(WF_EXAMPLES_DIR) + "/payment/payment.xsd";
-const std::string kPayment = std::string(WF_EXAMPLES_DIR) + "/payment/payment-1.xml";
 // An amount without its currency, and Date, Creditor missing.
 constexpr char kInvalid[] = "<Payment xmlns=\"urn:example:payment\">\n<Id>P</Id>\n<Amount>1</Amount></Payment>";
 

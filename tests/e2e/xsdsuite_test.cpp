@@ -40,7 +40,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kShards = 4;
-constexpr std::size_t kSample = WF_XSDSUITE_SAMPLE;
+constexpr std::size_t kSuiteGroupSample = WF_XSDSUITE_SAMPLE;
 
 void ignoreLibxml2(void*, xmlErrorPtr) {}
 
@@ -363,7 +363,7 @@ TEST_P(XsdSuiteShard, ValidSchemasCompileAndValidInstancesRoundTripSchemaValid) 
   std::size_t index = 0, inShard = 0;
   for (const XsdSuiteGroup& group : suite->groups) {
     if (!group.schemaValid || index++ % kShards != static_cast<std::size_t>(GetParam())) continue;
-    if (inShard++ % kSample == 0) run.group(group);
+    if (inShard++ % kSuiteGroupSample == 0) run.group(group);
   }
   for (const std::string& failure : run.failures()) ADD_FAILURE() << failure;
   std::cout << "shard " << GetParam() + 1 << " of " << kShards << ": " << run.summary() << std::flush;

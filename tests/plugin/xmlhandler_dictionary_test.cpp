@@ -49,7 +49,7 @@ Lines startingWith(const Lines& lines, const std::string& prefixes) {
 
 // The message sets (tests/data/sets/parse).
 constexpr char kTyped[] = "sets/parse/typed.json";
-constexpr char kXsi[] = "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+constexpr char kXsiDeclaration[] = "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
 
 // tests/data/traces/NAME.xml parsed against its whole recorded trace,
 // NAME.events, with the message set its line "# message set: SET" names
@@ -97,7 +97,7 @@ TEST_P(NullEncodingTest, NillableElementsReadTheirNullValue) {
   const DescriptorPtr descriptor =
       compileDescriptor(dataText("sets/parse/nulls.json", {{"@ENCODING@", c.label}, {"@VALUE@", c["value"]}}));
   ParseRun run(descriptor.get());
-  EXPECT_EQ(inner(run.parse(std::string("<m ") + kXsi + ">" + c["document"] + "</m>")), c.lines());
+  EXPECT_EQ(inner(run.parse(std::string("<m ") + kXsiDeclaration + ">" + c["document"] + "</m>")), c.lines());
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, NullEncodingTest, ::testing::ValuesIn(dataCases("traces/null-encodings.txt")),
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Encodings, NullEncodingTest, ::testing::ValuesIn(dataCa
 TEST(TypedParse, UnboundPrefixInXsiTypeIsTheScannersError) {
   const DescriptorPtr descriptor = compileDescriptorFile(kTyped);
   const ZelException e = ParseRun(descriptor.get())
-                             .failure(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsi + R"(><free xsi:type="zz:T"/></t:m>)");
+                             .failure(std::string(R"(<t:m xmlns:t="urn:t" )") + kXsiDeclaration + R"(><free xsi:type="zz:T"/></t:m>)");
   EXPECT_EQ(scannerErrorCode(e), std::to_string(xercesc::XMLErrs::UnknownPrefix));
   EXPECT_EQ(insertsOf(e).back(), "urn:t:m");  // the element is not open yet: the error names its parent
 }
