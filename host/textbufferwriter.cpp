@@ -2,6 +2,8 @@
 
 #include "bitstreambuffer.h"
 
+#include <algorithm>
+
 TextBufferWriter::TextBufferWriter(WritableBitstreamBuffer* out, long ccsid, long endian, std::size_t pendingCapacity)
     : out_(out),
       endian_(endian),
@@ -14,20 +16,42 @@ TextBufferWriter::TextBufferWriter(WritableBitstreamBuffer* out, long ccsid, lon
 
 TextBufferWriter::~TextBufferWriter() = default;
 
-void TextBufferWriter::appendStr(const char16_t* text, std::size_t length) { converter_.fromUnicode(text, length, *out_); }
+void TextBufferWriter::appendStr(const char16_t* text, std::size_t length) {
+  if (!held_) {
+    converter_.fromUnicode(text, length, *out_);
+    return;
+  }
+  if (length > pendingRoom()) grow(length);
+  std::copy(text, text + length, pending_.get() + pendingLength_);
+  pendingLength_ += length;
+}
 
 void TextBufferWriter::appendRaw(const void* bytes, std::size_t length) {
+  assert(!held_ && "raw bytes cannot be taken back");
   flush();
   out_->append(bytes, length);
 }
 
 void TextBufferWriter::convertPending() {
+  if (held_) {
+    grow(pendingCapacity_);
+    return;
+  }
   if (pendingLength_ == 0) return;
   converter_.fromUnicode(pending_.get(), pendingLength_, *out_);
   pendingLength_ = 0;
 }
 
+void TextBufferWriter::grow(std::size_t room) {
+  const std::size_t capacity = pendingLength_ + std::max(room, pendingCapacity_);
+  auto grown = std::make_unique<char16_t[]>(capacity);
+  std::copy(pending_.get(), pending_.get() + pendingLength_, grown.get());
+  pending_ = std::move(grown);
+  pendingCapacity_ = capacity;
+}
+
 void TextBufferWriter::flush() {
+  assert(!held_ && "a flush while holding");
   convertPending();
   converter_.finish(*out_);
 }

@@ -20,6 +20,7 @@ void XMLPrefixManager::addLevel() { levelStarts_.push_back(bindings_.size()); }
 void XMLPrefixManager::removeLevel() {
   assert(!levelStarts_.empty() && "removeLevel without addLevel");
   if (levelStarts_.empty()) return;
+  if (bindings_.size() > levelStarts_.back()) ++scopeVersion_;
   bindings_.resize(levelStarts_.back());
   levelStarts_.pop_back();
 }
@@ -57,6 +58,7 @@ bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& pre
   const Id ns = known != NONE ? known : internUri(uri);
   const Id chosen = choosePrefix(ns);
   bindings_.push_back(Binding{ns, chosen});
+  ++scopeVersion_;
   prefix.assign(prefixes_[chosen]);
   return true;
 }
@@ -79,6 +81,7 @@ bool XMLPrefixManager::bindPrefix(const ZelWstring& uri, const ZelWstring& prefi
     if (static_cast<std::size_t>(binding - bindings_.data()) >= innermost) return false;
   }
   bindings_.push_back(Binding{ns, prefixId});
+  ++scopeVersion_;
   return true;
 }
 
@@ -103,7 +106,10 @@ XMLPrefixManager::Id XMLPrefixManager::internUri(const ZelWstring& uri) {
 
 XMLPrefixManager::Id XMLPrefixManager::internPrefix(const ZelWstring& prefix) {
   const auto [entry, isNew] = prefixIds_.emplace(prefix, static_cast<Id>(prefixes_.size()));
-  if (isNew) prefixes_.push_back(prefix);
+  if (isNew) {
+    prefixes_.push_back(prefix);
+    ++scopeVersion_;
+  }
   return entry->second;
 }
 

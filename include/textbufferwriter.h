@@ -48,13 +48,15 @@ public:
   }
 
   // Converts text and appends it to the buffer now, after everything already
-  // converted; the pending text is not involved.
+  // converted; the pending text is not involved (while holding, the text
+  // goes to the end of the pending text instead).
   void appendStr(const char16_t* text, std::size_t length);
   void appendStr(const ZelWstring& text) { appendStr(text.data(), text.length()); }
   // flush(), then appends bytes unconverted (a byte-order mark, an unparsed
   // bitstream), so they land after all text given so far.
   void appendRaw(const void* bytes, std::size_t length);
-  // Converts the pending text and empties it.
+  // Converts the pending text and empties it; while holding, doubles the
+  // pending text's room instead.
   void convertPending();
   // convertPending(), then ends the converter's text (shift state, see
   // CPUnicodeConverter::finish). Call at the end of a document.
@@ -63,6 +65,23 @@ public:
   long getCodepage() const { return converter_.getCodepage(); }
   long getEndian() const { return endian_; }
   const CPUnicodeConverter& getConverter() const { return converter_; }
+
+  // Holding: text given from hold() on stays in the pending text, which
+  // grows as it must, until release() lets it be converted again or
+  // rewind() drops it, as if it had never been given. So a caller can write
+  // a piece it may still have to take back. hold() returns the mark that
+  // rewind() takes; holds do not nest.
+  std::size_t hold() {
+    assert(!held_ && "holds do not nest");
+    held_ = true;
+    return pendingLength_;
+  }
+  void release() { held_ = false; }
+  void rewind(std::size_t mark) {
+    assert(held_ && mark <= pendingLength_ && "rewind to a mark of the current hold");
+    pendingLength_ = mark;
+    held_ = false;
+  }
 
   // Text waiting for conversion; the view lives until the next change.
   std::u16string_view pendingText() const { return {pending_.get(), pendingLength_}; }
@@ -139,9 +158,12 @@ private:
   WritableBitstreamBuffer* out_;
   long endian_;
   CPUnicodeConverter converter_;
+  void grow(std::size_t room);
+
   std::unique_ptr<char16_t[]> pending_;
   std::size_t pendingLength_ = 0;
   std::size_t pendingCapacity_;
+  bool held_ = false;
 };
 
 #endif

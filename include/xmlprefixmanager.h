@@ -58,6 +58,9 @@ public:
   // declared there, is empty or is the XML namespace. Valid until the next
   // call that declares or binds.
   const ZelWstring* findPrefixInScope(const ZelWstring& uri);
+  // Changes whenever an answer of findPrefixInScope may change or the text
+  // it pointed to may move: a caller may keep an answer while this stays.
+  std::uint64_t getScopeVersion() const { return scopeVersion_; }
   // Binds a given prefix to uri, as a QName value written with that prefix
   // needs. Returns true when the caller must declare it in the current start
   // tag (the prefix is not bound to uri in scope; from now on it is, at the
@@ -104,6 +107,7 @@ private:
   std::vector<Binding> bindings_;      // declarations in scope, innermost last
   std::vector<std::size_t> levelStarts_;
   unsigned long nextGenerated_ = 1;
+  std::uint64_t scopeVersion_ = 0;
 };
 
 #endif

@@ -86,16 +86,6 @@ TEST(XMLWriterValues, LineEndsAndTabsSurviveARoundTrip) {
   EXPECT_EQ(WriteRun(&valuesDescriptor()).text(again), first);
 }
 
-TEST(XMLWriterValues, ValueOfLogicalTypeNoneEndsTheWrite) {
-  MessageTree tree;
-  TreeMaker make(tree, &valuesDescriptor());
-  make.member(make.tag(nullptr, u"msg"), u"text", PWFData::makeUntyped(u"raw", 3));
-  const ZelException e = WriteRun(&valuesDescriptor()).failure(tree);
-  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_XML_INTERNAL_ERROR);
-  EXPECT_EQ(insertsOf(e),
-            (std::vector<std::string>{"XML Worker Internal Error", "Invalid logical type for the data to be written"}));
-}
-
 // The value of a complex type with simple content is an anonymous child of
 // its element: it is spelled as that element's definition says, the way the
 // parser read it.

@@ -136,6 +136,22 @@ TEST(XMLWriterFailures, AttributeIsWrittenOnceOrEndsTheWrite) {
   }
 }
 
+// An element written the short way holds its start tag back until its last
+// child has shown that the short way fits; an attribute longer than the
+// held text's room makes it grow, then it is written or taken back.
+TEST(XMLWriterTrees, LongAttributeBeforeAChildThatNeedsTheItem) {
+  const std::string longText(9000, 'x');
+  for (const bool plain : {true, false}) {
+    MessageTree tree;
+    TreeMaker make(tree, &simpleDescriptor());
+    TreeElement& text = make.member(make.tag(nullptr, u"msg"), u"text", str(u"v"));
+    make.member(text, u"id", str(ZelWstring::fromUtf8(longText).view()));
+    if (!plain) make.named(&text, u"@k", str(u"w"));
+    EXPECT_EQ(WriteRun(&simpleDescriptor()).text(tree),
+              "<msg><text id=\"" + longText + (plain ? "\"" : "\" k=\"w\"") + ">v</text></msg>");
+  }
+}
+
 // tests/data/write/leaves.txt (each leaf shape and its output) and
 // write/malformed-trees.txt (each malformed tree and the cause of its error).
 class XMLWriterTrees : public testing::TestWithParam<DataCase> {};

@@ -314,6 +314,7 @@ void XMLWriter::setNamespaceInfo(bool enable) {
     iPrefixManager->addLevel();
   }
   iNamespacesEnabled = possible;
+  forgetPrefixesInScope();
 }
 
 // ---------------------------------------------------------------------------
@@ -437,6 +438,7 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
     iIteratorLevel = 0;
     iDescriptor = startDescriptor;
     iNamespacesEnabled = startNamespacesEnabled;
+    forgetPrefixesInScope();
     while (iPrefixManagers.size() > startManagers) iPrefixManagers.pop_back();
     iPrefixManager = iPrefixManagers.empty() ? nullptr : iPrefixManagers.back().get();
     while (iPrefixManager && iPrefixManager->getLevelCount() > startLevels) iPrefixManager->removeLevel();
@@ -462,6 +464,7 @@ void XMLWriter::startText(WritableBitstreamBuffer* output, long ccsid, long endi
 
 template <class Iterator>
 void XMLWriter::writeMessage(Iterator& root) {
+  forgetPrefixesInScope();
   MsgWriteItem item(getOwner(), iDescriptor, root);
   if (iNamespacesEnabled) iPrefixManager->addLevel();
   if (!iSubtreeBitstream) outputDocumentStart(item);
@@ -665,8 +668,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
     do {
       // Attributes the cache knows were written with the start tag.
       const WriteDefinition* known = knownChildDefinition(iterator);
-      const bool done = known ? known->render == erAttribute || writePlainElement(iterator, *known) ||
-                                    writePlainStructure(iterator, *known)
+      const bool done = known ? known->render == erAttribute || writePlainElement(iterator, *known)
                               : writePlainValue(iterator, item);  // never a list's item: anonymousValues stays
       if (!done) writeContentChild(iterator, item, listMemberIndex, anonymousValues);
     } while (iterator.moveToNextSibling());
@@ -1148,97 +1150,74 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   if (definition.render != erElement || definition.element) return false;
   if (iterator.isBitStream() || iterator.getItemTypeIndex() >= 0) return false;
   if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
-  if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn()) return false;
-  if (hasRecords(iterator)) return false;
+  if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn() || hasRecords(iterator)) return false;
   const PWFData& value = iterator.getValue();
   if (!value.isNothing() && !isPlainValue(value)) return false;
-  // Attributes and anonymous values only, all plain, or none is written.
-  const bool children = enterChildren(iterator);
-  if (children) {
-    bool plain = true;
-    do {
-      const WriteDefinition* known = knownChildDefinition(iterator);
-      plain = known ? isPlainAttribute(iterator, *known) : isPlainAnonymousValue(iterator);
-    } while (plain && iterator.moveToNextSibling());
-    leaveChildren(iterator);
-    if (!plain) return false;
-  } else if (value.isNothing()) {
-    return false;
-  }
   // A namespace whose prefix the elements around declare; one that needs a
   // declaration here goes the long way.
   const ZelWstring* prefix = nullptr;
   if (const ZelWstring* uri = namespaceOf(iterator, definition)) {
-    if (!iNamespacesEnabled || !(prefix = iPrefixManager->findPrefixInScope(*uri))) return false;
+    if (!iNamespacesEnabled || !(prefix = prefixInScope(*uri))) return false;
   }
-  if (!children) {
+  if (!enterChildren(iterator)) {
+    if (value.isNothing()) return false;
     appendTag(u"<", prefix, definition.xmlName, XML_GREATERTHAN_STR);
     appendPlainValue(value, EscapeKind::Content);
-  } else {
-    iStartTagAttributes.begin(definition.xmlName);
-    appendTag(u"<", prefix, definition.xmlName, u"");
-    enterChildren(iterator);
-    do {
-      if (const WriteDefinition* known = knownChildDefinition(iterator)) appendPlainAttribute(iterator, *known);
-    } while (iterator.moveToNextSibling());
-    leaveChildren(iterator);
-    append(XML_GREATERTHAN_STR);
-    if (!value.isNothing()) appendPlainValue(value, EscapeKind::Content);
-    enterChildren(iterator);
-    do {
-      if (!knownChildDefinition(iterator)) appendPlainValue(iterator.getValue(), EscapeKind::Content);
-    } while (iterator.moveToNextSibling());
-    leaveChildren(iterator);
+    appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
+    iPrinter->iValueWritten = false;
+    return true;
   }
-  appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
-  iPrinter->iValueWritten = false;
-  return true;
-}
-
-template <class Iterator>
-bool XMLWriter::writePlainStructure(Iterator& iterator, const WriteDefinition& definition) {
-  if (definition.render != erElement || definition.element) return false;
-  if (iterator.isBitStream() || iterator.getItemTypeIndex() >= 0 || !iterator.getValue().isNothing()) return false;
-  if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
-  if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn() || hasRecords(iterator)) return false;
-  // Children the cache knows only: elements, and attributes of plain values.
-  if (!enterChildren(iterator)) return false;
+  // One pass over the children writes the start tag's attributes while it
+  // checks them, held back until the last child has shown that this path
+  // fits: attributes and anonymous values, or attributes and elements
+  // (which are written after the start tag).
+  const std::size_t mark = iTextWriter->hold();
+  iStartTagAttributes.begin(definition.xmlName);
+  appendTag(u"<", prefix, definition.xmlName, u"");
+  iPlainValues.clear();
+  bool elements = false;
   bool plain = true;
   do {
     const WriteDefinition* known = knownChildDefinition(iterator);
-    plain = known && (rendersAsElement(known->render) || isPlainAttribute(iterator, *known));
+    if (!known) {
+      plain = isPlainAnonymousValue(iterator);
+      if (plain) iPlainValues.push_back(&iterator.getValue());
+    } else if (known->render == erAttribute) {
+      plain = isPlainAttribute(iterator, *known);
+      if (plain) appendPlainAttribute(iterator, *known);
+    } else {
+      plain = rendersAsElement(known->render);
+      elements = true;
+    }
   } while (plain && iterator.moveToNextSibling());
   leaveChildren(iterator);
-  if (!plain) return false;
-  const ZelWstring* inScope = nullptr;
-  if (const ZelWstring* uri = namespaceOf(iterator, definition)) {
-    if (!iNamespacesEnabled || !(inScope = iPrefixManager->findPrefixInScope(*uri))) return false;
+  if (!plain || (elements && (!value.isNothing() || !iPlainValues.empty()))) {
+    iTextWriter->rewind(mark);
+    return false;
+  }
+  iTextWriter->release();
+  append(XML_GREATERTHAN_STR);
+  if (!elements) {
+    if (!value.isNothing()) appendPlainValue(value, EscapeKind::Content);
+    for (const PWFData* anonymous : iPlainValues) appendPlainValue(*anonymous, EscapeKind::Content);
+    appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
+    iPrinter->iValueWritten = false;
+    return true;
   }
   // The prefix lives in the slot of its depth until the end tag: the
   // children may declare prefixes, which moves the manager's texts.
   ++iDepth;
-  const ZelWstring* prefix = nullptr;
-  if (inScope) {
+  if (prefix) {
     while (iElementPrefixes.size() < static_cast<std::size_t>(iDepth)) iElementPrefixes.emplace_back();
     ZelWstring& slot = iElementPrefixes[iDepth - 1];
-    slot.assign(*inScope);
+    slot.assign(*prefix);
     prefix = &slot;
   }
   ++iPrinter->iDepth;
-  iStartTagAttributes.begin(definition.xmlName);
-  appendTag(u"<", prefix, definition.xmlName, u"");
   enterChildren(iterator);
   do {
     const WriteDefinition& known = *knownChildDefinition(iterator);
-    if (known.render == erAttribute) appendPlainAttribute(iterator, known);
-  } while (iterator.moveToNextSibling());
-  leaveChildren(iterator);
-  append(XML_GREATERTHAN_STR);
-  enterChildren(iterator);
-  do {
-    const WriteDefinition& known = *knownChildDefinition(iterator);
-    if (known.render == erAttribute || writePlainElement(iterator, known) || writePlainStructure(iterator, known))
-      continue;
+    if (known.render == erAttribute || writePlainElement(iterator, known)) continue;
     WriteItem child(getOwner(), iDescriptor, iterator, -1, &iDefinitions);
     if (child.isBitStream())
       outputPWFData(child, EscapeKind::Content);
@@ -1381,6 +1360,24 @@ void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
 
 void XMLWriter::usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes) {
   if (iPrefixManager->getNamespacePrefix(uri, prefix, true)) outputXmlns(uri, prefix, doubleQuotes);
+}
+
+inline const ZelWstring* XMLWriter::prefixInScope(const ZelWstring& uri) {
+  const std::uint64_t version = iPrefixManager->getScopeVersion();
+  for (const PrefixInScope& known : iPrefixesInScope)
+    if (known.uri == &uri && known.scopeVersion == version) return known.prefix;
+  const ZelWstring* prefix = iPrefixManager->findPrefixInScope(uri);
+  if (prefix) {
+    iPrefixesInScope[0] = iPrefixesInScope[1];
+    iPrefixesInScope[1] = {&uri, prefix, version};
+  }
+  return prefix;
+}
+
+// The URIs' addresses are the tree's and the descriptor's, and the versions
+// those of one prefix manager: forgotten when any of them may change.
+void XMLWriter::forgetPrefixesInScope() {
+  for (PrefixInScope& known : iPrefixesInScope) known = {};
 }
 
 // The element's own value, or its anonymous value children: the value of a

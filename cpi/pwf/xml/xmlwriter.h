@@ -175,20 +175,16 @@ private:
   // does not know it or it is an embedded message (its own dictionary decides).
   template <class Iterator>
   const WriteDefinition* knownChildDefinition(const Iterator& iterator);
-  // Most elements of a document are elements of a member the cache knows
-  // whose content is a value of a plain type (string, integer, double,
-  // decimal, boolean), its own or an anonymous child's, and attributes of
-  // such values, with nothing the parser kept around them and a namespace
-  // declared by the elements around: such an element is written here as
-  // writeTree would write it, without building its item. Returns false,
+  // Most elements of a document are elements of a member the cache knows,
+  // with nothing the parser kept around them and a namespace declared by
+  // the elements around, whose children are attributes of plain values
+  // (string, integer, double, decimal, boolean) and either a plain value
+  // (their own or anonymous children's) or elements: such an element is
+  // written here as writeTree would write it, without building its item,
+  // its element children as writeTree would write them. Returns false,
   // having written nothing, for any other element.
   template <class Iterator>
   bool writePlainElement(Iterator& iterator, const WriteDefinition& definition);
-  // The same for an element of a member the cache knows without a value of
-  // its own, whose children the cache knows: elements, written as writeTree
-  // would write them, and attributes of plain values.
-  template <class Iterator>
-  bool writePlainStructure(Iterator& iterator, const WriteDefinition& definition);
   // An attribute of a member the cache knows, without namespace and with a
   // plain value, that appendPlainAttribute writes without building its item.
   template <class Iterator>
@@ -266,6 +262,11 @@ private:
   // The prefix of uri from the current prefix manager, declared in the open
   // start tag when it is new there.
   void usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes);
+  // The prefix manager's findPrefixInScope, remembered for the URIs asked
+  // last (by address: the tree pools its URIs, the dictionary keeps its
+  // own) while the manager's scope stays as it was.
+  const ZelWstring* prefixInScope(const ZelWstring& uri);
+  void forgetPrefixesInScope();
   // A QName value read with a prefix the document bound (an XMLValueInfo
   // record): binds the prefix to the value's namespace in the prefix
   // manager unless the elements around already bind it so, and returns
@@ -343,6 +344,13 @@ private:
   std::vector<std::pair<ZelWstring, ZelWstring>> iValueDeclarations;  // namespace URI and prefix
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
+  std::vector<const PWFData*> iPlainValues;  // an element's anonymous values, while writePlainElement writes it
+  struct PrefixInScope {
+    const ZelWstring* uri = nullptr;
+    const ZelWstring* prefix = nullptr;
+    std::uint64_t scopeVersion = 0;
+  };
+  PrefixInScope iPrefixesInScope[2];    // the two URIs asked last, the older first
   WriteDefinitionCache iDefinitions;    // members of the write's own descriptor
   bool iDescriptorChanged = true;       // set since the cache was last reset
 };
