@@ -57,6 +57,7 @@ inline WriteDefinition memberDefinition(const XMLDictionaryInfo& dictionary, lon
   WriteDefinition definition;
   definition.member = &dictionary.getXMLTypeMemberDefinition(memberRow);
   definition.tagIndex = member.elementIndex;
+  definition.typeIndex = member.typeIndex;
   // A member that stands for a message is rendered as its message element.
   if (member.memberKind == DictCodes::eClassMessage) {
     definition.element = &dictionary.getXMLTagDefinition(member.elementIndex);

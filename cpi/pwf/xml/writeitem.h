@@ -36,6 +36,7 @@ struct WriteDefinition {
   const prf_XML_TYPEMEMBER_DEFINITION* member = nullptr;
   ERender render = erUndefined;
   long tagIndex = -1;                       // the element definition, -1 none
+  long typeIndex = -1;                      // a member's type, -1 none (or an element)
   const ZelWstring* namespaceURI = nullptr;  // the element definition's namespace, null none
   std::u16string_view xmlName;              // the element's or else the member's XML name
 };

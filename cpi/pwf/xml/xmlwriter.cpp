@@ -758,32 +758,39 @@ void addOnce(std::vector<ZelWstring>& uris, std::u16string_view uri) {
 template <class Iterator>
 void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
   std::vector<ZelWstring> uris;
-  // The definitions' namespaces are texts of the dictionary, a few of them
-  // for many elements: each text is looked at once.
-  std::vector<const ZelWstring*> definitionURIs;
+  // The namespaces are texts of the dictionary or pooled by the tree, a few
+  // of them for many elements: each text is looked at once, by address.
+  std::vector<const ZelWstring*> seen;
+  const ZelWstring* lastSeen = nullptr;
+  const auto add = [&](const ZelWstring* uri) {
+    if (uri == lastSeen) return;
+    lastSeen = uri;
+    for (const ZelWstring* known : seen)
+      if (known == uri) return;
+    seen.push_back(uri);
+    addOnce(uris, uri->view());
+  };
   bool anyNull = false;
   long level = 0;
   for (;;) {
     if (level > 0) {
       if (const WriteDefinition* known = knownChildDefinition(iterator)) {
-        if (known->namespaceURI &&
-            std::find(definitionURIs.begin(), definitionURIs.end(), known->namespaceURI) == definitionURIs.end()) {
-          definitionURIs.push_back(known->namespaceURI);
-          addOnce(uris, known->namespaceURI->view());
-        }
+        if (known->namespaceURI) add(known->namespaceURI);
         if (known->member) {
           // ID and value attributes in a namespace of their own.
           for (const long index : {known->member->idAttributeNamespace, known->member->valueAttributeNamespace})
-            if (index >= 0) addOnce(uris, iDescriptor->getNamespaceCache().get(index).getURI().view());
+            if (index >= 0) add(&iDescriptor->getNamespaceCache().get(index).getURI());
         }
       }
       const ZelWstring& uri = iterator.getNamespaceURI();
-      if (!uri.empty()) addOnce(uris, uri.view());
-      if (uri == kSchemaInstanceNamespace && isTypeAttributeName(iterator.getTagName().view())) {
-        // "namespace-URI:name", as the tree keeps an xsi:type.
-        const std::u16string_view value = textOf(iterator.getValue());
-        const std::size_t colon = value.rfind(u':');
-        if (colon != std::u16string_view::npos) addOnce(uris, value.substr(0, colon));
+      if (!uri.empty()) {
+        add(&uri);
+        if (uri == kSchemaInstanceNamespace && isTypeAttributeName(iterator.getTagName().view())) {
+          // "namespace-URI:name", as the tree keeps an xsi:type.
+          const std::u16string_view value = textOf(iterator.getValue());
+          const std::size_t colon = value.rfind(u':');
+          if (colon != std::u16string_view::npos) addOnce(uris, value.substr(0, colon));
+        }
       }
       anyNull |= iterator.getValue().isNull();
     }
@@ -1152,7 +1159,9 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
   if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn() || hasRecords(iterator)) return false;
   const PWFData& value = iterator.getValue();
-  if (!value.isNothing() && !isPlainValue(value)) return false;
+  if (!value.isNothing() && !isPlainValue(value) &&
+      (value.isNull() || value.getDataLogicalType() != eLogicalDateTime))
+    return false;
   // A namespace whose prefix the elements around declare; one that needs a
   // declaration here goes the long way.
   const ZelWstring* prefix = nullptr;
@@ -1162,7 +1171,7 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   if (!enterChildren(iterator)) {
     if (value.isNothing()) return false;
     appendTag(u"<", prefix, definition.xmlName, XML_GREATERTHAN_STR);
-    appendPlainValue(value, EscapeKind::Content);
+    appendMemberValue(iterator, definition);
     appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
     iPrinter->iValueWritten = false;
     return true;
@@ -1198,7 +1207,7 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   iTextWriter->release();
   append(XML_GREATERTHAN_STR);
   if (!elements) {
-    if (!value.isNothing()) appendPlainValue(value, EscapeKind::Content);
+    if (!value.isNothing()) appendMemberValue(iterator, definition);
     for (const PWFData* anonymous : iPlainValues) appendPlainValue(*anonymous, EscapeKind::Content);
     appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
     iPrinter->iValueWritten = false;
@@ -1269,10 +1278,23 @@ void XMLWriter::appendPlainAttribute(const Iterator& iterator, const WriteDefini
 }
 
 void XMLWriter::outputDateTime(WriteItem& item, const PWFData& value, EscapeKind kind) {
-  const char16_t* typeName = nullptr;
-  if (iDescriptor) typeName = iDescriptor->getEventualParentTypeName(item.getTypeIndex());
-  appendEscaped(iDataCnv.StrFromDateTime(value.getDateTimeValue(), item.getFormat(), typeName, iValueText).view(),
-                kind);
+  appendDateTime(value, item.getFormat(), item.getTypeIndex(), kind);
+}
+
+void XMLWriter::appendDateTime(const PWFData& value, const char16_t* format, long typeIndex, EscapeKind kind) {
+  const char16_t* typeName = iDescriptor ? iDescriptor->getEventualParentTypeName(typeIndex) : nullptr;
+  appendEscaped(iDataCnv.StrFromDateTime(value.getDateTimeValue(), format, typeName, iValueText).view(), kind);
+}
+
+template <class Iterator>
+void XMLWriter::appendMemberValue(const Iterator& iterator, const WriteDefinition& definition) {
+  const PWFData& value = iterator.getValue();
+  if (value.getDataLogicalType() != eLogicalDateTime || value.getLexicalForm()) {
+    appendPlainValue(value, EscapeKind::Content);
+    return;
+  }
+  const long typeIndex = iterator.getTypeIndex() != -1 ? iterator.getTypeIndex() : definition.typeIndex;
+  appendDateTime(value, definition.member->format.c_str(), typeIndex, EscapeKind::Content);
 }
 
 void XMLWriter::outputNullValue(WriteItem& item, EscapeKind kind) {

@@ -179,7 +179,8 @@ private:
   // with nothing the parser kept around them and a namespace declared by
   // the elements around, whose children are attributes of plain values
   // (string, integer, double, decimal, boolean) and either a plain value
-  // (their own or anonymous children's) or elements: such an element is
+  // (their own, which may also be a date-time, or anonymous children's) or
+  // elements: such an element is
   // written here as writeTree would write it, without building its item,
   // its element children as writeTree would write them. Returns false,
   // having written nothing, for any other element.
@@ -247,6 +248,13 @@ private:
   template <class Iterator>
   void outputListAttributeValue(WriteItem& item, Iterator& iterator);
   void outputDateTime(WriteItem& item, const PWFData& value, EscapeKind kind);
+  // typeIndex: the value's type (-1 none), whose nearest named type the
+  // format may need.
+  void appendDateTime(const PWFData& value, const char16_t* format, long typeIndex, EscapeKind kind);
+  // The own value of the element of a member the cache knows under
+  // iterator: a plain value, or a date-time spelled as the member says.
+  template <class Iterator>
+  void appendMemberValue(const Iterator& iterator, const WriteDefinition& definition);
   // The text of a string, integer, double, decimal or boolean value that is
   // neither null nor nothing.
   void appendPlainValue(const PWFData& value, EscapeKind kind);
