@@ -39,6 +39,9 @@ struct WriteDefinition {
   long typeIndex = -1;                      // a member's type, -1 none (or an element)
   const ZelWstring* namespaceURI = nullptr;  // the element definition's namespace, null none
   std::u16string_view xmlName;              // the element's or else the member's XML name
+  // The writer's look at a whole message for its namespaces that last took
+  // this definition's namespaces (0 none): each definition is looked at once.
+  mutable std::uint64_t namespaceLook = 0;
 };
 
 // The type-member definitions of one dictionary, resolved on first use: a

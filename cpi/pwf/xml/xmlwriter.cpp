@@ -772,9 +772,12 @@ void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
   };
   bool anyNull = false;
   long level = 0;
+  ++iNamespaceLooks;
   for (;;) {
     if (level > 0) {
-      if (const WriteDefinition* known = knownChildDefinition(iterator)) {
+      const WriteDefinition* known = knownChildDefinition(iterator);
+      if (known && known->namespaceLook != iNamespaceLooks) {
+        known->namespaceLook = iNamespaceLooks;
         if (known->namespaceURI) add(known->namespaceURI);
         if (known->member) {
           // ID and value attributes in a namespace of their own.
@@ -1165,9 +1168,8 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   // A namespace whose prefix the elements around declare; one that needs a
   // declaration here goes the long way.
   const ZelWstring* prefix = nullptr;
-  if (const ZelWstring* uri = namespaceOf(iterator, definition)) {
-    if (!iNamespacesEnabled || !(prefix = prefixInScope(*uri))) return false;
-  }
+  const ZelWstring* uri = namespaceOf(iterator, definition);
+  if (uri && (!iNamespacesEnabled || !(prefix = prefixInScope(*uri)))) return false;
   if (!enterChildren(iterator)) {
     if (value.isNothing()) return false;
     appendTag(u"<", prefix, definition.xmlName, XML_GREATERTHAN_STR);
@@ -1213,15 +1215,11 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
     iPrinter->iValueWritten = false;
     return true;
   }
-  // The prefix lives in the slot of its depth until the end tag: the
-  // children may declare prefixes, which moves the manager's texts.
+  // The children may declare prefixes, which may move the manager's texts:
+  // the end tag's prefix is then looked up again (the children's
+  // declarations have gone out of scope with them).
+  const std::uint64_t scopeVersion = prefix ? iPrefixManager->getScopeVersion() : 0;
   ++iDepth;
-  if (prefix) {
-    while (iElementPrefixes.size() < static_cast<std::size_t>(iDepth)) iElementPrefixes.emplace_back();
-    ZelWstring& slot = iElementPrefixes[iDepth - 1];
-    slot.assign(*prefix);
-    prefix = &slot;
-  }
   ++iPrinter->iDepth;
   enterChildren(iterator);
   do {
@@ -1235,6 +1233,8 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   } while (iterator.moveToNextSibling());
   leaveChildren(iterator);
   --iPrinter->iDepth;
+  if (prefix && iPrefixManager->getScopeVersion() != scopeVersion) prefix = prefixInScope(*uri);
+  assert(!uri || prefix);
   appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
   iPrinter->iValueWritten = false;
   --iDepth;

@@ -360,6 +360,7 @@ private:
   };
   PrefixInScope iPrefixesInScope[2];    // the two URIs asked last, the older first
   WriteDefinitionCache iDefinitions;    // members of the write's own descriptor
+  std::uint64_t iNamespaceLooks = 0;    // declareNamespacesUsedBelow's calls, numbering them
   bool iDescriptorChanged = true;       // set since the cache was last reset
 };
 
