@@ -189,7 +189,7 @@ TEST(Records, ValidatedAsAWholeDocumentWhileRead) {
   const ScratchFolder folder;
   std::size_t records = 0;
   EXPECT_EQ(errorOf([&] {
-    wfxml::Session(typedSet()).toJsonRecordsFromFile(folder.write("many.xml", parties(20000, "\n") + "</order>"),
+    wfxml::Session(typedMessageSet()).toJsonRecordsFromFile(folder.write("many.xml", parties(20000, "\n") + "</order>"),
                                                      "party", [&](std::string_view) { ++records; }, {"", true});
   }).key(), "CP_NOT_SCHEMA_VALID");
   EXPECT_GT(records, 0u);
