@@ -1,6 +1,7 @@
 #include "zelexception.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace ZelMessages {
 const char* keyOf(std::uint32_t messageNumber) {
@@ -127,6 +128,18 @@ long positiveNumber(const std::vector<ZelInsert>& inserts, int index) {
   return insert.isNumber && insert.number > 0 ? static_cast<long>(insert.number) : 0;
 }
 }  // namespace
+
+ZelException& ZelException::moveTo(long line, long column) {
+  location_.line = line;
+  location_.column = column;
+  const PlaceInserts places = placeInsertsOf(messageNumber_, inserts_.size());
+  for (const auto& [index, number] : {std::pair(places.line, line), std::pair(places.column, column)}) {
+    if (index < 0 || static_cast<std::size_t>(index) >= inserts_.size()) continue;
+    inserts_[static_cast<std::size_t>(index)] = ZelInsert{true, number, ZelWstring()};
+  }
+  rendered_.clear();
+  return *this;
+}
 
 ZelLocation ZelException::location() const {
   ZelLocation location = location_;

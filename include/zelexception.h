@@ -100,6 +100,9 @@ public:
   // Where it arose; the fields the thrower did not set stay empty.
   ZelException& setLocation(const ZelLocation& location);
   ZelException& setFile(const std::string& file);  // keeps line, column and path
+  // Moves where it arose to line and column: in the location, and in the
+  // inserts that name them (a scanner error's line and column).
+  ZelException& moveTo(long line, long column);
   // A sentence that says what went wrong better than the inserts do
   // ("unexpected end of input"); describe() prefers it.
   ZelException& setSummary(const std::string& summary);

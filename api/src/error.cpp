@@ -127,10 +127,7 @@ Error withPlacesMoved(const Error& error, const PlaceMove& move) {
       try {
         thrown.throwThis();  // a copy: the error moved may not change the one it came from
       } catch (ZelException& copy) {
-        ZelLocation where = copy.location();
-        where.line = location.line;
-        where.column = location.column;
-        copy.setLocation(where);
+        if (location.line > 0) copy.moveTo(location.line, location.column);
         host = std::current_exception();
       }
     } catch (...) {

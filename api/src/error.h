@@ -33,7 +33,7 @@ using PlaceMove = std::function<std::pair<long, long>(long line, long column)>;
 // The same error with every place it names moved: its location (in what()
 // too), the scanner's line and column inserts, the validation problems (and
 // the first one's insert). The host exception kept is a copy located at the
-// moved place; its own inserts keep the places they had.
+// moved place, its inserts that name the place moved too.
 Error withPlacesMoved(const Error& error, const PlaceMove& move);
 
 // Runs work and returns what it returns; a host exception leaves as Error,

@@ -2,6 +2,7 @@
 // JSON, with its ancestors and their attributes and nothing else; from a
 // file as from bytes.
 #include "apitestsupport.h"
+#include "zelexception.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +119,17 @@ TEST(Records, PiecesCutBetweenRecordsGiveTheWholeDocumentsRecords) {
 // file) does after the records before the fault.
 struct PieceFault { const char* name; std::string xml; };
 
+// What the host exception an error keeps says, with its inserts.
+std::string hostPlace(const wfxml::Error& error) {
+  try {
+    std::rethrow_exception(error.hostException());
+  } catch (const ZelException& e) {
+    std::string text = e.what();
+    for (const ZelInsert& insert : e.getInserts()) text += " | " + insert.toUtf8();
+    return text;
+  }
+}
+
 class PieceFaults : public testing::TestWithParam<PieceFault> {};
 
 TEST_P(PieceFaults, NameTheWholeDocumentsLineAndColumn) {
@@ -135,6 +147,7 @@ TEST_P(PieceFaults, NameTheWholeDocumentsLineAndColumn) {
     EXPECT_GT(pieces, 1);
     EXPECT_EQ(piece.what(), std::string(whole.what())) << "chunks of " << chunk;
     EXPECT_EQ(piece.inserts(), whole.inserts());
+    EXPECT_EQ(hostPlace(piece), hostPlace(whole));
   }
 }
 
