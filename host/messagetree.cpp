@@ -35,7 +35,11 @@ public:
   }
 
   TreeElement* allocate() {
-    if (count_ < constructed_) return at(count_++);  // recycled by truncate
+    if (count_ < constructed_) {
+      TreeElement* element = at(count_++);  // given up by truncate
+      element->resetForReuse();
+      return element;
+    }
     const std::size_t page = count_ / kPageSize;
     if (page == pages_.size()) pages_.emplace_back(new Slot[kPageSize]);  // uninitialised on purpose
     TreeElement* element = new (&pages_[page][count_ % kPageSize]) TreeElement();
@@ -47,9 +51,9 @@ public:
     return std::launder(reinterpret_cast<TreeElement*>(&pages_[i / kPageSize][i % kPageSize]));
   }
   std::size_t size() const { return count_; }
-  // Recycles the elements from n on; pages and values' storage stay for reuse.
+  // Gives up the elements from n on; pages and values' storage stay for reuse.
   void truncate(std::size_t n) {
-    while (count_ > n) at(--count_)->recycle();
+    while (count_ > n) at(--count_)->releaseRecords();
   }
 
 private:
@@ -62,15 +66,18 @@ private:
   std::size_t constructed_ = 0;  // in use and recycled
 };
 
-void TreeElement::recycle() {
+void TreeElement::releaseRecords() {
+  startInfo_.reset();
+  dataInfo_.reset();
+  endInfo_.reset();
+}
+
+void TreeElement::resetForReuse() {
   parent_ = firstChild_ = lastChild_ = nextSibling_ = previousSibling_ = nullptr;
   name_ = namespaceURI_ = dictionaryRef_ = nullptr;
   tagId_ = memberId_ = tagIndex_ = memberIndex_ = typeIndex_ = itemTypeIndex_ = valueTypeIndex_ = -1;
   kind_ = 0;
   bitStream_ = discarded_ = valueSet_ = false;
-  startInfo_.reset();
-  dataInfo_.reset();
-  endInfo_.reset();
 }
 
 struct MessageTree::Impl {

@@ -102,9 +102,12 @@ private:
   friend class ElementArena;
   TreeElement() = default;
   ~TreeElement() = default;
-  // Back to a new element's state, its records released, but the value's
-  // storage kept for the element that takes this place next.
-  void recycle();
+  // A place given up releases its records at once; the rest goes back to a
+  // new element's state only when the place is taken again (the value's
+  // storage kept), so that clearing a tree touches one cache line of each
+  // element rather than three.
+  void releaseRecords();
+  void resetForReuse();
   // Inline: asked for every element without name or namespace.
   static const ZelWstring& emptyText() {
     static const ZelWstring empty;
@@ -115,11 +118,16 @@ private:
     return nothing;
   }
 
+  // The links and the records share the first cache line: building an
+  // element writes the links, and clearing the tree reads only the records.
   TreeElement* parent_ = nullptr;
   TreeElement* firstChild_ = nullptr;
   TreeElement* lastChild_ = nullptr;
   TreeElement* nextSibling_ = nullptr;
   TreeElement* previousSibling_ = nullptr;
+  WorkerInfoPtr startInfo_;
+  WorkerInfoPtr dataInfo_;
+  WorkerInfoPtr endInfo_;
   const ZelWstring* name_ = nullptr;  // pooled by the tree; null = empty
   const ZelWstring* namespaceURI_ = nullptr;
   const ZelWstring* dictionaryRef_ = nullptr;
@@ -134,11 +142,6 @@ private:
   bool bitStream_ = false;
   bool discarded_ = false;  // scratch mark of rollBackTo
   bool valueSet_ = false;   // value_ is this element's (else a recycled one's storage)
-  // The records before the value: a walk reads them for every element, and
-  // so touches the value's far end only for the values that reach it.
-  WorkerInfoPtr startInfo_;
-  WorkerInfoPtr dataInfo_;
-  WorkerInfoPtr endInfo_;
   PWFData value_;
 };
 
