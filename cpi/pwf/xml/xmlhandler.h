@@ -321,7 +321,7 @@ private:
                                const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount) const;
   // The attribute member of the type (or of its nested groups) with the
   // name and namespace; -1 when there is none.
-  long getTypeMemberIndexFromXMLAttributeName(long typeIndex, std::u16string_view name, const ZelWstring& uri) const;
+  long getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XMLCh* name, const ZelWstring& uri) const;
   // The attribute members of a type and its nested groups, in the order a
   // search goes through them; learnt once per type.
   struct AttributeMember {
@@ -331,7 +331,7 @@ private:
   };
   const std::vector<AttributeMember>& attributeMembersOf(long typeIndex) const;
   void collectAttributeMembers(long typeIndex, std::vector<AttributeMember>& members, int nesting) const;
-  bool ignoreAttribute(std::u16string_view attributeName, const ZelWstring& uri) const;
+  bool ignoreAttribute(const XMLCh* attributeName, const ZelWstring& uri) const;
   long getNextSimpleTypeMemberIndex(const ParseItem& item) const;
   bool isMixedContent(long typeIndex) const;
   // simpleMemberFrom the type's first member (the type must exist).

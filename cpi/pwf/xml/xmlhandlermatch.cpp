@@ -233,11 +233,11 @@ bool XMLHandler::hasIdentifyingAttribute(const ZelWstring& idName, const ZelWstr
   return false;
 }
 
-long XMLHandler::getTypeMemberIndexFromXMLAttributeName(long typeIndex, std::u16string_view name,
-                                                        const ZelWstring& uri) const {
+long XMLHandler::getTypeMemberIndexFromXMLAttributeName(long typeIndex, const XMLCh* name, const ZelWstring& uri) const {
   if (!view || typeIndex < 0) return -1;
   for (const AttributeMember& member : attributeMembersOf(typeIndex)) {
-    if (member.name == name && view->elementNamespaceMatches(member.elementIndex, uri)) return member.index;
+    if (XMLUtils::isTerminatedText(name, member.name) && view->elementNamespaceMatches(member.elementIndex, uri))
+      return member.index;
   }
   return -1;
 }
@@ -258,16 +258,16 @@ void XMLHandler::collectAttributeMembers(long typeIndex, std::vector<AttributeMe
   }
 }
 
-bool XMLHandler::ignoreAttribute(std::u16string_view attributeName, const ZelWstring& uri) const {
+bool XMLHandler::ignoreAttribute(const XMLCh* attributeName, const ZelWstring& uri) const {
   // Asked for every attribute: the constants' lengths are known at compile
-  // time rather than counted at each comparison.
+  // time, and the name is compared without being measured.
   static constexpr std::u16string_view kXmlnsNamespace = XML_XMLNS_STR;
   static constexpr std::u16string_view kInstanceNamespace = XML_SCHEMA_INSTANCE_NAMESPACE_STR;
   static constexpr std::u16string_view kSchemaLocation = XML_SCHEMA_LOCATION_STR;
   static constexpr std::u16string_view kNoNamespaceSchemaLocation = XML_NO_NAMESPACE_SCHEMA_LOCATION_STR;
-  if (uri.view() == kXmlnsNamespace || attributeName == u"xmlns") return true;
-  return uri.view() == kInstanceNamespace &&
-         (attributeName == kSchemaLocation || attributeName == kNoNamespaceSchemaLocation);
+  if (uri.view() == kXmlnsNamespace || XMLUtils::isTerminatedText(attributeName, u"xmlns")) return true;
+  return uri.view() == kInstanceNamespace && (XMLUtils::isTerminatedText(attributeName, kSchemaLocation) ||
+                                              XMLUtils::isTerminatedText(attributeName, kNoNamespaceSchemaLocation));
 }
 
 long XMLHandler::getNextSimpleTypeMemberIndex(const ParseItem& item) const {
@@ -339,27 +339,27 @@ void XMLHandler::sendAttributeValue(ParseItem& item, Text value) {
 }
 
 void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
+  // The name is compared in place, never measured: most attributes are
+  // found among a few members by their first units.
   const XMLCh* name = attribute.getName();
-  const std::u16string_view attributeName(name);
-  const Text value(attribute.getValue());
   const ZelWstring& uri = attributeNamespace(attribute);
   ParseItem& item = *top();
 
-  if (namespacesEnabled && ignoreAttribute(attributeName, uri)) return;
+  if (namespacesEnabled && ignoreAttribute(name, uri)) return;
 
   const long tagIndex = item.getElementIndex();
   const long memberIndex = item.getMemberIndex();
   // The kind says what the tag's class is, without the tag.
   if (view && tagIndex >= 0 && item.getElementKind() == eKindMessage) {
     const prf_XML_TAG_DEFINITION& xml = descriptor->getXMLTagDefinition(tagIndex);
-    if (xml.render == erElementWithIdAttribute && xml.idAttributeName == attributeName &&
+    if (xml.render == erElementWithIdAttribute && XMLUtils::isTerminatedText(name, xml.idAttributeName.view()) &&
         (!namespacesEnabled || view->namespaceMatches(xml.idAttributeNamespace, uri)))
       return;
   }
   if (view && memberIndex >= 0) {
     const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(memberIndex);
     if ((xml.render == erElementWithIdAttribute || xml.render == erElementWithIdAndValueAttribute) &&
-        xml.idAttributeName == attributeName &&
+        XMLUtils::isTerminatedText(name, xml.idAttributeName.view()) &&
         (!namespacesEnabled || view->namespaceMatches(xml.idAttributeNamespace, uri)))
       return;
   }
@@ -368,26 +368,27 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   // the dictionary last.
   const char16_t* nullText = item.getNullEncodingValue();
   const bool nullAttribute =
-      (item.getNullEncoding() == eNULLAttribute && nullText && attributeName == nullText) ||
-      (namespacesEnabled && item.getNullEncoding() == eNULLXsiNil && attributeName == XML_NIL_STR &&
+      (item.getNullEncoding() == eNULLAttribute && nullText && XMLUtils::isTerminatedText(name, nullText)) ||
+      (namespacesEnabled && item.getNullEncoding() == eNULLXsiNil && XMLUtils::isTerminatedText(name, XML_NIL_STR) &&
        uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR);
   if (nullAttribute && view && (memberIndex >= 0 || tagIndex >= 0) && item.getValueLogicalType() >= 1 &&
       view->isNillable(tagIndex)) {
-    if (stringAsBoolean(value)) sendNullValue(item, WorkerInfoPtr());
+    if (stringAsBoolean(attribute.getValue())) sendNullValue(item, WorkerInfoPtr());
     return;
   }
   if (view && memberIndex >= 0) {
     const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(memberIndex);
     if ((xml.render == erElementWithValueAttribute || xml.render == erElementWithIdAndValueAttribute) &&
-        xml.valueAttributeName == attributeName &&
+        XMLUtils::isTerminatedText(name, xml.valueAttributeName.view()) &&
         (!namespacesEnabled || view->namespaceMatches(xml.valueAttributeNamespace, uri))) {
-      sendAttributeValue(item, value);
+      sendAttributeValue(item, attribute.getValue());
       item.setDataSent();
       return;
     }
   }
 
-  if (namespacesEnabled && !ignoreXsiType && attributeName == XML_TYPE_STR && uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR) {
+  if (namespacesEnabled && !ignoreXsiType && XMLUtils::isTerminatedText(name, XML_TYPE_STR) &&
+      uri.view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR) {
     const ZelWstring& xsi = schemaInstanceNamespace();
     const ZelWstring typeName = resolveXsiTypePrefix(attribute.getValue());
     temporaryItem->ReInitialiseParseItem(getOwner(), &item, descriptor, XML_TYPE_STR, xsi,
@@ -399,7 +400,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   }
 
   const long typeIndex = contentTypeIndex(item);
-  const long memberOfType = getTypeMemberIndexFromXMLAttributeName(typeIndex, attributeName, uri);
+  const long memberOfType = getTypeMemberIndexFromXMLAttributeName(typeIndex, name, uri);
   long globalIndex = -1;
   // Skipped content, or an attribute wildcard that skips, types no attribute.
   const bool skipped = (relaxedContent && item.getContentProcessing() == ContentProcessing::Skip) ||
@@ -416,7 +417,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
       field.ReInitialiseParseItem(getOwner(), &item, descriptor, name, uri, knownDefinition(eDefinedAsElement, globalIndex));
     fiHandler->startElement(field.getTagId(), field.getElementKind(), WorkerInfoPtr(), field.getMemberId(), 0, -1,
                             field.getElementIndex(), field.getMemberIndex());
-    sendAttributeValue(field, value);
+    sendAttributeValue(field, attribute.getValue());
     fiHandler->endElement(field.getTagId(), WorkerInfoPtr());
     return;
   }
@@ -424,7 +425,7 @@ void XMLHandler::processAttribute(const xercesc::XMLAttr& attribute) {
   // Unknown to the dictionary: a self-defining field marked as attribute.
   attributeFieldName.assign(XML_ATTRIBUTE_MARKER_STR).append(name);
   fiHandler->startElement(attributeFieldName.c_str(), uri, eKindSelfDefiningField, WorkerInfoPtr(), -1, -1);
-  fiHandler->data(stringValueOf(value), WorkerInfoPtr(), -1, -1);
+  fiHandler->data(stringValueOf(attribute.getValue()), WorkerInfoPtr(), -1, -1);
   fiHandler->endElement(attributeFieldName.c_str(), uri, WorkerInfoPtr());
 }
 
