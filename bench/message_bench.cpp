@@ -15,11 +15,18 @@
 //   Without the corpora folder ($WF_CORPORA_DIR, else the one configured at
 //   build time) they are skipped with a message.
 //
-// Each program runs on each message in rounds: every round visits the cases
-// in a new random order and runs each for a slice of CPU time. The fastest
-// round counts (other processes on a shared machine only ever slow a round
-// down). Times are the thread's CPU time. Writes run from the tree our
-// parse built; their MB/s are of each program's own output.
+// Each message's programs are timed against each other in interleaved turns
+// of the same number of messages: a round visits the messages in a new
+// random order and runs each of the message's programs for one turn, in a
+// random order, then for one more in the reverse order, so that the programs
+// compared run within milliseconds of each other and a drift within the
+// round falls on all of them alike. A turn's first message is untimed (it
+// brings the program's code and data back into the caches). Times are the
+// thread's CPU time. A round gives every case its time per message; a ratio
+// of two programs is the median over the rounds of their ratios in one
+// round, a time the median over the rounds (a slow round of a shared
+// machine moves neither). Writes run from the tree our parse built; their
+// MB/s are of each program's own output.
 //
 //   message_bench                 the table and the targets (a few minutes)
 //   message_bench --threads N     messages/s of 1..N threads, each with its
@@ -33,7 +40,9 @@
 //   --programs P,Q,...            only these programs (e.g. scan,parse-tree),
 //                                 the table and each parse's time against
 //                                 the scan, without targets or threads
-//   --rounds R, --slice-ms M      rounds and the CPU time of one slice
+//   --rounds R, --turn-ms M       rounds, and the CPU time of one turn of a
+//                                 message's slowest program (which sets
+//                                 the number of messages of its turns)
 #include "bitstreambuffer.h"
 #include "support/benchsession.h"
 #include "support/noophandler.h"
@@ -55,6 +64,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <new>
 #include <random>
@@ -189,7 +199,8 @@ struct Case {
   std::string program;
   std::function<std::size_t()> run;
   bool ours = false;
-  double bestSeconds = 0;  // CPU time of one message in the fastest round
+  std::vector<double> roundSeconds;  // CPU time of one message, one entry a round
+  double seconds = 0;                // their median
   std::size_t bytes = 0;
   double allocations = 0;  // per message, once warm
 };
@@ -294,39 +305,70 @@ private:
 // ---------------------------------------------------------------------------
 // Timing
 
-// Runs the case for at least slice seconds of CPU time; the CPU time of one message.
-double timeSlice(Case& entry, double slice) {
-  const double start = threadCpuSeconds();
-  double now = start;
-  long count = 0;
-  do {
-    // A few messages between clock reads: reading it costs like a small message.
-    for (int i = 0; i < 8; ++i) entry.bytes = entry.run();
-    count += 8;
-    now = threadCpuSeconds();
-  } while (now - start < slice);
-  return (now - start) / static_cast<double>(count);
+// The value below which the share q of the values lie (q in [0, 1]).
+double quantile(std::vector<double> values, double q) {
+  std::sort(values.begin(), values.end());
+  const double place = q * static_cast<double>(values.size() - 1);
+  const auto below = static_cast<std::size_t>(place);
+  if (below + 1 >= values.size()) return values.back();
+  return values[below] + (place - static_cast<double>(below)) * (values[below + 1] - values[below]);
 }
 
-void measure(std::vector<Case>& cases, int rounds, double slice) {
+// One turn of a case: a message untimed, then count messages timed; the CPU
+// time of one message.
+double timeTurn(Case& entry, long count) {
+  entry.run();
+  const double start = threadCpuSeconds();
+  for (long i = 0; i < count; ++i) entry.bytes = entry.run();
+  return (threadCpuSeconds() - start) / static_cast<double>(count);
+}
+
+// The cases of one message, timed against each other in turns of the same
+// number of messages.
+struct MessageCases {
+  std::vector<Case*> cases;
+  long turnMessages = std::numeric_limits<long>::max();
+};
+
+void measure(std::vector<Case>& cases, int rounds, double turn) {
   std::mt19937 random(12345);
-  std::vector<Case*> order;
+  std::vector<MessageCases> messages;
   for (Case& entry : cases) {
     entry.run();  // warm: pools filled, caches of the worker learnt
     const std::size_t before = tAllocations;
     constexpr int kCounted = 16;
+    const double start = threadCpuSeconds();
     for (int i = 0; i < kCounted; ++i) entry.bytes = entry.run();
+    const double seconds = (threadCpuSeconds() - start) / kCounted;
     entry.allocations = static_cast<double>(tAllocations - before) / kCounted;
-    order.push_back(&entry);
+    if (messages.empty() || messages.back().cases.front()->message != entry.message) messages.emplace_back();
+    MessageCases& message = messages.back();
+    message.cases.push_back(&entry);
+    message.turnMessages = std::max(1L, std::min(message.turnMessages, std::lround(turn / seconds)));
   }
-  for (int round = 0; round < rounds; ++round) {
-    std::shuffle(order.begin(), order.end(), random);
-    for (Case* entry : order) {
-      const double seconds = timeSlice(*entry, slice);
-      if (round == 0 || seconds < entry->bestSeconds) entry->bestSeconds = seconds;
+  // Round 0 warms and is not counted.
+  for (int round = 0; round <= rounds; ++round) {
+    std::shuffle(messages.begin(), messages.end(), random);
+    for (MessageCases& message : messages) {
+      std::vector<Case*>& order = message.cases;
+      std::shuffle(order.begin(), order.end(), random);
+      std::vector<double> seconds(order.size(), 0.0);
+      for (std::size_t i = 0; i < order.size(); ++i) seconds[i] += timeTurn(*order[i], message.turnMessages);
+      for (std::size_t i = order.size(); i-- > 0;) seconds[i] += timeTurn(*order[i], message.turnMessages);
+      if (round > 0)
+        for (std::size_t i = 0; i < order.size(); ++i) order[i]->roundSeconds.push_back(seconds[i] / 2);
     }
-    std::fprintf(stderr, "round %d of %d done\n", round + 1, rounds);
+    if (round % 10 == 0) std::fprintf(stderr, "round %d of %d done\n", round, rounds);
   }
+  for (Case& entry : cases) entry.seconds = quantile(entry.roundSeconds, 0.5);
+}
+
+// a's time against b's, round by round (both cases of one message).
+std::vector<double> roundRatios(const Case& a, const Case& b) {
+  std::vector<double> ratios;
+  for (std::size_t round = 0; round < a.roundSeconds.size(); ++round)
+    ratios.push_back(a.roundSeconds[round] / b.roundSeconds[round]);
+  return ratios;
 }
 
 // Runs the case count times. Kept out of line for callgrind
@@ -341,19 +383,27 @@ const Case* findCase(const std::vector<Case>& cases, const std::string& message,
   return nullptr;
 }
 
-double megabytesPerSecond(const Case& entry) { return static_cast<double>(entry.bytes) / entry.bestSeconds / 1e6; }
+double megabytesPerSecond(const Case& entry) { return static_cast<double>(entry.bytes) / entry.seconds / 1e6; }
 
 void printTable(const std::vector<Case>& cases) {
   std::printf("\n%-14s %-14s %7s %10s %9s %9s %11s\n", "message", "program", "bytes", "msgs/s", "MB/s", "us/msg",
               "allocs/msg");
   for (const Case& entry : cases) {
     std::printf("%-14s %-14s %7zu %10.0f %9.1f %9.2f", entry.message.c_str(), entry.program.c_str(), entry.bytes,
-                1.0 / entry.bestSeconds, megabytesPerSecond(entry), entry.bestSeconds * 1e6);
+                1.0 / entry.seconds, megabytesPerSecond(entry), entry.seconds * 1e6);
     if (entry.ours)
       std::printf(" %11.1f\n", entry.allocations);
     else
       std::printf(" %11s\n", "-");
   }
+}
+
+// The median of ratios over the rounds, and in brackets their quartiles.
+std::string describeRatios(const std::vector<double>& ratios) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%5.2f (%.2f-%.2f)", quantile(ratios, 0.5), quantile(ratios, 0.25),
+                quantile(ratios, 0.75));
+  return text;
 }
 
 // Each parse's time against the raw scan of its message, where both ran.
@@ -362,33 +412,39 @@ void printScanRatios(const std::vector<Case>& cases) {
   for (const Case& entry : cases) {
     const Case* scan = findCase(cases, entry.message, "scan");
     if (entry.program.rfind("parse-", 0) == 0 && scan)
-      std::printf("  %-14s %-12s / scan %5.2f\n", entry.message.c_str(), entry.program.c_str(),
-                  entry.bestSeconds / scan->bestSeconds);
+      std::printf("  %-14s %-12s / scan %s\n", entry.message.c_str(), entry.program.c_str(),
+                  describeRatios(roundRatios(entry, *scan)).c_str());
   }
 }
 
 int missedTargets = 0;
 
-void printTarget(const std::string& what, double ratio, double target, bool atMost) {
+// Judges the median of ratios (one a round, or a single ratio).
+void printTarget(const std::string& what, const std::vector<double>& ratios, double target, bool atMost) {
+  const double ratio = quantile(ratios, 0.5);
   const bool met = atMost ? ratio <= target : ratio >= target;
   if (!met) ++missedTargets;
-  std::printf("  %-44s %5.2f  target %s %.2f  %s\n", what.c_str(), ratio, atMost ? "<=" : ">=", target,
+  const std::string shown = ratios.size() > 1 ? describeRatios(ratios) : std::to_string(ratio).substr(0, 5);
+  std::printf("  %-40s %-18s target %s %.2f  %s\n", what.c_str(), shown.c_str(), atMost ? "<=" : ">=", target,
               met ? "met" : "missed");
 }
 
 void printTargets(const std::vector<Case>& cases, const std::vector<BenchMessage>& messages) {
-  std::printf("\nTargets (parse: time per message against the raw scan; write: MB/s of output against libxml2):\n");
+  std::printf("\nTargets (parse: time per message against the raw scan; write: MB/s of output against libxml2;\n"
+              "median over the rounds of the ratio within a round, quartiles in brackets):\n");
   for (const BenchMessage& message : messages) {
     const Case* scan = findCase(cases, message.name, "scan");
     const Case* noOp = findCase(cases, message.name, "parse-noop");
     const Case* tree = findCase(cases, message.name, "parse-tree");
-    printTarget(message.name + " parse no-op / scan", noOp->bestSeconds / scan->bestSeconds, 1.6, true);
-    printTarget(message.name + " parse tree / scan", tree->bestSeconds / scan->bestSeconds, 1.8, true);
+    printTarget(message.name + " parse no-op / scan", roundRatios(*noOp, *scan), 1.6, true);
+    printTarget(message.name + " parse tree / scan", roundRatios(*tree, *scan), 1.8, true);
     for (const char* page : {"utf8", "cp500"}) {
       const Case* ours = findCase(cases, message.name, std::string("write-") + page);
       const Case* theirs = findCase(cases, message.name, std::string("libxml2-") + page);
-      printTarget(message.name + " write " + page + " / libxml2", megabytesPerSecond(*ours) / megabytesPerSecond(*theirs),
-                  1.0, false);
+      // MB/s against MB/s: the bytes written against the time taken.
+      std::vector<double> ratios = roundRatios(*theirs, *ours);
+      for (double& ratio : ratios) ratio *= static_cast<double>(ours->bytes) / static_cast<double>(theirs->bytes);
+      printTarget(message.name + " write " + page + " / libxml2", ratios, 1.0, false);
     }
   }
 }
@@ -485,7 +541,7 @@ void printThreads(const std::vector<BenchMessage>& messages, int maxThreads, dou
     std::printf("%8d %12.0f %12.0f %14.0f %14.2f\n", threads, run.messagesPerSecond, run.messagesPerSecond / threads,
                 run.messagesPerCpuSecond, run.messagesPerSecond / one.messagesPerSecond);
     if (threads == 2) {
-      printTarget("2 threads / 1 thread, messages/s", run.messagesPerSecond / one.messagesPerSecond, 1.8, false);
+      printTarget("2 threads / 1 thread, messages/s", {run.messagesPerSecond / one.messagesPerSecond}, 1.8, false);
       std::printf("  (CPU time per message with 2 threads / with 1: %.2f; above 1 means the threads slow each other)\n",
                   one.messagesPerCpuSecond / run.messagesPerCpuSecond);
     }
@@ -496,8 +552,8 @@ void printThreads(const std::vector<BenchMessage>& messages, int maxThreads, dou
 
 struct Options {
   int threads = 0;
-  int rounds = 7;
-  double slice = 0.1;
+  int rounds = 200;
+  double turn = 0.002;
   long repeat = 0;
   std::string only;      // MESSAGE/PROGRAM
   std::string programs;  // comma-separated; empty: every program
@@ -505,7 +561,7 @@ struct Options {
 
 [[noreturn]] void usage() {
   std::fprintf(stderr,
-               "usage: message_bench [--threads N] [--rounds R] [--slice-ms M] [--programs P,Q,...]\n"
+               "usage: message_bench [--threads N] [--rounds R] [--turn-ms M] [--programs P,Q,...]\n"
                "                     [--repeat N --case MESSAGE/PROGRAM]\n");
   std::exit(2);
 }
@@ -520,8 +576,8 @@ Options readOptions(int argc, char** argv) {
       options.threads = std::atoi(value);
     else if (arg == "--rounds")
       options.rounds = std::atoi(value);
-    else if (arg == "--slice-ms")
-      options.slice = std::atof(value) / 1000;
+    else if (arg == "--turn-ms")
+      options.turn = std::atof(value) / 1000;
     else if (arg == "--repeat")
       options.repeat = std::atol(value);
     else if (arg == "--case")
@@ -531,7 +587,7 @@ Options readOptions(int argc, char** argv) {
     else
       usage();
   }
-  if (options.rounds < 1 || options.slice <= 0 || (options.repeat > 0) != !options.only.empty()) usage();
+  if (options.rounds < 1 || options.turn <= 0 || (options.repeat > 0) != !options.only.empty()) usage();
   return options;
 }
 
@@ -571,11 +627,11 @@ int main(int argc, char** argv) {
                                    return programs.find("," + entry.program + ",") == std::string::npos;
                                  }),
                   cases.end());
-      measure(cases, options.rounds, options.slice);
+      measure(cases, options.rounds, options.turn);
       printTable(cases);
       printScanRatios(cases);
     } else {
-      measure(cases, options.rounds, options.slice);
+      measure(cases, options.rounds, options.turn);
       printTable(cases);
       printTargets(cases, messages);
       printThreads(messages, 2, 2.0);
