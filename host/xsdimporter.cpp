@@ -4,6 +4,7 @@
 #include "schemadocument.h"
 #include "schemarewrite.h"
 #include "xmlcatalog.h"
+#include "xmllibrary.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
@@ -66,15 +67,6 @@ std::string displayName(const std::string& systemId) {
   return systemId.compare(0, scheme.size(), scheme) == 0 ? systemId.substr(scheme.size()) : systemId;
 }
 
-
-// Xerces-C is reference counted: each importer run holds it for its duration.
-class XercesSession {
-public:
-  XercesSession() { XMLPlatformUtils::Initialize(); }
-  ~XercesSession() { XMLPlatformUtils::Terminate(); }
-  XercesSession(const XercesSession&) = delete;
-  XercesSession& operator=(const XercesSession&) = delete;
-};
 
 // Keeps the first error of a schema load (and every warning) with its place.
 class SchemaErrorCollector : public DefaultHandler {
@@ -968,7 +960,7 @@ std::string readTextFile(const std::string& path) {
 XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, const XsdImportOptions& options) {
   XsdImportResult result;
   if (schemaFiles.empty()) throwSourceError(kFunction, "(none)", "", "no schema documents given");
-  XercesSession xerces;
+  startXmlLibraryForProcess();
   XMLGrammarPoolImpl pool(XMLPlatformUtils::fgMemoryManager);
   std::vector<std::string> catalogFiles = options.catalogFiles;
   for (std::string& file : XmlCatalog::filesFromEnvironment()) catalogFiles.push_back(std::move(file));

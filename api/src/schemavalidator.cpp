@@ -3,6 +3,7 @@
 #include "error.h"
 #include "indexedschemagrammar.h"
 #include "rememberinguri.h"
+#include "xmllibrary.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
@@ -52,27 +53,6 @@ constexpr char kFunction[] = "MessageSet::validate";
 constexpr std::size_t kEntityTextAllowance = std::size_t{4} << 20;
 
 std::string utf8(const XMLCh* text) { return ZelWstring(text).toUtf8(); }
-
-// Xerces-C is reference counted and its start is not thread-safe.
-class XercesUse {
-public:
-  XercesUse() {
-    std::lock_guard<std::mutex> lock(mutex());
-    XMLPlatformUtils::Initialize();
-  }
-  ~XercesUse() {
-    std::lock_guard<std::mutex> lock(mutex());
-    XMLPlatformUtils::Terminate();
-  }
-  XercesUse(const XercesUse&) = delete;
-  XercesUse& operator=(const XercesUse&) = delete;
-
-private:
-  static std::mutex& mutex() {
-    static std::mutex lock;
-    return lock;
-  }
-};
 
 // Kept documents with portable (relative) locations are loaded from under
 // this folder, which is never read: their references to each other resolve
@@ -370,7 +350,6 @@ private:
   // (UBL's largest grammar, 873, gains nothing; FpML's, 4,000, 40 %).
   static constexpr XMLSize_t kIndexedDeclarations = 1000;
 
-  XercesUse xerces_;
   const SchemaDocuments& documents_;
   mutable SecurityManager security_;
   RememberedUris uris_;  // outlives the grammars that use it
@@ -623,6 +602,7 @@ SchemaValidator::SchemaValidator(const SchemaDocuments& documents) {
   bool hasRoot = false;
   for (const SchemaDocument& document : documents) hasRoot = hasRoot || document.isRoot;
   if (!hasRoot) throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_NO_SCHEMA, {"no schema documents kept"});
+  startXmlLibraryForProcess();
   grammar_ = std::make_unique<Grammar>(documents);
 }
 

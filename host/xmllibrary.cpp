@@ -1,0 +1,11 @@
+#include "xmllibrary.h"
+
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <mutex>
+
+void startXmlLibraryForProcess() {
+  // Initialize is not thread-safe; after the first call it only counts.
+  static std::once_flag started;
+  std::call_once(started, [] { xercesc::XMLPlatformUtils::Initialize(); });
+}
