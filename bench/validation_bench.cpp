@@ -6,6 +6,9 @@
 //   BM_Libxml2ReadValidate/<corpus>   libxml2: xmlReadMemory + xmlSchemaValidateDoc
 //   BM_Libxml2Stream/<corpus>         libxml2: xmlSchemaValidateStream (SAX, no tree)
 // Counters: bytes/s of the XML input. WF_CORPORA_DIR finds the corpora.
+//   validation_bench --repeat N --case validate|parse-validate|parse/<corpus>
+//                                 passes over one corpus for callgrind, after a warm
+//                                 one: --toggle-collect='*repeatCase*' counts them alone
 #include "wfxml/wfxml.h"
 
 #include <benchmark/benchmark.h>
@@ -159,10 +162,49 @@ void BM_Libxml2Stream(benchmark::State& state, Corpus* c) {
   });
 }
 
+// One pass over a corpus: what ("validate", "parse-validate", "parse").
+void pass(const std::string& what, Corpus& c, wfxml::Session& session, wfxml::Message& message) {
+  wfxml::ParseOptions options;
+  options.validate = what == "parse-validate";
+  for (const std::string& xml : c.xml) {
+    if (what == "validate") {
+      c.set->validate(xml.data(), xml.size());
+      continue;
+    }
+    try {
+      session.parse(xml.data(), xml.size(), message, options);
+    } catch (const wfxml::Error&) {
+    }
+  }
+}
+
+__attribute__((noinline)) void repeatCase(const std::string& what, Corpus& c, wfxml::Session& session,
+                                          wfxml::Message& message, long count) {
+  for (long i = 0; i < count; ++i) pass(what, c, session, message);
+}
+
+// --repeat N --case WHAT/CORPUS; 2 on a case it does not know.
+int repeat(const std::vector<Corpus*>& present, long count, const std::string& chosen) {
+  const std::string what = chosen.substr(0, chosen.find('/'));
+  for (Corpus* c : present) {
+    if (chosen != what + "/" + c->label || (what != "validate" && what != "parse-validate" && what != "parse")) continue;
+    wfxml::Session session(*c->set);
+    wfxml::Message message = wfxml::Message::create(*c->set, c->set->messageNames().front());
+    pass(what, *c, session, message);  // warm
+    repeatCase(what, *c, session, message, count);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: validation_bench --repeat N --case validate|parse-validate|parse/CORPUS\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   xmlSetGenericErrorFunc(nullptr, silence);
+  if (argc == 5 && std::string(argv[1]) == "--repeat" && std::string(argv[3]) == "--case") {
+    return repeat(corpora(), std::atol(argv[2]), argv[4]);
+  }
   benchmark::Initialize(&argc, argv);
   const std::vector<Corpus*> present = corpora();
   if (present.empty()) std::fprintf(stderr, "the corpora are not present (WF_CORPORA_DIR)\n");
