@@ -8,30 +8,34 @@
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
-#include <xercesc/framework/XMLSchemaDescription.hpp>
+#include <xercesc/framework/XMLErrorReporter.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
+#include <xercesc/framework/XMLPScanToken.hpp>
+#include <xercesc/framework/XMLSchemaDescription.hpp>
 #include <xercesc/framework/psvi/XSComplexTypeDefinition.hpp>
 #include <xercesc/framework/psvi/XSElementDeclaration.hpp>
 #include <xercesc/framework/psvi/XSModel.hpp>
 #include <xercesc/framework/psvi/XSModelGroup.hpp>
 #include <xercesc/framework/psvi/XSNamedMap.hpp>
 #include <xercesc/framework/psvi/XSParticle.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/internal/XMLScannerResolver.hpp>
 #include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
 #include <xercesc/sax/InputSource.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/DefaultHandler.hpp>
 #include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/util/BinInputStream.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
-#include <xercesc/util/BinInputStream.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/common/GrammarResolver.hpp>
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
 #include <xercesc/validators/schema/SchemaGrammar.hpp>
 
@@ -469,14 +473,17 @@ private:
   std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
 };
 
-// Watches a check made without a content handler, which costs the valid
-// document (the common case) the least: it keeps the depth and text limits
-// and notes whether anything was reported. Problems and limits are then
-// worked out by a second check with the ProblemCollector, which names
-// their elements; with the same scanner and the same counts, it finds what
-// this one found.
-class QuickWatch : public XMLDocumentHandler, public ErrorHandler {
+// Watches a check that names no element, which costs the valid document
+// (the common case) the least: it keeps the depth and text limits and notes
+// whether anything was reported. Problems and limits are then worked out by
+// a second check with the ProblemCollector, which names their elements; with
+// the same scanner settings and the same counts, it finds what this one
+// found.
+class QuickWatch : public XMLDocumentHandler, public XMLErrorReporter {
 public:
+  // lendGrammars: called when the scanner has set up the document.
+  explicit QuickWatch(std::function<void()> lendGrammars) : lendGrammars_(std::move(lendGrammars)) {}
+
   void start(std::size_t documentSize) {
     reported = false;
     depth_ = 0;
@@ -486,6 +493,7 @@ public:
 
   bool reported = false;
 
+  void startDocument() override { lendGrammars_(); }
   void startElement(const XMLElementDecl&, unsigned int, const XMLCh*, const RefVectorOf<XMLAttr>&, XMLSize_t,
                     bool isEmpty, bool) override {
     if (depth_ >= SchemaValidator::kMaxElementDepth) throw LimitReached{};
@@ -501,28 +509,106 @@ public:
   void ignorableWhitespace(const XMLCh*, XMLSize_t, bool) override {}
   void docComment(const XMLCh*) override {}
   void docPI(const XMLCh*, const XMLCh*) override {}
-  void startDocument() override {}
   void endDocument() override {}
   void resetDocument() override {}
   void startEntityReference(const XMLEntityDecl&) override {}
   void endEntityReference(const XMLEntityDecl&) override {}
   void XMLDecl(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*) override {}
 
-  void warning(const SAXParseException&) override {}
-  void error(const SAXParseException&) override { reported = true; }
-  void fatalError(const SAXParseException&) override { reported = true; }
+  void error(unsigned int, const XMLCh*, ErrTypes type, const XMLCh*, const XMLCh*, const XMLCh*, XMLFileLoc,
+             XMLFileLoc) override {
+    reported = reported || type != ErrType_Warning;
+  }
   void resetErrors() override {}
 
 private:
+  std::function<void()> lendGrammars_;
   std::size_t depth_ = 0;
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
 };
 
+// The scanner of the check that names no element, driven without the SAX2
+// layer and with a grammar resolver of its own. The scanner switches grammars
+// by the namespace's text at nearly every start tag, and the resolver looks
+// for it in its own table before the table of grammars taken from the pool,
+// hashing the text for each: with the pool's grammars lent to its own table
+// for the document, the text is hashed once. The resolver empties that table,
+// deleting what it holds, when a document starts, so they are lent after that
+// and taken back before the next.
+class QuickScanner {
+public:
+  QuickScanner(XMLGrammarPool& pool, SecurityManager& security)
+      : watch_([this] { lend(); }),
+        resolver_(new (XMLPlatformUtils::fgMemoryManager) GrammarResolver(&pool)),
+        scanner_(XMLScannerResolver::resolveScanner(XMLUni::fgIGXMLScanner, nullptr, resolver_.get())) {
+    RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool.getGrammarEnumerator();
+    while (grammars.hasMoreElements()) {
+      xercesc::Grammar& grammar = grammars.nextElement();
+      if (grammar.getGrammarType() == xercesc::Grammar::SchemaGrammarType) grammars_.push_back(&grammar);
+    }
+    // As the SAX2 reader sets them for the features the collector's reader has.
+    scanner_->setURIStringPool(resolver_->getStringPool());
+    scanner_->setDocHandler(&watch_);
+    scanner_->setErrorReporter(&watch_);
+    scanner_->setDoNamespaces(true);
+    scanner_->setDoSchema(true);
+    scanner_->setValidationSchemaFullChecking(true);
+    scanner_->setHandleMultipleImports(true);
+    scanner_->setDisableDefaultEntityResolution(true);
+    scanner_->setValidationScheme(XMLScanner::Val_Always);
+    scanner_->setIdentityConstraintChecking(true);
+    scanner_->useCachedGrammarInParse(true);
+    scanner_->cacheGrammarFromParse(false);
+    scanner_->setLoadSchema(false);
+    scanner_->setLoadExternalDTD(false);
+    scanner_->setSkipDTDValidation(true);
+    scanner_->setSecurityManager(&security);
+  }
+
+  // True when the document passes, nothing reported and no limit reached.
+  bool passes(const InputSource& source, std::size_t size) {
+    watch_.start(size);
+    const TakeBack takeBack{*this};
+    try {
+      scanner_->scanDocument(source);
+      return !watch_.reported;
+    } catch (const LimitReached&) {
+    } catch (const XMLException&) {
+    } catch (const OutOfMemoryException&) {
+    }
+    return false;
+  }
+
+private:
+  struct TakeBack {
+    QuickScanner& scanner;
+    ~TakeBack() { scanner.takeBack(); }
+  };
+  void lend() {
+    for (xercesc::Grammar* grammar : grammars_) resolver_->putGrammar(grammar);
+    lent_ = true;
+  }
+  void takeBack() noexcept {
+    if (!lent_) return;
+    for (xercesc::Grammar* grammar : grammars_) resolver_->orphanGrammar(grammar->getGrammarDescription()->getGrammarKey());
+    lent_ = false;
+  }
+
+  std::vector<xercesc::Grammar*> grammars_;
+  bool lent_ = false;
+  QuickWatch watch_;
+  std::unique_ptr<GrammarResolver> resolver_;
+  std::unique_ptr<XMLScanner> scanner_;  // goes before the resolver it uses
+};
+
 // One reader validating against the shared grammar, for one thread at a time.
 class SchemaValidator::Checker {
 public:
-  explicit Checker(const Grammar& grammar) : reader_(checkingReader(grammar)) {}
+  explicit Checker(const Grammar& grammar) : quick_(*grammar.pool(), *grammar.security()), reader_(checkingReader(grammar)) {
+    reader_->setContentHandler(&collector_);
+    reader_->setErrorHandler(&collector_);
+  }
 
   // A reader that checks documents against the grammar.
   static std::unique_ptr<SAX2XMLReaderImpl> checkingReader(const Grammar& grammar) {
@@ -545,56 +631,18 @@ public:
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
-    if (passesQuickCheck(source, size)) {
+    if (quick_.passes(source, size)) {
       if (positions) positions->clear();
       return {};
     }
-    return fullCheck(source, size, positions);
-  }
-
-private:
-  class WatchInstalled {
-  public:
-    WatchInstalled(SAX2XMLReaderImpl& reader, QuickWatch& watch) : reader_(reader), watch_(watch) {
-      reader_.installAdvDocHandler(&watch_);
-    }
-    ~WatchInstalled() { reader_.removeAdvDocHandler(&watch_); }
-    WatchInstalled(const WatchInstalled&) = delete;
-    WatchInstalled& operator=(const WatchInstalled&) = delete;
-
-  private:
-    SAX2XMLReaderImpl& reader_;
-    QuickWatch& watch_;
-  };
-
-  // True when a check that names no element reported nothing.
-  bool passesQuickCheck(const InputSource& source, std::size_t size) {
-    reader_->setContentHandler(nullptr);
-    reader_->setErrorHandler(&watch_);
-    watch_.start(size);
-    const WatchInstalled installed(*reader_, watch_);
-    try {
-      reader_->parse(source);
-      return !watch_.reported;
-    } catch (const LimitReached&) {
-    } catch (const XMLException&) {
-    } catch (const SAXException&) {
-    } catch (const OutOfMemoryException&) {
-    }
-    return false;
-  }
-
-  std::vector<ValidationError> fullCheck(const InputSource& source, std::size_t size,
-                                         std::vector<ElementPositions>* positions) {
-    reader_->setContentHandler(&collector_);
-    reader_->setErrorHandler(&collector_);
     collector_.start(size, positions);
     collector_.scan([&] { reader_->parse(source); });
     return std::move(collector_.problems);
   }
 
+private:
+  QuickScanner quick_;
   std::unique_ptr<SAX2XMLReaderImpl> reader_;
-  QuickWatch watch_;
   ProblemCollector collector_;
 };
 
