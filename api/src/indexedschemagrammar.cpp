@@ -3,9 +3,12 @@
 #include <xercesc/framework/XMLSchemaDescription.hpp>
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
 #include <xercesc/validators/schema/SchemaAttDef.hpp>
+#include <xercesc/validators/schema/SchemaSymbols.hpp>
 #include <xercesc/validators/schema/XercesAttGroupInfo.hpp>
 #include <xercesc/validators/schema/XercesGroupInfo.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -26,7 +29,7 @@ IndexedSchemaGrammar::IndexedSchemaGrammar(const XMLCh* targetNamespace, MemoryM
   static_cast<XMLSchemaDescription*>(getGrammarDescription())->setTargetNamespace(getTargetNamespace());
 }
 
-void IndexedSchemaGrammar::index() {
+void IndexedSchemaGrammar::index(const OtherGrammar& otherGrammar) {
   RefHash3KeysIdPoolEnumerator<SchemaElementDecl> keys = getElemEnumerator();
   while (keys.hasMoreKeys()) {
     void* name = nullptr;
@@ -52,24 +55,75 @@ void IndexedSchemaGrammar::index() {
     ComplexTypeInfo* type = types[i];
     for (XMLSize_t j = 0; j < type->elementCount(); ++j) {
       SchemaElementDecl* element = type->elementAt(j);
-      remember(element->getBaseName(), element->getURI(), type->getScopeDefined());
+      const bool ownType = XMLString::equals(type->getTypeUri(), getTargetNamespace());
+      remember(element->getBaseName(), element->getURI(), type->getScopeDefined(),
+               ownType ? foundByScanner(*element, type->getScopeDefined(), otherGrammar) : nullptr);
       remember(element->getBaseName(), element->getURI(), Grammar::TOP_LEVEL_SCOPE);
       add(element->getComplexTypeInfo());
     }
   }
 }
 
-void IndexedSchemaGrammar::remember(const XMLCh* name, unsigned int uriId, unsigned int scope) {
-  const Key key{name, uriId, scope};
-  if (declarations_.count(key) == 0) {
-    declarations_.emplace(key, static_cast<SchemaElementDecl*>(SchemaGrammar::getElemDecl(uriId, name, nullptr, scope)));
+std::pair<std::size_t, std::size_t> IndexedSchemaGrammar::hashOf(const XMLCh* name, unsigned int uriId,
+                                                                  unsigned int scope) {
+  std::size_t hash = (std::size_t{uriId} << 32 | scope) * 0x9E3779B97F4A7C15u;
+  std::size_t length = 0;
+  for (; name[length] != 0; ++length) hash = (hash ^ name[length]) * 0x100000001B3u;
+  return {hash ^ hash >> 29, length};
+}
+
+IndexedSchemaGrammar::Slot* IndexedSchemaGrammar::slotFor(const XMLCh* name, unsigned int uriId, unsigned int scope) {
+  const auto [hash, length] = hashOf(name, uriId, scope);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.name == nullptr) return &slot;
+    if (slot.hash == hash && slot.uriId == uriId && slot.scope == scope && slot.length == length &&
+        std::memcmp(slot.name, name, length * sizeof(XMLCh)) == 0) {
+      return &slot;
+    }
   }
+}
+
+// What the scanner ends with for element, of another namespace, asked for in
+// scope: that namespace's grammar's answer in the same scope, else at the
+// top level. Null where the type's switch would not follow.
+SchemaElementDecl* IndexedSchemaGrammar::foundByScanner(const SchemaElementDecl& element, unsigned int scope,
+                                                        const OtherGrammar& otherGrammar) {
+  SchemaGrammar* other = otherGrammar(element.getURI());
+  if (other == nullptr) return nullptr;
+  auto* found = static_cast<SchemaElementDecl*>(
+      other->SchemaGrammar::getElemDecl(element.getURI(), element.getBaseName(), nullptr, scope));
+  if (found == nullptr && scope != Grammar::TOP_LEVEL_SCOPE) {
+    found = static_cast<SchemaElementDecl*>(other->SchemaGrammar::getElemDecl(
+        element.getURI(), element.getBaseName(), nullptr, Grammar::TOP_LEVEL_SCOPE));
+  }
+  const ComplexTypeInfo* type = found ? found->getComplexTypeInfo() : nullptr;
+  const bool switches = type && type->getTypeName() && XMLString::indexOf(type->getTypeName(), chComma) >= 0 &&
+                        !XMLString::equals(type->getTypeUri(), SchemaSymbols::fgURI_SCHEMAFORSCHEMA);
+  return switches ? found : nullptr;
+}
+
+void IndexedSchemaGrammar::remember(const XMLCh* name, unsigned int uriId, unsigned int scope,
+                                    SchemaElementDecl* declaration) {
+  if (2 * (used_ + 1) > slots_.size()) {  // at most half full, so that probes stay short
+    std::vector<Slot> old(std::max<std::size_t>(64, 4 * slots_.size()));
+    old.swap(slots_);
+    for (const Slot& slot : old)
+      if (slot.name) *slotFor(slot.name, slot.uriId, slot.scope) = slot;
+  }
+  Slot* slot = slotFor(name, uriId, scope);
+  if (slot->name) return;
+  const auto [hash, length] = hashOf(name, uriId, scope);
+  auto* own = static_cast<SchemaElementDecl*>(SchemaGrammar::getElemDecl(uriId, name, nullptr, scope));
+  *slot = Slot{name, length, hash, uriId, scope, own ? own : declaration};
+  ++used_;
 }
 
 XMLElementDecl* IndexedSchemaGrammar::find(unsigned int uriId, const XMLCh* baseName, const XMLCh* qName,
                                            unsigned int scope) {
-  const auto found = declarations_.find(Key{baseName, uriId, scope});
-  return found != declarations_.end() ? found->second : SchemaGrammar::getElemDecl(uriId, baseName, qName, scope);
+  const Slot* slot = slots_.empty() ? nullptr : slotFor(baseName, uriId, scope);
+  return slot && slot->name ? slot->declaration : SchemaGrammar::getElemDecl(uriId, baseName, qName, scope);
 }
 
 const XMLElementDecl* IndexedSchemaGrammar::getElemDecl(unsigned int uriId, const XMLCh* baseName, const XMLCh* qName,

@@ -13,6 +13,17 @@
 // thus the same by construction, as long as the grammar no longer changes
 // once indexed (it is locked in its pool then).
 //
+// One answer differs, and saves the scanner most of its work at elements of
+// another namespace (UBL's aggregate and basic components, referenced from
+// each other's types): asked in a type's scope for an element of another
+// namespace that the type references, the grammar's tables have none, and
+// the scanner then looks the namespace up in the pool's URI table, switches
+// to that namespace's grammar by its text and asks it twice. The index
+// answers with what that grammar gives, where the element's type is complex
+// and named with its namespace (not xs:anyType): the scanner switches to the
+// type's grammar next in any case, so it ends in the same grammar with the
+// same declaration.
+//
 // Xerces-C's loader creates its grammars itself, but fills one that a pool
 // already holds for the namespace (as it does when several schema roots
 // share one): an instance cached under a namespace before the load is filled
@@ -21,8 +32,9 @@
 #include <xercesc/validators/schema/SchemaGrammar.hpp>
 
 #include <cstddef>
-#include <string_view>
-#include <unordered_map>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace wfxml::detail {
 
@@ -30,8 +42,13 @@ class IndexedSchemaGrammar : public xercesc::SchemaGrammar {
 public:
   IndexedSchemaGrammar(const XMLCh* targetNamespace, xercesc::MemoryManager* manager);
 
-  // Builds the index; the grammar must be complete and change no more.
-  void index();
+  // The grammar of another namespace, by the namespace's id; null for
+  // none, for the empty namespace and for this grammar's own.
+  using OtherGrammar = std::function<xercesc::SchemaGrammar*(unsigned int uriId)>;
+
+  // Builds the index; the grammar must be complete and change no more, and
+  // so must otherGrammar's.
+  void index(const OtherGrammar& otherGrammar);
 
   using xercesc::SchemaGrammar::getElemDecl;
   const xercesc::XMLElementDecl* getElemDecl(unsigned int uriId, const XMLCh* baseName, const XMLCh* qName,
@@ -40,24 +57,29 @@ public:
                                       unsigned int scope) override;
 
 private:
-  struct Key {
-    std::u16string_view name;  // the grammar's own copy of the name
-    unsigned int uriId;
-    unsigned int scope;
-    bool operator==(const Key& other) const {
-      return uriId == other.uriId && scope == other.scope && name == other.name;
-    }
-  };
-  struct KeyHash {
-    std::size_t operator()(const Key& key) const {
-      return std::hash<std::u16string_view>()(key.name) ^ (std::size_t{key.uriId} << 32 | key.scope);
-    }
+  // One answer, in an open-addressed table of a power-of-two size: a lookup
+  // hashes the asked name once, in the pass that finds its length, and
+  // compares the whole name only where hash, namespace and scope agree.
+  struct Slot {
+    const XMLCh* name = nullptr;  // the grammar's own copy; null: a free slot
+    std::size_t length = 0;
+    std::size_t hash = 0;
+    unsigned int uriId = 0;
+    unsigned int scope = 0;
+    xercesc::SchemaElementDecl* declaration = nullptr;  // null: none there
   };
 
-  void remember(const XMLCh* name, unsigned int uriId, unsigned int scope);
+  // The name's hash (with namespace and scope) and length.
+  static std::pair<std::size_t, std::size_t> hashOf(const XMLCh* name, unsigned int uriId, unsigned int scope);
+  Slot* slotFor(const XMLCh* name, unsigned int uriId, unsigned int scope);  // its slot, or the free one it would take
+  void remember(const XMLCh* name, unsigned int uriId, unsigned int scope,
+                xercesc::SchemaElementDecl* declaration = nullptr);
+  static xercesc::SchemaElementDecl* foundByScanner(const xercesc::SchemaElementDecl& element, unsigned int scope,
+                                                    const OtherGrammar& otherGrammar);
   xercesc::XMLElementDecl* find(unsigned int uriId, const XMLCh* baseName, const XMLCh* qName, unsigned int scope);
 
-  std::unordered_map<Key, xercesc::SchemaElementDecl*, KeyHash> declarations_;  // null: none there
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
 };
 
 }  // namespace wfxml::detail

@@ -254,10 +254,14 @@ public:
     RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool_->getGrammarEnumerator();
     while (grammars.hasMoreElements()) {
       xercesc::Grammar& grammar = grammars.nextElement();
-      if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
-      auto& schema = static_cast<SchemaGrammar&>(grammar);
-      uris_.takeOverAttributes(schema);
-      if (auto* indexedGrammar = dynamic_cast<IndexedSchemaGrammar*>(&schema)) indexedGrammar->index();
+      if (grammar.getGrammarType() == xercesc::Grammar::SchemaGrammarType) {
+        uris_.takeOverAttributes(static_cast<SchemaGrammar&>(grammar));
+      }
+    }
+    for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool_->getGrammarEnumerator(); each.hasMoreElements();) {
+      if (auto* indexedGrammar = dynamic_cast<IndexedSchemaGrammar*>(&each.nextElement())) {
+        indexedGrammar->index([this, indexedGrammar](unsigned int uriId) { return otherGrammar(*indexedGrammar, uriId); });
+      }
     }
     pool_->lockPool();  // read-only from here on, so that threads may share it
   }
@@ -303,10 +307,12 @@ private:
     return std::nullopt;
   }
 
-  // The grammars of loaded, again, with the namespaces that have more than
-  // kIndexedDeclarations element declarations in IndexedSchemaGrammar
-  // instances; null when none has, or when the second load does not come
-  // out as the first (loaded is used as it is then).
+  // The grammars of loaded, again, as IndexedSchemaGrammar instances, where
+  // an index pays: where a namespace has more than kIndexedDeclarations
+  // element declarations, or where there are several namespaces (whose
+  // elements the indexes answer for each other). Null where none pays, or
+  // when the second load does not come out as the first (loaded is used as
+  // it is then).
   std::unique_ptr<XMLGrammarPool> loadIndexed(XMLGrammarPool& loaded) const {
     std::map<std::u16string, XMLSize_t> declarationCounts;  // per namespace
     RefHashTableOfEnumerator<xercesc::Grammar> grammars = loaded.getGrammarEnumerator();
@@ -318,11 +324,10 @@ private:
       declarationCounts[namespaceOf(grammar)] = count;
       worthIt = worthIt || count > kIndexedDeclarations;
     }
-    if (!worthIt) return nullptr;
+    if (!worthIt && declarationCounts.size() < 2) return nullptr;
     auto pool = std::make_unique<XMLGrammarPoolImpl>();
     std::vector<IndexedSchemaGrammar*> indexed;
     for (const auto& [targetNamespace, count] : declarationCounts) {
-      if (count <= kIndexedDeclarations) continue;
       indexed.push_back(new (pool->getMemoryManager())
                             IndexedSchemaGrammar(targetNamespace.c_str(), pool->getMemoryManager()));
       pool->cacheGrammar(indexed.back());  // adopted
@@ -343,6 +348,20 @@ private:
       if (description->getContextType() == XMLSchemaDescription::CONTEXT_UNKNOWN) return nullptr;
     }
     return grammarCount == declarationCounts.size() ? std::move(pool) : nullptr;
+  }
+
+  // The schema grammar of the namespace uriId names, where it is not
+  // grammar's own or the empty one.
+  SchemaGrammar* otherGrammar(const SchemaGrammar& grammar, unsigned int uriId) const {
+    const XMLCh* uri = pool_->getURIStringPool()->getValueForId(uriId);
+    if (uri == nullptr || *uri == 0 || XMLString::equals(uri, grammar.getTargetNamespace())) return nullptr;
+    for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool_->getGrammarEnumerator(); each.hasMoreElements();) {
+      xercesc::Grammar& other = each.nextElement();
+      if (other.getGrammarType() == xercesc::Grammar::SchemaGrammarType && XMLString::equals(uri, other.getTargetNamespace())) {
+        return &static_cast<SchemaGrammar&>(other);
+      }
+    }
+    return nullptr;
   }
 
   static std::u16string namespaceOf(const xercesc::Grammar& grammar) {
