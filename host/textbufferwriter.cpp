@@ -1,6 +1,7 @@
 #include "textbufferwriter.h"
 
 #include "bitstreambuffer.h"
+#include "zelexception.h"
 
 #include <algorithm>
 
@@ -27,7 +28,7 @@ void TextBufferWriter::appendStr(const char16_t* text, std::size_t length) {
 }
 
 void TextBufferWriter::appendRaw(const void* bytes, std::size_t length) {
-  assert(!held_ && "raw bytes cannot be taken back");
+  if (held_) refuseWhileHolding("TextBufferWriter::appendRaw");
   flush();
   out_->append(bytes, length);
 }
@@ -51,7 +52,13 @@ void TextBufferWriter::grow(std::size_t room) {
 }
 
 void TextBufferWriter::flush() {
-  assert(!held_ && "a flush while holding");
+  if (held_) refuseWhileHolding("TextBufferWriter::flush");
   convertPending();
   converter_.finish(*out_);
+}
+
+void TextBufferWriter::refuseWhileHolding(const char* function) const {
+  ZelFatalException error(__FILE__, __LINE__, function, zelDefaultLogSourceName(), ZelMessages::CP_INTERNAL_ERROR);
+  error.addInsert("called while text is held");
+  throw error;
 }

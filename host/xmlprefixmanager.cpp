@@ -23,6 +23,10 @@ void XMLPrefixManager::removeLevel() {
   if (bindings_.size() > levelStarts_.back()) ++scopeVersion_;
   bindings_.resize(levelStarts_.back());
   levelStarts_.pop_back();
+  // The texts findPrefixInScope was asked about by address in this level
+  // may go with it.
+  for (PrefixInScope& known : prefixesInScope_)
+    if (known.level > levelStarts_.size()) known.uri = nullptr;
 }
 
 void XMLPrefixManager::addNamespace(const ZelWstring& uri, const ZelWstring& preferredPrefix) {
@@ -63,12 +67,15 @@ bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& pre
   return true;
 }
 
-const ZelWstring* XMLPrefixManager::findPrefixInScope(const ZelWstring& uri) {
+const ZelWstring* XMLPrefixManager::lookUpPrefixInScope(const ZelWstring& uri) {
   if (uri.empty() || uri == XML_NAMESPACE_URI) return nullptr;
   const Id known = findUri(uri);
   if (known == NONE) return nullptr;
   const Binding* binding = findBindingOfUri(known);
-  return binding ? &prefixes_[binding->prefix] : nullptr;
+  if (!binding) return nullptr;
+  prefixesInScope_[0] = prefixesInScope_[1];
+  prefixesInScope_[1] = {&uri, &prefixes_[binding->prefix], scopeVersion_, levelStarts_.size()};
+  return prefixesInScope_[1].prefix;
 }
 
 bool XMLPrefixManager::bindPrefix(const ZelWstring& uri, const ZelWstring& prefix) {

@@ -53,35 +53,51 @@ public:
   void appendStr(const char16_t* text, std::size_t length);
   void appendStr(const ZelWstring& text) { appendStr(text.data(), text.length()); }
   // flush(), then appends bytes unconverted (a byte-order mark, an unparsed
-  // bitstream), so they land after all text given so far.
+  // bitstream), so they land after all text given so far; throws while
+  // holding.
   void appendRaw(const void* bytes, std::size_t length);
   // Converts the pending text and empties it; while holding, doubles the
   // pending text's room instead.
   void convertPending();
   // convertPending(), then ends the converter's text (shift state, see
-  // CPUnicodeConverter::finish). Call at the end of a document.
+  // CPUnicodeConverter::finish). Call at the end of a document; throws
+  // while holding.
   void flush();
 
   long getCodepage() const { return converter_.getCodepage(); }
   long getEndian() const { return endian_; }
   const CPUnicodeConverter& getConverter() const { return converter_; }
 
-  // Holding: text given from hold() on stays in the pending text, which
-  // grows as it must, until release() lets it be converted again or
-  // rewind() drops it, as if it had never been given. So a caller can write
-  // a piece it may still have to take back. hold() returns the mark that
-  // rewind() takes; holds do not nest.
-  std::size_t hold() {
-    assert(!held_ && "holds do not nest");
-    held_ = true;
-    return pendingLength_;
-  }
-  void release() { held_ = false; }
-  void rewind(std::size_t mark) {
-    assert(held_ && mark <= pendingLength_ && "rewind to a mark of the current hold");
-    pendingLength_ = mark;
-    held_ = false;
-  }
+  // Holding: text given while a Hold lives stays in the pending text, which
+  // grows as it must, until keep() lets it be converted again; a hold that
+  // ends without keep() (also when an exception leaves the caller's scope)
+  // drops it, as if it had never been given. So a caller can write a piece
+  // it may still have to take back. Holds do not nest, and raw bytes and
+  // flush() while holding throw CP_INTERNAL_ERROR instead of landing before
+  // the held text.
+  class Hold {
+  public:
+    explicit Hold(TextBufferWriter& writer) : writer_(writer), mark_(writer.pendingLength_) {
+      if (writer.held_) writer.refuseWhileHolding("TextBufferWriter::Hold");
+      writer.held_ = true;
+    }
+    ~Hold() {
+      if (!active_) return;
+      writer_.pendingLength_ = mark_;
+      writer_.held_ = false;
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    void keep() {
+      writer_.held_ = false;
+      active_ = false;
+    }
+
+  private:
+    TextBufferWriter& writer_;
+    std::size_t mark_;
+    bool active_ = true;
+  };
 
   // Text waiting for conversion; the view lives until the next change.
   std::u16string_view pendingText() const { return {pending_.get(), pendingLength_}; }
@@ -159,6 +175,7 @@ private:
   long endian_;
   CPUnicodeConverter converter_;
   void grow(std::size_t room);
+  [[noreturn]] void refuseWhileHolding(const char* function) const;
 
   std::unique_ptr<char16_t[]> pending_;
   std::size_t pendingLength_ = 0;

@@ -57,7 +57,15 @@ public:
   // would answer it without declaring anything; null when uri is not
   // declared there, is empty or is the XML namespace. Valid until the next
   // call that declares or binds.
-  const ZelWstring* findPrefixInScope(const ZelWstring& uri);
+  // The answers for the last two URIs found are remembered by the URI's
+  // address while the scope stays as it is, so the text at that address
+  // must stay unchanged while the level innermost at the call stays open
+  // (a writer asks with the URIs of its tree and dictionary).
+  const ZelWstring* findPrefixInScope(const ZelWstring& uri) {
+    for (const PrefixInScope& known : prefixesInScope_)
+      if (known.uri == &uri && known.scopeVersion == scopeVersion_) return known.prefix;
+    return lookUpPrefixInScope(uri);
+  }
   // Changes whenever an answer of findPrefixInScope may change or the text
   // it pointed to may move: a caller may keep an answer while this stays.
   std::uint64_t getScopeVersion() const { return scopeVersion_; }
@@ -82,6 +90,7 @@ private:
     Id prefix;
   };
 
+  const ZelWstring* lookUpPrefixInScope(const ZelWstring& uri);
   // The id of a URI met before, else NONE.
   Id findUri(const ZelWstring& uri);
   Id internUri(const ZelWstring& uri);
@@ -101,6 +110,13 @@ private:
   static constexpr std::size_t RECENT_URIS = 4;
   RecentUri recentUris_[RECENT_URIS];
   std::size_t nextRecentUri_ = 0;  // the entry findUri replaces next
+  struct PrefixInScope {
+    const ZelWstring* uri = nullptr;
+    const ZelWstring* prefix = nullptr;
+    std::uint64_t scopeVersion = 0;
+    std::size_t level = 0;  // the level count at the call
+  };
+  PrefixInScope prefixesInScope_[2];  // the older first
   std::vector<Namespace> namespaces_;  // by URI id
   std::unordered_map<ZelWstring, Id, ZelWstringHash> prefixIds_;
   std::vector<ZelWstring> prefixes_;   // by prefix id

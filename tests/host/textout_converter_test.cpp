@@ -158,14 +158,27 @@ TEST(CPUnicodeConverter, UnknownCcsidIsACodepageError) {
 }
 
 // Stateful output: the shift back to single-byte mode is written when the
-// pending text ends up converted at a flush, and raw bytes go after it.
-TEST(TextBufferWriter, RawBytesFollowConvertedPendingTextAndShiftState) {
+// pending text ends up converted, and raw bytes go after it. Text given
+// while a hold lives is dropped when the hold ends without keep(), kept with
+// it; raw bytes never overtake held text.
+TEST(TextBufferWriter, RawBytesFollowConvertedTextAndShiftStateNeverHeldText) {
   WritableBitstreamBuffer out;
-  TextBufferWriter writer(&out, 1390, 2, /*pendingCapacity=*/16);
+  TextBufferWriter writer(&out, 1390, 2, /*pendingCapacity=*/4);
   writer.appendPending(u"a\u65e5", 2);
+  {
+    TextBufferWriter::Hold hold(writer);
+    writer.appendStr(ZelWstring(u"a\u65e5a\u65e5"));
+    EXPECT_THROW(writer.appendRaw("\xAA", 1), ZelFatalException);
+    EXPECT_THROW(writer.flush(), ZelFatalException);
+    EXPECT_THROW(TextBufferWriter::Hold{writer}, ZelFatalException);
+  }
+  {
+    TextBufferWriter::Hold hold(writer);
+    writer.appendStr(ZelWstring(u"a"));
+    hold.keep();
+  }
   writer.appendRaw("\xAA", 1);
-  EXPECT_EQ(hexOf(out.bytes()), "620e45620faa");
-  EXPECT_TRUE(writer.pendingText().empty());
+  EXPECT_EQ(hexOf(out.bytes()), "620e45620f62aa");
 }
 
 // Pieces of every length up to past the short-copy sizes land whole and in

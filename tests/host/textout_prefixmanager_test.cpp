@@ -77,4 +77,19 @@ TEST_F(PrefixManagerTest, XmlNamespaceReservedPrefixesAndLookupsWithoutCreate) {
   EXPECT_EQ(ask(ZelWstring()), (Answer{"", false}));
 }
 
+// An answer remembered by the URI's address is forgotten when a level
+// closes, as the text there may change with it (the next document's tree).
+TEST_F(PrefixManagerTest, PrefixInScopeIsAskedAgainAfterALevelCloses) {
+  manager.addLevel();
+  ask(A);
+  ask(B);
+  ZelWstring uri(A);
+  for (const char* expected : {"ns1", "ns2"}) {
+    manager.addLevel();
+    EXPECT_EQ(manager.findPrefixInScope(uri)->toUtf8(), expected);
+    manager.removeLevel();
+    uri.assign(B);
+  }
+}
+
 }  // namespace

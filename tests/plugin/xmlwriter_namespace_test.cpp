@@ -89,29 +89,22 @@ TEST(XMLWriterNamespaces, DeclaredAllOnTheMessageOrAtFirstUse) {
   }
 }
 
-TEST(XMLWriterNamespaces, SchemaLocationsGoOnTheMessageElement) {
+// Schema locations go on the message element; self-defining elements and
+// attributes keep their namespaces.
+TEST(XMLWriterNamespaces, SchemaLocationsOnTheMessageSelfDefiningNamespacesKept) {
   const DescriptorPtr descriptor = compileDescriptor(namespaceSet(
       "never", R"("schemaLocation": "urn:a a.xsd", "noNamespaceSchemaLocation": "n&n.xsd",)"));
   MessageTree tree;
   TreeMaker make(tree, descriptor.get());
-  make.member(make.tag(nullptr, u"msg"), u"plain", str(u"p"));
-  EXPECT_EQ(
-      WriteRun(descriptor.get()).text(tree),
-      "<a:msg xmlns:a=\"urn:a\"" + kXsiDecl +
-          " xsi:schemaLocation=\"urn:a a.xsd\" xsi:noNamespaceSchemaLocation=\"n&amp;n.xsd\"><plain>p</plain></a:msg>");
-}
-
-TEST(XMLWriterNamespaces, SelfDefiningElementsAndAttributesKeepTheirNamespaces) {
-  const DescriptorPtr descriptor = compileDescriptor(namespaceSet("never"));
-  MessageTree tree;
-  TreeMaker make(tree, descriptor.get());
   TreeElement& msg = make.tag(nullptr, u"msg");
+  make.member(msg, u"plain", str(u"p"));
   TreeElement& extra = make.named(&msg, u"extra", str(u"e"), 0, u"urn:b");
   make.named(&extra, u"@lang", str(u"en"), 0, u"urn:c");
   make.named(&extra, u"@plain", str(u"1"));
   EXPECT_EQ(WriteRun(descriptor.get()).text(tree),
-            "<a:msg xmlns:a=\"urn:a\"><b:extra xmlns:b=\"urn:b\" xmlns:ns1=\"urn:c\" ns1:lang=\"en\" plain=\"1\">e"
-            "</b:extra></a:msg>");
+            "<a:msg xmlns:a=\"urn:a\"" + kXsiDecl +
+                " xsi:schemaLocation=\"urn:a a.xsd\" xsi:noNamespaceSchemaLocation=\"n&amp;n.xsd\"><plain>p</plain>"
+                "<b:extra xmlns:b=\"urn:b\" xmlns:ns1=\"urn:c\" ns1:lang=\"en\" plain=\"1\">e</b:extra></a:msg>");
 }
 
 // With namespaces off, a namespace on any element or attribute, defined or

@@ -42,7 +42,9 @@ protected:
     worker.setWireFormatDescriptor(descriptor.get());
     worker.initializeWrite(&properties, nullptr, nullptr, nullptr);
   }
-  std::vector<std::uint8_t> write(const MessageTree& message, const OutputPage& page) {
+  std::vector<std::uint8_t> write(const MessageTree& message, const OutputPage& page,
+                                  const XMLDictionaryInfo* with = nullptr) {
+    if (with) worker.setWireFormatDescriptor(with);
     properties.setIntegerProperty(ZelWstring(MI_CCSID_STR), page.ccsid);
     properties.setIntegerProperty(ZelWstring(MI_ENCODING_STR), page.encoding);
     worker.setFIMessageTree(&message);
@@ -50,9 +52,13 @@ protected:
     worker.write(&out, nullptr, 0);
     return out.bytes();
   }
-  std::vector<std::uint8_t> freshWrite(const OutputPage& page) {
+  std::vector<std::uint8_t> freshWrite(const OutputPage& page, const MessageTree* message = nullptr,
+                                       const XMLDictionaryInfo* with = nullptr) {
     WritableBitstreamBuffer out;
-    return WriteRun(descriptor.get()).prop(MI_CCSID_STR, page.ccsid).prop(MI_ENCODING_STR, page.encoding).bytes(tree, out);
+    return WriteRun(with ? with : descriptor.get())
+        .prop(MI_CCSID_STR, page.ccsid)
+        .prop(MI_ENCODING_STR, page.encoding)
+        .bytes(message ? *message : tree, out);
   }
 
   DescriptorPtr descriptor;
@@ -73,6 +79,27 @@ TEST_F(ReusedWriter, EachWriteEqualsAFreshWorkersAcrossCodePagesAndAfterAFailure
     EXPECT_THROW(write(broken, page), ZelException);
     EXPECT_EQ(write(tree, page), freshWrite(page));
   }
+}
+
+// Two descriptors with their one member in the same row, under another
+// name, render and namespace: a definition or prefix kept from the other
+// write would show.
+TEST_F(ReusedWriter, EachWriteFollowsItsOwnDescriptor) {
+  DescriptorPtr descriptors[2];
+  MessageTree trees[2];
+  const char* const names[2][2] = {{"a", "attribute"}, {"e", "element"}};
+  for (int i = 0; i < 2; ++i) {
+    descriptors[i] = compileDescriptor(
+        dataText("sets/write/one-member.json", {{"@NAME@", names[i][0]}, {"@RENDER@", names[i][1]},
+                                                {"@NAMESPACE@", i ? R"("namespace": "urn:n", )" : ""}}));
+    TreeMaker make(trees[i], descriptors[i].get());
+    make.member(make.tag(nullptr, u"msg"), ZelWstring::fromUtf8(names[i][0]).view(), str(u"x"));
+  }
+  ASSERT_NE(freshWrite(kPageSequence[0], &trees[0], descriptors[0].get()),
+            freshWrite(kPageSequence[0], &trees[1], descriptors[1].get()));
+  for (const int i : {0, 1, 0, 1})
+    EXPECT_EQ(write(trees[i], kPageSequence[0], descriptors[i].get()),
+              freshWrite(kPageSequence[0], &trees[i], descriptors[i].get()));
 }
 
 }  // namespace

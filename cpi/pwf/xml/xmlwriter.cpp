@@ -314,7 +314,6 @@ void XMLWriter::setNamespaceInfo(bool enable) {
     iPrefixManager->addLevel();
   }
   iNamespacesEnabled = possible;
-  forgetPrefixesInScope();
 }
 
 // ---------------------------------------------------------------------------
@@ -438,7 +437,6 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
     iIteratorLevel = 0;
     iDescriptor = startDescriptor;
     iNamespacesEnabled = startNamespacesEnabled;
-    forgetPrefixesInScope();
     while (iPrefixManagers.size() > startManagers) iPrefixManagers.pop_back();
     iPrefixManager = iPrefixManagers.empty() ? nullptr : iPrefixManagers.back().get();
     while (iPrefixManager && iPrefixManager->getLevelCount() > startLevels) iPrefixManager->removeLevel();
@@ -464,7 +462,6 @@ void XMLWriter::startText(WritableBitstreamBuffer* output, long ccsid, long endi
 
 template <class Iterator>
 void XMLWriter::writeMessage(Iterator& root) {
-  forgetPrefixesInScope();
   MsgWriteItem item(getOwner(), iDescriptor, root);
   if (iNamespacesEnabled) iPrefixManager->addLevel();
   if (!iSubtreeBitstream) outputDocumentStart(item);
@@ -1169,7 +1166,7 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   // declaration here goes the long way.
   const ZelWstring* prefix = nullptr;
   const ZelWstring* uri = namespaceOf(iterator, definition);
-  if (uri && (!iNamespacesEnabled || !(prefix = prefixInScope(*uri)))) return false;
+  if (uri && (!iNamespacesEnabled || !(prefix = iPrefixManager->findPrefixInScope(*uri)))) return false;
   if (!enterChildren(iterator)) {
     if (value.isNothing()) return false;
     appendTag(u"<", prefix, definition.xmlName, XML_GREATERTHAN_STR);
@@ -1182,7 +1179,7 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   // checks them, held back until the last child has shown that this path
   // fits: attributes and anonymous values, or attributes and elements
   // (which are written after the start tag).
-  const std::size_t mark = iTextWriter->hold();
+  TextBufferWriter::Hold startTag(*iTextWriter);
   iStartTagAttributes.begin(definition.xmlName);
   appendTag(u"<", prefix, definition.xmlName, u"");
   iPlainValues.clear();
@@ -1202,11 +1199,8 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
     }
   } while (plain && iterator.moveToNextSibling());
   leaveChildren(iterator);
-  if (!plain || (elements && (!value.isNothing() || !iPlainValues.empty()))) {
-    iTextWriter->rewind(mark);
-    return false;
-  }
-  iTextWriter->release();
+  if (!plain || (elements && (!value.isNothing() || !iPlainValues.empty()))) return false;
+  startTag.keep();
   append(XML_GREATERTHAN_STR);
   if (!elements) {
     if (!value.isNothing()) appendMemberValue(iterator, definition);
@@ -1233,7 +1227,7 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   } while (iterator.moveToNextSibling());
   leaveChildren(iterator);
   --iPrinter->iDepth;
-  if (prefix && iPrefixManager->getScopeVersion() != scopeVersion) prefix = prefixInScope(*uri);
+  if (prefix && iPrefixManager->getScopeVersion() != scopeVersion) prefix = iPrefixManager->findPrefixInScope(*uri);
   assert(!uri || prefix);
   appendTag(u"</", prefix, definition.xmlName, XML_GREATERTHAN_STR);
   iPrinter->iValueWritten = false;
@@ -1382,24 +1376,6 @@ void XMLWriter::outputListAttributeValue(WriteItem& item, Iterator& iterator) {
 
 void XMLWriter::usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes) {
   if (iPrefixManager->getNamespacePrefix(uri, prefix, true)) outputXmlns(uri, prefix, doubleQuotes);
-}
-
-inline const ZelWstring* XMLWriter::prefixInScope(const ZelWstring& uri) {
-  const std::uint64_t version = iPrefixManager->getScopeVersion();
-  for (const PrefixInScope& known : iPrefixesInScope)
-    if (known.uri == &uri && known.scopeVersion == version) return known.prefix;
-  const ZelWstring* prefix = iPrefixManager->findPrefixInScope(uri);
-  if (prefix) {
-    iPrefixesInScope[0] = iPrefixesInScope[1];
-    iPrefixesInScope[1] = {&uri, prefix, version};
-  }
-  return prefix;
-}
-
-// The URIs' addresses are the tree's and the descriptor's, and the versions
-// those of one prefix manager: forgotten when any of them may change.
-void XMLWriter::forgetPrefixesInScope() {
-  for (PrefixInScope& known : iPrefixesInScope) known = {};
 }
 
 // The element's own value, or its anonymous value children: the value of a

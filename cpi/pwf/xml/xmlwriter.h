@@ -13,7 +13,9 @@
 // "indent" breaks lines only where whitespace is no data: between the
 // children of an element whose content is elements only (never in mixed or
 // simple content, never around a message inside the root wrapper); it and
-// "finalNewline" end the document with a line break.
+// "finalNewline" end the document with a line break. A sub-tree bit stream
+// ("subTreeBitStream") ends without one: it is the message's bytes only, to
+// go inside another document.
 //
 // Calling order: construct; setNamespacesEnabled (when the descriptor allows
 // namespaces), setXMLWireFormatDescriptor, initializeWrite,
@@ -270,11 +272,6 @@ private:
   // The prefix of uri from the current prefix manager, declared in the open
   // start tag when it is new there.
   void usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool doubleQuotes);
-  // The prefix manager's findPrefixInScope, remembered for the URIs asked
-  // last (by address: the tree pools its URIs, the dictionary keeps its
-  // own) while the manager's scope stays as it was.
-  const ZelWstring* prefixInScope(const ZelWstring& uri);
-  void forgetPrefixesInScope();
   // A QName value read with a prefix the document bound (an XMLValueInfo
   // record): binds the prefix to the value's namespace in the prefix
   // manager unless the elements around already bind it so, and returns
@@ -353,12 +350,6 @@ private:
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
   std::vector<const PWFData*> iPlainValues;  // an element's anonymous values, while writePlainElement writes it
-  struct PrefixInScope {
-    const ZelWstring* uri = nullptr;
-    const ZelWstring* prefix = nullptr;
-    std::uint64_t scopeVersion = 0;
-  };
-  PrefixInScope iPrefixesInScope[2];    // the two URIs asked last, the older first
   WriteDefinitionCache iDefinitions;    // members of the write's own descriptor
   std::uint64_t iNamespaceLooks = 0;    // declareNamespacesUsedBelow's calls, numbering them
   bool iDescriptorChanged = true;       // set since the cache was last reset
