@@ -23,7 +23,9 @@ unset XERCES_DISABLE_DTD
 # To stay within the CI time budget the sanitizer build is unoptimised (it
 # compiles fastest) and holds the libraries, wfhost and the plug-in,
 # end-to-end and API tests, not the host framework's unit tests (the fuzz targets
-# run the host's converters and loaders under the same sanitizers).
+# run the host's converters and loaders under the same sanitizers); the test
+# programs' own code is built without the undefined-behaviour checks
+# (tests/CMakeLists.txt).
 WF_BUILD_DIR=${WF_ASAN_BUILD_DIR:-$root/build-asan} "$root/scripts/build.sh" -DWF_SANITIZE=ON \
   -DWF_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g" -DWF_TEST_FOLDERS="plugin;e2e;api"
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1
