@@ -17,28 +17,16 @@ import datetime
 import io
 import os
 import platform
-import time
 
 import wfxml
 from sharedcorpora import shared_corpora
+from turns import cpu_time, quartiles, ratio_quartiles, seconds_in_turns
 
 DEFAULT_CORPORA = shared_corpora()
 CORPORA = [
     ("fpml", "fpml-5.11-confirmation/schemas/fpml-main-5-11.xsd", "fpml-5.11-confirmation/examples", ""),
     ("ubl-invoices", "ubl-2.1/schemas/maindoc/UBL-Invoice-2.1.xsd", "ubl-2.1/samples", "UBL-Invoice-2."),
 ]
-
-
-def cpu_time(action):
-    """The process CPU time (all threads) of action."""
-    started = time.process_time()
-    action()
-    return time.process_time() - started
-
-
-def quartiles(values):
-    ordered = sorted(values)
-    return [ordered[round(q * (len(ordered) - 1))] for q in (0.25, 0.5, 0.75)]
 
 
 def documents_of(folder, name_filter):
@@ -76,17 +64,8 @@ def bench_corpus(label, schema, documents, rounds):
     except ImportError:
         pass
 
-    # This machine's speed moves within seconds: every contender runs once in
-    # each round, in an order reversed from round to round, and a ratio is the
-    # median of the ratios within the rounds, so that a slow spell falls on
-    # both sides of it alike.
     names = list(contenders)
-    for action in contenders.values():
-        action()  # warm
-    seconds = {name: [] for name in names}
-    for round_number in range(rounds):
-        for name in names if round_number % 2 == 0 else reversed(names):
-            seconds[name].append(cpu_time(contenders[name]))
+    seconds = seconds_in_turns(contenders, rounds)
 
     import xmlschema
 
@@ -101,7 +80,7 @@ def bench_corpus(label, schema, documents, rounds):
     print(f"  {'xmlschema is_valid':32s} {megabytes / xmlschema_seconds:8.1f} MB/s (one pass)")
 
     def ratio(numerator, denominator, target):
-        low, median, high = quartiles([a / b for a, b in zip(seconds[numerator], seconds[denominator])])
+        low, median, high = ratio_quartiles(seconds, numerator, denominator)
         print(f"  {numerator} / {denominator} time: {median:5.2f} ({low:.2f}-{high:.2f})  (target {target})")
 
     print(f"  validate / xmlschema is_valid rate: "
