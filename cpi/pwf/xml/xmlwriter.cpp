@@ -755,8 +755,12 @@ void addOnce(std::vector<ZelWstring>& uris, std::u16string_view uri) {
 template <class Iterator>
 void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
   std::vector<ZelWstring> uris;
-  // The namespaces are texts of the dictionary or pooled by the tree, a few
-  // of them for many elements: each text is looked at once, by address.
+  // Three sieves, cheapest first, each for a repeat the one before lets
+  // through: a definition met again is passed over by its stamp
+  // (namespaceLook); the namespaces are texts of the dictionary or pooled by
+  // the tree, a few of them for many elements, so a text met again is passed
+  // over by address; equal texts at different addresses are kept once by
+  // addOnce.
   std::vector<const ZelWstring*> seen;
   const ZelWstring* lastSeen = nullptr;
   const auto add = [&](const ZelWstring* uri) {
