@@ -131,9 +131,11 @@ public:
         member.repeats = member.mayRepeat();
         for (std::size_t j = 0; j < i; ++j) {
           SchemaMember& other = type.members[j];
-          if (other.key != member.key || other.namespaceUri != member.namespaceUri ||
-              other.isAttribute != member.isAttribute)
+          if (other.key != member.key || other.isAttribute != member.isAttribute) continue;
+          if (other.namespaceUri != member.namespaceUri) {
+            other.sharesKeyAcrossNamespaces = member.sharesKeyAcrossNamespaces = true;
             continue;
+          }
           if (member.firstOfName == i) member.firstOfName = other.firstOfName;
           if (member.mayStandWith(other)) member.repeats = true;
         }

@@ -74,6 +74,10 @@ struct SchemaMember {
   bool repeats = false;
   std::size_t firstOfName = 0;  // the positions of the type's first and last members of its key
   std::size_t lastOfName = 0;
+  // Another member of its type has its key in another namespace: its key
+  // then carries its namespace wherever it stands, so that a document that
+  // holds only one of them still names which one it is.
+  bool sharesKeyAcrossNamespaces = false;
 
   bool mayRepeat() const { return maxOccurs == kUnboundedOccurs || maxOccurs > 1; }
 };

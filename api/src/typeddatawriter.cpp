@@ -433,11 +433,15 @@ private:
     }
   }
 
-  // Keys are local names, unless two entries of an object share one: then
-  // those with a namespace take its prefix ("prefix:name"), and a namespace
-  // without a preferred prefix is spelled out ("{uri}name").
+  // Keys are local names, unless two entries of an object share one, or
+  // two members of its type in different namespaces do (the way back must
+  // tell them apart when only one occurs): then those with a namespace take
+  // its prefix ("prefix:name"), and a namespace without a preferred prefix
+  // is spelled out ("{uri}name").
   void qualifyClashingNames(Level& at) {
     for (std::size_t i = 0; i < at.keyOrder.size(); ++i) {
+      Entry& entry = at.entries[at.keyOrder[i]];
+      if (entry.member && entry.member->sharesKeyAcrossNamespaces) qualify(entry);
       for (std::size_t j = i + 1; j < at.keyOrder.size(); ++j) {
         Entry& a = at.entries[at.keyOrder[i]];
         Entry& b = at.entries[at.keyOrder[j]];
