@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WF_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-60}
 timeout=${FUZZ_TIMEOUT:-10}
-targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer roundtrip_fuzzer write_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer typedjson_fuzzer"}
+targets=${FUZZ_TARGETS:-"parse_fuzzer parse_dictionary_fuzzer roundtrip_fuzzer write_fuzzer dictionary_fuzzer datacnv_fuzzer treejson_fuzzer typedjson_fuzzer typedxml_fuzzer records_fuzzer"}
 
 "$root/scripts/install-deps.sh" --fuzz
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -28,6 +28,16 @@ corpus_of() {
   case $target in
     parse_fuzzer | parse_dictionary_fuzzer | roundtrip_fuzzer)
       find "$root/examples" "$root/tests/data" -name '*.xml' -exec cp -f {} "$dir"/ \; ;;
+    typedxml_fuzzer)
+      cp -f "$root"/tests/data/typed/*.xml "$dir"/ ;;
+    records_fuzzer)
+      # Its first two bytes choose the record, the chunk and the piece size.
+      local doc prefix
+      for doc in "$root"/tests/data/typed/*.xml; do
+        for prefix in '\000\001' '\011\040' '\052\000' '\375\377'; do
+          { printf "$prefix"; cat "$doc"; } >"$dir/$(basename "$doc" .xml)-$(printf '%s' "$prefix" | tr -dc 0-9)"
+        done
+      done ;;
     dictionary_fuzzer)
       # The example dictionaries, compiled.
       local wfhost=$build/bin/wfhost

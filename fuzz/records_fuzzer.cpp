@@ -1,0 +1,95 @@
+// Arbitrary bytes as a document of one message set (tests/data/typed), its
+// records read piece by piece: cut between records at any piece size and
+// fed in chunks of any size, the pieces give exactly the records of the
+// whole document, or fail where and as the whole document's conversion does.
+// A byte that is not of the document's code page is the exception: the
+// scanner names where the block of bytes it was decoding began, which
+// differs between the whole document and a piece, so both must refuse and
+// may name different places. The first two bytes choose the record and the
+// chunk and piece sizes.
+#include "wfxml/wfxml.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+const wfxml::MessageSet& typedSet() {
+  static const wfxml::MessageSet set = wfxml::MessageSet::compile({std::string(WF_TEST_DATA_DIR) + "/typed/typed.xsd"});
+  return set;
+}
+
+[[noreturn]] void finding(const std::string& what, const std::string& detail) {
+  std::fprintf(stderr, "%s\n%s\n", what.c_str(), detail.c_str());
+  std::abort();
+}
+
+struct Outcome {
+  std::vector<std::string> records;
+  std::string error;  // empty: converted
+  bool undecodable = false;
+};
+
+// The scanner's code for a byte its transcoder cannot decode (Xerces-C's
+// XMLExcepts: Trans_Unrepresentable to Trans_BadTrailingSurrogate and
+// UTF8_FormatError to UTF8_Exceeds_BytesLimit) is its second insert.
+bool isUndecodable(const wfxml::Error& e) {
+  if (e.key() != "CP_XML_XERCES_PARSER_EXCEPTION" || e.inserts().size() < 2) return false;
+  const std::string& code = e.inserts()[1];
+  return code == "77" || code == "78" || code == "79" || code == "80" || (code.size() == 2 && code >= "89" && code <= "93");
+}
+
+std::string described(const wfxml::Error& e) {
+  return e.key() + " at " + std::to_string(e.line()) + ":" + std::to_string(e.column()) + " " + e.what();
+}
+
+std::string shown(const Outcome& outcome) {
+  std::string text = outcome.error.empty() ? "converted" : outcome.error;
+  for (const std::string& record : outcome.records) text += "\n  " + record;
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const char* const kRecords[] = {"party", "name", "line/price", "/order/line", "note", "order", "b", "memo"};
+  if (size < 2) return 0;
+  const std::string_view record = kRecords[data[0] % std::size(kRecords)];
+  const std::size_t chunk = 1 + (data[0] >> 3) * 3;  // 1 to 94 bytes
+  const std::size_t pieceSize = data[1];
+  const std::string_view xml(reinterpret_cast<const char*>(data) + 2, size - 2);
+
+  wfxml::Session session(typedSet());
+  Outcome whole;
+  try {
+    session.toJsonRecords(xml.data(), xml.size(), record, [&](std::string_view json) { whole.records.emplace_back(json); });
+  } catch (const wfxml::Error& e) {
+    whole.error = described(e);
+    whole.undecodable = isUndecodable(e);
+  }
+
+  Outcome pieces;
+  std::size_t at = 0;
+  try {
+    wfxml::RecordReader reader(record, [&] {
+      const std::string_view next = xml.substr(at, chunk);
+      at += next.size();
+      return next;
+    }, {}, pieceSize);
+    while (reader.nextJson(session, [&](std::string_view json) { pieces.records.emplace_back(json); })) {
+    }
+  } catch (const wfxml::Error& e) {
+    pieces.error = described(e);
+  }
+  const bool same = whole.undecodable ? !pieces.error.empty()
+                                     : pieces.records == whole.records && pieces.error == whole.error;
+  if (!same)
+    finding("the pieces' records differ from the whole document's",
+            "record " + std::string(record) + ", chunks of " + std::to_string(chunk) + ", pieces of " +
+                std::to_string(pieceSize) + "\nwhole: " + shown(whole) + "\npieces: " + shown(pieces));
+  return 0;
+}
