@@ -506,6 +506,37 @@ std::size_t DataCnv::StrFromDbl(double value, char16_t* text) {
   return length;
 }
 
+namespace {
+// "-"? then "0" or digits from 1 up, then "." and digits: at most 15 digits,
+// the last of them not 0, and at least 0.1. Such a decimal reads as its
+// nearest double, and no other decimal of at most 15 digits reads as that
+// double, so the shortest spelling of the double has these digits; below
+// 10^15 and from 0.1 on, without trailing zeros, it is written fixed.
+bool isShortestByShape(std::u16string_view text) {
+  std::size_t i = !text.empty() && text[0] == u'-' ? 1 : 0;
+  const std::size_t integerStart = i;
+  while (i < text.size() && isDigit(text[i])) ++i;
+  const std::size_t integerDigits = i - integerStart;
+  if (integerDigits == 0 || (integerDigits > 1 && text[integerStart] == u'0')) return false;
+  const bool zeroInteger = text[integerStart] == u'0';
+  std::size_t fractionDigits = 0;
+  if (i < text.size() && text[i] == u'.') {
+    for (++i; i < text.size() && isDigit(text[i]); ++i) ++fractionDigits;
+    if (fractionDigits == 0 || (zeroInteger && text[integerStart + 2] == u'0')) return false;
+  } else if (zeroInteger) {
+    return false;
+  }
+  const std::size_t significant = (zeroInteger ? 0 : integerDigits) + fractionDigits;
+  return i == text.size() && significant <= 15 && text.back() != u'0';
+}
+}  // namespace
+
+bool DataCnv::isDoubleWrittenAs(double value, std::u16string_view text) {
+  if (isShortestByShape(text)) return true;
+  char16_t written[MAX_NUMBER_TEXT];
+  return text == std::u16string_view(written, StrFromDbl(value, written));
+}
+
 ZelWstring& DataCnv::StrFromDbl(double value, ZelWstring& out) const {
   char16_t text[MAX_NUMBER_TEXT];
   return out.assign(text, StrFromDbl(value, text));

@@ -180,6 +180,10 @@ public:
   static constexpr std::size_t MAX_NUMBER_TEXT = 32;
   static std::size_t StrFromInt64(std::int64_t value, char16_t* text);
   static std::size_t StrFromDbl(double value, char16_t* text);
+  // Whether StrFromDbl writes value as text, value being what text reads as.
+  // Plain digits that are their own shortest spelling are known by their
+  // shape, without writing the value.
+  static bool isDoubleWrittenAs(double value, std::u16string_view text);
   std::u16string_view StrFromDec(const ZelWstring& decimal) const;
   // Upper-case hexadecimal, two digits per byte.
   ZelWstring& StrFromBin(const std::uint8_t* bytes, std::size_t length, ZelWstring& out) const;

@@ -86,21 +86,26 @@ TEST_P(DoubleShortDecimals, SpellTheShortestText) {
 INSTANTIATE_TEST_SUITE_P(DataCnv, DoubleShortDecimals, testing::Range(0, 19), ReadableName());
 
 // Texts of few digits take a shorter way; they must read exactly as the
-// general reader (the C library's) reads them, sign of zero included.
+// general reader (the C library's) reads them, sign of zero included, and
+// be known as their value's spelling exactly when StrFromDbl writes them.
 TEST(DataCnvDouble, ShortPlainSpellingsReadAsTheGeneralReaderDoes) {
   const DataCnv cnv = handlerDataCnv();
   std::mt19937_64 random(7);
+  ZelBufferedWstring<32> written;
   for (int i = 0; i < 20000; ++i) {
     const std::size_t digits = 1 + random() % 17;  // beyond 15 the general reader runs
     std::string text;
-    for (std::size_t d = 0; d < digits; ++d) text += static_cast<char>('0' + random() % 10);
-    text.insert(random() % (digits + 1), ".");  // ".5" and "5." included
+    // Every fourth one ends in zeros, every third has no point.
+    for (std::size_t d = 0; d < digits; ++d)
+      text += static_cast<char>(i % 4 == 0 && d + 6 > digits ? '0' : '0' + random() % 10);
+    if (i % 3 != 0) text.insert(random() % (digits + 1), ".");  // ".5" and "5." included
     static constexpr const char* kSigns[] = {"", "-", "+"};
     text.insert(0, kSigns[random() % 3]);
     const double expected = std::strtod(text.c_str(), nullptr);
     const std::u16string wide(text.begin(), text.end());
     const double read = cnv.StrToDbl(wide.data(), wide.size()).getFloatValue();
     ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
+    ASSERT_EQ(DataCnv::isDoubleWrittenAs(read, wide), cnv.StrFromDbl(read, written).view() == wide) << text;
   }
 }
 

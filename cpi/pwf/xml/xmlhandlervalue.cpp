@@ -283,10 +283,8 @@ bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& ite
   switch (value.getDataLogicalType()) {
     case eLogicalInteger:
       return isPlainIntegerText(text);
-    case eLogicalFloat: {
-      char16_t written[64];
-      return text == Text(written, DataCnv::StrFromDbl(value.getFloatValue(), written));
-    }
+    case eLogicalFloat:
+      return DataCnv::isDoubleWrittenAs(value.getFloatValue(), text);
     case eLogicalBoolean: {
       const prf_XML_MSET_DEFINITION* messageSet = descriptor ? &descriptor->getXMLMsgSetDefinition() : nullptr;
       if (value.getBooleanValue())
