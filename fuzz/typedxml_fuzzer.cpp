@@ -2,9 +2,12 @@
 // typed JSON: the one-pass conversion gives what the parse into a message
 // and its JSON give, or refuses as that parse does; the message element as
 // a record is the whole document's JSON; and JSON that builds again writes a
-// document that reads back to the same JSON, so no value is lost or changed.
+// document that reads back to the same JSON and, where the original is
+// valid, holds the same elements, attributes and values in the same
+// namespaces, so that no value is lost or changed.
 #include "wfxml/wfxml.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +28,36 @@ const wfxml::MessageSet& typedSet() {
 }
 
 std::string described(const wfxml::Error& e) { return e.key() + " " + e.what(); }
+
+// Every value of a document with the names and namespaces of its element
+// path, sorted: siblings may come back in the schema's order.
+std::vector<std::string> valuesByPath(wfxml::Session& session, const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> path;  // per depth
+  std::vector<std::string> values;
+  const auto named = [](const wfxml::Event& e) {
+    return (e.isAttribute ? "@{" : "{") + std::string(e.namespaceUri) + "}" + std::string(e.name);
+  };
+  session.parse(data, size, [&](const wfxml::Event& e) {
+    if (e.kind != wfxml::EventKind::StartElement && e.kind != wfxml::EventKind::Value) return;
+    path.resize(static_cast<std::size_t>(e.depth));
+    std::string where;
+    for (const std::string& step : path) where += "/" + step;
+    if (e.kind == wfxml::EventKind::StartElement) {
+      path.push_back(named(e));
+    } else {
+      values.push_back(where + "/" + (e.name.empty() ? "#text" : named(e)) + "=" +
+                       (e.value.isNull() ? "nil" : e.value.text()));
+    }
+  });
+  std::sort(values.begin(), values.end());
+  return values;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
 
 }  // namespace
 
@@ -78,5 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     finding("the document written does not read back", described(e) + "\n" + std::string(xml.begin(), xml.end()));
   }
   if (back != *direct) finding("the document written reads back to other JSON", *direct + "\n" + back);
+  if (!typedSet().validate(data, size).empty()) return 0;
+  const std::vector<std::string> before = valuesByPath(session, data, size);
+  const std::vector<std::string> after = valuesByPath(session, xml.data(), xml.size());
+  if (before != after)
+    finding("a valid document comes back with other values or names", joined(before) + "\n" + joined(after));
   return 0;
 }
