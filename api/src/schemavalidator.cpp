@@ -4,6 +4,7 @@
 #include "indexedschemagrammar.h"
 #include "recyclingmemory.h"
 #include "rememberinguri.h"
+#include "widenedutf8.h"
 #include "xmllibrary.h"
 #include "zelexception.h"
 #include "zelwstring.h"
@@ -653,7 +654,9 @@ public:
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
-    if (quick_.passes(source, size)) {
+    const bool passes = readsAsUtf8(bytes, size, encoding) ? quick_.passes(WidenedUtf8Source(bytes, size), size)
+                                                           : quick_.passes(source, size);
+    if (passes) {
       if (positions) positions->clear();
       return {};
     }

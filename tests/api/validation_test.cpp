@@ -68,7 +68,8 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"UnexpectedElementNamesItself", order("ABC", kLine1 + "<o:note/>\n"), 4, "/o:order/o:note", "note"},
     {"DuplicateKey", order("ABC", kLine1 + kLine1), 4, "/o:order/o:line", "duplicate"},
     {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
-    {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"}};
+    {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
+    {"OverlongUtf8", order("AB\xC1\x83", kLine1), 1, "", "invalid byte"}};
 
 std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
   std::string text;
@@ -126,7 +127,8 @@ std::string billionLaughs(const std::string& root) {
   return doctype + "]>";
 }
 
-// Documents valid but for one thing, each checked twice (URIs found good are remembered, facets still apply).
+// Documents valid but for one thing, each checked twice (URIs found good are remembered, facets still apply),
+// and valid ones in UTF-8 (read as UTF-16) or declared Latin-1 (read as declared).
 // The import's empty location resolves to a folder: read as an empty document, it failed the compile.
 TEST(Validation, DocumentsValidButForOneThing) {
   const ScratchFolder folder;
@@ -142,7 +144,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
   for (const auto& [document, problem] : std::vector<std::pair<std::string, std::string>>{
            {deep, "nested deeper than 1000"}, {billionLaughs("x") + "<x><t>&j;</t></x>", "xpansion"},
            {wide + "</t></x>", "more character data"}, {"<x s='urn:a'/>", ""}, {"<x s='a%2'/>", "invalid anyURI"},
-           {"<x s='a'/>", "minLength"}}) {
+           {"<x s='a'/>", "minLength"}, {"<x s='\xC3\xA9'/>", "minLength"}, {"\xEF\xBB\xBF<x/>", ""},
+           {"<?xml version='1.0' encoding='utf-8'?><x><t>\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E</t></x>", ""},
+           {"<?xml version='1.0' encoding='ISO-8859-1'?><x><t>\xE9</t></x>", ""}}) {
     for (int time = 0; time < 2; ++time) {
       const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
       EXPECT_EQ(problems.empty(), problem.empty()) << problem;
