@@ -440,6 +440,12 @@ void XMLHandler::docCharacters(const XMLCh* const chars, const XMLSize_t length,
   if (documentTextUnits > documentLength + kEntityTextAllowance)
     throwLimitError("XMLHandler::docCharacters", "Entity references expand to more character data than allowed",
                     documentLength + kEntityTextAllowance);
+  // Whitespace between the children of a structure that ignores it (the
+  // indentation of most documents) is dropped here rather than gathered and
+  // dropped at the next tag.
+  if (item && characters.empty() && item->getValueTraits().whitespaceIgnored &&
+      XMLUtils::isAllWhitespace(chars, length))
+    return;
   characters.append(chars, length);
 }
 
