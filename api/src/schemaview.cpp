@@ -145,9 +145,18 @@ public:
         member.lastOfName = i;
       }
       // Every member of a key shares the first's verdict.
-      for (SchemaMember& member : type.members) {
+      for (std::size_t i = 0; i < type.members.size(); ++i) {
+        SchemaMember& member = type.members[i];
         member.repeats = type.members[member.firstOfName].repeats;
         member.lastOfName = type.members[member.firstOfName].lastOfName;
+        member.turnStart = i;
+        if (member.isAttribute || member.group < 0) continue;
+        for (std::size_t j = 0; j < i; ++j) {
+          if (!type.members[j].isAttribute && type.members[j].group == member.group) {
+            member.turnStart = j;
+            break;
+          }
+        }
       }
       addNameBounds(type);
       addChoiceSlots(type);

@@ -78,6 +78,9 @@ struct SchemaMember {
   // then carries its namespace wherever it stands, so that a document that
   // holds only one of them still names which one it is.
   bool sharesKeyAcrossNamespaces = false;
+  // Where the way back writes it: at its own position, or, in a repeating
+  // group, in turns with the group's members from the first one's position.
+  std::size_t turnStart = 0;
 
   bool mayRepeat() const { return maxOccurs == kUnboundedOccurs || maxOccurs > 1; }
 };

@@ -2,6 +2,7 @@
 
 #include "contentcheck.h"
 #include "error.h"
+#include "memberorder.h"
 #include "messagetree.h"
 #include "schemaview.h"
 #include "typeddatawriter.h"
@@ -496,42 +497,15 @@ private:
 
     placeSharedNames(type, byMember);
 
-    // Attributes first, as the start tag has them; then the content in the
-    // order of the type's members, a repeating group's members taken in
-    // turns; the wildcard's content at the wildcard's place.
+    // Attributes first, as the start tag has them; then the content.
     for (std::size_t i = 0; i < type.members.size(); ++i) {
       if (type.members[i].isAttribute) appendAll(element, type.members[i], byMember[i]);
     }
     appendExtras(element, type, extras, /*attributes=*/true);
-    std::vector<bool> done(type.members.size(), false);
-    bool extrasDone = false;
-    for (std::size_t i = 0; i < type.members.size(); ++i) {
-      if (type.hasWildcard && !extrasDone && i == type.wildcardPosition) {
-        appendExtras(element, type, extras, /*attributes=*/false);
-        extrasDone = true;
-      }
-      if (done[i] || type.members[i].isAttribute) continue;
-      const int group = type.members[i].group;
-      if (group < 0) {
-        appendAll(element, type.members[i], byMember[i]);
-        continue;
-      }
-      std::vector<std::size_t> turn;
-      for (std::size_t j = i; j < type.members.size(); ++j) {
-        if (type.members[j].group == group && !type.members[j].isAttribute) turn.push_back(j);
-      }
-      for (std::size_t round = 0;; ++round) {
-        bool any = false;
-        for (std::size_t j : turn) {
-          if (round >= byMember[j].size()) continue;
-          any = true;
-          appendOne(element, type.members[j], byMember[j][round]);
-        }
-        if (!any) break;
-      }
-      for (std::size_t j : turn) done[j] = true;
-    }
-    if (!extrasDone) appendExtras(element, type, extras, /*attributes=*/false);
+    inWriteOrder(
+        type, byMember,
+        [&](const SchemaMember& member, const Occurrence& occurrence) { appendOne(element, member, occurrence); },
+        [&] { appendExtras(element, type, extras, /*attributes=*/false); });
 
     if (!content) return;
     Step step(*this, std::string(".") + std::string(typedkeys::kValue));
@@ -557,64 +531,6 @@ private:
     }
     if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
     assembly_.appendValue(element, valueOf(node.value, &type));
-  }
-
-  // Occurrences of a name that several members share were put at the last
-  // of them. Members that may all stand together (a group used twice) take
-  // them in turn, each as many as it may have while leaving the later ones
-  // what they need. Otherwise (the branches of a choice) they move to the
-  // member that can stand with most of the members present (ties: the later
-  // one), since the data cannot say which branch they came from.
-  static void placeSharedNames(const SchemaType& type, std::vector<std::vector<Occurrence>>& byMember) {
-    for (std::size_t last = 0; last < type.members.size(); ++last) {
-      const SchemaMember& shared = type.members[last];
-      if (byMember[last].empty() || shared.lastOfName != last || shared.firstOfName == last) continue;
-      if (shareInSequence(type, shared.firstOfName, last, byMember)) continue;
-      std::size_t best = last;
-      int bestScore = -1;
-      for (std::size_t candidate = shared.firstOfName; candidate <= last; ++candidate) {
-        if (type.members[candidate].firstOfName != shared.firstOfName) continue;
-        int score = 0;
-        for (std::size_t other = 0; other < type.members.size(); ++other) {
-          const bool present = !byMember[other].empty() && type.members[other].firstOfName != shared.firstOfName;
-          if (present && type.members[candidate].mayStandWith(type.members[other])) ++score;
-        }
-        if (score >= bestScore) {
-          best = candidate;
-          bestScore = score;
-        }
-      }
-      if (best == last) continue;
-      byMember[best] = std::move(byMember[last]);
-      byMember[last].clear();
-    }
-  }
-
-  // The members of one name from first to last, when no two of them are
-  // alternatives, share its occurrences in order; false when some are.
-  static bool shareInSequence(const SchemaType& type, std::size_t first, std::size_t last,
-                              std::vector<std::vector<Occurrence>>& byMember) {
-    std::vector<std::size_t> sharing;
-    for (std::size_t i = first; i <= last; ++i) {
-      if (type.members[i].firstOfName != first) continue;
-      for (const std::size_t earlier : sharing)
-        if (!type.members[i].mayStandWith(type.members[earlier])) return false;
-      sharing.push_back(i);
-    }
-    std::vector<Occurrence> occurrences = std::move(byMember[last]);
-    byMember[last].clear();
-    std::size_t next = 0;
-    for (std::size_t k = 0; k < sharing.size(); ++k) {
-      long laterNeed = 0;
-      for (std::size_t j = k + 1; j < sharing.size(); ++j) laterNeed += type.members[sharing[j]].minOccurs;
-      const SchemaMember& member = type.members[sharing[k]];
-      const std::size_t left = occurrences.size() - next;
-      std::size_t take = left > static_cast<std::size_t>(laterNeed) ? left - laterNeed : 0;
-      if (member.maxOccurs != kUnboundedOccurs) take = std::min(take, static_cast<std::size_t>(member.maxOccurs));
-      if (k + 1 == sharing.size()) take = left;  // more than all may hold: the check names them
-      for (std::size_t i = 0; i < take; ++i) byMember[sharing[k]].push_back(occurrences[next++]);
-    }
-    return true;
   }
 
   void appendAll(TreeElement& parent, const SchemaMember& member, const std::vector<Occurrence>& occurrences) {

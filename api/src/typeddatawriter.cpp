@@ -4,6 +4,7 @@
 #include "datacnv.h"
 #include "elementrecorder.h"
 #include "error.h"
+#include "memberorder.h"
 #include "messagetree.h"
 #include "schemaview.h"
 #include "utf8.h"
@@ -83,6 +84,11 @@ struct Level {
   std::vector<std::pair<std::size_t, const Element*>> placed;  // (entry, element) in document order
   std::vector<const Element*> ordered;                          // placed, grouped by entry
   std::vector<std::pair<std::size_t, const Element*>> content;  // mixed content in order; text: npos
+  // Scratch for judging the order: per member, the positions (among the
+  // placed elements) of those the way back writes there; per entry, the
+  // positions of its elements.
+  std::vector<std::vector<std::size_t>> byMember;
+  std::vector<std::vector<std::size_t>> byEntry;
 };
 
 constexpr std::size_t kText = static_cast<std::size_t>(-1);
@@ -255,7 +261,8 @@ private:
     // Text where the type allows neither a value nor mixed content (open
     // content, or a document beyond its schema) is kept as mixed content:
     // every run, in order, and readable on the way back.
-    if (firstText && !mixed && type && type->isComplex && !type->hasSimpleContent) {
+    if (!mixed && type && type->isComplex && !type->hasSimpleContent &&
+        (firstText || !comesBackInOrder(*type, at))) {
       mixed = true;
       sortChildren(e, type, mixed, level(depth));
     }
@@ -308,6 +315,45 @@ private:
       }
     }
     return firstText;
+  }
+
+  // Whether the way back (memberorder.h) gives the placed elements in their
+  // document order. When not (a repeating choice whose branches come in
+  // another order than in turns, say), they are kept in order as content
+  // ("$"), since keys alone would reorder them.
+  static bool comesBackInOrder(const SchemaType& type, Level& at) {
+    for (auto& positions : at.byEntry) positions.clear();
+    at.byEntry.resize(at.entries.size());
+    std::size_t elements = 0;
+    for (const auto& [index, element] : at.placed)
+      if (!at.entries[index].isAttribute) at.byEntry[index].push_back(elements++);
+    for (auto& positions : at.byMember) positions.clear();
+    at.byMember.resize(type.members.size());
+    // As the keys come: members in their order, then the others as first
+    // met; a substitution group member goes to its head.
+    for (std::size_t index = 0; index < at.entries.size(); ++index) {
+      const Entry& entry = at.entries[index];
+      if (entry.member && !entry.isAttribute) at.byMember[entry.member->lastOfName] = at.byEntry[index];
+    }
+    for (std::size_t index = 0; index < at.entries.size(); ++index) {
+      const SchemaMember* head = at.entries[index].substitutes;
+      if (!head) continue;
+      std::vector<std::size_t>& slot = at.byMember[head->lastOfName];
+      slot.insert(slot.end(), at.byEntry[index].begin(), at.byEntry[index].end());
+    }
+    placeSharedNames(type, at.byMember);
+    std::size_t expected = 0;
+    bool inOrder = true;
+    inWriteOrder(
+        type, at.byMember, [&](const SchemaMember&, std::size_t position) { inOrder = inOrder && position == expected++; },
+        [&] {
+          for (std::size_t index = 0; index < at.entries.size(); ++index) {
+            const Entry& entry = at.entries[index];
+            if (entry.member || entry.substitutes) continue;
+            for (const std::size_t position : at.byEntry[index]) inOrder = inOrder && position == expected++;
+          }
+        });
+    return inOrder;
   }
 
   // Lays the placed elements out entry by entry, each entry's in document

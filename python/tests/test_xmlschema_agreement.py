@@ -206,8 +206,24 @@ def mixed_text_stripped(content):
     return [item for item in texts if item != ""]
 
 
+def grouped_by_name(ours, theirs):
+    """Element-only content that keys would reorder is kept in order in "$" by ours; xmlschema groups it by
+    name, each name's occurrences in order."""
+    elements = collections.defaultdict(list)
+    for item in ours["$"]:
+        ((name, value),) = item.items()
+        elements[name].append(value)
+    out = {key: item for key, item in ours.items() if key != "$"}
+    for name, values in elements.items():
+        out[name] = values if len(values) > 1 or isinstance(theirs.get(name), list) else values[0]
+    return out
+
+
 def agree(ours, theirs, path, differences):
     if isinstance(theirs, dict) and isinstance(ours, dict):
+        content = ours.get("$")
+        if "$" not in theirs and isinstance(content, list) and all(isinstance(i, dict) and len(i) == 1 for i in content):
+            ours = grouped_by_name(ours, theirs)
         skipped = theirs.get(Skipped, False)
         for key in ours.keys() | theirs.keys():
             if key in (Skipped, Fixed):

@@ -271,7 +271,14 @@ INSTANTIATE_TEST_SUITE_P(
         // (it was "name", which the way back took for the other).
         WildcardCase{"NameInTwoNamespacesOneOfThem", sharedNameSet,
                      R"(<doc xmlns:o="urn:test:other"><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><o:name>n</o:name></doc>)",
-                     R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0,"o:name":"n"}})"}),
+                     R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0,"o:name":"n"}})"},
+        // Keys alone would come back in turns (p, q, p): the elements stay in their order.
+        WildcardCase{"RepeatingChoiceInAnOrderTurnsWouldChange", sharedNameSet,
+                     "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><p>1</p><p>2</p><q>3</q></doc>",
+                     R"({"doc":{"$":[{"y":1},{"d":"2026-01-02"},{"g":1},{"z":0},{"g":2},{"p":1},{"p":2},{"q":3}]}})"},
+        WildcardCase{"RepeatingChoiceInTurns", sharedNameSet,
+                     "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><p>1</p><q>2</q><p>3</p></doc>",
+                     R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0,"p":[1,3],"q":[2]}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
 
 // In lax content text is taken as a parse takes it: text that converts to the
