@@ -2,9 +2,9 @@
 
 #include "error.h"
 #include "indexedschemagrammar.h"
-#include "recyclingmemory.h"
 #include "rememberinguri.h"
 #include "widenedutf8.h"
+#include "xmlmemorymanager.h"
 #include "xmllibrary.h"
 #include "zelexception.h"
 #include "zelwstring.h"
@@ -556,8 +556,9 @@ private:
 // hashing the text for each: with the pool's grammars lent to its own table
 // for the document, the text is hashed once. The resolver empties that table,
 // deleting what it holds, when a document starts, so they are lent after that
-// and taken back before the next. Scanner and resolver allocate from memory of
-// their own, which recycles the small blocks they free at nearly every element.
+// and taken back before the next. Scanner and resolver allocate from a pool of
+// their own, which recycles the small blocks they free at nearly every element
+// (one thread at a time, unlocked) and takes back what Xerces-C loses.
 class QuickScanner {
 public:
   QuickScanner(XMLGrammarPool& pool, SecurityManager& security)
@@ -617,7 +618,8 @@ private:
     lent_ = false;
   }
 
-  RecyclingMemory memory_;  // goes after everything the scanner and resolver made
+  static constexpr long kMemoryPoolSize = 64 * 1024;  // bytes a block of small allocations
+  ZelXmlMemoryManager memory_{kMemoryPoolSize};        // goes after everything the scanner and resolver made
   std::vector<xercesc::Grammar*> grammars_;
   bool lent_ = false;
   QuickWatch watch_;
