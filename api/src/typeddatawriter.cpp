@@ -469,12 +469,14 @@ private:
     return static_cast<std::size_t>(slot);
   }
 
-  // Elements the type does not declare keep their namespace in the key
-  // when it is not their parent's (attributes: when they have one).
+  // Elements the type does not declare, substitution group members among
+  // them, keep their namespace in the key when it is not their parent's
+  // (attributes: when they have one): the way back looks a bare name up in
+  // the parent's namespace.
   void qualifyForeignNames(Level& at, std::string_view parentNamespace) {
     for (const std::size_t index : at.keyOrder) {
       Entry& entry = at.entries[index];
-      if (entry.member || entry.substitutes) continue;
+      if (entry.member) continue;
       if (entry.isAttribute ? !entry.namespaceUri.empty() : entry.namespaceUri != parentNamespace) qualify(entry);
     }
   }
