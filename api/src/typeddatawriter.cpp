@@ -260,9 +260,12 @@ private:
     const Element* firstText = sortChildren(e, type, mixed, at);
     // Text where the type allows neither a value nor mixed content (open
     // content, or a document beyond its schema) is kept as mixed content:
-    // every run, in order, and readable on the way back.
-    if (!mixed && type && type->isComplex && !type->hasSimpleContent &&
-        (firstText || !comesBackInOrder(*type, at))) {
+    // every run, in order, and readable on the way back. So are elements
+    // that keys would reorder.
+    const bool reordered = type ? type->isComplex && !type->hasSimpleContent &&
+                                      (firstText || !comesBackInOrder(*type, at))
+                                : !keysKeepOrder(at);
+    if (!mixed && reordered) {
       mixed = true;
       sortChildren(e, type, mixed, level(depth));
     }
@@ -354,6 +357,19 @@ private:
           }
         });
     return inOrder;
+  }
+
+  // Without a schema the way back writes each key's elements together, the
+  // keys as first met: the document's order where no name comes back after
+  // another name.
+  static bool keysKeepOrder(const Level& at) {
+    std::size_t last = 0;
+    for (const auto& [index, element] : at.placed) {
+      if (at.entries[index].isAttribute) continue;
+      if (index < last) return false;
+      last = index;
+    }
+    return true;
   }
 
   // Lays the placed elements out entry by entry, each entry's in document

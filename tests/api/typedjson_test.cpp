@@ -344,10 +344,14 @@ TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
   // Without a dictionary names stay as written: namespace declarations are attributes.
   EXPECT_EQ(json, R"({"a":{"@xmlns":"urn:x","@n":"1","$":[{"b":"1"},{"c":{"d":"x"}},{"b":"2"},)"
                   R"({"e":{"@xmlns":"urn:y","$":"t"}},"text",{"f":""}]}})");
-  const std::string plain = R"(<a n="1"><b>1</b><c><d>x</d></c><b>2</b></a>)";
+  const std::string plain = R"(<a n="1"><b>1</b><b>2</b><c><d>x</d></c></a>)";
   EXPECT_EQ(typedJson(none, plain.data(), plain.size()), R"({"a":{"@n":"1","b":["1","2"],"c":{"d":"x"}}})");
+  // A name after another name: keys would write b, b, c.
+  const std::string interleaved = R"(<a><b>1</b><c>x</c><b>2</b></a>)";
+  const std::string ordered = R"({"a":{"$":[{"b":"1"},{"c":"x"},{"b":"2"}]}})";
+  EXPECT_EQ(typedJson(none, interleaved.data(), interleaved.size()), ordered);
   wfxml::Session session(none);
-  EXPECT_EQ(session.toJson(session.fromJson(json)), json);
+  for (const std::string& given : {json, ordered}) EXPECT_EQ(session.toJson(session.fromJson(given)), given);
 }
 
 
