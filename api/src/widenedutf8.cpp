@@ -107,6 +107,11 @@ public:
   const XMLCh* getContentType() const override { return nullptr; }
 
   XMLSize_t readBytes(XMLByte* toFill, XMLSize_t maxToRead) override {
+    // The reader asks for its whole buffer (48 KB in Xerces-C 3.2) less a
+    // byte or two it kept. Were there no room for a surrogate pair, the
+    // document would end here for the scanner: the check fails, and the
+    // second check, which reads the bytes themselves, gives the verdict.
+    if (maxToRead < 2 * sizeof(char16_t)) return 0;
     XMLByte* out = toFill;
     XMLByte* const outEnd = toFill + (maxToRead / sizeof(char16_t) - 1) * sizeof(char16_t);  // room for a pair
     while (at_ < end_ && out < outEnd) {
