@@ -110,17 +110,21 @@ bool RecordScanner::checkEncoding() {
     position_ = TextPosition(utf8_);
     return encodingKnown_ = true;
   }
+  // Bytes that may still become a byte-order mark or an XML declaration
+  // tell nothing yet: a source may hand them out a few at a time.
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  constexpr std::string_view kDeclaration = "<?xml";
   std::string_view text(buffer_);
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  if (text.substr(0, 5) == "<?xml") {
+  if (text.size() < kUtf8Mark.size() && kUtf8Mark.substr(0, text.size()) == text) return false;
+  if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark) text.remove_prefix(kUtf8Mark.size());
+  if (text.size() < kDeclaration.size() && kDeclaration.substr(0, text.size()) == text) return false;
+  if (text.substr(0, kDeclaration.size()) == kDeclaration) {
     const std::size_t end = text.find("?>");
     if (end == npos) return false;
     const std::string_view declared = declaredEncoding(text.substr(0, end));
     cutting_ = declared.empty() || keepsMarkupInAscii(declared);
     utf8_ = isUtf8(declared);
     position_ = TextPosition(utf8_);
-  } else if (text.empty()) {
-    return false;
   } else {
     // UTF-16 and EBCDIC documents start otherwise.
     cutting_ = text.front() == '<' || isSpace(text.front());

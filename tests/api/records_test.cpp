@@ -163,6 +163,10 @@ TEST(Records, PiecesOfAnUncuttableCodePageOrAFaultStayWhole) {
   for (const char c : parties(2, "") + "</order>") utf16.append({c, '\0'});
   EXPECT_EQ(recordsOfPieces(utf16, "party", 64, pieces).size(), 2u);
   EXPECT_EQ(pieces, 1);
+  // Nor does a code page of several bytes a character, also when the declaration comes a byte at a time.
+  EXPECT_EQ(recordsOfPieces("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>" + parties(2, "") + "</order>", "party", 1,
+                            pieces).size(), 2u);
+  EXPECT_EQ(pieces, 1);
   // After an end tag that closes nothing open, the rest is one piece, and
   // its parse reports the fault.
   EXPECT_THROW(recordsOfPieces(parties(2, "") + "<x></order></x>", "party", 5, pieces), wfxml::Error);
