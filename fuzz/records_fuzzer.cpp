@@ -9,7 +9,7 @@
 // simple type (each piece converts that element with its own part of the
 // element's text). The first two bytes choose the record and the chunk and
 // piece sizes.
-#include "wfxml/wfxml.h"
+#include "typedsupport.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,16 +20,6 @@
 #include <vector>
 
 namespace {
-
-const wfxml::MessageSet& typedSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({std::string(WF_TEST_DATA_DIR) + "/typed/typed.xsd"});
-  return set;
-}
-
-[[noreturn]] void finding(const std::string& what, const std::string& detail) {
-  std::fprintf(stderr, "%s\n%s\n", what.c_str(), detail.c_str());
-  std::abort();
-}
 
 struct Outcome {
   std::vector<std::string> records;

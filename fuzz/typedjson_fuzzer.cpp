@@ -2,7 +2,7 @@
 // refused naming its JSON path (by the build or by the check of the document
 // written), or it writes a document that is well-formed and reads back to
 // the JSON the built message gives (less the blank runs the parser drops).
-#include "wfxml/wfxml.h"
+#include "typedsupport.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,11 +13,6 @@
 #include <vector>
 
 namespace {
-
-const wfxml::MessageSet& typedSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({std::string(WF_TEST_DATA_DIR) + "/typed/typed.xsd"});
-  return set;
-}
 
 // True for a JSON string token (quotes included) of whitespace alone.
 bool isBlankString(std::string_view token) {
@@ -62,11 +57,6 @@ std::string withoutBlankMixedRuns(std::string_view json) {
     ++i;
   }
   return out;
-}
-
-[[noreturn]] void finding(const std::string& what, const std::string& detail) {
-  std::fprintf(stderr, "%s\n%s\n", what.c_str(), detail.c_str());
-  std::abort();
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 // document that reads back to the same JSON and, where the original is
 // valid, holds the same elements, attributes and values in the same
 // namespaces, so that no value is lost or changed.
-#include "wfxml/wfxml.h"
+#include "typedsupport.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,16 +16,6 @@
 #include <vector>
 
 namespace {
-
-const wfxml::MessageSet& typedSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({std::string(WF_TEST_DATA_DIR) + "/typed/typed.xsd"});
-  return set;
-}
-
-[[noreturn]] void finding(const std::string& what, const std::string& detail) {
-  std::fprintf(stderr, "%s\n%s\n", what.c_str(), detail.c_str());
-  std::abort();
-}
 
 std::string described(const wfxml::Error& e) { return e.key() + " " + e.what(); }
 
