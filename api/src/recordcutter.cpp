@@ -48,6 +48,19 @@ std::string_view declaredEncoding(std::string_view declaration) {
   return declaration.substr(at, close - at);
 }
 
+// Whether every quote ("..." or '...') the text opens is closed in it.
+bool quotesClose(std::string_view text) {
+  char open = 0;
+  for (const char c : text) {
+    if (open == 0 && (c == '"' || c == '\'')) {
+      open = c;
+    } else if (c == open) {
+      open = 0;
+    }
+  }
+  return open == 0;
+}
+
 std::string_view localName(std::string_view name) {
   const std::size_t colon = name.find(':');
   return colon == npos ? name : name.substr(colon + 1);
@@ -122,7 +135,9 @@ bool RecordScanner::checkEncoding() {
     const std::size_t end = text.find("?>");
     if (end == npos) return false;
     const std::string_view declared = declaredEncoding(text.substr(0, end));
-    cutting_ = declared.empty() || keepsMarkupInAscii(declared);
+    // A quote left open runs past this "?>" for the parse: the cutter would
+    // read markup that the parse does not see.
+    cutting_ = quotesClose(text.substr(0, end)) && (declared.empty() || keepsMarkupInAscii(declared));
     utf8_ = isUtf8(declared);
     position_ = TextPosition(utf8_);
   } else {

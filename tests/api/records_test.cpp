@@ -167,6 +167,11 @@ TEST(Records, PiecesOfAnUncuttableCodePageOrAFaultStayWhole) {
   EXPECT_EQ(recordsOfPieces("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>" + parties(2, "") + "</order>", "party", 1,
                             pieces).size(), 2u);
   EXPECT_EQ(pieces, 1);
+  // A declaration whose quote runs on past its "?>" is the parse's to report, where the whole document's does.
+  const std::string openQuote = "<?xml version='1.0\"?>\n" + parties(2, "\n") + "<x a='b'/></order>";
+  const wfxml::Error whole = errorOf([&] { recordsOf(openQuote, "party"); });
+  const wfxml::Error piece = errorOf([&] { recordsOfPieces(openQuote, "party", 5, pieces); });
+  EXPECT_EQ(std::pair(piece.line(), piece.column()), std::pair(whole.line(), whole.column())) << whole.what();
   // After an end tag that closes nothing open, the rest is one piece, and
   // its parse reports the fault.
   EXPECT_THROW(recordsOfPieces(parties(2, "") + "<x></order></x>", "party", 5, pieces), wfxml::Error);
