@@ -233,8 +233,13 @@ private:
   void scalar(const Element& e, const SchemaType* type) {
     const SchemaType* own = view_ ? view_->type(e.getValueTypeIndex()) : nullptr;
     if (e.hasValue()) return value(e.getValue(), own ? own : type);
+    // An xsi:type naming a type the message set does not have (a built-in
+    // type its schemas do not use) is passed over, not taken for the value.
     const Element* c = e.getFirstChild();
-    if (c && isAnonymous(*c) && !c->getNextSibling()) {
+    while (c && isXsiType(*c)) c = c->getNextSibling();
+    const Element* after = c ? c->getNextSibling() : nullptr;
+    while (after && isXsiType(*after)) after = after->getNextSibling();
+    if (c && isAnonymous(*c) && !after) {
       const SchemaType* childOwn = view_ ? view_->type(c->getValueTypeIndex()) : nullptr;
       return value(c->getValue(), childOwn ? childOwn : type);
     }

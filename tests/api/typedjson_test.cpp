@@ -281,6 +281,11 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"SubstituteOfAnotherNamespace", sharedNameSet,
                      R"(<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><o:item xmlns:o="urn:test:other">i</o:item></doc>)",
                      R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0,"o:item":"i"}})"},
+        // An xsi:type naming a built-in type the set does not have: the value stays (it was "").
+        WildcardCase{"XsiTypeTheSetDoesNotHave", sharedNameSet,
+                     R"(<doc xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">)"
+                     R"(<y>1</y><d>2026-01-02</d><g>1</g><z xsi:type="xs:byte">7</z><g>2</g></doc>)",
+                     R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":7}})"},
         WildcardCase{"RepeatingChoiceInTurns", sharedNameSet,
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><p>1</p><q>2</q><p>3</p></doc>",
                      R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0,"p":[1,3],"q":[2]}})"}),
