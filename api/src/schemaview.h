@@ -203,6 +203,9 @@ struct SchemaElement {
   bool isAttribute = false;
   long headRow = -1;  // the head of its substitution group, -1 none
   unsigned short kind = eKindField;
+  // A message whose name another message has in another namespace: its key
+  // carries its namespace, so that the way back takes the right one.
+  bool messageNameShared = false;
 };
 
 class SchemaView {

@@ -126,6 +126,7 @@ private:
       entry.name = defined->name;
       entry.namespaceUri = defined->namespaceUri;
       entry.typeRow = defined->typeRow;
+      if (defined->messageNameShared) qualify(entry);
     } else {
       entry.name = keep(utf8(root.getName()));
       entry.namespaceUri = keep(utf8(root.getNamespaceURI()));
