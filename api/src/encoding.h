@@ -5,6 +5,7 @@
 // message properties: a code page (CCSID) and a byte order.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,11 @@ void setCodePage(const CodePage& codePage, MessageInfo& properties);
 // "ibm-500"); empty for code page 0 and for byte-order-marked UTF-16, which
 // the scanner recognises.
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size);
+
+// The value of the encoding pseudo-attribute in the text of an XML
+// declaration (from "<?xml" up to its "?>"); nullopt when the declaration
+// names no encoding or gives it no quoted value.
+std::optional<std::string_view> declaredEncoding(std::string_view declaration);
 
 }  // namespace wfxml::detail
 

@@ -36,18 +36,6 @@ bool keepsMarkupInAscii(std::string_view encoding) {
   return false;
 }
 
-// The encoding="..." of an XML declaration; empty when it has none.
-std::string_view declaredEncoding(std::string_view declaration) {
-  const std::size_t key = declaration.find("encoding");
-  if (key == npos) return {};
-  std::size_t at = declaration.find_first_of("\"'", key);
-  if (at == npos) return {};
-  const std::size_t close = declaration.find(declaration[at], at + 1);
-  if (close == npos) return {};
-  ++at;
-  return declaration.substr(at, close - at);
-}
-
 // Whether every quote ("..." or '...') the text opens is closed in it.
 bool quotesClose(std::string_view text) {
   char open = 0;
@@ -134,7 +122,7 @@ bool RecordScanner::checkEncoding() {
   if (text.substr(0, kDeclaration.size()) == kDeclaration) {
     const std::size_t end = text.find("?>");
     if (end == npos) return false;
-    const std::string_view declared = declaredEncoding(text.substr(0, end));
+    const std::string_view declared = declaredEncoding(text.substr(0, end)).value_or(std::string_view());
     // A quote left open runs past this "?>" for the parse: the cutter would
     // read markup that the parse does not see.
     cutting_ = quotesClose(text.substr(0, end)) && (declared.empty() || keepsMarkupInAscii(declared));

@@ -342,7 +342,7 @@ private:
     // met; a substitution group member goes to its head.
     for (std::size_t index = 0; index < at.entries.size(); ++index) {
       const Entry& entry = at.entries[index];
-      if (entry.member && !entry.isAttribute) at.byMember[entry.member->lastOfName] = at.byEntry[index];
+      if (entry.member && !entry.isAttribute) at.byMember[entry.member->lastOfName].swap(at.byEntry[index]);
     }
     for (std::size_t index = 0; index < at.entries.size(); ++index) {
       const SchemaMember* head = at.entries[index].substitutes;
@@ -510,10 +510,9 @@ private:
   // is spelled out ("{uri}name").
   void qualifyClashingNames(Level& at) {
     for (std::size_t i = 0; i < at.keyOrder.size(); ++i) {
-      Entry& entry = at.entries[at.keyOrder[i]];
-      if (entry.member && entry.member->sharesKeyAcrossNamespaces) qualify(entry);
+      Entry& a = at.entries[at.keyOrder[i]];
+      if (a.member && a.member->sharesKeyAcrossNamespaces) qualify(a);
       for (std::size_t j = i + 1; j < at.keyOrder.size(); ++j) {
-        Entry& a = at.entries[at.keyOrder[i]];
         Entry& b = at.entries[at.keyOrder[j]];
         if (a.name != b.name || a.isAttribute != b.isAttribute) continue;
         qualify(a);

@@ -1,10 +1,13 @@
 #include "widenedutf8.h"
 
+#include "encoding.h"
+
 #include <xercesc/util/BinInputStream.hpp>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #ifdef __SSE2__
@@ -90,13 +93,9 @@ bool declaresNothingElse(std::string_view document) {
   const std::size_t end = document.find("?>");
   if (end == std::string_view::npos) return false;
   const std::string_view declaration = document.substr(0, end);
-  std::size_t at = declaration.find("encoding");
-  if (at == std::string_view::npos) return true;
-  at = declaration.find_first_of("\"'", at);
-  if (at == std::string_view::npos) return false;
-  const std::size_t close = declaration.find(declaration[at], at + 1);
-  if (close == std::string_view::npos) return false;
-  return equalsIgnoringAsciiCase(declaration.substr(at + 1, close - at - 1), "UTF-8");
+  if (declaration.find("encoding") == std::string_view::npos) return true;
+  const std::optional<std::string_view> declared = declaredEncoding(declaration);
+  return declared && equalsIgnoringAsciiCase(*declared, "UTF-8");
 }
 
 class WidenedStream : public BinInputStream {
