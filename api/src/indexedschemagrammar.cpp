@@ -85,11 +85,18 @@ IndexedSchemaGrammar::Slot* IndexedSchemaGrammar::slotFor(const XMLCh* name, uns
   }
 }
 
-// What the scanner ends with for element, of another namespace, asked for in
-// scope: that namespace's grammar's answer in the same scope, else at the
-// top level. Null where the type's switch would not follow.
+// What the scanner ends with for element, referenced by a type of this
+// grammar, asked for in the type's scope where this grammar's tables have
+// none. Of this namespace: the top-level declaration, which the scanner
+// asks for next without switching grammars. Of another namespace: that
+// namespace's grammar's answer in the same scope, else at the top level;
+// null where the type's switch would not follow.
 SchemaElementDecl* IndexedSchemaGrammar::foundByScanner(const SchemaElementDecl& element, unsigned int scope,
                                                         const OtherGrammar& otherGrammar) {
+  if (SchemaElementDecl* global = static_cast<SchemaElementDecl*>(SchemaGrammar::getElemDecl(
+          element.getURI(), element.getBaseName(), nullptr, Grammar::TOP_LEVEL_SCOPE))) {
+    return global;  // only declarations of this namespace are at its top level
+  }
   SchemaGrammar* other = otherGrammar(element.getURI());
   if (other == nullptr) return nullptr;
   auto* found = static_cast<SchemaElementDecl*>(

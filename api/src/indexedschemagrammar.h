@@ -13,16 +13,18 @@
 // thus the same by construction, as long as the grammar no longer changes
 // once indexed (it is locked in its pool then).
 //
-// One answer differs, and saves the scanner most of its work at elements of
-// another namespace (UBL's aggregate and basic components, referenced from
-// each other's types): asked in a type's scope for an element of another
-// namespace that the type references, the grammar's tables have none, and
-// the scanner then looks the namespace up in the pool's URI table, switches
-// to that namespace's grammar by its text and asks it twice. The index
-// answers with what that grammar gives, where the element's type is complex
-// and named with its namespace (not xs:anyType): the scanner switches to the
-// type's grammar next in any case, so it ends in the same grammar with the
-// same declaration.
+// Answers differ for the global elements a type references, and save the
+// scanner most of its work there (UBL's aggregate and basic components,
+// referenced from each other's types): asked in the type's scope, the
+// grammar's tables have none, and the scanner then looks the grammar's
+// namespace up in the pool's URI table before it asks again. For an element
+// of this namespace it asks the top level next; the index answers with that
+// declaration at once. For one of another namespace it switches to that
+// namespace's grammar by its text and asks it twice; the index answers with
+// what that grammar gives, where the element's type is complex and named
+// with its namespace (not xs:anyType): the scanner switches to the type's
+// grammar next in any case, so it ends in the same grammar with the same
+// declaration.
 //
 // Xerces-C's loader creates its grammars itself, but fills one that a pool
 // already holds for the namespace (as it does when several schema roots
@@ -74,8 +76,8 @@ private:
   Slot* slotFor(const XMLCh* name, unsigned int uriId, unsigned int scope);  // its slot, or the free one it would take
   void remember(const XMLCh* name, unsigned int uriId, unsigned int scope,
                 xercesc::SchemaElementDecl* declaration = nullptr);
-  static xercesc::SchemaElementDecl* foundByScanner(const xercesc::SchemaElementDecl& element, unsigned int scope,
-                                                    const OtherGrammar& otherGrammar);
+  xercesc::SchemaElementDecl* foundByScanner(const xercesc::SchemaElementDecl& element, unsigned int scope,
+                                             const OtherGrammar& otherGrammar);
   xercesc::XMLElementDecl* find(unsigned int uriId, const XMLCh* baseName, const XMLCh* qName, unsigned int scope);
 
   std::vector<Slot> slots_;
