@@ -555,8 +555,9 @@ int SchemaMapper::openTypeIndex(XSWildcard& wildcard) {
   return at->second;
 }
 
-// xs:anyType: mixed content around any elements, matched laxly. Kept apart
-// from the shared lax open type, whose wildcards hold no text runs.
+// xs:anyType: mixed content around any elements and any attributes, matched
+// laxly. Kept apart from the shared lax open type, whose wildcards hold no
+// text runs.
 int SchemaMapper::anyTypeIndex() {
   MemberDef content;
   content.form = MemberDef::Form::Group;
@@ -567,6 +568,8 @@ int SchemaMapper::anyTypeIndex() {
   type.variety = TypeVariety::Complex;
   type.composition = Composition::OrderedMixed;
   type.members.push_back(std::move(content));
+  type.attributeWildcard.emplace();  // any attribute, typed where a global declaration has it
+  type.attributeWildcard->processContents = ProcessContents::Lax;
   set_.types.push_back(std::move(type));
   return static_cast<int>(set_.types.size() - 1);
 }

@@ -150,7 +150,9 @@ Message Message::create(const MessageSet& set, std::string_view name, std::strin
     assembly.createSelfDefiningMessage(name, namespaceUri);
     return Message(std::move(state));
   }
+  // Any global element may be a document's root, as the parse reads it.
   const detail::SchemaElement* message = view->findMessage(name, namespaceUri);
+  if (!message) message = view->findElement(name, namespaceUri);
   if (!message)
     detail::throwError(__FILE__, __LINE__, "Message::create", ZelMessages::CP_UNKNOWN_MEMBER,
                        {std::string(name), "(the message set's messages)"});

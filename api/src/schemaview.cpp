@@ -565,16 +565,21 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
     // -2 marks a name already shared by types of different namespaces.
     if (!added && slot->second >= 0 && types_[slot->second].namespaceUri != type.namespaceUri) slot->second = -2;
   }
-  // Message names that messages of several namespaces share.
-  std::unordered_map<std::string_view, std::string_view> namespaceOfMessage;
-  std::unordered_set<std::string_view> sharedMessageNames;
-  for (const SchemaElement& element : elements_) {
-    if (!element.isMessage) continue;
-    const auto [slot, added] = namespaceOfMessage.emplace(element.name, element.namespaceUri);
-    if (!added && slot->second != element.namespaceUri) sharedMessageNames.insert(element.name);
-  }
+  // Names that global elements (and among them messages) of several namespaces share.
+  const auto sharedNames = [this](bool messagesOnly) {
+    std::unordered_map<std::string_view, std::string_view> namespaceOfName;
+    std::unordered_set<std::string_view> shared;
+    for (const SchemaElement& element : elements_) {
+      if (element.name.empty() || element.isAttribute || (messagesOnly && !element.isMessage)) continue;
+      const auto [slot, added] = namespaceOfName.emplace(element.name, element.namespaceUri);
+      if (!added && slot->second != element.namespaceUri) shared.insert(element.name);
+    }
+    return shared;
+  };
+  const std::unordered_set<std::string_view> sharedByMessages = sharedNames(true);
+  const std::unordered_set<std::string_view> sharedByElements = sharedNames(false);
   for (SchemaElement& element : elements_)
-    element.messageNameShared = element.isMessage && sharedMessageNames.count(element.name) > 0;
+    element.rootNameShared = (element.isMessage ? sharedByMessages : sharedByElements).count(element.name) > 0;
   for (const SchemaType& type : types_) {
     for (const SchemaMember& member : type.members) {
       membersByRow_.emplace(member.memberRow, &member);

@@ -203,9 +203,12 @@ struct SchemaElement {
   bool isAttribute = false;
   long headRow = -1;  // the head of its substitution group, -1 none
   unsigned short kind = eKindField;
-  // A message whose name another message has in another namespace: its key
-  // carries its namespace, so that the way back takes the right one.
-  bool messageNameShared = false;
+  // As a document's root, its key carries its namespace, so that the way back
+  // takes it and not another: a message whose name another message has in
+  // another namespace, or another global element whose name any global
+  // element of another namespace has (the way back looks among the messages
+  // first).
+  bool rootNameShared = false;
 };
 
 class SchemaView {

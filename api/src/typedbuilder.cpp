@@ -132,11 +132,16 @@ public:
       TreeElement& root = assembly_.createSelfDefiningMessage(name.local, name.namespaceUri);
       return selfDefining(root, content);
     }
+    // A document may have any global element at its root, as the parse
+    // reads it: the messages of that name first, else the global elements.
     std::vector<const SchemaElement*> candidates;
-    for (const SchemaElement& element : view_->elements()) {
-      if (element.isMessage && element.name == name.local &&
-          (name.namespaceUri.empty() || element.namespaceUri == name.namespaceUri))
-        candidates.push_back(&element);
+    for (const bool messagesOnly : {true, false}) {
+      for (const SchemaElement& element : view_->elements()) {
+        if ((element.isMessage || !messagesOnly) && !element.isAttribute && element.name == name.local &&
+            (name.namespaceUri.empty() || element.namespaceUri == name.namespaceUri))
+          candidates.push_back(&element);
+      }
+      if (!candidates.empty()) break;
     }
     if (candidates.empty()) fail("the message set has no message '" + key + "'");
     // Messages that share an element name (told apart by an ID attribute in

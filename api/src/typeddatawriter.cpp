@@ -37,13 +37,16 @@ bool isAnonymous(const Element& element) {
   return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
 }
 
-// A decimal spelled as a JSON number: no "+" sign, a digit on both sides of
-// the point. The value stays the same.
+// A decimal spelled as a JSON number: no "+" sign, no leading zeros, a digit
+// on both sides of the point. The value stays the same.
 std::string jsonDecimal(std::u16string_view text) {
   std::string digits = ZelWstring(text.data(), text.size()).toUtf8();
   if (!digits.empty() && digits.front() == '+') digits.erase(0, 1);
   const std::size_t sign = !digits.empty() && digits.front() == '-' ? 1 : 0;
   if (digits.size() > sign && digits[sign] == '.') digits.insert(sign, "0");
+  std::size_t zeros = 0;  // leading zeros, which JSON numbers may not have ("007.5")
+  while (sign + zeros + 1 < digits.size() && digits[sign + zeros] == '0' && digits[sign + zeros + 1] != '.') ++zeros;
+  digits.erase(sign, zeros);
   if (!digits.empty() && digits.back() == '.') digits.pop_back();
   return digits;
 }
@@ -126,7 +129,7 @@ private:
       entry.name = defined->name;
       entry.namespaceUri = defined->namespaceUri;
       entry.typeRow = defined->typeRow;
-      if (defined->messageNameShared) qualify(entry);
+      if (defined->rootNameShared) qualify(entry);
     } else {
       entry.name = keep(utf8(root.getName()));
       entry.namespaceUri = keep(utf8(root.getNamespaceURI()));

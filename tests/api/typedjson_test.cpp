@@ -103,13 +103,14 @@ TEST(TypedData, EachValueComesWithItsKindAndTheBuilderTakesTheCalls) {
   EXPECT_EQ(session.toJson(builder->finish()), kOrderJson);
 }
 
-TEST(TypedData, IntegersBeyondSixtyFourBitsComeAsBigIntegers) {
-  const std::string xml = "<doc><i>123456789012345678901234567890</i><i>-0042</i></doc>";
+// Integers beyond 64 bits come as big integers; every number in a form JSON
+// takes (no "+", no leading zeros), with its digits.
+TEST(TypedData, NumbersComeWithTheirDigitsInJsonForm) {
+  const std::string xml = "<doc><i>123456789012345678901234567890</i><i>-0042</i><x>+007.50</x></doc>";
   CallRecorder recorder;
   wfxml::Session(givenDataSet()).toTypedData(xml.data(), xml.size(), recorder);
-  EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), "bigInteger 123456789012345678901234567890"),
-            recorder.calls.end());
-  EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), "integer -42"), recorder.calls.end());
+  for (const char* call : {"bigInteger 123456789012345678901234567890", "integer -42", "decimal 7.50"})
+    EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), call), recorder.calls.end()) << call;
 }
 
 TEST(TypedData, CallsOutOfOrderAreRefused) {
@@ -236,7 +237,14 @@ INSTANTIATE_TEST_SUITE_P(
                      R"({"doc":{"free":{"$":["t"]}}})"},
         WildcardCase{"AnyTypeTextAroundElements", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><free>a<qty>5</qty>b</free></doc>)",
-                     R"({"doc":{"free":{"$":["a",{"qty":5},"b"]}}})"}),
+                     R"({"doc":{"free":{"$":["a",{"qty":5},"b"]}}})"},
+        WildcardCase{"AnyTypeAttributes", mixedWildcardSet, R"(<doc xmlns="urn:test:mixed"><free a="1">t</free></doc>)",
+                     R"({"doc":{"free":{"@a":"1","$":["t"]}}})"},
+        // Any global element may be the root, also one the set does not take for a message.
+        WildcardCase{"RootReferencedElsewhere", sharedNameSet, R"(<name xmlns="urn:test:other">x</name>)",
+                     R"({"name":"x"})"},
+        WildcardCase{"RootSharingItsNameWithAnother", sharedNameSet, R"(<item xmlns="urn:test:other">x</item>)",
+                     R"({"o:item":"x"})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
