@@ -44,6 +44,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -128,12 +129,43 @@ private:
   }
 };
 
-void setValidatingFeatures(SAX2XMLReader& reader) {
-  reader.setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
-  reader.setFeature(XMLUni::fgXercesSchema, true);
-  reader.setFeature(XMLUni::fgXercesSchemaFullChecking, true);
-  reader.setFeature(XMLUni::fgXercesHandleMultipleImports, true);
-  reader.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+// How schemas are read and documents checked, as a SAX2 reader's feature and
+// as the scanner's own setting: the checks that drive a scanner directly and
+// those that go through a SAX2 reader take the same list, so that they find
+// the same problems.
+struct ScannerSetting {
+  const XMLCh* feature;
+  void (XMLScanner::*set)(bool);
+  bool value;
+};
+using ScannerSettings = std::initializer_list<ScannerSetting>;
+
+// Reading schemas, for their load and for the documents checked against them.
+const ScannerSettings kSchemaSettings = {
+    {XMLUni::fgSAX2CoreNameSpaces, &XMLScanner::setDoNamespaces, true},
+    {XMLUni::fgXercesSchema, &XMLScanner::setDoSchema, true},
+    {XMLUni::fgXercesSchemaFullChecking, &XMLScanner::setValidationSchemaFullChecking, true},
+    {XMLUni::fgXercesHandleMultipleImports, &XMLScanner::setHandleMultipleImports, true},
+    {XMLUni::fgXercesDisableDefaultEntityResolution, &XMLScanner::setDisableDefaultEntityResolution, true},
+};
+
+// Checking documents against the loaded grammar, always validating (the
+// SAX2 reader's fgSAX2CoreValidation without fgXercesDynamic).
+const ScannerSettings kCheckSettings = {
+    {XMLUni::fgXercesIdentityConstraintChecking, &XMLScanner::setIdentityConstraintChecking, true},
+    {XMLUni::fgXercesUseCachedGrammarInParse, &XMLScanner::useCachedGrammarInParse, true},
+    {XMLUni::fgXercesCacheGrammarFromParse, &XMLScanner::cacheGrammarFromParse, false},
+    {XMLUni::fgXercesLoadSchema, &XMLScanner::setLoadSchema, false},  // xsi:schemaLocation is a hint, not an order
+    {XMLUni::fgXercesLoadExternalDTD, &XMLScanner::setLoadExternalDTD, false},
+    {XMLUni::fgXercesSkipDTDValidation, &XMLScanner::setSkipDTDValidation, true},
+};
+
+void setUp(SAX2XMLReader& reader, ScannerSettings settings) {
+  for (const ScannerSetting& setting : settings) reader.setFeature(setting.feature, setting.value);
+}
+
+void setUp(XMLScanner& scanner, ScannerSettings settings) {
+  for (const ScannerSetting& setting : settings) (scanner.*setting.set)(setting.value);
 }
 
 // Xerces-C unrolls occurrence counts into its content models: a count in the
@@ -280,7 +312,7 @@ private:
 
   std::optional<LoadFailure> load(XMLGrammarPool& pool) const {
     auto reader = std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, &pool);
-    setValidatingFeatures(*reader);
+    setUp(*reader, kSchemaSettings);
     reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, true);
     KeptDocumentResolver resolver(documents_);
     LoadErrors errors;
@@ -570,22 +602,13 @@ public:
       xercesc::Grammar& grammar = grammars.nextElement();
       if (grammar.getGrammarType() == xercesc::Grammar::SchemaGrammarType) grammars_.push_back(&grammar);
     }
-    // As the SAX2 reader sets them for the features the collector's reader has.
+    // As the SAX2 reader sets them for the collector's reader.
     scanner_->setURIStringPool(resolver_->getStringPool());
     scanner_->setDocHandler(&watch_);
     scanner_->setErrorReporter(&watch_);
-    scanner_->setDoNamespaces(true);
-    scanner_->setDoSchema(true);
-    scanner_->setValidationSchemaFullChecking(true);
-    scanner_->setHandleMultipleImports(true);
-    scanner_->setDisableDefaultEntityResolution(true);
+    setUp(*scanner_, kSchemaSettings);
+    setUp(*scanner_, kCheckSettings);
     scanner_->setValidationScheme(XMLScanner::Val_Always);
-    scanner_->setIdentityConstraintChecking(true);
-    scanner_->useCachedGrammarInParse(true);
-    scanner_->cacheGrammarFromParse(false);
-    scanner_->setLoadSchema(false);
-    scanner_->setLoadExternalDTD(false);
-    scanner_->setSkipDTDValidation(true);
     scanner_->setSecurityManager(&security);
   }
 
@@ -638,15 +661,10 @@ public:
   // A reader that checks documents against the grammar.
   static std::unique_ptr<SAX2XMLReaderImpl> checkingReader(const Grammar& grammar) {
     auto reader = std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, grammar.pool());
-    setValidatingFeatures(*reader);
+    setUp(*reader, kSchemaSettings);
+    setUp(*reader, kCheckSettings);
     reader->setFeature(XMLUni::fgSAX2CoreValidation, true);
     reader->setFeature(XMLUni::fgXercesDynamic, false);
-    reader->setFeature(XMLUni::fgXercesIdentityConstraintChecking, true);
-    reader->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, true);
-    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
-    reader->setFeature(XMLUni::fgXercesLoadSchema, false);  // xsi:schemaLocation is a hint, not an order
-    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
-    reader->setFeature(XMLUni::fgXercesSkipDTDValidation, true);
     reader->setProperty(XMLUni::fgXercesSecurityManager, grammar.security());
     return reader;
   }
