@@ -512,11 +512,20 @@ TreeElement& TreeAssembly::appendValue(TreeElement& parent, PWFData value) {
 
 void TreeAssembly::setXsiType(TreeElement& element, long typeRow) {
   element.setTypeIndex(typeRow);
+  appendXsiType(element, view_->treeTypeText(typeRow));
+}
+
+void TreeAssembly::setBuiltinXsiType(TreeElement& element, std::string_view local) {
+  appendXsiType(element, "http://www.w3.org/2001/XMLSchema:" + std::string(local));
+}
+
+// The attribute as the parse keeps it: "uri:name".
+void TreeAssembly::appendXsiType(TreeElement& element, const std::string& typeText) {
   TreeElement& attribute = tree_.appendChild(element);
   tree_.setName(attribute, u"type");
   tree_.setNamespaceURI(attribute, wide(kSchemaInstanceNamespace).view());
   attribute.setKind(eKindSelfDefiningField);
-  attribute.setValue(PWFData::makeString(wide(view_->treeTypeText(typeRow))));
+  attribute.setValue(PWFData::makeString(wide(typeText)));
 }
 
 }  // namespace wfxml::detail

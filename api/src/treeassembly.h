@@ -129,6 +129,9 @@ public:
   // The type named by an xsi:type, as the parser keeps it: the element's type
   // index and an xsi:type attribute child.
   void setXsiType(TreeElement& element, long typeRow);
+  // A built-in type the message set does not have (its schemas never use
+  // it): the attribute child alone; the element keeps its declared type.
+  void setBuiltinXsiType(TreeElement& element, std::string_view local);
 
   // The namespace a child's name means when it gives none: its parent's.
   std::string namespaceOf(const TreeElement& element) const;
@@ -137,6 +140,8 @@ public:
   MessageTree& tree() const { return tree_; }
 
 private:
+  void appendXsiType(TreeElement& element, const std::string& typeText);
+
   const SchemaView* view_;
   MessageTree& tree_;
 };

@@ -293,9 +293,14 @@ private:
         if (reference.kind != TypedNode::Kind::Value || reference.value.kind != GivenValue::Kind::String)
           fail("the type's name was expected");
         const long typeRow = view_->findTypeReference(reference.value.text);
-        if (typeRow < 0) fail("the message set has no type '" + reference.value.text + "'");
-        assembly_.setXsiType(element, typeRow);
-        type = view_->type(typeRow);
+        if (typeRow >= 0) {
+          assembly_.setXsiType(element, typeRow);
+          type = view_->type(typeRow);
+        } else if (const std::string_view builtin = typedkeys::builtinTypeName(reference.value.text); !builtin.empty()) {
+          assembly_.setBuiltinXsiType(element, builtin);
+        } else {
+          fail("the message set has no type '" + reference.value.text + "'");
+        }
       }
     }
     if (!type) return selfDefining(element, node);

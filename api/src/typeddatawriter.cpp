@@ -5,6 +5,7 @@
 #include "elementrecorder.h"
 #include "error.h"
 #include "memberorder.h"
+#include "messageset.h"
 #include "messagetree.h"
 #include "schemaview.h"
 #include "utf8.h"
@@ -20,6 +21,16 @@
 #include <vector>
 
 namespace wfxml::detail {
+
+std::string_view typedkeys::builtinTypeName(std::string_view reference) {
+  constexpr std::string_view kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
+  const std::size_t colon = reference.rfind(':');
+  if (colon != std::string_view::npos && reference.substr(0, colon) != kSchemaNamespace) return {};
+  const std::string_view local = colon == std::string_view::npos ? reference : reference.substr(colon + 1);
+  const std::vector<std::string_view>& builtins = msgset::builtinTypeNames();
+  return std::find(builtins.begin(), builtins.end(), local) != builtins.end() ? local : std::string_view();
+}
+
 namespace {
 
 std::string utf8(const ZelWstring& text) { return text.toUtf8(); }
@@ -178,7 +189,7 @@ private:
     // An xsi:type keeps the element an object, for its "@xsi:type" key.
     const bool withAttributes = hasAttributeChild(e);
     const bool plainValue = e.getTypeIndex() < 0 && (!type->isComplex || type->hasSimpleContent);
-    if (plainValue && !withAttributes) {
+    if (plainValue && !withAttributes && builtinXsiType(e).empty()) {
       if (isList(e, *type)) return list(e, *type);
       return scalar(e, type);
     }
@@ -230,6 +241,22 @@ private:
       value(c->getValue(), own ? own : itemType);
     }
     out_.endArray();
+  }
+
+  // The reference to the built-in type an xsi:type names where the message
+  // set does not have that type (its schemas never use it): the parse keeps
+  // the name as "uri:name" in a child of its own. Its local name, or that
+  // text where a type of the set has the local name. Empty when none.
+  std::string_view builtinXsiType(const Element& e) {
+    if (e.getTypeIndex() >= 0 || !view_) return {};
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+      if (!isXsiType(*c) || !c->hasValue()) continue;
+      const std::string named = utf8(c->getValue().getText());
+      const std::string_view local = typedkeys::builtinTypeName(named);
+      if (local.empty()) return {};
+      return keep(view_->findTypeReference(local) < 0 ? std::string(local) : named);
+    }
+    return {};
   }
 
   // An element of a simple type: its value, or that of the anonymous child
@@ -285,6 +312,9 @@ private:
     if (e.getTypeIndex() >= 0 && view_) {
       out_.key(typedkeys::kXsiType);
       out_.string(view_->typeReference(e.getTypeIndex()));
+    } else if (const std::string_view builtin = builtinXsiType(e); !builtin.empty()) {
+      out_.key(typedkeys::kXsiType);
+      out_.string(builtin);
     }
     for (const std::size_t index : at.keyOrder) {
       const Entry& entry = at.entries[index];

@@ -25,6 +25,10 @@ constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XM
 // the writer stop at 1,000 levels too, and the mapping's recursion stays far
 // from the end of a thread's stack.
 constexpr int kMaxDepth = 1000;
+// The local name of the built-in XML Schema type a reference names ("int",
+// or the tree's "http://www.w3.org/2001/XMLSchema:int"); empty when it names
+// none.
+std::string_view builtinTypeName(std::string_view reference);
 }  // namespace typedkeys
 
 // Reports tree as one object whose one key is the message's element name.
