@@ -428,7 +428,9 @@ std::string TreeAssembly::namespaceOf(const TreeElement& element) const {
 Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
                                  bool attribute, bool byKey, bool namespaceGiven) const {
   Resolution resolution;
-  const bool parentDefined = view_ && (parent.getMemberId() >= 1 || parent.getTagId() >= 0);
+  // An element the set does not define is typed by an xsi:type naming one of its types.
+  const bool parentDefined =
+      view_ && (parent.getMemberId() >= 1 || parent.getTagId() >= 0 || parent.getTypeIndex() >= 0);
   if (!parentDefined) {
     resolution.selfDefining = true;
     return resolution;

@@ -317,6 +317,14 @@ private:
     simpleValue(element, node, *type);
   }
 
+  // The text of an object's "@xsi:type", null when it has none.
+  static const std::string* xsiTypeOf(const TypedNode& node) {
+    for (const auto& [key, field] : node.fields)
+      if (key == typedkeys::kXsiType && field.kind == TypedNode::Kind::Value && field.value.kind == GivenValue::Kind::String)
+        return &field.value.text;
+    return nullptr;
+  }
+
   // An element of a simple type named by its xsi:type: {"@xsi:type": ..., "$": value}.
   void simpleWithXsiType(TreeElement& element, const TypedNode& node, const SchemaType& type) {
     const TypedNode* value = nullptr;
@@ -328,7 +336,7 @@ private:
         fail("'" + key + "' is not a member of this element, and nothing else may be here");
       }
     }
-    if (!value) fail("the value (\"$\") is missing");
+    if (!value) return;  // an empty element, as the walk gives one
     Step step(*this, "." + std::string(typedkeys::kValue));
     simpleValue(element, *value, type);
   }
@@ -638,9 +646,19 @@ private:
   void selfDefining(TreeElement& element, const TypedNode& node) {
     if (node.kind == TypedNode::Kind::Array) fail("an array is only allowed for an element that repeats");
     if (node.kind == TypedNode::Kind::Value) return setValue(element, node, nullptr);
+    // Content the parser matches takes an xsi:type of the set's, or of XML
+    // Schema's, as the type it names: so does the way back.
+    const bool matched = view_ && processing_ != WildcardProcessing::Skip;
+    const std::string* xsiType = matched ? xsiTypeOf(node) : nullptr;
+    if (xsiType && view_->findTypeReference(*xsiType) >= 0) return defined(element, node, -1, false);
     KeysNamed named;
     for (const auto& [key, value] : node.fields) {
       Step step(*this, "." + key);
+      if (xsiType && key == typedkeys::kXsiType && !typedkeys::builtinTypeName(*xsiType).empty()) {
+        claimOnce(named, key, key);
+        assembly_.setBuiltinXsiType(element, typedkeys::builtinTypeName(*xsiType));
+        continue;
+      }
       if (key == typedkeys::kValue) {
         claimOnce(named, key, key);
         if (value.kind == TypedNode::Kind::Array) {
@@ -661,7 +679,6 @@ private:
                                                                 : assembly_.namespaceOf(element);
       // Attributes take a global attribute declaration of their own name and
       // namespace, as the parser types them.
-      const bool matched = view_ && processing_ != WildcardProcessing::Skip;
       pending.resolution.global = !matched                  ? nullptr
                                   : pending.name.isAttribute ? view_->findAttribute(pending.name.local, pending.name.namespaceUri)
                                                              : view_->findElement(pending.name.local, inherited);
