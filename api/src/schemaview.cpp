@@ -527,12 +527,12 @@ const SchemaMember* SchemaType::memberAt(long memberRow) const {
 }
 
 const SchemaMember* SchemaType::findMember(std::string_view name, std::string_view namespaceUri, bool attribute,
-                                           bool byKey) const {
+                                           bool byKey, bool exact) const {
   const SchemaMember* match = nullptr;
   int matches = 0;
   for (const SchemaMember& member : members) {
     if (member.isAttribute != attribute || (byKey ? member.key : member.name) != name) continue;
-    if (!namespaceUri.empty()) {
+    if (!namespaceUri.empty() || exact) {
       if (member.namespaceUri == namespaceUri) return &member;
       continue;
     }
@@ -617,11 +617,11 @@ const SchemaElement* SchemaView::element(long tagRow) const {
 
 namespace {
 const SchemaElement* findGlobal(const std::vector<SchemaElement>& elements, std::string_view name,
-                                std::string_view namespaceUri, bool messagesOnly) {
+                                std::string_view namespaceUri, bool messagesOnly, bool exact) {
   const SchemaElement* match = nullptr;
   for (const SchemaElement& element : elements) {
     if (element.name != name || element.isAttribute || (messagesOnly && !element.isMessage)) continue;
-    if (!namespaceUri.empty() && element.namespaceUri != namespaceUri) continue;
+    if ((!namespaceUri.empty() || exact) && element.namespaceUri != namespaceUri) continue;
     if (match && match->namespaceUri != element.namespaceUri) return nullptr;  // ambiguous
     if (!match || (element.isMessage && !match->isMessage)) match = &element;
   }
@@ -630,11 +630,11 @@ const SchemaElement* findGlobal(const std::vector<SchemaElement>& elements, std:
 }  // namespace
 
 const SchemaElement* SchemaView::findMessage(std::string_view name, std::string_view namespaceUri) const {
-  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/true);
+  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/true, /*exact=*/false);
 }
 
-const SchemaElement* SchemaView::findElement(std::string_view name, std::string_view namespaceUri) const {
-  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/false);
+const SchemaElement* SchemaView::findElement(std::string_view name, std::string_view namespaceUri, bool exact) const {
+  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/false, exact);
 }
 
 const SchemaElement* SchemaView::findAttribute(std::string_view name, std::string_view namespaceUri) const {

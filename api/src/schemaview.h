@@ -184,9 +184,9 @@ struct SchemaType {
   const SchemaMember* memberAt(long memberRow) const;
   // The element (or attribute) member of that name (XML name, or typed-data
   // key with byKey); an empty namespace matches any when only one member
-  // has the name.
+  // has the name, unless exact (then it means none).
   const SchemaMember* findMember(std::string_view name, std::string_view namespaceUri, bool attribute,
-                                 bool byKey = false) const;
+                                 bool byKey = false, bool exact = false) const;
 
   std::unordered_map<long, std::size_t> byRow;  // member row -> position in members
 };
@@ -223,10 +223,10 @@ public:
   const SchemaElement* element(long tagRow) const;
   const std::vector<SchemaElement>& elements() const { return elements_; }
 
-  // The message (or, with anyElement, any global element) of that name; an
-  // empty namespace matches when the name is unique.
+  // The message (or any global element) of that name; an empty namespace
+  // matches when the name is unique, unless exact (then it means none).
   const SchemaElement* findMessage(std::string_view name, std::string_view namespaceUri) const;
-  const SchemaElement* findElement(std::string_view name, std::string_view namespaceUri) const;
+  const SchemaElement* findElement(std::string_view name, std::string_view namespaceUri, bool exact = false) const;
   // The global attribute declaration of that name and namespace, or null.
   const SchemaElement* findAttribute(std::string_view name, std::string_view namespaceUri) const;
 

@@ -438,13 +438,17 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
   const SchemaType* type = view_->typeOf(parent);
   if (!type) return resolution;
   // A name without namespace means the parent's first (an element's), then
-  // any member's of that name when only one namespace has it.
-  if (namespaceUri.empty() && !attribute) resolution.member = type->findMember(name, namespaceOf(parent), false, byKey);
-  if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute, byKey);
+  // any member's of that name when only one namespace has it; "{}name"
+  // means none.
+  const bool noNamespace = namespaceGiven && namespaceUri.empty();
+  const std::string meant = namespaceUri.empty() && !namespaceGiven ? namespaceOf(parent) : std::string(namespaceUri);
+  if (namespaceUri.empty() && !attribute && !noNamespace)
+    resolution.member = type->findMember(name, meant, false, byKey);
+  if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute, byKey, noNamespace);
   if (resolution.member) return resolution;
   if (!attribute) {
-    const SchemaElement* global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);
-    if (!global && namespaceUri.empty()) global = view_->findElement(name, {});
+    const SchemaElement* global = view_->findElement(name, meant, noNamespace);
+    if (!global && namespaceUri.empty() && !noNamespace) global = view_->findElement(name, {});
     resolution.substitutes = global ? view_->substitutedMember(*type, global->tagRow) : nullptr;
     if (resolution.substitutes) {
       resolution.global = global;
@@ -465,11 +469,10 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
     return resolution;
   }
   if (!type->hasWildcard) return resolution;
-  if (!type->admitsElement(namespaceUri.empty() && !namespaceGiven ? namespaceOf(parent) : std::string(namespaceUri)))
-    return resolution;
+  if (!type->admitsElement(meant)) return resolution;
   // A skipping wildcard takes its elements as they come, as the parser does.
   if (type->wildcardProcessing != WildcardProcessing::Skip)
-    resolution.global = view_->findElement(name, namespaceUri.empty() ? namespaceOf(parent) : namespaceUri);
+    resolution.global = view_->findElement(name, meant, /*exact=*/true);
   resolution.selfDefining = !resolution.global;
   return resolution;
 }

@@ -55,7 +55,7 @@ std::vector<std::string> documentFacts(wfxml::Session& session, const std::strin
       facts.push_back(std::to_string(e.depth) + " " + name);
     } else if (e.kind == wfxml::EventKind::Value) {
       const std::string fact = name + " = " + (e.value.isNull() ? "null" : e.value.text());
-      if (e.isAttribute) {
+      if (e.isAttribute || e.value.isNull()) {  // a null comes of an attribute, xsi:nil
         attributes.push_back("@" + fact);
       } else {
         endAttributes();
