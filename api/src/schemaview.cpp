@@ -91,6 +91,9 @@ public:
       element.kind = kindOf(r, tag.typeIndex);
       const long headId = dictionary_.getTagDefs().GetBuffer()[r].substitutionGroupTagId;
       element.headRow = headId >= 0 ? dictionary_.getTagDefIndex(headId) : -1;
+      if (tag.valueIndex >= 0 && tag.valueIndex < dictionary_.getValueDefs().GetRowCount() &&
+          dictionary_.getValueDefs()[tag.valueIndex]->facetKind == DictCodes::eFacetFixed)
+        element.fixedValue = utf8(dictionary_.getValueText(tag.valueIndex));
     }
     const StdDictMessageDefs& messages = dictionary_.getMessageDefs();
     for (long row = 0; row < messages.GetRowCount(); ++row) {
@@ -547,6 +550,7 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
   const SchemaReader reader(dictionary);
   types_ = reader.readTypes();
   elements_ = reader.readElements();
+  hasFixedValues_ = std::any_of(elements_.begin(), elements_.end(), [](const SchemaElement& e) { return e.fixedValue.has_value(); });
   spellings_.preserveUtcFormat =
       XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
   spellings_.trueText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanTrueValue).text(0);

@@ -203,6 +203,7 @@ struct SchemaElement {
   bool isAttribute = false;
   long headRow = -1;  // the head of its substitution group, -1 none
   unsigned short kind = eKindField;
+  std::optional<std::string> fixedValue;  // its fixed value constraint, as the schema spells it
   // As a document's root, its key carries its namespace, so that the way back
   // takes it and not another: a message whose name another message has in
   // another namespace, or another global element whose name any global
@@ -244,6 +245,8 @@ public:
   std::string treeTypeText(long typeRow) const;
 
   const ValueSpellings& spellings() const { return spellings_; }
+  // Whether an element or attribute has a fixed value.
+  bool hasFixedValues() const { return hasFixedValues_; }
 
   // The preferred prefix of a namespace ("" when it has none).
   std::string prefixOf(std::string_view namespaceUri) const;
@@ -265,6 +268,7 @@ private:
   std::vector<SchemaType> types_;
   std::vector<SchemaElement> elements_;
   ValueSpellings spellings_;
+  bool hasFixedValues_ = false;
   std::unordered_map<std::string, std::string> prefixes_;  // namespace URI -> preferred prefix
   std::unordered_map<std::string, long> typesByLocalName_;  // -2: several share it
   std::unordered_map<long, const SchemaMember*> membersByRow_;

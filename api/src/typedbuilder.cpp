@@ -2,6 +2,7 @@
 
 #include "contentcheck.h"
 #include "error.h"
+#include "fixedvalues.h"
 #include "memberorder.h"
 #include "messagetree.h"
 #include "schemaview.h"
@@ -710,6 +711,7 @@ private:
 
 void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree, bool checkContent) {
   TreeMapper(view, tree, checkContent).message(data);
+  if (view) spellFixedValues(*view, tree);
 }
 
 }  // namespace wfxml::detail
