@@ -117,6 +117,12 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
     const long position = positionOf(*child, type);
     if (position < 0) continue;
     const std::size_t first = type.members[position].firstOfName;
+    // A global element beyond what the member of its name takes is content
+    // of a wildcard that admits it, as the validator reads it.
+    const long most = type.mostOfName[first];
+    if (child->getMemberId() < 1 && most != kUnboundedOccurs && counts_[first] >= most &&
+        type.admitsElement(type.members[position].namespaceUri))
+      continue;
     if (counts_[first]++ == 0) counted_.push_back(first);
   }
   // The branches given; a name shared by several members tells none.

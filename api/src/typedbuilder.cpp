@@ -442,6 +442,18 @@ private:
     std::vector<const TypedNode*> occurrences;
   };
 
+  // The occurrences beyond the first taken of a member, as content of the
+  // type's wildcard.
+  Pending beyondMember(const SchemaMember& member, const SchemaType& type, const std::string& key,
+                       const TypedNode& value, std::size_t taken) const {
+    Pending beyond{key, {member.name, member.namespaceUri, /*namespaceGiven=*/true, false}, {}, {}};
+    if (type.wildcardProcessing != WildcardProcessing::Skip)
+      beyond.resolution.global = view_->findElement(member.name, member.namespaceUri, /*exact=*/true);
+    beyond.resolution.selfDefining = !beyond.resolution.global;
+    for (std::size_t i = taken; i < value.items.size(); ++i) beyond.occurrences.push_back(&value.items[i]);
+    return beyond;
+  }
+
   // The keys of one object by what each names (first) and the key itself.
   using KeysNamed = std::vector<std::pair<std::string, std::string>>;
 
@@ -495,13 +507,24 @@ private:
         // a choice) go to the last of them: valid wherever the others'
         // neighbours are absent, and the data cannot tell more.
         auto& slots = byMember[member->lastOfName];
+        // Elements of the member's name beyond what it takes are the
+        // wildcard's that admits them, as the validator reads them: the walk
+        // gave them the member's key.
+        const long most = type.mostOfName[member->firstOfName];
+        const bool beyond = value.kind == TypedNode::Kind::Array && !takesArray && most != kUnboundedOccurs &&
+                            value.items.size() > static_cast<std::size_t>(most) && !member->isAttribute &&
+                            type.admitsElement(member->namespaceUri);
+        if (beyond) extras.push_back(beyondMember(*member, type, key, value, static_cast<std::size_t>(most)));
+        const std::size_t taken = beyond ? static_cast<std::size_t>(most) : value.items.size();
         if (member->repeats) {
           if (value.kind != TypedNode::Kind::Array) fail("the member may repeat: an array was expected");
-          for (std::size_t i = 0; i < value.items.size(); ++i)
+          for (std::size_t i = 0; i < taken; ++i)
             slots.push_back({"." + key + "[" + std::to_string(i) + "]", &value.items[i], global});
+        } else if (beyond) {
+          slots.push_back({"." + key + "[0]", &value.items.front(), global});
+        } else if (value.kind == TypedNode::Kind::Array && !takesArray) {
+          fail("the member does not repeat: an array is not allowed");
         } else {
-          if (value.kind == TypedNode::Kind::Array && !takesArray)
-            fail("the member does not repeat: an array is not allowed");
           slots.push_back({"." + key, &value, global});
         }
         continue;

@@ -238,6 +238,10 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"AnyTypeTextAroundElements", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><free>a<qty>5</qty>b</free></doc>)",
                      R"({"doc":{"free":{"$":["a",{"qty":5},"b"]}}})"},
+        // The second qty is the wildcard's: the way back refused the array for a member that does not repeat.
+        WildcardCase{"WildcardTakesAMembersName", mixedWildcardSet,
+                     R"(<doc xmlns="urn:test:mixed"><pair><qty>1</qty><qty>2</qty></pair></doc>)",
+                     R"({"doc":{"pair":{"qty":[1,2]}}})"},
         WildcardCase{"AnyTypeAttributes", mixedWildcardSet, R"(<doc xmlns="urn:test:mixed"><free a="1">t</free></doc>)",
                      R"({"doc":{"free":{"@a":"1","$":["t"]}}})"},
         // Any global element may be the root, also one the set does not take for a message.
