@@ -21,6 +21,17 @@ std::string described(const wfxml::Error& e) { return e.key() + " " + e.what(); 
 
 // Every value of a document with the names and namespaces of its element
 // path, sorted: siblings may come back in the schema's order.
+// A decimal's digits as its JSON number has them, which cannot keep a "+",
+// leading zeros or a bare point (the value stays).
+std::string asJsonNumber(std::string digits) {
+  if (!digits.empty() && digits.front() == '+') digits.erase(0, 1);
+  const std::size_t sign = !digits.empty() && digits.front() == '-' ? 1 : 0;
+  if (digits.size() > sign && digits[sign] == '.') digits.insert(sign, "0");
+  while (digits.size() > sign + 1 && digits[sign] == '0' && digits[sign + 1] != '.') digits.erase(sign, 1);
+  if (!digits.empty() && digits.back() == '.') digits.pop_back();
+  return digits;
+}
+
 std::vector<std::string> valuesByPath(wfxml::Session& session, const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> path;  // per depth
   std::vector<std::string> values;
@@ -36,7 +47,10 @@ std::vector<std::string> valuesByPath(wfxml::Session& session, const std::uint8_
       path.push_back(named(e));
     } else {
       values.push_back(where + "/" + (e.name.empty() ? "#text" : named(e)) + "=" +
-                       (e.value.isNull() ? "nil" : e.value.text()));
+                       (e.value.isNull()                             ? "nil"
+                        : e.value.kind() == wfxml::ValueKind::Integer ? std::to_string(e.value.asInteger())
+                        : e.value.kind() == wfxml::ValueKind::Decimal ? asJsonNumber(e.value.text())
+                                                                      : e.value.text()));
     }
   });
   std::sort(values.begin(), values.end());
