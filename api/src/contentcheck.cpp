@@ -113,9 +113,13 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
   for (const std::size_t position : counted_) counts_[position] = 0;
   counted_.clear();
   if (counts_.size() < type.members.size()) counts_.resize(type.members.size(), 0);
+  bool nil = false;
   for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
     const long position = positionOf(*child, type);
-    if (position < 0) continue;
+    if (position < 0) {
+      nil = nil || isNilAttribute(child->getName(), child->getNamespaceURI(), child->getValue());
+      continue;
+    }
     const std::size_t first = type.members[position].firstOfName;
     // A global element beyond what the member of its name takes is content
     // of a wildcard that admits it, as the validator reads it.
@@ -125,6 +129,7 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
       continue;
     if (counts_[first]++ == 0) counted_.push_back(first);
   }
+  if (nil) return {};
   // The branches given; a name shared by several members tells none.
   taken_.clear();
   for (const std::size_t i : type.branchMembers) {
@@ -174,6 +179,17 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
     }
   }
   return found;
+}
+
+bool isNilAttribute(const ZelWstring& name, const ZelWstring& namespaceUri, const PWFData& value) {
+  if (name.view() != u"@nil" || namespaceUri.view() != u"http://www.w3.org/2001/XMLSchema-instance") return false;
+  if (value.getDataLogicalType() == eLogicalBoolean) return value.getBooleanValue();
+  if (value.isNull() || value.isNothing() || value.getDataLogicalType() != eLogicalString) return false;
+  std::u16string_view text = value.getText().view();
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text == u"true" || text == u"1";
 }
 
 std::string treeNameOf(const SchemaView& view, const TreeElement& element) {

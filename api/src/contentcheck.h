@@ -35,7 +35,8 @@ public:
   explicit ContentCheck(const SchemaView& view) : view_(view) {}
 
   // The first problem of element's content, whose effective type is type.
-  // A nil element has none.
+  // A nil element (a null value, or xsi:nil="true" kept as an attribute)
+  // has none.
   ContentProblem check(const TreeElement& element, const SchemaType& type);
 
   // Checks every element of tree; throws Error CP_INVALID_CONTENT, inserts:
@@ -58,6 +59,11 @@ private:
   // the member that gave it first; (-1, -1) none.
   std::vector<std::pair<int, long>> taken_;
 };
+
+// xsi:nil="true" as the parse keeps it on an element whose value cannot be
+// null (of a complex type, of a list type): an attribute of its own, "@nil"
+// in the schema instance namespace.
+bool isNilAttribute(const ZelWstring& name, const ZelWstring& namespaceUri, const PWFData& value);
 
 // A tree element's name as documents spell it: "@id" for an attribute,
 // empty for an anonymous value.

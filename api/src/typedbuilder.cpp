@@ -283,6 +283,7 @@ private:
     const SchemaType* type = view_->type(declaredType);
     if (node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null) {
       if (!nillable) fail("null, but the element is not nillable");
+      if (type && (type->isList || (type->isComplex && !type->hasSimpleContent))) return markNil(element);
       return setValue(element, node, type);
     }
     if (node.kind == TypedNode::Kind::Object) {
@@ -324,6 +325,15 @@ private:
       if (key == typedkeys::kXsiType && field.kind == TypedNode::Kind::Value && field.value.kind == GivenValue::Kind::String)
         return &field.value.text;
     return nullptr;
+  }
+
+  // A nil element whose value cannot be null (of a complex type, of a list
+  // type) has xsi:nil="true" as an attribute, as the parse keeps it.
+  void markNil(TreeElement& element) {
+    Resolution nil;
+    nil.selfDefining = true;
+    assembly_.append(element, nil, "nil", typedkeys::kSchemaInstanceNamespace, true, true)
+        .setValue(PWFData::makeString(ZelWstring::fromUtf8("true")));
   }
 
   // An element of a simple type named by its xsi:type: {"@xsi:type": ..., "$": value}.

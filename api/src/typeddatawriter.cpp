@@ -1,6 +1,7 @@
 #include "typeddatawriter.h"
 
 #include "base64converter.h"
+#include "contentcheck.h"
 #include "datacnv.h"
 #include "elementrecorder.h"
 #include "error.h"
@@ -187,6 +188,11 @@ private:
     // A value with no attributes beside it stands alone, also where the type
     // would allow some.
     // An xsi:type keeps the element an object, for its "@xsi:type" key.
+    // xsi:nil="true" the parse keeps as an attribute, alone: null, as for
+    // an element whose value is null.
+    if (const Element* c = e.getFirstChild();
+        c && !c->getNextSibling() && isNilAttribute(c->getName(), c->getNamespaceURI(), c->getValue()))
+      return out_.null();
     const bool withAttributes = hasAttributeChild(e);
     const bool plainValue = e.getTypeIndex() < 0 && (!type->isComplex || type->hasSimpleContent);
     if (plainValue && !withAttributes && builtinXsiType(e).empty()) {
