@@ -6,9 +6,10 @@
 //   BM_Libxml2ReadValidate/<corpus>   libxml2: xmlReadMemory + xmlSchemaValidateDoc
 //   BM_Libxml2Stream/<corpus>         libxml2: xmlSchemaValidateStream (SAX, no tree)
 // Counters: bytes/s of the XML input. WF_CORPORA_DIR finds the corpora.
-//   validation_bench --repeat N --case validate|parse-validate|parse/<corpus>
+//   validation_bench --repeat N --case validate|parse-validate|parse|json-validate|json/<corpus>
 //                                 passes over one corpus for callgrind, after a warm
 //                                 one: --toggle-collect='*repeatCase*' counts them alone
+//                                 (json: Session::toJson, the typed path of Python's to_dict)
 #include "wfxml/wfxml.h"
 
 #include <benchmark/benchmark.h>
@@ -162,17 +163,24 @@ void BM_Libxml2Stream(benchmark::State& state, Corpus* c) {
   });
 }
 
-// One pass over a corpus: what ("validate", "parse-validate", "parse").
+const char* const kCases[] = {"validate", "parse-validate", "parse", "json-validate", "json"};
+
+// One pass over a corpus: what (one of kCases).
 void pass(const std::string& what, Corpus& c, wfxml::Session& session, wfxml::Message& message) {
   wfxml::ParseOptions options;
-  options.validate = what == "parse-validate";
+  options.validate = what == "parse-validate" || what == "json-validate";
+  const bool json = what.compare(0, 4, "json") == 0;
   for (const std::string& xml : c.xml) {
     if (what == "validate") {
       c.set->validate(xml.data(), xml.size());
       continue;
     }
     try {
-      session.parse(xml.data(), xml.size(), message, options);
+      if (json) {
+        session.toJson(xml.data(), xml.size(), options);
+      } else {
+        session.parse(xml.data(), xml.size(), message, options);
+      }
     } catch (const wfxml::Error&) {
     }
   }
@@ -187,14 +195,15 @@ __attribute__((noinline)) void repeatCase(const std::string& what, Corpus& c, wf
 int repeat(const std::vector<Corpus*>& present, long count, const std::string& chosen) {
   const std::string what = chosen.substr(0, chosen.find('/'));
   for (Corpus* c : present) {
-    if (chosen != what + "/" + c->label || (what != "validate" && what != "parse-validate" && what != "parse")) continue;
+    if (chosen != what + "/" + c->label || std::find(std::begin(kCases), std::end(kCases), what) == std::end(kCases))
+      continue;
     wfxml::Session session(*c->set);
     wfxml::Message message = wfxml::Message::create(*c->set, c->set->messageNames().front());
     pass(what, *c, session, message);  // warm
     repeatCase(what, *c, session, message, count);
     return 0;
   }
-  std::fprintf(stderr, "usage: validation_bench --repeat N --case validate|parse-validate|parse/CORPUS\n");
+  std::fprintf(stderr, "usage: validation_bench --repeat N --case validate|parse-validate|parse|json-validate|json/CORPUS\n");
   return 2;
 }
 
