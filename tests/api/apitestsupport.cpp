@@ -1,5 +1,6 @@
 #include "apitestsupport.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -42,4 +43,16 @@ std::vector<std::string> eventLines(const wfxml::MessageSet& set, std::string_vi
     lines.push_back(line);
   });
   return lines;
+}
+
+std::optional<wfxml::MessageSet> compiledSuiteSet(const XsdSuiteGroup& group) {
+  std::vector<std::string> schemas;
+  for (const std::filesystem::path& schema : group.schemas) schemas.push_back(schema.string());
+  try {
+    std::optional<wfxml::MessageSet> set(wfxml::MessageSet::compile(schemas));
+    set->validate("", 0);  // the validator's grammar
+    return set;
+  } catch (const wfxml::Error&) {
+    return std::nullopt;
+  }
 }

@@ -1,12 +1,14 @@
 #ifndef TESTS_API_APITESTSUPPORT_H
 #define TESTS_API_APITESTSUPPORT_H
 
+#include "corpora/xsdsuite.h"
 #include "e2e/e2esupport.h"
 #include "wfxml/wfxml.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,10 @@ constexpr std::size_t kTypedCorpusSample = WF_TYPED_CORPUS_SAMPLE;
 
 // A parse's events as lines: depth, kind, name, namespace, marks and value text.
 std::vector<std::string> eventLines(const wfxml::MessageSet& set, std::string_view document);
+
+// The message set of a W3C suite group's schemas, its validator's grammar
+// loaded; none when either fails.
+std::optional<wfxml::MessageSet> compiledSuiteSet(const XsdSuiteGroup& group);
 
 // UTF-8, with the schema's checks on or off.
 inline wfxml::WriteOptions checkedWrite(bool check) {
