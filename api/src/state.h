@@ -100,6 +100,10 @@ struct SessionState {
              const std::vector<long>* path);
   void parse(const void* bytes, std::size_t size, const MessageInfo& properties, MessageState& message,
              const std::vector<long>* path);
+  // Parses a whole document of the code page into handler as parse does.
+  // One that Xerces-C would read as UTF-8 reaches the plug-in widened to
+  // UTF-16, which its scanner copies instead of decoding byte by byte.
+  void parseDocument(const void* bytes, std::size_t size, const CodePage& codePage, FIHandler& handler);
   // Appends the message's document to out; on failure out is as it was.
   // Throws CP_TREE_ERROR for a message of another dictionary.
   void write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out);
@@ -126,6 +130,7 @@ private:
   MessageInfo writeProperties_;
   std::optional<CodePage> parseCodePage_;
   std::optional<CodePage> writeCodePage_;
+  std::vector<char16_t> widened_;  // the last widened document; kept for its capacity
 };
 
 // A message's tree and the set that names its elements.

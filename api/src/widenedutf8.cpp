@@ -38,39 +38,74 @@ std::size_t asciiRun(const unsigned char* at, std::size_t size) {
   return run;
 }
 
-// UTF-8 as RFC 3629 has it: no overlong forms, surrogates or code points
-// beyond U+10FFFF.
+// The length of the UTF-8 sequence at at (left bytes from there on) as
+// RFC 3629 has it: no overlong forms, surrogates or code points beyond
+// U+10FFFF; 0 where it is none.
+std::size_t sequenceLength(const unsigned char* at, std::size_t left) {
+  const unsigned lead = at[0];
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (left < length || at[1] < low || at[1] > high) return 0;
+  for (std::size_t k = 2; k < length; ++k)
+    if ((at[k] & 0xC0) != 0x80) return 0;
+  return length;
+}
+
 bool isUtf8(const unsigned char* bytes, std::size_t size) {
   std::size_t i = 0;
   while (i < size) {
     i += asciiRun(bytes + i, size - i);
     if (i == size) break;
-    const unsigned lead = bytes[i];
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    unsigned low = 0x80, high = 0xBF;  // the second byte's range
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return false;
-    for (std::size_t k = 2; k < length; ++k)
-      if ((bytes[i + k] & 0xC0) != 0x80) return false;
+    const std::size_t length = sequenceLength(bytes + i, size - i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
+}
+
+// The code point of a sequence of length bytes (UTF-8, as checked).
+std::uint32_t codePoint(const unsigned char* at, std::size_t length) {
+  std::uint32_t point = length == 1 ? at[0] : at[0] & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) point = point << 6 | (at[k] & 0x3F);
+  return point;
+}
+
+// A code point as one UTF-16 unit or a surrogate pair at out (room for two).
+char16_t* putUnits(std::uint32_t point, char16_t* out) {
+  if (point < 0x10000) {
+    *out = static_cast<char16_t>(point);
+    return out + 1;
+  }
+  out[0] = static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+  out[1] = static_cast<char16_t>(0xDC00 + (point & 0x3FF));
+  return out + 2;
+}
+
+// A run of ASCII bytes (a multiple of sixteen) to as many UTF-16 units.
+void widenAscii(const unsigned char* at, std::size_t run, void* to) {
+  auto* out = static_cast<unsigned char*>(to);
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  for (std::size_t i = 0; i < run; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(bytes, zero));
+  }
+#endif
 }
 
 bool equalsIgnoringAsciiCase(std::string_view text, std::string_view upper) {
@@ -90,6 +125,11 @@ bool declaresNothingElse(std::string_view document) {
       (document[5] != ' ' && document[5] != '\t' && document[5] != '\r' && document[5] != '\n')) {
     return true;
   }
+  // Xerces-C reads a declaration up to the first '>' byte by byte and
+  // refuses any beyond ASCII there ("unable to decode first line").
+  const std::string_view firstLine = document.substr(0, document.find('>'));
+  if (std::any_of(firstLine.begin(), firstLine.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+    return false;
   const std::size_t end = document.find("?>");
   if (end == std::string_view::npos) return false;
   const std::string_view declaration = document.substr(0, end);
@@ -115,44 +155,24 @@ public:
     XMLByte* const outEnd = toFill + (maxToRead / sizeof(char16_t) - 1) * sizeof(char16_t);  // room for a pair
     while (at_ < end_ && out < outEnd) {
       const std::size_t run = asciiRun(at_, std::min<std::size_t>(end_ - at_, (outEnd - out) / 2));
-      widenAscii(run, out);
+      widenAscii(at_, run, out);
+      at_ += run;
+      out += 2 * run;
       if (at_ == end_ || out >= outEnd) break;
       const std::size_t left = static_cast<std::size_t>(end_ - at_);
       const unsigned lead = at_[0];
       const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
       if (length > left) break;  // not UTF-8: readsAsUtf8 keeps such documents away
-      std::uint32_t point = length == 1 ? lead : lead & (0x7F >> length);
-      for (std::size_t k = 1; k < length; ++k) point = point << 6 | (at_[k] & 0x3F);
+      char16_t units[2];
+      const std::size_t count = static_cast<std::size_t>(putUnits(codePoint(at_, length), units) - units);
+      std::memcpy(out, units, count * sizeof(char16_t));
+      out += count * sizeof(char16_t);
       at_ += length;
-      if (point < 0x10000) {
-        put(out, static_cast<char16_t>(point));
-      } else {
-        put(out, static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
-        put(out, static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
-      }
     }
     return static_cast<XMLSize_t>(out - toFill);
   }
 
 private:
-  static void put(XMLByte*& out, char16_t unit) {
-    std::memcpy(out, &unit, sizeof unit);
-    out += sizeof unit;
-  }
-  // A run of ASCII bytes (a multiple of sixteen) to as many UTF-16 units.
-  void widenAscii(std::size_t run, XMLByte*& out) {
-#ifdef __SSE2__
-    const __m128i zero = _mm_setzero_si128();
-    for (std::size_t i = 0; i < run; i += 16) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at_ + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(bytes, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(bytes, zero));
-    }
-#endif
-    at_ += run;
-    out += 2 * run;
-  }
-
   const unsigned char* const begin_;
   const unsigned char* at_;
   const unsigned char* const end_;
@@ -160,14 +180,47 @@ private:
 
 }  // namespace
 
-bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
-  if (!kLittleEndian || (!forcedEncoding.empty() && forcedEncoding != u"UTF-8")) return false;
+namespace {
+// The document (its mark left out) where the scanner would read it as UTF-8
+// by its mark, its declaration and the forced encoding; else nullopt.
+std::optional<std::string_view> utf8Document(const void* bytes, std::size_t size,
+                                             const std::u16string& forcedEncoding) {
+  if (!kLittleEndian || (!forcedEncoding.empty() && forcedEncoding != u"UTF-8")) return std::nullopt;
   const auto* b = static_cast<const unsigned char*>(bytes);
   const std::size_t mark = markLength(b, size);
-  if (mark != 0 && !forcedEncoding.empty()) return false;  // a forced reader may keep the mark as text
+  if (mark != 0 && !forcedEncoding.empty()) return std::nullopt;  // a forced reader may keep the mark as text
   const std::string_view document(reinterpret_cast<const char*>(b) + mark, size - mark);
-  return (!forcedEncoding.empty() || declaresNothingElse(document)) && !document.empty() && document[0] == '<' &&
-         isUtf8(b + mark, size - mark);
+  if (document.empty() || document[0] != '<' || (forcedEncoding.empty() && !declaresNothingElse(document)))
+    return std::nullopt;
+  return document;
+}
+}  // namespace
+
+bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
+  const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
+  return document && isUtf8(reinterpret_cast<const unsigned char*>(document->data()), document->size());
+}
+
+std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding,
+                                     std::vector<char16_t>& out) {
+  const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
+  if (!document) return std::nullopt;
+  const auto* at = reinterpret_cast<const unsigned char*>(document->data());
+  const std::size_t count = document->size();
+  if (out.size() < count) out.resize(count);  // never more units than bytes
+  char16_t* to = out.data();
+  for (std::size_t i = 0; i < count;) {
+    const std::size_t run = asciiRun(at + i, count - i);
+    widenAscii(at + i, run, to);
+    to += run;
+    i += run;
+    if (i == count) break;
+    const std::size_t length = sequenceLength(at + i, count - i);
+    if (length == 0) return std::nullopt;
+    to = putUnits(codePoint(at + i, length), to);
+    i += length;
+  }
+  return static_cast<std::size_t>(to - out.data());
 }
 
 WidenedUtf8Source::WidenedUtf8Source(const void* bytes, std::size_t size)

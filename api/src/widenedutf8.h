@@ -10,7 +10,9 @@
 #include <xercesc/sax/InputSource.hpp>
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace wfxml::detail {
 
@@ -18,6 +20,13 @@ namespace wfxml::detail {
 // "UTF-8"; else no other byte-order mark or encoding declaration) and its
 // bytes are UTF-8 throughout.
 bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
+
+// The document of readsAsUtf8 widened as WidenedUtf8Source hands it out,
+// checked in the same pass: the number of units now at the start of out
+// (which only grows, so that one buffer serves document after document),
+// or nullopt where readsAsUtf8 is false.
+std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding,
+                                     std::vector<char16_t>& out);
 
 // The document as UTF-16 for the scanner, the bytes widened as it reads
 // them (a UTF-8 byte-order mark left out). Only for documents readsAsUtf8

@@ -133,6 +133,9 @@ TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
   EXPECT_EQ(e.inserts()[at], bad["insert"]) << e.what();
   EXPECT_EQ(std::string(e.what()), bad["what"]);
   EXPECT_TRUE(e.hostException());
+  // The one-pass typed path reads UTF-8 widened to UTF-16, to the same errors.
+  const wfxml::Error typed = errorOf([&] { session.toJson(bad.text.data(), bad.text.size()); });
+  EXPECT_EQ(typed.inserts(), e.inserts());
   // The failed worker is replaced; the next document parses.
   const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
   EXPECT_EQ(message.root().name(), "values");

@@ -217,13 +217,14 @@ const ZelWstring& XMLHandler::namespaceText(unsigned int uriId) const {
 // ---------------------------------------------------------------------------
 // Document and element events
 
-void XMLHandler::resetDocument() {}
+// Comes before the scanner reads anything: a document it cannot start
+// (startDocument never comes) names no message of the document before.
+void XMLHandler::resetDocument() { currentMessageTagId = initialMessageTagId; }
 
 void XMLHandler::startDocument() {
   ZelTraceScope scope(this, "XMLHandler::startDocument");
   // Left over from a scan the host abandoned, or the document before.
   popAll();
-  currentMessageTagId = initialMessageTagId;
   matchCache.clear();
   characters.clear();
   documentTextUnits = 0;
