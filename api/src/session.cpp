@@ -196,7 +196,7 @@ void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler&
     const detail::MessageSetState& set = *state_->set.state();
     validateIfAsked(state_->set, bytes, size, options);
     state_->parseDocument(bytes, size, detail::codePageOf(options.encoding), state_->recorder);
-    detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out);
+    detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out, state_->walkLevels);
   });
 }
 

@@ -14,6 +14,7 @@
 #include "plugin.h"
 #include "elementrecorder.h"
 #include "jsontext.h"
+#include "typeddatawriter.h"
 #include "schemaview.h"
 #include "schemavalidator.h"
 #include "worker.h"
@@ -123,6 +124,7 @@ struct SessionState {
   std::unique_ptr<Worker> worker;  // null until first used
   WritableBitstreamBuffer output;  // kept between writes for its capacity
   ElementRecorder recorder;        // kept between typed conversions for its elements
+  RecordedWalkLevels walkLevels;   // kept between typed conversions for their capacity
   JsonKeyTexts jsonKeys;           // kept between JSON conversions
 
 private:

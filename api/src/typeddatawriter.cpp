@@ -115,8 +115,12 @@ class TreeWalker {
   using Level = detail::Level<Element>;
 
 public:
-  TreeWalker(const SchemaView* view, TypedDataHandler& out)
-      : view_(view), out_(out), convert_(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr) {}
+  // levels: by depth, possibly left by an earlier walk.
+  TreeWalker(const SchemaView* view, TypedDataHandler& out, std::deque<Level>& levels)
+      : view_(view),
+        out_(out),
+        convert_(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr),
+        levels_(levels) {}
 
   void message(const Element* root) {
     out_.startObject();
@@ -524,8 +528,8 @@ private:
       entry.isAttribute = first.isAttribute;
       entry.alwaysArray = first.repeats;
       entry.member = &first;
-      slot = static_cast<int>(at.entries.size());
       at.entries.push_back(entry);
+      slot = static_cast<int>(at.entries.size() - 1);  // set once the entry is there, for a reused level
     }
     return static_cast<std::size_t>(slot);
   }
@@ -641,19 +645,28 @@ private:
   DataCnv convert_;
   ZelWstring scratch_;
   std::string text_;          // holds the UTF-8 of the value or name at hand
-  std::deque<Level> levels_;  // by depth; a deque: levels stay where they are while deeper ones are added
+  std::deque<Level>& levels_;  // a deque: levels stay where they are while deeper ones are added
   std::deque<std::string> names_;  // kept for the message; a deque: the names stay where they are
   std::unordered_map<const ZelWstring*, std::string_view> namespaces_;  // the tree's namespaces as UTF-8
 };
 
 }  // namespace
 
+struct RecordedWalkLevels::Levels {
+  std::deque<Level<RecordedElement>> byDepth;
+};
+
+RecordedWalkLevels::RecordedWalkLevels() : levels_(std::make_unique<Levels>()) {}
+RecordedWalkLevels::~RecordedWalkLevels() = default;
+
 void writeTypedData(const SchemaView* view, const MessageTree& tree, TypedDataHandler& out) {
-  TreeWalker<TreeElement>(view, out).message(tree.getRoot());
+  std::deque<Level<TreeElement>> levels;
+  TreeWalker<TreeElement>(view, out, levels).message(tree.getRoot());
 }
 
-void writeTypedData(const SchemaView* view, const ElementRecorder& recorded, TypedDataHandler& out) {
-  TreeWalker<RecordedElement>(view, out).message(recorded.root());
+void writeTypedData(const SchemaView* view, const ElementRecorder& recorded, TypedDataHandler& out,
+                    RecordedWalkLevels& levels) {
+  TreeWalker<RecordedElement>(view, out, levels.levels().byDepth).message(recorded.root());
 }
 
 }  // namespace wfxml::detail

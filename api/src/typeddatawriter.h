@@ -6,6 +6,7 @@
 
 #include "wfxml/wfxml.h"
 
+#include <memory>
 #include <string_view>
 
 class MessageTree;
@@ -37,8 +38,26 @@ std::string_view builtinTypeName(std::string_view reference);
 // Error CP_JSON_MISMATCH for a tree deeper than kMaxDepth; what out throws
 // passes through.
 void writeTypedData(const SchemaView* view, const MessageTree& tree, TypedDataHandler& out);
-// The same for a message recorded from the parse events, with the same output.
-void writeTypedData(const SchemaView* view, const ElementRecorder& recorded, TypedDataHandler& out);
+// The working storage of the walk over recorded messages, kept from message
+// to message (a session keeps one) so that a warm walk allocates nothing of
+// its own: per level of nesting, the keys and elements of the object at hand.
+class RecordedWalkLevels {
+public:
+  RecordedWalkLevels();
+  ~RecordedWalkLevels();
+  RecordedWalkLevels(const RecordedWalkLevels&) = delete;
+  RecordedWalkLevels& operator=(const RecordedWalkLevels&) = delete;
+  struct Levels;
+  Levels& levels() { return *levels_; }
+
+private:
+  std::unique_ptr<Levels> levels_;
+};
+
+// The same for a message recorded from the parse events, with the same
+// output; levels serves one walk at a time.
+void writeTypedData(const SchemaView* view, const ElementRecorder& recorded, TypedDataHandler& out,
+                    RecordedWalkLevels& levels);
 
 }  // namespace wfxml::detail
 
