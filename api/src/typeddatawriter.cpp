@@ -207,9 +207,13 @@ private:
     complexElement(e, type, entry.namespaceUri, depth);
   }
 
+  // The parse gives a self-defining element the text before its first child
+  // as its own value; the rest of its text comes in anonymous children.
+  static bool hasLeadingText(const Element& e) { return e.hasValue() && !e.getValue().isNull(); }
+
   // Self-defining content is mixed when text runs stand beside elements.
   static bool hasMixedContent(const Element& e) {
-    bool text = false;
+    bool text = hasLeadingText(e);
     bool elements = false;
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isAnonymous(*c)) {
@@ -351,6 +355,10 @@ private:
   const Element* sortChildren(const Element& e, const SchemaType* type, bool mixed, Level& at) {
     if (type && at.entryOfMember.size() < type->members.size()) at.entryOfMember.resize(type->members.size(), -1);
     const Element* firstText = nullptr;
+    if (!type && hasLeadingText(e)) {
+      firstText = &e;
+      if (mixed) at.content.emplace_back(kText, &e);
+    }
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (isXsiType(*c)) continue;
       if (isAnonymous(*c)) {

@@ -233,6 +233,10 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"MixedForeignElement", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><stamp>a<q xmlns="urn:x">y</q></stamp></doc>)",
                      R"({"doc":{"stamp":{"$":["a",{"{urn:x}q":"y"}]}}})"},
+        // An undeclared element's text before its first child (it was lost).
+        WildcardCase{"LeadingTextOfAnUndeclaredElement", mixedWildcardSet,
+                     R"(<doc xmlns="urn:test:mixed"><stamp><z>t<b/>u</z></stamp></doc>)",
+                     R"({"doc":{"stamp":{"$":[{"z":{"$":["t",{"b":""},"u"]}}]}}})"},
         WildcardCase{"AnyTypeTextAlone", mixedWildcardSet, R"(<doc xmlns="urn:test:mixed"><free>t</free></doc>)",
                      R"({"doc":{"free":{"$":["t"]}}})"},
         WildcardCase{"AnyTypeTextAroundElements", mixedWildcardSet,
