@@ -474,7 +474,7 @@ public:
     writeTypes();
     dictionary_.getPathBasedDefs().Create(0);
     dictionary_.getInt32s().Create(0);
-    dictionary_.getValueSetDefs().Create(0);
+    writeValueSets();
     writeValues();
     writeMemberIds();
     writeNamespaces();
@@ -689,14 +689,29 @@ private:
       record.typeKind = typeKindOf(type.variety);
       record.listItemTypeIndex = type.listItemType;
       record.namespaceIndex = layout_.typeNamespace(index);
+      if (!type.enumeration.empty()) record.valueSetIndex = addValueSet(type.enumeration);
       if (!type.name.empty()) table.SetRowName(index, wide(type.name).c_str());
     }
   }
 
-  // The default and fixed values, one row each, named by their text.
+  // The default and fixed values, and the members of enumerations, one row
+  // each, named by their text.
   std::int32_t addValue(const ValueConstraint& constraint) {
-    values_.push_back(&constraint);
+    values_.push_back({constraint.text, constraint.fixed ? DictCodes::eFacetFixed : DictCodes::eFacetDefault, -1});
     return static_cast<std::int32_t>(values_.size() - 1);
+  }
+
+  std::int32_t addValueSet(const std::vector<std::string>& enumeration) {
+    const auto set = static_cast<std::int32_t>(valueSets_.size());
+    valueSets_.push_back({static_cast<std::int32_t>(values_.size()), static_cast<std::int32_t>(enumeration.size())});
+    for (const std::string& text : enumeration) values_.push_back({text, DictCodes::eFacetEnumeration, set});
+    return set;
+  }
+
+  void writeValueSets() {
+    const StdDictValueSetDefs& table = dictionary_.getValueSetDefs();
+    table.Create(static_cast<std::int32_t>(valueSets_.size()));
+    for (std::size_t i = 0; i < valueSets_.size(); ++i) *table[static_cast<std::int32_t>(i)] = valueSets_[i];
   }
 
   void writeValues() {
@@ -704,8 +719,9 @@ private:
     table.Create(static_cast<std::int32_t>(values_.size()));
     for (std::size_t i = 0; i < values_.size(); ++i) {
       const auto row = static_cast<std::int32_t>(i);
-      table[row]->facetKind = values_[i]->fixed ? DictCodes::eFacetFixed : DictCodes::eFacetDefault;
-      table.SetRowName(row, wide(values_[i]->text).c_str());
+      table[row]->facetKind = values_[i].facetKind;
+      table[row]->valueSetIndex = values_[i].valueSet;
+      table.SetRowName(row, wide(values_[i].text).c_str());
     }
   }
 
@@ -743,7 +759,13 @@ private:
   const MessageSet& set_;
   const DictionaryLayout& layout_;
   StdDictionaryInfo& dictionary_;
-  std::vector<const ValueConstraint*> values_;  // by value row
+  struct Value {
+    std::string text;
+    std::int32_t facetKind;
+    std::int32_t valueSet;  // an enumeration's, -1 none
+  };
+  std::vector<Value> values_;  // by value row
+  std::vector<SMD_VALUE_SET_DEFINITION> valueSets_;
 };
 
 }  // namespace

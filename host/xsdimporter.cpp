@@ -652,6 +652,11 @@ void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) 
   }
   if (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_WHITESPACE)
     type.whiteSpace = whiteSpaceOf(source.getLexicalFacetValue(XSSimpleTypeDefinition::FACET_WHITESPACE));
+  const StringList* enumeration = source.getLexicalEnumeration();
+  XSSimpleTypeDefinition* primitive = source.getPrimitiveType();
+  if (enumeration && primitive && isXsdType(*primitive, u"hexBinary")) {
+    for (XMLSize_t i = 0; i < enumeration->size(); ++i) type.enumeration.push_back(utf8(enumeration->elementAt(i)));
+  }
 }
 
 void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type) {

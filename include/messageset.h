@@ -221,6 +221,9 @@ struct TypeDef {
   std::optional<AttributeWildcard> attributeWildcard;
   WhiteSpace whiteSpace = WhiteSpace::Unset;
   std::vector<MemberDef> members;
+  // The values its enumeration facet lists, as the schema spells them; kept
+  // for hexBinary only, whose enumerations Xerces-C compares as text.
+  std::vector<std::string> enumeration;
 };
 
 // The XML properties of the whole message set (one per dictionary).

@@ -103,6 +103,15 @@ public:
     return elements;
   }
 
+  std::vector<std::string> enumerationOf(long valueSet) const {
+    if (!dictionary_.getValueSetDefs().containsRow(valueSet)) return {};
+    const SMD_VALUE_SET_DEFINITION& set = *dictionary_.getValueSetDefs()[valueSet];
+    std::vector<std::string> values;
+    for (long row = set.firstValueIndex; row < long{set.firstValueIndex} + set.valueCount; ++row)
+      if (dictionary_.getValueDefs().containsRow(row)) values.push_back(utf8(dictionary_.getValueText(row)));
+    return values;
+  }
+
   std::vector<SchemaType> readTypes() const {
     const auto& cache = dictionary_.getTypeCache();
     std::vector<SchemaType> types(cache.size());
@@ -121,6 +130,7 @@ public:
       type.isList = !type.isComplex && type.listItemType >= 0;
       type.isIntegerFamily = type.logicalType == eLogicalDecimal && derivesFromIntegerType(static_cast<long>(row));
       type.whiteSpace = DictCodes::valueWhiteSpace(type.logicalType, def.whiteSpace);
+      type.enumeration = enumerationOf(dictionary_.getTypeDefs()[static_cast<long>(row)]->valueSetIndex);
       if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers, 0);
       if (type.isComplex) {
         Walk walk;
@@ -550,7 +560,8 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
   const SchemaReader reader(dictionary);
   types_ = reader.readTypes();
   elements_ = reader.readElements();
-  hasFixedValues_ = std::any_of(elements_.begin(), elements_.end(), [](const SchemaElement& e) { return e.fixedValue.has_value(); });
+  spellsValues_ = std::any_of(elements_.begin(), elements_.end(), [](const SchemaElement& e) { return e.fixedValue.has_value(); }) ||
+                  std::any_of(types_.begin(), types_.end(), [](const SchemaType& t) { return !t.enumeration.empty(); });
   spellings_.preserveUtcFormat =
       XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
   spellings_.trueText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanTrueValue).text(0);

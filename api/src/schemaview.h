@@ -122,6 +122,9 @@ struct SchemaType {
   // What its values do with whitespace before they are taken
   // (DictCodes::eWhiteSpace*), as the parser applies it to a document's text.
   std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
+  // The values its enumeration lists, as the schema spells them (hexBinary
+  // types only: the compiler keeps no others).
+  std::vector<std::string> enumeration;
   // A union's member types, in the order the parser tries them (a nested
   // union's in its place; a restriction of a union has its base's).
   struct UnionMember {
@@ -245,8 +248,9 @@ public:
   std::string treeTypeText(long typeRow) const;
 
   const ValueSpellings& spellings() const { return spellings_; }
-  // Whether an element or attribute has a fixed value.
-  bool hasFixedValues() const { return hasFixedValues_; }
+  // Whether an element or attribute has a fixed value, or a type an
+  // enumeration (schemaspellings.h).
+  bool spellsValues() const { return spellsValues_; }
 
   // The preferred prefix of a namespace ("" when it has none).
   std::string prefixOf(std::string_view namespaceUri) const;
@@ -268,7 +272,7 @@ private:
   std::vector<SchemaType> types_;
   std::vector<SchemaElement> elements_;
   ValueSpellings spellings_;
-  bool hasFixedValues_ = false;
+  bool spellsValues_ = false;
   std::unordered_map<std::string, std::string> prefixes_;  // namespace URI -> preferred prefix
   std::unordered_map<std::string, long> typesByLocalName_;  // -2: several share it
   std::unordered_map<long, const SchemaMember*> membersByRow_;

@@ -2,9 +2,9 @@
 
 #include "contentcheck.h"
 #include "error.h"
-#include "fixedvalues.h"
 #include "memberorder.h"
 #include "messagetree.h"
+#include "schemaspellings.h"
 #include "schemaview.h"
 #include "typeddatawriter.h"
 #include "zelexception.h"
@@ -744,7 +744,7 @@ private:
 
 void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree, bool checkContent) {
   TreeMapper(view, tree, checkContent).message(data);
-  if (view) spellFixedValues(*view, tree);
+  if (view) spellAsTheSchemaDoes(*view, tree);
 }
 
 }  // namespace wfxml::detail

@@ -1,4 +1,4 @@
-#include "fixedvalues.h"
+#include "schemaspellings.h"
 
 #include "base64converter.h"
 #include "datacnv.h"
@@ -15,6 +15,8 @@
 
 namespace wfxml::detail {
 namespace {
+
+constexpr int kMaxDerivationSteps = 64;  // a bound on a cycle of bases a dictionary might hold
 
 bool isAnonymous(const TreeElement& element) {
   return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
@@ -96,17 +98,47 @@ void spellElement(const SchemaView& view, TreeElement& element, const std::strin
   for (std::size_t i = 0; i < values.size(); ++i) spell(*values[i], texts[i]);
 }
 
+// The enumeration a type lists, or the nearest of its bases' (a complex
+// type's simple content), or null.
+const std::vector<std::string>* enumerationOf(const SchemaView& view, const SchemaType* type) {
+  for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view.type(type->baseType))
+    if (!type->enumeration.empty()) return &type->enumeration;
+  return nullptr;
+}
+
+// Binary values whose bytes an enumeration member's text gives: that text.
+void spellEnumerated(const SchemaView& view, TreeElement& element, const SchemaType& type) {
+  const auto spellBytes = [&view](TreeElement& holder, const SchemaType* ofType) {
+    const PWFData& value = holder.getValue();
+    if (value.getDataLogicalType() != eLogicalBinary || value.isNull()) return;
+    const std::vector<std::string>* enumeration = enumerationOf(view, ofType);
+    if (!enumeration) return;
+    for (const std::string& text : *enumeration) {
+      if (!spellsBytes(text, value.getBinaryValue())) continue;
+      spell(holder, text);
+      return;
+    }
+  };
+  if (element.hasValue()) return spellBytes(element, &type);
+  const SchemaType* itemType = element.getItemTypeIndex() >= 0 ? view.type(element.getItemTypeIndex()) : &type;
+  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling())
+    if (isAnonymous(*child)) spellBytes(*child, itemType);
+}
+
 }  // namespace
 
-void spellFixedValues(const SchemaView& view, MessageTree& tree) {
-  if (!view.hasFixedValues()) return;
+void spellAsTheSchemaDoes(const SchemaView& view, MessageTree& tree) {
+  if (!view.spellsValues()) return;
   // Depth first without recursion: trees may be of any depth.
   TreeElement* element = tree.getRoot();
   while (element) {
     if (!isAnonymous(*element)) {
       const std::string* fixed = fixedValueOf(view, *element);
-      const SchemaType* type = fixed ? view.typeOf(*element) : nullptr;
-      if (type) spellElement(view, *element, *fixed, *type);
+      if (const SchemaType* type = view.typeOf(*element); type && fixed) {
+        spellElement(view, *element, *fixed, *type);
+      } else if (type) {
+        spellEnumerated(view, *element, *type);
+      }
     }
     if (element->getFirstChild()) {
       element = element->getFirstChild();
