@@ -4,7 +4,8 @@
 // a record is the whole document's JSON; and JSON that builds again writes a
 // document that reads back to the same JSON and, where the original is
 // valid, holds the same elements, attributes and values in the same
-// namespaces, so that no value is lost or changed.
+// namespaces, so that no value is lost or changed. Read without a dictionary,
+// any document that parses must come back with every name and value too.
 #include "typedsupport.h"
 
 #include <algorithm>
@@ -63,9 +64,33 @@ std::string joined(const std::vector<std::string>& lines) {
   return text;
 }
 
+// Without a dictionary every document that parses converts, and comes back
+// with every name and value.
+void checkWithoutDictionary(const std::uint8_t* data, std::size_t size) {
+  static const wfxml::MessageSet none = wfxml::MessageSet::none();
+  wfxml::Session plain(none);
+  std::string json;
+  try {
+    json = plain.toJson(data, size);
+  } catch (const wfxml::Error&) {
+    return;
+  }
+  std::vector<std::uint8_t> xml;
+  try {
+    xml = plain.write(plain.fromJson(json));
+  } catch (const wfxml::Error& e) {
+    finding("JSON of a document without dictionary does not come back", described(e) + "\n" + json);
+  }
+  const std::vector<std::string> before = valuesByPath(plain, data, size);
+  const std::vector<std::string> after = valuesByPath(plain, xml.data(), xml.size());
+  if (before != after)
+    finding("a document without dictionary comes back with other values or names", joined(before) + "\n" + joined(after));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  checkWithoutDictionary(data, size);
   wfxml::Session session(typedSet());
   std::optional<std::string> direct;
   std::optional<wfxml::Error> directError;

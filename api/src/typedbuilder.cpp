@@ -190,11 +190,13 @@ private:
     const WildcardProcessing outer_;
   };
 
-  // A name the data make up must be one the XML can have.
+  // A name the data make up must be one the XML can have (without a
+  // dictionary a prefix is part of it).
   void refuseUnlessXmlName(const std::string& name) const {
     const ZelWstring wide = ZelWstring::fromUtf8(name);
-    if (!xercesc::XMLChar1_0::isValidNCName(wide.data(), wide.length()))
-      fail("'" + name + "' is not an XML name");
+    const bool valid = view_ ? xercesc::XMLChar1_0::isValidNCName(wide.data(), wide.length())
+                             : xercesc::XMLChar1_0::isValidQName(wide.data(), wide.length());
+    if (!valid) fail("'" + name + "' is not an XML name");
   }
 
   // Text with a character XML 1.0 cannot carry (C0 controls but tab and line
@@ -245,7 +247,9 @@ private:
       name.local = key.substr(close + 1);
       return name;
     }
-    const std::size_t colon = key.find(':');
+    // Without a dictionary names stay as written, prefix and all, as the
+    // parse gives them (it reads no namespaces then).
+    const std::size_t colon = view_ ? key.find(':') : std::string_view::npos;
     if (colon != std::string_view::npos) {
       const std::string_view prefix = key.substr(0, colon);
       name.namespaceUri = view_ ? view_->namespaceOfPrefix(prefix) : std::string();

@@ -363,12 +363,14 @@ TEST(TypedJson, ARootTheSetDoesNotDefineIsRefused) {
 
 TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
   const std::string xml =
-      R"(<a xmlns="urn:x" n="1"><b>1</b><c><d>x</d></c><b>2</b><e xmlns="urn:y">t</e>text<f/></a>)";
+      R"(<a xmlns="urn:x" xmlns:p="urn:p" n="1"><b>1</b><c><d>x</d></c><b>2</b><e xmlns="urn:y">t</e>)"
+      R"(text<p:f p:k="v"/></a>)";
   const wfxml::MessageSet none = wfxml::MessageSet::none();
   const std::string json = typedJson(none, xml.data(), xml.size());
-  // Without a dictionary names stay as written: namespace declarations are attributes.
-  EXPECT_EQ(json, R"({"a":{"@xmlns":"urn:x","@n":"1","$":[{"b":"1"},{"c":{"d":"x"}},{"b":"2"},)"
-                  R"({"e":{"@xmlns":"urn:y","$":"t"}},"text",{"f":""}]}})");
+  // Without a dictionary names stay as written, prefixes too (the way back refused those):
+  // namespace declarations are attributes.
+  EXPECT_EQ(json, R"({"a":{"@xmlns":"urn:x","@xmlns:p":"urn:p","@n":"1","$":[{"b":"1"},{"c":{"d":"x"}},{"b":"2"},)"
+                  R"({"e":{"@xmlns":"urn:y","$":"t"}},"text",{"p:f":{"@p:k":"v"}}]}})");
   const std::string plain = R"(<a n="1"><b>1</b><b>2</b><c><d>x</d></c></a>)";
   EXPECT_EQ(typedJson(none, plain.data(), plain.size()), R"({"a":{"@n":"1","b":["1","2"],"c":{"d":"x"}}})");
   // A name after another name: keys would write b, b, c.
