@@ -225,7 +225,6 @@ std::string treePathOf(const SchemaView& view, const TreeElement& element) {
 }
 
 void ContentCheck::checkTree(const MessageTree& tree) {
-  // Depth first without recursion: trees may be of any depth.
   const TreeElement* element = tree.getRoot();
   while (element) {
     if (const SchemaType* type = view_.typeOf(*element); type && type->isComplex) {
@@ -235,13 +234,15 @@ void ContentCheck::checkTree(const MessageTree& tree) {
                    {treePathOf(view_, *element) + "/" + (member.isAttribute ? "@" : "") + member.name, problem.what});
       }
     }
-    if (element->getFirstChild()) {
-      element = element->getFirstChild();
-      continue;
-    }
-    while (element && !element->getNextSibling()) element = element->getParent();
-    if (element) element = element->getNextSibling();
+    element = nextInDocumentOrder(*element);
   }
+}
+
+TreeElement* nextInDocumentOrder(const TreeElement& element) {
+  if (element.getFirstChild()) return element.getFirstChild();
+  const TreeElement* at = &element;
+  while (at && !at->getNextSibling()) at = at->getParent();
+  return at ? at->getNextSibling() : nullptr;
 }
 
 }  // namespace wfxml::detail

@@ -65,6 +65,11 @@ private:
 // in the schema instance namespace.
 bool isNilAttribute(const ZelWstring& name, const ZelWstring& namespaceUri, const PWFData& value);
 
+// The element after element in document order (its first child, else the
+// next sibling of it or of its nearest ancestor that has one), null at the
+// end: a walk without recursion, since trees may be of any depth.
+TreeElement* nextInDocumentOrder(const TreeElement& element);
+
 // A tree element's name as documents spell it: "@id" for an attribute,
 // empty for an anonymous value.
 std::string treeNameOf(const SchemaView& view, const TreeElement& element);

@@ -1,6 +1,7 @@
 #include "schemaspellings.h"
 
 #include "base64converter.h"
+#include "contentcheck.h"
 #include "datacnv.h"
 #include "messagetree.h"
 #include "schemaview.h"
@@ -129,7 +130,6 @@ void spellEnumerated(const SchemaView& view, TreeElement& element, const SchemaT
 
 void spellAsTheSchemaDoes(const SchemaView& view, MessageTree& tree) {
   if (!view.spellsValues()) return;
-  // Depth first without recursion: trees may be of any depth.
   TreeElement* element = tree.getRoot();
   while (element) {
     if (!isAnonymous(*element)) {
@@ -140,12 +140,7 @@ void spellAsTheSchemaDoes(const SchemaView& view, MessageTree& tree) {
         spellEnumerated(view, *element, *type);
       }
     }
-    if (element->getFirstChild()) {
-      element = element->getFirstChild();
-      continue;
-    }
-    while (element && !element->getNextSibling()) element = element->getParent();
-    if (element) element = element->getNextSibling();
+    element = nextInDocumentOrder(*element);
   }
 }
 
