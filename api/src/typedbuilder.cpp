@@ -191,11 +191,11 @@ private:
   };
 
   // A name the data make up must be one the XML can have (without a
-  // dictionary a prefix is part of it).
+  // dictionary, where the parse reads no namespaces, any XML name).
   void refuseUnlessXmlName(const std::string& name) const {
     const ZelWstring wide = ZelWstring::fromUtf8(name);
     const bool valid = view_ ? xercesc::XMLChar1_0::isValidNCName(wide.data(), wide.length())
-                             : xercesc::XMLChar1_0::isValidQName(wide.data(), wide.length());
+                             : xercesc::XMLChar1_0::isValidName(wide.data(), wide.length());
     if (!valid) fail("'" + name + "' is not an XML name");
   }
 
