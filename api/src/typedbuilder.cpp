@@ -252,7 +252,7 @@ private:
     const std::size_t colon = view_ ? key.find(':') : std::string_view::npos;
     if (colon != std::string_view::npos) {
       const std::string_view prefix = key.substr(0, colon);
-      name.namespaceUri = view_ ? view_->namespaceOfPrefix(prefix) : std::string();
+      name.namespaceUri = view_->namespaceOfPrefix(prefix);
       if (name.namespaceUri.empty()) fail("the prefix '" + std::string(prefix) + "' names no namespace");
       name.namespaceGiven = true;
       name.local = key.substr(colon + 1);
@@ -313,6 +313,13 @@ private:
     if (type->isComplex) {
       if (type->hasSimpleContent && node.kind != TypedNode::Kind::Object) {
         simpleContent(element, node, *type);
+      } else if (type->isMixed && node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::String) {
+        // Text alone, as an element of mixed content the parse reads
+        // undeclared (in lax content) gives it.
+        TypedNode content;
+        content.kind = TypedNode::Kind::Array;
+        content.items.push_back(node);
+        mixed(element, content, type);
       } else {
         if (node.kind != TypedNode::Kind::Object) fail("an object was expected");
         complex(element, node, *type, nillable);
