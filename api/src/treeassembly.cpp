@@ -4,6 +4,7 @@
 
 #include "base64converter.h"
 #include "datacnv.h"
+#include "messageset.h"
 #include "messagetree.h"
 #include "zelexception.h"
 #include "zelwstring.h"
@@ -521,7 +522,7 @@ void TreeAssembly::setXsiType(TreeElement& element, long typeRow) {
 }
 
 void TreeAssembly::setBuiltinXsiType(TreeElement& element, std::string_view local) {
-  appendXsiType(element, "http://www.w3.org/2001/XMLSchema:" + std::string(local));
+  appendXsiType(element, std::string(msgset::kXmlSchemaNamespace) + ":" + std::string(local));
 }
 
 // The attribute as the parse keeps it: "uri:name".

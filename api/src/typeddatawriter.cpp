@@ -24,9 +24,8 @@
 namespace wfxml::detail {
 
 std::string_view typedkeys::builtinTypeName(std::string_view reference) {
-  constexpr std::string_view kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
   const std::size_t colon = reference.rfind(':');
-  if (colon != std::string_view::npos && reference.substr(0, colon) != kSchemaNamespace) return {};
+  if (colon != std::string_view::npos && reference.substr(0, colon) != msgset::kXmlSchemaNamespace) return {};
   const std::string_view local = colon == std::string_view::npos ? reference : reference.substr(colon + 1);
   const std::vector<std::string_view>& builtins = msgset::builtinTypeNames();
   return std::find(builtins.begin(), builtins.end(), local) != builtins.end() ? local : std::string_view();
