@@ -1,6 +1,7 @@
 #include "schemaview.h"
 
 #include "dictrecords.h"
+#include "messageset.h"
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
 #include "typeddatawriter.h"
@@ -13,7 +14,6 @@
 namespace wfxml::detail {
 namespace {
 
-constexpr std::string_view kSchemaNamespace = "http://www.w3.org/2001/XMLSchema";
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
@@ -329,7 +329,7 @@ private:
     const auto& cache = dictionary_.getTypeCache();
     for (std::size_t steps = 0; validType(row) && steps < cache.size(); ++steps) {
       const std::string ns = namespaceUriOf(dictionary_, cache[row].namespaceIndex);
-      if ((ns.empty() || ns == kSchemaNamespace) && isIntegerTypeName(utf8(dictionary_.getTypeName(row)))) return true;
+      if ((ns.empty() || ns == msgset::kXmlSchemaNamespace) && isIntegerTypeName(utf8(dictionary_.getTypeName(row)))) return true;
       row = cache[row].baseTypeIndex;
     }
     return false;
@@ -540,12 +540,12 @@ const SchemaMember* SchemaType::memberAt(long memberRow) const {
 }
 
 const SchemaMember* SchemaType::findMember(std::string_view name, std::string_view namespaceUri, bool attribute,
-                                           bool byKey, bool exact) const {
+                                           bool byKey, NamespaceMatch namespaceMatch) const {
   const SchemaMember* match = nullptr;
   int matches = 0;
   for (const SchemaMember& member : members) {
     if (member.isAttribute != attribute || (byKey ? member.key : member.name) != name) continue;
-    if (!namespaceUri.empty() || exact) {
+    if (!namespaceUri.empty() || namespaceMatch == NamespaceMatch::exact) {
       if (member.namespaceUri == namespaceUri) return &member;
       continue;
     }
@@ -632,11 +632,12 @@ const SchemaElement* SchemaView::element(long tagRow) const {
 
 namespace {
 const SchemaElement* findGlobal(const std::vector<SchemaElement>& elements, std::string_view name,
-                                std::string_view namespaceUri, bool messagesOnly, bool exact) {
+                                std::string_view namespaceUri, bool messagesOnly, NamespaceMatch namespaceMatch) {
   const SchemaElement* match = nullptr;
   for (const SchemaElement& element : elements) {
     if (element.name != name || element.isAttribute || (messagesOnly && !element.isMessage)) continue;
-    if ((!namespaceUri.empty() || exact) && element.namespaceUri != namespaceUri) continue;
+    if ((!namespaceUri.empty() || namespaceMatch == NamespaceMatch::exact) && element.namespaceUri != namespaceUri)
+      continue;
     if (match && match->namespaceUri != element.namespaceUri) return nullptr;  // ambiguous
     if (!match || (element.isMessage && !match->isMessage)) match = &element;
   }
@@ -645,11 +646,12 @@ const SchemaElement* findGlobal(const std::vector<SchemaElement>& elements, std:
 }  // namespace
 
 const SchemaElement* SchemaView::findMessage(std::string_view name, std::string_view namespaceUri) const {
-  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/true, /*exact=*/false);
+  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/true, NamespaceMatch::anyWhenEmpty);
 }
 
-const SchemaElement* SchemaView::findElement(std::string_view name, std::string_view namespaceUri, bool exact) const {
-  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/false, exact);
+const SchemaElement* SchemaView::findElement(std::string_view name, std::string_view namespaceUri,
+                                             NamespaceMatch match) const {
+  return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/false, match);
 }
 
 const SchemaElement* SchemaView::findAttribute(std::string_view name, std::string_view namespaceUri) const {

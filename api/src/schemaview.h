@@ -90,6 +90,10 @@ struct SchemaMember {
 // staying text (lax); not at all, however deep (skip).
 enum class WildcardProcessing { Strict, Lax, Skip };
 
+// How a lookup by name reads its namespace: an empty one matches any when
+// only one namespace has the name (anyWhenEmpty), or means none (exact).
+enum class NamespaceMatch { anyWhenEmpty, exact };
+
 // The attributes a type admits that none of its members declares.
 struct AttributeWildcard {
   enum class Namespaces { Any, Not, List };
@@ -186,10 +190,10 @@ struct SchemaType {
   // The member with this row, or null.
   const SchemaMember* memberAt(long memberRow) const;
   // The element (or attribute) member of that name (XML name, or typed-data
-  // key with byKey); an empty namespace matches any when only one member
-  // has the name, unless exact (then it means none).
+  // key with byKey).
   const SchemaMember* findMember(std::string_view name, std::string_view namespaceUri, bool attribute,
-                                 bool byKey = false, bool exact = false) const;
+                                 bool byKey = false,
+                                 NamespaceMatch match = NamespaceMatch::anyWhenEmpty) const;
 
   std::unordered_map<long, std::size_t> byRow;  // member row -> position in members
 };
@@ -227,10 +231,10 @@ public:
   const SchemaElement* element(long tagRow) const;
   const std::vector<SchemaElement>& elements() const { return elements_; }
 
-  // The message (or any global element) of that name; an empty namespace
-  // matches when the name is unique, unless exact (then it means none).
+  // The message (or any global element) of that name.
   const SchemaElement* findMessage(std::string_view name, std::string_view namespaceUri) const;
-  const SchemaElement* findElement(std::string_view name, std::string_view namespaceUri, bool exact = false) const;
+  const SchemaElement* findElement(std::string_view name, std::string_view namespaceUri,
+                                   NamespaceMatch match = NamespaceMatch::anyWhenEmpty) const;
   // The global attribute declaration of that name and namespace, or null.
   const SchemaElement* findAttribute(std::string_view name, std::string_view namespaceUri) const;
 

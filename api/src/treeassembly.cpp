@@ -441,14 +441,16 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
   // A name without namespace means the parent's first (an element's), then
   // any member's of that name when only one namespace has it; "{}name"
   // means none.
-  const bool noNamespace = namespaceGiven && namespaceUri.empty();
+  const NamespaceMatch match =
+      namespaceGiven && namespaceUri.empty() ? NamespaceMatch::exact : NamespaceMatch::anyWhenEmpty;
+  const bool noNamespace = match == NamespaceMatch::exact;
   const std::string meant = namespaceUri.empty() && !namespaceGiven ? namespaceOf(parent) : std::string(namespaceUri);
   if (namespaceUri.empty() && !attribute && !noNamespace)
     resolution.member = type->findMember(name, meant, false, byKey);
-  if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute, byKey, noNamespace);
+  if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute, byKey, match);
   if (resolution.member) return resolution;
   if (!attribute) {
-    const SchemaElement* global = view_->findElement(name, meant, noNamespace);
+    const SchemaElement* global = view_->findElement(name, meant, match);
     if (!global && namespaceUri.empty() && !noNamespace) global = view_->findElement(name, {});
     resolution.substitutes = global ? view_->substitutedMember(*type, global->tagRow) : nullptr;
     if (resolution.substitutes) {
@@ -473,7 +475,7 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
   if (!type->admitsElement(meant)) return resolution;
   // A skipping wildcard takes its elements as they come, as the parser does.
   if (type->wildcardProcessing != WildcardProcessing::Skip)
-    resolution.global = view_->findElement(name, meant, /*exact=*/true);
+    resolution.global = view_->findElement(name, meant, NamespaceMatch::exact);
   resolution.selfDefining = !resolution.global;
   return resolution;
 }

@@ -469,7 +469,7 @@ private:
                        const TypedNode& value, std::size_t taken) const {
     Pending beyond{key, {member.name, member.namespaceUri, /*namespaceGiven=*/true, false}, {}, {}};
     if (type.wildcardProcessing != WildcardProcessing::Skip)
-      beyond.resolution.global = view_->findElement(member.name, member.namespaceUri, /*exact=*/true);
+      beyond.resolution.global = view_->findElement(member.name, member.namespaceUri, NamespaceMatch::exact);
     beyond.resolution.selfDefining = !beyond.resolution.global;
     for (std::size_t i = taken; i < value.items.size(); ++i) beyond.occurrences.push_back(&value.items[i]);
     return beyond;
