@@ -689,22 +689,25 @@ private:
       record.typeKind = typeKindOf(type.variety);
       record.listItemTypeIndex = type.listItemType;
       record.namespaceIndex = layout_.typeNamespace(index);
-      if (!type.enumeration.empty()) record.valueSetIndex = addValueSet(type.enumeration);
+      if (!type.enumeration.empty() || !type.pattern.empty()) record.valueSetIndex = addValueSet(type);
       if (!type.name.empty()) table.SetRowName(index, wide(type.name).c_str());
     }
   }
 
-  // The default and fixed values, and the members of enumerations, one row
+  // The default and fixed values, the members of enumerations and patterns, one row
   // each, named by their text.
   std::int32_t addValue(const ValueConstraint& constraint) {
     values_.push_back({constraint.text, constraint.fixed ? DictCodes::eFacetFixed : DictCodes::eFacetDefault, -1});
     return static_cast<std::int32_t>(values_.size() - 1);
   }
 
-  std::int32_t addValueSet(const std::vector<std::string>& enumeration) {
+  // A type's enumeration members, then its pattern.
+  std::int32_t addValueSet(const TypeDef& type) {
     const auto set = static_cast<std::int32_t>(valueSets_.size());
-    valueSets_.push_back({static_cast<std::int32_t>(values_.size()), static_cast<std::int32_t>(enumeration.size())});
-    for (const std::string& text : enumeration) values_.push_back({text, DictCodes::eFacetEnumeration, set});
+    const std::size_t count = type.enumeration.size() + (type.pattern.empty() ? 0 : 1);
+    valueSets_.push_back({static_cast<std::int32_t>(values_.size()), static_cast<std::int32_t>(count)});
+    for (const std::string& text : type.enumeration) values_.push_back({text, DictCodes::eFacetEnumeration, set});
+    if (!type.pattern.empty()) values_.push_back({type.pattern, DictCodes::eFacetPattern, set});
     return set;
   }
 

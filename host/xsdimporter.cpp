@@ -657,6 +657,15 @@ void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) 
   if (enumeration && primitive && isXsdType(*primitive, u"hexBinary")) {
     for (XMLSize_t i = 0; i < enumeration->size(); ++i) type.enumeration.push_back(utf8(enumeration->elementAt(i)));
   }
+  const StringList* patterns = source.getLexicalPattern();
+  const bool respelled = primitive && (isXsdType(*primitive, u"boolean") || isXsdType(*primitive, u"float") ||
+                                       isXsdType(*primitive, u"double") || isXsdType(*primitive, u"decimal"));
+  if (patterns && respelled && (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_PATTERN)) {
+    // Xerces-C splits the facet at each '|', also inside groups: joined again,
+    // the pieces are the expression its validator matches.
+    for (XMLSize_t i = 0; i < patterns->size(); ++i)
+      type.pattern += (i ? "|" : "") + utf8(patterns->elementAt(i));
+  }
 }
 
 void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type) {

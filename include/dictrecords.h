@@ -84,6 +84,7 @@ constexpr std::uint8_t valueWhiteSpace(ELogicalType logicalType, long rule) {
 constexpr std::int32_t eFacetEnumeration = 0;
 constexpr std::int32_t eFacetDefault = 1;
 constexpr std::int32_t eFacetFixed = 2;
+constexpr std::int32_t eFacetPattern = 5;
 
 // DICTIONARY_IDENTIFICATION::buildKind.
 constexpr std::int32_t eBuildCompiled = 1;  // compiled from a message-set source
@@ -216,7 +217,7 @@ struct SMD_VALUE_SET_DEFINITION {
 struct SMD_VALUE_DEFINITION {
   std::int32_t valueSetIndex = -1;
   std::int32_t logicalType = 0;
-  std::int32_t facetKind = 0;  // 0 enumeration member, 1 default, 2 fixed, 3 minimum, 4 maximum
+  std::int32_t facetKind = 0;  // 0 enumeration member, 1 default, 2 fixed, 3 minimum, 4 maximum, 5 pattern
   std::int32_t flags = 0;
   std::int64_t integerValue = 0;
   double floatValue = 0;

@@ -224,6 +224,10 @@ struct TypeDef {
   // The values its enumeration facet lists, as the schema spells them; kept
   // for hexBinary only, whose enumerations Xerces-C compares as text.
   std::vector<std::string> enumeration;
+  // The pattern its own facets give (several joined by '|', as Xerces-C
+  // joins them), empty none; kept for booleans and numbers, which the
+  // writer spells its own way where the pattern may take only other forms.
+  std::string pattern;
 };
 
 // The XML properties of the whole message set (one per dictionary).

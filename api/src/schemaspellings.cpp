@@ -7,8 +7,12 @@
 #include "schemaview.h"
 #include "treeassembly.h"
 #include "utf8.h"
+#include "valuepattern.h"
 #include "zelexception.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -107,23 +111,151 @@ const std::vector<std::string>* enumerationOf(const SchemaView& view, const Sche
   return nullptr;
 }
 
-// Binary values whose bytes an enumeration member's text gives: that text.
-void spellEnumerated(const SchemaView& view, TreeElement& element, const SchemaType& type) {
-  const auto spellBytes = [&view](TreeElement& holder, const SchemaType* ofType) {
-    const PWFData& value = holder.getValue();
-    if (value.getDataLogicalType() != eLogicalBinary || value.isNull()) return;
-    const std::vector<std::string>* enumeration = enumerationOf(view, ofType);
-    if (!enumeration) return;
-    for (const std::string& text : *enumeration) {
-      if (!spellsBytes(text, value.getBinaryValue())) continue;
-      spell(holder, text);
-      return;
+// A binary value whose bytes an enumeration member's text gives: that text.
+bool spellEnumerated(const SchemaView& view, TreeElement& holder, const SchemaType* type) {
+  const PWFData& value = holder.getValue();
+  if (value.getDataLogicalType() != eLogicalBinary || value.isNull()) return false;
+  const std::vector<std::string>* enumeration = enumerationOf(view, type);
+  if (!enumeration) return false;
+  for (const std::string& text : *enumeration) {
+    if (!spellsBytes(text, value.getBinaryValue())) continue;
+    spell(holder, text);
+    return true;
+  }
+  return false;
+}
+
+// A number as its significant digits and a power of ten: -0.0120 is
+// "-", "12", -3.
+struct ScaledDigits {
+  std::string sign;
+  std::string digits;  // no leading or trailing zeros; "0" for zero
+  long exponent = 0;
+};
+
+// A decimal or double's text ("-12.50", "1e-05") as scaled digits.
+ScaledDigits scaledDigitsOf(std::string_view text) {
+  ScaledDigits number;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) number.sign = text[i++] == '-' ? "-" : "";
+  for (bool fraction = false; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+    if (text[i] == '.') {
+      fraction = true;
+    } else {
+      number.digits += text[i];
+      number.exponent -= fraction ? 1 : 0;
     }
+  }
+  if (i < text.size()) number.exponent += std::strtol(std::string(text.substr(i + 1)).c_str(), nullptr, 10);
+  number.digits.erase(0, std::min(number.digits.find_first_not_of('0'), number.digits.size()));
+  while (!number.digits.empty() && number.digits.back() == '0') {
+    number.digits.pop_back();
+    ++number.exponent;
+  }
+  if (number.digits.empty()) number = {"", "0", 0};
+  return number;
+}
+
+// Its plain spelling with at least integerWidth digits before the point
+// and fractionWidth after it (none: no point), or "" when that drops digits.
+std::string plainSpelling(const ScaledDigits& number, std::size_t integerWidth, std::size_t fractionWidth) {
+  const long integerDigits = static_cast<long>(number.digits.size()) + number.exponent;
+  std::string integer = integerDigits <= 0 ? "" : number.digits.substr(0, static_cast<std::size_t>(integerDigits));
+  integer.append(static_cast<std::size_t>(std::max(0L, number.exponent)), '0');
+  std::string fraction = integerDigits >= 0 ? number.digits.substr(std::min<std::size_t>(integerDigits, number.digits.size()))
+                                            : std::string(static_cast<std::size_t>(-integerDigits), '0') + number.digits;
+  if (number.digits == "0") integer = fraction = "";
+  if (fraction.size() > fractionWidth) return {};
+  integer.insert(0, integerWidth > integer.size() ? integerWidth - integer.size() : 0, '0');
+  fraction.append(fractionWidth - fraction.size(), '0');
+  return number.sign + integer + (fraction.empty() ? "" : "." + fraction);
+}
+
+constexpr std::size_t kMostPaddingZeros = 8;  // beyond the digits a value needs, before or after the point
+
+// A boolean's or number's text as the writer spells it; "" for other values.
+std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
+  switch (value.getDataLogicalType()) {
+    case eLogicalBoolean: {
+      const std::string& own = value.getBooleanValue() ? spellings.trueText : spellings.falseText;
+      return !own.empty() ? own : value.getBooleanValue() ? "true" : "false";
+    }
+    case eLogicalInteger: return std::to_string(value.getIntegerValue());
+    case eLogicalDecimal: return value.getDecimalValue().toUtf8();
+    case eLogicalFloat: {
+      if (!std::isfinite(value.getFloatValue())) return {};
+      char16_t written[DataCnv::MAX_NUMBER_TEXT];
+      return ZelWstring(std::u16string_view(written, DataCnv::StrFromDbl(value.getFloatValue(), written))).toUtf8();
+    }
+    default: return {};
+  }
+}
+
+// Other spellings of the value written, nearest first: a boolean's literals;
+// a number's digits with zeros before and after them, and for a double
+// exponent forms ("1.0E-2", "1e-02"). Each is the same value: zeros added
+// where they change nothing, an integer's without a point.
+std::vector<std::string> otherSpellings(const PWFData& value, const std::string& written, const SchemaType& type) {
+  if (value.getDataLogicalType() == eLogicalBoolean)
+    return value.getBooleanValue() ? std::vector<std::string>{"true", "1"} : std::vector<std::string>{"false", "0"};
+  const ScaledDigits number = scaledDigitsOf(written);
+  const long digits = static_cast<long>(number.digits.size());
+  const auto integerWidth = static_cast<std::size_t>(std::max(1L, digits + number.exponent));
+  const auto fractionWidth = static_cast<std::size_t>(std::max(0L, -number.exponent));
+  std::vector<std::string> spelled;
+  for (std::size_t before = 0; before <= kMostPaddingZeros; ++before)
+    for (std::size_t after = 0; after <= (type.isIntegerFamily ? 0 : kMostPaddingZeros); ++after)
+      spelled.push_back(plainSpelling(number, integerWidth + before, fractionWidth + after));
+  if (type.logicalType != eLogicalFloat) return spelled;
+  const long power = number.exponent + digits - 1;
+  const std::string powerDigits = std::to_string(std::labs(power));
+  const std::vector<std::string> powerSigns = power < 0 ? std::vector<std::string>{"-"} : std::vector<std::string>{"", "+"};
+  for (std::size_t zeros = 0; zeros <= 2; ++zeros) {
+    const std::string tail = number.digits.substr(1) + std::string(zeros, '0');
+    const std::string mantissa = number.sign + number.digits.front() + (tail.empty() ? "" : "." + tail);
+    for (const char* letter : {"E", "e"})
+      for (const std::string& sign : powerSigns)
+        for (const char* pad : {"", "0"}) spelled.push_back(mantissa + letter + sign + (powerDigits.size() < 2 ? pad : "") + powerDigits);
+  }
+  return spelled;
+}
+
+// The patterns a value of type must match: its own and each base's.
+std::vector<const ValuePattern*> patternsOf(const SchemaView& view, const SchemaType* type) {
+  std::vector<const ValuePattern*> patterns;
+  for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view.type(type->baseType))
+    if (type->pattern) patterns.push_back(type->pattern.get());
+  return patterns;
+}
+
+// A boolean or number the writer would spell in a form its type's patterns
+// refuse: the nearest spelling of the same value they take, where one is.
+void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaType* type) {
+  const PWFData& value = holder.getValue();
+  if (!type || type->isUnion || value.isNull() || value.getLexicalForm()) return;
+  const std::vector<const ValuePattern*> patterns = patternsOf(view, type);
+  const auto taken = [&patterns](const std::string& text) {
+    return std::all_of(patterns.begin(), patterns.end(), [&text](const ValuePattern* p) { return p->matches(text); });
   };
-  if (element.hasValue()) return spellBytes(element, &type);
+  const std::string written = patterns.empty() ? "" : writtenText(value, view.spellings());
+  if (written.empty() || taken(written)) return;
+  for (const std::string& text : otherSpellings(value, written, *type)) {
+    if (text.empty() || !taken(text)) continue;
+    spell(holder, text);
+    return;
+  }
+}
+
+// Values the writer would spell otherwise than the schema takes them: a
+// binary enumeration member's, a boolean or number a pattern narrows.
+void spellValues(const SchemaView& view, TreeElement& element, const SchemaType& type) {
+  const auto spellOne = [&view](TreeElement& holder, const SchemaType* ofType) {
+    if (!spellEnumerated(view, holder, ofType)) spellPatterned(view, holder, ofType);
+  };
+  if (element.hasValue()) return spellOne(element, &type);
   const SchemaType* itemType = element.getItemTypeIndex() >= 0 ? view.type(element.getItemTypeIndex()) : &type;
   for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling())
-    if (isAnonymous(*child)) spellBytes(*child, itemType);
+    if (isAnonymous(*child)) spellOne(*child, itemType);
 }
 
 }  // namespace
@@ -137,7 +269,7 @@ void spellAsTheSchemaDoes(const SchemaView& view, MessageTree& tree) {
       if (const SchemaType* type = view.typeOf(*element); type && fixed) {
         spellElement(view, *element, *fixed, *type);
       } else if (type) {
-        spellEnumerated(view, *element, *type);
+        spellValues(view, *element, *type);
       }
     }
     element = nextInDocumentOrder(*element);

@@ -5,6 +5,7 @@
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
 #include "typeddatawriter.h"
+#include "valuepattern.h"
 #include "xmlproperties.h"
 #include "zelwstring.h"
 
@@ -103,12 +104,14 @@ public:
     return elements;
   }
 
-  std::vector<std::string> enumerationOf(long valueSet) const {
+  // The texts of a value set's rows of one facet kind.
+  std::vector<std::string> valuesOf(long valueSet, std::int32_t facetKind) const {
     if (!dictionary_.getValueSetDefs().containsRow(valueSet)) return {};
     const SMD_VALUE_SET_DEFINITION& set = *dictionary_.getValueSetDefs()[valueSet];
     std::vector<std::string> values;
     for (long row = set.firstValueIndex; row < long{set.firstValueIndex} + set.valueCount; ++row)
-      if (dictionary_.getValueDefs().containsRow(row)) values.push_back(utf8(dictionary_.getValueText(row)));
+      if (dictionary_.getValueDefs().containsRow(row) && dictionary_.getValueDefs()[row]->facetKind == facetKind)
+        values.push_back(utf8(dictionary_.getValueText(row)));
     return values;
   }
 
@@ -130,7 +133,10 @@ public:
       type.isList = !type.isComplex && type.listItemType >= 0;
       type.isIntegerFamily = type.logicalType == eLogicalDecimal && derivesFromIntegerType(static_cast<long>(row));
       type.whiteSpace = DictCodes::valueWhiteSpace(type.logicalType, def.whiteSpace);
-      type.enumeration = enumerationOf(dictionary_.getTypeDefs()[static_cast<long>(row)]->valueSetIndex);
+      const long valueSet = dictionary_.getTypeDefs()[static_cast<long>(row)]->valueSetIndex;
+      type.enumeration = valuesOf(valueSet, DictCodes::eFacetEnumeration);
+      for (const std::string& expression : valuesOf(valueSet, DictCodes::eFacetPattern))
+        type.pattern = ValuePattern::compile(expression);
       if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers, 0);
       if (type.isComplex) {
         Walk walk;
@@ -561,7 +567,7 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
   types_ = reader.readTypes();
   elements_ = reader.readElements();
   spellsValues_ = std::any_of(elements_.begin(), elements_.end(), [](const SchemaElement& e) { return e.fixedValue.has_value(); }) ||
-                  std::any_of(types_.begin(), types_.end(), [](const SchemaType& t) { return !t.enumeration.empty(); });
+                  std::any_of(types_.begin(), types_.end(), [](const SchemaType& t) { return !t.enumeration.empty() || t.pattern; });
   spellings_.preserveUtcFormat =
       XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
   spellings_.trueText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanTrueValue).text(0);

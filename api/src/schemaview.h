@@ -12,6 +12,7 @@
 #include "dictrecords.h"
 #include "elementkinds.h"
 #include "pwfdata.h"
+#include "valuepattern.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -129,6 +130,9 @@ struct SchemaType {
   // The values its enumeration lists, as the schema spells them (hexBinary
   // types only: the compiler keeps no others).
   std::vector<std::string> enumeration;
+  // Its own pattern facet (booleans and numbers only: the compiler keeps no
+  // others), which its bases' patterns narrow further; null none.
+  std::shared_ptr<const ValuePattern> pattern;
   // A union's member types, in the order the parser tries them (a nested
   // union's in its place; a restriction of a union has its base's).
   struct UnionMember {
@@ -253,7 +257,7 @@ public:
 
   const ValueSpellings& spellings() const { return spellings_; }
   // Whether an element or attribute has a fixed value, or a type an
-  // enumeration (schemaspellings.h).
+  // enumeration or a pattern (schemaspellings.h).
   bool spellsValues() const { return spellsValues_; }
 
   // The preferred prefix of a namespace ("" when it has none).

@@ -1,0 +1,32 @@
+#ifndef WFXML_SRC_VALUEPATTERN_H
+#define WFXML_SRC_VALUEPATTERN_H
+
+// A type's pattern facet, matched by Xerces-C's own expressions: whether a
+// spelling passes is what its validator decides of the document written.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace wfxml::detail {
+
+class ValuePattern {
+public:
+  // Null for an expression Xerces-C cannot read (a schema it compiled has none).
+  static std::unique_ptr<const ValuePattern> compile(const std::string& expression);
+  ~ValuePattern();
+  ValuePattern(const ValuePattern&) = delete;
+  ValuePattern& operator=(const ValuePattern&) = delete;
+
+  // Whether the whole text (UTF-8) matches. Thread-safe.
+  bool matches(std::string_view text) const;
+
+private:
+  struct Expression;
+  explicit ValuePattern(std::unique_ptr<Expression> expression);
+  std::unique_ptr<Expression> expression_;
+};
+
+}  // namespace wfxml::detail
+
+#endif
