@@ -144,7 +144,7 @@ public:
       }
       if (!candidates.empty()) break;
     }
-    if (candidates.empty()) fail("the message set has no message '" + key + "'");
+    if (candidates.empty()) return typedRoot(name, key, content);
     // Messages that share an element name (told apart by an ID attribute in
     // XML): the first whose content the data fit; when none does, the
     // mistake is where the best fit found it, the deepest.
@@ -162,6 +162,15 @@ public:
   }
 
 private:
+  // A root no global element declares, typed by its xsi:type alone, as the
+  // parse reads such a document.
+  void typedRoot(const Name& name, const std::string& key, const TypedNode& content) {
+    const std::string* xsiType = xsiTypeOf(content);
+    if (!xsiType || view_->findTypeReference(*xsiType) < 0) fail("the message set has no message '" + key + "'");
+    refuseUnlessXmlName(name.local);
+    defined(assembly_.createSelfDefiningMessage(name.local, name.namespaceUri), content, -1, false);
+  }
+
   // One step down the JSON path, undone when it ends.
   class Step {
   public:

@@ -139,7 +139,7 @@ private:
       for (const SchemaElement& e : view_->elements())
         if (e.tagId == root.getTagId()) defined = &e;
     }
-    if (view_ && !defined) refuseUnknownRoot(root);
+    if (view_ && !defined && root.getTypeIndex() < 0) refuseUnknownRoot(root);
     if (defined) {
       entry.name = defined->name;
       entry.namespaceUri = defined->namespaceUri;
@@ -148,13 +148,15 @@ private:
     } else {
       entry.name = keep(utf8(root.getName()));
       entry.namespaceUri = keep(utf8(root.getNamespaceURI()));
+      // Typed by its xsi:type alone: no declaration gives the way back its namespace.
+      if (view_ && !entry.namespaceUri.empty()) qualify(entry);
     }
     return entry;
   }
 
-  // A document whose root the set does not define would come out untyped,
-  // every value a string: typed data refuse it (MessageSet::none() reads
-  // any document self-defining).
+  // A document whose root the set does not define, nor types by an
+  // xsi:type, would come out untyped, every value a string: typed data
+  // refuse it (MessageSet::none() reads any document self-defining).
   [[noreturn]] void refuseUnknownRoot(const Element& root) const {
     std::string messages;
     int listed = 0;

@@ -252,7 +252,12 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"RootReferencedElsewhere", sharedNameSet, R"(<name xmlns="urn:test:other">x</name>)",
                      R"({"name":"x"})"},
         WildcardCase{"RootSharingItsNameWithAnother", sharedNameSet, R"(<item xmlns="urn:test:other">x</item>)",
-                     R"({"o:item":"x"})"}),
+                     R"({"o:item":"x"})"},
+        // A root no global element declares, typed by its xsi:type alone (it was refused).
+        WildcardCase{"RootTypedByItsXsiTypeAlone", typedMessageSet,
+                     R"(<t:invoice xmlns:t="urn:test:typed" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" )"
+                     R"(xsi:type="t:Party" id="p1"><t:name>A</t:name></t:invoice>)",
+                     R"({"t:invoice":{"@xsi:type":"Party","@id":"p1","name":"A"}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
