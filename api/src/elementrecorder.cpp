@@ -1,6 +1,7 @@
 #include "elementrecorder.h"
 
 #include "valueplacement.h"
+#include "xmlproperties.h"
 #include "zelexception.h"
 
 #include <string>
@@ -69,7 +70,7 @@ RecordedElement& ElementRecorder::newElement() {
   if (used_ == elements_.size()) elements_.emplace_back();
   RecordedElement& element = elements_[used_++];
   element.firstChild_ = element.lastChild_ = element.nextSibling_ = nullptr;
-  element.name_ = element.namespaceURI_ = nullptr;
+  element.name_ = element.namespaceURI_ = element.valueNamespace_ = nullptr;
   element.tagId_ = element.memberId_ = element.tagIndex_ = element.memberIndex_ = -1;
   element.typeIndex_ = element.itemTypeIndex_ = element.valueTypeIndex_ = -1;
   element.kind_ = 0;
@@ -173,7 +174,7 @@ void ElementRecorder::startElement(const char16_t* name, const ZelWstring& names
 
 // Puts values where the tree builder puts them: on the element itself, or
 // in anonymous children (list items, text runs, values beside children).
-void ElementRecorder::data(const PWFData& value, const WorkerInfoPtr&, long itemTypeIndex, long listTypeIndex) {
+void ElementRecorder::data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) {
   if (open_.empty()) refuse("data", "no element is open");
   RecordedElement& element = *open_.back();
   const ValuePlacement place = placeValue(element.kind_, element.itemTypeIndex_, element.valueTypeIndex_,
@@ -182,6 +183,7 @@ void ElementRecorder::data(const PWFData& value, const WorkerInfoPtr&, long item
   if (place.splitsLoneValue) {
     RecordedElement& first = appendChild(element);
     std::swap(first.value_, element.value_);
+    std::swap(first.valueNamespace_, element.valueNamespace_);
     first.hasValue_ = true;
     first.valueTypeIndex_ = element.valueTypeIndex_;
     element.itemTypeIndex_ = element.valueTypeIndex_;
@@ -197,6 +199,8 @@ void ElementRecorder::data(const PWFData& value, const WorkerInfoPtr&, long item
   holder->value_ = value;
   holder->hasValue_ = !value.isNothing();  // as a tree element's hasValue()
   holder->valueTypeIndex_ = itemTypeIndex;
+  const bool qualified = info && info->getDataPropertyCount() > kValueNamespaceProperty;
+  holder->valueNamespace_ = qualified ? pooled(info->getDataProperty(kValueNamespaceProperty).getText().view()) : nullptr;
 }
 
 }  // namespace wfxml::detail

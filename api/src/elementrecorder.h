@@ -37,6 +37,8 @@ public:
   long getItemTypeIndex() const { return itemTypeIndex_; }  // >= 0: the children are list items
   bool hasValue() const { return hasValue_; }
   const PWFData& getValue() const { return hasValue_ ? value_ : nothing(); }
+  // The namespace the prefix of its QName value stood for, or null.
+  const ZelWstring* getValueNamespace() const { return valueNamespace_; }
 
 private:
   friend class ElementRecorder;
@@ -54,6 +56,7 @@ private:
   RecordedElement* nextSibling_ = nullptr;
   const ZelWstring* name_ = nullptr;
   const ZelWstring* namespaceURI_ = nullptr;
+  const ZelWstring* valueNamespace_ = nullptr;
   long tagId_ = -1;
   long memberId_ = -1;
   long tagIndex_ = -1;

@@ -21,8 +21,6 @@
 namespace wfxml::detail {
 namespace {
 
-constexpr int kMaxDerivationSteps = 64;  // a bound on a cycle of bases a dictionary might hold
-
 bool isAnonymous(const TreeElement& element) {
   return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
 }

@@ -126,6 +126,7 @@ public:
       type.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
       type.isComplex = def.typeKind == DictCodes::eTypeKindComplex;
       type.isUnion = def.typeKind == DictCodes::eTypeKindUnion || (def.flags & prf_SMD_TYPE_DEFINITION::eUnion);
+      type.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
       type.isMixed = def.contentKind == DictCodes::eContentMixed || def.contentKind == DictCodes::eContentMixedOrdered;
       type.hasSimpleContent = type.isComplex && def.contentKind == DictCodes::eContentSimple;
       type.baseType = def.baseTypeIndex;
@@ -323,6 +324,7 @@ private:
         member.isList = def.typeKind == DictCodes::eTypeKindList;
         member.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
         member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
+        member.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
         if (member.isList) member.listItemType = listItemTypeOf(memberType);
         members.push_back(member);
       } else if (def.typeKind == DictCodes::eTypeKindUnion) {
@@ -568,6 +570,7 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
   elements_ = reader.readElements();
   spellsValues_ = std::any_of(elements_.begin(), elements_.end(), [](const SchemaElement& e) { return e.fixedValue.has_value(); }) ||
                   std::any_of(types_.begin(), types_.end(), [](const SchemaType& t) { return !t.enumeration.empty() || t.pattern; });
+  hasQualifiedNames_ = std::any_of(types_.begin(), types_.end(), [](const SchemaType& t) { return t.takesQualifiedNames(); });
   spellings_.preserveUtcFormat =
       XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
   spellings_.trueText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanTrueValue).text(0);

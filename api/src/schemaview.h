@@ -30,6 +30,7 @@ class TreeElement;
 namespace wfxml::detail {
 
 constexpr long kUnboundedOccurs = -1;
+constexpr int kMaxDerivationSteps = 64;  // a bound on a cycle of bases a dictionary might hold
 
 // One element or attribute a type may hold, with the ids a tree element
 // matched to it carries.
@@ -120,6 +121,7 @@ struct SchemaType {
   bool isComplex = false;    // has members or attributes
   bool isList = false;       // a list type: the value is a sequence of items of listItemType
   bool isUnion = false;
+  bool isQualifiedName = false;  // QName or NOTATION, or derived from one: values carry a prefix
   bool isMixed = false;      // text runs between its elements
   bool hasWildcard = false;  // admits elements it does not declare
   bool hasSimpleContent = false;  // a complex type with a value of its own
@@ -139,12 +141,18 @@ struct SchemaType {
     ELogicalType logicalType = eLogicalString;
     std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
     bool isList = false;
+    bool isQualifiedName = false;
     long listItemType = -1;  // a list member's item type
   };
   bool hasListMember() const {
     return std::any_of(unionMembers.begin(), unionMembers.end(), [](const UnionMember& m) { return m.isList; });
   }
   std::vector<UnionMember> unionMembers;
+  // Whether its values may be QNames: it is a QName type, or a union with a QName member.
+  bool takesQualifiedNames() const {
+    return isQualifiedName ||
+           std::any_of(unionMembers.begin(), unionMembers.end(), [](const UnionMember& m) { return m.isQualifiedName; });
+  }
   long listItemType = -1;
   long baseType = -1;
   std::vector<SchemaMember> members;  // attributes and elements, in content order
@@ -260,6 +268,10 @@ public:
   // enumeration or a pattern (schemaspellings.h).
   bool spellsValues() const { return spellsValues_; }
 
+  // Whether a type's values are QNames (or NOTATIONs), whose prefixes the
+  // document binds.
+  bool hasQualifiedNames() const { return hasQualifiedNames_; }
+
   // The preferred prefix of a namespace ("" when it has none).
   std::string prefixOf(std::string_view namespaceUri) const;
   // The namespace of a preferred prefix ("xml" and "xsi" too); "" when none.
@@ -281,6 +293,7 @@ private:
   std::vector<SchemaElement> elements_;
   ValueSpellings spellings_;
   bool spellsValues_ = false;
+  bool hasQualifiedNames_ = false;
   std::unordered_map<std::string, std::string> prefixes_;  // namespace URI -> preferred prefix
   std::unordered_map<std::string, long> typesByLocalName_;  // -2: several share it
   std::unordered_map<long, const SchemaMember*> membersByRow_;

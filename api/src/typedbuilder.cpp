@@ -7,6 +7,8 @@
 #include "schemaspellings.h"
 #include "schemaview.h"
 #include "typeddatawriter.h"
+#include "workerinfo.h"
+#include "xmlproperties.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 namespace wfxml::detail {
 
@@ -156,6 +159,7 @@ public:
       } catch (const Error& e) {
         if (!bestFit || depthOf(e) > depthOf(*bestFit)) bestFit = e;
         assembly_.tree().clear();
+        declared_.clear();
       }
     }
     throw *bestFit;
@@ -347,6 +351,19 @@ private:
     return nullptr;
   }
 
+  // "@xmlns:p": the namespace QName values of the element, of its
+  // attributes and of the elements within take for the prefix p.
+  bool declaresPrefix(TreeElement& element, const std::string& key, const TypedNode& value) {
+    if (key.compare(0, typedkeys::kNamespaceDeclaration.size(), typedkeys::kNamespaceDeclaration) != 0) return false;
+    Step step(*this, "." + key);
+    const std::string prefix = key.substr(typedkeys::kNamespaceDeclaration.size());
+    refuseUnlessXmlName(prefix);
+    if (value.kind != TypedNode::Kind::Value || value.value.kind != GivenValue::Kind::String || value.value.text.empty())
+      fail("a namespace was expected");
+    declared_[&element].emplace_back(prefix, value.value.text);
+    return true;
+  }
+
   // A nil element whose value cannot be null (of a complex type, of a list
   // type) has xsi:nil="true" as an attribute, as the parse keeps it.
   void markNil(TreeElement& element) {
@@ -356,13 +373,14 @@ private:
         .setValue(PWFData::makeString(ZelWstring::fromUtf8("true")));
   }
 
-  // An element of a simple type named by its xsi:type: {"@xsi:type": ..., "$": value}.
+  // An element of a simple type given as an object: named by its xsi:type,
+  // or declaring its value's prefix ({"@xmlns:p": ..., "$": value}).
   void simpleWithXsiType(TreeElement& element, const TypedNode& node, const SchemaType& type) {
     const TypedNode* value = nullptr;
     for (const auto& [key, field] : node.fields) {
       if (key == typedkeys::kValue) {
         value = &field;
-      } else if (key != typedkeys::kXsiType) {
+      } else if (key != typedkeys::kXsiType && !declaresPrefix(element, key, field)) {
         Step step(*this, "." + key);
         fail("'" + key + "' is not a member of this element, and nothing else may be here");
       }
@@ -517,7 +535,7 @@ private:
     KeysNamed named;
     for (const auto& [key, value] : node.fields) {
       Step step(*this, "." + key);
-      if (key == typedkeys::kXsiType || key == typedkeys::kValue) {
+      if (key == typedkeys::kXsiType || key == typedkeys::kValue || declaresPrefix(element, key, value)) {
         claimOnce(named, key, key);
         if (key == typedkeys::kValue) content = &value;
         continue;
@@ -751,8 +769,52 @@ private:
     }
   }
 
+public:
+  // Gives each QName value the namespace of its prefix, as the parse notes it
+  // for the writer: declared by "@xmlns:p" on its element or one around it,
+  // else the message set's for that prefix. The writer declares the prefix
+  // again where it writes the value, unless the elements around bind it so.
+  void bindValuePrefixes() {
+    for (TreeElement* e = assembly_.tree().getRoot(); e; e = nextInDocumentOrder(*e)) {
+      if (!e->hasValue() || e->getValue().getDataLogicalType() != eLogicalString || !holdsQualifiedName(*e)) continue;
+      const std::string name = e->getValue().getText().toUtf8();
+      const std::size_t start = name.find_first_not_of(" \t\r\n");
+      const std::size_t colon = name.find(':');
+      if (start == std::string::npos || colon == std::string::npos || colon <= start) continue;
+      const std::string uri = namespaceOfValuePrefix(*e, name.substr(start, colon - start));
+      if (uri.empty()) continue;
+      WorkerInfoPtr record(new DataWorkerInfo<kValueNamespaceProperty + 1>);
+      record->setProperty(kValueNamespaceProperty, PWFData::makeString(ZelWstring::fromUtf8(uri)));
+      e->setDataInfo(record);
+    }
+  }
+
+private:
+  bool holdsQualifiedName(const TreeElement& holder) const {
+    const TreeElement* parent = holder.getParent();
+    const bool anonymous = holder.getName().empty() && holder.getTagId() < 0 && holder.getMemberId() < 1;
+    const SchemaType* type = !anonymous || !parent                  ? view_->typeOf(holder)
+                             : parent->getItemTypeIndex() >= 0 ? view_->type(parent->getItemTypeIndex())
+                                                               : view_->typeOf(*parent);
+    for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view_->type(type->baseType))
+      if (type->takesQualifiedNames()) return true;
+    return false;
+  }
+
+  std::string namespaceOfValuePrefix(const TreeElement& holder, const std::string& prefix) const {
+    for (const TreeElement* e = &holder; e; e = e->getParent()) {
+      const auto declarations = declared_.find(e);
+      if (declarations == declared_.end()) continue;
+      for (auto d = declarations->second.rbegin(); d != declarations->second.rend(); ++d)
+        if (d->first == prefix) return d->second;
+    }
+    return view_->namespaceOfPrefix(prefix);
+  }
+
   const SchemaView* view_;
   TreeAssembly assembly_;
+  // The "@xmlns:p" keys by the element whose object gave them: prefix, namespace.
+  std::unordered_map<const TreeElement*, std::vector<std::pair<std::string, std::string>>> declared_;
   std::optional<ContentCheck> check_;  // none: content taken as given
   std::vector<std::string> path_;
   // How loosely the content being built is matched: by the loosest wildcard
@@ -763,8 +825,11 @@ private:
 }  // namespace
 
 void buildMessageTree(const SchemaView* view, const TypedNode& data, MessageTree& tree, bool checkContent) {
-  TreeMapper(view, tree, checkContent).message(data);
-  if (view) spellAsTheSchemaDoes(*view, tree);
+  TreeMapper mapper(view, tree, checkContent);
+  mapper.message(data);
+  if (!view) return;
+  spellAsTheSchemaDoes(*view, tree);
+  if (view->hasQualifiedNames()) mapper.bindValuePrefixes();
 }
 
 }  // namespace wfxml::detail

@@ -10,6 +10,7 @@
 #include "messagetree.h"
 #include "schemaview.h"
 #include "utf8.h"
+#include "xmlproperties.h"
 #include "zelexception.h"
 
 #include <algorithm>
@@ -46,6 +47,19 @@ bool isXsiType(const Element& element) {
 template <typename Element>
 bool isAnonymous(const Element& element) {
   return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
+}
+
+// The namespace a QName value's prefix stood for in the document, as the
+// parse noted it; empty when none.
+std::u16string_view valueNamespaceOf(const TreeElement& holder) {
+  const WorkerInfoPtr& info = holder.getDataInfo();
+  if (!info || info->getDataPropertyCount() <= kValueNamespaceProperty) return {};
+  const PWFData& uri = info->getDataProperty(kValueNamespaceProperty);
+  return uri.getDataLogicalType() == eLogicalString ? uri.getText().view() : std::u16string_view();
+}
+
+std::u16string_view valueNamespaceOf(const RecordedElement& holder) {
+  return holder.getValueNamespace() ? holder.getValueNamespace()->view() : std::u16string_view();
 }
 
 // A decimal spelled as a JSON number: no "+" sign, no leading zeros, a digit
@@ -198,14 +212,46 @@ private:
     if (const Element* c = e.getFirstChild();
         c && !c->getNextSibling() && isNilAttribute(c->getName(), c->getNamespaceURI(), c->getValue()))
       return out_.null();
-    const bool withAttributes = hasAttributeChild(e);
+    const std::vector<Declaration> declarations = valueDeclarations(e);
+    const bool withAttributes = hasAttributeChild(e) || !declarations.empty();
     const bool plainValue = e.getTypeIndex() < 0 && (!type->isComplex || type->hasSimpleContent);
     if (plainValue && !withAttributes && builtinXsiType(e).empty()) {
       if (isList(e, *type)) return list(e, *type);
       return scalar(e, type);
     }
     if (e.hasValue() && e.getValue().isNull() && !withAttributes) return out_.null();
-    complexElement(e, type, entry.namespaceUri, depth);
+    complexElement(e, type, entry.namespaceUri, depth, declarations);
+  }
+
+  using Declaration = std::pair<std::string, std::string>;  // a prefix and its namespace
+
+  // What the QName values of e (its own, its items', its attributes') need
+  // declared for the way back: each prefix the document bound to a
+  // namespace that the message set does not give that prefix.
+  std::vector<Declaration> valueDeclarations(const Element& e) const {
+    std::vector<Declaration> declarations;
+    if (!view_ || !view_->hasQualifiedNames()) return declarations;
+    const auto add = [&](const Element& holder) {
+      const std::u16string_view uri = valueNamespaceOf(holder);
+      if (uri.empty() || !holder.hasValue() || holder.getValue().getDataLogicalType() != eLogicalString) return;
+      const std::string name = utf8(holder.getValue().getText());
+      const std::size_t start = name.find_first_not_of(" \t\r\n");
+      const std::size_t colon = name.find(':');
+      if (start == std::string::npos || colon == std::string::npos || colon <= start) return;
+      Declaration declaration{name.substr(start, colon - start), ZelWstring(uri.data(), uri.size()).toUtf8()};
+      if (view_->namespaceOfPrefix(declaration.first) == declaration.second ||
+          std::find(declarations.begin(), declarations.end(), declaration) != declarations.end())
+        return;
+      declarations.push_back(std::move(declaration));
+    };
+    add(e);
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
+      if (!isAnonymous(*c) && !isAttributeChild(*c)) continue;
+      add(*c);
+      for (const Element* item = c->getFirstChild(); item; item = item->getNextSibling())
+        if (isAnonymous(*item)) add(*item);
+    }
+    return declarations;
   }
 
   // The parse gives a self-defining element the text before its first child
@@ -227,17 +273,19 @@ private:
   }
 
   bool hasAttributeChild(const Element& e) const {
-    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
-      if (c->getName().view().substr(0, 1) == u"@") return true;
-      if (!view_) continue;
-      if (const SchemaMember* member = view_->memberOf(c->getMemberId(), c->getMemberIndex());
-          member && member->isAttribute)
-        return true;
-      if (c->getMemberId() < 1 && c->getTagId() >= 0) {
-        if (const SchemaElement* global = view_->element(c->getTagIndex()); global && global->isAttribute) return true;
-      }
-    }
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling())
+      if (isAttributeChild(*c)) return true;
     return false;
+  }
+
+  bool isAttributeChild(const Element& c) const {
+    if (c.getName().view().substr(0, 1) == u"@") return true;
+    if (!view_) return false;
+    if (const SchemaMember* member = view_->memberOf(c.getMemberId(), c.getMemberIndex()); member && member->isAttribute)
+      return true;
+    if (c.getMemberId() >= 1 || c.getTagId() < 0) return false;
+    const SchemaElement* global = view_->element(c.getTagIndex());
+    return global && global->isAttribute;
   }
 
   // A list, or a union whose value is one of its list member's.
@@ -305,7 +353,8 @@ private:
     return level;
   }
 
-  void complexElement(const Element& e, const SchemaType* type, std::string_view ownNamespace, int depth) {
+  void complexElement(const Element& e, const SchemaType* type, std::string_view ownNamespace, int depth,
+                      const std::vector<Declaration>& declarations = {}) {
     Level& at = level(depth);
     bool mixed = type ? type->isMixed : hasMixedContent(e);
     const Element* firstText = sortChildren(e, type, mixed, at);
@@ -330,6 +379,10 @@ private:
     } else if (const std::string_view builtin = builtinXsiType(e); !builtin.empty()) {
       out_.key(typedkeys::kXsiType);
       out_.string(builtin);
+    }
+    for (const auto& [prefix, uri] : declarations) {
+      out_.key(keep(std::string(typedkeys::kNamespaceDeclaration) + prefix));
+      out_.string(uri);
     }
     for (const std::size_t index : at.keyOrder) {
       const Entry& entry = at.entries[index];

@@ -21,6 +21,9 @@ namespace typedkeys {
 constexpr char kAttributeMarker = '@';
 constexpr std::string_view kValue = "$";          // the value of an element with attributes; mixed content
 constexpr std::string_view kXsiType = "@xsi:type";
+// "@xmlns:p": a namespace a QName value's prefix stands for, on the element
+// that holds the value (or its attribute that does).
+constexpr std::string_view kNamespaceDeclaration = "@xmlns:";
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 // Deeper trees and JSON texts are refused (CP_JSON_MISMATCH): the parser and
 // the writer stop at 1,000 levels too, and the mapping's recursion stays far

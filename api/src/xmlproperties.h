@@ -24,6 +24,11 @@ constexpr std::int64_t kRenderAttribute = 1;
 constexpr std::int64_t kRenderNameless = -1;
 constexpr std::int64_t kRenderElementWithId = 2;
 constexpr std::int64_t kRenderElementWithIdAndValue = 4;
+// The plug-in's record on the data event of a QName value whose prefix the
+// document bound (a DataWorkerInfo<2>): this property is the namespace the
+// prefix stood for; the writer declares the prefix again where it writes
+// the value.
+constexpr long kValueNamespaceProperty = 1;
 
 // One "XML" property of one table, by row; rows without a value give the
 // fallback.
