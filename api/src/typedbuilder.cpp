@@ -355,7 +355,6 @@ private:
   // attributes and of the elements within take for the prefix p.
   bool declaresPrefix(TreeElement& element, const std::string& key, const TypedNode& value) {
     if (key.compare(0, typedkeys::kNamespaceDeclaration.size(), typedkeys::kNamespaceDeclaration) != 0) return false;
-    Step step(*this, "." + key);
     const std::string prefix = key.substr(typedkeys::kNamespaceDeclaration.size());
     refuseUnlessXmlName(prefix);
     if (value.kind != TypedNode::Kind::Value || value.value.kind != GivenValue::Kind::String || value.value.text.empty())
@@ -380,9 +379,9 @@ private:
     for (const auto& [key, field] : node.fields) {
       if (key == typedkeys::kValue) {
         value = &field;
-      } else if (key != typedkeys::kXsiType && !declaresPrefix(element, key, field)) {
+      } else if (key != typedkeys::kXsiType) {
         Step step(*this, "." + key);
-        fail("'" + key + "' is not a member of this element, and nothing else may be here");
+        if (!declaresPrefix(element, key, field)) fail("'" + key + "' is not a member of this element, and nothing else may be here");
       }
     }
     if (!value) return;  // an empty element, as the walk gives one

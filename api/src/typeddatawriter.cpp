@@ -212,7 +212,8 @@ private:
     if (const Element* c = e.getFirstChild();
         c && !c->getNextSibling() && isNilAttribute(c->getName(), c->getNamespaceURI(), c->getValue()))
       return out_.null();
-    const std::vector<Declaration> declarations = valueDeclarations(e);
+    // An attribute's go on its element, which holds it.
+    const std::vector<Declaration> declarations = entry.isAttribute ? std::vector<Declaration>() : valueDeclarations(e);
     const bool withAttributes = hasAttributeChild(e) || !declarations.empty();
     const bool plainValue = e.getTypeIndex() < 0 && (!type->isComplex || type->hasSimpleContent);
     if (plainValue && !withAttributes && builtinXsiType(e).empty()) {
