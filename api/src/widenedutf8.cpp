@@ -138,9 +138,44 @@ bool declaresNothingElse(std::string_view document) {
   return declared && equalsIgnoringAsciiCase(*declared, "UTF-8");
 }
 
+// Where a document's XML declaration ends (just past its "?>"), where its
+// values are quoted and hold no '<' or '>'; 0 where it has none such.
+std::size_t declarationEnd(std::string_view document) {
+  if (document.compare(0, 5, "<?xml") != 0) return 0;
+  char quote = 0;
+  for (std::size_t i = 5; i < document.size(); ++i) {
+    const char c = document[i];
+    if (c == '<' || c == '>') return 0;
+    if (quote != 0) {
+      quote = c == quote ? 0 : quote;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '?') {
+      return i + 1 < document.size() && document[i + 1] == '>' ? i + 2 : 0;
+    }
+  }
+  return 0;
+}
+
+// The length of the plain comment at the start of text ("<!--" printable
+// ASCII, tabs and line ends without "--" "-->"), 0 where there is none.
+std::size_t plainCommentLength(std::string_view text) {
+  if (text.compare(0, 4, "<!--") != 0) return 0;
+  const std::size_t close = text.find("-->", 4);
+  if (close == std::string_view::npos) return 0;
+  const std::string_view content = text.substr(4, close - 4);
+  const bool plain = std::all_of(content.begin(), content.end(), [](char c) {
+    return (c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\n' || c == '\r';
+  });
+  if (!plain || content.find("--") != std::string_view::npos || (!content.empty() && content.back() == '-')) return 0;
+  return close + 3;
+}
+
 class WidenedStream : public BinInputStream {
 public:
-  WidenedStream(const unsigned char* bytes, std::size_t size) : begin_(bytes), at_(bytes), end_(bytes + size) {}
+  // Hands out the bytes but [skipFrom, skipTo).
+  WidenedStream(const unsigned char* bytes, std::size_t size, std::size_t skipFrom, std::size_t skipTo)
+      : begin_(bytes), at_(bytes), segmentEnd_(bytes + skipFrom), resume_(bytes + skipTo), end_(bytes + size) {}
 
   XMLFilePos curPos() const override { return static_cast<XMLFilePos>(at_ - begin_); }
   const XMLCh* getContentType() const override { return nullptr; }
@@ -153,13 +188,18 @@ public:
     if (maxToRead < 2 * sizeof(char16_t)) return 0;
     XMLByte* out = toFill;
     XMLByte* const outEnd = toFill + (maxToRead / sizeof(char16_t) - 1) * sizeof(char16_t);  // room for a pair
-    while (at_ < end_ && out < outEnd) {
-      const std::size_t run = asciiRun(at_, std::min<std::size_t>(end_ - at_, (outEnd - out) / 2));
+    for (;;) {
+      if (at_ == segmentEnd_ && segmentEnd_ != end_) {
+        at_ = resume_;
+        segmentEnd_ = end_;
+      }
+      if (at_ >= segmentEnd_ || out >= outEnd) break;
+      const std::size_t run = asciiRun(at_, std::min<std::size_t>(segmentEnd_ - at_, (outEnd - out) / 2));
       widenAscii(at_, run, out);
       at_ += run;
       out += 2 * run;
-      if (at_ == end_ || out >= outEnd) break;
-      const std::size_t left = static_cast<std::size_t>(end_ - at_);
+      if (at_ == segmentEnd_ || out >= outEnd) continue;
+      const std::size_t left = static_cast<std::size_t>(segmentEnd_ - at_);
       const unsigned lead = at_[0];
       const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
       if (length > left) break;  // not UTF-8: readsAsUtf8 keeps such documents away
@@ -175,6 +215,8 @@ public:
 private:
   const unsigned char* const begin_;
   const unsigned char* at_;
+  const unsigned char* segmentEnd_;  // where the bytes handed out now end
+  const unsigned char* const resume_;
   const unsigned char* const end_;
 };
 
@@ -230,7 +272,20 @@ WidenedUtf8Source::WidenedUtf8Source(const void* bytes, std::size_t size)
 
 BinInputStream* WidenedUtf8Source::makeStream() const {
   const std::size_t mark = markLength(bytes_, size_);
-  return new WidenedStream(bytes_ + mark, size_ - mark);
+  const std::string_view document(reinterpret_cast<const char*>(bytes_) + mark, size_ - mark);
+  const auto [skipFrom, skipTo] = plainPrologComments(document);
+  return new WidenedStream(bytes_ + mark, size_ - mark, skipFrom, skipTo);
+}
+
+std::pair<std::size_t, std::size_t> plainPrologComments(std::string_view document) {
+  const std::size_t from = declarationEnd(document);
+  if (from == 0) return {0, 0};
+  for (std::size_t to = from;;) {
+    const std::size_t at = std::min(document.find_first_not_of(" \t\r\n", to), document.size());
+    const std::size_t length = plainCommentLength(document.substr(at));
+    if (length == 0) return {from, to};
+    to = at + length;
+  }
 }
 
 }  // namespace wfxml::detail

@@ -128,7 +128,8 @@ std::string billionLaughs(const std::string& root) {
 }
 
 // Documents valid but for one thing, each checked twice (URIs found good are remembered, facets still apply),
-// and valid ones in UTF-8 (read as UTF-16) or declared Latin-1 (read as declared).
+// and valid ones in UTF-8 (read as UTF-16) or declared Latin-1 (read as declared); comments after the
+// declaration, which the first check leaves out where they are plain.
 // The import's empty location resolves to a folder: read as an empty document, it failed the compile.
 TEST(Validation, DocumentsValidButForOneThing) {
   const ScratchFolder folder;
@@ -146,7 +147,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {wide + "</t></x>", "more character data"}, {"<x s='urn:a'/>", ""}, {"<x s='a%2'/>", "invalid anyURI"},
            {"<x s='a'/>", "minLength"}, {"<x s='\xC3\xA9'/>", "minLength"}, {"\xEF\xBB\xBF<x/>", ""},
            {"<?xml version='1.0' encoding='utf-8'?><x><t>\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E</t></x>", ""},
-           {"<?xml version='1.0' encoding='ISO-8859-1'?><x><t>\xE9</t></x>", ""}}) {
+           {"<?xml version='1.0' encoding='ISO-8859-1'?><x><t>\xE9</t></x>", ""},
+           {"<?xml version='1.0'?><!-- a -->\n<!-- b --><x/>", ""}, {"<?xml version='1.0'?><!-- a -- b --><x/>", "'--'"},
+           {"<?xml version='1.0'?><!-- \x01 --><x/>", "0x1"}, {"<?xml version='1.0'?><!--a--><?xml version='1.0'?><x/>", "column 1"}}) {
     for (int time = 0; time < 2; ++time) {
       const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
       EXPECT_EQ(problems.empty(), problem.empty()) << problem;
