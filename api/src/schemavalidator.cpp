@@ -588,20 +588,24 @@ private:
 // hashing the text for each: with the pool's grammars lent to its own table
 // for the document, the text is hashed once. The resolver empties that table,
 // deleting what it holds, when a document starts, so they are lent after that
-// and taken back before the next. Scanner and resolver allocate from a pool of
-// their own, which recycles the small blocks they free at nearly every element
-// (one thread at a time, unlocked) and takes back what Xerces-C loses.
+// and taken back before the next. Lending one and taking it back costs what
+// two or three of its lookups save, so only the grammars that documents have
+// looked up are lent: those the resolver has taken from the pool (a set's
+// documents use some of its grammars; UBL's invoices 8 of 13). Scanner and
+// resolver allocate from a pool of their own, which recycles the small blocks
+// they free at nearly every element (one thread at a time, unlocked) and takes
+// back what Xerces-C loses.
 class QuickScanner {
 public:
   QuickScanner(XMLGrammarPool& pool, SecurityManager& security)
       : watch_([this] { lend(); }),
         resolver_(new (&memory_) GrammarResolver(&pool, &memory_)),
         scanner_(XMLScannerResolver::resolveScanner(XMLUni::fgIGXMLScanner, nullptr, resolver_.get(), &memory_)) {
-    RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool.getGrammarEnumerator();
-    while (grammars.hasMoreElements()) {
-      xercesc::Grammar& grammar = grammars.nextElement();
-      if (grammar.getGrammarType() == xercesc::Grammar::SchemaGrammarType) grammars_.push_back(&grammar);
+    for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool.getGrammarEnumerator(); each.hasMoreElements();) {
+      each.nextElement();
+      ++poolGrammars_;
     }
+    grammars_.reserve(poolGrammars_);  // lending never allocates after a scan
     // As the SAX2 reader sets them for the collector's reader.
     scanner_->setURIStringPool(resolver_->getStringPool());
     scanner_->setDocHandler(&watch_);
@@ -639,11 +643,23 @@ private:
     if (!lent_) return;
     for (xercesc::Grammar* grammar : grammars_) resolver_->orphanGrammar(grammar->getGrammarDescription()->getGrammarKey());
     lent_ = false;
+    lendWhatWasTaken();
+  }
+  // Grammars the document looked up without their being lent are lent from
+  // the next document on.
+  void lendWhatWasTaken() {
+    if (grammars_.size() == poolGrammars_) return;
+    RefHashTableOfEnumerator<xercesc::Grammar> taken = resolver_->getReferencedGrammarEnumerator();
+    while (taken.hasMoreElements()) {
+      xercesc::Grammar& grammar = taken.nextElement();
+      if (std::find(grammars_.begin(), grammars_.end(), &grammar) == grammars_.end()) grammars_.push_back(&grammar);
+    }
   }
 
   static constexpr long kMemoryPoolSize = 64 * 1024;  // bytes a block of small allocations
   ZelXmlMemoryManager memory_{kMemoryPoolSize};        // goes after everything the scanner and resolver made
-  std::vector<xercesc::Grammar*> grammars_;
+  std::size_t poolGrammars_ = 0;
+  std::vector<xercesc::Grammar*> grammars_;  // lent for each document
   bool lent_ = false;
   QuickWatch watch_;
   std::unique_ptr<GrammarResolver> resolver_;
