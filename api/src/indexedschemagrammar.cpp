@@ -1,10 +1,12 @@
 #include "indexedschemagrammar.h"
 
 #include <xercesc/framework/XMLSchemaDescription.hpp>
+#include <xercesc/util/StringPool.hpp>
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
 #include <xercesc/validators/schema/SchemaAttDef.hpp>
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
 #include <xercesc/validators/schema/XercesAttGroupInfo.hpp>
+#include <xercesc/validators/schema/XMLSchemaDescriptionImpl.hpp>
 #include <xercesc/validators/schema/XercesGroupInfo.hpp>
 
 #include <algorithm>
@@ -15,6 +17,21 @@
 using namespace xercesc;
 
 namespace wfxml::detail {
+namespace {
+
+// A grammar's description whose key, once the grammar is indexed, is the
+// URI pool's copy of its namespace.
+class PooledKeyDescription : public XMLSchemaDescriptionImpl {
+public:
+  using XMLSchemaDescriptionImpl::XMLSchemaDescriptionImpl;
+  const XMLCh* getGrammarKey() const override { return key_ ? key_ : XMLSchemaDescriptionImpl::getGrammarKey(); }
+  void keyBy(const XMLCh* pooled) { key_ = pooled; }
+
+private:
+  const XMLCh* key_ = nullptr;
+};
+
+}  // namespace
 
 // What the loader sets up itself in a grammar it creates, and expects in one
 // it extends (the table sizes are its own).
@@ -26,7 +43,12 @@ IndexedSchemaGrammar::IndexedSchemaGrammar(const XMLCh* targetNamespace, MemoryM
   setAttributeDeclRegistry(new (manager) RefHashTableOf<XMLAttDef>(29, manager));
   setValidSubstitutionGroups(new (manager) RefHash2KeysTableOf<ElemVector>(29, manager));
   setTargetNamespace(targetNamespace);
-  static_cast<XMLSchemaDescription*>(getGrammarDescription())->setTargetNamespace(getTargetNamespace());
+  setGrammarDescription(new (manager) PooledKeyDescription(getTargetNamespace(), manager));  // adopted
+}
+
+void IndexedSchemaGrammar::keyByPooledNamespace(XMLStringPool& uris) {
+  static_cast<PooledKeyDescription*>(getGrammarDescription())
+      ->keyBy(uris.getValueForId(uris.addOrFind(getTargetNamespace())));
 }
 
 void IndexedSchemaGrammar::index(const OtherGrammar& otherGrammar) {

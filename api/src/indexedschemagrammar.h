@@ -52,6 +52,14 @@ public:
   // so must otherGrammar's.
   void index(const OtherGrammar& otherGrammar);
 
+  // From now on the grammar's key (its namespace, by which a grammar
+  // resolver finds it) is the copy of its namespace in uris, the pool's URI
+  // strings, which must outlive it. The validator looks grammars up by that
+  // copy where it checks substitution groups (FpML: 51,000 lookups a pass),
+  // and a resolver's table then compares the key by its address, not
+  // character by character.
+  void keyByPooledNamespace(xercesc::XMLStringPool& uris);
+
   using xercesc::SchemaGrammar::getElemDecl;
   const xercesc::XMLElementDecl* getElemDecl(unsigned int uriId, const XMLCh* baseName, const XMLCh* qName,
                                             unsigned int scope) const override;

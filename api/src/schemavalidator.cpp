@@ -295,6 +295,7 @@ public:
     for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool_->getGrammarEnumerator(); each.hasMoreElements();) {
       if (auto* indexedGrammar = dynamic_cast<IndexedSchemaGrammar*>(&each.nextElement())) {
         indexedGrammar->index([this, indexedGrammar](unsigned int uriId) { return otherGrammar(*indexedGrammar, uriId); });
+        indexedGrammar->keyByPooledNamespace(*pool_->getURIStringPool());
       }
     }
     pool_->lockPool();  // read-only from here on, so that threads may share it
