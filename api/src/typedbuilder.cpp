@@ -165,6 +165,23 @@ public:
     throw *bestFit;
   }
 
+  // Gives each QName value the namespace of its prefix, as the parse notes it
+  // for the writer: declared by "@xmlns:p" on its element or one around it,
+  // else the message set's for that prefix. The writer declares the prefix
+  // again where it writes the value, unless the elements around bind it so.
+  void bindValuePrefixes() {
+    for (TreeElement* e = assembly_.tree().getRoot(); e; e = nextInDocumentOrder(*e)) {
+      if (!e->hasValue() || e->getValue().getDataLogicalType() != eLogicalString || !holdsQualifiedName(*e)) continue;
+      const std::string name = e->getValue().getText().toUtf8();
+      const std::string_view prefix = typedkeys::prefixOf(name);
+      const std::string uri = prefix.empty() ? std::string() : namespaceOfValuePrefix(*e, prefix);
+      if (uri.empty()) continue;
+      WorkerInfoPtr record(new DataWorkerInfo<kValueNamespaceProperty + 1>);
+      record->setProperty(kValueNamespaceProperty, PWFData::makeString(ZelWstring::fromUtf8(uri)));
+      e->setDataInfo(record);
+    }
+  }
+
 private:
   // A root no global element declares, typed by its xsi:type alone, as the
   // parse reads such a document.
@@ -381,7 +398,8 @@ private:
         value = &field;
       } else if (key != typedkeys::kXsiType) {
         Step step(*this, "." + key);
-        if (!declaresPrefix(element, key, field)) fail("'" + key + "' is not a member of this element, and nothing else may be here");
+        if (!declaresPrefix(element, key, field))
+          fail("'" + key + "' is not a member of this element, and nothing else may be here");
       }
     }
     if (!value) return;  // an empty element, as the walk gives one
@@ -768,27 +786,6 @@ private:
     }
   }
 
-public:
-  // Gives each QName value the namespace of its prefix, as the parse notes it
-  // for the writer: declared by "@xmlns:p" on its element or one around it,
-  // else the message set's for that prefix. The writer declares the prefix
-  // again where it writes the value, unless the elements around bind it so.
-  void bindValuePrefixes() {
-    for (TreeElement* e = assembly_.tree().getRoot(); e; e = nextInDocumentOrder(*e)) {
-      if (!e->hasValue() || e->getValue().getDataLogicalType() != eLogicalString || !holdsQualifiedName(*e)) continue;
-      const std::string name = e->getValue().getText().toUtf8();
-      const std::size_t start = name.find_first_not_of(" \t\r\n");
-      const std::size_t colon = name.find(':');
-      if (start == std::string::npos || colon == std::string::npos || colon <= start) continue;
-      const std::string uri = namespaceOfValuePrefix(*e, name.substr(start, colon - start));
-      if (uri.empty()) continue;
-      WorkerInfoPtr record(new DataWorkerInfo<kValueNamespaceProperty + 1>);
-      record->setProperty(kValueNamespaceProperty, PWFData::makeString(ZelWstring::fromUtf8(uri)));
-      e->setDataInfo(record);
-    }
-  }
-
-private:
   bool holdsQualifiedName(const TreeElement& holder) const {
     const TreeElement* parent = holder.getParent();
     const bool anonymous = holder.getName().empty() && holder.getTagId() < 0 && holder.getMemberId() < 1;
@@ -800,7 +797,7 @@ private:
     return false;
   }
 
-  std::string namespaceOfValuePrefix(const TreeElement& holder, const std::string& prefix) const {
+  std::string namespaceOfValuePrefix(const TreeElement& holder, std::string_view prefix) const {
     for (const TreeElement* e = &holder; e; e = e->getParent()) {
       const auto declarations = declared_.find(e);
       if (declarations == declared_.end()) continue;

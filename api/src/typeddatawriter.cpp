@@ -32,6 +32,13 @@ std::string_view typedkeys::builtinTypeName(std::string_view reference) {
   return std::find(builtins.begin(), builtins.end(), local) != builtins.end() ? local : std::string_view();
 }
 
+std::string_view typedkeys::prefixOf(std::string_view qualifiedName) {
+  const std::size_t start = qualifiedName.find_first_not_of(" \t\r\n");
+  const std::size_t colon = qualifiedName.find(':');
+  if (start == std::string_view::npos || colon == std::string_view::npos || colon <= start) return {};
+  return qualifiedName.substr(start, colon - start);
+}
+
 namespace {
 
 std::string utf8(const ZelWstring& text) { return text.toUtf8(); }
@@ -236,10 +243,9 @@ private:
       const std::u16string_view uri = valueNamespaceOf(holder);
       if (uri.empty() || !holder.hasValue() || holder.getValue().getDataLogicalType() != eLogicalString) return;
       const std::string name = utf8(holder.getValue().getText());
-      const std::size_t start = name.find_first_not_of(" \t\r\n");
-      const std::size_t colon = name.find(':');
-      if (start == std::string::npos || colon == std::string::npos || colon <= start) return;
-      Declaration declaration{name.substr(start, colon - start), ZelWstring(uri.data(), uri.size()).toUtf8()};
+      const std::string_view prefix = typedkeys::prefixOf(name);
+      if (prefix.empty()) return;
+      Declaration declaration{std::string(prefix), ZelWstring(uri.data(), uri.size()).toUtf8()};
       if (view_->namespaceOfPrefix(declaration.first) == declaration.second ||
           std::find(declarations.begin(), declarations.end(), declaration) != declarations.end())
         return;
