@@ -162,6 +162,25 @@ int memberType(const MessageSet& set, const MemberDef& member) {
   return element ? element->type : member.type;
 }
 
+namespace {
+// A union's first member whose values are Binary, through nested unions
+// (bounded, so that a cycle cannot hang us); kNone when it has none.
+int firstBinaryMember(const MessageSet& set, int type, std::size_t depth = 0) {
+  for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
+    const TypeDef& def = set.types[type];
+    if (def.variety != TypeVariety::Union || depth > set.types.size()) return kNone;
+    for (const int member : def.unionMemberTypes) {
+      if (effectiveLogicalType(set, member) == eLogicalBinary) return member;
+      const int nested = firstBinaryMember(set, member, depth + 1);
+      if (nested != kNone) return nested;
+    }
+    if (!def.unionMemberTypes.empty()) return kNone;
+    type = def.baseType;  // a union restricted
+  }
+  return kNone;
+}
+}  // namespace
+
 DataEncoding defaultEncoding(const MessageSet& set, int type) {
   // The items of a list are encoded as their type says.
   for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
@@ -173,6 +192,9 @@ DataEncoding defaultEncoding(const MessageSet& set, int type) {
     if (def.variety != TypeVariety::List) break;
     type = def.baseType;  // a list restricted
   }
+  // A union's binary values are written as its first Binary member reads them.
+  const int binaryMember = firstBinaryMember(set, type);
+  if (binaryMember != kNone) type = binaryMember;
   if (effectiveLogicalType(set, type) != eLogicalBinary) return DataEncoding::Unset;
   for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
     const TypeDef& def = set.types[type];

@@ -180,9 +180,10 @@ void StdDictionaryInfo::buildStandardCaches() {
   }
 
   const SMD_TYPE_DEFINITION* types = types_.GetBuffer();
-  // Whether a type is the built-in QName or NOTATION, or derived from one
-  // (a chain bounded by the number of types, so that a cycle cannot hang us).
-  const auto isQualifiedName = [&](long index) {
+  // The built-in type a type derives from: the root of its base chain, named
+  // as one in the XML Schema namespace or in none (a chain bounded by the
+  // number of types, so that a cycle cannot hang us).
+  const auto builtinOf = [&](long index) {
     for (long steps = 0; index >= 0 && steps <= typeCount; ++steps) {
       if (types[index].baseTypeId > 0) {
         index = prf_getTypeDefIndex(types[index].baseTypeId);
@@ -191,10 +192,10 @@ void StdDictionaryInfo::buildStandardCaches() {
       const char16_t* name = types_.GetRowName(index);
       const char16_t* uri = namespaces_.GetRowName(types[index].namespaceIndex);
       const std::u16string_view ns = uri ? std::u16string_view(uri) : std::u16string_view();
-      return name && (std::u16string_view(name) == u"QName" || std::u16string_view(name) == u"NOTATION") &&
-             (ns.empty() || ns == u"http://www.w3.org/2001/XMLSchema");
+      if (!name || !(ns.empty() || ns == u"http://www.w3.org/2001/XMLSchema")) return XsdBuiltin::None;
+      return xsdBuiltinNamed(name);
     }
-    return false;
+    return XsdBuiltin::None;
   };
   for (long i = 0; i < typeCount; ++i) {
     const SMD_TYPE_DEFINITION& type = types[i];
@@ -206,7 +207,8 @@ void StdDictionaryInfo::buildStandardCaches() {
       flags |= prf_SMD_TYPE_DEFINITION::eUnion;
     }
     if (type.listItemTypeIndex >= 0 || (base && base->listItemTypeIndex >= 0)) flags |= prf_SMD_TYPE_DEFINITION::eList;
-    if (isQualifiedName(i)) flags |= prf_SMD_TYPE_DEFINITION::eQualifiedName;
+    const XsdBuiltin builtin = builtinOf(i);
+    if (builtin == XsdBuiltin::QName || builtin == XsdBuiltin::Notation) flags |= prf_SMD_TYPE_DEFINITION::eQualifiedName;
 
     prf_SMD_TYPE_DEFINITION entry;
     entry.typeId = type.typeId;
@@ -225,6 +227,7 @@ void StdDictionaryInfo::buildStandardCaches() {
     entry.whiteSpace = type.whiteSpace;
     entry.skipsUndeclaredAttributes = type.skipsUndeclaredAttributes != 0;
     entry.flags = flags;
+    entry.builtin = builtin;
     typeCache_.push_back(std::move(entry));
   }
 

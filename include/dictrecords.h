@@ -14,6 +14,7 @@
 // (the caches of StdDictionaryInfo are CheckedVectors for that reason).
 
 #include "pwfdata.h"
+#include "xsdlexical.h"
 #include "zelapi.h"
 #include "zelwstring.h"
 
@@ -301,6 +302,7 @@ struct prf_SMD_TYPE_DEFINITION {
   long whiteSpace = DictCodes::eWhiteSpaceByLogicalType;
   bool skipsUndeclaredAttributes = false;
   long flags = 0;
+  XsdBuiltin builtin = XsdBuiltin::None;  // whose lexical space its values have
 };
 
 // The URI is interned by the dictionary: equal URIs share one string, which

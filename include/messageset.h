@@ -304,8 +304,8 @@ ZEL_API Composition effectiveComposition(const TypeDef& type);
 ZEL_API const ElementDef* referencedElement(const MessageSet& set, const MemberDef& member);
 ZEL_API int memberType(const MessageSet& set, const MemberDef& member);
 // The encoding a Binary item gets when it names none: Base64 for types from
-// base64Binary (and lists of them), Hex for other Binary types, Unset for
-// the rest.
+// base64Binary (and lists of them), Hex for other Binary types, a union's
+// first Binary member's for a union, Unset for the rest.
 ZEL_API DataEncoding defaultEncoding(const MessageSet& set, int type);
 
 // Raises the error of a faulty message-set source or model: ZelFatalException

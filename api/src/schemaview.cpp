@@ -124,6 +124,7 @@ public:
       type.name = utf8(dictionary_.getTypeName(static_cast<long>(row)));
       type.namespaceUri = namespaceUriOf(dictionary_, def.namespaceIndex);
       type.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
+      type.builtin = def.builtin;
       type.isComplex = def.typeKind == DictCodes::eTypeKindComplex;
       type.isUnion = def.typeKind == DictCodes::eTypeKindUnion || (def.flags & prf_SMD_TYPE_DEFINITION::eUnion);
       type.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
@@ -323,6 +324,7 @@ private:
         SchemaType::UnionMember member;
         member.isList = def.typeKind == DictCodes::eTypeKindList;
         member.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
+        member.builtin = def.builtin;
         member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
         member.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
         if (member.isList) member.listItemType = listItemTypeOf(memberType);

@@ -118,6 +118,7 @@ struct SchemaType {
   std::string name;          // UTF-8; empty for an anonymous type
   std::string namespaceUri;
   ELogicalType logicalType = eLogicalString;  // of its value (simple types, simple content)
+  XsdBuiltin builtin = XsdBuiltin::None;      // the built-in type it derives from
   bool isComplex = false;    // has members or attributes
   bool isList = false;       // a list type: the value is a sequence of items of listItemType
   bool isUnion = false;
@@ -139,6 +140,7 @@ struct SchemaType {
   // union's in its place; a restriction of a union has its base's).
   struct UnionMember {
     ELogicalType logicalType = eLogicalString;
+    XsdBuiltin builtin = XsdBuiltin::None;  // whose lexical space decides whether it takes a text
     std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
     bool isList = false;
     bool isQualifiedName = false;

@@ -255,6 +255,18 @@ bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint
   }
 }
 
+bool memberTextValue(std::string_view text, XsdBuiltin builtin, ELogicalType logicalType, std::uint8_t whiteSpace,
+                     PWFData& out, const ValueSpellings& spellings) {
+  if (logicalType != eLogicalBinary && builtin != XsdBuiltin::None) {
+    const std::string normalised = withWhiteSpace(text, whiteSpace);
+    const bool spelled = builtin == XsdBuiltin::Boolean &&
+                         ((!spellings.trueText.empty() && normalised == spellings.trueText) ||
+                          (!spellings.falseText.empty() && normalised == spellings.falseText));
+    if (!spelled && !isXsdLexicalForm(builtin, wide(normalised).view())) return false;
+  }
+  return parsedTextValue(text, logicalType, whiteSpace, out, spellings);
+}
+
 namespace {
 
 // A union's value is the first simple member type's its text converts to,
@@ -271,7 +283,7 @@ bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, s
       if (staysText) break;
       continue;
     }
-    if (parsedTextValue(text, member.logicalType, member.whiteSpace, out, spellings)) return true;
+    if (memberTextValue(text, member.builtin, member.logicalType, member.whiteSpace, out, spellings)) return true;
   }
   if (!staysText) {
     wrong = "'" + text + "' is a value of none of the union's member types";
@@ -310,7 +322,7 @@ UnionResolution resolvedUnion(std::string_view text, const SchemaType& type, con
       for (std::size_t i = 0; i < items.size() && taken; ++i)
         taken = itemValue(items[i], member.listItemType, resolution.items[i]);
     } else {
-      taken = parsedTextValue(text, member.logicalType, member.whiteSpace, resolution.value, spellings);
+      taken = memberTextValue(text, member.builtin, member.logicalType, member.whiteSpace, resolution.value, spellings);
     }
     if (taken) {
       resolution.member = &member;

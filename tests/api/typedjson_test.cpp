@@ -345,6 +345,7 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       {wildcardSet, R"({"lax":{"hdr":7,"qty":"x"}})", "$.lax.hdr", "a value of type String was expected, not Integer"},
       // Text or items no member type of a union takes.
       {givenDataSet, R"({"doc":{"f":"x"}})", "$.doc.f", "'x' is a value of none of the union's member types"},
+      {givenDataSet, R"({"doc":{"f":10000}})", "$.doc.f", "'10000' is a value of none of the union's member types"},
       {givenDataSet, R"({"doc":{"l":["a"]}})", "$.doc.l", "the union has no member type these items are values of"},
       // Items after the first that are no values were dropped.
       {givenDataSet, R"({"doc":{"l":[7,null]}})", "$.doc.l", "the union has no member type these items are values of"},

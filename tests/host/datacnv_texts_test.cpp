@@ -3,6 +3,7 @@
 #include "base64converter.h"
 #include "host/datacnv_test_support.h"
 #include "paramname.h"
+#include "xsdlexical.h"
 #include "testdata.h"
 
 #include <nlohmann/json.hpp>
@@ -88,3 +89,16 @@ INSTANTIATE_TEST_SUITE_P(EveryKind, DataCnvTexts, testing::ValuesIn(kindTexts())
                          });
 
 }  // namespace
+
+// tests/data/xsd-lexical.json: texts a built-in type's lexical space takes or refuses.
+TEST(XsdLexicalForms, AreThoseOfTheBuiltInTypes) {
+  const nlohmann::json json = nlohmann::json::parse(dataText("xsd-lexical.json"));
+  for (const auto& [name, texts] : json.items()) {
+    if (name == "#") continue;
+    const XsdBuiltin type = xsdBuiltinNamed(ZelWstring::fromUtf8(name).view());
+    ASSERT_NE(type, XsdBuiltin::None) << name;
+    for (const auto& [verdict, taken] : {std::pair{"takes", true}, std::pair{"refuses", false}})
+      for (const std::string text : texts.at(verdict))
+        EXPECT_EQ(isXsdLexicalForm(type, ZelWstring::fromUtf8(text).view()), taken) << name << " '" << text << "'";
+  }
+}

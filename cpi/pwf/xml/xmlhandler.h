@@ -395,7 +395,15 @@ private:
   Text normaliseWhiteSpace(Text text, std::uint8_t rule);
   // Whether a writer gives the value back as the text it was converted from;
   // where not, the value keeps the text as its lexical form.
-  bool isWrittenAsRead(const PWFData& value, Text text, ParseItem& item) const;
+  bool isWrittenAsRead(const PWFData& value, Text text, ParseItem& item, bool readAsBase64) const;
+  // Whether binary text for the item is base64: a union member or list item
+  // type (typeIndex not kItemsOwnType) of base64Binary or hexBinary says so
+  // itself, otherwise the item's encoding.
+  bool readsBase64(const ParseItem& item, long typeIndex) const;
+  // Whether the text, after the type's whitespace rule, is a value of the
+  // type's built-in type (or one of the message set's boolean spellings):
+  // what decides a union's member, since the conversions are lenient.
+  bool isLexicalFormOf(long typeIndex, Text text);
   // Where a converted value of the type is kept.
   PWFData& valueSlot(ELogicalType type);
   bool stringAsBoolean(Text text) const;

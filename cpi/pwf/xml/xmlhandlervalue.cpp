@@ -243,6 +243,7 @@ PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
   const char16_t* data = text.data();
   const std::size_t length = text.size();
   PWFData& value = type == eLogicalString ? stringValue : valueSlot(type);
+  bool base64 = false;
   switch (type) {
     case eLogicalString:
       value.assignString(data, length);
@@ -255,8 +256,8 @@ PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
       dataCnv.StrToDbl(data, length, value);
       break;
     case eLogicalBinary:
-      value = item->getDataEncoding() == edeBase64 ? CPBase64Converter::binFromBase64(data, length)
-                                                   : dataCnv.StrToBin(data, length);
+      base64 = readsBase64(*item, typeIndex);
+      value = base64 ? CPBase64Converter::binFromBase64(data, length) : dataCnv.StrToBin(data, length);
       break;
     case eLogicalBoolean:
       value.assignBoolean(stringAsBoolean(text));
@@ -274,12 +275,33 @@ PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
     case eLogicalNone:
       throwInternalError("XMLHandler::convertStringToData", "Invalid logical type");
   }
-  if (text.data() != read.data() || text.size() != read.size() || !isWrittenAsRead(value, text, *item))
+  if (text.data() != read.data() || text.size() != read.size() || !isWrittenAsRead(value, text, *item, base64))
     value.setLexicalForm(read);
   return value;
 }
 
-bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& item) const {
+bool XMLHandler::readsBase64(const ParseItem& item, long typeIndex) const {
+  const XsdBuiltin builtin = typeIndex == kItemsOwnType ? XsdBuiltin::None : view->type(typeIndex).builtin;
+  if (builtin == XsdBuiltin::Base64Binary || builtin == XsdBuiltin::HexBinary) return builtin == XsdBuiltin::Base64Binary;
+  return item.getDataEncoding() == edeBase64;
+}
+
+bool XMLHandler::isLexicalFormOf(long typeIndex, Text read) {
+  const XsdBuiltin builtin = view->type(typeIndex).builtin;
+  if (builtin == XsdBuiltin::None) return true;
+  const Text text = view->logicalType(typeIndex) == eLogicalString
+                        ? normaliseWhiteSpace(read, view->stringWhiteSpace(typeIndex))
+                        : XMLUtils::trimWhitespace(read);
+  if (builtin == XsdBuiltin::Boolean && descriptor) {
+    const prf_XML_MSET_DEFINITION& messageSet = descriptor->getXMLMsgSetDefinition();
+    if ((!messageSet.booleanTrueValue.empty() && messageSet.booleanTrueValue == text) ||
+        (!messageSet.booleanFalseValue.empty() && messageSet.booleanFalseValue == text))
+      return true;
+  }
+  return isXsdLexicalForm(builtin, text);
+}
+
+bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& item, bool readAsBase64) const {
   switch (value.getDataLogicalType()) {
     case eLogicalInteger:
       return isPlainIntegerText(text);
@@ -294,10 +316,11 @@ bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& ite
                                                                   : text == u"false";
     }
     case eLogicalBinary:
-      // Hexadecimal digits are written in upper case, base64 on one line.
+      // Hexadecimal digits are written in upper case, base64 on one line,
+      // each as the item's encoding says.
+      if (readAsBase64 != (item.getDataEncoding() == edeBase64)) return false;
       for (const char16_t unit : text)
-        if (XMLUtils::isWhitespace(unit) || (item.getDataEncoding() != edeBase64 && unit >= u'a' && unit <= u'f'))
-          return false;
+        if (XMLUtils::isWhitespace(unit) || (!readAsBase64 && unit >= u'a' && unit <= u'f')) return false;
       return true;
     case eLogicalInterval:
       return text == dataCnv.StrFromInterval(value.getIntervalValue(), writtenText).view();
@@ -508,7 +531,7 @@ bool XMLHandler::resolveUnionType(ParseItem& item, Text text, EnclosingList list
         if (!testOnly) resolveListType(item, text, candidateType);
         return true;
       }
-    } else {
+    } else if (isLexicalFormOf(candidateType, text)) {
       try {
         value = convertValue(text, &item, candidateType);
         valueType = candidateType;
@@ -559,6 +582,7 @@ bool XMLHandler::resolveUnionOfList(ParseItem& item, Text text, long listTypeInd
       itemPool->recycle(std::move(tokenItem));
       if (!accepted) return false;
     } else {
+      if (!isLexicalFormOf(itemTypeIndex, token)) return false;
       convertValue(token, &item, itemTypeIndex);
     }
   }
