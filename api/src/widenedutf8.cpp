@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -171,6 +172,20 @@ std::size_t plainCommentLength(std::string_view text) {
   return close + 3;
 }
 
+// The bytes [first, second) of document that WidenedUtf8Source leaves out:
+// the plain comments after its XML declaration, each with the white space
+// before it; empty (first == second) for none.
+std::pair<std::size_t, std::size_t> plainPrologComments(std::string_view document) {
+  const std::size_t from = declarationEnd(document);
+  if (from == 0) return {0, 0};
+  for (std::size_t to = from;;) {
+    const std::size_t at = std::min(document.find_first_not_of(" \t\r\n", to), document.size());
+    const std::size_t length = plainCommentLength(document.substr(at));
+    if (length == 0) return {from, to};
+    to = at + length;
+  }
+}
+
 class WidenedStream : public BinInputStream {
 public:
   // Hands out the bytes but [skipFrom, skipTo).
@@ -275,17 +290,6 @@ BinInputStream* WidenedUtf8Source::makeStream() const {
   const std::string_view document(reinterpret_cast<const char*>(bytes_) + mark, size_ - mark);
   const auto [skipFrom, skipTo] = plainPrologComments(document);
   return new WidenedStream(bytes_ + mark, size_ - mark, skipFrom, skipTo);
-}
-
-std::pair<std::size_t, std::size_t> plainPrologComments(std::string_view document) {
-  const std::size_t from = declarationEnd(document);
-  if (from == 0) return {0, 0};
-  for (std::size_t to = from;;) {
-    const std::size_t at = std::min(document.find_first_not_of(" \t\r\n", to), document.size());
-    const std::size_t length = plainCommentLength(document.substr(at));
-    if (length == 0) return {from, to};
-    to = at + length;
-  }
 }
 
 }  // namespace wfxml::detail

@@ -13,8 +13,6 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 namespace wfxml::detail {
@@ -49,11 +47,6 @@ private:
   const unsigned char* bytes_;
   std::size_t size_;
 };
-
-// The bytes [first, second) of document that WidenedUtf8Source leaves out:
-// the plain comments after its XML declaration, each with the white space
-// before it; empty (first == second) for none.
-std::pair<std::size_t, std::size_t> plainPrologComments(std::string_view document);
 
 }  // namespace wfxml::detail
 
