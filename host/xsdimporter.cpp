@@ -439,6 +439,9 @@ private:
   int namespaceIndex(const XMLCh* uri);
   int typeIndex(XSTypeDefinition* type);
   void mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type);
+  // A string type a union tries keeps its enumeration: it decides whether
+  // the member takes a text.
+  void keepStringEnumeration(XSSimpleTypeDefinition& source, int index);
   void mapComplexType(XSComplexTypeDefinition& source, TypeDef& type);
   void addAttributeMembers(XSComplexTypeDefinition& source, TypeDef& type);
   XSParticle* ownParticle(XSComplexTypeDefinition& source, TypeDef& type);
@@ -637,7 +640,11 @@ void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) 
       type.variety = TypeVariety::Union;
       XSSimpleTypeDefinitionList* members = source.getMemberTypes();
       for (XMLSize_t i = 0; members && i < members->size(); ++i) {
-        type.unionMemberTypes.push_back(typeIndex(members->elementAt(i)));
+        XSSimpleTypeDefinition* member = members->elementAt(i);
+        type.unionMemberTypes.push_back(typeIndex(member));
+        keepStringEnumeration(*member, type.unionMemberTypes.back());
+        if (member->getVariety() == XSSimpleTypeDefinition::VARIETY_LIST && member->getItemType())
+          keepStringEnumeration(*member->getItemType(), set_.types[type.unionMemberTypes.back()].listItemType);
       }
       break;
     }
@@ -666,6 +673,14 @@ void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) 
     for (XMLSize_t i = 0; i < patterns->size(); ++i)
       type.pattern += (i ? "|" : "") + utf8(patterns->elementAt(i));
   }
+}
+
+void SchemaMapper::keepStringEnumeration(XSSimpleTypeDefinition& source, int index) {
+  const StringList* enumeration = source.getLexicalEnumeration();
+  if (!enumeration || index == kNone || effectiveLogicalType(set_, index) != eLogicalString) return;
+  TypeDef& type = set_.types[index];
+  if (type.builtin || !type.enumeration.empty()) return;
+  for (XMLSize_t i = 0; i < enumeration->size(); ++i) type.enumeration.push_back(utf8(enumeration->elementAt(i)));
 }
 
 void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type) {

@@ -222,7 +222,9 @@ struct TypeDef {
   WhiteSpace whiteSpace = WhiteSpace::Unset;
   std::vector<MemberDef> members;
   // The values its enumeration facet lists, as the schema spells them; kept
-  // for hexBinary only, whose enumerations Xerces-C compares as text.
+  // for hexBinary, whose enumerations Xerces-C compares as text, and for
+  // string types a union tries as members (or their list items), whose
+  // member they decide.
   std::vector<std::string> enumeration;
   // The pattern its own facets give (several joined by '|', as Xerces-C
   // joins them), empty none; kept for booleans and numbers, which the

@@ -325,6 +325,8 @@ private:
         member.isList = def.typeKind == DictCodes::eTypeKindList;
         member.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
         member.builtin = def.builtin;
+        if (member.logicalType == eLogicalString)
+          member.enumeration = valuesOf(dictionary_.getTypeDefs()[memberType]->valueSetIndex, DictCodes::eFacetEnumeration);
         member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
         member.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
         if (member.isList) member.listItemType = listItemTypeOf(memberType);

@@ -141,6 +141,7 @@ struct SchemaType {
   struct UnionMember {
     ELogicalType logicalType = eLogicalString;
     XsdBuiltin builtin = XsdBuiltin::None;  // whose lexical space decides whether it takes a text
+    std::vector<std::string> enumeration;   // a string member's, which decides too
     std::uint8_t whiteSpace = DictCodes::eWhiteSpacePreserve;
     bool isList = false;
     bool isQualifiedName = false;

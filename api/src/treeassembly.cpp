@@ -255,14 +255,17 @@ bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint
   }
 }
 
-bool memberTextValue(std::string_view text, XsdBuiltin builtin, ELogicalType logicalType, std::uint8_t whiteSpace,
-                     PWFData& out, const ValueSpellings& spellings) {
+bool memberTextValue(std::string_view text, XsdBuiltin builtin, const std::vector<std::string>& enumeration,
+                     ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out, const ValueSpellings& spellings) {
   if (logicalType != eLogicalBinary && builtin != XsdBuiltin::None) {
     const std::string normalised = withWhiteSpace(text, whiteSpace);
     const bool spelled = builtin == XsdBuiltin::Boolean &&
                          ((!spellings.trueText.empty() && normalised == spellings.trueText) ||
                           (!spellings.falseText.empty() && normalised == spellings.falseText));
     if (!spelled && !isXsdLexicalForm(builtin, wide(normalised).view())) return false;
+    if (logicalType == eLogicalString && !enumeration.empty() &&
+        std::find(enumeration.begin(), enumeration.end(), normalised) == enumeration.end())
+      return false;
   }
   return parsedTextValue(text, logicalType, whiteSpace, out, spellings);
 }
@@ -283,7 +286,7 @@ bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, s
       if (staysText) break;
       continue;
     }
-    if (memberTextValue(text, member.builtin, member.logicalType, member.whiteSpace, out, spellings)) return true;
+    if (memberTextValue(text, member.builtin, member.enumeration, member.logicalType, member.whiteSpace, out, spellings)) return true;
   }
   if (!staysText) {
     wrong = "'" + text + "' is a value of none of the union's member types";
@@ -322,7 +325,8 @@ UnionResolution resolvedUnion(std::string_view text, const SchemaType& type, con
       for (std::size_t i = 0; i < items.size() && taken; ++i)
         taken = itemValue(items[i], member.listItemType, resolution.items[i]);
     } else {
-      taken = memberTextValue(text, member.builtin, member.logicalType, member.whiteSpace, resolution.value, spellings);
+      taken = memberTextValue(text, member.builtin, member.enumeration, member.logicalType, member.whiteSpace,
+                              resolution.value, spellings);
     }
     if (taken) {
       resolution.member = &member;

@@ -80,10 +80,11 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
 bool parsedTextValue(std::string_view text, ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out,
                      const ValueSpellings& spellings);
 // The same for a union's member, or an item of a list a union chose: only
-// text in the lexical space of its built-in type, as the parser decides a
-// union's member (binary given as base64 text, as the mapping spells it).
-bool memberTextValue(std::string_view text, XsdBuiltin builtin, ELogicalType logicalType, std::uint8_t whiteSpace,
-                     PWFData& out, const ValueSpellings& spellings);
+// text in the lexical space of its built-in type that a string type's
+// enumeration lists, as the parser decides a union's member (binary given
+// as base64 text, as the mapping spells it).
+bool memberTextValue(std::string_view text, XsdBuiltin builtin, const std::vector<std::string>& enumeration,
+                     ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out, const ValueSpellings& spellings);
 
 // What a union's text resolves to, as the parser tries the members in
 // order: the first simple member that takes the whole text, or the first

@@ -464,7 +464,8 @@ private:
       std::string wrong;
       if (itemType->isUnion)
         return typedValue(GivenValue::ofText(GivenValue::Kind::String, item), itemType, out, wrong, spellings());
-      return memberTextValue(item, itemType->builtin, itemType->logicalType, itemType->whiteSpace, out, spellings());
+      return memberTextValue(item, itemType->builtin, itemType->enumeration, itemType->logicalType, itemType->whiteSpace,
+                             out, spellings());
     });
     if (!resolution.member) {
       if (isArray) fail(kNoMemberForItems);

@@ -91,3 +91,19 @@ bool XMLDictionaryView::elementNamespaceMatches(long tagIndex, const ZelWstring&
 }
 
 bool XMLDictionaryView::isNillable(long tagIndex) const { return tagIndex >= 0 && tag(tagIndex).nillable; }
+
+bool XMLDictionaryView::enumerationLists(long typeIndex, std::u16string_view text) const {
+  const StdDictValueSetDefs& sets = iDictionary.getValueSetDefs();
+  const long valueSet = typeIndex >= 0 ? iDictionary.getTypeDefs()[typeIndex]->valueSetIndex : -1;
+  if (!sets.containsRow(valueSet)) return true;
+  const SMD_VALUE_SET_DEFINITION& set = *sets[valueSet];
+  const StdDictValueDefs& values = iDictionary.getValueDefs();
+  bool enumerated = false;
+  for (long row = set.firstValueIndex; row < long{set.firstValueIndex} + set.valueCount; ++row) {
+    if (!values.containsRow(row) || values[row]->facetKind != DictCodes::eFacetEnumeration) continue;
+    enumerated = true;
+    const char16_t* value = iDictionary.getValueText(row);
+    if (value && text == value) return true;
+  }
+  return !enumerated;
+}

@@ -70,6 +70,9 @@ public:
   std::uint8_t stringWhiteSpace(long typeIndex) const {
     return typeIndex < 0 ? DictCodes::eWhiteSpacePreserve : DictCodes::stringWhiteSpace(type(typeIndex).whiteSpace);
   }
+  // Whether the type's enumeration lists the text; true when the type has
+  // none.
+  bool enumerationLists(long typeIndex, std::u16string_view text) const;
   // The logical type of a type; None for a negative index.
   ELogicalType logicalType(long typeIndex) const;
   // The row name of a type for messages; empty when it has none.

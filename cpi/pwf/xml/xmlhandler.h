@@ -401,8 +401,9 @@ private:
   // itself, otherwise the item's encoding.
   bool readsBase64(const ParseItem& item, long typeIndex) const;
   // Whether the text, after the type's whitespace rule, is a value of the
-  // type's built-in type (or one of the message set's boolean spellings):
-  // what decides a union's member, since the conversions are lenient.
+  // type's built-in type (or one of the message set's boolean spellings)
+  // that a string type's enumeration lists: what decides a union's member,
+  // since the conversions are lenient.
   bool isLexicalFormOf(long typeIndex, Text text);
   // Where a converted value of the type is kept.
   PWFData& valueSlot(ELogicalType type);

@@ -298,7 +298,9 @@ bool XMLHandler::isLexicalFormOf(long typeIndex, Text read) {
         (!messageSet.booleanFalseValue.empty() && messageSet.booleanFalseValue == text))
       return true;
   }
-  return isXsdLexicalForm(builtin, text);
+  // Strings compare with an enumeration as text, other values by value.
+  return isXsdLexicalForm(builtin, text) &&
+         (view->logicalType(typeIndex) != eLogicalString || view->enumerationLists(typeIndex, text));
 }
 
 bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& item, bool readAsBase64) const {
