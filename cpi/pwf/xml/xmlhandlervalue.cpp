@@ -533,15 +533,19 @@ bool XMLHandler::resolveUnionType(ParseItem& item, Text text, EnclosingList list
         if (!testOnly) resolveListType(item, text, candidateType);
         return true;
       }
-    } else if (isLexicalFormOf(candidateType, text)) {
+    } else {
+      // A text outside the member's lexical space is a failed cast too: the
+      // conversions alone are lenient (a boolean of any number).
       try {
-        value = convertValue(text, &item, candidateType);
-        valueType = candidateType;
+        if (isLexicalFormOf(candidateType, text)) {
+          value = convertValue(text, &item, candidateType);
+          valueType = candidateType;
+        }
       } catch (const ZelConversionException&) {
-        if (ZelLog::traceOn())
-          ZelLog::trace(this, kFunction,
-                        {"Unable to cast value to ", XMLUtils::traceGetLogicalTypeDesc(view->logicalType(candidateType))});
       }
+      if (value.isNothing() && ZelLog::traceOn())
+        ZelLog::trace(this, kFunction,
+                      {"Unable to cast value to ", XMLUtils::traceGetLogicalTypeDesc(view->logicalType(candidateType))});
     }
     item.setLastSimpleChildMemberIndex(candidate);
     if (!value.isNothing()) break;
