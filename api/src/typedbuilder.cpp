@@ -167,14 +167,17 @@ public:
 
   // Gives each QName value the namespace of its prefix, as the parse notes it
   // for the writer: declared by "@xmlns:p" on its element or one around it,
-  // else the message set's for that prefix. The writer declares the prefix
-  // again where it writes the value, unless the elements around bind it so.
+  // else the message set's for that prefix; a value without a prefix takes
+  // the default namespace "@xmlns" declares on its element, else none. The
+  // writer declares them again where it writes the value, unless the
+  // elements around bind them so.
   void bindValuePrefixes() {
     for (TreeElement* e = assembly_.tree().getRoot(); e; e = nextInDocumentOrder(*e)) {
       if (!e->hasValue() || e->getValue().getDataLogicalType() != eLogicalString || !holdsQualifiedName(*e)) continue;
       const std::string name = e->getValue().getText().toUtf8();
       const std::string_view prefix = typedkeys::prefixOf(name);
-      const std::string uri = prefix.empty() ? std::string() : namespaceOfValuePrefix(*e, prefix);
+      const bool unprefixed = name.find(':') == std::string::npos;
+      const std::string uri = prefix.empty() && !unprefixed ? std::string() : namespaceOfValuePrefix(*e, prefix);
       if (uri.empty()) continue;
       WorkerInfoPtr record(new DataWorkerInfo<kValueNamespaceProperty + 1>);
       record->setProperty(kValueNamespaceProperty, PWFData::makeString(ZelWstring::fromUtf8(uri)));
@@ -369,11 +372,19 @@ private:
   }
 
   // "@xmlns:p": the namespace QName values of the element, of its
-  // attributes and of the elements within take for the prefix p.
+  // attributes and of the elements within take for the prefix p; "@xmlns"
+  // the one values without a prefix take. An element of no namespace cannot
+  // bind a default namespace without taking it for its own name.
   bool declaresPrefix(TreeElement& element, const std::string& key, const TypedNode& value) {
-    if (key.compare(0, typedkeys::kNamespaceDeclaration.size(), typedkeys::kNamespaceDeclaration) != 0) return false;
-    const std::string prefix = key.substr(typedkeys::kNamespaceDeclaration.size());
-    refuseUnlessXmlName(prefix);
+    std::string prefix;
+    if (key == typedkeys::kDefaultNamespaceDeclaration) {
+      if (assembly_.namespaceOf(element).empty()) fail("an element of no namespace cannot bind a default namespace");
+    } else if (key.compare(0, typedkeys::kNamespaceDeclaration.size(), typedkeys::kNamespaceDeclaration) == 0) {
+      prefix = key.substr(typedkeys::kNamespaceDeclaration.size());
+      refuseUnlessXmlName(prefix);
+    } else {
+      return false;
+    }
     if (value.kind != TypedNode::Kind::Value || value.value.kind != GivenValue::Kind::String || value.value.text.empty())
       fail("a namespace was expected");
     declared_[&element].emplace_back(prefix, value.value.text);
@@ -787,10 +798,23 @@ private:
     }
   }
 
+  // The element whose start tag holds a value: its own, its item's or its attribute's.
+  const TreeElement& elementOfValue(const TreeElement& holder) const {
+    const TreeElement* parent = holder.getParent();
+    if (!parent) return holder;
+    if (isAnonymous(holder) || holder.getName().view().substr(0, 1) == u"@") return *parent;
+    const SchemaMember* member = view_->memberOf(holder);
+    const SchemaElement* global = holder.getMemberId() < 1 ? view_->element(holder.getTagIndex()) : nullptr;
+    return (member && member->isAttribute) || (global && global->isAttribute) ? *parent : holder;
+  }
+
+  static bool isAnonymous(const TreeElement& e) {
+    return e.getName().empty() && e.getTagId() < 0 && e.getMemberId() < 1;
+  }
+
   bool holdsQualifiedName(const TreeElement& holder) const {
     const TreeElement* parent = holder.getParent();
-    const bool anonymous = holder.getName().empty() && holder.getTagId() < 0 && holder.getMemberId() < 1;
-    const SchemaType* type = !anonymous || !parent                  ? view_->typeOf(holder)
+    const SchemaType* type = !isAnonymous(holder) || !parent       ? view_->typeOf(holder)
                              : parent->getItemTypeIndex() >= 0 ? view_->type(parent->getItemTypeIndex())
                                                                : view_->typeOf(*parent);
     for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view_->type(type->baseType))
@@ -798,14 +822,24 @@ private:
     return false;
   }
 
+  // "@xmlns" binds the values of its own element alone: the walk gives it
+  // on each element that needs it, and a value of no namespace within
+  // stays so.
   std::string namespaceOfValuePrefix(const TreeElement& holder, std::string_view prefix) const {
+    if (prefix.empty()) {
+      const auto declarations = declared_.find(&elementOfValue(holder));
+      if (declarations == declared_.end()) return {};
+      for (auto d = declarations->second.rbegin(); d != declarations->second.rend(); ++d)
+        if (d->first.empty()) return d->second;
+      return {};
+    }
     for (const TreeElement* e = &holder; e; e = e->getParent()) {
       const auto declarations = declared_.find(e);
       if (declarations == declared_.end()) continue;
       for (auto d = declarations->second.rbegin(); d != declarations->second.rend(); ++d)
         if (d->first == prefix) return d->second;
     }
-    return view_->namespaceOfPrefix(prefix);
+    return prefix.empty() ? std::string() : view_->namespaceOfPrefix(prefix);
   }
 
   const SchemaView* view_;

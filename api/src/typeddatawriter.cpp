@@ -235,7 +235,9 @@ private:
 
   // What the QName values of e (its own, its items', its attributes') need
   // declared for the way back: each prefix the document bound to a
-  // namespace that the message set does not give that prefix.
+  // namespace that the message set does not give that prefix, and the
+  // default namespace of a value without a prefix (prefix ""), which the
+  // written document binds nowhere of itself.
   std::vector<Declaration> valueDeclarations(const Element& e) const {
     std::vector<Declaration> declarations;
     if (!view_ || !view_->hasQualifiedNames()) return declarations;
@@ -243,10 +245,8 @@ private:
       const std::u16string_view uri = valueNamespaceOf(holder);
       if (uri.empty() || !holder.hasValue() || holder.getValue().getDataLogicalType() != eLogicalString) return;
       const std::string name = utf8(holder.getValue().getText());
-      const std::string_view prefix = typedkeys::prefixOf(name);
-      if (prefix.empty()) return;
-      Declaration declaration{std::string(prefix), ZelWstring(uri.data(), uri.size()).toUtf8()};
-      if (view_->namespaceOfPrefix(declaration.first) == declaration.second ||
+      Declaration declaration{std::string(typedkeys::prefixOf(name)), ZelWstring(uri.data(), uri.size()).toUtf8()};
+      if ((!declaration.first.empty() && view_->namespaceOfPrefix(declaration.first) == declaration.second) ||
           std::find(declarations.begin(), declarations.end(), declaration) != declarations.end())
         return;
       declarations.push_back(std::move(declaration));
@@ -388,7 +388,8 @@ private:
       out_.string(builtin);
     }
     for (const auto& [prefix, uri] : declarations) {
-      out_.key(keep(std::string(typedkeys::kNamespaceDeclaration) + prefix));
+      out_.key(prefix.empty() ? typedkeys::kDefaultNamespaceDeclaration
+                              : keep(std::string(typedkeys::kNamespaceDeclaration) + prefix));
       out_.string(uri);
     }
     for (const std::size_t index : at.keyOrder) {

@@ -24,6 +24,8 @@ constexpr std::string_view kXsiType = "@xsi:type";
 // "@xmlns:p": a namespace a QName value's prefix stands for, on the element
 // that holds the value (or its attribute that does).
 constexpr std::string_view kNamespaceDeclaration = "@xmlns:";
+// "@xmlns": the default namespace a QName value without a prefix names.
+constexpr std::string_view kDefaultNamespaceDeclaration = "@xmlns";
 // The prefix of a QName value's text ("p" of " p:name"); empty when none.
 std::string_view prefixOf(std::string_view qualifiedName);
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";

@@ -307,6 +307,10 @@ INSTANTIATE_TEST_SUITE_P(
         // An attribute's is its element's (the attribute was an object).
         WildcardCase{"QNameOfAPrefixTheDocumentBinds", givenDataSet, R"(<doc xmlns:p="urn:p" qa="p:y"><q>p:x</q></doc>)",
                      R"({"doc":{"@xmlns:p":"urn:p","@qa":"p:y","q":{"@xmlns:p":"urn:p","$":"p:x"}}})"},
+        // A QName value without a prefix names the default namespace: kept beside it both ways (it was lost).
+        WildcardCase{"QNameInTheDefaultNamespace", typedMessageSet,
+                     R"(<o:unit xmlns:o="urn:test:other" xmlns="urn:x" qa="EUR"><m xmlns="">USD</m><o:v>CHF</o:v></o:unit>)",
+                     R"({"unit":{"@xmlns":"urn:x","@qa":"EUR","m":"USD","v":{"@xmlns":"urn:x","$":"CHF"}}})"},
         // Messages of one name in two namespaces: the message's key names its namespace.
         WildcardCase{"MessageNameInTwoNamespaces", sharedNameSet, R"(<o:note xmlns:o="urn:test:other"><o:n>x</o:n></o:note>)",
                      R"({"o:note":{"n":"x"}})"},
@@ -349,7 +353,8 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       {givenDataSet, R"({"doc":{"l":["a"]}})", "$.doc.l", "the union has no member type these items are values of"},
       // Items after the first that are no values were dropped.
       {givenDataSet, R"({"doc":{"l":[7,null]}})", "$.doc.l", "the union has no member type these items are values of"},
-      {givenDataSet, R"({"doc":{"l":[1,[2]]}})", "$.doc.l", "the union has no member type these items are values of"}};
+      {givenDataSet, R"({"doc":{"l":[1,[2]]}})", "$.doc.l", "the union has no member type these items are values of"},
+      {givenDataSet, R"({"doc":{"@xmlns":"urn:x","@qa":"A"}})", "$.doc.@xmlns", "an element of no namespace cannot bind a default namespace"}};
   for (const auto& each : cases) {
     const wfxml::Error error = errorOf([&] { wfxml::Session(each.set()).fromJson(each.json); });
     EXPECT_EQ(error.inserts(), (std::vector<std::string>{each.path, each.what})) << each.json;

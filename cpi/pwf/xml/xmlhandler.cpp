@@ -176,8 +176,9 @@ void XMLHandler::keepValueScope() {
 void XMLHandler::noteValueNamespace(Text value, WorkerInfoPtr& info) const {
   const Text name = XMLUtils::trimWhitespace(value);
   const std::size_t colon = name.find(u':');
-  if (!scanner || colon == Text::npos || colon == 0) return;
-  const ZelBufferedWstring<16> prefix(name.substr(0, colon));
+  if (!scanner || colon == 0) return;
+  // Without a prefix the value names the default namespace.
+  const ZelBufferedWstring<16> prefix(colon == Text::npos ? Text() : name.substr(0, colon));
   const unsigned int prefixId = scanner->getPrefixId(prefix.c_str());
   if (prefixId == 0) return;
   for (const auto& [boundPrefix, uriId] : valueScope) {

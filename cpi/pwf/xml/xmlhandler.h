@@ -260,8 +260,8 @@ private:
   }
   void keepValueScope();
   // Makes the record an XMLValueInfo that carries the namespace the value's
-  // prefix stood for in the kept scope; nothing when the value has no prefix
-  // or the prefix was not bound.
+  // prefix (or the default namespace, when it has none) stood for in the
+  // kept scope; nothing when that is no namespace.
   void noteValueNamespace(Text value, WorkerInfoPtr& info) const;
   // The scanner's text for a namespace URI id; "EMPTY" gives "".
   void getNamespace(unsigned int uriId, ZelWstring& text) const;

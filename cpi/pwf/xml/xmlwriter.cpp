@@ -435,6 +435,7 @@ long XMLWriter::write(WritableBitstreamBuffer* output, const std::vector<long>*,
     output->truncate(startSize);
     iDepth = 0;
     iIteratorLevel = 0;
+    iDefaultNamespace.clear();
     iDescriptor = startDescriptor;
     iNamespacesEnabled = startNamespacesEnabled;
     while (iPrefixManagers.size() > startManagers) iPrefixManagers.pop_back();
@@ -625,6 +626,10 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
     throw e;
   }
   if (iNamespacesEnabled) iPrefixManager->addLevel();
+  // A default namespace an element around declared for its QName values is
+  // undeclared here unless this element's values need it too.
+  ZelWstring outerDefaultNamespace;
+  if (!iDefaultNamespace.empty()) std::swap(outerDefaultNamespace, iDefaultNamespace);
   // Bound before the element's own prefix is chosen, which then avoids them.
   const std::size_t valueDeclarations = bindContentValuePrefixes(iterator, item);
 
@@ -657,6 +662,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   }
   const bool xsiTypeWritten = writeAttributeChildren(iterator, listMemberIndex, *prefix);
   if (!xsiTypeWritten && iNamespacesEnabled) writeXsiTypeByPolicy(item);
+  if (!outerDefaultNamespace.empty() && iDefaultNamespace.empty()) outputXmlns(emptyText(), emptyText(), true);
   append(XML_GREATERTHAN_STR);
 
   if (!hasValueAttribute(item.getRender())) outputPWFData(item, EscapeKind::Content);
@@ -672,6 +678,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
     leaveChildren(iterator);
   }
   outputEndElement(item, *prefix);
+  std::swap(outerDefaultNamespace, iDefaultNamespace);
   if (iPrinter->iPrettyPrint) iLayout.pop_back();
   if (iNamespacesEnabled) iPrefixManager->removeLevel();
   --iDepth;
@@ -931,7 +938,8 @@ bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex, co
       checkTreeName(child);
       ZelBufferedWstring<64> valueNamespace;
       ZelBufferedWstring<16> valuePrefix;
-      if (bindValuePrefix(child.getDataWorkerInfo(), child.getValue(), elementPrefix, valueNamespace, valuePrefix))
+      if (bindValuePrefix(child.getDataWorkerInfo(), child.getValue(), elementPrefix, !elementPrefix.empty(),
+                          valueNamespace, valuePrefix))
         outputXmlns(valueNamespace, valuePrefix, true);
       ZelBufferedWstring<16> prefix;
       if (iNamespacesEnabled && !child.getNamespaceURI().empty()) usePrefix(child.getNamespaceURI(), prefix, true);
@@ -1161,7 +1169,9 @@ bool XMLWriter::writePlainElement(Iterator& iterator, const WriteDefinition& def
   if (definition.render != erElement || definition.element) return false;
   if (iterator.isBitStream() || iterator.getItemTypeIndex() >= 0) return false;
   if (iNamespacesEnabled && iXsiTypePolicy != eXsiTypeNever && iXsiTypePolicy != eXsiTypeNeverAndDrop) return false;
-  if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn() || hasRecords(iterator)) return false;
+  if (iPrinter->iPrettyPrint || iDepth >= MAX_TREE_DEPTH || ZelLog::traceOn() || hasRecords(iterator) ||
+      !iDefaultNamespace.empty())
+    return false;
   const PWFData& value = iterator.getValue();
   if (!value.isNothing() && !isPlainValue(value) &&
       (value.isNull() || value.getDataLogicalType() != eLogicalDateTime))
@@ -1402,7 +1412,7 @@ std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& i
   ZelBufferedWstring<64> uri;
   ZelBufferedWstring<16> prefix;
   const auto bind = [&](const WorkerInfoPtr& record, const PWFData& value) {
-    if (!bindValuePrefix(record, value, emptyText(), uri, prefix)) return;
+    if (!bindValuePrefix(record, value, emptyText(), !item.getNamespaceURI().empty(), uri, prefix)) return;
     iValueDeclarations.emplace_back(uri, prefix);
     ++count;
   };
@@ -1419,13 +1429,22 @@ std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& i
 }
 
 bool XMLWriter::bindValuePrefix(const WorkerInfoPtr& record, const PWFData& value, const ZelWstring& elementPrefix,
-                                ZelWstring& uri, ZelWstring& prefix) {
+                                bool elementPrefixed, ZelWstring& uri, ZelWstring& prefix) {
   if (!iNamespacesEnabled || !record || record->getDataPropertyCount() <= eWorkerInfoValueNamespace) return false;
   const std::u16string_view namespaceURI = textOf(record->getDataProperty(eWorkerInfoValueNamespace));
   const std::u16string_view name = XMLUtils::trimWhitespace(textOf(value));
   const std::size_t colon = name.find(u':');
-  if (namespaceURI.empty() || colon == std::u16string_view::npos || name.substr(0, colon) == elementPrefix.view())
-    return false;
+  if (namespaceURI.empty()) return false;
+  if (colon == std::u16string_view::npos) {
+    // The default namespace renames none but unprefixed elements, which the
+    // children undeclare it for; an unprefixed element cannot take one.
+    if (!elementPrefixed || namespaceURI == iDefaultNamespace.view()) return false;
+    iDefaultNamespace.assign(namespaceURI);
+    uri.assign(namespaceURI);
+    prefix.clear();
+    return true;
+  }
+  if (name.substr(0, colon) == elementPrefix.view()) return false;
   uri.assign(namespaceURI);
   prefix.assign(name.substr(0, colon));
   return iPrefixManager->bindPrefix(uri, prefix);
@@ -1434,8 +1453,10 @@ bool XMLWriter::bindValuePrefix(const WorkerInfoPtr& record, const PWFData& valu
 void XMLWriter::outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, bool doubleQuotes) {
   const std::u16string_view quote = doubleQuotes ? XML_DOUBLEQUOTE_STR : u"'";
   append(kXmlns);
-  append(u":");
-  append(prefix.view());
+  if (!prefix.empty()) {
+    append(u":");
+    append(prefix.view());
+  }
   append(u"=");
   append(quote);
   appendEscaped(uri.view(), EscapeKind::AttributeValue);

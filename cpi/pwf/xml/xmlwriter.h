@@ -275,13 +275,16 @@ private:
   // A QName value read with a prefix the document bound (an XMLValueInfo
   // record): binds the prefix to the value's namespace in the prefix
   // manager unless the elements around already bind it so, and returns
-  // true when the open start tag must declare it (uri, prefix).
+  // true when the open start tag must declare it (uri, prefix). A value
+  // without a prefix read in a default namespace makes that the start tag's
+  // default namespace (prefix empty), when the element is written with a
+  // prefix (elementPrefixed).
   // elementPrefix is the prefix of the element being started, which cannot
   // be bound again; an element's own value is bound before its prefix is
   // chosen, so that the element's name takes another prefix when the value
   // needs its own.
   bool bindValuePrefix(const WorkerInfoPtr& record, const PWFData& value, const ZelWstring& elementPrefix,
-                       ZelWstring& uri, ZelWstring& prefix);
+                       bool elementPrefixed, ZelWstring& uri, ZelWstring& prefix);
   // bindValuePrefix for the value of the element being started and its
   // anonymous value children; the declarations the start tag needs go to
   // the end of iValueDeclarations. Returns how many.
@@ -347,6 +350,8 @@ private:
   StartTagAttributes iStartTagAttributes;
   long iIteratorLevel = 0;              // the iterator's level below the message
   std::vector<std::pair<ZelWstring, ZelWstring>> iValueDeclarations;  // namespace URI and prefix
+  // The default namespace the open start tags bind for QName values ("": none).
+  ZelWstring iDefaultNamespace;
   std::deque<ZelBufferedWstring<16>> iElementPrefixes;  // by depth; a deque keeps references on growth
   ZelBufferedWstring<64> iValueText;    // one converted value at a time
   std::vector<const PWFData*> iPlainValues;  // an element's anonymous values, while writePlainElement writes it
