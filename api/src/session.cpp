@@ -95,24 +95,6 @@ constexpr std::size_t kWidenedAtMost = std::size_t{1} << 20;
 constexpr CodePage kUtf8{1208, false};
 constexpr CodePage kUtf16LittleEndian{1200, true};  // widenUtf8 widens on little-endian machines only
 
-// Whether the prolog (a byte-order mark, the XML declaration, comments,
-// processing instructions, white space) goes on to a document type
-// declaration. Only its entities can expand to more text than the document
-// holds, and the plug-in bounds that text by the length of what it reads.
-bool declaresDocumentType(std::string_view prolog) {
-  if (prolog.substr(0, 3) == "\xEF\xBB\xBF") prolog.remove_prefix(3);
-  for (;;) {
-    const std::size_t start = prolog.find_first_not_of(" \t\r\n");
-    if (start == std::string_view::npos) return false;
-    prolog.remove_prefix(start);
-    if (prolog.substr(0, 9) == "<!DOCTYPE") return true;
-    const std::string_view close = prolog.substr(0, 4) == "<!--" ? "-->" : prolog.substr(0, 2) == "<?" ? "?>" : "";
-    if (close.empty()) return false;
-    const std::size_t end = prolog.find(close, 2);
-    if (end == std::string_view::npos) return false;
-    prolog.remove_prefix(end + close.size());
-  }
-}
 }  // namespace
 
 void SessionState::parseDocument(const void* bytes, std::size_t size, const CodePage& codePage, FIHandler& handler) {
@@ -120,6 +102,8 @@ void SessionState::parseDocument(const void* bytes, std::size_t size, const Code
   // about one. Widened only where the scanner reads the same characters:
   // no encoding forced but UTF-8, no other one marked or declared, strict
   // UTF-8 throughout.
+  // A document type's entities can expand to more text than the document
+  // holds; the plug-in bounds that text by the length of what it reads.
   const bool forcedUtf8 = codePage == kUtf8;
   if (size <= kWidenedAtMost && (codePage == CodePage{} || forcedUtf8) &&
       !declaresDocumentType(std::string_view(static_cast<const char*>(bytes), size))) {

@@ -258,6 +258,22 @@ bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forc
   return document && isUtf8(reinterpret_cast<const unsigned char*>(document->data()), document->size());
 }
 
+std::string_view afterProlog(std::string_view document) {
+  if (document.substr(0, 3) == "\xEF\xBB\xBF") document.remove_prefix(3);
+  for (;;) {
+    const std::size_t start = document.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) return {};
+    document.remove_prefix(start);
+    const std::string_view close = document.substr(0, 4) == "<!--" ? "-->" : document.substr(0, 2) == "<?" ? "?>" : "";
+    if (close.empty()) return document;
+    const std::size_t end = document.find(close, 2);
+    if (end == std::string_view::npos) return document;
+    document.remove_prefix(end + close.size());
+  }
+}
+
+bool declaresDocumentType(std::string_view prolog) { return afterProlog(prolog).substr(0, 9) == "<!DOCTYPE"; }
+
 std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding,
                                      std::vector<char16_t>& out) {
   const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace wfxml::detail {
@@ -21,6 +22,13 @@ namespace wfxml::detail {
 // "UTF-8"; else no other byte-order mark or encoding declaration) and its
 // bytes are UTF-8 throughout.
 bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
+
+// What follows the prolog of a document in UTF-8: its byte-order mark, XML
+// declaration, comments, processing instructions and white space left out
+// (an unterminated comment or instruction is left in).
+std::string_view afterProlog(std::string_view document);
+// Whether that goes on to a document type declaration.
+bool declaresDocumentType(std::string_view document);
 
 // The document of readsAsUtf8 widened as WidenedUtf8Source hands it out,
 // checked in the same pass: the number of units now at the start of out

@@ -69,6 +69,7 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"DuplicateKey", order("ABC", kLine1 + kLine1), 4, "/o:order/o:line", "duplicate"},
     {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
     {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
+    {"MalformedDocumentType", "<!DOCTYPE o:order [<!ELEMENT o:order>]>\n" + order("ABC", kLine1), 1, "", "whitespace"},
     {"OverlongUtf8", order("AB\xC1\x83", kLine1), 1, "", "invalid byte"}};
 
 std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
