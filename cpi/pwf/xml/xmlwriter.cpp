@@ -631,7 +631,8 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   ZelWstring outerDefaultNamespace;
   if (!iDefaultNamespace.empty()) std::swap(outerDefaultNamespace, iDefaultNamespace);
   // Bound before the element's own prefix is chosen, which then avoids them.
-  const std::size_t valueDeclarations = bindContentValuePrefixes(iterator, item);
+  const std::size_t valueDeclarations =
+      bindContentValuePrefixes(iterator, item, emptyText(), iNamespacesEnabled && !item.getNamespaceURI().empty());
 
   // The element's prefix lives in the slot of its depth until its end tag.
   const ZelWstring* prefix = &emptyText();
@@ -648,9 +649,7 @@ void XMLWriter::writeTree(Iterator& iterator, WriteItem& item) {
   if (declare) outputXmlns(item.getNamespaceURI(), *prefix, true);
   const bool message = iNamespacesEnabled && item.isMessage();
   if (message && declaresAllOnMessage(item)) declareNamespacesUsedBelow(iterator);
-  for (std::size_t i = iValueDeclarations.size() - valueDeclarations; i < iValueDeclarations.size(); ++i)
-    outputXmlns(iValueDeclarations[i].first, iValueDeclarations[i].second, true);
-  iValueDeclarations.resize(iValueDeclarations.size() - valueDeclarations);
+  outputValueDeclarations(valueDeclarations);
   const long listMemberIndex = item.isList() && item.getWhereDefined() == eDefinedAsTypeMember ? item.getIndex() : -1;
   writeStartTagExtras(item, message,
                       item.getValue().isNull() && holdsAttribute(iterator, listMemberIndex, nullMarkerName(item)));
@@ -936,11 +935,8 @@ bool XMLWriter::writeAttributeChild(Iterator& iterator, long listMemberIndex, co
       }
     } else {
       checkTreeName(child);
-      ZelBufferedWstring<64> valueNamespace;
-      ZelBufferedWstring<16> valuePrefix;
-      if (bindValuePrefix(child.getDataWorkerInfo(), child.getValue(), elementPrefix, !elementPrefix.empty(),
-                          valueNamespace, valuePrefix))
-        outputXmlns(valueNamespace, valuePrefix, true);
+      // A list attribute's items hold their own.
+      outputValueDeclarations(bindContentValuePrefixes(iterator, child, elementPrefix, !elementPrefix.empty()));
       ZelBufferedWstring<16> prefix;
       if (iNamespacesEnabled && !child.getNamespaceURI().empty()) usePrefix(child.getNamespaceURI(), prefix, true);
       outputPWFDataAttribute(child, prefix, iterator);
@@ -1397,7 +1393,8 @@ void XMLWriter::usePrefix(const ZelWstring& uri, ZelWstring& prefix, bool double
 // a union or a list are looked into, so that no element's children are
 // walked twice.
 template <class Iterator>
-std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& item) {
+std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& item, const ZelWstring& elementPrefix,
+                                                bool elementPrefixed) {
   if (!iNamespacesEnabled) return 0;
   const auto isUnion = [this, &item] {
     const long typeIndex = item.getTypeIndex();
@@ -1412,7 +1409,7 @@ std::size_t XMLWriter::bindContentValuePrefixes(Iterator& iterator, WriteItem& i
   ZelBufferedWstring<64> uri;
   ZelBufferedWstring<16> prefix;
   const auto bind = [&](const WorkerInfoPtr& record, const PWFData& value) {
-    if (!bindValuePrefix(record, value, emptyText(), !item.getNamespaceURI().empty(), uri, prefix)) return;
+    if (!bindValuePrefix(record, value, elementPrefix, elementPrefixed, uri, prefix)) return;
     iValueDeclarations.emplace_back(uri, prefix);
     ++count;
   };
@@ -1448,6 +1445,12 @@ bool XMLWriter::bindValuePrefix(const WorkerInfoPtr& record, const PWFData& valu
   uri.assign(namespaceURI);
   prefix.assign(name.substr(0, colon));
   return iPrefixManager->bindPrefix(uri, prefix);
+}
+
+void XMLWriter::outputValueDeclarations(std::size_t count) {
+  for (std::size_t i = iValueDeclarations.size() - count; i < iValueDeclarations.size(); ++i)
+    outputXmlns(iValueDeclarations[i].first, iValueDeclarations[i].second, true);
+  iValueDeclarations.resize(iValueDeclarations.size() - count);
 }
 
 void XMLWriter::outputXmlns(const ZelWstring& uri, const ZelWstring& prefix, bool doubleQuotes) {

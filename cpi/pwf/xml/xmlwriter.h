@@ -285,11 +285,15 @@ private:
   // needs its own.
   bool bindValuePrefix(const WorkerInfoPtr& record, const PWFData& value, const ZelWstring& elementPrefix,
                        bool elementPrefixed, ZelWstring& uri, ZelWstring& prefix);
-  // bindValuePrefix for the value of the element being started and its
-  // anonymous value children; the declarations the start tag needs go to
-  // the end of iValueDeclarations. Returns how many.
+  // bindValuePrefix for the value of item (the element being started, or
+  // an attribute of it) and its anonymous value children (a list's items);
+  // the declarations the start tag needs go to the end of
+  // iValueDeclarations. Returns how many.
   template <class Iterator>
-  std::size_t bindContentValuePrefixes(Iterator& iterator, WriteItem& item);
+  std::size_t bindContentValuePrefixes(Iterator& iterator, WriteItem& item, const ZelWstring& elementPrefix,
+                                       bool elementPrefixed);
+  // Writes the last count of iValueDeclarations into the open start tag and drops them.
+  void outputValueDeclarations(std::size_t count);
 
   // Text output through the printer.
   void append(std::u16string_view text);
