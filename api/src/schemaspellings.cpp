@@ -239,7 +239,11 @@ void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaTyp
   if (written.empty() || taken(written)) return;
   for (const std::string& text : otherSpellings(value, written, *type)) {
     if (text.empty() || !taken(text)) continue;
-    spell(holder, text);
+    // A decimal's digits are what its JSON gives: those of the text, as a parse of it gives them.
+    if (value.getDataLogicalType() == eLogicalDecimal)
+      holder.setValue(PWFData::makeDecimal(ZelWstring::fromUtf8(text)));
+    else
+      spell(holder, text);
     return;
   }
 }
