@@ -112,6 +112,9 @@ struct ValueSpellings {
   bool preserveUtcFormat = false;  // "Preserve UTC Format": a zero zone offset keeps "+00:00", not "Z"
   std::string trueText;            // its own spellings of booleans, tried first; empty: none
   std::string falseText;
+
+  bool isTrueText(std::string_view text) const { return !trueText.empty() && text == trueText; }
+  bool isFalseText(std::string_view text) const { return !falseText.empty() && text == falseText; }
 };
 
 struct SchemaType {

@@ -227,11 +227,11 @@ bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint
       case eLogicalFloat: out = convert.StrToDbl(data, length); break;
       case eLogicalBoolean: {
         // The message set's own spellings first, as the parser reads them.
-        if (!spellings.trueText.empty() && normalised == spellings.trueText) {
+        if (spellings.isTrueText(normalised)) {
           out = PWFData::makeBoolean(true);
           break;
         }
-        if (!spellings.falseText.empty() && normalised == spellings.falseText) {
+        if (spellings.isFalseText(normalised)) {
           out = PWFData::makeBoolean(false);
           break;
         }
@@ -259,9 +259,8 @@ bool memberTextValue(std::string_view text, XsdBuiltin builtin, const std::vecto
                      ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out, const ValueSpellings& spellings) {
   if (logicalType != eLogicalBinary && builtin != XsdBuiltin::None) {
     const std::string normalised = withWhiteSpace(text, whiteSpace);
-    const bool spelled = builtin == XsdBuiltin::Boolean &&
-                         ((!spellings.trueText.empty() && normalised == spellings.trueText) ||
-                          (!spellings.falseText.empty() && normalised == spellings.falseText));
+    const bool spelled =
+        builtin == XsdBuiltin::Boolean && (spellings.isTrueText(normalised) || spellings.isFalseText(normalised));
     if (!spelled && !isXsdLexicalForm(builtin, wide(normalised).view())) return false;
     if (logicalType == eLogicalString && !enumeration.empty() &&
         std::find(enumeration.begin(), enumeration.end(), normalised) == enumeration.end())
