@@ -25,6 +25,12 @@ enum class XsdBuiltin : std::uint8_t {
   HexBinary, Base64Binary,
 };
 
+// Whether the type's values are whole numbers (xs:integer and the types
+// restricting it).
+constexpr bool isXsdIntegerType(XsdBuiltin type) {
+  return type >= XsdBuiltin::Integer && type <= XsdBuiltin::UnsignedByte;
+}
+
 // The built-in type of that local name (of the XML Schema namespace); None
 // for any other name.
 ZEL_API XsdBuiltin xsdBuiltinNamed(std::u16string_view name);

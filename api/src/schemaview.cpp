@@ -18,15 +18,6 @@ namespace {
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
-// The built-in types whose values are whole numbers of any size.
-bool isIntegerTypeName(std::string_view name) {
-  static const std::unordered_set<std::string_view> names = {
-      "integer", "nonNegativeInteger", "positiveInteger", "nonPositiveInteger", "negativeInteger",
-      "long",    "int",                "short",           "byte",               "unsignedLong",
-      "unsignedInt", "unsignedShort",  "unsignedByte"};
-  return names.count(name) != 0;
-}
-
 std::string utf8(const char16_t* text) { return text ? ZelWstring(text).toUtf8() : std::string(); }
 
 WildcardProcessing processingOf(std::int32_t openContentKind) {
@@ -133,7 +124,7 @@ public:
       type.baseType = def.baseTypeIndex;
       type.listItemType = listItemTypeOf(static_cast<long>(row));
       type.isList = !type.isComplex && type.listItemType >= 0;
-      type.isIntegerFamily = type.logicalType == eLogicalDecimal && derivesFromIntegerType(static_cast<long>(row));
+      type.isIntegerFamily = type.logicalType == eLogicalDecimal && isXsdIntegerType(def.builtin);
       type.whiteSpace = DictCodes::valueWhiteSpace(type.logicalType, def.whiteSpace);
       const long valueSet = dictionary_.getTypeDefs()[static_cast<long>(row)]->valueSetIndex;
       type.enumeration = valuesOf(valueSet, DictCodes::eFacetEnumeration);
@@ -335,16 +326,6 @@ private:
         addUnionMembers(memberType, members, depth + 1);
       }
     }
-  }
-
-  bool derivesFromIntegerType(long row) const {
-    const auto& cache = dictionary_.getTypeCache();
-    for (std::size_t steps = 0; validType(row) && steps < cache.size(); ++steps) {
-      const std::string ns = namespaceUriOf(dictionary_, cache[row].namespaceIndex);
-      if ((ns.empty() || ns == msgset::kXmlSchemaNamespace) && isIntegerTypeName(utf8(dictionary_.getTypeName(row)))) return true;
-      row = cache[row].baseTypeIndex;
-    }
-    return false;
   }
 
   // Where the flattening of one type is.
