@@ -232,6 +232,17 @@ private:
     if (!valid) fail("'" + name + "' is not an XML name");
   }
 
+  // A list's items are written between blanks and read back split at white
+  // space, so an item must be one: not empty, no white space inside, and none
+  // at its ends unless its type collapses white space (as the parse does).
+  void refuseUnlessOneItem(const GivenValue& given, bool collapsed) const {
+    if (!isText(given.kind)) return;
+    const std::vector<std::string_view> items = listItems(given.text);
+    if (items.size() == 1 && (collapsed || items.front().size() == given.text.size())) return;
+    fail("a list item must be one word: '" + given.text + "' would read back as " + std::to_string(items.size()) +
+         " items");
+  }
+
   // Text with a character XML 1.0 cannot carry (C0 controls but tab and line
   // ends, U+FFFE, U+FFFF) would be refused by the writer without a path.
   void refuseUnlessXmlText(const std::string& utf8) const {
@@ -441,6 +452,7 @@ private:
       Step step(*this, "[" + std::to_string(i) + "]");
       if (node.items[i].kind != TypedNode::Kind::Value || node.items[i].value.kind == GivenValue::Kind::Null)
         fail("a list item was expected");
+      refuseUnlessOneItem(node.items[i].value, itemType && itemType->whiteSpace == DictCodes::eWhiteSpaceCollapse);
       TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType));
       item.setValueTypeIndex(itemTypeRow);
     }
@@ -460,8 +472,11 @@ private:
     }
     std::string text;
     if (isArray) {
-      for (const TypedNode& item : node.items) {
+      for (std::size_t i = 0; i < node.items.size(); ++i) {
+        const TypedNode& item = node.items[i];
         if (item.kind != TypedNode::Kind::Value || item.value.kind == GivenValue::Kind::Null) fail(kNoMemberForItems);
+        Step step(*this, "[" + std::to_string(i) + "]");
+        refuseUnlessOneItem(item.value, /*collapsed=*/false);
         text += (text.empty() ? "" : " ") + textOf(item.value);
       }
     } else {

@@ -357,6 +357,10 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       // Items after the first that are no values were dropped.
       {givenDataSet, R"({"doc":{"l":[7,null]}})", "$.doc.l", "the union has no member type these items are values of"},
       {givenDataSet, R"({"doc":{"l":[1,[2]]}})", "$.doc.l", "the union has no member type these items are values of"},
+      // An item with white space (or none) would read back as other items.
+      {givenDataSet, R"({"doc":{"tl":{"@ws":["a","b c"],"$":7}}})", "$.doc.tl.@ws[1]",
+       "a list item must be one word: 'b c' would read back as 2 items"},
+      {givenDataSet, R"({"doc":{"l":["7 8"]}})", "$.doc.l[0]", "a list item must be one word: '7 8' would read back as 2 items"},
       {givenDataSet, R"({"doc":{"@xmlns":"urn:x","@qa":"A"}})", "$.doc.@xmlns", "an element of no namespace cannot bind a default namespace"}};
   for (const auto& each : cases) {
     const wfxml::Error error = errorOf([&] { wfxml::Session(each.set()).fromJson(each.json); });
