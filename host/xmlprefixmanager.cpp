@@ -9,6 +9,14 @@ constexpr std::u16string_view XMLNS_PREFIX = u"xmlns";
 constexpr std::u16string_view GENERATED_PREFIX_STEM = u"ns";
 
 bool isReservedPrefix(const ZelWstring& prefix) { return prefix == XML_PREFIX || prefix == XMLNS_PREFIX; }
+
+// The prefix a reserved namespace always has (none for other URIs): a
+// declaration binding another prefix to it is an error to a reader.
+std::u16string_view reservedPrefixOf(const ZelWstring& uri) {
+  if (uri == XMLPrefixManager::XML_NAMESPACE_URI) return XML_PREFIX;
+  if (uri == XMLPrefixManager::XMLNS_NAMESPACE_URI) return XMLNS_PREFIX;
+  return {};
+}
 }  // namespace
 
 XMLPrefixManager::XMLPrefixManager(const ZelNamedLogSource* owner) : ZelOwnedLogSource(owner) {}
@@ -30,7 +38,7 @@ void XMLPrefixManager::removeLevel() {
 }
 
 void XMLPrefixManager::addNamespace(const ZelWstring& uri, const ZelWstring& preferredPrefix) {
-  if (uri.empty() || preferredPrefix.empty() || uri == XML_NAMESPACE_URI) return;
+  if (uri.empty() || preferredPrefix.empty() || !reservedPrefixOf(uri).empty()) return;
   if (isReservedPrefix(preferredPrefix)) {
     if (ZelLog::traceOn())
       ZelLog::trace(this, "XMLPrefixManager::addNamespace", {"reserved preferred prefix ignored", preferredPrefix, uri});
@@ -45,8 +53,8 @@ void XMLPrefixManager::addNamespace(const ZelWstring& uri, const ZelWstring& pre
 }
 
 bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& prefix, bool create) {
-  if (uri == XML_NAMESPACE_URI) {
-    prefix.assign(XML_PREFIX);
+  if (const std::u16string_view reserved = reservedPrefixOf(uri); !reserved.empty()) {
+    prefix.assign(reserved);
     return false;
   }
   prefix.clear();
@@ -68,7 +76,7 @@ bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& pre
 }
 
 const ZelWstring* XMLPrefixManager::lookUpPrefixInScope(const ZelWstring& uri) {
-  if (uri.empty() || uri == XML_NAMESPACE_URI) return nullptr;
+  if (uri.empty() || !reservedPrefixOf(uri).empty()) return nullptr;
   const Id known = findUri(uri);
   if (known == NONE) return nullptr;
   const Binding* binding = findBindingOfUri(known);
@@ -79,7 +87,7 @@ const ZelWstring* XMLPrefixManager::lookUpPrefixInScope(const ZelWstring& uri) {
 }
 
 bool XMLPrefixManager::bindPrefix(const ZelWstring& uri, const ZelWstring& prefix) {
-  if (uri.empty() || prefix.empty() || uri == XML_NAMESPACE_URI || isReservedPrefix(prefix)) return false;
+  if (uri.empty() || prefix.empty() || !reservedPrefixOf(uri).empty() || isReservedPrefix(prefix)) return false;
   const Id ns = internUri(uri);
   const Id prefixId = internPrefix(prefix);
   if (const Binding* binding = findBindingOfPrefix(prefixId)) {

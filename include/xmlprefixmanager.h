@@ -26,10 +26,12 @@
 //   2. the prefix generated for it earlier, unless in scope;
 //   3. a new "ns<N>" (N counting from 1) that is neither in scope, nor a
 //      preferred prefix, nor generated for another URI.
-// The XML namespace always has the prefix "xml" and is never declared.
+// The XML namespace always has the prefix "xml", the namespace of namespace
+// declarations the prefix "xmlns"; neither is ever declared.
 class ZEL_API XMLPrefixManager : public ZelOwnedLogSource {
 public:
   static constexpr std::u16string_view XML_NAMESPACE_URI = u"http://www.w3.org/XML/1998/namespace";
+  static constexpr std::u16string_view XMLNS_NAMESPACE_URI = u"http://www.w3.org/2000/xmlns/";
 
   explicit XMLPrefixManager(const ZelNamedLogSource* owner);
   ~XMLPrefixManager() override;
@@ -43,8 +45,8 @@ public:
   std::size_t getLevelCount() const { return levelStarts_.size(); }
 
   // Records the prefix to prefer for uri (the last call for a URI wins). An
-  // empty prefix, and the reserved "xml" and "xmlns" for any URI but the XML
-  // namespace, are ignored.
+  // empty prefix, the reserved "xml" and "xmlns", and the reserved
+  // namespaces, are ignored.
   void addNamespace(const ZelWstring& uri, const ZelWstring& preferredPrefix);
 
   // prefix := the prefix of uri. Returns true when the caller must declare
@@ -55,7 +57,7 @@ public:
   bool getNamespacePrefix(const ZelWstring& uri, ZelWstring& prefix, bool create);
   // The prefix uri is declared with in the open levels, as getNamespacePrefix
   // would answer it without declaring anything; null when uri is not
-  // declared there, is empty or is the XML namespace. Valid until the next
+  // declared there, is empty or is a reserved namespace. Valid until the next
   // call that declares or binds.
   // The answers for the last two URIs found are remembered by the URI's
   // address while the scope stays as it is, so the text at that address

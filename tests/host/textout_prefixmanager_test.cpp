@@ -70,6 +70,8 @@ TEST_F(PrefixManagerTest, XmlNamespaceReservedPrefixesAndLookupsWithoutCreate) {
   manager.addLevel();
   EXPECT_EQ(ask(xmlUri), (Answer{"xml", false}));
   EXPECT_EQ(ask(xmlUri, /*create=*/false), (Answer{"xml", false}));
+  // An element read as <xmlns:a/> is written so, not with a prefix declared for the namespace.
+  EXPECT_EQ(ask(ZelWstring(XMLPrefixManager::XMLNS_NAMESPACE_URI)), (Answer{"xmlns", false}));
   EXPECT_EQ(ask(B, /*create=*/false), (Answer{"", false}));
   EXPECT_EQ(ask(A), (Answer{"ns1", true}));
   EXPECT_EQ(ask(B), (Answer{"b", true}));
