@@ -30,6 +30,9 @@ public:
   // The item type of a list-valued element; its items are anonymous
   // children. -1 when the value is not a list.
   virtual long getItemTypeIndex() const = 0;
+  // The type the parser chose for the value: the member of a union, the
+  // item type of a list item. -1 when none was recorded.
+  virtual long getValueTypeIndex() const = 0;
   // The host's element kind code (field, structure and message families).
   virtual unsigned short getCategory() const = 0;
   // The element's own value; "nothing" when it has none.

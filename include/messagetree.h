@@ -162,6 +162,7 @@ public:
   long getMemberIndex() const override { return element_->getMemberIndex(); }
   long getTypeIndex() const override { return element_->getTypeIndex(); }
   long getItemTypeIndex() const override { return element_->getItemTypeIndex(); }
+  long getValueTypeIndex() const override { return element_->getValueTypeIndex(); }
   unsigned short getCategory() const override { return element_->getKind(); }
   const PWFData& getValue() const override { return element_->getValue(); }
   const WorkerInfoPtr& getStartWorkerInfo() const override { return element_->getStartInfo(); }

@@ -321,6 +321,7 @@ private:
         member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
         member.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
         if (member.isList) member.listItemType = listItemTypeOf(memberType);
+        member.typeRow = memberType;
         members.push_back(member);
       } else if (def.typeKind == DictCodes::eTypeKindUnion) {
         addUnionMembers(memberType, members, depth + 1);

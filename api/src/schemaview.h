@@ -149,6 +149,7 @@ struct SchemaType {
     bool isList = false;
     bool isQualifiedName = false;
     long listItemType = -1;  // a list member's item type
+    long typeRow = -1;       // the member type's row, as the parser reports it
   };
   bool hasListMember() const {
     return std::any_of(unionMembers.begin(), unionMembers.end(), [](const UnionMember& m) { return m.isList; });

@@ -92,7 +92,11 @@ std::string textOf(const GivenValue& given) {
     case GivenValue::Kind::Null: return {};
     case GivenValue::Kind::Boolean: return given.boolean ? "true" : "false";
     case GivenValue::Kind::Integer: return std::to_string(given.integer);
-    case GivenValue::Kind::Number: return shortest(given.number);
+    case GivenValue::Kind::Number:
+      // Spelled as a document spells them: Python's infinities and NaN too.
+      if (std::isnan(given.number)) return "NaN";
+      if (std::isinf(given.number)) return given.number < 0 ? "-INF" : "INF";
+      return shortest(given.number);
     case GivenValue::Kind::Binary: {
       ZelWstring text;
       return CPBase64Converter::binToBase64(given.bytes.data(), given.bytes.size(), text).toUtf8();
@@ -271,22 +275,74 @@ bool memberTextValue(std::string_view text, XsdBuiltin builtin, const std::vecto
 
 namespace {
 
+// A union member's value of a document's text: only text of its built-in
+// type's lexical space, and binary read as that type spells it. Where the
+// text is not the value's own spelling (12.0 of a float member, lower-case
+// hexadecimal digits), the value keeps it, so that it is written back as
+// given and the same member takes it again.
+bool lexicalMemberValue(std::string_view text, const SchemaType::UnionMember& member, PWFData& out,
+                        const ValueSpellings& spellings, bool keepsText) {
+  const ZelWstring normalised = wide(withWhiteSpace(text, member.whiteSpace));
+  if (member.builtin == XsdBuiltin::HexBinary || member.builtin == XsdBuiltin::Base64Binary) {
+    if (!isXsdLexicalForm(member.builtin, normalised.view())) return false;
+    try {
+      out = member.builtin == XsdBuiltin::HexBinary
+                ? converter().StrToBin(normalised.data(), normalised.length())
+                : CPBase64Converter::binFromBase64(normalised.data(), normalised.length());
+    } catch (const ZelException&) {
+      return false;
+    }
+  } else if (!memberTextValue(text, member.builtin, member.enumeration, member.logicalType, member.whiteSpace, out,
+                              spellings)) {
+    return false;
+  }
+  if (keepsText && out.getDataLogicalType() != eLogicalString) out.setLexicalForm(normalised.view());
+  return true;
+}
+
+// The first binary member, which takes base64 text where no member's own
+// spelling took it (the mapping spells bytes so).
+const SchemaType::UnionMember* base64Member(std::string_view text, const SchemaType& type, PWFData& out,
+                                            const ValueSpellings& spellings) {
+  for (const SchemaType::UnionMember& member : type.unionMembers)
+    if (!member.isList && member.logicalType == eLogicalBinary)
+      return parsedTextValue(text, eLogicalBinary, member.whiteSpace, out, spellings) ? &member : nullptr;
+  return nullptr;
+}
+
+}  // namespace
+
+const SchemaType::UnionMember* unionMemberTaking(const GivenValue& given, const SchemaType& type, PWFData& out,
+                                                 const ValueSpellings& spellings) {
+  const std::string text = textOf(given);
+  // Bytes keep their value: a hexBinary member would read their base64 text as other bytes.
+  const bool bytes = given.kind == GivenValue::Kind::Binary;
+  for (const SchemaType::UnionMember& member : type.unionMembers) {
+    if (member.isList || (bytes && member.builtin == XsdBuiltin::HexBinary)) continue;
+    if (lexicalMemberValue(text, member, out, spellings, isText(given.kind))) return &member;
+  }
+  return base64Member(text, type, out, spellings);
+}
+
+namespace {
+
 // A union's value is the first simple member type's its text converts to,
 // as in a document; a list member takes text with items only through
 // unionListMember. Empty text reaching a list member (no items), or text of
 // a union whose members the dictionary does not list, stays text.
 bool unionValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong,
-                const ValueSpellings& spellings) {
+                const ValueSpellings& spellings, long* memberType) {
+  if (const SchemaType::UnionMember* member = unionMemberTaking(given, type, out, spellings)) {
+    if (memberType) *memberType = member->typeRow;
+    return true;
+  }
   const std::string text = textOf(given);
   bool staysText = type.unionMembers.empty();
-  for (const SchemaType::UnionMember& member : type.unionMembers) {
+  for (const SchemaType::UnionMember& member : type.unionMembers)
     if (member.isList) {
       staysText = listItems(text).empty();
-      if (staysText) break;
-      continue;
+      break;
     }
-    if (memberTextValue(text, member.builtin, member.enumeration, member.logicalType, member.whiteSpace, out, spellings)) return true;
-  }
   if (!staysText) {
     wrong = "'" + text + "' is a value of none of the union's member types";
     return false;
@@ -324,8 +380,7 @@ UnionResolution resolvedUnion(std::string_view text, const SchemaType& type, con
       for (std::size_t i = 0; i < items.size() && taken; ++i)
         taken = itemValue(items[i], member.listItemType, resolution.items[i]);
     } else {
-      taken = memberTextValue(text, member.builtin, member.enumeration, member.logicalType, member.whiteSpace,
-                              resolution.value, spellings);
+      taken = lexicalMemberValue(text, member, resolution.value, spellings, true);
     }
     if (taken) {
       resolution.member = &member;
@@ -334,6 +389,7 @@ UnionResolution resolvedUnion(std::string_view text, const SchemaType& type, con
     }
   }
   resolution.items.clear();
+  resolution.member = base64Member(text, type, resolution.value, spellings);
   return resolution;
 }
 
@@ -354,7 +410,7 @@ const char* kindName(GivenValue::Kind kind) {
 }
 
 bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong,
-                const ValueSpellings& spellings) {
+                const ValueSpellings& spellings, long* memberType) {
   const ELogicalType target = type ? type->logicalType : eLogicalNone;
   if (given.kind == GivenValue::Kind::Null) {
     out = PWFData::makeNull(target == eLogicalNone ? eLogicalString : target);
@@ -365,7 +421,7 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
     out = PWFData::makeString(wide(textOf(given)));
     return true;
   }
-  if (type->isUnion) return unionValue(given, *type, out, wrong, spellings);
+  if (type->isUnion) return unionValue(given, *type, out, wrong, spellings, memberType);
   // Text is taken as the parser takes a document's: after its type's
   // whitespace rule, so what is written reads back as the value built.
   if (isText(given.kind) && type->whiteSpace != DictCodes::eWhiteSpacePreserve) {

@@ -71,9 +71,10 @@ bool isText(GivenValue::Kind kind);
 // The value for an element of type (null: untyped, any value taken as text).
 // Returns false with what wrong filled in when the value does not suit it.
 // Text for a union is read as a document's (parsedTextValue); text that
-// only a list member takes is the caller's (unionListMember).
+// only a list member takes is the caller's (unionListMember). memberType,
+// when given, is set to the member type that took a union's value.
 bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, std::string& wrong,
-                const ValueSpellings& spellings = {});
+                const ValueSpellings& spellings = {}, long* memberType = nullptr);
 
 // Text converted as the parser converts a document's text to a value of
 // logicalType, after the whitespace rule; false when it is no such value.
@@ -85,6 +86,15 @@ bool parsedTextValue(std::string_view text, ELogicalType logicalType, std::uint8
 // as base64 text, as the mapping spells it).
 bool memberTextValue(std::string_view text, XsdBuiltin builtin, const std::vector<std::string>& enumeration,
                      ELogicalType logicalType, std::uint8_t whiteSpace, PWFData& out, const ValueSpellings& spellings);
+
+// The simple member of a union that takes a value, as the parser tries the
+// members of a document's text: each by its own built-in type's spelling,
+// then the first binary member by base64 text (the mapping's spelling of
+// bytes; given bytes are never read as hexadecimal digits). out is its
+// value; text not the value's own spelling is kept as its lexical form.
+// Null when none takes it.
+const SchemaType::UnionMember* unionMemberTaking(const GivenValue& given, const SchemaType& type, PWFData& out,
+                                                 const ValueSpellings& spellings);
 
 // What a union's text resolves to, as the parser tries the members in
 // order: the first simple member that takes the whole text, or the first

@@ -308,11 +308,12 @@ private:
 
   // The value for an element of type; in lax content text that converts to
   // the type is its value and any other stays text, as a parse takes it.
-  PWFData valueOf(const GivenValue& given, const SchemaType* type) const {
+  // memberType, when given, is set to the member type that took a union's value.
+  PWFData valueOf(const GivenValue& given, const SchemaType* type, long* memberType = nullptr) const {
     if (given.kind == GivenValue::Kind::String) refuseUnlessXmlText(given.text);
     PWFData value;
     std::string wrong;
-    if (typedValue(given, type, value, wrong, spellings())) return value;
+    if (typedValue(given, type, value, wrong, spellings(), memberType)) return value;
     if (processing_ != WildcardProcessing::Lax) fail(wrong);
     if (type && !type->isList && given.kind == GivenValue::Kind::String &&
         parsedTextValue(given.text, type->logicalType, type->whiteSpace, value, spellings()))
@@ -323,7 +324,9 @@ private:
 
   void setValue(TreeElement& element, const TypedNode& node, const SchemaType* type) {
     if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
-    element.setValue(valueOf(node.value, type));
+    long memberType = -1;
+    element.setValue(valueOf(node.value, type, &memberType));
+    element.setValueTypeIndex(memberType);
   }
 
   // An element defined by the message set, of the declared type.
@@ -437,7 +440,10 @@ private:
   void simpleValue(TreeElement& element, const TypedNode& node, const SchemaType& type) {
     if (type.isUnion && type.hasListMember()) {
       PWFData value;
-      if (!unionItems(element, node, type, value)) element.setValue(std::move(value));
+      long memberType = -1;
+      if (unionItems(element, node, type, value, memberType)) return;
+      element.setValue(std::move(value));
+      element.setValueTypeIndex(memberType);
       return;
     }
     if (!type.isList) return setValue(element, node, &type);
@@ -453,8 +459,9 @@ private:
       if (node.items[i].kind != TypedNode::Kind::Value || node.items[i].value.kind == GivenValue::Kind::Null)
         fail("a list item was expected");
       refuseUnlessOneItem(node.items[i].value, itemType && itemType->whiteSpace == DictCodes::eWhiteSpaceCollapse);
-      TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType));
-      item.setValueTypeIndex(itemTypeRow);
+      long memberType = -1;
+      TreeElement& item = assembly_.appendValue(element, valueOf(node.items[i].value, itemType, &memberType));
+      item.setValueTypeIndex(memberType >= 0 ? memberType : itemTypeRow);
     }
   }
 
@@ -462,12 +469,13 @@ private:
   // first list member that takes them all, unless a simple member before it
   // takes the whole text. An array is taken so too, as the text it is
   // written as: [7] for a union of xs:int and a list is the number 7.
-  // Returns false, with value set, when a simple member takes it.
-  bool unionItems(TreeElement& element, const TypedNode& node, const SchemaType& type, PWFData& value) {
+  // Returns false, with value and the member's type set, when a simple member takes it.
+  bool unionItems(TreeElement& element, const TypedNode& node, const SchemaType& type, PWFData& value,
+                  long& memberType) {
     const bool isArray = node.kind == TypedNode::Kind::Array;
     if (!isArray && node.kind != TypedNode::Kind::Value) fail("a single value was expected");
     if (!isArray && !isText(node.value.kind)) {
-      value = valueOf(node.value, &type);
+      value = valueOf(node.value, &type, &memberType);
       return false;
     }
     std::string text;
@@ -500,6 +508,7 @@ private:
     }
     if (!resolution.member->isList) {
       value = std::move(resolution.value);
+      memberType = resolution.member->typeRow;
       return false;
     }
     const long itemTypeRow = resolution.member->listItemType;
@@ -659,12 +668,14 @@ private:
   // anonymous child a parse gives it.
   void simpleContent(TreeElement& element, const TypedNode& node, const SchemaType& type) {
     PWFData value;
+    long memberType = -1;
     if (type.isUnion && type.hasListMember()) {
-      if (!unionItems(element, node, type, value)) assembly_.appendValue(element, std::move(value));
+      if (!unionItems(element, node, type, value, memberType))
+        assembly_.appendValue(element, std::move(value)).setValueTypeIndex(memberType);
       return;
     }
     if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
-    assembly_.appendValue(element, valueOf(node.value, &type));
+    assembly_.appendValue(element, valueOf(node.value, &type, &memberType)).setValueTypeIndex(memberType);
   }
 
   void appendAll(TreeElement& parent, const SchemaMember& member, const std::vector<Occurrence>& occurrences) {

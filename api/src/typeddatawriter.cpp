@@ -9,6 +9,7 @@
 #include "messageset.h"
 #include "messagetree.h"
 #include "schemaview.h"
+#include "treeassembly.h"
 #include "utf8.h"
 #include "xmlproperties.h"
 #include "zelexception.h"
@@ -307,8 +308,7 @@ private:
     if (!e.hasChildren() && e.hasValue()) value(e.getValue(), itemType);  // a single item kept on the element
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (!isAnonymous(*c)) continue;  // an attribute, an xsi:type
-      const SchemaType* own = view_->type(c->getValueTypeIndex());
-      value(c->getValue(), own ? own : itemType);
+      memberValue(c->getValue(), c->getValueTypeIndex(), itemType);
     }
     out_.endArray();
   }
@@ -332,18 +332,14 @@ private:
   // An element of a simple type: its value, or that of the anonymous child
   // that holds it.
   void scalar(const Element& e, const SchemaType* type) {
-    const SchemaType* own = view_ ? view_->type(e.getValueTypeIndex()) : nullptr;
-    if (e.hasValue()) return value(e.getValue(), own ? own : type);
+    if (e.hasValue()) return memberValue(e.getValue(), e.getValueTypeIndex(), type);
     // An xsi:type naming a type the message set does not have (a built-in
     // type its schemas do not use) is passed over, not taken for the value.
     const Element* c = e.getFirstChild();
     while (c && isXsiType(*c)) c = c->getNextSibling();
     const Element* after = c ? c->getNextSibling() : nullptr;
     while (after && isXsiType(*after)) after = after->getNextSibling();
-    if (c && isAnonymous(*c) && !after) {
-      const SchemaType* childOwn = view_ ? view_->type(c->getValueTypeIndex()) : nullptr;
-      return value(c->getValue(), childOwn ? childOwn : type);
-    }
+    if (c && isAnonymous(*c) && !after) return memberValue(c->getValue(), c->getValueTypeIndex(), type);
     out_.string("");
   }
 
@@ -665,6 +661,68 @@ private:
 
   // Keeps a name for the rest of the message.
   std::string_view keep(std::string text) { return names_.emplace_back(std::move(text)); }
+
+  // A value of the type the parse chose (ownRow: a union's member, a list's
+  // item type; -1 none) for one declared of type. A union's value is given
+  // as the document's text where its own form would be read back as a value
+  // of another member (12.0 of xs:float as the 12 of an xs:int before it).
+  void memberValue(const PWFData& data, long ownRow, const SchemaType* type) {
+    const SchemaType* own = view_ ? view_->type(ownRow) : nullptr;
+    if (own && type && type->isUnion && own != type && !readsBackAsMember(data, ownRow, *type))
+      return string(documentText(data, *own));
+    value(data, own ? own : type);
+  }
+
+  // Whether the builder gives the value, as this mapping writes it (in JSON
+  // or as Python objects), to the union's member of type memberRow.
+  bool readsBackAsMember(const PWFData& data, long memberRow, const SchemaType& type) const {
+    const auto takenBy = [&](const GivenValue& given) {
+      PWFData read;
+      const SchemaType::UnionMember* member = unionMemberTaking(given, type, read, view_->spellings());
+      return member && member->typeRow == memberRow;
+    };
+    switch (data.isNull() ? eLogicalNone : data.getDataLogicalType()) {
+      case eLogicalInteger: return takenBy(GivenValue::ofInteger(data.getIntegerValue()));
+      case eLogicalFloat: return takenBy(GivenValue::ofNumber(data.getFloatValue()));
+      case eLogicalDecimal: return takenBy(GivenValue::ofText(GivenValue::Kind::Decimal, jsonDecimal(data.getDecimalValue().view())));
+      case eLogicalBoolean: return takenBy(GivenValue::ofBoolean(data.getBooleanValue()));
+      case eLogicalBinary: {
+        const std::vector<std::uint8_t>& bytes = data.getBinaryValue();
+        ZelWstring base64;
+        CPBase64Converter::binToBase64(bytes.data(), bytes.size(), base64);
+        return takenBy(GivenValue::ofBytes(bytes.data(), bytes.size())) &&
+               takenBy(GivenValue::ofText(GivenValue::Kind::String, utf8(base64)));
+      }
+      case eLogicalNone:
+      case eLogicalString:
+      case eLogicalDateTime:
+      case eLogicalInterval: return true;  // text already, or no value
+    }
+    return true;
+  }
+
+  // The value as a document spells it: the text it was read from, else as
+  // the writer writes it.
+  std::u16string_view documentText(const PWFData& data, const SchemaType& own) {
+    if (const ZelWstring* lexical = data.getLexicalForm()) return lexical->view();
+    switch (data.getDataLogicalType()) {
+      case eLogicalInteger:
+        scratch_ = ZelWstring::fromUtf8(std::to_string(data.getIntegerValue()));
+        return scratch_.view();
+      case eLogicalFloat: return convert_.StrFromDbl(data.getFloatValue(), scratch_).view();
+      case eLogicalBoolean: {
+        const std::string& spelled = data.getBooleanValue() ? view_->spellings().trueText : view_->spellings().falseText;
+        scratch_ = ZelWstring::fromUtf8(spelled.empty() ? (data.getBooleanValue() ? "true" : "false") : spelled);
+        return scratch_.view();
+      }
+      case eLogicalBinary: {
+        const std::vector<std::uint8_t>& bytes = data.getBinaryValue();
+        if (own.builtin == XsdBuiltin::HexBinary) return convert_.StrFromBin(bytes.data(), bytes.size(), scratch_).view();
+        return CPBase64Converter::binToBase64(bytes.data(), bytes.size(), scratch_).view();
+      }
+      default: return data.getText().view();
+    }
+  }
 
   void value(const PWFData& data, const SchemaType* type) {
     if (data.isNull()) return out_.null();

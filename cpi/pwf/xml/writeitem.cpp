@@ -151,6 +151,7 @@ WriteItem::WriteItem(const ZelNamedLogSource* owner, const XMLDictionaryInfo* di
   }
   // Null encodings only matter for null values.
   if (iDictionary && iValue->isNull()) useMessageSetNullEncoding();
+  if (iValue->getDataLogicalType() == eLogicalBinary) iValueTypeEncoding = valueTypeEncoding(position.getValueTypeIndex());
 }
 
 template WriteItem::WriteItem(const ZelNamedLogSource*, const XMLDictionaryInfo*, const FITreeIterator&, long,
@@ -269,7 +270,23 @@ const char16_t* WriteItem::getFormat() {
   return iFormat;
 }
 
+EDataEncoding WriteItem::valueTypeEncoding(long valueTypeIndex) const {
+  if (!iDictionary || valueTypeIndex < 0) return edeUndefined;
+  const auto& types = iDictionary->getTypeCache();
+  if (static_cast<std::size_t>(valueTypeIndex) >= types.size()) return edeUndefined;
+  const XsdBuiltin builtin = types.get(valueTypeIndex).builtin;
+  if (builtin == XsdBuiltin::Base64Binary) return edeBase64;
+  return builtin == XsdBuiltin::HexBinary ? edeHexadecimal : edeUndefined;
+}
+
 EDataEncoding WriteItem::getDataEncoding() {
+  const EDataEncoding defined = definedDataEncoding();
+  // Hexadecimal digits in a CDATA section read as hexBinary too.
+  if (iValueTypeEncoding == edeUndefined || (iValueTypeEncoding == edeHexadecimal && defined == edeCDATA)) return defined;
+  return iValueTypeEncoding;
+}
+
+EDataEncoding WriteItem::definedDataEncoding() {
   if (iDataEncoding != edeUndefined) return iDataEncoding;
   if (iValue->getDataLogicalType() != eLogicalBinary) return edeUndefined;
   switch (iWhereDefined) {

@@ -144,7 +144,9 @@ public:
   // The date-time format of a DateTime value; null when none applies.
   const char16_t* getFormat();
   // The encoding of a Binary value (never CDATA for renders 1, 3 and 4);
-  // edeUndefined for other values.
+  // edeUndefined for other values. A value of a hexBinary or base64Binary
+  // union member is written as that member reads it, so that the same
+  // member takes it again.
   EDataEncoding getDataEncoding();
   // Makes this item, an anonymous value (the simple content of a complex
   // type), spelled as the definition of the element that holds it says: its
@@ -178,6 +180,8 @@ private:
   static ERender selfDefiningRender(std::u16string_view name, const ZelWstring& namespaceURI);
   void applyDefinition(const WriteDefinition& definition);
   void resolveSelfDefining(const ZelWstring& name, long listMemberIndex);
+  EDataEncoding definedDataEncoding();
+  EDataEncoding valueTypeEncoding(long valueTypeIndex) const;
   const ZelWstring& namespaceOf(long namespaceIndex) const;
 
   ERender iRender = erUndefined;
@@ -196,6 +200,7 @@ private:
   const prf_XML_TYPEMEMBER_DEFINITION* iMemberProperties = nullptr;
   const char16_t* iFormat = nullptr;
   EDataEncoding iDataEncoding = edeUndefined;
+  EDataEncoding iValueTypeEncoding = edeUndefined;  // of the binary type the parser chose for the value
   const ZelWstring* iIDAttributeNamespace = nullptr;
   const ZelWstring* iValAttributeNamespace = nullptr;
 };
