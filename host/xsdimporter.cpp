@@ -442,6 +442,9 @@ private:
   // A string type a union tries keeps its enumeration: it decides whether
   // the member takes a text.
   void keepStringEnumeration(XSSimpleTypeDefinition& source, int index);
+  // The type's own pattern facet where it narrows how a boolean or number
+  // may be spelled (each derivation step has its own); empty when none.
+  static std::string respelledPattern(XSSimpleTypeDefinition& source);
   void mapComplexType(XSComplexTypeDefinition& source, TypeDef& type);
   void addAttributeMembers(XSComplexTypeDefinition& source, TypeDef& type);
   XSParticle* ownParticle(XSComplexTypeDefinition& source, TypeDef& type);
@@ -664,15 +667,21 @@ void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) 
   if (enumeration && primitive && isXsdType(*primitive, u"hexBinary")) {
     for (XMLSize_t i = 0; i < enumeration->size(); ++i) type.enumeration.push_back(utf8(enumeration->elementAt(i)));
   }
+  type.pattern = respelledPattern(source);
+}
+
+std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
   const StringList* patterns = source.getLexicalPattern();
+  XSSimpleTypeDefinition* primitive = source.getPrimitiveType();
   const bool respelled = primitive && (isXsdType(*primitive, u"boolean") || isXsdType(*primitive, u"float") ||
                                        isXsdType(*primitive, u"double") || isXsdType(*primitive, u"decimal"));
+  std::string pattern;
   if (patterns && respelled && (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_PATTERN)) {
     // Xerces-C splits the facet at each '|', also inside groups: joined again,
     // the pieces are the expression its validator matches.
-    for (XMLSize_t i = 0; i < patterns->size(); ++i)
-      type.pattern += (i ? "|" : "") + utf8(patterns->elementAt(i));
+    for (XMLSize_t i = 0; i < patterns->size(); ++i) pattern += (i ? "|" : "") + utf8(patterns->elementAt(i));
   }
+  return pattern;
 }
 
 void SchemaMapper::keepStringEnumeration(XSSimpleTypeDefinition& source, int index) {
@@ -698,8 +707,11 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
   type.composition = compositionOf(source, source.getParticle());
   if (source.getContentType() == XSComplexTypeDefinition::CONTENTTYPE_SIMPLE) {
     // A simple-content restriction may narrow the value type anonymously;
-    // its logical type is still the base's, which the default provides.
+    // its logical type is still the base's, which the default provides. A
+    // pattern it adds must hold beside its base's: the type keeps it.
     if (type.baseType == kNone) type.baseType = typeIndex(source.getSimpleType());
+    if (type.derivation == Derivation::Restriction && source.getSimpleType())
+      type.pattern = respelledPattern(*source.getSimpleType());
     return;
   }
   if (particle == nullptr) return;
