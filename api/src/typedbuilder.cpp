@@ -191,7 +191,7 @@ private:
   void typedRoot(const Name& name, const std::string& key, const TypedNode& content) {
     const std::string* xsiType = xsiTypeOf(content);
     if (!xsiType || view_->findTypeReference(*xsiType) < 0) fail("the message set has no message '" + key + "'");
-    refuseUnlessXmlName(name.local);
+    refuseUnlessElementName(name);
     defined(assembly_.createSelfDefiningMessage(name.local, name.namespaceUri), content, -1, false);
   }
 
@@ -230,6 +230,14 @@ private:
     const bool valid = view_ ? xercesc::XMLChar1_0::isValidNCName(wide.data(), wide.length())
                              : xercesc::XMLChar1_0::isValidName(wide.data(), wide.length());
     if (!valid) fail("'" + name + "' is not an XML name");
+  }
+
+  // An element the data name: an XML name, and not of the schema-instance
+  // namespace, whose names the writer gives as attributes.
+  void refuseUnlessElementName(const Name& name) const {
+    refuseUnlessXmlName(name.local);
+    if (name.namespaceUri == typedkeys::kSchemaInstanceNamespace)
+      fail("an element cannot be in the XML Schema instance namespace");
   }
 
   // A list's items are written between blanks and read back split at white
@@ -718,7 +726,10 @@ private:
 
   // An element no member of the parent's type (null: self-defining) holds.
   void appendExtra(TreeElement& parent, const SchemaType* parentType, const Pending& pending, const TypedNode& node) {
-    if (!pending.resolution.global) refuseUnlessXmlName(pending.name.local);
+    if (!pending.resolution.global) {
+      if (pending.name.isAttribute) refuseUnlessXmlName(pending.name.local);
+      else refuseUnlessElementName(pending.name);
+    }
     if (pending.name.isAttribute) refuseUnlessAttributeValue(pending.resolution.global, node);
     const Loosened wildcard(*this, parentType ? parentType->wildcardProcessing : WildcardProcessing::Strict);
     TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,

@@ -362,6 +362,9 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       // Items after the first that are no values were dropped.
       {givenDataSet, R"({"doc":{"l":[7,null]}})", "$.doc.l", "the union has no member type these items are values of"},
       {givenDataSet, R"({"doc":{"l":[1,[2]]}})", "$.doc.l", "the union has no member type these items are values of"},
+      // The writer gives names of the schema-instance namespace as attributes.
+      {typedMessageSet, R"({"xsi:x":{"@xsi:type":"Company","name":"A","vat":"D"}})", "$.xsi:x",
+       "an element cannot be in the XML Schema instance namespace"},
       // An item with white space (or none) would read back as other items.
       {givenDataSet, R"({"doc":{"tl":{"@ws":["a","b c"],"$":7}}})", "$.doc.tl.@ws[1]",
        "a list item must be one word: 'b c' would read back as 2 items"},
