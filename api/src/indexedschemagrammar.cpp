@@ -82,8 +82,26 @@ void IndexedSchemaGrammar::index(const OtherGrammar& otherGrammar) {
                ownType ? foundByScanner(*element, type->getScopeDefined(), otherGrammar) : nullptr);
       remember(element->getBaseName(), element->getURI(), Grammar::TOP_LEVEL_SCOPE);
       add(element->getComplexTypeInfo());
+      // The members of its substitution group, asked in the type's scope
+      // first as any element is.
+      const ElemVector* members = substitutes(*element, otherGrammar);
+      for (XMLSize_t k = 0; members && k < members->size(); ++k) {
+        SchemaElementDecl* member = members->elementAt(k);
+        remember(member->getBaseName(), member->getURI(), type->getScopeDefined(),
+                 ownType ? foundByScanner(*member, type->getScopeDefined(), otherGrammar) : nullptr);
+      }
     }
   }
+}
+
+// The elements that may stand for head: its substitution group as this
+// grammar knows it, else as the grammar of its namespace does.
+const ElemVector* IndexedSchemaGrammar::substitutes(const SchemaElementDecl& head, const OtherGrammar& otherGrammar) {
+  for (SchemaGrammar* grammar : {static_cast<SchemaGrammar*>(this), otherGrammar(head.getURI())}) {
+    RefHash2KeysTableOf<ElemVector>* groups = grammar ? grammar->getValidSubstitutionGroups() : nullptr;
+    if (const ElemVector* members = groups ? groups->get(head.getBaseName(), head.getURI()) : nullptr) return members;
+  }
+  return nullptr;
 }
 
 std::pair<std::size_t, std::size_t> IndexedSchemaGrammar::hashOf(const XMLCh* name, unsigned int uriId,

@@ -7,13 +7,15 @@
 // thousands (FpML's has 4,000, one per name and type that declares it) each
 // lookup of the validator walks a chain of dozens, and the walk took 40 % of
 // the time of a document. The index remembers, for each name, namespace and
-// scope a document can ask for (the declarations' own, and each complex
-// type's elements in its scope and at the top level), what the grammar's
+// scope a document can ask for (the declarations' own, each complex type's
+// elements in its scope and at the top level, and the members of their
+// substitution groups in its scope), what the grammar's
 // tables answer; anything else is asked of the tables as before. Answers are
 // thus the same by construction, as long as the grammar no longer changes
 // once indexed (it is locked in its pool then).
 //
-// Answers differ for the global elements a type references, and save the
+// Answers differ for the global elements a type references (or that stand
+// for one it references, in its substitution group), and save the
 // scanner most of its work there (UBL's aggregate and basic components,
 // referenced from each other's types): asked in the type's scope, the
 // grammar's tables have none, and the scanner then looks the grammar's
@@ -86,6 +88,7 @@ private:
                 xercesc::SchemaElementDecl* declaration = nullptr);
   xercesc::SchemaElementDecl* foundByScanner(const xercesc::SchemaElementDecl& element, unsigned int scope,
                                              const OtherGrammar& otherGrammar);
+  const xercesc::ElemVector* substitutes(const xercesc::SchemaElementDecl& head, const OtherGrammar& otherGrammar);
   xercesc::XMLElementDecl* find(unsigned int uriId, const XMLCh* baseName, const XMLCh* qName, unsigned int scope);
 
   std::vector<Slot> slots_;
