@@ -228,6 +228,7 @@ void XMLHandler::startDocument() {
   popAll();
   matchCache.clear();
   characters.clear();
+  setAsideWhitespace.clear();
   documentTextUnits = 0;
   // The scanner's URI ids hold for one document.
   ++documentNumber;
@@ -272,6 +273,7 @@ void XMLHandler::startElement(const xercesc::XMLElementDecl& elemDecl, const uns
                               const XMLCh* const prefixName, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList,
                               const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) {
   ZelTraceScope scope(this, "XMLHandler::startElement");
+  setAsideWhitespace.clear();
   const XMLCh* name = namespacesEnabled ? elemDecl.getBaseName() : elemDecl.getFullName();
   // Borrowed by the element's item, not copied.
   const ZelWstring& elementNamespace = namespaceOf(uriId, lastElementNamespace);
@@ -394,6 +396,7 @@ void XMLHandler::deferEnd(ParseItem& item) {
 void XMLHandler::endElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int uriId, const bool isRoot,
                             const XMLCh* const prefixName) {
   ZelTraceScope scope(this, "XMLHandler::endElement");
+  setAsideWhitespace.clear();
   flushCharactersAtElement();
   ParseItem& item = *top();
   switch (item.getItemType()) {
@@ -443,11 +446,18 @@ void XMLHandler::docCharacters(const XMLCh* const chars, const XMLSize_t length,
     throwLimitError("XMLHandler::docCharacters", "Entity references expand to more character data than allowed",
                     documentLength + kEntityTextAllowance);
   // Whitespace between the children of a structure that ignores it (the
-  // indentation of most documents) is dropped here rather than gathered and
-  // dropped at the next tag.
+  // indentation of most documents) is set aside here rather than gathered
+  // and judged at the next tag. An entity reference splits a run, so text
+  // may follow in the same run: then the whitespace is its start.
   if (item && characters.empty() && item->getValueTraits().whitespaceIgnored &&
-      XMLUtils::isAllWhitespace(chars, length))
+      XMLUtils::isAllWhitespace(chars, length)) {
+    setAsideWhitespace.append(chars, length);
     return;
+  }
+  if (characters.empty() && !setAsideWhitespace.empty()) {
+    characters.assign(setAsideWhitespace);
+    setAsideWhitespace.clear();
+  }
   characters.append(chars, length);
 }
 

@@ -491,6 +491,7 @@ private:
   xercesc::MemoryManager* memoryManager;
   ParseItemFactory* itemPool;
   ZelBufferedWstring<16> characters;
+  ZelBufferedWstring<16> setAsideWhitespace;  // a run's whitespace before its first entity reference
   xercesc::XMLScanner* scanner = nullptr;
   long deferredEndWhereDefined = -1;
   long deferredEndTagId = -1;

@@ -71,6 +71,7 @@ bool equalsIgnoringCase(std::u16string_view text, std::u16string_view spelling) 
 // Character data
 
 void XMLHandler::resetDocCharacters(bool flagged) {
+  setAsideWhitespace.clear();
   ParseItem* item = top();
   if (!item) {
     characters.clear();
