@@ -219,8 +219,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const wfxml::Error& e) {
     finding("the document written does not read back", described(e) + "\n" + std::string(xml.begin(), xml.end()));
   }
-  if (back != *direct) finding("the document written reads back to other JSON", *direct + "\n" + back);
-  if (!typedSet().validate(data, size).empty()) return 0;
+  // A document the schema refuses may spell a value as its type's pattern
+  // does not allow (.570 for two decimals): it is written respelled.
+  const bool valid = typedSet().validate(data, size).empty();
+  if (back != *direct && valid) finding("the document written reads back to other JSON", *direct + "\n" + back);
+  if (!valid) return 0;
   const std::vector<std::string> before = valuesByPath(session, data, size);
   const std::vector<std::string> after = valuesByPath(session, xml.data(), xml.size());
   if (before != after)
