@@ -4,6 +4,7 @@
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
 #include "stddictionaryinfo.h"
+#include "widenedutf8.h"
 #include "xsdimporter.h"
 #include "zelexception.h"
 
@@ -163,7 +164,11 @@ std::vector<std::string> MessageSet::messageNames() const { return state_->defin
 
 std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t size, const ParseOptions& options) const {
   const detail::SchemaValidator& validator = state_->validator();
-  return validator.validate(bytes, size, detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size));
+  const std::u16string encoding = detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size);
+  // The scanner would drop such a sequence without a word.
+  if (const std::optional<detail::CutShortUtf8> cut = detail::cutShortUtf8(bytes, size, encoding))
+    return {ValidationError{cut->line, cut->column, "", detail::cutShortUtf8Reason(*cut)}};
+  return validator.validate(bytes, size, encoding);
 }
 
 Message MessageSet::parse(const void* bytes, std::size_t size, const ParseOptions& options) const {

@@ -147,6 +147,27 @@ Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& 
 }
 
 namespace {
+// A UTF-8 sequence the end of the document cuts short, which the scanner
+// would drop without a word, refused as the scanner refuses a bad byte.
+void refuseCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions& options) {
+  const std::optional<detail::CutShortUtf8> cut =
+      detail::cutShortUtf8(bytes, size, detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size));
+  if (!cut) return;
+  const std::string reason = detail::cutShortUtf8Reason(*cut);
+  ZelParserException e(__FILE__, __LINE__, "Session::parse", nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  e.addInsert("the document's bytes")
+      .addInsert(0)
+      .addInsert("")
+      .addInsert(static_cast<long long>(cut->line))
+      .addInsert(static_cast<long long>(cut->column))
+      .addInsert(reason)
+      .addInsert("")
+      .addInsert("");
+  e.setSummary(reason);
+  e.moveTo(static_cast<long>(cut->line), static_cast<long>(cut->column));
+  throw e;
+}
+
 // ParseOptions::validate: the document's problems, raised before it is parsed.
 void validateIfAsked(const MessageSet& set, const void* bytes, std::size_t size, const ParseOptions& options) {
   if (!options.validate) return;
@@ -157,10 +178,9 @@ void validateIfAsked(const MessageSet& set, const void* bytes, std::size_t size,
 
 void Session::parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options) {
   detail::translated([&] {
-    if (options.validate) {
-      message.state().tree.clear();
-      validateIfAsked(state_->set, bytes, size, options);
-    }
+    if (options.validate) message.state().tree.clear();
+    refuseCutShortUtf8(bytes, size, options);
+    validateIfAsked(state_->set, bytes, size, options);
     state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
                   /*path=*/nullptr);
   });
@@ -169,6 +189,7 @@ void Session::parse(const void* bytes, std::size_t size, Message& message, const
 void Session::parse(const void* bytes, std::size_t size, const std::function<void(const Event&)>& onEvent,
                     const ParseOptions& options) {
   detail::translated([&] {
+    refuseCutShortUtf8(bytes, size, options);
     validateIfAsked(state_->set, bytes, size, options);
     detail::EventStream events(state_->set.state()->definitions, onEvent);
     state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events, /*path=*/nullptr);
@@ -178,6 +199,7 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
 void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler& out, const ParseOptions& options) {
   detail::translated([&] {
     const detail::MessageSetState& set = *state_->set.state();
+    refuseCutShortUtf8(bytes, size, options);
     validateIfAsked(state_->set, bytes, size, options);
     state_->parseDocument(bytes, size, detail::codePageOf(options.encoding), state_->recorder);
     detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out, state_->walkLevels);
@@ -209,6 +231,7 @@ void Session::toTypedDataRecords(
     return;
   }
   detail::translated([&] {
+    refuseCutShortUtf8(bytes, size, options);
     const detail::RecordPattern pattern(record);
     detail::MessageState message(state_->set);
     const detail::SchemaView* view = state_->set.state()->schema.get(state_->set.state()->dictionary);

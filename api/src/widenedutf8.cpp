@@ -258,6 +258,36 @@ bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forc
   return document && isUtf8(reinterpret_cast<const unsigned char*>(document->data()), document->size());
 }
 
+std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
+  const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
+  if (!document) return std::nullopt;
+  // A lead byte claims up to six bytes in Xerces-C's decoder.
+  const auto* at = reinterpret_cast<const unsigned char*>(document->data());
+  const std::size_t count = document->size();
+  for (std::size_t i = count > 5 ? count - 5 : 0; i < count; ++i) {
+    const unsigned lead = at[i];
+    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
+    if (i + length <= count) continue;
+    CutShortUtf8 cut{1, 1, static_cast<unsigned char>(lead)};
+    for (std::size_t j = 0; j < i; ++j) {
+      if (at[j] == '\n') {
+        ++cut.line;
+        cut.column = 1;
+      } else if ((at[j] & 0xC0) != 0x80) {
+        ++cut.column;
+      }
+    }
+    return cut;
+  }
+  return std::nullopt;
+}
+
+std::string cutShortUtf8Reason(const CutShortUtf8& cut) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return std::string("the document ends inside the UTF-8 sequence that byte 0x") + kHex[cut.lead >> 4] +
+         kHex[cut.lead & 0xF] + " begins";
+}
+
 std::string_view afterProlog(std::string_view document) {
   if (document.substr(0, 3) == "\xEF\xBB\xBF") document.remove_prefix(3);
   for (;;) {

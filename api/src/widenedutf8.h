@@ -23,6 +23,20 @@ namespace wfxml::detail {
 // bytes are UTF-8 throughout.
 bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
 
+// Where the scanner reads the document as UTF-8 and its last bytes begin a
+// sequence the end cuts short: that lead byte's line and column (in
+// characters, both from 1). Xerces-C's decoder waits for the missing bytes
+// and, when none come, drops the sequence without a word, so "<a/>\xFF"
+// would read as well-formed and "<a>\xFF</a>" as a document cut off.
+struct CutShortUtf8 {
+  std::size_t line = 0;
+  std::size_t column = 0;
+  unsigned char lead = 0;
+};
+std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
+// What is wrong there, as a problem's message.
+std::string cutShortUtf8Reason(const CutShortUtf8& cut);
+
 // What follows the prolog of a document in UTF-8: its byte-order mark, XML
 // declaration, comments, processing instructions and white space left out
 // (an unterminated comment or instruction is left in).

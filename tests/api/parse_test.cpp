@@ -147,6 +147,20 @@ TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
 
 INSTANTIATE_TEST_SUITE_P(Documents, ParseErrors, testing::ValuesIn(dataCases("api/parse-errors.txt")), ReadableName());
 
+// Xerces-C drops a UTF-8 sequence that the end of the input cuts short, so
+// "<a/>\xFF" would read as well-formed: refused, named where it starts.
+TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
+  const std::string xml = "<values xmlns=\"urn:test:kinds\"><text>a</text></values>\n\xE2\x82";
+  const std::string reason = "the document ends inside the UTF-8 sequence that byte 0xE2 begins";
+  wfxml::Session session(kindsMessageSet());
+  EXPECT_EQ(std::string(errorOf([&] { session.parse(xml.data(), xml.size()); }).what()), "2:1: " + reason);
+  EXPECT_EQ(std::string(errorOf([&] { session.toJson(xml.data(), xml.size()); }).what()), "2:1: " + reason);
+  const std::vector<wfxml::ValidationError> problems = kindsMessageSet().validate(xml.data(), xml.size());
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].line, 2u);
+  EXPECT_EQ(problems[0].message, reason);
+}
+
 TEST(ParseInto, AMessageIsReusedAndEmptiedByAFailure) {
   wfxml::Session session(kindsMessageSet());
   wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
