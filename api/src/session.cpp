@@ -217,6 +217,7 @@ void Session::toTypedDataRecords(
     const void* bytes, std::size_t size, std::string_view record,
     const std::function<void(const std::function<void(TypedDataHandler&)>& writeTo)>& onRecord,
     const ParseOptions& options) {
+  detail::translated([&] { refuseCutShortUtf8(bytes, size, options); });
   if (options.validate) {
     // Checked while it is read, as a RecordReader checks a stream: the
     // records of a piece come once the check has read past it.
@@ -231,7 +232,6 @@ void Session::toTypedDataRecords(
     return;
   }
   detail::translated([&] {
-    refuseCutShortUtf8(bytes, size, options);
     const detail::RecordPattern pattern(record);
     detail::MessageState message(state_->set);
     const detail::SchemaView* view = state_->set.state()->schema.get(state_->set.state()->dictionary);
