@@ -445,6 +445,9 @@ private:
   // The type's own pattern facet where it narrows how a boolean or number
   // may be spelled (each derivation step has its own); empty when none.
   static std::string respelledPattern(XSSimpleTypeDefinition& source);
+  // The type's hexBinary enumeration, in the schema's spelling: Xerces-C
+  // compares such values as text. Empty for other types.
+  static std::vector<std::string> hexBinaryEnumeration(XSSimpleTypeDefinition& source);
   void mapComplexType(XSComplexTypeDefinition& source, TypeDef& type);
   void addAttributeMembers(XSComplexTypeDefinition& source, TypeDef& type);
   XSParticle* ownParticle(XSComplexTypeDefinition& source, TypeDef& type);
@@ -662,12 +665,18 @@ void SchemaMapper::mapSimpleType(XSSimpleTypeDefinition& source, TypeDef& type) 
   }
   if (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_WHITESPACE)
     type.whiteSpace = whiteSpaceOf(source.getLexicalFacetValue(XSSimpleTypeDefinition::FACET_WHITESPACE));
+  type.enumeration = hexBinaryEnumeration(source);
+  type.pattern = respelledPattern(source);
+}
+
+std::vector<std::string> SchemaMapper::hexBinaryEnumeration(XSSimpleTypeDefinition& source) {
   const StringList* enumeration = source.getLexicalEnumeration();
   XSSimpleTypeDefinition* primitive = source.getPrimitiveType();
+  std::vector<std::string> values;
   if (enumeration && primitive && isXsdType(*primitive, u"hexBinary")) {
-    for (XMLSize_t i = 0; i < enumeration->size(); ++i) type.enumeration.push_back(utf8(enumeration->elementAt(i)));
+    for (XMLSize_t i = 0; i < enumeration->size(); ++i) values.push_back(utf8(enumeration->elementAt(i)));
   }
-  type.pattern = respelledPattern(source);
+  return values;
 }
 
 std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
@@ -708,10 +717,13 @@ void SchemaMapper::mapComplexType(XSComplexTypeDefinition& source, TypeDef& type
   if (source.getContentType() == XSComplexTypeDefinition::CONTENTTYPE_SIMPLE) {
     // A simple-content restriction may narrow the value type anonymously;
     // its logical type is still the base's, which the default provides. A
-    // pattern it adds must hold beside its base's: the type keeps it.
+    // pattern or hexBinary enumeration it adds holds for its values: the type
+    // keeps them.
     if (type.baseType == kNone) type.baseType = typeIndex(source.getSimpleType());
-    if (type.derivation == Derivation::Restriction && source.getSimpleType())
+    if (type.derivation == Derivation::Restriction && source.getSimpleType()) {
       type.pattern = respelledPattern(*source.getSimpleType());
+      type.enumeration = hexBinaryEnumeration(*source.getSimpleType());
+    }
     return;
   }
   if (particle == nullptr) return;
