@@ -863,20 +863,20 @@ private:
   // on each element that needs it, and a value of no namespace within
   // stays so.
   std::string namespaceOfValuePrefix(const TreeElement& holder, std::string_view prefix) const {
-    if (prefix.empty()) {
-      const auto declarations = declared_.find(&elementOfValue(holder));
-      if (declarations == declared_.end()) return {};
-      for (auto d = declarations->second.rbegin(); d != declarations->second.rend(); ++d)
-        if (d->first.empty()) return d->second;
-      return {};
-    }
-    for (const TreeElement* e = &holder; e; e = e->getParent()) {
-      const auto declarations = declared_.find(e);
-      if (declarations == declared_.end()) continue;
-      for (auto d = declarations->second.rbegin(); d != declarations->second.rend(); ++d)
-        if (d->first == prefix) return d->second;
-    }
-    return prefix.empty() ? std::string() : view_->namespaceOfPrefix(prefix);
+    if (prefix.empty()) return declaredOn(elementOfValue(holder), prefix).value_or(std::string());
+    for (const TreeElement* e = &holder; e; e = e->getParent())
+      if (std::optional<std::string> uri = declaredOn(*e, prefix)) return *uri;
+    return view_->namespaceOfPrefix(prefix);
+  }
+
+  // The namespace e's "@xmlns…" keys bind prefix to (the last key of it);
+  // none when they do not name it.
+  std::optional<std::string> declaredOn(const TreeElement& e, std::string_view prefix) const {
+    const auto declarations = declared_.find(&e);
+    if (declarations == declared_.end()) return std::nullopt;
+    for (auto d = declarations->second.rbegin(); d != declarations->second.rend(); ++d)
+      if (d->first == prefix) return d->second;
+    return std::nullopt;
   }
 
   const SchemaView* view_;
