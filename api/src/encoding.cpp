@@ -100,6 +100,13 @@ void setCodePage(const CodePage& codePage, MessageInfo& properties) {
   properties.setIntegerProperty(ZelWstring(MI_ENCODING_STR), codePage.littleEndian ? kLittleEndianCode : kBigEndianCode);
 }
 
+CodePage codePageOf(const MessageInfo& properties) {
+  const std::int64_t ccsid = properties.getPropertyAsInteger(ZelWstring(MI_CCSID_STR));
+  if (ccsid == MessageInfo::kNotSet) return {};
+  const std::int64_t order = properties.getPropertyAsInteger(ZelWstring(MI_ENCODING_STR));
+  return CodePage{static_cast<long>(ccsid), order != MessageInfo::kNotSet && (order & 0xF) == kLittleEndianCode};
+}
+
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size) {
   if (codePage.ccsid == 0 || codePage.ccsid == kUtf8) return codePage.ccsid == 0 ? u"" : u"UTF-8";
   if (codePage.ccsid == kUtf16) {

@@ -30,6 +30,8 @@ CodePage codePageOf(std::string_view name);
 // Sets the "ccsid" and "encoding" properties. Both are always set: a worker
 // keeps a code page from one parse to the next unless told otherwise.
 void setCodePage(const CodePage& codePage, MessageInfo& properties);
+// The code page the properties set; code page 0 where they set none.
+CodePage codePageOf(const MessageInfo& properties);
 
 // The name to force on Xerces-C's scanner for a code page ("UTF-16LE",
 // "ibm-500"); empty for code page 0 and for byte-order-marked UTF-16, which

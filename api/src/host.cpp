@@ -48,14 +48,32 @@ BitstreamWorker& worker(Session& session) {
   });
 }
 
+namespace {
+// Properties that set no code page are judged as a document is without one
+// (byte-order mark, declaration), though a worker keeps a code page it was
+// given before: only a document in another code page whose last five bytes
+// hold one of 0xC0 or above, short of the bytes a UTF-8 sequence of it
+// needs, could be misjudged.
+void refuseCutShortUtf8(const void* bytes, std::size_t size, const MessageInfo& properties) {
+  detail::refuseCutShortUtf8(bytes, size, detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size),
+                             "host::parse");
+}
+}  // namespace
+
 void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
            const std::vector<long>* path) {
-  detail::translated([&] { session.state().parse(bytes, size, properties, handler, path); });
+  detail::translated([&] {
+    refuseCutShortUtf8(bytes, size, properties);
+    session.state().parse(bytes, size, properties, handler, path);
+  });
 }
 
 void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, Message& message,
            const std::vector<long>* path) {
-  detail::translated([&] { session.state().parse(bytes, size, properties, message.state(), path); });
+  detail::translated([&] {
+    refuseCutShortUtf8(bytes, size, properties);
+    session.state().parse(bytes, size, properties, message.state(), path);
+  });
 }
 
 void write(Session& session, const Message& message, const MessageInfo& properties, std::vector<std::uint8_t>& out) {

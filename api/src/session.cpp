@@ -146,15 +146,12 @@ Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& 
   return message;
 }
 
-namespace {
-// A UTF-8 sequence the end of the document cuts short, which the scanner
-// would drop without a word, refused as the scanner refuses a bad byte.
-void refuseCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions& options) {
-  const std::optional<detail::CutShortUtf8> cut =
-      detail::cutShortUtf8(bytes, size, detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size));
+void detail::refuseCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
+                                const char* function) {
+  const std::optional<CutShortUtf8> cut = cutShortUtf8(bytes, size, scannerEncoding);
   if (!cut) return;
-  const std::string reason = detail::cutShortUtf8Reason(*cut);
-  ZelParserException e(__FILE__, __LINE__, "Session::parse", nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  const std::string reason = cutShortUtf8Reason(*cut);
+  ZelParserException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
   e.addInsert("the document's bytes")
       .addInsert(0)
       .addInsert("")
@@ -166,6 +163,13 @@ void refuseCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions&
   e.setSummary(reason);
   e.moveTo(static_cast<long>(cut->line), static_cast<long>(cut->column));
   throw e;
+}
+
+namespace {
+void refuseCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions& options) {
+  detail::refuseCutShortUtf8(bytes, size,
+                             detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size),
+                             "Session::parse");
 }
 
 // ParseOptions::validate: the document's problems, raised before it is parsed.

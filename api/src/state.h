@@ -47,6 +47,14 @@ std::vector<std::uint8_t> readDictionaryFile(const std::string& path);
 // A file's bytes, for function; the same errors.
 std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* function);
 
+// Refuses, as the scanner refuses a bad byte (CP_XML_XERCES_PARSER_EXCEPTION
+// at the sequence's line and column), a document that ends inside a UTF-8
+// sequence where the scanner reads it as UTF-8 (scannerEncoding as
+// scannerEncodingOf gives it): Xerces-C's decoder drops such a sequence
+// without a word.
+void refuseCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
+                        const char* function);
+
 // A loaded dictionary (or none) with the plug-in behind it. Read-only once
 // made, apart from the pool of idle workers, which locks.
 struct MessageSetState {

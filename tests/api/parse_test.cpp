@@ -2,6 +2,8 @@
 // defined and self-defining elements, navigation, reuse, and the errors of
 // bad documents.
 #include "apitestsupport.h"
+#include "messageinfo.h"
+#include "wfxml/host.h"
 #include "testdata.h"
 #include "paramname.h"
 
@@ -155,6 +157,11 @@ TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
   wfxml::Session session(kindsMessageSet());
   EXPECT_EQ(std::string(errorOf([&] { session.parse(xml.data(), xml.size()); }).what()), "2:1: " + reason);
   EXPECT_EQ(std::string(errorOf([&] { session.toJson(xml.data(), xml.size()); }).what()), "2:1: " + reason);
+  wfxml::Message message = wfxml::host::emptyMessage(kindsMessageSet());
+  EXPECT_EQ(std::string(errorOf([&] {
+              wfxml::host::parse(session, xml.data(), xml.size(), MessageInfo(), message);
+            }).what()),
+            "2:1: " + reason);
   const std::vector<wfxml::ValidationError> problems = kindsMessageSet().validate(xml.data(), xml.size());
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0].line, 2u);
