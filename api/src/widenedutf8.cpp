@@ -259,27 +259,28 @@ bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forc
 }
 
 std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
+  // A lead byte claims up to six bytes in Xerces-C's decoder. The end is
+  // looked at first: nearly every document ends in ASCII.
+  const auto* at = static_cast<const unsigned char*>(bytes);
+  std::size_t lead = size > 5 ? size - 5 : 0;
+  for (; lead < size; ++lead) {
+    const unsigned byte = at[lead];
+    const std::size_t length = byte < 0xC0 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : byte < 0xF8 ? 4 : byte < 0xFC ? 5 : 6;
+    if (lead + length > size) break;
+  }
+  if (lead == size) return std::nullopt;
   const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
   if (!document) return std::nullopt;
-  // A lead byte claims up to six bytes in Xerces-C's decoder.
-  const auto* at = reinterpret_cast<const unsigned char*>(document->data());
-  const std::size_t count = document->size();
-  for (std::size_t i = count > 5 ? count - 5 : 0; i < count; ++i) {
-    const unsigned lead = at[i];
-    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
-    if (i + length <= count) continue;
-    CutShortUtf8 cut{1, 1, static_cast<unsigned char>(lead)};
-    for (std::size_t j = 0; j < i; ++j) {
-      if (at[j] == '\n') {
-        ++cut.line;
-        cut.column = 1;
-      } else if ((at[j] & 0xC0) != 0x80) {
-        ++cut.column;
-      }
+  CutShortUtf8 cut{1, 1, at[lead]};
+  for (const auto* byte = reinterpret_cast<const unsigned char*>(document->data()); byte < at + lead; ++byte) {
+    if (*byte == '\n') {
+      ++cut.line;
+      cut.column = 1;
+    } else if ((*byte & 0xC0) != 0x80) {
+      ++cut.column;
     }
-    return cut;
   }
-  return std::nullopt;
+  return cut;
 }
 
 std::string cutShortUtf8Reason(const CutShortUtf8& cut) {
