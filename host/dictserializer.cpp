@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace {
 constexpr const char* kReadFunction = "DictionaryInfo::FromQLBuffer";
@@ -193,7 +194,19 @@ public:
   }
 
 private:
+  // What is given for a dictionary by mistake most often: what it compiles from.
+  const char* sourceDocumentKind() const {
+    const std::string_view text(reinterpret_cast<const char*>(buffer_), length_);
+    const std::size_t at = text.find_first_not_of(" \t\r\n", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    if (at == std::string_view::npos) return nullptr;
+    if (text[at] == '<') return "an XML document (schemas are compiled into a dictionary first)";
+    if (text[at] == '{' || text.compare(at, 2, "//") == 0 || text.compare(at, 2, "/*") == 0)
+      return "a JSON document (a message-set source is compiled into a dictionary first)";
+    return nullptr;
+  }
+
   std::uint32_t readHeader() {
+    if (const char* source = sourceDocumentKind()) in_.fail(std::string("not a dictionary but ") + source, 0);
     if (length_ < DICT_FORMAT_HEADER_SIZE) in_.fail("buffer shorter than the dictionary header", 0);
     if (std::memcmp(buffer_, DICT_FORMAT_MAGIC, sizeof DICT_FORMAT_MAGIC) != 0) {
       in_.fail("not a dictionary (bad magic)", 0);
