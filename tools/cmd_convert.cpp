@@ -346,9 +346,12 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   return failed ? kExitHostError : kExitOk;
 }
 
+// A record that stdout does not take ends the conversion: a file of some GB
+// is not read on for nothing.
 void writeJsonLine(std::string_view json) {
   std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
   std::cout.put('\n');
+  if (std::cout.fail()) flushStdout();
 }
 
 // Standard input cannot be mapped: read in chunks and converted piece by
@@ -371,7 +374,6 @@ void writeRecords(const std::string& input, const wfxml::MessageSet& set, const 
     session.toJsonRecordsFromFile(input, options.records, writeJsonLine,
                                   {options.shared.inputEncoding, options.shared.validate});
   });
-  std::cout.flush();
 }
 
 }  // namespace

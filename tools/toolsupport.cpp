@@ -203,9 +203,18 @@ constexpr char kTemporarySuffix[] = ".wfhost-tmp";
 std::atomic<unsigned> temporaryCount{0};
 }  // namespace
 
+void flushStdout() {
+  // A stream that failed before keeps the errno of its failed write.
+  if (!std::cout.fail()) {
+    errno = 0;
+    std::cout.flush();
+  }
+  if (std::cout.fail()) throwIoError("flushStdout", "stdout", std::strerror(errno != 0 ? errno : EIO));
+}
+
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   if (path == "-") {
-    std::cout.flush();
+    flushStdout();
     if (const int error = writeAll(STDOUT_FILENO, bytes.data(), bytes.size()))
       throwIoError("writeFile", "stdout", std::strerror(error));
     return;

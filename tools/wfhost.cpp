@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
   int status = kExitUnexpected;
   try {
     status = command->run(args);
+    flushStdout();
   } catch (const UsageError& e) {
     std::cerr << "wfhost " << command->name << ": " << e.what() << "\n(wfhost " << command->name
               << " --help lists the options)\n";

@@ -153,11 +153,13 @@ std::vector<std::string> batchArgs(const std::string& outDir, const std::vector<
 
 TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
   const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
-  // To a full device: the error names stdout.
-  const CommandResult full =
-      runCommand("sh", {"-c", "exec \"$0\" convert --schema \"$1\" \"$2\" >/dev/full", WF_WFHOST, kPaymentSchema, kPayment});
-  EXPECT_EQ(full.status, 1);
-  EXPECT_NE(full.err.find("stdout: No space left on device"), std::string::npos) << full.err;
+  // To a full device, whole or record by record, or a tree printed: the error names stdout.
+  for (const char* command : {"convert --schema \"$1\"", "convert --schema \"$1\" --records Payment", "parse"}) {
+    const CommandResult full = runCommand(
+        "sh", {"-c", std::string("exec \"$0\" ") + command + " \"$2\" >/dev/full", WF_WFHOST, kPaymentSchema, kPayment});
+    EXPECT_EQ(full.status, 1) << command;
+    EXPECT_NE(full.err.find("stdout: No space left on device"), std::string::npos) << command << ": " << full.err;
+  }
   // An out-dir that is a file: one error, nothing converted.
   const ScratchFolder scratch;
   const std::string notFolder = scratch.write("file", "");
