@@ -835,11 +835,13 @@ private:
     }
   }
 
-  // The element whose start tag holds a value: its own, its item's or its attribute's.
+  // The element whose start tag holds a value: its own, its item's or its
+  // attribute's (an item of a list attribute's: the attribute's).
   const TreeElement& elementOfValue(const TreeElement& holder) const {
     const TreeElement* parent = holder.getParent();
     if (!parent) return holder;
-    if (isAnonymous(holder) || holder.getName().view().substr(0, 1) == u"@") return *parent;
+    if (isAnonymous(holder)) return elementOfValue(*parent);
+    if (holder.getName().view().substr(0, 1) == u"@") return *parent;
     const SchemaMember* member = view_->memberOf(holder);
     const SchemaElement* global = holder.getMemberId() < 1 ? view_->element(holder.getTagIndex()) : nullptr;
     return (member && member->isAttribute) || (global && global->isAttribute) ? *parent : holder;

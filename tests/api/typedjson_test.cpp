@@ -313,11 +313,12 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"QNameOfAPrefixTheDocumentBinds", givenDataSet, R"(<doc xmlns:p="urn:p" qa="p:y"><q>p:x</q></doc>)",
                      R"({"doc":{"@xmlns:p":"urn:p","@qa":"p:y","q":{"@xmlns:p":"urn:p","$":"p:x"}}})"},
         // A QName value without a prefix names the default namespace: kept beside it both ways (it was lost).
-        // A list attribute's prefixes are declared too (they were not).
+        // A list attribute's prefixes are declared too (they were not), and its items' default
+        // namespace (it was not, when no other value of the element needed it).
         WildcardCase{"QNameInTheDefaultNamespace", typedMessageSet,
-                     R"(<o:unit xmlns:o="urn:test:other" xmlns="urn:x" xmlns:p="urn:p" qa="EUR" ql="p:a b">)"
+                     R"(<o:unit xmlns:o="urn:test:other" xmlns="urn:x" xmlns:p="urn:p" qa="p:EUR" ql="p:a b">)"
                      R"(<m xmlns="">USD</m><o:v>CHF</o:v></o:unit>)",
-                     R"({"unit":{"@xmlns":"urn:x","@xmlns:p":"urn:p","@qa":"EUR","@ql":["p:a","b"],"m":"USD",)"
+                     R"({"unit":{"@xmlns:p":"urn:p","@xmlns":"urn:x","@qa":"p:EUR","@ql":["p:a","b"],"m":"USD",)"
                      R"("v":{"@xmlns":"urn:x","$":"CHF"}}})"},
         // Messages of one name in two namespaces: the message's key names its namespace.
         WildcardCase{"MessageNameInTwoNamespaces", sharedNameSet, R"(<o:note xmlns:o="urn:test:other"><o:n>x</o:n></o:note>)",
