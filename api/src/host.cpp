@@ -54,25 +54,31 @@ namespace {
 // given before: only a document in another code page whose last five bytes
 // hold one of 0xC0 or above, short of the bytes a UTF-8 sequence of it
 // needs, could be misjudged.
-void refuseCutShortUtf8(const void* bytes, std::size_t size, const MessageInfo& properties) {
-  detail::refuseCutShortUtf8(bytes, size, detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size),
-                             "host::parse");
+void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const MessageInfo& properties,
+                               const std::function<void()>& parse) {
+  detail::parseRefusingCutShortUtf8(
+      bytes, size, detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size), "host::parse", parse);
 }
 }  // namespace
 
 void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
            const std::vector<long>* path) {
   detail::translated([&] {
-    refuseCutShortUtf8(bytes, size, properties);
-    session.state().parse(bytes, size, properties, handler, path);
+    parseRefusingCutShortUtf8(bytes, size, properties,
+                              [&] { session.state().parse(bytes, size, properties, handler, path); });
   });
 }
 
 void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, Message& message,
            const std::vector<long>* path) {
   detail::translated([&] {
-    refuseCutShortUtf8(bytes, size, properties);
-    session.state().parse(bytes, size, properties, message.state(), path);
+    try {
+      parseRefusingCutShortUtf8(bytes, size, properties,
+                                [&] { session.state().parse(bytes, size, properties, message.state(), path); });
+    } catch (...) {
+      message.state().tree.clear();
+      throw;
+    }
   });
 }
 

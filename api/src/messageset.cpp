@@ -165,10 +165,17 @@ std::vector<std::string> MessageSet::messageNames() const { return state_->defin
 std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t size, const ParseOptions& options) const {
   const detail::SchemaValidator& validator = state_->validator();
   const std::u16string encoding = detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size);
-  // The scanner would drop such a sequence without a word.
-  if (const std::optional<detail::CutShortUtf8> cut = detail::cutShortUtf8(bytes, size, encoding))
-    return {ValidationError{cut->line, cut->column, "", detail::cutShortUtf8Reason(*cut)}};
-  return validator.validate(bytes, size, encoding);
+  std::vector<ValidationError> problems = validator.validate(bytes, size, encoding);
+  // The scanner drops such a sequence without a word; what it finds at or
+  // past it (an element left open) is the sequence's doing.
+  if (const std::optional<detail::CutShortUtf8> cut = detail::cutShortUtf8(bytes, size, encoding)) {
+    const auto atOrPast = [&cut](const ValidationError& p) {
+      return p.line > cut->line || (p.line == cut->line && p.column >= cut->column);
+    };
+    problems.erase(std::remove_if(problems.begin(), problems.end(), atOrPast), problems.end());
+    problems.push_back({cut->line, cut->column, "", detail::cutShortUtf8Reason(*cut)});
+  }
+  return problems;
 }
 
 Message MessageSet::parse(const void* bytes, std::size_t size, const ParseOptions& options) const {

@@ -146,30 +146,45 @@ Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& 
   return message;
 }
 
-void detail::refuseCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
-                                const char* function) {
-  const std::optional<CutShortUtf8> cut = cutShortUtf8(bytes, size, scannerEncoding);
-  if (!cut) return;
-  const std::string reason = cutShortUtf8Reason(*cut);
+namespace {
+[[noreturn]] void throwCutShortUtf8(const detail::CutShortUtf8& cut, const char* function) {
+  const std::string reason = detail::cutShortUtf8Reason(cut);
   ZelParserException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
   e.addInsert("the document's bytes")
       .addInsert(0)
       .addInsert("")
-      .addInsert(static_cast<long long>(cut->line))
-      .addInsert(static_cast<long long>(cut->column))
+      .addInsert(static_cast<long long>(cut.line))
+      .addInsert(static_cast<long long>(cut.column))
       .addInsert(reason)
       .addInsert("")
       .addInsert("");
   e.setSummary(reason);
-  e.moveTo(static_cast<long>(cut->line), static_cast<long>(cut->column));
+  e.moveTo(static_cast<long>(cut.line), static_cast<long>(cut.column));
   throw e;
+}
+}  // namespace
+
+void detail::parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
+                                       const char* function, const std::function<void()>& parse) {
+  const std::optional<CutShortUtf8> cut = cutShortUtf8(bytes, size, scannerEncoding);
+  if (!cut) return parse();
+  try {
+    parse();
+  } catch (const ZelException& e) {
+    const ZelLocation at = e.location();
+    if (at.line == 0 || at.line < static_cast<long>(cut->line) ||
+        (at.line == static_cast<long>(cut->line) && at.column < static_cast<long>(cut->column)))
+      throw;
+  }
+  throwCutShortUtf8(*cut, function);
 }
 
 namespace {
-void refuseCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions& options) {
-  detail::refuseCutShortUtf8(bytes, size,
-                             detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size),
-                             "Session::parse");
+void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions& options,
+                               const std::function<void()>& parse) {
+  detail::parseRefusingCutShortUtf8(
+      bytes, size, detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size), "Session::parse",
+      parse);
 }
 
 // ParseOptions::validate: the document's problems, raised before it is parsed.
@@ -183,29 +198,38 @@ void validateIfAsked(const MessageSet& set, const void* bytes, std::size_t size,
 void Session::parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options) {
   detail::translated([&] {
     if (options.validate) message.state().tree.clear();
-    refuseCutShortUtf8(bytes, size, options);
     validateIfAsked(state_->set, bytes, size, options);
-    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
-                  /*path=*/nullptr);
+    try {
+      parseRefusingCutShortUtf8(bytes, size, options, [&] {
+        state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
+                      /*path=*/nullptr);
+      });
+    } catch (...) {
+      message.state().tree.clear();
+      throw;
+    }
   });
 }
 
 void Session::parse(const void* bytes, std::size_t size, const std::function<void(const Event&)>& onEvent,
                     const ParseOptions& options) {
   detail::translated([&] {
-    refuseCutShortUtf8(bytes, size, options);
     validateIfAsked(state_->set, bytes, size, options);
     detail::EventStream events(state_->set.state()->definitions, onEvent);
-    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events, /*path=*/nullptr);
+    parseRefusingCutShortUtf8(bytes, size, options, [&] {
+      state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events,
+                    /*path=*/nullptr);
+    });
   });
 }
 
 void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler& out, const ParseOptions& options) {
   detail::translated([&] {
     const detail::MessageSetState& set = *state_->set.state();
-    refuseCutShortUtf8(bytes, size, options);
     validateIfAsked(state_->set, bytes, size, options);
-    state_->parseDocument(bytes, size, detail::codePageOf(options.encoding), state_->recorder);
+    parseRefusingCutShortUtf8(bytes, size, options, [&] {
+      state_->parseDocument(bytes, size, detail::codePageOf(options.encoding), state_->recorder);
+    });
     detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out, state_->walkLevels);
   });
 }
@@ -221,7 +245,6 @@ void Session::toTypedDataRecords(
     const void* bytes, std::size_t size, std::string_view record,
     const std::function<void(const std::function<void(TypedDataHandler&)>& writeTo)>& onRecord,
     const ParseOptions& options) {
-  detail::translated([&] { refuseCutShortUtf8(bytes, size, options); });
   if (options.validate) {
     // Checked while it is read, as a RecordReader checks a stream: the
     // records of a piece come once the check has read past it.
@@ -243,8 +266,10 @@ void Session::toTypedDataRecords(
       onRecord([&](TypedDataHandler& out) { detail::writeTypedData(view, tree, out); });
     };
     detail::RecordSplitter splitter(state_->set.state()->definitions, message.tree, pattern, each);
-    state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), splitter,
-                  /*path=*/nullptr);
+    parseRefusingCutShortUtf8(bytes, size, options, [&] {
+      state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), splitter,
+                    /*path=*/nullptr);
+    });
   });
 }
 

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,13 +48,15 @@ std::vector<std::uint8_t> readDictionaryFile(const std::string& path);
 // A file's bytes, for function; the same errors.
 std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* function);
 
-// Refuses, as the scanner refuses a bad byte (CP_XML_XERCES_PARSER_EXCEPTION
-// at the sequence's line and column), a document that ends inside a UTF-8
-// sequence where the scanner reads it as UTF-8 (scannerEncoding as
-// scannerEncodingOf gives it): Xerces-C's decoder drops such a sequence
-// without a word.
-void refuseCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
-                        const char* function);
+// Runs parse, then refuses, as the scanner refuses a bad byte
+// (CP_XML_XERCES_PARSER_EXCEPTION at the sequence's line and column), a
+// document that ends inside a UTF-8 sequence where the scanner reads it as
+// UTF-8 (scannerEncoding as scannerEncodingOf gives it): Xerces-C's decoder
+// drops such a sequence without a word. A fault the parse finds before the
+// sequence comes first, as in a document read in pieces; one at or past it
+// (an element left open) is the sequence's doing and gives way to it.
+void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
+                               const char* function, const std::function<void()>& parse);
 
 // A loaded dictionary (or none) with the plug-in behind it. Read-only once
 // made, apart from the pool of idle workers, which locks.
