@@ -5,6 +5,8 @@
 #include "utf8.h"
 #include "zelexception.h"
 
+#include <algorithm>
+
 namespace wfxml::detail {
 namespace {
 
@@ -113,6 +115,7 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
   for (const std::size_t position : counted_) counts_[position] = 0;
   counted_.clear();
   if (counts_.size() < type.members.size()) counts_.resize(type.members.size(), 0);
+  if (spare_.size() < type.members.size()) spare_.resize(type.members.size(), 0);
   bool nil = false;
   for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
     const long position = positionOf(*child, type);
@@ -122,13 +125,22 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
     }
     const std::size_t first = type.members[position].firstOfName;
     // A global element beyond what the member of its name takes is content
-    // of a wildcard that admits it, as the validator reads it.
-    const long most = type.mostOfName[first];
-    if (child->getMemberId() < 1 && most != kUnboundedOccurs && counts_[first] >= most &&
-        type.admitsElement(type.members[position].namespaceUri))
+    // of a wildcard that admits it, as the validator reads it, whether the
+    // wildcard comes before the member or after it.
+    if (child->getMemberId() < 1 && type.mostOfName[first] != kUnboundedOccurs &&
+        type.admitsElement(type.members[position].namespaceUri)) {
+      if (spare_[first]++ == 0) spared_.push_back(first);
       continue;
+    }
     if (counts_[first]++ == 0) counted_.push_back(first);
   }
+  for (const std::size_t first : spared_) {
+    const long taken = std::min(spare_[first], std::max(0L, type.mostOfName[first] - counts_[first]));
+    if (taken > 0 && counts_[first] == 0) counted_.push_back(first);
+    counts_[first] += taken;
+    spare_[first] = 0;
+  }
+  spared_.clear();
   if (nil) return {};
   // The branches given; a name shared by several members tells none.
   taken_.clear();

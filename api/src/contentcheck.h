@@ -55,6 +55,10 @@ private:
   const SchemaView& view_;
   std::vector<long> counts_;  // per member position (the first of its name): the children matched to it
   std::vector<std::size_t> counted_;  // the positions counts_ has above zero
+  // Per member position: global elements of its name a wildcard also admits,
+  // each the member's while it has room, else the wildcard's.
+  std::vector<long> spare_;
+  std::vector<std::size_t> spared_;
   // Per choice id of the type (exclusive choices only): the branch given and
   // the member that gave it first; (-1, -1) none.
   std::vector<std::pair<int, long>> taken_;

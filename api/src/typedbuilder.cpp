@@ -551,15 +551,16 @@ private:
     std::vector<const TypedNode*> occurrences;
   };
 
-  // The occurrences beyond the first taken of a member, as content of the
-  // type's wildcard.
+  // The occurrences of a member's key outside [first, first + taken), as
+  // content of the type's wildcard.
   Pending beyondMember(const SchemaMember& member, const SchemaType& type, const std::string& key,
-                       const TypedNode& value, std::size_t taken) const {
+                       const TypedNode& value, std::size_t first, std::size_t taken) const {
     Pending beyond{key, {member.name, member.namespaceUri, /*namespaceGiven=*/true, false}, {}, {}};
     if (type.wildcardProcessing != WildcardProcessing::Skip)
       beyond.resolution.global = view_->findElement(member.name, member.namespaceUri, NamespaceMatch::exact);
     beyond.resolution.selfDefining = !beyond.resolution.global;
-    for (std::size_t i = taken; i < value.items.size(); ++i) beyond.occurrences.push_back(&value.items[i]);
+    for (std::size_t i = 0; i < value.items.size(); ++i)
+      if (i < first || i >= first + taken) beyond.occurrences.push_back(&value.items[i]);
     return beyond;
   }
 
@@ -623,14 +624,18 @@ private:
         const bool beyond = value.kind == TypedNode::Kind::Array && !takesArray && most != kUnboundedOccurs &&
                             value.items.size() > static_cast<std::size_t>(most) && !member->isAttribute &&
                             type.admitsElement(member->namespaceUri);
-        if (beyond) extras.push_back(beyondMember(*member, type, key, value, static_cast<std::size_t>(most)));
         const std::size_t taken = beyond ? static_cast<std::size_t>(most) : value.items.size();
+        // The document's order: a wildcard written before the member had the
+        // first of them, one after it the last.
+        const std::size_t first =
+            beyond && type.wildcardPosition <= member->lastOfName ? value.items.size() - taken : 0;
+        if (beyond) extras.push_back(beyondMember(*member, type, key, value, first, taken));
         if (member->repeats) {
           if (value.kind != TypedNode::Kind::Array) fail("the member may repeat: an array was expected");
-          for (std::size_t i = 0; i < taken; ++i)
+          for (std::size_t i = first; i < first + taken; ++i)
             slots.push_back({"." + key + "[" + std::to_string(i) + "]", &value.items[i], global});
         } else if (beyond) {
-          slots.push_back({"." + key + "[0]", &value.items.front(), global});
+          slots.push_back({"." + key + "[" + std::to_string(first) + "]", &value.items[first], global});
         } else if (value.kind == TypedNode::Kind::Array && !takesArray) {
           fail("the member does not repeat: an array is not allowed");
         } else {

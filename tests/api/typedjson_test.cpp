@@ -251,6 +251,10 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"WildcardTakesAMembersName", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><pair><qty>1</qty><qty>2</qty></pair></doc>)",
                      R"({"doc":{"pair":{"qty":[1,2]}}})"},
+        // The first qty is the wildcard's: the way back wrote them in turn.
+        WildcardCase{"WildcardBeforeAMembersName", mixedWildcardSet,
+                     R"(<doc xmlns="urn:test:mixed"><lead><qty>1</qty><qty>2</qty></lead></doc>)",
+                     R"({"doc":{"lead":{"qty":[1,2]}}})"},
         WildcardCase{"AnyTypeAttributes", mixedWildcardSet, R"(<doc xmlns="urn:test:mixed"><free a="1">t</free></doc>)",
                      R"({"doc":{"free":{"@a":"1","$":["t"]}}})"},
         // Any global element may be the root, also one the set does not take for a message.
