@@ -40,15 +40,16 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
-#include <tuple>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 using namespace xercesc;
 using namespace msgset;
@@ -442,8 +443,9 @@ private:
   // A string type a union tries keeps its enumeration: it decides whether
   // the member takes a text.
   void keepStringEnumeration(XSSimpleTypeDefinition& source, int index);
-  // The type's own pattern facet where it narrows how a boolean or number
-  // may be spelled (each derivation step has its own); empty when none.
+  // The type's own pattern facet where it narrows how a boolean, number or
+  // date-time (whose zero offset reads as Z) may be spelled (each derivation
+  // step has its own); empty when none.
   static std::string respelledPattern(XSSimpleTypeDefinition& source);
   // The type's hexBinary enumeration, in the schema's spelling: Xerces-C
   // compares such values as text. Empty for other types.
@@ -682,8 +684,12 @@ std::vector<std::string> SchemaMapper::hexBinaryEnumeration(XSSimpleTypeDefiniti
 std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
   const StringList* patterns = source.getLexicalPattern();
   XSSimpleTypeDefinition* primitive = source.getPrimitiveType();
-  const bool respelled = primitive && (isXsdType(*primitive, u"boolean") || isXsdType(*primitive, u"float") ||
-                                       isXsdType(*primitive, u"double") || isXsdType(*primitive, u"decimal"));
+  static constexpr const char16_t* kRespelled[] = {u"boolean",    u"float", u"double",    u"decimal", u"dateTime",
+                                                   u"time",       u"date",  u"gYearMonth", u"gYear",   u"gMonthDay",
+                                                   u"gDay",       u"gMonth"};
+  const bool respelled = primitive && std::any_of(std::begin(kRespelled), std::end(kRespelled), [&](const char16_t* name) {
+                           return isXsdType(*primitive, name);
+                         });
   std::string pattern;
   if (patterns && respelled && (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_PATTERN)) {
     // Xerces-C splits the facet at each '|', also inside groups: joined again,

@@ -43,10 +43,15 @@ std::optional<GivenValue> givenOf(const PWFData& value) {
   }
 }
 
+const DataCnv& converter() {
+  thread_local const DataCnv convert(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr);
+  return convert;
+}
+
 // Binary text in either spelling a document may use for its bytes: the
 // writer keeps a lexical form only where it suits the element's encoding.
 bool spellsBytes(std::string_view text, const std::vector<std::uint8_t>& bytes) {
-  thread_local const DataCnv convert(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr);
+  const DataCnv& convert = converter();
   const ZelWstring wide = ZelWstring::fromUtf8(std::string(text));
   try {
     if (text.size() == 2 * bytes.size() && convert.StrToBin(wide.data(), wide.length()).getBinaryValue() == bytes)
@@ -171,7 +176,8 @@ std::string plainSpelling(const ScaledDigits& number, std::size_t integerWidth, 
 
 constexpr std::size_t kMostPaddingZeros = 8;  // beyond the digits a value needs, before or after the point
 
-// A boolean's or number's text as the writer spells it; "" for other values.
+// A boolean's, number's or date-time's text as the writer spells it; "" for
+// other values.
 std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
   switch (value.getDataLogicalType()) {
     case eLogicalBoolean: {
@@ -185,17 +191,27 @@ std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
       char16_t written[DataCnv::MAX_NUMBER_TEXT];
       return ZelWstring(std::u16string_view(written, DataCnv::StrFromDbl(value.getFloatValue(), written))).toUtf8();
     }
+    case eLogicalDateTime: {
+      ZelWstring written;
+      return converter().StrFromDateTime(value.getDateTimeValue(), nullptr, nullptr, written).toUtf8();
+    }
     default: return {};
   }
 }
 
 // Other spellings of the value written, nearest first: a boolean's literals;
-// a number's digits with zeros before and after them, and for a double
-// exponent forms ("1.0E-2", "1e-02"). Each is the same value: zeros added
-// where they change nothing, an integer's without a point.
+// a date-time's zero offset as an offset rather than Z (the parse reads
+// those as Z); a number's digits with zeros before and after them, and for
+// a double exponent forms ("1.0E-2", "1e-02"). Each is the same value: zeros
+// added where they change nothing, an integer's without a point.
 std::vector<std::string> otherSpellings(const PWFData& value, const std::string& written, const SchemaType& type) {
   if (value.getDataLogicalType() == eLogicalBoolean)
     return value.getBooleanValue() ? std::vector<std::string>{"true", "1"} : std::vector<std::string>{"false", "0"};
+  if (value.getDataLogicalType() == eLogicalDateTime) {
+    if (written.empty() || written.back() != 'Z') return {};
+    const std::string local = written.substr(0, written.size() - 1);
+    return {local + "+00:00", local + "-00:00"};
+  }
   const ScaledDigits number = scaledDigitsOf(written);
   const long digits = static_cast<long>(number.digits.size());
   const auto integerWidth = static_cast<std::size_t>(std::max(1L, digits + number.exponent));
@@ -226,16 +242,21 @@ std::vector<const ValuePattern*> patternsOf(const SchemaView& view, const Schema
   return patterns;
 }
 
-// A boolean or number the writer would spell in a form its type's patterns
-// refuse: the nearest spelling of the same value they take, where one is.
+// A boolean, number or date-time the writer would spell in a form its
+// type's patterns refuse: the nearest spelling of the same value they take,
+// where one is.
 void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaType* type) {
   const PWFData& value = holder.getValue();
-  if (!type || type->isUnion || value.isNull() || value.getLexicalForm()) return;
+  if (!type || type->isUnion || value.isNull()) return;
+  // A date-time keeps the text typed data give it; other values keep theirs
+  // only where the writer's spelling would read as another union member.
+  const ZelWstring* const given = value.getLexicalForm();
+  if (given && value.getDataLogicalType() != eLogicalDateTime) return;
   const std::vector<const ValuePattern*> patterns = patternsOf(view, type);
   const auto taken = [&patterns](const std::string& text) {
     return std::all_of(patterns.begin(), patterns.end(), [&text](const ValuePattern* p) { return p->matches(text); });
   };
-  const std::string written = patterns.empty() ? "" : writtenText(value, view.spellings());
+  const std::string written = patterns.empty() ? "" : given ? given->toUtf8() : writtenText(value, view.spellings());
   if (written.empty() || taken(written)) return;
   for (const std::string& text : otherSpellings(value, written, *type)) {
     if (text.empty() || !taken(text)) continue;
@@ -249,7 +270,8 @@ void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaTyp
 }
 
 // Values the writer would spell otherwise than the schema takes them: a
-// binary enumeration member's, a boolean or number a pattern narrows.
+// binary enumeration member's, a boolean, number or date-time a pattern
+// narrows.
 void spellValues(const SchemaView& view, TreeElement& element, const SchemaType& type) {
   const auto spellOne = [&view](TreeElement& holder, const SchemaType* ofType) {
     if (!spellEnumerated(view, holder, ofType)) spellPatterned(view, holder, ofType);

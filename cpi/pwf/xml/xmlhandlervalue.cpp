@@ -327,9 +327,13 @@ bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& ite
       return true;
     case eLogicalInterval:
       return text == dataCnv.StrFromInterval(value.getIntervalValue(), writtenText).view();
+    case eLogicalDateTime:
+      // The gMonth form --MM-- (as XML Schema 1.0 was first published) is
+      // the one the writer spells otherwise (--MM).
+      return !(text.size() >= 6 && text[0] == u'-' && text[1] == u'-' && text[2] != u'-' && text[4] == u'-' &&
+               text[5] == u'-');
     case eLogicalString:
     case eLogicalDecimal:
-    case eLogicalDateTime:
     case eLogicalNone:
       break;
   }
