@@ -298,14 +298,11 @@ public:
         indexedGrammar->keyByPooledNamespace(*pool_->getURIStringPool());
       }
     }
-    identityConstraints_ = anyIdentityConstraint(*pool_);
     pool_->lockPool();  // read-only from here on, so that threads may share it
   }
 
   XMLGrammarPool* pool() const { return pool_.get(); }
   SecurityManager* security() const { return &security_; }
-  // Whether an element declaration of the set has a key, keyref or unique.
-  bool hasIdentityConstraints() const { return identityConstraints_; }
 
 private:
   // The first problem of a load: the schema document, "line L, column C" and
@@ -402,16 +399,6 @@ private:
     return nullptr;
   }
 
-  static bool anyIdentityConstraint(XMLGrammarPool& pool) {
-    for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool.getGrammarEnumerator(); each.hasMoreElements();) {
-      xercesc::Grammar& grammar = each.nextElement();
-      if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
-      for (auto elements = static_cast<SchemaGrammar&>(grammar).getElemEnumerator(); elements.hasMoreElements();)
-        if (elements.nextElement().getIdentityConstraintCount() != 0) return true;
-    }
-    return false;
-  }
-
   static std::u16string namespaceOf(const xercesc::Grammar& grammar) {
     const XMLCh* name = grammar.getTargetNamespace();
     return name ? name : u"";
@@ -425,7 +412,6 @@ private:
   mutable SecurityManager security_;
   RememberedUris uris_;  // outlives the grammars that use it
   std::unique_ptr<XMLGrammarPool> pool_;
-  bool identityConstraints_ = false;
 };
 
 // Collects a document's problems, each with the path of its element.
@@ -724,8 +710,7 @@ public:
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
     const bool passes = readsAsUtf8(bytes, size, encoding)
-                            ? firstScanner(bytes, size).passes(
-                                  WidenedUtf8Source(bytes, size, !grammar_.hasIdentityConstraints()), size)
+                            ? firstScanner(bytes, size).passes(WidenedUtf8Source(bytes, size), size)
                             : general().passes(source, size);
     if (passes) {
       if (positions) positions->clear();

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 #ifdef __SSE2__
@@ -187,183 +186,11 @@ std::pair<std::size_t, std::size_t> plainPrologComments(std::string_view documen
   }
 }
 
-bool isSpace(unsigned char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
-
-// The searches below go sixteen bytes at a time: most of what they pass is
-// shorter than a call of memchr costs.
-#ifdef __SSE2__
-__m128i equal(__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); }
-
-// The first of the sixteen bytes at at whose bit is set in hits, or null.
-template <typename Hits>
-const unsigned char* firstHit(const unsigned char*& at, const unsigned char* end, Hits hits) {
-  for (; end - at >= 16; at += 16) {
-    const int found = _mm_movemask_epi8(hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))));
-    if (found != 0) return at + __builtin_ctz(static_cast<unsigned>(found));
-  }
-  return nullptr;
-}
-#endif
-
-// The first byte c from at on; null for none.
-const unsigned char* findByte(const unsigned char* at, const unsigned char* end, char c) {
-#ifdef __SSE2__
-  if (const unsigned char* hit = firstHit(at, end, [c](__m128i bytes) { return equal(bytes, c); })) return hit;
-#endif
-  for (; at < end; ++at)
-    if (*at == static_cast<unsigned char>(c)) return at;
-  return nullptr;
-}
-
-// The first byte from at on that is not white space; end for none.
-const unsigned char* pastSpaces(const unsigned char* at, const unsigned char* end) {
-#ifdef __SSE2__
-  if (const unsigned char* hit = firstHit(at, end, [](__m128i bytes) {
-        const __m128i spaces = _mm_or_si128(_mm_or_si128(equal(bytes, ' '), equal(bytes, '\n')),
-                                            _mm_or_si128(equal(bytes, '\t'), equal(bytes, '\r')));
-        return _mm_xor_si128(spaces, _mm_set1_epi8(-1));
-      })) {
-    return hit;
-  }
-#endif
-  while (at < end && isSpace(*at)) ++at;
-  return at;
-}
-
-// The first '>' or quote from at on; null for none.
-const unsigned char* tagStop(const unsigned char* at, const unsigned char* end) {
-#ifdef __SSE2__
-  if (const unsigned char* hit = firstHit(at, end, [](__m128i bytes) {
-        return _mm_or_si128(equal(bytes, '>'), _mm_or_si128(equal(bytes, '"'), equal(bytes, '\'')));
-      })) {
-    return hit;
-  }
-#endif
-  for (; at < end; ++at)
-    if (*at == '>' || *at == '"' || *at == '\'') return at;
-  return nullptr;
-}
-
-// The '>' that ends markup whose text starts at from with close (a comment's
-// "--") just before it; null for none.
-const unsigned char* markupEnd(const unsigned char* from, const unsigned char* end, std::string_view close) {
-  for (const unsigned char* at = from; (at = findByte(at, end, '>')) != nullptr; ++at) {
-    if (static_cast<std::size_t>(at - from) >= close.size() &&
-        std::memcmp(at - close.size(), close.data(), close.size()) == 0) {
-      return at;
-    }
-  }
-  return nullptr;
-}
-
-// Whether the attribute whose value's opening quote is at quote (in the tag
-// from tag on) is named PREFIX:type or PREFIX:nil.
-bool isTypeOrNil(const unsigned char* tag, const unsigned char* quote) {
-  const unsigned char* name = quote;
-  while (name > tag && isSpace(name[-1])) --name;
-  if (name == tag || *--name != '=') return false;
-  while (name > tag && isSpace(name[-1])) --name;
-  if (name == tag || (name[-1] != 'e' && name[-1] != 'l')) return false;
-  const auto endsWith = [tag, name](std::string_view suffix) {
-    return static_cast<std::size_t>(name - tag) >= suffix.size() &&
-           std::memcmp(name - suffix.size(), suffix.data(), suffix.size()) == 0;
-  };
-  return endsWith(":type") || endsWith(":nil");
-}
-
-// The runs of white space between element tags that the check of a verdict
-// may leave out, found as the bytes are widened. Xerces-C's validator sees an
-// element's text in three places: the text as a whole where the element has
-// no children (a value, its length, enumeration, pattern, fixed value, or an
-// empty or nil element), the text after its last child where its type is
-// simple (checked only as an undeclared element's xsi:type), and the text
-// after its last start tag for the fields of identity constraints. The text
-// before a start tag is none of these: each start tag starts the element's
-// text afresh (and a child with element children breaks a simple, empty or
-// nil type whatever the text). So the white space between an element's tag
-// and the start tag after it goes, but never text with other characters,
-// white space beside comments, instructions and CDATA sections, or that of
-// an element with no children (<a> </a>). The white space before an end tag
-// after a child goes too, until an attribute named PREFIX:type or PREFIX:nil,
-// where the set has no identity constraints. Only documents without a
-// document type are read this way (no entities, no default attributes).
-class SpaceBetweenTags {
-public:
-  // content: the document from its root element's start tag on.
-  SpaceBetweenTags(const unsigned char* content, const unsigned char* end, bool beforeEndTags)
-      : at_(content), end_(end), beforeEndTags_(beforeEndTags) {}
-
-  // The next run to leave out: [first, second), both end where none is left.
-  std::pair<const unsigned char*, const unsigned char*> next() {
-    while (at_ < end_) {
-      const unsigned char* const text = at_;
-      const unsigned char* open = afterElementTag_ && isSpace(*text) ? pastSpaces(text, end_) : text;
-      const bool spaces = open != text && open != end_ && *open == '<';
-      if (!spaces) open = findByte(open, end_, '<');
-      if (open == nullptr || end_ - open < 2) break;
-      const unsigned char kind = open[1];
-      const bool leftOut = spaces && (kind == '/' ? beforeEndTags_ && !afterStartTag_ : kind != '!' && kind != '?');
-      if (!passMarkup(open)) break;
-      if (leftOut) return {text, open};
-    }
-    at_ = end_;
-    return {end_, end_};
-  }
-
-private:
-  // Goes past the markup at open; false where it cannot tell where it ends
-  // (the scanner stops there in any case).
-  bool passMarkup(const unsigned char* open) {
-    const std::string_view markup(reinterpret_cast<const char*>(open), static_cast<std::size_t>(end_ - open));
-    const unsigned char* close = nullptr;
-    afterElementTag_ = true;
-    afterStartTag_ = false;
-    if (markup[1] == '/') {
-      close = findByte(open + 2, end_, '>');
-    } else if (markup[1] == '?') {
-      close = markupEnd(open + 2, end_, "?");
-      afterElementTag_ = false;
-    } else if (markup[1] == '!') {
-      if (markup.compare(0, 4, "<!--") == 0) {
-        close = markupEnd(open + 4, end_, "--");
-      } else if (markup.compare(0, 9, "<![CDATA[") == 0) {
-        close = markupEnd(open + 9, end_, "]]");
-      }
-      afterElementTag_ = false;
-    } else {
-      close = startTagEnd(open);
-      afterStartTag_ = close != nullptr && close[-1] != '/';
-    }
-    if (close == nullptr) return false;
-    at_ = close + 1;
-    return true;
-  }
-
-  const unsigned char* startTagEnd(const unsigned char* open) {
-    for (const unsigned char* at = open + 1;;) {
-      const unsigned char* stop = tagStop(at, end_);
-      if (stop == nullptr || *stop == '>') return stop;
-      if (beforeEndTags_ && isTypeOrNil(open, stop)) beforeEndTags_ = false;
-      const unsigned char* closingQuote = findByte(stop + 1, end_, static_cast<char>(*stop));
-      if (closingQuote == nullptr) return nullptr;
-      at = closingQuote + 1;
-    }
-  }
-
-  const unsigned char* at_;  // in content, outside markup
-  const unsigned char* const end_;
-  bool beforeEndTags_;
-  bool afterElementTag_ = false;  // at_ is just past the '>' of an element's tag
-  bool afterStartTag_ = false;    // of a start tag that is not an empty element's
-};
-
 class WidenedStream : public BinInputStream {
 public:
-  // Hands out the bytes but [skipFrom, skipTo) and the runs spaces finds.
-  WidenedStream(const unsigned char* bytes, std::size_t size, std::size_t skipFrom, std::size_t skipTo,
-                std::optional<SpaceBetweenTags> spaces)
-      : begin_(bytes), at_(bytes), skipFrom_(bytes + skipFrom), skipTo_(bytes + skipTo), end_(bytes + size),
-        spaces_(std::move(spaces)) {}
+  // Hands out the bytes but [skipFrom, skipTo).
+  WidenedStream(const unsigned char* bytes, std::size_t size, std::size_t skipFrom, std::size_t skipTo)
+      : begin_(bytes), at_(bytes), segmentEnd_(bytes + skipFrom), resume_(bytes + skipTo), end_(bytes + size) {}
 
   XMLFilePos curPos() const override { return static_cast<XMLFilePos>(at_ - begin_); }
   const XMLCh* getContentType() const override { return nullptr; }
@@ -375,18 +202,19 @@ public:
     // second check, which reads the bytes themselves, gives the verdict.
     if (maxToRead < 2 * sizeof(char16_t)) return 0;
     XMLByte* out = toFill;
-    XMLByte* const bufferEnd = toFill + maxToRead / sizeof(char16_t) * sizeof(char16_t);
-    XMLByte* const outEnd = bufferEnd - sizeof(char16_t);  // room for a pair
+    XMLByte* const outEnd = toFill + (maxToRead / sizeof(char16_t) - 1) * sizeof(char16_t);  // room for a pair
     for (;;) {
-      while (at_ == skipFrom_ && at_ != end_) {
-        at_ = skipTo_;
-        std::tie(skipFrom_, skipTo_) = spaces_ ? spaces_->next() : std::pair{end_, end_};
+      if (at_ == segmentEnd_ && segmentEnd_ != end_) {
+        at_ = resume_;
+        segmentEnd_ = end_;
       }
-      if (at_ == end_ || out >= outEnd) break;
-      const unsigned char* const until = std::min(skipFrom_, at_ + (outEnd - out) / 2);
-      widenAsciiUntil(until, out, bufferEnd);
-      if (at_ == until) continue;
-      const std::size_t left = static_cast<std::size_t>(until - at_);
+      if (at_ >= segmentEnd_ || out >= outEnd) break;
+      const std::size_t run = asciiRun(at_, std::min<std::size_t>(segmentEnd_ - at_, (outEnd - out) / 2));
+      widenAscii(at_, run, out);
+      at_ += run;
+      out += 2 * run;
+      if (at_ == segmentEnd_ || out >= outEnd) continue;
+      const std::size_t left = static_cast<std::size_t>(segmentEnd_ - at_);
       const unsigned lead = at_[0];
       const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
       if (length > left) break;  // not UTF-8: readsAsUtf8 keeps such documents away
@@ -400,37 +228,11 @@ public:
   }
 
 private:
-  // Widens the ASCII bytes from at_ on, up to until or the first other byte,
-  // sixteen at a time: each load may read up to fifteen bytes past until and
-  // write their units past out, within the document and the buffer, which
-  // what follows overwrites.
-  void widenAsciiUntil(const unsigned char* until, XMLByte*& out, XMLByte* bufferEnd) {
-#ifdef __SSE2__
-    const __m128i zero = _mm_setzero_si128();
-    while (at_ < until && end_ - at_ >= 16 && bufferEnd - out >= 32) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at_));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(bytes, zero));
-      const std::size_t wanted = std::min<std::size_t>(16, static_cast<std::size_t>(until - at_));
-      const unsigned others = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & ((1u << wanted) - 1);
-      const std::size_t taken = others != 0 ? static_cast<std::size_t>(__builtin_ctz(others)) : wanted;
-      at_ += taken;
-      out += 2 * taken;
-      if (others != 0) return;
-    }
-#endif
-    for (; at_ < until && *at_ < 0x80; ++at_, out += 2) {
-      const char16_t unit = *at_;
-      std::memcpy(out, &unit, sizeof unit);
-    }
-  }
-
   const unsigned char* const begin_;
   const unsigned char* at_;
-  const unsigned char* skipFrom_;  // the next bytes left out
-  const unsigned char* skipTo_;
+  const unsigned char* segmentEnd_;  // where the bytes handed out now end
+  const unsigned char* const resume_;
   const unsigned char* const end_;
-  std::optional<SpaceBetweenTags> spaces_;
 };
 
 }  // namespace
@@ -525,9 +327,8 @@ std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const 
   return static_cast<std::size_t>(to - out.data());
 }
 
-WidenedUtf8Source::WidenedUtf8Source(const void* bytes, std::size_t size, bool spaceBeforeEndTags)
-    : InputSource(u"document"), bytes_(static_cast<const unsigned char*>(bytes)), size_(size),
-      spaceBeforeEndTags_(spaceBeforeEndTags) {
+WidenedUtf8Source::WidenedUtf8Source(const void* bytes, std::size_t size)
+    : InputSource(u"document"), bytes_(static_cast<const unsigned char*>(bytes)), size_(size) {
   setEncoding(u"UTF-16LE");
 }
 
@@ -535,13 +336,7 @@ BinInputStream* WidenedUtf8Source::makeStream() const {
   const std::size_t mark = markLength(bytes_, size_);
   const std::string_view document(reinterpret_cast<const char*>(bytes_) + mark, size_ - mark);
   const auto [skipFrom, skipTo] = plainPrologComments(document);
-  const std::string_view content = afterProlog(document);
-  std::optional<SpaceBetweenTags> spaces;
-  if (content.size() > 1 && content[0] == '<' && content[1] != '!' && content[1] != '?') {
-    const auto* end = reinterpret_cast<const unsigned char*>(document.data() + document.size());
-    spaces.emplace(end - content.size(), end, spaceBeforeEndTags_);
-  }
-  return new WidenedStream(bytes_ + mark, size_ - mark, skipFrom, skipTo, std::move(spaces));
+  return new WidenedStream(bytes_ + mark, size_ - mark, skipFrom, skipTo);
 }
 
 }  // namespace wfxml::detail

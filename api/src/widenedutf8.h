@@ -53,25 +53,21 @@ std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const 
 
 // The document as UTF-16 for a scan that only asks whether it passes, the
 // bytes widened as the scanner reads them (a UTF-8 byte-order mark left out).
-// Left out too, where the scanner would find nothing wrong in them: the
-// comments right after its XML declaration where they are plain (printable
-// ASCII, tabs and line ends, no "--" within), which the scanner reads a
-// character at a time, some 130 instructions each (FpML's licence comments
-// were 5 % of its check); and in a document without a document type, the
-// white space between element tags where no check sees it (the widening
-// stream's SpaceBetweenTags says where), before end tags only where
-// spaceBeforeEndTags (the set has no identity constraints). Lines and
+// The comments right after its XML declaration are left out too where they
+// are plain (printable ASCII, tabs and line ends, no "--" within): the
+// scanner reads a comment a character at a time, some 130 instructions
+// each (FpML's licence comments were 5 % of its check), and finds nothing
+// wrong in such a one; what follows them is handed over as it is. Lines and
 // columns are then not the document's. Only for documents readsAsUtf8
 // accepts; the bytes must outlive the scan.
 class WidenedUtf8Source : public xercesc::InputSource {
 public:
-  WidenedUtf8Source(const void* bytes, std::size_t size, bool spaceBeforeEndTags);
+  WidenedUtf8Source(const void* bytes, std::size_t size);
   xercesc::BinInputStream* makeStream() const override;  // the scanner adopts it
 
 private:
   const unsigned char* bytes_;
   std::size_t size_;
-  bool spaceBeforeEndTags_;
 };
 
 }  // namespace wfxml::detail

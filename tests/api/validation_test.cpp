@@ -159,44 +159,6 @@ TEST(Validation, DocumentsValidButForOneThing) {
   }
 }
 
-// The first check of a UTF-8 document may leave out white space between tags: every document gets
-// the verdict it gets in UTF-16 (read as its bytes are), with and without identity constraints in the set.
-TEST(Validation, WhiteSpaceBetweenTagsKeepsEveryVerdict) {
-  const ScratchFolder folder;
-  const std::string schema = R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
-    <xs:simpleType name="Len0"><xs:restriction base="xs:string"><xs:maxLength value="0"/></xs:restriction></xs:simpleType>
-    <xs:simpleType name="Len1"><xs:restriction base="xs:string"><xs:minLength value="1"/></xs:restriction></xs:simpleType>
-    <xs:complexType name="Mixed" mixed="true"><xs:sequence><xs:element name="c" minOccurs="0" maxOccurs="unbounded">
-      <xs:complexType/></xs:element></xs:sequence></xs:complexType>
-    <xs:element name="r"><xs:complexType><xs:choice minOccurs="0" maxOccurs="unbounded"><xs:element name="s" type="Len1"/>
-      <xs:element name="e" type="Len0"/><xs:element name="f" type="xs:string" fixed=""/><xs:element name="k" type="xs:string"/>
-      <xs:element name="n" type="Len0" nillable="true"/><xs:element name="m" type="Mixed"/><xs:element ref="r"/>
-      <xs:any namespace="##other" processContents="lax"/></xs:choice></xs:complexType>KEYS</xs:element></xs:schema>)";
-  const std::string keys = R"(<xs:key name="k"><xs:selector xpath="k"/><xs:field xpath="."/></xs:key>
-    <xs:keyref name="m" refer="k"><xs:selector xpath="m"/><xs:field xpath="."/></xs:keyref>)";
-  const std::string xsi = " xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' xmlns:x='http://www.w3.org/2001/XMLSchema-instance'";
-  const std::vector<std::tuple<std::string, bool, bool>> documents = {  // valid without, with the keys
-      {"<r>\n  <s> </s>\n  <m> <c/>\n <c></c> </m>\n  <r/> <r> </r>\n</r>", true, false},
-      {"<r> <e> </e> </r>", false, false}, {"<r><f>\t</f></r>", false, false}, {"<r><e><!-- --> </e></r>", false, false},
-      {"<r><e><![CDATA[ ]]></e></r>", false, false}, {"<r><s> <?p?></s><s>a> </s></r>", true, true},
-      {"<r" + xsi + "> <n xsi:nil='true'> </n> </r>", false, false}, {"<r" + xsi + "><n xsi:nil='true'/></r>", true, true},
-      {"<r" + xsi + "><s t='>' x:type = 'Len1'> </s> <e xsi:type='Len0'> </e></r>", false, false},
-      {"<r> <k></k> <m><c/> </m> </r>", true, false}, {"<r> <k> </k> <m><c/> </m> </r>", true, true},
-      {"<r>a <s>x</s></r>", false, false}, {"<r><s v='> <'/> <s>x</s></r>", false, false}};
-  const std::vector<wfxml::MessageSet> sets = {
-      wfxml::MessageSet::compile({folder.write("a.xsd", std::string(schema).replace(schema.find("KEYS"), 4, ""))}),
-      wfxml::MessageSet::compile({folder.write("b.xsd", std::string(schema).replace(schema.find("KEYS"), 4, keys))})};
-  for (const auto& [document, validWithout, validWith] : documents) {
-    std::u16string wide = u"\uFEFF";
-    wide.append(document.begin(), document.end());
-    for (std::size_t keyed = 0; keyed < 2; ++keyed) {
-      const bool valid = keyed ? validWith : validWithout;
-      EXPECT_EQ(sets[keyed].validate(document.data(), document.size()).empty(), valid) << document << keyed;
-      EXPECT_EQ(sets[keyed].validate(wide.data(), wide.size() * 2).empty(), valid) << document << keyed;
-    }
-  }
-}
-
 // The schema loader has no limits of its own: schema documents get the
 // parser's, and are refused when compiled.
 TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
