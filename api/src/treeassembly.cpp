@@ -598,6 +598,8 @@ void TreeAssembly::setBuiltinXsiType(TreeElement& element, std::string_view loca
   appendXsiType(element, std::string(msgset::kXmlSchemaNamespace) + ":" + std::string(local));
 }
 
+void TreeAssembly::nameXsiType(TreeElement& element, long typeRow) { appendXsiType(element, view_->treeTypeText(typeRow)); }
+
 // The attribute as the parse keeps it: "uri:name".
 void TreeAssembly::appendXsiType(TreeElement& element, const std::string& typeText) {
   TreeElement& attribute = tree_.appendChild(element);

@@ -790,16 +790,20 @@ private:
     if (node.kind == TypedNode::Kind::Array) fail("an array is only allowed for an element that repeats");
     if (node.kind == TypedNode::Kind::Value) return setValue(element, node, nullptr);
     // Content the parser matches takes an xsi:type of the set's, or of XML
-    // Schema's, as the type it names: so does the way back.
+    // Schema's, as the type it names: so does the way back. Skipped content
+    // is not typed, but its xsi:type names the type all the same, in the
+    // type's namespace.
     const bool matched = view_ && processing_ != WildcardProcessing::Skip;
-    const std::string* xsiType = matched ? xsiTypeOf(node) : nullptr;
-    if (xsiType && view_->findTypeReference(*xsiType) >= 0) return defined(element, node, -1, false);
+    const std::string* xsiType = view_ ? xsiTypeOf(node) : nullptr;
+    const long xsiTypeRow = xsiType ? view_->findTypeReference(*xsiType) : -1;
+    if (matched && xsiTypeRow >= 0) return defined(element, node, -1, false);
     KeysNamed named;
     for (const auto& [key, value] : node.fields) {
       Step step(*this, "." + key);
-      if (xsiType && key == typedkeys::kXsiType && !typedkeys::builtinTypeName(*xsiType).empty()) {
+      if (xsiType && key == typedkeys::kXsiType && (xsiTypeRow >= 0 || !typedkeys::builtinTypeName(*xsiType).empty())) {
         claimOnce(named, key, key);
-        assembly_.setBuiltinXsiType(element, typedkeys::builtinTypeName(*xsiType));
+        if (xsiTypeRow >= 0) assembly_.nameXsiType(element, xsiTypeRow);
+        else assembly_.setBuiltinXsiType(element, typedkeys::builtinTypeName(*xsiType));
         continue;
       }
       if (key == typedkeys::kValue) {
