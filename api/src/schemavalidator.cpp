@@ -527,6 +527,14 @@ private:
   std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
 };
 
+// Xerces-C's scanners keep a declaration they make for an element the
+// grammar does not declare (one a lax wildcard admits) from document to
+// document, and find it again in a later document rather than treat the
+// element as new: there an xsi:type on an element of that name is no longer
+// checked ("<u xsi:type='Len0'>x</u>" is refused the first time and passes
+// after any <u> under the wildcard). So a scanner that has met such an element
+// checks no other document.
+
 // Watches a check that names no element, which costs the valid document
 // (the common case) the least: it keeps the depth and text limits and notes
 // whether anything was reported. Problems and limits are then worked out by
@@ -546,12 +554,14 @@ public:
   }
 
   bool reported = false;
+  bool metUndeclared = false;  // an element the grammar does not declare, since the scanner was made
 
   void startDocument() override { lendGrammars_(); }
-  void startElement(const XMLElementDecl&, unsigned int, const XMLCh*, const RefVectorOf<XMLAttr>&, XMLSize_t,
-                    bool isEmpty, bool) override {
+  void startElement(const XMLElementDecl& declaration, unsigned int, const XMLCh*, const RefVectorOf<XMLAttr>&,
+                    XMLSize_t, bool isEmpty, bool) override {
     if (depth_ >= SchemaValidator::kMaxElementDepth) throw LimitReached{};
     if (!isEmpty) ++depth_;
+    metUndeclared = metUndeclared || !declaration.isDeclared();
   }
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override { --depth_; }
   // Counts text before the root as well: more than the collector counts,
@@ -618,6 +628,9 @@ public:
     scanner_->setSecurityManager(&security);
   }
 
+  // Whether the scanner may check another document.
+  bool reusable() const { return !watch_.metUndeclared; }
+
   // True when the document passes, nothing reported and no limit reached.
   bool passes(const InputSource& source, std::size_t size) {
     watch_.start(size);
@@ -677,6 +690,24 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 }
 }  // namespace
 
+// The reader of the check that names problems, noting undeclared elements
+// as the QuickWatch does.
+class CheckingReader : public SAX2XMLReaderImpl {
+public:
+  using SAX2XMLReaderImpl::SAX2XMLReaderImpl;
+
+  bool reusable() const { return !metUndeclared_; }
+
+  void startElement(const XMLElementDecl& declaration, unsigned int uriId, const XMLCh* prefix,
+                    const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override {
+    metUndeclared_ = metUndeclared_ || !declaration.isDeclared();
+    SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
+  }
+
+private:
+  bool metUndeclared_ = false;
+};
+
 // One reader validating against the shared grammar, for one thread at a time.
 // Xerces-C's scanner for XML Schema alone leaves out what its general one does
 // for a DTD at each tag (2 % of a valid document's check), but it skips a
@@ -686,16 +717,11 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 // set has no grammar of no namespace; anything else goes to the general one.
 class SchemaValidator::Checker {
 public:
-  explicit Checker(const Grammar& grammar) : grammar_(grammar), reader_(checkingReader(grammar)) {
-    if (!hasGrammarOfNoNamespace(*grammar.pool()))
-      schemaOnly_ = std::make_unique<QuickScanner>(*grammar.pool(), *grammar.security(), XMLUni::fgSGXMLScanner);
-    reader_->setContentHandler(&collector_);
-    reader_->setErrorHandler(&collector_);
-  }
+  explicit Checker(const Grammar& grammar) : grammar_(grammar), hasSchemaOnly_(!hasGrammarOfNoNamespace(*grammar.pool())) {}
 
   // A reader that checks documents against the grammar.
-  static std::unique_ptr<SAX2XMLReaderImpl> checkingReader(const Grammar& grammar) {
-    auto reader = std::make_unique<SAX2XMLReaderImpl>(XMLPlatformUtils::fgMemoryManager, grammar.pool());
+  static std::unique_ptr<CheckingReader> checkingReader(const Grammar& grammar) {
+    auto reader = std::make_unique<CheckingReader>(XMLPlatformUtils::fgMemoryManager, grammar.pool());
     setUp(*reader, kSchemaSettings);
     setUp(*reader, kCheckSettings);
     reader->setFeature(XMLUni::fgSAX2CoreValidation, true);
@@ -709,34 +735,49 @@ public:
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
-    const bool passes = readsAsUtf8(bytes, size, encoding)
-                            ? firstScanner(bytes, size).passes(WidenedUtf8Source(bytes, size), size)
-                            : general().passes(source, size);
+    const bool widened = readsAsUtf8(bytes, size, encoding);
+    std::unique_ptr<QuickScanner>& first = widened ? firstScanner(bytes, size) : general();
+    const bool passes =
+        widened ? first->passes(WidenedUtf8Source(bytes, size), size) : first->passes(source, size);
+    if (!first->reusable()) first.reset();
     if (passes) {
       if (positions) positions->clear();
       return {};
     }
+    CheckingReader& reader = checkingReader();
     collector_.start(size, positions);
-    collector_.scan([&] { reader_->parse(source); });
+    collector_.scan([&] { reader.parse(source); });
+    if (!reader.reusable()) reader_.reset();
     return std::move(collector_.problems);
   }
 
 private:
   // For a document readsAsUtf8 accepts.
-  QuickScanner& firstScanner(const void* bytes, std::size_t size) {
+  std::unique_ptr<QuickScanner>& firstScanner(const void* bytes, std::size_t size) {
     const std::string_view rest = afterProlog(std::string_view(static_cast<const char*>(bytes), size));
-    if (schemaOnly_ && rest.size() > 1 && rest[0] == '<' && rest[1] != '!' && rest[1] != '?') return *schemaOnly_;
-    return general();
+    if (!hasSchemaOnly_ || rest.size() < 2 || rest[0] != '<' || rest[1] == '!' || rest[1] == '?') return general();
+    if (!schemaOnly_)
+      schemaOnly_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), XMLUni::fgSGXMLScanner);
+    return schemaOnly_;
   }
-  QuickScanner& general() {
+  std::unique_ptr<QuickScanner>& general() {
     if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), XMLUni::fgIGXMLScanner);
-    return *general_;
+    return general_;
+  }
+  CheckingReader& checkingReader() {
+    if (!reader_) {
+      reader_ = checkingReader(grammar_);
+      reader_->setContentHandler(&collector_);
+      reader_->setErrorHandler(&collector_);
+    }
+    return *reader_;
   }
 
   const Grammar& grammar_;
-  std::unique_ptr<QuickScanner> schemaOnly_;  // null where the set has a grammar of no namespace
-  std::unique_ptr<QuickScanner> general_;     // made when first needed
-  std::unique_ptr<SAX2XMLReaderImpl> reader_;
+  const bool hasSchemaOnly_;                  // false where the set has a grammar of no namespace
+  std::unique_ptr<QuickScanner> schemaOnly_;  // each made when first needed, and again after an undeclared element
+  std::unique_ptr<QuickScanner> general_;
+  std::unique_ptr<CheckingReader> reader_;
   ProblemCollector collector_;
 };
 
@@ -880,7 +921,7 @@ public:
 
 private:
   SteppedCollector collector_;
-  std::unique_ptr<SAX2XMLReaderImpl> reader_;
+  std::unique_ptr<CheckingReader> reader_;
   SteppedInput input_;
   SteppedSource source_;
   XMLPScanToken token_;
