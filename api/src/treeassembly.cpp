@@ -600,6 +600,10 @@ void TreeAssembly::setBuiltinXsiType(TreeElement& element, std::string_view loca
 
 void TreeAssembly::nameXsiType(TreeElement& element, long typeRow) { appendXsiType(element, view_->treeTypeText(typeRow)); }
 
+void TreeAssembly::nameXsiType(TreeElement& element, const std::string& namespaceUri, std::string_view local) {
+  appendXsiType(element, namespaceUri.empty() ? std::string(local) : namespaceUri + ":" + std::string(local));
+}
+
 // The attribute as the parse keeps it: "uri:name".
 void TreeAssembly::appendXsiType(TreeElement& element, const std::string& typeText) {
   TreeElement& attribute = tree_.appendChild(element);

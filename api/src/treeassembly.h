@@ -148,9 +148,10 @@ public:
   // A built-in type the message set does not have (its schemas never use
   // it): the attribute child alone; the element keeps its declared type.
   void setBuiltinXsiType(TreeElement& element, std::string_view local);
-  // A type of the set that content it does not type (skipped) names: the
-  // attribute child alone.
+  // A type that content the set does not type (skipped) names, of the set's
+  // or another: the attribute child alone.
   void nameXsiType(TreeElement& element, long typeRow);
+  void nameXsiType(TreeElement& element, const std::string& namespaceUri, std::string_view local);
 
   // The namespace a child's name means when it gives none: its parent's.
   std::string namespaceOf(const TreeElement& element) const;

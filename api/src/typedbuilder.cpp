@@ -800,10 +800,17 @@ private:
     KeysNamed named;
     for (const auto& [key, value] : node.fields) {
       Step step(*this, "." + key);
-      if (xsiType && key == typedkeys::kXsiType && (xsiTypeRow >= 0 || !typedkeys::builtinTypeName(*xsiType).empty())) {
+      if (xsiType && key == typedkeys::kXsiType) {
         claimOnce(named, key, key);
-        if (xsiTypeRow >= 0) assembly_.nameXsiType(element, xsiTypeRow);
-        else assembly_.setBuiltinXsiType(element, typedkeys::builtinTypeName(*xsiType));
+        if (xsiTypeRow >= 0) {
+          assembly_.nameXsiType(element, xsiTypeRow);
+        } else if (const std::string_view builtin = typedkeys::builtinTypeName(*xsiType); !builtin.empty()) {
+          assembly_.setBuiltinXsiType(element, builtin);
+        } else {
+          const Name type = parseName(*xsiType);
+          if (!type.namespaceGiven) fail("the message set has no type '" + *xsiType + "'");
+          assembly_.nameXsiType(element, type.namespaceUri, type.local);
+        }
         continue;
       }
       if (key == typedkeys::kValue) {

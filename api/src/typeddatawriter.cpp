@@ -224,7 +224,7 @@ private:
     const std::vector<Declaration> declarations = entry.isAttribute ? std::vector<Declaration>() : valueDeclarations(e);
     const bool withAttributes = hasAttributeChild(e) || !declarations.empty();
     const bool plainValue = e.getTypeIndex() < 0 && (!type->isComplex || type->hasSimpleContent);
-    if (plainValue && !withAttributes && builtinXsiType(e).empty()) {
+    if (plainValue && !withAttributes && untypedXsiType(e).empty()) {
       if (isList(e, *type)) return list(e, *type);
       return scalar(e, type);
     }
@@ -313,18 +313,21 @@ private:
     out_.endArray();
   }
 
-  // The reference to the built-in type an xsi:type names where the message
-  // set does not have that type (its schemas never use it): the parse keeps
-  // the name as "uri:name" in a child of its own. Its local name, or that
-  // text where a type of the set has the local name. Empty when none.
-  std::string_view builtinXsiType(const Element& e) {
+  // The reference to a type an xsi:type names where the message set does not
+  // have it: the parse keeps the name as "uri:name" in a child of its own. A
+  // built-in type's local name (its schemas never use it), or that text where
+  // a type of the set has the local name; another type's "{uri}name" (content
+  // a wildcard skips may name any). Empty when none.
+  std::string_view untypedXsiType(const Element& e) {
     if (e.getTypeIndex() >= 0 || !view_) return {};
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling()) {
       if (!isXsiType(*c) || !c->hasValue()) continue;
       const std::string named = utf8(c->getValue().getText());
       const std::string_view local = typedkeys::builtinTypeName(named);
-      if (local.empty()) return {};
-      return keep(view_->findTypeReference(local) < 0 ? std::string(local) : named);
+      if (!local.empty()) return keep(view_->findTypeReference(local) < 0 ? std::string(local) : named);
+      const std::size_t colon = named.rfind(':');
+      return keep(colon == std::string::npos ? "{}" + named
+                                             : "{" + named.substr(0, colon) + "}" + named.substr(colon + 1));
     }
     return {};
   }
@@ -379,9 +382,9 @@ private:
     if (e.getTypeIndex() >= 0 && view_) {
       out_.key(typedkeys::kXsiType);
       out_.string(view_->typeReference(e.getTypeIndex()));
-    } else if (const std::string_view builtin = builtinXsiType(e); !builtin.empty()) {
+    } else if (const std::string_view untyped = untypedXsiType(e); !untyped.empty()) {
       out_.key(typedkeys::kXsiType);
-      out_.string(builtin);
+      out_.string(untyped);
     }
     for (const auto& [prefix, uri] : declarations) {
       out_.key(prefix.empty() ? typedkeys::kDefaultNamespaceDeclaration
