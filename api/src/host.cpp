@@ -3,6 +3,7 @@
 #include "encoding.h"
 #include "error.h"
 #include "state.h"
+#include "widenedutf8.h"
 
 namespace wfxml::host {
 
@@ -56,6 +57,7 @@ namespace {
 // needs, could be misjudged.
 void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const MessageInfo& properties,
                                const std::function<void()>& parse) {
+  if (!detail::mayEndInsideUtf8Sequence(bytes, size)) return parse();  // the properties cost more than this
   detail::parseRefusingCutShortUtf8(
       bytes, size, detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size), "host::parse", parse);
 }

@@ -182,6 +182,7 @@ void detail::parseRefusingCutShortUtf8(const void* bytes, std::size_t size, cons
 namespace {
 void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions& options,
                                const std::function<void()>& parse) {
+  if (!detail::mayEndInsideUtf8Sequence(bytes, size)) return parse();
   detail::parseRefusingCutShortUtf8(
       bytes, size, detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size), "Session::parse",
       parse);

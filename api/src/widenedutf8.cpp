@@ -258,16 +258,26 @@ bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forc
   return document && isUtf8(reinterpret_cast<const unsigned char*>(document->data()), document->size());
 }
 
-std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
-  // A lead byte claims up to six bytes in Xerces-C's decoder. The end is
-  // looked at first: nearly every document ends in ASCII.
-  const auto* at = static_cast<const unsigned char*>(bytes);
-  std::size_t lead = size > 5 ? size - 5 : 0;
-  for (; lead < size; ++lead) {
+namespace {
+// Where the lead byte of a sequence the end cuts short stands; size where
+// none does. A lead byte claims up to six bytes in Xerces-C's decoder.
+std::size_t cutShortLead(const unsigned char* at, std::size_t size) {
+  for (std::size_t lead = size > 5 ? size - 5 : 0; lead < size; ++lead) {
     const unsigned byte = at[lead];
     const std::size_t length = byte < 0xC0 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : byte < 0xF8 ? 4 : byte < 0xFC ? 5 : 6;
-    if (lead + length > size) break;
+    if (lead + length > size) return lead;
   }
+  return size;
+}
+}  // namespace
+
+bool mayEndInsideUtf8Sequence(const void* bytes, std::size_t size) {
+  return cutShortLead(static_cast<const unsigned char*>(bytes), size) != size;
+}
+
+std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
+  const auto* at = static_cast<const unsigned char*>(bytes);
+  const std::size_t lead = cutShortLead(at, size);
   if (lead == size) return std::nullopt;
   const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
   if (!document) return std::nullopt;

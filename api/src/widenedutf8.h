@@ -34,6 +34,9 @@ struct CutShortUtf8 {
   unsigned char lead = 0;
 };
 std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
+// Whether the last bytes begin a sequence the end cuts short, whatever the
+// encoding: false for nearly every document, found in a few instructions.
+bool mayEndInsideUtf8Sequence(const void* bytes, std::size_t size);
 // What is wrong there, as a problem's message.
 std::string cutShortUtf8Reason(const CutShortUtf8& cut);
 
