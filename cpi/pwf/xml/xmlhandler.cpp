@@ -319,8 +319,12 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
                                 const ZelWstring& uri, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
                                 XMLSize_t attrCount) {
   ParseItem& parent = *top();
-  // Skipped content is matched against nothing, not even xsi:type.
-  const bool skipped = relaxedContent && parent.getContentProcessing() == ContentProcessing::Skip;
+  const long parentTypeIndex = contentTypeIndex(parent);
+  // Skipped content is matched against nothing, not even xsi:type: the
+  // content of an element a skip wildcard admitted, and that element itself.
+  const bool skipped =
+      relaxedContent && (parent.getContentProcessing() == ContentProcessing::Skip ||
+                         (parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpenSkip));
   long xsiTypeIndex = -1;
   if (!ignoreXsiType && !skipped) {
     for (XMLSize_t i = 0; i < attrCount; ++i) {
@@ -331,7 +335,6 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
     }
   }
 
-  const long parentTypeIndex = contentTypeIndex(parent);
   EWhereDefined whereDefined = eWhereDefinedNotSet;
   long index = -1;
   ContentProcessing processing = ContentProcessing::Skip;
