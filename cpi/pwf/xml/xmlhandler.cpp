@@ -322,15 +322,15 @@ void XMLHandler::processElement(const xercesc::XMLElementDecl& declaration, unsi
   const long parentTypeIndex = contentTypeIndex(parent);
   // Skipped content is matched against nothing, not even xsi:type: the
   // content of an element a skip wildcard admitted, and that element itself.
-  const bool skipped =
-      relaxedContent && (parent.getContentProcessing() == ContentProcessing::Skip ||
-                         (parentTypeIndex >= 0 && view->type(parentTypeIndex).contentKind == DictCodes::eContentOpenSkip));
+  const bool skipped = relaxedContent && parent.getContentProcessing() == ContentProcessing::Skip;
   long xsiTypeIndex = -1;
   if (!ignoreXsiType && !skipped) {
     for (XMLSize_t i = 0; i < attrCount; ++i) {
       const xercesc::XMLAttr& attribute = *attrs.elementAt(i);
       if (!XMLUtils::isTerminatedText(attribute.getName(), XML_TYPE_STR)) continue;
-      if (attributeNamespace(attribute).view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR)
+      if (attributeNamespace(attribute).view() == XML_SCHEMA_INSTANCE_NAMESPACE_STR &&
+          !(relaxedContent && parentTypeIndex >= 0 &&
+            view->type(parentTypeIndex).contentKind == DictCodes::eContentOpenSkip))
         xsiTypeIndex = getTypeIndexFromXsiTypeAttribute(attribute.getValue());
     }
   }
