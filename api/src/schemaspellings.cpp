@@ -43,15 +43,10 @@ std::optional<GivenValue> givenOf(const PWFData& value) {
   }
 }
 
-const DataCnv& converter() {
-  thread_local const DataCnv convert(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr);
-  return convert;
-}
-
 // Binary text in either spelling a document may use for its bytes: the
 // writer keeps a lexical form only where it suits the element's encoding.
 bool spellsBytes(std::string_view text, const std::vector<std::uint8_t>& bytes) {
-  const DataCnv& convert = converter();
+  const DataCnv& convert = valueConverter();
   const ZelWstring wide = ZelWstring::fromUtf8(std::string(text));
   try {
     if (text.size() == 2 * bytes.size() && convert.StrToBin(wide.data(), wide.length()).getBinaryValue() == bytes)
@@ -193,7 +188,7 @@ std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
     }
     case eLogicalDateTime: {
       ZelWstring written;
-      return converter().StrFromDateTime(value.getDateTimeValue(), nullptr, nullptr, written).toUtf8();
+      return valueConverter().StrFromDateTime(value.getDateTimeValue(), nullptr, nullptr, written).toUtf8();
     }
     default: return {};
   }

@@ -527,14 +527,6 @@ private:
   std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
 };
 
-// Xerces-C's scanners keep a declaration they make for an element the
-// grammar does not declare (one a lax wildcard admits) from document to
-// document, and find it again in a later document rather than treat the
-// element as new: there an xsi:type on an element of that name is no longer
-// checked ("<u xsi:type='Len0'>x</u>" is refused the first time and passes
-// after any <u> under the wildcard). So a scanner that has met such an element
-// checks no other document.
-
 // Watches a check that names no element, which costs the valid document
 // (the common case) the least: it keeps the depth and text limits and notes
 // whether anything was reported. Problems and limits are then worked out by
@@ -628,7 +620,12 @@ public:
     scanner_->setSecurityManager(&security);
   }
 
-  // Whether the scanner may check another document.
+  // Whether the scanner may check another document. Xerces-C's scanners keep
+  // a declaration they make for an element the grammar does not declare (one
+  // a lax wildcard admits) from document to document, and find it again in a
+  // later document rather than treat the element as new: there an xsi:type on
+  // an element of that name is no longer checked ("<u xsi:type='Len0'>x</u>"
+  // is refused the first time and passes after any <u> under the wildcard).
   bool reusable() const { return !watch_.metUndeclared; }
 
   // True when the document passes, nothing reported and no limit reached.
@@ -691,7 +688,7 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 }  // namespace
 
 // The reader of the check that names problems, noting undeclared elements
-// as the QuickWatch does.
+// as the QuickWatch does (see QuickScanner::reusable).
 class CheckingReader : public SAX2XMLReaderImpl {
 public:
   using SAX2XMLReaderImpl::SAX2XMLReaderImpl;
@@ -744,7 +741,7 @@ public:
       if (positions) positions->clear();
       return {};
     }
-    CheckingReader& reader = checkingReader();
+    CheckingReader& reader = problemReader();
     collector_.start(size, positions);
     collector_.scan([&] { reader.parse(source); });
     if (!reader.reusable()) reader_.reset();
@@ -764,7 +761,7 @@ private:
     if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), XMLUni::fgIGXMLScanner);
     return general_;
   }
-  CheckingReader& checkingReader() {
+  CheckingReader& problemReader() {
     if (!reader_) {
       reader_ = checkingReader(grammar_);
       reader_->setContentHandler(&collector_);

@@ -198,9 +198,8 @@ void validateIfAsked(const MessageSet& set, const void* bytes, std::size_t size,
 
 void Session::parse(const void* bytes, std::size_t size, Message& message, const ParseOptions& options) {
   detail::translated([&] {
-    if (options.validate) message.state().tree.clear();
-    validateIfAsked(state_->set, bytes, size, options);
     try {
+      validateIfAsked(state_->set, bytes, size, options);
       parseRefusingCutShortUtf8(bytes, size, options, [&] {
         state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
                       /*path=*/nullptr);

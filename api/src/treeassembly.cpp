@@ -15,19 +15,17 @@
 #include <cstdlib>
 
 namespace wfxml::detail {
-namespace {
 
-constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
-constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
-
-// One converter per thread: building one per value would cost more than the value.
-// preserveUtcFormat: a zero offset keeps its spelling ("+00:00") rather than
-// reading as "Z", as the message set says.
-const DataCnv& converter(bool preserveUtcFormat = false) {
+const DataCnv& valueConverter(bool preserveUtcFormat) {
   thread_local const DataCnv canonical(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr);
   thread_local const DataCnv preserving(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, true, 0, nullptr);
   return preserveUtcFormat ? preserving : canonical;
 }
+
+namespace {
+
+constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
 ZelWstring wide(std::string_view utf8) { return ZelWstring::fromUtf8(utf8); }
 
@@ -175,7 +173,7 @@ bool doubleValue(const GivenValue& given, PWFData& out, std::string& wrong) {
     case GivenValue::Kind::String:
       if (given.text == "INF" || given.text == "+INF" || given.text == "-INF" || given.text == "NaN") {
         const ZelWstring text = wide(given.text);
-        out = converter().StrToDbl(text.data(), text.length());
+        out = valueConverter().StrToDbl(text.data(), text.length());
         return true;
       }
       break;
@@ -213,7 +211,7 @@ bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint
                      const ValueSpellings& spellings) {
   const std::string normalised = withWhiteSpace(given, whiteSpace);
   const ZelWstring text = wide(normalised);
-  const DataCnv& convert = converter(spellings.preserveUtcFormat);
+  const DataCnv& convert = valueConverter(spellings.preserveUtcFormat);
   const char16_t* data = text.data();
   const std::size_t length = text.length();
   try {
@@ -287,7 +285,7 @@ bool lexicalMemberValue(std::string_view text, const SchemaType::UnionMember& me
     if (!isXsdLexicalForm(member.builtin, normalised.view())) return false;
     try {
       out = member.builtin == XsdBuiltin::HexBinary
-                ? converter().StrToBin(normalised.data(), normalised.length())
+                ? valueConverter().StrToBin(normalised.data(), normalised.length())
                 : CPBase64Converter::binFromBase64(normalised.data(), normalised.length());
     } catch (const ZelException&) {
       return false;
@@ -459,11 +457,12 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
       });
     case eLogicalDateTime:
       return convertedText(given, "a date or time", out, wrong, [&spellings](const ZelWstring& text) {
-        return converter(spellings.preserveUtcFormat).StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
+        return valueConverter(spellings.preserveUtcFormat)
+            .StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
       });
     case eLogicalInterval:
       return convertedText(given, "a duration", out, wrong, [](const ZelWstring& text) {
-        return converter().StrToInterval(text.data(), text.length());
+        return valueConverter().StrToInterval(text.data(), text.length());
       });
   }
   wrong = std::string("a value of type ") + logicalTypeName(target) + " was expected, not " + kindName(given.kind);
@@ -591,14 +590,16 @@ TreeElement& TreeAssembly::appendValue(TreeElement& parent, PWFData value) {
 
 void TreeAssembly::setXsiType(TreeElement& element, long typeRow) {
   element.setTypeIndex(typeRow);
-  appendXsiType(element, view_->treeTypeText(typeRow));
+  nameXsiType(element, typeRow);
 }
 
 void TreeAssembly::setBuiltinXsiType(TreeElement& element, std::string_view local) {
-  appendXsiType(element, std::string(msgset::kXmlSchemaNamespace) + ":" + std::string(local));
+  nameXsiType(element, std::string(msgset::kXmlSchemaNamespace), local);
 }
 
-void TreeAssembly::nameXsiType(TreeElement& element, long typeRow) { appendXsiType(element, view_->treeTypeText(typeRow)); }
+void TreeAssembly::nameXsiType(TreeElement& element, long typeRow) {
+  appendXsiType(element, view_->treeTypeText(typeRow));
+}
 
 void TreeAssembly::nameXsiType(TreeElement& element, const std::string& namespaceUri, std::string_view local) {
   appendXsiType(element, namespaceUri.empty() ? std::string(local) : namespaceUri + ":" + std::string(local));

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+class DataCnv;
+
 class MessageTree;
 class TreeElement;
 
@@ -63,6 +65,11 @@ private:
   explicit GivenValue(Kind of) : kind(of) {}
 };
 const char* kindName(GivenValue::Kind kind);
+// The value converter of the calling thread (building one per value would
+// cost more than the value). preserveUtcFormat: a zero offset keeps its
+// spelling ("+00:00") rather than reading as "Z", as the message set says.
+const DataCnv& valueConverter(bool preserveUtcFormat = false);
+
 // A value's text as a document would spell it in the typed mapping ("true", "1.5").
 std::string textOf(const GivenValue& given);
 // Whether a value is given as text (a string, a date-time, a duration).
