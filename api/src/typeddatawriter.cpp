@@ -403,6 +403,9 @@ private:
     } else if (type && isList(e, *type)) {
       out_.key(typedkeys::kValue);
       list(e, *type);
+    } else if (!type && firstText) {
+      out_.key(typedkeys::kValue);
+      joinedText(e);
     } else if (e.hasValue() || firstText) {
       out_.key(typedkeys::kValue);
       value(e.hasValue() ? e.getValue() : firstText->getValue(), type);
@@ -544,7 +547,29 @@ private:
       if (e.hasValue()) return value(e.getValue(), nullptr);
       return out_.string("");
     }
+    if (holdsTextOnly(e)) return joinedText(e);
     complexElement(e, nullptr, ownNamespace, depth);
+  }
+
+  static bool holdsTextOnly(const Element& e) {
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling())
+      if (!isAnonymous(*c)) return false;
+    return true;
+  }
+
+  // A comment or an instruction inside a self-defining element's text cuts
+  // it into runs (its own value, then anonymous children), which are one
+  // value all the same.
+  void joinedText(const Element& e) {
+    joined_.clear();
+    const auto append = [this](const Element& run) {
+      if (run.hasValue() && !run.getValue().isNull() && !run.getValue().isNothing())
+        joined_ += run.getValue().getText().view();
+    };
+    append(e);
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling())
+      if (isAnonymous(*c)) append(*c);
+    string(joined_);
   }
 
   // The entry a child belongs to: that of its member's name, else one by its
@@ -775,6 +800,7 @@ private:
   TypedDataHandler& out_;
   DataCnv convert_;
   ZelWstring scratch_;
+  std::u16string joined_;     // the text runs of a self-defining element
   std::string text_;          // holds the UTF-8 of the value or name at hand
   std::deque<Level>& levels_;  // a deque: levels stay where they are while deeper ones are added
   std::deque<std::string> names_;  // kept for the message; a deque: the names stay where they are

@@ -414,8 +414,12 @@ TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
   const std::string interleaved = R"(<a><b>1</b><c>x</c><b>2</b></a>)";
   const std::string ordered = R"({"a":{"$":[{"b":"1"},{"c":"x"},{"b":"2"}]}})";
   EXPECT_EQ(typedJson(none, interleaved.data(), interleaved.size()), ordered);
+  // A comment or an instruction inside text leaves one value.
+  const std::string cut = R"(<a><r>1.<!--c-->4E2</r><s n="1">x<?p?>y<!--c-->z</s></a>)";
+  const std::string joined = R"({"a":{"r":"1.4E2","s":{"@n":"1","$":"xyz"}}})";
+  EXPECT_EQ(typedJson(none, cut.data(), cut.size()), joined);
   wfxml::Session session(none);
-  for (const std::string& given : {json, ordered}) EXPECT_EQ(session.toJson(session.fromJson(given)), given);
+  for (const std::string& given : {json, ordered, joined}) EXPECT_EQ(session.toJson(session.fromJson(given)), given);
 }
 
 
