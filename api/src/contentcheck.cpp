@@ -35,6 +35,12 @@ long ContentCheck::positionOf(const TreeElement& child, const SchemaType& type) 
   return head ? static_cast<long>(head - type.members.data()) : -1;
 }
 
+bool ContentCheck::nillable(const TreeElement& child) const {
+  if (const SchemaMember* member = view_.memberOf(child)) return member->nillable;
+  const SchemaElement* global = view_.element(child.getTagIndex());
+  return !global || global->nillable;
+}
+
 bool ContentCheck::required(const SchemaMember& member) const {
   return member.minOccurs >= 1 && taken(member.branches);
 }
@@ -123,6 +129,8 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
       nil = nil || isNilAttribute(child->getName(), child->getNamespaceURI(), child->getValue());
       continue;
     }
+    if (child->getValue().isNull() && !type.members[position].isAttribute && !nillable(*child))
+      return {&type.members[position], "null, but the element is not nillable"};
     const std::size_t first = type.members[position].firstOfName;
     // A global element beyond what the member of its name takes is content
     // of a wildcard that admits it, as the validator reads it, whether the

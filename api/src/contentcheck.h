@@ -3,7 +3,10 @@
 
 // What the message set forbids in an element's content, found from the
 // children a tree element holds: a required member missing, a member given
-// more or fewer times than it may occur, two branches of one choice. The
+// more or fewer times than it may occur, two branches of one choice, a null
+// child that is not nillable (the parse gives one to an element whose
+// value attribute is absent, and the set's null text written in its place
+// would not read back). The
 // typed-data builder checks each element it builds (naming the JSON path),
 // Session::write every element of the tree it writes (naming the tree path).
 //
@@ -46,6 +49,8 @@ public:
 private:
   long positionOf(const TreeElement& child, const SchemaType& type) const;
   bool required(const SchemaMember& member) const;
+  // Whether the child's own declaration (a substitute's, not its head's) is.
+  bool nillable(const TreeElement& child) const;
   // Whether each of these branches is given, in choices made once.
   bool taken(const std::vector<SchemaMember::Branch>& branches) const;
   // A choice not made though it must be, or made too often or too seldom.

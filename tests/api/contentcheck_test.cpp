@@ -100,6 +100,16 @@ TEST(ForbiddenContent, ATreeBuiltThroughTheApiIsRefusedNamingItsTreePath) {
   EXPECT_FALSE(session.write(payment, checkedWrite(false)).empty());
 }
 
+// The parse gives an element whose value attribute is absent a null value;
+// written back, the set's null text ("NULL") would not read back as a number.
+TEST(ForbiddenContent, ANullTheElementMayNotHoldIsRefused) {
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({WF_EXAMPLES_DIR "/purchase-order/purchase-order.json"});
+  wfxml::Session session(set);
+  const std::string xml = R"(<order kind="purchase" orderNumber="1"><amount type="gross"/></order>)";
+  const wfxml::Error error = errorOf([&] { session.write(session.parse(xml.data(), xml.size())); });
+  EXPECT_EQ(error.inserts(), (std::vector<std::string>{"/order/amount", "null, but the element is not nillable"}));
+}
+
 TEST(ForbiddenContent, WhatASourcesTablesAllowIsWritten) {
   EXPECT_FALSE(sourceSet().fromJson(kSource).empty());
   EXPECT_FALSE(sourceSet().fromJson(R"({"msg":{"hdr":"h","item":["a"],"bank":"B","acct":"A","x":["1","2"]}})").empty());
