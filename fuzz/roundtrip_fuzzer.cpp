@@ -3,6 +3,7 @@
 // descriptor, and the written document must parse again into the same tree
 // (compared as the end-to-end round-trip tests compare).
 #include "fuzzsupport.h"
+#include "stddictionaryinfo.h"
 #include "treeroundtrip.h"
 
 #include <cstdio>
@@ -47,6 +48,27 @@ bool holdsListWithElements(const TreeElement* e) {
   return false;
 }
 
+// A null in an element that is not nillable comes only of a document the
+// set refuses (the parse gives one to an element whose value attribute is
+// absent): the set's null text written in its place need not read back, and
+// the API's checked write refuses such a tree.
+bool holdsNullItMayNotHold(const TreeElement* e, const StdDictionaryInfo& dictionary) {
+  const auto& tags = dictionary.getTagCache();
+  const auto& members = dictionary.getMemberCache();
+  for (; e; e = e->getNextSibling()) {
+    // An anonymous value stands for its element, beside its attributes.
+    const bool anonymous = e->getName().empty() && e->getTagIndex() < 0 && e->getMemberIndex() < 0;
+    const TreeElement* holder = anonymous && e->getParent() ? e->getParent() : e;
+    long tag = holder->getTagIndex();
+    if (holder->getMemberIndex() >= 0 && static_cast<std::size_t>(holder->getMemberIndex()) < members.size())
+      tag = members[holder->getMemberIndex()].elementIndex;
+    if (e->getValue().isNull() && tag >= 0 && static_cast<std::size_t>(tag) < tags.size() && !tags[tag].nillable)
+      return true;
+    if (holdsNullItMayNotHold(e->getFirstChild(), dictionary)) return true;
+  }
+  return false;
+}
+
 [[noreturn]] void fail(const char* what, const std::string& detail, const std::vector<std::uint8_t>& written) {
   std::fprintf(stderr, "%s\n%s\nwritten:\n%.*s\n", what, detail.c_str(), static_cast<int>(written.size()),
                reinterpret_cast<const char*>(written.data()));
@@ -77,6 +99,9 @@ void roundTrip(const std::uint8_t* data, std::size_t size, const DictionaryInfo*
   if (!parseInto(data, size, descriptor, inProperties, first)) return;
   // A tree without message content (a root wrapper alone) writes nothing.
   if (first.empty() || holdsListWithElements(first.getRoot())) return;
+  if (const auto* dictionary = dynamic_cast<const StdDictionaryInfo*>(descriptor);
+      dictionary && holdsNullItMayNotHold(first.getRoot(), *dictionary))
+    return;
   const std::vector<std::uint8_t> written = write(first, descriptor);
 
   MessageInfo againProperties;
@@ -85,11 +110,7 @@ void roundTrip(const std::uint8_t* data, std::size_t size, const DictionaryInfo*
     fail("the written document does not parse", "", written);
   const std::string before = comparableJson(first, descriptor != nullptr);
   const std::string after = comparableJson(second, descriptor != nullptr);
-  // Two trees may write the same document: a null value of an element that
-  // is not nillable is written with its null marker attribute, which reads
-  // back as an attribute beside the null value. Only a document that
-  // changes when written again is a change.
-  if (before != after && write(second, descriptor) != written)
+  if (before != after)
     fail("the tree changed in the round trip", before + "\n" + after, written);
 }
 

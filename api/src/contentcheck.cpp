@@ -35,6 +35,15 @@ long ContentCheck::positionOf(const TreeElement& child, const SchemaType& type) 
   return head ? static_cast<long>(head - type.members.data()) : -1;
 }
 
+// Its value, or the anonymous one beside its attributes.
+bool ContentCheck::holdsNull(const TreeElement& child) {
+  if (child.getValue().isNull()) return true;
+  for (const TreeElement* value = child.getFirstChild(); value; value = value->getNextSibling())
+    if (value->getName().empty() && value->getTagId() < 0 && value->getMemberId() < 1 && value->getValue().isNull())
+      return true;
+  return false;
+}
+
 bool ContentCheck::nillable(const TreeElement& child) const {
   if (const SchemaMember* member = view_.memberOf(child)) return member->nillable;
   const SchemaElement* global = view_.element(child.getTagIndex());
@@ -129,7 +138,7 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
       nil = nil || isNilAttribute(child->getName(), child->getNamespaceURI(), child->getValue());
       continue;
     }
-    if (child->getValue().isNull() && !type.members[position].isAttribute && !nillable(*child))
+    if (!type.members[position].isAttribute && holdsNull(*child) && !nillable(*child))
       return {&type.members[position], "null, but the element is not nillable"};
     const std::size_t first = type.members[position].firstOfName;
     // A global element beyond what the member of its name takes is content

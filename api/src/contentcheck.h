@@ -49,6 +49,7 @@ public:
 private:
   long positionOf(const TreeElement& child, const SchemaType& type) const;
   bool required(const SchemaMember& member) const;
+  static bool holdsNull(const TreeElement& child);
   // Whether the child's own declaration (a substitute's, not its head's) is.
   bool nillable(const TreeElement& child) const;
   // Whether each of these branches is given, in choices made once.
