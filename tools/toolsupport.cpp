@@ -212,19 +212,19 @@ void flushStdout() {
   if (std::cout.fail()) throwIoError("flushStdout", "stdout", std::strerror(errno != 0 ? errno : EIO));
 }
 
-void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, bool sync) {
   if (path == "-") {
     flushStdout();
     if (const int error = writeAll(STDOUT_FILENO, bytes.data(), bytes.size()))
       throwIoError("writeFile", "stdout", std::strerror(error));
     return;
   }
-  AtomicOutputFile out(path);
+  AtomicOutputFile out(path, sync);
   out.write(bytes.data(), bytes.size());
   out.commit();
 }
 
-AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
+AtomicOutputFile::AtomicOutputFile(std::string path, bool sync) : path_(std::move(path)), sync_(sync) {
   const std::filesystem::path target(path_);
   const std::string prefix = "." + target.filename().string() + "." + std::to_string(getpid()) + "-";
   do {
@@ -245,6 +245,10 @@ void AtomicOutputFile::write(const void* data, std::size_t size) {
 }
 
 void AtomicOutputFile::commit() {
+  // On the disk before the rename: after a power cut the name holds the
+  // whole file or is not there, never an empty file that --resume would
+  // take for done.
+  if (sync_ && ::fdatasync(fd_) != 0) throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0)

@@ -112,16 +112,17 @@ void flushStdout();
 
 // The bytes into a file (an AtomicOutputFile), or to stdout for "-". Throws
 // ZelException CP_IO_ERROR, also when stdout cannot take them all.
-void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, bool sync = true);
 
 // A file that appears under its name only complete: written under a
 // temporary name in the same folder (".NAME.PID-N.wfhost-tmp") and renamed
-// into place by commit(). Every write, the close and the rename are checked
-// (ZelException CP_IO_ERROR, inserts: path, reason); a file not committed
-// removes its temporary, so a failure never leaves a partial file behind.
+// into place by commit(), after the disk holds it unless sync is false.
+// Every write, the sync, the close and the rename are checked (ZelException
+// CP_IO_ERROR, inserts: path, reason); a file not committed removes its
+// temporary, so a failure never leaves a partial file behind.
 class AtomicOutputFile {
 public:
-  explicit AtomicOutputFile(std::string path);
+  explicit AtomicOutputFile(std::string path, bool sync = true);
   ~AtomicOutputFile();
   AtomicOutputFile(const AtomicOutputFile&) = delete;
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
@@ -137,6 +138,7 @@ private:
   std::string path_;
   std::string temporary_;
   int fd_ = -1;
+  bool sync_;
   bool committed_ = false;
 };
 

@@ -16,7 +16,8 @@ A document that cannot be read or converted is left out of its part and
 listed in the summary; it never stops the run.
 
 Nothing is lost when workers die: a part is written under a temporary name
-and renamed into place complete, so a task run again replaces it whole. The
+and renamed into place complete and on the disk, so a task run again replaces
+it whole and a power cut leaves no part that is empty under its name. The
 batches are kept in out/.wfxml-run.json; a rerun into a folder that is not
 empty resumes that run (resume=True: parts that hold every file of their
 batch are kept, the others converted again) or is refused, so old and new
@@ -190,6 +191,10 @@ def _write_complete(output: str, write, mode: str = "w") -> None:
     try:
         with open(pending, mode, encoding=None if "b" in mode else "utf-8") as out:
             write(out)
+            # On the disk before it is named: after a power cut the name
+            # holds the whole file or is not there.
+            out.flush()
+            os.fdatasync(out.fileno())
         os.replace(pending, output)
     except BaseException:
         _remove(pending)
