@@ -84,11 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool same = whole.undecodable ? !pieces.error.empty()
                                 : pieces.records == whole.records && pieces.error == whole.error;
   // Records inside an element of a simple type: the pieces refuse where the
-  // whole converts, or both refuse, each where its part of the text fails.
-  const bool refusedByPieces = pieces.unconvertible && ((pieces.records.size() <= whole.records.size() &&
-                                                         std::equal(pieces.records.begin(), pieces.records.end(),
-                                                                    whole.records.begin())) ||
-                                                        whole.unconvertible);
+  // whole converts, or both refuse, each where its part of the text fails
+  // (a piece's part may convert, and the piece fail at a later fault).
+  const bool prefix = pieces.records.size() <= whole.records.size() &&
+                      std::equal(pieces.records.begin(), pieces.records.end(), whole.records.begin());
+  const bool refusedByPieces = (pieces.unconvertible && (prefix || whole.unconvertible)) ||
+                               (whole.unconvertible && !pieces.error.empty() && prefix);
   if (!same && refusedByPieces) same = !typedSet().validate(xml.data(), xml.size()).empty();
   if (!same)
     finding("the pieces' records differ from the whole document's",
