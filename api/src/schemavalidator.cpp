@@ -40,6 +40,8 @@
 #include <xercesc/validators/common/GrammarResolver.hpp>
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
 #include <xercesc/validators/schema/SchemaGrammar.hpp>
+#include <xercesc/validators/schema/SchemaSymbols.hpp>
+#include <xercesc/validators/schema/SchemaValidator.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -527,6 +529,51 @@ private:
   std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
 };
 
+// Xerces-C's scanners leave the schema validator's xsi:nil and xsi:type
+// where nothing takes them: an element a skip wildcard admits is not
+// validated, so its xsi:nil or xsi:type goes to the next element that is
+// ("'xsi:nil' specified for non-nillable element", a type it does not derive
+// from), and xsi:nil="false" on an element of element content goes to its
+// first child. A valid document fails either way. The document handlers
+// clear them after each tag, once the element's own validation has used them.
+class LeftoverXsiState {
+public:
+  // After a start tag; an element that is not empty keeps an xsi:nil="true"
+  // for its end tag, where its content is checked. Scan: the scanner or the
+  // reader that runs it.
+  template <class Scan>
+  static void afterStart(Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty) {
+    xercesc::SchemaValidator* schema = schemaValidator(scan.getValidator());
+    if (!schema) return;
+    // Taken by the next validated element, which drops one of no namespace unread.
+    if (schema->getIsXsiTypeSet()) schema->setXsiType(u"", u"", XMLElementDecl::fgInvalidElemId);
+    if (isEmpty || !nilIsTrue(scan, attributes, count)) schema->resetNillable();
+  }
+  template <class Scan>
+  static void afterEnd(Scan& scan) {
+    if (xercesc::SchemaValidator* schema = schemaValidator(scan.getValidator())) schema->resetNillable();
+  }
+
+private:
+  static xercesc::SchemaValidator* schemaValidator(XMLValidator* validator) {
+    return validator && validator->handlesSchema() ? static_cast<xercesc::SchemaValidator*>(validator) : nullptr;
+  }
+  template <class Scan>
+  static bool nilIsTrue(const Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
+    for (XMLSize_t i = 0; i < count; ++i) {
+      const XMLAttr& attribute = *attributes.elementAt(i);
+      if (!XMLString::equals(attribute.getName(), SchemaSymbols::fgATT_NILL) ||
+          !XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
+        continue;
+      std::u16string value(attribute.getValue());
+      const std::size_t first = value.find_first_not_of(u" \t\r\n");
+      const std::size_t last = value.find_last_not_of(u" \t\r\n");
+      return first != std::u16string::npos && value.compare(first, last + 1 - first, SchemaSymbols::fgATTVAL_TRUE) == 0;
+    }
+    return false;
+  }
+};
+
 // Watches a check that names no element, which costs the valid document
 // (the common case) the least: it keeps the depth and text limits and notes
 // whether anything was reported. Problems and limits are then worked out by
@@ -537,6 +584,8 @@ class QuickWatch : public XMLDocumentHandler, public XMLErrorReporter {
 public:
   // lendGrammars: called when the scanner has set up the document.
   explicit QuickWatch(std::function<void()> lendGrammars) : lendGrammars_(std::move(lendGrammars)) {}
+
+  void watch(XMLScanner& scanner) { scanner_ = &scanner; }
 
   void start(std::size_t documentSize) {
     reported = false;
@@ -549,13 +598,17 @@ public:
   bool metUndeclared = false;  // an element the grammar does not declare, since the scanner was made
 
   void startDocument() override { lendGrammars_(); }
-  void startElement(const XMLElementDecl& declaration, unsigned int, const XMLCh*, const RefVectorOf<XMLAttr>&,
-                    XMLSize_t, bool isEmpty, bool) override {
+  void startElement(const XMLElementDecl& declaration, unsigned int, const XMLCh*,
+                    const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool) override {
     if (depth_ >= SchemaValidator::kMaxElementDepth) throw LimitReached{};
     if (!isEmpty) ++depth_;
     metUndeclared = metUndeclared || !declaration.isDeclared();
+    LeftoverXsiState::afterStart(*scanner_, attributes, count, isEmpty);
   }
-  void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override { --depth_; }
+  void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
+    --depth_;
+    LeftoverXsiState::afterEnd(*scanner_);
+  }
   // Counts text before the root as well: more than the collector counts,
   // never less.
   void docCharacters(const XMLCh*, XMLSize_t length, bool) override {
@@ -579,6 +632,7 @@ public:
 
 private:
   std::function<void()> lendGrammars_;
+  XMLScanner* scanner_ = nullptr;
   std::size_t depth_ = 0;
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
@@ -613,6 +667,7 @@ public:
     // As the SAX2 reader sets them for the collector's reader.
     scanner_->setURIStringPool(resolver_->getStringPool());
     scanner_->setDocHandler(&watch_);
+    watch_.watch(*scanner_);
     scanner_->setErrorReporter(&watch_);
     setUp(*scanner_, kSchemaSettings);
     setUp(*scanner_, kCheckSettings);
@@ -699,6 +754,11 @@ public:
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override {
     metUndeclared_ = metUndeclared_ || !declaration.isDeclared();
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
+    LeftoverXsiState::afterStart(*this, attributes, count, isEmpty);
+  }
+  void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
+    SAX2XMLReaderImpl::endElement(declaration, uriId, isRoot, prefix);
+    LeftoverXsiState::afterEnd(*this);
   }
 
 private:

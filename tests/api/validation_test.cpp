@@ -133,19 +133,22 @@ std::string billionLaughs(const std::string& root) {
 // declaration, which the first check leaves out where they are plain.
 // The import's empty location resolves to a folder: read as an empty document, it failed the compile.
 // An element a lax wildcard admits, then one of its name with an xsi:type it breaks (the type went
-// unchecked once a scanner had met the name).
+// unchecked once a scanner had met the name). An xsi:nil or xsi:type of an element left unvalidated,
+// and an xsi:nil="false" of an element with children, went to the next element validated.
 TEST(Validation, DocumentsValidButForOneThing) {
   const ScratchFolder folder;
   const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("x.xsd", R"(<xs:schema
       xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:import namespace="urn:other" schemaLocation=""/>
       <xs:simpleType name="none"><xs:restriction base="xs:string"><xs:length value="0"/></xs:restriction></xs:simpleType>
-      <xs:element name="x"><xs:complexType><xs:choice minOccurs="0"><xs:element ref="x"/><xs:element name="t"
-      type="xs:string"/><xs:any namespace="urn:w" processContents="lax"/></xs:choice><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
+      <xs:element name="x" nillable="true"><xs:complexType><xs:choice minOccurs="0" maxOccurs="2"><xs:element ref="x"/>
+      <xs:element name="t" type="xs:string"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
+      processContents="skip"/></xs:choice><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
       <xs:minLength value="2"/></xs:restriction></xs:simpleType></xs:attribute></xs:complexType></xs:element>
       </xs:schema>)")});
   std::string deep, wide = "<!DOCTYPE x [<!ENTITY w \"" + std::string(5000, 'w') + "\">]><x><t>";
   for (int i = 0; i < 1001; ++i) deep = "<x>" + deep + "</x>";
   for (int i = 0; i < 900; ++i) wide += "&w;";  // 4.5 M characters from fewer references than allowed
+  const std::string xsi = "<x xmlns:i='http://www.w3.org/2001/XMLSchema-instance'";
   for (const auto& [document, problem] : std::vector<std::pair<std::string, std::string>>{
            {deep, "nested deeper than 1000"}, {billionLaughs("x") + "<x><t>&j;</t></x>", "xpansion"},
            {wide + "</t></x>", "more character data"}, {"<x s='urn:a'/>", ""}, {"<x s='a%2'/>", "invalid anyURI"},
@@ -156,7 +159,10 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"<?xml version='1.0'?><!-- \x01 --><x/>", "0x1"}, {"<?xml version='1.0'?><!--a--><?xml version='1.0'?><x/>", "column 1"},
            {"<x><w:u xmlns:w='urn:w'>v</w:u></x>", ""},
            {"<x><w:u xmlns:w='urn:w' xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:type='none'>v</w:u></x>",
-            "length"}}) {
+            "length"},
+           {xsi + " i:nil='false'><t>v</t></x>", ""}, {xsi + " i:nil='true'><t>v</t></x>", "nil"},
+           {xsi + "><w:u xmlns:w='urn:w' i:nil='true'></w:u><t>v</t></x>", ""},
+           {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""}}) {
     for (int time = 0; time < 2; ++time) {
       const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
       EXPECT_EQ(problems.empty(), problem.empty()) << problem;
