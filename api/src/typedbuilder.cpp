@@ -381,7 +381,7 @@ private:
       }
       return checkContent(element, *type);
     }
-    if (node.kind == TypedNode::Kind::Object) return simpleWithXsiType(element, node, *type);
+    if (node.kind == TypedNode::Kind::Object) return simpleWithXsiType(element, node, *type, nillable);
     simpleValue(element, node, *type);
   }
 
@@ -415,20 +415,25 @@ private:
 
   // A nil element whose value cannot be null (of a complex type, of a list
   // type) has xsi:nil="true" as an attribute, as the parse keeps it.
-  void markNil(TreeElement& element) {
-    Resolution nil;
-    nil.selfDefining = true;
-    assembly_.append(element, nil, "nil", typedkeys::kSchemaInstanceNamespace, true, true)
-        .setValue(PWFData::makeString(ZelWstring::fromUtf8("true")));
+  void markNil(TreeElement& element, const char* nil = "true") {
+    Resolution resolution;
+    resolution.selfDefining = true;
+    assembly_.append(element, resolution, "nil", typedkeys::kSchemaInstanceNamespace, true, true)
+        .setValue(PWFData::makeString(ZelWstring::fromUtf8(nil)));
   }
 
   // An element of a simple type given as an object: named by its xsi:type,
-  // or declaring its value's prefix ({"@xmlns:p": ..., "$": value}).
-  void simpleWithXsiType(TreeElement& element, const TypedNode& node, const SchemaType& type) {
+  // or declaring its value's prefix ({"@xmlns:p": ..., "$": value}); a
+  // list's with the "@xsi:nil" the parse keeps on it.
+  void simpleWithXsiType(TreeElement& element, const TypedNode& node, const SchemaType& type, bool nillable) {
     const TypedNode* value = nullptr;
+    bool nil = false;
     for (const auto& [key, field] : node.fields) {
       if (key == typedkeys::kValue) {
         value = &field;
+      } else if (key == typedkeys::kXsiNil && type.isList) {
+        Step step(*this, "." + key);
+        nil = listNil(element, field, nillable);
       } else if (key != typedkeys::kXsiType) {
         Step step(*this, "." + key);
         if (!declaresPrefix(element, key, field))
@@ -437,7 +442,23 @@ private:
     }
     if (!value) return;  // an empty element, as the walk gives one
     Step step(*this, "." + std::string(typedkeys::kValue));
+    if (value->kind == TypedNode::Kind::Value && value->value.kind == GivenValue::Kind::Null) {
+      if (!nillable) fail("null, but the element is not nillable");
+      if (type.isList) return markNil(element);
+      return setValue(element, *value, &type);
+    }
+    if (nil) fail("the element is nil: it has no value");
     simpleValue(element, *value, type);
+  }
+
+  // A list's "@xsi:nil", "true" or "false", kept as the parse keeps it;
+  // whether it makes the element nil.
+  bool listNil(TreeElement& element, const TypedNode& given, bool nillable) {
+    const bool isText = given.kind == TypedNode::Kind::Value && given.value.kind == GivenValue::Kind::String;
+    if (!isText || (given.value.text != "true" && given.value.text != "false")) fail("\"true\" or \"false\" was expected");
+    if (!nillable) fail("xsi:nil, but the element is not nillable");
+    markNil(element, given.value.text.c_str());
+    return given.value.text == "true";
   }
 
   const ValueSpellings& spellings() const {

@@ -228,7 +228,9 @@ private:
       if (isList(e, *type)) return list(e, *type);
       return scalar(e, type);
     }
-    if (e.hasValue() && e.getValue().isNull() && !withAttributes) return out_.null();
+    // A null value beside an xsi:type is "$": null, as beside attributes.
+    if (e.hasValue() && e.getValue().isNull() && !withAttributes && e.getTypeIndex() < 0 && untypedXsiType(e).empty())
+      return out_.null();
     complexElement(e, type, entry.namespaceUri, depth, declarations);
   }
 
@@ -294,6 +296,13 @@ private:
     if (c.getMemberId() >= 1 || c.getTagId() < 0) return false;
     const SchemaElement* global = view_->element(c.getTagIndex());
     return global && global->isAttribute;
+  }
+
+  // Nil by an xsi:nil="true" the parse keeps as an attribute.
+  static bool isNil(const Element& e) {
+    for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling())
+      if (isNilAttribute(c->getName(), c->getNamespaceURI(), c->getValue())) return true;
+    return false;
   }
 
   // A list, or a union whose value is one of its list member's.
@@ -400,7 +409,7 @@ private:
     if (mixed) {
       out_.key(typedkeys::kValue);
       mixedContent(at, depth);
-    } else if (type && isList(e, *type)) {
+    } else if (type && isList(e, *type) && !isNil(e)) {  // a nil list has its "@xsi:nil" and no items
       out_.key(typedkeys::kValue);
       list(e, *type);
     } else if (!type && firstText) {

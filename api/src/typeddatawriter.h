@@ -21,6 +21,7 @@ namespace typedkeys {
 constexpr char kAttributeMarker = '@';
 constexpr std::string_view kValue = "$";          // the value of an element with attributes; mixed content
 constexpr std::string_view kXsiType = "@xsi:type";
+constexpr std::string_view kXsiNil = "@xsi:nil";
 // "@xmlns:p": a namespace a QName value's prefix stands for, on the element
 // that holds the value (or its attribute that does).
 constexpr std::string_view kNamespaceDeclaration = "@xmlns:";

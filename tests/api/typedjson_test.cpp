@@ -381,6 +381,7 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       {givenDataSet, R"({"doc":{"tl":{"@ws":["a","b c"],"$":7}}})", "$.doc.tl.@ws[1]",
        "a list item must be one word: 'b c' would read back as 2 items"},
       {givenDataSet, R"({"doc":{"l":["7 8"]}})", "$.doc.l[0]", "a list item must be one word: '7 8' would read back as 2 items"},
+      {givenDataSet, R"({"doc":{"nl":{"@xsi:nil":"1"}}})", "$.doc.nl.@xsi:nil", "\"true\" or \"false\" was expected"},
       {givenDataSet, R"({"doc":{"@xmlns":"urn:x","@qa":"A"}})", "$.doc.@xmlns", "an element of no namespace cannot bind a default namespace"}};
   for (const auto& each : cases) {
     const wfxml::Error error = errorOf([&] { wfxml::Session(each.set()).fromJson(each.json); });
@@ -477,6 +478,9 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"ZeroOffsetAPatternTakes", R"("pw":"13:20:00Z")", "", "", givenDataSet, false},
                     // xsi:nil="true" kept as an attribute where the value cannot be null.
                     GivenData{"NilOfAComplexOrListType", R"("nl":null,"nc":null)", ""},
+                    // Beside an xsi:type a nil value is "$": null, a list's "@xsi:nil" (either value) its own key.
+                    GivenData{"NilBesideAnXsiType", R"("s":{"@xsi:type":"string","$":null},"nl":{"@xsi:type":"Ints","@xsi:nil":"true"})", ""},
+                    GivenData{"ListNotNil", R"("nl":{"@xsi:nil":"false","$":[1]})", ""},
                     GivenData{"UnionBooleanSpelledOwnWay", R"("f":"Y","g":"N")", R"("f":true,"g":false)", "", spellingsSet},
                     // Text alone for mixed content, as an undeclared element in lax content has it.
                     GivenData{"TextAloneOfMixedContent", R"("stamp":"t")", R"("stamp":{"$":["t"]})", "", mixedWildcardSet},
