@@ -7,6 +7,7 @@
 #include "messagetree.h"
 #include "schemaview.h"
 #include "treeassembly.h"
+#include "utf8.h"
 #include "zelexception.h"
 
 #include <cmath>
@@ -16,6 +17,13 @@ namespace detail {
 namespace {
 
 const SchemaView* schemaOf(const MessageSet& set) { return set.state()->schema.get(set.state()->dictionary); }
+
+// Text that is not UTF-8 would be stored with U+FFFD in place of its bytes.
+void refuseUnlessUtf8(const char* function, std::string_view text, const std::string& wanted) {
+  if (const std::size_t at = firstNonUtf8(text); at != std::string_view::npos)
+    throwError(__FILE__, __LINE__, function, ZelMessages::CP_TYPE_MISMATCH,
+               {wanted, "text that is not UTF-8 (at byte " + std::to_string(at) + ")"});
+}
 
 bool isAnonymous(const TreeElement& element) {
   return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
@@ -106,6 +114,7 @@ void checkAndStore(MessageState* message, TreeElement* element, const GivenValue
   const SchemaView* view = schemaOf(message->set);
   const ValueSlot slot = slotOf(view, *element);
   const std::string wanted = slot.type ? logicalTypeName(slot.type->logicalType) : "String";
+  if (isText(given.kind)) refuseUnlessUtf8("Element::set", given.text, wanted);
   if (!slot.allowed) {
     const bool nilledComplex = given.kind == GivenValue::Kind::Null && slot.nillable;
     if (!nilledComplex)
@@ -143,6 +152,8 @@ void setGivenValue(MessageState* message, TreeElement* element, const GivenValue
 }  // namespace detail
 
 Message Message::create(const MessageSet& set, std::string_view name, std::string_view namespaceUri) {
+  detail::refuseUnlessUtf8("Message::create", name, "a name");
+  detail::refuseUnlessUtf8("Message::create", namespaceUri, "a namespace");
   auto state = std::make_unique<detail::MessageState>(set);
   const detail::SchemaView* view = detail::schemaOf(set);
   detail::TreeAssembly assembly(view, state->tree);
@@ -162,6 +173,8 @@ Message Message::create(const MessageSet& set, std::string_view name, std::strin
 
 Element Element::append(std::string_view name, std::string_view namespaceUri) {
   if (!element_) return {};
+  detail::refuseUnlessUtf8("Element::append", name, "a name");
+  detail::refuseUnlessUtf8("Element::append", namespaceUri, "a namespace");
   message_->changed();
   const detail::SchemaView* view = detail::schemaOf(message_->set);
   detail::TreeAssembly assembly(view, message_->tree);

@@ -7,6 +7,7 @@
 #include "schemaspellings.h"
 #include "schemaview.h"
 #include "typeddatawriter.h"
+#include "utf8.h"
 #include "workerinfo.h"
 #include "xmlproperties.h"
 #include "zelexception.h"
@@ -226,6 +227,7 @@ private:
   // A name the data make up must be one the XML can have (without a
   // dictionary, where the parse reads no namespaces, any XML name).
   void refuseUnlessXmlName(const std::string& name) const {
+    refuseUnlessUtf8(name, "name");
     const ZelWstring wide = ZelWstring::fromUtf8(name);
     const bool valid = view_ ? xercesc::XMLChar1_0::isValidNCName(wide.data(), wide.length())
                              : xercesc::XMLChar1_0::isValidName(wide.data(), wide.length());
@@ -254,6 +256,7 @@ private:
   // Text with a character XML 1.0 cannot carry (C0 controls but tab and line
   // ends, U+FFFE, U+FFFF) would be refused by the writer without a path.
   void refuseUnlessXmlText(const std::string& utf8) const {
+    refuseUnlessUtf8(utf8, "text");
     for (std::size_t i = 0; i < utf8.size(); ++i) {
       const unsigned char c = static_cast<unsigned char>(utf8[i]);
       const bool control = c < 0x20 && c != '\t' && c != '\n' && c != '\r';
@@ -261,6 +264,11 @@ private:
                                 (static_cast<unsigned char>(utf8[i + 2]) & 0xFE) == 0xBE;
       if (control || nonCharacter) fail("the text holds a character XML cannot carry (at byte " + std::to_string(i) + ")");
     }
+  }
+
+  void refuseUnlessUtf8(std::string_view text, const char* what) const {
+    if (const std::size_t at = firstNonUtf8(text); at != std::string_view::npos)
+      fail(std::string("the ") + what + " is not UTF-8 (at byte " + std::to_string(at) + ")");
   }
 
   [[noreturn]] void refuseUnknown(const std::string& key, const Name& name, const SchemaType& type) const {

@@ -17,6 +17,13 @@ std::string_view writeUtf8(std::string& buffer, std::u16string_view text);
 // Unpaired surrogates become U+FFFD.
 void assignUtf8(std::string& out, std::u16string_view text);
 
+// The offset of the first byte of text that does not begin a well-formed
+// UTF-8 sequence (an overlong form, a surrogate, beyond U+10FFFF, cut
+// short), std::string_view::npos when there is none. Text given to the API
+// is checked, since the conversion to UTF-16 would turn such bytes into
+// U+FFFD without a word.
+std::size_t firstNonUtf8(std::string_view text);
+
 inline std::string toUtf8(std::u16string_view text) {
   std::string out;
   assignUtf8(out, text);

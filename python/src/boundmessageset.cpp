@@ -27,7 +27,14 @@ public:
     if (PyUnicode_Check(xml.ptr())) {
       Py_ssize_t size = 0;
       const char* utf8 = PyUnicode_AsUTF8AndSize(xml.ptr(), &size);
-      if (utf8 == nullptr) throw py::error_already_set();
+      if (utf8 == nullptr) {
+        // A lone surrogate: its three bytes, which the parse refuses, naming the place.
+        PyErr_Clear();
+        surrogates_ = py::reinterpret_steal<py::object>(PyUnicode_AsEncodedString(xml.ptr(), "utf-8", "surrogatepass"));
+        if (!surrogates_) throw py::error_already_set();
+        utf8 = PyBytes_AS_STRING(surrogates_.ptr());
+        size = PyBytes_GET_SIZE(surrogates_.ptr());
+      }
       // XML text holds markup; a str without any is taken for a file name.
       if (size > 0 && std::string_view(utf8, static_cast<std::size_t>(size)).find('<') == std::string_view::npos)
         throw py::value_error("a document is XML text, and '" + std::string(utf8, std::min<Py_ssize_t>(size, 80)) +
@@ -63,6 +70,7 @@ private:
   Py_buffer view_{};
   bool hasView_ = false;
   py::object text_;  // keeps a str's UTF-8 alive
+  py::object surrogates_;  // or the bytes of one with a lone surrogate
   const void* data_ = nullptr;
   std::size_t size_ = 0;
   wfxml::ParseOptions options_;

@@ -38,6 +38,18 @@ void PythonDataReader::read(py::handle data, TypedDataHandler& out) {
   while (!levels_.empty()) step(out);
 }
 
+// A str's UTF-8; one holding a lone surrogate gives it as its three bytes,
+// which the builder refuses as not UTF-8, naming the place, as it refuses
+// any data that do not fit.
+std::string_view PythonDataReader::utf8Of(PyObject* text, py::object& holder) {
+  Py_ssize_t size = 0;
+  if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size)) return {utf8, static_cast<std::size_t>(size)};
+  PyErr_Clear();
+  holder = py::reinterpret_steal<py::object>(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
+  if (!holder) throw py::error_already_set();
+  return {PyBytes_AS_STRING(holder.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(holder.ptr()))};
+}
+
 void PythonDataReader::begin(py::handle value, TypedDataHandler& out) {
   PyObject* object = value.ptr();
   if (object == Py_None) return out.null();
@@ -60,15 +72,7 @@ void PythonDataReader::begin(py::handle value, TypedDataHandler& out) {
       fail(PyExc_ValueError, "a Decimal whose exponent is beyond " + std::to_string(kMaxDecimalExponent));
     return out.decimal(decimalDigits(value));
   }
-  if (PyUnicode_Check(object)) {
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
-    if (utf8 == nullptr) {
-      PyErr_Clear();
-      fail(PyExc_ValueError, "a str that is not valid Unicode (it holds a lone surrogate)");
-    }
-    return out.string(std::string_view(utf8, static_cast<std::size_t>(size)));
-  }
+  if (PyUnicode_Check(object)) return out.string(utf8Of(object, surrogates_));
   if (PyBytes_Check(object) || PyByteArray_Check(object) || PyMemoryView_Check(object)) {
     const BorrowedBytes bytes(object);
     return out.binary(bytes.data(), bytes.size());
@@ -101,13 +105,7 @@ void PythonDataReader::step(TypedDataHandler& out) {
       level.key = py::reinterpret_borrow<py::object>(key);
       py::object entry = py::reinterpret_borrow<py::object>(value);
       if (!PyUnicode_Check(key)) fail(PyExc_TypeError, std::string("a key must be a str, not a ") + typeName(key));
-      Py_ssize_t size = 0;
-      const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
-      if (utf8 == nullptr) {
-        PyErr_Clear();
-        fail(PyExc_ValueError, "a key that is not valid Unicode (it holds a lone surrogate)");
-      }
-      out.key(std::string_view(utf8, static_cast<std::size_t>(size)));
+      out.key(utf8Of(key, surrogates_));
       return begin(entry, out);  // may push: level is not used after this
     }
     level.key = py::object();
@@ -131,7 +129,12 @@ std::string PythonDataReader::path() const {
   for (const Level& level : levels_) {
     if (level.isObject && level.key) {
       if (!path.empty()) path += '.';
-      path += std::string(py::str(level.key));
+      // A lone surrogate spelled as its escape: the path is for messages.
+      const py::str key(level.key);  // a key refused for not being a str, as str() spells it
+      const py::object shown =
+          py::reinterpret_steal<py::object>(PyUnicode_AsEncodedString(key.ptr(), "utf-8", "backslashreplace"));
+      if (!shown) throw py::error_already_set();
+      path += std::string_view(PyBytes_AS_STRING(shown.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(shown.ptr())));
     } else if (!level.isObject && level.index >= 0) {
       path += '[' + std::to_string(level.index) + ']';
     }

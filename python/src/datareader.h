@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -24,8 +25,9 @@ public:
   //
   // Throws what out throws (path() tells where it stopped), TypeError for an
   // object of another type or a key that is not a str, ValueError for a
-  // container that contains itself or a str that is not valid Unicode
-  // (lone surrogates); the Python errors name the path.
+  // container that contains itself; the Python errors name the path. A str
+  // holding a lone surrogate goes to out as bytes that are not UTF-8, which
+  // the builder refuses as data that do not fit.
   void read(pybind11::handle data, TypedDataHandler& out);
 
   // Where the reader is: "order.items[2].qty" (keys joined by ".", list
@@ -46,9 +48,12 @@ private:
   // Reads the top level's next entry, or closes it and pops it.
   void step(TypedDataHandler& out);
   [[noreturn]] void fail(PyObject* pythonErrorType, const std::string& what) const;
+  // The UTF-8 of a str, valid while holder holds what it may need.
+  static std::string_view utf8Of(PyObject* text, pybind11::object& holder);
 
   std::vector<Level> levels_;
   std::unordered_set<PyObject*> openContainers_;  // to refuse cycles
+  pybind11::object surrogates_;  // the bytes of the last str with a lone surrogate
 };
 
 }  // namespace wfxml::python

@@ -84,6 +84,8 @@ def test_numbers_go_both_ways_exactly(kinds, kinds_xml, key, value, back):
 def test_str_document_equals_its_utf8_bytes(kinds, kinds_xml):
     assert kinds.to_dict(kinds_xml.decode("utf-8")) == kinds.to_dict(kinds_xml)
     assert kinds.to_dict(memoryview(kinds_xml)) == kinds.to_dict(bytearray(kinds_xml))
+    with pytest.raises(wfxml.Error):  # a lone surrogate is no character (it was a UnicodeEncodeError)
+        kinds.to_dict(kinds_xml.decode("utf-8").replace("<kinds", "<kinds a='\udc80'", 1))
 
 
 def test_to_json_holds_the_same_data(kinds, kinds_xml):

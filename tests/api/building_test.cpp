@@ -98,7 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Mismatch{"BadDateTime", "when", [](wfxml::Element& e) { e.setDateTime("noon"); }},
                     Mismatch{"BadDuration", "wait", [](wfxml::Element& e) { e.setDuration("1 hour"); }},
                     Mismatch{"NullForNotNillable", "urgent", [](wfxml::Element& e) { e.setNull(); }},
-                    Mismatch{"ValueForComplexType", "party", [](wfxml::Element& e) { e.setString("x"); }}),
+                    Mismatch{"ValueForComplexType", "party", [](wfxml::Element& e) { e.setString("x"); }},
+                    // Bytes that are not UTF-8 were stored as U+FFFD.
+                    Mismatch{"NotUtf8", "name", [](wfxml::Element& e) { e.setString("A\xFFn"); }},
+                    Mismatch{"Surrogate", "when", [](wfxml::Element& e) { e.setDateTime("\xED\xA0\x80"); }}),
     [](const testing::TestParamInfo<Mismatch>& info) { return info.param.name; });
 
 // Indented output breaks lines only between the children of element-only

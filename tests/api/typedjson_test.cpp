@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,20 @@ TEST(TypedData, CallsOutOfOrderAreRefused) {
   EXPECT_EQ(errorOf([&] { builder->integer(1); }).key(), "CP_JSON_MISMATCH");
   EXPECT_EQ(errorOf([&] { builder->endArray(); }).key(), "CP_JSON_MISMATCH");
   EXPECT_EQ(errorOf([&] { builder->finish(); }).key(), "CP_JSON_MISMATCH");
+  // Text and names that are not UTF-8 (they were written with U+FFFD).
+  wfxml::Session plain(wfxml::MessageSet::none());
+  for (const auto& [key, text, what] : std::vector<std::array<std::string, 3>>{
+           {"name", "A\xC3", "the text is not UTF-8 (at byte 1)"}, {"n\xC0\xAE", "A", "the name is not UTF-8 (at byte 1)"}}) {
+    const std::unique_ptr<wfxml::Session::Builder> bad = plain.typedDataBuilder();
+    bad->startObject();
+    bad->key("order");
+    bad->startObject();
+    bad->key(key);
+    bad->string(text);
+    bad->endObject();
+    bad->endObject();
+    EXPECT_EQ(errorOf([&] { bad->finish(); }).inserts().back(), what);
+  }
 }
 
 // tests/data/typed/misfits.txt: "from" in kOrderJson replaced by "to" is
