@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -363,23 +364,33 @@ void writeJsonLine(std::string_view json) {
 // Standard input cannot be mapped: read in chunks and converted piece by
 // piece, so that memory holds one piece and its records however long the
 // stream.
-void writeRecordsOf(std::istream& in, wfxml::Session& session, const ConvertOptions& options) {
+void writeRecordsOf(std::istream& in, wfxml::Session& session, const ConvertOptions& options,
+                    const std::function<void(std::string_view)>& onRecord) {
   std::vector<char> chunk(wfxml::RecordReader::kPieceSize);
   wfxml::RecordReader reader(options.records, [&] {
     in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     return std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount()));
   }, {options.shared.inputEncoding, options.shared.validate});
-  while (reader.nextJson(session, writeJsonLine)) {
+  while (reader.nextJson(session, onRecord)) {
   }
 }
 
 void writeRecords(const std::string& input, const wfxml::MessageSet& set, const ConvertOptions& options) {
   wfxml::Session session(set);
+  std::size_t records = 0;
+  const std::function<void(std::string_view)> onRecord = [&records](std::string_view json) {
+    writeJsonLine(json);
+    ++records;
+  };
   namingInput(input, [&] {
-    if (input == "-") return writeRecordsOf(std::cin, session, options);
-    session.toJsonRecordsFromFile(input, options.records, writeJsonLine,
+    if (input == "-") return writeRecordsOf(std::cin, session, options, onRecord);
+    session.toJsonRecordsFromFile(input, options.records, onRecord,
                                   {options.shared.inputEncoding, options.shared.validate});
   });
+  // A name mistyped gives no record: say so, though a file may have none.
+  if (records == 0)
+    std::cerr << "wfhost: " << (input == "-" ? "<stdin>" : input) << ": no record: no element matches '"
+              << options.records << "'\n";
 }
 
 }  // namespace

@@ -52,6 +52,10 @@ TEST(RecordsCli, OneTypedLinePerRecord) {
   std::string named = linesOf(fromFile.err).back();  // after the schema's warnings
   ASSERT_EQ(named.rfind("wfhost: " + piped + ":1:930056:", 0), 0u) << named;
   EXPECT_EQ(linesOf(fromStdin.err).back(), named.replace(8, piped.size(), "<stdin>"));
+  // A mistyped name finds nothing, and says so.
+  const CommandResult none = runWfhost({"convert", "--schema", kTypedSchema, "--records", "partie", kTypedSchema});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(linesOf(none.err).back(), "wfhost: " + std::string(kTypedSchema) + ": no record: no element matches 'partie'");
 }
 
 TEST(RecordsCli, PeakSizeDoesNotGrowWithTheRecords) {
