@@ -640,6 +640,17 @@ const SchemaElement* findGlobal(const std::vector<SchemaElement>& elements, std:
 }
 }  // namespace
 
+std::string SchemaView::messageNames() const {
+  std::string names;
+  int listed = 0;
+  for (const SchemaElement& e : elements_) {
+    if (!e.isMessage) continue;
+    if (++listed > 10) return names + ", ...";
+    names += (names.empty() ? "" : ", ") + e.name;
+  }
+  return names;
+}
+
 const SchemaElement* SchemaView::findMessage(std::string_view name, std::string_view namespaceUri) const {
   return findGlobal(elements_, name, namespaceUri, /*messagesOnly=*/true, NamespaceMatch::anyWhenEmpty);
 }

@@ -249,6 +249,9 @@ public:
   const SchemaType* type(long typeRow) const;
   const SchemaElement* element(long tagRow) const;
   const std::vector<SchemaElement>& elements() const { return elements_; }
+  // The messages' names for an error ("Payment, Receipt"), the first ten
+  // and "..." after them.
+  std::string messageNames() const;
 
   // The message (or any global element) of that name.
   const SchemaElement* findMessage(std::string_view name, std::string_view namespaceUri) const;

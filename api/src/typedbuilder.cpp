@@ -191,7 +191,7 @@ private:
   // parse reads such a document.
   void typedRoot(const Name& name, const std::string& key, const TypedNode& content) {
     const std::string* xsiType = xsiTypeOf(content);
-    if (!xsiType || view_->findTypeReference(*xsiType) < 0) fail("the message set has no message '" + key + "'");
+    if (!xsiType || view_->findTypeReference(*xsiType) < 0) fail("the message set has no message '" + key + "' (its messages: " + view_->messageNames() + ")");
     refuseUnlessElementName(name);
     defined(assembly_.createSelfDefiningMessage(name.local, name.namespaceUri), content, -1, false);
   }

@@ -180,20 +180,10 @@ private:
   // xsi:type, would come out untyped, every value a string: typed data
   // refuse it (MessageSet::none() reads any document self-defining).
   [[noreturn]] void refuseUnknownRoot(const Element& root) const {
-    std::string messages;
-    int listed = 0;
-    for (const SchemaElement& e : view_->elements()) {
-      if (!e.isMessage) continue;
-      if (++listed > 10) {
-        messages += ", ...";
-        break;
-      }
-      messages += (messages.empty() ? "" : ", ") + e.name;
-    }
     const std::string uri = utf8(root.getNamespaceURI());
     throwError(__FILE__, __LINE__, "Session::toTypedData", ZelMessages::CP_JSON_MISMATCH,
                {"$", "the root '" + (uri.empty() ? "" : "{" + uri + "}") + utf8(root.getName()) +
-                         "' is not a message of the set (its messages: " + messages + ")"});
+                         "' is not a message of the set (its messages: " + view_->messageNames() + ")"});
   }
 
   // The type an element of this entry has: its xsi:type, else its member's

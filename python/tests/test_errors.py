@@ -81,7 +81,7 @@ def test_data_that_does_not_fit_names_its_path(kinds, kinds_xml, path, value, wh
 
 def test_unknown_message_is_refused(kinds):
     error = error_of(lambda: kinds.to_xml({"nosuchmessage": {}}))
-    assert error.path is not None
+    assert error.path is not None and "(its messages: kinds" in str(error)
 
 
 @pytest.mark.parametrize(
