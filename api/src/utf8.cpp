@@ -51,32 +51,10 @@ std::size_t firstNonUtf8(std::string_view text) {
   const std::size_t size = text.size();
   std::size_t i = 0;
   while (i < size) {
-    const unsigned char lead = bytes[i];
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    // The second byte's range narrows for E0 (no overlong), ED (no
-    // surrogate), F0 (no overlong) and F4 (nothing beyond U+10FFFF).
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return i;
-    }
-    if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return i;
-    for (std::size_t k = 2; k < length; ++k)
-      if ((bytes[i + k] & 0xC0) != 0x80) return i;
+    i += asciiRun(bytes + i, size - i);
+    if (i == size) break;
+    const std::size_t length = utf8SequenceLength(bytes + i, size - i);
+    if (length == 0) return i;
     i += length;
   }
   return std::string_view::npos;

@@ -1,6 +1,7 @@
 #include "widenedutf8.h"
 
 #include "encoding.h"
+#include "utf8.h"
 
 #include <xercesc/util/BinInputStream.hpp>
 
@@ -10,10 +11,6 @@
 #include <optional>
 #include <string_view>
 #include <utility>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 using namespace xercesc;
 
@@ -26,57 +23,6 @@ std::size_t markLength(const unsigned char* bytes, std::size_t size) {
   return size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
 }
 
-// How many of the bytes from at on are ASCII, counted sixteen at a time (a
-// run shorter than sixteen counts as none).
-std::size_t asciiRun(const unsigned char* at, std::size_t size) {
-  std::size_t run = 0;
-#ifdef __SSE2__
-  while (size - run >= 16 &&
-         _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + run))) == 0) {
-    run += 16;
-  }
-#endif
-  return run;
-}
-
-// The length of the UTF-8 sequence at at (left bytes from there on) as
-// RFC 3629 has it: no overlong forms, surrogates or code points beyond
-// U+10FFFF; 0 where it is none.
-std::size_t sequenceLength(const unsigned char* at, std::size_t left) {
-  const unsigned lead = at[0];
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned low = 0x80, high = 0xBF;  // the second byte's range
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (left < length || at[1] < low || at[1] > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if ((at[k] & 0xC0) != 0x80) return 0;
-  return length;
-}
-
-bool isUtf8(const unsigned char* bytes, std::size_t size) {
-  std::size_t i = 0;
-  while (i < size) {
-    i += asciiRun(bytes + i, size - i);
-    if (i == size) break;
-    const std::size_t length = sequenceLength(bytes + i, size - i);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
 
 // The code point of a sequence of length bytes (UTF-8, as checked).
 std::uint32_t codePoint(const unsigned char* at, std::size_t length) {
@@ -255,7 +201,7 @@ std::optional<std::string_view> utf8Document(const void* bytes, std::size_t size
 
 bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
   const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
-  return document && isUtf8(reinterpret_cast<const unsigned char*>(document->data()), document->size());
+  return document && firstNonUtf8(*document) == std::string_view::npos;
 }
 
 namespace {
@@ -329,7 +275,7 @@ std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const 
     to += run;
     i += run;
     if (i == count) break;
-    const std::size_t length = sequenceLength(at + i, count - i);
+    const std::size_t length = utf8SequenceLength(at + i, count - i);
     if (length == 0) return std::nullopt;
     to = putUnits(codePoint(at + i, length), to);
     i += length;
