@@ -332,6 +332,10 @@ XsdBuiltin xsdBuiltinNamed(std::u16string_view name) {
   return XsdBuiltin::None;
 }
 
+bool isFirstGMonthForm(std::u16string_view text) {
+  return text.size() >= 6 && text.substr(0, 2) == u"--" && text[2] != u'-' && text.substr(4, 2) == u"--";
+}
+
 bool isXsdLexicalForm(XsdBuiltin type, std::u16string_view text) {
   using xercesc::XMLChar1_0;
   switch (type) {

@@ -39,4 +39,8 @@ ZEL_API XsdBuiltin xsdBuiltinNamed(std::u16string_view name);
 // of the built-in type (always for None).
 ZEL_API bool isXsdLexicalForm(XsdBuiltin type, std::u16string_view text);
 
+// Whether text is a gMonth in the form --MM-- (XML Schema 1.0 as first
+// published), which the writer spells --MM: such a value keeps its text.
+ZEL_API bool isFirstGMonthForm(std::u16string_view text);
+
 #endif

@@ -6,6 +6,7 @@
 #include "datacnv.h"
 #include "messageset.h"
 #include "messagetree.h"
+#include "xsdlexical.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
@@ -199,6 +200,14 @@ bool convertedText(const GivenValue& given, const char* expected, PWFData& out, 
   }
 }
 
+// A gMonth given as --MM-- keeps its text, to be written as given (as read).
+PWFData dateTimeValue(const ZelWstring& text, bool preserveUtcFormat) {
+  PWFData value = valueConverter(preserveUtcFormat)
+                      .StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
+  if (isFirstGMonthForm(text.view())) value.setLexicalForm(text.view());
+  return value;
+}
+
 bool equalsIgnoringCase(std::u16string_view text, std::u16string_view word) {
   return text.size() == word.size() &&
          std::equal(word.begin(), word.end(), text.begin(),
@@ -245,9 +254,7 @@ bool parsedTextValue(std::string_view given, ELogicalType logicalType, std::uint
         out = PWFData::makeBoolean(truth);
         break;
       }
-      case eLogicalDateTime:
-        out = convert.StrToDateTime(data, DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(length));
-        break;
+      case eLogicalDateTime: out = dateTimeValue(text, spellings.preserveUtcFormat); break;
       case eLogicalInterval: out = convert.StrToInterval(data, length); break;
       case eLogicalBinary: out = CPBase64Converter::binFromBase64(data, length); break;
     }
@@ -456,10 +463,8 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
         return CPBase64Converter::binFromBase64(text.data(), text.length());
       });
     case eLogicalDateTime:
-      return convertedText(given, "a date or time", out, wrong, [&spellings](const ZelWstring& text) {
-        return valueConverter(spellings.preserveUtcFormat)
-            .StrToDateTime(text.data(), DataCnv::XML_SCHEMA_FORMAT, static_cast<long>(text.length()));
-      });
+      return convertedText(given, "a date or time", out, wrong,
+                           [&spellings](const ZelWstring& text) { return dateTimeValue(text, spellings.preserveUtcFormat); });
     case eLogicalInterval:
       return convertedText(given, "a duration", out, wrong, [](const ZelWstring& text) {
         return valueConverter().StrToInterval(text.data(), text.length());

@@ -12,6 +12,7 @@
 #include "treeassembly.h"
 #include "utf8.h"
 #include "xmlproperties.h"
+#include "xsdlexical.h"
 #include "zelexception.h"
 
 #include <algorithm>
@@ -751,6 +752,18 @@ private:
     }
   }
 
+  // The text of a gMonth read as --MM--, which the value spells --MM; empty
+  // for any other.
+  static std::u16string_view firstGMonthForm(const PWFData& data) {
+    const ZelWstring* lexical = data.getLexicalForm();
+    if (!lexical) return {};
+    const std::u16string_view read = lexical->view();
+    const std::size_t first = read.find_first_not_of(u" \t\n\r");
+    if (first == std::u16string_view::npos) return {};
+    const std::u16string_view text = read.substr(first, read.find_last_not_of(u" \t\n\r") + 1 - first);
+    return isFirstGMonthForm(text) ? text : std::u16string_view();
+  }
+
   void value(const PWFData& data, const SchemaType* type) {
     if (data.isNull()) return out_.null();
     switch (data.getDataLogicalType()) {
@@ -772,6 +785,7 @@ private:
         return out_.binary(bytes.data(), bytes.size());
       }
       case eLogicalDateTime:
+        if (const std::u16string_view kept = firstGMonthForm(data); !kept.empty()) return string(kept);
         return string(
             convert_.StrFromDateTime(data.getDateTimeValue(), DataCnv::XML_SCHEMA_FORMAT, nullptr, scratch_).view());
       case eLogicalInterval:

@@ -491,6 +491,8 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"PatternsTakingOtherSpellings", R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.5)", R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.50)"},
                     // A zero offset as -00:00 where the pattern wants it; a parsed tree has it as Z, written so.
                     GivenData{"ZeroOffsetAPatternTakes", R"("pw":"13:20:00Z")", "", "", givenDataSet, false},
+                    // The gMonth form --MM-- as given, as the parse keeps it.
+                    GivenData{"FirstGMonthForm", R"("gm":"--05--")", ""},
                     // xsi:nil="true" kept as an attribute where the value cannot be null.
                     GivenData{"NilOfAComplexOrListType", R"("nl":null,"nc":null)", ""},
                     // Beside an xsi:type a nil value is "$": null, a list's "@xsi:nil" (either value) its own key.

@@ -7,6 +7,7 @@
 #include "xmldictionaryinfo.h"
 #include "xmldictionaryview.h"
 #include "xmlworkerutility.h"
+#include "xsdlexical.h"
 #include "zelexception.h"
 
 #include <xercesc/framework/XMLBuffer.hpp>
@@ -328,10 +329,7 @@ bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& ite
     case eLogicalInterval:
       return text == dataCnv.StrFromInterval(value.getIntervalValue(), writtenText).view();
     case eLogicalDateTime:
-      // The gMonth form --MM-- (as XML Schema 1.0 was first published) is
-      // the one the writer spells otherwise (--MM).
-      return !(text.size() >= 6 && text[0] == u'-' && text[1] == u'-' && text[2] != u'-' && text[4] == u'-' &&
-               text[5] == u'-');
+      return !isFirstGMonthForm(text);
     case eLogicalString:
     case eLogicalDecimal:
     case eLogicalNone:
