@@ -92,6 +92,20 @@ bool XMLDictionaryView::elementNamespaceMatches(long tagIndex, const ZelWstring&
 
 bool XMLDictionaryView::isNillable(long tagIndex) const { return tagIndex >= 0 && tag(tagIndex).nillable; }
 
+bool XMLDictionaryView::hasPattern(long typeIndex) const {
+  constexpr int kMostDerivationSteps = 64;  // a bound on a cycle of bases a corrupt dictionary might hold
+  const StdDictValueSetDefs& sets = iDictionary.getValueSetDefs();
+  const StdDictValueDefs& values = iDictionary.getValueDefs();
+  for (int steps = 0; typeIndex >= 0 && steps < kMostDerivationSteps; ++steps, typeIndex = type(typeIndex).baseTypeIndex) {
+    const long valueSet = iDictionary.getTypeDefs()[typeIndex]->valueSetIndex;
+    if (!sets.containsRow(valueSet)) continue;
+    const SMD_VALUE_SET_DEFINITION& set = *sets[valueSet];
+    for (long row = set.firstValueIndex; row < long{set.firstValueIndex} + set.valueCount; ++row)
+      if (values.containsRow(row) && values[row]->facetKind == DictCodes::eFacetPattern) return true;
+  }
+  return false;
+}
+
 bool XMLDictionaryView::enumerationLists(long typeIndex, std::u16string_view text) const {
   const StdDictValueSetDefs& sets = iDictionary.getValueSetDefs();
   const long valueSet = typeIndex >= 0 ? iDictionary.getTypeDefs()[typeIndex]->valueSetIndex : -1;

@@ -73,6 +73,8 @@ public:
   // Whether the type's enumeration lists the text; true when the type has
   // none.
   bool enumerationLists(long typeIndex, std::u16string_view text) const;
+  // Whether the type or one of its bases has a pattern facet.
+  bool hasPattern(long typeIndex) const;
   // The logical type of a type; None for a negative index.
   ELogicalType logicalType(long typeIndex) const;
   // The row name of a type for messages; empty when it has none.

@@ -277,7 +277,8 @@ PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
     case eLogicalNone:
       throwInternalError("XMLHandler::convertStringToData", "Invalid logical type");
   }
-  if (text.data() != read.data() || text.size() != read.size() || !isWrittenAsRead(value, text, *item, base64))
+  const long valueType = typeIndex == kItemsOwnType ? item->getResolvedTypeIndex() : typeIndex;
+  if (text.data() != read.data() || text.size() != read.size() || !isWrittenAsRead(value, text, *item, valueType, base64))
     value.setLexicalForm(read);
   return value;
 }
@@ -305,7 +306,8 @@ bool XMLHandler::isLexicalFormOf(long typeIndex, Text read) {
          (view->logicalType(typeIndex) != eLogicalString || view->enumerationLists(typeIndex, text));
 }
 
-bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& item, bool readAsBase64) const {
+bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& item, long typeIndex,
+                                 bool readAsBase64) const {
   switch (value.getDataLogicalType()) {
     case eLogicalInteger:
       return isPlainIntegerText(text);
@@ -329,6 +331,10 @@ bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& ite
     case eLogicalInterval:
       return text == dataCnv.StrFromInterval(value.getIntervalValue(), writtenText).view();
     case eLogicalDateTime:
+      // A zero offset spelled as one is written Z (unless the message set
+      // preserves the spelling), which a pattern of the type may refuse.
+      if (text.size() > 6 && (text.substr(text.size() - 6) == u"+00:00" || text.substr(text.size() - 6) == u"-00:00"))
+        return !(view && view->hasPattern(typeIndex));
       return !isFirstGMonthForm(text);
     case eLogicalString:
     case eLogicalDecimal:
