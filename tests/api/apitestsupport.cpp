@@ -1,6 +1,8 @@
 #include "apitestsupport.h"
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,15 +15,18 @@ const std::string& kindsDocumentText() {
 
 const std::string_view kKindsDocument = kindsDocumentText();
 
-const wfxml::MessageSet& kindsMessageSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("kinds/kinds.xsd")});
-  return set;
+const wfxml::MessageSet& compiledOnce(const std::string& sourcePath) {
+  static std::mutex guard;
+  // Never destroyed: made before the XML library starts, it would go after the library ends.
+  static auto& sets = *new std::map<std::string, wfxml::MessageSet>;
+  const std::lock_guard<std::mutex> lock(guard);
+  auto found = sets.find(sourcePath);
+  if (found == sets.end()) found = sets.emplace(sourcePath, wfxml::MessageSet::compile({sourcePath})).first;
+  return found->second;
 }
 
-const wfxml::MessageSet& typedMessageSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/typed.xsd")});
-  return set;
-}
+const wfxml::MessageSet& kindsMessageSet() { return compiledOnce(testData("kinds/kinds.xsd")); }
+const wfxml::MessageSet& typedMessageSet() { return compiledOnce(testData("typed/typed.xsd")); }
 
 const wfxml::Message& kindsMessage() {
   static const wfxml::Message message = kindsMessageSet().parse(kKindsDocument.data(), kKindsDocument.size());

@@ -20,6 +20,8 @@ extern const std::string_view kKindsDocument;
 const wfxml::MessageSet& kindsMessageSet();
 const wfxml::Message& kindsMessage();  // the document parsed once
 const wfxml::MessageSet& typedMessageSet();  // tests/data/typed/typed.xsd
+// The message set of one source file, compiled on first use and kept.
+const wfxml::MessageSet& compiledOnce(const std::string& sourcePath);
 
 // The corpus tests take every N-th document (the sanitizer build every 25th).
 constexpr std::size_t kTypedCorpusSample = WF_TYPED_CORPUS_SAMPLE;

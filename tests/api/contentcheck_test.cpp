@@ -11,10 +11,7 @@
 
 namespace {
 
-const wfxml::MessageSet& paymentSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("api/payment-checks.xsd")});
-  return set;
-}
+const wfxml::MessageSet& paymentSet() { return compiledOnce(testData("api/payment-checks.xsd")); }
 
 // Allowed: both branches of the repeating choice; an attribute beside a
 // choice; one branch of a base's choice in its extension; one branch of a
@@ -26,10 +23,7 @@ const char kPayment[] =
 
 // A message-set source has no schema: its tables give the occurrences,
 // choices and groups, and nothing checks the document written after them.
-const wfxml::MessageSet& sourceSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("api/source-checks.json")});
-  return set;
-}
+const wfxml::MessageSet& sourceSet() { return compiledOnce(testData("api/source-checks.json")); }
 
 const char kSource[] = R"({"msg":{"hdr":"h","item":["a"],"iban":"I","street":"s","city":"c","x":["1"],"y":["2"]}})";
 

@@ -17,10 +17,7 @@ namespace {
 const wfxml::MessageSet& sharedNameSet();
 
 // Values as typed data give them: whitespace rules, numbers, a union, mixed content.
-const wfxml::MessageSet& givenDataSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/given.xsd")});
-  return set;
-}
+const wfxml::MessageSet& givenDataSet() { return compiledOnce(testData("typed/given.xsd")); }
 
 // Each rule of docs/typed-json.md, in the order the document shows them.
 const char kOrderJson[] =
@@ -177,36 +174,23 @@ const wfxml::MessageSet& wildcardSet() {
 
 // A mixed type whose content is a lax wildcard alone, and xs:anyType (mixed
 // by definition): text runs stay in "$" beside the elements, also alone.
-const wfxml::MessageSet& mixedWildcardSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/mixed-wildcard.xsd")});
-  return set;
-}
+const wfxml::MessageSet& mixedWildcardSet() { return compiledOnce(testData("typed/mixed-wildcard.xsd")); }
 
 // Members of one XML name told apart by an ID attribute; messages too.
 const wfxml::MessageSet& purchaseOrderSet() {
-  static const wfxml::MessageSet set =
-      wfxml::MessageSet::compile({std::string(WF_EXAMPLES_DIR) + "/purchase-order/purchase-order.json"});
-  return set;
+  return compiledOnce(std::string(WF_EXAMPLES_DIR) + "/purchase-order/purchase-order.json");
 }
 
 const wfxml::MessageSet& inventorySet() {
-  static const wfxml::MessageSet set =
-      wfxml::MessageSet::compile({std::string(WF_EXAMPLES_DIR) + "/inventory/inventory.json"});
-  return set;
+  return compiledOnce(std::string(WF_EXAMPLES_DIR) + "/inventory/inventory.json");
 }
 
 // A name in two branches of a choice (at most one occurs), the choice an
 // extended base's, and a name in a group used twice in a sequence (both may).
-const wfxml::MessageSet& sharedNameSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/shared-names.xsd")});
-  return set;
-}
+const wfxml::MessageSet& sharedNameSet() { return compiledOnce(testData("typed/shared-names.xsd")); }
 
 // A message set with booleans and zero zone offsets spelled its own way.
-const wfxml::MessageSet& spellingsSet() {
-  static const wfxml::MessageSet set = wfxml::MessageSet::compile({testData("typed/spellings.json")});
-  return set;
-}
+const wfxml::MessageSet& spellingsSet() { return compiledOnce(testData("typed/spellings.json")); }
 
 struct WildcardCase {
   const char* name;
