@@ -248,7 +248,9 @@ void AtomicOutputFile::commit() {
   // On the disk before the rename: after a power cut the name holds the
   // whole file or is not there, never an empty file that --resume would
   // take for done.
-  if (sync_ && ::fdatasync(fd_) != 0) throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
+  // A file system that cannot sync (some FUSE ones) holds the file as well as it can.
+  if (sync_ && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
+    throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0)

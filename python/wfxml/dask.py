@@ -36,6 +36,7 @@ with `if __name__ == "__main__":`, as worker processes import the main module.
 
 import argparse
 import dataclasses
+import errno
 import hashlib
 import json
 import logging
@@ -194,11 +195,20 @@ def _write_complete(output: str, write, mode: str = "w") -> None:
             # On the disk before it is named: after a power cut the name
             # holds the whole file or is not there.
             out.flush()
-            os.fdatasync(out.fileno())
+            _sync(out.fileno())
         os.replace(pending, output)
     except BaseException:
         _remove(pending)
         raise
+
+
+def _sync(descriptor: int) -> None:
+    try:
+        os.fdatasync(descriptor)
+    except OSError as error:
+        # A file system that cannot sync (some FUSE ones) holds the file as well as it can.
+        if error.errno not in (errno.EINVAL, errno.ENOTSUP, errno.ENOSYS):
+            raise
 
 
 def _remove(path: str) -> None:
