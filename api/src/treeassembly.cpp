@@ -463,8 +463,9 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
         return CPBase64Converter::binFromBase64(text.data(), text.length());
       });
     case eLogicalDateTime:
-      return convertedText(given, "a date or time", out, wrong,
-                           [&spellings](const ZelWstring& text) { return dateTimeValue(text, spellings.preserveUtcFormat); });
+      return convertedText(given, "a date or time", out, wrong, [&spellings](const ZelWstring& text) {
+        return dateTimeValue(text, spellings.preserveUtcFormat);
+      });
     case eLogicalInterval:
       return convertedText(given, "a duration", out, wrong, [](const ZelWstring& text) {
         return valueConverter().StrToInterval(text.data(), text.length());

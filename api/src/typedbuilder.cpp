@@ -431,17 +431,18 @@ private:
   }
 
   // An element of a simple type given as an object: named by its xsi:type,
-  // or declaring its value's prefix ({"@xmlns:p": ..., "$": value}); a
-  // list's with the "@xsi:nil" the parse keeps on it.
+  // or declaring its value's prefix ({"@xmlns:p": ..., "$": value}); with
+  // the "@xsi:nil" the parse keeps on a list, or on an element nil where it
+  // is not nillable (content a skip wildcard admits).
   void simpleWithXsiType(TreeElement& element, const TypedNode& node, const SchemaType& type, bool nillable) {
     const TypedNode* value = nullptr;
     bool nil = false;
     for (const auto& [key, field] : node.fields) {
       if (key == typedkeys::kValue) {
         value = &field;
-      } else if (key == typedkeys::kXsiNil && type.isList) {
+      } else if (key == typedkeys::kXsiNil) {
         Step step(*this, "." + key);
-        nil = listNil(element, field, nillable);
+        nil = nilAttribute(element, field);
       } else if (key != typedkeys::kXsiType) {
         Step step(*this, "." + key);
         if (!declaresPrefix(element, key, field))
@@ -450,21 +451,23 @@ private:
     }
     if (!value) return;  // an empty element, as the walk gives one
     Step step(*this, "." + std::string(typedkeys::kValue));
+    const bool empty = value->kind == TypedNode::Kind::Value && isText(value->value.kind) && value->value.text.empty();
+    if (nil && !empty) fail("the element is nil: it has no value");  // lax content keeps an empty one as text
     if (value->kind == TypedNode::Kind::Value && value->value.kind == GivenValue::Kind::Null) {
       if (!nillable) fail("null, but the element is not nillable");
       if (type.isList) return markNil(element);
       return setValue(element, *value, &type);
     }
-    if (nil) fail("the element is nil: it has no value");
     simpleValue(element, *value, type);
   }
 
-  // A list's "@xsi:nil", "true" or "false", kept as the parse keeps it;
-  // whether it makes the element nil.
-  bool listNil(TreeElement& element, const TypedNode& given, bool nillable) {
-    const bool isText = given.kind == TypedNode::Kind::Value && given.value.kind == GivenValue::Kind::String;
-    if (!isText || (given.value.text != "true" && given.value.text != "false")) fail("\"true\" or \"false\" was expected");
-    if (!nillable) fail("xsi:nil, but the element is not nillable");
+  // An "@xsi:nil", "true" or "false", kept as the parse keeps it (the
+  // document's check refuses it where the element may not be nil); whether
+  // it makes the element nil.
+  bool nilAttribute(TreeElement& element, const TypedNode& given) {
+    const bool spelled = given.kind == TypedNode::Kind::Value && given.value.kind == GivenValue::Kind::String &&
+                         (given.value.text == "true" || given.value.text == "false");
+    if (!spelled) fail("\"true\" or \"false\" was expected");
     markNil(element, given.value.text.c_str());
     return given.value.text == "true";
   }

@@ -209,7 +209,8 @@ private:
     // xsi:nil="true" the parse keeps as an attribute, alone: null, as for
     // an element whose value is null.
     if (const Element* c = e.getFirstChild();
-        c && !c->getNextSibling() && isNilAttribute(c->getName(), c->getNamespaceURI(), c->getValue()))
+        c && !c->getNextSibling() && isNilAttribute(c->getName(), c->getNamespaceURI(), c->getValue()) &&
+        isNillable(e, entry))
       return out_.null();
     // An attribute's go on its element, which holds it.
     const std::vector<Declaration> declarations = entry.isAttribute ? std::vector<Declaration>() : valueDeclarations(e);
@@ -226,6 +227,14 @@ private:
   }
 
   using Declaration = std::pair<std::string, std::string>;  // a prefix and its namespace
+
+  // Whether the way back takes null for the element. One that is not may be
+  // nil in content a skip wildcard admits, where its "@xsi:nil" stays a key.
+  bool isNillable(const Element& e, const Entry& entry) const {
+    if (entry.member) return entry.member->nillable;
+    const SchemaElement* global = view_->element(e.getTagIndex());
+    return !global || global->nillable;
+  }
 
   // What the QName values of e (its own, its items', its attributes') need
   // declared for the way back: each prefix the document bound to a

@@ -96,7 +96,8 @@ bool XMLDictionaryView::hasPattern(long typeIndex) const {
   constexpr int kMostDerivationSteps = 64;  // a bound on a cycle of bases a corrupt dictionary might hold
   const StdDictValueSetDefs& sets = iDictionary.getValueSetDefs();
   const StdDictValueDefs& values = iDictionary.getValueDefs();
-  for (int steps = 0; typeIndex >= 0 && steps < kMostDerivationSteps; ++steps, typeIndex = type(typeIndex).baseTypeIndex) {
+  for (int steps = 0; typeIndex >= 0 && steps < kMostDerivationSteps;
+       ++steps, typeIndex = type(typeIndex).baseTypeIndex) {
     const long valueSet = iDictionary.getTypeDefs()[typeIndex]->valueSetIndex;
     if (!sets.containsRow(valueSet)) continue;
     const SMD_VALUE_SET_DEFINITION& set = *sets[valueSet];

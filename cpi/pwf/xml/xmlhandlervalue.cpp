@@ -278,7 +278,8 @@ PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
       throwInternalError("XMLHandler::convertStringToData", "Invalid logical type");
   }
   const long valueType = typeIndex == kItemsOwnType ? item->getResolvedTypeIndex() : typeIndex;
-  if (text.data() != read.data() || text.size() != read.size() || !isWrittenAsRead(value, text, *item, valueType, base64))
+  if (text.data() != read.data() || text.size() != read.size() ||
+      !isWrittenAsRead(value, text, *item, valueType, base64))
     value.setLexicalForm(read);
   return value;
 }
