@@ -542,27 +542,35 @@ public:
   // for its end tag, where its content is checked. Scan: the scanner or the
   // reader that runs it.
   template <class Scan>
-  static void afterStart(Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty) {
-    xercesc::SchemaValidator* schema = schemaValidator(scan.getValidator());
+  void afterStart(Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty) {
+    xercesc::SchemaValidator* schema = schemaValidator(scan);
     if (!schema) return;
     // Taken by the next validated element, which drops one of no namespace unread.
     if (schema->getIsXsiTypeSet()) schema->setXsiType(u"", u"", XMLElementDecl::fgInvalidElemId);
-    if (isEmpty || !nilIsTrue(scan, attributes, count)) schema->resetNillable();
+    if (isEmpty || count == 0 || !nilIsTrue(scan, attributes, count)) schema->resetNillable();
   }
   template <class Scan>
-  static void afterEnd(Scan& scan) {
-    if (xercesc::SchemaValidator* schema = schemaValidator(scan.getValidator())) schema->resetNillable();
+  void afterEnd(Scan& scan) {
+    if (xercesc::SchemaValidator* schema = schemaValidator(scan)) schema->resetNillable();
   }
 
 private:
-  static xercesc::SchemaValidator* schemaValidator(XMLValidator* validator) {
-    return validator && validator->handlesSchema() ? static_cast<xercesc::SchemaValidator*>(validator) : nullptr;
+  // The scanner's one schema validator, kept once met (its current
+  // validator may be the DTD's).
+  template <class Scan>
+  xercesc::SchemaValidator* schemaValidator(Scan& scan) {
+    if (!schema_) {
+      XMLValidator* validator = scan.getValidator();
+      if (validator && validator->handlesSchema()) schema_ = static_cast<xercesc::SchemaValidator*>(validator);
+    }
+    return schema_;
   }
   template <class Scan>
   static bool nilIsTrue(const Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
     for (XMLSize_t i = 0; i < count; ++i) {
       const XMLAttr& attribute = *attributes.elementAt(i);
-      if (!XMLString::equals(attribute.getName(), SchemaSymbols::fgATT_NILL) ||
+      const XMLCh* name = attribute.getName();
+      if (name[0] != u'n' || !XMLString::equals(name, SchemaSymbols::fgATT_NILL) ||
           !XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
         continue;
       std::u16string value(attribute.getValue());
@@ -572,6 +580,8 @@ private:
     }
     return false;
   }
+
+  xercesc::SchemaValidator* schema_ = nullptr;
 };
 
 // Watches a check that names no element, which costs the valid document
@@ -603,11 +613,11 @@ public:
     if (depth_ >= SchemaValidator::kMaxElementDepth) throw LimitReached{};
     if (!isEmpty) ++depth_;
     metUndeclared = metUndeclared || !declaration.isDeclared();
-    LeftoverXsiState::afterStart(*scanner_, attributes, count, isEmpty);
+    leftover_.afterStart(*scanner_, attributes, count, isEmpty);
   }
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
     --depth_;
-    LeftoverXsiState::afterEnd(*scanner_);
+    leftover_.afterEnd(*scanner_);
   }
   // Counts text before the root as well: more than the collector counts,
   // never less.
@@ -633,6 +643,7 @@ public:
 private:
   std::function<void()> lendGrammars_;
   XMLScanner* scanner_ = nullptr;
+  LeftoverXsiState leftover_;
   std::size_t depth_ = 0;
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
@@ -754,15 +765,16 @@ public:
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override {
     metUndeclared_ = metUndeclared_ || !declaration.isDeclared();
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
-    LeftoverXsiState::afterStart(*this, attributes, count, isEmpty);
+    leftover_.afterStart(*this, attributes, count, isEmpty);
   }
   void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
     SAX2XMLReaderImpl::endElement(declaration, uriId, isRoot, prefix);
-    LeftoverXsiState::afterEnd(*this);
+    leftover_.afterEnd(*this);
   }
 
 private:
   bool metUndeclared_ = false;
+  LeftoverXsiState leftover_;
 };
 
 // One reader validating against the shared grammar, for one thread at a time.
