@@ -22,6 +22,7 @@
 #include <xercesc/framework/psvi/XSNamedMap.hpp>
 #include <xercesc/framework/psvi/XSParticle.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/internal/SGXMLScanner.hpp>
 #include <xercesc/internal/XMLScannerResolver.hpp>
 #include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
 #include <xercesc/sax/InputSource.hpp>
@@ -649,6 +650,26 @@ private:
   std::size_t textLimit_ = 0;
 };
 
+// Xerces-C's scanners keep a declaration they make for an element the grammar
+// does not declare (one a lax wildcard admits) from document to document, and
+// find it again in a later document rather than treat the element as new:
+// there an xsi:type on an element of that name is no longer checked
+// ("<u xsi:type='Len0'>x</u>" is refused the first time and passes after any
+// <u> under the wildcard). The scanner for XML Schema alone lets a subclass
+// reach its table of them, which is emptied here when a document starts, as
+// Xerces-C does for a DTD's; the general scanner's is its own, so a general
+// scanner (or reader) that has met such an element checks no other document.
+class SchemaOnlyScanner : public SGXMLScanner {
+public:
+  SchemaOnlyScanner(GrammarResolver* resolver, MemoryManager* memory) : SGXMLScanner(nullptr, resolver, memory) {}
+
+protected:
+  void scanReset(const InputSource& source) override {
+    fElemNonDeclPool->removeAll();
+    SGXMLScanner::scanReset(source);
+  }
+};
+
 // The scanner of the check that names no element, driven without the SAX2
 // layer and with a grammar resolver of its own. The scanner switches grammars
 // by the namespace's text at nearly every start tag, and the resolver looks
@@ -665,11 +686,13 @@ private:
 // back what Xerces-C loses.
 class QuickScanner {
 public:
-  // scannerName: one of XMLUni's scanner names.
-  QuickScanner(XMLGrammarPool& pool, SecurityManager& security, const XMLCh* scannerName)
+  // schemaOnly: Xerces-C's scanner for XML Schema alone, else its general one.
+  QuickScanner(XMLGrammarPool& pool, SecurityManager& security, bool schemaOnly)
       : watch_([this] { lend(); }),
         resolver_(new (&memory_) GrammarResolver(&pool, &memory_)),
-        scanner_(XMLScannerResolver::resolveScanner(scannerName, nullptr, resolver_.get(), &memory_)) {
+        scanner_(schemaOnly ? new (&memory_) SchemaOnlyScanner(resolver_.get(), &memory_)
+                            : XMLScannerResolver::resolveScanner(XMLUni::fgIGXMLScanner, nullptr, resolver_.get(), &memory_)),
+        forgetsUndeclared_(schemaOnly) {
     for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool.getGrammarEnumerator(); each.hasMoreElements();) {
       each.nextElement();
       ++poolGrammars_;
@@ -686,13 +709,9 @@ public:
     scanner_->setSecurityManager(&security);
   }
 
-  // Whether the scanner may check another document. Xerces-C's scanners keep
-  // a declaration they make for an element the grammar does not declare (one
-  // a lax wildcard admits) from document to document, and find it again in a
-  // later document rather than treat the element as new: there an xsi:type on
-  // an element of that name is no longer checked ("<u xsi:type='Len0'>x</u>"
-  // is refused the first time and passes after any <u> under the wildcard).
-  bool reusable() const { return !watch_.metUndeclared; }
+  // Whether the scanner may check another document: the general scanner
+  // keeps the declarations of undeclared elements (SchemaOnlyScanner).
+  bool reusable() const { return forgetsUndeclared_ || !watch_.metUndeclared; }
 
   // True when the document passes, nothing reported and no limit reached.
   bool passes(const InputSource& source, std::size_t size) {
@@ -742,6 +761,7 @@ private:
   QuickWatch watch_;
   std::unique_ptr<GrammarResolver> resolver_;
   std::unique_ptr<XMLScanner> scanner_;  // goes before the resolver it uses
+  const bool forgetsUndeclared_;
 };
 
 namespace {
@@ -754,7 +774,7 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 }  // namespace
 
 // The reader of the check that names problems, noting undeclared elements
-// as the QuickWatch does (see QuickScanner::reusable).
+// as the QuickWatch does (see SchemaOnlyScanner).
 class CheckingReader : public SAX2XMLReaderImpl {
 public:
   using SAX2XMLReaderImpl::SAX2XMLReaderImpl;
@@ -826,11 +846,11 @@ private:
     const std::string_view rest = afterProlog(std::string_view(static_cast<const char*>(bytes), size));
     if (!hasSchemaOnly_ || rest.size() < 2 || rest[0] != '<' || rest[1] == '!' || rest[1] == '?') return general();
     if (!schemaOnly_)
-      schemaOnly_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), XMLUni::fgSGXMLScanner);
+      schemaOnly_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), true);
     return schemaOnly_;
   }
   std::unique_ptr<QuickScanner>& general() {
-    if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), XMLUni::fgIGXMLScanner);
+    if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), false);
     return general_;
   }
   CheckingReader& problemReader() {
@@ -844,7 +864,7 @@ private:
 
   const Grammar& grammar_;
   const bool hasSchemaOnly_;                  // false where the set has a grammar of no namespace
-  std::unique_ptr<QuickScanner> schemaOnly_;  // each made when first needed, and again after an undeclared element
+  std::unique_ptr<QuickScanner> schemaOnly_;  // each made when first needed; the general one again after an undeclared element
   std::unique_ptr<QuickScanner> general_;
   std::unique_ptr<CheckingReader> reader_;
   ProblemCollector collector_;

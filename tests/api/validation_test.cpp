@@ -28,8 +28,9 @@ constexpr char kOrderSchema[] = R"(<xs:schema xmlns:xs="http://www.w3.org/2001/X
 constexpr char kOrderTypes[] = R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:o="urn:order"
     targetNamespace="urn:order" elementFormDefault="qualified">
   <xs:simpleType name="Code"><xs:restriction base="xs:string"><xs:pattern value="[A-Z]{3}"/></xs:restriction></xs:simpleType>
+  <xs:simpleType name="None"><xs:restriction base="xs:string"><xs:length value="0"/></xs:restriction></xs:simpleType>
   <xs:complexType name="Line">
-    <xs:sequence><xs:element name="qty" type="xs:positiveInteger"/></xs:sequence>
+    <xs:sequence><xs:element name="qty" type="xs:positiveInteger"/><xs:any namespace="urn:w" processContents="lax" minOccurs="0"/></xs:sequence>
     <xs:attribute name="no" type="xs:int" use="required"/>
   </xs:complexType>
 </xs:schema>)";
@@ -61,6 +62,11 @@ struct InvalidCase {
 };
 
 const std::string kLine1 = "<o:line no=\"1\"><o:qty>2</o:qty></o:line>\n";
+// A line with an element its wildcard admits, undeclared; typed or not.
+std::string lineWithU(const std::string& type) {
+  return "<o:line no=\"1\"><o:qty>2</o:qty><w:u xmlns:w=\"urn:w\" xmlns:i=\"http://www.w3.org/2001/XMLSchema-instance\"" +
+         (type.empty() ? "" : " i:type=\"" + type + "\"") + ">v</w:u></o:line>\n";
+}
 const std::vector<InvalidCase> kInvalidOrders = {
     {"PatternFacet", order("abc", kLine1), 2, "/o:order/o:id", "'abc'"},
     {"MissingRequiredAttribute", order("ABC", "<o:line><o:qty>2</o:qty></o:line>\n"), 3, "/o:order/o:line", "no"},
@@ -70,7 +76,9 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
     {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
     {"MalformedDocumentType", "<!DOCTYPE o:order [<!ELEMENT o:order>]>\n" + order("ABC", kLine1), 1, "", "whitespace"},
-    {"OverlongUtf8", order("AB\xC1\x83", kLine1), 1, "", "invalid byte"}};
+    {"OverlongUtf8", order("AB\xC1\x83", kLine1), 1, "", "invalid byte"},
+    {"UndeclaredElement", order("ABC", lineWithU("") + "<o:note/>\n"), 4, "/o:order/o:note", "note"},
+    {"UndeclaredElementTypedAfterOne", order("ABC", lineWithU("o:None")), 3, "/o:order/o:line/w:u", "length"}};
 
 std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
   std::string text;
