@@ -826,8 +826,13 @@ public:
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
     const bool widened = readsAsUtf8(bytes, size, encoding);
     std::unique_ptr<QuickScanner>& first = widened ? firstScanner(bytes, size) : general();
-    const bool passes =
-        widened ? first->passes(WidenedUtf8Source(bytes, size), size) : first->passes(source, size);
+    bool passes = false;
+    if (widened) {
+      const WidenedUtf8Source wide(bytes, size);
+      passes = first->passes(wide, size) && wide.wasUtf8();  // bytes not UTF-8: the second check reads them
+    } else {
+      passes = first->passes(source, size);
+    }
     if (!first->reusable()) first.reset();
     if (passes) {
       if (positions) positions->clear();

@@ -134,9 +134,11 @@ std::pair<std::size_t, std::size_t> plainPrologComments(std::string_view documen
 
 class WidenedStream : public BinInputStream {
 public:
-  // Hands out the bytes but [skipFrom, skipTo).
-  WidenedStream(const unsigned char* bytes, std::size_t size, std::size_t skipFrom, std::size_t skipTo)
-      : begin_(bytes), at_(bytes), segmentEnd_(bytes + skipFrom), resume_(bytes + skipTo), end_(bytes + size) {}
+  // Hands out the bytes but [skipFrom, skipTo), up to any that are not
+  // UTF-8; wasUtf8 is cleared there.
+  WidenedStream(const unsigned char* bytes, std::size_t size, std::size_t skipFrom, std::size_t skipTo, bool& wasUtf8)
+      : begin_(bytes), at_(bytes), segmentEnd_(bytes + skipFrom), resume_(bytes + skipTo), end_(bytes + size),
+        wasUtf8_(wasUtf8) {}
 
   XMLFilePos curPos() const override { return static_cast<XMLFilePos>(at_ - begin_); }
   const XMLCh* getContentType() const override { return nullptr; }
@@ -160,10 +162,12 @@ public:
       at_ += run;
       out += 2 * run;
       if (at_ == segmentEnd_ || out >= outEnd) continue;
-      const std::size_t left = static_cast<std::size_t>(segmentEnd_ - at_);
-      const unsigned lead = at_[0];
-      const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-      if (length > left) break;  // not UTF-8: readsAsUtf8 keeps such documents away
+      const std::size_t length = utf8SequenceLength(at_, static_cast<std::size_t>(segmentEnd_ - at_));
+      if (length == 0) {
+        wasUtf8_ = false;
+        at_ = segmentEnd_ = end_;
+        break;
+      }
       char16_t units[2];
       const std::size_t count = static_cast<std::size_t>(putUnits(codePoint(at_, length), units) - units);
       std::memcpy(out, units, count * sizeof(char16_t));
@@ -179,6 +183,7 @@ private:
   const unsigned char* segmentEnd_;  // where the bytes handed out now end
   const unsigned char* const resume_;
   const unsigned char* const end_;
+  bool& wasUtf8_;
 };
 
 }  // namespace
@@ -200,8 +205,7 @@ std::optional<std::string_view> utf8Document(const void* bytes, std::size_t size
 }  // namespace
 
 bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
-  const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
-  return document && firstNonUtf8(*document) == std::string_view::npos;
+  return utf8Document(bytes, size, forcedEncoding).has_value();
 }
 
 namespace {
@@ -292,7 +296,8 @@ BinInputStream* WidenedUtf8Source::makeStream() const {
   const std::size_t mark = markLength(bytes_, size_);
   const std::string_view document(reinterpret_cast<const char*>(bytes_) + mark, size_ - mark);
   const auto [skipFrom, skipTo] = plainPrologComments(document);
-  return new WidenedStream(bytes_ + mark, size_ - mark, skipFrom, skipTo);
+  wasUtf8_ = true;
+  return new WidenedStream(bytes_ + mark, size_ - mark, skipFrom, skipTo, wasUtf8_);
 }
 
 }  // namespace wfxml::detail

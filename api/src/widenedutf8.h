@@ -19,8 +19,9 @@
 namespace wfxml::detail {
 
 // True when Xerces-C reads the document as UTF-8 (forcedEncoding empty or
-// "UTF-8"; else no other byte-order mark or encoding declaration) and its
-// bytes are UTF-8 throughout.
+// "UTF-8"; else no other byte-order mark or encoding declaration). Whether
+// its bytes are UTF-8 throughout, WidenedUtf8Source finds as it hands them
+// out.
 bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
 
 // Where the scanner reads the document as UTF-8 and its last bytes begin a
@@ -62,15 +63,20 @@ std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const 
 // each (FpML's licence comments were 5 % of its check), and finds nothing
 // wrong in such a one; what follows them is handed over as it is. Lines and
 // columns are then not the document's. Only for documents readsAsUtf8
-// accepts; the bytes must outlive the scan.
+// accepts; the bytes must outlive the scan. Bytes that are not UTF-8
+// (RFC 3629) end the document for the scanner there.
 class WidenedUtf8Source : public xercesc::InputSource {
 public:
   WidenedUtf8Source(const void* bytes, std::size_t size);
   xercesc::BinInputStream* makeStream() const override;  // the scanner adopts it
+  // False once the stream has met bytes that are not UTF-8: a scan that
+  // passed then read only part of the document.
+  bool wasUtf8() const { return wasUtf8_; }
 
 private:
   const unsigned char* bytes_;
   std::size_t size_;
+  mutable bool wasUtf8_ = true;  // set by the stream
 };
 
 }  // namespace wfxml::detail

@@ -76,7 +76,7 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
     {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
     {"MalformedDocumentType", "<!DOCTYPE o:order [<!ELEMENT o:order>]>\n" + order("ABC", kLine1), 1, "", "whitespace"},
-    {"OverlongUtf8", order("AB\xC1\x83", kLine1), 1, "", "invalid byte"},
+    {"OverlongUtf8AfterTheRoot", order("ABC", kLine1) + "\xC1\x83", 1, "", "invalid byte"},
     {"UndeclaredElement", order("ABC", lineWithU("") + "<o:note/>\n"), 4, "/o:order/o:note", "note"},
     {"UndeclaredElementTypedAfterOne", order("ABC", lineWithU("o:None")), 3, "/o:order/o:line/w:u", "length"}};
 
