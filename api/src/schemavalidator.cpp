@@ -596,7 +596,12 @@ public:
   // lendGrammars: called when the scanner has set up the document.
   explicit QuickWatch(std::function<void()> lendGrammars) : lendGrammars_(std::move(lendGrammars)) {}
 
-  void watch(XMLScanner& scanner) { scanner_ = &scanner; }
+  // xsiSeen: whether the scanner has met the XML Schema instance namespace
+  // in the document; until it has, no xsi:type or xsi:nil is left to clear.
+  void watch(XMLScanner& scanner, const bool& xsiSeen) {
+    scanner_ = &scanner;
+    xsiSeen_ = &xsiSeen;
+  }
 
   void start(std::size_t documentSize) {
     reported = false;
@@ -614,11 +619,11 @@ public:
     if (depth_ >= SchemaValidator::kMaxElementDepth) throw LimitReached{};
     if (!isEmpty) ++depth_;
     metUndeclared = metUndeclared || !declaration.isDeclared();
-    leftover_.afterStart(*scanner_, attributes, count, isEmpty);
+    if (*xsiSeen_) leftover_.afterStart(*scanner_, attributes, count, isEmpty);
   }
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
     --depth_;
-    leftover_.afterEnd(*scanner_);
+    if (*xsiSeen_) leftover_.afterEnd(*scanner_);
   }
   // Counts text before the root as well: more than the collector counts,
   // never less.
@@ -645,6 +650,7 @@ private:
   std::function<void()> lendGrammars_;
   XMLScanner* scanner_ = nullptr;
   LeftoverXsiState leftover_;
+  const bool* xsiSeen_ = nullptr;
   std::size_t depth_ = 0;
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
@@ -662,6 +668,10 @@ private:
 class SchemaOnlyScanner : public SGXMLScanner {
 public:
   SchemaOnlyScanner(GrammarResolver* resolver, MemoryManager* memory) : SGXMLScanner(nullptr, resolver, memory) {}
+
+  // True once the document has declared the XML Schema instance namespace:
+  // the scanner reads xsi:type and xsi:nil only then.
+  const bool& seesXsi() const { return fSeeXsi; }
 
 protected:
   void scanReset(const InputSource& source) override {
@@ -701,7 +711,8 @@ public:
     // As the SAX2 reader sets them for the collector's reader.
     scanner_->setURIStringPool(resolver_->getStringPool());
     scanner_->setDocHandler(&watch_);
-    watch_.watch(*scanner_);
+    static constexpr bool kNotKnown = true;
+    watch_.watch(*scanner_, schemaOnly ? static_cast<const SchemaOnlyScanner&>(*scanner_).seesXsi() : kNotKnown);
     scanner_->setErrorReporter(&watch_);
     setUp(*scanner_, kSchemaSettings);
     setUp(*scanner_, kCheckSettings);
