@@ -303,6 +303,7 @@ private:
       const std::size_t close = key.find('}');
       if (close == std::string_view::npos) fail("the key's namespace has no closing '}'");
       name.namespaceUri = key.substr(1, close - 1);
+      refuseUnlessXmlText(name.namespaceUri);
       name.namespaceGiven = true;
       name.local = key.substr(close + 1);
       return name;
@@ -417,6 +418,7 @@ private:
     }
     if (value.kind != TypedNode::Kind::Value || value.value.kind != GivenValue::Kind::String || value.value.text.empty())
       fail("a namespace was expected");
+    refuseUnlessXmlText(value.value.text);
     declared_[&element].emplace_back(prefix, value.value.text);
     return true;
   }
