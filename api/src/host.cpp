@@ -55,18 +55,19 @@ namespace {
 // given before: only a document in another code page whose last five bytes
 // hold one of 0xC0 or above, short of the bytes a UTF-8 sequence of it
 // needs, could be misjudged.
-void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const MessageInfo& properties,
-                               const std::function<void()>& parse) {
-  if (!detail::mayEndInsideUtf8Sequence(bytes, size)) return parse();  // the properties cost more than this
-  detail::parseRefusingCutShortUtf8(
-      bytes, size, detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size), "host::parse", parse);
+void parseRefusingBadUtf8(const void* bytes, std::size_t size, const MessageInfo& properties,
+                          const std::function<void()>& parse) {
+  // The properties are read only where needed: they cost more than the check.
+  detail::parseRefusingBadUtf8(
+      bytes, size, [&] { return detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size); },
+      "host::parse", parse);
 }
 }  // namespace
 
 void parse(Session& session, const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
            const std::vector<long>* path) {
   detail::translated([&] {
-    parseRefusingCutShortUtf8(bytes, size, properties,
+    parseRefusingBadUtf8(bytes, size, properties,
                               [&] { session.state().parse(bytes, size, properties, handler, path); });
   });
 }
@@ -75,7 +76,7 @@ void parse(Session& session, const void* bytes, std::size_t size, const MessageI
            const std::vector<long>* path) {
   detail::translated([&] {
     try {
-      parseRefusingCutShortUtf8(bytes, size, properties,
+      parseRefusingBadUtf8(bytes, size, properties,
                                 [&] { session.state().parse(bytes, size, properties, message.state(), path); });
     } catch (...) {
       message.state().tree.clear();

@@ -168,7 +168,7 @@ std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t
   std::vector<ValidationError> problems = validator.validate(bytes, size, encoding);
   // The scanner drops such a sequence without a word; what it finds at or
   // past it (an element left open) is the sequence's doing.
-  if (const std::optional<detail::CutShortUtf8> cut = detail::cutShortUtf8(bytes, size, encoding)) {
+  if (const std::optional<detail::Utf8Fault> cut = detail::cutShortUtf8(bytes, size, encoding)) {
     const auto atOrPast = [&cut](const ValidationError& p) {
       return p.line > cut->line || (p.line == cut->line && p.column >= cut->column);
     };

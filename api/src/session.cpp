@@ -147,44 +147,58 @@ Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& 
 }
 
 namespace {
-[[noreturn]] void throwCutShortUtf8(const detail::CutShortUtf8& cut, const char* function) {
-  const std::string reason = detail::cutShortUtf8Reason(cut);
+[[noreturn]] void throwUtf8Fault(const detail::Utf8Fault& fault, const std::string& reason, const char* function) {
   ZelParserException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
   e.addInsert("the document's bytes")
       .addInsert(0)
       .addInsert("")
-      .addInsert(static_cast<long long>(cut.line))
-      .addInsert(static_cast<long long>(cut.column))
+      .addInsert(static_cast<long long>(fault.line))
+      .addInsert(static_cast<long long>(fault.column))
       .addInsert(reason)
       .addInsert("")
       .addInsert("");
   e.setSummary(reason);
-  e.moveTo(static_cast<long>(cut.line), static_cast<long>(cut.column));
+  e.moveTo(static_cast<long>(fault.line), static_cast<long>(fault.column));
   throw e;
+}
+
+// Xerces-C's codes for bytes its decoder cannot read (XMLExcepts
+// Trans_Unrepresentable to Trans_BadTrailingSurrogate, UTF8_FormatError to
+// UTF8_Exceeds_BytesLimit), its scanner exception's second insert.
+bool isUndecodable(const ZelException& e) {
+  const std::vector<ZelInsert>& inserts = e.getInserts();
+  if (e.getMessageNumber() != ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION || inserts.size() < 2 || !inserts[1].isNumber)
+    return false;
+  const std::int64_t code = inserts[1].number;
+  return (code >= 77 && code <= 80) || (code >= 89 && code <= 93);
 }
 }  // namespace
 
-void detail::parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
-                                       const char* function, const std::function<void()>& parse) {
-  const std::optional<CutShortUtf8> cut = cutShortUtf8(bytes, size, scannerEncoding);
-  if (!cut) return parse();
+void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
+                                  const std::function<std::u16string()>& scannerEncoding, const char* function,
+                                  const std::function<void()>& parse) {
+  std::optional<Utf8Fault> cut;
   try {
+    if (mayEndInsideUtf8Sequence(bytes, size)) cut = cutShortUtf8(bytes, size, scannerEncoding());
     parse();
   } catch (const ZelException& e) {
+    if (isUndecodable(e))
+      if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, scannerEncoding()))
+        throwUtf8Fault(*bad, nonUtf8Reason(*bad), function);
     const ZelLocation at = e.location();
-    if (at.line == 0 || at.line < static_cast<long>(cut->line) ||
+    if (!cut || at.line == 0 || at.line < static_cast<long>(cut->line) ||
         (at.line == static_cast<long>(cut->line) && at.column < static_cast<long>(cut->column)))
       throw;
   }
-  throwCutShortUtf8(*cut, function);
+  if (cut) throwUtf8Fault(*cut, cutShortUtf8Reason(*cut), function);
 }
 
 namespace {
-void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const ParseOptions& options,
-                               const std::function<void()>& parse) {
-  if (!detail::mayEndInsideUtf8Sequence(bytes, size)) return parse();
-  detail::parseRefusingCutShortUtf8(
-      bytes, size, detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size), "Session::parse",
+void parseRefusingBadUtf8(const void* bytes, std::size_t size, const ParseOptions& options,
+                          const std::function<void()>& parse) {
+  detail::parseRefusingBadUtf8(
+      bytes, size,
+      [&] { return detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size); }, "Session::parse",
       parse);
 }
 
@@ -200,7 +214,7 @@ void Session::parse(const void* bytes, std::size_t size, Message& message, const
   detail::translated([&] {
     try {
       validateIfAsked(state_->set, bytes, size, options);
-      parseRefusingCutShortUtf8(bytes, size, options, [&] {
+      parseRefusingBadUtf8(bytes, size, options, [&] {
         state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
                       /*path=*/nullptr);
       });
@@ -216,7 +230,7 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
   detail::translated([&] {
     validateIfAsked(state_->set, bytes, size, options);
     detail::EventStream events(state_->set.state()->definitions, onEvent);
-    parseRefusingCutShortUtf8(bytes, size, options, [&] {
+    parseRefusingBadUtf8(bytes, size, options, [&] {
       state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events,
                     /*path=*/nullptr);
     });
@@ -227,7 +241,7 @@ void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler&
   detail::translated([&] {
     const detail::MessageSetState& set = *state_->set.state();
     validateIfAsked(state_->set, bytes, size, options);
-    parseRefusingCutShortUtf8(bytes, size, options, [&] {
+    parseRefusingBadUtf8(bytes, size, options, [&] {
       state_->parseDocument(bytes, size, detail::codePageOf(options.encoding), state_->recorder);
     });
     detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out, state_->walkLevels);
@@ -266,7 +280,7 @@ void Session::toTypedDataRecords(
       onRecord([&](TypedDataHandler& out) { detail::writeTypedData(view, tree, out); });
     };
     detail::RecordSplitter splitter(state_->set.state()->definitions, message.tree, pattern, each);
-    parseRefusingCutShortUtf8(bytes, size, options, [&] {
+    parseRefusingBadUtf8(bytes, size, options, [&] {
       state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), splitter,
                     /*path=*/nullptr);
     });

@@ -51,12 +51,14 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* fun
 // Runs parse, then refuses, as the scanner refuses a bad byte
 // (CP_XML_XERCES_PARSER_EXCEPTION at the sequence's line and column), a
 // document that ends inside a UTF-8 sequence where the scanner reads it as
-// UTF-8 (scannerEncoding as scannerEncodingOf gives it): Xerces-C's decoder
-// drops such a sequence without a word. A fault the parse finds before the
-// sequence comes first, as in a document read in pieces; one at or past it
-// (an element left open) is the sequence's doing and gives way to it.
-void parseRefusingCutShortUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
-                               const char* function, const std::function<void()>& parse);
+// UTF-8 (scannerEncoding gives the encoding as scannerEncodingOf does, asked
+// only where needed): Xerces-C's decoder drops such a sequence without a
+// word. A fault the parse finds before the sequence comes first, as in a
+// document read in pieces; one at or past it (an element left open) is the
+// sequence's doing and gives way to it. A byte the decoder cannot read is
+// named with its own place and value, not the decoder's block's.
+void parseRefusingBadUtf8(const void* bytes, std::size_t size, const std::function<std::u16string()>& scannerEncoding,
+                          const char* function, const std::function<void()>& parse);
 
 // A loaded dictionary (or none) with the plug-in behind it. Read-only once
 // made, apart from the pool of idle workers, which locks.

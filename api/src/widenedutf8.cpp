@@ -1,6 +1,7 @@
 #include "widenedutf8.h"
 
 #include "encoding.h"
+#include "recordcutter.h"
 #include "utf8.h"
 
 #include <xercesc/util/BinInputStream.hpp>
@@ -225,28 +226,45 @@ bool mayEndInsideUtf8Sequence(const void* bytes, std::size_t size) {
   return cutShortLead(static_cast<const unsigned char*>(bytes), size) != size;
 }
 
-std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
+namespace {
+Utf8Fault faultAt(std::string_view document, std::size_t offset) {
+  TextPosition position(/*utf8=*/true);
+  position.advance(document.substr(0, offset));
+  return {static_cast<std::size_t>(position.line()), static_cast<std::size_t>(position.column()),
+          static_cast<unsigned char>(document[offset])};
+}
+
+std::string hexByte(unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return std::string("0x") + kHex[byte >> 4] + kHex[byte & 0xF];
+}
+}  // namespace
+
+std::optional<Utf8Fault> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
   const auto* at = static_cast<const unsigned char*>(bytes);
   const std::size_t lead = cutShortLead(at, size);
   if (lead == size) return std::nullopt;
   const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
   if (!document) return std::nullopt;
-  CutShortUtf8 cut{1, 1, at[lead]};
-  for (const auto* byte = reinterpret_cast<const unsigned char*>(document->data()); byte < at + lead; ++byte) {
-    if (*byte == '\n') {
-      ++cut.line;
-      cut.column = 1;
-    } else if ((*byte & 0xC0) != 0x80) {
-      ++cut.column;
-    }
-  }
-  return cut;
+  return faultAt(*document, static_cast<std::size_t>(at + lead - reinterpret_cast<const unsigned char*>(document->data())));
 }
 
-std::string cutShortUtf8Reason(const CutShortUtf8& cut) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  return std::string("the document ends inside the UTF-8 sequence that byte 0x") + kHex[cut.lead >> 4] +
-         kHex[cut.lead & 0xF] + " begins";
+std::string cutShortUtf8Reason(const Utf8Fault& cut) {
+  return "the document ends inside the UTF-8 sequence that byte " + hexByte(cut.byte) + " begins";
+}
+
+std::optional<Utf8Fault> firstNonUtf8Byte(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
+  const std::optional<std::string_view> document = utf8Document(bytes, size, forcedEncoding);
+  if (!document) return std::nullopt;
+  const std::size_t bad = firstNonUtf8(*document);
+  if (bad == std::string_view::npos) return std::nullopt;
+  return faultAt(*document, bad);
+}
+
+std::string nonUtf8Reason(const Utf8Fault& bad) {
+  return "byte " + hexByte(bad.byte) +
+         " is not UTF-8 (the document is read as UTF-8; one in another code page must declare it, e.g. "
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>)";
 }
 
 std::string_view afterProlog(std::string_view document) {

@@ -29,17 +29,24 @@ bool readsAsUtf8(const void* bytes, std::size_t size, const std::u16string& forc
 // characters, both from 1). Xerces-C's decoder waits for the missing bytes
 // and, when none come, drops the sequence without a word, so "<a/>\xFF"
 // would read as well-formed and "<a>\xFF</a>" as a document cut off.
-struct CutShortUtf8 {
+struct Utf8Fault {
   std::size_t line = 0;
   std::size_t column = 0;
-  unsigned char lead = 0;
+  unsigned char byte = 0;  // the lead byte, or the byte that begins no sequence
 };
-std::optional<CutShortUtf8> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
+std::optional<Utf8Fault> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
 // Whether the last bytes begin a sequence the end cuts short, whatever the
 // encoding: false for nearly every document, found in a few instructions.
 bool mayEndInsideUtf8Sequence(const void* bytes, std::size_t size);
 // What is wrong there, as a problem's message.
-std::string cutShortUtf8Reason(const CutShortUtf8& cut);
+std::string cutShortUtf8Reason(const Utf8Fault& cut);
+
+// Where the scanner reads the document as UTF-8 and a byte of it begins no
+// UTF-8 sequence (RFC 3629): that byte, its line and column. Xerces-C names
+// the start of the block it was decoding instead (often the first line) and
+// the byte after the bad one.
+std::optional<Utf8Fault> firstNonUtf8Byte(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
+std::string nonUtf8Reason(const Utf8Fault& bad);
 
 // What follows the prolog of a document in UTF-8: its byte-order mark, XML
 // declaration, comments, processing instructions and white space left out

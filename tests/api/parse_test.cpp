@@ -152,7 +152,9 @@ INSTANTIATE_TEST_SUITE_P(Documents, ParseErrors, testing::ValuesIn(dataCases("ap
 // Xerces-C drops a UTF-8 sequence that the end of the input cuts short, so
 // "<a/>\xFF" would read as well-formed: refused, named where it starts, as
 // the document's last fault (one found before it comes first, as when the
-// document is read in pieces; an element it leaves open is its doing).
+// document is read in pieces; an element it leaves open is its doing). A
+// byte that is not UTF-8 is named with its value where it stands, not at the
+// start of the block Xerces-C's decoder was reading (1:1 here).
 TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
   const std::string start = "<values xmlns=\"urn:test:kinds\"><text>a</text>";
   const std::string cutAtE2 = "the document ends inside the UTF-8 sequence that byte 0xE2 begins";
@@ -163,6 +165,10 @@ TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
       {start + "\xF8</v", "1:46: the document ends inside the UTF-8 sequence that byte 0xF8 begins",
        "the document ends inside the UTF-8 sequence that byte 0xF8 begins"},
       {start + "</value>\n\xE2\x82", "1:48: expected end of tag 'values' in <values>", cutAtE2},
+      {start + "\n<text>caf\xE9</text></values>",
+       "2:10: byte 0xE9 is not UTF-8 (the document is read as UTF-8; one in another code page must declare it, "
+       "e.g. <?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>)",
+       ""},
   };
   wfxml::Session session(kindsMessageSet());
   for (const auto& each : cases) {
@@ -173,7 +179,8 @@ TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
     EXPECT_EQ(errorOf([&] { session.toJson(xml.data(), xml.size()); }).what(), each.error);
     EXPECT_EQ(errorOf([&] { wfxml::host::parse(session, xml.data(), xml.size(), MessageInfo(), message); }).what(),
               each.error);
-    EXPECT_EQ(kindsMessageSet().validate(xml.data(), xml.size()).back().message, each.lastProblem);
+    if (!each.lastProblem.empty())
+      EXPECT_EQ(kindsMessageSet().validate(xml.data(), xml.size()).back().message, each.lastProblem);
   }
 }
 
