@@ -791,6 +791,19 @@ public:
   using SAX2XMLReaderImpl::SAX2XMLReaderImpl;
 
   bool reusable() const { return !metUndeclared_; }
+  // Whether the last problem of the document read last is a byte the decoder
+  // could not read, which Xerces-C places at the start of the block it read.
+  bool endedUndecodable() const { return undecodable_; }
+  void parseDocument(const InputSource& source) {
+    undecodable_ = false;
+    parse(source);
+  }
+
+  void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
+             const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
+    undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
+    SAX2XMLReaderImpl::error(code, domain, type, text, systemId, publicId, line, column);
+  }
 
   void startElement(const XMLElementDecl& declaration, unsigned int uriId, const XMLCh* prefix,
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override {
@@ -805,6 +818,7 @@ public:
 
 private:
   bool metUndeclared_ = false;
+  bool undecodable_ = false;
   LeftoverXsiState leftover_;
 };
 
@@ -851,9 +865,13 @@ public:
     }
     CheckingReader& reader = problemReader();
     collector_.start(size, positions);
-    collector_.scan([&] { reader.parse(source); });
+    collector_.scan([&] { reader.parseDocument(source); });
+    std::vector<ValidationError> problems = std::move(collector_.problems);
+    if (reader.endedUndecodable() && !problems.empty())
+      if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, encoding))
+        problems.back() = {bad->line, bad->column, "", nonUtf8Reason(*bad)};
     if (!reader.reusable()) reader_.reset();
-    return std::move(collector_.problems);
+    return problems;
   }
 
 private:

@@ -162,15 +162,11 @@ namespace {
   throw e;
 }
 
-// Xerces-C's codes for bytes its decoder cannot read (XMLExcepts
-// Trans_Unrepresentable to Trans_BadTrailingSurrogate, UTF8_FormatError to
-// UTF8_Exceeds_BytesLimit), its scanner exception's second insert.
+// The scanner exception's second insert is Xerces-C's code.
 bool isUndecodable(const ZelException& e) {
   const std::vector<ZelInsert>& inserts = e.getInserts();
-  if (e.getMessageNumber() != ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION || inserts.size() < 2 || !inserts[1].isNumber)
-    return false;
-  const std::int64_t code = inserts[1].number;
-  return (code >= 77 && code <= 80) || (code >= 89 && code <= 93);
+  return e.getMessageNumber() == ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION && inserts.size() >= 2 &&
+         inserts[1].isNumber && detail::isUndecodableCode(inserts[1].number);
 }
 }  // namespace
 

@@ -47,6 +47,10 @@ std::string cutShortUtf8Reason(const Utf8Fault& cut);
 // the byte after the bad one.
 std::optional<Utf8Fault> firstNonUtf8Byte(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
 std::string nonUtf8Reason(const Utf8Fault& bad);
+// Whether a code of Xerces-C's exceptions (XMLExcepts) is one of its
+// decoders' for bytes they cannot read: Trans_Unrepresentable to
+// Trans_BadTrailingSurrogate, UTF8_FormatError to UTF8_Exceeds_BytesLimit.
+inline bool isUndecodableCode(long long code) { return (code >= 77 && code <= 80) || (code >= 89 && code <= 93); }
 
 // What follows the prolog of a document in UTF-8: its byte-order mark, XML
 // declaration, comments, processing instructions and white space left out

@@ -158,6 +158,8 @@ INSTANTIATE_TEST_SUITE_P(Documents, ParseErrors, testing::ValuesIn(dataCases("ap
 TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
   const std::string start = "<values xmlns=\"urn:test:kinds\"><text>a</text>";
   const std::string cutAtE2 = "the document ends inside the UTF-8 sequence that byte 0xE2 begins";
+  const std::string notUtf8 = "byte 0xE9 is not UTF-8 (the document is read as UTF-8; one in another code page must "
+                              "declare it, e.g. <?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>)";
   const struct {
     std::string xml, error, lastProblem;
   } cases[] = {
@@ -165,10 +167,7 @@ TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
       {start + "\xF8</v", "1:46: the document ends inside the UTF-8 sequence that byte 0xF8 begins",
        "the document ends inside the UTF-8 sequence that byte 0xF8 begins"},
       {start + "</value>\n\xE2\x82", "1:48: expected end of tag 'values' in <values>", cutAtE2},
-      {start + "\n<text>caf\xE9</text></values>",
-       "2:10: byte 0xE9 is not UTF-8 (the document is read as UTF-8; one in another code page must declare it, "
-       "e.g. <?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>)",
-       ""},
+      {start + "\n<text>caf\xE9</text></values>", "2:10: " + notUtf8, notUtf8},
   };
   wfxml::Session session(kindsMessageSet());
   for (const auto& each : cases) {
@@ -179,8 +178,7 @@ TEST(ParseErrors, AUtf8SequenceCutShortByTheEndIsRefused) {
     EXPECT_EQ(errorOf([&] { session.toJson(xml.data(), xml.size()); }).what(), each.error);
     EXPECT_EQ(errorOf([&] { wfxml::host::parse(session, xml.data(), xml.size(), MessageInfo(), message); }).what(),
               each.error);
-    if (!each.lastProblem.empty())
-      EXPECT_EQ(kindsMessageSet().validate(xml.data(), xml.size()).back().message, each.lastProblem);
+    EXPECT_EQ(kindsMessageSet().validate(xml.data(), xml.size()).back().message, each.lastProblem);
   }
 }
 

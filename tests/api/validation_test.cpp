@@ -71,7 +71,7 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
     {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
     {"MalformedDocumentType", "<!DOCTYPE o:order [<!ELEMENT o:order>]>\n" + order("ABC", kLine1), 1, "", "whitespace"},
-    {"OverlongUtf8AfterTheRoot", order("ABC", kLine1) + "\xC1\x83", 1, "", "invalid byte"},
+    {"OverlongUtf8AfterTheRoot", order("ABC", kLine1) + "\xC1\x83", 5, "", "byte 0xC1 is not UTF-8"},
     {"UndeclaredElement", order("ABC", "<o:line no='1'><o:qty>2</o:qty><w:u xmlns:w='urn:w'>v</w:u></o:line><o:note/>\n"),
      3, "/o:order/o:note", "note"},  // then one of its name typed: the type went unchecked once a scanner had met it
     {"UndeclaredElementTypedAfterOne", order("ABC", "<o:line no='1'><o:qty>2</o:qty><w:u xmlns:w='urn:w' xmlns:i="
