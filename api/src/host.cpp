@@ -68,7 +68,7 @@ void parse(Session& session, const void* bytes, std::size_t size, const MessageI
            const std::vector<long>* path) {
   detail::translated([&] {
     parseRefusingBadUtf8(bytes, size, properties,
-                              [&] { session.state().parse(bytes, size, properties, handler, path); });
+                         [&] { session.state().parse(bytes, size, properties, handler, path); });
   });
 }
 
@@ -77,7 +77,7 @@ void parse(Session& session, const void* bytes, std::size_t size, const MessageI
   detail::translated([&] {
     try {
       parseRefusingBadUtf8(bytes, size, properties,
-                                [&] { session.state().parse(bytes, size, properties, message.state(), path); });
+                           [&] { session.state().parse(bytes, size, properties, message.state(), path); });
     } catch (...) {
       message.state().tree.clear();
       throw;
