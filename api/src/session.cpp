@@ -147,10 +147,12 @@ Message Session::parse(const void* bytes, std::size_t size, const ParseOptions& 
 }
 
 namespace {
-[[noreturn]] void throwUtf8Fault(const detail::Utf8Fault& fault, const std::string& reason, const char* function) {
+// code: Xerces-C's, where its decoder refused the bytes; 0 where it did not.
+[[noreturn]] void throwUtf8Fault(const detail::Utf8Fault& fault, const std::string& reason, std::int64_t code,
+                                 const char* function) {
   ZelParserException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
   e.addInsert("the document's bytes")
-      .addInsert(0)
+      .addInsert(code)
       .addInsert("")
       .addInsert(static_cast<long long>(fault.line))
       .addInsert(static_cast<long long>(fault.column))
@@ -180,13 +182,13 @@ void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
   } catch (const ZelException& e) {
     if (isUndecodable(e))
       if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, scannerEncoding()))
-        throwUtf8Fault(*bad, nonUtf8Reason(*bad), function);
+        throwUtf8Fault(*bad, nonUtf8Reason(*bad), e.getInserts()[1].number, function);
     const ZelLocation at = e.location();
     if (!cut || at.line == 0 || at.line < static_cast<long>(cut->line) ||
         (at.line == static_cast<long>(cut->line) && at.column < static_cast<long>(cut->column)))
       throw;
   }
-  if (cut) throwUtf8Fault(*cut, cutShortUtf8Reason(*cut), function);
+  if (cut) throwUtf8Fault(*cut, cutShortUtf8Reason(*cut), 0, function);
 }
 
 namespace {
