@@ -394,8 +394,8 @@ private:
   // else normalisedText.
   Text normaliseWhiteSpace(Text text, std::uint8_t rule);
   // Whether a writer gives the value back as the text it was converted from;
-  // where not, the value keeps the text as its lexical form. typeIndex: the
-  // value's type (-1 when none).
+  // where not, the value keeps the text as its lexical form. typeIndex: as
+  // convertStringToData takes it (kItemsOwnType: the item's own type).
   bool isWrittenAsRead(const PWFData& value, Text text, ParseItem& item, long typeIndex, bool readAsBase64) const;
   // Whether binary text for the item is base64: a union member or list item
   // type (typeIndex not kItemsOwnType) of base64Binary or hexBinary says so

@@ -277,9 +277,7 @@ PWFData& XMLHandler::convertValue(Text read, ParseItem* item, long typeIndex) {
     case eLogicalNone:
       throwInternalError("XMLHandler::convertStringToData", "Invalid logical type");
   }
-  const long valueType = typeIndex == kItemsOwnType ? item->getResolvedTypeIndex() : typeIndex;
-  if (text.data() != read.data() || text.size() != read.size() ||
-      !isWrittenAsRead(value, text, *item, valueType, base64))
+  if (text.data() != read.data() || text.size() != read.size() || !isWrittenAsRead(value, text, *item, typeIndex, base64))
     value.setLexicalForm(read);
   return value;
 }
@@ -334,9 +332,11 @@ bool XMLHandler::isWrittenAsRead(const PWFData& value, Text text, ParseItem& ite
     case eLogicalDateTime:
       // A zero offset spelled as one is written Z (unless the message set
       // preserves the spelling), which a pattern of the type may refuse.
-      if (text.size() > 6 && (text.substr(text.size() - 6) == u"+00:00" || text.substr(text.size() - 6) == u"-00:00"))
-        return !(view && view->hasPattern(typeIndex));
-      return !isFirstGMonthForm(text);
+      // Tested a character at a time first: every date and time comes here.
+      if (const std::size_t n = text.size();
+          n > 6 && text[n - 3] == u':' && (text[n - 6] == u'+' || text[n - 6] == u'-') && text.substr(n - 5) == u"00:00")
+        return !(view && view->hasPattern(typeIndex == kItemsOwnType ? item.getResolvedTypeIndex() : typeIndex));
+      return text.empty() || text[0] != u'-' || !isFirstGMonthForm(text);
     case eLogicalString:
     case eLogicalDecimal:
     case eLogicalNone:
