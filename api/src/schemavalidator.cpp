@@ -3,6 +3,7 @@
 #include "error.h"
 #include "indexedschemagrammar.h"
 #include "rememberinguri.h"
+#include "valuepattern.h"
 #include "widenedutf8.h"
 #include "xmlmemorymanager.h"
 #include "xmllibrary.h"
@@ -40,6 +41,10 @@
 #include <xercesc/util/XMLUni.hpp>
 #include <xercesc/validators/common/GrammarResolver.hpp>
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
+#include <xercesc/validators/datatype/DatatypeValidatorFactory.hpp>
+#include <xercesc/validators/datatype/ListDatatypeValidator.hpp>
+#include <xercesc/validators/datatype/UnionDatatypeValidator.hpp>
+#include <xercesc/validators/schema/SchemaAttDef.hpp>
 #include <xercesc/validators/schema/SchemaGrammar.hpp>
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
 #include <xercesc/validators/schema/SchemaValidator.hpp>
@@ -223,12 +228,58 @@ private:
 // first needs them, writing into the grammar. Built before the grammar is
 // shared, they are only read while threads validate (and the first
 // documents are not slower than the others).
+// Reaches a type's pattern, which the validator keeps for its subclasses.
+class PatternOf : public DatatypeValidator {
+public:
+  static const RegularExpression* of(const DatatypeValidator& type) { return (type.*(&PatternOf::getRegex))(); }
+};
+
+// So do the patterns of simple types (buildLookupTables), also those of
+// their bases, union members and list items.
+void buildLookupTables(const DatatypeValidator* type, std::set<const DatatypeValidator*>& seen) {
+  for (; type && seen.insert(type).second; type = type->getBaseValidator()) {
+    if (const RegularExpression* pattern = PatternOf::of(*type)) detail::buildLookupTables(*pattern);
+    if (type->getType() == DatatypeValidator::Union) {
+      if (const RefVectorOf<DatatypeValidator>* members =
+              static_cast<const UnionDatatypeValidator*>(type)->getMemberTypeValidators())
+        for (XMLSize_t i = 0; i < members->size(); ++i) buildLookupTables(members->elementAt(i), seen);
+    } else if (type->getType() == DatatypeValidator::List) {
+      buildLookupTables(static_cast<const ListDatatypeValidator*>(type)->getItemTypeDTV(), seen);
+    }
+  }
+}
+
+void buildLookupTables(SchemaGrammar& schema, std::set<const DatatypeValidator*>& seen) {
+  if (DatatypeValidatorFactory* registry = schema.getDatatypeRegistry()) {
+    for (const DVHashTable* table : {registry->getUserDefinedRegistry(), DatatypeValidatorFactory::getBuiltInRegistry()}) {
+      if (!table) continue;
+      for (RefHashTableOfEnumerator<DatatypeValidator> each(const_cast<DVHashTable*>(table), false); each.hasMoreElements();)
+        buildLookupTables(&each.nextElement(), seen);
+    }
+  }
+  RefHash3KeysIdPoolEnumerator<SchemaElementDecl> elements = schema.getElemEnumerator();
+  while (elements.hasMoreElements()) {
+    SchemaElementDecl& element = elements.nextElement();
+    buildLookupTables(element.getDatatypeValidator(), seen);
+    if (ComplexTypeInfo* type = element.getComplexTypeInfo(); type && type->hasAttDefs()) {
+      XMLAttDefList& attributes = type->getAttDefList();
+      for (XMLSize_t i = 0; i < attributes.getAttDefCount(); ++i)
+        buildLookupTables(static_cast<SchemaAttDef&>(attributes.getAttDef(i)).getDatatypeValidator(), seen);
+    }
+  }
+  RefHashTableOfEnumerator<XMLAttDef> attributes(schema.getAttributeDeclRegistry(), false);
+  while (attributes.hasMoreElements())
+    buildLookupTables(static_cast<SchemaAttDef&>(attributes.nextElement()).getDatatypeValidator(), seen);
+}
+
 void buildOnFirstUseParts(const XMLGrammarPool& pool) {
+  std::set<const DatatypeValidator*> seen;
   RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool.getGrammarEnumerator();
   while (grammars.hasMoreElements()) {
     xercesc::Grammar& grammar = grammars.nextElement();
     if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
     auto& schema = static_cast<SchemaGrammar&>(grammar);
+    buildLookupTables(schema, seen);
     if (RefHashTableOf<ComplexTypeInfo>* types = schema.getComplexTypeRegistry()) {
       RefHashTableOfEnumerator<ComplexTypeInfo> each(types, false);
       while (each.hasMoreElements()) {

@@ -5,9 +5,32 @@
 
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/regx/RangeToken.hpp>
 #include <xercesc/util/regx/RegularExpression.hpp>
+#include <xercesc/util/regx/Token.hpp>
 
 namespace wfxml::detail {
+namespace {
+
+// Reaches the token tree, which the expression keeps for its subclasses.
+class TokenTree : public xercesc::RegularExpression {
+public:
+  static const xercesc::Token* of(const xercesc::RegularExpression& expression) {
+    return expression.*(&TokenTree::fTokenTree);
+  }
+};
+
+void buildLookupTables(const xercesc::Token* token) {
+  if (!token) return;
+  const xercesc::Token::tokType type = token->getTokenType();
+  if (type == xercesc::Token::T_RANGE || type == xercesc::Token::T_NRANGE)
+    const_cast<xercesc::RangeToken*>(static_cast<const xercesc::RangeToken*>(token))->createMap();
+  for (XMLSize_t i = 0; i < token->size(); ++i) buildLookupTables(token->getChild(i));
+}
+
+}  // namespace
+
+void buildLookupTables(const xercesc::RegularExpression& expression) { buildLookupTables(TokenTree::of(expression)); }
 
 struct ValuePattern::Expression {
   explicit Expression(const char16_t* pattern)
@@ -20,7 +43,9 @@ std::unique_ptr<const ValuePattern> ValuePattern::compile(const std::string& exp
   startXmlLibraryForProcess();
   const ZelWstring pattern = ZelWstring::fromUtf8(expression);
   try {
-    return std::unique_ptr<const ValuePattern>(new ValuePattern(std::make_unique<Expression>(pattern.c_str())));
+    auto compiled = std::make_unique<Expression>(pattern.c_str());
+    buildLookupTables(compiled->regex);
+    return std::unique_ptr<const ValuePattern>(new ValuePattern(std::move(compiled)));
   } catch (const xercesc::XMLException&) {
     return nullptr;
   }

@@ -8,7 +8,18 @@
 #include <string>
 #include <string_view>
 
+namespace xercesc_3_2 {
+class RegularExpression;
+}
+
 namespace wfxml::detail {
+
+// Xerces-C's expressions build a character class's lookup table when it is
+// first matched, writing into the expression (and into the classes \d, \w
+// ... that all expressions share): two threads doing so at once fail an
+// assertion and abort. Builds every table of expression, so that threads
+// only read it.
+void buildLookupTables(const xercesc_3_2::RegularExpression& expression);
 
 class ValuePattern {
 public:
