@@ -3,6 +3,7 @@
 
 #include "state.h"
 
+#include "contentcheck.h"
 #include "error.h"
 #include "messagetree.h"
 #include "schemaview.h"
@@ -23,10 +24,6 @@ void refuseUnlessUtf8(const char* function, std::string_view text, const std::st
   if (const std::size_t at = firstNonUtf8(text); at != std::string_view::npos)
     throwError(__FILE__, __LINE__, function, ZelMessages::CP_TYPE_MISMATCH,
                {wanted, "text that is not UTF-8 (at byte " + std::to_string(at) + ")"});
-}
-
-bool isAnonymous(const TreeElement& element) {
-  return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
 }
 
 // "/order/party[@user]" style path of an element, for errors.

@@ -39,7 +39,7 @@ long ContentCheck::positionOf(const TreeElement& child, const SchemaType& type) 
 bool ContentCheck::holdsNull(const TreeElement& child) {
   if (child.getValue().isNull()) return true;
   for (const TreeElement* value = child.getFirstChild(); value; value = value->getNextSibling())
-    if (value->getName().empty() && value->getTagId() < 0 && value->getMemberId() < 1 && value->getValue().isNull())
+    if (isAnonymous(*value) && value->getValue().isNull())
       return true;
   return false;
 }
@@ -265,6 +265,10 @@ void ContentCheck::checkTree(const MessageTree& tree) {
     }
     element = nextInDocumentOrder(*element);
   }
+}
+
+bool isAnonymous(const TreeElement& element) {
+  return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
 }
 
 TreeElement* nextInDocumentOrder(const TreeElement& element) {

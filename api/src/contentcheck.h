@@ -75,6 +75,10 @@ private:
 // in the schema instance namespace.
 bool isNilAttribute(const ZelWstring& name, const ZelWstring& namespaceUri, const PWFData& value);
 
+// An anonymous value: a text run, a list item, the simple content of an
+// element with attributes.
+bool isAnonymous(const TreeElement& element);
+
 // The element after element in document order (its first child, else the
 // next sibling of it or of its nearest ancestor that has one), null at the
 // end: a walk without recursion, since trees may be of any depth.

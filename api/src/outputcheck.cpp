@@ -18,10 +18,6 @@
 namespace wfxml::detail {
 namespace {
 
-bool isAnonymous(const TreeElement& element) {
-  return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
-}
-
 // Written as an attribute, not as an element of the content.
 bool isAttribute(const std::string& name, const TreeElement& element) {
   return (!name.empty() && name.front() == typedkeys::kAttributeMarker) ||

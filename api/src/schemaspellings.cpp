@@ -21,10 +21,6 @@
 namespace wfxml::detail {
 namespace {
 
-bool isAnonymous(const TreeElement& element) {
-  return element.getTagId() < 0 && element.getMemberId() < 1 && element.getName().empty();
-}
-
 // The fixed value of the declaration the element was matched to, or null.
 const std::string* fixedValueOf(const SchemaView& view, const TreeElement& element) {
   const SchemaMember* member = view.memberOf(element);
