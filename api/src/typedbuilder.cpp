@@ -253,17 +253,28 @@ private:
          " items");
   }
 
-  // Text with a character XML 1.0 cannot carry (C0 controls but tab and line
-  // ends, U+FFFE, U+FFFF) would be refused by the writer without a path.
+  // Text that is not UTF-8, or holds a character XML 1.0 cannot carry (C0
+  // controls but tab and line ends, U+FFFE, U+FFFF), would be refused by the
+  // writer without a path. One pass over the bytes for both.
   void refuseUnlessXmlText(const std::string& utf8) const {
-    refuseUnlessUtf8(utf8, "text");
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-      const unsigned char c = static_cast<unsigned char>(utf8[i]);
-      const bool control = c < 0x20 && c != '\t' && c != '\n' && c != '\r';
-      const bool nonCharacter = c == 0xEF && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0xBF &&
-                                (static_cast<unsigned char>(utf8[i + 2]) & 0xFE) == 0xBE;
-      if (control || nonCharacter) fail("the text holds a character XML cannot carry (at byte " + std::to_string(i) + ")");
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    for (std::size_t i = 0; i < size;) {
+      const unsigned char c = bytes[i];
+      if (c >= 0x80) {
+        const std::size_t length = utf8SequenceLength(bytes + i, size - i);
+        if (length == 0) fail("the text is not UTF-8 (at byte " + std::to_string(i) + ")");
+        if (c == 0xEF && bytes[i + 1] == 0xBF && (bytes[i + 2] & 0xFE) == 0xBE) refuseCharacterAt(i);
+        i += length;
+      } else {
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') refuseCharacterAt(i);
+        ++i;
+      }
     }
+  }
+
+  [[noreturn]] void refuseCharacterAt(std::size_t at) const {
+    fail("the text holds a character XML cannot carry (at byte " + std::to_string(at) + ")");
   }
 
   void refuseUnlessUtf8(std::string_view text, const char* what) const {
