@@ -648,7 +648,7 @@ std::string SchemaView::messageNames() const {
     if (++listed > 10) return names + ", ...";
     names += (names.empty() ? "" : ", ") + e.name;
   }
-  return names;
+  return names.empty() ? "none" : names;
 }
 
 const SchemaElement* SchemaView::findMessage(std::string_view name, std::string_view namespaceUri) const {

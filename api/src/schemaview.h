@@ -250,7 +250,7 @@ public:
   const SchemaElement* element(long tagRow) const;
   const std::vector<SchemaElement>& elements() const { return elements_; }
   // The messages' names for an error ("Payment, Receipt"), the first ten
-  // and "..." after them.
+  // and "..." after them; "none" where the set has none.
   std::string messageNames() const;
 
   // The message (or any global element) of that name.
