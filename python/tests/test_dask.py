@@ -81,13 +81,13 @@ def test_command_on_a_running_cluster_reports_failures(kinds, client, tmp_path):
     assert list(converted) == [str(DATA / "kinds.xml")]
 
 
-def test_one_files_records_split_over_workers_are_the_single_process_records(client, tmp_path):
+def test_one_files_records_split_over_workers_are_the_single_process_records(client, tmp_path, capsys):
     typed = wfxml.MessageSet.compile([SOURCE / "tests" / "data" / "typed" / "typed.xsd"])
     path = tmp_path / "order.xml"
     parties = b"".join(b'<party id="p%d"><name>%s</name></party>' % (i, b"n" * 50) for i in range(1000))
     path.write_bytes(b'<?xml version="1.0"?><order xmlns="urn:test:typed" id="o-1">' + parties + b"</order>")
     summary = wfxml_dask.convert_records(path, typed, tmp_path / "out", "party", client=client, piece_size=10_000)
-    assert summary.ok and len(summary.outputs) == 9, summary
+    assert summary.ok and len(summary.outputs) == 9 and summary.records == 1000, summary
     lines = []
     for part in summary.outputs:
         lines += open(part, encoding="utf-8").read().splitlines()
@@ -98,6 +98,10 @@ def test_one_files_records_split_over_workers_are_the_single_process_records(cli
     argv = ["--dict", str(source), "--out-dir", str(tmp_path / "cli"), "--scheduler", client.scheduler.address]
     assert wfxml_dask.main(argv + ["--records", "party", str(path)]) == 0
     assert open(tmp_path / "cli" / "part-00000.jsonl", encoding="utf-8").read().splitlines() == lines
+    # A name that matches nothing is said, as wfhost says it.
+    argv[3] = str(tmp_path / "none")
+    assert wfxml_dask.main(argv + ["--records", "parti", str(path)]) == 0
+    assert f"{path}: no record: no element matches 'parti'" in capsys.readouterr().err
     # A piece's fault names the file's line and column.
     path.write_bytes(path.read_bytes().replace(b"</party>", b"</party>\n").replace(b"</order>", b"<party><name>x</nam>"))
     summary = wfxml_dask.convert_records(path, typed, tmp_path / "broken", "party", client=client, piece_size=10_000)

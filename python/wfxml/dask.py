@@ -152,6 +152,7 @@ class Summary:
     outputs: List[str] = dataclasses.field(default_factory=list)
     seconds: float = 0.0
     skipped: int = 0  # files in parts of the run resumed, kept as they were
+    records: int = 0  # JSON lines written by convert_records
 
     @property
     def ok(self) -> bool:
@@ -163,6 +164,7 @@ class Summary:
         self.failures.extend(other.failures)
         self.outputs.extend(other.outputs)
         self.skipped += other.skipped
+        self.records += other.records
 
     def headline(self) -> str:
         rate = self.bytes / 1e6 / self.seconds if self.seconds > 0 else 0.0
@@ -543,6 +545,7 @@ def convert_piece(
                 body = document.read(end - begin)
             for line in message_set._iter_piece(head + body + tail, name, place, encoding=encoding, json=True):
                 out.write(line + "\n")
+                summary.records += 1
         except Exception as error:  # the piece's own failure; the other pieces go on
             summary.failures.append(Failure.of(f"{path} bytes {begin}-{end}", error))
 
@@ -687,6 +690,9 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         return 2
     for failure in summary.failures:
         print(f"failed: {failure}", file=sys.stderr)
+    if args.records is not None and summary.ok and summary.records == 0:
+        # A name mistyped gives no record: say so, though a file may have none.
+        print(f"{parser.prog}: {args.paths[0]}: no record: no element matches '{args.records}'", file=sys.stderr)
     print(summary.headline())
     return 0 if summary.ok else 1
 
