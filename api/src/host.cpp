@@ -56,7 +56,7 @@ namespace {
 // hold one of 0xC0 or above, short of the bytes a UTF-8 sequence of it
 // needs, could be misjudged.
 void parseRefusingBadUtf8(const void* bytes, std::size_t size, const MessageInfo& properties,
-                          const std::function<void()>& parse) {
+                          detail::FunctionRef<void()> parse) {
   // The properties are read only where needed: they cost more than the check.
   detail::parseRefusingBadUtf8(
       bytes, size, [&] { return detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size); },

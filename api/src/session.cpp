@@ -173,8 +173,8 @@ bool isUndecodable(const ZelException& e) {
 }  // namespace
 
 void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
-                                  const std::function<std::u16string()>& scannerEncoding, const char* function,
-                                  const std::function<void()>& parse) {
+                                  FunctionRef<std::u16string()> scannerEncoding, const char* function,
+                                  FunctionRef<void()> parse) {
   std::optional<Utf8Fault> cut;
   try {
     if (mayEndInsideUtf8Sequence(bytes, size)) cut = cutShortUtf8(bytes, size, scannerEncoding());
@@ -193,7 +193,7 @@ void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
 
 namespace {
 void parseRefusingBadUtf8(const void* bytes, std::size_t size, const ParseOptions& options,
-                          const std::function<void()>& parse) {
+                          detail::FunctionRef<void()> parse) {
   detail::parseRefusingBadUtf8(
       bytes, size,
       [&] { return detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size); }, "Session::parse",

@@ -13,6 +13,7 @@
 #include "messagetree.h"
 #include "plugin.h"
 #include "elementrecorder.h"
+#include "functionref.h"
 #include "jsontext.h"
 #include "typeddatawriter.h"
 #include "schemaview.h"
@@ -57,8 +58,8 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* fun
 // document read in pieces; one at or past it (an element left open) is the
 // sequence's doing and gives way to it. A byte the decoder cannot read is
 // named with its own place and value, not the decoder's block's.
-void parseRefusingBadUtf8(const void* bytes, std::size_t size, const std::function<std::u16string()>& scannerEncoding,
-                          const char* function, const std::function<void()>& parse);
+void parseRefusingBadUtf8(const void* bytes, std::size_t size, FunctionRef<std::u16string()> scannerEncoding,
+                          const char* function, FunctionRef<void()> parse);
 
 // A loaded dictionary (or none) with the plug-in behind it. Read-only once
 // made, apart from the pool of idle workers, which locks.
