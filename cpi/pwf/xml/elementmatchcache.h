@@ -5,7 +5,11 @@
 // under a parent type, so that the elements of a repeated structure skip
 // the search. The scanner keeps one declaration object per element name
 // for the whole document, so the declaration's address names the element;
-// with the namespace id and the parent type it is the key.
+// with the namespace id and the parent type it is the key. The slot goes by
+// the declaration's id, which the scanner counts up from 1 in each document
+// for the elements it meets: the first 512 names under one parent never
+// share a slot, and which pairs do is not up to where the heap put the
+// declarations.
 //
 // The caller remembers only answers that depend on nothing else (not on
 // attributes, not on the open items), and forgets everything when a new
@@ -13,6 +17,8 @@
 
 #include "parseitem.h"
 #include "xmldictionaryinfo.h"
+
+#include <xercesc/framework/XMLElementDecl.hpp>
 
 #include <array>
 #include <cstddef>
@@ -43,16 +49,17 @@ public:
     }
   }
   // The answer remembered for the key, or null.
-  const ElementMatch* find(const void* declaration, unsigned int uriId, long parentTypeIndex) const {
+  const ElementMatch* find(const xercesc::XMLElementDecl& declaration, unsigned int uriId, long parentTypeIndex) const {
     const Entry& entry = iEntries[slotOf(declaration, parentTypeIndex)];
-    if (entry.generation != iGeneration || entry.declaration != declaration || entry.uriId != uriId ||
+    if (entry.generation != iGeneration || entry.declaration != &declaration || entry.uriId != uriId ||
         entry.parentTypeIndex != parentTypeIndex)
       return nullptr;
     return &entry.match;
   }
   // Replaces what the key's slot held.
-  void remember(const void* declaration, unsigned int uriId, long parentTypeIndex, const ElementMatch& match) {
-    iEntries[slotOf(declaration, parentTypeIndex)] = Entry{declaration, iGeneration, uriId, parentTypeIndex, match};
+  void remember(const xercesc::XMLElementDecl& declaration, unsigned int uriId, long parentTypeIndex,
+                const ElementMatch& match) {
+    iEntries[slotOf(declaration, parentTypeIndex)] = Entry{&declaration, iGeneration, uriId, parentTypeIndex, match};
   }
 
 private:
@@ -67,10 +74,8 @@ private:
   // name such as ID under many parents); a pair whose slot another takes is
   // searched again, never answered wrongly.
   static constexpr std::size_t kSlots = 512;
-  static std::size_t slotOf(const void* declaration, long parentTypeIndex) {
-    // Declarations are heap objects of well over 16 bytes.
-    return ((reinterpret_cast<std::uintptr_t>(declaration) >> 4) ^
-            (static_cast<std::uintptr_t>(parentTypeIndex) * 37)) & (kSlots - 1);
+  static std::size_t slotOf(const xercesc::XMLElementDecl& declaration, long parentTypeIndex) {
+    return (declaration.getId() ^ (static_cast<std::size_t>(parentTypeIndex) * 37)) & (kSlots - 1);
   }
 
   std::array<Entry, kSlots> iEntries{};

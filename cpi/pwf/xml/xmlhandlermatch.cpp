@@ -40,7 +40,7 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   // Under the document or the root, elements are matched against messages,
   // which the host hears about: those searches are never skipped.
   const bool mayRemember = parentTypeIndex >= 0 && !isDocumentOrRoot(parent);
-  if (const ElementMatch* known = mayRemember ? matchCache.find(&declaration, uriId, parentTypeIndex) : nullptr) {
+  if (const ElementMatch* known = mayRemember ? matchCache.find(declaration, uriId, parentTypeIndex) : nullptr) {
     whereDefined = known->whereDefined;
     index = known->index;
     processing = known->processing;
@@ -53,7 +53,7 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   const bool keepByName = mayRemember && view->hasNestedGroups(parentTypeIndex);
   const std::u16string_view elementName = keepByName ? std::u16string_view(name) : std::u16string_view();
   if (const ElementMatch* known = keepByName ? namedMatches.find(parentTypeIndex, elementName, uri.view()) : nullptr) {
-    matchCache.remember(&declaration, uriId, parentTypeIndex, *known);
+    matchCache.remember(declaration, uriId, parentTypeIndex, *known);
     return findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs, attrCount, whereDefined,
                           index, processing);
   }
@@ -62,7 +62,7 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   if (mayRemember && !searchReadContext) {
     const bool directMember = whereDefined == eDefinedAsTypeMember && parent.getLastChildMemberIndex() == index;
     const ElementMatch match{index, whereDefined, processing, directMember};
-    matchCache.remember(&declaration, uriId, parentTypeIndex, match);
+    matchCache.remember(declaration, uriId, parentTypeIndex, match);
     if (keepByName) namedMatches.remember(parentTypeIndex, elementName, uri.view(), match);
   }
   return false;
