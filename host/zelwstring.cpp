@@ -72,11 +72,6 @@ void ZelWstring::growTo(std::size_t units) {
 
 void ZelWstring::reserve(std::size_t units) { growTo(units); }
 
-void ZelWstring::clear() noexcept {
-  length_ = 0;
-  if (capacity_ != 0) data_[0] = 0;
-}
-
 void ZelWstring::resize(std::size_t units, char16_t fill) {
   if (units > length_) {
     growTo(units);

@@ -40,7 +40,11 @@ public:
   char16_t& operator[](std::size_t i) { return data_[i]; }
 
   void reserve(std::size_t units);
-  void clear() noexcept;
+  // Inline: the parse empties its text buffers at every tag.
+  void clear() noexcept {
+    length_ = 0;
+    if (capacity_ != 0) data_[0] = 0;
+  }
   void resize(std::size_t units, char16_t fill = 0);
 
   ZelWstring& assign(const char16_t* text);            // null = empty
