@@ -25,20 +25,27 @@ void setDefinedElement(TreeElement& element, long tagId, unsigned short kind, co
 
 }  // namespace
 
+void TreeBuilder::restartOn(MessageTree& tree) {
+  tree_ = &tree;
+  open_.clear();
+  attempts_.clear();
+  elementRoot_ = false;
+}
+
 void TreeBuilder::startMessage(const WorkerInfoPtr& startInfo) {
-  if (!tree_.empty() || !open_.empty())
+  if (!tree_->empty() || !open_.empty())
     throwTreeError(__FILE__, __LINE__, "TreeBuilder::startMessage", "startMessage", "the tree holds a message already");
-  tree_.setStartMsgInfo(startInfo);
+  tree_->setStartMsgInfo(startInfo);
 }
 
 void TreeBuilder::endMessage(const WorkerInfoPtr& endInfo) {
   if (!open_.empty())
     throwTreeError(__FILE__, __LINE__, "TreeBuilder::endMessage", "endMessage",
                    std::to_string(open_.size()) + " element(s) still open");
-  tree_.setEndMsgInfo(endInfo);
+  tree_->setEndMsgInfo(endInfo);
 }
 
-void TreeBuilder::startEmbeddedMessage() { attempts_.push_back(Attempt{tree_.mark(), open_.size()}); }
+void TreeBuilder::startEmbeddedMessage() { attempts_.push_back(Attempt{tree_->mark(), open_.size()}); }
 
 void TreeBuilder::endEmbeddedMessage(bool keep, bool abandoned) {
   if (attempts_.empty())
@@ -51,15 +58,15 @@ void TreeBuilder::endEmbeddedMessage(bool keep, bool abandoned) {
     throwTreeError(__FILE__, __LINE__, "TreeBuilder::endEmbeddedMessage", "endEmbeddedMessage",
                    "the abandoned embedded message closed elements opened before it");
   open_.resize(attempt.openDepth);
-  tree_.rollBackTo(attempt.mark);
+  tree_->rollBackTo(attempt.mark);
 }
 
 TreeElement& TreeBuilder::openMessageContent(const char* event) {
   if (!open_.empty()) return openElement(event);
-  if (!tree_.empty())
+  if (!tree_->empty())
     throwTreeError(__FILE__, __LINE__, "TreeBuilder::startMessageContent", event,
                    "message content after the root element ended");
-  TreeElement& root = tree_.createRoot();
+  TreeElement& root = tree_->createRoot();
   open_.push_back(&root);
   return root;
 }
@@ -67,7 +74,7 @@ TreeElement& TreeBuilder::openMessageContent(const char* event) {
 TreeElement& TreeBuilder::openElement(const char* event) {
   if (open_.empty())
     throwTreeError(__FILE__, __LINE__, "TreeBuilder::startElement", event, "no message content is open");
-  TreeElement& child = tree_.appendChild(*open_.back());
+  TreeElement& child = tree_->appendChild(*open_.back());
   open_.push_back(&child);
   return child;
 }
@@ -75,8 +82,8 @@ TreeElement& TreeBuilder::openElement(const char* event) {
 void TreeBuilder::setSelfDefining(TreeElement& element, const char16_t* name, const ZelWstring& namespaceURI,
                                   unsigned short kind, const WorkerInfoPtr& startInfo, long memberId,
                                   long xsiTypeIndex) {
-  tree_.setName(element, viewOf(name));
-  tree_.setNamespaceURI(element, namespaceURI.view());
+  tree_->setName(element, viewOf(name));
+  tree_->setNamespaceURI(element, namespaceURI.view());
   element.setKind(kind);
   element.setStartInfo(startInfo);
   element.setMemberId(memberId);
@@ -107,7 +114,7 @@ bool TreeBuilder::startMessageContent(long& tagId, unsigned short elementKind, c
 void TreeBuilder::endMessageContent(long tagId, const WorkerInfoPtr& endInfo) {
   // The parser ends a message that never started content this way, also
   // one whose root is an element of its own.
-  if (open_.empty() && (tree_.empty() || elementRoot_) && tagId == -1) return;
+  if (open_.empty() && (tree_->empty() || elementRoot_) && tagId == -1) return;
   close("endMessageContent", endInfo);
 }
 
@@ -119,7 +126,7 @@ void TreeBuilder::startElement(long tagId, unsigned short elementKind, const Wor
                                long /*occurrence*/, long xsiTypeIndex, long tagIndex, long memberIndex) {
   // A global element that is no message may be a document's root, as it
   // may be in any schema-valid document: it is the tree's root then.
-  const bool root = open_.empty() && tree_.empty();
+  const bool root = open_.empty() && tree_->empty();
   elementRoot_ = elementRoot_ || root;
   setDefinedElement(root ? openMessageContent("startElement") : openElement("startElement"), tagId, elementKind, startInfo, memberId, xsiTypeIndex, tagIndex,
                     memberIndex);
@@ -142,7 +149,7 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
   const ValuePlacement place = placeValue(element.getKind(), element.getItemTypeIndex(), element.getValueTypeIndex(),
                                           element.hasValue(), element.hasChildren(), itemTypeIndex, listTypeIndex);
   if (place.splitsLoneValue) {
-    TreeElement& first = tree_.appendChild(element);
+    TreeElement& first = tree_->appendChild(element);
     first.setValue(element.getValue());
     first.setDataInfo(element.getDataInfo());
     first.setValueTypeIndex(element.getValueTypeIndex());
@@ -159,7 +166,7 @@ void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long ite
     return;
   }
 
-  TreeElement& anonymous = tree_.appendChild(element);
+  TreeElement& anonymous = tree_->appendChild(element);
   anonymous.setValue(value);
   anonymous.setDataInfo(info);
   anonymous.setValueTypeIndex(itemTypeIndex);

@@ -275,7 +275,10 @@ private:
 class ZEL_API TreeBuilder final : public FIHandler {
 public:
   // Borrows tree, which must outlive the builder; startMessage requires it empty.
-  explicit TreeBuilder(MessageTree& tree) : tree_(tree) {}
+  explicit TreeBuilder(MessageTree& tree) : tree_(&tree) {}
+  // Builds into tree from now on as a new builder would, keeping what its
+  // stacks allocated (a session builds one message after another).
+  void restartOn(MessageTree& tree);
 
   void startMessage(const WorkerInfoPtr& startInfo) override;
   void endMessage(const WorkerInfoPtr& endInfo) override;
@@ -315,7 +318,7 @@ private:
                        unsigned short kind, const WorkerInfoPtr& startInfo, long memberId, long xsiTypeIndex);
   void close(const char* event, const WorkerInfoPtr& endInfo);
 
-  MessageTree& tree_;
+  MessageTree* tree_;
   std::vector<TreeElement*> open_;
   std::vector<Attempt> attempts_;
   bool elementRoot_ = false;  // the root came as an element, not as message content

@@ -79,9 +79,12 @@ void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo&
   message.tree.clear();
   message.changed();
   message.useSet(set);
-  TreeBuilder builder(message.tree);
+  if (treeBuilder_)
+    treeBuilder_->restartOn(message.tree);
+  else
+    treeBuilder_.emplace(message.tree);
   try {
-    parse(bytes, size, properties, builder, path);
+    parse(bytes, size, properties, *treeBuilder_, path);
   } catch (...) {
     message.tree.clear();
     throw;

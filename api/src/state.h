@@ -147,6 +147,7 @@ private:
   std::optional<CodePage> parseCodePage_;
   std::optional<CodePage> writeCodePage_;
   std::vector<char16_t> widened_;  // the last widened document; kept for its capacity
+  std::optional<TreeBuilder> treeBuilder_;  // kept between tree parses for its stacks' capacity
 };
 
 // A message's tree and the set that names its elements.
