@@ -155,6 +155,7 @@ void XMLHandler::throwLimitError(const char* function, const char* cause, std::s
 
 void XMLHandler::popAll() {
   depth = 0;
+  topItem = nullptr;
   if (itemStack.size() > PARSE_ITEM_POOL_LIMIT) itemStack.resize(PARSE_ITEM_POOL_LIMIT);
 }
 

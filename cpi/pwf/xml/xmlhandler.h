@@ -199,7 +199,7 @@ private:
   using Text = std::u16string_view;
 
   // ---- Items and element events (xmlhandler.cpp)
-  ParseItem* top() const { return depth == 0 ? nullptr : itemStack[depth - 1].get(); }
+  ParseItem* top() const { return topItem; }
   // Opens an item on the stack: the one an earlier element left at that
   // depth, re-initialised with the arguments of a ParseItem constructor, or
   // a new one. Throws the nesting limit error, and what the initialisation throws.
@@ -211,10 +211,14 @@ private:
       itemStack.push_back(std::make_unique<ParseItem>(std::forward<Args>(args)...));
     else
       itemStack[depth]->ReInitialiseParseItem(std::forward<Args>(args)...);
-    return *itemStack[depth++];
+    topItem = itemStack[depth++].get();
+    return *topItem;
   }
   // The item stays for the next element at its depth.
-  void pop() { --depth; }
+  void pop() {
+    --depth;
+    topItem = depth == 0 ? nullptr : itemStack[depth - 1].get();
+  }
   // Closes every item; a deep document's items beyond PARSE_ITEM_POOL_LIMIT go.
   void popAll();
   // The facts of a member (eDefinedAsTypeMember) or element definition,
@@ -442,6 +446,7 @@ private:
   // The open items are the first depth ones, bottom (the document) first.
   std::vector<std::unique_ptr<ParseItem>> itemStack;
   std::size_t depth = 0;
+  ParseItem* topItem = nullptr;  // the innermost open item, asked for several times an event
   long currentMessageTagId;
   const long initialMessageTagId;  // currentMessageTagId at each document's start
   MessageInfo* messageInfo;
