@@ -23,6 +23,9 @@ constexpr const char* kExpectPattern = "valid date-time pattern";
 // quotes is literal).
 struct PatternFields {
   bool year = false;
+  bool eraYear = false;     // a year of its era ('y', 'Y'): 44 BC prints as 0044
+  bool era = false;         // 'G'
+  bool signedYear = false;  // 'u', 'r': 44 BC prints as -0043
   bool month = false;
   bool day = false;
   bool hour = false;
@@ -40,9 +43,10 @@ PatternFields fieldsOf(std::u16string_view pattern) {
     if (quoted) continue;
     switch (c) {
       case u'y':
-      case u'Y':
+      case u'Y': fields.year = fields.eraYear = true; break;
       case u'u':
-      case u'r': fields.year = true; break;
+      case u'r': fields.year = fields.signedYear = true; break;
+      case u'G': fields.era = true; break;
       case u'M':
       case u'L': fields.month = true; break;
       case u'd': fields.day = true; break;
@@ -85,6 +89,31 @@ std::string fractionText(std::int32_t millis, int digits) {
   if (digits > 3) fraction.append(static_cast<std::size_t>(digits - 3), '0');
   return fraction;
 }
+
+// Whether the fields a parse set are small enough for ICU's calendar to
+// compute a date from them: a lenient calendar carries any overflow into the
+// year, and beyond about 5.8 million years it wraps around, so that
+// "12.03.99999999" would read as a date of 5,830,819 BC. The zone fields
+// (milliseconds) are left out.
+class ParsedFields : public icu::Calendar {
+public:
+  static bool computable(const icu::Calendar& calendar) {
+    static constexpr UCalendarDateFields kDateTimeFields[] = {
+        UCAL_YEAR, UCAL_EXTENDED_YEAR, UCAL_YEAR_WOY, UCAL_MONTH, UCAL_WEEK_OF_YEAR, UCAL_WEEK_OF_MONTH, UCAL_DATE,
+        UCAL_DAY_OF_YEAR, UCAL_DAY_OF_WEEK_IN_MONTH, UCAL_HOUR, UCAL_HOUR_OF_DAY, UCAL_MINUTE, UCAL_SECOND,
+        UCAL_MILLISECOND};
+    constexpr std::int32_t kLimit = 5'000'000;
+    // A protected member of every calendar, reached through this class.
+    const auto rawValue = static_cast<std::int32_t (icu::Calendar::*)(UCalendarDateFields) const>(
+        &ParsedFields::internalGet);
+    for (const UCalendarDateFields field : kDateTimeFields) {
+      if (!calendar.isSet(field)) continue;
+      const std::int32_t value = (calendar.*rawValue)(field);
+      if (value > kLimit || value < -kLimit) return false;
+    }
+    return true;
+  }
+};
 
 std::int32_t millisOf(const std::string& fraction) {
   std::int32_t millis = 0;
@@ -129,6 +158,7 @@ public:
     entry->format->parse(unicodeText, calendar, position);
     if (fields.zone) entry->zoneKey = kUnknownKey;
     if (position.getErrorIndex() >= 0 || position.getIndex() != unicodeText.length()) return Status::NoMatch;
+    if (!ParsedFields::computable(calendar)) return Status::NoMatch;
 
     UErrorCode status = U_ZERO_ERROR;
     auto field = [&](bool present, UCalendarDateFields which, std::int32_t offset = 0) {
@@ -151,6 +181,11 @@ public:
   Status format(const PWFDateTime& value, const char16_t* pattern, ZelWstring& out) {
     Entry* entry = find(pattern);
     if (!entry) return Status::BadPattern;
+    // A year before 1 in a year of its era without the era would print as
+    // another year (-43 as 0044): refused rather than changed.
+    const PatternFields& fields = entry->fields;
+    if (value.year != PWFDateTime::kUnset && value.year < 1 && fields.eraYear && !fields.era && !fields.signedYear)
+      return Status::NoMatch;
     icu::Calendar& calendar = *entry->calendar;
     // Without a zone of its own a value prints a zone field in the default
     // zone; a pattern without zone fields prints the fields as they are.

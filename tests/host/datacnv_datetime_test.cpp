@@ -105,6 +105,20 @@ TEST(DataCnvPatternDateTime, SettingsApplyAndReplaceCachedFormatters) {
   EXPECT_EQ(writeDateTime(cnv, dateTime(2021, 1, 3), u"w"), u"53");
 }
 
+// A value a pattern cannot carry is refused, not changed: a year the lenient
+// calendar would wrap around (it read 12.03.2024999... as 18 Nov 3066557 BC),
+// and a year before 1 where the pattern has a year of its era but no era.
+TEST(DataCnvPatternDateTime, RefusesWhatItWouldChange) {
+  const DataCnv cnv = handlerDataCnv();
+  for (std::u16string_view text : {u"12.03.99999999", u"12.03.2024999999999999999999999", u"99999999.03.2024"})
+    expectConversionError([&] { readDateTime(cnv, text, u"dd.MM.yyyy"); }, "date-time matching the pattern", text);
+  EXPECT_EQ(readDateTime(cnv, u"12.03.20249", u"dd.MM.yyyy"), dateTime(20249, 3, 12));
+  expectConversionError([&] { writeDateTime(cnv, dateTime(-43, 3, 15), u"dd.MM.yyyy"); },
+                        "date-time matching the pattern", u"-43 3 15 _ _ _ . ");
+  EXPECT_EQ(writeDateTime(cnv, dateTime(-43, 3, 15), u"dd.MM.yyyy G"), u"15.03.0044 BC");
+  EXPECT_EQ(readDateTime(cnv, u"15.03.0044 BC", u"dd.MM.yyyy G"), dateTime(-43, 3, 15));
+}
+
 TEST(DataCnvPatternDateTime, DefaultFormatServesNullAndEmptyFormats) {
   const DataCnv cnv(1200, 2, 1, 53, u"dd.MM.yyyy", false, nullptr, 0, true, 12, false, 0, nullptr);
   EXPECT_EQ(readDateTime(cnv, u"31.12.2024", nullptr), dateTime(2024, 12, 31));
