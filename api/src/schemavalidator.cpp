@@ -224,18 +224,14 @@ private:
   std::string found_;
 };
 
-// Xerces-C builds a type's content model and attribute list when a document
-// first needs them, writing into the grammar. Built before the grammar is
-// shared, they are only read while threads validate (and the first
-// documents are not slower than the others).
 // Reaches a type's pattern, which the validator keeps for its subclasses.
 class PatternOf : public DatatypeValidator {
 public:
   static const RegularExpression* of(const DatatypeValidator& type) { return (type.*(&PatternOf::getRegex))(); }
 };
 
-// So do the patterns of simple types (buildLookupTables), also those of
-// their bases, union members and list items.
+// The lookup tables of a simple type's patterns (detail::buildLookupTables),
+// also those of its bases, union members and list items.
 void buildLookupTables(const DatatypeValidator* type, std::set<const DatatypeValidator*>& seen) {
   for (; type && seen.insert(type).second; type = type->getBaseValidator()) {
     if (const RegularExpression* pattern = PatternOf::of(*type)) detail::buildLookupTables(*pattern);
@@ -249,29 +245,20 @@ void buildLookupTables(const DatatypeValidator* type, std::set<const DatatypeVal
   }
 }
 
-void buildLookupTables(SchemaGrammar& schema, std::set<const DatatypeValidator*>& seen) {
-  if (DatatypeValidatorFactory* registry = schema.getDatatypeRegistry()) {
-    for (const DVHashTable* table : {registry->getUserDefinedRegistry(), DatatypeValidatorFactory::getBuiltInRegistry()}) {
-      if (!table) continue;
-      for (RefHashTableOfEnumerator<DatatypeValidator> each(const_cast<DVHashTable*>(table), false); each.hasMoreElements();)
-        buildLookupTables(&each.nextElement(), seen);
-    }
-  }
-  RefHash3KeysIdPoolEnumerator<SchemaElementDecl> elements = schema.getElemEnumerator();
-  while (elements.hasMoreElements()) {
-    SchemaElementDecl& element = elements.nextElement();
-    buildLookupTables(element.getDatatypeValidator(), seen);
-    if (ComplexTypeInfo* type = element.getComplexTypeInfo(); type && type->hasAttDefs()) {
-      XMLAttDefList& attributes = type->getAttDefList();
-      for (XMLSize_t i = 0; i < attributes.getAttDefCount(); ++i)
-        buildLookupTables(static_cast<SchemaAttDef&>(attributes.getAttDef(i)).getDatatypeValidator(), seen);
-    }
-  }
-  RefHashTableOfEnumerator<XMLAttDef> attributes(schema.getAttributeDeclRegistry(), false);
-  while (attributes.hasMoreElements())
-    buildLookupTables(static_cast<SchemaAttDef&>(attributes.nextElement()).getDatatypeValidator(), seen);
+// A complex type's content model, its attribute list and its attributes'
+// pattern tables.
+void buildOnFirstUseParts(ComplexTypeInfo& type, std::set<const DatatypeValidator*>& seen) {
+  type.getContentModel();
+  XMLAttDefList& attributes = type.getAttDefList();
+  for (XMLSize_t i = 0; i < attributes.getAttDefCount(); ++i)
+    buildLookupTables(static_cast<SchemaAttDef&>(attributes.getAttDef(i)).getDatatypeValidator(), seen);
 }
 
+// Xerces-C builds a type's content model and attribute list when a document
+// first needs them, and a pattern's lookup tables when it is first matched,
+// writing into the grammar. Built before the grammar is shared, they are only
+// read while threads validate (and the first documents are not slower than
+// the others).
 void buildOnFirstUseParts(const XMLGrammarPool& pool) {
   std::set<const DatatypeValidator*> seen;
   RefHashTableOfEnumerator<xercesc::Grammar> grammars = pool.getGrammarEnumerator();
@@ -279,22 +266,29 @@ void buildOnFirstUseParts(const XMLGrammarPool& pool) {
     xercesc::Grammar& grammar = grammars.nextElement();
     if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
     auto& schema = static_cast<SchemaGrammar&>(grammar);
-    buildLookupTables(schema, seen);
+    if (DatatypeValidatorFactory* registry = schema.getDatatypeRegistry()) {
+      for (const DVHashTable* table :
+           {registry->getUserDefinedRegistry(), DatatypeValidatorFactory::getBuiltInRegistry()}) {
+        if (!table) continue;
+        for (RefHashTableOfEnumerator<DatatypeValidator> each(const_cast<DVHashTable*>(table), false);
+             each.hasMoreElements();)
+          buildLookupTables(&each.nextElement(), seen);
+      }
+    }
     if (RefHashTableOf<ComplexTypeInfo>* types = schema.getComplexTypeRegistry()) {
       RefHashTableOfEnumerator<ComplexTypeInfo> each(types, false);
-      while (each.hasMoreElements()) {
-        ComplexTypeInfo& type = each.nextElement();
-        type.getContentModel();
-        type.getAttDefList();
-      }
+      while (each.hasMoreElements()) buildOnFirstUseParts(each.nextElement(), seen);
     }
+    // Elements of anonymous types, and the simple types of elements.
     RefHash3KeysIdPoolEnumerator<SchemaElementDecl> elements = schema.getElemEnumerator();
     while (elements.hasMoreElements()) {
-      if (ComplexTypeInfo* type = elements.nextElement().getComplexTypeInfo()) {
-        type->getContentModel();
-        type->getAttDefList();
-      }
+      SchemaElementDecl& element = elements.nextElement();
+      buildLookupTables(element.getDatatypeValidator(), seen);
+      if (ComplexTypeInfo* type = element.getComplexTypeInfo()) buildOnFirstUseParts(*type, seen);
     }
+    RefHashTableOfEnumerator<XMLAttDef> attributes(schema.getAttributeDeclRegistry(), false);
+    while (attributes.hasMoreElements())
+      buildLookupTables(static_cast<SchemaAttDef&>(attributes.nextElement()).getDatatypeValidator(), seen);
   }
 }
 

@@ -263,7 +263,7 @@ private:
       const unsigned char c = bytes[i];
       if (c >= 0x80) {
         const std::size_t length = utf8SequenceLength(bytes + i, size - i);
-        if (length == 0) fail("the text is not UTF-8 (at byte " + std::to_string(i) + ")");
+        if (length == 0) refuseNonUtf8At("text", i);
         if (c == 0xEF && bytes[i + 1] == 0xBF && (bytes[i + 2] & 0xFE) == 0xBE) refuseCharacterAt(i);
         i += length;
       } else {
@@ -278,8 +278,11 @@ private:
   }
 
   void refuseUnlessUtf8(std::string_view text, const char* what) const {
-    if (const std::size_t at = firstNonUtf8(text); at != std::string_view::npos)
-      fail(std::string("the ") + what + " is not UTF-8 (at byte " + std::to_string(at) + ")");
+    if (const std::size_t at = firstNonUtf8(text); at != std::string_view::npos) refuseNonUtf8At(what, at);
+  }
+
+  [[noreturn]] void refuseNonUtf8At(const char* what, std::size_t at) const {
+    fail(std::string("the ") + what + " is not UTF-8 (at byte " + std::to_string(at) + ")");
   }
 
   [[noreturn]] void refuseUnknown(const std::string& key, const Name& name, const SchemaType& type) const {

@@ -4,13 +4,15 @@
 // A type's pattern facet, matched by Xerces-C's own expressions: whether a
 // spelling passes is what its validator decides of the document written.
 
+#include <xercesc/util/XercesDefs.hpp>
+
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace xercesc_3_2 {
+XERCES_CPP_NAMESPACE_BEGIN
 class RegularExpression;
-}
+XERCES_CPP_NAMESPACE_END
 
 namespace wfxml::detail {
 
@@ -19,7 +21,7 @@ namespace wfxml::detail {
 // ... that all expressions share): two threads doing so at once fail an
 // assertion and abort. Builds every table of expression, so that threads
 // only read it.
-void buildLookupTables(const xercesc_3_2::RegularExpression& expression);
+void buildLookupTables(const xercesc::RegularExpression& expression);
 
 class ValuePattern {
 public:
