@@ -249,14 +249,15 @@ void buildLookupTables(const DatatypeValidator* type, std::set<const DatatypeVal
 // pattern tables.
 void buildOnFirstUseParts(ComplexTypeInfo& type, std::set<const DatatypeValidator*>& seen) {
   type.getContentModel();
+  type.getFormattedContentModel();  // the text of a content error: formatted by two threads at once, one copy leaked
   XMLAttDefList& attributes = type.getAttDefList();
   for (XMLSize_t i = 0; i < attributes.getAttDefCount(); ++i)
     buildLookupTables(static_cast<SchemaAttDef&>(attributes.getAttDef(i)).getDatatypeValidator(), seen);
 }
 
-// Xerces-C builds a type's content model and attribute list when a document
-// first needs them, and a pattern's lookup tables when it is first matched,
-// writing into the grammar. Built before the grammar is shared, they are only
+// Xerces-C builds a type's content model, its text and its attribute list
+// when a document first needs them, and a pattern's lookup tables when it is
+// first matched, writing into the grammar. Built before the grammar is shared, they are only
 // read while threads validate (and the first documents are not slower than
 // the others).
 void buildOnFirstUseParts(const XMLGrammarPool& pool) {
