@@ -2,7 +2,9 @@
 // the set says and switched off) and without one: elements of the set's
 // messages and types in every render they have, self-defining elements and
 // attributes with names and namespaces of their own, values of every logical
-// type, nulls, and strings of any UTF-16 units. The write either refuses the
+// type, nulls, and strings of any UTF-16 units, in UTF-8, UTF-16 and code
+// pages that lack most characters (Latin-1, EBCDIC, Shift-JIS: what they lack
+// is written as a reference or refused). The write either refuses the
 // tree with a host exception, leaving the output buffer as it was, or gives
 // a document that parses (it is well-formed) and in which every string value
 // of the tree reads back unchanged.
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -265,7 +268,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t choice = in.ConsumeIntegralInRange<std::size_t>(0, descriptors.size());
   const auto* descriptor =
       choice < descriptors.size() ? static_cast<const XMLDictionaryInfo*>(descriptors[choice].get()) : nullptr;
-  const long ccsid = in.ConsumeBool() ? 1208 : 1200;
+  static constexpr long kCodePages[] = {1208, 1200, 819, 37, 943};
+  const long ccsid = kCodePages[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kCodePages) - 1)];
 
   MessageTree tree;
   TreeMaker maker(in, tree, descriptor);

@@ -1,6 +1,7 @@
 #include "unicodeconverter.h"
 
 #include "bitstreambuffer.h"
+#include "markupcontext.h"
 #include "zelexception.h"
 
 #include <unicode/ucnv.h>
@@ -11,6 +12,9 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,21 +40,124 @@ struct ConverterCloser {
 };
 using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
-// Characters missing from the code page become "&#NNN;". Anything else that
-// reaches the callback is an unpaired surrogate: the error stays set, which
-// stops the conversion.
-void U_CALLCONV escapeUnassigned(const void*, UConverterFromUnicodeArgs* args, const UChar* codeUnits,
-                                 int32_t length, UChar32 codePoint, UConverterCallbackReason reason,
-                                 UErrorCode* error) {
-  if (reason != UCNV_UNASSIGNED) return;
-  UCNV_FROM_U_CALLBACK_ESCAPE(UCNV_ESCAPE_XML_DEC, args, codeUnits, length, codePoint, reason, error);
+// Where in its document a character the code page lacks stands, found only
+// when one turns up (most documents have none): the bytes the document has
+// in the output before the current call are read back through the code page,
+// from where the last look stopped, and the call's own text is followed up to
+// the character.
+class ReferencePlaces {
+public:
+  explicit ReferencePlaces(long ccsid) : ccsid_(ccsid) {}
+
+  void beginDocument() {
+    out_ = nullptr;
+    lost_ = false;
+    reader_.reset();
+  }
+  // A call converts text; out holds what the document wrote before it.
+  void beginCall(const WritableBitstreamBuffer& out, const char16_t* text) {
+    if (out_ != &out) {
+      out_ = &out;
+      read_ = out.getLength();
+      context_ = MarkupContext();
+      reader_.reset();
+    } else if (out.getLength() < read_) {
+      lost_ = true;  // cut back: what stood there is unknown
+    }
+    callStart_ = out.getLength();
+    text_ = text;
+    callFollowed_ = false;
+  }
+  // After a failed call the output is cut back: refuse from then on.
+  void lose() { lost_ = true; }
+  // Whether a reference may stand for the character at unit (of the call's
+  // text; before it for a surrogate held from the call before).
+  bool takeReference(const char16_t* unit);
+  UChar32 refused = U_SENTINEL;  // the character last refused one
+
+private:
+  void readBack();
+
+  const long ccsid_;
+  const WritableBitstreamBuffer* out_ = nullptr;
+  std::size_t read_ = 0;  // the output is read back up to here
+  MarkupContext context_;  // ... and there stands the document
+  ConverterPtr reader_;
+  std::size_t callStart_ = 0;
+  const char16_t* text_ = nullptr;
+  bool callFollowed_ = false;
+  const char16_t* followed_ = nullptr;  // the call's text is followed up to here
+  MarkupContext inCall_;  // ... and there stands the document
+  bool lost_ = false;
+};
+
+void ReferencePlaces::readBack() {
+  UErrorCode status = U_ZERO_ERROR;
+  if (!reader_) reader_.reset(ucnv_openCCSID(static_cast<int32_t>(ccsid_), UCNV_IBM, &status));
+  if (U_FAILURE(status) || !reader_) {
+    lost_ = true;
+    return;
+  }
+  const char* const bytes = reinterpret_cast<const char*>(out_->bytes().data());
+  const char* source = bytes + read_;
+  const char* const limit = bytes + callStart_;
+  UChar units[1024];
+  while (source < limit && U_SUCCESS(status)) {
+    UChar* target = units;
+    ucnv_toUnicode(reader_.get(), &target, units + 1024, &source, limit, nullptr, false, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) status = U_ZERO_ERROR;
+    context_.pass({units, static_cast<std::size_t>(target - units)});
+  }
+  if (U_FAILURE(status)) lost_ = true;
+  read_ = callStart_;
 }
 
-// insert: the CCSID, or a text naming the code page.
+bool ReferencePlaces::takeReference(const char16_t* unit) {
+  if (!callFollowed_) {
+    readBack();
+    inCall_ = context_;
+    followed_ = text_;
+    callFollowed_ = true;
+  }
+  if (lost_) return false;
+  if (unit > followed_) {
+    inCall_.pass({followed_, static_cast<std::size_t>(unit - followed_)});
+    followed_ = unit;
+  }
+  return inCall_.takesReference();
+}
+
+// Characters missing from the code page become "&#NNN;" where a reference
+// reads back as the character; elsewhere (a name, a comment ...) the error
+// stays set, and so for anything else that reaches the callback: an unpaired
+// surrogate. Either stops the conversion. (ICU's own escaping callback would
+// drop the default-ignorable characters, a zero-width space or a soft hyphen,
+// without a word.) The reference's characters are in every code page a
+// converter is made for.
+void U_CALLCONV escapeUnassigned(const void* context, UConverterFromUnicodeArgs* args, const UChar*, int32_t length,
+                                 UChar32 codePoint, UConverterCallbackReason reason, UErrorCode* error) {
+  if (reason != UCNV_UNASSIGNED) return;
+  // ICU has moved past the character.
+  auto& places = *static_cast<ReferencePlaces*>(const_cast<void*>(context));
+  if (!places.takeReference(args->source - length)) {
+    places.refused = codePoint;
+    return;
+  }
+  char digits[16];
+  const int count = std::snprintf(digits, sizeof digits, "&#%u;", static_cast<unsigned>(codePoint));
+  UChar reference[16];
+  std::copy(digits, digits + count, reference);
+  const UChar* source = reference;
+  *error = U_ZERO_ERROR;
+  ucnv_cbFromUWriteUChars(args, &source, reference + count, 0, error);
+}
+
+// insert: the CCSID, or a text naming the code page; then why, if known.
 template <typename Insert>
-[[noreturn]] void throwCodepageError(const char* function, Insert insert) {
+[[noreturn]] void throwCodepageError(const char* function, Insert insert, const char* reason = nullptr) {
   ZelFatalException error(__FILE__, __LINE__, function, zelDefaultLogSourceName(), ZelMessages::CP_CODEPAGE_ERROR);
   error.addInsert(insert);
+  if (reason) error.addInsert(reason);
   throw error;
 }
 
@@ -102,6 +209,8 @@ struct CPUnicodeConverter::Handle {
     }
     return false;
   }
+  // Code pages without every character write references in their place.
+  std::unique_ptr<ReferencePlaces> places;
   // Whether ICU holds a surrogate from the last piece of text.
   bool isHolding() const {
     UErrorCode status = U_ZERO_ERROR;
@@ -237,6 +346,49 @@ bool readLatin1Bytes(UConverter* converter, std::array<std::uint16_t, 256>& byte
   return true;
 }
 
+// The first character that the code page cannot write and read back
+// unchanged, of those a document's character data needs to stay what it is:
+// '<' and the quotes that end it, the character references that stand for
+// what the code page lacks and the five escapes ("&lt;" ...). 0 when it has
+// them all. Some tables lack them (an old Hebrew EBCDIC without '&', a
+// double-byte set without ASCII): what they would write is no XML. A
+// character missing anywhere else in markup (a name, '[' of a CDATA
+// section) is refused where it stands.
+char16_t firstMissingMarkupCharacter(UConverter* converter) {
+  static constexpr std::u16string_view kNeeded = u"<>&#;\"'0123456789aglmopqstu";
+  std::array<UChar, kNeeded.size()> markup;
+  std::copy(kNeeded.begin(), kNeeded.end(), markup.begin());
+  std::array<char, 8 * markup.size()> bytes;
+  char* target = bytes.data();
+  const UChar* source = markup.data();
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  ucnv_fromUnicode(converter, &target, bytes.data() + bytes.size(), &source, markup.data() + markup.size(), nullptr,
+                   true, &status);
+  ucnv_resetFromUnicode(converter);
+  if (U_FAILURE(status)) return source > markup.data() ? source[-1] : markup[0];
+  std::array<UChar, markup.size() + 8> back;
+  UChar* backTarget = back.data();
+  const char* backSource = bytes.data();
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  ucnv_toUnicode(converter, &backTarget, back.data() + back.size(), &backSource, target, nullptr, true, &status);
+  ucnv_resetToUnicode(converter);
+  const auto read = static_cast<std::size_t>(backTarget - back.data());
+  for (std::size_t i = 0; i < markup.size(); ++i)
+    if (U_FAILURE(status) || i >= read || back[i] != markup[i]) return markup[i];
+  return 0;
+}
+
+// The verdict of firstMissingMarkupCharacter, found once for each CCSID.
+char16_t missingMarkupCharacter(long ccsid, UConverter* converter) {
+  static std::mutex mutex;
+  static std::map<long, char16_t> known;
+  const std::lock_guard<std::mutex> lock(mutex);
+  const auto [it, added] = known.try_emplace(ccsid, 0);
+  if (added) it->second = firstMissingMarkupCharacter(converter);
+  return it->second;
+}
+
 }  // namespace
 
 CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
@@ -252,8 +404,19 @@ CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
   } else if (ucnv_getMaxCharSize(converter.get()) == 1 && readLatin1Bytes(converter.get(), handle_->latin1Bytes)) {
     handle_->fastPath = FastPath::SingleByte;
   }
+  if (ccsid != CCSID_UTF8 && !IsUnicode(ccsid)) {
+    handle_->places = std::make_unique<ReferencePlaces>(ccsid);
+    if (const char16_t missing = missingMarkupCharacter(ccsid, converter.get())) {
+      char reason[64];
+      if (missing >= 0x20)
+        std::snprintf(reason, sizeof reason, "the code page has no '%c', which XML markup needs", static_cast<char>(missing));
+      else
+        std::snprintf(reason, sizeof reason, "the code page has no U+%04X, which XML markup needs", unsigned{missing});
+      throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid, reason);
+    }
+  }
   status = U_ZERO_ERROR;
-  ucnv_setFromUCallBack(converter.get(), escapeUnassigned, nullptr, nullptr, nullptr, &status);
+  ucnv_setFromUCallBack(converter.get(), escapeUnassigned, handle_->places.get(), nullptr, nullptr, &status);
   if (U_FAILURE(status)) throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid);
   handle_->converter = std::move(converter);
   scratch_.resize(SCRATCH_BYTES);
@@ -268,6 +431,7 @@ int CPUnicodeConverter::getMinBytesPerChar() const { return ucnv_getMinCharSize(
 void CPUnicodeConverter::fromUnicode(const char16_t* text, std::size_t length, WritableBitstreamBuffer& out) {
   if (length == 0) return;
   const Handle& handle = *handle_;
+  if (handle.places) handle.places->beginCall(out, text);
   if (handle.fastPath == FastPath::None) {
     convert(text, length, /*flush=*/false, out, out.getLength(), 0);
     return;
@@ -304,6 +468,10 @@ void CPUnicodeConverter::finish(WritableBitstreamBuffer& out) {
   convert(nullptr, 0, /*flush=*/true, out, out.getLength(), 0);
 }
 
+void CPUnicodeConverter::beginDocument() {
+  if (handle_->places) handle_->places->beginDocument();
+}
+
 void CPUnicodeConverter::convert(const char16_t* text, std::size_t length, bool flush, WritableBitstreamBuffer& out,
                                  std::size_t sizeBefore, long offset) {
   UConverter* converter = handle_->converter.get();
@@ -326,10 +494,23 @@ void CPUnicodeConverter::convert(const char16_t* text, std::size_t length, bool 
     const long consumed = static_cast<long>(source - text);
     out.truncate(sizeBefore);
     ucnv_resetFromUnicode(converter);
+    UChar32 refused = U_SENTINEL;
+    if (ReferencePlaces* places = handle_->places.get()) {
+      refused = std::exchange(places->refused, U_SENTINEL);
+      places->lose();
+    }
     ZelConversionException error(__FILE__, __LINE__, "CPUnicodeConverter::fromUnicode", zelDefaultLogSourceName(),
                                  ZelMessages::CP_CONVERSION_ERROR);
     error.addInsert(ccsid_);
     error.addInsert(offset + std::max(0L, consumed - (U_SUCCESS(ignored) ? invalidLength : 0)));
+    if (refused != U_SENTINEL) {
+      char character[16];
+      std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(refused));
+      error.addInsert(character);
+      error.setSummary(std::string(character) + " is not in code page " + std::to_string(ccsid_) +
+                       ", and a character reference cannot stand for it in a name, comment, processing "
+                       "instruction, CDATA section or DOCTYPE");
+    }
     throw error;
   }
 }

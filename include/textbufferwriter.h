@@ -45,6 +45,7 @@ public:
   void setOutput(WritableBitstreamBuffer* out) {
     assert(out && pendingLength_ == 0 && "a new output between documents only");
     out_ = out;
+    converter_.beginDocument();
   }
 
   // Converts text and appends it to the buffer now, after everything already

@@ -30,7 +30,10 @@ class WritableBitstreamBuffer;
 // setting, so the two always agree. No converter writes a mark of its own.
 //
 // Characters the code page cannot represent are written as XML decimal
-// character references ("&#233;"), so the output stays readable XML.
+// character references ("&#233;") in character data and attribute values,
+// so the output stays readable XML; anywhere else (a name, a comment, a
+// processing instruction, a CDATA section, the DOCTYPE) a reference would
+// not read back as the character, and the conversion fails.
 class ZEL_API CPUnicodeConverter {
 public:
   // Throws ZelFatalException CP_CODEPAGE_ERROR (insert: the ccsid) when there
@@ -57,8 +60,10 @@ public:
   // text may be held until the next call. On failure nothing is appended by
   // this call, the converter is reset, and ZelConversionException
   // CP_CONVERSION_ERROR is thrown (inserts: the ccsid, the offset of the
-  // failing unit within text, 0 when it was held from the call before): the
-  // only failure is an unpaired surrogate, which no encoding can carry.
+  // failing unit within text, 0 when it was held from the call before): for
+  // an unpaired surrogate, which no encoding can carry, or for a character
+  // the code page lacks where no reference may stand for it (a third
+  // insert: the character, "U+0416").
   void fromUnicode(const char16_t* text, std::size_t length, WritableBitstreamBuffer& out);
   // Ends the text: appends what the converter still holds (the shift back to
   // single-byte mode of a stateful code page) and returns to the initial
@@ -70,6 +75,10 @@ public:
   // Throws ZelFatalException CP_CODEPAGE_ERROR (insert: "local") when the
   // local code page has no converter.
   static ZelWstring fromLocalToUnicode(const char* text, std::size_t length);
+
+  // A new document starts in the same converter: what was written before no
+  // longer says where a reference may stand.
+  void beginDocument();
 
 private:
   // Converts through ICU. On failure the buffer goes back to sizeBefore, and

@@ -62,7 +62,10 @@ CodePage resolve(const std::string& lower) {
   if (ccsid == 1201 || ccsid == 1204) return {kUtf16, false};
   try {
     CPUnicodeConverter probe(ccsid, kBigEndianCode);
-  } catch (const ZelException&) {
+  } catch (const ZelException& e) {
+    // A table ICU has, but no XML can be written or read in: say why.
+    if (e.getInserts().size() > 1)
+      throwError(__FILE__, __LINE__, "codePageOf", ZelMessages::CP_CODEPAGE_ERROR, {lower, e.getInserts()[1].toUtf8()});
     return {0, false};
   }
   return {ccsid, false};

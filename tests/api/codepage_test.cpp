@@ -33,8 +33,9 @@ TEST_P(CodePages, WrittenBytesParseBackToTheSameMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Encodings, CodePages, testing::ValuesIn(dataCases("api/encodings.txt")), ReadableName());
 
-// A write appends to the bytes given; one of an unknown code page name
-// appends nothing.
+// A write appends to the bytes given; one of an unknown code page name, of
+// a code page that cannot write XML, or of a name the code page lacks (no
+// character reference may stand in a name) appends nothing.
 TEST(CodePageNames, AWriteAppendsAndAnUnknownNameIsRefusedBeforeAnythingIsWritten) {
   wfxml::Session session(kindsMessageSet());
   std::vector<std::uint8_t> out = bytesOf("1");
@@ -46,6 +47,16 @@ TEST(CodePageNames, AWriteAppendsAndAnUnknownNameIsRefusedBeforeAnythingIsWritte
   const std::string once = textOf(session.write(kindsMessage()));
   EXPECT_EQ(textOf(out), "1" + once + once);
   EXPECT_EQ(errorOf([&] { session.parse(kKindsDocument.data(), 10, {"ibm-999999"}); }).key(), "CP_UNKNOWN_ENCODING");
+
+  wfxml::Session plain(wfxml::MessageSet::none());
+  const std::string cyrillic = "<r\xD0\x96>\xD0\x96</r\xD0\x96>";
+  const wfxml::Message named = plain.parse(cyrillic.data(), cyrillic.size());
+  EXPECT_EQ(errorOf([&] { plain.write(named, out, {"iso-8859-1"}); }).what(),
+            std::string("U+0416 is not in code page 819, and a character reference cannot stand for it in a name, "
+                        "comment, processing instruction, CDATA section or DOCTYPE"));
+  EXPECT_EQ(errorOf([&] { plain.write(named, out, {"ibm-803"}); }).what(),
+            std::string("ibm-803: the code page has no '&', which XML markup needs"));
+  EXPECT_EQ(textOf(out), "1" + once + once);
 }
 
 }  // namespace

@@ -149,11 +149,79 @@ TEST(CPUnicodeConverter, Utf8RunsOfEveryLengthAroundTheBlockSizes) {
   }
 }
 
-TEST(CPUnicodeConverter, UnknownCcsidIsACodepageError) {
+TEST(CPUnicodeConverter, UnknownCcsidOrOneWithoutXmlIsACodepageError) {
   for (long ccsid : {0L, -1L, 65536L, 12345L, 833L}) {
     const ZelFatalException error = raisedBy<ZelFatalException>([&] { CPUnicodeConverter converter(ccsid, 2); });
     EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CODEPAGE_ERROR);
     EXPECT_EQ(error.insertText(0), std::to_string(ccsid));
+  }
+  // ICU has these tables, but what they would write is no XML: an old Hebrew
+  // EBCDIC without '&', a double-byte set without ASCII.
+  for (const auto& [ccsid, missing] : {std::pair{803L, "no '&'"}, std::pair{5478L, "no '<'"}}) {
+    const ZelFatalException error = raisedBy<ZelFatalException>([&] { CPUnicodeConverter converter(ccsid, 2); });
+    EXPECT_EQ(error.getMessageNumber(), ZelMessages::CP_CODEPAGE_ERROR) << ccsid;
+    EXPECT_NE(error.insertText(1).find(missing), std::string::npos) << error.insertText(1);
+  }
+}
+
+// A character the code page lacks becomes a reference only where one reads
+// back as the character: '$' stands for it (U+0E01, Thai) in each document,
+// handed over whole and in two pieces cut at every unit, in single-byte,
+// double-byte and stateful EBCDIC code pages.
+TEST(CPUnicodeConverter, ReferencesStandOnlyInCharacterDataAndAttributeValues) {
+  const struct {
+    std::u16string_view document;
+    bool referenced;
+  } places[] = {
+      {u"<r>a$</r>", true},
+      {u"<r a=\"$\" b='\"$'/>", true},
+      {u"<r$/>", false},
+      {u"<r a$=\"x\"/>", false},
+      {u"<r a='x' $='y'/>", false},
+      {u"</r$>", false},
+      {u"<!-- > $ -->", false},
+      {u"<!-- a > -- --><r>$</r>", true},
+      {u"<?pi ? > $?>", false},
+      {u"<?pi a > b ?><r>$</r>", true},
+      {u"<r><![CDATA[ ]> $]]></r>", false},
+      {u"<r><![CDATA[ ]]>$</r>", true},
+      {u"<!DOCTYPE r SYSTEM \"$\">", false},
+      {u"<!DOCTYPE r [ <!-- $ --> ]>", false},
+      {u"<!DOCTYPE r [<!ENTITY e \"]>\"><!-- ]>' --><?p ]>\"?>]><r>$</r>", true},
+  };
+  for (const auto& place : places) {
+    std::u16string text(place.document);
+    text[text.find(u'$')] = u'\u0E01';
+    for (const long ccsid : {819L, 943L, 930L}) {
+      for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        SCOPED_TRACE(testing::Message() << std::string(place.document.begin(), place.document.end()) << " in "
+                                        << ccsid << " cut at " << cut);
+        CPUnicodeConverter converter(ccsid, 2);
+        WritableBitstreamBuffer out;
+        try {
+          converter.fromUnicode(text.data(), cut, out);
+          converter.fromUnicode(text.data() + cut, text.size() - cut, out);
+          converter.finish(out);
+          EXPECT_TRUE(place.referenced);
+        } catch (const ZelConversionException& e) {
+          EXPECT_FALSE(place.referenced);
+          EXPECT_EQ(e.insertText(2), "U+0E01");
+        }
+      }
+    }
+  }
+}
+
+// A default-ignorable character (zero-width space, soft hyphen) the code
+// page lacks is a reference like any other, not dropped.
+TEST(CPUnicodeConverter, IgnorableCharactersAreReferencedNotDropped) {
+  for (const auto& [ccsid, expected] : {std::pair{819L, "a&#8203;b\xAD&#8236;"}, std::pair{943L, "a&#8203;b&#173;&#8236;"}}) {
+    const std::u16string_view text = u"a\u200Bb\u00AD\u202C";
+    CPUnicodeConverter converter(ccsid, 2);
+    WritableBitstreamBuffer out;
+    converter.fromUnicode(text.data(), text.size(), out);
+    converter.finish(out);
+    EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), expected) << ccsid;
   }
 }
 

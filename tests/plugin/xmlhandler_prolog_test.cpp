@@ -67,6 +67,11 @@ TEST_P(DeclaredVersionTest, OneDotAndDigitsParse) {
 
 TEST_P(DeclaredVersionTest, AnyOtherVersionIsTheScannersError) {
   for (const char16_t* version : {u"1.0 ", u"1.x", u"1.", u"1.\u0660", u"2.0"}) {
+    if (GetParam().ccsid == 500 && version[2] == u'\u0660') {
+      // Not in the code page, and no reference may stand in a declaration.
+      EXPECT_THROW(parse(version), ZelConversionException);
+      continue;
+    }
     const std::optional<ZelException> e = parse(version);
     ASSERT_TRUE(e) << TraceText::quoted(ZelWstring(version));
     EXPECT_EQ(scannerErrorCode(*e), std::to_string(xercesc::XMLErrs::UnsupportedXMLVersion));

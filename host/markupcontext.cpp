@@ -1,0 +1,95 @@
+#include "markupcontext.h"
+
+void MarkupContext::pass(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // Character data and attribute values are most of a document: skip to
+    // the one unit that ends them.
+    if (state_ == State::Content || state_ == State::AttributeValue) {
+      i = text.find(state_ == State::Content ? u'<' : quote_, i);
+      if (i == std::u16string_view::npos) return;
+    }
+    step(text[i++]);
+  }
+}
+
+bool MarkupContext::closes(char16_t unit, char16_t repeated, int needed) {
+  if (unit == u'>' && run_ >= needed) return true;
+  run_ = unit == repeated ? run_ + 1 : 0;
+  return false;
+}
+
+void MarkupContext::step(char16_t unit) {
+  const bool isQuote = unit == u'"' || unit == u'\'';
+  switch (state_) {
+    case State::Content:
+      state_ = State::MarkupStart;
+      break;
+    case State::MarkupStart:
+      run_ = 0;
+      state_ = unit == u'!' ? State::MarkupBang : unit == u'?' ? State::ProcessingInstruction : State::Tag;
+      break;
+    case State::MarkupBang:
+      state_ = unit == u'-' ? State::Comment : unit == u'[' ? State::CData : State::Doctype;
+      break;
+    case State::Tag:
+      if (isQuote) {
+        quote_ = unit;
+        state_ = State::AttributeValue;
+      } else if (unit == u'>') {
+        state_ = State::Content;
+      }
+      break;
+    case State::AttributeValue:
+      state_ = State::Tag;
+      break;
+    case State::Comment:
+      if (closes(unit, u'-', 2)) state_ = State::Content;
+      break;
+    case State::ProcessingInstruction:
+      if (closes(unit, u'?', 1)) state_ = State::Content;
+      break;
+    case State::CData:
+      if (closes(unit, u']', 2)) state_ = State::Content;
+      break;
+    case State::Doctype:
+      if (isQuote) {
+        quote_ = unit;
+        state_ = State::DoctypeLiteral;
+      } else if (unit == u'[') {
+        state_ = State::Subset;
+      } else if (unit == u'>') {
+        state_ = State::Content;
+      }
+      break;
+    case State::DoctypeLiteral:
+      if (unit == quote_) state_ = State::Doctype;
+      break;
+    case State::Subset:
+      if (isQuote) {
+        quote_ = unit;
+        state_ = State::SubsetLiteral;
+      } else if (unit == u'<') {
+        state_ = State::SubsetMarkupStart;
+      } else if (unit == u']') {
+        state_ = State::Doctype;
+      }
+      break;
+    case State::SubsetMarkupStart:
+      run_ = 0;
+      state_ = unit == u'!' ? State::SubsetMarkupBang : unit == u'?' ? State::SubsetProcessingInstruction : State::Subset;
+      break;
+    case State::SubsetMarkupBang:
+      state_ = unit == u'-' ? State::SubsetComment : State::Subset;
+      break;
+    case State::SubsetLiteral:
+      if (unit == quote_) state_ = State::Subset;
+      break;
+    case State::SubsetComment:
+      if (closes(unit, u'-', 2)) state_ = State::Subset;
+      break;
+    case State::SubsetProcessingInstruction:
+      if (closes(unit, u'?', 1)) state_ = State::Subset;
+      break;
+  }
+}

@@ -1,0 +1,51 @@
+#ifndef HOST_MARKUPCONTEXT_H
+#define HOST_MARKUPCONTEXT_H
+
+#include <cstdint>
+#include <string_view>
+
+// Follows an XML document as it is written, piece by piece, to tell whether
+// a character at the current place may be written as a character reference:
+// in character data and attribute values one reads back as the character;
+// in a name, comment, processing instruction, CDATA section or the DOCTYPE
+// it is not markup at all, or not recognised there. Relies on what the
+// writer escapes: character data and attribute values hold no '<', and an
+// attribute value no quote of its own kind.
+class MarkupContext {
+public:
+  // Moves over text, which continues the text passed before.
+  void pass(std::u16string_view text);
+  bool takesReference() const { return state_ == State::Content || state_ == State::AttributeValue; }
+
+private:
+  enum class State : std::uint8_t {
+    Content,
+    MarkupStart,     // after '<'
+    MarkupBang,      // after "<!"
+    Tag,             // a start or end tag, outside attribute values
+    AttributeValue,  // quote_ ends it
+    Comment,
+    ProcessingInstruction,
+    CData,
+    Doctype,         // outside its literals and internal subset
+    DoctypeLiteral,  // quote_ ends it
+    Subset,          // the internal subset, outside its literals, comments and PIs
+    SubsetMarkupStart,
+    SubsetMarkupBang,
+    SubsetLiteral,
+    SubsetComment,
+    SubsetProcessingInstruction,
+  };
+
+  // Steps over one unit; the states a search skips ahead in are not stepped.
+  void step(char16_t unit);
+  // Ends of comments ("-->"), PIs ("?>") and CDATA sections ("]]>"): the
+  // run of the closing units just seen.
+  bool closes(char16_t unit, char16_t repeated, int needed);
+
+  State state_ = State::Content;
+  char16_t quote_ = 0;
+  int run_ = 0;
+};
+
+#endif
