@@ -5,11 +5,13 @@
 #include "zelapi.h"
 #include "zelexception.h"
 
+#include <atomic>
 #include <cstdint>
 
 // Base of reference-counted objects. The count starts at 0; whoever drops it
-// to 0 deletes the object. Counts are plain (not atomic): an object belongs
-// to one parse or write at a time.
+// to 0 deletes the object. Counts are atomic: a parse's records live on in
+// the tree it built while the session that parsed (and still refers to its
+// last records) serves another thread.
 class ZEL_API CPRCObject {
 public:
   CPRCObject() = default;
@@ -17,15 +19,15 @@ public:
   CPRCObject& operator=(const CPRCObject&) = delete;
   virtual ~CPRCObject();
 
-  void addRef() const { ++refCount_; }
+  void addRef() const { refCount_.fetch_add(1, std::memory_order_relaxed); }
   // Decrements the count and deletes the object when it reaches 0.
   void removeRef() const {
-    if (--refCount_ == 0) delete this;
+    if (refCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
-  std::int32_t refCount() const { return refCount_; }
+  std::int32_t refCount() const { return refCount_.load(std::memory_order_relaxed); }
 
 private:
-  mutable std::int32_t refCount_ = 0;
+  mutable std::atomic<std::int32_t> refCount_{0};
 };
 
 // Facts that a wire format keeps on a tree element so that a later write can
