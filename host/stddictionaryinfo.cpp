@@ -130,6 +130,14 @@ void StdDictionaryInfo::buildStandardCaches() {
   ZelTraceScope scope(nullptr, "StdDictionaryInfo::buildStandardCaches");
   checkEntrySizes();
   buildTypeIdIndex();
+  identification_.StoreRowNames();
+  msgSets_.StoreRowNames();
+  strings_.StoreRowNames();
+  wireFormats_.StoreRowNames();
+  tags_.StoreRowNames();
+  members_.StoreRowNames();
+  types_.StoreRowNames();
+  namespaces_.StoreRowNames();
 
   const long tagCount = tags_.GetRowCount();
   const long memberCount = members_.GetRowCount();

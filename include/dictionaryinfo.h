@@ -19,6 +19,7 @@
 #include "zelapi.h"
 #include "zelwstring.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -257,6 +258,14 @@ public:
   // GetValue error.
   T* operator[](long row) const;
   T* GetBuffer() const { return reinterpret_cast<T*>(table_->getBuffer()); }
+  // Stores every row's name into its record, as operator[] would on first
+  // use: done while the dictionary is post-processed, so that the threads
+  // sharing it afterwards only read.
+  void StoreRowNames() const {
+    if (!table_ || !rowNames_) return;
+    const long rows = std::min(table_->getRowCount(), rowNames_->getRowCount());
+    for (long row = 0; row < rows; ++row) (*this)[row];
+  }
 
   // Remembers the row-name table when it belongs to this table.
   void MapTableProperty(DictTableRefBase table, StringTableRef property);
