@@ -19,8 +19,14 @@ bool MarkupContext::closes(char16_t unit, char16_t repeated, int needed) {
   return false;
 }
 
+bool MarkupContext::opensLiteral(char16_t unit, State literal) {
+  if (unit != u'"' && unit != u'\'') return false;
+  quote_ = unit;
+  state_ = literal;
+  return true;
+}
+
 void MarkupContext::step(char16_t unit) {
-  const bool isQuote = unit == u'"' || unit == u'\'';
   switch (state_) {
     case State::Content:
       state_ = State::MarkupStart;
@@ -33,12 +39,7 @@ void MarkupContext::step(char16_t unit) {
       state_ = unit == u'-' ? State::Comment : unit == u'[' ? State::CData : State::Doctype;
       break;
     case State::Tag:
-      if (isQuote) {
-        quote_ = unit;
-        state_ = State::AttributeValue;
-      } else if (unit == u'>') {
-        state_ = State::Content;
-      }
+      if (!opensLiteral(unit, State::AttributeValue) && unit == u'>') state_ = State::Content;
       break;
     case State::AttributeValue:
       state_ = State::Tag;
@@ -53,27 +54,17 @@ void MarkupContext::step(char16_t unit) {
       if (closes(unit, u']', 2)) state_ = State::Content;
       break;
     case State::Doctype:
-      if (isQuote) {
-        quote_ = unit;
-        state_ = State::DoctypeLiteral;
-      } else if (unit == u'[') {
-        state_ = State::Subset;
-      } else if (unit == u'>') {
-        state_ = State::Content;
-      }
+      if (opensLiteral(unit, State::DoctypeLiteral)) break;
+      if (unit == u'[') state_ = State::Subset;
+      if (unit == u'>') state_ = State::Content;
       break;
     case State::DoctypeLiteral:
       if (unit == quote_) state_ = State::Doctype;
       break;
     case State::Subset:
-      if (isQuote) {
-        quote_ = unit;
-        state_ = State::SubsetLiteral;
-      } else if (unit == u'<') {
-        state_ = State::SubsetMarkupStart;
-      } else if (unit == u']') {
-        state_ = State::Doctype;
-      }
+      if (opensLiteral(unit, State::SubsetLiteral)) break;
+      if (unit == u'<') state_ = State::SubsetMarkupStart;
+      if (unit == u']') state_ = State::Doctype;
       break;
     case State::SubsetMarkupStart:
       run_ = 0;

@@ -42,6 +42,8 @@ private:
   // Ends of comments ("-->"), PIs ("?>") and CDATA sections ("]]>"): the
   // run of the closing units just seen.
   bool closes(char16_t unit, char16_t repeated, int needed);
+  // A quote starts the literal state given (an attribute value ...).
+  bool opensLiteral(char16_t unit, State literal);
 
   State state_ = State::Content;
   char16_t quote_ = 0;
