@@ -120,12 +120,17 @@ ConvertOptions readOptions(ArgumentList& args) {
 }
 
 // True when the bytes hold JSON: their first character that is not a blank
-// opens an object or array (an XML document starts with '<' or a byte-order
-// mark, in any code page).
+// opens an object or array (an XML document starts with '<', in any code
+// page). A byte-order mark goes before either, and UTF-16 and UTF-32 put zero
+// bytes beside each ASCII character (JSON in them is refused as such).
 bool holdsJson(const std::vector<std::uint8_t>& content) {
-  for (const std::uint8_t byte : content)
-    if (byte != ' ' && byte != '\t' && byte != '\r' && byte != '\n') return byte == '{' || byte == '[';
-  return false;
+  using namespace std::string_view_literals;
+  const std::string_view bytes(reinterpret_cast<const char*>(content.data()), content.size());
+  std::size_t start = 0;
+  for (const std::string_view mark : {"\xEF\xBB\xBF"sv, "\xFE\xFF"sv, "\xFF\xFE"sv, "\0\0\xFE\xFF"sv})
+    if (bytes.substr(0, mark.size()) == mark) start = mark.size();
+  const std::size_t first = bytes.find_first_not_of(" \t\r\n\0"sv, start);
+  return first != std::string_view::npos && (bytes[first] == '{' || bytes[first] == '[');
 }
 
 // The first bytes of a file, enough to tell JSON from XML; empty when it

@@ -262,7 +262,29 @@ private:
 
 }  // namespace
 
+namespace {
+// The encoding of JSON text in UTF-16 or UTF-32, by its byte-order mark or,
+// without one, by the zero bytes of its first character (RFC 4627, 3); null
+// for anything else. Its first bytes would read as malformed UTF-8.
+const char* wideJsonEncoding(std::string_view json) {
+  const auto at = [&](std::size_t i) { return i < json.size() ? static_cast<unsigned char>(json[i]) : 0x100u; };
+  if (at(0) == 0x00 && at(1) == 0x00 && at(2) == 0xFE && at(3) == 0xFF) return "UTF-32BE";
+  if (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0x00 && at(3) == 0x00) return "UTF-32LE";
+  if (at(0) == 0xFE && at(1) == 0xFF) return "UTF-16BE";
+  if (at(0) == 0xFF && at(1) == 0xFE) return "UTF-16LE";
+  if (json.size() < 4) return nullptr;
+  if (at(0) == 0x00 && at(1) == 0x00 && at(2) == 0x00 && at(3) != 0x00) return "UTF-32BE";
+  if (at(0) != 0x00 && at(1) == 0x00 && at(2) == 0x00 && at(3) == 0x00) return "UTF-32LE";
+  if (at(0) == 0x00 && at(1) != 0x00) return "UTF-16BE";
+  if (at(0) != 0x00 && at(1) == 0x00) return "UTF-16LE";
+  return nullptr;
+}
+}  // namespace
+
 void readJsonText(std::string_view json, TypedDataHandler& out) {
+  if (const char* encoding = wideJsonEncoding(json))
+    throwError(__FILE__, __LINE__, "readJsonText", ZelMessages::CP_JSON_MISMATCH,
+               {"$", std::string("the JSON text is ") + encoding + "; JSON is read as UTF-8 (convert it to UTF-8 first)"});
   SaxReader reader(out);
   WideJson::sax_parse(json.begin(), json.end(), &reader, WideJson::input_format_t::json, /*strict=*/true);
 }
