@@ -110,12 +110,16 @@ ConvertOptions readOptions(ArgumentList& args) {
     }
     return true;
   });
+  // --records first: the checks below would ask it for --out-dir.
+  if (!options.records.empty() &&
+      (options.inputs.size() > 1 || !options.outDir.empty() || options.resume || !options.report.empty() ||
+       !options.sync || options.target == Target::Xml || options.shared.indent))
+    throw UsageError(
+        "--records takes one FILE (or - for stdin) to JSON, without --out-dir (or its --resume, --report, "
+        "--no-sync), --to xml or --indent");
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty() || !options.sync))
     throw UsageError("--resume, --report and --no-sync need --out-dir");
-  if (!options.records.empty() &&
-      (!options.outDir.empty() || options.target == Target::Xml || options.shared.indent))
-    throw UsageError("--records takes one FILE (or - for stdin) to JSON, without --out-dir, --to xml or --indent");
   return options;
 }
 
