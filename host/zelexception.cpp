@@ -159,6 +159,10 @@ std::string ZelException::describe() const {
   const auto insert = [this](std::size_t i) { return insertText(i); };
   if (messageNumber_ == CP_TYPE_MISMATCH && inserts_.size() == 2) return "expected " + insert(0) + ", found " + insert(1);
   if (messageNumber_ == CP_UNKNOWN_ENCODING && inserts_.size() == 1) return "unknown encoding '" + insert(0) + "'";
+  // What is wrong and its byte offset, which tells nothing at 0: a file that
+  // is no dictionary, or a table of the whole.
+  if (messageNumber_ == CP_DICTIONARY_FORMAT_ERROR && inserts_.size() == 2)
+    return insert(1) == "0" ? insert(0) : insert(0) + " (at byte " + insert(1) + ")";
   if (messageNumber_ == CP_UNKNOWN_MEMBER && inserts_.size() == 2)
     return "no member '" + insert(0) + "' may stand in " + insert(1);
   const PlaceInserts places = placeInsertsOf(messageNumber_, inserts_.size());
