@@ -288,6 +288,10 @@ public:
 
   void read(const Json& document) {
     if (!document.is_object()) fail("", "the document must be an object");
+    // Typed JSON, given here by mistake, has neither key.
+    if (!member(document, "format") && !member(document, "root"))
+      fail(".format", std::string("missing: a message tree (as wfhost parse --json prints it) starts {\"format\": \"") +
+                          kFormatName + "\", ...}; typed JSON converts to XML with wfhost convert");
     for (const auto& [key, value] : document.items()) {
       if (key != "format" && key != "version" && key != "startMessage" && key != "endMessage" && key != "root")
         fail("." + key, "unknown key");
@@ -614,7 +618,11 @@ void treeFromJson(std::string_view json, MessageTree& tree) {
   try {
     document = Json::parse(json.begin(), json.end());
   } catch (const Json::exception& e) {  // syntax errors and numbers out of range
-    throwTreeError(__FILE__, __LINE__, "treeFromJson", "$", std::string("not valid JSON: ") + e.what());
+    // "[json.exception.parse_error.101] parse error at line 1, column 1: ...": the library's tag left out.
+    std::string what = e.what();
+    if (const std::size_t tag = what.find("] "); what.rfind("[json.exception.", 0) == 0 && tag != std::string::npos)
+      what.erase(0, tag + 2);
+    throwTreeError(__FILE__, __LINE__, "treeFromJson", "$", "not valid JSON: " + what);
   }
   try {
     TreeJsonReader(tree).read(document);
