@@ -219,6 +219,18 @@ std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& s
                                                              const wfxml::ParseOptions& options, bool asJson,
                                                              const wfxml::RecordCutter::Place& piece) {
   const py::module_ io = py::module_::import("io");
+  // A str is a path here: XML text in one would be opened as a file of that name.
+  if (PyUnicode_Check(source.ptr())) {
+    const Py_ssize_t length = PyUnicode_GetLength(source.ptr());
+    Py_ssize_t start = 0;
+    while (start < length && (Py_UNICODE_ISSPACE(PyUnicode_ReadChar(source.ptr(), start)) ||
+                              PyUnicode_ReadChar(source.ptr(), start) == 0xFEFF))
+      ++start;
+    if (start < length && PyUnicode_ReadChar(source.ptr(), start) == '<')
+      throw py::value_error("iter_records takes a path, a binary stream or bytes, and this str is XML text (" +
+                            std::string(py::repr(source[py::slice(start, start + 40, 1)])) +
+                            "...), not a path: pass its bytes, e.g. text.encode()");
+  }
   if (PyUnicode_Check(source.ptr()) || py::hasattr(source, "__fspath__"))
     return std::make_unique<RecordIterator>(pool_, keys_, io.attr("open")(source, "rb"), /*ownsStream=*/true, record,
                                             options, asJson, piece);
