@@ -16,6 +16,7 @@
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/framework/XMLSchemaDescription.hpp>
+#include <xercesc/framework/XMLValidityCodes.hpp>
 #include <xercesc/framework/psvi/XSComplexTypeDefinition.hpp>
 #include <xercesc/framework/psvi/XSElementDeclaration.hpp>
 #include <xercesc/framework/psvi/XSModel.hpp>
@@ -299,6 +300,11 @@ struct LimitReached {
   XMLFileLoc line = 0, column = 0;
 };
 
+// Ends the check of a document whose root no schema declares (a document of
+// another schema), once the root's problems are reported: every element and
+// attribute within would be one more.
+struct UndeclaredRoot {};
+
 }  // namespace
 
 class SchemaValidator::Grammar {
@@ -484,6 +490,8 @@ public:
       scanning();
     } catch (const LimitReached& limit) {
       stop(limit.what, limit.line, limit.column);
+    } catch (const UndeclaredRoot&) {
+      // Its problems are reported already.
     } catch (const XMLException& e) {
       stop(utf8(e.getMessage()));
     } catch (const SAXException& e) {
@@ -845,16 +853,31 @@ public:
     parse(source);
   }
 
+  void startDocument() override {
+    rootStarted_ = false;
+    rootUndeclared_ = false;
+    SAX2XMLReaderImpl::startDocument();
+  }
+
   void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
              const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
+    if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
+      if (code == XMLValid::ElementNotDefined) rootUndeclared_ = true;
+      // An undeclared root's attributes are undeclared with it, its namespace
+      // declarations too, which Xerces-C then names as attributes
+      // ('{http://www.w3.org/2000/xmlns/}cac').
+      if (rootUndeclared_ && code == XMLValid::AttNotDefinedForElement) return;
+    }
     SAX2XMLReaderImpl::error(code, domain, type, text, systemId, publicId, line, column);
   }
 
   void startElement(const XMLElementDecl& declaration, unsigned int uriId, const XMLCh* prefix,
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override {
     metUndeclared_ = metUndeclared_ || !declaration.isDeclared();
+    rootStarted_ = true;
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
+    if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
     leftover_.afterStart(*this, attributes, count, isEmpty);
   }
   void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
@@ -865,6 +888,8 @@ public:
 private:
   bool metUndeclared_ = false;
   bool undecodable_ = false;
+  bool rootStarted_ = false;
+  bool rootUndeclared_ = false;  // no schema declares the root: its check ends after its start tag
   LeftoverXsiState leftover_;
 };
 
