@@ -267,6 +267,48 @@ std::string nonUtf8Reason(const Utf8Fault& bad) {
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>)";
 }
 
+std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size) {
+  struct Form {
+    std::string_view start;  // the byte-order mark, or '<' without one
+    bool marked;
+    std::size_t unit;        // bytes a character of ASCII takes
+    std::size_t at;          // where in its unit that character's byte is
+    const char* name;
+  };
+  using namespace std::string_view_literals;
+  static constexpr Form kForms[] = {
+      {"\0\0\xFE\xFF"sv, true, 4, 3, "UTF-32BE"}, {"\xFF\xFE\0\0"sv, true, 4, 0, "UTF-32LE"},
+      {"\xFE\xFF"sv, true, 2, 1, "UTF-16BE"},       {"\xFF\xFE"sv, true, 2, 0, "UTF-16LE"},
+      {"\0\0\0<"sv, false, 4, 3, "UTF-32BE"},      {"<\0\0\0"sv, false, 4, 0, "UTF-32LE"},
+      {"\0<\0?"sv, false, 2, 1, "UTF-16BE"},        {"<\0?\0"sv, false, 2, 0, "UTF-16LE"}};
+  const std::string_view document(static_cast<const char*>(bytes), size);
+  for (const Form& form : kForms) {
+    if (document.substr(0, form.start.size()) != form.start) continue;
+    // The declaration's ASCII characters, as far as they go.
+    std::string declaration;
+    for (std::size_t i = form.marked ? form.start.size() : 0; i + form.unit <= size && declaration.size() < 256;
+         i += form.unit) {
+      const std::string_view unit = document.substr(i, form.unit);
+      const char c = unit[form.at];
+      if (c <= 0 || std::count(unit.begin(), unit.end(), '\0') != static_cast<std::ptrdiff_t>(form.unit - 1)) break;
+      declaration += c;
+      if (declaration.size() >= 2 && declaration.compare(declaration.size() - 2, 2, "?>") == 0) break;
+    }
+    if (declaration.rfind("<?xml", 0) != 0) return std::nullopt;
+    const std::optional<std::string_view> declared = declaredEncoding(declaration);
+    if (!declared) return std::nullopt;
+    std::string upper(*declared);
+    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    const bool wide16 = form.unit == 2;
+    if (upper.rfind(wide16 ? "UTF-16" : "UTF-32", 0) == 0 || upper.find(wide16 ? "UCS-2" : "UCS-4") != std::string::npos)
+      return std::nullopt;
+    return std::string("the document is ") + form.name + " (by its " +
+           (form.marked ? "byte-order mark" : "first bytes") + ") but declares encoding=\"" + std::string(*declared) +
+           "\": write it in the encoding it declares, or declare encoding=\"" + (wide16 ? "UTF-16" : "UTF-32") + "\"";
+  }
+  return std::nullopt;
+}
+
 std::string_view afterProlog(std::string_view document) {
   if (document.substr(0, 3) == "\xEF\xBB\xBF") document.remove_prefix(3);
   for (;;) {

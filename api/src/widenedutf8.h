@@ -47,6 +47,14 @@ std::string cutShortUtf8Reason(const Utf8Fault& cut);
 // the byte after the bad one.
 std::optional<Utf8Fault> firstNonUtf8Byte(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
 std::string nonUtf8Reason(const Utf8Fault& bad);
+// Where a document in UTF-16 or UTF-32 (by its byte-order mark, or by the
+// zero bytes around its first '<') declares an encoding of neither, such as
+// UTF-8 (a file converted without its declaration): the scanner takes the
+// declaration's word, reads the rest wrongly and fails with a message that
+// names neither ("invalid byte '' at position 2 of a 3-byte sequence"). What
+// is wrong, as a problem's message, else nullopt.
+std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size);
+
 // Whether a code of Xerces-C's exceptions (XMLExcepts) is one of its
 // decoders' for bytes they cannot read: Trans_Unrepresentable to
 // Trans_BadTrailingSurrogate, UTF8_FormatError to UTF8_Exceeds_BytesLimit.

@@ -146,7 +146,7 @@ std::string billionLaughs(const std::string& root) {
 
 // Documents valid but for one thing, each checked twice (URIs found good are remembered, facets still apply),
 // and valid ones in UTF-8 (read as UTF-16) or declared Latin-1 (read as declared); comments after the
-// declaration, which the first check leaves out where they are plain.
+// declaration, which the first check leaves out where they are plain; one in UTF-16 that declares UTF-8.
 // The import's empty location resolves to a folder: read as an empty document, it failed the compile.
 // An element a lax wildcard admits, then one of its name with an xsi:type it breaks (the type went
 // unchecked once a scanner had met the name). An xsi:nil or xsi:type of an element left unvalidated,
@@ -165,6 +165,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
   for (int i = 0; i < 1001; ++i) deep = "<x>" + deep + "</x>";
   for (int i = 0; i < 900; ++i) wide += "&w;";  // 4.5 M characters from fewer references than allowed
   const std::string xsi = "<x xmlns:i='http://www.w3.org/2001/XMLSchema-instance'";
+  std::string utf16 = "\xFF\xFE";  // declaring UTF-8, as a file converted without its declaration
+  for (const char c : std::string("<?xml version='1.0' encoding='UTF-8'?><x/>")) utf16 += {c, '\0'};
   for (const auto& [document, problem] : std::vector<std::pair<std::string, std::string>>{
            {deep, "nested deeper than 1000"}, {billionLaughs("x") + "<x><t>&j;</t></x>", "xpansion"},
            {wide + "</t></x>", "more character data"}, {"<x s='urn:a'/>", ""}, {"<x s='a%2'/>", "invalid anyURI"},
@@ -178,7 +180,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
             "length"},
            {xsi + " i:nil='false'><t>v</t></x>", ""}, {xsi + " i:nil='true'><t>v</t></x>", "nil"},
            {xsi + "><w:u xmlns:w='urn:w' i:nil='true'></w:u><t>v</t></x>", ""},
-           {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""}}) {
+           {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""},
+           {utf16, "UTF-16LE (by its byte-order mark) but declares encoding=\"UTF-8\""}}) {
     for (int time = 0; time < 2; ++time) {
       const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
       EXPECT_EQ(problems.empty(), problem.empty()) << problem;
