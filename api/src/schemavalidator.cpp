@@ -941,12 +941,15 @@ public:
     if (reader.endedUndecodable() && !problems.empty())
       if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, encoding))
         problems.back() = {bad->line, bad->column, "", nonUtf8Reason(*bad)};
-    // Read in the wrong encoding, the document has no other problem to tell.
-    if (!problems.empty() && encoding.empty())
-      if (const std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size)) {
+    // Read in the wrong encoding, or empty, the document has no other problem to tell.
+    if (!problems.empty() && encoding.empty()) {
+      std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size);
+      if (!reason) reason = emptyDocument(bytes, size);
+      if (reason) {
         problems.assign(1, {1, 1, "", *reason});
         if (positions) positions->assign(1, {});
       }
+    }
     if (!reader.reusable()) reader_.reset();
     return problems;
   }

@@ -186,12 +186,16 @@ void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
     if (isUndecodable(e))
       if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, scannerEncoding()))
         throwUtf8Fault(*bad, nonUtf8Reason(*bad), e.getInserts()[1].number, function);
-    // A document the scanner read in the encoding its declaration wrongly names.
-    if (e.getMessageNumber() == ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION && scannerEncoding().empty())
-      if (const std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size)) {
+    // A document the scanner read in the encoding its declaration wrongly
+    // names, or one without any element.
+    if (e.getMessageNumber() == ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION && scannerEncoding().empty()) {
+      std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size);
+      if (!reason) reason = emptyDocument(bytes, size);
+      if (reason) {
         const std::vector<ZelInsert>& inserts = e.getInserts();
         throwUtf8Fault({1, 1, 0}, *reason, inserts.size() >= 2 && inserts[1].isNumber ? inserts[1].number : 0, function);
       }
+    }
     const ZelLocation at = e.location();
     if (!cut || at.line == 0 || at.line < static_cast<long>(cut->line) ||
         (at.line == static_cast<long>(cut->line) && at.column < static_cast<long>(cut->column)))

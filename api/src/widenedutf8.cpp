@@ -267,6 +267,14 @@ std::string nonUtf8Reason(const Utf8Fault& bad) {
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>)";
 }
 
+std::optional<std::string> emptyDocument(const void* bytes, std::size_t size) {
+  std::string_view document(static_cast<const char*>(bytes), size);
+  if (document.substr(0, 3) == "\xEF\xBB\xBF") document.remove_prefix(3);
+  if (document.empty()) return "the document is empty";
+  if (document.find_first_not_of(" \t\r\n") == std::string_view::npos) return "the document is empty but for white space";
+  return std::nullopt;
+}
+
 std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size) {
   struct Form {
     std::string_view start;  // the byte-order mark, or '<' without one

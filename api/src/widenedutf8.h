@@ -55,6 +55,11 @@ std::string nonUtf8Reason(const Utf8Fault& bad);
 // is wrong, as a problem's message, else nullopt.
 std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size);
 
+// Where the document holds no character but white space (an empty file):
+// what is wrong, as a problem's message, for Xerces-C's "invalid document
+// structure"; else nullopt.
+std::optional<std::string> emptyDocument(const void* bytes, std::size_t size);
+
 // Whether a code of Xerces-C's exceptions (XMLExcepts) is one of its
 // decoders' for bytes they cannot read: Trans_Unrepresentable to
 // Trans_BadTrailingSurrogate, UTF8_FormatError to UTF8_Exceeds_BytesLimit.

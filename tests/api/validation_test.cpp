@@ -77,6 +77,8 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"UndeclaredRootOfTheSchemasNamespace", "<o:note xmlns:o=\"urn:order\" id=\"1\"><o:id>ABC</o:id></o:note>", 1,
      "/o:note", "no declaration found for element 'o:note'", 1},
     {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
+    {"Empty", "", 1, "", "the document is empty", 1},  // Xerces-C: "invalid document structure"
+    {"EmptyButForWhiteSpace", "\n  \n", 1, "", "the document is empty but for white space", 1},
     {"MalformedDocumentType", "<!DOCTYPE o:order [<!ELEMENT o:order>]>\n" + order("ABC", kLine1), 1, "", "whitespace"},
     {"OverlongUtf8AfterTheRoot", order("ABC", kLine1) + "\xC1\x83", 5, "", "byte 0xC1 is not UTF-8"},
     {"UndeclaredElement", order("ABC", "<o:line no='1'><o:qty>2</o:qty><w:u xmlns:w='urn:w'>v</w:u></o:line><o:note/>\n"),
