@@ -401,6 +401,7 @@ TEST(TypedJson, ARootTheSetDoesNotDefineIsRefused) {
   EXPECT_NE(std::string(error.what()).find("{urn:test:typed}invoice' is not a message of the set (its messages: "),
             std::string::npos)
       << error.what();
+  EXPECT_EQ(error.path(), "/invoice");  // the document's element path, not a JSON path ("$")
 }
 
 TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
