@@ -218,6 +218,8 @@ EventIterator BoundMessageSet::events(const py::object& xml, const std::optional
 std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& source, const std::string& record,
                                                              const wfxml::ParseOptions& options, bool asJson,
                                                              const wfxml::RecordCutter::Place& piece) {
+  // No element has an empty name: no record would ever come.
+  if (record.empty()) throw py::value_error("iter_records needs an element name or path, not ''");
   const py::module_ io = py::module_::import("io");
   // A str is a path here: XML text in one would be opened as a file of that name.
   if (PyUnicode_Check(source.ptr())) {

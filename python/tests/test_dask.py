@@ -206,7 +206,9 @@ def test_an_interpreter_without_distributed_says_which_it_needs(kinds, tmp_path,
     (["--out-dir", "{full}"], "out_dir {full} is not empty: resume the run that wrote it (--resume)"),
     (["{empty}"], "no files to convert in {empty}"),
     (["--records", "party", "--validate"], "--records takes one FILE, without --resume, --report, --validate"),
-], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input", "records"])
+    (["--records", ""], "--records needs an element name or path"),
+], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input", "records",
+        "records unnamed"])
 def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsys, args, error):
     places = {"file": tmp_path / "file", "full": tmp_path / "full", "empty": tmp_path / "empty"}
     places["file"].write_text("")

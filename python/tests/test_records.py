@@ -37,6 +37,8 @@ def test_records_from_a_path_a_stream_and_bytes_are_wfhosts_and_a_fault_comes_af
         typed.iter_records(42, "party")
     with pytest.raises(ValueError, match="XML text"):  # a str is a path, not the document
         typed.iter_records(order.read_text(), "party")
+    with pytest.raises(ValueError, match="element name"):  # as wfhost convert --records ''
+        typed.iter_records(order, "")
 
 
 def test_validated_records_raise_the_documents_first_problem(typed):

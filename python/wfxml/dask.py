@@ -583,6 +583,8 @@ def convert_records(
     for option, value in (("piece_size", piece_size), ("workers", workers)):
         if value is not None and value < 1:
             raise ValueError(f"{option} must be at least 1, not {value}")
+    if not name:
+        raise ValueError("name must be an element name or path, not ''")
     started = time.perf_counter()
     source = MessageSetSource.of(message_set)
     path = os.path.abspath(os.fsdecode(path))
@@ -660,6 +662,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
                         help="one large FILE: a JSON line per NAME element, its pieces shared among the workers")
     parser.add_argument("paths", nargs="+", metavar="PATH", help="XML files and folders")
     args = parser.parse_args(argv)
+    if args.records == "":
+        parser.error("--records needs an element name or path")
     if args.records is not None and (len(args.paths) > 1 or args.resume or args.report or args.validate
                                      or args.batch_size):
         parser.error("--records takes one FILE, without --resume, --report, --validate or --batch-size")
