@@ -310,12 +310,35 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   AtomicOutputFile::removeAbandoned(options.outDir);
   const std::vector<std::string> outputs = outputNames(options.inputs, options);
   std::vector<Outcome> outcomes(options.inputs.size());
+  // An output that is an input of the run (a.xml and a.json converted into
+  // their own folder, or XML in a file named .json) would be written over it,
+  // or removed as an old output when its input fails: such an input fails
+  // at once, and every input stays as it was.
+  std::vector<bool> replacesInput(options.inputs.size());
+  {
+    const auto same = [](const std::string& path) {
+      std::error_code error;
+      const fs::path canonical = fs::weakly_canonical(path, error);
+      return error ? fs::absolute(path, error).lexically_normal().string() : canonical.string();
+    };
+    std::set<std::string> inputs;
+    for (const std::string& input : options.inputs)
+      if (input != "-") inputs.insert(same(input));
+    for (std::size_t i = 0; i < outputs.size(); ++i) replacesInput[i] = inputs.count(same(outputs[i])) != 0;
+  }
   Progress progress(options.inputs.size(), isatty(STDERR_FILENO) != 0, options.quiet);
   InputQueue queue(options.inputs.size());
   const auto work = [&] {
     Converter converter(set, options);
     for (std::size_t i; queue.take(i);) {
       const std::string& input = options.inputs[i];
+      if (replacesInput[i]) {
+        outcomes[i].error = input + ": its output " + outputs[i] +
+                            " would replace an input of this run: convert into another --out-dir";
+        progress.fail(outcomes[i].error);
+        progress.done(0);
+        continue;
+      }
       try {
         if (options.resume && upToDate(input, outputs[i])) {
           outcomes[i].status = Outcome::Status::Skipped;

@@ -72,6 +72,28 @@ TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
   EXPECT_EQ(runWfhost({"convert", "--schema", kPaymentSchema, "--no-check", incomplete}).status, 0);
 }
 
+// a.xml and a.json converted into their own folder would write each over the other (and a failing
+// a.xml would remove a.json as its old output); XML in a file named .json would replace itself.
+TEST(ConvertCli, AnInputThatAnOutputWouldReplaceFailsAndEveryInputStaysAsItWas) {
+  const ScratchFolder scratch;
+  const std::string malformed = R"(<Payment xmlns="urn:example:payment"><Id>1</Payment>)";
+  const std::string json = R"({"Payment":{"Id":"P"}})";
+  const std::string xml = readFileText(kPayment);
+  const std::vector<std::string> inputs = {scratch.write("a.xml", malformed), scratch.write("a.json", json),
+                                           scratch.write("x.json", xml), scratch.write("c.xml", xml)};
+  const CommandResult result =
+      runWfhost({"convert", "--schema", kPaymentSchema, "--out-dir", scratch.path().string(), inputs[0], inputs[1],
+                 inputs[2], inputs[3]});
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(readFileText(inputs[0]), malformed);
+  EXPECT_EQ(readFileText(inputs[1]), json);
+  EXPECT_EQ(readFileText(inputs[2]), xml);
+  EXPECT_TRUE(fs::exists(scratch.file("c.json")));
+  for (const std::string& input : {inputs[0], inputs[1], inputs[2]})
+    EXPECT_NE(result.err.find(input + ": its output "), std::string::npos) << input << "\n" << result.err;
+  EXPECT_NE(result.err.find("converted 1 of 4 files"), std::string::npos) << result.err;
+}
+
 std::vector<std::string> filesBelow(const fs::path& folder, const std::string& extension) {
   std::vector<std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
