@@ -91,8 +91,10 @@ private:
     what = utf8(e.getMessage());
   }
   static std::string describe(const SAXParseException& e) {
-    return displayName(utf8(e.getSystemId())) + ":" + std::to_string(e.getLineNumber()) + ": " +
-           utf8(e.getMessage());
+    const std::string file = displayName(utf8(e.getSystemId()));
+    // A document that cannot be opened has no place of its own.
+    if (file.empty() && e.getLineNumber() == 0) return utf8(e.getMessage());
+    return file + ":" + std::to_string(e.getLineNumber()) + ": " + utf8(e.getMessage());
   }
 };
 
@@ -236,7 +238,10 @@ public:
     if (document == nullptr) {
       std::string bytes;
       if (!isNetworkLocation(location)) {
-        if (!readFile(location, bytes)) return nullptr;  // Xerces-C reports it as before
+        if (!readFile(location, bytes)) {
+          noteUnreadable(resource, location);
+          return nullptr;  // Xerces-C warns of it as before
+        }
       } else {
         std::string mapped = catalog_.resolve(written);
         if (mapped.empty()) mapped = catalog_.resolve(location);
@@ -261,9 +266,25 @@ public:
   // where: it is handed to Xerces-C as empty.
   std::optional<std::pair<std::string, SchemaEntityExcess>> excess;
   std::string unmapped;            // the first location left unread, and why, for the error
+  std::string unreadable;          // the first local document that cannot be read, for an error it causes
   std::vector<std::string> notes;  // what the documents' rewriting changed, for the warnings
 
 private:
+  // A schemaLocation is a hint a schema set may do without; the error it
+  // causes (a type or namespace not found) does not say it.
+  void noteUnreadable(XMLResourceIdentifier* resource, const std::string& location) {
+    if (!unreadable.empty()) return;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(location, error);
+    const std::string target = utf8(resource->getNameSpace());
+    unreadable = "the schema document " + displayName(location) + " (" +
+                 (target.empty() ? std::string("included") : "imported for namespace " + target) + " by " +
+                 displayName(utf8(resource->getBaseURI())) + ") cannot be read (" +
+                 (!std::filesystem::exists(status) ? "no such file"
+                  : std::filesystem::is_directory(status) ? "a folder"
+                                                           : "not readable") +
+                 ")";
+  }
   void noteUnmapped(XMLResourceIdentifier* resource, const std::string& location, const std::string& mapped) {
     if (!unmapped.empty()) return;
     const std::string target = utf8(resource->getNameSpace());
@@ -1066,7 +1087,9 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
       refuseExcess();
       if (errors.failed) {
         const std::string where = errors.file.empty() ? file : errors.file;
-        throwSourceError(kFunction, where, errors.place + componentAtLine(where, errors.line, recorder), errors.what);
+        throwSourceError(kFunction, where, errors.place + componentAtLine(where, errors.line, recorder),
+                         recorder.unreadable.empty() ? errors.what
+                                                     : recorder.unreadable + ", and without it: " + errors.what);
       }
       if (grammar == nullptr) throwSourceError(kFunction, file, "", "not a schema document, or it cannot be read");
     }

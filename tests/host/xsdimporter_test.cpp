@@ -244,6 +244,9 @@ TEST_P(XsdImporterErrors, NameTheFileAndThePlace) {
   EXPECT_EQ(e.insertText(1).rfind(c["place"], 0), 0u) << e.insertText(1);
   EXPECT_NE(e.insertText(1).find(c["component"]), std::string::npos) << e.insertText(1);
   EXPECT_FALSE(e.insertText(2).empty());
+  if (c.fields.count("what")) {
+    EXPECT_NE(e.insertText(2).find(c["what"]), std::string::npos) << e.insertText(2);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemas, XsdImporterErrors, ::testing::ValuesIn(dataCases("xsd/import-errors.txt")),
