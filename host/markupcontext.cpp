@@ -33,10 +33,16 @@ void MarkupContext::step(char16_t unit) {
       break;
     case State::MarkupStart:
       run_ = 0;
-      state_ = unit == u'!' ? State::MarkupBang : unit == u'?' ? State::ProcessingInstruction : State::Tag;
+      state_ = unit == u'!'   ? State::MarkupBang
+               : unit == u'?' ? State::ProcessingInstruction
+               : inSubset_    ? State::Subset  // a declaration: its literals are the subset's
+                              : State::Tag;
       break;
     case State::MarkupBang:
-      state_ = unit == u'-' ? State::Comment : unit == u'[' ? State::CData : State::Doctype;
+      state_ = unit == u'-'   ? State::Comment
+               : inSubset_    ? State::Subset
+               : unit == u'[' ? State::CData
+                              : State::Doctype;
       break;
     case State::Tag:
       if (!opensLiteral(unit, State::AttributeValue) && unit == u'>') state_ = State::Content;
@@ -45,42 +51,31 @@ void MarkupContext::step(char16_t unit) {
       state_ = State::Tag;
       break;
     case State::Comment:
-      if (closes(unit, u'-', 2)) state_ = State::Content;
+      if (closes(unit, u'-', 2)) state_ = outside();
       break;
     case State::ProcessingInstruction:
-      if (closes(unit, u'?', 1)) state_ = State::Content;
+      if (closes(unit, u'?', 1)) state_ = outside();
       break;
     case State::CData:
       if (closes(unit, u']', 2)) state_ = State::Content;
       break;
     case State::Doctype:
-      if (opensLiteral(unit, State::DoctypeLiteral)) break;
-      if (unit == u'[') state_ = State::Subset;
-      if (unit == u'>') state_ = State::Content;
-      break;
-    case State::DoctypeLiteral:
-      if (unit == quote_) state_ = State::Doctype;
+      if (opensLiteral(unit, State::Literal)) break;
+      if (unit == u'[' || unit == u'>') {
+        inSubset_ = unit == u'[';
+        state_ = inSubset_ ? State::Subset : State::Content;
+      }
       break;
     case State::Subset:
-      if (opensLiteral(unit, State::SubsetLiteral)) break;
-      if (unit == u'<') state_ = State::SubsetMarkupStart;
-      if (unit == u']') state_ = State::Doctype;
+      if (opensLiteral(unit, State::Literal)) break;
+      if (unit == u'<') state_ = State::MarkupStart;
+      if (unit == u']') {
+        inSubset_ = false;
+        state_ = State::Doctype;
+      }
       break;
-    case State::SubsetMarkupStart:
-      run_ = 0;
-      state_ = unit == u'!' ? State::SubsetMarkupBang : unit == u'?' ? State::SubsetProcessingInstruction : State::Subset;
-      break;
-    case State::SubsetMarkupBang:
-      state_ = unit == u'-' ? State::SubsetComment : State::Subset;
-      break;
-    case State::SubsetLiteral:
-      if (unit == quote_) state_ = State::Subset;
-      break;
-    case State::SubsetComment:
-      if (closes(unit, u'-', 2)) state_ = State::Subset;
-      break;
-    case State::SubsetProcessingInstruction:
-      if (closes(unit, u'?', 1)) state_ = State::Subset;
+    case State::Literal:
+      if (unit == quote_) state_ = inSubset_ ? State::Subset : State::Doctype;
       break;
   }
 }

@@ -18,6 +18,9 @@ public:
   bool takesReference() const { return state_ == State::Content || state_ == State::AttributeValue; }
 
 private:
+  // Comments, processing instructions and literals are the same inside
+  // the DOCTYPE's internal subset (inSubset_) and outside; only where they
+  // return to differs.
   enum class State : std::uint8_t {
     Content,
     MarkupStart,     // after '<'
@@ -27,14 +30,9 @@ private:
     Comment,
     ProcessingInstruction,
     CData,
-    Doctype,         // outside its literals and internal subset
-    DoctypeLiteral,  // quote_ ends it
-    Subset,          // the internal subset, outside its literals, comments and PIs
-    SubsetMarkupStart,
-    SubsetMarkupBang,
-    SubsetLiteral,
-    SubsetComment,
-    SubsetProcessingInstruction,
+    Doctype,  // outside its literals and internal subset
+    Subset,   // the internal subset, outside its declarations' literals, comments and PIs
+    Literal,  // of the DOCTYPE or a declaration: quote_ ends it
   };
 
   // Steps over one unit; the states a search skips ahead in are not stepped.
@@ -44,8 +42,11 @@ private:
   bool closes(char16_t unit, char16_t repeated, int needed);
   // A quote starts the literal state given (an attribute value ...).
   bool opensLiteral(char16_t unit, State literal);
+  // Where a comment, PI or literal ends up.
+  State outside() const { return inSubset_ ? State::Subset : State::Content; }
 
   State state_ = State::Content;
+  bool inSubset_ = false;
   char16_t quote_ = 0;
   int run_ = 0;
 };

@@ -66,7 +66,7 @@ public:
     }
     callStart_ = out.getLength();
     text_ = text;
-    callFollowed_ = false;
+    followed_ = nullptr;
   }
   // After a failed call the output is cut back: refuse from then on.
   void lose() { lost_ = true; }
@@ -85,8 +85,7 @@ private:
   ConverterPtr reader_;
   std::size_t callStart_ = 0;
   const char16_t* text_ = nullptr;
-  bool callFollowed_ = false;
-  const char16_t* followed_ = nullptr;  // the call's text is followed up to here
+  const char16_t* followed_ = nullptr;  // the call's text is followed up to here (null: not yet)
   MarkupContext inCall_;  // ... and there stands the document
   bool lost_ = false;
 };
@@ -113,11 +112,10 @@ void ReferencePlaces::readBack() {
 }
 
 bool ReferencePlaces::takeReference(const char16_t* unit) {
-  if (!callFollowed_) {
+  if (!followed_) {
     readBack();
     inCall_ = context_;
     followed_ = text_;
-    callFollowed_ = true;
   }
   if (lost_) return false;
   if (unit > followed_) {
@@ -405,7 +403,6 @@ CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
     handle_->fastPath = FastPath::SingleByte;
   }
   if (ccsid != CCSID_UTF8 && !IsUnicode(ccsid)) {
-    handle_->places = std::make_unique<ReferencePlaces>(ccsid);
     if (const char16_t missing = missingMarkupCharacter(ccsid, converter.get())) {
       char reason[64];
       if (missing >= 0x20)
@@ -414,6 +411,7 @@ CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
         std::snprintf(reason, sizeof reason, "the code page has no U+%04X, which XML markup needs", unsigned{missing});
       throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid, reason);
     }
+    handle_->places = std::make_unique<ReferencePlaces>(ccsid);
   }
   status = U_ZERO_ERROR;
   ucnv_setFromUCallBack(converter.get(), escapeUnassigned, handle_->places.get(), nullptr, nullptr, &status);
