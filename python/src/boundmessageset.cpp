@@ -149,7 +149,7 @@ SessionPool::Lease BoundMessageSet::leaseWorker() {
 py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding, bool validate) {
   const SessionPool::Lease worker = leaseWorker();
   const DocumentBytes document(xml, encoding, validate);
-  PythonObjectBuilder builder(*keys_);
+  PythonObjectBuilder builder(*caches_);
   {
     // The document is parsed without the GIL; the typed data comes only
     // once it has been parsed whole, and takes the GIL back for the objects.
@@ -234,13 +234,13 @@ std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& s
                             "...), not a path: pass its bytes, e.g. text.encode()");
   }
   if (PyUnicode_Check(source.ptr()) || py::hasattr(source, "__fspath__"))
-    return std::make_unique<RecordIterator>(pool_, keys_, io.attr("open")(source, "rb"), /*ownsStream=*/true, record,
+    return std::make_unique<RecordIterator>(pool_, caches_, io.attr("open")(source, "rb"), /*ownsStream=*/true, record,
                                             options, asJson, piece);
   if (py::hasattr(source, "read"))
-    return std::make_unique<RecordIterator>(pool_, keys_, source, /*ownsStream=*/false, record, options, asJson,
+    return std::make_unique<RecordIterator>(pool_, caches_, source, /*ownsStream=*/false, record, options, asJson,
                                             piece);
   if (PyObject_CheckBuffer(source.ptr()))
-    return std::make_unique<RecordIterator>(pool_, keys_, io.attr("BytesIO")(source), /*ownsStream=*/true, record,
+    return std::make_unique<RecordIterator>(pool_, caches_, io.attr("BytesIO")(source), /*ownsStream=*/true, record,
                                             options, asJson, piece);
   throw py::type_error(std::string("iter_records reads a path, a binary stream or bytes, not ") +
                        Py_TYPE(source.ptr())->tp_name);

@@ -49,11 +49,11 @@ public:
 
 private:
   explicit BoundMessageSet(wfxml::MessageSet set)
-      : pool_(std::make_shared<SessionPool>(std::move(set))), keys_(std::make_shared<KeyCache>()) {}
+      : pool_(std::make_shared<SessionPool>(std::move(set))), caches_(std::make_shared<ObjectCaches>()) {}
   SessionPool::Lease leaseWorker();
 
   std::shared_ptr<SessionPool> pool_;  // shared: copies of the Python object share their sessions
-  std::shared_ptr<KeyCache> keys_;     // to_dict's keys, for all threads (with the GIL)
+  std::shared_ptr<ObjectCaches> caches_;  // to_dict's keys and values, for all threads (with the GIL)
 };
 
 }  // namespace wfxml::python

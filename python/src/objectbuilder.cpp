@@ -3,6 +3,8 @@
 #include "decimaltype.h"
 
 #include <cassert>
+#include <functional>
+#include <limits>
 #include <string>
 
 namespace py = pybind11;
@@ -34,6 +36,29 @@ void KeyCache::clear() {
   recent_.fill(Recent{});
   for (const auto& entry : keys_) Py_DECREF(entry.second);
   keys_.clear();
+}
+
+ValueCache::~ValueCache() {
+  for (const Slot& slot : slots_) Py_XDECREF(slot.object);
+}
+
+PyObject* ValueCache::find(Kind kind, std::string_view text) {
+  const auto make = [kind, text]() -> PyObject* {
+    if (kind == Kind::Decimal) return makeDecimal(text).release().ptr();
+    return checked(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr));
+  };
+  if (text.size() > kMaxText) return make();
+  const std::size_t hash = std::hash<std::string_view>{}(text) ^ static_cast<std::size_t>(kind);
+  Slot& slot = slots_[hash >> (std::numeric_limits<std::size_t>::digits - kSlotBits)];
+  if (slot.object == nullptr || slot.hash != hash || slot.kind != kind || slot.text != text) {
+    PyObject* const made = make();
+    Py_XDECREF(slot.object);
+    slot.object = made;
+    slot.hash = hash;
+    slot.kind = kind;
+    slot.text.assign(text);
+  }
+  return Py_NewRef(slot.object);
 }
 
 void PythonObjectBuilder::add(PyObject* value) {
@@ -71,12 +96,10 @@ void PythonObjectBuilder::integer(std::int64_t value) { add(PyLong_FromLongLong(
 
 void PythonObjectBuilder::bigInteger(std::string_view digits) { add(makeInteger(digits).release().ptr()); }
 
-void PythonObjectBuilder::decimal(std::string_view digits) { add(makeDecimal(digits).release().ptr()); }
+void PythonObjectBuilder::decimal(std::string_view digits) { add(values_.decimal(digits)); }
 void PythonObjectBuilder::number(double value) { add(PyFloat_FromDouble(value)); }
 
-void PythonObjectBuilder::string(std::string_view text) {
-  add(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr));
-}
+void PythonObjectBuilder::string(std::string_view text) { add(values_.string(text)); }
 
 void PythonObjectBuilder::binary(const std::uint8_t* bytes, std::size_t size) {
   add(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes), static_cast<Py_ssize_t>(size)));

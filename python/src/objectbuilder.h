@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -59,9 +60,51 @@ private:
   Keys keys_;
 };
 
+// The str and Decimal objects of short values, kept from message to message
+// by their text: a message set's documents repeat few values many times
+// (codes, scheme URIs, dates, amounts: nine in ten of the FpML corpus's), and
+// a value shared needs neither decoding nor memory of its own (results kept
+// in memory are the smaller for it). Both types are immutable, so sharing
+// them shows only to `is`. A slot per hash of the text, overwritten by the
+// next value that falls into it; used with the GIL held, as KeyCache is.
+class ValueCache {
+public:
+  ValueCache() = default;
+  ValueCache(const ValueCache&) = delete;
+  ValueCache& operator=(const ValueCache&) = delete;
+  ~ValueCache();
+
+  // New references. Throw pybind11::error_already_set.
+  PyObject* string(std::string_view utf8) { return find(Kind::String, utf8); }
+  PyObject* decimal(std::string_view digits) { return find(Kind::Decimal, digits); }
+
+private:
+  enum class Kind : unsigned char { String, Decimal };
+  // Longer texts are seldom repeated; hashing them would cost more than it saves.
+  static constexpr std::size_t kMaxText = 96;
+  static constexpr int kSlotBits = 12;
+
+  PyObject* find(Kind kind, std::string_view text);
+
+  struct Slot {
+    std::size_t hash = 0;
+    Kind kind = Kind::String;
+    std::string text;
+    PyObject* object = nullptr;  // owned
+  };
+  std::vector<Slot> slots_ = std::vector<Slot>(std::size_t{1} << kSlotBits);
+};
+
+// What the Python objects of typed data take from earlier messages: shared by
+// all threads of a message set, used with the GIL held.
+struct ObjectCaches {
+  KeyCache keys;
+  ValueCache values;
+};
+
 class PythonObjectBuilder final : public wfxml::TypedDataHandler {
 public:
-  explicit PythonObjectBuilder(KeyCache& keys) : keys_(keys) {}
+  explicit PythonObjectBuilder(ObjectCaches& caches) : keys_(caches.keys), values_(caches.values) {}
   PythonObjectBuilder(const PythonObjectBuilder&) = delete;
   PythonObjectBuilder& operator=(const PythonObjectBuilder&) = delete;
 
@@ -95,6 +138,7 @@ private:
   std::vector<OpenContainer> open_;
   pybind11::object result_;
   KeyCache& keys_;
+  ValueCache& values_;
 };
 
 }  // namespace wfxml::python

@@ -13,11 +13,11 @@ namespace {
 constexpr std::size_t kChunkSize = wfxml::RecordReader::kPieceSize;
 }  // namespace
 
-RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, py::object stream,
+RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<ObjectCaches> caches, py::object stream,
                                bool ownsStream, const std::string& record, const wfxml::ParseOptions& options,
                                bool asJson, const wfxml::RecordCutter::Place& piece)
     : pool_(std::move(pool)),
-      keys_(std::move(keys)),
+      caches_(std::move(caches)),
       stream_(std::move(stream)),
       ownsStream_(ownsStream),
       asJson_(asJson),
@@ -67,7 +67,7 @@ bool RecordIterator::convertNext() {
     });
   return reader_.nextTypedData(worker->session, [&](const std::function<void(wfxml::TypedDataHandler&)>& writeTo) {
     const py::gil_scoped_acquire locked;
-    PythonObjectBuilder builder(*keys_);
+    PythonObjectBuilder builder(*caches_);
     writeTo(builder);
     ready_.push_back(builder.take());
   });

@@ -26,7 +26,7 @@ public:
   // ownsStream. asJson: each record as its typed JSON text, not objects.
   // piece: where the stream's document lies in a larger one, whose lines
   // and columns its errors name.
-  RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<KeyCache> keys, pybind11::object stream,
+  RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<ObjectCaches> caches, pybind11::object stream,
                  bool ownsStream, const std::string& record, const wfxml::ParseOptions& options, bool asJson,
                  const wfxml::RecordCutter::Place& piece);
   RecordIterator(const RecordIterator&) = delete;
@@ -46,7 +46,7 @@ private:
   void close();
 
   std::shared_ptr<SessionPool> pool_;
-  std::shared_ptr<KeyCache> keys_;
+  std::shared_ptr<ObjectCaches> caches_;
   pybind11::object stream_;
   bool ownsStream_;
   bool asJson_;

@@ -128,11 +128,18 @@ def test_text_and_names_beyond_ascii_arrive_unchanged(text):
     assert wfxml.MessageSet.none().to_dict(xml) == {"r": {"n\u00e4me\u20ac": text, "x": text[::-1], "y": "z"}}
 
 
-def test_keys_are_interned_and_survive_documents_with_more_names_than_are_kept():
+def test_keys_and_values_survive_documents_with_more_of_them_than_are_kept():
     none = wfxml.MessageSet.none()
-    for first in (0, 12000):  # the two documents together need more keys than the module keeps
+    for first in (0, 12000):  # the two documents together need more keys and values than the module keeps
         names = [f"e{number}" for number in range(first, first + 12000)]
         xml = ("<r>" + "".join(f"<{name}>{name}</{name}>" for name in names) + "</r>").encode()
         data = none.to_dict(xml)
         assert data == {"r": {name: name for name in names}}
         assert all(key is sys.intern(key) for key in data["r"])
+
+
+def test_a_kept_value_keeps_its_type_where_the_same_text_has_another(kinds, kinds_xml):
+    same_digits = kinds_xml.replace("Zoë &amp; &lt;Müller&gt; ☃".encode(), b"12345678901234567.0123456")
+    for xml in (kinds_xml, same_digits, same_digits):
+        data = kinds.to_dict(xml)["kinds"]
+        assert type(data["amount"]) is D and type(data["text"]) is str
