@@ -4,7 +4,6 @@
 #include "errors.h"
 #include "objectbuilder.h"
 
-#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -13,66 +12,84 @@ namespace py = pybind11;
 namespace wfxml::python {
 namespace {
 
-// The bytes of a document: a bytes-like object's own buffer (held, so that
-// it cannot be resized while the GIL is released) or a str's UTF-8.
+// The bytes of a bytes-like object (its own buffer, held so that it cannot
+// be resized while the GIL is released) or of a str (its UTF-8). Other
+// objects raise TypeError: accepted, then ", not " and their type.
+class HeldBytes {
+public:
+  HeldBytes(py::handle object, std::string_view accepted) {
+    if (PyUnicode_Check(object.ptr())) {
+      Py_ssize_t size = 0;
+      const char* utf8 = PyUnicode_AsUTF8AndSize(object.ptr(), &size);
+      if (utf8 == nullptr) {
+        // A lone surrogate: its three bytes, which the readers refuse, naming the place.
+        PyErr_Clear();
+        holder_ = py::reinterpret_steal<py::object>(PyUnicode_AsEncodedString(object.ptr(), "utf-8", "surrogatepass"));
+        if (!holder_) throw py::error_already_set();
+        utf8 = PyBytes_AS_STRING(holder_.ptr());
+        size = PyBytes_GET_SIZE(holder_.ptr());
+      } else {
+        holder_ = py::reinterpret_borrow<py::object>(object);  // keeps its UTF-8 alive
+      }
+      bytes_ = std::string_view(utf8, static_cast<std::size_t>(size));
+      return;
+    }
+    if (PyObject_GetBuffer(object.ptr(), &view_, PyBUF_SIMPLE) != 0) {
+      PyErr_Clear();
+      throw py::type_error(std::string(accepted) + ", not " + Py_TYPE(object.ptr())->tp_name);
+    }
+    hasView_ = true;
+    bytes_ = std::string_view(static_cast<const char*>(view_.buf), static_cast<std::size_t>(view_.len));
+  }
+  HeldBytes(const HeldBytes&) = delete;
+  HeldBytes& operator=(const HeldBytes&) = delete;
+  ~HeldBytes() {
+    if (hasView_) PyBuffer_Release(&view_);
+  }
+
+  std::string_view bytes() const { return bytes_; }
+
+private:
+  Py_buffer view_{};
+  bool hasView_ = false;
+  py::object holder_;  // the str, or the bytes of one with a lone surrogate
+  std::string_view bytes_;
+};
+
+// A document's bytes and how to parse them.
 class DocumentBytes {
 public:
-  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding, bool validate = false) {
+  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding, bool validate = false)
+      : held_(notAPath(xml), "a document is bytes, bytearray, memoryview or str") {
     options_.validate = validate;
+    const std::string_view bytes = held_.bytes();
+    if (PyUnicode_Check(xml.ptr())) {
+      // XML text holds markup; a str without any is taken for a file name.
+      if (!bytes.empty() && bytes.find('<') == std::string_view::npos)
+        throw py::value_error("a document is XML text, and '" + std::string(bytes.substr(0, 80)) +
+                              "' holds no markup: a path? pass the file's bytes, e.g. "
+                              "pathlib.Path(path).read_bytes()");
+      options_.encoding = encoding.value_or("utf-8");
+    } else if (encoding) {
+      options_.encoding = *encoding;
+    }
+  }
+
+  const void* data() const { return held_.bytes().data(); }
+  std::size_t size() const { return held_.bytes().size(); }
+  const wfxml::ParseOptions& options() const { return options_; }
+
+private:
+  static py::handle notAPath(py::handle xml) {
     // bytes and str are no paths; asking them for __fspath__ would cost a
     // raised and cleared AttributeError per call.
     if (!PyBytes_CheckExact(xml.ptr()) && !PyUnicode_CheckExact(xml.ptr()) && py::hasattr(xml, "__fspath__"))
       throw py::type_error("a document is bytes or str, not a path (" + std::string(py::str(xml)) +
                            "): pass the file's bytes, e.g. pathlib.Path(path).read_bytes()");
-    if (PyUnicode_Check(xml.ptr())) {
-      Py_ssize_t size = 0;
-      const char* utf8 = PyUnicode_AsUTF8AndSize(xml.ptr(), &size);
-      if (utf8 == nullptr) {
-        // A lone surrogate: its three bytes, which the parse refuses, naming the place.
-        PyErr_Clear();
-        surrogates_ = py::reinterpret_steal<py::object>(PyUnicode_AsEncodedString(xml.ptr(), "utf-8", "surrogatepass"));
-        if (!surrogates_) throw py::error_already_set();
-        utf8 = PyBytes_AS_STRING(surrogates_.ptr());
-        size = PyBytes_GET_SIZE(surrogates_.ptr());
-      }
-      // XML text holds markup; a str without any is taken for a file name.
-      if (size > 0 && std::string_view(utf8, static_cast<std::size_t>(size)).find('<') == std::string_view::npos)
-        throw py::value_error("a document is XML text, and '" + std::string(utf8, std::min<Py_ssize_t>(size, 80)) +
-                              "' holds no markup: a path? pass the file's bytes, e.g. "
-                              "pathlib.Path(path).read_bytes()");
-      data_ = utf8;
-      size_ = static_cast<std::size_t>(size);
-      options_.encoding = encoding.value_or("utf-8");
-      text_ = py::reinterpret_borrow<py::object>(xml);
-      return;
-    }
-    if (PyObject_GetBuffer(xml.ptr(), &view_, PyBUF_SIMPLE) != 0) {
-      PyErr_Clear();
-      throw py::type_error(std::string("a document is bytes, bytearray, memoryview or str, not ") +
-                           Py_TYPE(xml.ptr())->tp_name);
-    }
-    hasView_ = true;
-    data_ = view_.buf;
-    size_ = static_cast<std::size_t>(view_.len);
-    if (encoding) options_.encoding = *encoding;
-  }
-  DocumentBytes(const DocumentBytes&) = delete;
-  DocumentBytes& operator=(const DocumentBytes&) = delete;
-  ~DocumentBytes() {
-    if (hasView_) PyBuffer_Release(&view_);
+    return xml;
   }
 
-  const void* data() const { return data_; }
-  std::size_t size() const { return size_; }
-  const wfxml::ParseOptions& options() const { return options_; }
-
-private:
-  Py_buffer view_{};
-  bool hasView_ = false;
-  py::object text_;  // keeps a str's UTF-8 alive
-  py::object surrogates_;  // or the bytes of one with a lone surrogate
-  const void* data_ = nullptr;
-  std::size_t size_ = 0;
+  const HeldBytes held_;
   wfxml::ParseOptions options_;
 };
 
@@ -126,6 +143,32 @@ private:
   std::optional<CollectorPause> pause_;  // after gil_: ends while the GIL is still held
 };
 
+// Writes typed data (Python objects, read with the GIL held) as a document.
+void writeTypedData(wfxml::Session& session, py::handle data, const wfxml::WriteOptions& options,
+                    std::vector<std::uint8_t>& out) {
+  PythonDataReader reader;
+  try {
+    const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder({options.check});
+    reader.read(data, *builder);
+    const wfxml::Message message = builder->finish();
+    py::gil_scoped_release unlocked;
+    session.write(message, out, options);
+  } catch (const wfxml::Error& error) {
+    // The builder checks the data as a whole when it finishes, the write
+    // the document against the schema; both name the place themselves
+    // ("$.order.items[2].qty"). Errors while reading are at the reader's
+    // place.
+    const std::string readerPath = reader.path();
+    std::string_view where = readerPath;
+    if (where.empty() && error.key() == "CP_JSON_MISMATCH" && !error.inserts().empty()) {
+      where = error.inserts().front();
+      if (where.substr(0, 2) == "$.") where.remove_prefix(2);
+      raiseError(error, where, /*inMessage=*/true);
+    }
+    raiseError(error, where, /*inMessage=*/false);
+  }
+}
+
 }  // namespace
 
 BoundMessageSet BoundMessageSet::compile(const std::vector<std::string>& sourcePaths,
@@ -168,31 +211,21 @@ std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<s
 }
 
 py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& encoding, bool check) {
-  const SessionPool::Lease worker = leaseWorker();
-  PythonDataReader reader;
+  wfxml::WriteOptions options;
+  options.encoding = encoding;
+  options.check = check;
   std::vector<std::uint8_t> out;
-  try {
-    const std::unique_ptr<wfxml::Session::Builder> builder = worker->session.typedDataBuilder({check});
-    reader.read(data, *builder);
-    const wfxml::Message message = builder->finish();
+  if (PyDict_Check(data.ptr())) {
+    const SessionPool::Lease worker = leaseWorker();
+    writeTypedData(worker->session, data, options, out);
+  } else {
+    const HeldBytes json(data, "to_xml takes typed data (a dict, as to_dict gives) or typed JSON text (str, bytes, "
+                               "bytearray or memoryview, as to_json gives)");
+    const SessionPool::Lease worker = leaseWorker();
+    // The library reads the text itself: no value passes through a Python
+    // float, and its errors name the JSON path ("$.order.items[2].qty").
     py::gil_scoped_release unlocked;
-    wfxml::WriteOptions options;
-    options.encoding = encoding;
-    options.check = check;
-    worker->session.write(message, out, options);
-  } catch (const wfxml::Error& error) {
-    // The builder checks the data as a whole when it finishes, the write
-    // the document against the schema; both name the place themselves
-    // ("$.order.items[2].qty"). Errors while reading are at the reader's
-    // place.
-    const std::string readerPath = reader.path();
-    std::string_view where = readerPath;
-    if (where.empty() && error.key() == "CP_JSON_MISMATCH" && !error.inserts().empty()) {
-      where = error.inserts().front();
-      if (where.substr(0, 2) == "$.") where.remove_prefix(2);
-      raiseError(error, where, /*inMessage=*/true);
-    }
-    raiseError(error, where, /*inMessage=*/false);
+    worker->session.write(worker->session.fromJson(json.bytes(), {check}), out, options);
   }
   return py::bytes(reinterpret_cast<const char*>(out.data()), out.size());
 }

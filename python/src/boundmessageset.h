@@ -35,6 +35,8 @@ public:
   std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate);
   // The document's problems against the schemas; empty when it is valid.
   std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const std::optional<std::string>& encoding);
+  // data: typed data (a dict), or typed JSON text (str, or bytes-like in
+  // UTF-8) that the library reads itself.
   pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding, bool check);
   EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding);
   // source: a path (str or os.PathLike), a binary stream, or a document's

@@ -142,16 +142,22 @@ order, empty when the document is valid; a document that is not well-formed
 gives one. Raises wfxml.Error CP_NO_SCHEMA for a set without schema documents
 (a message-set source, MessageSet.none(), an older dictionary).)")
       .def("to_xml", &BoundMessageSet::toXml, "data"_a, "encoding"_a = "utf-8", "check"_a = true,
-           R"(Writes typed data (the shape to_dict returns) as an XML document.
+           R"(Writes typed data as an XML document.
 
+data: typed data (the dict to_dict returns), or typed JSON text (what
+to_json, iter_records(..., json=True) and wfhost convert write) as str or
+as bytes, bytearray or memoryview in UTF-8. The text is read by the
+library: no value passes through a float, every decimal keeps its digits.
 encoding: any code page the writer takes ("utf-8", "utf-16le", "ibm-500", ...).
 check: refuse what the schema forbids (a required member missing, too many
 or too few occurrences, two branches of one choice, a value outside its
-facets) before writing; False
-saves the check's time for data known to be good.
-Raises wfxml.Error when the data does not fit the message set (its path
-attribute and message name the place, e.g. "order.items[2].qty"), TypeError
-for objects that are not typed data, ValueError for a container that
+facets) before writing; False saves the check's time for data known to be
+good.
+Raises wfxml.Error when the data does not fit the message set or the JSON
+text is malformed (its path attribute and message name the place:
+"order.items[2].qty" in data, "$.order.items[2].qty" in JSON text),
+TypeError for objects that are neither typed data nor JSON text (or hold
+objects that are not typed data), ValueError for a container that
 contains itself.)")
       .def("events", &BoundMessageSet::events, "xml"_a, "encoding"_a = py::none(),
            R"(The tree events of a document, as an iterator of Event.

@@ -1,5 +1,6 @@
-"""to_xml(to_dict(x)) over the shared corpora: the same data back. (to_xml feeds the typed-data builder that
-fromJson feeds; the API's TypedCorpus test checks what it writes against the schemas.)
+"""to_xml(to_dict(x)) over the shared corpora: the same data back, and from to_json(x) the same bytes. (to_xml
+feeds the typed-data builder that fromJson feeds; the API's TypedCorpus test checks what it writes against the
+schemas.)
 
 The documents' schemas, the originals their schemas refuse and the known
 faults are those of tests/data/corpora.json, which the C++ corpus tests read
@@ -60,3 +61,12 @@ def test_round_trip_gives_the_same_data(corpus):
             assert refused.value.key == "CP_JSON_MISMATCH"
             continue
         assert message_set.to_dict(message_set.to_xml(data)) == data, document
+
+
+@pytest.mark.parametrize("corpus", FACTS["corpora"], ids=lambda corpus: corpus["label"])
+def test_json_text_writes_the_bytes_its_data_writes(corpus):
+    for name, document, _, message_set in accepted_documents(corpus):
+        if name in FACTS["knownFaults"]["typed"]:
+            continue
+        xml = document.read_bytes()
+        assert message_set.to_xml(message_set.to_json(xml)) == message_set.to_xml(message_set.to_dict(xml)), name

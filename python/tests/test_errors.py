@@ -95,6 +95,33 @@ def test_python_objects_that_are_not_data_name_their_path(kinds, kinds_xml, valu
         kinds.to_xml(data)
 
 
+@pytest.mark.parametrize(
+    "text, path, words, forbidden",
+    [
+        ('{"kinds":{"int":1,}}', "$.kinds.int", "malformed JSON", False),
+        ('{"kinds":{"int":1', "$.kinds.int", "unexpected end of input", False),
+        ('{"order":{}}', "$.order", "no message 'order'", False),
+        (b'{"kinds":{"text":"\xff"}}', "$.kinds.text", "ill-formed UTF-8", False),
+        ('{"kinds":{"text":"\udc80"}}', "$.kinds.text", "ill-formed UTF-8", False),  # a lone surrogate
+        ('{"kinds":{}}'.encode("utf-16"), "$", "UTF-16LE", False),
+        # What only the schema forbids is written unchecked.
+        ('{"kinds":{}}', "$.kinds.int", "required, but missing", True),
+    ],
+    ids=["malformed", "truncated", "unknown-message", "not-utf8", "surrogate", "utf16", "required-missing"],
+)
+def test_json_text_that_does_not_fit_names_its_json_path(kinds, text, path, words, forbidden):
+    error = error_of(lambda: kinds.to_xml(text))
+    assert (error.key, error.path) == ("CP_JSON_MISMATCH", path) and words in str(error) and path in str(error)
+    if forbidden:
+        assert kinds.to_xml(text, check=False)
+
+
+@pytest.mark.parametrize("data", [["kinds"], 12, None, pathlib.Path("order.json")], ids=["list", "int", "none", "path"])
+def test_to_xml_takes_a_dict_or_json_text(kinds, data):
+    with pytest.raises(TypeError, match=r"typed data \(a dict.*typed JSON text \(str, bytes"):
+        kinds.to_xml(data)
+
+
 def test_non_string_key_and_cycle_are_refused(kinds, kinds_xml):
     data = kinds.to_dict(kinds_xml)
     data["kinds"][1] = "one"

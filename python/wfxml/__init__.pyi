@@ -99,11 +99,14 @@ class MessageSet:
         """Parses a document into typed data as JSON text; validate: check it first. Raises Error."""
     def validate(self, xml: Document, encoding: Optional[str] = None) -> list[ValidationError]:
         """The document's problems against the schemas (empty when valid). Raises Error CP_NO_SCHEMA."""
-    def to_xml(self, data: TypedData, encoding: str = "utf-8") -> bytes:
-        """Writes typed data as an XML document in the code page. Raises Error (with path), TypeError, ValueError."""
-    def to_xml(self, data: TypedData, encoding: str = "utf-8", check: bool = True) -> bytes:
-        """Writes typed data as an XML document in the code page; check refuses what the schema forbids.
-        Raises Error (with path), TypeError, ValueError."""
+    def to_xml(
+        self,
+        data: Union[dict[str, TypedData], str, bytes, bytearray, memoryview],
+        encoding: str = "utf-8",
+        check: bool = True,
+    ) -> bytes:
+        """Writes typed data (a dict) or typed JSON text (str, or bytes-like in UTF-8) as an XML document
+        in the code page; check refuses what the schema forbids. Raises Error (with path), TypeError, ValueError."""
     def events(self, xml: Document, encoding: Optional[str] = None) -> EventIterator:
         """The tree events of a document. Raises Error for a malformed document."""
     def iter_records(
