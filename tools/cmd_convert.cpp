@@ -36,18 +36,21 @@ constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kEn
                                    SharedOption::kInputEncoding | SharedOption::kIndent | SharedOption::kValidate | SharedOption::kThreads;
 
 const std::string kHelp = std::string(
-    "usage: wfhost convert (--dict D.dict | --schema A.xsd ...) [OPTIONS] FILE\n"
+    "usage: wfhost convert (--dict D.dict | --schema A.xsd ...) [OPTIONS] FILE [-o OUT]\n"
     "       wfhost convert (--dict D.dict | --schema A.xsd ...) --out-dir DIR [OPTIONS] FILE...\n"
     "\n"
     "Converts XML messages to typed JSON (docs/typed-json.md) and typed JSON back\n"
     "to XML: a FILE that holds a JSON object becomes XML, any other JSON (or --to\n"
-    "chooses). One FILE ('-': stdin) is printed on stdout; with --out-dir each FILE\n"
-    "becomes DIR/NAME.json or DIR/NAME.xml, converted in parallel. An output\n"
-    "appears under its name only complete and on the disk. A file that fails is reported with its\n"
-    "place, its old output is removed, and the others are still converted; the\n"
-    "exit status is then 1.\n"
+    "chooses). One FILE ('-': stdin) is printed on stdout, or written to OUT;\n"
+    "with --out-dir each FILE becomes DIR/NAME.json or DIR/NAME.xml, converted in\n"
+    "parallel. An output file appears under its name only complete and on the\n"
+    "disk. A FILE that fails leaves OUT as it was; in a batch it is reported\n"
+    "with its place, its old output is removed, and the others are still\n"
+    "converted; the exit status is then 1.\n"
     "\n"
     "options:\n"
+    "  -o OUT               the output file of one FILE ('-': stdout, the default);\n"
+    "                       not the FILE itself\n"
     "  --to json|xml        the output format, whatever the input holds\n"
     "  --no-check           write JSON as XML without refusing what the schema\n"
     "                       forbids (docs/validation.md), for speed\n"
@@ -74,6 +77,7 @@ struct ConvertOptions {
   SharedOptions shared{kSharedGroups};
   Target target = Target::FromContent;
   bool check = true;
+  std::optional<std::string> output;  // -o
   std::string outDir;
   std::string records;
   bool resume = false;
@@ -95,6 +99,8 @@ ConvertOptions readOptions(ArgumentList& args) {
     } else if (arg == "--records") {
       options.records = args.takeValue(arg);
       if (options.records.empty()) throw UsageError("--records needs an element name or path");
+    } else if (arg == "-o") {
+      options.output = args.takeValue(arg);
     } else if (arg == "--out-dir") {
       options.outDir = args.takeValue(arg);
     } else if (arg == "--resume") {
@@ -117,6 +123,14 @@ ConvertOptions readOptions(ArgumentList& args) {
     throw UsageError(
         "--records takes one FILE (or - for stdin) to JSON, without --out-dir (or its --resume, --report, "
         "--no-sync), --to xml or --indent");
+  if (options.output) {
+    if (!options.outDir.empty()) throw UsageError("-o names the output of one FILE: give either -o or --out-dir");
+    if (options.inputs.size() > 1) throw UsageError("-o takes one FILE; several FILEs need --out-dir");
+    std::error_code differs;  // also when either is not there
+    if (*options.output != "-" && options.inputs.front() != "-" &&
+        fs::equivalent(*options.output, options.inputs.front(), differs))
+      throw UsageError("-o " + *options.output + " is the input FILE: the output would replace it");
+  }
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty() || !options.sync))
     throw UsageError("--resume, --report and --no-sync need --out-dir");
@@ -385,13 +399,42 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   return failed ? kExitHostError : kExitOk;
 }
 
-// A record that stdout does not take ends the conversion: a file of some GB
-// is not read on for nothing.
-void writeJsonLine(std::string_view json) {
-  std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
-  std::cout.put('\n');
-  if (std::cout.fail()) flushStdout();
-}
+// JSON Lines to stdout ("-") or into a file that appears only complete,
+// once commit() is called (an AtomicOutputFile). A record that the output
+// does not take ends the conversion: a file of some GB is not read on for
+// nothing.
+class JsonLinesOutput {
+public:
+  explicit JsonLinesOutput(const std::string& path) {
+    if (path != "-") file_.emplace(path);
+  }
+
+  void write(std::string_view json) {
+    if (!file_) {
+      std::cout.write(json.data(), static_cast<std::streamsize>(json.size()));
+      std::cout.put('\n');
+      if (std::cout.fail()) flushStdout();
+      return;
+    }
+    pending_.append(json).push_back('\n');
+    if (pending_.size() >= kWriteSize) writePending();
+  }
+  void commit() {
+    if (!file_) return;
+    writePending();
+    file_->commit();
+  }
+
+private:
+  static constexpr std::size_t kWriteSize = 64 * 1024;  // records gathered into fewer writes
+  void writePending() {
+    file_->write(pending_.data(), pending_.size());
+    pending_.clear();
+  }
+
+  std::optional<AtomicOutputFile> file_;
+  std::string pending_;
+};
 
 // Standard input cannot be mapped: read in chunks and converted piece by
 // piece, so that memory holds one piece and its records however long the
@@ -407,11 +450,13 @@ void writeRecordsOf(std::istream& in, wfxml::Session& session, const ConvertOpti
   }
 }
 
-void writeRecords(const std::string& input, const wfxml::MessageSet& set, const ConvertOptions& options) {
+void writeRecords(const std::string& input, const std::string& output, const wfxml::MessageSet& set,
+                  const ConvertOptions& options) {
   wfxml::Session session(set);
+  JsonLinesOutput out(output);
   std::size_t records = 0;
-  const std::function<void(std::string_view)> onRecord = [&records](std::string_view json) {
-    writeJsonLine(json);
+  const std::function<void(std::string_view)> onRecord = [&](std::string_view json) {
+    out.write(json);
     ++records;
   };
   namingInput(input, [&] {
@@ -419,6 +464,7 @@ void writeRecords(const std::string& input, const wfxml::MessageSet& set, const 
     session.toJsonRecordsFromFile(input, options.records, onRecord,
                                   {options.shared.inputEncoding, options.shared.validate});
   });
+  out.commit();
   // A name mistyped gives no record: say so, though a file may have none.
   if (records == 0)
     std::cerr << "wfhost: " << (input == "-" ? "<stdin>" : input) << ": no record: no element matches '"
@@ -437,13 +483,15 @@ int runConvertCommand(ArgumentList& args) {
   const wfxml::MessageSet set = openMessageSet(options.shared);
   if (!options.outDir.empty()) return convertBatch(set, options);
   const std::string& input = options.inputs.front();
+  const std::string output = options.output.value_or("-");
   try {
     if (!options.records.empty()) {
-      writeRecords(input, set, options);
+      writeRecords(input, output, set, options);
       return kExitOk;
     }
     Converter converter(set, options);
-    writeFile("-", namingInput(input, [&] { return converter.convert(readFile(input)); }));
+    // Converted whole before the output is opened: a failure leaves it as it was.
+    writeFile(output, namingInput(input, [&] { return converter.convert(readFile(input)); }));
     return kExitOk;
   } catch (const wfxml::Error& e) {
     if (e.validationErrors().empty()) throw;

@@ -1,7 +1,7 @@
 // wfhost convert: one file each way, a batch with bad inputs that still
 // converts the rest, and a parallel batch that writes the same files as a
 // serial one; outputs that are complete or absent on a full device, after a
-// kill and on a failing rerun.
+// kill, on a failing rerun and for -o FILE.
 #include "e2esupport.h"
 
 #include <gtest/gtest.h>
@@ -202,6 +202,28 @@ TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
   EXPECT_GT(outputs, 0u);
   EXPECT_NE(batch.err.find("converted " + std::to_string(outputs) + " of 40 files"), std::string::npos) << batch.err;
   EXPECT_NE(batch.err.find("No space left on device"), std::string::npos) << batch.err;
+}
+
+// "> FILE" empties FILE before the conversion starts; -o FILE is replaced only by a complete output, whole or
+// record by record (where the records before the fault would have been written).
+TEST(ConvertFaults, AFailingConversionLeavesTheOutputFileAsItWas) {
+  const ScratchFolder scratch;
+  const std::string xml = readFileText(kPayment);
+  const std::string truncated = scratch.write("truncated.xml", xml.substr(0, xml.rfind("</")));
+  const std::string output = scratch.file("out.json");
+  for (const std::vector<std::string>& records : {std::vector<std::string>{}, {"--records", "Id"}}) {
+    scratch.write("out.json", "earlier\n");
+    std::vector<std::string> args = {"convert", "--schema", kPaymentSchema, "-o", output, truncated};
+    args.insert(args.end(), records.begin(), records.end());
+    const CommandResult failed = runWfhost(args);
+    EXPECT_EQ(failed.status, 1) << failed.err;
+    EXPECT_EQ(readFileText(output), "earlier\n");
+    EXPECT_EQ(namesIn(scratch.path().string()), (std::vector<std::string>{"out.json", "truncated.xml"}));
+    args[5] = kPayment;
+    ASSERT_EQ(runWfhost(args).status, 0);
+    args[4] = "-";
+    EXPECT_EQ(readFileText(output), runWfhost(args).out);
+  }
 }
 
 TEST(ConvertFaults, ABatchKilledAtAnyPointResumesToTheEnd) {
