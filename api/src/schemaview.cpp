@@ -122,8 +122,8 @@ public:
       type.isMixed = def.contentKind == DictCodes::eContentMixed || def.contentKind == DictCodes::eContentMixedOrdered;
       type.hasSimpleContent = type.isComplex && def.contentKind == DictCodes::eContentSimple;
       type.baseType = def.baseTypeIndex;
-      type.listItemType = listItemTypeOf(static_cast<long>(row));
-      type.isList = !type.isComplex && type.listItemType >= 0;
+      type.listItemType = type.isComplex ? simpleContentListItemType(def) : listItemTypeOf(static_cast<long>(row));
+      type.isList = type.listItemType >= 0;
       type.isIntegerFamily = type.logicalType == eLogicalDecimal && isXsdIntegerType(def.builtin);
       type.whiteSpace = DictCodes::valueWhiteSpace(type.logicalType, def.whiteSpace);
       const long valueSet = dictionary_.getTypeDefs()[static_cast<long>(row)]->valueSetIndex;
@@ -289,6 +289,15 @@ private:
       row = cache[row].baseTypeIndex;
     }
     return -1;
+  }
+
+  // The item type of a complex type whose simple content is a list, as the
+  // parser finds it: the type's own or its direct base's (a type extending
+  // such a complex type in turn is no list to the parser); -1 for others.
+  long simpleContentListItemType(const prf_SMD_TYPE_DEFINITION& def) const {
+    if (!(def.flags & prf_SMD_TYPE_DEFINITION::eList)) return -1;
+    if (def.listItemTypeIndex >= 0) return def.listItemTypeIndex;
+    return validType(def.baseTypeIndex) ? dictionary_.getTypeCache()[def.baseTypeIndex].listItemTypeIndex : -1;
   }
 
   // The union whose members a union type's values are tried against: its

@@ -123,7 +123,7 @@ struct SchemaType {
   ELogicalType logicalType = eLogicalString;  // of its value (simple types, simple content)
   XsdBuiltin builtin = XsdBuiltin::None;      // the built-in type it derives from
   bool isComplex = false;    // has members or attributes
-  bool isList = false;       // a list type: the value is a sequence of items of listItemType
+  bool isList = false;       // a list type, or simple content of one: the value is a sequence of items of listItemType
   bool isUnion = false;
   bool isQualifiedName = false;  // QName or NOTATION, or derived from one: values carry a prefix
   bool isMixed = false;      // text runs between its elements

@@ -735,6 +735,10 @@ private:
         assembly_.appendValue(element, std::move(value)).setValueTypeIndex(memberType);
       return;
     }
+    if (type.isList) {
+      if (node.kind != TypedNode::Kind::Array) fail("an array (the list's items) was expected");
+      return listValue(element, node, type.listItemType);
+    }
     if (node.kind != TypedNode::Kind::Value) fail("a single value was expected");
     assembly_.appendValue(element, valueOf(node.value, &type, &memberType)).setValueTypeIndex(memberType);
   }
