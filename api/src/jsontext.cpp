@@ -170,7 +170,12 @@ public:
 
   bool null() { return value([&] { out_.null(); }); }
   bool boolean(bool v) { return value([&] { out_.boolean(v); }); }
-  bool number_integer(Json::number_integer_t v) { return value([&] { out_.integer(v); }); }
+  // Non-negative integers come to number_unsigned: a zero here was "-0",
+  // the negative zero of a float or double (or a decimal's "-0"), which the
+  // integer 0 would lose.
+  bool number_integer(Json::number_integer_t v) {
+    return value([&] { v == 0 ? out_.bigInteger("-0") : out_.integer(v); });
+  }
   bool number_unsigned(Json::number_unsigned_t v) {
     return value([&] {
       if (v <= static_cast<Json::number_unsigned_t>(std::numeric_limits<std::int64_t>::max())) {

@@ -445,6 +445,15 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
         out = PWFData::makeInteger(given.integer);
         return true;
       }
+      if (given.kind == GivenValue::Kind::BigInteger) {
+        // Digits within 64 bits all the same: JSON's "-0".
+        std::int64_t integer = 0;
+        const char* end = given.text.data() + given.text.size();
+        if (std::from_chars(given.text.data(), end, integer).ptr == end) {
+          out = PWFData::makeInteger(integer);
+          return true;
+        }
+      }
       wrong = given.kind == GivenValue::Kind::BigInteger ? "the integer does not fit 64 bits"
                                                          : "an integer was expected";
       return false;
