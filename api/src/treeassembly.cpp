@@ -556,11 +556,15 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
     }
     return resolution;
   }
-  if (!type->hasWildcard) return resolution;
-  if (!type->admitsElement(meant)) return resolution;
+  return byWildcard(*type, name, meant);
+}
+
+Resolution TreeAssembly::byWildcard(const SchemaType& type, std::string_view name, std::string_view namespaceUri) const {
+  Resolution resolution;
+  if (!type.hasWildcard || !type.admitsElement(namespaceUri)) return resolution;
   // A skipping wildcard takes its elements as they come, as the parser does.
-  if (type->wildcardProcessing != WildcardProcessing::Skip)
-    resolution.global = view_->findElement(name, meant, NamespaceMatch::exact);
+  if (type.wildcardProcessing != WildcardProcessing::Skip)
+    resolution.global = view_->findElement(name, namespaceUri, NamespaceMatch::exact);
   resolution.selfDefining = !resolution.global;
   return resolution;
 }

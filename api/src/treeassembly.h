@@ -143,6 +143,10 @@ public:
   // namespaceGiven (none).
   Resolution resolve(const TreeElement& parent, std::string_view name, std::string_view namespaceUri,
                      bool attribute, bool byKey = false, bool namespaceGiven = false) const;
+  // An element of that name as content of type's element wildcard: the
+  // global element it admits, or a self-defining one; nothing where no
+  // wildcard admits the namespace.
+  Resolution byWildcard(const SchemaType& type, std::string_view name, std::string_view namespaceUri) const;
   // A self-defining element without namespaceGiven takes its parent's
   // namespace; an attribute none.
   TreeElement& append(TreeElement& parent, const Resolution& resolution, std::string_view name,

@@ -805,6 +805,7 @@ private:
   void mixed(TreeElement& element, const TypedNode& content, const SchemaType* type) {
     if (content.kind != TypedNode::Kind::Array) fail("mixed content is an array of texts and elements");
     std::string run;
+    std::vector<long> given;  // occurrences of each name of type's members, by its first member
     const auto endRun = [&] {
       if (!run.empty()) assembly_.appendValue(element, PWFData::makeString(ZelWstring::fromUtf8(run)));
       run.clear();
@@ -828,6 +829,18 @@ private:
           assembly_.resolve(element, pending.name.local, pending.name.namespaceUri, false, true, pending.name.namespaceGiven);
       if (!pending.resolution) fail("'" + key + "' is not a member of this element, and nothing else may be here");
       if (const SchemaMember* member = pending.resolution.member) {
+        // One beyond the occurrences of its name's members is content of a
+        // wildcard that admits it, as the parser and the validator read it.
+        const long most = type->mostOfName[member->firstOfName];
+        if (given.empty()) given.resize(type->members.size(), 0);
+        if (most != kUnboundedOccurs && given[member->firstOfName] >= most) {
+          if (Resolution extra = assembly_.byWildcard(*type, member->name, member->namespaceUri)) {
+            pending.resolution = extra;
+            appendExtra(element, type, pending, value);
+            continue;
+          }
+        }
+        ++given[member->firstOfName];
         TreeElement& child = assembly_.append(element, pending.resolution, member->name, member->namespaceUri, false);
         defined(child, value, member->typeRow, member->nillable);
         continue;

@@ -280,6 +280,17 @@ INSTANTIATE_TEST_SUITE_P(
                      R"({"t:invoice":{"@xsi:type":"Party","@id":"p1","name":"A"}})"}),
     [](const testing::TestParamInfo<WildcardCase>& info) { return info.param.name; });
 
+// The second qty is the wildcard's, after another member: the checked way
+// back counted it against the member's one occurrence and refused it.
+TEST(TypedJson, AnElementBeyondItsMembersOccurrencesInOrderIsTheWildcards) {
+  wfxml::Session session(mixedWildcardSet());
+  const std::string xml = R"(<doc xmlns="urn:test:mixed"><trio><qty>1</qty><note>n</note><qty>2</qty></trio></doc>)";
+  const std::string json = typedJson(session.messageSet(), xml.data(), xml.size());
+  EXPECT_EQ(json, R"({"doc":{"trio":{"$":[{"qty":1},{"note":"n"},{"qty":2}]}}})");
+  const std::vector<std::uint8_t> written = session.write(session.fromJson(json));
+  EXPECT_EQ(typedJson(session.messageSet(), written.data(), written.size()), json);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Identity, WildcardContent,
     testing::Values(
