@@ -449,7 +449,8 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
         // Digits within 64 bits all the same: JSON's "-0".
         std::int64_t integer = 0;
         const char* end = given.text.data() + given.text.size();
-        if (std::from_chars(given.text.data(), end, integer).ptr == end) {
+        const auto [stop, error] = std::from_chars(given.text.data(), end, integer);
+        if (error == std::errc() && stop == end) {
           out = PWFData::makeInteger(integer);
           return true;
         }
