@@ -225,11 +225,14 @@ public:
   }
   bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
     std::string what = e.what();
-    // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."
+    // "[json.exception.parse_error.101] parse error at line 1, column 3: ...": the
+    // line and column say where, the byte offset would say it again.
     const std::size_t tag = what.find("] ");
     if (tag != std::string::npos) what.erase(0, tag + 2);
-    throwError(__FILE__, __LINE__, "readJsonText", ZelMessages::CP_JSON_MISMATCH,
-               {pathText(), "malformed JSON at byte " + std::to_string(position) + ": " + what});
+    const std::string_view prefix = "parse error ";
+    if (what.rfind("parse error at line", 0) == 0) what.erase(0, prefix.size());
+    else what = "at byte " + std::to_string(position) + ": " + what;
+    throwError(__FILE__, __LINE__, "readJsonText", ZelMessages::CP_JSON_MISMATCH, {pathText(), "malformed JSON " + what});
   }
 
 private:

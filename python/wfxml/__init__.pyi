@@ -85,8 +85,11 @@ class MessageSet:
     """A loaded message set; usable from many threads at once, picklable."""
 
     @staticmethod
-    def compile(paths: Union[StrPath, Iterable[StrPath]]) -> MessageSet:
-        """Compiles XML Schema files (.xsd) or one message-set source (.json). Raises Error."""
+    def compile(
+        paths: Union[StrPath, Iterable[StrPath]], catalogs: Optional[Union[StrPath, Iterable[StrPath]]] = None
+    ) -> MessageSet:
+        """Compiles XML Schema files (.xsd) or one message-set source (.json); catalogs map http schema
+        locations to local files. Raises Error."""
     @staticmethod
     def load(path: StrPath) -> MessageSet:
         """Loads a compiled dictionary file. Raises Error."""
@@ -116,9 +119,11 @@ class MessageSet:
         *,
         encoding: Optional[str] = None,
         json: bool = False,
+        validate: bool = False,
     ) -> RecordIterator:
         """Each record (an element name or path) as typed data (str: typed JSON with json=True),
-        read from a path, binary stream or bytes piece by piece. Raises Error."""
+        read from a path, binary stream or bytes piece by piece; validate: check the document as it
+        is read. Raises Error."""
     @property
     def message_names(self) -> list[str]: ...
     def dictionary_bytes(self) -> bytes:
