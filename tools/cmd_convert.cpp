@@ -484,6 +484,10 @@ int runConvertCommand(ArgumentList& args) {
   if (!options.outDir.empty()) return convertBatch(set, options);
   const std::string& input = options.inputs.front();
   const std::string output = options.output.value_or("-");
+  if (output != "-") {
+    const fs::path target(output);
+    AtomicOutputFile::removeAbandoned(target.parent_path().string(), target.filename().string() + ".");
+  }
   try {
     if (!options.records.empty()) {
       writeRecords(input, output, set, options);

@@ -258,12 +258,14 @@ void AtomicOutputFile::commit() {
   committed_ = true;
 }
 
-void AtomicOutputFile::removeAbandoned(const std::string& folder) {
+void AtomicOutputFile::removeAbandoned(const std::string& folder, const std::string& forName) {
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+  const std::string start = "." + forName;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
     const std::string name = entry.path().filename().string();
     const std::size_t suffix = name.size() - std::min(name.size(), sizeof kTemporarySuffix - 1);
-    if (name.front() != '.' || name.compare(suffix, std::string::npos, kTemporarySuffix) != 0) continue;
+    if (name.compare(0, start.size(), start) != 0 || name.compare(suffix, std::string::npos, kTemporarySuffix) != 0)
+      continue;
     // ".NAME.PID-N.wfhost-tmp": the writer's process id stands after the last dot of the stem.
     const std::size_t dash = name.rfind('-', suffix);
     const std::size_t dot = name.rfind('.', dash);

@@ -131,8 +131,9 @@ public:
   void commit();
 
   // Removes the temporaries in folder that a process which is gone (killed,
-  // say) left behind; those of running processes stay.
-  static void removeAbandoned(const std::string& folder);
+  // say) left behind, all of them or those of the file named forName; those
+  // of running processes stay.
+  static void removeAbandoned(const std::string& folder, const std::string& forName = {});
 
 private:
   std::string path_;

@@ -213,6 +213,7 @@ TEST(ConvertFaults, AFailingConversionLeavesTheOutputFileAsItWas) {
   const std::string output = scratch.file("out.json");
   for (const std::vector<std::string>& records : {std::vector<std::string>{}, {"--records", "Id"}}) {
     scratch.write("out.json", "earlier\n");
+    scratch.write(".out.json.2147483646-0.wfhost-tmp", "of a killed run\n");  // removed: no such process
     std::vector<std::string> args = {"convert", "--schema", kPaymentSchema, "-o", output, truncated};
     args.insert(args.end(), records.begin(), records.end());
     const CommandResult failed = runWfhost(args);
