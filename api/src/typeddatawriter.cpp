@@ -386,7 +386,7 @@ private:
       sortChildren(e, type, mixed, level(depth));
     }
     groupByEntry(at);
-    qualifyForeignNames(at, ownNamespace);
+    qualifyForeignNames(at, ownNamespace, type);
     qualifyClashingNames(at);
     out_.startObject();
     if (e.getTypeIndex() >= 0 && view_) {
@@ -641,12 +641,17 @@ private:
   // Elements the type does not declare, substitution group members among
   // them, keep their namespace in the key when it is not their parent's
   // (attributes: when they have one): the way back looks a bare name up in
-  // the parent's namespace.
-  void qualifyForeignNames(Level& at, std::string_view parentNamespace) {
+  // the parent's namespace. So do those whose bare name the way back would
+  // give to a member of the type (<p:foo> standing for p:e1 beside a member
+  // foo of no namespace).
+  void qualifyForeignNames(Level& at, std::string_view parentNamespace, const SchemaType* type) {
     for (const std::size_t index : at.keyOrder) {
       Entry& entry = at.entries[index];
       if (entry.member) continue;
-      if (entry.isAttribute ? !entry.namespaceUri.empty() : entry.namespaceUri != parentNamespace) qualify(entry);
+      if (entry.isAttribute ? !entry.namespaceUri.empty()
+                            : entry.namespaceUri != parentNamespace ||
+                                  (type && type->findMember(entry.name, {}, false, /*byKey=*/true)))
+        qualify(entry);
     }
   }
 
