@@ -642,17 +642,21 @@ private:
   // them, keep their namespace in the key when it is not their parent's
   // (attributes: when they have one): the way back looks a bare name up in
   // the parent's namespace. So do those whose bare name the way back would
-  // give to a member of the type (<p:foo> standing for p:e1 beside a member
-  // foo of no namespace).
+  // give to a member of the type in another namespace (<p:foo> standing for
+  // p:e1 beside a member foo of no namespace).
   void qualifyForeignNames(Level& at, std::string_view parentNamespace, const SchemaType* type) {
     for (const std::size_t index : at.keyOrder) {
       Entry& entry = at.entries[index];
       if (entry.member) continue;
       if (entry.isAttribute ? !entry.namespaceUri.empty()
-                            : entry.namespaceUri != parentNamespace ||
-                                  (type && type->findMember(entry.name, {}, false, /*byKey=*/true)))
+                            : entry.namespaceUri != parentNamespace || takenByMemberElsewhere(type, entry))
         qualify(entry);
     }
+  }
+
+  static bool takenByMemberElsewhere(const SchemaType* type, const Entry& entry) {
+    const SchemaMember* member = type ? type->findMember(entry.name, {}, false, /*byKey=*/true) : nullptr;
+    return member && member->namespaceUri != entry.namespaceUri;
   }
 
   // Keys are local names, unless two entries of an object share one, or
