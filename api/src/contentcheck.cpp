@@ -35,6 +35,22 @@ long ContentCheck::positionOf(const TreeElement& child, const SchemaType& type) 
   return head ? static_cast<long>(head - type.members.data()) : -1;
 }
 
+long ContentCheck::positionOfName(const TreeElement& child, const SchemaType& type) const {
+  std::string name, namespaceUri;
+  if (child.getTagIndex() >= 0) {
+    const SchemaElement* global = view_.element(child.getTagIndex());
+    if (!global || global->isAttribute) return -1;
+    name = global->name;
+    namespaceUri = global->namespaceUri;
+  } else {
+    name = toUtf8(child.getName().view());
+    if (name.empty() || name.front() == '@') return -1;  // an anonymous value, an attribute
+    namespaceUri = toUtf8(child.getNamespaceURI().view());
+  }
+  const SchemaMember* member = type.findMember(name, namespaceUri, false, false, NamespaceMatch::exact);
+  return member ? static_cast<long>(member - type.members.data()) : -1;
+}
+
 // Its value, or the anonymous one beside its attributes.
 bool ContentCheck::holdsNull(const TreeElement& child) {
   if (child.getValue().isNull()) return true;
@@ -133,7 +149,8 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
   if (spare_.size() < type.members.size()) spare_.resize(type.members.size(), 0);
   bool nil = false;
   for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
-    const long position = positionOf(*child, type);
+    long position = positionOf(*child, type);
+    if (position < 0 && type.hasWildcard) position = positionOfName(*child, type);
     if (position < 0) {
       nil = nil || isNilAttribute(child->getName(), child->getNamespaceURI(), child->getValue());
       continue;
@@ -141,10 +158,11 @@ ContentProblem ContentCheck::check(const TreeElement& element, const SchemaType&
     if (!type.members[position].isAttribute && holdsNull(*child) && !nillable(*child))
       return {&type.members[position], "null, but the element is not nillable"};
     const std::size_t first = type.members[position].firstOfName;
-    // A global element beyond what the member of its name takes is content
-    // of a wildcard that admits it, as the validator reads it, whether the
-    // wildcard comes before the member or after it.
-    if (child->getMemberId() < 1 && type.mostOfName[first] != kUnboundedOccurs &&
+    // An element beyond what the members of its name take is content of a
+    // wildcard that admits it, as the validator reads it, whether the
+    // wildcard comes before the member or after it, and whichever of the two
+    // the parser marked it as.
+    if (!type.members[position].isAttribute && type.mostOfName[first] != kUnboundedOccurs &&
         type.admitsElement(type.members[position].namespaceUri)) {
       if (spare_[first]++ == 0) spared_.push_back(first);
       continue;

@@ -48,6 +48,10 @@ public:
 
 private:
   long positionOf(const TreeElement& child, const SchemaType& type) const;
+  // The position of the member whose name and namespace an element has that
+  // the parser gave the wildcard (a global element, a self-defining one);
+  // -1 none.
+  long positionOfName(const TreeElement& child, const SchemaType& type) const;
   bool required(const SchemaMember& member) const;
   static bool holdsNull(const TreeElement& child);
   // Whether the child's own declaration (a substitute's, not its head's) is.
@@ -61,7 +65,7 @@ private:
   const SchemaView& view_;
   std::vector<long> counts_;  // per member position (the first of its name): the children matched to it
   std::vector<std::size_t> counted_;  // the positions counts_ has above zero
-  // Per member position: global elements of its name a wildcard also admits,
+  // Per member position: elements of its name a wildcard also admits,
   // each the member's while it has room, else the wildcard's.
   std::vector<long> spare_;
   std::vector<std::size_t> spared_;
