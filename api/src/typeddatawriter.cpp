@@ -591,7 +591,7 @@ private:
         for (const SchemaMember& m : type->members)
           if (m.memberId == c.getMemberId()) member = &m;
       }
-      if (member) return memberEntry(type->members[member->firstOfName], at);
+      if (member) return memberEntry(type->members[member->firstOfName], type->hasWildcard, at);
     }
     Entry probe;
     const SchemaElement* global = view_ && c.getTagId() >= 0 ? view_->element(c.getTagIndex()) : nullptr;
@@ -611,29 +611,38 @@ private:
       probe.name = writeUtf8(text_, name);
       probe.namespaceUri = namespaceText(c.getNamespaceURI());
     }
+    // An element of a member's name beside the member's own is a wildcard's
+    // (the way back gives a wildcard those beyond the member's occurrences):
+    // it joins the member's key, as the parse marks it, since a key of its
+    // own would repeat that key (memberEntry joins those met first).
+    const bool joinsMember = type && type->hasWildcard && !probe.isAttribute && !probe.substitutes;
     for (std::size_t i = 0; i < at.entries.size(); ++i) {
       const Entry& entry = at.entries[i];
-      if (!entry.member && entry.name == probe.name && entry.namespaceUri == probe.namespaceUri &&
-          entry.isAttribute == probe.isAttribute)
-        return i;
+      if (entry.isAttribute != probe.isAttribute || entry.namespaceUri != probe.namespaceUri) continue;
+      if (entry.member ? joinsMember && entry.member->name == probe.name : entry.name == probe.name) return i;
     }
     if (!global) probe.name = keep(std::string(probe.name));
     at.entries.push_back(probe);
     return at.entries.size() - 1;
   }
 
-  // The entry of the members of first's name, made on first sight.
-  static std::size_t memberEntry(const SchemaMember& first, Level& at) {
+  // The entry of the members of first's name, made on first sight; with
+  // joinsWildcards, that of a wildcard's element of its name met before.
+  static std::size_t memberEntry(const SchemaMember& first, bool joinsWildcards, Level& at) {
     int& slot = at.entryOfMember[first.firstOfName];
     if (slot < 0) {
-      Entry entry;
+      const auto met = std::find_if(at.entries.begin(), at.entries.end(), [&](const Entry& entry) {
+        return joinsWildcards && !first.isAttribute && !entry.member && !entry.isAttribute && !entry.substitutes &&
+               entry.name == first.name && entry.namespaceUri == first.namespaceUri;
+      });
+      Entry& entry = met != at.entries.end() ? *met : at.entries.emplace_back();
       entry.name = first.key;
       entry.namespaceUri = first.namespaceUri;
       entry.isAttribute = first.isAttribute;
       entry.alwaysArray = first.repeats;
       entry.member = &first;
-      at.entries.push_back(entry);
-      slot = static_cast<int>(at.entries.size() - 1);  // set once the entry is there, for a reused level
+      entry.typeRow = -1;
+      slot = static_cast<int>(&entry - at.entries.data());  // set once the entry is there, for a reused level
     }
     return static_cast<std::size_t>(slot);
   }

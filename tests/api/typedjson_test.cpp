@@ -518,6 +518,9 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"SimpleContentOfAListType", R"("li":[[1,2,3],{"@n":"x","$":[4,5]},{"@n":"y","$":[6]},[]])", ""},
                     GivenData{"UnionBooleanSpelledOwnWay", R"("f":"Y","g":"N")", R"("f":true,"g":false)", "", spellingsSet},
                     // Text alone for mixed content, as an undeclared element in lax content has it.
+                    // Those of a member's name the wildcard takes share its key (the built message had a key for each).
+                    GivenData{"MemberNameAlsoTheWildcards", R"("trio":{"$":[{"qty":1},{"note":"n"},{"qty":2}]})", "", "", mixedWildcardSet},
+                    GivenData{"LocalMemberNameAlsoTheWildcards", R"("own":{"qty":[1,2]})", "", "", mixedWildcardSet},
                     GivenData{"TextAloneOfMixedContent", R"("stamp":"t")", R"("stamp":{"$":["t"]})", "", mixedWildcardSet},
                     // Runs side by side are one; whitespace alone is written, and the parser drops it.
                     GivenData{"MixedTextRuns", R"("m":{"$":["a","b ",{"b":"x"}," ",{"b":"y"},"\n"]})",
