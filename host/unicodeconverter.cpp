@@ -166,13 +166,43 @@ ConverterPtr openConverter(long ccsid, bool littleEndian, UErrorCode& status) {
   return ConverterPtr(ucnv_openCCSID(static_cast<int32_t>(ccsid), UCNV_IBM, &status));
 }
 
-std::string encodingName(long ccsid) {
+// The registered name of a single-byte code page (its preferred MIME name,
+// else its IANA name: ISO-8859-1, windows-1252, KOI8-R, IBM037), which
+// readers that do not know IBM's numbers read too; empty where the code page
+// has none, or where ICU takes the name for another table than the code
+// page's. Tables of multi-byte code pages differ from reader to reader.
+std::string registeredName(const UConverter& converter) {
+  UErrorCode status = U_ZERO_ERROR;
+  const char* table = ucnv_getName(&converter, &status);
+  if (U_FAILURE(status) || ucnv_getMaxCharSize(&converter) != 1) return {};
+  for (const char* standard : {"MIME", "IANA"}) {
+    status = U_ZERO_ERROR;
+    const char* name = ucnv_getStandardName(table, standard, &status);
+    if (U_FAILURE(status) || name == nullptr) continue;
+    const ConverterPtr named(ucnv_open(name, &status));
+    if (U_SUCCESS(status) && named && std::strcmp(ucnv_getName(named.get(), &status), table) == 0) return name;
+  }
+  return {};
+}
+
+// The verdict of registeredName, found once for each CCSID.
+const std::string& registeredNameOf(long ccsid, const UConverter& converter) {
+  static std::mutex mutex;
+  static std::map<long, std::string> known;
+  const std::lock_guard<std::mutex> lock(mutex);
+  const auto [it, added] = known.try_emplace(ccsid);
+  if (added) it->second = registeredName(converter);
+  return it->second;  // never changed once made
+}
+
+std::string encodingName(long ccsid, const UConverter& converter) {
   if (ccsid == CCSID_UTF8) return "UTF-8";
   // Both byte orders: the reader takes the order from the byte-order mark.
   if (isOneOf(ccsid, UTF16_CCSIDS)) return "UTF-16";
   // The XML recommendation's name for UCS-4; unlike "UTF-32", libxml2 also
   // reads it (big-endian, without a mark).
   if (isOneOf(ccsid, UTF32_CCSIDS)) return "ISO-10646-UCS-4";
+  if (const std::string& name = registeredNameOf(ccsid, converter); !name.empty()) return name;
   char name[16];
   std::snprintf(name, sizeof name, "IBM%03ld", ccsid);
   return name;
@@ -390,12 +420,13 @@ char16_t missingMarkupCharacter(long ccsid, UConverter* converter) {
 }  // namespace
 
 CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
-    : ccsid_(ccsid), littleEndian_(byteOrder == 1), name_(encodingName(ccsid)) {
+    : ccsid_(ccsid), littleEndian_(byteOrder == 1) {
   if (ccsid <= 0 || ccsid > MAX_CCSID) throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid);
   UErrorCode status = U_ZERO_ERROR;
   ConverterPtr converter = openConverter(ccsid, littleEndian_, status);
   // ICU answers U_AMBIGUOUS_ALIAS_WARNING and the like with a usable converter.
   if (U_FAILURE(status) || !converter) throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid);
+  name_ = encodingName(ccsid, *converter);
   handle_ = std::make_unique<Handle>();
   if (ccsid == CCSID_UTF8) {
     handle_->fastPath = FastPath::Utf8;

@@ -10,6 +10,7 @@ import json
 import math
 import pickle
 import sys
+from xml.etree import ElementTree
 
 import pytest
 
@@ -67,6 +68,14 @@ def test_round_trip_in_code_page_keeps_every_value(kinds, kinds_xml, encoding):
     text = kinds.to_json(kinds_xml)  # read by the library, so no value passes through a float
     for json_text in (text, text.encode(), bytearray(text.encode()), memoryview(text.encode())):
         assert kinds.to_xml(json_text, encoding=encoding) == xml
+
+
+@pytest.mark.parametrize("encoding", ["windows-1252", "iso-8859-15", "koi8-r"])
+def test_a_single_byte_code_page_is_declared_by_a_name_other_readers_know(kinds, kinds_xml, encoding):
+    # Python's parser knows no IBM numbers (it failed: unknown encoding IBM5348).
+    xml = kinds.to_xml(kinds.to_dict(kinds_xml), encoding=encoding)
+    text = ElementTree.fromstring(xml).find("{urn:example:kinds}text").text
+    assert text == kinds.to_dict(kinds_xml)["kinds"]["text"]
 
 
 @pytest.mark.parametrize(
