@@ -756,8 +756,15 @@ private:
       return defined(child, *occurrence.node, global->typeRow, global->nillable);
     }
     resolution.member = &member;
+    const TypedNode& node = *occurrence.node;
+    // An element's object without "$" is an empty element; an attribute's
+    // would be written as no attribute at all.
+    if (member.isAttribute && node.kind == TypedNode::Kind::Object &&
+        std::none_of(node.fields.begin(), node.fields.end(),
+                     [](const auto& field) { return field.first == typedkeys::kValue; }))
+      fail("the attribute's object has no \"$\", its value");
     TreeElement& child = assembly_.append(parent, resolution, member.name, member.namespaceUri, member.isAttribute);
-    defined(child, *occurrence.node, member.typeRow, member.nillable);
+    defined(child, node, member.typeRow, member.nillable);
   }
 
   void appendExtras(TreeElement& parent, const SchemaType& type, const std::vector<Pending>& extras, bool attributes) {
