@@ -68,8 +68,8 @@ bool appliesToXsd10(const xmlNode* node) {
 enum class Expectation { Valid, Invalid, None };
 
 // The expected outcome for XSD 1.0: the expected element naming 1.0, else
-// one that does not name 1.1 alone.
-Expectation expectedFor10(const xmlNode* test) {
+// one that does not name 1.1 alone; with everyTest, else any.
+Expectation expectedFor10(const xmlNode* test, XsdSuiteScope scope = XsdSuiteScope::xsd10) {
   const xmlNode* chosen = nullptr;
   for (const xmlNode* expected : children(test, "expected")) {
     if (lists(attribute(expected, "version"), "1.0")) {
@@ -78,6 +78,8 @@ Expectation expectedFor10(const xmlNode* test) {
     }
     if (!chosen && appliesToXsd10(expected)) chosen = expected;
   }
+  if (!chosen && scope == XsdSuiteScope::everyTest && !children(test, "expected").empty())
+    chosen = children(test, "expected").front();
   if (!chosen) return Expectation::None;
   const std::string validity = attribute(chosen, "validity");
   return validity == "valid" ? Expectation::Valid : validity == "invalid" ? Expectation::Invalid : Expectation::None;
@@ -96,16 +98,18 @@ bool loadsByHttp(const fs::path& schema) {
   return false;
 }
 
-void readTestSet(const fs::path& path, XsdSuite& suite) {
+void readTestSet(const fs::path& path, XsdSuiteScope scope, XsdSuite& suite) {
   const Document document = readDocument(path);
   const xmlNode* set = xmlDocGetRootElement(document.get());
-  if (!appliesToXsd10(set)) return;
+  const bool every = scope == XsdSuiteScope::everyTest;
+  if (!every && !appliesToXsd10(set)) return;
   const std::string setName = attribute(set, "name");
   const fs::path folder = path.parent_path();
   for (const xmlNode* groupNode : children(set, "testGroup")) {
     const std::vector<const xmlNode*> schemaTests = children(groupNode, "schemaTest");
-    if (!appliesToXsd10(groupNode) || schemaTests.empty() || !appliesToXsd10(schemaTests.front())) continue;
-    const Expectation schemaExpected = expectedFor10(schemaTests.front());
+    if (schemaTests.empty() || (!every && (!appliesToXsd10(groupNode) || !appliesToXsd10(schemaTests.front()))))
+      continue;
+    const Expectation schemaExpected = expectedFor10(schemaTests.front(), scope);
     if (schemaExpected == Expectation::None) continue;
     XsdSuiteGroup group;
     group.name = setName + "/" + attribute(groupNode, "name");
@@ -120,9 +124,10 @@ void readTestSet(const fs::path& path, XsdSuite& suite) {
       continue;
     }
     for (const xmlNode* test : children(groupNode, "instanceTest")) {
-      const Expectation expected = expectedFor10(test);
+      const Expectation expected = expectedFor10(test, scope);
       const std::vector<const xmlNode*> documents = children(test, "instanceDocument");
-      if (!group.schemaValid || !appliesToXsd10(test) || expected == Expectation::None || documents.empty()) continue;
+      if (!group.schemaValid || (!every && (!appliesToXsd10(test) || expected == Expectation::None)) || documents.empty())
+        continue;
       const fs::path instance = linked(documents.front(), folder);
       group.instances.push_back({group.name + "/" + instance.filename().string(), instance, expected == Expectation::Valid});
     }
@@ -154,7 +159,7 @@ std::string xsdTargetNamespace(const fs::path& schema) {
   return document ? attribute(xmlDocGetRootElement(document.get()), "targetNamespace") : std::string();
 }
 
-std::optional<XsdSuite> loadXsdSuite(const fs::path& folder) {
+std::optional<XsdSuite> loadXsdSuite(const fs::path& folder, XsdSuiteScope scope) {
   const fs::path archive = sharedXsdSuiteFolder() / "w3c-xsdtests.tar.xz";
   if (!fs::is_regular_file(archive)) return std::nullopt;
   XsdSuite suite;
@@ -163,7 +168,7 @@ std::optional<XsdSuite> loadXsdSuite(const fs::path& folder) {
   const Document index = readDocument(folder / "suite.xml");
   for (const xmlNode* ref : children(xmlDocGetRootElement(index.get()), "testSetRef")) {
     const fs::path set = linked(ref, folder);
-    if (fs::is_regular_file(set)) readTestSet(set, suite);  // the NIST sets are not shared
+    if (fs::is_regular_file(set)) readTestSet(set, scope, suite);  // the NIST sets are not shared
   }
   return suite;
 }

@@ -40,9 +40,13 @@ std::filesystem::path sharedXsdSuiteFolder();
 // cannot be read).
 std::string xsdTargetNamespace(const std::filesystem::path& schema);
 
+// Which tests to read: those of XSD 1.0, or every test of either version,
+// whatever outcome it expects (for tests that take the validator's verdict).
+enum class XsdSuiteScope { xsd10, everyTest };
+
 // Extracts the shared suite's archive into folder (once: an extracted suite
 // there is reused) and reads it. Empty when the shared suite is absent;
 // throws std::runtime_error when it cannot be extracted or read.
-std::optional<XsdSuite> loadXsdSuite(const std::filesystem::path& folder);
+std::optional<XsdSuite> loadXsdSuite(const std::filesystem::path& folder, XsdSuiteScope scope = XsdSuiteScope::xsd10);
 
 #endif
