@@ -146,11 +146,9 @@ void TreeBuilder::endElement(const char16_t*, const ZelWstring&, const WorkerInf
 void TreeBuilder::data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) {
   if (open_.empty()) throwTreeError(__FILE__, __LINE__, "TreeBuilder::data", "data", "no element is open");
   TreeElement& element = *open_.back();
-  const TreeElement* last = element.getLastChild();
-  const bool lastIsValue = last && last->getTagId() < 0 && last->getMemberId() < 1 && last->getName().empty();
   const ValuePlacement place =
       placeValue(element.getKind(), element.getItemTypeIndex(), element.getValueTypeIndex(), element.hasValue(),
-                 element.hasChildren(), lastIsValue ? last->getValueTypeIndex() : -1, itemTypeIndex, listTypeIndex);
+                 element.hasChildren(), lastValueTypeIndex(element.getLastChild()), itemTypeIndex, listTypeIndex);
   if (place.splitsLoneValue) {
     TreeElement& first = tree_->appendChild(element);
     first.setValue(element.getValue());

@@ -33,4 +33,13 @@ constexpr ValuePlacement placeValue(std::uint16_t kind, long itemTypeIndex, long
   return place;
 }
 
+// The value type of an element's last child where that child is an
+// anonymous value (no tag, member or name), else -1: placeValue's
+// lastValueTypeIndex, for the tree's elements and the recorder's alike.
+template <class Element>
+long lastValueTypeIndex(const Element* last) {
+  const bool anonymous = last && last->getTagId() < 0 && last->getMemberId() < 1 && last->getName().empty();
+  return anonymous ? last->getValueTypeIndex() : -1;
+}
+
 #endif

@@ -486,7 +486,7 @@ int runConvertCommand(ArgumentList& args) {
   const std::string output = options.output.value_or("-");
   if (output != "-") {
     const fs::path target(output);
-    AtomicOutputFile::removeAbandoned(target.parent_path().string(), target.filename().string() + ".");
+    AtomicOutputFile::removeAbandoned(target.parent_path().string(), target.filename().string());
   }
   try {
     if (!options.records.empty()) {

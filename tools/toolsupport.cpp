@@ -260,7 +260,7 @@ void AtomicOutputFile::commit() {
 
 void AtomicOutputFile::removeAbandoned(const std::string& folder, const std::string& forName) {
   std::error_code error;
-  const std::string start = "." + forName;
+  const std::string start = forName.empty() ? "." : "." + forName + ".";  // ".NAME." of ".NAME.PID-N.wfhost-tmp"
   for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
     const std::string name = entry.path().filename().string();
     const std::size_t suffix = name.size() - std::min(name.size(), sizeof kTemporarySuffix - 1);

@@ -177,11 +177,9 @@ void ElementRecorder::startElement(const char16_t* name, const ZelWstring& names
 void ElementRecorder::data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) {
   if (open_.empty()) refuse("data", "no element is open");
   RecordedElement& element = *open_.back();
-  const RecordedElement* last = element.lastChild_;
-  const bool lastIsValue = last && last->tagId_ < 0 && last->memberId_ < 1 && !last->name_;
   const ValuePlacement place = placeValue(element.kind_, element.itemTypeIndex_, element.valueTypeIndex_,
                                           element.hasValue_, element.firstChild_ != nullptr,
-                                          lastIsValue ? last->valueTypeIndex_ : -1, itemTypeIndex, listTypeIndex);
+                                          lastValueTypeIndex(element.lastChild_), itemTypeIndex, listTypeIndex);
   if (place.splitsLoneValue) {
     RecordedElement& first = appendChild(element);
     std::swap(first.value_, element.value_);

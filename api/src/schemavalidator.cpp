@@ -943,9 +943,7 @@ public:
         problems.back() = {bad->line, bad->column, "", nonUtf8Reason(*bad)};
     // Read in the wrong encoding, or empty, the document has no other problem to tell.
     if (!problems.empty() && encoding.empty()) {
-      std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size);
-      if (!reason) reason = emptyDocument(bytes, size);
-      if (reason) {
+      if (const std::optional<std::string> reason = unreadableDocumentReason(bytes, size)) {
         problems.assign(1, {1, 1, "", *reason});
         if (positions) positions->assign(1, {});
       }

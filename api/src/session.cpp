@@ -189,9 +189,7 @@ void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
     // A document the scanner read in the encoding its declaration wrongly
     // names, or one without any element.
     if (e.getMessageNumber() == ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION && scannerEncoding().empty()) {
-      std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size);
-      if (!reason) reason = emptyDocument(bytes, size);
-      if (reason) {
+      if (const std::optional<std::string> reason = unreadableDocumentReason(bytes, size)) {
         const std::vector<ZelInsert>& inserts = e.getInserts();
         throwUtf8Fault({1, 1, 0}, *reason, inserts.size() >= 2 && inserts[1].isNumber ? inserts[1].number : 0, function);
       }

@@ -267,6 +267,7 @@ std::string nonUtf8Reason(const Utf8Fault& bad) {
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>)";
 }
 
+namespace {
 std::optional<std::string> emptyDocument(const void* bytes, std::size_t size) {
   std::string_view document(static_cast<const char*>(bytes), size);
   if (document.substr(0, 3) == "\xEF\xBB\xBF") document.remove_prefix(3);
@@ -315,6 +316,12 @@ std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes,
            "\": write it in the encoding it declares, or declare encoding=\"" + (wide16 ? "UTF-16" : "UTF-32") + "\"";
   }
   return std::nullopt;
+}
+}  // namespace
+
+std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size) {
+  if (std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size)) return reason;
+  return emptyDocument(bytes, size);
 }
 
 std::string_view afterProlog(std::string_view document) {

@@ -47,18 +47,15 @@ std::string cutShortUtf8Reason(const Utf8Fault& cut);
 // the byte after the bad one.
 std::optional<Utf8Fault> firstNonUtf8Byte(const void* bytes, std::size_t size, const std::u16string& forcedEncoding);
 std::string nonUtf8Reason(const Utf8Fault& bad);
-// Where a document in UTF-16 or UTF-32 (by its byte-order mark, or by the
-// zero bytes around its first '<') declares an encoding of neither, such as
-// UTF-8 (a file converted without its declaration): the scanner takes the
-// declaration's word, reads the rest wrongly and fails with a message that
-// names neither ("invalid byte '' at position 2 of a 3-byte sequence"). What
-// is wrong, as a problem's message, else nullopt.
-std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size);
-
-// Where the document holds no character but white space (an empty file):
-// what is wrong, as a problem's message, for Xerces-C's "invalid document
-// structure"; else nullopt.
-std::optional<std::string> emptyDocument(const void* bytes, std::size_t size);
+// Why a document cannot be read, where the scanner's own message names
+// neither cause: it is in UTF-16 or UTF-32 (by its byte-order mark, or by
+// the zero bytes around its first '<') and declares an encoding of neither,
+// such as UTF-8 (a file converted without its declaration), which the
+// scanner takes at its word ("invalid byte '' at position 2 of a 3-byte
+// sequence"); or it holds no character but white space (an empty file,
+// "invalid document structure"). The reason, as a problem's message; else
+// nullopt.
+std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size);
 
 // Whether a code of Xerces-C's exceptions (XMLExcepts) is one of its
 // decoders' for bytes they cannot read: Trans_Unrepresentable to
