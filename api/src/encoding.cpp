@@ -1,5 +1,6 @@
 #include "encoding.h"
 
+#include "ebcdiclineends.h"
 #include "error.h"
 #include "messageinfo.h"
 #include "unicodeconverter.h"
@@ -131,6 +132,19 @@ std::optional<std::string_view> declaredEncoding(std::string_view declaration) {
   const std::size_t close = declaration.find(declaration[open], open + 1);
   if (close == std::string_view::npos) return std::nullopt;
   return declaration.substr(open + 1, close - open - 1);
+}
+
+bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size) {
+  long ccsid = 0;
+  if (!scannerEncoding.empty()) {
+    constexpr std::u16string_view kTable = u"ibm-";
+    if (scannerEncoding.rfind(kTable, 0) != 0 || scannerEncoding.size() > kTable.size() + 6) return false;
+    for (const char16_t c : std::u16string_view(scannerEncoding).substr(kTable.size())) {
+      if (c < u'0' || c > u'9') return false;
+      ccsid = ccsid * 10 + (c - u'0');
+    }
+  }
+  return ::scansNlAsLf(ccsid, bytes, size);
 }
 
 }  // namespace wfxml::detail

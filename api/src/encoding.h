@@ -43,6 +43,11 @@ std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, st
 // names no encoding or gives it no quoted value.
 std::optional<std::string_view> declaredEncoding(std::string_view declaration);
 
+// Whether the scanner, forced to scannerEncoding (as scannerEncodingOf
+// names it; empty for none), reads the document with NL as LF (EBCDIC line
+// ends, ebcdiclineends.h).
+bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size);
+
 }  // namespace wfxml::detail
 
 #endif

@@ -1,5 +1,7 @@
 #include "schemavalidator.h"
 
+#include "ebcdiclineends.h"
+#include "encoding.h"
 #include "error.h"
 #include "indexedschemagrammar.h"
 #include "rememberinguri.h"
@@ -917,6 +919,12 @@ public:
 
   std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
                                      std::vector<ElementPositions>* positions) {
+    std::vector<std::uint8_t> lines;
+    if (scansNlAsLf(encoding, bytes, size)) {
+      lines.assign(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size);
+      ::nlToLf(lines.data(), size);
+      bytes = lines.data();
+    }
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
@@ -1025,8 +1033,12 @@ namespace {
 // scanner, so that the exception need not pass through Xerces-C.
 class SteppedInput {
 public:
-  SteppedInput(std::string_view firstBytes, std::function<std::string_view()> rest, ProblemCollector& collector)
-      : pending_(firstBytes), rest_(std::move(rest)), collector_(collector) {
+  SteppedInput(std::string_view firstBytes, std::function<std::string_view()> rest, const std::u16string& encoding,
+               ProblemCollector& collector)
+      : pending_(firstBytes),
+        rest_(std::move(rest)),
+        collector_(collector),
+        nlAsLf_(scansNlAsLf(encoding, firstBytes.data(), firstBytes.size())) {
     collector_.allowMoreText(firstBytes.size());
   }
 
@@ -1042,6 +1054,7 @@ public:
     }
     const std::size_t size = std::min<std::size_t>(maxToRead, pending_.size());
     std::memcpy(toFill, pending_.data(), size);
+    if (nlAsLf_) ::nlToLf(toFill, size);
     pending_.remove_prefix(size);
     position_ += size;
     return size;
@@ -1054,6 +1067,7 @@ private:
   std::string_view pending_;
   std::function<std::string_view()> rest_;
   ProblemCollector& collector_;
+  const bool nlAsLf_;  // EBCDIC line ends
   bool ended_ = false;
   XMLFilePos position_ = 0;
 };
@@ -1093,7 +1107,7 @@ class SchemaValidator::Stepped final : public SteppedCheck {
 public:
   Stepped(const Grammar& grammar, std::string_view firstBytes, std::function<std::string_view()> rest,
           const std::u16string& encoding)
-      : reader_(Checker::checkingReader(grammar)), input_(firstBytes, std::move(rest), collector_), source_(input_) {
+      : reader_(Checker::checkingReader(grammar)), input_(firstBytes, std::move(rest), encoding, collector_), source_(input_) {
     reader_->setFeature(XMLUni::fgXercesCalculateSrcOfs, true);
     reader_->setContentHandler(&collector_);
     reader_->setErrorHandler(&collector_);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -45,15 +46,23 @@ TEST_P(EbcdicCodePageTest, ScannerDecodesWithTheBuiltName) {
 
 INSTANTIATE_TEST_SUITE_P(CodePages, EbcdicCodePageTest, ::testing::Values("37", "273", "500", "1047", "1140"), ReadableName());
 
-// Next line and line separator given as character references are text,
-// although the scanner counts them as whitespace once it reads mainframe
-// line ends.
-TEST(WhitespaceTest, MainframeLineEndsByReferenceAreKeptAsText) {
+// Next line (U+0085) and line separator (U+2028) are characters of the text,
+// raw or by reference; EBCDIC's NL, which its tables read as U+0085, ends a
+// line in an EBCDIC document, forced or declared.
+TEST(LineEndTest, NextLineAndLineSeparatorAreTextOutsideEbcdic) {
   parsetest::ParseRun run;
-  const std::vector<std::string>& lines = run.parse("<a><b>&#x85; </b><c>&#x2028;</c></a>");
+  const std::vector<std::string>& lines = run.parse("<a><b>&#x85; </b><c>\xC2\x85\xE2\x80\xA8 &#x2028;</c></a>");
   ASSERT_EQ(lines.size(), 11u);
   EXPECT_EQ(lines[4], "data(String:\"\u0085 \", -, -1, -1)");
-  EXPECT_EQ(lines[7], "data(String:\"\u2028\", -, -1, -1)");
+  EXPECT_EQ(lines[7], "data(String:\"\u0085\u2028 \u2028\", -, -1, -1)");
+  // <?xml version='1.0' encoding='IBM500'?>NL<aNLb='1'>xNLy</a>NL in IBM500
+  parsetest::ParseRun declared;
+  const std::vector<std::string>& ebcdic = declared.parse(
+      "\x4C\x6F\xA7\x94\x93\x40\xA5\x85\x99\xA2\x89\x96\x95\x7E\x7D\xF1\x4B\xF0\x7D\x40\x85\x95\x83\x96\x84"
+      "\x89\x95\x87\x7E\x7D\xC9\xC2\xD4\xF5\xF0\xF0\x7D\x6F\x6E\x15\x4C\x81\x15\x82\x7E\x7D\xF1\x7D\x6E\xA7"
+      "\x15\xA8\x4C\x61\x81\x6E\x15");
+  EXPECT_NE(std::find(ebcdic.begin(), ebcdic.end(), R"(data(String:"x\ny", -, -1, -1))"), ebcdic.end())
+      << ::testing::PrintToString(ebcdic);
 }
 
 // Every length around the eight-unit blocks, with U+0120 (low byte blank) at each place.

@@ -1,6 +1,7 @@
 #include "xmlworker.h"
 
 #include "bitstreambuffer.h"
+#include "ebcdiclineends.h"
 #include "messageinfo.h"
 #include "xmldictionaryinfo.h"
 #include "xmlmemorymanager.h"
@@ -52,8 +53,6 @@ private:
   XercesSession() {
     try {
       XMLPlatformUtils::Initialize();
-      // Mainframe documents end lines with NL (U+0085), which XML 1.0 rejects in markup.
-      XMLPlatformUtils::recognizeNEL(true);
     } catch (const XMLException& e) {
       ZelFatalException fatal(__FILE__, __LINE__, "XercesSession::XercesSession", nullptr,
                               ZelMessages::CP_XML_INTERNAL_ERROR);
@@ -367,6 +366,7 @@ long XMLWorker::parseFirst(const BitstreamBuffer* buffer, const std::vector<long
   XMLUtils::GetEndianFromBuffer(buffer, endian, markLength);
   if (iEncoding == eEndianNone) iEncoding = endian;
   const ZelWstring& encodingName = iScannerEncoding.nameFor(iCcsid, iEncoding, markLength);
+  const long givenCcsid = iCcsid > 0 ? iCcsid : 0;
   if (iCcsid < 1) iCcsid = CCSID_UTF8;
   iHandler->setBuffer(buffer, iCcsid, iEncoding, markLength);
   // A subtree starts inside the type that contains the member the path ends with.
@@ -379,6 +379,14 @@ long XMLWorker::parseFirst(const BitstreamBuffer* buffer, const std::vector<long
     iMoreToScan = false;
     const XMLByte* bytes = buffer ? buffer->getData(0) : nullptr;
     const XMLSize_t length = bytes ? buffer->getLength() : 0;
+    // A mainframe document's NL (EBCDIC line ends): the scanner reads a copy with LF.
+    if (bytes && scansNlAsLf(givenCcsid, bytes, length)) {
+      iLfForNl.assign(bytes, bytes + length);
+      nlToLf(iLfForNl.data(), length);
+      bytes = iLfForNl.data();
+    } else if (iLfForNl.capacity() > 0) {
+      std::vector<XMLByte>().swap(iLfForNl);
+    }
     static constexpr XMLByte kNoBytes[1] = {0};
     // One input source serves every document (its construction converts
     // its name through the local code page).

@@ -141,6 +141,7 @@ private:
   bool iMoreToScan = false;
   std::unique_ptr<xercesc::DTDValidator> iValidator;
   std::unique_ptr<xercesc::MemBufInputSource> iInputSource;  // reused from document to document
+  std::vector<XMLByte> iLfForNl;  // the EBCDIC document being scanned, its NL as LF
   ScannerEncoding iScannerEncoding;
   std::unique_ptr<XMLWriter> iWriter;
   bool iParseInitialised = false;

@@ -63,9 +63,9 @@ ZelWstring XMLUtils::BuildEncodingString(long ccsid, EEndian endian, long markLe
   return name;
 }
 
-// The four characters by name: the scanner's own table counts next line and
-// line separator as whitespace too once mainframe line ends are recognised,
-// and text of those (from character references) would be dropped.
+// XML 1.0's four whitespace characters by name: next line and line
+// separator are text, which the scanner's tables of XML 1.1 count as
+// whitespace.
 bool XMLUtils::isAllWhitespace(const char16_t* text, unsigned long length) {
 #if defined(__SSE2__)
   // The indentation between elements is asked about for every element:
