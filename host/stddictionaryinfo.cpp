@@ -181,6 +181,7 @@ void StdDictionaryInfo::buildStandardCaches() {
     entry.memberTypeIndex = prf_getTypeDefIndex(member.memberTypeId);
     entry.memberKind = member.memberKind;
     entry.minOccurs = member.minOccurs;
+    entry.maxOccurs = member.maxOccurs;
     entry.elementIndex = member.elementIndex;
     entry.typeIndex = member.typeIndex;
     entry.valueIndex = member.defaultValueIndex;

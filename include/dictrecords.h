@@ -274,6 +274,7 @@ struct prf_SMD_TYPEMEMBER_DEFINITION {
   long memberKind = 0;        // DictCodes::eClass*
   ZelWstring name;
   long minOccurs = 0;
+  long maxOccurs = -1;        // -1 unbounded
   long elementIndex = -1;
   long typeIndex = -1;
   long valueIndex = -1;       // its default or fixed value (a value row), -1 none

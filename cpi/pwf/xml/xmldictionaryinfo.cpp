@@ -599,6 +599,7 @@ void XMLDictionaryInfo::copyMembersWithGenericProperties(const StdDictionaryInfo
     to[i].memberTypeId = from[i].memberTypeId;
     to[i].memberKind = from[i].memberKind;
     to[i].minOccurs = from[i].minOccurs;
+    to[i].maxOccurs = from[i].maxOccurs;
     to[i].elementIndex = from[i].elementIndex;
     to[i].typeIndex = from[i].typeIndex;
 

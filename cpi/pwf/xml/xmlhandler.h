@@ -248,6 +248,10 @@ private:
     return parent.getNullEncoding() == eNULLElement && isParentsNullElement(parent, name);
   }
   bool isParentsNullElement(const ParseItem& parent, const XMLCh* name) const;
+  // The parent's last child member when it occurs at most once: a sibling
+  // of its name after it belongs to what follows it (a wildcard, say), or
+  // to it only when nothing else takes the element. -1 otherwise.
+  long spentMember(const ParseItem& parent) const;
   void deferEnd(ParseItem& item);
   // Puts pending comment and processing-instruction text into property 0 of
   // the record, creating it when the handle is null.
@@ -539,7 +543,8 @@ private:
   ElementMatchCache matchCache;
   NamedMatchCache namedMatches;  // of descriptor
   // Set by a search whose answer depends on more than the element's name,
-  // namespace and parent type.
+  // namespace and parent type (its attributes, the messages the host was
+  // told of, the member its previous sibling took).
   mutable bool searchReadContext = false;
 };
 

@@ -40,7 +40,11 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   // Under the document or the root, elements are matched against messages,
   // which the host hears about: those searches are never skipped.
   const bool mayRemember = parentTypeIndex >= 0 && !isDocumentOrRoot(parent);
-  if (const ElementMatch* known = mayRemember ? matchCache.find(declaration, uriId, parentTypeIndex) : nullptr) {
+  const auto usable = [&](const ElementMatch* known) {
+    return known && !(known->directMember && known->index == spentMember(parent));
+  };
+  if (const ElementMatch* known = mayRemember ? matchCache.find(declaration, uriId, parentTypeIndex) : nullptr;
+      usable(known)) {
     whereDefined = known->whereDefined;
     index = known->index;
     processing = known->processing;
@@ -52,7 +56,8 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   // document to the next.
   const bool keepByName = mayRemember && view->hasNestedGroups(parentTypeIndex);
   const std::u16string_view elementName = keepByName ? std::u16string_view(name) : std::u16string_view();
-  if (const ElementMatch* known = keepByName ? namedMatches.find(parentTypeIndex, elementName, uri.view()) : nullptr) {
+  if (const ElementMatch* known = keepByName ? namedMatches.find(parentTypeIndex, elementName, uri.view()) : nullptr;
+      usable(known)) {
     matchCache.remember(declaration, uriId, parentTypeIndex, *known);
     return findDefinition(declaration, uriId, parent, parentTypeIndex, name, uri, attrs, attrCount, whereDefined,
                           index, processing);
@@ -66,6 +71,11 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
     if (keepByName) namedMatches.remember(parentTypeIndex, elementName, uri.view(), match);
   }
   return false;
+}
+
+long XMLHandler::spentMember(const ParseItem& parent) const {
+  const long last = parent.getLastChildMemberIndex();
+  return last >= 0 && view->member(last).maxOccurs == 1 ? last : -1;
 }
 
 bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
@@ -120,8 +130,10 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
     // the search starts where the previous sibling was found.
     ParseItem& parent = *top();
     const long last = nesting == 0 ? parent.getLastChildMemberIndex() : -1;
+    const long spent = nesting == 0 ? spentMember(parent) : -1;
+    bool spentMatches = false;
     for (long hint = last, end = last < 0 ? -1 : view->memberEnd(parentTypeIndex); hint < end; ++hint) {
-      if (descriptor->getXMLTypeMemberDefinition(hint).xmlName != elementName) continue;
+      if (descriptor->getXMLTypeMemberDefinition(hint).xmlName != elementName || hint == spent) continue;
       if (!view->hasUniqueElementName(parentTypeIndex, hint) || !memberMatchesElement(hint, uri, attrs, attrCount))
         break;
       parent.setLastChildMemberIndex(hint);
@@ -137,6 +149,10 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
         if (descriptor->getXMLTypeMemberDefinition(m).xmlName != elementName ||
             !memberMatchesElement(m, uri, attrs, attrCount))
           continue;
+        if (m == spent) {
+          spentMatches = searchReadContext = true;
+          continue;
+        }
         if (nesting == 0) parent.setLastChildMemberIndex(m);
         whereDefined = eDefinedAsTypeMember;
         index = m;
@@ -165,6 +181,13 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
     // skips its elements leaves it self-defining.
     processing = std::max(processing, passed);
     if (processing == ContentProcessing::Skip) return false;
+    // Nothing else takes a repeat of a member that occurs once (an invalid
+    // document): the member does.
+    if (spentMatches && processing == ContentProcessing::Strict) {
+      whereDefined = eDefinedAsTypeMember;
+      index = spent;
+      return true;
+    }
   }
 
   // Inside a nested group the caller takes a global element only from open
