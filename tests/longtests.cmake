@@ -20,14 +20,14 @@ set_tests_properties(
   "api.Corpora/TypedCorpus.XmlToJsonAndBackGivesTheSameJsonAndValidXml/fpml  # GetParam() = fpml"
   e2e.Corpora/CorpusDocuments.ParseMatchedRoundTripAndStaySchemaValid/ubl
   "e2e.Corpora/CorpusDocuments.ParseMatchedRoundTripAndStaySchemaValid/ubl  # GetParam() = ubl"
-  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/1of4
-  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/1of4  # GetParam() = 0"
-  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/2of4
-  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/2of4  # GetParam() = 1"
-  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/3of4
-  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/3of4  # GetParam() = 2"
-  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/4of4
-  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndValidInstancesRoundTripSchemaValid/4of4  # GetParam() = 3"
+  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/1of4
+  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/1of4  # GetParam() = 0"
+  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/2of4
+  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/2of4  # GetParam() = 1"
+  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/3of4
+  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/3of4  # GetParam() = 2"
+  e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/4of4
+  "e2e.Shards/XsdSuiteShard.ValidSchemasCompileAndAcceptedInstancesRoundTripSchemaValid/4of4  # GetParam() = 3"
   e2e.XsdSuiteKnownCases.NameCasesOfTheSuite
   e2e.install.RelocatedPrefix
   e2e.valgrind.DictionaryParseLeaksNothing

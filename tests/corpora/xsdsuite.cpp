@@ -114,6 +114,8 @@ void readTestSet(const fs::path& path, XsdSuiteScope scope, XsdSuite& suite) {
     XsdSuiteGroup group;
     group.name = setName + "/" + attribute(groupNode, "name");
     group.schemaValid = schemaExpected == Expectation::Valid;
+    group.xsd10 = appliesToXsd10(set) && appliesToXsd10(groupNode) && appliesToXsd10(schemaTests.front()) &&
+                  expectedFor10(schemaTests.front()) != Expectation::None;
     bool network = false;
     for (const xmlNode* schema : children(schemaTests.front(), "schemaDocument")) {
       group.schemas.push_back(linked(schema, folder));

@@ -24,6 +24,7 @@ struct XsdSuiteGroup {
   std::string name;  // "testSet/testGroup", unique in the suite
   std::vector<std::filesystem::path> schemas;  // the schema documents, the first one the main
   bool schemaValid = false;
+  bool xsd10 = true;  // a test of XSD 1.0 (everyTest reads 1.1's too)
   std::vector<XsdSuiteInstance> instances;  // empty when the schema is invalid
 };
 
