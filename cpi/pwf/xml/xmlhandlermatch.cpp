@@ -40,8 +40,11 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   // Under the document or the root, elements are matched against messages,
   // which the host hears about: those searches are never skipped.
   const bool mayRemember = parentTypeIndex >= 0 && !isDocumentOrRoot(parent);
+  // A remembered member is seldom the one the previous sibling took: that
+  // test first, the member's occurrences only then.
   const auto usable = [&](const ElementMatch* known) {
-    return known && !(known->directMember && known->index == spentMember(parent));
+    return known && !(known->directMember && known->index == parent.getLastChildMemberIndex() &&
+                      known->index == spentMember(parent));
   };
   if (const ElementMatch* known = mayRemember ? matchCache.find(declaration, uriId, parentTypeIndex) : nullptr;
       usable(known)) {
