@@ -14,11 +14,6 @@
 
 namespace {
 
-struct DescriptorRelease {
-  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
-};
-using OwnedDescriptor = std::unique_ptr<DictionaryInfo, DescriptorRelease>;
-
 struct WorkerRelease {
   void operator()(BitstreamWorker* worker) const { worker->release(true); }
 };
@@ -78,13 +73,17 @@ const DictionaryInfo* LoadedPlugin::descriptor(const std::string& source) {
 }
 
 const DictionaryInfo* LoadedPlugin::descriptorOf(const msgset::MessageSet& set, const std::string& name) {
-  OwnedDescriptor& slot = parts_->descriptors[name];
-  if (slot) return slot.get();
-  const std::vector<unsigned char> extract = compileMessageSetToExtract(set, name);
-  slot.reset(factory().createDescriptor());
-  slot->FromExtractFormat(nullptr, extract.data(), extract.size());
-  slot->postProcessDictionary();
+  auto& slot = parts_->descriptors[name];
+  if (!slot) slot = compileDescriptor(set, name);
   return slot.get();
+}
+
+OwnedDescriptor compileDescriptor(const msgset::MessageSet& set, const std::string& name) {
+  const std::vector<unsigned char> extract = compileMessageSetToExtract(set, name);
+  OwnedDescriptor descriptor(LoadedPlugin::instance().factory().createDescriptor());
+  descriptor->FromExtractFormat(nullptr, extract.data(), extract.size());
+  descriptor->postProcessDictionary();
+  return descriptor;
 }
 
 MessageInfo propertiesFrom(const std::map<std::string, long>& values) {

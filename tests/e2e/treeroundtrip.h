@@ -38,6 +38,15 @@ private:
   std::unique_ptr<Parts> parts_;
 };
 
+struct DescriptorRelease {
+  void operator()(DictionaryInfo* descriptor) const { descriptor->release(); }
+};
+using OwnedDescriptor = std::unique_ptr<DictionaryInfo, DescriptorRelease>;
+
+// The post-processed descriptor of a message set, compiled for the caller
+// alone (for many sets that need not live as long as the program).
+OwnedDescriptor compileDescriptor(const msgset::MessageSet& set, const std::string& name);
+
 // Message properties with integer values, by name.
 MessageInfo propertiesFrom(const std::map<std::string, long>& values);
 
