@@ -77,7 +77,9 @@ long declaredEbcdicCcsid(const void* bytes, std::size_t size) {
   const std::size_t openQuote = text.find_first_of("\"'", key);
   const std::size_t closeQuote = openQuote < end ? text.find(text[openQuote], openQuote + 1) : std::string::npos;
   if (closeQuote == std::string::npos || closeQuote > end) return 0;
-  const Converter named = openConverter(text.substr(openQuote + 1, closeQuote - openQuote - 1).c_str());
+  const std::string name = text.substr(openQuote + 1, closeQuote - openQuote - 1);
+  // A converter's options (",swaplfnl") could move the line ends themselves.
+  const Converter named = name.find(',') == std::string::npos ? openConverter(name.c_str()) : nullptr;
   if (!named) return 0;  // the scanner says what is wrong with the name
   status = U_ZERO_ERROR;
   const int ccsid = ucnv_getCCSID(named.get(), &status);
