@@ -1,5 +1,7 @@
 #include "ebcdiclineends.h"
 
+#include "xmldeclaration.h"
+
 #include <unicode/ucnv.h>
 
 #include <algorithm>
@@ -72,12 +74,10 @@ long declaredEbcdicCcsid(const void* bytes, std::size_t size) {
   std::string text;
   for (int32_t i = 0; i < std::min<int32_t>(read, wide.size()); ++i) text += wide[i] < 0x80 ? static_cast<char>(wide[i]) : '?';
   const std::size_t end = text.find("?>");
-  const std::size_t key = text.find("encoding");
-  if (end == std::string::npos || key == std::string::npos || key > end) return 0;
-  const std::size_t openQuote = text.find_first_of("\"'", key);
-  const std::size_t closeQuote = openQuote < end ? text.find(text[openQuote], openQuote + 1) : std::string::npos;
-  if (closeQuote == std::string::npos || closeQuote > end) return 0;
-  const std::string name = text.substr(openQuote + 1, closeQuote - openQuote - 1);
+  const std::optional<std::string_view> declared =
+      end == std::string::npos ? std::nullopt : declaredEncoding(std::string_view(text).substr(0, end));
+  if (!declared) return 0;
+  const std::string name(*declared);
   // A converter's options (",swaplfnl") could move the line ends themselves.
   const Converter named = name.find(',') == std::string::npos ? openConverter(name.c_str()) : nullptr;
   if (!named) return 0;  // the scanner says what is wrong with the name

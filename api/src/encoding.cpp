@@ -124,16 +124,6 @@ std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, st
   return std::u16string(name.begin(), name.end());
 }
 
-std::optional<std::string_view> declaredEncoding(std::string_view declaration) {
-  const std::size_t key = declaration.find("encoding");
-  if (key == std::string_view::npos) return std::nullopt;
-  const std::size_t open = declaration.find_first_of("\"'", key);
-  if (open == std::string_view::npos) return std::nullopt;
-  const std::size_t close = declaration.find(declaration[open], open + 1);
-  if (close == std::string_view::npos) return std::nullopt;
-  return declaration.substr(open + 1, close - open - 1);
-}
-
 bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size) {
   long ccsid = 0;
   if (!scannerEncoding.empty()) {

@@ -38,11 +38,6 @@ CodePage codePageOf(const MessageInfo& properties);
 // the scanner recognises.
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size);
 
-// The value of the encoding pseudo-attribute in the text of an XML
-// declaration (from "<?xml" up to its "?>"); nullopt when the declaration
-// names no encoding or gives it no quoted value.
-std::optional<std::string_view> declaredEncoding(std::string_view declaration);
-
 // Whether the scanner, forced to scannerEncoding (as scannerEncodingOf
 // names it; empty for none), reads the document with NL as LF (EBCDIC line
 // ends, ebcdiclineends.h).

@@ -4,6 +4,7 @@
 #include "error.h"
 #include "schemavalidator.h"
 #include "state.h"
+#include "xmldeclaration.h"
 
 #include <algorithm>
 #include <cctype>

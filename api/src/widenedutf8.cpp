@@ -3,6 +3,7 @@
 #include "encoding.h"
 #include "recordcutter.h"
 #include "utf8.h"
+#include "xmldeclaration.h"
 
 #include <xercesc/util/BinInputStream.hpp>
 
