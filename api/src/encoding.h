@@ -5,7 +5,6 @@
 // message properties: a code page (CCSID) and a byte order.
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
