@@ -320,8 +320,21 @@ std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes,
 }
 }  // namespace
 
+namespace {
+// EBCDIC's '<' (0x4C) first, then a letter (0x81 and up), '!' or '_' of
+// EBCDIC: a start tag, comment or document type without the declaration that
+// would name the code page. No XML document in an ASCII-based encoding starts so.
+std::optional<std::string> undeclaredEbcdicDocument(const void* bytes, std::size_t size) {
+  const auto* b = static_cast<const unsigned char*>(bytes);
+  if (size < 2 || b[0] != 0x4C || (b[1] < 0x81 && b[1] != 0x5A && b[1] != 0x6D)) return std::nullopt;
+  return "the document looks like EBCDIC (its first byte, 0x4C, is '<' there) and names no code page: give its "
+         "encoding (ibm-037, say) or declare it (<?xml version=\"1.0\" encoding=\"IBM037\"?>)";
+}
+}  // namespace
+
 std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size) {
   if (std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size)) return reason;
+  if (std::optional<std::string> reason = undeclaredEbcdicDocument(bytes, size)) return reason;
   return emptyDocument(bytes, size);
 }
 

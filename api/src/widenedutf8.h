@@ -52,9 +52,10 @@ std::string nonUtf8Reason(const Utf8Fault& bad);
 // the zero bytes around its first '<') and declares an encoding of neither,
 // such as UTF-8 (a file converted without its declaration), which the
 // scanner takes at its word ("invalid byte '' at position 2 of a 3-byte
-// sequence"); or it holds no character but white space (an empty file,
-// "invalid document structure"). The reason, as a problem's message; else
-// nullopt.
+// sequence"); it is EBCDIC without a declaration of its code page, which the
+// scanner reads as UTF-8; or it holds no character but white space (an empty
+// file, "invalid document structure"). The reason, as a problem's message;
+// else nullopt.
 std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size);
 
 // Whether a code of Xerces-C's exceptions (XMLExcepts) is one of its
