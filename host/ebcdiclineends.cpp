@@ -1,8 +1,7 @@
 #include "ebcdiclineends.h"
 
+#include "icuconverter.h"
 #include "xmldeclaration.h"
-
-#include <unicode/ucnv.h>
 
 #include <algorithm>
 #include <array>
@@ -16,17 +15,6 @@ namespace {
 
 constexpr std::uint8_t kNl = 0x15;
 constexpr std::uint8_t kLf = 0x25;
-
-struct ConverterClose {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterClose>;
-
-Converter openConverter(const char* name) {
-  UErrorCode status = U_ZERO_ERROR;
-  Converter converter(ucnv_open(name, &status));
-  return U_SUCCESS(status) ? std::move(converter) : nullptr;
-}
 
 // Whether a document can be EBCDIC: its first byte is EBCDIC's '<' or
 // white space (CR is ASCII's too).
@@ -44,7 +32,7 @@ bool hasEbcdicLineEnds(long ccsid) {
   const std::lock_guard<std::mutex> lock(mutex);
   const auto it = known.find(ccsid);
   if (it != known.end()) return it->second;
-  const Converter converter = openConverter(("ibm-" + std::to_string(ccsid)).c_str());
+  const IcuConverter converter = openIcuConverter(("ibm-" + std::to_string(ccsid)).c_str());
   if (!converter) return false;  // not kept: bad input cannot fill the map
   bool ebcdic = false;
   const UConverterType type = ucnv_getType(converter.get());
@@ -65,7 +53,7 @@ long declaredEbcdicCcsid(const void* bytes, std::size_t size) {
   static constexpr std::uint8_t kStart[] = {0x4C, 0x6F, 0xA7, 0x94, 0x93};  // "<?xml"
   if (size < sizeof kStart || std::memcmp(bytes, kStart, sizeof kStart) != 0) return 0;
   constexpr std::size_t kDeclarationAtMost = 512;
-  const Converter invariant = openConverter("ibm-37");
+  const IcuConverter invariant = openIcuConverter("ibm-37");
   if (!invariant) return 0;
   std::array<UChar, kDeclarationAtMost> wide{};
   UErrorCode status = U_ZERO_ERROR;
@@ -79,11 +67,7 @@ long declaredEbcdicCcsid(const void* bytes, std::size_t size) {
   if (!declared) return 0;
   const std::string name(*declared);
   // A converter's options (",swaplfnl") could move the line ends themselves.
-  const Converter named = name.find(',') == std::string::npos ? openConverter(name.c_str()) : nullptr;
-  if (!named) return 0;  // the scanner says what is wrong with the name
-  status = U_ZERO_ERROR;
-  const int ccsid = ucnv_getCCSID(named.get(), &status);
-  return U_SUCCESS(status) && ccsid > 0 ? ccsid : 0;
+  return name.find(',') == std::string::npos ? ccsidOfIcuName(name.c_str()) : 0;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "unicodeconverter.h"
 
 #include "bitstreambuffer.h"
+#include "icuconverter.h"
 #include "markupcontext.h"
 #include "zelexception.h"
 
@@ -34,11 +35,6 @@ constexpr std::size_t SCRATCH_BYTES = 32 * 1024;
 constexpr int8_t INVALID_UNITS_ROOM = 32;
 
 bool isOneOf(long ccsid, const long (&list)[3]) { return std::find(std::begin(list), std::end(list), ccsid) != std::end(list); }
-
-struct ConverterCloser {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
 // Where in its document a character the code page lacks stands, found only
 // when one turns up (most documents have none): the bytes the document has
@@ -82,7 +78,7 @@ private:
   const WritableBitstreamBuffer* out_ = nullptr;
   std::size_t read_ = 0;  // the output is read back up to here
   MarkupContext context_;  // ... and there stands the document
-  ConverterPtr reader_;
+  IcuConverter reader_;
   std::size_t callStart_ = 0;
   const char16_t* text_ = nullptr;
   const char16_t* followed_ = nullptr;  // the call's text is followed up to here (null: not yet)
@@ -159,11 +155,11 @@ template <typename Insert>
   throw error;
 }
 
-ConverterPtr openConverter(long ccsid, bool littleEndian, UErrorCode& status) {
-  if (ccsid == CCSID_UTF8) return ConverterPtr(ucnv_open("UTF-8", &status));
-  if (isOneOf(ccsid, UTF16_CCSIDS)) return ConverterPtr(ucnv_open(littleEndian ? "UTF-16LE" : "UTF-16BE", &status));
-  if (isOneOf(ccsid, UTF32_CCSIDS)) return ConverterPtr(ucnv_open(littleEndian ? "UTF-32LE" : "UTF-32BE", &status));
-  return ConverterPtr(ucnv_openCCSID(static_cast<int32_t>(ccsid), UCNV_IBM, &status));
+IcuConverter openConverter(long ccsid, bool littleEndian, UErrorCode& status) {
+  if (ccsid == CCSID_UTF8) return IcuConverter(ucnv_open("UTF-8", &status));
+  if (isOneOf(ccsid, UTF16_CCSIDS)) return IcuConverter(ucnv_open(littleEndian ? "UTF-16LE" : "UTF-16BE", &status));
+  if (isOneOf(ccsid, UTF32_CCSIDS)) return IcuConverter(ucnv_open(littleEndian ? "UTF-32LE" : "UTF-32BE", &status));
+  return IcuConverter(ucnv_openCCSID(static_cast<int32_t>(ccsid), UCNV_IBM, &status));
 }
 
 // The registered name of a single-byte code page (its preferred MIME name,
@@ -179,7 +175,7 @@ std::string registeredName(const UConverter& converter) {
     status = U_ZERO_ERROR;
     const char* name = ucnv_getStandardName(table, standard, &status);
     if (U_FAILURE(status) || name == nullptr) continue;
-    const ConverterPtr named(ucnv_open(name, &status));
+    const IcuConverter named(ucnv_open(name, &status));
     if (U_SUCCESS(status) && named && std::strcmp(ucnv_getName(named.get(), &status), table) == 0) return name;
   }
   return {};
@@ -220,7 +216,7 @@ enum class FastPath { None, Utf8, SingleByte };
 constexpr std::uint16_t NO_BYTE = 0xFFFF;
 
 struct CPUnicodeConverter::Handle {
-  ConverterPtr converter;
+  IcuConverter converter;
   FastPath fastPath = FastPath::None;
   // Single-byte code pages: the byte of each of U+0000..U+00FF, NO_BYTE for
   // a character the code page does not have (ICU escapes it).
@@ -423,7 +419,7 @@ CPUnicodeConverter::CPUnicodeConverter(long ccsid, long byteOrder)
     : ccsid_(ccsid), littleEndian_(byteOrder == 1) {
   if (ccsid <= 0 || ccsid > MAX_CCSID) throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid);
   UErrorCode status = U_ZERO_ERROR;
-  ConverterPtr converter = openConverter(ccsid, littleEndian_, status);
+  IcuConverter converter = openConverter(ccsid, littleEndian_, status);
   // ICU answers U_AMBIGUOUS_ALIAS_WARNING and the like with a usable converter.
   if (U_FAILURE(status) || !converter) throwCodepageError("CPUnicodeConverter::CPUnicodeConverter", ccsid);
   name_ = encodingName(ccsid, *converter);
@@ -546,7 +542,7 @@ void CPUnicodeConverter::convert(const char16_t* text, std::size_t length, bool 
 
 ZelWstring CPUnicodeConverter::fromLocalToUnicode(const char* text, std::size_t length) {
   UErrorCode status = U_ZERO_ERROR;
-  ConverterPtr local(ucnv_open(nullptr, &status));
+  IcuConverter local(ucnv_open(nullptr, &status));
   if (U_FAILURE(status) || !local) throwCodepageError("CPUnicodeConverter::fromLocalToUnicode", "local");
   ZelWstring result;
   if (length == 0) return result;

@@ -1,6 +1,7 @@
 #include "encoding.h"
 
 #include "ebcdiclineends.h"
+#include "icuconverter.h"
 #include "error.h"
 #include "messageinfo.h"
 #include "unicodeconverter.h"
@@ -24,10 +25,6 @@ constexpr long kUtf16 = 1200;
 constexpr long kBigEndianCode = 1;
 constexpr long kLittleEndianCode = 2;
 
-struct ConverterClose {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-
 std::string lowerCase(std::string_view name) {
   std::string lower(name);
   std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -39,15 +36,6 @@ bool isDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-// The CCSID ICU gives a converter name, or 0 when it knows none.
-long ccsidFromIcu(const std::string& name) {
-  UErrorCode status = U_ZERO_ERROR;
-  const std::unique_ptr<UConverter, ConverterClose> converter(ucnv_open(name.c_str(), &status));
-  if (U_FAILURE(status) || !converter) return 0;
-  const int ccsid = ucnv_getCCSID(converter.get(), &status);
-  return U_FAILURE(status) || ccsid <= 0 ? 0 : ccsid;
-}
-
 // A name the host's converter tables may not answer to: resolved once.
 CodePage resolve(const std::string& lower) {
   if (lower == "utf-8" || lower == "utf8") return {kUtf8, false};
@@ -56,7 +44,7 @@ CodePage resolve(const std::string& lower) {
   long ccsid = 0;
   const std::string_view digits = lower.rfind("ibm-", 0) == 0 ? std::string_view(lower).substr(4) : lower;
   if (isDigits(digits) && digits.size() <= 6) ccsid = std::stol(std::string(digits));
-  if (ccsid == 0) ccsid = ccsidFromIcu(lower);
+  if (ccsid == 0) ccsid = ccsidOfIcuName(lower.c_str());
   if (ccsid <= 0) return {0, false};
   // Unicode CCSIDs other than the plain ones carry a byte order of their own.
   if (ccsid == 1202) return {kUtf16, true};

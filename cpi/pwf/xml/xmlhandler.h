@@ -252,6 +252,7 @@ private:
   // of its name after it belongs to what follows it (a wildcard, say), or
   // to it only when nothing else takes the element. -1 otherwise.
   long spentMember(const ParseItem& parent) const;
+  bool isSpentMember(const ParseItem& parent, long member) const;
   void deferEnd(ParseItem& item);
   // Puts pending comment and processing-instruction text into property 0 of
   // the record, creating it when the handle is null.

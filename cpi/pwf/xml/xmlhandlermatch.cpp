@@ -33,6 +33,17 @@ long XMLHandler::contentTypeIndex(const ParseItem& item) const {
   return item.getResolvedTypeIndex();
 }
 
+inline bool XMLHandler::isSpentMember(const ParseItem& parent, long member) const {
+  // A member is seldom the one the previous sibling took: that test first,
+  // its occurrences only then.
+  return member >= 0 && member == parent.getLastChildMemberIndex() && view->member(member).maxOccurs == 1;
+}
+
+long XMLHandler::spentMember(const ParseItem& parent) const {
+  const long last = parent.getLastChildMemberIndex();
+  return isSpentMember(parent, last) ? last : -1;
+}
+
 bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsigned int uriId, ParseItem& parent,
                                 long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
                                 const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t attrCount,
@@ -40,11 +51,8 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
   // Under the document or the root, elements are matched against messages,
   // which the host hears about: those searches are never skipped.
   const bool mayRemember = parentTypeIndex >= 0 && !isDocumentOrRoot(parent);
-  // A remembered member is seldom the one the previous sibling took: that
-  // test first, the member's occurrences only then.
   const auto usable = [&](const ElementMatch* known) {
-    return known && !(known->directMember && known->index == parent.getLastChildMemberIndex() &&
-                      known->index == spentMember(parent));
+    return known && !(known->directMember && isSpentMember(parent, known->index));
   };
   if (const ElementMatch* known = mayRemember ? matchCache.find(declaration, uriId, parentTypeIndex) : nullptr;
       usable(known)) {
@@ -74,11 +82,6 @@ bool XMLHandler::findDefinition(const xercesc::XMLElementDecl& declaration, unsi
     if (keepByName) namedMatches.remember(parentTypeIndex, elementName, uri.view(), match);
   }
   return false;
-}
-
-long XMLHandler::spentMember(const ParseItem& parent) const {
-  const long last = parent.getLastChildMemberIndex();
-  return last >= 0 && view->member(last).maxOccurs == 1 ? last : -1;
 }
 
 bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* name, const ZelWstring& uri,
