@@ -21,6 +21,7 @@ namespace {
 
 constexpr long kUtf8 = 1208;
 constexpr long kUtf16 = 1200;
+constexpr long kUtf32LittleEndian = 1234;
 // The host's byte-order codes: the low four bits 2 mean little-endian.
 constexpr long kBigEndianCode = 1;
 constexpr long kLittleEndianCode = 2;
@@ -49,6 +50,7 @@ CodePage resolve(const std::string& lower) {
   // Unicode CCSIDs other than the plain ones carry a byte order of their own.
   if (ccsid == 1202) return {kUtf16, true};
   if (ccsid == 1201 || ccsid == 1204) return {kUtf16, false};
+  if (ccsid == kUtf32LittleEndian || ccsid == 1235) return {kUtf32LittleEndian, true};
   try {
     CPUnicodeConverter probe(ccsid, kBigEndianCode);
   } catch (const ZelException& e) {
@@ -58,6 +60,14 @@ CodePage resolve(const std::string& lower) {
     return {0, false};
   }
   return {ccsid, false};
+}
+
+bool isUtf32(long ccsid) { return ccsid == 1232 || ccsid == kUtf32LittleEndian || ccsid == 1236; }
+
+bool hasUtf32Mark(const void* bytes, std::size_t size) {
+  const auto* b = static_cast<const unsigned char*>(bytes);
+  return size >= 4 && ((b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) ||
+                       (b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0));
 }
 
 }  // namespace
@@ -87,6 +97,14 @@ CodePage codePageOf(std::string_view name) {
   return found;
 }
 
+CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t size) {
+  const CodePage codePage = codePageOf(name);
+  // The parser names a UTF-32 code page to the scanner whatever the bytes
+  // start with, and the scanner would read a byte-order mark as text.
+  if (isUtf32(codePage.ccsid) && hasUtf32Mark(bytes, size)) return {};
+  return codePage;
+}
+
 void setCodePage(const CodePage& codePage, MessageInfo& properties) {
   properties.setIntegerProperty(ZelWstring(MI_CCSID_STR), codePage.ccsid);
   properties.setIntegerProperty(ZelWstring(MI_ENCODING_STR), codePage.littleEndian ? kLittleEndianCode : kBigEndianCode);
@@ -108,6 +126,7 @@ std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, st
     const bool marked = size >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE));
     return marked ? u"" : codePage.littleEndian ? u"UTF-16LE" : u"UTF-16BE";
   }
+  if (isUtf32(codePage.ccsid) && hasUtf32Mark(bytes, size)) return u"";
   const std::string name = "ibm-" + std::to_string(codePage.ccsid);
   return std::u16string(name.begin(), name.end());
 }

@@ -20,11 +20,16 @@ struct CodePage {
 };
 
 // The code page of an encoding name: "utf-8", "utf-16le", "utf-16be",
-// "utf-16" (big-endian), "ibm-NNN" or "NNN" (a CCSID), or an ICU converter
+// "utf-16" (big-endian), "utf-32le", "utf-32be", "utf-32" (big-endian), "ibm-NNN" or "NNN" (a CCSID), or an ICU converter
 // name ("iso-8859-1", "windows-1252", "shift_jis"); case does not matter.
 // An empty name is code page 0. Throws Error CP_UNKNOWN_ENCODING (insert:
 // the name) for a name without a converter the host can use.
 CodePage codePageOf(std::string_view name);
+
+// The code page to parse bytes in, by the encoding name given: the name's,
+// but none for UTF-32 that starts with a byte-order mark, which the scanner
+// reads by its mark.
+CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t size);
 
 // Sets the "ccsid" and "encoding" properties. Both are always set: a worker
 // keeps a code page from one parse to the next unless told otherwise.
@@ -33,8 +38,8 @@ void setCodePage(const CodePage& codePage, MessageInfo& properties);
 CodePage codePageOf(const MessageInfo& properties);
 
 // The name to force on Xerces-C's scanner for a code page ("UTF-16LE",
-// "ibm-500"); empty for code page 0 and for byte-order-marked UTF-16, which
-// the scanner recognises.
+// "ibm-500"); empty for code page 0 and for byte-order-marked UTF-16 and
+// UTF-32, which the scanner recognises.
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size);
 
 // Whether the scanner, forced to scannerEncoding (as scannerEncodingOf

@@ -224,7 +224,7 @@ void Session::parse(const void* bytes, std::size_t size, Message& message, const
     try {
       validateIfAsked(state_->set, bytes, size, options);
       parseRefusingBadUtf8(bytes, size, options, [&] {
-        state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), message.state(),
+        state_->parse(bytes, size, state_->parseProperties(detail::codePageToRead(options.encoding, bytes, size)), message.state(),
                       /*path=*/nullptr);
       });
     } catch (...) {
@@ -240,7 +240,7 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
     validateIfAsked(state_->set, bytes, size, options);
     detail::EventStream events(state_->set.state()->definitions, onEvent);
     parseRefusingBadUtf8(bytes, size, options, [&] {
-      state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), events,
+      state_->parse(bytes, size, state_->parseProperties(detail::codePageToRead(options.encoding, bytes, size)), events,
                     /*path=*/nullptr);
     });
   });
@@ -251,7 +251,7 @@ void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler&
     const detail::MessageSetState& set = *state_->set.state();
     validateIfAsked(state_->set, bytes, size, options);
     parseRefusingBadUtf8(bytes, size, options, [&] {
-      state_->parseDocument(bytes, size, detail::codePageOf(options.encoding), state_->recorder);
+      state_->parseDocument(bytes, size, detail::codePageToRead(options.encoding, bytes, size), state_->recorder);
     });
     detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out, state_->walkLevels);
   });
@@ -290,7 +290,7 @@ void Session::toTypedDataRecords(
     };
     detail::RecordSplitter splitter(state_->set.state()->definitions, message.tree, pattern, each);
     parseRefusingBadUtf8(bytes, size, options, [&] {
-      state_->parse(bytes, size, state_->parseProperties(detail::codePageOf(options.encoding)), splitter,
+      state_->parse(bytes, size, state_->parseProperties(detail::codePageToRead(options.encoding, bytes, size)), splitter,
                     /*path=*/nullptr);
     });
   });
