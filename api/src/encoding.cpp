@@ -38,7 +38,7 @@ bool isDigits(std::string_view text) {
 }
 
 // A name the host's converter tables may not answer to: resolved once.
-CodePage resolve(const std::string& lower) {
+CodePage resolve(const std::string& lower, std::string_view name) {
   if (lower == "utf-8" || lower == "utf8") return {kUtf8, false};
   if (lower == "utf-16le") return {kUtf16, true};
   if (lower == "utf-16be" || lower == "utf-16") return {kUtf16, false};
@@ -46,7 +46,19 @@ CodePage resolve(const std::string& lower) {
   const std::string_view digits = lower.rfind("ibm-", 0) == 0 ? std::string_view(lower).substr(4) : lower;
   if (isDigits(digits) && digits.size() <= 6) ccsid = std::stol(std::string(digits));
   if (ccsid == 0) ccsid = ccsidOfIcuName(lower.c_str());
-  if (ccsid <= 0) return {0, false};
+  if (ccsid <= 0) {
+    // Documents are read and written by CCSID: a converter without one
+    // (euc-jp, big5, gbk) can only be found by the declaration it names.
+    if (const IcuConverter converter = openIcuConverter(lower.c_str())) {
+      UErrorCode status = U_ZERO_ERROR;
+      throwError(__FILE__, __LINE__, "codePageOf", ZelMessages::CP_CODEPAGE_ERROR,
+                 {std::string(name), std::string("ICU's converter ") + ucnv_getName(converter.get(), &status) +
+                                         " has no IBM code page number (CCSID), by which documents are read and "
+                                         "written: name a code page that has one, or none for a document that "
+                                         "declares its encoding"});
+    }
+    return {0, false};
+  }
   // Unicode CCSIDs other than the plain ones carry a byte order of their own.
   if (ccsid == 1202) return {kUtf16, true};
   if (ccsid == 1201 || ccsid == 1204) return {kUtf16, false};
@@ -56,7 +68,7 @@ CodePage resolve(const std::string& lower) {
   } catch (const ZelException& e) {
     // A table ICU has, but no XML can be written or read in: say why.
     if (e.getInserts().size() > 1)
-      throwError(__FILE__, __LINE__, "codePageOf", ZelMessages::CP_CODEPAGE_ERROR, {lower, e.getInserts()[1].toUtf8()});
+      throwError(__FILE__, __LINE__, "codePageOf", ZelMessages::CP_CODEPAGE_ERROR, {std::string(name), e.getInserts()[1].toUtf8()});
     return {0, false};
   }
   return {ccsid, false};
@@ -87,7 +99,7 @@ CodePage codePageOf(std::string_view name) {
     if (it != known.end()) {
       found = it->second;
     } else {
-      found = resolve(lower);
+      found = resolve(lower, name);
       // Only names that work are kept, so that bad input cannot fill the map.
       if (found.ccsid != 0) known.emplace(lower, found);
     }

@@ -323,10 +323,19 @@ std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes,
 namespace {
 // EBCDIC's '<' (0x4C) first, then a letter (0x81 and up), '!' or '_' of
 // EBCDIC: a start tag, comment or document type without the declaration that
-// would name the code page. No XML document in an ASCII-based encoding starts so.
+// would name the code page. No XML document in an ASCII-based encoding starts
+// so. Or EBCDIC's '<?' (0x4C 0x6F) not followed by "xml" where most EBCDIC
+// code pages have it (0xA7 0x94 0x93), the only form the scanner recognises:
+// a declaration in a code page that moves the small letters (ibm-930, say).
 std::optional<std::string> undeclaredEbcdicDocument(const void* bytes, std::size_t size) {
   const auto* b = static_cast<const unsigned char*>(bytes);
-  if (size < 2 || b[0] != 0x4C || (b[1] < 0x81 && b[1] != 0x5A && b[1] != 0x6D)) return std::nullopt;
+  if (size < 2 || b[0] != 0x4C) return std::nullopt;
+  if (b[1] == 0x6F) {
+    if (size >= 5 && b[2] == 0xA7 && b[3] == 0x94 && b[4] == 0x93) return std::nullopt;
+    return "the document looks like EBCDIC (its first bytes, 0x4C 0x6F, are '<?' there) in a code page whose "
+           "declaration cannot be read before the code page is known: give its encoding (ibm-930, say)";
+  }
+  if (b[1] < 0x81 && b[1] != 0x5A && b[1] != 0x6D) return std::nullopt;
   return "the document looks like EBCDIC (its first byte, 0x4C, is '<' there) and names no code page: give its "
          "encoding (ibm-037, say) or declare it (<?xml version=\"1.0\" encoding=\"IBM037\"?>)";
 }
