@@ -165,6 +165,36 @@ bool decimalValue(const GivenValue& given, const SchemaType& type, PWFData& out,
   return true;
 }
 
+// A number whose value is an integer (2, 2.0, 1e2), as the unbounded
+// integer types take it, within 64 bits.
+bool integerValue(const GivenValue& given, PWFData& out, std::string& wrong) {
+  if (given.kind == GivenValue::Kind::Integer) {
+    out = PWFData::makeInteger(given.integer);
+    return true;
+  }
+  std::string digits;
+  switch (given.kind) {
+    case GivenValue::Kind::BigInteger:
+    case GivenValue::Kind::Decimal: digits = integralDigits(plainDecimal(given.text)); break;
+    case GivenValue::Kind::Number:
+      if (std::isfinite(given.number)) digits = integralDigits(plainDecimal(shortest(given.number)));
+      break;
+    default: break;
+  }
+  if (digits.empty()) {
+    wrong = "an integer was expected";
+    return false;
+  }
+  std::int64_t integer = 0;
+  const char* end = digits.data() + digits.size();
+  if (const auto [stop, error] = std::from_chars(digits.data(), end, integer); error != std::errc() || stop != end) {
+    wrong = "the integer does not fit 64 bits";
+    return false;
+  }
+  out = PWFData::makeInteger(integer);
+  return true;
+}
+
 bool doubleValue(const GivenValue& given, PWFData& out, std::string& wrong) {
   switch (given.kind) {
     case GivenValue::Kind::Integer: out = PWFData::makeFloat(static_cast<double>(given.integer)); return true;
@@ -440,24 +470,7 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
       if (!isText(given.kind)) break;
       out = PWFData::makeString(wide(given.text));
       return true;
-    case eLogicalInteger:
-      if (given.kind == GivenValue::Kind::Integer) {
-        out = PWFData::makeInteger(given.integer);
-        return true;
-      }
-      if (given.kind == GivenValue::Kind::BigInteger) {
-        // Digits within 64 bits all the same: JSON's "-0".
-        std::int64_t integer = 0;
-        const char* end = given.text.data() + given.text.size();
-        const auto [stop, error] = std::from_chars(given.text.data(), end, integer);
-        if (error == std::errc() && stop == end) {
-          out = PWFData::makeInteger(integer);
-          return true;
-        }
-      }
-      wrong = given.kind == GivenValue::Kind::BigInteger ? "the integer does not fit 64 bits"
-                                                         : "an integer was expected";
-      return false;
+    case eLogicalInteger: return integerValue(given, out, wrong);
     case eLogicalDecimal: return decimalValue(given, *type, out, wrong);
     case eLogicalFloat: return doubleValue(given, out, wrong);
     case eLogicalBoolean:

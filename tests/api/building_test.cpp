@@ -91,7 +91,7 @@ TEST_P(ValuesThatDoNotSuit, AreRefusedAndLeaveTheTreeAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     Building, ValuesThatDoNotSuit,
     testing::Values(Mismatch{"StringForInteger", "big", [](wfxml::Element& e) { e.setString("7"); }},
-                    Mismatch{"DoubleForInteger", "big", [](wfxml::Element& e) { e.setDouble(7); }},
+                    Mismatch{"DoubleForInteger", "big", [](wfxml::Element& e) { e.setDouble(7.5); }},
                     Mismatch{"FractionForInteger", "big", [](wfxml::Element& e) { e.setDecimal("7.5"); }},
                     Mismatch{"BooleanForString", "name", [](wfxml::Element& e) { e.setBoolean(true); }},
                     Mismatch{"TextForDecimal", "total", [](wfxml::Element& e) { e.setString("ten"); }},

@@ -489,6 +489,8 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"DecimalExponent", R"("x":1.5e3)", R"("x":1500)"},
                     // JSON's -0 is the negative zero of a double or decimal, and an int's 0.
                     GivenData{"NegativeZero", R"("x":-0,"db":-0,"in":-0)", R"("x":-0,"db":-0,"in":0)"},
+                    // A number whose value is an integer, for an int as for an integer.
+                    GivenData{"IntegralNumbers", R"("i":[2.0,1e2],"in":2.5e1)", R"("i":[2,100],"in":25)"},
                     GivenData{"BigIntegersAndDecimals", R"("i":[123456789012345678901234567890,-42],"x":)" + std::string(400, '7') + ".25", ""},
                     // A union's value is that of the first member type its text is one of; a list member's, its items.
                     GivenData{"UnionMemberType", R"("u":"7")", R"("u":7)"},
