@@ -27,7 +27,7 @@ bool isAttribute(const std::string& name, const TreeElement& element) {
 // The element the validator's path ("/p:Payment/p:Ref") and positions name;
 // where the tree has no such element, the deepest one it has on the way.
 const TreeElement* elementAt(const SchemaView& view, const MessageTree& tree, std::string_view path,
-                             const ElementPositions& positions) {
+                             const std::vector<std::size_t>& positions) {
   const TreeElement* at = tree.getRoot();
   std::vector<std::string_view> steps;
   for (std::size_t start = 0; start < path.size();) {
@@ -49,6 +49,25 @@ const TreeElement* elementAt(const SchemaView& view, const MessageTree& tree, st
     at = next;
   }
   return at;
+}
+
+std::size_t depthOf(const TreeElement& element) {
+  std::size_t depth = 1;
+  for (const TreeElement* at = element.getParent(); at; at = at->getParent()) ++depth;
+  return depth;
+}
+
+// The element's attribute of the name the validator gives ("ns1:ccy"), else
+// the element.
+const TreeElement* attributeAt(const SchemaView& view, const TreeElement& element, std::string_view written) {
+  const std::string_view local = written.substr(written.find(':') + 1);  // npos + 1: the whole name
+  for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    if (isAnonymous(*child)) continue;
+    const std::string name = treeNameOf(view, *child);
+    if (isAttribute(name, *child) && name.substr(name.find(':') == std::string::npos ? 1 : name.find(':') + 1) == local)
+      return child;
+  }
+  return &element;
 }
 
 // Whether the element's key holds an array in typed data.
@@ -106,11 +125,14 @@ void refuseInvalidDocument(const MessageSetState& set, const MessageTree& tree, 
                            const CodePage& codePage, ProblemPath style) {
   const SchemaView* view = set.schema.get(set.dictionary);
   if (!view || set.dictionary->getSchemaDocuments().empty()) return;
-  std::vector<ElementPositions> positions;
+  std::vector<ProblemPlace> places;
   const std::vector<ValidationError> problems =
-      set.validator().validate(bytes, size, scannerEncodingOf(codePage, bytes, size), &positions);
+      set.validator().validate(bytes, size, scannerEncodingOf(codePage, bytes, size), &places);
   if (problems.empty()) return;
-  const TreeElement* element = elementAt(*view, tree, problems.front().path, positions.front());
+  const ProblemPlace& place = places.front();
+  const TreeElement* element = elementAt(*view, tree, problems.front().path, place.positions);
+  if (element && !place.attribute.empty() && depthOf(*element) == place.positions.size())
+    element = attributeAt(*view, *element, place.attribute);
   if (style == ProblemPath::Json) {
     throwError(__FILE__, __LINE__, "Session::write", ZelMessages::CP_JSON_MISMATCH,
                {element ? jsonPathOf(*view, *element) : "$", problems.front().message});

@@ -474,9 +474,9 @@ private:
 // Collects a document's problems, each with the path of its element.
 class ProblemCollector : public DefaultHandler {
 public:
-  void start(std::size_t documentSize, std::vector<ElementPositions>* positions) {
-    positions_ = positions;
-    if (positions_) positions_->clear();
+  void start(std::size_t documentSize, std::vector<ProblemPlace>* places) {
+    places_ = places;
+    if (places_) places_->clear();
     openPositions_.clear();
     problems.clear();
     path_.clear();
@@ -507,25 +507,25 @@ public:
   // The problem that ended a check early (the locator is no longer valid then).
   void stop(const std::string& what, XMLFileLoc line = 0, XMLFileLoc column = 0) {
     problems.push_back({line, column, utf8Path(), what});
-    notePositions();
+    notePlace();
   }
 
   void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
-  void startElement(const XMLCh*, const XMLCh*, const XMLCh* qname, const Attributes&) override {
+  void startElement(const XMLCh*, const XMLCh*, const XMLCh* qname, const Attributes& attributes) override {
     if (pathEnds_.size() >= SchemaValidator::kMaxElementDepth) {
       limitReached("elements nested deeper than " + std::to_string(SchemaValidator::kMaxElementDepth));
     }
-    if (positions_) openPositions_.push_back(positionAmongSiblings(qname));
+    if (places_) openPositions_.push_back(positionAmongSiblings(qname));
     pathEnds_.push_back(path_.size());
     path_ += u'/';
     path_ += qname;
-    nameStartTagProblems();
+    nameStartTagProblems(attributes);
   }
   void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override {
     named_ = problems.size();
     path_.resize(pathEnds_.back());
     pathEnds_.pop_back();
-    if (positions_) openPositions_.pop_back();
+    if (places_) openPositions_.pop_back();
   }
   void characters(const XMLCh* const, const XMLSize_t length) override {
     text_ += length;
@@ -543,10 +543,10 @@ private:
   }
   void add(const SAXParseException& e) {
     problems.push_back({e.getLineNumber(), e.getColumnNumber(), utf8Path(), utf8(e.getMessage())});
-    notePositions();
+    notePlace();
   }
-  void notePositions() {
-    if (positions_) positions_->push_back(openPositions_);
+  void notePlace() {
+    if (places_) places_->push_back({openPositions_, {}});
   }
   // The new element's position among its parent's children of its name;
   // the names the parent's children had so far are kept per depth.
@@ -562,16 +562,37 @@ private:
     return 1;
   }
   // A start tag is checked before its element is reported: problems found
-  // where the element now starts are the element's own.
-  void nameStartTagProblems() {
+  // where the element now starts are the element's own, or its attributes'.
+  void nameStartTagProblems(const Attributes& attributes) {
     for (std::size_t i = named_; i < problems.size(); ++i) {
       ValidationError& problem = problems[i];
       if (locator_ && problem.line == locator_->getLineNumber() && problem.column == locator_->getColumnNumber()) {
         problem.path = utf8Path();
-        if (positions_) (*positions_)[i] = openPositions_;
+        if (places_) (*places_)[i] = {openPositions_, attributeOf(problem.message, attributes)};
       }
     }
     named_ = problems.size();
+  }
+  // The attribute a start tag's problem is about: the one the message names
+  // ("attribute 'ccy' ..."), else the one whose value it quotes first
+  // ("value 'EURO' ..."; Xerces-C's messages about a value name no
+  // attribute), where one alone has that value; empty otherwise.
+  static std::string attributeOf(const std::string& message, const Attributes& attributes) {
+    for (XMLSize_t i = 0; i < attributes.getLength(); ++i) {
+      const std::string name = utf8(attributes.getQName(i));
+      if (message.find("attribute '" + name + "'") != std::string::npos) return name;
+    }
+    const std::size_t open = message.find('\'');
+    const std::size_t close = open == std::string::npos ? open : message.find('\'', open + 1);
+    if (close == std::string::npos) return {};
+    const std::string_view quoted = std::string_view(message).substr(open + 1, close - open - 1);
+    std::string found;
+    for (XMLSize_t i = 0; i < attributes.getLength(); ++i) {
+      if (utf8(attributes.getValue(i)) != quoted) continue;
+      if (!found.empty()) return {};
+      found = utf8(attributes.getQName(i));
+    }
+    return found;
   }
   std::string utf8Path() const { return ZelWstring(path_).toUtf8(); }
 
@@ -581,8 +602,8 @@ private:
   std::size_t named_ = 0;              // problems before this one have their element
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
-  std::vector<ElementPositions>* positions_ = nullptr;  // null: not asked for
-  ElementPositions openPositions_;
+  std::vector<ProblemPlace>* places_ = nullptr;  // null: not asked for
+  std::vector<std::size_t> openPositions_;
   std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
 };
 
@@ -918,7 +939,7 @@ public:
   }
 
   std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
-                                     std::vector<ElementPositions>* positions) {
+                                     std::vector<ProblemPlace>* places) {
     std::vector<std::uint8_t> lines;
     if (scansNlAsLf(encoding, bytes, size)) {
       lines.assign(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size);
@@ -939,11 +960,11 @@ public:
     }
     if (!first->reusable()) first.reset();
     if (passes) {
-      if (positions) positions->clear();
+      if (places) places->clear();
       return {};
     }
     CheckingReader& reader = problemReader();
-    collector_.start(size, positions);
+    collector_.start(size, places);
     collector_.scan([&] { reader.parseDocument(source); });
     std::vector<ValidationError> problems = std::move(collector_.problems);
     if (reader.endedUndecodable() && !problems.empty())
@@ -953,7 +974,7 @@ public:
     if (!problems.empty() && encoding.empty()) {
       if (const std::optional<std::string> reason = unreadableDocumentReason(bytes, size)) {
         problems.assign(1, {1, 1, "", *reason});
-        if (positions) positions->assign(1, {});
+        if (places) places->assign(1, {});
       }
     }
     if (!reader.reusable()) reader_.reset();
@@ -1002,9 +1023,9 @@ SchemaValidator::~SchemaValidator() = default;  // the idle readers go before th
 
 std::vector<ValidationError> SchemaValidator::validate(const void* bytes, std::size_t size,
                                                        const std::u16string& xercesEncoding,
-                                                       std::vector<ElementPositions>* positions) const {
+                                                       std::vector<ProblemPlace>* places) const {
   std::unique_ptr<Checker> checker = takeChecker();
-  std::vector<ValidationError> problems = checker->check(bytes, size, xercesEncoding, positions);
+  std::vector<ValidationError> problems = checker->check(bytes, size, xercesEncoding, places);
   giveBack(std::move(checker));
   return problems;
 }

@@ -38,9 +38,14 @@ public:
   virtual const std::vector<ValidationError>& problems() const = 0;
 };
 
-// Where an element stands: per element of its path from the root, its
-// position (from 1) among its siblings of its name.
-using ElementPositions = std::vector<std::size_t>;
+// Where a problem lies: per element of its path from the root, its position
+// (from 1) among its siblings of its name; and the attribute of the last
+// one's start tag the problem is about (its name as written), where the
+// problem tells which (the validator's messages quote the value, or name it).
+struct ProblemPlace {
+  std::vector<std::size_t> positions;
+  std::string attribute;
+};
 
 class SchemaValidator {
 public:
@@ -58,10 +63,10 @@ public:
 
   // Every problem of the document, in order; empty when it is valid.
   // xercesEncoding: the encoding to force ("UTF-16LE", "ibm-500"), empty
-  // to find it from the document. positions, when given, gets each
-  // problem's ElementPositions, in the problems' order. Thread-safe.
+  // to find it from the document. places, when given, gets each
+  // problem's ProblemPlace, in the problems' order. Thread-safe.
   std::vector<ValidationError> validate(const void* bytes, std::size_t size, const std::u16string& xercesEncoding,
-                                        std::vector<ElementPositions>* positions = nullptr) const;
+                                        std::vector<ProblemPlace>* places = nullptr) const;
 
   // A check of the document whose first bytes are firstBytes and whose
   // other bytes rest gives (each view valid until the next call, empty at
