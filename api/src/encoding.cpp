@@ -62,7 +62,7 @@ CodePage resolve(const std::string& lower, std::string_view name) {
   // Unicode CCSIDs other than the plain ones carry a byte order of their own.
   if (ccsid == 1202) return {kUtf16, true};
   if (ccsid == 1201 || ccsid == 1204) return {kUtf16, false};
-  if (ccsid == kUtf32LittleEndian || ccsid == 1235) return {kUtf32LittleEndian, true};
+  if (ccsid == kUtf32LittleEndian || ccsid == 1235) return {kUtf32LittleEndian, true};  // 1235: ICU's alias
   try {
     CPUnicodeConverter probe(ccsid, kBigEndianCode);
   } catch (const ZelException& e) {

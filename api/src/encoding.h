@@ -20,10 +20,12 @@ struct CodePage {
 };
 
 // The code page of an encoding name: "utf-8", "utf-16le", "utf-16be",
-// "utf-16" (big-endian), "utf-32le", "utf-32be", "utf-32" (big-endian), "ibm-NNN" or "NNN" (a CCSID), or an ICU converter
-// name ("iso-8859-1", "windows-1252", "shift_jis"); case does not matter.
-// An empty name is code page 0. Throws Error CP_UNKNOWN_ENCODING (insert:
-// the name) for a name without a converter the host can use.
+// "utf-16" (big-endian), "utf-32le", "utf-32be", "utf-32" (big-endian),
+// "ibm-NNN" or "NNN" (a CCSID), or an ICU converter name ("iso-8859-1",
+// "windows-1252", "shift_jis"); case does not matter. An empty name is code
+// page 0. Throws Error CP_UNKNOWN_ENCODING (insert: the name) for a name no
+// converter answers to, CP_CODEPAGE_ERROR (the name, why) for one whose
+// converter has no CCSID or cannot write XML.
 CodePage codePageOf(std::string_view name);
 
 // The code page to parse bytes in, by the encoding name given: the name's,
