@@ -37,6 +37,17 @@ bool isDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
+// ICU's own CCSID for a number its UTF-16 or UTF-32 converters also go by
+// (ibm-13490 is UTF-16LE, ibm-1205 UTF-16): the host's converter writes only
+// its own Unicode numbers as Unicode, behind a byte-order mark, and opens
+// the others as ICU tables, which put no mark (ibm-13490) or one that the
+// declared name (IBM1205) then contradicts.
+long unicodeCcsidOf(long ccsid) {
+  const long own = ccsidOfIcuName(("ibm-" + std::to_string(ccsid)).c_str());
+  constexpr long kUnicode[] = {kUtf16, 1202, 1204, 1232, kUtf32LittleEndian, 1236};
+  return std::find(std::begin(kUnicode), std::end(kUnicode), own) != std::end(kUnicode) ? own : ccsid;
+}
+
 // A name the host's converter tables may not answer to: resolved once.
 CodePage resolve(const std::string& lower, std::string_view name) {
   if (lower == "utf-8" || lower == "utf8") return {kUtf8, false};
@@ -46,6 +57,7 @@ CodePage resolve(const std::string& lower, std::string_view name) {
   const std::string_view digits = lower.rfind("ibm-", 0) == 0 ? std::string_view(lower).substr(4) : lower;
   if (isDigits(digits) && digits.size() <= 6) ccsid = std::stol(std::string(digits));
   if (ccsid == 0) ccsid = ccsidOfIcuName(lower.c_str());
+  if (ccsid > 0) ccsid = unicodeCcsidOf(ccsid);
   if (ccsid <= 0) {
     // Documents are read and written by CCSID: a converter without one
     // (euc-jp, big5, gbk) can only be found by the declaration it names.
@@ -61,8 +73,8 @@ CodePage resolve(const std::string& lower, std::string_view name) {
   }
   // Unicode CCSIDs other than the plain ones carry a byte order of their own.
   if (ccsid == 1202) return {kUtf16, true};
-  if (ccsid == 1201 || ccsid == 1204) return {kUtf16, false};
-  if (ccsid == kUtf32LittleEndian || ccsid == 1235) return {kUtf32LittleEndian, true};  // 1235: ICU's alias
+  if (ccsid == 1204) return {kUtf16, false};
+  if (ccsid == kUtf32LittleEndian) return {kUtf32LittleEndian, true};
   try {
     CPUnicodeConverter probe(ccsid, kBigEndianCode);
   } catch (const ZelException& e) {
@@ -76,10 +88,20 @@ CodePage resolve(const std::string& lower, std::string_view name) {
 
 bool isUtf32(long ccsid) { return ccsid == 1232 || ccsid == kUtf32LittleEndian || ccsid == 1236; }
 
-bool hasUtf32Mark(const void* bytes, std::size_t size) {
+// The CCSIDs the writer and the plug-in take for UTF-16 (a code page of the
+// "ccsid" property may be any of them).
+bool isUtf16(long ccsid) { return ccsid == kUtf16 || ccsid == 13488 || ccsid == 17584; }
+
+bool isUnicode(long ccsid) { return ccsid == kUtf8 || isUtf16(ccsid) || isUtf32(ccsid); }
+
+// A byte-order mark of UTF-8, UTF-16 or UTF-32, as the plug-in finds one (in
+// four bytes or more): a Unicode code page named for such bytes yields to it.
+bool hasByteOrderMark(const void* bytes, std::size_t size) {
   const auto* b = static_cast<const unsigned char*>(bytes);
-  return size >= 4 && ((b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) ||
-                       (b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0));
+  if (size < 4) return false;
+  return (b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE) ||
+         (b[0] == 0 && b[1] == 0 && ((b[2] == 0xFE && b[3] == 0xFF) || (b[2] == 0xFF && b[3] == 0xFE))) ||
+         (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF);
 }
 
 }  // namespace
@@ -113,7 +135,7 @@ CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t si
   const CodePage codePage = codePageOf(name);
   // The parser names a UTF-32 code page to the scanner whatever the bytes
   // start with, and the scanner would read a byte-order mark as text.
-  if (isUtf32(codePage.ccsid) && hasUtf32Mark(bytes, size)) return {};
+  if (isUtf32(codePage.ccsid) && hasByteOrderMark(bytes, size)) return {};
   return codePage;
 }
 
@@ -130,15 +152,11 @@ CodePage codePageOf(const MessageInfo& properties) {
 }
 
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size) {
-  if (codePage.ccsid == 0 || codePage.ccsid == kUtf8) return codePage.ccsid == 0 ? u"" : u"UTF-8";
-  if (codePage.ccsid == kUtf16) {
-    // With a byte-order mark the scanner finds the order itself, and a forced
-    // name would keep the mark as text.
-    const auto* b = static_cast<const unsigned char*>(bytes);
-    const bool marked = size >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE));
-    return marked ? u"" : codePage.littleEndian ? u"UTF-16LE" : u"UTF-16BE";
-  }
-  if (isUtf32(codePage.ccsid) && hasUtf32Mark(bytes, size)) return u"";
+  // As the parser names it: with a byte-order mark the scanner finds a
+  // Unicode encoding itself, and a forced name would keep the mark as text.
+  if (codePage.ccsid == 0 || (isUnicode(codePage.ccsid) && hasByteOrderMark(bytes, size))) return u"";
+  if (codePage.ccsid == kUtf8) return u"UTF-8";
+  if (isUtf16(codePage.ccsid)) return codePage.littleEndian ? u"UTF-16LE" : u"UTF-16BE";
   const std::string name = "ibm-" + std::to_string(codePage.ccsid);
   return std::u16string(name.begin(), name.end());
 }

@@ -29,8 +29,8 @@ struct CodePage {
 CodePage codePageOf(std::string_view name);
 
 // The code page to parse bytes in, by the encoding name given: the name's,
-// but none for UTF-32 that starts with a byte-order mark, which the scanner
-// reads by its mark.
+// but none for UTF-32 of bytes that start with a byte-order mark (of any
+// Unicode encoding), which the scanner reads by its mark.
 CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t size);
 
 // Sets the "ccsid" and "encoding" properties. Both are always set: a worker
@@ -40,8 +40,9 @@ void setCodePage(const CodePage& codePage, MessageInfo& properties);
 CodePage codePageOf(const MessageInfo& properties);
 
 // The name to force on Xerces-C's scanner for a code page ("UTF-16LE",
-// "ibm-500"); empty for code page 0 and for byte-order-marked UTF-16 and
-// UTF-32, which the scanner recognises.
+// "ibm-500"); empty for code page 0 and for UTF-8, UTF-16 and UTF-32 of
+// bytes that start with a byte-order mark (of any of them), which the scanner
+// reads by the mark, as the parser has it.
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size);
 
 // Whether the scanner, forced to scannerEncoding (as scannerEncodingOf

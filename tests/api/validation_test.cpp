@@ -192,6 +192,34 @@ TEST(Validation, DocumentsValidButForOneThing) {
   }
 }
 
+// A Unicode code page named for bytes that start with a byte-order mark
+// yields to the mark, in the check as in the parse: the check read UTF-16
+// named UTF-8 as UTF-8, and the parse read UTF-16 named UTF-32 as UTF-32.
+TEST(Validation, ANamedUnicodeCodePageYieldsToTheByteOrderMarkAsInTheParse) {
+  const ScratchFolder folder;
+  const wfxml::MessageSet set = wfxml::MessageSet::compile(
+      {folder.write("x.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="x"
+      type="xs:string"/></xs:schema>)")});
+  const auto wide = [](const std::string& mark, std::size_t unit, bool little) {
+    std::string bytes = mark;
+    for (const char c : std::string("<x>v</x>")) {
+      std::string padded(unit, '\0');
+      padded[little ? 0 : unit - 1] = c;
+      bytes += padded;
+    }
+    return bytes;
+  };
+  wfxml::Session session(set);
+  for (const auto& [document, named] : std::vector<std::pair<std::string, std::string>>{
+           {wide("\xFF\xFE", 2, true), "utf-8"},
+           {"\xEF\xBB\xBF<x>v</x>", "utf-16le"},
+           {wide("\xFE\xFF", 2, false), "utf-32le"},
+           {wide(std::string("\xFF\xFE\0\0", 4), 4, true), "utf-16be"}}) {
+    EXPECT_TRUE(set.validate(document.data(), document.size(), {named}).empty()) << named;
+    EXPECT_EQ(session.parse(document.data(), document.size(), {named}).root().value().text(), "v") << named;
+  }
+}
+
 // The schema loader has no limits of its own: schema documents get the
 // parser's, and are refused when compiled.
 TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
