@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace wfxml::detail {
@@ -137,6 +138,14 @@ CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t si
   // start with, and the scanner would read a byte-order mark as text.
   if (isUtf32(codePage.ccsid) && hasByteOrderMark(bytes, size)) return {};
   return codePage;
+}
+
+std::optional<MessageInfo> propertiesToRead(const MessageInfo& properties, const void* bytes, std::size_t size) {
+  // The mark first: reading the properties costs more.
+  if (!hasByteOrderMark(bytes, size) || !isUtf32(codePageOf(properties).ccsid)) return std::nullopt;
+  std::optional<MessageInfo> marked(properties);
+  setCodePage({}, *marked);
+  return marked;
 }
 
 void setCodePage(const CodePage& codePage, MessageInfo& properties) {

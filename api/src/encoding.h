@@ -5,6 +5,7 @@
 // message properties: a code page (CCSID) and a byte order.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,11 @@ CodePage codePageOf(std::string_view name);
 // but none for UTF-32 of bytes that start with a byte-order mark (of any
 // Unicode encoding), which the scanner reads by its mark.
 CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t size);
+
+// The properties to parse bytes with, where they differ from those given:
+// as codePageToRead, without the code page of UTF-32 for bytes that start
+// with a byte-order mark.
+std::optional<MessageInfo> propertiesToRead(const MessageInfo& properties, const void* bytes, std::size_t size);
 
 // Sets the "ccsid" and "encoding" properties. Both are always set: a worker
 // keeps a code page from one parse to the next unless told otherwise.

@@ -55,12 +55,15 @@ namespace {
 // given before: only a document in another code page whose last five bytes
 // hold one of 0xC0 or above, short of the bytes a UTF-8 sequence of it
 // needs, could be misjudged.
+// parse gets the properties to read the bytes with (detail::propertiesToRead).
 void parseRefusingBadUtf8(const void* bytes, std::size_t size, const MessageInfo& properties,
-                          detail::FunctionRef<void()> parse) {
+                          detail::FunctionRef<void(const MessageInfo&)> parse) {
+  const std::optional<MessageInfo> marked = detail::propertiesToRead(properties, bytes, size);
+  const MessageInfo& toRead = marked ? *marked : properties;
   // The properties are read only where needed: they cost more than the check.
   detail::parseRefusingBadUtf8(
-      bytes, size, [&] { return detail::scannerEncodingOf(detail::codePageOf(properties), bytes, size); },
-      "host::parse", parse);
+      bytes, size, [&] { return detail::scannerEncodingOf(detail::codePageOf(toRead), bytes, size); },
+      "host::parse", [&] { parse(toRead); });
 }
 }  // namespace
 
@@ -68,7 +71,7 @@ void parse(Session& session, const void* bytes, std::size_t size, const MessageI
            const std::vector<long>* path) {
   detail::translated([&] {
     parseRefusingBadUtf8(bytes, size, properties,
-                         [&] { session.state().parse(bytes, size, properties, handler, path); });
+                         [&](const MessageInfo& toRead) { session.state().parse(bytes, size, toRead, handler, path); });
   });
 }
 
@@ -76,8 +79,9 @@ void parse(Session& session, const void* bytes, std::size_t size, const MessageI
            const std::vector<long>* path) {
   detail::translated([&] {
     try {
-      parseRefusingBadUtf8(bytes, size, properties,
-                           [&] { session.state().parse(bytes, size, properties, message.state(), path); });
+      parseRefusingBadUtf8(bytes, size, properties, [&](const MessageInfo& toRead) {
+        session.state().parse(bytes, size, toRead, message.state(), path);
+      });
     } catch (...) {
       message.state().tree.clear();
       throw;
