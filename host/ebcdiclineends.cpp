@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,27 +46,12 @@ bool hasEbcdicLineEnds(long ccsid) {
   return ebcdic;
 }
 
-// The CCSID an EBCDIC document's XML declaration names, read in the
-// characters all EBCDIC code pages share; 0 without one.
+// The CCSID an EBCDIC document's XML declaration names; 0 without one.
 long declaredEbcdicCcsid(const void* bytes, std::size_t size) {
-  static constexpr std::uint8_t kStart[] = {0x4C, 0x6F, 0xA7, 0x94, 0x93};  // "<?xml"
-  if (size < sizeof kStart || std::memcmp(bytes, kStart, sizeof kStart) != 0) return 0;
-  constexpr std::size_t kDeclarationAtMost = 512;
-  const IcuConverter invariant = openIcuConverter("ibm-37");
-  if (!invariant) return 0;
-  std::array<UChar, kDeclarationAtMost> wide{};
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t read = ucnv_toUChars(invariant.get(), wide.data(), wide.size(), static_cast<const char*>(bytes),
-                                     static_cast<int32_t>(std::min(size, kDeclarationAtMost)), &status);
-  std::string text;
-  for (int32_t i = 0; i < std::min<int32_t>(read, wide.size()); ++i) text += wide[i] < 0x80 ? static_cast<char>(wide[i]) : '?';
-  const std::size_t end = text.find("?>");
-  const std::optional<std::string_view> declared =
-      end == std::string::npos ? std::nullopt : declaredEncoding(std::string_view(text).substr(0, end));
-  if (!declared) return 0;
-  const std::string name(*declared);
+  if (*static_cast<const std::uint8_t*>(bytes) != 0x4C) return 0;  // an ASCII document's declaration is no EBCDIC's
+  const std::optional<std::string> declared = documentDeclaredEncoding(bytes, size);
   // A converter's options (",swaplfnl") could move the line ends themselves.
-  return name.find(',') == std::string::npos ? ccsidOfIcuName(name.c_str()) : 0;
+  return declared && declared->find(',') == std::string::npos ? ccsidOfIcuName(declared->c_str()) : 0;
 }
 
 }  // namespace

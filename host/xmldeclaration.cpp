@@ -1,5 +1,11 @@
 #include "xmldeclaration.h"
 
+#include "icuconverter.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 std::optional<std::string_view> declaredEncoding(std::string_view declaration) {
   const std::size_t key = declaration.find("encoding");
   if (key == std::string_view::npos) return std::nullopt;
@@ -8,4 +14,29 @@ std::optional<std::string_view> declaredEncoding(std::string_view declaration) {
   const std::size_t close = declaration.find(declaration[open], open + 1);
   if (close == std::string_view::npos) return std::nullopt;
   return declaration.substr(open + 1, close - open - 1);
+}
+
+std::optional<std::string> documentDeclaredEncoding(const void* bytes, std::size_t size) {
+  constexpr std::size_t kDeclarationAtMost = 512;
+  static constexpr unsigned char kEbcdicStart[] = {0x4C, 0x6F, 0xA7, 0x94, 0x93};  // "<?xml"
+  std::string_view start(static_cast<const char*>(bytes), std::min(size, kDeclarationAtMost));
+  std::string text;
+  if (start.size() >= sizeof kEbcdicStart && std::memcmp(start.data(), kEbcdicStart, sizeof kEbcdicStart) == 0) {
+    const IcuConverter invariant = openIcuConverter("ibm-37");
+    if (!invariant) return std::nullopt;
+    std::array<UChar, kDeclarationAtMost> wide{};
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t read = ucnv_toUChars(invariant.get(), wide.data(), wide.size(), start.data(),
+                                       static_cast<int32_t>(start.size()), &status);
+    for (int32_t i = 0; i < std::min<int32_t>(read, wide.size()); ++i)
+      text += wide[i] < 0x80 ? static_cast<char>(wide[i]) : '?';
+    start = text;
+  } else if (start.substr(0, 3) == "\xEF\xBB\xBF") {
+    start.remove_prefix(3);
+  }
+  if (start.substr(0, 5) != "<?xml") return std::nullopt;
+  const std::size_t end = start.find("?>");
+  if (end == std::string_view::npos) return std::nullopt;
+  const std::optional<std::string_view> declared = declaredEncoding(start.substr(0, end));
+  return declared ? std::optional<std::string>(*declared) : std::nullopt;
 }

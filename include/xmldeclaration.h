@@ -3,12 +3,20 @@
 
 #include "zelapi.h"
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // The value of the encoding pseudo-attribute in the text of an XML
 // declaration (from "<?xml" up to its "?>"); nullopt when the declaration
 // names no encoding or gives it no quoted value.
 ZEL_API std::optional<std::string_view> declaredEncoding(std::string_view declaration);
+
+// The encoding a document's XML declaration names, the declaration read in
+// ASCII (after a UTF-8 byte-order mark, if any) or, where the document starts
+// with EBCDIC's "<?xml", in the characters all EBCDIC code pages share;
+// nullopt without one.
+ZEL_API std::optional<std::string> documentDeclaredEncoding(const void* bytes, std::size_t size);
 
 #endif

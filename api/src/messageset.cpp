@@ -4,6 +4,7 @@
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
 #include "stddictionaryinfo.h"
+#include "undefinedbytes.h"
 #include "widenedutf8.h"
 #include "xsdimporter.h"
 #include "zelexception.h"
@@ -174,6 +175,15 @@ std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t
     };
     problems.erase(std::remove_if(problems.begin(), problems.end(), atOrPast), problems.end());
     problems.push_back({cut->line, cut->column, "", detail::cutShortUtf8Reason(*cut)});
+  }
+  // The scanner reads such bytes as U+FFFD: what it finds at or past them is
+  // theirs to answer for.
+  if (const std::optional<detail::UndefinedBytes> undefined = detail::firstUndefinedBytes(bytes, size, encoding)) {
+    const auto atOrPast = [&undefined](const ValidationError& p) {
+      return p.line > undefined->line || (p.line == undefined->line && p.column >= undefined->column);
+    };
+    problems.erase(std::remove_if(problems.begin(), problems.end(), atOrPast), problems.end());
+    problems.push_back({undefined->line, undefined->column, "", detail::undefinedBytesReason(*undefined)});
   }
   return problems;
 }

@@ -3,6 +3,7 @@
 #include "contentcheck.h"
 #include "encoding.h"
 #include "outputcheck.h"
+#include "undefinedbytes.h"
 #include "error.h"
 #include "eventstream.h"
 #include "jsontext.h"
@@ -178,6 +179,8 @@ bool isUndecodable(const ZelException& e) {
 void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
                                   FunctionRef<std::u16string()> scannerEncoding, const char* function,
                                   FunctionRef<void()> parse) {
+  if (const std::optional<UndefinedBytes> undefined = firstUndefinedBytes(bytes, size, scannerEncoding()))
+    throwUtf8Fault({undefined->line, undefined->column, 0}, undefinedBytesReason(*undefined), 0, function);
   std::optional<Utf8Fault> cut;
   try {
     if (mayEndInsideUtf8Sequence(bytes, size)) cut = cutShortUtf8(bytes, size, scannerEncoding());

@@ -121,14 +121,15 @@ TEST(Events, ACallbackThatThrowsStopsTheParseAndTheSessionGoesOn) {
   EXPECT_EQ(message.root().child("count").value().asInteger(), -42);
 }
 
-// tests/data/api/parse-errors.txt: documents, and the key, an insert and
-// what() of their errors.
+// tests/data/api/parse-errors.txt: documents (read with the encoding named,
+// if any), and the key, an insert and what() of their errors.
 class ParseErrors : public testing::TestWithParam<DataCase> {};
 
 TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
   const DataCase& bad = GetParam();
   wfxml::Session session(kindsMessageSet());
-  const wfxml::Error e = errorOf([&] { session.parse(bad.text.data(), bad.text.size()); });
+  const wfxml::ParseOptions options{bad.fields.count("encoding") ? bad["encoding"] : ""};
+  const wfxml::Error e = errorOf([&] { session.parse(bad.text.data(), bad.text.size(), options); });
   EXPECT_EQ(e.key(), bad["key"]) << e.what();
   const std::size_t at = std::stoul(bad["at"]);
   ASSERT_GT(e.inserts().size(), at) << e.what();
@@ -136,13 +137,13 @@ TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
   EXPECT_EQ(std::string(e.what()), bad["what"]);
   EXPECT_TRUE(e.hostException());
   // The one-pass typed path reads UTF-8 widened to UTF-16, to the same errors.
-  const wfxml::Error typed = errorOf([&] { session.toJson(bad.text.data(), bad.text.size()); });
+  const wfxml::Error typed = errorOf([&] { session.toJson(bad.text.data(), bad.text.size(), options); });
   EXPECT_EQ(typed.inserts(), e.inserts());
   // The failed worker is replaced; the next document parses.
   const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
   EXPECT_EQ(message.root().name(), "values");
   // The same failure after a good document names nothing of that document.
-  const wfxml::Error again = errorOf([&] { session.parse(bad.text.data(), bad.text.size()); });
+  const wfxml::Error again = errorOf([&] { session.parse(bad.text.data(), bad.text.size(), options); });
   EXPECT_EQ(again.inserts(), e.inserts());
   EXPECT_EQ(std::string(again.what()), bad["what"]);
 }
