@@ -166,6 +166,9 @@ std::vector<std::string> MessageSet::messageNames() const { return state_->defin
 std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t size, const ParseOptions& options) const {
   const detail::SchemaValidator& validator = state_->validator();
   const std::u16string encoding = detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size);
+  if (encoding.empty())
+    if (const std::optional<std::string> reason = detail::utf8MarkDeclaringOtherEncoding(bytes, size))
+      return {{1, 1, "", *reason}};
   std::vector<ValidationError> problems = validator.validate(bytes, size, encoding);
   // The scanner drops such a sequence without a word; what it finds at or
   // past it (an element left open) is the sequence's doing.

@@ -1,6 +1,7 @@
 #include "widenedutf8.h"
 
 #include "encoding.h"
+#include "icuconverter.h"
 #include "recordcutter.h"
 #include "utf8.h"
 #include "xmldeclaration.h"
@@ -340,6 +341,14 @@ std::optional<std::string> undeclaredEbcdicDocument(const void* bytes, std::size
          "encoding (ibm-037, say) or declare it (<?xml version=\"1.0\" encoding=\"IBM037\"?>)";
 }
 }  // namespace
+
+std::optional<std::string> utf8MarkDeclaringOtherEncoding(const void* bytes, std::size_t size) {
+  if (size < 3 || std::memcmp(bytes, "\xEF\xBB\xBF", 3) != 0) return std::nullopt;
+  const std::optional<std::string> declared = documentDeclaredEncoding(bytes, size);
+  if (!declared || ccsidOfIcuName(declared->c_str()) == 1208) return std::nullopt;
+  return "the document starts with UTF-8's byte-order mark but declares encoding=\"" + *declared +
+         "\": remove the mark from a document in that encoding, or declare encoding=\"UTF-8\"";
+}
 
 std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size) {
   if (std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size)) return reason;

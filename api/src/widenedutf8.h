@@ -57,6 +57,10 @@ std::string nonUtf8Reason(const Utf8Fault& bad);
 // file, "invalid document structure"). The reason, as a problem's message;
 // else nullopt.
 std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size);
+// Why a document that starts with UTF-8's byte-order mark is not read: its
+// declaration names another encoding, which the scanner would read it in
+// without a word (an "é" of UTF-8 as "Ã©" of ISO-8859-1); else nullopt.
+std::optional<std::string> utf8MarkDeclaringOtherEncoding(const void* bytes, std::size_t size);
 
 // Whether a code of Xerces-C's exceptions (XMLExcepts) is one of its
 // decoders' for bytes they cannot read: Trans_Unrepresentable to

@@ -176,6 +176,7 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"<?xml version='1.0' encoding='utf-8'?><x><t>\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E</t></x>", ""},
            {"<?xml version='1.0' encoding='ISO-8859-1'?><x><t>\xE9</t></x>", ""},
            {"<?xml version='1.0' encoding='Shift_JIS'?><x><t>\x85\x40</t></x>", "bytes 0x85 0x40 are no character"},
+           {"\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><x><t>\xC3\xA9</t></x>", "mark but declares"},
            {"<?xml version='1.0'?><!-- a -->\n<!-- b --><x/>", ""}, {"<?xml version='1.0'?><!-- a -- b --><x/>", "'--'"},
            {"<?xml version='1.0'?><!-- \x01 --><x/>", "0x1"}, {"<?xml version='1.0'?><!--a--><?xml version='1.0'?><x/>", "column 1"},
            {"<x><w:u xmlns:w='urn:w'>v</w:u></x>", ""},
