@@ -5,6 +5,7 @@
 #include "error.h"
 #include "messageinfo.h"
 #include "unicodeconverter.h"
+#include "widenedutf8.h"
 #include "zelexception.h"
 
 #include <unicode/ucnv.h>
@@ -132,19 +133,45 @@ CodePage codePageOf(std::string_view name) {
   return found;
 }
 
+namespace {
+constexpr long kUtf32ByMark = 1236;
+
+bool hasUtf32Mark(const void* bytes, std::size_t size) {
+  const auto* b = static_cast<const unsigned char*>(bytes);
+  return size >= 4 && ((b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) ||
+                       (b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0));
+}
+
+// The code page to read bytes in, where the one named would not do. UTF-32
+// behind its mark goes to the scanner as the converter that reads the mark
+// (ibm-1236): the scanner's own reader refuses a character beyond U+FFFF
+// before the first '>' ("unable to decode first line", as <r a="😀"/>
+// without a declaration), and a UTF-32 code page named to it would keep
+// the mark as text. A document that declares another encoding is left to
+// the scanner, which names the contradiction. Any other byte-order mark
+// wins over a Unicode code page named, as in the parser.
+CodePage readingCodePage(const CodePage& named, const void* bytes, std::size_t size) {
+  if (named.ccsid != 0 && !isUnicode(named.ccsid)) return named;
+  if (hasUtf32Mark(bytes, size)) {
+    if (!wideDocumentDeclaringOtherEncoding(bytes, size)) return {kUtf32ByMark, false};
+    return {};
+  }
+  return isUtf32(named.ccsid) && hasByteOrderMark(bytes, size) ? CodePage{} : named;
+}
+}  // namespace
+
 CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t size) {
-  const CodePage codePage = codePageOf(name);
-  // The parser names a UTF-32 code page to the scanner whatever the bytes
-  // start with, and the scanner would read a byte-order mark as text.
-  if (isUtf32(codePage.ccsid) && hasByteOrderMark(bytes, size)) return {};
-  return codePage;
+  return readingCodePage(codePageOf(name), bytes, size);
 }
 
 std::optional<MessageInfo> propertiesToRead(const MessageInfo& properties, const void* bytes, std::size_t size) {
   // The mark first: reading the properties costs more.
-  if (!hasByteOrderMark(bytes, size) || !isUtf32(codePageOf(properties).ccsid)) return std::nullopt;
+  if (!hasByteOrderMark(bytes, size)) return std::nullopt;
+  const CodePage named = codePageOf(properties);
+  const CodePage reading = readingCodePage(named, bytes, size);
+  if (reading == named) return std::nullopt;
   std::optional<MessageInfo> marked(properties);
-  setCodePage({}, *marked);
+  setCodePage(reading, *marked);
   return marked;
 }
 
@@ -160,10 +187,12 @@ CodePage codePageOf(const MessageInfo& properties) {
   return CodePage{static_cast<long>(ccsid), order != MessageInfo::kNotSet && (order & 0xF) == kLittleEndianCode};
 }
 
-std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size) {
-  // As the parser names it: with a byte-order mark the scanner finds a
-  // Unicode encoding itself, and a forced name would keep the mark as text.
-  if (codePage.ccsid == 0 || (isUnicode(codePage.ccsid) && hasByteOrderMark(bytes, size))) return u"";
+std::u16string scannerEncodingOf(const CodePage& named, const void* bytes, std::size_t size) {
+  const CodePage codePage = readingCodePage(named, bytes, size);
+  // As the parser names it: with a byte-order mark the scanner finds UTF-8
+  // and UTF-16 itself, and a forced name would keep the mark as text.
+  const bool utf8Or16 = codePage.ccsid == kUtf8 || isUtf16(codePage.ccsid);
+  if (codePage.ccsid == 0 || (utf8Or16 && hasByteOrderMark(bytes, size))) return u"";
   if (codePage.ccsid == kUtf8) return u"UTF-8";
   if (isUtf16(codePage.ccsid)) return codePage.littleEndian ? u"UTF-16LE" : u"UTF-16BE";
   const std::string name = "ibm-" + std::to_string(codePage.ccsid);

@@ -277,6 +277,7 @@ std::optional<std::string> emptyDocument(const void* bytes, std::size_t size) {
   if (document.find_first_not_of(" \t\r\n") == std::string_view::npos) return "the document is empty but for white space";
   return std::nullopt;
 }
+}  // namespace
 
 std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size) {
   struct Form {
@@ -319,7 +320,6 @@ std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes,
   }
   return std::nullopt;
 }
-}  // namespace
 
 namespace {
 // EBCDIC's '<' (0x4C) first, then a letter (0x81 and up), '!' or '_' of

@@ -57,6 +57,10 @@ std::string nonUtf8Reason(const Utf8Fault& bad);
 // file, "invalid document structure"). The reason, as a problem's message;
 // else nullopt.
 std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size);
+// The part of unreadableDocumentReason for a document in UTF-16 or UTF-32
+// (by its byte-order mark, or by the zero bytes around its first '<') that
+// declares an encoding of neither.
+std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size);
 // Why a document that starts with UTF-8's byte-order mark is not read: its
 // declaration names another encoding, which the scanner would read it in
 // without a word (an "é" of UTF-8 as "Ã©" of ISO-8859-1); else nullopt.

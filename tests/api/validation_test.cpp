@@ -197,26 +197,38 @@ TEST(Validation, DocumentsValidButForOneThing) {
 // A Unicode code page named for bytes that start with a byte-order mark
 // yields to the mark, in the check as in the parse: the check read UTF-16
 // named UTF-8 as UTF-8, and the parse read UTF-16 named UTF-32 as UTF-32.
+// UTF-32 behind its mark was refused for a character beyond U+FFFF before
+// the first '>' ("unable to decode first line").
 TEST(Validation, ANamedUnicodeCodePageYieldsToTheByteOrderMarkAsInTheParse) {
   const ScratchFolder folder;
-  const wfxml::MessageSet set = wfxml::MessageSet::compile(
-      {folder.write("x.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="x"
-      type="xs:string"/></xs:schema>)")});
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("x.xsd", R"(<xs:schema
+      xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="x"><xs:complexType><xs:simpleContent>
+      <xs:extension base="xs:string"><xs:attribute name="a"/></xs:extension></xs:simpleContent></xs:complexType>
+      </xs:element></xs:schema>)")});
+  // <x a="U+1F600">v</x> behind a mark, in units of two or four bytes.
   const auto wide = [](const std::string& mark, std::size_t unit, bool little) {
-    std::string bytes = mark;
-    for (const char c : std::string("<x>v</x>")) {
-      std::string padded(unit, '\0');
-      padded[little ? 0 : unit - 1] = c;
-      bytes += padded;
+    std::vector<char32_t> units;
+    for (const char32_t c : std::u32string(U"<x a=\"\U0001F600\">v</x>")) {
+      if (unit == 2 && c > 0xFFFF) {
+        units.insert(units.end(), {0xD800 + ((c - 0x10000) >> 10), 0xDC00 + ((c - 0x10000) & 0x3FF)});
+      } else {
+        units.push_back(c);
+      }
     }
+    std::string bytes = mark;
+    for (const char32_t u : units)
+      for (std::size_t i = 0; i < unit; ++i) bytes += static_cast<char>(u >> (8 * (little ? i : unit - 1 - i)));
     return bytes;
   };
+  const std::string utf32LittleEndian = wide(std::string("\xFF\xFE\0\0", 4), 4, true);
   wfxml::Session session(set);
   for (const auto& [document, named] : std::vector<std::pair<std::string, std::string>>{
            {wide("\xFF\xFE", 2, true), "utf-8"},
-           {"\xEF\xBB\xBF<x>v</x>", "utf-16le"},
+           {"\xEF\xBB\xBF<x a=\"\xF0\x9F\x98\x80\">v</x>", "utf-16le"},
            {wide("\xFE\xFF", 2, false), "utf-32le"},
-           {wide(std::string("\xFF\xFE\0\0", 4), 4, true), "utf-16be"}}) {
+           {utf32LittleEndian, "utf-16be"},
+           {utf32LittleEndian, ""},
+           {wide(std::string("\0\0\xFE\xFF", 4), 4, false), "utf-32le"}}) {
     EXPECT_TRUE(set.validate(document.data(), document.size(), {named}).empty()) << named;
     EXPECT_EQ(session.parse(document.data(), document.size(), {named}).root().value().text(), "v") << named;
   }
