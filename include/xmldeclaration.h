@@ -15,8 +15,8 @@ ZEL_API std::optional<std::string_view> declaredEncoding(std::string_view declar
 
 // The encoding a document's XML declaration names, the declaration read in
 // ASCII (after a UTF-8 byte-order mark, if any) or, where the document starts
-// with EBCDIC's "<?xml", in the characters all EBCDIC code pages share;
-// nullopt without one.
+// with EBCDIC's "<?", in the EBCDIC tables that place its characters
+// differently; nullopt without one.
 ZEL_API std::optional<std::string> documentDeclaredEncoding(const void* bytes, std::size_t size);
 
 #endif

@@ -6,6 +6,7 @@
 #include "messageinfo.h"
 #include "unicodeconverter.h"
 #include "widenedutf8.h"
+#include "xmldeclaration.h"
 #include "zelexception.h"
 
 #include <unicode/ucnv.h>
@@ -142,6 +143,20 @@ bool hasUtf32Mark(const void* bytes, std::size_t size) {
                        (b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0));
 }
 
+// The code page an EBCDIC document (its first bytes EBCDIC's "<?") declares;
+// 0 without one. The scanner finds a declaration only in the characters of
+// ibm-037, not in those of the Katakana tables (ibm-930, "<?" then no "xml")
+// or the Turkish ones (ibm-1026, no '"'), so it is named to the scanner.
+long declaredEbcdicCcsid(const void* bytes, std::size_t size) {
+  const auto* b = static_cast<const unsigned char*>(bytes);
+  if (size < 2 || b[0] != 0x4C || b[1] != 0x6F) return 0;
+  const std::optional<std::string> declared = documentDeclaredEncoding(bytes, size);
+  // A converter's options (",swaplfnl") are no code page.
+  if (!declared || declared->find(',') != std::string::npos) return 0;
+  const long ccsid = ccsidOfIcuName(declared->c_str());
+  return ccsid > 0 && !isUnicode(ccsid) ? ccsid : 0;
+}
+
 // The code page to read bytes in, where the one named would not do. UTF-32
 // behind its mark goes to the scanner as the converter that reads the mark
 // (ibm-1236): the scanner's own reader refuses a character beyond U+FFFF
@@ -151,6 +166,8 @@ bool hasUtf32Mark(const void* bytes, std::size_t size) {
 // the scanner, which names the contradiction. Any other byte-order mark
 // wins over a Unicode code page named, as in the parser.
 CodePage readingCodePage(const CodePage& named, const void* bytes, std::size_t size) {
+  if (named.ccsid == 0)
+    if (const long declared = declaredEbcdicCcsid(bytes, size)) return {declared, false};
   if (named.ccsid != 0 && !isUnicode(named.ccsid)) return named;
   if (hasUtf32Mark(bytes, size)) {
     if (!wideDocumentDeclaringOtherEncoding(bytes, size)) return {kUtf32ByMark, false};

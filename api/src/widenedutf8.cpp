@@ -327,7 +327,8 @@ namespace {
 // would name the code page. No XML document in an ASCII-based encoding starts
 // so. Or EBCDIC's '<?' (0x4C 0x6F) not followed by "xml" where most EBCDIC
 // code pages have it (0xA7 0x94 0x93), the only form the scanner recognises:
-// a declaration in a code page that moves the small letters (ibm-930, say).
+// a declaration in a code page that moves the small letters (ibm-930, say)
+// that names no encoding (one that does is read in it: readingCodePage).
 std::optional<std::string> undeclaredEbcdicDocument(const void* bytes, std::size_t size) {
   const auto* b = static_cast<const unsigned char*>(bytes);
   if (size < 2 || b[0] != 0x4C) return std::nullopt;
