@@ -7,12 +7,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
+#include <string_view>
 
 namespace wfxml::detail {
 
@@ -162,11 +165,91 @@ namespace {
 // as an overflow although they are valid values.
 using WideJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, long double>;
 
+// Numbers beyond a long double's range too (an integer of 4,933 digits, as
+// an unbounded xs:integer may have) are parsed as a number of their length
+// that it holds ("0.000..."), so that errors keep their places; their text
+// is kept here, by their place among the document's numbers.
+class OversizedNumbers {
+public:
+  explicit OversizedNumbers(std::string_view json) : json_(json) {
+    std::size_t number = 0;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+      const char c = json[i];
+      if (c == '"') {
+        for (++i; i < json.size() && json[i] != '"'; ++i)
+          if (json[i] == '\\') ++i;
+      } else if (c == '-' || isDigit(c)) {
+        const std::size_t end = json.find_first_not_of("0123456789+-.eE", i);
+        const std::string_view token = json.substr(i, end == std::string_view::npos ? end : end - i);
+        if (token.size() > 2 && isJsonNumber(token) && beyondLongDouble(token)) {
+          if (copy_.empty()) copy_.assign(json);
+          copy_.replace(i, token.size(), "0." + std::string(token.size() - 2, '0'));
+          kept_.emplace(number, token);
+        }
+        ++number;
+        i += token.size() - 1;
+      }
+    }
+  }
+  std::string_view json() const { return copy_.empty() ? json_ : std::string_view(copy_); }
+  // The text of the document's number-th number (from 0), parsed as parsed.
+  std::string_view text(std::size_t number, std::string_view parsed) const {
+    const auto kept = kept_.find(number);
+    return kept == kept_.end() ? parsed : kept->second;
+  }
+
+private:
+  static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+  // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, the rest left to the parser's errors.
+  static bool isJsonNumber(std::string_view token) {
+    std::size_t i = token.front() == '-' ? 1 : 0;
+    const auto digits = [&] {
+      const std::size_t start = i;
+      while (i < token.size() && isDigit(token[i])) ++i;
+      return i - start;
+    };
+    const std::size_t start = i;
+    if (digits() == 0 || (token[start] == '0' && i - start > 1)) return false;
+    if (i < token.size() && token[i] == '.' && (++i, digits() == 0)) return false;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+      ++i;
+      if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+      if (digits() == 0) return false;
+    }
+    return i == token.size();
+  }
+  // Whether its magnitude reaches 10^4900 (a long double ends near 1.19e4932).
+  static bool beyondLongDouble(std::string_view token) {
+    constexpr long kDigits = 4900;
+    const std::size_t exponentAt = token.find_first_of("eE");
+    const std::string_view mantissa = token.substr(0, exponentAt);
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) return false;
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    long magnitude = point > first ? static_cast<long>(point - first) : -static_cast<long>(first - point);
+    if (exponentAt != std::string_view::npos) {
+      std::string_view exponent = token.substr(exponentAt + 1);
+      if (!exponent.empty() && exponent.front() == '+') exponent.remove_prefix(1);
+      long value = 0;
+      const auto [end, fault] = std::from_chars(exponent.data(), exponent.data() + exponent.size(), value);
+      if (fault == std::errc::result_out_of_range) return exponent.front() != '-';
+      if (fault != std::errc() || end != exponent.data() + exponent.size()) return false;
+      if (value > kDigits) return true;
+      magnitude += value;
+    }
+    return magnitude > kDigits;
+  }
+
+  std::string_view json_;
+  std::string copy_;                             // the JSON with placeholders, where any was needed
+  std::map<std::size_t, std::string_view> kept_;  // number's place: its text in json_
+};
+
 // nlohmann's SAX events to typed data, with the path for syntax errors.
 class SaxReader {
 public:
   using Json = WideJson;
-  explicit SaxReader(TypedDataHandler& out) : out_(out) {}
+  SaxReader(TypedDataHandler& out, const OversizedNumbers& oversized) : out_(out), oversized_(oversized) {}
 
   bool null() { return value([&] { out_.null(); }); }
   bool boolean(bool v) { return value([&] { out_.boolean(v); }); }
@@ -174,9 +257,11 @@ public:
   // the negative zero of a float or double (or a decimal's "-0"), which the
   // integer 0 would lose.
   bool number_integer(Json::number_integer_t v) {
+    ++numbers_;
     return value([&] { v == 0 ? out_.bigInteger("-0") : out_.integer(v); });
   }
   bool number_unsigned(Json::number_unsigned_t v) {
+    ++numbers_;
     return value([&] {
       if (v <= static_cast<Json::number_unsigned_t>(std::numeric_limits<std::int64_t>::max())) {
         out_.integer(static_cast<std::int64_t>(v));
@@ -187,9 +272,10 @@ public:
   }
   // Called with the number's own text: a number without point or exponent
   // got here only because it is beyond 64 bits.
-  bool number_float(Json::number_float_t, const Json::string_t& text) {
+  bool number_float(Json::number_float_t, const Json::string_t& parsed) {
+    const std::string_view text = oversized_.text(numbers_++, parsed);
     return value([&] {
-      if (text.find_first_of(".eE") == std::string::npos) {
+      if (text.find_first_of(".eE") == std::string_view::npos) {
         out_.bigInteger(text);
       } else {
         out_.decimal(text);
@@ -265,6 +351,8 @@ private:
   }
 
   TypedDataHandler& out_;
+  const OversizedNumbers& oversized_;
+  std::size_t numbers_ = 0;  // the numbers read so far
   std::vector<Level> path_;
 };
 
@@ -293,8 +381,10 @@ void readJsonText(std::string_view json, TypedDataHandler& out) {
   if (const char* encoding = wideJsonEncoding(json))
     throwError(__FILE__, __LINE__, "readJsonText", ZelMessages::CP_JSON_MISMATCH,
                {"$", std::string("the JSON text is ") + encoding + "; JSON is read as UTF-8 (convert it to UTF-8 first)"});
-  SaxReader reader(out);
-  WideJson::sax_parse(json.begin(), json.end(), &reader, WideJson::input_format_t::json, /*strict=*/true);
+  const OversizedNumbers oversized(json);
+  SaxReader reader(out, oversized);
+  const std::string_view parsed = oversized.json();
+  WideJson::sax_parse(parsed.begin(), parsed.end(), &reader, WideJson::input_format_t::json, /*strict=*/true);
 }
 
 }  // namespace wfxml::detail

@@ -138,7 +138,9 @@ std::string withWhiteSpace(std::string_view text, std::uint8_t rule) {
   return result;
 }
 
-bool decimalValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong) {
+// A number's digits as a plain decimal ("1.5e3" is "1500"); empty, with what
+// is wrong, for anything else.
+std::string decimalDigits(const GivenValue& given, std::string& wrong) {
   std::string digits;
   switch (given.kind) {
     case GivenValue::Kind::Integer: digits = std::to_string(given.integer); break;
@@ -152,39 +154,35 @@ bool decimalValue(const GivenValue& given, const SchemaType& type, PWFData& out,
   if (digits.empty()) {
     const bool exponent = isText(given.kind) ? false : given.text.find_first_of("eE") != std::string::npos;
     wrong = exponent ? "the exponent is beyond " + std::to_string(kMaxDecimalExponent) : "a number was expected";
-    return false;
   }
-  if (type.isIntegerFamily) {
-    digits = integralDigits(digits);
-    if (digits.empty()) {
-      wrong = "an integer was expected";
-      return false;
-    }
-  }
+  return digits;
+}
+
+// The same of a number whose value is an integer (2, 2.0, 1e2).
+std::string integerDigits(const GivenValue& given, std::string& wrong) {
+  const std::string plain = decimalDigits(given, wrong);
+  if (plain.empty()) return plain;
+  std::string digits = integralDigits(plain);
+  if (digits.empty()) wrong = "an integer was expected";
+  return digits;
+}
+
+bool decimalValue(const GivenValue& given, const SchemaType& type, PWFData& out, std::string& wrong) {
+  const std::string digits = type.isIntegerFamily ? integerDigits(given, wrong) : decimalDigits(given, wrong);
+  if (digits.empty()) return false;
   out = PWFData::makeDecimal(wide(digits));
   return true;
 }
 
-// A number whose value is an integer (2, 2.0, 1e2), as the unbounded
-// integer types take it, within 64 bits.
+// An integer of the 64-bit types, given as any number whose value is one, as
+// the unbounded integer types take it.
 bool integerValue(const GivenValue& given, PWFData& out, std::string& wrong) {
   if (given.kind == GivenValue::Kind::Integer) {
     out = PWFData::makeInteger(given.integer);
     return true;
   }
-  std::string digits;
-  switch (given.kind) {
-    case GivenValue::Kind::BigInteger:
-    case GivenValue::Kind::Decimal: digits = integralDigits(plainDecimal(given.text)); break;
-    case GivenValue::Kind::Number:
-      if (std::isfinite(given.number)) digits = integralDigits(plainDecimal(shortest(given.number)));
-      break;
-    default: break;
-  }
-  if (digits.empty()) {
-    wrong = "an integer was expected";
-    return false;
-  }
+  const std::string digits = integerDigits(given, wrong);
+  if (digits.empty()) return false;
   std::int64_t integer = 0;
   const char* end = digits.data() + digits.size();
   if (const auto [stop, error] = std::from_chars(digits.data(), end, integer); error != std::errc() || stop != end) {

@@ -410,7 +410,11 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
        "a list item must be one word: 'b c' would read back as 2 items"},
       {givenDataSet, R"({"doc":{"l":["7 8"]}})", "$.doc.l[0]", "a list item must be one word: '7 8' would read back as 2 items"},
       {givenDataSet, R"({"doc":{"nl":{"@xsi:nil":"1"}}})", "$.doc.nl.@xsi:nil", "\"true\" or \"false\" was expected"},
-      {givenDataSet, R"({"doc":{"@xmlns":"urn:x","@qa":"A"}})", "$.doc.@xmlns", "an element of no namespace cannot bind a default namespace"}};
+      {givenDataSet, R"({"doc":{"@xmlns":"urn:x","@qa":"A"}})", "$.doc.@xmlns", "an element of no namespace cannot bind a default namespace"},
+      // Numbers as the member's type takes them; one beyond a long double's range is no malformed JSON.
+      {givenDataSet, R"({"doc":{"x":1e5000}})", "$.doc.x", "the exponent is beyond 4096"},
+      {givenDataSet, R"({"doc":{"in":1e4000}})", "$.doc.in", "the integer does not fit 64 bits"},
+      {givenDataSet, R"({"doc":{"in":2.5}})", "$.doc.in", "an integer was expected"}};
   for (const auto& each : cases) {
     const wfxml::Error error = errorOf([&] { wfxml::Session(each.set()).fromJson(each.json); });
     EXPECT_EQ(error.inserts(), (std::vector<std::string>{each.path, each.what})) << each.json;
@@ -492,6 +496,8 @@ INSTANTIATE_TEST_SUITE_P(
                     // A number whose value is an integer, for an int as for an integer.
                     GivenData{"IntegralNumbers", R"("i":[2.0,1e2],"in":2.5e1)", R"("i":[2,100],"in":25)"},
                     GivenData{"BigIntegersAndDecimals", R"("i":[123456789012345678901234567890,-42],"x":)" + std::string(400, '7') + ".25", ""},
+                    // Beyond a long double's range, which the JSON parser reads numbers into.
+                    GivenData{"NumbersOfAnyLength", R"("i":[)" + std::string(5000, '9') + R"(],"x":-)" + std::string(5000, '1') + ".5", ""},
                     // A union's value is that of the first member type its text is one of; a list member's, its items.
                     GivenData{"UnionMemberType", R"("u":"7")", R"("u":7)"},
                     GivenData{"UnionMembersWhiteSpaceAndListMember", R"("u":" a  b ","l":" 1 2  3")", R"("u":"a b","l":[1,2,3])"},
