@@ -14,6 +14,7 @@
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
+#include <xercesc/framework/XMLErrorCodes.hpp>
 #include <xercesc/framework/XMLErrorReporter.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/framework/XMLPScanToken.hpp>
@@ -614,8 +615,27 @@ private:
 // from), and xsi:nil="false" on an element of element content goes to its
 // first child. A valid document fails either way. The document handlers
 // clear them after each tag, once the element's own validation has used them.
+// They also give the validator an xsi:nil of "1" or "0", a boolean's other
+// spellings, which Xerces-C refuses ("value '1' invalid for attribute '1'")
+// and does not take.
 class LeftoverXsiState {
 public:
+  // An error the scanner reports while it reads a start tag's attributes:
+  // whether it was the refusal of xsi:nil="1" or "0", whose value the
+  // validator is given instead.
+  template <class Scan>
+  bool tookNilAsNumber(Scan& scan, unsigned int code, const XMLCh* domain, const XMLCh* text) {
+    if (code != XMLErrs::InvalidAttValue || !XMLString::equals(domain, XMLUni::fgXMLErrDomain)) return false;
+    // The message quotes the value the whitespace rule left first.
+    const std::u16string_view message(text);
+    const bool nil = message.rfind(u"value '1' ", 0) == 0;
+    if (!nil && message.rfind(u"value '0' ", 0) != 0) return false;
+    xercesc::SchemaValidator* schema = schemaValidator(scan);
+    if (!schema) return false;
+    schema->setNillable(nil);
+    return true;
+  }
+
   // After a start tag; an element that is not empty keeps an xsi:nil="true"
   // for its end tag, where its content is checked. Scan: the scanner or the
   // reader that runs it.
@@ -654,7 +674,9 @@ private:
       std::u16string value(attribute.getValue());
       const std::size_t first = value.find_first_not_of(u" \t\r\n");
       const std::size_t last = value.find_last_not_of(u" \t\r\n");
-      return first != std::u16string::npos && value.compare(first, last + 1 - first, SchemaSymbols::fgATTVAL_TRUE) == 0;
+      if (first == std::u16string::npos) return false;
+      const std::u16string_view collapsed = std::u16string_view(value).substr(first, last + 1 - first);
+      return collapsed == SchemaSymbols::fgATTVAL_TRUE || collapsed == u"1";
     }
     return false;
   }
@@ -717,8 +739,9 @@ public:
   void endEntityReference(const XMLEntityDecl&) override {}
   void XMLDecl(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*) override {}
 
-  void error(unsigned int, const XMLCh*, ErrTypes type, const XMLCh*, const XMLCh*, const XMLCh*, XMLFileLoc,
-             XMLFileLoc) override {
+  void error(unsigned int code, const XMLCh* domain, ErrTypes type, const XMLCh* text, const XMLCh*, const XMLCh*,
+             XMLFileLoc, XMLFileLoc) override {
+    if (scanner_ && leftover_.tookNilAsNumber(*scanner_, code, domain, text)) return;
     reported = reported || type != ErrType_Warning;
   }
   void resetErrors() override {}
@@ -884,6 +907,7 @@ public:
 
   void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
              const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
+    if (leftover_.tookNilAsNumber(*this, code, domain, text)) return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
       if (code == XMLValid::ElementNotDefined) rootUndeclared_ = true;

@@ -183,6 +183,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"<x><w:u xmlns:w='urn:w' xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:type='none'>v</w:u></x>",
             "length"},
            {xsi + " i:nil='false'><t>v</t></x>", ""}, {xsi + " i:nil='true'><t>v</t></x>", "nil"},
+           // xsi:nil is a boolean: 1 and 0 (which Xerces-C refuses) as well.
+           {xsi + " i:nil='1'/>", ""}, {xsi + " i:nil=' 1 '></x>", ""}, {xsi + " i:nil='0'><t>v</t></x>", ""},
+           {xsi + " i:nil='1'><t>v</t></x>", "nil"}, {xsi + " i:nil='yes'/>", "boolean"},
            {xsi + "><w:u xmlns:w='urn:w' i:nil='true'></w:u><t>v</t></x>", ""},
            {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""},
            {utf16, "UTF-16LE (by its byte-order mark) but declares encoding=\"UTF-8\""}}) {
