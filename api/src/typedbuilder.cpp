@@ -174,7 +174,9 @@ public:
   // elements around bind them so.
   void bindValuePrefixes() {
     for (TreeElement* e = assembly_.tree().getRoot(); e; e = nextInDocumentOrder(*e)) {
-      if (!e->hasValue() || e->getValue().getDataLogicalType() != eLogicalString || !holdsQualifiedName(*e)) continue;
+      if (!e->hasValue() || e->getValue().isNull() || e->getValue().getDataLogicalType() != eLogicalString ||
+          !holdsQualifiedName(*e))
+        continue;
       const std::string name = e->getValue().getText().toUtf8();
       const std::string_view prefix = typedkeys::prefixOf(name);
       const bool unprefixed = name.find(':') == std::string::npos;

@@ -247,7 +247,9 @@ private:
     if (!view_ || !view_->hasQualifiedNames()) return declarations;
     const auto add = [&](const Element& holder) {
       const std::u16string_view uri = valueNamespaceOf(holder);
-      if (uri.empty() || !holder.hasValue() || holder.getValue().getDataLogicalType() != eLogicalString) return;
+      if (uri.empty() || !holder.hasValue() || holder.getValue().isNull() ||
+          holder.getValue().getDataLogicalType() != eLogicalString)
+        return;
       const std::string name = utf8(holder.getValue().getText());
       Declaration declaration{std::string(typedkeys::prefixOf(name)), ZelWstring(uri.data(), uri.size()).toUtf8()};
       if ((!declaration.first.empty() && view_->namespaceOfPrefix(declaration.first) == declaration.second) ||
