@@ -8,6 +8,7 @@
 #include "messagetree.h"
 #include "schemaview.h"
 #include "treeassembly.h"
+#include "typeddatawriter.h"
 #include "utf8.h"
 #include "zelexception.h"
 
@@ -94,6 +95,20 @@ void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFD
   child.setValue(std::move(value));
 }
 
+// A nil element whose value cannot be null (SchemaType::nilIsAnAttribute)
+// has xsi:nil="true" in place of its value, as the parse gives it.
+void markNil(const SchemaView* view, MessageTree& tree, TreeElement& element) {
+  element.setValue(PWFData());
+  const PWFData nil = PWFData::makeString(ZelWstring::fromUtf8("true"));
+  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    if (child->getName().view() == u"@nil" && child->getNamespaceURI().toUtf8() == typedkeys::kSchemaInstanceNamespace)
+      return child->setValue(nil);
+  }
+  Resolution resolution;
+  resolution.selfDefining = true;
+  TreeAssembly(view, tree).append(element, resolution, "nil", typedkeys::kSchemaInstanceNamespace, true, true).setValue(nil);
+}
+
 }  // namespace
 
 void MessageState::rememberAppended(TreeElement& element, MessageTree::Mark before) {
@@ -120,6 +135,8 @@ void checkAndStore(MessageState* message, TreeElement* element, const GivenValue
   if (given.kind == GivenValue::Kind::Null && slot.typed && !slot.nillable)
     throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH,
                {wanted, "null (the element is not nillable)"});
+  if (given.kind == GivenValue::Kind::Null && slot.typed && slot.type && slot.type->nilIsAnAttribute())
+    return markNil(view, message->tree, *element);
   PWFData value;
   std::string wrong;
   const SchemaType* type = slot.allowed ? slot.type : nullptr;

@@ -155,6 +155,11 @@ struct SchemaType {
     return std::any_of(unionMembers.begin(), unionMembers.end(), [](const UnionMember& m) { return m.isList; });
   }
   std::vector<UnionMember> unionMembers;
+  // Whether a nil element of the type has xsi:nil="true" as an attribute, as
+  // the parse keeps it, rather than a null value: where its value is
+  // elements, a list or a union's (the writer writes a null there as an
+  // empty element).
+  bool nilIsAnAttribute() const { return isList || isUnion || (isComplex && !hasSimpleContent); }
   // Whether its values may be QNames: it is a QName type, or a union with a QName member.
   bool takesQualifiedNames() const {
     return isQualifiedName ||

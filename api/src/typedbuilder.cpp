@@ -367,7 +367,7 @@ private:
     const SchemaType* type = view_->type(declaredType);
     if (node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null) {
       if (!nillable) fail("null, but the element is not nillable");
-      if (type && (type->isList || (type->isComplex && !type->hasSimpleContent))) return markNil(element);
+      if (type && type->nilIsAnAttribute()) return markNil(element);
       return setValue(element, node, type);
     }
     if (node.kind == TypedNode::Kind::Object) {
@@ -439,8 +439,8 @@ private:
     return true;
   }
 
-  // A nil element whose value cannot be null (of a complex type, of a list
-  // type) has xsi:nil="true" as an attribute, as the parse keeps it.
+  // A nil element whose value cannot be null has xsi:nil="true" as an
+  // attribute, as the parse keeps it.
   void markNil(TreeElement& element, const char* nil = "true") {
     Resolution resolution;
     resolution.selfDefining = true;
@@ -473,7 +473,7 @@ private:
     if (nil && !empty) fail("the element is nil: it has no value");  // lax content keeps an empty one as text
     if (value->kind == TypedNode::Kind::Value && value->value.kind == GivenValue::Kind::Null) {
       if (!nillable) fail("null, but the element is not nillable");
-      if (type.isList) return markNil(element);
+      if (type.nilIsAnAttribute()) return markNil(element);
       return setValue(element, *value, &type);
     }
     simpleValue(element, *value, type);
@@ -721,6 +721,7 @@ private:
       return mixed(element, *content, &type);
     if (content->kind == TypedNode::Kind::Value && content->value.kind == GivenValue::Kind::Null) {
       if (!nillable) fail("null, but the element is not nillable");
+      if (type.nilIsAnAttribute()) return markNil(element);
       return setValue(element, *content, &type);
     }
     if (!type.hasSimpleContent) fail("the element has no value of its own");

@@ -2,6 +2,7 @@
 // attributes, list items, values checked against the member's type, and
 // self-defining content only where a wildcard admits it.
 #include "apitestsupport.h"
+#include "testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,17 @@ TEST(Building, AMessageBuiltByNameWritesAsTheSchemaSaysAndReadsBack) {
             R"("when":"2026-12-05T10:15:00Z","wait":"PT1M","blob":"3q0=","note":null,"remark":{"$":[]},)"
             R"("t:name":"N","o:name":"O","{urn:test:memo}memo":{"line":"one"}}})")
       << textOf(xml);
+}
+
+// A null where the value cannot be one (a list's, element content, a union's) is
+// written as xsi:nil, as the parse reads it; it was written as an empty element.
+TEST(Building, NilElementsOfEveryKindReadBackNil) {
+  const wfxml::MessageSet& set = compiledOnce(testData("typed/given.xsd"));
+  wfxml::Message doc = wfxml::Message::create(set, "doc");
+  for (const char* name : {"s", "nl", "nc", "nu"}) doc.root().append(name).setNull();
+  wfxml::Session session(set);
+  const std::vector<std::uint8_t> xml = session.write(doc);
+  EXPECT_EQ(typedJson(set, xml.data(), xml.size()), R"({"doc":{"s":null,"nl":null,"nc":null,"nu":null}})") << textOf(xml);
 }
 
 TEST(Building, UnknownNamesAreRefusedWithTheParentsPathAndARefusedValueLeavesTheOldOne) {

@@ -524,8 +524,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // Beside an xsi:type a nil value is "$": null, a list's "@xsi:nil" (either value) its own key.
                     GivenData{"NilBesideAnXsiType", R"("s":{"@xsi:type":"string","$":null},"nl":{"@xsi:type":"Ints","@xsi:nil":"true"})", ""},
                     GivenData{"ListNotNil", R"("nl":{"@xsi:nil":"false","$":[1]})", ""},
-                    // A QName's null has no prefix to bind.
-                    GivenData{"NilQName", R"("nq":null)", ""},
+                    // A QName's null has no prefix to bind; a union's is written as xsi:nil, not as empty.
+                    GivenData{"NilQNameAndUnions", R"("nq":null,"nu":null,"nt":{"@u":"x","$":null})",
+                              R"("nq":null,"nu":null,"nt":{"@u":"x","@xsi:nil":"true"})"},
                     // Every item, with attributes beside them or not (the parse kept the first of them only).
                     GivenData{"SimpleContentOfAListType", R"("li":[[1,2,3],{"@n":"x","$":[4,5]},{"@n":"y","$":[6]},[]])", ""},
                     GivenData{"UnionBooleanSpelledOwnWay", R"("f":"Y","g":"N")", R"("f":true,"g":false)", "", spellingsSet},
