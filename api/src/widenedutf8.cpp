@@ -341,6 +341,23 @@ std::optional<std::string> undeclaredEbcdicDocument(const void* bytes, std::size
   return "the document looks like EBCDIC (its first byte, 0x4C, is '<' there) and names no code page: give its "
          "encoding (ibm-037, say) or declare it (<?xml version=\"1.0\" encoding=\"IBM037\"?>)";
 }
+
+// Zero bytes around a first '<' that no "?" follows: UTF-16 or UTF-32
+// without the byte-order mark or declaration by which the scanner would
+// know it, so that it read the document as UTF-8.
+std::optional<std::string> unmarkedWideDocument(const void* bytes, std::size_t size) {
+  const auto* b = static_cast<const unsigned char*>(bytes);
+  if (size < 4) return std::nullopt;
+  const char* form = nullptr;
+  if (b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == '<') form = "UTF-32BE";
+  else if (b[0] == '<' && b[1] == 0 && b[2] == 0 && b[3] == 0) form = "UTF-32LE";
+  else if (b[0] == 0 && b[1] == '<' && b[2] == 0 && b[3] != 0 && b[3] != '?') form = "UTF-16BE";
+  else if (b[0] == '<' && b[1] == 0 && b[2] != 0 && b[2] != '?' && b[3] == 0) form = "UTF-16LE";
+  if (!form) return std::nullopt;
+  return std::string("the document looks like ") + form +
+         " (by the zero bytes around its first '<') but has neither a byte-order mark nor an XML declaration to "
+         "say so: give its encoding (" + form + ") or start it with a byte-order mark";
+}
 }  // namespace
 
 std::optional<std::string> utf8MarkDeclaringOtherEncoding(const void* bytes, std::size_t size) {
@@ -353,6 +370,7 @@ std::optional<std::string> utf8MarkDeclaringOtherEncoding(const void* bytes, std
 
 std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size) {
   if (std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size)) return reason;
+  if (std::optional<std::string> reason = unmarkedWideDocument(bytes, size)) return reason;
   if (std::optional<std::string> reason = undeclaredEbcdicDocument(bytes, size)) return reason;
   return emptyDocument(bytes, size);
 }

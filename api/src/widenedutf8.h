@@ -52,7 +52,8 @@ std::string nonUtf8Reason(const Utf8Fault& bad);
 // the zero bytes around its first '<') and declares an encoding of neither,
 // such as UTF-8 (a file converted without its declaration), which the
 // scanner takes at its word ("invalid byte '' at position 2 of a 3-byte
-// sequence"); it is EBCDIC without a declaration of its code page, which the
+// sequence"); it is UTF-16 or UTF-32 without byte-order mark or declaration,
+// or EBCDIC without a declaration of its code page, both of which the
 // scanner reads as UTF-8; or it holds no character but white space (an empty
 // file, "invalid document structure"). The reason, as a problem's message;
 // else nullopt.
