@@ -114,12 +114,9 @@ bool isText(GivenValue::Kind kind) {
 }
 
 namespace {
-
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+}  // namespace
 
-// Text as a type's whitespace rule (DictCodes::eWhiteSpace*) leaves it: tab,
-// line feed and carriage return replaced by blanks; collapsed, runs of blanks
-// made one and none left at either end.
 std::string withWhiteSpace(std::string_view text, std::uint8_t rule) {
   std::string result;
   result.reserve(text.size());
@@ -137,6 +134,8 @@ std::string withWhiteSpace(std::string_view text, std::uint8_t rule) {
   if (rule == DictCodes::eWhiteSpaceCollapse && !result.empty() && result.back() == ' ') result.pop_back();
   return result;
 }
+
+namespace {
 
 // A number's digits as a plain decimal ("1.5e3" is "1500"); empty, with what
 // is wrong, for anything else.

@@ -74,6 +74,10 @@ const DataCnv& valueConverter(bool preserveUtcFormat = false);
 std::string textOf(const GivenValue& given);
 // Whether a value is given as text (a string, a date-time, a duration).
 bool isText(GivenValue::Kind kind);
+// Text as a type's whitespace rule (DictCodes::eWhiteSpace*) leaves it: tab,
+// line feed and carriage return replaced by blanks; collapsed, runs of blanks
+// made one and none left at either end.
+std::string withWhiteSpace(std::string_view text, std::uint8_t rule);
 
 // The value for an element of type (null: untyped, any value taken as text).
 // Returns false with what wrong filled in when the value does not suit it.

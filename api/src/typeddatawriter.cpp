@@ -723,11 +723,13 @@ private:
   // A value of the type the parse chose (ownRow: a union's member, a list's
   // item type; -1 none) for one declared of type. A union's value is given
   // as the document's text where its own form would be read back as a value
-  // of another member (12.0 of xs:float as the 12 of an xs:int before it).
+  // of another member (12.0 of xs:float as the 12 of an xs:int before it),
+  // after the member's whitespace rule, as the member read it (" cafe " of
+  // xs:hexBinary is "cafe").
   void memberValue(const PWFData& data, long ownRow, const SchemaType* type) {
     const SchemaType* own = view_ ? view_->type(ownRow) : nullptr;
     if (own && type && type->isUnion && own != type && !readsBackAsMember(data, ownRow, *type))
-      return string(documentText(data, *own));
+      return out_.string(withWhiteSpace(writeUtf8(text_, documentText(data, *own)), own->whiteSpace));
     value(data, own ? own : type);
   }
 

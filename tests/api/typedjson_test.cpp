@@ -116,6 +116,18 @@ TEST(TypedData, NumbersComeWithTheirDigitsInJsonForm) {
   EXPECT_EQ(session.toJson(builder->finish()), session.toJson(xml.data(), xml.size()));
 }
 
+// A union's value given as the document's text (its own form would go to
+// another member) is the text as its member read it, after the member's
+// whitespace rule: the blanks around it were kept, and read back otherwise.
+TEST(TypedJson, AUnionsDocumentTextIsAsItsMemberReadIt) {
+  const std::string xml = "<doc><uf> 12.0 </uf><uf>\t1e2\n</uf><ub> AB </ub></doc>";
+  const std::string json = R"({"doc":{"uf":["12.0","1e2"],"ub":["AB"]}})";
+  wfxml::Session session(givenDataSet());
+  EXPECT_EQ(typedJson(givenDataSet(), xml.data(), xml.size()), json);
+  const std::vector<std::uint8_t> written = session.write(session.fromJson(json));
+  EXPECT_EQ(typedJson(givenDataSet(), written.data(), written.size()), json) << textOf(written);
+}
+
 TEST(TypedData, CallsOutOfOrderAreRefused) {
   wfxml::Session session(typedMessageSet());
   const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder();
