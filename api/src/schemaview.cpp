@@ -66,6 +66,12 @@ public:
         attributeWildcardNamespaces_(dictionary, StdDictionaryInfo::eTypeTable, kAttributeWildcardNamespaces),
         elementWildcardNamespaces_(dictionary, StdDictionaryInfo::eTypeTable, kElementWildcardNamespaces) {}
 
+  // A value row's text (a default or fixed value); none for -1.
+  std::optional<std::string> valueText(long row) const {
+    if (row < 0 || row >= dictionary_.getValueDefs().GetRowCount()) return std::nullopt;
+    return utf8(dictionary_.getValueText(row));
+  }
+
   std::vector<SchemaElement> readElements() const {
     const auto& tags = dictionary_.getTagCache();
     std::vector<SchemaElement> elements(tags.size());
@@ -83,9 +89,9 @@ public:
       element.kind = kindOf(r, tag.typeIndex);
       const long headId = dictionary_.getTagDefs().GetBuffer()[r].substitutionGroupTagId;
       element.headRow = headId >= 0 ? dictionary_.getTagDefIndex(headId) : -1;
-      if (tag.valueIndex >= 0 && tag.valueIndex < dictionary_.getValueDefs().GetRowCount() &&
-          dictionary_.getValueDefs()[tag.valueIndex]->facetKind == DictCodes::eFacetFixed)
-        element.fixedValue = utf8(dictionary_.getValueText(tag.valueIndex));
+      element.valueConstraint = valueText(tag.valueIndex);
+      if (element.valueConstraint && dictionary_.getValueDefs()[tag.valueIndex]->facetKind == DictCodes::eFacetFixed)
+        element.fixedValue = element.valueConstraint;
     }
     const StdDictMessageDefs& messages = dictionary_.getMessageDefs();
     for (long row = 0; row < messages.GetRowCount(); ++row) {
@@ -497,6 +503,12 @@ private:
     out.minOccurs = minOccurs;
     out.maxOccurs = out.isAttribute ? 1 : maxOccurs;
     out.kind = kindOf(out.tagRow, memberType);
+    // The parse asks the member's value first, then its element's.
+    if (!out.isAttribute) {
+      out.valueConstraint = valueText(member.valueIndex);
+      if (!out.valueConstraint && static_cast<std::size_t>(out.tagRow) < tags.size())
+        out.valueConstraint = valueText(tags[out.tagRow].valueIndex);
+    }
     out.group = group;
     out.branches = walk.branches;
     for (SchemaMember::Branch& branch : out.branches) {

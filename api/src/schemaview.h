@@ -84,6 +84,10 @@ struct SchemaMember {
   // group, in turns with the group's members from the first one's position.
   std::size_t turnStart = 0;
 
+  // An element's default or fixed value, which the parse gives it when it
+  // is empty (in the dictionary's spelling).
+  std::optional<std::string> valueConstraint;
+
   bool mayRepeat() const { return maxOccurs == kUnboundedOccurs || maxOccurs > 1; }
 };
 
@@ -235,6 +239,7 @@ struct SchemaElement {
   long headRow = -1;  // the head of its substitution group, -1 none
   unsigned short kind = eKindField;
   std::optional<std::string> fixedValue;  // its fixed value constraint, as the schema spells it
+  std::optional<std::string> valueConstraint;  // its default or fixed value, as SchemaMember's
   // As a document's root, its key carries its namespace, so that the way back
   // takes it and not another: a message whose name another message has in
   // another namespace, or another global element whose name any global

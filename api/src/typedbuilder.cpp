@@ -756,7 +756,8 @@ private:
     if (const SchemaElement* global = occurrence.substitute) {
       resolution.global = global;
       TreeElement& child = assembly_.append(parent, resolution, global->name, global->namespaceUri, false);
-      return defined(child, *occurrence.node, global->typeRow, global->nillable);
+      defined(child, *occurrence.node, global->typeRow, global->nillable);
+      return refuseEmptyWhereConstrained(child, global->typeRow, global->valueConstraint);
     }
     resolution.member = &member;
     const TypedNode& node = *occurrence.node;
@@ -768,6 +769,41 @@ private:
       fail("the attribute's object has no \"$\", its value");
     TreeElement& child = assembly_.append(parent, resolution, member.name, member.namespaceUri, member.isAttribute);
     defined(child, node, member.typeRow, member.nillable);
+    refuseEmptyWhereConstrained(child, member.typeRow, member.valueConstraint);
+  }
+
+  // An element written empty reads back as its default or fixed value, which
+  // the parse gives one of a simple type or simple content (but a union's): an
+  // empty value given for one that has another (an empty string, list or
+  // binary value) would come back as that.
+  void refuseEmptyWhereConstrained(const TreeElement& element, long typeRow, const std::optional<std::string>& constraint) {
+    const SchemaType* type = view_->type(typeRow);
+    if (!constraint || constraint->empty() || !type || type->isUnion || (type->isComplex && !type->hasSimpleContent) ||
+        !writtenEmpty(element))
+      return;
+    fail("an empty element reads back as its default or fixed value '" +
+         withWhiteSpace(*constraint, DictCodes::eWhiteSpaceCollapse) + "', not as the empty value given");
+  }
+
+  bool writtenEmpty(const TreeElement& element) const {
+    if (element.hasValue() && !isEmptyValue(element.getValue())) return false;
+    for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+      if (isNilAttribute(child->getName(), child->getNamespaceURI(), child->getValue())) return false;
+      if (isAnonymous(*child) ? child->hasValue() && !isEmptyValue(child->getValue())
+                              : treeNameOf(*view_, *child).front() != typedkeys::kAttributeMarker)
+        return false;
+    }
+    return true;
+  }
+
+  static bool isEmptyValue(const PWFData& value) {
+    if (value.isNothing()) return true;
+    if (value.isNull()) return false;  // nil, written as such
+    switch (value.getDataLogicalType()) {
+      case eLogicalString: return value.getText().empty();
+      case eLogicalBinary: return value.getBinaryValue().empty();
+      default: return false;
+    }
   }
 
   void appendExtras(TreeElement& parent, const SchemaType& type, const std::vector<Pending>& extras, bool attributes) {

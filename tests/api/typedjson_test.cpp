@@ -426,7 +426,10 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       // Numbers as the member's type takes them; one beyond a long double's range is no malformed JSON.
       {givenDataSet, R"({"doc":{"x":1e5000}})", "$.doc.x", "the exponent is beyond 4096"},
       {givenDataSet, R"({"doc":{"in":1e4000}})", "$.doc.in", "the integer does not fit 64 bits"},
-      {givenDataSet, R"({"doc":{"in":2.5}})", "$.doc.in", "an integer was expected"}};
+      {givenDataSet, R"({"doc":{"in":2.5}})", "$.doc.in", "an integer was expected"},
+      // Written empty, an element reads back as its default or fixed value.
+      {givenDataSet, R"({"doc":{"hl":[]}})", "$.doc.hl", "an empty element reads back as its default or fixed value '0a 0b', not as the empty value given"},
+      {givenDataSet, R"({"doc":{"hx":{"@ha":"qw==","$":""}}})", "$.doc.hx", "an empty element reads back as its default or fixed value '0fa9', not as the empty value given"}};
   for (const auto& each : cases) {
     const wfxml::Error error = errorOf([&] { wfxml::Session(each.set()).fromJson(each.json); });
     EXPECT_EQ(error.inserts(), (std::vector<std::string>{each.path, each.what})) << each.json;
