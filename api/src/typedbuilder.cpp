@@ -763,10 +763,17 @@ private:
     const TypedNode& node = *occurrence.node;
     // An element's object without "$" is an empty element; an attribute's
     // would be written as no attribute at all.
-    if (member.isAttribute && node.kind == TypedNode::Kind::Object &&
-        std::none_of(node.fields.begin(), node.fields.end(),
-                     [](const auto& field) { return field.first == typedkeys::kValue; }))
-      fail("the attribute's object has no \"$\", its value");
+    if (member.isAttribute && node.kind == TypedNode::Kind::Object) {
+      if (std::none_of(node.fields.begin(), node.fields.end(),
+                       [](const auto& field) { return field.first == typedkeys::kValue; }))
+        fail("the attribute's object has no \"$\", its value");
+      // Only an element is typed or made nil by them: they would be dropped.
+      for (const auto& field : node.fields) {
+        if (field.first != typedkeys::kXsiType && field.first != typedkeys::kXsiNil) continue;
+        Step step(*this, "." + field.first);
+        fail("an attribute has no " + field.first.substr(1) + " of its own");
+      }
+    }
     TreeElement& child = assembly_.append(parent, resolution, member.name, member.namespaceUri, member.isAttribute);
     defined(child, node, member.typeRow, member.nillable);
     refuseEmptyWhereConstrained(child, member.typeRow, member.valueConstraint);
