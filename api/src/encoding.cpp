@@ -216,6 +216,21 @@ std::u16string scannerEncodingOf(const CodePage& named, const void* bytes, std::
   return std::u16string(name.begin(), name.end());
 }
 
+std::optional<std::string> declarationContradicting(const std::u16string& scannerEncoding, const void* bytes,
+                                                    std::size_t size) {
+  if (scannerEncoding.empty()) return std::nullopt;
+  const std::optional<std::string> declared = documentDeclaredEncoding(bytes, size);
+  if (!declared) return std::nullopt;
+  const std::string given(scannerEncoding.begin(), scannerEncoding.end());
+  const long declaredCcsid = ccsidOfIcuName(declared->c_str());
+  const long givenCcsid = ccsidOfIcuName(given.c_str());
+  // A name without a CCSID cannot be compared; the scanner has its word.
+  if (declaredCcsid <= 0 || givenCcsid <= 0 || unicodeCcsidOf(declaredCcsid) == unicodeCcsidOf(givenCcsid))
+    return std::nullopt;
+  return "the document declares encoding=\"" + *declared + "\" but is read as " + given +
+         ", the encoding given: give none for a document that declares its own, or the one it declares";
+}
+
 bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size) {
   long ccsid = 0;
   if (!scannerEncoding.empty()) {

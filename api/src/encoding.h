@@ -51,6 +51,13 @@ CodePage codePageOf(const MessageInfo& properties);
 // reads by the mark, as the parser has it.
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size);
 
+// Why bytes are not read in the code page forced on the scanner
+// (scannerEncoding, as scannerEncodingOf names it): their XML declaration
+// names another, which the forced one would override without a word (an
+// "é" of UTF-8 read as "Ã©" of ISO-8859-1); else nullopt.
+std::optional<std::string> declarationContradicting(const std::u16string& scannerEncoding, const void* bytes,
+                                                    std::size_t size);
+
 // Whether the scanner, forced to scannerEncoding (as scannerEncodingOf
 // names it; empty for none), reads the document with NL as LF (EBCDIC line
 // ends, ebcdiclineends.h).

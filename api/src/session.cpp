@@ -179,9 +179,10 @@ bool isUndecodable(const ZelException& e) {
 void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
                                   FunctionRef<std::u16string()> scannerEncoding, const char* function,
                                   FunctionRef<void()> parse) {
-  if (scannerEncoding().empty())
-    if (const std::optional<std::string> reason = utf8MarkDeclaringOtherEncoding(bytes, size))
-      throwUtf8Fault({1, 1, 0}, *reason, 0, function);
+  const std::optional<std::string> contradiction = scannerEncoding().empty()
+                                                       ? utf8MarkDeclaringOtherEncoding(bytes, size)
+                                                       : declarationContradicting(scannerEncoding(), bytes, size);
+  if (contradiction) throwUtf8Fault({1, 1, 0}, *contradiction, 0, function);
   if (const std::optional<UndefinedBytes> undefined = firstUndefinedBytes(bytes, size, scannerEncoding()))
     throwUtf8Fault({undefined->line, undefined->column, 0}, undefinedBytesReason(*undefined), 0, function);
   std::optional<Utf8Fault> cut;

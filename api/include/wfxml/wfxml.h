@@ -258,7 +258,10 @@ private:
 // code pages ("iso-8859-1", "windows-1252", "shift_jis"). Unknown names are
 // refused with Error CP_UNKNOWN_ENCODING.
 struct ParseOptions {
-  std::string encoding;  // empty: from the byte-order mark or the XML declaration, else UTF-8
+  // Empty: from the byte-order mark or the XML declaration, else UTF-8. A
+  // byte-order mark wins over a Unicode code page named; a declaration that
+  // names another code page is refused (CP_XML_XERCES_PARSER_EXCEPTION).
+  std::string encoding;
   // Validate against the message set's schemas first (see MessageSet::validate);
   // a document with problems is refused with Error CP_NOT_SCHEMA_VALID.
   bool validate = false;
