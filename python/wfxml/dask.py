@@ -571,8 +571,9 @@ def convert_records(
     cuts the file between records (wfxml._record_pieces); each task reads
     its piece's bytes and converts them with the ancestors' context, into
     part-NNNNN.jsonl. The parts, in order, hold exactly the lines of
-    `wfhost convert --records NAME`. A file whose code page keeps no markup
-    in ASCII (UTF-16, EBCDIC) is one piece.
+    `wfhost convert --records NAME`. A file whose code page does not keep
+    its markup in ASCII bytes of their own (UTF-16, EBCDIC, Shift_JIS) is one
+    piece.
 
     piece_size: bytes of a piece, at least (default: about eight pieces a
     worker, and 1 MiB at least). out_dir must be new or empty. client,

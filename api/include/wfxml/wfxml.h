@@ -421,8 +421,9 @@ public:
 // (Session::toJsonRecords, same record) are exactly the records of those
 // bytes in the whole document. So a document's records convert piece by
 // piece from a stream, or on several workers, with the ancestors' context.
-// Only the markup is read, not parsed: a code page that is not a superset
-// of ASCII (UTF-16, EBCDIC), or markup the cutter does not follow, leaves
+// Only the markup is read, not parsed: a code page whose markup is not
+// ASCII bytes that no other character uses (UTF-16, EBCDIC, Shift_JIS), or
+// markup the cutter does not follow, leaves
 // the rest of the document one piece (the parse then reports any fault).
 // A piece's place turns the line and column of an error in converting it
 // into those of the whole document.
