@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <string_view>
 #include <mutex>
 
 namespace wfxml::detail {
@@ -69,6 +70,36 @@ std::string codePageName(const void* bytes, std::size_t size, const std::u16stri
   return std::string(scannerEncoding.begin(), scannerEncoding.end());  // "ibm-NNN"
 }
 
+// The converter of a document the scanner reads as UTF-16 or UTF-32 (by the
+// name forced on it, its byte-order mark or the zero bytes around its first
+// '<') whose last unit the end cuts short: the scanner drops those bytes
+// without a word. Empty for any other document.
+std::string cutShortWideEncoding(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
+  struct Wide {
+    std::u16string_view forced;  // as scannerEncodingOf names it
+    std::string_view start;      // else the byte-order mark, or the bytes around '<'
+    const char* converter;
+    std::size_t unit;
+  };
+  using namespace std::string_view_literals;
+  static constexpr Wide kWide[] = {
+      {u"UTF-16LE", {}, "UTF-16LE", 2},        {u"UTF-16BE", {}, "UTF-16BE", 2},
+      {u"ibm-1232", {}, "ibm-1232", 4},        {u"ibm-1234", {}, "ibm-1234", 4},
+      {u"ibm-1236", {}, "ibm-1236", 4},        {{}, "\0\0\xFE\xFF"sv, "UTF-32", 4},
+      {{}, "\xFF\xFE\0\0"sv, "UTF-32", 4},     {{}, "\xFE\xFF"sv, "UTF-16", 2},
+      {{}, "\xFF\xFE"sv, "UTF-16", 2},          {{}, "\0\0\0<"sv, "UTF-32BE", 4},
+      {{}, "<\0\0\0"sv, "UTF-32LE", 4},        {{}, "\0<\0?"sv, "UTF-16BE", 2},
+      {{}, "<\0?\0"sv, "UTF-16LE", 2}};
+  if (size % 2 == 0 && size % 4 == 0) return {};
+  const std::string_view document(static_cast<const char*>(bytes), size);
+  for (const Wide& wide : kWide) {
+    const bool reads = scannerEncoding.empty() ? !wide.start.empty() && document.substr(0, wide.start.size()) == wide.start
+                                               : scannerEncoding == wide.forced;
+    if (reads) return size % wide.unit != 0 ? wide.converter : "";
+  }
+  return {};
+}
+
 std::string hexBytes(const char* bytes, int length) {
   std::string text;
   for (int i = 0; i < length; ++i) {
@@ -114,8 +145,11 @@ private:
 
 std::optional<UndefinedBytes> firstUndefinedBytes(const void* bytes, std::size_t size,
                                                   const std::u16string& scannerEncoding) {
-  const std::string name = codePageName(bytes, size, scannerEncoding);
-  if (name.empty() || needsNoCheck(name)) return std::nullopt;
+  std::string name = cutShortWideEncoding(bytes, size, scannerEncoding);
+  if (name.empty()) {
+    name = codePageName(bytes, size, scannerEncoding);
+    if (name.empty() || needsNoCheck(name)) return std::nullopt;
+  }
   const IcuConverter converter = openIcuConverter(name.c_str());
   if (!converter) return std::nullopt;
   UErrorCode status = U_ZERO_ERROR;

@@ -6,7 +6,8 @@
 // through an ICU converter that puts U+FFFD in the place of such bytes
 // (U+001A in some tables), so that a Shift_JIS pair without a character, or
 // any byte above 0x7F named US-ASCII, read as a replacement character
-// instead of a fault.
+// instead of a fault. And it drops the bytes of a last UTF-16 or UTF-32 unit
+// that the end cuts short.
 
 #include <cstddef>
 #include <optional>
