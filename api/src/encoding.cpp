@@ -182,8 +182,9 @@ CodePage codePageToRead(std::string_view name, const void* bytes, std::size_t si
 }
 
 std::optional<MessageInfo> propertiesToRead(const MessageInfo& properties, const void* bytes, std::size_t size) {
-  // The mark first: reading the properties costs more.
-  if (!hasByteOrderMark(bytes, size)) return std::nullopt;
+  // The bytes first (a mark, EBCDIC's "<?"): reading the properties costs more.
+  const auto* b = static_cast<const unsigned char*>(bytes);
+  if (!hasByteOrderMark(bytes, size) && !(size >= 2 && b[0] == 0x4C && b[1] == 0x6F)) return std::nullopt;
   const CodePage named = codePageOf(properties);
   const CodePage reading = readingCodePage(named, bytes, size);
   if (reading == named) return std::nullopt;
