@@ -199,9 +199,12 @@ void setCodePage(const CodePage& codePage, MessageInfo& properties) {
 }
 
 CodePage codePageOf(const MessageInfo& properties) {
-  const std::int64_t ccsid = properties.getPropertyAsInteger(ZelWstring(MI_CCSID_STR));
+  // Asked at every parse of the framework's: the keys are made once.
+  static const ZelWstring ccsidKey(MI_CCSID_STR);
+  static const ZelWstring encodingKey(MI_ENCODING_STR);
+  const std::int64_t ccsid = properties.getPropertyAsInteger(ccsidKey);
   if (ccsid == MessageInfo::kNotSet) return {};
-  const std::int64_t order = properties.getPropertyAsInteger(ZelWstring(MI_ENCODING_STR));
+  const std::int64_t order = properties.getPropertyAsInteger(encodingKey);
   return CodePage{static_cast<long>(ccsid), order != MessageInfo::kNotSet && (order & 0xF) == kLittleEndianCode};
 }
 

@@ -60,9 +60,8 @@ void parseRefusingBadUtf8(const void* bytes, std::size_t size, const MessageInfo
                           detail::FunctionRef<void(const MessageInfo&)> parse) {
   const std::optional<MessageInfo> marked = detail::propertiesToRead(properties, bytes, size);
   const MessageInfo& toRead = marked ? *marked : properties;
-  detail::parseRefusingBadUtf8(
-      bytes, size, [&] { return detail::scannerEncodingOf(detail::codePageOf(toRead), bytes, size); },
-      "host::parse", [&] { parse(toRead); });
+  detail::parseRefusingBadUtf8(bytes, size, detail::scannerEncodingOf(detail::codePageOf(toRead), bytes, size),
+                               "host::parse", [&] { parse(toRead); });
 }
 }  // namespace
 

@@ -177,25 +177,25 @@ bool isUndecodable(const ZelException& e) {
 }  // namespace
 
 void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
-                                  FunctionRef<std::u16string()> scannerEncoding, const char* function,
+                                  const std::u16string& encoding, const char* function,
                                   FunctionRef<void()> parse) {
-  const std::optional<std::string> contradiction = scannerEncoding().empty()
+  const std::optional<std::string> contradiction = encoding.empty()
                                                        ? utf8MarkDeclaringOtherEncoding(bytes, size)
-                                                       : declarationContradicting(scannerEncoding(), bytes, size);
+                                                       : declarationContradicting(encoding, bytes, size);
   if (contradiction) throwUtf8Fault({1, 1, 0}, *contradiction, 0, function);
-  if (const std::optional<UndefinedBytes> undefined = firstUndefinedBytes(bytes, size, scannerEncoding()))
+  if (const std::optional<UndefinedBytes> undefined = firstUndefinedBytes(bytes, size, encoding))
     throwUtf8Fault({undefined->line, undefined->column, 0}, undefinedBytesReason(*undefined), 0, function);
   std::optional<Utf8Fault> cut;
   try {
-    if (mayEndInsideUtf8Sequence(bytes, size)) cut = cutShortUtf8(bytes, size, scannerEncoding());
+    if (mayEndInsideUtf8Sequence(bytes, size)) cut = cutShortUtf8(bytes, size, encoding);
     parse();
   } catch (const ZelException& e) {
     if (isUndecodable(e))
-      if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, scannerEncoding()))
+      if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, encoding))
         throwUtf8Fault(*bad, nonUtf8Reason(*bad), e.getInserts()[1].number, function);
     // A document the scanner read in the encoding its declaration wrongly
     // names, or one without any element.
-    if (e.getMessageNumber() == ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION && scannerEncoding().empty()) {
+    if (e.getMessageNumber() == ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION && encoding.empty()) {
       if (const std::optional<std::string> reason = unreadableDocumentReason(bytes, size)) {
         const std::vector<ZelInsert>& inserts = e.getInserts();
         throwUtf8Fault({1, 1, 0}, *reason, inserts.size() >= 2 && inserts[1].isNumber ? inserts[1].number : 0, function);
@@ -212,10 +212,9 @@ void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
 namespace {
 void parseRefusingBadUtf8(const void* bytes, std::size_t size, const ParseOptions& options,
                           detail::FunctionRef<void()> parse) {
-  detail::parseRefusingBadUtf8(
-      bytes, size,
-      [&] { return detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size); }, "Session::parse",
-      parse);
+  detail::parseRefusingBadUtf8(bytes, size,
+                               detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size),
+                               "Session::parse", parse);
 }
 
 // ParseOptions::validate: the document's problems, raised before it is parsed.

@@ -49,16 +49,18 @@ std::vector<std::uint8_t> readDictionaryFile(const std::string& path);
 // A file's bytes, for function; the same errors.
 std::vector<std::uint8_t> readWholeFile(const std::string& path, const char* function);
 
-// Runs parse, then refuses, as the scanner refuses a bad byte
-// (CP_XML_XERCES_PARSER_EXCEPTION at the sequence's line and column), a
-// document that ends inside a UTF-8 sequence where the scanner reads it as
-// UTF-8 (scannerEncoding gives the encoding as scannerEncodingOf does, asked
-// only where needed): Xerces-C's decoder drops such a sequence without a
-// word. A fault the parse finds before the sequence comes first, as in a
-// document read in pieces; one at or past it (an element left open) is the
-// sequence's doing and gives way to it. A byte the decoder cannot read is
-// named with its own place and value, not the decoder's block's.
-void parseRefusingBadUtf8(const void* bytes, std::size_t size, FunctionRef<std::u16string()> scannerEncoding,
+// Refuses, before parse runs, what the scanner would misread without a word
+// (a declaration that contradicts the encoding given or the byte-order mark,
+// bytes the code page does not define), and after it, as the scanner refuses
+// a bad byte (CP_XML_XERCES_PARSER_EXCEPTION at the sequence's line and
+// column), a document that ends inside a UTF-8 sequence where the scanner
+// reads it as UTF-8 (scannerEncoding as scannerEncodingOf names it):
+// Xerces-C's decoder drops such a sequence without a word. A fault the parse
+// finds before the sequence comes first, as in a document read in pieces;
+// one at or past it (an element left open) is the sequence's doing and gives
+// way to it. A byte the decoder cannot read is named with its own place and
+// value, not the decoder's block's.
+void parseRefusingBadUtf8(const void* bytes, std::size_t size, const std::u16string& scannerEncoding,
                           const char* function, FunctionRef<void()> parse);
 
 // A loaded dictionary (or none) with the plug-in behind it. Read-only once
