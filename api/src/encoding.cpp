@@ -220,19 +220,50 @@ std::u16string scannerEncodingOf(const CodePage& named, const void* bytes, std::
   return std::u16string(name.begin(), name.end());
 }
 
+namespace {
+bool sameName(std::string_view one, std::string_view other) {
+  return one.size() == other.size() && std::equal(one.begin(), one.end(), other.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+// Whether two code pages read the bytes as the same text, so that nothing
+// hangs on which of them the scanner uses: an ASCII document declared
+// US-ASCII and read as UTF-8, Latin-1 without C1 bytes read as windows-1252.
+bool readAlike(const char* one, const char* other, const void* bytes, std::size_t size) {
+  constexpr std::size_t kAtMost = 1u << 28;  // the units of a read fit an int32_t
+  if (size > kAtMost) return false;
+  const auto read = [&](const char* name) -> std::optional<std::u16string> {
+    const IcuConverter converter = openIcuConverter(name);
+    if (!converter) return std::nullopt;
+    std::u16string text(2 * size + 2, u'\0');  // a byte gives at most two units
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = ucnv_toUChars(converter.get(), text.data(), static_cast<int32_t>(text.size()),
+                                         static_cast<const char*>(bytes), static_cast<int32_t>(size), &status);
+    if (U_FAILURE(status)) return std::nullopt;
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+  };
+  const std::optional<std::u16string> first = read(one);
+  return first && first == read(other);
+}
+}  // namespace
+
 std::optional<std::string> declarationContradicting(const std::u16string& scannerEncoding, const void* bytes,
                                                     std::size_t size) {
   if (scannerEncoding.empty()) return std::nullopt;
   const std::optional<std::string> declared = documentDeclaredEncoding(bytes, size);
   if (!declared) return std::nullopt;
   const std::string given(scannerEncoding.begin(), scannerEncoding.end());
+  if (sameName(*declared, given)) return std::nullopt;
   const long declaredCcsid = ccsidOfIcuName(declared->c_str());
   const long givenCcsid = ccsidOfIcuName(given.c_str());
   // A name without a CCSID cannot be compared; the scanner has its word.
   if (declaredCcsid <= 0 || givenCcsid <= 0 || unicodeCcsidOf(declaredCcsid) == unicodeCcsidOf(givenCcsid))
     return std::nullopt;
-  return "the document declares encoding=\"" + *declared + "\" but is read as " + given +
-         ", the encoding given: give none for a document that declares its own, or the one it declares";
+  if (readAlike(declared->c_str(), given.c_str(), bytes, size)) return std::nullopt;
+  return "the document declares encoding=\"" + *declared + "\" and reads otherwise in the encoding given (" + given +
+         "): give none for a document that declares its own, or the one it declares";
 }
 
 bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size) {

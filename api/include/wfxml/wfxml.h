@@ -260,7 +260,8 @@ private:
 struct ParseOptions {
   // Empty: from the byte-order mark or the XML declaration, else UTF-8. A
   // byte-order mark wins over a Unicode code page named; a declaration that
-  // names another code page is refused (CP_XML_XERCES_PARSER_EXCEPTION).
+  // names another code page, in which the bytes read otherwise, is refused
+  // (CP_XML_XERCES_PARSER_EXCEPTION).
   std::string encoding;
   // Validate against the message set's schemas first (see MessageSet::validate);
   // a document with problems is refused with Error CP_NOT_SCHEMA_VALID.
