@@ -221,6 +221,16 @@ std::u16string scannerEncodingOf(const CodePage& named, const void* bytes, std::
 }
 
 namespace {
+bool isUnicodeName(const std::string& name) {
+  const long ccsid = ccsidOfIcuName(name.c_str());
+  return ccsid == kUtf8 || CPUnicodeConverter::IsUnicode(unicodeCcsidOf(ccsid));
+}
+
+std::string hexByte(unsigned char byte) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return {'0', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+}
+
 bool sameName(std::string_view one, std::string_view other) {
   return one.size() == other.size() && std::equal(one.begin(), one.end(), other.begin(), [](char a, char b) {
            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
@@ -252,9 +262,19 @@ bool readAlike(const char* one, const char* other, const void* bytes, std::size_
 std::optional<std::string> declarationContradicting(const std::u16string& scannerEncoding, const void* bytes,
                                                     std::size_t size) {
   if (scannerEncoding.empty()) return std::nullopt;
+  const std::string given(scannerEncoding.begin(), scannerEncoding.end());
+  // A mark with a code page of no Unicode form, which would read it as
+  // characters before the first '<'.
+  if (hasByteOrderMark(bytes, size) && !isUnicodeName(given)) {
+    const auto* b = static_cast<const unsigned char*>(bytes);
+    const std::size_t length = b[0] == 0xEF ? 3 : b[0] == 0 || (b[2] == 0 && b[3] == 0) ? 4 : 2;
+    std::string mark;
+    for (std::size_t i = 0; i < length; ++i) mark += (i ? " " : "") + hexByte(b[i]);
+    return "the document starts with a byte-order mark (" + mark + ") but is read in the encoding given (" + given +
+           "): give none, or the Unicode encoding the mark stands for";
+  }
   const std::optional<std::string> declared = documentDeclaredEncoding(bytes, size);
   if (!declared) return std::nullopt;
-  const std::string given(scannerEncoding.begin(), scannerEncoding.end());
   if (sameName(*declared, given)) return std::nullopt;
   const long declaredCcsid = ccsidOfIcuName(declared->c_str());
   const long givenCcsid = ccsidOfIcuName(given.c_str());
