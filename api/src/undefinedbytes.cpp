@@ -71,13 +71,13 @@ std::string codePageName(const void* bytes, std::size_t size, const std::u16stri
 }
 
 // The converter of a document the scanner reads as UTF-16 or UTF-32 (by the
-// name forced on it, its byte-order mark or the zero bytes around the "<?"
-// of its declaration) whose last unit the end cuts short: the scanner drops those bytes
+// name forced on it, its byte-order mark or the zero bytes around the
+// "<?xml" of its declaration) whose last unit the end cuts short: the scanner drops those bytes
 // without a word. Empty for any other document.
 std::string cutShortWideEncoding(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
   struct Wide {
     std::u16string_view forced;  // as scannerEncodingOf names it
-    std::string_view start;      // else the byte-order mark, or "<?" (without either the parse refuses it)
+    std::string_view start;      // else the byte-order mark, or "<?xml" (without either the parse refuses it)
     const char* converter;
     std::size_t unit;
   };
@@ -87,9 +87,11 @@ std::string cutShortWideEncoding(const void* bytes, std::size_t size, const std:
       {u"ibm-1232", {}, "ibm-1232", 4},        {u"ibm-1234", {}, "ibm-1234", 4},
       {u"ibm-1236", {}, "ibm-1236", 4},        {{}, "\0\0\xFE\xFF"sv, "UTF-32", 4},
       {{}, "\xFF\xFE\0\0"sv, "UTF-32", 4},     {{}, "\xFE\xFF"sv, "UTF-16", 2},
-      {{}, "\xFF\xFE"sv, "UTF-16", 2},          {{}, "\0\0\0<\0\0\0?"sv, "UTF-32BE", 4},
-      {{}, "<\0\0\0?\0\0\0"sv, "UTF-32LE", 4}, {{}, "\0<\0?"sv, "UTF-16BE", 2},
-      {{}, "<\0?\0"sv, "UTF-16LE", 2}};
+      {{}, "\xFF\xFE"sv, "UTF-16", 2},
+      {{}, "\0\0\0<\0\0\0?\0\0\0x\0\0\0m\0\0\0l"sv, "UTF-32BE", 4},
+      {{}, "<\0\0\0?\0\0\0x\0\0\0m\0\0\0l\0\0\0"sv, "UTF-32LE", 4},
+      {{}, "\0<\0?\0x\0m\0l"sv, "UTF-16BE", 2},
+      {{}, "<\0?\0x\0m\0l\0"sv, "UTF-16LE", 2}};
   if (size % 2 == 0 && size % 4 == 0) return {};
   const std::string_view document(static_cast<const char*>(bytes), size);
   for (const Wide& wide : kWide) {
