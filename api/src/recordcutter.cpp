@@ -130,8 +130,11 @@ bool RecordScanner::checkEncoding() {
     utf8_ = isUtf8(declared);
     position_ = TextPosition(utf8_);
   } else {
-    // UTF-16 and EBCDIC documents start otherwise.
-    cutting_ = text.front() == '<' || isSpace(text.front());
+    // UTF-16, UTF-32 and EBCDIC documents start otherwise: with another
+    // byte, or with a zero byte beside their '<'.
+    constexpr std::size_t kWideUnit = 4;
+    if (text.size() < kWideUnit) return false;
+    cutting_ = (text.front() == '<' || isSpace(text.front())) && text.substr(0, kWideUnit).find('\0') == npos;
   }
   return encodingKnown_ = true;
 }
