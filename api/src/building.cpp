@@ -99,14 +99,7 @@ void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFD
 // has xsi:nil="true" in place of its value, as the parse gives it.
 void markNil(const SchemaView* view, MessageTree& tree, TreeElement& element) {
   element.setValue(PWFData());
-  const PWFData nil = PWFData::makeString(ZelWstring::fromUtf8("true"));
-  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
-    if (child->getName().view() == u"@nil" && child->getNamespaceURI().toUtf8() == typedkeys::kSchemaInstanceNamespace)
-      return child->setValue(nil);
-  }
-  Resolution resolution;
-  resolution.selfDefining = true;
-  TreeAssembly(view, tree).append(element, resolution, "nil", typedkeys::kSchemaInstanceNamespace, true, true).setValue(nil);
+  TreeAssembly(view, tree).setXsiNil(element, "true");
 }
 
 }  // namespace

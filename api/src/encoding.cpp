@@ -45,10 +45,13 @@ bool isDigits(std::string_view text) {
 // its own Unicode numbers as Unicode, behind a byte-order mark, and opens
 // the others as ICU tables, which put no mark (ibm-13490) or one that the
 // declared name (IBM1205) then contradicts.
+constexpr long kIcuUnicode[] = {kUtf16, 1202, 1204, 1232, kUtf32LittleEndian, 1236};
+
+bool isIcuUnicode(long ccsid) { return std::find(std::begin(kIcuUnicode), std::end(kIcuUnicode), ccsid) != std::end(kIcuUnicode); }
+
 long unicodeCcsidOf(long ccsid) {
   const long own = ccsidOfIcuName(("ibm-" + std::to_string(ccsid)).c_str());
-  constexpr long kUnicode[] = {kUtf16, 1202, 1204, 1232, kUtf32LittleEndian, 1236};
-  return std::find(std::begin(kUnicode), std::end(kUnicode), own) != std::end(kUnicode) ? own : ccsid;
+  return isIcuUnicode(own) ? own : ccsid;
 }
 
 // A name the host's converter tables may not answer to: resolved once.
@@ -97,15 +100,20 @@ bool isUtf16(long ccsid) { return ccsid == kUtf16 || ccsid == 13488 || ccsid == 
 
 bool isUnicode(long ccsid) { return ccsid == kUtf8 || isUtf16(ccsid) || isUtf32(ccsid); }
 
-// A byte-order mark of UTF-8, UTF-16 or UTF-32, as the plug-in finds one (in
-// four bytes or more): a Unicode code page named for such bytes yields to it.
-bool hasByteOrderMark(const void* bytes, std::size_t size) {
+// The length of a byte-order mark of UTF-8, UTF-16 or UTF-32 as the plug-in
+// finds one (in four bytes or more); 0 without one. A Unicode code page
+// named for such bytes yields to it.
+std::size_t byteOrderMarkLength(const void* bytes, std::size_t size) {
   const auto* b = static_cast<const unsigned char*>(bytes);
-  if (size < 4) return false;
-  return (b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE) ||
-         (b[0] == 0 && b[1] == 0 && ((b[2] == 0xFE && b[3] == 0xFF) || (b[2] == 0xFF && b[3] == 0xFE))) ||
-         (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF);
+  if (size < 4) return 0;
+  if ((b[0] == 0 && b[1] == 0 && ((b[2] == 0xFE && b[3] == 0xFF) || (b[2] == 0xFF && b[3] == 0xFE))) ||
+      (b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0))
+    return 4;
+  if ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE)) return 2;
+  return b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
 }
+
+bool hasByteOrderMark(const void* bytes, std::size_t size) { return byteOrderMarkLength(bytes, size) != 0; }
 
 }  // namespace
 
@@ -223,12 +231,7 @@ std::u16string scannerEncodingOf(const CodePage& named, const void* bytes, std::
 namespace {
 bool isUnicodeName(const std::string& name) {
   const long ccsid = ccsidOfIcuName(name.c_str());
-  return ccsid == kUtf8 || CPUnicodeConverter::IsUnicode(unicodeCcsidOf(ccsid));
-}
-
-std::string hexByte(unsigned char byte) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  return {'0', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+  return ccsid == kUtf8 || isIcuUnicode(unicodeCcsidOf(ccsid));
 }
 
 bool sameName(std::string_view one, std::string_view other) {
@@ -261,16 +264,12 @@ bool readAlike(const char* one, const char* other, const void* bytes, std::size_
 
 std::optional<std::string> declarationContradicting(const std::u16string& scannerEncoding, const void* bytes,
                                                     std::size_t size) {
-  if (scannerEncoding.empty()) return std::nullopt;
+  if (scannerEncoding.empty()) return utf8MarkDeclaringOtherEncoding(bytes, size);
   const std::string given(scannerEncoding.begin(), scannerEncoding.end());
   // A mark with a code page of no Unicode form, which would read it as
   // characters before the first '<'.
-  if (hasByteOrderMark(bytes, size) && !isUnicodeName(given)) {
-    const auto* b = static_cast<const unsigned char*>(bytes);
-    const std::size_t length = b[0] == 0xEF ? 3 : b[0] == 0 || (b[2] == 0 && b[3] == 0) ? 4 : 2;
-    std::string mark;
-    for (std::size_t i = 0; i < length; ++i) mark += (i ? " " : "") + hexByte(b[i]);
-    return "the document starts with a byte-order mark (" + mark + ") but is read in the encoding given (" + given +
+  if (const std::size_t mark = byteOrderMarkLength(bytes, size); mark != 0 && !isUnicodeName(given)) {
+    return "the document starts with a byte-order mark (" + hexBytes(bytes, mark) + ") but is read in the encoding given (" + given +
            "): give none, or the Unicode encoding the mark stands for";
   }
   const std::optional<std::string> declared = documentDeclaredEncoding(bytes, size);

@@ -51,10 +51,12 @@ CodePage codePageOf(const MessageInfo& properties);
 // reads by the mark, as the parser has it.
 std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, std::size_t size);
 
-// Why bytes are not read in the code page forced on the scanner
-// (scannerEncoding, as scannerEncodingOf names it): their XML declaration
-// names another, which the forced one would override without a word (an
-// "é" of UTF-8 read as "Ã©" of ISO-8859-1); else nullopt.
+// Why bytes cannot be read as the scanner would read them (scannerEncoding,
+// as scannerEncodingOf names it; empty for none): their XML declaration
+// names another code page, in which they read otherwise, that the forced
+// one would override without a word (an "é" of UTF-8 read as "Ã©" of
+// ISO-8859-1); a byte-order mark meets a code page of no Unicode form, or
+// UTF-8's mark a declaration of another encoding; else nullopt.
 std::optional<std::string> declarationContradicting(const std::u16string& scannerEncoding, const void* bytes,
                                                     std::size_t size);
 

@@ -181,7 +181,7 @@ public:
       } else if (c == '-' || isDigit(c)) {
         const std::size_t end = json.find_first_not_of("0123456789+-.eE", i);
         const std::string_view token = json.substr(i, end == std::string_view::npos ? end : end - i);
-        if (token.size() > 2 && isJsonNumber(token) && beyondLongDouble(token)) {
+        if (mayBeBeyondLongDouble(token) && isJsonNumber(token) && beyondLongDouble(token)) {
           if (copy_.empty()) copy_.assign(json);
           copy_.replace(i, token.size(), "0." + std::string(token.size() - 2, '0'));
           kept_.emplace(number, token);
@@ -218,9 +218,13 @@ private:
     }
     return i == token.size();
   }
+  // Most numbers are short and have no exponent: nothing more to look at.
+  static bool mayBeBeyondLongDouble(std::string_view token) {
+    return token.size() > 2 && (token.size() > kBeyondDigits || token.find_first_of("eE") != std::string_view::npos);
+  }
   // Whether its magnitude reaches 10^4900 (a long double ends near 1.19e4932).
+  static constexpr long kBeyondDigits = 4900;
   static bool beyondLongDouble(std::string_view token) {
-    constexpr long kDigits = 4900;
     const std::size_t exponentAt = token.find_first_of("eE");
     const std::string_view mantissa = token.substr(0, exponentAt);
     const std::size_t first = mantissa.find_first_of("123456789");
@@ -234,10 +238,10 @@ private:
       const auto [end, fault] = std::from_chars(exponent.data(), exponent.data() + exponent.size(), value);
       if (fault == std::errc::result_out_of_range) return exponent.front() != '-';
       if (fault != std::errc() || end != exponent.data() + exponent.size()) return false;
-      if (value > kDigits) return true;
+      if (value > kBeyondDigits) return true;
       magnitude += value;
     }
-    return magnitude > kDigits;
+    return magnitude > kBeyondDigits;
   }
 
   std::string_view json_;

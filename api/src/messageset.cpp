@@ -166,10 +166,8 @@ std::vector<std::string> MessageSet::messageNames() const { return state_->defin
 std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t size, const ParseOptions& options) const {
   const detail::SchemaValidator& validator = state_->validator();
   const std::u16string encoding = detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size);
-  const std::optional<std::string> contradiction = encoding.empty()
-                                                       ? detail::utf8MarkDeclaringOtherEncoding(bytes, size)
-                                                       : detail::declarationContradicting(encoding, bytes, size);
-  if (contradiction) return {{1, 1, "", *contradiction}};
+  if (const std::optional<std::string> contradiction = detail::declarationContradicting(encoding, bytes, size))
+    return {{1, 1, "", *contradiction}};
   std::vector<ValidationError> problems = validator.validate(bytes, size, encoding);
   // The scanner drops such a sequence without a word; what it finds at or
   // past it (an element left open) is the sequence's doing.

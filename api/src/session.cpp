@@ -179,10 +179,8 @@ bool isUndecodable(const ZelException& e) {
 void detail::parseRefusingBadUtf8(const void* bytes, std::size_t size,
                                   const std::u16string& encoding, const char* function,
                                   FunctionRef<void()> parse) {
-  const std::optional<std::string> contradiction = encoding.empty()
-                                                       ? utf8MarkDeclaringOtherEncoding(bytes, size)
-                                                       : declarationContradicting(encoding, bytes, size);
-  if (contradiction) throwUtf8Fault({1, 1, 0}, *contradiction, 0, function);
+  if (const std::optional<std::string> contradiction = declarationContradicting(encoding, bytes, size))
+    throwUtf8Fault({1, 1, 0}, *contradiction, 0, function);
   if (const std::optional<UndefinedBytes> undefined = firstUndefinedBytes(bytes, size, encoding))
     throwUtf8Fault({undefined->line, undefined->column, 0}, undefinedBytesReason(*undefined), 0, function);
   std::optional<Utf8Fault> cut;

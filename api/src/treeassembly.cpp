@@ -623,6 +623,17 @@ void TreeAssembly::setXsiType(TreeElement& element, long typeRow) {
   nameXsiType(element, typeRow);
 }
 
+void TreeAssembly::setXsiNil(TreeElement& element, std::string_view value) {
+  const PWFData nil = PWFData::makeString(ZelWstring::fromUtf8(value));
+  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    if (child->getName().view() == u"@nil" && child->getNamespaceURI().toUtf8() == kSchemaInstanceNamespace)
+      return child->setValue(nil);
+  }
+  Resolution resolution;
+  resolution.selfDefining = true;
+  append(element, resolution, "nil", kSchemaInstanceNamespace, true, true).setValue(nil);
+}
+
 void TreeAssembly::setBuiltinXsiType(TreeElement& element, std::string_view local) {
   nameXsiType(element, std::string(msgset::kXmlSchemaNamespace), local);
 }

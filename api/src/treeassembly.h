@@ -160,6 +160,9 @@ public:
   // The type named by an xsi:type, as the parser keeps it: the element's type
   // index and an xsi:type attribute child.
   void setXsiType(TreeElement& element, long typeRow);
+  // xsi:nil as the parser keeps it where the element's value cannot be
+  // null: an attribute child of that value, the one it has if any.
+  void setXsiNil(TreeElement& element, std::string_view value);
   // A built-in type the message set does not have (its schemas never use
   // it): the attribute child alone; the element keeps its declared type.
   void setBuiltinXsiType(TreeElement& element, std::string_view local);

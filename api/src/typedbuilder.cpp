@@ -365,11 +365,7 @@ private:
   // An element defined by the message set, of the declared type.
   void defined(TreeElement& element, const TypedNode& node, long declaredType, bool nillable) {
     const SchemaType* type = view_->type(declaredType);
-    if (node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null) {
-      if (!nillable) fail("null, but the element is not nillable");
-      if (type && type->nilIsAnAttribute()) return markNil(element);
-      return setValue(element, node, type);
-    }
+    if (isNull(node)) return nullGiven(element, node, type, nillable);
     if (node.kind == TypedNode::Kind::Object) {
       const auto xsiType = std::find_if(node.fields.begin(), node.fields.end(),
                                         [](const auto& field) { return field.first == typedkeys::kXsiType; });
@@ -441,11 +437,17 @@ private:
 
   // A nil element whose value cannot be null has xsi:nil="true" as an
   // attribute, as the parse keeps it.
-  void markNil(TreeElement& element, const char* nil = "true") {
-    Resolution resolution;
-    resolution.selfDefining = true;
-    assembly_.append(element, resolution, "nil", typedkeys::kSchemaInstanceNamespace, true, true)
-        .setValue(PWFData::makeString(ZelWstring::fromUtf8(nil)));
+  void markNil(TreeElement& element, const char* nil = "true") { assembly_.setXsiNil(element, nil); }
+
+  static bool isNull(const TypedNode& node) {
+    return node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::Null;
+  }
+
+  // A null given for an element: nil, where it is nillable.
+  void nullGiven(TreeElement& element, const TypedNode& node, const SchemaType* type, bool nillable) {
+    if (!nillable) fail("null, but the element is not nillable");
+    if (type && type->nilIsAnAttribute()) return markNil(element);
+    setValue(element, node, type);
   }
 
   // An element of a simple type given as an object: named by its xsi:type,
@@ -471,11 +473,7 @@ private:
     Step step(*this, "." + std::string(typedkeys::kValue));
     const bool empty = value->kind == TypedNode::Kind::Value && isText(value->value.kind) && value->value.text.empty();
     if (nil && !empty) fail("the element is nil: it has no value");  // lax content keeps an empty one as text
-    if (value->kind == TypedNode::Kind::Value && value->value.kind == GivenValue::Kind::Null) {
-      if (!nillable) fail("null, but the element is not nillable");
-      if (type.nilIsAnAttribute()) return markNil(element);
-      return setValue(element, *value, &type);
-    }
+    if (isNull(*value)) return nullGiven(element, *value, &type, nillable);
     simpleValue(element, *value, type);
   }
 
@@ -719,11 +717,7 @@ private:
     // content, the way the writer keeps it.
     if (type.isMixed || (!type.hasSimpleContent && content->kind == TypedNode::Kind::Array))
       return mixed(element, *content, &type);
-    if (content->kind == TypedNode::Kind::Value && content->value.kind == GivenValue::Kind::Null) {
-      if (!nillable) fail("null, but the element is not nillable");
-      if (type.nilIsAnAttribute()) return markNil(element);
-      return setValue(element, *content, &type);
-    }
+    if (isNull(*content)) return nullGiven(element, *content, &type, nillable);
     if (!type.hasSimpleContent) fail("the element has no value of its own");
     simpleContent(element, *content, type);
   }

@@ -2,15 +2,15 @@
 
 #include "encoding.h"
 #include "icuconverter.h"
+#include "widenedutf8.h"
 #include "xmldeclaration.h"
 
 #include <unicode/ucnv.h>
 
 #include <array>
-#include <cstdio>
 #include <map>
-#include <string_view>
 #include <mutex>
+#include <string_view>
 
 namespace wfxml::detail {
 namespace {
@@ -72,8 +72,8 @@ std::string codePageName(const void* bytes, std::size_t size, const std::u16stri
 
 // The converter of a document the scanner reads as UTF-16 or UTF-32 (by the
 // name forced on it, its byte-order mark or the zero bytes around the
-// "<?xml" of its declaration) whose last unit the end cuts short: the scanner drops those bytes
-// without a word. Empty for any other document.
+// "<?xml" of its declaration) whose last unit the end cuts short: the
+// scanner drops those bytes without a word. Empty for any other document.
 std::string cutShortWideEncoding(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
   struct Wide {
     std::u16string_view forced;  // as scannerEncodingOf names it
@@ -92,7 +92,7 @@ std::string cutShortWideEncoding(const void* bytes, std::size_t size, const std:
       {{}, "<\0\0\0?\0\0\0x\0\0\0m\0\0\0l\0\0\0"sv, "UTF-32LE", 4},
       {{}, "\0<\0?\0x\0m\0l"sv, "UTF-16BE", 2},
       {{}, "<\0?\0x\0m\0l\0"sv, "UTF-16LE", 2}};
-  if (size % 2 == 0 && size % 4 == 0) return {};
+  if (size % 4 == 0) return {};
   const std::string_view document(static_cast<const char*>(bytes), size);
   for (const Wide& wide : kWide) {
     const bool reads = scannerEncoding.empty() ? !wide.start.empty() && document.substr(0, wide.start.size()) == wide.start
@@ -100,16 +100,6 @@ std::string cutShortWideEncoding(const void* bytes, std::size_t size, const std:
     if (reads) return size % wide.unit != 0 ? wide.converter : "";
   }
   return {};
-}
-
-std::string hexBytes(const char* bytes, int length) {
-  std::string text;
-  for (int i = 0; i < length; ++i) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%s0x%02X", i == 0 ? "" : " ", static_cast<unsigned char>(bytes[i]));
-    text += hex;
-  }
-  return text;
 }
 
 // Lines and columns as the scanner counts them: LF, CR and CR LF end a line,
@@ -172,7 +162,7 @@ std::optional<UndefinedBytes> firstUndefinedBytes(const void* bytes, std::size_t
   auto length = static_cast<int8_t>(invalid.size());
   UErrorCode ignored = U_ZERO_ERROR;
   ucnv_getInvalidChars(converter.get(), invalid.data(), &length, &ignored);
-  return UndefinedBytes{position.line(), position.column(), hexBytes(invalid.data(), length), name};
+  return UndefinedBytes{position.line(), position.column(), hexBytes(invalid.data(), static_cast<std::size_t>(length)), name};
 }
 
 std::string undefinedBytesReason(const UndefinedBytes& undefined) {

@@ -236,11 +236,18 @@ Utf8Fault faultAt(std::string_view document, std::size_t offset) {
           static_cast<unsigned char>(document[offset])};
 }
 
-std::string hexByte(unsigned char byte) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  return std::string("0x") + kHex[byte >> 4] + kHex[byte & 0xF];
-}
+std::string hexByte(unsigned char byte) { return hexBytes(&byte, 1); }
 }  // namespace
+
+std::string hexBytes(const void* bytes, std::size_t count) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned char byte = static_cast<const unsigned char*>(bytes)[i];
+    text += std::string(i == 0 ? "0x" : " 0x") + kHex[byte >> 4] + kHex[byte & 0xF];
+  }
+  return text;
+}
 
 std::optional<Utf8Fault> cutShortUtf8(const void* bytes, std::size_t size, const std::u16string& forcedEncoding) {
   const auto* at = static_cast<const unsigned char*>(bytes);

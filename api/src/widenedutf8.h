@@ -41,6 +41,9 @@ bool mayEndInsideUtf8Sequence(const void* bytes, std::size_t size);
 // What is wrong there, as a problem's message.
 std::string cutShortUtf8Reason(const Utf8Fault& cut);
 
+// Bytes as messages name them: "0x85 0x40".
+std::string hexBytes(const void* bytes, std::size_t count);
+
 // Where the scanner reads the document as UTF-8 and a byte of it begins no
 // UTF-8 sequence (RFC 3629): that byte, its line and column. Xerces-C names
 // the start of the block it was decoding instead (often the first line) and
