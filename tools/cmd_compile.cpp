@@ -17,7 +17,7 @@ const char kHelp[] =
     "Checks a message-set source and compiles it into a dictionary file that\n"
     "wfhost dump and the XML plug-in load. The source format is chosen by the\n"
     "file name: .json (see docs/message-set-source.md), or .xsd: a set of XML\n"
-    "Schema documents (see README, \"Compiling a schema\").\n"
+    "Schema documents (see docs/wfhost.md, \"Compiling a schema\").\n"
     "\n"
     "options:\n"
     "  -o, --output FILE   the dictionary file to write (required)\n"

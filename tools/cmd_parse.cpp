@@ -31,7 +31,7 @@ const std::string kHelp = std::string(
     "  --subtree PATH       parse FILE as one element inside a message: PATH leads\n"
     "                       from a message to that element, as the element names\n"
     "                       the documents use (or member ids) separated by '/'\n"
-    "                       (e.g. Payment/Amount); needs --dict or --schema\n") +
+    "                       (e.g. Payment/Creditor); needs --dict or --schema\n") +
     sharedOptionsHelp(kSharedGroups);
 
 enum class OutputKind { Text, Json, Events };
