@@ -57,6 +57,5 @@ int runDumpCommand(ArgumentList& args) {
   const StdDictionaryInfo* descriptor = wfxml::host::dictionary(set);
   std::cout.flush();
   descriptor->DumpContents(stdout);
-  std::fflush(stdout);
   return kExitOk;
 }

@@ -210,6 +210,11 @@ void flushStdout() {
     std::cout.flush();
   }
   if (std::cout.fail()) throwIoError("flushStdout", "stdout", std::strerror(errno != 0 ? errno : EIO));
+  // Output written through C's stdio (the descriptor's dump) keeps its
+  // failure in the stream's error flag, also once the buffer is gone.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    throwIoError("flushStdout", "stdout", std::strerror(errno != 0 ? errno : EIO));
 }
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, bool sync) {

@@ -105,9 +105,10 @@ void setPropertyAssignment(const std::string& option, const std::string& assignm
 std::vector<std::uint8_t> readFile(const std::string& path);
 // The file opened to be read in steps; errors as readFile.
 std::ifstream openFile(const std::string& path);
-// Flushes std::cout; throws ZelException CP_IO_ERROR (inserts: "stdout",
-// the reason) when it has failed to take anything written to it, so that
-// no command reports success over output that a full device dropped.
+// Flushes std::cout and C's stdout; throws ZelException CP_IO_ERROR
+// (inserts: "stdout", the reason) when either has failed to take anything
+// written to it, so that no command reports success over output that a
+// full device dropped.
 void flushStdout();
 
 // The bytes into a file (an AtomicOutputFile), or to stdout for "-". Throws

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -37,27 +38,17 @@ const Command* findCommand(const char* name) {
     if (std::strcmp(command.name, name) == 0) return &command;
   return nullptr;
 }
-}  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    printUsage(argc < 2 ? std::cerr : std::cout);
-    return argc < 2 ? kExitUsage : kExitOk;
-  }
-  const Command* command = findCommand(argv[1]);
-  if (!command) {
-    std::cerr << "wfhost: unknown command '" << argv[1] << "'\n";
-    printUsage(std::cerr);
-    return kExitUsage;
-  }
-  ArgumentList args(std::vector<std::string>(argv + 2, argv + argc));
+// Runs what a command line asks for and turns its failures into the one line
+// on stderr and the exit status that wfhost documents. name: the command's,
+// for the hint after a usage error.
+int runReporting(const char* name, const std::function<int()>& run) {
   int status = kExitUnexpected;
   try {
-    status = command->run(args);
+    status = run();
     flushStdout();
   } catch (const UsageError& e) {
-    std::cerr << "wfhost " << command->name << ": " << e.what() << "\n(wfhost " << command->name
-              << " --help lists the options)\n";
+    std::cerr << "wfhost " << name << ": " << e.what() << "\n(wfhost " << name << " --help lists the options)\n";
     status = kExitUsage;
   } catch (const ZelException& e) {
     reportError(std::cerr, e);
@@ -67,9 +58,33 @@ int main(int argc, char** argv) {
     status = kExitHostError;
   } catch (const std::exception& e) {
     std::cerr << "wfhost: unexpected error: " << e.what() << '\n';
+    status = kExitUnexpected;
   } catch (...) {
     std::cerr << "wfhost: unexpected error of unknown type\n";
+    status = kExitUnexpected;
   }
   std::cout.flush();
   return status;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    printUsage(std::cerr);
+    return kExitUsage;
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    return runReporting("--help", [] {
+      printUsage(std::cout);
+      return kExitOk;
+    });
+  }
+  const Command* command = findCommand(argv[1]);
+  if (!command) {
+    std::cerr << "wfhost: unknown command '" << argv[1] << "'\n";
+    printUsage(std::cerr);
+    return kExitUsage;
+  }
+  ArgumentList args(std::vector<std::string>(argv + 2, argv + argc));
+  return runReporting(command->name, [&] { return command->run(args); });
 }

@@ -175,10 +175,12 @@ std::vector<std::string> batchArgs(const std::string& outDir, const std::vector<
 
 TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
   const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
-  // To a full device, whole or record by record, or a tree printed: the error names stdout.
-  for (const char* command : {"convert --schema \"$1\"", "convert --schema \"$1\" --records Payment", "parse"}) {
+  // To a full device, whole or record by record, a tree printed, a dictionary dumped (through C's stdio)
+  // or the usage: the error names stdout.
+  for (const char* command : {"convert --schema \"$1\" \"$2\"", "convert --schema \"$1\" --records Payment \"$2\"",
+                              "parse \"$2\"", "dump --schema \"$1\"", "--help"}) {
     const CommandResult full = runCommand(
-        "sh", {"-c", std::string("exec \"$0\" ") + command + " \"$2\" >/dev/full", WF_WFHOST, kPaymentSchema, kPayment});
+        "sh", {"-c", std::string("exec \"$0\" ") + command + " >/dev/full", WF_WFHOST, kPaymentSchema, kPayment});
     EXPECT_EQ(full.status, 1) << command;
     EXPECT_NE(full.err.find("stdout: No space left on device"), std::string::npos) << command << ": " << full.err;
   }
