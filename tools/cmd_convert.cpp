@@ -485,7 +485,7 @@ int runConvertCommand(ArgumentList& args) {
   const std::string& input = options.inputs.front();
   const std::string output = options.output.value_or("-");
   if (output != "-") {
-    const fs::path target(output);
+    const fs::path target = fileNamedBy(output);
     AtomicOutputFile::removeAbandoned(target.parent_path().string(), target.filename().string());
   }
   try {

@@ -229,8 +229,20 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, 
   out.commit();
 }
 
-AtomicOutputFile::AtomicOutputFile(std::string path, bool sync) : path_(std::move(path)), sync_(sync) {
-  const std::filesystem::path target(path_);
+std::filesystem::path fileNamedBy(const std::string& path) {
+  std::filesystem::path name(path);
+  std::error_code error;
+  for (int links = 0; links < 40 && std::filesystem::is_symlink(name, error); ++links) {  // 40: the kernel's limit
+    const std::filesystem::path target = std::filesystem::read_symlink(name, error);
+    if (error) break;
+    name = target.is_absolute() ? target : name.parent_path() / target;
+  }
+  return name;
+}
+
+AtomicOutputFile::AtomicOutputFile(std::string path, bool sync)
+    : path_(std::move(path)), destination_(fileNamedBy(path_).string()), sync_(sync) {
+  const std::filesystem::path target(destination_);
   const std::string prefix = "." + target.filename().string() + "." + std::to_string(getpid()) + "-";
   do {
     temporary_ = (target.parent_path() / (prefix + std::to_string(temporaryCount++) + kTemporarySuffix)).string();
@@ -258,7 +270,7 @@ void AtomicOutputFile::commit() {
     throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
   const int closed = ::close(fd_);
   fd_ = -1;
-  if (closed != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0)
+  if (closed != 0 || ::rename(temporary_.c_str(), destination_.c_str()) != 0)
     throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
   committed_ = true;
 }

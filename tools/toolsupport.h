@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <stdexcept>
@@ -115,9 +116,15 @@ void flushStdout();
 // ZelException CP_IO_ERROR, also when stdout cannot take them all.
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, bool sync = true);
 
+// The file a name leads to: symbolic links followed (to a file not there
+// yet too), so that an output replaces the file a link names, as "> NAME"
+// writes it, rather than the link; a link to a folder leads to the folder.
+std::filesystem::path fileNamedBy(const std::string& path);
+
 // A file that appears under its name only complete: written under a
 // temporary name in the same folder (".NAME.PID-N.wfhost-tmp") and renamed
 // into place by commit(), after the disk holds it unless sync is false.
+// A symbolic link is followed (fileNamedBy): the file it names is replaced.
 // Every write, the sync, the close and the rename are checked (ZelException
 // CP_IO_ERROR, inserts: path, reason); a file not committed removes its
 // temporary, so a failure never leaves a partial file behind.
@@ -137,7 +144,8 @@ public:
   static void removeAbandoned(const std::string& folder, const std::string& forName = {});
 
 private:
-  std::string path_;
+  std::string path_;         // as given, for messages
+  std::string destination_;  // the file it leads to
   std::string temporary_;
   int fd_ = -1;
   bool sync_;

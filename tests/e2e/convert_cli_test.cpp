@@ -229,6 +229,28 @@ TEST(ConvertFaults, AFailingConversionLeavesTheOutputFileAsItWas) {
   }
 }
 
+// -o through a symbolic link replaces the file the link names, as "> LINK" writes it, and keeps the link
+// (relative links too, and one to a file not there yet); a link to a folder fails as the folder does.
+TEST(ConvertFaults, AnOutputThroughASymbolicLinkReplacesTheFileItNames) {
+  const ScratchFolder scratch;
+  fs::create_directory(scratch.file("data"));
+  scratch.write("data/out.json", "earlier\n");
+  fs::create_symlink("data/out.json", scratch.file("link.json"));
+  fs::create_symlink("data/new.json", scratch.file("dangling.json"));
+  fs::create_directory_symlink("data", scratch.file("folder"));
+  const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
+  for (const char* link : {"link.json", "dangling.json"}) {
+    ASSERT_EQ(runWfhost({"convert", "--schema", kPaymentSchema, kPayment, "-o", scratch.file(link)}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(scratch.file(link))) << link;
+    EXPECT_EQ(readFileText(scratch.file(link)), expected) << link;
+  }
+  const CommandResult folder = runWfhost({"convert", "--schema", kPaymentSchema, kPayment, "-o", scratch.file("folder")});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.err.find(scratch.file("folder") + ": Is a directory"), std::string::npos) << folder.err;
+  EXPECT_TRUE(fs::is_symlink(scratch.file("folder")));
+  EXPECT_EQ(namesIn(scratch.file("data")), (std::vector<std::string>{"new.json", "out.json"}));
+}
+
 TEST(ConvertFaults, ABatchKilledAtAnyPointResumesToTheEnd) {
   const ScratchFolder scratch;
   const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
