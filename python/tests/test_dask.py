@@ -207,8 +207,9 @@ def test_an_interpreter_without_distributed_says_which_it_needs(kinds, tmp_path,
     (["{empty}"], "no files to convert in {empty}"),
     (["--records", "party", "--validate"], "--records takes one FILE, without --resume, --report, --validate"),
     (["--records", ""], "--records needs an element name or path"),
+    (["--records", "party", "{empty}"], "{empty}: is a folder; records are read from one file"),
 ], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input", "records",
-        "records unnamed"])
+        "records unnamed", "records of a folder"])
 def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsys, args, error):
     places = {"file": tmp_path / "file", "full": tmp_path / "full", "empty": tmp_path / "empty"}
     places["file"].write_text("")

@@ -593,6 +593,8 @@ def convert_records(
         size = os.path.getsize(path)
     except OSError as error:
         raise RunError(f"{path}: {error.strerror or error}") from None
+    if os.path.isdir(path):  # before a cluster starts for nothing
+        raise RunError(f"{path}: is a folder; records are read from one file")
     out_dir = os.path.abspath(os.fsdecode(out_dir))
     if [entry for entry in _usable_folder(out_dir) if not entry.endswith(_PARTIAL)]:
         raise RunError(f"out_dir {out_dir} is not empty: use an empty folder")
@@ -690,8 +692,12 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
                 timeout=args.timeout,
                 validate=args.validate,
             )
-    except (wfxml.Error, RunError, OSError) as error:
+    except (wfxml.Error, RunError) as error:
         print(f"{parser.prog}: error: {error}", file=sys.stderr)
+        return 2
+    except OSError as error:  # "FILE: reason", not Python's "[Errno N] reason: 'FILE'"
+        where = f"{os.fsdecode(error.filename)}: " if error.filename is not None else ""
+        print(f"{parser.prog}: error: {where}{error.strerror or error}", file=sys.stderr)
         return 2
     for failure in summary.failures:
         print(f"failed: {failure}", file=sys.stderr)
