@@ -169,6 +169,17 @@ void writeTypedData(wfxml::Session& session, py::handle data, const wfxml::Write
   }
 }
 
+constexpr char kToXmlTakes[] =
+    "to_xml takes typed data (a dict, as to_dict gives) or typed JSON text (str, bytes, bytearray or memoryview, "
+    "as to_json gives)";
+
+// data, unless it is a path (os.PathLike), given where its file's text belongs.
+py::handle jsonTextNotAPath(py::handle data) {
+  if (!PyBytes_CheckExact(data.ptr()) && !PyUnicode_CheckExact(data.ptr()) && py::hasattr(data, "__fspath__"))
+    throw py::type_error(std::string(kToXmlTakes) + ", not a path (" + std::string(py::str(data)) +
+                         "): pass the file's text, e.g. pathlib.Path(path).read_text()");
+  return data;
+}
 }  // namespace
 
 BoundMessageSet BoundMessageSet::compile(const std::vector<std::string>& sourcePaths,
@@ -219,8 +230,11 @@ py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& enco
     const SessionPool::Lease worker = leaseWorker();
     writeTypedData(worker->session, data, options, out);
   } else {
-    const HeldBytes json(data, "to_xml takes typed data (a dict, as to_dict gives) or typed JSON text (str, bytes, "
-                               "bytearray or memoryview, as to_json gives)");
+    const HeldBytes json(jsonTextNotAPath(data), kToXmlTakes);
+    // Typed JSON is an object; a str without one is taken for a file name.
+    if (PyUnicode_Check(data.ptr()) && !json.bytes().empty() && json.bytes().find('{') == std::string_view::npos)
+      throw py::value_error("typed JSON text is an object, and '" + std::string(json.bytes().substr(0, 80)) +
+                            "' holds none: a path? pass the file's text, e.g. pathlib.Path(path).read_text()");
     const SessionPool::Lease worker = leaseWorker();
     // The library reads the text itself: no value passes through a Python
     // float, and its errors name the JSON path ("$.order.items[2].qty").

@@ -158,7 +158,8 @@ text is malformed (its path attribute and message name the place:
 "order.items[2].qty" in data, "$.order.items[2].qty" in JSON text),
 TypeError for objects that are neither typed data nor JSON text (or hold
 objects that are not typed data), ValueError for a container that
-contains itself.)")
+contains itself. A path, or a str without any '{', is refused as one:
+pass the file's text (pathlib.Path(path).read_text()).)")
       .def("events", &BoundMessageSet::events, "xml"_a, "encoding"_a = py::none(),
            R"(The tree events of a document, as an iterator of Event.
 

@@ -50,10 +50,11 @@ def change(data, path, value):
     return data
 
 
-@pytest.mark.parametrize("document", ["orders/1.xml", pathlib.Path("orders/1.xml")], ids=["str", "path"])
-def test_a_file_name_for_a_document_says_it_looks_like_a_path(kinds, document):
-    with pytest.raises((TypeError, ValueError), match="path"):
-        kinds.to_dict(document)
+@pytest.mark.parametrize("call", ["to_dict", "to_xml"])
+@pytest.mark.parametrize("source", ["orders/1.xml", pathlib.Path("orders/1.xml")], ids=["str", "path"])
+def test_a_file_name_for_a_document_says_it_looks_like_a_path(kinds, call, source):
+    with pytest.raises((TypeError, ValueError), match="a path"):
+        getattr(kinds, call)(source)
 
 
 @pytest.mark.parametrize(
