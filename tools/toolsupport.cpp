@@ -242,6 +242,9 @@ std::filesystem::path fileNamedBy(const std::string& path) {
 
 AtomicOutputFile::AtomicOutputFile(std::string path, bool sync)
     : path_(std::move(path)), destination_(fileNamedBy(path_).string()), sync_(sync) {
+  // Refused before anything is written, not by the rename once all is done.
+  std::error_code unknown;
+  if (std::filesystem::is_directory(destination_, unknown)) throwIoError("AtomicOutputFile", path_, std::strerror(EISDIR));
   const std::filesystem::path target(destination_);
   const std::string prefix = "." + target.filename().string() + "." + std::to_string(getpid()) + "-";
   do {

@@ -190,6 +190,14 @@ TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
   const CommandResult file = runWfhost(batchArgs(notFolder, {kPayment, kPayment}));
   EXPECT_EQ(file.status, 1);
   EXPECT_EQ(linesOf(file.err), std::vector<std::string>{"wfhost convert: --out-dir " + notFolder + ": Not a directory"});
+  // A report that is a folder: the same.
+  std::vector<std::string> reportArgs = batchArgs(scratch.file("out"), {kPayment});
+  reportArgs.insert(reportArgs.begin() + 1, {"--report", scratch.path().string()});
+  const CommandResult report = runWfhost(reportArgs);
+  EXPECT_EQ(report.status, 1);
+  EXPECT_EQ(linesOf(report.err),
+            std::vector<std::string>{"wfhost: " + scratch.path().string() + ": Is a directory (CP_IO_ERROR)"});
+  EXPECT_EQ(namesIn(scratch.file("out")), std::vector<std::string>{});
   // A batch that fills a small tmpfs.
   if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   const std::string small = scratch.file("small");
