@@ -122,6 +122,27 @@ PlaceInserts placeInsertsOf(std::uint32_t messageNumber, std::size_t insertCount
   }
 }
 
+// A source's place given as text, "line 4, column 40, in element 'b'" (a
+// schema's or a JSON source's reader knows no better), into the location's
+// line and column, so that it reads "FILE:4:40: ... at element 'b'" as
+// every other error does; other places ("types[0].members[2]") stay the path.
+void takeTextPlace(ZelLocation& location) {
+  const std::string& place = location.path;
+  long line = 0;
+  long column = 0;
+  int used = 0;
+  if (std::sscanf(place.c_str(), "line %ld, column %ld%n", &line, &column, &used) < 2 &&
+      std::sscanf(place.c_str(), "line %ld%n", &line, &used) < 1)
+    return;
+  if (line <= 0) return;
+  std::string rest = place.substr(static_cast<std::size_t>(used));
+  for (const char* lead : {",", " ", "in "})
+    if (rest.rfind(lead, 0) == 0) rest.erase(0, std::char_traits<char>::length(lead));
+  location.line = line;
+  location.column = column > 0 ? column : 0;
+  location.path = rest;
+}
+
 long positiveNumber(const std::vector<ZelInsert>& inserts, int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= inserts.size()) return 0;
   const ZelInsert& insert = inserts[static_cast<std::size_t>(index)];
@@ -150,6 +171,7 @@ ZelLocation ZelException::location() const {
     location.column = positiveNumber(inserts_, places.column);
   }
   if (location.path.empty()) location.path = insertText(static_cast<std::size_t>(places.path));
+  if (messageNumber_ == ZelMessages::CP_DICTIONARY_SOURCE_ERROR && location.line == 0) takeTextPlace(location);
   return location;
 }
 
