@@ -538,11 +538,22 @@ private:
   }
 
   // Text runs as strings, elements as objects of one key, in document order.
+  // Runs side by side (a comment or an instruction cut the text) are one
+  // string, as the way back writes them.
   void mixedContent(const Level& at, int depth) {
     out_.startArray();
-    for (const auto& [index, c] : at.content) {
+    for (std::size_t i = 0; i < at.content.size(); ++i) {
+      const auto& [index, c] = at.content[i];
       if (index == kText) {
-        value(c->getValue(), nullptr);
+        const bool cut = i + 1 < at.content.size() && at.content[i + 1].first == kText;
+        if (!cut) {
+          value(c->getValue(), nullptr);
+          continue;
+        }
+        joined_.clear();
+        for (; i < at.content.size() && at.content[i].first == kText; ++i) appendRun(*at.content[i].second);
+        --i;
+        string(joined_);
         continue;
       }
       const Entry& entry = at.entries[index];
@@ -574,14 +585,15 @@ private:
   // value all the same.
   void joinedText(const Element& e) {
     joined_.clear();
-    const auto append = [this](const Element& run) {
-      if (run.hasValue() && !run.getValue().isNull() && !run.getValue().isNothing())
-        joined_ += run.getValue().getText().view();
-    };
-    append(e);
+    appendRun(e);
     for (const Element* c = e.getFirstChild(); c; c = c->getNextSibling())
-      if (isAnonymous(*c)) append(*c);
+      if (isAnonymous(*c)) appendRun(*c);
     string(joined_);
+  }
+
+  void appendRun(const Element& run) {
+    if (run.hasValue() && !run.getValue().isNull() && !run.getValue().isNothing())
+      joined_ += run.getValue().getText().view();
   }
 
   // The entry a child belongs to: that of its member's name, else one by its
@@ -845,7 +857,7 @@ private:
   TypedDataHandler& out_;
   DataCnv convert_;
   ZelWstring scratch_;
-  std::u16string joined_;     // the text runs of a self-defining element
+  std::u16string joined_;     // text runs that are one value
   std::string text_;          // holds the UTF-8 of the value or name at hand
   std::deque<Level>& levels_;  // a deque: levels stay where they are while deeper ones are added
   std::deque<std::string> names_;  // kept for the message; a deque: the names stay where they are
