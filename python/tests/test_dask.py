@@ -4,6 +4,7 @@ workers killed, reruns, and command-line mistakes."""
 import decimal
 import json
 import os
+import pathlib
 import signal
 import subprocess
 import sys
@@ -79,6 +80,15 @@ def test_command_on_a_running_cluster_reports_failures(kinds, client, tmp_path):
     assert "converted 1 file " in run.stdout and f"failed: {broken}" in run.stderr
     converted, _ = records(tmp_path / "out")
     assert list(converted) == [str(DATA / "kinds.xml")]
+
+
+def test_one_path_given_alone_is_that_path_not_the_letters_of_its_name(kinds, client, tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)  # relative: the letters of a name were paths of their own ("/" the whole disk)
+    (tmp_path / "in").mkdir()
+    (tmp_path / "in" / "kinds.xml").write_bytes((DATA / "kinds.xml").read_bytes())
+    for given, out in (("in", "out-str"), (pathlib.Path("in"), "out-path")):
+        summary = wfxml_dask.convert(given, kinds, out, client=client)
+        assert (summary.files, summary.failures) == (1, []), given
 
 
 def test_one_files_records_split_over_workers_are_the_single_process_records(client, tmp_path, capsys):

@@ -248,10 +248,17 @@ def convert_batch(
     return summary
 
 
-def collect_files(paths: Iterable[Union[str, os.PathLike]], suffix: str = ".xml") -> List[str]:
+def _path_list(paths) -> list:
+    """paths as a list; one path given alone is that path, not the letters of its name."""
+    return [paths] if isinstance(paths, (str, bytes, os.PathLike)) else list(paths)
+
+
+def collect_files(
+    paths: Union[str, os.PathLike, Iterable[Union[str, os.PathLike]]], suffix: str = ".xml"
+) -> List[str]:
     """The files named and those under the folders named (ending in suffix), absolute, folders sorted."""
     files = []
-    for path in paths:
+    for path in _path_list(paths):
         path = os.path.abspath(os.fsdecode(path))
         if not os.path.isdir(path):
             files.append(path)
@@ -401,7 +408,7 @@ class _Cluster:
 
 
 def convert(
-    paths: Iterable[Union[str, os.PathLike]],
+    paths: Union[str, os.PathLike, Iterable[Union[str, os.PathLike]]],
     message_set,
     out_dir: Union[str, os.PathLike],
     client=None,
@@ -415,7 +422,7 @@ def convert(
 ) -> Summary:
     """Converts XML files to JSON Lines in out_dir, one part-NNNNN.jsonl per batch.
 
-    paths: files and folders (their *.xml files, recursively).
+    paths: files and folders (their *.xml files, recursively), or one of them.
     message_set: a wfxml.MessageSet, a dictionary file (.dict), or the paths of
         .xsd files or of one message-set .json to compile.
     client: None for a LocalCluster of worker processes (workers of them, one
@@ -443,7 +450,7 @@ def convert(
             raise ValueError(f"{name} must be at least 1, not {value}")
     started = time.perf_counter()
     source = MessageSetSource.of(message_set)
-    paths = list(paths)
+    paths = _path_list(paths)
     files = collect_files(paths)
     if not files:
         raise RunError("no files to convert in " + ", ".join(os.fsdecode(path) for path in paths))
