@@ -29,17 +29,18 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 
 msgset::MessageSet readMessageSetSources(const std::vector<std::string>& sources,
                                          const XsdImportOptions& schemaOptions) {
-  const std::string& first = sources.front();
-  if (endsWith(first, ".xsd")) {
-    XsdImportResult imported = importXmlSchemas(sources, schemaOptions);
-    for (const std::string& warning : imported.warnings) std::cerr << "warning: " << warning << "\n";
-    return std::move(imported.set);
+  // Every source is judged by its name before any is read: a schema reader
+  // given a .json source would only say that it is no XML.
+  for (const std::string& source : sources) {
+    if (endsWith(source, ".json") && sources.size() > 1)
+      throw UsageError("a .json source is compiled on its own, not with other sources ('" + source + "')");
+    if (!endsWith(source, ".json") && !endsWith(source, ".xsd"))
+      throw UsageError("unknown source format of '" + source + "' (expected .xsd files or one .json file)");
   }
-  if (endsWith(first, ".json")) {
-    if (sources.size() > 1) throw UsageError("a .json source is compiled on its own");
-    return readMessageSetJsonFile(first);
-  }
-  throw UsageError("unknown source format of '" + first + "' (expected a .json or .xsd file)");
+  if (endsWith(sources.front(), ".json")) return readMessageSetJsonFile(sources.front());
+  XsdImportResult imported = importXmlSchemas(sources, schemaOptions);
+  for (const std::string& warning : imported.warnings) std::cerr << "warning: " << warning << "\n";
+  return std::move(imported.set);
 }
 
 wfxml::MessageSet openMessageSet(const SharedOptions& options) {
