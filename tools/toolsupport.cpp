@@ -158,7 +158,14 @@ void setPropertyAssignment(const std::string& option, const std::string& assignm
     for (const ZelWstring& each : known) names += (names.empty() ? "" : ", ") + each.toUtf8();
     throw UsageError(option + ": unknown property '" + name.toUtf8() + "' (known: " + names + ")");
   }
-  properties.setProperty(name, ZelWstring::fromUtf8(assignment.substr(equals + 1)));
+  // Each of them is a whole number; the entity expansion limit a positive
+  // one (the parser would take any other for its default, without a word).
+  const std::string value = assignment.substr(equals + 1);
+  const std::string shown = option + " " + name.toUtf8();
+  const long number = ArgumentList::toNumber(shown, value);
+  if (name == ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR) && number <= 0)
+    throw UsageError(shown + " needs a positive number, not '" + value + "'");
+  properties.setProperty(name, ZelWstring::fromUtf8(value));
 }
 
 namespace {
