@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 namespace ZelMessages {
 const char* keyOf(std::uint32_t messageNumber) {
@@ -211,6 +212,20 @@ const char* ZelException::what() const noexcept {
   return rendered_.c_str();
 }
 
+namespace {
+// A path as the line shows it: a deeply nested element's by its first and
+// last steps ("/Payment/x/x/x/.../x/x/x/x (1002 levels)"), so that the line
+// stays one a person reads; the location keeps the whole path.
+std::string shownPath(const std::string& path) {
+  constexpr std::size_t kEndSteps = 4;
+  std::vector<std::size_t> slashes;
+  for (std::size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1)) slashes.push_back(at);
+  if (slashes.size() <= 3 * kEndSteps) return path;
+  return path.substr(0, slashes[kEndSteps]) + "/..." + path.substr(slashes[slashes.size() - kEndSteps]) + " (" +
+         std::to_string(slashes.size()) + " levels)";
+}
+}  // namespace
+
 std::string zelOneLine(const ZelLocation& location, const std::string& description) {
   std::string text;
   if (!location.file.empty()) text += location.file + ":";
@@ -224,7 +239,7 @@ std::string zelOneLine(const ZelLocation& location, const std::string& descripti
   const std::string last = path.substr(path.rfind('/') + 1);
   if (path.size() > 1 && path.front() == '/' && !last.empty() && last.front() != '@') {
     text += " in <" + last.substr(0, last.find('[')) + ">";  // the element, without its index
-    if (path.rfind('/') != 0) text += " at " + path;
+    if (path.rfind('/') != 0) text += " at " + shownPath(path);
   } else if (!path.empty()) {
     text += " at " + path;
   }
