@@ -43,6 +43,7 @@
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/DTD/DTDElementDecl.hpp>
 #include <xercesc/validators/common/GrammarResolver.hpp>
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
 #include <xercesc/validators/datatype/DatatypeValidatorFactory.hpp>
@@ -885,10 +886,32 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 }  // namespace
 
 // The reader of the check that names problems, noting undeclared elements
-// as the QuickWatch does (see SchemaOnlyScanner).
+// as the QuickWatch does (see SchemaOnlyScanner). Xerces-C loads a
+// document's external DTD subset whenever it validates, whatever
+// fgXercesLoadExternalDTD says, and finds a document whose subset it cannot
+// open invalid: the subset reads as empty here, as for the parse, while an
+// external entity is still refused. (The first check refuses such a
+// document, which then comes here.)
 class CheckingReader : public SAX2XMLReaderImpl {
 public:
-  using SAX2XMLReaderImpl::SAX2XMLReaderImpl;
+  CheckingReader(MemoryManager* memory, XMLGrammarPool* pool) : SAX2XMLReaderImpl(memory, pool) {
+    setLexicalHandler(&noLexicalEvents_);  // without a lexical handler the reader hears of no document type
+    setXMLEntityResolver(&refusesEntities_);  // without a resolver it is asked for no entity
+  }
+
+  void doctypeDecl(const DTDElementDecl& root, const XMLCh* const publicId, const XMLCh* const systemId,
+                   const bool hasInternalSubset, const bool hasExternalSubset) override {
+    externalSubset_ = hasExternalSubset && systemId ? systemId : u"";
+    SAX2XMLReaderImpl::doctypeDecl(root, publicId, systemId, hasInternalSubset, hasExternalSubset);
+  }
+
+  // Xerces-C asks for the subset once, or twice after an internal subset;
+  // an entity of its system id in the content is refused as any other.
+  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
+    if (rootStarted_ || externalSubset_.empty() || externalSubset_ != resource->getSystemId())
+      return SAX2XMLReaderImpl::resolveEntity(resource);
+    return new MemBufInputSource(nullptr, 0, resource->getSystemId(), false);
+  }
 
   bool reusable() const { return !metUndeclared_; }
   // Whether the last problem of the document read last is a byte the decoder
@@ -901,6 +924,7 @@ public:
 
   void startDocument() override {
     rootStarted_ = false;
+    externalSubset_.clear();
     rootUndeclared_ = false;
     SAX2XMLReaderImpl::startDocument();
   }
@@ -933,6 +957,15 @@ public:
   }
 
 private:
+  // Refuses every entity: default resolution is off, so Xerces-C reports it.
+  class RefusingResolver : public XMLEntityResolver {
+  public:
+    InputSource* resolveEntity(XMLResourceIdentifier*) override { return nullptr; }
+  };
+
+  DefaultHandler noLexicalEvents_;
+  RefusingResolver refusesEntities_;
+  std::u16string externalSubset_;  // the system id of the document type's external subset
   bool metUndeclared_ = false;
   bool undecodable_ = false;
   bool rootStarted_ = false;
