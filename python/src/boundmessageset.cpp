@@ -280,15 +280,21 @@ std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& s
                             std::string(py::repr(source[py::slice(start, start + 40, 1)])) +
                             "...), not a path: pass its bytes, e.g. text.encode()");
   }
-  if (PyUnicode_Check(source.ptr()) || py::hasattr(source, "__fspath__"))
-    return std::make_unique<RecordIterator>(pool_, caches_, io.attr("open")(source, "rb"), /*ownsStream=*/true, record,
-                                            options, asJson, piece);
-  if (py::hasattr(source, "read"))
-    return std::make_unique<RecordIterator>(pool_, caches_, source, /*ownsStream=*/false, record, options, asJson,
-                                            piece);
+  // Errors name the file read, as wfhost names it: the path given, or a file object's name.
+  if (PyUnicode_Check(source.ptr()) || py::hasattr(source, "__fspath__")) {
+    const std::string file = py::str(py::module_::import("os").attr("fsdecode")(source));
+    return std::make_unique<RecordIterator>(pool_, caches_, io.attr("open")(source, "rb"), /*ownsStream=*/true, file,
+                                            record, options, asJson, piece);
+  }
+  if (py::hasattr(source, "read")) {
+    const py::object name = py::getattr(source, "name", py::none());
+    const std::string file = py::isinstance<py::str>(name) ? name.cast<std::string>() : std::string();
+    return std::make_unique<RecordIterator>(pool_, caches_, source, /*ownsStream=*/false, file, record, options,
+                                            asJson, piece);
+  }
   if (PyObject_CheckBuffer(source.ptr()))
-    return std::make_unique<RecordIterator>(pool_, caches_, io.attr("BytesIO")(source), /*ownsStream=*/true, record,
-                                            options, asJson, piece);
+    return std::make_unique<RecordIterator>(pool_, caches_, io.attr("BytesIO")(source), /*ownsStream=*/true,
+                                            std::string(), record, options, asJson, piece);
   throw py::type_error(std::string("iter_records reads a path, a binary stream or bytes, not ") +
                        Py_TYPE(source.ptr())->tp_name);
 }

@@ -189,7 +189,7 @@ validate: check the whole document against the schemas while it is read
 found so far, before the records of the piece it lies in. A valid document
 gives the same records.
 A document that is not well-formed raises wfxml.Error after the records
-before the fault.)")
+before the fault, naming the file read (the path, or a stream's name).)")
       .def(
           "_iter_piece",
           [](BoundMessageSet& self, const py::object& document, const std::string& record,

@@ -14,12 +14,13 @@ constexpr std::size_t kChunkSize = wfxml::RecordReader::kPieceSize;
 }  // namespace
 
 RecordIterator::RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<ObjectCaches> caches, py::object stream,
-                               bool ownsStream, const std::string& record, const wfxml::ParseOptions& options,
-                               bool asJson, const wfxml::RecordCutter::Place& piece)
+                               bool ownsStream, std::string file, const std::string& record,
+                               const wfxml::ParseOptions& options, bool asJson, const wfxml::RecordCutter::Place& piece)
     : pool_(std::move(pool)),
       caches_(std::move(caches)),
       stream_(std::move(stream)),
       ownsStream_(ownsStream),
+      file_(std::move(file)),
       asJson_(asJson),
       piece_(piece),
       reader_(record, [this] { return readChunk(); }, options) {}
@@ -79,7 +80,8 @@ py::object RecordIterator::next() {
       ended_ = !convertNext();
     } catch (const wfxml::Error& error) {
       // Raised once the records before it are taken.
-      failure_ = std::make_exception_ptr(piece_.inDocument(error));
+      const wfxml::Error placed = piece_.inDocument(error);
+      failure_ = std::make_exception_ptr(file_.empty() ? placed : placed.inFile(file_));
     }
     if (ended_) close();
   }

@@ -23,12 +23,13 @@ namespace wfxml::python {
 class RecordIterator {
 public:
   // stream: an object with read(n) giving bytes; closed at the end when
-  // ownsStream. asJson: each record as its typed JSON text, not objects.
-  // piece: where the stream's document lies in a larger one, whose lines
-  // and columns its errors name.
+  // ownsStream. file: the file it reads, which errors name ("" for none).
+  // asJson: each record as its typed JSON text, not objects. piece: where
+  // the stream's document lies in a larger one, whose lines and columns its
+  // errors name.
   RecordIterator(std::shared_ptr<SessionPool> pool, std::shared_ptr<ObjectCaches> caches, pybind11::object stream,
-                 bool ownsStream, const std::string& record, const wfxml::ParseOptions& options, bool asJson,
-                 const wfxml::RecordCutter::Place& piece);
+                 bool ownsStream, std::string file, const std::string& record, const wfxml::ParseOptions& options,
+                 bool asJson, const wfxml::RecordCutter::Place& piece);
   RecordIterator(const RecordIterator&) = delete;
   RecordIterator& operator=(const RecordIterator&) = delete;
   ~RecordIterator();
@@ -49,6 +50,7 @@ private:
   std::shared_ptr<ObjectCaches> caches_;
   pybind11::object stream_;
   bool ownsStream_;
+  std::string file_;
   bool asJson_;
   wfxml::RecordCutter::Place piece_;
   Py_buffer chunk_{};

@@ -18,7 +18,7 @@ def typed():
     return wfxml.MessageSet.compile([TYPED / "typed.xsd"])
 
 
-def test_records_from_a_path_a_stream_and_bytes_are_wfhosts_and_a_fault_comes_after_them(typed):
+def test_records_from_a_path_a_stream_and_bytes_are_wfhosts_and_a_fault_comes_after_them(typed, tmp_path):
     order = TYPED / "order.xml"
     for source in (order, str(order), io.BytesIO(order.read_bytes()), order.read_bytes()):
         assert list(typed.iter_records(source, "party")) == [PARTY_1, PARTY_2]
@@ -33,6 +33,15 @@ def test_records_from_a_path_a_stream_and_bytes_are_wfhosts_and_a_fault_comes_af
     with pytest.raises(wfxml.Error) as pieces:
         next(records)
     assert (pieces.value.line, pieces.value.column) == (whole.value.line, whole.value.column) == (8_001, 17)
+    # Read from a file, by its path or as a stream, the fault names the file, as wfhost does.
+    broken_file = tmp_path / "broken.xml"
+    broken_file.write_bytes(broken)
+    with open(broken_file, "rb") as stream:
+        for source in (broken_file, stream):
+            with pytest.raises(wfxml.Error) as named:
+                list(typed.iter_records(source, "party"))
+            error = named.value
+            assert error.file == str(broken_file) and str(error).startswith(f"{broken_file}:8001:17: "), source
     with pytest.raises(TypeError):
         typed.iter_records(42, "party")
     with pytest.raises(ValueError, match="XML text"):  # a str is a path, not the document
