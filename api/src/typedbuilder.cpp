@@ -940,7 +940,9 @@ private:
       }
       Pending pending{key, parseName(key), {}, {}};
       // The parser matches known global elements inside content it does not
-      // know, unless a wildcard skips it; so does the way back.
+      // know, unless a wildcard skips it; so does the way back. It looks for
+      // messages only where one may stand (the root, a wildcard's content):
+      // one in here stays self-defining.
       const std::string inherited = pending.name.namespaceGiven ? pending.name.namespaceUri
                                                                 : assembly_.namespaceOf(element);
       // Attributes take a global attribute declaration of their own name and
@@ -948,7 +950,8 @@ private:
       pending.resolution.global = !matched                  ? nullptr
                                   : pending.name.isAttribute ? view_->findAttribute(pending.name.local, pending.name.namespaceUri)
                                                              : view_->findElement(pending.name.local, inherited);
-      if (pending.resolution.global && inherited.empty() && !pending.resolution.global->namespaceUri.empty())
+      if (const SchemaElement* global = pending.resolution.global;
+          global && ((inherited.empty() && !global->namespaceUri.empty()) || global->isMessage))
         pending.resolution.global = nullptr;
       pending.resolution.selfDefining = !pending.resolution.global;
       claimOnce(named, identityOf(element, pending), key);
