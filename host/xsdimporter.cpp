@@ -62,10 +62,17 @@ const std::string kXmlUri = "http://www.w3.org/XML/1998/namespace";
 
 std::string utf8(const XMLCh* text) { return ZelWstring(text).toUtf8(); }
 
-// A system id as users wrote it: local files without the URL scheme.
+// A system id as users write it: local files without the URL scheme, and
+// those under the working folder relative to it (Xerces-C makes the names
+// of documents it includes or imports absolute).
 std::string displayName(const std::string& systemId) {
   const std::string scheme = "file://";
-  return systemId.compare(0, scheme.size(), scheme) == 0 ? systemId.substr(scheme.size()) : systemId;
+  const std::string path = systemId.compare(0, scheme.size(), scheme) == 0 ? systemId.substr(scheme.size()) : systemId;
+  std::error_code unknown;
+  const std::filesystem::path here = std::filesystem::current_path(unknown);
+  if (unknown || path.empty() || path.front() != '/' || here == here.root_path()) return path;
+  const std::filesystem::path relative = std::filesystem::path(path).lexically_relative(here);
+  return relative.empty() || *relative.begin() == ".." ? path : relative.string();
 }
 
 

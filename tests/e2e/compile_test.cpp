@@ -98,6 +98,19 @@ TEST_F(CompileSchema, PartlyMappedConstructsWarnOnStderrAndStillCompile) {
   }
 }
 
+// Documents are named as a user in their folder names them, also those that
+// Xerces-C reads by an absolute name (the ones a schema imports).
+TEST_F(CompileSchema, AnErrorNamesTheDocumentsRelativeToTheWorkingFolder) {
+  const CommandResult result =
+      runCommand("sh", {"-c", "cd \"$1\" && exec \"$0\" compile missing-import.xsd -o \"$2\"", WF_WFHOST,
+                        testData("xsd"), scratch_.file("t.dict")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "wfhost: missing-import.xsd:4:41: the schema document gone/types.xsd (imported for namespace urn:test:gone "
+            "by missing-import.xsd) cannot be read (no such file), and without it: namespace 'urn:test:gone' is "
+            "referenced without import declaration at element 'a' (CP_DICTIONARY_SOURCE_ERROR)\n");
+}
+
 // Every schema of the payment corpus compiles, also the one without a
 // sample message (the corpus tests compile the others).
 TEST_F(CompileSchema, EveryPaymentSchemaCompiles) {
