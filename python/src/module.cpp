@@ -19,13 +19,25 @@ using wfxml::python::PythonEvent;
 
 namespace {
 
-// A path as str, from str, bytes or os.PathLike.
-std::string pathText(py::handle path) { return py::str(py::module_::import("os").attr("fsdecode")(path)); }
+bool isPath(py::handle object) {
+  return PyUnicode_Check(object.ptr()) || PyBytes_Check(object.ptr()) || py::hasattr(object, "__fspath__");
+}
+
+// A path's bytes as the file system takes them, from str, bytes or
+// os.PathLike (os.fsencode: also a name that is no UTF-8).
+std::string pathText(py::handle path) {
+  if (!isPath(path))
+    throw py::type_error(std::string("a path is str, bytes or os.PathLike, not ") + Py_TYPE(path.ptr())->tp_name);
+  const std::string text = py::bytes(py::module_::import("os").attr("fsencode")(path));
+  if (text.find('\0') != std::string::npos)
+    throw py::value_error("a path holds no zero byte (a file's bytes, given for its name?)");
+  return text;
+}
 
 std::vector<std::string> sourcePaths(py::handle paths) {
-  if (PyUnicode_Check(paths.ptr()) || PyBytes_Check(paths.ptr()) || py::hasattr(paths, "__fspath__")) {
-    return {pathText(paths)};
-  }
+  if (isPath(paths)) return {pathText(paths)};
+  if (!py::isinstance<py::iterable>(paths))
+    throw py::type_error(std::string("a path or a list of paths, not ") + Py_TYPE(paths.ptr())->tp_name);
   std::vector<std::string> texts;
   for (py::handle path : paths) texts.push_back(pathText(path));
   return texts;

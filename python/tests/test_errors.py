@@ -50,6 +50,17 @@ def change(data, path, value):
     return data
 
 
+@pytest.mark.parametrize("call, error, words", [
+    (lambda: wfxml.MessageSet.compile(123), TypeError, "a path or a list of paths, not int"),
+    (lambda: wfxml.MessageSet.compile([SOURCE / "examples/payment/payment.xsd", 7]), TypeError,
+     "a path is str, bytes or os.PathLike, not int"),
+    (lambda: wfxml.MessageSet.load(b"\x89WFD\x00\x01\xfe"), ValueError, "no zero byte"),  # a dictionary's bytes
+], ids=["int", "int in list", "bytes of a file"])
+def test_what_is_no_path_is_refused_as_such(call, error, words):
+    with pytest.raises(error, match=words):
+        call()
+
+
 @pytest.mark.parametrize("call", ["to_dict", "to_xml"])
 @pytest.mark.parametrize("source", ["orders/1.xml", pathlib.Path("orders/1.xml")], ids=["str", "path"])
 def test_a_file_name_for_a_document_says_it_looks_like_a_path(kinds, call, source):
