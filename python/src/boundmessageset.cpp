@@ -280,15 +280,17 @@ std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& s
                             std::string(py::repr(source[py::slice(start, start + 40, 1)])) +
                             "...), not a path: pass its bytes, e.g. text.encode()");
   }
-  // Errors name the file read, as wfhost names it: the path given, or a file object's name.
+  // Errors name the file read, as wfhost names it: the path given, or a
+  // file object's name (os.fsencode: also a name that is no UTF-8).
+  const py::object fsencode = py::module_::import("os").attr("fsencode");
   if (PyUnicode_Check(source.ptr()) || py::hasattr(source, "__fspath__")) {
-    const std::string file = py::str(py::module_::import("os").attr("fsdecode")(source));
+    const std::string file = py::bytes(fsencode(source));
     return std::make_unique<RecordIterator>(pool_, caches_, io.attr("open")(source, "rb"), /*ownsStream=*/true, file,
                                             record, options, asJson, piece);
   }
   if (py::hasattr(source, "read")) {
     const py::object name = py::getattr(source, "name", py::none());
-    const std::string file = py::isinstance<py::str>(name) ? name.cast<std::string>() : std::string();
+    const std::string file = py::isinstance<py::str>(name) ? std::string(py::bytes(fsencode(name))) : std::string();
     return std::make_unique<RecordIterator>(pool_, caches_, source, /*ownsStream=*/false, file, record, options,
                                             asJson, piece);
   }

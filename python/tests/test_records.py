@@ -33,15 +33,17 @@ def test_records_from_a_path_a_stream_and_bytes_are_wfhosts_and_a_fault_comes_af
     with pytest.raises(wfxml.Error) as pieces:
         next(records)
     assert (pieces.value.line, pieces.value.column) == (whole.value.line, whole.value.column) == (8_001, 17)
-    # Read from a file, by its path or as a stream, the fault names the file, as wfhost does.
-    broken_file = tmp_path / "broken.xml"
-    broken_file.write_bytes(broken)
-    with open(broken_file, "rb") as stream:
-        for source in (broken_file, stream):
-            with pytest.raises(wfxml.Error) as named:
-                list(typed.iter_records(source, "party"))
-            error = named.value
-            assert error.file == str(broken_file) and str(error).startswith(f"{broken_file}:8001:17: "), source
+    # Read from a file, by its path or as a stream, the fault names the file, as wfhost does (also a name
+    # that is no UTF-8, shown with U+FFFD).
+    for broken_file in (tmp_path / "broken.xml", tmp_path / os.fsdecode(b"broken-\xe9.xml")):
+        broken_file.write_bytes(broken)
+        shown = os.fsencode(broken_file).decode("utf-8", "replace")
+        with open(broken_file, "rb") as stream:
+            for source in (broken_file, stream):
+                with pytest.raises(wfxml.Error) as named:
+                    list(typed.iter_records(source, "party"))
+                error = named.value
+                assert error.file == shown and str(error).startswith(f"{shown}:8001:17: "), source
     with pytest.raises(TypeError):
         typed.iter_records(42, "party")
     with pytest.raises(ValueError, match="XML text"):  # a str is a path, not the document
