@@ -120,6 +120,14 @@ TreeElement& MessageTree::appendChild(TreeElement& parent) {
   return *child;
 }
 
+void MessageTree::unlink(TreeElement& child) {
+  TreeElement* parent = child.parent_;
+  if (!parent) return;
+  (child.previousSibling_ ? child.previousSibling_->nextSibling_ : parent->firstChild_) = child.nextSibling_;
+  (child.nextSibling_ ? child.nextSibling_->previousSibling_ : parent->lastChild_) = child.previousSibling_;
+  child.parent_ = child.previousSibling_ = child.nextSibling_ = nullptr;  // a roll-back passes it by
+}
+
 const ZelWstring* MessageTree::pooled(std::u16string_view text) {
   if (text.empty()) return nullptr;
   auto found = impl_->pool.find(text);

@@ -212,6 +212,9 @@ public:
   // ZelFatalException CP_TREE_ERROR when the tree has a root already.
   TreeElement& createRoot();
   TreeElement& appendChild(TreeElement& parent);
+  // Takes a child, with everything under it, out of its parent's children.
+  // Its place is given back when the tree is cleared or rolled back past it.
+  void unlink(TreeElement& child);
   // Texts are pooled: elements with equal names share one copy.
   void setName(TreeElement& element, std::u16string_view name);
   void setNamespaceURI(TreeElement& element, std::u16string_view uri);

@@ -83,13 +83,19 @@ ValueSlot slotOf(const SchemaView* view, const TreeElement& element) {
   return slot;
 }
 
-// Sets the value on the element, or on the anonymous child that holds the
-// simple content of an element with attributes, as a parse leaves it.
+// The anonymous child that holds the simple content of an element with
+// attributes, as a parse leaves it; null when it has none yet.
+TreeElement* simpleContentOf(const TreeElement& element) {
+  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    if (isAnonymous(*child)) return child;
+  }
+  return nullptr;
+}
+
+// Sets the value on the element, or on its simple content.
 void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFData value) {
   if (!type || !type->isComplex || isAnonymous(element)) return element.setValue(std::move(value));
-  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
-    if (isAnonymous(*child)) return child->setValue(std::move(value));
-  }
+  if (TreeElement* content = simpleContentOf(element)) return content->setValue(std::move(value));
   TreeElement& child = tree.appendChild(element);
   child.setKind(eKindSelfDefiningField);
   child.setValue(std::move(value));
@@ -99,6 +105,7 @@ void store(MessageTree& tree, TreeElement& element, const SchemaType* type, PWFD
 // has xsi:nil="true" in place of its value, as the parse gives it.
 void markNil(const SchemaView* view, MessageTree& tree, TreeElement& element) {
   element.setValue(PWFData());
+  if (TreeElement* content = simpleContentOf(element)) tree.unlink(*content);
   TreeAssembly(view, tree).setXsiNil(element, "true");
 }
 
@@ -140,6 +147,7 @@ void checkAndStore(MessageState* message, TreeElement* element, const GivenValue
   } else if (!typedValue(given, type, value, wrong)) {
     throwError(__FILE__, __LINE__, "Element::set", ZelMessages::CP_TYPE_MISMATCH, {wanted, kindName(given.kind)});
   }
+  TreeAssembly(view, message->tree).clearXsiNil(isAnonymous(*element) ? *element->getParent() : *element);
   store(message->tree, *element, slot.allowed ? slot.type : nullptr, std::move(value));
 }
 }  // namespace

@@ -623,15 +623,26 @@ void TreeAssembly::setXsiType(TreeElement& element, long typeRow) {
   nameXsiType(element, typeRow);
 }
 
-void TreeAssembly::setXsiNil(TreeElement& element, std::string_view value) {
-  const PWFData nil = PWFData::makeString(ZelWstring::fromUtf8(value));
+namespace {
+TreeElement* xsiNilOf(const TreeElement& element) {
   for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
     if (child->getName().view() == u"@nil" && child->getNamespaceURI().toUtf8() == kSchemaInstanceNamespace)
-      return child->setValue(nil);
+      return child;
   }
+  return nullptr;
+}
+}  // namespace
+
+void TreeAssembly::setXsiNil(TreeElement& element, std::string_view value) {
+  const PWFData nil = PWFData::makeString(ZelWstring::fromUtf8(value));
+  if (TreeElement* attribute = xsiNilOf(element)) return attribute->setValue(nil);
   Resolution resolution;
   resolution.selfDefining = true;
   append(element, resolution, "nil", kSchemaInstanceNamespace, true, true).setValue(nil);
+}
+
+void TreeAssembly::clearXsiNil(TreeElement& element) {
+  if (TreeElement* attribute = xsiNilOf(element)) tree_.unlink(*attribute);
 }
 
 void TreeAssembly::setBuiltinXsiType(TreeElement& element, std::string_view local) {

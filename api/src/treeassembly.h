@@ -163,6 +163,8 @@ public:
   // xsi:nil as the parser keeps it where the element's value cannot be
   // null: an attribute child of that value, the one it has if any.
   void setXsiNil(TreeElement& element, std::string_view value);
+  // Takes that attribute child away, when a value replaces the nil.
+  void clearXsiNil(TreeElement& element);
   // A built-in type the message set does not have (its schemas never use
   // it): the attribute child alone; the element keeps its declared type.
   void setBuiltinXsiType(TreeElement& element, std::string_view local);

@@ -66,6 +66,32 @@ TEST(Building, NilElementsOfEveryKindReadBackNil) {
   EXPECT_EQ(typedJson(set, xml.data(), xml.size()), R"({"doc":{"s":null,"nl":null,"nc":null,"nu":null}})") << textOf(xml);
 }
 
+// The last value given wins: a value after a null takes the nil mark away
+// (it stayed, and the element was written nil with a value), and a null after
+// a value takes the value away, also simple content beside attributes.
+TEST(Building, AValueAfterANullAndANullAfterAValueLeaveTheLastOne) {
+  const wfxml::MessageSet& set = compiledOnce(testData("typed/given.xsd"));
+  wfxml::Message doc = wfxml::Message::create(set, "doc");
+  wfxml::Element root = doc.root();
+  root.append("s").setNull().setString("x");
+  root.append("nu").setNull().setString("w");
+  wfxml::Element tagged = root.append("nt");
+  tagged.append("@u").setString("a");
+  tagged.setNull().setInteger(2);
+  wfxml::Session session(set);
+  std::vector<std::uint8_t> xml = session.write(doc);
+  EXPECT_EQ(typedJson(set, xml.data(), xml.size()), R"({"doc":{"s":"x","nu":"w","nt":{"@u":"a","$":2}}})")
+      << textOf(xml);
+
+  wfxml::Message again = wfxml::Message::create(set, "doc");
+  again.root().append("nu").setString("w").setNull();
+  wfxml::Element taggedAgain = again.root().append("nt");
+  taggedAgain.append("@u").setString("a");
+  taggedAgain.setInteger(2).setNull();
+  xml = session.write(again);
+  EXPECT_EQ(typedJson(set, xml.data(), xml.size()), R"({"doc":{"nu":null,"nt":{"@u":"a","@xsi:nil":"true"}}})") << textOf(xml);
+}
+
 TEST(Building, UnknownNamesAreRefusedWithTheParentsPathAndARefusedValueLeavesTheOldOne) {
   wfxml::Message order = wfxml::Message::create(typedMessageSet(), "order");
   wfxml::Element party = order.root().append("party");
