@@ -61,6 +61,12 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 using namespace xercesc;
 
@@ -304,6 +310,28 @@ struct LimitReached {
   XMLFileLoc line = 0, column = 0;
 };
 
+// The declarations the scanner made for elements the grammar does not
+// declare, one a name, in a document; at most kMaxUndeclaredNames.
+class UndeclaredNames {
+public:
+  void clear() {
+    if (!made_.empty()) made_ = {};
+  }
+  // False when declaration is one too many.
+  bool allow(const XMLElementDecl& declaration) {
+    if (declaration.isDeclared()) return true;
+    made_.insert(&declaration);
+    return made_.size() <= SchemaValidator::kMaxUndeclaredNames;
+  }
+  static std::string limit() {
+    return "elements of more than " + std::to_string(SchemaValidator::kMaxUndeclaredNames) +
+           " names the schemas do not declare";
+  }
+
+private:
+  std::unordered_set<const XMLElementDecl*> made_;
+};
+
 // Ends the check of a document whose root no schema declares (a document of
 // another schema), once the root's problems are reported: every element and
 // attribute within would be one more.
@@ -538,11 +566,13 @@ public:
 
   std::vector<ValidationError> problems;
 
-private:
+  // Ends the check where the scanner is, with what as its last problem.
   [[noreturn]] void limitReached(std::string what) const {
     throw LimitReached{std::move(what), locator_ ? locator_->getLineNumber() : 0,
                        locator_ ? locator_->getColumnNumber() : 0};
   }
+
+private:
   void add(const SAXParseException& e) {
     problems.push_back({e.getLineNumber(), e.getColumnNumber(), utf8Path(), utf8(e.getMessage())});
     notePlace();
@@ -556,13 +586,37 @@ private:
     const std::size_t depth = openPositions_.size();
     if (childNames_.size() < depth + 2) childNames_.resize(depth + 2);
     childNames_[depth + 1].clear();  // the new element's children
-    auto& siblings = childNames_[depth];
+    SiblingNames& siblings = childNames_[depth];
     if (depth == 0) siblings.clear();
-    for (auto& [name, count] : siblings)
-      if (name == qname) return ++count;
-    siblings.emplace_back(qname, 1);
-    return 1;
+    return siblings.countOne(qname);
   }
+  // How often each name came so far: a scan of the few names most elements'
+  // children have, an index once they are many.
+  class SiblingNames {
+  public:
+    void clear() {
+      few_.clear();
+      if (!many_.empty()) many_ = {};
+    }
+    std::size_t countOne(std::u16string_view name) {
+      if (many_.empty()) {
+        for (auto& [seen, count] : few_)
+          if (seen == name) return ++count;
+        if (few_.size() < kScanned) {
+          few_.emplace_back(name, 1);
+          return 1;
+        }
+        for (auto& [seen, count] : few_) many_.emplace(std::move(seen), count);
+        few_.clear();
+      }
+      return ++many_[std::u16string(name)];
+    }
+
+  private:
+    static constexpr std::size_t kScanned = 16;
+    std::vector<std::pair<std::u16string, std::size_t>> few_;
+    std::unordered_map<std::u16string, std::size_t> many_;
+  };
   // A start tag is checked before its element is reported: problems found
   // where the element now starts are the element's own, or its attributes'.
   void nameStartTagProblems(const Attributes& attributes) {
@@ -606,7 +660,7 @@ private:
   std::size_t textLimit_ = 0;
   std::vector<ProblemPlace>* places_ = nullptr;  // null: not asked for
   std::vector<std::size_t> openPositions_;
-  std::vector<std::vector<std::pair<std::u16string, std::size_t>>> childNames_;  // per depth: name, count
+  std::vector<SiblingNames> childNames_;  // per depth
 };
 
 // Xerces-C's scanners leave the schema validator's xsi:nil and xsi:type
@@ -708,6 +762,7 @@ public:
     depth_ = 0;
     text_ = 0;
     textLimit_ = documentSize + kEntityTextAllowance;
+    undeclared_.clear();
   }
 
   bool reported = false;
@@ -716,7 +771,7 @@ public:
   void startDocument() override { lendGrammars_(); }
   void startElement(const XMLElementDecl& declaration, unsigned int, const XMLCh*,
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool) override {
-    if (depth_ >= SchemaValidator::kMaxElementDepth) throw LimitReached{};
+    if (depth_ >= SchemaValidator::kMaxElementDepth || !undeclared_.allow(declaration)) throw LimitReached{};
     if (!isEmpty) ++depth_;
     metUndeclared = metUndeclared || !declaration.isDeclared();
     if (*xsiSeen_) leftover_.afterStart(*scanner_, attributes, count, isEmpty);
@@ -755,6 +810,7 @@ private:
   std::size_t depth_ = 0;
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
+  UndeclaredNames undeclared_;
 };
 
 // Xerces-C's scanners keep a declaration they make for an element the grammar
@@ -914,6 +970,12 @@ public:
   }
 
   bool reusable() const { return !metUndeclared_; }
+  // The collector is told what the reader reads, its problems and limits.
+  void collectInto(ProblemCollector& collector) {
+    collector_ = &collector;
+    setContentHandler(&collector);
+    setErrorHandler(&collector);
+  }
   // Whether the last problem of the document read last is a byte the decoder
   // could not read, which Xerces-C places at the start of the block it read.
   bool endedUndecodable() const { return undecodable_; }
@@ -926,6 +988,7 @@ public:
     rootStarted_ = false;
     externalSubset_.clear();
     rootUndeclared_ = false;
+    undeclared_.clear();
     SAX2XMLReaderImpl::startDocument();
   }
 
@@ -946,6 +1009,7 @@ public:
   void startElement(const XMLElementDecl& declaration, unsigned int uriId, const XMLCh* prefix,
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override {
     metUndeclared_ = metUndeclared_ || !declaration.isDeclared();
+    if (!undeclared_.allow(declaration)) collector_->limitReached(UndeclaredNames::limit());
     rootStarted_ = true;
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
@@ -971,6 +1035,8 @@ private:
   bool rootStarted_ = false;
   bool rootUndeclared_ = false;  // no schema declares the root: its check ends after its start tag
   LeftoverXsiState leftover_;
+  UndeclaredNames undeclared_;
+  ProblemCollector* collector_ = nullptr;
 };
 
 // One reader validating against the shared grammar, for one thread at a time.
@@ -1054,8 +1120,7 @@ private:
   CheckingReader& problemReader() {
     if (!reader_) {
       reader_ = checkingReader(grammar_);
-      reader_->setContentHandler(&collector_);
-      reader_->setErrorHandler(&collector_);
+      reader_->collectInto(collector_);
     }
     return *reader_;
   }
@@ -1187,8 +1252,7 @@ public:
           const std::u16string& encoding)
       : reader_(Checker::checkingReader(grammar)), input_(firstBytes, std::move(rest), encoding, collector_), source_(input_) {
     reader_->setFeature(XMLUni::fgXercesCalculateSrcOfs, true);
-    reader_->setContentHandler(&collector_);
-    reader_->setErrorHandler(&collector_);
+    reader_->collectInto(collector_);
     reader_->setLexicalHandler(&collector_);
     collector_.start(0, nullptr);
     if (!encoding.empty()) source_.setEncoding(encoding.c_str());

@@ -612,8 +612,8 @@ private:
     return beyond;
   }
 
-  // The keys of one object by what each names (first) and the key itself.
-  using KeysNamed = std::vector<std::pair<std::string, std::string>>;
+  // The keys of one object: what each names, and the key that named it first.
+  using KeysNamed = std::unordered_map<std::string, std::string>;
 
   // What a key names: a member (the same for all members of its key), a
   // global element, or an element or attribute by its expanded name.
@@ -631,11 +631,11 @@ private:
   // not well-formed XML ("@Ccy" and "@{}Ccy"), an element twice may break its
   // occurrences. The second is refused.
   void claimOnce(KeysNamed& named, std::string identity, const std::string& key) const {
-    for (const auto& [earlier, itsKey] : named) {
-      if (earlier == identity)
-        fail(itsKey == key ? "the key is given twice" : "'" + key + "' names the same as '" + itsKey + "'");
+    const auto [earlier, first] = named.try_emplace(std::move(identity), key);
+    if (!first) {
+      const std::string& itsKey = earlier->second;
+      fail(itsKey == key ? "the key is given twice" : "'" + key + "' names the same as '" + itsKey + "'");
     }
-    named.emplace_back(std::move(identity), key);
   }
 
   void complex(TreeElement& element, const TypedNode& node, const SchemaType& type, bool nillable) {

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <charconv>
 #include <deque>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -126,6 +127,59 @@ struct Level {
   // positions of its elements.
   std::vector<std::vector<std::size_t>> byMember;
   std::vector<std::vector<std::size_t>> byEntry;
+  std::vector<std::size_t> byKey;  // scratch: keyOrder sorted by key, to find keys that clash
+
+  // An element has a few entries, which a scan compares at once; one of
+  // thousands (content no schema types, or a hostile document) finds them
+  // through an index of names, in linear time.
+  static constexpr std::size_t kScannedEntries = 16;
+  // By (attribute, namespace, name): the entry of the members of that name
+  // and the other entry of it, each at most one; -1 for none.
+  struct Name {
+    bool isAttribute;
+    std::string_view namespaceUri;
+    std::string_view name;
+    bool operator==(const Name& other) const {
+      return isAttribute == other.isAttribute && name == other.name && namespaceUri == other.namespaceUri;
+    }
+  };
+  struct NameHash {
+    std::size_t operator()(const Name& key) const {
+      const std::hash<std::string_view> hash;
+      return (hash(key.name) * 31 + hash(key.namespaceUri)) * 2 + key.isAttribute;
+    }
+  };
+  struct Named {
+    int member = -1;
+    int other = -1;
+  };
+  std::unordered_map<Name, Named, NameHash> byName;  // empty while the entries are scanned
+
+  static Name nameOf(const Entry& entry) {
+    return {entry.isAttribute, entry.namespaceUri, entry.member ? entry.member->name : std::string_view(entry.name)};
+  }
+  bool indexed() const { return entries.size() > kScannedEntries; }
+  // Files entries[index], new or now a member's, in the index once it is in use.
+  void noteEntry(std::size_t index) {
+    if (!indexed()) return;
+    if (byName.empty()) {
+      for (std::size_t i = 0; i < entries.size(); ++i) file(i);
+    } else {
+      file(index);
+    }
+  }
+
+private:
+  void file(std::size_t index) {
+    Named& named = byName[nameOf(entries[index])];
+    const int position = static_cast<int>(index);
+    if (!entries[index].member) {
+      if (named.other < 0) named.other = position;
+      return;
+    }
+    if (named.other == position) named.other = -1;
+    if (named.member < 0 || position < named.member) named.member = position;
+  }
 };
 
 constexpr std::size_t kText = static_cast<std::size_t>(-1);
@@ -365,6 +419,7 @@ private:
     for (const Entry& entry : level.entries)
       if (entry.member) level.entryOfMember[entry.member->firstOfName] = -1;
     level.entries.clear();
+    if (!level.byName.empty()) level.byName = {};  // clearing keeps the buckets, which every element would wipe again
     level.keyOrder.clear();
     level.placed.clear();
     level.content.clear();
@@ -630,14 +685,29 @@ private:
     // it joins the member's key, as the parse marks it, since a key of its
     // own would repeat that key (memberEntry joins those met first).
     const bool joinsMember = type && type->hasWildcard && !probe.isAttribute && !probe.substitutes;
-    for (std::size_t i = 0; i < at.entries.size(); ++i) {
-      const Entry& entry = at.entries[i];
-      if (entry.isAttribute != probe.isAttribute || entry.namespaceUri != probe.namespaceUri) continue;
-      if (entry.member ? joinsMember && entry.member->name == probe.name : entry.name == probe.name) return i;
-    }
+    if (const std::optional<std::size_t> met = entryOfName(probe, joinsMember, at)) return *met;
     if (!global) probe.name = keep(std::string(probe.name));
     at.entries.push_back(probe);
+    at.noteEntry(at.entries.size() - 1);
     return at.entries.size() - 1;
+  }
+
+  // The first entry of probe's name: a member's, where joinsMember, or another.
+  static std::optional<std::size_t> entryOfName(const Entry& probe, bool joinsMember, Level& at) {
+    if (!at.indexed()) {
+      for (std::size_t i = 0; i < at.entries.size(); ++i) {
+        const Entry& entry = at.entries[i];
+        if (entry.isAttribute != probe.isAttribute || entry.namespaceUri != probe.namespaceUri) continue;
+        if (entry.member ? joinsMember && entry.member->name == probe.name : entry.name == probe.name) return i;
+      }
+      return std::nullopt;
+    }
+    const auto found = at.byName.find(Level::nameOf(probe));
+    if (found == at.byName.end()) return std::nullopt;
+    const auto [member, other] = found->second;
+    const int first = joinsMember && member >= 0 && (other < 0 || member < other) ? member : other;
+    if (first < 0) return std::nullopt;
+    return static_cast<std::size_t>(first);
   }
 
   // The entry of the members of first's name, made on first sight; with
@@ -645,11 +715,15 @@ private:
   static std::size_t memberEntry(const SchemaMember& first, bool joinsWildcards, Level& at) {
     int& slot = at.entryOfMember[first.firstOfName];
     if (slot < 0) {
-      const auto met = std::find_if(at.entries.begin(), at.entries.end(), [&](const Entry& entry) {
-        return joinsWildcards && !first.isAttribute && !entry.member && !entry.isAttribute && !entry.substitutes &&
-               entry.name == first.name && entry.namespaceUri == first.namespaceUri;
-      });
-      Entry& entry = met != at.entries.end() ? *met : at.entries.emplace_back();
+      Entry* met = nullptr;
+      if (joinsWildcards && !first.isAttribute) {
+        Entry probe;
+        probe.name = first.name;
+        probe.namespaceUri = first.namespaceUri;
+        const std::optional<std::size_t> named = entryOfName(probe, false, at);
+        if (named && !at.entries[*named].substitutes) met = &at.entries[*named];
+      }
+      Entry& entry = met ? *met : at.entries.emplace_back();
       entry.name = first.key;
       entry.namespaceUri = first.namespaceUri;
       entry.isAttribute = first.isAttribute;
@@ -657,6 +731,7 @@ private:
       entry.member = &first;
       entry.typeRow = -1;
       slot = static_cast<int>(&entry - at.entries.data());  // set once the entry is there, for a reused level
+      at.noteEntry(static_cast<std::size_t>(slot));
     }
     return static_cast<std::size_t>(slot);
   }
@@ -688,15 +763,20 @@ private:
   // its prefix ("prefix:name"), and a namespace without a preferred prefix
   // is spelled out ("{uri}name").
   void qualifyClashingNames(Level& at) {
-    for (std::size_t i = 0; i < at.keyOrder.size(); ++i) {
-      Entry& a = at.entries[at.keyOrder[i]];
-      if (a.member && a.member->sharesKeyAcrossNamespaces) qualify(a);
-      for (std::size_t j = i + 1; j < at.keyOrder.size(); ++j) {
-        Entry& b = at.entries[at.keyOrder[j]];
-        if (a.name != b.name || a.isAttribute != b.isAttribute) continue;
-        qualify(a);
-        qualify(b);
-      }
+    for (const std::size_t index : at.keyOrder) {
+      Entry& entry = at.entries[index];
+      if (entry.member && entry.member->sharesKeyAcrossNamespaces) qualify(entry);
+    }
+    // Sorted by key, entries that share one are neighbours.
+    at.byKey = at.keyOrder;
+    const auto keyOf = [&at](std::size_t index) {
+      return std::make_pair(at.entries[index].isAttribute, at.entries[index].name);
+    };
+    std::sort(at.byKey.begin(), at.byKey.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); });
+    for (std::size_t run = 0, end = 0; run < at.byKey.size(); run = end) {
+      for (end = run + 1; end < at.byKey.size() && keyOf(at.byKey[end]) == keyOf(at.byKey[run]);) ++end;
+      if (end - run < 2) continue;
+      for (std::size_t i = run; i < end; ++i) qualify(at.entries[at.byKey[i]]);
     }
   }
 

@@ -55,6 +55,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -76,9 +77,11 @@ class StartTagAttributes {
   void begin(std::u16string_view elementName) {
     iElementName = elementName;
     iNames.clear();
+    if (!iIndex.empty()) iIndex = {};  // clearing keeps the buckets, which every start tag would wipe again
   }
   // False when the attribute was written on this start tag already.
   [[gnu::always_inline]] bool add(std::u16string_view namespaceURI, std::u16string_view localName) {
+    if (iNames.size() >= kScanned) return addIndexed({namespaceURI, localName});
     for (const auto& [uri, name] : iNames)
       if (name == localName && uri == namespaceURI) return false;
     iNames.emplace_back(namespaceURI, localName);
@@ -87,8 +90,24 @@ class StartTagAttributes {
   std::u16string_view elementName() const { return iElementName; }
 
  private:
+  using Name = std::pair<std::u16string_view, std::u16string_view>;
+  struct NameHash {
+    std::size_t operator()(const Name& name) const {
+      const std::hash<std::u16string_view> hash;
+      return hash(name.first) * 31 + hash(name.second);
+    }
+  };
+  // A start tag has a few attributes, which a scan compares at once; one of
+  // thousands (a hostile tree) is checked through an index, in linear time.
+  static constexpr std::size_t kScanned = 16;
+  bool addIndexed(const Name& name) {
+    if (iIndex.empty()) iIndex.insert(iNames.begin(), iNames.end());
+    return iIndex.insert(name).second;
+  }
+
   std::u16string_view iElementName;
-  std::vector<std::pair<std::u16string_view, std::u16string_view>> iNames;
+  std::vector<Name> iNames;  // the first kScanned
+  std::unordered_set<Name, NameHash> iIndex;
 };
 
 class XMLWriter : public FIWriter, public ZelOwnedLogSource {
