@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -767,11 +768,20 @@ private:
       Entry& entry = at.entries[index];
       if (entry.member && entry.member->sharesKeyAcrossNamespaces) qualify(entry);
     }
-    // Sorted by key, entries that share one are neighbours.
-    at.byKey = at.keyOrder;
     const auto keyOf = [&at](std::size_t index) {
       return std::make_pair(at.entries[index].isAttribute, at.entries[index].name);
     };
+    if (at.keyOrder.size() <= Level::kScannedEntries) {
+      std::uint32_t clashing = 0;  // by position in keyOrder
+      for (std::size_t i = 0; i < at.keyOrder.size(); ++i)
+        for (std::size_t j = i + 1; j < at.keyOrder.size(); ++j)
+          if (keyOf(at.keyOrder[i]) == keyOf(at.keyOrder[j])) clashing |= (1U << i) | (1U << j);
+      for (std::size_t i = 0; clashing >> i; ++i)
+        if (clashing >> i & 1U) qualify(at.entries[at.keyOrder[i]]);
+      return;
+    }
+    // Sorted by key, entries that share one are neighbours.
+    at.byKey = at.keyOrder;
     std::sort(at.byKey.begin(), at.byKey.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); });
     for (std::size_t run = 0, end = 0; run < at.byKey.size(); run = end) {
       for (end = run + 1; end < at.byKey.size() && keyOf(at.byKey[end]) == keyOf(at.byKey[run]);) ++end;
