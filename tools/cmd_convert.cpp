@@ -461,6 +461,13 @@ void writeRecords(const std::string& input, const std::string& output, const wfx
   };
   namingInput(input, [&] {
     if (input == "-") return writeRecordsOf(std::cin, session, options, onRecord);
+    // A pipe (<(zcat statement.xml.gz)) cannot be mapped: read as a stream too.
+    std::error_code unknown;
+    const fs::file_status status = fs::status(input, unknown);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+      std::ifstream in = openFile(input);
+      return writeRecordsOf(in, session, options, onRecord);
+    }
     session.toJsonRecordsFromFile(input, options.records, onRecord,
                                   {options.shared.inputEncoding, options.shared.validate});
   });

@@ -16,9 +16,10 @@ namespace wfxml::detail {
 namespace {
 constexpr const char* kFunction = "MappedFile::MappedFile";
 
-[[noreturn]] void throwIoError(const std::string& path, int error) {
-  throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_IO_ERROR, {path, std::strerror(error)});
+[[noreturn]] void throwIoError(const std::string& path, const std::string& reason) {
+  throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_IO_ERROR, {path, reason});
 }
+[[noreturn]] void throwIoError(const std::string& path, int error) { throwIoError(path, std::strerror(error)); }
 
 class Descriptor {
 public:
@@ -41,6 +42,9 @@ MappedFile::MappedFile(const std::string& path) {
   struct stat status {};
   if (::fstat(file.get(), &status) != 0) throwIoError(path, errno);
   if (S_ISDIR(status.st_mode)) throwIoError(path, EISDIR);
+  // A pipe's size says nothing of its bytes, which would read as an empty document.
+  if (!S_ISREG(status.st_mode))
+    throwIoError(path, "not a regular file (a pipe?), which cannot be mapped: read it as a stream");
   size_ = static_cast<std::size_t>(status.st_size);
   if (size_ == 0) return;  // nothing to map; an empty document
   // Shared: pages given back are read from the file again, never zeroed.

@@ -5,6 +5,7 @@
 #include "zelexception.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <tuple>
@@ -63,6 +64,16 @@ TEST(Records, AFileThatCannotBeMappedIsNamed) {
   const wfxml::Error e = errorOf(
       [] { wfxml::Session(typedMessageSet()).toJsonRecordsFromFile(testData("typed/absent.xml"), "party", [](std::string_view) {}); });
   EXPECT_NE(std::string(e.what()).find("absent.xml"), std::string::npos) << e.what();
+  // A pipe, whose size of 0 read as an empty document.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const std::string pipe = "/dev/fd/" + std::to_string(ends[0]);
+  const wfxml::Error piped =
+      errorOf([&] { wfxml::Session(typedMessageSet()).toJsonRecordsFromFile(pipe, "party", [](std::string_view) {}); });
+  ::close(ends[0]);
+  ::close(ends[1]);
+  EXPECT_EQ(piped.key(), "CP_IO_ERROR");
+  EXPECT_NE(std::string(piped.what()).find(pipe + ": not a regular file"), std::string::npos) << piped.what();
 }
 
 // The markup a cutter must step over: a DTD with '>' in its subset, comments,

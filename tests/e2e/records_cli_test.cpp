@@ -52,6 +52,13 @@ TEST(RecordsCli, OneTypedLinePerRecord) {
   std::string named = linesOf(fromFile.err).back();  // after the schema's warnings
   ASSERT_EQ(named.rfind("wfhost: " + piped + ":1:930056:", 0), 0u) << named;
   EXPECT_EQ(linesOf(fromStdin.err).back(), named.replace(8, piped.size(), "<stdin>"));
+  // A pipe named as a file (/dev/stdin, <(zcat statement.xml.gz)) is read as a stream too: mapped, its size
+  // of 0 made it an empty document.
+  const CommandResult fromPipe = runCommand(
+      "sh", {"-c", "cat \"$1\" | exec \"$0\" convert --schema \"$2\" --records party /dev/stdin", WF_WFHOST, piped,
+             kTypedSchema});
+  EXPECT_EQ(fromPipe.out, fromFile.out);
+  EXPECT_EQ(linesOf(fromPipe.err).back().rfind("wfhost: /dev/stdin:1:930056:", 0), 0u) << fromPipe.err;
   // A mistyped name finds nothing, and says so.
   const CommandResult none = runWfhost({"convert", "--schema", kTypedSchema, "--records", "partie", kTypedSchema});
   EXPECT_EQ(none.status, 0);
