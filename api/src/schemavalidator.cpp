@@ -40,6 +40,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
+#include <xercesc/util/XMLExceptMsgs.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -663,6 +664,47 @@ private:
   std::vector<SiblingNames> childNames_;  // per depth
 };
 
+// Whether a problem is a string's length, which Xerces-C counts in UTF-16
+// units where XML Schema counts characters, and which holds in characters:
+// a character beyond U+FFFF counts twice ("value 'a𝄞' has length '3' which
+// exceeds maxLength facet value '2'"). Lengths of other kinds (octets of
+// binary, items of a list) are never the value's units, nor are lengths of
+// values without such characters. (The other way, a value short in
+// characters but not in units passes minLength and length unnoticed.)
+bool lengthHoldsInCharacters(unsigned int code, const XMLCh* domain, const XMLCh* text) {
+  if ((code != XMLExcepts::VALUE_GT_maxLen && code != XMLExcepts::VALUE_NE_Len) ||
+      !XMLString::equals(domain, XMLUni::fgExceptDomain))
+    return false;
+  const std::u16string_view message(text);
+  constexpr std::u16string_view kValue = u"value '", kLength = u"' has length '";
+  constexpr std::u16string_view kMaxLength = u"' which exceeds maxLength facet value '", kExact = u"' which is not equal to length facet value '";
+  const std::size_t lengthAt = message.rfind(kLength);
+  if (message.rfind(kValue, 0) != 0 || lengthAt == std::u16string_view::npos) return false;
+  const std::u16string_view value = message.substr(kValue.size(), lengthAt - kValue.size());
+  const std::u16string_view rest = message.substr(lengthAt + kLength.size());
+  const auto number = [](std::u16string_view digits) {
+    std::size_t n = 0;
+    for (const char16_t digit : digits) {
+      if (digit < u'0' || digit > u'9') return std::optional<std::size_t>();
+      n = n * 10 + static_cast<std::size_t>(digit - u'0');
+    }
+    return digits.empty() ? std::optional<std::size_t>() : std::optional<std::size_t>(n);
+  };
+  const std::size_t unitsEnd = rest.find(u'\'');
+  if (unitsEnd == std::u16string_view::npos || number(rest.substr(0, unitsEnd)) != value.size()) return false;
+  const std::u16string_view facet = rest.substr(unitsEnd);
+  const bool isMaximum = facet.rfind(kMaxLength, 0) == 0;
+  if (!isMaximum && facet.rfind(kExact, 0) != 0) return false;
+  const std::u16string_view limitText = facet.substr(isMaximum ? kMaxLength.size() : kExact.size());
+  if (limitText.empty() || limitText.back() != u'\'') return false;
+  const std::optional<std::size_t> limit = number(limitText.substr(0, limitText.size() - 1));
+  std::size_t characters = value.size();
+  for (std::size_t i = 0; i + 1 < value.size(); ++i)
+    if (value[i] >= 0xD800 && value[i] <= 0xDBFF && value[i + 1] >= 0xDC00 && value[i + 1] <= 0xDFFF) --characters;
+  if (!limit || characters == value.size()) return false;
+  return isMaximum ? characters <= *limit : characters == *limit;
+}
+
 // Xerces-C's scanners leave the schema validator's xsi:nil and xsi:type
 // where nothing takes them: an element a skip wildcard admits is not
 // validated, so its xsi:nil or xsi:type goes to the next element that is
@@ -798,6 +840,7 @@ public:
   void error(unsigned int code, const XMLCh* domain, ErrTypes type, const XMLCh* text, const XMLCh*, const XMLCh*,
              XMLFileLoc, XMLFileLoc) override {
     if (scanner_ && leftover_.tookNilAsNumber(*scanner_, code, domain, text)) return;
+    if (lengthHoldsInCharacters(code, domain, text)) return;
     reported = reported || type != ErrType_Warning;
   }
   void resetErrors() override {}
@@ -994,7 +1037,7 @@ public:
 
   void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
              const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
-    if (leftover_.tookNilAsNumber(*this, code, domain, text)) return;
+    if (leftover_.tookNilAsNumber(*this, code, domain, text) || lengthHoldsInCharacters(code, domain, text)) return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
       if (code == XMLValid::ElementNotDefined) rootUndeclared_ = true;

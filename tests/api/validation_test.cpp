@@ -165,6 +165,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
   const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("x.xsd", R"(<xs:schema
       xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:import namespace="urn:other" schemaLocation=""/>
       <xs:simpleType name="none"><xs:restriction base="xs:string"><xs:length value="0"/></xs:restriction></xs:simpleType>
+      <xs:simpleType name="max2"><xs:restriction base="xs:string"><xs:maxLength value="2"/></xs:restriction></xs:simpleType>
+      <xs:simpleType name="two"><xs:restriction base="xs:string"><xs:length value="2"/></xs:restriction></xs:simpleType>
       <xs:element name="x" nillable="true"><xs:complexType><xs:choice minOccurs="0" maxOccurs="2"><xs:element ref="x"/>
       <xs:element name="t" type="xs:string"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
       processContents="skip"/></xs:choice><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
@@ -174,6 +176,10 @@ TEST(Validation, DocumentsValidButForOneThing) {
   for (int i = 0; i < 1001; ++i) deep = "<x>" + deep + "</x>";
   for (int i = 0; i < 900; ++i) wide += "&w;";  // 4.5 M characters from fewer references than allowed
   const std::string xsi = "<x xmlns:i='http://www.w3.org/2001/XMLSchema-instance'";
+  const auto typed = [&xsi](const char* type, const char* text) {
+    return xsi + "><w:u xmlns:w='urn:w' i:type='" + type + "'>" + text + "</w:u></x>";
+  };
+  const char* const clef = "\xF0\x9D\x84\x9E";  // one character, two UTF-16 units (which Xerces-C counted)
   std::string utf16 = "\xFF\xFE";  // declaring UTF-8, as a file converted without its declaration
   for (const char c : std::string("<?xml version='1.0' encoding='UTF-8'?><x/>")) utf16 += {c, '\0'};
   for (const auto& [document, problem] : std::vector<std::pair<std::string, std::string>>{
@@ -195,6 +201,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {xsi + " i:nil='1'><t>v</t></x>", "nil"}, {xsi + " i:nil='yes'/>", "boolean"},
            {xsi + "><w:u xmlns:w='urn:w' i:nil='true'></w:u><t>v</t></x>", ""},
            {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""},
+           {typed("max2", (std::string(clef) + "a").c_str()), ""}, {typed("two", (std::string(clef) + "a").c_str()), ""},
+           {typed("max2", (std::string(clef) + "ab").c_str()), "maxLength"}, {typed("two", "abc"), "length facet"},
            {utf16, "UTF-16LE (by its byte-order mark) but declares encoding=\"UTF-8\""}}) {
     for (int time = 0; time < 2; ++time) {
       const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
