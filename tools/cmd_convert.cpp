@@ -87,6 +87,14 @@ struct ConvertOptions {
   std::vector<std::string> inputs;
 };
 
+// True for an input that is read once, as it comes: a pipe (/dev/stdin,
+// <(zcat a.xml.gz)) or another file that is neither regular nor a folder.
+bool isPipe(const std::string& path) {
+  std::error_code unknown;
+  const fs::file_status status = fs::status(path, unknown);
+  return fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
+}
+
 ConvertOptions readOptions(ArgumentList& args) {
   ConvertOptions options;
   readInputCommandOptions(args, "convert", options.shared, options.inputs, [&](const std::string& arg, ArgumentList& args) {
@@ -134,6 +142,12 @@ ConvertOptions readOptions(ArgumentList& args) {
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty() || !options.sync))
     throw UsageError("--resume, --report and --no-sync need --out-dir");
+  // A batch names each output by its input's content before converting it.
+  if (!options.outDir.empty() && options.target == Target::FromContent)
+    for (const std::string& input : options.inputs)
+      if (isPipe(input))
+        throw UsageError(input + " is read as it comes (a pipe), so its content cannot be looked at first: give "
+                                 "--to json or --to xml");
   return options;
 }
 
@@ -201,7 +215,9 @@ std::vector<std::string> outputNames(const std::vector<std::string>& inputs, con
   std::set<std::string> taken;
   for (const std::string& input : inputs) {
     const std::string stem = fs::path(input).stem().string();
-    const std::string extension = toXml(options.target, headOf(input)) ? ".xml" : ".json";
+    // A look at a pipe's first bytes would take them from its conversion (readOptions asks for --to).
+    const std::vector<std::uint8_t> head = isPipe(input) ? std::vector<std::uint8_t>() : headOf(input);
+    const std::string extension = toXml(options.target, head) ? ".xml" : ".json";
     std::string name = stem + extension;
     for (int n = 2; !taken.insert(name).second; ++n) name = stem + "-" + std::to_string(n) + extension;
     names.push_back((fs::path(options.outDir) / name).string());
@@ -462,9 +478,7 @@ void writeRecords(const std::string& input, const std::string& output, const wfx
   namingInput(input, [&] {
     if (input == "-") return writeRecordsOf(std::cin, session, options, onRecord);
     // A pipe (<(zcat statement.xml.gz)) cannot be mapped: read as a stream too.
-    std::error_code unknown;
-    const fs::file_status status = fs::status(input, unknown);
-    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+    if (isPipe(input)) {
       std::ifstream in = openFile(input);
       return writeRecordsOf(in, session, options, onRecord);
     }
