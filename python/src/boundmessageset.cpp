@@ -163,9 +163,8 @@ void writeTypedData(wfxml::Session& session, py::handle data, const wfxml::Write
     if (where.empty() && error.key() == "CP_JSON_MISMATCH" && !error.inserts().empty()) {
       where = error.inserts().front();
       if (where.substr(0, 2) == "$.") where.remove_prefix(2);
-      raiseError(error, where, /*inMessage=*/true);
     }
-    raiseError(error, where, /*inMessage=*/false);
+    raiseError(error, where);
   }
 }
 

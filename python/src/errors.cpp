@@ -20,9 +20,10 @@ py::str textOf(std::string_view text) {
       PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
 }
 
-py::object errorObject(const wfxml::Error& error, std::string_view path, bool inMessage) {
+py::object errorObject(const wfxml::Error& error, std::string_view path) {
+  // "what at path", as every other error reads, with the data's path for the library's own.
   std::string message = error.what();
-  if (!path.empty() && !inMessage) message = std::string(path) + ": " + message;
+  if (!path.empty()) message = (error.description().empty() ? message : error.description()) + " at " + std::string(path);
   py::object instance = py::reinterpret_borrow<py::object>(errorType)(textOf(message));
   py::tuple inserts(error.inserts().size());
   for (std::size_t i = 0; i < error.inserts().size(); ++i) inserts[i] = textOf(error.inserts()[i]);
@@ -74,14 +75,14 @@ void registerErrorType(py::module_& module) {
     try {
       if (pending) std::rethrow_exception(pending);
     } catch (const wfxml::Error& error) {
-      py::object instance = errorObject(error, {}, false);
+      py::object instance = errorObject(error, {});
       PyErr_SetObject(errorType, instance.ptr());
     }
   });
 }
 
-void raiseError(const wfxml::Error& error, std::string_view path, bool inMessage) {
-  py::object instance = errorObject(error, path, inMessage);
+void raiseError(const wfxml::Error& error, std::string_view path) {
+  py::object instance = errorObject(error, path);
   PyErr_SetObject(errorType, instance.ptr());
   throw py::error_already_set();
 }

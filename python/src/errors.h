@@ -21,10 +21,9 @@ namespace wfxml::python {
 void registerErrorType(pybind11::module_& module);
 
 // Sets wfxml.Error for error as the pending Python exception, with path
-// ("order.items[2].qty") when it is not empty, and throws
-// pybind11::error_already_set. The message starts with the path unless the
-// error's own message already names it (inMessage).
-[[noreturn]] void raiseError(const wfxml::Error& error, std::string_view path, bool inMessage);
+// ("order.items[2].qty") when it is not empty, in its path and at the end of
+// its message, and throws pybind11::error_already_set.
+[[noreturn]] void raiseError(const wfxml::Error& error, std::string_view path);
 
 }  // namespace wfxml::python
 
