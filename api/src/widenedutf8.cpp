@@ -329,6 +329,19 @@ std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes,
 }
 
 namespace {
+// An EBCDIC declaration ('<?xml' in code page 37's letters) without the
+// encoding the scanner needs to read on (it then says no more than "EBCDIC
+// file must provide encoding declaration").
+std::optional<std::string> undeclaredEbcdicEncoding(const unsigned char* b, std::size_t size) {
+  static constexpr unsigned char kEncoding[] = {0x85, 0x95, 0x83, 0x96, 0x84, 0x89, 0x95, 0x87};  // "encoding"
+  static constexpr unsigned char kEnd[] = {0x6F, 0x6E};                                            // "?>"
+  const unsigned char* const end = b + std::min<std::size_t>(size, 512);
+  const unsigned char* const close = std::search(b, end, std::begin(kEnd), std::end(kEnd));
+  if (close == end || std::search(b, close, std::begin(kEncoding), std::end(kEncoding)) != close) return std::nullopt;
+  return std::string("the document's declaration is in EBCDIC but names no encoding: give its encoding (ibm-037, "
+                     "say) or declare it (<?xml version=\"1.0\" encoding=\"IBM037\"?>)");
+}
+
 // EBCDIC's '<' (0x4C) first, then a letter (0x81 and up), '!' or '_' of
 // EBCDIC: a start tag, comment or document type without the declaration that
 // would name the code page. No XML document in an ASCII-based encoding starts
@@ -340,7 +353,7 @@ std::optional<std::string> undeclaredEbcdicDocument(const void* bytes, std::size
   const auto* b = static_cast<const unsigned char*>(bytes);
   if (size < 2 || b[0] != 0x4C) return std::nullopt;
   if (b[1] == 0x6F) {
-    if (size >= 5 && b[2] == 0xA7 && b[3] == 0x94 && b[4] == 0x93) return std::nullopt;
+    if (size >= 5 && b[2] == 0xA7 && b[3] == 0x94 && b[4] == 0x93) return undeclaredEbcdicEncoding(b, size);
     return "the document looks like EBCDIC (its first bytes, 0x4C 0x6F, are '<?' there) in a code page whose "
            "declaration cannot be read before the code page is known: give its encoding (ibm-930, say)";
   }
