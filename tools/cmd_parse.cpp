@@ -69,6 +69,7 @@ ParseOptions readOptions(ArgumentList& args) {
     }
   }
   if (options.file.empty()) throw UsageError("no FILE given");
+  refuseStdinTwice(options.shared, options.file);
   if (!options.subtree.empty() && !options.shared.hasMessageSet())
     throw UsageError("--subtree needs --dict or --schema");
   if (options.shared.validate && !options.shared.hasMessageSet())

@@ -66,6 +66,11 @@ MessageInfo inputPropertiesOf(const SharedOptions& options, MessageInfo properti
 
 MessageInfo inputPropertiesOf(const SharedOptions& options) { return inputPropertiesOf(options, options.properties); }
 
+void refuseStdinTwice(const SharedOptions& shared, const std::string& input) {
+  if (shared.dictionary == "-" && input == "-")
+    throw UsageError("--dict - and the input - would both read standard input: give one of them a file");
+}
+
 void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
                              const ExtraOption& extra) {
   while (!args.empty()) {
@@ -82,6 +87,7 @@ void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCom
     }
   }
   if (options.input.empty()) throw UsageError(std::string("no ") + inputName + " given");
+  refuseStdinTwice(options.shared, options.input);
 }
 
 void readInputCommandOptions(ArgumentList& args, const char* verb, SharedOptions& shared,
@@ -94,6 +100,7 @@ void readInputCommandOptions(ArgumentList& args, const char* verb, SharedOptions
   }
   if (!shared.hasMessageSet()) throw UsageError("give either --dict or --schema");
   if (inputs.empty()) throw UsageError(std::string("no FILE to ") + verb);
+  for (const std::string& input : inputs) refuseStdinTwice(shared, input);
 }
 
 DictionaryFiles::DictionaryFiles(const HostOptions& host, BitstreamWorker& worker, std::string baseDirectory)

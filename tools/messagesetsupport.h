@@ -58,6 +58,9 @@ using ExtraOption = std::function<bool(const std::string& arg, ArgumentList& arg
 void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
                              const ExtraOption& extra = {});
 
+// UsageError when the dictionary and an input are both standard input ("-").
+void refuseStdinTwice(const SharedOptions& shared, const std::string& input);
+
 // The arguments of a command over many FILEs: extra is asked first, then the
 // shared options; other options are refused, the rest are FILEs. A message
 // set and at least one FILE are required ("no FILE to VERB"). Throws UsageError.
