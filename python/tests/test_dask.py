@@ -218,8 +218,9 @@ def test_an_interpreter_without_distributed_says_which_it_needs(kinds, tmp_path,
     (["--records", "party", "--validate"], "--records takes one FILE, without --resume, --report, --validate"),
     (["--records", ""], "--records needs an element name or path"),
     (["--records", "party", "{empty}"], "{empty}: is a folder; records are read from one file"),
+    (["--records", "party", "/dev/zero"], "/dev/zero: is not a regular file (a pipe?)"),
 ], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input", "records",
-        "records unnamed", "records of a folder"])
+        "records unnamed", "records of a folder", "records of a device"])
 def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsys, args, error):
     places = {"file": tmp_path / "file", "full": tmp_path / "full", "empty": tmp_path / "empty"}
     places["file"].write_text("")
@@ -230,7 +231,7 @@ def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsy
     dictionary = tmp_path / "kinds.dict"
     dictionary.write_bytes(kinds.dictionary_bytes())
     argv = ["--dict", str(dictionary), "--out-dir", str(tmp_path / "out")] + args
-    if not any(arg == str(places["empty"]) for arg in args):
+    if not any(arg in (str(places["empty"]), "/dev/zero") for arg in args):
         argv.append(str(DATA / "kinds.xml"))
     try:
         status = wfxml_dask.main(argv)

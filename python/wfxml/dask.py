@@ -602,6 +602,9 @@ def convert_records(
         raise RunError(f"{path}: {error.strerror or error}") from None
     if os.path.isdir(path):  # before a cluster starts for nothing
         raise RunError(f"{path}: is a folder; records are read from one file")
+    if not os.path.isfile(path):  # workers read their pieces by offset, which a pipe cannot give
+        raise RunError(f"{path}: is not a regular file (a pipe?); records are shared out from a file: save it first, "
+                       "or read it in one process (wfhost convert --records, MessageSet.iter_records)")
     out_dir = os.path.abspath(os.fsdecode(out_dir))
     if [entry for entry in _usable_folder(out_dir) if not entry.endswith(_PARTIAL)]:
         raise RunError(f"out_dir {out_dir} is not empty: use an empty folder")
