@@ -30,7 +30,7 @@ const Command kCommands[] = {
 void printUsage(std::ostream& out) {
   out << "usage: wfhost COMMAND [OPTIONS] [ARGUMENTS]\n\ncommands:\n";
   for (const auto& command : kCommands) out << "  " << command.name << "\n      " << command.summary << '\n';
-  out << "\nwfhost COMMAND --help describes a command's options.\n";
+  out << "\nwfhost COMMAND --help describes a command's options; wfhost --version prints the version.\n";
 }
 
 const Command* findCommand(const char* name) {
@@ -76,6 +76,12 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     return runReporting("--help", [] {
       printUsage(std::cout);
+      return kExitOk;
+    });
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    return runReporting("--version", [] {
+      std::cout << "wfhost " << wfxml::version() << '\n';
       return kExitOk;
     });
   }
