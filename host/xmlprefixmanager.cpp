@@ -29,7 +29,12 @@ void XMLPrefixManager::removeLevel() {
   assert(!levelStarts_.empty() && "removeLevel without addLevel");
   if (levelStarts_.empty()) return;
   if (bindings_.size() > levelStarts_.back()) ++scopeVersion_;
-  bindings_.resize(levelStarts_.back());
+  while (bindings_.size() > levelStarts_.back()) {
+    const Binding& innermost = bindings_.back();
+    namespaces_[innermost.ns].innermostBinding = innermost.outerOfNs;
+    innermostBindingOfPrefix_[innermost.prefix] = innermost.outerOfPrefix;
+    bindings_.pop_back();
+  }
   levelStarts_.pop_back();
   // The texts findPrefixInScope was asked about by address in this level
   // may go with it.
@@ -69,8 +74,7 @@ bool XMLPrefixManager::getNamespacePrefix(const ZelWstring& uri, ZelWstring& pre
   if (!create) return false;
   const Id ns = known != NONE ? known : internUri(uri);
   const Id chosen = choosePrefix(ns);
-  bindings_.push_back(Binding{ns, chosen});
-  ++scopeVersion_;
+  bind(ns, chosen);
   prefix.assign(prefixes_[chosen]);
   return true;
 }
@@ -95,8 +99,7 @@ bool XMLPrefixManager::bindPrefix(const ZelWstring& uri, const ZelWstring& prefi
     const std::size_t innermost = levelStarts_.empty() ? 0 : levelStarts_.back();
     if (static_cast<std::size_t>(binding - bindings_.data()) >= innermost) return false;
   }
-  bindings_.push_back(Binding{ns, prefixId});
-  ++scopeVersion_;
+  bind(ns, prefixId);
   return true;
 }
 
@@ -123,24 +126,31 @@ XMLPrefixManager::Id XMLPrefixManager::internPrefix(const ZelWstring& prefix) {
   const auto [entry, isNew] = prefixIds_.emplace(prefix, static_cast<Id>(prefixes_.size()));
   if (isNew) {
     prefixes_.push_back(prefix);
+    innermostBindingOfPrefix_.push_back(NONE);
     ++scopeVersion_;
   }
   return entry->second;
 }
 
-// Few declarations are in scope at once, so a backward scan beats any index.
 // A binding whose prefix an inner one binds again (a QName value's, see
 // bindPrefix) no longer counts.
 const XMLPrefixManager::Binding* XMLPrefixManager::findBindingOfUri(Id ns) const {
-  for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding)
-    if (binding->ns == ns) return findBindingOfPrefix(binding->prefix) == &*binding ? &*binding : nullptr;
-  return nullptr;
+  const Id innermost = namespaces_[ns].innermostBinding;
+  if (innermost == NONE || innermostBindingOfPrefix_[bindings_[innermost].prefix] != innermost) return nullptr;
+  return &bindings_[innermost];
 }
 
 const XMLPrefixManager::Binding* XMLPrefixManager::findBindingOfPrefix(Id prefix) const {
-  for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding)
-    if (binding->prefix == prefix) return &*binding;
-  return nullptr;
+  const Id innermost = innermostBindingOfPrefix_[prefix];
+  return innermost == NONE ? nullptr : &bindings_[innermost];
+}
+
+void XMLPrefixManager::bind(Id ns, Id prefix) {
+  const Id at = static_cast<Id>(bindings_.size());
+  bindings_.push_back(Binding{ns, prefix, namespaces_[ns].innermostBinding, innermostBindingOfPrefix_[prefix]});
+  namespaces_[ns].innermostBinding = at;
+  innermostBindingOfPrefix_[prefix] = at;
+  ++scopeVersion_;
 }
 
 // Only called for a URI that is not in scope, so a prefix found in scope is

@@ -86,10 +86,17 @@ private:
   struct Namespace {
     Id preferred = NONE;  // prefix ids
     Id generated = NONE;
+    Id innermostBinding = NONE;  // index in bindings_
   };
+  // The bindings in scope of a URI or a prefix are chained from the
+  // innermost outwards, so that a look-up costs the same with thousands of
+  // declarations in scope (a message that declares every namespace it uses
+  // at its root) as with a few.
   struct Binding {
     Id ns;
     Id prefix;
+    Id outerOfNs;
+    Id outerOfPrefix;
   };
 
   const ZelWstring* lookUpPrefixInScope(const ZelWstring& uri);
@@ -99,6 +106,7 @@ private:
   Id internPrefix(const ZelWstring& prefix);
   const Binding* findBindingOfUri(Id ns) const;
   const Binding* findBindingOfPrefix(Id prefix) const;
+  void bind(Id ns, Id prefix);
   Id choosePrefix(Id ns);
   Id generatePrefix();
 
@@ -122,6 +130,7 @@ private:
   std::vector<Namespace> namespaces_;  // by URI id
   std::unordered_map<ZelWstring, Id, ZelWstringHash> prefixIds_;
   std::vector<ZelWstring> prefixes_;   // by prefix id
+  std::vector<Id> innermostBindingOfPrefix_;  // by prefix id
   std::vector<Binding> bindings_;      // declarations in scope, innermost last
   std::vector<std::size_t> levelStarts_;
   unsigned long nextGenerated_ = 1;

@@ -508,6 +508,22 @@ TEST(SelfDefining, ThousandsOfNamesInOneElementConvertBothWays) {
   EXPECT_EQ(problems[0].path, "/doc/free");
 }
 
+// Written back, the message declares every namespace it uses at its root:
+// each of thousands was looked up by a scan of those declared before it (the
+// writer's list and the prefixes in scope), which took seconds.
+TEST(SelfDefining, ThousandsOfNamespacesAreDeclaredAtTheRoot) {
+  constexpr int kNamespaces = 30000;
+  std::string elements;
+  for (int i = 0; i < kNamespaces; ++i) elements += "<e xmlns='urn:n" + std::to_string(i) + "'/>";
+  const std::string xml = "<doc xmlns='urn:test:mixed'><free>" + elements + "</free></doc>";
+  wfxml::Session session(mixedWildcardSet());
+  const std::string json = typedJson(session.messageSet(), xml.data(), xml.size());
+  const std::vector<std::uint8_t> written = session.write(session.fromJson(json, {.check = false}), {.check = false});
+  const std::string text(written.begin(), written.end());
+  EXPECT_NE(text.find(R"( xmlns:ns30000="urn:n29999"><m:free><ns1:e>)"), std::string::npos) << text.substr(0, 300);
+  EXPECT_NE(text.find("<ns30000:e></ns30000:e></m:free></m:doc>"), std::string::npos) << text.substr(text.size() - 300);
+}
+
 struct GivenData {
   const char* name;
   std::string given;  // the content of "doc"

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -744,12 +745,37 @@ bool isTypeAttributeName(std::u16string_view name) {
   return name == kTypeName;
 }
 
-void addOnce(std::vector<ZelWstring>& uris, std::u16string_view uri) {
-  if (uri.empty()) return;
-  for (const ZelWstring& known : uris) {
-    if (known == uri) return;
+// Values in the order first added, each once. A message uses a few
+// namespaces, which a scan compares at once; thousands (a hostile tree) are
+// checked through an index, in linear time.
+template <class Value, class Hash = std::hash<Value>>
+class FirstOccurrences {
+public:
+  // False when value was added before.
+  template <class Given>
+  bool add(const Given& given) {
+    if (iValues.size() < kScanned) {
+      for (const Value& known : iValues)
+        if (known == given) return false;
+    } else {
+      if (iIndex.empty()) iIndex.insert(iValues.begin(), iValues.end());
+      if (!iIndex.insert(Value(given)).second) return false;
+    }
+    iValues.emplace_back(given);
+    return true;
   }
-  uris.emplace_back(uri);
+  const std::vector<Value>& values() const { return iValues; }
+
+private:
+  static constexpr std::size_t kScanned = 16;
+  std::vector<Value> iValues;
+  std::unordered_set<Value, Hash> iIndex;  // of all values, once beyond kScanned
+};
+
+using NamespaceURIs = FirstOccurrences<ZelWstring, ZelWstringHash>;
+
+void addOnce(NamespaceURIs& uris, std::u16string_view uri) {
+  if (!uri.empty()) uris.add(uri);
 }
 }  // namespace
 
@@ -760,22 +786,19 @@ void addOnce(std::vector<ZelWstring>& uris, std::u16string_view uri) {
 // elements, and whatever this misses is declared where it is first used.
 template <class Iterator>
 void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
-  std::vector<ZelWstring> uris;
+  NamespaceURIs uris;
   // Three sieves, cheapest first, each for a repeat the one before lets
   // through: a definition met again is passed over by its stamp
   // (namespaceLook); the namespaces are texts of the dictionary or pooled by
   // the tree, a few of them for many elements, so a text met again is passed
   // over by address; equal texts at different addresses are kept once by
   // addOnce.
-  std::vector<const ZelWstring*> seen;
+  FirstOccurrences<const ZelWstring*> seen;
   const ZelWstring* lastSeen = nullptr;
   const auto add = [&](const ZelWstring* uri) {
     if (uri == lastSeen) return;
     lastSeen = uri;
-    for (const ZelWstring* known : seen)
-      if (known == uri) return;
-    seen.push_back(uri);
-    addOnce(uris, uri->view());
+    if (seen.add(uri)) addOnce(uris, uri->view());
   };
   bool anyNull = false;
   long level = 0;
@@ -818,7 +841,7 @@ void XMLWriter::declareNamespacesUsedBelow(Iterator& iterator) {
   if (anyNull && (messageSet.nullNumEncoding == eNULLXsiNil || messageSet.nullNonNumEncoding == eNULLXsiNil))
     addOnce(uris, kSchemaInstanceNamespace);
   ZelBufferedWstring<16> prefix;
-  for (const ZelWstring& uri : uris) usePrefix(uri, prefix, true);
+  for (const ZelWstring& uri : uris.values()) usePrefix(uri, prefix, true);
 }
 
 void XMLWriter::writeMessageExtras(WriteItem& item) {
