@@ -208,6 +208,17 @@ def test_an_interpreter_without_distributed_says_which_it_needs(kinds, tmp_path,
         wfxml_dask.convert([str(DATA / "kinds.xml")], kinds, tmp_path / "out")
 
 
+@pytest.mark.parametrize("argv, error", [
+    (["--schma", "s.xsd", "f.xml"], "unrecognized arguments: --schma"),  # named before the missing --out-dir
+    (["--dict", "d", "f.xml"], "the following arguments are required: --out-dir"),
+    (["--out-dir", "o", "f.xml"], "one of the arguments --schema --dict is required"),
+])
+def test_the_first_mistake_of_a_command_line_is_named(capsys, argv, error):
+    with pytest.raises(SystemExit) as exit:
+        wfxml_dask.main(argv)
+    assert exit.value.code == 2 and error in capsys.readouterr().err
+
+
 @pytest.mark.parametrize("args, error", [
     (["--workers", "0"], "argument --workers: needs a whole number of at least 1, not '0'"),
     (["--batch-size", "x"], "argument --batch-size: needs a whole number of at least 1, not 'x'"),

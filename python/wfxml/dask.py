@@ -659,10 +659,12 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         prog="python3 -m wfxml.dask",
         description="Converts XML files to JSON Lines (one part-NNNNN.jsonl per batch) on a Dask cluster.",
     )
-    chosen = parser.add_mutually_exclusive_group(required=True)
+    # Required options are checked after the parse, so that a misspelt option
+    # (--schma) is named rather than the option it failed to give.
+    chosen = parser.add_mutually_exclusive_group()
     chosen.add_argument("--schema", action="append", metavar="FILE", help=".xsd (repeatable) or message-set .json")
     chosen.add_argument("--dict", metavar="FILE", help="a compiled dictionary")
-    parser.add_argument("--out-dir", required=True, metavar="DIR", help="a new or empty folder (or one to resume)")
+    parser.add_argument("--out-dir", metavar="DIR", help="a new or empty folder (or one to resume)")
     parser.add_argument("--resume", action="store_true", help="finish the run that wrote DIR")
     parser.add_argument("--report", metavar="FILE", help="one JSON line per file: file, output, status, error")
     parser.add_argument("--scheduler", metavar="ADDRESS", help="a running cluster's scheduler (default: a local one)")
@@ -675,6 +677,10 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
                         help="one large FILE: a JSON line per NAME element, its pieces shared among the workers")
     parser.add_argument("paths", nargs="+", metavar="PATH", help="XML files and folders")
     args = parser.parse_args(argv)
+    if args.schema is None and args.dict is None:
+        parser.error("one of the arguments --schema --dict is required")
+    if args.out_dir is None:
+        parser.error("the following arguments are required: --out-dir")
     if args.records == "":
         parser.error("--records needs an element name or path")
     if args.records is not None and (len(args.paths) > 1 or args.resume or args.report or args.validate
