@@ -53,6 +53,7 @@ CompileOptions readOptions(ArgumentList& args) {
       options.output = args.takeValue(arg);
     } else if (arg == "--messages") {
       options.schemaOptions.messages = splitNames(args.takeValue(arg));
+      if (options.schemaOptions.messages.empty()) throw UsageError("--messages names no element");
     } else if (arg == "--props") {
       options.schemaOptions.propertiesFile = args.takeValue(arg);
     } else if (arg == "--catalog") {
