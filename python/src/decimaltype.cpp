@@ -2,6 +2,7 @@
 
 #include <wfxml/wfxml.h>
 
+#include <algorithm>
 #include <string>
 
 namespace py = pybind11;
@@ -36,8 +37,14 @@ std::string decimalDigits(py::handle decimal) {
 
 bool hasSaneExponent(py::handle decimal) {
   if (!py::cast<bool>(decimal.attr("is_finite")())) return true;
-  const long adjusted = py::cast<long>(decimal.attr("adjusted")());
-  return adjusted <= kMaxDecimalExponent && adjusted >= -kMaxDecimalExponent;
+  // The zeros its plain form adds to its digits, not the exponent itself: a
+  // value read from a document has all its digits (100,000 of them before the
+  // point, say), and comes back.
+  const py::tuple parts = decimal.attr("as_tuple")();
+  const long digits = static_cast<long>(py::len(parts[1]));
+  const long exponent = py::cast<long>(parts[2]);
+  const long zeros = exponent > 0 ? exponent : std::max(0L, -exponent - digits);
+  return zeros <= kMaxDecimalExponent;
 }
 
 std::string integerDigits(py::handle integer) {

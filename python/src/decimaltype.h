@@ -22,8 +22,8 @@ bool isDecimal(pybind11::handle object);
 // "-Infinity", which only a double member accepts.
 std::string decimalDigits(pybind11::handle decimal);
 
-// Whether a finite decimal's exponent is within wfxml::kMaxDecimalExponent,
-// so that its plain notation has a sane length.
+// Whether the zeros a finite decimal's plain notation adds to its digits are
+// within wfxml::kMaxDecimalExponent, so that the notation has a sane length.
 bool hasSaneExponent(pybind11::handle decimal);
 
 // Any int as decimal digits and back, also beyond the 4,300 digits Python's
