@@ -22,7 +22,6 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -744,33 +743,6 @@ bool isTypeAttributeName(std::u16string_view name) {
   if (!name.empty() && name.front() == u'@') name.remove_prefix(1);
   return name == kTypeName;
 }
-
-// Values in the order first added, each once. A message uses a few
-// namespaces, which a scan compares at once; thousands (a hostile tree) are
-// checked through an index, in linear time.
-template <class Value, class Hash = std::hash<Value>>
-class FirstOccurrences {
-public:
-  // False when value was added before.
-  template <class Given>
-  bool add(const Given& given) {
-    if (iValues.size() < kScanned) {
-      for (const Value& known : iValues)
-        if (known == given) return false;
-    } else {
-      if (iIndex.empty()) iIndex.insert(iValues.begin(), iValues.end());
-      if (!iIndex.insert(Value(given)).second) return false;
-    }
-    iValues.emplace_back(given);
-    return true;
-  }
-  const std::vector<Value>& values() const { return iValues; }
-
-private:
-  static constexpr std::size_t kScanned = 16;
-  std::vector<Value> iValues;
-  std::unordered_set<Value, Hash> iIndex;  // of all values, once beyond kScanned
-};
 
 using NamespaceURIs = FirstOccurrences<ZelWstring, ZelWstringHash>;
 

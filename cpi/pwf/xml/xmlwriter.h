@@ -66,6 +66,38 @@ class WorkerInfo;
 class WorkerInfoPtr;
 class XMLPrefixManager;
 
+// Values in the order first added, each once. A start tag has a few
+// attributes and a message uses a few namespaces, which a scan compares at
+// once; thousands (a hostile tree) are checked through an index, in linear
+// time.
+template <class Value, class Hash = std::hash<Value>>
+class FirstOccurrences {
+ public:
+  // False when the value was added before.
+  template <class Given>
+  [[gnu::always_inline]] bool add(const Given& given) {
+    if (iValues.size() < kScanned) {
+      for (const Value& known : iValues)
+        if (known == given) return false;
+    } else {
+      if (iIndex.empty()) iIndex.insert(iValues.begin(), iValues.end());
+      if (!iIndex.insert(Value(given)).second) return false;
+    }
+    iValues.emplace_back(given);
+    return true;
+  }
+  const std::vector<Value>& values() const { return iValues; }
+  void clear() {
+    iValues.clear();
+    if (!iIndex.empty()) iIndex = {};  // clearing keeps the buckets, which every reuse would wipe again
+  }
+
+ private:
+  static constexpr std::size_t kScanned = 16;
+  std::vector<Value> iValues;
+  std::unordered_set<Value, Hash> iIndex;  // of all values, once beyond kScanned
+};
+
 // The attributes written on the open start tag, by namespace and local name.
 // A tree may hold one attribute twice, or one the writer writes itself (a
 // null marker, xsi:type, an ID or value attribute); written twice, the
@@ -77,37 +109,24 @@ class StartTagAttributes {
   void begin(std::u16string_view elementName) {
     iElementName = elementName;
     iNames.clear();
-    if (!iIndex.empty()) iIndex = {};  // clearing keeps the buckets, which every start tag would wipe again
   }
   // False when the attribute was written on this start tag already.
   [[gnu::always_inline]] bool add(std::u16string_view namespaceURI, std::u16string_view localName) {
-    if (iNames.size() >= kScanned) return addIndexed({namespaceURI, localName});
-    for (const auto& [uri, name] : iNames)
-      if (name == localName && uri == namespaceURI) return false;
-    iNames.emplace_back(namespaceURI, localName);
-    return true;
+    return iNames.add(Name{localName, namespaceURI});  // local names differ more often than namespaces
   }
   std::u16string_view elementName() const { return iElementName; }
 
  private:
-  using Name = std::pair<std::u16string_view, std::u16string_view>;
+  using Name = std::pair<std::u16string_view, std::u16string_view>;  // local name, namespace
   struct NameHash {
     std::size_t operator()(const Name& name) const {
       const std::hash<std::u16string_view> hash;
       return hash(name.first) * 31 + hash(name.second);
     }
   };
-  // A start tag has a few attributes, which a scan compares at once; one of
-  // thousands (a hostile tree) is checked through an index, in linear time.
-  static constexpr std::size_t kScanned = 16;
-  bool addIndexed(const Name& name) {
-    if (iIndex.empty()) iIndex.insert(iNames.begin(), iNames.end());
-    return iIndex.insert(name).second;
-  }
 
   std::u16string_view iElementName;
-  std::vector<Name> iNames;  // the first kScanned
-  std::unordered_set<Name, NameHash> iIndex;
+  FirstOccurrences<Name, NameHash> iNames;
 };
 
 class XMLWriter : public FIWriter, public ZelOwnedLogSource {
