@@ -677,7 +677,8 @@ bool lengthHoldsInCharacters(unsigned int code, const XMLCh* domain, const XMLCh
     return false;
   const std::u16string_view message(text);
   constexpr std::u16string_view kValue = u"value '", kLength = u"' has length '";
-  constexpr std::u16string_view kMaxLength = u"' which exceeds maxLength facet value '", kExact = u"' which is not equal to length facet value '";
+  constexpr std::u16string_view kMaxLength = u"' which exceeds maxLength facet value '";
+  constexpr std::u16string_view kExact = u"' which is not equal to length facet value '";
   const std::size_t lengthAt = message.rfind(kLength);
   if (message.rfind(kValue, 0) != 0 || lengthAt == std::u16string_view::npos) return false;
   const std::u16string_view value = message.substr(kValue.size(), lengthAt - kValue.size());
