@@ -664,6 +664,35 @@ private:
   std::vector<SiblingNames> childNames_;  // per depth
 };
 
+// Where the external id of a UTF-8 document's type declaration stands
+// (SYSTEM "..." or PUBLIC "..." "..."): its offset and length; nullopt when
+// there is none.
+std::optional<std::pair<std::size_t, std::size_t>> externalIdOf(std::string_view document) {
+  const std::string_view rest = afterProlog(document);
+  if (rest.substr(0, 9) != "<!DOCTYPE") return std::nullopt;
+  std::size_t at = 9;
+  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  const auto skipSpaces = [&] {
+    const std::size_t from = at;
+    while (at < rest.size() && isSpace(rest[at])) ++at;
+    return at > from;
+  };
+  if (!skipSpaces()) return std::nullopt;
+  while (at < rest.size() && !isSpace(rest[at]) && rest[at] != '[' && rest[at] != '>') ++at;  // the root's name
+  if (!skipSpaces()) return std::nullopt;
+  const std::size_t start = at;
+  const bool isPublic = rest.substr(at, 6) == "PUBLIC";
+  if (!isPublic && rest.substr(at, 6) != "SYSTEM") return std::nullopt;
+  at += 6;
+  for (int literal = isPublic ? 2 : 1; literal > 0; --literal) {
+    if (!skipSpaces() || at >= rest.size() || (rest[at] != '"' && rest[at] != '\'')) return std::nullopt;
+    const std::size_t close = rest.find(rest[at], at + 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    at = close + 1;
+  }
+  return std::make_pair(static_cast<std::size_t>(rest.data() - document.data()) + start, at - start);
+}
+
 // Whether a problem is a string's length, which Xerces-C counts in UTF-16
 // units where XML Schema counts characters, and which holds in characters:
 // a character beyond U+FFFF counts twice ("value 'a𝄞' has length '3' which
@@ -990,8 +1019,8 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 // document's external DTD subset whenever it validates, whatever
 // fgXercesLoadExternalDTD says, and finds a document whose subset it cannot
 // open invalid: the subset reads as empty here, as for the parse, while an
-// external entity is still refused. (The first check refuses such a
-// document, which then comes here.)
+// external entity is still refused. (A UTF-8 document comes with the
+// subset's id blanked out instead: Checker::check.)
 class CheckingReader : public SAX2XMLReaderImpl {
 public:
   CheckingReader(MemoryManager* memory, XMLGrammarPool* pool) : SAX2XMLReaderImpl(memory, pool) {
@@ -1108,10 +1137,23 @@ public:
   std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
                                      std::vector<ProblemPlace>* places) {
     std::vector<std::uint8_t> lines;
-    if (scansNlAsLf(encoding, bytes, size)) {
-      lines.assign(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size);
-      ::nlToLf(lines.data(), size);
+    const auto copy = [&] {
+      if (lines.empty()) lines.assign(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size);
       bytes = lines.data();
+    };
+    if (scansNlAsLf(encoding, bytes, size)) {
+      copy();
+      ::nlToLf(lines.data(), size);
+    }
+    // The external DTD subset is read as empty (see CheckingReader); in a
+    // UTF-8 document its id is blanked out instead, line ends kept, so that
+    // Xerces-C does not make (and lose) an entity for it.
+    if (readsAsUtf8(bytes, size, encoding)) {
+      if (const auto externalId = externalIdOf(std::string_view(static_cast<const char*>(bytes), size))) {
+        copy();
+        for (std::size_t i = externalId->first; i < externalId->first + externalId->second; ++i)
+          if (lines[i] != '\n' && lines[i] != '\r') lines[i] = ' ';
+      }
     }
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
