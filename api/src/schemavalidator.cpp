@@ -12,6 +12,7 @@
 #include "zelexception.h"
 #include "zelwstring.h"
 
+#include <unicode/ustring.h>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
 #include <xercesc/framework/XMLErrorCodes.hpp>
@@ -728,9 +729,7 @@ bool lengthHoldsInCharacters(unsigned int code, const XMLCh* domain, const XMLCh
   const std::u16string_view limitText = facet.substr(isMaximum ? kMaxLength.size() : kExact.size());
   if (limitText.empty() || limitText.back() != u'\'') return false;
   const std::optional<std::size_t> limit = number(limitText.substr(0, limitText.size() - 1));
-  std::size_t characters = value.size();
-  for (std::size_t i = 0; i + 1 < value.size(); ++i)
-    if (value[i] >= 0xD800 && value[i] <= 0xDBFF && value[i + 1] >= 0xDC00 && value[i + 1] <= 0xDFFF) --characters;
+  const auto characters = static_cast<std::size_t>(u_countChar32(value.data(), static_cast<int32_t>(value.size())));
   if (!limit || characters == value.size()) return false;
   return isMaximum ? characters <= *limit : characters == *limit;
 }
