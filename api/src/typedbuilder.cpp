@@ -901,8 +901,11 @@ private:
   void selfDefining(TreeElement& element, const TypedNode& node) {
     if (node.kind == TypedNode::Kind::Array) fail("an array is only allowed for an element that repeats");
     // Nil where no declaration makes it nillable reads back as the attribute
-    // it is, not as null.
-    if (view_ && isNull(node)) fail("null, but no declaration makes the element nillable: give {\"@xsi:nil\": \"true\"}");
+    // it is, not as null; without a dictionary an empty element reads back
+    // as "", so null has no form there.
+    if (isNull(node))
+      fail(view_ ? "null, but no declaration makes the element nillable: give {\"@xsi:nil\": \"true\"}"
+                 : "null, but without a dictionary nothing reads back as null: give \"\" or {\"@xsi:nil\": \"true\"}");
     if (node.kind == TypedNode::Kind::Value) return setValue(element, node, nullptr);
     // Content the parser matches takes an xsi:type of the set's, or of XML
     // Schema's, as the type it names: so does the way back. Skipped content

@@ -18,6 +18,10 @@ const wfxml::MessageSet& sharedNameSet();
 
 // Values as typed data give them: whitespace rules, numbers, a union, mixed content.
 const wfxml::MessageSet& givenDataSet() { return compiledOnce(testData("typed/given.xsd")); }
+const wfxml::MessageSet& noDictionary() {
+  static const wfxml::MessageSet none = wfxml::MessageSet::none();
+  return none;
+}
 
 // Each rule of docs/typed-json.md, in the order the document shows them.
 const char kOrderJson[] =
@@ -440,7 +444,9 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       {givenDataSet, R"({"doc":{"in":2.5}})", "$.doc.in", "an integer was expected"},
       // Written empty, an element reads back as its default or fixed value.
       {givenDataSet, R"({"doc":{"hl":[]}})", "$.doc.hl", "an empty element reads back as its default or fixed value '0a 0b', not as the empty value given"},
-      {givenDataSet, R"({"doc":{"hx":{"@ha":"qw==","$":""}}})", "$.doc.hx", "an empty element reads back as its default or fixed value '0fa9', not as the empty value given"}};
+      {givenDataSet, R"({"doc":{"hx":{"@ha":"qw==","$":""}}})", "$.doc.hx", "an empty element reads back as its default or fixed value '0fa9', not as the empty value given"},
+      // Without a dictionary null was written as an empty element, which reads back as "".
+      {noDictionary, R"({"a":{"b":null}})", "$.a.b", "null, but without a dictionary nothing reads back as null: give \"\" or {\"@xsi:nil\": \"true\"}"}};
   for (const auto& each : cases) {
     const wfxml::Error error = errorOf([&] { wfxml::Session(each.set()).fromJson(each.json); });
     EXPECT_EQ(error.inserts(), (std::vector<std::string>{each.path, each.what})) << each.json;
