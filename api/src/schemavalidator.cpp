@@ -665,9 +665,12 @@ private:
   std::vector<SiblingNames> childNames_;  // per depth
 };
 
-// Where the external id of a UTF-8 document's type declaration stands
-// (SYSTEM "..." or PUBLIC "..." "..."): its offset and length; nullopt when
-// there is none.
+// Where the external id of a document's type declaration stands (SYSTEM
+// "..." or PUBLIC "..." "..."): its offset and length; nullopt when there is
+// none, or when the document's markup is not ASCII (UTF-16, UTF-32, EBCDIC).
+// In every other encoding Xerces-C reads (UTF-8, ISO-8859, Windows, EUC,
+// Shift_JIS, GB18030, Big5) a byte below 0x80 is that ASCII character, but
+// for the escapes of ISO-2022's stateful forms, refused here.
 std::optional<std::pair<std::size_t, std::size_t>> externalIdOf(std::string_view document) {
   const std::string_view rest = afterProlog(document);
   if (rest.substr(0, 9) != "<!DOCTYPE") return std::nullopt;
@@ -691,7 +694,23 @@ std::optional<std::pair<std::size_t, std::size_t>> externalIdOf(std::string_view
     if (close == std::string_view::npos) return std::nullopt;
     at = close + 1;
   }
+  if (rest.substr(start, at - start).find('\x1B') != std::string_view::npos) return std::nullopt;
   return std::make_pair(static_cast<std::size_t>(rest.data() - document.data()) + start, at - start);
+}
+
+// Xerces-C makes an entity for a document's external DTD subset whenever it
+// validates, and loses it (104 bytes and its names, each document); the
+// subset reads as empty all the same (see CheckingReader). Where the
+// document's markup is ASCII, the subset's id is blanked out of a copy
+// instead, line ends kept, so that there is no subset to read. Returns
+// whether it blanked anything.
+bool blankExternalId(std::string_view document, std::vector<std::uint8_t>& copy) {
+  const auto externalId = externalIdOf(document);
+  if (!externalId) return false;
+  if (copy.empty()) copy.assign(document.begin(), document.end());
+  for (std::size_t i = externalId->first; i < externalId->first + externalId->second; ++i)
+    if (copy[i] != '\n' && copy[i] != '\r') copy[i] = ' ';
+  return true;
 }
 
 // Whether a problem is a string's length, which Xerces-C counts in UTF-16
@@ -1018,8 +1037,8 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 // document's external DTD subset whenever it validates, whatever
 // fgXercesLoadExternalDTD says, and finds a document whose subset it cannot
 // open invalid: the subset reads as empty here, as for the parse, while an
-// external entity is still refused. (A UTF-8 document comes with the
-// subset's id blanked out instead: Checker::check.)
+// external entity is still refused. (Most documents come with the subset's
+// id blanked out instead: blankExternalId.)
 class CheckingReader : public SAX2XMLReaderImpl {
 public:
   CheckingReader(MemoryManager* memory, XMLGrammarPool* pool) : SAX2XMLReaderImpl(memory, pool) {
@@ -1144,16 +1163,7 @@ public:
       copy();
       ::nlToLf(lines.data(), size);
     }
-    // The external DTD subset is read as empty (see CheckingReader); in a
-    // UTF-8 document its id is blanked out instead, line ends kept, so that
-    // Xerces-C does not make (and lose) an entity for it.
-    if (readsAsUtf8(bytes, size, encoding)) {
-      if (const auto externalId = externalIdOf(std::string_view(static_cast<const char*>(bytes), size))) {
-        copy();
-        for (std::size_t i = externalId->first; i < externalId->first + externalId->second; ++i)
-          if (lines[i] != '\n' && lines[i] != '\r') lines[i] = ' ';
-      }
-    }
+    if (blankExternalId(std::string_view(static_cast<const char*>(bytes), size), lines)) bytes = lines.data();
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
@@ -1267,6 +1277,7 @@ public:
         rest_(std::move(rest)),
         collector_(collector),
         nlAsLf_(scansNlAsLf(encoding, firstBytes.data(), firstBytes.size())) {
+    if (blankExternalId(firstBytes, blanked_)) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
     collector_.allowMoreText(firstBytes.size());
   }
 
@@ -1292,6 +1303,7 @@ public:
   std::exception_ptr failure;
 
 private:
+  std::vector<std::uint8_t> blanked_;  // the first bytes, the external subset's id blanked out
   std::string_view pending_;
   std::function<std::string_view()> rest_;
   ProblemCollector& collector_;
