@@ -3,6 +3,7 @@
 #include "ebcdiclineends.h"
 #include "encoding.h"
 #include "error.h"
+#include "externalsubset.h"
 #include "indexedschemagrammar.h"
 #include "rememberinguri.h"
 #include "valuepattern.h"
@@ -665,54 +666,6 @@ private:
   std::vector<SiblingNames> childNames_;  // per depth
 };
 
-// Where the external id of a document's type declaration stands (SYSTEM
-// "..." or PUBLIC "..." "..."): its offset and length; nullopt when there is
-// none, or when the document's markup is not ASCII (UTF-16, UTF-32, EBCDIC).
-// In every other encoding Xerces-C reads (UTF-8, ISO-8859, Windows, EUC,
-// Shift_JIS, GB18030, Big5) a byte below 0x80 is that ASCII character, but
-// for the escapes of ISO-2022's stateful forms, refused here.
-std::optional<std::pair<std::size_t, std::size_t>> externalIdOf(std::string_view document) {
-  const std::string_view rest = afterProlog(document);
-  if (rest.substr(0, 9) != "<!DOCTYPE") return std::nullopt;
-  std::size_t at = 9;
-  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  const auto skipSpaces = [&] {
-    const std::size_t from = at;
-    while (at < rest.size() && isSpace(rest[at])) ++at;
-    return at > from;
-  };
-  if (!skipSpaces()) return std::nullopt;
-  while (at < rest.size() && !isSpace(rest[at]) && rest[at] != '[' && rest[at] != '>') ++at;  // the root's name
-  if (!skipSpaces()) return std::nullopt;
-  const std::size_t start = at;
-  const bool isPublic = rest.substr(at, 6) == "PUBLIC";
-  if (!isPublic && rest.substr(at, 6) != "SYSTEM") return std::nullopt;
-  at += 6;
-  for (int literal = isPublic ? 2 : 1; literal > 0; --literal) {
-    if (!skipSpaces() || at >= rest.size() || (rest[at] != '"' && rest[at] != '\'')) return std::nullopt;
-    const std::size_t close = rest.find(rest[at], at + 1);
-    if (close == std::string_view::npos) return std::nullopt;
-    at = close + 1;
-  }
-  if (rest.substr(start, at - start).find('\x1B') != std::string_view::npos) return std::nullopt;
-  return std::make_pair(static_cast<std::size_t>(rest.data() - document.data()) + start, at - start);
-}
-
-// Xerces-C makes an entity for a document's external DTD subset whenever it
-// validates, and loses it (104 bytes and its names, each document); the
-// subset reads as empty all the same (see CheckingReader). Where the
-// document's markup is ASCII, the subset's id is blanked out of a copy
-// instead, line ends kept, so that there is no subset to read. Returns
-// whether it blanked anything.
-bool blankExternalId(std::string_view document, std::vector<std::uint8_t>& copy) {
-  const auto externalId = externalIdOf(document);
-  if (!externalId) return false;
-  if (copy.empty()) copy.assign(document.begin(), document.end());
-  for (std::size_t i = externalId->first; i < externalId->first + externalId->second; ++i)
-    if (copy[i] != '\n' && copy[i] != '\r') copy[i] = ' ';
-  return true;
-}
-
 // Whether a problem is a string's length, which Xerces-C counts in UTF-16
 // units where XML Schema counts characters, and which holds in characters:
 // a character beyond U+FFFF counts twice ("value 'a𝄞' has length '3' which
@@ -1038,7 +991,7 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 // fgXercesLoadExternalDTD says, and finds a document whose subset it cannot
 // open invalid: the subset reads as empty here, as for the parse, while an
 // external entity is still refused. (Most documents come with the subset's
-// id blanked out instead: blankExternalId.)
+// id blanked out instead: blankExternalSubsetId.)
 class CheckingReader : public SAX2XMLReaderImpl {
 public:
   CheckingReader(MemoryManager* memory, XMLGrammarPool* pool) : SAX2XMLReaderImpl(memory, pool) {
@@ -1163,7 +1116,7 @@ public:
       copy();
       ::nlToLf(lines.data(), size);
     }
-    if (blankExternalId(std::string_view(static_cast<const char*>(bytes), size), lines)) bytes = lines.data();
+    if (blankExternalSubsetId(std::string_view(static_cast<const char*>(bytes), size), lines)) bytes = lines.data();
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
@@ -1277,7 +1230,7 @@ public:
         rest_(std::move(rest)),
         collector_(collector),
         nlAsLf_(scansNlAsLf(encoding, firstBytes.data(), firstBytes.size())) {
-    if (blankExternalId(firstBytes, blanked_)) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
+    if (blankExternalSubsetId(firstBytes, blanked_)) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
     collector_.allowMoreText(firstBytes.size());
   }
 

@@ -127,6 +127,9 @@ TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
   // reads as empty, as for the parse (Xerces-C loads it whenever it validates).
   const std::string withSubset = "<!DOCTYPE o:order SYSTEM \"order.dtd\">\n" + order("ABC", kLine1);
   EXPECT_EQ(problemsOf(orders.messageSet().validate(withSubset.data(), withSubset.size())), "");
+  for (const std::u16string& wideSubset : {u"\uFEFF" + std::u16string(withSubset.begin(), withSubset.end()),
+                                           u"<?xml version='1.0' encoding='UTF-16'?>" + std::u16string(withSubset.begin(), withSubset.end())})
+    EXPECT_EQ(problemsOf(orders.messageSet().validate(wideSubset.data(), wideSubset.size() * 2)), "");
   EXPECT_EQ(orders.toJson(withSubset.data(), withSubset.size(), options), orders.toJson(withSubset.data(), withSubset.size()));
   std::string valid = order("ABC", kLine1);
   valid.insert(valid.find('>'), " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
