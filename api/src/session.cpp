@@ -1,6 +1,7 @@
 #include "state.h"
 
 #include "contentcheck.h"
+#include "cutvalues.h"
 #include "encoding.h"
 #include "outputcheck.h"
 #include "undefinedbytes.h"
@@ -72,7 +73,13 @@ Worker& SessionState::workerToWrite(const MessageInfo& properties) {
 
 void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
                          const std::vector<long>* path) {
-  workerToParse(properties).parse(bytes, size, properties, handler, path);
+  Worker& parser = workerToParse(properties);
+  // Without a dictionary every element is self-defining, and its text runs
+  // all come through; most documents hold no comment or instruction in content.
+  if (!set.state()->dictionary || !mayCutValues(bytes, size)) return parser.parse(bytes, size, properties, handler, path);
+  const std::u16string scannerEncoding = scannerEncodingOf(codePageOf(properties), bytes, size);
+  CutValueWatch watch(handler, set.state()->definitions, bytes, size, scannerEncoding);
+  parser.parse(bytes, size, properties, watch, path);
 }
 
 void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo& properties, MessageState& message,

@@ -46,10 +46,12 @@ TEST(TypedJson, EveryMappingRuleOnOneDocumentAndBackToValidXml) {
   const std::vector<std::uint8_t> xml = session.write(session.fromJson(kOrderJson));
   EXPECT_EQ(typedJson(session.messageSet(), xml.data(), xml.size()), kOrderJson);
   EXPECT_TRUE(typedMessageSet().validate(xml.data(), xml.size()).empty()) << textOf(xml);
-  // A comment or an instruction inside mixed content's text leaves one run, as the way back writes it.
-  const std::string mixed = "Deliver <b>before</b> noon";
-  const std::string cut =
-      std::string(original).replace(original.find(mixed), mixed.size(), "Deli<!--c-->ver <b>before</b> no<?p?>on");
+  // A comment or an instruction inside mixed content's text leaves one run, as the way back writes it;
+  // so it does in self-defining content, beside a value that ends in a comment.
+  std::string cut = original;
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"Deliver <b>before</b> noon", "Deli<!--c-->ver <b>before</b> no<?p?>on"},
+                                 {"<x:line>one", "<x:line>o<!--c-->ne"}, {"large</size>", "large<!--c--></size>"}})
+    cut.replace(cut.find(from), from.size(), to);
   EXPECT_EQ(typedJson(typedMessageSet(), cut.data(), cut.size()), kOrderJson);
   EXPECT_EQ(session.toJson(session.parse(cut.data(), cut.size())), kOrderJson);
 }

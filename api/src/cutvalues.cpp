@@ -1,0 +1,313 @@
+#include "cutvalues.h"
+
+#include "zelexception.h"
+#include "zelwstring.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLPScanToken.hpp>
+#include <xercesc/sax/Locator.hpp>
+#include <xercesc/sax2/DefaultHandler.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/sax2/XMLReaderFactory.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace wfxml::detail {
+namespace {
+
+// Reads a document's elements as written (no dictionary, no namespaces) for
+// the elements without child elements whose text goes on, with more than
+// blanks, after a comment or processing instruction that follows text.
+class CutValueFinder : public DefaultHandler {
+public:
+  std::vector<CutValue>& found() { return found_; }
+
+  void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
+
+  void startElement(const XMLCh*, const XMLCh*, const XMLCh* qname, const Attributes&) override {
+    if (!open_.empty()) open_.back().hasChild = true;
+    std::u16string_view localName(qname);
+    if (const std::size_t colon = localName.find(u':'); colon != std::u16string_view::npos)
+      localName.remove_prefix(colon + 1);
+    std::string name = ZelWstring(localName).toUtf8();
+    const std::size_t occurrence = started_[name]++;
+    open_.push_back({path_.size(), std::move(name), occurrence});
+    path_ += u'/';
+    path_ += qname;
+  }
+
+  void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override {
+    Open& element = open_.back();
+    if (element.cut && !element.hasChild)
+      found_.push_back({element.line, element.column, ZelWstring(path_).toUtf8(), std::move(element.name), element.occurrence});
+    path_.resize(element.pathEnd);
+    open_.pop_back();
+  }
+
+  void characters(const XMLCh* chars, const XMLSize_t length) override {
+    if (open_.empty() || length == 0) return;
+    Open& element = open_.back();
+    element.hasText = true;
+    if (!element.markupAfterText || element.cut) return;
+    for (XMLSize_t i = 0; i < length && !element.cut; ++i)
+      element.cut = chars[i] != u' ' && chars[i] != u'\t' && chars[i] != u'\n' && chars[i] != u'\r';
+  }
+
+  void comment(const XMLCh*, const XMLSize_t) override { markup(); }
+  void processingInstruction(const XMLCh*, const XMLCh*) override { markup(); }
+
+private:
+  struct Open {
+    std::size_t pathEnd = 0;
+    std::string name;
+    std::size_t occurrence = 0;
+    bool hasChild = false;
+    bool hasText = false;
+    bool markupAfterText = false;  // where the parser ends the value
+    bool cut = false;
+    long line = 0;  // where the text after that markup starts
+    long column = 0;
+  };
+
+  void markup() {
+    if (open_.empty() || !open_.back().hasText || open_.back().markupAfterText) return;
+    Open& element = open_.back();
+    element.markupAfterText = true;
+    element.line = static_cast<long>(locator_->getLineNumber());
+    element.column = static_cast<long>(locator_->getColumnNumber());
+  }
+
+  const Locator* locator_ = nullptr;
+  std::vector<Open> open_;
+  std::unordered_map<std::string, std::size_t> started_;
+  std::u16string path_;
+  std::vector<CutValue> found_;
+};
+
+bool endsWithMarkup(const WorkerInfoPtr& endInfo) {
+  if (!endInfo || endInfo->getDataPropertyCount() == 0) return false;
+  const PWFData& markup = endInfo->getDataProperty(0);
+  return markup.getDataLogicalType() == eLogicalString && !markup.isNull() && markup.getStringLength() > 0;
+}
+
+// How a document spells ASCII characters: a byte each, or two with the
+// character in the first or the second; nullopt for other layouts (UTF-32,
+// EBCDIC).
+struct AsciiLayout {
+  std::size_t width = 1;
+  std::size_t low = 0;
+};
+
+std::optional<AsciiLayout> asciiLayoutOf(std::string_view document) {
+  using namespace std::string_view_literals;
+  if (document.substr(0, 4) == "\xFF\xFE\0\0"sv || document.substr(0, 4) == "<\0\0\0"sv) return std::nullopt;
+  if (document.substr(0, 2) == "\xFF\xFE"sv || document.substr(0, 2) == "<\0"sv) return AsciiLayout{2, 0};
+  if (document.substr(0, 2) == "\xFE\xFF"sv || document.substr(0, 2) == "\0<"sv) return AsciiLayout{2, 1};
+  const std::size_t first = document.find_first_not_of(" \t\r\n", document.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
+  if (first == std::string_view::npos || document[first] != '<') return std::nullopt;
+  return AsciiLayout{};
+}
+
+}  // namespace
+
+bool mayCutValues(const void* bytes, std::size_t size) {
+  const std::string_view document(static_cast<const char*>(bytes), size);
+  const std::optional<AsciiLayout> layout = asciiLayoutOf(document);
+  if (!layout) return true;
+  const std::size_t width = layout->width, low = layout->low;
+  // The ASCII character at the character that starts n characters after
+  // byte at (which holds a character's low byte); 0 for none.
+  const auto character = [&](std::size_t at, long n) -> char {
+    const long unit = static_cast<long>(at - low) + n * static_cast<long>(width);
+    if (unit < 0 || static_cast<std::size_t>(unit) + width > size) return 0;
+    for (std::size_t i = 0; i < width; ++i)
+      if (i != low && document[static_cast<std::size_t>(unit) + i] != 0) return 0;
+    return document[static_cast<std::size_t>(unit) + low];
+  };
+  // The prolog's declaration, comments and instructions are no value's;
+  // a document type's entities may hold any markup.
+  std::size_t root = 0;
+  for (;; ++root) {
+    const void* open = std::memchr(document.data() + root, '<', size - root);
+    if (!open) return false;
+    root = static_cast<std::size_t>(static_cast<const char*>(open) - document.data());
+    if (root % width != low || character(root, 0) != '<') continue;
+    const char next = character(root, 1);
+    if (next == '!' && (character(root, 2) != '-' || character(root, 3) != '-')) return true;
+    if (next != '!' && next != '?') break;
+  }
+  // Whether text other than blanks follows the markup that ends with the
+  // character at byte end: a cut if the markup is inside a value.
+  const auto textAfter = [&](std::size_t end) {
+    long n = 1;
+    for (char c = character(end, n); c == ' ' || c == '\t' || c == '\n' || c == '\r'; c = character(end, ++n)) {
+    }
+    return character(end, n) != '<' || (character(end, n + 1) == '!' && character(end, n + 2) == '[');  // CDATA
+  };
+  // The end of the markup whose first character after '<' is at byte at:
+  // the byte of its last character ('>'); nullopt where it does not end.
+  const auto endOf = [&](std::size_t at, std::string_view last) -> std::optional<std::size_t> {
+    for (std::size_t from = at;; from += width) {
+      const void* found = std::memchr(document.data() + from, '>', size - from);
+      if (!found) return std::nullopt;
+      from = static_cast<std::size_t>(static_cast<const char*>(found) - document.data());
+      if (from % width != low || character(from, 0) != '>') continue;
+      bool ends = true;
+      for (std::size_t i = 0; i < last.size() && ends; ++i)
+        ends = character(from, -static_cast<long>(last.size() - i)) == last[i];
+      if (ends) return from;
+    }
+  };
+  // '!' and '?' are rare in content: each one found is checked for the
+  // '<' before it, and then for text after its markup.
+  for (const char mark : {'!', '?'}) {
+    for (std::size_t at = root; const void* found = std::memchr(document.data() + at, mark, size - at); at += 1) {
+      at = static_cast<std::size_t>(static_cast<const char*>(found) - document.data());
+      if (at % width != low || character(at, -1) != '<' || character(at, 0) != mark) continue;
+      if (mark == '!' && (character(at, 1) != '-' || character(at, 2) != '-')) continue;
+      const std::optional<std::size_t> end = endOf(at, mark == '!' ? "--" : "?");
+      if (!end || textAfter(*end)) return true;
+      at = *end;
+    }
+  }
+  return false;
+}
+
+std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
+  // Entities are expanded as the parse expands them, within bounds; none is
+  // fetched.
+  SecurityManager limits;
+  limits.setEntityExpansionLimit(100000);
+  const std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
+  reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
+  reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
+  reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+  reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+  reader->setProperty(XMLUni::fgXercesSecurityManager, &limits);
+  CutValueFinder finder;
+  reader->setContentHandler(&finder);
+  reader->setLexicalHandler(&finder);
+  reader->setErrorHandler(&finder);
+  MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
+  if (!scannerEncoding.empty()) source.setEncoding(scannerEncoding.c_str());
+  try {
+    reader->parse(source);
+  } catch (...) {
+    return {};  // the parse reports what is wrong
+  }
+  return std::move(finder.found());
+}
+
+void CutValueWatch::opened(Started* started) {
+  open_.push_back(started ? Open{0, &started->first, started->second++} : Open{});
+}
+
+void CutValueWatch::openedDefined(long tagId, unsigned short kind, long memberId, long tagIndex, long memberIndex) {
+  const Definition* definition = definitions_.find(tagId, memberId, kind, tagIndex, memberIndex);
+  if (!definition || definition->isAttribute || definition->name.empty()) return opened(nullptr);
+  Started*& started = startedByDefinition_[definition];
+  if (!started) {
+    const std::size_t colon = definition->name.find(':');
+    started = &*started_.try_emplace(colon == std::string::npos ? definition->name : definition->name.substr(colon + 1), 0).first;
+  }
+  opened(started);
+}
+
+void CutValueWatch::openedSelfDefining(const char16_t* name, const ZelWstring& namespaceURI) {
+  std::u16string_view text(name ? name : u"");
+  if (text.empty() || isSelfDefiningAttribute(text, namespaceURI.view())) return opened(nullptr);
+  if (const std::size_t colon = text.find(u':'); colon != std::u16string_view::npos) text.remove_prefix(colon + 1);
+  opened(&*started_.try_emplace(ZelWstring(text).toUtf8(), 0).first);
+}
+
+void CutValueWatch::closing(const WorkerInfoPtr& endInfo) {
+  const Open element = open_.back();
+  open_.pop_back();
+  if (!element.name || element.values != 1 || !endsWithMarkup(endInfo)) return;
+  if (!cuts_) cuts_ = cutValues(bytes_, size_, scannerEncoding_);
+  const auto cut = std::find_if(cuts_->begin(), cuts_->end(), [&](const CutValue& each) {
+    return each.occurrence == element.occurrence && each.localName == *element.name;
+  });
+  if (cut == cuts_->end()) return;
+  const std::string reason =
+      "a comment or processing instruction inside a value ends the value for the parser, and the text after it "
+      "would be lost: take the comment or instruction out of the value";
+  ZelParserException e(__FILE__, __LINE__, "CutValueWatch::closing", nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  e.addInsert("the document's bytes")
+      .addInsert(0)
+      .addInsert("")
+      .addInsert(cut->line)
+      .addInsert(cut->column)
+      .addInsert(reason)
+      .addInsert("")
+      .addInsert("");
+  e.setSummary(reason);
+  e.setLocation({"", cut->line, cut->column, cut->path});
+  throw e;
+}
+
+void CutValueWatch::startMessage(const WorkerInfoPtr& startInfo) { handler_.startMessage(startInfo); }
+void CutValueWatch::endMessage(const WorkerInfoPtr& endInfo) { handler_.endMessage(endInfo); }
+void CutValueWatch::startEmbeddedMessage() { handler_.startEmbeddedMessage(); }
+void CutValueWatch::endEmbeddedMessage(bool keep, bool abandoned) { handler_.endEmbeddedMessage(keep, abandoned); }
+
+bool CutValueWatch::startMessageContent(const char16_t* name, const ZelWstring& namespaceURI, unsigned short elementKind,
+                                        const WorkerInfoPtr& startInfo, long xsiTypeIndex) {
+  openedSelfDefining(name, namespaceURI);
+  return handler_.startMessageContent(name, namespaceURI, elementKind, startInfo, xsiTypeIndex);
+}
+
+bool CutValueWatch::startMessageContent(long& tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo,
+                                        long memberId, long xsiTypeIndex, long tagIndex, long memberIndex) {
+  openedDefined(tagId, elementKind, memberId, tagIndex, memberIndex);
+  return handler_.startMessageContent(tagId, elementKind, startInfo, memberId, xsiTypeIndex, tagIndex, memberIndex);
+}
+
+void CutValueWatch::endMessageContent(long tagId, const WorkerInfoPtr& endInfo) {
+  closing(endInfo);
+  handler_.endMessageContent(tagId, endInfo);
+}
+
+void CutValueWatch::endMessageContent(const char16_t* name, const ZelWstring& namespaceURI,
+                                      const WorkerInfoPtr& endInfo) {
+  closing(endInfo);
+  handler_.endMessageContent(name, namespaceURI, endInfo);
+}
+
+void CutValueWatch::startElement(long tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo, long memberId,
+                                 long occurrence, long xsiTypeIndex, long tagIndex, long memberIndex) {
+  openedDefined(tagId, elementKind, memberId, tagIndex, memberIndex);
+  handler_.startElement(tagId, elementKind, startInfo, memberId, occurrence, xsiTypeIndex, tagIndex, memberIndex);
+}
+
+void CutValueWatch::startElement(const char16_t* name, const ZelWstring& namespaceURI, unsigned short elementKind,
+                                 const WorkerInfoPtr& startInfo, long memberId, long xsiTypeIndex) {
+  openedSelfDefining(name, namespaceURI);
+  handler_.startElement(name, namespaceURI, elementKind, startInfo, memberId, xsiTypeIndex);
+}
+
+void CutValueWatch::endElement(long tagId, const WorkerInfoPtr& endInfo) {
+  closing(endInfo);
+  handler_.endElement(tagId, endInfo);
+}
+
+void CutValueWatch::endElement(const char16_t* name, const ZelWstring& namespaceURI, const WorkerInfoPtr& endInfo) {
+  closing(endInfo);
+  handler_.endElement(name, namespaceURI, endInfo);
+}
+
+void CutValueWatch::data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) {
+  // The items of a list (and a union's value) come one event each; text
+  // runs (of mixed content) apart, which no cut can hide.
+  if (!open_.empty() && open_.back().values < 2 && (itemTypeIndex < 0 || open_.back().values == 0)) ++open_.back().values;
+  handler_.data(value, info, itemTypeIndex, listTypeIndex);
+}
+
+}  // namespace wfxml::detail
