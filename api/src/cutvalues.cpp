@@ -1,6 +1,6 @@
 #include "cutvalues.h"
 
-#include "zelexception.h"
+#include "error.h"
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -239,18 +239,7 @@ void CutValueWatch::closing(const WorkerInfoPtr& endInfo) {
   const std::string reason =
       "a comment or processing instruction inside a value ends the value for the parser, and the text after it "
       "would be lost: take the comment or instruction out of the value";
-  ZelParserException e(__FILE__, __LINE__, "CutValueWatch::closing", nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
-  e.addInsert("the document's bytes")
-      .addInsert(0)
-      .addInsert("")
-      .addInsert(cut->line)
-      .addInsert(cut->column)
-      .addInsert(reason)
-      .addInsert("")
-      .addInsert("");
-  e.setSummary(reason);
-  e.setLocation({"", cut->line, cut->column, cut->path});
-  throw e;
+  throwDocumentRefusal(cut->line, cut->column, reason, 0, "CutValueWatch::closing", cut->path);
 }
 
 void CutValueWatch::startMessage(const WorkerInfoPtr& startInfo) { handler_.startMessage(startInfo); }

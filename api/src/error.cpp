@@ -98,6 +98,22 @@ Error notValid(const char* file, long line, const char* function, std::vector<Va
 
 }  // namespace
 
+void throwDocumentRefusal(long line, long column, const std::string& reason, std::int64_t code, const char* function,
+                          const std::string& path) {
+  ZelParserException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  e.addInsert("the document's bytes")
+      .addInsert(static_cast<long long>(code))
+      .addInsert("")
+      .addInsert(static_cast<long long>(line))
+      .addInsert(static_cast<long long>(column))
+      .addInsert(reason)
+      .addInsert("")
+      .addInsert("");
+  e.setSummary(reason);
+  e.setLocation({"", line, column, path});
+  throw e;
+}
+
 void throwNotValid(const char* file, long line, const char* function, std::vector<ValidationError> problems) {
   throw notValid(file, line, function, std::move(problems));
 }

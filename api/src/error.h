@@ -20,6 +20,13 @@ namespace wfxml::detail {
 [[noreturn]] void throwError(const char* file, long line, const char* function, std::uint32_t messageNumber,
                              std::initializer_list<std::string> inserts);
 
+// Throws the scanner's host exception (ZelParserException
+// CP_XML_XERCES_PARSER_EXCEPTION) for a document refused beside the
+// scanner: at line and column (from 1), for reason, with Xerces-C's error
+// code (0 for none) and the element's path where known.
+[[noreturn]] void throwDocumentRefusal(long line, long column, const std::string& reason, std::int64_t code,
+                                       const char* function, const std::string& path = "");
+
 // Raises Error CP_NOT_SCHEMA_VALID (inserts: the number of problems, the
 // first as describe() writes it) carrying the problems (at least one).
 [[noreturn]] void throwNotValid(const char* file, long line, const char* function,

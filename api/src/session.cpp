@@ -161,18 +161,7 @@ namespace {
 // code: Xerces-C's, where its decoder refused the bytes; 0 where it did not.
 [[noreturn]] void throwUtf8Fault(const detail::Utf8Fault& fault, const std::string& reason, std::int64_t code,
                                  const char* function) {
-  ZelParserException e(__FILE__, __LINE__, function, nullptr, ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
-  e.addInsert("the document's bytes")
-      .addInsert(code)
-      .addInsert("")
-      .addInsert(static_cast<long long>(fault.line))
-      .addInsert(static_cast<long long>(fault.column))
-      .addInsert(reason)
-      .addInsert("")
-      .addInsert("");
-  e.setSummary(reason);
-  e.moveTo(static_cast<long>(fault.line), static_cast<long>(fault.column));
-  throw e;
+  detail::throwDocumentRefusal(static_cast<long>(fault.line), static_cast<long>(fault.column), reason, code, function);
 }
 
 // The scanner exception's second insert is Xerces-C's code.
