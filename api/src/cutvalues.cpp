@@ -131,8 +131,10 @@ bool mayCutValues(const void* bytes, std::size_t size) {
       if (i != low && document[static_cast<std::size_t>(unit) + i] != 0) return 0;
     return document[static_cast<std::size_t>(unit) + low];
   };
-  // The prolog's declaration, comments and instructions are no value's;
-  // a document type's entities may hold any markup.
+  // The prolog (declaration, comments, instructions, the document type) is
+  // no value's. A document type that declares entities goes unwatched: their
+  // text may hold any markup and be far larger than the document, which the
+  // parse bounds as a second reading could not.
   std::size_t root = 0;
   for (;; ++root) {
     const void* open = std::memchr(document.data() + root, '<', size - root);
@@ -140,8 +142,13 @@ bool mayCutValues(const void* bytes, std::size_t size) {
     root = static_cast<std::size_t>(static_cast<const char*>(open) - document.data());
     if (root % width != low || character(root, 0) != '<') continue;
     const char next = character(root, 1);
-    if (next == '!' && (character(root, 2) != '-' || character(root, 3) != '-')) return true;
-    if (next != '!' && next != '?') break;
+    if (next == '!') {
+      bool entity = true;
+      for (long i = 0; i < 6 && entity; ++i) entity = character(root, 2 + i) == "ENTITY"[i];
+      if (entity) return false;
+    } else if (next != '?') {
+      break;
+    }
   }
   // Whether text other than blanks follows the markup that ends with the
   // character at byte end: a cut if the markup is inside a value.
@@ -181,10 +188,10 @@ bool mayCutValues(const void* bytes, std::size_t size) {
 }
 
 std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
-  // Entities are expanded as the parse expands them, within bounds; none is
-  // fetched.
+  // Only the predefined entities and character references are expanded
+  // (mayCutValues); none is fetched.
   SecurityManager limits;
-  limits.setEntityExpansionLimit(100000);
+  limits.setEntityExpansionLimit(1000);
   const std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
   reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
   reader->setFeature(XMLUni::fgSAX2CoreValidation, false);

@@ -31,11 +31,12 @@ struct CutValue {
 };
 
 // Whether a value of the document may go on after a comment or processing
-// instruction: false only where its markup is ASCII or UTF-16 (by its first
-// character), it has no document type (whose entities may hold any markup),
-// and after its prolog every comment and instruction is followed by blanks
-// and a tag. A cheap test, so that nearly every document goes without the
-// watch below.
+// instruction: true where its markup is neither ASCII nor UTF-16 (by its
+// first character), or where after its prolog a comment or instruction is
+// followed by text. A cheap test, so that nearly every document goes
+// without the watch below. False for a document whose type declares
+// entities (their text could hold any markup, and be far larger than the
+// document, which only the parse bounds).
 bool mayCutValues(const void* bytes, std::size_t size);
 
 // Every such place in the document, in order (scannerEncoding: the name
