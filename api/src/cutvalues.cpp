@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <string_view>
 
 XERCES_CPP_NAMESPACE_USE
@@ -238,11 +239,14 @@ void CutValueWatch::closing(const WorkerInfoPtr& endInfo) {
   const Open element = open_.back();
   open_.pop_back();
   if (!element.name || element.values != 1 || !endsWithMarkup(endInfo)) return;
-  if (!cuts_) cuts_ = cutValues(bytes_, size_, scannerEncoding_);
-  const auto cut = std::find_if(cuts_->begin(), cuts_->end(), [&](const CutValue& each) {
-    return each.occurrence == element.occurrence && each.localName == *element.name;
-  });
-  if (cut == cuts_->end()) return;
+  const auto key = [](const CutValue& cut) { return std::tie(cut.localName, cut.occurrence); };
+  if (!cuts_) {
+    cuts_ = cutValues(bytes_, size_, scannerEncoding_);
+    std::sort(cuts_->begin(), cuts_->end(), [&](const CutValue& a, const CutValue& b) { return key(a) < key(b); });
+  }
+  const auto cut = std::lower_bound(cuts_->begin(), cuts_->end(), std::tie(*element.name, element.occurrence),
+                                    [&](const CutValue& each, const auto& wanted) { return key(each) < wanted; });
+  if (cut == cuts_->end() || key(*cut) != std::tie(*element.name, element.occurrence)) return;
   const std::string reason =
       "a comment or processing instruction inside a value ends the value for the parser, and the text after it "
       "would be lost: take the comment or instruction out of the value";

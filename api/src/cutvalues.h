@@ -99,7 +99,7 @@ private:
   std::vector<Open> open_;
   std::unordered_map<std::string, std::size_t> started_;
   std::unordered_map<const Definition*, Started*> startedByDefinition_;
-  std::optional<std::vector<CutValue>> cuts_;  // read when first needed
+  std::optional<std::vector<CutValue>> cuts_;  // read when first needed, by local name and occurrence
 };
 
 }  // namespace wfxml::detail
