@@ -109,29 +109,44 @@ std::optional<std::vector<std::string>> qualifiedNamesByPath(const std::uint8_t*
 
 // Every value of a document but its QName values, with the names and
 // namespaces of its element path, sorted: siblings may come back in the
-// schema's order.
+// schema's order. Text that a comment or instruction cut into values side
+// by side is one value, as it comes back.
 std::vector<std::string> valuesByPath(wfxml::Session& session, const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> path;  // per depth
   std::vector<std::string> values;
+  std::string lastText;  // the element whose text the last value was, while no element starts or ends
   const auto named = [](const wfxml::Event& e) {
     return (e.isAttribute ? "@{" : "{") + std::string(e.namespaceUri) + "}" + std::string(e.name);
   };
   session.parse(data, size, [&](const wfxml::Event& e) {
+    if (e.kind != wfxml::EventKind::Value) lastText.clear();
     if (e.kind != wfxml::EventKind::StartElement && e.kind != wfxml::EventKind::Value) return;
-    path.resize(static_cast<std::size_t>(e.depth));
+    // The path keeps an element while its values come: its own at its
+    // depth, anonymous ones a step deeper.
+    const std::size_t depth = static_cast<std::size_t>(e.depth);
+    if (e.kind == wfxml::EventKind::StartElement) path.resize(depth);
+    if (e.kind == wfxml::EventKind::Value && path.size() > depth + 1) path.resize(depth + 1);
+    if (path.size() < depth) path.resize(depth);
     std::string where;
-    for (const std::string& step : path) where += "/" + step;
+    for (std::size_t i = 0; i < depth; ++i) where += "/" + path[i];
     if (e.kind == wfxml::EventKind::StartElement) {
       path.push_back(named(e));
     } else {
-      const std::size_t depth = path.size();
       const bool item = e.name.empty() && depth >= 2 && holdsQualifiedNames(path[depth - 2], path[depth - 1]);
       if (item || (depth >= 1 && holdsQualifiedNames(path[depth - 1], named(e)))) return;
-      values.push_back(where + "/" + (e.name.empty() ? "#text" : named(e)) + "=" +
-                       (e.value.isNull()                             ? "nil"
-                        : e.value.kind() == wfxml::ValueKind::Integer ? std::to_string(e.value.asInteger())
-                        : e.value.kind() == wfxml::ValueKind::Decimal ? asJsonNumber(e.value.text())
-                                                                      : e.value.text()));
+      // The element the text is of: an element's own value or an anonymous one in it.
+      const std::string owner = e.name.empty() ? where : where + "/" + named(e);
+      const bool text = e.value.kind() == wfxml::ValueKind::String && !e.value.isNull();
+      if (text && !lastText.empty() && lastText == owner) {
+        values.back() += e.value.text();
+        return;
+      }
+      const std::string key = where + "/" + (e.name.empty() ? "#text" : named(e)) + "=";
+      values.push_back(key + (e.value.isNull()                             ? "nil"
+                              : e.value.kind() == wfxml::ValueKind::Integer ? std::to_string(e.value.asInteger())
+                              : e.value.kind() == wfxml::ValueKind::Decimal ? asJsonNumber(e.value.text())
+                                                                            : e.value.text()));
+      lastText = text ? owner : std::string();
     }
   });
   std::sort(values.begin(), values.end());
