@@ -118,6 +118,39 @@ def test_one_files_records_split_over_workers_are_the_single_process_records(cli
     assert [failure.error[:8] for failure in summary.failures] == ["1001:17:"], summary
 
 
+def test_a_file_changed_after_it_was_cut_fails_its_pieces_rather_than_losing_their_records(tmp_path):
+    typed = wfxml.MessageSet.compile([SOURCE / "tests" / "data" / "typed" / "typed.xsd"])
+    path = tmp_path / "order.xml"
+    document = b'<order xmlns="urn:test:typed" id="o-1">' + b'<party id="p"><name>Ann</name></party>' * 900 + b"</order>"
+    path.write_bytes(document)
+    hour_ago = time.time_ns() - 3600 * 10**9  # so that a change now shows in its time
+    os.utime(path, ns=(hour_ago, hour_ago))
+    stamp = wfxml_dask._stamp(os.stat(path))
+    pieces = wfxml._record_pieces(str(path), "party", 10_000, None)
+    source = wfxml_dask.MessageSetSource.of(typed)
+    convert = lambda piece: wfxml_dask.convert_piece(source, str(path), stamp, piece, "party", str(tmp_path / "part"))
+    assert convert(pieces[1]).records > 0
+    # Cut short between records, or written anew at the same size: either would pass for other records.
+    for change in (lambda: os.truncate(path, pieces[1][0]), lambda: path.write_bytes(document)):
+        change()
+        summary = convert(pieces[1])
+        assert summary.records == 0 and [failure.error for failure in summary.failures] == [
+            "the file changed after it was cut into pieces: convert it again"]
+        assert open(tmp_path / "part").read() == ""
+
+
+@pytest.mark.parametrize("records", [False, True], ids=["files", "records"])
+def test_a_cluster_left_without_workers_stops_the_run_after_the_timeout(kinds, tmp_path, records):
+    # Workers that die with their nannies are not started again: the run would wait for them without end.
+    with distributed.LocalCluster(n_workers=0, dashboard_address=None) as cluster, distributed.Client(cluster) as own:
+        run = (lambda: wfxml_dask.convert_records(DATA / "kinds.xml", kinds, tmp_path / "out", "small", client=own,
+                                                  timeout=1)) if records else \
+            (lambda: wfxml_dask.convert([str(DATA / "kinds.xml")], kinds, tmp_path / "out", client=own, timeout=1))
+        with pytest.raises(wfxml_dask.RunError, match="the cluster has had no worker for 1 s"):
+            run()
+    assert not [name for name in os.listdir(tmp_path / "out") if name.startswith(".") and name != ".wfxml-run.json"]
+
+
 def test_a_validating_batch_fails_the_invalid_file_and_converts_the_other(kinds, kinds_xml, tmp_path):
     valid, invalid = tmp_path / "valid.xml", tmp_path / "invalid.xml"
     valid.write_bytes(kinds_xml)

@@ -474,13 +474,8 @@ def convert(
         # wait for it.
         shipped = _DictionaryFile(source.key, os.path.join(out_dir, _DICTIONARY_FILE))
         _write_complete(shipped.path, lambda out: out.write(source.dictionary), "wb")
-        address = client.scheduler.address
-        try:
-            results = _run_batches(client, shipped, batches, out_dir, resume, validate)
-        except Exception:
-            if client.status == "running":
-                raise
-            raise RunError(f"lost the scheduler at {address}") from None
+        results = _losing_the_scheduler_stops(
+            client, lambda: _run_batches(client, shipped, batches, out_dir, resume, validate, timeout))
     finally:
         cluster.close()
         _remove_partials(out_dir)
@@ -494,26 +489,65 @@ def convert(
     return summary
 
 
-def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume: bool, validate: bool):
+def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume: bool, validate: bool,
+                 timeout: float):
     """Submits the batches (those a resumed run has not finished); batch number -> Summary."""
-    import distributed
-
     results, futures = {}, {}
     for number, batch in enumerate(batches):
         if resume and _holds(_part(out_dir, number), batch):
             results[number] = Summary(outputs=[_part(out_dir, number)], skipped=len(batch))
         else:
             futures[client.submit(convert_batch, shipped, batch, _part(out_dir, number), validate, pure=False)] = number
-    for future in distributed.as_completed(futures):
-        number = futures[future]
-        try:
-            results[number] = future.result()
-        except Exception as error:  # a lost task: its files failed, the others go on
-            if client.status != "running":
-                raise
+    for number, outcome in _outcomes(client, futures, timeout):
+        if isinstance(outcome, Exception):  # a lost task: its files failed, the others go on
             _remove(_part(out_dir, number))  # a part of the run resumed would pass for this one
-            results[number] = Summary(failures=[Failure.of(file, error) for file in batches[number]])
+            outcome = Summary(failures=[Failure.of(file, outcome) for file in batches[number]])
+        results[number] = outcome
     return results
+
+
+def _outcomes(client, futures: dict, timeout: float):
+    """Yields (futures[future], its result or the exception that lost it) as the tasks end.
+
+    Raises RunError once the cluster has had no worker for timeout seconds: a
+    cluster whose workers all died with their nannies would otherwise be
+    waited for without end. The exception of a cluster that is gone (its
+    scheduler lost) passes out.
+    """
+    import distributed
+
+    pending, without_workers_since = set(futures), None
+    while pending:
+        try:
+            done, pending = distributed.wait(pending, timeout=min(1.0, timeout), return_when="FIRST_COMPLETED")
+        except (TimeoutError, distributed.TimeoutError):
+            if client.nthreads():
+                without_workers_since = None
+            elif without_workers_since is None:
+                without_workers_since = time.monotonic()
+            elif time.monotonic() - without_workers_since >= timeout:
+                raise RunError(f"the cluster has had no worker for {timeout:g} s; the parts written are kept") from None
+            continue
+        for future in done:
+            try:
+                yield futures[future], future.result()
+            except Exception as error:
+                if client.status != "running":
+                    raise
+                yield futures[future], error
+
+
+def _losing_the_scheduler_stops(client, run):
+    """run(), with an error that a lost scheduler caused raised as RunError."""
+    address = client.scheduler.address
+    try:
+        return run()
+    except RunError:
+        raise
+    except Exception:
+        if client.status == "running":
+            raise
+        raise RunError(f"lost the scheduler at {address}") from None
 
 
 def _write_report(out, out_dir: str, batches, results) -> None:
@@ -531,18 +565,25 @@ def _write_report(out, out_dir: str, batches, results) -> None:
             out.write(json.dumps(line, separators=(",", ":")) + "\n")
 
 
+def _stamp(status: os.stat_result) -> tuple:
+    """What tells a file's content apart from what it held before: its size and the time it changed."""
+    return status.st_size, status.st_mtime_ns
+
+
 def convert_piece(
-    source: Union[MessageSetSource, _DictionaryFile], path: str, piece: tuple, name: str, output: str,
+    source: Union[MessageSetSource, _DictionaryFile], path: str, stamp: tuple, piece: tuple, name: str, output: str,
     encoding: Optional[str] = None,
 ) -> Summary:
     """Converts one piece of a file's records into one JSON Lines file (a task's work).
 
-    piece: (begin, end, head, tail, place) as wfxml._record_pieces gives it.
-    A fault in the piece is its failure, after the records before it, with
-    its line and column in the file.
+    stamp: the file's _stamp when it was cut; piece: (begin, end, head, tail,
+    place) as wfxml._record_pieces gives it. A fault in the piece is its
+    failure, after the records before it, with its line and column in the
+    file; so is a file changed since it was cut, whose offsets no longer hold.
     """
     begin, end, head, tail, place = piece
     message_set = _message_set(source)
+    where = f"{path} bytes {begin}-{end}"
     summary = Summary(outputs=[output], bytes=end - begin)
 
     def write(out):
@@ -550,11 +591,15 @@ def convert_piece(
             with open(path, "rb") as document:
                 document.seek(begin)
                 body = document.read(end - begin)
+                # A file cut short would give its pieces past the end as no records at all.
+                if len(body) != end - begin or _stamp(os.fstat(document.fileno())) != tuple(stamp):
+                    summary.failures.append(Failure(where, "the file changed after it was cut into pieces: convert it again"))
+                    return
             for line in message_set._iter_piece(head + body + tail, name, place, encoding=encoding, json=True):
                 out.write(line + "\n")
                 summary.records += 1
         except Exception as error:  # the piece's own failure; the other pieces go on
-            summary.failures.append(Failure.of(f"{path} bytes {begin}-{end}", error))
+            summary.failures.append(Failure.of(where, error))
 
     _write_complete(output, write)
     return summary
@@ -614,16 +659,26 @@ def convert_records(
         if piece_size is None:
             worker_count = max(1, len(client.scheduler_info().get("workers", {})))
             piece_size = max(1 << 20, size // (worker_count * _BATCHES_PER_WORKER))
+        stamp = _stamp(os.stat(path))
         pieces = wfxml._record_pieces(path, name, piece_size, encoding)
+        if _stamp(os.stat(path)) != stamp:
+            raise RunError(f"{path}: changed while it was cut into pieces: convert it once it is written")
         shipped = _DictionaryFile(source.key, os.path.join(out_dir, _DICTIONARY_FILE))
         _write_complete(shipped.path, lambda out: out.write(source.dictionary), "wb")
-        futures = [
-            client.submit(convert_piece, shipped, path, piece, name, _part(out_dir, number), encoding, pure=False)
+        futures = {
+            client.submit(convert_piece, shipped, path, stamp, piece, name, _part(out_dir, number), encoding,
+                          pure=False): number
             for number, piece in enumerate(pieces)
-        ]
+        }
+        results = _losing_the_scheduler_stops(client, lambda: dict(_outcomes(client, futures, timeout)))
         summary = Summary()
-        for result in client.gather(futures):
-            summary.add(result)
+        for number in sorted(results):
+            outcome = results[number]
+            if isinstance(outcome, Exception):  # a lost task: its piece failed, the others stand
+                _remove(_part(out_dir, number))
+                begin, end = pieces[number][:2]
+                outcome = Summary(failures=[Failure.of(f"{path} bytes {begin}-{end}", outcome)])
+            summary.add(outcome)
     finally:
         cluster.close()
         _remove_partials(out_dir)
