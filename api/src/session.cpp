@@ -8,7 +8,7 @@
 #include "error.h"
 #include "eventstream.h"
 #include "jsontext.h"
-#include "mappedfile.h"
+#include "filereader.h"
 #include "messageinfo.h"
 #include "recordsplitter.h"
 #include "typeddatawriter.h"
@@ -311,18 +311,10 @@ void Session::toJsonRecords(const void* bytes, std::size_t size, std::string_vie
 void Session::toJsonRecordsFromFile(const std::string& path, std::string_view record,
                                     const std::function<void(std::string_view json)>& onRecord,
                                     const ParseOptions& options) {
-  const detail::MappedFile file(path);
-  // The pages the parse has read go back after every megabyte of records,
-  // so that the file's size never shows in the resident size.
-  constexpr std::size_t kReleaseEvery = 1u << 20;
-  std::size_t sinceRelease = 0;
-  toJsonRecords(file.data(), file.size(), record, [&](std::string_view json) {
-    onRecord(json);
-    sinceRelease += json.size();
-    if (sinceRelease < kReleaseEvery) return;
-    file.releaseResidentPages();
-    sinceRelease = 0;
-  }, options);
+  detail::FileReader file(path, RecordReader::kPieceSize);
+  RecordReader reader(record, [&file] { return file.next(); }, options);
+  while (reader.nextJson(*this, onRecord)) {
+  }
 }
 
 void Session::write(const Message& message, std::vector<std::uint8_t>& out, const WriteOptions& options) {

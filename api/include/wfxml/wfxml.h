@@ -388,9 +388,10 @@ public:
   // read past it, a problem raises CP_NOT_SCHEMA_VALID before them.
   void toJsonRecords(const void* bytes, std::size_t size, std::string_view record,
                      const std::function<void(std::string_view json)>& onRecord, const ParseOptions& options = {});
-  // The same from a file, mapped rather than read into memory, so that files
-  // larger than memory convert. Throws Error CP_IO_ERROR (inserts: the path,
-  // the reason) for a file that cannot be mapped (a pipe, say).
+  // The same from a file (or a pipe), read in pieces as RecordReader reads
+  // them, so that files larger than memory convert; a file cut short while
+  // it is read ends there, as a document cut short. Throws Error CP_IO_ERROR
+  // (inserts: the path, the reason) for a file that cannot be read.
   void toJsonRecordsFromFile(const std::string& path, std::string_view record,
                              const std::function<void(std::string_view json)>& onRecord,
                              const ParseOptions& options = {});
@@ -473,8 +474,8 @@ private:
   std::unique_ptr<detail::RecordScanner> scanner_;
 };
 
-// The records of a document read from a byte source that cannot be mapped
-// (a pipe, a Python stream): read in chunks, cut between records
+// The records of a document read from a byte source (a file, a pipe, a
+// Python stream): read in chunks, cut between records
 // (RecordCutter) and converted piece by piece, so that memory holds a piece
 // and its records however long the document. A fault's line and column
 // are those of the whole document, as a parse of it would name them.
