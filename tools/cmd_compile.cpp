@@ -77,6 +77,10 @@ int runCompileCommand(ArgumentList& args) {
     return kExitOk;
   }
   const CompileOptions options = readOptions(args);
+  std::vector<std::string> read = options.sources;
+  read.insert(read.end(), options.schemaOptions.catalogFiles.begin(), options.schemaOptions.catalogFiles.end());
+  if (!options.schemaOptions.propertiesFile.empty()) read.push_back(options.schemaOptions.propertiesFile);
+  prepareOutputFile(options.output, read);
   const msgset::MessageSet set = readMessageSetSources(options.sources, options.schemaOptions);
   writeFile(options.output, compileMessageSetToExtract(set, options.sources.front()));
   return kExitOk;

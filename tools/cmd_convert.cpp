@@ -134,10 +134,6 @@ ConvertOptions readOptions(ArgumentList& args) {
   if (options.output) {
     if (!options.outDir.empty()) throw UsageError("-o names the output of one FILE: give either -o or --out-dir");
     if (options.inputs.size() > 1) throw UsageError("-o takes one FILE; several FILEs need --out-dir");
-    std::error_code differs;  // also when either is not there
-    if (*options.output != "-" && options.inputs.front() != "-" &&
-        fs::equivalent(*options.output, options.inputs.front(), differs))
-      throw UsageError("-o " + *options.output + " is the input FILE: the output would replace it");
   }
   if (options.outDir.empty() && options.inputs.size() > 1) throw UsageError("several FILEs need --out-dir");
   if (options.outDir.empty() && (options.resume || !options.report.empty() || !options.sync))
@@ -149,6 +145,13 @@ ConvertOptions readOptions(ArgumentList& args) {
         throw UsageError(input + " is read as it comes (a pipe), so its content cannot be looked at first: give "
                                  "--to json or --to xml");
   return options;
+}
+
+// The files a run reads: its inputs and the message set's.
+std::vector<std::string> readFiles(const ConvertOptions& options) {
+  std::vector<std::string> files = options.shared.messageSetFiles();
+  files.insert(files.end(), options.inputs.begin(), options.inputs.end());
+  return files;
 }
 
 // True when the bytes hold JSON: their first character that is not a blank
@@ -330,7 +333,19 @@ void writeReport(AtomicOutputFile& report, const ConvertOptions& options, const 
   report.commit();
 }
 
+// UsageError when --report names a file that the run reads or writes, which the report would replace.
+void refuseReportOverRunFiles(const ConvertOptions& options, const std::vector<std::string>& outputs) {
+  std::vector<std::string> files = readFiles(options);
+  files.insert(files.end(), outputs.begin(), outputs.end());
+  for (const std::string& file : files)
+    if (sameFile(options.report, file))
+      throw UsageError("--report " + options.report + " is an input or output of the run" +
+                       (file == options.report ? "" : " (" + file + ")") + ": the report would replace it");
+}
+
 int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
+  const std::vector<std::string> outputs = outputNames(options.inputs, options);
+  if (!options.report.empty()) refuseReportOverRunFiles(options, outputs);
   if (const std::string problem = unusableFolder(options.outDir); !problem.empty()) {
     std::cerr << "wfhost convert: --out-dir " << options.outDir << ": " << problem << '\n';
     return kExitHostError;
@@ -338,7 +353,6 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   std::optional<AtomicOutputFile> report;
   if (!options.report.empty()) report.emplace(options.report);  // an unusable path fails before any work
   AtomicOutputFile::removeAbandoned(options.outDir);
-  const std::vector<std::string> outputs = outputNames(options.inputs, options);
   std::vector<Outcome> outcomes(options.inputs.size());
   // An output that is an input of the run (a.xml and a.json converted into
   // their own folder, or XML in a file named .json) would be written over it,
@@ -346,15 +360,10 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
   // at once, and every input stays as it was.
   std::vector<bool> replacesInput(options.inputs.size());
   {
-    const auto same = [](const std::string& path) {
-      std::error_code error;
-      const fs::path canonical = fs::weakly_canonical(path, error);
-      return error ? fs::absolute(path, error).lexically_normal().string() : canonical.string();
-    };
     std::set<std::string> inputs;
     for (const std::string& input : options.inputs)
-      if (input != "-") inputs.insert(same(input));
-    for (std::size_t i = 0; i < outputs.size(); ++i) replacesInput[i] = inputs.count(same(outputs[i])) != 0;
+      if (input != "-") inputs.insert(resolvedPath(input));
+    for (std::size_t i = 0; i < outputs.size(); ++i) replacesInput[i] = inputs.count(resolvedPath(outputs[i])) != 0;
   }
   Progress progress(options.inputs.size(), isatty(STDERR_FILENO) != 0, options.quiet);
   InputQueue queue(options.inputs.size());
@@ -452,9 +461,9 @@ private:
   std::string pending_;
 };
 
-// Standard input cannot be mapped: read in chunks and converted piece by
-// piece, so that memory holds one piece and its records however long the
-// stream.
+// Standard input, read in chunks and converted piece by piece as a file
+// is (Session::toJsonRecordsFromFile), so that memory holds one piece and
+// its records however long the stream.
 void writeRecordsOf(std::istream& in, wfxml::Session& session, const ConvertOptions& options,
                     const std::function<void(std::string_view)>& onRecord) {
   std::vector<char> chunk(wfxml::RecordReader::kPieceSize);
@@ -477,11 +486,6 @@ void writeRecords(const std::string& input, const std::string& output, const wfx
   };
   namingInput(input, [&] {
     if (input == "-") return writeRecordsOf(std::cin, session, options, onRecord);
-    // A pipe (<(zcat statement.xml.gz)) cannot be mapped: read as a stream too.
-    if (isPipe(input)) {
-      std::ifstream in = openFile(input);
-      return writeRecordsOf(in, session, options, onRecord);
-    }
     session.toJsonRecordsFromFile(input, options.records, onRecord,
                                   {options.shared.inputEncoding, options.shared.validate});
   });
@@ -501,14 +505,11 @@ int runConvertCommand(ArgumentList& args) {
   }
   const ConvertOptions options = readOptions(args);
   iEffectiveLogFilter = options.shared.host.traceLevel;
+  const std::string output = options.output.value_or("-");
+  if (options.outDir.empty()) prepareOutputFile(output, readFiles(options));
   const wfxml::MessageSet set = openMessageSet(options.shared);
   if (!options.outDir.empty()) return convertBatch(set, options);
   const std::string& input = options.inputs.front();
-  const std::string output = options.output.value_or("-");
-  if (output != "-") {
-    const fs::path target = fileNamedBy(output);
-    AtomicOutputFile::removeAbandoned(target.parent_path().string(), target.filename().string());
-  }
   try {
     if (!options.records.empty()) {
       writeRecords(input, output, set, options);

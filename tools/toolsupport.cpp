@@ -125,6 +125,12 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
   return true;
 }
 
+std::vector<std::string> SharedOptions::messageSetFiles() const {
+  std::vector<std::string> files = schemas;
+  if (!dictionary.empty()) files.push_back(dictionary);
+  return files;
+}
+
 unsigned SharedOptions::threadCount() const {
   return threads ? threads : std::max(1u, std::thread::hardware_concurrency());
 }
@@ -245,6 +251,28 @@ std::filesystem::path fileNamedBy(const std::string& path) {
     name = target.is_absolute() ? target : name.parent_path() / target;
   }
   return name;
+}
+
+std::string resolvedPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error ? std::filesystem::absolute(path, error).lexically_normal().string() : canonical.string();
+}
+
+bool sameFile(const std::string& one, const std::string& other) {
+  if (one == "-" || other == "-") return false;
+  std::error_code differs;  // also when either is not there
+  return std::filesystem::equivalent(one, other, differs) || resolvedPath(one) == resolvedPath(other);
+}
+
+void prepareOutputFile(const std::string& output, const std::vector<std::string>& inputs) {
+  if (output == "-") return;
+  for (const std::string& input : inputs)
+    if (sameFile(output, input))
+      throw UsageError("-o " + output + " is an input" + (input == output ? "" : " (" + input + ")") +
+                       ": the output would replace it");
+  const std::filesystem::path target = fileNamedBy(output);
+  AtomicOutputFile::removeAbandoned(target.parent_path().string(), target.filename().string());
 }
 
 AtomicOutputFile::AtomicOutputFile(std::string path, bool sync)

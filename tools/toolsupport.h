@@ -86,6 +86,8 @@ struct SharedOptions {
   unsigned threads = 0;  // -j; 0: as many as there are cores
   MessageInfo properties;
   bool hasMessageSet() const { return !dictionary.empty() || !schemas.empty(); }
+  // The files --dict and --schema name, which no output may replace.
+  std::vector<std::string> messageSetFiles() const;
   unsigned threadCount() const;  // -j, or the number of cores
   // The threads for a number of inputs: threadCount(), no more than inputs.
   unsigned threadsFor(std::size_t inputs) const;
@@ -120,6 +122,19 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, 
 // yet too), so that an output replaces the file a link names, as "> NAME"
 // writes it, rather than the link; a link to a folder leads to the folder.
 std::filesystem::path fileNamedBy(const std::string& path);
+
+// The absolute path that path leads to, links and ".." resolved as far as
+// the file system goes (a file not there yet too).
+std::string resolvedPath(const std::string& path);
+// True when two paths lead to the same file (through links, "..", hard
+// links; a file not there yet by its resolved path); false for "-".
+bool sameFile(const std::string& one, const std::string& other);
+
+// Makes ready the one output file of a command (-o; "-", stdout, needs
+// nothing): UsageError when it is one of the files the command reads, which
+// writing would replace; the temporaries that a killed run left for it are
+// removed.
+void prepareOutputFile(const std::string& output, const std::vector<std::string>& inputs);
 
 // A file that appears under its name only complete: written under a
 // temporary name in the same folder (".NAME.PID-N.wfhost-tmp") and renamed

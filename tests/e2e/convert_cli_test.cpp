@@ -198,6 +198,12 @@ TEST(ConvertFaults, WriteErrorsFailTheirFilesAndLeaveNoPartialOutput) {
   EXPECT_EQ(linesOf(report.err),
             std::vector<std::string>{"wfhost: " + scratch.path().string() + ": Is a directory (CP_IO_ERROR)"});
   EXPECT_EQ(namesIn(scratch.file("out")), std::vector<std::string>{});
+  // A report that names an output of the run, which it would replace: refused before anything is written.
+  reportArgs[2] = scratch.file("out/payment-1.json");
+  const CommandResult overOutput = runWfhost(reportArgs);
+  EXPECT_EQ(overOutput.status, 2);
+  EXPECT_NE(overOutput.err.find("is an input or output of the run"), std::string::npos) << overOutput.err;
+  EXPECT_EQ(namesIn(scratch.file("out")), std::vector<std::string>{});
   // A batch that fills a small tmpfs.
   if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   const std::string small = scratch.file("small");
@@ -234,6 +240,23 @@ TEST(ConvertFaults, AFailingConversionLeavesTheOutputFileAsItWas) {
     ASSERT_EQ(runWfhost(args).status, 0);
     args[4] = "-";
     EXPECT_EQ(readFileText(output), runWfhost(args).out);
+  }
+}
+
+// Every command's -o removes the temporaries that a killed run left for it, not those of other files.
+TEST(ConvertFaults, AnOutputRemovesTheTemporariesAKilledRunLeftForIt) {
+  const ScratchFolder scratch;
+  const std::string tree = scratch.write("tree.json", runWfhost({"parse", "--json", kPayment}).out);
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"compile", kPaymentSchema}, {"write", tree}, {"roundtrip", kPayment}}) {
+    const std::string abandoned = ".out.2147483646-0.wfhost-tmp";  // of no such process
+    scratch.write(abandoned, "of a killed run\n");
+    scratch.write(".other.2147483646-0.wfhost-tmp", "another file's\n");
+    std::vector<std::string> args = command;
+    args.insert(args.end(), {"-o", scratch.file("out")});
+    ASSERT_EQ(runWfhost(args).status, 0) << command[0];
+    EXPECT_EQ(namesIn(scratch.path().string()),
+              (std::vector<std::string>{".other.2147483646-0.wfhost-tmp", "out", "tree.json"})) << command[0];
   }
 }
 
