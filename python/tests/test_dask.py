@@ -162,6 +162,47 @@ def test_a_validating_batch_fails_the_invalid_file_and_converts_the_other(kinds,
     assert wfxml_dask.convert_batch(source, [str(invalid)], output).ok  # the parser alone takes it
 
 
+@pytest.fixture
+def full_folder(tmp_path):
+    """A folder on a device with no space left (a small tmpfs, filled)."""
+    if os.geteuid() != 0:
+        pytest.skip("mounting a small tmpfs needs root")
+    small = tmp_path / "small"
+    small.mkdir()
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", str(small)]).returncode != 0:
+        pytest.skip("cannot mount a tmpfs here")
+    try:
+        with open(small / "filler", "wb") as filler:
+            while True:
+                filler.write(b"\0" * 4096)
+                filler.flush()
+    except OSError:
+        pass
+    yield small
+    subprocess.run(["umount", str(small)])
+
+
+def test_a_full_device_fails_each_file_naming_the_part_or_the_run_file(kinds, kinds_xml, client, full_folder, tmp_path,
+                                                                       capsys):
+    document = tmp_path / "kinds.xml"
+    document.write_bytes(kinds_xml)
+    source = wfxml_dask.MessageSetSource.of(kinds)
+    part = str(full_folder / "part.jsonl")
+    unwritten = f"its part {part} could not be written: No space left on device"
+    summary = wfxml_dask.convert_batch(source, [str(document)], part)
+    assert (summary.files, summary.outputs, summary.failures) == (0, [], [wfxml_dask.Failure(str(document), unwritten)])
+    piece = wfxml._record_pieces(str(document), "small", 1 << 20, None)[0]
+    summary = wfxml_dask.convert_piece(source, str(document), wfxml_dask._stamp(os.stat(document)), piece, "small", part)
+    assert [failure.error for failure in summary.failures] == [unwritten]
+    assert os.listdir(full_folder) == ["filler"]
+    dictionary = tmp_path / "kinds.dict"
+    dictionary.write_bytes(kinds.dictionary_bytes())
+    status = wfxml_dask.main(["--dict", str(dictionary), "--out-dir", str(full_folder / "out"), "--scheduler",
+                              client.scheduler.address, str(document)])
+    assert status == 2
+    assert capsys.readouterr().err == f"python3 -m wfxml.dask: error: {full_folder}/out/.wfxml-run.json: No space left on device\n"
+
+
 def write_files(folder, sizes):
     for number, size in enumerate(sizes):
         (folder / f"{number:03d}.xml").write_bytes(b"x" * size)

@@ -186,7 +186,10 @@ _PARTIAL = ".partial"
 
 
 def _write_complete(output: str, write, mode: str = "w") -> None:
-    """Calls write(file) on a temporary beside output and renames it to output when all is written."""
+    """Calls write(file) on a temporary beside output and renames it to output when all is written.
+
+    An OSError of the writing names output (a full device names no file of its own).
+    """
     # A name of its own: a task run again while a lost worker's copy still
     # writes must not share its file.
     folder, name = os.path.split(output)
@@ -199,6 +202,11 @@ def _write_complete(output: str, write, mode: str = "w") -> None:
             out.flush()
             _sync(out.fileno())
         os.replace(pending, output)
+    except OSError as error:
+        _remove(pending)
+        if error.filename is not None:
+            raise
+        raise OSError(error.errno, error.strerror, output) from None
     except BaseException:
         _remove(pending)
         raise
@@ -244,8 +252,15 @@ def convert_batch(
             summary.files += 1
             summary.bytes += len(xml)
 
-    _write_complete(output, write)
+    try:
+        _write_complete(output, write)
+    except OSError as error:  # no part (a full device): every file of the batch failed
+        return Summary(failures=[Failure(file, _unwritten(error)) for file in files])
     return summary
+
+
+def _unwritten(error: OSError) -> str:
+    return f"its part {error.filename} could not be written: {error.strerror or error}"
 
 
 def _path_list(paths) -> list:
@@ -586,22 +601,33 @@ def convert_piece(
     where = f"{path} bytes {begin}-{end}"
     summary = Summary(outputs=[output], bytes=end - begin)
 
-    def write(out):
-        try:
-            with open(path, "rb") as document:
-                document.seek(begin)
-                body = document.read(end - begin)
-                # A file cut short would give its pieces past the end as no records at all.
-                if len(body) != end - begin or _stamp(os.fstat(document.fileno())) != tuple(stamp):
-                    summary.failures.append(Failure(where, "the file changed after it was cut into pieces: convert it again"))
-                    return
-            for line in message_set._iter_piece(head + body + tail, name, place, encoding=encoding, json=True):
-                out.write(line + "\n")
-                summary.records += 1
-        except Exception as error:  # the piece's own failure; the other pieces go on
-            summary.failures.append(Failure.of(where, error))
+    def records():
+        with open(path, "rb") as document:
+            document.seek(begin)
+            body = document.read(end - begin)
+            # A file cut short would give its pieces past the end as no records at all.
+            if len(body) != end - begin or _stamp(os.fstat(document.fileno())) != tuple(stamp):
+                summary.failures.append(Failure(where, "the file changed after it was cut into pieces: convert it again"))
+                return
+        yield from message_set._iter_piece(head + body + tail, name, place, encoding=encoding, json=True)
 
-    _write_complete(output, write)
+    def write(out):
+        lines = records()
+        while True:
+            try:
+                line = next(lines)
+            except StopIteration:
+                return
+            except Exception as error:  # the piece's own failure (not the part's); the other pieces go on
+                summary.failures.append(Failure.of(where, error))
+                return
+            out.write(line + "\n")
+            summary.records += 1
+
+    try:
+        _write_complete(output, write)
+    except OSError as error:  # no part (a full device): the piece failed
+        return Summary(bytes=end - begin, failures=[Failure(where, _unwritten(error))])
     return summary
 
 
