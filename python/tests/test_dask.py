@@ -203,6 +203,21 @@ def test_a_full_device_fails_each_file_naming_the_part_or_the_run_file(kinds, ki
     assert capsys.readouterr().err == f"python3 -m wfxml.dask: error: {full_folder}/out/.wfxml-run.json: No space left on device\n"
 
 
+def test_a_folder_that_cannot_be_listed_stops_the_run_rather_than_leave_its_files_out(tmp_path, monkeypatch):
+    (tmp_path / "in" / "locked").mkdir(parents=True)
+    (tmp_path / "in" / "a.xml").write_bytes(b"<a/>")
+    listed = os.scandir
+
+    def scandir(path="."):  # as a folder without read permission lists, for any user (root reads them all)
+        if os.fspath(path).endswith("locked"):
+            raise PermissionError(13, "Permission denied", os.fspath(path))
+        return listed(path)
+
+    monkeypatch.setattr(os, "scandir", scandir)
+    with pytest.raises(wfxml_dask.RunError, match=f"^{tmp_path}/in/locked: cannot be listed: Permission denied$"):
+        wfxml_dask.collect_files([tmp_path / "in"])
+
+
 def write_files(folder, sizes):
     for number, size in enumerate(sizes):
         (folder / f"{number:03d}.xml").write_bytes(b"x" * size)

@@ -271,7 +271,14 @@ def _path_list(paths) -> list:
 def collect_files(
     paths: Union[str, os.PathLike, Iterable[Union[str, os.PathLike]]], suffix: str = ".xml"
 ) -> List[str]:
-    """The files named and those under the folders named (ending in suffix), absolute, folders sorted."""
+    """The files named and those under the folders named (ending in suffix), absolute, folders sorted.
+
+    Raises RunError for a folder that cannot be listed, whose files would otherwise be left out unsaid.
+    """
+
+    def unlisted(error: OSError):
+        raise RunError(f"{os.fsdecode(error.filename)}: cannot be listed: {error.strerror or error}")
+
     files = []
     for path in _path_list(paths):
         path = os.path.abspath(os.fsdecode(path))
@@ -279,7 +286,7 @@ def collect_files(
             files.append(path)
             continue
         found = []
-        for folder, _, names in os.walk(path):
+        for folder, _, names in os.walk(path, onerror=unlisted):
             found += [os.path.join(folder, name) for name in names if name.endswith(suffix)]
         files += sorted(found)
     return files
