@@ -302,13 +302,14 @@ std::string unusableFolder(const std::string& folder) {
   return ::access(folder.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
 }
 
-// True when output exists and was written after input last changed.
+// True when output exists and input has not changed since the output was made of it: an output
+// takes the time its input had when it was read (an earlier wfhost's, the time it was written).
 bool upToDate(const std::string& input, const std::string& output) {
   std::error_code error;
   const fs::file_time_type written = fs::last_write_time(output, error);
   if (error) return false;
   const fs::file_time_type changed = fs::last_write_time(input, error);
-  return !error && written > changed;
+  return !error && written >= changed;
 }
 
 // What became of one input of a batch.
@@ -384,8 +385,15 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
           progress.done(0);
           continue;
         }
+        // Taken before the read: an input that changes while it is converted is newer than its output.
+        const std::optional<struct timespec> changed =
+            input == "-" ? std::nullopt : std::optional<struct timespec>(modificationTimeOf(input));
         const std::vector<std::uint8_t> content = readFile(input);
-        writeFile(outputs[i], namingInput(input, [&] { return converter.convert(content); }), options.sync);
+        const std::vector<std::uint8_t> converted = namingInput(input, [&] { return converter.convert(content); });
+        AtomicOutputFile output(outputs[i], options.sync);
+        output.write(converted.data(), converted.size());
+        if (changed) output.setModificationTime(*changed);
+        output.commit();
         outcomes[i].status = Outcome::Status::Converted;
         progress.done(content.size());
       } catch (const std::exception& e) {

@@ -6,6 +6,7 @@
 #include "zellog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -190,6 +191,12 @@ std::ifstream openFile(const std::string& path) {
   return in;
 }
 
+struct timespec modificationTimeOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) throwIoError("modificationTimeOf", path, std::strerror(errno));
+  return status.st_mtim;
+}
+
 std::vector<std::uint8_t> readFile(const std::string& path) {
   if (path == "-")
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
@@ -297,6 +304,11 @@ AtomicOutputFile::~AtomicOutputFile() {
 void AtomicOutputFile::write(const void* data, std::size_t size) {
   if (const int error = writeAll(fd_, static_cast<const std::uint8_t*>(data), size))
     throwIoError("AtomicOutputFile::write", path_, std::strerror(error));
+}
+
+void AtomicOutputFile::setModificationTime(const struct timespec& time) {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, time};
+  if (::futimens(fd_, times) != 0) throwIoError("AtomicOutputFile::setModificationTime", path_, std::strerror(errno));
 }
 
 void AtomicOutputFile::commit() {

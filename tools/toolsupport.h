@@ -3,6 +3,8 @@
 
 #include "messageinfo.h"
 
+#include <time.h>
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -106,6 +108,8 @@ void setPropertyAssignment(const std::string& option, const std::string& assignm
 // The whole file, or stdin for "-"; throws ZelException CP_IO_ERROR
 // (inserts: path, reason), also for a folder.
 std::vector<std::uint8_t> readFile(const std::string& path);
+// The time path was last changed; errors as readFile.
+struct timespec modificationTimeOf(const std::string& path);
 // The file opened to be read in steps; errors as readFile.
 std::ifstream openFile(const std::string& path);
 // Flushes std::cout and C's stdout; throws ZelException CP_IO_ERROR
@@ -151,6 +155,8 @@ public:
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
   void write(const void* data, std::size_t size);
+  // The file's modification time, as commit() names it.
+  void setModificationTime(const struct timespec& time);
   void commit();
 
   // Removes the temporaries in folder that a process which is gone (killed,

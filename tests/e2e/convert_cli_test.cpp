@@ -282,6 +282,25 @@ TEST(ConvertFaults, AnOutputThroughASymbolicLinkReplacesTheFileItNames) {
   EXPECT_EQ(namesIn(scratch.file("data")), (std::vector<std::string>{"new.json", "out.json"}));
 }
 
+// An input changed after it was read, before its output was written (as a copy into the folder that
+// ends while the batch runs), is older than that output's time of writing: --resume converts it again.
+TEST(ConvertFaults, AnInputChangedWhileItWasConvertedIsConvertedAgainOnResume) {
+  const ScratchFolder scratch;
+  const std::vector<std::string> inputs = paymentCopies(scratch, 2);
+  std::vector<std::string> args = batchArgs(scratch.file("out"), inputs);
+  ASSERT_EQ(runWfhost(args).status, 0);
+  const std::string changed = readFileText(kPayment).replace(readFileText(kPayment).find("PAY-2026-0042"), 13, "PAY-CHANGED");
+  scratch.write("in/p0.xml", changed);
+  fs::last_write_time(inputs[0], fs::file_time_type::clock::now() - std::chrono::seconds(1));
+  args.insert(args.begin() + 1, {"--resume", "--report", scratch.file("report.jsonl")});
+  ASSERT_EQ(runWfhost(args).status, 0);
+  const std::vector<std::string> report = linesOf(readFileText(scratch.file("report.jsonl")));
+  ASSERT_EQ(report.size(), 2u);
+  EXPECT_NE(report[0].find(R"("status":"converted")"), std::string::npos) << report[0];
+  EXPECT_NE(report[1].find(R"("status":"skipped")"), std::string::npos) << report[1];
+  EXPECT_NE(readFileText(scratch.file("out/p0.json")).find("PAY-CHANGED"), std::string::npos);
+}
+
 TEST(ConvertFaults, ABatchKilledAtAnyPointResumesToTheEnd) {
   const ScratchFolder scratch;
   const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
