@@ -67,7 +67,7 @@ const std::string kHelp = std::string(
     "                       after a power cut an output may be empty)\n"
     "  --report FILE        with --out-dir: one JSON line per input, with its\n"
     "                       file, output, status (converted, skipped, failed)\n"
-    "                       and error\n"
+    "                       and error ('-': stdout)\n"
     "  --quiet              no progress, only failures and the summary\n") +
     sharedOptionsHelp(kSharedGroups);
 
@@ -318,9 +318,9 @@ struct Outcome {
   std::string error;
 };
 
-// One JSON line per input, in input order.
-void writeReport(AtomicOutputFile& report, const ConvertOptions& options, const std::vector<std::string>& outputs,
-                 const std::vector<Outcome>& outcomes) {
+// One JSON line per input, in input order, into report, or to stdout without one (--report -).
+void writeReport(std::optional<AtomicOutputFile>& report, const ConvertOptions& options,
+                 const std::vector<std::string>& outputs, const std::vector<Outcome>& outcomes) {
   static const char* const kStatus[] = {"converted", "skipped", "failed"};
   std::string lines;
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
@@ -330,8 +330,9 @@ void writeReport(AtomicOutputFile& report, const ConvertOptions& options, const 
     if (outcomes[i].status == Outcome::Status::Failed) line["error"] = outcomes[i].error;
     lines += line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
   }
-  report.write(lines.data(), lines.size());
-  report.commit();
+  if (!report) return writeFile("-", std::vector<std::uint8_t>(lines.begin(), lines.end()));
+  report->write(lines.data(), lines.size());
+  report->commit();
 }
 
 // UsageError when --report names a file that the run reads or writes, which the report would replace.
@@ -352,7 +353,7 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
     return kExitHostError;
   }
   std::optional<AtomicOutputFile> report;
-  if (!options.report.empty()) report.emplace(options.report);  // an unusable path fails before any work
+  if (!options.report.empty() && options.report != "-") report.emplace(options.report);  // an unusable path fails before any work
   AtomicOutputFile::removeAbandoned(options.outDir);
   std::vector<Outcome> outcomes(options.inputs.size());
   // An output that is an input of the run (a.xml and a.json converted into
@@ -428,7 +429,7 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
                seconds > 0 ? static_cast<double>(progress.bytes()) / 1e6 / seconds : 0.0, threads,
                skipped ? (", " + std::to_string(skipped) + " skipped as up to date").c_str() : "",
                failed ? (", " + std::to_string(failed) + " failed").c_str() : "");
-  if (report) writeReport(*report, options, outputs, outcomes);
+  if (!options.report.empty()) writeReport(report, options, outputs, outcomes);
   return failed ? kExitHostError : kExitOk;
 }
 

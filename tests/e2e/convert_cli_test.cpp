@@ -51,9 +51,11 @@ TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
   const std::string out = scratch.file("out");
   fs::create_directory(out);
   scratch.write("out/malformed.json", "{}");  // an earlier run's output, which must not stand for this one
-  const CommandResult result = runWfhost(
-      {"convert", "--schema", kPaymentSchema, "--out-dir", out, "-j", "2", malformed, good, misfit, incomplete, missing});
+  const CommandResult result = runWfhost({"convert", "--schema", kPaymentSchema, "--out-dir", out, "--report", "-",
+                                         "-j", "2", malformed, good, misfit, incomplete, missing});
   EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(linesOf(result.out).size(), 5u);  // the report, not a file named '-'
+  EXPECT_FALSE(fs::exists("-"));
   EXPECT_TRUE(fs::exists(out + "/good.json"));
   EXPECT_FALSE(fs::exists(out + "/malformed.json"));
   EXPECT_FALSE(fs::exists(out + "/misfit.xml"));
