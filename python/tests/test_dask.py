@@ -315,14 +315,16 @@ def test_the_first_mistake_of_a_command_line_is_named(capsys, argv, error):
     (["--out-dir", "{file}"], "out_dir {file}: not a folder"),
     (["--out-dir", "{full}"], "out_dir {full} is not empty: resume the run that wrote it (--resume)"),
     (["{empty}"], "no files to convert in {empty}"),
+    (["--report", "{out}/part-00000.jsonl"], "report {out}/part-00000.jsonl is an input or a file of the run"),
     (["--records", "party", "--validate"], "--records takes one FILE, without --resume, --report, --validate"),
     (["--records", ""], "--records needs an element name or path"),
     (["--records", "party", "{empty}"], "{empty}: is a folder; records are read from one file"),
     (["--records", "party", "/dev/zero"], "/dev/zero: is not a regular file (a pipe?)"),
-], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input", "records",
+], ids=["workers 0", "batch size x", "no scheduler", "out-dir a file", "out-dir not empty", "no input", "report a part",
+        "records",
         "records unnamed", "records of a folder", "records of a device"])
 def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsys, args, error):
-    places = {"file": tmp_path / "file", "full": tmp_path / "full", "empty": tmp_path / "empty"}
+    places = {"file": tmp_path / "file", "full": tmp_path / "full", "empty": tmp_path / "empty", "out": tmp_path / "out"}
     places["file"].write_text("")
     places["full"].mkdir()
     (places["full"] / "part-00000.jsonl").write_text("")

@@ -353,6 +353,17 @@ def _usable_folder(out_dir: str) -> List[str]:
     return entries
 
 
+def _check_report(report: str, files: List[str], out_dir: str) -> None:
+    """RunError when the report cannot be written, or would replace an input or a file of the run."""
+    where = os.path.realpath(report)
+    folder, name = os.path.split(where)
+    ours = folder == os.path.realpath(out_dir) and (name.startswith((".wfxml-run.", "part-")) or name.endswith(_PARTIAL))
+    if ours or where in {os.path.realpath(file) for file in files}:
+        raise RunError(f"report {report} is an input or a file of the run, which the report would replace")
+    if not os.access(os.path.dirname(os.path.abspath(report)), os.W_OK | os.X_OK):
+        raise RunError(f"report {report}: its folder cannot be written")
+
+
 def _earlier_batches(out_dir: str, files: List[str], source: MessageSetSource, resume: bool):
     """The batches of the run to resume in out_dir, or None for a new run; RunError when it holds anything else."""
     entries = [entry for entry in _usable_folder(out_dir) if not entry.endswith(_PARTIAL)]
@@ -477,8 +488,8 @@ def convert(
     if not files:
         raise RunError("no files to convert in " + ", ".join(os.fsdecode(path) for path in paths))
     out_dir = os.path.abspath(os.fsdecode(out_dir))
-    if report is not None and not os.access(os.path.dirname(os.path.abspath(report)), os.W_OK | os.X_OK):
-        raise RunError(f"report {os.fsdecode(report)}: its folder cannot be written")
+    if report is not None:
+        _check_report(os.fsdecode(report), files, out_dir)
     batches = _earlier_batches(out_dir, files, source, resume)
     _remove_partials(out_dir)
 
