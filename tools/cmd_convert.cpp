@@ -7,6 +7,7 @@
 #include "zellog.h"
 
 #include <nlohmann/json.hpp>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -302,9 +303,17 @@ std::string unusableFolder(const std::string& folder) {
   return ::access(folder.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
 }
 
-// True when output exists and input has not changed since the output was made of it: an output
-// takes the time its input had when it was read (an earlier wfhost's, the time it was written).
+// The attribute that names the input an output was made of, where the file system keeps one:
+// a run over other inputs may give an output's name to another input ("NAME-2" ...).
+constexpr char kInputAttribute[] = "user.wfhost.input";
+
+// True when output exists, was made of input (as far as the file system tells) and input has
+// not changed since: an output takes the time its input had when it was read (an earlier
+// wfhost's, the time it was written).
 bool upToDate(const std::string& input, const std::string& output) {
+  std::string source(4096, '\0');
+  const ssize_t length = ::getxattr(output.c_str(), kInputAttribute, source.data(), source.size());
+  if (length >= 0 && source.substr(0, static_cast<std::size_t>(length)) != resolvedPath(input)) return false;
   std::error_code error;
   const fs::file_time_type written = fs::last_write_time(output, error);
   if (error) return false;
@@ -394,6 +403,7 @@ int convertBatch(const wfxml::MessageSet& set, const ConvertOptions& options) {
         AtomicOutputFile output(outputs[i], options.sync);
         output.write(converted.data(), converted.size());
         if (changed) output.setModificationTime(*changed);
+        output.setAttributeWherePossible(kInputAttribute, resolvedPath(input));
         output.commit();
         outcomes[i].status = Outcome::Status::Converted;
         progress.done(content.size());

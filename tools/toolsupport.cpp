@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -309,6 +310,10 @@ void AtomicOutputFile::write(const void* data, std::size_t size) {
 void AtomicOutputFile::setModificationTime(const struct timespec& time) {
   const struct timespec times[2] = {{0, UTIME_OMIT}, time};
   if (::futimens(fd_, times) != 0) throwIoError("AtomicOutputFile::setModificationTime", path_, std::strerror(errno));
+}
+
+void AtomicOutputFile::setAttributeWherePossible(const char* name, const std::string& value) {
+  ::fsetxattr(fd_, name, value.data(), value.size(), 0);
 }
 
 void AtomicOutputFile::commit() {

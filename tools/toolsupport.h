@@ -157,6 +157,9 @@ public:
   void write(const void* data, std::size_t size);
   // The file's modification time, as commit() names it.
   void setModificationTime(const struct timespec& time);
+  // An extended attribute ("user.NAME") of the file where the file system
+  // keeps them; nothing where it does not.
+  void setAttributeWherePossible(const char* name, const std::string& value);
   void commit();
 
   // Removes the temporaries in folder that a process which is gone (killed,

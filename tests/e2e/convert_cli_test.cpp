@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -301,6 +302,22 @@ TEST(ConvertFaults, AnInputChangedWhileItWasConvertedIsConvertedAgainOnResume) {
   EXPECT_NE(report[0].find(R"("status":"converted")"), std::string::npos) << report[0];
   EXPECT_NE(report[1].find(R"("status":"skipped")"), std::string::npos) << report[1];
   EXPECT_NE(readFileText(scratch.file("out/p0.json")).find("PAY-CHANGED"), std::string::npos);
+}
+
+// A resume over other inputs may give an output's name to another input (b/x.xml's output is x.json
+// once a/x.xml is no longer given): that input is converted, not taken as up to date.
+TEST(ConvertFaults, AResumeConvertsAnInputWhoseOutputNameAnotherInputsOutputHolds) {
+  const ScratchFolder scratch;
+  const std::string xml = readFileText(kPayment);
+  fs::create_directories(scratch.file("a"));
+  fs::create_directories(scratch.file("b"));
+  const std::string a = scratch.write("a/x.xml", xml);
+  const std::string b = scratch.write("b/x.xml", std::string(xml).replace(xml.find("PAY-2026-0042"), 13, "PAY-OF-B"));
+  if (::setxattr(a.c_str(), "user.probe", "1", 1, 0) != 0) GTEST_SKIP() << "the file system keeps no user attributes";
+  fs::last_write_time(b, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  ASSERT_EQ(runWfhost(batchArgs(scratch.file("out"), {a, b})).status, 0);
+  ASSERT_EQ(runWfhost(batchArgs(scratch.file("out"), {"--resume", b})).status, 0);
+  EXPECT_NE(readFileText(scratch.file("out/x.json")).find("PAY-OF-B"), std::string::npos);
 }
 
 TEST(ConvertFaults, ABatchKilledAtAnyPointResumesToTheEnd) {
