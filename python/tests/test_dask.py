@@ -287,6 +287,15 @@ def test_a_rerun_resumes_the_same_batches_or_is_refused(kinds, client, tmp_path)
     report = [json.loads(line) for line in open(tmp_path / "report.jsonl")]
     assert [line["status"] for line in report] == ["skipped"] * 5 + ["converted"] * 7
     assert report[5] == {"file": files[5], "output": str(out / "part-00001.jsonl"), "status": "converted"}
+    # A file changed after its part was made of it: its batch is converted again.
+    hour_ago = time.time_ns() - 3600 * 10**9
+    for file in files:
+        os.utime(file, ns=(hour_ago, hour_ago))
+    wfxml_dask.convert(files, kinds, tmp_path / "again", client=client, batch_size=5)
+    pathlib.Path(files[6]).write_bytes(pathlib.Path(files[6]).read_bytes().replace(b"<small>42</small>", b"<small>7</small>"))
+    summary = wfxml_dask.convert(files, kinds, tmp_path / "again", client=client, resume=True)
+    assert (summary.files, summary.skipped) == (5, 7)
+    assert records(tmp_path / "again")[0][files[6]]["kinds"]["small"] == 7
     with pytest.raises(wfxml_dask.RunError, match="holds a run of other files"):
         wfxml_dask.convert(files[1:], kinds, out, client=client, resume=True)
 

@@ -20,8 +20,8 @@ and renamed into place complete and on the disk, so a task run again replaces
 it whole and a power cut leaves no part that is empty under its name. The
 batches are kept in out/.wfxml-run.json; a rerun into a folder that is not
 empty resumes that run (resume=True: parts that hold every file of their
-batch are kept, the others converted again) or is refused, so old and new
-parts never mix.
+batch, unchanged since, are kept, the others converted again) or is refused,
+so old and new parts never mix.
 
 The message set is compiled or loaded here once and reaches the workers as
 its compiled dictionary, in out/.wfxml-run.dict while the run lasts (so a
@@ -188,7 +188,8 @@ _PARTIAL = ".partial"
 def _write_complete(output: str, write, mode: str = "w") -> None:
     """Calls write(file) on a temporary beside output and renames it to output when all is written.
 
-    An OSError of the writing names output (a full device names no file of its own).
+    write may return a modification time (ns) for output. An OSError of the
+    writing names output (a full device names no file of its own).
     """
     # A name of its own: a task run again while a lost worker's copy still
     # writes must not share its file.
@@ -196,7 +197,9 @@ def _write_complete(output: str, write, mode: str = "w") -> None:
     pending = os.path.join(folder, f".{name}.{uuid.uuid4().hex}{_PARTIAL}")
     try:
         with open(pending, mode, encoding=None if "b" in mode else "utf-8") as out:
-            write(out)
+            modified = write(out)
+            if modified is not None:
+                os.utime(out.fileno(), ns=(time.time_ns(), modified))
             # On the disk before it is named: after a power cut the name
             # holds the whole file or is not there.
             out.flush()
@@ -240,9 +243,14 @@ def convert_batch(
     summary = Summary(outputs=[output])
 
     def write(out):
+        # The part takes the newest time its files had when they were read: a
+        # file changed since (also while it was converted) is newer, and a
+        # resumed run converts its batch again.
+        newest = 0
         for file in files:
             try:
                 with open(file, "rb") as document:
+                    newest = max(newest, os.fstat(document.fileno()).st_mtime_ns)
                     xml = document.read()
                 data = message_set.to_json(xml, validate=validate)
             except Exception as error:  # every failure is the file's own; the batch goes on
@@ -251,6 +259,7 @@ def convert_batch(
             out.write('{"file":' + json.dumps(file) + ',"data":' + data + "}\n")
             summary.files += 1
             summary.bytes += len(xml)
+        return newest or None
 
     try:
         _write_complete(output, write)
@@ -400,6 +409,18 @@ def _holds(part: str, batch: Sequence[str]) -> bool:
         return False
 
 
+def _changed_since(part: str, batch: Sequence[str]) -> bool:
+    """True when a file of the batch changed after the part was made of it (see convert_batch)."""
+    made = os.stat(part).st_mtime_ns
+    for file in batch:
+        try:
+            if os.stat(file).st_mtime_ns > made:
+                return True
+        except OSError:  # gone: the part keeps what it was
+            pass
+    return False
+
+
 class _Cluster:
     """The client a run uses (with the LocalCluster it starts, if any), closed at the end."""
 
@@ -527,7 +548,7 @@ def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume
     """Submits the batches (those a resumed run has not finished); batch number -> Summary."""
     results, futures = {}, {}
     for number, batch in enumerate(batches):
-        if resume and _holds(_part(out_dir, number), batch):
+        if resume and _holds(_part(out_dir, number), batch) and not _changed_since(_part(out_dir, number), batch):
             results[number] = Summary(outputs=[_part(out_dir, number)], skipped=len(batch))
         else:
             futures[client.submit(convert_batch, shipped, batch, _part(out_dir, number), validate, pure=False)] = number
