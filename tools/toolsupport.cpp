@@ -295,6 +295,9 @@ AtomicOutputFile::AtomicOutputFile(std::string path, bool sync)
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   } while (fd_ < 0 && errno == EEXIST);
   if (fd_ < 0) throwIoError("AtomicOutputFile", path_, std::strerror(errno));
+  // A file replaced keeps its permissions, as "> FILE" keeps them: a private file stays private.
+  struct stat replaced {};
+  if (::stat(destination_.c_str(), &replaced) == 0) ::fchmod(fd_, replaced.st_mode & 07777);
 }
 
 AtomicOutputFile::~AtomicOutputFile() {

@@ -143,7 +143,8 @@ void prepareOutputFile(const std::string& output, const std::vector<std::string>
 // A file that appears under its name only complete: written under a
 // temporary name in the same folder (".NAME.PID-N.wfhost-tmp") and renamed
 // into place by commit(), after the disk holds it unless sync is false.
-// A symbolic link is followed (fileNamedBy): the file it names is replaced.
+// A symbolic link is followed (fileNamedBy): the file it names is replaced,
+// and keeps its permissions.
 // Every write, the sync, the close and the rename are checked (ZelException
 // CP_IO_ERROR, inserts: path, reason); a file not committed removes its
 // temporary, so a failure never leaves a partial file behind.

@@ -273,11 +273,14 @@ TEST(ConvertFaults, AnOutputThroughASymbolicLinkReplacesTheFileItNames) {
   fs::create_symlink("data/new.json", scratch.file("dangling.json"));
   fs::create_directory_symlink("data", scratch.file("folder"));
   const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
+  fs::permissions(scratch.file("data/out.json"), fs::perms::owner_read | fs::perms::owner_write);
   for (const char* link : {"link.json", "dangling.json"}) {
     ASSERT_EQ(runWfhost({"convert", "--schema", kPaymentSchema, kPayment, "-o", scratch.file(link)}).status, 0);
     EXPECT_TRUE(fs::is_symlink(scratch.file(link))) << link;
     EXPECT_EQ(readFileText(scratch.file(link)), expected) << link;
   }
+  // The file replaced keeps its permissions (a private file stays private), as "> LINK" keeps them.
+  EXPECT_EQ(fs::status(scratch.file("data/out.json")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   const CommandResult folder = runWfhost({"convert", "--schema", kPaymentSchema, kPayment, "-o", scratch.file("folder")});
   EXPECT_EQ(folder.status, 1);
   EXPECT_NE(folder.err.find(scratch.file("folder") + ": Is a directory"), std::string::npos) << folder.err;
