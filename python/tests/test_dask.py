@@ -280,11 +280,14 @@ def test_a_rerun_resumes_the_same_batches_or_is_refused(kinds, client, tmp_path)
     wfxml_dask.convert(files, kinds, out, client=client, batch_size=5)
     (out / "part-00001.jsonl").unlink()  # as if killed before this part
     (out / "part-00002.jsonl").write_text((out / "part-00002.jsonl").read_text().splitlines(True)[0])
+    (tmp_path / "report.jsonl").write_text("")
+    os.chmod(tmp_path / "report.jsonl", 0o600)  # private, and so it stays
     summary = wfxml_dask.convert(files, kinds, out, client=client, batch_size=2, resume=True,
                                  report=tmp_path / "report.jsonl")
     assert summary.ok and (summary.files, summary.skipped, len(summary.outputs)) == (7, 5, 3)
     assert records(out)[1] == files
     report = [json.loads(line) for line in open(tmp_path / "report.jsonl")]
+    assert os.stat(tmp_path / "report.jsonl").st_mode & 0o777 == 0o600
     assert [line["status"] for line in report] == ["skipped"] * 5 + ["converted"] * 7
     assert report[5] == {"file": files[5], "output": str(out / "part-00001.jsonl"), "status": "converted"}
     # A file changed after its part was made of it: its batch is converted again.

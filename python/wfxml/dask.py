@@ -197,6 +197,10 @@ def _write_complete(output: str, write, mode: str = "w") -> None:
     pending = os.path.join(folder, f".{name}.{uuid.uuid4().hex}{_PARTIAL}")
     try:
         with open(pending, mode, encoding=None if "b" in mode else "utf-8") as out:
+            try:  # a file replaced keeps its permissions: a private report stays private
+                os.chmod(out.fileno(), os.stat(output).st_mode & 0o7777)
+            except FileNotFoundError:
+                pass
             modified = write(out)
             if modified is not None:
                 os.utime(out.fileno(), ns=(time.time_ns(), modified))
