@@ -88,14 +88,6 @@ struct ConvertOptions {
   std::vector<std::string> inputs;
 };
 
-// True for an input that is read once, as it comes: a pipe (/dev/stdin,
-// <(zcat a.xml.gz)) or another file that is neither regular nor a folder.
-bool isPipe(const std::string& path) {
-  std::error_code unknown;
-  const fs::file_status status = fs::status(path, unknown);
-  return fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
-}
-
 ConvertOptions readOptions(ArgumentList& args) {
   ConvertOptions options;
   readInputCommandOptions(args, "convert", options.shared, options.inputs, [&](const std::string& arg, ArgumentList& args) {
@@ -142,7 +134,7 @@ ConvertOptions readOptions(ArgumentList& args) {
   // A batch names each output by its input's content before converting it.
   if (!options.outDir.empty() && options.target == Target::FromContent)
     for (const std::string& input : options.inputs)
-      if (isPipe(input))
+      if (isDeviceOrPipe(input))
         throw UsageError(input + " is read as it comes (a pipe), so its content cannot be looked at first: give "
                                  "--to json or --to xml");
   return options;
@@ -220,7 +212,7 @@ std::vector<std::string> outputNames(const std::vector<std::string>& inputs, con
   for (const std::string& input : inputs) {
     const std::string stem = fs::path(input).stem().string();
     // A look at a pipe's first bytes would take them from its conversion (readOptions asks for --to).
-    const std::vector<std::uint8_t> head = isPipe(input) ? std::vector<std::uint8_t>() : headOf(input);
+    const std::vector<std::uint8_t> head = isDeviceOrPipe(input) ? std::vector<std::uint8_t>() : headOf(input);
     const std::string extension = toXml(options.target, head) ? ".xml" : ".json";
     std::string name = stem + extension;
     for (int n = 2; !taken.insert(name).second; ++n) name = stem + "-" + std::to_string(n) + extension;

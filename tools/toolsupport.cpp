@@ -261,6 +261,13 @@ std::filesystem::path fileNamedBy(const std::string& path) {
   return name;
 }
 
+bool isDeviceOrPipe(const std::string& path) {
+  std::error_code unknown;
+  const std::filesystem::file_status status = std::filesystem::status(path, unknown);
+  return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+         !std::filesystem::is_directory(status);
+}
+
 std::string resolvedPath(const std::string& path) {
   std::error_code error;
   const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
@@ -274,7 +281,7 @@ bool sameFile(const std::string& one, const std::string& other) {
 }
 
 void prepareOutputFile(const std::string& output, const std::vector<std::string>& inputs) {
-  if (output == "-") return;
+  if (output == "-" || isDeviceOrPipe(output)) return;  // written as it is, nothing replaced
   for (const std::string& input : inputs)
     if (sameFile(output, input))
       throw UsageError("-o " + output + " is an input" + (input == output ? "" : " (" + input + ")") +
@@ -285,6 +292,12 @@ void prepareOutputFile(const std::string& output, const std::vector<std::string>
 
 AtomicOutputFile::AtomicOutputFile(std::string path, bool sync)
     : path_(std::move(path)), destination_(fileNamedBy(path_).string()), sync_(sync) {
+  if (isDeviceOrPipe(path_)) {
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) throwIoError("AtomicOutputFile", path_, std::strerror(errno));
+    inPlace_ = true;
+    return;
+  }
   // Refused before anything is written, not by the rename once all is done.
   std::error_code unknown;
   if (std::filesystem::is_directory(destination_, unknown)) throwIoError("AtomicOutputFile", path_, std::strerror(EISDIR));
@@ -302,7 +315,7 @@ AtomicOutputFile::AtomicOutputFile(std::string path, bool sync)
 
 AtomicOutputFile::~AtomicOutputFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!committed_) ::unlink(temporary_.c_str());
+  if (!committed_ && !inPlace_) ::unlink(temporary_.c_str());
 }
 
 void AtomicOutputFile::write(const void* data, std::size_t size) {
@@ -311,12 +324,13 @@ void AtomicOutputFile::write(const void* data, std::size_t size) {
 }
 
 void AtomicOutputFile::setModificationTime(const struct timespec& time) {
+  if (inPlace_) return;  // a device's or a pipe's time is not this output's
   const struct timespec times[2] = {{0, UTIME_OMIT}, time};
   if (::futimens(fd_, times) != 0) throwIoError("AtomicOutputFile::setModificationTime", path_, std::strerror(errno));
 }
 
 void AtomicOutputFile::setAttributeWherePossible(const char* name, const std::string& value) {
-  ::fsetxattr(fd_, name, value.data(), value.size(), 0);
+  if (!inPlace_) ::fsetxattr(fd_, name, value.data(), value.size(), 0);
 }
 
 void AtomicOutputFile::commit() {
@@ -324,11 +338,11 @@ void AtomicOutputFile::commit() {
   // whole file or is not there, never an empty file that --resume would
   // take for done.
   // A file system that cannot sync (some FUSE ones) holds the file as well as it can.
-  if (sync_ && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
+  if (sync_ && !inPlace_ && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
     throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
   const int closed = ::close(fd_);
   fd_ = -1;
-  if (closed != 0 || ::rename(temporary_.c_str(), destination_.c_str()) != 0)
+  if (closed != 0 || (!inPlace_ && ::rename(temporary_.c_str(), destination_.c_str()) != 0))
     throwIoError("AtomicOutputFile::commit", path_, std::strerror(errno));
   committed_ = true;
 }

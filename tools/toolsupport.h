@@ -127,6 +127,11 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, 
 // writes it, rather than the link; a link to a folder leads to the folder.
 std::filesystem::path fileNamedBy(const std::string& path);
 
+// True for a path that leads to a device or a pipe (/dev/null, /dev/stdout,
+// <(zcat a.xml.gz), a FIFO): something that is neither a regular file nor a
+// folder, which is read once as it comes and written as it is.
+bool isDeviceOrPipe(const std::string& path);
+
 // The absolute path that path leads to, links and ".." resolved as far as
 // the file system goes (a file not there yet too).
 std::string resolvedPath(const std::string& path);
@@ -144,7 +149,9 @@ void prepareOutputFile(const std::string& output, const std::vector<std::string>
 // temporary name in the same folder (".NAME.PID-N.wfhost-tmp") and renamed
 // into place by commit(), after the disk holds it unless sync is false.
 // A symbolic link is followed (fileNamedBy): the file it names is replaced,
-// and keeps its permissions.
+// and keeps its permissions. A device or a pipe (isDeviceOrPipe) is written
+// as it is, as "> FILE" writes it: a file renamed over /dev/null would
+// replace the device.
 // Every write, the sync, the close and the rename are checked (ZelException
 // CP_IO_ERROR, inserts: path, reason); a file not committed removes its
 // temporary, so a failure never leaves a partial file behind.
@@ -174,6 +181,7 @@ private:
   std::string temporary_;
   int fd_ = -1;
   bool sync_;
+  bool inPlace_ = false;  // a device or a pipe, written as it is
   bool committed_ = false;
 };
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -290,6 +292,28 @@ TEST(ConvertFaults, AnOutputThroughASymbolicLinkReplacesTheFileItNames) {
 
 // An input changed after it was read, before its output was written (as a copy into the folder that
 // ends while the batch runs), is older than that output's time of writing: --resume converts it again.
+// A device or a pipe named by -o is written as it is, as "> FILE" writes it: a file renamed over
+// /dev/null would replace the device (as root), one over a FIFO would leave its reader waiting.
+TEST(ConvertFaults, AnOutputThatIsADeviceOrAPipeIsWrittenNotReplaced) {
+  const std::string expected = runWfhost({"convert", "--schema", kPaymentSchema, kPayment}).out;
+  const CommandResult toStdout = runWfhost({"convert", "--schema", kPaymentSchema, kPayment, "-o", "/dev/stdout"});
+  EXPECT_EQ(toStdout.status, 0) << toStdout.err;
+  EXPECT_EQ(toStdout.out, expected);
+  if (geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
+  const ScratchFolder scratch;
+  const std::string null = scratch.file("null");
+  ASSERT_EQ(::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"convert", "--schema", kPaymentSchema, kPayment},
+                                                 {"compile", kPaymentSchema}}) {
+    std::vector<std::string> toNull = args;
+    toNull.insert(toNull.end(), {"-o", null});
+    const CommandResult result = runWfhost(toNull);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::is_character_file(null)) << args[0];
+  }
+  EXPECT_EQ(namesIn(scratch.path().string()), std::vector<std::string>{"null"});
+}
+
 TEST(ConvertFaults, AnInputChangedWhileItWasConvertedIsConvertedAgainOnResume) {
   const ScratchFolder scratch;
   const std::vector<std::string> inputs = paymentCopies(scratch, 2);
