@@ -192,8 +192,8 @@ std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
 
 // Other spellings of the value written, nearest first: a boolean's literals;
 // a date-time's zero offset as an offset rather than Z (the parse reads
-// those as Z); a number's digits with zeros before and after them, and for
-// a double exponent forms ("1.0E-2", "1e-02"). Each is the same value: zeros
+// those as Z); a number's digits with zeros before and after them, a bare
+// point, a sign +, and for a double exponent forms ("1.0E-2", "1e-02"). Each is the same value: zeros
 // added where they change nothing, an integer's without a point.
 std::vector<std::string> otherSpellings(const PWFData& value, const std::string& written, const SchemaType& type) {
   if (value.getDataLogicalType() == eLogicalBoolean)
@@ -207,10 +207,16 @@ std::vector<std::string> otherSpellings(const PWFData& value, const std::string&
   const long digits = static_cast<long>(number.digits.size());
   const auto integerWidth = static_cast<std::size_t>(std::max(1L, digits + number.exponent));
   const auto fractionWidth = static_cast<std::size_t>(std::max(0L, -number.exponent));
+  const std::size_t mostAfter = type.isIntegerFamily ? 0 : kMostPaddingZeros;
   std::vector<std::string> spelled;
   for (std::size_t before = 0; before <= kMostPaddingZeros; ++before)
-    for (std::size_t after = 0; after <= (type.isIntegerFamily ? 0 : kMostPaddingZeros); ++after)
+    for (std::size_t after = 0; after <= mostAfter; ++after)
       spelled.push_back(plainSpelling(number, integerWidth + before, fractionWidth + after));
+  // Below one, a bare point (".5"); then each so far with a sign + where it has none.
+  if ((digits + number.exponent <= 0 || number.digits == "0") && !type.isIntegerFamily)
+    for (std::size_t after = 0; after <= mostAfter; ++after) spelled.push_back(plainSpelling(number, 0, fractionWidth + after));
+  for (std::size_t i = 0, plain = spelled.size(); i < plain; ++i)
+    if (!spelled[i].empty() && spelled[i].front() != '-') spelled.push_back("+" + spelled[i]);
   if (type.logicalType != eLogicalFloat) return spelled;
   const long power = number.exponent + digits - 1;
   const std::string powerDigits = std::to_string(std::labs(power));
