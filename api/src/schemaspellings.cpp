@@ -166,6 +166,7 @@ std::string plainSpelling(const ScaledDigits& number, std::size_t integerWidth, 
 }
 
 constexpr std::size_t kMostPaddingZeros = 8;  // beyond the digits a value needs, before or after the point
+constexpr std::size_t kExponentWidth = 3;     // a double's exponent spelled with zeros before it up to so many digits (E-038)
 
 // A boolean's, number's or date-time's text as the writer spells it; "" for
 // other values.
@@ -221,12 +222,13 @@ std::vector<std::string> otherSpellings(const PWFData& value, const std::string&
   const long power = number.exponent + digits - 1;
   const std::string powerDigits = std::to_string(std::labs(power));
   const std::vector<std::string> powerSigns = power < 0 ? std::vector<std::string>{"-"} : std::vector<std::string>{"", "+"};
-  for (std::size_t zeros = 0; zeros <= 2; ++zeros) {
+  for (std::size_t zeros = 0; zeros <= kMostPaddingZeros; ++zeros) {
     const std::string tail = number.digits.substr(1) + std::string(zeros, '0');
     const std::string mantissa = number.sign + number.digits.front() + (tail.empty() ? "" : "." + tail);
     for (const char* letter : {"E", "e"})
       for (const std::string& sign : powerSigns)
-        for (const char* pad : {"", "0"}) spelled.push_back(mantissa + letter + sign + (powerDigits.size() < 2 ? pad : "") + powerDigits);
+        for (std::size_t width = powerDigits.size(); width <= kExponentWidth; ++width)
+          spelled.push_back(mantissa + letter + sign + std::string(width - powerDigits.size(), '0') + powerDigits);
   }
   return spelled;
 }
