@@ -487,8 +487,11 @@ bool typedValue(const GivenValue& given, const SchemaType* type, PWFData& out, s
         return dateTimeValue(text, spellings.preserveUtcFormat);
       });
     case eLogicalInterval:
+      // Written as given, as a document's duration is written as read (P01M stays so).
       return convertedText(given, "a duration", out, wrong, [](const ZelWstring& text) {
-        return valueConverter().StrToInterval(text.data(), text.length());
+        PWFData value = valueConverter().StrToInterval(text.data(), text.length());
+        value.setLexicalForm(text.view());
+        return value;
       });
   }
   wrong = std::string("a value of type ") + logicalTypeName(target) + " was expected, not " + kindName(given.kind);

@@ -886,15 +886,21 @@ private:
     }
   }
 
-  // The text of a gMonth read as --MM--, which the value spells --MM; empty
-  // for any other.
-  static std::u16string_view firstGMonthForm(const PWFData& data) {
+  // The text the value was read from, without the blanks around it; empty
+  // where none was kept.
+  static std::u16string_view readText(const PWFData& data) {
     const ZelWstring* lexical = data.getLexicalForm();
     if (!lexical) return {};
     const std::u16string_view read = lexical->view();
     const std::size_t first = read.find_first_not_of(u" \t\n\r");
     if (first == std::u16string_view::npos) return {};
-    const std::u16string_view text = read.substr(first, read.find_last_not_of(u" \t\n\r") + 1 - first);
+    return read.substr(first, read.find_last_not_of(u" \t\n\r") + 1 - first);
+  }
+
+  // The text of a gMonth read as --MM--, which the value spells --MM; empty
+  // for any other.
+  static std::u16string_view firstGMonthForm(const PWFData& data) {
+    const std::u16string_view text = readText(data);
     return isFirstGMonthForm(text) ? text : std::u16string_view();
   }
 
@@ -923,6 +929,8 @@ private:
         return string(
             convert_.StrFromDateTime(data.getDateTimeValue(), DataCnv::XML_SCHEMA_FORMAT, nullptr, scratch_).view());
       case eLogicalInterval:
+        // As read: the value keeps no zeros before a field's digits (P01M), which a pattern may want.
+        if (const std::u16string_view kept = readText(data); !kept.empty()) return string(kept);
         return string(convert_.StrFromInterval(data.getIntervalValue(), scratch_).view());
     }
     string(data.getText().view());

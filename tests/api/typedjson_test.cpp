@@ -594,8 +594,9 @@ INSTANTIATE_TEST_SUITE_P(
                               R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.50,"pm":0.500,"ps":7,"pe":0.0125)"},
                     // A zero offset as -00:00 where the pattern wants it; a parsed tree keeps that spelling.
                     GivenData{"ZeroOffsetAPatternTakes", R"("pw":"13:20:00Z")", ""},
-                    // The gMonth form --MM-- as given, as the parse keeps it.
-                    GivenData{"FirstGMonthForm", R"("gm":"--05--")", ""},
+                    // The gMonth form --MM-- and a duration's zeros as given, as the parse keeps them.
+                    GivenData{"FirstGMonthFormAndDurationZeros", R"("gm":"--05--","du":["P0001Y01M","-PT00H05M"," PT1S "])",
+                              R"("gm":"--05--","du":["P0001Y01M","-PT00H05M","PT1S"])"},
                     // xsi:nil="true" kept as an attribute where the value cannot be null.
                     GivenData{"NilOfAComplexOrListType", R"("nl":null,"nc":null)", ""},
                     // Beside an xsi:type a nil value is "$": null, a list's "@xsi:nil" (either value) its own key.
