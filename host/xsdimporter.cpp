@@ -471,9 +471,10 @@ private:
   // A string type a union tries keeps its enumeration: it decides whether
   // the member takes a text.
   void keepStringEnumeration(XSSimpleTypeDefinition& source, int index);
-  // The type's own pattern facet where it narrows how a boolean, number or
-  // date-time (whose zero offset reads as Z) may be spelled (each derivation
-  // step has its own); empty when none.
+  // The type's own pattern facet where it narrows how a boolean, number,
+  // date-time (whose zero offset reads as Z) or hexBinary (the writer's
+  // digits are upper case) may be spelled (each derivation step has its
+  // own); empty when none.
   static std::string respelledPattern(XSSimpleTypeDefinition& source);
   // The type's hexBinary enumeration, in the schema's spelling: Xerces-C
   // compares such values as text. Empty for other types.
@@ -714,7 +715,7 @@ std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
   XSSimpleTypeDefinition* primitive = source.getPrimitiveType();
   static constexpr const char16_t* kRespelled[] = {u"boolean",    u"float", u"double",    u"decimal", u"dateTime",
                                                    u"time",       u"date",  u"gYearMonth", u"gYear",   u"gMonthDay",
-                                                   u"gDay",       u"gMonth"};
+                                                   u"gDay",       u"gMonth", u"hexBinary"};
   const bool respelled = primitive && std::any_of(std::begin(kRespelled), std::end(kRespelled), [&](const char16_t* name) {
                            return isXsdType(*primitive, name);
                          });

@@ -11,6 +11,7 @@
 #include "zelexception.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -168,10 +169,16 @@ std::string plainSpelling(const ScaledDigits& number, std::size_t integerWidth, 
 constexpr std::size_t kMostPaddingZeros = 8;  // beyond the digits a value needs, before or after the point
 constexpr std::size_t kExponentWidth = 3;     // a double's exponent spelled with zeros before it up to so many digits (E-038)
 
-// A boolean's, number's or date-time's text as the writer spells it; "" for
-// other values.
-std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
+// A boolean's, number's, date-time's or hexBinary's text as the writer
+// spells it; "" for other values.
+std::string writtenText(const PWFData& value, const SchemaType& type, const ValueSpellings& spellings) {
   switch (value.getDataLogicalType()) {
+    case eLogicalBinary: {
+      if (type.builtin != XsdBuiltin::HexBinary) return {};
+      const std::vector<std::uint8_t>& bytes = value.getBinaryValue();
+      ZelWstring written;
+      return valueConverter().StrFromBin(bytes.data(), bytes.size(), written).toUtf8();
+    }
     case eLogicalBoolean: {
       const std::string& own = value.getBooleanValue() ? spellings.trueText : spellings.falseText;
       return !own.empty() ? own : value.getBooleanValue() ? "true" : "false";
@@ -192,6 +199,7 @@ std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
 }
 
 // Other spellings of the value written, nearest first: a boolean's literals;
+// hexBinary digits in lower case;
 // a date-time's zero offset as an offset rather than Z (the parse reads
 // those as Z); a number's digits with zeros before and after them, a bare
 // point, a sign +, and for a double exponent forms ("1.0E-2", "1e-02"). Each is the same value: zeros
@@ -199,6 +207,11 @@ std::string writtenText(const PWFData& value, const ValueSpellings& spellings) {
 std::vector<std::string> otherSpellings(const PWFData& value, const std::string& written, const SchemaType& type) {
   if (value.getDataLogicalType() == eLogicalBoolean)
     return value.getBooleanValue() ? std::vector<std::string>{"true", "1"} : std::vector<std::string>{"false", "0"};
+  if (value.getDataLogicalType() == eLogicalBinary) {
+    std::string lower = written;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    return {lower};
+  }
   if (value.getDataLogicalType() == eLogicalDateTime) {
     if (written.empty() || written.back() != 'Z') return {};
     const std::string local = written.substr(0, written.size() - 1);
@@ -241,7 +254,7 @@ std::vector<const ValuePattern*> patternsOf(const SchemaView& view, const Schema
   return patterns;
 }
 
-// A boolean, number or date-time the writer would spell in a form its
+// A boolean, number, date-time or hexBinary the writer would spell in a form its
 // type's patterns refuse: the nearest spelling of the same value they take,
 // where one is.
 void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaType* type) {
@@ -255,7 +268,7 @@ void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaTyp
   const auto taken = [&patterns](const std::string& text) {
     return std::all_of(patterns.begin(), patterns.end(), [&text](const ValuePattern* p) { return p->matches(text); });
   };
-  const std::string written = patterns.empty() ? "" : given ? given->toUtf8() : writtenText(value, view.spellings());
+  const std::string written = patterns.empty() ? "" : given ? given->toUtf8() : writtenText(value, *type, view.spellings());
   if (written.empty() || taken(written)) return;
   for (const std::string& text : otherSpellings(value, written, *type)) {
     if (text.empty() || !taken(text)) continue;
@@ -269,8 +282,8 @@ void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaTyp
 }
 
 // Values the writer would spell otherwise than the schema takes them: a
-// binary enumeration member's, a boolean, number or date-time a pattern
-// narrows.
+// binary enumeration member's, a boolean, number, date-time or hexBinary a
+// pattern narrows.
 void spellValues(const SchemaView& view, TreeElement& element, const SchemaType& type) {
   const auto spellOne = [&view](TreeElement& holder, const SchemaType* ofType) {
     if (!spellEnumerated(view, holder, ofType)) spellPatterned(view, holder, ofType);

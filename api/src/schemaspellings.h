@@ -8,8 +8,8 @@
 // types as text (hexBinary, base64Binary) and a union's by the member type
 // its text selects, and a hexBinary enumeration as text, so a value equal to
 // the schema's could be written in a form the validator refuses. A pattern
-// facet may likewise take only other spellings of a boolean or number than
-// the writer's ("1|0", an exponent, two decimals).
+// facet may likewise take only other spellings of a boolean, number or
+// hexBinary than the writer's ("1|0", an exponent, two decimals, lower case).
 
 class MessageTree;
 
@@ -20,7 +20,7 @@ class SchemaView;
 // Gives each value of an element or attribute with a fixed value (each item
 // of a list) that equals it, as typed data take it, the fixed text as its
 // lexical form; and each hexBinary value its type's enumeration lists, that
-// member's text; and each boolean or number whose type's patterns refuse
+// member's text; and each boolean, number or hexBinary whose type's patterns refuse
 // the writer's spelling, a spelling of the same value they take. Other
 // values are left as they are.
 void spellAsTheSchemaDoes(const SchemaView& view, MessageTree& tree);
