@@ -166,7 +166,8 @@ std::string plainSpelling(const ScaledDigits& number, std::size_t integerWidth, 
   return number.sign + integer + (fraction.empty() ? "" : "." + fraction);
 }
 
-constexpr std::size_t kMostPaddingZeros = 8;  // beyond the digits a value needs, before or after the point
+constexpr std::size_t kMostPaddingZeros = 8;   // beyond the digits a value needs, after the point
+constexpr std::size_t kMostLeadingZeros = 32;  // before the digits: a pattern may want all of a type's (\d{20})
 constexpr std::size_t kExponentWidth = 3;     // a double's exponent spelled with zeros before it up to so many digits (E-038)
 
 // A boolean's, number's, date-time's or hexBinary's text as the writer
@@ -199,11 +200,11 @@ std::string writtenText(const PWFData& value, const SchemaType& type, const Valu
 }
 
 // Other spellings of the value written, nearest first: a boolean's literals;
-// hexBinary digits in lower case;
-// a date-time's zero offset as an offset rather than Z (the parse reads
-// those as Z); a number's digits with zeros before and after them, a bare
-// point, a sign +, and for a double exponent forms ("1.0E-2", "1e-02"). Each is the same value: zeros
-// added where they change nothing, an integer's without a point.
+// hexBinary digits in lower case; a date-time's zero offset as an offset
+// rather than Z (the parse reads those as Z); a number's digits with zeros
+// before and after them, a bare point, a sign +, and for a double exponent
+// forms ("1.0E-2", "1e-002"). Each is the same value: zeros added where they
+// change nothing, an integer's without a point.
 std::vector<std::string> otherSpellings(const PWFData& value, const std::string& written, const SchemaType& type) {
   if (value.getDataLogicalType() == eLogicalBoolean)
     return value.getBooleanValue() ? std::vector<std::string>{"true", "1"} : std::vector<std::string>{"false", "0"};
@@ -223,7 +224,7 @@ std::vector<std::string> otherSpellings(const PWFData& value, const std::string&
   const auto fractionWidth = static_cast<std::size_t>(std::max(0L, -number.exponent));
   const std::size_t mostAfter = type.isIntegerFamily ? 0 : kMostPaddingZeros;
   std::vector<std::string> spelled;
-  for (std::size_t before = 0; before <= kMostPaddingZeros; ++before)
+  for (std::size_t before = 0; before <= kMostLeadingZeros; ++before)
     for (std::size_t after = 0; after <= mostAfter; ++after)
       spelled.push_back(plainSpelling(number, integerWidth + before, fractionWidth + after));
   // Below one, a bare point (".5"); then each so far with a sign + where it has none.
