@@ -147,7 +147,7 @@ ScaledDigits scaledDigitsOf(std::string_view text) {
     number.digits.pop_back();
     ++number.exponent;
   }
-  if (number.digits.empty()) number = {"", "0", 0};
+  if (number.digits.empty()) number = {number.sign, "0", 0};  // a double's -0 is another value than 0
   return number;
 }
 

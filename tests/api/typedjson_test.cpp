@@ -588,12 +588,12 @@ INSTANTIATE_TEST_SUITE_P(
                               R"("hx":{"@ha":"qw==","$":"D6k="},"hl":["Cg==","Cw=="],"he":"yv4=","hn":{"@n":"x","$":"yv4="})", ""},
                     // Booleans and numbers a pattern takes in other spellings only: the same value so spelled; a
                     // decimal built with those digits, as the document reads back (it was built 12.5); a bare point, a
-                    // sign +, an exponent of three digits (1.2500E-002), hexBinary in lower case, an integer with 19
-                    // zeros before it (a type's every digit: \d{20}). A simple-content
-                    // restriction's pattern holds beside its base's (0.01 as 1.00E-2, not the base's 1.0E-2).
+                    // sign +, an exponent of three digits (1.2500E-002), hexBinary in lower case, 19 zeros before an
+                    // integer (\d{20}), a float's -0 with its sign (-0.0). A simple-content restriction's pattern
+                    // holds beside its base's (0.01 as 1.00E-2, not the base's 1.0E-2).
                     GivenData{"PatternsTakingOtherSpellings",
-                              R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.5,"pm":0.5,"ps":7,"pe":0.0125,"ph":"yv4=","pz":1)",
-                              R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.50,"pm":0.500,"ps":7,"pe":0.0125,"ph":"yv4=","pz":1)"},
+                              R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.5,"pm":0.5,"ps":7,"pe":0.0125,"ph":"yv4=","pz":1,"pn":-0)",
+                              R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.50,"pm":0.500,"ps":7,"pe":0.0125,"ph":"yv4=","pz":1,"pn":-0)"},
                     // A zero offset as -00:00 where the pattern wants it; a parsed tree keeps that spelling.
                     GivenData{"ZeroOffsetAPatternTakes", R"("pw":"13:20:00Z")", ""},
                     // The gMonth form --MM-- and a duration's zeros as given, as the parse keeps them.
