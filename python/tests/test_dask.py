@@ -5,6 +5,7 @@ import decimal
 import json
 import os
 import pathlib
+import shutil
 import signal
 import subprocess
 import sys
@@ -91,11 +92,20 @@ def test_one_path_given_alone_is_that_path_not_the_letters_of_its_name(kinds, cl
         assert (summary.files, summary.failures) == (1, []), given
 
 
-def test_one_files_records_split_over_workers_are_the_single_process_records(client, tmp_path, capsys):
-    typed = wfxml.MessageSet.compile([SOURCE / "tests" / "data" / "typed" / "typed.xsd"])
-    path = tmp_path / "order.xml"
-    parties = b"".join(b'<party id="p%d"><name>%s</name></party>' % (i, b"n" * 50) for i in range(1000))
+@pytest.fixture(scope="module")
+def typed():
+    return wfxml.MessageSet.compile([SOURCE / "tests" / "data" / "typed" / "typed.xsd"])
+
+
+def write_order(path, parties):
+    """An order of parties records, about 60 bytes each."""
+    parties = b"".join(b'<party id="p%d"><name>%s</name></party>' % (i, b"n" * 50) for i in range(parties))
     path.write_bytes(b'<?xml version="1.0"?><order xmlns="urn:test:typed" id="o-1">' + parties + b"</order>")
+    return path
+
+
+def test_one_files_records_split_over_workers_are_the_single_process_records(typed, client, tmp_path, capsys):
+    path = write_order(tmp_path / "order.xml", 1000)
     summary = wfxml_dask.convert_records(path, typed, tmp_path / "out", "party", client=client, piece_size=10_000)
     assert summary.ok and len(summary.outputs) == 9 and summary.records == 1000, summary
     lines = []
@@ -118,8 +128,7 @@ def test_one_files_records_split_over_workers_are_the_single_process_records(cli
     assert [failure.error[:8] for failure in summary.failures] == ["1001:17:"], summary
 
 
-def test_a_file_changed_after_it_was_cut_fails_its_pieces_rather_than_losing_their_records(tmp_path):
-    typed = wfxml.MessageSet.compile([SOURCE / "tests" / "data" / "typed" / "typed.xsd"])
+def test_a_file_changed_after_it_was_cut_fails_its_pieces_rather_than_losing_their_records(typed, tmp_path):
     path = tmp_path / "order.xml"
     document = b'<order xmlns="urn:test:typed" id="o-1">' + b'<party id="p"><name>Ann</name></party>' * 900 + b"</order>"
     path.write_bytes(document)
@@ -295,12 +304,89 @@ def test_a_rerun_resumes_the_same_batches_or_is_refused(kinds, client, tmp_path)
     for file in files:
         os.utime(file, ns=(hour_ago, hour_ago))
     wfxml_dask.convert(files, kinds, tmp_path / "again", client=client, batch_size=5)
+    # The part's time is its files' (the last write must not make it now, which no change during the run passes).
+    assert os.stat(tmp_path / "again" / "part-00000.jsonl").st_mtime_ns == hour_ago
     pathlib.Path(files[6]).write_bytes(pathlib.Path(files[6]).read_bytes().replace(b"<small>42</small>", b"<small>7</small>"))
     summary = wfxml_dask.convert(files, kinds, tmp_path / "again", client=client, resume=True)
     assert (summary.files, summary.skipped) == (5, 7)
     assert records(tmp_path / "again")[0][files[6]]["kinds"]["small"] == 7
-    with pytest.raises(wfxml_dask.RunError, match="holds a run of other files"):
-        wfxml_dask.convert(files[1:], kinds, out, client=client, resume=True)
+    # Parts made otherwise would pass for this run's: a run converted without validation is not a validating one.
+    for other, differs in (({"paths": files[1:]}, "files"), ({"validate": True}, "validate")):
+        with pytest.raises(wfxml_dask.RunError, match=rf"holds a run of other arguments \({differs}\)"):
+            wfxml_dask.convert(**dict(dict(paths=files, message_set=kinds, out_dir=out), **other), client=client,
+                               resume=True)
+
+
+def test_a_records_rerun_keeps_the_pieces_done_converts_the_rest_or_is_refused(typed, kinds, client, tmp_path, capsys):
+    path = write_order(tmp_path / "order.xml", 1000)
+    hour_ago = time.time_ns() - 3600 * 10**9  # so that a change now shows in its time
+    os.utime(path, ns=(hour_ago, hour_ago))
+    out = tmp_path / "out"
+    run = lambda message_set=typed, name="party", **options: wfxml_dask.convert_records(
+        path, message_set, out, name, client=client, resume=True, **options)
+    assert len(run(piece_size=10_000).outputs) == 9
+    whole = [open(out / f"part-{number:05d}.jsonl").read() for number in range(9)]
+    # As kill -9 leaves it: a part not written, one of a piece that failed (written now), a temporary.
+    (out / "part-00003.jsonl").unlink()
+    os.utime(out / "part-00005.jsonl")
+    (out / ".part-00006.jsonl.1.partial").write_text("")
+    summary = run()  # the run's own cut, whatever the piece size now
+    assert summary.ok and (summary.skipped, len(summary.outputs), summary.records) == (7, 9, 2 * whole[3].count("\n"))
+    assert [open(out / f"part-{number:05d}.jsonl").read() for number in range(9)] == whole
+    assert sorted(os.listdir(out)) == [".wfxml-run.json"] + [f"part-{number:05d}.jsonl" for number in range(9)]
+    dictionary = tmp_path / "typed.dict"
+    dictionary.write_bytes(typed.dictionary_bytes())
+    argv = ["--dict", str(dictionary), "--out-dir", str(out), "--scheduler", client.scheduler.address, "--resume"]
+    assert wfxml_dask.main(argv + ["--records", "party", str(path)]) == 0
+    assert "no record" not in capsys.readouterr().err  # none converted, all kept
+    for other, differs in (({"name": "name"}, "name"), ({"message_set": kinds}, "dictionary"),
+                           ({"encoding": "ISO-8859-1"}, "encoding")):
+        with pytest.raises(wfxml_dask.RunError, match=rf"holds a run of other arguments \({differs}\)"):
+            run(**other)
+    # Changed since it was cut: every piece is cut and converted again, none of the old parts left.
+    write_order(path, 300)
+    summary = run()
+    assert summary.ok and summary.skipped == 0 and summary.records == 300
+    assert sorted(summary.outputs) == sorted(str(out / name) for name in os.listdir(out) if name.startswith("part-"))
+
+
+@pytest.mark.parametrize("args, report", [
+    (["--batch-size", "1", "{in}"], "{tmp}/report.jsonl"),
+    (["--batch-size", "1", "{in}"], "{out}/report.jsonl"),  # lost with the folder: the summary is not
+    (["--records", "party", "{order}"], None),
+], ids=["files", "report in out_dir", "records"])
+def test_an_out_dir_removed_during_the_run_fails_it_with_the_summary_of_what_was_done(
+        typed, kinds, client, tmp_path, capsys, monkeypatch, args, report):
+    places = {"tmp": tmp_path, "out": tmp_path / "out", "in": tmp_path / "in", "order": tmp_path / "order.xml"}
+    files = copies(places["in"], 3)
+    write_order(places["order"], 10)
+    places["out"].mkdir()
+    outcomes = wfxml_dask._outcomes
+
+    def removing_out_dir_at_the_first_outcome(*arguments):
+        for outcome in outcomes(*arguments):
+            shutil.rmtree(places["out"], ignore_errors=True)
+            yield outcome
+
+    monkeypatch.setattr(wfxml_dask, "_outcomes", removing_out_dir_at_the_first_outcome)
+    dictionary = tmp_path / "run.dict"
+    dictionary.write_bytes((typed if args[0] == "--records" else kinds).dictionary_bytes())
+    argv = ["--dict", str(dictionary), "--out-dir", str(places["out"]), "--scheduler", client.scheduler.address]
+    if report is not None:
+        report = report.format(**places)
+        argv += ["--report", report]
+    assert wfxml_dask.main(argv + [arg.format(**places) for arg in args]) == 1
+    output = capsys.readouterr()
+    assert output.out.startswith("converted 0 files")
+    failed = output.err.splitlines()
+    assert f"failed: {places['out']}: the output folder vanished during the run" in output.err
+    if args[0] == "--records":
+        return
+    assert all(line.startswith(tuple(f"failed: {file}: its part" for file in files)) for line in failed[:3])
+    if report.startswith(str(places["out"])):
+        assert failed[-1].startswith(f"failed: {report}: the report could not be written")
+    else:
+        assert [json.loads(line)["status"] for line in open(report)] == ["failed"] * 3
 
 
 def test_an_interpreter_without_distributed_says_which_it_needs(kinds, tmp_path, monkeypatch):
@@ -328,7 +414,7 @@ def test_the_first_mistake_of_a_command_line_is_named(capsys, argv, error):
     (["--out-dir", "{full}"], "out_dir {full} is not empty: resume the run that wrote it (--resume)"),
     (["{empty}"], "no files to convert in {empty}"),
     (["--report", "{out}/part-00000.jsonl"], "report {out}/part-00000.jsonl is an input or a file of the run"),
-    (["--records", "party", "--validate"], "--records takes one FILE, without --resume, --report, --validate"),
+    (["--records", "party", "--validate"], "--records takes one FILE, without --report, --validate"),
     (["--records", ""], "--records needs an element name or path"),
     (["--records", "party", "{empty}"], "{empty}: is a folder; records are read from one file"),
     (["--records", "party", "/dev/zero"], "/dev/zero: is not a regular file (a pipe?)"),

@@ -151,7 +151,7 @@ class Summary:
     failures: List[Failure] = dataclasses.field(default_factory=list)
     outputs: List[str] = dataclasses.field(default_factory=list)
     seconds: float = 0.0
-    skipped: int = 0  # files in parts of the run resumed, kept as they were
+    skipped: int = 0  # files (pieces, for convert_records) in parts of the run resumed, kept as they were
     records: int = 0  # JSON lines written by convert_records
 
     @property
@@ -202,11 +202,11 @@ def _write_complete(output: str, write, mode: str = "w") -> None:
             except FileNotFoundError:
                 pass
             modified = write(out)
+            out.flush()  # before its time is set, which a write after would make now
             if modified is not None:
                 os.utime(out.fileno(), ns=(time.time_ns(), modified))
             # On the disk before it is named: after a power cut the name
             # holds the whole file or is not there.
-            out.flush()
             _sync(out.fileno())
         os.replace(pending, output)
     except OSError as error:
@@ -377,8 +377,13 @@ def _check_report(report: str, files: List[str], out_dir: str) -> None:
         raise RunError(f"report {report}: its folder cannot be written")
 
 
-def _earlier_batches(out_dir: str, files: List[str], source: MessageSetSource, resume: bool):
-    """The batches of the run to resume in out_dir, or None for a new run; RunError when it holds anything else."""
+def _run_to_resume(out_dir: str, resume: bool, work: str, arguments: dict) -> Optional[dict]:
+    """The run recorded in out_dir, to resume, or None for a new run (out_dir empty).
+
+    work: the key of the run's cut ("batches", "piece_size"). RunError when out_dir
+    holds anything else, or a run made with other arguments, whose parts would
+    mix with these.
+    """
     entries = [entry for entry in _usable_folder(out_dir) if not entry.endswith(_PARTIAL)]
     if not entries:
         return None
@@ -387,19 +392,37 @@ def _earlier_batches(out_dir: str, files: List[str], source: MessageSetSource, r
     try:
         with open(os.path.join(out_dir, _RUN_FILE), encoding="utf-8") as text:
             run = json.load(text)
-        batches, dictionary = run["batches"], run["dictionary"]
+        run[work]
+        recorded = dict(run, files=[file for batch in run["batches"] for file in batch]) if work == "batches" else run
     except (OSError, ValueError, KeyError, TypeError):
         raise RunError(f"out_dir {out_dir} holds no run of this converter to resume") from None
-    if dictionary != source.key or [file for batch in batches for file in batch] != files:
-        raise RunError(f"out_dir {out_dir} holds a run of other files or of another message set")
-    return batches
+    other = [name for name, value in arguments.items() if recorded.get(name) != value]
+    if other:
+        raise RunError(f"out_dir {out_dir} holds a run of other arguments ({', '.join(other)}): "
+                       "resume it with the same ones or use an empty folder")
+    return run
 
 
 def _remove_partials(out_dir: str) -> None:
     """Removes the temporaries of tasks that died."""
-    for entry in os.listdir(out_dir):
+    try:
+        entries = os.listdir(out_dir)
+    except FileNotFoundError:  # the folder vanished: the run reports it
+        return
+    for entry in entries:
         if entry.endswith(_PARTIAL):
             _remove(os.path.join(out_dir, entry))
+
+
+def _vanished(out_dir: str) -> List[Failure]:
+    """The failure of a run whose out_dir was removed while it ran, if it was."""
+    if os.path.isdir(out_dir):
+        return []
+    return [Failure(out_dir, "the output folder vanished during the run, and the parts written in it with it")]
+
+
+def _lost(part: str) -> str:
+    return f"its part {part} was removed during the run"
 
 
 def _holds(part: str, batch: Sequence[str]) -> bool:
@@ -515,7 +538,8 @@ def convert(
     out_dir = os.path.abspath(os.fsdecode(out_dir))
     if report is not None:
         _check_report(os.fsdecode(report), files, out_dir)
-    batches = _earlier_batches(out_dir, files, source, resume)
+    run = _run_to_resume(out_dir, resume, "batches", {"dictionary": source.key, "files": files, "validate": validate})
+    batches = run and run["batches"]
     _remove_partials(out_dir)
 
     cluster = _Cluster(client, workers, timeout)
@@ -525,26 +549,48 @@ def convert(
             worker_count = max(1, len(client.scheduler_info().get("workers", {})))
             batches = _batches(files, batch_size, worker_count)
             _write_complete(
-                os.path.join(out_dir, _RUN_FILE), lambda out: json.dump({"dictionary": source.key, "batches": batches}, out)
+                os.path.join(out_dir, _RUN_FILE),
+                lambda out: json.dump({"dictionary": source.key, "validate": validate, "batches": batches}, out),
             )
-        # A file, not data on the workers: scattered data is gone for good
-        # when every worker that held it dies, and a task holding it would
-        # wait for it.
-        shipped = _DictionaryFile(source.key, os.path.join(out_dir, _DICTIONARY_FILE))
-        _write_complete(shipped.path, lambda out: out.write(source.dictionary), "wb")
+        shipped = _ship(source, out_dir)
         results = _losing_the_scheduler_stops(
             client, lambda: _run_batches(client, shipped, batches, out_dir, resume, validate, timeout))
     finally:
         cluster.close()
         _remove_partials(out_dir)
         _remove(os.path.join(out_dir, _DICTIONARY_FILE))
+    for number, result in results.items():
+        if result.outputs and not os.path.exists(result.outputs[0]):  # a file converted is one on the disk
+            own = {failure.file: failure for failure in result.failures}
+            results[number] = Summary(failures=[own.get(file) or Failure(file, _lost(result.outputs[0]))
+                                                for file in batches[number]])
     summary = Summary()
     for number in sorted(results):
         summary.add(results[number])
+    summary.failures += _vanished(out_dir)
     summary.seconds = time.perf_counter() - started
     if report is not None:
-        _write_complete(os.fspath(report), lambda out: _write_report(out, out_dir, batches, results))
+        try:  # the summary of the work done is not lost with its report
+            _write_complete(os.fspath(report), lambda out: _write_report(out, out_dir, batches, results))
+        except OSError as error:
+            summary.failures.append(
+                Failure(os.fspath(report), f"the report could not be written: {error.strerror or error}"))
     return summary
+
+
+def _ship(source: MessageSetSource, out_dir: str) -> _DictionaryFile:
+    """The message set as the run's tasks receive it, its dictionary written in out_dir.
+
+    A file, not data on the workers: scattered data is gone for good when
+    every worker that held it dies, and a task holding it would wait for it.
+    """
+    shipped = _DictionaryFile(source.key, os.path.join(out_dir, _DICTIONARY_FILE))
+
+    def write(out):  # returns nothing: a count of bytes would be taken for the file's time
+        out.write(source.dictionary)
+
+    _write_complete(shipped.path, write, "wb")
+    return shipped
 
 
 def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume: bool, validate: bool,
@@ -638,6 +684,8 @@ def convert_piece(
     place) as wfxml._record_pieces gives it. A fault in the piece is its
     failure, after the records before it, with its line and column in the
     file; so is a file changed since it was cut, whose offsets no longer hold.
+    The part of a piece converted whole takes the file's time in stamp, which
+    tells a resumed run it is done (_piece_done).
     """
     begin, end, head, tail, place = piece
     message_set = _message_set(source)
@@ -660,10 +708,10 @@ def convert_piece(
             try:
                 line = next(lines)
             except StopIteration:
-                return
+                return None if summary.failures else stamp[1]
             except Exception as error:  # the piece's own failure (not the part's); the other pieces go on
                 summary.failures.append(Failure.of(where, error))
-                return
+                return None
             out.write(line + "\n")
             summary.records += 1
 
@@ -672,6 +720,20 @@ def convert_piece(
     except OSError as error:  # no part (a full device): the piece failed
         return Summary(bytes=end - begin, failures=[Failure(where, _unwritten(error))])
     return summary
+
+
+def _piece_done(part: str, stamp: tuple) -> bool:
+    """True when part holds its whole piece of the file as stamp was cut (see convert_piece)."""
+    try:
+        return os.stat(part).st_mtime_ns == stamp[1]
+    except FileNotFoundError:
+        return False
+
+
+def _remove_parts(out_dir: str) -> None:
+    for entry in os.listdir(out_dir):
+        if entry.startswith("part-"):
+            _remove(os.path.join(out_dir, entry))
 
 
 def convert_records(
@@ -685,6 +747,7 @@ def convert_records(
     piece_size: Optional[int] = None,
     encoding: Optional[str] = None,
     timeout: float = 60.0,
+    resume: bool = False,
 ) -> Summary:
     """Converts the records of one large file to JSON Lines, its pieces shared among the workers.
 
@@ -697,10 +760,13 @@ def convert_records(
     piece.
 
     piece_size: bytes of a piece, at least (default: about eight pieces a
-    worker, and 1 MiB at least). out_dir must be new or empty. client,
-    workers, timeout and the errors raised as for convert; a piece that
-    fails is listed in the summary's failures, after its records before
-    the fault.
+    worker, and 1 MiB at least). out_dir must be new or empty, or hold a
+    run of the same file, name, encoding and message set to resume: its
+    pieces (cut with its piece_size) whose parts are complete are kept
+    while the file is as that run cut it; a file changed since is cut and
+    converted again. client, workers, timeout and the errors raised as for
+    convert; a piece that fails is listed in the summary's failures, after
+    its records before the fault.
     """
     for option, value in (("piece_size", piece_size), ("workers", workers)):
         if value is not None and value < 1:
@@ -720,38 +786,52 @@ def convert_records(
         raise RunError(f"{path}: is not a regular file (a pipe?); records are shared out from a file: save it first, "
                        "or read it in one process (wfhost convert --records, MessageSet.iter_records)")
     out_dir = os.path.abspath(os.fsdecode(out_dir))
-    if [entry for entry in _usable_folder(out_dir) if not entry.endswith(_PARTIAL)]:
-        raise RunError(f"out_dir {out_dir} is not empty: use an empty folder")
+    arguments = {"dictionary": source.key, "file": path, "name": name, "encoding": encoding}
+    run = _run_to_resume(out_dir, resume, "piece_size", arguments)
+    _remove_partials(out_dir)
     cluster = _Cluster(client, workers, timeout)
     try:
         client = cluster.client
-        if piece_size is None:
+        stamp = _stamp(os.stat(path))
+        if run is not None:
+            piece_size = run["piece_size"]  # the same cut, so that each part stays its piece's
+            if run.get("stamp") != list(stamp):  # the parts hold pieces of what the file was
+                _remove_parts(out_dir)
+                run = None
+        elif piece_size is None:
             worker_count = max(1, len(client.scheduler_info().get("workers", {})))
             piece_size = max(1 << 20, size // (worker_count * _BATCHES_PER_WORKER))
-        stamp = _stamp(os.stat(path))
         pieces = wfxml._record_pieces(path, name, piece_size, encoding)
         if _stamp(os.stat(path)) != stamp:
             raise RunError(f"{path}: changed while it was cut into pieces: convert it once it is written")
-        shipped = _DictionaryFile(source.key, os.path.join(out_dir, _DICTIONARY_FILE))
-        _write_complete(shipped.path, lambda out: out.write(source.dictionary), "wb")
-        futures = {
-            client.submit(convert_piece, shipped, path, stamp, piece, name, _part(out_dir, number), encoding,
-                          pure=False): number
-            for number, piece in enumerate(pieces)
-        }
-        results = _losing_the_scheduler_stops(client, lambda: dict(_outcomes(client, futures, timeout)))
-        summary = Summary()
-        for number in sorted(results):
-            outcome = results[number]
-            if isinstance(outcome, Exception):  # a lost task: its piece failed, the others stand
-                _remove(_part(out_dir, number))
-                begin, end = pieces[number][:2]
-                outcome = Summary(failures=[Failure.of(f"{path} bytes {begin}-{end}", outcome)])
-            summary.add(outcome)
+        if run is None:
+            _write_complete(os.path.join(out_dir, _RUN_FILE),
+                            lambda out: json.dump(dict(arguments, stamp=stamp, piece_size=piece_size), out))
+        shipped = _ship(source, out_dir)
+        results, futures = {}, {}
+        for number, piece in enumerate(pieces):
+            if run is not None and _piece_done(_part(out_dir, number), stamp):
+                results[number] = Summary(outputs=[_part(out_dir, number)], skipped=1)
+            else:
+                futures[client.submit(convert_piece, shipped, path, stamp, piece, name, _part(out_dir, number),
+                                      encoding, pure=False)] = number
+        results.update(_losing_the_scheduler_stops(client, lambda: dict(_outcomes(client, futures, timeout))))
     finally:
         cluster.close()
         _remove_partials(out_dir)
         _remove(os.path.join(out_dir, _DICTIONARY_FILE))
+    summary = Summary()
+    for number in sorted(results):
+        outcome = results[number]
+        begin, end = pieces[number][:2]
+        where = f"{path} bytes {begin}-{end}"
+        if isinstance(outcome, Exception):  # a lost task: its piece failed, the others stand
+            _remove(_part(out_dir, number))
+            outcome = Summary(failures=[Failure.of(where, outcome)])
+        elif outcome.outputs and not os.path.exists(outcome.outputs[0]):  # records written are records on the disk
+            outcome = Summary(bytes=outcome.bytes, failures=[Failure(where, _lost(outcome.outputs[0]))])
+        summary.add(outcome)
+    summary.failures += _vanished(out_dir)
     summary.files = 0 if summary.failures else 1
     summary.seconds = time.perf_counter() - started
     return summary
@@ -807,9 +887,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         parser.error("the following arguments are required: --out-dir")
     if args.records == "":
         parser.error("--records needs an element name or path")
-    if args.records is not None and (len(args.paths) > 1 or args.resume or args.report or args.validate
-                                     or args.batch_size):
-        parser.error("--records takes one FILE, without --resume, --report, --validate or --batch-size")
+    if args.records is not None and (len(args.paths) > 1 or args.report or args.validate or args.batch_size):
+        parser.error("--records takes one FILE, without --report, --validate or --batch-size")
     # The cluster's own log would bury the one line that says what went wrong.
     logging.getLogger("distributed").setLevel(logging.ERROR)
     if args.workers is not None and args.scheduler is not None:
@@ -818,7 +897,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     try:
         if args.records is not None:
             summary = convert_records(args.paths[0], args.schema or args.dict, args.out_dir, args.records,
-                                      client=args.scheduler, workers=args.workers, timeout=args.timeout)
+                                      client=args.scheduler, workers=args.workers, timeout=args.timeout,
+                                      resume=args.resume)
         else:
             summary = convert(
                 args.paths,
@@ -841,7 +921,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         return 2
     for failure in summary.failures:
         print(f"failed: {failure}", file=sys.stderr)
-    if args.records is not None and summary.ok and summary.records == 0:
+    if args.records is not None and summary.ok and summary.records == 0 and not summary.skipped:
         # A name mistyped gives no record: say so, though a file may have none.
         print(f"{parser.prog}: {args.paths[0]}: no record: no element matches '{args.records}'", file=sys.stderr)
     print(summary.headline())
