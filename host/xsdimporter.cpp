@@ -712,7 +712,9 @@ std::vector<std::string> SchemaMapper::hexBinaryEnumeration(XSSimpleTypeDefiniti
 
 std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
   const StringList* patterns = source.getLexicalPattern();
-  XSSimpleTypeDefinition* primitive = source.getPrimitiveType();
+  // A list's pattern holds for the text of all its items: those of its item type.
+  XSSimpleTypeDefinition* item = source.getVariety() == XSSimpleTypeDefinition::VARIETY_LIST ? source.getItemType() : nullptr;
+  XSSimpleTypeDefinition* primitive = item ? item->getPrimitiveType() : source.getPrimitiveType();
   static constexpr const char16_t* kRespelled[] = {u"boolean",    u"float", u"double",    u"decimal", u"dateTime",
                                                    u"time",       u"date",  u"gYearMonth", u"gYear",   u"gMonthDay",
                                                    u"gDay",       u"gMonth", u"hexBinary"};

@@ -76,6 +76,15 @@ void spell(TreeElement& holder, std::string_view text) {
   holder.setValue(std::move(spelled));
 }
 
+// Another spelling of the same value, for a pattern. A decimal's digits are
+// what its JSON gives: those of the text, as a parse of it gives them.
+void respell(TreeElement& holder, const std::string& text) {
+  if (holder.getValue().getDataLogicalType() == eLogicalDecimal)
+    holder.setValue(PWFData::makeDecimal(ZelWstring::fromUtf8(text)));
+  else
+    spell(holder, text);
+}
+
 // The element's value: its own, or in anonymous children (simple content,
 // list items), all spelled or none.
 void spellElement(const SchemaView& view, TreeElement& element, const std::string& fixed, const SchemaType& type) {
@@ -273,13 +282,56 @@ void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaTyp
   if (written.empty() || taken(written)) return;
   for (const std::string& text : otherSpellings(value, written, *type)) {
     if (text.empty() || !taken(text)) continue;
-    // A decimal's digits are what its JSON gives: those of the text, as a parse of it gives them.
-    if (value.getDataLogicalType() == eLogicalDecimal)
-      holder.setValue(PWFData::makeDecimal(ZelWstring::fromUtf8(text)));
-    else
-      spell(holder, text);
+    respell(holder, text);
     return;
   }
+}
+
+// The items of a list whose type's patterns refuse them as spelled (the
+// pattern holds for the text of all items: "\d{3}\.\d{2} \d{3}\.\d{2}" for
+// 001.50 002.25): where the pattern is a part per item, each item in its
+// nearest spelling its part takes; else every item in its n-th spelling,
+// the first n the patterns take.
+void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>& items, const SchemaType& type,
+                        const SchemaType& itemType) {
+  const std::vector<const ValuePattern*> patterns = patternsOf(view, &type);
+  if (patterns.empty() || items.empty()) return;
+  std::vector<std::vector<std::string>> spellings;  // of each item, the written one first
+  for (const TreeElement* item : items) {
+    const PWFData& value = item->getValue();
+    const ZelWstring* given = value.getLexicalForm();
+    const std::string written = value.isNull() ? "" : given ? given->toUtf8() : writtenText(value, itemType, view.spellings());
+    if (written.empty()) return;
+    spellings.push_back({written});
+    if (!given || value.getDataLogicalType() == eLogicalDateTime)
+      for (std::string& other : otherSpellings(value, written, itemType)) spellings.back().push_back(std::move(other));
+  }
+  const auto taken = [&patterns](const std::vector<const std::string*>& texts) {
+    std::string joined;
+    for (const std::string* text : texts) joined += (joined.empty() ? "" : " ") + *text;
+    return std::all_of(patterns.begin(), patterns.end(), [&joined](const ValuePattern* p) { return p->matches(joined); });
+  };
+  std::vector<const std::string*> chosen;
+  for (const std::vector<std::string>& each : spellings) chosen.push_back(&each.front());
+  if (taken(chosen)) return;
+  const SchemaType* parted = &type;
+  for (int steps = 0; parted && parted->itemPatterns.size() != items.size() && steps < kMaxDerivationSteps; ++steps)
+    parted = view.type(parted->baseType);
+  if (parted) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const auto fits = std::find_if(spellings[i].begin(), spellings[i].end(),
+                                     [&](const std::string& text) { return parted->itemPatterns[i]->matches(text); });
+      if (fits != spellings[i].end()) chosen[i] = &*fits;
+    }
+  } else {
+    std::size_t most = 0;
+    for (const std::vector<std::string>& each : spellings) most = std::max(most, each.size());
+    for (std::size_t n = 1; n < most && !taken(chosen); ++n)
+      for (std::size_t i = 0; i < items.size(); ++i) chosen[i] = &spellings[i][std::min(n, spellings[i].size() - 1)];
+  }
+  if (!taken(chosen)) return;
+  for (std::size_t i = 0; i < items.size(); ++i)
+    if (chosen[i] != &spellings[i].front()) respell(*items[i], *chosen[i]);
 }
 
 // Values the writer would spell otherwise than the schema takes them: a
@@ -291,8 +343,13 @@ void spellValues(const SchemaView& view, TreeElement& element, const SchemaType&
   };
   if (element.hasValue()) return spellOne(element, &type);
   const SchemaType* itemType = element.getItemTypeIndex() >= 0 ? view.type(element.getItemTypeIndex()) : &type;
-  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling())
-    if (isAnonymous(*child)) spellOne(*child, itemType);
+  std::vector<TreeElement*> items;
+  for (TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling()) {
+    if (!isAnonymous(*child)) continue;
+    spellOne(*child, itemType);
+    items.push_back(child);
+  }
+  if (element.getItemTypeIndex() >= 0 && itemType && !itemType->isUnion) spellPatternedList(view, items, type, *itemType);
 }
 
 }  // namespace

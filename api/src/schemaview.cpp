@@ -15,6 +15,38 @@
 namespace wfxml::detail {
 namespace {
 
+// The parts of a list's pattern that stand apart by blanks outside any
+// group, class, count or escape, one for each item; none where there is one
+// part, an alternative ('|') at the top, or a part Xerces-C cannot read.
+std::vector<std::shared_ptr<const ValuePattern>> patternPerItem(const std::string& expression) {
+  std::vector<std::string> parts(1);
+  int depth = 0;  // inside (), [] or {}
+  for (std::size_t i = 0; i < expression.size(); ++i) {
+    const char c = expression[i];
+    if (c == '\\' && i + 1 < expression.size()) {
+      parts.back() += expression.substr(i++, 2);
+      continue;
+    }
+    if (c == '(' || c == '[' || c == '{') ++depth;
+    if ((c == ')' || c == ']' || c == '}') && depth > 0) --depth;
+    if (depth == 0 && c == '|') return {};
+    if (depth == 0 && c == ' ') {
+      if (!parts.back().empty()) parts.emplace_back();
+      continue;
+    }
+    parts.back() += c;
+  }
+  if (parts.back().empty()) parts.pop_back();
+  std::vector<std::shared_ptr<const ValuePattern>> patterns;
+  if (parts.size() < 2) return patterns;
+  for (const std::string& part : parts) {
+    std::shared_ptr<const ValuePattern> pattern = ValuePattern::compile(part);
+    if (!pattern) return {};
+    patterns.push_back(std::move(pattern));
+  }
+  return patterns;
+}
+
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
@@ -134,8 +166,10 @@ public:
       type.whiteSpace = DictCodes::valueWhiteSpace(type.logicalType, def.whiteSpace);
       const long valueSet = dictionary_.getTypeDefs()[static_cast<long>(row)]->valueSetIndex;
       type.enumeration = valuesOf(valueSet, DictCodes::eFacetEnumeration);
-      for (const std::string& expression : valuesOf(valueSet, DictCodes::eFacetPattern))
+      for (const std::string& expression : valuesOf(valueSet, DictCodes::eFacetPattern)) {
         type.pattern = ValuePattern::compile(expression);
+        if (type.isList) type.itemPatterns = patternPerItem(expression);
+      }
       if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers, 0);
       if (type.isComplex) {
         Walk walk;

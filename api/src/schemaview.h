@@ -140,9 +140,13 @@ struct SchemaType {
   // The values its enumeration lists, as the schema spells them (hexBinary
   // types only: the compiler keeps no others).
   std::vector<std::string> enumeration;
-  // Its own pattern facet (booleans and numbers only: the compiler keeps no
-  // others), which its bases' patterns narrow further; null none.
+  // Its own pattern facet (booleans, numbers, date-times and hexBinary, and
+  // lists of them: the compiler keeps no others), which its bases' patterns
+  // narrow further; null none.
   std::shared_ptr<const ValuePattern> pattern;
+  // A list's pattern that is a part for each item, the parts apart by
+  // blanks ("\d{3} \d\.\d{2}"): the parts; empty otherwise.
+  std::vector<std::shared_ptr<const ValuePattern>> itemPatterns;
   // A union's member types, in the order the parser tries them (a nested
   // union's in its place; a restriction of a union has its base's).
   struct UnionMember {

@@ -594,6 +594,8 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"PatternsTakingOtherSpellings",
                               R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.5,"pm":0.5,"ps":7,"pe":0.0125,"ph":"yv4=","pz":1,"pn":-0)",
                               R"("pb":true,"pr":0.01,"pcr":0.01,"pc":12.50,"pm":0.500,"ps":7,"pe":0.0125,"ph":"yv4=","pz":1,"pn":-0)"},
+                    GivenData{"ListPatternsTakingOtherSpellings", R"("pl":[1.5,2.25],"pbl":[true,false,true])",
+                              R"("pl":[1.50,2.25],"pbl":[true,false,true])"},
                     // A zero offset as -00:00 where the pattern wants it; a parsed tree keeps that spelling.
                     GivenData{"ZeroOffsetAPatternTakes", R"("pw":"13:20:00Z")", ""},
                     // The gMonth form --MM-- and a duration's zeros as given, as the parse keeps them.
