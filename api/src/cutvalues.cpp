@@ -162,7 +162,7 @@ bool mayCutValues(const void* bytes, std::size_t size) {
   // The end of the markup whose first character after '<' is at byte at:
   // the byte of its last character ('>'); nullopt where it does not end.
   const auto endOf = [&](std::size_t at, std::string_view last) -> std::optional<std::size_t> {
-    for (std::size_t from = at;; from += width) {
+    for (std::size_t from = at;; ++from) {
       const void* found = std::memchr(document.data() + from, '>', size - from);
       if (!found) return std::nullopt;
       from = static_cast<std::size_t>(static_cast<const char*>(found) - document.data());
