@@ -315,6 +315,12 @@ def test_a_rerun_resumes_the_same_batches_or_is_refused(kinds, client, tmp_path)
         with pytest.raises(wfxml_dask.RunError, match=rf"holds a run of other arguments \({differs}\)"):
             wfxml_dask.convert(**dict(dict(paths=files, message_set=kinds, out_dir=out), **other), client=client,
                                resume=True)
+    # A run recorded before runs kept "validate" did not validate: it resumes so, and only so.
+    run_file = out / ".wfxml-run.json"
+    run_file.write_text(json.dumps({key: value for key, value in json.loads(run_file.read_text()).items() if key != "validate"}))
+    assert wfxml_dask.convert(files, kinds, out, client=client, resume=True).ok
+    with pytest.raises(wfxml_dask.RunError, match=r"holds a run of other arguments \(validate\)"):
+        wfxml_dask.convert(files, kinds, out, client=client, resume=True, validate=True)
 
 
 def test_a_records_rerun_keeps_the_pieces_done_converts_the_rest_or_is_refused(typed, kinds, client, tmp_path, capsys):

@@ -393,7 +393,9 @@ def _run_to_resume(out_dir: str, resume: bool, work: str, arguments: dict) -> Op
         with open(os.path.join(out_dir, _RUN_FILE), encoding="utf-8") as text:
             run = json.load(text)
         run[work]
-        recorded = dict(run, files=[file for batch in run["batches"] for file in batch]) if work == "batches" else run
+        # A run recorded before runs kept "validate" did not validate.
+        recorded = (dict({"validate": False}, **run, files=[file for batch in run["batches"] for file in batch])
+                    if work == "batches" else run)
     except (OSError, ValueError, KeyError, TypeError):
         raise RunError(f"out_dir {out_dir} holds no run of this converter to resume") from None
     other = [name for name, value in arguments.items() if recorded.get(name) != value]
