@@ -11,6 +11,7 @@ import subprocess
 import sys
 import threading
 import time
+import warnings
 
 import pytest
 
@@ -446,3 +447,14 @@ def test_command_line_mistakes_are_one_line_with_status_2(kinds, tmp_path, capsy
     lines = capsys.readouterr().err.splitlines()
     assert status == 2 and len(lines) == 1, lines
     assert lines[0].startswith("python3 -m wfxml.dask: error: " + error.format(**places)), lines
+
+
+def test_the_local_cluster_takes_a_free_port_for_its_pages(kinds, client, tmp_path):
+    # The module's cluster holds the usual port (8787): a run's own cluster warned that it was taken.
+    dictionary = tmp_path / "kinds.dict"
+    dictionary.write_bytes(kinds.dictionary_bytes())
+    with warnings.catch_warnings(record=True) as warned:
+        warnings.simplefilter("always")
+        status = wfxml_dask.main(["--dict", str(dictionary), "--out-dir", str(tmp_path / "out"), "--workers", "1",
+                                  str(DATA / "kinds.xml")])
+    assert status == 0 and not [w for w in warned if "already in use" in str(w.message)]

@@ -468,7 +468,7 @@ class _Cluster:
             # dies while it starts is a timeout here, not a hang in LocalCluster.
             workers = workers or os.cpu_count() or 1
             self.cluster = distributed.LocalCluster(
-                n_workers=0, threads_per_worker=1, processes=True, dashboard_address=None
+                n_workers=0, threads_per_worker=1, processes=True, dashboard_address=":0"
             )
             self.client = distributed.Client(self.cluster, timeout=timeout)
             self.cluster.scale(workers)
