@@ -300,11 +300,9 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
   for (const TreeElement* item : items) {
     const PWFData& value = item->getValue();
     const ZelWstring* given = value.getLexicalForm();
-    const std::string written = value.isNull() ? "" : given ? given->toUtf8() : writtenText(value, itemType, view.spellings());
+    std::string written = value.isNull() ? "" : given ? given->toUtf8() : writtenText(value, itemType, view.spellings());
     if (written.empty()) return;
-    spellings.push_back({written});
-    if (!given || value.getDataLogicalType() == eLogicalDateTime)
-      for (std::string& other : otherSpellings(value, written, itemType)) spellings.back().push_back(std::move(other));
+    spellings.push_back({std::move(written)});
   }
   const auto taken = [&patterns](const std::vector<const std::string*>& texts) {
     std::string joined;
@@ -314,6 +312,13 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
   std::vector<const std::string*> chosen;
   for (const std::vector<std::string>& each : spellings) chosen.push_back(&each.front());
   if (taken(chosen)) return;
+  // Only now the other spellings, which take time to make.
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const PWFData& value = items[i]->getValue();
+    if (!value.getLexicalForm() || value.getDataLogicalType() == eLogicalDateTime)
+      for (std::string& other : otherSpellings(value, spellings[i].front(), itemType)) spellings[i].push_back(std::move(other));
+    chosen[i] = &spellings[i].front();
+  }
   const SchemaType* parted = &type;
   for (int steps = 0; parted && parted->itemPatterns.size() != items.size() && steps < kMaxDerivationSteps; ++steps)
     parted = view.type(parted->baseType);
