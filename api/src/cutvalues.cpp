@@ -64,6 +64,11 @@ public:
   void comment(const XMLCh*, const XMLSize_t) override { markup(); }
   void processingInstruction(const XMLCh*, const XMLCh*) override { markup(); }
 
+  // A document type that declares entities ends the reading (see cutValues).
+  bool declaresEntities() const { return declaresEntities_; }
+  void internalEntityDecl(const XMLCh*, const XMLCh*) override { declaresEntities_ = true; }
+  void externalEntityDecl(const XMLCh*, const XMLCh*, const XMLCh*) override { declaresEntities_ = true; }
+
 private:
   struct Open {
     std::size_t pathEnd = 0;
@@ -90,6 +95,7 @@ private:
   std::unordered_map<std::string, std::size_t> started_;
   std::u16string path_;
   std::vector<CutValue> found_;
+  bool declaresEntities_ = false;
 };
 
 bool endsWithMarkup(const WorkerInfoPtr& endInfo) {
@@ -189,8 +195,10 @@ bool mayCutValues(const void* bytes, std::size_t size) {
 }
 
 std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
-  // Only the predefined entities and character references are expanded
-  // (mayCutValues); none is fetched.
+  // Only the predefined entities and character references are expanded:
+  // a document that declares others is not read on (their text could be far
+  // larger than the document, which only the parse bounds; mayCutValues
+  // passes such a document where it can tell). None is fetched.
   SecurityManager limits;
   limits.setEntityExpansionLimit(1000);
   const std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
@@ -203,13 +211,18 @@ std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const std::
   reader->setContentHandler(&finder);
   reader->setLexicalHandler(&finder);
   reader->setErrorHandler(&finder);
+  reader->setDeclarationHandler(&finder);
   MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
   if (!scannerEncoding.empty()) source.setEncoding(scannerEncoding.c_str());
   try {
-    reader->parse(source);
+    XMLPScanToken token;
+    bool more = reader->parseFirst(source, token);
+    while (more && !finder.declaresEntities()) more = reader->parseNext(token);
+    reader->parseReset(token);
   } catch (...) {
     return {};  // the parse reports what is wrong
   }
+  if (finder.declaresEntities()) return {};
   return std::move(finder.found());
 }
 
