@@ -1,5 +1,6 @@
 #include "cutvalues.h"
 
+#include "asciilayout.h"
 #include "error.h"
 #include "zelwstring.h"
 
@@ -104,24 +105,6 @@ bool endsWithMarkup(const WorkerInfoPtr& endInfo) {
   return markup.getDataLogicalType() == eLogicalString && !markup.isNull() && markup.getStringLength() > 0;
 }
 
-// How a document spells ASCII characters: a byte each, or two with the
-// character in the first or the second; nullopt for other layouts (UTF-32,
-// EBCDIC).
-struct AsciiLayout {
-  std::size_t width = 1;
-  std::size_t low = 0;
-};
-
-std::optional<AsciiLayout> asciiLayoutOf(std::string_view document) {
-  using namespace std::string_view_literals;
-  if (document.substr(0, 4) == "\xFF\xFE\0\0"sv || document.substr(0, 4) == "<\0\0\0"sv) return std::nullopt;
-  if (document.substr(0, 2) == "\xFF\xFE"sv || document.substr(0, 2) == "<\0"sv) return AsciiLayout{2, 0};
-  if (document.substr(0, 2) == "\xFE\xFF"sv || document.substr(0, 2) == "\0<"sv) return AsciiLayout{2, 1};
-  const std::size_t first = document.find_first_not_of(" \t\r\n", document.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
-  if (first == std::string_view::npos || document[first] != '<') return std::nullopt;
-  return AsciiLayout{};
-}
-
 }  // namespace
 
 bool mayCutValues(const void* bytes, std::size_t size) {
@@ -129,14 +112,10 @@ bool mayCutValues(const void* bytes, std::size_t size) {
   const std::optional<AsciiLayout> layout = asciiLayoutOf(document);
   if (!layout) return true;
   const std::size_t width = layout->width, low = layout->low;
-  // The ASCII character at the character that starts n characters after
-  // byte at (which holds a character's low byte); 0 for none.
+  // The ASCII character n characters after the one whose low byte is at; 0 for none.
   const auto character = [&](std::size_t at, long n) -> char {
-    const long unit = static_cast<long>(at - low) + n * static_cast<long>(width);
-    if (unit < 0 || static_cast<std::size_t>(unit) + width > size) return 0;
-    for (std::size_t i = 0; i < width; ++i)
-      if (i != low && document[static_cast<std::size_t>(unit) + i] != 0) return 0;
-    return document[static_cast<std::size_t>(unit) + low];
+    const long first = static_cast<long>(at - low) + n * static_cast<long>(width);
+    return first < 0 ? 0 : layout->characterAt(document, static_cast<std::size_t>(first));
   };
   // The prolog (declaration, comments, instructions, the document type) is
   // no value's. A document type that declares entities goes unwatched: their

@@ -31,10 +31,9 @@ struct CutValue {
 };
 
 // Whether a value of the document may go on after a comment or processing
-// instruction: true where its markup is neither ASCII nor UTF-16 (by its
-// first character), or where after its prolog a comment or instruction is
-// followed by text. A cheap test, so that nearly every document goes
-// without the watch below. False for a document whose type declares
+// instruction: true where its markup is not ASCII (asciiLayoutOf), or where
+// after its prolog a comment or instruction is followed by text. A cheap
+// test, so that nearly every document goes without the watch below. False for a document whose type declares
 // entities (their text could hold any markup, and be far larger than the
 // document, which only the parse bounds).
 bool mayCutValues(const void* bytes, std::size_t size);

@@ -256,6 +256,19 @@ std::vector<std::string> otherSpellings(const PWFData& value, const std::string&
   return spelled;
 }
 
+// A date-time keeps the text typed data give it, and is spelled for a
+// pattern from there; other values keep theirs only where the writer's
+// spelling would read as another union member, and are not respelled.
+bool keepsItsText(const PWFData& value) {
+  return value.getLexicalForm() && value.getDataLogicalType() != eLogicalDateTime;
+}
+
+// The text the writer gives a value: the one it keeps, else its own spelling.
+std::string textAsWritten(const PWFData& value, const SchemaType& type, const ValueSpellings& spellings) {
+  const ZelWstring* given = value.getLexicalForm();
+  return given ? given->toUtf8() : writtenText(value, type, spellings);
+}
+
 // The patterns a value of type must match: its own and each base's.
 std::vector<const ValuePattern*> patternsOf(const SchemaView& view, const SchemaType* type) {
   std::vector<const ValuePattern*> patterns;
@@ -269,16 +282,12 @@ std::vector<const ValuePattern*> patternsOf(const SchemaView& view, const Schema
 // where one is.
 void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaType* type) {
   const PWFData& value = holder.getValue();
-  if (!type || type->isUnion || value.isNull()) return;
-  // A date-time keeps the text typed data give it; other values keep theirs
-  // only where the writer's spelling would read as another union member.
-  const ZelWstring* const given = value.getLexicalForm();
-  if (given && value.getDataLogicalType() != eLogicalDateTime) return;
+  if (!type || type->isUnion || value.isNull() || keepsItsText(value)) return;
   const std::vector<const ValuePattern*> patterns = patternsOf(view, type);
   const auto taken = [&patterns](const std::string& text) {
     return std::all_of(patterns.begin(), patterns.end(), [&text](const ValuePattern* p) { return p->matches(text); });
   };
-  const std::string written = patterns.empty() ? "" : given ? given->toUtf8() : writtenText(value, *type, view.spellings());
+  const std::string written = patterns.empty() ? "" : textAsWritten(value, *type, view.spellings());
   if (written.empty() || taken(written)) return;
   for (const std::string& text : otherSpellings(value, written, *type)) {
     if (text.empty() || !taken(text)) continue;
@@ -299,8 +308,7 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
   std::vector<std::vector<std::string>> spellings;  // of each item, the written one first
   for (const TreeElement* item : items) {
     const PWFData& value = item->getValue();
-    const ZelWstring* given = value.getLexicalForm();
-    std::string written = value.isNull() ? "" : given ? given->toUtf8() : writtenText(value, itemType, view.spellings());
+    std::string written = value.isNull() ? "" : textAsWritten(value, itemType, view.spellings());
     if (written.empty()) return;
     spellings.push_back({std::move(written)});
   }
@@ -315,7 +323,7 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
   // Only now the other spellings, which take time to make.
   for (std::size_t i = 0; i < items.size(); ++i) {
     const PWFData& value = items[i]->getValue();
-    if (!value.getLexicalForm() || value.getDataLogicalType() == eLogicalDateTime)
+    if (!keepsItsText(value))
       for (std::string& other : otherSpellings(value, spellings[i].front(), itemType)) spellings[i].push_back(std::move(other));
     chosen[i] = &spellings[i].front();
   }
