@@ -1,11 +1,11 @@
 #include "cutvalues.h"
 
 #include "asciilayout.h"
+#include "entitylimits.h"
 #include "error.h"
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax2/DefaultHandler.hpp>
 #include <xercesc/sax2/SAX2XMLReader.hpp>
@@ -24,11 +24,16 @@ XERCES_CPP_NAMESPACE_USE
 namespace wfxml::detail {
 namespace {
 
+struct TextBeyondBounds {};
+
 // Reads a document's elements as written (no dictionary, no namespaces) for
 // the elements without child elements whose text goes on, with more than
 // blanks, after a comment or processing instruction that follows text.
 class CutValueFinder : public DefaultHandler {
 public:
+  // Ends the reading (throws) past textLimit units of character data.
+  explicit CutValueFinder(std::size_t textLimit) : textLeft_(textLimit) {}
+
   std::vector<CutValue>& found() { return found_; }
 
   void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
@@ -54,6 +59,8 @@ public:
   }
 
   void characters(const XMLCh* chars, const XMLSize_t length) override {
+    if (length > textLeft_) throw TextBeyondBounds();
+    textLeft_ -= length;
     if (open_.empty() || length == 0) return;
     Open& element = open_.back();
     element.hasText = true;
@@ -64,11 +71,6 @@ public:
 
   void comment(const XMLCh*, const XMLSize_t) override { markup(); }
   void processingInstruction(const XMLCh*, const XMLCh*) override { markup(); }
-
-  // A document type that declares entities ends the reading (see cutValues).
-  bool declaresEntities() const { return declaresEntities_; }
-  void internalEntityDecl(const XMLCh*, const XMLCh*) override { declaresEntities_ = true; }
-  void externalEntityDecl(const XMLCh*, const XMLCh*, const XMLCh*) override { declaresEntities_ = true; }
 
 private:
   struct Open {
@@ -96,7 +98,7 @@ private:
   std::unordered_map<std::string, std::size_t> started_;
   std::u16string path_;
   std::vector<CutValue> found_;
-  bool declaresEntities_ = false;
+  std::size_t textLeft_;
 };
 
 bool endsWithMarkup(const WorkerInfoPtr& endInfo) {
@@ -118,9 +120,8 @@ bool mayCutValues(const void* bytes, std::size_t size) {
     return first < 0 ? 0 : layout->characterAt(document, static_cast<std::size_t>(first));
   };
   // The prolog (declaration, comments, instructions, the document type) is
-  // no value's. A document type that declares entities goes unwatched: their
-  // text may hold any markup and be far larger than the document, which the
-  // parse bounds as a second reading could not.
+  // no value's. A document type that declares entities is watched: their
+  // text may hold any markup, and a reference to it may stand in any value.
   std::size_t root = 0;
   for (;; ++root) {
     const void* open = std::memchr(document.data() + root, '<', size - root);
@@ -131,7 +132,7 @@ bool mayCutValues(const void* bytes, std::size_t size) {
     if (next == '!') {
       bool entity = true;
       for (long i = 0; i < 6 && entity; ++i) entity = character(root, 2 + i) == "ENTITY"[i];
-      if (entity) return false;
+      if (entity) return true;
     } else if (next != '?') {
       break;
     }
@@ -173,35 +174,29 @@ bool mayCutValues(const void* bytes, std::size_t size) {
   return false;
 }
 
-std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
-  // Only the predefined entities and character references are expanded:
-  // a document that declares others is not read on (their text could be far
-  // larger than the document, which only the parse bounds; mayCutValues
-  // passes such a document where it can tell). None is fetched.
+std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const ReadingOfParse& reading) {
+  // Within the parse's bounds, which it has kept up to the element watched:
+  // beyond them the parse ends the document with its own error. None is
+  // fetched.
   SecurityManager limits;
-  limits.setEntityExpansionLimit(1000);
+  limits.setEntityExpansionLimit(reading.entityExpansionLimit);
   const std::unique_ptr<SAX2XMLReader> reader(XMLReaderFactory::createXMLReader());
   reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
   reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
   reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
   reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
   reader->setProperty(XMLUni::fgXercesSecurityManager, &limits);
-  CutValueFinder finder;
+  CutValueFinder finder(size + kEntityTextAllowance);
   reader->setContentHandler(&finder);
   reader->setLexicalHandler(&finder);
   reader->setErrorHandler(&finder);
-  reader->setDeclarationHandler(&finder);
   MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
-  if (!scannerEncoding.empty()) source.setEncoding(scannerEncoding.c_str());
+  if (!reading.scannerEncoding.empty()) source.setEncoding(reading.scannerEncoding.c_str());
   try {
-    XMLPScanToken token;
-    bool more = reader->parseFirst(source, token);
-    while (more && !finder.declaresEntities()) more = reader->parseNext(token);
-    reader->parseReset(token);
+    reader->parse(source);
   } catch (...) {
     return {};  // the parse reports what is wrong
   }
-  if (finder.declaresEntities()) return {};
   return std::move(finder.found());
 }
 
@@ -233,7 +228,7 @@ void CutValueWatch::closing(const WorkerInfoPtr& endInfo) {
   if (!element.name || element.values != 1 || !endsWithMarkup(endInfo)) return;
   const auto key = [](const CutValue& cut) { return std::tie(cut.localName, cut.occurrence); };
   if (!cuts_) {
-    cuts_ = cutValues(bytes_, size_, scannerEncoding_);
+    cuts_ = cutValues(bytes_, size_, reading_);
     std::sort(cuts_->begin(), cuts_->end(), [&](const CutValue& a, const CutValue& b) { return key(a) < key(b); });
   }
   const auto cut = std::lower_bound(cuts_->begin(), cuts_->end(), std::tie(*element.name, element.occurrence),

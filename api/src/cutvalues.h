@@ -33,16 +33,23 @@ struct CutValue {
 // Whether a value of the document may go on after a comment or processing
 // instruction: true where its markup is not ASCII (asciiLayoutOf), or where
 // after its prolog a comment or instruction is followed by text. A cheap
-// test, so that nearly every document goes without the watch below. False for a document whose type declares
-// entities (their text could hold any markup, and be far larger than the
-// document, which only the parse bounds).
+// test, so that nearly every document goes without the watch below. True
+// for a document whose type declares entities: their text may hold any
+// markup.
 bool mayCutValues(const void* bytes, std::size_t size);
 
-// Every such place in the document, in order (scannerEncoding: the name
-// forced on the scanner, empty for none); none where the document does not
-// read (its parse reports why). Elements of self-defining content whose
-// text the parse keeps whole are among them.
-std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const std::u16string& scannerEncoding);
+// How the parse reads the document: the encoding name forced on the
+// scanner (empty for none), and the entity references it expands at most.
+struct ReadingOfParse {
+  std::u16string scannerEncoding;
+  std::size_t entityExpansionLimit = 0;
+};
+
+// Every such place in the document, in order; none where the document does
+// not read within the parse's bounds on entities (its parse reports why).
+// Elements of self-defining content whose text the parse keeps whole are
+// among them.
+std::vector<CutValue> cutValues(const void* bytes, std::size_t size, const ReadingOfParse& reading);
 
 // Passes the parser's events on to another handler, watching for an element
 // whose one value (or list) is followed by a comment or processing
@@ -55,8 +62,8 @@ class CutValueWatch final : public FIHandler {
 public:
   // All borrowed for the watch's life.
   CutValueWatch(FIHandler& handler, const Definitions& definitions, const void* bytes, std::size_t size,
-                const std::u16string& scannerEncoding)
-      : handler_(handler), definitions_(definitions), bytes_(bytes), size_(size), scannerEncoding_(scannerEncoding) {}
+                const ReadingOfParse& reading)
+      : handler_(handler), definitions_(definitions), bytes_(bytes), size_(size), reading_(reading) {}
 
   void startMessage(const WorkerInfoPtr& startInfo) override;
   void endMessage(const WorkerInfoPtr& endInfo) override;
@@ -94,7 +101,7 @@ private:
   const Definitions& definitions_;
   const void* bytes_;
   std::size_t size_;
-  const std::u16string& scannerEncoding_;
+  const ReadingOfParse& reading_;
   std::vector<Open> open_;
   std::unordered_map<std::string, std::size_t> started_;
   std::unordered_map<const Definition*, Started*> startedByDefinition_;

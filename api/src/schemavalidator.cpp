@@ -3,6 +3,7 @@
 #include "ebcdiclineends.h"
 #include "encoding.h"
 #include "error.h"
+#include "entitylimits.h"
 #include "externalsubset.h"
 #include "indexedschemagrammar.h"
 #include "rememberinguri.h"
@@ -77,9 +78,6 @@ namespace wfxml::detail {
 namespace {
 
 constexpr char kFunction[] = "MessageSet::validate";
-// Character data beyond the document's own length that entity references
-// may add, in UTF-16 units (the parser's allowance).
-constexpr std::size_t kEntityTextAllowance = std::size_t{4} << 20;
 
 std::string utf8(const XMLCh* text) { return ZelWstring(text).toUtf8(); }
 

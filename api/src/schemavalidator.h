@@ -77,8 +77,6 @@ public:
 
   // Elements nested deeper than this are reported and end the check.
   static constexpr std::size_t kMaxElementDepth = 1000;
-  // Entity references expanded per document before the check stops.
-  static constexpr std::size_t kEntityExpansionLimit = 1000;
   // Names of elements the schemas do not declare (what a wildcard admits, or
   // a mistake) per document before the check stops: Xerces-C keeps a
   // declaration for each in a table that does not grow, and each new name

@@ -3,6 +3,7 @@
 #include "contentcheck.h"
 #include "cutvalues.h"
 #include "encoding.h"
+#include "entitylimits.h"
 #include "outputcheck.h"
 #include "undefinedbytes.h"
 #include "error.h"
@@ -77,8 +78,10 @@ void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo&
   // Without a dictionary every element is self-defining, and its text runs
   // all come through; most documents hold no comment or instruction in content.
   if (!set.state()->dictionary || !mayCutValues(bytes, size)) return parser.parse(bytes, size, properties, handler, path);
-  const std::u16string scannerEncoding = scannerEncodingOf(codePageOf(properties), bytes, size);
-  CutValueWatch watch(handler, set.state()->definitions, bytes, size, scannerEncoding);
+  const std::int64_t limit = properties.getPropertyAsInteger(ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR));
+  const ReadingOfParse reading{scannerEncodingOf(codePageOf(properties), bytes, size),
+                               limit > 0 ? static_cast<std::size_t>(limit) : kEntityExpansionLimit};
+  CutValueWatch watch(handler, set.state()->definitions, bytes, size, reading);
   parser.parse(bytes, size, properties, watch, path);
 }
 
