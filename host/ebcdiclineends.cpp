@@ -56,10 +56,12 @@ long declaredEbcdicCcsid(const void* bytes, std::size_t size) {
 
 }  // namespace
 
-bool scansNlAsLf(long ccsid, const void* bytes, std::size_t size) {
-  if (!mayBeEbcdic(bytes, size)) return false;
+long nlAsLfCodePage(long ccsid, const void* bytes, std::size_t size) {
+  if (!mayBeEbcdic(bytes, size)) return 0;
   if (ccsid == 0) ccsid = declaredEbcdicCcsid(bytes, size);
-  return ccsid > 0 && hasEbcdicLineEnds(ccsid);
+  return ccsid > 0 && hasEbcdicLineEnds(ccsid) ? ccsid : 0;
 }
+
+bool scansNlAsLf(long ccsid, const void* bytes, std::size_t size) { return nlAsLfCodePage(ccsid, bytes, size) != 0; }
 
 void nlToLf(std::uint8_t* bytes, std::size_t size) { std::replace(bytes, bytes + size, kNl, kLf); }

@@ -13,9 +13,11 @@
 // of any other code page stay characters of their text. (U+0085 written
 // into an EBCDIC document goes as a character reference.)
 
-// Whether a document in the code page ccsid, or with ccsid 0 in the one its
-// XML declaration names, is scanned with NL as LF: the code page is EBCDIC
-// with both NL and LF.
+// The code page a document in the code page ccsid, or with ccsid 0 in the
+// one its XML declaration names, is scanned in with NL as LF: one of EBCDIC
+// with both NL and LF; 0 where it is none.
+ZEL_API long nlAsLfCodePage(long ccsid, const void* bytes, std::size_t size);
+// Whether it has one.
 ZEL_API bool scansNlAsLf(long ccsid, const void* bytes, std::size_t size);
 
 // Every NL as LF, in place.

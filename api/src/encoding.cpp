@@ -285,17 +285,17 @@ std::optional<std::string> declarationContradicting(const std::u16string& scanne
          "): give none for a document that declares its own, or the one it declares";
 }
 
-bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size) {
+long nlAsLfCodePage(const std::u16string& scannerEncoding, const void* bytes, std::size_t size) {
   long ccsid = 0;
   if (!scannerEncoding.empty()) {
     constexpr std::u16string_view kTable = u"ibm-";
-    if (scannerEncoding.rfind(kTable, 0) != 0 || scannerEncoding.size() > kTable.size() + 6) return false;
+    if (scannerEncoding.rfind(kTable, 0) != 0 || scannerEncoding.size() > kTable.size() + 6) return 0;
     for (const char16_t c : std::u16string_view(scannerEncoding).substr(kTable.size())) {
-      if (c < u'0' || c > u'9') return false;
+      if (c < u'0' || c > u'9') return 0;
       ccsid = ccsid * 10 + (c - u'0');
     }
   }
-  return ::scansNlAsLf(ccsid, bytes, size);
+  return ::nlAsLfCodePage(ccsid, bytes, size);
 }
 
 }  // namespace wfxml::detail

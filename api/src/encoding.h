@@ -60,10 +60,14 @@ std::u16string scannerEncodingOf(const CodePage& codePage, const void* bytes, st
 std::optional<std::string> declarationContradicting(const std::u16string& scannerEncoding, const void* bytes,
                                                     std::size_t size);
 
-// Whether the scanner, forced to scannerEncoding (as scannerEncodingOf
-// names it; empty for none), reads the document with NL as LF (EBCDIC line
-// ends, ebcdiclineends.h).
-bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size);
+// The code page in which the scanner, forced to scannerEncoding (as
+// scannerEncodingOf names it; empty for none), reads the document with NL as
+// LF (EBCDIC line ends, ebcdiclineends.h); 0 where it reads NL otherwise.
+long nlAsLfCodePage(const std::u16string& scannerEncoding, const void* bytes, std::size_t size);
+// Whether it has one.
+inline bool scansNlAsLf(const std::u16string& scannerEncoding, const void* bytes, std::size_t size) {
+  return nlAsLfCodePage(scannerEncoding, bytes, size) != 0;
+}
 
 }  // namespace wfxml::detail
 

@@ -8,17 +8,22 @@
 // document instead, line ends kept: there is then no subset to read.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace wfxml::detail {
 
 // Blanks the external id out of `copy` (which takes the document's bytes
-// when empty) and says whether there was one. An id that is not ASCII in a
-// UTF-16 or UTF-32 document, one past the first 64 K characters of such a
-// document, and any in EBCDIC are left: their subset reads as empty, with
-// the loss.
-bool blankExternalSubsetId(std::string_view document, std::vector<std::uint8_t>& copy);
+// when empty) and says whether there was one. The document is read as the
+// scanner reads it, forced to scannerEncoding (as scannerEncodingOf names
+// it; empty for none): EBCDIC through its code page's table. Left as they
+// are (their subset reads as empty, with the loss): an id with a character
+// the scanner refuses there, which it then reports; in a UTF-16, UTF-32 or
+// EBCDIC document, an id with or after a character that is not ASCII (or a
+// shift of double-byte EBCDIC), or past the first 64 K characters.
+bool blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
+                           std::vector<std::uint8_t>& copy);
 
 }  // namespace wfxml::detail
 

@@ -1114,7 +1114,7 @@ public:
       copy();
       ::nlToLf(lines.data(), size);
     }
-    if (blankExternalSubsetId(std::string_view(static_cast<const char*>(bytes), size), lines)) bytes = lines.data();
+    if (blankExternalSubsetId(std::string_view(static_cast<const char*>(bytes), size), encoding, lines)) bytes = lines.data();
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
@@ -1228,7 +1228,7 @@ public:
         rest_(std::move(rest)),
         collector_(collector),
         nlAsLf_(scansNlAsLf(encoding, firstBytes.data(), firstBytes.size())) {
-    if (blankExternalSubsetId(firstBytes, blanked_)) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
+    if (blankExternalSubsetId(firstBytes, encoding, blanked_)) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
     collector_.allowMoreText(firstBytes.size());
   }
 

@@ -2,6 +2,7 @@
 #include "apitestsupport.h"
 
 #include <gtest/gtest.h>
+#include <unicode/ucnv.h>
 
 #include <filesystem>
 #include <string>
@@ -89,6 +90,16 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"UndeclaredElementTypedAfterOne", order("ABC", "<o:line no='1'><o:qty>2</o:qty><w:u xmlns:w='urn:w' xmlns:i="
                                                     "'http://www.w3.org/2001/XMLSchema-instance' i:type='o:None'>v</w:u></o:line>\n"),
      3, "/o:order/o:line/w:u", "length"}};
+
+// Text in a code page (UTF-8 in; in EBCDIC U+0085 is NL and '\n' LF).
+std::string inCodePage(const std::string& text, const char* codePage) {
+  std::string bytes(4 * text.size(), '\0');
+  UErrorCode status = U_ZERO_ERROR;
+  bytes.resize(static_cast<std::size_t>(ucnv_convert(codePage, "UTF-8", bytes.data(), static_cast<int32_t>(bytes.size()),
+                                                     text.data(), static_cast<int32_t>(text.size()), &status)));
+  EXPECT_TRUE(U_SUCCESS(status)) << codePage;
+  return bytes;
+}
 
 std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
   std::string text;
@@ -199,6 +210,22 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"<?xml version='1.0'?><!-- a -->\n<!-- b --><x/>", ""},
            {"<!DOCTYPE x PUBLIC '-//T//DTD x//EN'\n  \"x.dtd\" [<!ENTITY e 'v'>]><x><t>&e;</t></x>", ""},
            {"<!DOCTYPE x SYSTEM\n'x.dtd'>\n<x s='a'/>", "minLength"}, {"<?xml version='1.0'?><!-- a -- b --><x/>", "'--'"},
+           // Its id's faults are the scanner's to report, not blanked out of sight.
+           {"<!DOCTYPE x PUBLIC 'a{b' 'x.dtd'><x/>", "invalid character 0x7B in public id"},
+           {"<!DOCTYPE x SYSTEM 'x\xFF.dtd'><x/>", "byte 0xFF is not UTF-8"},
+           // In EBCDIC, the id's characters found by the code page's table: '!' is 0x4F in IBM500,
+           // IBM273 and IBM277, '"' 0xFC in IBM1026, the small letters elsewhere in IBM930; NL and
+           // LF end lines, a comment or instruction comes first.
+           {inCodePage("<?xml version=\"1.0\" encoding=\"IBM037\"?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-37"), ""},
+           {inCodePage("<?xml version='1.0' encoding='IBM500'?><!DOCTYPE x PUBLIC '-//T//x' 'x.dtd'>\n<x s='a'/>", "ibm-500"),
+            "minLength"},
+           {inCodePage("<?xml version=\"1.0\" encoding=\"IBM1047\"?>\u0085<!-- c -->\n<!DOCTYPE x PUBLIC\u0085\"-//T//x\"\n  "
+                       "'x.dtd'\u0085 [<!ENTITY e 'v'>]><x><t>&e;</t></x>", "ibm-1047"), ""},
+           {inCodePage("<?xml version='1.0' encoding='IBM273'?><?p d?><!DOCTYPE x SYSTEM 'x.dtd'><x s='a'/>", "ibm-273"),
+            "minLength"},
+           {inCodePage("<?xml version='1.0' encoding='IBM1026'?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-1026"), ""},
+           {inCodePage("<?xml version=\"1.0\" encoding=\"IBM277\"?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-277"), ""},
+           {inCodePage("<?xml version='1.0' encoding='IBM930'?><!DOCTYPE x SYSTEM 'x.dtd'><x><t>v</t></x>", "ibm-930"), ""},
            {"<?xml version='1.0'?><!-- \x01 --><x/>", "0x1"}, {"<?xml version='1.0'?><!--a--><?xml version='1.0'?><x/>", "column 1"},
            {"<x><w:u xmlns:w='urn:w'>v</w:u></x>", ""},
            {"<x><w:u xmlns:w='urn:w' xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:type='none'>v</w:u></x>",
