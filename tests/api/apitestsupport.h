@@ -6,6 +6,7 @@
 #include "wfxml/wfxml.h"
 
 #include <gtest/gtest.h>
+#include <unicode/ucnv.h>
 
 #include <cstdint>
 #include <optional>
@@ -41,6 +42,16 @@ inline wfxml::WriteOptions checkedWrite(bool check) {
 }
 
 inline std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+
+// Text in a code page (UTF-8 in; in EBCDIC U+0085 is NL and '\n' LF).
+inline std::string inCodePage(std::string_view text, const char* codePage) {
+  std::string bytes(4 * text.size(), '\0');
+  UErrorCode status = U_ZERO_ERROR;
+  bytes.resize(static_cast<std::size_t>(ucnv_convert(codePage, "UTF-8", bytes.data(), static_cast<int32_t>(bytes.size()),
+                                                     text.data(), static_cast<int32_t>(text.size()), &status)));
+  EXPECT_TRUE(U_SUCCESS(status)) << codePage;
+  return bytes;
+}
 inline std::string textOf(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 // A document's typed JSON straight from the parse; the message tree's walk

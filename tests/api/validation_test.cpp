@@ -2,7 +2,6 @@
 #include "apitestsupport.h"
 
 #include <gtest/gtest.h>
-#include <unicode/ucnv.h>
 
 #include <filesystem>
 #include <string>
@@ -90,16 +89,6 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"UndeclaredElementTypedAfterOne", order("ABC", "<o:line no='1'><o:qty>2</o:qty><w:u xmlns:w='urn:w' xmlns:i="
                                                     "'http://www.w3.org/2001/XMLSchema-instance' i:type='o:None'>v</w:u></o:line>\n"),
      3, "/o:order/o:line/w:u", "length"}};
-
-// Text in a code page (UTF-8 in; in EBCDIC U+0085 is NL and '\n' LF).
-std::string inCodePage(const std::string& text, const char* codePage) {
-  std::string bytes(4 * text.size(), '\0');
-  UErrorCode status = U_ZERO_ERROR;
-  bytes.resize(static_cast<std::size_t>(ucnv_convert(codePage, "UTF-8", bytes.data(), static_cast<int32_t>(bytes.size()),
-                                                     text.data(), static_cast<int32_t>(text.size()), &status)));
-  EXPECT_TRUE(U_SUCCESS(status)) << codePage;
-  return bytes;
-}
 
 std::string problemsOf(const std::vector<wfxml::ValidationError>& problems) {
   std::string text;
@@ -244,6 +233,19 @@ TEST(Validation, DocumentsValidButForOneThing) {
       EXPECT_EQ(problems.empty(), problem.empty()) << problem;
       EXPECT_NE((problems.empty() ? "" : problems.back().message).find(problem), std::string::npos) << problem;
     }
+  }
+  // An EBCDIC document's problems keep their places once the id is blanked: as without it, the code
+  // page declared or given.
+  const std::string afterId = ">\n<x s='a'>\u0085<t>v</t><u/></x>";
+  for (const std::string declaration : {"<?xml version='1.0' encoding='IBM1047'?>", ""}) {
+    const wfxml::ParseOptions options{declaration.empty() ? "ibm-1047" : ""};
+    const auto problems = [&](const std::string& text) {
+      const std::string document = inCodePage(declaration + "<!DOCTYPE x " + text + afterId, "ibm-1047");
+      return problemsOf(set.validate(document.data(), document.size(), options));
+    };
+    const std::string places = problems("PUBLIC '-//T//x'\u0085 \"x.dtd\"");
+    EXPECT_EQ(places, problems(std::string(16, ' ') + "\u0085" + std::string(8, ' ')));
+    EXPECT_EQ(places.substr(0, 5), "3:10:") << places;
   }
 }
 
