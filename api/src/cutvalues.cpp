@@ -225,7 +225,15 @@ void CutValueWatch::openedSelfDefining(const char16_t* name, const ZelWstring& n
 void CutValueWatch::closing(const WorkerInfoPtr& endInfo) {
   const Open element = open_.back();
   open_.pop_back();
-  if (!element.name || element.values != 1 || !endsWithMarkup(endInfo)) return;
+  if (element.values == 1 && endsWithMarkup(endInfo)) refuseIfCut(element);
+}
+
+void CutValueWatch::explainFailure() {
+  if (!refused_ && !open_.empty()) refuseIfCut(open_.back());
+}
+
+void CutValueWatch::refuseIfCut(const Open& element) {
+  if (!element.name) return;
   const auto key = [](const CutValue& cut) { return std::tie(cut.localName, cut.occurrence); };
   if (!cuts_) {
     cuts_ = cutValues(bytes_, size_, reading_);
@@ -237,7 +245,8 @@ void CutValueWatch::closing(const WorkerInfoPtr& endInfo) {
   const std::string reason =
       "a comment or processing instruction inside a value ends the value for the parser, and the text after it "
       "would be lost: take the comment or instruction out of the value";
-  throwDocumentRefusal(cut->line, cut->column, reason, 0, "CutValueWatch::closing", cut->path);
+  refused_ = true;
+  throwDocumentRefusal(cut->line, cut->column, reason, 0, "CutValueWatch::refuseIfCut", cut->path);
 }
 
 void CutValueWatch::startMessage(const WorkerInfoPtr& startInfo) { handler_.startMessage(startInfo); }

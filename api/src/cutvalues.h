@@ -83,6 +83,12 @@ public:
   void endElement(const char16_t* name, const ZelWstring& namespaceURI, const WorkerInfoPtr& endInfo) override;
   void data(const PWFData& value, const WorkerInfoPtr& info, long itemTypeIndex, long listTypeIndex) override;
 
+  // After the parse failed: where it failed inside a cut value, the cut is
+  // the cause (the parser read only the text before the markup, and
+  // <i> <!--c-->12</i> fails as "' ' is not a valid Integer"), and the watch
+  // throws its refusal instead. Returns otherwise.
+  void explainFailure();
+
 private:
   // Elements started so far by local name: the key's storage stays put.
   using Started = std::pair<const std::string, std::size_t>;
@@ -96,6 +102,7 @@ private:
   void openedSelfDefining(const char16_t* name, const ZelWstring& namespaceURI);
   // Refuses the document where the closing element's value is cut.
   void closing(const WorkerInfoPtr& endInfo);
+  void refuseIfCut(const Open& element);
 
   FIHandler& handler_;
   const Definitions& definitions_;
@@ -106,6 +113,7 @@ private:
   std::unordered_map<std::string, std::size_t> started_;
   std::unordered_map<const Definition*, Started*> startedByDefinition_;
   std::optional<std::vector<CutValue>> cuts_;  // read when first needed, by local name and occurrence
+  bool refused_ = false;
 };
 
 }  // namespace wfxml::detail

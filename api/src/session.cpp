@@ -82,7 +82,12 @@ void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo&
   const ReadingOfParse reading{scannerEncodingOf(codePageOf(properties), bytes, size),
                                limit > 0 ? static_cast<std::size_t>(limit) : kEntityExpansionLimit};
   CutValueWatch watch(handler, set.state()->definitions, bytes, size, reading);
-  parser.parse(bytes, size, properties, watch, path);
+  try {
+    parser.parse(bytes, size, properties, watch, path);
+  } catch (const ZelException&) {
+    watch.explainFailure();
+    throw;
+  }
 }
 
 void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo& properties, MessageState& message,
