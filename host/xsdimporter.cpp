@@ -473,8 +473,8 @@ private:
   void keepStringEnumeration(XSSimpleTypeDefinition& source, int index);
   // The type's own pattern facet where it narrows how a boolean, number,
   // date-time (whose zero offset reads as Z) or hexBinary (the writer's
-  // digits are upper case) may be spelled (each derivation step has its
-  // own); empty when none.
+  // digits are upper case) may be spelled, or a list of them or of unions
+  // with such members (each derivation step has its own); empty when none.
   static std::string respelledPattern(XSSimpleTypeDefinition& source);
   // The type's hexBinary enumeration, in the schema's spelling: Xerces-C
   // compares such values as text. Empty for other types.
@@ -710,17 +710,36 @@ std::vector<std::string> SchemaMapper::hexBinaryEnumeration(XSSimpleTypeDefiniti
   return values;
 }
 
-std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
-  const StringList* patterns = source.getLexicalPattern();
-  // A list's pattern holds for the text of all its items: those of its item type.
-  XSSimpleTypeDefinition* item = source.getVariety() == XSSimpleTypeDefinition::VARIETY_LIST ? source.getItemType() : nullptr;
-  XSSimpleTypeDefinition* primitive = item ? item->getPrimitiveType() : source.getPrimitiveType();
+namespace {
+
+// Whether the writer may spell a value of the atomic type otherwise than a
+// pattern takes it; for a union, a value of one of its members (a schema
+// processor refuses a union that is its own member).
+bool spellingMayVary(XSSimpleTypeDefinition& type) {
+  if (type.getVariety() == XSSimpleTypeDefinition::VARIETY_UNION) {
+    XSSimpleTypeDefinitionList* members = type.getMemberTypes();
+    for (XMLSize_t i = 0; members && i < members->size(); ++i)
+      if (spellingMayVary(*members->elementAt(i))) return true;
+    return false;
+  }
+  XSSimpleTypeDefinition* primitive = type.getPrimitiveType();
   static constexpr const char16_t* kRespelled[] = {u"boolean",    u"float", u"double",    u"decimal", u"dateTime",
                                                    u"time",       u"date",  u"gYearMonth", u"gYear",   u"gMonthDay",
                                                    u"gDay",       u"gMonth", u"hexBinary"};
-  const bool respelled = primitive && std::any_of(std::begin(kRespelled), std::end(kRespelled), [&](const char16_t* name) {
-                           return isXsdType(*primitive, name);
-                         });
+  return primitive && std::any_of(std::begin(kRespelled), std::end(kRespelled), [&](const char16_t* name) {
+           return isXsdType(*primitive, name);
+         });
+}
+
+}  // namespace
+
+std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
+  const StringList* patterns = source.getLexicalPattern();
+  // A list's pattern holds for the text of all its items: those of its item
+  // type, or of its union's members.
+  XSSimpleTypeDefinition* item = source.getVariety() == XSSimpleTypeDefinition::VARIETY_LIST ? source.getItemType() : nullptr;
+  const bool respelled = item ? spellingMayVary(*item) : source.getVariety() != XSSimpleTypeDefinition::VARIETY_UNION &&
+                                                              spellingMayVary(source);
   std::string pattern;
   if (patterns && respelled && (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_PATTERN)) {
     // Xerces-C splits the facet at each '|', also inside groups: joined again,

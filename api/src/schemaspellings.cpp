@@ -258,13 +258,16 @@ std::vector<std::string> otherSpellings(const PWFData& value, const std::string&
 
 // A date-time keeps the text typed data give it, and is spelled for a
 // pattern from there; other values keep theirs only where the writer's
-// spelling would read as another union member, and are not respelled.
+// spelling would read as another union member, and are not respelled; nor
+// is a string, whose text is its value.
 bool keepsItsText(const PWFData& value) {
-  return value.getLexicalForm() && value.getDataLogicalType() != eLogicalDateTime;
+  return value.getDataLogicalType() == eLogicalString ||
+         (value.getLexicalForm() && value.getDataLogicalType() != eLogicalDateTime);
 }
 
 // The text the writer gives a value: the one it keeps, else its own spelling.
 std::string textAsWritten(const PWFData& value, const SchemaType& type, const ValueSpellings& spellings) {
+  if (value.getDataLogicalType() == eLogicalString) return value.getText().toUtf8();
   const ZelWstring* given = value.getLexicalForm();
   return given ? given->toUtf8() : writtenText(value, type, spellings);
 }
@@ -277,20 +280,104 @@ std::vector<const ValuePattern*> patternsOf(const SchemaView& view, const Schema
   return patterns;
 }
 
-// A boolean, number, date-time or hexBinary the writer would spell in a form its
-// type's patterns refuse: the nearest spelling of the same value they take,
-// where one is.
+bool matchesAll(const std::vector<const ValuePattern*>& patterns, std::string_view text) {
+  return std::all_of(patterns.begin(), patterns.end(), [text](const ValuePattern* p) { return p->matches(text); });
+}
+
+// Whether read is value, or for a decimal the same number: a spelling a
+// pattern takes gives its digits.
+bool sameValue(const PWFData& read, const PWFData& value) {
+  if (read.getDataLogicalType() != eLogicalDecimal || value.getDataLogicalType() != eLogicalDecimal) return read == value;
+  const ScaledDigits a = scaledDigitsOf(read.getDecimalValue().toUtf8());
+  const ScaledDigits b = scaledDigitsOf(value.getDecimalValue().toUtf8());
+  return a.sign == b.sign && a.digits == b.digits && a.exponent == b.exponent;
+}
+
+// The texts a value of one simple type, or of one of a union's members, may
+// be written as: those its patterns take, as the schema's check reads them.
+class ValueForm {
+public:
+  ValueForm(const SchemaView& view, const SchemaType& type) : view_(view), type_(type) {
+    if (!type.isUnion) {
+      patterns_.push_back(patternsOf(view, &type));
+      return;
+    }
+    for (const SchemaType::UnionMember& member : type.unionMembers) {
+      patterns_.push_back(member.isList ? std::vector<const ValuePattern*>{} : patternsOf(view, view.type(member.typeRow)));
+      patterned_ = patterned_ || !patterns_.back().empty();
+    }
+  }
+
+  // Whether a pattern narrows it: else the writer's spelling is taken.
+  bool isPatterned() const { return type_.isUnion ? patterned_ : !patterns_.front().empty(); }
+
+  // The type whose spellings the value has: for a union, the member typed
+  // data name (ownRow), else the first that reads the value as the writer
+  // spells it, else the first of its kind of value.
+  const SchemaType* spelledAs(const PWFData& value, long ownRow) const {
+    if (!type_.isUnion) return &type_;
+    const SchemaType* own = view_.type(ownRow);
+    if (own && !own->isUnion && own->logicalType == value.getDataLogicalType()) return own;
+    const SchemaType* first = nullptr;
+    for (const SchemaType::UnionMember& member : type_.unionMembers) {
+      const SchemaType* memberType = view_.type(member.typeRow);
+      if (member.isList || member.logicalType != value.getDataLogicalType() || !memberType) continue;
+      first = first ? first : memberType;
+      PWFData read;
+      if (reads(member, textAsWritten(value, *memberType, view_.spellings()), read) && sameValue(read, value))
+        return memberType;
+    }
+    return first;
+  }
+
+  // Whether the text is read as the value. A union's is the first member's
+  // whose built-in type and patterns take the text, as the schema's check
+  // chooses it.
+  bool takes(const std::string& text, const PWFData& value) const {
+    if (!type_.isUnion) return matchesAll(patterns_.front(), text);
+    for (std::size_t i = 0; i < type_.unionMembers.size(); ++i) {
+      const SchemaType::UnionMember& member = type_.unionMembers[i];
+      PWFData read;
+      if (!member.isList && reads(member, text, read) && matchesAll(patterns_[i], text)) return sameValue(read, value);
+    }
+    return false;
+  }
+
+private:
+  // Whether the member's built-in type takes the text, and its value; a
+  // hexBinary's digits as the schema's check reads them.
+  bool reads(const SchemaType::UnionMember& member, const std::string& text, PWFData& read) const {
+    if (member.builtin != XsdBuiltin::HexBinary)
+      return memberTextValue(text, member.builtin, member.enumeration, member.logicalType, member.whiteSpace, read,
+                             view_.spellings());
+    const ZelWstring digits = ZelWstring::fromUtf8(text);
+    try {
+      read = valueConverter().StrToBin(digits.data(), digits.length());
+      return true;
+    } catch (const ZelException&) {
+      return false;
+    }
+  }
+
+  const SchemaView& view_;
+  const SchemaType& type_;
+  std::vector<std::vector<const ValuePattern*>> patterns_;  // the type's; a union's, of each member
+  bool patterned_ = false;
+};
+
+// A boolean, number, date-time or hexBinary the writer would spell in a
+// form its type's patterns refuse (a union's, those of the member that
+// would read it): the nearest spelling of the same value they take, where
+// one is.
 void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaType* type) {
   const PWFData& value = holder.getValue();
-  if (!type || type->isUnion || value.isNull() || keepsItsText(value)) return;
-  const std::vector<const ValuePattern*> patterns = patternsOf(view, type);
-  const auto taken = [&patterns](const std::string& text) {
-    return std::all_of(patterns.begin(), patterns.end(), [&text](const ValuePattern* p) { return p->matches(text); });
-  };
-  const std::string written = patterns.empty() ? "" : textAsWritten(value, *type, view.spellings());
-  if (written.empty() || taken(written)) return;
-  for (const std::string& text : otherSpellings(value, written, *type)) {
-    if (text.empty() || !taken(text)) continue;
+  if (!type || value.isNull() || keepsItsText(value)) return;
+  const ValueForm form(view, *type);
+  const SchemaType* spelledAs = form.isPatterned() ? form.spelledAs(value, holder.getValueTypeIndex()) : nullptr;
+  const std::string written = spelledAs ? textAsWritten(value, *spelledAs, view.spellings()) : "";
+  if (written.empty() || form.takes(written, value)) return;
+  for (const std::string& text : otherSpellings(value, written, *spelledAs)) {
+    if (text.empty() || !form.takes(text, value)) continue;
     respell(holder, text);
     return;
   }
@@ -298,24 +385,29 @@ void spellPatterned(const SchemaView& view, TreeElement& holder, const SchemaTyp
 
 // The items of a list whose type's patterns refuse them as spelled (the
 // pattern holds for the text of all items: "\d{3}\.\d{2} \d{3}\.\d{2}" for
-// 001.50 002.25): where the pattern is a part per item, each item in its
+// 001.50 002.25): where the pattern is a part per item, or one part
+// repeated for each ("\d{3}\.\d{2}( \d{3}\.\d{2})*"), each item in its
 // nearest spelling its part takes; else every item in its n-th spelling,
-// the first n the patterns take.
+// the first n the patterns take. An item's spellings are those its item
+// type takes (a union's: those read as its value).
 void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>& items, const SchemaType& type,
                         const SchemaType& itemType) {
   const std::vector<const ValuePattern*> patterns = patternsOf(view, &type);
   if (patterns.empty() || items.empty()) return;
+  const ValueForm form(view, itemType);
+  std::vector<const SchemaType*> spelledAs;
   std::vector<std::vector<std::string>> spellings;  // of each item, the written one first
   for (const TreeElement* item : items) {
     const PWFData& value = item->getValue();
-    std::string written = value.isNull() ? "" : textAsWritten(value, itemType, view.spellings());
+    spelledAs.push_back(value.isNull() ? nullptr : form.spelledAs(value, item->getValueTypeIndex()));
+    std::string written = spelledAs.back() ? textAsWritten(value, *spelledAs.back(), view.spellings()) : "";
     if (written.empty()) return;
     spellings.push_back({std::move(written)});
   }
   const auto taken = [&patterns](const std::vector<const std::string*>& texts) {
     std::string joined;
     for (const std::string* text : texts) joined += (joined.empty() ? "" : " ") + *text;
-    return std::all_of(patterns.begin(), patterns.end(), [&joined](const ValuePattern* p) { return p->matches(joined); });
+    return matchesAll(patterns, joined);
   };
   std::vector<const std::string*> chosen;
   for (const std::vector<std::string>& each : spellings) chosen.push_back(&each.front());
@@ -324,16 +416,21 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
   for (std::size_t i = 0; i < items.size(); ++i) {
     const PWFData& value = items[i]->getValue();
     if (!keepsItsText(value))
-      for (std::string& other : otherSpellings(value, spellings[i].front(), itemType)) spellings[i].push_back(std::move(other));
+      for (std::string& other : otherSpellings(value, spellings[i].front(), *spelledAs[i]))
+        if (!other.empty() && form.takes(other, value)) spellings[i].push_back(std::move(other));
     chosen[i] = &spellings[i].front();
   }
   const SchemaType* parted = &type;
   for (int steps = 0; parted && parted->itemPatterns.size() != items.size() && steps < kMaxDerivationSteps; ++steps)
     parted = view.type(parted->baseType);
-  if (parted) {
+  const SchemaType* repeated = &type;
+  for (int steps = 0; repeated && !repeated->everyItemPattern && steps < kMaxDerivationSteps; ++steps)
+    repeated = view.type(repeated->baseType);
+  if (parted || repeated) {
     for (std::size_t i = 0; i < items.size(); ++i) {
+      const ValuePattern& part = parted ? *parted->itemPatterns[i] : *repeated->everyItemPattern;
       const auto fits = std::find_if(spellings[i].begin(), spellings[i].end(),
-                                     [&](const std::string& text) { return parted->itemPatterns[i]->matches(text); });
+                                     [&part](const std::string& text) { return part.matches(text); });
       if (fits != spellings[i].end()) chosen[i] = &*fits;
     }
   } else {
@@ -345,6 +442,19 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
   if (!taken(chosen)) return;
   for (std::size_t i = 0; i < items.size(); ++i)
     if (chosen[i] != &spellings[i].front()) respell(*items[i], *chosen[i]);
+}
+
+// The list type of an element's items: its type, or where that is a union
+// (or simple content of one), the list member whose items they are.
+const SchemaType& listTypeOf(const SchemaView& view, const SchemaType& type, long itemTypeRow) {
+  const SchemaType* unionType = &type;
+  for (int steps = 0; unionType && !unionType->isUnion && steps < kMaxDerivationSteps; ++steps)
+    unionType = view.type(unionType->baseType);
+  if (!unionType || !unionType->isUnion) return type;
+  for (const SchemaType::UnionMember& member : unionType->unionMembers)
+    if (const SchemaType* list = member.isList && member.listItemType == itemTypeRow ? view.type(member.typeRow) : nullptr)
+      return *list;
+  return type;
 }
 
 // Values the writer would spell otherwise than the schema takes them: a
@@ -362,7 +472,8 @@ void spellValues(const SchemaView& view, TreeElement& element, const SchemaType&
     spellOne(*child, itemType);
     items.push_back(child);
   }
-  if (element.getItemTypeIndex() >= 0 && itemType && !itemType->isUnion) spellPatternedList(view, items, type, *itemType);
+  if (element.getItemTypeIndex() >= 0 && itemType)
+    spellPatternedList(view, items, listTypeOf(view, type, element.getItemTypeIndex()), *itemType);
 }
 
 }  // namespace

@@ -47,6 +47,30 @@ std::vector<std::shared_ptr<const ValuePattern>> patternPerItem(const std::strin
   return patterns;
 }
 
+// The part every item of a list matches where its pattern is that part
+// repeated after blanks ("\d{3}( \d{3})*", "(\d{3} )+\d{3}"); null otherwise,
+// or where the part has an alternative ('|') at its top.
+std::shared_ptr<const ValuePattern> patternOfEveryItem(const std::string& expression) {
+  if (expression.size() < 6 || expression.size() % 2 != 0) return nullptr;
+  const std::size_t length = (expression.size() - 4) / 2;
+  const std::string first = expression.substr(0, length);
+  const std::string last = expression.substr(expression.size() - length);
+  std::string part;
+  for (const char* repeat : {"*", "+"}) {
+    if (expression == first + "( " + first + ")" + repeat) part = first;
+    if (expression == "(" + last + " )" + repeat + last) part = last;
+  }
+  int depth = 0;  // inside (), [] or {}
+  for (std::size_t i = 0; i < part.size(); ++i) {
+    const char c = part[i];
+    if (c == '\\') ++i;
+    else if (c == '(' || c == '[' || c == '{') ++depth;
+    else if ((c == ')' || c == ']' || c == '}') && depth > 0) --depth;
+    else if (depth == 0 && c == '|') return nullptr;
+  }
+  return part.empty() ? nullptr : ValuePattern::compile(part);
+}
+
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
@@ -168,7 +192,9 @@ public:
       type.enumeration = valuesOf(valueSet, DictCodes::eFacetEnumeration);
       for (const std::string& expression : valuesOf(valueSet, DictCodes::eFacetPattern)) {
         type.pattern = ValuePattern::compile(expression);
-        if (type.isList) type.itemPatterns = patternPerItem(expression);
+        if (!type.isList) continue;
+        type.itemPatterns = patternPerItem(expression);
+        type.everyItemPattern = patternOfEveryItem(expression);
       }
       if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers, 0);
       if (type.isComplex) {

@@ -147,6 +147,9 @@ struct SchemaType {
   // A list's pattern that is a part for each item, the parts apart by
   // blanks ("\d{3} \d\.\d{2}"): the parts; empty otherwise.
   std::vector<std::shared_ptr<const ValuePattern>> itemPatterns;
+  // A list's pattern that is one part repeated for each item, after blanks
+  // ("\d{3}( \d{3})*"): that part; null otherwise.
+  std::shared_ptr<const ValuePattern> everyItemPattern;
   // A union's member types, in the order the parser tries them (a nested
   // union's in its place; a restriction of a union has its base's).
   struct UnionMember {

@@ -568,6 +568,12 @@ private:
       return false;
     }
     const long itemTypeRow = resolution.member->listItemType;
+    // Items given one by one keep their values and the member that takes
+    // each, as a list's: their text alone would keep its spelling.
+    if (isArray) {
+      listValue(element, node, itemTypeRow);
+      return true;
+    }
     element.setItemTypeIndex(itemTypeRow);
     for (PWFData& item : resolution.items)
       assembly_.appendValue(element, std::move(item)).setValueTypeIndex(itemTypeRow);

@@ -15,6 +15,7 @@ from xml.etree import ElementTree
 import pytest
 
 import wfxml
+from conftest import SOURCE
 
 D = decimal.Decimal
 
@@ -92,6 +93,14 @@ def test_numbers_go_both_ways_exactly(kinds, kinds_xml, key, value, back):
     data = kinds.to_dict(kinds_xml)
     data["kinds"][key] = value
     assert kinds.to_dict(kinds.to_xml(data))["kinds"][key] == back
+
+
+def test_list_items_of_unions_come_back_as_their_patterns_spell_them():
+    given = wfxml.MessageSet.compile([SOURCE / "tests" / "data" / "typed" / "given.xsd"])
+    xml = (SOURCE / "tests" / "data" / "convert" / "union-lists.xml").read_bytes().rstrip()  # 001.50 true, +7 +2.5, ...
+    assert given.validate(xml) == []
+    assert given.to_xml(given.to_dict(xml)) == xml
+    assert given.to_xml(given.to_json(xml)) == xml
 
 
 def test_str_document_equals_its_utf8_bytes(kinds, kinds_xml):

@@ -29,17 +29,17 @@ public:
     return std::string(WF_BINARY_DIR) + "/e2e-parse-" + std::to_string(::getpid()) + "-" + name + ".dict";
   }
   void SetUp() override {
-    compile("purchase-order/purchase-order.json", "po");
-    compile("inventory/inventory.json", "inventory");
+    compile(example("purchase-order/purchase-order.json"), "po");
+    compile(example("inventory/inventory.json"), "inventory");
+    compile(testData("typed/given.xsd"), "given");
   }
   void TearDown() override {
-    std::remove(path("po").c_str());
-    std::remove(path("inventory").c_str());
+    for (const char* name : {"po", "inventory", "given"}) std::remove(path(name).c_str());
   }
 
 private:
   static void compile(const std::string& source, const std::string& name) {
-    const CommandResult result = runWfhost({"compile", example(source), "-o", path(name)});
+    const CommandResult result = runWfhost({"compile", source, "-o", path(name)});
     ASSERT_EQ(result.status, 0) << result.err;
   }
 };
