@@ -2,9 +2,11 @@
 // records read piece by piece: cut between records at any piece size and
 // fed in chunks of any size, the pieces give exactly the records of the
 // whole document, or fail where and as the whole document's conversion does.
-// Exceptions: a byte that is not of the document's code page, which the
-// pieces refuse too (the scanner names where the block of bytes it was
-// decoding began, which differs between the whole document and a piece);
+// Exceptions: a byte that is not of the document's code page, which both
+// refuse, each at the first fault its reading meets (the scanner decodes a
+// block of bytes ahead of what it has parsed, and the blocks of a piece are
+// not the whole document's: either may meet the byte or a fault of the
+// markup before it first);
 // and, in a document the schema refuses, records inside an element of a
 // simple type (each piece converts that element with its own part of the
 // element's text) and records after text inside element-only content. The
@@ -79,10 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   } catch (const wfxml::Error& e) {
     pieces.error = described(e);
+    pieces.undecodable = isUndecodable(e);
     pieces.unconvertible = e.key() == "CP_XML_DATA_READ_CONVERSION_ERROR";
   }
-  bool same = whole.undecodable ? !pieces.error.empty()
-                                : pieces.records == whole.records && pieces.error == whole.error;
+  const bool undecodable = whole.undecodable || pieces.undecodable;
+  bool same = undecodable ? !pieces.error.empty() && !whole.error.empty()
+                          : pieces.records == whole.records && pieces.error == whole.error;
   // Records inside an element of a simple type: the pieces refuse where the
   // whole converts, or both refuse, each where its part of the text fails
   // (a piece's part may convert, and the piece fail at a later fault).
