@@ -473,8 +473,8 @@ private:
   void keepStringEnumeration(XSSimpleTypeDefinition& source, int index);
   // The type's own pattern facet where it narrows how a boolean, number,
   // date-time (whose zero offset reads as Z) or hexBinary (the writer's
-  // digits are upper case) may be spelled, or a list of them or of unions
-  // with such members (each derivation step has its own); empty when none.
+  // digits are upper case) may be spelled, or a union with such members, or
+  // a list of either (each derivation step has its own); empty when none.
   static std::string respelledPattern(XSSimpleTypeDefinition& source);
   // The type's hexBinary enumeration, in the schema's spelling: Xerces-C
   // compares such values as text. Empty for other types.
@@ -738,8 +738,7 @@ std::string SchemaMapper::respelledPattern(XSSimpleTypeDefinition& source) {
   // A list's pattern holds for the text of all its items: those of its item
   // type, or of its union's members.
   XSSimpleTypeDefinition* item = source.getVariety() == XSSimpleTypeDefinition::VARIETY_LIST ? source.getItemType() : nullptr;
-  const bool respelled = item ? spellingMayVary(*item) : source.getVariety() != XSSimpleTypeDefinition::VARIETY_UNION &&
-                                                              spellingMayVary(source);
+  const bool respelled = spellingMayVary(item ? *item : source);
   std::string pattern;
   if (patterns && respelled && (source.getDefinedFacets() & XSSimpleTypeDefinition::FACET_PATTERN)) {
     // Xerces-C splits the facet at each '|', also inside groups: joined again,

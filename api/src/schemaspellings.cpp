@@ -298,10 +298,9 @@ bool sameValue(const PWFData& read, const PWFData& value) {
 class ValueForm {
 public:
   ValueForm(const SchemaView& view, const SchemaType& type) : view_(view), type_(type) {
-    if (!type.isUnion) {
-      patterns_.push_back(patternsOf(view, &type));
-      return;
-    }
+    patterns_.push_back(patternsOf(view, &type));
+    patterned_ = !patterns_.front().empty();
+    if (!type.isUnion) return;
     for (const SchemaType::UnionMember& member : type.unionMembers) {
       patterns_.push_back(member.isList ? std::vector<const ValuePattern*>{} : patternsOf(view, view.type(member.typeRow)));
       patterned_ = patterned_ || !patterns_.back().empty();
@@ -309,7 +308,7 @@ public:
   }
 
   // Whether a pattern narrows it: else the writer's spelling is taken.
-  bool isPatterned() const { return type_.isUnion ? patterned_ : !patterns_.front().empty(); }
+  bool isPatterned() const { return patterned_; }
 
   // The type whose spellings the value has: for a union, the member typed
   // data name (ownRow), else the first that reads the value as the writer
@@ -330,15 +329,16 @@ public:
     return first;
   }
 
-  // Whether the text is read as the value. A union's is the first member's
-  // whose built-in type and patterns take the text, as the schema's check
-  // chooses it.
+  // Whether the type's patterns take the text and it is read as the value:
+  // a union's by the first member whose built-in type and patterns take
+  // it, as the schema's check chooses it.
   bool takes(const std::string& text, const PWFData& value) const {
-    if (!type_.isUnion) return matchesAll(patterns_.front(), text);
+    if (!matchesAll(patterns_.front(), text)) return false;
+    if (!type_.isUnion) return true;
     for (std::size_t i = 0; i < type_.unionMembers.size(); ++i) {
       const SchemaType::UnionMember& member = type_.unionMembers[i];
       PWFData read;
-      if (!member.isList && reads(member, text, read) && matchesAll(patterns_[i], text)) return sameValue(read, value);
+      if (!member.isList && reads(member, text, read) && matchesAll(patterns_[i + 1], text)) return sameValue(read, value);
     }
     return false;
   }
@@ -361,7 +361,7 @@ private:
 
   const SchemaView& view_;
   const SchemaType& type_;
-  std::vector<std::vector<const ValuePattern*>> patterns_;  // the type's; a union's, of each member
+  std::vector<std::vector<const ValuePattern*>> patterns_;  // the type's, then a union's members' in turn
   bool patterned_ = false;
 };
 

@@ -140,9 +140,9 @@ struct SchemaType {
   // The values its enumeration lists, as the schema spells them (hexBinary
   // types only: the compiler keeps no others).
   std::vector<std::string> enumeration;
-  // Its own pattern facet (booleans, numbers, date-times and hexBinary, and
-  // lists of them: the compiler keeps no others), which its bases' patterns
-  // narrow further; null none.
+  // Its own pattern facet (booleans, numbers, date-times and hexBinary,
+  // unions with such members, and lists of either: the compiler keeps no
+  // others), which its bases' patterns narrow further; null none.
   std::shared_ptr<const ValuePattern> pattern;
   // A list's pattern that is a part for each item, the parts apart by
   // blanks ("\d{3} \d\.\d{2}"): the parts; empty otherwise.

@@ -597,13 +597,13 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"ListPatternsTakingOtherSpellings", R"("pl":[1.5,2.25],"pbl":[true,false,true])",
                               R"("pl":[1.50,2.25],"pbl":[true,false,true])"},
                     // Items of a union's members, each in a spelling that reads back as the same member; an
-                    // attribute's too, a union member's own pattern (hexBinary in lower case), a nested union,
-                    // a union's list member, a string member's item as given. A parsed tree loses -00:00 in a list: wfhost-runs.txt has those.
+                    // attribute's too, a union's and a member's own pattern (hexBinary in lower case), a nested
+                    // union, a union's list member, a string member's item as given. A parsed tree loses -00:00 in a list: wfhost-runs.txt has those.
                     GivenData{"UnionListPatternsTakingOtherSpellings",
                               R"("@pa":[1.5,true],"ul":[1.5,true,2.25],"ud":[1.5,2.25],"un":[7,2.5],)"
-                              R"("uc":12.5,"ucl":[1.5,true],"ua":[12.5,"2026-12-08Z"],"uu":[1.5,false],"uh":"q80=","uo":[1.5,"small"])",
+                              R"("uc":12.5,"ucl":[1.5,true],"ua":[12.5,"2026-12-08Z"],"uu":[1.5,false],"uh":"q80=","uo":[1.5,"small"],"up":[1.5,true])",
                               R"("@pa":[1.50,true],"ul":[1.50,true,2.25],"ud":[1.50,2.25],"un":[7,2.5],)"
-                              R"("uc":12.50,"ucl":[1.50,true],"ua":[12.50,"2026-12-08Z"],"uu":[1.50,false],"uh":"q80=","uo":[1.50,"small"])"},
+                              R"("uc":12.50,"ucl":[1.50,true],"ua":[12.50,"2026-12-08Z"],"uu":[1.50,false],"uh":"q80=","uo":[1.50,"small"],"up":[1.50,true])"},
                     // A zero offset as -00:00 where the pattern wants it; a parsed tree keeps that spelling.
                     GivenData{"ZeroOffsetAPatternTakes", R"("pw":"13:20:00Z")", ""},
                     // The gMonth form --MM-- and a duration's zeros as given, as the parse keeps them.
