@@ -127,6 +127,7 @@ void SessionState::parseDocument(const void* bytes, std::size_t size, const Code
   if (size <= kWidenedAtMost && (codePage == CodePage{} || forcedUtf8) &&
       !declaresDocumentType(std::string_view(static_cast<const char*>(bytes), size))) {
     if (const std::optional<std::size_t> units = widenUtf8(bytes, size, forcedUtf8 ? u"UTF-8" : u"", widened_)) {
+      blankPlainPrologComments(bytes, size, widened_.data());  // typed data keep no comment
       parse(widened_.data(), *units * sizeof(char16_t), parseProperties(kUtf16LittleEndian), handler,
             /*path=*/nullptr);
       return;

@@ -433,6 +433,19 @@ std::optional<std::size_t> widenUtf8(const void* bytes, std::size_t size, const 
   return static_cast<std::size_t>(to - out.data());
 }
 
+void blankPlainPrologComments(const void* bytes, std::size_t size, char16_t* widened) {
+  const std::size_t mark = markLength(static_cast<const unsigned char*>(bytes), size);
+  const std::string_view document(static_cast<const char*>(bytes) + mark, size - mark);
+  const auto [from, to] = plainPrologComments(document);
+  // Up to their end a byte is a unit where the declaration is ASCII, as
+  // the comments are.
+  if (from == to || !std::all_of(document.begin(), document.begin() + static_cast<std::ptrdiff_t>(from),
+                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return;
+  for (std::size_t i = from; i < to; ++i)
+    if (widened[i] != u'\n' && widened[i] != u'\r') widened[i] = u' ';
+}
+
 WidenedUtf8Source::WidenedUtf8Source(const void* bytes, std::size_t size)
     : InputSource(u"document"), bytes_(static_cast<const unsigned char*>(bytes)), size_(size) {
   setEncoding(u"UTF-16LE");

@@ -139,6 +139,7 @@ TEST_P(ParseErrors, CarryKeyInsertsAndPlaceAndLeaveTheSessionUsable) {
   // The one-pass typed path reads UTF-8 widened to UTF-16, to the same errors.
   const wfxml::Error typed = errorOf([&] { session.toJson(bad.text.data(), bad.text.size(), options); });
   EXPECT_EQ(typed.inserts(), e.inserts());
+  EXPECT_EQ(std::string(typed.what()), bad["what"]);
   // The failed worker is replaced; the next document parses.
   const wfxml::Message message = session.parse(kKindsDocument.data(), kKindsDocument.size());
   EXPECT_EQ(message.root().name(), "values");
