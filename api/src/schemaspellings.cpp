@@ -107,12 +107,19 @@ void spellElement(const SchemaView& view, TreeElement& element, const std::strin
   for (std::size_t i = 0; i < values.size(); ++i) spell(*values[i], texts[i]);
 }
 
-// The enumeration a type lists, or the nearest of its bases' (a complex
-// type's simple content), or null.
-const std::vector<std::string>* enumerationOf(const SchemaView& view, const SchemaType* type) {
+// The type or the nearest of its bases (a complex type's simple content's
+// too) for which has holds; null for none.
+template <class Has>
+const SchemaType* nearestWith(const SchemaView& view, const SchemaType* type, Has has) {
   for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view.type(type->baseType))
-    if (!type->enumeration.empty()) return &type->enumeration;
+    if (has(*type)) return type;
   return nullptr;
+}
+
+// The enumeration a type lists, or the nearest of its bases', or null.
+const std::vector<std::string>* enumerationOf(const SchemaView& view, const SchemaType* type) {
+  const SchemaType* listing = nearestWith(view, type, [](const SchemaType& t) { return !t.enumeration.empty(); });
+  return listing ? &listing->enumeration : nullptr;
 }
 
 // A binary value whose bytes an enumeration member's text gives: that text.
@@ -420,12 +427,9 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
         if (!other.empty() && form.takes(other, value)) spellings[i].push_back(std::move(other));
     chosen[i] = &spellings[i].front();
   }
-  const SchemaType* parted = &type;
-  for (int steps = 0; parted && parted->itemPatterns.size() != items.size() && steps < kMaxDerivationSteps; ++steps)
-    parted = view.type(parted->baseType);
-  const SchemaType* repeated = &type;
-  for (int steps = 0; repeated && !repeated->everyItemPattern && steps < kMaxDerivationSteps; ++steps)
-    repeated = view.type(repeated->baseType);
+  const SchemaType* parted =
+      nearestWith(view, &type, [&](const SchemaType& t) { return t.itemPatterns.size() == items.size(); });
+  const SchemaType* repeated = nearestWith(view, &type, [](const SchemaType& t) { return t.everyItemPattern != nullptr; });
   if (parted || repeated) {
     for (std::size_t i = 0; i < items.size(); ++i) {
       const ValuePattern& part = parted ? *parted->itemPatterns[i] : *repeated->everyItemPattern;
@@ -447,10 +451,8 @@ void spellPatternedList(const SchemaView& view, const std::vector<TreeElement*>&
 // The list type of an element's items: its type, or where that is a union
 // (or simple content of one), the list member whose items they are.
 const SchemaType& listTypeOf(const SchemaView& view, const SchemaType& type, long itemTypeRow) {
-  const SchemaType* unionType = &type;
-  for (int steps = 0; unionType && !unionType->isUnion && steps < kMaxDerivationSteps; ++steps)
-    unionType = view.type(unionType->baseType);
-  if (!unionType || !unionType->isUnion) return type;
+  const SchemaType* unionType = nearestWith(view, &type, [](const SchemaType& t) { return t.isUnion; });
+  if (!unionType) return type;
   for (const SchemaType::UnionMember& member : unionType->unionMembers)
     if (const SchemaType* list = member.isList && member.listItemType == itemTypeRow ? view.type(member.typeRow) : nullptr)
       return *list;
