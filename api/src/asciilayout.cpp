@@ -24,24 +24,42 @@ std::optional<EbcdicCharacters> ebcdicCharactersOf(long ccsid) {
     UErrorCode status = U_ZERO_ERROR;
     if (ucnv_toUChars(converter.get(), read, 2, &in, 1, &status) != 1 || U_FAILURE(status)) continue;
     const char16_t c = read[0] == kNextLine ? u'\n' : read[0];
-    if (c < 0x80) characters[byte] = static_cast<char>(c);
+    characters[byte] = c < 0x80 ? static_cast<char>(c) : kOtherCharacter;
   }
   return characters;
 }
 }  // namespace
 
-char AsciiLayout::characterAt(std::string_view document, std::size_t first) const {
-  if (first + width > document.size()) return 0;
-  if (ebcdic) return (*ebcdic)[static_cast<unsigned char>(document[first])];
-  for (std::size_t i = 0; i < width; ++i)
-    if (i != low && document[first + i] != 0) return 0;
-  const char c = document[first + low];
-  return static_cast<unsigned char>(c) < 0x80 ? c : 0;
+SpelledCharacter AsciiLayout::characterFrom(std::string_view document, std::size_t first) const {
+  if (first + width > document.size()) return {};
+  if (ebcdic) {
+    const char c = (*ebcdic)[static_cast<unsigned char>(document[first])];
+    return {c, c == 0 ? 0u : 1u};
+  }
+  const auto unitAt = [&](std::size_t at) {
+    std::uint32_t unit = 0;
+    for (std::size_t i = 0; i < width; ++i)
+      unit = unit << 8 | static_cast<unsigned char>(document[at + (low == 0 ? width - 1 - i : i)]);
+    return unit;
+  };
+  const auto isLowSurrogate = [](std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
+  const std::uint32_t unit = unitAt(first);
+  if (unit == 0 || unit > 0x10FFFF || isLowSurrogate(unit)) return {};
+  if (unit >= 0xD800 && unit <= 0xDBFF) {
+    const bool paired = width == 2 && first + 2 * width <= document.size() && isLowSurrogate(unitAt(first + width));
+    return paired ? SpelledCharacter{kOtherCharacter, 2 * width, 2} : SpelledCharacter{};
+  }
+  return {unit < 0x80 ? static_cast<char>(unit) : kOtherCharacter, width, unit > 0xFFFF ? 2u : 1u};
 }
 
-void AsciiLayout::putSpace(std::uint8_t* unit) const {
-  std::fill(unit, unit + width, std::uint8_t{0});
-  unit[low] = ebcdic ? kEbcdicSpace : std::uint8_t{' '};
+char AsciiLayout::characterAt(std::string_view document, std::size_t first) const {
+  const char c = characterFrom(document, first).ascii;
+  return c == kOtherCharacter ? 0 : c;
+}
+
+void AsciiLayout::putSpaces(std::uint8_t* first, std::size_t bytes) const {
+  std::fill(first, first + bytes, std::uint8_t{0});
+  for (std::size_t unit = 0; unit < bytes; unit += width) first[unit + low] = ebcdic ? kEbcdicSpace : std::uint8_t{' '};
 }
 
 std::optional<AsciiLayout> asciiLayoutOf(std::string_view document) {

@@ -9,9 +9,24 @@
 
 namespace wfxml::detail {
 
+// Stands for a character that is not ASCII where a document's characters
+// are read a byte each.
+constexpr char kOtherCharacter = '\x80';
+
 // The ASCII character of each byte of an EBCDIC code page read a byte at a
-// time; 0 for a byte of another character or a shift of a double-byte form.
+// time, kOtherCharacter for another character; 0 for a shift of a
+// double-byte form.
 using EbcdicCharacters = std::array<char, 256>;
+
+// A character of a document: its ASCII character or kOtherCharacter, its
+// bytes, and the columns the scanner counts for it (its UTF-16 units); no
+// bytes where the document ends or its bytes are no character there
+// (U+0000, a lone surrogate, a shift of double-byte EBCDIC).
+struct SpelledCharacter {
+  char ascii = 0;
+  std::size_t bytes = 0;
+  std::size_t columns = 1;
+};
 
 // How a document's bytes spell the ASCII characters of its markup: a byte
 // each (UTF-8, and the code pages Xerces-C reads whose bytes below 0x80 are
@@ -24,13 +39,16 @@ struct AsciiLayout {
   std::size_t low = 0;    // which of them holds the ASCII character
   const EbcdicCharacters* ebcdic = nullptr;  // the table, for EBCDIC
 
+  // The character whose bytes start at byte `first` (a surrogate pair is one).
+  SpelledCharacter characterFrom(std::string_view document, std::size_t first) const;
   // The ASCII character whose bytes start at byte `first`; 0 where the
   // document ends before it or it is another character.
   char characterAt(std::string_view document, std::size_t first) const;
   // Whether the characters are the bytes themselves (a byte each, ASCII).
   bool isAscii() const { return width == 1 && ebcdic == nullptr; }
-  // Writes a space over the character whose bytes start at `unit`.
-  void putSpace(std::uint8_t* unit) const;
+  // Writes spaces over `bytes` bytes from `first`, one a unit: a surrogate
+  // pair takes two, as the scanner counts its columns.
+  void putSpaces(std::uint8_t* first, std::size_t bytes) const;
 };
 
 // nullopt where the markup is not ASCII: a document read a byte at a time

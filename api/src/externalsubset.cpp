@@ -13,18 +13,72 @@
 namespace wfxml::detail {
 namespace {
 
-// The leading ASCII characters of a UTF-16, UTF-32 or EBCDIC document, a byte each,
-// up to the root element's start tag (the id stands before it).
-std::string asciiProlog(std::string_view document, const AsciiLayout& layout) {
-  constexpr std::size_t kMostCharacters = 64 * 1024;
-  std::string ascii;
-  for (std::size_t at = layout.start; ascii.size() < kMostCharacters; at += layout.width) {
-    const char c = layout.characterAt(document, at);
-    if (c == 0 || (!ascii.empty() && ascii.back() == '<' && c != '?' && c != '!')) break;
-    ascii += c;
+// Follows a prolog a character at a time to where its document type's
+// external id can no longer stand: the root's start tag, or the '[' or '>'
+// after the id's place in the type declaration. Comments, instructions and
+// the declaration's literals may hold those characters.
+class PrologWalk {
+public:
+  // Whether the walk goes on after the last character of `text` (the prolog so far).
+  bool goesOnAfter(std::string_view text) {
+    const char c = text.back();
+    const auto ends = [&](std::string_view tail) {
+      return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+    };
+    switch (place_) {
+      case Place::kBetweenMarkup:
+        if (ends("<!--")) enter(Place::kComment, text);
+        else if (ends("<?")) enter(Place::kInstruction, text);
+        else if (ends("<!DOCTYPE")) place_ = Place::kDocumentType;
+        return text.size() < 2 || text[text.size() - 2] != '<' || c == '?' || c == '!';
+      case Place::kComment:  // its end may not share the start's dashes
+        if (text.size() >= opened_ + 3 && ends("-->")) place_ = Place::kBetweenMarkup;
+        return true;
+      case Place::kInstruction:
+        if (text.size() >= opened_ + 2 && ends("?>")) place_ = Place::kBetweenMarkup;
+        return true;
+      case Place::kDocumentType:
+        if (c == '"' || c == '\'') {
+          quote_ = c;
+          place_ = Place::kLiteral;
+        }
+        return c != '[' && c != '>';
+      case Place::kLiteral:
+        if (c == quote_) place_ = Place::kDocumentType;
+        return true;
+    }
+    return false;
   }
-  return ascii;
-}
+
+private:
+  enum class Place { kBetweenMarkup, kComment, kInstruction, kDocumentType, kLiteral };
+  void enter(Place markup, std::string_view text) {
+    place_ = markup;
+    opened_ = text.size();
+  }
+
+  Place place_ = Place::kBetweenMarkup;
+  std::size_t opened_ = 0;  // characters up to the end of the markup's start
+  char quote_ = 0;
+};
+
+// The prolog of a UTF-16, UTF-32 or EBCDIC document (see PrologWalk), a
+// byte a character (kOtherCharacter for those that are not ASCII), with
+// the byte each starts at; it ends early at bytes that are no character.
+struct ReadProlog {
+  std::string characters;
+  std::vector<std::size_t> starts;  // and where the last ends
+
+  ReadProlog(std::string_view document, const AsciiLayout& layout) : starts{layout.start} {
+    PrologWalk walk;
+    for (SpelledCharacter c = layout.characterFrom(document, starts.back()); c.bytes != 0;
+         c = layout.characterFrom(document, starts.back())) {
+      characters += c.ascii;
+      starts.push_back(starts.back() + c.bytes);
+      if (!walk.goesOnAfter(characters)) break;
+    }
+  }
+};
 
 // Whether a literal's characters can go blank: the scanner refuses a public
 // id's others (a fault to report, not to hide), and a system id's escape or
@@ -79,17 +133,33 @@ bool blankExternalSubsetId(std::string_view document, const std::u16string& scan
   if (!layout)
     if (const long ebcdic = nlAsLfCodePage(scannerEncoding, document.data(), document.size())) layout = ebcdicLayoutOf(ebcdic);
   if (!layout) return false;
-  const std::string prolog = layout->isAscii() ? std::string() : asciiProlog(document, *layout);
-  const std::string_view characters = layout->isAscii() ? document : std::string_view(prolog);
-  const auto externalId = externalIdOf(characters);
+  const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
+  if (layout->isAscii()) {
+    const auto externalId = externalIdOf(document);
+    if (!externalId) return false;
+    // Bytes that are not UTF-8 where the scanner reads UTF-8: a fault to report, not to blank.
+    if (firstNonUtf8(document.substr(externalId->first, externalId->second)) != std::string_view::npos &&
+        readsAsUtf8(document.data(), document.size(), scannerEncoding))
+      return false;
+    if (copy.empty()) copy.assign(document.begin(), document.end());
+    for (std::size_t at = externalId->first; at < externalId->first + externalId->second; ++at)
+      if (!isLineEnd(document[at])) copy[at] = ' ';
+    return true;
+  }
+  const ReadProlog prolog(document, *layout);
+  const auto externalId = externalIdOf(prolog.characters);
   if (!externalId) return false;
-  // Bytes that are not UTF-8 where the scanner reads UTF-8: a fault to report, not to blank.
-  if (layout->isAscii() && firstNonUtf8(document.substr(externalId->first, externalId->second)) != std::string_view::npos &&
-      readsAsUtf8(document.data(), document.size(), scannerEncoding))
-    return false;
+  // A unit of blank a unit of the id keeps the columns of what follows it on
+  // its last line; not so in UTF-32 for a character beyond U+FFFF (two
+  // columns), which leaves the id as it is.
+  for (std::size_t i = externalId->first + externalId->second;
+       i > externalId->first && !isLineEnd(prolog.characters[i - 1]); --i) {
+    const std::size_t units = (prolog.starts[i] - prolog.starts[i - 1]) / layout->width;
+    if (layout->characterFrom(document, prolog.starts[i - 1]).columns != units) return false;
+  }
   if (copy.empty()) copy.assign(document.begin(), document.end());
   for (std::size_t i = externalId->first; i < externalId->first + externalId->second; ++i)
-    if (characters[i] != '\n' && characters[i] != '\r') layout->putSpace(&copy[layout->start + i * layout->width]);
+    if (!isLineEnd(prolog.characters[i])) layout->putSpaces(&copy[prolog.starts[i]], prolog.starts[i + 1] - prolog.starts[i]);
   return true;
 }
 

@@ -17,11 +17,13 @@ namespace wfxml::detail {
 // Blanks the external id out of `copy` (which takes the document's bytes
 // when empty) and says whether there was one. The document is read as the
 // scanner reads it, forced to scannerEncoding (as scannerEncodingOf names
-// it; empty for none): EBCDIC through its code page's table. Left as they
-// are (their subset reads as empty, with the loss): an id with a character
-// the scanner refuses there, which it then reports; in a UTF-16, UTF-32 or
-// EBCDIC document, an id with or after a character that is not ASCII (or a
-// shift of double-byte EBCDIC), or past the first 64 K characters.
+// it; empty for none): UTF-16 and UTF-32 a character at a time, EBCDIC
+// through its code page's table; every character of the id goes blank, a
+// unit of blank a unit. Left as they are (their subset reads as empty, with
+// the loss): an id with a character the scanner refuses there, which it then
+// reports; an id after a shift of double-byte EBCDIC; in UTF-32, an id with a
+// character beyond U+FFFF on its last line, whose blank would count a column
+// less for what follows.
 bool blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
                            std::vector<std::uint8_t>& copy);
 

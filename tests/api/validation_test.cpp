@@ -215,6 +215,19 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {inCodePage("<?xml version='1.0' encoding='IBM1026'?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-1026"), ""},
            {inCodePage("<?xml version=\"1.0\" encoding=\"IBM277\"?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-277"), ""},
            {inCodePage("<?xml version='1.0' encoding='IBM930'?><!DOCTYPE x SYSTEM 'x.dtd'><x><t>v</t></x>", "ibm-930"), ""},
+           // Characters that are not ASCII before the id or in it (a surrogate pair too), in UTF-16
+           // and UTF-32 with a mark or without and in EBCDIC, markup in a comment, an id past the
+           // first 64 K characters: each check lost an entity.
+           {inCodePage("<?xml version='1.0' encoding='UTF-16'?><!-- Gr\u00F6\u00DFe <b> -->\n<!DOCTYPE x SYSTEM 'x.dtd'><x s='a'/>",
+                       "UTF-16LE"), "minLength"},
+           {inCodePage("\uFEFF<?p \u00E4?><!DOCTYPE x SYSTEM 'Gr\u00F6\u00DFe.dtd'><x><t>v</t></x>", "UTF-16BE"), ""},
+           {inCodePage("\uFEFF<!DOCTYPE x PUBLIC '-//T//x' 'x\U0001D11E.dtd'>\n<x s='a'/>", "UTF-16LE"), "minLength"},
+           {inCodePage("<?xml version='1.0' encoding='UTF-16'?><!DOCTYPE x SYSTEM '\U0001D11E\u00E4'><x><t>v</t></x>", "UTF-16BE"), ""},
+           {inCodePage("\uFEFF<!-- \U0001D11E --><!DOCTYPE x SYSTEM 'x\u00E4.dtd'><x s='a'/>", "UTF-32LE"), "minLength"},
+           {inCodePage("\uFEFF<?p \u00E4?><!DOCTYPE x SYSTEM 'x\U0001D11E\n.dtd'><x><t>v</t></x>", "UTF-32BE"), ""},
+           {inCodePage("<?xml version='1.0' encoding='IBM273'?><!-- Gr\u00F6\u00DFe --><!DOCTYPE x SYSTEM 'x\u00E4.dtd'><x s='a'/>",
+                       "ibm-273"), "minLength"},
+           {inCodePage("\uFEFF<!-- " + std::string(70000, 'c') + " --><!DOCTYPE x SYSTEM 'x.dtd'><x><t>v</t></x>", "UTF-16LE"), ""},
            {"<?xml version='1.0'?><!-- \x01 --><x/>", "0x1"}, {"<?xml version='1.0'?><!--a--><?xml version='1.0'?><x/>", "column 1"},
            {"<x><w:u xmlns:w='urn:w'>v</w:u></x>", ""},
            {"<x><w:u xmlns:w='urn:w' xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:type='none'>v</w:u></x>",
@@ -234,18 +247,31 @@ TEST(Validation, DocumentsValidButForOneThing) {
       EXPECT_NE((problems.empty() ? "" : problems.back().message).find(problem), std::string::npos) << problem;
     }
   }
-  // An EBCDIC document's problems keep their places once the id is blanked: as without it, the code
-  // page declared or given.
-  const std::string afterId = ">\n<x s='a'>\u0085<t>v</t><u/></x>";
-  for (const std::string declaration : {"<?xml version='1.0' encoding='IBM1047'?>", ""}) {
-    const wfxml::ParseOptions options{declaration.empty() ? "ibm-1047" : ""};
-    const auto problems = [&](const std::string& text) {
-      const std::string document = inCodePage(declaration + "<!DOCTYPE x " + text + afterId, "ibm-1047");
-      return problemsOf(set.validate(document.data(), document.size(), options));
+  // Problems keep their places once the id is blanked (as without it; on its last line too): an EBCDIC
+  // document's, the code page declared or given; a wide document's, whose surrogate pair the scanner
+  // counts as two columns; in UTF-32, where that is one unit, an id with one on its last line stays.
+  const std::string ebcdicId = "PUBLIC '-//T//x'\u0085 \"x.dtd\"", ebcdicBlanks = std::string(16, ' ') + "\u0085" + std::string(8, ' ');
+  const std::string wideId = "SYSTEM 'a\U0001D11E\u00E4.dtd'";
+  struct Blanked {
+    std::string start;
+    const char *codePage, *given;
+    std::string id, blanks;
+    const char* place;
+  };
+  for (const auto& [start, codePage, given, id, blanks, place] : std::vector<Blanked>{
+           {"<?xml version='1.0' encoding='IBM1047'?>", "ibm-1047", "", ebcdicId, ebcdicBlanks, "2:19:"},
+           {"", "ibm-1047", "ibm-1047", ebcdicId, ebcdicBlanks, "2:19:"},
+           {"\uFEFF<!-- \u00E4 -->", "UTF-16LE", "", wideId, std::string(17, ' '), "1:50:"},
+           {"<?xml version='1.0' encoding='UTF-16'?>", "UTF-16BE", "", wideId, std::string(17, ' '), "1:79:"},
+           {"\uFEFF", "UTF-32LE", "", "SYSTEM 'a\U0001D11E\n.dtd'", std::string(10, ' ') + "\n" + std::string(5, ' '), "2:16:"},
+           {"\uFEFF", "UTF-32BE", "", wideId, std::string(17, ' '), "1:40:"}}) {
+    const auto problems = [&, &start = start, &codePage = codePage, &given = given](const std::string& text) {
+      const std::string document = inCodePage(start + "<!DOCTYPE x " + text + "><x s='a'><t>v</t><u/></x>", codePage);
+      return problemsOf(set.validate(document.data(), document.size(), {given}));
     };
-    const std::string places = problems("PUBLIC '-//T//x'\u0085 \"x.dtd\"");
-    EXPECT_EQ(places, problems(std::string(16, ' ') + "\u0085" + std::string(8, ' ')));
-    EXPECT_EQ(places.substr(0, 5), "3:10:") << places;
+    const std::string places = problems(id);
+    EXPECT_EQ(places, problems(blanks)) << codePage;
+    EXPECT_EQ(places.substr(0, 5), place) << places;
   }
 }
 
