@@ -2,6 +2,8 @@
 
 #include "asciilayout.h"
 #include "encoding.h"
+#include "icuconverter.h"
+#include "undefinedbytes.h"
 #include "utf8.h"
 #include "widenedutf8.h"
 
@@ -95,7 +97,7 @@ bool canBlank(std::string_view literal, bool isPublicId) {
 }
 
 // Where the external id of a document's type declaration stands in its
-// ASCII characters: offset and length; nullopt when there is none, or when
+// characters (a byte each, as ReadProlog has them): offset and length; nullopt when there is none, or when
 // a literal of it cannot go blank.
 std::optional<std::pair<std::size_t, std::size_t>> externalIdOf(std::string_view document) {
   const std::string_view rest = afterProlog(document);
@@ -125,42 +127,67 @@ std::optional<std::pair<std::size_t, std::size_t>> externalIdOf(std::string_view
   return std::make_pair(static_cast<std::size_t>(rest.data() - document.data()) + start, at - start);
 }
 
+// The columns the scanner counts for bytes of a document it reads a byte a
+// unit (their UTF-16 units): UTF-8's, or those of the code page it reads
+// through ICU; else a byte a column.
+std::size_t scannerColumnsOf(std::string_view bytes, std::string_view document, const std::u16string& scannerEncoding) {
+  if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; })) return bytes.size();
+  if (readsAsUtf8(document.data(), document.size(), scannerEncoding))
+    return std::count_if(bytes.begin(), bytes.end(), [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; }) +
+           std::count_if(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xF0; });
+  const std::string name = icuCodePageName(document.data(), document.size(), scannerEncoding);
+  IcuConverter converter;
+  if (!name.empty()) converter = openIcuConverter(name.c_str());
+  if (!converter) return bytes.size();
+  UErrorCode status = U_ZERO_ERROR;  // measured, not written: the status says the buffer is short
+  const int32_t units = ucnv_toUChars(converter.get(), nullptr, 0, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+  return status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status) ? static_cast<std::size_t>(units) : bytes.size();
+}
+
 }  // namespace
 
-bool blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
-                           std::vector<std::uint8_t>& copy) {
+std::optional<BlankedId> blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
+                                               std::vector<std::uint8_t>& copy) {
   std::optional<AsciiLayout> layout = asciiLayoutOf(document);
   if (!layout)
     if (const long ebcdic = nlAsLfCodePage(scannerEncoding, document.data(), document.size())) layout = ebcdicLayoutOf(ebcdic);
-  if (!layout) return false;
+  if (!layout) return std::nullopt;
   const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
+  // Whether the declaration goes on after the id on its last line (or the document ends there).
+  const auto lineGoesOn = [&](std::string_view after) {
+    const std::size_t next = after.find_first_not_of(" \t");
+    return next == std::string_view::npos || !isLineEnd(after[next]);
+  };
+  BlankedId blanked;
   if (layout->isAscii()) {
     const auto externalId = externalIdOf(document);
-    if (!externalId) return false;
+    if (!externalId) return std::nullopt;
+    const std::string_view id = document.substr(externalId->first, externalId->second);
     // Bytes that are not UTF-8 where the scanner reads UTF-8: a fault to report, not to blank.
-    if (firstNonUtf8(document.substr(externalId->first, externalId->second)) != std::string_view::npos &&
-        readsAsUtf8(document.data(), document.size(), scannerEncoding))
-      return false;
+    if (firstNonUtf8(id) != std::string_view::npos && readsAsUtf8(document.data(), document.size(), scannerEncoding))
+      return std::nullopt;
+    if (lineGoesOn(document.substr(externalId->first + externalId->second))) {
+      const std::string_view lastLine = id.substr(id.find_last_of("\r\n") + 1);  // npos + 1: all of it
+      blanked.columnsAdded = static_cast<long>(lastLine.size()) - static_cast<long>(scannerColumnsOf(lastLine, document, scannerEncoding));
+    }
     if (copy.empty()) copy.assign(document.begin(), document.end());
     for (std::size_t at = externalId->first; at < externalId->first + externalId->second; ++at)
       if (!isLineEnd(document[at])) copy[at] = ' ';
-    return true;
+    return blanked;
   }
   const ReadProlog prolog(document, *layout);
   const auto externalId = externalIdOf(prolog.characters);
-  if (!externalId) return false;
-  // A unit of blank a unit of the id keeps the columns of what follows it on
-  // its last line; not so in UTF-32 for a character beyond U+FFFF (two
-  // columns), which leaves the id as it is.
-  for (std::size_t i = externalId->first + externalId->second;
-       i > externalId->first && !isLineEnd(prolog.characters[i - 1]); --i) {
-    const std::size_t units = (prolog.starts[i] - prolog.starts[i - 1]) / layout->width;
-    if (layout->characterFrom(document, prolog.starts[i - 1]).columns != units) return false;
-  }
+  if (!externalId) return std::nullopt;
+  const std::size_t first = externalId->first, end = first + externalId->second;
+  if (lineGoesOn(std::string_view(prolog.characters).substr(end)))
+    for (std::size_t i = end; i > first && !isLineEnd(prolog.characters[i - 1]); --i) {
+      const std::size_t units = (prolog.starts[i] - prolog.starts[i - 1]) / layout->width;
+      blanked.columnsAdded += static_cast<long>(units) - static_cast<long>(layout->characterFrom(document, prolog.starts[i - 1]).columns);
+    }
   if (copy.empty()) copy.assign(document.begin(), document.end());
-  for (std::size_t i = externalId->first; i < externalId->first + externalId->second; ++i)
+  for (std::size_t i = first; i < end; ++i)
     if (!isLineEnd(prolog.characters[i])) layout->putSpaces(&copy[prolog.starts[i]], prolog.starts[i + 1] - prolog.starts[i]);
-  return true;
+  return blanked;
 }
 
 }  // namespace wfxml::detail

@@ -8,24 +8,32 @@
 // document instead, line ends kept: there is then no subset to read.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace wfxml::detail {
 
+// An external id blanked out of a copy of a document: its blanks, a byte or
+// unit a blank, count columnsAdded more columns (fewer below 0) than its
+// characters on its last line (UTF-8 and multi-byte code pages more, a
+// character beyond U+FFFF in UTF-32 fewer), so that what the scanner reports
+// after it on that line stands that much further right. 0 where a line end
+// follows the id before the declaration goes on.
+struct BlankedId {
+  long columnsAdded = 0;
+};
+
 // Blanks the external id out of `copy` (which takes the document's bytes
-// when empty) and says whether there was one. The document is read as the
+// when empty); nullopt where there is none. The document is read as the
 // scanner reads it, forced to scannerEncoding (as scannerEncodingOf names
 // it; empty for none): UTF-16 and UTF-32 a character at a time, EBCDIC
-// through its code page's table; every character of the id goes blank, a
-// unit of blank a unit. Left as they are (their subset reads as empty, with
-// the loss): an id with a character the scanner refuses there, which it then
-// reports; an id after a shift of double-byte EBCDIC; in UTF-32, an id with a
-// character beyond U+FFFF on its last line, whose blank would count a column
-// less for what follows.
-bool blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
-                           std::vector<std::uint8_t>& copy);
+// through its code page's table. Left as they are (their subset reads as
+// empty, with the loss): an id with a character the scanner refuses there,
+// which it then reports, and an id after a shift of double-byte EBCDIC.
+std::optional<BlankedId> blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
+                                               std::vector<std::uint8_t>& copy);
 
 }  // namespace wfxml::detail
 

@@ -535,6 +535,15 @@ public:
   }
   // More of the document has been read: so much more text may come.
   void allowMoreText(std::size_t documentBytes) { textLimit_ += documentBytes; }
+  // The document's external id went blank (blankExternalSubsetId): its blanks
+  // count so many more columns than its characters on its last line.
+  void blankedId(const std::optional<BlankedId>& blanked) {
+    idColumnsAdded_ = blanked ? blanked->columnsAdded : 0;
+    idLine_ = 0;
+  }
+  // The scanner has passed the external id's place: what it reports later on
+  // that line stands the id's added columns too far right.
+  void passedId() { idLine_ = idColumnsAdded_ != 0 && locator_ ? locator_->getLineNumber() : 0; }
   // The problem that ended a check early (the locator is no longer valid then).
   void stop(const std::string& what, XMLFileLoc line = 0, XMLFileLoc column = 0) {
     problems.push_back({line, column, utf8Path(), what});
@@ -570,12 +579,12 @@ public:
   // Ends the check where the scanner is, with what as its last problem.
   [[noreturn]] void limitReached(std::string what) const {
     throw LimitReached{std::move(what), locator_ ? locator_->getLineNumber() : 0,
-                       locator_ ? locator_->getColumnNumber() : 0};
+                       locator_ ? columnOf(locator_->getLineNumber(), locator_->getColumnNumber()) : 0};
   }
 
 private:
   void add(const SAXParseException& e) {
-    problems.push_back({e.getLineNumber(), e.getColumnNumber(), utf8Path(), utf8(e.getMessage())});
+    problems.push_back({e.getLineNumber(), columnOf(e.getLineNumber(), e.getColumnNumber()), utf8Path(), utf8(e.getMessage())});
     notePlace();
   }
   void notePlace() {
@@ -623,7 +632,8 @@ private:
   void nameStartTagProblems(const Attributes& attributes) {
     for (std::size_t i = named_; i < problems.size(); ++i) {
       ValidationError& problem = problems[i];
-      if (locator_ && problem.line == locator_->getLineNumber() && problem.column == locator_->getColumnNumber()) {
+      if (locator_ && problem.line == locator_->getLineNumber() &&
+          problem.column == columnOf(locator_->getLineNumber(), locator_->getColumnNumber())) {
         problem.path = utf8Path();
         if (places_) (*places_)[i] = {openPositions_, attributeOf(problem.message, attributes)};
       }
@@ -652,8 +662,14 @@ private:
     return found;
   }
   std::string utf8Path() const { return ZelWstring(path_).toUtf8(); }
+  // The column of a place the scanner gives, in the document as it came.
+  XMLFileLoc columnOf(XMLFileLoc line, XMLFileLoc column) const {
+    return line == idLine_ && idLine_ != 0 ? static_cast<XMLFileLoc>(static_cast<long>(column) - idColumnsAdded_) : column;
+  }
 
   const Locator* locator_ = nullptr;
+  long idColumnsAdded_ = 0;
+  XMLFileLoc idLine_ = 0;  // the id's last line, once the scanner is past it; 0 before
   std::u16string path_;                // "/a/b/c"
   std::vector<std::size_t> pathEnds_;  // where each open element's part of path_ starts
   std::size_t named_ = 0;              // problems before this one have their element
@@ -1000,6 +1016,7 @@ public:
   void doctypeDecl(const DTDElementDecl& root, const XMLCh* const publicId, const XMLCh* const systemId,
                    const bool hasInternalSubset, const bool hasExternalSubset) override {
     externalSubset_ = hasExternalSubset && systemId ? systemId : u"";
+    if (collector_) collector_->passedId();
     SAX2XMLReaderImpl::doctypeDecl(root, publicId, systemId, hasInternalSubset, hasExternalSubset);
   }
 
@@ -1105,6 +1122,7 @@ public:
 
   std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
                                      std::vector<ProblemPlace>* places) {
+    const void* const given = bytes;  // places are counted in it, not in the copy with the id blanked
     std::vector<std::uint8_t> lines;
     const auto copy = [&] {
       if (lines.empty()) lines.assign(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size);
@@ -1114,7 +1132,8 @@ public:
       copy();
       ::nlToLf(lines.data(), size);
     }
-    if (blankExternalSubsetId(std::string_view(static_cast<const char*>(bytes), size), encoding, lines)) bytes = lines.data();
+    const std::optional<BlankedId> blanked = blankExternalSubsetId(std::string_view(static_cast<const char*>(bytes), size), encoding, lines);
+    if (blanked) bytes = lines.data();
     MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, u"document", false);
     source.setCopyBufToStream(false);
     if (!encoding.empty()) source.setEncoding(encoding.c_str());
@@ -1134,10 +1153,11 @@ public:
     }
     CheckingReader& reader = problemReader();
     collector_.start(size, places);
+    collector_.blankedId(blanked);
     collector_.scan([&] { reader.parseDocument(source); });
     std::vector<ValidationError> problems = std::move(collector_.problems);
     if (reader.endedUndecodable() && !problems.empty())
-      if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(bytes, size, encoding))
+      if (const std::optional<Utf8Fault> bad = firstNonUtf8Byte(given, size, encoding))
         problems.back() = {bad->line, bad->column, "", nonUtf8Reason(*bad)};
     // Read in the wrong encoding, or empty, the document has no other problem to tell.
     if (!problems.empty() && encoding.empty()) {
@@ -1228,7 +1248,9 @@ public:
         rest_(std::move(rest)),
         collector_(collector),
         nlAsLf_(scansNlAsLf(encoding, firstBytes.data(), firstBytes.size())) {
-    if (blankExternalSubsetId(firstBytes, encoding, blanked_)) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
+    const std::optional<BlankedId> blanked = blankExternalSubsetId(firstBytes, encoding, blanked_);
+    if (blanked) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
+    collector_.blankedId(blanked);
     collector_.allowMoreText(firstBytes.size());
   }
 

@@ -55,21 +55,6 @@ bool needsNoCheck(const std::string& name) {
   return !converter || known.emplace(name, needsNoCheck(*converter)).first->second;
 }
 
-// The code page the scanner reads the document in through ICU, by the name
-// forced on it or declared: empty where it reads the document itself.
-std::string codePageName(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
-  if (scannerEncoding.empty()) {
-    std::string declared = documentDeclaredEncoding(bytes, size).value_or("");
-    // Most documents: answered without a lock.
-    return declared.size() == 5 && (declared[0] | 0x20) == 'u' && (declared[1] | 0x20) == 't' &&
-                   (declared[2] | 0x20) == 'f' && declared.substr(3) == "-8"
-               ? std::string()
-               : declared;
-  }
-  if (scannerEncoding == u"UTF-8" || scannerEncoding.rfind(u"UTF-16", 0) == 0) return {};
-  return std::string(scannerEncoding.begin(), scannerEncoding.end());  // "ibm-NNN"
-}
-
 // The converter of a document the scanner reads as UTF-16 or UTF-32 (by the
 // name forced on it, its byte-order mark or the zero bytes around the
 // "<?xml" of its declaration) whose last unit the end cuts short: the
@@ -135,11 +120,24 @@ private:
 
 }  // namespace
 
+std::string icuCodePageName(const void* bytes, std::size_t size, const std::u16string& scannerEncoding) {
+  if (scannerEncoding.empty()) {
+    std::string declared = documentDeclaredEncoding(bytes, size).value_or("");
+    // Most documents: answered without a lock.
+    return declared.size() == 5 && (declared[0] | 0x20) == 'u' && (declared[1] | 0x20) == 't' &&
+                   (declared[2] | 0x20) == 'f' && declared.substr(3) == "-8"
+               ? std::string()
+               : declared;
+  }
+  if (scannerEncoding == u"UTF-8" || scannerEncoding.rfind(u"UTF-16", 0) == 0) return {};
+  return std::string(scannerEncoding.begin(), scannerEncoding.end());  // "ibm-NNN"
+}
+
 std::optional<UndefinedBytes> firstUndefinedBytes(const void* bytes, std::size_t size,
                                                   const std::u16string& scannerEncoding) {
   std::string name = cutShortWideEncoding(bytes, size, scannerEncoding);
   if (name.empty()) {
-    name = codePageName(bytes, size, scannerEncoding);
+    name = icuCodePageName(bytes, size, scannerEncoding);
     if (name.empty() || needsNoCheck(name)) return std::nullopt;
   }
   const IcuConverter converter = openIcuConverter(name.c_str());

@@ -28,6 +28,10 @@ struct UndefinedBytes {
 // code page itself.
 std::optional<UndefinedBytes> firstUndefinedBytes(const void* bytes, std::size_t size,
                                                   const std::u16string& scannerEncoding);
+// The code page the scanner reads the document in through ICU, by the name
+// forced on it (scannerEncoding) or declared: empty where it reads the
+// document itself.
+std::string icuCodePageName(const void* bytes, std::size_t size, const std::u16string& scannerEncoding);
 // What is wrong there, as a problem's message.
 std::string undefinedBytesReason(const UndefinedBytes& undefined);
 

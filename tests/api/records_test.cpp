@@ -238,6 +238,17 @@ TEST(Records, ValidatedAsAWholeDocumentWhileRead) {
     int pieces = 0;
     EXPECT_EQ(recordsOfPieces(document, "party", document.size(), pieces, {"", true}), (std::vector<std::string>{kParty1, kParty2}));
   }
+  // A problem after the blanked id on its line keeps its place (in UTF-16 units, as the scanner counts).
+  std::string wideId = with("<order", "<!DOCTYPE order SYSTEM '\u00E9\U0001D11E.dtd'><order bad='1'");
+  const auto rootTag = wideId.begin() + static_cast<long>(wideId.find("<order"));
+  std::replace(rootTag, std::find(rootTag, wideId.end(), '>'), '\n', ' ');
+  int pieces = 0;
+  const std::vector<wfxml::ValidationError> problems = typedMessageSet().validate(wideId.data(), wideId.size());
+  const std::vector<wfxml::ValidationError> raised =
+      errorOf([&] { recordsOfPieces(wideId, "party", wideId.size(), pieces, {"", true}); }).validationErrors();
+  ASSERT_FALSE(problems.empty() || raised.empty());
+  EXPECT_EQ(std::pair(raised[0].line, raised[0].column), std::pair(problems[0].line, problems[0].column));
+  EXPECT_EQ(std::to_string(problems[0].line) + ":" + std::to_string(problems[0].column), "2:192") << problems[0].message;
   // So are records from bytes or a file: an order of many pieces that misses its later members
   // gives its first pieces' parties before the problem (it was checked whole before any record).
   const ScratchFolder folder;

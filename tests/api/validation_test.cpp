@@ -247,9 +247,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
       EXPECT_NE((problems.empty() ? "" : problems.back().message).find(problem), std::string::npos) << problem;
     }
   }
-  // Problems keep their places once the id is blanked (as without it; on its last line too): an EBCDIC
-  // document's, the code page declared or given; a wide document's, whose surrogate pair the scanner
-  // counts as two columns; in UTF-32, where that is one unit, an id with one on its last line stays.
+  // Problems keep their places once the id is blanked, a byte or unit a blank (as without it; after it
+  // on its last line too): an EBCDIC document's, the code page declared or given; a surrogate pair
+  // counts two columns, in UTF-32 too (one unit); a character of more bytes in UTF-8 or Shift_JIS one.
   const std::string ebcdicId = "PUBLIC '-//T//x'\u0085 \"x.dtd\"", ebcdicBlanks = std::string(16, ' ') + "\u0085" + std::string(8, ' ');
   const std::string wideId = "SYSTEM 'a\U0001D11E\u00E4.dtd'";
   struct Blanked {
@@ -264,7 +264,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"\uFEFF<!-- \u00E4 -->", "UTF-16LE", "", wideId, std::string(17, ' '), "1:50:"},
            {"<?xml version='1.0' encoding='UTF-16'?>", "UTF-16BE", "", wideId, std::string(17, ' '), "1:79:"},
            {"\uFEFF", "UTF-32LE", "", "SYSTEM 'a\U0001D11E\n.dtd'", std::string(10, ' ') + "\n" + std::string(5, ' '), "2:16:"},
-           {"\uFEFF", "UTF-32BE", "", wideId, std::string(17, ' '), "1:40:"}}) {
+           {"\uFEFF", "UTF-32BE", "", wideId, std::string(17, ' '), "1:40:"},
+           {"", "UTF-8", "", wideId, std::string(17, ' '), "1:40:"},
+           {"<?xml version='1.0' encoding='Shift_JIS'?>", "Shift_JIS", "", "SYSTEM 'a\u30FC.dtd'", std::string(15, ' '), "1:80:"}}) {
     const auto problems = [&, &start = start, &codePage = codePage, &given = given](const std::string& text) {
       const std::string document = inCodePage(start + "<!DOCTYPE x " + text + "><x s='a'><t>v</t><u/></x>", codePage);
       return problemsOf(set.validate(document.data(), document.size(), {given}));
@@ -273,6 +275,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
     EXPECT_EQ(places, problems(blanks)) << codePage;
     EXPECT_EQ(places.substr(0, 5), place) << places;
   }
+  const std::string notUtf8 = "<!DOCTYPE x SYSTEM '\u00E9\u00E9'><x s='a\xC1\x81'/>";  // placed in the bytes given too
+  EXPECT_EQ(problemsOf(set.validate(notUtf8.data(), notUtf8.size())).substr(0, 5), "1:32:");
 }
 
 // A Unicode code page named for bytes that start with a byte-order mark
