@@ -216,11 +216,11 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {inCodePage("<?xml version=\"1.0\" encoding=\"IBM277\"?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-277"), ""},
            {inCodePage("<?xml version='1.0' encoding='IBM930'?><!DOCTYPE x SYSTEM 'x.dtd'><x><t>v</t></x>", "ibm-930"), ""},
            // Characters that are not ASCII before the id or in it (a surrogate pair too), in UTF-16
-           // and UTF-32 with a mark or without and in EBCDIC, markup in a comment, an id past the
-           // first 64 K characters: each check lost an entity.
+           // and UTF-32 with a mark or without and in EBCDIC, markup in a comment or instruction, '['
+           // and '>' in the id, an id past the first 64 K characters: each check lost an entity.
            {inCodePage("<?xml version='1.0' encoding='UTF-16'?><!-- Gr\u00F6\u00DFe <b> -->\n<!DOCTYPE x SYSTEM 'x.dtd'><x s='a'/>",
                        "UTF-16LE"), "minLength"},
-           {inCodePage("\uFEFF<?p \u00E4?><!DOCTYPE x SYSTEM 'Gr\u00F6\u00DFe.dtd'><x><t>v</t></x>", "UTF-16BE"), ""},
+           {inCodePage("\uFEFF<?p \u00E4 <b?><!DOCTYPE x SYSTEM 'Gr\u00F6\u00DFe[1]>.dtd'><x><t>v</t></x>", "UTF-16BE"), ""},
            {inCodePage("\uFEFF<!DOCTYPE x PUBLIC '-//T//x' 'x\U0001D11E.dtd'>\n<x s='a'/>", "UTF-16LE"), "minLength"},
            {inCodePage("<?xml version='1.0' encoding='UTF-16'?><!DOCTYPE x SYSTEM '\U0001D11E\u00E4'><x><t>v</t></x>", "UTF-16BE"), ""},
            {inCodePage("\uFEFF<!-- \U0001D11E --><!DOCTYPE x SYSTEM 'x\u00E4.dtd'><x s='a'/>", "UTF-32LE"), "minLength"},
@@ -265,6 +265,7 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"<?xml version='1.0' encoding='UTF-16'?>", "UTF-16BE", "", wideId, std::string(17, ' '), "1:79:"},
            {"\uFEFF", "UTF-32LE", "", "SYSTEM 'a\U0001D11E\n.dtd'", std::string(10, ' ') + "\n" + std::string(5, ' '), "2:16:"},
            {"\uFEFF", "UTF-32BE", "", wideId, std::string(17, ' '), "1:40:"},
+           {"<!-- \u00E4 -->", "UTF-32LE", "utf-32le", wideId, std::string(17, ' '), "1:50:"},
            {"", "UTF-8", "", wideId, std::string(17, ' '), "1:40:"},
            {"<?xml version='1.0' encoding='Shift_JIS'?>", "Shift_JIS", "", "SYSTEM 'a\u30FC.dtd'", std::string(15, ' '), "1:80:"}}) {
     const auto problems = [&, &start = start, &codePage = codePage, &given = given](const std::string& text) {
