@@ -1251,7 +1251,6 @@ public:
     const std::optional<BlankedId> blanked = blankExternalSubsetId(firstBytes, encoding, blanked_);
     if (blanked) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
     collector_.blankedId(blanked);
-    collector_.allowMoreText(firstBytes.size());
   }
 
   XMLSize_t read(XMLByte* toFill, XMLSize_t maxToRead) {
@@ -1324,7 +1323,7 @@ public:
     reader_->setFeature(XMLUni::fgXercesCalculateSrcOfs, true);
     reader_->collectInto(collector_);
     reader_->setLexicalHandler(&collector_);
-    collector_.start(0, nullptr);
+    collector_.start(firstBytes.size(), nullptr);  // each later piece allows more text as it comes
     if (!encoding.empty()) source_.setEncoding(encoding.c_str());
   }
 
