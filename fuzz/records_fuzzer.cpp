@@ -90,10 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Records inside an element of a simple type: the pieces refuse where the
   // whole converts, or both refuse, each where its part of the text fails
   // (a piece's part may convert, and the piece fail at a later fault).
-  const bool prefix = pieces.records.size() <= whole.records.size() &&
-                      std::equal(pieces.records.begin(), pieces.records.end(), whole.records.begin());
-  const bool refusedByPieces = (pieces.unconvertible && (prefix || whole.unconvertible)) ||
-                               (whole.unconvertible && !pieces.error.empty() && prefix);
+  const auto isPrefix = [](const std::vector<std::string>& some, const std::vector<std::string>& all) {
+    return some.size() <= all.size() && std::equal(some.begin(), some.end(), all.begin());
+  };
+  const bool prefix = isPrefix(pieces.records, whole.records);
+  const bool refusedByPieces =
+      (pieces.unconvertible && (prefix || whole.unconvertible)) ||
+      (whole.unconvertible && !pieces.error.empty() && (prefix || isPrefix(whole.records, pieces.records)));
   // In a document the schema refuses, text inside element-only content
   // makes the whole document's element mixed content from there on, which
   // a piece without that text does not see: as many records, spelled
