@@ -24,6 +24,7 @@ XERCES_CPP_NAMESPACE_USE
 namespace wfxml::detail {
 namespace {
 
+// Ends a second reading that meets more text than the parse allows.
 struct TextBeyondBounds {};
 
 // Reads a document's elements as written (no dictionary, no namespaces) for

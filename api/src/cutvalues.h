@@ -102,6 +102,8 @@ private:
   void openedSelfDefining(const char16_t* name, const ZelWstring& namespaceURI);
   // Refuses the document where the closing element's value is cut.
   void closing(const WorkerInfoPtr& endInfo);
+  // Throws the refusal where the element is among the places the second
+  // reading finds (read once, at the first call).
   void refuseIfCut(const Open& element);
 
   FIHandler& handler_;
