@@ -413,6 +413,9 @@ TEST(TypedJson, LaxContentTakesTextAsTheParserDoes) {
 
 // Refusals beyond the order document's (misfits.txt): where, and what is wrong.
 TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
+  const std::string kNoDeclarationAttribute =
+      "a namespace declaration is no attribute: only an element that holds a QName value binds its prefix, with "
+      "\"@xmlns\" or \"@xmlns:p\"";
   const struct {
     const wfxml::MessageSet& (*set)();
     std::string json, path, what;
@@ -440,6 +443,11 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
       {givenDataSet, R"({"doc":{"l":["7 8"]}})", "$.doc.l[0]", "a list item must be one word: '7 8' would read back as 2 items"},
       {givenDataSet, R"({"doc":{"nl":{"@xsi:nil":"1"}}})", "$.doc.nl.@xsi:nil", "\"true\" or \"false\" was expected"},
       {givenDataSet, R"({"doc":{"@xmlns":"urn:x","@qa":"A"}})", "$.doc.@xmlns", "an element of no namespace cannot bind a default namespace"},
+      // In content no declaration describes, a declaration was written as one, and gone when read back.
+      {typedMessageSet, R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@xmlns":"urn:z","line":"one"}}})",
+       "$.order.{urn:test:memo}memo.@xmlns", kNoDeclarationAttribute},
+      {typedMessageSet, R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@xmlns:q":"urn:z","line":"one"}}})",
+       "$.order.{urn:test:memo}memo.@xmlns:q", kNoDeclarationAttribute},
       // Numbers as the member's type takes them; one beyond a long double's range is no malformed JSON.
       {givenDataSet, R"({"doc":{"x":1e5000}})", "$.doc.x", "the exponent is beyond 4096"},
       {givenDataSet, R"({"doc":{"in":1e4000}})", "$.doc.in", "the integer does not fit 64 bits"},
