@@ -140,13 +140,6 @@ ConvertOptions readOptions(ArgumentList& args) {
   return options;
 }
 
-// The files a run reads: its inputs and the message set's.
-std::vector<std::string> readFiles(const ConvertOptions& options) {
-  std::vector<std::string> files = options.shared.messageSetFiles();
-  files.insert(files.end(), options.inputs.begin(), options.inputs.end());
-  return files;
-}
-
 // True when the bytes hold JSON: their first character that is not a blank
 // opens an object or array (an XML document starts with '<', in any code
 // page). A byte-order mark goes before either, and UTF-16 and UTF-32 put zero
@@ -338,7 +331,7 @@ void writeReport(std::optional<AtomicOutputFile>& report, const ConvertOptions& 
 
 // UsageError when --report names a file that the run reads or writes, which the report would replace.
 void refuseReportOverRunFiles(const ConvertOptions& options, const std::vector<std::string>& outputs) {
-  std::vector<std::string> files = readFiles(options);
+  std::vector<std::string> files = options.shared.filesReadWith(options.inputs);
   files.insert(files.end(), outputs.begin(), outputs.end());
   for (const std::string& file : files)
     if (sameFile(options.report, file))
@@ -517,7 +510,7 @@ int runConvertCommand(ArgumentList& args) {
   const ConvertOptions options = readOptions(args);
   iEffectiveLogFilter = options.shared.host.traceLevel;
   const std::string output = options.output.value_or("-");
-  if (options.outDir.empty()) prepareOutputFile(output, readFiles(options));
+  if (options.outDir.empty()) prepareOutputFile(output, options.shared.filesReadWith(options.inputs));
   const wfxml::MessageSet set = openMessageSet(options.shared);
   if (!options.outDir.empty()) return convertBatch(set, options);
   const std::string& input = options.inputs.front();

@@ -41,7 +41,7 @@ int runRoundTripCommand(ArgumentList& args) {
     return true;
   });
   iEffectiveLogFilter = options.shared.host.traceLevel;
-  prepareOutputFile(options.output, options.readFiles());
+  prepareOutputFile(options.output, options.shared.filesReadWith({options.input}));
   const std::vector<std::uint8_t> bytes = readFile(options.input);
 
   const wfxml::MessageSet set = openMessageSet(options.shared);

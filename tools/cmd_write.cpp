@@ -35,7 +35,7 @@ int runWriteCommand(ArgumentList& args) {
   options.output = "-";
   readWriteCommandOptions(args, "TREE", options);
   iEffectiveLogFilter = options.shared.host.traceLevel;
-  prepareOutputFile(options.output, options.readFiles());
+  prepareOutputFile(options.output, options.shared.filesReadWith({options.input}));
 
   const std::vector<std::uint8_t> json = readFile(options.input);
   const wfxml::MessageSet set = openMessageSet(options.shared);

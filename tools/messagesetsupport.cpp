@@ -71,12 +71,6 @@ void refuseStdinTwice(const SharedOptions& shared, const std::string& input) {
     throw UsageError("--dict - and the input - would both read standard input: give one of them a file");
 }
 
-std::vector<std::string> WriteCommandOptions::readFiles() const {
-  std::vector<std::string> files = shared.messageSetFiles();
-  files.push_back(input);
-  return files;
-}
-
 void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCommandOptions& options,
                              const ExtraOption& extra) {
   while (!args.empty()) {

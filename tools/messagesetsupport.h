@@ -52,8 +52,6 @@ struct WriteCommandOptions {
   std::string input;
   std::string output;
   SharedOptions shared{kGroups};
-  // The input and the message set's files.
-  std::vector<std::string> readFiles() const;
 };
 using ExtraOption = std::function<bool(const std::string& arg, ArgumentList& args)>;
 // inputName names the input in errors ("TREE"). Throws UsageError.

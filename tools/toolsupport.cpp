@@ -127,9 +127,10 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
   return true;
 }
 
-std::vector<std::string> SharedOptions::messageSetFiles() const {
+std::vector<std::string> SharedOptions::filesReadWith(const std::vector<std::string>& inputs) const {
   std::vector<std::string> files = schemas;
   if (!dictionary.empty()) files.push_back(dictionary);
+  files.insert(files.end(), inputs.begin(), inputs.end());
   return files;
 }
 

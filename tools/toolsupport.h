@@ -88,8 +88,9 @@ struct SharedOptions {
   unsigned threads = 0;  // -j; 0: as many as there are cores
   MessageInfo properties;
   bool hasMessageSet() const { return !dictionary.empty() || !schemas.empty(); }
-  // The files --dict and --schema name, which no output may replace.
-  std::vector<std::string> messageSetFiles() const;
+  // The files a run reads, which no output may replace: inputs, and those
+  // --dict and --schema name.
+  std::vector<std::string> filesReadWith(const std::vector<std::string>& inputs) const;
   unsigned threadCount() const;  // -j, or the number of cores
   // The threads for a number of inputs: threadCount(), no more than inputs.
   unsigned threadsFor(std::size_t inputs) const;

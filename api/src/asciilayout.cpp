@@ -52,11 +52,6 @@ SpelledCharacter AsciiLayout::characterFrom(std::string_view document, std::size
   return {unit < 0x80 ? static_cast<char>(unit) : kOtherCharacter, width, unit > 0xFFFF ? 2u : 1u};
 }
 
-char AsciiLayout::characterAt(std::string_view document, std::size_t first) const {
-  const char c = characterFrom(document, first).ascii;
-  return c == kOtherCharacter ? 0 : c;
-}
-
 void AsciiLayout::putSpaces(std::uint8_t* first, std::size_t bytes) const {
   std::fill(first, first + bytes, std::uint8_t{0});
   for (std::size_t unit = 0; unit < bytes; unit += width) first[unit + low] = ebcdic ? kEbcdicSpace : std::uint8_t{' '};

@@ -42,8 +42,19 @@ struct AsciiLayout {
   // The character whose bytes start at byte `first` (a surrogate pair is one).
   SpelledCharacter characterFrom(std::string_view document, std::size_t first) const;
   // The ASCII character whose bytes start at byte `first`; 0 where the
-  // document ends before it or it is another character.
-  char characterAt(std::string_view document, std::size_t first) const;
+  // document ends before it or it is another character. Inline: the scan
+  // for cut values asks it of nearly every document parsed.
+  char characterAt(std::string_view document, std::size_t first) const {
+    if (first + width > document.size()) return 0;
+    if (ebcdic) {
+      const char c = (*ebcdic)[static_cast<unsigned char>(document[first])];
+      return c == kOtherCharacter ? 0 : c;
+    }
+    for (std::size_t i = 0; i < width; ++i)
+      if (i != low && document[first + i] != 0) return 0;
+    const char c = document[first + low];
+    return static_cast<unsigned char>(c) < 0x80 ? c : 0;
+  }
   // Whether the characters are the bytes themselves (a byte each, ASCII).
   bool isAscii() const { return width == 1 && ebcdic == nullptr; }
   // Writes spaces over `bytes` bytes from `first`, one a unit: a surrogate

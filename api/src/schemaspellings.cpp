@@ -304,13 +304,12 @@ bool sameValue(const PWFData& read, const PWFData& value) {
 // be written as: those its patterns take, as the schema's check reads them.
 class ValueForm {
 public:
-  ValueForm(const SchemaView& view, const SchemaType& type) : view_(view), type_(type) {
-    patterns_.push_back(patternsOf(view, &type));
-    patterned_ = !patterns_.front().empty();
+  ValueForm(const SchemaView& view, const SchemaType& type)
+      : view_(view), type_(type), patterns_(patternsOf(view, &type)), patterned_(!patterns_.empty()) {
     if (!type.isUnion) return;
     for (const SchemaType::UnionMember& member : type.unionMembers) {
-      patterns_.push_back(member.isList ? std::vector<const ValuePattern*>{} : patternsOf(view, view.type(member.typeRow)));
-      patterned_ = patterned_ || !patterns_.back().empty();
+      memberPatterns_.push_back(member.isList ? std::vector<const ValuePattern*>{} : patternsOf(view, view.type(member.typeRow)));
+      patterned_ = patterned_ || !memberPatterns_.back().empty();
     }
   }
 
@@ -340,12 +339,12 @@ public:
   // a union's by the first member whose built-in type and patterns take
   // it, as the schema's check chooses it.
   bool takes(const std::string& text, const PWFData& value) const {
-    if (!matchesAll(patterns_.front(), text)) return false;
+    if (!matchesAll(patterns_, text)) return false;
     if (!type_.isUnion) return true;
     for (std::size_t i = 0; i < type_.unionMembers.size(); ++i) {
       const SchemaType::UnionMember& member = type_.unionMembers[i];
       PWFData read;
-      if (!member.isList && reads(member, text, read) && matchesAll(patterns_[i + 1], text)) return sameValue(read, value);
+      if (!member.isList && reads(member, text, read) && matchesAll(memberPatterns_[i], text)) return sameValue(read, value);
     }
     return false;
   }
@@ -368,8 +367,9 @@ private:
 
   const SchemaView& view_;
   const SchemaType& type_;
-  std::vector<std::vector<const ValuePattern*>> patterns_;  // the type's, then a union's members' in turn
-  bool patterned_ = false;
+  const std::vector<const ValuePattern*> patterns_;                 // the type's own and its bases'
+  bool patterned_;                                                  // by those or a member's
+  std::vector<std::vector<const ValuePattern*>> memberPatterns_;  // a union's members', in turn
 };
 
 // A boolean, number, date-time or hexBinary the writer would spell in a

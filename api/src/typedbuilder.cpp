@@ -310,16 +310,17 @@ private:
 
   // "name", "prefix:name", "{uri}name", each after an optional "@".
   Name parseName(std::string_view key) const {
+    // With a dictionary the parse reads a namespace declaration as one,
+    // never as an attribute: written, such a key would change namespaces
+    // and not come back.
+    if (view_ && (key == typedkeys::kDefaultNamespaceDeclaration || key.rfind(typedkeys::kNamespaceDeclaration, 0) == 0 ||
+                  key.rfind("@{http://www.w3.org/2000/xmlns/}", 0) == 0))
+      fail("a namespace declaration is no attribute: only an element that holds a QName value binds its prefix, "
+           "with \"@xmlns\" or \"@xmlns:p\"");
     Name name;
     if (!key.empty() && key.front() == typedkeys::kAttributeMarker) {
       name.isAttribute = true;
       key.remove_prefix(1);
-      // With a dictionary the parse reads a namespace declaration as one,
-      // never as an attribute: written, such a key would change namespaces
-      // and not come back.
-      if (view_ && (key == "xmlns" || key.rfind("xmlns:", 0) == 0 || key.rfind("{http://www.w3.org/2000/xmlns/}", 0) == 0))
-        fail("a namespace declaration is no attribute: only an element that holds a QName value binds its prefix, "
-             "with \"@xmlns\" or \"@xmlns:p\"");
     }
     if (!key.empty() && key.front() == '{') {
       const std::size_t close = key.find('}');
