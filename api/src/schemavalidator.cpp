@@ -1,5 +1,6 @@
 #include "schemavalidator.h"
 
+#include "crowdedtags.h"
 #include "ebcdiclineends.h"
 #include "encoding.h"
 #include "error.h"
@@ -1123,6 +1124,10 @@ public:
   std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
                                      std::vector<ProblemPlace>* places) {
     const void* const given = bytes;  // places are counted in it, not in the copy with the id blanked
+    if (const std::optional<CrowdedTag> crowded = firstCrowdedTag(bytes, size, encoding)) {
+      if (places) places->assign(1, {});
+      return {{static_cast<std::uint64_t>(crowded->line), static_cast<std::uint64_t>(crowded->column), "", crowdedTagReason()}};
+    }
     std::vector<std::uint8_t> lines;
     const auto copy = [&] {
       if (lines.empty()) lines.assign(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + size);
@@ -1247,10 +1252,12 @@ public:
       : pending_(firstBytes),
         rest_(std::move(rest)),
         collector_(collector),
-        nlAsLf_(scansNlAsLf(encoding, firstBytes.data(), firstBytes.size())) {
+        nlAsLf_(scansNlAsLf(encoding, firstBytes.data(), firstBytes.size())),
+        crowdedTags_(firstBytes, encoding) {
     const std::optional<BlankedId> blanked = blankExternalSubsetId(firstBytes, encoding, blanked_);
     if (blanked) pending_ = std::string_view(reinterpret_cast<const char*>(blanked_.data()), blanked_.size());
     collector_.blankedId(blanked);
+    watchCrowdedTags(firstBytes);
   }
 
   XMLSize_t read(XMLByte* toFill, XMLSize_t maxToRead) {
@@ -1262,6 +1269,7 @@ public:
       }
       ended_ = pending_.empty();
       collector_.allowMoreText(pending_.size());
+      watchCrowdedTags(pending_);
     }
     const std::size_t size = std::min<std::size_t>(maxToRead, pending_.size());
     std::memcpy(toFill, pending_.data(), size);
@@ -1275,11 +1283,25 @@ public:
   std::exception_ptr failure;
 
 private:
+  // The document ends before the scanner reads an element of too many attributes.
+  void watchCrowdedTags(std::string_view part) {
+    if (const std::optional<CrowdedTag> tag = crowdedTags_.feed(part)) {
+      try {
+        translated([&] { throwDocumentRefusal(tag->line, tag->column, crowdedTagReason(), 0, "SteppedInput::read"); });
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      pending_ = {};
+      ended_ = true;
+    }
+  }
+
   std::vector<std::uint8_t> blanked_;  // the first bytes, the external subset's id blanked out
   std::string_view pending_;
   std::function<std::string_view()> rest_;
   ProblemCollector& collector_;
   const bool nlAsLf_;  // EBCDIC line ends
+  CrowdedTagWatch crowdedTags_;
   bool ended_ = false;
   XMLFilePos position_ = 0;
 };

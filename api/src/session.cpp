@@ -1,6 +1,7 @@
 #include "state.h"
 
 #include "contentcheck.h"
+#include "crowdedtags.h"
 #include "cutvalues.h"
 #include "encoding.h"
 #include "entitylimits.h"
@@ -75,11 +76,13 @@ Worker& SessionState::workerToWrite(const MessageInfo& properties) {
 void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo& properties, FIHandler& handler,
                          const std::vector<long>* path) {
   Worker& parser = workerToParse(properties);
+  const auto scannerEncoding = [&] { return scannerEncodingOf(codePageOf(properties), bytes, size); };
+  if (mayHoldCrowdedTags(size)) refuseCrowdedTags(bytes, size, scannerEncoding());
   // Without a dictionary every element is self-defining, and its text runs
   // all come through; most documents hold no comment or instruction in content.
   if (!set.state()->dictionary || !mayCutValues(bytes, size)) return parser.parse(bytes, size, properties, handler, path);
   const std::int64_t limit = properties.getPropertyAsInteger(ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR));
-  const ReadingOfParse reading{scannerEncodingOf(codePageOf(properties), bytes, size),
+  const ReadingOfParse reading{scannerEncoding(),
                                limit > 0 ? static_cast<std::size_t>(limit) : kEntityExpansionLimit};
   CutValueWatch watch(handler, set.state()->definitions, bytes, size, reading);
   try {

@@ -95,6 +95,54 @@ std::vector<std::string> recordsOfPieces(const std::string& xml, const std::stri
   return lines;
 }
 
+// Xerces-C reads a start tag in time that grows with its attributes squared
+// (each prefix looked up among the declarations one by one, attributes of
+// one local name in one hash chain): 40,000 took half a minute to validate.
+// Every reading refuses a tag of more than 10,000 before the scanner reads
+// it, at the attribute past the bound, in any encoding, also where records
+// are checked piece by piece as they come (the tag split between pieces).
+// Runs of '=' that no start tag holds, and '<' bytes within a UTF-16
+// character, are no tag's.
+TEST(Records, AnElementOfTooManyAttributesIsRefusedUnread) {
+  wfxml::Session none(wfxml::MessageSet::none());
+  for (const std::string encoding : {"UTF-8", "UTF-16LE", "ibm-500"}) {
+    const auto attributesOf = [](const std::string& value) {
+      std::string attributes;
+      for (int i = 0; i < 5001; ++i) {
+        const std::string n = std::to_string(i);
+        attributes += " xmlns:p" + n + "='urn:" + n + "' p" + n + ":a='" + value + "'";
+      }
+      return attributes;
+    };
+    const std::string attributes = attributesOf(encoding == "UTF-16LE" ? "\u3C3C" : "v");
+    const std::string ascii = attributesOf("v");  // a column a character
+    const long column = static_cast<long>(ascii.find(" xmlns:p5000=") + std::string(" <order xmlns:p5000").size());
+    const auto document = [&](const std::string& attributeList) {
+      return inCodePage("<?xml version='1.0' encoding='" + (encoding == "UTF-16LE" ? "UTF-16" : encoding) + "'?>\n<!-- " +
+                            std::string(20000, '=') + " -->\n<order" + attributeList + "><name>" +
+                            std::string(60000, '=') + "</name></order>",
+                        encoding.c_str());
+    };
+    const std::string xml = document(attributes);
+    const auto expectRefused = [&](const wfxml::Error& error, const char* how) {
+      EXPECT_EQ(std::make_pair(error.line(), error.column()), std::make_pair(3L, column)) << encoding << ", " << how;
+      EXPECT_NE(error.description().find("more than 10000 attributes"), std::string::npos) << error.what();
+    };
+    expectRefused(errorOf([&] { none.toJson(xml.data(), xml.size()); }), "typed data");
+    expectRefused(errorOf([&] { none.parse(xml.data(), xml.size()); }), "tree");
+    int pieces = 0;
+    expectRefused(errorOf([&] { recordsOfPieces(xml, "name", 4001, pieces, {.encoding = "", .validate = true}); }), "records checked");
+    const std::vector<wfxml::ValidationError> problems = typedMessageSet().validate(xml.data(), xml.size());
+    ASSERT_EQ(problems.size(), 1U) << encoding;
+    EXPECT_EQ(std::make_pair(problems[0].line, problems[0].column), std::make_pair(std::uint64_t{3}, std::uint64_t(column)));
+    // One attribute fewer is read.
+    const std::string read = document(attributes.substr(0, attributes.rfind(" xmlns:p5000")));
+    EXPECT_NE(none.toJson(read.data(), read.size()).find("@p4999:a"), std::string::npos) << encoding;
+    for (const wfxml::ValidationError& problem : typedMessageSet().validate(read.data(), read.size()))
+      EXPECT_EQ(problem.message.find("more than 10000"), std::string::npos) << encoding << ": " << problem.message;
+  }
+}
+
 TEST(Records, PiecesCutBetweenRecordsGiveTheWholeDocumentsRecords) {
   for (const char* record : {"party", "price", "line/price", "name", "note", "order"}) {
     const std::vector<std::string> whole = recordsOf(kCuttable, record);

@@ -501,18 +501,19 @@ TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
 // Content of many thousand names (a hostile document, or what a wildcard
 // admits) converts both ways, each name found through an index rather than
 // by a scan of those before it (which took minutes); the validator, whose
-// scanner slows with each name it does not know, stops at its limit.
+// scanner slows with each name it does not know, stops at its limit. The
+// attributes are as many as an element may have.
 TEST(SelfDefining, ThousandsOfNamesInOneElementConvertBothWays) {
-  constexpr int kNames = 20000;
+  constexpr int kNames = 20000, kAttributes = 10000;
   std::string attributes, elements;
   for (int i = 0; i < kNames; ++i) {
-    attributes += " a" + std::to_string(i) + "='1'";
+    if (i < kAttributes) attributes += " a" + std::to_string(i) + "='1'";
     elements += "<e" + std::to_string(i) + ">1</e" + std::to_string(i) + ">";
   }
   const std::string xml = "<doc xmlns='urn:test:mixed'><free" + attributes + ">" + elements + "</free></doc>";
   for (const wfxml::MessageSet& set : {wfxml::MessageSet::none(), mixedWildcardSet()}) {
     const std::string json = typedJson(set, xml.data(), xml.size());
-    EXPECT_NE(json.find(R"("@a19999":"1")"), std::string::npos);
+    EXPECT_NE(json.find(R"("@a9999":"1")"), std::string::npos);
     EXPECT_NE(json.find(R"("e19999":"1")"), std::string::npos);
     wfxml::Session session(set);
     const std::vector<std::uint8_t> written = session.write(session.fromJson(json, {.check = false}), {.check = false});
