@@ -103,8 +103,8 @@ private:
       const char quote = at < size ? characterAt(at) : 0;
       if (quote != '"' && quote != '\'') return npos;
       do at += width;
-      while (at < size && characterAt(at) != quote);
-      if (at >= size) return npos;
+      while (at < size && characterAt(at) != quote && characterAt(at) != '<');
+      if (at >= size || characterAt(at) != quote) return npos;
       at += width;
     }
   }
@@ -190,8 +190,9 @@ bool CrowdedTagWatch::take(char c) {
         state_ = State::kOpened;
       }
       break;
-    case State::kQuoted:
+    case State::kQuoted:  // no value holds '<': a quote of a comment's or text's
       if (c == quote_) state_ = State::kInTag;
+      if (c == '<') state_ = State::kOpened;
       break;
   }
   return false;
@@ -199,10 +200,14 @@ bool CrowdedTagWatch::take(char c) {
 
 std::optional<CrowdedTag> CrowdedTagWatch::feedBytes(std::string_view part) {
   for (std::size_t at = 0; at < part.size(); ++at) {
-    if (state_ == State::kText || state_ == State::kQuoted) {
-      const void* found = std::memchr(part.data() + at, state_ == State::kText ? '<' : quote_, part.size() - at);
-      if (!found) break;
-      at = static_cast<std::size_t>(static_cast<const char*>(found) - part.data());
+    if (state_ == State::kText || state_ == State::kQuoted) {  // to the next '<', or the quote's end
+      const char* const from = part.data() + at;
+      const void* const quote = state_ == State::kQuoted ? std::memchr(from, quote_, part.size() - at) : nullptr;
+      const void* const open =
+          std::memchr(from, '<', quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - from) : part.size() - at);
+      const void* const next = open ? open : quote;
+      if (!next) break;
+      at = static_cast<std::size_t>(static_cast<const char*>(next) - part.data());
     }
     if (take(part[at])) {
       bytePosition_.advance(part.substr(0, at));

@@ -101,8 +101,8 @@ std::vector<std::string> recordsOfPieces(const std::string& xml, const std::stri
 // Every reading refuses a tag of more than 10,000 before the scanner reads
 // it, at the attribute past the bound, in any encoding, also where records
 // are checked piece by piece as they come (the tag split between pieces).
-// Runs of '=' that no start tag holds, and '<' bytes within a UTF-16
-// character, are no tag's.
+// Runs of '=' that no start tag holds, a quote that a comment opens, and
+// '<' bytes within a UTF-16 character are no tag's.
 TEST(Records, AnElementOfTooManyAttributesIsRefusedUnread) {
   wfxml::Session none(wfxml::MessageSet::none());
   for (const std::string encoding : {"UTF-8", "UTF-16LE", "ibm-500"}) {
@@ -118,7 +118,7 @@ TEST(Records, AnElementOfTooManyAttributesIsRefusedUnread) {
     const std::string ascii = attributesOf("v");  // a column a character
     const long column = static_cast<long>(ascii.find(" xmlns:p5000=") + std::string(" <order xmlns:p5000").size());
     const auto document = [&](const std::string& attributeList) {
-      return inCodePage("<?xml version='1.0' encoding='" + (encoding == "UTF-16LE" ? "UTF-16" : encoding) + "'?>\n<!-- " +
+      return inCodePage("<?xml version='1.0' encoding='" + (encoding == "UTF-16LE" ? "UTF-16" : encoding) + "'?>\n<!-- <a b=\" " +
                             std::string(20000, '=') + " -->\n<order" + attributeList + "><name>" +
                             std::string(60000, '=') + "</name></order>",
                         encoding.c_str());
