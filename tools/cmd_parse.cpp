@@ -1,6 +1,7 @@
 // wfhost parse: runs a document through a wire-format worker, as a host would.
 #include "eventtrace.h"
 #include "messageinfo.h"
+#include "messageset.h"
 #include "messagesetsupport.h"
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
@@ -90,12 +91,29 @@ bool answersTo(const DictTableRefBase& tableRef, long row, std::u16string_view n
   return xmlName && name == xmlName;
 }
 
+// Whether the member's element holds one value of a simple type as its text,
+// bare or beside attributes (no type at all: a string); a value carried in an
+// attribute does not count.
+bool holdsTextValue(const StdDictionaryInfo& dictionary, long memberIndex) {
+  const StringTable* render = dictionary.getStructDefs().GetTable()->FindProperty(u"XML", u"Render");
+  if (render && render->HasValue(memberIndex)) {
+    const auto how = static_cast<msgset::Render>(render->GetIntValue(memberIndex));
+    if (how == msgset::Render::ElementWithValue || how == msgset::Render::ElementWithIdAndValue) return false;
+  }
+  const long typeIndex = dictionary.getMemberCache().get(memberIndex).typeIndex;
+  if (typeIndex < 0) return true;
+  const prf_SMD_TYPE_DEFINITION& type = dictionary.getTypeCache().get(typeIndex);
+  constexpr long kItems = prf_SMD_TYPE_DEFINITION::eList | prf_SMD_TYPE_DEFINITION::eUnion;
+  return type.contentKind == DictCodes::eContentSimple && (type.flags & kItems) == 0;
+}
+
 // The member path of --subtree: entries are member ids, or names (as the
 // dictionary or the documents name them): a message (its entry is 0)
 // followed by members of each one's type.
 std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const std::string& path) {
   std::vector<long> ids;
   long typeIndex = -1;
+  long lastMember = -1;
   std::istringstream entries(path);
   std::string entry;
   while (std::getline(entries, entry, '/')) {
@@ -105,6 +123,7 @@ std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const 
       const long memberIndex = dictionary.getStructDefIndexFromMbrID(memberId);
       if (memberIndex < 0) throw UsageError("--subtree: no member with id " + entry);
       typeIndex = dictionary.getMemberCache().get(memberIndex).typeIndex;
+      lastMember = memberIndex;
       ids.push_back(memberId);
       continue;
     }
@@ -129,9 +148,16 @@ std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const 
     }
     if (found < 0) throw UsageError("--subtree: no member named '" + entry + "' where the path leads");
     typeIndex = members[found].typeIndex;
+    lastMember = found;
     ids.push_back(members[found].memberId);
   }
   if (ids.empty() || ids.back() <= 0) throw UsageError("--subtree: the path must end at a member");
+  // The plug-in parses alone only what holds elements, items or a value in an
+  // attribute: a text value fails inside the parse with a message that names
+  // no cause.
+  if (holdsTextValue(dictionary, lastMember))
+    throw UsageError("--subtree: " + path + " holds its value as text, which does not parse alone: the path must "
+                     "lead to an element that holds elements, a list or a union");
   return ids;
 }
 
