@@ -11,7 +11,12 @@ namespace py = pybind11;
 namespace wfxml::python {
 namespace {
 
-const char* typeName(PyObject* object) { return Py_TYPE(object)->tp_name; }
+// The object's type as a message names it: "a set", "an object".
+std::string typeWithArticle(PyObject* object) {
+  const std::string_view name = Py_TYPE(object)->tp_name;
+  const bool vowel = !name.empty() && std::string_view("aeiouAEIOU").find(name.front()) != std::string_view::npos;
+  return (vowel ? "an " : "a ") + std::string(name);
+}
 
 // A C-contiguous view of a bytes-like object, released at scope end.
 class BorrowedBytes {
@@ -79,7 +84,7 @@ void PythonDataReader::begin(py::handle value, TypedDataHandler& out) {
   }
   const bool isObject = PyDict_Check(object);
   if (!isObject && !PyList_Check(object) && !PyTuple_Check(object)) {
-    fail(PyExc_TypeError, std::string("a ") + typeName(object) +
+    fail(PyExc_TypeError, typeWithArticle(object) +
                               " is not typed data (dict, list, tuple, str, int, float, Decimal, bool, None or bytes)");
   }
   if (!openContainers_.insert(object).second) fail(PyExc_ValueError, "a container that contains itself");
@@ -104,7 +109,7 @@ void PythonDataReader::step(TypedDataHandler& out) {
     if (PyDict_Next(level.container.ptr(), &level.position, &key, &value)) {
       level.key = py::reinterpret_borrow<py::object>(key);
       py::object entry = py::reinterpret_borrow<py::object>(value);
-      if (!PyUnicode_Check(key)) fail(PyExc_TypeError, std::string("a key must be a str, not a ") + typeName(key));
+      if (!PyUnicode_Check(key)) fail(PyExc_TypeError, "a key must be a str, not " + typeWithArticle(key));
       out.key(utf8Of(key, surrogates_));
       return begin(entry, out);  // may push: level is not used after this
     }
