@@ -80,28 +80,44 @@ TEST_P(WfhostRun, PrintsWhatWasReviewed) {
 
 INSTANTIATE_TEST_SUITE_P(Commands, WfhostRun, ::testing::ValuesIn(dataCases("wfhost-runs.txt")), ReadableName());
 
-// The output the README shows after a command: the next code block.
-std::string readmeOutputOf(const std::string& command) {
-  const std::string readme = readFileText(std::string(WF_SOURCE_DIR) + "/README.md");
-  const std::size_t start = readme.find("build/bin/wfhost " + command + "\n```\n\n```");
-  if (start == std::string::npos) return "the README no longer shows: " + command;
-  const std::size_t shown = readme.find('\n', readme.find("```", readme.find("```", start) + 3)) + 1;
-  return readme.substr(shown, readme.find("```", shown) - shown);
+// A command a user page shows, as the page writes it, and the output the page
+// shows after it: the next code block. payment.dict is the payment schema's
+// dictionary, as the pages compile it before.
+struct ShownRun {
+  const char* name;
+  const char* page;
+  const char* command;
+};
+
+std::string outputShownAfter(const ShownRun& run) {
+  const std::string text = readFileText(std::string(WF_SOURCE_DIR) + "/" + run.page);
+  const std::size_t start = text.find(std::string(run.command) + "\n```\n\n```");
+  if (start == std::string::npos) return std::string(run.page) + " no longer shows: " + run.command;
+  const std::size_t shown = text.find('\n', text.find("```", text.find("```", start) + 3)) + 1;
+  return text.substr(shown, text.find("```", shown) - shown);
 }
 
-// The README's first use shows what parsing and converting the example print.
-TEST(ParseCommand, ReadmeShowsWhatParsingAndConvertingPrint) {
+class ShownOutput : public ::testing::TestWithParam<ShownRun> {};
+
+TEST_P(ShownOutput, IsWhatTheCommandPrints) {
   const ScratchFolder scratch;
   ASSERT_EQ(runWfhost({"compile", example("payment/payment.xsd"), "-o", scratch.file("payment.dict")}).status, 0);
-  const CommandResult parsed =
-      runWfhost({"parse", "--dict", scratch.file("payment.dict"), example("payment/payment-1.xml")});
-  EXPECT_EQ(parsed.out, readmeOutputOf("parse --dict payment.dict examples/payment/payment-1.xml")) << parsed.err;
-  const CommandResult converted =
-      runWfhost({"convert", "--schema", example("payment/payment.xsd"), example("payment/payment-1.xml")});
-  EXPECT_EQ(converted.out,
-            readmeOutputOf("convert --schema examples/payment/payment.xsd examples/payment/payment-1.xml"))
-      << converted.err;
+  std::vector<std::string> args = commandWords(GetParam().command);
+  args.erase(args.begin());  // the program: build/bin/wfhost, or wfhost on the PATH
+  for (std::string& arg : args)
+    if (arg == "payment.dict") arg = scratch.file("payment.dict");
+  const CommandResult result = runWfhost(args);
+  EXPECT_EQ(result.out, outputShownAfter(GetParam())) << result.err;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ShownOutput,
+    ::testing::Values(
+        ShownRun{"ReadmeParse", "README.md", "build/bin/wfhost parse --dict payment.dict examples/payment/payment-1.xml"},
+        ShownRun{"ReadmeConvert", "README.md",
+                 "build/bin/wfhost convert --schema examples/payment/payment.xsd examples/payment/payment-1.xml"},
+        ShownRun{"WfhostParse", "docs/wfhost.md", "wfhost parse --dict payment.dict examples/payment/payment-1.xml"}),
+    [](const ::testing::TestParamInfo<ShownRun>& info) { return std::string(info.param.name); });
 
 // tests/data/wfhost-usage.txt: command lines that fail before doing anything.
 class WfhostUsage : public ::testing::TestWithParam<DataCase> {};
