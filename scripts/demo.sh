@@ -22,3 +22,4 @@ run "$wfhost" parse --dict "$work/payment.dict" examples/payment/payment-1.xml
 run "$wfhost" roundtrip --dict "$work/payment.dict" --encoding ibm-500 examples/payment/payment-1.xml -o "$work/payment-500.xml"
 echo "\$ iconv -f IBM500 -t UTF-8 payment-500.xml"
 iconv -f IBM500 -t UTF-8 "$work/payment-500.xml"
+echo  # the document ends without a line break
