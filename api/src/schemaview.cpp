@@ -721,13 +721,14 @@ const SchemaElement* findGlobal(const std::vector<SchemaElement>& elements, std:
 }
 }  // namespace
 
-std::string SchemaView::messageNames() const {
+std::string SchemaView::messageNames(std::string_view namespaced) const {
   std::string names;
   int listed = 0;
   for (const SchemaElement& e : elements_) {
     if (!e.isMessage) continue;
     if (++listed > 10) return names + ", ...";
-    names += (names.empty() ? "" : ", ") + e.name;
+    const bool withNamespace = !namespaced.empty() && e.name == namespaced && !e.namespaceUri.empty();
+    names += (names.empty() ? "" : ", ") + (withNamespace ? "{" + e.namespaceUri + "}" : std::string()) + e.name;
   }
   return names.empty() ? "none" : names;
 }

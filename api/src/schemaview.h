@@ -267,8 +267,10 @@ public:
   const SchemaElement* element(long tagRow) const;
   const std::vector<SchemaElement>& elements() const { return elements_; }
   // The messages' names for an error ("Payment, Receipt"), the first ten
-  // and "..." after them; "none" where the set has none.
-  std::string messageNames() const;
+  // and "..." after them; "none" where the set has none. Those of the local
+  // name namespaced, if given, carry their namespace ("{urn:p}Payment"), so
+  // that a root of the same name in another namespace shows what differs.
+  std::string messageNames(std::string_view namespaced = {}) const;
 
   // The message (or any global element) of that name.
   const SchemaElement* findMessage(std::string_view name, std::string_view namespaceUri) const;

@@ -237,10 +237,11 @@ private:
   // refuse it (MessageSet::none() reads any document self-defining).
   [[noreturn]] void refuseUnknownRoot(const Element& root) const {
     const std::string uri = utf8(root.getNamespaceURI());
+    const std::string name = utf8(root.getName());
     // Named by its element path: the data come from a document, not from JSON.
     throwError(__FILE__, __LINE__, "Session::toTypedData", ZelMessages::CP_JSON_MISMATCH,
-               {"/" + utf8(root.getName()), "the root '" + (uri.empty() ? "" : "{" + uri + "}") + utf8(root.getName()) +
-                         "' is not a message of the set (its messages: " + view_->messageNames() + ")"});
+               {"/" + name, "the root '" + (uri.empty() ? "" : "{" + uri + "}") + name +
+                                "' is not a message of the set (its messages: " + view_->messageNames(name) + ")"});
   }
 
   // The type an element of this entry has: its xsi:type, else its member's

@@ -463,15 +463,23 @@ TEST(TypedJson, RefusalsNameWhereAndWhatIsWrong) {
   }
 }
 
-// A root the set does not define is refused, naming it and the set's messages.
+// A root the set does not define is refused, naming it and the set's messages;
+// a message of the root's name with its namespace, which is what differs.
 TEST(TypedJson, ARootTheSetDoesNotDefineIsRefused) {
-  const std::string xml = R"(<invoice xmlns="urn:test:typed"/>)";
-  const wfxml::Error error = errorOf([&] { typedJson(typedMessageSet(), xml.data(), xml.size()); });
-  EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
-  EXPECT_NE(std::string(error.what()).find("{urn:test:typed}invoice' is not a message of the set (its messages: "),
-            std::string::npos)
-      << error.what();
-  EXPECT_EQ(error.path(), "/invoice");  // the document's element path, not a JSON path ("$")
+  const struct {
+    std::string xml, path, named;
+  } cases[] = {
+      {R"(<invoice xmlns="urn:test:typed"/>)", "/invoice",
+       "the root '{urn:test:typed}invoice' is not a message of the set (its messages: order, "},
+      {R"(<order xmlns="urn:test:wrong"/>)", "/order",
+       "the root '{urn:test:wrong}order' is not a message of the set (its messages: {urn:test:typed}order, "},
+      {"<order/>", "/order", "the root 'order' is not a message of the set (its messages: {urn:test:typed}order, "}};
+  for (const auto& each : cases) {
+    const wfxml::Error error = errorOf([&] { typedJson(typedMessageSet(), each.xml.data(), each.xml.size()); });
+    EXPECT_EQ(error.key(), "CP_JSON_MISMATCH");
+    EXPECT_NE(std::string(error.what()).find(each.named), std::string::npos) << error.what();
+    EXPECT_EQ(error.path(), each.path);  // the document's element path, not a JSON path ("$")
+  }
 }
 
 TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
