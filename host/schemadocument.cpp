@@ -1,5 +1,6 @@
 #include "schemadocument.h"
 
+#include "patternbacktracking.h"
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -15,6 +16,7 @@
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/schema/SchemaSymbols.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -90,23 +92,31 @@ public:
              const XMLCh* const text, const XMLCh* const systemId, const XMLCh* const publicId, const XMLFileLoc line,
              const XMLFileLoc column) override {
     if (!excess && code == XMLErrs::EntityExpansionLimitExceeded && XMLString::equals(domain, XMLUni::fgXMLErrDomain))
-      excess = SchemaEntityExcess{placeOf(line, column), ZelWstring(text).toUtf8()};
+      excess = SchemaDocumentFault{placeOf(line, column), ZelWstring(text).toUtf8()};
     SAX2XMLReaderImpl::error(code, domain, type, text, systemId, publicId, line, column);
   }
-  std::optional<SchemaEntityExcess> excess;
+  std::optional<SchemaDocumentFault> excess;
 };
 
-// Counts the text and attribute values the references expand to.
-class TextCount : public DefaultHandler {
+// Counts the text and attribute values the references expand to, and
+// stops at a pattern facet that Xerces-C's matcher cannot match in bounded
+// time.
+class DocumentWatch : public DefaultHandler {
 public:
-  struct TooMuch {
-    std::string place;
+  struct Stop {
+    SchemaDocumentFault fault;
   };
-  explicit TextCount(std::size_t limit) : limit_(limit) {}
+  explicit DocumentWatch(std::size_t limit) : limit_(limit) {}
   void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
   void characters(const XMLCh* const, const XMLSize_t length) override { add(length); }
-  void startElement(const XMLCh*, const XMLCh*, const XMLCh*, const Attributes& attributes) override {
+  void startElement(const XMLCh* uri, const XMLCh* localName, const XMLCh*, const Attributes& attributes) override {
     for (XMLSize_t i = 0; i < attributes.getLength(); ++i) add(XMLString::stringLen(attributes.getValue(i)));
+    if (!XMLString::equals(localName, u"pattern") || !XMLString::equals(uri, SchemaSymbols::fgURI_SCHEMAFORSCHEMA))
+      return;
+    const XMLCh* pattern = attributes.getValue(u"value");
+    if (!pattern) return;
+    if (const std::string why = unboundedPatternMatch(pattern); !why.empty())
+      throw Stop{{place(), "the pattern '" + ZelWstring(pattern).toUtf8() + "' is refused: " + why}};
   }
   void error(const SAXParseException&) override {}
   void fatalError(const SAXParseException&) override {}
@@ -114,7 +124,12 @@ public:
 private:
   void add(std::size_t length) {
     count_ += length;
-    if (count_ > limit_) throw TooMuch{locator_ ? placeOf(locator_->getLineNumber(), locator_->getColumnNumber()) : ""};
+    if (count_ > limit_)
+      throw Stop{{place(), "entity references expand to more than " + std::to_string(kSchemaEntityTextAllowance) +
+                               " characters beyond the document's length"}};
+  }
+  std::string place() const {
+    return locator_ ? placeOf(locator_->getLineNumber(), locator_->getColumnNumber()) : "";
   }
   const Locator* locator_ = nullptr;
   std::size_t count_ = 0;
@@ -135,28 +150,28 @@ struct ExpansionLimit : SecurityManager {
 
 }  // namespace
 
-std::optional<SchemaEntityExcess> findEntityExcess(const SchemaDocument& document) {
-  if (document.bytes.find('&') == std::string::npos) return std::nullopt;  // no reference to expand
+std::optional<SchemaDocumentFault> findSchemaDocumentFault(const SchemaDocument& document) {
+  // Nothing to expand, no pattern to match: nothing to read.
+  if (document.bytes.find('&') == std::string::npos && document.bytes.find("pattern") == std::string::npos)
+    return std::nullopt;
   ExpansionLimit limit;
   NothingFetched resolver;
-  TextCount text(document.bytes.size() + kSchemaEntityTextAllowance);
+  DocumentWatch watch(document.bytes.size() + kSchemaEntityTextAllowance);
   ExpansionWatch reader;
   reader.setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
   reader.setFeature(XMLUni::fgXercesLoadExternalDTD, false);
   reader.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
   reader.setProperty(XMLUni::fgXercesSecurityManager, &limit);
   reader.setXMLEntityResolver(&resolver);
-  reader.setContentHandler(&text);
-  reader.setErrorHandler(&text);
+  reader.setContentHandler(&watch);
+  reader.setErrorHandler(&watch);
   MemBufInputSource source(reinterpret_cast<const XMLByte*>(document.bytes.data()), document.bytes.size(),
                            ZelWstring::fromUtf8(document.location).c_str(), false);
   source.setCopyBufToStream(false);
   try {
     reader.parse(source);
-  } catch (const TextCount::TooMuch& tooMuch) {
-    return SchemaEntityExcess{tooMuch.place, "entity references expand to more than " +
-                                                std::to_string(kSchemaEntityTextAllowance) +
-                                                " characters beyond the document's length"};
+  } catch (const DocumentWatch::Stop& stop) {
+    return stop.fault;
   } catch (const XMLException&) {  // anything else is the schema loader's to report
   } catch (const SAXException&) {
   }

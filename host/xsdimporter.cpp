@@ -269,9 +269,9 @@ public:
   }
 
   SchemaDocuments documents;
-  // The first document read whose entity references expand too far, and
+  // The first document read that Xerces-C must not be given (findSchemaDocumentFault), and
   // where: it is handed to Xerces-C as empty.
-  std::optional<std::pair<std::string, SchemaEntityExcess>> excess;
+  std::optional<std::pair<std::string, SchemaDocumentFault>> fault;
   std::string unmapped;            // the first location left unread, and why, for the error
   std::string unreadable;          // the first local document that cannot be read, for an error it causes
   std::vector<std::string> notes;  // what the documents' rewriting changed, for the warnings
@@ -312,8 +312,8 @@ private:
     bytes = rewriteForSchemaReader(std::move(bytes), changes);
     for (const std::string& change : changes) notes.push_back(displayName(location) + ": " + change);
     documents.push_back({location, std::move(bytes), isRoot});
-    if (std::optional<SchemaEntityExcess> found = findEntityExcess(documents.back()); found && !excess) {
-      excess.emplace(location, std::move(*found));
+    if (std::optional<SchemaDocumentFault> found = findSchemaDocumentFault(documents.back()); found && !fault) {
+      fault.emplace(location, std::move(*found));
       documents.back().bytes.clear();
     }
     return documents.back();
@@ -1095,11 +1095,11 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
                          "is not fetched from the network: map it to a local file with an XML catalog (wfhost "
                          "compile --catalog FILE, or the environment variable XML_CATALOG_FILES)");
       }
-      const auto refuseExcess = [&recorder] {
-        if (recorder.excess) throwSourceError(kFunction, recorder.excess->first, recorder.excess->second.place,
-                                              recorder.excess->second.what);
+      const auto refuseFault = [&recorder] {
+        if (recorder.fault) throwSourceError(kFunction, recorder.fault->first, recorder.fault->second.place,
+                                              recorder.fault->second.what);
       };
-      refuseExcess();
+      refuseFault();
       Grammar* grammar = nullptr;
       try {
         const SchemaDocument* root = recorder.find(resolveSchemaLocation("", file));
@@ -1112,7 +1112,7 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
         if (!errors.failed) throwSourceError(kFunction, file, "", utf8(e.getMessage()));
       }
       if (!recorder.unmapped.empty()) throwSourceError(kFunction, file, "", recorder.unmapped);
-      refuseExcess();
+      refuseFault();
       if (errors.failed) {
         const std::string where = errors.file.empty() ? file : errors.file;
         throwSourceError(kFunction, where, errors.place + componentAtLine(where, errors.line, recorder),

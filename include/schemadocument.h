@@ -37,18 +37,21 @@ ZEL_API bool isNetworkLocation(const std::string& location);
 // references to each other resolve among the relative names as before.
 ZEL_API void makeLocationsPortable(SchemaDocuments& documents);
 
-// Entity references of a schema document that expand beyond what a
-// message's may: more than kSchemaEntityExpansionLimit expansions, or more
-// than kSchemaEntityTextAllowance characters of text beyond the document's
-// own length. Xerces-C's schema loader reads schema documents without
-// limits, so each is read here first, from its bytes alone (nothing is
-// fetched; external DTDs read as empty). Xerces-C must be started.
+// What Xerces-C must not be given of a schema document, which it reads
+// without limits: entity references that expand beyond what a message's
+// may (more than kSchemaEntityExpansionLimit expansions, or more than
+// kSchemaEntityTextAllowance characters of text beyond the document's own
+// length), and a pattern facet its matcher cannot match in bounded time
+// (patternbacktracking.h), which it matches already while it loads the
+// schema (against enumerations and default values). Each document is read
+// here first, from its bytes alone (nothing is fetched; external DTDs read as
+// empty). Xerces-C must be started.
 constexpr std::size_t kSchemaEntityExpansionLimit = 1000;
 constexpr std::size_t kSchemaEntityTextAllowance = std::size_t{4} << 20;
-struct SchemaEntityExcess {
+struct SchemaDocumentFault {
   std::string place;  // "line L, column C"
   std::string what;
 };
-ZEL_API std::optional<SchemaEntityExcess> findEntityExcess(const SchemaDocument& document);
+ZEL_API std::optional<SchemaDocumentFault> findSchemaDocumentFault(const SchemaDocument& document);
 
 #endif

@@ -346,9 +346,9 @@ public:
   explicit Grammar(const SchemaDocuments& documents) : documents_(documents) {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
     for (const SchemaDocument& document : documents) {
-      if (const std::optional<SchemaEntityExcess> excess = findEntityExcess(document)) {
+      if (const std::optional<SchemaDocumentFault> fault = findSchemaDocumentFault(document)) {
         throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
-                   {document.location, excess->place, excess->what});
+                   {document.location, fault->place, fault->what});
       }
     }
     pool_ = std::make_unique<XMLGrammarPoolImpl>();

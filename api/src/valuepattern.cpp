@@ -1,5 +1,6 @@
 #include "valuepattern.h"
 
+#include "patternbacktracking.h"
 #include "xmllibrary.h"
 #include "zelwstring.h"
 
@@ -12,14 +13,6 @@
 namespace wfxml::detail {
 namespace {
 
-// Reaches the token tree, which the expression keeps for its subclasses.
-class TokenTree : public xercesc::RegularExpression {
-public:
-  static const xercesc::Token* of(const xercesc::RegularExpression& expression) {
-    return expression.*(&TokenTree::fTokenTree);
-  }
-};
-
 void buildLookupTables(const xercesc::Token* token) {
   if (!token) return;
   const xercesc::Token::tokType type = token->getTokenType();
@@ -30,7 +23,9 @@ void buildLookupTables(const xercesc::Token* token) {
 
 }  // namespace
 
-void buildLookupTables(const xercesc::RegularExpression& expression) { buildLookupTables(TokenTree::of(expression)); }
+void buildLookupTables(const xercesc::RegularExpression& expression) {
+  buildLookupTables(patternTokenTree(expression));
+}
 
 struct ValuePattern::Expression {
   explicit Expression(const char16_t* pattern)
@@ -42,6 +37,7 @@ struct ValuePattern::Expression {
 std::unique_ptr<const ValuePattern> ValuePattern::compile(const std::string& expression) {
   startXmlLibraryForProcess();
   const ZelWstring pattern = ZelWstring::fromUtf8(expression);
+  if (!unboundedPatternMatch(pattern.view()).empty()) return nullptr;
   try {
     auto compiled = std::make_unique<Expression>(pattern.c_str());
     buildLookupTables(compiled->regex);

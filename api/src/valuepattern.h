@@ -25,7 +25,9 @@ void buildLookupTables(const xercesc::RegularExpression& expression);
 
 class ValuePattern {
 public:
-  // Null for an expression Xerces-C cannot read (a schema it compiled has none).
+  // Null for an expression Xerces-C cannot read, or cannot match in bounded
+  // time (unboundedPatternMatch): a schema it compiled has neither, and the
+  // validator refuses the schema of a dictionary made otherwise.
   static std::unique_ptr<const ValuePattern> compile(const std::string& expression);
   ~ValuePattern();
   ValuePattern(const ValuePattern&) = delete;
