@@ -17,10 +17,12 @@ bool isLiteralHyphen(std::string_view regex, std::size_t at, std::size_t classCo
 }
 
 // Where a tag's attribute value starts and ends (the quotes excluded);
-// npos when the tag from start to its '>' has no such attribute.
+// npos when the tag from start to its '>' has no such attribute. Only the
+// tag is searched, so that the cost of a document stays its length.
 std::pair<std::size_t, std::size_t> attributeValue(std::string_view text, std::size_t start, std::size_t end,
                                                    std::string_view name) {
-  for (std::size_t at = text.find(name, start); at < end; at = text.find(name, at + 1)) {
+  const std::string_view tag = text.substr(0, end);
+  for (std::size_t at = tag.find(name, start); at != std::string_view::npos; at = tag.find(name, at + 1)) {
     if (!std::isspace(static_cast<unsigned char>(text[at - 1]))) continue;
     std::size_t i = at + name.size();
     while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
@@ -28,8 +30,8 @@ std::pair<std::size_t, std::size_t> attributeValue(std::string_view text, std::s
     ++i;
     while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     if (i >= end || (text[i] != '"' && text[i] != '\'')) continue;
-    const std::size_t close = text.find(text[i], i + 1);
-    if (close >= end) return {std::string_view::npos, 0};
+    const std::size_t close = tag.find(text[i], i + 1);
+    if (close == std::string_view::npos) return {std::string_view::npos, 0};
     return {i + 1, close};
   }
   return {std::string_view::npos, 0};
@@ -70,6 +72,8 @@ std::string escapeLiteralHyphens(std::string_view regex) {
 }
 
 std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& notes) {
+  std::string out;  // the text up to copied, with the values replaced
+  std::size_t copied = 0;
   std::size_t tag = text.find('<');
   while (tag != std::string::npos) {
     const std::size_t end = text.find('>', tag);
@@ -102,11 +106,11 @@ std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& n
       }
     }
     if (value.first != std::string_view::npos) {
-      text.replace(value.first, value.second - value.first, replacement);
-      tag = text.find('<', value.first + replacement.size());
-    } else {
-      tag = text.find('<', end);
+      out.append(text, copied, value.first - copied).append(replacement);
+      copied = value.second;
     }
+    tag = text.find('<', end);
   }
-  return text;
+  if (copied == 0) return text;
+  return out.append(text, copied, std::string::npos);
 }

@@ -2,6 +2,7 @@
 
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
+#include "schemarewrite.h"
 #include "zelexception.h"
 #include "host/test_support.h"
 #include "paramname.h"
@@ -227,6 +228,18 @@ TEST(XsdImporterReaderLimits, AreWorkedAround) {
   EXPECT_TRUE(anyContains(result.warnings, "maxOccurs 4294967296 is read as unbounded"));
   const std::string& kept = result.set.schemaDocuments.at(0).bytes;
   EXPECT_NE(kept.find(R"([+\-]?[\-0-9]+|[a-z\--[b-y]]|[^\-])"), std::string::npos) << kept;
+}
+
+// Each tag is searched for its attributes alone: a document of many tags
+// without maxOccurs was searched to its end from each (hours for this one).
+TEST(XsdImporterReaderLimits, RewriteReadsEachTagOnce) {
+  std::string document = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>";
+  for (int i = 0; i < 1000000; ++i) document += "<xs:element name='e'/>";
+  const std::string tail = "<xs:element maxOccurs='4294967296'/><xs:pattern value='[+-]'/></xs:schema>";
+  std::vector<std::string> notes;
+  const std::string rewritten = rewriteForSchemaReader(document + tail, notes);
+  EXPECT_EQ(rewritten, document + "<xs:element maxOccurs='unbounded'/><xs:pattern value='[+\\-]'/></xs:schema>");
+  EXPECT_EQ(notes.size(), 1u);
 }
 
 // The cases: tests/data/xsd/import-errors.txt.
