@@ -85,9 +85,10 @@ def test_a_single_byte_code_page_is_declared_by_a_name_other_readers_know(kinds,
         ("amount", D("1.5E+3"), D("1500")),  # an exponent is written in plain digits
         ("amount", D("7" * 400 + ".25"), D("7" * 400 + ".25")),  # beyond a double's range
         ("big", int(D("8" * 5000)), int(D("8" * 5000))),  # beyond the digits Python's int() and str() take
+        ("big", -int(D("9" * 3001 + "0" * 3000)), -int(D("9" * 3001 + "0" * 3000))),  # read back in halves
         ("amount", D("7" * 5000 + ".25"), D("7" * 5000 + ".25")),  # its exponent beyond 4096, no zero to add
     ],
-    ids=["exponent", "long-decimal", "long-integer", "longer-decimal"],
+    ids=["exponent", "long-decimal", "long-integer", "long-negative-integer", "longer-decimal"],
 )
 def test_numbers_go_both_ways_exactly(kinds, kinds_xml, key, value, back):
     data = kinds.to_dict(kinds_xml)
