@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <string>
 #include <tuple>
@@ -240,6 +242,20 @@ TEST(XsdImporterReaderLimits, RewriteReadsEachTagOnce) {
   const std::string rewritten = rewriteForSchemaReader(document + tail, notes);
   EXPECT_EQ(rewritten, document + "<xs:element maxOccurs='unbounded'/><xs:pattern value='[+\\-]'/></xs:schema>");
   EXPECT_EQ(notes.size(), 1u);
+}
+
+// Types are mapped within each other on the stack: 10,000 nested anonymous
+// types overflowed it. Deeper than 1,000 is refused.
+TEST(XsdImporterReaderLimits, TypesNestAtMostAThousandDeep) {
+  const std::string file = ::testing::TempDir() + "nested-types.xsd";
+  std::string nested = "<xs:element name='e'/>";
+  for (int i = 0; i < 1001; ++i)
+    nested = "<xs:element name='e'><xs:complexType><xs:sequence>" + nested + "</xs:sequence></xs:complexType></xs:element>";
+  std::ofstream(file) << "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>" << nested << "</xs:schema>";
+  const ZelFatalException e = raisedBy<ZelFatalException>([&] { importXmlSchemas({file}, {}); });
+  EXPECT_EQ(e.getMessageNumber(), ZelMessages::CP_DICTIONARY_SOURCE_ERROR);
+  EXPECT_NE(e.insertText(2).find("nest more than 1000 deep"), std::string::npos) << e.insertText(2);
+  std::remove(file.c_str());
 }
 
 // The cases: tests/data/xsd/import-errors.txt.
