@@ -505,6 +505,8 @@ private:
   std::vector<std::string>& warnings_;
   MessageSet set_;
   std::map<std::string, int> namespaces_;
+  std::set<std::string> prefixesTaken_;
+  int lowestFreePrefixNumber_ = 1;
   std::map<const XSTypeDefinition*, int> types_;
   std::map<const XSElementDeclaration*, int> elements_;
   std::map<const XSAttributeDeclaration*, int> attributes_;
@@ -560,17 +562,13 @@ int SchemaMapper::namespaceIndex(const XMLCh* uriText) {
   } else if (bound != facts_.prefixByUri.end()) {
     ns.preferredPrefix = bound->second;
   }
-  const auto taken = [&](const std::string& prefix) {
-    for (const NamespaceDef& other : set_.namespaces) {
-      if (other.preferredPrefix == prefix) return true;
-    }
-    return false;
-  };
+  const auto taken = [&](const std::string& prefix) { return prefixesTaken_.count(prefix) != 0; };
   if (ns.preferredPrefix.empty() || taken(ns.preferredPrefix)) {
-    int n = 1;
-    while (taken("ns" + std::to_string(n))) ++n;
-    ns.preferredPrefix = "ns" + std::to_string(n);
+    // The lowest number free: prefixes are only ever added, so it never goes down.
+    while (taken("ns" + std::to_string(lowestFreePrefixNumber_))) ++lowestFreePrefixNumber_;
+    ns.preferredPrefix = "ns" + std::to_string(lowestFreePrefixNumber_);
   }
+  prefixesTaken_.insert(ns.preferredPrefix);
   set_.namespaces.push_back(ns);
   const int index = static_cast<int>(set_.namespaces.size() - 1);
   namespaces_.emplace(uri, index);
