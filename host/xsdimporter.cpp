@@ -263,9 +263,8 @@ public:
   }
 
   const SchemaDocument* find(const std::string& location) const {
-    for (const SchemaDocument& document : documents)
-      if (document.location == location) return &document;
-    return nullptr;
+    const auto found = indexByLocation_.find(location);
+    return found == indexByLocation_.end() ? nullptr : &documents[found->second];
   }
 
   SchemaDocuments documents;
@@ -304,6 +303,7 @@ private:
   }
 
   const XmlCatalog& catalog_;
+  std::map<std::string, std::size_t> indexByLocation_;  // of documents, each read once
   // Kept as Xerces-C reads it: with the equivalent spellings of the
   // constructs it would refuse (so that validation reads the same).
   const SchemaDocument& record(const std::string& location, std::string bytes, bool isRoot) {
@@ -311,6 +311,7 @@ private:
     std::vector<std::string> changes;
     bytes = rewriteForSchemaReader(std::move(bytes), changes);
     for (const std::string& change : changes) notes.push_back(displayName(location) + ": " + change);
+    indexByLocation_.emplace(location, documents.size());
     documents.push_back({location, std::move(bytes), isRoot});
     if (std::optional<SchemaDocumentFault> found = findSchemaDocumentFault(documents.back()); found && !fault) {
       fault.emplace(location, std::move(*found));
