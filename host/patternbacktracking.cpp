@@ -74,10 +74,15 @@ private:
 // choice's branches, a repetition's loop and exit) and by steps that read a
 // character. Counted repetitions are unrolled to at most a few required and
 // a few optional copies, which keeps whether a loop's text splits in more
-// than one way.
+// than one way. A repetition that nothing follows (the pattern's last part,
+// or the last of such a repetition's own part) Xerces-C compiles as one that
+// never backtracks: it matches its part again and again, each time alone,
+// until the part matches nothing more or nothing longer, so neither an empty
+// part nor a text read in two ways costs it more than a pass. Its part is
+// walked once, for the repetitions within it.
 class MatchGraph {
 public:
-  explicit MatchGraph(const Token& root) { add(root, newState(), false); }
+  explicit MatchGraph(const Token& root) { add(root, newState(), false, true); }
 
   std::string verdict() {
     if (emptyLoop_)
@@ -116,8 +121,8 @@ private:
     return to;
   }
 
-  // The state after token, walked from state from.
-  int add(const Token& token, int from, bool repeated) {
+  // The state after token, walked from state from; last: nothing follows it.
+  int add(const Token& token, int from, bool repeated, bool last) {
     if (tooLarge_) return from;
     switch (token.getTokenType()) {
       case Token::T_CHAR:
@@ -130,50 +135,60 @@ private:
         for (const XMLCh* c = token.getString(); c && *c; ++c) from = step(from, {nullptr, *c}, repeated);
         return from;
       case Token::T_CONCAT:
-        for (XMLSize_t i = 0; i < token.size(); ++i) from = add(*token.getChild(i), from, repeated);
+        for (XMLSize_t i = 0; i < token.size(); ++i)
+          from = add(*token.getChild(i), from, repeated, last && i + 1 == token.size());
         return from;
       case Token::T_UNION: {
         const int end = newState();
         for (XMLSize_t i = 0; i < token.size(); ++i) {
           const int branch = newState();
           empty(from, branch);
-          empty(add(*token.getChild(i), branch, repeated), end);
+          empty(add(*token.getChild(i), branch, repeated, last), end);
         }
         return end;
       }
       case Token::T_CLOSURE:
       case Token::T_NONGREEDYCLOSURE:
-        return addRepetition(token, from, repeated);
+        return addRepetition(token, from, repeated, last);
       case Token::T_PAREN:
-        return add(*token.getChild(0), from, repeated);
+        return add(*token.getChild(0), from, repeated, last);
       default:  // empty, anchors: read nothing
         return from;
     }
   }
 
-  int addRepetition(const Token& token, int from, bool repeated) {
+  int addRepetition(const Token& token, int from, bool repeated, bool last) {
     const Token& body = *token.getChild(0);
     const int least = std::max(0, token.getMin());
     const int copies = std::min(least, kCopiesKept);
-    for (int i = 0; i < copies; ++i) from = add(body, from, repeated);
+    const bool counted = token.getMax() == least;  // then the last copy is the repetition's end
+    for (int i = 0; i < copies; ++i) from = add(body, from, repeated, last && counted && i + 1 == copies);
     const int exit = newState();
     if (token.getMax() < 0) {
+      if (last) {  // never backtracks
+        const int once = newState();
+        empty(from, once);
+        empty(from, exit);
+        empty(add(body, once, repeated, true), exit);
+        return exit;
+      }
       if (body.getMinLength() == 0) emptyLoop_ = true;
       const int loop = newState();
       const int bodyStart = newState();
       empty(from, loop);
       empty(loop, bodyStart);
-      empty(add(body, bodyStart, true), loop);
+      empty(add(body, bodyStart, true, false), loop);
       empty(loop, exit);
       return exit;
     }
-    // Optional copies nest, as Xerces-C compiles them: X{0,2} is (X(X)?)?.
+    // Optional copies nest, as Xerces-C compiles them: X{0,2} is (X(X)?)?;
+    // the innermost is the repetition's end.
     const int optionals = std::min(token.getMax() - least, kCopiesKept);
     for (int i = 0; i < optionals; ++i) {
       empty(from, exit);
       const int optional = newState();
       empty(from, optional);
-      from = add(body, optional, repeated);
+      from = add(body, optional, repeated, last && i + 1 == optionals && token.getMax() - least <= kCopiesKept);
     }
     empty(from, exit);
     return exit;

@@ -5,8 +5,10 @@
 // pattern make unbounded: a part repeated without bound that matches the
 // empty text recurses until the stack overflows ("(a*)*b"), and one that can
 // match a text in more than one way doubles the time with each character of a
-// value that does not match ("(a|a)*b", "(a+)+b"). Any other pattern costs at
-// most a power of the value's length.
+// value that does not match ("(a|a)*b", "(a+)+b"). A repetition that ends the
+// pattern (or the part of such a repetition) it matches without backtracking:
+// "(a|a)*" and "(a*)*" cost a pass. Any other pattern costs at most a power of
+// the value's length.
 
 #include "zelapi.h"
 
