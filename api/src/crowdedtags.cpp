@@ -17,6 +17,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 // not read here.
 std::optional<AsciiLayout> layoutOf(std::string_view document, const std::u16string& scannerEncoding) {
   std::optional<AsciiLayout> layout = asciiLayoutOf(document);
+  if (layout && layout->isAscii() && document.substr(0, 3) == "\xEF\xBB\xBF") layout->start = 3;  // no column of the line's
   if (!layout && scannerEncoding == u"UTF-16LE") layout = AsciiLayout{0, 2, 0};  // blanks before the first '<'
   if (!layout && scannerEncoding == u"UTF-16BE") layout = AsciiLayout{0, 2, 1};
   if (!layout)
