@@ -1272,6 +1272,7 @@ public:
       watchCrowdedTags(pending_);
     }
     const std::size_t size = std::min<std::size_t>(maxToRead, pending_.size());
+    if (size == 0) return 0;  // ended: pending_ may be a view of nothing
     std::memcpy(toFill, pending_.data(), size);
     if (nlAsLf_) ::nlToLf(toFill, size);
     pending_.remove_prefix(size);
