@@ -328,10 +328,14 @@ std::string unboundedPatternMatch(std::u16string_view pattern) {
   startXmlLibraryForProcess();
   const std::u16string text(pattern);
   try {
-    const xercesc::RegularExpression expression(text.c_str(), u"X", xercesc::XMLPlatformUtils::fgMemoryManager);
-    const Token* tree = patternTokenTree(expression);
-    return tree ? MatchGraph(*tree).verdict() : std::string();
+    return unboundedExpressionMatch(
+        xercesc::RegularExpression(text.c_str(), u"X", xercesc::XMLPlatformUtils::fgMemoryManager));
   } catch (const xercesc::XMLException&) {
     return {};
   }
+}
+
+std::string unboundedExpressionMatch(const xercesc::RegularExpression& expression) {
+  const Token* tree = patternTokenTree(expression);
+  return tree ? MatchGraph(*tree).verdict() : std::string();
 }

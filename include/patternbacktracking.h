@@ -31,5 +31,7 @@ ZEL_API const xercesc::Token* patternTokenTree(const xercesc::RegularExpression&
 // empty when it ends in polynomial time, and for a pattern Xerces-C cannot read
 // (its own refusal says why).
 ZEL_API std::string unboundedPatternMatch(std::u16string_view pattern);
+// The same for an expression compiled already.
+ZEL_API std::string unboundedExpressionMatch(const xercesc::RegularExpression& expression);
 
 #endif

@@ -1,5 +1,6 @@
 #include "asciilayout.h"
 
+#include "encoding.h"
 #include "icuconverter.h"
 
 #include <algorithm>
@@ -87,6 +88,12 @@ std::optional<AsciiLayout> ebcdicLayoutOf(long ccsid) {
   AsciiLayout layout;
   layout.ebcdic = &it->second;
   return layout;
+}
+
+std::optional<AsciiLayout> markupLayoutOf(std::string_view document, const std::u16string& scannerEncoding) {
+  if (std::optional<AsciiLayout> layout = asciiLayoutOf(document)) return layout;
+  const long ebcdic = nlAsLfCodePage(scannerEncoding, document.data(), document.size());
+  return ebcdic ? ebcdicLayoutOf(ebcdic) : std::nullopt;
 }
 
 }  // namespace wfxml::detail

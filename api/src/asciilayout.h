@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace wfxml::detail {
@@ -70,6 +71,11 @@ std::optional<AsciiLayout> asciiLayoutOf(std::string_view document);
 // see nlAsLfCodePage), NL read as LF as the scanner reads it; nullopt for a
 // code page ICU has no table of.
 std::optional<AsciiLayout> ebcdicLayoutOf(long ccsid);
+
+// The layout of a document as the scanner reads it, forced to
+// scannerEncoding (as scannerEncodingOf names it; empty for none): its
+// ASCII layout, else that of the EBCDIC code page it is read in.
+std::optional<AsciiLayout> markupLayoutOf(std::string_view document, const std::u16string& scannerEncoding);
 
 }  // namespace wfxml::detail
 

@@ -1,6 +1,5 @@
 #include "crowdedtags.h"
 
-#include "encoding.h"
 #include "error.h"
 #include "widenedutf8.h"
 
@@ -16,12 +15,10 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 // How the document spells the characters of its markup; nullopt where it is
 // not read here.
 std::optional<AsciiLayout> layoutOf(std::string_view document, const std::u16string& scannerEncoding) {
-  std::optional<AsciiLayout> layout = asciiLayoutOf(document);
+  std::optional<AsciiLayout> layout = markupLayoutOf(document, scannerEncoding);
   if (layout && layout->isAscii() && document.substr(0, 3) == "\xEF\xBB\xBF") layout->start = 3;  // no column of the line's
   if (!layout && scannerEncoding == u"UTF-16LE") layout = AsciiLayout{0, 2, 0};  // blanks before the first '<'
   if (!layout && scannerEncoding == u"UTF-16BE") layout = AsciiLayout{0, 2, 1};
-  if (!layout)
-    if (const long ebcdic = nlAsLfCodePage(scannerEncoding, document.data(), document.size())) layout = ebcdicLayoutOf(ebcdic);
   return layout;
 }
 
@@ -122,22 +119,14 @@ CrowdedTag placeOf(std::string_view document, const AsciiLayout& layout, std::si
     position.advance(document.substr(layout.start, offset - layout.start));
     return {position.line(), position.column()};
   }
-  CrowdedTag place{1, 1};
-  bool afterCr = false;
+  CharacterPosition position;
   for (std::size_t at = layout.start; at < offset;) {
     const SpelledCharacter character = layout.characterFrom(document, at);
     if (character.bytes == 0) break;
-    const bool lineEnd = character.ascii == '\n' || character.ascii == '\r';
-    if (lineEnd && (character.ascii == '\r' || !afterCr)) {
-      ++place.line;
-      place.column = 1;
-    } else if (!lineEnd) {
-      place.column += static_cast<long>(character.columns);
-    }
-    afterCr = character.ascii == '\r';
+    position.take(character.ascii, character.columns);
     at += character.bytes;
   }
-  return place;
+  return position.place();
 }
 
 }  // namespace
@@ -226,11 +215,11 @@ std::optional<CrowdedTag> CrowdedTagWatch::feedUnits(std::string_view part) {
     at = std::min(width - unit_.size(), part.size());
     unit_.append(part.substr(0, at));
     if (unit_.size() < width) return std::nullopt;
-    if (takeUnit(unit_)) return unitPosition_;
+    if (takeUnit(unit_)) return unitPosition_.place();
     unit_.clear();
   }
   for (; at + width <= part.size(); at += width)
-    if (takeUnit(part.substr(at, width))) return unitPosition_;
+    if (takeUnit(part.substr(at, width))) return unitPosition_.place();
   unit_.assign(part.substr(at));
   return std::nullopt;
 }
@@ -239,15 +228,19 @@ std::optional<CrowdedTag> CrowdedTagWatch::feedUnits(std::string_view part) {
 bool CrowdedTagWatch::takeUnit(std::string_view unit) {
   const char c = layout_->characterAt(unit, 0);
   if (take(c)) return true;
-  const bool lineEnd = c == '\n' || c == '\r';
-  if (lineEnd && (c == '\r' || !afterCr_)) {
-    ++unitPosition_.line;
-    unitPosition_.column = 1;
-  } else if (!lineEnd) {
-    ++unitPosition_.column;
-  }
-  afterCr_ = c == '\r';
+  unitPosition_.take(c, 1);
   return false;
+}
+
+void CharacterPosition::take(char ascii, std::size_t columns) {
+  const bool lineEnd = ascii == '\n' || ascii == '\r';
+  if (lineEnd && (ascii == '\r' || !afterCr_)) {
+    ++place_.line;
+    place_.column = 1;
+  } else if (!lineEnd) {
+    place_.column += static_cast<long>(columns);
+  }
+  afterCr_ = ascii == '\r';
 }
 
 std::string crowdedTagReason() {

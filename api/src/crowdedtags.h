@@ -46,6 +46,20 @@ struct CrowdedTag {
 // of a parse, and only a long run's tag is read.
 std::optional<CrowdedTag> firstCrowdedTag(const void* bytes, std::size_t size, const std::u16string& scannerEncoding);
 
+// Lines and columns counted a character at a time, as the scanner counts
+// them: a line ends at LF, CR LF or CR; a character counts its UTF-16 units.
+class CharacterPosition {
+public:
+  // Takes a character (its ASCII, 0 for another).
+  void take(char ascii, std::size_t columns);
+  // Of the next character.
+  const CrowdedTag& place() const { return place_; }
+
+private:
+  CrowdedTag place_{1, 1};
+  bool afterCr_ = false;
+};
+
 // The same search for a document read in parts, as they come: each part is
 // read character by character, the text between tags and within quotes
 // skipped at once where the document's characters are its bytes.
@@ -74,8 +88,7 @@ private:
   std::size_t skip_ = 0;  // of a byte-order mark
   std::string unit_;      // a character's bytes split between parts
   TextPosition bytePosition_;  // where characters are bytes
-  CrowdedTag unitPosition_{1, 1};  // else: of the next character
-  bool afterCr_ = false;
+  CharacterPosition unitPosition_;  // else
 };
 
 // The reason the parse and the check give for such a tag.

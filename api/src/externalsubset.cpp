@@ -148,9 +148,7 @@ std::size_t scannerColumnsOf(std::string_view bytes, std::string_view document, 
 
 std::optional<BlankedId> blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
                                                std::vector<std::uint8_t>& copy) {
-  std::optional<AsciiLayout> layout = asciiLayoutOf(document);
-  if (!layout)
-    if (const long ebcdic = nlAsLfCodePage(scannerEncoding, document.data(), document.size())) layout = ebcdicLayoutOf(ebcdic);
+  const std::optional<AsciiLayout> layout = markupLayoutOf(document, scannerEncoding);
   if (!layout) return std::nullopt;
   const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
   // Whether the declaration goes on after the id on its last line (or the document ends there).

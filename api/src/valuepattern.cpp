@@ -37,9 +37,9 @@ struct ValuePattern::Expression {
 std::unique_ptr<const ValuePattern> ValuePattern::compile(const std::string& expression) {
   startXmlLibraryForProcess();
   const ZelWstring pattern = ZelWstring::fromUtf8(expression);
-  if (!unboundedPatternMatch(pattern.view()).empty()) return nullptr;
   try {
     auto compiled = std::make_unique<Expression>(pattern.c_str());
+    if (!unboundedExpressionMatch(compiled->regex).empty()) return nullptr;
     buildLookupTables(compiled->regex);
     return std::unique_ptr<const ValuePattern>(new ValuePattern(std::move(compiled)));
   } catch (const xercesc::XMLException&) {
