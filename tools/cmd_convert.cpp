@@ -185,8 +185,7 @@ public:
       write.finalNewline = true;  // a text file's last line ends
       return session_.write(session_.fromJson(json, {options_.check}), write);
     }
-    const std::string json =
-        session_.toJson(content.data(), content.size(), {shared.inputEncoding, shared.validate});
+    const std::string json = session_.toJson(content.data(), content.size(), parseOptionsOf(shared));
     const std::string text = (shared.indent ? indentJson(json) : json) + "\n";
     return {text.begin(), text.end()};
   }
@@ -474,7 +473,7 @@ void writeRecordsOf(std::istream& in, wfxml::Session& session, const ConvertOpti
   wfxml::RecordReader reader(options.records, [&] {
     in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     return std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount()));
-  }, {options.shared.inputEncoding, options.shared.validate});
+  }, parseOptionsOf(options.shared));
   while (reader.nextJson(session, onRecord)) {
   }
 }
@@ -490,8 +489,7 @@ void writeRecords(const std::string& input, const std::string& output, const wfx
   };
   namingInput(input, [&] {
     if (input == "-") return writeRecordsOf(std::cin, session, options, onRecord);
-    session.toJsonRecordsFromFile(input, options.records, onRecord,
-                                  {options.shared.inputEncoding, options.shared.validate});
+    session.toJsonRecordsFromFile(input, options.records, onRecord, parseOptionsOf(options.shared));
   });
   out.commit();
   // A name mistyped gives no record: say so, though a file may have none.

@@ -176,7 +176,7 @@ int runParseCommand(ArgumentList& args) {
   const wfxml::MessageSet set = openMessageSet(options.shared);
   if (options.shared.validate) {
     const std::string problems =
-        validationReport(options.file, set.validate(bytes.data(), bytes.size(), {options.shared.inputEncoding}));
+        validationReport(options.file, set.validate(bytes.data(), bytes.size(), parseOptionsOf(options.shared)));
     if (!problems.empty()) {
       std::cerr << problems;
       return kExitHostError;

@@ -84,7 +84,7 @@ int runValidateCommand(ArgumentList& args) {
   const ValidateOptions options = readOptions(args);
   const wfxml::MessageSet set = openMessageSet(options.shared);
   set.validate("", 0);  // the grammar first: a set that cannot validate fails once, here
-  const wfxml::ParseOptions parseOptions{options.shared.inputEncoding};
+  const wfxml::ParseOptions parseOptions = parseOptionsOf(options.shared);
 
   const auto start = std::chrono::steady_clock::now();
   OrderedReports reports(options.inputs.size());

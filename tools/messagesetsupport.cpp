@@ -66,6 +66,16 @@ MessageInfo inputPropertiesOf(const SharedOptions& options, MessageInfo properti
 
 MessageInfo inputPropertiesOf(const SharedOptions& options) { return inputPropertiesOf(options, options.properties); }
 
+wfxml::ParseOptions parseOptionsOf(const SharedOptions& options) {
+  wfxml::ParseOptions parse;
+  parse.encoding = options.inputEncoding;
+  parse.validate = options.validate;
+  // readSharedOption has refused a limit that is not a positive number.
+  const std::int64_t limit = options.properties.getPropertyAsInteger(ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR));
+  if (limit > 0) parse.entityExpansionLimit = static_cast<std::size_t>(limit);
+  return parse;
+}
+
 void refuseStdinTwice(const SharedOptions& shared, const std::string& input) {
   if (shared.dictionary == "-" && input == "-")
     throw UsageError("--dict - and the input - would both read standard input: give one of them a file");

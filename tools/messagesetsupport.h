@@ -42,6 +42,9 @@ MessageInfo outputPropertiesOf(const SharedOptions& options, const std::string& 
 // The properties of a parse: --prop (or properties), then --input-encoding.
 MessageInfo inputPropertiesOf(const SharedOptions& options, MessageInfo properties);
 MessageInfo inputPropertiesOf(const SharedOptions& options);
+// The options of a parse, validation or conversion through the API:
+// --input-encoding, --validate, and the entity expansion limit of --prop.
+wfxml::ParseOptions parseOptionsOf(const SharedOptions& options);
 
 // The options of the commands that write XML: one input file, -o and the
 // shared options. extra is asked first about every argument and answers true

@@ -7,6 +7,7 @@
 // is refused instead, at the text that would be lost.
 
 #include "definitions.h"
+#include "entitylimits.h"
 #include "fihandler.h"
 
 #include <cstddef>
@@ -37,13 +38,6 @@ struct CutValue {
 // for a document whose type declares entities: their text may hold any
 // markup.
 bool mayCutValues(const void* bytes, std::size_t size);
-
-// How the parse reads the document: the encoding name forced on the
-// scanner (empty for none), and the entity references it expands at most.
-struct ReadingOfParse {
-  std::u16string scannerEncoding;
-  std::size_t entityExpansionLimit = 0;
-};
 
 // Every such place in the document, in order; none where the document does
 // not read within the parse's bounds on entities (its parse reports why).

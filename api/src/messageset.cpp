@@ -168,7 +168,8 @@ std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t
   const std::u16string encoding = detail::scannerEncodingOf(detail::codePageOf(options.encoding), bytes, size);
   if (const std::optional<std::string> contradiction = detail::declarationContradicting(encoding, bytes, size))
     return {{1, 1, "", *contradiction}};
-  std::vector<ValidationError> problems = validator.validate(bytes, size, encoding);
+  std::vector<ValidationError> problems =
+      validator.validate(bytes, size, {encoding, detail::entityExpansionLimitOf(options.entityExpansionLimit)});
   // The scanner drops such a sequence without a word; what it finds at or
   // past it (an element left open) is the sequence's doing.
   if (const std::optional<detail::Utf8Fault> cut = detail::cutShortUtf8(bytes, size, encoding)) {

@@ -127,7 +127,7 @@ void refuseInvalidDocument(const MessageSetState& set, const MessageTree& tree, 
   if (!view || set.dictionary->getSchemaDocuments().empty()) return;
   std::vector<ProblemPlace> places;
   const std::vector<ValidationError> problems =
-      set.validator().validate(bytes, size, scannerEncodingOf(codePage, bytes, size), &places);
+      set.validator().validate(bytes, size, {scannerEncodingOf(codePage, bytes, size)}, &places);
   if (problems.empty()) return;
   const ProblemPlace& place = places.front();
   const TreeElement* element = elementAt(*view, tree, problems.front().path, place.positions);

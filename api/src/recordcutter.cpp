@@ -329,6 +329,7 @@ public:
       : record(record), source_(std::move(source)), options_(options), cutter_(record, pieceSize, options.encoding) {
     convertOptions.validate = false;  // checked here, as a whole
     convertOptions.encoding = options.encoding;
+    convertOptions.entityExpansionLimit = options.entityExpansionLimit;
   }
 
   // Converts the next piece, a document of its own; false at the end.
@@ -399,7 +400,8 @@ bool RecordReading::checkedPieceReady(const MessageSet& set) {
     checkedSet_ = set;
     const std::string_view first = read();
     check_ = validator.checkInSteps(first, [this] { return read(); },
-                                    scannerEncodingOf(codePageOf(options_.encoding), first.data(), first.size()));
+                                    {scannerEncodingOf(codePageOf(options_.encoding), first.data(), first.size()),
+                                     entityExpansionLimitOf(options_.entityExpansionLimit)});
   }
   while (!checkEnded_ && (pieces_.empty() || pieces_.front().end > check_->checked())) {
     checkEnded_ = !check_->next();

@@ -344,7 +344,6 @@ struct UndeclaredRoot {};
 class SchemaValidator::Grammar {
 public:
   explicit Grammar(const SchemaDocuments& documents) : documents_(documents) {
-    security_.setEntityExpansionLimit(kEntityExpansionLimit);
     for (const SchemaDocument& document : documents) {
       if (const std::optional<SchemaDocumentFault> fault = findSchemaDocumentFault(document)) {
         throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
@@ -391,7 +390,6 @@ public:
   }
 
   XMLGrammarPool* pool() const { return pool_.get(); }
-  SecurityManager* security() const { return &security_; }
 
 private:
   // The first problem of a load: the schema document, "line L, column C" and
@@ -498,7 +496,6 @@ private:
   static constexpr XMLSize_t kIndexedDeclarations = 1000;
 
   const SchemaDocuments& documents_;
-  mutable SecurityManager security_;
   RememberedUris uris_;  // outlives the grammars that use it
   std::unique_ptr<XMLGrammarPool> pool_;
 };
@@ -585,6 +582,9 @@ public:
 
 private:
   void add(const SAXParseException& e) {
+    if (problems.size() == SchemaValidator::kMaxProblems) {
+      limitReached("more than " + std::to_string(SchemaValidator::kMaxProblems) + " problems");
+    }
     problems.push_back({e.getLineNumber(), columnOf(e.getLineNumber(), e.getColumnNumber()), utf8Path(), utf8(e.getMessage())});
     notePlace();
   }
@@ -913,7 +913,7 @@ protected:
 class QuickScanner {
 public:
   // schemaOnly: Xerces-C's scanner for XML Schema alone, else its general one.
-  QuickScanner(XMLGrammarPool& pool, SecurityManager& security, bool schemaOnly)
+  QuickScanner(XMLGrammarPool& pool, bool schemaOnly)
       : watch_([this] { lend(); }),
         resolver_(new (&memory_) GrammarResolver(&pool, &memory_)),
         scanner_(schemaOnly ? new (&memory_) SchemaOnlyScanner(resolver_.get(), &memory_)
@@ -933,16 +933,17 @@ public:
     setUp(*scanner_, kSchemaSettings);
     setUp(*scanner_, kCheckSettings);
     scanner_->setValidationScheme(XMLScanner::Val_Always);
-    scanner_->setSecurityManager(&security);
   }
 
   // Whether the scanner may check another document: the general scanner
   // keeps the declarations of undeclared elements (SchemaOnlyScanner).
   bool reusable() const { return forgetsUndeclared_ || !watch_.metUndeclared; }
 
-  // True when the document passes, nothing reported and no limit reached.
-  bool passes(const InputSource& source, std::size_t size) {
+  // True when the document passes, nothing reported and no limit reached
+  // (security's among them, which the scanner takes in at each document).
+  bool passes(const InputSource& source, std::size_t size, SecurityManager& security) {
     watch_.start(size);
+    scanner_->setSecurityManager(&security);
     const TakeBack takeBack{*this};
     try {
       scanner_->scanDocument(source);
@@ -1110,19 +1111,22 @@ class SchemaValidator::Checker {
 public:
   explicit Checker(const Grammar& grammar) : grammar_(grammar), hasSchemaOnly_(!hasGrammarOfNoNamespace(*grammar.pool())) {}
 
-  // A reader that checks documents against the grammar.
-  static std::unique_ptr<CheckingReader> checkingReader(const Grammar& grammar) {
+  // A reader that checks documents against the grammar within security's
+  // limits (read again by setting the property again).
+  static std::unique_ptr<CheckingReader> checkingReader(const Grammar& grammar, SecurityManager& security) {
     auto reader = std::make_unique<CheckingReader>(XMLPlatformUtils::fgMemoryManager, grammar.pool());
     setUp(*reader, kSchemaSettings);
     setUp(*reader, kCheckSettings);
     reader->setFeature(XMLUni::fgSAX2CoreValidation, true);
     reader->setFeature(XMLUni::fgXercesDynamic, false);
-    reader->setProperty(XMLUni::fgXercesSecurityManager, grammar.security());
+    reader->setProperty(XMLUni::fgXercesSecurityManager, &security);
     return reader;
   }
 
-  std::vector<ValidationError> check(const void* bytes, std::size_t size, const std::u16string& encoding,
+  std::vector<ValidationError> check(const void* bytes, std::size_t size, const ReadingOfParse& reading,
                                      std::vector<ProblemPlace>* places) {
+    const std::u16string& encoding = reading.scannerEncoding;
+    security_.setEntityExpansionLimit(reading.entityExpansionLimit);
     const void* const given = bytes;  // places are counted in it, not in the copy with the id blanked
     if (const std::optional<CrowdedTag> crowded = firstCrowdedTag(bytes, size, encoding)) {
       if (places) places->assign(1, {});
@@ -1147,9 +1151,9 @@ public:
     bool passes = false;
     if (widened) {
       const WidenedUtf8Source wide(bytes, size);
-      passes = first->passes(wide, size) && wide.wasUtf8();  // bytes not UTF-8: the second check reads them
+      passes = first->passes(wide, size, security_) && wide.wasUtf8();  // bytes not UTF-8: the second check reads them
     } else {
-      passes = first->passes(source, size);
+      passes = first->passes(source, size, security_);
     }
     if (!first->reusable()) first.reset();
     if (passes) {
@@ -1157,6 +1161,7 @@ public:
       return {};
     }
     CheckingReader& reader = problemReader();
+    reader.setProperty(XMLUni::fgXercesSecurityManager, &security_);
     collector_.start(size, places);
     collector_.blankedId(blanked);
     collector_.scan([&] { reader.parseDocument(source); });
@@ -1181,22 +1186,23 @@ private:
     const std::string_view rest = afterProlog(std::string_view(static_cast<const char*>(bytes), size));
     if (!hasSchemaOnly_ || rest.size() < 2 || rest[0] != '<' || rest[1] == '!' || rest[1] == '?') return general();
     if (!schemaOnly_)
-      schemaOnly_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), true);
+      schemaOnly_ = std::make_unique<QuickScanner>(*grammar_.pool(), true);
     return schemaOnly_;
   }
   std::unique_ptr<QuickScanner>& general() {
-    if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), *grammar_.security(), false);
+    if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), false);
     return general_;
   }
   CheckingReader& problemReader() {
     if (!reader_) {
-      reader_ = checkingReader(grammar_);
+      reader_ = checkingReader(grammar_, security_);
       reader_->collectInto(collector_);
     }
     return *reader_;
   }
 
   const Grammar& grammar_;
+  SecurityManager security_;  // the limits of the document checked
   const bool hasSchemaOnly_;                  // false where the set has a grammar of no namespace
   std::unique_ptr<QuickScanner> schemaOnly_;  // each made when first needed; the general one again after an undeclared element
   std::unique_ptr<QuickScanner> general_;
@@ -1215,10 +1221,10 @@ SchemaValidator::SchemaValidator(const SchemaDocuments& documents) {
 SchemaValidator::~SchemaValidator() = default;  // the idle readers go before the grammar they use
 
 std::vector<ValidationError> SchemaValidator::validate(const void* bytes, std::size_t size,
-                                                       const std::u16string& xercesEncoding,
+                                                       const ReadingOfParse& reading,
                                                        std::vector<ProblemPlace>* places) const {
   std::unique_ptr<Checker> checker = takeChecker();
-  std::vector<ValidationError> problems = checker->check(bytes, size, xercesEncoding, places);
+  std::vector<ValidationError> problems = checker->check(bytes, size, reading, places);
   giveBack(std::move(checker));
   return problems;
 }
@@ -1341,13 +1347,16 @@ public:
 class SchemaValidator::Stepped final : public SteppedCheck {
 public:
   Stepped(const Grammar& grammar, std::string_view firstBytes, std::function<std::string_view()> rest,
-          const std::u16string& encoding)
-      : reader_(Checker::checkingReader(grammar)), input_(firstBytes, std::move(rest), encoding, collector_), source_(input_) {
+          const ReadingOfParse& reading)
+      : security_(reading.entityExpansionLimit),
+        reader_(Checker::checkingReader(grammar, security_)),
+        input_(firstBytes, std::move(rest), reading.scannerEncoding, collector_),
+        source_(input_) {
     reader_->setFeature(XMLUni::fgXercesCalculateSrcOfs, true);
     reader_->collectInto(collector_);
     reader_->setLexicalHandler(&collector_);
     collector_.start(firstBytes.size(), nullptr);  // each later piece allows more text as it comes
-    if (!encoding.empty()) source_.setEncoding(encoding.c_str());
+    if (!reading.scannerEncoding.empty()) source_.setEncoding(reading.scannerEncoding.c_str());
   }
 
   bool next() override {
@@ -1369,7 +1378,13 @@ public:
   const std::vector<ValidationError>& problems() const override { return collector_.problems; }
 
 private:
+  // A document's limits from the start.
+  struct ExpansionLimit : SecurityManager {
+    explicit ExpansionLimit(std::size_t limit) { setEntityExpansionLimit(limit); }
+  };
+
   SteppedCollector collector_;
+  ExpansionLimit security_;  // before the reader that uses it
   std::unique_ptr<CheckingReader> reader_;
   SteppedInput input_;
   SteppedSource source_;
@@ -1381,8 +1396,8 @@ private:
 
 std::unique_ptr<SteppedCheck> SchemaValidator::checkInSteps(std::string_view firstBytes,
                                                             std::function<std::string_view()> rest,
-                                                            const std::u16string& xercesEncoding) const {
-  return std::make_unique<Stepped>(*grammar_, firstBytes, std::move(rest), xercesEncoding);
+                                                            const ReadingOfParse& reading) const {
+  return std::make_unique<Stepped>(*grammar_, firstBytes, std::move(rest), reading);
 }
 
 }  // namespace wfxml::detail

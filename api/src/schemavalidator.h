@@ -8,6 +8,7 @@
 
 #include "wfxml/wfxml.h"
 
+#include "entitylimits.h"
 #include "schemadocument.h"
 
 #include <cstddef>
@@ -62,18 +63,19 @@ public:
   SchemaValidator& operator=(const SchemaValidator&) = delete;
 
   // Every problem of the document, in order; empty when it is valid.
-  // xercesEncoding: the encoding to force ("UTF-16LE", "ibm-500"), empty
-  // to find it from the document. places, when given, gets each
-  // problem's ProblemPlace, in the problems' order. Thread-safe.
-  std::vector<ValidationError> validate(const void* bytes, std::size_t size, const std::u16string& xercesEncoding,
+  // reading: the encoding to force ("UTF-16LE", "ibm-500"; empty to find
+  // it from the document) and the entity references expanded at most, as
+  // the parse reads it. places, when given, gets each problem's
+  // ProblemPlace, in the problems' order. Thread-safe.
+  std::vector<ValidationError> validate(const void* bytes, std::size_t size, const ReadingOfParse& reading,
                                         std::vector<ProblemPlace>* places = nullptr) const;
 
   // A check of the document whose first bytes are firstBytes and whose
   // other bytes rest gives (each view valid until the next call, empty at
   // the end); the check holds no more of it than the scanner's buffer. The
-  // validator must outlive it. xercesEncoding as for validate.
+  // validator must outlive it. reading as for validate.
   std::unique_ptr<SteppedCheck> checkInSteps(std::string_view firstBytes, std::function<std::string_view()> rest,
-                                             const std::u16string& xercesEncoding) const;
+                                             const ReadingOfParse& reading) const;
 
   // Elements nested deeper than this are reported and end the check.
   static constexpr std::size_t kMaxElementDepth = 1000;
@@ -82,6 +84,10 @@ public:
   // declaration for each in a table that does not grow, and each new name
   // walks more of it.
   static constexpr std::size_t kMaxUndeclaredNames = 10000;
+  // Problems reported per document before the check stops with one more
+  // that says so: a fault repeated in each of a file's million records would
+  // otherwise be held a million times.
+  static constexpr std::size_t kMaxProblems = 10000;
 
 private:
   class Grammar;

@@ -31,10 +31,22 @@ SessionState::~SessionState() {
   set.state()->giveBack(std::move(worker));
 }
 
-const MessageInfo& SessionState::parseProperties(const CodePage& codePage) {
+const MessageInfo& SessionState::parseProperties(const ParseOptions& options, const void* bytes, std::size_t size) {
+  return parseProperties(codePageToRead(options.encoding, bytes, size), options.entityExpansionLimit);
+}
+
+const MessageInfo& SessionState::parseProperties(const CodePage& codePage, std::size_t entityExpansionLimit) {
   if (parseCodePage_ != codePage) {
     setCodePage(codePage, parseProperties_);
     parseCodePage_ = codePage;
+  }
+  if (parseEntityExpansionLimit_ != entityExpansionLimit) {
+    const ZelWstring key(MI_ENTITYEXPANSIONLIMIT_STR);
+    if (entityExpansionLimit > 0)
+      parseProperties_.setIntegerProperty(key, static_cast<std::int64_t>(entityExpansionLimit));
+    else
+      parseProperties_.removeProperty(key);
+    parseEntityExpansionLimit_ = entityExpansionLimit;
   }
   return parseProperties_;
 }
@@ -83,7 +95,7 @@ void SessionState::parse(const void* bytes, std::size_t size, const MessageInfo&
   if (!set.state()->dictionary || !mayCutValues(bytes, size)) return parser.parse(bytes, size, properties, handler, path);
   const std::int64_t limit = properties.getPropertyAsInteger(ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR));
   const ReadingOfParse reading{scannerEncoding(),
-                               limit > 0 ? static_cast<std::size_t>(limit) : kEntityExpansionLimit};
+                               entityExpansionLimitOf(limit > 0 ? static_cast<std::size_t>(limit) : 0)};
   CutValueWatch watch(handler, set.state()->definitions, bytes, size, reading);
   try {
     parser.parse(bytes, size, properties, watch, path);
@@ -119,7 +131,8 @@ constexpr CodePage kUtf16LittleEndian{1200, true};  // widenUtf8 widens on littl
 
 }  // namespace
 
-void SessionState::parseDocument(const void* bytes, std::size_t size, const CodePage& codePage, FIHandler& handler) {
+void SessionState::parseDocument(const void* bytes, std::size_t size, const CodePage& codePage,
+                                 std::size_t entityExpansionLimit, FIHandler& handler) {
   // Xerces-C's UTF-8 decoder costs some 8 instructions a byte, widening
   // about one. Widened only where the scanner reads the same characters:
   // no encoding forced but UTF-8, no other one marked or declared, strict
@@ -131,12 +144,12 @@ void SessionState::parseDocument(const void* bytes, std::size_t size, const Code
       !declaresDocumentType(std::string_view(static_cast<const char*>(bytes), size))) {
     if (const std::optional<std::size_t> units = widenUtf8(bytes, size, forcedUtf8 ? u"UTF-8" : u"", widened_)) {
       blankPlainPrologComments(bytes, size, widened_.data());  // typed data keep no comment
-      parse(widened_.data(), *units * sizeof(char16_t), parseProperties(kUtf16LittleEndian), handler,
-            /*path=*/nullptr);
+      parse(widened_.data(), *units * sizeof(char16_t), parseProperties(kUtf16LittleEndian, entityExpansionLimit),
+            handler, /*path=*/nullptr);
       return;
     }
   }
-  parse(bytes, size, parseProperties(codePage), handler, /*path=*/nullptr);
+  parse(bytes, size, parseProperties(codePage, entityExpansionLimit), handler, /*path=*/nullptr);
 }
 
 void SessionState::write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out) {
@@ -236,7 +249,7 @@ void Session::parse(const void* bytes, std::size_t size, Message& message, const
     try {
       validateIfAsked(state_->set, bytes, size, options);
       parseRefusingBadUtf8(bytes, size, options, [&] {
-        state_->parse(bytes, size, state_->parseProperties(detail::codePageToRead(options.encoding, bytes, size)), message.state(),
+        state_->parse(bytes, size, state_->parseProperties(options, bytes, size), message.state(),
                       /*path=*/nullptr);
       });
     } catch (...) {
@@ -252,7 +265,7 @@ void Session::parse(const void* bytes, std::size_t size, const std::function<voi
     validateIfAsked(state_->set, bytes, size, options);
     detail::EventStream events(state_->set.state()->definitions, onEvent);
     parseRefusingBadUtf8(bytes, size, options, [&] {
-      state_->parse(bytes, size, state_->parseProperties(detail::codePageToRead(options.encoding, bytes, size)), events,
+      state_->parse(bytes, size, state_->parseProperties(options, bytes, size), events,
                     /*path=*/nullptr);
     });
   });
@@ -263,7 +276,8 @@ void Session::toTypedData(const void* bytes, std::size_t size, TypedDataHandler&
     const detail::MessageSetState& set = *state_->set.state();
     validateIfAsked(state_->set, bytes, size, options);
     parseRefusingBadUtf8(bytes, size, options, [&] {
-      state_->parseDocument(bytes, size, detail::codePageToRead(options.encoding, bytes, size), state_->recorder);
+      state_->parseDocument(bytes, size, detail::codePageToRead(options.encoding, bytes, size),
+                            options.entityExpansionLimit, state_->recorder);
     });
     detail::writeTypedData(set.schema.get(set.dictionary), state_->recorder, out, state_->walkLevels);
   });
@@ -302,7 +316,7 @@ void Session::toTypedDataRecords(
     };
     detail::RecordSplitter splitter(state_->set.state()->definitions, message.tree, pattern, each);
     parseRefusingBadUtf8(bytes, size, options, [&] {
-      state_->parse(bytes, size, state_->parseProperties(detail::codePageToRead(options.encoding, bytes, size)), splitter,
+      state_->parse(bytes, size, state_->parseProperties(options, bytes, size), splitter,
                     /*path=*/nullptr);
     });
   });

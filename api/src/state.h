@@ -120,7 +120,8 @@ struct SessionState {
   // Parses a whole document of the code page into handler as parse does.
   // One that Xerces-C would read as UTF-8 reaches the plug-in widened to
   // UTF-16, which its scanner copies instead of decoding byte by byte.
-  void parseDocument(const void* bytes, std::size_t size, const CodePage& codePage, FIHandler& handler);
+  void parseDocument(const void* bytes, std::size_t size, const CodePage& codePage, std::size_t entityExpansionLimit,
+                     FIHandler& handler);
   // Appends the message's document to out; on failure out is as it was.
   // Throws CP_TREE_ERROR for a message of another dictionary.
   void write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out);
@@ -131,9 +132,12 @@ struct SessionState {
   Worker& workerToParse(const MessageInfo& properties);
   Worker& workerToWrite(const MessageInfo& properties);
 
-  // The properties of the options' code page, set again only when it
-  // changes: a property costs allocations.
-  const MessageInfo& parseProperties(const CodePage& codePage);
+  // The properties of the options' code page and entity expansion limit
+  // (0: the plug-in's own), set again only when they change: a property
+  // costs allocations.
+  const MessageInfo& parseProperties(const CodePage& codePage, std::size_t entityExpansionLimit);
+  // Those of a parse of the document with options.
+  const MessageInfo& parseProperties(const ParseOptions& options, const void* bytes, std::size_t size);
   const MessageInfo& writeProperties(const CodePage& codePage, const WriteOptions& options);
 
   MessageSet set;
@@ -147,6 +151,7 @@ private:
   MessageInfo parseProperties_;
   MessageInfo writeProperties_;
   std::optional<CodePage> parseCodePage_;
+  std::size_t parseEntityExpansionLimit_ = 0;
   std::optional<CodePage> writeCodePage_;
   std::vector<char16_t> widened_;  // the last widened document; kept for its capacity
   std::optional<TreeBuilder> treeBuilder_;  // kept between tree parses for its stacks' capacity

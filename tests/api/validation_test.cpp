@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -318,6 +320,67 @@ TEST(Validation, ANamedUnicodeCodePageYieldsToTheByteOrderMarkAsInTheParse) {
     EXPECT_TRUE(set.validate(document.data(), document.size(), {named}).empty()) << named;
     EXPECT_EQ(session.parse(document.data(), document.size(), {named}).root().value().text(), "v") << named;
   }
+}
+
+// An entity expansion limit asked for holds in the check as in the parse, in
+// every reading that validates (the check kept the default of 1,000 and
+// refused what the parse was allowed to read).
+// Texts, then numbers.
+wfxml::MessageSet textsAndNumbersSet() {
+  const ScratchFolder folder;
+  return wfxml::MessageSet::compile({folder.write("x.xsd", R"(<xs:schema
+      xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="x"><xs:complexType><xs:sequence>
+      <xs:element name="t" type="xs:string" maxOccurs="unbounded"/><xs:element name="n" type="xs:int" minOccurs="0"
+      maxOccurs="unbounded"/></xs:sequence></xs:complexType></xs:element></xs:schema>)")});
+}
+
+TEST(Validation, TheEntityExpansionLimitAskedHoldsInTheCheckAsInTheParse) {
+  wfxml::Session session(textsAndNumbersSet());
+  std::string document = "<!DOCTYPE x [<!ENTITY e 'e'>]><x><t>";
+  for (int i = 0; i < 1500; ++i) document += "&e;";
+  document += "</t><t>v</t></x>";
+  for (const auto& [limit, refused] : {std::pair{std::size_t{0}, true}, {1200, true}, {2000, false}}) {
+    wfxml::ParseOptions options;
+    options.entityExpansionLimit = limit;
+    const std::string context = "limit " + std::to_string(limit);
+    const std::vector<wfxml::ValidationError> problems =
+        session.messageSet().validate(document.data(), document.size(), options);
+    EXPECT_EQ(problems.empty(), !refused) << context << "\n" << problemsOf(problems);
+    if (refused) EXPECT_NE(problemsOf(problems).find("xpansion"), std::string::npos) << problemsOf(problems);
+    options.validate = true;
+    std::size_t records = 0;
+    wfxml::RecordReader reader("t", [&, rest = std::string_view(document)]() mutable {
+      const std::string_view next = rest.substr(0, 64);
+      rest.remove_prefix(next.size());
+      return next;
+    }, options);
+    const std::vector<std::function<void()>> readings{
+        [&] { session.toJson(document.data(), document.size(), options); },
+        [&] { session.parse(document.data(), document.size(), options); },
+        [&] { while (reader.nextJson(session, [&](std::string_view) { ++records; })) {} }};
+    for (const std::function<void()>& reading : readings) {
+      if (refused) {
+        EXPECT_EQ(errorOf(reading).key(), "CP_NOT_SCHEMA_VALID") << context;
+      } else {
+        EXPECT_NO_THROW(reading()) << context;
+      }
+    }
+    EXPECT_EQ(records, refused ? 0u : 2u) << context;
+  }
+}
+
+// A fault in each of a file's many records is listed so many times, then
+// the check stops (it held them all: 10^6 took 300 MB and more).
+TEST(Validation, TheCheckStopsAfterItsBoundOfProblems) {
+  constexpr std::size_t kProblemsListed = 10000;
+  std::string document = "<x><t>v</t>\n";
+  for (std::size_t i = 0; i < kProblemsListed + 50; ++i) document += "<n>a</n>\n";
+  document += "</x>";
+  const auto problems = textsAndNumbersSet().validate(document.data(), document.size());
+  ASSERT_EQ(problems.size(), kProblemsListed + 1);
+  EXPECT_EQ(problems[0].line, 2u);
+  EXPECT_EQ(problems.back().line, problems[problems.size() - 2].line + 1);
+  EXPECT_EQ(problems.back().message, "more than 10000 problems");
 }
 
 // The schema loader has no limits of its own: schema documents get the

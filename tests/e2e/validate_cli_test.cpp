@@ -40,6 +40,17 @@ TEST(ValidateCli, ExitStatusesAndTheValidateOptionOfParseAndConvert) {
     EXPECT_EQ(linesOf(refused.err).size(), 2u) << command << ": " << refused.err;
     EXPECT_EQ(runWfhost({command, "--schema", kPaymentSchema, "--validate", kPayment}).status, 0) << command;
   }
+  // The check reads entities within the parse's limit (it kept 1,000 whatever --prop said).
+  std::string references;
+  for (int i = 0; i < 1500; ++i) references += "&z;";
+  std::string payment = readFileText(kPayment);
+  payment.replace(payment.find("Zo"), std::string("Zoë Müller").size(), references);
+  const std::string expanding = scratch.write("entities.xml", "<!DOCTYPE Payment [<!ENTITY z 'z'>]>" +
+                                                                  payment.substr(payment.find("<Payment")));
+  EXPECT_EQ(runWfhost({"parse", "--schema", kPaymentSchema, "--validate", expanding}).status, 1);
+  const CommandResult allowed = runWfhost({"parse", "--schema", kPaymentSchema, "--validate", "--prop",
+                                           "entityExpansionLimit=2000", expanding});
+  EXPECT_EQ(allowed.status, 0) << allowed.err;
 }
 
 }  // namespace

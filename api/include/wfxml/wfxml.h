@@ -266,6 +266,10 @@ struct ParseOptions {
   // Validate against the message set's schemas first (see MessageSet::validate);
   // a document with problems is refused with Error CP_NOT_SCHEMA_VALID.
   bool validate = false;
+  // Entity references expanded at most per document, in the parse and the
+  // validation alike; 0 for the default, 1,000 (README, Limits). Beyond it
+  // the document is refused.
+  std::size_t entityExpansionLimit = 0;
 };
 struct WriteOptions {
   std::string encoding = "utf-8";
