@@ -59,9 +59,11 @@ private:
 // A document's bytes and how to parse them.
 class DocumentBytes {
 public:
-  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding, bool validate = false)
+  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding, bool validate,
+                std::size_t entityExpansionLimit)
       : held_(notAPath(xml), "a document is bytes, bytearray, memoryview or str") {
     options_.validate = validate;
+    options_.entityExpansionLimit = entityExpansionLimit;
     const std::string_view bytes = held_.bytes();
     if (PyUnicode_Check(xml.ptr())) {
       // XML text holds markup; a str without any is taken for a file name.
@@ -194,14 +196,23 @@ BoundMessageSet BoundMessageSet::load(const std::string& dictionaryPath) {
 
 BoundMessageSet BoundMessageSet::none() { return BoundMessageSet(wfxml::MessageSet::none()); }
 
+std::size_t entityExpansionLimitOf(const std::optional<long long>& asked) {
+  if (!asked) return 0;
+  if (*asked < 1)
+    throw py::value_error("entity_expansion_limit is a positive number of expansions (or None for 1,000), not " +
+                          std::to_string(*asked));
+  return static_cast<std::size_t>(*asked);
+}
+
 SessionPool::Lease BoundMessageSet::leaseWorker() {
   py::gil_scoped_release unlocked;  // a new session starts a worker, which takes a while
   return pool_->acquire();
 }
 
-py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding, bool validate) {
+py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding, bool validate,
+                                   std::size_t entityExpansionLimit) {
   const SessionPool::Lease worker = leaseWorker();
-  const DocumentBytes document(xml, encoding, validate);
+  const DocumentBytes document(xml, encoding, validate, entityExpansionLimit);
   PythonObjectBuilder builder(*caches_);
   {
     // The document is parsed without the GIL; the typed data comes only
@@ -213,9 +224,10 @@ py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<st
   return builder.take();
 }
 
-std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<std::string>& encoding, bool validate) {
+std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<std::string>& encoding, bool validate,
+                                    std::size_t entityExpansionLimit) {
   const SessionPool::Lease worker = leaseWorker();
-  const DocumentBytes document(xml, encoding, validate);
+  const DocumentBytes document(xml, encoding, validate, entityExpansionLimit);
   py::gil_scoped_release unlocked;
   return worker->session.toJson(document.data(), document.size(), document.options());
 }
@@ -243,9 +255,10 @@ py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& enco
   return py::bytes(reinterpret_cast<const char*>(out.data()), out.size());
 }
 
-EventIterator BoundMessageSet::events(const py::object& xml, const std::optional<std::string>& encoding) {
+EventIterator BoundMessageSet::events(const py::object& xml, const std::optional<std::string>& encoding,
+                                      std::size_t entityExpansionLimit) {
   const SessionPool::Lease worker = leaseWorker();
-  const DocumentBytes document(xml, encoding);
+  const DocumentBytes document(xml, encoding, /*validate=*/false, entityExpansionLimit);
   std::vector<RecordedEvent> events;
   {
     py::gil_scoped_release unlocked;
@@ -301,8 +314,9 @@ std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& s
 }
 
 std::vector<wfxml::ValidationError> BoundMessageSet::validate(const py::object& xml,
-                                                              const std::optional<std::string>& encoding) {
-  const DocumentBytes document(xml, encoding);
+                                                              const std::optional<std::string>& encoding,
+                                                              std::size_t entityExpansionLimit) {
+  const DocumentBytes document(xml, encoding, /*validate=*/false, entityExpansionLimit);
   py::gil_scoped_release unlocked;
   return pool_->messageSet().validate(document.data(), document.size(), document.options());
 }

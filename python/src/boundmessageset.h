@@ -20,6 +20,10 @@
 
 namespace wfxml::python {
 
+// The limit of the keyword entity_expansion_limit: None for the library's
+// (0), else a positive number (ValueError otherwise).
+std::size_t entityExpansionLimitOf(const std::optional<long long>& asked);
+
 class BoundMessageSet {
 public:
   static BoundMessageSet compile(const std::vector<std::string>& sourcePaths, const std::vector<std::string>& catalogs);
@@ -30,15 +34,21 @@ public:
   // otherwise). encoding: the code page, or None for the byte-order mark or
   // the XML declaration.
   // validate: check against the schemas first (wfxml.Error CP_NOT_SCHEMA_VALID
-  // with the problems as its errors attribute).
-  pybind11::object toDict(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate);
-  std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate);
+  // with the problems as its errors attribute). entityExpansionLimit: the
+  // entity references expanded at most (entityExpansionLimitOf), in the
+  // parse and the check alike.
+  pybind11::object toDict(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate,
+                          std::size_t entityExpansionLimit);
+  std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate,
+                     std::size_t entityExpansionLimit);
   // The document's problems against the schemas; empty when it is valid.
-  std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const std::optional<std::string>& encoding);
+  std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const std::optional<std::string>& encoding,
+                                               std::size_t entityExpansionLimit);
   // data: typed data (a dict), or typed JSON text (str, or bytes-like in
   // UTF-8) that the library reads itself.
   pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding, bool check);
-  EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding);
+  EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding,
+                       std::size_t entityExpansionLimit);
   // source: a path (str or os.PathLike), a binary stream, or a document's
   // bytes; piece: where they lie in a larger document (its errors name
   // places there).

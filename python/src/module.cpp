@@ -125,8 +125,14 @@ asked before those XML_CATALOG_FILES names. Raises wfxml.Error.)")
           "Loads a compiled dictionary file (wfhost compile makes them). Raises wfxml.Error.")
       .def_static("none", &BoundMessageSet::none,
                   "No message set: every element is self-defining and every value a str.")
-      .def("to_dict", &BoundMessageSet::toDict, "xml"_a, "encoding"_a = py::none(), "validate"_a = false,
-           R"(Parses a document into typed data: {message name: content}.
+      .def(
+          "to_dict",
+          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding, bool validate,
+             const std::optional<long long>& limit) {
+            return self.toDict(xml, encoding, validate, wfxml::python::entityExpansionLimitOf(limit));
+          },
+          "xml"_a, "encoding"_a = py::none(), "validate"_a = false, "entity_expansion_limit"_a = py::none(),
+          R"(Parses a document into typed data: {message name: content}.
 
 xml: bytes, bytearray, memoryview or str (a str is read as UTF-8).
 encoding: the code page of xml ("utf-8", "ibm-500", ...); by default the
@@ -139,12 +145,26 @@ durations and text, bytes for binary. Raises wfxml.Error.
 
 validate: check xml against the schemas first (see validate); an invalid
 document raises wfxml.Error with key CP_NOT_SCHEMA_VALID and its problems
-in the error's errors attribute.)")
-      .def("to_json", &BoundMessageSet::toJson, "xml"_a, "encoding"_a = py::none(), "validate"_a = false,
-           "Parses a document into the same typed data as to_dict, as JSON text (decimals with exactly their "
-           "digits). validate as for to_dict. Raises wfxml.Error.")
-      .def("validate", &BoundMessageSet::validate, "xml"_a, "encoding"_a = py::none(),
-           R"(Checks a document against the XML Schema documents the message set was
+in the error's errors attribute.
+entity_expansion_limit: the references to the document type's entities
+expanded at most, in the parse and the check alike; None for 1,000.)")
+      .def(
+          "to_json",
+          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding, bool validate,
+             const std::optional<long long>& limit) {
+            return self.toJson(xml, encoding, validate, wfxml::python::entityExpansionLimitOf(limit));
+          },
+          "xml"_a, "encoding"_a = py::none(), "validate"_a = false, "entity_expansion_limit"_a = py::none(),
+          "Parses a document into the same typed data as to_dict, as JSON text (decimals with exactly their "
+          "digits). validate and entity_expansion_limit as for to_dict. Raises wfxml.Error.")
+      .def(
+          "validate",
+          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding,
+             const std::optional<long long>& limit) {
+            return self.validate(xml, encoding, wfxml::python::entityExpansionLimitOf(limit));
+          },
+          "xml"_a, "encoding"_a = py::none(), "entity_expansion_limit"_a = py::none(),
+          R"(Checks a document against the XML Schema documents the message set was
 compiled from (kept in its dictionary: a loaded set needs no .xsd files),
 with Xerces-C's validator: full schema checking, identity constraints
 included, nothing fetched from the network.
@@ -152,7 +172,8 @@ included, nothing fetched from the network.
 Returns a list of ValidationError (line, column, path, message) in document
 order, empty when the document is valid; a document that is not well-formed
 gives one. Raises wfxml.Error CP_NO_SCHEMA for a set without schema documents
-(a message-set source, MessageSet.none(), an older dictionary).)")
+(a message-set source, MessageSet.none(), an older dictionary).
+entity_expansion_limit as for to_dict.)")
       .def("to_xml", &BoundMessageSet::toXml, "data"_a, "encoding"_a = "utf-8", "check"_a = true,
            R"(Writes typed data as an XML document.
 
@@ -172,19 +193,29 @@ TypeError for objects that are neither typed data nor JSON text (or hold
 objects that are not typed data), ValueError for a container that
 contains itself. A path, or a str without any '{', is refused as one:
 pass the file's text (pathlib.Path(path).read_text()).)")
-      .def("events", &BoundMessageSet::events, "xml"_a, "encoding"_a = py::none(),
-           R"(The tree events of a document, as an iterator of Event.
+      .def(
+          "events",
+          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding,
+             const std::optional<long long>& limit) {
+            return self.events(xml, encoding, wfxml::python::entityExpansionLimitOf(limit));
+          },
+          "xml"_a, "encoding"_a = py::none(), "entity_expansion_limit"_a = py::none(),
+          R"(The tree events of a document, as an iterator of Event.
 
 The document is parsed whole (without the GIL) before the first event is
-returned; a malformed document raises wfxml.Error here, before any event.)")
+returned; a malformed document raises wfxml.Error here, before any event.
+entity_expansion_limit as for to_dict.)")
       .def(
           "iter_records",
           [](BoundMessageSet& self, const py::object& source, const std::string& record,
-             const std::optional<std::string>& encoding, bool asJson, bool validate) {
-            return self.iterRecords(source, record, {encoding.value_or(""), validate}, asJson);
+             const std::optional<std::string>& encoding, bool asJson, bool validate,
+             const std::optional<long long>& limit) {
+            return self.iterRecords(source, record,
+                                    {encoding.value_or(""), validate, wfxml::python::entityExpansionLimitOf(limit)},
+                                    asJson);
           },
-          "source"_a, "name"_a, py::kw_only(),
-           "encoding"_a = py::none(), "json"_a = false, "validate"_a = false,
+          "source"_a, "name"_a, py::kw_only(), "encoding"_a = py::none(), "json"_a = false, "validate"_a = false,
+          "entity_expansion_limit"_a = py::none(),
            R"(The records of a document, one at a time: each occurrence of the element
 name ("Ntry" anywhere, "Stmt/Ntry" under its parent, "/Document/.../Ntry"
 from the message element) as the typed data of the document reduced to
@@ -201,7 +232,8 @@ validate: check the whole document against the schemas while it is read
 found so far, before the records of the piece it lies in. A valid document
 gives the same records.
 A document that is not well-formed raises wfxml.Error after the records
-before the fault, naming the file read (the path, or a stream's name).)")
+before the fault, naming the file read (the path, or a stream's name).
+entity_expansion_limit as for to_dict, for each piece read.)")
       .def(
           "_iter_piece",
           [](BoundMessageSet& self, const py::object& document, const std::string& record,

@@ -178,3 +178,22 @@ def test_http_import_compiles_through_a_catalog():
     schemas = SOURCE / "tests" / "data" / "xsd"
     compiled = wfxml.MessageSet.compile(schemas / "remote-main.xsd", catalogs=schemas / "catalog.xml")
     assert compiled.message_names == ["invoice"]
+
+
+def test_an_entity_expansion_limit_holds_in_every_reading(kinds, kinds_xml):
+    # 1,500 references: past the default of 1,000, within a limit of 2,000 (which validate kept at 1,000).
+    document = kinds_xml.replace(b"<kinds ", b"<!DOCTYPE kinds [<!ENTITY z 'z'>]><kinds ", 1).replace(
+        b"<name>bolt</name>", b"<name>" + b"&z;" * 1500 + b"</name>")
+    readings = [
+        lambda **limit: kinds.to_dict(document, validate=True, **limit),
+        lambda **limit: kinds.to_json(document, **limit),
+        lambda **limit: list(kinds.events(document, **limit)),
+        lambda **limit: list(kinds.iter_records(document, "item", validate=True, **limit)),
+    ]
+    for reading in readings:
+        assert "1000" in str(error_of(reading))
+        reading(entity_expansion_limit=2000)
+        with pytest.raises(ValueError, match="positive"):
+            reading(entity_expansion_limit=0)
+    assert "1000" in kinds.validate(document)[0].message
+    assert kinds.validate(document, entity_expansion_limit=2000) == []

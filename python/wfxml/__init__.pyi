@@ -96,11 +96,26 @@ class MessageSet:
     @staticmethod
     def none() -> MessageSet:
         """No message set: every element is self-defining and every value a str."""
-    def to_dict(self, xml: Document, encoding: Optional[str] = None, validate: bool = False) -> dict[str, Any]:
-        """Parses a document into typed data {message name: content}; validate: check it first. Raises Error."""
-    def to_json(self, xml: Document, encoding: Optional[str] = None, validate: bool = False) -> str:
+    def to_dict(
+        self,
+        xml: Document,
+        encoding: Optional[str] = None,
+        validate: bool = False,
+        entity_expansion_limit: Optional[int] = None,
+    ) -> dict[str, Any]:
+        """Parses a document into typed data {message name: content}; validate: check it first;
+        entity_expansion_limit: entity references expanded at most (None: 1,000). Raises Error."""
+    def to_json(
+        self,
+        xml: Document,
+        encoding: Optional[str] = None,
+        validate: bool = False,
+        entity_expansion_limit: Optional[int] = None,
+    ) -> str:
         """Parses a document into typed data as JSON text; validate: check it first. Raises Error."""
-    def validate(self, xml: Document, encoding: Optional[str] = None) -> list[ValidationError]:
+    def validate(
+        self, xml: Document, encoding: Optional[str] = None, entity_expansion_limit: Optional[int] = None
+    ) -> list[ValidationError]:
         """The document's problems against the schemas (empty when valid). Raises Error CP_NO_SCHEMA."""
     def to_xml(
         self,
@@ -110,7 +125,9 @@ class MessageSet:
     ) -> bytes:
         """Writes typed data (a dict) or typed JSON text (str, or bytes-like in UTF-8) as an XML document
         in the code page; check refuses what the schema forbids. Raises Error (with path), TypeError, ValueError."""
-    def events(self, xml: Document, encoding: Optional[str] = None) -> EventIterator:
+    def events(
+        self, xml: Document, encoding: Optional[str] = None, entity_expansion_limit: Optional[int] = None
+    ) -> EventIterator:
         """The tree events of a document. Raises Error for a malformed document."""
     def iter_records(
         self,
@@ -120,6 +137,7 @@ class MessageSet:
         encoding: Optional[str] = None,
         json: bool = False,
         validate: bool = False,
+        entity_expansion_limit: Optional[int] = None,
     ) -> RecordIterator:
         """Each record (an element name or path) as typed data (str: typed JSON with json=True),
         read from a path, binary stream or bytes piece by piece; validate: check the document as it
