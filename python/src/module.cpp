@@ -171,7 +171,8 @@ included, nothing fetched from the network.
 
 Returns a list of ValidationError (line, column, path, message) in document
 order, empty when the document is valid; a document that is not well-formed
-gives one. Raises wfxml.Error CP_NO_SCHEMA for a set without schema documents
+gives one. After 10,000 problems one more, "more than 10000 problems", ends
+the check. Raises wfxml.Error CP_NO_SCHEMA for a set without schema documents
 (a message-set source, MessageSet.none(), an older dictionary).
 entity_expansion_limit as for to_dict.)")
       .def("to_xml", &BoundMessageSet::toXml, "data"_a, "encoding"_a = "utf-8", "check"_a = true,

@@ -546,7 +546,8 @@ public:
   // included; nothing is fetched (schemaLocation hints and external DTDs are
   // ignored, external entities refused). Returns every problem in document
   // order, well-formedness errors included (the check stops at the first of
-  // those); empty when the document is valid. The grammar is built once, on
+  // those), up to 10,000 and then one more, "more than 10000 problems", where
+  // the check stops; empty when the document is valid. The grammar is built once, on
   // the first call, and shared by all threads. Throws Error CP_NO_SCHEMA for
   // a set without schema documents (a message-set source, none(), or a
   // dictionary from before they were kept), CP_DICTIONARY_SOURCE_ERROR when
