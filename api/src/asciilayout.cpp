@@ -53,6 +53,24 @@ SpelledCharacter AsciiLayout::characterFrom(std::string_view document, std::size
   return {unit < 0x80 ? static_cast<char>(unit) : kOtherCharacter, width, unit > 0xFFFF ? 2u : 1u};
 }
 
+SpelledCharacter AsciiLayout::characterFrom(std::string_view document, std::size_t first, bool& doubleByte) const {
+  constexpr unsigned char kShiftOut = 0x0E, kShiftIn = 0x0F;
+  if (!ebcdic || first >= document.size()) return characterFrom(document, first);
+  const auto byte = static_cast<unsigned char>(document[first]);
+  if (doubleByte) {
+    if (byte == kShiftIn) {
+      doubleByte = false;
+      return {kOtherCharacter, 1, 0};
+    }
+    return first + 2 <= document.size() ? SpelledCharacter{kOtherCharacter, 2, 1} : SpelledCharacter{};
+  }
+  if (byte == kShiftOut && (*ebcdic)[byte] == 0) {  // a shift, not the control character of a single-byte page
+    doubleByte = true;
+    return {kOtherCharacter, 1, 0};
+  }
+  return characterFrom(document, first);
+}
+
 void AsciiLayout::putSpaces(std::uint8_t* first, std::size_t bytes) const {
   std::fill(first, first + bytes, std::uint8_t{0});
   for (std::size_t unit = 0; unit < bytes; unit += width) first[unit + low] = ebcdic ? kEbcdicSpace : std::uint8_t{' '};

@@ -42,6 +42,11 @@ struct AsciiLayout {
 
   // The character whose bytes start at byte `first` (a surrogate pair is one).
   SpelledCharacter characterFrom(std::string_view document, std::size_t first) const;
+  // The same for a walk through the document from its start, which keeps the
+  // shift state of double-byte EBCDIC (IBM930, IBM939, IBM1390): after a
+  // shift out (0x0E) each pair of bytes is a character (not ASCII) up to a
+  // shift in (0x0F); the shifts are characters of no column.
+  SpelledCharacter characterFrom(std::string_view document, std::size_t first, bool& doubleByte) const;
   // The ASCII character whose bytes start at byte `first`; 0 where the
   // document ends before it or it is another character. Inline: the scan
   // for cut values asks it of nearly every document parsed.

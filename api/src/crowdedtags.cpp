@@ -120,8 +120,9 @@ CrowdedTag placeOf(std::string_view document, const AsciiLayout& layout, std::si
     return {position.line(), position.column()};
   }
   CharacterPosition position;
+  bool doubleByte = false;
   for (std::size_t at = layout.start; at < offset;) {
-    const SpelledCharacter character = layout.characterFrom(document, at);
+    const SpelledCharacter character = layout.characterFrom(document, at, doubleByte);
     if (character.bytes == 0) break;
     position.take(character.ascii, character.columns);
     at += character.bytes;

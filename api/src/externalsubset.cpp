@@ -70,13 +70,16 @@ private:
 struct ReadProlog {
   std::string characters;
   std::vector<std::size_t> starts;  // and where the last ends
+  std::vector<std::size_t> columns;  // the scanner's, of each
 
   ReadProlog(std::string_view document, const AsciiLayout& layout) : starts{layout.start} {
     PrologWalk walk;
-    for (SpelledCharacter c = layout.characterFrom(document, starts.back()); c.bytes != 0;
-         c = layout.characterFrom(document, starts.back())) {
+    bool doubleByte = false;
+    for (SpelledCharacter c = layout.characterFrom(document, starts.back(), doubleByte); c.bytes != 0;
+         c = layout.characterFrom(document, starts.back(), doubleByte)) {
       characters += c.ascii;
       starts.push_back(starts.back() + c.bytes);
+      columns.push_back(c.columns);
       if (!walk.goesOnAfter(characters)) break;
     }
   }
@@ -180,7 +183,7 @@ std::optional<BlankedId> blankExternalSubsetId(std::string_view document, const 
   if (lineGoesOn(std::string_view(prolog.characters).substr(end)))
     for (std::size_t i = end; i > first && !isLineEnd(prolog.characters[i - 1]); --i) {
       const std::size_t units = (prolog.starts[i] - prolog.starts[i - 1]) / layout->width;
-      blanked.columnsAdded += static_cast<long>(units) - static_cast<long>(layout->characterFrom(document, prolog.starts[i - 1]).columns);
+      blanked.columnsAdded += static_cast<long>(units) - static_cast<long>(prolog.columns[i - 1]);
     }
   if (copy.empty()) copy.assign(document.begin(), document.end());
   for (std::size_t i = first; i < end; ++i)

@@ -29,9 +29,9 @@ struct BlankedId {
 // when empty); nullopt where there is none. The document is read as the
 // scanner reads it, forced to scannerEncoding (as scannerEncodingOf names
 // it; empty for none): UTF-16 and UTF-32 a character at a time, EBCDIC
-// through its code page's table. Left as they are (their subset reads as
-// empty, with the loss): an id with a character the scanner refuses there,
-// which it then reports, and an id after a shift of double-byte EBCDIC.
+// through its code page's table and shifts. Left as it is (its subset reads
+// as empty, with the loss): an id with a character the scanner refuses
+// there, which it then reports.
 std::optional<BlankedId> blankExternalSubsetId(std::string_view document, const std::u16string& scannerEncoding,
                                                std::vector<std::uint8_t>& copy);
 

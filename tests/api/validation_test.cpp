@@ -217,6 +217,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {inCodePage("<?xml version='1.0' encoding='IBM1026'?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-1026"), ""},
            {inCodePage("<?xml version=\"1.0\" encoding=\"IBM277\"?><!DOCTYPE x SYSTEM \"x.dtd\"><x><t>v</t></x>", "ibm-277"), ""},
            {inCodePage("<?xml version='1.0' encoding='IBM930'?><!DOCTYPE x SYSTEM 'x.dtd'><x><t>v</t></x>", "ibm-930"), ""},
+           // Double-byte characters between shifts, before the id and in it.
+           {inCodePage("<?xml version='1.0' encoding='IBM930'?><!-- 日本 --><!DOCTYPE x SYSTEM 'x日.dtd'><x><t>v</t></x>",
+                       "ibm-930"), ""},
            // Characters that are not ASCII before the id or in it (a surrogate pair too), in UTF-16
            // and UTF-32 with a mark or without and in EBCDIC, markup in a comment or instruction, '['
            // and '>' in the id, an id past the first 64 K characters: each check lost an entity.
@@ -269,7 +272,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"\uFEFF", "UTF-32BE", "", wideId, std::string(17, ' '), "1:40:"},
            {"<!-- \u00E4 -->", "UTF-32LE", "utf-32le", wideId, std::string(17, ' '), "1:50:"},
            {"", "UTF-8", "", wideId, std::string(17, ' '), "1:40:"},
-           {"<?xml version='1.0' encoding='Shift_JIS'?>", "Shift_JIS", "", "SYSTEM 'a\u30FC.dtd'", std::string(15, ' '), "1:80:"}}) {
+           {"<?xml version='1.0' encoding='Shift_JIS'?>", "Shift_JIS", "", "SYSTEM 'a\u30FC.dtd'", std::string(15, ' '), "1:80:"},
+           {"<?xml version='1.0' encoding='IBM930'?><!-- \u65E5 -->", "ibm-930", "", "SYSTEM 'a\u65E5\u672C.dtd'",
+            std::string(16, ' '), "1:88:"}}) {
     const auto problems = [&, &start = start, &codePage = codePage, &given = given](const std::string& text) {
       const std::string document = inCodePage(start + "<!DOCTYPE x " + text + "><x s='a'><t>v</t><u/></x>", codePage);
       return problemsOf(set.validate(document.data(), document.size(), {given}));
