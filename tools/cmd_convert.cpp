@@ -4,6 +4,7 @@
 #include "toolsupport.h"
 
 #include "wfxml/wfxml.h"
+#include "zelexception.h"
 #include "zellog.h"
 
 #include <nlohmann/json.hpp>
@@ -140,18 +141,40 @@ ConvertOptions readOptions(ArgumentList& args) {
   return options;
 }
 
-// True when the bytes hold JSON: their first character that is not a blank
-// opens an object or array (an XML document starts with '<', in any code
-// page). A byte-order mark goes before either, and UTF-16 and UTF-32 put zero
-// bytes beside each ASCII character (JSON in them is refused as such).
-bool holdsJson(const std::vector<std::uint8_t>& content) {
+// The first character of the bytes that is not a blank, after a byte-order
+// mark; UTF-16 and UTF-32 put zero bytes beside each ASCII character. 0 for
+// none.
+char firstCharacterOf(const std::vector<std::uint8_t>& content) {
   using namespace std::string_view_literals;
   const std::string_view bytes(reinterpret_cast<const char*>(content.data()), content.size());
   std::size_t start = 0;
   for (const std::string_view mark : {"\xEF\xBB\xBF"sv, "\xFE\xFF"sv, "\xFF\xFE"sv, "\0\0\xFE\xFF"sv})
     if (bytes.substr(0, mark.size()) == mark) start = mark.size();
   const std::size_t first = bytes.find_first_not_of(" \t\r\n\0"sv, start);
-  return first != std::string_view::npos && (bytes[first] == '{' || bytes[first] == '[');
+  return first == std::string_view::npos ? '\0' : bytes[first];
+}
+
+// True when the bytes hold JSON: their first character opens an object or
+// array (an XML document starts with '<', in any code page; JSON in UTF-16
+// or UTF-32 is refused as such).
+bool holdsJson(const std::vector<std::uint8_t>& content) {
+  const char first = firstCharacterOf(content);
+  return first == '{' || first == '[';
+}
+
+// --to that reads the content as the other format: more likely a mistaken
+// option than a malformed input, and said so rather than refused as
+// malformed (with the key the reader's refusal has).
+void refuseContentOfOtherFormat(Target target, const std::vector<std::uint8_t>& content) {
+  const char first = firstCharacterOf(content);
+  const bool xml = first == '<';
+  if (target == Target::FromContent || (target == Target::Xml ? !xml : !holdsJson(content))) return;
+  ZelException e(__FILE__, __LINE__, "convert", nullptr,
+                 xml ? ZelMessages::CP_JSON_MISMATCH : ZelMessages::CP_XML_XERCES_PARSER_EXCEPTION);
+  e.setSummary(std::string("the input looks like ") + (xml ? "XML" : "JSON") + " (it starts with '" + first +
+               "'), but --to " + (xml ? "xml reads typed JSON" : "json reads XML") +
+               ": without --to, convert turns " + (xml ? "XML into JSON" : "JSON into XML"));
+  throw e;
 }
 
 // The first bytes of a file, enough to tell JSON from XML; empty when it
@@ -176,6 +199,7 @@ public:
   // The converted bytes of a file's content.
   std::vector<std::uint8_t> convert(const std::vector<std::uint8_t>& content) {
     const SharedOptions& shared = options_.shared;
+    refuseContentOfOtherFormat(options_.target, content);
     if (toXml(options_.target, content)) {
       const std::string_view json(reinterpret_cast<const char*>(content.data()), content.size());
       wfxml::WriteOptions write;

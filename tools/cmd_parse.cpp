@@ -1,4 +1,5 @@
 // wfhost parse: runs a document through a wire-format worker, as a host would.
+#include "elementkinds.h"
 #include "eventtrace.h"
 #include "messageinfo.h"
 #include "messageset.h"
@@ -11,13 +12,15 @@
 #include "zellog.h"
 
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+// --indent is parse's own: of its outputs only the JSON takes it.
 constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kInputEncoding |
-                                   SharedOption::kProperties | SharedOption::kIndent | SharedOption::kValidate;
+                                   SharedOption::kProperties | SharedOption::kValidate;
 
 const std::string kHelp = std::string(
     "usage: wfhost parse [--dict D.dict | --schema S.xsd] [--json | --events] [OPTIONS] FILE\n"
@@ -27,7 +30,9 @@ const std::string kHelp = std::string(
     "Without --dict or --schema the document is parsed self-defining.\n"
     "\n"
     "options:\n"
-    "  --json               print the tree as JSON (--indent: indented)\n"
+    "  --json               print the tree as JSON\n"
+    "  --indent             with --json: the JSON indented, one member a line (the\n"
+    "                       text is indented always, events are one a line)\n"
     "  --events             print the tree events (one line each) instead of a tree\n"
     "  --subtree PATH       parse FILE as one element inside a message: PATH leads\n"
     "                       from a message to that element, as the element names\n"
@@ -42,6 +47,7 @@ struct ParseOptions {
   std::string subtree;
   SharedOptions shared{kSharedGroups};
   OutputKind output = OutputKind::Text;
+  bool indent = false;
 };
 
 ParseOptions readOptions(ArgumentList& args) {
@@ -59,6 +65,8 @@ ParseOptions readOptions(ArgumentList& args) {
       chooseOutput(OutputKind::Events, arg);
     } else if (arg == "--json") {
       chooseOutput(OutputKind::Json, arg);
+    } else if (arg == "--indent") {
+      options.indent = true;
     } else if (arg == "--subtree") {
       options.subtree = args.takeValue(arg);
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -70,6 +78,9 @@ ParseOptions readOptions(ArgumentList& args) {
     }
   }
   if (options.file.empty()) throw UsageError("no FILE given");
+  if (options.indent && options.output != OutputKind::Json)
+    throw UsageError("--indent indents the JSON of --json: the text tree is indented always, and --events prints "
+                     "one line an event");
   refuseStdinTwice(options.shared, options.file);
   if (!options.subtree.empty() && !options.shared.hasMessageSet())
     throw UsageError("--subtree needs --dict or --schema");
@@ -161,6 +172,58 @@ std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const 
   return ids;
 }
 
+// The document's root as the parse named it: set where no message or
+// element of the dictionary matched it (another namespace, another name),
+// so that the document was parsed self-defining.
+struct UndefinedRoot {
+  std::u16string name;
+  std::u16string namespaceUri;
+};
+
+// The plug-in parses a document whose root the dictionary does not define
+// self-defining, as it must; with --dict the user expected typed values, so
+// stderr says why there are none.
+void warnOfUndefinedRoot(const std::string& file, const wfxml::MessageSet& set, const UndefinedRoot& root) {
+  std::string messages;
+  const std::vector<std::string> names = wfxml::host::qualifiedMessageNames(set);
+  for (std::size_t i = 0; i < names.size() && i < 10; ++i) messages += (i ? ", " : "") + names[i];
+  if (names.size() > 10) messages += ", ...";
+  const std::string name = ZelWstring(root.name).toUtf8();
+  const std::string shownRoot = root.namespaceUri.empty() ? name + " (in no namespace)"
+                                                          : "{" + ZelWstring(root.namespaceUri).toUtf8() + "}" + name;
+  std::cerr << "wfhost: warning: " << (file == "-" ? "<stdin>" : file) << ": the root " << shownRoot
+            << " is no element of the dictionary (its messages: " << (messages.empty() ? "none" : messages)
+            << "): the document was parsed self-defining, without typed values\n";
+}
+
+// The events, and the root's name when the parse found no definition for it.
+class RootWatchingTrace : public EventTrace {
+public:
+  using EventTrace::EventTrace;
+  using EventTrace::startMessageContent;
+  bool startMessageContent(const char16_t* name, const ZelWstring& namespaceURI, unsigned short elementKind,
+                           const WorkerInfoPtr& startInfo, long xsiTypeIndex) override {
+    if (!rootSeen_ && elementKind == eKindSelfDefiningMessage) undefinedRoot = UndefinedRoot{name, std::u16string(namespaceURI.view())};
+    rootSeen_ = true;
+    return EventTrace::startMessageContent(name, namespaceURI, elementKind, startInfo, xsiTypeIndex);
+  }
+  bool startMessageContent(long& tagId, unsigned short elementKind, const WorkerInfoPtr& startInfo, long memberId,
+                           long xsiTypeIndex, long tagIndex, long memberIndex) override {
+    rootSeen_ = true;
+    return EventTrace::startMessageContent(tagId, elementKind, startInfo, memberId, xsiTypeIndex, tagIndex, memberIndex);
+  }
+  std::optional<UndefinedRoot> undefinedRoot;
+
+private:
+  bool rootSeen_ = false;
+};
+
+std::optional<UndefinedRoot> undefinedRootOf(const MessageTree& tree) {
+  const TreeElement* root = tree.getRoot();
+  if (!root || root->getKind() != eKindSelfDefiningMessage) return std::nullopt;
+  return UndefinedRoot{std::u16string(root->getName().view()), std::u16string(root->getNamespaceURI().view())};
+}
+
 }  // namespace
 
 int runParseCommand(ArgumentList& args) {
@@ -191,22 +254,27 @@ int runParseCommand(ArgumentList& args) {
   }
   const std::vector<long>* pathArgument = path.empty() ? nullptr : &path;
 
+  // A subtree's element is matched by its path, not as a root.
+  const bool watchRoot = dictionary && path.empty();
   wfxml::Session session(set);
   if (options.output == OutputKind::Events) {
-    EventTrace trace(std::cout);
+    RootWatchingTrace trace(std::cout);
     namingInput(options.file,
                 [&] { wfxml::host::parse(session, bytes.data(), bytes.size(), properties, trace, pathArgument); });
+    if (watchRoot && trace.undefinedRoot) warnOfUndefinedRoot(options.file, set, *trace.undefinedRoot);
     return kExitOk;
   }
   wfxml::Message message = wfxml::host::emptyMessage(set);
   namingInput(options.file,
               [&] { wfxml::host::parse(session, bytes.data(), bytes.size(), properties, message, pathArgument); });
   const MessageTree& tree = wfxml::host::tree(message);
+  if (const std::optional<UndefinedRoot> root = undefinedRootOf(tree); watchRoot && root)
+    warnOfUndefinedRoot(options.file, set, *root);
   if (options.output == OutputKind::Text) {
     std::cout << treeToText(tree);
   } else {
     const std::string json = treeToJson(tree);
-    std::cout << (options.shared.indent ? indentJson(json) : json) << '\n';
+    std::cout << (options.indent ? indentJson(json) : json) << '\n';
   }
   return kExitOk;
 }

@@ -51,7 +51,8 @@ int runRoundTripCommand(ArgumentList& args) {
     wfxml::host::parse(session, bytes.data(), bytes.size(), inputPropertiesOf(options.shared, inputProperties), message);
   });
   std::vector<std::uint8_t> out;
-  wfxml::host::write(session, message, outputPropertiesOf(options.shared, options.output), out);
+  namingInput(options.input,
+              [&] { wfxml::host::write(session, message, outputPropertiesOf(options.shared, options.output), out); });
   writeFile(options.output, out);
   return kExitOk;
 }

@@ -49,7 +49,8 @@ int runWriteCommand(ArgumentList& args) {
                            std::filesystem::path(options.input).parent_path().string());
   tree.setDictionarySwitch(&embedded);
   std::vector<std::uint8_t> out;
-  wfxml::host::write(session, message, outputPropertiesOf(options.shared, options.output), out);
+  namingInput(options.input,
+              [&] { wfxml::host::write(session, message, outputPropertiesOf(options.shared, options.output), out); });
   writeFile(options.output, out);
   return kExitOk;
 }

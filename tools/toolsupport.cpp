@@ -83,7 +83,9 @@ const SharedOptionHelp kSharedOptionHelp[] = {
     {SharedOption::kInputEncoding,
      "  --input-encoding NAME  the code page of an input without byte-order mark or\n"
      "                       encoding declaration (default utf-8), e.g. ibm-500\n"},
-    {SharedOption::kIndent, "  --indent             write indented XML or JSON\n"},
+    {SharedOption::kIndent,
+     "  --indent             indent the output, two blanks a level: JSON one member\n"
+     "                       a line, XML the children of element-only content\n"},
     {SharedOption::kThreads, "  -j N                 threads (default: the number of cores)\n"},
     {SharedOption::kValidate,
      "  --validate           check each XML input against the schemas first (docs/validation.md):\n"

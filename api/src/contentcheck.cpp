@@ -248,8 +248,7 @@ std::string treeNameOf(const SchemaView& view, const TreeElement& element) {
   return toUtf8(element.getName().view());  // self-defining: "@name" for an attribute
 }
 
-std::string treePathOf(const SchemaView& view, const TreeElement& element) {
-  const auto nameOf = [&view](const TreeElement& e) { return treeNameOf(view, e); };
+std::string treePathOf(const TreeElement& element, FunctionRef<std::string(const TreeElement&)> nameOf) {
   std::string path;
   for (const TreeElement* at = &element; at; at = at->getParent()) {
     const std::string name = nameOf(*at);
@@ -269,6 +268,10 @@ std::string treePathOf(const SchemaView& view, const TreeElement& element) {
     path.insert(0, "/" + name + (shared ? "[" + std::to_string(index + 1) + "]" : ""));
   }
   return path;
+}
+
+std::string treePathOf(const SchemaView& view, const TreeElement& element) {
+  return treePathOf(element, [&view](const TreeElement& e) { return treeNameOf(view, e); });
 }
 
 void ContentCheck::checkTree(const MessageTree& tree) {

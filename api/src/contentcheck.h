@@ -16,6 +16,7 @@
 // them an element stands for; a member inside a choice is required only
 // when a member of its branch is given and the choice is made once.
 
+#include "functionref.h"
 #include "schemaview.h"
 
 #include <string>
@@ -92,6 +93,7 @@ TreeElement* nextInDocumentOrder(const TreeElement& element);
 // empty for an anonymous value.
 std::string treeNameOf(const SchemaView& view, const TreeElement& element);
 // "/order/party[2]/name": an index (from 1) where siblings share the name.
+std::string treePathOf(const TreeElement& element, FunctionRef<std::string(const TreeElement&)> nameOf);
 std::string treePathOf(const SchemaView& view, const TreeElement& element);
 
 }  // namespace wfxml::detail

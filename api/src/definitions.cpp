@@ -80,8 +80,11 @@ Definitions::Definitions(const StdDictionaryInfo* dictionary) : dictionary_(dict
   const auto& messages = dictionary->getMessageDefs();
   for (long row = 0; row < messages.GetRowCount(); ++row) {
     const long tagIndex = messages[row]->tagIndex;
-    if (tagIndex >= 0 && static_cast<std::size_t>(tagIndex) < tags_.size())
-      messageNames_.push_back(tags_[tagIndex].asMessage.name);
+    if (tagIndex < 0 || static_cast<std::size_t>(tagIndex) >= tags_.size()) continue;
+    const Definition& message = tags_[tagIndex].asMessage;
+    messageNames_.push_back(message.name);
+    qualifiedMessageNames_.push_back(message.namespaceUri.empty() ? message.name
+                                                                  : "{" + message.namespaceUri + "}" + message.name);
   }
 }
 

@@ -34,6 +34,8 @@ public:
 
   // The XML names of the message set's messages, in dictionary order.
   const std::vector<std::string>& messageNames() const { return messageNames_; }
+  // The same with their namespaces: "{urn:x}Name", or "Name" without one.
+  const std::vector<std::string>& qualifiedMessageNames() const { return qualifiedMessageNames_; }
 
 private:
   struct Tag {
@@ -45,6 +47,7 @@ private:
   std::vector<Tag> tags_;
   std::vector<Definition> members_;
   std::vector<std::string> messageNames_;
+  std::vector<std::string> qualifiedMessageNames_;
 };
 
 // Whether a self-defining element is an attribute, by its name as the tree

@@ -28,6 +28,10 @@ MessageSet none(const LibraryOptions& library) {
 
 const StdDictionaryInfo* dictionary(const MessageSet& set) { return set.state()->dictionary; }
 
+std::vector<std::string> qualifiedMessageNames(const MessageSet& set) {
+  return set.state()->definitions.qualifiedMessageNames();
+}
+
 void setEncoding(const std::string& name, MessageInfo& properties) {
   detail::setCodePage(detail::codePageOf(name), properties);
 }

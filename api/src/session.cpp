@@ -7,6 +7,7 @@
 #include "entitylimits.h"
 #include "outputcheck.h"
 #include "undefinedbytes.h"
+#include "unwritablecharacter.h"
 #include "error.h"
 #include "eventstream.h"
 #include "jsontext.h"
@@ -166,7 +167,12 @@ void SessionState::write(const MessageState& message, const MessageInfo& propert
     e.addInsert("write").addInsert("the message belongs to another message set");
     throw e;
   }
-  workerToWrite(properties).write(message.tree, properties, out);
+  try {
+    workerToWrite(properties).write(message.tree, properties, out);
+  } catch (ZelException& e) {
+    if (isUnwritableCharacter(e)) placeUnwritableCharacter(message.tree, own->schema.get(own->dictionary), e);
+    throw;
+  }
 }
 
 }  // namespace detail

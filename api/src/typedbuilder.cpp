@@ -7,6 +7,7 @@
 #include "schemaspellings.h"
 #include "schemaview.h"
 #include "typeddatawriter.h"
+#include "unwritablecharacter.h"
 #include "utf8.h"
 #include "workerinfo.h"
 #include "xmlproperties.h"
@@ -266,17 +267,21 @@ private:
       if (c >= 0x80) {
         const std::size_t length = utf8SequenceLength(bytes + i, size - i);
         if (length == 0) refuseNonUtf8At("text", i);
-        if (c == 0xEF && bytes[i + 1] == 0xBF && (bytes[i + 2] & 0xFE) == 0xBE) refuseCharacterAt(i);
+        if (c == 0xEF && bytes[i + 1] == 0xBF && (bytes[i + 2] & 0xFE) == 0xBE)
+          refuseCharacterAt(utf8, i, 0xFFFE | (bytes[i + 2] & 1));
         i += length;
       } else {
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') refuseCharacterAt(i);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') refuseCharacterAt(utf8, i, c);
         ++i;
       }
     }
   }
 
-  [[noreturn]] void refuseCharacterAt(std::size_t at) const {
-    fail("the text holds a character XML cannot carry (at byte " + std::to_string(at) + ")");
+  [[noreturn]] void refuseCharacterAt(std::string_view utf8, std::size_t at, char32_t code) const {
+    // Characters, not bytes, as a person counts them in the text.
+    const auto starts = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
+    const auto before = static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.begin() + at, starts));
+    fail(unwritableCharacterReason(code, before + 1, "the text"));
   }
 
   void refuseUnlessUtf8(std::string_view text, const char* what) const {

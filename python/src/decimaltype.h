@@ -27,8 +27,8 @@ std::string decimalDigits(pybind11::handle decimal);
 bool hasSaneExponent(pybind11::handle decimal);
 
 // Any int as decimal digits and back, also beyond the 4,300 digits Python's
-// own conversions take (sys.int_max_str_digits): the digits through Decimal,
-// the int from halves of its digits. digits: an optional sign, then digits.
+// own conversions take (sys.int_max_str_digits), both from halves: the
+// digits of halves of the int's bits, the int of halves of its digits. digits: an optional sign, then digits.
 std::string integerDigits(pybind11::handle integer);
 pybind11::object makeInteger(std::string_view digits);
 

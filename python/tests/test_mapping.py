@@ -87,8 +87,12 @@ def test_a_single_byte_code_page_is_declared_by_a_name_other_readers_know(kinds,
         ("big", int(D("8" * 5000)), int(D("8" * 5000))),  # beyond the digits Python's int() and str() take
         ("big", -int(D("9" * 3001 + "0" * 3000)), -int(D("9" * 3001 + "0" * 3000))),  # read back in halves
         ("amount", D("7" * 5000 + ".25"), D("7" * 5000 + ".25")),  # its exponent beyond 4096, no zero to add
+        ("big", 7**6000, 7**6000),  # 5,071 digits, spelt from halves of its bits
+        ("big", -(2**20000 - 1), -(2**20000 - 1)),  # every bit of every half set
+        ("big", 2**20000, 2**20000),  # halves of no bit set
     ],
-    ids=["exponent", "long-decimal", "long-integer", "long-negative-integer", "longer-decimal"],
+    ids=["exponent", "long-decimal", "long-integer", "long-negative-integer", "longer-decimal", "integer-halves",
+         "integer-halves-all-set", "integer-halves-none-set"],
 )
 def test_numbers_go_both_ways_exactly(kinds, kinds_xml, key, value, back):
     data = kinds.to_dict(kinds_xml)

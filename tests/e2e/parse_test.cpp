@@ -62,15 +62,17 @@ class WfhostRun : public ::testing::TestWithParam<DataCase> {};
 TEST_P(WfhostRun, PrintsWhatWasReviewed) {
   const DataCase& c = GetParam();
   const CommandResult result = runWfhost(argumentsOf(c["args"]));
+  const auto line = [](const std::string& text) {
+    return (text.rfind("data/", 0) == 0 ? testData(text.substr(5)) : text) + "\n";
+  };
   if (c.fields.count("output")) {
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, c.fields.count("warning") ? "wfhost: warning: " + line(c["warning"]) : "");
     EXPECT_EQ(result.out, readFileText(testData(c["output"])));
     return;
   }
   EXPECT_EQ(result.status, 1);
-  const std::string& error = c["error"];
-  EXPECT_EQ(result.err, "wfhost: " + (error.rfind("data/", 0) == 0 ? testData(error.substr(5)) : error) + "\n");
+  EXPECT_EQ(result.err, "wfhost: " + line(c["error"]));
   // stdout carries the events reported before the error, and nothing else.
   for (const auto& line : linesOf(result.out)) EXPECT_NE(line.find('('), std::string::npos) << line;
   const std::vector<std::string> args = argumentsOf(c["args"]);

@@ -38,6 +38,9 @@ MessageSet loadBytes(std::vector<std::uint8_t> dictionary, const LibraryOptions&
 
 // The loaded dictionary; null for a set without one.
 const StdDictionaryInfo* dictionary(const MessageSet& set);
+// The messages of the set, as "{namespace}name" ("name" without one), in
+// dictionary order; none for a set without a dictionary.
+std::vector<std::string> qualifiedMessageNames(const MessageSet& set);
 
 // The message's tree, with the set's dictionary names as its name resolver.
 MessageTree& tree(Message& message);
