@@ -84,8 +84,8 @@ const SharedOptionHelp kSharedOptionHelp[] = {
      "  --input-encoding NAME  the code page of an input without byte-order mark or\n"
      "                       encoding declaration (default utf-8), e.g. ibm-500\n"},
     {SharedOption::kIndent,
-     "  --indent             indent the output, two blanks a level: JSON one member\n"
-     "                       a line, XML the children of element-only content\n"},
+     "  --indent             indent the output, two blanks a level (XML: the children\n"
+     "                       of element-only content, where blanks are no data)\n"},
     {SharedOption::kThreads, "  -j N                 threads (default: the number of cores)\n"},
     {SharedOption::kValidate,
      "  --validate           check each XML input against the schemas first (docs/validation.md):\n"

@@ -284,6 +284,16 @@ std::optional<std::string> emptyDocument(const void* bytes, std::size_t size) {
   if (document.find_first_not_of(" \t\r\n") == std::string_view::npos) return "the document is empty but for white space";
   return std::nullopt;
 }
+
+// JSON given where XML is read (a typed JSON file, a message tree): the
+// scanner says "invalid document structure", which names no cause.
+std::optional<std::string> jsonDocument(const void* bytes, std::size_t size) {
+  std::string_view document(static_cast<const char*>(bytes), size);
+  if (document.substr(0, 3) == "\xEF\xBB\xBF") document.remove_prefix(3);
+  const std::size_t first = document.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos || (document[first] != '{' && document[first] != '[')) return std::nullopt;
+  return std::string("the document is JSON, not XML (it starts with '") + document[first] + "')";
+}
 }  // namespace
 
 std::optional<std::string> wideDocumentDeclaringOtherEncoding(const void* bytes, std::size_t size) {
@@ -392,6 +402,7 @@ std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size
   if (std::optional<std::string> reason = wideDocumentDeclaringOtherEncoding(bytes, size)) return reason;
   if (std::optional<std::string> reason = unmarkedWideDocument(bytes, size)) return reason;
   if (std::optional<std::string> reason = undeclaredEbcdicDocument(bytes, size)) return reason;
+  if (std::optional<std::string> reason = jsonDocument(bytes, size)) return reason;
   return emptyDocument(bytes, size);
 }
 

@@ -57,8 +57,9 @@ std::string nonUtf8Reason(const Utf8Fault& bad);
 // scanner takes at its word ("invalid byte '' at position 2 of a 3-byte
 // sequence"); it is UTF-16 or UTF-32 without byte-order mark or declaration,
 // or EBCDIC without a declaration of its code page, both of which the
-// scanner reads as UTF-8; or it holds no character but white space (an empty
-// file, "invalid document structure"). The reason, as a problem's message;
+// scanner reads as UTF-8; or it holds JSON, or no character but white space
+// (an empty file; both "invalid document structure"). The reason, as a
+// problem's message;
 // else nullopt.
 std::optional<std::string> unreadableDocumentReason(const void* bytes, std::size_t size);
 // The part of unreadableDocumentReason for a document in UTF-16 or UTF-32

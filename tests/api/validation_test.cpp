@@ -81,6 +81,7 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
     {"Empty", "", 1, "", "the document is empty", 1},  // Xerces-C: "invalid document structure"
     {"EmptyButForWhiteSpace", "\n  \n", 1, "", "the document is empty but for white space", 1},
+    {"Json", "\xEF\xBB\xBF\n [{\"o:order\": {}}]", 1, "", "the document is JSON, not XML (it starts with '[')", 1},
     {"MalformedDocumentType", "<!DOCTYPE o:order [<!ELEMENT o:order>]>\n" + order("ABC", kLine1), 1, "", "whitespace"},
     // Nothing is fetched: an external entity is refused, also where the external subset reads as empty.
     {"ExternalEntity", "<!DOCTYPE o:order SYSTEM \"order.dtd\" [<!ENTITY e SYSTEM \"order.dtd\">]>\n" + order("&e;", kLine1),
