@@ -622,6 +622,11 @@ void treeFromJson(std::string_view json, MessageTree& tree) {
     std::string what = e.what();
     if (const std::size_t tag = what.find("] "); what.rfind("[json.exception.", 0) == 0 && tag != std::string::npos)
       what.erase(0, tag + 2);
+    // An XML document, given here by mistake, is written again by parsing it.
+    const std::size_t first = json.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    if (first != std::string_view::npos && json[first] == '<')
+      what += " (the input is XML: a message tree is JSON, as wfhost parse --json prints it; wfhost roundtrip "
+              "parses and writes a document)";
     throwTreeError(__FILE__, __LINE__, "treeFromJson", "$", "not valid JSON: " + what);
   }
   try {

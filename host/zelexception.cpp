@@ -181,7 +181,9 @@ std::string ZelException::describe() const {
   using namespace ZelMessages;
   const auto insert = [this](std::size_t i) { return insertText(i); };
   if (messageNumber_ == CP_TYPE_MISMATCH && inserts_.size() == 2) return "expected " + insert(0) + ", found " + insert(1);
-  if (messageNumber_ == CP_UNKNOWN_ENCODING && inserts_.size() == 1) return "unknown encoding '" + insert(0) + "'";
+  if (messageNumber_ == CP_UNKNOWN_ENCODING && inserts_.size() == 1)
+    return "unknown encoding '" + insert(0) + "' (a code page ICU knows, such as ibm-500, utf-16le, iso-8859-1, or "
+                                              "its number, such as 500)";
   // What is wrong and its byte offset, which tells nothing at 0: a file that
   // is no dictionary, or a table of the whole.
   if (messageNumber_ == CP_DICTIONARY_FORMAT_ERROR && inserts_.size() == 2)

@@ -51,8 +51,8 @@ int runRoundTripCommand(ArgumentList& args) {
     wfxml::host::parse(session, bytes.data(), bytes.size(), inputPropertiesOf(options.shared, inputProperties), message);
   });
   std::vector<std::uint8_t> out;
-  namingInput(options.input,
-              [&] { wfxml::host::write(session, message, outputPropertiesOf(options.shared, options.output), out); });
+  const MessageInfo outputProperties = outputPropertiesOf(options.shared, options.output);
+  namingInput(options.input, [&] { wfxml::host::write(session, message, outputProperties, out); });
   writeFile(options.output, out);
   return kExitOk;
 }

@@ -49,8 +49,8 @@ int runWriteCommand(ArgumentList& args) {
                            std::filesystem::path(options.input).parent_path().string());
   tree.setDictionarySwitch(&embedded);
   std::vector<std::uint8_t> out;
-  namingInput(options.input,
-              [&] { wfxml::host::write(session, message, outputPropertiesOf(options.shared, options.output), out); });
+  const MessageInfo outputProperties = outputPropertiesOf(options.shared, options.output);
+  namingInput(options.input, [&] { wfxml::host::write(session, message, outputProperties, out); });
   writeFile(options.output, out);
   return kExitOk;
 }

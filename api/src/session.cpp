@@ -153,6 +153,24 @@ void SessionState::parseDocument(const void* bytes, std::size_t size, const Code
   parse(bytes, size, parseProperties(codePage, entityExpansionLimit), handler, /*path=*/nullptr);
 }
 
+namespace {
+// A tree read with a dictionary names its defined elements by ids alone,
+// which a writer without one cannot render: the plug-in then fails with an
+// internal error that names no cause.
+void refuseDefinedElements(const MessageTree& tree) {
+  for (const TreeElement* element = tree.getRoot(); element; element = nextInDocumentOrder(*element)) {
+    if (!element->getName().empty() || (element->getTagId() <= 0 && element->getMemberId() <= 0)) continue;
+    ZelFatalException e(__FILE__, __LINE__, "Session::write", nullptr, ZelMessages::CP_TREE_ERROR);
+    e.addInsert("write").addInsert("the tree's elements carry dictionary ids (tagId " +
+                                   std::to_string(element->getTagId()) + ", member " +
+                                   std::to_string(element->getMemberId()) +
+                                   ") without names, and the message set has no dictionary: write it with the "
+                                   "dictionary it was read with");
+    throw e;
+  }
+}
+}  // namespace
+
 void SessionState::write(const MessageState& message, const MessageInfo& properties, std::vector<std::uint8_t>& out) {
   output.clear();
   write(message, properties, output);
@@ -171,6 +189,7 @@ void SessionState::write(const MessageState& message, const MessageInfo& propert
     workerToWrite(properties).write(message.tree, properties, out);
   } catch (ZelException& e) {
     if (isUnwritableCharacter(e)) placeUnwritableCharacter(message.tree, own->schema.get(own->dictionary), e);
+    if (!set.state()->dictionary) refuseDefinedElements(message.tree);
     throw;
   }
 }
