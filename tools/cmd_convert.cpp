@@ -34,8 +34,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kEncoding |
-                                   SharedOption::kInputEncoding | SharedOption::kIndent | SharedOption::kValidate | SharedOption::kThreads;
+constexpr unsigned kSharedGroups = SharedOption::kMessageSet | SharedOption::kEncoding | SharedOption::kInputEncoding |
+                                   SharedOption::kIndent | SharedOption::kValidate | SharedOption::kThreads |
+                                   SharedOption::kProperties;
 
 const std::string kHelp = std::string(
     "usage: wfhost convert (--dict D.dict | --schema A.xsd ...) [OPTIONS] FILE [-o OUT]\n"
@@ -70,8 +71,11 @@ const std::string kHelp = std::string(
     "  --report FILE        with --out-dir: one JSON line per input, with its\n"
     "                       file, output, status (converted, skipped, failed)\n"
     "                       and error ('-': stdout)\n"
-    "  --quiet              no progress, only failures and the summary\n") +
-    sharedOptionsHelp(kSharedGroups);
+    "  --quiet              no progress, only failures and the summary\n"
+    "  --prop entityExpansionLimit=N  entity references expanded at most in an XML\n"
+    "                       input, its check included (default 1000); the only\n"
+    "                       message property convert takes\n") +
+    sharedOptionsHelp(kSharedGroups & ~SharedOption::kProperties);
 
 enum class Target { FromContent, Json, Xml };
 
@@ -118,6 +122,13 @@ ConvertOptions readOptions(ArgumentList& args) {
     }
     return true;
   });
+  // The documents are read with ParseOptions and written with WriteOptions, which carry of the
+  // message properties the entity expansion limit alone: the code pages have options of their
+  // own, and the rest (a subtree, a DOCTYPE, a memory pool) are parse's and write's.
+  for (const auto& [name, value] : options.shared.properties.properties())
+    if (name != ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR))
+      throw UsageError("--prop " + name.toUtf8() + ": convert takes entityExpansionLimit alone (the code pages "
+                       "are --input-encoding and --encoding)");
   // --records first: the checks below would ask it for --out-dir.
   if (!options.records.empty() &&
       (options.inputs.size() > 1 || !options.outDir.empty() || options.resume || !options.report.empty() ||

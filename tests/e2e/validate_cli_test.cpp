@@ -47,10 +47,12 @@ TEST(ValidateCli, ExitStatusesAndTheValidateOptionOfParseAndConvert) {
   payment.replace(payment.find("Zo"), std::string("Zoë Müller").size(), references);
   const std::string expanding = scratch.write("entities.xml", "<!DOCTYPE Payment [<!ENTITY z 'z'>]>" +
                                                                   payment.substr(payment.find("<Payment")));
-  EXPECT_EQ(runWfhost({"parse", "--schema", kPaymentSchema, "--validate", expanding}).status, 1);
-  const CommandResult allowed = runWfhost({"parse", "--schema", kPaymentSchema, "--validate", "--prop",
-                                           "entityExpansionLimit=2000", expanding});
-  EXPECT_EQ(allowed.status, 0) << allowed.err;
+  for (const char* command : {"parse", "convert"}) {
+    EXPECT_EQ(runWfhost({command, "--schema", kPaymentSchema, "--validate", expanding}).status, 1) << command;
+    const CommandResult allowed = runWfhost({command, "--schema", kPaymentSchema, "--validate", "--prop",
+                                             "entityExpansionLimit=2000", expanding});
+    EXPECT_EQ(allowed.status, 0) << command << ": " << allowed.err;
+  }
 }
 
 }  // namespace
