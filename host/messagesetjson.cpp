@@ -179,14 +179,16 @@ private:
     sourceError(sourceName_, place, what);
   }
 
-  void expectObject(const Node& node, std::initializer_list<std::initializer_list<std::string_view>> fieldSets) const {
+  // unknownHint follows the name of an unknown field.
+  void expectObject(const Node& node, std::initializer_list<std::initializer_list<std::string_view>> fieldSets,
+                    const std::string& unknownHint = {}) const {
     if (!node.value.is_object()) fail(node.path, "expected an object, found " + describe(node.value));
     for (const auto& [key, value] : node.value.items()) {
       bool known = false;
       for (const auto& fields : fieldSets) {
         for (std::string_view field : fields) known = known || field == key;
       }
-      if (!known) fail(node.pathOf(key), "unknown field '" + key + "'");
+      if (!known) fail(node.pathOf(key), "unknown field '" + key + "'" + unknownHint);
     }
   }
 
@@ -272,8 +274,18 @@ private:
 
 MessageSet JsonSourceReader::read(const json& document) {
   const Node root{document, ""};
-  expectObject(root, {{"name", "identification", "dependencies", "namespacesEnabled", "properties", "namespaces",
-                       "types", "elements"}});
+  // The other JSON files of the system, given to compile by mistake.
+  if (document.is_object() && document.contains("format") && document.contains("root"))
+    fail("format", "this is a message tree (as wfhost parse --json prints it), not a message-set source "
+                   "(docs/message-set-source.md)");
+  // One unknown key alone: typed JSON of a message, given as a source by mistake.
+  const bool typedJson = document.is_object() && document.size() == 1;
+  expectObject(root,
+               {{"name", "identification", "dependencies", "namespacesEnabled", "properties", "namespaces", "types",
+                 "elements"}},
+               typedJson ? ": this looks like typed JSON of a message, not a message-set source "
+                           "(docs/message-set-source.md), which starts {\"name\": ...}"
+                         : "");
   if (!root.has("name")) fail("name", "the message set needs a name");
   set_.name = string(root.child("name"));
   if (set_.name.empty()) fail("name", "the message set needs a name");

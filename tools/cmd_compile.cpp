@@ -59,7 +59,7 @@ CompileOptions readOptions(ArgumentList& args) {
     } else if (arg == "--catalog") {
       options.schemaOptions.catalogFiles.push_back(args.takeValue(arg));
     } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option " + arg);
+      throw unknownOption(arg);
     } else {
       options.sources.push_back(arg);
     }

@@ -33,7 +33,7 @@ DumpOptions readOptions(ArgumentList& args) {
     const std::string arg = args.take();
     if (readSharedOption(arg, args, options.shared)) continue;
     if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option " + arg);
+      throw unknownOption(arg);
     } else if (!options.shared.hasMessageSet()) {
       options.shared.dictionary = arg;
     } else {

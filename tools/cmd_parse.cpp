@@ -70,7 +70,7 @@ ParseOptions readOptions(ArgumentList& args) {
     } else if (arg == "--subtree") {
       options.subtree = args.takeValue(arg);
     } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option " + arg);
+      throw unknownOption(arg);
     } else if (options.file.empty()) {
       options.file = arg;
     } else {

@@ -89,7 +89,7 @@ void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCom
     if (arg == "-o") {
       options.output = args.takeValue(arg);
     } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option " + arg);
+      throw unknownOption(arg);
     } else if (options.input.empty()) {
       options.input = arg;
     } else {
@@ -105,10 +105,11 @@ void readInputCommandOptions(ArgumentList& args, const char* verb, SharedOptions
   while (!args.empty()) {
     const std::string arg = args.take();
     if (extra(arg, args) || readSharedOption(arg, args, shared)) continue;
-    if (arg.size() > 1 && arg.front() == '-') throw UsageError("unknown option '" + arg + "'");
+    if (arg.size() > 1 && arg.front() == '-') throw unknownOption(arg);
     inputs.push_back(arg);
   }
-  if (!shared.hasMessageSet()) throw UsageError("give either --dict or --schema");
+  if (!shared.hasMessageSet())
+    throw UsageError(std::string("no message set to ") + verb + " with: give --dict D.dict or --schema S.xsd");
   if (inputs.empty()) throw UsageError(std::string("no FILE to ") + verb);
   for (const std::string& input : inputs) refuseStdinTwice(shared, input);
 }

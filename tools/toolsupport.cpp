@@ -103,6 +103,13 @@ constexpr char kHostOptionHelp[] =
 bool takes(const SharedOptions& options, unsigned group) { return (options.accepted & group) != 0; }
 }  // namespace
 
+UsageError unknownOption(const std::string& arg) {
+  if (arg == "--encoding")
+    return UsageError("unknown option --encoding: it names the code page of XML written, and this command writes "
+                      "none; --input-encoding names that of an input which declares none");
+  return UsageError("unknown option " + arg);
+}
+
 bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions& options) {
   if (takes(options, SharedOption::kMessageSet) && arg == "--dict") {
     options.dictionary = args.takeValue(arg);

@@ -33,6 +33,9 @@ class UsageError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
+// The error of an option the command does not take, with a hint where the
+// option is another's that is easily taken for one it takes.
+UsageError unknownOption(const std::string& arg);
 
 // The arguments of one subcommand, consumed from the front.
 class ArgumentList {
