@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <atomic>
 #include <chrono>
@@ -533,6 +534,16 @@ void writeRecords(const std::string& input, const std::string& output, const wfx
               << options.records << "'\n";
 }
 
+// The direction follows the input's content, not the output's name: -o out.json of a JSON input
+// gets XML, which the name would hide until the file is opened.
+void warnOfOutputNamedForTheOtherFormat(const std::string& output, bool xmlWritten) {
+  std::string extension = fs::path(output).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (extension != (xmlWritten ? ".json" : ".xml")) return;
+  std::cerr << "wfhost: warning: -o " << output << " gets " << (xmlWritten ? "XML" : "JSON") << ": the input holds "
+            << (xmlWritten ? "JSON" : "XML") << ", and convert turns each format into the other\n";
+}
+
 }  // namespace
 
 int runConvertCommand(ArgumentList& args) {
@@ -553,8 +564,10 @@ int runConvertCommand(ArgumentList& args) {
       return kExitOk;
     }
     Converter converter(set, options);
+    const std::vector<std::uint8_t> content = readFile(input);
+    warnOfOutputNamedForTheOtherFormat(output, toXml(options.target, content));
     // Converted whole before the output is opened: a failure leaves it as it was.
-    writeFile(output, namingInput(input, [&] { return converter.convert(readFile(input)); }));
+    writeFile(output, namingInput(input, [&] { return converter.convert(content); }));
     return kExitOk;
   } catch (const wfxml::Error& e) {
     if (e.validationErrors().empty()) throw;

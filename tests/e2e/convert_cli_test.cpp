@@ -42,6 +42,11 @@ TEST(ConvertCli, XmlToJsonAndBackInAnotherCodePageThroughStdin) {
   const CommandResult again =
       runWfhostOnStdin(scratch.write("payment-500.xml", ebcdic.out), {"convert", "--schema", kPaymentSchema, "-"});
   EXPECT_EQ(again.out, json.out);
+  // The direction follows the content, and an output named for the other format is said to be so.
+  const CommandResult named = runWfhost({"convert", "--dict", dict, kPayment, "-o", scratch.file("payment.XML")});
+  EXPECT_EQ(named.status, 0);
+  EXPECT_EQ(named.err, "wfhost: warning: -o " + scratch.file("payment.XML") +
+                           " gets JSON: the input holds XML, and convert turns each format into the other\n");
 }
 
 TEST(ConvertCli, ABatchReportsEachBadFileWithItsPlaceAndConvertsTheOthers) {
