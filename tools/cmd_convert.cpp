@@ -106,6 +106,9 @@ ConvertOptions readOptions(ArgumentList& args) {
     } else if (arg == "--records") {
       options.records = args.takeValue(arg);
       if (options.records.empty()) throw UsageError("--records needs an element name or path");
+      if (args.empty() && options.inputs.empty())
+        throw UsageError("--records needs an element NAME, then FILE: '" + options.records +
+                         "' was taken for the NAME, and no FILE is left");
     } else if (arg == "-o") {
       options.output = args.takeValue(arg);
     } else if (arg == "--out-dir") {
