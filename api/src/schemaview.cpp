@@ -642,6 +642,7 @@ SchemaView::SchemaView(const StdDictionaryInfo& dictionary) {
       XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kPreserveUtcFormat).integer(0, 0) != 0;
   spellings_.trueText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanTrueValue).text(0);
   spellings_.falseText = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kBooleanFalseValue).text(0);
+  writesXml11_ = XmlProperty(dictionary, StdDictionaryInfo::eMsgSetTable, kXmlVersion).text(0) == "1.1";
   const XmlProperty prefixes(dictionary, StdDictionaryInfo::eNamespaceTable, kPreferredPrefix);
   const auto& namespaces = dictionary.getNamespaceCache();
   for (std::size_t row = 0; row < namespaces.size(); ++row) {

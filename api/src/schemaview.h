@@ -293,6 +293,9 @@ public:
   std::string treeTypeText(long typeRow) const;
 
   const ValueSpellings& spellings() const { return spellings_; }
+  // Whether its documents are written as XML 1.1 (its "xmlVersion"), which
+  // carries the control characters XML 1.0 cannot, as character references.
+  bool writesXml11() const { return writesXml11_; }
   // Whether an element or attribute has a fixed value, or a type an
   // enumeration or a pattern (schemaspellings.h).
   bool spellsValues() const { return spellsValues_; }
@@ -321,6 +324,7 @@ private:
   std::vector<SchemaType> types_;
   std::vector<SchemaElement> elements_;
   ValueSpellings spellings_;
+  bool writesXml11_ = false;
   bool spellsValues_ = false;
   bool hasQualifiedNames_ = false;
   std::unordered_map<std::string, std::string> prefixes_;  // namespace URI -> preferred prefix

@@ -256,10 +256,12 @@ private:
          " items");
   }
 
-  // Text that is not UTF-8, or holds a character XML 1.0 cannot carry (C0
-  // controls but tab and line ends, U+FFFE, U+FFFF), would be refused by the
-  // writer without a path. One pass over the bytes for both.
+  // Text that is not UTF-8, or holds a character the document's XML version
+  // cannot carry (C0 controls but tab and line ends, which XML 1.1 carries
+  // but for U+0000; U+FFFE, U+FFFF), would be refused by the writer without
+  // a path. One pass over the bytes for both.
   void refuseUnlessXmlText(const std::string& utf8) const {
+    const bool xml11 = view_ && view_->writesXml11();
     const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t size = utf8.size();
     for (std::size_t i = 0; i < size;) {
@@ -268,20 +270,20 @@ private:
         const std::size_t length = utf8SequenceLength(bytes + i, size - i);
         if (length == 0) refuseNonUtf8At("text", i);
         if (c == 0xEF && bytes[i + 1] == 0xBF && (bytes[i + 2] & 0xFE) == 0xBE)
-          refuseCharacterAt(utf8, i, 0xFFFE | (bytes[i + 2] & 1));
+          refuseCharacterAt(utf8, i, 0xFFFE | (bytes[i + 2] & 1), xml11);
         i += length;
       } else {
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') refuseCharacterAt(utf8, i, c);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && (c == 0 || !xml11)) refuseCharacterAt(utf8, i, c, xml11);
         ++i;
       }
     }
   }
 
-  [[noreturn]] void refuseCharacterAt(std::string_view utf8, std::size_t at, char32_t code) const {
+  [[noreturn]] void refuseCharacterAt(std::string_view utf8, std::size_t at, char32_t code, bool xml11) const {
     // Characters, not bytes, as a person counts them in the text.
     const auto starts = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
     const auto before = static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.begin() + at, starts));
-    fail(unwritableCharacterReason(code, before + 1, "the text"));
+    fail(unwritableCharacterReason(code, before + 1, "the text", xml11 ? "1.1" : "1.0"));
   }
 
   void refuseUnlessUtf8(std::string_view text, const char* what) const {

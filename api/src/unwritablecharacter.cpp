@@ -59,10 +59,11 @@ std::string pathOf(const MessageTree& tree, const SchemaView* view, const TreeEl
 
 }  // namespace
 
-std::string unwritableCharacterReason(char32_t code, std::size_t character, const char* ofWhat) {
+std::string unwritableCharacterReason(char32_t code, std::size_t character, const char* ofWhat,
+                                      const char* version) {
   char shown[16];
   std::snprintf(shown, sizeof shown, "U+%04X", static_cast<unsigned>(code));
-  return std::string("XML 1.0 cannot carry ") + shown + " (" + kindOf(code) + "), character " +
+  return std::string("XML ") + version + " cannot carry " + shown + " (" + kindOf(code) + "), character " +
          std::to_string(character) + " of " + ofWhat;
 }
 

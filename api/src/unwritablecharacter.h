@@ -19,7 +19,8 @@ struct SchemaView;
 
 // "XML 1.0 cannot carry U+0001 (a control character), character 3 of the
 // value": what is refused, and where in the text (from 1, in characters).
-std::string unwritableCharacterReason(char32_t code, std::size_t character, const char* ofWhat);
+std::string unwritableCharacterReason(char32_t code, std::size_t character, const char* ofWhat,
+                                      const char* version = "1.0");
 
 // Whether e is the writer's refusal of such a character.
 bool isUnwritableCharacter(const ZelException& e);

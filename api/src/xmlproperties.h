@@ -20,6 +20,7 @@ constexpr char16_t kPreferredPrefix[] = u"Preferred Prefix";
 constexpr char16_t kPreserveUtcFormat[] = u"Preserve UTC Format";
 constexpr char16_t kBooleanTrueValue[] = u"Boolean True Value";
 constexpr char16_t kBooleanFalseValue[] = u"Boolean False Value";
+constexpr char16_t kXmlVersion[] = u"XML Version Key";
 constexpr std::int64_t kRenderAttribute = 1;
 constexpr std::int64_t kRenderNameless = -1;
 constexpr std::int64_t kRenderElementWithId = 2;

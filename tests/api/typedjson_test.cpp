@@ -140,6 +140,22 @@ TEST(TypedJson, AUnionsDocumentTextIsAsItsMemberReadIt) {
   EXPECT_EQ(typedJson(givenDataSet(), written.data(), written.size()), json) << textOf(written);
 }
 
+// A message set that writes XML 1.1 carries the control characters XML 1.0 cannot (they were
+// refused as they are for 1.0), as character references, both ways; U+0000 neither carries.
+TEST(TypedJson, ControlCharactersGoBothWaysInXml11) {
+  const ScratchFolder folder;
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("v.json", R"({ "name": "V",
+    "properties": { "xmlVersion": "1.1" },
+    "elements": [ { "name": "doc", "class": "message", "type": { "members": [ { "name": "t", "type": "string" } ] } } ] })")});
+  wfxml::Session session(set);
+  const std::string json = R"({"doc":{"t":"a\u0001b"}})";
+  const std::string xml = textOf(session.write(session.fromJson(json)));
+  EXPECT_NE(xml.find("<t>a&#x1;b</t>"), std::string::npos) << xml;
+  EXPECT_EQ(typedJson(set, xml.data(), xml.size()), json);
+  EXPECT_EQ(errorOf([&] { session.fromJson(R"({"doc":{"t":"\u0000"}})"); }).inserts().back(),
+            "XML 1.1 cannot carry U+0000 (a control character), character 1 of the text");
+}
+
 TEST(TypedData, CallsOutOfOrderAreRefused) {
   wfxml::Session session(typedMessageSet());
   const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder();
