@@ -170,6 +170,10 @@ public:
   // An object of the fields of "properties", applied over base.
   MessageSetXmlProperties readPropertiesOnly(const json& document, const MessageSetXmlProperties& base) {
     set_.xml = base;
+    // The fields wrapped as a source wraps them.
+    if (document.is_object() && document.contains("properties"))
+      fail("properties", "unknown field 'properties': a properties file holds the fields of a source's "
+                         "\"properties\" themselves, such as {\"booleanTrueValue\": \"Y\"}");
     readProperties(Node{document, ""});
     return set_.xml;
   }
