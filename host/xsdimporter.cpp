@@ -2,6 +2,7 @@
 
 #include "messagesetjson.h"
 #include "schemadocument.h"
+#include "schemareferencechains.h"
 #include "schemarewrite.h"
 #include "xmlcatalog.h"
 #include "xmllibrary.h"
@@ -267,6 +268,12 @@ public:
     return found == indexByLocation_.end() ? nullptr : &documents[found->second];
   }
 
+  // Reads what the recorded documents include, import or redefine, and what
+  // those do in turn, before Xerces-C does, so that the whole set can be
+  // measured first (schemareferencechains.h). A document that cannot be read
+  // is left for the load to report.
+  void recordReferenced();
+
   SchemaDocuments documents;
   // The first document read that Xerces-C must not be given (findSchemaDocumentFault), and
   // where: it is handed to Xerces-C as empty.
@@ -351,6 +358,21 @@ std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, const SchemaD
   } catch (const SAXException&) {
   }
   return scanner.references();
+}
+
+void SchemaDocumentRecorder::recordReferenced() {
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    SchemaDocumentFacts unused;
+    const std::string referrer = documents[i].location;
+    for (const std::string& reference :
+         scanSchemaDocument(ZelWstring::fromUtf8(referrer).c_str(), *this, unused)) {
+      const std::string location = resolveSchemaLocation(referrer, reference);
+      std::string bytes;
+      if (find(location) || !readFile(isNetworkLocation(location) ? catalog_.resolve(location) : location, bytes))
+        continue;
+      record(location, std::move(bytes), false);
+    }
+  }
 }
 
 // Reads the facts of every document that contributed to the model: the
@@ -1115,7 +1137,10 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
         if (recorder.fault) throwSourceError(kFunction, recorder.fault->first, recorder.fault->second.place,
                                               recorder.fault->second.what);
       };
+      recorder.recordReferenced();
       refuseFault();
+      if (const std::optional<ReferenceChainFault> chain = findOverlongReferenceChain(recorder.documents))
+        throwSourceError(kFunction, displayName(chain->location), chain->place, chain->what);
       Grammar* grammar = nullptr;
       try {
         const SchemaDocument* root = recorder.find(resolveSchemaLocation("", file));

@@ -8,6 +8,7 @@
 #include "externalsubset.h"
 #include "indexedschemagrammar.h"
 #include "rememberinguri.h"
+#include "schemareferencechains.h"
 #include "valuepattern.h"
 #include "widenedutf8.h"
 #include "xmlmemorymanager.h"
@@ -349,6 +350,10 @@ public:
         throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
                    {document.location, fault->place, fault->what});
       }
+    }
+    if (const std::optional<ReferenceChainFault> chain = findOverlongReferenceChain(documents)) {
+      throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
+                 {chain->location, chain->place, chain->what});
     }
     pool_ = std::make_unique<XMLGrammarPoolImpl>();
     if (const std::optional<LoadFailure> failure = load(*pool_)) {

@@ -1,8 +1,10 @@
 // Validating documents against the schemas a message set was compiled from.
 #include "apitestsupport.h"
+#include "dictformat.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -404,6 +406,46 @@ TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
     EXPECT_EQ(error.key(), "CP_DICTIONARY_SOURCE_ERROR");
     EXPECT_NE(error.inserts().back().find(limit), std::string::npos) << error.what();
   }
+}
+
+// A dictionary made by hand may carry any schema: its chains are measured
+// before Xerces-C reads it, as when compiled. Here the 101 types, made to
+// extend one base, are edited to extend each the one before.
+TEST(Validation, SchemaDocumentsKeepTheLoadersChainBounds) {
+  const ScratchFolder folder;
+  std::string types;
+  const auto typeName = [](int i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "T%03d", i);
+    return std::string(name);
+  };
+  for (int i = 1; i <= 101; ++i)
+    types += "<xs:complexType name='" + typeName(i) + "'><xs:complexContent><xs:extension base='T000'/>"
+             "</xs:complexContent></xs:complexType>\n";
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write(
+      "s.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:complexType name='T000'/>\n" + types +
+                   "<xs:element name='a' type='T101'/></xs:schema>")});
+  std::vector<std::uint8_t> bytes = set.dictionaryBytes();
+  std::string text(bytes.begin(), bytes.end());
+  for (int i = 2; i <= 101; ++i) {
+    const std::string from = "name='" + typeName(i) + "'><xs:complexContent><xs:extension base='T000'";
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + from.size() - 5, 4, typeName(i - 1));
+  }
+  bytes.assign(text.begin(), text.end());
+  const std::size_t covered = DICT_FORMAT_CHECKSUM_OFFSET + 8;
+  const std::uint64_t sum = dictFormatChecksum(bytes.data() + covered, bytes.size() - covered);
+  for (int i = 0; i < 8; ++i) bytes[DICT_FORMAT_CHECKSUM_OFFSET + i] = static_cast<std::uint8_t>(sum >> (8 * i));
+  const wfxml::MessageSet edited = wfxml::MessageSet::fromDictionaryBytes(bytes);
+  const std::string document = "<a/>";
+  const wfxml::Error error = errorOf([&] { edited.validate(document.data(), document.size()); });
+  EXPECT_EQ(error.key(), "CP_DICTIONARY_SOURCE_ERROR");
+  EXPECT_EQ(error.inserts().at(0), "s.xsd");
+  EXPECT_EQ(error.inserts().at(1).rfind("line 101, column", 0), 0u) << error.what();
+  EXPECT_NE(error.inserts().at(1).find("complexType 'T100'"), std::string::npos) << error.what();
+  EXPECT_NE(error.inserts().at(2).find("it leads through more than 100 base types"), std::string::npos)
+      << error.what();
 }
 
 }  // namespace
