@@ -1,6 +1,7 @@
 #include "schemadocument.h"
 
 #include "patternbacktracking.h"
+#include "schemareferencechains.h"
 #include "zelwstring.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -106,10 +107,12 @@ public:
   struct Stop {
     SchemaDocumentFault fault;
   };
+  struct TooDeep {};  // refused by the chain check (schemareferencechains.h)
   explicit DocumentWatch(std::size_t limit) : limit_(limit) {}
   void setDocumentLocator(const Locator* locator) override { locator_ = locator; }
   void characters(const XMLCh* const, const XMLSize_t length) override { add(length); }
   void startElement(const XMLCh* uri, const XMLCh* localName, const XMLCh*, const Attributes& attributes) override {
+    if (++depth_ > kSchemaNestingBound) throw TooDeep{};
     for (XMLSize_t i = 0; i < attributes.getLength(); ++i) add(XMLString::stringLen(attributes.getValue(i)));
     if (!XMLString::equals(localName, u"pattern") || !XMLString::equals(uri, SchemaSymbols::fgURI_SCHEMAFORSCHEMA))
       return;
@@ -118,6 +121,7 @@ public:
     if (const std::string why = unboundedPatternMatch(pattern); !why.empty())
       throw Stop{{place(), "the pattern '" + ZelWstring(pattern).toUtf8() + "' is refused: " + why}};
   }
+  void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override { --depth_; }
   void error(const SAXParseException&) override {}
   void fatalError(const SAXParseException&) override {}
 
@@ -132,6 +136,7 @@ private:
     return locator_ ? placeOf(locator_->getLineNumber(), locator_->getColumnNumber()) : "";
   }
   const Locator* locator_ = nullptr;
+  long depth_ = 0;
   std::size_t count_ = 0;
   const std::size_t limit_;
 };
@@ -172,6 +177,7 @@ std::optional<SchemaDocumentFault> findSchemaDocumentFault(const SchemaDocument&
     reader.parse(source);
   } catch (const DocumentWatch::Stop& stop) {
     return stop.fault;
+  } catch (const DocumentWatch::TooDeep&) {
   } catch (const XMLException&) {  // anything else is the schema loader's to report
   } catch (const SAXException&) {
   }

@@ -31,7 +31,8 @@ namespace {
 // levels, the most stack a level of nesting takes), while the real schemas
 // measured stay far below (nesting: UBL 458, FpML 114, ISO 20022 56;
 // extensions: FpML 7; attribute groups and substitution groups: 2).
-constexpr long kNestingBound = 1000;
+constexpr long kNestingBound = kSchemaNestingBound;
+constexpr long kDocumentBound = 300;          // 3,000 imports took 5 s, 10,000 includes a 2 MB stack
 constexpr long kExtensionBound = 100;         // 300 took 1.6 s
 constexpr long kAttributeGroupBound = 300;    // 1,000 took 3.7 s and 210 MB
 constexpr long kSubstitutionBound = 300;      // 1,000 took 0.9 s, 3,000 minutes
@@ -45,7 +46,7 @@ constexpr long kExpansionTotalBase = 10000;
 constexpr long kExpansionPerParticleWritten = 4;
 
 // What a reference names; each kind of component has its own names.
-enum class Space { Type, Element, Group, AttributeGroup, Attribute };
+enum class Space { Type, Element, Group, AttributeGroup, Attribute, Document };
 
 enum LinkKind : unsigned {
   kOther = 1,  // the type of an element or attribute, a restricted base, a list's or union's types, an element or attribute ref
@@ -53,7 +54,8 @@ enum LinkKind : unsigned {
   kModelGroup = 4,
   kAttributeGroup = 8,
   kSubstitution = 16,
-  kAnyLink = 31,
+  kAnyLink = 31,     // what the loader follows within its traversal of a document's components
+  kDocument = 32,    // a document included, imported or redefined
 };
 
 struct ChainRule {
@@ -68,6 +70,8 @@ const ChainRule kRules[] = {
     {ReferenceChainKind::Nesting, kAnyLink, ChainRule::Count::Depth, kNestingBound,
      " deep, counting those within each component and within each it names in turn (the type of an element, a "
      "base type, a model or attribute group, a referenced element, a substitution group's head)"},
+    {ReferenceChainKind::Documents, kDocument, ChainRule::Count::Links, kDocumentBound,
+     " schema documents, each including, importing or redefining the next"},
     {ReferenceChainKind::Extension, kExtension, ChainRule::Count::Links, kExtensionBound, " base types, each extending the next"},
     {ReferenceChainKind::AttributeGroup, kAttributeGroup, ChainRule::Count::Links, kAttributeGroupBound,
      " attribute groups, each referenced within the one before"},
@@ -117,7 +121,8 @@ struct Component {
 
 struct DocumentFacts {
   std::optional<std::string> targetNamespace;
-  std::vector<std::string> includes;  // anchored locations it includes, redefines or overrides
+  std::vector<std::string> includes;    // anchored locations it includes, redefines or overrides
+  std::vector<std::string> references;  // and those it imports
   std::string tooDeep;                // where its elements first nest past the bound
 };
 
@@ -130,10 +135,12 @@ std::optional<Space> componentSpace(const std::string& element) {
   return std::nullopt;
 }
 
-// Reads one document's components and the references within each, and how
-// deep its elements nest.
+// Reads one document's components and the references within each, and
+// stops where its elements nest past the bound.
 class ComponentReader : public DefaultHandler {
 public:
+  struct TooDeep {};
+
   ComponentReader(std::size_t document, const std::string& location, DocumentFacts& facts,
                   std::vector<Component>& components)
       : document_(document), location_(location), facts_(facts), components_(components) {}
@@ -146,22 +153,26 @@ public:
   }
 
   void startElement(const XMLCh* uri, const XMLCh* localName, const XMLCh*, const Attributes& attributes) override {
-    ++depth_;
-    if (depth_ > kNestingBound && facts_.tooDeep.empty()) facts_.tooDeep = placeOf(locator_);
+    if (++depth_ > kNestingBound) {
+      facts_.tooDeep = placeOf(locator_);
+      throw TooDeep{};
+    }
     if (current_) components_[*current_].depth = std::max(components_[*current_].depth, depth_ - componentDepth_ + 1);
     if (!XMLString::equals(uri, SchemaSymbols::fgURI_SCHEMAFORSCHEMA)) return;
     const std::string element = utf8(localName);
     if (current_ && depth_ > componentDepth_ && (element == "element" || element == "any")) ++components_[*current_].particles;
     if (depth_ == 1) {
       if (const XMLCh* target = attributes.getValue(u"targetNamespace")) facts_.targetNamespace = utf8(target);
+      components_.push_back({document_, Space::Document, anchored(location_), "schema", placeOf(locator_), 1, 0, {}});
       return;
     }
     const bool includes = element == "include" || element == "redefine" || element == "override";
-    if (depth_ == 2 && includes) {
-      if (const XMLCh* location = attributes.getValue(u"schemaLocation"))
-        facts_.includes.push_back(resolveSchemaLocation(anchored(location_), utf8(location)));
-      if (element != "include") redefineDepth_ = depth_;
+    const XMLCh* location = attributes.getValue(u"schemaLocation");
+    if (depth_ == 2 && (includes || element == "import") && location) {
+      facts_.references.push_back(resolveSchemaLocation(anchored(location_), utf8(location)));
+      if (includes) facts_.includes.push_back(facts_.references.back());
     }
+    if (depth_ == 2 && includes && element != "include") redefineDepth_ = depth_;
     const XMLCh* name = attributes.getValue(u"name");
     const std::optional<Space> space = componentSpace(element);
     if (!current_ && space && name && (depth_ == 2 || (depth_ == 3 && redefineDepth_ == 2))) {
@@ -243,6 +254,7 @@ void readComponents(const SchemaDocument& document, std::size_t index, DocumentF
   source.setCopyBufToStream(false);
   try {
     parser.parse(source);
+  } catch (const ComponentReader::TooDeep&) {
   } catch (const XMLException&) {  // a document that is not well-formed is the schema loader's to report
   } catch (const SAXException&) {
   }
@@ -258,8 +270,8 @@ public:
     std::map<std::tuple<Space, std::string, std::string>, std::size_t> nodeByName;
     for (std::size_t i = 0; i < components_.size(); ++i) {
       const Component& component = components_[i];
-      const auto [found, added] =
-          nodeByName.emplace(std::make_tuple(component.space, namespaces[component.document], component.name), nodes_.size());
+      const std::string& uri = component.space == Space::Document ? std::string() : namespaces[component.document];
+      const auto [found, added] = nodeByName.emplace(std::make_tuple(component.space, uri, component.name), nodes_.size());
       if (added) nodes_.push_back({i, 1, 0, {}});
       node_.push_back(found->second);
       nodes_[found->second].depth = std::max(nodes_[found->second].depth, component.depth);
@@ -272,6 +284,11 @@ public:
         const std::string& uri = reference.chameleon && !hasNamespace ? namespaces[component.document] : reference.uri;
         const auto target = nodeByName.find(std::make_tuple(reference.space, uri, reference.name));
         if (target != nodeByName.end()) nodes_[node_[i]].links.push_back({target->second, reference.link});
+      }
+      if (component.space != Space::Document) continue;
+      for (const std::string& location : facts_[component.document].references) {
+        const auto target = nodeByName.find(std::make_tuple(Space::Document, std::string(), location));
+        if (target != nodeByName.end()) nodes_[node_[i]].links.push_back({target->second, kDocument});
       }
     }
   }

@@ -164,8 +164,9 @@ public:
     const std::string p = utf8(prefix);
     if (!p.empty()) facts_.prefixByUri.emplace(utf8(uri), p);
   }
+  struct TooDeep {};
   void startElement(const XMLCh* uri, const XMLCh* localName, const XMLCh*, const Attributes& attrs) override {
-    ++depth_;
+    if (++depth_ > kSchemaNestingBound) throw TooDeep{};  // refused before it is loaded
     if (depth_ == 1) {
       const XMLCh* target = attrs.getValue(u"targetNamespace");
       targetNamespace_ = target ? utf8(target) : std::string();
@@ -354,6 +355,7 @@ std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, const SchemaD
   try {
     const MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), systemId, false);
     reader->parse(source);
+  } catch (const SchemaDocumentScanner::TooDeep&) {
   } catch (const XMLException&) {
   } catch (const SAXException&) {
   }

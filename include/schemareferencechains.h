@@ -23,8 +23,15 @@
 // wherever it is named from, components that name each other in a circle
 // counted as one link of all their lengths (the loader may follow the circle
 // once around).
+// Elements of a schema document nest at most so deep. Xerces-C's reader
+// takes time growing with the depth for each element whose prefix it
+// resolves (30,000 deep took a second), so readers of schema documents stop
+// past it.
+constexpr long kSchemaNestingBound = 1000;
+
 enum class ReferenceChainKind {
   Nesting,        // elements nested, within a component and through each it names
+  Documents,      // schema documents, each including, importing or redefining the next
   Extension,      // base types extended, one from the next
   AttributeGroup, // attribute groups referenced, one within the next
   Substitution,   // substitution group heads, each of the next

@@ -298,6 +298,16 @@ const SchemaChain kSchemaChains[] = {
        }));
      },
      332, "line 2, column", "in complexType 'T0'", "its elements nest more than 1000 deep, counting those within each component"},
+    {"IncludedDocuments",
+     [](int n) {
+       std::vector<std::pair<std::string, std::string>> documents;
+       for (int i = 0; i <= n; ++i) {
+         const std::string next = i < n ? "<xs:include schemaLocation='d" + std::to_string(i + 1) + ".xsd'/>\n" : "";
+         documents.emplace_back(i ? "d" + std::to_string(i) + ".xsd" : "chain.xsd", schemaOf(next));
+       }
+       return documents;
+     },
+     299, "line 1, column", "in schema", "it leads through more than 300 schema documents"},
     {"Extensions",
      [](int n) {
        return single(linesOf(n, [](int i) {
