@@ -123,7 +123,7 @@ struct DocumentFacts {
   std::optional<std::string> targetNamespace;
   std::vector<std::string> includes;    // anchored locations it includes, redefines or overrides
   std::vector<std::string> references;  // and those it imports
-  std::string tooDeep;                // where its elements first nest past the bound
+  std::string tooDeep;                  // where its elements first nest past the bound
 };
 
 std::optional<Space> componentSpace(const std::string& element) {

@@ -312,6 +312,7 @@ private:
 
   const XmlCatalog& catalog_;
   std::map<std::string, std::size_t> indexByLocation_;  // of documents, each read once
+  std::size_t referencesRead_ = 0;                      // documents whose references are recorded
   // Kept as Xerces-C reads it: with the equivalent spellings of the
   // constructs it would refuse (so that validation reads the same).
   const SchemaDocument& record(const std::string& location, std::string bytes, bool isRoot) {
@@ -363,7 +364,8 @@ std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, const SchemaD
 }
 
 void SchemaDocumentRecorder::recordReferenced() {
-  for (std::size_t i = 0; i < documents.size(); ++i) {
+  for (; referencesRead_ < documents.size(); ++referencesRead_) {
+    const std::size_t i = referencesRead_;
     SchemaDocumentFacts unused;
     const std::string referrer = documents[i].location;
     for (const std::string& reference :
@@ -1126,6 +1128,8 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
     SchemaErrorCollector errors;
     reader->setErrorHandler(&errors);
     static_cast<SAX2XMLReaderImpl&>(*reader).setXMLEntityResolver(&recorder);
+    // Each file with what it refers to, so that a file another one includes
+    // is kept as included (as the load would read it).
     for (const std::string& file : schemaFiles) {
       if (!isNetworkLocation(file) && !std::ifstream(file)) {
         throwSourceError(kFunction, file, "", std::string("cannot be read: ") + std::strerror(errno));
@@ -1135,14 +1139,16 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
                          "is not fetched from the network: map it to a local file with an XML catalog (wfhost "
                          "compile --catalog FILE, or the environment variable XML_CATALOG_FILES)");
       }
-      const auto refuseFault = [&recorder] {
-        if (recorder.fault) throwSourceError(kFunction, recorder.fault->first, recorder.fault->second.place,
-                                              recorder.fault->second.what);
-      };
       recorder.recordReferenced();
-      refuseFault();
-      if (const std::optional<ReferenceChainFault> chain = findOverlongReferenceChain(recorder.documents))
-        throwSourceError(kFunction, displayName(chain->location), chain->place, chain->what);
+    }
+    const auto refuseFault = [&recorder] {
+      if (recorder.fault) throwSourceError(kFunction, recorder.fault->first, recorder.fault->second.place,
+                                            recorder.fault->second.what);
+    };
+    refuseFault();
+    if (const std::optional<ReferenceChainFault> chain = findOverlongReferenceChain(recorder.documents))
+      throwSourceError(kFunction, displayName(chain->location), chain->place, chain->what);
+    for (const std::string& file : schemaFiles) {
       Grammar* grammar = nullptr;
       try {
         const SchemaDocument* root = recorder.find(resolveSchemaLocation("", file));
