@@ -408,6 +408,32 @@ TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
   }
 }
 
+// The grammar unrolls occurrence counts: a content model of more than 2,000
+// positions (a sequence of two elements occurring 1,001 times; 10,000 times
+// took 54 s) is refused when it is built, and so is a count past 10,000;
+// an element, or a group of one, repeats as one position however often.
+TEST(Validation, ContentModelsUnrollWithinBounds) {
+  const ScratchFolder folder;
+  const std::string pair = "<xs:element name='a'/><xs:element name='b' minOccurs='0'/></xs:sequence>";
+  for (const auto& [content, refusal] : std::vector<std::pair<std::string, std::string>>{
+           {"<xs:sequence maxOccurs='1000'>" + pair, ""},
+           {"<xs:sequence maxOccurs='1001'>" + pair, "complexType 'T' unrolls to more than 2000 positions"},
+           {"<xs:choice maxOccurs='10000'><xs:element name='a'/></xs:choice>", ""},
+           {"<xs:choice maxOccurs='10001'><xs:element name='a'/></xs:choice>", "maxOccurs 10001 in complexType 'T'"}}) {
+    const wfxml::MessageSet set = wfxml::MessageSet::compile(
+        {folder.write("t.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:complexType name='T'>" +
+                                   content + "</xs:complexType><xs:element name='r' type='T'/></xs:schema>")});
+    const std::string document = "<r><a/></r>";
+    if (refusal.empty()) {
+      EXPECT_TRUE(set.validate(document.data(), document.size()).empty()) << content;
+      continue;
+    }
+    const wfxml::Error error = errorOf([&] { set.validate(document.data(), document.size()); });
+    EXPECT_EQ(error.key(), "CP_DICTIONARY_SOURCE_ERROR") << content;
+    EXPECT_NE(error.inserts().back().find(refusal), std::string::npos) << error.what();
+  }
+}
+
 // A dictionary made by hand may carry any schema: its chains are measured
 // before Xerces-C reads it, as when compiled. Here the 101 types, made to
 // extend one base, are edited to extend each the one before.
