@@ -1,6 +1,7 @@
 #include "xsdimporter.h"
 
 #include "messagesetjson.h"
+#include "largestack.h"
 #include "schemadocument.h"
 #include "schemareferencechains.h"
 #include "schemarewrite.h"
@@ -1110,9 +1111,9 @@ std::string readTextFile(const std::string& path) {
 
 }  // namespace
 
-XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, const XsdImportOptions& options) {
+namespace {
+XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, const XsdImportOptions& options) {
   XsdImportResult result;
-  if (schemaFiles.empty()) throwSourceError(kFunction, "(none)", "", "no schema documents given");
   startXmlLibraryForProcess();
   XMLGrammarPoolImpl pool(XMLPlatformUtils::fgMemoryManager);
   std::vector<std::string> catalogFiles = options.catalogFiles;
@@ -1190,5 +1191,13 @@ XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, co
     result.set.xml =
         parseMessageSetPropertiesJson(readTextFile(options.propertiesFile), options.propertiesFile, result.set.xml);
   }
+  return result;
+}
+}  // namespace
+
+XsdImportResult importXmlSchemas(const std::vector<std::string>& schemaFiles, const XsdImportOptions& options) {
+  if (schemaFiles.empty()) throwSourceError(kFunction, "(none)", "", "no schema documents given");
+  XsdImportResult result;
+  runWithLargeStack([&] { result = importOnThisStack(schemaFiles, options); });
   return result;
 }

@@ -7,6 +7,7 @@
 #include "entitylimits.h"
 #include "externalsubset.h"
 #include "indexedschemagrammar.h"
+#include "largestack.h"
 #include "rememberinguri.h"
 #include "schemareferencechains.h"
 #include "valuepattern.h"
@@ -1245,7 +1246,7 @@ SchemaValidator::SchemaValidator(const SchemaDocuments& documents) {
   for (const SchemaDocument& document : documents) hasRoot = hasRoot || document.isRoot;
   if (!hasRoot) throwError(__FILE__, __LINE__, kFunction, ZelMessages::CP_NO_SCHEMA, {"no schema documents kept"});
   startXmlLibraryForProcess();
-  grammar_ = std::make_unique<Grammar>(documents);
+  runWithLargeStack([&] { grammar_ = std::make_unique<Grammar>(documents); });
 }
 
 SchemaValidator::~SchemaValidator() = default;  // the idle readers go before the grammar they use
