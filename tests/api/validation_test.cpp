@@ -2,8 +2,9 @@
 #include "apitestsupport.h"
 #include "dictformat.h"
 
+#include "smallthread.h"
+
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -402,22 +403,11 @@ TEST(Validation, AGrammarOfDeepReferencesIsBuiltOnASmallThread) {
   for (int i = 0; i <= 5000; ++i)
     chain += "<xs:element name='E" + std::to_string(i) + "'><xs:complexType><xs:sequence><xs:element ref='E" +
              std::to_string(i + 1) + "' minOccurs='0'/></xs:sequence></xs:complexType></xs:element>";
-  struct Run {
-    wfxml::MessageSet set;
-    std::size_t problems = 1;
-    static void* validate(void* run) {
-      static_cast<Run*>(run)->problems = static_cast<Run*>(run)->set.validate("<E0><E1/></E0>", 14).size();
-      return nullptr;
-    }
-  } run{wfxml::MessageSet::compile({folder.write("chain.xsd", chain + "<xs:element name='E5001'/></xs:schema>")})};
-  pthread_attr_t small;
-  pthread_attr_init(&small);
-  pthread_attr_setstacksize(&small, std::size_t{2} << 20);
-  pthread_t thread;
-  ASSERT_EQ(pthread_create(&thread, &small, Run::validate, &run), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&small);
-  EXPECT_EQ(run.problems, 0u);
+  const wfxml::MessageSet set =
+      wfxml::MessageSet::compile({folder.write("chain.xsd", chain + "<xs:element name='E5001'/></xs:schema>")});
+  std::size_t problems = 1;
+  ASSERT_TRUE(runOnSmallThread([&] { problems = set.validate("<E0><E1/></E0>", 14).size(); }));
+  EXPECT_EQ(problems, 0u);
 }
 
 // The schema loader has no limits of its own: schema documents get the

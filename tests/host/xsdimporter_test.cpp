@@ -8,8 +8,9 @@
 #include "paramname.h"
 #include "testdata.h"
 
+#include "smallthread.h"
+
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -432,25 +433,15 @@ TEST(XsdImporter, DeepAndCircularSchemasCompileOnASmallThread) {
   std::filesystem::create_directories(folder);
   for (const auto& [name, body] : {std::pair{"resources.xsd", resources}, {"referenced.xsd", referenced}}) {
     std::ofstream(folder + name) << schemaOf(body);
-    struct Run {
-      std::string file, failure;
-      static void* compile(void* run) {
-        try {
-          importXmlSchemas({static_cast<Run*>(run)->file}, {});
-        } catch (const ZelException& e) {
-          static_cast<Run*>(run)->failure = e.what();
-        }
-        return nullptr;
+    std::string failure;
+    ASSERT_TRUE(runOnSmallThread([&, &name = name] {
+      try {
+        importXmlSchemas({folder + name}, {});
+      } catch (const ZelException& e) {
+        failure = e.what();
       }
-    } run{folder + name, ""};
-    pthread_attr_t small;
-    pthread_attr_init(&small);
-    pthread_attr_setstacksize(&small, std::size_t{2} << 20);
-    pthread_t thread;
-    ASSERT_EQ(pthread_create(&thread, &small, Run::compile, &run), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&small);
-    EXPECT_EQ(run.failure, "") << name;
+    }));
+    EXPECT_EQ(failure, "") << name;
   }
   std::filesystem::remove_all(folder);
 }
