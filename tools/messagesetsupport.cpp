@@ -98,6 +98,11 @@ void readWriteCommandOptions(ArgumentList& args, const char* inputName, WriteCom
   }
   if (options.input.empty()) throw UsageError(std::string("no ") + inputName + " given");
   refuseStdinTwice(options.shared, options.input);
+  // --prop gives the write's properties; this one only a parse reads, so it
+  // would go unheeded.
+  if (options.shared.properties.getProperty(ZelWstring(MI_ENTITYEXPANSIONLIMIT_STR)))
+    throw UsageError("--prop entityExpansionLimit: --prop sets what the document is written with, and this limits "
+                     "a parse (roundtrip: --in-prop)");
 }
 
 void readInputCommandOptions(ArgumentList& args, const char* verb, SharedOptions& shared,
