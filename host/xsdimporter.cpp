@@ -1,7 +1,7 @@
 #include "xsdimporter.h"
 
-#include "messagesetjson.h"
 #include "largestack.h"
+#include "messagesetjson.h"
 #include "schemadocument.h"
 #include "schemareferencechains.h"
 #include "schemarewrite.h"
