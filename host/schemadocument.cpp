@@ -1,5 +1,6 @@
 #include "schemadocument.h"
 
+#include "keptschemadocument.h"
 #include "patternbacktracking.h"
 #include "schemareferencechains.h"
 #include "zelwstring.h"
@@ -99,6 +100,18 @@ public:
   std::optional<SchemaDocumentFault> excess;
 };
 
+// Every external entity reads as empty.
+class NothingFetched : public XMLEntityResolver {
+public:
+  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
+    return new MemBufInputSource(nullptr, 0, resource->getSystemId() ? resource->getSystemId() : u"", false);
+  }
+};
+
+struct ExpansionLimit : SecurityManager {
+  ExpansionLimit() { setEntityExpansionLimit(kSchemaEntityExpansionLimit); }
+};
+
 // Counts the text and attribute values the references expand to, and
 // stops at a pattern facet that Xerces-C's matcher cannot match in bounded
 // time.
@@ -141,45 +154,40 @@ private:
   const std::size_t limit_;
 };
 
-// Every external entity reads as empty.
-class NothingFetched : public XMLEntityResolver {
-public:
-  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
-    return new MemBufInputSource(nullptr, 0, resource->getSystemId() ? resource->getSystemId() : u"", false);
-  }
-};
-
-struct ExpansionLimit : SecurityManager {
-  ExpansionLimit() { setEntityExpansionLimit(kSchemaEntityExpansionLimit); }
-};
-
 }  // namespace
 
-std::optional<SchemaDocumentFault> findSchemaDocumentFault(const SchemaDocument& document) {
-  // Nothing to expand, no pattern to match: nothing to read.
-  if (document.bytes.find('&') == std::string::npos && document.bytes.find("pattern") == std::string::npos)
-    return std::nullopt;
-  ExpansionLimit limit;
-  NothingFetched resolver;
-  DocumentWatch watch(document.bytes.size() + kSchemaEntityTextAllowance);
-  ExpansionWatch reader;
+void readKeptSchemaDocument(const SchemaDocument& document, SAX2XMLReaderImpl& reader, DefaultHandler& handler) {
+  // Neither changes as it is used: one of each serves every reading.
+  static ExpansionLimit limit;
+  static NothingFetched resolver;
   reader.setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
   reader.setFeature(XMLUni::fgXercesLoadExternalDTD, false);
   reader.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
   reader.setProperty(XMLUni::fgXercesSecurityManager, &limit);
   reader.setXMLEntityResolver(&resolver);
-  reader.setContentHandler(&watch);
-  reader.setErrorHandler(&watch);
+  reader.setContentHandler(&handler);
+  reader.setErrorHandler(&handler);
   MemBufInputSource source(reinterpret_cast<const XMLByte*>(document.bytes.data()), document.bytes.size(),
                            ZelWstring::fromUtf8(document.location).c_str(), false);
   source.setCopyBufToStream(false);
   try {
     reader.parse(source);
+  } catch (const XMLException&) {
+  } catch (const SAXException&) {
+  }
+}
+
+std::optional<SchemaDocumentFault> findSchemaDocumentFault(const SchemaDocument& document) {
+  // Nothing to expand, no pattern to match: nothing to read.
+  if (document.bytes.find('&') == std::string::npos && document.bytes.find("pattern") == std::string::npos)
+    return std::nullopt;
+  DocumentWatch watch(document.bytes.size() + kSchemaEntityTextAllowance);
+  ExpansionWatch reader;
+  try {
+    readKeptSchemaDocument(document, reader, watch);
   } catch (const DocumentWatch::Stop& stop) {
     return stop.fault;
   } catch (const DocumentWatch::TooDeep&) {
-  } catch (const XMLException&) {  // anything else is the schema loader's to report
-  } catch (const SAXException&) {
   }
   return reader.excess;
 }

@@ -1,16 +1,12 @@
 #include "schemareferencechains.h"
 
+#include "keptschemadocument.h"
 #include "zelwstring.h"
 
-#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/SAX2XMLReaderImpl.hpp>
 #include <xercesc/sax/Locator.hpp>
-#include <xercesc/sax/SAXException.hpp>
 #include <xercesc/sax2/Attributes.hpp>
 #include <xercesc/sax2/DefaultHandler.hpp>
-#include <xercesc/util/XMLEntityResolver.hpp>
-#include <xercesc/util/XMLException.hpp>
-#include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
@@ -235,33 +231,13 @@ private:
   std::optional<std::size_t> current_;
 };
 
-// Every external entity reads as empty.
-class NothingFetched : public XMLEntityResolver {
-public:
-  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
-    return new MemBufInputSource(nullptr, 0, resource->getSystemId() ? resource->getSystemId() : u"", false);
-  }
-};
-
 void readComponents(const SchemaDocument& document, std::size_t index, DocumentFacts& facts,
                     std::vector<Component>& components) {
-  NothingFetched resolver;
   ComponentReader reader(index, document.location, facts, components);
   SAX2XMLReaderImpl parser(XMLPlatformUtils::fgMemoryManager);
-  parser.setFeature(XMLUni::fgSAX2CoreNameSpaces, true);
-  parser.setFeature(XMLUni::fgXercesLoadExternalDTD, false);
-  parser.setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-  parser.setXMLEntityResolver(&resolver);
-  parser.setContentHandler(&reader);
-  parser.setErrorHandler(&reader);
-  MemBufInputSource source(reinterpret_cast<const XMLByte*>(document.bytes.data()), document.bytes.size(),
-                           ZelWstring::fromUtf8(document.location).c_str(), false);
-  source.setCopyBufToStream(false);
   try {
-    parser.parse(source);
+    readKeptSchemaDocument(document, parser, reader);
   } catch (const ComponentReader::TooDeep&) {
-  } catch (const XMLException&) {  // a document that is not well-formed is the schema loader's to report
-  } catch (const SAXException&) {
   }
 }
 
