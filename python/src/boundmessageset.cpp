@@ -59,11 +59,8 @@ private:
 // A document's bytes and how to parse them.
 class DocumentBytes {
 public:
-  DocumentBytes(py::handle xml, const std::optional<std::string>& encoding, bool validate,
-                std::size_t entityExpansionLimit)
-      : held_(notAPath(xml), "a document is bytes, bytearray, memoryview or str") {
-    options_.validate = validate;
-    options_.entityExpansionLimit = entityExpansionLimit;
+  DocumentBytes(py::handle xml, const Reading& reading)
+      : held_(notAPath(xml), "a document is bytes, bytearray, memoryview or str"), options_(reading.parseOptions()) {
     const std::string_view bytes = held_.bytes();
     if (PyUnicode_Check(xml.ptr())) {
       // XML text holds markup; a str without any is taken for a file name.
@@ -71,9 +68,7 @@ public:
         throw py::value_error("a document is XML text, and '" + std::string(bytes.substr(0, 80)) +
                               "' holds no markup: a path? pass the file's bytes, e.g. "
                               "pathlib.Path(path).read_bytes()");
-      options_.encoding = encoding.value_or("utf-8");
-    } else if (encoding) {
-      options_.encoding = *encoding;
+      options_.encoding = reading.encoding.value_or("utf-8");
     }
   }
 
@@ -196,12 +191,16 @@ BoundMessageSet BoundMessageSet::load(const std::string& dictionaryPath) {
 
 BoundMessageSet BoundMessageSet::none() { return BoundMessageSet(wfxml::MessageSet::none()); }
 
-std::size_t entityExpansionLimitOf(const std::optional<long long>& asked) {
-  if (!asked) return 0;
-  if (*asked < 1)
+Reading::Reading(std::optional<std::string> encoding, const bool validate,
+                 const std::optional<long long>& entityExpansionLimit)
+    : encoding(std::move(encoding)), validate(validate), entityExpansionLimit(entityExpansionLimit.value_or(0)) {
+  if (entityExpansionLimit && *entityExpansionLimit < 1)
     throw py::value_error("entity_expansion_limit is a positive number of expansions (or None for 1,000), not " +
-                          std::to_string(*asked));
-  return static_cast<std::size_t>(*asked);
+                          std::to_string(*entityExpansionLimit));
+}
+
+wfxml::ParseOptions Reading::parseOptions() const {
+  return {encoding.value_or(""), validate, entityExpansionLimit};
 }
 
 SessionPool::Lease BoundMessageSet::leaseWorker() {
@@ -209,10 +208,9 @@ SessionPool::Lease BoundMessageSet::leaseWorker() {
   return pool_->acquire();
 }
 
-py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<std::string>& encoding, bool validate,
-                                   std::size_t entityExpansionLimit) {
+py::object BoundMessageSet::toDict(const py::object& xml, const Reading& reading) {
   const SessionPool::Lease worker = leaseWorker();
-  const DocumentBytes document(xml, encoding, validate, entityExpansionLimit);
+  const DocumentBytes document(xml, reading);
   PythonObjectBuilder builder(*caches_);
   {
     // The document is parsed without the GIL; the typed data comes only
@@ -224,10 +222,9 @@ py::object BoundMessageSet::toDict(const py::object& xml, const std::optional<st
   return builder.take();
 }
 
-std::string BoundMessageSet::toJson(const py::object& xml, const std::optional<std::string>& encoding, bool validate,
-                                    std::size_t entityExpansionLimit) {
+std::string BoundMessageSet::toJson(const py::object& xml, const Reading& reading) {
   const SessionPool::Lease worker = leaseWorker();
-  const DocumentBytes document(xml, encoding, validate, entityExpansionLimit);
+  const DocumentBytes document(xml, reading);
   py::gil_scoped_release unlocked;
   return worker->session.toJson(document.data(), document.size(), document.options());
 }
@@ -255,10 +252,9 @@ py::bytes BoundMessageSet::toXml(const py::object& data, const std::string& enco
   return py::bytes(reinterpret_cast<const char*>(out.data()), out.size());
 }
 
-EventIterator BoundMessageSet::events(const py::object& xml, const std::optional<std::string>& encoding,
-                                      std::size_t entityExpansionLimit) {
+EventIterator BoundMessageSet::events(const py::object& xml, const Reading& reading) {
   const SessionPool::Lease worker = leaseWorker();
-  const DocumentBytes document(xml, encoding, /*validate=*/false, entityExpansionLimit);
+  const DocumentBytes document(xml, reading);
   std::vector<RecordedEvent> events;
   {
     py::gil_scoped_release unlocked;
@@ -275,7 +271,7 @@ EventIterator BoundMessageSet::events(const py::object& xml, const std::optional
 }
 
 std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& source, const std::string& record,
-                                                             const wfxml::ParseOptions& options, bool asJson,
+                                                             const Reading& reading, bool asJson,
                                                              const wfxml::RecordCutter::Place& piece) {
   // No element has an empty name: no record would ever come.
   if (record.empty()) throw py::value_error("iter_records needs an element name or path, not ''");
@@ -295,6 +291,7 @@ std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& s
   // Errors name the file read, as wfhost names it: the path given, or a
   // file object's name (os.fsencode: also a name that is no UTF-8).
   const py::object fsencode = py::module_::import("os").attr("fsencode");
+  const wfxml::ParseOptions options = reading.parseOptions();
   if (PyUnicode_Check(source.ptr()) || py::hasattr(source, "__fspath__")) {
     const std::string file = py::bytes(fsencode(source));
     return std::make_unique<RecordIterator>(pool_, caches_, io.attr("open")(source, "rb"), /*ownsStream=*/true, file,
@@ -313,10 +310,8 @@ std::unique_ptr<RecordIterator> BoundMessageSet::iterRecords(const py::object& s
                        Py_TYPE(source.ptr())->tp_name);
 }
 
-std::vector<wfxml::ValidationError> BoundMessageSet::validate(const py::object& xml,
-                                                              const std::optional<std::string>& encoding,
-                                                              std::size_t entityExpansionLimit) {
-  const DocumentBytes document(xml, encoding, /*validate=*/false, entityExpansionLimit);
+std::vector<wfxml::ValidationError> BoundMessageSet::validate(const py::object& xml, const Reading& reading) {
+  const DocumentBytes document(xml, reading);
   py::gil_scoped_release unlocked;
   return pool_->messageSet().validate(document.data(), document.size(), document.options());
 }

@@ -20,9 +20,21 @@
 
 namespace wfxml::python {
 
-// The limit of the keyword entity_expansion_limit: None for the library's
-// (0), else a positive number (ValueError otherwise).
-std::size_t entityExpansionLimitOf(const std::optional<long long>& asked);
+// The keywords of every reading of a document. encoding: the code page, or
+// None for the byte-order mark or the XML declaration (a str document is
+// read as UTF-8 unless it says otherwise). validate: check against the
+// schemas first (wfxml.Error CP_NOT_SCHEMA_VALID with the problems as its
+// errors attribute). entity_expansion_limit: the entity references expanded
+// at most, in the parse and the check alike; None for the library's limit,
+// else positive (ValueError otherwise).
+struct Reading {
+  Reading(std::optional<std::string> encoding, bool validate, const std::optional<long long>& entityExpansionLimit);
+  wfxml::ParseOptions parseOptions() const;
+
+  std::optional<std::string> encoding;
+  bool validate;
+  std::size_t entityExpansionLimit;
+};
 
 class BoundMessageSet {
 public:
@@ -30,30 +42,20 @@ public:
   static BoundMessageSet load(const std::string& dictionaryPath);
   static BoundMessageSet none();
 
-  // xml: bytes-like or str (a str is parsed as UTF-8 unless encoding says
-  // otherwise). encoding: the code page, or None for the byte-order mark or
-  // the XML declaration.
-  // validate: check against the schemas first (wfxml.Error CP_NOT_SCHEMA_VALID
-  // with the problems as its errors attribute). entityExpansionLimit: the
-  // entity references expanded at most (entityExpansionLimitOf), in the
-  // parse and the check alike.
-  pybind11::object toDict(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate,
-                          std::size_t entityExpansionLimit);
-  std::string toJson(const pybind11::object& xml, const std::optional<std::string>& encoding, bool validate,
-                     std::size_t entityExpansionLimit);
+  // xml: bytes-like or str.
+  pybind11::object toDict(const pybind11::object& xml, const Reading& reading);
+  std::string toJson(const pybind11::object& xml, const Reading& reading);
   // The document's problems against the schemas; empty when it is valid.
-  std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const std::optional<std::string>& encoding,
-                                               std::size_t entityExpansionLimit);
+  std::vector<wfxml::ValidationError> validate(const pybind11::object& xml, const Reading& reading);
   // data: typed data (a dict), or typed JSON text (str, or bytes-like in
   // UTF-8) that the library reads itself.
   pybind11::bytes toXml(const pybind11::object& data, const std::string& encoding, bool check);
-  EventIterator events(const pybind11::object& xml, const std::optional<std::string>& encoding,
-                       std::size_t entityExpansionLimit);
+  EventIterator events(const pybind11::object& xml, const Reading& reading);
   // source: a path (str or os.PathLike), a binary stream, or a document's
   // bytes; piece: where they lie in a larger document (its errors name
   // places there).
   std::unique_ptr<RecordIterator> iterRecords(const pybind11::object& source, const std::string& record,
-                                              const wfxml::ParseOptions& options, bool asJson,
+                                              const Reading& reading, bool asJson,
                                               const wfxml::RecordCutter::Place& piece = {});
 
   std::vector<std::string> messageNames() const;

@@ -127,10 +127,8 @@ asked before those XML_CATALOG_FILES names. Raises wfxml.Error.)")
                   "No message set: every element is self-defining and every value a str.")
       .def(
           "to_dict",
-          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding, bool validate,
-             const std::optional<long long>& limit) {
-            return self.toDict(xml, encoding, validate, wfxml::python::entityExpansionLimitOf(limit));
-          },
+          [](BoundMessageSet& self, const py::object& xml, std::optional<std::string> encoding, bool validate,
+             const std::optional<long long>& limit) { return self.toDict(xml, {std::move(encoding), validate, limit}); },
           "xml"_a, "encoding"_a = py::none(), "validate"_a = false, "entity_expansion_limit"_a = py::none(),
           R"(Parses a document into typed data: {message name: content}.
 
@@ -150,19 +148,15 @@ entity_expansion_limit: the references to the document type's entities
 expanded at most, in the parse and the check alike; None for 1,000.)")
       .def(
           "to_json",
-          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding, bool validate,
-             const std::optional<long long>& limit) {
-            return self.toJson(xml, encoding, validate, wfxml::python::entityExpansionLimitOf(limit));
-          },
+          [](BoundMessageSet& self, const py::object& xml, std::optional<std::string> encoding, bool validate,
+             const std::optional<long long>& limit) { return self.toJson(xml, {std::move(encoding), validate, limit}); },
           "xml"_a, "encoding"_a = py::none(), "validate"_a = false, "entity_expansion_limit"_a = py::none(),
           "Parses a document into the same typed data as to_dict, as JSON text (decimals with exactly their "
           "digits). validate and entity_expansion_limit as for to_dict. Raises wfxml.Error.")
       .def(
           "validate",
-          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding,
-             const std::optional<long long>& limit) {
-            return self.validate(xml, encoding, wfxml::python::entityExpansionLimitOf(limit));
-          },
+          [](BoundMessageSet& self, const py::object& xml, std::optional<std::string> encoding,
+             const std::optional<long long>& limit) { return self.validate(xml, {std::move(encoding), false, limit}); },
           "xml"_a, "encoding"_a = py::none(), "entity_expansion_limit"_a = py::none(),
           R"(Checks a document against the XML Schema documents the message set was
 compiled from (kept in its dictionary: a loaded set needs no .xsd files),
@@ -196,10 +190,8 @@ contains itself. A path, or a str without any '{', is refused as one:
 pass the file's text (pathlib.Path(path).read_text()).)")
       .def(
           "events",
-          [](BoundMessageSet& self, const py::object& xml, const std::optional<std::string>& encoding,
-             const std::optional<long long>& limit) {
-            return self.events(xml, encoding, wfxml::python::entityExpansionLimitOf(limit));
-          },
+          [](BoundMessageSet& self, const py::object& xml, std::optional<std::string> encoding,
+             const std::optional<long long>& limit) { return self.events(xml, {std::move(encoding), false, limit}); },
           "xml"_a, "encoding"_a = py::none(), "entity_expansion_limit"_a = py::none(),
           R"(The tree events of a document, as an iterator of Event.
 
@@ -209,11 +201,8 @@ entity_expansion_limit as for to_dict.)")
       .def(
           "iter_records",
           [](BoundMessageSet& self, const py::object& source, const std::string& record,
-             const std::optional<std::string>& encoding, bool asJson, bool validate,
-             const std::optional<long long>& limit) {
-            return self.iterRecords(source, record,
-                                    {encoding.value_or(""), validate, wfxml::python::entityExpansionLimitOf(limit)},
-                                    asJson);
+             std::optional<std::string> encoding, bool asJson, bool validate, const std::optional<long long>& limit) {
+            return self.iterRecords(source, record, {std::move(encoding), validate, limit}, asJson);
           },
           "source"_a, "name"_a, py::kw_only(), "encoding"_a = py::none(), "json"_a = false, "validate"_a = false,
           "entity_expansion_limit"_a = py::none(),
@@ -241,7 +230,7 @@ entity_expansion_limit as for to_dict, for each piece read.)")
              const std::tuple<long, long, long, long>& place, const std::optional<std::string>& encoding,
              bool asJson) {
             const auto [line, column, headLines, headColumns] = place;
-            return self.iterRecords(document, record, {encoding.value_or("")}, asJson,
+            return self.iterRecords(document, record, {encoding, false, std::nullopt}, asJson,
                                     {line, column, headLines, headColumns});
           },
           "document"_a, "name"_a, "place"_a, py::kw_only(), "encoding"_a = py::none(), "json"_a = false,
