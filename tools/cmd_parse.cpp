@@ -172,30 +172,6 @@ std::vector<long> resolveSubtreePath(const StdDictionaryInfo& dictionary, const 
   return ids;
 }
 
-// The document's root as the parse named it: set where no message or
-// element of the dictionary matched it (another namespace, another name),
-// so that the document was parsed self-defining.
-struct UndefinedRoot {
-  std::u16string name;
-  std::u16string namespaceUri;
-};
-
-// The plug-in parses a document whose root the dictionary does not define
-// self-defining, as it must; with --dict the user expected typed values, so
-// stderr says why there are none.
-void warnOfUndefinedRoot(const std::string& file, const wfxml::MessageSet& set, const UndefinedRoot& root) {
-  std::string messages;
-  const std::vector<std::string> names = wfxml::host::qualifiedMessageNames(set);
-  for (std::size_t i = 0; i < names.size() && i < 10; ++i) messages += (i ? ", " : "") + names[i];
-  if (names.size() > 10) messages += ", ...";
-  const std::string name = ZelWstring(root.name).toUtf8();
-  const std::string shownRoot = root.namespaceUri.empty() ? name + " (in no namespace)"
-                                                          : "{" + ZelWstring(root.namespaceUri).toUtf8() + "}" + name;
-  std::cerr << "wfhost: warning: " << (file == "-" ? "<stdin>" : file) << ": the root " << shownRoot
-            << " is no element of the dictionary (its messages: " << (messages.empty() ? "none" : messages)
-            << "): the document was parsed self-defining, without typed values\n";
-}
-
 // The events, and the root's name when the parse found no definition for it.
 class RootWatchingTrace : public EventTrace {
 public:
@@ -217,12 +193,6 @@ public:
 private:
   bool rootSeen_ = false;
 };
-
-std::optional<UndefinedRoot> undefinedRootOf(const MessageTree& tree) {
-  const TreeElement* root = tree.getRoot();
-  if (!root || root->getKind() != eKindSelfDefiningMessage) return std::nullopt;
-  return UndefinedRoot{std::u16string(root->getName().view()), std::u16string(root->getNamespaceURI().view())};
-}
 
 }  // namespace
 

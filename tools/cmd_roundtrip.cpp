@@ -50,6 +50,9 @@ int runRoundTripCommand(ArgumentList& args) {
   namingInput(options.input, [&] {
     wfxml::host::parse(session, bytes.data(), bytes.size(), inputPropertiesOf(options.shared, inputProperties), message);
   });
+  if (const std::optional<UndefinedRoot> root = undefinedRootOf(wfxml::host::tree(message));
+      root && wfxml::host::dictionary(set))
+    warnOfUndefinedRoot(options.input, set, *root);
   std::vector<std::uint8_t> out;
   const MessageInfo outputProperties = outputPropertiesOf(options.shared, options.output);
   namingInput(options.input, [&] { wfxml::host::write(session, message, outputProperties, out); });

@@ -1,6 +1,7 @@
 #include "messagesetsupport.h"
 
 #include "bitstreamworker.h"
+#include "elementkinds.h"
 #include "messagesetcompiler.h"
 #include "messagesetjson.h"
 #include "stddictionaryinfo.h"
@@ -137,3 +138,22 @@ void DictionaryFiles::loadDictionary(const ZelWstring& reference) {
 }
 
 void DictionaryFiles::releaseDictionary(const ZelWstring&) { worker_.release(false); }
+
+std::optional<UndefinedRoot> undefinedRootOf(const MessageTree& tree) {
+  const TreeElement* root = tree.getRoot();
+  if (!root || root->getKind() != eKindSelfDefiningMessage) return std::nullopt;
+  return UndefinedRoot{std::u16string(root->getName().view()), std::u16string(root->getNamespaceURI().view())};
+}
+
+void warnOfUndefinedRoot(const std::string& file, const wfxml::MessageSet& set, const UndefinedRoot& root) {
+  std::string messages;
+  const std::vector<std::string> names = wfxml::host::qualifiedMessageNames(set);
+  for (std::size_t i = 0; i < names.size() && i < 10; ++i) messages += (i ? ", " : "") + names[i];
+  if (names.size() > 10) messages += ", ...";
+  const std::string name = ZelWstring(root.name).toUtf8();
+  const std::string shownRoot = root.namespaceUri.empty() ? name + " (in no namespace)"
+                                                          : "{" + ZelWstring(root.namespaceUri).toUtf8() + "}" + name;
+  std::cerr << "wfhost: warning: " << (file == "-" ? "<stdin>" : file) << ": the root " << shownRoot
+            << " is no element of the dictionary (its messages: " << (messages.empty() ? "none" : messages)
+            << "): the document was parsed self-defining, without typed values\n";
+}

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,19 @@ MessageInfo inputPropertiesOf(const SharedOptions& options);
 // The options of a parse, validation or conversion through the API:
 // --input-encoding, --validate, and the entity expansion limit of --prop.
 wfxml::ParseOptions parseOptionsOf(const SharedOptions& options);
+
+// The document's root as the parse named it where no message or element of
+// the dictionary matched it (another namespace, another name), so that the
+// document was parsed self-defining.
+struct UndefinedRoot {
+  std::u16string name;
+  std::u16string namespaceUri;
+};
+std::optional<UndefinedRoot> undefinedRootOf(const MessageTree& tree);
+// The plug-in parses a document whose root the dictionary does not define
+// self-defining, as it must; with a dictionary the user expected typed
+// values, so stderr says why there are none.
+void warnOfUndefinedRoot(const std::string& file, const wfxml::MessageSet& set, const UndefinedRoot& root);
 
 // The options of the commands that write XML: one input file, -o and the
 // shared options. extra is asked first about every argument and answers true
