@@ -228,12 +228,13 @@ entity_expansion_limit as for to_dict, for each piece read.)")
           "_iter_piece",
           [](BoundMessageSet& self, const py::object& document, const std::string& record,
              const std::tuple<long, long, long, long>& place, const std::optional<std::string>& encoding,
-             bool asJson) {
+             bool asJson, const std::optional<long long>& limit) {
             const auto [line, column, headLines, headColumns] = place;
-            return self.iterRecords(document, record, {encoding, false, std::nullopt}, asJson,
+            return self.iterRecords(document, record, {encoding, false, limit}, asJson,
                                     {line, column, headLines, headColumns});
           },
           "document"_a, "name"_a, "place"_a, py::kw_only(), "encoding"_a = py::none(), "json"_a = false,
+          "entity_expansion_limit"_a = py::none(),
           "iter_records of a piece's document (wfxml._record_pieces), its errors naming the file's lines and "
           "columns.")
       .def_property_readonly("message_names", &BoundMessageSet::messageNames,

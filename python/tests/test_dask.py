@@ -172,6 +172,24 @@ def test_a_validating_batch_fails_the_invalid_file_and_converts_the_other(kinds,
     assert wfxml_dask.convert_batch(source, [str(invalid)], output).ok  # the parser alone takes it
 
 
+@pytest.mark.parametrize("records", [False, True], ids=["files", "records"])
+def test_an_entity_expansion_limit_reaches_every_task(kinds, kinds_xml, client, tmp_path, records):
+    # 1,500 references: past the default of 1,000, within a limit of 2,000.
+    document = tmp_path / "entities.xml"
+    document.write_bytes(kinds_xml.replace(b"<kinds ", b"<!DOCTYPE kinds [<!ENTITY z 'z'>]><kinds ", 1).replace(
+        b"<name>bolt</name>", b"<name>" + b"&z;" * 1500 + b"</name>"))
+    dictionary = tmp_path / "kinds.dict"
+    dictionary.write_bytes(kinds.dictionary_bytes())
+    argv = ["--dict", str(dictionary), "--scheduler", client.scheduler.address, str(document)]
+    argv += ["--records", "item"] if records else []
+    assert wfxml_dask.main(argv + ["--out-dir", str(tmp_path / "default")]) == 1
+    assert wfxml_dask.main(argv + ["--out-dir", str(tmp_path / "raised"), "--entity-expansion-limit", "2000"]) == 0
+    # A run resumed with another limit would mix parts of two runs.
+    with pytest.raises(wfxml_dask.RunError, match="entity_expansion_limit"):
+        (wfxml_dask.convert_records(document, kinds, tmp_path / "raised", "item", client=client, resume=True)
+         if records else wfxml_dask.convert([document], kinds, tmp_path / "raised", client=client, resume=True))
+
+
 @pytest.fixture
 def full_folder(tmp_path):
     """A folder on a device with no space left (a small tmpfs, filled)."""

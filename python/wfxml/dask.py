@@ -236,12 +236,14 @@ def _remove(path: str) -> None:
 
 
 def convert_batch(
-    source: Union[MessageSetSource, _DictionaryFile], files: Sequence[str], output: str, validate: bool = False
+    source: Union[MessageSetSource, _DictionaryFile], files: Sequence[str], output: str, validate: bool = False,
+    entity_expansion_limit: Optional[int] = None,
 ) -> Summary:
     """Converts files into one JSON Lines file (a task's work); failures are collected, not raised.
 
     validate: check each file against the schemas first; an invalid one fails
     (key CP_NOT_SCHEMA_VALID, the first problem in its inserts).
+    entity_expansion_limit: as for MessageSet.to_json.
     """
     message_set = _message_set(source)
     summary = Summary(outputs=[output])
@@ -256,7 +258,7 @@ def convert_batch(
                 with open(file, "rb") as document:
                     newest = max(newest, os.fstat(document.fileno()).st_mtime_ns)
                     xml = document.read()
-                data = message_set.to_json(xml, validate=validate)
+                data = message_set.to_json(xml, validate=validate, entity_expansion_limit=entity_expansion_limit)
             except Exception as error:  # every failure is the file's own; the batch goes on
                 summary.failures.append(Failure.of(file, error))
                 continue
@@ -502,6 +504,7 @@ def convert(
     report: Optional[Union[str, os.PathLike]] = None,
     timeout: float = 60.0,
     validate: bool = False,
+    entity_expansion_limit: Optional[int] = None,
 ) -> Summary:
     """Converts XML files to JSON Lines in out_dir, one part-NNNNN.jsonl per batch.
 
@@ -515,6 +518,8 @@ def convert(
         of about equal bytes).
     validate: check each file against the schemas first (MessageSet.validate);
         invalid files fail with key CP_NOT_SCHEMA_VALID.
+    entity_expansion_limit: the entity references a file may expand, at most
+        (default: the library's, 1,000); a file past it fails.
     resume: out_dir may hold an earlier run of the same files and message set,
         which is finished; without it out_dir must be empty or new.
     report: a file to write one JSON line per input file into: file, output
@@ -525,12 +530,11 @@ def convert(
     Raises RunError when no file is found (an empty run is most likely a
     wrong path), when out_dir cannot be used, or when the cluster does not
     start, cannot be reached or is lost; wfxml.Error when the message set
-    cannot be made; ValueError for a batch_size or workers below 1. Files
-    that fail are listed in the summary's failures.
+    cannot be made; ValueError for a batch_size, workers or
+    entity_expansion_limit below 1. Files that fail are listed in the
+    summary's failures.
     """
-    for name, value in (("batch_size", batch_size), ("workers", workers)):
-        if value is not None and value < 1:
-            raise ValueError(f"{name} must be at least 1, not {value}")
+    _refuse_below_one(batch_size=batch_size, workers=workers, entity_expansion_limit=entity_expansion_limit)
     started = time.perf_counter()
     source = MessageSetSource.of(message_set)
     paths = _path_list(paths)
@@ -540,7 +544,9 @@ def convert(
     out_dir = os.path.abspath(os.fsdecode(out_dir))
     if report is not None:
         _check_report(os.fsdecode(report), files, out_dir)
-    run = _run_to_resume(out_dir, resume, "batches", {"dictionary": source.key, "files": files, "validate": validate})
+    arguments = {"dictionary": source.key, "files": files, "validate": validate,
+                 "entity_expansion_limit": entity_expansion_limit}
+    run = _run_to_resume(out_dir, resume, "batches", arguments)
     batches = run and run["batches"]
     _remove_partials(out_dir)
 
@@ -552,11 +558,13 @@ def convert(
             batches = _batches(files, batch_size, worker_count)
             _write_complete(
                 os.path.join(out_dir, _RUN_FILE),
-                lambda out: json.dump({"dictionary": source.key, "validate": validate, "batches": batches}, out),
+                lambda out: json.dump({"dictionary": source.key, "validate": validate,
+                                       "entity_expansion_limit": entity_expansion_limit, "batches": batches}, out),
             )
         shipped = _ship(source, out_dir)
         results = _losing_the_scheduler_stops(
-            client, lambda: _run_batches(client, shipped, batches, out_dir, resume, validate, timeout))
+            client, lambda: _run_batches(client, shipped, batches, out_dir, resume, validate, entity_expansion_limit,
+                                         timeout))
     finally:
         cluster.close()
         _remove_partials(out_dir)
@@ -580,6 +588,12 @@ def convert(
     return summary
 
 
+def _refuse_below_one(**options) -> None:
+    for name, value in options.items():
+        if value is not None and value < 1:
+            raise ValueError(f"{name} must be at least 1, not {value}")
+
+
 def _ship(source: MessageSetSource, out_dir: str) -> _DictionaryFile:
     """The message set as the run's tasks receive it, its dictionary written in out_dir.
 
@@ -596,14 +610,15 @@ def _ship(source: MessageSetSource, out_dir: str) -> _DictionaryFile:
 
 
 def _run_batches(client, shipped: _DictionaryFile, batches, out_dir: str, resume: bool, validate: bool,
-                 timeout: float):
+                 entity_expansion_limit: Optional[int], timeout: float):
     """Submits the batches (those a resumed run has not finished); batch number -> Summary."""
     results, futures = {}, {}
     for number, batch in enumerate(batches):
         if resume and _holds(_part(out_dir, number), batch) and not _changed_since(_part(out_dir, number), batch):
             results[number] = Summary(outputs=[_part(out_dir, number)], skipped=len(batch))
         else:
-            futures[client.submit(convert_batch, shipped, batch, _part(out_dir, number), validate, pure=False)] = number
+            futures[client.submit(convert_batch, shipped, batch, _part(out_dir, number), validate,
+                                  entity_expansion_limit, pure=False)] = number
     for number, outcome in _outcomes(client, futures, timeout):
         if isinstance(outcome, Exception):  # a lost task: its files failed, the others go on
             _remove(_part(out_dir, number))  # a part of the run resumed would pass for this one
@@ -678,7 +693,7 @@ def _stamp(status: os.stat_result) -> tuple:
 
 def convert_piece(
     source: Union[MessageSetSource, _DictionaryFile], path: str, stamp: tuple, piece: tuple, name: str, output: str,
-    encoding: Optional[str] = None,
+    encoding: Optional[str] = None, entity_expansion_limit: Optional[int] = None,
 ) -> Summary:
     """Converts one piece of a file's records into one JSON Lines file (a task's work).
 
@@ -702,7 +717,8 @@ def convert_piece(
             if len(body) != end - begin or _stamp(os.fstat(document.fileno())) != tuple(stamp):
                 summary.failures.append(Failure(where, "the file changed after it was cut into pieces: convert it again"))
                 return
-        yield from message_set._iter_piece(head + body + tail, name, place, encoding=encoding, json=True)
+        yield from message_set._iter_piece(head + body + tail, name, place, encoding=encoding, json=True,
+                                           entity_expansion_limit=entity_expansion_limit)
 
     def write(out):
         lines = records()
@@ -750,6 +766,7 @@ def convert_records(
     encoding: Optional[str] = None,
     timeout: float = 60.0,
     resume: bool = False,
+    entity_expansion_limit: Optional[int] = None,
 ) -> Summary:
     """Converts the records of one large file to JSON Lines, its pieces shared among the workers.
 
@@ -766,13 +783,11 @@ def convert_records(
     run of the same file, name, encoding and message set to resume: its
     pieces (cut with its piece_size) whose parts are complete are kept
     while the file is as that run cut it; a file changed since is cut and
-    converted again. client, workers, timeout and the errors raised as for
-    convert; a piece that fails is listed in the summary's failures, after
-    its records before the fault.
+    converted again. client, workers, timeout, entity_expansion_limit (for
+    each piece) and the errors raised as for convert; a piece that fails is
+    listed in the summary's failures, after its records before the fault.
     """
-    for option, value in (("piece_size", piece_size), ("workers", workers)):
-        if value is not None and value < 1:
-            raise ValueError(f"{option} must be at least 1, not {value}")
+    _refuse_below_one(piece_size=piece_size, workers=workers, entity_expansion_limit=entity_expansion_limit)
     if not name:
         raise ValueError("name must be an element name or path, not ''")
     started = time.perf_counter()
@@ -788,7 +803,8 @@ def convert_records(
         raise RunError(f"{path}: is not a regular file (a pipe?); records are shared out from a file: save it first, "
                        "or read it in one process (wfhost convert --records, MessageSet.iter_records)")
     out_dir = os.path.abspath(os.fsdecode(out_dir))
-    arguments = {"dictionary": source.key, "file": path, "name": name, "encoding": encoding}
+    arguments = {"dictionary": source.key, "file": path, "name": name, "encoding": encoding,
+                 "entity_expansion_limit": entity_expansion_limit}
     run = _run_to_resume(out_dir, resume, "piece_size", arguments)
     _remove_partials(out_dir)
     cluster = _Cluster(client, workers, timeout)
@@ -816,7 +832,7 @@ def convert_records(
                 results[number] = Summary(outputs=[_part(out_dir, number)], skipped=1)
             else:
                 futures[client.submit(convert_piece, shipped, path, stamp, piece, name, _part(out_dir, number),
-                                      encoding, pure=False)] = number
+                                      encoding, entity_expansion_limit, pure=False)] = number
         results.update(_losing_the_scheduler_stops(client, lambda: dict(_outcomes(client, futures, timeout))))
     finally:
         cluster.close()
@@ -879,6 +895,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser.add_argument("--timeout", type=_seconds, default=60.0, metavar="S",
                         help="seconds to wait for the workers or the scheduler (default: 60)")
     parser.add_argument("--validate", action="store_true", help="check each file against the schemas first")
+    parser.add_argument("--entity-expansion-limit", type=_at_least_one, metavar="N",
+                        help="entity references a file (or a piece of --records) may expand (default: 1000)")
     parser.add_argument("--records", metavar="NAME",
                         help="one large FILE: a JSON line per NAME element, its pieces shared among the workers")
     parser.add_argument("paths", nargs="+", metavar="PATH", help="XML files and folders")
@@ -900,7 +918,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         if args.records is not None:
             summary = convert_records(args.paths[0], args.schema or args.dict, args.out_dir, args.records,
                                       client=args.scheduler, workers=args.workers, timeout=args.timeout,
-                                      resume=args.resume)
+                                      resume=args.resume, entity_expansion_limit=args.entity_expansion_limit)
         else:
             summary = convert(
                 args.paths,
@@ -913,6 +931,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
                 report=args.report,
                 timeout=args.timeout,
                 validate=args.validate,
+                entity_expansion_limit=args.entity_expansion_limit,
             )
     except (wfxml.Error, RunError) as error:
         print(f"{parser.prog}: error: {error}", file=sys.stderr)
