@@ -3,6 +3,7 @@
 #include "error.h"
 #include "widenedutf8.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace wfxml::detail {
@@ -29,6 +30,38 @@ char byteOf(const AsciiLayout& layout, char ascii) {
     if ((*layout.ebcdic)[byte] == ascii) return static_cast<char>(byte);
   return 0;
 }
+
+// Steps through a document a character at a time from a character's first
+// byte, keeping the shift state of double-byte EBCDIC (which is single-byte
+// at any '<' of markup); ascii() is the current character's ASCII, 0 for
+// another one or past the end.
+class CharacterCursor {
+public:
+  CharacterCursor(std::string_view document, const AsciiLayout& layout, std::size_t at)
+      : document_(document), layout_(layout), at_(at) {
+    read();
+  }
+  std::size_t at() const { return at_; }
+  bool atEnd() const { return at_ >= document_.size(); }
+  char ascii() const { return ascii_; }
+  void advance() {
+    at_ += std::max(character_.bytes, layout_.width);  // a byte that is no character is stepped over
+    read();
+  }
+
+private:
+  void read() {
+    character_ = layout_.characterFrom(document_, at_, doubleByte_);
+    ascii_ = character_.bytes == 0 || character_.ascii == kOtherCharacter ? 0 : character_.ascii;
+  }
+
+  std::string_view document_;
+  const AsciiLayout& layout_;
+  std::size_t at_;
+  bool doubleByte_ = false;
+  SpelledCharacter character_;
+  char ascii_ = 0;
+};
 
 class TagReader {
 public:
@@ -76,34 +109,32 @@ private:
     return at >= layout_.start + layout_.low && (at - layout_.start) % layout_.width == layout_.low &&
            layout_.characterAt(document_, at - layout_.low) == ascii;
   }
-  char characterAt(std::size_t first) const { return layout_.characterAt(document_, first); }
-
   // The '=' of the attribute past the bound of the start tag whose '<' is at
   // `tag`; npos where it has no more or is no start tag. Reading stops where
   // the tag is not well-formed: the scanner refuses it there.
   std::size_t attributePastBound(std::size_t tag) const {
-    const std::size_t width = layout_.width, size = document_.size();
-    std::size_t at = tag + width;
+    CharacterCursor cursor(document_, layout_, tag);
+    cursor.advance();
     const auto skipWhile = [&](auto&& goesOn) {
-      while (at < size && goesOn(characterAt(at))) at += width;
+      while (!cursor.atEnd() && goesOn(cursor.ascii())) cursor.advance();
     };
-    const char first = characterAt(at);
+    const char first = cursor.ascii();
     if (first == '!' || first == '?' || first == '/' || isBlank(first)) return npos;
     skipWhile([](char c) { return !isBlank(c) && c != '/' && c != '>'; });  // the name
     for (std::size_t attributes = 0;; ++attributes) {
       skipWhile(isBlank);
       skipWhile([](char c) { return !isBlank(c) && c != '=' && c != '/' && c != '>'; });
       skipWhile(isBlank);
-      if (at >= size || characterAt(at) != '=') return npos;
-      if (attributes == kAttributesPerElementLimit) return at;
-      at += width;
+      if (cursor.ascii() != '=') return npos;
+      if (attributes == kAttributesPerElementLimit) return cursor.at();
+      cursor.advance();
       skipWhile(isBlank);
-      const char quote = at < size ? characterAt(at) : 0;
+      const char quote = cursor.ascii();
       if (quote != '"' && quote != '\'') return npos;
-      do at += width;
-      while (at < size && characterAt(at) != quote && characterAt(at) != '<');
-      if (at >= size || characterAt(at) != quote) return npos;
-      at += width;
+      cursor.advance();
+      skipWhile([quote](char c) { return c != quote && c != '<'; });
+      if (cursor.ascii() != quote) return npos;
+      cursor.advance();
     }
   }
 
@@ -210,6 +241,7 @@ std::optional<CrowdedTag> CrowdedTagWatch::feedBytes(std::string_view part) {
 }
 
 std::optional<CrowdedTag> CrowdedTagWatch::feedUnits(std::string_view part) {
+  if (layout_->ebcdic) return feedEbcdic(part);
   const std::size_t width = layout_->width;
   std::size_t at = 0;
   if (!unit_.empty()) {
@@ -222,6 +254,23 @@ std::optional<CrowdedTag> CrowdedTagWatch::feedUnits(std::string_view part) {
   for (; at + width <= part.size(); at += width)
     if (takeUnit(part.substr(at, width))) return unitPosition_.place();
   unit_.assign(part.substr(at));
+  return std::nullopt;
+}
+
+// A byte at a time: a character of double-byte EBCDIC, a pair after a shift
+// out, may be split between parts; the shifts are no characters of markup.
+std::optional<CrowdedTag> CrowdedTagWatch::feedEbcdic(std::string_view part) {
+  for (const char byte : part) {
+    unit_ += byte;
+    const bool inPairs = doubleByte_;
+    const SpelledCharacter character = layout_->characterFrom(unit_, 0, doubleByte_);
+    if (inPairs && character.bytes == 0) continue;  // the pair's first byte
+    unit_.clear();
+    if (character.bytes != 0 && character.columns == 0) continue;  // a shift
+    const char c = character.bytes == 0 || character.ascii == kOtherCharacter ? 0 : character.ascii;
+    if (take(c)) return unitPosition_.place();
+    unitPosition_.take(c, 1);
+  }
   return std::nullopt;
 }
 

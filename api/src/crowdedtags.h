@@ -79,6 +79,7 @@ private:
   bool take(char c);
   std::optional<CrowdedTag> feedBytes(std::string_view part);
   std::optional<CrowdedTag> feedUnits(std::string_view part);
+  std::optional<CrowdedTag> feedEbcdic(std::string_view part);
   bool takeUnit(std::string_view unit);
 
   std::optional<AsciiLayout> layout_;  // none: a document whose markup is not read here
@@ -87,6 +88,7 @@ private:
   std::size_t attributes_ = 0;
   std::size_t skip_ = 0;  // of a byte-order mark
   std::string unit_;      // a character's bytes split between parts
+  bool doubleByte_ = false;  // within a shift out of double-byte EBCDIC
   TextPosition bytePosition_;  // where characters are bytes
   CharacterPosition unitPosition_;  // else
 };

@@ -102,10 +102,17 @@ std::vector<std::string> recordsOfPieces(const std::string& xml, const std::stri
 // it, at the attribute past the bound, in any encoding, also where records
 // are checked piece by piece as they come (the tag split between pieces).
 // Runs of '=' that no start tag holds, a quote that a comment opens, and
-// '<' bytes within a UTF-16 character are no tag's.
+// '<' bytes within a UTF-16 character are no tag's, nor a quote's byte
+// within a pair of double-byte EBCDIC (U+4F86 is 0x56 0x7D in IBM939).
 TEST(Records, AnElementOfTooManyAttributesIsRefusedUnread) {
   wfxml::Session none(wfxml::MessageSet::none());
-  for (const std::string encoding : {"UTF-8", "UTF-16LE", "ibm-500"}) {
+  const struct {
+    std::string encoding;
+    std::string declared;
+    std::string value;
+  } cases[] = {{"UTF-8", "UTF-8", "v"}, {"UTF-16LE", "UTF-16", "\u3C3C"}, {"ibm-500", "ibm-500", "v"},
+               {"ibm-939", "IBM939", "\u4F86"}};
+  for (const auto& [encoding, declared, value] : cases) {
     const auto attributesOf = [](const std::string& value) {
       std::string attributes;
       for (int i = 0; i < 5001; ++i) {
@@ -114,10 +121,10 @@ TEST(Records, AnElementOfTooManyAttributesIsRefusedUnread) {
       }
       return attributes;
     };
-    const std::string attributes = attributesOf(encoding == "UTF-16LE" ? "\u3C3C" : "v");
+    const std::string attributes = attributesOf(value);
     // One line, after a byte-order mark (no column of it) in UTF-8.
-    const std::string head = "<?xml version='1.0' encoding='" + (encoding == "UTF-16LE" ? "UTF-16" : encoding) +
-                             "'?><!-- <a b=\" " + std::string(20000, '=') + " --><order";
+    const std::string head = "<?xml version='1.0' encoding='" + declared + "'?><!-- <a b=\" " +
+                             std::string(20000, '=') + " --><order";
     const std::string ascii = attributesOf("v");  // a column a character
     const long column = static_cast<long>(head.size() + ascii.find(" xmlns:p5000=") + std::string(" xmlns:p5000").size() + 1);
     const auto document = [&](const std::string& attributeList) {
