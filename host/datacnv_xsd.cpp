@@ -327,7 +327,9 @@ int readComponents(Cursor& cursor, std::u16string_view designators, std::int32_t
   std::size_t next = 0;
   while (!cursor.atEnd() && !cursor.peek(u'T')) {
     std::int32_t number = 0;
-    if (!toInt32(cursor.digits(), number)) return -1;
+    // The seconds are a decimal, which may start with its point (".5S").
+    const std::u16string_view whole = cursor.digits();
+    if (!(whole.empty() && fraction && cursor.peek(u'.')) && !toInt32(whole, number)) return -1;
     if (fraction && cursor.take(u'.')) {
       const std::u16string_view digits = cursor.digits();
       if (digits.empty() || !cursor.peek(designators.back())) return -1;

@@ -170,9 +170,10 @@ bool isDuration(std::u16string_view text) {
     bool anyTime = false;
     next = 0;
     while (!cursor.atEnd()) {
-      if (cursor.digits().empty()) return false;
+      // The seconds are a decimal, which may start with its point (".5S").
+      if (cursor.digits().empty() && cursor.peek() != u'.') return false;
       if (cursor.take(u'.')) {
-        if (cursor.digits().empty() || !cursor.take(u'S')) return false;
+        if (next == kTime.size() || cursor.digits().empty() || !cursor.take(u'S')) return false;
         next = kTime.size();
       } else {
         const std::size_t at = kTime.find(cursor.peek(), next);
