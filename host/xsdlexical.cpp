@@ -337,6 +337,14 @@ bool isFirstGMonthForm(std::u16string_view text) {
   return text.size() >= 6 && text.substr(0, 2) == u"--" && text[2] != u'-' && text.substr(4, 2) == u"--";
 }
 
+bool isXmlName(std::u16string_view name, bool withNamespaces) {
+  // Xerces-C's XML 1.0 name check leaves out the characters beyond U+FFFF
+  // that its scanner reads in names; its XML 1.1 check, which follows the
+  // same rules otherwise, takes them.
+  return withNamespaces ? xercesc::XMLChar1_1::isValidNCName(name.data(), name.size())
+                        : xercesc::XMLChar1_1::isValidName(name.data(), name.size());
+}
+
 bool isXsdLexicalForm(XsdBuiltin type, std::u16string_view text) {
   using xercesc::XMLChar1_0;
   switch (type) {

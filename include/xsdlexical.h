@@ -35,6 +35,11 @@ constexpr bool isXsdIntegerType(XsdBuiltin type) {
 // for any other name.
 ZEL_API XsdBuiltin xsdBuiltinNamed(std::u16string_view name);
 
+// Whether an element or attribute may have the name in a document the
+// parser reads: an XML name (an NCName where namespaces are read), by XML
+// 1.0's fifth edition, which takes characters beyond U+FFFF too.
+ZEL_API bool isXmlName(std::u16string_view name, bool withNamespaces);
+
 // Whether text, after the type's whitespace rule, is in the lexical space
 // of the built-in type (always for None).
 ZEL_API bool isXsdLexicalForm(XsdBuiltin type, std::u16string_view text);

@@ -11,10 +11,10 @@
 #include "utf8.h"
 #include "workerinfo.h"
 #include "xmlproperties.h"
+#include "xsdlexical.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
-#include <xercesc/util/XMLChar.hpp>
 
 #include <algorithm>
 #include <optional>
@@ -232,9 +232,7 @@ private:
   void refuseUnlessXmlName(const std::string& name) const {
     refuseUnlessUtf8(name, "name");
     const ZelWstring wide = ZelWstring::fromUtf8(name);
-    const bool valid = view_ ? xercesc::XMLChar1_0::isValidNCName(wide.data(), wide.length())
-                             : xercesc::XMLChar1_0::isValidName(wide.data(), wide.length());
-    if (!valid) fail("'" + name + "' is not an XML name");
+    if (!isXmlName(wide.view(), view_ != nullptr)) fail("'" + name + "' is not an XML name");
   }
 
   // An element the data name: an XML name, and not of the schema-instance

@@ -518,8 +518,13 @@ TEST(SelfDefining, WithoutDictionaryValuesAreStringsAndRepeatedNamesArrays) {
   const std::string cut = R"(<a><r>1.<!--c-->4E2</r><s n="1">x<?p?>y<!--c-->z</s></a>)";
   const std::string joined = R"({"a":{"r":"1.4E2","s":{"@n":"1","$":"xyz"}}})";
   EXPECT_EQ(typedJson(none, cut.data(), cut.size()), joined);
+  // Names may hold characters beyond U+FFFF.
+  const std::string beyond = "<a><\U00010000 \U00010001=\"v\">x</\U00010000></a>";
+  const std::string supplementary = "{\"a\":{\"\U00010000\":{\"@\U00010001\":\"v\",\"$\":\"x\"}}}";
+  EXPECT_EQ(typedJson(none, beyond.data(), beyond.size()), supplementary);
   wfxml::Session session(none);
-  for (const std::string& given : {json, ordered, joined}) EXPECT_EQ(session.toJson(session.fromJson(given)), given);
+  for (const std::string& given : {json, ordered, joined, supplementary})
+    EXPECT_EQ(session.toJson(session.fromJson(given)), given);
 }
 
 // Content of many thousand names (a hostile document, or what a wildcard

@@ -68,6 +68,7 @@ TEST(XMLWriterFailures, UnparsedBytesOfAnElementAreCopiedUnconverted) {
 // Names of self-defining elements and attributes come from the tree: one
 // that is not an XML name (or holds a colon while the writer chooses the
 // prefixes) ends the write instead of making the document ill-formed.
+// Characters from U+10000 to U+EFFFF are name characters.
 TEST(XMLWriterFailures, SelfDefiningNameThatIsNoXmlNameEndsTheWrite) {
   const DescriptorPtr namespaces = compileDescriptorFile("sets/write/namespaced-one-member.json");
   const struct {
@@ -77,7 +78,8 @@ TEST(XMLWriterFailures, SelfDefiningNameThatIsNoXmlNameEndsTheWrite) {
   } cases[] = {{u"a b", nullptr, true},         {u"1a", nullptr, true},          {u"@x<", nullptr, true},
                {u"@", nullptr, true},           {u"p:x", nullptr, false},        {u"p:x", namespaces.get(), true},
                {u"@p:x", namespaces.get(), true}, {u"\u00e9t\u00e9", namespaces.get(), false},
-               {u"a\x01", nullptr, true}};
+               {u"a\x01", nullptr, true},       {u"\U00010000a", namespaces.get(), false},
+               {u"a\U000EFFFF", nullptr, false}, {u"a\U000F0000", nullptr, true}};
   for (const auto& c : cases) {
     MessageTree tree;
     TreeMaker make(tree);

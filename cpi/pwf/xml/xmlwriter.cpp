@@ -13,9 +13,9 @@
 #include "xmlprefixmanager.h"
 #include "xmlprinter.h"
 #include "xmlworkerutility.h"
+#include "xsdlexical.h"
 #include "zelexception.h"
 
-#include <xercesc/util/XMLChar.hpp>
 
 #include <algorithm>
 #include <cassert>
@@ -711,9 +711,7 @@ void XMLWriter::checkTreeName(const WriteItem& item) const {
   const EWhereDefined whereDefined = item.getWhereDefined();
   if (whereDefined != eDefinedByType && whereDefined != eUndefined) return;
   const std::u16string_view name = item.getXMLName();
-  const bool valid = iNamespacesEnabled ? xercesc::XMLChar1_0::isValidNCName(name.data(), name.size())
-                                        : xercesc::XMLChar1_0::isValidName(name.data(), name.size());
-  if (!valid)
+  if (!isXmlName(name, iNamespacesEnabled))
     raise(__LINE__, "XMLWriter::writeTree", ZelMessages::CP_TREE_ERROR, {u"The tree's name is not an XML name", name});
 }
 
