@@ -3,6 +3,7 @@
 #include "zelexception.h"
 
 #include <algorithm>
+#include <set>
 
 namespace msgset {
 namespace {
@@ -163,19 +164,32 @@ int memberType(const MessageSet& set, const MemberDef& member) {
 }
 
 namespace {
-// A union's first member whose values are Binary, through nested unions
-// (bounded, so that a cycle cannot hang us); kNone when it has none.
-int firstBinaryMember(const MessageSet& set, int type, std::size_t depth = 0) {
-  for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
-    const TypeDef& def = set.types[type];
-    if (def.variety != TypeVariety::Union || depth > set.types.size()) return kNone;
-    for (const int member : def.unionMemberTypes) {
-      if (effectiveLogicalType(set, member) == eLogicalBinary) return member;
-      const int nested = firstBinaryMember(set, member, depth + 1);
-      if (nested != kNone) return nested;
+// A union's first member whose values are Binary, nested unions searched in
+// place; kNone when it has none. Iterative, as unions may nest as deep as a
+// schema's types do; each union is searched once, so that a dictionary whose
+// unions loop cannot hang us.
+int firstBinaryMember(const MessageSet& set, int type) {
+  struct Candidate {
+    int type;
+    bool isMember;  // the start is searched, not taken
+  };
+  std::vector<Candidate> pending{{type, false}};  // the next on top
+  std::set<int> searched;
+  while (!pending.empty()) {
+    const Candidate candidate = pending.back();
+    pending.pop_back();
+    if (candidate.isMember && effectiveLogicalType(set, candidate.type) == eLogicalBinary) return candidate.type;
+    int members = candidate.type;
+    for (std::size_t steps = 0; isValidType(set, members) && steps <= set.types.size(); ++steps) {
+      const TypeDef& def = set.types[members];
+      if (def.variety != TypeVariety::Union || !def.unionMemberTypes.empty()) break;
+      members = def.baseType;  // a union restricted
     }
-    if (!def.unionMemberTypes.empty()) return kNone;
-    type = def.baseType;  // a union restricted
+    if (!isValidType(set, members) || set.types[members].variety != TypeVariety::Union) continue;
+    if (!searched.insert(members).second) continue;
+    const TypeDef& def = set.types[members];
+    for (auto member = def.unionMemberTypes.rbegin(); member != def.unionMemberTypes.rend(); ++member)
+      pending.push_back({*member, true});
   }
   return kNone;
 }

@@ -542,16 +542,6 @@ private:
   std::array<int, 3> openTypes_{kNone, kNone, kNone};
   std::map<std::tuple<ProcessContents, AttributeWildcard::Namespaces, std::vector<std::string>>, int> constrainedOpenTypes_;
   int typesWithFacets_ = 0;
-  // The types being mapped, one within the other.
-  static constexpr int kMaxTypeNesting = 1000;
-  struct NestingLevel {
-    explicit NestingLevel(int& depth) : depth_(++depth) {}
-    ~NestingLevel() { --depth_; }
-    NestingLevel(const NestingLevel&) = delete;
-    NestingLevel& operator=(const NestingLevel&) = delete;
-    int& depth_;
-  };
-  int typeNesting_ = 0;
   // The global component being mapped, for the places of warnings.
   std::string currentFile_;
   std::string currentPlace_;
@@ -681,13 +671,10 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
     types_.emplace(source, index);
     return index;
   }
-  // Each type maps the types of its members and bases first, on the stack.
-  if (typeNesting_ == kMaxTypeNesting) {
-    throwSourceError(kFunction, currentFile_, currentPlace_,
-                     "its types nest more than " + std::to_string(kMaxTypeNesting) +
-                         " deep (each the type of a member or the base of the one before)");
-  }
-  const NestingLevel level(typeNesting_);
+  // Each type maps the types of its members and bases first, on the stack:
+  // as deep as the schema's components nest through their references, which
+  // findOverlongReferenceChain bounded before the load, whatever order the
+  // model lists the types in. The compile runs on the large stack.
   // Claim the position first: members may refer back to this type.
   set_.types.emplace_back();
   index = static_cast<int>(set_.types.size() - 1);

@@ -1249,7 +1249,13 @@ SchemaValidator::SchemaValidator(const SchemaDocuments& documents) {
   runWithLargeStack([&] { grammar_ = std::make_unique<Grammar>(documents); });
 }
 
-SchemaValidator::~SchemaValidator() = default;  // the idle readers go before the grammar they use
+// The idle readers go before the grammar they use. Xerces-C frees the
+// grammar's model groups within each other, as deep as they nest: on the
+// stack that built them, whatever thread lets the set go.
+SchemaValidator::~SchemaValidator() {
+  idle_.clear();
+  runWithLargeStack([this] { grammar_.reset(); });
+}
 
 std::vector<ValidationError> SchemaValidator::validate(const void* bytes, std::size_t size,
                                                        const ReadingOfParse& reading,

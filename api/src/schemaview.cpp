@@ -1,6 +1,7 @@
 #include "schemaview.h"
 
 #include "dictrecords.h"
+#include "largestack.h"
 #include "messageset.h"
 #include "messagetree.h"
 #include "stddictionaryinfo.h"
@@ -171,6 +172,7 @@ public:
   std::vector<SchemaType> readTypes() const {
     const auto& cache = dictionary_.getTypeCache();
     std::vector<SchemaType> types(cache.size());
+    const std::vector<bool> groups = namelessGroups();
     for (std::size_t row = 0; row < cache.size(); ++row) {
       const prf_SMD_TYPE_DEFINITION& def = cache[row];
       SchemaType& type = types[row];
@@ -197,7 +199,9 @@ public:
         type.everyItemPattern = patternOfEveryItem(expression);
       }
       if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers, 0);
-      if (type.isComplex) {
+      // A nameless group is flattened into its holders, never read alone:
+      // flattening each of groups nested n deep would cost n cubed.
+      if (type.isComplex && !groups[row]) {
         Walk walk;
         addMembers(static_cast<long>(row), 1, 1, -1, walk, type);
         readAttributeWildcard(static_cast<long>(row), walk.openGroup, def, type);
@@ -402,6 +406,23 @@ private:
         addUnionMembers(memberType, members, depth + 1);
       }
     }
+  }
+
+  // The anonymous types that members take as nameless groups; no element
+  // has one as its type.
+  std::vector<bool> namelessGroups() const {
+    const auto& cache = dictionary_.getTypeCache();
+    const auto& members = dictionary_.getMemberCache();
+    const SMD_STRUCTURE_ELEMENT_DEFINITION* records = dictionary_.getStructDefs().GetBuffer();
+    std::vector<bool> groups(cache.size(), false);
+    for (std::size_t row = 0; row < members.size(); ++row) {
+      const prf_SMD_TYPEMEMBER_DEFINITION& member = members[row];
+      const long memberType = member.memberTypeIndex >= 0 ? member.memberTypeIndex : records[row].typeIndex;
+      if (member.elementIndex < 0 && member.memberKind == DictCodes::eClassStructure && validType(memberType) &&
+          utf8(dictionary_.getTypeName(memberType)).empty())
+        groups[static_cast<std::size_t>(memberType)] = true;
+    }
+    return groups;
   }
 
   // Where the flattening of one type is.
@@ -807,7 +828,9 @@ const SchemaMember* SchemaView::substitutedMember(const SchemaType& type, long t
 
 const SchemaView* SchemaViewCache::get(const StdDictionaryInfo* dictionary) const {
   if (!dictionary) return nullptr;
-  std::call_once(once_, [&] { view_ = std::make_unique<const SchemaView>(*dictionary); });
+  // Nameless groups are flattened within each other on the stack, as deep
+  // as a schema's groups nest through their references.
+  std::call_once(once_, [&] { runWithLargeStack([&] { view_ = std::make_unique<const SchemaView>(*dictionary); }); });
   return view_.get();
 }
 
