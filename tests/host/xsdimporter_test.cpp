@@ -292,6 +292,18 @@ const SchemaChain kSchemaChains[] = {
        return single(nested + "\n");
      },
      332, "line 2, column", "", "its elements nest more than 1000 deep"},
+    // The mapper refused types nested 1,000 deep, how deep depending on the
+    // order the schema model lists them (1,500 refused, 3,000 taken).
+    {"TypesEachHoldingTheNext",
+     [](int n) {
+       return single(linesOf(n, [n](int i) {
+         return "<xs:complexType name='T" + std::to_string(i) + "'>" +
+                (i < n ? "<xs:sequence><xs:element name='e' type='T" + std::to_string(i + 1) + "' minOccurs='0'/></xs:sequence>"
+                       : "") +
+                "</xs:complexType>";
+       }));
+     },
+     9999, "line 2, column", "in complexType 'T0'", "its elements nest more than 30000 deep"},
     {"IncludedDocuments",
      [](int n) {
        std::vector<std::pair<std::string, std::string>> documents;
@@ -409,7 +421,7 @@ INSTANTIATE_TEST_SUITE_P(Generated, XsdImporterChainBounds, ::testing::ValuesIn(
 // container type, which the loader reads a few levels deep, was refused for
 // its circle (its members counted one after the other, 3,166 levels); and
 // a chain of 5,000 referenced elements overflowed a 2 MB thread's stack,
-// as Python and Dask workers may have, in the loader. Both compile there.
+// as Python and Dask workers may have, in the loader. All compile there.
 TEST(XsdImporter, DeepAndCircularSchemasCompileOnASmallThread) {
   std::string resources = "<xs:complexType name='Container'><xs:choice>";
   for (int i = 0; i < 150; ++i) resources += "<xs:element ref='R" + std::to_string(i) + "'/>";
@@ -429,9 +441,16 @@ TEST(XsdImporter, DeepAndCircularSchemasCompileOnASmallThread) {
     return "<xs:element name='E" + std::to_string(i) + "'><xs:complexType><xs:sequence><xs:element ref='E" +
            std::to_string(i + 1) + "' minOccurs='0'/></xs:sequence></xs:complexType></xs:element>";
   }) + "<xs:element name='E5001'/>\n";
+  // Unions each a member of the next were refused 1,000 deep.
+  const std::string unions = linesOf(3000, [](int i) {
+    return "<xs:simpleType name='S" + std::to_string(i) + "'>" +
+           (i ? "<xs:union memberTypes='xs:date S" + std::to_string(i - 1) + "'/>" : "<xs:restriction base='xs:hexBinary'/>") +
+           "</xs:simpleType>";
+  }) + "<xs:element name='root' type='S3000'/>\n";
   const std::string folder = ::testing::TempDir() + "deep-schemas/";
   std::filesystem::create_directories(folder);
-  for (const auto& [name, body] : {std::pair{"resources.xsd", resources}, {"referenced.xsd", referenced}}) {
+  for (const auto& [name, body] :
+       {std::pair{"resources.xsd", resources}, {"referenced.xsd", referenced}, {"unions.xsd", unions}}) {
     std::ofstream(folder + name) << schemaOf(body);
     std::string failure;
     ASSERT_TRUE(runOnSmallThread([&, &name = name] {
