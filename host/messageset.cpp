@@ -3,7 +3,6 @@
 #include "zelexception.h"
 
 #include <algorithm>
-#include <set>
 
 namespace msgset {
 namespace {
@@ -163,43 +162,66 @@ int memberType(const MessageSet& set, const MemberDef& member) {
   return element ? element->type : member.type;
 }
 
-namespace {
-// A union's first member whose values are Binary, nested unions searched in
-// place; kNone when it has none. Iterative, as unions may nest as deep as a
-// schema's types do; each union is searched once, so that a dictionary whose
-// unions loop cannot hang us.
-int firstBinaryMember(const MessageSet& set, int type) {
-  struct Candidate {
-    int type;
-    bool isMember;  // the start is searched, not taken
-  };
-  std::vector<Candidate> pending{{type, false}};  // the next on top
-  std::set<int> searched;
-  while (!pending.empty()) {
-    const Candidate candidate = pending.back();
-    pending.pop_back();
-    if (candidate.isMember && effectiveLogicalType(set, candidate.type) == eLogicalBinary) return candidate.type;
-    int members = candidate.type;
-    for (std::size_t steps = 0; isValidType(set, members) && steps <= set.types.size(); ++steps) {
-      const TypeDef& def = set.types[members];
-      if (def.variety != TypeVariety::Union || !def.unionMemberTypes.empty()) break;
-      members = def.baseType;  // a union restricted
-    }
-    if (!isValidType(set, members) || set.types[members].variety != TypeVariety::Union) continue;
-    if (!searched.insert(members).second) continue;
-    const TypeDef& def = set.types[members];
-    for (auto member = def.unionMemberTypes.rbegin(); member != def.unionMemberTypes.rend(); ++member)
-      pending.push_back({*member, true});
+int DefaultEncodings::unionWithMembers(int type) const {
+  for (std::size_t steps = 0; isValidType(set_, type) && steps <= set_.types.size(); ++steps) {
+    const TypeDef& def = set_.types[type];
+    if (def.variety != TypeVariety::Union) return kNone;
+    if (!def.unionMemberTypes.empty()) return type;
+    type = def.baseType;  // a union restricted
   }
   return kNone;
 }
-}  // namespace
 
-DataEncoding defaultEncoding(const MessageSet& set, int type) {
+// Depth first without the stack, as unions may nest as deep as a schema's
+// types do. A union met again while it is searched is a cycle (a dictionary
+// from a file), which yields nothing.
+int DefaultEncodings::firstBinaryMember(int type) {
+  constexpr int kSearched = kNone - 1;
+  struct Search {
+    int union_;
+    std::size_t next = 0;  // of its members
+  };
+  std::vector<Search> path;
+  const auto found = [&](int member) {
+    // Each union on the path searched its earlier members in vain.
+    for (const Search& search : path) firstBinaryMembers_[search.union_] = member;
+    return member;
+  };
+  const auto enter = [&](int union_) {
+    firstBinaryMembers_[union_] = kSearched;
+    path.push_back({union_});
+  };
+  const int start = unionWithMembers(type);
+  if (start == kNone) return kNone;
+  if (const auto known = firstBinaryMembers_.find(start); known != firstBinaryMembers_.end()) return known->second;
+  enter(start);
+  while (!path.empty()) {
+    Search& search = path.back();
+    const std::vector<int>& members = set_.types[search.union_].unionMemberTypes;
+    if (search.next == members.size()) {
+      firstBinaryMembers_[search.union_] = kNone;
+      path.pop_back();
+      continue;
+    }
+    const int member = members[search.next++];
+    if (effectiveLogicalType(set_, member) == eLogicalBinary) return found(member);
+    const int nested = unionWithMembers(member);
+    if (nested == kNone) continue;
+    const auto known = firstBinaryMembers_.find(nested);
+    if (known == firstBinaryMembers_.end()) {
+      enter(nested);
+    } else if (known->second != kNone && known->second != kSearched) {
+      return found(known->second);
+    }
+  }
+  return kNone;
+}
+
+DataEncoding DefaultEncodings::of(int type) {
   // The items of a list are encoded as their type says.
-  for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
-    const TypeDef& def = set.types[type];
-    if (isValidType(set, def.listItemType)) {
+  for (std::size_t steps = 0; isValidType(set_, type) && steps <= set_.types.size(); ++steps) {
+    const TypeDef& def = set_.types[type];
+    if (isValidType(set_, def.listItemType)) {
       type = def.listItemType;
       break;
     }
@@ -207,11 +229,11 @@ DataEncoding defaultEncoding(const MessageSet& set, int type) {
     type = def.baseType;  // a list restricted
   }
   // A union's binary values are written as its first Binary member reads them.
-  const int binaryMember = firstBinaryMember(set, type);
+  const int binaryMember = firstBinaryMember(type);
   if (binaryMember != kNone) type = binaryMember;
-  if (effectiveLogicalType(set, type) != eLogicalBinary) return DataEncoding::Unset;
-  for (std::size_t steps = 0; isValidType(set, type) && steps <= set.types.size(); ++steps) {
-    const TypeDef& def = set.types[type];
+  if (effectiveLogicalType(set_, type) != eLogicalBinary) return DataEncoding::Unset;
+  for (std::size_t steps = 0; isValidType(set_, type) && steps <= set_.types.size(); ++steps) {
+    const TypeDef& def = set_.types[type];
     if (def.builtin && def.name == "base64Binary") return DataEncoding::Base64;
     type = def.baseType;
   }

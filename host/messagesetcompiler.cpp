@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -178,6 +179,7 @@ public:
       for (int type : cycle) chain += (chain.empty() ? "types[" : " -> types[") + std::to_string(type) + "]";
       fail("types[" + std::to_string(cycle.front()) + "]", "types form a cycle: " + chain);
     }
+    checkExtensionChains();
   }
 
 private:
@@ -217,6 +219,33 @@ private:
       checkNamespace(member.namespaceIndex, at + ".namespaceIndex");
       checkNamespace(member.xml.idAttributeNamespace, at + ".xml.idAttributeNamespace");
       checkNamespace(member.xml.valueAttributeNamespace, at + ".xml.valueAttributeNamespace");
+    }
+  }
+
+  // The tables repeat a type's extended bases' members, found by walking
+  // its chain of bases: bounded as a schema's are, so that the walks cost
+  // no more than the chain squared. Runs once cycles are ruled out.
+  static constexpr std::size_t kMaxExtensionChain = 100;
+  void checkExtensionChains() const {
+    const auto extendsComplex = [&](int type) {
+      const TypeDef& def = set_.types[type];
+      return def.derivation == Derivation::Extension && def.baseType != kNone &&
+             set_.types[def.baseType].variety == TypeVariety::Complex;
+    };
+    constexpr std::size_t kUnknown = std::numeric_limits<std::size_t>::max();
+    std::vector<std::size_t> extensions(set_.types.size(), kUnknown);  // of each type, one above the other
+    for (std::size_t start = 0; start < set_.types.size(); ++start) {
+      std::vector<int> unknown;
+      int type = static_cast<int>(start);
+      for (; extensions[type] == kUnknown && extendsComplex(type); type = set_.types[type].baseType) unknown.push_back(type);
+      if (extensions[type] == kUnknown) extensions[type] = 0;
+      std::size_t count = extensions[type];
+      for (auto at = unknown.rbegin(); at != unknown.rend(); ++at) {
+        extensions[*at] = ++count;
+        if (count > kMaxExtensionChain)
+          fail("types[" + std::to_string(*at) + "]",
+               "it extends more than " + std::to_string(kMaxExtensionChain) + " types, each extending the next");
+      }
     }
   }
 
@@ -323,7 +352,7 @@ private:
     row.idAttributeName = xml.idAttributeName.value_or(usesIdAttribute(row.render) ? "id" : "");
     row.idAttributeNamespace = xml.idAttributeNamespace;
     row.idAttributeValue = xml.idAttributeValue.value_or(usesIdAttribute(row.render) ? row.xmlName : "");
-    row.encoding = xml.encoding.value_or(defaultEncoding(set_, element.type));
+    row.encoding = xml.encoding.value_or(encodings_.of(element.type));
     row.format = xml.format;
     row.schemaLocation = xml.schemaLocation;
     row.noNamespaceSchemaLocation = xml.noNamespaceSchemaLocation;
@@ -367,14 +396,21 @@ private:
   }
 
   // Members in table order: union member types, then the members of a
-  // complex base that this type extends, then its own.
+  // complex base that this type extends (as that base lists them), then its
+  // own. A source's extensions may chain without bound: no recursion.
   void collectMembers(int type, std::vector<std::pair<const MemberDef*, int>>& out) const {
-    const TypeDef& def = set_.types[type];
-    for (int memberType : def.unionMemberTypes) out.emplace_back(nullptr, memberType);
-    const bool extendsComplex = def.derivation == Derivation::Extension && def.baseType != kNone &&
-                                set_.types[def.baseType].variety == TypeVariety::Complex;
-    if (extendsComplex) collectMembers(def.baseType, out);
-    for (const MemberDef& member : def.members) out.emplace_back(&member, memberType(set_, member));
+    std::vector<const TypeDef*> chain{&set_.types[type]};  // the type, then each base it extends
+    for (;;) {
+      const TypeDef& def = *chain.back();
+      const bool extendsComplex = def.derivation == Derivation::Extension && def.baseType != kNone &&
+                                  set_.types[def.baseType].variety == TypeVariety::Complex;
+      if (!extendsComplex || chain.size() > set_.types.size()) break;
+      chain.push_back(&set_.types[def.baseType]);
+    }
+    for (const TypeDef* def : chain)
+      for (int memberType : def->unionMemberTypes) out.emplace_back(nullptr, memberType);
+    for (auto def = chain.rbegin(); def != chain.rend(); ++def)
+      for (const MemberDef& member : (*def)->members) out.emplace_back(&member, memberType(set_, member));
   }
 
   void addMembersOf(int type) {
@@ -388,7 +424,7 @@ private:
       if (member) {
         resolveMember(*member, row);
       } else {
-        row.encoding = defaultEncoding(set_, memberTypeIndex);
+        row.encoding = encodings_.of(memberTypeIndex);
       }
       members_.push_back(std::move(row));
     }
@@ -401,7 +437,7 @@ private:
     std::string defaultXmlName;
     Render defaultRender = Render::Undefined;
     std::string defaultFormat;
-    DataEncoding defaultEnc = defaultEncoding(set_, row.type);
+    DataEncoding defaultEnc = encodings_.of(row.type);
     switch (member.form) {
       case MemberDef::Form::ElementRef: {
         const TagRow& tag = tags_[member.element];
@@ -439,6 +475,7 @@ private:
   }
 
   const MessageSet& set_;
+  DefaultEncodings encodings_{set_};
   std::vector<NamespaceDef> namespaces_;
   int schemaNamespace_ = kNone;
   std::vector<TagRow> tags_;

@@ -5,6 +5,7 @@
 #include "schemadocument.h"
 #include "zelapi.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -307,8 +308,23 @@ ZEL_API const ElementDef* referencedElement(const MessageSet& set, const MemberD
 ZEL_API int memberType(const MessageSet& set, const MemberDef& member);
 // The encoding a Binary item gets when it names none: Base64 for types from
 // base64Binary (and lists of them), Hex for other Binary types, a union's
-// first Binary member's for a union, Unset for the rest.
-ZEL_API DataEncoding defaultEncoding(const MessageSet& set, int type);
+// first Binary member's for a union, Unset for the rest. Each union's nested
+// unions are searched once, however many types hold it.
+class ZEL_API DefaultEncodings {
+public:
+  explicit DefaultEncodings(const MessageSet& set) : set_(set) {}
+  DataEncoding of(int type);
+
+private:
+  // The union's first Binary member, nested unions searched in place; kNone
+  // when it has none.
+  int firstBinaryMember(int type);
+  // The union whose members a union restricted takes; kNone for other types.
+  int unionWithMembers(int type) const;
+
+  const MessageSet& set_;
+  std::map<int, int> firstBinaryMembers_;  // by union
+};
 
 // Raises the error of a faulty message-set source or model: ZelFatalException
 // CP_DICTIONARY_SOURCE_ERROR, thrown from function, with the inserts
