@@ -111,7 +111,7 @@ void spellElement(const SchemaView& view, TreeElement& element, const std::strin
 // too) for which has holds; null for none.
 template <class Has>
 const SchemaType* nearestWith(const SchemaView& view, const SchemaType* type, Has has) {
-  for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view.type(type->baseType))
+  for (std::size_t steps = 0; type && steps < view.typeCount(); ++steps, type = view.type(type->baseType))
     if (has(*type)) return type;
   return nullptr;
 }
@@ -282,7 +282,7 @@ std::string textAsWritten(const PWFData& value, const SchemaType& type, const Va
 // The patterns a value of type must match: its own and each base's.
 std::vector<const ValuePattern*> patternsOf(const SchemaView& view, const SchemaType* type) {
   std::vector<const ValuePattern*> patterns;
-  for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view.type(type->baseType))
+  for (std::size_t steps = 0; type && steps < view.typeCount(); ++steps, type = view.type(type->baseType))
     if (type->pattern) patterns.push_back(type->pattern.get());
   return patterns;
 }

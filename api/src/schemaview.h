@@ -30,7 +30,6 @@ class TreeElement;
 namespace wfxml::detail {
 
 constexpr long kUnboundedOccurs = -1;
-constexpr int kMaxDerivationSteps = 64;  // a bound on a cycle of bases a dictionary might hold
 
 // One element or attribute a type may hold, with the ids a tree element
 // matched to it carries.
@@ -264,6 +263,9 @@ public:
 
   // Null for a row out of range (and for -1).
   const SchemaType* type(long typeRow) const;
+  // A walk up a type's bases takes at most this many steps: schemas derive
+  // thousands deep, and a dictionary from a file may hold a cycle of bases.
+  std::size_t typeCount() const { return types_.size(); }
   const SchemaElement* element(long tagRow) const;
   const std::vector<SchemaElement>& elements() const { return elements_; }
   // The messages' names for an error ("Payment, Receipt"), the first ten

@@ -1011,7 +1011,7 @@ private:
     const SchemaType* type = !isAnonymous(holder) || !parent       ? view_->typeOf(holder)
                              : parent->getItemTypeIndex() >= 0 ? view_->type(parent->getItemTypeIndex())
                                                                : view_->typeOf(*parent);
-    for (int steps = 0; type && steps < kMaxDerivationSteps; ++steps, type = view_->type(type->baseType))
+    for (std::size_t steps = 0; type && steps < view_->typeCount(); ++steps, type = view_->type(type->baseType))
       if (type->takesQualifiedNames()) return true;
     return false;
   }

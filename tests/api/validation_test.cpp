@@ -401,7 +401,8 @@ TEST(Validation, TheCheckStopsAfterItsBoundOfProblems) {
 // worker's): the grammar of 5,000 referenced elements overflowed its stack
 // in Xerces-C's loader, unions nested 3,000 deep were refused, and the
 // first typed read flattened each of 1,000 nested groups on its own (1.6 s
-// and 1.5 GB).
+// and 1.5 GB); the writer looked for a pattern only 64 bases up, so true
+// was written where a base 100 up takes only 0 and 1 (and was refused).
 TEST(Validation, DeepSchemasAreReadWrittenAndCheckedOnASmallThread) {
   const auto lines = [](int n, const std::function<std::string(int)>& line) {
     std::string text;
@@ -422,10 +423,16 @@ TEST(Validation, DeepSchemasAreReadWrittenAndCheckedOnASmallThread) {
     const char* compositor = i % 2 ? "xs:sequence" : "xs:choice";
     return "<xs:group name='G" + std::to_string(i) + "'><" + compositor + ">" + content + "</" + compositor + "></xs:group>";
   }) + "<xs:element name='E0'><xs:complexType><xs:group ref='G0'/></xs:complexType></xs:element>";
+  const std::string restrictions = lines(100, [](int i) {
+    return "<xs:simpleType name='S" + std::to_string(i) + "'><xs:restriction base='" +
+           (i ? "S" + std::to_string(i - 1) + "'/>" : "xs:boolean'><xs:pattern value='0|1'/></xs:restriction>") +
+           "</xs:simpleType>";
+  }) + "<xs:element name='E0' type='S100'/>";
   const ScratchFolder folder;
   for (const auto& [label, body, document] : {std::tuple{"referenced elements", referenced, "<E0><E1/></E0>"},
                                               {"unions", unions, "<E0>2026-12-09</E0>"},
-                                              {"groups", groups, "<E0><E1/></E0>"}}) {
+                                              {"groups", groups, "<E0><E1/></E0>"},
+                                              {"restrictions", restrictions, "<E0>1</E0>"}}) {
     const std::string schema = folder.write("deep.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>" +
                                                             body + "</xs:schema>");
     std::string failure, json;
