@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -252,7 +253,7 @@ private:
   int optNamespace(const Node& node, const char* key) const;
   int resolved(const Node& node, const NameLookup& lookup, const char* what) const;
   int typeRef(const Node& node);
-  TypeVariety inferVariety(const json& type, int depth) const;
+  TypeVariety inferVariety(const json& type) const;
   int elementRef(const Node& node) const;
   std::string describeType(int type) const;
 
@@ -400,7 +401,7 @@ void JsonSourceReader::declareNames(const Node& root) {
   });
   // Group members and element classes need to know which types are complex
   // before the types they name have been read.
-  for (std::size_t i = 0; i < declaredTypes_.size(); ++i) set_.types[i].variety = inferVariety(*declaredTypes_[i], 0);
+  for (std::size_t i = 0; i < declaredTypes_.size(); ++i) set_.types[i].variety = inferVariety(*declaredTypes_[i]);
   forEach(root, "elements", [&](const Node& item, std::size_t) {
     expectType(item, item.value.is_object(), "an object");
     if (!item.has("name")) fail(item.path, "an element needs a name");
@@ -479,12 +480,12 @@ int JsonSourceReader::elementRef(const Node& node) const {
   return resolved(node, lookup, "element");
 }
 
-// What a type is when its kind is not given: a list with an itemType, a
-// union with memberTypes, complex with members or a complex base, simple with
-// a logical type or another base, else complex (an element without content).
-// Depth guards against cycles, which are reported later.
-TypeVariety JsonSourceReader::inferVariety(const json& type, int depth) const {
-  if (!type.is_object() || depth > 64) return TypeVariety::Simple;
+namespace {
+// What a type's own fields say it is: its kind; a list with an itemType, a
+// union with memberTypes, complex with members; none where its base decides;
+// else simple with a logical type, complex without (an element without
+// content).
+std::optional<TypeVariety> statedVariety(const json& type) {
   if (type.contains("kind") && type["kind"].is_string()) {
     for (const auto& spelling : kVarieties) {
       if (spelling.name == type["kind"].get<std::string>()) return spelling.value;
@@ -493,19 +494,32 @@ TypeVariety JsonSourceReader::inferVariety(const json& type, int depth) const {
   if (type.contains("itemType")) return TypeVariety::List;
   if (type.contains("memberTypes")) return TypeVariety::Union;
   if (type.contains("members")) return TypeVariety::Complex;
-  if (type.contains("base")) {
-    const json& base = type["base"];
-    const json* baseSource = base.is_object() ? &base : nullptr;
+  if (type.contains("base")) return std::nullopt;
+  return type.contains("logicalType") ? TypeVariety::Simple : TypeVariety::Complex;
+}
+}  // namespace
+
+// What a type is when its kind is not given: as its fields say, or complex
+// where it derives from a complex base (however deep), else simple. Bases
+// are followed without recursion: a source may chain any number.
+TypeVariety JsonSourceReader::inferVariety(const json& source) const {
+  std::set<const json*> seen;  // a cycle of bases, reported later, is simple
+  const json* type = &source;
+  bool derived = false;
+  while (type && type->is_object() && seen.insert(type).second) {
+    if (const std::optional<TypeVariety> own = statedVariety(*type))
+      return derived && *own != TypeVariety::Complex ? TypeVariety::Simple : *own;
+    const json& base = (*type)["base"];
+    type = base.is_object() ? &base : nullptr;
     if (base.is_string()) {
       const NameLookup lookup = lookUpDeclaredType(set_, base.get<std::string>());
       const bool declared = lookup.status == NameLookup::Status::Found &&
                             static_cast<std::size_t>(lookup.position) < declaredTypes_.size();
-      if (declared) baseSource = declaredTypes_[lookup.position];
+      if (declared) type = declaredTypes_[lookup.position];
     }
-    const bool complexBase = baseSource && inferVariety(*baseSource, depth + 1) == TypeVariety::Complex;
-    return complexBase ? TypeVariety::Complex : TypeVariety::Simple;
+    derived = true;
   }
-  return type.contains("logicalType") ? TypeVariety::Simple : TypeVariety::Complex;
+  return TypeVariety::Simple;
 }
 
 void JsonSourceReader::readTypeBody(const Node& node, int position) {
@@ -540,7 +554,7 @@ void JsonSourceReader::readTypeBody(const Node& node, int position) {
   if (auto kind = optEnum(node, "kind", kVarieties)) {
     type.variety = *kind;
   } else {
-    type.variety = inferVariety(node.value, 0);
+    type.variety = inferVariety(node.value);
   }
   if (type.variety == TypeVariety::List && type.listItemType == kNone) {
     fail(node.path, "a list type needs an itemType");

@@ -66,6 +66,11 @@ TEST(MessageSetJson, KindFollowsTheBaseType) {
   EXPECT_EQ(effectiveLogicalType(set, 3), eLogicalString);
   EXPECT_EQ(set.types[4].variety, TypeVariety::Complex);
   EXPECT_EQ(effectiveLogicalType(set, 4), eLogicalNone);
+  // However deep the complex base: 64 bases up, the kind was taken for simple.
+  std::string chain = R"({"name": "Chain", "types": [{"name": "T0", "members": []})";
+  for (int i = 1; i <= 100; ++i)
+    chain += R"(, {"name": "T)" + std::to_string(i) + R"(", "base": "T)" + std::to_string(i - 1) + R"("})";
+  EXPECT_EQ(parseMessageSetJson(chain + "]}", "s").types[100].variety, TypeVariety::Complex);
 }
 
 TEST(MessageSetJson, PropertiesAloneApplyOverTheGivenOnes) {
