@@ -35,6 +35,7 @@ enum class ReferenceChainKind {
   Extension,      // base types extended, one from the next
   AttributeGroup, // attribute groups referenced, one within the next
   Substitution,   // substitution group heads, each of the next
+  ModelGroup,     // model groups referenced, one within the next
   Expansion,      // particles in a content model, its model groups and the bases it extends expanded
   ExpansionTotal, // the same summed over every component, bounded by the particles written
 };

@@ -330,6 +330,15 @@ const SchemaChain kSchemaChains[] = {
        }));
      },
      453, "line 2, column", "in group 'G0'", "the content models hold more than 103640 particles in all"},
+    {"ModelGroupReferences",
+     [](int n) {
+       return single(linesOf(n, [n](int i) {
+         return "<xs:group name='G" + std::to_string(i) + "'><xs:sequence>" +
+                (i < n ? "<xs:group ref='G" + std::to_string(i + 1) + "'/>" : "<xs:element name='g'/>") +
+                "</xs:sequence></xs:group>";
+       }));
+     },
+     499, "line 2, column", "in group 'G0'", "it leads through more than 500 model groups"},
     {"AttributeGroups",
      [](int n) {
        return single(linesOf(n, [n](int i) {
