@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 using nlohmann::json;
 
@@ -126,8 +127,14 @@ struct NameLookup {
   static constexpr int kAnyNamespace = -2;
 };
 
+// The positions of the definitions a source declares, by local name: a
+// reference looks at those of its name, not at every one (a source may
+// declare tens of thousands).
+using NameIndex = std::unordered_map<std::string, std::vector<int>>;
+
 template <typename Def, typename Skip>
-NameLookup lookUp(const MessageSet& set, const std::vector<Def>& defs, const std::string& ref, Skip skip) {
+NameLookup lookUp(const MessageSet& set, const std::vector<Def>& defs, const NameIndex& declared,
+                  const std::string& ref, Skip skip) {
   NameLookup result;
   result.local = ref;
   const std::size_t colon = ref.find(':');
@@ -143,22 +150,20 @@ NameLookup lookUp(const MessageSet& set, const std::vector<Def>& defs, const std
     }
     result.namespaceIndex = static_cast<int>(bound - namespaces.begin());
   }
-  for (std::size_t i = 0; i < defs.size(); ++i) {
-    const Def& def = defs[i];
-    if (skip(def) || def.name != result.local) continue;
+  const auto named = declared.find(result.local);
+  if (named == declared.end()) return result;
+  for (const int position : named->second) {
+    const Def& def = defs[position];
+    if (skip(def)) continue;
     if (result.namespaceIndex != NameLookup::kAnyNamespace && def.namespaceIndex != result.namespaceIndex) continue;
     if (result.position != kNone) {
       result.status = NameLookup::Status::Ambiguous;
       return result;
     }
-    result.position = static_cast<int>(i);
+    result.position = position;
     result.status = NameLookup::Status::Found;
   }
   return result;
-}
-
-NameLookup lookUpDeclaredType(const MessageSet& set, const std::string& ref) {
-  return lookUp(set, set.types, ref, [](const TypeDef& type) { return type.builtin || type.name.empty(); });
 }
 
 // Reads one source into a MessageSet. Names may be used before they are
@@ -274,6 +279,11 @@ private:
   MessageSet set_;
   std::vector<std::string> typePaths_;  // where each type of set_.types was written
   std::vector<const json*> declaredTypes_;  // the source of each type listed under types
+  NameIndex typesByName_;     // those listed under types
+  NameIndex elementsByName_;  // those listed under elements
+  NameLookup lookUpDeclaredType(const std::string& ref) const {
+    return lookUp(set_, set_.types, typesByName_, ref, [](const TypeDef& type) { return type.builtin; });
+  }
   bool namespacesDisabled_ = false;     // namespaces switched off explicitly
 };
 
@@ -390,11 +400,12 @@ void JsonSourceReader::declareNames(const Node& root) {
     type.name = string(item.child("name"));
     if (type.name.empty()) fail(item.pathOf("name"), "a type listed under types needs a name");
     type.namespaceIndex = optNamespace(item, "namespace");
-    for (const TypeDef& other : set_.types) {
-      if (other.name == type.name && other.namespaceIndex == type.namespaceIndex) {
+    std::vector<int>& named = typesByName_[type.name];
+    for (const int other : named) {
+      if (set_.types[other].namespaceIndex == type.namespaceIndex)
         fail(item.pathOf("name"), "duplicate type name '" + type.name + "'");
-      }
     }
+    named.push_back(static_cast<int>(set_.types.size()));
     set_.types.push_back(std::move(type));
     typePaths_.push_back(item.path);
     declaredTypes_.push_back(&item.value);
@@ -409,11 +420,12 @@ void JsonSourceReader::declareNames(const Node& root) {
     element.name = string(item.child("name"));
     if (element.name.empty()) fail(item.pathOf("name"), "an element needs a name");
     element.namespaceIndex = optNamespace(item, "namespace");
-    for (const ElementDef& other : set_.elements) {
-      if (other.name == element.name && other.namespaceIndex == element.namespaceIndex) {
+    std::vector<int>& named = elementsByName_[element.name];
+    for (const int other : named) {
+      if (set_.elements[other].namespaceIndex == element.namespaceIndex)
         fail(item.pathOf("name"), "duplicate element name '" + element.name + "'");
-      }
     }
+    named.push_back(static_cast<int>(set_.elements.size()));
     set_.elements.push_back(std::move(element));
   });
 }
@@ -461,7 +473,7 @@ int JsonSourceReader::typeRef(const Node& node) {
     return position;
   }
   expectType(node, node.value.is_string(), "a type name or a type object");
-  const NameLookup lookup = lookUpDeclaredType(set_, node.value.get<std::string>());
+  const NameLookup lookup = lookUpDeclaredType(node.value.get<std::string>());
   if (lookup.status != NameLookup::Status::NotFound) return resolved(node, lookup, "type");
   const bool schemaName = lookup.namespaceIndex == NameLookup::kAnyNamespace ||
                           set_.namespaces[lookup.namespaceIndex].uri == kXmlSchemaNamespace;
@@ -476,7 +488,8 @@ int JsonSourceReader::typeRef(const Node& node) {
 
 int JsonSourceReader::elementRef(const Node& node) const {
   expectType(node, node.value.is_string(), "an element name");
-  const auto lookup = lookUp(set_, set_.elements, node.value.get<std::string>(), [](const ElementDef&) { return false; });
+  const auto lookup =
+      lookUp(set_, set_.elements, elementsByName_, node.value.get<std::string>(), [](const ElementDef&) { return false; });
   return resolved(node, lookup, "element");
 }
 
@@ -512,7 +525,7 @@ TypeVariety JsonSourceReader::inferVariety(const json& source) const {
     const json& base = (*type)["base"];
     type = base.is_object() ? &base : nullptr;
     if (base.is_string()) {
-      const NameLookup lookup = lookUpDeclaredType(set_, base.get<std::string>());
+      const NameLookup lookup = lookUpDeclaredType(base.get<std::string>());
       const bool declared = lookup.status == NameLookup::Status::Found &&
                             static_cast<std::size_t>(lookup.position) < declaredTypes_.size();
       if (declared) type = declaredTypes_[lookup.position];
