@@ -142,7 +142,8 @@ bool isValid(const PWFDateTime& v, unsigned mask) {
     // 24:00:00 is the end of the day; nothing may follow it.
     const bool endOfDay = hour == 24 && minute == 0 && second == 0 && allDigits(v.fraction, '0');
     if (!endOfDay && (hour < 0 || hour > 23)) return false;
-    if (minute < 0 || minute > 59 || second < 0 || second > 59) return false;
+    // Second 60 is a leap second, which XML Schema 1.0 allows.
+    if (minute < 0 || minute > 59 || second < 0 || second > 60) return false;
   }
   return isValidZone(v.zone);
 }

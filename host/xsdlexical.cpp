@@ -215,14 +215,15 @@ bool takeDay(Cursor& cursor, int month, bool leap) {
   return day >= 1 && day <= last;
 }
 
-// hh:mm:ss(.s+)?, 24:00:00 the end of a day.
+// hh:mm:ss(.s+)?, 24:00:00 the end of a day, second 60 a leap second (as
+// XML Schema 1.0 allows it).
 bool takeTime(Cursor& cursor) {
   const int hour = cursor.twoDigits();
   if (hour < 0 || !cursor.take(u':')) return false;
   const int minute = cursor.twoDigits();
   if (minute < 0 || minute > 59 || !cursor.take(u':')) return false;
   const int second = cursor.twoDigits();
-  if (second < 0 || second > 59) return false;
+  if (second < 0 || second > 60) return false;
   bool fractionZero = true;
   if (cursor.take(u'.')) {
     const std::u16string_view fraction = cursor.digits();
