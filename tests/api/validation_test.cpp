@@ -2,6 +2,7 @@
 #include "apitestsupport.h"
 #include "dictformat.h"
 
+#include "deepschemas.h"
 #include "peakresident.h"
 #include "smallthread.h"
 
@@ -407,26 +408,14 @@ TEST(Validation, TheCheckStopsAfterItsBoundOfProblems) {
 // only 64 bases up, so true was written where a base 100 up takes only 0
 // and 1 (and was refused).
 TEST(Validation, DeepSchemasAreReadWrittenAndCheckedOnASmallThread) {
-  const auto lines = [](int n, const std::function<std::string(int)>& line) {
-    std::string text;
-    for (int i = 0; i <= n; ++i) text += line(i);
-    return text;
-  };
-  const std::string referenced = lines(5000, [](int i) {
-    return "<xs:element name='E" + std::to_string(i) + "'><xs:complexType><xs:sequence><xs:element ref='E" +
-           std::to_string(i + 1) + "' minOccurs='0'/></xs:sequence></xs:complexType></xs:element>";
-  }) + "<xs:element name='E5001'/>";
-  const std::string unions = lines(3000, [](int i) {
-    return "<xs:simpleType name='S" + std::to_string(i) + "'>" +
-           (i ? "<xs:union memberTypes='xs:date S" + std::to_string(i - 1) + "'/>" : "<xs:restriction base='xs:hexBinary'/>") +
-           "</xs:simpleType>";
-  }) + "<xs:element name='E0' type='S3000'/>";
-  const std::string groups = lines(450, [](int i) {
+  const std::string referenced = referencedElementChain(5000);
+  const std::string unions = unionChain(3000, "E0");
+  const std::string groups = linesOf(450, [](int i) {
     const std::string content = i < 450 ? "<xs:group ref='G" + std::to_string(i + 1) + "'/>" : "<xs:element name='E1'/>";
     const char* compositor = i % 2 ? "xs:sequence" : "xs:choice";
     return "<xs:group name='G" + std::to_string(i) + "'><" + compositor + ">" + content + "</" + compositor + "></xs:group>";
   }) + "<xs:element name='E0'><xs:complexType><xs:group ref='G0'/></xs:complexType></xs:element>";
-  const std::string restrictions = lines(100, [](int i) {
+  const std::string restrictions = linesOf(100, [](int i) {
     return "<xs:simpleType name='S" + std::to_string(i) + "'><xs:restriction base='" +
            (i ? "S" + std::to_string(i - 1) + "'/>" : "xs:boolean'><xs:pattern value='0|1'/></xs:restriction>") +
            "</xs:simpleType>";

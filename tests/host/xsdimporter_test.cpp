@@ -8,6 +8,7 @@
 #include "paramname.h"
 #include "testdata.h"
 
+#include "deepschemas.h"
 #include "smallthread.h"
 
 #include <gtest/gtest.h>
@@ -266,12 +267,6 @@ std::string schemaOf(const std::string& body, const std::string& attributes = ""
 }
 
 // n + 1 components, one a line, link(i) the i-th.
-std::string linesOf(int n, const std::function<std::string(int)>& link) {
-  std::string lines;
-  for (int i = 0; i <= n; ++i) lines += link(i) + "\n";
-  return lines;
-}
-
 std::vector<std::pair<std::string, std::string>> single(const std::string& body) { return {{"chain.xsd", schemaOf(body)}}; }
 
 // Model groups G0 to Gn, each holding the next twice: G0 expands to 2^n.
@@ -446,16 +441,9 @@ TEST(XsdImporter, DeepAndCircularSchemasCompileOnASmallThread) {
                    r + "B" + std::to_string(j) + "' minOccurs='0'/><xs:element name='resource' type='Container' "
                    "minOccurs='0'/></xs:sequence></xs:complexType>\n";
   }
-  const std::string referenced = linesOf(5000, [](int i) {
-    return "<xs:element name='E" + std::to_string(i) + "'><xs:complexType><xs:sequence><xs:element ref='E" +
-           std::to_string(i + 1) + "' minOccurs='0'/></xs:sequence></xs:complexType></xs:element>";
-  }) + "<xs:element name='E5001'/>\n";
+  const std::string referenced = referencedElementChain(5000);
   // Unions each a member of the next were refused 1,000 deep.
-  const std::string unions = linesOf(3000, [](int i) {
-    return "<xs:simpleType name='S" + std::to_string(i) + "'>" +
-           (i ? "<xs:union memberTypes='xs:date S" + std::to_string(i - 1) + "'/>" : "<xs:restriction base='xs:hexBinary'/>") +
-           "</xs:simpleType>";
-  }) + "<xs:element name='root' type='S3000'/>\n";
+  const std::string unions = unionChain(3000, "root");
   const std::string folder = ::testing::TempDir() + "deep-schemas/";
   std::filesystem::create_directories(folder);
   for (const auto& [name, body] :
