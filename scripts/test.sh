@@ -27,7 +27,7 @@ unset XERCES_DISABLE_DTD
 # programs' own code is built without the undefined-behaviour checks
 # (tests/CMakeLists.txt).
 WF_BUILD_DIR=${WF_ASAN_BUILD_DIR:-$root/build-asan} "$root/scripts/build.sh" -DWF_SANITIZE=ON \
-  -DWF_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g" -DWF_TEST_FOLDERS="plugin;e2e;api"
+  -DWF_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DWF_TEST_FOLDERS="plugin;e2e;api"
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan-suppressions.txt:print_suppressions=0

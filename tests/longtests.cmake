@@ -35,5 +35,4 @@ set_tests_properties(
   e2e.ConvertCli.TwoThreadsWriteTheSameFilesAsOne
   e2e.ConformanceSuite.NotWellFormedDocumentsEndInTheScannerException
   e2e.ConformanceSuite.ValidXml10DocumentsRoundTripSelfDefining
-  api.shard0 api.shard1 e2e.shard0 e2e.shard1 plugin.shard0 plugin.shard1
   PROPERTIES COST 100)
