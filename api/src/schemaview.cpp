@@ -198,7 +198,7 @@ public:
         type.itemPatterns = patternPerItem(expression);
         type.everyItemPattern = patternOfEveryItem(expression);
       }
-      if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers, 0);
+      if (type.isUnion) addUnionMembers(unionOf(static_cast<long>(row)), type.unionMembers);
       // A nameless group is flattened into its holders, never read alone:
       // flattening each of groups nested n deep would cost n cubed.
       if (type.isComplex && !groups[row]) {
@@ -379,32 +379,53 @@ private:
     return restricts ? base : row;
   }
 
-  // The member types of a union, nested unions flattened in place. Bounded:
-  // dictionaries from files may loop.
-  void addUnionMembers(long row, std::vector<SchemaType::UnionMember>& members, std::size_t depth) const {
+  // The member types of a union, nested unions flattened in place, each type
+  // once: a later repeat of a member type takes no text the first did not.
+  // Each union is entered once, so a dictionary from a file that loops ends,
+  // and unions nested thousands deep cost their depth, not a stack frame each.
+  void addUnionMembers(long row, std::vector<SchemaType::UnionMember>& members) const {
     const auto& types = dictionary_.getTypeCache();
     const auto& rows = dictionary_.getMemberCache();
-    if (!validType(row) || depth > 64) return;
-    const long first = types[row].firstMemberIndex;
-    for (long m = first; m >= 0 && m < first + rowCount(row); ++m) {
+    std::vector<bool> seen(types.size(), false);
+    struct Level {
+      long member;
+      long end;
+    };
+    std::vector<Level> open;
+    const auto enter = [&](long unionRow) {
+      if (!validType(unionRow) || seen[static_cast<std::size_t>(unionRow)]) return;
+      seen[static_cast<std::size_t>(unionRow)] = true;
+      const long first = types[unionRow].firstMemberIndex;
+      if (first >= 0) open.push_back({first, first + rowCount(unionRow)});
+    };
+    enter(row);
+    while (!open.empty()) {
+      if (open.back().member >= open.back().end) {
+        open.pop_back();
+        continue;
+      }
+      const long m = open.back().member++;
       const long memberType = rows[m].typeIndex;
       if (rows[m].elementId != 0 || !validType(memberType)) continue;
       const prf_SMD_TYPE_DEFINITION& def = types[memberType];
-      if (def.typeKind == DictCodes::eTypeKindList || def.logicalType > 0) {
-        SchemaType::UnionMember member;
-        member.isList = def.typeKind == DictCodes::eTypeKindList;
-        member.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
-        member.builtin = def.builtin;
-        if (member.logicalType == eLogicalString)
-          member.enumeration = valuesOf(dictionary_.getTypeDefs()[memberType]->valueSetIndex, DictCodes::eFacetEnumeration);
-        member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
-        member.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
-        if (member.isList) member.listItemType = listItemTypeOf(memberType);
-        member.typeRow = memberType;
-        members.push_back(member);
-      } else if (def.typeKind == DictCodes::eTypeKindUnion) {
-        addUnionMembers(memberType, members, depth + 1);
+      if (def.typeKind == DictCodes::eTypeKindUnion) {
+        enter(memberType);
+        continue;
       }
+      if ((def.typeKind != DictCodes::eTypeKindList && def.logicalType <= 0) || seen[static_cast<std::size_t>(memberType)])
+        continue;
+      seen[static_cast<std::size_t>(memberType)] = true;
+      SchemaType::UnionMember member;
+      member.isList = def.typeKind == DictCodes::eTypeKindList;
+      member.logicalType = def.logicalType > 0 ? static_cast<ELogicalType>(def.logicalType) : eLogicalString;
+      member.builtin = def.builtin;
+      if (member.logicalType == eLogicalString)
+        member.enumeration = valuesOf(dictionary_.getTypeDefs()[memberType]->valueSetIndex, DictCodes::eFacetEnumeration);
+      member.whiteSpace = DictCodes::valueWhiteSpace(member.logicalType, def.whiteSpace);
+      member.isQualifiedName = (def.flags & prf_SMD_TYPE_DEFINITION::eQualifiedName) != 0;
+      if (member.isList) member.listItemType = listItemTypeOf(memberType);
+      member.typeRow = memberType;
+      members.push_back(member);
     }
   }
 

@@ -63,7 +63,8 @@ XERCES_CPP_NAMESPACE_END
 // is the worker's): elements nested deeper than kMaxElementDepth, and more
 // character data than the document's length plus kEntityTextAllowance
 // (only entity expansion can produce more text than the document holds),
-// raise CP_XML_INTERNAL_ERROR with the cause, the limit and the element.
+// raise CP_XML_INTERNAL_ERROR with the cause, the limit and the element;
+// so do a dictionary's nameless groups nested deeper than kMaxGroupNesting.
 class XMLHandler : public xercesc::XMLDocumentHandler,
                    public xercesc::XMLErrorReporter,
                    public xercesc::XMLEntityHandler,
@@ -77,6 +78,11 @@ public:
   // Deepest element nesting accepted: the writer's limit (the scanner also
   // slows down with depth).
   static constexpr std::size_t kMaxElementDepth = XML_MAX_ELEMENT_DEPTH;
+  // Deepest nesting of nameless groups searched for an element's or an
+  // attribute's member: as deep as elements may nest, one frame of the
+  // recursive searches a level. A dictionary nests no deeper unless it holds
+  // a cycle.
+  static constexpr int kMaxGroupNesting = XML_MAX_ELEMENT_DEPTH;
   // Character data beyond the document's own length that entity references
   // may add, in UTF-16 units.
   static constexpr std::size_t kEntityTextAllowance = std::size_t{4} << 20;
@@ -300,6 +306,14 @@ private:
   [[noreturn]] void raise(const ZelParserException& e) const;
   [[noreturn]] void throwInternalError(const char* function, const char* cause) const;
   [[noreturn]] void throwLimitError(const char* function, const char* cause, std::size_t limit) const;
+  // A nameless member whose type may hold attribute members: not a union's
+  // member types, which nest as deep as the unions do.
+  bool holdsNestedAttributes(const prf_SMD_TYPEMEMBER_DEFINITION& member) const;
+  void checkGroupNesting(int nesting) const {
+    if (nesting > kMaxGroupNesting)
+      throwLimitError("XMLHandler::getDefFromXMLStartElement", "Nameless groups are nested deeper than the limit",
+                      kMaxGroupNesting);
+  }
 
   // ---- Matching and attributes (xmlhandlermatch.cpp)
   // The type whose members an item's children are: for a document item
@@ -476,6 +490,7 @@ private:
       if (static_cast<std::size_t>(typeIndex) >= entries.size()) return none;
       Entry& entry = entries[static_cast<std::size_t>(typeIndex)];
       if (!entry.learnt) {
+        entry.items.clear();  // of a collection a limit error ended
         collect(entry.items);
         entry.learnt = true;
       }

@@ -12,10 +12,6 @@
 #include <algorithm>
 
 namespace {
-// Nameless members may nest types within types; a dictionary that nests
-// them deeper than this is taken to contain a cycle.
-constexpr int kMaxTypeNesting = 64;
-
 bool isDocumentOrRoot(const ParseItem& item) {
   return item.getItemType() == eItemDocument || item.getItemType() == eItemRoot;
 }
@@ -92,7 +88,8 @@ bool XMLHandler::getDefFromXMLStartElement(long parentTypeIndex, const XMLCh* na
   whereDefined = eWhereDefinedNotSet;
   index = -1;
   processing = ContentProcessing::Strict;
-  if (!descriptor || nesting > kMaxTypeNesting) return false;
+  if (!descriptor) return false;
+  checkGroupNesting(nesting);
   const std::u16string_view elementName(name);
 
   const long contentKind = parentTypeIndex >= 0 ? view->type(parentTypeIndex).contentKind : -1;
@@ -277,13 +274,18 @@ const std::vector<XMLHandler::AttributeMember>& XMLHandler::attributeMembersOf(l
   });
 }
 
+bool XMLHandler::holdsNestedAttributes(const prf_SMD_TYPEMEMBER_DEFINITION& member) const {
+  return member.elementId == 0 && !view->isUnion(member.typeIndex);
+}
+
 void XMLHandler::collectAttributeMembers(long typeIndex, std::vector<AttributeMember>& members, int nesting) const {
-  if (typeIndex < 0 || nesting > kMaxTypeNesting) return;
+  if (typeIndex < 0) return;
+  checkGroupNesting(nesting);
   for (long m = view->firstMember(typeIndex), end = view->memberEnd(typeIndex); m < end; ++m) {
     const prf_XML_TYPEMEMBER_DEFINITION& xml = descriptor->getXMLTypeMemberDefinition(m);
     const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
     if (xml.render == erAttribute) members.push_back({xml.xmlName.view(), m, member.elementIndex});
-    if (member.elementId == 0) collectAttributeMembers(member.typeIndex, members, nesting + 1);
+    if (holdsNestedAttributes(member)) collectAttributeMembers(member.typeIndex, members, nesting + 1);
   }
 }
 
@@ -322,7 +324,8 @@ long XMLHandler::firstSimpleMember(long typeIndex) const {
 }
 
 long XMLHandler::simpleMemberFrom(long m) const {
-  int nesting = 0;
+  // Deeper than there are types, the groups run in a cycle.
+  std::size_t nesting = 0;
   while (m >= 0) {
     const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
     if (member.elementId == 0 && member.typeIndex >= 0) {
@@ -330,7 +333,7 @@ long XMLHandler::simpleMemberFrom(long m) const {
       if (descriptor->getBaseLogicalType(member.typeIndex) > 0) return m;
       const long nestedFirst = view->firstMember(member.typeIndex);
       if (nestedFirst >= 0) {
-        if (++nesting > kMaxTypeNesting) return -1;
+        if (++nesting > firstSimpleMembers.size()) return -1;
         m = nestedFirst;
         continue;
       }
@@ -464,12 +467,13 @@ const std::vector<long>& XMLHandler::attributesWithValuesOf(long typeIndex) cons
 }
 
 void XMLHandler::collectAttributesWithValues(long typeIndex, std::vector<long>& members, int nesting) const {
-  if (typeIndex < 0 || nesting > kMaxTypeNesting) return;
+  if (typeIndex < 0) return;
+  checkGroupNesting(nesting);
   for (long m = view->firstMember(typeIndex), end = view->memberEnd(typeIndex); m < end; ++m) {
     const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
     if (descriptor->getXMLTypeMemberDefinition(m).render == erAttribute) {
       if (view->valueConstraint(m, -1)) members.push_back(m);
-    } else if (member.elementId == 0) {
+    } else if (holdsNestedAttributes(member)) {
       collectAttributesWithValues(member.typeIndex, members, nesting + 1);
     }
   }

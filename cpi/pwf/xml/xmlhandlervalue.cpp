@@ -475,6 +475,8 @@ void XMLHandler::resolveListType(ParseItem& item, Text text, long unionMemberLis
 
 long XMLHandler::walkUnionMembers(long memberIndex, std::vector<long>& stack) const {
   long m = memberIndex;
+  // Deeper than there are types, the unions run in a cycle.
+  const std::size_t typeCount = descriptor->getTypeCache().size();
   std::size_t nesting = 0;
   while (m >= 0) {
     const prf_SMD_TYPEMEMBER_DEFINITION& member = view->member(m);
@@ -483,7 +485,7 @@ long XMLHandler::walkUnionMembers(long memberIndex, std::vector<long>& stack) co
       if (type.logicalType > 0 || type.typeKind == DictCodes::eTypeKindList) return m;
       if (type.typeKind == DictCodes::eTypeKindUnion) {
         const long first = view->firstMember(member.typeIndex);
-        if (first < 0 || ++nesting > 64) return -1;
+        if (first < 0 || ++nesting > typeCount) return -1;
         stack.push_back(m);
         m = first;
         continue;
