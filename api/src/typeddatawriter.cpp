@@ -93,7 +93,6 @@ std::string plainInteger(const std::string& digits) {
   std::size_t start = negative ? 1 : 0;
   while (start + 1 < digits.size() && digits[start] == '0') ++start;
   std::string out = digits.substr(start);
-  if (out.find('.') != std::string::npos) out.erase(out.find('.'));  // "12.000" of an integer type
   if (out.empty()) out = "0";
   return negative && out != "0" ? "-" + out : out;
 }
@@ -898,6 +897,19 @@ private:
     return read.substr(first, read.find_last_not_of(u" \t\n\r") + 1 - first);
   }
 
+  bool isOutsideLexicalSpace(const PWFData& data, const SchemaType& type) {
+    if (type.builtin == XsdBuiltin::None || data.getDataLogicalType() == eLogicalString) return false;
+    const std::u16string_view text = readText(data);
+    if (text.empty()) return false;
+    if (data.getDataLogicalType() == eLogicalBoolean) {
+      const std::string& spelled = data.getBooleanValue() ? view_->spellings().trueText : view_->spellings().falseText;
+      if (!spelled.empty() && ZelWstring::fromUtf8(spelled).view() == text) return false;
+    }
+    // Within the text too (base64 on lines of its own).
+    scratch_ = ZelWstring::fromUtf8(withWhiteSpace(writeUtf8(text_, text), type.whiteSpace));
+    return !isXsdLexicalForm(type.builtin, scratch_.view());
+  }
+
   // The text of a gMonth read as --MM--, which the value spells --MM; empty
   // for any other.
   static std::u16string_view firstGMonthForm(const PWFData& data) {
@@ -907,6 +919,11 @@ private:
 
   void value(const PWFData& data, const SchemaType* type) {
     if (data.isNull()) return out_.null();
+    // The parse's conversions are lenient (a boolean of any number, an
+    // integer of a decimal's text): such a value, of a document the schema
+    // refuses, keeps its text, which the way back refuses, rather than
+    // becoming another valid value.
+    if (type && isOutsideLexicalSpace(data, *type)) return string(readText(data));
     switch (data.getDataLogicalType()) {
       case eLogicalNone:
         if (data.isNothing()) return out_.string({});
@@ -941,10 +958,13 @@ private:
     out_.string(writeUtf8(text_, text));
   }
 
-  // Values of the integer types are integers, beyond 64 bits too.
+  // Values of the integer types are integers, beyond 64 bits too. One the
+  // parse read with a fraction (1.5, 12.000: a document the schema refuses)
+  // stays a decimal, which the way back refuses, rather than becoming
+  // another integer.
   void decimal(std::u16string_view text, const SchemaType* type) {
     const std::string digits = jsonDecimal(text);
-    if (!type || !type->isIntegerFamily) return out_.decimal(digits);
+    if (!type || !type->isIntegerFamily || digits.find('.') != std::string::npos) return out_.decimal(digits);
     const std::string integer = plainInteger(digits);
     std::int64_t value = 0;
     const auto [end, fault] = std::from_chars(integer.data(), integer.data() + integer.size(), value);

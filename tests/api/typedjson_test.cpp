@@ -116,12 +116,18 @@ TEST(TypedData, EachValueComesWithItsKindAndTheBuilderTakesTheCalls) {
 // Integers beyond 64 bits come as big integers; every number in a form JSON
 // takes (no "+", no leading zeros), with its digits; and the builder takes
 // them back (an infinite double of a union as a document's INF, not "inf").
+// A value the parse's lenient conversions took from outside its type's
+// lexical space (an integer's fraction, a boolean's -1) keeps what it was
+// read from, for the way back to refuse, and becomes no other valid value.
 TEST(TypedData, NumbersComeWithTheirDigitsInJsonForm) {
   const std::string xml = "<doc><i>123456789012345678901234567890</i><i>-0042</i><x>+007.50</x><uf>INF</uf></doc>";
+  const std::string lenient = "<doc><i>1.5</i><pb>-1</pb></doc>";
   wfxml::Session session(givenDataSet());
   CallRecorder recorder;
   session.toTypedData(xml.data(), xml.size(), recorder);
-  for (const char* call : {"bigInteger 123456789012345678901234567890", "integer -42", "decimal 7.50", "number inf"})
+  session.toTypedData(lenient.data(), lenient.size(), recorder);
+  for (const char* call : {"bigInteger 123456789012345678901234567890", "integer -42", "decimal 7.50", "number inf",
+                           "decimal 1.5", "string -1"})
     EXPECT_NE(std::find(recorder.calls.begin(), recorder.calls.end(), call), recorder.calls.end()) << call;
   const std::unique_ptr<wfxml::Session::Builder> builder = session.typedDataBuilder();
   session.toTypedData(session.parse(xml.data(), xml.size()), *builder);
