@@ -519,6 +519,10 @@ private:
   // namespace, else one per constraint, which records it.
   int openTypeIndex(XSWildcard& wildcard);
   int anyTypeIndex();
+  // Content open to any type (xs:anyType, xs:anySimpleType, a wildcard)
+  // may name any built-in type by xsi:type: each is in the dictionary, so
+  // that its values are typed, a QName's prefix binding kept with it.
+  void admitBuiltinTypes();
   int xsdListType(const std::string& name, const std::string& itemName);
   void fillElement(XSElementDeclaration& source, int index);
   void chooseMessages();
@@ -540,6 +544,7 @@ private:
   std::map<const XSAttributeDeclaration*, int> attributes_;
   std::set<int> referencedElements_;
   std::array<int, 3> openTypes_{kNone, kNone, kNone};
+  bool builtinTypesAdmitted_ = false;
   std::map<std::tuple<ProcessContents, AttributeWildcard::Namespaces, std::vector<std::string>>, int> constrainedOpenTypes_;
   int typesWithFacets_ = 0;
   // The global component being mapped, for the places of warnings.
@@ -593,9 +598,16 @@ int SchemaMapper::namespaceIndex(const XMLCh* uriText) {
   return index;
 }
 
+void SchemaMapper::admitBuiltinTypes() {
+  if (builtinTypesAdmitted_) return;
+  builtinTypesAdmitted_ = true;
+  for (const std::string_view name : builtinTypeNames()) useBuiltinType(set_, name);
+}
+
 int SchemaMapper::openTypeIndex(ProcessContents processContents) {
   int& index = openTypes_[static_cast<std::size_t>(processContents)];
   if (index != kNone) return index;
+  admitBuiltinTypes();
   TypeDef type;
   type.variety = TypeVariety::Complex;
   type.composition = Composition::Open;
@@ -611,6 +623,7 @@ int SchemaMapper::openTypeIndex(XSWildcard& wildcard) {
   const auto [at, added] = constrainedOpenTypes_.try_emplace(
       std::make_tuple(namespaces.processContents, namespaces.constraint, namespaces.namespaces), kNone);
   if (!added) return at->second;
+  admitBuiltinTypes();
   TypeDef type;
   type.variety = TypeVariety::Complex;
   type.composition = Composition::Open;
@@ -657,6 +670,7 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
   int index = kNone;
   if (utf8(source->getNamespace()) == kXsdUri && !source->getAnonymous()) {
     const std::string name = utf8(source->getName());
+    if (name == "anySimpleType") admitBuiltinTypes();
     index = useBuiltinType(set_, name);
     if (index == kNone && name == "anyType") {
       index = anyTypeIndex();

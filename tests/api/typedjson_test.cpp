@@ -297,6 +297,12 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"AnyTypeTextAroundElements", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><free>a<qty>5</qty>b</free></doc>)",
                      R"({"doc":{"free":{"$":["a",{"qty":5},"b"]}}})"},
+        // A built-in type the schema uses nowhere, named by xsi:type: a QName kept its text alone,
+        // and the written document lost the binding of its prefix.
+        WildcardCase{"AnyTypeOfAnUnusedBuiltinType", mixedWildcardSet,
+                     R"(<doc xmlns="urn:test:mixed" xmlns:i="http://www.w3.org/2001/XMLSchema-instance")"
+                     R"( xmlns:s="http://www.w3.org/2001/XMLSchema" xmlns:o="urn:o"><free i:type="s:QName">o:x</free></doc>)",
+                     R"({"doc":{"free":{"@xsi:type":"QName","@xmlns:o":"urn:o","$":"o:x"}}})"},
         // The second qty is the wildcard's: the way back refused the array for a member that does not repeat.
         WildcardCase{"WildcardTakesAMembersName", mixedWildcardSet,
                      R"(<doc xmlns="urn:test:mixed"><pair><qty>1</qty><qty>2</qty></pair></doc>)",
