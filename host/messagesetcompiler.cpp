@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <utility>
@@ -180,6 +181,7 @@ public:
       fail("types[" + std::to_string(cycle.front()) + "]", "types form a cycle: " + chain);
     }
     checkExtensionChains();
+    checkGroupExpansion();
   }
 
 private:
@@ -245,6 +247,46 @@ private:
         if (count > kMaxExtensionChain)
           fail("types[" + std::to_string(*at) + "]",
                "it extends more than " + std::to_string(kMaxExtensionChain) + " types, each extending the next");
+      }
+    }
+  }
+
+  // The parser's search for an element's member, and the walks of typed
+  // data, go through a type's groups (and its extended bases) as often as
+  // they are referenced: groups that each hold the next twice, 40 deep,
+  // made one search of 2^40 groups. Bounded as a schema's particles are;
+  // counted from the leaves up, without recursion. Runs once cycles are
+  // ruled out.
+  static constexpr std::size_t kMaxExpandedMembers = 100000;
+  void checkGroupExpansion() const {
+    constexpr std::size_t kUnknown = std::numeric_limits<std::size_t>::max();
+    std::vector<std::size_t> expanded(set_.types.size(), kUnknown);
+    const auto expandsInto = [&](int type, const std::function<void(int)>& visit) {
+      const TypeDef& def = set_.types[type];
+      for (const MemberDef& member : def.members)
+        if (member.form == MemberDef::Form::Group) visit(member.type);
+      if (def.derivation == Derivation::Extension && def.baseType != kNone) visit(def.baseType);
+    };
+    for (std::size_t start = 0; start < set_.types.size(); ++start) {
+      std::vector<std::pair<int, bool>> pending{{static_cast<int>(start), false}};  // type, its parts counted
+      while (!pending.empty()) {
+        const auto [type, partsCounted] = pending.back();
+        pending.pop_back();
+        if (expanded[type] != kUnknown) continue;
+        if (!partsCounted) {
+          pending.push_back({type, true});
+          expandsInto(type, [&](int part) {
+            if (expanded[part] == kUnknown) pending.push_back({part, false});
+          });
+          continue;
+        }
+        std::size_t count = set_.types[type].members.size();
+        expandsInto(type, [&](int part) { count = std::min(count + expanded[part], kMaxExpandedMembers + 1); });
+        if (count > kMaxExpandedMembers)
+          fail("types[" + std::to_string(type) + "]", std::string("its members, with those of its groups and extended bases as often as referenced,") +
+                                                          " are more than " +
+                                                          std::to_string(kMaxExpandedMembers));
+        expanded[type] = count;
       }
     }
   }

@@ -188,6 +188,25 @@ const BrokenModel kBrokenModels[] = {
        s.types[0].variety = TypeVariety::Complex;
      },
      "types[200]"},
+    // The parser's search enters a group as often as it is referenced:
+    // groups each holding the next twice, 40 deep, hung it at 2^40. The
+    // count passes 100,000 sixteen groups above the last.
+    {"GroupsExpandedPastTheBound",
+     [](MessageSet& s) {
+       s.types.resize(100);
+       for (int i = 100; i <= 140; ++i) {
+         TypeDef group;
+         group.variety = TypeVariety::Complex;
+         if (i < 140) {
+           MemberDef next;
+           next.form = MemberDef::Form::Group;
+           next.type = i + 1;
+           group.members = {next, next};
+         }
+         s.types.push_back(group);
+       }
+     },
+     "types[124]"},
     {"ElementTypeOutOfRange", [](MessageSet& s) { s.elements[1].type = -7; }, "elements[1].type"},
     {"MissingUnionMember", [](MessageSet& s) { s.types[2].unionMemberTypes.push_back(kNone); },
      "types[2].unionMemberTypes[2]"},

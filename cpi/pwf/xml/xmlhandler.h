@@ -64,7 +64,8 @@ XERCES_CPP_NAMESPACE_END
 // character data than the document's length plus kEntityTextAllowance
 // (only entity expansion can produce more text than the document holds),
 // raise CP_XML_INTERNAL_ERROR with the cause, the limit and the element;
-// so do a dictionary's nameless groups nested deeper than kMaxGroupNesting.
+// so do a dictionary's nameless groups nested deeper than kMaxGroupNesting,
+// or more than kMaxGroupsSearched of them entered by one search.
 class XMLHandler : public xercesc::XMLDocumentHandler,
                    public xercesc::XMLErrorReporter,
                    public xercesc::XMLEntityHandler,
@@ -83,6 +84,10 @@ public:
   // recursive searches a level. A dictionary nests no deeper unless it holds
   // a cycle.
   static constexpr int kMaxGroupNesting = XML_MAX_ELEMENT_DEPTH;
+  // Nameless groups entered by one search: a group referenced twice is
+  // searched twice, so groups that each hold the next twice cost a power of
+  // their depth. The compile bounds a type's members so expanded at 100,000.
+  static constexpr std::size_t kMaxGroupsSearched = 100000;
   // Character data beyond the document's own length that entity references
   // may add, in UTF-16 units.
   static constexpr std::size_t kEntityTextAllowance = std::size_t{4} << 20;
@@ -310,9 +315,13 @@ private:
   // member types, which nest as deep as the unions do.
   bool holdsNestedAttributes(const prf_SMD_TYPEMEMBER_DEFINITION& member) const;
   void checkGroupNesting(int nesting) const {
+    if (nesting == 0) groupsSearched = 0;
     if (nesting > kMaxGroupNesting)
       throwLimitError("XMLHandler::getDefFromXMLStartElement", "Nameless groups are nested deeper than the limit",
                       kMaxGroupNesting);
+    if (nesting > 0 && ++groupsSearched > kMaxGroupsSearched)
+      throwLimitError("XMLHandler::getDefFromXMLStartElement", "More nameless groups are searched than the limit",
+                      kMaxGroupsSearched);
   }
 
   // ---- Matching and attributes (xmlhandlermatch.cpp)
@@ -504,6 +513,7 @@ private:
     };
     std::vector<Entry> entries;
   };
+  mutable std::size_t groupsSearched = 0;  // by the search under way (checkGroupNesting)
   mutable ListsByType<long> attributesWithValues;
   mutable ListsByType<AttributeMember> attributeMembers;
   std::vector<long> presentAttributeMembers;  // of the element being started
