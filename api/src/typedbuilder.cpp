@@ -351,8 +351,9 @@ private:
     return name;
   }
 
-  // The value for an element of type; in lax content text that converts to
-  // the type is its value and any other stays text, as a parse takes it.
+  // The value for an element of type; in lax content text of the type's
+  // lexical space is its value and any other stays text, as a parse takes
+  // it: the conversions alone would make another value of some (true of -1).
   // memberType, when given, is set to the member type that took a union's value.
   PWFData valueOf(const GivenValue& given, const SchemaType* type, long* memberType = nullptr) const {
     if (given.kind == GivenValue::Kind::String) refuseUnlessXmlText(given.text);
@@ -361,7 +362,7 @@ private:
     if (typedValue(given, type, value, wrong, spellings(), memberType)) return value;
     if (processing_ != WildcardProcessing::Lax) fail(wrong);
     if (type && !type->isList && given.kind == GivenValue::Kind::String &&
-        parsedTextValue(given.text, type->logicalType, type->whiteSpace, value, spellings()))
+        memberTextValue(given.text, type->builtin, {}, type->logicalType, type->whiteSpace, value, spellings()))
       return value;
     if (typedValue(given, nullptr, value, wrong)) return value;
     fail(wrong);

@@ -212,7 +212,7 @@ const wfxml::MessageSet& wildcardSet() {
   static const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("w.json", R"({ "name": "W",
     "types": [ { "name": "AnySkip", "composition": "open", "processContents": "skip" },
                { "name": "AnyLax", "composition": "open", "processContents": "lax" } ],
-    "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "qty", "type": "long" },
+    "elements": [ { "name": "stamp", "type": "dateTime" }, { "name": "qty", "type": "long" }, { "name": "flag", "type": "boolean" },
       { "name": "skip", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnySkip" } ] } },
       { "name": "lax", "class": "message", "type": { "members": [ { "name": "hdr", "type": "string" }, { "group": "AnyLax" } ] } } ] })")});
   return set;
@@ -431,6 +431,8 @@ TEST(TypedJson, LaxContentTakesTextAsTheParserDoes) {
     const wfxml::MessageSet& (*set)();
     std::string given, built;
   } cases[] = {{wildcardSet, R"({"lax":{"hdr":"h","qty":"5"}})", R"({"lax":{"hdr":"h","qty":5}})"},
+               // Text outside the type's lexical space, which the conversions would take leniently.
+               {wildcardSet, R"({"lax":{"hdr":"h","flag":["-1","TRUE","1"]}})", R"({"lax":{"hdr":"h","flag":["-1","TRUE",true]}})"},
                {typedMessageSet, R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@o:batch":"8","note":"n"}}})",
                 R"({"order":{"@id":"o-1","{urn:test:memo}memo":{"@o:batch":8,"note":"n"}}})"}};
   for (const auto& each : cases) {
