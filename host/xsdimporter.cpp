@@ -521,9 +521,13 @@ private:
   int anyTypeIndex();
   // Content open to any type (xs:anyType, xs:anySimpleType, a wildcard)
   // may name any built-in type by xsi:type: each is in the dictionary, so
-  // that its values are typed, a QName's prefix binding kept with it.
+  // that its values are typed, a QName's prefix binding kept with it. Not
+  // xs:base64Binary: the parse reads a binary value of an xsi:type as its
+  // element's member spells binary, hexadecimal for such content, and would
+  // refuse base64; its text is kept as text unless the schemas use the type.
   void admitBuiltinTypes();
-  int xsdListType(const std::string& name, const std::string& itemName);
+  // The built-in list type (NMTOKENS, IDREFS, ENTITIES), made once.
+  int xsdListType(const std::string& name);
   void fillElement(XSElementDeclaration& source, int index);
   void chooseMessages();
   void warn(const std::string& what);
@@ -601,7 +605,9 @@ int SchemaMapper::namespaceIndex(const XMLCh* uriText) {
 void SchemaMapper::admitBuiltinTypes() {
   if (builtinTypesAdmitted_) return;
   builtinTypesAdmitted_ = true;
-  for (const std::string_view name : builtinTypeNames()) useBuiltinType(set_, name);
+  for (const std::string_view name : builtinTypeNames())
+    if (name != "base64Binary") useBuiltinType(set_, name);
+  for (const char* name : {"NMTOKENS", "IDREFS", "ENTITIES"}) xsdListType(name);
 }
 
 int SchemaMapper::openTypeIndex(ProcessContents processContents) {
@@ -653,10 +659,16 @@ int SchemaMapper::anyTypeIndex() {
   return static_cast<int>(set_.types.size() - 1);
 }
 
-int SchemaMapper::xsdListType(const std::string& name, const std::string& itemName) {
+int SchemaMapper::xsdListType(const std::string& name) {
+  const int xsd = namespaceIndex(ZelWstring::fromUtf8(kXsdUri).c_str());
+  for (std::size_t i = 0; i < set_.types.size(); ++i) {
+    const TypeDef& made = set_.types[i];
+    if (made.variety == TypeVariety::List && made.name == name && made.namespaceIndex == xsd) return static_cast<int>(i);
+  }
+  const std::string itemName = name == "ENTITIES" ? "ENTITY" : name.substr(0, name.size() - 1);
   TypeDef type;
   type.name = name;
-  type.namespaceIndex = namespaceIndex(ZelWstring::fromUtf8(kXsdUri).c_str());
+  type.namespaceIndex = xsd;
   type.variety = TypeVariety::List;
   type.listItemType = useBuiltinType(set_, itemName);
   set_.types.push_back(type);
@@ -675,9 +687,9 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
     if (index == kNone && name == "anyType") {
       index = anyTypeIndex();
     } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS")) {
-      index = xsdListType(name, name.substr(0, name.size() - 1));
+      index = xsdListType(name);
     } else if (index == kNone && name == "ENTITIES") {
-      index = xsdListType(name, "ENTITY");
+      index = xsdListType(name);
     } else if (index == kNone) {
       warn("built-in type '" + name + "' is unknown; its values are strings");
       index = useBuiltinType(set_, "string");
