@@ -544,6 +544,7 @@ public:
     named_ = 0;
     text_ = 0;
     textLimit_ = documentSize + kEntityTextAllowance;
+    references_.clear();
   }
   // Runs a scan; a fault that ends it early becomes the last problem.
   template <class Scan>
@@ -589,6 +590,7 @@ public:
     path_ += u'/';
     path_ += qname;
     nameStartTagProblems(attributes);
+    noteReferences(attributes);
   }
   void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override {
     named_ = problems.size();
@@ -616,8 +618,49 @@ private:
     if (problems.size() == SchemaValidator::kMaxProblems) {
       limitReached("more than " + std::to_string(SchemaValidator::kMaxProblems) + " problems");
     }
+    const auto reference = references_.find(std::u16string(unknownId(e.getMessage())));
+    if (reference != references_.end()) {
+      const Reference& at = reference->second;
+      problems.push_back({at.line, at.column, ZelWstring(at.path).toUtf8(), utf8(e.getMessage())});
+      if (places_) places_->push_back(at.place);
+      return;
+    }
     problems.push_back({e.getLineNumber(), columnOf(e.getLineNumber(), e.getColumnNumber()), utf8Path(), utf8(e.getMessage())});
     notePlace();
+  }
+  // Xerces-C finds a reference to an ID no element declares at the document's
+  // end; its problem stands where the reference was first made, as other
+  // problems of a start tag do. Only the first use of each ID is kept.
+  struct Reference {
+    XMLFileLoc line;
+    XMLFileLoc column;
+    std::u16string path;
+    ProblemPlace place;
+  };
+  void noteReferences(const Attributes& attributes) {
+    for (XMLSize_t i = 0; i < attributes.getLength(); ++i) {
+      const std::u16string_view type(attributes.getType(i));
+      if (type != u"IDREF" && type != u"IDREFS") continue;
+      const std::u16string_view ids(attributes.getValue(i));
+      for (std::size_t start = 0; start < ids.size();) {
+        const std::size_t end = std::min(ids.find_first_of(u" \t\r\n", start), ids.size());
+        if (end > start && references_.count(std::u16string(ids.substr(start, end - start))) == 0) {
+          const XMLFileLoc line = locator_ ? locator_->getLineNumber() : 0;
+          references_.emplace(ids.substr(start, end - start),
+                              Reference{line, locator_ ? columnOf(line, locator_->getColumnNumber()) : 0, path_,
+                                        places_ ? ProblemPlace{openPositions_, utf8(attributes.getQName(i))} : ProblemPlace{}});
+        }
+        start = end + 1;
+      }
+    }
+  }
+  // The ID a "referenced but was never declared" problem names; empty for other problems.
+  static std::u16string_view unknownId(std::u16string_view message) {
+    constexpr std::u16string_view kBefore = u"ID attribute '", kAfter = u"' is referenced but was never declared";
+    if (message.size() <= kBefore.size() + kAfter.size() || message.rfind(kBefore, 0) != 0 ||
+        message.substr(message.size() - kAfter.size()) != kAfter)
+      return {};
+    return message.substr(kBefore.size(), message.size() - kBefore.size() - kAfter.size());
   }
   void notePlace() {
     if (places_) places_->push_back({openPositions_, {}});
@@ -710,6 +753,7 @@ private:
   std::vector<ProblemPlace>* places_ = nullptr;  // null: not asked for
   std::vector<std::size_t> openPositions_;
   std::vector<SiblingNames> childNames_;  // per depth
+  std::unordered_map<std::u16string, Reference> references_;  // by ID
 };
 
 // Whether a problem is a string's length, which Xerces-C counts in UTF-16

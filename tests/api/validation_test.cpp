@@ -41,6 +41,7 @@ constexpr char kOrderTypes[] = R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XM
   <xs:complexType name="Line">
     <xs:sequence><xs:element name="qty" type="xs:positiveInteger"/><xs:any namespace="urn:w" processContents="lax" minOccurs="0"/></xs:sequence>
     <xs:attribute name="no" type="xs:int" use="required"/>
+    <xs:attribute name="after" type="xs:IDREFS"/>
   </xs:complexType>
 </xs:schema>)";
 
@@ -78,6 +79,10 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"MissingElement", order("ABC", ""), 3, "/o:order", "content"},
     {"UnexpectedElementNamesItself", order("ABC", kLine1 + "<o:note/>\n"), 4, "/o:order/o:note", "note"},
     {"DuplicateKey", order("ABC", kLine1 + kLine1), 4, "/o:order/o:line", "duplicate"},
+    // Found at the document's end, named where the reference stands.
+    {"ReferenceToNoId", order("ABC", kLine1 + "<o:line no=\"2\" after=\" x1\"><o:qty>2</o:qty></o:line>\n" +
+                                         "<o:line no=\"3\" after=\"x1\"><o:qty>2</o:qty></o:line>\n"),
+     4, "/o:order/o:line", "'x1' is referenced", 1},
     {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
     // No more than the root's declaration missing: not each attribute (namespace declarations
     // too, as Xerces-C reports them) and element within.
