@@ -630,7 +630,10 @@ private:
   }
   // Xerces-C finds a reference to an ID no element declares at the document's
   // end; its problem stands where the reference was first made, as other
-  // problems of a start tag do. Only the first use of each ID is kept.
+  // problems of a start tag do. Only the first use of each ID is kept, and
+  // of as many IDs as problems are listed: each keeps its element's path,
+  // which a hostile document could make long for each of millions of IDs
+  // (the others stand at the end, as Xerces-C finds them).
   struct Reference {
     XMLFileLoc line;
     XMLFileLoc column;
@@ -644,7 +647,8 @@ private:
       const std::u16string_view ids(attributes.getValue(i));
       for (std::size_t start = 0; start < ids.size();) {
         const std::size_t end = std::min(ids.find_first_of(u" \t\r\n", start), ids.size());
-        if (end > start && references_.count(std::u16string(ids.substr(start, end - start))) == 0) {
+        if (end > start && references_.size() < SchemaValidator::kMaxProblems &&
+            references_.count(std::u16string(ids.substr(start, end - start))) == 0) {
           const XMLFileLoc line = locator_ ? locator_->getLineNumber() : 0;
           references_.emplace(ids.substr(start, end - start),
                               Reference{line, locator_ ? columnOf(line, locator_->getColumnNumber()) : 0, path_,
