@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <limits>
 #include <map>
 #include <utility>
@@ -261,7 +260,7 @@ private:
   void checkGroupExpansion() const {
     constexpr std::size_t kUnknown = std::numeric_limits<std::size_t>::max();
     std::vector<std::size_t> expanded(set_.types.size(), kUnknown);
-    const auto expandsInto = [&](int type, const std::function<void(int)>& visit) {
+    const auto expandsInto = [&](int type, auto visit) {
       const TypeDef& def = set_.types[type];
       for (const MemberDef& member : def.members)
         if (member.form == MemberDef::Form::Group) visit(member.type);

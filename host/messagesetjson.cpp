@@ -185,6 +185,17 @@ public:
   }
 
 private:
+  // Appends a definition and indexes its name, refusing a second of the
+  // same name and namespace.
+  template <typename Def>
+  void declare(Def def, std::vector<Def>& defs, NameIndex& byName, const std::string& place, const char* what) {
+    std::vector<int>& named = byName[def.name];
+    for (const int other : named)
+      if (defs[other].namespaceIndex == def.namespaceIndex)
+        fail(place, std::string("duplicate ") + what + " name '" + def.name + "'");
+    named.push_back(static_cast<int>(defs.size()));
+    defs.push_back(std::move(def));
+  }
   [[noreturn]] void fail(const std::string& place, const std::string& what) const {
     sourceError(sourceName_, place, what);
   }
@@ -400,13 +411,7 @@ void JsonSourceReader::declareNames(const Node& root) {
     type.name = string(item.child("name"));
     if (type.name.empty()) fail(item.pathOf("name"), "a type listed under types needs a name");
     type.namespaceIndex = optNamespace(item, "namespace");
-    std::vector<int>& named = typesByName_[type.name];
-    for (const int other : named) {
-      if (set_.types[other].namespaceIndex == type.namespaceIndex)
-        fail(item.pathOf("name"), "duplicate type name '" + type.name + "'");
-    }
-    named.push_back(static_cast<int>(set_.types.size()));
-    set_.types.push_back(std::move(type));
+    declare(std::move(type), set_.types, typesByName_, item.pathOf("name"), "type");
     typePaths_.push_back(item.path);
     declaredTypes_.push_back(&item.value);
   });
@@ -420,13 +425,7 @@ void JsonSourceReader::declareNames(const Node& root) {
     element.name = string(item.child("name"));
     if (element.name.empty()) fail(item.pathOf("name"), "an element needs a name");
     element.namespaceIndex = optNamespace(item, "namespace");
-    std::vector<int>& named = elementsByName_[element.name];
-    for (const int other : named) {
-      if (set_.elements[other].namespaceIndex == element.namespaceIndex)
-        fail(item.pathOf("name"), "duplicate element name '" + element.name + "'");
-    }
-    named.push_back(static_cast<int>(set_.elements.size()));
-    set_.elements.push_back(std::move(element));
+    declare(std::move(element), set_.elements, elementsByName_, item.pathOf("name"), "element");
   });
 }
 

@@ -686,9 +686,7 @@ int SchemaMapper::typeIndex(XSTypeDefinition* source) {
     index = useBuiltinType(set_, name);
     if (index == kNone && name == "anyType") {
       index = anyTypeIndex();
-    } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS")) {
-      index = xsdListType(name);
-    } else if (index == kNone && name == "ENTITIES") {
+    } else if (index == kNone && (name == "NMTOKENS" || name == "IDREFS" || name == "ENTITIES")) {
       index = xsdListType(name);
     } else if (index == kNone) {
       warn("built-in type '" + name + "' is unknown; its values are strings");

@@ -647,12 +647,13 @@ private:
       const std::u16string_view ids(attributes.getValue(i));
       for (std::size_t start = 0; start < ids.size();) {
         const std::size_t end = std::min(ids.find_first_of(u" \t\r\n", start), ids.size());
-        if (end > start && references_.size() < SchemaValidator::kMaxProblems &&
-            references_.count(std::u16string(ids.substr(start, end - start))) == 0) {
-          const XMLFileLoc line = locator_ ? locator_->getLineNumber() : 0;
-          references_.emplace(ids.substr(start, end - start),
-                              Reference{line, locator_ ? columnOf(line, locator_->getColumnNumber()) : 0, path_,
-                                        places_ ? ProblemPlace{openPositions_, utf8(attributes.getQName(i))} : ProblemPlace{}});
+        if (end > start && references_.size() < SchemaValidator::kMaxProblems) {
+          const auto [at, added] = references_.try_emplace(std::u16string(ids.substr(start, end - start)));
+          if (added) {
+            const XMLFileLoc line = locator_ ? locator_->getLineNumber() : 0;
+            at->second = {line, locator_ ? columnOf(line, locator_->getColumnNumber()) : 0, path_,
+                          places_ ? ProblemPlace{openPositions_, utf8(attributes.getQName(i))} : ProblemPlace{}};
+          }
         }
         start = end + 1;
       }
