@@ -58,6 +58,7 @@
 #include <xercesc/validators/datatype/UnionDatatypeValidator.hpp>
 #include <xercesc/validators/schema/SchemaAttDef.hpp>
 #include <xercesc/validators/schema/SchemaGrammar.hpp>
+#include <xercesc/validators/schema/SchemaElementDecl.hpp>
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
 #include <xercesc/validators/schema/SchemaValidator.hpp>
 
@@ -877,6 +878,29 @@ private:
   xercesc::SchemaValidator* schema_ = nullptr;
 };
 
+// Xerces-C puts an element's default value in as its content before it
+// checks xsi:nil, so an empty element with xsi:nil="true" whose declaration
+// has a default is refused ("element 'd' is nil and must be empty"), where
+// a nilled element takes no default. The refusal is dropped where nothing
+// came between the element's start tag and the refusal (no text, no child);
+// a fixed value stays refused, as it must with xsi:nil.
+class NilledDefault {
+public:
+  void started(const XMLElementDecl& declaration) { lastStarted_ = &declaration; }
+  void content() { lastStarted_ = nullptr; }
+
+  bool excuses(unsigned int code, const XMLCh* domain) const {
+    if (code != XMLValid::NilAttrNotEmpty || !lastStarted_ || !lastStarted_->isDeclared() ||
+        !XMLString::equals(domain, XMLUni::fgValidityDomain))
+      return false;
+    const auto& declaration = static_cast<const SchemaElementDecl&>(*lastStarted_);
+    return declaration.getDefaultValue() && !(declaration.getMiscFlags() & SchemaSymbols::XSD_FIXED);
+  }
+
+private:
+  const XMLElementDecl* lastStarted_ = nullptr;  // null once anything followed its start tag
+};
+
 // Watches a check that names no element, which costs the valid document
 // (the common case) the least: it keeps the depth and text limits and notes
 // whether anything was reported. Problems and limits are then worked out by
@@ -912,10 +936,12 @@ public:
     if (depth_ >= SchemaValidator::kMaxElementDepth || !undeclared_.allow(declaration)) throw LimitReached{};
     if (!isEmpty) ++depth_;
     metUndeclared = metUndeclared || !declaration.isDeclared();
+    nilled_.started(declaration);
     if (*xsiSeen_) leftover_.afterStart(*scanner_, attributes, count, isEmpty);
   }
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
     --depth_;
+    nilled_.content();
     if (*xsiSeen_) leftover_.afterEnd(*scanner_);
   }
   // Counts text before the root as well: more than the collector counts,
@@ -923,8 +949,9 @@ public:
   void docCharacters(const XMLCh*, XMLSize_t length, bool) override {
     text_ += length;
     if (text_ > textLimit_) throw LimitReached{};
+    nilled_.content();
   }
-  void ignorableWhitespace(const XMLCh*, XMLSize_t, bool) override {}
+  void ignorableWhitespace(const XMLCh*, XMLSize_t, bool) override { nilled_.content(); }
   void docComment(const XMLCh*) override {}
   void docPI(const XMLCh*, const XMLCh*) override {}
   void endDocument() override {}
@@ -936,7 +963,7 @@ public:
   void error(unsigned int code, const XMLCh* domain, ErrTypes type, const XMLCh* text, const XMLCh*, const XMLCh*,
              XMLFileLoc, XMLFileLoc) override {
     if (scanner_ && leftover_.tookNilAsNumber(*scanner_, code, domain, text)) return;
-    if (lengthHoldsInCharacters(code, domain, text)) return;
+    if (lengthHoldsInCharacters(code, domain, text) || nilled_.excuses(code, domain)) return;
     reported = reported || type != ErrType_Warning;
   }
   void resetErrors() override {}
@@ -945,6 +972,7 @@ private:
   std::function<void()> lendGrammars_;
   XMLScanner* scanner_ = nullptr;
   LeftoverXsiState leftover_;
+  NilledDefault nilled_;
   const bool* xsiSeen_ = nullptr;
   std::size_t depth_ = 0;
   std::size_t text_ = 0;
@@ -1135,7 +1163,9 @@ public:
 
   void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
              const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
-    if (leftover_.tookNilAsNumber(*this, code, domain, text) || lengthHoldsInCharacters(code, domain, text)) return;
+    if (leftover_.tookNilAsNumber(*this, code, domain, text) || lengthHoldsInCharacters(code, domain, text) ||
+        nilled_.excuses(code, domain))
+      return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
       if (code == XMLValid::ElementNotDefined) rootUndeclared_ = true;
@@ -1154,11 +1184,21 @@ public:
     rootStarted_ = true;
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
+    nilled_.started(declaration);
     leftover_.afterStart(*this, attributes, count, isEmpty);
   }
   void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
     SAX2XMLReaderImpl::endElement(declaration, uriId, isRoot, prefix);
+    nilled_.content();
     leftover_.afterEnd(*this);
+  }
+  void docCharacters(const XMLCh* text, XMLSize_t length, bool cdata) override {
+    nilled_.content();
+    SAX2XMLReaderImpl::docCharacters(text, length, cdata);
+  }
+  void ignorableWhitespace(const XMLCh* text, XMLSize_t length, bool cdata) override {
+    nilled_.content();
+    SAX2XMLReaderImpl::ignorableWhitespace(text, length, cdata);
   }
 
 private:
@@ -1176,6 +1216,7 @@ private:
   bool rootStarted_ = false;
   bool rootUndeclared_ = false;  // no schema declares the root: its check ends after its start tag
   LeftoverXsiState leftover_;
+  NilledDefault nilled_;
   UndeclaredNames undeclared_;
   ProblemCollector* collector_ = nullptr;
 };
