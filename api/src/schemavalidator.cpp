@@ -762,6 +762,12 @@ private:
   std::unordered_map<std::u16string, Reference> references_;  // by ID
 };
 
+// Xerces-C refuses an xsi:schemaLocation whose URIs do not pair up. The hint
+// is not followed, and its type is a list of URIs of any count: no problem.
+bool isUnpairedLocationHint(unsigned int code, const XMLCh* domain) {
+  return code == XMLErrs::BadSchemaLocation && XMLString::equals(domain, XMLUni::fgXMLErrDomain);
+}
+
 // Whether a problem is a string's length, which Xerces-C counts in UTF-16
 // units where XML Schema counts characters, and which holds in characters:
 // a character beyond U+FFFF counts twice ("value 'a𝄞' has length '3' which
@@ -963,7 +969,9 @@ public:
   void error(unsigned int code, const XMLCh* domain, ErrTypes type, const XMLCh* text, const XMLCh*, const XMLCh*,
              XMLFileLoc, XMLFileLoc) override {
     if (scanner_ && leftover_.tookNilAsNumber(*scanner_, code, domain, text)) return;
-    if (lengthHoldsInCharacters(code, domain, text) || nilled_.excuses(code, domain)) return;
+    if (lengthHoldsInCharacters(code, domain, text) || nilled_.excuses(code, domain) ||
+        isUnpairedLocationHint(code, domain))
+      return;
     reported = reported || type != ErrType_Warning;
   }
   void resetErrors() override {}
@@ -1164,7 +1172,7 @@ public:
   void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
              const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
     if (leftover_.tookNilAsNumber(*this, code, domain, text) || lengthHoldsInCharacters(code, domain, text) ||
-        nilled_.excuses(code, domain))
+        nilled_.excuses(code, domain) || isUnpairedLocationHint(code, domain))
       return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
