@@ -70,55 +70,6 @@ const TreeElement* attributeAt(const SchemaView& view, const TreeElement& elemen
   return &element;
 }
 
-// Whether the element's key holds an array in typed data.
-bool repeats(const SchemaView& view, const TreeElement& element, const std::string& name) {
-  if (const SchemaMember* member = view.memberOf(element)) return member->repeats;
-  const TreeElement& parent = *element.getParent();
-  const SchemaType* parentType = view.typeOf(parent);
-  if (parentType && element.getTagIndex() >= 0) {
-    if (const SchemaMember* head = view.substitutedMember(*parentType, element.getTagIndex())) return head->repeats;
-  }
-  // Self-defining content: a name its siblings share.
-  int named = 0;
-  for (const TreeElement* sibling = parent.getFirstChild(); sibling; sibling = sibling->getNextSibling())
-    if (treeNameOf(view, *sibling) == name) ++named;
-  return named > 1;
-}
-
-bool hasText(const TreeElement& element) {
-  for (const TreeElement* child = element.getFirstChild(); child; child = child->getNextSibling())
-    if (isAnonymous(*child)) return true;
-  return false;
-}
-
-// "$.Payment.Ref[2]" as typed data spell it (docs/typed-json.md): an index
-// where the key holds an array, "$[i]" in mixed content.
-std::string jsonPathOf(const SchemaView& view, const TreeElement& element) {
-  std::string path;
-  const TreeElement* at = &element;
-  for (; at->getParent(); at = at->getParent()) {
-    const TreeElement& parent = *at->getParent();
-    const std::string name = treeNameOf(view, *at);
-    std::string segment = "." + name;
-    if (!isAttribute(name, *at)) {
-      const SchemaType* parentType = view.typeOf(parent);
-      const bool mixed = (parentType && parentType->isMixed) || hasText(parent);
-      std::size_t index = 0;
-      for (const TreeElement* before = parent.getFirstChild(); before != at; before = before->getNextSibling()) {
-        const std::string other = treeNameOf(view, *before);
-        if (mixed ? !isAttribute(other, *before) : other == name) ++index;
-      }
-      if (mixed) {
-        segment = ".$[" + std::to_string(index) + "]" + segment;
-      } else if (repeats(view, *at, name)) {
-        segment += "[" + std::to_string(index) + "]";
-      }
-    }
-    path.insert(0, segment);
-  }
-  return "$." + treeNameOf(view, *at) + path;
-}
-
 }  // namespace
 
 void refuseInvalidDocument(const MessageSetState& set, const MessageTree& tree, const void* bytes, std::size_t size,
@@ -135,7 +86,7 @@ void refuseInvalidDocument(const MessageSetState& set, const MessageTree& tree, 
     element = attributeAt(*view, *element, place.attribute);
   if (style == ProblemPath::Json) {
     throwError(__FILE__, __LINE__, "Session::write", ZelMessages::CP_JSON_MISMATCH,
-               {element ? jsonPathOf(*view, *element) : "$", problems.front().message});
+               {element ? typedDataPathOf(view, tree, *element) : "$", problems.front().message});
   }
   throwError(__FILE__, __LINE__, "Session::write", ZelMessages::CP_INVALID_CONTENT,
              {element ? treePathOf(*view, *element) : "/", problems.front().message});

@@ -19,6 +19,7 @@
 #include <charconv>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -198,6 +199,10 @@ public:
         convert_(1200, 0, 1, 53, nullptr, false, nullptr, 0, true, 53, false, 0, nullptr),
         levels_(levels) {}
 
+  // Told of each element (an attribute too) as the walk reaches it, before
+  // anything of its own is reported.
+  void onElement(std::function<void(const Element&)> visit) { visit_ = std::move(visit); }
+
   void message(const Element* root) {
     out_.startObject();
     if (root) {
@@ -252,6 +257,7 @@ private:
   }
 
   void element(const Element& e, const Entry& entry, int depth) {
+    if (visit_) visit_(e);
     if (depth > typedkeys::kMaxDepth)
       throwError(__FILE__, __LINE__, "Session::toTypedData", ZelMessages::CP_JSON_MISMATCH,
                  {"$", "the message is nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
@@ -978,10 +984,56 @@ private:
   ZelWstring scratch_;
   std::u16string joined_;     // text runs that are one value
   std::string text_;          // holds the UTF-8 of the value or name at hand
+  std::function<void(const Element&)> visit_;
   std::deque<Level>& levels_;  // a deque: levels stay where they are while deeper ones are added
   std::deque<std::string> names_;  // kept for the message; a deque: the names stay where they are
   std::unordered_map<const ZelWstring*, std::string_view> namespaces_;  // the tree's namespaces as UTF-8
 };
+
+// Follows typed data as they are reported: the JSON path of the value that
+// comes next ("$.doc.$[4].a" in content kept in order).
+class JsonPathTracker : public TypedDataHandler {
+public:
+  std::string path() const {
+    std::string text = "$";
+    for (const Frame& frame : frames_)
+      text += frame.isArray ? "[" + std::to_string(frame.index) + "]" : frame.key.empty() ? "" : "." + frame.key;
+    return text;
+  }
+
+  void startObject() override { begin(false); }
+  void key(std::string_view name) override { frames_.back().key = name; }
+  void endObject() override { end(); }
+  void startArray() override { begin(true); }
+  void endArray() override { end(); }
+  void null() override { valueDone(); }
+  void boolean(bool) override { valueDone(); }
+  void integer(std::int64_t) override { valueDone(); }
+  void bigInteger(std::string_view) override { valueDone(); }
+  void decimal(std::string_view) override { valueDone(); }
+  void number(double) override { valueDone(); }
+  void string(std::string_view) override { valueDone(); }
+  void binary(const std::uint8_t*, std::size_t) override { valueDone(); }
+
+private:
+  struct Frame {
+    bool isArray;
+    std::size_t index = 0;  // of an array's next value
+    std::string key;        // of an object's value at hand
+  };
+  void begin(bool isArray) { frames_.push_back(Frame{isArray, 0, {}}); }
+  void end() {
+    frames_.pop_back();
+    valueDone();
+  }
+  void valueDone() {
+    if (!frames_.empty() && frames_.back().isArray) ++frames_.back().index;
+  }
+  std::vector<Frame> frames_;
+};
+
+// Ends a walk that has reached the element it looks for.
+struct ElementReached {};
 
 }  // namespace
 
@@ -995,6 +1047,25 @@ RecordedWalkLevels::~RecordedWalkLevels() = default;
 void writeTypedData(const SchemaView* view, const MessageTree& tree, TypedDataHandler& out) {
   std::deque<Level<TreeElement>> levels;
   TreeWalker<TreeElement>(view, out, levels).message(tree.getRoot());
+}
+
+std::string typedDataPathOf(const SchemaView* view, const MessageTree& tree, const TreeElement& element) {
+  std::vector<const TreeElement*> ancestry;
+  for (const TreeElement* at = &element; at; at = at->getParent()) ancestry.push_back(at);
+  JsonPathTracker tracker;
+  std::deque<Level<TreeElement>> levels;
+  TreeWalker<TreeElement> walker(view, tracker, levels);
+  std::string nearest = "$";
+  walker.onElement([&](const TreeElement& reached) {
+    if (std::find(ancestry.begin(), ancestry.end(), &reached) == ancestry.end()) return;
+    nearest = tracker.path();
+    if (&reached == &element) throw ElementReached{};
+  });
+  try {
+    walker.message(tree.getRoot());
+  } catch (const ElementReached&) {
+  }
+  return nearest;
 }
 
 void writeTypedData(const SchemaView* view, const ElementRecorder& recorded, TypedDataHandler& out,

@@ -7,9 +7,11 @@
 #include "wfxml/wfxml.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 class MessageTree;
+class TreeElement;
 
 namespace wfxml::detail {
 
@@ -46,6 +48,10 @@ std::string_view builtinTypeName(std::string_view reference);
 // Error CP_JSON_MISMATCH for a tree deeper than kMaxDepth; what out throws
 // passes through.
 void writeTypedData(const SchemaView* view, const MessageTree& tree, TypedDataHandler& out);
+// The JSON path at which the typed data of tree hold element, an attribute
+// too ("$.UANodeSet.$[4].UAVariable.@ValueRank"); where they hold nothing of
+// its own (an xsi:type), the path of its nearest ancestor they hold.
+std::string typedDataPathOf(const SchemaView* view, const MessageTree& tree, const TreeElement& element);
 // The working storage of the walk over recorded messages, kept from message
 // to message (a session keeps one) so that a warm walk allocates nothing of
 // its own: per level of nesting, the keys and elements of the object at hand.
