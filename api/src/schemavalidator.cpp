@@ -884,6 +884,35 @@ private:
   xercesc::SchemaValidator* schema_ = nullptr;
 };
 
+// Xerces-C looks for an xsi:type of XML Schema's namespace among its simple
+// types alone, so it finds no xs:anyType ("type 'xs:anyType' specified in
+// 'xsi:type' cannot be resolved"). On an element declared of xs:anyType
+// that names the declared type, which the validator applies all the same;
+// elsewhere the refusal stands, as no other type derives xs:anyType.
+class AnyTypeByXsiType : private XMLValidator {
+public:
+  static bool namesDeclaredType(XMLValidator* validator, unsigned int code, const XMLCh* domain, const XMLCh* text) {
+    if (code != XMLValid::BadXsiType || !validator || !validator->handlesSchema() ||
+        !XMLString::equals(domain, XMLUni::fgValidityDomain))
+      return false;
+    // Xerces-C gives an element of xs:anyType neither a complex nor a simple type.
+    const auto& schema = *static_cast<xercesc::SchemaValidator*>(validator);
+    if (schema.getCurrentTypeInfo() || schema.getCurrentDatatypeValidator()) return false;
+    // The message quotes the attribute's value: "type 'xs:anyType' specified ...".
+    const std::u16string_view message(text);
+    const std::size_t start = message.find(u'\'') + 1, end = message.find(u'\'', start);
+    if (start == 0 || end == std::u16string_view::npos) return false;
+    const std::u16string_view name = message.substr(start, end - start);
+    const std::size_t colon = name.find(u':');
+    if (name.substr(colon == std::u16string_view::npos ? 0 : colon + 1) != SchemaSymbols::fgATTVAL_ANYTYPE) return false;
+    std::u16string prefix(colon == std::u16string_view::npos ? u"" : name.substr(0, colon));
+    // The validator's scanner, which the reader does not hand out.
+    const auto scannerOf = static_cast<XMLScanner* (XMLValidator::*)()>(&AnyTypeByXsiType::getScanner);
+    const XMLCh* uri = (validator->*scannerOf)()->getValidationContext()->getURIForPrefix(prefix.data());
+    return XMLString::equals(uri, SchemaSymbols::fgURI_SCHEMAFORSCHEMA);
+  }
+};
+
 // Xerces-C puts an element's default value in as its content before it
 // checks xsi:nil, so an empty element with xsi:nil="true" whose declaration
 // has a default is refused ("element 'd' is nil and must be empty"), where
@@ -906,6 +935,13 @@ public:
 private:
   const XMLElementDecl* lastStarted_ = nullptr;  // null once anything followed its start tag
 };
+
+// Whether a problem is one of Xerces-C's refusals of a valid document above.
+bool isRefusalOfValidDocument(XMLValidator* validator, const NilledDefault& nilled, unsigned int code,
+                              const XMLCh* domain, const XMLCh* text) {
+  return lengthHoldsInCharacters(code, domain, text) || nilled.excuses(code, domain) ||
+         isUnpairedLocationHint(code, domain) || AnyTypeByXsiType::namesDeclaredType(validator, code, domain, text);
+}
 
 // Watches a check that names no element, which costs the valid document
 // (the common case) the least: it keeps the depth and text limits and notes
@@ -969,9 +1005,7 @@ public:
   void error(unsigned int code, const XMLCh* domain, ErrTypes type, const XMLCh* text, const XMLCh*, const XMLCh*,
              XMLFileLoc, XMLFileLoc) override {
     if (scanner_ && leftover_.tookNilAsNumber(*scanner_, code, domain, text)) return;
-    if (lengthHoldsInCharacters(code, domain, text) || nilled_.excuses(code, domain) ||
-        isUnpairedLocationHint(code, domain))
-      return;
+    if (isRefusalOfValidDocument(scanner_ ? scanner_->getValidator() : nullptr, nilled_, code, domain, text)) return;
     reported = reported || type != ErrType_Warning;
   }
   void resetErrors() override {}
@@ -1171,8 +1205,8 @@ public:
 
   void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
              const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
-    if (leftover_.tookNilAsNumber(*this, code, domain, text) || lengthHoldsInCharacters(code, domain, text) ||
-        nilled_.excuses(code, domain) || isUnpairedLocationHint(code, domain))
+    if (leftover_.tookNilAsNumber(*this, code, domain, text) ||
+        isRefusalOfValidDocument(getValidator(), nilled_, code, domain, text))
       return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {

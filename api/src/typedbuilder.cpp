@@ -3,6 +3,7 @@
 #include "contentcheck.h"
 #include "error.h"
 #include "memberorder.h"
+#include "messageset.h"
 #include "messagetree.h"
 #include "schemaspellings.h"
 #include "schemaview.h"
@@ -113,6 +114,14 @@ TypedNode TypedNodeCollector::take() {
 // Mapping onto the tree
 
 namespace {
+
+// Whether an xsi:type names XML Schema's xs:anyType, which no set has as a
+// type of its own: the reader names it by namespace and name.
+bool namesAnyType(std::string_view reference) {
+  const std::string_view xsd = msgset::kXmlSchemaNamespace;
+  return reference.size() > xsd.size() && reference[0] == '{' && reference.substr(1, xsd.size()) == xsd &&
+         reference.substr(1 + xsd.size()) == "}anyType";
+}
 
 struct Name {
   std::string local;
@@ -393,6 +402,9 @@ private:
           type = view_->type(typeRow);
         } else if (const std::string_view builtin = typedkeys::builtinTypeName(reference.value.text); !builtin.empty()) {
           assembly_.setBuiltinXsiType(element, builtin);
+        } else if (namesAnyType(reference.value.text)) {
+          // Anything goes in, as in an element declared of xs:anyType.
+          return selfDefining(element, node);
         } else {
           fail("the message set has no type '" + reference.value.text + "'");
         }
