@@ -15,7 +15,7 @@ class ZelException;
 
 namespace wfxml::detail {
 
-struct SchemaView;
+class SchemaView;
 
 // "XML 1.0 cannot carry U+0001 (a control character), character 3 of the
 // value": what is refused, and where in the text (from 1, in characters).
