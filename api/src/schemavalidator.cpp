@@ -884,34 +884,93 @@ private:
   xercesc::SchemaValidator* schema_ = nullptr;
 };
 
+// The scanner a validator works for, which the reader does not hand out.
+class ValidatorsScanner : private XMLValidator {
+public:
+  static XMLScanner& of(XMLValidator& validator) {
+    return *(validator.*static_cast<XMLScanner* (XMLValidator::*)()>(&ValidatorsScanner::getScanner))();
+  }
+};
+
+// The text between the first two quotes of a message ("type 'xs:anyType'
+// specified ..."): what it names. Empty where there is none.
+std::u16string_view quotedIn(const XMLCh* text) {
+  const std::u16string_view message(text);
+  const std::size_t start = message.find(u'\'') + 1, end = message.find(u'\'', start);
+  return start == 0 || end == std::u16string_view::npos ? std::u16string_view() : message.substr(start, end - start);
+}
+
 // Xerces-C looks for an xsi:type of XML Schema's namespace among its simple
 // types alone, so it finds no xs:anyType ("type 'xs:anyType' specified in
 // 'xsi:type' cannot be resolved"). On an element declared of xs:anyType
 // that names the declared type, which the validator applies all the same;
 // elsewhere the refusal stands, as no other type derives xs:anyType.
-class AnyTypeByXsiType : private XMLValidator {
-public:
-  static bool namesDeclaredType(XMLValidator* validator, unsigned int code, const XMLCh* domain, const XMLCh* text) {
-    if (code != XMLValid::BadXsiType || !validator || !validator->handlesSchema() ||
-        !XMLString::equals(domain, XMLUni::fgValidityDomain))
+bool xsiTypeNamesDeclaredAnyType(XMLValidator* validator, unsigned int code, const XMLCh* domain, const XMLCh* text) {
+  if (code != XMLValid::BadXsiType || !validator || !validator->handlesSchema() ||
+      !XMLString::equals(domain, XMLUni::fgValidityDomain))
+    return false;
+  // Xerces-C gives an element of xs:anyType neither a complex nor a simple type.
+  const auto& schema = *static_cast<xercesc::SchemaValidator*>(validator);
+  if (schema.getCurrentTypeInfo() || schema.getCurrentDatatypeValidator()) return false;
+  const std::u16string_view name = quotedIn(text);  // the attribute's value
+  const std::size_t colon = name.find(u':');
+  if (name.substr(colon == std::u16string_view::npos ? 0 : colon + 1) != SchemaSymbols::fgATTVAL_ANYTYPE) return false;
+  std::u16string prefix(colon == std::u16string_view::npos ? u"" : name.substr(0, colon));
+  const XMLCh* uri = ValidatorsScanner::of(*validator).getValidationContext()->getURIForPrefix(prefix.data());
+  return XMLString::equals(uri, SchemaSymbols::fgURI_SCHEMAFORSCHEMA);
+}
+
+// Whether an attribute wildcard admits an attribute of the namespace without
+// checking its value: skip, or lax where no global declaration has the name.
+bool admitsUnchecked(const SchemaAttDef& wildcard, const XMLScanner& scanner, XMLGrammarPool& pool,
+                     unsigned int uriId, std::u16string_view local) {
+  switch (wildcard.getType()) {
+    case XMLAttDef::Any_Any:
+      break;
+    case XMLAttDef::Any_Other:
+      if (uriId == wildcard.getAttName()->getURI() || uriId == scanner.getEmptyNamespaceId()) return false;
+      break;
+    case XMLAttDef::Any_List:
+      if (!wildcard.getNamespaceList() || !wildcard.getNamespaceList()->containsElement(uriId)) return false;
+      break;
+    default:
       return false;
-    // Xerces-C gives an element of xs:anyType neither a complex nor a simple type.
-    const auto& schema = *static_cast<xercesc::SchemaValidator*>(validator);
-    if (schema.getCurrentTypeInfo() || schema.getCurrentDatatypeValidator()) return false;
-    // The message quotes the attribute's value: "type 'xs:anyType' specified ...".
-    const std::u16string_view message(text);
-    const std::size_t start = message.find(u'\'') + 1, end = message.find(u'\'', start);
-    if (start == 0 || end == std::u16string_view::npos) return false;
-    const std::u16string_view name = message.substr(start, end - start);
-    const std::size_t colon = name.find(u':');
-    if (name.substr(colon == std::u16string_view::npos ? 0 : colon + 1) != SchemaSymbols::fgATTVAL_ANYTYPE) return false;
-    std::u16string prefix(colon == std::u16string_view::npos ? u"" : name.substr(0, colon));
-    // The validator's scanner, which the reader does not hand out.
-    const auto scannerOf = static_cast<XMLScanner* (XMLValidator::*)()>(&AnyTypeByXsiType::getScanner);
-    const XMLCh* uri = (validator->*scannerOf)()->getValidationContext()->getURIForPrefix(prefix.data());
-    return XMLString::equals(uri, SchemaSymbols::fgURI_SCHEMAFORSCHEMA);
   }
-};
+  if (wildcard.getDefaultType() != XMLAttDef::ProcessContents_Lax)
+    return wildcard.getDefaultType() == XMLAttDef::ProcessContents_Skip;
+  const std::unique_ptr<XMLSchemaDescription> description(pool.createSchemaDescription(scanner.getURIText(uriId)));
+  const xercesc::Grammar* grammar = pool.retrieveGrammar(description.get());
+  const std::u16string name(local);
+  return !grammar || grammar->getGrammarType() != xercesc::Grammar::SchemaGrammarType ||
+         !static_cast<const SchemaGrammar*>(grammar)->getAttributeDeclRegistry()->get(name.data());
+}
+
+// XML Schema leaves a prohibited attribute out of its type's attributes, so
+// the type's attribute wildcard may admit one of that name, which Xerces-C
+// refuses as prohibited all the same ("prohibited attribute 'a' is present").
+// The refusal is dropped where the wildcard admits it unchecked; where the
+// value would be checked against a global declaration, it stands.
+bool wildcardAdmitsProhibited(XMLValidator* validator, XMLGrammarPool& pool, unsigned int code, const XMLCh* domain,
+                              const XMLCh* text) {
+  if (code != XMLValid::ProhibitedAttributePresent || !validator || !validator->handlesSchema() ||
+      !XMLString::equals(domain, XMLUni::fgValidityDomain))
+    return false;
+  const ComplexTypeInfo* type = static_cast<xercesc::SchemaValidator*>(validator)->getCurrentTypeInfo();
+  const SchemaAttDef* wildcard = type ? type->getAttWildCard() : nullptr;
+  if (!wildcard) return false;
+  const std::u16string_view name = quotedIn(text);  // the declaration's name
+  const std::u16string_view local = name.substr(name.find(u':') + 1);  // all of it without a prefix
+  const XMLScanner& scanner = ValidatorsScanner::of(*validator);
+  const XMLAttDefList& attributes = type->getAttDefList();
+  bool admitted = false;
+  for (XMLSize_t i = 0; i < attributes.getAttDefCount(); ++i) {
+    const auto& attribute = static_cast<const SchemaAttDef&>(attributes.getAttDef(i));
+    if (attribute.getDefaultType() != XMLAttDef::Prohibited || local != attribute.getAttName()->getLocalPart()) continue;
+    if (!admitsUnchecked(*wildcard, scanner, pool, attribute.getAttName()->getURI(), local)) return false;
+    admitted = true;
+  }
+  return admitted;
+}
 
 // Xerces-C puts an element's default value in as its content before it
 // checks xsi:nil, so an empty element with xsi:nil="true" whose declaration
@@ -937,10 +996,11 @@ private:
 };
 
 // Whether a problem is one of Xerces-C's refusals of a valid document above.
-bool isRefusalOfValidDocument(XMLValidator* validator, const NilledDefault& nilled, unsigned int code,
-                              const XMLCh* domain, const XMLCh* text) {
+bool isRefusalOfValidDocument(XMLValidator* validator, XMLGrammarPool& pool, const NilledDefault& nilled,
+                              unsigned int code, const XMLCh* domain, const XMLCh* text) {
   return lengthHoldsInCharacters(code, domain, text) || nilled.excuses(code, domain) ||
-         isUnpairedLocationHint(code, domain) || AnyTypeByXsiType::namesDeclaredType(validator, code, domain, text);
+         isUnpairedLocationHint(code, domain) || xsiTypeNamesDeclaredAnyType(validator, code, domain, text) ||
+         wildcardAdmitsProhibited(validator, pool, code, domain, text);
 }
 
 // Watches a check that names no element, which costs the valid document
@@ -952,7 +1012,8 @@ bool isRefusalOfValidDocument(XMLValidator* validator, const NilledDefault& nill
 class QuickWatch : public XMLDocumentHandler, public XMLErrorReporter {
 public:
   // lendGrammars: called when the scanner has set up the document.
-  explicit QuickWatch(std::function<void()> lendGrammars) : lendGrammars_(std::move(lendGrammars)) {}
+  QuickWatch(XMLGrammarPool& pool, std::function<void()> lendGrammars)
+      : pool_(pool), lendGrammars_(std::move(lendGrammars)) {}
 
   // xsiSeen: whether the scanner has met the XML Schema instance namespace
   // in the document; until it has, no xsi:type or xsi:nil is left to clear.
@@ -1005,12 +1066,14 @@ public:
   void error(unsigned int code, const XMLCh* domain, ErrTypes type, const XMLCh* text, const XMLCh*, const XMLCh*,
              XMLFileLoc, XMLFileLoc) override {
     if (scanner_ && leftover_.tookNilAsNumber(*scanner_, code, domain, text)) return;
-    if (isRefusalOfValidDocument(scanner_ ? scanner_->getValidator() : nullptr, nilled_, code, domain, text)) return;
+    if (isRefusalOfValidDocument(scanner_ ? scanner_->getValidator() : nullptr, pool_, nilled_, code, domain, text))
+      return;
     reported = reported || type != ErrType_Warning;
   }
   void resetErrors() override {}
 
 private:
+  XMLGrammarPool& pool_;
   std::function<void()> lendGrammars_;
   XMLScanner* scanner_ = nullptr;
   LeftoverXsiState leftover_;
@@ -1064,7 +1127,7 @@ class QuickScanner {
 public:
   // schemaOnly: Xerces-C's scanner for XML Schema alone, else its general one.
   QuickScanner(XMLGrammarPool& pool, bool schemaOnly)
-      : watch_([this] { lend(); }),
+      : watch_(pool, [this] { lend(); }),
         resolver_(new (&memory_) GrammarResolver(&pool, &memory_)),
         scanner_(schemaOnly ? new (&memory_) SchemaOnlyScanner(resolver_.get(), &memory_)
                             : XMLScannerResolver::resolveScanner(XMLUni::fgIGXMLScanner, nullptr, resolver_.get(), &memory_)),
@@ -1160,7 +1223,7 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 // id blanked out instead: blankExternalSubsetId.)
 class CheckingReader : public SAX2XMLReaderImpl {
 public:
-  CheckingReader(MemoryManager* memory, XMLGrammarPool* pool) : SAX2XMLReaderImpl(memory, pool) {
+  CheckingReader(MemoryManager* memory, XMLGrammarPool* pool) : SAX2XMLReaderImpl(memory, pool), pool_(pool) {
     setLexicalHandler(&noLexicalEvents_);  // without a lexical handler the reader hears of no document type
     setXMLEntityResolver(&refusesEntities_);  // without a resolver it is asked for no entity
   }
@@ -1206,7 +1269,7 @@ public:
   void error(unsigned int code, const XMLCh* domain, XMLErrorReporter::ErrTypes type, const XMLCh* text,
              const XMLCh* systemId, const XMLCh* publicId, XMLFileLoc line, XMLFileLoc column) override {
     if (leftover_.tookNilAsNumber(*this, code, domain, text) ||
-        isRefusalOfValidDocument(getValidator(), nilled_, code, domain, text))
+        isRefusalOfValidDocument(getValidator(), *pool_, nilled_, code, domain, text))
       return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
@@ -1261,6 +1324,7 @@ private:
   NilledDefault nilled_;
   UndeclaredNames undeclared_;
   ProblemCollector* collector_ = nullptr;
+  XMLGrammarPool* const pool_;
 };
 
 // One reader validating against the shared grammar, for one thread at a time.

@@ -305,9 +305,15 @@ TEST(Validation, DocumentsValidButForOneThing) {
 // Valid documents Xerces-C refused, and the check before a write of what they read: it put a
 // declaration's default in as the content of an empty element before it checked xsi:nil (a fixed
 // value, text or a child is still refused); it finds no xs:anyType for an xsi:type (refused where
-// the declared type is another). Both scanners (a schema of no namespace and one of a namespace).
+// the declared type is another); it refused a prohibited attribute that an attribute wildcard
+// admits (a strict one still refuses it). Both scanners (a schema of no namespace and one of a
+// namespace).
 TEST(Validation, XercesRefusalsOfValidDocumentsAreDropped) {
   const ScratchFolder folder;
+  const auto prohibited = [](const std::string& element, const std::string& processing) {
+    return "<xs:element name='" + element + "'><xs:complexType><xs:attribute name='x' use='prohibited'/>"
+           "<xs:anyAttribute namespace='##local' processContents='" + processing + "'/></xs:complexType></xs:element>";
+  };
   for (const std::string target : {"", "urn:n"}) {
     const std::string attribute = target.empty() ? "" : " targetNamespace='" + target + "' xmlns='" + target + "'";
     const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write(
@@ -316,7 +322,8 @@ TEST(Validation, XercesRefusalsOfValidDocumentsAreDropped) {
             "><xs:element name='r'><xs:complexType><xs:choice maxOccurs='3'>"
             "<xs:element name='d' type='xs:int' default='5' nillable='true'/>"
             "<xs:element name='f' type='xs:string' fixed='x' nillable='true'/><xs:element name='a' type='xs:anyType'/>"
-            "<xs:element name='s' type='xs:string'/></xs:choice></xs:complexType></xs:element></xs:schema>")});
+            "<xs:element name='s' type='xs:string'/>" + prohibited("w", "lax") + prohibited("v", "strict") +
+            "</xs:choice></xs:complexType></xs:element></xs:schema>")});
     const std::string root = "<r xmlns='" + target +
                              "' xmlns:i='http://www.w3.org/2001/XMLSchema-instance' xmlns:xs='http://www.w3.org/2001/XMLSchema'>";
     for (const auto& [content, problem] : std::vector<std::pair<std::string, std::string>>{
@@ -327,6 +334,8 @@ TEST(Validation, XercesRefusalsOfValidDocumentsAreDropped) {
              {"<f i:nil='true'/>", "nil"},
              {"<a i:type='xs:anyType'>1<b i:type='xs:anyType'/></a><a i:type='x:anyType' xmlns:x='http://www.w3.org/2001/XMLSchema'/>", ""},
              {"<s i:type='xs:anyType'>1</s>", "cannot be resolved"},
+             {"<w x='1'/>", ""},
+             {"<v x='1'/>", "prohibited"},
              {"<a i:type='t:anyType' xmlns:t='urn:n'/>", target.empty() ? "grammar not found" : "cannot be resolved"}}) {
       const std::string document = root + content + "</r>";
       const std::string problems = problemsOf(set.validate(document.data(), document.size()));
