@@ -2,6 +2,7 @@
 
 #include "base64converter.h"
 #include "error.h"
+#include "jsonpath.h"
 #include "zelexception.h"
 #include "zelwstring.h"
 
@@ -290,28 +291,28 @@ public:
   bool binary(Json::binary_t&) { return false; }  // not in JSON text
   bool start_object(std::size_t) {
     out_.startObject();
-    path_.push_back({true, {}, 0});
+    path_.open(false);
     return true;
   }
   bool key(Json::string_t& name) {
-    path_.back().key = name;
+    path_.key(name);
     out_.key(name);
     return true;
   }
   bool end_object() {
-    path_.pop_back();
     out_.endObject();
-    return next();
+    path_.close();
+    return true;
   }
   bool start_array(std::size_t) {
     out_.startArray();
-    path_.push_back({false, {}, 0});
+    path_.open(true);
     return true;
   }
   bool end_array() {
-    path_.pop_back();
     out_.endArray();
-    return next();
+    path_.close();
+    return true;
   }
   bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
     std::string what = e.what();
@@ -322,42 +323,21 @@ public:
     const std::string_view prefix = "parse error ";
     if (what.rfind("parse error at line", 0) == 0) what.erase(0, prefix.size());
     else what = "at byte " + std::to_string(position) + ": " + what;
-    throwError(__FILE__, __LINE__, "readJsonText", ZelMessages::CP_JSON_MISMATCH, {pathText(), "malformed JSON " + what});
+    throwError(__FILE__, __LINE__, "readJsonText", ZelMessages::CP_JSON_MISMATCH, {path_.text(), "malformed JSON " + what});
   }
 
 private:
-  struct Level {
-    bool isObject;
-    std::string key;
-    std::size_t index;
-  };
-
   template <class Report>
   bool value(Report&& report) {
     report();
-    return next();
-  }
-  bool next() {
-    if (!path_.empty() && !path_.back().isObject) ++path_.back().index;
+    path_.valueDone();
     return true;
-  }
-
-  std::string pathText() const {
-    std::string text = "$";
-    for (const Level& level : path_) {
-      if (level.isObject) {
-        if (!level.key.empty()) text += "." + level.key;
-      } else {
-        text += "[" + std::to_string(level.index) + "]";
-      }
-    }
-    return text;
   }
 
   TypedDataHandler& out_;
   const OversizedNumbers& oversized_;
   std::size_t numbers_ = 0;  // the numbers read so far
-  std::vector<Level> path_;
+  JsonPath path_;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "contentcheck.h"
 #include "datacnv.h"
 #include "elementrecorder.h"
+#include "jsonpath.h"
 #include "error.h"
 #include "memberorder.h"
 #include "messageset.h"
@@ -994,42 +995,24 @@ private:
 // comes next ("$.doc.$[4].a" in content kept in order).
 class JsonPathTracker : public TypedDataHandler {
 public:
-  std::string path() const {
-    std::string text = "$";
-    for (const Frame& frame : frames_)
-      text += frame.isArray ? "[" + std::to_string(frame.index) + "]" : frame.key.empty() ? "" : "." + frame.key;
-    return text;
-  }
+  std::string path() const { return path_.text(); }
 
-  void startObject() override { begin(false); }
-  void key(std::string_view name) override { frames_.back().key = name; }
-  void endObject() override { end(); }
-  void startArray() override { begin(true); }
-  void endArray() override { end(); }
-  void null() override { valueDone(); }
-  void boolean(bool) override { valueDone(); }
-  void integer(std::int64_t) override { valueDone(); }
-  void bigInteger(std::string_view) override { valueDone(); }
-  void decimal(std::string_view) override { valueDone(); }
-  void number(double) override { valueDone(); }
-  void string(std::string_view) override { valueDone(); }
-  void binary(const std::uint8_t*, std::size_t) override { valueDone(); }
+  void startObject() override { path_.open(false); }
+  void key(std::string_view name) override { path_.key(name); }
+  void endObject() override { path_.close(); }
+  void startArray() override { path_.open(true); }
+  void endArray() override { path_.close(); }
+  void null() override { path_.valueDone(); }
+  void boolean(bool) override { path_.valueDone(); }
+  void integer(std::int64_t) override { path_.valueDone(); }
+  void bigInteger(std::string_view) override { path_.valueDone(); }
+  void decimal(std::string_view) override { path_.valueDone(); }
+  void number(double) override { path_.valueDone(); }
+  void string(std::string_view) override { path_.valueDone(); }
+  void binary(const std::uint8_t*, std::size_t) override { path_.valueDone(); }
 
 private:
-  struct Frame {
-    bool isArray;
-    std::size_t index = 0;  // of an array's next value
-    std::string key;        // of an object's value at hand
-  };
-  void begin(bool isArray) { frames_.push_back(Frame{isArray, 0, {}}); }
-  void end() {
-    frames_.pop_back();
-    valueDone();
-  }
-  void valueDone() {
-    if (!frames_.empty() && frames_.back().isArray) ++frames_.back().index;
-  }
-  std::vector<Frame> frames_;
+  JsonPath path_;
 };
 
 // Ends a walk that has reached the element it looks for.
