@@ -483,12 +483,56 @@ bool isXsdType(const XSTypeDefinition& type, const char16_t* name) {
   return utf8(type.getNamespace()) == kXsdUri && type.getName() && ZelWstring(type.getName()) == ZelWstring(name);
 }
 
+// Warnings of one kind folded into one line that names the first place and
+// counts the others: FpML's schemas have 168 substitution-group members, and
+// as many lines alike would bury the rest.
+class FoldedWarnings {
+public:
+  void add(const std::string& file, const std::string& place, const std::string& what) {
+    const auto same = std::find_if(kinds_.begin(), kinds_.end(), [&](const Kind& kind) { return kind.what == what; });
+    if (same == kinds_.end()) {
+      kinds_.push_back({file + ": " + place, what, {}});
+    } else {
+      same->others.push_back(componentOf(place));
+    }
+  }
+
+  // One line per kind, in the order they were first met.
+  void appendTo(std::vector<std::string>& lines) const {
+    for (const Kind& kind : kinds_) {
+      std::string line = kind.firstPlace + ": " + kind.what;
+      if (!kind.others.empty()) {
+        line += " (and " + std::to_string(kind.others.size()) + " more: ";
+        for (std::size_t i = 0; i < std::min(kind.others.size(), kNamed); ++i) line += (i ? ", " : "") + kind.others[i];
+        line += kind.others.size() > kNamed ? ", ...)" : ")";
+      }
+      lines.push_back(std::move(line));
+    }
+  }
+
+private:
+  static constexpr std::size_t kNamed = 3;
+
+  // "line 12, element 'a'" -> "element 'a'"
+  static std::string componentOf(const std::string& place) {
+    const std::size_t comma = place.find(", ");
+    return place.rfind("line ", 0) == 0 && comma != std::string::npos ? place.substr(comma + 2) : place;
+  }
+
+  struct Kind {
+    std::string firstPlace;
+    std::string what;
+    std::vector<std::string> others;
+  };
+  std::vector<Kind> kinds_;
+};
+
 // Walks the component model and fills the message set.
 class SchemaMapper {
 public:
   SchemaMapper(XSModel& model, const SchemaDocumentFacts& facts, const XsdImportOptions& options,
                std::vector<std::string>& warnings)
-      : model_(model), facts_(facts), options_(options), warnings_(warnings) {}
+      : model_(model), facts_(facts), options_(options), warningLines_(warnings) {}
 
   MessageSet map(const std::string& name);
 
@@ -538,7 +582,8 @@ private:
   XSModel& model_;
   const SchemaDocumentFacts& facts_;
   const XsdImportOptions& options_;
-  std::vector<std::string>& warnings_;
+  std::vector<std::string>& warningLines_;
+  FoldedWarnings warnings_;
   MessageSet set_;
   std::map<std::string, int> namespaces_;
   std::set<std::string> prefixesTaken_;
@@ -557,7 +602,7 @@ private:
 };
 
 void SchemaMapper::warn(const std::string& what) {
-  warnings_.push_back(currentFile_ + ": " + currentPlace_ + ": " + what);
+  warnings_.add(currentFile_, currentPlace_, what);
 }
 
 std::optional<ValueConstraint> SchemaMapper::valueConstraintOf(XSConstants::VALUE_CONSTRAINT constraint,
@@ -1017,7 +1062,7 @@ void SchemaMapper::fillElement(XSElementDeclaration& source, int index) {
          "of their head");
   }
   XSNamedMap<XSIDCDefinition>* constraints = source.getIdentityConstraints();
-  if (constraints && constraints->getLength() > 0) warn("identity constraints (key, keyref, unique) are not checked");
+  if (constraints && constraints->getLength() > 0) warn("identity constraints (key, keyref, unique) are not checked by the parse");
 }
 
 void SchemaMapper::chooseMessages() {
@@ -1091,13 +1136,14 @@ MessageSet SchemaMapper::map(const std::string& name) {
     currentPlace_ = "facets";
     warn(std::to_string(typesWithFacets_) +
          " simple types restrict their values with facets (lengths, patterns, enumerations, bounds, digits); "
-         "the dictionary keeps their base types, so the parser accepts any value of the base type");
+         "the dictionary keeps their base types, so the parse accepts any value of the base type");
   }
   // Documents of any schema may carry xsi:type, xsi:nil and xml: attributes,
   // with or without a target namespace: their namespaces are always read.
   set_.namespacesEnabled = true;
   set_.xml.nullNumEncoding = NullEncoding::XsiNil;
   set_.xml.nullNonNumEncoding = NullEncoding::XsiNil;
+  warnings_.appendTo(warningLines_);
   return std::move(set_);
 }
 
@@ -1189,7 +1235,7 @@ XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, c
   XSModel* model = pool.getXSModel(changed);  // owned by the pool
   if (model == nullptr) throwSourceError(kFunction, schemaFiles.front(), "", "the schema set has no components");
   const SchemaDocumentFacts facts = scanSchemaDocuments(*model, recorder);
-  SchemaMapper mapper(*model, facts, options, result.warnings);
+  SchemaMapper mapper(*model, facts, options, result.mappingWarnings);
   result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
   result.set.schemaDocuments = std::move(recorder.documents);
   makeLocationsPortable(result.set.schemaDocuments);

@@ -39,9 +39,14 @@ struct XsdImportOptions {
 
 struct XsdImportResult {
   msgset::MessageSet set;
-  // Constructs accepted with a different or reduced meaning, each naming the
-  // schema file, line and component and saying how it is treated.
+  // What Xerces-C warns of in the schema documents and what is read otherwise
+  // than written (a maxOccurs beyond 32 bits), each naming the schema file:
+  // true of the parse and of validation alike.
   std::vector<std::string> warnings;
+  // Constructs the dictionary maps with a different or reduced meaning, each
+  // naming the schema file, line and component and saying how the parse
+  // treats it; validation reads the schemas as they are. One line per kind.
+  std::vector<std::string> mappingWarnings;
 };
 
 // Loads the schema documents (paths, or URLs the catalogs map; documents

@@ -29,7 +29,7 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 }  // namespace
 
 msgset::MessageSet readMessageSetSources(const std::vector<std::string>& sources,
-                                         const XsdImportOptions& schemaOptions) {
+                                         const XsdImportOptions& schemaOptions, SchemaWarnings warnings) {
   // Every source is judged by its name before any is read: a schema reader
   // given a .json source would only say that it is no XML.
   for (const std::string& source : sources) {
@@ -41,14 +41,17 @@ msgset::MessageSet readMessageSetSources(const std::vector<std::string>& sources
   if (endsWith(sources.front(), ".json")) return readMessageSetJsonFile(sources.front());
   XsdImportResult imported = importXmlSchemas(sources, schemaOptions);
   for (const std::string& warning : imported.warnings) std::cerr << "warning: " << warning << "\n";
+  if (warnings == SchemaWarnings::Print) {
+    for (const std::string& warning : imported.mappingWarnings) std::cerr << "warning: " << warning << "\n";
+  }
   return std::move(imported.set);
 }
 
-wfxml::MessageSet openMessageSet(const SharedOptions& options) {
+wfxml::MessageSet openMessageSet(const SharedOptions& options, SchemaWarnings warnings) {
   if (!options.dictionary.empty()) return openDictionary(options.host, options.dictionary);
   if (options.schemas.empty()) return wfxml::host::none(libraryOf(options.host));
   return wfxml::host::loadBytes(
-      compileMessageSetToExtract(readMessageSetSources(options.schemas), options.schemas.front()),
+      compileMessageSetToExtract(readMessageSetSources(options.schemas, {}, warnings), options.schemas.front()),
       libraryOf(options.host));
 }
 

@@ -25,9 +25,14 @@ class BitstreamWorker;
 // The wire-format library of the host options, with wfhost as the workers' log source.
 wfxml::host::LibraryOptions libraryOf(const HostOptions& host);
 
+// Whether the mapping warnings of schemas compiled in process are printed:
+// they say what the dictionary's parse makes of constructs it maps loosely,
+// and nothing of validation, which reads the schemas as they are.
+enum class SchemaWarnings { Print, Drop };
+
 // The message set of --dict or --schema (compiled in process), or the set
 // without dictionary when neither is given. Throws wfxml::Error.
-wfxml::MessageSet openMessageSet(const SharedOptions& options);
+wfxml::MessageSet openMessageSet(const SharedOptions& options, SchemaWarnings warnings = SchemaWarnings::Print);
 // The dictionary file's message set ("-": read from stdin). Throws wfxml::Error.
 wfxml::MessageSet openDictionary(const HostOptions& host, const std::string& dictionary);
 
@@ -35,7 +40,8 @@ wfxml::MessageSet openDictionary(const HostOptions& host, const std::string& dic
 // call for: .xsd files (warnings go to stderr) or one message-set source
 // .json. UsageError for other names.
 msgset::MessageSet readMessageSetSources(const std::vector<std::string>& sources,
-                                         const XsdImportOptions& schemaOptions = {});
+                                         const XsdImportOptions& schemaOptions = {},
+                                         SchemaWarnings warnings = SchemaWarnings::Print);
 
 // The properties of a write into output: --prop, then the code page of
 // --encoding and --indent; text to stdout ("-") ends with a line break.

@@ -55,4 +55,17 @@ TEST(ValidateCli, ExitStatusesAndTheValidateOptionOfParseAndConvert) {
   }
 }
 
+// The dictionary's mapping warnings say what the parse makes of a schema,
+// nothing of the validator's verdicts: validate leaves them out.
+TEST(ValidateCli, LeavesOutTheWarningsOfTheDictionarysMapping) {
+  const ScratchFolder scratch;
+  const std::string schema = testData("xsd/partial.xsd");
+  const std::string document = scratch.write(
+      "catalog.xml", "<catalog xmlns=\"urn:test:partial\"><circle>c</circle><item><a>A</a></item></catalog>");
+  const CommandResult validated = runWfhost({"validate", "--schema", schema, document});
+  EXPECT_EQ(validated.status, 0) << validated.out << validated.err;
+  EXPECT_EQ(validated.err, "");
+  EXPECT_EQ(linesOf(runWfhost({"convert", "--schema", schema, document}).err).size(), 2u);
+}
+
 }  // namespace
