@@ -1,5 +1,7 @@
 #include "xmllibrary.h"
 
+#include "characterclasses.h"
+
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include <mutex>
@@ -8,4 +10,5 @@ void startXmlLibraryForProcess() {
   // Initialize is not thread-safe; after the first call it only counts.
   static std::once_flag started;
   std::call_once(started, [] { xercesc::XMLPlatformUtils::Initialize(); });
+  useSchemaCharacterClasses();
 }

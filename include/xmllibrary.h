@@ -10,7 +10,9 @@
 // last matching stop; code that starts and stops it around each schema import
 // or validator made a program that compiles or validates one message set
 // after another rebuild those tables every time. Nothing stops it again:
-// what it keeps stays reachable until the process ends.
+// what it keeps stays reachable until the process ends. Every call makes
+// sure the patterns' character classes are XML Schema's (characterclasses.h):
+// call it before parsing an expression.
 ZEL_API void startXmlLibraryForProcess();
 
 #endif
