@@ -185,6 +185,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
       <xs:simpleType name="none"><xs:restriction base="xs:string"><xs:length value="0"/></xs:restriction></xs:simpleType>
       <xs:simpleType name="max2"><xs:restriction base="xs:string"><xs:maxLength value="2"/></xs:restriction></xs:simpleType>
       <xs:simpleType name="two"><xs:restriction base="xs:string"><xs:length value="2"/></xs:restriction></xs:simpleType>
+      <xs:simpleType name="classes"><xs:restriction base="xs:string"><xs:pattern value="\d\D\i\c\I\C\p{IsPrivateUse}"/>
+      </xs:restriction></xs:simpleType><xs:simpleType name="nmtoken"><xs:restriction base="xs:NMTOKEN"/></xs:simpleType>
       <xs:element name="x" nillable="true"><xs:complexType><xs:choice minOccurs="0" maxOccurs="2"><xs:element ref="x"/>
       <xs:element name="t" type="xs:string"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
       processContents="skip"/></xs:choice><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
@@ -196,6 +198,15 @@ TEST(Validation, DocumentsValidButForOneThing) {
   const std::string xsi = "<x xmlns:i='http://www.w3.org/2001/XMLSchema-instance'";
   const auto typed = [&xsi](const char* type, const char* text) {
     return xsi + "><w:u xmlns:w='urn:w' i:type='" + type + "'>" + text + "</w:u></x>";
+  };
+  // A character of each class in turn, or (at refusedAt) one the class refuses: Unicode 3.1's digits (Ethiopic
+  // one, Tamil zero, mathematical zero), XML 1.0 Fifth Edition's name characters, the private-use block alone.
+  const auto classes = [&typed](std::size_t refusedAt) {
+    const char* const taken[] = {"\u1369", "\u0BE6", "\u0370", "\u0346", "\u00B7", "\u00D7", "\uE000"};
+    const char* const refused[] = {"\u0BE6", "\U0001D7CE", "\u0300", "\u00D7", "\u2070", "\U00010000", "\U000F0000"};
+    std::string text;
+    for (std::size_t i = 0; i < std::size(taken); ++i) text += i == refusedAt ? refused[i] : taken[i];
+    return typed("classes", text.c_str());
   };
   const char* const clef = "\xF0\x9D\x84\x9E";  // one character, two UTF-16 units (which Xerces-C counted)
   std::string utf16 = "\xFF\xFE";  // declaring UTF-8, as a file converted without its declaration
@@ -260,7 +271,11 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""},
            {typed("max2", (std::string(clef) + "a").c_str()), ""}, {typed("two", (std::string(clef) + "a").c_str()), ""},
            {typed("max2", (std::string(clef) + "ab").c_str()), "maxLength"}, {typed("two", "abc"), "length facet"},
-           {utf16, "UTF-16LE (by its byte-order mark) but declares encoding=\"UTF-8\""}}) {
+           {utf16, "UTF-16LE (by its byte-order mark) but declares encoding=\"UTF-8\""},
+           {classes(7), ""}, {classes(0), "facet"}, {classes(1), "facet"}, {classes(2), "facet"}, {classes(3), "facet"},
+           {classes(4), "facet"}, {classes(5), "facet"}, {classes(6), "facet"},
+           // The built-in type's own pattern too.
+           {typed("nmtoken", "\u2070\U00010000"), ""}, {typed("nmtoken", "a\u00D7"), "facet"}}) {
     for (int time = 0; time < 2; ++time) {
       const std::vector<wfxml::ValidationError> problems = set.validate(document.data(), document.size());
       EXPECT_EQ(problems.empty(), problem.empty()) << problem;
