@@ -46,28 +46,22 @@ public:
 
   // Under the names Xerces-C's parser looks the classes up by.
   void replace() {
-    RangeToken& digits = make();
-    add(digits, kDigits);
-    share(u"Nd", digits);
-    RangeToken& nameStart = make();
-    add(nameStart, kNameStartChars);
-    share(u"xml:isInitialNameChar", nameStart);
-    RangeToken& name = make();
-    add(name, kNameStartChars);
-    add(name, kNameCharsBeyondStart);
-    share(u"xml:isNameChar", name);
-    RangeToken& privateUse = make();
-    add(privateUse, kPrivateUse);
-    share(u"IsPrivateUse", privateUse);
+    share(u"Nd", made(kDigits));
+    share(u"xml:isInitialNameChar", made(kNameStartChars));
+    share(u"xml:isNameChar", made(kNameStartChars, kNameCharsBeyondStart));
+    share(u"IsPrivateUse", made(kPrivateUse));
   }
 
 private:
   // The map's token factory owns what it makes: the tokens go with the map.
-  RangeToken& make() { return *tokens_.createRange(); }
-
-  template <std::size_t N>
-  static void add(RangeToken& token, const Range (&ranges)[N]) {
-    for (const Range& range : ranges) token.addRange(range.first, range.last);
+  template <std::size_t... N>
+  RangeToken& made(const Range (&... tables)[N]) {
+    RangeToken& token = *tokens_.createRange();
+    const auto add = [&token](const auto& table) {
+      for (const Range& range : table) token.addRange(range.first, range.last);
+    };
+    (add(tables), ...);
+    return token;
   }
 
   // The class and its complement, each with its lookup table built now, so
