@@ -1,5 +1,6 @@
 #include "xmllibrary.h"
 
+#include "anyurivalidator.h"
 #include "characterclasses.h"
 
 #include <xercesc/util/PlatformUtils.hpp>
@@ -11,4 +12,5 @@ void startXmlLibraryForProcess() {
   static std::once_flag started;
   std::call_once(started, [] { xercesc::XMLPlatformUtils::Initialize(); });
   useSchemaCharacterClasses();
+  AuthorityCheckingUriValidator::replaceBuiltIn();
 }

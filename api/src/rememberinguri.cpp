@@ -1,5 +1,7 @@
 #include "rememberinguri.h"
 
+#include "anyurivalidator.h"
+
 #include <xercesc/validators/schema/ComplexTypeInfo.hpp>
 #include <xercesc/validators/schema/SchemaAttDef.hpp>
 
@@ -10,15 +12,16 @@ using namespace xercesc;
 namespace wfxml::detail {
 
 // A restriction of an xs:anyURI type without facets of its own.
-class RememberedUris::Validator : public AnyURIDatatypeValidator {
+class RememberedUris::Validator : public AuthorityCheckingUriValidator {
 public:
   Validator(DatatypeValidator* restricted, RememberedUris& uris)
-      : AnyURIDatatypeValidator(restricted, nullptr, nullptr, 0, XMLPlatformUtils::fgMemoryManager), uris_(uris) {}
+      : AuthorityCheckingUriValidator(restricted, nullptr, nullptr, 0, XMLPlatformUtils::fgMemoryManager),
+        uris_(uris) {}
 
 protected:
   void checkValueSpace(const XMLCh* content, MemoryManager* manager) override {
     if (uris_.known(content)) return;
-    AnyURIDatatypeValidator::checkValueSpace(content, manager);  // throws for a value that is no URI
+    AuthorityCheckingUriValidator::checkValueSpace(content, manager);  // throws for a value that is no URI
     uris_.add(content);
   }
 

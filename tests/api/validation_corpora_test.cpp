@@ -1,7 +1,6 @@
 // Real messages validated: every document of the shared corpora gets the
 // verdict xmllint --schema gives it (one xmllint run per schema), against the
-// schema tests/data/corpora.json pairs it with, but for the documents where
-// the two validators are known to differ, which must keep differing.
+// schema tests/data/corpora.json pairs it with.
 #include "apitestsupport.h"
 #include "corpora/corpussupport.h"
 #include "e2e/e2esupport.h"
@@ -16,13 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// By path below the corpora folder: why Xerces-C's verdict differs from libxml2's.
-const std::map<std::string, std::string> kKnownDifferences = {
-    {"fpml-5.11-confirmation/examples/products/equity-swaps/eqs-ex07-long-form-with-stub.xml",
-     "Xerces-C takes the xs:anyURI value 'http://http://www.partyB.com/eqs-trade-id' (an authority 'http:' with "
-     "an empty port is a URI reference), libxml2 does not"},
-};
 
 class ValidatedCorpus : public testing::TestWithParam<Corpus> {};
 
@@ -39,10 +31,9 @@ TEST_P(ValidatedCorpus, EveryDocumentGetsXmllintsVerdict) {
     for (const auto& [file, verdict] : xmllintVerdicts(schema, files)) {
       const std::string text = readFileText(file);
       const std::vector<wfxml::ValidationError> problems = set.validate(text.data(), text.size());
-      const bool knownToDiffer = kKnownDifferences.count(nameBelowCorpora(file)) != 0;
-      EXPECT_EQ(problems.empty(), verdict.valid != knownToDiffer)
-          << nameBelowCorpora(file) << (knownToDiffer ? " (listed as a known difference)" : "") << ": " << (problems.empty() ? "" : problems[0].message) << "\nxmllint: "
-          << verdict.complaint;
+      EXPECT_EQ(problems.empty(), verdict.valid)
+          << nameBelowCorpora(file) << ": " << (problems.empty() ? "" : problems[0].message)
+          << "\nxmllint: " << verdict.complaint;
     }
   }
 }

@@ -187,8 +187,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
       <xs:simpleType name="two"><xs:restriction base="xs:string"><xs:length value="2"/></xs:restriction></xs:simpleType>
       <xs:simpleType name="classes"><xs:restriction base="xs:string"><xs:pattern value="\d\D\i\c\I\C\p{IsPrivateUse}"/>
       </xs:restriction></xs:simpleType><xs:simpleType name="nmtoken"><xs:restriction base="xs:NMTOKEN"/></xs:simpleType>
+      <xs:simpleType name="uris"><xs:list itemType="xs:anyURI"/></xs:simpleType>
       <xs:element name="x" nillable="true"><xs:complexType><xs:choice minOccurs="0" maxOccurs="2"><xs:element ref="x"/>
-      <xs:element name="t" type="xs:string"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
+      <xs:element name="t" type="xs:string"/><xs:element name="h" type="xs:anyURI"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
       processContents="skip"/></xs:choice><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
       <xs:minLength value="2"/></xs:restriction></xs:simpleType></xs:attribute></xs:complexType></xs:element>
       </xs:schema>)")});
@@ -271,6 +272,14 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""},
            {typed("max2", (std::string(clef) + "a").c_str()), ""}, {typed("two", (std::string(clef) + "a").c_str()), ""},
            {typed("max2", (std::string(clef) + "ab").c_str()), "maxLength"}, {typed("two", "abc"), "length facet"},
+           // An authority is [user "@"] host [":" port], the port in digits (Xerces-C took a registry
+           // name with ':' and '@'), in attributes, elements, list items and xsi:type's anyURI alike.
+           {"<x s='http://a:/x'/>", "value 'http://a:/x' is invalid anyURI"}, {"<x><h>//a:8a/x</h></x>", "invalid anyURI"},
+           {typed("uris", "urn:a http://u@a@b/x"), "'http://u@a@b/x' is invalid anyURI"},
+           {xsi + " xmlns:xs='http://www.w3.org/2001/XMLSchema'><w:u xmlns:w='urn:w' i:type='xs:anyURI'>http://http://a/x</w:u></x>",
+            "invalid anyURI"},
+           {typed("uris", "http://u:p@a.b:8080/x?q=a:b@c#f http://[::1]:80 //a%41_~!$&amp;'()*+,;=/ http://\xC3\xA9.fr/ "
+                          "http:///x x:y:z mailto:a@b urn:a:b /a:b ?a@b:c #f"), ""},
            {utf16, "UTF-16LE (by its byte-order mark) but declares encoding=\"UTF-8\""},
            {classes(7), ""}, {classes(0), "facet"}, {classes(1), "facet"}, {classes(2), "facet"}, {classes(3), "facet"},
            {classes(4), "facet"}, {classes(5), "facet"}, {classes(6), "facet"},
