@@ -4,7 +4,8 @@
 #include "zelapi.h"
 
 // Starts the XML scanner library (Xerces-C) for the rest of the process, on
-// the first call from any thread; later calls return at once. The library
+// the first call from any thread; later calls return at once. Its built-in
+// xs:anyURI is replaced then, before any grammar is built (anyurivalidator.h). The library
 // builds its process-wide tables (Unicode character classes for patterns,
 // transcoders, message catalogues) when it starts and tears them down at its
 // last matching stop; code that starts and stops it around each schema import

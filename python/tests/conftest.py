@@ -1,3 +1,4 @@
+import json
 import os
 import pathlib
 
@@ -31,3 +32,10 @@ def fpml():
 
 def fpml_files():
     return sorted((FPML / "examples").rglob("*.xml"))
+
+
+def accepted_fpml_files():
+    """The FpML documents but those their schemas refuse as published (tests/data/corpora.json): written
+    back, those are refused."""
+    refused = json.loads((SOURCE / "tests" / "data" / "corpora.json").read_text())["invalidOriginals"]
+    return [path for path in fpml_files() if str(path.relative_to(CORPORA)) not in refused]

@@ -5,11 +5,11 @@ import threading
 
 import wfxml
 
-from conftest import fpml_files
+from conftest import accepted_fpml_files
 
 
 def test_eight_threads_convert_with_one_message_set(fpml):
-    documents = [path.read_bytes() for path in fpml_files()[::5]]
+    documents = [path.read_bytes() for path in accepted_fpml_files()[::5]]
     expected = [fpml.to_dict(xml) for xml in documents]
 
     def round_trip(xml):
