@@ -28,8 +28,8 @@ bool endsWith(const std::string& text, std::string_view suffix) {
 }
 
 // The message set the sources describe: XML Schema files, or one
-// message-set source.
-msgset::MessageSet readSources(const std::vector<std::string>& sources, const std::vector<std::string>& catalogs) {
+// message-set source; with the schemas' warnings.
+XsdImportResult readSources(const std::vector<std::string>& sources, const std::vector<std::string>& catalogs) {
   if (sources.empty())
     throwError(__FILE__, __LINE__, kCompile, ZelMessages::CP_DICTIONARY_SOURCE_ERROR, {"", "", "no source given"});
   const std::string& first = sources.front();
@@ -37,7 +37,7 @@ msgset::MessageSet readSources(const std::vector<std::string>& sources, const st
     if (sources.size() > 1)
       throwError(__FILE__, __LINE__, kCompile, ZelMessages::CP_DICTIONARY_SOURCE_ERROR,
                  {first, "", "a .json source is compiled on its own"});
-    return readMessageSetJsonFile(first);
+    return {readMessageSetJsonFile(first), {}, {}};
   }
   for (const std::string& source : sources)
     if (!endsWith(source, ".xsd"))
@@ -45,7 +45,7 @@ msgset::MessageSet readSources(const std::vector<std::string>& sources, const st
                  {source, "", "unknown source format (expected .xsd files or one .json file)"});
   XsdImportOptions options;
   options.catalogFiles = catalogs;
-  return importXmlSchemas(sources, options).set;
+  return importXmlSchemas(sources, options);
 }
 
 std::unique_ptr<DictionaryInfo, MessageSetState::DescriptorRelease> loadDescriptor(
@@ -147,9 +147,13 @@ MessageSet MessageSet::fromDictionaryBytes(std::vector<std::uint8_t> bytes) {
 
 MessageSet MessageSet::compile(const std::vector<std::string>& sourcePaths, const std::vector<std::string>& catalogs) {
   return detail::translated([&] {
-    const msgset::MessageSet set = detail::readSources(sourcePaths, catalogs);
-    std::vector<std::uint8_t> bytes = compileMessageSetToExtract(set, sourcePaths.front());
-    return MessageSet(std::make_shared<const detail::MessageSetState>(detail::LibraryOptions(), std::move(bytes)));
+    XsdImportResult sources = detail::readSources(sourcePaths, catalogs);
+    std::vector<std::uint8_t> bytes = compileMessageSetToExtract(sources.set, sourcePaths.front());
+    auto state = std::make_shared<detail::MessageSetState>(detail::LibraryOptions(), std::move(bytes));
+    state->compileWarnings = std::move(sources.warnings);
+    state->compileWarnings.insert(state->compileWarnings.end(), sources.mappingWarnings.begin(),
+                                  sources.mappingWarnings.end());
+    return MessageSet(std::move(state));
   });
 }
 
@@ -162,6 +166,8 @@ MessageSet MessageSet::none() {
 std::vector<std::uint8_t> MessageSet::dictionaryBytes() const { return state_->dictionaryBytes; }
 
 std::vector<std::string> MessageSet::messageNames() const { return state_->definitions.messageNames(); }
+
+const std::vector<std::string>& MessageSet::compileWarnings() const { return state_->compileWarnings; }
 
 std::vector<ValidationError> MessageSet::validate(const void* bytes, std::size_t size, const ParseOptions& options) const {
   const detail::SchemaValidator& validator = state_->validator();

@@ -94,6 +94,7 @@ struct MessageSetState {
   std::unique_ptr<DictionaryInfo, DescriptorRelease> descriptor;  // null: none
   const StdDictionaryInfo* dictionary = nullptr;                  // the descriptor's standard tables
   Definitions definitions;
+  std::vector<std::string> compileWarnings;  // of a set compiled in process from schemas
   SchemaViewCache schema;  // the typed mapping's view of the dictionary, built on first use
 
 private:

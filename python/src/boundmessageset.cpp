@@ -318,6 +318,8 @@ std::vector<wfxml::ValidationError> BoundMessageSet::validate(const py::object& 
 
 std::vector<std::string> BoundMessageSet::messageNames() const { return pool_->messageSet().messageNames(); }
 
+std::vector<std::string> BoundMessageSet::compileWarnings() const { return pool_->messageSet().compileWarnings(); }
+
 py::bytes BoundMessageSet::dictionaryBytes() const {
   std::vector<std::uint8_t> bytes;
   {

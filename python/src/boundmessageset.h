@@ -59,6 +59,7 @@ public:
                                               const wfxml::RecordCutter::Place& piece = {});
 
   std::vector<std::string> messageNames() const;
+  std::vector<std::string> compileWarnings() const;
   pybind11::bytes dictionaryBytes() const;
 
 private:

@@ -239,6 +239,9 @@ entity_expansion_limit as for to_dict, for each piece read.)")
           "columns.")
       .def_property_readonly("message_names", &BoundMessageSet::messageNames,
                              "The names of the message set's messages.")
+      .def_property_readonly("compile_warnings", &BoundMessageSet::compileWarnings,
+                             "What compiling XML Schema files warned of (a list of str, one per kind, naming "
+                             "file and component); empty for a loaded dictionary.")
       .def("dictionary_bytes", &BoundMessageSet::dictionaryBytes,
            "The compiled dictionary as a file's bytes (what MessageSet.load reads).")
       .def("__reduce__", [](const BoundMessageSet& self) {

@@ -180,6 +180,13 @@ def test_http_import_compiles_through_a_catalog():
     assert compiled.message_names == ["invoice"]
 
 
+def test_compile_warnings_say_each_kind_once_and_a_loaded_set_has_none():
+    compiled = wfxml.MessageSet.compile(SOURCE / "tests" / "data" / "xsd" / "partial.xsd")
+    assert len(compiled.compile_warnings) == 2, compiled.compile_warnings
+    assert compiled.compile_warnings[0].endswith("(and 1 more: element 'square')")
+    assert pickle.loads(pickle.dumps(compiled)).compile_warnings == []  # a loaded dictionary
+
+
 def test_an_entity_expansion_limit_holds_in_every_reading(kinds, kinds_xml):
     # 1,500 references: past the default of 1,000, within a limit of 2,000 (which validate kept at 1,000).
     document = kinds_xml.replace(b"<kinds ", b"<!DOCTYPE kinds [<!ENTITY z 'z'>]><kinds ", 1).replace(

@@ -539,6 +539,13 @@ public:
   // The compiled dictionary as a file's bytes (what load reads).
   std::vector<std::uint8_t> dictionaryBytes() const;
   std::vector<std::string> messageNames() const;  // the messages' element names
+  // What compiling XML Schema files warned of, one line per kind, each naming
+  // the schema file and component: constructs the dictionary's parse treats
+  // otherwise than validation does (substitution groups matched by their
+  // members' names, facets and identity constraints not checked by the parse),
+  // Xerces-C's own warnings, values read otherwise than written. Empty for a
+  // loaded dictionary, a message-set source and none().
+  const std::vector<std::string>& compileWarnings() const;
 
   // Checks a document against the XML Schema documents the set was compiled
   // from (kept in its dictionary, so a loaded set needs no .xsd files), with
