@@ -1262,6 +1262,7 @@ public:
     rootStarted_ = false;
     externalSubset_.clear();
     rootUndeclared_ = false;
+    heldAtRoot_.reset();
     undeclared_.clear();
     SAX2XMLReaderImpl::startDocument();
   }
@@ -1273,7 +1274,15 @@ public:
       return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
-      if (code == XMLValid::ElementNotDefined) rootUndeclared_ = true;
+      // An undeclared root is said once, with what the schemas declare, at
+      // its start tag (Xerces-C: "grammar not found for namespace 'urn:v1'",
+      // then "no declaration found for element 'Document'").
+      if (code == XMLValid::GrammarNotFound || code == XMLValid::ElementNotDefined) {
+        rootUndeclared_ = rootUndeclared_ || code == XMLValid::ElementNotDefined;
+        if (!heldAtRoot_)
+          heldAtRoot_ = HeldProblem{code, type, text, systemId ? systemId : u"", publicId ? publicId : u"", line, column};
+        return;
+      }
       // An undeclared root's attributes are undeclared with it, its namespace
       // declarations too, which Xerces-C then names as attributes
       // ('{http://www.w3.org/2000/xmlns/}cac').
@@ -1286,6 +1295,7 @@ public:
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool isRoot) override {
     metUndeclared_ = metUndeclared_ || !declaration.isDeclared();
     if (!undeclared_.allow(declaration)) collector_->limitReached(UndeclaredNames::limit());
+    if (isRoot && heldAtRoot_) reportHeldAtRoot(declaration, getURIText(uriId));
     rootStarted_ = true;
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
@@ -1307,6 +1317,68 @@ public:
   }
 
 private:
+  struct HeldProblem {
+    unsigned int code;
+    XMLErrorReporter::ErrTypes type;
+    std::u16string text, systemId, publicId;
+    XMLFileLoc line, column;
+  };
+
+  // The held problem at the root's start tag: as Xerces-C said it, or, for a
+  // root no schema declares, as one problem naming the root and the schemas'
+  // namespaces, which tell a document of another schema or version.
+  void reportHeldAtRoot(const XMLElementDecl& root, const XMLCh* uri) {
+    HeldProblem held = std::move(*heldAtRoot_);
+    heldAtRoot_.reset();
+    if (rootUndeclared_) {
+      const std::u16string local = root.getBaseName();
+      const std::u16string name = uri && *uri ? u"{" + std::u16string(uri) + u"}" + local : local;
+      held.code = XMLValid::ElementNotDefined;
+      const std::u16string namesake = globalNamed(*pool_, local);
+      held.text = u"the root '" + name + u"' is declared by none of the schemas (" +
+                  (namesake.empty() ? u"their namespaces: " + namespacesOf(*pool_) : u"they declare '" + namesake + u"'") +
+                  u")";
+    }
+    SAX2XMLReaderImpl::error(held.code, XMLUni::fgValidityDomain, held.type, held.text.c_str(), held.systemId.c_str(),
+                             held.publicId.c_str(), held.line, held.column);
+  }
+
+  // A global element of the local name, "{namespace}name", in a grammar of
+  // the pool: the schemas' version of a root of another; empty if none.
+  static std::u16string globalNamed(XMLGrammarPool& pool, std::u16string_view local) {
+    for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool.getGrammarEnumerator(); each.hasMoreElements();) {
+      const xercesc::Grammar& grammar = each.nextElement();
+      if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
+      RefHash3KeysIdPoolEnumerator<SchemaElementDecl> elements =
+          static_cast<const SchemaGrammar&>(grammar).getElemEnumerator();
+      while (elements.hasMoreElements()) {
+        const SchemaElementDecl& element = elements.nextElement();
+        if (element.getEnclosingScope() != xercesc::Grammar::TOP_LEVEL_SCOPE || local != element.getBaseName()) continue;
+        const XMLCh* target = grammar.getTargetNamespace();
+        return target && *target ? u"{" + std::u16string(target) + u"}" + std::u16string(local) : std::u16string(local);
+      }
+    }
+    return {};
+  }
+
+  // The target namespaces of the pool's grammars, the first five in order.
+  static std::u16string namespacesOf(XMLGrammarPool& pool) {
+    std::set<std::u16string> namespaces;
+    bool noNamespace = false;
+    for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool.getGrammarEnumerator(); each.hasMoreElements();) {
+      const XMLCh* target = each.nextElement().getTargetNamespace();
+      if (!target || !*target) noNamespace = true;
+      else if (!XMLString::equals(target, XMLUni::fgXMLURIName)) namespaces.insert(target);
+    }
+    std::u16string list = noNamespace ? u"none" : u"";
+    std::size_t listed = 0;
+    for (const std::u16string& name : namespaces) {
+      if (++listed > 5) return list + u", ...";
+      list += (list.empty() ? u"" : u", ") + name;
+    }
+    return list;
+  }
+
   // Refuses every entity: default resolution is off, so Xerces-C reports it.
   class RefusingResolver : public XMLEntityResolver {
   public:
@@ -1320,6 +1392,7 @@ private:
   bool undecodable_ = false;
   bool rootStarted_ = false;
   bool rootUndeclared_ = false;  // no schema declares the root: its check ends after its start tag
+  std::optional<HeldProblem> heldAtRoot_;  // what Xerces-C said of the root's name, until its start tag
   LeftoverXsiState leftover_;
   NilledDefault nilled_;
   UndeclaredNames undeclared_;

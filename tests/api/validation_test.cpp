@@ -83,13 +83,13 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"ReferenceToNoId", order("ABC", kLine1 + "<o:line no=\"2\" after=\" x1\"><o:qty>2</o:qty></o:line>\n" +
                                          "<o:line no=\"3\" after=\"x1\"><o:qty>2</o:qty></o:line>\n"),
      4, "/o:order/o:line", "'x1' is referenced", 1},
-    {"WrongRoot", "<order/>", 1, "/order", "namespace ''"},
-    // No more than the root's declaration missing: not each attribute (namespace declarations
-    // too, as Xerces-C reports them) and element within.
+    {"WrongRoot", "<order/>", 1, "/order", "the root 'order' is declared by none of the schemas (they declare '{urn:order}order')", 1},
+    // No more than the root's declaration missing, said once: not each attribute (namespace
+    // declarations too, as Xerces-C reports them) and element within.
     {"RootOfAnotherSchema", "<p:pay xmlns:p=\"urn:pay\" xmlns:q=\"urn:q\" id=\"1\">\n<p:id>1</p:id><q:x a=\"2\"/></p:pay>\n",
-     1, "/p:pay", "namespace 'urn:pay'", 2},
+     1, "/p:pay", "the root '{urn:pay}pay' is declared by none of the schemas (their namespaces: urn:order)", 1},
     {"UndeclaredRootOfTheSchemasNamespace", "<o:note xmlns:o=\"urn:order\" id=\"1\"><o:id>ABC</o:id></o:note>", 1,
-     "/o:note", "no declaration found for element 'o:note'", 1},
+     "/o:note", "the root '{urn:order}note' is declared by none", 1},
     {"NotWellFormed", order("ABC", "<o:line no=\"1\">\n"), 4, "/o:order/o:line", "o:line"},
     {"Empty", "", 1, "", "the document is empty", 1},  // Xerces-C: "invalid document structure"
     {"EmptyButForWhiteSpace", "\n  \n", 1, "", "the document is empty but for white space", 1},
