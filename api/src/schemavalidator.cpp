@@ -1325,8 +1325,9 @@ private:
   };
 
   // The held problem at the root's start tag: as Xerces-C said it, or, for a
-  // root no schema declares, as one problem naming the root and the schemas'
-  // namespaces, which tell a document of another schema or version.
+  // root no schema declares, as one problem naming the root and what the
+  // schemas declare of its name (else their namespaces), which tells a
+  // document of another schema or version.
   void reportHeldAtRoot(const XMLElementDecl& root, const XMLCh* uri) {
     HeldProblem held = std::move(*heldAtRoot_);
     heldAtRoot_.reset();
