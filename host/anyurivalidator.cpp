@@ -5,7 +5,7 @@
 #include <xercesc/validators/datatype/InvalidDatatypeValueException.hpp>
 #include <xercesc/validators/schema/SchemaSymbols.hpp>
 
-#include <mutex>
+#include <string_view>
 
 using namespace xercesc;
 
@@ -50,8 +50,14 @@ std::size_t authorityStart(std::u16string_view uri) {
   return uri.substr(i, 3) == u"://" ? i + 3 : std::u16string_view::npos;
 }
 
-}  // namespace
-
+// Whether a URI's authority, where it has one ("//" after the scheme, or at
+// the start of a relative reference), is [userinfo "@"] host [":" port] with
+// the port in digits, one at least, as RFC 3986 (which XML Schema 1.1 and
+// libxml2 follow) has it. RFC 2396, which Xerces-C follows, also lets the
+// authority be a registry name with ':' and '@' in it, so that
+// "http://http://host/x" and "http://a:/x" are URIs there. Characters a URI
+// must escape (spaces, non-ASCII) count as escaped, as Xerces-C escapes them
+// before it parses a value.
 bool hasWellFormedUriAuthority(std::u16string_view uri) {
   const std::size_t start = authorityStart(uri);
   if (start == std::u16string_view::npos) return true;
@@ -76,6 +82,8 @@ bool hasWellFormedUriAuthority(std::u16string_view uri) {
   return true;
 }
 
+}  // namespace
+
 AuthorityCheckingUriValidator::AuthorityCheckingUriValidator(MemoryManager* manager)
     : AnyURIDatatypeValidator(manager) {}
 
@@ -98,8 +106,6 @@ void AuthorityCheckingUriValidator::checkValueSpace(const XMLCh* content, Memory
 }
 
 void AuthorityCheckingUriValidator::replaceBuiltIn() {
-  static std::mutex replacing;
-  const std::lock_guard<std::mutex> lock(replacing);
   DVHashTable* builtIn = DatatypeValidatorFactory::getBuiltInRegistry();
   if (!builtIn || dynamic_cast<AuthorityCheckingUriValidator*>(builtIn->get(SchemaSymbols::fgDT_ANYURI))) return;
   // Not freed: the loader of schema documents holds it.

@@ -7,7 +7,6 @@
 #include <xercesc/validators/datatype/DatatypeValidatorFactory.hpp>
 
 #include <cstddef>
-#include <mutex>
 #include <string>
 
 namespace {
@@ -102,8 +101,6 @@ public:
 }  // namespace
 
 void useSchemaCharacterClasses() {
-  static std::mutex replacing;
-  const std::lock_guard<std::mutex> lock(replacing);
   if (SharedClasses::areOurs()) return;
   SharedClasses().replace();
   BuiltInPatterns::parseAgain();

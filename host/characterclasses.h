@@ -8,7 +8,8 @@
 // characters of XML 1.0 Fifth Edition, \p{IsPrivateUse} the block
 // U+E000..U+F8FF alone; their complements (\D, \I, \C, \P{..}) follow. Once
 // per start of the library, before any expression is parsed (an expression
-// holds the classes it was parsed with); later calls only look. Thread-safe.
+// holds the classes it was parsed with); later calls only look.
+// startXmlLibraryForProcess calls it under its lock.
 void useSchemaCharacterClasses();
 
 #endif

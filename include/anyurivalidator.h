@@ -5,21 +5,10 @@
 
 #include <xercesc/validators/datatype/AnyURIDatatypeValidator.hpp>
 
-#include <string_view>
-
-// Whether a URI's authority, where it has one ("//" after the scheme, or at
-// the start of a relative reference), is [userinfo "@"] host [":" port] with
-// the port in digits, one at least, as RFC 3986 (which XML Schema 1.1 and
-// libxml2 follow) has it. RFC 2396, which Xerces-C follows, also lets the
-// authority be a registry name with ':' and '@' in it, so that
-// "http://http://host/x" and "http://a:/x" are URIs there. Characters a URI
-// must escape (spaces, non-ASCII) count as escaped, as Xerces-C escapes them
-// before it parses a value.
-ZEL_API bool hasWellFormedUriAuthority(std::u16string_view uri);
-
 // xs:anyURI refusing what Xerces-C refuses and, besides, a value whose
-// authority is not well formed (above), with Xerces-C's own error. Every
-// type derived from it (by a schema, or by newInstance) is of this class too.
+// authority is not RFC 3986's [userinfo "@"] host [":" port] with a port of
+// digits, with Xerces-C's own error. Every type derived from it (by a
+// schema, or by newInstance) is of this class too.
 class ZEL_API AuthorityCheckingUriValidator : public xercesc::AnyURIDatatypeValidator {
 public:
   explicit AuthorityCheckingUriValidator(xercesc::MemoryManager* manager);
@@ -34,8 +23,9 @@ public:
   // Makes the built-in xs:anyURI of Xerces-C's table of built-in types one
   // of this class, so that every grammar built afterwards checks authorities:
   // once per start of the library, before any grammar is built; later calls
-  // only look. Thread-safe. The type it replaces stays (the loader of schema
-  // documents keeps it for their own attributes).
+  // only look; startXmlLibraryForProcess calls it under its lock. The type
+  // it replaces stays (the loader of schema documents keeps it for their own
+  // attributes).
   static void replaceBuiltIn();
 
 protected:

@@ -1332,8 +1332,8 @@ private:
     HeldProblem held = std::move(*heldAtRoot_);
     heldAtRoot_.reset();
     if (rootUndeclared_) {
-      const std::u16string local = root.getBaseName();
-      const std::u16string name = uri && *uri ? u"{" + std::u16string(uri) + u"}" + local : local;
+      const std::u16string_view local = root.getBaseName();
+      const std::u16string name = namespacedName(uri, local);
       held.code = XMLValid::ElementNotDefined;
       const std::u16string namesake = globalNamed(*pool_, local);
       held.text = u"the root '" + name + u"' is declared by none of the schemas (" +
@@ -1342,6 +1342,11 @@ private:
     }
     SAX2XMLReaderImpl::error(held.code, XMLUni::fgValidityDomain, held.type, held.text.c_str(), held.systemId.c_str(),
                              held.publicId.c_str(), held.line, held.column);
+  }
+
+  // "{namespace}local", or the local name alone without a namespace.
+  static std::u16string namespacedName(const XMLCh* uri, std::u16string_view local) {
+    return uri && *uri ? u"{" + std::u16string(uri) + u"}" + std::u16string(local) : std::u16string(local);
   }
 
   // A global element of the local name, "{namespace}name", in a grammar of
@@ -1355,8 +1360,7 @@ private:
       while (elements.hasMoreElements()) {
         const SchemaElementDecl& element = elements.nextElement();
         if (element.getEnclosingScope() != xercesc::Grammar::TOP_LEVEL_SCOPE || local != element.getBaseName()) continue;
-        const XMLCh* target = grammar.getTargetNamespace();
-        return target && *target ? u"{" + std::u16string(target) + u"}" + std::u16string(local) : std::u16string(local);
+        return namespacedName(grammar.getTargetNamespace(), local);
       }
     }
     return {};
