@@ -233,9 +233,10 @@ public:
   // A file the user named; false when it cannot be read.
   bool recordRoot(const std::string& file) {
     const std::string location = resolveSchemaLocation("", file);
+    const std::string read = isNetworkLocation(location) ? catalog_.resolve(location) : location;
     std::string bytes;
-    if (!readFile(isNetworkLocation(location) ? catalog_.resolve(location) : location, bytes)) return false;
-    record(location, std::move(bytes), true);
+    if (!readFile(read, bytes)) return false;
+    record(location, read, std::move(bytes), true);
     return true;
   }
 
@@ -247,22 +248,25 @@ public:
     const SchemaDocument* document = find(location);
     if (document == nullptr) {
       std::string bytes;
+      std::string file = location;
       if (!isNetworkLocation(location)) {
         if (!readFile(location, bytes)) {
           noteUnreadable(resource, location);
           return nullptr;  // Xerces-C warns of it as before
         }
       } else {
-        std::string mapped = catalog_.resolve(written);
-        if (mapped.empty()) mapped = catalog_.resolve(location);
-        if (mapped.empty() || !readFile(mapped, bytes)) {
-          noteUnmapped(resource, location, mapped);
+        file = catalog_.resolve(written);
+        if (file.empty()) file = catalog_.resolve(location);
+        if (file.empty() || !readFile(file, bytes)) {
+          noteUnmapped(resource, location, file);
           return memorySource({}, location);
         }
       }
-      document = &record(location, std::move(bytes), false);
+      document = &record(location, file, std::move(bytes), false);
     }
-    return memorySource(document->bytes, location);
+    // Under the location it was first read by: Xerces-C reads a document
+    // once per location, and one file read twice declares everything twice.
+    return memorySource(document->bytes, document->location);
   }
 
   const SchemaDocument* find(const std::string& location) const {
@@ -313,11 +317,19 @@ private:
 
   const XmlCatalog& catalog_;
   std::map<std::string, std::size_t> indexByLocation_;  // of documents, each read once
+  std::map<std::string, std::size_t> indexByFile_;      // of documents, by the local file read (documentKey)
   std::size_t referencesRead_ = 0;                      // documents whose references are recorded
   // Kept as Xerces-C reads it: with the equivalent spellings of the
-  // constructs it would refuse (so that validation reads the same).
-  const SchemaDocument& record(const std::string& location, std::string bytes, bool isRoot) {
+  // constructs it would refuse (so that validation reads the same). A file
+  // already read by another location (a URL the catalog maps to a file also
+  // referred to by its path) is that document.
+  const SchemaDocument& record(const std::string& location, const std::string& file, std::string bytes, bool isRoot) {
     if (const SchemaDocument* known = find(location)) return *known;
+    const auto [sameFile, isNewFile] = indexByFile_.emplace(documentKey(file), documents.size());
+    if (!isNewFile) {
+      indexByLocation_.emplace(location, sameFile->second);
+      return documents[sameFile->second];
+    }
     std::vector<std::string> changes;
     bytes = rewriteForSchemaReader(std::move(bytes), changes);
     for (const std::string& change : changes) notes.push_back(displayName(location) + ": " + change);
@@ -372,10 +384,11 @@ void SchemaDocumentRecorder::recordReferenced() {
     for (const std::string& reference :
          scanSchemaDocument(ZelWstring::fromUtf8(referrer).c_str(), *this, unused)) {
       const std::string location = resolveSchemaLocation(referrer, reference);
+      if (find(location)) continue;
+      const std::string file = isNetworkLocation(location) ? catalog_.resolve(location) : location;
       std::string bytes;
-      if (find(location) || !readFile(isNetworkLocation(location) ? catalog_.resolve(location) : location, bytes))
-        continue;
-      record(location, std::move(bytes), false);
+      if (!readFile(file, bytes)) continue;
+      record(location, file, std::move(bytes), false);
     }
   }
 }

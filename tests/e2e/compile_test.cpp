@@ -111,6 +111,22 @@ TEST_F(CompileSchema, AnErrorNamesTheDocumentsRelativeToTheWorkingFolder) {
             "referenced without import declaration at element 'a' (CP_DICTIONARY_SOURCE_ERROR)\n");
 }
 
+// A file read by two locations (its path, and a URL the catalog maps to it)
+// is one document: read twice, its components were declared twice.
+TEST_F(CompileSchema, AFileImportedByPathAndByMappedUrlIsReadOnce) {
+  const CommandResult result = compile({schema("remote-twice.xsd"), "--catalog", schema("catalog.xml")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string dictionary = scratch_.file("t.dict");
+  const std::string body = "<m:invoice><m:total>1.5</m:total></m:invoice><c:note>n</c:note>";
+  const std::string open = "<t:batch xmlns:t='urn:test:twice' xmlns:m='urn:test:main' xmlns:c='urn:test:common'>";
+  const CommandResult valid =
+      runWfhost({"validate", "--dict", dictionary, scratch_.write("ok.xml", open + body + "</t:batch>")});
+  EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
+  const CommandResult invalid = runWfhost(
+      {"validate", "--dict", dictionary, scratch_.write("bad.xml", open + body + "<c:note>n</c:note></t:batch>")});
+  EXPECT_EQ(invalid.status, 1) << invalid.out << invalid.err;
+}
+
 // Every schema of the payment corpus compiles, also the one without a
 // sample message (the corpus tests compile the others).
 TEST_F(CompileSchema, EveryPaymentSchemaCompiles) {
