@@ -114,6 +114,7 @@ struct SchemaDocumentFacts {
   std::map<std::string, std::string> fileOf;       // "kind name" -> file
   std::map<std::string, long> lineOf;              // "kind name" -> line
   std::vector<std::pair<long, std::string>> components;  // line, "kind 'name'", in document order
+  bool refersByAbsolutePath = false;  // a schemaLocation names a local file by absolute path or file: URL
 };
 
 std::string componentKey(const std::string& kind, const std::string& ns, const std::string& name) {
@@ -176,6 +177,9 @@ public:
     if (depth_ != 2 || utf8(uri) != kXsdUri) return;
     const XMLCh* location = attrs.getValue(u"schemaLocation");
     if (location != nullptr && isReference(utf8(localName))) {
+      const std::string written = utf8(location);
+      if (!isNetworkLocation(written) && (written.rfind("file:", 0) == 0 || std::filesystem::path(written).is_absolute()))
+        facts_.refersByAbsolutePath = true;
       std::string resolved = resolvedLocation(systemId_, location);
       if (!resolved.empty()) references_.push_back(std::move(resolved));
     }
@@ -281,6 +285,10 @@ public:
   void recordReferenced();
 
   SchemaDocuments documents;
+  // A document refers to another by absolute path: the locations are kept
+  // as they are, as that reference names them (validation serves the kept
+  // documents by location and reads no file).
+  bool refersByAbsolutePath = false;
   // The first document read that Xerces-C must not be given (findSchemaDocumentFault), and
   // where: it is handed to Xerces-C as empty.
   std::optional<std::pair<std::string, SchemaDocumentFault>> fault;
@@ -379,10 +387,11 @@ std::vector<std::string> scanSchemaDocument(const XMLCh* systemId, const SchemaD
 void SchemaDocumentRecorder::recordReferenced() {
   for (; referencesRead_ < documents.size(); ++referencesRead_) {
     const std::size_t i = referencesRead_;
-    SchemaDocumentFacts unused;
+    SchemaDocumentFacts facts;
     const std::string referrer = documents[i].location;
-    for (const std::string& reference :
-         scanSchemaDocument(ZelWstring::fromUtf8(referrer).c_str(), *this, unused)) {
+    const std::vector<std::string> references = scanSchemaDocument(ZelWstring::fromUtf8(referrer).c_str(), *this, facts);
+    refersByAbsolutePath = refersByAbsolutePath || facts.refersByAbsolutePath;
+    for (const std::string& reference : references) {
       const std::string location = resolveSchemaLocation(referrer, reference);
       if (find(location)) continue;
       const std::string file = isNetworkLocation(location) ? catalog_.resolve(location) : location;
@@ -1251,7 +1260,7 @@ XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, c
   SchemaMapper mapper(*model, facts, options, result.mappingWarnings);
   result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
   result.set.schemaDocuments = std::move(recorder.documents);
-  makeLocationsPortable(result.set.schemaDocuments);
+  if (!recorder.refersByAbsolutePath) makeLocationsPortable(result.set.schemaDocuments);
   const std::vector<int> cycle = findTypeCycle(result.set);
   if (!cycle.empty()) {
     throwSourceError(kFunction, schemaFiles.front(), "type '" + result.set.types[cycle.front()].name + "'",

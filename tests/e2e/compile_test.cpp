@@ -111,20 +111,47 @@ TEST_F(CompileSchema, AnErrorNamesTheDocumentsRelativeToTheWorkingFolder) {
             "referenced without import declaration at element 'a' (CP_DICTIONARY_SOURCE_ERROR)\n");
 }
 
-// A file read by two locations (its path, and a URL the catalog maps to it)
-// is one document: read twice, its components were declared twice.
-TEST_F(CompileSchema, AFileImportedByPathAndByMappedUrlIsReadOnce) {
-  const CommandResult result = compile({schema("remote-twice.xsd"), "--catalog", schema("catalog.xml")});
-  ASSERT_EQ(result.status, 0) << result.err;
-  const std::string dictionary = scratch_.file("t.dict");
-  const std::string body = "<m:invoice><m:total>1.5</m:total></m:invoice><c:note>n</c:note>";
+// How documents refer to each other must not change what validation
+// reads: a file referred to by its path and by a URL the catalog maps to it
+// is one document (read twice, its components were declared twice); an
+// import by absolute path or file: URL finds the kept document (made
+// relative, it was not found).
+TEST_F(CompileSchema, ValidationReadsTheDocumentsAsTheyReferToEachOther) {
+  const std::string typesAt = scratch_.write(
+      "types.xsd",
+      "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='urn:test:common' "
+      "elementFormDefault='qualified'><xs:element name='note' type='xs:int'/></xs:schema>");
+  const auto mainImporting = [&](const std::string& name, const std::string& location) {
+    return scratch_.write(name,
+                          "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' xmlns:c='urn:test:common' "
+                          "targetNamespace='urn:test:twice' elementFormDefault='qualified'><xs:import "
+                          "namespace='urn:test:common' schemaLocation='" + location + "'/><xs:element name='batch'>"
+                          "<xs:complexType><xs:sequence><xs:element ref='c:note'/></xs:sequence></xs:complexType>"
+                          "</xs:element></xs:schema>");
+  };
   const std::string open = "<t:batch xmlns:t='urn:test:twice' xmlns:m='urn:test:main' xmlns:c='urn:test:common'>";
-  const CommandResult valid =
-      runWfhost({"validate", "--dict", dictionary, scratch_.write("ok.xml", open + body + "</t:batch>")});
-  EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
-  const CommandResult invalid = runWfhost(
-      {"validate", "--dict", dictionary, scratch_.write("bad.xml", open + body + "<c:note>n</c:note></t:batch>")});
-  EXPECT_EQ(invalid.status, 1) << invalid.out << invalid.err;
+  const struct {
+    std::string label;
+    std::vector<std::string> compileArgs;
+    std::string content;
+  } rows[] = {
+      {"path and mapped URL", {schema("remote-twice.xsd"), "--catalog", schema("catalog.xml")},
+       "<m:invoice><m:total>1.5</m:total></m:invoice><c:note>n</c:note>"},
+      {"absolute path", {mainImporting("by-path.xsd", typesAt)}, "<c:note>1</c:note>"},
+      {"file URL", {mainImporting("by-url.xsd", "file://" + typesAt)}, "<c:note>1</c:note>"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const CommandResult compiled = compile(row.compileArgs);
+    ASSERT_EQ(compiled.status, 0) << compiled.err;
+    const std::string dictionary = scratch_.file("t.dict");
+    const CommandResult valid =
+        runWfhost({"validate", "--dict", dictionary, scratch_.write("ok.xml", open + row.content + "</t:batch>")});
+    EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
+    const CommandResult invalid = runWfhost(
+        {"validate", "--dict", dictionary, scratch_.write("bad.xml", open + row.content + "<c:note>x</c:note></t:batch>")});
+    EXPECT_EQ(invalid.status, 1) << invalid.out << invalid.err;
+  }
 }
 
 // Every schema of the payment corpus compiles, also the one without a
