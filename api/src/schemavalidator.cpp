@@ -7,8 +7,10 @@
 #include "entitylimits.h"
 #include "externalsubset.h"
 #include "indexedschemagrammar.h"
+#include "laxcontent.h"
 #include "largestack.h"
 #include "rememberinguri.h"
+#include "utf8.h"
 #include "schemareferencechains.h"
 #include "valuepattern.h"
 #include "widenedutf8.h"
@@ -65,6 +67,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -606,6 +609,40 @@ public:
   void error(const SAXParseException& e) override { add(e); }
   void fatalError(const SAXParseException& e) override { add(e); }
 
+  // Whether problems are to be placed (ProblemPlace) too.
+  bool placesProblems() const { return places_ != nullptr; }
+  // The place the scanner stands at.
+  DetachedElement::Place here() const {
+    if (!locator_) return {0, 0};
+    return {locator_->getLineNumber(), columnOf(locator_->getLineNumber(), locator_->getColumnNumber())};
+  }
+  // The problems of an element checked apart (found in its own document,
+  // with places when asked), put where they stand in this one. The element
+  // is the innermost open one, or, if empty, the last one closed.
+  void addDetached(const std::vector<ValidationError>& found, const std::vector<ProblemPlace>& foundPlaces,
+                   const DetachedElement& element, std::u16string_view qname, bool empty) {
+    const std::string parentPath = ZelWstring(empty ? path_ : path_.substr(0, pathEnds_.back())).toUtf8();
+    std::vector<std::size_t> positions = openPositions_;
+    if (places_ && empty) positions.push_back(childNames_[openPositions_.size()].count(qname));
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      const ValidationError& problem = found[i];
+      const ZelWstring message = ZelWstring::fromUtf8(problem.message);
+      if (!unknownId(message.c_str()).empty()) continue;  // references are to the whole document's IDs
+      if (problems.size() == SchemaValidator::kMaxProblems) {
+        limitReached("more than " + std::to_string(SchemaValidator::kMaxProblems) + " problems");
+      }
+      const auto [line, column] = element.placeOf(problem.line);
+      problems.push_back({line, column, parentPath + (problem.path.empty() ? "/" + toUtf8(qname) : problem.path),
+                          problem.message});
+      if (!places_) continue;
+      ProblemPlace place{positions, i < foundPlaces.size() ? foundPlaces[i].attribute : std::string()};
+      if (i < foundPlaces.size() && !foundPlaces[i].positions.empty())
+        place.positions.insert(place.positions.end(), foundPlaces[i].positions.begin() + 1, foundPlaces[i].positions.end());
+      places_->push_back(std::move(place));
+    }
+    named_ = problems.size();
+  }
+
   std::vector<ValidationError> problems;
 
   // Ends the check where the scanner is, with what as its last problem.
@@ -688,6 +725,16 @@ private:
     void clear() {
       few_.clear();
       if (!many_.empty()) many_ = {};
+    }
+    // How often the name came so far.
+    std::size_t count(std::u16string_view name) const {
+      if (!many_.empty()) {
+        const auto at = many_.find(std::u16string(name));
+        return at == many_.end() ? 0 : at->second;
+      }
+      for (const auto& [seen, count] : few_)
+        if (seen == name) return count;
+      return 0;
     }
     std::size_t countOne(std::u16string_view name) {
       if (many_.empty()) {
@@ -1025,11 +1072,14 @@ public:
   void start(std::size_t documentSize) {
     reported = false;
     depth_ = 0;
+    undeclaredDepth_ = 0;
     text_ = 0;
     textLimit_ = documentSize + kEntityTextAllowance;
     undeclared_.clear();
   }
 
+  // Whether anything was reported, or an element a declaration names stands
+  // in an undeclared one, which the second check looks at (LaxContent).
   bool reported = false;
   bool metUndeclared = false;  // an element the grammar does not declare, since the scanner was made
 
@@ -1037,12 +1087,16 @@ public:
   void startElement(const XMLElementDecl& declaration, unsigned int, const XMLCh*,
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool) override {
     if (depth_ >= SchemaValidator::kMaxElementDepth || !undeclared_.allow(declaration)) throw LimitReached{};
+    const bool declared = declaration.isDeclared();
+    if (undeclaredDepth_ != 0 && declared) reported = true;
     if (!isEmpty) ++depth_;
-    metUndeclared = metUndeclared || !declaration.isDeclared();
+    if (undeclaredDepth_ == 0 && !declared && !isEmpty) undeclaredDepth_ = depth_;
+    metUndeclared = metUndeclared || !declared;
     nilled_.started(declaration);
     if (*xsiSeen_) leftover_.afterStart(*scanner_, attributes, count, isEmpty);
   }
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
+    if (depth_ == undeclaredDepth_) undeclaredDepth_ = 0;
     --depth_;
     nilled_.content();
     if (*xsiSeen_) leftover_.afterEnd(*scanner_);
@@ -1080,6 +1134,7 @@ private:
   NilledDefault nilled_;
   const bool* xsiSeen_ = nullptr;
   std::size_t depth_ = 0;
+  std::size_t undeclaredDepth_ = 0;  // of the outermost open undeclared element; 0 for none
   std::size_t text_ = 0;
   std::size_t textLimit_ = 0;
   UndeclaredNames undeclared_;
@@ -1244,6 +1299,10 @@ public:
   }
 
   bool reusable() const { return !metUndeclared_; }
+  // Checks an element written out as a document of its own (UTF-8), with
+  // places when asked.
+  using ApartCheck = std::function<std::vector<ValidationError>(const std::string& document, std::vector<ProblemPlace>* places)>;
+  void checkApartWith(ApartCheck check) { checkApart_ = std::move(check); }
   // The collector is told what the reader reads, its problems and limits.
   void collectInto(ProblemCollector& collector) {
     collector_ = &collector;
@@ -1264,6 +1323,9 @@ public:
     rootUndeclared_ = false;
     heldAtRoot_.reset();
     undeclared_.clear();
+    laxContent_.clear();
+    scope_.clear();
+    detaching_ = false;
     SAX2XMLReaderImpl::startDocument();
   }
 
@@ -1297,26 +1359,72 @@ public:
     if (!undeclared_.allow(declaration)) collector_->limitReached(UndeclaredNames::limit());
     if (isRoot && heldAtRoot_) reportHeldAtRoot(declaration, getURIText(uriId));
     rootStarted_ = true;
+    const bool startsApart = followLaxContent(declaration, uriId, prefix, attributes, count, isEmpty);
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
     nilled_.started(declaration);
     leftover_.afterStart(*this, attributes, count, isEmpty);
+    if (isEmpty && checkApart_) {
+      if (startsApart) checkDetached(qualified(prefix, declaration.getBaseName()), true);
+      scope_.ended();
+    }
   }
   void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
+    if (detaching_) {
+      const std::u16string qname = qualified(prefix, declaration.getBaseName());
+      detached_.end(qname, collector_->here());
+      if (detached_.complete()) checkDetached(qname, false);  // the collector has the element open still
+    }
     SAX2XMLReaderImpl::endElement(declaration, uriId, isRoot, prefix);
+    if (checkApart_) {
+      laxContent_.ended();
+      scope_.ended();
+    }
     nilled_.content();
     leftover_.afterEnd(*this);
   }
   void docCharacters(const XMLCh* text, XMLSize_t length, bool cdata) override {
     nilled_.content();
+    if (detaching_) detached_.text(text, length);
     SAX2XMLReaderImpl::docCharacters(text, length, cdata);
   }
   void ignorableWhitespace(const XMLCh* text, XMLSize_t length, bool cdata) override {
     nilled_.content();
+    if (detaching_) detached_.text(text, length);
     SAX2XMLReaderImpl::ignorableWhitespace(text, length, cdata);
   }
 
 private:
+  // Notes what the scanner made of the element (the validator's state is
+  // the element's now) and writes it down where it is to be checked apart;
+  // true where such an element starts.
+  bool followLaxContent(const XMLElementDecl& declaration, unsigned int uriId, const XMLCh* prefix,
+                        const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty) {
+    if (!checkApart_) return false;
+    scope_.started(attributes, count);
+    XMLValidator& validator = *getValidator();  // the scanner's, which it always has
+    auto* schema = validator.handlesSchema() ? static_cast<xercesc::SchemaValidator*>(&validator) : nullptr;
+    const LaxContent::Kind kind = laxContent_.started(declaration, uriId, isEmpty, schema, ValidatorsScanner::of(validator));
+    if (detaching_) {
+      detached_.startChild(qualified(prefix, declaration.getBaseName()), attributes, count, isEmpty, collector_->here());
+      return false;
+    }
+    if (kind != LaxContent::Kind::Apart) return false;
+    detached_.start(qualified(prefix, declaration.getBaseName()), attributes, count, isEmpty, scope_, collector_->here());
+    detaching_ = true;
+    return true;
+  }
+  void checkDetached(std::u16string_view qname, bool empty) {
+    detaching_ = false;
+    if (!detached_.whole()) return;
+    std::vector<ProblemPlace> places;
+    const std::vector<ValidationError> found = checkApart_(detached_.utf8(), collector_->placesProblems() ? &places : nullptr);
+    collector_->addDetached(found, places, detached_, qname, empty);
+  }
+  static std::u16string qualified(const XMLCh* prefix, const XMLCh* local) {
+    return prefix && *prefix ? std::u16string(prefix) + u':' + local : std::u16string(local);
+  }
+
   struct HeldProblem {
     unsigned int code;
     XMLErrorReporter::ErrTypes type;
@@ -1403,6 +1511,11 @@ private:
   UndeclaredNames undeclared_;
   ProblemCollector* collector_ = nullptr;
   XMLGrammarPool* const pool_;
+  ApartCheck checkApart_;
+  LaxContent laxContent_;
+  NamespaceScope scope_;
+  DetachedElement detached_;
+  bool detaching_ = false;  // writing down an element to be checked apart
 };
 
 // One reader validating against the shared grammar, for one thread at a time.
@@ -1414,17 +1527,34 @@ private:
 // set has no grammar of no namespace; anything else goes to the general one.
 class SchemaValidator::Checker {
 public:
-  explicit Checker(const Grammar& grammar) : grammar_(grammar), hasSchemaOnly_(!hasGrammarOfNoNamespace(*grammar.pool())) {}
+  explicit Checker(const SchemaValidator& validator)
+      : validator_(validator), grammar_(*validator.grammar_), hasSchemaOnly_(!hasGrammarOfNoNamespace(*grammar_.pool())) {}
 
   // A reader that checks documents against the grammar within security's
   // limits (read again by setting the property again).
-  static std::unique_ptr<CheckingReader> checkingReader(const Grammar& grammar, SecurityManager& security) {
-    auto reader = std::make_unique<CheckingReader>(XMLPlatformUtils::fgMemoryManager, grammar.pool());
+  // The elements that lax content holds and the scanner leaves unchecked
+  // are checked apart by the validator.
+  static std::unique_ptr<CheckingReader> checkingReader(const SchemaValidator& validator, SecurityManager& security) {
+    auto reader = std::make_unique<CheckingReader>(XMLPlatformUtils::fgMemoryManager, validator.grammar_->pool());
     setUp(*reader, kSchemaSettings);
     setUp(*reader, kCheckSettings);
     reader->setFeature(XMLUni::fgSAX2CoreValidation, true);
     reader->setFeature(XMLUni::fgXercesDynamic, false);
     reader->setProperty(XMLUni::fgXercesSecurityManager, &security);
+    reader->checkApartWith([&validator](const std::string& document, std::vector<ProblemPlace>* places) {
+      // Each element so checked is written out again with the one it holds.
+      static thread_local std::size_t nesting = 0;
+      if (nesting == kMaxApartNesting) {
+        if (places) places->assign(1, {});
+        return std::vector<ValidationError>{
+            {1, 1, "", "elements to be checked apart nested more than " + std::to_string(kMaxApartNesting) + " deep"}};
+      }
+      ++nesting;
+      const struct Unnest {
+        ~Unnest() { --nesting; }
+      } unnest;
+      return validator.validate(document.data(), document.size(), ReadingOfParse{}, places);
+    });
     return reader;
   }
 
@@ -1500,12 +1630,13 @@ private:
   }
   CheckingReader& problemReader() {
     if (!reader_) {
-      reader_ = checkingReader(grammar_, security_);
+      reader_ = checkingReader(validator_, security_);
       reader_->collectInto(collector_);
     }
     return *reader_;
   }
 
+  const SchemaValidator& validator_;
   const Grammar& grammar_;
   SecurityManager security_;  // the limits of the document checked
   const bool hasSchemaOnly_;                  // false where the set has a grammar of no namespace
@@ -1549,7 +1680,7 @@ std::unique_ptr<SchemaValidator::Checker> SchemaValidator::takeChecker() const {
       return checker;
     }
   }
-  return std::make_unique<Checker>(*grammar_);
+  return std::make_unique<Checker>(*this);
 }
 
 void SchemaValidator::giveBack(std::unique_ptr<Checker> checker) const {
@@ -1657,10 +1788,10 @@ public:
 
 class SchemaValidator::Stepped final : public SteppedCheck {
 public:
-  Stepped(const Grammar& grammar, std::string_view firstBytes, std::function<std::string_view()> rest,
+  Stepped(const SchemaValidator& validator, std::string_view firstBytes, std::function<std::string_view()> rest,
           const ReadingOfParse& reading)
       : security_(reading.entityExpansionLimit),
-        reader_(Checker::checkingReader(grammar, security_)),
+        reader_(Checker::checkingReader(validator, security_)),
         input_(firstBytes, std::move(rest), reading.scannerEncoding, collector_),
         source_(input_) {
     reader_->setFeature(XMLUni::fgXercesCalculateSrcOfs, true);
@@ -1708,7 +1839,7 @@ private:
 std::unique_ptr<SteppedCheck> SchemaValidator::checkInSteps(std::string_view firstBytes,
                                                             std::function<std::string_view()> rest,
                                                             const ReadingOfParse& reading) const {
-  return std::make_unique<Stepped>(*grammar_, firstBytes, std::move(rest), reading);
+  return std::make_unique<Stepped>(*this, firstBytes, std::move(rest), reading);
 }
 
 }  // namespace wfxml::detail

@@ -88,6 +88,10 @@ public:
   // that says so: a fault repeated in each of a file's million records would
   // otherwise be held a million times.
   static constexpr std::size_t kMaxProblems = 10000;
+  // Elements that lax content holds and Xerces-C leaves unchecked are
+  // checked apart, each with what it holds, and within them again: so many
+  // times over at most, past which the check reports it.
+  static constexpr std::size_t kMaxApartNesting = 8;
 
 private:
   class Grammar;

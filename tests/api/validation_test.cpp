@@ -209,6 +209,13 @@ TEST(Validation, DocumentsValidButForOneThing) {
     for (std::size_t i = 0; i < std::size(taken); ++i) text += i == refusedAt ? refused[i] : taken[i];
     return typed("classes", text.c_str());
   };
+  // Elements checked apart within each other, levels times.
+  const auto nestedLax = [](int levels) {
+    std::string document = "<x xmlns:w='urn:w'>";
+    for (int i = 0; i < levels; ++i) document += "<w:u><x>";
+    for (int i = 0; i < levels; ++i) document += "</x></w:u>";
+    return document + "</x>";
+  };
   const char* const clef = "\xF0\x9D\x84\x9E";  // one character, two UTF-16 units (which Xerces-C counted)
   std::string utf16 = "\xFF\xFE";  // declaring UTF-8, as a file converted without its declaration
   for (const char c : std::string("<?xml version='1.0' encoding='UTF-8'?><x/>")) utf16 += {c, '\0'};
@@ -260,6 +267,14 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {inCodePage("\uFEFF<!-- " + std::string(70000, 'c') + " --><!DOCTYPE x SYSTEM 'x.dtd'><x><t>v</t></x>", "UTF-16LE"), ""},
            {"<?xml version='1.0'?><!-- \x01 --><x/>", "0x1"}, {"<?xml version='1.0'?><!--a--><?xml version='1.0'?><x/>", "column 1"},
            {"<x><w:u xmlns:w='urn:w'>v</w:u></x>", ""},
+           // Lax content's undeclared elements hold elements checked as their global declarations say
+           // (Xerces-C checked nothing inside), empty or not, however deep; skipped content not.
+           {"<x><w:u xmlns:w='urn:w'><x s='a'/></w:u></x>", "minLength"},
+           {xsi + "><w:u xmlns:w='urn:w'><w:v>1<x><t>v</t><w:u i:type='none'>v</w:u></x></w:v></w:u></x>", "length"},
+           {"<x><w:u xmlns:w='urn:w'><w:v><x><t>v</t><t>v</t><t>v</t></x></w:v></w:u></x>", "content"},
+           {"<x><w:u xmlns:w='urn:w'><x s='urn:a'><t>&lt;v&#10;\"\t&amp;</t></x></w:u></x>", ""},
+           {"<x><s:u xmlns:s='urn:s'><x s='a'/></s:u></x>", ""},
+           {nestedLax(8), ""}, {nestedLax(9), "elements to be checked apart nested more than 8 deep"},
            {"<x><w:u xmlns:w='urn:w' xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:type='none'>v</w:u></x>",
             "length"},
            {xsi + " i:nil='false'><t>v</t></x>", ""}, {xsi + " i:nil='true'><t>v</t></x>", "nil"},
@@ -321,6 +336,19 @@ TEST(Validation, DocumentsValidButForOneThing) {
     const std::string places = problems(id);
     EXPECT_EQ(places, problems(blanks)) << codePage;
     EXPECT_EQ(places.substr(0, 5), place) << places;
+  }
+  const std::string lax = "<x>\n<w:u xmlns:w='urn:w'>\n<w:v>\n<x s='a'>\n<t>v</t>\n</x>\n</w:v>\n</w:u>\n</x>";
+  EXPECT_EQ(problemsOf(set.validate(lax.data(), lax.size())).substr(0, 20), "4:10: /x/w:u/w:v/x: ") << lax;
+  // The check before typed data are written places such a problem in them too.
+  const std::string laxValid = "<x><w:u xmlns:w='urn:w'><x s='urn:a'/></w:u></x>";
+  std::string laxData = set.toJson(laxValid.data(), laxValid.size());
+  laxData.replace(laxData.find("urn:a"), 5, "a");
+  try {
+    set.fromJson(laxData);
+    ADD_FAILURE() << laxData;
+  } catch (const wfxml::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("minLength"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("at $.x.{urn:w}u.{}x.@s"), std::string::npos) << e.what();
   }
   const std::string notUtf8 = "<!DOCTYPE x SYSTEM '\u00E9\u00E9'><x s='a\xC1\x81'/>";  // placed in the bytes given too
   EXPECT_EQ(problemsOf(set.validate(notUtf8.data(), notUtf8.size())).substr(0, 5), "1:32:");
