@@ -37,9 +37,9 @@ bool isWildcard(ContentSpecNode::NodeTypes leaf) {
 
 }  // namespace
 
-LaxContent::Kind LaxContent::started(const XMLElementDecl& declaration, unsigned int uriId, bool isEmpty,
-                                     xercesc::SchemaValidator* validator, const XMLScanner& scanner) {
-  const Kind kind = open_.empty() ? Kind::Checked : ofChild(declaration, uriId, scanner);
+LaxContent::Kind LaxContent::started(const XMLElementDecl& declaration, unsigned int uriId, bool xsiTyped,
+                                     bool isEmpty, xercesc::SchemaValidator* validator, const XMLScanner& scanner) {
+  const Kind kind = open_.empty() ? Kind::Checked : ofChild(declaration, uriId, xsiTyped, scanner);
   if (!isEmpty) open_.push_back({kind, kind == Kind::Checked && validator ? validator->getCurrentTypeInfo() : nullptr});
   return kind;
 }
@@ -50,7 +50,7 @@ LaxContent::Kind LaxContent::started(const XMLElementDecl& declaration, unsigned
 // element the wildcards of the name's namespace would all admit laxly is
 // taken as lax, one they would all skip as skipped; anything else as the
 // scanner's to judge.
-LaxContent::Kind LaxContent::ofChild(const XMLElementDecl& declaration, unsigned int uriId,
+LaxContent::Kind LaxContent::ofChild(const XMLElementDecl& declaration, unsigned int uriId, bool xsiTyped,
                                      const XMLScanner& scanner) const {
   const Open& parent = open_.back();
   switch (parent.kind) {
@@ -85,7 +85,8 @@ LaxContent::Kind LaxContent::ofChild(const XMLElementDecl& declaration, unsigned
     const bool substitutes = static_cast<const SchemaElementDecl&>(declaration).getSubstitutionGroupElem() != nullptr;
     return skip && !lax && !substitutes ? Kind::Unchecked : Kind::Checked;
   }
-  return lax && !skip ? Kind::Undeclared : Kind::Unchecked;
+  if (lax && !skip) return xsiTyped ? Kind::Checked : Kind::Undeclared;
+  return Kind::Unchecked;
 }
 
 namespace {

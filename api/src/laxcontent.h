@@ -37,15 +37,18 @@ public:
 
   void clear() { open_.clear(); }
   // At a start tag, once the scanner has checked it (a checked element's
-  // type is the validator's current one then). An empty element ends at once.
-  Kind started(const xercesc::XMLElementDecl& declaration, unsigned int uriId, bool isEmpty,
+  // type is the validator's current one then); xsiTyped: the tag has an
+  // xsi:type, by which the scanner checks an element no declaration names.
+  // An empty element ends at once.
+  Kind started(const xercesc::XMLElementDecl& declaration, unsigned int uriId, bool xsiTyped, bool isEmpty,
                xercesc::SchemaValidator* validator, const xercesc::XMLScanner& scanner);
   void ended() {
     if (!open_.empty()) open_.pop_back();
   }
 
 private:
-  Kind ofChild(const xercesc::XMLElementDecl& declaration, unsigned int uriId, const xercesc::XMLScanner& scanner) const;
+  Kind ofChild(const xercesc::XMLElementDecl& declaration, unsigned int uriId, bool xsiTyped,
+               const xercesc::XMLScanner& scanner) const;
 
   struct Open {
     Kind kind;

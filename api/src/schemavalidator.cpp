@@ -7,11 +7,11 @@
 #include "entitylimits.h"
 #include "externalsubset.h"
 #include "indexedschemagrammar.h"
-#include "laxcontent.h"
 #include "largestack.h"
+#include "laxcontent.h"
 #include "rememberinguri.h"
-#include "utf8.h"
 #include "schemareferencechains.h"
+#include "utf8.h"
 #include "valuepattern.h"
 #include "widenedutf8.h"
 #include "xmlmemorymanager.h"
@@ -1404,7 +1404,8 @@ private:
     scope_.started(attributes, count);
     XMLValidator& validator = *getValidator();  // the scanner's, which it always has
     auto* schema = validator.handlesSchema() ? static_cast<xercesc::SchemaValidator*>(&validator) : nullptr;
-    const LaxContent::Kind kind = laxContent_.started(declaration, uriId, isEmpty, schema, ValidatorsScanner::of(validator));
+    const LaxContent::Kind kind = laxContent_.started(declaration, uriId, hasXsiType(attributes, count), isEmpty, schema,
+                                                      ValidatorsScanner::of(validator));
     if (detaching_) {
       detached_.startChild(qualified(prefix, declaration.getBaseName()), attributes, count, isEmpty, collector_->here());
       return false;
@@ -1420,6 +1421,15 @@ private:
     std::vector<ProblemPlace> places;
     const std::vector<ValidationError> found = checkApart_(detached_.utf8(), collector_->placesProblems() ? &places : nullptr);
     collector_->addDetached(found, places, detached_, qname, empty);
+  }
+  bool hasXsiType(const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) const {
+    for (XMLSize_t i = 0; i < count; ++i) {
+      const XMLAttr& attribute = *attributes.elementAt(i);
+      if (XMLString::equals(attribute.getName(), SchemaSymbols::fgXSI_TYPE) &&
+          XMLString::equals(getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
+        return true;
+    }
+    return false;
   }
   static std::u16string qualified(const XMLCh* prefix, const XMLCh* local) {
     return prefix && *prefix ? std::u16string(prefix) + u':' + local : std::u16string(local);
@@ -1531,9 +1541,8 @@ public:
       : validator_(validator), grammar_(*validator.grammar_), hasSchemaOnly_(!hasGrammarOfNoNamespace(*grammar_.pool())) {}
 
   // A reader that checks documents against the grammar within security's
-  // limits (read again by setting the property again).
-  // The elements that lax content holds and the scanner leaves unchecked
-  // are checked apart by the validator.
+  // limits (read again by setting the property again). It has the validator
+  // check apart what lax content holds and the scanner leaves unchecked.
   static std::unique_ptr<CheckingReader> checkingReader(const SchemaValidator& validator, SecurityManager& security) {
     auto reader = std::make_unique<CheckingReader>(XMLPlatformUtils::fgMemoryManager, validator.grammar_->pool());
     setUp(*reader, kSchemaSettings);
