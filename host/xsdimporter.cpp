@@ -115,6 +115,7 @@ struct SchemaDocumentFacts {
   std::map<std::string, long> lineOf;              // "kind name" -> line
   std::vector<std::pair<long, std::string>> components;  // line, "kind 'name'", in document order
   bool refersByAbsolutePath = false;  // a schemaLocation names a local file by absolute path or file: URL
+  std::string targetNamespace;        // of the last document scanned
 };
 
 std::string componentKey(const std::string& kind, const std::string& ns, const std::string& name) {
@@ -172,6 +173,7 @@ public:
     if (depth_ == 1) {
       const XMLCh* target = attrs.getValue(u"targetNamespace");
       targetNamespace_ = target ? utf8(target) : std::string();
+      facts_.targetNamespace = targetNamespace_;
       return;
     }
     if (depth_ != 2 || utf8(uri) != kXsdUri) return;
@@ -270,8 +272,18 @@ public:
     }
     // Under the location it was first read by: Xerces-C reads a document
     // once per location, and one file read twice declares everything twice.
-    return memorySource(document->bytes, document->location);
+    const bool isImport = resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport;
+    const SchemaDocument& given = handOver(static_cast<std::size_t>(document - documents.data()), isImport);
+    return memorySource(given.bytes, given.location);
   }
+
+  // The document as Xerces-C is to read it. An import of a namespace whose
+  // every global component the documents handed over already declare (a
+  // second copy of xml.xsd, from another file) is read, and kept, as an
+  // empty schema document of its namespace: xmllint and Xerces-C's default
+  // skip a namespace imported before, and reading the copy declares its
+  // components twice.
+  const SchemaDocument& handOver(std::size_t index, bool isImport);
 
   const SchemaDocument* find(const std::string& location) const {
     const auto found = indexByLocation_.find(location);
@@ -326,6 +338,8 @@ private:
   const XmlCatalog& catalog_;
   std::map<std::string, std::size_t> indexByLocation_;  // of documents, each read once
   std::map<std::string, std::size_t> indexByFile_;      // of documents, by the local file read (documentKey)
+  std::set<std::size_t> handedOver_;                    // documents given to Xerces-C
+  std::set<std::string> declared_;                      // the global components they declare (componentKey)
   std::size_t referencesRead_ = 0;                      // documents whose references are recorded
   // Kept as Xerces-C reads it: with the equivalent spellings of the
   // constructs it would refuse (so that validation reads the same). A file
@@ -400,6 +414,29 @@ void SchemaDocumentRecorder::recordReferenced() {
       record(location, file, std::move(bytes), false);
     }
   }
+}
+
+const SchemaDocument& SchemaDocumentRecorder::handOver(std::size_t index, bool isImport) {
+  SchemaDocument& document = documents[index];
+  if (!handedOver_.insert(index).second) return document;
+  SchemaDocumentFacts facts;
+  scanSchemaDocument(ZelWstring::fromUtf8(document.location).c_str(), *this, facts);
+  const bool declaredBefore =
+      isImport && !facts.fileOf.empty() && std::all_of(facts.fileOf.begin(), facts.fileOf.end(), [this](const auto& component) {
+        return declared_.count(component.first) != 0;
+      });
+  if (!declaredBefore) {
+    for (const auto& component : facts.fileOf) declared_.insert(component.first);
+    return document;
+  }
+  std::string target;
+  for (const char c : facts.targetNamespace) {
+    target += c == '&' ? std::string("&amp;") : c == '\'' ? std::string("&apos;") : c == '<' ? std::string("&lt;") : std::string(1, c);
+  }
+  document.bytes = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='" + target + "'/>";
+  notes.push_back(displayName(document.location) + ": imported again for namespace " + facts.targetNamespace +
+                  ", whose every component the documents read before declare: not read");
+  return document;
 }
 
 // Reads the facts of every document that contributed to the model: the
@@ -1231,7 +1268,9 @@ XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, c
     for (const std::string& file : schemaFiles) {
       Grammar* grammar = nullptr;
       try {
-        const SchemaDocument* root = recorder.find(resolveSchemaLocation("", file));
+        const SchemaDocument* found = recorder.find(resolveSchemaLocation("", file));
+        const SchemaDocument* root =
+            found ? &recorder.handOver(static_cast<std::size_t>(found - recorder.documents.data()), false) : nullptr;
         const std::unique_ptr<InputSource> source(root ? memorySource(root->bytes, root->location) : nullptr);
         grammar = source ? reader->loadGrammar(*source, Grammar::SchemaGrammarType, true)
                          : reader->loadGrammar(ZelWstring::fromUtf8(file).c_str(), Grammar::SchemaGrammarType, true);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -113,9 +115,9 @@ TEST_F(CompileSchema, AnErrorNamesTheDocumentsRelativeToTheWorkingFolder) {
 
 // How documents refer to each other must not change what validation
 // reads: a file referred to by its path and by a URL the catalog maps to it
-// is one document (read twice, its components were declared twice); an
-// import by absolute path or file: URL finds the kept document (made
-// relative, it was not found).
+// is one document, and a copy of it imported again is not read (read twice,
+// their components were declared twice); an import by absolute path or
+// file: URL finds the kept document (made relative, it was not found).
 TEST_F(CompileSchema, ValidationReadsTheDocumentsAsTheyReferToEachOther) {
   const std::string typesAt = scratch_.write(
       "types.xsd",
@@ -129,6 +131,11 @@ TEST_F(CompileSchema, ValidationReadsTheDocumentsAsTheyReferToEachOther) {
                           "<xs:complexType><xs:sequence><xs:element ref='c:note'/></xs:sequence></xs:complexType>"
                           "</xs:element></xs:schema>");
   };
+  std::ifstream common(schema("common.xsd"));
+  scratch_.write("common-copy.xsd", std::string(std::istreambuf_iterator<char>(common), {}));
+  const std::string copyCatalog = scratch_.write(
+      "copy-catalog.xml", "<catalog xmlns='urn:oasis:names:tc:entity:xmlns:xml:catalog'><uri "
+                          "name='http://schemas.example.invalid/common/common.xsd' uri='common-copy.xsd'/></catalog>");
   const std::string open = "<t:batch xmlns:t='urn:test:twice' xmlns:m='urn:test:main' xmlns:c='urn:test:common'>";
   const struct {
     std::string label;
@@ -136,6 +143,8 @@ TEST_F(CompileSchema, ValidationReadsTheDocumentsAsTheyReferToEachOther) {
     std::string content;
   } rows[] = {
       {"path and mapped URL", {schema("remote-twice.xsd"), "--catalog", schema("catalog.xml")},
+       "<m:invoice><m:total>1.5</m:total></m:invoice><c:note>n</c:note>"},
+      {"a copy by mapped URL", {schema("remote-twice.xsd"), "--catalog", copyCatalog},
        "<m:invoice><m:total>1.5</m:total></m:invoice><c:note>n</c:note>"},
       {"absolute path", {mainImporting("by-path.xsd", typesAt)}, "<c:note>1</c:note>"},
       {"file URL", {mainImporting("by-url.xsd", "file://" + typesAt)}, "<c:note>1</c:note>"},
