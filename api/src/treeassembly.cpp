@@ -537,15 +537,16 @@ Resolution TreeAssembly::resolve(const TreeElement& parent, std::string_view nam
   }
   const SchemaType* type = view_->typeOf(parent);
   if (!type) return resolution;
-  // A name without namespace means the parent's first (an element's), then
+  // A name without namespace means the parent's first (an element's; none
+  // for an attribute, as unprefixed in XML: role beside xlink:role), then
   // any member's of that name when only one namespace has it; "{}name"
   // means none.
   const NamespaceMatch match =
       namespaceGiven && namespaceUri.empty() ? NamespaceMatch::exact : NamespaceMatch::anyWhenEmpty;
   const bool noNamespace = match == NamespaceMatch::exact;
   const std::string meant = namespaceUri.empty() && !namespaceGiven ? namespaceOf(parent) : std::string(namespaceUri);
-  if (namespaceUri.empty() && !attribute && !noNamespace)
-    resolution.member = type->findMember(name, meant, false, byKey);
+  if (namespaceUri.empty() && !noNamespace)
+    resolution.member = type->findMember(name, attribute ? std::string() : meant, attribute, byKey, NamespaceMatch::exact);
   if (!resolution.member) resolution.member = type->findMember(name, namespaceUri, attribute, byKey, match);
   if (resolution.member) return resolution;
   if (!attribute) {

@@ -394,6 +394,11 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"NameInTwoNamespacesOneOfThem", sharedNameSet,
                      R"(<doc xmlns:o="urn:test:other"><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><o:name>n</o:name></doc>)",
                      R"({"doc":{"d":"2026-01-02","y":1,"g":[1,2],"z":0,"o:name":"n"}})"},
+        // An attribute without a prefix is of no namespace, also beside one of its name in another
+        // (the way back refused "@batch" as a name two namespaces have).
+        WildcardCase{"AttributeNameInTwoNamespaces", sharedNameSet,
+                     R"(<doc xmlns:o="urn:test:other" o:batch="7" batch="b"><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>)",
+                     R"({"doc":{"@batch":"b","@o:batch":7,"d":"2026-01-02","y":1,"g":[1,2],"z":0}})"},
         // Keys alone would come back in turns (p, q, p): the elements stay in their order.
         WildcardCase{"RepeatingChoiceInAnOrderTurnsWouldChange", sharedNameSet,
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><p>1</p><p>2</p><q>3</q></doc>",
