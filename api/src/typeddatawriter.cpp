@@ -749,19 +749,22 @@ private:
   // (attributes: when they have one): the way back looks a bare name up in
   // the parent's namespace. So do those whose bare name the way back would
   // give to a member of the type in another namespace (<p:foo> standing for
-  // p:e1 beside a member foo of no namespace).
+  // p:e1 beside a member foo of no namespace; an attribute role a wildcard
+  // admits beside a member x:role is "@{}role").
   void qualifyForeignNames(Level& at, std::string_view parentNamespace, const SchemaType* type) {
     for (const std::size_t index : at.keyOrder) {
       Entry& entry = at.entries[index];
       if (entry.member) continue;
-      if (entry.isAttribute ? !entry.namespaceUri.empty()
-                            : entry.namespaceUri != parentNamespace || takenByMemberElsewhere(type, entry))
+      if (entry.isAttribute && entry.namespaceUri.empty()) {
+        if (takenByMemberElsewhere(type, entry)) entry.name = keep("{}" + std::string(entry.name));
+      } else if (entry.isAttribute || entry.namespaceUri != parentNamespace || takenByMemberElsewhere(type, entry)) {
         qualify(entry);
+      }
     }
   }
 
   static bool takenByMemberElsewhere(const SchemaType* type, const Entry& entry) {
-    const SchemaMember* member = type ? type->findMember(entry.name, {}, false, /*byKey=*/true) : nullptr;
+    const SchemaMember* member = type ? type->findMember(entry.name, {}, entry.isAttribute, /*byKey=*/true) : nullptr;
     return member && member->namespaceUri != entry.namespaceUri;
   }
 

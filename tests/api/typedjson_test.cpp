@@ -399,6 +399,14 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"AttributeNameInTwoNamespaces", sharedNameSet,
                      R"(<doc xmlns:o="urn:test:other" o:batch="7" batch="b"><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g></doc>)",
                      R"({"doc":{"@batch":"b","@o:batch":7,"d":"2026-01-02","y":1,"g":[1,2],"z":0}})"},
+        // An attribute of no namespace a wildcard admits, beside a member of its name in another: "@{}tone"
+        // (it was "@tone", which the way back gave to the member, or refused beside it).
+        WildcardCase{"WildcardAttributeSharingAMembersName", typedMessageSet,
+                     R"(<t:order xmlns:t="urn:test:typed"><t:remark tone="a">r</t:remark></t:order>)",
+                     R"({"order":{"remark":{"@{}tone":"a","$":["r"]}}})"},
+        WildcardCase{"WildcardAttributeBesideTheMemberOfItsName", typedMessageSet,
+                     R"(<t:order xmlns:t="urn:test:typed" xmlns:o="urn:test:other"><t:remark o:tone="b" tone="c">r</t:remark></t:order>)",
+                     R"({"order":{"remark":{"@tone":"b","@{}tone":"c","$":["r"]}}})"},
         // Keys alone would come back in turns (p, q, p): the elements stay in their order.
         WildcardCase{"RepeatingChoiceInAnOrderTurnsWouldChange", sharedNameSet,
                      "<doc><y>1</y><d>2026-01-02</d><g>1</g><z>0</z><g>2</g><p>1</p><p>2</p><q>3</q></doc>",
