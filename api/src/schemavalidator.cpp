@@ -609,6 +609,14 @@ public:
   void error(const SAXParseException& e) override { add(e); }
   void fatalError(const SAXParseException& e) override { add(e); }
 
+  // A problem where the scanner stands, before the element whose start tag
+  // it is about is reported (which names it then).
+  void addHere(const std::u16string& message) {
+    makeRoom();
+    const auto [line, column] = here();
+    problems.push_back({line, column, utf8Path(), toUtf8(message)});
+    notePlace();
+  }
   // Whether problems are to be placed (ProblemPlace) too.
   bool placesProblems() const { return places_ != nullptr; }
   // The place the scanner stands at.
@@ -628,9 +636,7 @@ public:
       const ValidationError& problem = found[i];
       const ZelWstring message = ZelWstring::fromUtf8(problem.message);
       if (!unknownId(message.c_str()).empty()) continue;  // references are to the whole document's IDs
-      if (problems.size() == SchemaValidator::kMaxProblems) {
-        limitReached("more than " + std::to_string(SchemaValidator::kMaxProblems) + " problems");
-      }
+      makeRoom();
       const auto [line, column] = element.placeOf(problem.line);
       problems.push_back({line, column, parentPath + (problem.path.empty() ? "/" + toUtf8(qname) : problem.path),
                           problem.message});
@@ -645,6 +651,12 @@ public:
 
   std::vector<ValidationError> problems;
 
+  // Ends the check where the problems have reached their bound.
+  void makeRoom() const {
+    if (problems.size() == SchemaValidator::kMaxProblems) {
+      limitReached("more than " + std::to_string(SchemaValidator::kMaxProblems) + " problems");
+    }
+  }
   // Ends the check where the scanner is, with what as its last problem.
   [[noreturn]] void limitReached(std::string what) const {
     throw LimitReached{std::move(what), locator_ ? locator_->getLineNumber() : 0,
@@ -653,9 +665,7 @@ public:
 
 private:
   void add(const SAXParseException& e) {
-    if (problems.size() == SchemaValidator::kMaxProblems) {
-      limitReached("more than " + std::to_string(SchemaValidator::kMaxProblems) + " problems");
-    }
+    makeRoom();
     const auto reference = references_.find(std::u16string(unknownId(e.getMessage())));
     if (reference != references_.end()) {
       const Reference& at = reference->second;
@@ -967,6 +977,14 @@ bool xsiTypeNamesDeclaredAnyType(XMLValidator* validator, unsigned int code, con
   return XMLString::equals(uri, SchemaSymbols::fgURI_SCHEMAFORSCHEMA);
 }
 
+// The global declaration of an attribute, where a grammar of the pool has one.
+const SchemaAttDef* globalAttribute(XMLGrammarPool& pool, const XMLCh* uri, const XMLCh* local) {
+  const std::unique_ptr<XMLSchemaDescription> description(pool.createSchemaDescription(uri));
+  const xercesc::Grammar* grammar = pool.retrieveGrammar(description.get());
+  if (!grammar || grammar->getGrammarType() != xercesc::Grammar::SchemaGrammarType) return nullptr;
+  return static_cast<const SchemaAttDef*>(static_cast<const SchemaGrammar*>(grammar)->getAttributeDeclRegistry()->get(local));
+}
+
 // Whether an attribute wildcard admits an attribute of the namespace without
 // checking its value: skip, or lax where no global declaration has the name.
 bool admitsUnchecked(const SchemaAttDef& wildcard, const XMLScanner& scanner, XMLGrammarPool& pool,
@@ -985,11 +1003,35 @@ bool admitsUnchecked(const SchemaAttDef& wildcard, const XMLScanner& scanner, XM
   }
   if (wildcard.getDefaultType() != XMLAttDef::ProcessContents_Lax)
     return wildcard.getDefaultType() == XMLAttDef::ProcessContents_Skip;
-  const std::unique_ptr<XMLSchemaDescription> description(pool.createSchemaDescription(scanner.getURIText(uriId)));
-  const xercesc::Grammar* grammar = pool.retrieveGrammar(description.get());
-  const std::u16string name(local);
-  return !grammar || grammar->getGrammarType() != xercesc::Grammar::SchemaGrammarType ||
-         !static_cast<const SchemaGrammar*>(grammar)->getAttributeDeclRegistry()->get(name.data());
+  return !globalAttribute(pool, scanner.getURIText(uriId), std::u16string(local).c_str());
+}
+
+// An attribute of an element checked as xs:anyType, whose attribute wildcard
+// is lax: what is wrong with its value, where a global declaration has its
+// name; empty if nothing.
+std::u16string laxAttributeProblem(const XMLAttr& attribute, XMLScanner& scanner, XMLGrammarPool& pool) {
+  const XMLCh* uri = scanner.getURIText(attribute.getURIId());
+  if (XMLString::equals(uri, SchemaSymbols::fgURI_XSI) || XMLString::equals(uri, XMLUni::fgXMLNSURIName)) return {};
+  const SchemaAttDef* declaration = globalAttribute(pool, uri, attribute.getName());
+  DatatypeValidator* type = declaration ? declaration->getDatatypeValidator() : nullptr;
+  if (!type) return {};
+  std::u16string value(attribute.getValue());  // its line ends and tabs already spaces
+  if (type->getWSFacet() == DatatypeValidator::COLLAPSE) {
+    std::u16string collapsed;
+    for (const char16_t c : value)
+      if (c != u' ' || (!collapsed.empty() && collapsed.back() != u' ')) collapsed += c;
+    if (!collapsed.empty() && collapsed.back() == u' ') collapsed.pop_back();
+    value = std::move(collapsed);
+  }
+  try {
+    type->validate(value.c_str(), scanner.getValidationContext(), scanner.getMemoryManager());
+  } catch (const XMLException& e) {
+    return e.getMessage();
+  }
+  if (declaration->getDefaultType() == XMLAttDef::Fixed && type->compare(value.c_str(), declaration->getValue()) != 0)
+    return u"value '" + value + u"' of attribute '" + attribute.getQName() + u"' is not its fixed value '" +
+           declaration->getValue() + u"'";
+  return {};
 }
 
 // XML Schema leaves a prohibited attribute out of its type's attributes, so
@@ -1079,7 +1121,8 @@ public:
   }
 
   // Whether anything was reported, or an element a declaration names stands
-  // in an undeclared one, which the second check looks at (LaxContent).
+  // in an undeclared one, or an undeclared element has an attribute a global
+  // declaration names: the second check looks at those (LaxContent).
   bool reported = false;
   bool metUndeclared = false;  // an element the grammar does not declare, since the scanner was made
 
@@ -1088,7 +1131,7 @@ public:
                     const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty, bool) override {
     if (depth_ >= SchemaValidator::kMaxElementDepth || !undeclared_.allow(declaration)) throw LimitReached{};
     const bool declared = declaration.isDeclared();
-    if (undeclaredDepth_ != 0 && declared) reported = true;
+    if ((undeclaredDepth_ != 0 && declared) || (!declared && namesDeclaredAttribute(attributes, count))) reported = true;
     if (!isEmpty) ++depth_;
     if (undeclaredDepth_ == 0 && !declared && !isEmpty) undeclaredDepth_ = depth_;
     metUndeclared = metUndeclared || !declared;
@@ -1127,6 +1170,14 @@ public:
   void resetErrors() override {}
 
 private:
+  bool namesDeclaredAttribute(const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) const {
+    for (XMLSize_t i = 0; i < count; ++i) {
+      const XMLAttr& attribute = *attributes.elementAt(i);
+      if (globalAttribute(pool_, scanner_->getURIText(attribute.getURIId()), attribute.getName())) return true;
+    }
+    return false;
+  }
+
   XMLGrammarPool& pool_;
   std::function<void()> lendGrammars_;
   XMLScanner* scanner_ = nullptr;
@@ -1409,6 +1460,12 @@ private:
     if (detaching_) {
       detached_.startChild(qualified(prefix, declaration.getBaseName()), attributes, count, isEmpty, collector_->here());
       return false;
+    }
+    if (kind == LaxContent::Kind::Undeclared) {
+      for (XMLSize_t i = 0; i < count; ++i) {
+        const std::u16string problem = laxAttributeProblem(*attributes.elementAt(i), ValidatorsScanner::of(validator), *pool_);
+        if (!problem.empty()) collector_->addHere(problem);
+      }
     }
     if (kind != LaxContent::Kind::Apart) return false;
     detached_.start(qualified(prefix, declaration.getBaseName()), attributes, count, isEmpty, scope_, collector_->here());
