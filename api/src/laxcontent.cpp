@@ -62,7 +62,10 @@ LaxContent::Kind LaxContent::ofChild(const XMLElementDecl& declaration, unsigned
     case Kind::Checked:
       break;
   }
-  XMLContentModel* model = parent.type ? parent.type->getContentModel() : nullptr;
+  // The validator gives an element of xs:anyType no type, and the scanner
+  // takes its content as a lax wildcard's.
+  if (!parent.type) return declaration.isDeclared() || xsiTyped ? Kind::Checked : Kind::Undeclared;
+  XMLContentModel* model = parent.type->getContentModel();
   ContentLeafNameTypeVector* leaves = model ? model->getContentLeafNameTypeVector() : nullptr;
   if (!leaves) return Kind::Checked;
   bool lax = false, skip = false;

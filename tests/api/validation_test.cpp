@@ -277,6 +277,7 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {"<x><w:u xmlns:w='urn:w'><x s='urn:a'><t>&lt;v&#10;\"\t&amp;</t></x></w:u></x>", ""},
            {"<x><s:u xmlns:s='urn:s'><x s='a'/></s:u></x>", ""},
            {xsi + "><w:u xmlns:w='urn:w' i:type='holds'><x s='a'/></w:u></x>", ""},  // its own x, typed by xsi:type
+           {xsi + "><w:u xmlns:w='urn:w' i:type='holds'><x><w:v><x s='a'/></w:v></x></w:u></x>", "minLength"},  // of xs:anyType
            // Their attributes that global declarations name too, whitespace collapsed as the type says
            // (libxml2 refuses ' 7 ' there).
            {"<x><w:u xmlns:w='urn:w' code=' 7 ' kind=' a  b'/></x>", ""}, {"<x><w:u xmlns:w='urn:w'><w:v code='x'/></w:u></x>", "facet"},
