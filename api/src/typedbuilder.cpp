@@ -417,10 +417,7 @@ private:
       } else if (type->isMixed && node.kind == TypedNode::Kind::Value && node.value.kind == GivenValue::Kind::String) {
         // Text alone, as an element of mixed content the parse reads
         // undeclared (in lax content) gives it.
-        TypedNode content;
-        content.kind = TypedNode::Kind::Array;
-        content.items.push_back(node);
-        mixed(element, content, type);
+        mixed(element, node, type);
       } else {
         if (node.kind != TypedNode::Kind::Object) fail("an object was expected");
         complex(element, node, *type, nillable);
@@ -881,7 +878,14 @@ private:
   // the parser drops such runs on the way back: it may be data (the blank
   // between two words in elements of their own).
   void mixed(TreeElement& element, const TypedNode& content, const SchemaType* type) {
-    if (content.kind != TypedNode::Kind::Array) fail("mixed content is an array of texts and elements");
+    // Text alone may be a string, also as "$" beside attributes.
+    if (content.kind == TypedNode::Kind::Value && content.value.kind == GivenValue::Kind::String) {
+      TypedNode run;
+      run.kind = TypedNode::Kind::Array;
+      run.items.push_back(content);
+      return mixed(element, run, type);
+    }
+    if (content.kind != TypedNode::Kind::Array) fail("mixed content is a text or an array of texts and elements");
     std::string run;
     std::vector<long> given;  // occurrences of each name of type's members, by its first member
     const auto endRun = [&] {

@@ -700,6 +700,8 @@ INSTANTIATE_TEST_SUITE_P(
                     GivenData{"MemberNameAlsoTheWildcards", R"("trio":{"$":[{"qty":1},{"note":"n"},{"qty":2}]})", "", "", mixedWildcardSet},
                     GivenData{"LocalMemberNameAlsoTheWildcards", R"("own":{"qty":[1,2]})", "", "", mixedWildcardSet},
                     GivenData{"TextAloneOfMixedContent", R"("stamp":"t")", R"("stamp":{"$":["t"]})", "", mixedWildcardSet},
+                    // Beside attributes too (it was refused: an array was expected).
+                    GivenData{"TextAloneOfMixedContentBesideAttributes", R"("m":{"@k":"v","$":"t"})", R"("m":{"@k":"v","$":["t"]})"},
                     // Runs side by side are one; whitespace alone is written, and the parser drops it.
                     GivenData{"MixedTextRuns", R"("m":{"$":["a","b ",{"b":"x"}," ",{"b":"y"},"\n"]})",
                               R"("m":{"$":["ab ",{"b":"x"}," ",{"b":"y"},"\n"]})",
