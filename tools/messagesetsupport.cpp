@@ -50,8 +50,10 @@ msgset::MessageSet readMessageSetSources(const std::vector<std::string>& sources
 wfxml::MessageSet openMessageSet(const SharedOptions& options, SchemaWarnings warnings) {
   if (!options.dictionary.empty()) return openDictionary(options.host, options.dictionary);
   if (options.schemas.empty()) return wfxml::host::none(libraryOf(options.host));
+  XsdImportOptions schemaOptions;
+  schemaOptions.catalogFiles = options.catalogs;
   return wfxml::host::loadBytes(
-      compileMessageSetToExtract(readMessageSetSources(options.schemas, {}, warnings), options.schemas.front()),
+      compileMessageSetToExtract(readMessageSetSources(options.schemas, schemaOptions, warnings), options.schemas.front()),
       libraryOf(options.host));
 }
 

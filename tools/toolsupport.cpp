@@ -76,7 +76,9 @@ const SharedOptionHelp kSharedOptionHelp[] = {
     {SharedOption::kMessageSet,
      "  --dict FILE          the dictionary to use (wfhost compile makes one)\n"
      "  --schema FILE.xsd    compile a schema in process instead (repeatable: a set;\n"
-     "                       or one message-set source .json)\n"},
+     "                       or one message-set source .json)\n"
+     "  --catalog FILE       an XML catalog mapping the http locations the schemas\n"
+     "                       import to local files (repeatable; also XML_CATALOG_FILES)\n"},
     {SharedOption::kEncoding,
      "  --encoding NAME      the code page of the XML written (default utf-8): a name\n"
      "                       ICU knows (ibm-500, utf-16le, iso-8859-1) or a number (500)\n"},
@@ -115,6 +117,8 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
     options.dictionary = args.takeValue(arg);
   } else if (takes(options, SharedOption::kMessageSet) && arg == "--schema") {
     options.schemas.push_back(args.takeValue(arg));
+  } else if (takes(options, SharedOption::kMessageSet) && arg == "--catalog") {
+    options.catalogs.push_back(args.takeValue(arg));
   } else if (takes(options, SharedOption::kEncoding) && arg == "--encoding") {
     options.encoding = args.takeValue(arg);
   } else if (takes(options, SharedOption::kInputEncoding) && arg == "--input-encoding") {
@@ -133,6 +137,8 @@ bool readSharedOption(const std::string& arg, ArgumentList& args, SharedOptions&
     return readHostOption(arg, args, options.host);
   }
   if (!options.dictionary.empty() && !options.schemas.empty()) throw UsageError("give either --dict or --schema");
+  if (!options.dictionary.empty() && !options.catalogs.empty())
+    throw UsageError("--catalog maps what --schema documents import; a dictionary keeps its documents");
   return true;
 }
 

@@ -69,7 +69,7 @@ bool readHostOption(const std::string& arg, ArgumentList& args, HostOptions& opt
 // so that every command spells them alike. A command names the groups it
 // takes; the host options come with every group.
 namespace SharedOption {
-constexpr unsigned kMessageSet = 1u;     // --dict FILE, --schema FILE.xsd (repeatable)
+constexpr unsigned kMessageSet = 1u;     // --dict FILE, --schema FILE.xsd, --catalog FILE (repeatable)
 constexpr unsigned kEncoding = 2u;       // --encoding NAME: the code page of the XML written
 constexpr unsigned kInputEncoding = 4u;  // --input-encoding NAME: of an input without declaration
 constexpr unsigned kProperties = 8u;     // --prop NAME=VALUE: message properties
@@ -84,6 +84,7 @@ struct SharedOptions {
   HostOptions host;
   std::string dictionary;
   std::vector<std::string> schemas;
+  std::vector<std::string> catalogs;  // --catalog: XML catalogs for the --schema documents' imports
   std::string encoding;       // empty: the command's default
   std::string inputEncoding;  // empty: from the byte-order mark or declaration, else UTF-8
   bool indent = false;

@@ -157,6 +157,11 @@ TEST_F(CompileSchema, ValidationReadsTheDocumentsAsTheyReferToEachOther) {
     const CommandResult valid =
         runWfhost({"validate", "--dict", dictionary, scratch_.write("ok.xml", open + row.content + "</t:batch>")});
     EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
+    std::vector<std::string> inProcess = {"validate", "--schema"};  // --catalog too, where the row has one
+    inProcess.insert(inProcess.end(), row.compileArgs.begin(), row.compileArgs.end());
+    inProcess.push_back(scratch_.file("ok.xml"));
+    const CommandResult validInProcess = runWfhost(inProcess);
+    EXPECT_EQ(validInProcess.status, 0) << validInProcess.out << validInProcess.err;
     const CommandResult invalid = runWfhost(
         {"validate", "--dict", dictionary, scratch_.write("bad.xml", open + row.content + "<c:note>x</c:note></t:batch>")});
     EXPECT_EQ(invalid.status, 1) << invalid.out << invalid.err;
