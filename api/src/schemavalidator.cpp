@@ -668,9 +668,16 @@ private:
     makeRoom();
     const auto reference = references_.find(std::u16string(unknownId(e.getMessage())));
     if (reference != references_.end()) {
+      // In document order: Xerces-C goes through its table of IDs.
       const Reference& at = reference->second;
-      problems.push_back({at.line, at.column, ZelWstring(at.path).toUtf8(), utf8(e.getMessage())});
-      if (places_) places_->push_back(at.place);
+      const auto before = std::upper_bound(problems.begin(), problems.end(), std::make_pair(at.line, at.column),
+                                           [](const auto& place, const ValidationError& problem) {
+                                             return place < std::make_pair(problem.line, problem.column);
+                                           });
+      const std::size_t index = static_cast<std::size_t>(before - problems.begin());
+      problems.insert(before, {at.line, at.column, ZelWstring(at.path).toUtf8(), utf8(e.getMessage())});
+      if (places_) places_->insert(places_->begin() + static_cast<std::ptrdiff_t>(index), at.place);
+      if (index < named_) ++named_;
       return;
     }
     problems.push_back({e.getLineNumber(), columnOf(e.getLineNumber(), e.getColumnNumber()), utf8Path(), utf8(e.getMessage())});

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -83,6 +84,14 @@ const std::vector<InvalidCase> kInvalidOrders = {
     {"ReferenceToNoId", order("ABC", kLine1 + "<o:line no=\"2\" after=\" x1\"><o:qty>2</o:qty></o:line>\n" +
                                          "<o:line no=\"3\" after=\"x1\"><o:qty>2</o:qty></o:line>\n"),
      4, "/o:order/o:line", "'x1' is referenced", 1},
+    // In document order, not that of Xerces-C's table of IDs.
+    {"ReferencesToNoIdInOrder", order("abc", [] {
+       std::string lines;
+       int no = 0;
+       for (const char* id : {"z9", "a1", "m5", "q7", "b2", "k3", "x1", "c8", "y4"})
+         lines += "<o:line no=\"" + std::to_string(++no) + "\" after=\"" + id + "\"><o:qty>2</o:qty></o:line>\n";
+       return lines;
+     }()), 2, "/o:order/o:id", "'abc'", 10},
     {"WrongRoot", "<order/>", 1, "/order", "the root 'order' is declared by none of the schemas (they declare '{urn:order}order')", 1},
     // No more than the root's declaration missing, said once: not each attribute (namespace
     // declarations too, as Xerces-C reports them) and element within.
@@ -131,6 +140,9 @@ TEST(Validation, AParseThatValidatesRefusesAnInvalidDocumentWithItsProblems) {
     if (c.count != 0) {
       EXPECT_EQ(problems.size(), c.count) << c.name << "\n" << problemsOf(problems);
     }
+    EXPECT_TRUE(std::is_sorted(problems.begin(), problems.end(), [](const auto& a, const auto& b) {
+      return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+    })) << c.name << "\n" << problemsOf(problems);
     for (const wfxml::Error& error : {errorOf([&] { orders.parse(c.document.data(), c.document.size(), options); }),
                                       errorOf([&] { orders.toJson(c.document.data(), c.document.size(), options); })}) {
       EXPECT_EQ(error.key(), "CP_NOT_SCHEMA_VALID") << c.name;
