@@ -617,6 +617,10 @@ public:
     problems.push_back({line, column, utf8Path(), toUtf8(message)});
     notePlace();
   }
+  // Says a problem found before in other words.
+  void reword(std::size_t index, std::string message) {
+    if (index < problems.size()) problems[index].message = std::move(message);
+  }
   // Whether problems are to be placed (ProblemPlace) too.
   bool placesProblems() const { return places_ != nullptr; }
   // The place the scanner stands at.
@@ -1013,6 +1017,28 @@ bool admitsUnchecked(const SchemaAttDef& wildcard, const XMLScanner& scanner, XM
   return !globalAttribute(pool, scanner.getURIText(uriId), std::u16string(local).c_str());
 }
 
+// Whether a refusal is one of Xerces-C's checks of decimal, double and float,
+// which name no value.
+bool namesNoValue(const XMLCh* message) {
+  const std::u16string_view text(message);
+  return text == u"invalid character encountered" || text == u"empty string encountered" ||
+         text == u"more than one decimal point encountered";
+}
+
+// Such a refusal with the value and the built-in type it is of ("value
+// '1,50' is invalid decimal: invalid character encountered").
+std::u16string withValue(std::u16string_view value, const DatatypeValidator& type, const std::u16string& message) {
+  const DatatypeValidator* builtIn = &type;
+  while (builtIn && !XMLString::equals(builtIn->getTypeUri(), SchemaSymbols::fgURI_SCHEMAFORSCHEMA))
+    builtIn = builtIn->getBaseValidator();
+  const std::size_t first = value.find_first_not_of(u" \t\r\n");
+  value = first == std::u16string_view::npos ? std::u16string_view()
+                                             : value.substr(first, value.find_last_not_of(u" \t\r\n") + 1 - first);
+  std::u16string text = u"value '" + std::u16string(value) + u"' is invalid";
+  if (builtIn && builtIn->getTypeLocalName()) text += u" " + std::u16string(builtIn->getTypeLocalName());
+  return text + u": " + message;
+}
+
 // An attribute of an element checked as xs:anyType, whose attribute wildcard
 // is lax: what is wrong with its value, where a global declaration has its
 // name; empty if nothing.
@@ -1033,7 +1059,7 @@ std::u16string laxAttributeProblem(const XMLAttr& attribute, XMLScanner& scanner
   try {
     type->validate(value.c_str(), scanner.getValidationContext(), scanner.getMemoryManager());
   } catch (const XMLException& e) {
-    return e.getMessage();
+    return namesNoValue(e.getMessage()) ? withValue(value, *type, e.getMessage()) : std::u16string(e.getMessage());
   }
   if (declaration->getDefaultType() == XMLAttDef::Fixed && type->compare(value.c_str(), declaration->getValue()) != 0)
     return u"value '" + value + u"' of attribute '" + attribute.getQName() + u"' is not its fixed value '" +
@@ -1327,6 +1353,83 @@ bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
 }
 }  // namespace
 
+// Xerces-C's checks of decimal, double and float (and the types derived from
+// them) name no value ("invalid character encountered"), and at a start tag
+// not the attribute either. The reader notes such problems and at the next
+// tag gives them the value and the built-in type: the element's text at its
+// end tag, else the value of the start tag's attribute that its type refuses
+// with the same words ("value '1,50' is invalid decimal: invalid character
+// encountered"), which also tells the attribute (ProblemCollector).
+class ValuelessNumberProblems {
+public:
+  void clear() {
+    pending_.clear();
+    text_.clear();
+  }
+  // contentType: the validator's type of the content it checks (an
+  // xsi:type's too), if any.
+  void noted(std::size_t index, const XMLCh* message, const DatatypeValidator* contentType) {
+    pending_.push_back({index, message, contentType});
+  }
+  void text(const XMLCh* characters, XMLSize_t length) {
+    if (text_.size() < kShown) text_.append(characters, std::min<XMLSize_t>(length, kShown));
+  }
+
+  // At a start tag, before its problems are named; an empty element's
+  // content was checked with it.
+  void atStart(const XMLElementDecl& element, const ComplexTypeInfo* type, const RefVectorOf<XMLAttr>& attributes,
+               XMLSize_t count, bool isEmpty, ProblemCollector& collector) {
+    std::vector<Pending> content;
+    for (const Pending& problem : pending_) {
+      bool named = false;
+      for (XMLSize_t i = 0; type && i < count && !named; ++i) {
+        const XMLAttr& attribute = *attributes.elementAt(i);
+        const SchemaAttDef* declaration =
+            const_cast<ComplexTypeInfo*>(type)->getAttDef(attribute.getName(), static_cast<int>(attribute.getURIId()));
+        DatatypeValidator* valueType = declaration ? declaration->getDatatypeValidator() : nullptr;
+        if (!valueType || refusal(*valueType, attribute.getValue()) != problem.message) continue;
+        collector.reword(problem.index, toUtf8(withValue(attribute.getValue(), *valueType, problem.message)));
+        named = true;
+      }
+      if (!named && isEmpty) content.push_back(problem);
+    }
+    pending_ = std::move(content);
+    text_.clear();
+    if (isEmpty) atEnd(element, collector);
+  }
+  // At an end tag, for its element's text.
+  void atEnd(const XMLElementDecl& element, ProblemCollector& collector) {
+    const auto& declaration = static_cast<const SchemaElementDecl&>(element);
+    const ComplexTypeInfo* complex = declaration.getComplexTypeInfo();
+    const DatatypeValidator* declared = complex ? complex->getDatatypeValidator() : declaration.getDatatypeValidator();
+    for (const Pending& problem : pending_) {
+      const DatatypeValidator* type = problem.contentType ? problem.contentType : declared;
+      if (type) collector.reword(problem.index, toUtf8(withValue(text_, *type, problem.message)));
+    }
+    pending_.clear();
+  }
+
+private:
+  static constexpr std::size_t kShown = 200;  // characters of a value told
+
+  static std::u16string refusal(DatatypeValidator& type, const XMLCh* value) {
+    try {
+      type.validate(value);
+    } catch (const XMLException& e) {
+      return e.getMessage();
+    }
+    return {};
+  }
+
+  struct Pending {
+    std::size_t index;
+    std::u16string message;
+    const DatatypeValidator* contentType;
+  };
+  std::vector<Pending> pending_;
+  std::u16string text_;  // of the element open last, as far as it goes
+};
+
 // The reader of the check that names problems, noting undeclared elements
 // as the QuickWatch does (see SchemaOnlyScanner). Xerces-C loads a
 // document's external DTD subset whenever it validates, whatever
@@ -1384,6 +1487,7 @@ public:
     laxContent_.clear();
     scope_.clear();
     detaching_ = false;
+    numbers_.clear();
     SAX2XMLReaderImpl::startDocument();
   }
 
@@ -1393,6 +1497,14 @@ public:
         isRefusalOfValidDocument(getValidator(), *pool_, nilled_, code, domain, text))
       return;
     undecodable_ = XMLString::equals(domain, XMLUni::fgExceptDomain) && isUndecodableCode(code);
+    if (collector_ && namesNoValue(text)) {
+      const std::size_t index = collector_->problems.size();
+      SAX2XMLReaderImpl::error(code, domain, type, text, systemId, publicId, line, column);
+      const xercesc::SchemaValidator* schema = schemaValidator();
+      if (collector_->problems.size() > index)
+        numbers_.noted(index, text, schema ? schema->getCurrentDatatypeValidator() : nullptr);
+      return;
+    }
     if (!rootStarted_ && XMLString::equals(domain, XMLUni::fgValidityDomain)) {
       // An undeclared root is said once, with what the schemas declare, at
       // its start tag (Xerces-C: "grammar not found for namespace 'urn:v1'",
@@ -1417,6 +1529,8 @@ public:
     if (!undeclared_.allow(declaration)) collector_->limitReached(UndeclaredNames::limit());
     if (isRoot && heldAtRoot_) reportHeldAtRoot(declaration, getURIText(uriId));
     rootStarted_ = true;
+    const xercesc::SchemaValidator* schema = schemaValidator();
+    numbers_.atStart(declaration, schema ? schema->getCurrentTypeInfo() : nullptr, attributes, count, isEmpty, *collector_);
     const bool startsApart = followLaxContent(declaration, uriId, prefix, attributes, count, isEmpty);
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
@@ -1428,6 +1542,7 @@ public:
     }
   }
   void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
+    numbers_.atEnd(declaration, *collector_);
     if (detaching_) {
       const std::u16string qname = qualified(prefix, declaration.getBaseName());
       detached_.end(qname, collector_->here());
@@ -1443,6 +1558,7 @@ public:
   }
   void docCharacters(const XMLCh* text, XMLSize_t length, bool cdata) override {
     nilled_.content();
+    numbers_.text(text, length);
     if (detaching_) detached_.text(text, length);
     SAX2XMLReaderImpl::docCharacters(text, length, cdata);
   }
@@ -1461,9 +1577,8 @@ private:
     if (!checkApart_) return false;
     scope_.started(attributes, count);
     XMLValidator& validator = *getValidator();  // the scanner's, which it always has
-    auto* schema = validator.handlesSchema() ? static_cast<xercesc::SchemaValidator*>(&validator) : nullptr;
-    const LaxContent::Kind kind = laxContent_.started(declaration, uriId, hasXsiType(attributes, count), isEmpty, schema,
-                                                      ValidatorsScanner::of(validator));
+    const LaxContent::Kind kind = laxContent_.started(declaration, uriId, hasXsiType(attributes, count), isEmpty,
+                                                      schemaValidator(), ValidatorsScanner::of(validator));
     if (detaching_) {
       detached_.startChild(qualified(prefix, declaration.getBaseName()), attributes, count, isEmpty, collector_->here());
       return false;
@@ -1485,6 +1600,10 @@ private:
     std::vector<ProblemPlace> places;
     const std::vector<ValidationError> found = checkApart_(detached_.utf8(), collector_->placesProblems() ? &places : nullptr);
     collector_->addDetached(found, places, detached_, qname, empty);
+  }
+  xercesc::SchemaValidator* schemaValidator() const {
+    XMLValidator* validator = getValidator();
+    return validator && validator->handlesSchema() ? static_cast<xercesc::SchemaValidator*>(validator) : nullptr;
   }
   bool hasXsiType(const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) const {
     for (XMLSize_t i = 0; i < count; ++i) {
@@ -1590,6 +1709,7 @@ private:
   NamespaceScope scope_;
   DetachedElement detached_;
   bool detaching_ = false;  // writing down an element to be checked apart
+  ValuelessNumberProblems numbers_;
 };
 
 // One reader validating against the shared grammar, for one thread at a time.

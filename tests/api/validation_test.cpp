@@ -202,9 +202,11 @@ TEST(Validation, DocumentsValidButForOneThing) {
       <xs:simpleType name="uris"><xs:list itemType="xs:anyURI"/></xs:simpleType>
       <xs:complexType name="holds"><xs:sequence><xs:element name="x" type="xs:anyType"/></xs:sequence></xs:complexType>
       <xs:attribute name="code" type="xs:int"/><xs:attribute name="kind" type="xs:token" fixed="a b"/>
+      <xs:attribute name="rate" type="xs:double"/>
       <xs:element name="x" nillable="true"><xs:complexType><xs:choice minOccurs="0" maxOccurs="2"><xs:element ref="x"/>
-      <xs:element name="t" type="xs:string"/><xs:element name="h" type="xs:anyURI"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
-      processContents="skip"/></xs:choice><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
+      <xs:element name="t" type="xs:string"/><xs:element name="h" type="xs:anyURI"/>
+      <xs:element name="n" type="xs:decimal"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
+      processContents="skip"/></xs:choice><xs:attribute name="f" type="xs:float"/><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
       <xs:minLength value="2"/></xs:restriction></xs:simpleType></xs:attribute></xs:complexType></xs:element>
       </xs:schema>)")});
   std::string deep, wide = "<!DOCTYPE x [<!ENTITY w \"" + std::string(5000, 'w') + "\">]><x><t>";
@@ -294,6 +296,12 @@ TEST(Validation, DocumentsValidButForOneThing) {
            // (libxml2 refuses ' 7 ' there).
            {"<x><w:u xmlns:w='urn:w' code=' 7 ' kind=' a  b'/></x>", ""}, {"<x><w:u xmlns:w='urn:w'><w:v code='x'/></w:u></x>", "facet"},
            {"<x><w:u xmlns:w='urn:w'><w:v kind='a'/></w:u></x>", "value 'a' of attribute 'kind' is not its fixed value 'a b'"},
+           // Xerces-C's refusals of decimals, doubles and floats name no value.
+           {xsi + " xmlns:xs='http://www.w3.org/2001/XMLSchema'><w:u xmlns:w='urn:w' i:type='xs:decimal'> 1,5 </w:u></x>",
+            "value '1,5' is invalid decimal: invalid character encountered"},
+           {"<x><w:u xmlns:w='urn:w' rate='1e'/></x>", "value '1e' is invalid double: invalid character encountered"},
+           {"<x f='1,5'><n/></x>", "value '' is invalid decimal: empty string encountered"},
+           {"<x f='1,5'/>", "value '1,5' is invalid float: invalid character encountered"},
            {nestedLax(8), ""}, {nestedLax(9), "elements to be checked apart nested more than 8 deep"},
            {"<x><w:u xmlns:w='urn:w' xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:type='none'>v</w:u></x>",
             "length"},
