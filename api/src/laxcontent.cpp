@@ -85,7 +85,8 @@ LaxContent::Kind LaxContent::ofChild(const XMLElementDecl& declaration, unsigned
     if (processContents == 0) return Kind::Checked;  // strict
   }
   if (declaration.isDeclared()) {
-    const bool substitutes = static_cast<const SchemaElementDecl&>(declaration).getSubstitutionGroupElem() != nullptr;
+    const bool substitutes = declaration.getObjectType() != XMLElementDecl::Schema ||
+                             static_cast<const SchemaElementDecl&>(declaration).getSubstitutionGroupElem() != nullptr;
     return skip && !lax && !substitutes ? Kind::Unchecked : Kind::Checked;
   }
   if (lax && !skip) return xsiTyped ? Kind::Checked : Kind::Undeclared;

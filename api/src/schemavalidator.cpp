@@ -1399,9 +1399,12 @@ public:
   }
   // At an end tag, for its element's text.
   void atEnd(const XMLElementDecl& element, ProblemCollector& collector) {
-    const auto& declaration = static_cast<const SchemaElementDecl&>(element);
-    const ComplexTypeInfo* complex = declaration.getComplexTypeInfo();
-    const DatatypeValidator* declared = complex ? complex->getDatatypeValidator() : declaration.getDatatypeValidator();
+    const DatatypeValidator* declared = nullptr;
+    if (element.getObjectType() == XMLElementDecl::Schema) {
+      const auto& declaration = static_cast<const SchemaElementDecl&>(element);
+      const ComplexTypeInfo* complex = declaration.getComplexTypeInfo();
+      declared = complex ? complex->getDatatypeValidator() : declaration.getDatatypeValidator();
+    }
     for (const Pending& problem : pending_) {
       const DatatypeValidator* type = problem.contentType ? problem.contentType : declared;
       if (type) collector.reword(problem.index, toUtf8(withValue(text_, *type, problem.message)));
