@@ -88,6 +88,13 @@ constexpr char kFunction[] = "MessageSet::validate";
 
 std::string utf8(const XMLCh* text) { return ZelWstring(text).toUtf8(); }
 
+// text without the XML blanks around it.
+std::u16string_view trimmed(std::u16string_view text) {
+  const std::size_t first = text.find_first_not_of(u" \t\r\n");
+  return first == std::u16string_view::npos ? std::u16string_view()
+                                            : text.substr(first, text.find_last_not_of(u" \t\r\n") + 1 - first);
+}
+
 // Kept documents with portable (relative) locations are loaded from under
 // this folder, which is never read: their references to each other resolve
 // as paths, as when they were compiled.
@@ -939,12 +946,8 @@ private:
       if (name[0] != u'n' || !XMLString::equals(name, SchemaSymbols::fgATT_NILL) ||
           !XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
         continue;
-      std::u16string value(attribute.getValue());
-      const std::size_t first = value.find_first_not_of(u" \t\r\n");
-      const std::size_t last = value.find_last_not_of(u" \t\r\n");
-      if (first == std::u16string::npos) return false;
-      const std::u16string_view collapsed = std::u16string_view(value).substr(first, last + 1 - first);
-      return collapsed == SchemaSymbols::fgATTVAL_TRUE || collapsed == u"1";
+      const std::u16string_view value = trimmed(attribute.getValue());
+      return value == SchemaSymbols::fgATTVAL_TRUE || value == u"1";
     }
     return false;
   }
@@ -1031,10 +1034,7 @@ std::u16string withValue(std::u16string_view value, const DatatypeValidator& typ
   const DatatypeValidator* builtIn = &type;
   while (builtIn && !XMLString::equals(builtIn->getTypeUri(), SchemaSymbols::fgURI_SCHEMAFORSCHEMA))
     builtIn = builtIn->getBaseValidator();
-  const std::size_t first = value.find_first_not_of(u" \t\r\n");
-  value = first == std::u16string_view::npos ? std::u16string_view()
-                                             : value.substr(first, value.find_last_not_of(u" \t\r\n") + 1 - first);
-  std::u16string text = u"value '" + std::u16string(value) + u"' is invalid";
+  std::u16string text = u"value '" + std::u16string(trimmed(value)) + u"' is invalid";
   if (builtIn && builtIn->getTypeLocalName()) text += u" " + std::u16string(builtIn->getTypeLocalName());
   return text + u": " + message;
 }
@@ -1050,11 +1050,8 @@ std::u16string laxAttributeProblem(const XMLAttr& attribute, XMLScanner& scanner
   if (!type) return {};
   std::u16string value(attribute.getValue());  // its line ends and tabs already spaces
   if (type->getWSFacet() == DatatypeValidator::COLLAPSE) {
-    std::u16string collapsed;
-    for (const char16_t c : value)
-      if (c != u' ' || (!collapsed.empty() && collapsed.back() != u' ')) collapsed += c;
-    if (!collapsed.empty() && collapsed.back() == u' ') collapsed.pop_back();
-    value = std::move(collapsed);
+    XMLString::collapseWS(value.data());
+    value.resize(XMLString::stringLen(value.c_str()));
   }
   try {
     type->validate(value.c_str(), scanner.getValidationContext(), scanner.getMemoryManager());
@@ -1384,8 +1381,7 @@ public:
       bool named = false;
       for (XMLSize_t i = 0; type && i < count && !named; ++i) {
         const XMLAttr& attribute = *attributes.elementAt(i);
-        const SchemaAttDef* declaration =
-            const_cast<ComplexTypeInfo*>(type)->getAttDef(attribute.getName(), static_cast<int>(attribute.getURIId()));
+        const SchemaAttDef* declaration = type->getAttDef(attribute.getName(), static_cast<int>(attribute.getURIId()));
         DatatypeValidator* valueType = declaration ? declaration->getDatatypeValidator() : nullptr;
         if (!valueType || refusal(*valueType, attribute.getValue()) != problem.message) continue;
         collector.reword(problem.index, toUtf8(withValue(attribute.getValue(), *valueType, problem.message)));
