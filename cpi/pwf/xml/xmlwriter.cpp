@@ -1041,11 +1041,17 @@ namespace {
 // Whether the text a value was read from suits the item it is written for:
 // binary read as hexadecimal digits is written as such only where the item
 // says so, and base64 likewise (a tree may be written by another dictionary).
+// Hexadecimal text is two digits a byte and nothing else: base64 text of two
+// or four bytes, or with blanks inside, may be as long but holds other units.
 bool fitsDataEncoding(WriteItem& item, const PWFData& value, const ZelWstring& lexical) {
   if (value.getDataLogicalType() != eLogicalBinary) return true;
   const EDataEncoding encoding = item.getDataEncoding();
   if (encoding == edeCDATA || item.isBitStream()) return false;
-  const bool hexadecimal = XMLUtils::trimWhitespace(lexical.view()).size() == 2 * value.getBinaryValue().size();
+  const std::u16string_view digits = XMLUtils::trimWhitespace(lexical.view());
+  const bool hexadecimal =
+      digits.size() == 2 * value.getBinaryValue().size() && std::all_of(digits.begin(), digits.end(), [](char16_t c) {
+        return (c >= u'0' && c <= u'9') || ((c | 0x20) >= u'a' && (c | 0x20) <= u'f');
+      });
   return hexadecimal == (encoding != edeBase64);
 }
 }  // namespace
