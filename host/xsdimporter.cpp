@@ -248,6 +248,10 @@ public:
 
   InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
     const std::string written = utf8(resource->getSystemId());
+    // An import without a schemaLocation names a namespace, not a document
+    // (Spring's of the XML namespace): there is nothing to read, and its
+    // referrer's folder, where an empty location resolves, is none.
+    if (written.empty() && resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport) return nullptr;
     const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), written);
     if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity)
       return isNetworkLocation(location) ? memorySource({}, location) : nullptr;
