@@ -116,6 +116,7 @@ struct SchemaDocumentFacts {
   std::vector<std::pair<long, std::string>> components;  // line, "kind 'name'", in document order
   bool refersByAbsolutePath = false;  // a schemaLocation names a local file by absolute path or file: URL
   std::string targetNamespace;        // of the last document scanned
+  std::set<std::string> unlocatedImports;  // namespaces imported without a schemaLocation
 };
 
 std::string componentKey(const std::string& kind, const std::string& ns, const std::string& name) {
@@ -184,6 +185,9 @@ public:
         facts_.refersByAbsolutePath = true;
       std::string resolved = resolvedLocation(systemId_, location);
       if (!resolved.empty()) references_.push_back(std::move(resolved));
+    } else if (location == nullptr && utf8(localName) == "import") {
+      const XMLCh* imported = attrs.getValue(u"namespace");
+      facts_.unlocatedImports.insert(imported ? utf8(imported) : std::string());
     }
     const XMLCh* name = attrs.getValue(u"name");
     if (name == nullptr) return;
@@ -1232,6 +1236,57 @@ std::string readTextFile(const std::string& path) {
 }  // namespace
 
 namespace {
+// The files in the order to load them: one that imports a namespace without
+// a schemaLocation after the given files whose target namespace that is
+// (wsdl-soap.xsd after wsdl.xsd), since Xerces-C looks for such a namespace
+// among the grammars loaded before; else, and in a circle, as given. Read
+// from the recorded documents (a refused one is kept empty).
+std::vector<std::string> inLoadOrder(const std::vector<std::string>& files, const SchemaDocumentRecorder& recorder) {
+  struct Pending {
+    std::string file;
+    std::string targetNamespace;
+    std::set<std::string> unlocatedImports;
+  };
+  std::vector<Pending> pending;
+  for (const std::string& file : files) {
+    SchemaDocumentFacts facts;
+    scanSchemaDocument(ZelWstring::fromUtf8(resolveSchemaLocation("", file)).c_str(), recorder, facts);
+    pending.push_back({file, facts.targetNamespace, std::move(facts.unlocatedImports)});
+  }
+  std::vector<std::string> ordered;
+  while (!pending.empty()) {
+    auto next = std::find_if(pending.begin(), pending.end(), [&pending](const Pending& file) {
+      return std::none_of(pending.begin(), pending.end(), [&file](const Pending& other) {
+        return &other != &file && file.unlocatedImports.count(other.targetNamespace) != 0;
+      });
+    });
+    if (next == pending.end()) next = pending.begin();
+    ordered.push_back(next->file);
+    pending.erase(next);
+  }
+  return ordered;
+}
+
+// Validation loads the documents the user named in the order they are kept:
+// they keep their places among the others, in the order of files.
+void keepRootsInLoadOrder(SchemaDocuments& documents, const std::vector<std::string>& files) {
+  const auto rank = [&files](const SchemaDocument& document) {
+    std::size_t i = 0;
+    while (i < files.size() && resolveSchemaLocation("", files[i]) != document.location) ++i;
+    return i;
+  };
+  std::vector<std::size_t> places;
+  std::vector<SchemaDocument> roots;
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    if (!documents[i].isRoot) continue;
+    places.push_back(i);
+    roots.push_back(std::move(documents[i]));
+  }
+  std::stable_sort(roots.begin(), roots.end(),
+                   [&rank](const SchemaDocument& a, const SchemaDocument& b) { return rank(a) < rank(b); });
+  for (std::size_t k = 0; k < places.size(); ++k) documents[places[k]] = std::move(roots[k]);
+}
+
 XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, const XsdImportOptions& options) {
   XsdImportResult result;
   startXmlLibraryForProcess();
@@ -1240,6 +1295,7 @@ XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, c
   for (std::string& file : XmlCatalog::filesFromEnvironment()) catalogFiles.push_back(std::move(file));
   const XmlCatalog catalog(catalogFiles);
   SchemaDocumentRecorder recorder(catalog);
+  std::vector<std::string> files;  // in the order their grammars are loaded
   {
     std::unique_ptr<SAX2XMLReader> reader = newReader(&pool);
     reader->setFeature(XMLUni::fgXercesSchema, true);
@@ -1269,7 +1325,8 @@ XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, c
     refuseFault();
     if (const std::optional<ReferenceChainFault> chain = findOverlongReferenceChain(recorder.documents))
       throwSourceError(kFunction, displayName(chain->location), chain->place, chain->what);
-    for (const std::string& file : schemaFiles) {
+    files = inLoadOrder(schemaFiles, recorder);
+    for (const std::string& file : files) {
       Grammar* grammar = nullptr;
       try {
         const SchemaDocument* found = recorder.find(resolveSchemaLocation("", file));
@@ -1303,6 +1360,7 @@ XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, c
   SchemaMapper mapper(*model, facts, options, result.mappingWarnings);
   result.set = mapper.map(options.name.empty() ? fileStem(schemaFiles.front()) : options.name);
   result.set.schemaDocuments = std::move(recorder.documents);
+  keepRootsInLoadOrder(result.set.schemaDocuments, files);
   if (!recorder.refersByAbsolutePath) makeLocationsPortable(result.set.schemaDocuments);
   const std::vector<int> cycle = findTypeCycle(result.set);
   if (!cycle.empty()) {

@@ -604,6 +604,15 @@ TEST(Validation, SchemaDocumentsKeepTheParsersEntityLimits) {
   }
 }
 
+// A namespace one file imports without a location is another file's, named
+// after it: the check loads that file first, as the compile does.
+TEST(Validation, ANamespaceImportedWithoutALocationComesFromTheFileGivenAfter) {
+  const wfxml::MessageSet set =
+      wfxml::MessageSet::compile({testData("xsd/main-unlocated.xsd"), testData("xsd/common.xsd")});
+  const std::string document = R"(<invoice xmlns="urn:test:main"><total ccy="EUR">1.5</total></invoice>)";
+  EXPECT_EQ(problemsOf(set.validate(document.data(), document.size())), "");
+}
+
 // The grammar unrolls occurrence counts: a content model of more than 2,000
 // positions (a sequence of two elements occurring 1,001 times; 10,000 times
 // took 54 s) is refused when it is built, and so is a count past 10,000;

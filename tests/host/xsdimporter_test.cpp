@@ -178,7 +178,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, XsdImporterWildcards, ::testing::ValuesIn(dataCa
                          [](const auto& info) { return info.param.label; });
 
 // An import is read with its importer, and naming the imported document as
-// well (in either order) changes nothing.
+// well (in either order) changes nothing; a namespace imported without a
+// location is the given document's, named before or after its importer.
 class XsdImporterDocumentSets : public ::testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(XsdImporterDocumentSets, ImportsJoinTheSet) {
@@ -203,7 +204,9 @@ TEST_P(XsdImporterDocumentSets, ImportsJoinTheSet) {
 INSTANTIATE_TEST_SUITE_P(Orders, XsdImporterDocumentSets,
                          ::testing::Values(std::vector<std::string>{"main.xsd"},
                                            std::vector<std::string>{"main.xsd", "common.xsd"},
-                                           std::vector<std::string>{"common.xsd", "main.xsd"}), ReadableName());
+                                           std::vector<std::string>{"common.xsd", "main.xsd"},
+                                           std::vector<std::string>{"main-unlocated.xsd", "common.xsd"}),
+                         ReadableName());
 
 // Nothing is fetched: an import by http URL is read from the local file an
 // XML catalog maps it to (given, or named by XML_CATALOG_FILES); unmapped,
