@@ -39,6 +39,32 @@ bool hasScheme(const std::string& location) {
 std::string withoutFileScheme(const std::string& location) {
   return location.compare(0, kFileScheme.size(), kFileScheme) == 0 ? location.substr(kFileScheme.size()) : location;
 }
+
+// Where a URL's path starts (after "scheme://authority"); its end if none.
+std::size_t pathStartOf(const std::string& url) { return std::min(url.find('/', url.find("://") + 3), url.size()); }
+
+// A URL whose path has its "." and ".." segments resolved, as resolving a
+// reference against a URL removes them (RFC 3986, 5.2.4), so that a
+// document reached by "../common/c.xsd" has one location whoever refers to
+// it ("http://h/s/main/../common/c.xsd" is "http://h/s/common/c.xsd").
+std::string withoutDotSegments(const std::string& url) {
+  const std::size_t start = pathStartOf(url);
+  const std::size_t end = std::min(url.find_first_of("?#", start), url.size());
+  std::vector<std::string> kept;
+  bool endsAsFolder = false;
+  for (std::size_t at = start; at < end;) {
+    const std::size_t next = std::min(url.find('/', at + 1), end);
+    const std::string segment = url.substr(at + 1, next - at - 1);
+    endsAsFolder = segment == "." || segment == "..";
+    if (segment == ".." && !kept.empty()) kept.pop_back();
+    if (!endsAsFolder) kept.push_back(segment);
+    at = next;
+  }
+  std::string resolved = url.substr(0, start);
+  for (const std::string& segment : kept) resolved += "/" + segment;
+  if (endsAsFolder) resolved += "/";
+  return resolved + url.substr(end);
+}
 }  // namespace
 
 bool isNetworkLocation(const std::string& location) {
@@ -67,11 +93,15 @@ void makeLocationsPortable(SchemaDocuments& documents) {
 }
 
 std::string resolveSchemaLocation(const std::string& referrer, const std::string& location) {
-  if (isNetworkLocation(location)) return location;
+  if (isNetworkLocation(location)) return withoutDotSegments(location);
   namespace fs = std::filesystem;
   fs::path path(withoutFileScheme(location));
+  if (isNetworkLocation(referrer) && !hasScheme(location)) {
+    // A path from the referrer's host, or from its folder.
+    return withoutDotSegments(location.compare(0, 1, "/") == 0 ? referrer.substr(0, pathStartOf(referrer)) + location
+                                                                : referrer.substr(0, referrer.rfind('/') + 1) + location);
+  }
   if (path.is_relative() && !referrer.empty()) {
-    if (isNetworkLocation(referrer)) return referrer.substr(0, referrer.rfind('/') + 1) + location;
     path = fs::path(withoutFileScheme(referrer)).parent_path() / path;
   }
   std::error_code ignored;

@@ -613,6 +613,23 @@ TEST(Validation, ANamespaceImportedWithoutALocationComesFromTheFileGivenAfter) {
   EXPECT_EQ(problemsOf(set.validate(document.data(), document.size())), "");
 }
 
+// A remote document's reference up a folder ("../common/c.xsd") names one
+// document, however it is reached: the compile reads it and the check finds it.
+TEST(Validation, ARemoteReferenceUpAFolderNamesOneDocument) {
+  const ScratchFolder folder;
+  folder.write("a.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:a" xmlns:c="urn:c">
+    <xs:import namespace="urn:c" schemaLocation="../common/c.xsd"/><xs:element name="doc"><xs:complexType><xs:sequence>
+    <xs:element ref="c:v"/></xs:sequence></xs:complexType></xs:element></xs:schema>)");
+  folder.write("c.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:c">
+    <xs:element name="v" type="xs:decimal"/></xs:schema>)");
+  const std::string catalog = folder.write("catalog.xml", R"(<catalog xmlns="urn:oasis:names:tc:entity:xmlns:xml:catalog">
+    <system systemId="http://schemas.example.invalid/s/main/a.xsd" uri="a.xsd"/>
+    <system systemId="http://schemas.example.invalid/s/common/c.xsd" uri="c.xsd"/></catalog>)");
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({"http://schemas.example.invalid/s/main/a.xsd"}, {catalog});
+  const std::string document = R"(<doc xmlns="urn:a" xmlns:c="urn:c"><c:v>1.5</c:v></doc>)";
+  EXPECT_EQ(problemsOf(set.validate(document.data(), document.size())), "");
+}
+
 // The grammar unrolls occurrence counts: a content model of more than 2,000
 // positions (a sequence of two elements occurring 1,001 times; 10,000 times
 // took 54 s) is refused when it is built, and so is a count past 10,000;
