@@ -140,17 +140,21 @@ bool RecordScanner::checkEncoding() {
 }
 
 std::size_t RecordScanner::doctypeEnd(std::size_t at) const {
-  // The internal subset may hold '>' in brackets, quotes and comments.
+  // The internal subset may hold '>' in brackets, quotes, comments and
+  // processing instructions (whose text may hold "]>", tags and lone quotes).
   int brackets = 0;
+  const auto skipTo = [&](std::size_t from, std::string_view closing) {
+    const std::size_t close = buffer_.find(closing, from);
+    return close == npos ? npos : close + closing.size() - 1;
+  };
   for (std::size_t i = at + 2; i < buffer_.size(); ++i) {
     const char c = buffer_[i];
     if (c == '"' || c == '\'') {
       i = buffer_.find(c, i + 1);
-      if (i == npos) return npos;
     } else if (c == '<' && buffer_.compare(i, 4, "<!--") == 0) {
-      i = buffer_.find("-->", i + 4);
-      if (i == npos) return npos;
-      i += 2;
+      i = skipTo(i + 4, "-->");
+    } else if (c == '<' && buffer_.compare(i, 2, "<?") == 0) {
+      i = skipTo(i + 2, "?>");
     } else if (c == '[') {
       ++brackets;
     } else if (c == ']') {
@@ -158,6 +162,7 @@ std::size_t RecordScanner::doctypeEnd(std::size_t at) const {
     } else if (c == '>' && brackets <= 0) {
       return i + 1;
     }
+    if (i == npos) return npos;
   }
   return npos;
 }

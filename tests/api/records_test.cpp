@@ -60,11 +60,12 @@ TEST(Records, TheMessageElementIsOneRecordWithTheWholeDocument) {
   EXPECT_EQ(recordsOf(xml, "order"), std::vector<std::string>{typedJson(typedMessageSet(), xml.data(), xml.size())});
 }
 
-// The markup a cutter must step over: a DTD with '>' in its subset, comments,
-// a processing instruction and CDATA that look like records, '>' in an
+// The markup a cutter must step over: a DTD with '>' in its subset (in an
+// entity, a comment, a processing instruction with "]>", a tag and a quote),
+// comments, a processing instruction and CDATA that look like records, '>' in an
 // attribute value, prefixes, records nested and empty.
 const std::string kCuttable = R"(<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE order [ <!ENTITY who "Ann &#62; Bob"> <!-- a comment with > --> ]>
+<!DOCTYPE order [ <!ENTITY who "Ann &#62; Bob"> <!-- a comment with > --> <?pi ]> <order> it's?> ]>
 <order xmlns="urn:test:typed" xmlns:t="urn:test:typed" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance"
        id="o>1">
   <party id="p1"><name>&who;</name></party>
