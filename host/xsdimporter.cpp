@@ -235,7 +235,8 @@ InputSource* memorySource(const std::string& bytes, const std::string& systemId)
 // could serve is read from the local file the XML catalog maps it to (and
 // kept under its own location, which the documents refer to), else noted
 // as unmapped and read as empty; external entities by such a location read
-// as empty.
+// as empty, and so do those of a local file that is not there (W3C's
+// xml.xsd names a DTD that its copies seldom bring along).
 class SchemaDocumentRecorder : public XMLEntityResolver {
 public:
   explicit SchemaDocumentRecorder(const XmlCatalog& catalog) : catalog_(catalog) {}
@@ -257,8 +258,11 @@ public:
     // referrer's folder, where an empty location resolves, is none.
     if (written.empty() && resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport) return nullptr;
     const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), written);
-    if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity)
-      return isNetworkLocation(location) ? memorySource({}, location) : nullptr;
+    if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) {
+      std::error_code ignored;
+      const bool readable = !isNetworkLocation(location) && std::filesystem::is_regular_file(location, ignored);
+      return readable ? nullptr : memorySource({}, location);
+    }
     const SchemaDocument* document = find(location);
     if (document == nullptr) {
       std::string bytes;
