@@ -40,6 +40,19 @@ std::string withoutFileScheme(const std::string& location) {
   return location.compare(0, kFileScheme.size(), kFileScheme) == 0 ? location.substr(kFileScheme.size()) : location;
 }
 
+// A URI reference's path with its escapes undone ("sub%20dir" is the folder
+// "sub dir"); a '%' that starts no escape stays.
+std::string percentDecoded(const std::string& text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool escape = text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                        std::isxdigit(static_cast<unsigned char>(text[i + 2]));
+    decoded += escape ? static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : text[i];
+    if (escape) i += 2;
+  }
+  return decoded;
+}
+
 // Where a URL's path starts (after "scheme://authority"); its end if none.
 std::size_t pathStartOf(const std::string& url) { return std::min(url.find('/', url.find("://") + 3), url.size()); }
 
@@ -95,7 +108,9 @@ void makeLocationsPortable(SchemaDocuments& documents) {
 std::string resolveSchemaLocation(const std::string& referrer, const std::string& location) {
   if (isNetworkLocation(location)) return withoutDotSegments(location);
   namespace fs = std::filesystem;
-  fs::path path(withoutFileScheme(location));
+  // A schemaLocation is a URI, with escapes; a file the user names is a path.
+  const bool isUri = !referrer.empty() || hasScheme(location);
+  fs::path path(isUri ? percentDecoded(withoutFileScheme(location)) : location);
   if (isNetworkLocation(referrer) && !hasScheme(location)) {
     // A path from the referrer's host, or from its folder.
     return withoutDotSegments(location.compare(0, 1, "/") == 0 ? referrer.substr(0, pathStartOf(referrer)) + location

@@ -24,7 +24,8 @@ using SchemaDocuments = std::vector<SchemaDocument>;
 // The location a schemaLocation (or a file name given by the user) names,
 // resolved against the location of the document that refers to it (empty
 // for a user's file name): an absolute, normalised path for a local file
-// ("file://" URLs included), for any other scheme the URL with the "." and
+// ("file://" URLs included; a schemaLocation's escapes such as %20 undone,
+// a user's file name taken as it stands), for any other scheme the URL with the "." and
 // ".." segments of its path resolved.
 // Recording and looking documents up both go through it, so a dictionary's
 // documents are found again by the same names.

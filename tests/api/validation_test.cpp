@@ -630,6 +630,19 @@ TEST(Validation, ARemoteReferenceUpAFolderNamesOneDocument) {
   EXPECT_EQ(problemsOf(set.validate(document.data(), document.size())), "");
 }
 
+// A schemaLocation is a URI: "b%20c.xsd" names the file "b c.xsd".
+TEST(Validation, AnEscapedSchemaLocationNamesItsFile) {
+  const ScratchFolder folder;
+  folder.write("b c.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:b">
+    <xs:element name="v" type="xs:int"/></xs:schema>)");
+  const wfxml::MessageSet set = wfxml::MessageSet::compile({folder.write("a.xsd", R"(<xs:schema
+    xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:a" xmlns:b="urn:b">
+    <xs:import namespace="urn:b" schemaLocation="b%20c.xsd"/><xs:element name="doc"><xs:complexType><xs:sequence>
+    <xs:element ref="b:v"/></xs:sequence></xs:complexType></xs:element></xs:schema>)")});
+  const std::string document = R"(<doc xmlns="urn:a" xmlns:b="urn:b"><b:v>7</b:v></doc>)";
+  EXPECT_EQ(problemsOf(set.validate(document.data(), document.size())), "");
+}
+
 // The grammar unrolls occurrence counts: a content model of more than 2,000
 // positions (a sequence of two elements occurring 1,001 times; 10,000 times
 // took 54 s) is refused when it is built, and so is a count past 10,000;
