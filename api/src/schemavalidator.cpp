@@ -34,6 +34,7 @@
 #include <xercesc/framework/psvi/XSModelGroup.hpp>
 #include <xercesc/framework/psvi/XSNamedMap.hpp>
 #include <xercesc/framework/psvi/XSParticle.hpp>
+#include <xercesc/framework/psvi/XSWildcard.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/internal/SGXMLScanner.hpp>
 #include <xercesc/internal/XMLScannerResolver.hpp>
@@ -203,12 +204,14 @@ void setUp(XMLScanner& scanner, ScannerSettings settings) {
 }
 
 // Xerces-C unrolls occurrence counts into its content models: a count in the
-// millions would take all memory at the first element of that type. An
-// element or wildcard repeats as one position (as does a model group holding
-// one), but a group of several is copied as often as it occurs, and the
-// grammar's time grows with the cube of a content model's positions (a
-// sequence of two elements occurring 1,000 times took 0.17 s, 5,000 times
-// 8 s, 10,000 times 54 s).
+// millions would take all memory at the first element of that type. A group
+// of several particles is copied as often as it occurs, and the grammar's
+// time grows with the cube of such copies' positions (a sequence of two
+// elements occurring 1,000 times took 0.17 s, 5,000 times 8 s, 10,000 times
+// 54 s); an element or wildcard unrolled costs far less (5,000 times 1.2 s),
+// so it counts as one position here. A content model whose repeated model
+// groups each hold one element or wildcard occurring once (or nothing) is
+// not unrolled at all: Xerces-C counts occurrences there, whatever the counts.
 constexpr XMLSize_t kMaxOccurrenceCount = 10000;
 constexpr XMLSize_t kMaxContentPositions = 2000;
 
@@ -238,18 +241,53 @@ private:
     if (complex == nullptr || !seen_.insert(complex).second) return;
     const XMLCh* name = complex->getAnonymous() ? nullptr : complex->getName();  // Xerces-C names those "__AnonC0"
     const std::string where = name ? " in complexType '" + utf8(name) + "'" : " in an anonymous complexType";
-    const XMLSize_t positions = inParticle(complex->getParticle(), where, 1);
+    const XMLSize_t positions = inParticle(complex->getParticle(), where, 1, keepsCounts(complex->getParticle()));
     if (found_.empty() && positions > kMaxContentPositions)
       found_ = "the content model" + where + " unrolls to more than " + std::to_string(kMaxContentPositions) +
                " positions (each element and wildcard once for each time its model groups occur)";
   }
+  // Whether Xerces-C keeps the content model's counts as counters instead of
+  // unrolling them: where each model group (or wildcard of several
+  // namespaces) that occurs other than once holds a single element or
+  // wildcard occurring once, or nothing (xs:all groups hold no groups and are
+  // not unrolled).
+  static bool keepsCounts(XSParticle* particle) {
+    if (particle == nullptr) return true;
+    if (particle->getTermType() != XSParticle::TERM_MODELGROUP) return !isChoiceOfSeveral(*particle) || occursOnce(*particle);
+    const XSModelGroup& group = *particle->getModelGroupTerm();
+    if (group.getCompositor() == XSModelGroup::COMPOSITOR_ALL) return true;
+    XSParticleList* particles = group.getParticles();
+    const XMLSize_t count = particles ? particles->size() : 0;
+    if (!occursOnce(*particle)) {
+      if (count != 1) return count == 0;
+      XSParticle& only = *particles->elementAt(0);
+      return only.getTermType() != XSParticle::TERM_MODELGROUP && !isChoiceOfSeveral(only) && occursOnce(only);
+    }
+    for (XMLSize_t i = 0; i < count; ++i)
+      if (!keepsCounts(particles->elementAt(i))) return false;
+    return true;
+  }
+  // A wildcard of a list of namespaces is a choice of one wildcard for each
+  // in Xerces-C's content models.
+  static bool isChoiceOfSeveral(XSParticle& particle) {
+    if (particle.getTermType() != XSParticle::TERM_WILDCARD) return false;
+    XSWildcard& wildcard = *particle.getWildcardTerm();
+    return wildcard.getConstraintType() == XSWildcard::NSCONSTRAINT_DERIVATION_LIST &&
+           wildcard.getNsConstraintList() != nullptr && wildcard.getNsConstraintList()->size() > 1;
+  }
+  static bool occursOnce(XSParticle& particle) {
+    return particle.getMinOccurs() == 1 && !particle.getMaxOccursUnbounded() && particle.getMaxOccurs() == 1;
+  }
+
   // The particle's positions once unrolled, copied times over by the groups
   // around it (saturating past the bound); checks the types it holds too.
-  XMLSize_t inParticle(XSParticle* particle, const std::string& where, XMLSize_t times) {
+  // countsKept: the content model's counts are not unrolled, so none is
+  // too large.
+  XMLSize_t inParticle(XSParticle* particle, const std::string& where, XMLSize_t times, bool countsKept) {
     if (particle == nullptr || !found_.empty()) return 0;
-    if (particle->getMinOccurs() > kMaxOccurrenceCount) {
+    if (!countsKept && particle->getMinOccurs() > kMaxOccurrenceCount) {
       found_ = "minOccurs " + std::to_string(particle->getMinOccurs()) + where + countBound();
-    } else if (!particle->getMaxOccursUnbounded() && particle->getMaxOccurs() > kMaxOccurrenceCount) {
+    } else if (!countsKept && !particle->getMaxOccursUnbounded() && particle->getMaxOccurs() > kMaxOccurrenceCount) {
       found_ = "maxOccurs " + std::to_string(particle->getMaxOccurs()) + where + countBound();
     } else if (particle->getTermType() == XSParticle::TERM_ELEMENT) {
       inType(particle->getElementTerm()->getTypeDefinition());
@@ -262,9 +300,9 @@ private:
       const XMLSize_t copies = std::min(times * (particle->getMaxOccursUnbounded() ? particle->getMinOccurs() + 1
                                                                                  : particle->getMaxOccurs()),
                                         kMaxContentPositions + 1);
-      if (count == 1) return inParticle(particles->elementAt(0), where, copies);
+      if (count == 1) return inParticle(particles->elementAt(0), where, copies, countsKept);
       XMLSize_t positions = 0;
-      for (XMLSize_t i = 0; i < count; ++i) positions += inParticle(particles->elementAt(i), where, 1);
+      for (XMLSize_t i = 0; i < count; ++i) positions += inParticle(particles->elementAt(i), where, 1, countsKept);
       return std::min(positions * copies, kMaxContentPositions + 1);
     }
     return 0;
