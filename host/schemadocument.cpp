@@ -80,6 +80,41 @@ std::string withoutDotSegments(const std::string& url) {
 }
 }  // namespace
 
+const char* const kXmlNamespaceSchemaLocation = "http://www.w3.org/2001/xml.xsd";
+
+const std::string& xmlNamespaceSchema() {
+  static const std::string schema = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="http://www.w3.org/XML/1998/namespace">
+  <xs:attribute name="lang">
+    <xs:simpleType>
+      <xs:union memberTypes="xs:language">
+        <xs:simpleType>
+          <xs:restriction base="xs:string"><xs:enumeration value=""/></xs:restriction>
+        </xs:simpleType>
+      </xs:union>
+    </xs:simpleType>
+  </xs:attribute>
+  <xs:attribute name="space">
+    <xs:simpleType>
+      <xs:restriction base="xs:NCName">
+        <xs:enumeration value="default"/>
+        <xs:enumeration value="preserve"/>
+      </xs:restriction>
+    </xs:simpleType>
+  </xs:attribute>
+  <xs:attribute name="base" type="xs:anyURI"/>
+  <xs:attribute name="id" type="xs:ID"/>
+  <xs:attributeGroup name="specialAttrs">
+    <xs:attribute ref="xml:base"/>
+    <xs:attribute ref="xml:lang"/>
+    <xs:attribute ref="xml:space"/>
+    <xs:attribute ref="xml:id"/>
+  </xs:attributeGroup>
+</xs:schema>
+)";
+  return schema;
+}
+
 bool isNetworkLocation(const std::string& location) {
   return hasScheme(location) && location.compare(0, kFileScheme.size(), kFileScheme) != 0;
 }

@@ -252,11 +252,15 @@ public:
   }
 
   InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
-    const std::string written = utf8(resource->getSystemId());
     // An import without a schemaLocation names a namespace, not a document
     // (Spring's of the XML namespace): there is nothing to read, and its
-    // referrer's folder, where an empty location resolves, is none.
-    if (written.empty() && resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport) return nullptr;
+    // referrer's folder, where an empty location resolves, is none. The XML
+    // namespace's schema is fixed: such an import of it reads that one.
+    const bool isImport = resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport;
+    const bool importsXmlNamespace = isImport && utf8(resource->getNameSpace()) == kXmlUri;
+    const std::string named = utf8(resource->getSystemId());
+    if (named.empty() && isImport && !importsXmlNamespace) return nullptr;
+    const std::string written = named.empty() && importsXmlNamespace ? kXmlNamespaceSchemaLocation : named;
     const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), written);
     if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) {
       std::error_code ignored;
@@ -275,7 +279,10 @@ public:
       } else {
         file = catalog_.resolve(written);
         if (file.empty()) file = catalog_.resolve(location);
-        if (file.empty() || !readFile(file, bytes)) {
+        if (importsXmlNamespace && (file.empty() || !readFile(file, bytes))) {
+          file = location;
+          bytes = xmlNamespaceSchema();
+        } else if (file.empty() || !readFile(file, bytes)) {
           noteUnmapped(resource, location, file);
           return memorySource({}, location);
         }
@@ -284,7 +291,6 @@ public:
     }
     // Under the location it was first read by: Xerces-C reads a document
     // once per location, and one file read twice declares everything twice.
-    const bool isImport = resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport;
     const SchemaDocument& given = handOver(static_cast<std::size_t>(document - documents.data()), isImport);
     return memorySource(given.bytes, given.location);
   }

@@ -39,6 +39,15 @@ ZEL_API bool isNetworkLocation(const std::string& location);
 // references to each other resolve among the relative names as before.
 ZEL_API void makeLocationsPortable(SchemaDocuments& documents);
 
+// The schema document of the XML namespace (xml:lang, xml:space, xml:base,
+// xml:id and the attribute group xml:specialAttrs, as the XML, XML Base and
+// xml:id recommendations define them). An import of that namespace that names
+// no document, or one only the network could serve and no XML catalog maps,
+// reads this one, kept under kXmlNamespaceSchemaLocation (or the location the
+// import names): the namespace's schema is fixed, and nothing is fetched.
+ZEL_API extern const char* const kXmlNamespaceSchemaLocation;
+ZEL_API const std::string& xmlNamespaceSchema();
+
 // What Xerces-C must not be given of a schema document, which it reads
 // without limits: entity references that expand beyond what a message's
 // may (more than kSchemaEntityExpansionLimit expansions, or more than

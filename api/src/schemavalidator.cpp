@@ -125,7 +125,11 @@ public:
     if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) {
       return new MemBufInputSource(nullptr, 0, resource->getSystemId() ? resource->getSystemId() : u"", false);
     }
-    const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), utf8(resource->getSystemId()));
+    std::string named = utf8(resource->getSystemId());
+    if (named.empty() && resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport &&
+        XMLString::equals(resource->getNameSpace(), XMLUni::fgXMLURIName))
+      named = kXmlNamespaceSchemaLocation;  // as compiled: the namespace's own document
+    const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), named);
     for (std::size_t i = 0; i < documents_.size(); ++i) {
       if (locations_[i] == location) return sourceOf(i);
     }

@@ -679,6 +679,29 @@ TEST(Validation, ContentModelsUnrollWithinBounds) {
   }
 }
 
+// An import of the XML namespace naming no document, or one only the network
+// serves, reads that namespace's own: its attributes are checked, also by the
+// dictionary alone.
+TEST(Validation, XmlNamespaceImportsReadTheNamespacesOwnDocument) {
+  const ScratchFolder folder;
+  for (const std::string location :
+       {"", " schemaLocation='http://www.w3.org/2001/xml.xsd'", " schemaLocation='http://www.w3.org/XML/1998/xml.xsd'"}) {
+    const wfxml::MessageSet compiled = wfxml::MessageSet::compile({folder.write(
+        "x.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:import "
+                 "namespace='http://www.w3.org/XML/1998/namespace'" + location + "/><xs:element name='r'>"
+                 "<xs:complexType><xs:attributeGroup ref='xml:specialAttrs'/></xs:complexType></xs:element></xs:schema>")});
+    const wfxml::MessageSet loaded = wfxml::MessageSet::fromDictionaryBytes(compiled.dictionaryBytes());
+    for (const auto& [document, valid] : {std::pair{"<r xml:lang='en-GB' xml:space='preserve' xml:base='a/' xml:id='i'/>", true},
+                                          {"<r xml:lang=''/>", true},
+                                          {"<r xml:space='keep'/>", false},
+                                          {"<r xml:lang='en GB'/>", false}}) {
+      const std::string text = document;
+      EXPECT_EQ(compiled.validate(text.data(), text.size()).empty(), valid) << location << text;
+      EXPECT_EQ(loaded.validate(text.data(), text.size()).empty(), valid) << location << text;
+    }
+  }
+}
+
 // A dictionary made by hand may carry any schema: its chains are measured
 // before Xerces-C reads it, as when compiled. Here the 101 types, made to
 // extend one base, are edited to extend each the one before.
