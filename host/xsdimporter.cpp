@@ -255,12 +255,14 @@ public:
     // An import without a schemaLocation names a namespace, not a document
     // (Spring's of the XML namespace): there is nothing to read, and its
     // referrer's folder, where an empty location resolves, is none. The XML
-    // namespace's schema is fixed: such an import of it reads that one.
+    // namespace's schema is fixed: where no document of the set declares it,
+    // such an import of it, or one by a URL no catalog maps, reads that one.
     const bool isImport = resource->getResourceIdentifierType() == XMLResourceIdentifier::SchemaImport;
-    const bool importsXmlNamespace = isImport && utf8(resource->getNameSpace()) == kXmlUri;
+    const bool readsOwnXmlSchema =
+        isImport && !declaresXmlNamespace_ && utf8(resource->getNameSpace()) == kXmlUri;
     const std::string named = utf8(resource->getSystemId());
-    if (named.empty() && isImport && !importsXmlNamespace) return nullptr;
-    const std::string written = named.empty() && importsXmlNamespace ? kXmlNamespaceSchemaLocation : named;
+    if (named.empty() && isImport && !readsOwnXmlSchema) return nullptr;
+    const std::string written = named.empty() ? kXmlNamespaceSchemaLocation : named;
     const std::string location = resolveSchemaLocation(utf8(resource->getBaseURI()), written);
     if (resource->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity) {
       std::error_code ignored;
@@ -279,7 +281,7 @@ public:
       } else {
         file = catalog_.resolve(written);
         if (file.empty()) file = catalog_.resolve(location);
-        if (importsXmlNamespace && (file.empty() || !readFile(file, bytes))) {
+        if (readsOwnXmlSchema && (file.empty() || !readFile(file, bytes))) {
           file = location;
           bytes = xmlNamespaceSchema();
         } else if (file.empty() || !readFile(file, bytes)) {
@@ -354,6 +356,7 @@ private:
   }
 
   const XmlCatalog& catalog_;
+  bool declaresXmlNamespace_ = false;                   // a recorded document's target namespace is the XML one
   std::map<std::string, std::size_t> indexByLocation_;  // of documents, each read once
   std::map<std::string, std::size_t> indexByFile_;      // of documents, by the local file read (documentKey)
   std::set<std::size_t> handedOver_;                    // documents given to Xerces-C
@@ -423,6 +426,7 @@ void SchemaDocumentRecorder::recordReferenced() {
     const std::string referrer = documents[i].location;
     const std::vector<std::string> references = scanSchemaDocument(ZelWstring::fromUtf8(referrer).c_str(), *this, facts);
     refersByAbsolutePath = refersByAbsolutePath || facts.refersByAbsolutePath;
+    declaresXmlNamespace_ = declaresXmlNamespace_ || facts.targetNamespace == kXmlUri;
     for (const std::string& reference : references) {
       const std::string location = resolveSchemaLocation(referrer, reference);
       if (find(location)) continue;
