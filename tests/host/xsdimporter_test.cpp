@@ -24,6 +24,8 @@
 #include <tuple>
 #include <vector>
 
+#include <unistd.h>
+
 using namespace msgset;
 
 namespace {
@@ -409,11 +411,17 @@ const SchemaChain kSchemaChains[] = {
      7498, "line 3, column", "in element 'E0'", "its elements nest more than 30000 deep"},
 };
 
+// A folder of this process's own: runs of other builds share the temporary
+// folder, and one removing its folder under another failed that one.
+std::string ownTempFolder(const std::string& name) {
+  return ::testing::TempDir() + name + "-" + std::to_string(getpid()) + "/";
+}
+
 class XsdImporterChainBounds : public ::testing::TestWithParam<SchemaChain> {};
 
 TEST_P(XsdImporterChainBounds, RefuseTheChainPastTheBoundAtItsComponent) {
   const SchemaChain& chain = GetParam();
-  const std::string folder = ::testing::TempDir() + "chain-" + chain.label + "/";
+  const std::string folder = ownTempFolder("chain-" + chain.label);
   std::filesystem::create_directories(folder);
   const auto compile = [&](int n) {
     for (const auto& [name, text] : chain.documents(n)) std::ofstream(folder + name) << text;
@@ -455,7 +463,7 @@ TEST(XsdImporter, DeepAndCircularSchemasCompileOnASmallThread) {
   const std::string referenced = referencedElementChain(5000);
   // Unions each a member of the next were refused 1,000 deep.
   const std::string unions = unionChain(3000, "root");
-  const std::string folder = ::testing::TempDir() + "deep-schemas/";
+  const std::string folder = ownTempFolder("deep-schemas");
   std::filesystem::create_directories(folder);
   for (const auto& [name, body] :
        {std::pair{"resources.xsd", resources}, {"referenced.xsd", referenced}, {"unions.xsd", unions}}) {
