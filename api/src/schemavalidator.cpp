@@ -885,6 +885,13 @@ bool isUnpairedLocationHint(unsigned int code, const XMLCh* domain) {
   return code == XMLErrs::BadSchemaLocation && XMLString::equals(domain, XMLUni::fgXMLErrDomain);
 }
 
+// Xerces-C compares the root element with the document type's name even
+// where it checks no DTD: naming another root ("<!DOCTYPE record>" before
+// <marc:record>) breaks a rule of DTD validity alone.
+bool isDocumentTypeOfAnotherRoot(unsigned int code, const XMLCh* domain) {
+  return code == XMLValid::RootElemNotLikeDocType && XMLString::equals(domain, XMLUni::fgValidityDomain);
+}
+
 // Whether a problem is a string's length, which Xerces-C counts in UTF-16
 // units where XML Schema counts characters, and which holds in characters:
 // a character beyond U+FFFF counts twice ("value 'a𝄞' has length '3' which
@@ -1160,7 +1167,8 @@ private:
 bool isRefusalOfValidDocument(XMLValidator* validator, XMLGrammarPool& pool, const NilledDefault& nilled,
                               unsigned int code, const XMLCh* domain, const XMLCh* text) {
   return lengthHoldsInCharacters(code, domain, text) || nilled.excuses(code, domain) ||
-         isUnpairedLocationHint(code, domain) || xsiTypeNamesDeclaredAnyType(validator, code, domain, text) ||
+         isUnpairedLocationHint(code, domain) || isDocumentTypeOfAnotherRoot(code, domain) ||
+         xsiTypeNamesDeclaredAnyType(validator, code, domain, text) ||
          wildcardAdmitsProhibited(validator, pool, code, domain, text);
 }
 

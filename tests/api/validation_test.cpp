@@ -386,8 +386,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
 // declaration's default in as the content of an empty element before it checked xsi:nil (a fixed
 // value, text or a child is still refused); it finds no xs:anyType for an xsi:type (refused where
 // the declared type is another); it refused a prohibited attribute that an attribute wildcard
-// admits (a strict one still refuses it). Both scanners (a schema of no namespace and one of a
-// namespace).
+// admits (a strict one still refuses it); it refused a document type naming another root. Both
+// scanners (a schema of no namespace and one of a namespace).
 TEST(Validation, XercesRefusalsOfValidDocumentsAreDropped) {
   const ScratchFolder folder;
   const auto prohibited = [](const std::string& element, const std::string& processing) {
@@ -422,6 +422,8 @@ TEST(Validation, XercesRefusalsOfValidDocumentsAreDropped) {
       EXPECT_EQ(problems.empty(), problem.empty()) << target << " " << content << "\n" << problems;
       EXPECT_NE(problems.find(problem), std::string::npos) << target << " " << content << "\n" << problems;
     }
+    const std::string otherRoot = "<!DOCTYPE record>" + root + "<s>x</s></r>";  // the DTD's root rule: no DTD is checked
+    EXPECT_EQ(problemsOf(set.validate(otherRoot.data(), otherRoot.size())), "") << target;
     const std::string read = root + "<d i:nil='true'/><a i:type='xs:anyType'>1<b/></a></r>";
     EXPECT_NO_THROW(set.fromJson(set.toJson(read.data(), read.size()))) << target;
   }
