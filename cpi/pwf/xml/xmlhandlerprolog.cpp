@@ -146,13 +146,59 @@ void XMLHandler::attDef(const xercesc::DTDElementDecl& elemDecl, const xercesc::
   if (defaultType == xercesc::XMLAttDef::Fixed || defaultType == xercesc::XMLAttDef::Required ||
       defaultType == xercesc::XMLAttDef::Implied)
     internalSubset.append(u' ').append(xercesc::XMLAttDef::getDefAttTypeString(defaultType));
-  if (hasText(attDef.getValue())) {
+  // A default or fixed value is written even when empty: the declaration needs one.
+  const XMLCh* value = attDef.getValue();
+  if (hasText(value) || (value && (defaultType == xercesc::XMLAttDef::Default || defaultType == xercesc::XMLAttDef::Fixed))) {
     internalSubset.append(u' ');
-    appendQuoted(attDef.getValue());
+    appendLiteral(value, LiteralKind::AttributeValue);
   }
 }
 
 void XMLHandler::endAttList(const xercesc::DTDElementDecl& elemDecl) { internalSubset.append(u'>'); }
+
+namespace {
+// Whether the '&' at value[at] starts a general entity reference ("&name;"),
+// which an entity's value keeps unexpanded.
+bool startsEntityReference(std::u16string_view value, std::size_t at) {
+  std::size_t end = at + 1;
+  const auto isNameCharacter = [](char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+           c == u':' || c == u'.' || c == u'-' || c >= 0x80;
+  };
+  if (end >= value.size() || value[end] == u'#' || (value[end] >= u'0' && value[end] <= u'9') ||
+      value[end] == u'.' || value[end] == u'-')
+    return false;
+  while (end < value.size() && isNameCharacter(value[end])) ++end;
+  return end > at + 1 && end < value.size() && value[end] == u';';
+}
+}  // namespace
+
+void XMLHandler::appendLiteral(const XMLCh* value, const LiteralKind kind) {
+  // The value as read back from the literal: the scanner has expanded the
+  // character references (and, in an attribute's value, the entity
+  // references), so the characters that would end or break the literal go
+  // out as references. The quote is the one the value does not hold.
+  const std::u16string_view text(value);
+  const bool holdsDouble = text.find(u'"') != std::u16string_view::npos;
+  const char16_t quote = holdsDouble && text.find(u'\'') == std::u16string_view::npos ? u'\'' : u'"';
+  const bool isEntityValue = kind == LiteralKind::EntityValue;
+  internalSubset.append(quote);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == quote) {
+      internalSubset.append(u"&#34;");
+    } else if (c == u'&' && !(isEntityValue && startsEntityReference(text, i))) {
+      internalSubset.append(u"&#38;");
+    } else if (c == u'%' && isEntityValue) {
+      internalSubset.append(u"&#37;");
+    } else if (c == u'<' && !isEntityValue) {
+      internalSubset.append(u"&#60;");
+    } else {
+      internalSubset.append(c);
+    }
+  }
+  internalSubset.append(quote);
+}
 
 void XMLHandler::appendQuoted(const XMLCh* value) {
   // The scanner does not report the quote used; a value that holds a
@@ -182,7 +228,7 @@ void XMLHandler::entityDecl(const xercesc::DTDEntityDecl& entityDecl, const bool
     internalSubset.append(u' ').append(xercesc::XMLUni::fgNDATAString).append(u' ').append(entityDecl.getNotationName());
   if (entityDecl.getValue()) {
     internalSubset.append(u' ');
-    appendQuoted(entityDecl.getValue());
+    appendLiteral(entityDecl.getValue(), LiteralKind::EntityValue);
   }
   internalSubset.append(u'>');
 }
