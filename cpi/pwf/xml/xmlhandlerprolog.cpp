@@ -9,6 +9,7 @@
 #include <xercesc/framework/XMLErrorCodes.hpp>
 #include <xercesc/framework/XMLNotationDecl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLUni.hpp>
 #include <xercesc/validators/DTD/DTDAttDef.hpp>
 #include <xercesc/validators/DTD/DTDElementDecl.hpp>
@@ -161,15 +162,9 @@ namespace {
 // which an entity's value keeps unexpanded.
 bool startsEntityReference(std::u16string_view value, std::size_t at) {
   std::size_t end = at + 1;
-  const auto isNameCharacter = [](char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
-           c == u':' || c == u'.' || c == u'-' || c >= 0x80;
-  };
-  if (end >= value.size() || value[end] == u'#' || (value[end] >= u'0' && value[end] <= u'9') ||
-      value[end] == u'.' || value[end] == u'-')
-    return false;
-  while (end < value.size() && isNameCharacter(value[end])) ++end;
-  return end > at + 1 && end < value.size() && value[end] == u';';
+  if (end >= value.size() || !xercesc::XMLChar1_0::isFirstNameChar(value[end])) return false;
+  while (end < value.size() && xercesc::XMLChar1_0::isNameChar(value[end])) ++end;
+  return end < value.size() && value[end] == u';';
 }
 }  // namespace
 
