@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -43,6 +44,43 @@ bool isNumberAbove(std::string_view digits, std::string_view bound) {
   return digits.size() > bound.size() || (digits.size() == bound.size() && digits > bound);
 }
 
+// The document type declaration's external identifier left out
+// ("<!DOCTYPE xs:schema PUBLIC '...' 'XMLSchema.dtd' [...]>" becomes
+// "<!DOCTYPE xs:schema [...]>"): a schema document's external DTD subset is
+// not read, as xmllint reads none (Xerces-C's schema loader reads it, and
+// keeps a declaration of it each time); the internal subset stays. Only the
+// prolog is searched.
+std::string withoutExternalSubset(std::string text) {
+  std::size_t at = 0;
+  const auto skipBlanks = [&text](std::size_t from) {
+    while (from < text.size() && std::isspace(static_cast<unsigned char>(text[from]))) ++from;
+    return from;
+  };
+  for (at = skipBlanks(at); text.compare(at, 2, "<?") == 0 || text.compare(at, 4, "<!--") == 0; at = skipBlanks(at)) {
+    const bool comment = text[at + 1] == '!';
+    const std::size_t end = text.find(comment ? "-->" : "?>", at + 2);
+    if (end == std::string::npos) return text;
+    at = end + (comment ? 3 : 2);
+  }
+  if (text.compare(at, 9, "<!DOCTYPE") != 0) return text;
+  std::size_t nameEnd = skipBlanks(at + 9);
+  while (nameEnd < text.size() && !std::isspace(static_cast<unsigned char>(text[nameEnd])) && text[nameEnd] != '[' &&
+         text[nameEnd] != '>')
+    ++nameEnd;
+  std::size_t idEnd = skipBlanks(nameEnd);
+  const bool isPublic = text.compare(idEnd, 6, "PUBLIC") == 0;
+  if (!isPublic && text.compare(idEnd, 6, "SYSTEM") != 0) return text;
+  idEnd += 6;
+  for (int literals = isPublic ? 2 : 1; literals > 0; --literals) {
+    idEnd = skipBlanks(idEnd);
+    if (idEnd >= text.size() || (text[idEnd] != '"' && text[idEnd] != '\'')) return text;
+    const std::size_t close = text.find(text[idEnd], idEnd + 1);
+    if (close == std::string::npos) return text;
+    idEnd = close + 1;
+  }
+  return text.erase(nameEnd, idEnd - nameEnd);
+}
+
 }  // namespace
 
 std::string escapeLiteralHyphens(std::string_view regex) {
@@ -72,6 +110,7 @@ std::string escapeLiteralHyphens(std::string_view regex) {
 }
 
 std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& notes) {
+  text = withoutExternalSubset(std::move(text));
   std::string out;  // the text up to copied, with the values replaced
   std::size_t copied = 0;
   std::size_t tag = text.find('<');

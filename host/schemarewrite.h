@@ -14,9 +14,10 @@
 std::string escapeLiteralHyphens(std::string_view regex);
 
 // The schema document's text (an ASCII-compatible encoding; others pass
-// unchanged) with the pattern facets' hyphens escaped, and maxOccurs values
-// above 2^31 - 1, which no document can reach, read as unbounded. notes
-// gets a line for each maxOccurs changed.
+// unchanged) with the pattern facets' hyphens escaped, maxOccurs values
+// above 2^31 - 1, which no document can reach, read as unbounded, and the
+// document type's external identifier left out (its external DTD subset is
+// not read). notes gets a line for each maxOccurs changed.
 std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& notes);
 
 #endif
