@@ -235,8 +235,8 @@ InputSource* memorySource(const std::string& bytes, const std::string& systemId)
 // could serve is read from the local file the XML catalog maps it to (and
 // kept under its own location, which the documents refer to), else noted
 // as unmapped and read as empty; external entities by such a location read
-// as empty, and so do those of a local file that is not there (W3C's
-// xml.xsd names a DTD that its copies seldom bring along).
+// as empty, and so do those of a local file that is not there. (External DTD
+// subsets are not read at all: rewriteForSchemaReader leaves their ids out.)
 class SchemaDocumentRecorder : public XMLEntityResolver {
 public:
   explicit SchemaDocumentRecorder(const XmlCatalog& catalog) : catalog_(catalog) {}

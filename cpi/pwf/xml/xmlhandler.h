@@ -467,8 +467,7 @@ private:
 
   // ---- Prolog (xmlhandlerprolog.cpp)
   void appendPrefixMarkup(const char16_t* opener);
-  void appendQuoted(const XMLCh* value);
-  enum class LiteralKind { EntityValue, AttributeValue };
+  enum class LiteralKind { Identifier, EntityValue, AttributeValue };
   void appendLiteral(const XMLCh* value, LiteralKind kind);
   void appendExternalIds(const XMLCh* publicId, const XMLCh* systemId);
 

@@ -172,12 +172,17 @@ void XMLHandler::appendLiteral(const XMLCh* value, const LiteralKind kind) {
   // The value as read back from the literal: the scanner has expanded the
   // character references (and, in an attribute's value, the entity
   // references), so the characters that would end or break the literal go
-  // out as references. The quote is the one the value does not hold.
+  // out as references; a public or system id takes none, and holds no quote
+  // of each kind. The quote is the one the value does not hold.
   const std::u16string_view text(value);
   const bool holdsDouble = text.find(u'"') != std::u16string_view::npos;
   const char16_t quote = holdsDouble && text.find(u'\'') == std::u16string_view::npos ? u'\'' : u'"';
-  const bool isEntityValue = kind == LiteralKind::EntityValue;
   internalSubset.append(quote);
+  if (kind == LiteralKind::Identifier) {
+    internalSubset.append(value).append(quote);
+    return;
+  }
+  const bool isEntityValue = kind == LiteralKind::EntityValue;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (c == quote) {
@@ -195,22 +200,15 @@ void XMLHandler::appendLiteral(const XMLCh* value, const LiteralKind kind) {
   internalSubset.append(quote);
 }
 
-void XMLHandler::appendQuoted(const XMLCh* value) {
-  // The scanner does not report the quote used; a value that holds a
-  // double quote must have been single-quoted.
-  const char16_t quote = std::u16string_view(value).find(u'"') == std::u16string_view::npos ? u'"' : u'\'';
-  internalSubset.append(quote).append(value).append(quote);
-}
-
 void XMLHandler::appendExternalIds(const XMLCh* publicId, const XMLCh* systemId) {
   if (publicId) {
     internalSubset.append(u' ').append(xercesc::XMLUni::fgPubIDString).append(u' ');
-    appendQuoted(publicId);
+    appendLiteral(publicId, LiteralKind::Identifier);
   }
   if (systemId) {
     if (!publicId) internalSubset.append(u' ').append(xercesc::XMLUni::fgSysIDString);
     internalSubset.append(u' ');
-    appendQuoted(systemId);
+    appendLiteral(systemId, LiteralKind::Identifier);
   }
 }
 
