@@ -942,6 +942,18 @@ bool lengthHoldsInCharacters(unsigned int code, const XMLCh* domain, const XMLCh
 // They also give the validator an xsi:nil of "1" or "0", a boolean's other
 // spellings, which Xerces-C refuses ("value '1' invalid for attribute '1'")
 // and does not take.
+// The validator's xsi:type, which Xerces-C drops only when it validates an
+// element. Its scanners take an element for one with an xsi:type while any
+// is held, even one of no name: lax content's next undeclared element was
+// then validated and its attributes refused. Reached through the explicit
+// instantiation below, which may name a private member.
+template <QName* xercesc::SchemaValidator::*held>
+struct HeldXsiType {
+  friend QName*& heldXsiTypeOf(xercesc::SchemaValidator& validator) { return validator.*held; }
+};
+template struct HeldXsiType<&xercesc::SchemaValidator::fXsiType>;
+QName*& heldXsiTypeOf(xercesc::SchemaValidator& validator);
+
 class LeftoverXsiState {
 public:
   // An error the scanner reports while it reads a start tag's attributes:
@@ -967,8 +979,10 @@ public:
   void afterStart(Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count, bool isEmpty) {
     xercesc::SchemaValidator* schema = schemaValidator(scan);
     if (!schema) return;
-    // Taken by the next validated element, which drops one of no namespace unread.
-    if (schema->getIsXsiTypeSet()) schema->setXsiType(u"", u"", XMLElementDecl::fgInvalidElemId);
+    if (QName*& type = heldXsiTypeOf(*schema)) {
+      delete type;  // made by the validator with its memory manager, which the delete finds
+      type = nullptr;
+    }
     if (isEmpty || count == 0 || !nilIsTrue(scan, attributes, count)) schema->resetNillable();
   }
   template <class Scan>

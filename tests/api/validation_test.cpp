@@ -310,6 +310,9 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {xsi + " i:nil='1'/>", ""}, {xsi + " i:nil=' 1 '></x>", ""}, {xsi + " i:nil='0'><t>v</t></x>", ""},
            {xsi + " i:nil='1'><t>v</t></x>", "nil"}, {xsi + " i:nil='yes'/>", "boolean"},
            {xsi + "><w:u xmlns:w='urn:w' i:nil='true'></w:u><t>v</t></x>", ""},
+           // Nor to the next undeclared element of lax content, whose attributes were then refused.
+           {xsi + " xmlns:xs='http://www.w3.org/2001/XMLSchema'><w:u xmlns:w='urn:w'><w:v i:type='xs:int'>1</w:v></w:u>"
+                  "<w:e xmlns:w='urn:w' a='1'/></x>", ""},
            // A location hint is not followed: one without its pair is no problem (Xerces-C refused it).
            {xsi + " i:schemaLocation='urn:a'/>", ""}, {xsi + " i:schemaLocation='urn:a a.xsd urn:b'><t>v</t></x>", ""},
            {xsi + "><s:u xmlns:s='urn:s' i:type='none'>v</s:u><t>v</t></x>", ""},
