@@ -153,3 +153,24 @@ std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& n
   if (copied == 0) return text;
   return out.append(text, copied, std::string::npos);
 }
+
+std::string withImportLocated(std::string text, std::string_view importedNamespace, std::string_view reference) {
+  std::string attribute = " schemaLocation=\"";
+  for (const char c : reference)
+    attribute += c == '&' ? std::string("&amp;") : c == '"' ? std::string("&quot;") : c == '<' ? std::string("&lt;") : std::string(1, c);
+  attribute += '"';
+  for (std::size_t tag = text.find('<'); tag != std::string::npos; tag = text.find('<', tag + 1)) {
+    const std::size_t end = text.find('>', tag);
+    if (end == std::string::npos) break;
+    std::size_t nameEnd = tag + 1;
+    while (nameEnd < end && !std::isspace(static_cast<unsigned char>(text[nameEnd])) && text[nameEnd] != '/') ++nameEnd;
+    std::string_view name(text.data() + tag + 1, nameEnd - tag - 1);
+    if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
+    if (name != "import" || attributeValue(text, nameEnd, end, "schemaLocation").first != std::string_view::npos) continue;
+    const auto [start, close] = attributeValue(text, nameEnd, end, "namespace");
+    const std::string_view named = start == std::string_view::npos ? std::string_view() : std::string_view(text).substr(start, close - start);
+    if (named != importedNamespace) continue;
+    text.insert(nameEnd, attribute);
+  }
+  return text;
+}

@@ -20,4 +20,10 @@ std::string escapeLiteralHyphens(std::string_view regex);
 // not read). notes gets a line for each maxOccurs changed.
 std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& notes);
 
+// The schema document's text (ASCII-compatible, as above) with reference (a
+// URI reference, written as it stands but for XML's escapes) as the
+// schemaLocation of each import of importedNamespace ("" for no namespace)
+// that names none.
+std::string withImportLocated(std::string text, std::string_view importedNamespace, std::string_view reference);
+
 #endif

@@ -316,6 +316,16 @@ public:
   // is left for the load to report.
   void recordReferenced();
 
+  // Xerces-C reads an import without a schemaLocation from the grammar of its
+  // namespace loaded before, or being loaded: that one's components are read
+  // in document order, and one the import's document refers to while it is
+  // still unread is not found ("type 'a:Amount' not found"), where a circle
+  // of imports leads back to a namespace being loaded. Such an import is
+  // given the location of the document the circle leads back to, whose
+  // components the load then reads on demand, as for a circle of located
+  // imports (xmllint does without).
+  void locateImportsClosingCircles();
+
   SchemaDocuments documents;
   // A document refers to another by absolute path: the locations are kept
   // as they are, as that reference names them (validation serves the kept
@@ -434,6 +444,74 @@ void SchemaDocumentRecorder::recordReferenced() {
       std::string bytes;
       if (!readFile(file, bytes)) continue;
       record(location, file, std::move(bytes), false);
+    }
+  }
+}
+
+namespace {
+
+// A schemaLocation that names the document at `to` from the one at `from`:
+// relative between local files (so that the dictionary's documents stay
+// portable), percent-escaped; a URL as it stands; empty from a URL to a
+// local file.
+std::string referenceBetween(const std::string& from, const std::string& to) {
+  if (isNetworkLocation(to)) return to;
+  if (isNetworkLocation(from)) return {};
+  const std::string path =
+      std::filesystem::path(to).lexically_relative(std::filesystem::path(from).parent_path()).generic_string();
+  std::string escaped;
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || std::strchr("-._~/!$'()*+,;=:@", c) != nullptr) {
+      escaped += c;
+    } else {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      escaped += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return escaped;
+}
+
+}  // namespace
+
+void SchemaDocumentRecorder::locateImportsClosingCircles() {
+  struct Read {
+    std::string targetNamespace;
+    std::set<std::string> unlocatedImports;
+    std::vector<std::size_t> references;  // recorded documents it includes, imports or redefines
+  };
+  std::vector<Read> read(documents.size());
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    SchemaDocumentFacts facts;
+    const std::string& location = documents[i].location;
+    for (const std::string& reference : scanSchemaDocument(ZelWstring::fromUtf8(location).c_str(), *this, facts))
+      if (const SchemaDocument* found = find(resolveSchemaLocation(location, reference)))
+        read[i].references.push_back(static_cast<std::size_t>(found - documents.data()));
+    read[i].targetNamespace = std::move(facts.targetNamespace);
+    read[i].unlocatedImports = std::move(facts.unlocatedImports);
+  }
+  const auto reaches = [&read](std::size_t from, std::size_t to) {
+    std::vector<bool> seen(read.size());
+    std::vector<std::size_t> pending{from};
+    while (!pending.empty()) {
+      const std::size_t at = pending.back();
+      pending.pop_back();
+      if (at == to) return true;
+      if (seen[at]) continue;
+      seen[at] = true;
+      pending.insert(pending.end(), read[at].references.begin(), read[at].references.end());
+    }
+    return false;
+  };
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    for (const std::string& imported : read[i].unlocatedImports) {
+      if (imported == read[i].targetNamespace) continue;
+      for (std::size_t t = 0; t < documents.size(); ++t) {
+        if (read[t].targetNamespace != imported || !reaches(t, i)) continue;
+        const std::string reference = referenceBetween(documents[i].location, documents[t].location);
+        if (!reference.empty()) documents[i].bytes = withImportLocated(std::move(documents[i].bytes), imported, reference);
+        break;
+      }
     }
   }
 }
@@ -1332,6 +1410,7 @@ XsdImportResult importOnThisStack(const std::vector<std::string>& schemaFiles, c
       }
       recorder.recordReferenced();
     }
+    recorder.locateImportsClosingCircles();
     const auto refuseFault = [&recorder] {
       if (recorder.fault) throwSourceError(kFunction, recorder.fault->first, recorder.fault->second.place,
                                             recorder.fault->second.what);

@@ -618,6 +618,38 @@ TEST(Validation, ANamespaceImportedWithoutALocationComesFromTheFileGivenAfter) {
   EXPECT_EQ(problemsOf(set.validate(document.data(), document.size())), "");
 }
 
+// A circle of imports back to a namespace being loaded, the last without a
+// location (b imports urn:a, whose a.xsd imports b): b's references to a's
+// components were not found at compile ("type 'urn:a:Amount' not found").
+// The dictionary checks without the files, from another folder.
+TEST(Validation, AnImportClosingACircleWithoutALocationFindsTheNamespacesComponents) {
+  std::vector<std::uint8_t> dictionary;
+  {
+    const ScratchFolder folder;
+    std::filesystem::create_directories(folder.path() / "b 1");
+    folder.write("b 1/b.xsd", R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:b"
+      xmlns:a="urn:a"><xs:import namespace="urn:a"/><xs:element name="item"><xs:complexType><xs:sequence>
+      <xs:element name="amt" type="a:Amount"/><xs:element ref="a:head"/></xs:sequence></xs:complexType></xs:element>
+      <xs:element name="member" type="xs:string" substitutionGroup="a:head"/></xs:schema>)");
+    dictionary = wfxml::MessageSet::compile({folder.write("a & \u00E9.xsd", R"(<xs:schema
+      xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:a" xmlns:b="urn:b">
+      <xs:import namespace="urn:b" schemaLocation="b%201/b.xsd"/>
+      <xs:element name="root"><xs:complexType><xs:sequence><xs:element ref="b:item"/></xs:sequence></xs:complexType>
+      </xs:element><xs:complexType name="Amount"><xs:simpleContent><xs:extension base="xs:decimal"/></xs:simpleContent>
+      </xs:complexType><xs:element name="head" type="xs:string"/></xs:schema>)")}).dictionaryBytes();
+  }
+  const ScratchFolder folder;
+  const wfxml::MessageSet set = wfxml::MessageSet::load(folder.write("a.dict", textOf(dictionary)));
+  const std::string document = "<a:root xmlns:a='urn:a' xmlns:b='urn:b'><b:item><amt>AMT</amt><b:member>x</b:member></b:item></a:root>";
+  for (const auto& [amount, problem] : {std::pair{"1.5", ""}, std::pair{"x", "invalid decimal"}}) {
+    std::string text = document;
+    text.replace(text.find("AMT"), 3, amount);
+    const std::string problems = problemsOf(set.validate(text.data(), text.size()));
+    EXPECT_EQ(problems.empty(), *problem == '\0') << problems;
+    EXPECT_NE(problems.find(problem), std::string::npos) << problems;
+  }
+}
+
 // A remote document's reference up a folder ("../common/c.xsd") names one
 // document, however it is reached: the compile reads it and the check finds it.
 TEST(Validation, ARemoteReferenceUpAFolderNamesOneDocument) {
