@@ -365,7 +365,15 @@ private:
                                : "the XML catalog maps it to " + mapped + ", which cannot be read");
   }
 
+  // What a recorded document refers to (by index), as recordReferenced read it.
+  struct Links {
+    std::string targetNamespace;
+    std::set<std::string> unlocatedImports;
+    std::vector<std::size_t> references;  // the recorded documents it includes, imports, redefines or overrides
+  };
+
   const XmlCatalog& catalog_;
+  std::vector<Links> links_;  // of documents[i], once their references are read
   bool declaresXmlNamespace_ = false;                   // a recorded document's target namespace is the XML one
   std::map<std::string, std::size_t> indexByLocation_;  // of documents, each read once
   std::map<std::string, std::size_t> indexByFile_;      // of documents, by the local file read (documentKey)
@@ -437,14 +445,19 @@ void SchemaDocumentRecorder::recordReferenced() {
     const std::vector<std::string> references = scanSchemaDocument(ZelWstring::fromUtf8(referrer).c_str(), *this, facts);
     refersByAbsolutePath = refersByAbsolutePath || facts.refersByAbsolutePath;
     declaresXmlNamespace_ = declaresXmlNamespace_ || facts.targetNamespace == kXmlUri;
+    Links links{facts.targetNamespace, std::move(facts.unlocatedImports), {}};
     for (const std::string& reference : references) {
       const std::string location = resolveSchemaLocation(referrer, reference);
-      if (find(location)) continue;
-      const std::string file = isNetworkLocation(location) ? catalog_.resolve(location) : location;
-      std::string bytes;
-      if (!readFile(file, bytes)) continue;
-      record(location, file, std::move(bytes), false);
+      const SchemaDocument* found = find(location);
+      if (!found) {
+        const std::string file = isNetworkLocation(location) ? catalog_.resolve(location) : location;
+        std::string bytes;
+        if (!readFile(file, bytes)) continue;
+        found = &record(location, file, std::move(bytes), false);
+      }
+      links.references.push_back(static_cast<std::size_t>(found - documents.data()));
     }
+    links_.push_back(std::move(links));
   }
 }
 
@@ -475,39 +488,26 @@ std::string referenceBetween(const std::string& from, const std::string& to) {
 }  // namespace
 
 void SchemaDocumentRecorder::locateImportsClosingCircles() {
-  struct Read {
-    std::string targetNamespace;
-    std::set<std::string> unlocatedImports;
-    std::vector<std::size_t> references;  // recorded documents it includes, imports or redefines
-  };
-  std::vector<Read> read(documents.size());
-  for (std::size_t i = 0; i < documents.size(); ++i) {
-    SchemaDocumentFacts facts;
-    const std::string& location = documents[i].location;
-    for (const std::string& reference : scanSchemaDocument(ZelWstring::fromUtf8(location).c_str(), *this, facts))
-      if (const SchemaDocument* found = find(resolveSchemaLocation(location, reference)))
-        read[i].references.push_back(static_cast<std::size_t>(found - documents.data()));
-    read[i].targetNamespace = std::move(facts.targetNamespace);
-    read[i].unlocatedImports = std::move(facts.unlocatedImports);
-  }
-  const auto reaches = [&read](std::size_t from, std::size_t to) {
-    std::vector<bool> seen(read.size());
-    std::vector<std::size_t> pending{from};
-    while (!pending.empty()) {
+  const std::vector<Links>& read = links_;
+  std::vector<std::vector<std::size_t>> referrers(read.size());
+  for (std::size_t i = 0; i < read.size(); ++i)
+    for (const std::size_t referenced : read[i].references) referrers[referenced].push_back(i);
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    if (read[i].unlocatedImports.empty()) continue;
+    std::vector<bool> leadsHere(read.size());  // the documents whose references lead to this one
+    for (std::vector<std::size_t> pending{i}; !pending.empty();) {
       const std::size_t at = pending.back();
       pending.pop_back();
-      if (at == to) return true;
-      if (seen[at]) continue;
-      seen[at] = true;
-      pending.insert(pending.end(), read[at].references.begin(), read[at].references.end());
+      for (const std::size_t referrer : referrers[at])
+        if (!leadsHere[referrer]) {
+          leadsHere[referrer] = true;
+          pending.push_back(referrer);
+        }
     }
-    return false;
-  };
-  for (std::size_t i = 0; i < documents.size(); ++i) {
     for (const std::string& imported : read[i].unlocatedImports) {
       if (imported == read[i].targetNamespace) continue;
-      for (std::size_t t = 0; t < documents.size(); ++t) {
-        if (read[t].targetNamespace != imported || !reaches(t, i)) continue;
+      for (std::size_t t = 0; t < read.size(); ++t) {
+        if (!leadsHere[t] || read[t].targetNamespace != imported) continue;
         const std::string reference = referenceBetween(documents[i].location, documents[t].location);
         if (!reference.empty()) documents[i].bytes = withImportLocated(std::move(documents[i].bytes), imported, reference);
         break;
