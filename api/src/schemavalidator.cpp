@@ -1018,6 +1018,36 @@ private:
   xercesc::SchemaValidator* schema_ = nullptr;
 };
 
+// Xerces-C takes an xsi:type naming a simple type on an element declared of
+// a complex type without attributes (refused where the type has some): the
+// element's text is then checked by the simple type, its children by the
+// complex type. No simple type derives from a complex type but xs:anyType,
+// so that is refused as Xerces-C refuses it with attributes. Called after
+// the start tag (Scan: the scanner or the reader that runs it); empty where
+// there is nothing to refuse.
+template <class Scan>
+std::u16string simpleXsiTypeOnComplexType(const Scan& scan, const XMLElementDecl& declaration,
+                                          const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
+  const XMLValidator* validator = scan.getValidator();
+  if (!declaration.isDeclared() || !validator || !validator->handlesSchema()) return {};
+  const auto& schema = static_cast<const xercesc::SchemaValidator&>(*validator);
+  const ComplexTypeInfo* declared = static_cast<const SchemaElementDecl&>(declaration).getComplexTypeInfo();
+  const DatatypeValidator* taken = schema.getCurrentDatatypeValidator();
+  if (!declared || schema.getCurrentTypeInfo() != declared || !taken || taken == declared->getDatatypeValidator() ||
+      schema.getErrorOccurred() ||
+      (XMLString::equals(declared->getTypeLocalName(), SchemaSymbols::fgATTVAL_ANYTYPE) &&
+       XMLString::equals(declared->getTypeUri(), SchemaSymbols::fgURI_SCHEMAFORSCHEMA)))
+    return {};
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const XMLAttr& attribute = *attributes.elementAt(i);
+    if (XMLString::equals(attribute.getName(), SchemaSymbols::fgXSI_TYPE) &&
+        XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
+      return u"type '" + std::u16string(trimmed(attribute.getValue())) + u"' specified in 'xsi:type' does not derive from type of element '" +
+             declaration.getFullName() + u"'";
+  }
+  return {};
+}
+
 // The scanner a validator works for, which the reader does not hand out.
 class ValidatorsScanner : private XMLValidator {
 public:
@@ -1230,7 +1260,10 @@ public:
     if (undeclaredDepth_ == 0 && !declared && !isEmpty) undeclaredDepth_ = depth_;
     metUndeclared = metUndeclared || !declared;
     nilled_.started(declaration);
-    if (*xsiSeen_) leftover_.afterStart(*scanner_, attributes, count, isEmpty);
+    if (*xsiSeen_) {
+      reported = reported || !simpleXsiTypeOnComplexType(*scanner_, declaration, attributes, count).empty();
+      leftover_.afterStart(*scanner_, attributes, count, isEmpty);
+    }
   }
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
     if (depth_ == undeclaredDepth_) undeclaredDepth_ = 0;
@@ -1595,6 +1628,8 @@ public:
     const xercesc::SchemaValidator* schema = schemaValidator();
     numbers_.atStart(declaration, schema ? schema->getCurrentTypeInfo() : nullptr, attributes, count, isEmpty, *collector_);
     const bool startsApart = followLaxContent(declaration, uriId, prefix, attributes, count, isEmpty);
+    if (const std::u16string problem = simpleXsiTypeOnComplexType(*this, declaration, attributes, count); !problem.empty())
+      collector_->addHere(problem);
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
     nilled_.started(declaration);

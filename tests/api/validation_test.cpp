@@ -205,7 +205,7 @@ TEST(Validation, DocumentsValidButForOneThing) {
       <xs:attribute name="rate" type="xs:double"/>
       <xs:element name="x" nillable="true"><xs:complexType><xs:choice minOccurs="0" maxOccurs="2"><xs:element ref="x"/>
       <xs:element name="t" type="xs:string"/><xs:element name="h" type="xs:anyURI"/>
-      <xs:element name="n" type="xs:decimal"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
+      <xs:element name="n" type="xs:decimal"/><xs:element name="c" type="holds"/><xs:any namespace="urn:w" processContents="lax"/><xs:any namespace="urn:s"
       processContents="skip"/></xs:choice><xs:attribute name="f" type="xs:float"/><xs:attribute name="s"><xs:simpleType><xs:restriction base="xs:anyURI">
       <xs:minLength value="2"/></xs:restriction></xs:simpleType></xs:attribute></xs:complexType></xs:element>
       </xs:schema>)")});
@@ -310,6 +310,11 @@ TEST(Validation, DocumentsValidButForOneThing) {
            {xsi + " i:nil='1'/>", ""}, {xsi + " i:nil=' 1 '></x>", ""}, {xsi + " i:nil='0'><t>v</t></x>", ""},
            {xsi + " i:nil='1'><t>v</t></x>", "nil"}, {xsi + " i:nil='yes'/>", "boolean"},
            {xsi + "><w:u xmlns:w='urn:w' i:nil='true'></w:u><t>v</t></x>", ""},
+           // A simple type by xsi:type on an element of a complex type (Xerces-C refused it only where the type
+           // has attributes), xs:anyType's aside.
+           {xsi + " xmlns:xs='http://www.w3.org/2001/XMLSchema'><c i:type='xs:string'><x/></c></x>",
+            "type 'xs:string' specified in 'xsi:type' does not derive from type of element 'c'"},
+           {xsi + " xmlns:xs='http://www.w3.org/2001/XMLSchema'><c><x i:type='xs:int'>1</x></c><c i:type='holds'><x/></c></x>", ""},
            // Nor to the next undeclared element of lax content, whose attributes were then refused.
            {xsi + " xmlns:xs='http://www.w3.org/2001/XMLSchema'><w:u xmlns:w='urn:w'><w:v i:type='xs:int'>1</w:v></w:u>"
                   "<w:e xmlns:w='urn:w' a='1'/></x>", ""},
