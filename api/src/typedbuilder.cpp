@@ -56,9 +56,9 @@ void TypedNodeCollector::add(GivenValue value) {
 }
 
 void TypedNodeCollector::openNode(TypedNode::Kind kind) {
-  if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDepth))
+  if (open_.size() >= static_cast<std::size_t>(typedkeys::kMaxDataDepth))
     throwError(__FILE__, __LINE__, "Session::fromJson", ZelMessages::CP_JSON_MISMATCH,
-               {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels"});
+               {"$", "the data are nested deeper than " + std::to_string(typedkeys::kMaxDataDepth) + " levels"});
   TypedNode node;
   node.kind = kind;
   open_.push_back(&place(std::move(node)));
@@ -768,6 +768,20 @@ private:
     assembly_.appendValue(element, valueOf(node.value, &type, &memberType)).setValueTypeIndex(memberType);
   }
 
+  // A child of parent. An element deeper than the writer writes is refused
+  // here, before the mapping recurses into it: the data may nest three times
+  // as deep as their elements.
+  TreeElement& appendChild(TreeElement& parent, const Resolution& resolution, std::string_view name,
+                           std::string_view namespaceUri, bool attribute, bool namespaceGiven = false) {
+    if (!attribute) {
+      int depth = 1;
+      for (const TreeElement* e = &parent; e->getParent(); e = e->getParent()) ++depth;
+      if (depth > typedkeys::kMaxDepth)
+        fail("the elements are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels");
+    }
+    return assembly_.append(parent, resolution, name, namespaceUri, attribute, namespaceGiven);
+  }
+
   void appendAll(TreeElement& parent, const SchemaMember& member, const std::vector<Occurrence>& occurrences) {
     for (const Occurrence& occurrence : occurrences) appendOne(parent, member, occurrence);
   }
@@ -777,7 +791,7 @@ private:
     Resolution resolution;
     if (const SchemaElement* global = occurrence.substitute) {
       resolution.global = global;
-      TreeElement& child = assembly_.append(parent, resolution, global->name, global->namespaceUri, false);
+      TreeElement& child = appendChild(parent, resolution, global->name, global->namespaceUri, false);
       defined(child, *occurrence.node, global->typeRow, global->nillable);
       return refuseEmptyWhereConstrained(child, global->typeRow, global->valueConstraint);
     }
@@ -796,7 +810,7 @@ private:
         fail("an attribute has no " + field.first.substr(1) + " of its own");
       }
     }
-    TreeElement& child = assembly_.append(parent, resolution, member.name, member.namespaceUri, member.isAttribute);
+    TreeElement& child = appendChild(parent, resolution, member.name, member.namespaceUri, member.isAttribute);
     defined(child, node, member.typeRow, member.nillable);
     refuseEmptyWhereConstrained(child, member.typeRow, member.valueConstraint);
   }
@@ -864,7 +878,7 @@ private:
     }
     if (pending.name.isAttribute) refuseUnlessAttributeValue(pending.resolution.global, node);
     const Loosened wildcard(*this, parentType ? parentType->wildcardProcessing : WildcardProcessing::Strict);
-    TreeElement& child = assembly_.append(parent, pending.resolution, pending.name.local,
+    TreeElement& child = appendChild(parent, pending.resolution, pending.name.local,
                                           pending.name.namespaceUri, pending.name.isAttribute,
                                           pending.name.namespaceGiven);
     if (const SchemaElement* global = pending.resolution.global)
@@ -923,7 +937,7 @@ private:
           }
         }
         ++given[member->firstOfName];
-        TreeElement& child = assembly_.append(element, pending.resolution, member->name, member->namespaceUri, false);
+        TreeElement& child = appendChild(element, pending.resolution, member->name, member->namespaceUri, false);
         defined(child, value, member->typeRow, member->nillable);
         continue;
       }

@@ -32,10 +32,15 @@ constexpr std::string_view kDefaultNamespaceDeclaration = "@xmlns";
 // The prefix of a QName value's text ("p" of " p:name"); empty when none.
 std::string_view prefixOf(std::string_view qualifiedName);
 constexpr std::string_view kSchemaInstanceNamespace = "http://www.w3.org/2001/XMLSchema-instance";
-// Deeper trees and JSON texts are refused (CP_JSON_MISMATCH): the parser and
-// the writer stop at 1,000 levels too, and the mapping's recursion stays far
+// Deeper trees are refused (CP_JSON_MISMATCH): the parser and the writer
+// stop at 1,000 levels of elements too, and the mapping's recursion stays far
 // from the end of a thread's stack.
 constexpr int kMaxDepth = 1000;
+// The data of an element nest up to three levels below its parent's object
+// (a "$" array of content in order, the one-key object in it, its own
+// object), and a list value one more: data as deep as the deepest tree the
+// writer gives are taken back, deeper ones refused (CP_JSON_MISMATCH).
+constexpr int kMaxDataDepth = 3 * (kMaxDepth + 1);
 // The local name of the built-in XML Schema type a reference names ("int",
 // or the tree's "http://www.w3.org/2001/XMLSchema:int"); empty when it names
 // none.

@@ -591,6 +591,35 @@ TEST(SelfDefining, ThousandsOfNamesInOneElementConvertBothWays) {
   EXPECT_EQ(problems[0].path, "/doc/free");
 }
 
+// Typed data nest up to three levels below their parent's (a "$" array, the
+// one-key object in it, the element's own): the data of a document as deep
+// as the parse takes were refused on the way back, at 1,000 levels of data.
+// Deeper elements, and deeper data, are refused naming the limit.
+TEST(SelfDefining, TheDeepestDocumentTheParseTakesConvertsBothWays) {
+  constexpr int kNested = 999;  // e within e, each between two x: in order, under "$"
+  std::string xml;
+  for (int i = 0; i < kNested; ++i) xml += "<e><x/>";
+  for (int i = 0; i < kNested; ++i) xml += "<x/></e>";
+  const wfxml::MessageSet none = wfxml::MessageSet::none();
+  const std::string json = typedJson(none, xml.data(), xml.size());
+  wfxml::Session session(none);
+  const std::vector<std::uint8_t> written = session.write(session.fromJson(json));
+  EXPECT_EQ(typedJson(none, written.data(), written.size()), json);
+
+  std::string elements = "\"\"", data = "1";
+  for (int i = 0; i <= 1001; ++i) elements = "{\"e\":" + elements + "}";
+  for (int i = 0; i <= 3003; ++i) data = "[" + data + "]";
+  const struct {
+    std::string json, what;
+  } deeper[] = {{elements, "the elements are nested deeper than 1000 levels"},
+                {"{\"e\":" + data + "}", "the data are nested deeper than 3003 levels"}};
+  for (const auto& each : deeper) {
+    const wfxml::Error error = errorOf([&] { session.fromJson(each.json); });
+    ASSERT_EQ(error.inserts().size(), 2U);
+    EXPECT_EQ(error.inserts()[1], each.what);
+  }
+}
+
 // Written back, the message declares every namespace it uses at its root:
 // each of thousands was looked up by a scan of those declared before it (the
 // writer's list and the prefixes in scope), which took seconds.
