@@ -337,7 +337,8 @@ private:
       key.remove_prefix(1);
     }
     if (!key.empty() && key.front() == '{') {
-      const std::size_t close = key.find('}');
+      // A name holds no '}', a namespace may ("urn:x}y" is no URI, but XML takes it).
+      const std::size_t close = key.rfind('}');
       if (close == std::string_view::npos) fail("the key's namespace has no closing '}'");
       name.namespaceUri = key.substr(1, close - 1);
       refuseUnlessXmlText(name.namespaceUri);
