@@ -769,15 +769,15 @@ private:
     assembly_.appendValue(element, valueOf(node.value, &type, &memberType)).setValueTypeIndex(memberType);
   }
 
-  // A child of parent. An element deeper than the writer writes is refused
-  // here, before the mapping recurses into it: the data may nest three times
-  // as deep as their elements.
+  // A child of parent. An element deeper than the writer writes (the
+  // message's element is the first level) is refused here, before the
+  // mapping recurses into it: the data may nest three times as deep.
   TreeElement& appendChild(TreeElement& parent, const Resolution& resolution, std::string_view name,
                            std::string_view namespaceUri, bool attribute, bool namespaceGiven = false) {
     if (!attribute) {
-      int depth = 1;
-      for (const TreeElement* e = &parent; e->getParent(); e = e->getParent()) ++depth;
-      if (depth > typedkeys::kMaxDepth)
+      int level = 2;
+      for (const TreeElement* e = &parent; e->getParent(); e = e->getParent()) ++level;
+      if (level > typedkeys::kMaxDepth)
         fail("the elements are nested deeper than " + std::to_string(typedkeys::kMaxDepth) + " levels");
     }
     return assembly_.append(parent, resolution, name, namespaceUri, attribute, namespaceGiven);

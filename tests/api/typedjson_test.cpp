@@ -599,7 +599,8 @@ TEST(SelfDefining, ThousandsOfNamesInOneElementConvertBothWays) {
 // Typed data nest up to three levels below their parent's (a "$" array, the
 // one-key object in it, the element's own): the data of a document as deep
 // as the parse takes were refused on the way back, at 1,000 levels of data.
-// Deeper elements, and deeper data, are refused naming the limit.
+// Deeper elements (1,001 levels: the writer would refuse them), and deeper
+// data, are refused naming the limit.
 TEST(SelfDefining, TheDeepestDocumentTheParseTakesConvertsBothWays) {
   constexpr int kNested = 999;  // e within e, each between two x: in order, under "$"
   std::string xml;
@@ -612,7 +613,7 @@ TEST(SelfDefining, TheDeepestDocumentTheParseTakesConvertsBothWays) {
   EXPECT_EQ(typedJson(none, written.data(), written.size()), json);
 
   std::string elements = "\"\"", data = "1";
-  for (int i = 0; i <= 1001; ++i) elements = "{\"e\":" + elements + "}";
+  for (int i = 0; i <= 1000; ++i) elements = "{\"e\":" + elements + "}";
   for (int i = 0; i <= 3003; ++i) data = "[" + data + "]";
   const struct {
     std::string json, what;
