@@ -1,6 +1,12 @@
 #include "schemarewrite.h"
 
+#include "icuconverter.h"
+#include "xmldeclaration.h"
+
+#include <unicode/ustring.h>
+
 #include <cctype>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -81,6 +87,55 @@ std::string withoutExternalSubset(std::string text) {
   return text.erase(nameEnd, idEnd - nameEnd);
 }
 
+// The encoding of a document in UTF-16 or UTF-32, by its byte-order mark or
+// its first characters as Xerces-C finds them ("<?" or "<" and three zero
+// bytes), as ICU names it; null for any other.
+const char* wideEncodingOf(std::string_view text) {
+  static constexpr std::pair<std::string_view, const char*> kStarts[] = {
+      {{"\xFF\xFE\0\0", 4}, "UTF-32LE"}, {{"\0\0\xFE\xFF", 4}, "UTF-32BE"}, {{"<\0\0\0", 4}, "UTF-32LE"},
+      {{"\0\0\0<", 4}, "UTF-32BE"},         {{"\xFF\xFE", 2}, "UTF-16LE"},       {{"\xFE\xFF", 2}, "UTF-16BE"},
+      {{"<\0?\0", 4}, "UTF-16LE"},           {{"\0<\0?", 4}, "UTF-16BE"}};
+  for (const auto& [start, encoding] : kStarts)
+    if (text.substr(0, start.size()) == start) return encoding;
+  return nullptr;
+}
+
+// A document in UTF-16 or UTF-32 in UTF-8, without its byte-order mark, its
+// XML declaration naming UTF-8 in as many characters (blanks after the value
+// make up for a shorter name), so that every line and column stays. Others,
+// and one that is not in its encoding throughout (the reader reports it), as
+// they are.
+std::string inUtf8IfWide(std::string text) {
+  const char* encoding = wideEncodingOf(text);
+  if (!encoding) return text;
+  const IcuConverter converter = openIcuConverter(encoding);
+  if (!converter) return text;
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  std::u16string units(text.size(), u'\0');  // never fewer bytes than units
+  const int32_t length = ucnv_toUChars(converter.get(), units.data(), static_cast<int32_t>(units.size()), text.data(),
+                                       static_cast<int32_t>(text.size()), &status);
+  if (U_FAILURE(status)) return text;
+  units.resize(static_cast<std::size_t>(length));
+  if (!units.empty() && units.front() == u'\uFEFF') units.erase(0, 1);
+  std::string utf8(units.size() * 3, '\0');
+  int32_t written = 0;
+  u_strToUTF8(utf8.data(), static_cast<int32_t>(utf8.size()), &written, units.data(), static_cast<int32_t>(units.size()),
+              &status);
+  if (U_FAILURE(status)) return text;
+  utf8.resize(static_cast<std::size_t>(written));
+  if (utf8.compare(0, 6, "<?xml ") != 0 && utf8.compare(0, 6, "<?xml\t") != 0 && utf8.compare(0, 6, "<?xml\n") != 0 &&
+      utf8.compare(0, 6, "<?xml\r") != 0)
+    return utf8;
+  const std::string_view declaration = std::string_view(utf8).substr(0, utf8.find("?>"));
+  const std::optional<std::string_view> named = declaredEncoding(declaration);
+  if (!named) return utf8;
+  const std::size_t at = static_cast<std::size_t>(named->data() - utf8.data()), size = named->size();
+  utf8.replace(at, size, "UTF-8");
+  if (size > 5) utf8.insert(at + 6, size - 5, ' ');  // after the closing quote
+  return utf8;
+}
+
 }  // namespace
 
 std::string escapeLiteralHyphens(std::string_view regex) {
@@ -110,7 +165,7 @@ std::string escapeLiteralHyphens(std::string_view regex) {
 }
 
 std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& notes) {
-  text = withoutExternalSubset(std::move(text));
+  text = withoutExternalSubset(inUtf8IfWide(std::move(text)));
   std::string out;  // the text up to copied, with the values replaced
   std::size_t copied = 0;
   std::size_t tag = text.find('<');

@@ -13,8 +13,8 @@
 // "[a-z--[b]]" "[a-z\--[b]]"); ranges and subtractions stay.
 std::string escapeLiteralHyphens(std::string_view regex);
 
-// The schema document's text (an ASCII-compatible encoding; others pass
-// unchanged) with the pattern facets' hyphens escaped, maxOccurs values
+// The schema document's text (UTF-16 and UTF-32 made UTF-8 first; other
+// encodings that are not ASCII-compatible pass unchanged) with the pattern facets' hyphens escaped, maxOccurs values
 // above 2^31 - 1, which no document can reach, read as unbounded, and the
 // document type's external identifier left out (its external DTD subset is
 // not read). notes gets a line for each maxOccurs changed.

@@ -15,7 +15,7 @@
 // schemaLocation resolved against it.
 struct SchemaDocument {
   std::string location;
-  std::string bytes;    // the file as read, in its own encoding
+  std::string bytes;    // the file as read, in its own encoding (UTF-16 and UTF-32 made UTF-8)
   bool isRoot = false;  // named by the user (the others were included or imported)
 };
 

@@ -262,16 +262,32 @@ TEST(XsdImporterReaderLimits, RewriteReadsEachTagOnce) {
   EXPECT_EQ(notes.size(), 1u);
 }
 
+// text's units (below U+10000) in UTF-16 or UTF-32 (width 2 or 4), either byte order.
+std::string inUnicodeForm(std::u16string_view text, int width, bool bigEndian) {
+  std::string bytes;
+  for (const char16_t unit : text)
+    for (int i = 0; i < width; ++i) bytes += static_cast<char>(unit >> (8 * (bigEndian ? width - 1 - i : i)) & 0xFF);
+  return bytes;
+}
+
 // A schema document's external DTD subset is not read (Xerces-C's loader
 // kept a declaration of it each time, a leak): the external identifier is
-// left out, the internal subset kept.
+// left out, the internal subset kept. A document in UTF-16 or UTF-32 is made
+// UTF-8 first (it was left as it was, the id with it), its declaration
+// naming UTF-8 in as many characters; one broken in its encoding stays.
 TEST(XsdImporterReaderLimits, ExternalDtdSubsetsAreNotRead) {
+  const std::u16string declared = u"<?xml version='1.0' encoding='UTF-16'?>\n<!DOCTYPE s SYSTEM 'x.dtd'><s>\u00E9</s>";
+  const std::string read = "<?xml version='1.0' encoding='UTF-8' ?>\n<!DOCTYPE s><s>\xC3\xA9</s>";
+  const std::string broken = inUnicodeForm(u"<!DOCTYPE s SYSTEM 'x.dtd'><s>\xD800</s>", 2, false);
   for (const auto& [document, read] : std::vector<std::pair<std::string, std::string>>{
            {"<?xml version='1.0'?><!-- a --><!DOCTYPE xs:schema PUBLIC \"-//W3C//DTD\" 'XMLSchema.dtd' [<!ENTITY e 'v'>]><s/>",
             "<?xml version='1.0'?><!-- a --><!DOCTYPE xs:schema [<!ENTITY e 'v'>]><s/>"},
            {"<!DOCTYPE s SYSTEM \"x.dtd\" ><s/>", "<!DOCTYPE s ><s/>"},
            {"<!DOCTYPE s [<!ENTITY e SYSTEM 'x.ent'>]><s/>", "<!DOCTYPE s [<!ENTITY e SYSTEM 'x.ent'>]><s/>"},
-           {"<s/><!DOCTYPE s SYSTEM 'x.dtd'>", "<s/><!DOCTYPE s SYSTEM 'x.dtd'>"}}) {
+           {"<s/><!DOCTYPE s SYSTEM 'x.dtd'>", "<s/><!DOCTYPE s SYSTEM 'x.dtd'>"},
+           {inUnicodeForm(u"\uFEFF" + declared, 2, false), read}, {inUnicodeForm(declared, 2, true), read},
+           {inUnicodeForm(u"\uFEFF" + declared, 4, true), read}, {inUnicodeForm(declared, 4, false), read},
+           {inUnicodeForm(u"\uFEFF<!DOCTYPE s SYSTEM 'x.dtd'><s/>", 2, true), "<!DOCTYPE s><s/>"}, {broken, broken}}) {
     std::vector<std::string> notes;
     EXPECT_EQ(rewriteForSchemaReader(document, notes), read);
   }
