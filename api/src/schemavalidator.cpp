@@ -932,6 +932,22 @@ bool lengthHoldsInCharacters(unsigned int code, const XMLCh* domain, const XMLCh
   return isMaximum ? characters <= *limit : characters == *limit;
 }
 
+// Whether a start tag's attributes have xsi:nil true (or 1). Scan: the
+// scanner or the reader that runs it.
+template <class Scan>
+bool nilIsTrue(const Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const XMLAttr& attribute = *attributes.elementAt(i);
+    const XMLCh* name = attribute.getName();
+    if (name[0] != u'n' || !XMLString::equals(name, SchemaSymbols::fgATT_NILL) ||
+        !XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
+      continue;
+    const std::u16string_view value = trimmed(attribute.getValue());
+    return value == SchemaSymbols::fgATTVAL_TRUE || value == u"1";
+  }
+  return false;
+}
+
 // Xerces-C's scanners leave the schema validator's xsi:nil and xsi:type
 // where nothing takes them: an element a skip wildcard admits is not
 // validated, so its xsi:nil or xsi:type goes to the next element that is
@@ -1001,20 +1017,6 @@ private:
     }
     return schema_;
   }
-  template <class Scan>
-  static bool nilIsTrue(const Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
-    for (XMLSize_t i = 0; i < count; ++i) {
-      const XMLAttr& attribute = *attributes.elementAt(i);
-      const XMLCh* name = attribute.getName();
-      if (name[0] != u'n' || !XMLString::equals(name, SchemaSymbols::fgATT_NILL) ||
-          !XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
-        continue;
-      const std::u16string_view value = trimmed(attribute.getValue());
-      return value == SchemaSymbols::fgATTVAL_TRUE || value == u"1";
-    }
-    return false;
-  }
-
   xercesc::SchemaValidator* schema_ = nullptr;
 };
 
@@ -1207,6 +1209,83 @@ private:
   const XMLElementDecl* lastStarted_ = nullptr;  // null once anything followed its start tag
 };
 
+// Xerces-C takes an element whose content is white space alone (`<b> </b>`)
+// for an empty one, and checks its declaration's default or fixed value in
+// its place (handing it on as the element's text at the end tag). XML
+// Schema takes the text, normalised by the type's whitespace rule ("" for an
+// xs:boolean, " " for an xs:string): a default does not make `<b> </b>` of
+// an xs:boolean valid (libxml2 refuses it, and the parse cannot read it),
+// nor does `<f> </f>` match a fixed 7. Watches each element such a value
+// constraint applies to, from its start tag to its end tag.
+class BlankConstrainedContent {
+public:
+  template <class Scan>
+  void started(const Scan& scan, const XMLElementDecl& declaration, const RefVectorOf<XMLAttr>& attributes,
+               XMLSize_t count, bool isEmpty) {
+    watched_ = nullptr;  // a child: its parent's content is not blank
+    if (isEmpty) return;
+    ++depth_;
+    if (!declaration.isDeclared() || declaration.getObjectType() != XMLElementDecl::Schema) return;
+    const auto& element = static_cast<const SchemaElementDecl&>(declaration);
+    const XMLValidator* validator = scan.getValidator();
+    if (!element.getDefaultValue() || !validator || !validator->handlesSchema()) return;
+    type_ = static_cast<const xercesc::SchemaValidator*>(validator)->getCurrentDatatypeValidator();
+    if (!type_ || nilIsTrue(scan, attributes, count)) return;
+    watched_ = &element;
+    watchedDepth_ = depth_;
+    blanks_.reset();
+    valueAt_.reset();
+  }
+  // Text as the validator hands it on (normalised), the locator where it
+  // stands.
+  void text(const XMLCh* characters, XMLSize_t length, const Locator& at) {
+    if (!watched_) return;
+    const std::u16string_view text(characters, length);
+    if (text.find_first_not_of(u" \t\r\n") == std::u16string_view::npos && !valueAt_) {
+      blanks_ = blanks_.value_or(std::u16string()) + std::u16string(text);
+    } else if (!valueAt_) {
+      valueAt_ = placeOf(at);
+    } else {
+      watched_ = nullptr;
+    }
+  }
+  // At an end tag (an empty element has none): what is wrong with a watched
+  // element's blanks, where the declaration's value was handed on in their
+  // place; empty if nothing.
+  std::u16string ended(const Locator& at, xercesc::ValidationContext* context, MemoryManager* manager) {
+    const bool watchedEnds = watched_ && depth_ == watchedDepth_;
+    --depth_;
+    if (!watchedEnds) {
+      watched_ = nullptr;
+      return {};
+    }
+    const SchemaElementDecl& element = *watched_;
+    watched_ = nullptr;
+    if (!blanks_ || valueAt_ != placeOf(at)) return {};
+    std::u16string value = *blanks_;
+    if (type_->getWSFacet() == DatatypeValidator::COLLAPSE) value.clear();
+    else if (type_->getWSFacet() == DatatypeValidator::REPLACE) value.assign(value.size(), u' ');
+    try {
+      type_->validate(value.c_str(), context, manager);
+    } catch (const XMLException& e) {
+      return namesNoValue(e.getMessage()) ? withValue(value, *type_, e.getMessage()) : std::u16string(e.getMessage());
+    }
+    if ((element.getMiscFlags() & SchemaSymbols::XSD_FIXED) && type_->compare(value.c_str(), element.getDefaultValue(), manager) != 0)
+      return u"content of element '" + std::u16string(element.getFullName()) + u"' differs from its declared fixed value";
+    return {};
+  }
+
+private:
+  using Place = std::pair<XMLFileLoc, XMLFileLoc>;
+  static Place placeOf(const Locator& at) { return {at.getLineNumber(), at.getColumnNumber()}; }
+
+  const SchemaElementDecl* watched_ = nullptr;  // null once it has a child or text of its own
+  DatatypeValidator* type_ = nullptr;
+  std::size_t depth_ = 0, watchedDepth_ = 0;
+  std::optional<std::u16string> blanks_;  // the blank text it has, once it has any
+  std::optional<Place> valueAt_;          // where a text that is not blank came
+};
+
 // Whether a problem is one of Xerces-C's refusals of a valid document above.
 bool isRefusalOfValidDocument(XMLValidator* validator, XMLGrammarPool& pool, const NilledDefault& nilled,
                               unsigned int code, const XMLCh* domain, const XMLCh* text) {
@@ -1242,6 +1321,7 @@ public:
     text_ = 0;
     textLimit_ = documentSize + kEntityTextAllowance;
     undeclared_.clear();
+    blank_ = {};
   }
 
   // Whether anything was reported, or an element a declaration names stands
@@ -1260,6 +1340,7 @@ public:
     if (undeclaredDepth_ == 0 && !declared && !isEmpty) undeclaredDepth_ = depth_;
     metUndeclared = metUndeclared || !declared;
     nilled_.started(declaration);
+    blank_.started(*scanner_, declaration, attributes, count, isEmpty);
     if (*xsiSeen_) {
       reported = reported || !simpleXsiTypeOnComplexType(*scanner_, declaration, attributes, count).empty();
       leftover_.afterStart(*scanner_, attributes, count, isEmpty);
@@ -1268,17 +1349,23 @@ public:
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
     if (depth_ == undeclaredDepth_) undeclaredDepth_ = 0;
     --depth_;
+    reported = reported ||
+               !blank_.ended(*scanner_->getLocator(), scanner_->getValidationContext(), scanner_->getMemoryManager()).empty();
     nilled_.content();
     if (*xsiSeen_) leftover_.afterEnd(*scanner_);
   }
   // Counts text before the root as well: more than the collector counts,
   // never less.
-  void docCharacters(const XMLCh*, XMLSize_t length, bool) override {
+  void docCharacters(const XMLCh* text, XMLSize_t length, bool) override {
     text_ += length;
     if (text_ > textLimit_) throw LimitReached{};
     nilled_.content();
+    blank_.text(text, length, *scanner_->getLocator());
   }
-  void ignorableWhitespace(const XMLCh*, XMLSize_t, bool) override { nilled_.content(); }
+  void ignorableWhitespace(const XMLCh* text, XMLSize_t length, bool) override {
+    nilled_.content();
+    blank_.text(text, length, *scanner_->getLocator());
+  }
   void docComment(const XMLCh*) override {}
   void docPI(const XMLCh*, const XMLCh*) override {}
   void endDocument() override {}
@@ -1310,6 +1397,7 @@ private:
   XMLScanner* scanner_ = nullptr;
   LeftoverXsiState leftover_;
   NilledDefault nilled_;
+  BlankConstrainedContent blank_;
   const bool* xsiSeen_ = nullptr;
   std::size_t depth_ = 0;
   std::size_t undeclaredDepth_ = 0;  // of the outermost open undeclared element; 0 for none
@@ -1584,6 +1672,7 @@ public:
     scope_.clear();
     detaching_ = false;
     numbers_.clear();
+    blank_ = {};
     SAX2XMLReaderImpl::startDocument();
   }
 
@@ -1633,6 +1722,7 @@ public:
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
     nilled_.started(declaration);
+    blank_.started(*this, declaration, attributes, count, isEmpty);
     leftover_.afterStart(*this, attributes, count, isEmpty);
     if (isEmpty && checkApart_) {
       if (startsApart) checkDetached(qualified(prefix, declaration.getBaseName()), true);
@@ -1641,6 +1731,11 @@ public:
   }
   void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
     numbers_.atEnd(declaration, *collector_);
+    XMLScanner& scanner = ValidatorsScanner::of(*getValidator());
+    if (const std::u16string problem =
+            blank_.ended(*scanner.getLocator(), scanner.getValidationContext(), scanner.getMemoryManager());
+        !problem.empty())
+      collector_->addHere(problem);
     if (detaching_) {
       const std::u16string qname = qualified(prefix, declaration.getBaseName());
       detached_.end(qname, collector_->here());
@@ -1656,12 +1751,14 @@ public:
   }
   void docCharacters(const XMLCh* text, XMLSize_t length, bool cdata) override {
     nilled_.content();
+    blank_.text(text, length, *ValidatorsScanner::of(*getValidator()).getLocator());
     numbers_.text(text, length);
     if (detaching_) detached_.text(text, length);
     SAX2XMLReaderImpl::docCharacters(text, length, cdata);
   }
   void ignorableWhitespace(const XMLCh* text, XMLSize_t length, bool cdata) override {
     nilled_.content();
+    blank_.text(text, length, *ValidatorsScanner::of(*getValidator()).getLocator());
     if (detaching_) detached_.text(text, length);
     SAX2XMLReaderImpl::ignorableWhitespace(text, length, cdata);
   }
@@ -1799,6 +1896,7 @@ private:
   std::optional<HeldProblem> heldAtRoot_;  // what Xerces-C said of the root's name, until its start tag
   LeftoverXsiState leftover_;
   NilledDefault nilled_;
+  BlankConstrainedContent blank_;
   UndeclaredNames undeclared_;
   ProblemCollector* collector_ = nullptr;
   XMLGrammarPool* const pool_;

@@ -394,7 +394,8 @@ TEST(Validation, DocumentsValidButForOneThing) {
 // declaration's default in as the content of an empty element before it checked xsi:nil (a fixed
 // value, text or a child is still refused); it finds no xs:anyType for an xsi:type (refused where
 // the declared type is another); it refused a prohibited attribute that an attribute wildcard
-// admits (a strict one still refuses it); it refused a document type naming another root. Both
+// admits (a strict one still refuses it); it refused a document type naming another root. And an
+// invalid one it took: blanks alone as empty, given the default (`<d> </d>` of an xs:int). Both
 // scanners (a schema of no namespace and one of a namespace).
 TEST(Validation, XercesRefusalsOfValidDocumentsAreDropped) {
   const ScratchFolder folder;
@@ -417,6 +418,9 @@ TEST(Validation, XercesRefusalsOfValidDocumentsAreDropped) {
     for (const auto& [content, problem] : std::vector<std::pair<std::string, std::string>>{
              {"<d i:nil='true'/><d i:nil='1'></d><d i:nil='true'><!-- c --></d>", ""},
              {"<d/><d>7</d>", ""},
+             {"<d><!-- c --></d><d> 7 </d>", ""},
+             {"<d> </d>", "value '' does not match"},
+             {"<d>\n<!-- c --> </d>", "value '' does not match"},
              {"<d i:nil='true'>3</d>", "nil"},
              {"<d i:nil='true'> </d>", "nil"},
              {"<f i:nil='true'/>", "nil"},
