@@ -1031,7 +1031,7 @@ template <class Scan>
 std::u16string simpleXsiTypeOnComplexType(const Scan& scan, const XMLElementDecl& declaration,
                                           const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
   const XMLValidator* validator = scan.getValidator();
-  if (!declaration.isDeclared() || !validator || !validator->handlesSchema()) return {};
+  if (count == 0 || !declaration.isDeclared() || !validator || !validator->handlesSchema()) return {};
   const auto& schema = static_cast<const xercesc::SchemaValidator&>(*validator);
   const ComplexTypeInfo* declared = static_cast<const SchemaElementDecl&>(declaration).getComplexTypeInfo();
   const DatatypeValidator* taken = schema.getCurrentDatatypeValidator();
