@@ -948,16 +948,6 @@ bool nilIsTrue(const Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize
   return false;
 }
 
-// Xerces-C's scanners leave the schema validator's xsi:nil and xsi:type
-// where nothing takes them: an element a skip wildcard admits is not
-// validated, so its xsi:nil or xsi:type goes to the next element that is
-// ("'xsi:nil' specified for non-nillable element", a type it does not derive
-// from), and xsi:nil="false" on an element of element content goes to its
-// first child. A valid document fails either way. The document handlers
-// clear them after each tag, once the element's own validation has used them.
-// They also give the validator an xsi:nil of "1" or "0", a boolean's other
-// spellings, which Xerces-C refuses ("value '1' invalid for attribute '1'")
-// and does not take.
 // The validator's xsi:type, which Xerces-C drops only when it validates an
 // element. Its scanners take an element for one with an xsi:type while any
 // is held, even one of no name: lax content's next undeclared element was
@@ -970,6 +960,16 @@ struct HeldXsiType {
 template struct HeldXsiType<&xercesc::SchemaValidator::fXsiType>;
 QName*& heldXsiTypeOf(xercesc::SchemaValidator& validator);
 
+// Xerces-C's scanners leave the schema validator's xsi:nil and xsi:type
+// where nothing takes them: an element a skip wildcard admits is not
+// validated, so its xsi:nil or xsi:type goes to the next element that is
+// ("'xsi:nil' specified for non-nillable element", a type it does not derive
+// from), and xsi:nil="false" on an element of element content goes to its
+// first child. A valid document fails either way. The document handlers
+// clear them after each tag, once the element's own validation has used them.
+// They also give the validator an xsi:nil of "1" or "0", a boolean's other
+// spellings, which Xerces-C refuses ("value '1' invalid for attribute '1'")
+// and does not take.
 class LeftoverXsiState {
 public:
   // An error the scanner reports while it reads a start tag's attributes:
