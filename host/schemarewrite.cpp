@@ -44,6 +44,20 @@ std::pair<std::size_t, std::size_t> attributeValue(std::string_view text, std::s
   return {std::string_view::npos, 0};
 }
 
+// The local name of the start tag at `tag` (its '<'), which ends at `end`
+// (its '>'), and where the name ends in text.
+struct TagName {
+  std::string_view local;
+  std::size_t end;
+};
+TagName tagNameAt(std::string_view text, std::size_t tag, std::size_t end) {
+  std::size_t nameEnd = tag + 1;
+  while (nameEnd < end && !std::isspace(static_cast<unsigned char>(text[nameEnd])) && text[nameEnd] != '/') ++nameEnd;
+  std::string_view name = text.substr(tag + 1, nameEnd - tag - 1);
+  if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
+  return {name, nameEnd};
+}
+
 bool isNumberAbove(std::string_view digits, std::string_view bound) {
   if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return false;
   while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
@@ -172,11 +186,7 @@ std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& n
   while (tag != std::string::npos) {
     const std::size_t end = text.find('>', tag);
     if (end == std::string::npos) break;
-    std::size_t nameEnd = tag + 1;
-    while (nameEnd < end && !std::isspace(static_cast<unsigned char>(text[nameEnd])) && text[nameEnd] != '/') ++nameEnd;
-    std::string_view name(text.data() + tag + 1, nameEnd - tag - 1);
-    if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
-
+    const auto [name, nameEnd] = tagNameAt(text, tag, end);
     std::string replacement;
     std::pair<std::size_t, std::size_t> value{std::string_view::npos, 0};
     if (name == "pattern") {
@@ -210,17 +220,11 @@ std::string rewriteForSchemaReader(std::string text, std::vector<std::string>& n
 }
 
 std::string withImportLocated(std::string text, std::string_view importedNamespace, std::string_view reference) {
-  std::string attribute = " schemaLocation=\"";
-  for (const char c : reference)
-    attribute += c == '&' ? std::string("&amp;") : c == '"' ? std::string("&quot;") : c == '<' ? std::string("&lt;") : std::string(1, c);
-  attribute += '"';
+  const std::string attribute = " schemaLocation=\"" + escapedForAttribute(reference) + '"';
   for (std::size_t tag = text.find('<'); tag != std::string::npos; tag = text.find('<', tag + 1)) {
     const std::size_t end = text.find('>', tag);
     if (end == std::string::npos) break;
-    std::size_t nameEnd = tag + 1;
-    while (nameEnd < end && !std::isspace(static_cast<unsigned char>(text[nameEnd])) && text[nameEnd] != '/') ++nameEnd;
-    std::string_view name(text.data() + tag + 1, nameEnd - tag - 1);
-    if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
+    const auto [name, nameEnd] = tagNameAt(text, tag, end);
     if (name != "import" || attributeValue(text, nameEnd, end, "schemaLocation").first != std::string_view::npos) continue;
     const auto [start, close] = attributeValue(text, nameEnd, end, "namespace");
     const std::string_view named = start == std::string_view::npos ? std::string_view() : std::string_view(text).substr(start, close - start);
@@ -228,4 +232,18 @@ std::string withImportLocated(std::string text, std::string_view importedNamespa
     text.insert(nameEnd, attribute);
   }
   return text;
+}
+
+std::string escapedForAttribute(std::string_view text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&apos;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
 }

@@ -529,11 +529,8 @@ const SchemaDocument& SchemaDocumentRecorder::handOver(std::size_t index, bool i
     for (const auto& component : facts.fileOf) declared_.insert(component.first);
     return document;
   }
-  std::string target;
-  for (const char c : facts.targetNamespace) {
-    target += c == '&' ? std::string("&amp;") : c == '\'' ? std::string("&apos;") : c == '<' ? std::string("&lt;") : std::string(1, c);
-  }
-  document.bytes = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='" + target + "'/>";
+  document.bytes = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='" +
+                   escapedForAttribute(facts.targetNamespace) + "'/>";
   notes.push_back(displayName(document.location) + ": imported again for namespace " + facts.targetNamespace +
                   ", whose every component the documents read before declare: not read");
   return document;
