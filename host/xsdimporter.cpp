@@ -117,6 +117,7 @@ struct SchemaDocumentFacts {
   bool refersByAbsolutePath = false;  // a schemaLocation names a local file by absolute path or file: URL
   std::string targetNamespace;        // of the last document scanned
   std::set<std::string> unlocatedImports;  // namespaces imported without a schemaLocation
+  std::set<std::string> networkImports;    // namespaces imported by a URL of the network
 };
 
 std::string componentKey(const std::string& kind, const std::string& ns, const std::string& name) {
@@ -144,6 +145,12 @@ std::string resolvedLocation(const XMLCh* referrer, const XMLCh* location) {
   } catch (const XMLException&) {
     return {};
   }
+}
+
+// A schema document of the namespace that declares nothing.
+std::string emptySchemaDocument(const std::string& targetNamespace) {
+  return "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='" +
+         escapedForAttribute(targetNamespace) + "'/>";
 }
 
 // One spelling per local file, so that each document is read once.
@@ -183,6 +190,10 @@ public:
       const std::string written = utf8(location);
       if (!isNetworkLocation(written) && (written.rfind("file:", 0) == 0 || std::filesystem::path(written).is_absolute()))
         facts_.refersByAbsolutePath = true;
+      if (isNetworkLocation(written) && utf8(localName) == "import") {
+        const XMLCh* imported = attrs.getValue(u"namespace");
+        facts_.networkImports.insert(imported ? utf8(imported) : std::string());
+      }
       std::string resolved = resolvedLocation(systemId_, location);
       if (!resolved.empty()) references_.push_back(std::move(resolved));
     } else if (location == nullptr && utf8(localName) == "import") {
@@ -284,6 +295,15 @@ public:
         if (readsOwnXmlSchema && (file.empty() || !readFile(file, bytes))) {
           file = location;
           bytes = xmlNamespaceSchema();
+        } else if (const std::string target = utf8(resource->getNameSpace());
+                   isImport && file.empty() && !target.empty() && namespacesHandedOver_.count(target) != 0) {
+          // As xmllint skips a namespace imported before, an import of one
+          // by a location no catalog maps (Spring's schemas import one
+          // another by their https URLs) reads as empty, kept so for validation.
+          file = location;
+          bytes = emptySchemaDocument(target);
+          notes.push_back(location + ": imported for namespace " + target +
+                          ", which the documents read before declare, and no catalog maps it: not read");
         } else if (file.empty() || !readFile(file, bytes)) {
           noteUnmapped(resource, location, file);
           return memorySource({}, location);
@@ -379,6 +399,7 @@ private:
   std::map<std::string, std::size_t> indexByFile_;      // of documents, by the local file read (documentKey)
   std::set<std::size_t> handedOver_;                    // documents given to Xerces-C
   std::set<std::string> declared_;                      // the global components they declare (componentKey)
+  std::set<std::string> namespacesHandedOver_;          // the target namespaces of the documents given to Xerces-C
   std::size_t referencesRead_ = 0;                      // documents whose references are recorded
   // Kept as Xerces-C reads it: with the equivalent spellings of the
   // constructs it would refuse (so that validation reads the same). A file
@@ -525,12 +546,12 @@ const SchemaDocument& SchemaDocumentRecorder::handOver(std::size_t index, bool i
       isImport && !facts.fileOf.empty() && std::all_of(facts.fileOf.begin(), facts.fileOf.end(), [this](const auto& component) {
         return declared_.count(component.first) != 0;
       });
+  namespacesHandedOver_.insert(facts.targetNamespace);
   if (!declaredBefore) {
     for (const auto& component : facts.fileOf) declared_.insert(component.first);
     return document;
   }
-  document.bytes = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='" +
-                   escapedForAttribute(facts.targetNamespace) + "'/>";
+  document.bytes = emptySchemaDocument(facts.targetNamespace);
   notes.push_back(displayName(document.location) + ": imported again for namespace " + facts.targetNamespace +
                   ", whose every component the documents read before declare: not read");
   return document;
@@ -1328,18 +1349,21 @@ namespace {
 // The files in the order to load them: one that imports a namespace without
 // a schemaLocation after the given files whose target namespace that is
 // (wsdl-soap.xsd after wsdl.xsd), since Xerces-C looks for such a namespace
-// among the grammars loaded before; else, and in a circle, as given. Read
+// among the grammars loaded before, and likewise one that imports it by a
+// URL (spring-aop.xsd after spring-beans.xsd), which reads as empty when no
+// catalog maps it; else, and in a circle, as given. Read
 // from the recorded documents (a refused one is kept empty).
 std::vector<std::string> inLoadOrder(const std::vector<std::string>& files, const SchemaDocumentRecorder& recorder) {
   struct Pending {
     std::string file;
     std::string targetNamespace;
-    std::set<std::string> unlocatedImports;
+    std::set<std::string> unlocatedImports;  // and those imported by a URL, which no catalog may map
   };
   std::vector<Pending> pending;
   for (const std::string& file : files) {
     SchemaDocumentFacts facts;
     scanSchemaDocument(ZelWstring::fromUtf8(resolveSchemaLocation("", file)).c_str(), recorder, facts);
+    facts.unlocatedImports.insert(facts.networkImports.begin(), facts.networkImports.end());
     pending.push_back({file, facts.targetNamespace, std::move(facts.unlocatedImports)});
   }
   std::vector<std::string> ordered;
