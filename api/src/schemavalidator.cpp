@@ -1025,29 +1025,29 @@ private:
 // element's text is then checked by the simple type, its children by the
 // complex type. No simple type derives from a complex type but xs:anyType,
 // so that is refused as Xerces-C refuses it with attributes. Called after
-// the start tag (Scan: the scanner or the reader that runs it); empty where
-// there is nothing to refuse.
+// the start tag (Scan: the scanner or the reader that runs it): the xsi:type
+// to refuse, or null.
 template <class Scan>
-std::u16string simpleXsiTypeOnComplexType(const Scan& scan, const XMLElementDecl& declaration,
+const XMLAttr* simpleXsiTypeOnComplexType(const Scan& scan, const XMLElementDecl& declaration,
                                           const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
-  const XMLValidator* validator = scan.getValidator();
-  if (count == 0 || !declaration.isDeclared() || !validator || !validator->handlesSchema()) return {};
-  const auto& schema = static_cast<const xercesc::SchemaValidator&>(*validator);
+  if (count == 0 || !declaration.isDeclared()) return nullptr;
   const ComplexTypeInfo* declared = static_cast<const SchemaElementDecl&>(declaration).getComplexTypeInfo();
+  const XMLValidator* validator = scan.getValidator();
+  if (!declared || !validator || !validator->handlesSchema()) return nullptr;
+  const auto& schema = static_cast<const xercesc::SchemaValidator&>(*validator);
   const DatatypeValidator* taken = schema.getCurrentDatatypeValidator();
-  if (!declared || schema.getCurrentTypeInfo() != declared || !taken || taken == declared->getDatatypeValidator() ||
+  if (schema.getCurrentTypeInfo() != declared || !taken || taken == declared->getDatatypeValidator() ||
       schema.getErrorOccurred() ||
       (XMLString::equals(declared->getTypeLocalName(), SchemaSymbols::fgATTVAL_ANYTYPE) &&
        XMLString::equals(declared->getTypeUri(), SchemaSymbols::fgURI_SCHEMAFORSCHEMA)))
-    return {};
+    return nullptr;
   for (XMLSize_t i = 0; i < count; ++i) {
-    const XMLAttr& attribute = *attributes.elementAt(i);
-    if (XMLString::equals(attribute.getName(), SchemaSymbols::fgXSI_TYPE) &&
-        XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
-      return u"type '" + std::u16string(trimmed(attribute.getValue())) + u"' specified in 'xsi:type' does not derive from type of element '" +
-             declaration.getFullName() + u"'";
+    const XMLAttr* attribute = attributes.elementAt(i);
+    if (XMLString::equals(attribute->getName(), SchemaSymbols::fgXSI_TYPE) &&
+        XMLString::equals(scan.getURIText(attribute->getURIId()), SchemaSymbols::fgURI_XSI))
+      return attribute;
   }
-  return {};
+  return nullptr;
 }
 
 // The scanner a validator works for, which the reader does not hand out.
@@ -1223,16 +1223,13 @@ public:
   void started(const Scan& scan, const XMLElementDecl& declaration, const RefVectorOf<XMLAttr>& attributes,
                XMLSize_t count, bool isEmpty) {
     watched_ = nullptr;  // a child: its parent's content is not blank
-    if (isEmpty) return;
-    ++depth_;
-    if (!declaration.isDeclared() || declaration.getObjectType() != XMLElementDecl::Schema) return;
+    if (isEmpty || !declaration.isDeclared() || declaration.getObjectType() != XMLElementDecl::Schema) return;
     const auto& element = static_cast<const SchemaElementDecl&>(declaration);
     const XMLValidator* validator = scan.getValidator();
     if (!element.getDefaultValue() || !validator || !validator->handlesSchema()) return;
     type_ = static_cast<const xercesc::SchemaValidator*>(validator)->getCurrentDatatypeValidator();
     if (!type_ || nilIsTrue(scan, attributes, count)) return;
     watched_ = &element;
-    watchedDepth_ = depth_;
     blanks_.reset();
     valueAt_.reset();
   }
@@ -1249,16 +1246,12 @@ public:
       watched_ = nullptr;
     }
   }
-  // At an end tag (an empty element has none): what is wrong with a watched
-  // element's blanks, where the declaration's value was handed on in their
-  // place; empty if nothing.
-  std::u16string ended(const Locator& at, xercesc::ValidationContext* context, MemoryManager* manager) {
-    const bool watchedEnds = watched_ && depth_ == watchedDepth_;
-    --depth_;
-    if (!watchedEnds) {
-      watched_ = nullptr;
-      return {};
-    }
+  // At an end tag: whether it is a watched element's (any child would have
+  // ended the watch; an empty element has no end tag). Then problemAtEnd.
+  bool endsWatched() const { return watched_ != nullptr; }
+  // What is wrong with the ending element's blanks, where the declaration's
+  // value was handed on in their place; empty if nothing.
+  std::u16string problemAtEnd(const Locator& at, xercesc::ValidationContext* context, MemoryManager* manager) {
     const SchemaElementDecl& element = *watched_;
     watched_ = nullptr;
     if (!blanks_ || valueAt_ != placeOf(at)) return {};
@@ -1281,7 +1274,6 @@ private:
 
   const SchemaElementDecl* watched_ = nullptr;  // null once it has a child or text of its own
   DatatypeValidator* type_ = nullptr;
-  std::size_t depth_ = 0, watchedDepth_ = 0;
   std::optional<std::u16string> blanks_;  // the blank text it has, once it has any
   std::optional<Place> valueAt_;          // where a text that is not blank came
 };
@@ -1304,8 +1296,8 @@ bool isRefusalOfValidDocument(XMLValidator* validator, XMLGrammarPool& pool, con
 class QuickWatch : public XMLDocumentHandler, public XMLErrorReporter {
 public:
   // lendGrammars: called when the scanner has set up the document.
-  QuickWatch(XMLGrammarPool& pool, std::function<void()> lendGrammars)
-      : pool_(pool), lendGrammars_(std::move(lendGrammars)) {}
+  QuickWatch(XMLGrammarPool& pool, bool elementValues, std::function<void()> lendGrammars)
+      : pool_(pool), watchesBlanks_(elementValues), lendGrammars_(std::move(lendGrammars)) {}
 
   // xsiSeen: whether the scanner has met the XML Schema instance namespace
   // in the document; until it has, no xsi:type or xsi:nil is left to clear.
@@ -1340,17 +1332,18 @@ public:
     if (undeclaredDepth_ == 0 && !declared && !isEmpty) undeclaredDepth_ = depth_;
     metUndeclared = metUndeclared || !declared;
     nilled_.started(declaration);
-    blank_.started(*scanner_, declaration, attributes, count, isEmpty);
+    if (watchesBlanks_) blank_.started(*scanner_, declaration, attributes, count, isEmpty);
     if (*xsiSeen_) {
-      reported = reported || !simpleXsiTypeOnComplexType(*scanner_, declaration, attributes, count).empty();
+      reported = reported || simpleXsiTypeOnComplexType(*scanner_, declaration, attributes, count);
       leftover_.afterStart(*scanner_, attributes, count, isEmpty);
     }
   }
   void endElement(const XMLElementDecl&, unsigned int, bool, const XMLCh*) override {
     if (depth_ == undeclaredDepth_) undeclaredDepth_ = 0;
     --depth_;
-    reported = reported ||
-               !blank_.ended(*scanner_->getLocator(), scanner_->getValidationContext(), scanner_->getMemoryManager()).empty();
+    if (blank_.endsWatched() &&
+        !blank_.problemAtEnd(*scanner_->getLocator(), scanner_->getValidationContext(), scanner_->getMemoryManager()).empty())
+      reported = true;
     nilled_.content();
     if (*xsiSeen_) leftover_.afterEnd(*scanner_);
   }
@@ -1360,11 +1353,11 @@ public:
     text_ += length;
     if (text_ > textLimit_) throw LimitReached{};
     nilled_.content();
-    blank_.text(text, length, *scanner_->getLocator());
+    if (watchesBlanks_) blank_.text(text, length, *scanner_->getLocator());
   }
   void ignorableWhitespace(const XMLCh* text, XMLSize_t length, bool) override {
     nilled_.content();
-    blank_.text(text, length, *scanner_->getLocator());
+    if (watchesBlanks_) blank_.text(text, length, *scanner_->getLocator());
   }
   void docComment(const XMLCh*) override {}
   void docPI(const XMLCh*, const XMLCh*) override {}
@@ -1393,6 +1386,7 @@ private:
   }
 
   XMLGrammarPool& pool_;
+  const bool watchesBlanks_;
   std::function<void()> lendGrammars_;
   XMLScanner* scanner_ = nullptr;
   LeftoverXsiState leftover_;
@@ -1446,9 +1440,10 @@ protected:
 // back what Xerces-C loses.
 class QuickScanner {
 public:
-  // schemaOnly: Xerces-C's scanner for XML Schema alone, else its general one.
-  QuickScanner(XMLGrammarPool& pool, bool schemaOnly)
-      : watch_(pool, [this] { lend(); }),
+  // schemaOnly: Xerces-C's scanner for XML Schema alone, else its general one;
+  // elementValues: whether the grammars declare an element's default or fixed value.
+  QuickScanner(XMLGrammarPool& pool, bool schemaOnly, bool elementValues)
+      : watch_(pool, elementValues, [this] { lend(); }),
         resolver_(new (&memory_) GrammarResolver(&pool, &memory_)),
         scanner_(schemaOnly ? new (&memory_) SchemaOnlyScanner(resolver_.get(), &memory_)
                             : XMLScannerResolver::resolveScanner(XMLUni::fgIGXMLScanner, nullptr, resolver_.get(), &memory_)),
@@ -1531,6 +1526,18 @@ namespace {
 bool hasGrammarOfNoNamespace(XMLGrammarPool& pool) {
   for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool.getGrammarEnumerator(); each.hasMoreElements();)
     if (*each.nextElement().getGrammarDescription()->getGrammarKey() == 0) return true;
+  return false;
+}
+// Whether an element declaration of the pool's grammars has a default or
+// fixed value (BlankConstrainedContent has nothing to watch without one).
+bool declaresElementValues(XMLGrammarPool& pool) {
+  for (RefHashTableOfEnumerator<xercesc::Grammar> each = pool.getGrammarEnumerator(); each.hasMoreElements();) {
+    const xercesc::Grammar& grammar = each.nextElement();
+    if (grammar.getGrammarType() != xercesc::Grammar::SchemaGrammarType) continue;
+    RefHash3KeysIdPoolEnumerator<SchemaElementDecl> elements = static_cast<const SchemaGrammar&>(grammar).getElemEnumerator();
+    while (elements.hasMoreElements())
+      if (elements.nextElement().getDefaultValue()) return true;
+  }
   return false;
 }
 }  // namespace
@@ -1717,8 +1724,9 @@ public:
     const xercesc::SchemaValidator* schema = schemaValidator();
     numbers_.atStart(declaration, schema ? schema->getCurrentTypeInfo() : nullptr, attributes, count, isEmpty, *collector_);
     const bool startsApart = followLaxContent(declaration, uriId, prefix, attributes, count, isEmpty);
-    if (const std::u16string problem = simpleXsiTypeOnComplexType(*this, declaration, attributes, count); !problem.empty())
-      collector_->addHere(problem);
+    if (const XMLAttr* xsiType = simpleXsiTypeOnComplexType(*this, declaration, attributes, count))
+      collector_->addHere(u"type '" + std::u16string(trimmed(xsiType->getValue())) +
+                          u"' specified in 'xsi:type' does not derive from type of element '" + declaration.getFullName() + u"'");
     SAX2XMLReaderImpl::startElement(declaration, uriId, prefix, attributes, count, isEmpty, isRoot);
     if (isRoot && rootUndeclared_) throw UndeclaredRoot{};
     nilled_.started(declaration);
@@ -1731,11 +1739,13 @@ public:
   }
   void endElement(const XMLElementDecl& declaration, unsigned int uriId, bool isRoot, const XMLCh* prefix) override {
     numbers_.atEnd(declaration, *collector_);
-    XMLScanner& scanner = ValidatorsScanner::of(*getValidator());
-    if (const std::u16string problem =
-            blank_.ended(*scanner.getLocator(), scanner.getValidationContext(), scanner.getMemoryManager());
-        !problem.empty())
-      collector_->addHere(problem);
+    if (blank_.endsWatched()) {
+      XMLScanner& scanner = ValidatorsScanner::of(*getValidator());
+      if (const std::u16string problem =
+              blank_.problemAtEnd(*scanner.getLocator(), scanner.getValidationContext(), scanner.getMemoryManager());
+          !problem.empty())
+        collector_->addHere(problem);
+    }
     if (detaching_) {
       const std::u16string qname = qualified(prefix, declaration.getBaseName());
       detached_.end(qname, collector_->here());
@@ -1918,7 +1928,10 @@ private:
 class SchemaValidator::Checker {
 public:
   explicit Checker(const SchemaValidator& validator)
-      : validator_(validator), grammar_(*validator.grammar_), hasSchemaOnly_(!hasGrammarOfNoNamespace(*grammar_.pool())) {}
+      : validator_(validator),
+        grammar_(*validator.grammar_),
+        hasSchemaOnly_(!hasGrammarOfNoNamespace(*grammar_.pool())),
+        declaresElementValues_(declaresElementValues(*grammar_.pool())) {}
 
   // A reader that checks documents against the grammar within security's
   // limits (read again by setting the property again). It has the validator
@@ -2010,11 +2023,11 @@ private:
     const std::string_view rest = afterProlog(std::string_view(static_cast<const char*>(bytes), size));
     if (!hasSchemaOnly_ || rest.size() < 2 || rest[0] != '<' || rest[1] == '!' || rest[1] == '?') return general();
     if (!schemaOnly_)
-      schemaOnly_ = std::make_unique<QuickScanner>(*grammar_.pool(), true);
+      schemaOnly_ = std::make_unique<QuickScanner>(*grammar_.pool(), true, declaresElementValues_);
     return schemaOnly_;
   }
   std::unique_ptr<QuickScanner>& general() {
-    if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), false);
+    if (!general_) general_ = std::make_unique<QuickScanner>(*grammar_.pool(), false, declaresElementValues_);
     return general_;
   }
   CheckingReader& problemReader() {
@@ -2029,6 +2042,7 @@ private:
   const Grammar& grammar_;
   SecurityManager security_;  // the limits of the document checked
   const bool hasSchemaOnly_;                  // false where the set has a grammar of no namespace
+  const bool declaresElementValues_;
   std::unique_ptr<QuickScanner> schemaOnly_;  // each made when first needed; the general one again after an undeclared element
   std::unique_ptr<QuickScanner> general_;
   std::unique_ptr<CheckingReader> reader_;
