@@ -138,8 +138,7 @@ std::string inUtf8IfWide(std::string text) {
               &status);
   if (U_FAILURE(status)) return text;
   utf8.resize(static_cast<std::size_t>(written));
-  if (utf8.compare(0, 6, "<?xml ") != 0 && utf8.compare(0, 6, "<?xml\t") != 0 && utf8.compare(0, 6, "<?xml\n") != 0 &&
-      utf8.compare(0, 6, "<?xml\r") != 0)
+  if (utf8.compare(0, 5, "<?xml") != 0 || utf8.size() < 6 || !std::isspace(static_cast<unsigned char>(utf8[5])))
     return utf8;
   const std::string_view declaration = std::string_view(utf8).substr(0, utf8.find("?>"));
   const std::optional<std::string_view> named = declaredEncoding(declaration);

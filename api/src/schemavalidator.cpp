@@ -932,20 +932,28 @@ bool lengthHoldsInCharacters(unsigned int code, const XMLCh* domain, const XMLCh
   return isMaximum ? characters <= *limit : characters == *limit;
 }
 
-// Whether a start tag's attributes have xsi:nil true (or 1). Scan: the
-// scanner or the reader that runs it.
+// A start tag's attribute of the XML Schema instance namespace of that
+// local name (xsi:type, xsi:nil), or null. Scan: the scanner or the reader
+// that runs it.
+template <class Scan>
+const XMLAttr* xsiAttribute(const Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count,
+                            const XMLCh* localName) {
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const XMLAttr* attribute = attributes.elementAt(i);
+    const XMLCh* name = attribute->getName();
+    if (name[0] == localName[0] && XMLString::equals(name, localName) &&
+        XMLString::equals(scan.getURIText(attribute->getURIId()), SchemaSymbols::fgURI_XSI))
+      return attribute;
+  }
+  return nullptr;
+}
+
+// Whether a start tag's attributes have xsi:nil true (or 1).
 template <class Scan>
 bool nilIsTrue(const Scan& scan, const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) {
-  for (XMLSize_t i = 0; i < count; ++i) {
-    const XMLAttr& attribute = *attributes.elementAt(i);
-    const XMLCh* name = attribute.getName();
-    if (name[0] != u'n' || !XMLString::equals(name, SchemaSymbols::fgATT_NILL) ||
-        !XMLString::equals(scan.getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
-      continue;
-    const std::u16string_view value = trimmed(attribute.getValue());
-    return value == SchemaSymbols::fgATTVAL_TRUE || value == u"1";
-  }
-  return false;
+  const XMLAttr* nil = xsiAttribute(scan, attributes, count, SchemaSymbols::fgATT_NILL);
+  const std::u16string_view value = nil ? trimmed(nil->getValue()) : std::u16string_view();
+  return value == SchemaSymbols::fgATTVAL_TRUE || value == u"1";
 }
 
 // The validator's xsi:type, which Xerces-C drops only when it validates an
@@ -1041,13 +1049,7 @@ const XMLAttr* simpleXsiTypeOnComplexType(const Scan& scan, const XMLElementDecl
       (XMLString::equals(declared->getTypeLocalName(), SchemaSymbols::fgATTVAL_ANYTYPE) &&
        XMLString::equals(declared->getTypeUri(), SchemaSymbols::fgURI_SCHEMAFORSCHEMA)))
     return nullptr;
-  for (XMLSize_t i = 0; i < count; ++i) {
-    const XMLAttr* attribute = attributes.elementAt(i);
-    if (XMLString::equals(attribute->getName(), SchemaSymbols::fgXSI_TYPE) &&
-        XMLString::equals(scan.getURIText(attribute->getURIId()), SchemaSymbols::fgURI_XSI))
-      return attribute;
-  }
-  return nullptr;
+  return xsiAttribute(scan, attributes, count, SchemaSymbols::fgXSI_TYPE);
 }
 
 // The scanner a validator works for, which the reader does not hand out.
@@ -1782,7 +1784,8 @@ private:
     if (!checkApart_) return false;
     scope_.started(attributes, count);
     XMLValidator& validator = *getValidator();  // the scanner's, which it always has
-    const LaxContent::Kind kind = laxContent_.started(declaration, uriId, hasXsiType(attributes, count), isEmpty,
+    const bool xsiTyped = xsiAttribute(*this, attributes, count, SchemaSymbols::fgXSI_TYPE) != nullptr;
+    const LaxContent::Kind kind = laxContent_.started(declaration, uriId, xsiTyped, isEmpty,
                                                       schemaValidator(), ValidatorsScanner::of(validator));
     if (detaching_) {
       detached_.startChild(qualified(prefix, declaration.getBaseName()), attributes, count, isEmpty, collector_->here());
@@ -1809,15 +1812,6 @@ private:
   xercesc::SchemaValidator* schemaValidator() const {
     XMLValidator* validator = getValidator();
     return validator && validator->handlesSchema() ? static_cast<xercesc::SchemaValidator*>(validator) : nullptr;
-  }
-  bool hasXsiType(const RefVectorOf<XMLAttr>& attributes, XMLSize_t count) const {
-    for (XMLSize_t i = 0; i < count; ++i) {
-      const XMLAttr& attribute = *attributes.elementAt(i);
-      if (XMLString::equals(attribute.getName(), SchemaSymbols::fgXSI_TYPE) &&
-          XMLString::equals(getURIText(attribute.getURIId()), SchemaSymbols::fgURI_XSI))
-        return true;
-    }
-    return false;
   }
   static std::u16string qualified(const XMLCh* prefix, const XMLCh* local) {
     return prefix && *prefix ? std::u16string(prefix) + u':' + local : std::u16string(local);
